@@ -1,0 +1,61 @@
+// Interpreter-wide state and the read–expand–dispatch–report loop: start-up,
+// line sources (console, do-files, stored programs, loop bodies), do/run/
+// include, exit, and the end-of-command report.
+#pragma once
+#include <string>
+#include <vector>
+
+// A source of command lines. The loop reads from the innermost source; the
+// control-flow commands read further lines from it to collect their bodies.
+struct LineSource {
+  virtual ~LineSource() = default;
+  // Fetches the next raw command line into `line`. 0 = a line, 1 = end.
+  virtual int next(std::string& line) = 0;
+  virtual bool isprogram() const { return false; }
+  virtual bool isdofile() const { return false; }
+};
+
+struct InterpState {
+  std::string console;            // the current command line
+  int conslen = 33 * 5000 + 216;  // size of the command line and history ring
+  int macrolen = 33 * 5000 + 200; // size of the macro-expansion buffer
+  int maxlrecl = 12 * 5000;       // longest input record
+  std::string cmd;                // command word being dispatched
+  int globalrc = 0;               // return code of the last command
+  int captrc = 0;                 // return code caught by the last capture
+  bool runprog = false;           // a stored program is executing
+  bool procflg = true;            // lines are executed (false: only scanned)
+  int delimit = 0;                // 0 = end of line ends a command, 1 = `;`
+  int zelta_level = 0;            // depth of nested do-files and programs
+  bool exitflg = false, gexitflg = false;  // `exit` / `exit, ZELTA` executed
+  bool zelta_rmsg = false;        // `set rmsg on`
+  double rmsgtime = 0;            // seconds of the last top-level command
+  int sysclock = 0;               // command counter
+  int batchmode = 0;              // 0 interactive, 1 batch, 2 batch with -q
+  bool batchmodeexit = false;     // -e
+  bool nokbrd = false;            // no keyboard: input only from do-files
+  bool zelta_busy = false;        // a command is running
+  int version = 920;              // command-language version x 100
+  std::string sysdir;             // system directory, with a trailing '/'
+  std::vector<LineSource*> sources;  // stack of active line sources
+  bool trace = false;             // `set trace`
+};
+extern InterpState interp;
+
+// Start-up and the top-level loop; returns the process exit status.
+int zelta_main(int argc, char** argv);
+// Fetches the next qualifying line from the innermost source into `console`
+// and hands it to the tokenizer. 0 = ready, 1 = no more lines.
+int getreq(int from_program);
+// Expands, dispatches and reports one line. 0 when `exit` ended the level.
+int doreq();
+// Runs every line of `src` at a new level. `stop`: an error ends the source.
+// Returns the return code that ended it.
+[[nodiscard]] int runsource(LineSource& src, bool stop);
+// Reads the next raw line from the innermost source (used to collect loop and
+// program bodies). 0 = a line, 1 = end of the source.
+int nextrawline(std::string& line);
+// Runs one command line as if typed at the current level; returns its rc.
+[[nodiscard]] int execline(const std::string& line);
+// godo modes.
+enum : int { GODO_DO = 0, GODO_RUN = 1, GODO_PROGRAM = 3, GODO_INCLUDE = 4 };

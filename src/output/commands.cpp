@@ -1,0 +1,4 @@
+// Binds this subsystem's built-in commands to their names in the command table.
+#include "interp/cmdtab.h"
+
+void output_bindcommands() {}

@@ -1,0 +1,53 @@
+// The output channel: every text the system prints passes through the spout
+// family, which filters by output level, sets the level's colour, escapes
+// braces in plain text and hands ZMCL to the renderer of each destination
+// (the console, a plain-text log, a ZMCL log, or a capture string for tests).
+#pragma once
+#include <cstdio>
+#include <string>
+
+// Output levels.
+enum : int { OUT_RESULT = 0, OUT_NOTE = 1, OUT_TEXT = 2, OUT_ERROR = 3, OUT_COMMAND = 4 };
+
+struct OutputState {
+  int c_outlev = 0;   // level of the text being printed now
+  int s_outlev = 0;   // threshold: text below it is suppressed (3 quietly, 5 capture)
+  int ls_outlev = 0;  // s_outlev at entry of the current do-file or program (noisily)
+  int linesize = 80;  // `set linesize`
+  bool more = false;  // `set more`
+  int pollctr = 0;    // sends since the last Break poll
+};
+extern OutputState out;
+
+// Destinations. The console renders with colours when `tty`.
+void out_open_console(bool tty, int linesize);
+// Attaches a log file to the results stream: plain text (zmcl=false) or ZMCL.
+// Returns a handle >= 0, or -1.
+int out_attach_log(std::FILE* f, bool zmcl);
+void out_detach_log(int handle);
+// Test hook: while a capture string is set, rendered plain text goes there
+// instead of the console.
+void out_set_capture(std::string* sink);
+// Flushes every destination.
+void out_flush_all();
+
+// Channel routines; all return the stop flag (non-zero once the user stopped).
+int spout21(const char* text);      // plain text at the current level, colour set
+int spoutsml(const char* text);     // ZMCL text, tags interpreted, colour unchanged
+int spoutnosml(const char* text);   // plain text, braces escaped, colour unchanged
+int spoutch(int c);
+int newline();
+int spoutblnk(const char* text, int n);
+int dupch(int c, int n);
+int dupblnk(int n);
+int spouterr(const char* text);     // level 3, plain text
+int spouterrblnk(const char* text); // level 3, text and a blank
+int spoutfordo(const char* text);   // echo of a do-file line at level 4
+int spoutflush();
+int spout_setcoloroflev();
+int spoutsetzmclweak();
+// printf-style conveniences: the formatted text goes as ZMCL / as plain text.
+int spoutsmlf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+int spout21f(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Sets c_outlev and returns the previous one.
+int setoutlev(int lev);

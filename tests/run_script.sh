@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs one script test: copies the do-file (and any fixtures of its group) into a
+# scratch directory, runs it in batch mode and compares the log with the
+# expected one. `ZELTA_BLESS=1` rewrites the expected log instead.
+set -u
+zelta=$1; dofile=$2
+dir=$(dirname "$dofile"); name=$(basename "$dofile" .do)
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cp -r "$dir"/. "$work"/
+cd "$work" || exit 2
+rm -f "$name.log"
+timeout 120 "$zelta" -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
+rc=$?
+if [ ! -f "$name.log" ]; then
+  echo "no log written (exit $rc)"; cat "$work/.stderr"; exit 1
+fi
+if [ "${ZELTA_BLESS:-0}" = 1 ]; then
+  cp "$name.log" "$dir/$name.log"; exit 0
+fi
+if ! diff -u "$dir/$name.log" "$name.log"; then
+  echo "log differs from $dir/$name.log"; exit 1
+fi
+exit 0
