@@ -22,6 +22,9 @@ void out_detach_log(int h) {
   if (h >= 0 && h < static_cast<int>(logs.size())) logs[static_cast<size_t>(h)] = nullptr;
 }
 void out_set_capture(std::string* sink) { capture_sink = sink; }
+static bool console_on = true;
+void out_console_enable(bool on) { console_on = on; }
+void out_reset_stop() {}
 void out_flush_all() {
   std::fflush(console_file);
   for (auto* f : logs)
@@ -33,7 +36,7 @@ static void emit(const std::string& s) {
     *capture_sink += s;
     return;
   }
-  std::fwrite(s.data(), 1, s.size(), console_file);
+  if (console_on) std::fwrite(s.data(), 1, s.size(), console_file);
   for (auto* f : logs)
     if (f) std::fwrite(s.data(), 1, s.size(), f);
 }

@@ -30,6 +30,11 @@ void out_detach_log(int handle);
 void out_set_capture(std::string* sink);
 // Flushes every destination.
 void out_flush_all();
+// Turns the console destination on or off (batch mode writes only its log).
+void out_console_enable(bool on);
+// Clears the stop state left by a Break or a `q` at the more prompt; the
+// loop calls it after every command.
+void out_reset_stop();
 
 // Channel routines; all return the stop flag (non-zero once the user stopped).
 int spout21(const char* text);      // plain text at the current level, colour set

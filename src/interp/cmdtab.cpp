@@ -1,0 +1,190 @@
+// The built-in command table and dispatch. Names are tested in table order
+// within their first letter; the first successful abbreviation test wins.
+// Names without a handler yet answer with a message and code 199.
+#include "interp/cmdtab.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "interp/interp.h"
+#include "interp/program.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+namespace {
+
+struct CmdEntry {
+  const char* name;
+  int min;
+  CmdHandler fn;
+  int mode;
+};
+
+CmdEntry exectab[] = {
+#define CMDNAME(n, m) {n, m, nullptr, 0},
+#include "interp/cmdnames.def"
+#undef CMDNAME
+};
+constexpr int NEXEC = sizeof exectab / sizeof exectab[0];
+
+// Structural words recognised while lines are only scanned.
+CmdEntry scantab[] = {
+    {"_byobs", 6, nullptr, 0}, {"_cls", 4, nullptr, 0},    {"break", 5, nullptr, 0},
+    {"capture", 3, nullptr, 0}, {"class", 5, nullptr, 0},  {"else", 4, nullptr, 0},
+    {"foreach", 7, nullptr, 0}, {"forvalues", 4, nullptr, 0}, {"if", 2, nullptr, 0},
+    {"v", 1, nullptr, 0},       {"vemo", 4, nullptr, 0},   {"noisily", 1, nullptr, 0},
+    {"nobreak", 7, nullptr, 0}, {"quietly", 1, nullptr, 0}, {"version", 4, nullptr, 0},
+    {"while", 2, nullptr, 0},   {"{", 1, nullptr, 0},
+};
+
+// Names left out of the findbuiltin table.
+const char* const notbuiltin[] = {"_fevdstd", "assert",   "clist",  "datasignature", "ereturn",
+                                  "expand",   "flist",    "inspect", "keep",         "log_dlg",
+                                  "move",     "outsheet", "playsnd", "query",        "run",
+                                  "transmap", "unabcmd",  "view",    "wmenu"};
+
+// True when the entry exists at the current version.
+bool available(const char* name) {
+  const int v = interp.version;
+  if (!std::strcmp(name, "_estimates")) return v >= 800;
+  if (!std::strcmp(name, "cp") || !std::strcmp(name, "numlist")) return v >= 600;
+  if (!std::strcmp(name, "ereturn")) return v >= 800;
+  if (!std::strcmp(name, "estimates")) return v < 800;
+  if (!std::strcmp(name, "gph") || !std::strcmp(name, "graph")) return v < 800;
+  if (!std::strcmp(name, "predict")) return v < 600;
+  return true;
+}
+
+CmdEntry* lookup(CmdEntry* tab, int n, const char* word, bool scanning) {
+  for (int i = 0; i < n; ++i) {
+    if (tab[i].name[0] != word[0]) continue;
+    int min = tab[i].min;
+    if (scanning && !std::strcmp(tab[i].name, "quietly")) min = interp.version >= 800 ? 1 : 3;
+    if (cmdcmp(word, tab[i].name, min) && available(tab[i].name)) return &tab[i];
+  }
+  return nullptr;
+}
+
+int unimplemented(const char* name) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21f("%s:  command not available in this build\n", name);
+  setoutlev(prev);
+  return 199;
+}
+
+}  // namespace
+
+ParseState ps;
+
+bool cmdcmp(const char* word, const char* name, int min) {
+  size_t lw = std::strlen(word), ln = std::strlen(name);
+  if (!lw || lw > ln || static_cast<int>(lw) < min) return false;
+  return std::strncmp(word, name, lw) == 0;
+}
+
+bool cmdcmp_lc(const char* word, const char* name, int min) {
+  size_t lw = std::strlen(word), ln = std::strlen(name);
+  if (!lw || lw > ln || static_cast<int>(lw) < min) return false;
+  for (size_t i = 0; i < lw; ++i) {
+    int a = word[i], b = name[i];
+    if (a >= 'A' && a <= 'Z') a += 32;
+    if (b >= 'A' && b <= 'Z') b += 32;
+    if (a != b) return false;
+  }
+  return true;
+}
+
+void cmdbind(const char* name, CmdHandler fn, int mode) {
+  for (auto& e : exectab)
+    if (!std::strcmp(e.name, name)) {
+      e.fn = fn;
+      e.mode = mode;
+      return;
+    }
+}
+
+void cmdbind_scan(const char* name, CmdHandler fn, int mode) {
+  for (auto& e : scantab)
+    if (!std::strcmp(e.name, name)) {
+      e.fn = fn;
+      e.mode = mode;
+      return;
+    }
+}
+
+void cmdinit_table() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  interp_bindcommands();
+  output_bindcommands();
+  data_bindcommands();
+  expr_bindcommands();
+  display_bindcommands();
+  lang_bindcommands();
+}
+
+const char* findbuiltin(const char* word) {
+  for (auto& e : exectab) {
+    bool skip = false;
+    for (const char* n : notbuiltin)
+      if (!std::strcmp(n, e.name)) skip = true;
+    if (skip || e.name[0] != word[0]) continue;
+    if (cmdcmp(word, e.name, e.min) && available(e.name)) return e.name;
+  }
+  return nullptr;
+}
+
+unsigned cmdhash(const char* line) {
+  uint32_t h = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(line); *p; ++p)
+    h = h * 31u + *p;
+  return h % 1997333137u;
+}
+
+void cmdinit() {
+  ParseState fresh;
+  fresh.i_nvar = ps.i_nvar;
+  fresh.bylevel = ps.bylevel;
+  ps = fresh;
+}
+
+void cmdinit_plus_byvar() {
+  cmdinit();
+  ps.bylevel = 0;
+}
+
+void save_cmd_state(ParseState* saved) { *saved = ps; }
+void restore_cmd_state(const ParseState* saved) { ps = *saved; }
+
+// selreq: dispatch the command word in interp.cmd.
+int selreq() {
+  cmdinit();
+  out.c_outlev = 0;
+  if (++interp.sysclock > 2147483646) interp.sysclock = 1;
+  const std::string& c = interp.cmd;
+  if (c.empty() || c[0] == '*') return 0;
+  if (!interp.procflg) {
+    CmdEntry* e = lookup(scantab, static_cast<int>(sizeof scantab / sizeof scantab[0]), c.c_str(), true);
+    if (e && e->fn) return e->fn(e->mode);
+    return 0;
+  }
+  const unsigned char first = static_cast<unsigned char>(c[0]);
+  if (first == '!' || first == '{') {
+    CmdEntry* e = lookup(scantab, static_cast<int>(sizeof scantab / sizeof scantab[0]), "{", true);
+    if (first == '{') return (e && e->fn) ? e->fn(e->mode) : unimplemented("{");
+    CmdEntry* sh = lookup(exectab, NEXEC, "shell", false);
+    return (sh && sh->fn) ? sh->fn(1) : unimplemented("shell");
+  }
+  if (first == '_' || (first >= 'a' && first <= 'x')) {
+    CmdEntry* e = lookup(exectab, NEXEC, c.c_str(), false);
+    if (e) {
+      if (!e->fn) return unimplemented(e->name);
+      return e->fn(e->mode);
+    }
+  }
+  if (first == '.') return unimplemented(c.c_str());
+  return prog_dispatch(c);
+}

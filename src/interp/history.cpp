@@ -1,0 +1,41 @@
+// Command history ring. Only lines typed at the console are kept; the oldest
+// are dropped once the total text would pass conslen bytes.
+#include "interp/history.h"
+
+#include <deque>
+
+#include "interp/interp.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+static std::deque<std::string> ring;
+static size_t ringbytes = 0;
+
+void history_add(const std::string& line) {
+  if (line.empty()) return;
+  plat_addhistory(line.c_str());
+  ring.push_back(line);
+  ringbytes += line.size() + 2;
+  while (ringbytes > static_cast<size_t>(interp.conslen) && !ring.empty()) {
+    ringbytes -= ring.front().size() + 2;
+    ring.pop_front();
+  }
+}
+
+void history_review(int back, int count) {
+  if (back > static_cast<int>(ring.size())) back = static_cast<int>(ring.size());
+  if (count > back) count = back;
+  if (count < 0) count = 0;
+  // start with the oldest of the `back` most recent and move towards the present
+  for (int d = back, shown = 0; d >= 1 && shown < count; --d, ++shown) {
+    const std::string& s = ring[ring.size() - static_cast<size_t>(d)];
+    spout21f("%d ", d);
+    spout21(s.c_str());
+    newline();
+  }
+}
+
+void history_clear() {
+  ring.clear();
+  ringbytes = 0;
+}

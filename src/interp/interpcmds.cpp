@@ -1,0 +1,245 @@
+// The interpreter's own commands: the prefixes (capture, quietly, noisily,
+// nobreak, break), do/run/include, exit, the shell escape, unabcmd, and the
+// `set`/`query` dispatcher with the settings the loop owns.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/hooks.h"
+#include "interp/interp.h"
+#include "interp/macro.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Takes the next token as the command word (skipping a ':') and dispatches it.
+int redispatch() {
+  std::string w = gettok(prsestd);
+  if (w == ":") w = gettok(prsestd);
+  interp.cmd = w;
+  int rc = selreq();
+  ps.i_nvar = ds.nvar;
+  return rc;
+}
+
+int cmd_capture(int) {
+  const int saved = out.s_outlev;
+  out.s_outlev = 5;
+  int rc = redispatch();
+  out.s_outlev = saved;
+  if (interp.procflg) {
+    interp.captrc = rc;
+    stopflag = 0;
+    altstopflag = 0;
+    return 0;
+  }
+  return rc;
+}
+
+int cmd_quietly(int) {
+  const int saved = out.s_outlev;
+  if (interp.procflg && out.s_outlev != 5) out.s_outlev = 3;
+  const int set = out.s_outlev;
+  int rc = redispatch();
+  if (out.s_outlev == set) out.s_outlev = saved;
+  return rc;
+}
+
+int cmd_noisily(int) {
+  const int saved = out.s_outlev;
+  if (interp.procflg) out.s_outlev = interp.version < 220 ? 0 : out.ls_outlev;
+  const int set = out.s_outlev;
+  int rc = redispatch();
+  if (out.s_outlev == set) out.s_outlev = saved;
+  return rc;
+}
+
+int cmd_breakpfx(int on) {
+  int prev = setbreak(on);
+  int rc = redispatch();
+  setbreak(prev);
+  return rc;
+}
+
+int cmd_do(int mode) { return godo(mode); }
+
+// exit [#] [, clear ZELTA]
+int cmd_exit(int) {
+  const char* rest = peektok_chr();
+  std::string numtext;
+  std::string opts;
+  const char* comma = std::strchr(rest, ',');
+  numtext.assign(rest, comma ? comma : rest + std::strlen(rest));
+  while (!numtext.empty() && numtext.back() == ' ') numtext.pop_back();
+  bool clear = false, all = false;
+  if (comma) {
+    TokState saved;
+    borrow_gettok(&saved);
+    settok(comma + 1);
+    while (true) {
+      std::string w = gettok(prseopt);
+      if (w.empty()) break;
+      if (w == "clear") clear = true;
+      else if (w == "ZELTA") all = true;
+      else {
+        return_gettok(&saved);
+        int prev = setoutlev(OUT_ERROR);
+        spout21f("option %s not allowed\n", w.c_str());
+        setoutlev(prev);
+        return 198;
+      }
+    }
+    return_gettok(&saved);
+  }
+  if (!numtext.empty()) {
+    ExprProg p;
+    int rc = compexp_u(numtext.c_str(), p, EXP_NUM);
+    if (rc) return rc;
+    double v = evalnum(p, 1);
+    if (ismissing(v)) return error(198);
+    int code = static_cast<int>(v);
+    if (code != 0) return code;
+  }
+  const bool toplevel = interp.sources.empty();
+  if ((toplevel || all) && ds.updata && !clear) return error(4);
+  interp.exitflg = true;
+  if (all || toplevel) interp.gexitflg = true;
+  return 0;
+}
+
+// shell / ! : pass the rest of the line to the operating system.
+int cmd_shell(int) {
+  const char* rest = peektok_chr();
+  if (*rest == '!') {  // !! is xshell
+    int prev = setoutlev(OUT_ERROR);
+    spout21("xshell command not available on this platform\n");
+    setoutlev(prev);
+    return 198;
+  }
+  if (ps.bylevel) return error(190);
+  if (!*rest) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21("shell command requires an operating system command\n");
+    setoutlev(prev);
+    return 198;
+  }
+  out_flush_all();
+  int prev = setoutlev(OUT_NOTE);
+  std::string cmd = rest;
+  cmd += " 2>&1";
+  std::FILE* f = popen(cmd.c_str(), "r");
+  if (f) {
+    char buf[512];
+    size_t k;
+    while ((k = std::fread(buf, 1, sizeof buf - 1, f)) > 0) {
+      buf[k] = 0;
+      spout21(buf);
+    }
+    pclose(f);
+  }
+  setoutlev(prev);
+  return 0;
+}
+
+int cmd_xshell(int) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21("xshell command not available on this platform\n");
+  setoutlev(prev);
+  return 198;
+}
+
+// unabcmd word: the full name of a built-in command in r(cmd).
+int cmd_unabcmd(int) {
+  std::string w = gettok(prsestd);
+  if (w.empty()) return required("command name");
+  const char* full = findbuiltin(w.c_str());
+  if (!full) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21f("%s is an invalid command name\n", w.c_str());
+    setoutlev(prev);
+    return 198;
+  }
+  // saved results arrive later; the name goes to the note channel meanwhile
+  macset_global("S_unabcmd", full);
+  return 0;
+}
+
+struct SetEntry {
+  std::string name;
+  int min;
+  CmdHandler fn;
+  int mode;
+};
+std::vector<SetEntry>& settab() {
+  static std::vector<SetEntry> t;
+  return t;
+}
+
+int cmd_set(int) {
+  std::string w = gettok(prsestd);
+  if (w.empty()) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21("set: setting name required\n");
+    setoutlev(prev);
+    return 198;
+  }
+  for (auto& e : settab())
+    if (cmdcmp(w.c_str(), e.name.c_str(), e.min)) return e.fn(e.mode);
+  int prev = setoutlev(OUT_ERROR);
+  spout21f("set %s not allowed\n", w.c_str());
+  setoutlev(prev);
+  return 198;
+}
+
+// on|off argument of a setting; 0/1, or -1 after printing the error.
+int onoff() {
+  std::string w = gettok(prsestd);
+  if (w == "on") return 1;
+  if (w == "off") return 0;
+  int prev = setoutlev(OUT_ERROR);
+  spout21f("%s invalid; must be on or off\n", w.empty() ? "nothing" : w.c_str());
+  setoutlev(prev);
+  return -1;
+}
+
+int set_rmsg(int) {
+  int v = onoff();
+  if (v < 0) return 198;
+  interp.zelta_rmsg = v != 0;
+  return 0;
+}
+
+}  // namespace
+
+void setbind(const char* name, int min, CmdHandler fn, int mode) {
+  settab().push_back({name, min, fn, mode});
+}
+
+void interp_bindcommands() {
+  cmdbind("capture", cmd_capture);
+  cmdbind("quietly", cmd_quietly);
+  cmdbind("noisily", cmd_noisily);
+  cmdbind("nobreak", cmd_breakpfx, 0);
+  cmdbind("break", cmd_breakpfx, 1);
+  cmdbind_scan("capture", cmd_capture);
+  cmdbind_scan("quietly", cmd_quietly);
+  cmdbind_scan("noisily", cmd_noisily);
+  cmdbind_scan("nobreak", cmd_breakpfx, 0);
+  cmdbind_scan("break", cmd_breakpfx, 1);
+  cmdbind("do", cmd_do, GODO_DO);
+  cmdbind("run", cmd_do, GODO_RUN);
+  cmdbind("include", cmd_do, GODO_INCLUDE);
+  cmdbind("exit", cmd_exit);
+  cmdbind("shell", cmd_shell);
+  cmdbind("xshell", cmd_xshell);
+  cmdbind("unabcmd", cmd_unabcmd);
+  cmdbind("set", cmd_set);
+  setbind("rmsg", 4, set_rmsg);
+}

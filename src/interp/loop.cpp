@@ -1,0 +1,262 @@
+// The read–expand–dispatch–report loop. Every command line, from the
+// console, a do-file, a stored program or a loop body, passes through
+// getreq (fetch), doreq (expand, dispatch, report) and present (r(#) line).
+#include <ctime>
+#include <cstring>
+#include <deque>
+
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/history.h"
+#include "interp/interp.h"
+#include "interp/macro.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+InterpState interp;
+
+namespace {
+
+// Top-level console input.
+struct ConsoleSource : LineSource {
+  int next(std::string& line) override {
+    out_flush_all();
+    if (interp.nokbrd) return 1;
+    if (plat_readline(". ", line) != 0) return 1;
+    if (!plat_stdin_tty()) {  // echo piped input as if it had been typed
+      int prev = setoutlev(OUT_COMMAND);
+      spout21(". ");
+      spout21(line.c_str());
+      spout21("\n");
+      setoutlev(prev);
+    }
+    return 0;
+  }
+};
+
+ConsoleSource console_source;
+
+// `#delimit` and `#review`; true when the line was a directive.
+bool directive(const std::string& line, bool fromfile) {
+  const char* p = line.c_str();
+  while (*p == ' ') ++p;
+  if (*p != '#') return false;
+  TokState saved;
+  borrow_gettok(&saved);
+  settok(p + 1);
+  std::string w = gettok(prsestd);
+  int prev = out.c_outlev;
+  if (fromfile && cmdcmp(w.c_str(), "delimit", 1)) {
+    std::string a = gettok(prsestd);
+    interp.delimit = (a == "cr") ? 0 : 1;
+    setoutlev(OUT_TEXT);
+    spout21(interp.delimit ? "delimiter now ;\n" : "delimiter now cr\n");
+  } else if (cmdcmp(w.c_str(), "review", 1)) {
+    long back = 5, count;
+    std::string a = gettok(prsestd);
+    if (!a.empty()) back = std::strtol(a.c_str(), nullptr, 10);
+    if (back < 0) back = 5;
+    if (back > 100) back = 100;
+    count = back;
+    std::string b = gettok(prsestd);
+    if (!b.empty()) count = std::strtol(b.c_str(), nullptr, 10);
+    setoutlev(OUT_TEXT);
+    history_review(static_cast<int>(back), static_cast<int>(count));
+  } else {
+    setoutlev(OUT_ERROR);
+    spout21("Unknown #command\n");
+  }
+  setoutlev(prev);
+  return_gettok(&saved);
+  return true;
+}
+
+bool skippable(const std::string& line) {
+  const char* p = line.c_str();
+  while (*p == ' ') ++p;
+  return *p == 0 || *p == '*';
+}
+
+// The word after any capture/noisily/quietly prefixes.
+std::string command_after_prefixes(const std::string& line) {
+  TokState saved;
+  borrow_gettok(&saved);
+  settok(line.c_str());
+  std::string w;
+  while (true) {
+    w = gettok(prsestd);
+    if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
+        cmdcmp(w.c_str(), "quietly", 3)) {
+      if (gettok_next_char() == ':') gettok(prsestd);
+      continue;
+    }
+    break;
+  }
+  return_gettok(&saved);
+  return w;
+}
+
+// The end-of-command report.
+void present(double start) {
+  int prev = setoutlev(OUT_TEXT);
+  if (interp.globalrc) {
+    if (interp.globalrc == 1) {
+      setoutlev(OUT_ERROR);
+      spoutsml("{hline 2}Break{hline 2}\n");
+      setoutlev(OUT_TEXT);
+    }
+    spoutsmlf("{search r(%d):r(%d);}", interp.globalrc, interp.globalrc);
+    if (!interp.zelta_rmsg) newline();
+  } else if (interp.zelta_rmsg) {
+    spoutsml("r;");
+  }
+  if (interp.zelta_rmsg) {
+    double el = plat_now() - start;
+    if (el < 0) el = 0;
+    long whole = static_cast<long>(el);
+    int hund = static_cast<int>((el - static_cast<double>(whole)) * 100);
+    std::time_t now = std::time(nullptr);
+    std::tm lt{};
+    localtime_r(&now, &lt);
+    spoutsmlf(" t=%ld.%02d %d:%02d:%02d\n", whole, hund, lt.tm_hour, lt.tm_min, lt.tm_sec);
+    interp.rmsgtime = static_cast<double>(whole) + hund / 100.0;
+  }
+  setoutlev(prev);
+}
+
+}  // namespace
+
+int getreq(int) {
+  while (true) {
+    LineSource* src = interp.sources.empty() ? &console_source : interp.sources.back();
+    if (src->isdofile() && stopflag) return 1;
+    std::string line;
+    if (src->next(line)) return 1;
+    const bool fromfile = src->isdofile();
+    if (!src->isprogram()) {
+      if (directive(line, fromfile)) continue;
+      if (src == &console_source) history_add(line);
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+    }
+    if (skippable(line)) continue;
+    interp.console = std::move(line);
+    settok(interp.console.c_str());
+    return 0;
+  }
+}
+
+int nextrawline(std::string& line) {
+  LineSource* src = interp.sources.empty() ? &console_source : interp.sources.back();
+  if (src->next(line)) return 1;
+  if (!src->isprogram())
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+  return 0;
+}
+
+// Expands and dispatches the line in interp.console; sets globalrc.
+static int dispatch_console() {
+  std::string line = interp.console;
+  if (interp.procflg) {
+    bool expand = true;
+    if (!interp.runprog) {
+      std::string w = command_after_prefixes(line);
+      if (cmdcmp(w.c_str(), "while", 2) || cmdcmp(w.c_str(), "foreach", 7) ||
+          cmdcmp(w.c_str(), "forvalues", 4))
+        expand = false;
+    }
+    if (expand) {
+      int rc = macexpand(line);
+      if (rc) {
+        interp.globalrc = rc;
+        return rc;
+      }
+    }
+  }
+  settok(line.c_str());
+  interp.cmd = gettok(prsestd);
+  expr_reset_command();
+  interp.globalrc = selreq();
+  ps.i_nvar = 0;
+  return interp.globalrc;
+}
+
+int doreq() {
+  TokState saved;
+  borrow_gettok(&saved);
+  const double start = plat_now();
+  const bool wasbusy = interp.zelta_busy;
+  interp.zelta_busy = true;
+  ps.bylevel = 0;
+  stopflag = 0;
+  dispatch_console();
+  interp.zelta_busy = wasbusy;
+  return_gettok(&saved);
+  if (interp.exitflg) {
+    if (interp.gexitflg) {
+      out_flush_all();
+      std::exit(0);
+    }
+    interp.exitflg = false;
+    interp.globalrc = 0;
+    return 0;
+  }
+  if (!interp.runprog) present(start);
+  out_reset_stop();
+  return 1;
+}
+
+int execline(const std::string& line) {
+  std::string savedconsole = std::move(interp.console);
+  TokState saved;
+  borrow_gettok(&saved);
+  interp.console = line;
+  int rc = dispatch_console();
+  interp.console = std::move(savedconsole);
+  return_gettok(&saved);
+  return rc;
+}
+
+int runsource(LineSource& src, bool stop) {
+  interp.sources.push_back(&src);
+  ++interp.zelta_level;
+  int rc = 0;
+  while (true) {
+    stopflag = 0;
+    if (!src.isprogram()) {
+      int prev = setoutlev(OUT_NOTE);
+      newline();
+      setoutlev(prev);
+    }
+    if (getreq(1)) {
+      rc = stopflag ? 1 : 0;
+      break;
+    }
+    if (stopflag) {
+      rc = 1;
+      break;
+    }
+    if (!doreq()) {
+      rc = 0;
+      break;
+    }
+    if (interp.globalrc && (stop || src.isprogram() || interp.globalrc == 1)) {
+      rc = interp.globalrc;
+      break;
+    }
+  }
+  --interp.zelta_level;
+  interp.sources.pop_back();
+  return rc;
+}
+
+int toplevel_loop() {
+  while (true) {
+    interp.zelta_busy = false;
+    newline();
+    if (getreq(0)) return 0;
+    interp.zelta_busy = true;
+    if (!doreq()) return 0;
+  }
+}
