@@ -12,6 +12,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -164,6 +165,8 @@ int selreq() {
   cmdinit();
   out.c_outlev = 0;
   if (++interp.sysclock > 2147483646) interp.sysclock = 1;
+  if (interp.maxcommands && ++interp.commands_run > interp.maxcommands) stopflag = 1;
+  if (stopflag) return 1;
   const std::string& c = interp.cmd;
   if (c.empty() || c[0] == '*') return 0;
   if (!interp.procflg) {

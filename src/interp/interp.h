@@ -39,6 +39,12 @@ struct InterpState {
   std::string sysdir;             // system directory, with a trailing '/'
   std::vector<LineSource*> sources;  // stack of active line sources
   bool trace = false;             // `set trace`
+  // Embedded use (fuzzing, tests): `exit, ZELTA` ends only the level, the
+  // shell escape is refused, and more than `maxcommands` dispatches (0 = no
+  // limit) act as a Break so that no input can run forever.
+  bool embedded = false;
+  long maxcommands = 0;
+  long commands_run = 0;          // dispatches counted against maxcommands
 };
 extern InterpState interp;
 

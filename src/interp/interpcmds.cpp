@@ -124,6 +124,7 @@ int cmd_shell(int) {
     return 198;
   }
   if (ps.bylevel) return error(190);
+  if (interp.embedded) return error(199);
   if (!*rest) {
     int prev = setoutlev(OUT_ERROR);
     spout21("shell command requires an operating system command\n");

@@ -194,10 +194,11 @@ int doreq() {
   interp.zelta_busy = wasbusy;
   return_gettok(&saved);
   if (interp.exitflg) {
-    if (interp.gexitflg) {
+    if (interp.gexitflg && !interp.embedded) {
       out_flush_all();
       std::exit(0);
     }
+    interp.gexitflg = false;
     interp.exitflg = false;
     interp.globalrc = 0;
     return 0;
