@@ -66,26 +66,37 @@ void dofclos(DoFile* h) {
 
 namespace {
 
-// Echoes the physical lines of one command: ". " before the first, "> "
-// before continuation lines.
+// Echoes the physical lines of one command as they are read: ". " before the
+// first, "> " before each continuation line. A file that ends without a
+// command leaves a bare ". ", which the caller's new line closes.
 struct Echo {
   bool on;
-  bool first = true;
+  const char* prefix = ". ";
   std::string line;
   void add(int c) {
     if (on) line.push_back(static_cast<char>(c));
   }
-  void endline() {
+  // Ends a physical line; `more`: the command continues on the next one.
+  // `skipblank`: a blank line before the command starts is not echoed.
+  void endline(bool more, bool skipblank) {
     if (!on) return;
-    std::string s = (first ? ". " : "> ") + line + "\n";
-    int prev = setoutlev(OUT_TEXT);
-    spout21(s.c_str());
-    setoutlev(prev);
-    first = false;
+    if (skipblank && line.find_first_not_of(' ') == std::string::npos) {
+      line.clear();
+      return;
+    }
+    say((prefix + line + "\n").c_str());
+    prefix = more ? "> " : ". ";
     line.clear();
   }
   void flush() {
-    if (on && (!line.empty() || first)) endline();
+    if (!on) return;
+    say((prefix + line).c_str());
+    line.clear();
+  }
+  static void say(const char* s) {
+    int prev = setoutlev(OUT_TEXT);
+    spout21(s);
+    setoutlev(prev);
   }
 };
 
@@ -122,7 +133,8 @@ int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo) {
     }
     if (c != '\n' && (c < 32 || c == 255)) continue;
     if (c == '\n') {
-      ec.endline();
+      const bool ends = !comment && !continuation && (delim == 0 || hashline);
+      ec.endline(!ends, delim == 1 && !anything);
       col = 0;
       bool wascont = continuation;
       linecomment = false;
@@ -194,7 +206,7 @@ int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo) {
         }
         if (d != -1) ungetdofc(h, d);
       } else if (c == ';' && delim == 1) {
-        ec.flush();
+        ec.endline(false, false);
         // the rest of the physical line is echoed with the next command
         return 0;
       } else if (c == '`') {

@@ -109,9 +109,9 @@ int godo(int mode) {
     out.s_outlev = saveds;
     out.ls_outlev = savedls;
   }
-  if (mode == GODO_DO && rc == 0) {
+  if (mode == GODO_DO) {
     int prev = setoutlev(OUT_NOTE);
-    spout21("end of do-file\n");
+    spout21("\nend of do-file\n");
     setoutlev(prev);
   }
   return rc;

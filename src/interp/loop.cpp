@@ -134,6 +134,7 @@ int getreq(int) {
     if (src->isdofile() && stopflag) return 1;
     std::string line;
     if (src->next(line)) return 1;
+    if (interp.batchmode) out_flush_all();
     const bool fromfile = src->isdofile();
     if (!src->isprogram()) {
       if (directive(line, fromfile)) continue;
