@@ -1,0 +1,931 @@
+// The expression compiler: splits the blank-free expression text at its
+// loosest operator, recursively, and emits postfix code with a type stack
+// mirroring the evaluation stack. Names are resolved once, here. Errors
+// leave through one private exception caught only in compile_text, which
+// undoes the literal tables and returns the code.
+#include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <cstdlib>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "expr/exprint.h"
+#include "expr/opcodes.h"
+#include "interp/interp.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+ExprState ex;
+
+namespace {
+
+int h_scalar(const std::string&, double*, std::string*, bool*) { return 1; }
+int h_saved(char, const std::string&, double*, std::string*, bool*, bool*) { return 1; }
+int h_creturn(const std::string&, double*, std::string*, bool*) { return 1; }
+int h_coef(bool, const std::string&, const std::string&, double*) { return 1; }
+int h_matrix(const std::string&) { return 1; }
+int h_matel(const std::string&, double, double, double*) { return 1; }
+int h_vlabel(const std::string&, const std::string&, double*) { return 1; }
+int h_esample() { return 0; }
+bool h_charget(const std::string&, const std::string&, std::string*) { return false; }
+int h_fmtnum(double v, const std::string& fmt, std::string* out);
+
+}  // namespace
+
+ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix,
+                     h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum};
+
+namespace {
+
+// A number in %9.0g-like form until the display formats install their hook:
+// up to 8 significant digits, no leading blanks.
+int h_fmtnum(double v, const std::string& fmt, std::string* out) {
+  if (fmt.size() < 2 || fmt[0] != '%') return 1;
+  char buf[64];
+  if (v >= misval) {
+    int k = missing_code(v);
+    out->assign(k > 0 ? std::string(".") + static_cast<char>('a' + k - 1) : std::string("."));
+    return 0;
+  }
+  std::snprintf(buf, sizeof buf, "%.8g", v);
+  out->assign(buf);
+  return 0;
+}
+
+struct CompErr {
+  int rc;
+};
+
+// Prints msg at the error level, then leaves with rc.
+[[noreturn]] void failmsg(const std::string& msg, int rc) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21(msg.c_str());
+  setoutlev(prev);
+  throw CompErr{rc};
+}
+[[noreturn]] void failstd(int rc) { throw CompErr{error(rc)}; }
+
+enum : int { T_NUM = 0, T_STR = 1, T_MAT = 2 };
+
+struct Comp {
+  ExprProg* pg = nullptr;
+  bool matmode = false;   // `,` `\` `#` `'` are operators
+  bool matok = false;     // matrix operands allowed
+  bool vars = true;       // variable names are looked up
+  bool inmissing = false; // inside missing()
+  bool anystr = false;    // a string was ever pushed
+  int depth = 0, nstr = 0, nmat = 0;
+};
+Comp C;
+
+void emit(int op) {
+  if (C.pg->code.size() >= EXPR_MAXCODE) failstd(130);
+  C.pg->code.push_back(static_cast<uint16_t>(op));
+}
+void emit2(int op, int operand) {
+  emit(op);
+  emit(operand);
+}
+void tpush(int t) {
+  ++C.depth;
+  if (t == T_STR) ++C.nstr, C.anystr = true;
+  if (t == T_MAT) ++C.nmat;
+  if (C.depth > EXPR_MAXDEPTH || C.nstr > EXPR_MAXSTRS || C.nmat > EXPR_MAXMATS) failstd(130);
+  if (C.depth > C.pg->maxdepth) C.pg->maxdepth = C.depth;
+}
+void tpop(int t) {
+  --C.depth;
+  if (t == T_STR) --C.nstr;
+  if (t == T_MAT) --C.nmat;
+}
+
+// Adds a numeric literal (reused when equal bit for bit); returns its 1-based number.
+int addlit(double d) {
+  auto same = [d](double x) { return std::memcmp(&x, &d, sizeof d) == 0; };
+  bool known = false;
+  for (double x : ex.numlits) known |= same(x);
+  if (!known) {
+    if (ex.numlits.size() >= EXPR_MAXLITS) failmsg("too many literals\n", 130);
+    ex.numlits.push_back(d);
+  }
+  auto& L = C.pg->lits;
+  for (size_t i = 0; i < L.size(); ++i)
+    if (same(L[i])) return static_cast<int>(i + 1);
+  L.push_back(d);
+  return static_cast<int>(L.size());
+}
+
+// Offset of s in a NUL-separated pool, appending it when absent; -1 when full.
+int poolfind(std::vector<char>& pool, std::string_view s, bool add) {
+  for (size_t i = 0; i < pool.size();) {
+    size_t n = std::strlen(&pool[i]);
+    if (n == s.size() && !std::memcmp(&pool[i], s.data(), n)) return static_cast<int>(i);
+    i += n + 1;
+  }
+  if (!add) return -1;
+  if (pool.size() + s.size() + 1 > EXPR_MAXPOOL) return -2;
+  int off = static_cast<int>(pool.size());
+  pool.insert(pool.end(), s.begin(), s.end());
+  pool.push_back(0);
+  return off;
+}
+
+int addstr(std::string_view s) {
+  if (s.size() > EXPR_STRMAX) s = s.substr(0, EXPR_STRMAX);
+  if (poolfind(ex.strpool, s, true) == -2) failmsg("too many literals\n", 130);
+  int off = poolfind(C.pg->pool, s, true);
+  if (off < 0) failmsg("too many literals\n", 130);
+  return off;
+}
+
+void pushnum(double d) {
+  emit2(XO_LIT, addlit(d));
+  tpush(T_NUM);
+}
+void pushstr(std::string_view s) {
+  emit2(XO_SLIT, addstr(s));
+  tpush(T_STR);
+}
+
+// Marks of the span: top[i] is true when s[i] lies outside quotes and brackets.
+std::vector<char> toplevel(std::string_view s) {
+  std::vector<char> top(s.size(), 0);
+  int depth = 0;
+  for (size_t i = 0; i < s.size();) {
+    char c = s[i];
+    if (c == '"' || (c == '`' && i + 1 < s.size() && s[i + 1] == '"')) {
+      size_t e = xl_quoteend(s, i);
+      if (e == std::string_view::npos) e = s.size();
+      i = e;
+      continue;
+    }
+    if (c == '(' || c == '[') {
+      top[i] = depth == 0;
+      ++depth;
+    } else if (c == ')' || c == ']') {
+      --depth;
+      top[i] = depth == 0;
+    } else {
+      top[i] = depth == 0;
+    }
+    ++i;
+  }
+  return top;
+}
+
+bool hexdig(int c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// True when the sign at s[i] belongs to a decimal or hexadecimal exponent.
+bool exponentsign(std::string_view s, size_t i) {
+  if (i < 2) return false;
+  char e = s[i - 1];
+  size_t k = i - 1;
+  if (e == 'e' || e == 'E' || e == 'd' || e == 'D') {
+    int nd = 0, np = 0;
+    while (k > 0 && ((s[k - 1] >= '0' && s[k - 1] <= '9') || s[k - 1] == '.')) {
+      --k;
+      (s[k] == '.' ? np : nd)++;
+    }
+    if (!nd || np > 1) return false;
+    return k == 0 || !(xl_namechar(s[k - 1]) || s[k - 1] == '.');
+  }
+  if (e == 'x' || e == 'X') {
+    int np = 0, nd = 0;
+    while (k > 0 && (hexdig(s[k - 1]) || s[k - 1] == '.')) {
+      --k;
+      (s[k] == '.' ? np : nd)++;
+    }
+    if (!nd || np > 1 || (s[k] != '0' && s[k] != '1')) return false;
+    return k == 0 || !(xl_namechar(s[k - 1]) || s[k - 1] == '.');
+  }
+  return false;
+}
+
+// Position of the rightmost occurrence of binary operator op in s (outside
+// quotes and brackets, not at the first character), or npos.
+size_t findop(std::string_view s, const std::vector<char>& top, std::string_view op) {
+  size_t n = s.size(), L = op.size();
+  if (n < L + 1) return std::string_view::npos;
+  for (size_t i = n - L; i >= 1; --i) {
+    if (!top[i] || s.compare(i, L, op) != 0) continue;
+    if (L == 2 && !top[i + 1]) continue;
+    char nx = i + L < n ? s[i + L] : 0;
+    if (L == 1) {
+      char c = op[0];
+      if ((c == '<' || c == '>') && nx == '=') continue;
+      if ((c == '+' || c == '-')) {
+        char pv = s[i - 1];
+        if (std::strchr("-+*/^#", pv)) continue;
+        if (exponentsign(s, i)) continue;
+      }
+    }
+    if (op == "==" && (std::strchr("<>!~=", s[i - 1]))) continue;
+    return i;
+  }
+  return std::string_view::npos;
+}
+
+int comp(std::string_view s);
+
+// Compiles s and checks that its type is numeric.
+void compnum(std::string_view s) {
+  int t = comp(s);
+  if (t != T_NUM) failstd(109);
+}
+
+// Splits a function's argument text at commas at depth zero.
+std::vector<std::string_view> splitargs(std::string_view a) {
+  std::vector<std::string_view> out;
+  if (a.empty()) return out;
+  auto top = toplevel(a);
+  size_t from = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (top[i] && a[i] == ',') {
+      out.push_back(a.substr(from, i - from));
+      from = i + 1;
+    }
+  out.push_back(a.substr(from));
+  for (auto& x : out)
+    if (x.empty()) failstd(198);
+  return out;
+}
+
+// Compiles the arguments from the last to the first; returns their types
+// (index 0 = first argument).
+std::vector<int> compargs(const std::vector<std::string_view>& args) {
+  std::vector<int> t(args.size());
+  for (size_t k = args.size(); k-- > 0;) t[k] = comp(args[k]);
+  return t;
+}
+
+// Result type of a binary operator on types a and b; emits it.
+int binop(std::string_view op, int a, int b) {
+  if (a == T_MAT || b == T_MAT) {
+    if (!C.matok) failstd(109);
+    if (!C.matmode) failstd(509);
+    C.pg->hasmat = true;
+  }
+  int r = T_NUM;
+  if (op == "|" || op == "&" || op == "-" || op == "*" || op == "/" || op == "^") {
+    if (a == T_STR || b == T_STR) failstd(109);
+    if (a != b) failstd(a == T_MAT || b == T_MAT ? 503 : 109);
+    r = a;
+    static const struct { const char* o; int code; } tab[] = {
+        {"|", XO_OR}, {"&", XO_AND}, {"-", XO_SUB}, {"*", XO_MUL}, {"/", XO_DIV}, {"^", XO_POW}};
+    for (auto& e : tab)
+      if (op == e.o) emit(e.code);
+  } else if (op == "+") {
+    if (a != b) failstd(109);
+    r = a;
+    emit(a == T_STR ? XO_SCAT : XO_ADD);
+  } else {
+    if (a != b || a == T_MAT) failstd(109);
+    static const struct { const char* o; int n, s; } rel[] = {
+        {"==", XO_EQ, XO_SEQ}, {">=", XO_GE, XO_SGE}, {"<=", XO_LE, XO_SLE}, {"<", XO_LT, XO_SLT},
+        {">", XO_GT, XO_SGT},  {"!=", XO_NE, XO_SNE}, {"~=", XO_NE, XO_SNE}};
+    for (auto& e : rel)
+      if (op == e.o) emit(a == T_STR ? e.s : e.n);
+    r = T_NUM;
+  }
+  tpop(b);
+  tpop(a);
+  tpush(r);
+  return r;
+}
+
+int unary(char c, std::string_view rest) {
+  int t = comp(rest);
+  if (c == '-') {
+    if (t == T_STR) failstd(109);
+    if (t == T_MAT) {
+      if (!C.matmode) failstd(509);
+      emit(XO_MNEG);
+      return T_MAT;
+    }
+    emit(XO_NEG);
+    return T_NUM;
+  }
+  if (t != T_NUM) failstd(109);
+  emit(XO_NOT);
+  return T_NUM;
+}
+
+int powop(std::string_view s, size_t pos) {
+  int a = comp(s.substr(0, pos));
+  int b = comp(s.substr(pos + 1));
+  return binop("^", a, b);
+}
+
+// Variable number of name (exact, then a unique abbreviation), 0 when none.
+int lookupvar(const std::string& name) {
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (ds.varlist[static_cast<size_t>(v)] == name) return v;
+  if (!ds.varabbrev) return 0;
+  int found = 0, count = 0;
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (ds.varlist[static_cast<size_t>(v)].compare(0, name.size(), name) == 0) found = v, ++count;
+  if (count > 1) failmsg(name + " ambiguous abbreviation\n", 111);
+  return found;
+}
+
+void usevar(int v) {
+  auto& vs = C.pg->vars;
+  for (int x : vs)
+    if (x == v) return;
+  vs.push_back(v);
+}
+
+int pushvar(int v) {
+  usevar(v);
+  bool str = isstrtype(vartype(v));
+  emit2(str ? XO_SVAR : XO_VAR, v);
+  tpush(str ? T_STR : T_NUM);
+  return str ? T_STR : T_NUM;
+}
+
+// A resolved value from a store hook: a literal of its type.
+int pushvalue(bool isstr, double d, const std::string& sv) {
+  if (isstr) {
+    pushstr(sv);
+    return T_STR;
+  }
+  pushnum(d);
+  return T_NUM;
+}
+
+int matname(const std::string& name) {
+  if (!C.matok) failstd(109);
+  C.pg->hasmat = true;
+  emit2(XO_MATNAME, addstr(name));
+  tpush(T_MAT);
+  return T_MAT;
+}
+
+int comp(std::string_view s);
+
+// A time-series operated variable (L#. F#. D#. S#. in any combination),
+// compiled as a linear combination of observation references: the
+// operators then act within the current by group, on data in time order.
+int tsop(const std::string& name) {
+  size_t dot = name.rfind('.');
+  std::string ops = name.substr(0, dot), var = name.substr(dot + 1);
+  int v = C.vars && !var.empty() ? lookupvar(var) : 0;
+  if (!v) failmsg(name + " not found\n", 111);
+  if (isstrtype(vartype(v))) failstd(109);
+  std::vector<std::pair<long, long>> terms{{1, 0}};  // (coefficient, lag)
+  auto shifted = [](std::vector<std::pair<long, long>> t, long k) {
+    for (auto& e : t) e.second += k;
+    return t;
+  };
+  auto minus = [](std::vector<std::pair<long, long>> a, const std::vector<std::pair<long, long>>& b) {
+    for (auto& e : b) a.push_back({-e.first, e.second});
+    return a;
+  };
+  for (size_t i = 0; i < ops.size();) {
+    char op = static_cast<char>(std::toupper(static_cast<unsigned char>(ops[i++])));
+    long k = 0;
+    bool digits = false;
+    while (i < ops.size() && ops[i] >= '0' && ops[i] <= '9') {
+      k = k * 10 + (ops[i++] - '0');
+      digits = true;
+      if (k > 100000) failmsg(std::string(1, op) + ":  operator invalid\n", 198);
+    }
+    if (!digits) k = 1;
+    if (op == '.') continue;
+    if (op == 'L') terms = shifted(terms, k);
+    else if (op == 'F') terms = shifted(terms, -k);
+    else if (op == 'D') {
+      if (k > 20) failmsg("D" + std::to_string(k) + ":  operator invalid:  D20 is maximum allowed difference\n", 198);
+      for (long j = 0; j < k; ++j) terms = minus(terms, shifted(terms, 1));
+    } else if (op == 'S') terms = minus(terms, shifted(terms, k));
+    else failmsg(ops + ":  operator invalid\n", 198);
+  }
+  std::string text;
+  for (auto& [c, lag] : terms) {
+    if (c == 0) continue;
+    text += (c < 0 ? "-" : (text.empty() ? "" : "+"));
+    if (std::labs(c) != 1) text += std::to_string(std::labs(c)) + "*";
+    text += var + "[_n" + (lag > 0 ? "-" : "+") + std::to_string(std::labs(lag)) + "]";
+  }
+  if (text.empty()) text = "0";
+  std::string own = "(" + text + ")";
+  return comp(own);
+}
+
+// A bare name: the system names, variables, matrices and scalars.
+int bare(const std::string& name) {
+  if (name == "_n") return emit(XO_N_), tpush(T_NUM), T_NUM;
+  if (name == "_N") return emit(XO_NN_), tpush(T_NUM), T_NUM;
+  if (name == "_cons") return emit(XO_CONS), tpush(T_NUM), T_NUM;
+  if (name == "_rc") return emit(XO_RC), tpush(T_NUM), T_NUM;
+  if (name == "_pi") return pushnum(M_PI), T_NUM;
+  if (name.find('.') != std::string::npos) return tsop(name);
+  if (C.vars) {
+    if (int v = lookupvar(name)) return pushvar(v);
+  }
+  if (C.matok && exhooks.matrix(name) == 0) return matname(name);
+  double d = 0;
+  std::string sv;
+  bool isstr = false;
+  if (exhooks.scalar(name, &d, &sv, &isstr) == 0) return pushvalue(isstr, d, sv);
+  failmsg(name + " not found\n", 111);
+}
+
+// _b[name], _coef[name], _se[name] and [eq]name.
+int coefref(bool se, std::string_view inner, std::string_view eqname) {
+  std::string eq, nm(inner);
+  if (!eqname.empty()) {
+    eq = std::string(inner);
+    nm = std::string(eqname);
+  } else if (size_t colon = nm.find(':'); colon != std::string::npos) {
+    eq = nm.substr(0, colon);
+    nm = nm.substr(colon + 1);
+  }
+  double d = 0;
+  if (ex.algonly) return pushnum(0), T_NUM;
+  if (exhooks.coef(se, eq, nm, &d) != 0)
+    failmsg((eq.empty() ? "" : "[" + eq + "]") + nm + " not found\n", 111);
+  pushnum(d);
+  return T_NUM;
+}
+
+// name[exp]: an explicit observation of a variable or a matrix element.
+int subscript(const std::string& name, std::string_view inner) {
+  if (name == "_b" || name == "_coef") return coefref(false, inner, {});
+  if (name == "_se") return coefref(true, inner, {});
+  if (name == "_n" || name == "_N" || name == "_cons" || name == "_rc" || name == "_pi")
+    failstd(198);
+  if (C.vars) {
+    if (int v = lookupvar(name)) {
+      usevar(v);
+      C.pg->subscripts = true;
+      compnum(inner);
+      tpop(T_NUM);
+      bool str = isstrtype(vartype(v));
+      emit2(str ? XO_SVARAT : XO_VARAT, v);
+      tpush(str ? T_STR : T_NUM);
+      return str ? T_STR : T_NUM;
+    }
+  }
+  if (exhooks.matrix(name) == 0) {
+    auto args = splitargs(inner);
+    if (args.size() != 2) failstd(198);
+    compargs(args);
+    tpop(T_NUM);
+    tpop(T_NUM);
+    emit2(XO_MATEL, addstr(name));
+    tpush(T_NUM);
+    return T_NUM;
+  }
+  failmsg(name + " not found\n", 111);
+}
+
+// Evaluates a date-literal pseudo-function d(), m(), ... now.
+int dateliteral(const std::string& fn, std::string_view arg) {
+  static const struct { const char* f; const char* lib; const char* mask; } tab[] = {
+      {"d", "date", "dmy"}, {"m", "monthly", "ym"}, {"q", "quarterly", "yq"},
+      {"h", "halfyearly", "yh"}, {"w", "weekly", "yw"}, {"y", "yearly", "y"}};
+  for (auto& e : tab) {
+    if (fn != e.f) continue;
+    double r = misval;
+    if (const FuncDef* row = findfunc(e.lib); row && row->num) {
+      FuncValue a[2];
+      a[0].s = arg;
+      a[1].s = e.mask;
+      FuncCtx ctx;
+      r = row->num(a, 2, ctx);
+    } else if (fn == "y") {
+      double d;
+      if (xl_number(arg, &d)) r = d;
+    }
+    if (r >= misval) failmsg(fn + "(" + std::string(arg) + ") invalid\n", 198);
+    pushnum(r);
+    return T_NUM;
+  }
+  return -1;
+}
+
+// Compiles inner with variable lookup switched as given.
+int wrapped(std::string_view inner, bool vars, bool matok) {
+  Comp saved = C;
+  C.vars = vars;
+  C.matok = matok;
+  int t = comp(inner);
+  saved.depth = C.depth, saved.nstr = C.nstr, saved.nmat = C.nmat, saved.anystr = C.anystr;
+  C = saved;
+  return t;
+}
+
+double constantof(const std::string& n, bool* ok) {
+  *ok = true;
+  if (n == "maxdouble") return 0x1.fffffffffffffp1022;
+  if (n == "mindouble") return -DBL_MAX;
+  if (n == "epsdouble") return DBL_EPSILON;
+  if (n == "maxfloat") return 0x1.fffffep126;
+  if (n == "minfloat") return -0x1.fffffep126;
+  if (n == "epsfloat") return FLT_EPSILON;
+  if (n == "maxlong") return 2147483620.0;
+  if (n == "minlong") return -2147483647.0;
+  if (n == "maxint") return 32740.0;
+  if (n == "minint") return -32767.0;
+  if (n == "maxbyte") return 100.0;
+  if (n == "minbyte") return -127.0;
+  if (n == "byteorder") return 2.0;
+  *ok = false;
+  return 0;
+}
+
+// A call name(argtext).
+int call(const std::string& fn, std::string_view argtext) {
+  if (fn == "scalar") return wrapped(argtext, false, false);
+  if (fn == "matrix") return wrapped(argtext, false, true);
+  if (fn == "variable") return wrapped(argtext, true, C.matok);
+  if (fn.size() == 1) {
+    int t = dateliteral(fn, argtext);
+    if (t >= 0) return t;
+  }
+  if (fn == "r" || fn == "return" || fn == "e" || fn == "s") {
+    std::string nm(argtext);
+    char kind = fn == "return" ? 'r' : fn[0];
+    if (kind == 'e' && nm == "sample") {
+      if (int v = exhooks.esample(); v > 0) return pushvar(v);
+      return pushnum(0), T_NUM;
+    }
+    double d = misval;
+    std::string sv;
+    bool isstr = false, ismat = false;
+    if (exhooks.saved(kind, nm, &d, &sv, &isstr, &ismat) != 0) return pushnum(misval), T_NUM;
+    if (ismat) return matname(std::string(1, kind) + "(" + nm + ")");
+    return pushvalue(isstr, d, sv);
+  }
+  if (fn == "c") {
+    std::string nm(argtext);
+    double d = 0;
+    std::string sv;
+    bool isstr = false;
+    if (exhooks.creturn(nm, &d, &sv, &isstr) != 0) failmsg("c(" + nm + ") undefined\n", 133);
+    return pushvalue(isstr, d, sv);
+  }
+  auto args = splitargs(argtext);
+  int n = static_cast<int>(args.size());
+  {
+    bool ok;
+    double k = constantof(fn, &ok);
+    if (ok) {
+      if (n) failstd(198);
+      return pushnum(k), T_NUM;
+    }
+  }
+  if (fn == "_caller") {
+    if (n) failstd(198);
+    return pushnum(interp.version / 100.0), T_NUM;
+  }
+  if (fn == "has_eprop") return pushnum(0), T_NUM;
+  if (fn == "cond") {
+    if (n < 3 || n > 4) failstd(198);
+    auto t = compargs(args);
+    if (t[0] != T_NUM) failstd(109);
+    for (int k = 2; k < n; ++k)
+      if (t[k] != t[1]) failstd(109);
+    if (t[1] == T_MAT) failstd(109);
+    emit2(t[1] == T_STR ? XO_SCOND : XO_COND, n);
+    for (int k = 0; k < n; ++k) tpop(t[static_cast<size_t>(k)]);
+    tpush(t[1]);
+    return t[1];
+  }
+  if (fn == "string" || fn == "strofreal") {
+    if (n < 1 || n > 2) failstd(198);
+    auto t = compargs(args);
+    if (t[0] != T_NUM || (n == 2 && t[1] != T_STR)) failstd(109);
+    emit2(XO_STRING, n);
+    for (int k = 0; k < n; ++k) tpop(t[static_cast<size_t>(k)]);
+    tpush(T_STR);
+    return T_STR;
+  }
+  if (fn == "substr") {
+    if (n != 3) failstd(198);
+    auto t = compargs(args);
+    if (t[0] != T_STR || t[1] != T_NUM || t[2] != T_NUM) failstd(109);
+    emit(XO_SUBSTR);
+    tpop(T_NUM), tpop(T_NUM), tpop(T_STR);
+    tpush(T_STR);
+    return T_STR;
+  }
+  if (fn == "inrange" || fn == "inlist") {
+    bool list = fn == "inlist";
+    if (list ? (n < 2 || n > 255) : n != 3) failstd(198);
+    auto t = compargs(args);
+    for (int x : t)
+      if (x != t[0] || x == T_MAT) failstd(109);
+    if (list)
+      emit2(t[0] == T_STR ? XO_SINLIST : XO_INLIST, n);
+    else
+      emit(t[0] == T_STR ? XO_SINRANGE : XO_INRANGE);
+    for (int x : t) tpop(x);
+    tpush(T_NUM);
+    return T_NUM;
+  }
+  if (fn == "missing" || fn == "mi") {
+    if (C.inmissing) failmsg("missing() may not be nested within missing()\n", 198);
+    C.inmissing = true;
+    emit(XO_MISS0);
+    tpush(T_NUM);
+    for (int k = n; k-- > 0;) {
+      int t = comp(args[static_cast<size_t>(k)]);
+      if (t == T_MAT) failstd(109);
+      emit(t == T_STR ? XO_MISSS : XO_MISSN);
+      tpop(t);
+    }
+    emit(XO_MISS1);
+    C.inmissing = false;
+    return T_NUM;
+  }
+  if (fn == "sum") {
+    if (n != 1) failstd(198);
+    if (C.pg->nsums >= EXPR_MAXSUMS) failmsg("Too many SUMs\n", 130);
+    compnum(args[0]);
+    emit2(XO_SUM, C.pg->nsums++ + 2);
+    return T_NUM;
+  }
+  if (fn == "tin" || fn == "twithin") {
+    if (n != 2) failstd(198);
+    std::string tvar;
+    if (!exhooks.charget("_dta", "_TStvar", &tvar) || tvar.empty())
+      failmsg("time variable not set, use -tsset varname ...-\n", 111);
+    bool strict = fn == "twithin";
+    // Built as text and compiled, so the bounds follow the usual rules.
+    std::string lo(args[0]), hi(args[1]);
+    std::string a = "(" + tvar + (strict ? ">" : ">=") + "(" + lo + "))";
+    std::string b = "(" + tvar + (strict ? "<" : "<=") + "(" + hi + "))";
+    std::string own = lo.empty() ? b : hi.empty() ? a : a + "&" + b;
+    if (lo.empty() && hi.empty()) own = "1";
+    return comp(own), T_NUM;
+  }
+  const FuncDef* row = nullptr;
+  if (fn == "uniform" && interp.version < 320) row = findfunc("uniform0");
+  if (!row) row = findfunc(fn);
+  if (!row) failmsg("Unknown function " + fn + "()\n", 198);
+  if (n < row->minargs || (row->maxargs >= 0 && n > row->maxargs)) failstd(198);
+  auto t = compargs(args);
+  size_t nt = std::strlen(row->argtypes);
+  int strmask = 0;
+  bool anyeither = false;
+  for (int k = 0; k < n; ++k) {
+    char want = nt ? row->argtypes[std::min(static_cast<size_t>(k), nt - 1)] : 'n';
+    int got = t[static_cast<size_t>(k)];
+    if (got == T_MAT) failstd(109);
+    if (want == 'a') anyeither = true;
+    else if ((want == 's') != (got == T_STR)) failstd(109);
+    if (got == T_STR) {
+      if (k >= 16) failstd(130);
+      strmask |= 1 << k;
+    }
+  }
+  if (anyeither) emit2(XO_ARGT, strmask);
+  if (row->minargs != row->maxargs) emit2(XO_NARGS, n);
+  xf_remember(row);
+  emit2(XO_FUNC, row->opcode);
+  if (row->volatile_) ++C.pg->nvolatile;
+  for (int x : t) tpop(x);
+  int r = row->rettype == 's' ? T_STR : T_NUM;
+  tpush(r);
+  return r;
+}
+
+// String literal, possibly followed by :lblname.
+int strliteral(std::string_view s) {
+  size_t e = xl_quoteend(s, 0);
+  if (e == std::string_view::npos) failstd(198);
+  std::string_view body = s[0] == '"' ? s.substr(1, e - 2) : s.substr(2, e - 4);
+  if (e == s.size()) {
+    pushstr(body);
+    return T_STR;
+  }
+  if (s[e] != ':') failstd(198);
+  std::string lbl(s.substr(e + 1));
+  if (lbl.empty()) failstd(198);
+  for (char c : lbl)
+    if (!xl_namechar(c)) failstd(198);
+  double code = misval;
+  if (exhooks.vlabel(lbl, std::string(body), &code) != 0) {
+    code = misval;
+    int prev = setoutlev(OUT_NOTE);
+    spout21f("(value label %s not found)\n", std::string(body).c_str());
+    setoutlev(prev);
+  }
+  pushnum(code);
+  return T_NUM;
+}
+
+// exp -> the grammar of splitting described in the file header.
+int comp(std::string_view s) {
+  if (s.empty()) failstd(198);
+  // Enclosing parentheses.
+  while (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
+    auto top = toplevel(s);
+    bool whole = true;
+    for (size_t i = 1; i + 1 < s.size(); ++i)
+      if (top[i] && (s[i] == ')' )) whole = false;
+    // The opening parenthesis closes at the last character only when no
+    // character in between is back at depth zero.
+    int depth = 0;
+    for (size_t i = 0; i + 1 < s.size() && whole; ++i) {
+      if (s[i] == '"' || (s[i] == '`' && i + 1 < s.size() && s[i + 1] == '"')) {
+        size_t e = xl_quoteend(s, i);
+        if (e == std::string_view::npos) break;
+        i = e - 1;
+        continue;
+      }
+      if (s[i] == '(' || s[i] == '[') ++depth;
+      if (s[i] == ')' || s[i] == ']') --depth;
+      if (depth == 0) whole = false;
+    }
+    if (!whole) break;
+    s = s.substr(1, s.size() - 2);
+    if (s.empty()) failstd(198);
+  }
+  auto top = toplevel(s);
+  if (C.matmode) {
+    for (const char* jo : {"\\", ","}) {
+      size_t p = std::string_view::npos;
+      for (size_t i = s.size(); i-- > 0;)
+        if (top[i] && s[i] == jo[0]) {
+          p = i;
+          break;
+        }
+      if (p == std::string_view::npos) continue;
+      int a = comp(s.substr(0, p)), b = comp(s.substr(p + 1));
+      if (a == T_STR || b == T_STR) failstd(109);
+      C.pg->hasmat = true;
+      emit(jo[0] == '\\' ? XO_MRJOIN : XO_MCJOIN);
+      tpop(b), tpop(a), tpush(T_MAT);
+      return T_MAT;
+    }
+  }
+  static const char* const ops[] = {"|", "&", "==", ">=", "<=", "<", ">",
+                                    "!=", "~=", "+", "-", "*", "/"};
+  for (const char* op : ops) {
+    size_t p = findop(s, top, op);
+    if (p == std::string_view::npos) continue;
+    size_t L = std::strlen(op);
+    if (p + L >= s.size()) failstd(198);
+    int a = comp(s.substr(0, p));
+    int b = comp(s.substr(p + L));
+    return binop(op, a, b);
+  }
+  if (C.matmode) {
+    size_t p = findop(s, top, "#");
+    if (p != std::string_view::npos) {
+      int a = comp(s.substr(0, p)), b = comp(s.substr(p + 1));
+      if (a == T_STR || b == T_STR) failstd(109);
+      C.pg->hasmat = true;
+      emit(XO_KRON);
+      tpop(b), tpop(a), tpush(T_MAT);
+      return T_MAT;
+    }
+  }
+  size_t pw = findop(s, top, "^");
+  bool unaryfirst = interp.version >= 500;
+  if (std::strchr("!~-", s[0]) && (unaryfirst || pw == std::string_view::npos))
+    return unary(s[0] == '-' ? '-' : '!', s.substr(1));
+  if (pw != std::string_view::npos) return powop(s, pw);
+  if (std::strchr("!~-", s[0])) return unary(s[0] == '-' ? '-' : '!', s.substr(1));
+  if (C.matmode && s.back() == '\'' && !(s.size() >= 2 && s[s.size() - 2] == '"')) {
+    int t = comp(s.substr(0, s.size() - 1));
+    if (t == T_STR) failstd(109);
+    C.pg->hasmat = true;
+    emit(XO_TRANS);
+    tpop(t), tpush(T_MAT);
+    return T_MAT;
+  }
+  if (s[0] == '"' || (s[0] == '`' && s.size() > 1 && s[1] == '"')) return strliteral(s);
+  double d;
+  if (xl_number(s, &d)) return pushnum(d), T_NUM;
+  if (s[0] == '[') {
+    size_t rb = s.find(']');
+    if (rb == std::string_view::npos || rb + 1 >= s.size()) failstd(198);
+    return coefref(false, s.substr(1, rb - 1), s.substr(rb + 1));
+  }
+  size_t i = 0;
+  while (i < s.size() && (xl_namechar(s[i]) || s[i] == '.')) ++i;
+  if (i == 0 || (s[0] >= '0' && s[0] <= '9')) failstd(198);
+  if (i > 273) failstd(198);
+  std::string name(s.substr(0, i));
+  if (i == s.size()) return bare(name);
+  char open = s[i], close = open == '(' ? ')' : ']';
+  if ((open != '(' && open != '[') || s.back() != close) failstd(198);
+  // The bracket opened at i must close at the end.
+  std::string_view inner = s.substr(i + 1, s.size() - i - 2);
+  {
+    auto t2 = toplevel(s);
+    for (size_t k = i + 1; k + 1 < s.size(); ++k)
+      if (t2[k]) failstd(198);
+  }
+  if (open == '(') return call(name, inner);
+  return subscript(name, inner);
+}
+
+// Compiles text into prog; want checks the result type. On failure the
+// literal tables are returned to their state before the call.
+int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode) {
+  size_t nl = ex.numlits.size(), np = ex.strpool.size();
+  ExprProg fresh;
+  fresh.text = text;
+  fresh.mvmodern = interp.version >= 800;
+  C = Comp{};
+  C.pg = &fresh;
+  C.matmode = matmode;
+  C.matok = want == EXP_MAT || want == EXP_NUMMAT;
+  C.vars = !C.matok;
+  try {
+    int t = comp(text);
+    int type = t == T_STR ? EXP_STR : t == T_MAT ? EXP_MAT : EXP_NUM;
+    bool ok = want == EXP_NUMSTR ? type != EXP_MAT
+              : want == EXP_NUMMAT ? type != EXP_STR
+                                   : type == want;
+    if (!ok) failstd(109);
+    fresh.type = type;
+  } catch (const CompErr& e) {
+    ex.numlits.resize(nl);
+    ex.strpool.resize(np);
+    prog = ExprProg{};
+    C = Comp{};
+    return e.rc;
+  }
+  fresh.blockok = fresh.type == EXP_NUM && !C.anystr && !fresh.hasmat && !fresh.subscripts &&
+                  fresh.nsums == 0 && fresh.nvolatile <= 1 && fresh.maxdepth <= 32;
+  prog = std::move(fresh);
+  C = Comp{};
+  return 0;
+}
+
+// Where the tokenizer's next token begins.
+const char* tokstart() {
+  if (tok.pushed && tok.laststart) return tok.laststart;
+  return tok.pos ? tok.pos : "";
+}
+
+int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, int syntaxonly) {
+  const char* start = tokstart();
+  std::string text;
+  const char* end = start;
+  int rc = xl_capture(start, matmode, brackets != 0, text, &end);
+  if (rc) return rc;
+  if (text.empty()) return error(198);
+  tok.pushed = false;
+  tok.retpushed = false;
+  tok.laststart = start;
+  tok.pos = end;
+  if (syntaxonly) {
+    prog = ExprProg{};
+    prog.text = text;
+    return 0;
+  }
+  return compile_text(text, prog, want, matmode);
+}
+
+}  // namespace
+
+int compexp(ExprProg& prog, int want, int brackets, int syntaxonly) {
+  ex.algonly = false;
+  return capture_and_compile(prog, want, false, brackets, syntaxonly);
+}
+
+int compmatexp(ExprProg& prog, int want) {
+  ex.algonly = false;
+  return capture_and_compile(prog, want, true, 0, 0);
+}
+
+int compalgonly(ExprProg& prog, int want) {
+  ex.algonly = true;
+  int rc = capture_and_compile(prog, want, false, 0, 0);
+  ex.algonly = false;
+  return rc;
+}
+
+int compexp_u(const char* text, ExprProg& prog, int want) {
+  std::string cap;
+  const char* end = text;
+  bool mat = want == EXP_MAT || want == EXP_NUMMAT;
+  int rc = xl_capture(text, mat, false, cap, &end);
+  if (rc) return rc;
+  while (*end == ' ') ++end;
+  if (*end || cap.empty()) return error(198);
+  return compile_text(cap, prog, want, mat);
+}
+
+void expr_reset_command() {
+  ex.ifpgm = ExprProg{};
+  ex.wepgm = ExprProg{};
+  ex.numlits.clear();
+  ex.strpool.clear();
+}

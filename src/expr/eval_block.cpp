@@ -1,0 +1,276 @@
+// The block evaluator: runs a numeric program over up to EXPR_BLOCK
+// observations at once, one operator at a time over column buffers, so the
+// arithmetic vectorises and library functions use their block forms. Only
+// programs the compiler marked `blockok` come here; the values are those of
+// the observation evaluator (the same inline semantics), up to the accuracy
+// of the block forms of the mathematical functions.
+#include <cmath>
+#include <cstring>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "expr/exprint.h"
+#include "expr/opcodes.h"
+#include "interp/interp.h"
+
+namespace {
+
+constexpr int BDEPTH = 32;  // block stack entries (the compiler checks maxdepth)
+
+// A block stack entry: a column of values or one constant for all.
+struct Ent {
+  const double* v;
+  double c;
+  bool k;
+};
+
+alignas(64) double bbuf[BDEPTH + 1][EXPR_BLOCK];
+
+#define XINLINE __attribute__((always_inline)) inline
+
+template <class F>
+XINLINE void bin(Ent& a, const Ent& b, double* dst, long n, F f) {
+  if (a.k && b.k) {
+    a.c = f(a.c, b.c);
+    return;
+  }
+  if (a.k) {
+    const double ac = a.c, *bv = b.v;
+    for (long i = 0; i < n; ++i) dst[i] = f(ac, bv[i]);
+  } else if (b.k) {
+    const double bc = b.c, *av = a.v;
+    for (long i = 0; i < n; ++i) dst[i] = f(av[i], bc);
+  } else {
+    const double *av = a.v, *bv = b.v;
+    for (long i = 0; i < n; ++i) dst[i] = f(av[i], bv[i]);
+  }
+  a.k = false;
+  a.v = dst;
+}
+
+template <class F>
+XINLINE void un(Ent& a, double* dst, long n, F f) {
+  if (a.k) {
+    a.c = f(a.c);
+    return;
+  }
+  const double* av = a.v;
+  for (long i = 0; i < n; ++i) dst[i] = f(av[i]);
+  a.v = dst;
+}
+
+XINLINE double at(const Ent& e, long i) { return e.k ? e.c : e.v[i]; }
+
+template <class T>
+XINLINE const unsigned char* rec(long obs, long i, int off) {
+  return ds.xtraptr + static_cast<size_t>(ds.mapj[obs + i]) * static_cast<size_t>(ds.syslrecl) +
+         static_cast<size_t>(off);
+}
+
+}  // namespace
+
+__attribute__((target_clones("avx2", "default")))
+void expr_gather(int v, long obs, long n, double* out) {
+  const int off = ds.mapi[static_cast<size_t>(v)];
+  switch (ds.typlist[static_cast<size_t>(v)]) {
+    case ST_DOUBLE:
+      for (long i = 0; i < n; ++i) std::memcpy(&out[i], rec<double>(obs, i, off), 8);
+      return;
+    case ST_FLOAT:
+      for (long i = 0; i < n; ++i) {
+        float f;
+        std::memcpy(&f, rec<float>(obs, i, off), 4);
+        out[i] = f >= 0x1p127f ? static_cast<double>(f) * 0x1p896 : f;
+      }
+      return;
+    default:
+      for (long i = 0; i < n; ++i) out[i] = xg_cell(v, obs + i);
+      return;
+  }
+}
+
+namespace {
+
+__attribute__((target_clones("avx2", "default")))
+void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned char* mask) {
+  Ent st[BDEPTH + 1];
+  int sp = -1;
+  int nargs = -1;
+  const uint16_t* c = p.code.data();
+  const size_t ncode = p.code.size();
+  const bool modern = p.mvmodern;
+  for (size_t pc = 0; pc < ncode;) {
+    const int op = c[pc++];
+    int arg = 0;
+    if (xo_hasoperand(op)) arg = c[pc++];
+    double* dst = sp >= 0 ? bbuf[sp] : bbuf[0];
+    switch (op) {
+      case XO_LIT: st[++sp] = Ent{nullptr, p.lits[static_cast<size_t>(arg - 1)], true}; break;
+      case XO_CONS: st[++sp] = Ent{nullptr, 1.0, true}; break;
+      case XO_RC: st[++sp] = Ent{nullptr, static_cast<double>(interp.captrc), true}; break;
+      case XO_NN_:
+        st[++sp] = Ent{nullptr, static_cast<double>(ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs), true};
+        break;
+      case XO_N_: {
+        ++sp;
+        double* d = bbuf[sp];
+        double base = static_cast<double>(ex.grp1 > 0 ? obs - ex.grp1 + 1 : obs);
+        for (long i = 0; i < n; ++i) d[i] = base + static_cast<double>(i);
+        st[sp] = Ent{d, 0, false};
+        break;
+      }
+      case XO_VAR: {
+        ++sp;
+        expr_gather(arg, obs, n, bbuf[sp]);
+        st[sp] = Ent{bbuf[sp], 0, false};
+        break;
+      }
+      case XO_ADD: --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, xv_add); break;
+      case XO_SUB: --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, xv_sub); break;
+      case XO_MUL: --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, xv_mul); break;
+      case XO_DIV: --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, xv_div); break;
+      case XO_POW: --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, xv_pow); break;
+      case XO_NEG: un(st[sp], dst, n, xv_neg); break;
+      case XO_NOT: un(st[sp], dst, n, [](double a) { return xv_bool(a == 0); }); break;
+      case XO_OR:
+        --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) { return xv_bool((a != 0) | (b != 0)); });
+        break;
+      case XO_AND:
+        --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) { return xv_bool((a != 0) & (b != 0)); });
+        break;
+#define XCMP(OPC, EXPR)                                                                  \
+  case OPC:                                                                              \
+    --sp;                                                                                \
+    if (modern)                                                                          \
+      bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) {                      \
+        a = xv_cmpop(a, true), b = xv_cmpop(b, true);                                    \
+        return xv_bool(EXPR);                                                            \
+      });                                                                                \
+    else                                                                                 \
+      bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) {                      \
+        a = xv_cmpop(a, false), b = xv_cmpop(b, false);                                  \
+        return xv_bool(EXPR);                                                            \
+      });                                                                                \
+    break;
+      XCMP(XO_EQ, a == b)
+      XCMP(XO_NE, a != b)
+      XCMP(XO_GE, a >= b)
+      XCMP(XO_LE, a <= b)
+      XCMP(XO_LT, a < b)
+      XCMP(XO_GT, a > b)
+#undef XCMP
+      case XO_COND: {
+        Ent cc = st[sp], a = st[sp - 1], b = st[sp - 2], mv = arg == 4 ? st[sp - 3] : Ent{nullptr, 0, true};
+        int base = sp - (arg - 1);
+        double* d = bbuf[BDEPTH];
+        for (long i = 0; i < n; ++i) {
+          double x = at(cc, i);
+          d[i] = (arg == 4 && x >= XM) ? at(mv, i) : (x != 0 ? at(a, i) : at(b, i));
+        }
+        std::memcpy(bbuf[base], d, static_cast<size_t>(n) * sizeof(double));
+        sp = base;
+        st[sp] = Ent{bbuf[sp], 0, false};
+        break;
+      }
+      case XO_INRANGE: {
+        Ent x = st[sp], a = st[sp - 1], b = st[sp - 2];
+        sp -= 2;
+        double* d = bbuf[BDEPTH];
+        for (long i = 0; i < n; ++i) d[i] = xv_inrange(at(x, i), at(a, i), at(b, i));
+        std::memcpy(bbuf[sp], d, static_cast<size_t>(n) * sizeof(double));
+        st[sp] = Ent{bbuf[sp], 0, false};
+        break;
+      }
+      case XO_INLIST: {
+        int base = sp - (arg - 1);
+        double* d = bbuf[BDEPTH];
+        for (long i = 0; i < n; ++i) {
+          double x = at(st[sp], i);
+          bool r = false;
+          for (int k = 1; k < arg; ++k) r |= at(st[sp - k], i) == x;
+          d[i] = xv_bool(r);
+        }
+        std::memcpy(bbuf[base], d, static_cast<size_t>(n) * sizeof(double));
+        sp = base;
+        st[sp] = Ent{bbuf[sp], 0, false};
+        break;
+      }
+      case XO_MISS0: st[++sp] = Ent{nullptr, 0, true}; break;
+      case XO_MISSN:
+        --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) { return xv_bool((a != 0) | (b >= XM)); });
+        break;
+      case XO_MISS1: break;
+      case XO_NARGS: nargs = arg; break;
+      case XO_ARGT: break;  // numeric arguments only in block programs
+      case XO_FUNC: {
+        const FuncDef* row = xf_row(arg);
+        int na = nargs >= 0 ? nargs : row->minargs;
+        nargs = -1;
+        int base = sp - na + 1;  // first argument is on top (st[sp])
+        if (na == 1 && row->vec1 && !row->volatile_ && !st[sp].k) {
+          row->vec1(st[sp].v, bbuf[sp], static_cast<size_t>(n));
+          double* d = bbuf[sp];
+          for (long i = 0; i < n; ++i) d[i] = xv_fin(d[i]);
+          st[sp] = Ent{d, 0, false};
+          break;
+        }
+        double* d = bbuf[BDEPTH];
+        FuncValue av[256];
+        FuncCtx ctx;
+        for (long i = 0; i < n; ++i) {
+          if (row->volatile_ && mask && !mask[i]) {
+            d[i] = XM;
+            continue;
+          }
+          for (int k = 0; k < na; ++k) av[k].d = at(st[sp - k], i);
+          ctx.obs = obs + i;
+          d[i] = xv_fin(row->num(av, na, ctx));
+        }
+        sp = base;
+        std::memcpy(bbuf[sp], d, static_cast<size_t>(n) * sizeof(double));
+        st[sp] = Ent{bbuf[sp], 0, false};
+        break;
+      }
+      case XO_MATEL: {
+        --sp;
+        double* d = bbuf[BDEPTH];
+        for (long i = 0; i < n; ++i) {
+          double r = XM;
+          if (exhooks.matel(p.pool.data() + arg, at(st[sp], i), at(st[sp + 1], i), &r) != 0) r = XM;
+          d[i] = r;
+        }
+        std::memcpy(bbuf[sp], d, static_cast<size_t>(n) * sizeof(double));
+        st[sp] = Ent{bbuf[sp], 0, false};
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (sp < 0) {
+    for (long i = 0; i < n; ++i) out[i] = XM;
+  } else if (st[sp].k) {
+    double v = xv_fin(st[sp].c);
+    for (long i = 0; i < n; ++i) out[i] = v;
+  } else {
+    const double* v = st[sp].v;
+    for (long i = 0; i < n; ++i) out[i] = xv_fin(v[i]);
+  }
+}
+
+}  // namespace
+
+void evalnum_block(const ExprProg& prog, long obs, long n, double* out, const unsigned char* mask) {
+  if (prog.blockok && !prog.code.empty()) return runblock(prog, obs, n, out, mask);
+  for (long i = 0; i < n; ++i) out[i] = (mask && !mask[i]) ? XM : evalnum(prog, obs + i);
+}
+
+void selobs_block(long obs, long n, unsigned char* sel) {
+  if (ex.ifpgm.empty()) {
+    std::memset(sel, 1, static_cast<size_t>(n));
+    return;
+  }
+  alignas(64) static double v[EXPR_BLOCK];
+  evalnum_block(ex.ifpgm, obs, n, v, nullptr);
+  for (long i = 0; i < n; ++i) sel[i] = v[i] != 0;
+}
