@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string path;
   static std::string sink;
   if (path.empty()) {
-    char tmpl[] = "/tmp/zelta_fuzz_XXXXXX";
-    int fd = mkstemp(tmpl);
+    char tmpl[] = "/tmp/zelta_fuzz_XXXXXX.do";
+    int fd = mkstemps(tmpl, 3);
     if (fd < 0) std::abort();
     close(fd);
     path = tmpl;
