@@ -1,7 +1,11 @@
 // Macros: the named-object store (global macros, local macros by level,
 // programs), macro expansion of command lines, extended macro functions.
 #pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 // Expands every macro reference in `line` in place. 0 or a return code.
 [[nodiscard]] int macexpand(std::string& line);
@@ -24,3 +28,102 @@ struct TempMark {
 };
 void temps_enter(TempMark& mark);
 void temps_leave(const TempMark& mark);
+
+// ---------------------------------------------------------------------------
+// The named-object store. Entries are keyed by name and type together.
+
+// Entry types: globals 2, programs 7, plug-ins 31; locals use the level's
+// type, OBJ_LOCAL0 for the console and one more for each do-file or program.
+enum : int { OBJ_GLOBAL = 2, OBJ_PROGRAM = 7, OBJ_PLUGIN = 31, OBJ_LOCAL0 = 64 };
+constexpr int DMBUCKETS = 20009;   // hash buckets
+constexpr int MACNAMELEN = 32;     // longest stored name (locals count their `_`)
+
+struct Program;
+struct ObjEntry {
+  ObjEntry* hnext = nullptr;  // hash chain
+  ObjEntry* hprev = nullptr;
+  ObjEntry* tnext = nullptr;  // entries of the same type, newest first
+  ObjEntry* tprev = nullptr;
+  uint32_t hash = 0;          // full hash of the stored name
+  int type = 0;
+  unsigned char hits = 0;     // lookups since the last move to the chain front
+  char name[MACNAMELEN + 2] = {0};  // stored name (locals with their `_`)
+  std::string text;           // a macro's text
+  std::shared_ptr<Program> prog;  // a program's body (types 7 and 31)
+};
+
+// Finds the entry of `name` and `type`; counts the hit. nullptr when none.
+ObjEntry* dmfind(const char* name, int type);
+// Finds the local `name` (stored as `_name`) of level `type`.
+ObjEntry* dmfind_local(const char* name, size_t len, int type);
+// Stores text under name/type, reusing the block within the slack. 0 or 950.
+[[nodiscard]] int dmstore(const char* name, int type, const char* text, size_t len);
+// Makes (or finds) the entry of name/type without touching its data.
+ObjEntry* dmmake(const char* name, int type);
+void dmremove(ObjEntry* e);
+// Removes every entry of one type.
+void dmzap(int type);
+// First entry of a type (then follow tnext); newest first.
+ObjEntry* dmfirst(int type);
+// Empties the whole store (tests).
+void dmreset();
+
+// ---------------------------------------------------------------------------
+// Macro state and the spec-named operations.
+
+struct MacroState {
+  int typelmac = OBJ_LOCAL0;  // type of the current level's locals
+  bool expanded = false;      // the last macexpand replaced something
+  int nexp = 0;               // repeated expansions at one place (limit 20)
+  // The innermost foreach list, for `ferest()': its text and read position.
+  const std::string* felist = nullptr;
+  size_t fepos = 0;
+};
+extern MacroState mac;
+
+// A name beginning with `_` is a local of the current level, any other a
+// global. Returns the text or nullptr.
+const std::string* macptr(const char* name);
+// Stores text (empty text stores nothing, i.e. removes). 0 or 950.
+[[nodiscard]] int macsave(const char* name, const std::string& text);
+[[nodiscard]] int macsave0(const char* name);
+void macerase(const char* name);
+// Increments (sign +1) or decrements (-1) a local (`_name`) or global; `pre`
+// selects the value substituted into out. 0, 111 or 109.
+[[nodiscard]] int macincr(const char* name, int sign, std::string& res, bool pre);
+// Sets the local `name` of the current level (no `_`).
+[[nodiscard]] int maclocal(const char* name, size_t len, const char* text, size_t tlen);
+void maclocal_erase(const char* name);
+
+// Writes a number as the %18.0g format does, blanks trimmed.
+void macfmtnum(double x, std::string& res);
+// Splits text into words (simple and compound quotes respected); each word is
+// appended without its outer quotes when `strip`.
+void macwords(const char* text, std::vector<std::string>& words, bool strip);
+// Evaluates an extended macro function (text after the `:`). 0 or rc.
+[[nodiscard]] int macextended(const char* text, std::string& res);
+// Evaluates `=exp` text into res as a macro value. 0 or rc.
+[[nodiscard]] int macevalexp(const char* text, std::string& res);
+
+// Hooks for references whose values live in later subsystems; each returns
+// 0 and fills res, or a return code. A null hook leaves the value empty.
+struct MacroHooks {
+  // `r(name)', `e(name)', `s(name)', `c(name)': cls is 'r', 'e', 's' or 'c'.
+  int (*result)(char cls, const char* name, std::string& res) = nullptr;
+  // `var[char]'.
+  int (*charref)(const char* var, const char* chr, std::string& res) = nullptr;
+  // Extended functions owned elsewhere (char, label, set, log, rownames, r
+  // scalars, ...): fn is the first word, rest the text after it. Returns -1
+  // when the hook does not know fn.
+  int (*extended)(const char* fn, const char* rest, std::string& res) = nullptr;
+  // Posts an r-class macro (numlist, ...).
+  int (*rmacro)(const char* name, const std::string& value) = nullptr;
+};
+extern MacroHooks machooks;
+
+// A new temporary name / temporary file name, dropped when the level ends.
+std::string tmpname_next();
+std::string tmpfile_next();
+// Set by the dataset store: drops temporary variables named with counter
+// values from..to-1 when a level ends.
+extern void (*temps_dropvars)(long from, long to);

@@ -1,0 +1,534 @@
+// Control flow: `{ }` blocks, `if`/`else`, `while`, `foreach`, `forvalues`
+// and `continue`. Blocks are run by reading lines from the current source up
+// to the matching `}`; skipped lines are dispatched in scanning mode so that
+// nesting stays balanced. Loops inside a program move its line counter back;
+// a loop typed at the console or in a do-file is first stored as a temporary
+// program and replayed from there.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "interp/macro.h"
+#include "interp/program.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int MAXRUNWHILE = 1000;    // nested console/do-file loops
+constexpr int MAXFOREACH = 9999;     // nested foreach loops
+
+int sayerr(const std::string& s, int rc) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21(s.c_str());
+  setoutlev(prev);
+  return rc;
+}
+
+ProgSource* curprog() {
+  if (interp.sources.empty() || !interp.sources.back()->isprogram()) return nullptr;
+  return static_cast<ProgSource*>(interp.sources.back());
+}
+
+const char* skipblanks(const char* p) {
+  while (*p == ' ') ++p;
+  return p;
+}
+
+// Text of a loop header between `start` and its final `{` (blanks trimmed).
+std::string beforebrace(const char* start) {
+  const char* e = start + std::strlen(start);
+  while (e > start && e[-1] == ' ') --e;
+  if (e > start && e[-1] == '{') --e;
+  while (e > start && e[-1] == ' ') --e;
+  start = skipblanks(start);
+  return std::string(start, e > start ? e : start);
+}
+
+// One pool entry per nesting depth so that reading block lines reuses buffers.
+std::vector<std::string> linepool;
+int blockdepth = 0;
+
+}  // namespace
+
+bool endsinbrace(const char* text) {
+  const char* e = text + std::strlen(text);
+  while (e > text && (e[-1] == ' ' || e[-1] == '\t')) --e;
+  return e > text && e[-1] == '{';
+}
+
+// block -> '{' lines '}'
+int opbrace8() {
+  const bool savedproc = interp.procflg;
+  const bool savedlastif = ctl.lastif;
+  if (static_cast<size_t>(blockdepth) >= linepool.size()) linepool.resize(static_cast<size_t>(blockdepth) + 8);
+  std::string& line = linepool[static_cast<size_t>(blockdepth)];
+  ++blockdepth;
+  int rc = 0;
+  while (true) {
+    if (stopflag && interp.procflg) {
+      interp.procflg = false;
+      if (!rc) rc = 1;
+    }
+    if (nextrawline(line)) {
+      if (!rc) rc = nomatchbrace();
+      break;
+    }
+    const char* p = skipblanks(line.c_str());
+    if (*p == '}') {
+      if (*skipblanks(p + 1) && !rc) rc = braceerror('}');
+      break;
+    }
+    if (!*p || *p == '*') continue;
+    int r = execline(line);
+    if (interp.exitflg) break;
+    if (r && interp.procflg) {
+      if (!rc) rc = r;
+      interp.procflg = false;
+    }
+  }
+  --blockdepth;
+  if (ctl.breakdetail == 0 || rc) {
+    interp.procflg = savedproc;
+    ctl.lastif = savedlastif;
+  }
+  return rc;
+}
+
+namespace {
+
+// A console or do-file loop: the header line (as typed, not expanded), the
+// body and the closing brace become the temporary program "%dwhile".
+int runwhile() {
+  // the line must be what was typed, not the product of an expansion
+  {
+    TokState saved;
+    borrow_gettok(&saved);
+    settok(interp.console.c_str());
+    std::string w;
+    while (true) {
+      w = gettok(prsestd);
+      if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
+          cmdcmp(w.c_str(), "quietly", 3)) {
+        if (gettok_next_char() == ':') gettok(prsestd);
+        continue;
+      }
+      break;
+    }
+    return_gettok(&saved);
+    if (!(cmdcmp(w.c_str(), "while", 2) || cmdcmp(w.c_str(), "foreach", 7) || cmdcmp(w.c_str(), "forvalues", 4)))
+      return sayerr(interp.cmd + " command may not result from a macro expansion interactively or in do files\n",
+                    198);
+  }
+  if (prg.runwhilelevel >= MAXRUNWHILE) return error(198);
+  if (!endsinbrace(interp.console.c_str())) {
+    const char* b = std::strrchr(interp.console.c_str(), '{');
+    if (b && *skipblanks(b + 1)) return braceerror('{');
+    return required("{");
+  }
+  auto p = std::make_shared<Program>();
+  p->version = interp.version;
+  p->defstamp = interp.sysclock;
+  char nm[32];
+  std::snprintf(nm, sizeof nm, "%dwhile", prg.runwhilelevel + 1);
+  p->name = nm;
+  if (int rc = prog_addline(*p, interp.console.c_str())) return rc;
+  int depth = 1;
+  std::string line;
+  while (depth > 0) {
+    if (nextrawline(line)) return nomatchbrace();
+    const char* q = skipblanks(line.c_str());
+    if (!*q || *q == '*') continue;
+    if (*q == '}') --depth;
+    else if (endsinbrace(q)) ++depth;
+    if (int rc = prog_addline(*p, line.c_str())) return rc;
+  }
+  ++prg.runwhilelevel;
+  pgmkill(nm);
+  (void)pgmstore(p, OBJ_PROGRAM);
+  int rc = prog_runtemp(p);
+  pgmkill(nm);
+  --prg.runwhilelevel;
+  return rc;
+}
+
+// Evaluates the condition at the tokenizer; leaves the tokenizer after it.
+int condition(bool& truth) {
+  ExprProg prog;
+  if (int rc = compexp(prog, EXP_NUM, 0, 0)) return rc;
+  const double v = evalnum(prog, 1);
+  truth = v != 0;
+  return 0;
+}
+
+// In scanning mode a structural line runs its block only when it ends in `{`.
+int scanline() {
+  if (endsinbrace(wheretok())) return opbrace8();
+  return 0;
+}
+
+// Runs text as one command without expanding it again.
+int dispatchrest(const char* text) {
+  std::string copy = text;
+  TokState saved;
+  borrow_gettok(&saved);
+  settok(copy.c_str());
+  interp.cmd = gettok(prsestd);
+  int rc = selreq();
+  return_gettok(&saved);
+  return rc;
+}
+
+// ifcmd -> IF exp '{' lines '}' | IF exp command
+int cmd_if(int) {
+  if (!interp.procflg) return scanline();
+  bool truth;
+  if (int rc = condition(truth)) return rc;
+  const char* rest = skipblanks(wheretok());
+  if (!*rest) return required("{");
+  if (rest[0] == '{' && !*skipblanks(rest + 1)) {
+    ctl.lastif = truth;
+    interp.procflg = truth;
+    int rc = opbrace8();
+    if (ctl.breakdetail == 0 || rc) interp.procflg = true;
+    ctl.lastif = truth;
+    return rc;
+  }
+  if (rest[0] == '{') return braceerror('{');
+  {
+    TokState saved;
+    borrow_gettok(&saved);
+    std::string w = gettok(prsestd);
+    return_gettok(&saved);
+    if (cmdcmp(w.c_str(), "else", 4)) return sayerr("if may not be immedately followed by else\n", 198);
+  }
+  ctl.lastif = truth;
+  if (truth) return dispatchrest(rest);
+  if (endsinbrace(rest)) {
+    interp.procflg = false;
+    int rc = opbrace8();
+    interp.procflg = true;
+    ctl.lastif = truth;
+    return rc;
+  }
+  return 0;
+}
+
+// elsecmd -> ELSE '{' lines '}' | ELSE command
+int cmd_else(int) {
+  const char* rest = skipblanks(wheretok());
+  if (!interp.procflg) return scanline();
+  if (!*rest) return required("{");
+  const bool skip = ctl.lastif;
+  const bool saved = interp.procflg;
+  if (skip) interp.procflg = false;
+  int rc;
+  if (rest[0] == '{') {
+    if (*skipblanks(rest + 1)) rc = braceerror('{');
+    else rc = opbrace8();
+  } else {
+    rc = dispatchrest(rest);
+  }
+  if (ctl.breakdetail == 0 || rc) interp.procflg = saved;
+  return rc;
+}
+
+// `{` standing alone opens a block.
+int cmd_brace(int) {
+  if (*skipblanks(wheretok())) return braceerror('{');
+  return opbrace8();
+}
+
+// whilecmd -> WHILE exp '{' lines '}'
+int cmd_while(int) {
+  if (!interp.procflg) return scanline();
+  ProgSource* src = curprog();
+  if (!src) return runwhile();
+  const int whileline = src->upline - 1;
+  if (!endsinbrace(wheretok())) return required("{");
+  bool truth;
+  if (int rc = condition(truth)) return rc;
+  const char* rest = skipblanks(wheretok());
+  if (rest[0] != '{') return required("{");
+  if (*skipblanks(rest + 1)) return braceerror('{');
+  const bool savedallowed = ctl.breakallowed;
+  const int saveddetail = ctl.breakdetail;
+  ctl.breakallowed = true;
+  ctl.breakdetail = 0;
+  interp.procflg = truth;
+  int rc = opbrace8();
+  const bool broke = ctl.breakdetail == 2;
+  interp.procflg = true;
+  ctl.breakallowed = savedallowed;
+  ctl.breakdetail = saveddetail;
+  if (rc || interp.exitflg) return rc;
+  if (truth && !broke) src->upline = whileline;
+  return 0;
+}
+
+// Takes the next element of a foreach list at pos: a word, or the contents
+// of a simple or compound quoted string. False when the list is exhausted.
+bool nextelem(const std::string& list, size_t& pos, std::string& elem) {
+  const char* s = list.c_str();
+  const char* p = s + pos;
+  while (*p == ' ') ++p;
+  if (!*p) {
+    pos = static_cast<size_t>(p - s);
+    return false;
+  }
+  int open;
+  if (p[0] == '`' && p[1] == '"') {
+    const char* q = pcompoundquotes(p, &open);
+    elem.assign(p + 2, open ? q : q - 2);
+    p = q;
+  } else if (*p == '"') {
+    const char* q = psimplequotes(p, &open);
+    elem.assign(p + 1, open ? q : q - 1);
+    p = q;
+  } else {
+    const char* q = p;
+    while (*q && *q != ' ') ++q;
+    elem.assign(p, q);
+    p = q;
+  }
+  pos = static_cast<size_t>(p - s);
+  return true;
+}
+
+bool localname(const std::string& n) {
+  if (n.empty() || n.size() > 31) return false;
+  for (char c : n)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  return true;
+}
+
+// Runs the loop body once per value; shared by foreach and forvalues. `next`
+// sets the loop local and returns false at the end.
+template <typename Next>
+int runloop(ProgSource* src, Next&& next) {
+  const int bodyline = src->upline;
+  const bool savedallowed = ctl.breakallowed;
+  const int saveddetail = ctl.breakdetail;
+  int rc = 0;
+  bool any = false;
+  while (true) {
+    if (stopflag) {
+      rc = 1;
+      break;
+    }
+    if (!next()) break;
+    any = true;
+    src->upline = bodyline;
+    ctl.breakallowed = true;
+    ctl.breakdetail = 0;
+    interp.procflg = true;
+    rc = opbrace8();
+    interp.procflg = true;
+    if (rc || interp.exitflg || ctl.breakdetail == 2) break;
+  }
+  if (!any && !interp.exitflg) {
+    src->upline = bodyline;
+    interp.procflg = false;
+    int r = opbrace8();
+    interp.procflg = true;
+    if (!rc) rc = r;
+  } else if (rc == 1 && !any) {
+    // a Break before the first value still has to skip the body
+  }
+  ctl.breakallowed = savedallowed;
+  ctl.breakdetail = saveddetail;
+  interp.procflg = true;
+  return rc;
+}
+
+// foreachcmd -> FOREACH name (IN list | OF kind list) '{' lines '}'
+int cmd_foreach(int) {
+  if (!interp.procflg) return scanline();
+  ProgSource* src = curprog();
+  if (!src) return runwhile();
+  if (!endsinbrace(wheretok())) return required("{");
+  std::string name = gettok(prsestd);
+  if (!localname(name)) return error2(0, name.c_str());
+  std::string how = gettok(prsestd);
+  std::string list;
+  if (how == "in") {
+    list = beforebrace(wheretok());
+  } else if (how == "of") {
+    std::string kind = gettok(prsestd);
+    std::string text = beforebrace(wheretok());
+    if (cmdcmp(kind.c_str(), "local", 3) || cmdcmp(kind.c_str(), "global", 3)) {
+      std::string mn = gettok(prsestd);
+      if (mn.empty() || mn == "{") return required("macro name");
+      if (*skipblanks(wheretok()) != '{') return required("{");
+      const std::string* t = kind[0] == 'l' ? macget_local(mn) : macget_global(mn);
+      if (t) list = *t;
+    } else if (cmdcmp(kind.c_str(), "numlist", 3)) {
+      std::vector<double> nums;
+      if (int rc = numlist_expand(text.c_str(), NumlistSpec{}, nums, false)) return rc;
+      numlist_text(nums, list);
+    } else if (cmdcmp(kind.c_str(), "varlist", 3)) {
+      TokState saved;
+      borrow_gettok(&saved);
+      settok(text.c_str());
+      int rc = ssvlist(VL_EXISTING);
+      return_gettok(&saved);
+      if (rc) return rc;
+      for (int i = 0; i < vl.lnvar(); ++i) {
+        if (i) list.push_back(' ');
+        list += varname(vl.varlist_vr[static_cast<size_t>(i)]);
+      }
+    } else if (cmdcmp(kind.c_str(), "newlist", 3)) {
+      std::vector<std::string> w;
+      macwords(text.c_str(), w, true);
+      for (auto& n : w) {
+        if (int rc = chkname(n.c_str())) return rc;
+        if (!list.empty()) list.push_back(' ');
+        list += n;
+      }
+    } else {
+      return sayerr("invalid syntax\n", 198);
+    }
+  } else {
+    return sayerr("invalid syntax\n", 198);
+  }
+  if (ctl.foreachlevel + 1 >= MAXFOREACH) return error(1000);
+  ++ctl.foreachlevel;
+  char hidden[32];
+  std::snprintf(hidden, sizeof hidden, "!%dfe", ctl.foreachlevel);
+  (void)dmstore(hidden, OBJ_GLOBAL, list.data(), list.size());
+  ObjEntry* he = dmfind(hidden, OBJ_GLOBAL);
+  const std::string* savedfe = mac.felist;
+  const size_t savedpos = mac.fepos;
+  mac.felist = &he->text;
+  mac.fepos = 0;
+  std::string elem;
+  int rc = runloop(src, [&]() {
+    if (!nextelem(*mac.felist, mac.fepos, elem)) {
+      maclocal_erase(name.c_str());
+      return false;
+    }
+    if (elem.empty()) maclocal_erase(name.c_str());
+    else (void)maclocal(name.data(), name.size(), elem.data(), elem.size());
+    return true;
+  });
+  maclocal_erase(name.c_str());
+  mac.felist = savedfe;
+  mac.fepos = savedpos;
+  dmremove(dmfind(hidden, OBJ_GLOBAL));
+  --ctl.foreachlevel;
+  return rc;
+}
+
+// Reads a number at p with the standard number parser; false when none.
+bool readnum(const char*& p, double& v) {
+  p = skipblanks(p);
+  char* e;
+  if (*p == '.' && !(p[1] >= '0' && p[1] <= '9')) {
+    // missing values
+    v = misval;
+    e = const_cast<char*>(p + 1);
+    if (*e >= 'a' && *e <= 'z') {
+      v = misval_k(*e - 'a' + 1);
+      ++e;
+    }
+    p = e;
+    return true;
+  }
+  v = std::strtod(p, &e);
+  if (e == p) return false;
+  p = e;
+  return true;
+}
+
+// forvaluescmd -> FORVALUES name '=' range '{' lines '}'
+int cmd_forvalues(int) {
+  if (!interp.procflg) return scanline();
+  ProgSource* src = curprog();
+  if (!src) return runwhile();
+  std::string name = gettok(prsestd);
+  if (!localname(name)) return error2(0, name.c_str());
+  if (gettok(prsestd)[0] != '=' || tok.token[1]) return required("=");
+  if (!endsinbrace(wheretok())) return required("{");
+  std::string range = beforebrace(wheretok());
+  const char* p = range.c_str();
+  double a, b, d;
+  if (!readnum(p, a)) return sayerr("invalid syntax\n", 198);
+  p = skipblanks(p);
+  if (*p == '/') {
+    ++p;
+    d = 1;
+    if (!readnum(p, b)) return sayerr("invalid syntax\n", 198);
+  } else if (*p == '(' || *p == '[') {
+    const char close = *p == '(' ? ')' : ']';
+    ++p;
+    if (!readnum(p, d)) return sayerr("invalid syntax\n", 198);
+    p = skipblanks(p);
+    if (*p != close) return sayerr("invalid syntax\n", 198);
+    ++p;
+    if (!readnum(p, b)) return sayerr("invalid syntax\n", 198);
+  } else {
+    double second;
+    if (!readnum(p, second)) return sayerr("invalid syntax\n", 198);
+    p = skipblanks(p);
+    if (*p == ':') ++p;
+    else if (p[0] == 't' && p[1] == 'o') p += 2;
+    else return sayerr("invalid syntax\n", 198);
+    if (!readnum(p, b)) return sayerr("invalid syntax\n", 198);
+    d = second - a;
+  }
+  if (*skipblanks(p)) return sayerr("invalid syntax\n", 198);
+  if (d == 0) return sayerr("forvalues:  increment may not be zero\n", 198);
+  if (a >= misval || b >= misval || d >= misval) return sayerr("invalid syntax\n", 198);
+  long k = 0;
+  std::string val;
+  return runloop(src, [&]() {
+    const double v = a + static_cast<double>(k) * d;
+    if (d > 0 ? v > b : v < b) {
+      maclocal_erase(name.c_str());
+      return false;
+    }
+    ++k;
+    macfmtnum(v, val);
+    (void)maclocal(name.data(), name.size(), val.data(), val.size());
+    return true;
+  });
+}
+
+// continue [, break]
+int cmd_continue(int) {
+  ps.opable = 0;
+  if (int rc = lang_options(nullptr)) return rc;
+  const bool brk = findopt("break", 2, 0);
+  if (int rc = chkopt()) return rc;
+  if (!ctl.breakallowed) return error(119);
+  interp.procflg = false;
+  ctl.breakdetail = brk ? 2 : 1;
+  return 0;
+}
+
+}  // namespace
+
+void control_bindcommands() {
+  cmdbind("if", cmd_if);
+  cmdbind_scan("if", cmd_if);
+  cmdbind("else", cmd_else);
+  cmdbind_scan("else", cmd_else);
+  cmdbind("while", cmd_while);
+  cmdbind_scan("while", cmd_while);
+  cmdbind("foreach", cmd_foreach);
+  cmdbind_scan("foreach", cmd_foreach);
+  cmdbind("forvalues", cmd_forvalues);
+  cmdbind_scan("forvalues", cmd_forvalues);
+  cmdbind("continue", cmd_continue);
+  cmdbind_scan("{", cmd_brace);
+}

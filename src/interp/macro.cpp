@@ -1,0 +1,388 @@
+// The named-object store (one hash table for globals, locals by level,
+// programs and plug-ins) and the macro operations built on it: storing,
+// finding, erasing, incrementing, local levels and number formatting for
+// macro values. Line expansion lives in macexp.cpp.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "data/store.h"
+#include "interp/interp.h"
+#include "interp/macro.h"
+#include "interp/program.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+MacroState mac;
+MacroHooks machooks;
+
+namespace {
+
+ObjEntry* buckets[DMBUCKETS];
+std::vector<ObjEntry*> typeheads;  // newest entry of each type
+
+inline uint32_t hashstep(uint32_t h, unsigned char c) { return h * 31u + c; }
+
+uint32_t hashname(const char* s) {
+  uint32_t h = 0;
+  for (; *s; ++s) h = hashstep(h, static_cast<unsigned char>(*s));
+  return h;
+}
+
+void chain_unlink(ObjEntry* e) {
+  ObjEntry*& head = buckets[e->hash % DMBUCKETS];
+  if (e->hprev) e->hprev->hnext = e->hnext;
+  else head = e->hnext;
+  if (e->hnext) e->hnext->hprev = e->hprev;
+  e->hnext = e->hprev = nullptr;
+}
+
+void chain_front(ObjEntry* e) {
+  ObjEntry*& head = buckets[e->hash % DMBUCKETS];
+  e->hprev = nullptr;
+  e->hnext = head;
+  if (head) head->hprev = e;
+  head = e;
+}
+
+// Counts a hit; every 11th moves the entry to the front of its chain.
+inline ObjEntry* hit(ObjEntry* e) {
+  if (++e->hits >= 11) {
+    e->hits = 0;
+    if (e->hprev) {
+      chain_unlink(e);
+      chain_front(e);
+    }
+  }
+  return e;
+}
+
+}  // namespace
+
+ObjEntry* dmfind(const char* name, int type) {
+  const uint32_t h = hashname(name);
+  for (ObjEntry* e = buckets[h % DMBUCKETS]; e; e = e->hnext)
+    if (e->hash == h && e->type == type && !std::strcmp(e->name, name)) return hit(e);
+  return nullptr;
+}
+
+ObjEntry* dmfind_local(const char* name, size_t len, int type) {
+  uint32_t h = hashstep(0, '_');
+  for (size_t i = 0; i < len; ++i) h = hashstep(h, static_cast<unsigned char>(name[i]));
+  for (ObjEntry* e = buckets[h % DMBUCKETS]; e; e = e->hnext)
+    if (e->hash == h && e->type == type && e->name[0] == '_' && !std::strncmp(e->name + 1, name, len) &&
+        e->name[len + 1] == 0)
+      return hit(e);
+  return nullptr;
+}
+
+ObjEntry* dmmake(const char* name, int type) {
+  if (ObjEntry* e = dmfind(name, type)) return e;
+  auto* e = new (std::nothrow) ObjEntry;
+  if (!e) return nullptr;
+  std::strncpy(e->name, name, MACNAMELEN + 1);
+  e->hash = hashname(e->name);
+  e->type = type;
+  chain_front(e);
+  if (static_cast<size_t>(type) >= typeheads.size()) typeheads.resize(static_cast<size_t>(type) + 64, nullptr);
+  ObjEntry*& th = typeheads[static_cast<size_t>(type)];
+  e->tnext = th;
+  if (th) th->tprev = e;
+  th = e;
+  return e;
+}
+
+int dmstore(const char* name, int type, const char* text, size_t len) {
+  ObjEntry* e = dmmake(name, type);
+  if (!e) return 950;
+  // Reuse the block when the new size is within the slack of the old one,
+  // so a loop counter rewritten a million times never reallocates.
+  const size_t need = len + 1, alloc = e->text.capacity() + 1;
+  size_t slack = need / 2;
+  if (slack < 128) slack = 128;
+  if (slack > 1024) slack = 1024;
+  if (need <= alloc && need + slack >= alloc) {
+    e->text.assign(text, len);
+  } else {
+    std::string fresh(text, len);
+    e->text.swap(fresh);
+  }
+  return 0;
+}
+
+void dmremove(ObjEntry* e) {
+  if (!e) return;
+  chain_unlink(e);
+  ObjEntry*& th = typeheads[static_cast<size_t>(e->type)];
+  if (e->tprev) e->tprev->tnext = e->tnext;
+  else th = e->tnext;
+  if (e->tnext) e->tnext->tprev = e->tprev;
+  delete e;
+}
+
+void dmzap(int type) {
+  if (static_cast<size_t>(type) >= typeheads.size()) return;
+  while (ObjEntry* e = typeheads[static_cast<size_t>(type)]) dmremove(e);
+}
+
+ObjEntry* dmfirst(int type) {
+  return static_cast<size_t>(type) < typeheads.size() ? typeheads[static_cast<size_t>(type)] : nullptr;
+}
+
+void dmreset() {
+  for (size_t t = 0; t < typeheads.size(); ++t) dmzap(static_cast<int>(t));
+  mac = MacroState{};
+}
+
+// ---------------------------------------------------------------------------
+
+const std::string* macptr(const char* name) {
+  ObjEntry* e = name[0] == '_' ? dmfind_local(name + 1, std::strlen(name + 1), mac.typelmac)
+                               : dmfind(name, OBJ_GLOBAL);
+  return e ? &e->text : nullptr;
+}
+
+int macsave(const char* name, const std::string& text) {
+  if (text.empty()) {
+    macerase(name);
+    return 0;
+  }
+  return dmstore(name, name[0] == '_' ? mac.typelmac : OBJ_GLOBAL, text.data(), text.size());
+}
+
+int macsave0(const char* name) { return dmstore(name, name[0] == '_' ? mac.typelmac : OBJ_GLOBAL, "", 0); }
+
+void macerase(const char* name) {
+  ObjEntry* e = name[0] == '_' ? dmfind_local(name + 1, std::strlen(name + 1), mac.typelmac)
+                               : dmfind(name, OBJ_GLOBAL);
+  dmremove(e);
+}
+
+int maclocal(const char* name, size_t len, const char* text, size_t tlen) {
+  if (ObjEntry* e = dmfind_local(name, len, mac.typelmac)) {
+    // fast path of the loop counters: the entry exists, rewrite it in place
+    const size_t need = tlen + 1, alloc = e->text.capacity() + 1;
+    if (need <= alloc && need + 128 >= alloc) {
+      e->text.assign(text, tlen);
+      return 0;
+    }
+  }
+  char nm[MACNAMELEN + 2];
+  nm[0] = '_';
+  if (len > MACNAMELEN - 1) len = MACNAMELEN - 1;
+  std::memcpy(nm + 1, name, len);
+  nm[len + 1] = 0;
+  return dmstore(nm, mac.typelmac, text, tlen);
+}
+
+void maclocal_erase(const char* name) { dmremove(dmfind_local(name, std::strlen(name), mac.typelmac)); }
+
+void macset_global(const std::string& name, const std::string& value) {
+  (void)macsave(name.c_str(), value);
+}
+const std::string* macget_global(const std::string& name) {
+  ObjEntry* e = dmfind(name.c_str(), OBJ_GLOBAL);
+  return e ? &e->text : nullptr;
+}
+void macdrop_global(const std::string& name) { dmremove(dmfind(name.c_str(), OBJ_GLOBAL)); }
+void macset_local(const std::string& name, const std::string& value) {
+  if (value.empty()) maclocal_erase(name.c_str());
+  else (void)maclocal(name.data(), name.size(), value.data(), value.size());
+}
+const std::string* macget_local(const std::string& name) {
+  ObjEntry* e = dmfind_local(name.data(), name.size(), mac.typelmac);
+  return e ? &e->text : nullptr;
+}
+
+int macincr(const char* name, int sign, std::string& res, bool pre) {
+  const bool local = name[0] == '_';
+  const std::string* t = macptr(name);
+  if (!t) {
+    int prev = setoutlev(OUT_ERROR);
+    if (local) spout21f("local macro `%s' not found\n", name + 1);
+    else spout21f("global macro $%s not found\n", name);
+    setoutlev(prev);
+    return 111;
+  }
+  char buf[40];
+  size_t n = t->size() < 39 ? t->size() : 39;
+  std::memcpy(buf, t->data(), n);
+  buf[n] = 0;
+  char* p = buf;
+  while (*p == ' ') ++p;
+  char* end = p + std::strlen(p);
+  while (end > p && end[-1] == ' ') *--end = 0;
+  char* stop;
+  double v = std::strtod(p, &stop);
+  if (!*p || *stop) return error(109);
+  std::string nv;
+  macfmtnum(v + sign, nv);
+  if (!pre) res = *t;
+  int rc = macsave(name, nv);
+  if (rc) return rc;
+  if (pre) res = nv;
+  return 0;
+}
+
+// Splits text into blank-separated words; a word starting with a simple or
+// compound quote runs to its closing quote.
+void macwords(const char* p, std::vector<std::string>& words, bool strip) {
+  while (true) {
+    while (*p == ' ') ++p;
+    if (!*p) return;
+    const char* s = p;
+    int open;
+    if (p[0] == '`' && p[1] == '"') {
+      const char* q = pcompoundquotes(p, &open);
+      if (strip) words.emplace_back(p + 2, open ? q : q - 2);
+      else words.emplace_back(p, q);
+      p = q;
+    } else if (*p == '"') {
+      const char* q = psimplequotes(p, &open);
+      if (strip) words.emplace_back(p + 1, open ? q : q - 1);
+      else words.emplace_back(p, q);
+      p = q;
+    } else {
+      while (*p && *p != ' ') ++p;
+      words.emplace_back(s, p);
+    }
+  }
+}
+
+void locals_enter(const char* args) {
+  ++mac.typelmac;
+  dmzap(mac.typelmac);
+  if (!args) args = "";
+  while (*args == ' ') ++args;
+  size_t n = std::strlen(args);
+  if (n) (void)maclocal("0", 1, args, n);
+  std::vector<std::string> w;
+  macwords(args, w, true);
+  char nm[16];
+  for (size_t i = 0; i < w.size(); ++i) {
+    int k = std::snprintf(nm, sizeof nm, "%zu", i + 1);
+    if (!w[i].empty()) (void)maclocal(nm, static_cast<size_t>(k), w[i].data(), w[i].size());
+  }
+}
+
+void locals_leave() {
+  dmzap(mac.typelmac);
+  if (mac.typelmac > OBJ_LOCAL0) --mac.typelmac;
+}
+
+// ---------------------------------------------------------------------------
+// %18.0g, the format of numbers stored into macros.
+
+namespace {
+
+// Half-up rounding of a digit string to k digits; returns true on a carry
+// res of the first digit (the caller then prepends 1).
+bool rounddigits(char* dg, int ndig, int k) {
+  if (k >= ndig) return false;
+  bool up = dg[k] >= '5';
+  for (int i = k; i < ndig; ++i) dg[i] = '0';
+  for (int i = k - 1; up && i >= 0; --i) {
+    if (dg[i] == '9') dg[i] = '0';
+    else {
+      ++dg[i];
+      up = false;
+    }
+  }
+  return up;
+}
+
+void missingtext(double x, std::string& res) {
+  int k = missing_code(x);
+  if (k == 0) res = ".";
+  else if (k >= 1 && k <= 26) {
+    res = ".";
+    res.push_back(static_cast<char>('a' + k - 1));
+  } else res = ".?";
+}
+
+}  // namespace
+
+void macfmtnum(double x, std::string& res) {
+  res.clear();
+  if (x >= misval) return missingtext(x, res);
+  if (x == 0) {
+    res = "0";
+    return;
+  }
+  char buf[48];
+  // integers below 1e16 have at most 16 digits, which %18.0g always shows whole
+  if (std::fabs(x) < 1e16 && x == std::trunc(x)) {
+    long long v = static_cast<long long>(x);
+    char* e = buf + sizeof buf;
+    char* p = e;
+    bool neg = v < 0;
+    unsigned long long u = neg ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+      *--p = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    if (neg) *--p = '-';
+    res.assign(p, static_cast<size_t>(e - p));
+    return;
+  }
+  const int w = 18;
+  std::snprintf(buf, sizeof buf, "%.18e", x);
+  const bool neg = buf[0] == '-';
+  const char* p = buf + (neg ? 1 : 0);
+  char dg[24];
+  int nd = 0;
+  dg[nd++] = p[0];
+  for (const char* q = p + 2; *q != 'e'; ++q) dg[nd++] = *q;
+  int n = std::atoi(std::strchr(p, 'e') + 1) + 1;  // value = 0.d1d2... x 10^n
+  // best-fit fixed layout
+  int s = w - 2;
+  if (n <= 0) s -= -n;
+  bool fixed = s >= (w - 6 > 2 ? w - 6 : 2) && n <= s;
+  char fd[24];
+  std::memcpy(fd, dg, static_cast<size_t>(nd));
+  int fn = n;
+  if (fixed) {
+    if (rounddigits(fd, nd, s)) {
+      std::memmove(fd + 1, fd, static_cast<size_t>(nd - 1));
+      fd[0] = '1';
+      ++fn;
+      if (fn > s) fixed = false;
+    }
+    if (fn > w - 1) fixed = false;
+  }
+  if (fixed) {
+    if (neg) res.push_back('-');
+    int last = s;  // digits kept
+    if (last > nd) last = nd;
+    while (last > (fn > 0 ? fn : 0) && fd[last - 1] == '0') --last;
+    if (fn > 0) {
+      res.append(fd, static_cast<size_t>(fn));
+      if (last > fn) {
+        res.push_back('.');
+        res.append(fd + fn, static_cast<size_t>(last - fn));
+      }
+    } else {
+      res.push_back('.');
+      res.append(static_cast<size_t>(-fn), '0');
+      res.append(fd, static_cast<size_t>(last));
+    }
+    return;
+  }
+  // e notation with 11 (or 10) digits after the point
+  int k = (n - 1 < -99 || n - 1 > 99) ? w - 8 : w - 7;
+  std::memcpy(fd, dg, static_cast<size_t>(nd));
+  int en = n - 1;
+  if (rounddigits(fd, nd, k + 1)) {
+    std::memmove(fd + 1, fd, static_cast<size_t>(nd - 1));
+    fd[0] = '1';
+    ++en;
+  }
+  if (neg) res.push_back('-');
+  res.push_back(fd[0]);
+  res.push_back('.');
+  res.append(fd + 1, static_cast<size_t>(k));
+  std::snprintf(buf, sizeof buf, "e%c%02d", en < 0 ? '-' : '+', en < 0 ? -en : en);
+  res += buf;
+}

@@ -1,0 +1,214 @@
+// Number lists: the grammar shared by `numlist`, `foreach ... of numlist`,
+// `syntax` numlist options and option arguments (`1/3 10(5)20 1 3 to 9`),
+// the checks callers select, and the `numlist` command.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "interp/macro.h"
+#include "interp/program.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+namespace {
+
+constexpr size_t MAXELEMS = 10000000;  // keeps a runaway range from eating memory
+
+int nlerr(int rc, bool single) {
+  int prev = setoutlev(OUT_ERROR);
+  if (single) {
+    switch (rc) {
+      case 121: spout21("invalid number\n"); break;
+      case 122: spout21("number required\n"); break;
+      case 123: spout21("single number required\n"); break;
+      case 125: spout21("invalid number, outside of allowed range\n"); break;
+      case 126: spout21("invalid number, noninteger value\n"); break;
+      case 127: spout21("invalid number, missing not allowed\n"); break;
+      default: break;
+    }
+  } else {
+    switch (rc) {
+      case 121: spout21("invalid numlist\n"); break;
+      case 122: spout21("invalid numlist has too few elements\n"); break;
+      case 123: spout21("invalid numlist has too many elements\n"); break;
+      case 124: spout21("invalid numlist has elements out of order\n"); break;
+      case 125: spout21("invalid numlist has elements outside of allowed range\n"); break;
+      case 126: spout21("invalid numlist has noninteger elements\n"); break;
+      case 127: spout21("invalid numlist has missing values\n"); break;
+      default: break;
+    }
+  }
+  setoutlev(prev);
+  return rc;
+}
+
+const char* blanks(const char* p) {
+  while (*p == ' ' || *p == ',') ++p;
+  return p;
+}
+
+bool number(const char*& p, double& v) {
+  while (*p == ' ') ++p;
+  if (*p == '.' && !(p[1] >= '0' && p[1] <= '9')) {
+    ++p;
+    v = misval;
+    if (*p >= 'a' && *p <= 'z') v = misval_k(*p++ - 'a' + 1);
+    return true;
+  }
+  char* e;
+  v = std::strtod(p, &e);
+  if (e == p) return false;
+  // a number must end at a separator of the grammar
+  p = e;
+  return true;
+}
+
+// Appends from, from+step, ... while not past to.
+bool range(std::vector<double>& out_, double from, double step, double to) {
+  if (step == 0 || from >= misval || to >= misval || step >= misval) return false;
+  if ((to - from) * step < 0) return false;
+  for (long k = 0;; ++k) {
+    double v = from + static_cast<double>(k) * step;
+    if (step > 0 ? v > to + std::fabs(step) * 1e-12 : v < to - std::fabs(step) * 1e-12) break;
+    out_.push_back(v);
+    if (out_.size() > MAXELEMS) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int numlist_expand(const char* text, const NumlistSpec& spec, std::vector<double>& nums, bool single) {
+  nums.clear();
+  const char* p = blanks(text);
+  while (*p) {
+    double a;
+    if (!number(p, a)) return nlerr(121, single);
+    while (*p == ' ') ++p;
+    if (*p == '/') {
+      ++p;
+      double b;
+      if (!number(p, b) || a >= misval) return nlerr(121, single);
+      if (!range(nums, a, b >= a ? 1 : -1, b)) return nlerr(121, single);
+    } else if (*p == '(' || *p == '[') {
+      const char close = *p == '(' ? ')' : ']';
+      ++p;
+      double d, b;
+      if (!number(p, d)) return nlerr(121, single);
+      while (*p == ' ') ++p;
+      if (*p != close) return nlerr(121, single);
+      ++p;
+      if (!number(p, b) || !range(nums, a, d, b)) return nlerr(121, single);
+    } else if (*p == ':' || (p[0] == 't' && p[1] == 'o' && (p[2] == ' ' || (p[2] >= '0' && p[2] <= '9') || p[2] == '-' || p[2] == '.'))) {
+      p += *p == ':' ? 1 : 2;
+      double c;
+      if (nums.empty() || !number(p, c)) return nlerr(121, single);
+      const double step = a - nums.back();
+      if (!range(nums, a, step, c)) return nlerr(121, single);
+    } else {
+      if (*p && *p != ' ' && *p != ',') return nlerr(121, single);
+      nums.push_back(a);
+    }
+    p = blanks(p);
+  }
+  const int n = static_cast<int>(nums.size());
+  if (n < spec.min || (single && n == 0)) return nlerr(122, single);
+  if (spec.max >= 0 && n > spec.max) return nlerr(123, single);
+  for (int i = 0; i < n; ++i) {
+    const double v = nums[static_cast<size_t>(i)];
+    if (v >= misval) {
+      if (!(spec.flags & NL_MISSOK)) return nlerr(127, single);
+      continue;
+    }
+    if ((spec.flags & NL_INTEGER) && v != std::floor(v)) return nlerr(126, single);
+    if (v < spec.lo || v > spec.hi || (spec.lostrict && v == spec.lo) || (spec.histrict && v == spec.hi))
+      return nlerr(125, single);
+    if (i > 0) {
+      const double u = nums[static_cast<size_t>(i) - 1];
+      if ((spec.flags & NL_ASCEND) && v < u) return nlerr(124, single);
+      if ((spec.flags & NL_DESCEND) && v > u) return nlerr(124, single);
+    }
+  }
+  if (spec.flags & NL_SORT) std::sort(nums.begin(), nums.end());
+  return 0;
+}
+
+void numlist_text(const std::vector<double>& nums, std::string& res) {
+  res.clear();
+  std::string one;
+  for (size_t i = 0; i < nums.size(); ++i) {
+    if (i) res.push_back(' ');
+    macfmtnum(nums[i], one);
+    res += one;
+  }
+}
+
+// Reads a range limit text such as ">=0 <100" into spec. False when bad.
+bool numlist_range(const std::string& t, NumlistSpec& spec) {
+  const char* p = t.c_str();
+  while (true) {
+    while (*p == ' ') ++p;
+    if (!*p) return true;
+    bool ge = false, le = false, strict = false;
+    if (p[0] == '>' && p[1] == '=') ge = true, p += 2;
+    else if (p[0] == '<' && p[1] == '=') le = true, p += 2;
+    else if (p[0] == '>') ge = strict = true, ++p;
+    else if (p[0] == '<') le = strict = true, ++p;
+    else return false;
+    char* e;
+    double v = std::strtod(p, &e);
+    if (e == p) return false;
+    p = e;
+    if (ge) spec.lo = v, spec.lostrict = strict;
+    if (le) spec.hi = v, spec.histrict = strict;
+  }
+}
+
+namespace {
+
+// numlist "list" [, ascending descending integer missingokay min(#) max(#)
+//                   range(limits) sort]
+int cmd_numlist(int) {
+  std::string text;
+  if (int rc = lang_options(&text)) return rc;
+  const char *s, *e, *a;
+  std::string list;
+  if (!parse_quoted_string(text.c_str(), &s, &e, &a)) list.assign(s, e);
+  else {
+    size_t i = text.find_first_not_of(' ');
+    list = i == std::string::npos ? "" : text.substr(i);
+  }
+  NumlistSpec spec;
+  if (findopt("ascending", 1, 0)) spec.flags |= NL_ASCEND;
+  if (findopt("descending", 1, 0)) spec.flags |= NL_DESCEND;
+  if (findopt("integer", 3, 0)) spec.flags |= NL_INTEGER;
+  if (findopt("missingokay", 1, 0)) spec.flags |= NL_MISSOK;
+  if (findopt("sort", 4, 0)) spec.flags |= NL_SORT;
+  spec.min = static_cast<int>(findopta("min", 3, 0));
+  spec.max = static_cast<int>(findopta("max", 3, -1));
+  std::string r;
+  if (findargasis("range", 1, r, 200) && !numlist_range(r, spec)) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21("option range() invalid\n");
+    setoutlev(prev);
+    return 198;
+  }
+  if (int rc = chkopt()) return rc;
+  std::vector<double> nums;
+  if (int rc = numlist_expand(list.c_str(), spec, nums, false)) return rc;
+  std::string res;
+  numlist_text(nums, res);
+  if (machooks.rmacro) return machooks.rmacro("numlist", res);
+  return 0;
+}
+
+}  // namespace
+
+void numlist_bindcommands() { cmdbind("numlist", cmd_numlist); }
