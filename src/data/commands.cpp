@@ -1,4 +1,410 @@
-// Binds this subsystem's built-in commands to their names in the command table.
-#include "interp/cmdtab.h"
+// Binds this subsystem's built-in commands and `set` subcommands, and holds
+// the small everyday ones: drop/keep, rename, order, count, assert,
+// preserve/restore with their levels, _repart and the store's settings
+// (obs, memory, maxvar, type, varabbrev).
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
-void data_bindcommands() {}
+#include "data/chars.h"
+#include "data/datacmds.h"
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/hooks.h"
+#include "interp/interp.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+namespace {
+
+int sayerr(int rc, const std::string& text) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21(text.c_str());
+  setoutlev(prev);
+  return rc;
+}
+
+// The rest of the command line split at its first comma: the argument text
+// (blanks trimmed) and the option words.
+void restofline(std::string& arg, std::vector<std::string>& opts) {
+  std::string rest = wheretok();
+  settok("");
+  size_t comma = rest.find(',');
+  arg = rest.substr(0, comma);
+  std::string o = comma == std::string::npos ? "" : rest.substr(comma + 1);
+  auto trim = [](std::string& s) {
+    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+  };
+  trim(arg);
+  size_t i = 0;
+  while (i < o.size()) {
+    while (i < o.size() && o[i] == ' ') ++i;
+    size_t j = i;
+    while (j < o.size() && o[j] != ' ') ++j;
+    if (j > i) opts.push_back(o.substr(i, j - i));
+    i = j;
+  }
+}
+
+// Options of the settings: only `permanently`. 0 or 198.
+int permopt(const std::vector<std::string>& opts, bool* perm) {
+  *perm = false;
+  for (const std::string& o : opts) {
+    if (cmdcmp(o.c_str(), "permanently", 4)) {
+      *perm = true;
+      continue;
+    }
+    return sayerr(198, "option " + o + " not allowed\n");
+  }
+  return 0;
+}
+
+// A whole number with nothing after it; false otherwise.
+bool wholenum(const std::string& s, long* v) {
+  if (s.empty()) return false;
+  char* e;
+  errno = 0;
+  long x = std::strtol(s.c_str(), &e, 10);
+  if (*e || errno) return false;
+  *v = x;
+  return true;
+}
+
+// set obs #
+int set_obs(int) {
+  std::string arg;
+  std::vector<std::string> opts;
+  restofline(arg, opts);
+  if (!opts.empty()) return sayerr(198, "option " + opts[0] + " not allowed\n");
+  long n;
+  if (!wholenum(arg, &n)) {
+    if (arg.empty()) return sayerr(198, "obs must be between " + std::to_string(ds.nobs) + " and " +
+                                            std::to_string(obscapacity() - 1) + "\n");
+    return sayerr(198, "'" + arg + "' invalid\n");
+  }
+  return setobs(n);
+}
+
+// set memory [+|-]#[b|k|m|g] [, permanently]
+int set_memory(int) {
+  std::string arg;
+  std::vector<std::string> opts;
+  restofline(arg, opts);
+  bool perm;
+  if (int rc = permopt(opts, &perm)) return rc;
+  std::string s;
+  for (char c : arg)
+    if (c != ' ') s += c;
+  int sign = 0;
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    sign = s[0] == '+' ? 1 : -1;
+    s.erase(0, 1);
+  }
+  double unit = 1024;
+  if (!s.empty() && std::strchr("bkmgBKMG", s.back())) {
+    switch (s.back() | 0x20) {
+      case 'b': unit = 1; break;
+      case 'k': unit = 1024; break;
+      case 'm': unit = 1048576.0; break;
+      case 'g': unit = 1073741824.0; break;
+    }
+    s.pop_back();
+  }
+  char* e;
+  double x = std::strtod(s.c_str(), &e);
+  if (s.empty() || *e || x < 0) return sayerr(198, "'" + arg + "' invalid\n");
+  double bytes = x * unit;
+  if (sign) bytes = static_cast<double>(ds.memorysize) + sign * bytes;
+  if (bytes >= 4294967296.0) return error(912);
+  if (bytes < 0) return error(910);
+  if (int rc = setmemory(static_cast<uint64_t>(bytes))) return rc;
+  if (perm) spoutsml("({cmd:set memory} preference recorded)\n");
+  return 0;
+}
+
+// set maxvar # [, permanently]
+int set_maxvar(int) {
+  std::string arg;
+  std::vector<std::string> opts;
+  restofline(arg, opts);
+  bool perm;
+  if (int rc = permopt(opts, &perm)) return rc;
+  long n;
+  if (!wholenum(arg, &n) || n < 2048 || n > 32767)
+    return sayerr(198, "# must be between 2048 and 32767\n");
+  if (ds.nvar > n - 2 || ds.syslrecl > 12 * n) return error(900);
+  ds.maxmaxvar = static_cast<int>(n);
+  ds.maxlrecl = 12L * n;
+  ds.maxvar = static_cast<int>(std::min<long>(n, ds.syslrecl));
+  interp.conslen = static_cast<int>(33 * n + 216);
+  interp.macrolen = static_cast<int>(33 * n + 200);
+  interp.maxlrecl = static_cast<int>(12 * n);
+  if (perm) spoutsml("({cmd:set maxvar} preference recorded)\n");
+  return 0;
+}
+
+// set type float|double [, permanently]
+int set_type(int) {
+  std::string arg;
+  std::vector<std::string> opts;
+  restofline(arg, opts);
+  bool perm;
+  if (int rc = permopt(opts, &perm)) return rc;
+  if (arg == "float") ds.deftype = ST_FLOAT;
+  else if (arg == "double") ds.deftype = ST_DOUBLE;
+  else return sayerr(198, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be float or double\n");
+  return 0;
+}
+
+// set varabbrev on|off
+int set_varabbrev(int) {
+  std::string arg;
+  std::vector<std::string> opts;
+  restofline(arg, opts);
+  bool perm;
+  if (int rc = permopt(opts, &perm)) return rc;
+  if (arg == "on") ds.varabbrev = true;
+  else if (arg == "off") ds.varabbrev = false;
+  else return sayerr(198, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be on or off\n");
+  return 0;
+}
+
+// _repart width|obs [+|-]#
+int cmd_repart(int) {
+  std::string what = gettok(prsestd);
+  std::string arg;
+  std::vector<std::string> opts;
+  restofline(arg, opts);
+  if (!opts.empty() || (what != "width" && what != "obs")) return error(198);
+  std::string s;
+  for (char c : arg)
+    if (c != ' ') s += c;
+  int sign = 0;
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    sign = s[0] == '+' ? 1 : -1;
+    s.erase(0, 1);
+  }
+  long n;
+  if (!wholenum(s, &n) || n < 0) return error(198);
+  if (int rc = ds_ensure()) return rc;
+  int rc;
+  if (what == "width") {
+    long w = sign ? ds.syslrecl + sign * n : n;
+    rc = setwidth(w);
+  } else {
+    long target = sign ? ds.maxobs + sign * n : n;
+    rc = repart(0, target - ds.maxobs);
+    if (target == ds.maxobs) rc = 0;
+  }
+  return rc ? error(rc) : 0;
+}
+
+// drop/keep varlist | [if] [in]
+int cmd_dropkeep(int keep) {
+  ps.vable = 0;
+  ps.ifable = 0;
+  ps.oable = 0;
+  ps.byable = 0;
+  ps.v_or_o_req = 1;
+  if (int rc = parse()) return rc;
+  if (ps.hasvarlist) {
+    if (ps.hasif || ps.hasin) return error(198);
+    return droporkeepvars(vl.varlist_vr, keep != 0);
+  }
+  long before = ds.nobs, n;
+  if (!ps.hasif) {
+    n = keep ? keepobsrange(ds.nobs1, ds.nobs2)
+             : [&] {
+                 std::vector<char> k(static_cast<size_t>(ds.nobs), 1);
+                 for (long i = ds.nobs1; i <= ds.nobs2; ++i) k[static_cast<size_t>(i - 1)] = 0;
+                 return dropobs_flags(k);
+               }();
+  } else {
+    std::vector<char> k(static_cast<size_t>(ds.nobs), keep ? 0 : 1);
+    for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+      if ((i & 0x3fff) == 0 && stopflag) return 1;
+      if (selobs(i)) k[static_cast<size_t>(i - 1)] = keep ? 1 : 0;
+    }
+    n = dropobs_flags(k);
+  }
+  (void)before;
+  spout21f("(%ld observation%s deleted)\n", n, n == 1 ? "" : "s");
+  return 0;
+}
+
+// rename old new
+int cmd_rename(int) {
+  std::string a = gettok(prsestd);
+  if (a.empty()) return error(102);
+  std::string b = gettok(prsestd);
+  if (b.empty()) return error(102);
+  if (*gettok(prsestd)) return error(103);
+  int v = zelta_findvar(a.c_str(), 1, false);
+  if (v < 0) return -v;
+  return renamevar(v, b.c_str());
+}
+
+// order varlist
+int cmd_order(int) {
+  ps.vable = 1;
+  if (int rc = parse()) return rc;
+  std::vector<int> perm(1, 0);
+  std::vector<char> used(static_cast<size_t>(ds.nvar) + 1, 0);
+  for (int v : vl.varlist_vr)
+    if (!used[static_cast<size_t>(v)]) perm.push_back(v), used[static_cast<size_t>(v)] = 1;
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (!used[static_cast<size_t>(v)]) perm.push_back(v);
+  return reordervars(perm);
+}
+
+// count [if] [in]
+int cmd_count(int) {
+  ps.vable = 3;
+  ps.byable = 0;
+  if (int rc = parse()) return rc;
+  long n = 0;
+  for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+    if ((i & 0x3fff) == 0 && stopflag) return 1;
+    if (selobs(i)) ++n;
+  }
+  spout21f("  %ld\n", n);
+  // TODO(results): post r(N) = n once the r() store exists.
+  return 0;
+}
+
+// assert exp [if] [in] [, rc0 fast null]
+int cmd_assert(int) {
+  ExprProg cond;
+  if (!*peektok_chr()) return required("expression");
+  if (int rc = compexp(cond, EXP_NUM, 0, 0)) return rc;
+  ps.byable = 0;
+  if (int rc = parse_ifinopts()) return rc;
+  bool rc0 = findopt("rc0", 3, 0) == 1;
+  bool fast = findopt("fast", 4, 0) == 1;
+  bool null = findopt("null", 4, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  long tested = 0, bad = 0;
+  for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+    if ((i & 0x3fff) == 0 && stopflag) return 1;
+    if (!selobs(i)) continue;
+    ++tested;
+    if (evalnum(cond, i) == 0) {
+      ++bad;
+      if (fast) break;
+    }
+  }
+  if (bad) {
+    int prev = setoutlev(OUT_ERROR);
+    if (fast)
+      spout21("assertion is false\n");
+    else {
+      spout21f("%ld contradiction%s in %ld observation%s\n", bad, bad == 1 ? "" : "s", tested,
+               tested == 1 ? "" : "s");
+      spout21("assertion is false\n");
+    }
+    setoutlev(prev);
+    return rc0 ? 0 : 9;
+  }
+  if (null && tested == 0) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21("assertion is false; no observations\n");
+    setoutlev(prev);
+    return rc0 ? 0 : 9;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// preserve and restore, with one copy per do-file or program level.
+
+struct Preserved {
+  int level;
+  DsSnapshot data;
+  CharState chars;
+};
+std::vector<Preserved> preserved;
+int plevel = 0;
+
+int restore_top(bool keep) {
+  Preserved& p = preserved.back();
+  int rc = ds_restore(p.data);
+  chs = p.chars;
+  if (!keep) preserved.pop_back();
+  return rc;
+}
+
+int cmd_preserve(int) {
+  ps.vable = 3;
+  ps.ifable = 3;
+  ps.oable = 3;
+  ps.opable = 0;
+  if (int rc = parse()) return rc;
+  (void)findopt("changed", 4, 0);
+  if (int rc = chkopt()) return rc;
+  if (!preserved.empty() && preserved.back().level == plevel) return error(621);
+  Preserved p;
+  p.level = plevel;
+  if (int rc = ds_snapshot(p.data)) return rc;
+  p.chars = chs;
+  preserved.push_back(std::move(p));
+  return 0;
+}
+
+int cmd_restore(int) {
+  ps.vable = 3;
+  ps.ifable = 3;
+  ps.oable = 3;
+  ps.opable = 0;
+  if (int rc = parse()) return rc;
+  bool cancel = findopt("not", 3, 0) == 1;
+  bool keep = findopt("preserve", 8, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  if (preserved.empty() || preserved.back().level != plevel) return error(622);
+  if (cancel) {
+    preserved.pop_back();
+    return 0;
+  }
+  return restore_top(keep);
+}
+
+}  // namespace
+
+void preserve_level_enter() { ++plevel; }
+
+void preserve_level_leave() {
+  if (!preserved.empty() && preserved.back().level == plevel) (void)restore_top(false);
+  if (plevel > 0) --plevel;
+}
+
+void preserve_reset() {
+  preserved.clear();
+  plevel = 0;
+}
+
+void data_bindcommands() {
+  cmdbind("drop", cmd_dropkeep, 0);
+  cmdbind("keep", cmd_dropkeep, 1);
+  cmdbind("rename", cmd_rename);
+  cmdbind("order", cmd_order);
+  cmdbind("count", cmd_count);
+  cmdbind("assert", cmd_assert);
+  cmdbind("preserve", cmd_preserve);
+  cmdbind("restore", cmd_restore);
+  cmdbind("_repart", cmd_repart);
+  setbind("obs", 3, set_obs);
+  setbind("memory", 3, set_memory);
+  setbind("maxvar", 6, set_maxvar);
+  setbind("type", 4, set_type);
+  setbind("varabbrev", 4, set_varabbrev);
+  level_hooks_add(preserve_level_enter, preserve_level_leave);
+  data_bindlist();
+  data_bindinput();
+  data_bindchars();
+}

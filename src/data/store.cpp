@@ -1,42 +1,947 @@
-// Placeholder store so the rest links; replaced by the real arena store.
+// The dataset store: storage types and their missing codes, conversion of
+// doubles into cells and back, the memory arena with the observation map
+// `mapj`, its repartition between record width and observations, and the
+// creation, retyping, reordering and removal of variables and observations.
+// All state lives in `ds`; records are reached only through `mapj`.
 #include "data/store.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
-DataState ds;
-const double misval = std::ldexp(1.0, 1023);
-const double misval_z = std::ldexp(1.0, 1023) + 26 * std::ldexp(1.0, 1011);
+#include "data/chars.h"
+#include "data/varlist.h"
+#include "interp/macro.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
 
-double misval_k(int k) { return misval + k * std::ldexp(1.0, 1011); }
-int missing_code(double x) {
-  if (x < misval) return -1;
-  return static_cast<int>((x - misval) / std::ldexp(1.0, 1011));
+DataState ds;
+
+// The constants come from hexadecimal-float literals so that every bit is
+// fixed by the text, not by library arithmetic.
+const double misval = 0x1.0p+1023;
+const double misval_z = 0x1.01ap+1023;
+const double misval_110 = 0x1.0p+1023;
+const double misval_107 = 0x1.0p+333;
+const double fltmis_110 = 0x1.0p+127;
+const double dbl_eps = 0x1.0p-52;
+const double flt_eps = 0x1.0p-23;
+const double dbl_smallest = 0x1.fffffffffffffp-1022;
+const double dbl_largest = 0x1.fffffffffffffp+1022;
+const double dbl_mostneg = -0x1.fffffffffffffp+1023;
+const double flt_largest = 0x1.fffffep+126;
+
+namespace {
+
+constexpr long ARENA_SLACK = 16;  // between the map and the data area
+constexpr long DEFWIDTH = 200;    // width of a new arena
+
+uint64_t dbits(double x) {
+  uint64_t b;
+  std::memcpy(&b, &x, 8);
+  return b;
 }
-double zelta_data(int, long) { return misval; }
-void store(int, long, double) {}
-void szelta_data(int, long, std::string& out) { out.clear(); }
-void sstore(int, long, const char*) {}
-void safe_sstore(int, long, const char*) {}
-unsigned char* dtaptr(int, long) { return nullptr; }
+double bitsd(uint64_t b) {
+  double x;
+  std::memcpy(&x, &b, 8);
+  return x;
+}
+// The unbiased base-2 exponent (1024 for infinities and NaN, -1023 for zero).
+int expof(double x) { return static_cast<int>((dbits(x) >> 52) & 0x7ff) - 1023; }
+// The extended code k of a value whose exponent is 1023: the third byte of
+// its big-endian image.
+int kof(double x) { return static_cast<int>((dbits(x) >> 40) & 0xff); }
+
+long align16(long n) { return (n + 15) & ~15L; }
+long even_up(long n) { return (n + 1) & ~1L; }
+
+// Offset of the data area for a map of n observations.
+long dataoff_for(long n) { return align16(4 * n + ARENA_SLACK); }
+
+unsigned char* recptr(long obs) {
+  return ds.xtraptr + static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(ds.syslrecl);
+}
+
+// Writes the missing value (or empty string, or 0 for "(e)") of variable v
+// into observation obs.
+void blankcell(int v, long obs) {
+  int t = vartype(v);
+  unsigned char* p = dtaptr(v, obs);
+  if (isstrtype(t)) {
+    std::memset(p, 0, static_cast<size_t>(t));
+  } else if (ds.varlist[static_cast<size_t>(v)] == "(e)") {
+    std::memset(p, 0, static_cast<size_t>(typewidth(t)));
+  } else {
+    store(v, obs, misval);
+  }
+}
+
+// Recomputes every cell offset and the bytes in use from the types.
+void setmap() {
+  long off = 0;
+  ds.mapi.assign(static_cast<size_t>(ds.nvar) + 1, 0);
+  for (int v = 1; v <= ds.nvar; ++v) {
+    ds.mapi[static_cast<size_t>(v)] = static_cast<int>(off);
+    off += typewidth(vartype(v));
+  }
+  ds.lrecl = off;
+}
+
+void set_limits() {
+  ds.maxlrecl = 12L * ds.maxmaxvar;
+  ds.maxvar = static_cast<int>(std::min<long>(ds.maxmaxvar, ds.syslrecl));
+}
+
+// Moves the records into a fresh arena of `bytes` laid out for `width`:
+// records go into map order (the map becomes the identity). 0 or 909.
+int relayout(long width, uint64_t bytes) {
+  long n = maxobs_for(width, bytes);
+  unsigned char* na = static_cast<unsigned char*>(std::aligned_alloc(16, ((bytes + 15) / 16) * 16));
+  if (!na) return 909;
+  long off = dataoff_for(n);
+  unsigned char* nx = na + off;
+  if (ds.arena) {
+    long keep = std::min(ds.lrecl, width);
+    for (long i = 1; i <= ds.nobs; ++i)
+      std::memcpy(nx + (i - 1) * width, recptr(i), static_cast<size_t>(keep));
+    std::free(ds.arena);
+  }
+  ds.arena = na;
+  ds.mapj = reinterpret_cast<uint32_t*>(na);
+  for (long i = 1; i <= n; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
+  ds.dataoff = off;
+  ds.xtraptr = nx;
+  ds.syslrecl = width;
+  ds.maxobs = n;
+  ds.memorysize = bytes;
+  set_limits();
+  return 0;
+}
+
+// Largest even width not above maxlrecl at which `target` observations fit;
+// 0 when even the narrowest does not.
+long widest_for_obs(long target, long minwidth) {
+  long lo = std::max(2L, even_up(minwidth)), hi = ds.maxlrecl & ~1L;
+  if (lo > hi || maxobs_for(lo, ds.memorysize) < target) return 0;
+  while (lo < hi) {  // invariant: lo fits
+    long mid = ((lo + hi) / 2 + 1) & ~1L;
+    if (mid > hi) mid = hi;
+    if (mid == lo) break;
+    if (maxobs_for(mid, ds.memorysize) >= target) lo = mid; else hi = mid - 2;
+  }
+  return lo;
+}
+
+// Appends one variable's table entries.
+void pushvar(const char* name, int type) {
+  ds.varlist.emplace_back(name);
+  ds.typlist.push_back(static_cast<unsigned char>(type));
+  ds.fmtlist.emplace_back(deffmt_of(type));
+  ds.lbllist.emplace_back();
+  ds.varlabels.emplace_back();
+  ds.mapi.push_back(static_cast<int>(ds.lrecl));
+  ds.lrecl += typewidth(type);
+  ++ds.nvar;
+}
+
+const char* const reserved_names[] = {"with", "using", "if", "in", "_pred", "_b", "_n", "_N",
+                                      "float", "double", "int", "long", "_uniform", "_coef",
+                                      "_rc", "_pi", "byte", "_cons"};
+
+int sayerr(int rc, const char* fmt, const char* a) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21f(fmt, a);
+  setoutlev(prev);
+  return rc;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Missing values and storage types.
+
+double misval_k(int k) { return bitsd(dbits(misval) + (static_cast<uint64_t>(k) << 40)); }
+
+int missing_code(double x) {
+  if (!(x >= misval)) return -1;
+  int k = kof(x);
+  return k <= 26 ? k : 0;
+}
+
 int typewidth(int type) {
   switch (type) {
-    case ST_BYTE: return 1;
-    case ST_INT: return 2;
-    case ST_LONG: case ST_FLOAT: return 4;
-    case ST_DOUBLE: return 8;
+    case ST_BYTE: case ST_LBYTE: return 1;
+    case ST_INT: case ST_LINT: return 2;
+    case ST_LONG: case ST_FLOAT: case ST_LLONG: case ST_LFLOAT: return 4;
+    case ST_DOUBLE: case ST_LDOUBLE: return 8;
     default: return type;
   }
 }
-const char* typename_of(int) { return "float"; }
-int promoted_vartype(int type, double) { return type; }
-int addvar(const char*, int) { return 900; }
-int addwrkvar(int) { return 900; }
-int change_vartype(int, int) { return 0; }
-int setobs(long) { return 0; }
-void drop_all() {}
-void s_updata(int) {}
-void chksort() {}
-std::string mktmpvn() { return "__000000"; }
-bool istmpvn(const std::string&) { return false; }
-void ds_reset() { ds = DataState{}; }
+
+const char* typename_of(int type) {
+  static char buf[8];
+  switch (type) {
+    case ST_BYTE: case ST_LBYTE: return "byte";
+    case ST_INT: case ST_LINT: return "int";
+    case ST_LONG: case ST_LLONG: return "long";
+    case ST_FLOAT: case ST_LFLOAT: return "float";
+    case ST_DOUBLE: case ST_LDOUBLE: return "double";
+    default: std::snprintf(buf, sizeof buf, "str%d", type); return buf;
+  }
+}
+
+const char* deffmt_of(int type) {
+  static char buf[12];
+  switch (type) {
+    case ST_BYTE: case ST_INT: case ST_LBYTE: case ST_LINT: return "%8.0g";
+    case ST_LONG: case ST_LLONG: return "%12.0g";
+    case ST_FLOAT: case ST_LFLOAT: return "%9.0g";
+    case ST_DOUBLE: case ST_LDOUBLE: return "%10.0g";
+    default: std::snprintf(buf, sizeof buf, "%%%ds", type); return buf;
+  }
+}
+
+int typecode(const char* w) {
+  if (!std::strcmp(w, "byte")) return ST_BYTE;
+  if (!std::strcmp(w, "int")) return ST_INT;
+  if (!std::strcmp(w, "long")) return ST_LONG;
+  if (!std::strcmp(w, "float")) return ST_FLOAT;
+  if (!std::strcmp(w, "double")) return ST_DOUBLE;
+  if (!std::strncmp(w, "str", 3) && w[3] >= '1' && w[3] <= '9') {
+    char* e;
+    long n = std::strtol(w + 3, &e, 10);
+    if (!*e && n >= 1 && n <= 244) return static_cast<int>(n);
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Cells.
+
+unsigned char* dtaptr(int var, long obs) { return recptr(obs) + ds.mapi[static_cast<size_t>(var)]; }
+
+double zelta_data(int var, long obs) {
+  const unsigned char* p = dtaptr(var, obs);
+  switch (vartype(var)) {
+    case ST_BYTE: {
+      int v = static_cast<signed char>(*p);
+      return v > 100 ? misval_k(v - 101) : v;
+    }
+    case ST_INT: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      return v > 32740 ? misval_k(v - 32741) : v;
+    }
+    case ST_LONG: {
+      int32_t v;
+      std::memcpy(&v, p, 4);
+      return v > 2147483620 ? misval_k(v - 2147483621) : v;
+    }
+    case ST_FLOAT: {
+      float f;
+      std::memcpy(&f, p, 4);
+      if (std::isnan(f)) return misval;
+      if (f >= 0x1.0p+127f) {
+        // Widen, then move the exponent up to 1023 keeping the code bits.
+        uint64_t b = dbits(static_cast<double>(f));
+        b = (b & 0x000fffffffffffffULL) | (0x7feULL << 52);
+        return bitsd(b);
+      }
+      return f;
+    }
+    case ST_DOUBLE: {
+      double d;
+      std::memcpy(&d, p, 8);
+      return d;
+    }
+    case ST_LBYTE: {
+      int v = static_cast<signed char>(*p);
+      return v == 127 ? misval : v;
+    }
+    case ST_LINT: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      return v == 32767 ? misval : v;
+    }
+    case ST_LLONG: {
+      int32_t v;
+      std::memcpy(&v, p, 4);
+      return v == 2147483647 ? misval : v;
+    }
+    case ST_LFLOAT: {
+      float f;
+      std::memcpy(&f, p, 4);
+      return (f >= 0x1.0p+127f || std::isnan(f)) ? misval : f;
+    }
+    case ST_LDOUBLE: {
+      double d;
+      std::memcpy(&d, p, 8);
+      return (d >= misval_110 || std::isnan(d)) ? misval : d;
+    }
+    default: return misval;
+  }
+}
+
+// Integer cell value per the rules of `store`: the truncated value when
+// e <= emax and it is at most `top`, else the code for `.`+k.
+template <typename T>
+static T intcell(double x, int emax, long top, long miss, bool wrap8) {
+  int e = expof(x);
+  if (e == 1023) {
+    int k = kof(x);
+    return static_cast<T>(k <= 26 ? miss + k : miss);
+  }
+  if (e > emax) return static_cast<T>(miss);
+  long t = static_cast<long>(std::trunc(x));
+  if (wrap8) t = static_cast<signed char>(static_cast<unsigned char>(t & 0xff));
+  return static_cast<T>(t <= top ? t : miss);
+}
+
+void store(int var, long obs, double x) {
+  unsigned char* p = dtaptr(var, obs);
+  int t = vartype(var);
+  switch (t) {
+    case ST_DOUBLE: case ST_LDOUBLE: std::memcpy(p, &x, 8); return;
+    case ST_FLOAT: {
+      float f;
+      int e = expof(x);
+      if (e == 1023) {
+        // Keep the low four bits of the top 16, with exponent 127, then round.
+        uint64_t b = dbits(x);
+        b = (b & 0x0000ffffffffffffULL) | ((0x47e0ULL | ((b >> 48) & 0xf)) << 48);
+        f = static_cast<float>(bitsd(b));
+      } else if (e > 126) {
+        f = 0x1.0p+127f;
+      } else if (e < -127) {
+        f = 0.0f;
+      } else {
+        f = static_cast<float>(x);
+      }
+      std::memcpy(p, &f, 4);
+      return;
+    }
+    case ST_LONG: {
+      int32_t v = intcell<int32_t>(x, 30, 2147483620L, 2147483621L, false);
+      std::memcpy(p, &v, 4);
+      return;
+    }
+    case ST_INT: {
+      int16_t v = intcell<int16_t>(x, 14, 32740, 32741, false);
+      std::memcpy(p, &v, 2);
+      return;
+    }
+    case ST_BYTE: {
+      signed char v = intcell<signed char>(x, 6, 100, 101, true);
+      std::memcpy(p, &v, 1);
+      return;
+    }
+    case ST_LBYTE: {
+      signed char v = expof(x) <= 6 ? static_cast<signed char>(std::trunc(x)) : 127;
+      std::memcpy(p, &v, 1);
+      return;
+    }
+    case ST_LINT: {
+      int16_t v = expof(x) <= 14 ? static_cast<int16_t>(std::trunc(x)) : 32767;
+      std::memcpy(p, &v, 2);
+      return;
+    }
+    case ST_LLONG: {
+      int32_t v = expof(x) <= 30 ? static_cast<int32_t>(std::trunc(x)) : 2147483647;
+      std::memcpy(p, &v, 4);
+      return;
+    }
+    case ST_LFLOAT: {
+      int e = expof(x);
+      float f = e < -120 ? 0.0f : e > 124 ? 0x1.0p+127f : static_cast<float>(x);
+      std::memcpy(p, &f, 4);
+      return;
+    }
+    default: return;  // strings are left alone
+  }
+}
+
+void szelta_data(int var, long obs, std::string& dst) {
+  int t = vartype(var);
+  dst.clear();
+  if (!isstrtype(t)) return;
+  const char* p = reinterpret_cast<const char*>(dtaptr(var, obs));
+  dst.assign(p, strnlen(p, static_cast<size_t>(t)));
+}
+
+void sstore(int var, long obs, const char* bytes) {
+  int t = vartype(var);
+  if (!isstrtype(t)) return;
+  std::memcpy(dtaptr(var, obs), bytes, static_cast<size_t>(t));
+}
+
+void safe_sstore(int var, long obs, const char* bytes) {
+  int t = vartype(var);
+  if (!isstrtype(t)) return;
+  size_t n = std::min(std::strlen(bytes) + 1, static_cast<size_t>(t));
+  std::memcpy(dtaptr(var, obs), bytes, n);
+}
+
+void bstore(int var, long obs, int value) { *dtaptr(var, obs) = static_cast<unsigned char>(value); }
+int bdata(int var, long obs) { return static_cast<signed char>(*dtaptr(var, obs)); }
+void istore(int var, long obs, long value) {
+  unsigned char* p = dtaptr(var, obs);
+  switch (typewidth(vartype(var))) {
+    case 1: *p = static_cast<unsigned char>(value); break;
+    case 2: { int16_t v = static_cast<int16_t>(value); std::memcpy(p, &v, 2); break; }
+    default: { int32_t v = static_cast<int32_t>(value); std::memcpy(p, &v, 4); break; }
+  }
+}
+long idata(int var, long obs) {
+  const unsigned char* p = dtaptr(var, obs);
+  switch (typewidth(vartype(var))) {
+    case 1: return static_cast<signed char>(*p);
+    case 2: { int16_t v; std::memcpy(&v, p, 2); return v; }
+    default: { int32_t v; std::memcpy(&v, p, 4); return v; }
+  }
+}
+
+void getdtaobs(unsigned char* buf, long obs, long len) {
+  std::memcpy(buf, recptr(obs), static_cast<size_t>(len > 0 ? len : ds.syslrecl));
+}
+void putdtaobs(const unsigned char* buf, long obs, long len) {
+  std::memcpy(recptr(obs), buf, static_cast<size_t>(len > 0 ? len : ds.syslrecl));
+}
+
+int promoted_vartype(int type, double x) {
+  if (type == ST_DOUBLE || type == ST_FLOAT || isstrtype(type)) return type;
+  if (x >= misval || std::isnan(x)) return type;
+  if (x == std::trunc(x)) {
+    if (expof(x) > 30) return ST_DOUBLE;
+    double t = std::trunc(x);
+    if (type == ST_BYTE && t >= -127 && t <= 100) return ST_BYTE;
+    if ((type == ST_BYTE || type == ST_INT) && t >= -32767 && t <= 32740) return ST_INT;
+    if (t < 2147483621.0 && t != -2147483648.0) return ST_LONG;
+    return ST_DOUBLE;
+  }
+  return type == ST_LONG ? ST_DOUBLE : ST_FLOAT;
+}
+
+// ---------------------------------------------------------------------------
+// The arena.
+
+long maxobs_for(long width, uint64_t bytes) {
+  if (width < 1) return 0;
+  long b = static_cast<long>(bytes);
+  long n1 = (b - ARENA_SLACK) / (width + 4);
+  if (n1 < 0) n1 = 0;
+  long n2 = (b - dataoff_for(n1)) / width;
+  return std::max(0L, std::min(n1, n2));
+}
+
+long obscapacity() {
+  return maxobs_for(std::max(2L, even_up(ds.lrecl)), ds.memorysize);
+}
+
+int ds_ensure() {
+  if (ds.varlist.empty()) {
+    ds.varlist.assign(1, "");
+    ds.typlist.assign(1, 0);
+    ds.fmtlist.assign(1, "");
+    ds.lbllist.assign(1, "");
+    ds.varlabels.assign(1, "");
+    ds.mapi.assign(1, 0);
+  }
+  if (ds.arena) return 0;
+  ds.lrecl = 0;
+  int rc = relayout(DEFWIDTH, ds.memorysize);
+  return rc ? error(rc) : 0;
+}
+
+int setwidth(long width) {
+  if (int rc = ds_ensure()) return rc;
+  width = even_up(width);
+  if (width == ds.syslrecl) return 0;
+  if (width > ds.maxlrecl) return 1010;
+  if (width < ds.lrecl || width < 2) return 901;
+  long n = maxobs_for(width, ds.memorysize);
+  if (n < 1 || n <= ds.nobs) return 902;
+  return relayout(width, ds.memorysize);
+}
+
+int repart(long addwidth, long addobs) {
+  if (int rc = ds_ensure()) return rc;
+  if (addobs == 0) return setwidth(ds.syslrecl + addwidth);
+  long target = ds.maxobs + addobs;
+  if (target < ds.nobs + 1) return 902;
+  long w = widest_for_obs(target, ds.lrecl);
+  if (!w) return 901;
+  return setwidth(w);
+}
+
+int repartvar(long need) {
+  if (int rc = ds_ensure()) return rc;
+  if (need < 2) need = 2;
+  long wmax = widest_for_obs(ds.nobs + 1, ds.lrecl);
+  long step = std::max(need, (wmax - ds.syslrecl) / 2);
+  int rc = repart(step, 0);
+  if (rc && rc < 9000 && step != need) rc = repart(need, 0);
+  return rc;
+}
+
+int repartobs(long need) {
+  if (int rc = ds_ensure()) return rc;
+  if (need < 1) need = 1;
+  long step = std::max(need, (obscapacity() - ds.maxobs) / 2);
+  int rc = repart(0, step);
+  if (rc && rc < 9000 && step != need) rc = repart(0, need);
+  return rc;
+}
+
+int setmemory(uint64_t bytes) {
+  if (ds.nvar > 0 || ds.nobs > 0) return error(4);
+  if (bytes >= (1ULL << 32)) return error(912);
+  if (bytes < 10 * 1024) return error(910);
+  if (ds.arena) {
+    std::free(ds.arena);
+    ds.arena = nullptr;
+  }
+  ds.memorysize = bytes;
+  ds.lrecl = 0;
+  int rc = relayout(DEFWIDTH, bytes);
+  return rc ? error(rc) : 0;
+}
+
+bool ds_pollbreak() {
+  if (++out.pollctr >= 1000) {
+    out.pollctr = 0;
+  }
+  return stopflag != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Variables.
+
+int alcvar(int type, bool user) {
+  if (int rc = ds_ensure()) return rc;
+  long w = typewidth(type);
+  if (user ? ds.lrecl + w >= ds.syslrecl : ds.lrecl + w > ds.syslrecl) {
+    int rc = repartvar(ds.lrecl + w + (user ? 1 : 0) - ds.syslrecl);
+    if (rc) return error(rc == 901 ? 902 : rc);
+  }
+  if (user ? ds.nvar >= ds.maxvar - 1 : ds.nvar >= ds.maxvar) return error(900);
+  return 0;
+}
+
+int findvarexact(const char* name) {
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (ds.varlist[static_cast<size_t>(v)] == name) return v;
+  return 0;
+}
+
+int chkvarname(const char* name) {
+  size_t n = std::strlen(name);
+  if (n > 32) return error2(2, name);
+  for (const char* r : reserved_names)
+    if (!std::strcmp(r, name)) return error2(2, name);
+  if (!std::strncmp(name, "str", 3) && name[3] >= '1' && name[3] <= '9') {
+    const char* q = name + 3;
+    while (*q >= '0' && *q <= '9') ++q;
+    if (!*q) return sayerr(198, "%s invalid variable name\n", name);
+  }
+  if (int rc = chkname(name)) return rc;
+  if (findvarexact(name)) return error2(3, name);
+  return 0;
+}
+
+int addvar(const char* name, int type) {
+  if (int rc = ds_ensure()) return rc;
+  if (int rc = chkvarname(name)) return rc;
+  if (int rc = alcvar(type, true)) return rc;
+  pushvar(name, type);
+  for (long i = 1; i <= ds.nobs + 1 && i <= ds.maxobs; ++i) blankcell(ds.nvar, i);
+  if (name[0] == '_' && name[1] == '_') ds.hastmp_vars = true;
+  s_updata(ds.nvar);
+  return 0;
+}
+
+int addwrkvar(int type) {
+  if (int rc = alcvar(type, false)) return rc;
+  pushvar("", type);
+  for (long i = 1; i <= ds.nobs + 1 && i <= ds.maxobs; ++i) blankcell(ds.nvar, i);
+  return 0;
+}
+
+void s_updata(int var) {
+  if (var < 1 || var > ds.nvar || ds.varlist[static_cast<size_t>(var)][0] != '_') ds.updata = true;
+}
+
+void chksort_vars(const std::vector<int>& vars) {
+  for (size_t i = 0; i < ds.srtlist.size(); ++i)
+    if (std::find(vars.begin(), vars.end(), ds.srtlist[i]) != vars.end()) {
+      ds.srtlist.resize(i);
+      return;
+    }
+}
+
+void chksort() { chksort_vars(vl.varlist_vr); }
+
+int reordervars(const std::vector<int>& perm) {
+  // perm[j] (j = 1..nvar) is the old number of the variable that goes to j.
+  std::vector<int> oldoff(ds.mapi);
+  std::vector<int> newnum(static_cast<size_t>(ds.nvar) + 1);
+  for (int j = 1; j <= ds.nvar; ++j) newnum[static_cast<size_t>(perm[static_cast<size_t>(j)])] = j;
+  auto permute = [&](auto& tab) {
+    auto copy = tab;
+    for (int j = 1; j <= ds.nvar; ++j) tab[static_cast<size_t>(j)] = copy[static_cast<size_t>(perm[static_cast<size_t>(j)])];
+  };
+  permute(ds.varlist);
+  permute(ds.typlist);
+  permute(ds.fmtlist);
+  permute(ds.lbllist);
+  permute(ds.varlabels);
+  setmap();
+  // Rewrite every record (and the scratch row) through one buffer.
+  std::vector<unsigned char> buf(static_cast<size_t>(ds.lrecl));
+  for (long i = 1; i <= ds.nobs + 1 && i <= ds.maxobs; ++i) {
+    unsigned char* r = recptr(i);
+    for (int j = 1; j <= ds.nvar; ++j) {
+      int o = perm[static_cast<size_t>(j)];
+      std::memcpy(buf.data() + ds.mapi[static_cast<size_t>(j)], r + oldoff[static_cast<size_t>(o)],
+                  static_cast<size_t>(typewidth(vartype(j))));
+    }
+    std::memcpy(r, buf.data(), buf.size());
+  }
+  for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
+  return 0;
+}
+
+int dropvars_flagged(const std::vector<char>& flag) {
+  // Keep "(e)" company: alone it goes too.
+  int left = 0, evar = 0;
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (!flag[static_cast<size_t>(v)]) {
+      ++left;
+      if (ds.varlist[static_cast<size_t>(v)] == "(e)") evar = v;
+    }
+  std::vector<char> f(flag);
+  if (left == 1 && evar) f[static_cast<size_t>(evar)] = 1, left = 0;
+  if (left == 0) {
+    drop_all();
+    return 0;
+  }
+  for (size_t i = 0; i < ds.srtlist.size(); ++i)
+    if (f[static_cast<size_t>(ds.srtlist[i])]) {
+      ds.srtlist.resize(i);
+      break;
+    }
+  // Runs of kept bytes, moved left inside each record.
+  struct Seg { long from, to, len; };
+  std::vector<Seg> segs;
+  long to = 0;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    if (f[static_cast<size_t>(v)]) continue;
+    long from = ds.mapi[static_cast<size_t>(v)], w = typewidth(vartype(v));
+    if (!segs.empty() && segs.back().from + segs.back().len == from)
+      segs.back().len += w;
+    else
+      segs.push_back({from, to, w});
+    to += w;
+  }
+  for (long i = 1; i <= ds.nobs; ++i) {
+    unsigned char* r = recptr(i);
+    for (const Seg& s : segs)
+      if (s.from != s.to) std::memmove(r + s.to, r + s.from, static_cast<size_t>(s.len));
+  }
+  std::vector<int> newnum(static_cast<size_t>(ds.nvar) + 1, 0);
+  int j = 0;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    if (f[static_cast<size_t>(v)]) {
+      if (!ds.varlist[static_cast<size_t>(v)].empty()) charrm(ds.varlist[static_cast<size_t>(v)].c_str());
+      continue;
+    }
+    newnum[static_cast<size_t>(v)] = ++j;
+    size_t a = static_cast<size_t>(j), b = static_cast<size_t>(v);
+    if (a != b) {
+      ds.varlist[a] = std::move(ds.varlist[b]);
+      ds.typlist[a] = ds.typlist[b];
+      ds.fmtlist[a] = std::move(ds.fmtlist[b]);
+      ds.lbllist[a] = std::move(ds.lbllist[b]);
+      ds.varlabels[a] = std::move(ds.varlabels[b]);
+    }
+  }
+  ds.nvar = j;
+  size_t n = static_cast<size_t>(j) + 1;
+  ds.varlist.resize(n);
+  ds.typlist.resize(n);
+  ds.fmtlist.resize(n);
+  ds.lbllist.resize(n);
+  ds.varlabels.resize(n);
+  setmap();
+  for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
+  for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  ds.updata = true;
+  return 0;
+}
+
+int droporkeepvars(const std::vector<int>& vars, bool keep) {
+  std::vector<char> flag(static_cast<size_t>(ds.nvar) + 1, keep ? 1 : 0);
+  for (int v : vars) flag[static_cast<size_t>(v)] = keep ? 0 : 1;
+  bool any = false;
+  for (int v = 1; v <= ds.nvar; ++v) any = any || flag[static_cast<size_t>(v)];
+  if (!any) return 0;
+  return dropvars_flagged(flag);
+}
+
+int renamevar(int var, const char* newname) {
+  if (ds.varlist[static_cast<size_t>(var)] == newname) return 0;
+  if (int rc = chkvarname(newname)) return rc;
+  charrename_owner(ds.varlist[static_cast<size_t>(var)].c_str(), newname);
+  ds.varlist[static_cast<size_t>(var)] = newname;
+  if (newname[0] == '_' && newname[1] == '_') ds.hastmp_vars = true;
+  ds.updata = true;
+  return 0;
+}
+
+int change_vartype(int var, int newtype) {
+  int old = vartype(var);
+  if (old == newtype) return 0;
+  if (ds.nobs >= ds.maxobs - 1) {
+    if (int rc = repartobs(1)) return error(rc);
+  }
+  if (int rc = alcvar(newtype, false)) return rc;
+  std::string name = ds.varlist[static_cast<size_t>(var)];
+  pushvar(name.c_str(), newtype);
+  int nv = ds.nvar;
+  bool str = isstrtype(old) && isstrtype(newtype);
+  std::string s;
+  for (long i = 1; i <= ds.nobs; ++i) {
+    if ((i & 0xffff) == 0 && ds_pollbreak()) {
+      std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
+      f[static_cast<size_t>(nv)] = 1;
+      (void)dropvars_flagged(f);
+      return 1;
+    }
+    if (str) {
+      szelta_data(var, i, s);
+      safe_sstore(nv, i, s.c_str());
+    } else if (isstrtype(newtype)) {
+      std::memset(dtaptr(nv, i), 0, static_cast<size_t>(newtype));
+    } else {
+      store(nv, i, zelta_data(var, i));
+    }
+  }
+  blankcell(nv, ds.nobs + 1);
+  // Carry the descriptive fields over (the format follows the new type
+  // only where the old one was the default).
+  ds.fmtlist[static_cast<size_t>(nv)] = ds.fmtlist[static_cast<size_t>(var)] == deffmt_of(old)
+                                            ? std::string(deffmt_of(newtype))
+                                            : ds.fmtlist[static_cast<size_t>(var)];
+  ds.lbllist[static_cast<size_t>(nv)] = ds.lbllist[static_cast<size_t>(var)];
+  ds.varlabels[static_cast<size_t>(nv)] = ds.varlabels[static_cast<size_t>(var)];
+  // Move the new variable into the old one's place, then drop the old one.
+  std::vector<int> perm(static_cast<size_t>(ds.nvar) + 1);
+  for (int j = 1; j <= ds.nvar; ++j) perm[static_cast<size_t>(j)] = j;
+  perm[static_cast<size_t>(var)] = nv;
+  perm[static_cast<size_t>(nv)] = var;
+  std::vector<int> keepsort(ds.srtlist);
+  if (int rc = reordervars(perm)) return rc;
+  std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
+  f[static_cast<size_t>(nv)] = 1;
+  ds.srtlist.clear();  // the drop must not cut the sort list at the old copy
+  int rc = dropvars_flagged(f);
+  ds.srtlist = keepsort;
+  s_updata(var);
+  return rc;
+}
+
+// ---------------------------------------------------------------------------
+// Observations.
+
+int setobs(long n) {
+  long was = ds.nobs;
+  int rc = setobs_quiet(n);
+  if (!rc) spout21f("obs was %ld, now %ld\n", was, n);
+  return rc;
+}
+
+int setobs_quiet(long n) {
+  if (int rc = ds_ensure()) return rc;
+  long cap = obscapacity() - 1;
+  if (n < ds.nobs || n > cap) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21f("obs must be between %ld and %ld\n", ds.nobs, cap);
+    setoutlev(prev);
+    return 198;
+  }
+  if (n >= ds.maxobs) {
+    if (int rc = repartobs(n - ds.maxobs + 1)) return error(rc);
+  }
+  long was = ds.nobs;
+  // Blank the first new record cell by cell, then copy it to the others.
+  for (int v = 1; v <= ds.nvar; ++v) blankcell(v, was + 1);
+  const unsigned char* tmpl = recptr(was + 1);
+  const size_t len = static_cast<size_t>(ds.lrecl);
+  for (long i = was + 2; i <= n + 1; ++i) {
+    if (((i - was) & 0xffff) == 0 && ds_pollbreak()) return 1;
+    std::memcpy(recptr(i), tmpl, len);
+  }
+  ds.nobs = n;
+  if (n != was) ds.updata = true;
+  return 0;
+}
+
+long dropobs_flags(const std::vector<char>& keepflag) {
+  // Stable partition of the map: kept records first, freed ones after them.
+  long k = 0, nd = 0;
+  std::vector<uint32_t> gone;
+  for (long i = 1; i <= ds.nobs; ++i) {
+    if (keepflag[static_cast<size_t>(i - 1)])
+      ds.mapj[++k] = ds.mapj[i];
+    else
+      gone.push_back(ds.mapj[i]), ++nd;
+  }
+  if (!nd) return 0;
+  // The freed records go right after the kept ones; entries above the old
+  // nobs are untouched, so the map stays a permutation.
+  for (long j = 0; j < nd; ++j) ds.mapj[k + 1 + j] = gone[static_cast<size_t>(j)];
+  ds.nobs = k;
+  ds.updata = true;
+  for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  return nd;
+}
+
+long dropobsifmarked(int markvar) {
+  std::vector<char> keep(static_cast<size_t>(ds.nobs));
+  for (long i = 1; i <= ds.nobs; ++i) keep[static_cast<size_t>(i - 1)] = bdata(markvar, i) == 0;
+  return dropobs_flags(keep);
+}
+
+long keepobsrange(long lo, long hi) {
+  if (lo < 1) lo = 1;
+  if (hi > ds.nobs) hi = ds.nobs;
+  if (lo > hi) {
+    long n = ds.nobs;
+    ds.nobs = 0;
+    if (n) ds.updata = true;
+    return n;
+  }
+  long nd = ds.nobs - (hi - lo + 1);
+  if (!nd) return 0;
+  // Rotate the map so that lo..hi come first; the others follow as free records.
+  std::rotate(ds.mapj + 1, ds.mapj + lo, ds.mapj + hi + 1);
+  ds.nobs = hi - lo + 1;
+  ds.updata = true;
+  for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  return nd;
+}
+
+// ---------------------------------------------------------------------------
+// Clearing, temporary names.
+
+void drop_all() {
+  ds.nobs = 0;
+  ds.nvar = 0;
+  ds.varlist.assign(1, "");
+  ds.typlist.assign(1, 0);
+  ds.fmtlist.assign(1, "");
+  ds.lbllist.assign(1, "");
+  ds.varlabels.assign(1, "");
+  ds.mapi.assign(1, 0);
+  ds.lrecl = 0;
+  ds.datalbl.clear();
+  ds.srtlist.clear();
+  ds.updata = false;
+  ds.hastmp_vars = false;
+  macdrop_global("S_FN");
+  macdrop_global("S_FNDATE");
+  charrm(nullptr);
+  if (ds.arena)
+    for (long i = 1; i <= ds.maxobs; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
+}
+
+std::string mktmpvn() {
+  static const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  long c = ds.tmpvctr;
+  if (++ds.tmpvctr >= 2146483647L) ds.tmpvctr = 0;
+  char buf[9] = "__";
+  for (int i = 7; i >= 2; --i) {
+    buf[i] = digits[c % 36];
+    c /= 36;
+  }
+  buf[8] = 0;
+  return buf;
+}
+
+bool istmpvn(const std::string& name) {
+  if (name.size() != 8 || name[0] != '_' || name[1] != '_') return false;
+  for (size_t i = 2; i < 8; ++i) {
+    char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) return false;
+  }
+  return true;
+}
+
+// The counter value a temporary name was made from, or -1.
+static long tmpvnum(const std::string& name) {
+  if (!istmpvn(name)) return -1;
+  long n = 0;
+  for (size_t i = 2; i < 8; ++i) {
+    char c = name[i];
+    n = n * 36 + (c <= '9' ? c - '0' : c - 'A' + 10);
+  }
+  return n;
+}
+
+void droptmpvars_since(long from) {
+  long now = ds.tmpvctr;
+  if (!ds.hastmp_vars || from == now) return;
+  std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
+  bool any = false;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    long n = tmpvnum(ds.varlist[static_cast<size_t>(v)]);
+    if (n < 0) continue;
+    bool in = from <= now ? (n >= from && n < now) : (n >= from || n < now);
+    if (in) f[static_cast<size_t>(v)] = 1, any = true;
+  }
+  if (any) (void)dropvars_flagged(f);
+}
+
+void ds_reset() {
+  if (ds.arena) std::free(ds.arena);
+  ds = DataState{};
+  charrm(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Snapshots for preserve and restore.
+
+int ds_snapshot(DsSnapshot& snap) {
+  snap.meta = ds;
+  snap.meta.arena = nullptr;
+  snap.meta.xtraptr = nullptr;
+  snap.meta.mapj = nullptr;
+  try {
+    snap.records.resize(static_cast<size_t>(ds.nobs) * static_cast<size_t>(ds.lrecl));
+  } catch (...) {
+    snap.valid = false;
+    return error(909);
+  }
+  for (long i = 1; i <= ds.nobs; ++i)
+    std::memcpy(snap.records.data() + (i - 1) * ds.lrecl, recptr(i), static_cast<size_t>(ds.lrecl));
+  snap.valid = true;
+  return 0;
+}
+
+int ds_restore(const DsSnapshot& snap) {
+  if (ds.arena) std::free(ds.arena);
+  ds = snap.meta;
+  ds.arena = nullptr;
+  long lrecl = ds.lrecl;
+  if (int rc = relayout(snap.meta.syslrecl, snap.meta.memorysize)) {
+    ds = DataState{};
+    return error(rc);
+  }
+  ds.lrecl = lrecl;
+  for (long i = 1; i <= ds.nobs; ++i)
+    std::memcpy(recptr(i), snap.records.data() + (i - 1) * lrecl, static_cast<size_t>(lrecl));
+  if (ds.nvar)
+    for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  return 0;
+}

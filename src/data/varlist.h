@@ -19,6 +19,8 @@ struct VarlistState {
   std::vector<int> newtypes;         // for new-variable lists: the type of each entry
   std::vector<std::string> newnames; // for new-variable lists: the names
   std::vector<std::string> newlabels;// value-label attached with name:label
+  std::vector<char> newexists;       // optional-new lists: the entry names an existing variable
+  int tsvar = 0, tspanel = 0;        // time and panel variables when the list uses operators
   int lnvar() const { return static_cast<int>(varlist_vr.size()); }
 };
 extern VarlistState vl;
@@ -38,3 +40,25 @@ int chkname(const char* name);   // 0 or 198 with the message
 // Fetches entry i (0-based) of the current list at obs, applying its recipe.
 double rzelta_data(int i, long obs);
 std::string abvar(const std::string& name, int width);
+
+// Characteristics-driven time-series setup: fills tvar/pvar (pvar 0 when
+// none) and checks the sort order. 0 or a return code with its message.
+[[nodiscard]] int tscheck(int* tvar, int* pvar);
+// Parses one operated item at text (for example "L2D.x", "L(1/3).(x y)");
+// appends one entry per operator value and variable. *end is set past the
+// item. 0 or a return code with its message.
+[[nodiscard]] int tsparse_item(const char* text, const char** end, std::vector<int>& vars,
+                               std::vector<TsRecipe>& rcps);
+// The normalised text of a recipe (for example "L2D", "S12"); empty when plain.
+std::string tsrecipe_text(const TsRecipe& r);
+// Value of var at obs under recipe r (the time/panel setup given).
+double tsdata(int var, const TsRecipe& r, long obs, int tvar, int pvar);
+// Finds a variable allowing "~" as a wildcard that must match exactly one.
+int genfindvar(const char* name);
+// True when name matches the pattern (* any string, ? one character, ~ as *).
+bool vlmatch(const char* pat, const char* name);
+// Creates the variables of a parsed new-variable list (entries still absent),
+// filling varlist_vr. 0 or a return code; on failure the ones made are dropped.
+[[nodiscard]] int vl_createnew();
+// The variable-list capacity.
+int maxvrl();

@@ -1,0 +1,28 @@
+// Entry points of the everyday data commands that other subsystems call:
+// the preserve levels run around do-files and programs, and the cell
+// formatter used by list and describe.
+#pragma once
+#include <string>
+
+// Opens a new preserve level (a do-file or program begins).
+void preserve_level_enter();
+// Closes the level: a dataset preserved at it and not yet restored is
+// restored now.
+void preserve_level_leave();
+// Discards every preserved copy (start-up, tests).
+void preserve_reset();
+
+// The text of variable var at observation obs under its display format.
+std::string dsfmtcell(int var, long obs);
+// The width of a display format ("%9.0g" -> 9, "%-12s" -> 12); 0 when none.
+int dsfmtwidth(const std::string& fmt);
+// True when the format asks for left alignment ("%-9s").
+bool dsfmtleft(const std::string& fmt);
+
+// Makes the current variable list every variable except "(e)"; true when the
+// dataset has none.
+bool ssvlist_all();
+// Binders of the command files of this folder (called by data_bindcommands).
+void data_bindlist();
+void data_bindinput();
+void data_bindchars();

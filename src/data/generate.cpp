@@ -1,0 +1,343 @@
+// `generate` and `replace`: write a whole variable from a compiled
+// expression, in blocks of observations where the program allows it and one
+// observation at a time where order matters (subscripts, sum(), strings).
+// Owns the running counts of their messages, kept across the groups of a
+// `by` run and reported after the last group.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+namespace {
+
+struct GenCounts {
+  long missing = 0;     // generate: missing results
+  long changes = 0;     // replace: real changes
+  long tomissing = 0;   // replace: changes whose result is missing
+  long truncated = 0;   // replace: values that did not survive storage
+  long chmissing = 0;   // replace: values that became missing in storage
+  int oldtype = 0;      // replace: type before the first group
+  bool promofail = false;
+};
+GenCounts gc;
+
+// True when this call starts a fresh count (no `by`, or its first group).
+bool firstcall() { return !ps.bylevel || ex.byvar <= 1; }
+// True when the counts are to be reported now.
+bool lastcall() { return !ps.bylevel || ex.bylast; }
+
+int note(const std::string& s) {
+  int prev = setoutlev(OUT_NOTE);
+  spout21(s.c_str());
+  setoutlev(prev);
+  return 0;
+}
+
+bool sameval(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || a == b; }
+
+// Writes a double into a double cell without the general conversion.
+inline void putdouble(int v, long obs, double d) {
+  std::memcpy(dtaptr(v, obs), &d, sizeof d);
+}
+
+// Selection of observations obs..obs+n-1: inside the range and passing `if`.
+void selectblock(long obs, long n, unsigned char* sel) {
+  selobs_block(obs, n, sel);
+  for (long i = 0; i < n; ++i)
+    if (obs + i < ds.nobs1 || obs + i > ds.nobs2) sel[i] = 0;
+}
+
+bool orderfree(const ExprProg& p) { return p.blockok && (ex.ifpgm.empty() || ex.ifpgm.blockok); }
+
+// Fills numeric variable v; counts missing results. Observations outside the
+// range are written only when `all` (the variable is new).
+int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
+  alignas(64) static double vals[EXPR_BLOCK];
+  static unsigned char sel[EXPR_BLOCK];
+  const int type = vartype(v);
+  long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
+  expr_startrun(prog);
+  for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
+    long n = std::min(EXPR_BLOCK, hi - obs + 1);
+    if (ds_pollbreak()) return 1;
+    selectblock(obs, n, sel);
+    evalnum_block(prog, obs, n, vals, sel);
+    for (long i = 0; i < n; ++i) {
+      long o = obs + i;
+      bool inrange = o >= ds.nobs1 && o <= ds.nobs2;
+      double d = sel[i] ? vals[i] : misval;
+      if (type == ST_DOUBLE) {
+        putdouble(v, o, d);
+      } else {
+        store(v, o, d);
+        if (d < misval) d = xg_cell(v, o);
+      }
+      if (d >= misval && (inrange || countout)) ++gc.missing;
+    }
+  }
+  return 0;
+}
+
+// Fills string variable v; widens it when `widen` and a result is longer.
+int gen_string(int v, const ExprProg& prog, bool all, bool countout, bool widen) {
+  std::string s;
+  long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
+  expr_startrun(prog);
+  for (long o = lo; o <= hi; ++o) {
+    if ((o & 1023) == 0 && ds_pollbreak()) return 1;
+    bool inrange = o >= ds.nobs1 && o <= ds.nobs2;
+    s.clear();
+    if (inrange && selobs(o)) evalstr(prog, o, s);
+    int w = vartype(v);
+    if (widen && static_cast<int>(s.size()) > w) {
+      if (int rc = change_vartype(v, std::min<int>(static_cast<int>(s.size()), EXPR_STRMAX))) return rc;
+    }
+    safe_sstore(v, o, s.c_str());
+    if (s.empty() && (inrange || countout)) ++gc.missing;
+  }
+  return 0;
+}
+
+// A type word: its code, 1 for the bare word "str" (widening), 0 for none.
+int typeword(const std::string& w, bool* bare) {
+  *bare = false;
+  if (w == "str") {
+    *bare = true;
+    return 1;
+  }
+  return typecode(w.c_str());
+}
+
+}  // namespace
+
+// generate [type] newvar[:lblname] = exp [if] [in]
+int cmd_generate(int) {
+  ps.vable = 3;
+  ps.ifable = 0;
+  ps.oable = 0;
+  ps.opable = 3;
+  ps.byable = 0;
+  std::string w = gettok(prsestd);
+  bool bare = false;
+  int type = typeword(w, &bare);
+  if (type) w = gettok(prsestd);
+  std::vector<std::string> names;
+  std::string lbl;
+  while (!w.empty() && w != "=" && w != "==") {
+    if (w == ":") {
+      if (names.empty()) return error(198);
+      lbl = gettok(prsestd);
+      if (lbl.empty()) return error(198);
+    } else {
+      names.push_back(w);
+    }
+    w = gettok(prsestd);
+  }
+  if (names.empty()) return error(102);
+  if (names.size() > 1) return error(103);
+  if (w != "=") return required("=exp");
+  ExprProg prog;
+  if (int rc = compexp(prog, EXP_NUMSTR, 0, 0)) return rc;
+  if (int rc = parse_ifinopts()) return rc;
+  const bool isstr = prog.type == EXP_STR;
+  bool widen = bare;
+  if (!type) {
+    if (isstr) {
+      if (interp.version < 800) return error(109);
+      type = 1;
+      widen = true;
+    } else {
+      type = ds.deftype;
+    }
+  }
+  if (isstr != isstrtype(type)) return error(109);
+  if (!lbl.empty() && isstr) return error(181);
+  if (firstcall()) gc = GenCounts{};
+  // Under `by` the first group creates the variable, later groups fill theirs.
+  bool later = ps.bylevel && ex.byvar > 1;
+  int v = later ? findvarexact(names[0].c_str()) : 0;
+  if (!v) {
+    if (int rc = addvar(names[0].c_str(), type)) return rc;
+    v = ds.nvar;
+    if (!lbl.empty()) ds.lbllist[static_cast<size_t>(v)] = lbl;
+  }
+  bool all = !later;
+  bool countout = !ps.bylevel;
+  int rc = isstr ? gen_string(v, prog, all, countout, widen) : gen_numeric(v, prog, all, countout);
+  s_updata(v);
+  if (rc) return rc;
+  if (lastcall() && gc.missing)
+    note("(" + std::to_string(gc.missing) + " missing value" + plural_s(gc.missing) + " generated)\n");
+  return 0;
+}
+
+namespace {
+
+bool inttype(int t) { return t == ST_BYTE || t == ST_INT || t == ST_LONG; }
+
+// Tries to retype v to newtype quietly; false when it failed.
+bool promote_to(int v, int newtype) {
+  int saved = out.s_outlev;
+  out.s_outlev = 5;
+  int rc = change_vartype(v, newtype);
+  out.s_outlev = saved;
+  return rc == 0;
+}
+
+// One numeric observation: new value d against the stored one.
+void repl_one(int v, long o, double d, bool promote) {
+  double old = xg_cell(v, o);
+  if (sameval(d, old)) return;
+  int t = vartype(v);
+  if (t == ST_DOUBLE) {
+    putdouble(v, o, d);
+    ++gc.changes;
+    if (d >= misval) ++gc.tomissing;
+    return;
+  }
+  store(v, o, d);
+  double back = xg_cell(v, o);
+  if (!sameval(back, d) && promote && !gc.promofail) {
+    int nt = promoted_vartype(t, d);
+    if (nt != t) {
+      if (promote_to(v, nt)) {
+        t = nt;
+        store(v, o, d);
+        back = xg_cell(v, o);
+      } else {
+        gc.promofail = true;
+      }
+    }
+  }
+  if (sameval(back, old)) return;
+  ++gc.changes;
+  if (d >= misval) ++gc.tomissing;
+  if (!sameval(back, d) && inttype(t)) {
+    if (back >= misval && d < misval) ++gc.chmissing;
+    else ++gc.truncated;
+  }
+}
+
+int repl_numeric(int v, const ExprProg& prog, bool promote) {
+  expr_startrun(prog);
+  if (orderfree(prog)) {
+    alignas(64) static double vals[EXPR_BLOCK];
+    static unsigned char sel[EXPR_BLOCK];
+    for (long obs = ds.nobs1; obs <= ds.nobs2; obs += EXPR_BLOCK) {
+      long n = std::min(EXPR_BLOCK, ds.nobs2 - obs + 1);
+      if (ds_pollbreak()) return 1;
+      selectblock(obs, n, sel);
+      evalnum_block(prog, obs, n, vals, sel);
+      if (vartype(v) == ST_DOUBLE) {
+        // The common case without retyping: compare and write in place.
+        for (long i = 0; i < n; ++i) {
+          if (!sel[i]) continue;
+          double d = vals[i];
+          unsigned char* p = dtaptr(v, obs + i);
+          double old;
+          std::memcpy(&old, p, 8);
+          if (sameval(d, old)) continue;
+          std::memcpy(p, &d, 8);
+          ++gc.changes;
+          gc.tomissing += d >= misval;
+        }
+        continue;
+      }
+      for (long i = 0; i < n; ++i)
+        if (sel[i]) repl_one(v, obs + i, vals[i], promote);
+    }
+    return 0;
+  }
+  // Observation by observation: the expression may read values written
+  // earlier in this same run.
+  for (long o = ds.nobs1; o <= ds.nobs2; ++o) {
+    if ((o & 1023) == 0 && ds_pollbreak()) return 1;
+    if (!selobs(o)) continue;
+    repl_one(v, o, evalnum(prog, o), promote);
+  }
+  return 0;
+}
+
+int repl_string(int v, const ExprProg& prog, bool promote) {
+  std::string s, old;
+  std::vector<char> buf;
+  expr_startrun(prog);
+  for (long o = ds.nobs1; o <= ds.nobs2; ++o) {
+    if ((o & 1023) == 0 && ds_pollbreak()) return 1;
+    if (!selobs(o)) continue;
+    evalstr(prog, o, s);
+    szelta_data(v, o, old);
+    if (s == old) continue;
+    int w = vartype(v);
+    if (static_cast<int>(s.size()) > w && promote && !gc.promofail) {
+      int nw = std::min<int>(static_cast<int>(s.size()), EXPR_STRMAX);
+      if (promote_to(v, nw)) w = nw;
+      else gc.promofail = true;
+    }
+    safe_sstore(v, o, s.c_str());
+    std::string back;
+    szelta_data(v, o, back);
+    if (back == old) continue;
+    ++gc.changes;
+    if (back != s) ++gc.truncated;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// replace var = exp [if] [in] [, nopromote]
+int cmd_replace(int) {
+  ps.vable = 1;
+  ps.vlmode = VL_EXISTING;
+  ps.wable = 1;
+  ps.ifable = 0;
+  ps.oable = 0;
+  ps.opable = 0;
+  ps.byable = 0;
+  if (int rc = parse()) return rc;
+  if (vl.lnvar() > 1) return error(103);
+  if (!vl.varlist_rcp.empty() && !vl.varlist_rcp[0].plain()) return error(198);
+  bool promote = interp.version >= 320;
+  if (findopt("promote", 7, 1) == 0) promote = false;
+  if (int rc = chkopt()) return rc;
+  ExprProg prog = ex.wepgm;
+  const int v = vl.varlist_vr[0];
+  const bool isstr = isstrtype(vartype(v));
+  if ((prog.type == EXP_STR) != isstr) return error(109);
+  if (firstcall()) {
+    gc = GenCounts{};
+    gc.oldtype = vartype(v);
+  }
+  long before = gc.changes;
+  int rc = isstr ? repl_string(v, prog, promote) : repl_numeric(v, prog, promote);
+  if (gc.changes != before) {
+    s_updata(v);
+    chksort_vars({v});
+  }
+  if (rc) return rc;
+  if (lastcall()) {
+    if (vartype(v) != gc.oldtype)
+      note(varname(v) + " was " + typename_of(gc.oldtype) + " now " + typename_of(vartype(v)) + "\n");
+    std::string m = "(" + std::to_string(gc.changes) + " real change" + plural_s(gc.changes) + " made";
+    if (gc.tomissing) m += ", " + std::to_string(gc.tomissing) + " to missing";
+    note(m + ")\n");
+    if (gc.truncated)
+      note("(" + std::to_string(gc.truncated) + " value" + plural_s(gc.truncated) +
+           " truncated due to storage type)\n");
+    if (gc.chmissing)
+      note("(" + std::to_string(gc.chmissing) + " value" + plural_s(gc.chmissing) +
+           " changed to missing due to storage type)\n");
+    if (gc.promofail) return error(903);
+  }
+  return 0;
+}

@@ -1,0 +1,314 @@
+// `list` and `describe`, and the cell formatter they share. `list` draws a
+// boxed table (or a clean one) of the observations in range, and falls back
+// to one block per observation when the row would be wider than the line.
+// Numbers are formatted by dsfmtcell until the display-format layer takes
+// over that one routine.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/datacmds.h"
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+int dsfmtwidth(const std::string& fmt) {
+  size_t i = 1;
+  if (i < fmt.size() && fmt[i] == '-') ++i;
+  if (i < fmt.size() && fmt[i] == '~') ++i;
+  int w = 0;
+  while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') w = w * 10 + (fmt[i++] - '0');
+  return w;
+}
+
+bool dsfmtleft(const std::string& fmt) { return fmt.size() > 1 && fmt[1] == '-'; }
+
+// Text of a missing value: ".", ".a" .. ".z".
+static std::string misstext(double x) {
+  int k = missing_code(x);
+  if (k <= 0) return ".";
+  return std::string(".") + static_cast<char>('a' + k - 1);
+}
+
+// A general number in at most `width` characters: the most significant
+// digits that fit, without the leading zero before the decimal point.
+static std::string gnum(double x, int width, int maxdig) {
+  char buf[64];
+  for (int p = maxdig; p >= 1; --p) {
+    std::snprintf(buf, sizeof buf, "%.*g", p, x);
+    std::string s = buf;
+    if (s.compare(0, 2, "0.") == 0) s.erase(0, 1);
+    else if (s.compare(0, 3, "-0.") == 0) s.erase(1, 1);
+    if (static_cast<int>(s.size()) <= width || p == 1) return s;
+  }
+  return buf;
+}
+
+std::string dsfmtcell(int var, long obs) {
+  int t = vartype(var);
+  const std::string& fmt = ds.fmtlist[static_cast<size_t>(var)];
+  if (isstrtype(t)) {
+    std::string s;
+    szelta_data(var, obs, s);
+    return s;
+  }
+  double x = zelta_data(var, obs);
+  if (x >= misval) return misstext(x);
+  int w = std::max(dsfmtwidth(fmt), 1);
+  int maxdig = (t == ST_FLOAT || t == ST_LFLOAT) ? 7 : (t == ST_DOUBLE || t == ST_LDOUBLE) ? 15 : 10;
+  if (fmt.find('f') != std::string::npos) {
+    // %w.df: fixed decimals.
+    size_t dot = fmt.find('.');
+    int d = dot == std::string::npos ? 0 : std::atoi(fmt.c_str() + dot + 1);
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", d, x);
+    return buf;
+  }
+  return gnum(x, w, maxdig);
+}
+
+namespace {
+
+void putline(const std::string& s) {
+  std::string t = s;
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  t += '\n';
+  spout21(t.c_str());
+}
+
+std::string pad(const std::string& s, int w, bool left) {
+  if (static_cast<int>(s.size()) >= w) return s.substr(0, static_cast<size_t>(w));
+  std::string fill(static_cast<size_t>(w) - s.size(), ' ');
+  return left ? s + fill : fill + s;
+}
+
+struct Col {
+  int var;
+  size_t entry;       // index in the current list (for operated entries)
+  std::string head;
+  int width;
+  bool left;
+};
+
+// The value of list entry e at obs as text.
+std::string celltext(const Col& c, long obs) {
+  const TsRecipe& r = vl.varlist_rcp[c.entry];
+  if (r.plain()) {
+    std::string s = dsfmtcell(c.var, obs);
+    if (static_cast<int>(s.size()) > c.width && isstrtype(vartype(c.var)))
+      s = s.substr(0, static_cast<size_t>(c.width - 1)) + "~";
+    return s;
+  }
+  double x = rzelta_data(static_cast<int>(c.entry), obs);
+  if (x >= misval) return misstext(x);
+  const std::string& fmt = ds.fmtlist[static_cast<size_t>(c.var)];
+  return gnum(x, std::max(dsfmtwidth(fmt), 1), 15);
+}
+
+int cmd_list(int) {
+  ps.vable = 0;
+  ps.ifable = 0;
+  ps.oable = 0;
+  ps.opable = 0;
+  ps.byable = 0;
+  ps.rcpable = 0;
+  if (int rc = parse()) return rc;
+  bool noobs = findopt("obs", 3, 1) == 0;
+  bool clean = findopt("clean", 5, 0) == 1;
+  bool noheader = findopt("header", 6, 1) == 0;
+  long sep = findopta("separator", 3, 5);
+  if (int rc = chkopt()) return rc;
+  if (sep < 0) sep = 0;
+  if (!ps.hasvarlist) {
+    if (ssvlist_all()) return 0;
+  }
+  std::vector<long> obs;
+  for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+    if (stopflag) return 1;
+    if (selobs(i)) obs.push_back(i);
+  }
+  if (obs.empty() || vl.lnvar() == 0) return 0;
+  // Column widths from the values shown and the (abbreviated) names.
+  std::vector<Col> cols;
+  for (size_t e = 0; e < static_cast<size_t>(vl.lnvar()); ++e) {
+    int v = vl.varlist_vr[e];
+    std::string name = varname(v);
+    std::string rt = tsrecipe_text(vl.varlist_rcp[e]);
+    if (!rt.empty()) name = rt + "." + name;
+    const std::string& fmt = ds.fmtlist[static_cast<size_t>(v)];
+    bool isstr = isstrtype(vartype(v));
+    int w = 1;
+    Col c{v, e, "", 0, isstr && dsfmtleft(fmt)};
+    c.width = 1000;
+    for (long i : obs) w = std::max(w, static_cast<int>(celltext(c, i).size()));
+    if (isstr) w = std::min(w, std::max(dsfmtwidth(fmt), static_cast<int>(vartype(v))));
+    int hw = static_cast<int>(name.size());
+    if (hw > std::max(w, 8)) hw = std::max(w, 8);
+    c.head = abvar(name, hw);
+    c.width = std::max(w, static_cast<int>(c.head.size()));
+    cols.push_back(c);
+  }
+  long lastobs = obs.back();
+  int ndig = static_cast<int>(std::to_string(lastobs).size());
+  int prefix = noobs ? 2 : std::max(3, ndig) + 2;
+  std::string indent(static_cast<size_t>(prefix), ' ');
+  auto obslabel = [&](long i) {
+    if (noobs) return indent;
+    std::string s = std::to_string(i) + ".";
+    return pad(s, prefix - 1, false) + " ";
+  };
+  auto rowtext = [&](const std::vector<Col>& cs, size_t a, size_t b, bool head, long i) {
+    std::string s;
+    for (size_t k = a; k < b; ++k) {
+      if (k > a) s += "   ";
+      const Col& c = cs[k];
+      s += head ? pad(c.head, c.width, c.left) : pad(celltext(c, i), c.width, c.left);
+    }
+    return s;
+  };
+  int linesize = out.linesize > 0 ? out.linesize : 80;
+  std::string full = rowtext(cols, 0, cols.size(), true, 0);
+  int tablew = prefix + 2 + static_cast<int>(full.size()) + 2;
+  putline("");
+  if (clean) {
+    if (!noheader) putline(indent + "  " + full);
+    for (long i : obs) {
+      if (stopflag) return 1;
+      putline(obslabel(i) + "  " + rowtext(cols, 0, cols.size(), false, i));
+    }
+    return 0;
+  }
+  if (tablew <= linesize) {
+    std::string dash(full.size() + 2, '-');
+    putline(indent + "+" + dash + "+");
+    if (!noheader) {
+      putline(indent + "| " + full + " |");
+      putline(indent + "|" + dash + "|");
+    }
+    long n = 0;
+    for (long i : obs) {
+      if (stopflag) return 1;
+      if (sep && n && n % sep == 0) putline(indent + "|" + dash + "|");
+      putline(obslabel(i) + "| " + rowtext(cols, 0, cols.size(), false, i) + " |");
+      ++n;
+    }
+    putline(indent + "+" + dash + "+");
+    return 0;
+  }
+  // Blocks: one box per observation, the variables packed into lines.
+  int inner = std::max(10, linesize - prefix - 4);
+  std::vector<std::pair<size_t, size_t>> lines;
+  for (size_t a = 0; a < cols.size();) {
+    size_t b = a;
+    int used = 0;
+    while (b < cols.size()) {
+      int w = std::min(cols[b].width, inner);
+      int need = (b > a ? 3 : 0) + w;
+      if (b > a && used + need > inner) break;
+      used += need;
+      ++b;
+    }
+    lines.emplace_back(a, b);
+    a = b;
+  }
+  for (auto& c : cols) c.width = std::min(c.width, inner);
+  std::string dash(static_cast<size_t>(inner) + 2, '-');
+  for (long i : obs) {
+    if (stopflag) return 1;
+    putline(indent + "+" + dash + "+");
+    for (size_t k = 0; k < lines.size(); ++k) {
+      if (k) putline(indent + "|" + dash + "|");
+      std::string h = pad(rowtext(cols, lines[k].first, lines[k].second, true, 0), inner, true);
+      std::string v = pad(rowtext(cols, lines[k].first, lines[k].second, false, i), inner, true);
+      putline((k == 0 ? obslabel(i) : indent) + "| " + h + " |");
+      putline(indent + "| " + v + " |");
+    }
+    putline(indent + "+" + dash + "+");
+  }
+  return 0;
+}
+
+// Commas every three digits.
+std::string commas(long n) {
+  std::string s = std::to_string(n), r;
+  int k = 0;
+  for (size_t i = s.size(); i-- > 0;) {
+    r.insert(r.begin(), s[i]);
+    if (++k % 3 == 0 && i > 0 && s[i - 1] != '-') r.insert(r.begin(), ',');
+  }
+  return r;
+}
+
+int cmd_describe(int) {
+  ps.vable = 0;
+  ps.ifable = 3;
+  ps.oable = 3;
+  ps.opable = 0;
+  if (int rc = parse()) return rc;
+  bool shortform = findopt("short", 1, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  if (!ps.hasvarlist) (void)ssvlist_all();
+  int linesize = out.linesize > 0 ? out.linesize : 80;
+  std::string rule(static_cast<size_t>(linesize - 1), '-');
+  long size = ds.nobs * ds.lrecl;
+  double freepct = 100.0 * (1.0 - static_cast<double>(size) / static_cast<double>(ds.memorysize));
+  putline("");
+  putline("Contains data");
+  char buf[200];
+  if (!ds.datalbl.empty()) {
+    std::snprintf(buf, sizeof buf, "  obs:%14s                          %s", commas(ds.nobs).c_str(), ds.datalbl.c_str());
+  } else {
+    std::snprintf(buf, sizeof buf, "  obs:%14s", commas(ds.nobs).c_str());
+  }
+  putline(buf);
+  std::snprintf(buf, sizeof buf, " vars:%14s", commas(ds.nvar).c_str());
+  putline(buf);
+  std::snprintf(buf, sizeof buf, " size:%14s (%.1f%% of memory free)", commas(size).c_str(), freepct);
+  putline(buf);
+  if (!shortform && vl.lnvar() > 0) {
+    putline(rule);
+    putline("              storage  display     value");
+    putline("variable name   type   format      label      variable label");
+    putline(rule);
+    for (int k = 0; k < vl.lnvar(); ++k) {
+      int v = vl.varlist_vr[static_cast<size_t>(k)];
+      std::string name = varname(v);
+      if (name.size() > 15) name = abvar(name, 15);
+      std::string line = pad(name, 15, true) + " " + pad(typename_of(vartype(v)), 7, true) + pad(ds.fmtlist[static_cast<size_t>(v)], 12, true) +
+                         pad(ds.lbllist[static_cast<size_t>(v)], 11, true) + ds.varlabels[static_cast<size_t>(v)];
+      putline(line);
+    }
+  }
+  putline(rule);
+  std::string sorted = "Sorted by:";
+  for (int s : ds.srtlist) sorted += "  " + varname(s);
+  putline(sorted);
+  if (ds.updata) putline("     Note:  dataset has changed since last saved");
+  return 0;
+}
+
+}  // namespace
+
+// Makes the current list every variable (except "(e)"); true when there is none.
+bool ssvlist_all() {
+  vl = VarlistState{};
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (ds.varlist[static_cast<size_t>(v)] != "(e)" && !ds.varlist[static_cast<size_t>(v)].empty()) {
+      vl.varlist_vr.push_back(v);
+      vl.varlist_rcp.emplace_back();
+    }
+  return vl.varlist_vr.empty();
+}
+
+void data_bindlist() {
+  cmdbind("list", cmd_list, 0);
+  cmdbind("flist", cmd_list, 1);
+  cmdbind("_describe", cmd_describe, 0);
+}
