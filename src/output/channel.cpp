@@ -1,121 +1,171 @@
-// Minimal output channel: level filtering and a pass-through renderer that
-// drops colour tags and unescapes brace characters. To be replaced by the
-// full ZMCL renderer.
+// The output channel: the spout family filters text by output level, sets the
+// colour that belongs to the level, escapes braces in plain text, polls the
+// Break flag and hands the text to the results stream, whose sinks are the
+// console (terminal escapes or plain text), the attached logs and the capture
+// string of the unit tests. The more prompt is asked here too.
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstring>
-#include <vector>
 
+#include "expr/expr.h"
+#include "interp/interp.h"
 #include "output/output.h"
+#include "output/zmcl.h"
+#include "platform/platform.h"
 
 OutputState out;
 
-static std::FILE* console_file = stdout;
-static std::string* capture_sink = nullptr;
-static std::vector<std::FILE*> logs;
+namespace {
 
-void out_open_console(bool, int linesize) { out.linesize = linesize; }
-int out_attach_log(std::FILE* f, bool) {
-  logs.push_back(f);
-  return static_cast<int>(logs.size()) - 1;
-}
-void out_detach_log(int h) {
-  if (h >= 0 && h < static_cast<int>(logs.size())) logs[static_cast<size_t>(h)] = nullptr;
-}
-void out_set_capture(std::string* sink) { capture_sink = sink; }
-static bool console_on = true;
-void out_console_enable(bool on) { console_on = on; }
-void out_reset_stop() {}
-void out_flush_all() {
-  std::fflush(console_file);
-  for (auto* f : logs)
-    if (f) std::fflush(f);
+// Sink slots of the results stream: the console, the capture string, then logs.
+constexpr size_t SINK_CONSOLE = 0, SINK_CAPTURE = 1;
+
+struct ChannelState {
+  SmlStream* results = nullptr;   // the results stream
+  bool console_on = true;         // batch mode turns the console off
+  bool console_tty = false;       // the console is a terminal
+  std::string* capture = nullptr; // unit-test capture string
+  bool (*ccl)(const char*, std::string&) = nullptr;  // c() values
+};
+ChannelState ch;
+
+// Sends between two looks at the Break flag.
+constexpr int POLLRATE = 500;
+
+// Colour of each output level (0 result ... 4 command).
+const uint8_t levcolor[5] = {SA_RES, SA_TXT, SA_TXT, SA_ERR, SA_INP};
+
+int colorof(int lev) { return lev >= 0 && lev <= 4 ? levcolor[lev] : static_cast<int>(SA_TXT); }
+
+// Reads one key from the terminal without waiting for a line end.
+int readkey() {
+  struct termios old, raw;
+  if (tcgetattr(0, &old) != 0) return '\n';
+  raw = old;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(0, TCSANOW, &raw);
+  unsigned char c = '\n';
+  ssize_t r = read(0, &c, 1);
+  tcsetattr(0, TCSANOW, &old);
+  return r == 1 ? c : 'q';
 }
 
-static void emit(const std::string& s) {
-  if (capture_sink) {
-    *capture_sink += s;
-    return;
+// The more prompt, rendered once from its markup for the console.
+const std::string& moreprompt() {
+  static std::string text;
+  if (text.empty()) {
+    SmlStream* s = smlopen(SML_RESULTS, 80);
+    SmlSink k;
+    k.str = &text;
+    k.tty = true;
+    s->sinks.push_back(k);
+    smlsend(s, "{txt}{clearmore:{hline 2}more{hline 2}}", 39);
+    smlflush(s);
+    smlclose(s);
   }
-  if (console_on) std::fwrite(s.data(), 1, s.size(), console_file);
-  for (auto* f : logs)
-    if (f) std::fwrite(s.data(), 1, s.size(), f);
+  return text;
 }
 
-static std::string render(const char* t) {
-  std::string r;
-  for (const char* p = t; *p; ++p) {
-    if (*p == '{') {
-      const char* e = std::strchr(p, '}');
-      if (e) {
-        std::string tag(p + 1, e);
-        if (tag == "c -(") { r += '{'; p = e; continue; }
-        if (tag == "c )-") { r += '}'; p = e; continue; }
-        if (tag == "res" || tag == "txt" || tag == "err" || tag == "com" || tag == "hi" ||
-            tag == "zmcl") { p = e; continue; }
-        if (tag.rfind("hline", 0) == 0) {
-          int n = tag.size() > 6 ? std::atoi(tag.c_str() + 6) : 10;
-          r.append(static_cast<size_t>(n > 0 ? n : 0), '-');
-          p = e;
-          continue;
-        }
-      }
-    }
-    r += *p;
+// Shows the more prompt and waits for a key: 0 next page, 1 one line, -1 stop.
+int askmore(SmlStream*) {
+  std::FILE* f = ch.results->sinks[SINK_CONSOLE].f;
+  std::fflush(f);
+  for (SmlSink& k : ch.results->sinks)
+    if (k.f && k.f != f) std::fflush(k.f);
+  const std::string& p = moreprompt();
+  std::fwrite(p.data(), 1, p.size(), f);
+  std::fflush(f);
+  int c = readkey();
+  std::fputs("\r        \r", f);
+  if (c == 'q' || c == 'Q' || c == 3) {
+    stopflag = 1;
+    return -1;
   }
-  return r;
-}
-
-static std::string escape(const char* t) {
-  std::string r;
-  for (const char* p = t; *p; ++p) {
-    if (*p == '{') r += "{c -(}";
-    else if (*p == '}') r += "{c )-}";
-    else r += *p;
-  }
-  return r;
-}
-
-static bool shown() { return out.c_outlev >= out.s_outlev; }
-
-int spoutsml(const char* text) {
-  if (shown()) emit(render(text));
+  if (c == '\r' || c == '\n' || c == 'l') return 1;
   return 0;
 }
-int spout21(const char* text) { return spoutsml(escape(text).c_str()); }
-int spoutnosml(const char* text) { return spout21(text); }
-int spoutch(int c) {
-  char b[2] = {static_cast<char>(c), 0};
-  return spout21(b);
-}
-int newline() { return spoutsml("\n"); }
-int spoutblnk(const char* text, int n) {
-  spout21(text);
-  return dupblnk(n);
-}
-int dupch(int c, int n) { return spout21(std::string(static_cast<size_t>(n > 0 ? n : 0), static_cast<char>(c)).c_str()); }
-int dupblnk(int n) { return dupch(' ', n); }
-int spouterr(const char* text) {
-  out.c_outlev = OUT_ERROR;
-  return spout21(text);
-}
-int spouterrblnk(const char* text) {
-  spouterr(text);
-  return spout21(" ");
-}
-int spoutfordo(const char* text) {
-  int prev = setoutlev(OUT_COMMAND);
-  spout21(text);
-  setoutlev(prev);
-  return 0;
-}
-int spoutflush() {
-  out_flush_all();
-  return 0;
-}
-int spout_setcoloroflev() { return 0; }
-int spoutsetzmclweak() { return 0; }
 
-static std::string vfmt(const char* fmt, va_list ap) {
+int termrows() {
+  struct winsize w;
+  if (ioctl(1, TIOCGWINSZ, &w) == 0 && w.ws_row > 0) return w.ws_row;
+  return 24;
+}
+
+// The more prompt is asked only on an interactive terminal with `set more` on.
+void updatemore() {
+  SmlStream* s = ch.results;
+  bool on = out.more && ch.console_tty && ch.console_on && !ch.capture &&
+            interp.batchmode == 0 && isatty(0);
+  s->morefn = on ? askmore : nullptr;
+  s->pagelen = on ? out.pagesize : 0;
+  s->morelines = 0;
+}
+
+void updatesinks() {
+  SmlStream* s = ch.results;
+  s->sinks[SINK_CONSOLE].on = ch.console_on && !ch.capture;
+  s->sinks[SINK_CAPTURE].str = ch.capture;
+  s->sinks[SINK_CAPTURE].on = ch.capture != nullptr;
+  updatemore();
+}
+
+// c(name) through the expression layer's hook, numbers in their shortest form.
+bool cvalue(const char* name, std::string& value) {
+  if (!exhooks.creturn) return false;
+  double d = 0;
+  bool isstr = false;
+  if (exhooks.creturn(name, &d, &value, &isstr) != 0) return false;
+  if (!isstr) {
+    char b[40];
+    std::snprintf(b, sizeof b, "%.15g", d);
+    value = b;
+  }
+  return true;
+}
+
+SmlStream* results() {
+  if (!ch.results) {
+    ch.results = smlopen(SML_RESULTS, out.linesize);
+    SmlSink con;
+    con.f = stdout;
+    con.tty = ch.console_tty;
+    ch.results->sinks.push_back(con);
+    SmlSink cap;
+    cap.on = false;
+    ch.results->sinks.push_back(cap);
+    ch.results->charset = out.charset;
+    ch.results->ccl = ch.ccl ? ch.ccl : cvalue;
+    updatesinks();
+  }
+  return ch.results;
+}
+
+bool shown() { return out.c_outlev >= out.s_outlev; }
+
+// Advances the poll counter; a pending Break stops the stream.
+int poll(SmlStream* s) {
+  if (++out.pollctr >= POLLRATE) {
+    out.pollctr = 0;
+    if (stopflag) s->stop = 1;
+  }
+  return s->stop;
+}
+
+// Plain text at the current level in the level's colour.
+int sendplain(const char* text, size_t n, bool color) {
+  SmlStream* s = results();
+  if (!shown()) return poll(s);
+  if (poll(s)) return s->stop;
+  if (color) smlcolorset(s, colorof(out.c_outlev));
+  return smlsendraw(s, text, n);
+}
+
+std::string vformat(const char* fmt, va_list ap) {
   char buf[1024];
   va_list ap2;
   va_copy(ap2, ap);
@@ -131,20 +181,253 @@ static std::string vfmt(const char* fmt, va_list ap) {
   va_end(ap2);
   return s;
 }
+
+}  // namespace
+
+SmlStream* out_stream() { return results(); }
+
+// Opens (or reopens) the console destination with its width.
+void out_open_console(bool tty, int linesize) {
+  ch.console_tty = tty;
+  SmlStream* s = results();
+  s->sinks[SINK_CONSOLE].tty = tty;
+  if (tty) out.pagesize = termrows() - 1;
+  out_set_linesize(linesize > 0 ? linesize : 80);
+  updatemore();
+}
+
+// Attaches a log file; returns its sink handle.
+int out_attach_log(std::FILE* f, bool zmcl) {
+  if (!f) return -1;
+  SmlStream* s = results();
+  if (zmcl) smlwritestate(s, f);
+  SmlSink k;
+  k.f = f;
+  k.zmcl = zmcl;
+  s->sinks.push_back(k);
+  return static_cast<int>(s->sinks.size()) - 1;
+}
+
+// Flushes and removes a log from the stream (the caller closes the file).
+void out_detach_log(int handle) {
+  SmlStream* s = results();
+  if (handle < 2 || handle >= static_cast<int>(s->sinks.size())) return;
+  smlflush(s);
+  SmlSink& k = s->sinks[static_cast<size_t>(handle)];
+  k.f = nullptr;
+  k.on = false;
+}
+
+void out_log_enable(int handle, bool on) {
+  SmlStream* s = results();
+  if (handle < 2 || handle >= static_cast<int>(s->sinks.size())) return;
+  SmlSink& k = s->sinks[static_cast<size_t>(handle)];
+  if (!k.f || k.on == on) return;
+  smlflush(s);
+  if (on && k.zmcl) {
+    std::fseek(k.f, 0, SEEK_END);
+    smlwritestate(s, k.f);
+  }
+  k.on = on;
+}
+
+void out_set_capture(std::string* sink) {
+  SmlStream* s = results();
+  smlflush(s);
+  ch.capture = sink;
+  updatesinks();
+}
+
+void out_console_enable(bool on) {
+  ch.console_on = on;
+  updatesinks();
+}
+
+void out_flush_all() { smlflush(results()); }
+
+// End of a command: held text is printed, an open paragraph is closed and the
+// stop state is cleared.
+void out_reset_stop() {
+  SmlStream* s = results();
+  s->stop = 0;
+  smlflush(s);
+  if (s->mode == SML_PARA) smlsend(s, "{p_end}", 7);
+  s->swallownl = s->contline = false;
+  s->depth = s->inlink = s->bind = 0;
+}
+
+void out_set_more(bool on) {
+  out.more = on;
+  updatemore();
+}
+
+bool out_more() {
+  SmlStream* s = results();
+  if (!s->morefn || s->stop) return s->stop != 0;
+  smlflush(s);
+  if (s->morefn(s) < 0) s->stop = 1;
+  s->morelines = 0;
+  return s->stop != 0;
+}
+
+void out_set_linesize(int width) {
+  SmlStream* s = results();
+  smlset_maxwidth(s, width);
+  out.linesize = s->width;
+}
+
+void out_set_cclfn(bool (*fn)(const char*, std::string&)) {
+  ch.ccl = fn;
+  results()->ccl = fn ? fn : cvalue;
+}
+
+void out_reinit() {
+  std::string* cap = ch.capture;
+  bool tty = ch.console_tty;
+  if (ch.results) smlclose(ch.results);
+  ch = ChannelState{};
+  ch.console_tty = tty;
+  ch.capture = cap;
+  results();
+}
+
+int spout21(const char* text) { return sendplain(text, std::strlen(text), true); }
+
+int spoutsml(const char* text) {
+  SmlStream* s = results();
+  if (!shown()) return poll(s);
+  if (poll(s)) return s->stop;
+  return smlsend(s, text, std::strlen(text));
+}
+
+int spoutnosml(const char* text) { return sendplain(text, std::strlen(text), false); }
+
+int spoutch(int c) {
+  char b[2] = {static_cast<char>(c), 0};
+  if (c == ' ' || c == '\n') return spoutsml(b);
+  return spout21(b);
+}
+
+int newline() { return spoutsml("\n"); }
+
+int spoutblnk(const char* text, int n) {
+  spout21(text);
+  return dupblnk(n);
+}
+
+// c repeated n times, in pieces of at most 509 characters.
+int dupch(int c, int n) {
+  char buf[510];
+  int rc = 0;
+  while (n > 0 && !rc) {
+    int k = n > 509 ? 509 : n;
+    std::memset(buf, c, static_cast<size_t>(k));
+    buf[k] = 0;
+    rc = sendplain(buf, static_cast<size_t>(k), true);
+    n -= k;
+  }
+  return results()->stop;
+}
+
+int dupblnk(int n) { return dupch(' ', n); }
+
+int spouterr(const char* text) {
+  out.c_outlev = OUT_ERROR;
+  spoutsetzmclweak();
+  return spout21(text);
+}
+
+int spouterrblnk(const char* text) {
+  spouterr(text);
+  return spout21(" ");
+}
+
+int spoutfordo(const char* text) {
+  int prev = setoutlev(OUT_COMMAND);
+  spout21(text);
+  setoutlev(prev);
+  return results()->stop;
+}
+
+int spoutflush() {
+  if (shown()) smlflush(results());
+  return results()->stop;
+}
+
+int spout_setcoloroflev() {
+  SmlStream* s = results();
+  if (shown()) smlcolorset(s, colorof(out.c_outlev));
+  return s->stop;
+}
+
+int spoutsetzmclweak() {
+  SmlStream* s = results();
+  if (s->mode == SML_ASIS || s->mode == SML_OLDHELP) return smlsend(s, "{zmcl}\n", 7);
+  return s->stop;
+}
+
+int spouthi(int kind, const char* text) {
+  if (kind > 1) {
+    std::string t = "{hilite:";
+    for (const char* p = text; *p; ++p) {
+      if (*p == '{') t += "{c -(}";
+      else if (*p == '}') t += "{c )-}";
+      else t += *p;
+    }
+    t += '}';
+    return spoutsml(t.c_str());
+  }
+  std::string t = std::string("^") + text + "^";
+  return spout21(t.c_str());
+}
+
+int spoutdiv(int kind) { return kind == 1 ? spout21(".-\n") : spoutsml("{.-}\n"); }
+
+int spoutvbar() { return spoutsml("{c |}"); }
+
+int spout20(const char* text) {
+  SmlStream* s = results();
+  s->contline = s->swallownl = false;
+  return spout21(text);
+}
+
+static bool entertaining() { return (out.entertain || out.debug) && out.s_outlev < 3; }
+
+void entertainbegin(const char* text) {
+  if (!entertaining()) return;
+  int prev = setoutlev(OUT_NOTE);
+  spout21(text);
+  spoutflush();
+  setoutlev(prev);
+}
+
+void entertaincont(const char* text) { entertainbegin(text); }
+
+void entertain() { entertainbegin("."); }
+
+void entertainend() {
+  if (!entertaining()) return;
+  int prev = setoutlev(OUT_NOTE);
+  newline();
+  setoutlev(prev);
+}
+
 int spoutsmlf(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::string s = vfmt(fmt, ap);
+  std::string s = vformat(fmt, ap);
   va_end(ap);
   return spoutsml(s.c_str());
 }
+
 int spout21f(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::string s = vfmt(fmt, ap);
+  std::string s = vformat(fmt, ap);
   va_end(ap);
   return spout21(s.c_str());
 }
+
 int setoutlev(int lev) {
   int prev = out.c_outlev;
   out.c_outlev = lev;

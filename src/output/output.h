@@ -14,10 +14,18 @@ struct OutputState {
   int s_outlev = 0;   // threshold: text below it is suppressed (3 quietly, 5 capture)
   int ls_outlev = 0;  // s_outlev at entry of the current do-file or program (noisily)
   int linesize = 80;  // `set linesize`
-  bool more = false;  // `set more`
+  bool more = true;   // `set more` (the prompt shows only on an interactive terminal)
   int pollctr = 0;    // sends since the last Break poll
+  int pagesize = 23;  // lines per screen for the more prompt (`c(pagesize)`)
+  bool entertain = false;  // progress display of the entertain routines
+  bool debug = false;      // debugging output also shows progress
+  int charset = 0;         // output character set: 0 Latin-1, 1 Mac
 };
 extern OutputState out;
+
+struct SmlStream;
+// The results stream (created on first use); logs attach to it.
+SmlStream* out_stream();
 
 // Destinations. The console renders with colours when `tty`.
 void out_open_console(bool tty, int linesize);
@@ -35,6 +43,19 @@ void out_console_enable(bool on);
 // Clears the stop state left by a Break or a `q` at the more prompt; the
 // loop calls it after every command.
 void out_reset_stop();
+// Pauses (false) or resumes (true) an attached log; a resumed ZMCL log gets
+// "{zmcl}" and the stream state first.
+void out_log_enable(int handle, bool on);
+// `set linesize`: the results stream's width (40 to 255).
+void out_set_linesize(int width);
+// Supplies c() values for the {ccl} tag (the saved-results subsystem).
+void out_set_cclfn(bool (*fn)(const char* name, std::string& value));
+// `set more`; the prompt is asked only on an interactive terminal.
+void out_set_more(bool on);
+// The more prompt now (the `more` command); true when the user stopped.
+bool out_more();
+// Recreates the results stream with no destinations but the console (tests).
+void out_reinit();
 
 // Channel routines; all return the stop flag (non-zero once the user stopped).
 int spout21(const char* text);      // plain text at the current level, colour set
@@ -51,6 +72,16 @@ int spoutfordo(const char* text);   // echo of a do-file line at level 4
 int spoutflush();
 int spout_setcoloroflev();
 int spoutsetzmclweak();
+int spouthi(int kind, const char* text);  // highlighted text
+int spoutdiv(int kind);                   // a divider line
+int spoutvbar();                          // the vertical bar character
+int spout20(const char* text);            // text after dropping pending line state
+// Progress text at the note level, shown only with `entertain` or debugging on
+// and output not suppressed.
+void entertainbegin(const char* text);
+void entertaincont(const char* text);
+void entertain();
+void entertainend();
 // printf-style conveniences: the formatted text goes as ZMCL / as plain text.
 int spoutsmlf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 int spout21f(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
