@@ -391,6 +391,15 @@ int set_dp(int) {
   return chkopt();
 }
 
+// The expression evaluator's hook for string(x, fmt): 1 for a format that is
+// not numeric, else 0 with the rendered text.
+int fmtnumhook(double v, const std::string& fmt, std::string* out) {
+  if (chkfmt(fmt.c_str(), FMTK_NUM)) return 1;
+  out->clear();
+  sreforms_app(fmt.c_str(), v, *out);
+  return 0;
+}
+
 }  // namespace
 
 int display_tomacro(std::string& dst, size_t maxlen) {
@@ -408,4 +417,5 @@ void display_bindcommands() {
   cmdbind("display", displaycmd);
   cmdbind("format", formatcmd);
   setbind("dp", 2, set_dp);
+  exhooks.fmtnum = fmtnumhook;
 }

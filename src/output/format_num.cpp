@@ -166,9 +166,11 @@ std::string insigfigfmt(const Decomp& dc, int w, int d, bool comma, bool left) {
   if (w < 4) w = 4;
   d = std::min(d, w - 2);
   d = std::max(d, 2);
+  // d significant digits need a working width of d+6 (d+7 with a three-digit
+  // exponent); when that does not fit, the e layout of width w is used.
   auto expo = [&]() {
-    const bool three = dc.n < -98 || dc.n > 100;
-    return inefmt(dc, d + (three ? 7 : 6), 0, left);
+    const int ew = d + ((dc.n < -98 || dc.n > 100) ? 7 : 6);
+    return inefmt(dc, ew <= w ? ew : w, 0, left);
   };
   auto bestfit = [&](int bw) {
     if (comma) {

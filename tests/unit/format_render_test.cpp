@@ -63,6 +63,12 @@ TEST(FormatRender, SignificantDigits) {
   EXPECT_EQ(r("%12.6g", 0.000000314159), " 3.14159e-07");
   EXPECT_EQ(r("%9.3g", 1e20), " 1.00e+20");
   EXPECT_EQ(r("%7.6g", 0.000123456), " .00012");
+  EXPECT_EQ(r("%9.5g", 1.23456789e20), " 1.23e+20");     // d+6 does not fit: width w
+  EXPECT_EQ(r("%12.5g", 1.23456789e20), "  1.2346e+20");  // d significant digits
+  EXPECT_EQ(r("%12.5g", 1.23456789e-200), " 1.2346e-200");
+  EXPECT_EQ(r("%6.3g", 1e20), " 1.0e+20");
+  EXPECT_EQ(r("%10.3g", 0.0000001234), "  1.23e-07");
+  EXPECT_EQ(r("%12.3gc", 1234567), "     1234567");  // commas would not fit in n+2
   EXPECT_EQ(r("%2.1g", 5), " 5");  // width below 4 works as 4, then justified in 2
 }
 
