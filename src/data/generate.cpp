@@ -11,6 +11,7 @@
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
+#include "expr/exprint.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
@@ -326,8 +327,10 @@ int cmd_replace(int) {
   }
   if (rc) return rc;
   if (lastcall()) {
-    if (vartype(v) != gc.oldtype)
-      note(varname(v) + " was " + typename_of(gc.oldtype) + " now " + typename_of(vartype(v)) + "\n");
+    if (vartype(v) != gc.oldtype) {
+      std::string was = typename_of(gc.oldtype), now = typename_of(vartype(v));
+      note(varname(v) + " was " + was + " now " + now + "\n");
+    }
     std::string m = "(" + std::to_string(gc.changes) + " real change" + plural_s(gc.changes) + " made";
     if (gc.tomissing) m += ", " + std::to_string(gc.tomissing) + " to missing";
     note(m + ")\n");

@@ -299,7 +299,7 @@ double xg_cell(int v, long obs) {
     case ST_FLOAT: {
       float f;
       std::memcpy(&f, p, 4);
-      return f >= 0x1p127f ? static_cast<double>(f) * 0x1p896 : f;
+      return xg_float(f);
     }
     case ST_LONG: {
       int32_t i;

@@ -80,7 +80,7 @@ void expr_gather(int v, long obs, long n, double* out) {
       for (long i = 0; i < n; ++i) {
         float f;
         std::memcpy(&f, rec<float>(obs, i, off), 4);
-        out[i] = f >= 0x1p127f ? static_cast<double>(f) * 0x1p896 : f;
+        out[i] = xg_float(f);
       }
       return;
     default:
