@@ -58,6 +58,7 @@ std::string beforebrace(const char* start) {
 // One pool entry per nesting depth so that reading block lines reuses buffers.
 std::vector<std::string> linepool;
 int blockdepth = 0;
+bool blockran = false;  // the handler got as far as running its block
 
 }  // namespace
 
@@ -74,6 +75,7 @@ int opbrace8() {
   if (static_cast<size_t>(blockdepth) >= linepool.size()) linepool.resize(static_cast<size_t>(blockdepth) + 8);
   std::string& line = linepool[static_cast<size_t>(blockdepth)];
   ++blockdepth;
+  blockran = true;
   int rc = 0;
   while (true) {
     if (stopflag && interp.procflg) {
@@ -111,6 +113,7 @@ namespace {
 // body and the closing brace become the temporary program "%dwhile".
 int runwhile() {
   // the line must be what was typed, not the product of an expansion
+  const char* loopstart = interp.console.c_str();
   {
     TokState saved;
     borrow_gettok(&saved);
@@ -118,6 +121,7 @@ int runwhile() {
     std::string w;
     while (true) {
       w = gettok(prsestd);
+      loopstart = lwheretok();
       if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
           cmdcmp(w.c_str(), "quietly", 3)) {
         if (gettok_next_char() == ':') gettok(prsestd);
@@ -142,7 +146,8 @@ int runwhile() {
   char nm[32];
   std::snprintf(nm, sizeof nm, "%dwhile", prg.runwhilelevel + 1);
   p->name = nm;
-  if (int rc = prog_addline(*p, interp.console.c_str())) return rc;
+  // the prefixes (capture, quietly, noisily) already wrap this whole run
+  if (int rc = prog_addline(*p, loopstart)) return rc;
   int depth = 1;
   std::string line;
   while (depth > 0) {
@@ -189,9 +194,16 @@ int dispatchrest(const char* text) {
   return rc;
 }
 
+int skiponfail(int (*fn)(), bool inprogram);
+int if_u();
+
 // ifcmd -> IF exp '{' lines '}' | IF exp command
 int cmd_if(int) {
   if (!interp.procflg) return scanline();
+  return skiponfail(if_u, true);
+}
+
+int if_u() {
   bool truth;
   if (int rc = condition(truth)) return rc;
   const char* rest = skipblanks(wheretok());
@@ -250,8 +262,34 @@ int cmd_brace(int) {
 }
 
 // whilecmd -> WHILE exp '{' lines '}'
+int while_u();
+int foreach_u();
+int forvalues_u();
+int if_u();
+
+// A loop or if header that fails still has to skip its block.
+int skiponfail(int (*fn)(), bool inprogram) {
+  const std::string line = wheretok();
+  const bool brace = endsinbrace(line.c_str());
+  const bool savedran = blockran;
+  blockran = false;
+  int rc = fn();
+  if (rc && brace && inprogram && !interp.exitflg && ctl.breakdetail == 0 && !blockran) {
+    interp.procflg = false;
+    (void)opbrace8();
+    interp.procflg = true;
+  }
+  blockran = savedran;
+  return rc;
+}
+
 int cmd_while(int) {
   if (!interp.procflg) return scanline();
+  if (!curprog()) return runwhile();
+  return skiponfail(while_u, true);
+}
+
+int while_u() {
   ProgSource* src = curprog();
   if (!src) return runwhile();
   const int whileline = src->upline - 1;
@@ -354,8 +392,12 @@ int runloop(ProgSource* src, Next&& next) {
 // foreachcmd -> FOREACH name (IN list | OF kind list) '{' lines '}'
 int cmd_foreach(int) {
   if (!interp.procflg) return scanline();
+  if (!curprog()) return runwhile();
+  return skiponfail(foreach_u, true);
+}
+
+int foreach_u() {
   ProgSource* src = curprog();
-  if (!src) return runwhile();
   if (!endsinbrace(wheretok())) return required("{");
   std::string name = gettok(prsestd);
   if (!localname(name)) return error2(0, name.c_str());
@@ -453,8 +495,12 @@ bool readnum(const char*& p, double& v) {
 // forvaluescmd -> FORVALUES name '=' range '{' lines '}'
 int cmd_forvalues(int) {
   if (!interp.procflg) return scanline();
+  if (!curprog()) return runwhile();
+  return skiponfail(forvalues_u, true);
+}
+
+int forvalues_u() {
   ProgSource* src = curprog();
-  if (!src) return runwhile();
   std::string name = gettok(prsestd);
   if (!localname(name)) return error2(0, name.c_str());
   if (gettok(prsestd)[0] != '=' || tok.token[1]) return required("=");

@@ -20,6 +20,7 @@
 #include "interp/program.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/format.h"
 #include "output/output.h"
 
 namespace {
@@ -351,32 +352,19 @@ int piecefn(const char* p, std::string& res) {
   return 0;
 }
 
-// Runs `display` with the rest of the text and captures what it prints.
+// What `display` would print, as text.
 int displayfn(const char* p, std::string& res) {
   std::string text = p;
-  std::string cap;
   TokState tsaved;
   borrow_gettok(&tsaved);
   ParseState psaved;
   save_cmd_state(&psaved);
-  const std::string savedcmd = interp.cmd;
-  const int saveds = out.s_outlev;
-  out.s_outlev = 0;
-  out_set_capture(&cap);
   settok(text.c_str());
-  interp.cmd = "display";
-  int rc = selreq();
-  out_set_capture(nullptr);
-  out.s_outlev = saveds;
-  interp.cmd = savedcmd;
+  res.clear();
+  int rc = display_tomacro(res, static_cast<size_t>(interp.macrolen) - 1);
   restore_cmd_state(&psaved);
   return_gettok(&tsaved);
-  while (!cap.empty() && (cap.back() == '\n')) cap.pop_back();
-  if (rc) {
-    return rc;
-  }
-  res = cap;
-  return 0;
+  return rc;
 }
 
 }  // namespace

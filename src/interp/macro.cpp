@@ -13,6 +13,7 @@
 #include "interp/program.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/format.h"
 #include "output/output.h"
 
 MacroState mac;
@@ -277,22 +278,6 @@ void locals_leave() {
 
 namespace {
 
-// Half-up rounding of a digit string to k digits; returns true on a carry
-// res of the first digit (the caller then prepends 1).
-bool rounddigits(char* dg, int ndig, int k) {
-  if (k >= ndig) return false;
-  bool up = dg[k] >= '5';
-  for (int i = k; i < ndig; ++i) dg[i] = '0';
-  for (int i = k - 1; up && i >= 0; --i) {
-    if (dg[i] == '9') dg[i] = '0';
-    else {
-      ++dg[i];
-      up = false;
-    }
-  }
-  return up;
-}
-
 void missingtext(double x, std::string& res) {
   int k = missing_code(x);
   if (k == 0) res = ".";
@@ -327,62 +312,10 @@ void macfmtnum(double x, std::string& res) {
     res.assign(p, static_cast<size_t>(e - p));
     return;
   }
-  const int w = 18;
-  std::snprintf(buf, sizeof buf, "%.18e", x);
-  const bool neg = buf[0] == '-';
-  const char* p = buf + (neg ? 1 : 0);
-  char dg[24];
-  int nd = 0;
-  dg[nd++] = p[0];
-  for (const char* q = p + 2; *q != 'e'; ++q) dg[nd++] = *q;
-  int n = std::atoi(std::strchr(p, 'e') + 1) + 1;  // value = 0.d1d2... x 10^n
-  // best-fit fixed layout
-  int s = w - 2;
-  if (n <= 0) s -= -n;
-  bool fixed = s >= (w - 6 > 2 ? w - 6 : 2) && n <= s;
-  char fd[24];
-  std::memcpy(fd, dg, static_cast<size_t>(nd));
-  int fn = n;
-  if (fixed) {
-    if (rounddigits(fd, nd, s)) {
-      std::memmove(fd + 1, fd, static_cast<size_t>(nd - 1));
-      fd[0] = '1';
-      ++fn;
-      if (fn > s) fixed = false;
-    }
-    if (fn > w - 1) fixed = false;
-  }
-  if (fixed) {
-    if (neg) res.push_back('-');
-    int last = s;  // digits kept
-    if (last > nd) last = nd;
-    while (last > (fn > 0 ? fn : 0) && fd[last - 1] == '0') --last;
-    if (fn > 0) {
-      res.append(fd, static_cast<size_t>(fn));
-      if (last > fn) {
-        res.push_back('.');
-        res.append(fd + fn, static_cast<size_t>(last - fn));
-      }
-    } else {
-      res.push_back('.');
-      res.append(static_cast<size_t>(-fn), '0');
-      res.append(fd, static_cast<size_t>(last));
-    }
-    return;
-  }
-  // e notation with 11 (or 10) digits after the point
-  int k = (n - 1 < -99 || n - 1 > 99) ? w - 8 : w - 7;
-  std::memcpy(fd, dg, static_cast<size_t>(nd));
-  int en = n - 1;
-  if (rounddigits(fd, nd, k + 1)) {
-    std::memmove(fd + 1, fd, static_cast<size_t>(nd - 1));
-    fd[0] = '1';
-    ++en;
-  }
-  if (neg) res.push_back('-');
-  res.push_back(fd[0]);
-  res.push_back('.');
-  res.append(fd + 1, static_cast<size_t>(k));
-  std::snprintf(buf, sizeof buf, "e%c%02d", en < 0 ? '-' : '+', en < 0 ? -en : en);
-  res += buf;
+  // everything else through the display-format renderer, blanks trimmed
+  sreforms_app("%18.0g", x, res);
+  size_t f = res.find_first_not_of(' ');
+  if (f == std::string::npos) res.clear();
+  else if (f) res.erase(0, f);
+  while (!res.empty() && res.back() == ' ') res.pop_back();
 }

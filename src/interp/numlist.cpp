@@ -91,6 +91,7 @@ int numlist_expand(const char* text, const NumlistSpec& spec, std::vector<double
   while (*p) {
     double a;
     if (!number(p, a)) return nlerr(121, single);
+    const char* after = p;
     while (*p == ' ') ++p;
     if (*p == '/') {
       ++p;
@@ -113,7 +114,7 @@ int numlist_expand(const char* text, const NumlistSpec& spec, std::vector<double
       const double step = a - nums.back();
       if (!range(nums, a, step, c)) return nlerr(121, single);
     } else {
-      if (*p && *p != ' ' && *p != ',') return nlerr(121, single);
+      if (*after && *after != ' ' && *after != ',') return nlerr(121, single);
       nums.push_back(a);
     }
     p = blanks(p);

@@ -137,7 +137,7 @@ void tracesep(const Program& p, bool begin) {
 
 void trace_line(const std::string& line, bool scanned) {
   if (!traced()) return;
-  std::string s = traceprefix(false) + (scanned ? " " : "-") + line.substr(line[0] == ' ' ? 1 : 0) + "\n";
+  std::string s = traceprefix(false) + (scanned ? " " : "-") + line + "\n";
   if (prg.tracehilite.empty()) {
     traceout(s);
   } else {
@@ -158,7 +158,7 @@ void trace_line(const std::string& line, bool scanned) {
 
 void trace_expanded(const std::string& line) {
   if (!traced() || !prg.traceexpand) return;
-  traceout(traceprefix(true) + "=" + line.substr(!line.empty() && line[0] == ' ' ? 1 : 0) + "\n");
+  traceout(traceprefix(true) + "=" + line + "\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -345,7 +345,7 @@ std::string srchado(const char* name, const char* ext, int n) {
   const std::string file = std::string(name) + (ext && *ext ? std::string(".") + ext : "");
   for (const std::string& d : adopath_dirs()) {
     std::string c1 = d + file;
-    if (fileexists(c1) && --n == 0) return c1 == "./" + file ? file : c1;
+    if (fileexists(c1) && --n == 0) return c1;
     std::string c2 = d + file.substr(0, 1) + "/" + file;
     if (fileexists(c2) && --n == 0) return c2;
   }

@@ -429,6 +429,7 @@ int readtemplate(const char* text, Template& t) {
       return 0;
     }
     if (!desc.empty()) return badtemplate();
+    if (base == "using/") base = "using";
     if (base == "if") t.ifel = v;
     else if (base == "in") t.inel = v;
     else if (base == "=exp") t.expel = v;
@@ -464,7 +465,7 @@ int readtemplate(const char* text, Template& t) {
       while (i < items.size() && items[i] != "]") {
         std::string x = items[i];
         size_t sl;
-        while ((sl = x.find('/')) != std::string::npos && x.compare(0, 1, "=") != 0) {
+        while ((sl = x.find('/')) != std::string::npos && sl + 1 < x.size() && x.compare(0, 1, "=") != 0) {
           if (int rc = element(x.substr(0, sl), true)) return rc;
           x = x.substr(sl + 1);
         }

@@ -1,0 +1,4 @@
+program define broken
+  display "never"
+end
+global 9x y

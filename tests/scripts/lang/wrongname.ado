@@ -1,0 +1,3 @@
+program define notwrongname
+  display "never"
+end
