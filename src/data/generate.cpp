@@ -78,6 +78,11 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
       double d = sel[i] ? vals[i] : misval;
       if (type == ST_DOUBLE) {
         putdouble(v, o, d);
+      } else if (type == ST_FLOAT && std::fabs(d) < 0x1p127 && (std::fabs(d) >= 0x1p-127 || d == 0)) {
+        // The ordinary float: rounded to nearest, as store() does.
+        float f = static_cast<float>(d);
+        std::memcpy(dtaptr(v, o), &f, 4);
+        if (f >= 0x1p127f) d = misval;
       } else {
         store(v, o, d);
         if (d < misval) d = xg_cell(v, o);

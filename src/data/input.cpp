@@ -74,13 +74,18 @@ int cmd_input(int) {
   std::vector<int> vars(vl.varlist_vr);
   long obs = anyold ? ds.nobs + 1 : 1;
   // The header: each name over its column.
-  std::string head = "    ";
-  for (int v : vars) {
-    std::string n = abvar(varname(v), 10);
-    head += std::string(11 - n.size(), ' ') + n;
-  }
   int prev = setoutlev(OUT_TEXT);
   spout21("\n");
+  std::string head = "    ";
+  const size_t maxw = static_cast<size_t>(out.linesize > 20 ? out.linesize - 1 : 79);
+  for (int v : vars) {
+    std::string n = abvar(varname(v), 10);
+    if (head.size() + 11 > maxw) {
+      spout21((head + "\n").c_str());
+      head = "    ";
+    }
+    head += std::string(11 - n.size(), ' ') + n;
+  }
   spout21((head + "\n").c_str());
   setoutlev(prev);
   std::string line;

@@ -620,15 +620,15 @@ int ssvlist_u(int mode) {
     }
     if (!newlist && (gettok_next_char() == '(' || std::strchr(t + 1, '.'))) {
       if (ps.rcpable == 3) return notalow("time-series operators");
-      if (!tsdone) {
-        if (int rc = tscheck(&vl.tsvar, &vl.tspanel)) return rc;
-        tsdone = true;
-      }
       const char* start = lwheretok();
       const char* end = start;
       std::vector<int> vs;
       std::vector<TsRecipe> rs;
       if (int rc = tsparse_item(start, &end, vs, rs)) return rc;
+      if (!tsdone) {
+        if (int rc = tscheck(&vl.tsvar, &vl.tspanel)) return rc;
+        tsdone = true;
+      }
       for (size_t k = 0; k < vs.size(); ++k)
         if (int rc = addentry(vs[k], rs[k])) return rc;
       tokto(end);
