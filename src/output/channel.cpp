@@ -111,6 +111,7 @@ void updatesinks() {
   s->sinks[SINK_CONSOLE].on = ch.console_on && !ch.capture;
   s->sinks[SINK_CAPTURE].str = ch.capture;
   s->sinks[SINK_CAPTURE].on = ch.capture != nullptr;
+  s->needattr = s->sinks[SINK_CONSOLE].on && s->sinks[SINK_CONSOLE].tty;
   updatemore();
 }
 
@@ -191,6 +192,7 @@ void out_open_console(bool tty, int linesize) {
   ch.console_tty = tty;
   SmlStream* s = results();
   s->sinks[SINK_CONSOLE].tty = tty;
+  updatesinks();
   if (tty) out.pagesize = termrows() - 1;
   out_set_linesize(linesize > 0 ? linesize : 80);
   updatemore();

@@ -92,6 +92,7 @@ constexpr int NTAGROWS = sizeof tagrows / sizeof tagrows[0];
 // Open-addressed hash of tag names; 512 slots keep the chains short.
 constexpr unsigned TAGHASH = 512;
 short taghash[TAGHASH];
+uint8_t taglen[NTAGROWS];  // length of each row's name
 bool taghash_ready = false;
 
 unsigned hashname(const char* p, size_t n) {
@@ -103,11 +104,19 @@ unsigned hashname(const char* p, size_t n) {
 void buildtaghash() {
   for (auto& h : taghash) h = -1;
   for (int i = 0; i < NTAGROWS; ++i) {
-    unsigned k = hashname(tagrows[i].name, std::strlen(tagrows[i].name)) & (TAGHASH - 1);
+    taglen[i] = static_cast<uint8_t>(std::strlen(tagrows[i].name));
+    unsigned k = hashname(tagrows[i].name, taglen[i]) & (TAGHASH - 1);
     while (taghash[k] >= 0) k = (k + 1) & (TAGHASH - 1);
     taghash[k] = static_cast<short>(i);
   }
   taghash_ready = true;
+}
+
+// Byte comparison of short names (cheaper than a library call at this size).
+inline bool sameword(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 // The row of a tag name, or nullptr.
@@ -116,8 +125,7 @@ const TagRow* findtag(const char* p, size_t n) {
   for (;;) {
     int i = taghash[k];
     if (i < 0) return nullptr;
-    const char* nm = tagrows[i].name;
-    if (std::strncmp(nm, p, n) == 0 && nm[n] == 0) return &tagrows[i];
+    if (taglen[i] == n && sameword(tagrows[i].name, p, n)) return &tagrows[i];
     k = (k + 1) & (TAGHASH - 1);
   }
 }
@@ -228,8 +236,9 @@ void emitline(SmlStream* s, int from, int to, bool nl) {
           cur = at;
         }
         unsigned char c = static_cast<unsigned char>(ln[i]);
-        if (c < 32) {
-          o += boxutf8[c < 12 ? c : 0];
+        if (s->lat[i] & SA_LINE) {
+          unsigned char b = static_cast<unsigned char>(s->lbox[i]);
+          o += b < 12 ? boxutf8[b] : "-";
         } else if (c >= 128 && (s->lat[i] & SA_SPEC) && s->charset == 0) {
           if (c == 0x80) o += "\xE2\x82\xAC";
           else {
@@ -245,21 +254,10 @@ void emitline(SmlStream* s, int from, int to, bool nl) {
       sinkwrite(k, o.data(), o.size());
       continue;
     }
-    if (s->lspecial) {
-      char buf[SMLBUF + 2];
-      int m = 0;
-      for (int i = from; i < to; ++i) {
-        unsigned char c = static_cast<unsigned char>(ln[i]);
-        buf[m++] = c < 32 ? smlplain[c] : static_cast<char>(c);
-      }
-      if (nl) buf[m++] = '\n';
-      sinkwrite(k, buf, static_cast<size_t>(m));
-    } else {
-      char save = ln[to];
-      if (nl) ln[to] = '\n';
-      sinkwrite(k, ln + from, static_cast<size_t>(to - from + (nl ? 1 : 0)));
-      ln[to] = save;
-    }
+    char save = ln[to];
+    if (nl) ln[to] = '\n';
+    sinkwrite(k, ln + from, static_cast<size_t>(to - from + (nl ? 1 : 0)));
+    ln[to] = save;
   }
 }
 
@@ -277,7 +275,6 @@ void finishline(SmlStream* s) {
   emitline(s, s->lsent, to, true);
   s->llen = s->lsent = 0;
   s->col = 0;
-  s->lspecial = false;
   s->phas = false;
   s->pfirst = false;
   smlmore(s);
@@ -307,7 +304,10 @@ inline void lineput(SmlStream* s, char c, uint8_t at) {
   } else if (s->llen >= SMLBUF) {
     finishline(s);
   }
-  if (static_cast<unsigned char>(c) < 32) s->lspecial = true;
+  if (static_cast<unsigned char>(c) < 32) {
+    s->lbox[s->llen] = c;
+    c = smlplain[static_cast<unsigned char>(c)];
+  }
   s->line[s->llen] = c;
   s->lat[s->llen] = at;
   ++s->llen;
@@ -425,8 +425,22 @@ void donewline(SmlStream* s) {
 void addplain(SmlStream* s, const char* p, size_t n) {
   const uint8_t at = s->attr;
   if (s->mode != SML_PARA && !s->meas) {
-    for (size_t i = 0; i < n; ++i) {
-      unsigned char c = static_cast<unsigned char>(p[i]);
+    for (size_t i = 0; i < n;) {
+      // A run of printable ASCII that fits on the line is copied at once.
+      size_t room = static_cast<size_t>(std::max(0, std::min(s->width - s->col, SMLBUF - s->llen)));
+      size_t j = i, lim = std::min(n, i + room);
+      while (j < lim && static_cast<unsigned char>(p[j] - 32) < 95) ++j;
+      if (j > i) {
+        size_t k = j - i;
+        std::memcpy(s->line + s->llen, p + i, k);
+        if (s->needattr) std::memset(s->lat + s->llen, at, k);
+        s->llen += static_cast<int>(k);
+        s->col += static_cast<int>(k);
+        s->swallownl = false;
+        i = j;
+        continue;
+      }
+      unsigned char c = static_cast<unsigned char>(p[i++]);
       if (c < 32) {
         if (c == '\n') donewline(s);
         else if (c == '\t') putblanks(s, 8 - s->col % 8);
@@ -496,6 +510,19 @@ void styled(SmlStream* s, uint8_t newattr, const char* p, size_t n) {
 
 void dashes(SmlStream* s, int n) {
   uint8_t at = static_cast<uint8_t>(s->attr | SA_LINE);
+  if (n > 0 && s->mode != SML_PARA && !s->meas && s->col + n <= s->width &&
+      s->llen + n < SMLBUF) {
+    // A rule within the line in one step: the common case of tables.
+    std::memset(s->line + s->llen, '-', static_cast<size_t>(n));
+    if (s->needattr) {
+      std::memset(s->lat + s->llen, at, static_cast<size_t>(n));
+      std::memset(s->lbox + s->llen, SC_HL, static_cast<size_t>(n));
+    }
+    s->llen += n;
+    s->col += n;
+    s->swallownl = false;
+    return;
+  }
   for (int i = 0; i < n; ++i) putcell(s, SC_HL, at);
 }
 
@@ -555,6 +582,41 @@ void p2rule(SmlStream* s, int a, int b) {
   s->swallownl = true;
 }
 
+// {hline} (no number when k is 0) and {hline #}; false when malformed.
+bool dohline(SmlStream* s, int k, int v) {
+  int m;
+  if (k == 0) {
+    if (s->mode == SML_PARA) return false;
+    m = s->width - s->col;
+  } else if (v > 255) {
+    return false;
+  } else if (v < 0) {
+    m = s->width + v - s->col;
+  } else {
+    m = v;
+  }
+  dashes(s, m);
+  return true;
+}
+
+// {col #}: blanks up to column # (1-based); false when malformed.
+bool docol(SmlStream* s, int v) {
+  if (s->mode == SML_PARA || v < 1 || v > 255) return false;
+  int m = v - 1 - s->col;
+  if (m <= 0) return true;
+  if (!s->meas && s->llen + m < SMLBUF && v - 1 <= s->width) {
+    // Blanks in one step: the common column move of tables.
+    std::memset(s->line + s->llen, ' ', static_cast<size_t>(m));
+    if (s->needattr) std::memset(s->lat + s->llen, s->attr, static_cast<size_t>(m));
+    s->llen += m;
+    s->col += m;
+    s->swallownl = false;
+  } else {
+    putblanks(s, m);
+  }
+  return true;
+}
+
 // Acts on one tag; false when it is to be printed literally.
 bool dotag(SmlStream* s, const char* p, size_t n) {
   Tag t;
@@ -603,19 +665,7 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
       if (t.colon) return false;
       int k = intargs(t.args, t.alen, v, 1);
       if (k < 0) return false;
-      int m;
-      if (k == 0) {
-        if (para) return false;
-        m = s->width - s->col;
-      } else if (v[0] > 255) {
-        return false;
-      } else if (v[0] < 0) {
-        m = s->width + v[0] - s->col;
-      } else {
-        m = v[0];
-      }
-      dashes(s, m);
-      return true;
+      return dohline(s, k, v[0]);
     }
     case T_RULE:
       if (t.alen || t.colon) return false;
@@ -626,23 +676,9 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
       finishline(s);
       s->swallownl = true;
       return true;
-    case T_COL: {
-      if (t.colon || para || intargs(t.args, t.alen, v, 1) != 1) return false;
-      if (v[0] < 1 || v[0] > 255) return false;
-      if (!s->meas && s->col < v[0] - 1 && s->llen + (v[0] - 1 - s->col) < SMLBUF &&
-          v[0] - 1 <= s->width) {
-        // Blanks in one step: the common column move of tables.
-        int m = v[0] - 1 - s->col;
-        std::memset(s->line + s->llen, ' ', static_cast<size_t>(m));
-        std::memset(s->lat + s->llen, s->attr, static_cast<size_t>(m));
-        s->llen += m;
-        s->col += m;
-        s->swallownl = false;
-      } else {
-        putblanks(s, v[0] - 1 - s->col);
-      }
-      return true;
-    }
+    case T_COL:
+      if (t.colon || intargs(t.args, t.alen, v, 1) != 1) return false;
+      return docol(s, v[0]);
     case T_SPACE: {
       if (t.colon) return false;
       int k = intargs(t.args, t.alen, v, 1);
@@ -950,6 +986,50 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
   return false;
 }
 
+// The tags of tables without their general parse: {name} for colours and
+// fonts, {name #} for {col} and {hline}. Returns the end of the tag, or
+// nullptr to leave it to dotag.
+const char* fasttag(SmlStream* s, const char* p, const char* e) {
+  const char* q = p + 1;
+  unsigned h = 2166136261u;
+  while (q < e && q - p <= 14) {
+    char c = *q;
+    if (c == '}' || c == ' ' || c == ':' || c == '{' || c == '?') break;
+    h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    ++q;
+  }
+  if (q >= e || q == p + 1 || q - p > 14) return nullptr;
+  size_t n = static_cast<size_t>(q - p - 1);
+  unsigned k = h & (TAGHASH - 1);
+  const TagRow* row = nullptr;
+  for (;;) {
+    int i = taghash[k];
+    if (i < 0) return nullptr;
+    if (taglen[i] == n && sameword(tagrows[i].name, p + 1, n)) {
+      row = &tagrows[i];
+      break;
+    }
+    k = (k + 1) & (TAGHASH - 1);
+  }
+  if (*q == '}') {
+    if (row->id == T_COLOR) {
+      s->attr = static_cast<uint8_t>((s->attr & ~SA_COLOR) | row->a);
+      return q + 1;
+    }
+    return nullptr;
+  }
+  if (*q != ' ' || (row->id != T_COL && row->id != T_HLINE)) return nullptr;
+  const char* r = q + 1;
+  bool neg = r < e && *r == '-';
+  if (neg) ++r;
+  int v = 0, digits = 0;
+  while (r < e && *r >= '0' && *r <= '9' && digits < 6) v = v * 10 + (*r++ - '0'), ++digits;
+  if (!digits || r >= e || *r != '}') return nullptr;
+  if (neg) v = -v;
+  bool ok = row->id == T_COL ? docol(s, v) : dohline(s, 1, v);
+  return ok ? r + 1 : nullptr;
+}
+
 // Finds the brace that closes the one at p; nullptr when there is none.
 const char* matchbrace(const char* p, const char* e) {
   int nest = 0;
@@ -1014,6 +1094,10 @@ void interp(SmlStream* s, const char* p, size_t n) {
       }
     }
     if (*p == '{') {
+      if (const char* f = fasttag(s, p, e)) {
+        p = f;
+        continue;
+      }
       const char* q = matchbrace(p, e);
       if (!q) {
         size_t rest = static_cast<size_t>(e - p);

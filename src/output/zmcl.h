@@ -57,9 +57,10 @@ struct SmlStream {
   // the line being built: bytes and their attributes
   char line[SMLBUF + 2];
   uint8_t lat[SMLBUF + 2];
+  char lbox[SMLBUF + 2];    // line-drawing code of cells with SA_LINE (line holds
+                            // their plain form, so plain sinks write it as is)
   int llen = 0;             // bytes in line
   int lsent = 0;            // bytes already written out by a flush
-  bool lspecial = false;    // line holds line-drawing cells
   // paragraph settings and the word being collected
   int pind1 = 0, pind2 = 0, pmarg = 0;
   bool pfirst = true;       // the next word starts a paragraph line
@@ -92,6 +93,7 @@ struct SmlStream {
   int syn = 20;             // first-column width of option tables
   // destinations
   std::vector<SmlSink> sinks;
+  bool needattr = true;     // a sink shows attributes: cell attributes are kept
   int charset = 0;          // 0 Latin-1, 1 Mac
   // c() values for {ccl}
   bool (*ccl)(const char* name, std::string& value) = nullptr;

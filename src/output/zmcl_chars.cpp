@@ -71,6 +71,12 @@ unsigned char tomac(unsigned char c) {
 
 // Looks up a {c} code; writes the cell byte and its attribute bits.
 bool smlcharcode(const char* code, size_t len, int charset, char* ch, uint8_t* at) {
+  if (len == 1 && (*code == '|' || *code == '-' || *code == '+')) {
+    // The rules of tables, without the search.
+    *ch = *code == '|' ? SC_VL : *code == '-' ? SC_HL : SC_PLUS;
+    *at = SA_LINE;
+    return true;
+  }
   int lo = 0, hi = NCHAR - 1;
   while (lo <= hi) {
     int mid = (lo + hi) / 2;
