@@ -20,6 +20,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "platform/platform.h"
 
 ProgState prg;
 CtlState ctl;
@@ -248,6 +249,8 @@ int prog_runtemp(const std::shared_ptr<Program>& p) {
   interp.runprog = true;
   int rc = runsource(src, true);
   interp.runprog = savedrunprog;
+  // `exit` inside the loop stopped it early: it ends the level around it
+  if (!rc && src.upline < p->nlines() && !stopflag) interp.exitflg = true;
   return rc;
 }
 

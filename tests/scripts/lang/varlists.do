@@ -1,0 +1,31 @@
+* loops, syntax and extended functions over variables
+set obs 3
+generate x = _n
+generate y = 2*_n
+generate str5 s = "a"
+foreach v of varlist x-s {
+  display "`v'"
+}
+program define sv
+  syntax varlist(numeric) [if] [in] [, Gen(name)]
+  display "varlist=`varlist' if=`if' in=`in' gen=`gen'"
+end
+sv x y if x > 1 in 1/2, gen(z)
+capture noisily sv
+capture noisily sv x s
+capture noisily sv nosuch
+program define nv
+  syntax newvarlist(max=2)
+  display "varlist=`varlist' typlist=`typlist'"
+end
+nv a b
+capture noisily nv a b c
+capture noisily nv x
+display "`:type x' `:format s' `:type s'"
+tempvar t
+display "`t'"
+forvalues i = 1/3 {
+  if `i' == 2 exit
+  display "i=`i'"
+}
+display "not reached"
