@@ -857,14 +857,14 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
     }
     case T_SYNOPTHDR: {
       if (t.alen || !outer || s->meas) return false;
-      p2rule(s, s->p2[0] - 2 < 0 ? 0 : s->p2[0] - 2, s->p2[3]);
+      p2rule(s, s->p2[0], s->p2[3]);
       putblanks(s, s->p2[0]);
       if (t.colon) nested(s, t.text, t.tlen);
       else addplain(s, "options", 7);
       putblanks(s, std::max(1, s->p2[1] - s->col));
       addplain(s, "Description", 11);
       finishline(s);
-      p2rule(s, s->p2[0] - 2 < 0 ? 0 : s->p2[0] - 2, s->p2[3]);
+      p2rule(s, s->p2[0], s->p2[3]);
       return true;
     }
     case T_SYNTAB:
