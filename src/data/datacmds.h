@@ -14,6 +14,8 @@ void preserve_reset();
 
 // The text of variable var at observation obs under its display format.
 std::string dsfmtcell(int var, long obs);
+// The text of a number under a display format, without surrounding blanks.
+std::string dsfmtnum(const std::string& fmt, double x);
 // The width of a display format ("%9.0g" -> 9, "%-12s" -> 12); 0 when none.
 int dsfmtwidth(const std::string& fmt);
 // True when the format asks for left alignment ("%-9s").

@@ -1,8 +1,8 @@
 // `list` and `describe`, and the cell formatter they share. `list` draws a
 // boxed table (or a clean one) of the observations in range, and falls back
 // to one block per observation when the row would be wider than the line.
-// Numbers are formatted by dsfmtcell until the display-format layer takes
-// over that one routine.
+// Cells are shown under their variables' display formats, trimmed so the
+// columns fit the values.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +16,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "output/errors.h"
+#include "output/format.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
@@ -30,25 +31,12 @@ int dsfmtwidth(const std::string& fmt) {
 
 bool dsfmtleft(const std::string& fmt) { return fmt.size() > 1 && fmt[1] == '-'; }
 
-// Text of a missing value: ".", ".a" .. ".z".
-static std::string misstext(double x) {
-  int k = missing_code(x);
-  if (k <= 0) return ".";
-  return std::string(".") + static_cast<char>('a' + k - 1);
-}
-
-// A general number in at most `width` characters: the most significant
-// digits that fit, without the leading zero before the decimal point.
-static std::string gnum(double x, int width, int maxdig) {
-  char buf[64];
-  for (int p = maxdig; p >= 1; --p) {
-    std::snprintf(buf, sizeof buf, "%.*g", p, x);
-    std::string s = buf;
-    if (s.compare(0, 2, "0.") == 0) s.erase(0, 1);
-    else if (s.compare(0, 3, "-0.") == 0) s.erase(1, 1);
-    if (static_cast<int>(s.size()) <= width || p == 1) return s;
-  }
-  return buf;
+std::string dsfmtnum(const std::string& fmt, double x) {
+  std::string s = sreforms(fmt.c_str(), x);
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
 }
 
 std::string dsfmtcell(int var, long obs) {
@@ -59,19 +47,7 @@ std::string dsfmtcell(int var, long obs) {
     szelta_data(var, obs, s);
     return s;
   }
-  double x = zelta_data(var, obs);
-  if (x >= misval) return misstext(x);
-  int w = std::max(dsfmtwidth(fmt), 1);
-  int maxdig = (t == ST_FLOAT || t == ST_LFLOAT) ? 7 : (t == ST_DOUBLE || t == ST_LDOUBLE) ? 15 : 10;
-  if (fmt.find('f') != std::string::npos) {
-    // %w.df: fixed decimals.
-    size_t dot = fmt.find('.');
-    int d = dot == std::string::npos ? 0 : std::atoi(fmt.c_str() + dot + 1);
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", d, x);
-    return buf;
-  }
-  return gnum(x, w, maxdig);
+  return dsfmtnum(fmt, zelta_data(var, obs));
 }
 
 namespace {
@@ -106,10 +82,7 @@ std::string celltext(const Col& c, long obs) {
       s = s.substr(0, static_cast<size_t>(c.width - 1)) + "~";
     return s;
   }
-  double x = rzelta_data(static_cast<int>(c.entry), obs);
-  if (x >= misval) return misstext(x);
-  const std::string& fmt = ds.fmtlist[static_cast<size_t>(c.var)];
-  return gnum(x, std::max(dsfmtwidth(fmt), 1), 15);
+  return dsfmtnum(ds.fmtlist[static_cast<size_t>(c.var)], rzelta_data(static_cast<int>(c.entry), obs));
 }
 
 int cmd_list(int) {
