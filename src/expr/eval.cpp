@@ -172,9 +172,9 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
         double cc = ns[sp--];
         // Strings from the top: a, b[, mv].
         int pick = (arg == 4 && cc >= XM) ? 2 : (cc != 0 ? 0 : 1);
-        const SStr& r = ss[tp - pick];
-        tp -= arg - 1;
-        if (&ss[tp] != &r) ss[tp] = r;
+        const int from = tp - pick;
+        tp -= arg - 2;  // arg - 1 strings in, one out
+        if (from != tp) ss[tp] = ss[from];
         break;
       }
       case XO_STRING: {
