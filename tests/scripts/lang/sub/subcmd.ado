@@ -1,0 +1,3 @@
+program define subcmd
+  display "found along the changed ado-path"
+end
