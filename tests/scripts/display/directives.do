@@ -56,3 +56,7 @@ cap noi display _dup(-1) "x"
 cap noi display %bad 1
 cap noi display _request
 display "x" _page "y"
+* output levels
+quietly display "hidden"
+quietly display as error "shown at the error level"
+quietly display as text "hidden" as error " shown"
