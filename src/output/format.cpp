@@ -141,18 +141,21 @@ void strfmt(const char* fmt, char* dst) {
   std::snprintf(dst, FMTLEN, "%%%s%ds", mark, f.width);
 }
 
+// The field width of fmt (the computed width for dates); 9 when invalid.
 int strfmtwid(const char* fmt) {
   FmtInfo f;
   if (chkfmt(fmt, FMTK_ANY + FMTK_CENTRE, &f)) return 9;
   return f.width;
 }
 
+// A blank run as wide as fmt, in a buffer reused by the next call.
 const char* blanksoffmt(const char* fmt) {
   static std::string blanks;
   blanks.assign(static_cast<size_t>(strfmtwid(fmt)), ' ');
   return blanks.c_str();
 }
 
+// Rewrites an e, f or g format in place with a larger width; 1 when done.
 int fixfmt(char* fmt, int width) {
   FmtInfo f;
   if (chkfmt(fmt, FMTK_NUM, &f)) return 0;
@@ -168,6 +171,8 @@ int fixfmt(char* fmt, int width) {
   return 1;
 }
 
+// Appends str padded to a string format: blanks before (right), after
+// (left) or split with the smaller half before (centred).
 void dispstr(const char* str, const char* fmt, std::string& dst) {
   FmtInfo f;
   const size_t len = std::strlen(str);

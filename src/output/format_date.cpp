@@ -128,6 +128,8 @@ int chkdfmt(const char* p, FmtInfo* f) {
   return 0;
 }
 
+// Converts the period count x to the date that starts it and appends the
+// text of each code, padded to the format's width.
 void rendate(const FmtInfo& f, double x, std::string& dst) {
   const double v = std::floor(x);
   if (std::fabs(v) > 1e9) {

@@ -67,9 +67,11 @@ void refround(Decomp& dc, int k) {
   }
 }
 
+// Right-justifies t in w columns (never cuts).
 void padleft(std::string& t, int w) {
   if (static_cast<int>(t.size()) < w) t.insert(0, static_cast<size_t>(w) - t.size(), ' ');
 }
+// Left-justifies t in w columns (never cuts).
 void padright(std::string& t, int w) {
   if (static_cast<int>(t.size()) < w) t.append(static_cast<size_t>(w) - t.size(), ' ');
 }
@@ -232,6 +234,7 @@ void padtext(const char* s, int w, int just, std::string& dst) {
   dispstr(s, sf, dst);
 }
 
+// Appends the %21x, %16H/%16L or %8H/%8L text of x.
 void renhex(const FmtInfo& f, double x, std::string& dst) {
   char b[64];
   if (f.letter == 'x') {
@@ -269,6 +272,7 @@ const char* mistext(double x) {
 
 }  // namespace
 
+// Chooses the layout by letter and decimals, then justifies and swaps.
 void rennum(const FmtInfo& f, double x, std::string& dst) {
   const Decomp dc = decompose(x);
   const bool left = f.just < 0;
@@ -284,6 +288,7 @@ void rennum(const FmtInfo& f, double x, std::string& dst) {
   dst += t;
 }
 
+// Renders x under fmt after the hex, missing-value and date special cases.
 void sreforms_app(const char* fmt, double x, std::string& dst) {
   FmtInfo f;
   if (unloadf(fmt, &f)) unloadf("%9.0g", &f);
@@ -307,6 +312,7 @@ void sreforms_app(const char* fmt, double x, std::string& dst) {
   else rennum(f, x, dst);
 }
 
+// Renders into the shared buffer fmts.buf.
 const char* sreforms(const char* fmt, double value) {
   fmts.buf.clear();
   sreforms_app(fmt, value, fmts.buf);
