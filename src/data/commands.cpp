@@ -407,4 +407,5 @@ void data_bindcommands() {
   data_bindlist();
   data_bindinput();
   data_bindchars();
+  data_bindsort();
 }

@@ -28,3 +28,4 @@ bool ssvlist_all();
 void data_bindlist();
 void data_bindinput();
 void data_bindchars();
+void data_bindsort();

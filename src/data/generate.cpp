@@ -154,6 +154,7 @@ int cmd_generate(int) {
   ExprProg prog;
   if (int rc = compexp(prog, EXP_NUMSTR, 0, 0)) return rc;
   if (int rc = parse_ifinopts()) return rc;
+  if (int rc = chkopt()) return rc;
   const bool isstr = prog.type == EXP_STR;
   bool widen = bare;
   if (!type) {

@@ -72,6 +72,7 @@ int cmd_input(int) {
   for (char c : vl.newexists) anyold = anyold || c;
   if (int rc = vl_createnew()) return rc;
   std::vector<int> vars(vl.varlist_vr);
+  chksort_vars(vars);
   long obs = anyold ? ds.nobs + 1 : 1;
   // The header: each name over its column.
   int prev = setoutlev(OUT_TEXT);
