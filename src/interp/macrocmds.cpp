@@ -208,8 +208,7 @@ int cmd_macro(int) {
     for (auto& n : names) {
       if (n == "_all") {
         std::vector<std::string> g;
-        for (auto* e : entries(OBJ_GLOBAL))
-          if (std::strcmp(e->name, "S_ADO")) g.push_back(e->name);
+        for (auto* e : entries(OBJ_GLOBAL)) g.push_back(e->name);
         for (auto& x : g) dmremove(dmfind(x.c_str(), OBJ_GLOBAL));
         continue;
       }

@@ -813,6 +813,11 @@ int cmd_syntax(int) {
         typres += typename_of(i < static_cast<int>(vl.newtypes.size()) ? vl.newtypes[static_cast<size_t>(i)] : ds.deftype);
       }
       hasvar = n > 0;
+      if (t.generate)
+        for (int i = 0; i < n; ++i) {
+          const int type = i < static_cast<int>(vl.newtypes.size()) ? vl.newtypes[static_cast<size_t>(i)] : ds.deftype;
+          if (int rc2 = addvar(vl.newnames[static_cast<size_t>(i)].c_str(), type)) return rc2;
+        }
       break;
     }
     case E_ANYTHING:
