@@ -162,6 +162,8 @@ int sendplain(const char* text, size_t n, bool color) {
   SmlStream* s = results();
   if (!shown()) return poll(s);
   if (poll(s)) return s->stop;
+  // The echo of a typed command starts a new screen for the more prompt.
+  if (out.c_outlev == OUT_COMMAND) s->morelines = 0;
   if (color) smlcolorset(s, colorof(out.c_outlev));
   return smlsendraw(s, text, n);
 }

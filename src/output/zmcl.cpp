@@ -442,7 +442,10 @@ void addplain(SmlStream* s, const char* p, size_t n) {
       }
       unsigned char c = static_cast<unsigned char>(p[i++]);
       if (c < 32) {
-        if (c == '\n') donewline(s);
+        if (c == '\n') {
+          donewline(s);
+          if (s->stop) return;  // the user stopped at the more prompt
+        }
         else if (c == '\t') putblanks(s, 8 - s->col % 8);
         else if (c != '\r') lineput(s, ' ', at);
         continue;
@@ -460,7 +463,7 @@ void addplain(SmlStream* s, const char* p, size_t n) {
     }
     return;
   }
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = 0; i < n && !s->stop; ++i) {
     unsigned char c = static_cast<unsigned char>(p[i]);
     if (c == '\n') donewline(s);
     else if (c == '\t') putcell(s, ' ', at);
