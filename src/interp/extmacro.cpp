@@ -398,7 +398,6 @@ int macextended(const char* text, std::string& res) {
   }
   if (is("tempvar", 5)) {
     res = mktmpvn();
-    ++ds.tmpvctr;
     return 0;
   }
   if (is("tempfile", 5)) {

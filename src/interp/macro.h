@@ -124,6 +124,4 @@ extern MacroHooks machooks;
 // A new temporary name / temporary file name, dropped when the level ends.
 std::string tmpname_next();
 std::string tmpfile_next();
-// Set by the dataset store: drops temporary variables named with counter
-// values from..to-1 when a level ends.
-extern void (*temps_dropvars)(long from, long to);
+

@@ -282,7 +282,6 @@ int cmd_temp(int mode) {
       tmp.files.push_back(v);
     } else if (mode == 0) {
       v = mktmpvn();
-      ++ds.tmpvctr;
     } else {
       v = tmpname_next();
     }
@@ -295,7 +294,6 @@ int cmd_temp(int mode) {
 
 std::string tmpname_next() {
   std::string v = mktmpvn();
-  ++ds.tmpvctr;
   tmp.names.push_back(v);
   return v;
 }
@@ -307,8 +305,6 @@ std::string tmpfile_next() {
   return buf;
 }
 
-void (*temps_dropvars)(long from, long to) = nullptr;
-
 void temps_enter(TempMark& mark) {
   mark.tmpvctr = ds.tmpvctr;
   mark.nnames = tmp.names.size();
@@ -316,7 +312,7 @@ void temps_enter(TempMark& mark) {
 }
 
 void temps_leave(const TempMark& mark) {
-  if (temps_dropvars && ds.tmpvctr != mark.tmpvctr) temps_dropvars(mark.tmpvctr, ds.tmpvctr);
+  if (ds.tmpvctr != mark.tmpvctr) droptmpvars_since(mark.tmpvctr);
   while (tmp.files.size() > mark.nfiles) {
     ::unlink(tmp.files.back().c_str());
     tmp.files.pop_back();

@@ -24,6 +24,20 @@ capture noisily nv x
 display "`:type x' `:format s' `:type s'"
 tempvar t
 display "`t'"
+* temporary variables are dropped when the program that made them ends
+program define mktemp
+  tempvar a b
+  generate `a' = 1
+  generate `b' = 2
+  display "`:type `a''"
+  foreach v of varlist _all {
+    display "`v'"
+  }
+end
+mktemp
+foreach v of varlist _all {
+  display "`v'"
+}
 forvalues i = 1/3 {
   if `i' == 2 exit
   display "i=`i'"
