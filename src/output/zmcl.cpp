@@ -992,7 +992,51 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
 // The tags of tables without their general parse: {name} for colours and
 // fonts, {name #} for {col} and {hline}. Returns the end of the tag, or
 // nullptr to leave it to dotag.
+// Reads "#}" at r (an optional minus sign, up to 6 digits); the end of the
+// tag, or nullptr.
+const char* numclose(const char* r, const char* e, int* v) {
+  bool neg = r < e && *r == '-';
+  if (neg) ++r;
+  int x = 0, digits = 0;
+  while (r < e && *r >= '0' && *r <= '9' && digits < 6) x = x * 10 + (*r++ - '0'), ++digits;
+  if (!digits || r >= e || *r != '}') return nullptr;
+  *v = neg ? -x : x;
+  return r + 1;
+}
+
+// The colour of a three-letter colour tag name, or 0.
+uint8_t color3(const char* n) {
+  switch (n[0]) {
+    case 't': return n[1] == 'x' && n[2] == 't' ? SA_TXT : 0;
+    case 'r': return n[1] == 'e' && n[2] == 's' ? SA_RES : 0;
+    case 'e': return n[1] == 'r' && n[2] == 'r' ? SA_ERR : 0;
+    case 'c': return n[1] == 'o' && n[2] == 'm' ? SA_INP : n[1] == 'm' && n[2] == 'd' ? SA_HI : 0;
+    default: return 0;
+  }
+}
+
 const char* fasttag(SmlStream* s, const char* p, const char* e) {
+  // The commonest tags of tables, recognised by their bytes.
+  const ptrdiff_t avail = e - p;
+  if (avail >= 5 && p[4] == '}') {
+    if (uint8_t c = color3(p + 1)) {
+      s->attr = static_cast<uint8_t>((s->attr & ~SA_COLOR) | c);
+      return p + 5;
+    }
+  }
+  if (avail >= 7 && p[1] == 'c' && p[2] == 'o' && p[3] == 'l' && p[4] == ' ') {
+    int v;
+    const char* r = numclose(p + 5, e, &v);
+    if (r && docol(s, v)) return r;
+    return nullptr;
+  }
+  if (avail >= 9 && p[1] == 'h' && p[2] == 'l' && p[3] == 'i' && p[4] == 'n' && p[5] == 'e' &&
+      p[6] == ' ') {
+    int v;
+    const char* r = numclose(p + 7, e, &v);
+    if (r && dohline(s, 1, v)) return r;
+    return nullptr;
+  }
   const char* q = p + 1;
   unsigned h = 2166136261u;
   while (q < e && q - p <= 14) {
@@ -1022,15 +1066,11 @@ const char* fasttag(SmlStream* s, const char* p, const char* e) {
     return nullptr;
   }
   if (*q != ' ' || (row->id != T_COL && row->id != T_HLINE)) return nullptr;
-  const char* r = q + 1;
-  bool neg = r < e && *r == '-';
-  if (neg) ++r;
-  int v = 0, digits = 0;
-  while (r < e && *r >= '0' && *r <= '9' && digits < 6) v = v * 10 + (*r++ - '0'), ++digits;
-  if (!digits || r >= e || *r != '}') return nullptr;
-  if (neg) v = -v;
+  int v;
+  const char* r = numclose(q + 1, e, &v);
+  if (!r) return nullptr;
   bool ok = row->id == T_COL ? docol(s, v) : dohline(s, 1, v);
-  return ok ? r + 1 : nullptr;
+  return ok ? r : nullptr;
 }
 
 // Finds the brace that closes the one at p; nullptr when there is none.
