@@ -55,5 +55,30 @@ out=$(printf 'exit\n' | "$zelta" -q)
 echo "$out" | grep -q "^running $work/profile.do \.\.\.$" || { echo "FAIL profile"; echo "$out"; fail=1; }
 rm profile.do
 
+# set rmsg: "r;" or the r(#) line, then the elapsed time and the clock
+out=$(printf 'set rmsg on\nunabcmd di\nnosuch\n' | "$zelta" -q)
+echo "$out" | grep -Eq '^r; t=[0-9]+\.[0-9]{2} [0-9]+:[0-9]{2}:[0-9]{2}$' || { echo "FAIL rmsg ok line"; echo "$out"; fail=1; }
+echo "$out" | grep -Eq '^r\(199\); t=[0-9]+\.[0-9]{2} [0-9]+:[0-9]{2}:[0-9]{2}$' || { echo "FAIL rmsg error line"; echo "$out"; fail=1; }
+
+# #review lists past console commands, oldest first
+out=$(printf 'unabcmd di\nunabcmd g\nunabcmd l\n#review 2\n#r 300\n' | "$zelta" -q)
+echo "$out" | grep -A2 '^\. #review 2$' | tail -2 | tr '\n' '|' | grep -q '^2 unabcmd g|1 unabcmd l|$' || { echo "FAIL #review"; echo "$out"; fail=1; }
+echo "$out" | grep -A3 '^\. #r 300$' | tail -3 | tr '\n' '|' | grep -q '^3 unabcmd di|2 unabcmd g|1 unabcmd l|$' || { echo "FAIL #review 300"; echo "$out"; fail=1; }
+
+# exit, ZELTA inside a do-file ends the program; a plain exit only the do-file
+printf 'exit, ZELTA\n' > leave.do
+out=$(printf 'do leave.do\nunabcmd di\n' | "$zelta" -q)
+echo "$out" | grep -q 'unabcmd' && { echo "FAIL exit, ZELTA"; echo "$out"; fail=1; }
+
+# Ctrl-C stops a running loop with the Break report; the session goes on
+( printf 'while 1 {\n}\ndisplay "after break"\n'; sleep 3 ) | "$zelta" -q > brk.out 2>&1 &
+pid=$!
+sleep 1
+kill -INT "$pid" 2>/dev/null
+wait "$pid"
+grep -q -- '^--Break--$' brk.out || { echo "FAIL break report"; cat brk.out; fail=1; }
+grep -q '^r(1);$' brk.out || { echo "FAIL break code"; cat brk.out; fail=1; }
+grep -q '^after break$' brk.out || { echo "FAIL session after break"; cat brk.out; fail=1; }
+
 [ $fail = 0 ] && echo "cli: all checks passed"
 exit $fail

@@ -1,0 +1,3 @@
+display "inner"
+exit
+display "inner never"

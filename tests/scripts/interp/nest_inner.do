@@ -1,0 +1,2 @@
+global depth = $depth + 1
+quietly do nest_inner.do

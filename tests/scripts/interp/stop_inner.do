@@ -1,0 +1,2 @@
+error 198
+display "after error"
