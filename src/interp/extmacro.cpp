@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "data/chars.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "interp/cmdtab.h"
@@ -369,6 +370,26 @@ int displayfn(const char* p, std::string& res) {
 
 }  // namespace
 
+void macchar(const char* owner, const char* name, std::string& res) {
+  res.clear();
+  std::string own = owner;
+  if (own != "_dta") {
+    int v = zelta_findvar(owner, 1, !ds.varabbrev);
+    if (v <= 0) return;
+    own = varname(v);
+  }
+  if (*name) {
+    if (const std::string* t = charget(own.c_str(), name)) res = *t;
+    return;
+  }
+  auto it = chs.owners.find(own);
+  if (it == chs.owners.end()) return;
+  for (auto& pr : it->second) {
+    if (!res.empty()) res.push_back(' ');
+    res += pr.first;
+  }
+}
+
 int macextended(const char* text, std::string& res) {
   res.clear();
   const char* p = skip(text);
@@ -447,6 +468,13 @@ int macextended(const char* text, std::string& res) {
     std::string f = word(p);
     if (!f.empty() && f[0] == '"') f = f.substr(1, f.size() >= 2 ? f.size() - 2 : 0);
     res = f.substr(0, 1);
+    return 0;
+  }
+  if (is("char", 4)) {
+    std::string a = word(p);
+    size_t lb = a.find('[');
+    if (lb == std::string::npos || a.back() != ']') return sayerr("invalid syntax\n", 198);
+    macchar(a.substr(0, lb).c_str(), a.substr(lb + 1, a.size() - lb - 2).c_str(), res);
     return 0;
   }
   if (fn == "properties") {

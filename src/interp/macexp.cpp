@@ -237,8 +237,11 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
   } else if (cv.back() == ']' && cv.find('[') != std::string_view::npos) {
     size_t lb = cv.find('[');
     std::string var(cv.substr(0, lb)), chr(cv.substr(lb + 1, cv.size() - lb - 2));
-    if (machooks.charref)
+    if (machooks.charref) {
       if (int rc = machooks.charref(var.c_str(), chr.c_str(), scratch)) return rc;
+    } else {
+      macchar(var.c_str(), chr.c_str(), scratch);
+    }
     v = scratch.data();
     vn = scratch.size();
   } else if (allname(cv)) {

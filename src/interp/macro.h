@@ -100,6 +100,9 @@ void macfmtnum(double x, std::string& res);
 // Splits text into words (simple and compound quotes respected); each word is
 // appended without its outer quotes when `strip`.
 void macwords(const char* text, std::vector<std::string>& words, bool strip);
+// The characteristic owner[name] (owner "_dta" or a variable, abbreviations
+// allowed); with an empty name the list of the owner's characteristic names.
+void macchar(const char* owner, const char* name, std::string& res);
 // Evaluates an extended macro function (text after the `:`). 0 or rc.
 [[nodiscard]] int macextended(const char* text, std::string& res);
 // Evaluates `=exp` text into res as a macro value. 0 or rc.

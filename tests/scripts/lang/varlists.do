@@ -24,6 +24,14 @@ capture noisily nv x
 display "`:type x' `:format s' `:type s'"
 tempvar t
 display "`t'"
+* characteristics
+char x[note] hello there
+char _dta[who] me
+display "`x[note]' `_dta[who]' [`x[none]']"
+local c : char x[note]
+display "`c'"
+local c : char x[]
+display "`c'"
 * temporary variables are dropped when the program that made them ends
 program define mktemp
   tempvar a b
