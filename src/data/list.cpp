@@ -193,9 +193,9 @@ int cmd_list(int) {
   }
   for (auto& c : cols) c.width = std::min(c.width, inner);
   std::string dash(static_cast<size_t>(inner) + 2, '-');
+  putline(indent + "+" + dash + "+");
   for (long i : obs) {
     if (stopflag) return 1;
-    putline(indent + "+" + dash + "+");
     for (size_t k = 0; k < lines.size(); ++k) {
       if (k) putline(indent + "|" + dash + "|");
       std::string h = pad(rowtext(cols, lines[k].first, lines[k].second, true, 0), inner, true);

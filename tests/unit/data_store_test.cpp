@@ -331,3 +331,66 @@ TEST_F(StoreTest, TempVarsDroppedSince) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StoreTest, EstimationSampleMarker) {
+  ASSERT_EQ(addvar("x", ST_FLOAT), 0);
+  ASSERT_EQ(addwrkvar(ST_BYTE), 0);
+  ds.varlist[2] = "(e)";
+  ASSERT_EQ(setobs(3), 0);
+  EXPECT_EQ(bdata(2, 3), 0);  // new observations get 0 in the marker
+  EXPECT_EQ(sysfindvar("(e)"), 2);
+  EXPECT_EQ(zelta_findvar("(e)", 1, false), 2);
+  vl = VarlistState{};
+  // Dropping the last user variable takes the marker with it.
+  ASSERT_EQ(droporkeepvars({1}, false), 0);
+  EXPECT_EQ(ds.nvar, 0);
+}
+
+TEST_F(StoreTest, SnapshotRoundTrip) {
+  ASSERT_EQ(addvar("x", ST_INT), 0);
+  ASSERT_EQ(addvar("s", 4), 0);
+  ASSERT_EQ(setobs(4), 0);
+  for (long i = 1; i <= 4; ++i) store(1, i, static_cast<double>(i * 10));
+  safe_sstore(2, 3, "abc");
+  std::vector<char> keep{1, 0, 1, 1};
+  dropobs_flags(keep);  // the map is no longer the identity
+  ds.srtlist = {1};
+  DsSnapshot snap;
+  ASSERT_EQ(ds_snapshot(snap), 0);
+  drop_all();
+  ASSERT_EQ(addvar("other", ST_DOUBLE), 0);
+  ASSERT_EQ(ds_restore(snap), 0);
+  EXPECT_EQ(ds.nobs, 3);
+  EXPECT_EQ(ds.nvar, 2);
+  EXPECT_EQ(zelta_data(1, 2), 30);
+  std::string s;
+  szelta_data(2, 2, s);
+  EXPECT_EQ(s, "abc");
+  EXPECT_EQ(ds.srtlist, std::vector<int>({1}));
+  ASSERT_EQ(setobs(5), 0);
+  EXPECT_EQ(zelta_data(1, 5), misval);
+}
+
+TEST_F(StoreTest, ReorderMovesCells) {
+  ASSERT_EQ(addvar("a", ST_BYTE), 0);
+  ASSERT_EQ(addvar("b", ST_DOUBLE), 0);
+  ASSERT_EQ(addvar("c", 3), 0);
+  ASSERT_EQ(setobs(2), 0);
+  store(1, 2, 5);
+  store(2, 2, 2.5);
+  safe_sstore(3, 2, "xyz");
+  ds.srtlist = {2, 1};
+  ASSERT_EQ(reordervars({0, 3, 2, 1}), 0);
+  EXPECT_EQ(varname(1), "c");
+  EXPECT_EQ(ds.mapi[2], 3);
+  EXPECT_EQ(zelta_data(2, 2), 2.5);
+  EXPECT_EQ(zelta_data(3, 2), 5);
+  std::string s;
+  szelta_data(1, 2, s);
+  EXPECT_EQ(s, "xyz");
+  EXPECT_EQ(ds.srtlist, std::vector<int>({2, 3}));
+}
+
+}  // namespace
