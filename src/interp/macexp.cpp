@@ -12,6 +12,7 @@
 #include "expr/expr.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
+#include "interp/program.h"
 #include "output/errors.h"
 #include "output/output.h"
 
@@ -350,7 +351,10 @@ int macexpand(std::string& line) {
   mac.expanded = false;
   if (line.find_first_of("`$\\") == NPOS) return 0;
   size_t end;
-  return scan(line, 0, false, end);
+  int rc = scan(line, 0, false, end);
+  // a traced program line that expansion changed is shown again, expanded
+  if (!rc && mac.expanded && interp.trace && interp.runprog) trace_expanded(line);
+  return rc;
 }
 
 int macevalexp(const char* text, std::string& res) {

@@ -123,7 +123,8 @@ std::string hilite(const std::string& line) {
 
 void tracesep(const Program& p, bool begin) {
   if (!traced() || !prg.tracesep) return;
-  std::string s = traceprefix(false);
+  std::string s;
+  if (prg.traceindent) s.append(static_cast<size_t>(2 * (prg.progdepth - 1)), ' ');
   const int saveds = out.s_outlev;
   if (out.s_outlev < 5) out.s_outlev = 0;
   int prev = setoutlev(OUT_NOTE);

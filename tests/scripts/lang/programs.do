@@ -91,5 +91,21 @@ traced
 set traceexpand off
 set tracesep off
 traced
+set tracesep on
+set traceexpand on
+program define outer
+  inner
+end
+program define inner
+  display "in"
+end
+set tracenumber on
+outer
+set tracedepth 1
+outer
+set tracenumber off
+set tracedepth 32000
+set tracehilite "display"
+inner
 set trace off
 capture noisily set tracedepth 0
