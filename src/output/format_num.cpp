@@ -201,16 +201,25 @@ std::string insigfigfmt(const Decomp& dc, int w, int d, bool comma, bool left) {
 
 // inffmt: C's fixed notation, widened when the integer digits need up to 8
 // positions, exponential beyond that.
-std::string inffmt(const Decomp& dc, double x, const FmtInfo& f) {
+std::string inffmt(double x, const FmtInfo& f) {
   int w = f.width;
   const int d = f.decimals;
   const int neg = x < 0 ? 1 : 0;
   const int nod = d == 0 ? 1 : 0;
   const int room = w - d - 1 - neg + nod;
-  if (dc.n > room) {
-    const int need = dc.n + d + 1 + neg - nod;
-    if (need > 8) return inefmt(dc, w, d, f.just < 0);
-    w = need;
+  // Below 10^(room-1) the integer digits fit even if the 19-digit rounding
+  // of the decomposition adds one, so the decomposition is skipped.
+  static const double pow10[] = {1e-1, 1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+                                 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20,
+                                 1e21, 1e22, 1e23, 1e24, 1e25, 1e26};
+  const bool fits = room >= 0 && room <= 27 && std::fabs(x) < pow10[room];
+  if (!fits) {
+    const Decomp dc = decompose(x);
+    if (dc.n > room) {
+      const int need = dc.n + d + 1 + neg - nod;
+      if (need > 8) return inefmt(dc, w, d, f.just < 0);
+      w = need;
+    }
   }
   char b[400];
   if (f.comma == 'c') {
@@ -274,13 +283,16 @@ const char* mistext(double x) {
 
 // Chooses the layout by letter and decimals, then justifies and swaps.
 void rennum(const FmtInfo& f, double x, std::string& dst) {
-  const Decomp dc = decompose(x);
   const bool left = f.just < 0;
   std::string t;
-  if (f.letter == 'f') t = inffmt(dc, x, f);
-  else if (f.letter == 'e') t = inefmt(dc, f.width, f.decimals, left);
-  else if (f.decimals == 0) t = ingfmt(dc, f.width, f.comma == 'c', left);
-  else t = insigfigfmt(dc, f.width, f.decimals, f.comma == 'c', left);
+  if (f.letter == 'f') {
+    t = inffmt(x, f);
+  } else {
+    const Decomp dc = decompose(x);
+    if (f.letter == 'e') t = inefmt(dc, f.width, f.decimals, left);
+    else if (f.decimals == 0) t = ingfmt(dc, f.width, f.comma == 'c', left);
+    else t = insigfigfmt(dc, f.width, f.decimals, f.comma == 'c', left);
+  }
   if (left) padright(t, f.width + f.extrawidth);
   else padleft(t, f.width + f.extrawidth);
   if (f.swap)
