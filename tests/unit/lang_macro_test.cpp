@@ -187,3 +187,31 @@ TEST(LangProgram, TooManyLines) {
 }
 
 }  // namespace
+
+namespace {
+
+// Random lines over the characters that matter to expansion never crash,
+// never loop and never grow past the line limit.
+TEST(LangMacroFuzz, RandomLinesTerminate) {
+  dmreset();
+  macset_global("g", "`l'");
+  macset_local("l", "$g x");
+  macset_local("n", "1");
+  const char alphabet[] = "`'$\\{}\"ab n=:*+-(). ";
+  unsigned seed = 12345;
+  for (int t = 0; t < 20000; ++t) {
+    std::string line;
+    seed = seed * 1103515245u + 12345u;
+    int len = static_cast<int>(seed % 24);
+    for (int i = 0; i < len; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      line.push_back(alphabet[(seed >> 16) % (sizeof alphabet - 1)]);
+    }
+    int rc = macexpand(line);
+    EXPECT_TRUE(rc == 0 || rc >= 100) << line;
+    EXPECT_LT(line.size(), static_cast<size_t>(interp.conslen));
+  }
+  dmreset();
+}
+
+}  // namespace
