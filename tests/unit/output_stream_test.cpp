@@ -2,7 +2,9 @@
 // ZMCL logs paused and resumed, and the smaller channel routines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "output/output.h"
@@ -255,6 +257,49 @@ TEST_F(Channel, ConsoleCanBeTurnedOff) {
   out_console_enable(true);
   EXPECT_EQ(readfile(f), "to the log only\n");
   std::fclose(f);
+}
+
+}  // namespace
+
+namespace {
+
+// Random markup from a fixed seed: the renderer never breaks and no line it
+// writes is wider than the stream.
+TEST(SmlStream, RandomMarkupKeepsLinesWithinWidth) {
+  static const char* const pieces[] = {
+      "{res}", "{txt}", "{hline 7}", "{hline}", "{hline -3}", "{col 30}", "{col 70}", "{c |}",
+      "{c TLC}", "{p 4 8 2}", "{p_end}", "{pstd}", "{break}", "{center:abc}", "{right:xy}",
+      "{lalign 9:q}", "{ralign 4:zz}", "{dup 5:ab }", "{space 12}", "{tab}", "{.-}", "{asis}",
+      "{zmcl}\n", "{...}", "{bf:bold {it:it}}", "{help x:y}", "{p2col:a}b", "{p2line}",
+      "{synopthdr}", "{title:T}", "{bind:a b c}", "{", "}", "{foo", "{hline 300}", "\n", "\n\n",
+      " ", "  ", "word", "longerword", "averyveryverylongwordthatgoesonandonandonandonandonandon",
+      "{?zz:opt}", "{c 200}", "{ul:u}", "{ifin}", "{dlgtab:D}", "{syntab:S}", "{p2colset 3 9 11 1}"};
+  const size_t np = sizeof pieces / sizeof pieces[0];
+  unsigned seed = 12345;
+  for (int width : {40, 61, 80, 255}) {
+    OwnStream o(false, width);
+    std::string all;
+    for (int i = 0; i < 20000; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      const char* p = pieces[(seed >> 16) % np];
+      o.text.clear();
+      smlsend(o.s, p, std::strlen(p));
+      all += o.text;
+    }
+    o.text.clear();
+    smlsend(o.s, "{p_end}\n", 8);
+    smlflush(o.s);
+    all += o.text;
+    size_t start = 0, longest = 0;
+    while (start < all.size()) {
+      size_t e = all.find('\n', start);
+      if (e == std::string::npos) e = all.size();
+      longest = std::max(longest, e - start);
+      start = e + 1;
+    }
+    EXPECT_LE(longest, static_cast<size_t>(width)) << width;
+    EXPECT_GT(all.size(), 1000u);
+  }
 }
 
 }  // namespace
