@@ -72,13 +72,26 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
     if (ds_pollbreak()) return 1;
     selectblock(obs, n, sel);
     evalnum_block(prog, obs, n, vals, sel);
+    if (type == ST_DOUBLE) {
+      // The common case: write the cells directly, through hoisted locals.
+      unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
+      const uint32_t* const map = ds.mapj + obs;
+      const size_t rl = static_cast<size_t>(ds.syslrecl);
+      long miss = 0;
+      for (long i = 0; i < n; ++i) {
+        double d = sel[i] ? vals[i] : misval;
+        std::memcpy(base + map[i] * rl, &d, 8);
+        bool in = countout || (obs + i >= ds.nobs1 && obs + i <= ds.nobs2);
+        miss += (d >= misval) & in;
+      }
+      gc.missing += miss;
+      continue;
+    }
     for (long i = 0; i < n; ++i) {
       long o = obs + i;
       bool inrange = o >= ds.nobs1 && o <= ds.nobs2;
       double d = sel[i] ? vals[i] : misval;
-      if (type == ST_DOUBLE) {
-        putdouble(v, o, d);
-      } else if (type == ST_FLOAT && std::fabs(d) < 0x1p127 && (std::fabs(d) >= 0x1p-127 || d == 0)) {
+      if (type == ST_FLOAT && std::fabs(d) < 0x1p127 && (std::fabs(d) >= 0x1p-127 || d == 0)) {
         // The ordinary float: rounded to nearest, as store() does.
         float f = static_cast<float>(d);
         std::memcpy(dtaptr(v, o), &f, 4);
@@ -246,17 +259,22 @@ int repl_numeric(int v, const ExprProg& prog, bool promote) {
       evalnum_block(prog, obs, n, vals, sel);
       if (vartype(v) == ST_DOUBLE) {
         // The common case without retyping: compare and write in place.
+        unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
+        const uint32_t* const map = ds.mapj + obs;
+        const size_t rl = static_cast<size_t>(ds.syslrecl);
+        long ch = 0, tm = 0;
         for (long i = 0; i < n; ++i) {
           if (!sel[i]) continue;
-          double d = vals[i];
-          unsigned char* p = dtaptr(v, obs + i);
-          double old;
+          double d = vals[i], old;
+          unsigned char* p = base + map[i] * rl;
           std::memcpy(&old, p, 8);
           if (sameval(d, old)) continue;
           std::memcpy(p, &d, 8);
-          ++gc.changes;
-          gc.tomissing += d >= misval;
+          ++ch;
+          tm += d >= misval;
         }
+        gc.changes += ch;
+        gc.tomissing += tm;
         continue;
       }
       for (long i = 0; i < n; ++i)

@@ -518,15 +518,21 @@ bool ds_pollbreak() {
 // ---------------------------------------------------------------------------
 // Variables.
 
-int alcvar(int type, bool user) {
+// alcvar without the message: 0, 900, 902 or 1010 (or another arena code).
+static int alcvar_u(int type, bool user) {
   if (int rc = ds_ensure()) return rc;
   long w = typewidth(type);
   if (user ? ds.lrecl + w >= ds.syslrecl : ds.lrecl + w > ds.syslrecl) {
     int rc = repartvar(ds.lrecl + w + (user ? 1 : 0) - ds.syslrecl);
-    if (rc) return error(rc == 901 ? 902 : rc);
+    if (rc) return rc == 901 ? 902 : rc;
   }
-  if (user ? ds.nvar >= ds.maxvar - 1 : ds.nvar >= ds.maxvar) return error(900);
+  if (user ? ds.nvar >= ds.maxvar - 1 : ds.nvar >= ds.maxvar) return 900;
   return 0;
+}
+
+int alcvar(int type, bool user) {
+  int rc = alcvar_u(type, user);
+  return rc ? error(rc) : 0;
 }
 
 int findvarexact(const char* name) {
@@ -705,7 +711,7 @@ int change_vartype(int var, int newtype) {
   if (ds.nobs >= ds.maxobs - 1) {
     if (int rc = repartobs(1)) return error(rc);
   }
-  if (int rc = alcvar(newtype, false)) return rc;
+  if (int rc = alcvar_u(newtype, false)) return error(rc == 902 || rc == 1010 ? 903 : rc);
   std::string name = ds.varlist[static_cast<size_t>(var)];
   pushvar(name.c_str(), newtype);
   int nv = ds.nvar;
@@ -901,6 +907,9 @@ void droptmpvars_since(long from) {
     if (in) f[static_cast<size_t>(v)] = 1, any = true;
   }
   if (any) (void)dropvars_flagged(f);
+  // With fewer than three names made, the counter goes back to its entry
+  // value so that short-lived programs do not use up names.
+  if (from < now && now - from < 3) ds.tmpvctr = from;
 }
 
 void ds_reset() {

@@ -328,6 +328,7 @@ TEST_F(StoreTest, TempVarsDroppedSince) {
   droptmpvars_since(mark);
   EXPECT_EQ(ds.nvar, 2);
   EXPECT_EQ(varname(2), "y");
+  EXPECT_EQ(ds.tmpvctr, mark);  // fewer than three names: the counter winds back
 }
 
 }  // namespace
