@@ -26,6 +26,32 @@ inline bool namech(char c) {
 }
 inline bool namestart(char c) { return namech(c) && !(c >= '0' && c <= '9'); }
 
+// Byte classes for the scanner: 1 starts a reference or escape anywhere,
+// 2 matters only inside a reference (quotes). A table beats a search of the
+// stop set for every byte of every line.
+struct ScanClass {
+  unsigned char c[256] = {};
+  constexpr ScanClass() {
+    c[static_cast<unsigned char>('`')] = 1;
+    c[static_cast<unsigned char>('$')] = 1;
+    c[static_cast<unsigned char>('\\')] = 1;
+    c[static_cast<unsigned char>('\'')] = 2;
+    c[static_cast<unsigned char>('"')] = 2;
+  }
+};
+constexpr ScanClass scanclass;
+
+// Position of the next byte of class <= limit at or after i, or NPOS.
+inline size_t nextspecial(const std::string& b, size_t i, int limit) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(b.data());
+  const size_t n = b.size();
+  for (; i < n; ++i) {
+    const unsigned char k = scanclass.c[p[i]];
+    if (k && k <= limit) return i;
+  }
+  return NPOS;
+}
+
 // Counts replacements that happen at one position in a row.
 struct Repeat {
   size_t pos = NPOS;
@@ -88,9 +114,9 @@ size_t escape(std::string& b, size_t i) {
 int scan(std::string& b, size_t i, bool inref, size_t& endpos) {
   Repeat rep;
   int cq = 0;  // open compound quotes inside a reference
-  const char* stops = inref ? "`$\\'\"" : "`$\\";
+  const int limit = inref ? 2 : 1;
   while (true) {
-    i = b.find_first_of(stops, i);
+    i = nextspecial(b, i, limit);
     if (i == NPOS) {
       endpos = NPOS;
       return 0;
@@ -349,7 +375,7 @@ int xglobal(std::string& b, size_t i, size_t& resume) {
 
 int macexpand(std::string& line) {
   mac.expanded = false;
-  if (line.find_first_of("`$\\") == NPOS) return 0;
+  if (nextspecial(line, 0, 1) == NPOS) return 0;
   size_t end;
   int rc = scan(line, 0, false, end);
   // a traced program line that expansion changed is shown again, expanded
