@@ -249,16 +249,10 @@ void out_console_enable(bool on) {
 
 void out_flush_all() { smlflush(results()); }
 
-// End of a command: held text is printed, an open paragraph is closed and the
-// stop state is cleared.
-void out_reset_stop() {
-  SmlStream* s = results();
-  s->stop = 0;
-  smlflush(s);
-  if (s->mode == SML_PARA) smlsend(s, "{p_end}", 7);
-  s->swallownl = s->contline = false;
-  s->depth = s->inlink = s->bind = 0;
-}
+// End of a command: the stop state is cleared. The markup state (an open
+// paragraph, a held tag) carries on, as programs build a paragraph from
+// several display commands.
+void out_reset_stop() { results()->stop = 0; }
 
 void out_set_more(bool on) {
   out.more = on;

@@ -289,12 +289,17 @@ TEST_F(Zmcl, StopFlagSilencesUntilReset) {
   EXPECT_EQ(cap, "y\n");
 }
 
-TEST_F(Zmcl, ResetClosesOpenParagraph) {
+TEST_F(Zmcl, ParagraphSpansCommands) {
   cap.clear();
-  spoutsml("{p 2 2}abc");
+  spoutsml("{p 2 2}\n");
   out_reset_stop();
+  spoutsml("abc\n");
+  out_reset_stop();
+  spoutsml("def\n");
+  EXPECT_EQ(cap, "");
+  spoutsml("{p_end}\n");
   spoutsml("next\n");
-  EXPECT_EQ(cap, "  abc\nnext\n");
+  EXPECT_EQ(cap, "  abc def\nnext\n");
 }
 
 TEST_F(Zmcl, DupchInPieces) {
