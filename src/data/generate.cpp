@@ -87,6 +87,9 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
       gc.missing += miss;
       continue;
     }
+    unsigned char* const fbase = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
+    const uint32_t* const fmap = ds.mapj + obs;
+    const size_t frl = static_cast<size_t>(ds.syslrecl);
     for (long i = 0; i < n; ++i) {
       long o = obs + i;
       bool inrange = o >= ds.nobs1 && o <= ds.nobs2;
@@ -94,7 +97,7 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
       if (type == ST_FLOAT && std::fabs(d) < 0x1p127 && (std::fabs(d) >= 0x1p-127 || d == 0)) {
         // The ordinary float: rounded to nearest, as store() does.
         float f = static_cast<float>(d);
-        std::memcpy(dtaptr(v, o), &f, 4);
+        std::memcpy(fbase + fmap[i] * frl, &f, 4);
         if (f >= 0x1p127f) d = misval;
       } else {
         store(v, o, d);

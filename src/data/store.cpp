@@ -708,7 +708,7 @@ int renamevar(int var, const char* newname) {
 int change_vartype(int var, int newtype) {
   int old = vartype(var);
   if (old == newtype) return 0;
-  if (ds.nobs >= ds.maxobs - 1) {
+  if (ds.nobs >= ds.maxobs) {
     if (int rc = repartobs(1)) return error(rc);
   }
   if (int rc = alcvar_u(newtype, false)) return error(rc == 902 || rc == 1010 ? 903 : rc);
@@ -750,6 +750,7 @@ int change_vartype(int var, int newtype) {
   if (int rc = reordervars(perm)) return rc;
   std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
   f[static_cast<size_t>(nv)] = 1;
+  ds.varlist[static_cast<size_t>(nv)].clear();  // so the drop keeps the name's characteristics
   ds.srtlist.clear();  // the drop must not cut the sort list at the old copy
   int rc = dropvars_flagged(f);
   ds.srtlist = keepsort;

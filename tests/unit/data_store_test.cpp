@@ -175,6 +175,7 @@ TEST_F(StoreTest, ChangeVartypeKeepsValuesAndPosition) {
   store(1, 1, 7);
   store(1, 2, misval_k(2));
   ds.varlabels[1] = "lab";
+  charset("b", "note", "kept");
   ds.srtlist = {1, 2};
   ASSERT_EQ(change_vartype(1, ST_DOUBLE), 0);
   EXPECT_EQ(ds.nvar, 6);
@@ -182,6 +183,8 @@ TEST_F(StoreTest, ChangeVartypeKeepsValuesAndPosition) {
   EXPECT_EQ(vartype(1), ST_DOUBLE);
   EXPECT_EQ(ds.fmtlist[1], "%10.0g");
   EXPECT_EQ(ds.varlabels[1], "lab");
+  ASSERT_NE(charget("b", "note"), nullptr);
+  EXPECT_EQ(ds.srtlist, std::vector<int>({1, 2}));
   EXPECT_EQ(zelta_data(1, 1), 7);
   EXPECT_EQ(zelta_data(1, 2), misval_k(2));
   EXPECT_EQ(zelta_data(1, 3), misval);
