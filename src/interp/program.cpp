@@ -12,6 +12,9 @@
 #include <cstring>
 #include <string>
 
+#include <algorithm>
+
+#include "data/store.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
 #include "interp/interp.h"
@@ -223,9 +226,21 @@ int prog_run(const std::shared_ptr<Program>& p, const char* args) {
   interp.runprog = true;
   interp.procflg = true;
   ++prg.progdepth;
+  // sortpreserve: the observation map and sort list come back afterwards
+  std::vector<uint32_t> savedmap;
+  std::vector<int> savedsrt;
+  const long savednobs = ds.nobs;
+  if (p->sortpreserve && ds.mapj) {
+    savedmap.assign(ds.mapj + 1, ds.mapj + 1 + ds.nobs);
+    savedsrt = ds.srtlist;
+  }
   tracesep(*p, true);
   int rc = runsource(src, true);
   tracesep(*p, false);
+  if (p->sortpreserve && ds.mapj && ds.nobs == savednobs && !savedmap.empty()) {
+    std::copy(savedmap.begin(), savedmap.end(), ds.mapj + 1);
+    ds.srtlist = savedsrt;
+  }
   --prg.progdepth;
   interp.runprog = savedrunprog;
   interp.procflg = savedproc;

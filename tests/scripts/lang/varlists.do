@@ -24,6 +24,15 @@ capture noisily nv x
 display "`:type x' `:format s' `:type s'"
 tempvar t
 display "`t'"
+* sortpreserve puts the observations back in their order
+program define sorter, sortpreserve
+  sort y
+  display y[1]
+end
+replace y = 10 - _n
+display y[1]
+sorter
+display y[1]
 * characteristics
 char x[note] hello there
 char _dta[who] me
