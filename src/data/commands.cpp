@@ -208,6 +208,14 @@ int cmd_repart(int) {
 
 // drop/keep varlist | [if] [in]
 int cmd_dropkeep(int keep) {
+  // `drop _all` clears even a dataset without variables.
+  TokPos save;
+  stattok(&save);
+  if (!std::strcmp(gettok(prsestd), "_all") && !*gettok(prsestd)) {
+    if (!keep) drop_all();
+    return 0;
+  }
+  resettok(&save);
   ps.vable = 0;
   ps.ifable = 0;
   ps.oable = 0;

@@ -37,3 +37,11 @@ drop if 1
 describe
 drop _all
 describe
+set obs 2
+drop _all
+describe, short
+set obs 1
+keep _all
+clear
+cap noi clear x
+describe, short
