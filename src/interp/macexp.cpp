@@ -185,6 +185,29 @@ bool allname(std::string_view s) {
   return true;
 }
 
+// `r(name)', `e(name)', `s(name)' and `c(name)' through the expression
+// layer's hooks: numbers as %18.0g, strings as they are, matrices as the
+// word matrix; an unknown name expands to nothing.
+void savedresult(char cls, const std::string& nm, std::string& res) {
+  res.clear();
+  double d = 0;
+  bool isstr = false, ismat = false;
+  if (cls == 'c') {
+    if (exhooks.creturn && exhooks.creturn(nm, &d, &res, &isstr) == 0) {
+      if (!isstr) macfmtnum(d, res);
+    } else if (nm == "rc") {
+      res = std::to_string(interp.captrc);
+    }
+    return;
+  }
+  if (!exhooks.saved || exhooks.saved(cls, nm, &d, &res, &isstr, &ismat) != 0) {
+    res.clear();
+    return;
+  }
+  if (ismat) res = "matrix";
+  else if (!isstr) macfmtnum(d, res);
+}
+
 // Text of the rest of the innermost foreach list.
 void ferest(std::string& res) {
   res.clear();
@@ -256,8 +279,8 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
     std::string nm(cv.substr(2, cv.size() - 3));
     if (machooks.result) {
       if (int rc = machooks.result(cv[0], nm.c_str(), scratch)) return rc;
-    } else if (cv[0] == 'c' && nm == "rc") {
-      scratch = std::to_string(interp.captrc);
+    } else {
+      savedresult(cv[0], nm, scratch);
     }
     v = scratch.data();
     vn = scratch.size();

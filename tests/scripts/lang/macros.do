@@ -48,6 +48,10 @@ program define pos
   display `"[`*'] [`0'] [`1'] [`2'] [`3']"'
 end
 pos a "b c" d
+* saved results and system values
+capture global 9x y
+display "`c(rc)'"
+display "[`r(nosuch)'][`e(nosuch)'][`s(nosuch)']"
 * escapes
 global y hello
 display "\$y and \`i'"
