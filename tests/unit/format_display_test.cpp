@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/format.h"
 #include "output/output.h"
@@ -63,6 +65,31 @@ TEST(FormatDisplay, LengthLimitAndErrors) {
   EXPECT_EQ(tomac("_col(401)", s), 198);
   EXPECT_EQ(tomac("_dup(-1) \"x\"", s), 198);
   EXPECT_EQ(tomac("%9.9f 1", s), 120);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs one command line with the output captured; returns its code.
+int runline(const char* line, std::string& shown) {
+  cmdinit_table();
+  shown.clear();
+  out_set_capture(&shown);
+  const int rc = execline(line);
+  out_set_capture(nullptr);
+  return rc;
+}
+
+TEST(FormatDisplay, CommandRefusedUnderBy) {
+  std::string shown;
+  ASSERT_EQ(runline("display 1/4", shown), 0);
+  EXPECT_EQ(shown, ".25\n");
+  ps.bylevel = 1;
+  const int rc = runline("display 1", shown);
+  ps.bylevel = 0;
+  EXPECT_EQ(rc, 190);
+  EXPECT_EQ(shown, "request may not be combined with by\n");
 }
 
 }  // namespace
