@@ -488,6 +488,21 @@ int macextended(const char* text, std::string& res) {
     res = n.substr(0, 32);
     return 0;
   }
+  if (fn == "all") {
+    std::string what = word(p);
+    if (what == "globals") {
+      p = skip(p);
+      const char *s0, *e0, *a0;
+      std::string pat = "*";
+      if (!parse_quoted_string(p, &s0, &e0, &a0)) pat.assign(s0, e0);
+      std::vector<std::string> names;
+      for (ObjEntry* e = dmfirst(OBJ_GLOBAL); e; e = e->tnext)
+        if (e->name[0] != '!' && !fnmatch(pat.c_str(), e->name, 0)) names.emplace_back(e->name);
+      std::sort(names.begin(), names.end());
+      res = join(names);
+      return 0;
+    }
+  }
   if (machooks.extended) {
     int r = machooks.extended(fn.c_str(), rest, res);
     if (r >= 0) return r;

@@ -70,5 +70,9 @@ local r : dir . files "*.ado"
 display `"[`r']"'
 capture noisily local r : dir nosuchdir files "*"
 capture noisily local r : nosuchfunction x
+global zz_one 1
+global zz_two 2
+local r : all globals "zz_*"
+display "[`r']"
 local r : adosubdir "greet.ado"
 display "[`r']"
