@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     interp.embedded = true;
     const char* sys = std::getenv("ZELTA_SYSDIR");
     interp.sysdir = sys ? sys : "./";
+    out_open_console(false, 80);
     out_console_enable(false);
     out_set_capture(&sink);
     cmdinit_table();
