@@ -90,6 +90,7 @@ int askmore(SmlStream*) {
   return 0;
 }
 
+// Rows of the terminal on standard output (24 when unknown).
 int termrows() {
   struct winsize w;
   if (ioctl(1, TIOCGWINSZ, &w) == 0 && w.ws_row > 0) return w.ws_row;
@@ -106,6 +107,7 @@ void updatemore() {
   s->morelines = 0;
 }
 
+// Applies the console, capture and attribute settings to the results stream.
 void updatesinks() {
   SmlStream* s = ch.results;
   s->sinks[SINK_CONSOLE].on = ch.console_on && !ch.capture;
@@ -129,6 +131,7 @@ bool cvalue(const char* name, std::string& value) {
   return true;
 }
 
+// The results stream, created with its console and capture sinks on first use.
 SmlStream* results() {
   if (!ch.results) {
     ch.results = smlopen(SML_RESULTS, out.linesize);
@@ -168,6 +171,7 @@ int sendplain(const char* text, size_t n, bool color) {
   return smlsendraw(s, text, n);
 }
 
+// printf into a string of any length.
 std::string vformat(const char* fmt, va_list ap) {
   char buf[1024];
   va_list ap2;
@@ -222,6 +226,7 @@ void out_detach_log(int handle) {
   k.on = false;
 }
 
+// Pauses or resumes a log sink; a resumed ZMCL log gets the stream state.
 void out_log_enable(int handle, bool on) {
   SmlStream* s = results();
   if (handle < 2 || handle >= static_cast<int>(s->sinks.size())) return;
@@ -235,6 +240,7 @@ void out_log_enable(int handle, bool on) {
   k.on = on;
 }
 
+// Sends rendered text to sink instead of the console (nullptr: back to the console).
 void out_set_capture(std::string* sink) {
   SmlStream* s = results();
   smlflush(s);
@@ -242,6 +248,7 @@ void out_set_capture(std::string* sink) {
   updatesinks();
 }
 
+// Batch mode writes only its log.
 void out_console_enable(bool on) {
   ch.console_on = on;
   updatesinks();
@@ -254,11 +261,13 @@ void out_flush_all() { smlflush(results()); }
 // several display commands.
 void out_reset_stop() { results()->stop = 0; }
 
+// `set more`; takes effect on an interactive terminal only.
 void out_set_more(bool on) {
   out.more = on;
   updatemore();
 }
 
+// The more prompt on demand; true when the user stopped.
 bool out_more() {
   SmlStream* s = results();
   if (!s->morefn || s->stop) return s->stop != 0;
@@ -268,17 +277,20 @@ bool out_more() {
   return s->stop != 0;
 }
 
+// Sets the results width; out.linesize gets the clamped value.
 void out_set_linesize(int width) {
   SmlStream* s = results();
   smlset_maxwidth(s, width);
   out.linesize = s->width;
 }
 
+// Installs the c() lookup of {ccl} (nullptr: the expression layer's hook).
 void out_set_cclfn(bool (*fn)(const char*, std::string&)) {
   ch.ccl = fn;
   results()->ccl = fn ? fn : cvalue;
 }
 
+// A fresh results stream keeping the console kind and the capture string.
 void out_reinit() {
   std::string* cap = ch.capture;
   bool tty = ch.console_tty;
@@ -291,6 +303,7 @@ void out_reinit() {
 
 int spout21(const char* text) { return sendplain(text, std::strlen(text), true); }
 
+// ZMCL text at the current level; tags are interpreted.
 int spoutsml(const char* text) {
   SmlStream* s = results();
   if (!shown()) return poll(s);
@@ -300,6 +313,7 @@ int spoutsml(const char* text) {
 
 int spoutnosml(const char* text) { return sendplain(text, std::strlen(text), false); }
 
+// One character: blanks and line ends as markup, others as plain text.
 int spoutch(int c) {
   char b[2] = {static_cast<char>(c), 0};
   if (c == ' ' || c == '\n') return spoutsml(b);
@@ -308,6 +322,7 @@ int spoutch(int c) {
 
 int newline() { return spoutsml("\n"); }
 
+// Plain text followed by n blanks.
 int spoutblnk(const char* text, int n) {
   spout21(text);
   return dupblnk(n);
@@ -329,17 +344,20 @@ int dupch(int c, int n) {
 
 int dupblnk(int n) { return dupch(' ', n); }
 
+// Plain text at the error level (left there), in ZMCL mode.
 int spouterr(const char* text) {
   out.c_outlev = OUT_ERROR;
   spoutsetzmclweak();
   return spout21(text);
 }
 
+// Error-level text and one blank.
 int spouterrblnk(const char* text) {
   spouterr(text);
   return spout21(" ");
 }
 
+// Echo of a do-file line at the command level; the level is restored.
 int spoutfordo(const char* text) {
   int prev = setoutlev(OUT_COMMAND);
   spout21(text);
@@ -347,23 +365,27 @@ int spoutfordo(const char* text) {
   return results()->stop;
 }
 
+// Flushes the results stream when the current level is shown.
 int spoutflush() {
   if (shown()) smlflush(results());
   return results()->stop;
 }
 
+// Sends the colour of the current level when it is shown.
 int spout_setcoloroflev() {
   SmlStream* s = results();
   if (shown()) smlcolorset(s, colorof(out.c_outlev));
   return s->stop;
 }
 
+// "{zmcl}" and a line end unless the stream already interprets ZMCL.
 int spoutsetzmclweak() {
   SmlStream* s = results();
   if (s->mode == SML_ASIS || s->mode == SML_OLDHELP) return smlsend(s, "{zmcl}\n", 7);
   return s->stop;
 }
 
+// Highlighted text: the hilite tag, or ^text^ for kind 1.
 int spouthi(int kind, const char* text) {
   if (kind > 1) {
     std::string t = "{hilite:";
@@ -383,6 +405,7 @@ int spoutdiv(int kind) { return kind == 1 ? spout21(".-\n") : spoutsml("{.-}\n")
 
 int spoutvbar() { return spoutsml("{c |}"); }
 
+// Plain text after dropping pending line-end state.
 int spout20(const char* text) {
   SmlStream* s = results();
   s->contline = s->swallownl = false;
@@ -391,6 +414,7 @@ int spout20(const char* text) {
 
 static bool entertaining() { return (out.entertain || out.debug) && out.s_outlev < 3; }
 
+// Progress text at the note level (only when entertaining).
 void entertainbegin(const char* text) {
   if (!entertaining()) return;
   int prev = setoutlev(OUT_NOTE);
@@ -403,6 +427,7 @@ void entertaincont(const char* text) { entertainbegin(text); }
 
 void entertain() { entertainbegin("."); }
 
+// Ends a progress line.
 void entertainend() {
   if (!entertaining()) return;
   int prev = setoutlev(OUT_NOTE);
@@ -410,6 +435,7 @@ void entertainend() {
   setoutlev(prev);
 }
 
+// printf-style ZMCL text.
 int spoutsmlf(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
@@ -418,6 +444,7 @@ int spoutsmlf(const char* fmt, ...) {
   return spoutsml(s.c_str());
 }
 
+// printf-style plain text.
 int spout21f(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
@@ -426,6 +453,7 @@ int spout21f(const char* fmt, ...) {
   return spout21(s.c_str());
 }
 
+// Sets c_outlev; returns the previous level.
 int setoutlev(int lev) {
   int prev = out.c_outlev;
   out.c_outlev = lev;

@@ -154,6 +154,7 @@ int set_output(int) {
 
 }  // namespace
 
+// Binds `error` and `more` and registers the settings of this file.
 void output_bindcommands() {
   cmdbind("error", cmd_error);
   cmdbind("more", cmd_more);

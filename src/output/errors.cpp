@@ -43,6 +43,7 @@ int matnotfound(const char* name) { return say("matrix " + str(name) + " not fou
 int regrnotfound(const char* name) { return say("regressor " + str(name) + " not found", 111); }
 int eqnotfound(const char* name) { return say("equation " + str(name) + " not found", 111); }
 
+// "equation [name ]not found", 303.
 int veqnonf(const char* name) {
   std::string n = name && *name ? std::string(name) + " " : std::string();
   return say("equation " + n + "not found", 303);
@@ -55,6 +56,7 @@ int macnotfound(const char* name) {
   return say("global macro $" + n + " not found", 111);
 }
 
+// Operator text then ":  ", or a line end when it is longer than 29 characters.
 void strcolonbb(const char* text) {
   setoutlev(OUT_ERROR);
   spout21(text);
@@ -62,21 +64,25 @@ void strcolonbb(const char* text) {
   else spout21("\n");
 }
 
+// "op:  operator invalid", 198.
 int rcpinvalid(const char* op) {
   strcolonbb(op);
   return say("operator invalid", 198);
 }
 
+// "op:  operator invalid:  D20 is maximum allowed difference", 198.
 int rcpdtoobig(const char* op) {
   strcolonbb(op);
   return say("operator invalid:  D20 is maximum allowed difference", 198);
 }
 
+// "op:  operator too long", 1000.
 int rcptoolong(const char* op) {
   strcolonbb(op);
   return say("operator too long", 1000);
 }
 
+// Name messages of kinds 1 to 6; the caller's level is restored.
 int error2(int kind, const char* name) {
   int prev = out.c_outlev;
   std::string n = str(name);
@@ -113,6 +119,7 @@ int error2part(const char* prefix, int rc, int colon) {
   return r;
 }
 
+// Number and numlist messages of codes 121 to 127; 0 for other codes.
 int errornumlist(int rc, int isnumber) {
   static const char* const number[] = {
       "invalid number", "number required", "single number required",
@@ -152,6 +159,7 @@ int experr(const char* found, int qf, const char* expected, int qe) {
 int unmatchedquote() { return say("unmatched quote", 198); }
 int unbalanced_quotes() { return say("quotes unbalanced", 198); }
 
+// Code on the same line as an open or close brace, 198.
 int braceerror(int brace) {
   return say(std::string("program error:  code follows on the same line as ") +
                  (brace == '{' ? "open" : "close") + " brace",
@@ -160,12 +168,14 @@ int braceerror(int brace) {
 
 int nomatchbrace() { return say("program error:  matching close brace not found", 198); }
 
+// "no observations" as a note; not an error, returns 0.
 int noobsnoerr() {
   setoutlev(OUT_NOTE);
   spout21("no observations\n");
   return 0;
 }
 
+// File messages by code (paragraph "file name text"); returns rc.
 int fierr(int rc, const char* filename) {
   int prev = out.c_outlev;
   std::string fn = str(filename);
@@ -202,6 +212,7 @@ int fierr(int rc, const char* filename) {
   return rc;
 }
 
+// A dataset written by a newer release, 610.
 int fierrnewer(const char* filename) {
   return say("file " + str(filename) + " from more recent version of Zelta", 610);
 }

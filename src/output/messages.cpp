@@ -270,6 +270,7 @@ void item(const std::string& text) {
   spoutsml("{p_end}\n");
 }
 
+// Explanation after 901.
 void explain_obs() {
   spoutsml("{p 4 4}\nAn attempt was made to increase the number of\n"
            "observations beyond what is currently possible.\n"
@@ -281,6 +282,7 @@ void explain_obs() {
        "data area using the {cmd:set memory} command;\nsee help {help memory}.\n");
 }
 
+// Explanation after 902 and 903.
 void explain_width() {
   spoutsml("{p 4 4}\nAn attempt was made to add a variable that would have increased\n"
            "the memory required to store an observation beyond\n"
@@ -293,6 +295,7 @@ void explain_width() {
        "data area using the {cmd:set memory} command;\nsee help {help memory}.\n");
 }
 
+// Explanation after 900, with the maxvar setting.
 void explain_maxvar() {
   int n = ds.maxmaxvar;
   spoutsmlf("{p 4 4}\nAn attempt was made to add a variable that would have\n"
@@ -304,6 +307,7 @@ void explain_maxvar() {
   item("2.  If you are using Zelta/XL, increase maxvar;\nsee help {help maxvar}.\n");
 }
 
+// Explanation after 908, with the matsize setting.
 void explain_matsize() {
   int m = matsize();
   spoutsmlf("{p 4 4}\nYou have attempted to create a matrix with more than\n%d\n"
@@ -314,6 +318,7 @@ void explain_matsize() {
             m, m);
 }
 
+// Explanation after 1010, with the maximum record width.
 void explain_maxwidth() {
   spoutsmlf("{p 4 4}\nAn attempt was made to add a variable that would have increased\n"
             " the memory required to store an observation beyond\n%d\n"

@@ -95,12 +95,14 @@ short taghash[TAGHASH];
 uint8_t taglen[NTAGROWS];  // length of each row's name
 bool taghash_ready = false;
 
+// FNV-1a hash of a tag name.
 unsigned hashname(const char* p, size_t n) {
   unsigned h = 2166136261u;
   for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(p[i])) * 16777619u;
   return h;
 }
 
+// Fills the tag hash and the name lengths; run once by smlopen.
 void buildtaghash() {
   for (auto& h : taghash) h = -1;
   for (int i = 0; i < NTAGROWS; ++i) {
@@ -216,6 +218,7 @@ void sgr(std::string& o, uint8_t at) {
   o += 'm';
 }
 
+// Appends bytes to one sink (its string or its file).
 void sinkwrite(SmlSink& k, const char* p, size_t n) {
   if (k.str) k.str->append(p, n);
   else if (k.f) fwrite_unlocked(p, 1, n, k.f);
@@ -393,6 +396,7 @@ void putcell(SmlStream* s, char c, uint8_t at) {
   if (!iscont(static_cast<unsigned char>(c), at)) ++s->wcols;
 }
 
+// n blank cells at the current attribute.
 void putblanks(SmlStream* s, int n) {
   for (int i = 0; i < n; ++i) putcell(s, ' ', s->attr);
 }
@@ -492,6 +496,7 @@ int measure(SmlStream* s, const char* p, size_t n, std::vector<char>& cells,
   return w;
 }
 
+// Sends measured cells again, now to the line or the word.
 void replay(SmlStream* s, const std::vector<char>& cells, const std::vector<uint8_t>& ats) {
   for (size_t i = 0; i < cells.size(); ++i) putcell(s, cells[i], ats[i]);
 }
@@ -511,6 +516,7 @@ void styled(SmlStream* s, uint8_t newattr, const char* p, size_t n) {
   s->attr = save;
 }
 
+// n cells of the horizontal rule character.
 void dashes(SmlStream* s, int n) {
   uint8_t at = static_cast<uint8_t>(s->attr | SA_LINE);
   if (n > 0 && s->mode != SML_PARA && !s->meas && s->col + n <= s->width &&
@@ -989,9 +995,6 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
   return false;
 }
 
-// The tags of tables without their general parse: {name} for colours and
-// fonts, {name #} for {col} and {hline}. Returns the end of the tag, or
-// nullptr to leave it to dotag.
 // Reads "#}" at r (an optional minus sign, up to 6 digits); the end of the
 // tag, or nullptr.
 const char* numclose(const char* r, const char* e, int* v) {
@@ -1015,6 +1018,9 @@ uint8_t color3(const char* n) {
   }
 }
 
+// The tags of tables without their general parse: the colour tags, {col #}
+// and {hline #}. Returns the end of the tag, or
+// nullptr to leave it to dotag.
 const char* fasttag(SmlStream* s, const char* p, const char* e) {
   // The commonest tags of tables, recognised by their bytes.
   const ptrdiff_t avail = e - p;
