@@ -61,25 +61,27 @@ XINLINE void un(Ent& a, double* dst, long n, F f) {
 
 XINLINE double at(const Ent& e, long i) { return e.k ? e.c : e.v[i]; }
 
-template <class T>
-XINLINE const unsigned char* rec(long obs, long i, int off) {
-  return ds.xtraptr + static_cast<size_t>(ds.mapj[obs + i]) * static_cast<size_t>(ds.syslrecl) +
-         static_cast<size_t>(off);
-}
-
 }  // namespace
 
 __attribute__((target_clones("avx2", "default")))
 void expr_gather(int v, long obs, long n, double* out) {
-  const int off = ds.mapi[static_cast<size_t>(v)];
+  // Locals, so that the byte copies below cannot make the compiler reload
+  // the store's globals on every observation.
+  const unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
+  const uint32_t* const map = ds.mapj + obs;
+  const size_t rl = static_cast<size_t>(ds.syslrecl);
   switch (ds.typlist[static_cast<size_t>(v)]) {
     case ST_DOUBLE:
-      for (long i = 0; i < n; ++i) std::memcpy(&out[i], rec<double>(obs, i, off), 8);
+      for (long i = 0; i < n; ++i) {
+        double d;
+        std::memcpy(&d, base + map[i] * rl, 8);
+        out[i] = d;
+      }
       return;
     case ST_FLOAT:
       for (long i = 0; i < n; ++i) {
         float f;
-        std::memcpy(&f, rec<float>(obs, i, off), 4);
+        std::memcpy(&f, base + map[i] * rl, 4);
         out[i] = xg_float(f);
       }
       return;
