@@ -3,12 +3,15 @@
 // `macval()', `r()' ...), escapes, nesting and the 20-repeat limit. Every
 // replaced text is scanned again, so a macro holding references expands them
 // (`macval()' is the way to suppress that).
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "data/store.h"
 #include "expr/expr.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
@@ -406,7 +409,63 @@ int macexpand(std::string& line) {
   return rc;
 }
 
+namespace {
+
+// Reads a plain decimal literal (sign, digits, point, exponent) at p.
+bool literal(const char*& p, double& v) {
+  const char* s = p;
+  const char* q = p;
+  if (*q == '-' || *q == '+') ++q;
+  const char* digits = q;
+  while ((*q >= '0' && *q <= '9') || *q == '.') ++q;
+  if (q == digits || (q == digits + 1 && *digits == '.')) return false;
+  if (*q == 'e' || *q == 'E') {
+    ++q;
+    if (*q == '-' || *q == '+') ++q;
+    if (!(*q >= '0' && *q <= '9')) return false;
+    while (*q >= '0' && *q <= '9') ++q;
+  }
+  char* e;
+  v = std::strtod(s, &e);
+  if (e != q) return false;
+  p = q;
+  return true;
+}
+
+// `a op b` between two literal numbers (the loop-counter case) is computed
+// here without compiling; anything that could involve missing values, a
+// zero divisor or an overflow goes to the compiler. True when done.
+bool literalop(const char* p, double& v) {
+  while (*p == ' ') ++p;
+  double a, b;
+  if (!literal(p, a)) return false;
+  while (*p == ' ') ++p;
+  const char op = *p;
+  if (op != '+' && op != '-' && op != '*' && op != '/') return false;
+  ++p;
+  while (*p == ' ') ++p;
+  if (!literal(p, b)) return false;
+  while (*p == ' ') ++p;
+  if (*p || a >= misval || b >= misval) return false;
+  switch (op) {
+    case '+': v = a + b; break;
+    case '-': v = a - b; break;
+    case '*': v = a * b; break;
+    default:
+      if (b == 0) return false;
+      v = a / b;
+  }
+  return std::isfinite(v) && v < misval;
+}
+
+}  // namespace
+
 int macevalexp(const char* text, std::string& res) {
+  double v;
+  if (literalop(text, v)) {
+    macfmtnum(v, res);
+    return 0;
+  }
   static ExprProg prog;  // reused so the evaluation path does not allocate
   if (int rc = compexp_u(text, prog, EXP_NUMSTR)) return rc;
   if (prog.type == EXP_STR) {

@@ -7,6 +7,7 @@
 
 #include "interp/interp.h"
 #include "interp/macro.h"
+#include "expr/expr.h"
 #include "interp/program.h"
 
 namespace {
@@ -212,6 +213,26 @@ TEST(LangMacroFuzz, RandomLinesTerminate) {
     EXPECT_LT(line.size(), static_cast<size_t>(interp.conslen));
   }
   dmreset();
+}
+
+}  // namespace
+
+namespace {
+
+// The literal fast path of `=exp` gives exactly what the compiler gives.
+TEST(LangMacroExp, LiteralArithmeticMatchesCompiler) {
+  const char* cases[] = {"0 + 1",   "1e3 * 2",  "5/0",     "1-2",      "2 - -3",   ".5+.25",
+                         "10/4",    "1/3",      "9e307+9e307", "123456789012 * 1000", "-0.5 + 0",
+                         "7 -1",    "3*-2",     "1e-300/1e10", "2.5e+2-1", "4 / 2"};
+  for (const char* c : cases) {
+    std::string fast;
+    ASSERT_EQ(macevalexp(c, fast), 0) << c;
+    ExprProg prog;
+    ASSERT_EQ(compexp_u(c, prog, EXP_NUMSTR), 0) << c;
+    std::string slow;
+    macfmtnum(evalnum(prog, 1), slow);
+    EXPECT_EQ(fast, slow) << c;
+  }
 }
 
 }  // namespace
