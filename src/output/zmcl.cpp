@@ -269,6 +269,7 @@ void emitline(SmlStream* s, int from, int to, bool nl) {
 
 void putcell(SmlStream* s, char c, uint8_t at);
 void interp(SmlStream* s, const char* p, size_t n);
+void nested(SmlStream* s, const char* p, size_t n);
 
 // Sends the line being built with its line end and starts the next one.
 void finishline(SmlStream* s) {
@@ -477,6 +478,7 @@ void addplain(SmlStream* s, const char* p, size_t n) {
 }
 
 // Renders text into the measuring buffer; returns its display width.
+// (Measuring counts as a level of nesting too.)
 int measure(SmlStream* s, const char* p, size_t n, std::vector<char>& cells,
             std::vector<uint8_t>& ats) {
   auto* sm = s->meas;
@@ -485,9 +487,7 @@ int measure(SmlStream* s, const char* p, size_t n, std::vector<char>& cells,
   s->meas = &cells;
   s->measat = &ats;
   s->col = 0;
-  ++s->depth;
-  interp(s, p, n);
-  --s->depth;
+  nested(s, p, n);
   int w = s->col;
   s->col = col;
   s->wlen = wl;
@@ -501,8 +501,13 @@ void replay(SmlStream* s, const std::vector<char>& cells, const std::vector<uint
   for (size_t i = 0; i < cells.size(); ++i) putcell(s, cells[i], ats[i]);
 }
 
-// Interprets colon text with one more level of nesting.
+// Interprets colon text with one more level of nesting; beyond SMLMAXDEPTH
+// levels the text is shown as it is, so that the recursion stays bounded.
 void nested(SmlStream* s, const char* p, size_t n) {
+  if (s->depth >= SMLMAXDEPTH) {
+    addplain(s, p, n);
+    return;
+  }
   ++s->depth;
   interp(s, p, n);
   --s->depth;
@@ -1128,7 +1133,11 @@ size_t asis(SmlStream* s, const char* p, size_t n) {
 
 // The interpreter loop over one piece of text.
 void interp(SmlStream* s, const char* p, size_t n) {
+  const char* const b = p;
   const char* e = p + n;
+  // Once a brace has gone unmatched, the closing brace of every `{` is found
+  // from one table, so that text full of stray braces stays linear.
+  std::vector<int> closer;
   while (p < e) {
     if (s->stop) return;
     if (s->mode == SML_ASIS || s->mode == SML_OLDHELP) {
@@ -1147,7 +1156,24 @@ void interp(SmlStream* s, const char* p, size_t n) {
         p = f;
         continue;
       }
-      const char* q = matchbrace(p, e);
+      const char* q;
+      if (closer.empty()) {
+        q = matchbrace(p, e);
+        if (!q) {
+          closer.assign(n, -1);
+          std::vector<int> open;
+          for (size_t i = static_cast<size_t>(p - b); i < n; ++i) {
+            if (b[i] == '{') open.push_back(static_cast<int>(i));
+            else if (b[i] == '}' && !open.empty()) {
+              closer[static_cast<size_t>(open.back())] = static_cast<int>(i);
+              open.pop_back();
+            }
+          }
+        }
+      } else {
+        int c = closer[static_cast<size_t>(p - b)];
+        q = c >= 0 ? b + c : nullptr;
+      }
       if (!q) {
         size_t rest = static_cast<size_t>(e - p);
         if (s->depth == 0 && !s->meas && rest < SMLHOLDMAX && !std::memchr(p, '\n', rest)) {

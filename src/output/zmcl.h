@@ -42,6 +42,8 @@ struct SmlSink {
 constexpr int SMLBUF = 1024;
 // Longest incomplete tag held back until the rest of it arrives.
 constexpr size_t SMLHOLDMAX = 1024;
+// Deepest nesting of colon texts that is interpreted.
+constexpr int SMLMAXDEPTH = 64;
 
 struct SmlStream;
 // Asks the user at a full screen; returns 0 to continue, 1 for one line only,

@@ -303,3 +303,32 @@ TEST(SmlStream, RandomMarkupKeepsLinesWithinWidth) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SmlStream, DeepNestingIsBounded) {
+  OwnStream o(false, 255);
+  std::string t;
+  for (int i = 0; i < 100; ++i) t += "{bf:";
+  t += "x";
+  for (int i = 0; i < 100; ++i) t += "}";
+  std::string r = o.send(t + "\n");
+  // Beyond 64 levels of colon text the rest (35 levels here) is shown as text.
+  std::string want;
+  for (int i = 0; i < 35; ++i) want += "{bf:";
+  want += "x";
+  for (int i = 0; i < 35; ++i) want += "}";
+  r.erase(std::remove(r.begin(), r.end(), '\n'), r.end());
+  EXPECT_EQ(r, want);
+}
+
+TEST(SmlStream, StrayBracesAreText) {
+  OwnStream o(false, 100);
+  std::string t(200000, '{');
+  t += "{res}ok\n";
+  std::string r = o.send(t);
+  EXPECT_EQ(r.size(), 200000u + 2000u + 3u);
+  EXPECT_EQ(r.substr(r.size() - 3), "ok\n");
+}
+
+}  // namespace
