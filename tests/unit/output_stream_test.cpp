@@ -332,3 +332,16 @@ TEST(SmlStream, StrayBracesAreText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SmlStream, BreakEndsLongOutputOfOneSend) {
+  OwnStream o(false);
+  stopflag = 1;
+  std::string r = o.send("{dup 999:{dup 999:line\n}}");
+  stopflag = 0;
+  EXPECT_EQ(r, "line\n");
+  EXPECT_EQ(o.s->stop, 1);
+}
+
+}  // namespace
