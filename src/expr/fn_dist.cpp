@@ -13,6 +13,8 @@
 #include <boost/math/distributions/non_central_f.hpp>
 #include <boost/math/distributions/students_t.hpp>
 #include <boost/math/quadrature/exp_sinh.hpp>
+#include <boost/math/quadrature/gauss_kronrod.hpp>
+#include <boost/math/tools/minima.hpp>
 #include <boost/math/quadrature/tanh_sinh.hpp>
 #include <boost/math/special_functions/beta.hpp>
 #include <boost/math/special_functions/digamma.hpp>
@@ -247,26 +249,57 @@ double lnphid(double z) {
 }
 
 // P(X < h, Y < k) as the integral over x < h of phi(x) Phi((k - r x)/s), a
-// positive integrand, so the result keeps its relative precision in the far
-// lower tail. The integral is split where the inner distribution steps.
+// positive integrand whose logarithm g is concave, so the result keeps its
+// relative precision in the far lower tail. The mode of g is located first;
+// the integral is then taken on each side of it, out to where the integrand
+// has fallen by e^-50, scaled by its largest value against underflow.
 double binormquad(double h, double k, double r) {
   if (h > k) std::swap(h, k);
   double s = std::sqrt((1 - r) * (1 + r));
-  auto f = [&](double t) {  // t = h - x >= 0
-    double x = h - t;
-    double v = -x * x / 2 - LNSQRT2PI + lnphid((k - r * x) / s);
-    return std::exp(v);
+  auto g = [&](double x) {
+    double sq = x * x, e = std::fma(x, x, -sq);
+    return -(sq + e) / 2 - LNSQRT2PI + lnphid((k - r * x) / s);
   };
-  double t0 = r != 0 ? h - k / r : -1;  // where k - r x changes sign
-  double tol = 1e-15;
-  bm::quadrature::exp_sinh<double> es;
-  if (t0 > 0) {
-    bm::quadrature::tanh_sinh<double> ts;
-    double lo = ts.integrate(f, 0.0, t0, tol);
-    auto g = [&](double u) { return f(t0 + u); };
-    return lo + es.integrate(g, tol);
+  // bracket the mode by steps that grow leftwards from h; by concavity it
+  // lies between the neighbours of the best point seen
+  double step = 0.01 / (1 + std::fabs(h)), best = h, gbest = g(h), x = h, prevx = h;
+  double rightofbest = h, lo = h, hi = h;
+  for (int i = 0; i < 200; ++i) {
+    prevx = x;
+    x -= step;
+    double gx = g(x);
+    lo = x;
+    if (gx > gbest) {
+      gbest = gx, best = x, rightofbest = prevx;
+    } else if (gx < gbest - 1) {
+      break;
+    }
+    step *= 2;
   }
-  return es.integrate(f, tol);
+  hi = rightofbest;
+  double m = best;
+  if (hi > lo) {
+    auto negg = [&](double t) { return -g(t); };
+    auto mm = bm::tools::brent_find_minima(negg, lo, hi, 52);
+    if (-mm.second > gbest) m = mm.first, gbest = -mm.second;
+  }
+  auto f = [&](double t) { return std::exp(g(t) - gbest); };
+  // each side: out to where g has dropped by 50
+  auto reach = [&](int dir) {
+    double st = 1e-3 / (1 + std::fabs(m)), t = m;
+    for (int i = 0; i < 200; ++i) {
+      t += dir * st;
+      if (dir > 0 && t >= h) return h;
+      if (g(t) < gbest - 50) return t;
+      st *= 2;
+    }
+    return t;
+  };
+  double left = reach(-1), right = m < h ? reach(1) : h;
+  using gk = bm::quadrature::gauss_kronrod<double, 31>;
+  double sum = gk::integrate(f, left, m, 15, 1e-13);
+  if (right > m) sum += gk::integrate(f, m, right, 15, 1e-13);
+  return sum * std::exp(gbest);
 }
 
 // The bivariate normal distribution function.
@@ -292,18 +325,73 @@ double d_binormal(A a, int n, FuncCtx&) {
 // Wilson-Hilferty argument for shape a above 1e13.
 double whz(double a, double x) { return 3 * std::sqrt(a) * (std::cbrt(x / a) - (1 - 1 / (9 * a))); }
 
+// Shapes above which Boost's incomplete gamma loses accuracy; from here to
+// 1e13 Temme's uniform asymptotic expansion takes over.
+constexpr double TEMMEA = 1e9;
+
+// P(a, x) and Q(a, x) for large a by Temme's uniform expansion: Q = erfc(eta
+// sqrt(a/2))/2 + exp(-a eta^2/2)/sqrt(2 pi a) (C0(eta) + C1(eta)/a), with
+// eta^2/2 = lambda - 1 - ln lambda, lambda = x/a; the neglected terms are
+// O(a^-2) relative to the correction, far below double precision here.
+void temme(double a, double x, double* p, double* q) {
+  double d = (x - a) / a;  // lambda - 1
+  double half;             // lambda - 1 - ln lambda
+  if (std::fabs(d) < 0.1) {
+    double t = d, sum = 0;
+    for (int k = 2; k < 40; ++k) {
+      t *= -d;
+      double term = -t / k;  // d^k (-1)^k / k
+      sum += term;
+      if (std::fabs(term) < 1e-18 * std::fabs(sum)) break;
+    }
+    half = sum;
+  } else {
+    half = d - std::log1p(d);
+  }
+  double eta = std::sqrt(2 * half);
+  if (d < 0) eta = -eta;
+  double c0, c1;
+  if (std::fabs(eta) < 0.01) {
+    static const double d0[] = {-1.0 / 3, 1.0 / 12, -2.0 / 135, 1.0 / 864, 1.0 / 2835, -139.0 / 777600,
+                                1.0 / 25515};
+    static const double d1[] = {-1.8518518518518519e-3, -3.4722222222222222e-3, 2.6455026455026455e-3,
+                                -9.9022633744855967e-4, 2.0576131687242798e-4};
+    c0 = 0, c1 = 0;
+    for (int k = 6; k >= 0; --k) c0 = c0 * eta + d0[k];
+    for (int k = 4; k >= 0; --k) c1 = c1 * eta + d1[k];
+  } else {
+    c0 = 1 / d - 1 / eta;
+    // C1 = 1/eta^3 - 1/(lambda-1)^3 - 1/(lambda-1)^2 - 1/(12 (lambda-1))
+    c1 = 1 / (eta * eta * eta) - 1 / (d * d * d) - 1 / (d * d) - 1 / (12 * d);
+  }
+  double r = std::exp(-a * half) / std::sqrt(2 * M_PI * a) * (c0 + c1 / a);
+  double u = eta * std::sqrt(a / 2);
+  *q = 0.5 * std::erfc(u) + r;
+  *p = 0.5 * std::erfc(-u) - r;
+}
+
 }  // namespace
 
 // Regularised lower incomplete gamma P(a, x).
 double fn_gammap(double a, double x) {
   if (fnmiss(a) || fnmiss(x) || !(a > 0) || x < 0) return misval;
   if (a > 1e13) return fn_normal(whz(a, x));
+  if (a > TEMMEA) {
+    double p, q;
+    temme(a, x, &p, &q);
+    return fnres(p);
+  }
   return fnres(bm::gamma_p(a, x, pol));
 }
 // Its complement Q(a, x) = 1 - P(a, x), computed as the upper tail.
 double fn_gammaptail(double a, double x) {
   if (fnmiss(a) || fnmiss(x) || !(a > 0) || x < 0) return misval;
   if (a > 1e13) return fn_normal(-whz(a, x));
+  if (a > TEMMEA) {
+    double p, q;
+    temme(a, x, &p, &q);
+    return fnres(q);
+  }
   return fnres(bm::gamma_q(a, x, pol));
 }
 // Regularised incomplete beta I_x(a, b).
@@ -324,7 +412,25 @@ double invgammap(double a, double p, bool upper) {
     double c = 1 - 1 / (9 * a) + z / (3 * std::sqrt(a));
     return fnres(a * c * c * c);
   }
-  return fnres(upper ? bm::gamma_q_inv(a, p, pol) : bm::gamma_p_inv(a, p, pol));
+  double x;
+  try {
+    x = upper ? bm::gamma_q_inv(a, p, pol) : bm::gamma_p_inv(a, p, pol);
+  } catch (...) {
+    return misval;
+  }
+  // Newton steps on ln P (or ln Q) against ln x keep the relative precision
+  // in far tails
+  for (int it = 0; it < 12; ++it) {
+    if (!(x > 0) || !std::isfinite(x)) break;
+    double t = upper ? fn_gammaptail(a, x) : fn_gammap(a, x);
+    double dv = bm::gamma_p_derivative(a, x, pol);
+    if (!(t > 0) || t >= misval || !(dv > 0) || !std::isfinite(dv)) break;
+    double step = std::log(t / p) * t / (x * dv);  // in ln x
+    if (upper) step = -step;
+    x *= std::exp(-step);
+    if (std::fabs(step) <= 2e-16) break;
+  }
+  return fnres(x);
 }
 
 double d_gammap(A a, int, FuncCtx&) { return fn_gammap(a[0].d, a[1].d); }
@@ -453,12 +559,54 @@ double ibetapair(double a, double b, double w, double omw) {
   return bm::ibetac(b, a, omw, pol);
 }
 
+// x with I_x(a, b) = p and y = 1 - x. Boost's inverse is polished by Newton
+// steps on the logarithm of the tail that p names (the lower tail in x for
+// p <= 1/2, the upper tail in y otherwise), which keeps full relative
+// precision for p far out in either tail.
+void ibinv(double a, double b, double p, double* xo, double* yo) {
+  double x = 0, y = 0;
+  try {
+    x = bm::ibeta_inv(a, b, p, &y, pol);
+  } catch (...) {
+    x = y = 0;  // the root finder gave up in a far tail: start afresh below
+  }
+  bool lower = p <= 0.5;
+  double target = lower ? p : 1 - p;
+  // a start from the leading term I_v(a, b) ~ v^a / (a B(a, b)) where the
+  // library's own answer underflowed
+  double ea = lower ? a : b, eb = lower ? b : a;
+  double v = lower ? x : y;
+  if (!(v > 0) || !std::isfinite(v)) {
+    double lv = (std::log(target) + std::log(ea) + bm::lgamma(ea, pol) + bm::lgamma(eb, pol) -
+                 bm::lgamma(ea + eb, pol)) / ea;
+    v = std::exp(lv);
+  }
+  // Newton steps on ln(tail) against ln v: power-law tails converge at once
+  for (int it = 0; it < 12 && v > 0 && v < 1; ++it) {
+    double t = bm::ibeta(ea, eb, v, pol);
+    double dv = bm::ibeta_derivative(ea, eb, v, pol);
+    if (!(t > 0) || !(dv > 0) || !std::isfinite(t) || !std::isfinite(dv)) break;
+    double step = std::log(t / target) * t / (v * dv);  // in ln v
+    double nv = v * std::exp(-step);
+    if (!(nv < 1)) nv = (v + 1) / 2;
+    v = nv;
+    if (std::fabs(step) <= 2e-16) break;
+  }
+  if (lower)
+    x = v, y = 1 - v;
+  else
+    y = v, x = 1 - v;
+  *xo = x, *yo = y;
+}
+
 double d_ibeta(A a, int, FuncCtx&) { return fn_ibeta(a[0].d, a[1].d, a[2].d); }
 double d_invibeta(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
   double p = a[2].d;
   if (!(a[0].d > 0) || !(a[1].d > 0) || !(p >= 0 && p <= 1)) return misval;
-  return fnres(bm::ibeta_inv(a[0].d, a[1].d, p, pol));
+  double x, y;
+  ibinv(a[0].d, a[1].d, p, &x, &y);
+  return fnres(x);
 }
 double d_betaden(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
@@ -480,7 +628,11 @@ double d_invnibeta(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
   double p = a[3].d;
   if (!(a[0].d > 0) || !(a[1].d > 0) || !(a[2].d >= 0) || !(p >= 0 && p <= 1)) return misval;
-  if (a[2].d == 0) return fnres(bm::ibeta_inv(a[0].d, a[1].d, p, pol));
+  if (a[2].d == 0) {
+    double x, y;
+    ibinv(a[0].d, a[1].d, p, &x, &y);
+    return fnres(x);
+  }
   bm::non_central_beta_distribution<double, fnpol> d(a[0].d, a[1].d, a[2].d);
   return fnres(bm::quantile(d, p));
 }
@@ -532,7 +684,15 @@ double d_npnchi2(A a, int n, FuncCtx&) {
 double ttail(double df, double t) {
   double t2 = t * t;
   double w = df / (df + t2), omw = t2 / (df + t2);
-  double half = ibetapair(df / 2, 0.5, w, omw) / 2;
+  double half;
+  if (!std::isfinite(t2) || w < 1e-290) {
+    // w underflows: the leading term w^a / (a B(a, 1/2)) in logarithms
+    double a = df / 2, lw = std::log(df) - 2 * std::log(std::fabs(t));
+    half = std::exp(a * lw - std::log(a) - bm::lgamma(a, pol) - bm::lgamma(0.5, pol) +
+                    bm::lgamma(a + 0.5, pol)) / 2;
+  } else {
+    half = ibetapair(df / 2, 0.5, w, omw) / 2;
+  }
   return t > 0 ? half : 1 - half;
 }
 double d_ttail(A a, int n, FuncCtx&) {
@@ -567,9 +727,26 @@ double ftail(double d1, double d2, double f) {
 double invftail(double d1, double d2, double q) {
   if (q == 1) return 0;
   if (q == 0) return misval;
-  double omw;
-  double w = bm::ibeta_inv(d2 / 2, d1 / 2, q, &omw, pol);
+  double w, omw;
+  ibinv(d2 / 2, d1 / 2, q, &w, &omw);
   return fnres(d2 * omw / (d1 * w));
+}
+
+// sqrt(invFtail(1, df, q)) without forming the square, which may overflow.
+double invftail1sqrt(double df, double q) {
+  if (q == 1) return 0;
+  if (q == 0) return misval;
+  double w, omw;
+  ibinv(df / 2, 0.5, q, &w, &omw);
+  if (!(w > 1e-290)) {
+    // w underflows: I_w(a, 1/2) ~ w^a / (a B(a, 1/2)), so t = sqrt(df / w)
+    // from logarithms
+    double a = df / 2;
+    double lw = (std::log(q) + std::log(a) + bm::lgamma(a, pol) + bm::lgamma(0.5, pol) -
+                 bm::lgamma(a + 0.5, pol)) / a;
+    return fnres(std::exp(0.5 * (std::log(df) - lw)));
+  }
+  return fnres(std::sqrt(df * omw) / std::sqrt(w));
 }
 
 bool fargs(A a, int n) { return !anymiss(a, n) && a[0].d > 0 && a[1].d > 0; }
@@ -594,8 +771,8 @@ double d_invF(A a, int n, FuncCtx&) {
   double p = a[2].d;
   if (p == 0) return 0;
   if (p == 1) return misval;
-  double omx;
-  double x = bm::ibeta_inv(a[0].d / 2, a[1].d / 2, p, &omx, pol);
+  double x, omx;
+  ibinv(a[0].d / 2, a[1].d / 2, p, &x, &omx);
   return fnres(a[1].d * x / (a[0].d * omx));
 }
 double d_Fden(A a, int n, FuncCtx&) {
@@ -635,9 +812,8 @@ double d_invttail(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
   double df = a[0].d, p = a[1].d;
   if (!(df > 0) || !(p > 0 && p < 1)) return misval;
-  double f = invftail(1, df, 2 * std::min(p, 1 - p));
-  if (fnmiss(f)) return misval;
-  double t = std::sqrt(f);
+  double t = invftail1sqrt(df, 2 * std::min(p, 1 - p));
+  if (fnmiss(t)) return misval;
   return p >= 0.5 ? -t : t;
 }
 // invt(df, p), the old inverse of the two-tailed probability: sqrt(invFtail(1,
@@ -646,8 +822,7 @@ double d_invt(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
   double df = a[0].d, p = a[1].d;
   if (!(df > 0) || !(p >= 0 && p < 1)) return misval;
-  double f = invftail(1, df, 1 - p);
-  return fnmiss(f) ? misval : std::sqrt(f);
+  return invftail1sqrt(df, 1 - p);
 }
 
 // ---- binomial ----
@@ -666,11 +841,24 @@ double d_invbinomial(A a, int nargs, FuncCtx&) {
   if (anymiss(a, nargs)) return misval;
   double n = a[0].d, k = a[1].d, P = a[2].d;
   if (!(n > 0) || !(k >= 1 && k <= n) || !(P > 0 && P < 1)) return misval;
-  return fnres(bm::ibeta_inv(k, n - k + 1, P, pol));
+  double x, y;
+  ibinv(k, n - k + 1, P, &x, &y);
+  return fnres(x);
 }
 
-#define ROWN(nm, op, lo, hi, fn) {nm, op, lo, hi, "n", 'n', fn, nullptr, nullptr, false, 0}
-#define ROWV(nm, op, lo, hi, fn, ver) {nm, op, lo, hi, "n", 'n', fn, nullptr, nullptr, false, ver}
+// Boost's root finders can still throw on hopeless arguments; no exception may
+// leave the library, so every entry point turns one into `.`.
+template <FuncNum F>
+double safe(A a, int n, FuncCtx& c) {
+  try {
+    return F(a, n, c);
+  } catch (...) {
+    return misval;
+  }
+}
+
+#define ROWN(nm, op, lo, hi, fn) {nm, op, lo, hi, "n", 'n', safe<fn>, nullptr, nullptr, false, 0}
+#define ROWV(nm, op, lo, hi, fn, ver) {nm, op, lo, hi, "n", 'n', safe<fn>, nullptr, nullptr, false, ver}
 
 const FuncDef rows[] = {
     ROWN("normal", 600, 1, 1, d_normal),

@@ -280,6 +280,17 @@ double c_byteorder(A, int, FuncCtx&) {
   return b ? 2 : 1;
 }
 
+// Boost can still throw on hopeless arguments; no exception may leave the
+// library, so the entry points that reach it turn one into `.`.
+template <FuncNum F>
+double safe(A a, int n, FuncCtx& c) {
+  try {
+    return F(a, n, c);
+  } catch (...) {
+    return misval;
+  }
+}
+
 #define ROWN(nm, op, lo, hi, at, fn, vec) {nm, op, lo, hi, at, 'n', fn, nullptr, vec, false, 0}
 #define ROWV(nm, op, lo, hi, at, fn, vec, ver) {nm, op, lo, hi, at, 'n', fn, nullptr, vec, false, ver}
 
@@ -308,12 +319,12 @@ const FuncDef rows[] = {
     ROWN("sign", 319, 1, 1, "n", m_sign, nullptr),
     ROWN("float", 320, 1, 1, "n", m_float, nullptr),
     ROWN("reldif", 321, 2, 2, "n", m_reldif, nullptr),
-    ROWN("comb", 322, 2, 2, "n", m_comb, nullptr),
-    ROWN("lnfactorial", 323, 1, 1, "n", m_lnfactorial, nullptr),
-    ROWV("lnfact", 323, 1, 1, "n", m_lnfactorial, nullptr, 999),
-    ROWN("lngamma", 324, 1, 1, "n", m_lngamma, nullptr),
-    ROWN("digamma", 325, 1, 1, "n", m_digamma, nullptr),
-    ROWN("trigamma", 326, 1, 1, "n", m_trigamma, nullptr),
+    ROWN("comb", 322, 2, 2, "n", safe<m_comb>, nullptr),
+    ROWN("lnfactorial", 323, 1, 1, "n", safe<m_lnfactorial>, nullptr),
+    ROWV("lnfact", 323, 1, 1, "n", safe<m_lnfactorial>, nullptr, 999),
+    ROWN("lngamma", 324, 1, 1, "n", safe<m_lngamma>, nullptr),
+    ROWN("digamma", 325, 1, 1, "n", safe<m_digamma>, nullptr),
+    ROWN("trigamma", 326, 1, 1, "n", safe<m_trigamma>, nullptr),
     ROWN("logit", 327, 1, 1, "n", m_logit, nullptr),
     ROWN("invlogit", 328, 1, 1, "n", m_invlogit, nullptr),
     ROWN("cloglog", 329, 1, 1, "n", m_cloglog, nullptr),
