@@ -641,8 +641,9 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
   if (!parsetag(p, n, &t)) return false;
   const TagRow* row = findtag(t.name, t.nlen);
   if (!row) {
-    if (t.optional && t.colon) {
-      nested(s, t.text, t.tlen);
+    // An unknown optional tag is dropped; its colon text still shows.
+    if (t.optional) {
+      if (t.colon) nested(s, t.text, t.tlen);
       return true;
     }
     return false;

@@ -93,6 +93,7 @@ TEST_F(Zmcl, OptionalAndUnknownTags) {
   EXPECT_EQ(sml("{?foo:bar}\n"), "bar\n");
   EXPECT_EQ(sml("{foo:bar}\n"), "{foo:bar}\n");
   EXPECT_EQ(sml("{?res:x}\n"), "x\n");
+  EXPECT_EQ(sml("a{?foo}b{?foo 1 2}c\n"), "abc\n");
   EXPECT_EQ(sml("{thisnameistoolong}\n"), "{thisnameistoolong}\n");
   EXPECT_EQ(sml("a { b\n"), "a { b\n");
 }
