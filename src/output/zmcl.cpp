@@ -283,8 +283,6 @@ void finishline(SmlStream* s) {
   s->col = 0;
   s->phas = false;
   s->pfirst = false;
-  // A Break also ends long output produced by one send ({dup} of {dup}).
-  if (stopflag) s->stop = 1;
   smlmore(s);
 }
 
@@ -715,7 +713,11 @@ bool dotag(SmlStream* s, const char* p, size_t n) {
     case T_DUP:
       if (!t.colon || intargs(t.args, t.alen, v, 1) != 1 || v[0] < 0 || v[0] >= 1000)
         return false;
-      for (int i = 0; i < v[0] && !s->stop; ++i) nested(s, t.text, t.tlen);
+      for (int i = 0; i < v[0] && !s->stop; ++i) {
+        // A Break ends the long output one send can make ({dup} of {dup}).
+        if (stopflag) s->stop = 1;
+        nested(s, t.text, t.tlen);
+      }
       return true;
     case T_CHAR: {
       if (t.colon || !t.alen) return false;
