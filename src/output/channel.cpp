@@ -151,11 +151,12 @@ SmlStream* results() {
 
 bool shown() { return out.c_outlev >= out.s_outlev; }
 
-// Advances the poll counter; a pending Break stops the stream.
+// Advances the poll counter; a pending Break stops the stream while a command
+// runs (the report after it, "--Break--" and "r(1);", must still show).
 int poll(SmlStream* s) {
   if (++out.pollctr >= POLLRATE) {
     out.pollctr = 0;
-    if (stopflag) s->stop = 1;
+    if (stopflag && interp.zelta_busy) s->stop = 1;
   }
   return s->stop;
 }

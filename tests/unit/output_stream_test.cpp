@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "interp/interp.h"
 #include "output/output.h"
 #include "output/zmcl.h"
 #include "platform/platform.h"
@@ -123,9 +124,11 @@ class Channel : public ::testing::Test {
     out_reinit();
     out_set_linesize(80);
     stopflag = 0;
+    interp.zelta_busy = true;  // a command is running
   }
   void TearDown() override {
     stopflag = 0;
+    interp.zelta_busy = false;
     out_set_capture(nullptr);
     out = OutputState{};
     out_reinit();
@@ -151,6 +154,14 @@ TEST_F(Channel, BreakStopsOutputAtThePoll) {
   cap.clear();
   EXPECT_EQ(spout21("again\n"), 0);
   EXPECT_EQ(cap, "again\n");
+}
+
+TEST_F(Channel, BreakDoesNotHideTheReport) {
+  interp.zelta_busy = false;
+  stopflag = 1;
+  int rc = 0;
+  for (int i = 0; i < 600; ++i) rc |= spout21("x");
+  EXPECT_EQ(rc, 0);
 }
 
 TEST_F(Channel, SuppressedTextStillPolls) {
