@@ -109,22 +109,55 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
   return 0;
 }
 
-// Fills string variable v; widens it when `widen` and a result is longer.
-int gen_string(int v, const ExprProg& prog, bool all, bool countout, bool widen) {
-  std::string s;
-  long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
+// A string result computed ahead of the loop: the first selected
+// observation's value, used to give a new variable its width at once.
+struct FirstStr {
+  long obs = 0;  // 0: none computed
+  int len = 0;
+  char buf[EXPR_STRMAX + 1] = {0};
+};
+
+// Evaluates the first selected observation of the range into f.
+void firststring(const ExprProg& prog, FirstStr& f) {
   expr_startrun(prog);
+  for (long o = ds.nobs1; o <= ds.nobs2; ++o)
+    if (selobs(o)) {
+      f.obs = o;
+      f.len = evalstr_n(prog, o, f.buf);
+      return;
+    }
+  f.obs = ds.nobs2 + 1;  // nothing selected
+}
+
+// Fills string variable v; widens it when `widen` and a result is longer.
+// f, when computed, holds the value of its observation (and means that no
+// observation before it in the range is selected).
+int gen_string(int v, const ExprProg& prog, bool all, bool countout, bool widen, const FirstStr& f) {
+  char buf[EXPR_STRMAX + 1];
+  long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
+  if (!f.obs) expr_startrun(prog);
   for (long o = lo; o <= hi; ++o) {
     if ((o & 1023) == 0 && ds_pollbreak()) return 1;
     bool inrange = o >= ds.nobs1 && o <= ds.nobs2;
-    s.clear();
-    if (inrange && selobs(o)) evalstr(prog, o, s);
-    int w = vartype(v);
-    if (widen && static_cast<int>(s.size()) > w) {
-      if (int rc = change_vartype(v, std::min<int>(static_cast<int>(s.size()), EXPR_STRMAX))) return rc;
+    int len = 0;
+    if (inrange) {
+      if (f.obs && o <= f.obs) {
+        if (o == f.obs) std::memcpy(buf, f.buf, static_cast<size_t>(f.len) + 1), len = f.len;
+      } else if (selobs(o)) {
+        len = evalstr_n(prog, o, buf);
+      }
     }
-    safe_sstore(v, o, s.c_str());
-    if (s.empty() && (inrange || countout)) ++gc.missing;
+    int w = vartype(v);
+    if (widen && len > w) {
+      if (int rc = change_vartype(v, std::min(len, EXPR_STRMAX))) return rc;
+      w = vartype(v);
+    }
+    // As safe_sstore: the bytes and a NUL when shorter than the width.
+    unsigned char* p = dtaptr(v, o);
+    int k = std::min(len, w);
+    std::memcpy(p, buf, static_cast<size_t>(k));
+    if (k < w) p[k] = 0;
+    if (!len && (inrange || countout)) ++gc.missing;
   }
   return 0;
 }
@@ -188,6 +221,12 @@ int cmd_generate(int) {
   // Under `by` the first group creates the variable, later groups fill theirs.
   bool later = ps.bylevel && ex.byvar > 1;
   int v = later ? findvarexact(names[0].c_str()) : 0;
+  FirstStr first;
+  if (!v && isstr && widen) {
+    // Start at the first result's width rather than widening right away.
+    firststring(prog, first);
+    type = std::max(1, first.len);
+  }
   if (!v) {
     if (int rc = addvar(names[0].c_str(), type)) return rc;
     v = ds.nvar;
@@ -195,7 +234,7 @@ int cmd_generate(int) {
   }
   bool all = !later;
   bool countout = !ps.bylevel;
-  int rc = isstr ? gen_string(v, prog, all, countout, widen) : gen_numeric(v, prog, all, countout);
+  int rc = isstr ? gen_string(v, prog, all, countout, widen, first) : gen_numeric(v, prog, all, countout);
   s_updata(v);
   if (rc) return rc;
   if (lastcall() && gc.missing)

@@ -98,6 +98,10 @@ void set_limits() {
 // records go into map order (the map becomes the identity). 0 or 909.
 int relayout(long width, uint64_t bytes) {
   long n = maxobs_for(width, bytes);
+  if (ds.failalloc > 0 && --ds.failalloc == 0) {
+    ds.failalloc = 1;  // and every later one, until the hook is cleared
+    return 909;
+  }
   unsigned char* na = static_cast<unsigned char*>(std::aligned_alloc(16, ((bytes + 15) / 16) * 16));
   if (!na) return 909;
   long off = dataoff_for(n);

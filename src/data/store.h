@@ -58,6 +58,7 @@ struct DataState {
   long dataoff = 0;               // offset of the data area inside the arena
   long lrecl = 0;                 // bytes in use: the sum of the variables' widths
   long maxlrecl = 60000;          // widest record allowed: 12 x maxmaxvar
+  int failalloc = 0;              // test hook: arena allocations from the Nth on fail (0 = never)
   long rseed = 1001;              // sort seed: 31-bit state of the shuffle generator
   int srtlen() const { return static_cast<int>(srtlist.size()); }
 };

@@ -398,3 +398,38 @@ TEST_F(StoreTest, ReorderMovesCells) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every arena allocation that fails leaves the dataset as it was, with 909.
+TEST_F(StoreTest, AllocationFailuresLeaveDataIntact) {
+  ASSERT_EQ(addvar("x", ST_INT), 0);
+  ASSERT_EQ(setobs(100), 0);
+  for (long i = 1; i <= 100; ++i) store(1, i, static_cast<double>(i));
+  for (int n = 1; n <= 4; ++n) {
+    ds.failalloc = n;
+    int rc = setobs(200000);  // needs a repartition
+    ds.failalloc = 0;
+    if (rc == 0) break;
+    EXPECT_EQ(n, 1);  // from n = 2 the first allocation succeeds
+    EXPECT_EQ(rc, 909);
+    EXPECT_EQ(ds.nobs, 100);
+    EXPECT_EQ(zelta_data(1, 100), 100);
+  }
+  EXPECT_EQ(ds.nobs, 200000);
+  EXPECT_EQ(zelta_data(1, 100), 100);
+  EXPECT_EQ(zelta_data(1, 200000), misval);
+  // Adding variables until the width must grow: both the larger step and
+  // the exact need fail.
+  ds.failalloc = 1;
+  int rc = 0, k = 0;
+  for (; k < 400 && rc == 0; ++k) rc = addvar(("v" + std::to_string(k)).c_str(), ST_DOUBLE);
+  ds.failalloc = 0;
+  EXPECT_EQ(rc, 909);
+  EXPECT_EQ(ds.nvar, k);  // x and the k - 1 that fitted
+  EXPECT_EQ(ds.lrecl, 2 + 8L * (k - 1));
+  EXPECT_EQ(zelta_data(1, 200000), misval);
+  EXPECT_EQ(zelta_data(1, 7), 7);
+}
+
+}  // namespace
