@@ -1,6 +1,7 @@
 // Binds this subsystem's built-in commands to their names in the command
 // table: the commands that write variables from expressions (their
 // handlers live with the dataset engine in src/data/).
+#include "expr/funcs.h"
 #include "interp/cmdtab.h"
 
 int cmd_generate(int mode);
@@ -19,4 +20,5 @@ void expr_bindcommands() {
   cmdbind("markout", cmd_markout);
   cmdbind("marksample", cmd_marksample);
   cmdbind("markin", cmd_markin);
+  fn_bindset();
 }

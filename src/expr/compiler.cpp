@@ -20,6 +20,7 @@
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/format.h"
 #include "output/output.h"
 
 ExprState ex;
@@ -44,18 +45,11 @@ ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix,
 
 namespace {
 
-// A number in %9.0g-like form until the display formats install their hook:
-// up to 8 significant digits, no leading blanks.
+// A number in a display format, for string(); only numeric and date
+// formats are valid there.
 int h_fmtnum(double v, const std::string& fmt, std::string* out) {
-  if (fmt.size() < 2 || fmt[0] != '%') return 1;
-  char buf[64];
-  if (v >= misval) {
-    int k = missing_code(v);
-    out->assign(k > 0 ? std::string(".") + static_cast<char>('a' + k - 1) : std::string("."));
-    return 0;
-  }
-  std::snprintf(buf, sizeof buf, "%.8g", v);
-  out->assign(buf);
+  if (chkfmt(fmt.c_str(), 1)) return 1;
+  out->assign(sreforms(fmt.c_str(), v));
   return 0;
 }
 
@@ -489,29 +483,13 @@ int subscript(const std::string& name, std::string_view inner) {
   failmsg(name + " not found\n", 111);
 }
 
-// Evaluates a date-literal pseudo-function d(), m(), ... now.
+// Evaluates a date-literal pseudo-function d(), w(), m(), q(), h(), y() now.
 int dateliteral(const std::string& fn, std::string_view arg) {
-  static const struct { const char* f; const char* lib; const char* mask; } tab[] = {
-      {"d", "date", "dmy"}, {"m", "monthly", "ym"}, {"q", "quarterly", "yq"},
-      {"h", "halfyearly", "yh"}, {"w", "weekly", "yw"}, {"y", "yearly", "y"}};
-  for (auto& e : tab) {
-    if (fn != e.f) continue;
-    double r = misval;
-    if (const FuncDef* row = findfunc(e.lib); row && row->num) {
-      FuncValue a[2];
-      a[0].s = arg;
-      a[1].s = e.mask;
-      FuncCtx ctx;
-      r = row->num(a, 2, ctx);
-    } else if (fn == "y") {
-      double d;
-      if (xl_number(arg, &d)) r = d;
-    }
-    if (r >= misval) failmsg(fn + "(" + std::string(arg) + ") invalid\n", 198);
-    pushnum(r);
-    return T_NUM;
-  }
-  return -1;
+  if (fn.size() != 1 || !std::strchr("dwmqhy", fn[0])) return -1;
+  double r = fn_datelit(fn[0], arg);
+  if (r >= misval) failmsg(fn + "(" + std::string(arg) + ") invalid\n", 198);
+  pushnum(r);
+  return T_NUM;
 }
 
 // Compiles inner with variable lookup switched as given.
@@ -673,6 +651,7 @@ int call(const std::string& fn, std::string_view argtext) {
   const FuncDef* row = nullptr;
   if (fn == "uniform" && interp.version < 320) row = findfunc("uniform0");
   if (!row) row = findfunc(fn);
+  if (row && row->maxver && interp.version > row->maxver) row = nullptr;
   if (!row) failmsg("Unknown function " + fn + "()\n", 198);
   if (n < row->minargs || (row->maxargs >= 0 && n > row->maxargs)) failstd(198);
   auto t = compargs(args);
@@ -863,6 +842,12 @@ int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode
   }
   fresh.blockok = fresh.type == EXP_NUM && !C.anystr && !fresh.hasmat && !fresh.subscripts &&
                   fresh.nsums == 0 && fresh.nvolatile <= 1 && fresh.maxdepth <= 32;
+  fresh.poollen.assign(fresh.pool.size(), 0);
+  for (size_t i = 0; i < fresh.pool.size();) {
+    size_t len = std::strlen(&fresh.pool[i]);
+    fresh.poollen[i] = static_cast<uint8_t>(len);
+    i += len + 1;
+  }
   prog = std::move(fresh);
   C = Comp{};
   return 0;

@@ -43,12 +43,9 @@ void setstr(SStr& d, const char* p, size_t n) {
 
 // The string cell of v at obs (up to the first NUL).
 void strcell(int v, long obs, SStr& d) {
-  const unsigned char* p = dtaptr(v, obs);
+  const unsigned char* p = ds.xtraptr + static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(ds.syslrecl) +
+                           ds.mapi[static_cast<size_t>(v)];
   int w = vartype(v);
-  if (!p) {
-    d.len = 0;
-    return;
-  }
   const void* z = std::memchr(p, 0, static_cast<size_t>(w));
   size_t n = z ? static_cast<size_t>(static_cast<const unsigned char*>(z) - p) : static_cast<size_t>(w);
   setstr(d, reinterpret_cast<const char*>(p), n);
@@ -132,8 +129,7 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
         break;
       }
       case XO_SLIT: {
-        const char* s = p.pool.data() + arg;
-        setstr(ss[++tp], s, std::strlen(s));
+        setstr(ss[++tp], p.pool.data() + arg, p.poollen[static_cast<size_t>(arg)]);
         break;
       }
       case XO_SVAR: strcell(arg, obs, ss[++tp]); break;
@@ -251,6 +247,7 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
         }
         FuncCtx ctx;
         ctx.obs = obs;
+        if (ex.grp1 > 0) ctx.n = obs - ex.grp1 + 1, ctx.N = ex.grp2 - ex.grp1 + 1;
         if (row->rettype == 's') {
           fout.clear();
           row->str(av, na, fout, ctx);
@@ -332,6 +329,15 @@ void evalstr(const ExprProg& prog, long obs, std::string& out) {
   SStr s;
   run(prog, obs, nullptr, &s);
   out.assign(s.b, static_cast<size_t>(s.len));
+}
+
+int evalstr_n(const ExprProg& prog, long obs, char* buf) {
+  if (prog.code.empty()) return buf[0] = 0, 0;
+  SStr s;
+  run(prog, obs, nullptr, &s);
+  std::memcpy(buf, s.b, static_cast<size_t>(s.len));
+  buf[s.len] = 0;
+  return s.len;
 }
 
 bool selobs(long obs) {

@@ -6,6 +6,7 @@
 // of the block forms of the mathematical functions.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "data/store.h"
 #include "expr/expr.h"
@@ -217,16 +218,34 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
           break;
         }
         double* d = bbuf[BDEPTH];
-        FuncValue av[256];
-        FuncCtx ctx;
-        for (long i = 0; i < n; ++i) {
-          if (row->volatile_ && mask && !mask[i]) {
-            d[i] = XM;
-            continue;
+        if (na == 0 && row->volatile_ && row->vec1) {
+          // Successive draws, only for the observations wanted, in order:
+          // drawn to the front, then spread backwards in place (a draw's
+          // slot is never below its source).
+          long k = n;
+          if (mask) {
+            k = 0;
+            for (long i = 0; i < n; ++i) k += mask[i] != 0;
           }
-          for (int k = 0; k < na; ++k) av[k].d = at(st[sp - k], i);
-          ctx.obs = obs + i;
-          d[i] = xv_fin(row->num(av, na, ctx));
+          row->vec1(nullptr, d, static_cast<size_t>(k));
+          if (mask)
+            for (long i = n, j = k; i-- > 0;) d[i] = mask[i] ? d[--j] : XM;
+        } else {
+          FuncValue av[8];
+          std::vector<FuncValue> big;
+          FuncValue* a = av;
+          if (na > 8) big.resize(static_cast<size_t>(na)), a = big.data();
+          FuncCtx ctx;
+          for (long i = 0; i < n; ++i) {
+            if (row->volatile_ && mask && !mask[i]) {
+              d[i] = XM;
+              continue;
+            }
+            for (int k = 0; k < na; ++k) a[k].d = at(st[sp - k], i);
+            ctx.obs = obs + i;
+            if (ex.grp1 > 0) ctx.n = ctx.obs - ex.grp1 + 1, ctx.N = ex.grp2 - ex.grp1 + 1;
+            d[i] = xv_fin(row->num(a, na, ctx));
+          }
         }
         sp = base;
         std::memcpy(bbuf[sp], d, static_cast<size_t>(n) * sizeof(double));

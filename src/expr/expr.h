@@ -30,6 +30,7 @@ struct ExprProg {
   // Added for the evaluator.
   std::vector<double> lits;     // numeric literals, operand k is lits[k-1]
   std::vector<char> pool;       // string literals, operand is a byte offset
+  std::vector<uint8_t> poollen; // length of the literal starting at each offset
   bool blockok = false;         // numeric and free of order-dependent parts
   bool mvmodern = true;         // comparisons keep the order of .a .. .z
   bool subscripts = false;      // reads other observations (x[exp])
@@ -96,6 +97,8 @@ extern ExprHooks exhooks;
 double evalnum(const ExprProg& prog, long obs);
 // String value of prog at obs.
 void evalstr(const ExprProg& prog, long obs, std::string& out);
+// The same into buf (at least EXPR_STRMAX + 1 bytes, NUL-terminated); returns the length.
+int evalstr_n(const ExprProg& prog, long obs, char* buf);
 // True when there is no `if` or ifpgm is non-zero (missing counts as true).
 bool selobs(long obs);
 // Clears the per-command literal tables and the standing programs.

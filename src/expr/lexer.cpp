@@ -115,7 +115,7 @@ static int hexval(int c) {
 }
 
 // Hexadecimal float: [+-]1.h{1,13}X[+-]h{1,3}, or 0.0...[X[+-]h{1,3}].
-static bool hexnumber(std::string_view s, double* out) {
+static bool hexnumber(std::string_view s, double* res) {
   size_t i = 0;
   bool neg = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
@@ -145,21 +145,21 @@ static bool hexnumber(std::string_view s, double* out) {
     return false;
   }
   double v = zero ? 0.0 : std::ldexp(1.0 + std::ldexp(static_cast<double>(mant), -4 * static_cast<int>(nd)), static_cast<int>(e));
-  *out = neg ? -v : v;
+  *res = neg ? -v : v;
   return true;
 }
 
-bool xl_number(std::string_view s, double* out) {
+bool xl_number(std::string_view s, double* res) {
   if (s.empty() || s.size() >= 25) return false;
   if (s == ".") {
-    *out = misval;
+    *res = misval;
     return true;
   }
   if (s.size() == 2 && s[0] == '.' && s[1] >= 'a' && s[1] <= 'z') {
-    *out = misval_k(s[1] - 'a' + 1);
+    *res = misval_k(s[1] - 'a' + 1);
     return true;
   }
-  if (s.find_first_of("xX") != std::string_view::npos) return hexnumber(s, out);
+  if (s.find_first_of("xX") != std::string_view::npos) return hexnumber(s, res);
   size_t i = 0, nd = 0;
   while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++nd;
   if (i < s.size() && s[i] == '.') {
@@ -180,6 +180,6 @@ bool xl_number(std::string_view s, double* out) {
     if (i == e0 || i != s.size()) return false;
   }
   double v = std::strtod(buf, nullptr);
-  *out = std::isfinite(v) ? v : misval;
+  *res = std::isfinite(v) ? v : misval;
   return true;
 }

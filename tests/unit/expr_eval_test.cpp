@@ -10,6 +10,7 @@
 
 #include "data/store.h"
 #include "expr/expr.h"
+#include "expr/funcs.h"
 #include "interp/interp.h"
 #include "output/output.h"
 
@@ -186,6 +187,23 @@ TEST_F(EvalTest, GatherMatchesStore) {
       EXPECT_EQ(std::memcmp(&a, &b, 8), 0) << v << " " << k;
     }
   }
+}
+
+TEST_F(EvalTest, RandomDrawsFollowTheSelectedObservations) {
+  ExprProg p;
+  ASSERT_EQ(compexp_u("uniform()*2", p, EXP_NUM), 0);
+  ASSERT_TRUE(p.blockok);
+  std::vector<unsigned char> mask(EXPR_BLOCK);
+  for (long k = 0; k < EXPR_BLOCK; ++k) mask[static_cast<size_t>(k)] = (k % 3) != 1;
+  fns = FuncState{};
+  std::vector<double> one(EXPR_BLOCK, misval);
+  for (long k = 0; k < EXPR_BLOCK; ++k)
+    if (mask[static_cast<size_t>(k)]) one[static_cast<size_t>(k)] = evalnum(p, k + 1);
+  fns = FuncState{};
+  std::vector<double> blk(EXPR_BLOCK);
+  evalnum_block(p, 1, EXPR_BLOCK, blk.data(), mask.data());
+  for (long k = 0; k < EXPR_BLOCK; ++k) EXPECT_EQ(blk[static_cast<size_t>(k)], one[static_cast<size_t>(k)]) << k;
+  fns = FuncState{};
 }
 
 TEST_F(EvalTest, IfSelection) {
