@@ -148,6 +148,25 @@ for a, x in [(0.01, 1e-5), (0.01, 2), (0.5, 0.5), (0.5, 30), (1, 1e-10), (5, 1),
              (30.5, 60), (1000, 900), (1000, 1100), (1e5, 1e5 + 1000), (2.5, 1e-3), (100, 10)]:
     add("gamma", "gammap", [a, x], P(a, x))
     add("gamma", "gammaptail", [a, x], Q(a, x))
+# huge shapes: the density integrated in logarithms over windows scaled by sqrt(a)
+def gamma_tail_big(a, x, upper):
+    a, x = mp.mpf(a), mp.mpf(x)
+    lg = mp.loggamma(a)
+    f = lambda t: mp.exp((a - 1) * mp.log(t) - t - lg)
+    sa = mp.sqrt(a)
+    steps = [0, 0.01, 0.03, 0.1, 0.3, 1, 2, 4, 8, 16, 40]
+    pts = [x + sa * d for d in steps] if upper else [x - sa * d for d in reversed(steps)]
+    return mp.quad(f, pts)
+
+
+for a in [2e9, 1e11, 1e12]:
+    for z in [-5, 0.5, 5]:
+        x = float(mp.mpf(a) + z * mp.sqrt(a))
+        q = gamma_tail_big(a, x, True) if z > 0 else 1 - gamma_tail_big(a, x, False)
+        p = 1 - q
+        add("gamma", "gammap", [a, x], p)
+        add("gamma", "gammaptail", [a, x], q)
+
 for df, x in [(1, 0.5), (3, 10), (10, 100), (0.5, 1e-4), (200, 150), (4, 200)]:
     add("gamma", "chi2", [df, x], P(mp.mpf(df) / 2, mp.mpf(x) / 2))
     add("gamma", "chi2tail", [df, x], Q(mp.mpf(df) / 2, mp.mpf(x) / 2))

@@ -90,6 +90,14 @@ TEST(FnDist, Relations) {
   EXPECT_LT(relerr(fnum("tprob", {6.0, 2.0}), 2 * fnum("ttail", {6.0, 2.0})), 1e-15);
   EXPECT_LT(std::fabs(fnum("F", {3.0, 8.0, 2.0}) + fnum("Ftail", {3.0, 8.0, 2.0}) - 1), 1e-15);
   EXPECT_LT(std::fabs(fnum("ttail", {4.0, -1.0}) + fnum("ttail", {4.0, 1.0}) - 1), 1e-15);
+  // continuity where Boost hands over to the uniform asymptotic expansion (the
+  // next double above 1e9 moves P itself by up to about 3e-11 relative)
+  double b = 1e9, b2 = std::nextafter(b, 2 * b);
+  for (double z : {-8.0, -1.0, 0.0, 0.3, 2.0, 8.0}) {
+    double x = b + z * std::sqrt(b);
+    EXPECT_LT(relerr(fnum("gammap", {b2, x}), fnum("gammap", {b, x})), 1e-10) << z;
+    EXPECT_LT(relerr(fnum("gammaptail", {b2, x}), fnum("gammaptail", {b, x})), 1e-10) << z;
+  }
   // continuity where the exact function hands over to Wilson-Hilferty
   double a = 1e13, a2 = std::nextafter(a, 2 * a);
   for (double x : {a - 1e7, a, a + 3e6}) EXPECT_LT(std::fabs(fnum("gammap", {a, x}) - fnum("gammap", {a2, x})), 1e-9) << x;
