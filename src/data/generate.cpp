@@ -57,7 +57,27 @@ void selectblock(long obs, long n, unsigned char* sel) {
     if (obs + i < ds.nobs1 || obs + i > ds.nobs2) sel[i] = 0;
 }
 
-bool orderfree(const ExprProg& p) { return p.blockok && (ex.ifpgm.empty() || ex.ifpgm.blockok); }
+// True when prog and the `if` may be evaluated a block at a time: neither
+// reads other observations and they do not both draw random numbers (the
+// draws would then come in another order).
+bool orderfree(const ExprProg& p) {
+  return p.blockok && (ex.ifpgm.empty() || ex.ifpgm.blockok) && !(p.nvolatile && ex.ifpgm.nvolatile);
+}
+
+// Selection and values of obs..obs+n-1: by blocks when order does not
+// matter, else one observation at a time (the `if`, then the expression).
+void fillblock(const ExprProg& prog, long obs, long n, unsigned char* sel, double* vals) {
+  if (orderfree(prog)) {
+    selectblock(obs, n, sel);
+    evalnum_block(prog, obs, n, vals, sel);
+    return;
+  }
+  for (long i = 0; i < n; ++i) {
+    long o = obs + i;
+    sel[i] = o >= ds.nobs1 && o <= ds.nobs2 && selobs(o);
+    vals[i] = sel[i] ? evalnum(prog, o) : misval;
+  }
+}
 
 // Fills numeric variable v; counts missing results. Observations outside the
 // range are written only when `all` (the variable is new).
@@ -70,8 +90,7 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
   for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
     long n = std::min(EXPR_BLOCK, hi - obs + 1);
     if (ds_pollbreak()) return 1;
-    selectblock(obs, n, sel);
-    evalnum_block(prog, obs, n, vals, sel);
+    fillblock(prog, obs, n, sel, vals);
     if (type == ST_DOUBLE) {
       // The common case: write the cells directly, through hoisted locals.
       unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];

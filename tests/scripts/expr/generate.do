@@ -31,3 +31,17 @@ cap noi generate q = 1, nosuch
 cap noi generate q = _n[1]
 generate zz = 1 in f/L
 describe zz
+* random numbers are drawn for the selected observations, in order
+set seed 12
+generate double u1 = uniform() if mod(_n, 2)
+set seed 12
+display uniform()
+display uniform()
+display uniform()
+list u1 in 1/5
+set seed 12
+generate double u2 = uniform() if uniform() < 2
+set seed 12
+display uniform()
+display uniform()
+display u2[1]

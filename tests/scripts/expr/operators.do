@@ -35,6 +35,16 @@ display inlist(2, 4, 5, 2)
 display missing(1, 2)
 display substr("abcdef", 2, 3)
 display string(12) + "x"
+display string(1234567.5)
+display string(0.1, "%5.2f") + "|"
+display string(21915, "%td")
+display string(3, "%5s") + "|"
+display strofreal(.a)
+display cond(0, "yes", "no")
+display inlist("b", "a", "b")
+display `"he said "hi""'
+display "x" + substr("abc", 2, .) + "y"
+display 2==2 & "a"=="a"
 version 4: display -2^2
 cap noi display "a"+1
 cap noi display -"a"
