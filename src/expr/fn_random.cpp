@@ -98,9 +98,13 @@ namespace {
 // set seed {# | code}: an integer below 2^31-1 in absolute value, or a state
 // string as reported by c(seed).
 int setseed(int) {
-  std::string arg;
-  gettoklong(arg, prsestd);
+  // blank-separated, so that a sign stays with its number
+  static const char blankonly[] = " ";
+  std::string arg, extra;
+  gettoklong(arg, blankonly);
   if (arg.empty()) return required("integer < 2^31-1");
+  gettoklong(extra, blankonly);
+  if (!extra.empty()) return error(198);
   size_t i = (arg[0] == '-' || arg[0] == '+') ? 1 : 0;
   bool digits = i < arg.size();
   for (size_t j = i; j < arg.size(); ++j)
