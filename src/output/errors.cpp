@@ -145,7 +145,10 @@ int experr(const char* found, int qf, const char* expected, int qe) {
     std::string s = t;
     if (!quoted) return esc(s.c_str());
     if (s.size() >= 21) s = s.substr(0, 19) + "..." + s.substr(s.size() - 3);
-    return "'" + esc(s.c_str()) + "'";
+    std::string q(1, '\'');
+    q += esc(s.c_str());
+    q += '\'';
+    return q;
   };
   setoutlev(OUT_ERROR);
   spoutsetzmclweak();
