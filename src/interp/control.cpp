@@ -310,6 +310,7 @@ int while_u() {
   ctl.breakallowed = savedallowed;
   ctl.breakdetail = saveddetail;
   if (rc || interp.exitflg) return rc;
+  if (stopflag) return 1;
   if (truth && !broke) src->upline = whileline;
   return 0;
 }
