@@ -146,6 +146,11 @@ SmlStream* results() {
     ch.results->ccl = ch.ccl ? ch.ccl : cvalue;
     updatesinks();
   }
+  // The width follows out.linesize also when a caller assigned it directly.
+  if (ch.results->width != out.linesize) {
+    smlset_maxwidth(ch.results, out.linesize);
+    out.linesize = ch.results->width;
+  }
   return ch.results;
 }
 

@@ -312,6 +312,13 @@ TEST_F(Zmcl, DupchInPieces) {
   EXPECT_EQ(cap, want + rep('x', 40) + "\n");
 }
 
+TEST_F(Zmcl, WidthFollowsOutLinesize) {
+  out.linesize = 50;
+  EXPECT_EQ(sml("{hline}\n"), rep('-', 50) + "\n");
+  out = OutputState{};
+  EXPECT_EQ(sml("{hline}\n"), rep('-', 80) + "\n");
+}
+
 TEST_F(Zmcl, LinesizeIsClamped) {
   out_set_linesize(10);
   EXPECT_EQ(out.linesize, 40);
