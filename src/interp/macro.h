@@ -69,7 +69,7 @@ ObjEntry* dmfirst(int type);
 void dmreset();
 
 // ---------------------------------------------------------------------------
-// Macro state and the spec-named operations.
+// Macro state and the operations on macros by name.
 
 struct MacroState {
   int typelmac = OBJ_LOCAL0;  // type of the current level's locals

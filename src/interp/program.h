@@ -116,6 +116,7 @@ void numlist_text(const std::vector<double>& nums, std::string& res);
 // A system directory set by `sysdir set`; 0 or 198.
 [[nodiscard]] int sysdir_set(const std::string& codeword, std::string path);
 std::vector<std::string> adopath_dirs();
-// Reads range limits such as ">=0 <100" into spec; false when malformed.
+// Reads range limits such as ">=0 <100" into the limits of a number list;
+// false when malformed.
 bool numlist_range(const std::string& text, NumlistSpec& spec);
 void numlist_bindcommands();
