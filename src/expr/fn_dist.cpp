@@ -156,21 +156,37 @@ double d_lnnormal(A a, int, FuncCtx&) {
   return fnres(lnnormal(a[0].d));
 }
 
+// x^2 for x = (z - m)/s as an unevaluated sum hi + lo: the difference and
+// the quotient are carried with their rounding errors (two-sum, fma), so the
+// density keeps full relative precision when x^2/2 is in the hundreds.
+void stdsq(double z, double m, double s, double* hi, double* lo) {
+  double d = z - m;
+  double bb = d - z;
+  double de = (z - (d - bb)) + (-m - bb);  // exact error of z - m
+  double q = d / s;
+  double r = std::fma(-q, s, d) + de;      // d + de = q s + r
+  double t = r / s;                         // x = q + t
+  *hi = q * q;
+  *lo = std::fma(q, q, -*hi) + 2 * q * t + t * t;
+}
+
 // normalden(z[, s[, m]]): the normal density with mean m and standard
 // deviation s at z.
 double d_normalden(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
   double s = n > 1 ? a[1].d : 1, m = n > 2 ? a[2].d : 0;
   if (!(s > 0)) return misval;
-  double x = (a[0].d - m) / s;
-  return fnres(expmhalfsq(x) / SQRT2PI / s);
+  double hi, lo;
+  stdsq(a[0].d, m, s, &hi, &lo);
+  return fnres(std::exp(-hi / 2) * (1 + std::expm1(-lo / 2)) / SQRT2PI / s);
 }
 double d_lnnormalden(A a, int n, FuncCtx&) {
   if (anymiss(a, n)) return misval;
   double s = n > 1 ? a[1].d : 1, m = n > 2 ? a[2].d : 0;
   if (!(s > 0)) return misval;
-  double x = (a[0].d - m) / s;
-  return fnres(-x * x / 2 - std::log(s) - LNSQRT2PI);
+  double hi, lo;
+  stdsq(a[0].d, m, s, &hi, &lo);
+  return fnres(-(hi / 2 + lo / 2) - std::log(s) - LNSQRT2PI);
 }
 
 // ---- bivariate normal ----
