@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,9 @@ std::string beforebrace(const char* start) {
   return std::string(start, e > start ? e : start);
 }
 
-// One pool entry per nesting depth so that reading block lines reuses buffers.
-std::vector<std::string> linepool;
+// One pool entry per nesting depth so that reading block lines reuses buffers;
+// a deque, because outer blocks hold references while inner ones grow it.
+std::deque<std::string> linepool;
 int blockdepth = 0;
 bool blockran = false;  // the handler got as far as running its block
 
@@ -72,7 +74,7 @@ bool endsinbrace(const char* text) {
 int opbrace8() {
   const bool savedproc = interp.procflg;
   const bool savedlastif = ctl.lastif;
-  if (static_cast<size_t>(blockdepth) >= linepool.size()) linepool.resize(static_cast<size_t>(blockdepth) + 8);
+  while (static_cast<size_t>(blockdepth) >= linepool.size()) linepool.emplace_back();
   std::string& line = linepool[static_cast<size_t>(blockdepth)];
   ++blockdepth;
   blockran = true;
