@@ -146,6 +146,9 @@ SmlStream* results() {
     ch.results->ccl = ch.ccl ? ch.ccl : cvalue;
     updatesinks();
   }
+  // A stop belongs to the command that was running; between commands (the
+  // report of the last one included) the stream shows output again.
+  if (ch.results->stop && !interp.zelta_busy) ch.results->stop = 0;
   // The width follows out.linesize also when a caller assigned it directly.
   if (ch.results->width != out.linesize) {
     smlset_maxwidth(ch.results, out.linesize);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "interp/interp.h"
 #include "output/output.h"
 #include "output/zmcl.h"
 
@@ -281,6 +282,7 @@ TEST_F(Zmcl, TextLogGetsRenderedLines) {
 }
 
 TEST_F(Zmcl, StopFlagSilencesUntilReset) {
+  interp.zelta_busy = true;
   out_stream()->stop = 1;
   cap.clear();
   EXPECT_NE(spout21("x\n"), 0);
@@ -288,6 +290,12 @@ TEST_F(Zmcl, StopFlagSilencesUntilReset) {
   out_reset_stop();
   EXPECT_EQ(spout21("y\n"), 0);
   EXPECT_EQ(cap, "y\n");
+  // Once the command is over the stream shows output again by itself.
+  out_stream()->stop = 1;
+  EXPECT_NE(spout21("z\n"), 0);
+  interp.zelta_busy = false;
+  EXPECT_EQ(spout21("r(1);\n"), 0);
+  EXPECT_EQ(cap, "y\nr(1);\n");
 }
 
 TEST_F(Zmcl, ParagraphSpansCommands) {
