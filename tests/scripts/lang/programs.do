@@ -64,9 +64,14 @@ capture noisily version 9.3
 version 8: version
 version
 capture noisily version 8 display
+version 9.2, born(01jan2020)
+capture noisily version 9.2, born(01jan2099)
+capture noisily version 9.2, born(99xyz2020)
+capture noisily version 9.2, other
 * which
 which display
 which di
+which display, all
 capture noisily which nosuchcommand
 capture noisily which foo.xyz
 * sysdir
