@@ -1,6 +1,12 @@
 * A short tour of Zelta in batch mode.
 set obs 5
 generate x = _n
-generate y = x^2
+generate double y = x^2 + 0.5
+generate str8 name = "obs" + string(_n)
+describe
 list
-display "mean of y is " (1+4+9+16+25)/5
+count if y > 5
+display "mean of y is " %6.2f (1.5+4.5+9.5+16.5+25.5)/5
+forvalues i = 1/3 {
+    display "square of `i' is " `i'^2
+}
