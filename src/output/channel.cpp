@@ -148,7 +148,7 @@ SmlStream* results() {
   }
   // A stop belongs to the command that was running; between commands (the
   // report of the last one included) the stream shows output again.
-  if (ch.results->stop && !interp.zelta_busy) ch.results->stop = 0;
+  if (ch.results->stop && !interp.zelta_busy) smlabandon(ch.results);
   // The width follows out.linesize also when a caller assigned it directly.
   if (ch.results->width != out.linesize) {
     smlset_maxwidth(ch.results, out.linesize);
@@ -263,12 +263,21 @@ void out_console_enable(bool on) {
   updatesinks();
 }
 
-void out_flush_all() { smlflush(results()); }
+// Flushes the results stream. Between commands (the loop flushes before it
+// reads a typed line) the more prompt starts counting a new screen.
+void out_flush_all() {
+  SmlStream* s = results();
+  smlflush(s);
+  if (!interp.zelta_busy) s->morelines = 0;
+}
 
 // End of a command: the stop state is cleared. The markup state (an open
 // paragraph, a held tag) carries on, as programs build a paragraph from
 // several display commands.
-void out_reset_stop() { results()->stop = 0; }
+void out_reset_stop() {
+  SmlStream* s = results();
+  if (s->stop) smlabandon(s);
+}
 
 // `set more`; takes effect on an interactive terminal only.
 void out_set_more(bool on) {

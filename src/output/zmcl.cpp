@@ -1313,6 +1313,21 @@ void smlreinitialize(SmlStream* s) {
   s->moreonce = false;
 }
 
+void smlabandon(SmlStream* s) {
+  s->stop = 0;
+  s->wlen = s->wcols = 0;
+  s->hold.clear();
+  s->llen = s->lsent;
+  s->mode = SML_LINE;
+  s->depth = s->inlink = s->bind = 0;
+  s->zmatch = 0;
+  s->zmclpend = s->swallownl = s->contline = false;
+  if (s->llen > 0) finishline(s);
+  s->pfirst = true;
+  s->phas = false;
+  s->nls = s->srcblanks = 0;
+}
+
 // Writes "{zmcl}", a line end and the state tags to a ZMCL log.
 void smlwritestate(SmlStream* s, std::FILE* f) {
   std::string o = "{zmcl}\n";

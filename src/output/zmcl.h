@@ -116,6 +116,10 @@ void smlset_maxwidth(SmlStream* s, int width);
 void smlmore(SmlStream* s);
 // Back to line mode, text colour, no pending state; the stop flag is cleared.
 void smlreinitialize(SmlStream* s);
+// After a stop: drops what was not shown yet (the pending word, the unsent
+// part of the line, a held tag), ends a partly shown line, returns to line
+// mode and clears the stop flag.
+void smlabandon(SmlStream* s);
 // Writes the stream state as ZMCL to a freshly attached ZMCL log.
 void smlwritestate(SmlStream* s, std::FILE* f);
 

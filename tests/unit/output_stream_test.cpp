@@ -100,6 +100,22 @@ TEST(SmlStream, MorePausesAtAFullScreen) {
   EXPECT_EQ(o.s->stop, 0);
 }
 
+TEST(SmlStream, AbandonDropsWhatWasNotShown) {
+  OwnStream o(false);
+  smlsend(o.s, "{p 2 2}one two", 14);  // "one" on the line unsent, "two" pending
+  o.s->stop = 1;
+  o.text.clear();
+  smlabandon(o.s);
+  EXPECT_EQ(o.text, "");  // nothing of the line had been written
+  EXPECT_EQ(o.s->mode, SML_LINE);
+  EXPECT_EQ(o.send("next\n"), "next\n");
+  o.send("partial");      // flushed by send: shown already
+  o.s->stop = 1;
+  o.text.clear();
+  smlabandon(o.s);
+  EXPECT_EQ(o.text, "\n");
+}
+
 TEST(SmlStream, StateWrittenToZmclLog) {
   OwnStream o(false);
   std::FILE* f = std::tmpfile();
