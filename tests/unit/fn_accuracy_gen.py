@@ -131,9 +131,10 @@ def binorm(h, k, r):
         m = bisect(lambda x: -d(x), h - 200, h, n=120)
         w = 1 / mp.sqrt(-mp.diff(lf, m, 2))
     f = lambda x: mp.npdf(x) * mp.ncdf((k - r * x) / s)
-    pts = [m - w * j for j in [80, 40, 20, 10, 6, 4, 3, 2, 1.5, 1, 0.5, 0.25]] + [m]
-    pts += [p for p in [m + w * j for j in [0.25, 0.5, 1, 1.5, 2, 3, 4, 6, 10, 20, 40, 80]] if p < h]
-    if pts[-1] < h:
+    # a dense grid over +-40 widths around the mode; coarse grids lose 1e-11
+    lo, hi = m - 40 * w, min(h, m + 40 * w)
+    pts = list(mp.linspace(lo, hi, 400))
+    if hi < h:
         pts.append(h)
     return mp.quad(f, [-mp.inf] + pts)
 
