@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/chars.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "expr/exprint.h"
@@ -35,7 +36,12 @@ int h_matrix(const std::string&) { return 1; }
 int h_matel(const std::string&, double, double, double*) { return 1; }
 int h_vlabel(const std::string&, const std::string&, double*) { return 1; }
 int h_esample() { return 0; }
-bool h_charget(const std::string&, const std::string&, std::string*) { return false; }
+bool h_charget(const std::string& owner, const std::string& name, std::string* res) {
+  const std::string* v = charget(owner.c_str(), name.c_str());
+  if (!v) return false;
+  *res = *v;
+  return true;
+}
 int h_fmtnum(double v, const std::string& fmt, std::string* out);
 
 }  // namespace
@@ -553,6 +559,28 @@ int call(const std::string& fn, std::string_view argtext) {
     if (exhooks.creturn(nm, &d, &sv, &isstr) != 0) failmsg("c(" + nm + ") undefined\n", 133);
     return pushvalue(isstr, d, sv);
   }
+  if (fn == "tin" || fn == "twithin") {
+    // Either bound may be empty, so the arguments are split here.
+    auto top = toplevel(argtext);
+    size_t comma = std::string_view::npos;
+    for (size_t k = 0; k < argtext.size(); ++k)
+      if (top[k] && argtext[k] == ',') {
+        if (comma != std::string_view::npos) failstd(198);
+        comma = k;
+      }
+    if (comma == std::string_view::npos) failstd(198);
+    std::string tvar;
+    if (!exhooks.charget("_dta", "_TStvar", &tvar) || tvar.empty())
+      failmsg("time variable not set, use -tsset varname ...-\n", 111);
+    bool strict = fn == "twithin";
+    std::string lo(argtext.substr(0, comma)), hi(argtext.substr(comma + 1));
+    // Built as text and compiled, so the bounds follow the usual rules.
+    std::string a = "(" + tvar + (strict ? ">" : ">=") + "(" + lo + "))";
+    std::string b = "(" + tvar + (strict ? "<" : "<=") + "(" + hi + "))";
+    std::string own = lo.empty() ? b : hi.empty() ? a : a + "&" + b;
+    if (lo.empty() && hi.empty()) own = "1";
+    return comp(own), T_NUM;
+  }
   auto args = splitargs(argtext);
   int n = static_cast<int>(args.size());
   {
@@ -633,20 +661,6 @@ int call(const std::string& fn, std::string_view argtext) {
     compnum(args[0]);
     emit2(XO_SUM, C.pg->nsums++ + 2);
     return T_NUM;
-  }
-  if (fn == "tin" || fn == "twithin") {
-    if (n != 2) failstd(198);
-    std::string tvar;
-    if (!exhooks.charget("_dta", "_TStvar", &tvar) || tvar.empty())
-      failmsg("time variable not set, use -tsset varname ...-\n", 111);
-    bool strict = fn == "twithin";
-    // Built as text and compiled, so the bounds follow the usual rules.
-    std::string lo(args[0]), hi(args[1]);
-    std::string a = "(" + tvar + (strict ? ">" : ">=") + "(" + lo + "))";
-    std::string b = "(" + tvar + (strict ? "<" : "<=") + "(" + hi + "))";
-    std::string own = lo.empty() ? b : hi.empty() ? a : a + "&" + b;
-    if (lo.empty() && hi.empty()) own = "1";
-    return comp(own), T_NUM;
   }
   const FuncDef* row = nullptr;
   if (fn == "uniform" && interp.version < 320) row = findfunc("uniform0");
