@@ -1042,6 +1042,12 @@ const char* fasttag(SmlStream* s, const char* p, const char* e) {
       return p + 5;
     }
   }
+  if (avail >= 5 && p[1] == 'c' && p[2] == ' ' && p[4] == '}' &&
+      (p[3] == '|' || p[3] == '-' || p[3] == '+')) {
+    char c = p[3] == '|' ? SC_VL : p[3] == '-' ? SC_HL : SC_PLUS;
+    putcell(s, c, static_cast<uint8_t>(s->attr | SA_LINE));
+    return p + 5;
+  }
   if (avail >= 7 && p[1] == 'c' && p[2] == 'o' && p[3] == 'l' && p[4] == ' ') {
     int v;
     const char* r = numclose(p + 5, e, &v);
