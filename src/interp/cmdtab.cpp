@@ -21,7 +21,11 @@ struct CmdEntry {
   int min;
   CmdHandler fn;
   int mode;
+  int vdep = -1;  // version rule (see vrule), computed on first use
 };
+
+// Version rules: which entries exist only at some versions.
+enum : int { V_ALL, V_GE800, V_GE600, V_LT800, V_LT600 };
 
 CmdEntry exectab[] = {
 #define CMDNAME(n, m) {n, m, nullptr, 0},
@@ -46,16 +50,26 @@ const char* const notbuiltin[] = {"_fevdstd", "assert",   "clist",  "datasignatu
                                   "move",     "outsheet", "playsnd", "query",        "run",
                                   "transmap", "unabcmd",  "view",    "wmenu"};
 
+int vrule(const char* name) {
+  if (!std::strcmp(name, "_estimates") || !std::strcmp(name, "ereturn")) return V_GE800;
+  if (!std::strcmp(name, "cp") || !std::strcmp(name, "numlist")) return V_GE600;
+  if (!std::strcmp(name, "estimates") || !std::strcmp(name, "gph") || !std::strcmp(name, "graph"))
+    return V_LT800;
+  if (!std::strcmp(name, "predict")) return V_LT600;
+  return V_ALL;
+}
+
 // True when the entry exists at the current version.
-bool available(const char* name) {
+bool available(CmdEntry& e) {
+  if (e.vdep < 0) e.vdep = vrule(e.name);
   const int v = interp.version;
-  if (!std::strcmp(name, "_estimates")) return v >= 800;
-  if (!std::strcmp(name, "cp") || !std::strcmp(name, "numlist")) return v >= 600;
-  if (!std::strcmp(name, "ereturn")) return v >= 800;
-  if (!std::strcmp(name, "estimates")) return v < 800;
-  if (!std::strcmp(name, "gph") || !std::strcmp(name, "graph")) return v < 800;
-  if (!std::strcmp(name, "predict")) return v < 600;
-  return true;
+  switch (e.vdep) {
+    case V_GE800: return v >= 800;
+    case V_GE600: return v >= 600;
+    case V_LT800: return v < 800;
+    case V_LT600: return v < 600;
+    default: return true;
+  }
 }
 
 CmdEntry* lookup(CmdEntry* tab, int n, const char* word, bool scanning) {
@@ -63,7 +77,7 @@ CmdEntry* lookup(CmdEntry* tab, int n, const char* word, bool scanning) {
     if (tab[i].name[0] != word[0]) continue;
     int min = tab[i].min;
     if (scanning && !std::strcmp(tab[i].name, "quietly")) min = interp.version >= 800 ? 1 : 3;
-    if (cmdcmp(word, tab[i].name, min) && available(tab[i].name)) return &tab[i];
+    if (cmdcmp(word, tab[i].name, min) && available(tab[i])) return &tab[i];
   }
   return nullptr;
 }
@@ -133,7 +147,7 @@ const char* findbuiltin(const char* word) {
     for (const char* n : notbuiltin)
       if (!std::strcmp(n, e.name)) skip = true;
     if (skip || e.name[0] != word[0]) continue;
-    if (cmdcmp(word, e.name, e.min) && available(e.name)) return e.name;
+    if (cmdcmp(word, e.name, e.min) && available(e)) return e.name;
   }
   return nullptr;
 }
@@ -145,11 +159,20 @@ unsigned cmdhash(const char* line) {
   return h % 1997333137u;
 }
 
+// Resets the permission flags and the parse results; the option texts are
+// only forgotten (noptn = 0), not freed, since this runs on every dispatch.
 void cmdinit() {
-  ParseState fresh;
-  fresh.i_nvar = ps.i_nvar;
-  fresh.bylevel = ps.bylevel;
-  ps = fresh;
+  ps.vable = 0, ps.ifable = 0, ps.oable = 0, ps.opable = 3, ps.byable = 3, ps.wable = 3;
+  ps.uable = 3, ps.wgtable = 3, ps.wgtallowt = 3, ps.rcpable = 3, ps.v_or_o_req = 0;
+  ps.lvxtra = 0, ps.allowskip = 0, ps.dynmattype = 5, ps.wprogtype = 0, ps.vexists = 1;
+  ps.vlmode = 0;
+  ps.hasvarlist = ps.hasif = ps.hasin = ps.hasexp = ps.hasusing = ps.hasweight = false;
+  ps.usingfn.clear();
+  ps.wgttype.clear();
+  ps.wgtexp.clear();
+  ps.exptext.clear();
+  ps.noptn = 0;
+  ps.lastio = 0;
 }
 
 void cmdinit_plus_byvar() {

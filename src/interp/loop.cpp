@@ -190,8 +190,14 @@ int doreq() {
   const bool wasbusy = interp.zelta_busy;
   interp.zelta_busy = true;
   ps.bylevel = 0;
-  stopflag = 0;
   dispatch_console();
+  // A Break that arrived while a command ran that does not poll still stops
+  // what follows: it becomes the command's code. The flag itself is cleared
+  // so that the report below can be printed.
+  if (stopflag) {
+    stopflag = 0;
+    if (interp.globalrc == 0) interp.globalrc = 1;
+  }
   interp.zelta_busy = wasbusy;
   return_gettok(&saved);
   if (interp.exitflg) {
@@ -204,16 +210,17 @@ int doreq() {
     interp.globalrc = 0;
     return 0;
   }
-  if (!interp.runprog) present(start);
   out_reset_stop();
+  if (!interp.runprog) present(start);
   return 1;
 }
 
 int execline(const std::string& line) {
+  std::string newline_copy = line;  // `line` may be interp.console itself
   std::string savedconsole = std::move(interp.console);
   TokState saved;
   borrow_gettok(&saved);
-  interp.console = line;
+  interp.console = std::move(newline_copy);
   int rc = dispatch_console();
   interp.console = std::move(savedconsole);
   return_gettok(&saved);
@@ -225,7 +232,6 @@ int runsource(LineSource& src, bool stop) {
   ++interp.zelta_level;
   int rc = 0;
   while (true) {
-    stopflag = 0;
     if (!src.isprogram()) {
       int prev = setoutlev(OUT_NOTE);
       newline();
@@ -258,6 +264,7 @@ int toplevel_loop() {
     interp.zelta_busy = false;
     newline();
     if (getreq(0)) return 0;
+    stopflag = 0;  // a Break at the prompt means nothing
     interp.zelta_busy = true;
     if (!doreq()) return 0;
   }
