@@ -199,7 +199,7 @@ int intargs(const char* p, size_t n, int* v, int max) {
   }
 }
 
-bool iscont(unsigned char c, uint8_t at) { return (c & 0xC0) == 0x80 && !(at & SA_SPEC); }
+bool iscont(unsigned char c, uint8_t at) { return (c & 0xC0) == 0x80 && !(at & SA_CCHAR); }
 
 // ---------------------------------------------------------------------------
 // Sinks.
@@ -235,7 +235,7 @@ void emitline(SmlStream* s, int from, int to, bool nl) {
       std::string o;
       uint8_t cur = 0xFF;
       for (int i = from; i < to; ++i) {
-        uint8_t at = s->lat[i] & static_cast<uint8_t>(~(SA_LINE | SA_SPEC));
+        uint8_t at = s->lat[i] & static_cast<uint8_t>(~(SA_LINE | SA_CCHAR));
         if (at != cur) {
           sgr(o, at);
           cur = at;
@@ -244,7 +244,7 @@ void emitline(SmlStream* s, int from, int to, bool nl) {
         if (s->lat[i] & SA_LINE) {
           unsigned char b = static_cast<unsigned char>(s->lbox[i]);
           o += b < 12 ? boxutf8[b] : "-";
-        } else if (c >= 128 && (s->lat[i] & SA_SPEC) && s->charset == 0) {
+        } else if (c >= 128 && (s->lat[i] & SA_CCHAR) && s->charset == 0) {
           if (c == 0x80) o += "\xE2\x82\xAC";
           else {
             o += static_cast<char>(0xC0 | (c >> 6));

@@ -19,7 +19,7 @@ enum : int { SML_RESULTS = 0, SML_VIEWER = 1, SML_LOG = 2 };
 // then underline, line drawing and "character made by {c}".
 enum : uint8_t {
   SA_RES = 1, SA_TXT = 2, SA_LINK = 3, SA_ERR = 4, SA_INP = 5, SA_HI = 7, SA_COLOR = 7,
-  SA_IT = 8, SA_BF = 16, SA_FONT = 24, SA_UL = 32, SA_LINE = 64, SA_SPEC = 128
+  SA_IT = 8, SA_BF = 16, SA_FONT = 24, SA_UL = 32, SA_LINE = 64, SA_CCHAR = 128
 };
 
 // Cell bytes below 32 are line-drawing characters (plain forms in smlplain).

@@ -91,7 +91,7 @@ bool smlcharcode(const char* code, size_t len, int charset, char* ch, uint8_t* a
         *at = SA_LINE;
       } else if (v >= 128) {
         *ch = static_cast<char>(charset ? tomac(v) : v);
-        *at = SA_SPEC;
+        *at = SA_CCHAR;
       } else {
         *ch = static_cast<char>(v);
         *at = 0;
@@ -112,6 +112,6 @@ bool smlcharcode(const char* code, size_t len, int charset, char* ch, uint8_t* a
                : std::strtol(buf, &end, 10);
   if (*end || end == buf || v < 32 || v > 255 || !(buf[0] >= '0' && buf[0] <= '9')) return false;
   *ch = static_cast<char>(v);
-  *at = v >= 128 ? SA_SPEC : 0;
+  *at = v >= 128 ? SA_CCHAR : 0;
   return true;
 }
