@@ -85,14 +85,17 @@ struct Comp {
 };
 Comp C;
 
+// Appends a code word; the code has room for EXPR_MAXCODE words.
 void emit(int op) {
   if (C.pg->code.size() >= EXPR_MAXCODE) failstd(130);
   C.pg->code.push_back(static_cast<uint16_t>(op));
 }
+// Appends an instruction with its operand word.
 void emit2(int op, int operand) {
   emit(op);
   emit(operand);
 }
+// Records a push of type t on the type stack and checks the stack limits.
 void tpush(int t) {
   ++C.depth;
   if (t == T_STR) ++C.nstr, C.anystr = true;
@@ -100,6 +103,7 @@ void tpush(int t) {
   if (C.depth > EXPR_MAXDEPTH || C.nstr > EXPR_MAXSTRS || C.nmat > EXPR_MAXMATS) failstd(130);
   if (C.depth > C.pg->maxdepth) C.pg->maxdepth = C.depth;
 }
+// Records a pop of type t.
 void tpop(int t) {
   --C.depth;
   if (t == T_STR) --C.nstr;
@@ -137,6 +141,7 @@ int poolfind(std::vector<char>& pool, std::string_view s, bool add) {
   return off;
 }
 
+// Adds a string literal to the command's pool and the program's; returns its offset.
 int addstr(std::string_view s) {
   if (s.size() > EXPR_STRMAX) s = s.substr(0, EXPR_STRMAX);
   if (poolfind(ex.strpool, s, true) == -2) failmsg("too many literals\n", 130);
@@ -145,10 +150,12 @@ int addstr(std::string_view s) {
   return off;
 }
 
+// Emits a numeric literal.
 void pushnum(double d) {
   emit2(XO_LIT, addlit(d));
   tpush(T_NUM);
 }
+// Emits a string literal.
 void pushstr(std::string_view s) {
   emit2(XO_SLIT, addstr(s));
   tpush(T_STR);
@@ -302,6 +309,7 @@ int binop(std::string_view op, int a, int b) {
   return r;
 }
 
+// unary -> ('-' | '!') exp; returns the result type.
 int unary(char c, std::string_view rest) {
   int t = comp(rest);
   if (c == '-') {
@@ -319,6 +327,7 @@ int unary(char c, std::string_view rest) {
   return T_NUM;
 }
 
+// power -> exp '^' exp, split at pos.
 int powop(std::string_view s, size_t pos) {
   int a = comp(s.substr(0, pos));
   int b = comp(s.substr(pos + 1));
@@ -337,6 +346,7 @@ int lookupvar(const std::string& name) {
   return found;
 }
 
+// Notes that the program reads variable v.
 void usevar(int v) {
   auto& vs = C.pg->vars;
   for (int x : vs)
@@ -344,6 +354,7 @@ void usevar(int v) {
   vs.push_back(v);
 }
 
+// Emits a read of variable v at the current observation; returns its type.
 int pushvar(int v) {
   usevar(v);
   bool str = isstrtype(vartype(v));
@@ -362,6 +373,7 @@ int pushvalue(bool isstr, double d, const std::string& sv) {
   return T_NUM;
 }
 
+// Emits a whole-matrix reference (matrix expressions only).
 int matname(const std::string& name) {
   if (!C.matok) failstd(109);
   C.pg->hasmat = true;
@@ -509,6 +521,7 @@ int wrapped(std::string_view inner, bool vars, bool matok) {
   return t;
 }
 
+// The value of a named constant function (maxdouble() ...); *ok false when n is none.
 double constantof(const std::string& n, bool* ok) {
   *ok = true;
   if (n == "maxdouble") return 0x1.fffffffffffffp1022;
@@ -873,6 +886,7 @@ const char* tokstart() {
   return tok.pos ? tok.pos : "";
 }
 
+// Captures the expression at the tokenizer, moves the tokenizer behind it and compiles it.
 int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, int syntaxonly) {
   const char* start = tokstart();
   std::string text;
@@ -894,16 +908,19 @@ int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, in
 
 }  // namespace
 
+// Compiles the expression at the current token position (see expr.h).
 int compexp(ExprProg& prog, int want, int brackets, int syntaxonly) {
   ex.algonly = false;
   return capture_and_compile(prog, want, false, brackets, syntaxonly);
 }
 
+// Compiles a matrix expression at the current token position.
 int compmatexp(ExprProg& prog, int want) {
   ex.algonly = false;
   return capture_and_compile(prog, want, true, 0, 0);
 }
 
+// Compiles with coefficient references as 0 (algebra only).
 int compalgonly(ExprProg& prog, int want) {
   ex.algonly = true;
   int rc = capture_and_compile(prog, want, false, 0, 0);
@@ -911,6 +928,7 @@ int compalgonly(ExprProg& prog, int want) {
   return rc;
 }
 
+// Compiles the whole of text; anything after the expression is r(198).
 int compexp_u(const char* text, ExprProg& prog, int want) {
   std::string cap;
   const char* end = text;
@@ -922,6 +940,7 @@ int compexp_u(const char* text, ExprProg& prog, int want) {
   return compile_text(cap, prog, want, mat);
 }
 
+// Clears the standing programs and the command's literal tables; touches ex.
 void expr_reset_command() {
   ex.ifpgm = ExprProg{};
   ex.wepgm = ExprProg{};
