@@ -15,7 +15,7 @@
 
 namespace {
 
-struct CompTest : ::testing::Test {
+struct ExprCompTest : ::testing::Test {
   std::string sink;
   void SetUp() override {
     out_set_capture(&sink);
@@ -64,7 +64,7 @@ struct CompTest : ::testing::Test {
   }
 };
 
-TEST_F(CompTest, RelationalLevelsAndAssociativity) {
+TEST_F(ExprCompTest, RelationalLevelsAndAssociativity) {
   EXPECT_EQ(ops("a<b==c"), "VAR VAR LT VAR EQ");
   EXPECT_EQ(ops("a==b<c"), "VAR VAR VAR LT EQ");
   EXPECT_EQ(ops("a-b-c"), "VAR VAR SUB VAR SUB");
@@ -75,7 +75,7 @@ TEST_F(CompTest, RelationalLevelsAndAssociativity) {
   EXPECT_EQ(ops("(a)+(b)"), "VAR VAR ADD");
 }
 
-TEST_F(CompTest, PowerAndUnaryByVersion) {
+TEST_F(ExprCompTest, PowerAndUnaryByVersion) {
   EXPECT_EQ(num("2^3^2"), 64);
   EXPECT_EQ(num("-2^2"), -4);
   interp.version = 400;
@@ -86,7 +86,7 @@ TEST_F(CompTest, PowerAndUnaryByVersion) {
   EXPECT_EQ(num("!0+1"), 2);
 }
 
-TEST_F(CompTest, ExponentSignsDoNotSplit) {
+TEST_F(ExprCompTest, ExponentSignsDoNotSplit) {
   EXPECT_EQ(ops("1e-5+1"), "LIT LIT ADD");
   EXPECT_DOUBLE_EQ(num("1e-5+1"), 1.00001);
   EXPECT_EQ(ops("1.8x+3"), "LIT");
@@ -98,7 +98,7 @@ TEST_F(CompTest, ExponentSignsDoNotSplit) {
   EXPECT_EQ(num(".b"), misval_k(2));
 }
 
-TEST_F(CompTest, LiteralsAreShared) {
+TEST_F(ExprCompTest, LiteralsAreShared) {
   ExprProg p;
   ASSERT_EQ(compexp_u("1+1+2+1", p, EXP_NUM), 0);
   EXPECT_EQ(p.lits.size(), 2u);
@@ -107,7 +107,7 @@ TEST_F(CompTest, LiteralsAreShared) {
   EXPECT_EQ(p.pool.size(), 3u);
 }
 
-TEST_F(CompTest, TheThreeHundredAndFirstLiteralFails) {
+TEST_F(ExprCompTest, TheThreeHundredAndFirstLiteralFails) {
   std::string t = "1";
   for (int i = 2; i <= 300; ++i) t += "+" + std::to_string(i);
   ExprProg p;
@@ -118,7 +118,7 @@ TEST_F(CompTest, TheThreeHundredAndFirstLiteralFails) {
   EXPECT_EQ(compexp_u("300", q, EXP_NUM), 0);  // reused
 }
 
-TEST_F(CompTest, StringPoolLimit) {
+TEST_F(ExprCompTest, StringPoolLimit) {
   std::string big(200, 'x');
   ExprProg p;
   std::string t = "\"" + big + "1\"+\"" + big + "2\"";
@@ -127,7 +127,7 @@ TEST_F(CompTest, StringPoolLimit) {
   EXPECT_EQ(compexp_u(t.c_str(), p, EXP_STR), 130);
 }
 
-TEST_F(CompTest, TypeChecks) {
+TEST_F(ExprCompTest, TypeChecks) {
   EXPECT_EQ(rc("\"a\"+1"), 109);
   EXPECT_EQ(rc("-\"a\""), 109);
   EXPECT_EQ(rc("name*2"), 109);
@@ -138,7 +138,7 @@ TEST_F(CompTest, TypeChecks) {
   EXPECT_EQ(rc("cond(1,\"a\",2)"), 109);
 }
 
-TEST_F(CompTest, SyntaxErrorsAndMessages) {
+TEST_F(ExprCompTest, SyntaxErrorsAndMessages) {
   EXPECT_EQ(rc("1+"), 198);
   EXPECT_EQ(rc("(1+2"), 132);
   EXPECT_NE(sink.find("too few ')' or ']'"), std::string::npos);
@@ -160,7 +160,7 @@ TEST_F(CompTest, SyntaxErrorsAndMessages) {
   EXPECT_EQ(rc("1 2"), 198);
 }
 
-TEST_F(CompTest, FailureLeavesTablesAsTheyWere) {
+TEST_F(ExprCompTest, FailureLeavesTablesAsTheyWere) {
   ExprProg p;
   ASSERT_EQ(compexp_u("7", p, EXP_NUM), 0);
   size_t n = ex.numlits.size();
@@ -169,7 +169,7 @@ TEST_F(CompTest, FailureLeavesTablesAsTheyWere) {
   EXPECT_TRUE(p.empty());
 }
 
-TEST_F(CompTest, ExtentOnTheCommandLine) {
+TEST_F(ExprCompTest, ExtentOnTheCommandLine) {
   std::string line = "x + 1 if y";
   ASSERT_EQ(addvar("x", ST_FLOAT), 0);
   settok(line.c_str());
@@ -202,7 +202,7 @@ TEST_F(CompTest, ExtentOnTheCommandLine) {
   EXPECT_EQ(p.text, "\"a b\"+name");
 }
 
-TEST_F(CompTest, NamesAbbreviationsAndSubscripts) {
+TEST_F(ExprCompTest, NamesAbbreviationsAndSubscripts) {
   EXPECT_EQ(num("nam==\"alpha\""), 1);
   EXPECT_EQ(ops("a[2]"), "LIT VARAT");
   EXPECT_EQ(num("b[_n+1]", 1), 20);
@@ -222,14 +222,14 @@ TEST_F(CompTest, NamesAbbreviationsAndSubscripts) {
   EXPECT_NE(sink.find("ax ambiguous abbreviation"), std::string::npos);
 }
 
-TEST_F(CompTest, TimeSeriesOperatorsAsReferences) {
+TEST_F(ExprCompTest, TimeSeriesOperatorsAsReferences) {
   EXPECT_EQ(num("L.b", 2), 10);
   EXPECT_EQ(num("F2.b", 1), 30);
   EXPECT_EQ(num("D.b", 3), 10);
   EXPECT_EQ(num("L.b", 1), misval);
 }
 
-TEST_F(CompTest, CompileTimeValues) {
+TEST_F(ExprCompTest, CompileTimeValues) {
   EXPECT_DOUBLE_EQ(num("_pi"), 3.14159265358979323846);
   EXPECT_EQ(num("r(nosuch)"), misval);
   EXPECT_EQ(num("e(sample)"), 0);
@@ -252,7 +252,7 @@ TEST_F(CompTest, CompileTimeValues) {
   exhooks.coef = old;
 }
 
-TEST_F(CompTest, BlockFlag) {
+TEST_F(ExprCompTest, BlockFlag) {
   ExprProg p;
   ASSERT_EQ(compexp_u("2*a+ln(b)", p, EXP_NUM), 0);
   EXPECT_TRUE(p.blockok);

@@ -18,7 +18,7 @@ namespace {
 
 constexpr long NOBS = 1300;  // more than two blocks
 
-struct EvalTest : ::testing::Test {
+struct ExprEvalTest : ::testing::Test {
   std::string sink;
   void SetUp() override {
     out_set_capture(&sink);
@@ -68,7 +68,7 @@ struct EvalTest : ::testing::Test {
   }
 };
 
-TEST_F(EvalTest, MissingArithmetic) {
+TEST_F(ExprEvalTest, MissingArithmetic) {
   EXPECT_EQ(num("1/0"), misval);
   EXPECT_EQ(num(".a+1"), misval);
   EXPECT_EQ(num(".z*0"), misval);
@@ -79,7 +79,7 @@ TEST_F(EvalTest, MissingArithmetic) {
   EXPECT_EQ(num("-1e308*10"), misval);  // not finite
 }
 
-TEST_F(EvalTest, ComparisonsByVersion) {
+TEST_F(ExprEvalTest, ComparisonsByVersion) {
   EXPECT_EQ(num(".a==.a"), 1);
   EXPECT_EQ(num(".a==.b"), 0);
   EXPECT_EQ(num(".<.a"), 1);
@@ -89,7 +89,7 @@ TEST_F(EvalTest, ComparisonsByVersion) {
   EXPECT_EQ(num(".<.a"), 0);
 }
 
-TEST_F(EvalTest, LogicTreatsMissingAsTrue) {
+TEST_F(ExprEvalTest, LogicTreatsMissingAsTrue) {
   EXPECT_EQ(num(".&1"), 1);
   EXPECT_EQ(num("!."), 0);
   EXPECT_EQ(num("0|0"), 0);
@@ -97,7 +97,7 @@ TEST_F(EvalTest, LogicTreatsMissingAsTrue) {
   EXPECT_EQ(num("!0"), 1);
 }
 
-TEST_F(EvalTest, Strings) {
+TEST_F(ExprEvalTest, Strings) {
   EXPECT_EQ(str("\"abc\"+\"def\""), "abcdef");
   EXPECT_EQ(str("substr(\"abcdef\",-2,.)"), "ef");
   EXPECT_EQ(str("substr(\"abc\",0,1)"), "");
@@ -119,7 +119,7 @@ TEST_F(EvalTest, Strings) {
   EXPECT_EQ(num("missing(s, 1)", 1), 0);
 }
 
-TEST_F(EvalTest, SpecialForms) {
+TEST_F(ExprEvalTest, SpecialForms) {
   EXPECT_EQ(num("cond(.,1,2)"), 1);
   EXPECT_EQ(num("cond(.,1,2,3)"), 3);
   EXPECT_EQ(num("cond(0,1,2)"), 2);
@@ -131,7 +131,7 @@ TEST_F(EvalTest, SpecialForms) {
   EXPECT_EQ(num("missing(1,.a)"), 1);
 }
 
-TEST_F(EvalTest, ObservationNumbersAndGroups) {
+TEST_F(ExprEvalTest, ObservationNumbersAndGroups) {
   EXPECT_EQ(num("_n", 7), 7);
   EXPECT_EQ(num("_N", 7), NOBS);
   ex.grp1 = 5;
@@ -144,7 +144,7 @@ TEST_F(EvalTest, ObservationNumbersAndGroups) {
   EXPECT_EQ(num("l[_n-1]", 5), misval);
 }
 
-TEST_F(EvalTest, RunningSums) {
+TEST_F(ExprEvalTest, RunningSums) {
   ExprProg p;
   ASSERT_EQ(compexp_u("sum(l/1000)+sum(cond(_n==2,.,1))", p, EXP_NUM), 0);
   expr_startrun(p);
@@ -154,7 +154,7 @@ TEST_F(EvalTest, RunningSums) {
   EXPECT_EQ(evalnum(p, 1), 1 + 1);  // a new pass restarts
 }
 
-TEST_F(EvalTest, BlockPathEqualsObservationPath) {
+TEST_F(ExprEvalTest, BlockPathEqualsObservationPath) {
   const char* exprs[] = {
       "2*x+ln(abs(f)+1)", "x>0.5", "x==.", "f<i", "i/b", "b^2", "-x", "!b", "x|f&i",
       "cond(x>0,f,i)", "cond(x,1,2,3)", "inrange(x,-10,10)", "inlist(b,1,2,3)", "missing(x,f)",
@@ -178,7 +178,7 @@ TEST_F(EvalTest, BlockPathEqualsObservationPath) {
   }
 }
 
-TEST_F(EvalTest, GatherMatchesStore) {
+TEST_F(ExprEvalTest, GatherMatchesStore) {
   std::vector<double> g(EXPR_BLOCK);
   for (int v = 1; v <= 5; ++v) {
     expr_gather(v, 1, EXPR_BLOCK, g.data());
@@ -189,7 +189,7 @@ TEST_F(EvalTest, GatherMatchesStore) {
   }
 }
 
-TEST_F(EvalTest, RandomDrawsFollowTheSelectedObservations) {
+TEST_F(ExprEvalTest, RandomDrawsFollowTheSelectedObservations) {
   ExprProg p;
   ASSERT_EQ(compexp_u("uniform()*2", p, EXP_NUM), 0);
   ASSERT_TRUE(p.blockok);
@@ -206,7 +206,7 @@ TEST_F(EvalTest, RandomDrawsFollowTheSelectedObservations) {
   fns = FuncState{};
 }
 
-TEST_F(EvalTest, IfSelection) {
+TEST_F(ExprEvalTest, IfSelection) {
   ASSERT_EQ(compexp_u("x>0", ex.ifpgm, EXP_NUM), 0);
   std::vector<unsigned char> sel(EXPR_BLOCK);
   selobs_block(1, EXPR_BLOCK, sel.data());
