@@ -588,10 +588,14 @@ int call(const std::string& fn, std::string_view argtext) {
     bool strict = fn == "twithin";
     std::string lo(argtext.substr(0, comma)), hi(argtext.substr(comma + 1));
     // Built as text and compiled, so the bounds follow the usual rules.
-    std::string a = "(" + tvar + (strict ? ">" : ">=") + "(" + lo + "))";
-    std::string b = "(" + tvar + (strict ? "<" : "<=") + "(" + hi + "))";
-    std::string own = lo.empty() ? b : hi.empty() ? a : a + "&" + b;
+    std::string a("("), b("(");
+    a.append(tvar).append(strict ? ">" : ">=").append("(").append(lo).append("))");
+    b.append(tvar).append(strict ? "<" : "<=").append("(").append(hi).append("))");
+    std::string own;
     if (lo.empty() && hi.empty()) own = "1";
+    else if (lo.empty()) own = b;
+    else if (hi.empty()) own = a;
+    else own.append(a).append("&").append(b);
     return comp(own), T_NUM;
   }
   auto args = splitargs(argtext);
