@@ -265,7 +265,6 @@ int toplevel_loop() {
     newline();
     if (getreq(0)) return 0;
     stopflag = 0;  // a Break at the prompt means nothing
-    interp.zelta_busy = true;
     if (!doreq()) return 0;
   }
 }

@@ -73,6 +73,11 @@ struct Repeat {
 };
 
 size_t lastvn = 0;  // length of the most recent replacement text
+// Set once a reference runs to the end of the text without its closing
+// quote or brace. Everything after it has then been scanned already, so
+// every enclosing scan stops too; without this, a run of n opening quotes
+// would be rescanned 2^n times.
+bool tailopen = false;
 
 int xlocal(std::string& b, size_t i, size_t& resume);
 int xglobal(std::string& b, size_t i, size_t& resume);
@@ -121,6 +126,7 @@ int scan(std::string& b, size_t i, bool inref, size_t& endpos) {
   while (true) {
     i = nextspecial(b, i, limit);
     if (i == NPOS) {
+      if (inref) tailopen = true;
       endpos = NPOS;
       return 0;
     }
@@ -138,6 +144,10 @@ int scan(std::string& b, size_t i, bool inref, size_t& endpos) {
       }
       size_t r;
       if (int rc = xlocal(b, i, r)) return rc;
+      if (tailopen) {
+        endpos = NPOS;
+        return 0;
+      }
       if (int rc = rep.count(i, r == i && lastvn)) return rc;
       i = r;
       continue;
@@ -145,6 +155,10 @@ int scan(std::string& b, size_t i, bool inref, size_t& endpos) {
     if (c == '$') {
       size_t r;
       if (int rc = xglobal(b, i, r)) return rc;
+      if (tailopen) {
+        endpos = NPOS;
+        return 0;
+      }
       if (int rc = rep.count(i, r == i && lastvn)) return rc;
       i = r;
       continue;
@@ -333,6 +347,7 @@ int xglobal(std::string& b, size_t i, size_t& resume) {
     int depth = 1;
     while (true) {
       if (k >= b.size()) {
+        tailopen = true;
         resume = i + 1;
         return 0;
       }
@@ -340,6 +355,10 @@ int xglobal(std::string& b, size_t i, size_t& resume) {
       if (c == '`' && !(k + 1 < b.size() && b[k + 1] == '"')) {
         size_t r;
         if (int rc = xlocal(b, k, r)) return rc;
+        if (tailopen) {
+          resume = i + 1;
+          return 0;
+        }
         if (int rc = rep.count(k, r == k && lastvn)) return rc;
         k = r;
         continue;
@@ -347,6 +366,10 @@ int xglobal(std::string& b, size_t i, size_t& resume) {
       if (c == '$') {
         size_t r;
         if (int rc = xglobal(b, k, r)) return rc;
+        if (tailopen) {
+          resume = i + 1;
+          return 0;
+        }
         if (int rc = rep.count(k, r == k && lastvn)) return rc;
         k = r;
         continue;
@@ -403,7 +426,10 @@ int macexpand(std::string& line) {
   mac.expanded = false;
   if (nextspecial(line, 0, 1) == NPOS) return 0;
   size_t end;
+  const bool outer = tailopen;  // expansion can nest (extended functions)
+  tailopen = false;
   int rc = scan(line, 0, false, end);
+  tailopen = outer;
   // a traced program line that expansion changed is shown again, expanded
   if (!rc && mac.expanded && interp.trace && interp.runprog) trace_expanded(line);
   return rc;

@@ -203,7 +203,8 @@ int parse() {
         }
         return done(error(198));
       }
-      if ((rc = compexp(ex.ifpgm, EXP_NUM, 0, 0))) return done(rc);
+      // ifable 4: the alternative mode, where a '[' at depth zero ends the condition
+      if ((rc = compexp(ex.ifpgm, EXP_NUM, ps.ifable == 4 ? 1 : 0, 0))) return done(rc);
       ps.hasif = true;
     } else if (t == "in") {
       if (ps.oable == 3) return done(notalow("in range"));

@@ -302,7 +302,9 @@ inline void lineput(SmlStream* s, char c, uint8_t at) {
     if (s->col >= limit || s->llen >= SMLBUF) {
       finishline(s);
       if (s->mode == SML_PARA) {
-        while (s->col < s->pind2) lineput(s, ' ', s->attr);
+        // an indent at or past the width would break the line forever
+        const int indent = std::min(s->pind2, limit - 1);
+        while (s->col < indent) lineput(s, ' ', s->attr);
         s->phas = true;
       }
     }
@@ -331,7 +333,8 @@ void placeword(SmlStream* s) {
     }
   }
   if (!s->phas) {
-    int ind = s->pfirst ? s->pind1 : s->pind2;
+    // an indent at or past the width would break the line forever
+    const int ind = std::min(s->pfirst ? s->pind1 : s->pind2, parawidth(s) - 1);
     while (s->col < ind) lineput(s, ' ', s->attr);
   }
   s->phas = true;
@@ -579,8 +582,9 @@ void p2row(SmlStream* s, int first, const Tag& t, bool cmdstyle) {
   --s->bind;
   s->attr = save;
   placeword(s);
-  if (s->col < v[1]) {
-    while (s->col < v[1]) lineput(s, ' ', s->attr);
+  const int target = std::min(v[1], parawidth(s) - 1);  // never past the width
+  if (s->col < target) {
+    while (s->col < target) lineput(s, ' ', s->attr);
     s->phas = false;  // the next word starts the second column, no separator
   } else {
     s->srcblanks = 1;

@@ -17,3 +17,6 @@ display "x" ; display "y" ;
 display "back to cr"
 #unknown
 display "after unknown directive"
+* a run of unterminated opening quotes is left as it is, quickly
+display "````````````````````````````````````````````````x"
+display "`a `b'"
