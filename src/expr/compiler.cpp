@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -393,15 +394,20 @@ int tsop(const std::string& name) {
   int v = C.vars && !var.empty() ? lookupvar(var) : 0;
   if (!v) failmsg(name + " not found\n", 111);
   if (isstrtype(vartype(v))) failstd(109);
-  std::vector<std::pair<long, long>> terms{{1, 0}};  // (coefficient, lag)
-  auto shifted = [](std::vector<std::pair<long, long>> t, long k) {
-    for (auto& e : t) e.second += k;
-    return t;
+  // lag -> coefficient. Equal lags are merged so that D20 has 21 terms, not
+  // 2^20; a coefficient that cancels to 0 is kept, since a missing value at
+  // that lag still makes the result missing.
+  std::map<long, long> terms{{0, 1}};
+  auto shifted = [](const std::map<long, long>& t, long k) {
+    std::map<long, long> r;
+    for (auto& [lag, c] : t) r[lag + k] += c;
+    return r;
   };
-  auto minus = [](std::vector<std::pair<long, long>> a, const std::vector<std::pair<long, long>>& b) {
-    for (auto& e : b) a.push_back({-e.first, e.second});
+  auto minus = [](std::map<long, long> a, const std::map<long, long>& b) {
+    for (auto& [lag, c] : b) a[lag] -= c;
     return a;
   };
+  long totaldiff = 0;
   for (size_t i = 0; i < ops.size();) {
     char op = static_cast<char>(std::toupper(static_cast<unsigned char>(ops[i++])));
     long k = 0;
@@ -416,14 +422,17 @@ int tsop(const std::string& name) {
     if (op == 'L') terms = shifted(terms, k);
     else if (op == 'F') terms = shifted(terms, -k);
     else if (op == 'D') {
-      if (k > 20) failmsg("D" + std::to_string(k) + ":  operator invalid:  D20 is maximum allowed difference\n", 198);
+      totaldiff += k;
+      if (totaldiff > 20)
+        failmsg("D" + std::to_string(totaldiff) + ":  operator invalid:  D20 is maximum allowed difference\n", 198);
       for (long j = 0; j < k; ++j) terms = minus(terms, shifted(terms, 1));
-    } else if (op == 'S') terms = minus(terms, shifted(terms, k));
-    else failmsg(ops + ":  operator invalid\n", 198);
+    } else if (op == 'S') {
+      if (terms.size() > 4096) failmsg(ops + ":  operator too long\n", 1000);
+      terms = minus(terms, shifted(terms, k));
+    } else failmsg(ops + ":  operator invalid\n", 198);
   }
   std::string text;
-  for (auto& [c, lag] : terms) {
-    if (c == 0) continue;
+  for (auto& [lag, c] : terms) {
     text += (c < 0 ? "-" : (text.empty() ? "" : "+"));
     if (std::labs(c) != 1) text += std::to_string(std::labs(c)) + "*";
     text += var + "[_n" + (lag > 0 ? "-" : "+") + std::to_string(std::labs(lag)) + "]";

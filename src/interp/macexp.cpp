@@ -250,7 +250,9 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
   if (cv.empty()) {
     // `' names nothing and expands to nothing
   } else if (cv[0] == ' ') {
-    resume = i + 1;
+    // no valid name: left as it is, inner references already expanded;
+    // scanning goes on after it rather than over it again
+    resume = end + 1;
     return 0;
   } else if (cv == "*") {
     positional(scratch);
@@ -318,7 +320,7 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
       vn = e->text.size();
     }
   } else {
-    resume = i + 1;
+    resume = end + 1;  // no valid name, as above
     return 0;
   }
   if (int rc = putvalue(b, i, end + 1, v, vn)) return rc;
