@@ -408,6 +408,7 @@ int tsop(const std::string& name) {
     return a;
   };
   long totaldiff = 0;
+  int nseasonal = 0;  // at most 8 seasonal differences, as in variable lists
   for (size_t i = 0; i < ops.size();) {
     char op = static_cast<char>(std::toupper(static_cast<unsigned char>(ops[i++])));
     long k = 0;
@@ -427,7 +428,7 @@ int tsop(const std::string& name) {
         failmsg("D" + std::to_string(totaldiff) + ":  operator invalid:  D20 is maximum allowed difference\n", 198);
       for (long j = 0; j < k; ++j) terms = minus(terms, shifted(terms, 1));
     } else if (op == 'S') {
-      if (terms.size() > 4096) failmsg(ops + ":  operator too long\n", 1000);
+      if (++nseasonal > 8) failmsg(ops + ":  operator too long\n", 1000);
       terms = minus(terms, shifted(terms, k));
     } else failmsg(ops + ":  operator invalid\n", 198);
   }
