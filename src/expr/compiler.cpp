@@ -793,7 +793,12 @@ int comp(std::string_view s) {
   }
   static const char* const ops[] = {"|", "&", "==", ">=", "<=", "<", ">",
                                     "!=", "~=", "+", "-", "*", "/"};
+  // characters present at depth zero: most operators can be skipped unsearched
+  bool present[256] = {};
+  for (size_t i = 0; i < s.size(); ++i)
+    if (top[i]) present[static_cast<unsigned char>(s[i])] = true;
   for (const char* op : ops) {
+    if (!present[static_cast<unsigned char>(op[0])]) continue;
     size_t p = findop(s, top, op);
     if (p == std::string_view::npos) continue;
     size_t L = std::strlen(op);
