@@ -85,7 +85,7 @@ bool range(std::vector<double>& out_, double from, double step, double to) {
 
 }  // namespace
 
-int numlist_expand(const char* text, const NumlistSpec& spec, std::vector<double>& nums, bool single) {
+int numlist_expand(const char* text, const NumlistSpec& rule, std::vector<double>& nums, bool single) {
   nums.clear();
   const char* p = blanks(text);
   while (*p) {
@@ -120,24 +120,24 @@ int numlist_expand(const char* text, const NumlistSpec& spec, std::vector<double
     p = blanks(p);
   }
   const int n = static_cast<int>(nums.size());
-  if (n < spec.min || (single && n == 0)) return nlerr(122, single);
-  if (spec.max >= 0 && n > spec.max) return nlerr(123, single);
+  if (n < rule.min || (single && n == 0)) return nlerr(122, single);
+  if (rule.max >= 0 && n > rule.max) return nlerr(123, single);
   for (int i = 0; i < n; ++i) {
     const double v = nums[static_cast<size_t>(i)];
     if (v >= misval) {
-      if (!(spec.flags & NL_MISSOK)) return nlerr(127, single);
+      if (!(rule.flags & NL_MISSOK)) return nlerr(127, single);
       continue;
     }
-    if ((spec.flags & NL_INTEGER) && v != std::floor(v)) return nlerr(126, single);
-    if (v < spec.lo || v > spec.hi || (spec.lostrict && v == spec.lo) || (spec.histrict && v == spec.hi))
+    if ((rule.flags & NL_INTEGER) && v != std::floor(v)) return nlerr(126, single);
+    if (v < rule.lo || v > rule.hi || (rule.lostrict && v == rule.lo) || (rule.histrict && v == rule.hi))
       return nlerr(125, single);
     if (i > 0) {
       const double u = nums[static_cast<size_t>(i) - 1];
-      if ((spec.flags & NL_ASCEND) && v < u) return nlerr(124, single);
-      if ((spec.flags & NL_DESCEND) && v > u) return nlerr(124, single);
+      if ((rule.flags & NL_ASCEND) && v < u) return nlerr(124, single);
+      if ((rule.flags & NL_DESCEND) && v > u) return nlerr(124, single);
     }
   }
-  if (spec.flags & NL_SORT) std::sort(nums.begin(), nums.end());
+  if (rule.flags & NL_SORT) std::sort(nums.begin(), nums.end());
   return 0;
 }
 
@@ -151,8 +151,8 @@ void numlist_text(const std::vector<double>& nums, std::string& res) {
   }
 }
 
-// Reads a range limit text such as ">=0 <100" into spec. False when bad.
-bool numlist_range(const std::string& t, NumlistSpec& spec) {
+// Reads a range limit text such as ">=0 <100" into rule. False when bad.
+bool numlist_range(const std::string& t, NumlistSpec& rule) {
   const char* p = t.c_str();
   while (true) {
     while (*p == ' ') ++p;
@@ -167,8 +167,8 @@ bool numlist_range(const std::string& t, NumlistSpec& spec) {
     double v = std::strtod(p, &e);
     if (e == p) return false;
     p = e;
-    if (ge) spec.lo = v, spec.lostrict = strict;
-    if (le) spec.hi = v, spec.histrict = strict;
+    if (ge) rule.lo = v, rule.lostrict = strict;
+    if (le) rule.hi = v, rule.histrict = strict;
   }
 }
 
@@ -186,16 +186,16 @@ int cmd_numlist(int) {
     size_t i = text.find_first_not_of(' ');
     list = i == std::string::npos ? "" : text.substr(i);
   }
-  NumlistSpec spec;
-  if (findopt("ascending", 1, 0)) spec.flags |= NL_ASCEND;
-  if (findopt("descending", 1, 0)) spec.flags |= NL_DESCEND;
-  if (findopt("integer", 3, 0)) spec.flags |= NL_INTEGER;
-  if (findopt("missingokay", 1, 0)) spec.flags |= NL_MISSOK;
-  if (findopt("sort", 4, 0)) spec.flags |= NL_SORT;
-  spec.min = static_cast<int>(findopta("min", 3, 0));
-  spec.max = static_cast<int>(findopta("max", 3, -1));
+  NumlistSpec rule;
+  if (findopt("ascending", 1, 0)) rule.flags |= NL_ASCEND;
+  if (findopt("descending", 1, 0)) rule.flags |= NL_DESCEND;
+  if (findopt("integer", 3, 0)) rule.flags |= NL_INTEGER;
+  if (findopt("missingokay", 1, 0)) rule.flags |= NL_MISSOK;
+  if (findopt("sort", 4, 0)) rule.flags |= NL_SORT;
+  rule.min = static_cast<int>(findopta("min", 3, 0));
+  rule.max = static_cast<int>(findopta("max", 3, -1));
   std::string r;
-  if (findargasis("range", 1, r, 200) && !numlist_range(r, spec)) {
+  if (findargasis("range", 1, r, 200) && !numlist_range(r, rule)) {
     int prev = setoutlev(OUT_ERROR);
     spout21("option range() invalid\n");
     setoutlev(prev);
@@ -203,7 +203,7 @@ int cmd_numlist(int) {
   }
   if (int rc = chkopt()) return rc;
   std::vector<double> nums;
-  if (int rc = numlist_expand(list.c_str(), spec, nums, false)) return rc;
+  if (int rc = numlist_expand(list.c_str(), rule, nums, false)) return rc;
   std::string res;
   numlist_text(nums, res);
   if (machooks.rmacro) return machooks.rmacro("numlist", res);

@@ -105,7 +105,7 @@ struct NumlistSpec {
   double lo = -1e308, hi = 1e308;   // allowed range
   bool lostrict = false, histrict = false;
 };
-[[nodiscard]] int numlist_expand(const char* text, const NumlistSpec& spec, std::vector<double>& nums,
+[[nodiscard]] int numlist_expand(const char* text, const NumlistSpec& rule, std::vector<double>& nums,
                                  bool single);
 // Numbers of a numlist written as macro text (%18.0g each, blank-joined).
 void numlist_text(const std::vector<double>& nums, std::string& res);
@@ -118,5 +118,5 @@ void numlist_text(const std::vector<double>& nums, std::string& res);
 std::vector<std::string> adopath_dirs();
 // Reads range limits such as ">=0 <100" into the limits of a number list;
 // false when malformed.
-bool numlist_range(const std::string& text, NumlistSpec& spec);
+bool numlist_range(const std::string& text, NumlistSpec& rule);
 void numlist_bindcommands();
