@@ -70,12 +70,20 @@ printf 'exit, ZELTA\n' > leave.do
 out=$(printf 'do leave.do\nunabcmd di\n' | "$zelta" -q)
 echo "$out" | grep -q 'unabcmd' && { echo "FAIL exit, ZELTA"; echo "$out"; fail=1; }
 
-# Ctrl-C stops a running loop with the Break report; the session goes on
-( printf 'while 1 {\n}\ndisplay "after break"\n'; sleep 3 ) | "$zelta" -q > brk.out 2>&1 &
+# Ctrl-C stops a running loop with the Break report; the session goes on.
+# Interrupts are sent until the report shows, so a slow start cannot make
+# the check miss; a watchdog ends a run that never stops.
+( printf 'display "started"\nwhile 1 {\n}\ndisplay "after break"\n'; sleep 4 ) | "$zelta" -q > brk.out 2>&1 &
 pid=$!
-sleep 1
-kill -INT "$pid" 2>/dev/null
+( sleep 40; kill -9 "$pid" ) >/dev/null 2>&1 &
+watchdog=$!
+for i in $(seq 60); do
+  grep -q '^after break$' brk.out && break
+  grep -q '^started$' brk.out && kill -INT "$pid" 2>/dev/null
+  sleep 0.5
+done
 wait "$pid"
+kill "$watchdog" 2>/dev/null
 grep -q -- '^--Break--$' brk.out || { echo "FAIL break report"; cat brk.out; fail=1; }
 grep -q '^r(1);$' brk.out || { echo "FAIL break code"; cat brk.out; fail=1; }
 grep -q '^after break$' brk.out || { echo "FAIL session after break"; cat brk.out; fail=1; }
