@@ -12,6 +12,7 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "platform/platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string path;
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
   interp.maxcommands = 2000;
   interp.commands_run = 0;
+  stopflag = 0;
   sink.clear();
   int rc = execline("do \"" + path + "\"");
   (void)rc;

@@ -246,15 +246,24 @@ int cmd_generate(int) {
     firststring(prog, first);
     type = std::max(1, first.len);
   }
+  bool all = !later;
+  // A numeric variable filled in one pass over every observation skips the
+  // preliminary fill with missing values; if the pass fails (Break), the
+  // half-made variable is dropped, so no cell is ever left unwritten.
+  const bool onepass = !v && !isstr && all;
   if (!v) {
-    if (int rc = addvar(names[0].c_str(), type)) return rc;
+    int rc = onepass ? addvar_uninit(names[0].c_str(), type) : addvar(names[0].c_str(), type);
+    if (rc) return rc;
     v = ds.nvar;
     if (!lbl.empty()) ds.lbllist[static_cast<size_t>(v)] = lbl;
   }
-  bool all = !later;
   bool countout = !ps.bylevel;
   int rc = isstr ? gen_string(v, prog, all, countout, widen, first) : gen_numeric(v, prog, all, countout);
   s_updata(v);
+  if (rc && onepass) {
+    std::vector<int> gone{v};
+    (void)droporkeepvars(gone, false);
+  }
   if (rc) return rc;
   if (lastcall() && gc.missing)
     note("(" + std::to_string(gc.missing) + " missing value" + plural_s(gc.missing) + " generated)\n");

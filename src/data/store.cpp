@@ -571,6 +571,18 @@ int addvar(const char* name, int type) {
   return 0;
 }
 
+int addvar_uninit(const char* name, int type) {
+  if (int rc = ds_ensure()) return rc;
+  if (int rc = chkvarname(name)) return rc;
+  if (int rc = alcvar(type, true)) return rc;
+  pushvar(name, type);
+  // only the scratch row: the caller writes observations 1..nobs itself
+  if (ds.nobs + 1 <= ds.maxobs) blankcell(ds.nvar, ds.nobs + 1);
+  if (name[0] == '_' && name[1] == '_') ds.hastmp_vars = true;
+  s_updata(ds.nvar);
+  return 0;
+}
+
 int addwrkvar(int type) {
   if (int rc = alcvar(type, false)) return rc;
   pushvar("", type);

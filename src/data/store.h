@@ -79,6 +79,9 @@ int promoted_vartype(int type, double value);
 
 // Variables.
 [[nodiscard]] int addvar(const char* name, int type);  // returns 0 or rc; new var is ds.nvar
+// addvar without filling the cells with missing values: for a caller that
+// writes every observation at once, or drops the variable if it cannot.
+[[nodiscard]] int addvar_uninit(const char* name, int type);
 [[nodiscard]] int addwrkvar(int type);
 [[nodiscard]] int change_vartype(int var, int newtype);
 [[nodiscard]] int setobs(long n);                       // `set obs`

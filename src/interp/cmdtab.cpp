@@ -188,8 +188,10 @@ int selreq() {
   cmdinit();
   out.c_outlev = 0;
   if (++interp.sysclock > 2147483646) interp.sysclock = 1;
-  if (interp.maxcommands && ++interp.commands_run > interp.maxcommands) stopflag = 1;
-  if (stopflag) return 1;
+  if (interp.maxcommands && ++interp.commands_run > interp.maxcommands) {
+    stopflag = 1;  // embedded runs end as if the user had pressed Break
+    return 1;
+  }
   const std::string& c = interp.cmd;
   if (c.empty() || c[0] == '*') return 0;
   if (!interp.procflg) {

@@ -10,6 +10,7 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -79,3 +80,14 @@ TEST_F(ExprByTest, RunningSumsRestartPerGroup) {
 }
 
 }  // namespace
+
+// A Break during generate leaves no half-made variable behind: the one-pass
+// fill does not pre-fill cells, so the variable must go.
+TEST_F(ExprByTest, BreakDuringGenerateDropsTheVariable) {
+  stopflag = 1;
+  EXPECT_EQ(execline("generate double y = 1"), 1);
+  stopflag = 0;
+  EXPECT_EQ(ds.nvar, 1);
+  ASSERT_EQ(execline("generate double y = 7"), 0);
+  for (long o = 1; o <= 5; ++o) EXPECT_EQ(zelta_data(2, o), 7);
+}
