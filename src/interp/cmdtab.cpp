@@ -83,10 +83,7 @@ CmdEntry* lookup(CmdEntry* tab, int n, const char* word, bool scanning) {
 }
 
 int unimplemented(const char* name) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21f("%s:  command not available in this build\n", name);
-  setoutlev(prev);
-  return 199;
+  return errmsgf(199, "%s:  command not available in this build\n", name);
 }
 
 }  // namespace

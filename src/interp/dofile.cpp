@@ -70,7 +70,7 @@ namespace {
 // first, "> " before each continuation line. A file that ends without a
 // command leaves a bare ". ", which the caller's new line closes.
 struct Echo {
-  bool on;
+  bool on = false;
   const char* prefix = ". ";
   std::string line;
   void add(int c) {
@@ -104,7 +104,8 @@ struct Echo {
 
 int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo) {
   buf.clear();
-  Echo ec{echo};
+  Echo ec;
+  ec.on = echo;
   int col = 0;            // column in the physical line, for tab expansion
   int comment = 0;        // depth of /* */ comments
   bool quoted = false;    // inside "..."

@@ -90,10 +90,7 @@ int cmd_exit(int) {
       else if (w == "ZELTA") all = true;
       else {
         return_gettok(&saved);
-        int prev = setoutlev(OUT_ERROR);
-        spout21f("option %s not allowed\n", w.c_str());
-        setoutlev(prev);
-        return 198;
+        return errmsgf(198, "option %s not allowed\n", w.c_str());
       }
     }
     return_gettok(&saved);
@@ -118,18 +115,12 @@ int cmd_exit(int) {
 int cmd_shell(int) {
   const char* rest = peektok_chr();
   if (*rest == '!') {  // !! is xshell
-    int prev = setoutlev(OUT_ERROR);
-    spout21("xshell command not available on this platform\n");
-    setoutlev(prev);
-    return 198;
+    return errmsgf(198, "xshell command not available on this platform\n");
   }
   if (ps.bylevel) return error(190);
   if (interp.embedded) return error(199);
   if (!*rest) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21("shell command requires an operating system command\n");
-    setoutlev(prev);
-    return 198;
+    return errmsgf(198, "shell command requires an operating system command\n");
   }
   out_flush_all();
   int prev = setoutlev(OUT_NOTE);
@@ -150,10 +141,7 @@ int cmd_shell(int) {
 }
 
 int cmd_xshell(int) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21("xshell command not available on this platform\n");
-  setoutlev(prev);
-  return 198;
+  return errmsgf(198, "xshell command not available on this platform\n");
 }
 
 // unabcmd word: the full name of a built-in command in r(cmd).
@@ -162,10 +150,7 @@ int cmd_unabcmd(int) {
   if (w.empty()) return required("command name");
   const char* full = findbuiltin(w.c_str());
   if (!full) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21f("%s is an invalid command name\n", w.c_str());
-    setoutlev(prev);
-    return 198;
+    return errmsgf(198, "%s is an invalid command name\n", w.c_str());
   }
   // saved results arrive later; the name goes to the note channel meanwhile
   macset_global("S_unabcmd", full);
@@ -186,17 +171,11 @@ std::vector<SetEntry>& settab() {
 int cmd_set(int) {
   std::string w = gettok(prsestd);
   if (w.empty()) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21("set: setting name required\n");
-    setoutlev(prev);
-    return 198;
+    return errmsgf(198, "set: setting name required\n");
   }
   for (auto& e : settab())
     if (cmdcmp(w.c_str(), e.name.c_str(), e.min)) return e.fn(e.mode);
-  int prev = setoutlev(OUT_ERROR);
-  spout21f("set %s not allowed\n", w.c_str());
-  setoutlev(prev);
-  return 198;
+  return errmsgf(198, "set %s not allowed\n", w.c_str());
 }
 
 // on|off argument of a setting; 0/1, or -1 after printing the error.

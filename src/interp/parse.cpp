@@ -16,10 +16,7 @@
 #include "output/output.h"
 
 static int badtoken(const char* t) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21f("'%s' invalid\n", t);
-  setoutlev(prev);
-  return 198;
+  return errmsgf(198, "'%s' invalid\n", t);
 }
 
 // One observation number of an `in` range: 0 and the number, or 198.
@@ -36,10 +33,7 @@ static int inobs(const char* t, long* n) {
   errno = 0;
   long v = std::strtol(t, &end, 10);
   if (*t == 0 || *end || errno || v == 0) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21f("'%s' invalid obs no\n", t);
-    setoutlev(prev);
-    return 198;
+    return errmsgf(198, "'%s' invalid obs no\n", t);
   }
   *n = v < 0 ? ds.nobs + 1 + v : v;
   return 0;
@@ -48,10 +42,7 @@ static int inobs(const char* t, long* n) {
 // in_range -> 'in' obs ['/' obs]
 static int parsein() {
   if (ps.bylevel) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21("'in' may not be combined with 'by'\n");
-    setoutlev(prev);
-    return 190;
+    return errmsgf(190, "'in' may not be combined with 'by'\n");
   }
   std::string first;
   const char* t = gettok(prseopt);
@@ -72,10 +63,7 @@ static int parsein() {
   }
   const long upper = ps.oable == 2 ? 2147483646L : ds.nobs;
   if (a < 1 || b < a || b > upper) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21("Obs. nos. out of range\n");
-    setoutlev(prev);
-    return 198;
+    return errmsgf(198, "Obs. nos. out of range\n");
   }
   ds.nobs1 = a;
   ds.nobs2 = b;
@@ -427,11 +415,8 @@ int chkopt() {
     const std::string& o = ps.optlist[i];
     bool hasarg = o.find('(') != std::string::npos;
     std::string name = optname(o);
-    int prev = setoutlev(OUT_ERROR);
-    spout21f("option %s%s%s\n", name.c_str(), hasarg ? "() " : " ",
+    return errmsgf(198, "option %s%s%s\n", name.c_str(), hasarg ? "() " : " ",
              (ps.optavbl[i] & 2) ? "incorrectly specified" : "not allowed");
-    setoutlev(prev);
-    return 198;
   }
   return 0;
 }

@@ -4,6 +4,8 @@
 // `return varnotfound(name);`.
 #include "output/errors.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -218,4 +220,16 @@ int fierr(int rc, const char* filename) {
 // A dataset written by a newer release, 610.
 int fierrnewer(const char* filename) {
   return say("file " + str(filename) + " from more recent version of Zelta", 610);
+}
+
+int errmsgf(int rc, const char* fmt, ...) {
+  char buf[1024];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  int prev = setoutlev(OUT_ERROR);
+  spout21(buf);
+  setoutlev(prev);
+  return rc;
 }

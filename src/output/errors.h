@@ -45,5 +45,8 @@ void strcolonbb(const char* text);
 int error2part(const char* prefix, int rc, int colon);
 // "file %s from more recent version of Zelta", 610.
 int fierrnewer(const char* filename);
+// A composed message of the caller's own (printf-style, plain text) at the
+// error level; the caller's level is kept. Returns rc.
+int errmsgf(int rc, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // Message n of the message pool (without its line end); "" when out of range.
 const char* loadmsg(int n);
