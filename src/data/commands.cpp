@@ -150,29 +150,36 @@ int set_maxvar(int) {
   return 0;
 }
 
-// set type float|double [, permanently]
-int set_type(int) {
+// The argument of a two-way setting: 0 for `a`, 1 for `b`, or -1 after the
+// message "... invalid; must be a or b".
+int twoway(const char* a, const char* b, int* rc) {
   std::string arg;
   std::vector<std::string> opts;
   restofline(arg, opts);
   bool perm;
-  if (int rc = permopt(opts, &perm)) return rc;
-  if (arg == "float") ds.deftype = ST_FLOAT;
-  else if (arg == "double") ds.deftype = ST_DOUBLE;
-  else return sayerr(198, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be float or double\n");
+  if ((*rc = permopt(opts, &perm))) return -1;
+  if (arg == a) return 0;
+  if (arg == b) return 1;
+  *rc = sayerr(198, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be " + a + " or " +
+                        b + "\n");
+  return -1;
+}
+
+// set type float|double [, permanently]
+int set_type(int) {
+  int rc;
+  int k = twoway("float", "double", &rc);
+  if (k < 0) return rc;
+  ds.deftype = k ? ST_DOUBLE : ST_FLOAT;
   return 0;
 }
 
 // set varabbrev on|off
 int set_varabbrev(int) {
-  std::string arg;
-  std::vector<std::string> opts;
-  restofline(arg, opts);
-  bool perm;
-  if (int rc = permopt(opts, &perm)) return rc;
-  if (arg == "on") ds.varabbrev = true;
-  else if (arg == "off") ds.varabbrev = false;
-  else return sayerr(198, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be on or off\n");
+  int rc;
+  int k = twoway("on", "off", &rc);
+  if (k < 0) return rc;
+  ds.varabbrev = k == 0;
   return 0;
 }
 
