@@ -1,7 +1,6 @@
 // The `label` command: value-label tables (define, values, list, dir, drop,
 // save), variable labels and the dataset label. Label languages live in
 // langs.cpp; this file dispatches to them.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +16,7 @@
 #include "data/varlist.h"
 #include "data/vlabel.h"
 #include "expr/expr.h"
+#include "files/atomicfile.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -282,26 +282,16 @@ int lab_drop(const char* p) {
 // A text as a compound-quoted literal that reads back unchanged.
 std::string quoted(const std::string& t) { return "`\"" + t + "\"'"; }
 
-// Writes text to path through a temporary file in the same folder, so a
-// failure never destroys the previous copy. 0 or 603/693 (printed).
+// Writes text to path without ever destroying the previous copy. 0 or a
+// file code (printed).
 int writefile(const std::string& path, const std::string& text) {
-  std::string tmp = path + ".zeltatmp";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) return fierr(603, path.c_str());
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return fierr(693, path.c_str());
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0 || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return fierr(693, path.c_str());
+  AtomicFile f;
+  int rc = af_open(f, path);
+  if (!rc) rc = af_write(f, text.data(), text.size());
+  if (!rc) rc = af_commit(f);
+  if (rc) {
+    af_abort(f);
+    return fierr(rc, path.c_str());
   }
   return 0;
 }
