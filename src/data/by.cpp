@@ -34,7 +34,7 @@ struct ByCmd {
 };
 std::vector<ByCmd> bycmds = {{"generate", false}, {"replace", false}, {"drop", false},
                              {"keep", false},     {"assert", false},  {"count", true},
-                             {"list", true},      {"flist", true}};
+                             {"list", true},      {"flist", true},   {"summarize", true}};
 
 // How the command after the colon runs.
 struct Target {

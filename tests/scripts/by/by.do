@@ -101,3 +101,5 @@ program define stopper, byable(recall, noheader)
 end
 by g: stopper
 display "after the stop"
+* summarize runs under by with headers
+by g: summarize x
