@@ -309,6 +309,7 @@ int cmd_use(int) {
   std::vector<char> hit333(f.vars.size(), 0);
   Subset s;
   int rc = makevars(f);
+  if (!rc && !ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
   if (!rc && subset) rc = parsesubset(subtext, f.nobs, s);
   if (!rc) rc = loadrecords(f, s, hit333);
   std::vector<DtaLabel> labels;
@@ -328,7 +329,6 @@ int cmd_use(int) {
     }
   }
   if (!labels.empty()) dtalbl_install(labels);
-  if (!ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
   setfnmacros(fn, f.stamp);
   ds.updata = false;
   return 0;
