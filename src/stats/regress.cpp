@@ -180,7 +180,7 @@ void anova(const RegFit& f) {
   stat("R-squared", sreforms("%7.4f", f.r2));
   spoutsml("{txt}{hline 13}{c +}{hline 30}");
   stat("Adj R-squared", sreforms("%7.4f", f.r2_a));
-  srow("Total", f.tss, f.N - (f.cons ? 1 : 0));
+  srow("Total", f.tss, f.N - (f.hasconst ? 1 : 0));
   spoutsml("{txt}           Root MSE      = {res}");
   spoutsml((std::string(sreforms("%7.0g", f.rmse)) + "\n\n").c_str());
 }
@@ -501,13 +501,15 @@ int fit(const RegOpts& o, RegFit& f) {
     if (F < 0) F = misval;
   }
   double r2a = misval;
-  if (r2 < misval && df_r > 0) r2a = 1 - (1 - r2) * (N - (about_mean ? 1 : 0)) / df_r;
+  const bool hasconst = cons || o.hascons;
+  if (r2 < misval && df_r > 0) r2a = 1 - (1 - r2) * (N - (hasconst ? 1 : 0)) / df_r;
 
   f = RegFit{};
   f.valid = true;
   f.N = N;
   f.n = n;
   f.cons = cons;
+  f.hasconst = hasconst;
   f.tss = tss;
   f.rss = rss;
   f.mss = mss;
@@ -636,6 +638,7 @@ int cmd_regress(int) {
   ps.byable = 0;
   ps.opable = 0;
   ps.wgtable = 0;
+  ps.rcpable = 0;
   if (int rc = parse()) return rc;
   RegOpts o;
   if (int rc = displayopts(o)) return rc;

@@ -41,6 +41,7 @@ struct RegFit {
   double N = 0;                        // e(N): observations (sum of fweights)
   long n = 0;                          // observations used
   bool cons = true;                    // the model has a constant of its own making
+  bool hasconst = true;                // a constant, its own or the user's (hascons)
   double tss = 0, rss = 0, mss = 0;    // sums of squares
   double df_m = 0, df_r = 0;           // model and residual degrees of freedom
   double dfr_test = 0;                 // df of the t and F tests (clusters - 1 with cluster())
