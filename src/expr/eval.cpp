@@ -110,7 +110,7 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_TSVAR: {
         long lo = ex.grp1 > 0 ? ex.grp1 : 1, hi = ex.grp1 > 0 ? ex.grp2 : ds.nobs;
         long o = tsfind(p.tsvar, p.tspanel, obs, static_cast<long>(ns[sp]), lo, hi);
-        ns[sp] = o ? xg_cell(arg, o) : XM;
+        ns[sp] = o ? zelta_data(arg, o) : XM;
         break;
       }
       case XO_N_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? obs - ex.grp1 + 1 : obs); break;
