@@ -101,22 +101,39 @@ int cmpobs(const std::vector<KeyVar>& ks, long i, long j) {
   return 0;
 }
 
-// Writes the words of observation obs's keys into out.
-void keywords(const std::vector<KeyVar>& ks, long obs, uint64_t* out) {
-  for (const KeyVar& k : ks) {
-    if (!k.strw) {
-      *out++ = numword(zelta_data(k.var, obs));
-      continue;
-    }
-    unsigned char buf[248] = {0};
-    const unsigned char* p = dtaptr(k.var, obs);
-    for (int b = 0; b < k.strw && p[b]; ++b) buf[b] = p[b];
-    for (int w = 0; w < k.words; ++w) {
-      uint64_t x = 0;
-      for (int b = 0; b < 8; ++b) x = (x << 8) | buf[w * 8 + b];
-      *out++ = x;
-    }
+// The words of one string cell: its bytes up to the first NUL, zero-padded,
+// packed most significant first.
+inline void strwords(const unsigned char* p, int width, int words, uint64_t* out, size_t step) {
+  unsigned char buf[248] = {0};
+  for (int b = 0; b < width && p[b]; ++b) buf[b] = p[b];
+  for (int w = 0; w < words; ++w) {
+    uint64_t x = 0;
+    for (int b = 0; b < 8; ++b) x = (x << 8) | buf[w * 8 + b];
+    out[static_cast<size_t>(w) * step] = x;
   }
+}
+
+// Fills the key words of observations lo..lo+n-1, one column at a time:
+// word w of item i goes to base[i * stride + w]. False on a Break.
+bool extract(const std::vector<KeyVar>& ks, long lo, long n, uint64_t* base, size_t stride) {
+  size_t off = 0;
+  std::vector<double> buf(4096);
+  for (const KeyVar& k : ks) {
+    ColView c = colview(k.var);
+    for (long i0 = 0; i0 < n; i0 += 4096) {
+      long m = std::min(4096L, n - i0);
+      if (!k.strw) {
+        col_decode(c, lo + i0, m, buf.data());
+        for (long i = 0; i < m; ++i) base[static_cast<size_t>(i0 + i) * stride + off] = numword(buf[static_cast<size_t>(i)]);
+      } else {
+        for (long i = 0; i < m; ++i)
+          strwords(c.at(lo + i0 + i), k.strw, k.words, &base[static_cast<size_t>(i0 + i) * stride + off], 1);
+      }
+      if (stopflag) return false;
+    }
+    off += static_cast<size_t>(k.words);
+  }
+  return true;
 }
 
 // Items of W key words and the observation they came from.
@@ -217,13 +234,9 @@ template <int W>
 int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::vector<uint32_t>& from) {
   const long n = hi - lo + 1;
   std::vector<Item<W>> a(static_cast<size_t>(n));
-  uint64_t words[W];
-  for (long i = 0; i < n; ++i) {
-    keywords(ks, lo + i, words);
-    std::memcpy(a[static_cast<size_t>(i)].k, words, sizeof words);
-    a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
-    if ((i & 0xffff) == 0 && stopflag) return 1;
-  }
+  static_assert(sizeof(Item<W>) % sizeof(uint64_t) == 0, "items are whole words");
+  if (!extract(ks, lo, n, a[0].k, sizeof(Item<W>) / sizeof(uint64_t))) return 1;
+  for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
   int rc = 0;
   bool done = false;
   if (stable) {
@@ -254,7 +267,7 @@ int sortwide(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::
   size_t W = 0;
   for (const KeyVar& k : ks) W += static_cast<size_t>(k.words);
   std::vector<uint64_t> tab(static_cast<size_t>(n) * W);
-  for (long i = 0; i < n; ++i) keywords(ks, lo + i, &tab[static_cast<size_t>(i) * W]);
+  if (!extract(ks, lo, n, tab.data(), W)) return 1;
   from.resize(static_cast<size_t>(n));
   for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = static_cast<uint32_t>(i);
   auto lt = [&](uint32_t x, uint32_t y) {
@@ -275,10 +288,10 @@ int sortwide(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::
   return rc;
 }
 
-// Moves the observations of lo.. into the order `from` (observation numbers).
+// Moves the observations of lo.. into the order `from` (observation
+// numbers): one gather per column.
 void applyorder(long lo, const std::vector<uint32_t>& from) {
-  std::vector<uint32_t> old(ds.mapj + lo, ds.mapj + lo + static_cast<long>(from.size()));
-  for (size_t k = 0; k < from.size(); ++k) ds.mapj[lo + static_cast<long>(k)] = old[from[k] - static_cast<uint32_t>(lo)];
+  ds_permute(lo, from.data(), static_cast<long>(from.size()));
 }
 
 // syssort_u -> sorts lo..hi by the keys: in order, reversed, or the full sort.
@@ -373,7 +386,10 @@ int set_sortseed(int) {
 
 }  // namespace
 
-void exch(long i, long j) { std::swap(ds.mapj[i], ds.mapj[j]); }
+void exch(long i, long j) {
+  std::swap(ds.mapj[i], ds.mapj[j]);
+  ds.mapdirty = true;
+}
 
 void setsortseed(long seed) { ds.rseed = seed & 0x7fffffffL; }
 
