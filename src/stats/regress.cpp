@@ -166,6 +166,7 @@ void anova(const RegFit& f) {
     spoutsml((val + "\n").c_str());
   };
   char b[200];
+  spoutsml("\n");
   std::snprintf(b, sizeof b,
                 "{txt}      Source {c |}       SS       df       MS              Number of obs ={res}%8.0f\n",
                 f.N);
@@ -194,6 +195,7 @@ void robusthead(const RegFit& f) {
     spoutsml((val + "\n").c_str());
   };
   char b[200];
+  spoutsml("\n");
   std::snprintf(b, sizeof b, "{txt}Linear regression%38sNumber of obs ={res}%8.0f\n", "", f.N);
   spoutsml(b);
   std::snprintf(b, sizeof b, "{txt}%55sF(%3.0f,%6.0f) ={res}", "", f.df_m, f.dfr_test);
@@ -640,10 +642,17 @@ int cmd_regress(int) {
   ps.wgtable = 0;
   ps.rcpable = 0;
   if (int rc = parse()) return rc;
+  // Run by a program under by (regress is byable), the fit uses the caller's
+  // current group.
+  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
+  if (programby) {
+    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
+    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
+  }
   RegOpts o;
   if (int rc = displayopts(o)) return rc;
   if (!ps.hasvarlist) {
-    if (ps.bylevel) return error(190);
+    if (ps.bylevel || programby) return error(190);
     if (int rc = chkopt()) return rc;
     if (ps.hasif || ps.hasin || ps.hasweight) return error(198);
     if (!sts.reg.valid || st_ecmd() != "regress") return error(301);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/store.h"
+#include "data/by.h"
 #include "data/datacmds.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
@@ -500,4 +501,7 @@ int cmd_summarize(int) {
 
 }  // namespace
 
-void stats_bindsummarize() { cmdbind("summarize", cmd_summarize); }
+void stats_bindsummarize() {
+  cmdbind("summarize", cmd_summarize);
+  by_allow("summarize", true);
+}
