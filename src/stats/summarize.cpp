@@ -426,6 +426,8 @@ void detailblock(int e, const SuFig& f) {
 
 // Posts the figures of the last variable in r().
 void post(const SuFig& f, const SuOpts& o) {
+  sts.summ_mean = f.mean;
+  sts.summ_sd = f.sd;
   st_rclear();
   st_rscalar("N", f.N);
   st_rscalar("sum_w", f.W);
