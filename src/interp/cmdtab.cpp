@@ -136,11 +136,8 @@ void cmdinit_table() {
   expr_bindcommands();
   display_bindcommands();
   lang_bindcommands();
-<<<<<<< HEAD
   graphics_bindcommands();
-=======
   stats_bindcommands();
->>>>>>> main
 }
 
 const char* findbuiltin(const char* word) {
