@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "graphics/gio.h"
+#include "files/byteorder.h"
 #include "graphics/graphics.h"
 #include "output/errors.h"
 #include "output/output.h"
@@ -150,17 +150,17 @@ void w1(int v) {
 }
 void w2(int v) {
   unsigned char b[2];
-  gio_put2(b, static_cast<uint16_t>(v));
+  bo_put2(b, static_cast<uint16_t>(v), true);
   gdl_put(*gr.gdl, b, 2);
 }
 void w4(int32_t v) {
   unsigned char b[4];
-  gio_put4(b, static_cast<uint32_t>(v));
+  bo_put4(b, static_cast<uint32_t>(v), true);
   gdl_put(*gr.gdl, b, 4);
 }
 void w8(double v) {
   unsigned char b[8];
-  gio_putdbl(b, v);
+  bo_putdbl(b, v, true);
   gdl_put(*gr.gdl, b, 8);
 }
 void wstr(const char* s, int len) {
@@ -531,7 +531,7 @@ struct Reader {
   bool r2(int16_t& v) {
     unsigned char b[2];
     if (!ok || !gdl_get(g, b, 2)) return ok = false;
-    v = static_cast<int16_t>(gio_get2(b, g.hilo));
+    v = static_cast<int16_t>(bo_get2(b, g.hilo));
     return true;
   }
   bool r2i(int& v) {
@@ -543,13 +543,13 @@ struct Reader {
   bool r4(int32_t& v) {
     unsigned char b[4];
     if (!ok || !gdl_get(g, b, 4)) return ok = false;
-    v = static_cast<int32_t>(gio_get4(b, g.hilo));
+    v = static_cast<int32_t>(bo_get4(b, g.hilo));
     return true;
   }
   bool r8(double& v) {
     unsigned char b[8];
     if (!ok || !gdl_get(g, b, 8)) return ok = false;
-    v = gio_getdbl(b, g.hilo);
+    v = bo_getdbl(b, g.hilo);
     return true;
   }
   bool rgb(unsigned char* c) {

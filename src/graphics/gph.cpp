@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graphics/graphics.h"
+#include "files/atomicfile.h"
 #include "graphics/gsave.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
@@ -17,7 +18,7 @@
 namespace {
 
 int writeblk(void* ctx, const void* p, size_t n) {
-  return gsave_write(*static_cast<GSave*>(ctx), p, n);
+  return af_write(*static_cast<AtomicFile*>(ctx), p, n);
 }
 
 // The graph in memory that the commands work on.
@@ -113,17 +114,19 @@ int gph_save() {
   if (!g) return nocurrent();
   fn = gr_addsuffix(fn, ".gph");
   if (!o.replace && gr_fileexists(fn)) return fierr(602, fn.c_str());
-  GSave out;
-  if (gsave_open(out, fn)) return fierr(603, fn.c_str());
+  AtomicFile out;
+  if (int rc = af_open(out, fn)) return fierr(rc, fn.c_str());
   int rc = gdl_copyout(*g, writeblk, &out);
   if (rc == 691) {
-    gsave_abort(out);
+    af_abort(out);
     return errmsgf(601, "could not access current graph to save\n");
   }
   const unsigned char close = OP_CLOSE;
-  if (rc || gsave_write(out, &close, 1) || gsave_commit(out)) {
-    gsave_abort(out);
-    return fierr(693, fn.c_str());
+  if (!rc) rc = af_write(out, &close, 1);
+  if (!rc) rc = af_commit(out);
+  if (rc) {
+    af_abort(out);
+    return fierr(rc, fn.c_str());
   }
   fierr(697, fn.c_str());
   return 0;

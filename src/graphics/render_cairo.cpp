@@ -13,6 +13,7 @@
 #include <string>
 
 #include "graphics/graphics.h"
+#include "files/atomicfile.h"
 #include "graphics/gsave.h"
 #include "output/errors.h"
 #include "output/output.h"
@@ -37,15 +38,15 @@ struct Ctx {
   bool polystarted = false;
   int npts = 0;                   // points batched in the current path
   int ptsym = -1;                 // the symbol of the batch
-  GSave* out = nullptr;           // destination of the vector surfaces and the PNG
+  AtomicFile* out = nullptr;           // destination of the vector surfaces and the PNG
   int err = 0;                    // first write failure
 };
 
 cairo_status_t writefn(void* closure, const unsigned char* data, unsigned int len) {
   Ctx* c = static_cast<Ctx*>(closure);
   if (c->err) return CAIRO_STATUS_WRITE_ERROR;
-  if (gsave_write(*c->out, data, len)) {
-    c->err = 693;
+  if (int rc = af_write(*c->out, data, len)) {
+    c->err = rc;
     return CAIRO_STATUS_WRITE_ERROR;
   }
   return CAIRO_STATUS_SUCCESS;
@@ -463,17 +464,17 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   c.kind = kindof(fn);
   if (c.kind < 0) return errmsgf(198, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
   c.wreq = o.width, c.hreq = o.height;
-  GSave dst;
-  if (gsave_open(dst, fn)) return fierr(603, fn.c_str());
+  AtomicFile dst;
+  if (int rc = af_open(dst, fn)) return fierr(rc, fn.c_str());
   c.out = &dst;
   int rc = gdl_replay(g, render, &c);
   if (rc) {
     destroy(c);
-    gsave_abort(dst);
+    af_abort(dst);
     return rc == 691 || rc >= 6000 ? gdl_errmsg(rc, nullptr) : rc;
   }
   if (!c.surf) {
-    gsave_abort(dst);
+    af_abort(dst);
     return errmsgf(198, "graph has no page to draw\n");
   }
   cairo_surface_flush(c.surf);
@@ -486,9 +487,12 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   }
   destroy(c);
   if (c.err) {
-    gsave_abort(dst);
-    return fierr(693, fn.c_str());
+    af_abort(dst);
+    return fierr(c.err, fn.c_str());
   }
-  if (gsave_commit(dst)) return fierr(693, fn.c_str());
+  if ((rc = af_commit(dst))) {
+    af_abort(dst);
+    return fierr(rc, fn.c_str());
+  }
   return 0;
 }

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "data/store.h"
-#include "graphics/gio.h"
+#include "files/byteorder.h"
 #include "graphics/graphics.h"
 #include "output/errors.h"
 
@@ -36,8 +36,8 @@ void setoffsets(Serset& s) {
 // The header as it is kept at the start of the set's file.
 void packheader(const Serset& s, unsigned char* h) {
   std::memset(h, 0, SS_HEADER);
-  gio_put4(h, static_cast<uint32_t>(s.k));
-  gio_put4(h + 4, static_cast<uint32_t>(s.n));
+  bo_put4(h, static_cast<uint32_t>(s.k), true);
+  bo_put4(h + 4, static_cast<uint32_t>(s.n), true);
   unsigned char* p = h + 8;
   for (int j = 0; j < SS_MAXVARS; ++j) p[j] = j < s.k ? s.types[j] : 0;
   p += SS_MAXVARS;
@@ -48,17 +48,17 @@ void packheader(const Serset& s, unsigned char* h) {
   for (int j = 0; j < s.k; ++j)
     std::memcpy(p + j * SS_FMTLEN, s.fmts[j].data(), std::min<size_t>(s.fmts[j].size(), SS_FMTLEN - 1));
   p += SS_MAXVARS * SS_FMTLEN;
-  for (int j = 0; j < s.k; ++j) gio_putdbl(p + 8 * j, s.mins[j]);
+  for (int j = 0; j < s.k; ++j) bo_putdbl(p + 8 * j, s.mins[j], true);
   p += 8 * SS_MAXVARS;
-  for (int j = 0; j < s.k; ++j) gio_putdbl(p + 8 * j, s.maxs[j]);
+  for (int j = 0; j < s.k; ++j) bo_putdbl(p + 8 * j, s.maxs[j], true);
   p += 8 * SS_MAXVARS;
-  gio_put4(p, s.changed ? 1 : 0);
+  bo_put4(p, s.changed ? 1 : 0, true);
 }
 
 // Reads the header back; false when it is short or inconsistent.
 bool unpackheader(Serset& s, const unsigned char* h) {
-  s.k = static_cast<int>(gio_get4(h, true));
-  s.n = static_cast<int32_t>(gio_get4(h + 4, true));
+  s.k = static_cast<int>(bo_get4(h, true));
+  s.n = static_cast<int32_t>(bo_get4(h + 4, true));
   if (s.k < 0 || s.k > SS_MAXVARS || s.n < 0) return false;
   const unsigned char* p = h + 8;
   for (int j = 0; j < s.k; ++j) {
@@ -74,9 +74,9 @@ bool unpackheader(Serset& s, const unsigned char* h) {
     s.fmts[j].assign(reinterpret_cast<const char*>(p + j * SS_FMTLEN),
                      strnlen(reinterpret_cast<const char*>(p + j * SS_FMTLEN), SS_FMTLEN));
   p += SS_MAXVARS * SS_FMTLEN;
-  for (int j = 0; j < s.k; ++j) s.mins[j] = gio_getdbl(p + 8 * j, true);
+  for (int j = 0; j < s.k; ++j) s.mins[j] = bo_getdbl(p + 8 * j, true);
   p += 8 * SS_MAXVARS;
-  for (int j = 0; j < s.k; ++j) s.maxs[j] = gio_getdbl(p + 8 * j, true);
+  for (int j = 0; j < s.k; ++j) s.maxs[j] = bo_getdbl(p + 8 * j, true);
   setoffsets(s);
   return true;
 }
@@ -139,15 +139,15 @@ void ss_encode(int type, double v, unsigned char* p) {
   if (k < 0 || k > 26) k = 0;
   switch (type) {
     case ST_BYTE: p[0] = static_cast<unsigned char>(miss ? 101 + k : static_cast<int>(v)); break;
-    case ST_INT: gio_put2(p, static_cast<uint16_t>(miss ? 32741 + k : static_cast<int>(v))); break;
+    case ST_INT: bo_put2(p, static_cast<uint16_t>(miss ? 32741 + k : static_cast<int>(v)), true); break;
     case ST_LONG:
-      gio_put4(p, static_cast<uint32_t>(miss ? 2147483621L + k : static_cast<long>(v)));
+      bo_put4(p, static_cast<uint32_t>(miss ? 2147483621L + k : static_cast<long>(v)), true);
       break;
     case ST_FLOAT:
-      if (miss) gio_put4(p, 0x7f000000u + (static_cast<uint32_t>(k) << 11));
-      else gio_putflt(p, static_cast<float>(v));
+      if (miss) bo_put4(p, 0x7f000000u + (static_cast<uint32_t>(k) << 11), true);
+      else bo_putflt(p, static_cast<float>(v), true);
       break;
-    default: gio_putdbl(p, v); break;
+    default: bo_putdbl(p, v, true); break;
   }
 }
 
@@ -158,23 +158,23 @@ double ss_decode(int type, const unsigned char* p) {
       return v > 100 ? misval_k(std::min(v - 101, 26)) : v;
     }
     case ST_INT: {
-      int v = static_cast<int16_t>(gio_get2(p, true));
+      int v = static_cast<int16_t>(bo_get2(p, true));
       return v > 32740 ? misval_k(std::min(v - 32741, 26)) : v;
     }
     case ST_LONG: {
-      long v = static_cast<int32_t>(gio_get4(p, true));
+      long v = static_cast<int32_t>(bo_get4(p, true));
       return v > 2147483620L ? misval_k(static_cast<int>(std::min(v - 2147483621L, 26L))) : v;
     }
     case ST_FLOAT: {
-      uint32_t b = gio_get4(p, true);
+      uint32_t b = bo_get4(p, true);
       if (b >= 0x7f000000u && b < 0x80000000u) {
         int k = static_cast<int>((b - 0x7f000000u) >> 11);
         return misval_k(k > 26 ? 0 : k);
       }
-      float f = gio_getflt(p, true);
+      float f = bo_getflt(p, true);
       return std::isnan(f) ? misval : f;
     }
-    case ST_DOUBLE: return gio_getdbl(p, true);
+    case ST_DOUBLE: return bo_getdbl(p, true);
     default: return misval;
   }
 }

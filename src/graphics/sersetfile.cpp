@@ -11,7 +11,7 @@
 
 #include "data/store.h"
 #include "data/varlist.h"
-#include "graphics/gio.h"
+#include "files/byteorder.h"
 #include "graphics/graphics.h"
 #include "graphics/gsave.h"
 #include "interp/cmdtab.h"
@@ -107,8 +107,8 @@ int fh_sersetwrite() {
   };
   unsigned char w[8];
   b.push_back(1);
-  gio_put4(w, static_cast<uint32_t>(s->k)), put(w, 4);
-  gio_put4(w, static_cast<uint32_t>(s->n)), put(w, 4);
+  bo_put4(w, static_cast<uint32_t>(s->k), true), put(w, 4);
+  bo_put4(w, static_cast<uint32_t>(s->n), true), put(w, 4);
   put(s->types, static_cast<size_t>(s->k));
   for (int j = 0; j < s->k; ++j) {
     char nm[SS_NAMELEN] = {};
@@ -120,8 +120,8 @@ int fh_sersetwrite() {
     std::memcpy(f, s->fmts[j].data(), std::min<size_t>(s->fmts[j].size(), SS_FMTLEN - 1));
     put(f, SS_FMTLEN);
   }
-  for (int j = 0; j < s->k; ++j) gio_putdbl(w, s->mins[j]), put(w, 8);
-  for (int j = 0; j < s->k; ++j) gio_putdbl(w, s->maxs[j]), put(w, 8);
+  for (int j = 0; j < s->k; ++j) bo_putdbl(w, s->mins[j], true), put(w, 8);
+  for (int j = 0; j < s->k; ++j) bo_putdbl(w, s->maxs[j], true), put(w, 8);
   if (std::fwrite(b.data(), 1, b.size(), fh->fp) != b.size()) return fierr(693, fh->fname.c_str());
   // Records are kept most significant byte first, as the file wants them.
   for (long i = 0; i < s->n; ++i) {
@@ -144,9 +144,9 @@ int fh_sersetread() {
   if (!rd(&mark, 1)) return readerr();
   const bool hilo = mark == 1;
   if (!rd(w, 4)) return readerr();
-  int32_t k = static_cast<int32_t>(gio_get4(w, hilo));
+  int32_t k = static_cast<int32_t>(bo_get4(w, hilo));
   if (!rd(w, 4)) return readerr();
-  int32_t n = static_cast<int32_t>(gio_get4(w, hilo));
+  int32_t n = static_cast<int32_t>(bo_get4(w, hilo));
   if (k < 0 || k > SS_MAXVARS || n < 0) return errmsgf(610, "file %s: serset is corrupt\n", fh->fname.c_str());
   unsigned char types[SS_MAXVARS];
   std::string names[SS_MAXVARS], fmts[SS_MAXVARS];
@@ -167,11 +167,11 @@ int fh_sersetread() {
   }
   for (int j = 0; j < k; ++j) {
     if (!rd(w, 8)) return readerr();
-    mins[j] = gio_getdbl(w, hilo);
+    mins[j] = bo_getdbl(w, hilo);
   }
   for (int j = 0; j < k; ++j) {
     if (!rd(w, 8)) return readerr();
-    maxs[j] = gio_getdbl(w, hilo);
+    maxs[j] = bo_getdbl(w, hilo);
   }
   int id = 0;
   if (int rc = serset_new(k, types, names, fmts, &id)) return rc;
