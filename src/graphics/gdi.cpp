@@ -32,11 +32,13 @@ struct Scan {
     blanks();
     return !*p;
   }
-  // The next blank-delimited word (empty at the end).
+  // The next word, ended by a blank or a comma (empty at the end); a comma
+  // standing alone is a word of its own.
   std::string word() {
     blanks();
     const char* s = p;
-    while (*p && *p != ' ' && *p != '\t') ++p;
+    if (*p == ',') return std::string(1, *p++);
+    while (*p && *p != ' ' && *p != '\t' && *p != ',') ++p;
     return std::string(s, p);
   }
 };

@@ -206,7 +206,7 @@ const char* opname(int op) {
     case OP_REG: return "register";
     case OP_TEXT: return "text";
     case OP_PIE: return "pieslice";
-    default: return "opcode";
+    default: return nullptr;
   }
 }
 
@@ -249,6 +249,10 @@ std::string operands(int op) {
       return sh(3) + " " + std::to_string(o.l[0]) + " " + std::to_string(o.l[1]) + " " +
              std::to_string(o.l[2]) + " " + std::to_string(o.l[3]);
     case OP_PIE: return sh(3) + " " + num(o.d[0]) + " " + num(o.d[1]);
+    case OP_X147: case OP_X149: return sh(3);
+    case OP_X152: return sh(4) + " \"" + std::string(o.str) + "\"";
+    case OP_X153: return sh(4) + " " + std::to_string(o.l[0]);
+    case OP_X154: return sh(4) + " " + num(o.d[0]);
     case OP_REG: {
       std::string t = " " + std::to_string(o.reg) + ":";
       auto rgb = [](const unsigned char* c) {
@@ -300,7 +304,9 @@ int dumprender(void* ctx, int code) {
   Dump& d = *static_cast<Dump*>(ctx);
   if (code == GDL_RINIT || code == GDL_REND) return 0;
   long end = gdl_readpos(*d.g);
-  std::string line = std::to_string(d.last) + ": " + opname(code) + operands(code);
+  const char* nm = opname(code);
+  std::string line = std::to_string(d.last) + ": " + (nm ? nm : "opcode " + std::to_string(code)) +
+                     operands(code);
   if (d.hex) {
     line += "  [";
     for (long i = d.last; i < end && i < static_cast<long>(d.bytes.size()); ++i) {
