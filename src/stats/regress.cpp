@@ -758,6 +758,8 @@ int cmd_regress(int) {
   } else if (rob) {
     o.vce = VCE_HC1;
   }
+  // Sampling weights always get the robust variance.
+  if (ps.hasweight && ps.wgttype[0] == WK_P && o.vce == VCE_OLS) o.vce = VCE_HC1;
   if (o.beta && o.vce == VCE_CLUSTER) return errmsgf(184, "options cluster() and beta may not be combined\n");
   if (o.hascons) o.nocons = true;
   if (vl.lnvar() == 1 && o.nocons && !o.hascons) return errmsgf(102, "too few variables specified\n");

@@ -427,7 +427,11 @@ void row(int e, const SuFig& f, const SuOpts& o) {
   }
   line += "   " + num9(vf.c_str(), f.mean) + "  ";
   if (!o.wcol) line += " ";
-  line += num9(vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " + num9(vf.c_str(), f.max);
+  // A spread is no date: under a date format the standard deviation keeps %9.0g.
+  FmtInfo fi;
+  const bool datefmt = o.fmt && chkfmt(vf.c_str(), FMTK_NUM, &fi) == 0 && fi.letter == 'd';
+  line += num9(datefmt ? "%9.0g" : vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " +
+          num9(vf.c_str(), f.max);
   spoutsml((line + "\n").c_str());
 }
 
