@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -743,7 +744,13 @@ int cmd_regress(int) {
   if (o.clustvar && isstrtype(vartype(o.clustvar)))
     return errmsgf(109, "cluster() variable %s must be numeric\n", varname(o.clustvar).c_str());
   RegFit f;
-  if (int rc = fit(o, f)) return rc;
+  // Working storage grows with the observations and matsize; running out of
+  // memory is a return code, never an exception leaving the command.
+  try {
+    if (int rc = fit(o, f)) return rc;
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
   sts.reg = std::move(f);
   post(sts.reg);
   display(sts.reg, o);

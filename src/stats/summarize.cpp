@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -509,12 +510,20 @@ int cmd_summarize(int) {
     return 0;
   }
   StSample s;
-  if (int rc = st_sample(s)) return rc;
+  try {
+    if (int rc = st_sample(s)) return rc;
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
   o.show = !o.meanonly && out.s_outlev <= OUT_RESULT;
   const int nv = vl.lnvar();
   SuFig f;
   for (int e = 0; e < nv; ++e) {
-    if (int rc = figures(e, s, o, f)) return rc;
+    try {
+      if (int rc = figures(e, s, o, f)) return rc;
+    } catch (const std::bad_alloc&) {
+      return error(909);  // the values kept for the percentiles
+    }
     if (o.show) {
       if (o.detail) {
         detailblock(e, f);
