@@ -54,6 +54,10 @@ struct ExprState {
   long grp1 = 0, grp2 = 0;
   int byvar = 0;        // 0 outside `by`, 1 first group, 2 later groups
   bool bylast = true;   // the current group is the last one
+  // The current by-group as programs see it (grp1/grp2 stay 0 inside a
+  // program the driver calls, so `_n` keeps counting the whole dataset).
+  long byn1 = 0, byn2 = 0;  // first and last observation of the group (0: none)
+  long byindex = 0;         // group number, 1 for the first group (0: no by)
   bool algonly = false; // compalgonly: coefficients compile to 0
 };
 extern ExprState ex;
@@ -116,6 +120,14 @@ void selobs_block(long obs, long n, unsigned char* sel);
 void expr_startrun(const ExprProg& prog);
 // Gathers variable v of observations obs..obs+n-1 as doubles (zelta_data rules).
 void expr_gather(int v, long obs, long n, double* out);
+
+// Distribution tails for the statistical commands: ttail(df, t),
+// Ftail(df1, df2, f) and invttail(df, p), missing outside their domains.
+double fn_ttail(double df, double t);
+double fn_Ftail(double d1, double d2, double f);
+double fn_invttail(double df, double p);
+double fn_normal(double z);
+double fn_invnormal(double p);
 
 // Shared by the data commands of this subsystem: the counts message plural.
 inline const char* plural_s(long n) { return n == 1 ? "" : "s"; }
