@@ -421,7 +421,7 @@ int render(void* ctx, int code) {
     }
     case OP_CLOUD: {
       // count points spread evenly (seeded) within spreadx by spready around x, y.
-      long n = std::clamp<long>(o.l[0], 0, 1000000);
+      long n = std::clamp<long>(o.l[0], 0, 100000);
       uint64_t s = static_cast<uint32_t>(o.l[1]) * 2654435761ULL + 1;
       for (long i = 0; i < n; ++i) {
         s ^= s << 13, s ^= s >> 7, s ^= s << 17;
