@@ -40,6 +40,13 @@ struct Ctx {
   int ptsym = -1;                 // the symbol of the batch
   AtomicFile* out = nullptr;           // destination of the vector surfaces and the PNG
   int err = 0;                    // first write failure
+  // The pen of the batch being built: a register change is committed before
+  // the renderer sees it, so a batch is drawn with the pen it started with.
+  unsigned char snaprgb[3] = {};
+  double snapwidth = 0;
+  int snapndash = 0;
+  double snapdash[GDL_MAXDASH] = {};
+  double snapoff = 0;
 };
 
 cairo_status_t writefn(void* closure, const unsigned char* data, unsigned int len) {
@@ -129,6 +136,35 @@ bool shadefill(Ctx& c) {
   return true;
 }
 
+// Remembers the pen for a batch that starts now.
+void snappen(Ctx& c) {
+  const GdlRegs& r = gr.cur;
+  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? pens[r.pen] : r.linergb;
+  std::memcpy(c.snaprgb, rgb, 3);
+  c.snapwidth = linewidth(c);
+  c.snapndash = 0;
+  c.snapoff = r.dash[0] * c.sc;
+  bool any = false;
+  for (int i = 0; i < r.ndash; ++i) {
+    c.snapdash[i] = std::max(0, r.dash[i + 1]) * c.sc;
+    any = any || c.snapdash[i] > 0;
+  }
+  if (any) c.snapndash = r.ndash;
+}
+
+// Strokes the current path with the remembered pen (clearing it).
+void snapstroke(Ctx& c) {
+  if (c.snapwidth > 0) {
+    setrgb(c.cr, c.snaprgb);
+    cairo_set_line_width(c.cr, c.snapwidth);
+    if (c.snapndash) cairo_set_dash(c.cr, c.snapdash, c.snapndash, c.snapoff);
+    else cairo_set_dash(c.cr, nullptr, 0, 0);
+    cairo_stroke(c.cr);
+  } else {
+    cairo_new_path(c.cr);
+  }
+}
+
 // Strokes the current path with the pen (clearing it) when the width is not 0.
 void penstroke(Ctx& c) {
   if (linewidth(c) > 0) {
@@ -178,7 +214,7 @@ void flushpoints(Ctx& c) {
   int shape;
   double f;
   symshape(c.ptsym, &shape, &f);
-  penpaint(c);
+  setrgb(c.cr, c.snaprgb);
   cairo_set_dash(c.cr, nullptr, 0, 0);
   if (shape <= 1) {
     cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
@@ -204,6 +240,7 @@ void addpoint(Ctx& c, int x, int y, double rdev) {
   if (c.npts && (code != c.ptsym || c.npts >= 4096)) flushpoints(c);
   if (!c.npts) {
     c.ptsym = code;
+    snappen(c);
     cairo_new_path(c.cr);
     if (shape == 0) cairo_set_line_width(c.cr, std::max(r * 0.5, c.base));
   }
@@ -264,7 +301,7 @@ void flush(Ctx& c) {
     c.inline_ = false;
     c.nseg = 0;
     cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
-    penstroke(c);
+    snapstroke(c);
   }
 }
 
@@ -368,6 +405,7 @@ int render(void* ctx, int code) {
         cairo_line_to(cr, X(c, nx), Y(c, ny));
       } else {
         if (!c.inline_) {
+          snappen(c);
           cairo_new_path(cr);
           cairo_move_to(cr, X(c, c.cx), Y(c, c.cy));
           c.inline_ = true;
