@@ -136,6 +136,7 @@ void cmdinit_table() {
   expr_bindcommands();
   display_bindcommands();
   lang_bindcommands();
+  vemo_bindcommands();
 }
 
 const char* findbuiltin(const char* word) {
