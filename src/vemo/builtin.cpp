@@ -504,9 +504,15 @@ bool vformat(int n, std::string& out) {
       if (centre) return vmerr(3302);
       if (a->eltype != ET_REAL) return vmerr(3253);
       std::string f2 = d;
-      if (f2 == "%g" || f2 == "%f" || f2 == "%e") f2 = f2 == "%g" ? "%9.0g" : f2 == "%f" ? "%9.2f" : "%10.3e";
+      const bool bare = f2 == "%g" || f2 == "%f" || f2 == "%e";
+      if (bare) f2 = f2 == "%g" ? "%12.0g" : f2 == "%f" ? "%12.6f" : "%12.6e";
       if (chkfmt(f2.c_str(), FMTK_NUM)) return vmerr(3302);
-      out += sreforms(f2.c_str(), a->re()[0]);
+      std::string v = sreforms(f2.c_str(), a->re()[0]);
+      if (bare) {
+        size_t b = v.find_first_not_of(' ');
+        v = b == std::string::npos ? "" : v.substr(b);
+      }
+      out += v;
     }
     i = j;
   }
@@ -561,6 +567,9 @@ bool b_error(int n) {
   }
   return vmerr(rc);
 }
+
+bool b_args(int n) { return ret(n, mkscalar(vm.fr.nargs)); }
+bool b_callersversion(int n) { return ret(n, mkscalar(vm.fr.callerversion / 100.0)); }
 
 bool b_exit(int n) {
   int rc = 0;
@@ -636,6 +645,8 @@ const Impl impls[] = {
     {"_error", E_TRANS, O_MATRIX, 1, 2, b_error},
     {"error", E_REAL, O_SCALAR, 1, 1, b_error},
     {"exit", E_TRANS, O_MATRIX, 0, 1, b_exit},
+    {"args", E_REAL, O_SCALAR, 0, 0, b_args},
+    {"callersversion", E_REAL, O_SCALAR, 0, 0, b_callersversion},
 };
 
 // Declared types and argument counts of built-ins implemented elsewhere.

@@ -642,7 +642,7 @@ static void prologue(int bodytag) {
     if (c.firstopt < 0) {
       cc_emit(opnarg, c.nargs);
     } else {
-      cc_emit(oparg2, c.firstopt + 1, c.nargs);
+      cc_emit(oparg2, c.firstopt, c.nargs);
       for (int k = c.firstopt; k < c.nargs; ++k) {
         const Sym& s = c.syms[static_cast<size_t>(k)];
         const CType& t = c.tt.at(s.type);
@@ -667,7 +667,7 @@ static void prologue(int bodytag) {
       continue;
     }
     if (!c.infunc) {
-      cc_emits(opfind, s.name, s.read ? 3 : 1);
+      cc_emits(opfind, s.name, s.set ? 1 : 3);
       continue;
     }
     if (s.cls == 1) {

@@ -98,6 +98,7 @@ std::string vm_fmtreal(double x) { return trim(sreforms("%12.0g", x)); }
 
 std::string vm_fmtcplx(double re, double im) {
   if (re >= misval || im >= misval) return ".";
+  if (re == 0 && im != 0) return vm_fmtreal(im) + "i";
   std::string s = vm_fmtreal(re);
   if (im < 0) s += " - " + vm_fmtreal(-im) + "i";
   else s += " + " + vm_fmtreal(im) + "i";

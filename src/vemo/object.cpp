@@ -232,10 +232,8 @@ Mat* mkstruct(Fcn* def, int rows, int cols, int nest) {
   return s;
 }
 
-void mfree(Mat* m) {
-  if (!m || m->immortal) return;
-  if (--m->refcnt > 0) return;
-  release(m);
+void mfree_slow(Mat* m) {
+  if (!(m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT)) release(m);
   m->refcnt = 0;
   --vm.live;
   if (vm.freemats.size() < VM_MAXFREE) vm.freemats.push_back(m);

@@ -47,9 +47,73 @@ struct Opt {
   }
 };
 
+// Rule 8 on a compacted list: a jump to a block that only it reaches, that
+// follows an unconditional transfer and ends with one, is replaced by the
+// block. The entry jump to the prologue is left alone. True when a block moved.
+bool moveblock(std::vector<Ins>& code) {
+  const int n = static_cast<int>(code.size());
+  std::vector<int> refs(static_cast<size_t>(n) + 1, 0);
+  for (const Ins& in : code)
+    if (in.fix == FIX_BRANCH) ++refs[static_cast<size_t>(in.a[0])];
+  for (int i = 1; i < n; ++i) {
+    if (code[static_cast<size_t>(i)].op != opgoto) continue;
+    const int t = code[static_cast<size_t>(i)].a[0];
+    if (t <= 0 || t >= n || refs[static_cast<size_t>(t)] != 1 || !isend(code[static_cast<size_t>(t - 1)].op))
+      continue;
+    int e = t;
+    while (e < n && !isend(code[static_cast<size_t>(e)].op)) ++e;
+    if (e >= n) {
+      int prev = setoutlev(OUT_ERROR);
+      spout21("optimize:  unterminated block not optimized\n");
+      setoutlev(prev);
+      continue;
+    }
+    if (i >= t && i <= e) continue;
+    std::vector<int> order;
+    auto add = [&](int a, int b) {
+      for (int k = a; k < b; ++k) order.push_back(k);
+    };
+    if (i < t) {
+      add(0, i);
+      add(t, e + 1);
+      add(i + 1, t);
+      add(e + 1, n);
+    } else {
+      add(0, t);
+      add(e + 1, i);
+      add(t, e + 1);
+      add(i + 1, n);
+    }
+    std::vector<int> map(static_cast<size_t>(n) + 1, 0);
+    for (size_t k = 0; k < order.size(); ++k) map[static_cast<size_t>(order[k])] = static_cast<int>(k);
+    map[static_cast<size_t>(i)] = map[static_cast<size_t>(t)];
+    map[static_cast<size_t>(n)] = static_cast<int>(order.size());
+    std::vector<Ins> moved;
+    moved.reserve(order.size());
+    for (int k : order) moved.push_back(std::move(code[static_cast<size_t>(k)]));
+    for (Ins& in : moved)
+      if (in.fix == FIX_BRANCH) in.a[0] = map[static_cast<size_t>(in.a[0])];
+    code = std::move(moved);
+    return true;
+  }
+  return false;
+}
+
+// Rules 1 to 7 until none applies, then the list is compacted.
+int peephole(std::vector<Ins>& code);
+
 }  // namespace
 
 int cc_optimize(std::vector<Ins>& code) {
+  if (int rc = peephole(code)) return rc;
+  for (int moves = 0; moves < 10000 && moveblock(code); ++moves)
+    if (int rc = peephole(code)) return rc;
+  return 0;
+}
+
+namespace {
+
+int peephole(std::vector<Ins>& code) {
   Opt o(code);
   o.marktargets();
   // first pass: opassign x; oppop; oppush x  ->  opassign x
@@ -182,6 +246,8 @@ int cc_optimize(std::vector<Ins>& code) {
   code = std::move(kept);
   return 0;
 }
+
+}  // namespace
 
 std::string cc_dump(const std::vector<Ins>& code) {
   std::string s;

@@ -103,6 +103,18 @@ bool vmerrmsg(int rc, const std::string& msg) {
 namespace {
 
 bool tbinner = true;  // the next traceback line is the innermost
+std::string tblast;   // the last traceback line printed
+long tbrepeat = 0;    // identical lines since then, not printed
+
+// Prints the count of repeated traceback lines held back.
+void tbflush() {
+  if (tbrepeat > 0) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21f("%24s  (%ld more like the line above)\n", "", tbrepeat);
+    setoutlev(prev);
+  }
+  tbrepeat = 0;
+}
 
 // One traceback line for the frame leaving with an error.
 void traceback(const Frame& fr) {
@@ -121,9 +133,17 @@ void traceback(const Frame& fr) {
   } else {
     std::snprintf(buf, sizeof buf, "%24s:     -  %s", name.c_str(), "function returned error");
   }
+  const bool outer = !tbinner;
   tbinner = false;
   std::string line = buf;
   if (fr.line > 0) line += " [" + std::to_string(fr.line) + "]";
+  // a deep recursion reports each run of identical outer lines once
+  if (outer && line == tblast) {
+    ++tbrepeat;
+    return;
+  }
+  tbflush();
+  tblast = line;
   int prev = setoutlev(OUT_ERROR);
   spout21((line + "\n").c_str());
   setoutlev(prev);
@@ -179,12 +199,6 @@ SIMPLE(h_and, op_logic(opand))
 SIMPLE(h_or, op_logic(opor))
 SIMPLE(h_cand, op_logic(opcand))
 SIMPLE(h_cor, op_logic(opcor))
-SIMPLE(h_ee, op_compare(opee))
-SIMPLE(h_ne, op_compare(opne))
-SIMPLE(h_ge, op_compare(opge))
-SIMPLE(h_le, op_compare(ople))
-SIMPLE(h_gt, op_compare(opgt))
-SIMPLE(h_lt, op_compare(oplt))
 SIMPLE(h_cee, op_compare(opcee))
 SIMPLE(h_cne, op_compare(opcne))
 SIMPLE(h_cge, op_compare(opcge))
@@ -194,10 +208,6 @@ SIMPLE(h_clt, op_compare(opclt))
 SIMPLE(h_not, op_not())
 SIMPLE(h_neg, op_neg())
 SIMPLE(h_trans, op_trans())
-SIMPLE(h_plus, op_arith(opplus))
-SIMPLE(h_sub, op_arith(opsub))
-SIMPLE(h_mult, op_arith(opmult))
-SIMPLE(h_div, op_arith(opdiv))
 SIMPLE(h_power, op_arith(oppower))
 SIMPLE(h_cadd, op_arith(opcadd))
 SIMPLE(h_csub, op_arith(opcsub))
@@ -217,6 +227,76 @@ SIMPLE(h_ld0, push(mkscalar(0)))
 SIMPLE(h_ld1, push(mkscalar(1)))
 SIMPLE(h_ldmiss, push(mkscalar(misval)))
 #undef SIMPLE
+
+// Scalar fast paths of + - * / and the comparisons: two real 1 x 1
+// operands, computed here, the result in a reusable operand or a recycled
+// record; anything else goes to the general operator.
+inline bool realscalars(const Mat* a, const Mat* b) {
+  return a->eltype == ET_REAL && b->eltype == ET_REAL && a->rows == 1 && a->cols == 1 && b->rows == 1 &&
+         b->cols == 1 && a->kind == K_MAT && b->kind == K_MAT && !a->view && !b->view;
+}
+
+template <int OP>
+bool h_arith(int32_t*, int& pc) {
+  ++pc;
+  Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
+  Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (!realscalars(a, b)) return op_arith(OP);
+  const double x = a->re()[0], y = b->re()[0];
+  double z;
+  if (x >= misval || y >= misval) {
+    z = misval;
+  } else {
+    switch (OP) {
+      case opplus: z = x + y; break;
+      case opsub: z = x - y; break;
+      case opmult: z = x * y; break;
+      default: z = y == 0 ? misval : x / y; break;
+    }
+    if (!std::isfinite(z)) z = misval;
+  }
+  Mat* res;
+  if (a->refcnt == 1 && !a->immortal) {
+    res = a;
+    mfree(b);
+  } else if (b->refcnt == 1 && !b->immortal) {
+    res = b;
+    mfree(a);
+  } else {
+    res = mkscalar(z);
+    if (!res) return false;
+    mfree(a);
+    mfree(b);
+  }
+  res->re()[0] = z;
+  vm.stack[static_cast<size_t>(vm.sp - 2)] = res;
+  --vm.sp;
+  return true;
+}
+
+template <int OP>
+bool h_cmp(int32_t*, int& pc) {
+  ++pc;
+  Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
+  Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (!realscalars(a, b)) return op_compare(OP);
+  const double x = a->re()[0], y = b->re()[0];
+  bool t;
+  switch (OP) {
+    case opee: t = x == y; break;
+    case opne: t = x != y; break;
+    case opge: t = x >= y; break;
+    case ople: t = x <= y; break;
+    case opgt: t = x > y; break;
+    default: t = x < y; break;
+  }
+  vm.cond = t;
+  mfree(a);
+  mfree(b);
+  vm.stack[static_cast<size_t>(vm.sp - 2)] = t ? vm.k1 : vm.k0;
+  --vm.sp;
+  return true;
+}
 
 bool h_ldnull(int32_t*, int& pc) {
   ++pc;
@@ -641,12 +721,12 @@ void inittable() {
   table[opor] = h_or;
   table[opcand] = h_cand;
   table[opcor] = h_cor;
-  table[opee] = h_ee;
-  table[opne] = h_ne;
-  table[opge] = h_ge;
-  table[ople] = h_le;
-  table[opgt] = h_gt;
-  table[oplt] = h_lt;
+  table[opee] = h_cmp<opee>;
+  table[opne] = h_cmp<opne>;
+  table[opge] = h_cmp<opge>;
+  table[ople] = h_cmp<ople>;
+  table[opgt] = h_cmp<opgt>;
+  table[oplt] = h_cmp<oplt>;
   table[opcee] = h_cee;
   table[opcne] = h_cne;
   table[opcge] = h_cge;
@@ -656,10 +736,10 @@ void inittable() {
   table[opnot] = h_not;
   table[opneg] = h_neg;
   table[optrans] = h_trans;
-  table[opplus] = h_plus;
-  table[opsub] = h_sub;
-  table[opmult] = h_mult;
-  table[opdiv] = h_div;
+  table[opplus] = h_arith<opplus>;
+  table[opsub] = h_arith<opsub>;
+  table[opmult] = h_arith<opmult>;
+  table[opdiv] = h_arith<opdiv>;
   table[oppower] = h_power;
   table[opcadd] = h_cadd;
   table[opcsub] = h_csub;
@@ -809,7 +889,11 @@ static void run(size_t entry) {
       case opassignp: {
         Mat* t = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
         Mat* v = vm.stack[static_cast<size_t>(vm.sp - 1)];
-        if (t != v) {
+        if (t != v && t->data == t->inl && v->data == v->inl && t->eltype == ET_REAL &&
+            v->eltype == ET_REAL && t->rows == 1 && t->cols == 1 && v->rows == 1 && v->cols == 1 &&
+            v->kind == K_MAT && t->kind == K_MAT) {
+          t->inl[0] = v->inl[0];  // real scalars: copy the value
+        } else if (t != v) {
           if (v->kind == K_FCN) {
             vmerr(3102);
             break;
@@ -981,7 +1065,10 @@ int ixeq(Fcn* f) {
   vm.state = 3;
   ++f->refcnt;
   vm.depth = depth0 - 1;  // the statement runs at depth 0 of its nesting
+  tblast.clear();
+  tbrepeat = 0;
   vm_call(f, 0);
+  tbflush();
   vm.depth = depth0;
   int rc = vm.rc ? (vm.firstrc ? vm.firstrc : vm.rc) : 0;
   if (vm.rc == VRC_BREAK) rc = 1;

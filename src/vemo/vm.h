@@ -135,7 +135,13 @@ constexpr int VM_MAXFREE = 500;
 
 // Object store.
 Mat* mkmat(const char* name, int16_t eltype, int rows, int cols);  // nullptr: 3900 set
-void mfree(Mat* m);                         // decrement; release at zero
+void mfree_slow(Mat* m);                    // releases an object whose count reached zero
+// Decrements; releases at zero.
+inline void mfree(Mat* m) {
+  if (!m || m->immortal) return;
+  if (--m->refcnt > 0) return;
+  mfree_slow(m);
+}
 inline void mref(Mat* m) {
   if (!m->immortal) ++m->refcnt;
 }
