@@ -140,7 +140,7 @@ int structmember(int stype, const std::string& member, int* mtype) {
       return static_cast<int>(k) + 1;
     }
   }
-  cc_fail(member + " contains no such member");
+  cc_fail(sname + " contains no such member");
 }
 
 // Pushes a variable's slot for reading.

@@ -49,7 +49,12 @@ static void readline_more() {
     if (!c.src->canmore || !c.src->more) cc_fail("<istmt> incomplete");
     int r = c.src->more(line);
     if (r == 1) cc_fail("unexpected end of file", 612);
-    if (r == 2) cc_fail("unexpected end of line");
+    if (r == 2) {
+      // the block's `end`: it still ends the block
+      c.src->pending = line;
+      c.src->haspending = true;
+      cc_fail("unexpected end of line");
+    }
     c.src->line = line;
     if (c.src->lineno) ++c.src->lineno;
   }
@@ -350,8 +355,29 @@ static void endstmt() {
 static bool peekelse() {
   Cc& c = *C;
   if (c.tok.code == T_ELSE) return true;
-  if (c.tok.code != T_EOL || c.blockdepth == 0) return false;
+  if (c.tok.code != T_EOL) return false;
+  const bool top = c.blockdepth == 0;
+  if (top && !(c.src->canpeek && c.src->peek && !c.infunc)) return false;
   for (;;) {
+    if (top) {
+      // an interactive statement: the line goes back to the session
+      std::string line;
+      int r = c.src->peek(line);
+      if (r == 1) return false;
+      CcTok t;
+      int comment = 0;
+      int code = r == 2 ? T_END : cc_lex(line, t, &comment);
+      if (code == T_EOL && comment == 0) continue;
+      if (code == T_ELSE) {
+        c.src->line = line;
+        c.tok.pos = 0;
+        cc_gettok();
+        return true;
+      }
+      c.src->pending = line;
+      c.src->haspending = true;
+      return false;
+    }
     readline_more();
     CcTok t;
     int comment = 0;
@@ -521,6 +547,7 @@ static void declaration(bool external) {
     }
     const CType& ct = C->tt.at(type);
     if (ct.el == E_STRUCT && ct.org == O_SCALAR) C->syms[static_cast<size_t>(k)].structscalar = true;
+    if (external && !C->infunc) C->syms[static_cast<size_t>(k)].set = true;  // created when missing
     if (C->tok.code != ',') break;
     cc_gettok();
     if (C->tok.code == T_EOL) cc_nlokay();

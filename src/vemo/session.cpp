@@ -38,6 +38,15 @@ int moreline(std::string& line) {
   return 0;
 }
 
+// Reads the line after a top-level `if`, which may hold its `else`.
+int peekline(std::string& line) {
+  if (nextrawline(line)) return 1;
+  size_t b = line.find_first_not_of(' ');
+  if (b != std::string::npos && !line.compare(b, 3, "end") && (line.size() == b + 3 || line[b + 3] == ' '))
+    return 2;
+  return 0;
+}
+
 std::string firstword(const std::string& s, size_t* after = nullptr) {
   size_t b = s.find_first_not_of(' ');
   if (b == std::string::npos) {
@@ -198,9 +207,12 @@ int block(bool colon) {
     setoutlev(prev);
   }
   std::string line;
+  bool haspending = false;
   for (;;) {
     if (stopflag && colon) return 1;
-    if (nextrawline(line)) {
+    if (haspending) {
+      haspending = false;
+    } else if (nextrawline(line)) {
       int prev = setoutlev(OUT_ERROR);
       spout21("unexpected end of file (end statement missing)\n");
       setoutlev(prev);
@@ -211,11 +223,17 @@ int block(bool colon) {
     src.line = line;
     src.canmore = true;
     src.more = moreline;
+    src.canpeek = fromfile;
+    src.peek = peekline;
     int rc = vemo_runline(src);
+    if (src.haspending) {
+      line = src.pending;
+      haspending = true;
+    }
     if (rc == 0) continue;
     if (!colon) {
-      if (rc != 612) blockerror(rc);
-      if (rc == 612 && src.line.empty()) return rc;
+      if (rc == 612) return rc;
+      blockerror(rc);
       stopflag = 0;
       continue;
     }

@@ -16,6 +16,12 @@ struct CcSource {
   // `end` line (the statement cannot go on).
   int (*more)(std::string& line) = nullptr;
   int lineno = 0;         // source line number of `line` (0 unknown)
+  // A top-level `if` may look at the next line for an `else` (block mode
+  // reading a file); a line read so that is not an `else` comes back here.
+  bool canpeek = false;
+  int (*peek)(std::string& line) = nullptr;  // reads that line (as `more`)
+  bool haspending = false;
+  std::string pending;
 };
 
 // Settings and session state.

@@ -349,9 +349,15 @@ bool h_isnumer(int32_t*, int& pc) {
   const Mat* m = top();
   return (m->eltype == ET_REAL || m->eltype == ET_CPLX) && m->kind == K_MAT ? true : vmerr(3251);
 }
+// A function argument: a function, or a pointer to one (made the function).
 bool h_isfcn(int32_t*, int& pc) {
   ++pc;
-  return top()->kind == K_FCN ? true : vmerr(3101);
+  Mat* m = top();
+  if (m->kind == K_MAT && m->eltype == ET_PTR && m->isscalar() && m->ptr()[0] && m->ptr()[0]->kind == K_FCN) {
+    // the slot keeps the caller's pointer; calls through it dereference
+    return true;
+  }
+  return m->kind == K_FCN ? true : vmerr(3101);
 }
 
 bool h_stop(int32_t*, int& pc) {
@@ -971,6 +977,8 @@ static void run(size_t entry) {
           fobj = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
           nargs = code[pc + 2];
           pc += 3;
+          if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0])
+            fobj = fobj->ptr()[0];  // a function argument passed as a pointer
           mref(fobj);
         } else {
           nargs = code[pc + 1];
