@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "data/by.h"
 #include "data/chars.h"
 #include "data/datacmds.h"
 #include "data/store.h"
 #include "data/varlist.h"
+#include "data/vlabel.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
@@ -231,7 +233,17 @@ int cmd_dropkeep(int keep) {
   if (int rc = parse()) return rc;
   if (ps.hasvarlist) {
     if (ps.hasif || ps.hasin) return error(198);
+    if (ps.bylevel) return errmsgf(190, "%s varlist may not be combined with by\n", keep ? "keep" : "drop");
     return droporkeepvars(vl.varlist_vr, keep != 0);
+  }
+  if (ps.bylevel && bys.collecting) {
+    // The by driver removes the observations once, after the last group.
+    for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+      if ((i & 0x3fff) == 0 && stopflag) return 1;
+      bool sel = selobs(i);
+      (void)by_markobs(i, keep ? !sel : sel);
+    }
+    return 0;
   }
   long before = ds.nobs, n;
   if (!ps.hasif) {
@@ -343,6 +355,7 @@ struct Preserved {
   int level;
   DsSnapshot data;
   CharState chars;
+  VlState labels;
 };
 std::vector<Preserved> preserved;
 int plevel = 0;
@@ -351,6 +364,7 @@ int restore_top(bool keep) {
   Preserved& p = preserved.back();
   int rc = ds_restore(p.data);
   chs = p.chars;
+  vls = p.labels;
   if (!keep) preserved.pop_back();
   return rc;
 }
@@ -368,6 +382,7 @@ int cmd_preserve(int) {
   p.level = plevel;
   if (int rc = ds_snapshot(p.data)) return rc;
   p.chars = chs;
+  p.labels = vls;
   preserved.push_back(std::move(p));
   return 0;
 }
@@ -423,4 +438,6 @@ void data_bindcommands() {
   data_bindinput();
   data_bindchars();
   data_bindsort();
+  data_bindlabels();
+  data_bindby();
 }

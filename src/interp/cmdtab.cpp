@@ -136,6 +136,8 @@ void cmdinit_table() {
   expr_bindcommands();
   display_bindcommands();
   lang_bindcommands();
+  files_bindcommands();
+  stats_bindcommands();
   vemo_bindcommands();
 }
 
@@ -148,6 +150,12 @@ const char* findbuiltin(const char* word) {
     if (cmdcmp(word, e.name, e.min) && available(e)) return e.name;
   }
   return nullptr;
+}
+
+const char* cmdfullname(const char* word) {
+  if (!word[0] || !(word[0] == '_' || (word[0] >= 'a' && word[0] <= 'x'))) return nullptr;
+  CmdEntry* e = lookup(exectab, NEXEC, word, false);
+  return e ? e->name : nullptr;
 }
 
 unsigned cmdhash(const char* line) {
