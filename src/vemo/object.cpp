@@ -15,7 +15,7 @@ VmState vm;
 
 VStr* vstr_new(const char* s, size_t len) {
   if (len == 0) return nullptr;
-  if (len > 0x7ffffff0u) return nullptr;
+  if (len > 0x7ffffff0u || (vst.maxbytes && len > vst.maxbytes)) return nullptr;
   VStr* v = static_cast<VStr*>(std::malloc(sizeof(uint32_t) + len + 1));
   if (!v) return nullptr;
   v->n = static_cast<uint32_t>(len + 1);
@@ -41,9 +41,8 @@ size_t elsize(int16_t et) { return et == ET_CPLX ? 16 : 8; }
 
 Mat* newrecord() {
   Mat* m;
-  if (!vm.freemats.empty()) {
-    m = vm.freemats.back();
-    vm.freemats.pop_back();
+  if (vm.nfree > 0) {
+    m = vm.freemats[--vm.nfree];
   } else {
     m = new (std::nothrow) Mat;
     if (!m) return nullptr;
@@ -86,6 +85,7 @@ bool allocate(Mat* m, int16_t et, int rows, int cols) {
   const size_t n = static_cast<size_t>(rows) * static_cast<size_t>(cols);
   if (n > (size_t{1} << 40) / 16) return false;
   const size_t bytes = n * elsize(et);
+  if (vst.maxbytes && bytes > vst.maxbytes) return false;
   m->size = bytes;
   if (bytes <= sizeof m->inl) {
     m->data = m->inl;
@@ -236,7 +236,7 @@ void mfree_slow(Mat* m) {
   if (!(m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT)) release(m);
   m->refcnt = 0;
   --vm.live;
-  if (vm.freemats.size() < VM_MAXFREE) vm.freemats.push_back(m);
+  if (vm.nfree < VM_MAXFREE) vm.freemats[vm.nfree++] = m;
   else delete m;
 }
 
@@ -406,7 +406,10 @@ void vm_clearall(bool all) {
     }
   }
   if (vm.sp == 0) {
-    for (Mat* m : vm.freemats) delete m;
-    vm.freemats.clear();
+    mfreelist_clear();
   }
+}
+
+void mfreelist_clear() {
+  while (vm.nfree > 0) delete vm.freemats[--vm.nfree];
 }

@@ -162,11 +162,13 @@ int vemo_runline(CcSource& src) {
     src.pos = b;
     // management lines inside Vemo
     if (src.line[b] == '#' || (!src.line.compare(b, 4, "vemo") && (b + 4 == src.line.size() || src.line[b + 4] == ' '))) {
+      if (vst.nomanagement) return 199;
       std::string text = src.line.substr(src.line[b] == '#' ? b + 1 : b + 4);
       src.pos = src.line.size();
       return management(text);
     }
     if (!src.line.compare(b, 4, "help") && (b + 4 == src.line.size() || src.line[b + 4] == ' ')) {
+      if (vst.nomanagement) return 199;
       src.pos = src.line.size();
       return execline(src.line.substr(b));
     }
@@ -290,8 +292,7 @@ int cmd_vemo(int) {
   interp.prompt = saved.prompt;
   vst.strict = saved.strict;
   if (vst.xdepth == 0) {
-    for (Mat* m : vm.freemats) delete m;
-    vm.freemats.clear();
+    mfreelist_clear();
   }
   return rc;
 }

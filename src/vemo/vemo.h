@@ -39,6 +39,8 @@ struct VemoState {
   bool started = false;    // the run-time system is up
   int version = 920;       // version of the code being compiled
   bool debugleaks = false; // check every object is freed after each statement
+  bool nomanagement = false;  // fuzzing: management lines (which run commands) refused
+  size_t maxbytes = 0;     // fuzzing: largest matrix or string in bytes (0 = no limit)
 };
 extern VemoState vst;
 

@@ -121,7 +121,8 @@ struct VmState {
   long steps = 0;
   std::unordered_map<std::string, Mat*> globals;  // named matrices
   std::unordered_map<std::string, Fcn*> fcns;     // named functions
-  std::vector<Mat*> freemats;     // released object records for reuse
+  Mat* freemats[500] = {};        // released object records for reuse (VM_MAXFREE)
+  int nfree = 0;                  // records in freemats
   long live = 0;                  // objects allocated and not yet freed (leak check)
   Mat* k0 = nullptr;              // shared constants 0 and 1 (comparison results)
   Mat* k1 = nullptr;
@@ -140,8 +141,16 @@ void mfree_slow(Mat* m);                    // releases an object whose count re
 inline void mfree(Mat* m) {
   if (!m || m->immortal) return;
   if (--m->refcnt > 0) return;
+  if (m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT && vm.nfree < VM_MAXFREE) {
+    // a real scalar: straight back to the free list
+    --vm.live;
+    vm.freemats[vm.nfree++] = m;
+    return;
+  }
   mfree_slow(m);
 }
+// Empties the free list (when no Vemo code runs).
+void mfreelist_clear();
 inline void mref(Mat* m) {
   if (!m->immortal) ++m->refcnt;
 }
