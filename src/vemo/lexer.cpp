@@ -61,7 +61,7 @@ struct CharClass {
   constexpr CharClass() {
     const char* brk = " \"\\'`~:;,<>/?!@|#$%^&*()-+=[]{}";
     for (const char* p = brk; *p; ++p) c[static_cast<unsigned char>(*p)] = 1;
-    c['\t'] = 1;
+    c[9] = 1;  // tab
   }
 };
 constexpr CharClass cls;

@@ -469,7 +469,7 @@ bool alloclocal(int op, const char* name, Fcn* def) {
 
 // The structure definition pushed before a struct allocation (popped).
 Fcn* popdef(int op) {
-  if (op < opalc_stcm || (op > opalc_stcs && op < opolc_stcm) || op > opolc_stcc) return nullptr;
+  if (op < opalc_stcm || op > opolc_stcc) return nullptr;
   Mat* d = top();
   --vm.sp;
   Fcn* f = d->kind == K_FCN ? d->fcn : nullptr;
