@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "data/store.h"
+#include "data/by.h"
 #include "data/datacmds.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
@@ -49,22 +51,6 @@ struct SuFig {
 
 const int pctval[9] = {1, 5, 10, 25, 50, 75, 90, 95, 99};
 
-// True when list entry e carries no time-series operator.
-bool plainentry(int e) {
-  const size_t i = static_cast<size_t>(e);
-  return i >= vl.varlist_rcp.size() || vl.varlist_rcp[i].plain();
-}
-
-// Values of list entry e for observations obs..obs+m-1.
-void gather(int e, long obs, long m, double* x) {
-  const size_t i = static_cast<size_t>(e);
-  if (plainentry(e)) {
-    expr_gather(vl.varlist_vr[i], obs, m, x);
-    return;
-  }
-  for (long k = 0; k < m; ++k) x[k] = rzelta_data(e, obs + k);
-}
-
 // u[k] = 1 for a used observation, wb[k] its weight (1 unweighted), both 0
 // otherwise; the block is padded with zeros to a multiple of 4. check: apply
 // the weight rules (codes 401/402).
@@ -89,59 +75,84 @@ int usemask(const StSample& s, long obs, long m, const double* x, double* u, dou
   return 0;
 }
 
-static inline st_v4 ld4(const double* p) {
-  st_v4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
 // The first pass's running figures.
 struct Pass1 {
   Accum4 W, S;
   st_v4 n = {0, 0, 0, 0};
   st_v4 mn = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
   st_v4 mx = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  // Adds m (a multiple of 4) observations.
-  void add(const double* x, const double* u, const double* wb, long m, bool weighted) {
-    const st_v4 zero = {0, 0, 0, 0};
-    for (long k = 0; k < m; k += 4) {
-      const st_v4 xv = ld4(x + k), uv = ld4(u + k);
-      const auto used = uv > zero;
-      n += uv;
-      if (weighted) {
-        const st_v4 wv = ld4(wb + k);
-        W.add(wv);
-        S.add(used ? wv * xv : zero);
-      } else {
-        S.add(used ? xv : zero);
-      }
-      mn = (used & (xv < mn)) ? xv : mn;
-      mx = (used & (xv > mx)) ? xv : mx;
-    }
-  }
 };
+
+// Adds m (a multiple of 4) observations with their use mask and weights. The
+// running figures are kept in locals so that they stay in registers.
+__attribute__((target_clones("avx2", "default")))
+void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb, long m,
+                  bool weighted) {
+  const st_v4 zero = {0, 0, 0, 0};
+  Accum4 W = st.W, S = st.S;
+  st_v4 n = st.n, mn = st.mn, mx = st.mx;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = acc_ld4(x + k), uv = acc_ld4(u + k);
+    const auto used = uv > zero;
+    n += uv;
+    if (weighted) {
+      const st_v4 wv = acc_ld4(wb + k);
+      W.add(wv);
+      S.add(used ? wv * xv : zero);
+    } else {
+      S.add(used ? xv : zero);
+    }
+    mn = (used & (xv < mn)) ? xv : mn;
+    mx = (used & (xv > mx)) ? xv : mx;
+  }
+  st.W = W, st.S = S, st.n = n, st.mn = mn, st.mx = mx;
+}
+
+// The same without selection or weights: an observation is used when its
+// value is not missing. m is a multiple of 4 (padding holds missing values).
+__attribute__((target_clones("avx2", "default")))
+void pass1_dense(Pass1& st, const double* x, long m) {
+  const st_v4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1}, mv = zero + misval;
+  Accum4 S = st.S;
+  st_v4 n = st.n, mn = st.mn, mx = st.mx;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = acc_ld4(x + k);
+    const auto used = xv < mv;
+    n += used ? one : zero;
+    S.add(used ? xv : zero);
+    mn = xv < mn ? xv : mn;
+    mx = (used & (xv > mx)) ? xv : mx;
+  }
+  st.S = S, st.n = n, st.mn = mn, st.mx = mx;
+}
 
 // The second pass: sums of w d^2 (compensated), w d^3 and w d^4 about mean.
 struct Pass2 {
   Accum4 d2;
   st_v4 d3 = {0, 0, 0, 0}, d4 = {0, 0, 0, 0};
-  void add(const double* x, const double* u, const double* wb, long m, double mean, bool weighted,
-           bool higher) {
-    const st_v4 zero = {0, 0, 0, 0};
-    const st_v4 mv = zero + mean;
-    for (long k = 0; k < m; k += 4) {
-      const st_v4 uv = ld4(u + k);
-      const st_v4 d = uv > zero ? ld4(x + k) - mv : zero;
-      const st_v4 wd = weighted ? ld4(wb + k) * d : d;
-      const st_v4 q = wd * d;
-      d2.add(q);
-      if (higher) {
-        d3 += q * d;
-        d4 += q * d * d;
-      }
+};
+
+// Adds m (a multiple of 4) observations; u null: used when not missing.
+__attribute__((target_clones("avx2", "default")))
+void pass2_add(Pass2& st, const double* x, const double* u, const double* wb, long m, double mean,
+               bool weighted, bool higher) {
+  const st_v4 zero = {0, 0, 0, 0};
+  const st_v4 mv = zero + mean, miss = zero + misval;
+  Accum4 d2 = st.d2;
+  st_v4 d3 = st.d3, d4 = st.d4;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = acc_ld4(x + k);
+    const st_v4 d = (u ? acc_ld4(u + k) > zero : xv < miss) ? xv - mv : zero;
+    const st_v4 wd = weighted ? acc_ld4(wb + k) * d : d;
+    const st_v4 q = wd * d;
+    d2.add(q);
+    if (higher) {
+      d3 += q * d;
+      d4 += q * d * d;
     }
   }
-};
+  st.d2 = d2, st.d3 = d3, st.d4 = d4;
+}
 
 double hsum(st_v4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
 
@@ -235,14 +246,33 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
   std::vector<double> xs, ws;
   Pass1 p1;
+  // Without if or weights on a plain variable the column is read in place
+  // (doubles) or decoded a block at a time, and the mask comes from the values.
+  const bool dense = s.sel.empty() && !weighted && st_plainentry(e);
+  const bool inplace = dense && vartype(v) == ST_DOUBLE;
+  auto densevals = [&](long obs, long m) -> const double* {
+    if (inplace && m % 4 == 0) return reinterpret_cast<const double*>(colview(v).at(obs));
+    st_gather(e, obs, m, x);
+    for (long k = m; k % 4; ++k) x[k] = misval;
+    return x;
+  };
+  if (dense && o.detail) xs.reserve(static_cast<size_t>(s.hi - s.lo + 1));
   for (long obs = s.lo; obs <= s.hi; obs += BLK) {
     if (stopflag) return 1;
     const long m = std::min(BLK, s.hi - obs + 1);
-    gather(e, obs, m, x);
-    if (int rc = usemask(s, obs, m, x, u, wb, true)) return rc;
     const long m4 = (m + 3) & ~3L;
+    if (dense) {
+      const double* xv = densevals(obs, m);
+      pass1_dense(p1, xv, m4);
+      if (o.detail)
+        for (long k = 0; k < m; ++k)
+          if (xv[k] < misval) xs.push_back(xv[k]);
+      continue;
+    }
+    st_gather(e, obs, m, x);
+    if (int rc = usemask(s, obs, m, x, u, wb, true)) return rc;
     for (long k = m; k < m4; ++k) x[k] = 0;
-    p1.add(x, u, wb, m4, weighted);
+    pass1_masked(p1, x, u, wb, m4, weighted);
     if (o.detail)
       for (long k = 0; k < m; ++k)
         if (u[k] != 0) {
@@ -273,17 +303,21 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
         u[j] = j < m ? 1 : 0;
         wb[j] = j < m && weighted ? ws[static_cast<size_t>(k + j)] : u[j];
       }
-      p2.add(x, u, wb, m4, f.mean, weighted, true);
+      pass2_add(p2, x, u, wb, m4, f.mean, weighted, true);
     }
   } else {
     for (long obs = s.lo; obs <= s.hi; obs += BLK) {
       if (stopflag) return 1;
       const long m = std::min(BLK, s.hi - obs + 1);
-      gather(e, obs, m, x);
-      (void)usemask(s, obs, m, x, u, wb, false);
       const long m4 = (m + 3) & ~3L;
+      if (dense) {
+        pass2_add(p2, densevals(obs, m), nullptr, nullptr, m4, f.mean, false, false);
+        continue;
+      }
+      st_gather(e, obs, m, x);
+      (void)usemask(s, obs, m, x, u, wb, false);
       for (long k = m; k < m4; ++k) x[k] = 0;
-      p2.add(x, u, wb, m4, f.mean, weighted, false);
+      pass2_add(p2, x, u, wb, m4, f.mean, weighted, false);
     }
   }
   const double ss = p2.d2.value();
@@ -312,14 +346,6 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   return 0;
 }
 
-// The name shown for list entry e (time-series operators in front).
-std::string entryname(int e) {
-  const size_t i = static_cast<size_t>(e);
-  std::string name = varname(vl.varlist_vr[i]);
-  if (!plainentry(e)) name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
-  return name;
-}
-
 // A number under fmt right-aligned in a field of at least 9 columns.
 std::string num9(const char* fmt, double x) {
   std::string t = sreforms(fmt, x);
@@ -345,7 +371,7 @@ void header(const SuOpts& o) {
 }
 
 void row(int e, const SuFig& f, const SuOpts& o) {
-  std::string name = abvar(entryname(e), 12);
+  std::string name = abvar(st_entryname(e), 12);
   std::string line = "{txt}";
   line.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
   spoutsml(line.c_str());
@@ -372,7 +398,11 @@ void row(int e, const SuFig& f, const SuOpts& o) {
   }
   line += "   " + num9(vf.c_str(), f.mean) + "  ";
   if (!o.wcol) line += " ";
-  line += num9(vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " + num9(vf.c_str(), f.max);
+  // A spread is no date: under a date format the standard deviation keeps %9.0g.
+  FmtInfo fi;
+  const bool datefmt = o.fmt && chkfmt(vf.c_str(), FMTK_NUM, &fi) == 0 && fi.letter == 'd';
+  line += num9(datefmt ? "%9.0g" : vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " +
+          num9(vf.c_str(), f.max);
   spoutsml((line + "\n").c_str());
 }
 
@@ -401,7 +431,7 @@ void dline(const char* plab, double p, bool hasp, double ext, bool hasext, const
 void detailblock(int e, const SuFig& f) {
   const int v = vl.varlist_vr[static_cast<size_t>(e)];
   std::string title = ds.varlabels[static_cast<size_t>(v)];
-  if (title.empty() || !plainentry(e)) title = entryname(e);
+  if (title.empty() || !st_plainentry(e)) title = st_entryname(e);
   spoutsml("\n{txt}");
   const int pad = (61 - static_cast<int>(title.size())) / 2;
   if (pad > 0) dupblnk(pad);
@@ -425,6 +455,8 @@ void detailblock(int e, const SuFig& f) {
 
 // Posts the figures of the last variable in r().
 void post(const SuFig& f, const SuOpts& o) {
+  sts.summ_mean = f.mean;
+  sts.summ_sd = f.sd;
   st_rclear();
   st_rscalar("N", f.N);
   st_rscalar("sum_w", f.W);
@@ -478,12 +510,20 @@ int cmd_summarize(int) {
     return 0;
   }
   StSample s;
-  if (int rc = st_sample(s)) return rc;
+  try {
+    if (int rc = st_sample(s)) return rc;
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
   o.show = !o.meanonly && out.s_outlev <= OUT_RESULT;
   const int nv = vl.lnvar();
   SuFig f;
   for (int e = 0; e < nv; ++e) {
-    if (int rc = figures(e, s, o, f)) return rc;
+    try {
+      if (int rc = figures(e, s, o, f)) return rc;
+    } catch (const std::bad_alloc&) {
+      return error(909);  // the values kept for the percentiles
+    }
     if (o.show) {
       if (o.detail) {
         detailblock(e, f);
@@ -500,4 +540,7 @@ int cmd_summarize(int) {
 
 }  // namespace
 
-void stats_bindsummarize() { cmdbind("summarize", cmd_summarize); }
+void stats_bindsummarize() {
+  cmdbind("summarize", cmd_summarize);
+  by_allow("summarize", true);
+}
