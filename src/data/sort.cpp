@@ -8,8 +8,11 @@
 // to the columns at the end.
 #include "data/sort.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -136,6 +139,31 @@ bool extract(const std::vector<KeyVar>& ks, long lo, long n, uint64_t* base, siz
   return true;
 }
 
+// A large scratch array, on huge pages where the system offers them:
+// sorting ten million items otherwise spends much of its time faulting in
+// small pages. `p` is null when the memory could not be had.
+template <class T>
+struct BigBuf {
+  T* p = nullptr;
+  size_t n = 0, bytes = 0;
+  explicit BigBuf(size_t count) : n(count) {
+    const size_t huge = size_t{2} << 20;
+    bytes = std::max<size_t>(huge, (count * sizeof(T) + huge - 1) / huge * huge);
+    void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return;
+    (void)::madvise(m, bytes, MADV_HUGEPAGE);
+    p = static_cast<T*>(m);
+  }
+  ~BigBuf() {
+    if (p) ::munmap(p, bytes);
+  }
+  BigBuf(const BigBuf&) = delete;
+  BigBuf& operator=(const BigBuf&) = delete;
+  T& operator[](size_t i) { return p[i]; }
+  size_t size() const { return n; }
+  void swap(BigBuf& o) { std::swap(p, o.p), std::swap(n, o.n), std::swap(bytes, o.bytes); }
+};
+
 // Items of W key words and the observation they came from.
 template <int W>
 struct Item {
@@ -199,9 +227,10 @@ int shufflesort(T* a, long n, L lt) {
 // LSD radix sort of items on their key words (stable), 11 bits a pass;
 // passes in which every item has the same digit are skipped.
 template <int W>
-int radixsort(std::vector<Item<W>>& a) {
+int radixsort(BigBuf<Item<W>>& a) {
   const size_t n = a.size();
-  std::vector<Item<W>> b(n);
+  BigBuf<Item<W>> b(n);
+  if (!b.p) return error(909);
   constexpr int BITS = 11, NB = 1 << BITS;
   std::vector<size_t> cnt(NB);
   for (int w = W - 1; w >= 0; --w) {
@@ -233,28 +262,23 @@ int radixsort(std::vector<Item<W>>& a) {
 template <int W>
 int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::vector<uint32_t>& from) {
   const long n = hi - lo + 1;
-  std::vector<Item<W>> a(static_cast<size_t>(n));
+  BigBuf<Item<W>> a(static_cast<size_t>(n));
+  if (!a.p) return error(909);
   static_assert(sizeof(Item<W>) % sizeof(uint64_t) == 0, "items are whole words");
-  if (!extract(ks, lo, n, a[0].k, sizeof(Item<W>) / sizeof(uint64_t))) return 1;
+  if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) return 1;
   for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
-  int rc = 0;
-  bool done = false;
-  if (stable) {
+  int rc = radixsort(a);
+  bool ties = false;
+  for (size_t i = 1; !stable && !rc && !ties && i < a.size(); ++i) ties = samekey(a[i - 1], a[i]);
+  if (!rc && !ties) {
     skipseed(2 * static_cast<uint64_t>(n));
-    rc = radixsort(a);
-    done = true;
-  } else {
-    std::vector<Item<W>> b = a;
-    rc = radixsort(b);
-    bool ties = false;
-    for (size_t i = 1; !rc && !ties && i < b.size(); ++i) ties = samekey(b[i - 1], b[i]);
-    if (!rc && !ties) {
-      skipseed(2 * static_cast<uint64_t>(n));
-      a.swap(b);
-      done = true;
-    }
+  } else if (!rc) {
+    // Ties: their order is the seeded algorithm's, run on the items in
+    // their original order.
+    for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+    if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) rc = 1;
+    if (!rc) rc = shufflesort(a.p, n, less<W>);
   }
-  if (!done && !rc) rc = shufflesort(a.data(), n, less<W>);
   from.resize(static_cast<size_t>(n));
   for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = a[static_cast<size_t>(i)].id;
   return rc;
@@ -294,16 +318,36 @@ void applyorder(long lo, const std::vector<uint32_t>& from) {
   ds_permute(lo, from.data(), static_cast<long>(from.size()));
 }
 
+// The order of items p and q (W words each): -1, 0 or 1.
+inline int cmpwords(const uint64_t* p, const uint64_t* q, size_t W) {
+  for (size_t w = 0; w < W; ++w)
+    if (p[w] != q[w]) return p[w] < q[w] ? -1 : 1;
+  return 0;
+}
+
 // syssort_u -> sorts lo..hi by the keys: in order, reversed, or the full sort.
 int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   if (hi <= lo) return 0;
+  size_t W = 0;
+  for (const KeyVar& k : ks) W += static_cast<size_t>(k.words);
+  // One pass over the keys, a block at a time, decides between in order,
+  // reversed and the full sort.
   bool ascending = true, descending = true;
-  for (long i = lo; i < hi && (ascending || descending); ++i) {
-    int c = cmpobs(ks, i, i + 1);
-    // With `stable` ties are ordered by observation number: ascending.
-    if (c == 0 && stable) c = -1;
-    if (c > 0) ascending = false;
-    if (c < 0) descending = false;
+  constexpr long B = 4096;
+  std::vector<uint64_t> blk(static_cast<size_t>(B + 1) * W);
+  for (long i0 = lo; i0 <= hi && (ascending || descending); i0 += B) {
+    long m = std::min(B, hi - i0 + 1);
+    if (!extract(ks, i0, m, blk.data() + W, W)) return 1;
+    // Slot 0 holds the last item of the previous block, slots 1..m this one.
+    for (long k = i0 == lo ? 1 : 0; k < m && (ascending || descending); ++k) {
+      const uint64_t* p = blk.data() + static_cast<size_t>(k) * W;
+      int c = cmpwords(p, p + W, W);
+      // With `stable` ties are ordered by observation number: ascending.
+      if (c == 0 && stable) c = -1;
+      if (c > 0) ascending = false;
+      if (c < 0) descending = false;
+    }
+    std::memcpy(blk.data(), blk.data() + static_cast<size_t>(m) * W, W * sizeof(uint64_t));
     if (brk()) return 1;
   }
   if (ascending) return 0;
@@ -313,8 +357,6 @@ int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
     applyorder(lo, from);
     return 0;
   }
-  size_t W = 0;
-  for (const KeyVar& k : ks) W += static_cast<size_t>(k.words);
   int rc;
   switch (W) {
     case 1: rc = sortitems<1>(ks, lo, hi, stable, from); break;
@@ -398,7 +440,12 @@ int sortcmpr(long i, long j) { return cmpobs(keyvars(vl.varlist_vr), i, j); }
 int syssort(long lo, long hi, bool stable) {
   std::vector<int> vars(vl.varlist_vr);
   ds.srtlist.clear();
-  int rc = syssort_u(keyvars(vars), lo, hi, stable);
+  int rc;
+  try {
+    rc = syssort_u(keyvars(vars), lo, hi, stable);
+  } catch (const std::bad_alloc&) {
+    rc = error(909);  // the data are still a permutation of themselves
+  }
   if (rc) return rc;
   if (lo <= 1 && hi >= ds.nobs) ds.srtlist = vars;
   ds.updata = true;
