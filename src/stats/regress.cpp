@@ -45,13 +45,13 @@ struct RegOpts {
 // Lanes of compensated sums kept in plain double storage (8 doubles: the
 // sums, then the corrections), which vectors of them cannot align to 32.
 constexpr size_t ACC = 8;
-Accum4 accload(const double* p) {
+ST_LANES Accum4 accload(const double* p) {
   Accum4 t;
   std::memcpy(&t.s, p, sizeof t.s);
   std::memcpy(&t.c, p + 4, sizeof t.c);
   return t;
 }
-void accstore(double* p, const Accum4& t) {
+ST_LANES void accstore(double* p, const Accum4& t) {
   std::memcpy(p, &t.s, sizeof t.s);
   std::memcpy(p + 4, &t.c, sizeof t.c);
 }
