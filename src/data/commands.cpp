@@ -15,6 +15,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
+#include "results/results.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -290,8 +291,8 @@ int cmd_count(int) {
     if (selobs(i)) ++n;
   }
   spout21f("  %ld\n", n);
-  // TODO(results): post r(N) = n once the r() store exists.
-  return 0;
+  retval_clear();
+  return retval_set_scalar("N", static_cast<double>(n));
 }
 
 // assert exp [if] [in] [, rc0 fast null]

@@ -23,6 +23,7 @@ void output_bindcommands();
 void data_bindcommands();
 void expr_bindcommands();
 void display_bindcommands();
+void results_bindcommands();
 
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);
