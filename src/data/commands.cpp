@@ -12,6 +12,7 @@
 #include "data/datacmds.h"
 #include "data/store.h"
 #include "data/varlist.h"
+#include "data/vlabel.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
@@ -344,6 +345,7 @@ struct Preserved {
   int level;
   DsSnapshot data;
   CharState chars;
+  VlState labels;
 };
 std::vector<Preserved> preserved;
 int plevel = 0;
@@ -352,6 +354,7 @@ int restore_top(bool keep) {
   Preserved& p = preserved.back();
   int rc = ds_restore(p.data);
   chs = p.chars;
+  vls = p.labels;
   if (!keep) preserved.pop_back();
   return rc;
 }
@@ -369,6 +372,7 @@ int cmd_preserve(int) {
   p.level = plevel;
   if (int rc = ds_snapshot(p.data)) return rc;
   p.chars = chs;
+  p.labels = vls;
   preserved.push_back(std::move(p));
   return 0;
 }
@@ -424,4 +428,5 @@ void data_bindcommands() {
   data_bindinput();
   data_bindchars();
   data_bindsort();
+  data_bindlabels();
 }

@@ -29,3 +29,6 @@ void data_bindlist();
 void data_bindinput();
 void data_bindchars();
 void data_bindsort();
+void data_bindlabels();
+// label language [name] [, new copy rename delete]: the rest of the line.
+int lablanguage(const char* args);

@@ -13,6 +13,7 @@
 #include "data/datacmds.h"
 #include "data/store.h"
 #include "data/varlist.h"
+#include "data/vlabel.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "output/errors.h"
@@ -71,13 +72,15 @@ struct Col {
   std::string head;
   int width;
   bool left;
+  bool labels;        // value labels replace the codes they map
 };
 
 // The value of list entry e at obs as text.
 std::string celltext(const Col& c, long obs) {
   const TsRecipe& r = vl.varlist_rcp[c.entry];
   if (r.plain()) {
-    std::string s = dsfmtcell(c.var, obs);
+    std::string s;
+    if (!c.labels || !vlvartext(c.var, zelta_data(c.var, obs), s)) s = dsfmtcell(c.var, obs);
     if (static_cast<int>(s.size()) > c.width && isstrtype(vartype(c.var)))
       s = s.substr(0, static_cast<size_t>(c.width - 1)) + "~";
     return s;
@@ -96,6 +99,7 @@ int cmd_list(int) {
   bool noobs = findopt("obs", 3, 1) == 0;
   bool clean = findopt("clean", 5, 0) == 1;
   bool noheader = findopt("header", 6, 1) == 0;
+  bool labels = findopt("label", 3, 1) == 1;
   long sep = findopta("separator", 3, 5);
   if (int rc = chkopt()) return rc;
   if (sep < 0) sep = 0;
@@ -118,7 +122,7 @@ int cmd_list(int) {
     const std::string& fmt = ds.fmtlist[static_cast<size_t>(v)];
     bool isstr = isstrtype(vartype(v));
     int w = 1;
-    Col c{v, e, "", 0, isstr && dsfmtleft(fmt)};
+    Col c{v, e, "", 0, isstr && dsfmtleft(fmt), labels};
     c.width = 1000;
     for (long i : obs) w = std::max(w, static_cast<int>(celltext(c, i).size()));
     if (isstr) w = std::min(w, std::max(dsfmtwidth(fmt), static_cast<int>(vartype(v))));

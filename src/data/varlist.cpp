@@ -181,25 +181,7 @@ struct TsCtx {
 
 double tsval(const TsCtx& c, long obs, int lag, int diff, const std::vector<int>& seas, size_t nseas);
 
-// The observation of obs's panel whose time is t(obs) - k, or 0.
-long tsfind(const TsCtx& c, long obs, int k) {
-  double t = zelta_data(c.tvar, obs);
-  if (t >= misval) return 0;
-  if (k == 0) return obs;
-  double want = t - k;
-  double pan = c.pvar ? zelta_data(c.pvar, obs) : 0.0;
-  long lo = 1, hi = ds.nobs;
-  // Bisection over (panel, time): the data are sorted by both.
-  while (lo <= hi) {
-    long mid = lo + (hi - lo) / 2;
-    double mp = c.pvar ? zelta_data(c.pvar, mid) : 0.0;
-    double mt = zelta_data(c.tvar, mid);
-    int cmp = mp < pan ? -1 : mp > pan ? 1 : mt < want ? -1 : mt > want ? 1 : 0;
-    if (cmp == 0) return mid;
-    if (cmp < 0) lo = mid + 1; else hi = mid - 1;
-  }
-  return 0;
-}
+long tsfind(const TsCtx& c, long obs, int k) { return ::tsfind(c.tvar, c.pvar, obs, k, 1, ds.nobs); }
 
 double tsval(const TsCtx& c, long obs, int lag, int diff, const std::vector<int>& seas, size_t nseas) {
   if (lag != 0) {
@@ -418,6 +400,29 @@ int tsparse_item(const char* text, const char** end, std::vector<int>& vars, std
       rcps.push_back(r);
     }
   *end = p;
+  return 0;
+}
+
+long tsfind(int tvar, int pvar, long obs, long k, long lo, long hi) {
+  double t = zelta_data(tvar, obs);
+  if (t >= misval) return 0;
+  if (k == 0) return obs;
+  double want = t - static_cast<double>(k);
+  double pan = pvar ? zelta_data(pvar, obs) : 0.0;
+  auto cmp = [&](long j) {
+    double jp = pvar ? zelta_data(pvar, j) : 0.0;
+    double jt = zelta_data(tvar, j);
+    return jp < pan ? -1 : jp > pan ? 1 : jt < want ? -1 : jt > want ? 1 : 0;
+  };
+  // Without gaps the wanted observation sits k places away: try it first.
+  if (long g = obs - k; g >= lo && g <= hi && cmp(g) == 0) return g;
+  while (lo <= hi) {
+    long mid = lo + (hi - lo) / 2;
+    int r = cmp(mid);
+    if (r == 0) return mid;
+    if (r < 0) lo = mid + 1;
+    else hi = mid - 1;
+  }
   return 0;
 }
 

@@ -53,6 +53,10 @@ std::string abvar(const std::string& name, int width);
 std::string tsrecipe_text(const TsRecipe& r);
 // Value of var at obs under recipe r (the time/panel setup given).
 double tsdata(int var, const TsRecipe& r, long obs, int tvar, int pvar);
+// The observation among lo..hi (sorted by panel pvar, if any, then time tvar)
+// in obs's panel whose time is t(obs) - k; 0 when there is none or t(obs) is
+// missing. Shared by variable lists and the expression evaluator.
+long tsfind(int tvar, int pvar, long obs, long k, long lo, long hi);
 // Finds a variable allowing "~" as a wildcard that must match exactly one.
 int genfindvar(const char* name);
 // True when name matches the pattern (* any string, ? one character, ~ as *).

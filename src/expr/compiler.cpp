@@ -16,6 +16,7 @@
 
 #include "data/chars.h"
 #include "data/store.h"
+#include "data/varlist.h"
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
@@ -386,8 +387,9 @@ int matname(const std::string& name) {
 int comp(std::string_view s);
 
 // A time-series operated variable (L#. F#. D#. S#. in any combination),
-// compiled as a linear combination of observation references: the
-// operators then act within the current by group, on data in time order.
+// compiled as a linear combination of the variable at earlier or later
+// times of the same panel, each found by its time value (so gaps in time
+// give missing values rather than the neighbouring observation).
 int tsop(const std::string& name) {
   size_t dot = name.rfind('.');
   std::string ops = name.substr(0, dot), var = name.substr(dot + 1);
@@ -424,23 +426,44 @@ int tsop(const std::string& name) {
     else if (op == 'F') terms = shifted(terms, -k);
     else if (op == 'D') {
       totaldiff += k;
-      if (totaldiff > 20)
-        failmsg("D" + std::to_string(totaldiff) + ":  operator invalid:  D20 is maximum allowed difference\n", 198);
+      if (totaldiff > 20) {
+        std::string m(1, 'D');
+        m.append(std::to_string(totaldiff)).append(":  operator invalid:  D20 is maximum allowed difference\n");
+        failmsg(m, 198);
+      }
       for (long j = 0; j < k; ++j) terms = minus(terms, shifted(terms, 1));
     } else if (op == 'S') {
       if (++nseasonal > 8) failmsg(ops + ":  operator too long\n", 1000);
       terms = minus(terms, shifted(terms, k));
     } else failmsg(ops + ":  operator invalid\n", 198);
   }
-  std::string text;
+  int tv = 0, pv = 0;
+  if (int rc = tscheck(&tv, &pv)) throw CompErr{rc};
+  C.pg->tsvar = tv;
+  C.pg->tspanel = pv;
+  if (terms.size() == 1 && terms.begin()->first == 0 && terms.begin()->second == 1) return pushvar(v);
+  usevar(v);
+  usevar(tv);
+  if (pv) usevar(pv);
+  C.pg->subscripts = true;
+  bool first = true;
   for (auto& [lag, c] : terms) {
-    text += (c < 0 ? "-" : (text.empty() ? "" : "+"));
-    if (std::labs(c) != 1) text += std::to_string(std::labs(c)) + "*";
-    text += var + "[_n" + (lag > 0 ? "-" : "+") + std::to_string(std::labs(lag)) + "]";
+    pushnum(static_cast<double>(lag));
+    emit2(XO_TSVAR, v);
+    if (std::labs(c) != 1) {
+      pushnum(static_cast<double>(std::labs(c)));
+      emit(XO_MUL);
+      tpop(T_NUM);
+    }
+    if (!first) {
+      emit(c < 0 ? XO_SUB : XO_ADD);
+      tpop(T_NUM);
+    } else if (c < 0) {
+      emit(XO_NEG);
+    }
+    first = false;
   }
-  if (text.empty()) text = "0";
-  std::string own = "(" + text + ")";
-  return comp(own);
+  return T_NUM;
 }
 
 // A bare name: the system names, variables, matrices and scalars.
@@ -601,7 +624,7 @@ int call(const std::string& fn, std::string_view argtext) {
     if (comma == std::string_view::npos) failstd(198);
     std::string tvar;
     if (!exhooks.charget("_dta", "_TStvar", &tvar) || tvar.empty())
-      failmsg("time variable not set, use -tsset varname ...-\n", 111);
+      failmsg("time variable not set\n", 111);
     bool strict = fn == "twithin";
     std::string lo(argtext.substr(0, comma)), hi(argtext.substr(comma + 1));
     // Built as text and compiled, so the bounds follow the usual rules.

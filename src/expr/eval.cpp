@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "data/varlist.h"
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
@@ -104,6 +105,12 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_VAR: ns[++sp] = xg_cell(arg, obs); break;
       case XO_VARAT: {
         long o = groupobs(ns[sp]);
+        ns[sp] = o ? xg_cell(arg, o) : XM;
+        break;
+      }
+      case XO_TSVAR: {
+        long lo = ex.grp1 > 0 ? ex.grp1 : 1, hi = ex.grp1 > 0 ? ex.grp2 : ds.nobs;
+        long o = tsfind(p.tsvar, p.tspanel, obs, static_cast<long>(ns[sp]), lo, hi);
         ns[sp] = o ? xg_cell(arg, o) : XM;
         break;
       }

@@ -35,6 +35,7 @@ struct ExprProg {
   bool mvmodern = true;         // comparisons keep the order of .a .. .z
   bool subscripts = false;      // reads other observations (x[exp])
   bool esample = false;         // reads the estimation-sample marker
+  int tsvar = 0, tspanel = 0;   // time and panel variables of operated names (L.x)
   int nvolatile = 0;            // calls of functions such as uniform()
   int maxdepth = 0;             // deepest evaluation stack reached
   std::vector<int> vars;        // variables read, each once

@@ -62,7 +62,8 @@
   X(FUNC, 300, 1)   /* library function, operand = its opcode */ \
   X(NARGS, 301, 1)  /* argument count of the next variable-arity FUNC */ \
   X(MATEL, 302, 1)  /* matrix element, operand = name offset; i, j on stack */ \
-  X(ARGT, 303, 1)   /* string-argument mask of the next FUNC taking either type */
+  X(ARGT, 303, 1)   /* string-argument mask of the next FUNC taking either type */ \
+  X(TSVAR, 304, 1)  /* numeric variable at time t - k of the panel; k on stack */
 
 enum ExprOp : uint16_t {
 #define X(n, c, o) XO_##n = c,

@@ -433,10 +433,15 @@ int foreach_u() {
         list += varname(vl.varlist_vr[static_cast<size_t>(i)]);
       }
     } else if (cmdcmp(kind.c_str(), "newlist", 3)) {
-      std::vector<std::string> w;
-      macwords(text.c_str(), w, true);
-      for (auto& n : w) {
-        if (int rc = chkname(n.c_str())) return rc;
+      // Parsed as new variable names (ranges such as x1-x3 expand), so a
+      // name already in the dataset fails here; nothing is created.
+      TokState saved;
+      borrow_gettok(&saved);
+      settok(text.c_str());
+      int rc = ssvlist(VL_NEW);
+      return_gettok(&saved);
+      if (rc) return rc;
+      for (const std::string& n : vl.newnames) {
         if (!list.empty()) list.push_back(' ');
         list += n;
       }

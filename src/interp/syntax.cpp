@@ -568,6 +568,37 @@ int splitargs(const std::string& text, const Template& t, Pieces& pc) {
   return 0;
 }
 
+// Deepest nesting of parentheses and brackets accepted in `anything` and
+// name lists; far beyond hand-written arguments, it bounds the check's stack.
+constexpr int MAXNEST = 100;
+
+// Checks that the parentheses and brackets of s pair up (quoted text is
+// skipped); otherwise prints the problem, after pre, and returns 198.
+int balanced(const std::string& s, const char* pre) {
+  char stack[MAXNEST];
+  int depth = 0;
+  const char* msg = nullptr;
+  for (const char* p = s.c_str(); *p && !msg;) {
+    if ((p[0] == '`' && p[1] == '"') || *p == '"') {
+      int open;
+      p = *p == '"' ? psimplequotes(p, &open) : pcompoundquotes(p, &open);
+      if (open) msg = "quotes do not match\n";
+      continue;
+    }
+    if (*p == '(' || *p == '[') {
+      if (depth == MAXNEST) msg = "too many nested parentheses or brackets\n";
+      else stack[depth++] = *p;
+    } else if (*p == ')' || *p == ']') {
+      if (depth == 0) msg = "unmatched close parenthesis or bracket\n";
+      else if (stack[--depth] == '(' && *p == ']') msg = "( closed by ]\n";
+      else if (stack[depth] == '[' && *p == ')') msg = "[ closed by )\n";
+    }
+    ++p;
+  }
+  if (!msg && depth) msg = "unmatched open parenthesis or bracket\n";
+  return msg ? sayerr(std::string(pre) + msg, 198) : 0;
+}
+
 std::string joinvars() {
   std::string r;
   for (int i = 0; i < vl.lnvar(); ++i) {
@@ -592,8 +623,8 @@ int varlistof(const std::string& text, int mode, std::string& res) {
   return 0;
 }
 
-int opinvalid(const std::string& name) { return sayerr("option " + name + "() invalid\n", 198); }
-int oprequired(const std::string& name) { return sayerr("option " + name + "() required\n", 198); }
+int opinvalid(const std::string& name) { return sayerr("option " + name + " invalid\n", 198); }
+int oprequired(const std::string& name) { return sayerr("option " + name + " required\n", 198); }
 
 int options(const Template& t, const Pieces& pc) {
   ParseState saved;
@@ -821,6 +852,7 @@ int cmd_syntax(int) {
       break;
     }
     case E_ANYTHING:
+      if (int rc = balanced(lead, "")) return rc;
       if (!lead.empty()) anyres = lead, hasany = true;
       else if (!t.firstopt) return required("something");
       break;
@@ -830,6 +862,7 @@ int cmd_syntax(int) {
         if (!t.firstopt) return required("something");
         break;
       }
+      if (int rc = balanced(lead, "invalid ")) return rc;
       std::vector<std::string> w;
       macwords(lead.c_str(), w, true);
       for (auto& x : w)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/chars.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "expr/opcodes.h"
@@ -222,11 +223,19 @@ TEST_F(ExprCompTest, NamesAbbreviationsAndSubscripts) {
   EXPECT_NE(sink.find("ax ambiguous abbreviation"), std::string::npos);
 }
 
-TEST_F(ExprCompTest, TimeSeriesOperatorsAsReferences) {
+TEST_F(ExprCompTest, TimeSeriesOperatorsByTime) {
+  EXPECT_EQ(rc("L.b"), 111);
+  charset("_dta", "_TStvar", "a");
+  EXPECT_EQ(rc("L.b"), 5);
+  ds.srtlist = {1};
   EXPECT_EQ(num("L.b", 2), 10);
   EXPECT_EQ(num("F2.b", 1), 30);
   EXPECT_EQ(num("D.b", 3), 10);
   EXPECT_EQ(num("L.b", 1), misval);
+  store(1, 3, 4);  // a = 1 2 4 4: no period 3, so obs 3 has no lag
+  EXPECT_EQ(num("L.b", 3), misval);
+  EXPECT_EQ(num("S2.b", 3), 30 - 20);
+  charrm(nullptr);
 }
 
 TEST_F(ExprCompTest, CompileTimeValues) {

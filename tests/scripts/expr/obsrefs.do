@@ -1,4 +1,4 @@
-* observation references: _n, _N, x[exp], running sums, L. F. D. S., tin()
+* observation references: _n, _N, x[exp], running sums, tin()
 set obs 5
 generate t = _n
 generate x = t * t
@@ -9,10 +9,6 @@ generate q = x[_n+1]
 generate r = x[1.9]
 generate c = x[.]
 generate s = sum(x)
-generate l = L.x
-generate f = F2.x
-generate d = D.x
-generate s2 = S2.x
 list
 char _dta[_TStvar] t
 generate a = tin(2, 4)

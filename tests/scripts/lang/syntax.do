@@ -58,6 +58,15 @@ end
 needsopt, name(x)
 capture noisily needsopt
 capture noisily needsopt, count(2)
+program define titled
+  syntax [varlist], Title(string) [Width(integer 10)]
+  display "title=[`title'] width=[`width']"
+end
+titled, title(Main)
+capture noisily titled
+display _rc
+capture noisily titled, width(2.5) title(x)
+display _rc
 * syntax: anything, if, in, =exp, using, numlist options
 program define anyth
   syntax anything [if] [in] [using/] [, Nums(numlist ascending)]

@@ -6,4 +6,5 @@ program clear
 		exit 198
 	}
 	drop _all
+	label drop _all
 end
