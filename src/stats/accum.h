@@ -1,0 +1,53 @@
+// Error-compensated sums (`accumerr`): beside each running sum a correction
+// keeps the rounding error of every addition, so sums over millions of
+// observations keep nearly all the digits of the exact sum. Also the lanes
+// form used by the hot loops: four independent compensated sums that the
+// compiler keeps in vector registers, combined at the end.
+#pragma once
+
+// One compensated sum. The rounding error of s + x is recovered exactly by
+// the branch-free two-sum; it equals the two-branch form that subtracts the
+// new sum from the operand of larger binary exponent, so results do not
+// depend on which form is used.
+struct Accum {
+  double s = 0;  // running sum
+  double c = 0;  // accumulated rounding errors
+  void add(double x) {
+    const double t = s + x;
+    const double z = t - s;
+    c += (s - (t - z)) + (x - z);
+    s = t;
+  }
+  // Adds another compensated sum (its sum and its correction).
+  void merge(const Accum& o) {
+    add(o.s);
+    add(o.c);
+  }
+  double value() const { return s + c; }
+};
+
+// Four double lanes in one vector value. Lane vectors are passed only
+// between inline routines of one file, so the ABI note about wide vector
+// arguments without AVX does not concern them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double st_v4 __attribute__((vector_size(32)));
+
+// Four compensated sums advanced together.
+struct Accum4 {
+  st_v4 s = {0, 0, 0, 0};  // running sums
+  st_v4 c = {0, 0, 0, 0};  // corrections
+  void add(st_v4 x) {
+    const st_v4 t = s + x;
+    const st_v4 z = t - s;
+    c += (s - (t - z)) + (x - z);
+    s = t;
+  }
+  // The lanes folded into one compensated sum.
+  Accum fold() const {
+    Accum a;
+    for (int i = 0; i < 4; ++i) a.add(s[i]);
+    for (int i = 0; i < 4; ++i) a.add(c[i]);
+    return a;
+  }
+  double value() const { return fold().value(); }
+};

@@ -1,0 +1,5 @@
+// Binds the commands of the statistics subsystem.
+#include "interp/cmdtab.h"
+#include "stats/stats.h"
+
+void stats_bindcommands() { stats_bindsummarize(); }

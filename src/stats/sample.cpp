@@ -1,0 +1,57 @@
+// The sample of a statistical command: the `if`/`in` selection and the
+// weight values, each evaluated once per command and shared by every
+// variable and pass that follows.
+#include <cmath>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "output/errors.h"
+#include "platform/platform.h"
+#include "stats/stats.h"
+
+StatsState sts;
+
+int st_sample(StSample& s) {
+  s.lo = ds.nobs1;
+  s.hi = ds.nobs2;
+  s.sel.clear();
+  s.w.clear();
+  s.wkind = WK_NONE;
+  const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
+  if (!ex.ifpgm.empty()) {
+    s.sel.resize(static_cast<size_t>(n));
+    for (long o = 0; o < n; o += EXPR_BLOCK) {
+      if (stopflag) return 1;
+      const long m = n - o < EXPR_BLOCK ? n - o : EXPR_BLOCK;
+      selobs_block(s.lo + o, m, s.sel.data() + o);
+    }
+  }
+  if (ps.hasweight) {
+    s.wkind = ps.wgttype[0];
+    s.wexp = ps.wgtexp;
+    ExprProg wp;
+    if (int rc = compexp_u(ps.wgtexp.c_str(), wp, EXP_NUM)) return rc;
+    s.w.resize(static_cast<size_t>(n));
+    for (long o = 0; o < n; o += EXPR_BLOCK) {
+      if (stopflag) return 1;
+      const long m = n - o < EXPR_BLOCK ? n - o : EXPR_BLOCK;
+      evalnum_block(wp, s.lo + o, m, s.w.data() + o, s.sel.empty() ? nullptr : s.sel.data() + o);
+    }
+  }
+  return 0;
+}
+
+int st_checkweight(char kind, double w, bool* use) {
+  *use = false;
+  if (ismissing(w) || w == 0) return 0;
+  if (w < 0 && kind != WK_I) return error(402);
+  if (kind == WK_F && w != std::floor(w)) return error(401);
+  *use = true;
+  return 0;
+}
+
+int st_noobs() {
+  (void)error(2000);
+  return 2000;
+}

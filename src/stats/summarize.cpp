@@ -1,0 +1,502 @@
+// summarize: count, weighted mean, standard deviation, minimum and maximum of
+// each variable of a list (one row each), or the detailed display with
+// percentiles, extremes and moments; the last variable's figures go to r().
+// Sums are compensated; percentiles come from a selection, not a full sort.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "data/datacmds.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "platform/platform.h"
+#include "stats/accum.h"
+#include "stats/post.h"
+#include "stats/stats.h"
+
+namespace {
+
+constexpr long BLK = EXPR_BLOCK;  // observations gathered at a time
+
+struct SuOpts {
+  bool detail = false;    // the detailed display
+  bool meanonly = false;  // compute without printing
+  bool fmt = false;       // the variable's display format for the numbers
+  int sep = 5;            // a divider every sep variables (0 none)
+  bool wcol = false;      // a weight column (aweight, iweight)
+  bool show = true;       // rows are printed
+};
+
+// The figures of one variable.
+struct SuFig {
+  long n = 0;              // observations used
+  double N = 0;            // reported count (W rounded for fweights)
+  double W = 0, S = 0;     // sum of weights, weighted sum
+  double min = 0, max = 0;
+  double mean = misval, var = misval, sd = misval;
+  double skew = misval, kurt = misval;
+  double pct[9];           // 1 5 10 25 50 75 90 95 99
+  double small[4], large[4];
+  bool detail = false;     // the detail figures are set
+};
+
+const int pctval[9] = {1, 5, 10, 25, 50, 75, 90, 95, 99};
+
+// True when list entry e carries no time-series operator.
+bool plainentry(int e) {
+  const size_t i = static_cast<size_t>(e);
+  return i >= vl.varlist_rcp.size() || vl.varlist_rcp[i].plain();
+}
+
+// Values of list entry e for observations obs..obs+m-1.
+void gather(int e, long obs, long m, double* x) {
+  const size_t i = static_cast<size_t>(e);
+  if (plainentry(e)) {
+    expr_gather(vl.varlist_vr[i], obs, m, x);
+    return;
+  }
+  for (long k = 0; k < m; ++k) x[k] = rzelta_data(e, obs + k);
+}
+
+// u[k] = 1 for a used observation, wb[k] its weight (1 unweighted), both 0
+// otherwise; the block is padded with zeros to a multiple of 4. check: apply
+// the weight rules (codes 401/402).
+int usemask(const StSample& s, long obs, long m, const double* x, double* u, double* wb,
+            bool check) {
+  const long off = obs - s.lo;
+  for (long k = 0; k < m; ++k) {
+    bool use = x[k] < misval && s.selected(obs + k);
+    double w = 1;
+    if (use && s.wkind) {
+      w = s.w[static_cast<size_t>(off + k)];
+      if (check) {
+        if (int rc = st_checkweight(s.wkind, w, &use)) return rc;
+      } else {
+        use = !ismissing(w) && w != 0;
+      }
+    }
+    u[k] = use ? 1 : 0;
+    wb[k] = use ? w : 0;
+  }
+  for (long k = m; k % 4; ++k) u[k] = wb[k] = 0;
+  return 0;
+}
+
+static inline st_v4 ld4(const double* p) {
+  st_v4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The first pass's running figures.
+struct Pass1 {
+  Accum4 W, S;
+  st_v4 n = {0, 0, 0, 0};
+  st_v4 mn = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  st_v4 mx = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  // Adds m (a multiple of 4) observations.
+  void add(const double* x, const double* u, const double* wb, long m, bool weighted) {
+    const st_v4 zero = {0, 0, 0, 0};
+    for (long k = 0; k < m; k += 4) {
+      const st_v4 xv = ld4(x + k), uv = ld4(u + k);
+      const auto used = uv > zero;
+      n += uv;
+      if (weighted) {
+        const st_v4 wv = ld4(wb + k);
+        W.add(wv);
+        S.add(used ? wv * xv : zero);
+      } else {
+        S.add(used ? xv : zero);
+      }
+      mn = (used & (xv < mn)) ? xv : mn;
+      mx = (used & (xv > mx)) ? xv : mx;
+    }
+  }
+};
+
+// The second pass: sums of w d^2 (compensated), w d^3 and w d^4 about mean.
+struct Pass2 {
+  Accum4 d2;
+  st_v4 d3 = {0, 0, 0, 0}, d4 = {0, 0, 0, 0};
+  void add(const double* x, const double* u, const double* wb, long m, double mean, bool weighted,
+           bool higher) {
+    const st_v4 zero = {0, 0, 0, 0};
+    const st_v4 mv = zero + mean;
+    for (long k = 0; k < m; k += 4) {
+      const st_v4 uv = ld4(u + k);
+      const st_v4 d = uv > zero ? ld4(x + k) - mv : zero;
+      const st_v4 wd = weighted ? ld4(wb + k) * d : d;
+      const st_v4 q = wd * d;
+      d2.add(q);
+      if (higher) {
+        d3 += q * d;
+        d4 += q * d * d;
+      }
+    }
+  }
+};
+
+double hsum(st_v4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
+
+// Chooses ranks (0-based, sorted, unique) of x[first..last) by recursive
+// selection: the values at those ranks end up in place.
+void multiselect(double* x, long first, long last, const long* r, int nr) {
+  if (nr <= 0 || last - first < 2) return;
+  const int mid = nr / 2;
+  const long k = r[mid];
+  std::nth_element(x + first, x + k, x + last);
+  multiselect(x, first, k, r, mid);
+  multiselect(x, k + 1, last, r + mid + 1, nr - mid - 1);
+}
+
+// Percentiles, four smallest and four largest of the used values xs (with
+// weights ws when weighted); the order of xs is changed.
+void detailfig(std::vector<double>& xs, std::vector<double>& ws, bool weighted, SuFig& f) {
+  const long n = static_cast<long>(xs.size());
+  for (int j = 0; j < 4; ++j) f.small[j] = f.large[j] = misval;
+  f.detail = true;
+  if (n == 0) {
+    for (double& p : f.pct) p = misval;
+    return;
+  }
+  if (weighted) {
+    std::vector<long> idx(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i) idx[static_cast<size_t>(i)] = i;
+    std::stable_sort(idx.begin(), idx.end(), [&](long a, long b) {
+      return xs[static_cast<size_t>(a)] < xs[static_cast<size_t>(b)];
+    });
+    std::vector<double> sx(static_cast<size_t>(n)), cw(static_cast<size_t>(n));
+    Accum c;
+    for (long i = 0; i < n; ++i) {
+      sx[static_cast<size_t>(i)] = xs[static_cast<size_t>(idx[static_cast<size_t>(i)])];
+      c.add(ws[static_cast<size_t>(idx[static_cast<size_t>(i)])]);
+      cw[static_cast<size_t>(i)] = c.value();
+    }
+    const double W = cw[static_cast<size_t>(n - 1)];
+    const double tol = 1e-7 * W * 100;
+    for (int j = 0; j < 9; ++j) {
+      const double T = W * pctval[j] / 100;
+      long i = 0;
+      while (i < n - 1 && cw[static_cast<size_t>(i)] < T - tol) ++i;
+      double v = sx[static_cast<size_t>(i)];
+      if (std::fabs(cw[static_cast<size_t>(i)] - T) <= tol && i + 1 < n)
+        v = (v + sx[static_cast<size_t>(i + 1)]) / 2;
+      f.pct[j] = v;
+    }
+    for (int j = 0; j < 4 && j < n; ++j) {
+      f.small[j] = sx[static_cast<size_t>(j)];
+      f.large[j] = sx[static_cast<size_t>(n - 1 - j)];
+    }
+    return;
+  }
+  // Unweighted: the ranks needed (0-based) for each percentile and extreme.
+  long pk[9][2];
+  std::vector<long> ranks;
+  for (int j = 0; j < 9; ++j) {
+    const double P = static_cast<double>(n) * pctval[j] / 100;
+    const double r = std::round(P);
+    if (r >= 1 && std::fabs(P - r) < 1e-15 * P) {
+      pk[j][0] = static_cast<long>(r) - 1;
+      pk[j][1] = std::min(static_cast<long>(r), n - 1);
+    } else {
+      pk[j][0] = pk[j][1] = static_cast<long>(std::floor(P));
+    }
+    ranks.push_back(pk[j][0]);
+    ranks.push_back(pk[j][1]);
+  }
+  for (long j = 0; j < 4 && j < n; ++j) {
+    ranks.push_back(j);
+    ranks.push_back(n - 1 - j);
+  }
+  std::sort(ranks.begin(), ranks.end());
+  ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+  multiselect(xs.data(), 0, n, ranks.data(), static_cast<int>(ranks.size()));
+  for (int j = 0; j < 9; ++j)
+    f.pct[j] = (xs[static_cast<size_t>(pk[j][0])] + xs[static_cast<size_t>(pk[j][1])]) / 2;
+  for (long j = 0; j < 4 && j < n; ++j) {
+    f.small[j] = xs[static_cast<size_t>(j)];
+    f.large[j] = xs[static_cast<size_t>(n - 1 - j)];
+  }
+}
+
+// The figures of list entry e over the sample. 0, 1 (Break), 401 or 402.
+int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
+  f = SuFig{};
+  const int v = vl.varlist_vr[static_cast<size_t>(e)];
+  if (isstrtype(vartype(v))) return 0;
+  const bool weighted = s.wkind != WK_NONE;
+  alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
+  std::vector<double> xs, ws;
+  Pass1 p1;
+  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
+    if (stopflag) return 1;
+    const long m = std::min(BLK, s.hi - obs + 1);
+    gather(e, obs, m, x);
+    if (int rc = usemask(s, obs, m, x, u, wb, true)) return rc;
+    const long m4 = (m + 3) & ~3L;
+    for (long k = m; k < m4; ++k) x[k] = 0;
+    p1.add(x, u, wb, m4, weighted);
+    if (o.detail)
+      for (long k = 0; k < m; ++k)
+        if (u[k] != 0) {
+          xs.push_back(x[k]);
+          if (weighted) ws.push_back(wb[k]);
+        }
+  }
+  f.n = static_cast<long>(hsum(p1.n));
+  f.S = p1.S.value();
+  f.W = weighted ? p1.W.value() : static_cast<double>(f.n);
+  f.N = s.wkind == WK_F ? std::round(f.W) : static_cast<double>(f.n);
+  if (f.n == 0) return 0;
+  f.min = std::min(std::min(p1.mn[0], p1.mn[1]), std::min(p1.mn[2], p1.mn[3]));
+  f.max = std::max(std::max(p1.mx[0], p1.mx[1]), std::max(p1.mx[2], p1.mx[3]));
+  f.mean = f.S / f.W;
+  if (!std::isfinite(f.mean)) f.mean = misval;
+  if (o.meanonly) return 0;
+  Pass2 p2;
+  if (o.detail) {
+    // The used values are at hand: no second read of the data.
+    const long n = static_cast<long>(xs.size());
+    for (long k = 0; k < n; k += BLK) {
+      if (stopflag) return 1;
+      const long m = std::min(BLK, n - k);
+      const long m4 = (m + 3) & ~3L;
+      for (long j = 0; j < m4; ++j) {
+        x[j] = j < m ? xs[static_cast<size_t>(k + j)] : 0;
+        u[j] = j < m ? 1 : 0;
+        wb[j] = j < m && weighted ? ws[static_cast<size_t>(k + j)] : u[j];
+      }
+      p2.add(x, u, wb, m4, f.mean, weighted, true);
+    }
+  } else {
+    for (long obs = s.lo; obs <= s.hi; obs += BLK) {
+      if (stopflag) return 1;
+      const long m = std::min(BLK, s.hi - obs + 1);
+      gather(e, obs, m, x);
+      (void)usemask(s, obs, m, x, u, wb, false);
+      const long m4 = (m + 3) & ~3L;
+      for (long k = m; k < m4; ++k) x[k] = 0;
+      p2.add(x, u, wb, m4, f.mean, weighted, false);
+    }
+  }
+  const double ss = p2.d2.value();
+  if (f.mean >= misval) return 0;
+  if (o.detail) {
+    const double m2 = ss / f.W;
+    if (f.N > 1) {
+      f.var = m2 * f.N / (f.N - 1);
+      f.sd = std::sqrt(f.var);
+    }
+    if (m2 > 0) {
+      f.skew = (hsum(p2.d3) / f.W) / std::pow(m2, 1.5);
+      f.kurt = (hsum(p2.d4) / f.W) / (m2 * m2);
+    }
+    detailfig(xs, ws, weighted, f);
+    return 0;
+  }
+  if (f.N > 1) {
+    switch (s.wkind) {
+      case WK_NONE: f.var = ss / static_cast<double>(f.n - 1); break;
+      case WK_A: f.var = (ss / f.W) * f.N / (f.N - 1); break;
+      default: f.var = f.W - 1 == 0 ? misval : ss / (f.W - 1); break;
+    }
+    if (f.var < misval) f.sd = f.var < 0 ? misval : std::sqrt(f.var);
+  }
+  return 0;
+}
+
+// The name shown for list entry e (time-series operators in front).
+std::string entryname(int e) {
+  const size_t i = static_cast<size_t>(e);
+  std::string name = varname(vl.varlist_vr[i]);
+  if (!plainentry(e)) name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
+  return name;
+}
+
+// A number under fmt right-aligned in a field of at least 9 columns.
+std::string num9(const char* fmt, double x) {
+  std::string t = sreforms(fmt, x);
+  size_t a = t.find_first_not_of(' ');
+  t = a == std::string::npos ? "" : t.substr(a);
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  if (t.size() < 9) t.insert(0, 9 - t.size(), ' ');
+  return t;
+}
+
+void divider(const SuOpts& o) {
+  spoutsml(o.wcol ? "{txt}{hline 13}{c +}{hline 65}\n" : "{txt}{hline 13}{c +}{hline 56}\n");
+}
+
+void header(const SuOpts& o) {
+  spoutsml("\n{txt}    Variable {c |}     ");
+  if (!o.wcol) spoutsml("  ");
+  spoutsml("Obs      ");
+  if (o.wcol) spoutsml("Weight      ");
+  spoutsml("  Mean   ");
+  if (!o.wcol) spoutsml(" ");
+  spoutsml("Std. Dev.       Min        Max\n");
+}
+
+void row(int e, const SuFig& f, const SuOpts& o) {
+  std::string name = abvar(entryname(e), 12);
+  std::string line = "{txt}";
+  line.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
+  spoutsml(line.c_str());
+  spout21(name.c_str());
+  line = " {c |} {res}";
+  if (o.wcol) {
+    line += sreforms("%8.0g", f.N);
+    line += " ";
+    line += sreforms("%11.0g", f.W);
+  } else {
+    line += sreforms("%10.0g", f.N);
+  }
+  if (f.n == 0) {
+    spoutsml((line + "\n").c_str());
+    return;
+  }
+  std::string vf = "%9.0g";
+  if (o.fmt) {
+    vf = ds.fmtlist[static_cast<size_t>(vl.varlist_vr[static_cast<size_t>(e)])];
+    char buf[FMTLEN + 8];
+    std::snprintf(buf, sizeof buf, "%s", vf.c_str());
+    (void)fixfmt(buf, 9);
+    vf = buf;
+  }
+  line += "   " + num9(vf.c_str(), f.mean) + "  ";
+  if (!o.wcol) line += " ";
+  line += num9(vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " + num9(vf.c_str(), f.max);
+  spoutsml((line + "\n").c_str());
+}
+
+// One line of the detailed block: left part (percentile label, value and the
+// extreme) and the right-hand statistic (label and value), either may be empty.
+void dline(const char* plab, double p, bool hasp, double ext, bool hasext, const char* rlab,
+           double rv, const char* rfmt) {
+  std::string l = "{txt}";
+  l += plab;
+  l += "{res}";
+  l += hasp ? "    " + num9("%9.0g", p) : std::string(13, ' ');
+  l += hasext ? "      " + num9("%9.0g", ext) : std::string(15, ' ');
+  if (rlab) {
+    char lab[32];
+    std::snprintf(lab, sizeof lab, "%-14s", rlab);
+    l += "{txt}       ";
+    l += lab;
+    l += "{res}";
+    l += num9(rfmt, rv);
+  }
+  while (!l.empty() && l.back() == ' ') l.pop_back();
+  l += "\n";
+  spoutsml(l.c_str());
+}
+
+void detailblock(int e, const SuFig& f) {
+  const int v = vl.varlist_vr[static_cast<size_t>(e)];
+  std::string title = ds.varlabels[static_cast<size_t>(v)];
+  if (title.empty() || !plainentry(e)) title = entryname(e);
+  spoutsml("\n{txt}");
+  const int pad = (61 - static_cast<int>(title.size())) / 2;
+  if (pad > 0) dupblnk(pad);
+  spout21(title.c_str());
+  spoutsml("\n{hline 61}\n");
+  const bool has = f.n > 0;
+  spoutsml("{txt}      Percentiles      Smallest\n");
+  dline(" 1%", f.pct[0], has, f.small[0], has, nullptr, 0, nullptr);
+  dline(" 5%", f.pct[1], has, f.small[1], has, nullptr, 0, nullptr);
+  dline("10%", f.pct[2], has, f.small[2], has, "Obs", f.N, "%9.0g");
+  dline("25%", f.pct[3], has, f.small[3], has, "Sum of Wgt.", f.W, "%9.0g");
+  spoutsml("\n");
+  dline("50%", f.pct[4], has, 0, false, "Mean", f.mean, "%9.0g");
+  spoutsml("{txt}                        Largest       Std. Dev.     {res}");
+  spoutsml((num9("%9.0g", f.sd) + "\n").c_str());
+  dline("75%", f.pct[5], has, f.large[3], has, nullptr, 0, nullptr);
+  dline("90%", f.pct[6], has, f.large[2], has, "Variance", f.var, "%9.0g");
+  dline("95%", f.pct[7], has, f.large[1], has, "Skewness", f.skew, "%9.0g");
+  dline("99%", f.pct[8], has, f.large[0], has, "Kurtosis", f.kurt, "%9.0g");
+}
+
+// Posts the figures of the last variable in r().
+void post(const SuFig& f, const SuOpts& o) {
+  st_rclear();
+  st_rscalar("N", f.N);
+  st_rscalar("sum_w", f.W);
+  if (f.n > 0) st_rscalar("mean", f.mean);
+  if (f.n > 0 && !o.meanonly) {
+    st_rscalar("Var", f.var);
+    st_rscalar("sd", f.sd);
+  }
+  if (f.detail && f.n > 0) {
+    st_rscalar("skewness", f.skew);
+    st_rscalar("kurtosis", f.kurt);
+  }
+  if (f.n > 0) {
+    st_rscalar("min", f.min);
+    st_rscalar("max", f.max);
+  }
+  st_rscalar("sum", f.S);
+  if (f.detail && f.n > 0) {
+    const char* nm[9] = {"p1", "p5", "p10", "p25", "p50", "p75", "p90", "p95", "p99"};
+    for (int j = 0; j < 9; ++j) st_rscalar(nm[j], f.pct[j]);
+  }
+}
+
+// summarize [varlist] [if] [in] [weight] [, detail meanonly format separator(#)]
+int cmd_summarize(int) {
+  ps.vable = 0;
+  ps.byable = 0;
+  ps.opable = 0;
+  ps.wgtable = 0;
+  if (int rc = parse()) return rc;
+  SuOpts o;
+  o.detail = findopt("detail", 1, 0) == 1;
+  o.meanonly = findopt("meanonly", 4, 0) == 1;
+  o.fmt = findopt("format", 1, 0) == 1;
+  o.sep = static_cast<int>(findopta("separator", 3, 5));
+  if (int rc = chkopt()) return rc;
+  if (o.sep < 0) return errmsgf(198, "separator() invalid\n");
+  if (o.detail && o.meanonly)
+    return errmsgf(184, "options detail and meanonly may not be combined\n");
+  if (ps.hasweight) {
+    const char k = ps.wgttype[0];
+    if (k == WK_P) return errmsgf(101, "pweights not allowed\n");
+    if (k == WK_I && o.detail) return errmsgf(101, "iweights not allowed\n");
+    o.wcol = !o.detail && (k == WK_A || k == WK_I);
+  }
+  if (!ps.hasvarlist && ssvlist_all()) {
+    // An empty dataset: nothing to report, r() holds a zero count.
+    SuFig f;
+    post(f, o);
+    return 0;
+  }
+  StSample s;
+  if (int rc = st_sample(s)) return rc;
+  o.show = !o.meanonly && out.s_outlev <= OUT_RESULT;
+  const int nv = vl.lnvar();
+  SuFig f;
+  for (int e = 0; e < nv; ++e) {
+    if (int rc = figures(e, s, o, f)) return rc;
+    if (o.show) {
+      if (o.detail) {
+        detailblock(e, f);
+      } else {
+        if (e == 0) header(o);
+        if (e == 0 || (o.sep > 0 && e % o.sep == 0)) divider(o);
+        row(e, f, o);
+      }
+    }
+  }
+  post(f, o);
+  return 0;
+}
+
+}  // namespace
+
+void stats_bindsummarize() { cmdbind("summarize", cmd_summarize); }
