@@ -137,6 +137,7 @@ void cmdinit_table() {
   display_bindcommands();
   results_bindcommands();
   lang_bindcommands();
+  files_bindcommands();
   stats_bindcommands();
 }
 

@@ -24,6 +24,7 @@ void data_bindcommands();
 void expr_bindcommands();
 void display_bindcommands();
 void results_bindcommands();
+void files_bindcommands();
 void stats_bindcommands();
 
 [[nodiscard]] int selreq();

@@ -1,5 +1,5 @@
-*! describe: the dataset's variables, types, formats and labels
+*! describe: the dataset's variables, types, formats and labels, or a file's
 program describe
 	version 9.2
-	_describe `0'
+	_dtadescribe `0'
 end

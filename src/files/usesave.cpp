@@ -1,0 +1,470 @@
+// The commands that move a whole dataset between memory and a .dta file:
+// `use` (whole file, or a varlist/if/in subset read in one pass), `save`,
+// and `describe using`. They set S_FN and S_FNDATE, clear the changed flag,
+// and refuse to replace changed data without `clear`.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "data/chars.h"
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "files/dta.h"
+#include "files/files.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "interp/macro.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+
+namespace {
+
+// The rest of the line after the current token, split at its first comma
+// outside quotes: the part before (trimmed) and the option text after.
+void splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma) {
+  bool inq = false;
+  size_t i = 0;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '"') inq = !inq;
+    if (line[i] == ',' && !inq) break;
+  }
+  *hascomma = i < line.size();
+  before = line.substr(0, i);
+  after = *hascomma ? line.substr(i + 1) : "";
+  while (!before.empty() && before.back() == ' ') before.pop_back();
+  while (!before.empty() && before.front() == ' ') before.erase(0, 1);
+}
+
+// Reads the option words of `text` into the shared parser's list. 0 or rc.
+int readopts(const std::string& text) {
+  ps.opable = 0;
+  ps.noptn = 0;
+  settok(text.c_str());
+  return proption();
+}
+
+// True when the words before the comma contain `using` outside quotes.
+bool hasusingword(const std::string& before, size_t* at) {
+  bool inq = false;
+  for (size_t i = 0; i + 5 <= before.size(); ++i) {
+    if (before[i] == '"') inq = !inq;
+    if (inq) continue;
+    if (before.compare(i, 5, "using") == 0 && (i == 0 || before[i - 1] == ' ') &&
+        (i + 5 == before.size() || before[i + 5] == ' ' || before[i + 5] == '"')) {
+      *at = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The file name of a text (quotes removed). 0, or 198 / 100 printed.
+int filename_of(const std::string& text, std::string& fn) {
+  settok(text.c_str());
+  if (gettokfn(fn)) return required("filename");
+  if (fn.empty()) return required("filename");
+  const char* rest = peektok_chr();
+  if (*rest) return errmsgf(198, "invalid '%s'\n", gettok(prsestd));
+  fn = dta_fname(fn);
+  return 0;
+}
+
+// The variable to hold file variable v: an ordinary variable, or the
+// estimation-sample marker (a name users cannot type). 0 or a printed code.
+int makevar(const DtaVar& v) {
+  if (v.name == "(e)") {
+    if (int rc = addwrkvar(v.type)) return rc;
+    ds.varlist[static_cast<size_t>(ds.nvar)] = "(e)";
+    return 0;
+  }
+  return addvar_uninit(v.name.c_str(), v.type);
+}
+
+// Creates the file's variables (no observations) with their formats,
+// value-label names, variable labels and the dataset label and sort list.
+int makevars(const DtaIn& f) {
+  long need = f.lrecl + 2;
+  if (need > ds.syslrecl)
+    if (int rc = setwidth(need + (need & 1))) return error(rc);
+  for (const DtaVar& v : f.vars) {
+    if (int rc = makevar(v)) return rc;
+    size_t k = static_cast<size_t>(ds.nvar);
+    int kind = isstrtype(v.type) ? FMTK_STR : FMTK_NUM;
+    if (!v.fmt.empty() && chkfmt(v.fmt.c_str(), kind) == 0) ds.fmtlist[k] = v.fmt;
+    if (!isstrtype(v.type)) ds.lbllist[k] = v.lblname;
+    ds.varlabels[k] = v.varlab;
+  }
+  ds.datalbl = f.datalbl.substr(0, 80);
+  ds.srtlist = f.srt;
+  return 0;
+}
+
+// Puts record rec of the file into observation obs.
+void putrecord(const DtaIn& f, const unsigned char* rec, long obs, std::vector<char>& hit333) {
+  const bool d333 = f.rel->dbl333;
+  for (size_t k = 0; k < f.vars.size(); ++k) {
+    const DtaVar& v = f.vars[k];
+    const int var = static_cast<int>(k) + 1;
+    const unsigned char* p = rec + v.off;
+    if (isstrtype(v.type)) {
+      sstore(var, obs, reinterpret_cast<const char*>(p));
+    } else {
+      double x = dta_decode(v.type, p, d333);
+      if (d333 && v.type == ST_LDOUBLE && x >= misval) {
+        double raw;
+        std::memcpy(&raw, p, 8);
+        if (raw == 0x1p333) hit333[k] = 1;
+      }
+      store(var, obs, x);
+    }
+  }
+}
+
+// Observations of the subset form: the in range (file numbering) and the if.
+struct Subset {
+  bool on = false;
+  long lo = 1, hi = 0;
+  bool hasif = false;
+  std::vector<int> keep;  // variables named (all when empty)
+};
+
+// Loads every record (or the subset) into the variables just made.
+int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
+  if (!s.on && f.nobs > 0) {
+    if (f.nobs >= obscapacity()) return error(901);
+    if (int rc = setobs_quiet(f.nobs)) return rc;
+  }
+  const long per = std::max(2L, f.lrecl ? (1L << 20) / f.lrecl : 1L);
+  std::vector<unsigned char> blk(static_cast<size_t>(per * std::max(f.lrecl, 1L)));
+  long filled = 0, recno = 0;
+  while (true) {
+    if (ds_pollbreak()) return 1;
+    long got;
+    if (f.lrecl == 0) {  // records of no bytes: only their count matters
+      got = std::min(per, f.nobs - f.nread);
+      f.nread += got;
+    } else if (int rc = dta_readrecs(f, blk.data(), per, &got)) {
+      return rc;
+    }
+    if (got == 0) break;
+    for (long r = 0; r < got; ++r) {
+      const unsigned char* rec = blk.data() + static_cast<size_t>(r) * static_cast<size_t>(f.lrecl);
+      ++recno;
+      if (!s.on) {
+        putrecord(f, rec, recno, hit333);
+        continue;
+      }
+      if (recno < s.lo || recno > s.hi) continue;
+      if (filled + 1 > ds.nobs) {  // grow in steps, as far as memory allows
+        long want = std::min(ds.nobs + std::max(1024L, ds.nobs / 2), s.hi - s.lo + 1);
+        want = std::min(want, obscapacity() - 1);
+        if (want < filled + 1) return error(901);
+        if (int rc = setobs_quiet(want)) return rc;
+      }
+      putrecord(f, rec, filled + 1, hit333);
+      if (!s.hasif || selobs(filled + 1)) ++filled;
+    }
+    if (s.on && recno >= s.hi) break;
+  }
+  if (s.on) (void)keepobsrange(1, filled);
+  return 0;
+}
+
+// Converts the legacy types of an old file to modern ones, promoting a
+// variable whose values do not fit the modern range.
+int modernise() {
+  for (int v = 1; v <= ds.nvar; ++v) {
+    int t = vartype(v);
+    if (t < ST_LBYTE || t > ST_LDOUBLE) continue;
+    int nt = dta_modern(t);
+    double top = nt == ST_BYTE ? 100 : nt == ST_INT ? 32740 : nt == ST_LONG ? 2147483620.0 : 0;
+    if (top > 0) {
+      double mx = -1e300;
+      for (long i = 1; i <= ds.nobs; ++i) {
+        double x = zelta_data(v, i);
+        if (!ismissing(x) && x > mx) mx = x;
+      }
+      if (mx > 2147483620.0) nt = ST_DOUBLE;
+      else if (mx > 32740) nt = std::max(nt, int(ST_LONG));
+      else if (mx > 100) nt = std::max(nt, int(ST_INT));
+    }
+    if (int rc = change_vartype(v, nt)) return rc;
+  }
+  return 0;
+}
+
+// Characteristics of the file for the variables now in memory.
+void putchars(const DtaIn& f) {
+  for (const DtaChar& c : f.chars) {
+    std::string owner = c.owner;
+    if (f.renamed && owner != "_dta") {
+      for (size_t k = 0; k < f.oldnames.size(); ++k)
+        if (f.oldnames[k] == owner) owner = f.vars[k].name;
+    }
+    if (owner != "_dta" && !findvarexact(owner.c_str())) continue;
+    charset(owner.c_str(), c.name.c_str(), c.text);
+  }
+}
+
+// Fix-ups of old releases, with their warnings.
+void oldfixups(const DtaIn& f, const std::vector<char>& hit333) {
+  if (f.renamed)
+    for (size_t k = 0; k < f.vars.size(); ++k)
+      if (f.oldnames[k] != f.vars[k].name)
+        spout21f("Warning:  renamed %s to %s\n", f.oldnames[k].c_str(), f.vars[k].name.c_str());
+  bool sortedhit = false;
+  for (int s : ds.srtlist)
+    if (s >= 1 && static_cast<size_t>(s) <= hit333.size() && hit333[static_cast<size_t>(s - 1)]) sortedhit = true;
+  if (sortedhit) {
+    std::string keys;
+    for (int s : ds.srtlist) keys += " " + varname(s);
+    spout21f("Warning:  old-format data was sorted by%s\n", keys.c_str());
+    spout21("due to changes in Zelta, the sort information had to be cleared\n");
+    spout21("in this case; you must reissue the sort command if you care\n");
+    ds.srtlist.clear();
+  }
+}
+
+// Words of a `use` varlist checked against the file's names first, so that
+// a pattern gets the messages of this command.
+int checkpatterns(const std::string& text, const DtaIn& f) {
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    size_t j = i;
+    while (j < text.size() && text[j] != ' ') ++j;
+    std::string w = text.substr(i, j - i);
+    i = j;
+    if (w == "if" || w == "in") break;
+    if (w.find_first_of("*?~") == std::string::npos) continue;
+    int n = 0;
+    for (const DtaVar& v : f.vars)
+      if (v.name != "(e)" && vlmatch(w.c_str(), v.name.c_str())) ++n;
+    if (n == 0) return errmsgf(111, "no variables found matching %s\n", w.c_str());
+    if (n > 1 && w.find('~') != std::string::npos && w.find_first_of("*?") == std::string::npos)
+      return errmsgf(111, "%s matches more than one variable\n", w.c_str());
+  }
+  return 0;
+}
+
+// Parses `varlist [if] [in]` against the variables just made (no
+// observations yet; `in` counts the file's records).
+int parsesubset(const std::string& text, long filenobs, Subset& s) {
+  s.on = true;
+  cmdinit();
+  ps.vable = 0;
+  ps.ifable = 0;
+  ps.oable = 0;
+  ps.opable = 3;
+  settok(text.c_str());
+  long keepnobs = ds.nobs;
+  ds.nobs = filenobs;  // `in` ranges count the file's records
+  int rc = parse();
+  ds.nobs = keepnobs;
+  if (rc) return rc;
+  s.hasif = ps.hasif;
+  s.lo = ps.hasin ? ds.nobs1 : 1;
+  s.hi = ps.hasin ? ds.nobs2 : filenobs;
+  if (ps.hasvarlist) s.keep = vl.varlist_vr;
+  return 0;
+}
+
+void setfnmacros(const std::string& fn, const std::string& stamp) {
+  macset_global("S_FN", fn);
+  macset_global("S_FNDATE", stamp);
+}
+
+// use filename [, clear nolabel]
+// use [varlist] [if] [in] using filename [, clear nolabel]
+int cmd_use(int) {
+  std::string line = wheretok(), before, after;
+  bool hascomma;
+  splitcomma(line, before, after, &hascomma);
+  if (int rc = readopts(after)) return rc;
+  bool clear = findopt("clear", 5, 0) == 1;
+  if (findopt("replace", 7, 0) == 1) clear = true;
+  bool nolabel = findopt("nolabel", 5, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  size_t at = 0;
+  bool subset = hasusingword(before, &at);
+  std::string fn;
+  if (int rc = filename_of(subset ? before.substr(at + 5) : before, fn)) return rc;
+  std::string subtext = subset ? before.substr(0, at) : "";
+  if (ds.updata && !clear) return error(4);
+
+  DtaIn f;
+  if (int rc = dta_open(f, fn)) return rc;
+  if (subset) {
+    if (int rc = checkpatterns(subtext, f)) {
+      dta_close(f);
+      return rc;
+    }
+  }
+  drop_all();
+  std::vector<char> hit333(f.vars.size(), 0);
+  Subset s;
+  int rc = makevars(f);
+  if (!rc && !ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
+  if (!rc && subset) rc = parsesubset(subtext, f.nobs, s);
+  if (!rc) rc = loadrecords(f, s, hit333);
+  std::vector<DtaLabel> labels;
+  if (!rc && !nolabel) rc = dta_readlabels(f, labels);
+  dta_close(f);
+  if (!rc) oldfixups(f, hit333);
+  if (!rc && f.rel->legacy) rc = modernise();
+  if (rc) {
+    drop_all();
+    return rc;
+  }
+  putchars(f);
+  if (!s.keep.empty()) {
+    if (int r2 = droporkeepvars(s.keep, true)) {
+      drop_all();
+      return r2;
+    }
+  }
+  if (!labels.empty()) dtalbl_install(labels);
+  setfnmacros(fn, f.stamp);
+  ds.updata = false;
+  return 0;
+}
+
+// save [filename] [, replace nolabel orphans oldformat cortelle all emptyok]
+int cmd_save(int) {
+  std::string line = wheretok(), before, after;
+  bool hascomma;
+  splitcomma(line, before, after, &hascomma);
+  if (int rc = readopts(after)) return rc;
+  DtaOutOpts o;
+  bool replace = findopt("replace", 7, 0) == 1;
+  o.nolabel = findopt("nolabel", 7, 0) == 1;
+  o.orphans = findopt("orphans", 7, 0) == 1;
+  bool old = findopt("oldformat", 3, 0) == 1;
+  bool cortelle = findopt("cortelle", 8, 0) == 1;
+  o.all = findopt("all", 3, 0) == 1;
+  bool emptyok = findopt("emptyok", 7, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  o.release = old ? (cortelle ? 110 : 111) : 113;
+  std::string fn;
+  if (before.empty()) {
+    const std::string* last = macget_global("S_FN");
+    if (!last || last->empty()) return errmsgf(198, "invalid file specification\n");
+    fn = *last;
+  } else if (int rc = filename_of(before, fn)) {
+    return rc;
+  }
+  struct stat st;
+  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(602, fn.c_str());
+  if (ds.nvar == 0 && !emptyok) return error(111);
+  if (ds.nobs == 0) spout21("(note: dataset contains 0 observations)\n");
+  std::string stamp;
+  if (int rc = dta_write(fn, o, stamp)) return rc;
+  (void)fierr(697, fn.c_str());
+  if (o.release != 113) {
+    drop_all();  // memory held the values in the old encoding for the write
+  }
+  setfnmacros(fn, stamp);
+  ds.updata = false;
+  return 0;
+}
+
+std::string commas(long n) {
+  std::string s = std::to_string(n), r;
+  int k = 0;
+  for (size_t i = s.size(); i-- > 0;) {
+    r.insert(r.begin(), s[i]);
+    if (++k % 3 == 0 && i > 0) r.insert(r.begin(), ',');
+  }
+  return r;
+}
+
+std::string padr(std::string s, size_t w) {
+  if (s.size() < w) s.append(w - s.size(), ' ');
+  return s;
+}
+
+// describe [varlist] using filename [, short]: the file's descriptors.
+int describe_using(const std::string& before, const std::string& after) {
+  if (int rc = readopts(after)) return rc;
+  bool shortform = findopt("short", 1, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  size_t at = 0;
+  (void)hasusingword(before, &at);
+  std::string fn;
+  if (int rc = filename_of(before.substr(at + 5), fn)) return rc;
+  std::vector<std::string> words;
+  {
+    std::string t = before.substr(0, at);
+    size_t i = 0;
+    while (i < t.size()) {
+      while (i < t.size() && t[i] == ' ') ++i;
+      size_t j = i;
+      while (j < t.size() && t[j] != ' ') ++j;
+      if (j > i) words.push_back(t.substr(i, j - i));
+      i = j;
+    }
+  }
+  DtaIn f;
+  if (int rc = dta_open(f, fn)) return rc;
+  dta_close(f);
+  std::vector<char> show(f.vars.size(), words.empty() ? 1 : 0);
+  for (const std::string& w : words) {
+    int n = 0;
+    for (size_t k = 0; k < f.vars.size(); ++k)
+      if (f.vars[k].name == w || vlmatch(w.c_str(), f.vars[k].name.c_str())) show[k] = 1, ++n;
+    if (!n) return errmsgf(111, "variable %s not found\n", w.c_str());
+  }
+  int linesize = out.linesize > 0 ? out.linesize : 80;
+  std::string rule(static_cast<size_t>(linesize - 1), '-');
+  auto put = [](const std::string& s) { spoutnosml((s + "\n").c_str()); };
+  put("");
+  put("Contains data");
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "  obs:%14s                          %s", commas(f.nobs).c_str(), f.datalbl.c_str());
+  put(buf);
+  std::snprintf(buf, sizeof buf, " vars:%14s                          %s", commas(f.nvar).c_str(), f.stamp.c_str());
+  put(buf);
+  std::snprintf(buf, sizeof buf, " size:%14s", commas(f.nobs * f.lrecl).c_str());
+  put(buf);
+  if (!shortform) {
+    put(rule);
+    put("              storage  display     value");
+    put("variable name   type   format      label      variable label");
+    put(rule);
+    for (size_t k = 0; k < f.vars.size(); ++k) {
+      if (!show[k]) continue;
+      const DtaVar& v = f.vars[k];
+      int t = dta_modern(v.type);
+      std::string name = v.name.size() > 15 ? abvar(v.name, 15) : v.name;
+      put(padr(name, 15) + " " + padr(typename_of(t), 7) + padr(v.fmt, 12) + padr(v.lblname, 11) + v.varlab);
+    }
+  }
+  put(rule);
+  std::string sorted = "Sorted by:";
+  for (int s : f.srt) sorted += "  " + f.vars[static_cast<size_t>(s - 1)].name;
+  put(sorted);
+  return 0;
+}
+
+// _dtadescribe: describe using a file, otherwise the dataset in memory.
+int cmd_dtadescribe(int) {
+  std::string line = wheretok(), before, after;
+  bool hascomma;
+  splitcomma(line, before, after, &hascomma);
+  size_t at;
+  if (!hasusingword(before, &at)) return execline("_describe " + line);
+  return describe_using(before, after);
+}
+
+}  // namespace
+
+void files_bindcommands() {
+  cmdbind("use", cmd_use, 0);
+  cmdbind("save", cmd_save, 0);
+  cmdbind("_dtadescribe", cmd_dtadescribe, 0);
+}
