@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/by.h"
 #include "data/chars.h"
 #include "data/datacmds.h"
 #include "data/store.h"
@@ -233,7 +234,17 @@ int cmd_dropkeep(int keep) {
   if (int rc = parse()) return rc;
   if (ps.hasvarlist) {
     if (ps.hasif || ps.hasin) return error(198);
+    if (ps.bylevel) return errmsgf(190, "%s varlist may not be combined with by\n", keep ? "keep" : "drop");
     return droporkeepvars(vl.varlist_vr, keep != 0);
+  }
+  if (ps.bylevel && bys.collecting) {
+    // The by driver removes the observations once, after the last group.
+    for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+      if ((i & 0x3fff) == 0 && stopflag) return 1;
+      bool sel = selobs(i);
+      (void)by_markobs(i, keep ? !sel : sel);
+    }
+    return 0;
   }
   long before = ds.nobs, n;
   if (!ps.hasif) {
@@ -429,4 +440,5 @@ void data_bindcommands() {
   data_bindchars();
   data_bindsort();
   data_bindlabels();
+  data_bindby();
 }

@@ -30,5 +30,6 @@ void data_bindinput();
 void data_bindchars();
 void data_bindsort();
 void data_bindlabels();
+void data_bindby();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);

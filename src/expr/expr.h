@@ -55,6 +55,10 @@ struct ExprState {
   long grp1 = 0, grp2 = 0;
   int byvar = 0;        // 0 outside `by`, 1 first group, 2 later groups
   bool bylast = true;   // the current group is the last one
+  // The current by-group as programs see it (grp1/grp2 stay 0 inside a
+  // program the driver calls, so `_n` keeps counting the whole dataset).
+  long byn1 = 0, byn2 = 0;  // first and last observation of the group (0: none)
+  long byindex = 0;         // group number, 1 for the first group (0: no by)
   bool algonly = false; // compalgonly: coefficients compile to 0
 };
 extern ExprState ex;

@@ -12,6 +12,8 @@
 #include <boost/math/special_functions/gamma.hpp>
 #include <boost/math/special_functions/trigamma.hpp>
 
+#include "data/store.h"
+#include "expr/expr.h"
 #include "expr/fn_lib.h"
 #include "expr/fn_vec.h"
 #include "interp/interp.h"
@@ -280,6 +282,14 @@ double c_byteorder(A, int, FuncCtx&) {
   return b ? 2 : 1;
 }
 
+// The by-group queries: whether a by run is active, whether this is its last
+// group, the group's number and its first and last observation.
+double c_by(A, int, FuncCtx&) { return ex.byvar ? 1 : 0; }
+double c_bylastcall(A, int, FuncCtx&) { return ex.byvar && ex.bylast ? 1 : 0; }
+double c_byindex(A, int, FuncCtx&) { return ex.byvar ? static_cast<double>(ex.byindex) : misval; }
+double c_byn1(A, int, FuncCtx&) { return ex.byvar ? static_cast<double>(ex.byn1) : 1; }
+double c_byn2(A, int, FuncCtx&) { return ex.byvar ? static_cast<double>(ex.byn2) : static_cast<double>(ds.nobs); }
+
 // Boost can still throw on hopeless arguments; no exception may leave the
 // library, so the entry points that reach it turn one into `.`.
 template <FuncNum F>
@@ -354,6 +364,11 @@ const FuncDef rows[] = {
     ROWN("maxbyte", 350, 0, 0, "n", c_maxbyte, nullptr),
     ROWN("minbyte", 351, 0, 0, "n", c_minbyte, nullptr),
     ROWN("byteorder", 352, 0, 0, "n", c_byteorder, nullptr),
+    ROWN("_by", 353, 0, 0, "n", c_by, nullptr),
+    ROWN("_bylastcall", 354, 0, 0, "n", c_bylastcall, nullptr),
+    ROWN("_byindex", 355, 0, 0, "n", c_byindex, nullptr),
+    ROWN("_byn1", 356, 0, 0, "n", c_byn1, nullptr),
+    ROWN("_byn2", 357, 0, 0, "n", c_byn2, nullptr),
 };
 
 }  // namespace

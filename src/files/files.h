@@ -14,3 +14,5 @@ int files_failpoint();
 
 // Binds use, save, append, merge and the describe-using helper.
 void files_bindcommands();
+// Binds append and merge (called by files_bindcommands).
+void files_bindcombine();

@@ -467,4 +467,5 @@ void files_bindcommands() {
   cmdbind("use", cmd_use, 0);
   cmdbind("save", cmd_save, 0);
   cmdbind("_dtadescribe", cmd_dtadescribe, 0);
+  files_bindcombine();
 }

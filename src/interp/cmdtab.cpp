@@ -152,6 +152,12 @@ const char* findbuiltin(const char* word) {
   return nullptr;
 }
 
+const char* cmdfullname(const char* word) {
+  if (!word[0] || !(word[0] == '_' || (word[0] >= 'a' && word[0] <= 'x'))) return nullptr;
+  CmdEntry* e = lookup(exectab, NEXEC, word, false);
+  return e ? e->name : nullptr;
+}
+
 unsigned cmdhash(const char* line) {
   uint32_t h = 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(line); *p; ++p)

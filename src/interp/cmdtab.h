@@ -32,6 +32,8 @@ bool cmdcmp(const char* word, const char* name, int min);
 bool cmdcmp_lc(const char* word, const char* name, int min);
 // Full name of the built-in that `word` abbreviates, or nullptr.
 const char* findbuiltin(const char* word);
+// Full name of the built-in that dispatch would run for `word`, or nullptr.
+const char* cmdfullname(const char* word);
 unsigned cmdhash(const char* line);
 
 // Parse permissions and results of the shared parser.

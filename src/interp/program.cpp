@@ -477,6 +477,14 @@ int autoload(const std::string& name) {
 
 }  // namespace
 
+std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc) {
+  std::shared_ptr<Program> p = pgmfind(cmd.c_str(), 3);
+  *rc = 0;
+  if (p) return p;
+  if ((*rc = autoload(cmd))) return nullptr;
+  return pgmfind(cmd.c_str(), 3);
+}
+
 int prog_dispatch(const std::string& cmd) {
   std::shared_ptr<Program> p = pgmfind(cmd.c_str(), 3);
   if (!p) {

@@ -13,6 +13,11 @@
 // "unrecognized command:  name" and returns 199 when there is none.
 [[nodiscard]] int prog_dispatch(const std::string& cmd);
 
+struct Program;
+// The program cmd, autoloaded from the ado-path when not yet defined; nullptr
+// with *rc set (message printed) when there is none.
+std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc);
+
 // A stored program: header facts and the normalised lines.
 struct Program {
   std::string name;        // full name

@@ -59,8 +59,9 @@ int cmd_error(int) {
     case 2000:
     case 2001:
       error(rc);
-      if (ps.bylevel) {
-        // The by-group loop stops quietly: the command itself succeeds.
+      if (ps.bylevel || errst.bystop) {
+        // The by-group loop (or a program it calls) stops quietly: the
+        // command itself succeeds.
         if (errst.bystop) errst.bystop();
         setoutlev(prev);
         return 0;

@@ -8,6 +8,8 @@ foreach r in 102 103 104 105 106 107 108 110 111 112 113 {
 		list
 		describe
 		char list
+		label list
+		label drop _all
 		foreach v of varlist _all {
 			local t : type `v'
 			di "`v' `t'" _c

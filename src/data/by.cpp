@@ -1,0 +1,347 @@
+// The `by` and `bysort` prefixes. The part before the colon names the group
+// variables (and, in parentheses, variables used only for sorting); the data
+// are sorted when asked, the sort list is checked, and the command after the
+// colon is dispatched once per group with `_n`, `_N`, `if` and the range
+// confined to the group. Commands that keep running totals report them after
+// the last group; drop and keep under by remove observations once, at the end.
+#include "data/by.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "data/datacmds.h"
+#include "data/sort.h"
+#include "data/store.h"
+#include "data/varlist.h"
+#include "data/vlabel.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "interp/program.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+ByState bys;
+
+namespace {
+
+struct ByCmd {
+  std::string name;  // full command name
+  bool headers;      // group headers are printed before it
+};
+std::vector<ByCmd> bycmds = {{"generate", false}, {"replace", false}, {"drop", false},
+                             {"keep", false},     {"assert", false},  {"count", true},
+                             {"list", true},      {"flist", true},   {"summarize", true}};
+
+// How the command after the colon runs.
+struct Target {
+  std::string name;       // its full name
+  bool headers = true;
+  bool program = false;   // a program rather than a built-in
+  bool onecall = false;   // a program called once for all groups
+};
+
+// Finds the first ':' outside quotes; nullptr when none.
+const char* findcolon(const char* p) {
+  while (*p) {
+    if (*p == '"' || (*p == '`' && p[1] == '"')) {
+      const char *s, *e, *after;
+      if (parse_quoted_string(p, &s, &e, &after) == 0) {
+        p = after;
+        continue;
+      }
+    }
+    if (*p == ':') return p;
+    ++p;
+  }
+  return nullptr;
+}
+
+// Parses a variable list from text into out; 0 or a code (printed).
+int varsof(const std::string& text, std::vector<int>& out) {
+  settok(text.c_str());
+  cmdinit();
+  if (int rc = ssvlist(VL_EXISTING)) return rc;
+  for (const TsRecipe& r : vl.varlist_rcp)
+    if (!r.plain()) return error(6101);
+  out = vl.varlist_vr;
+  return 0;
+}
+
+// The command after the colon: which one it is and whether it may run.
+int findtarget(const std::string& cmdtext, Target& t) {
+  const char* p = cmdtext.c_str();
+  std::string w;
+  while (true) {
+    while (*p == ' ') ++p;
+    const char* s = p;
+    while (*p && *p != ' ' && *p != ',') ++p;
+    w.assign(s, p);
+    if (w.empty()) return error(198);
+    const char* full = cmdfullname(w.c_str());
+    if (full && (!std::strcmp(full, "quietly") || !std::strcmp(full, "noisily") || !std::strcmp(full, "capture")))
+      continue;
+    if (full) {
+      for (const ByCmd& c : bycmds)
+        if (c.name == full) {
+          t.name = full;
+          t.headers = c.headers;
+          return 0;
+        }
+      return errmsgf(190, "%s may not be combined with by\n", full);
+    }
+    break;
+  }
+  int rc = 0;
+  std::shared_ptr<Program> prog = pgmfind_load(w, &rc);
+  if (!prog) return rc;
+  if (prog->byable == 0) return errmsgf(190, "%s may not be combined with by\n", prog->name.c_str());
+  t.name = prog->name;
+  t.program = true;
+  t.onecall = prog->byable == 1;
+  t.headers = prog->byable == 2;
+  return 0;
+}
+
+// True when observations i and i+1 share every group variable's value.
+bool samegroup(const std::vector<int>& vars, long i) {
+  for (int v : vars) {
+    int t = vartype(v);
+    if (isstrtype(t)) {
+      if (std::strncmp(reinterpret_cast<const char*>(dtaptr(v, i)), reinterpret_cast<const char*>(dtaptr(v, i + 1)),
+                       static_cast<size_t>(t)) != 0)
+        return false;
+    } else if (zelta_data(v, i) != zelta_data(v, i + 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The group header: a blank line, a rule, "-> " and each variable's name and
+// value (its value label, or the value under its display format).
+void header(const std::vector<int>& vars, long obs) {
+  std::string h = "-> ";
+  for (size_t k = 0; k < vars.size(); ++k) {
+    int v = vars[k];
+    if (k) h += ", ";
+    std::string val;
+    if (!vlvartext(v, zelta_data(v, obs), val)) val = dsfmtcell(v, obs);
+    h += varname(v) + " = " + val;
+  }
+  int prev = setoutlev(OUT_RESULT);
+  spout21("\n");
+  spoutsml("{hline}\n");
+  spout21((h + "\n").c_str());
+  setoutlev(prev);
+}
+
+// The sort list begins with vars, in order.
+bool sortedby(const std::vector<int>& vars) {
+  if (vars.size() > ds.srtlist.size()) return false;
+  for (size_t k = 0; k < vars.size(); ++k)
+    if (ds.srtlist[k] != vars[k]) return false;
+  return true;
+}
+
+// The by-related state a run changes, restored when it ends.
+struct Saved {
+  int bylevel;
+  long grp1, grp2, byn1, byn2, byindex;
+  int byvar;
+  bool bylast;
+  std::vector<int> sysbylist;
+  std::vector<char> dropflags;
+  bool collecting;
+};
+
+Saved savestate() {
+  return Saved{ps.bylevel, ex.grp1, ex.grp2, ex.byn1, ex.byn2, ex.byindex, ex.byvar, ex.bylast,
+               bys.sysbylist, std::move(bys.dropflags), bys.collecting};
+}
+
+void restorestate(Saved& s) {
+  ps.bylevel = s.bylevel;
+  ex.grp1 = s.grp1, ex.grp2 = s.grp2, ex.byn1 = s.byn1, ex.byn2 = s.byn2, ex.byindex = s.byindex;
+  ex.byvar = s.byvar;
+  ex.bylast = s.bylast;
+  bys.sysbylist = std::move(s.sysbylist);
+  bys.nby = static_cast<int>(bys.sysbylist.size());
+  bys.dropflags = std::move(s.dropflags);
+  bys.collecting = s.collecting;
+}
+
+void stophook() { bys.stop = true; }
+
+// Runs the command text once (the tokenizer set to it).
+int dispatchonce(const std::string& cmdtext) {
+  settok(cmdtext.c_str());
+  interp.cmd = gettok(prsestd);
+  return selreq();
+}
+
+// The loop over the groups of observations 1..nobs.
+int rungroups(const std::vector<int>& gvars, const std::string& cmdtext, const Target& t, bool rc0) {
+  const bool headers = t.headers && out.s_outlev <= OUT_RESULT;
+  bool printed = false;
+  long index = 0;
+  int rc = 0;
+  for (long lo = 1; lo <= ds.nobs;) {
+    long hi = lo;
+    while (hi < ds.nobs && samegroup(gvars, hi)) ++hi;
+    ++index;
+    bys.nobss1 = lo;
+    bys.nobss2 = hi;
+    ex.byn1 = lo, ex.byn2 = hi, ex.byindex = index;
+    ex.byvar = index == 1 ? 1 : 2;
+    ex.bylast = hi >= ds.nobs;
+    // Built-ins see the group as their whole range; a program sees the whole
+    // dataset and asks for the group with _byn1() and _byn2().
+    ps.bylevel = t.program ? 0 : 1;
+    ex.grp1 = t.program ? 0 : lo;
+    ex.grp2 = t.program ? 0 : hi;
+    ds.nobs1 = lo;
+    ds.nobs2 = hi;
+    if (headers) {
+      header(gvars, lo);
+      printed = true;
+    }
+    rc = dispatchonce(cmdtext);
+    if (bys.stop) {
+      rc = 0;
+      break;
+    }
+    if (stopflag) {
+      rc = 1;
+      break;
+    }
+    if (rc) {
+      if (!rc0) break;
+      spoutsmlf("{search r(%d):r(%d);}\n", rc, rc);
+      rc = 0;
+    }
+    lo = hi + 1;
+  }
+  if (printed) {
+    int prev = setoutlev(OUT_RESULT);
+    spout21("\n");
+    setoutlev(prev);
+  }
+  return rc;
+}
+
+// by varlist [(varlist)] [, sort rc0] : command     (mode 1: bysort)
+int cmd_by(int mode) {
+  std::string line = wheretok();
+  settok("");
+  const char* colon = findcolon(line.c_str());
+  if (!colon) return errmsgf(198, "by requires a colon before the command\n");
+  std::string head(line.c_str(), colon);
+  std::string cmdtext = colon + 1;
+  std::string opts;
+  size_t comma = head.find(',');
+  if (comma != std::string::npos) {
+    opts = head.substr(comma + 1);
+    head.resize(comma);
+  }
+  std::string gtext = head, stext;
+  size_t open = head.find('(');
+  if (open != std::string::npos) {
+    size_t close = head.find(')', open);
+    if (close == std::string::npos || head.find('(', open + 1) != std::string::npos ||
+        head.find_first_not_of(' ', close + 1) != std::string::npos)
+      return error(198);
+    gtext = head.substr(0, open);
+    stext = head.substr(open + 1, close - open - 1);
+  }
+  if (gtext.find_first_not_of(' ') == std::string::npos) return errmsgf(198, "varlist required\n");
+  std::vector<int> gvars, svars;
+  if (int rc = varsof(gtext, gvars)) return rc;
+  if (stext.find_first_not_of(' ') != std::string::npos)
+    if (int rc = varsof(stext, svars)) return rc;
+  if (static_cast<int>(gvars.size() + svars.size()) > maxvrl()) return error(1002);
+  cmdinit();
+  settok(opts.c_str());
+  ps.opable = 0;
+  if (int rc = proption()) return rc;
+  bool sort = findopt("sort", 4, 0) == 1 || mode == 1;
+  bool rc0 = findopt("rc0", 3, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  if (cmdtext.find_first_not_of(' ') == std::string::npos) return errmsgf(198, "command required after by\n");
+  if (bys.depth >= BY_MAXDEPTH) return errmsgf(920, "too many nested by's\n");
+  Target t;
+  if (int rc = findtarget(cmdtext, t)) return rc;
+  std::vector<int> all = gvars;
+  all.insert(all.end(), svars.begin(), svars.end());
+  if (sort && !sortedby(all)) {
+    vl = VarlistState{};
+    vl.varlist_vr = all;
+    vl.varlist_rcp.resize(all.size());
+    if (int rc = syssort(1, ds.nobs, false)) return rc;
+  }
+  if (!sortedby(all)) return error(5);
+
+  Saved saved = savestate();
+  bys.sysbylist = gvars;
+  bys.nby = static_cast<int>(gvars.size());
+  bys.stop = false;
+  bys.collecting = false;
+  bys.dropflags.clear();
+  ++bys.depth;
+  void (*prevstop)() = errst.bystop;
+  errst.bystop = stophook;
+  int rc = 0;
+  if (t.onecall) {
+    ex.byvar = 1, ex.bylast = true, ex.byindex = 1;
+    ex.byn1 = 1, ex.byn2 = ds.nobs;
+    ps.bylevel = 0;
+    rc = dispatchonce(cmdtext);
+  } else {
+    if (t.name == "drop" || t.name == "keep") {
+      bys.collecting = true;
+      bys.dropflags.assign(static_cast<size_t>(ds.nobs), t.name == "keep" ? 1 : 0);
+    }
+    rc = rungroups(gvars, cmdtext, t, rc0);
+    if (bys.collecting && !rc) {
+      std::vector<char> keepflag(bys.dropflags.size());
+      for (size_t i = 0; i < keepflag.size(); ++i) keepflag[i] = bys.dropflags[i] ? 0 : 1;
+      long n = dropobs_flags(keepflag);
+      ps.bylevel = 0;
+      spout21f("(%ld observation%s deleted)\n", n, n == 1 ? "" : "s");
+    }
+  }
+  errst.bystop = prevstop;
+  bys.stop = false;
+  --bys.depth;
+  restorestate(saved);
+  if (!ps.bylevel) {
+    ds.nobs1 = 1;
+    ds.nobs2 = ds.nobs;
+  }
+  return rc;
+}
+
+}  // namespace
+
+void by_allow(const char* name, bool headers) {
+  for (ByCmd& c : bycmds)
+    if (c.name == name) {
+      c.headers = headers;
+      return;
+    }
+  bycmds.push_back({name, headers});
+}
+
+bool by_markobs(long obs, bool goes) {
+  if (!bys.collecting || !ps.bylevel || obs < 1 || obs > static_cast<long>(bys.dropflags.size())) return false;
+  bys.dropflags[static_cast<size_t>(obs - 1)] = goes ? 1 : 0;
+  return true;
+}
+
+void data_bindby() {
+  cmdbind("by", cmd_by, 0);
+  cmdbind("bysort", cmd_by, 1);
+}
