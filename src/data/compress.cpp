@@ -20,7 +20,7 @@ int numtarget(int v) {
   int t = vartype(v);
   double lo = 0, hi = 0;
   for (long o = 1; o <= ds.nobs; ++o) {
-    double d = xg_cell(v, o);
+    double d = zelta_data(v, o);
     if (d >= misval) continue;
     if (d != std::trunc(d) || std::fabs(d) >= 2147483648.0 || d > 2147483620.0) return t;
     if (d < lo) lo = d;

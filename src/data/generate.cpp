@@ -45,11 +45,6 @@ int note(const std::string& s) {
 
 bool sameval(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || a == b; }
 
-// Writes a double into a double cell without the general conversion.
-inline void putdouble(int v, long obs, double d) {
-  std::memcpy(dtaptr(v, obs), &d, sizeof d);
-}
-
 // Selection of observations obs..obs+n-1: inside the range and passing `if`.
 void selectblock(long obs, long n, unsigned char* sel) {
   selobs_block(obs, n, sel);
@@ -83,47 +78,27 @@ void fillblock(const ExprProg& prog, long obs, long n, unsigned char* sel, doubl
 // range are written only when `all` (the variable is new).
 int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
   alignas(64) static double vals[EXPR_BLOCK];
+  alignas(64) static double back[EXPR_BLOCK];
   static unsigned char sel[EXPR_BLOCK];
-  const int type = vartype(v);
   long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
   expr_startrun(prog);
   for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
     long n = std::min(EXPR_BLOCK, hi - obs + 1);
     if (ds_pollbreak()) return 1;
     fillblock(prog, obs, n, sel, vals);
-    if (type == ST_DOUBLE) {
-      // The common case: write the cells directly, through hoisted locals.
-      unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
-      const uint32_t* const map = ds.mapj + obs;
-      const size_t rl = static_cast<size_t>(ds.syslrecl);
-      long miss = 0;
-      for (long i = 0; i < n; ++i) {
-        double d = sel[i] ? vals[i] : misval;
-        std::memcpy(base + map[i] * rl, &d, 8);
-        bool in = countout || (obs + i >= ds.nobs1 && obs + i <= ds.nobs2);
-        miss += (d >= misval) & in;
-      }
-      gc.missing += miss;
-      continue;
+    for (long i = 0; i < n; ++i) vals[i] = sel[i] ? vals[i] : misval;
+    const ColView col = colview(v);
+    col_encode(col, obs, n, vals);
+    // What the cells now hold decides what counts as missing.
+    const double* stored = vals;
+    if (col.type != ST_DOUBLE) col_decode(col, obs, n, back), stored = back;
+    long miss = 0;
+    if (countout || (obs >= ds.nobs1 && obs + n - 1 <= ds.nobs2)) {
+      for (long i = 0; i < n; ++i) miss += stored[i] >= misval;
+    } else {
+      for (long i = 0; i < n; ++i) miss += (stored[i] >= misval) & (obs + i >= ds.nobs1 && obs + i <= ds.nobs2);
     }
-    unsigned char* const fbase = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
-    const uint32_t* const fmap = ds.mapj + obs;
-    const size_t frl = static_cast<size_t>(ds.syslrecl);
-    for (long i = 0; i < n; ++i) {
-      long o = obs + i;
-      bool inrange = o >= ds.nobs1 && o <= ds.nobs2;
-      double d = sel[i] ? vals[i] : misval;
-      if (type == ST_FLOAT && std::fabs(d) < 0x1p127 && (std::fabs(d) >= 0x1p-127 || d == 0)) {
-        // The ordinary float: rounded to nearest, as store() does.
-        float f = static_cast<float>(d);
-        std::memcpy(fbase + fmap[i] * frl, &f, 4);
-        if (f >= 0x1p127f) d = misval;
-      } else {
-        store(v, o, d);
-        if (d < misval) d = xg_cell(v, o);
-      }
-      if (d >= misval && (inrange || countout)) ++gc.missing;
-    }
+    gc.missing += miss;
   }
   return 0;
 }
@@ -171,7 +146,8 @@ int gen_string(int v, const ExprProg& prog, bool all, bool countout, bool widen,
       if (int rc = change_vartype(v, std::min(len, EXPR_STRMAX))) return rc;
       w = vartype(v);
     }
-    // As safe_sstore: the bytes and a NUL when shorter than the width.
+    // As safe_sstore, but the result may hold NUL bytes: the bytes, then a
+    // NUL when shorter than the width.
     unsigned char* p = dtaptr(v, o);
     int k = std::min(len, w);
     std::memcpy(p, buf, static_cast<size_t>(k));
@@ -285,24 +261,24 @@ bool promote_to(int v, int newtype) {
 
 // One numeric observation: new value d against the stored one.
 void repl_one(int v, long o, double d, bool promote) {
-  double old = xg_cell(v, o);
+  double old = zelta_data(v, o);
   if (sameval(d, old)) return;
   int t = vartype(v);
   if (t == ST_DOUBLE) {
-    putdouble(v, o, d);
+    store(v, o, d);
     ++gc.changes;
     if (d >= misval) ++gc.tomissing;
     return;
   }
   store(v, o, d);
-  double back = xg_cell(v, o);
+  double back = zelta_data(v, o);
   if (!sameval(back, d) && promote && !gc.promofail) {
     int nt = promoted_vartype(t, d);
     if (nt != t) {
       if (promote_to(v, nt)) {
         t = nt;
         store(v, o, d);
-        back = xg_cell(v, o);
+        back = zelta_data(v, o);
       } else {
         gc.promofail = true;
       }
@@ -329,17 +305,15 @@ int repl_numeric(int v, const ExprProg& prog, bool promote) {
       evalnum_block(prog, obs, n, vals, sel);
       if (vartype(v) == ST_DOUBLE) {
         // The common case without retyping: compare and write in place.
-        unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
-        const uint32_t* const map = ds.mapj + obs;
-        const size_t rl = static_cast<size_t>(ds.syslrecl);
+        const ColView col = colview(v);
+        double* const cells = reinterpret_cast<double*>(col.at(obs));
         long ch = 0, tm = 0;
         for (long i = 0; i < n; ++i) {
           if (!sel[i]) continue;
           double d = vals[i], old;
-          unsigned char* p = base + map[i] * rl;
-          std::memcpy(&old, p, 8);
+          std::memcpy(&old, cells + i, 8);
           if (sameval(d, old)) continue;
-          std::memcpy(p, &d, 8);
+          std::memcpy(cells + i, &d, 8);
           ++ch;
           tm += d >= misval;
         }

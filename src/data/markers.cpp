@@ -100,7 +100,7 @@ int cmd_markout(int) {
         if (!strok) gone = true;
         else szelta_data(v, o, s), gone = s.empty();
       } else {
-        gone = (plain ? xg_cell(v, o) : rzelta_data(i, o)) >= misval;
+        gone = (plain ? zelta_data(v, o) : rzelta_data(i, o)) >= misval;
       }
       if (gone) bstore(mk, o, 0);
     }

@@ -113,7 +113,10 @@ int cmd_sort(int) {
 
 }  // namespace
 
-void exch(long i, long j) { std::swap(ds.mapj[i], ds.mapj[j]); }
+void exch(long i, long j) {
+  std::swap(ds.mapj[i], ds.mapj[j]);
+  ds.mapdirty = true;
+}
 
 void setsortseed(long seed) { ds.rseed = seed & 0x7fffffffL; }
 
@@ -136,6 +139,7 @@ int syssort(long lo, long hi, bool stable) {
   for (int v : vars) keys.push_back({v, isstrtype(vartype(v)) ? vartype(v) : 0});
   if (tmp) keys.push_back({tmp, 0});
   int rc = syssort_u(lo, hi);
+  ds_applymap();  // the cells follow the map, even after a Break
   keys.clear();
   if (tmp) {
     std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);

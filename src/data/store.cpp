@@ -60,8 +60,64 @@ long even_up(long n) { return (n + 1) & ~1L; }
 // Offset of the data area for a map of n observations.
 long dataoff_for(long n) { return align16(4 * n + ARENA_SLACK); }
 
-unsigned char* recptr(long obs) {
-  return ds.xtraptr + static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(ds.syslrecl);
+size_t widthof(int v) { return static_cast<size_t>(typewidth(vartype(v))); }
+
+// The first cell of variable v's column: columns follow each other in
+// variable order, each `maxobs` cells long.
+unsigned char* colbase(int v) {
+  return ds.xtraptr + static_cast<size_t>(ds.maxobs) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
+}
+
+// Cells of a column that carry data: the observations and the scratch row.
+long usedcells() { return std::min(ds.nobs + 1, ds.maxobs); }
+
+// Copies cells 1..n of v's column, in map order, to dst.
+void gathercol(int v, long n, unsigned char* dst) {
+  const size_t w = widthof(v);
+  const unsigned char* src = colbase(v);
+  for (long i = 1; i <= n; ++i)
+    std::memcpy(dst + static_cast<size_t>(i - 1) * w, src + static_cast<size_t>(ds.mapj[i]) * w, w);
+}
+
+// True when the map is the identity over 1..n.
+bool mapidentity(long n) {
+  for (long i = 1; i <= n; ++i)
+    if (ds.mapj[i] != static_cast<uint32_t>(i - 1)) return false;
+  return true;
+}
+
+// Copies the cell at tmpl into cells from..to (1-based) of a column.
+void fillcells(unsigned char* col, size_t w, const unsigned char* tmpl, long from, long to) {
+  unsigned char* p = col + static_cast<size_t>(from - 1) * w;
+  const size_t n = static_cast<size_t>(to - from + 1);
+  if (w == 1) return void(std::memset(p, *tmpl, n));
+  if (w == 8) {
+    uint64_t c;
+    std::memcpy(&c, tmpl, 8);
+    for (size_t i = 0; i < n; ++i) std::memcpy(p + i * 8, &c, 8);
+    return;
+  }
+  if (w == 4) {
+    uint32_t c;
+    std::memcpy(&c, tmpl, 4);
+    for (size_t i = 0; i < n; ++i) std::memcpy(p + i * 4, &c, 4);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) std::memcpy(p + i * w, tmpl, w);
+}
+
+// Observation counts changed: the sortpreserve records no longer apply.
+void dropordermarks() {
+  for (auto& m : ds.ordermarks) m.clear();
+}
+
+// Test hook for scratch and arena allocations: true when this one must fail.
+bool hookfails() {
+  if (ds.failalloc > 0 && --ds.failalloc == 0) {
+    ds.failalloc = 1;  // and every later one, until the hook is cleared
+    return true;
+  }
+  return false;
 }
 
 // Writes the missing value (or empty string, or 0 for "(e)") of variable v
@@ -94,22 +150,26 @@ void set_limits() {
   ds.maxvar = static_cast<int>(std::min<long>(ds.maxmaxvar, ds.syslrecl));
 }
 
-// Moves the records into a fresh arena of `bytes` laid out for `width`:
-// records go into map order (the map becomes the identity). 0 or 909.
+// Moves the columns into a fresh arena of `bytes` laid out for `width`,
+// each column `maxobs` cells long, their cells in map order (the map becomes
+// the identity). 0 or 909, and then nothing has changed.
 int relayout(long width, uint64_t bytes) {
   long n = maxobs_for(width, bytes);
-  if (ds.failalloc > 0 && --ds.failalloc == 0) {
-    ds.failalloc = 1;  // and every later one, until the hook is cleared
-    return 909;
-  }
+  if (hookfails()) return 909;
   unsigned char* na = static_cast<unsigned char*>(std::aligned_alloc(16, ((bytes + 15) / 16) * 16));
   if (!na) return 909;
   long off = dataoff_for(n);
   unsigned char* nx = na + off;
   if (ds.arena) {
-    long keep = std::min(ds.lrecl, width);
-    for (long i = 1; i <= ds.nobs; ++i)
-      std::memcpy(nx + (i - 1) * width, recptr(i), static_cast<size_t>(keep));
+    const long cells = std::min(usedcells(), n);
+    const bool ident = mapidentity(cells);
+    for (int v = 1; v <= ds.nvar; ++v) {
+      unsigned char* dst = nx + static_cast<size_t>(n) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
+      if (ident)
+        std::memcpy(dst, colbase(v), static_cast<size_t>(cells) * widthof(v));
+      else
+        gathercol(v, cells, dst);
+    }
     std::free(ds.arena);
   }
   ds.arena = na;
@@ -120,6 +180,7 @@ int relayout(long width, uint64_t bytes) {
   ds.syslrecl = width;
   ds.maxobs = n;
   ds.memorysize = bytes;
+  ds.mapdirty = false;
   set_limits();
   return 0;
 }
@@ -174,16 +235,6 @@ int missing_code(double x) {
   return k <= 26 ? k : 0;
 }
 
-int typewidth(int type) {
-  switch (type) {
-    case ST_BYTE: case ST_LBYTE: return 1;
-    case ST_INT: case ST_LINT: return 2;
-    case ST_LONG: case ST_FLOAT: case ST_LLONG: case ST_LFLOAT: return 4;
-    case ST_DOUBLE: case ST_LDOUBLE: return 8;
-    default: return type;
-  }
-}
-
 const char* typename_of(int type) {
   static char buf[8];
   switch (type) {
@@ -224,11 +275,13 @@ int typecode(const char* w) {
 // ---------------------------------------------------------------------------
 // Cells.
 
-unsigned char* dtaptr(int var, long obs) { return recptr(obs) + ds.mapi[static_cast<size_t>(var)]; }
+void store(int var, long obs, double x) { cell_put(vartype(var), dtaptr(var, obs), x); }
 
-double zelta_data(int var, long obs) {
-  const unsigned char* p = dtaptr(var, obs);
-  switch (vartype(var)) {
+
+// The types that cell_get does not decode inline: the legacy codes and
+// strings.
+double cell_get_slow(int type, const unsigned char* p) {
+  switch (type) {
     case ST_BYTE: {
       int v = static_cast<signed char>(*p);
       return v > 100 ? misval_k(v - 101) : v;
@@ -303,9 +356,7 @@ static T intcell(double x, int emax, long top, long miss, bool wrap8) {
   return static_cast<T>(t <= top ? t : miss);
 }
 
-void store(int var, long obs, double x) {
-  unsigned char* p = dtaptr(var, obs);
-  int t = vartype(var);
+void cell_put(int t, unsigned char* p, double x) {
   switch (t) {
     case ST_DOUBLE: case ST_LDOUBLE: std::memcpy(p, &x, 8); return;
     case ST_FLOAT: {
@@ -407,10 +458,186 @@ long idata(int var, long obs) {
 }
 
 void getdtaobs(unsigned char* buf, long obs, long len) {
-  std::memcpy(buf, recptr(obs), static_cast<size_t>(len > 0 ? len : ds.syslrecl));
+  size_t want = static_cast<size_t>(len > 0 ? len : ds.syslrecl), at = 0;
+  for (int v = 1; v <= ds.nvar && at < want; ++v) {
+    size_t k = std::min(widthof(v), want - at);
+    std::memcpy(buf + at, dtaptr(v, obs), k);
+    at += k;
+  }
+  if (at < want) std::memset(buf + at, 0, want - at);
 }
 void putdtaobs(const unsigned char* buf, long obs, long len) {
-  std::memcpy(recptr(obs), buf, static_cast<size_t>(len > 0 ? len : ds.syslrecl));
+  size_t want = static_cast<size_t>(len > 0 ? len : ds.syslrecl), at = 0;
+  for (int v = 1; v <= ds.nvar && at < want; ++v) {
+    size_t k = std::min(widthof(v), want - at);
+    std::memcpy(dtaptr(v, obs), buf + at, k);
+    at += k;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Column views and bulk conversion.
+
+ColView colview(int var) {
+  if (ds.mapdirty) ds_applymap();
+  return ColView{colbase(var), static_cast<long>(widthof(var)), vartype(var)};
+}
+
+__attribute__((target_clones("avx2", "default")))
+void col_decode(const ColView& c, long obs, long n, double* dst) {
+  const unsigned char* const p = c.at(obs);
+  switch (c.type) {
+    case ST_DOUBLE:
+      std::memcpy(dst, p, static_cast<size_t>(n) * 8);
+      return;
+    case ST_FLOAT:
+      for (long i = 0; i < n; ++i) {
+        float f;
+        std::memcpy(&f, p + i * 4, 4);
+        dst[i] = cell_float(f);
+      }
+      return;
+    case ST_LONG:
+      for (long i = 0; i < n; ++i) dst[i] = cell_get(ST_LONG, p + i * 4);
+      return;
+    case ST_INT:
+      for (long i = 0; i < n; ++i) dst[i] = cell_get(ST_INT, p + i * 2);
+      return;
+    case ST_BYTE:
+      for (long i = 0; i < n; ++i) dst[i] = cell_get(ST_BYTE, p + i);
+      return;
+    default:
+      for (long i = 0; i < n; ++i) dst[i] = cell_get(c.type, p + i * c.stride);
+      return;
+  }
+}
+
+__attribute__((target_clones("avx2", "default")))
+void col_encode(const ColView& c, long obs, long n, const double* in) {
+  unsigned char* const p = c.at(obs);
+  switch (c.type) {
+    case ST_DOUBLE:
+      std::memcpy(p, in, static_cast<size_t>(n) * 8);
+      return;
+    case ST_FLOAT:
+      for (long i = 0; i < n; ++i) {
+        double d = in[i];
+        if (std::fabs(d) < 0x1p127 && (std::fabs(d) >= 0x1p-127 || d == 0)) {
+          // The ordinary float, rounded to nearest as cell_put does.
+          float f = static_cast<float>(d);
+          std::memcpy(p + i * 4, &f, 4);
+        } else {
+          cell_put(ST_FLOAT, p + i * 4, d);
+        }
+      }
+      return;
+    default:
+      for (long i = 0; i < n; ++i) cell_put(c.type, p + i * c.stride, in[i]);
+      return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Applying a permutation of the observations to the columns.
+
+namespace {
+
+// Gathers positions lo..hi of a column of width W through the map, via tmp.
+template <size_t W>
+void gatherfixed(unsigned char* col, long lo, long hi, unsigned char* tmp) {
+  const uint32_t* const map = ds.mapj;
+  for (long i = lo; i <= hi; ++i)
+    std::memcpy(tmp + static_cast<size_t>(i - lo) * W, col + static_cast<size_t>(map[i]) * W, W);
+  std::memcpy(col + static_cast<size_t>(lo - 1) * W, tmp, static_cast<size_t>(hi - lo + 1) * W);
+}
+
+void gatherany(unsigned char* col, size_t w, long lo, long hi, unsigned char* tmp) {
+  for (long i = lo; i <= hi; ++i)
+    std::memcpy(tmp + static_cast<size_t>(i - lo) * w, col + static_cast<size_t>(ds.mapj[i]) * w, w);
+  std::memcpy(col + static_cast<size_t>(lo - 1) * w, tmp, static_cast<size_t>(hi - lo + 1) * w);
+}
+
+// Without scratch memory: follows the permutation's cycles, marking visited
+// map entries in their top bit (observation numbers stay below 2^31).
+void cyclecol(unsigned char* col, size_t w, long lo, long hi) {
+  constexpr uint32_t SEEN = 0x80000000u;
+  unsigned char hold[256];
+  auto slot = [&](long k) { return col + static_cast<size_t>(k) * w; };
+  for (long s = lo; s <= hi; ++s) {
+    if ((ds.mapj[s] & SEEN) || ds.mapj[s] == static_cast<uint32_t>(s - 1)) continue;
+    std::memcpy(hold, slot(s - 1), w);
+    long j = s;
+    for (;;) {
+      long k = ds.mapj[j];
+      ds.mapj[j] |= SEEN;
+      if (k == s - 1) {
+        std::memcpy(slot(j - 1), hold, w);
+        break;
+      }
+      std::memcpy(slot(j - 1), slot(k), w);
+      j = k + 1;
+    }
+  }
+  for (long i = lo; i <= hi; ++i) ds.mapj[i] &= ~SEEN;
+}
+
+}  // namespace
+
+void ds_applymap() {
+  ds.mapdirty = false;
+  if (!ds.arena) return;
+  long lo = 1, hi = ds.nobs;
+  while (lo <= hi && ds.mapj[lo] == static_cast<uint32_t>(lo - 1)) ++lo;
+  if (lo > hi) return;
+  while (ds.mapj[hi] == static_cast<uint32_t>(hi - 1)) --hi;
+  for (auto& m : ds.ordermarks) {
+    if (m.size() != static_cast<size_t>(ds.nobs)) continue;
+    // m is indexed by slot; the entries of lo..hi move with their cells.
+    std::vector<uint32_t> part(m.begin() + (lo - 1), m.begin() + hi);
+    for (long i = lo; i <= hi; ++i) m[static_cast<size_t>(i - 1)] = part[ds.mapj[i] - static_cast<size_t>(lo - 1)];
+  }
+  size_t maxw = 1;
+  for (int v = 1; v <= ds.nvar; ++v) maxw = std::max(maxw, widthof(v));
+  const size_t span = static_cast<size_t>(hi - lo + 1);
+  unsigned char* tmp = hookfails() ? nullptr : static_cast<unsigned char*>(std::malloc(span * maxw));
+  for (int v = 1; v <= ds.nvar; ++v) {
+    unsigned char* col = colbase(v);
+    const size_t w = widthof(v);
+    if (!tmp) cyclecol(col, w, lo, hi);
+    else if (w == 8) gatherfixed<8>(col, lo, hi, tmp);
+    else if (w == 4) gatherfixed<4>(col, lo, hi, tmp);
+    else if (w == 2) gatherfixed<2>(col, lo, hi, tmp);
+    else if (w == 1) gatherfixed<1>(col, lo, hi, tmp);
+    else gatherany(col, w, lo, hi, tmp);
+  }
+  std::free(tmp);
+  for (long i = lo; i <= hi; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
+}
+
+void ds_permute(long lo, const uint32_t* from, long n) {
+  ds_applymap();
+  for (long k = 0; k < n; ++k) ds.mapj[lo + k] = from[k] - 1;
+  ds.mapdirty = true;
+  ds_applymap();
+}
+
+size_t ds_ordermark() {
+  std::vector<uint32_t> m(static_cast<size_t>(ds.nobs));
+  for (size_t i = 0; i < m.size(); ++i) m[i] = static_cast<uint32_t>(i);
+  ds.ordermarks.push_back(std::move(m));
+  return ds.ordermarks.size() - 1;
+}
+
+bool ds_orderrestore(size_t h) {
+  if (h >= ds.ordermarks.size()) return false;
+  std::vector<uint32_t> m = std::move(ds.ordermarks[h]);
+  ds.ordermarks.resize(h);
+  if (m.size() != static_cast<size_t>(ds.nobs) || m.empty()) return false;
+  // Current observation i came from m[i-1]: it goes back there.
+  std::vector<uint32_t> from(m.size());
+  for (size_t i = 0; i < m.size(); ++i) from[m[i]] = static_cast<uint32_t>(i + 1);
+  ds_permute(1, from.data(), ds.nobs);
+  return true;
 }
 
 int promoted_vartype(int type, double x) {
@@ -604,11 +831,34 @@ void chksort_vars(const std::vector<int>& vars) {
 
 void chksort() { chksort_vars(vl.varlist_vr); }
 
+// Moves whole columns, in place, into the order `order` (current variable
+// numbers, 1-based, in their new order) by rotating the data area: a column
+// already in its place is not touched. The tables are not changed.
+static void rotatecols(const std::vector<int>& order) {
+  std::vector<int> cur(order.size());  // current physical order
+  for (size_t j = 0; j < cur.size(); ++j) cur[j] = static_cast<int>(j) + 1;
+  const size_t cells = static_cast<size_t>(ds.maxobs);
+  size_t start = 0;  // bytes: where position j begins
+  for (size_t j = 0; j < order.size(); ++j) {
+    size_t p = j;
+    while (cur[p] != order[j]) ++p;
+    if (p != j) {
+      size_t from = start;
+      for (size_t k = j; k < p; ++k) from += cells * widthof(cur[k]);
+      unsigned char* b = ds.xtraptr + start;
+      std::rotate(b, ds.xtraptr + from, ds.xtraptr + from + cells * widthof(cur[p]));
+      std::rotate(cur.begin() + static_cast<long>(j), cur.begin() + static_cast<long>(p),
+                  cur.begin() + static_cast<long>(p) + 1);
+    }
+    start += cells * widthof(order[j]);
+  }
+}
+
 int reordervars(const std::vector<int>& perm) {
   // perm[j] (j = 1..nvar) is the old number of the variable that goes to j.
-  std::vector<int> oldoff(ds.mapi);
   std::vector<int> newnum(static_cast<size_t>(ds.nvar) + 1);
   for (int j = 1; j <= ds.nvar; ++j) newnum[static_cast<size_t>(perm[static_cast<size_t>(j)])] = j;
+  rotatecols(std::vector<int>(perm.begin() + 1, perm.begin() + 1 + ds.nvar));
   auto permute = [&](auto& tab) {
     auto copy = tab;
     for (int j = 1; j <= ds.nvar; ++j) tab[static_cast<size_t>(j)] = copy[static_cast<size_t>(perm[static_cast<size_t>(j)])];
@@ -619,17 +869,6 @@ int reordervars(const std::vector<int>& perm) {
   permute(ds.lbllist);
   permute(ds.varlabels);
   setmap();
-  // Rewrite every record (and the scratch row) through one buffer.
-  std::vector<unsigned char> buf(static_cast<size_t>(ds.lrecl));
-  for (long i = 1; i <= ds.nobs + 1 && i <= ds.maxobs; ++i) {
-    unsigned char* r = recptr(i);
-    for (int j = 1; j <= ds.nvar; ++j) {
-      int o = perm[static_cast<size_t>(j)];
-      std::memcpy(buf.data() + ds.mapi[static_cast<size_t>(j)], r + oldoff[static_cast<size_t>(o)],
-                  static_cast<size_t>(typewidth(vartype(j))));
-    }
-    std::memcpy(r, buf.data(), buf.size());
-  }
   for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
   return 0;
 }
@@ -653,23 +892,16 @@ int dropvars_flagged(const std::vector<char>& flag) {
       ds.srtlist.resize(i);
       break;
     }
-  // Runs of kept bytes, moved left inside each record.
-  struct Seg { long from, to, len; };
-  std::vector<Seg> segs;
-  long to = 0;
-  for (int v = 1; v <= ds.nvar; ++v) {
-    if (f[static_cast<size_t>(v)]) continue;
-    long from = ds.mapi[static_cast<size_t>(v)], w = typewidth(vartype(v));
-    if (!segs.empty() && segs.back().from + segs.back().len == from)
-      segs.back().len += w;
-    else
-      segs.push_back({from, to, w});
-    to += w;
-  }
-  for (long i = 1; i <= ds.nobs; ++i) {
-    unsigned char* r = recptr(i);
-    for (const Seg& s : segs)
-      if (s.from != s.to) std::memmove(r + s.to, r + s.from, static_cast<size_t>(s.len));
+  // The kept columns move left, in order, over the dropped ones.
+  {
+    const size_t cells = static_cast<size_t>(ds.maxobs), used = static_cast<size_t>(usedcells());
+    size_t to = 0;
+    for (int v = 1; v <= ds.nvar; ++v) {
+      if (f[static_cast<size_t>(v)]) continue;
+      size_t from = cells * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
+      if (from != to) std::memmove(ds.xtraptr + to, ds.xtraptr + from, used * widthof(v));
+      to += cells * widthof(v);
+    }
   }
   std::vector<int> newnum(static_cast<size_t>(ds.nvar) + 1, 0);
   int j = 0;
@@ -757,21 +989,29 @@ int change_vartype(int var, int newtype) {
                                             : ds.fmtlist[static_cast<size_t>(var)];
   ds.lbllist[static_cast<size_t>(nv)] = ds.lbllist[static_cast<size_t>(var)];
   ds.varlabels[static_cast<size_t>(nv)] = ds.varlabels[static_cast<size_t>(var)];
-  // Move the new variable into the old one's place, then drop the old one.
-  std::vector<int> perm(static_cast<size_t>(ds.nvar) + 1);
-  for (int j = 1; j <= ds.nvar; ++j) perm[static_cast<size_t>(j)] = j;
-  perm[static_cast<size_t>(var)] = nv;
-  perm[static_cast<size_t>(nv)] = var;
-  std::vector<int> keepsort(ds.srtlist);
-  if (int rc = reordervars(perm)) return rc;
-  std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
-  f[static_cast<size_t>(nv)] = 1;
-  ds.varlist[static_cast<size_t>(nv)].clear();  // so the drop keeps the name's characteristics
-  ds.srtlist.clear();  // the drop must not cut the sort list at the old copy
-  int rc = dropvars_flagged(f);
-  ds.srtlist = keepsort;
+  // The new column goes right after the old one, then closes over it; the
+  // new variable takes the old one's number.
+  const size_t cells = static_cast<size_t>(ds.maxobs);
+  const size_t oldw = static_cast<size_t>(typewidth(old)), neww = static_cast<size_t>(typewidth(newtype));
+  unsigned char* oldcol = colbase(var);
+  unsigned char* after = oldcol + cells * oldw;
+  unsigned char* newcol = colbase(nv);
+  std::rotate(after, newcol, newcol + cells * neww);
+  std::memmove(oldcol, after, static_cast<size_t>(newcol + cells * neww - after));
+  const size_t a = static_cast<size_t>(var), b = static_cast<size_t>(nv);
+  ds.typlist[a] = ds.typlist[b];
+  ds.fmtlist[a] = std::move(ds.fmtlist[b]);
+  ds.lbllist[a] = std::move(ds.lbllist[b]);
+  ds.varlabels[a] = std::move(ds.varlabels[b]);
+  ds.nvar = nv - 1;
+  ds.varlist.resize(b);
+  ds.typlist.resize(b);
+  ds.fmtlist.resize(b);
+  ds.lbllist.resize(b);
+  ds.varlabels.resize(b);
+  setmap();
   s_updata(var);
-  return rc;
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -797,35 +1037,43 @@ int setobs_quiet(long n) {
     if (int rc = repartobs(n - ds.maxobs + 1)) return error(rc);
   }
   long was = ds.nobs;
-  // Blank the first new record cell by cell, then copy it to the others.
-  for (int v = 1; v <= ds.nvar; ++v) blankcell(v, was + 1);
-  const unsigned char* tmpl = recptr(was + 1);
-  const size_t len = static_cast<size_t>(ds.lrecl);
-  for (long i = was + 2; i <= n + 1; ++i) {
-    if (((i - was) & 0xffff) == 0 && ds_pollbreak()) return 1;
-    std::memcpy(recptr(i), tmpl, len);
+  // Blank the first new cell of each column, then copy it down the column.
+  for (int v = 1; v <= ds.nvar; ++v) {
+    blankcell(v, was + 1);
+    const size_t w = widthof(v);
+    unsigned char* const col = colbase(v);
+    const unsigned char* const tmpl = col + static_cast<size_t>(was) * w;
+    for (long i = was + 2; i <= n + 1; i += 0x10000) {
+      if (ds_pollbreak()) return 1;
+      long end = std::min(n + 1, i + 0x10000 - 1);
+      fillcells(col, w, tmpl, i, end);
+    }
   }
   ds.nobs = n;
-  if (n != was) ds.updata = true;
+  if (n != was) ds.updata = true, dropordermarks();
   return 0;
 }
 
 long dropobs_flags(const std::vector<char>& keepflag) {
-  // Stable partition of the map: kept records first, freed ones after them.
-  long k = 0, nd = 0;
-  std::vector<uint32_t> gone;
-  for (long i = 1; i <= ds.nobs; ++i) {
-    if (keepflag[static_cast<size_t>(i - 1)])
-      ds.mapj[++k] = ds.mapj[i];
-    else
-      gone.push_back(ds.mapj[i]), ++nd;
-  }
+  if (ds.mapdirty) ds_applymap();
+  // The kept observations, in order; each column is compacted forward in
+  // place (a kept cell never moves right).
+  std::vector<uint32_t> kept;
+  kept.reserve(static_cast<size_t>(ds.nobs));
+  for (long i = 1; i <= ds.nobs; ++i)
+    if (keepflag[static_cast<size_t>(i - 1)]) kept.push_back(static_cast<uint32_t>(i - 1));
+  const long nd = ds.nobs - static_cast<long>(kept.size());
   if (!nd) return 0;
-  // The freed records go right after the kept ones; entries above the old
-  // nobs are untouched, so the map stays a permutation.
-  for (long j = 0; j < nd; ++j) ds.mapj[k + 1 + j] = gone[static_cast<size_t>(j)];
-  ds.nobs = k;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    const size_t w = widthof(v);
+    unsigned char* const col = colbase(v);
+    size_t k = 0;
+    while (k < kept.size() && kept[k] == k) ++k;  // the untouched head
+    for (; k < kept.size(); ++k) std::memcpy(col + k * w, col + static_cast<size_t>(kept[k]) * w, w);
+  }
+  ds.nobs = static_cast<long>(kept.size());
   ds.updata = true;
+  dropordermarks();
   for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   return nd;
 }
@@ -837,20 +1085,26 @@ long dropobsifmarked(int markvar) {
 }
 
 long keepobsrange(long lo, long hi) {
+  if (ds.mapdirty) ds_applymap();
   if (lo < 1) lo = 1;
   if (hi > ds.nobs) hi = ds.nobs;
   if (lo > hi) {
     long n = ds.nobs;
     ds.nobs = 0;
-    if (n) ds.updata = true;
+    if (n) ds.updata = true, dropordermarks();
+    for (int v = 1; v <= ds.nvar; ++v) blankcell(v, 1);
     return n;
   }
   long nd = ds.nobs - (hi - lo + 1);
   if (!nd) return 0;
-  // Rotate the map so that lo..hi come first; the others follow as free records.
-  std::rotate(ds.mapj + 1, ds.mapj + lo, ds.mapj + hi + 1);
+  for (int v = 1; v <= ds.nvar; ++v) {
+    const size_t w = widthof(v);
+    unsigned char* const col = colbase(v);
+    if (lo > 1) std::memmove(col, col + static_cast<size_t>(lo - 1) * w, static_cast<size_t>(hi - lo + 1) * w);
+  }
   ds.nobs = hi - lo + 1;
   ds.updata = true;
+  dropordermarks();
   for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   return nd;
 }
@@ -875,6 +1129,8 @@ void drop_all() {
   macdrop_global("S_FN");
   macdrop_global("S_FNDATE");
   charrm(nullptr);
+  dropordermarks();
+  ds.mapdirty = false;
   if (ds.arena)
     for (long i = 1; i <= ds.maxobs; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
 }
@@ -949,8 +1205,11 @@ int ds_snapshot(DsSnapshot& snap) {
     snap.valid = false;
     return error(909);
   }
-  for (long i = 1; i <= ds.nobs; ++i)
-    std::memcpy(snap.records.data() + (i - 1) * ds.lrecl, recptr(i), static_cast<size_t>(ds.lrecl));
+  size_t at = 0;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    gathercol(v, ds.nobs, snap.records.data() + at);
+    at += static_cast<size_t>(ds.nobs) * widthof(v);
+  }
   snap.valid = true;
   return 0;
 }
@@ -965,8 +1224,12 @@ int ds_restore(const DsSnapshot& snap) {
     return error(rc);
   }
   ds.lrecl = lrecl;
-  for (long i = 1; i <= ds.nobs; ++i)
-    std::memcpy(recptr(i), snap.records.data() + (i - 1) * lrecl, static_cast<size_t>(lrecl));
+  size_t at = 0;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    const size_t len = static_cast<size_t>(ds.nobs) * widthof(v);
+    std::memcpy(colbase(v), snap.records.data() + at, len);
+    at += len;
+  }
   if (ds.nvar)
     for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   return 0;

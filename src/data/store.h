@@ -1,9 +1,11 @@
-// The dataset store: one dataset of fixed-width observation records in a
-// memory arena, reached through the observation map `mapj`, with storage
-// types, missing-value codes and conversion of doubles into cells and back.
-// Variables and observations are numbered from 1.
+// The dataset store: one dataset in a memory arena, each variable's cells
+// contiguous in observation order (a column), with storage types, their
+// missing-value codes (the cell codecs below) and conversion of doubles into
+// cells and back. Variables and observations are numbered from 1.
 #pragma once
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,11 +36,14 @@ struct DataState {
   std::vector<std::string> lbllist;   // value-label names
   std::vector<std::string> varlabels; // variable labels
   std::vector<int> mapi;              // byte offset of each cell in a record
-  // Observation storage: record of observation i is at
-  // xtraptr + mapj[i] * syslrecl (mapj index 1..nobs+1).
+  // Observation storage, by column: variable v's cells start at
+  // xtraptr + maxobs * mapi[v], and observation i's cell is the
+  // mapj[i]-th of them (mapj index 1..maxobs). The map is the identity
+  // except while a sort is permuting it; ds_applymap() gathers the columns
+  // into map order and resets it.
   unsigned char* xtraptr = nullptr;
   uint32_t* mapj = nullptr;
-  long syslrecl = 200;            // record width in bytes
+  long syslrecl = 200;            // record width in bytes (the sum of the widths may reach it)
   long maxobs = 0;
   int maxvar = 200;
   int maxmaxvar = 5000;           // `set maxvar`
@@ -60,20 +65,98 @@ struct DataState {
   long maxlrecl = 60000;          // widest record allowed: 12 x maxmaxvar
   int failalloc = 0;              // test hook: arena allocations from the Nth on fail (0 = never)
   long rseed = 1001;              // sort seed: 31-bit state of the shuffle generator
+  // Programs with sortpreserve: per active level, the observation number at
+  // the level's entry of each current observation (index 0..nobs-1); an
+  // empty array once observations were dropped or added.
+  std::vector<std::vector<uint32_t>> ordermarks;
+  bool mapdirty = false;          // the map may not be the identity (a sort is permuting it)
   int srtlen() const { return static_cast<int>(srtlist.size()); }
 };
 extern DataState ds;
 
-// Cells.
-double zelta_data(int var, long obs);
+// ---------------------------------------------------------------------------
+// Cell codecs: the one definition of how each storage type holds a value.
+
+// A float cell as a double: the float missing codes move up to the double
+// ones keeping their extended code; NaN reads as `.`.
+inline double cell_float(float f) {
+  if (f < 0x1p127f) return f;
+  if (f != f) return 0x1p1023;
+  double d = static_cast<double>(f);
+  uint64_t b;
+  std::memcpy(&b, &d, 8);
+  b = (b & 0x000fffffffffffffULL) | (0x7feULL << 52);
+  std::memcpy(&d, &b, 8);
+  return d;
+}
+// The extended missing value k (0 = `.`) without a table.
+inline double cell_misk(int k) {
+  uint64_t b = 0x7fe0000000000000ULL + (static_cast<uint64_t>(k) << 40);
+  double d;
+  std::memcpy(&d, &b, 8);
+  return d;
+}
+// The cell of storage type `type` at p as a double (`zelta_data`'s rules;
+// a string cell reads as `.`).
+double cell_get_slow(int type, const unsigned char* p);
+inline double cell_get(int type, const unsigned char* p) {
+  switch (type) {
+    case ST_DOUBLE: { double d; std::memcpy(&d, p, 8); return d; }
+    case ST_FLOAT: { float f; std::memcpy(&f, p, 4); return cell_float(f); }
+    case ST_LONG: { int32_t i; std::memcpy(&i, p, 4); return i <= 2147483620 ? i : cell_misk(i - 2147483621); }
+    case ST_INT: { int16_t i; std::memcpy(&i, p, 2); return i <= 32740 ? i : cell_misk(i - 32741); }
+    case ST_BYTE: { int8_t i = static_cast<int8_t>(*p); return i <= 100 ? i : cell_misk(i - 101); }
+    default: return cell_get_slow(type, p);
+  }
+}
+// Writes x into the cell of storage type `type` at p (`store`'s rules; a
+// string cell is left alone).
+void cell_put(int type, unsigned char* p, double x);
+
+// A typed view of one variable's column: observation i's cell is at
+// base + (i - 1) * stride. Valid until the next command that adds, drops or
+// retypes variables or repartitions the arena.
+struct ColView {
+  unsigned char* base = nullptr;  // the cell of observation 1
+  long stride = 0;                // bytes per cell: the width of the type
+  int type = 0;                   // storage type
+  unsigned char* at(long obs) const { return base + (obs - 1) * stride; }
+  double get(long obs) const { return cell_get(type, at(obs)); }
+  void put(long obs, double x) const { cell_put(type, at(obs), x); }
+};
+// The view of variable var (gathers the columns first if a sort left the map
+// scattered).
+ColView colview(int var);
+// Decodes observations obs..obs+n-1 of a numeric column into out.
+void col_decode(const ColView& c, long obs, long n, double* out);
+// Stores in[0..n-1] into observations obs..obs+n-1 of a numeric column.
+void col_encode(const ColView& c, long obs, long n, const double* in);
+
+// Bytes of a cell of the type.
+inline int typewidth(int type) {
+  switch (type) {
+    case ST_BYTE: case ST_LBYTE: return 1;
+    case ST_INT: case ST_LINT: return 2;
+    case ST_LONG: case ST_FLOAT: case ST_LLONG: case ST_LFLOAT: return 4;
+    case ST_DOUBLE: case ST_LDOUBLE: return 8;
+    default: return type;
+  }
+}
+
+// Cells. The address of one cell: variable var's column, then its slot
+// through the map.
+inline unsigned char* dtaptr(int var, long obs) {
+  const size_t v = static_cast<size_t>(var);
+  return ds.xtraptr + static_cast<size_t>(ds.maxobs) * static_cast<size_t>(ds.mapi[v]) +
+         static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(typewidth(ds.typlist[v]));
+}
+inline double zelta_data(int var, long obs) { return cell_get(ds.typlist[static_cast<size_t>(var)], dtaptr(var, obs)); }
 void store(int var, long obs, double value);
 void szelta_data(int var, long obs, std::string& out);
 void sstore(int var, long obs, const char* bytes);
 void safe_sstore(int var, long obs, const char* bytes);
-unsigned char* dtaptr(int var, long obs);
 inline int vartype(int var) { return ds.typlist[static_cast<size_t>(var)]; }
 inline const std::string& varname(int var) { return ds.varlist[static_cast<size_t>(var)]; }
-int typewidth(int type);
 const char* typename_of(int type);   // "byte", "str12", ...
 int promoted_vartype(int type, double value);
 
@@ -135,6 +218,21 @@ void chksort_vars(const std::vector<int>& vars);
 // the current counter (wrap-around allowed).
 void droptmpvars_since(long from);
 
+// Moves the cells of every variable into the order of the map (one gather
+// per variable) and resets the map to the identity. Sorting permutes `mapj`
+// (or hands an order to ds_permute) and then calls this.
+void ds_applymap();
+// Puts observations lo..lo+n-1 into the order given by `from`: from[k] is the
+// (1-based) observation, inside lo..lo+n-1, whose cells go to lo+k. The
+// columns are gathered at once and the map stays the identity.
+void ds_permute(long lo, const uint32_t* from, long n);
+// sortpreserve: starts recording where each observation goes; returns a
+// handle for ds_orderrestore, which puts the observations back in the order
+// they had (unless observations were added or dropped meanwhile) and ends
+// the record; it returns true when it restored the order.
+size_t ds_ordermark();
+bool ds_orderrestore(size_t handle);
+
 // Arena.
 [[nodiscard]] int ds_ensure();                   // allocates the arena on first use
 [[nodiscard]] int repart(long addwidth, long addobs);
@@ -147,11 +245,11 @@ long obscapacity();                              // observations possible at the
 // The break poll shared by long loops; true when the user asked to stop.
 bool ds_pollbreak();
 
-// A copy of the whole dataset (metadata, records in observation order and
-// characteristics) for `preserve`.
+// A copy of the whole dataset (metadata, cells and characteristics) for
+// `preserve`.
 struct DsSnapshot {
   DataState meta;                      // arena pointers cleared
-  std::vector<unsigned char> records;  // nobs x lrecl bytes
+  std::vector<unsigned char> records;  // nobs x lrecl bytes: the columns one after another
   bool valid = false;
 };
 // Copies the dataset into snap; 0 or 909 (printed).

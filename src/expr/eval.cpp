@@ -44,8 +44,7 @@ void setstr(SStr& d, const char* p, size_t n) {
 
 // The string cell of v at obs (up to the first NUL).
 void strcell(int v, long obs, SStr& d) {
-  const unsigned char* p = ds.xtraptr + static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(ds.syslrecl) +
-                           ds.mapi[static_cast<size_t>(v)];
+  const unsigned char* p = dtaptr(v, obs);
   int w = vartype(v);
   const void* z = std::memchr(p, 0, static_cast<size_t>(w));
   size_t n = z ? static_cast<size_t>(static_cast<const unsigned char*>(z) - p) : static_cast<size_t>(w);
@@ -102,16 +101,16 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
     if (xo_hasoperand(op)) arg = c[pc++];
     switch (op) {
       case XO_LIT: ns[++sp] = p.lits[static_cast<size_t>(arg - 1)]; break;
-      case XO_VAR: ns[++sp] = xg_cell(arg, obs); break;
+      case XO_VAR: ns[++sp] = zelta_data(arg, obs); break;
       case XO_VARAT: {
         long o = groupobs(ns[sp]);
-        ns[sp] = o ? xg_cell(arg, o) : XM;
+        ns[sp] = o ? zelta_data(arg, o) : XM;
         break;
       }
       case XO_TSVAR: {
         long lo = ex.grp1 > 0 ? ex.grp1 : 1, hi = ex.grp1 > 0 ? ex.grp2 : ds.nobs;
         long o = tsfind(p.tsvar, p.tspanel, obs, static_cast<long>(ns[sp]), lo, hi);
-        ns[sp] = o ? xg_cell(arg, o) : XM;
+        ns[sp] = o ? zelta_data(arg, o) : XM;
         break;
       }
       case XO_N_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? obs - ex.grp1 + 1 : obs); break;
@@ -291,39 +290,6 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
 
 const FuncDef* xf_row(int opcode) { return fcache[opcode & 0xffff]; }
 void xf_remember(const FuncDef* row) { fcache[row->opcode & 0xffff] = row; }
-
-double xg_cell(int v, long obs) {
-  const unsigned char* p = ds.xtraptr + static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(ds.syslrecl) +
-                           ds.mapi[static_cast<size_t>(v)];
-  switch (ds.typlist[static_cast<size_t>(v)]) {
-    case ST_DOUBLE: {
-      double d;
-      std::memcpy(&d, p, 8);
-      return d;
-    }
-    case ST_FLOAT: {
-      float f;
-      std::memcpy(&f, p, 4);
-      return xg_float(f);
-    }
-    case ST_LONG: {
-      int32_t i;
-      std::memcpy(&i, p, 4);
-      return i <= 2147483620 ? i : misval_k(i - 2147483621);
-    }
-    case ST_INT: {
-      int16_t i;
-      std::memcpy(&i, p, 2);
-      return i <= 32740 ? i : misval_k(i - 32741);
-    }
-    case ST_BYTE: {
-      int8_t i = static_cast<int8_t>(*p);
-      return i <= 100 ? i : misval_k(i - 101);
-    }
-    default:
-      return zelta_data(v, obs);
-  }
-}
 
 double evalnum(const ExprProg& prog, long obs) {
   if (prog.code.empty()) return XM;

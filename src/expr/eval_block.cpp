@@ -64,33 +64,7 @@ XINLINE double at(const Ent& e, long i) { return e.k ? e.c : e.v[i]; }
 
 }  // namespace
 
-__attribute__((target_clones("avx2", "default")))
-void expr_gather(int v, long obs, long n, double* out) {
-  // Locals, so that the byte copies below cannot make the compiler reload
-  // the store's globals on every observation.
-  const unsigned char* const base = ds.xtraptr + ds.mapi[static_cast<size_t>(v)];
-  const uint32_t* const map = ds.mapj + obs;
-  const size_t rl = static_cast<size_t>(ds.syslrecl);
-  switch (ds.typlist[static_cast<size_t>(v)]) {
-    case ST_DOUBLE:
-      for (long i = 0; i < n; ++i) {
-        double d;
-        std::memcpy(&d, base + map[i] * rl, 8);
-        out[i] = d;
-      }
-      return;
-    case ST_FLOAT:
-      for (long i = 0; i < n; ++i) {
-        float f;
-        std::memcpy(&f, base + map[i] * rl, 4);
-        out[i] = xg_float(f);
-      }
-      return;
-    default:
-      for (long i = 0; i < n; ++i) out[i] = xg_cell(v, obs + i);
-      return;
-  }
-}
+void expr_gather(int v, long obs, long n, double* out) { col_decode(colview(v), obs, n, out); }
 
 namespace {
 

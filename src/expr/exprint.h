@@ -60,16 +60,3 @@ inline double xv_inrange(double x, double a, double b) {
   if (x >= XM) return 0;
   return xv_bool((a >= XM || a <= x) && (b >= XM || x <= b));
 }
-// A float cell as a double: the float missing codes move up to the double
-// ones keeping their extended code (as zelta_data does).
-inline double xg_float(float f) {
-  if (f < 0x1p127f) return f == f ? static_cast<double>(f) : XM;
-  double d = static_cast<double>(f);
-  uint64_t b;
-  std::memcpy(&b, &d, 8);
-  b = (b & 0x000fffffffffffffULL) | (0x7feULL << 52);
-  std::memcpy(&d, &b, 8);
-  return d;
-}
-// Gathered cell of variable v at observation obs, like zelta_data.
-double xg_cell(int v, long obs);

@@ -279,8 +279,8 @@ void setfnmacros(const std::string& fn, const std::string& stamp) {
   macset_global("S_FNDATE", stamp);
 }
 
-// use filename [, clear nolabel]
-// use [varlist] [if] [in] using filename [, clear nolabel]
+// use filename [, clear nolabel example]
+// use [varlist] [if] [in] using filename [, clear nolabel example]
 int cmd_use(int) {
   std::string line = wheretok(), before, after;
   bool hascomma;
@@ -289,11 +289,16 @@ int cmd_use(int) {
   bool clear = findopt("clear", 5, 0) == 1;
   if (findopt("replace", 7, 0) == 1) clear = true;
   bool nolabel = findopt("nolabel", 5, 0) == 1;
+  bool example = findopt("example", 7, 0) == 1;
   if (int rc = chkopt()) return rc;
   size_t at = 0;
   bool subset = hasusingword(before, &at);
   std::string fn;
   if (int rc = filename_of(subset ? before.substr(at + 5) : before, fn)) return rc;
+  if (example) {  // a dataset shipped in the system directory, by name
+    if (fn.find('/') != std::string::npos) return errmsgf(198, "%s: example datasets are named without a folder\n", fn.c_str());
+    fn = interp.sysdir + "examples/" + fn;
+  }
   std::string subtext = subset ? before.substr(0, at) : "";
   if (ds.updata && !clear) return error(4);
 

@@ -280,22 +280,20 @@ int prog_run(const std::shared_ptr<Program>& p, const char* args) {
   interp.runprog = true;
   interp.procflg = true;
   ++prg.progdepth;
-  // sortpreserve: the observation map and sort list come back afterwards
-  std::vector<uint32_t> savedmap;
+  // sortpreserve: the order of the observations and the sort list come
+  // back afterwards
   std::vector<int> savedsrt;
-  const long savednobs = ds.nobs;
-  if (p->sortpreserve && ds.mapj) {
-    savedmap.assign(ds.mapj + 1, ds.mapj + 1 + ds.nobs);
+  const bool keeporder = p->sortpreserve && ds.nobs > 0;
+  size_t ordermark = 0;
+  if (keeporder) {
+    ordermark = ds_ordermark();
     savedsrt = ds.srtlist;
   }
   tracesep(*p, true);
   bool exited;
   int rc = runlines(src, exited);
   tracesep(*p, false);
-  if (p->sortpreserve && ds.mapj && ds.nobs == savednobs && !savedmap.empty()) {
-    std::copy(savedmap.begin(), savedmap.end(), ds.mapj + 1);
-    ds.srtlist = savedsrt;
-  }
+  if (keeporder && ds_orderrestore(ordermark)) ds.srtlist = savedsrt;
   --prg.progdepth;
   interp.runprog = savedrunprog;
   interp.procflg = savedproc;
