@@ -48,8 +48,8 @@ int h_fmtnum(double v, const std::string& fmt, std::string* out);
 
 }  // namespace
 
-ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix, h_matel,
-                     h_vlabel, h_esample, nullptr,  h_charget, h_fmtnum};
+ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix,
+                     h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum};
 
 namespace {
 
@@ -587,14 +587,7 @@ int call(const std::string& fn, std::string_view argtext) {
     std::string nm(argtext);
     char kind = fn == "return" ? 'r' : fn[0];
     if (kind == 'e' && nm == "sample") {
-      int v = exhooks.esample();
-      if (v > 0) return pushvar(v);
-      if (v < 0 && exhooks.esampleat) {
-        C.pg->esample = true;
-        emit(XO_ESAMPLE);
-        tpush(T_NUM);
-        return T_NUM;
-      }
+      if (int v = exhooks.esample(); v > 0) return pushvar(v);
       return pushnum(0), T_NUM;
     }
     double d = misval;
@@ -916,7 +909,7 @@ int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode
     C = Comp{};
     return e.rc;
   }
-  fresh.blockok = fresh.type == EXP_NUM && !C.anystr && !fresh.hasmat && !fresh.subscripts && !fresh.esample &&
+  fresh.blockok = fresh.type == EXP_NUM && !C.anystr && !fresh.hasmat && !fresh.subscripts &&
                   fresh.nsums == 0 && fresh.nvolatile <= 1 && fresh.maxdepth <= 32;
   fresh.poollen.assign(fresh.pool.size(), 0);
   for (size_t i = 0; i < fresh.pool.size();) {

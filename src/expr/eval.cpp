@@ -117,7 +117,6 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_NN_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs); break;
       case XO_CONS: ns[++sp] = 1; break;
       case XO_RC: ns[++sp] = interp.captrc; break;
-      case XO_ESAMPLE: ns[++sp] = exhooks.esampleat ? exhooks.esampleat(obs) : 0; break;
       case XO_ADD: --sp, ns[sp] = xv_add(ns[sp], ns[sp + 1]); break;
       case XO_SUB: --sp, ns[sp] = xv_sub(ns[sp], ns[sp + 1]); break;
       case XO_MUL: --sp, ns[sp] = xv_mul(ns[sp], ns[sp + 1]); break;

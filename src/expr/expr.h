@@ -34,7 +34,6 @@ struct ExprProg {
   bool blockok = false;         // numeric and free of order-dependent parts
   bool mvmodern = true;         // comparisons keep the order of .a .. .z
   bool subscripts = false;      // reads other observations (x[exp])
-  bool esample = false;         // reads the estimation-sample marker
   int tsvar = 0, tspanel = 0;   // time and panel variables of operated names (L.x)
   int nvolatile = 0;            // calls of functions such as uniform()
   int maxdepth = 0;             // deepest evaluation stack reached
@@ -80,10 +79,8 @@ struct ExprHooks {
   int (*matel)(const std::string& name, double i, double j, double* d);
   // Value label lbl: the code of text (0), label missing or text absent (1).
   int (*vlabel)(const std::string& lbl, const std::string& text, double* code);
-  // The estimation-sample variable, 0 when there is none, -1 when the
-  // marker is held by the results store and read through esampleat.
+  // The estimation-sample variable, 0 when there is none.
   int (*esample)();
-  int (*esampleat)(long obs);
   // Characteristic value (for tin() and twithin()); false when absent.
   bool (*charget)(const std::string& var, const std::string& name, std::string* out);
   // A number in a display format (string()); 0 ok, nonzero invalid format.

@@ -43,7 +43,6 @@
   X(COND, 79, 1)                   \
   X(CONS, 84, 0)                   \
   X(RC, 85, 0)                     \
-  X(ESAMPLE, 86, 0) /* the estimation-sample marker at the observation */ \
   X(SCOND, 110, 1)                 \
   X(MATNAME, 112, 1)               \
   X(MNEG, 116, 0)                  \

@@ -48,21 +48,13 @@ constexpr size_t RES_MAXITEMS = 10000;
 // Named slots of held estimates (plus one for automatic restore).
 constexpr int RES_MAXHOLD = 300;
 
-// The estimation-sample marker: one byte per dataset record, indexed by the
-// record number of each observation, so sorting and dropping observations
-// keep it attached to the right ones.
-struct EstSample {
-  bool set = false;                  // a marker has been posted
-  std::vector<uint8_t> byrec;        // 1 when the record is in the sample
-};
-
 // Held estimates: the e() contents set aside under a name.
 struct HeldEst {
   std::string name;       // name it was held under
   bool estflag = false;   // held with the `estimates` option
   bool restore = false;   // the automatic-restore slot
   ResStore e;             // the e() items
-  EstSample sample;       // the estimation-sample marker, kept with them
+  std::string samplevar;  // variable keeping the sample marker, empty when none
 };
 
 // A running program's frame: its class and pending results.
@@ -83,7 +75,6 @@ struct ResultsState {
   ResStore r;                        // r(): results of the last r-class command
   ResStore e;                        // e(): results of the last estimation command
   ResStore s;                        // s(): macros of the last s-class program
-  EstSample esample;                 // e(sample)
   std::vector<ResFrame> frames;      // running programs, innermost last
   std::vector<HeldEst> held;         // held estimates (at most RES_MAXHOLD + 1)
   std::vector<std::pair<std::string, NamedScalar>> scalars;  // `scalar` store
@@ -113,10 +104,14 @@ void estval_clear();
 // Posts the coefficient row vector b and variance V (e(b), e(V)); V may be
 // empty (0 x 0). Checks conformability: 503.
 [[nodiscard]] int estval_post(Matrix b, Matrix V);
+// The estimation-sample marker is the byte variable "(e)", a name no user
+// can type, so it moves with the observations.
+constexpr const char* ESAMPLE_VAR = "(e)";
 // Marks the estimation sample: flags[i] for observation i + 1 (size nobs).
-void estval_set_sample(const std::vector<uint8_t>& flags);
-// e(sample) at observation obs (1-based): 1 or 0.
-int estval_sample(long obs);
+// 0 or a code (no room for the variable).
+[[nodiscard]] int estval_set_sample(const std::vector<uint8_t>& flags);
+// The marker's variable number, 0 when there is none.
+int estval_samplevar();
 // Empties s().
 void sretval_clear();
 // Sets s(name); an empty text removes it. 0 or 950.

@@ -232,9 +232,9 @@ int esampleopt(const std::string& vname) {
     double x = zelta_data(v, i);
     flags[static_cast<size_t>(i - 1)] = x != 0 && x < misval ? 1 : 0;
   }
-  estval_set_sample(flags);
   std::vector<int> drop{v};
-  return droporkeepvars(drop, false);
+  if (int rc = droporkeepvars(drop, false)) return rc;
+  return estval_set_sample(flags);
 }
 
 // ereturn post [b [V]] [, esample(var) depname(name) obs(#) dof(#)]
@@ -389,7 +389,7 @@ int est_hold() {
   if (findargn("varname", 7, vname, 40, 1) && vname.empty()) vname = name;
   if (int rc = chkopt()) return rc;
   if (int rc = res_chkname(vname)) return rc;
-  bool hasest = !res.e.empty() || res.esample.set;
+  bool hasest = !res.e.empty() || estval_samplevar();
   if (!nullok && !hasest) return error(301);
   if (restore)
     for (auto& h : res.held)
@@ -403,12 +403,22 @@ int est_hold() {
   h.name = name;
   h.estflag = estflag;
   h.restore = restore;
+  if (int sv = estval_samplevar()) {
+    // the marker is kept in a byte variable of the given name
+    if (findvarexact(vname.c_str())) return errmsgf(110, "%s already defined\n", vname.c_str());
+    if (copy) {
+      if (int rc = addvar(vname.c_str(), ST_BYTE)) return rc;
+      int nv = ds.nvar;
+      for (long i = 1; i <= ds.nobs; ++i) store(nv, i, zelta_data(sv, i));
+    } else {
+      ds.varlist[static_cast<size_t>(sv)] = vname;
+    }
+    h.samplevar = vname;
+  }
   if (copy) {
     h.e = res.e;
-    h.sample = res.esample;
   } else {
     h.e = std::move(res.e);
-    h.sample = std::move(res.esample);
     estval_clear();
   }
   res.held.push_back(std::move(h));
@@ -435,8 +445,10 @@ int est_unhold() {
     h->restore = false;
     return 0;
   }
+  estval_clear();
   res.e = std::move(h->e);
-  res.esample = std::move(h->sample);
+  if (!h->samplevar.empty())
+    if (int v = findvarexact(h->samplevar.c_str())) ds.varlist[static_cast<size_t>(v)] = ESAMPLE_VAR;
   res.held.erase(res.held.begin() + (h - res.held.data()));
   return 0;
 }
@@ -501,7 +513,7 @@ void res_list(char cls) {
       listline(p + "(" + m.first + ")", " :  ",
                std::to_string(m.second.rows) + " x " + std::to_string(m.second.cols));
   }
-  if (cls == 'e' && res.esample.set) {
+  if (cls == 'e' && estval_samplevar()) {
     spoutsml("\n{txt}functions:\n");
     listline("e(sample)", "", "");
   }

@@ -100,7 +100,10 @@ int retval_set_matrix(const char* name, Matrix m) { return putmatrix(res.r, name
 
 void estval_clear() {
   res.e.clear();
-  res.esample = EstSample{};
+  if (int v = estval_samplevar()) {
+    std::vector<int> drop{v};
+    (void)droporkeepvars(drop, false);
+  }
 }
 int estval_set_scalar(const char* name, double value) { return putscalar(res.e, name, value); }
 int estval_set_local(const char* name, const std::string& text) {
@@ -122,22 +125,18 @@ int estval_post(Matrix b, Matrix V) {
   return 0;
 }
 
-void estval_set_sample(const std::vector<uint8_t>& flags) {
-  EstSample s;
-  s.set = true;
-  size_t nrec = static_cast<size_t>(ds.maxobs) + 1;
-  s.byrec.assign(nrec, 0);
-  for (long i = 1; i <= ds.nobs && static_cast<size_t>(i) <= flags.size(); ++i) {
-    size_t rec = ds.mapj ? ds.mapj[i] : static_cast<size_t>(i - 1);
-    if (rec < nrec) s.byrec[rec] = flags[static_cast<size_t>(i - 1)] ? 1 : 0;
-  }
-  res.esample = std::move(s);
-}
+int estval_samplevar() { return findvarexact(ESAMPLE_VAR); }
 
-int estval_sample(long obs) {
-  if (!res.esample.set || obs < 1 || obs > ds.nobs || !ds.mapj) return 0;
-  size_t rec = ds.mapj[obs];
-  return rec < res.esample.byrec.size() ? res.esample.byrec[rec] : 0;
+int estval_set_sample(const std::vector<uint8_t>& flags) {
+  int v = estval_samplevar();
+  if (!v) {
+    if (int rc = addwrkvar(ST_BYTE)) return rc;
+    v = ds.nvar;
+    ds.varlist[static_cast<size_t>(v)] = ESAMPLE_VAR;
+  }
+  for (long i = 1; i <= ds.nobs; ++i)
+    store(v, i, static_cast<size_t>(i) <= flags.size() && flags[static_cast<size_t>(i - 1)] ? 1 : 0);
+  return 0;
 }
 
 void sretval_clear() { res.s.clear(); }
@@ -273,7 +272,7 @@ int h_matel(const std::string& name, double i, double j, double* d) {
   return 0;
 }
 
-int h_esample() { return res.esample.set ? -1 : 0; }
+int h_esample() { return estval_samplevar(); }
 
 int h_creturn(const std::string& name, double* d, std::string* s, bool* isstr) {
   return creturn_value(name, d, s, isstr);
@@ -291,7 +290,6 @@ void results_hooks_install() {
   exhooks.matrix = h_matrix;
   exhooks.matel = h_matel;
   exhooks.esample = h_esample;
-  exhooks.esampleat = estval_sample;
   exhooks.creturn = h_creturn;
   errst.matsize = ms_matsize;
   progclass.enter = frame_enter;
