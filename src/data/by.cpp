@@ -42,6 +42,7 @@ struct Target {
   bool headers = true;
   bool program = false;   // a program rather than a built-in
   bool onecall = false;   // a program called once for all groups
+  bool prefixed = false;  // behind capture, quietly or noisily
 };
 
 // Finds the first ':' outside quotes; nullptr when none.
@@ -82,8 +83,10 @@ int findtarget(const std::string& cmdtext, Target& t) {
     w.assign(s, p);
     if (w.empty()) return error(198);
     const char* full = cmdfullname(w.c_str());
-    if (full && (!std::strcmp(full, "quietly") || !std::strcmp(full, "noisily") || !std::strcmp(full, "capture")))
+    if (full && (!std::strcmp(full, "quietly") || !std::strcmp(full, "noisily") || !std::strcmp(full, "capture"))) {
+      t.prefixed = true;
       continue;
+    }
     if (full) {
       for (const ByCmd& c : bycmds)
         if (c.name == full) {
@@ -156,11 +159,14 @@ struct Saved {
   std::vector<int> sysbylist;
   std::vector<char> dropflags;
   bool collecting;
+  std::vector<long> gstart;
+  bool program, whole, handled;
 };
 
 Saved savestate() {
   return Saved{ps.bylevel, ex.grp1, ex.grp2, ex.byn1, ex.byn2, ex.byindex, ex.byvar, ex.bylast,
-               bys.sysbylist, std::move(bys.dropflags), bys.collecting};
+               bys.sysbylist, std::move(bys.dropflags), bys.collecting, std::move(bys.gstart),
+               bys.program, bys.whole, bys.handled};
 }
 
 void restorestate(Saved& s) {
@@ -172,6 +178,8 @@ void restorestate(Saved& s) {
   bys.nby = static_cast<int>(bys.sysbylist.size());
   bys.dropflags = std::move(s.dropflags);
   bys.collecting = s.collecting;
+  bys.gstart = std::move(s.gstart);
+  bys.program = s.program, bys.whole = s.whole, bys.handled = s.handled;
 }
 
 void stophook() { bys.stop = true; }
@@ -183,33 +191,32 @@ int dispatchonce(const std::string& cmdtext) {
   return selreq();
 }
 
-// The loop over the groups of observations 1..nobs.
+// The loop over the groups of observations 1..nobs. A command that can run
+// every group itself (generate, replace) does so from the first dispatch.
 int rungroups(const std::vector<int>& gvars, const std::string& cmdtext, const Target& t, bool rc0) {
   const bool headers = t.headers && out.s_outlev <= OUT_RESULT;
-  bool printed = false;
-  long index = 0;
-  int rc = 0;
+  bys.gstart.clear();
   for (long lo = 1; lo <= ds.nobs;) {
+    bys.gstart.push_back(lo);
     long hi = lo;
     while (hi < ds.nobs && samegroup(gvars, hi)) ++hi;
-    ++index;
-    bys.nobss1 = lo;
-    bys.nobss2 = hi;
-    ex.byn1 = lo, ex.byn2 = hi, ex.byindex = index;
-    ex.byvar = index == 1 ? 1 : 2;
-    ex.bylast = hi >= ds.nobs;
-    // Built-ins see the group as their whole range; a program sees the whole
-    // dataset and asks for the group with _byn1() and _byn2().
-    ps.bylevel = t.program ? 0 : 1;
-    ex.grp1 = t.program ? 0 : lo;
-    ex.grp2 = t.program ? 0 : hi;
-    ds.nobs1 = lo;
-    ds.nobs2 = hi;
+    lo = hi + 1;
+    if ((lo & 0xffff) == 0 && stopflag) return 1;
+  }
+  bys.gstart.push_back(ds.nobs + 1);
+  bys.program = t.program;
+  bool printed = false;
+  int rc = 0;
+  for (size_t g = 0; g + 1 < bys.gstart.size(); ++g) {
+    by_setgroup(g);
     if (headers) {
-      header(gvars, lo);
+      header(gvars, bys.nobss1);
       printed = true;
     }
+    bys.whole = g == 0 && !rc0 && !headers && !t.program && !t.prefixed;
+    bys.handled = false;
     rc = dispatchonce(cmdtext);
+    bys.whole = false;
     if (bys.stop) {
       rc = 0;
       break;
@@ -223,7 +230,7 @@ int rungroups(const std::vector<int>& gvars, const std::string& cmdtext, const T
       spoutsmlf("{search r(%d):r(%d);}\n", rc, rc);
       rc = 0;
     }
-    lo = hi + 1;
+    if (bys.handled) break;
   }
   if (printed) {
     int prev = setoutlev(OUT_RESULT);
@@ -325,6 +332,30 @@ int cmd_by(int mode) {
 }
 
 }  // namespace
+
+bool by_wholerun() {
+  if (!ps.bylevel || !bys.whole) return false;
+  bys.handled = true;
+  return true;
+}
+
+size_t by_ngroups() { return bys.gstart.empty() ? 0 : bys.gstart.size() - 1; }
+
+void by_setgroup(size_t g) {
+  const long lo = bys.gstart[g], hi = bys.gstart[g + 1] - 1;
+  bys.nobss1 = lo;
+  bys.nobss2 = hi;
+  ex.byn1 = lo, ex.byn2 = hi, ex.byindex = static_cast<long>(g) + 1;
+  ex.byvar = g == 0 ? 1 : 2;
+  ex.bylast = g + 2 >= bys.gstart.size();
+  // Built-ins see the group as their whole range; a program sees the whole
+  // dataset and asks for the group with _byn1() and _byn2().
+  ps.bylevel = bys.program ? 0 : 1;
+  ex.grp1 = bys.program ? 0 : lo;
+  ex.grp2 = bys.program ? 0 : hi;
+  ds.nobs1 = lo;
+  ds.nobs2 = hi;
+}
 
 void by_allow(const char* name, bool headers) {
   for (ByCmd& c : bycmds)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/by.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
@@ -212,37 +213,47 @@ int cmd_generate(int) {
   }
   if (isstr != isstrtype(type)) return error(109);
   if (!lbl.empty() && isstr) return error(181);
-  if (firstcall()) gc = GenCounts{};
-  // Under `by` the first group creates the variable, later groups fill theirs.
-  bool later = ps.bylevel && ex.byvar > 1;
-  int v = later ? findvarexact(names[0].c_str()) : 0;
-  FirstStr first;
-  if (!v && isstr && widen) {
-    // Start at the first result's width rather than widening right away.
-    firststring(prog, first);
-    type = std::max(1, first.len);
-  }
-  bool all = !later;
-  // A numeric variable filled in one pass over every observation skips the
-  // preliminary fill with missing values; if the pass fails (Break), the
-  // half-made variable is dropped, so no cell is ever left unwritten.
-  const bool onepass = !v && !isstr && all;
-  if (!v) {
-    int rc = onepass ? addvar_uninit(names[0].c_str(), type) : addvar(names[0].c_str(), type);
+  // One group (or the whole range): everything below depends on it.
+  auto rungroup = [&]() -> int {
+    if (firstcall()) gc = GenCounts{};
+    // Under `by` the first group creates the variable, later groups fill theirs.
+    bool later = ps.bylevel && ex.byvar > 1;
+    int v = later ? findvarexact(names[0].c_str()) : 0;
+    FirstStr first;
+    if (!v && isstr && widen) {
+      // Start at the first result's width rather than widening right away.
+      firststring(prog, first);
+      type = std::max(1, first.len);
+    }
+    bool all = !later;
+    // A numeric variable filled in one pass over every observation skips the
+    // preliminary fill with missing values; if the pass fails (Break), the
+    // half-made variable is dropped, so no cell is ever left unwritten.
+    const bool onepass = !v && !isstr && all;
+    if (!v) {
+      int rc = onepass ? addvar_uninit(names[0].c_str(), type) : addvar(names[0].c_str(), type);
+      if (rc) return rc;
+      v = ds.nvar;
+      if (!lbl.empty()) ds.lbllist[static_cast<size_t>(v)] = lbl;
+    }
+    bool countout = !ps.bylevel;
+    int rc = isstr ? gen_string(v, prog, all, countout, widen, first) : gen_numeric(v, prog, all, countout);
+    s_updata(v);
+    if (rc && onepass) {
+      std::vector<int> gone{v};
+      (void)droporkeepvars(gone, false);
+    }
     if (rc) return rc;
-    v = ds.nvar;
-    if (!lbl.empty()) ds.lbllist[static_cast<size_t>(v)] = lbl;
+    if (lastcall() && gc.missing)
+      note("(" + std::to_string(gc.missing) + " missing value" + plural_s(gc.missing) + " generated)\n");
+    return 0;
+  };
+  if (!by_wholerun()) return rungroup();
+  // Under by, compiled once and run for every group in turn.
+  for (size_t g = 0; g < by_ngroups(); ++g) {
+    by_setgroup(g);
+    if (int rc = rungroup()) return rc;
   }
-  bool countout = !ps.bylevel;
-  int rc = isstr ? gen_string(v, prog, all, countout, widen, first) : gen_numeric(v, prog, all, countout);
-  s_updata(v);
-  if (rc && onepass) {
-    std::vector<int> gone{v};
-    (void)droporkeepvars(gone, false);
-  }
-  if (rc) return rc;
-  if (lastcall() && gc.missing)
-    note("(" + std::to_string(gc.missing) + " missing value" + plural_s(gc.missing) + " generated)\n");
   return 0;
 }
 
@@ -383,32 +394,40 @@ int cmd_replace(int) {
   const int v = vl.varlist_vr[0];
   const bool isstr = isstrtype(vartype(v));
   if ((prog.type == EXP_STR) != isstr) return error(109);
-  if (firstcall()) {
-    gc = GenCounts{};
-    gc.oldtype = vartype(v);
-  }
-  long before = gc.changes;
-  int rc = isstr ? repl_string(v, prog, promote) : repl_numeric(v, prog, promote);
-  if (gc.changes != before) {
-    s_updata(v);
-    chksort_vars({v});
-  }
-  if (rc) return rc;
-  if (lastcall()) {
-    if (vartype(v) != gc.oldtype) {
-      std::string was = typename_of(gc.oldtype), now = typename_of(vartype(v));
-      note(varname(v) + " was " + was + " now " + now + "\n");
+  auto rungroup = [&]() -> int {
+    if (firstcall()) {
+      gc = GenCounts{};
+      gc.oldtype = vartype(v);
     }
-    std::string m = "(" + std::to_string(gc.changes) + " real change" + plural_s(gc.changes) + " made";
-    if (gc.tomissing) m += ", " + std::to_string(gc.tomissing) + " to missing";
-    note(m + ")\n");
-    if (gc.truncated)
-      note("(" + std::to_string(gc.truncated) + " value" + plural_s(gc.truncated) +
-           " truncated due to storage type)\n");
-    if (gc.chmissing)
-      note("(" + std::to_string(gc.chmissing) + " value" + plural_s(gc.chmissing) +
-           " changed to missing due to storage type)\n");
-    if (gc.promofail) return error(903);
+    long before = gc.changes;
+    int rc = isstr ? repl_string(v, prog, promote) : repl_numeric(v, prog, promote);
+    if (gc.changes != before) {
+      s_updata(v);
+      chksort_vars({v});
+    }
+    if (rc) return rc;
+    if (lastcall()) {
+      if (vartype(v) != gc.oldtype) {
+        std::string was = typename_of(gc.oldtype), now = typename_of(vartype(v));
+        note(varname(v) + " was " + was + " now " + now + "\n");
+      }
+      std::string m = "(" + std::to_string(gc.changes) + " real change" + plural_s(gc.changes) + " made";
+      if (gc.tomissing) m += ", " + std::to_string(gc.tomissing) + " to missing";
+      note(m + ")\n");
+      if (gc.truncated)
+        note("(" + std::to_string(gc.truncated) + " value" + plural_s(gc.truncated) +
+             " truncated due to storage type)\n");
+      if (gc.chmissing)
+        note("(" + std::to_string(gc.chmissing) + " value" + plural_s(gc.chmissing) +
+             " changed to missing due to storage type)\n");
+      if (gc.promofail) return error(903);
+    }
+    return 0;
+  };
+  if (!by_wholerun()) return rungroup();
+  for (size_t g = 0; g < by_ngroups(); ++g) {
+    by_setgroup(g);
+    if (int rc = rungroup()) return rc;
   }
   return 0;
 }

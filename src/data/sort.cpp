@@ -1,35 +1,96 @@
-// `sort`: orders observations by permuting the observation map. Data already
-// in order do not move, data in descending order are reversed, anything else
-// is shuffled by the sort-seed generator and then quicksorted with the last
-// observation of each part as its pivot, so ties come out in an order fixed
-// by the seed (or kept, with `stable`).
+// `sort`: orders observations by one or more variables. Data already in
+// order do not move, data in descending order are reversed, anything else is
+// shuffled by the sort-seed generator and then quicksorted with the last
+// element of each part as its pivot, so ties come out in an order fixed by
+// the seed (or kept, with `stable`). The keys of the range are extracted once
+// into contiguous items (order-preserving 64-bit words and the observation
+// number), the algorithm runs on those, and the resulting order is applied
+// to the columns at the end.
 #include "data/sort.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "data/store.h"
 #include "data/varlist.h"
 #include "interp/cmdtab.h"
+#include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
+SortState srt;
+
 namespace {
 
-// Keys of the running sort: variable numbers, strings flagged.
-struct Key {
+// True when a Break asks the sort to stop (polled every 1024 steps; the test
+// hook stops after a fixed number of polls).
+inline bool brk() {
+  if ((++srt.polls & 0x3ff) != 0) return false;
+  if (srt.breakat && srt.polls >= srt.breakat) return true;
+  return stopflag != 0;
+}
+
+// One step of the sort-seed generator: rseed = rseed x 68969 mod 2^31.
+long nextseed() {
+  const long m = 0x7fffffffL;
+  ds.rseed = (((3433L * ds.rseed) & m) + ((ds.rseed << 16) & m)) & m;
+  return ds.rseed;
+}
+
+// Advances the generator by k steps at once (68969^k mod 2^31).
+void skipseed(uint64_t k) {
+  const uint64_t mask = 0x7fffffffULL;
+  uint64_t mul = 68969, r = static_cast<uint64_t>(ds.rseed);
+  while (k) {
+    if (k & 1) r = (r * mul) & mask;
+    mul = (mul * mul) & mask;
+    k >>= 1;
+  }
+  ds.rseed = static_cast<long>(r);
+}
+
+// The drawn position of the shuffle over a range of the given spread.
+inline long draw(double spread) {
+  return static_cast<long>(static_cast<double>(nextseed()) / 2147483646.0 * spread + 0.5);
+}
+
+// A numeric value as a word whose unsigned order is the order of doubles
+// (-0 and +0 equal; missing values above every number, `.` < `.a` < ...).
+inline uint64_t numword(double d) {
+  if (d == 0) d = 0;
+  uint64_t b;
+  std::memcpy(&b, &d, 8);
+  return (b >> 63) ? ~b : (b | 0x8000000000000000ULL);
+}
+
+// A key variable: its number and the words it takes in an item.
+struct KeyVar {
   int var;
-  int strw;  // width of a string key, 0 for numbers
+  int strw;   // width of a string key, 0 for numbers
+  int words;  // 64-bit words in the item
 };
-std::vector<Key> keys;
-long polls = 0;
 
-bool brk() { return (++polls & 0x3ff) == 0 && stopflag; }
+std::vector<KeyVar> keyvars(const std::vector<int>& vars) {
+  std::vector<KeyVar> ks;
+  for (int v : vars) {
+    int t = vartype(v);
+    int w = isstrtype(t) ? t : 0;
+    ks.push_back({v, w, w ? (w + 7) / 8 : 1});
+  }
+  return ks;
+}
 
-int cmpobs(long i, long j) {
-  for (const Key& k : keys) {
+// Compares observations i and j on the keys: -1, 0 or 1. Strings compare
+// byte-wise up to their first NUL, numbers as doubles.
+int cmpobs(const std::vector<KeyVar>& ks, long i, long j) {
+  for (const KeyVar& k : ks) {
     if (k.strw) {
       int c = std::strncmp(reinterpret_cast<const char*>(dtaptr(k.var, i)),
                            reinterpret_cast<const char*>(dtaptr(k.var, j)), static_cast<size_t>(k.strw));
@@ -43,72 +104,326 @@ int cmpobs(long i, long j) {
   return 0;
 }
 
-// rseed = rseed x 68969 mod 2^31, as sums of masked shifts.
-long nextseed() {
-  const long m = 0x7fffffffL;
-  ds.rseed = (((3433L * ds.rseed) & m) + ((ds.rseed << 16) & m)) & m;
-  return ds.rseed;
+// The words of one string cell: its bytes up to the first NUL, zero-padded,
+// packed most significant first.
+inline void strwords(const unsigned char* p, int width, int words, uint64_t* out, size_t step) {
+  unsigned char buf[248] = {0};
+  for (int b = 0; b < width && p[b]; ++b) buf[b] = p[b];
+  for (int w = 0; w < words; ++w) {
+    uint64_t x = 0;
+    for (int b = 0; b < 8; ++b) x = (x << 8) | buf[w * 8 + b];
+    out[static_cast<size_t>(w) * step] = x;
+  }
 }
 
-// quicksort -> partition around a[hi]; sort both parts (smaller one first).
-int quick(long lo, long hi) {
+// Fills the key words of observations lo..lo+n-1, one column at a time:
+// word w of item i goes to base[i * stride + w]. False on a Break.
+bool extract(const std::vector<KeyVar>& ks, long lo, long n, uint64_t* base, size_t stride) {
+  size_t off = 0;
+  std::vector<double> buf(4096);
+  for (const KeyVar& k : ks) {
+    ColView c = colview(k.var);
+    for (long i0 = 0; i0 < n; i0 += 4096) {
+      long m = std::min(4096L, n - i0);
+      if (!k.strw) {
+        col_decode(c, lo + i0, m, buf.data());
+        for (long i = 0; i < m; ++i) base[static_cast<size_t>(i0 + i) * stride + off] = numword(buf[static_cast<size_t>(i)]);
+      } else {
+        for (long i = 0; i < m; ++i)
+          strwords(c.at(lo + i0 + i), k.strw, k.words, &base[static_cast<size_t>(i0 + i) * stride + off], 1);
+      }
+      if (stopflag) return false;
+    }
+    off += static_cast<size_t>(k.words);
+  }
+  return true;
+}
+
+// A large scratch array, on huge pages where the system offers them:
+// sorting ten million items otherwise spends much of its time faulting in
+// small pages. `p` is null when the memory could not be had.
+template <class T>
+struct BigBuf {
+  T* p = nullptr;
+  size_t n = 0, bytes = 0;
+  explicit BigBuf(size_t count) : n(count) {
+    const size_t huge = size_t{2} << 20;
+    bytes = std::max<size_t>(huge, (count * sizeof(T) + huge - 1) / huge * huge);
+    void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return;
+    (void)::madvise(m, bytes, MADV_HUGEPAGE);
+    p = static_cast<T*>(m);
+  }
+  ~BigBuf() {
+    if (p) ::munmap(p, bytes);
+  }
+  BigBuf(const BigBuf&) = delete;
+  BigBuf& operator=(const BigBuf&) = delete;
+  T& operator[](size_t i) { return p[i]; }
+  size_t size() const { return n; }
+  void swap(BigBuf& o) { std::swap(p, o.p), std::swap(n, o.n), std::swap(bytes, o.bytes); }
+};
+
+// Items of W key words and the observation they came from.
+template <int W>
+struct Item {
+  uint64_t k[W];
+  uint32_t id;
+};
+
+template <int W>
+inline bool less(const Item<W>& a, const Item<W>& b) {
+  for (int w = 0; w < W; ++w)
+    if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
+  return false;
+}
+template <int W>
+inline bool samekey(const Item<W>& a, const Item<W>& b) {
+  for (int w = 0; w < W; ++w)
+    if (a.k[w] != b.k[w]) return false;
+  return true;
+}
+
+// quick -> partition around a[hi]; sort the smaller part, loop on the larger.
+// 0, or 1 on a Break (a is then still a permutation).
+template <class T, class L>
+int quick(T* a, long lo, long hi, L lt) {
   while (hi > lo) {
     long i = lo - 1, j = hi;
+    const T pv = a[hi];
     for (;;) {
-      while (cmpobs(++i, hi) < 0) {}
-      while (cmpobs(hi, --j) < 0)
+      while (lt(a[++i], pv)) {}
+      while (lt(pv, a[--j]))
         if (j == lo) break;
       if (brk()) return 1;
       if (i >= j) break;
-      exch(i, j);
+      std::swap(a[i], a[j]);
     }
-    exch(i, hi);
+    std::swap(a[i], a[hi]);
     if (i - lo < hi - i) {
-      if (quick(lo, i - 1)) return 1;
+      if (quick(a, lo, i - 1, lt)) return 1;
       lo = i + 1;
     } else {
-      if (quick(i + 1, hi)) return 1;
+      if (quick(a, i + 1, hi, lt)) return 1;
       hi = i - 1;
     }
   }
   return 0;
 }
 
-int syssort_u(long lo, long hi) {
+// The seeded shuffle of n items followed by the quicksort.
+template <class T, class L>
+int shufflesort(T* a, long n, L lt) {
+  const double spread = static_cast<double>(n - 1);
+  for (long m = 0; m < n; ++m) {
+    long x = std::min(draw(spread), n - 1);
+    long y = std::min(draw(spread), n - 1);
+    std::swap(a[x], a[y]);
+    if (brk()) return 1;
+  }
+  return quick(a, 0, n - 1, lt);
+}
+
+// LSD radix sort of items on their key words (stable), 11 bits a pass;
+// passes in which every item has the same digit are skipped.
+template <int W>
+int radixsort(BigBuf<Item<W>>& a) {
+  const size_t n = a.size();
+  BigBuf<Item<W>> b(n);
+  if (!b.p) return error(909);
+  constexpr int BITS = 11, NB = 1 << BITS;
+  std::vector<size_t> cnt(NB);
+  for (int w = W - 1; w >= 0; --w) {
+    for (int shift = 0; shift < 64; shift += BITS) {
+      std::fill(cnt.begin(), cnt.end(), 0);
+      for (size_t i = 0; i < n; ++i) ++cnt[(a[i].k[w] >> shift) & (NB - 1)];
+      if (brk()) return 1;
+      bool trivial = false;
+      for (size_t c : cnt)
+        if (c == n) trivial = true;
+      if (trivial) continue;
+      size_t sum = 0;
+      for (size_t& c : cnt) {
+        size_t t = c;
+        c = sum;
+        sum += t;
+      }
+      for (size_t i = 0; i < n; ++i) b[cnt[(a[i].k[w] >> shift) & (NB - 1)]++] = a[i];
+      a.swap(b);
+      if (brk()) return 1;
+    }
+  }
+  return 0;
+}
+
+// Sorts the items of lo..hi into `from`. With `stable` ties keep their order;
+// otherwise the seeded algorithm decides, unless every key is distinct, when
+// any sort gives its result (the seed still advances as the shuffle would).
+template <int W>
+int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::vector<uint32_t>& from) {
+  const long n = hi - lo + 1;
+  BigBuf<Item<W>> a(static_cast<size_t>(n));
+  if (!a.p) return error(909);
+  static_assert(sizeof(Item<W>) % sizeof(uint64_t) == 0, "items are whole words");
+  if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) return 1;
+  for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+  int rc = radixsort(a);
+  bool ties = false;
+  for (size_t i = 1; !stable && !rc && !ties && i < a.size(); ++i) ties = samekey(a[i - 1], a[i]);
+  if (!rc && !ties) {
+    skipseed(2 * static_cast<uint64_t>(n));
+  } else if (!rc) {
+    // Ties: their order is the seeded algorithm's, run on the items in
+    // their original order.
+    for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+    if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) rc = 1;
+    if (!rc) rc = shufflesort(a.p, n, less<W>);
+  }
+  from.resize(static_cast<size_t>(n));
+  for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = a[static_cast<size_t>(i)].id;
+  return rc;
+}
+
+// Keys wider than the item templates: observation numbers sorted through a
+// table of key words.
+int sortwide(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::vector<uint32_t>& from) {
+  const long n = hi - lo + 1;
+  size_t W = 0;
+  for (const KeyVar& k : ks) W += static_cast<size_t>(k.words);
+  std::vector<uint64_t> tab(static_cast<size_t>(n) * W);
+  if (!extract(ks, lo, n, tab.data(), W)) return 1;
+  from.resize(static_cast<size_t>(n));
+  for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = static_cast<uint32_t>(i);
+  auto lt = [&](uint32_t x, uint32_t y) {
+    const uint64_t* p = &tab[x * W];
+    const uint64_t* q = &tab[y * W];
+    for (size_t w = 0; w < W; ++w)
+      if (p[w] != q[w]) return p[w] < q[w];
+    return false;
+  };
+  int rc = 0;
+  if (stable) {
+    skipseed(2 * static_cast<uint64_t>(n));
+    std::stable_sort(from.begin(), from.end(), lt);
+  } else {
+    rc = shufflesort(from.data(), n, lt);
+  }
+  for (auto& f : from) f += static_cast<uint32_t>(lo);
+  return rc;
+}
+
+// Moves the observations of lo.. into the order `from` (observation
+// numbers): one gather per column.
+void applyorder(long lo, const std::vector<uint32_t>& from) {
+  ds_permute(lo, from.data(), static_cast<long>(from.size()));
+}
+
+// The order of items p and q (W words each): -1, 0 or 1.
+inline int cmpwords(const uint64_t* p, const uint64_t* q, size_t W) {
+  for (size_t w = 0; w < W; ++w)
+    if (p[w] != q[w]) return p[w] < q[w] ? -1 : 1;
+  return 0;
+}
+
+// syssort_u -> sorts lo..hi by the keys: in order, reversed, or the full sort.
+int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   if (hi <= lo) return 0;
+  size_t W = 0;
+  for (const KeyVar& k : ks) W += static_cast<size_t>(k.words);
+  // One pass over the keys, a block at a time, decides between in order,
+  // reversed and the full sort.
   bool ascending = true, descending = true;
-  for (long i = lo; i < hi && (ascending || descending); ++i) {
-    int c = cmpobs(i, i + 1);
-    if (c > 0) ascending = false;
-    if (c < 0) descending = false;
+  constexpr long B = 4096;
+  std::vector<uint64_t> blk(static_cast<size_t>(B + 1) * W);
+  for (long i0 = lo; i0 <= hi && (ascending || descending); i0 += B) {
+    long m = std::min(B, hi - i0 + 1);
+    if (!extract(ks, i0, m, blk.data() + W, W)) return 1;
+    // Slot 0 holds the last item of the previous block, slots 1..m this one.
+    for (long k = i0 == lo ? 1 : 0; k < m && (ascending || descending); ++k) {
+      const uint64_t* p = blk.data() + static_cast<size_t>(k) * W;
+      int c = cmpwords(p, p + W, W);
+      // With `stable` ties are ordered by observation number: ascending.
+      if (c == 0 && stable) c = -1;
+      if (c > 0) ascending = false;
+      if (c < 0) descending = false;
+    }
+    std::memcpy(blk.data(), blk.data() + static_cast<size_t>(m) * W, W * sizeof(uint64_t));
     if (brk()) return 1;
   }
   if (ascending) return 0;
+  std::vector<uint32_t> from;
   if (descending) {
-    for (long a = lo, b = hi; a < b; ++a, --b) exch(a, b);
+    for (long k = hi; k >= lo; --k) from.push_back(static_cast<uint32_t>(k));
+    applyorder(lo, from);
     return 0;
   }
-  const double spread = static_cast<double>(hi - lo);
-  for (long n = lo; n <= hi; ++n) {
-    long a = lo + static_cast<long>(static_cast<double>(nextseed()) / 2147483646.0 * spread + 0.5);
-    long b = lo + static_cast<long>(static_cast<double>(nextseed()) / 2147483646.0 * spread + 0.5);
-    if (a > hi) a = hi;
-    if (b > hi) b = hi;
-    exch(a, b);
-    if (brk()) return 1;
+  int rc;
+  switch (W) {
+    case 1: rc = sortitems<1>(ks, lo, hi, stable, from); break;
+    case 2: rc = sortitems<2>(ks, lo, hi, stable, from); break;
+    case 3: rc = sortitems<3>(ks, lo, hi, stable, from); break;
+    case 4: rc = sortitems<4>(ks, lo, hi, stable, from); break;
+    default: rc = sortwide(ks, lo, hi, stable, from); break;
   }
-  return quick(lo, hi);
+  // Even after a Break the items hold a permutation: the data follow it.
+  if (from.size() == static_cast<size_t>(hi - lo + 1)) applyorder(lo, from);
+  return rc;
 }
 
-// sort varlist [in] [, stable]
+// Sorts the whole dataset by the values of an index variable (ties in their
+// present order); the sort list becomes vars when the data are then in
+// their order, else it stays empty.
+int sysidxsort(int idx, const std::vector<int>& vars) {
+  if (isstrtype(vartype(idx))) return error(109);
+  ds.srtlist.clear();
+  std::vector<uint32_t> from(static_cast<size_t>(ds.nobs));
+  std::vector<double> key(static_cast<size_t>(ds.nobs) + 1);
+  for (long i = 1; i <= ds.nobs; ++i) {
+    from[static_cast<size_t>(i - 1)] = static_cast<uint32_t>(i);
+    key[static_cast<size_t>(i)] = zelta_data(idx, i);
+  }
+  std::stable_sort(from.begin(), from.end(), [&](uint32_t a, uint32_t b) { return key[a] < key[b]; });
+  if (stopflag) return 1;
+  if (ds.nobs) applyorder(1, from);
+  ds.updata = true;
+  // The sort list names vars only when the new order really follows them.
+  std::vector<KeyVar> ks = keyvars(vars);
+  for (long i = 1; i < ds.nobs; ++i)
+    if (cmpobs(ks, i, i + 1) > 0) return 0;
+  ds.srtlist = vars;
+  return 0;
+}
+
+// sort varlist [in] [, stable index(varname)]
 int cmd_sort(int) {
   ps.vable = 1;
   ps.ifable = 3;
   ps.opable = 0;
   if (int rc = parse()) return rc;
+  for (const TsRecipe& r : vl.varlist_rcp)
+    if (!r.plain()) return error(6101);
   bool stable = findopt("stable", 6, 0) == 1;
+  std::string idxname;
+  bool hasidx = findargasis("index", 5, idxname, 100);
   if (int rc = chkopt()) return rc;
+  if (hasidx) {
+    if (ps.hasin || stable) return errmsgf(198, "option index() may not be combined with in or stable\n");
+    int v = zelta_findvar(idxname.c_str(), 1, false);
+    if (v < 0) return -v;
+    return sysidxsort(v, vl.varlist_vr);
+  }
   return syssort(ds.nobs1, ds.nobs2, stable);
+}
+
+// set sortseed #
+int set_sortseed(int) {
+  std::string w = gettok(prsestd);
+  char* end = nullptr;
+  long v = w.empty() ? -1 : std::strtol(w.c_str(), &end, 10);
+  if (w.empty() || *end || v < 0 || v > 2147483647L || *gettok(prsestd))
+    return errmsgf(198, "sortseed must be an integer between 0 and 2147483647\n");
+  setsortseed(v);
+  return 0;
 }
 
 }  // namespace
@@ -120,41 +435,24 @@ void exch(long i, long j) {
 
 void setsortseed(long seed) { ds.rseed = seed & 0x7fffffffL; }
 
-int sortcmpr(long i, long j) {
-  keys.clear();
-  for (int v : vl.varlist_vr) keys.push_back({v, isstrtype(vartype(v)) ? vartype(v) : 0});
-  return cmpobs(i, j);
-}
+int sortcmpr(long i, long j) { return cmpobs(keyvars(vl.varlist_vr), i, j); }
 
 int syssort(long lo, long hi, bool stable) {
   std::vector<int> vars(vl.varlist_vr);
   ds.srtlist.clear();
-  int tmp = 0;
-  if (stable && hi > lo) {
-    if (int rc = addwrkvar(ST_LONG)) return rc;
-    tmp = ds.nvar;
-    for (long i = 1; i <= ds.nobs; ++i) store(tmp, i, static_cast<double>(i));
+  int rc;
+  try {
+    rc = syssort_u(keyvars(vars), lo, hi, stable);
+  } catch (const std::bad_alloc&) {
+    rc = error(909);  // the data are still a permutation of themselves
   }
-  keys.clear();
-  for (int v : vars) keys.push_back({v, isstrtype(vartype(v)) ? vartype(v) : 0});
-  if (tmp) keys.push_back({tmp, 0});
-  int rc = syssort_u(lo, hi);
-  ds_applymap();  // the cells follow the map, even after a Break
-  keys.clear();
-  if (tmp) {
-    std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
-    f[static_cast<size_t>(tmp)] = 1;
-    bool upd = ds.updata;
-    (void)dropvars_flagged(f);
-    ds.updata = upd;
-  }
-  if (rc) {
-    ds.srtlist.clear();
-    return rc;
-  }
+  if (rc) return rc;
   if (lo <= 1 && hi >= ds.nobs) ds.srtlist = vars;
   ds.updata = true;
   return 0;
 }
 
-void data_bindsort() { cmdbind("sort", cmd_sort); }
+void data_bindsort() {
+  cmdbind("sort", cmd_sort);
+  setbind("sortseed", 5, set_sortseed);
+}

@@ -1,12 +1,18 @@
-// Sorting the observations by the current variable list: the map `mapj` is
-// permuted, records never move. The sort list of the store is set when the
-// whole dataset was sorted.
+// Sorting the observations by the current variable list. The sort list of
+// the store is set when the whole dataset was sorted.
 #pragma once
+
+struct SortState {
+  long polls = 0;    // Break polls made (the flag is read every 1024th)
+  long breakat = 0;  // test hook: behave as if Break was pressed at this poll (0 = never)
+};
+extern SortState srt;
 
 // Compares observations i and j on the current variable list: -1, 0 or 1.
 int sortcmpr(long i, long j);
 // Sorts observations lo..hi by the current variable list; `stable` keeps
-// ties in their previous order. 0 or 1 (Break).
+// ties in their previous order. 0 or 1 (Break: the observations are then in
+// some valid order and the sort list is empty).
 [[nodiscard]] int syssort(long lo, long hi, bool stable);
 // Swaps observations i and j (their map entries).
 void exch(long i, long j);

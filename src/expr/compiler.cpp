@@ -84,8 +84,16 @@ struct Comp {
   bool inmissing = false; // inside missing()
   bool anystr = false;    // a string was ever pushed
   int depth = 0, nstr = 0, nmat = 0;
+  int nest = 0;           // comp() calls in progress
 };
 Comp C;
+
+// Nesting of the compiler's recursion (parentheses, unary operators, calls,
+// operators of different precedence): deeper text fails with r(130)
+// "expression too long" before it can exhaust the machine stack. An
+// expression nested this deep would need more code words than a program
+// holds in all but the parenthesised cases.
+constexpr int EXPR_MAXNEST = 1000;
 
 // Appends a code word; the code has room for EXPR_MAXCODE words.
 void emit(int op) {
@@ -241,6 +249,58 @@ size_t findop(std::string_view s, const std::vector<char>& top, std::string_view
     return i;
   }
   return std::string_view::npos;
+}
+
+// The binary operators by precedence, loosest first (ORDER binop's tables
+// need not follow it). Every operator is left-associative, and each binds
+// tighter than all before it in the list.
+const char* const binops[] = {"|", "&", "==", ">=", "<=", "<", ">", "!=", "~=", "+", "-", "*", "/"};
+constexpr int NBINOPS = 13;
+
+// The binary operator (index into binops) that begins at s[i], or -1: an
+// operator outside quotes and brackets, not at the first character; `<` and
+// `>` not followed by `=`; `==` not after `<>!~=`; `+` and `-` not after
+// another operator and not in a number's exponent.
+int opat(std::string_view s, const std::vector<char>& top, size_t i) {
+  const size_t n = s.size();
+  if (i < 1 || i >= n || !top[i]) return -1;
+  const char c = s[i], nx = i + 1 < n ? s[i + 1] : 0;
+  if (nx == '=' && top[i + 1]) {
+    switch (c) {
+      case '=': return std::strchr("<>!~=", s[i - 1]) ? -1 : 2;
+      case '>': return 3;
+      case '<': return 4;
+      case '!': return 7;
+      case '~': return 8;
+      default: break;
+    }
+  }
+  switch (c) {
+    case '|': return 0;
+    case '&': return 1;
+    case '<': return nx == '=' ? -1 : 5;
+    case '>': return nx == '=' ? -1 : 6;
+    case '+': case '-':
+      if (std::strchr("-+*/^#", s[i - 1]) || exponentsign(s, i)) return -1;
+      return c == '+' ? 9 : 10;
+    case '*': return 11;
+    case '/': return 12;
+    default: return -1;
+  }
+}
+
+// The loosest binary operator in s, in one pass: its index (or -1) and
+// every position where it occurs, left to right.
+int loosestop(std::string_view s, const std::vector<char>& top, std::vector<size_t>& pos) {
+  int best = NBINOPS;
+  pos.clear();
+  for (size_t i = 1; i < s.size(); ++i) {
+    int k = opat(s, top, i);
+    if (k < 0 || k > best) continue;
+    if (k < best) best = k, pos.clear();
+    pos.push_back(i);
+  }
+  return best < NBINOPS ? best : -1;
 }
 
 int comp(std::string_view s);
@@ -771,6 +831,12 @@ int strliteral(std::string_view s) {
 
 // exp -> the grammar of splitting described in the file header.
 int comp(std::string_view s) {
+  struct Nest {
+    Nest() {
+      if (++C.nest > EXPR_MAXNEST) failstd(130);
+    }
+    ~Nest() { --C.nest; }
+  } nest;
   if (s.empty()) failstd(198);
   // Enclosing parentheses.
   while (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
@@ -814,21 +880,24 @@ int comp(std::string_view s) {
       return T_MAT;
     }
   }
-  static const char* const ops[] = {"|", "&", "==", ">=", "<=", "<", ">",
-                                    "!=", "~=", "+", "-", "*", "/"};
-  // characters present at depth zero: most operators can be skipped unsearched
-  bool present[256] = {};
-  for (size_t i = 0; i < s.size(); ++i)
-    if (top[i]) present[static_cast<unsigned char>(s[i])] = true;
-  for (const char* op : ops) {
-    if (!present[static_cast<unsigned char>(op[0])]) continue;
-    size_t p = findop(s, top, op);
-    if (p == std::string_view::npos) continue;
-    size_t L = std::strlen(op);
-    if (p + L >= s.size()) failstd(198);
-    int a = comp(s.substr(0, p));
-    int b = comp(s.substr(p + L));
-    return binop(op, a, b);
+  // The loosest operator splits s at all its occurrences at once, so a long
+  // chain such as 1+1+...+1 costs one scan and no recursion per term; the
+  // code is that of splitting at the rightmost occurrence, recursively.
+  std::vector<size_t> pos;
+  int k = loosestop(s, top, pos);
+  if (k >= 0) {
+    const char* op = binops[k];
+    const size_t L = std::strlen(op);
+    for (size_t j = pos.size(); j-- > 0;)
+      if (pos[j] + L >= (j + 1 < pos.size() ? pos[j + 1] : s.size())) failstd(198);
+    std::vector<char>().swap(top);
+    int a = comp(s.substr(0, pos[0]));
+    for (size_t j = 0; j < pos.size(); ++j) {
+      size_t from = pos[j] + L, to = j + 1 < pos.size() ? pos[j + 1] : s.size();
+      int b = comp(s.substr(from, to - from));
+      a = binop(op, a, b);
+    }
+    return a;
   }
   if (C.matmode) {
     size_t p = findop(s, top, "#");
@@ -842,6 +911,7 @@ int comp(std::string_view s) {
     }
   }
   size_t pw = findop(s, top, "^");
+  std::vector<char>().swap(top);  // not held through the recursion below
   bool unaryfirst = interp.version >= 500;
   if (std::strchr("!~-", s[0]) && (unaryfirst || pw == std::string_view::npos))
     return unary(s[0] == '-' ? '-' : '!', s.substr(1));

@@ -121,5 +121,13 @@ void expr_startrun(const ExprProg& prog);
 // Gathers variable v of observations obs..obs+n-1 as doubles (zelta_data rules).
 void expr_gather(int v, long obs, long n, double* out);
 
+// Distribution tails for the statistical commands: ttail(df, t),
+// Ftail(df1, df2, f) and invttail(df, p), missing outside their domains.
+double fn_ttail(double df, double t);
+double fn_Ftail(double d1, double d2, double f);
+double fn_invttail(double df, double p);
+double fn_normal(double z);
+double fn_invnormal(double p);
+
 // Shared by the data commands of this subsystem: the counts message plural.
 inline const char* plural_s(long n) { return n == 1 ? "" : "s"; }

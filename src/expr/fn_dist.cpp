@@ -944,3 +944,19 @@ const FuncDef rows[] = {
 
 // The distribution fragment of the function table.
 FnRows fn_dist_rows() { return {rows, sizeof rows / sizeof rows[0]}; }
+
+// The t and F tails for the statistical commands (missing outside the domain).
+double fn_ttail(double df, double t) {
+  if (fnmiss(df) || fnmiss(t) || !(df > 0)) return misval;
+  return fnres(ttail(df, t));
+}
+double fn_Ftail(double d1, double d2, double f) {
+  if (fnmiss(d1) || fnmiss(d2) || fnmiss(f) || !(d1 > 0) || !(d2 > 0)) return misval;
+  return fnres(ftail(d1, d2, f));
+}
+double fn_invttail(double df, double p) {
+  if (fnmiss(df) || fnmiss(p) || !(df > 0) || !(p > 0 && p < 1)) return misval;
+  const double t = invftail1sqrt(df, 2 * std::min(p, 1 - p));
+  if (fnmiss(t)) return misval;
+  return p >= 0.5 ? -t : t;
+}

@@ -140,28 +140,31 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   const bool swap = bo_native() != BO_HILO;
   const long perblock = lrecl ? std::max(2L, 24000 / lrecl) : 1;
   std::vector<unsigned char> blk(static_cast<size_t>(perblock * lrecl) + 1);
-  std::string sv;
   for (long i0 = 1; lrecl && i0 <= ds.nobs; i0 += perblock) {
     if (ds_pollbreak()) {
       af_abort(af);
       return 1;
     }
     long n = std::min(perblock, ds.nobs - i0 + 1);
-    unsigned char* p = blk.data();
-    for (long i = i0; i < i0 + n; ++i) {
-      for (size_t k = 0; k < vars.size(); ++k) {
-        int t = types[k], wd = widths[k];
-        if (isstrtype(t)) {
-          szelta_data(vars[k], i, sv);
-          size_t m = std::min(sv.size(), static_cast<size_t>(wd));
-          std::memcpy(p, sv.data(), m);
+    long off = 0;
+    for (size_t k = 0; k < vars.size(); ++k) {  // a column at a time
+      const int t = types[k], wd = widths[k];
+      const ColView col = colview(vars[k]);
+      unsigned char* p = blk.data() + off;
+      if (isstrtype(t)) {
+        for (long i = i0; i < i0 + n; ++i, p += lrecl) {
+          const unsigned char* c = col.at(i);
+          size_t m = strnlen(reinterpret_cast<const char*>(c), static_cast<size_t>(wd));
+          std::memcpy(p, c, m);
           std::memset(p + m, 0, static_cast<size_t>(wd) - m);
-        } else {
-          dta_encode(t, zelta_data(vars[k], i), legacy, p);
+        }
+      } else {
+        for (long i = i0; i < i0 + n; ++i, p += lrecl) {
+          dta_encode(t, col.get(i), legacy, p);
           if (swap) bo_swap(p, wd);
         }
-        p += wd;
       }
+      off += wd;
     }
     if (int rc = af_write(af, blk.data(), static_cast<size_t>(n * lrecl))) return writefail(af, fn, rc);
   }

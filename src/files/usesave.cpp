@@ -104,23 +104,28 @@ int makevars(const DtaIn& f) {
   return 0;
 }
 
-// Puts record rec of the file into observation obs.
-void putrecord(const DtaIn& f, const unsigned char* rec, long obs, std::vector<char>& hit333) {
+// Puts records first..first+n-1 of the block into observations obs..,
+// a column at a time through the store's views.
+void putcells(const DtaIn& f, const unsigned char* blk, long first, long n, long obs,
+              std::vector<char>& hit333) {
   const bool d333 = f.rel->dbl333;
+  const size_t lrecl = static_cast<size_t>(f.lrecl);
   for (size_t k = 0; k < f.vars.size(); ++k) {
     const DtaVar& v = f.vars[k];
-    const int var = static_cast<int>(k) + 1;
-    const unsigned char* p = rec + v.off;
+    const ColView col = colview(static_cast<int>(k) + 1);
+    const unsigned char* p = blk + static_cast<size_t>(first) * lrecl + static_cast<size_t>(v.off);
     if (isstrtype(v.type)) {
-      sstore(var, obs, reinterpret_cast<const char*>(p));
-    } else {
+      for (long r = 0; r < n; ++r, p += lrecl) std::memcpy(col.at(obs + r), p, static_cast<size_t>(v.width));
+      continue;
+    }
+    for (long r = 0; r < n; ++r, p += lrecl) {
       double x = dta_decode(v.type, p, d333);
-      if (d333 && v.type == ST_LDOUBLE && x >= misval) {
+      if (d333 && x >= misval && v.type == ST_LDOUBLE) {
         double raw;
         std::memcpy(&raw, p, 8);
-        if (raw == 0x1p333) hit333[k] = 1;
+        if (raw == misval_107) hit333[k] = 1;
       }
-      store(var, obs, x);
+      col.put(obs + r, x);
     }
   }
 }
@@ -152,13 +157,13 @@ int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
       return rc;
     }
     if (got == 0) break;
+    if (!s.on) {
+      putcells(f, blk.data(), 0, got, recno + 1, hit333);
+      recno += got;
+      continue;
+    }
     for (long r = 0; r < got; ++r) {
-      const unsigned char* rec = blk.data() + static_cast<size_t>(r) * static_cast<size_t>(f.lrecl);
       ++recno;
-      if (!s.on) {
-        putrecord(f, rec, recno, hit333);
-        continue;
-      }
       if (recno < s.lo || recno > s.hi) continue;
       if (filled + 1 > ds.nobs) {  // grow in steps, as far as memory allows
         long want = std::min(ds.nobs + std::max(1024L, ds.nobs / 2), s.hi - s.lo + 1);
@@ -166,7 +171,7 @@ int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
         if (want < filled + 1) return error(901);
         if (int rc = setobs_quiet(want)) return rc;
       }
-      putrecord(f, rec, filled + 1, hit333);
+      putcells(f, blk.data(), r, 1, filled + 1, hit333);
       if (!s.hasif || selobs(filled + 1)) ++filled;
     }
     if (s.on && recno >= s.hi) break;

@@ -2,4 +2,8 @@
 #include "interp/cmdtab.h"
 #include "stats/stats.h"
 
-void stats_bindcommands() { stats_bindsummarize(); }
+void stats_bindcommands() { stats_bindsummarize();
+  stats_bindregress();
+  stats_bindpredict();
+  stats_bindtest();
+}

@@ -8,3 +8,20 @@
 // r(): clears it, then posts named scalars.
 void st_rclear();
 void st_rscalar(const char* name, double value);
+
+// e(): clears it; scalars, macros; the coefficient vector and variance
+// matrix with their names; the estimation-sample marker (one byte per
+// observation from lo on).
+void st_eclear();
+void st_escalar(const char* name, double value);
+void st_elocal(const char* name, const char* text);
+void st_epost(const std::vector<std::string>& names, const std::vector<double>& b,
+              const std::vector<double>& V);
+void st_esample(const std::vector<unsigned char>& mark, long lo);
+// The command that made the current e() ("" when none).
+std::string st_ecmd();
+// A global macro.
+void st_global(const char* name, const char* text);
+// Settings: matsize and the default confidence level.
+int st_matsize();
+double st_setlevel();

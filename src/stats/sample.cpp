@@ -7,6 +7,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "output/errors.h"
+#include "output/output.h"
 #include "platform/platform.h"
 #include "stats/stats.h"
 
@@ -54,4 +55,10 @@ int st_checkweight(char kind, double w, bool* use) {
 int st_noobs() {
   (void)error(2000);
   return 2000;
+}
+
+void st_note(const std::string& text) {
+  const int prev = setoutlev(OUT_NOTE);
+  spout21(text.c_str());
+  setoutlev(prev);
 }

@@ -29,14 +29,48 @@ struct StSample {
 // code 402 except for iweights; a non-integer fweight is 401.
 [[nodiscard]] int st_checkweight(char kind, double w, bool* use);
 
+// Prints text at the note level.
+void st_note(const std::string& text);
+
 // Prints the message of 2000 ("no observations") and returns 2000.
 int st_noobs();
 
+// The last regress fit, kept for replay, predict and test.
+struct RegFit {
+  bool valid = false;                  // a fit is kept
+  double N = 0;                        // e(N): observations (sum of fweights)
+  long n = 0;                          // observations used
+  bool cons = true;                    // the model has a constant of its own making
+  bool hasconst = true;                // a constant, its own or the user's (hascons)
+  double tss = 0, rss = 0, mss = 0;    // sums of squares
+  double df_m = 0, df_r = 0;           // model and residual degrees of freedom
+  double dfr_test = 0;                 // df of the t and F tests (clusters - 1 with cluster())
+  double F = 0, pF = 0;                // F statistic and its upper-tail probability
+  double r2 = 0, r2_a = 0, rmse = 0;   // R-squared, adjusted, root MSE
+  double ll = 0, ll_0 = 0;             // log likelihoods (missing when not posted)
+  std::string depname;                 // dependent variable as shown and posted
+  std::string wtype, wexp;             // weight kind ("aweight", ...) and expression
+  int vce = 0;                         // 0 OLS, 1 robust, 2 hc2, 3 hc3, 4 cluster
+  std::string vcetype;                 // "Robust", "Robust HC2", ...; empty for OLS
+  double nclust = 0;                   // clusters
+  std::string clustvar;                // cluster variable
+  std::vector<std::string> names;      // coefficient names, `_cons` last
+  std::vector<double> b;               // coefficients (0 for dropped)
+  std::vector<unsigned char> dropped;  // 1 for a regressor left out
+  std::vector<double> V;               // variance matrix, p x p row-major
+  std::vector<double> betas;           // standardised coefficients (missing for _cons)
+  std::vector<unsigned char> sample;   // estimation sample of obs samplelo + i
+  long samplelo = 1;
+};
+
 // State kept between commands of this subsystem.
 struct StatsState {
-  int summ_sep = 5;  // (unused default) separator of summarize
+  RegFit reg;  // the last regress fit
 };
 extern StatsState sts;
 
 // Binders of the command files of this folder.
 void stats_bindsummarize();
+void stats_bindregress();
+void stats_bindpredict();
+void stats_bindtest();

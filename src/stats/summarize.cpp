@@ -454,6 +454,7 @@ int cmd_summarize(int) {
   ps.byable = 0;
   ps.opable = 0;
   ps.wgtable = 0;
+  ps.rcpable = 0;
   if (int rc = parse()) return rc;
   SuOpts o;
   o.detail = findopt("detail", 1, 0) == 1;

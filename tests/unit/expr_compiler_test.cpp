@@ -276,3 +276,47 @@ TEST_F(ExprCompTest, BlockFlag) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string repeat(const std::string& s, int n, const std::string& sep = "") {
+  std::string r;
+  for (int i = 0; i < n; ++i) r += (i ? sep : "") + s;
+  return r;
+}
+
+// Chains of one operator split at every occurrence at once: the code is that
+// of splitting at the rightmost occurrence recursively.
+TEST_F(ExprCompTest, ChainsCompileLeftToRight) {
+  EXPECT_EQ(ops("a+b+c+a"), "VAR VAR ADD VAR ADD VAR ADD");
+  EXPECT_EQ(ops("a*b/c*a"), "VAR VAR VAR DIV MUL VAR MUL");
+  EXPECT_EQ(ops("a-b+c-a"), "VAR VAR SUB VAR VAR SUB ADD");  // + is looser than -
+  EXPECT_EQ(ops("a<b<c"), "VAR VAR LT VAR LT");
+  EXPECT_EQ(ops("a<=b>=c==a!=b"), "VAR VAR LE VAR GE VAR VAR NE EQ");
+  EXPECT_EQ(num(repeat("1", 500, "+").c_str()), 500);
+  EXPECT_EQ(num((repeat("2", 11, "*") + "/" + repeat("2", 10, "/")).c_str()), 2);
+  EXPECT_EQ(rc("a++b"), 198);  // a sign after an operator is no operator
+  EXPECT_EQ(rc("a+*b"), 198);
+  EXPECT_EQ(rc("a<<b"), 198);
+  EXPECT_EQ(rc("a+b+"), 198);
+  EXPECT_EQ(rc("a==b=="), 198);
+}
+
+// Expressions far longer or deeper than a program holds fail with r(130)
+// "expression too long" instead of exhausting the stack.
+TEST_F(ExprCompTest, VeryLongExpressionsFailCleanly) {
+  EXPECT_EQ(rc(repeat("1", 20000, "+").c_str()), 130);
+  EXPECT_EQ(rc((repeat("-", 50000) + "1").c_str()), 130);
+  EXPECT_EQ(rc((repeat("!", 50000) + "1").c_str()), 130);
+  EXPECT_EQ(rc((repeat("(", 5000) + "1" + repeat(")", 5000)).c_str()), 0);
+  EXPECT_EQ(rc((repeat("abs(", 5000) + "1" + repeat(")", 5000)).c_str()), 130);
+  EXPECT_EQ(rc((repeat("(-", 5000) + "1" + repeat(")", 5000)).c_str()), 130);
+  EXPECT_EQ(rc(repeat("2", 5000, "^").c_str()), 130);
+  EXPECT_EQ(rc(("nosuch" + repeat("+1", 20000)).c_str()), 111);
+  EXPECT_EQ(sink.find("expression too long") != std::string::npos, true);
+  // What fits still compiles and runs.
+  EXPECT_EQ(num((repeat("-", 600) + "1").c_str()), 1);
+  EXPECT_EQ(num((repeat("abs(", 300) + "-1" + repeat(")", 300)).c_str()), 1);
+}
+
+}  // namespace

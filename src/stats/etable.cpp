@@ -1,0 +1,121 @@
+// The coefficient table shared by the estimation commands (and `ereturn
+// display`): title line with the variance type, one row per coefficient with
+// its standard error, t (or z), p-value and confidence interval, standardised
+// coefficients for `beta`, exponentiated ones for `eform()`, "(dropped)" rows.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "stats/etable.h"
+
+namespace {
+
+std::string fmt(const char* f, double x) { return sreforms(f, x); }
+
+// The interval title for a level such as 95 or 99.5.
+std::string leveltitle(double level) {
+  char b[48];
+  if (level == std::floor(level))
+    std::snprintf(b, sizeof b, "[%.0f%% Conf. Interval]", level);
+  else
+    std::snprintf(b, sizeof b, "[%g%% Conf. Interval]", level);
+  return b;
+}
+
+}  // namespace
+
+double ct_critical(double level, double df_r) {
+  const double a = (1 - level / 100) / 2;
+  if (df_r >= misval) return fn_invnormal(1 - a);
+  return fn_invttail(df_r, a);
+}
+
+void ct_display(const CoefTable& t) {
+  const bool z = t.df_r >= misval;
+  const char stat = z ? 'z' : 't';
+  spoutsml("{txt}{hline 13}{c TT}{hline 64}\n");
+  if (!t.vcetype.empty()) {
+    // Centred over "Std. Err." (columns 29 to 37).
+    const int len = static_cast<int>(t.vcetype.size());
+    const int start = 29 + static_cast<int>(std::floor((9 - len) / 2.0));
+    std::string l = "{txt}             {c |}";
+    l.append(static_cast<size_t>(start - 15), ' ');
+    spoutsml(l.c_str());
+    spout21(t.vcetype.c_str());
+    spoutsml("\n");
+  }
+  {
+    std::string name = abvar(t.depname, 12);
+    std::string l = "{txt}";
+    l.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
+    spoutsml(l.c_str());
+    spout21(name.c_str());
+    char b[128];
+    std::string title = t.eform.empty() ? "Coef." : t.eform;
+    l = " {c |}";
+    std::string ct(11 > title.size() ? 11 - title.size() : 0, ' ');
+    l += ct;
+    spoutsml(l.c_str());
+    spout21(title.c_str());
+    std::snprintf(b, sizeof b, "   Std. Err.      %c    P>|%c|", stat, stat);
+    l = b;
+    if (t.beta) {
+      l += std::string(21, ' ') + "Beta";
+    } else {
+      const std::string lt = leveltitle(t.level);
+      const int pad = 25 - static_cast<int>(lt.size());
+      l += std::string(static_cast<size_t>(pad > 0 ? pad : 1), ' ') + lt;
+    }
+    spoutsml((l + "\n").c_str());
+  }
+  spoutsml("{txt}{hline 13}{c +}{hline 64}\n");
+  const double crit = ct_critical(t.level, t.df_r);
+  const size_t p = t.names.size();
+  for (size_t i = 0; i < p; ++i) {
+    if (!t.eform.empty() && t.names[i] == "_cons") continue;
+    std::string name = abvar(t.names[i], 12);
+    std::string l = "{txt}";
+    l.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
+    spoutsml(l.c_str());
+    spout21(name.c_str());
+    if (t.dropped[i]) {
+      spoutsml(" {c |}  {res}(dropped)\n");
+      continue;
+    }
+    const double b = t.b[i];
+    const double v = t.V[i * p + i];
+    const double se = v >= 0 && v < misval ? std::sqrt(v) : misval;
+    double ts = misval, pv = misval, lo = misval, hi = misval;
+    if (se < misval && se > 0) {
+      ts = b / se;
+      pv = z ? 2 * fn_normal(-std::fabs(ts)) : 2 * fn_ttail(t.df_r, std::fabs(ts));
+      if (pv >= misval) pv = misval;
+      if (crit < misval) {
+        lo = b - crit * se;
+        hi = b + crit * se;
+      }
+    }
+    double shown = b, sse = se;
+    if (!t.eform.empty()) {
+      shown = std::exp(b);
+      sse = se < misval ? shown * se : misval;
+      lo = lo < misval ? std::exp(lo) : misval;
+      hi = hi < misval ? std::exp(hi) : misval;
+    }
+    l = " {c |}  {res}" + fmt("%9.0g", shown) + "  " + fmt("%9.0g", sse) + " " + fmt("%8.2f", ts) +
+        "   " + fmt("%5.3f", pv);
+    if (t.beta) {
+      if (i < t.betas.size() && t.betas[i] < misval) l += std::string(16, ' ') + fmt("%9.0g", t.betas[i]);
+    } else {
+      l += "    " + fmt("%9.0g", lo) + "   " + fmt("%9.0g", hi);
+    }
+    while (!l.empty() && l.back() == ' ') l.pop_back();
+    spoutsml((l + "\n").c_str());
+  }
+  spoutsml(t.plus ? "{txt}{hline 13}{c +}{hline 64}\n" : "{txt}{hline 13}{c BT}{hline 64}\n");
+}

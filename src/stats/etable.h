@@ -1,0 +1,26 @@
+// The coefficient table of estimation commands.
+#pragma once
+#include <string>
+#include <vector>
+
+// What one table shows.
+struct CoefTable {
+  std::string depname;                 // dependent variable (title of the stub)
+  std::vector<std::string> names;      // coefficient names, `_cons` last
+  std::vector<double> b;               // coefficients
+  std::vector<double> V;               // variance matrix, p x p row-major
+  std::vector<unsigned char> dropped;  // 1: the row shows "(dropped)"
+  double df_r = 0;                     // residual df (missing: normal z statistics)
+  double level = 95;                   // confidence level
+  std::string vcetype;                 // shown centred over the standard errors
+  std::string eform;                   // title of exponentiated coefficients, empty: none
+  bool beta = false;                   // standardised coefficients instead of intervals
+  std::vector<double> betas;           // the standardised coefficients (missing: blank)
+  bool plus = false;                   // the bottom rule ends in a cross
+};
+
+// Prints the table at the current output level.
+void ct_display(const CoefTable& t);
+// The two-sided critical value for level with df_r degrees of freedom
+// (normal when df_r is missing).
+double ct_critical(double level, double df_r);

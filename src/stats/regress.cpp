@@ -1,0 +1,714 @@
+// regress: least squares (ordinary or weighted) of a dependent variable on
+// regressors. Three passes over the sample: weighted means; cross products of
+// the deviations from them (compensated sums); residuals, with the robust
+// scores when asked. The regressor block is inverted by the sweep inverse,
+// which leaves collinear regressors out. Prints the analysis-of-variance
+// header and the coefficient table; keeps the fit for replay, predict, test.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "platform/platform.h"
+#include "results/sweep.h"
+#include "stats/accum.h"
+#include "stats/etable.h"
+#include "stats/post.h"
+#include "stats/stats.h"
+
+namespace {
+
+constexpr long BLK = EXPR_BLOCK;
+
+enum : int { VCE_OLS = 0, VCE_HC1, VCE_HC2, VCE_HC3, VCE_CLUSTER };
+
+struct RegOpts {
+  double level = 95;
+  bool beta = false, noheader = false, plus = false, nocons = false, hascons = false;
+  bool tsscons = false, mse1 = false;
+  std::string eform;      // eform() title
+  std::string depname;    // depname()
+  double dof = misval;    // dof()
+  int vce = VCE_OLS;
+  int clustvar = 0;       // cluster() variable
+};
+
+// Values of list entry e for observations obs..obs+m-1.
+void gather(int e, long obs, long m, double* x) {
+  const size_t i = static_cast<size_t>(e);
+  if (i >= vl.varlist_rcp.size() || vl.varlist_rcp[i].plain()) {
+    expr_gather(vl.varlist_vr[i], obs, m, x);
+    return;
+  }
+  for (long k = 0; k < m; ++k) x[k] = rzelta_data(e, obs + k);
+}
+
+std::string entryname(int e) {
+  const size_t i = static_cast<size_t>(e);
+  std::string name = varname(vl.varlist_vr[i]);
+  if (i < vl.varlist_rcp.size() && !vl.varlist_rcp[i].plain())
+    name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
+  return name;
+}
+
+static inline st_v4 ld4(const double* p) {
+  st_v4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The data of one block: nv variables (y first) gathered, the used mask and
+// the weights. Returns a weight-rule code or 0.
+struct Block {
+  int nv = 0;
+  long m = 0, m4 = 0;
+  std::vector<double> x;   // nv x (BLK + 4)
+  double u[BLK + 4];       // 1 used, 0 not
+  double w[BLK + 4];       // weight of a used observation, else 0
+  double* col(int j) { return x.data() + static_cast<size_t>(j) * (BLK + 4); }
+};
+
+int readblock(Block& b, const StSample& s, long obs, bool check, const RegOpts& o,
+              std::vector<double>* cl) {
+  b.m = std::min(BLK, s.hi - obs + 1);
+  b.m4 = (b.m + 3) & ~3L;
+  for (int j = 0; j < b.nv; ++j) gather(j, obs, b.m, b.col(j));
+  if (o.clustvar && cl) {
+    cl->resize(static_cast<size_t>(b.m));
+    expr_gather(o.clustvar, obs, b.m, cl->data());
+  }
+  for (long k = 0; k < b.m; ++k) {
+    bool use = s.selected(obs + k);
+    for (int j = 0; use && j < b.nv; ++j) use = b.col(j)[k] < misval;
+    if (use && o.clustvar) use = !ismissing(zelta_data(o.clustvar, obs + k));
+    double wk = 1;
+    if (use && s.wkind) {
+      wk = s.w[static_cast<size_t>(obs + k - s.lo)];
+      if (check) {
+        if (int rc = st_checkweight(s.wkind, wk, &use)) return rc;
+      } else {
+        use = !ismissing(wk) && wk != 0;
+      }
+    }
+    b.u[k] = use ? 1 : 0;
+    b.w[k] = use ? wk : 0;
+  }
+  for (long k = b.m; k < b.m4; ++k) {
+    b.u[k] = b.w[k] = 0;
+    for (int j = 0; j < b.nv; ++j) b.col(j)[k] = 0;
+  }
+  for (long k = 0; k < b.m; ++k)
+    if (b.u[k] == 0)
+      for (int j = 0; j < b.nv; ++j) b.col(j)[k] = 0;
+  return 0;
+}
+
+// Posts the results of the fit kept in sts.reg.
+void post(const RegFit& f) {
+  st_eclear();
+  st_escalar("N", f.N);
+  st_escalar("df_m", f.df_m);
+  st_escalar("df_r", f.df_r);
+  st_escalar("F", f.F);
+  st_escalar("r2", f.r2);
+  st_escalar("rmse", f.rmse);
+  st_escalar("mss", f.mss);
+  st_escalar("rss", f.rss);
+  st_escalar("r2_a", f.r2_a);
+  if (f.rss > 0 && f.rss < misval) {
+    st_escalar("ll", f.ll);
+    if (f.cons) st_escalar("ll_0", f.ll_0);
+  }
+  if (f.vce == VCE_CLUSTER) st_escalar("N_clust", f.nclust);
+  if (f.vce == VCE_CLUSTER) st_elocal("clustvar", f.clustvar.c_str());
+  if (!f.wtype.empty()) {
+    st_elocal("wtype", f.wtype.c_str());
+    st_elocal("wexp", ("= " + f.wexp).c_str());
+  }
+  st_elocal("vcetype", f.vcetype.c_str());
+  st_elocal("properties", "b V");
+  st_elocal("predict", "regres_p");
+  st_elocal("estat_cmd", "regress_estat");
+  st_elocal("model", "ols");
+  st_elocal("depvar", f.depname.c_str());
+  st_elocal("cmd", "regress");
+  st_epost(f.names, f.b, f.V);
+  st_esample(f.sample, f.samplelo);
+  st_global("S_E_cmd", "regress");
+  st_global("S_E_depv", f.depname.c_str());
+}
+
+// The analysis-of-variance header.
+void anova(const RegFit& f) {
+  auto srow = [](const char* label, double ss, double df) {
+    char b[160];
+    const double ms = df > 0 ? ss / df : misval;
+    std::snprintf(b, sizeof b, "{txt}    %8s {c |} {res}", label);
+    std::string l = b;
+    l += sreforms("%11.0g", ss);
+    std::snprintf(b, sizeof b, "%6.0f ", df);
+    l += b;
+    l += sreforms("%11.0g", ms);
+    spoutsml(l.c_str());
+  };
+  auto stat = [](const char* label, const std::string& val) {
+    char b[96];
+    std::snprintf(b, sizeof b, "{txt}           %-14s= {res}", label);
+    spoutsml(b);
+    spoutsml((val + "\n").c_str());
+  };
+  char b[200];
+  std::snprintf(b, sizeof b,
+                "{txt}      Source {c |}       SS       df       MS              Number of obs ={res}%8.0f\n",
+                f.N);
+  spoutsml(b);
+  std::snprintf(b, sizeof b, "{txt}{hline 13}{c +}{hline 30}           F(%3.0f,%6.0f) ={res}", f.df_m,
+                f.df_r);
+  spoutsml(b);
+  spoutsml((std::string(sreforms("%8.2f", f.F < 99999 ? f.F : misval)) + "\n").c_str());
+  srow("Model", f.mss, f.df_m);
+  stat("Prob > F", sreforms("%7.4f", f.pF));
+  srow("Residual", f.rss, f.df_r);
+  stat("R-squared", sreforms("%7.4f", f.r2));
+  spoutsml("{txt}{hline 13}{c +}{hline 30}");
+  stat("Adj R-squared", sreforms("%7.4f", f.r2_a));
+  srow("Total", f.tss, f.N - (f.hasconst ? 1 : 0));
+  spoutsml("{txt}           Root MSE      = {res}");
+  spoutsml((std::string(sreforms("%7.0g", f.rmse)) + "\n\n").c_str());
+}
+
+// The header of a robust fit: no analysis of variance.
+void robusthead(const RegFit& f) {
+  auto stat = [](const char* label, const std::string& val) {
+    char b[160];
+    std::snprintf(b, sizeof b, "{txt}%55s%-14s= {res}", "", label);
+    spoutsml(b);
+    spoutsml((val + "\n").c_str());
+  };
+  char b[200];
+  std::snprintf(b, sizeof b, "{txt}Linear regression%38sNumber of obs ={res}%8.0f\n", "", f.N);
+  spoutsml(b);
+  std::snprintf(b, sizeof b, "{txt}%55sF(%3.0f,%6.0f) ={res}", "", f.df_m, f.dfr_test);
+  spoutsml(b);
+  spoutsml((std::string(sreforms("%8.2f", f.F < 99999 ? f.F : misval)) + "\n").c_str());
+  stat("Prob > F", sreforms("%7.4f", f.pF));
+  stat("R-squared", sreforms("%7.4f", f.r2));
+  stat("Root MSE", sreforms("%7.0g", f.rmse));
+  if (f.vce == VCE_CLUSTER) {
+    std::snprintf(b, sizeof b, "{txt}%*s(Std. Err. adjusted for {res}%.0f{txt} clusters in ", 20, "",
+                  f.nclust);
+    spoutsml(b);
+    spout21(f.clustvar.c_str());
+    spoutsml(")\n");
+  }
+  spoutsml("\n");
+}
+
+// Prints the header and the table of the kept fit with display options o.
+void display(const RegFit& f, const RegOpts& o) {
+  if (!o.noheader) {
+    if (f.vce == VCE_OLS)
+      anova(f);
+    else
+      robusthead(f);
+  }
+  CoefTable t;
+  t.depname = f.depname;
+  t.names = f.names;
+  t.b = f.b;
+  t.V = f.V;
+  t.dropped = f.dropped;
+  t.df_r = f.dfr_test;
+  t.level = o.level;
+  t.vcetype = f.vcetype;
+  t.eform = o.eform;
+  t.beta = o.beta;
+  t.betas = f.betas;
+  t.plus = o.plus;
+  ct_display(t);
+}
+
+// Reads the display options shared by fitting and replay. 0 or 198.
+int displayopts(RegOpts& o) {
+  o.level = static_cast<double>(findlevel(static_cast<int>(st_setlevel())));
+  // A fractional level such as 99.5 is allowed.
+  double lv[1];
+  if (findoptv("level", 1, lv, 1, 0) == 1) o.level = lv[0];
+  if (!(o.level >= 10 && o.level <= 99.99))
+    return errmsgf(198, "level() must be between 10 and 99.99 inclusive\n");
+  o.beta = findopt("beta", 4, 0) == 1;
+  o.noheader = findopt("header", 6, 1) == 0;
+  o.plus = findopt("plus", 4, 0) == 1;
+  std::string ef;
+  if (findargasis("eform", 5, ef, 64)) {
+    if (ef.empty() || ef.size() > 12) return errmsgf(198, "option eform() invalid\n");
+    o.eform = ef;
+  }
+  if (o.beta && !o.eform.empty()) return errmsgf(184, "options beta and eform() may not be combined\n");
+  return 0;
+}
+
+// Fits the model of the parsed list over the sample; fills f.
+int fit(const RegOpts& o, RegFit& f) {
+  const int nv = vl.lnvar();
+  const int k = nv - 1;  // regressors
+  const bool cons = !o.nocons && !o.hascons;
+  if (nv > st_matsize() - 2) return error(908);
+  for (int j = 0; j < nv; ++j)
+    if (isstrtype(vartype(vl.varlist_vr[static_cast<size_t>(j)])))
+      return errmsgf(109, "string variables not allowed in varlist;\n%s is a string variable\n",
+                     varname(vl.varlist_vr[static_cast<size_t>(j)]).c_str());
+  StSample s;
+  if (int rc = st_sample(s)) return rc;
+  Block blk;
+  blk.nv = nv;
+  blk.x.assign(static_cast<size_t>(nv) * (BLK + 4), 0);
+  const bool weighted = s.wkind != WK_NONE;
+
+  // Pass 1: counts, weights and weighted means.
+  std::vector<Accum4> sx(static_cast<size_t>(nv));
+  Accum4 sw;
+  st_v4 cnt = {0, 0, 0, 0};
+  f.sample.assign(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
+  f.samplelo = s.lo;
+  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
+    if (stopflag) return 1;
+    if (int rc = readblock(blk, s, obs, true, o, nullptr)) return rc;
+    for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
+    for (long i = 0; i < blk.m4; i += 4) {
+      const st_v4 wv = ld4(blk.w + i);
+      cnt += ld4(blk.u + i);
+      sw.add(wv);
+      for (int j = 0; j < nv; ++j) sx[static_cast<size_t>(j)].add(wv * ld4(blk.col(j) + i));
+    }
+  }
+  const long n = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
+  if (n == 0) return st_noobs();
+  double W = weighted ? sw.value() : static_cast<double>(n);
+  std::vector<double> mean(static_cast<size_t>(nv));
+  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = sx[static_cast<size_t>(j)].value() / W;
+
+  // Pass 2: cross products of the deviations (raw values without a constant)
+  // and, for the total sum of squares, of y about its mean.
+  const size_t np = static_cast<size_t>(nv) * static_cast<size_t>(nv + 1) / 2;
+  std::vector<Accum4> xp(np);
+  Accum4 yyc;
+  std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
+  auto dcol = [&](std::vector<double>& v, int j) { return v.data() + static_cast<size_t>(j) * (BLK + 4); };
+  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
+    if (stopflag) return 1;
+    (void)readblock(blk, s, obs, false, o, nullptr);
+    for (int j = 0; j < nv; ++j) {
+      const double c = cons ? mean[static_cast<size_t>(j)] : 0;
+      double* d = dcol(dev, j);
+      double* wd = dcol(wdev, j);
+      const double* xv = blk.col(j);
+      for (long i = 0; i < blk.m4; ++i) {
+        d[i] = blk.u[i] != 0 ? xv[i] - c : 0;
+        wd[i] = weighted ? blk.w[i] * d[i] : d[i];
+      }
+    }
+    size_t q = 0;
+    for (int a = 0; a < nv; ++a) {
+      const double* wa = dcol(wdev, a);
+      for (int c = 0; c <= a; ++c, ++q) {
+        const double* dc = dcol(dev, c);
+        Accum4& acc = xp[q];
+        for (long i = 0; i < blk.m4; i += 4) acc.add(ld4(wa + i) * ld4(dc + i));
+      }
+    }
+    if (!cons) {
+      const double* yv = blk.col(0);
+      for (long i = 0; i < blk.m4; i += 4) {
+        const st_v4 zero = {0, 0, 0, 0};
+        const st_v4 d = ld4(blk.u + i) > zero ? ld4(yv + i) - mean[0] : zero;
+        yyc.add(ld4(blk.w + i) * d * d);
+      }
+    }
+  }
+  // aweights and pweights are scaled to sum to the number of observations.
+  double wscale = 1;
+  if (s.wkind == WK_A || s.wkind == WK_P) wscale = static_cast<double>(n) / W;
+  std::vector<double> A(static_cast<size_t>(nv) * static_cast<size_t>(nv));
+  {
+    size_t q = 0;
+    for (int a = 0; a < nv; ++a)
+      for (int c = 0; c <= a; ++c, ++q) {
+        const double v = xp[q].value() * wscale;
+        A[static_cast<size_t>(a * nv + c)] = A[static_cast<size_t>(c * nv + a)] = v;
+      }
+  }
+  W *= wscale;
+  const double N = s.wkind == WK_F ? std::round(W) : static_cast<double>(n);
+
+  // The regressor block and its sweep inverse.
+  std::vector<double> inv(static_cast<size_t>(k) * static_cast<size_t>(k));
+  for (int a = 0; a < k; ++a)
+    for (int c = 0; c < k; ++c) inv[static_cast<size_t>(a * k + c)] = A[static_cast<size_t>((a + 1) * nv + c + 1)];
+  std::vector<unsigned char> swept(static_cast<size_t>(k), 0);
+  SweepResult sr = sweep_inverse(inv.data(), k, k, swept.data());
+  if (sr.broke) return 1;
+  std::vector<double> b(static_cast<size_t>(k), 0);
+  for (int a = 0; a < k; ++a) {
+    if (!swept[static_cast<size_t>(a)]) continue;
+    Accum acc;
+    for (int c = 0; c < k; ++c) acc.add(inv[static_cast<size_t>(a * k + c)] * A[static_cast<size_t>((c + 1) * nv)]);
+    b[static_cast<size_t>(a)] = acc.value();
+  }
+  double b0 = 0;
+  if (cons) {
+    Accum acc;
+    acc.add(mean[0]);
+    for (int a = 0; a < k; ++a) acc.add(-b[static_cast<size_t>(a)] * mean[static_cast<size_t>(a + 1)]);
+    b0 = acc.value();
+  }
+
+  // Pass 3: residuals; the robust scores in centred coordinates (the
+  // regressors' deviations from their means, then 1 for the constant).
+  const int p = sr.rank + (cons ? 1 : 0);
+  std::vector<int> kept;
+  for (int a = 0; a < k; ++a)
+    if (swept[static_cast<size_t>(a)]) kept.push_back(a);
+  const int pk = static_cast<int>(kept.size());
+  const int ps_ = pk + (cons ? 1 : 0);  // score dimension
+  // The inverse of the centred design in the kept coordinates.
+  std::vector<double> Ainv(static_cast<size_t>(ps_ * ps_), 0);
+  for (int a = 0; a < pk; ++a)
+    for (int c = 0; c < pk; ++c)
+      Ainv[static_cast<size_t>(a * ps_ + c)] = inv[static_cast<size_t>(kept[static_cast<size_t>(a)] * k + kept[static_cast<size_t>(c)])];
+  if (cons) Ainv[static_cast<size_t>(pk * ps_ + pk)] = 1 / W;
+  const bool robust = o.vce != VCE_OLS;
+  std::vector<double> meat(static_cast<size_t>(ps_ * ps_), 0);
+  std::vector<Accum> meatacc(robust ? static_cast<size_t>(ps_ * (ps_ + 1) / 2) : 0);
+  std::vector<std::pair<double, std::vector<double>>> clusters;  // filled per cluster value
+  std::vector<double> clv;
+  Accum rssacc;
+  std::vector<double> z(static_cast<size_t>(ps_));
+  std::vector<double> az(static_cast<size_t>(ps_));
+  // Cluster sums of scores, keyed by the cluster value.
+  std::vector<double> ckeys;
+  std::vector<std::vector<double>> csum;
+  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
+    if (stopflag) return 1;
+    (void)readblock(blk, s, obs, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr);
+    for (long i = 0; i < blk.m; ++i) {
+      if (blk.u[i] == 0) continue;
+      Accum e;
+      e.add(blk.col(0)[i] - (cons ? mean[0] : 0));
+      for (int a = 0; a < k; ++a) {
+        if (!swept[static_cast<size_t>(a)]) continue;
+        const double d = blk.col(a + 1)[i] - (cons ? mean[static_cast<size_t>(a + 1)] : 0);
+        e.add(-b[static_cast<size_t>(a)] * d);
+      }
+      const double res = e.value();
+      const double wi = blk.w[i] * wscale;
+      rssacc.add(wi * res * res);
+      if (!robust) continue;
+      for (int a = 0; a < pk; ++a)
+        z[static_cast<size_t>(a)] = blk.col(kept[static_cast<size_t>(a)] + 1)[i] -
+                                    (cons ? mean[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)] : 0);
+      if (cons) z[static_cast<size_t>(pk)] = 1;
+      double sc = wi * res;  // score multiplier
+      if (o.vce == VCE_HC2 || o.vce == VCE_HC3) {
+        double h = 0;
+        for (int a = 0; a < ps_; ++a) {
+          double t = 0;
+          for (int c = 0; c < ps_; ++c) t += Ainv[static_cast<size_t>(a * ps_ + c)] * z[static_cast<size_t>(c)];
+          h += z[static_cast<size_t>(a)] * t;
+        }
+        h *= wi;
+        const double omh = 1 - h;
+        if (o.vce == VCE_HC2) sc = omh > 0 ? sc / std::sqrt(omh) : 0;
+        else sc = omh > 0 ? sc / omh : 0;
+      }
+      if (o.vce == VCE_CLUSTER) {
+        const double key = clv[static_cast<size_t>(i)];
+        auto it = std::lower_bound(ckeys.begin(), ckeys.end(), key);
+        const size_t at = static_cast<size_t>(it - ckeys.begin());
+        if (it == ckeys.end() || *it != key) {
+          ckeys.insert(it, key);
+          csum.insert(csum.begin() + static_cast<long>(at), std::vector<double>(static_cast<size_t>(ps_), 0));
+        }
+        std::vector<double>& cs = csum[at];
+        for (int a = 0; a < ps_; ++a) cs[static_cast<size_t>(a)] += sc * z[static_cast<size_t>(a)];
+        continue;
+      }
+      // fweights replicate an observation: its squared score counts f times.
+      const double rep = s.wkind == WK_F ? 1 / blk.w[i] : 1;
+      size_t q = 0;
+      for (int a = 0; a < ps_; ++a)
+        for (int c = 0; c <= a; ++c, ++q)
+          meatacc[q].add(rep * sc * sc * z[static_cast<size_t>(a)] * z[static_cast<size_t>(c)]);
+    }
+  }
+  if (robust) {
+    if (o.vce == VCE_CLUSTER) {
+      for (const auto& cs : csum)
+        for (int a = 0; a < ps_; ++a)
+          for (int c = 0; c < ps_; ++c)
+            meat[static_cast<size_t>(a * ps_ + c)] += cs[static_cast<size_t>(a)] * cs[static_cast<size_t>(c)];
+    } else {
+      size_t q = 0;
+      for (int a = 0; a < ps_; ++a)
+        for (int c = 0; c <= a; ++c, ++q)
+          meat[static_cast<size_t>(a * ps_ + c)] = meat[static_cast<size_t>(c * ps_ + a)] = meatacc[q].value();
+    }
+  }
+
+  // Sums of squares and the statistics.
+  const bool about_mean = cons || o.hascons || o.tsscons;
+  double tss = cons ? A[0] : (about_mean ? yyc.value() * wscale : A[0]);
+  double rss, mss;
+  if (k == 0 || sr.rank == 0) {
+    rss = tss;
+    mss = 0;
+  } else {
+    rss = rssacc.value();
+    if (rss < 0) rss = 0;
+    mss = tss - rss;
+    if (mss < 0) {
+      mss = 0;
+      rss = tss;
+    }
+  }
+  double df_m = sr.rank - (o.hascons ? 1 : 0);
+  if (df_m < 0) df_m = 0;
+  double df_r = N - p;
+  if (o.dof < misval) df_r = o.dof;
+  double mse = df_r > 0 ? rss / df_r : 0;
+  if (o.mse1) mse = 1;
+  double r2 = tss > 0 ? 1 - rss / tss : misval;
+  if (r2 < misval && r2 > 0.99999999999999) {
+    mss = tss;
+    rss = 0;
+    r2 = 1;
+    mse = o.mse1 ? 1 : 0;
+  }
+  if (r2 < misval && r2 < 0) r2 = misval;
+  double F = misval;
+  if (k == 0 || sr.rank == 0)
+    F = 0;
+  else if (mse > 0 && df_m > 0) {
+    F = (mss / df_m) / mse;
+    if (F < 0) F = misval;
+  }
+  double r2a = misval;
+  const bool hasconst = cons || o.hascons;
+  if (r2 < misval && df_r > 0) r2a = 1 - (1 - r2) * (N - (hasconst ? 1 : 0)) / df_r;
+
+  f = RegFit{};
+  f.valid = true;
+  f.N = N;
+  f.n = n;
+  f.cons = cons;
+  f.hasconst = hasconst;
+  f.tss = tss;
+  f.rss = rss;
+  f.mss = mss;
+  f.df_m = df_m;
+  f.df_r = df_r;
+  f.dfr_test = df_r;
+  f.F = F;
+  f.r2 = r2;
+  f.r2_a = r2a;
+  f.rmse = std::sqrt(mse);
+  f.ll = f.ll_0 = misval;
+  if (rss > 0 && rss < misval) {
+    const double l2pi = std::log(2 * M_PI);
+    f.ll = -0.5 * N * (l2pi + std::log(rss / N) + 1);
+    if (cons) f.ll_0 = -0.5 * N * (l2pi + std::log((rss + mss) / N) + 1);
+  }
+  f.depname = o.depname.empty() ? entryname(0) : o.depname;
+  f.wtype = s.wkind ? std::string(1, s.wkind) + "weight" : "";
+  f.wexp = s.wexp;
+  f.vce = o.vce;
+  for (int a = 0; a < k; ++a) f.names.push_back(entryname(a + 1));
+  if (cons) f.names.push_back("_cons");
+  const int pp = static_cast<int>(f.names.size());
+  f.b.assign(static_cast<size_t>(pp), 0);
+  f.dropped.assign(static_cast<size_t>(pp), 0);
+  f.V.assign(static_cast<size_t>(pp * pp), 0);
+  for (int a = 0; a < k; ++a) {
+    f.b[static_cast<size_t>(a)] = b[static_cast<size_t>(a)];
+    f.dropped[static_cast<size_t>(a)] = !swept[static_cast<size_t>(a)];
+  }
+  if (cons) f.b[static_cast<size_t>(k)] = b0;
+  // Position of kept coordinate a in the posted order.
+  std::vector<int> pos;
+  for (int a : kept) pos.push_back(a);
+  if (cons) pos.push_back(k);
+  // The variance in centred coordinates (kept regressors, then the
+  // intercept at the means), then moved to the posted ones, where the
+  // constant is the intercept less the means times the slopes.
+  std::vector<double> Vc(static_cast<size_t>(ps_ * ps_));
+  if (!robust) {
+    for (size_t i = 0; i < Vc.size(); ++i) Vc[i] = mse * Ainv[i];
+  } else {
+    std::vector<double> t1(Vc.size(), 0);
+    for (int a = 0; a < ps_; ++a)
+      for (int c = 0; c < ps_; ++c) {
+        double acc = 0;
+        for (int d = 0; d < ps_; ++d)
+          acc += Ainv[static_cast<size_t>(a * ps_ + d)] * meat[static_cast<size_t>(d * ps_ + c)];
+        t1[static_cast<size_t>(a * ps_ + c)] = acc;
+      }
+    for (int a = 0; a < ps_; ++a)
+      for (int c = 0; c < ps_; ++c) {
+        double acc = 0;
+        for (int d = 0; d < ps_; ++d)
+          acc += t1[static_cast<size_t>(a * ps_ + d)] * Ainv[static_cast<size_t>(d * ps_ + c)];
+        Vc[static_cast<size_t>(a * ps_ + c)] = acc;
+      }
+    double qc = 1;
+    const double nn = N;
+    if (o.vce == VCE_HC1) qc = df_r > 0 ? nn / df_r : misval;
+    if (o.vce == VCE_CLUSTER) {
+      const double g = static_cast<double>(ckeys.size());
+      qc = g > 1 && nn - p > 0 ? (nn - 1) / (nn - p) * g / (g - 1) : misval;
+      f.nclust = g;
+      f.clustvar = varname(o.clustvar);
+      f.dfr_test = g - 1;
+    }
+    for (double& v : Vc) v = qc < misval ? v * qc : misval;
+    f.vcetype = o.vce == VCE_HC2 ? "Robust HC2" : o.vce == VCE_HC3 ? "Robust HC3" : "Robust";
+  }
+  // T maps centred coordinates to posted ones: slopes stay, the constant is
+  // intercept - sum(mean_a * slope_a).
+  std::vector<double> T(static_cast<size_t>(ps_ * ps_), 0);
+  for (int a = 0; a < ps_; ++a) T[static_cast<size_t>(a * ps_ + a)] = 1;
+  if (cons)
+    for (int a = 0; a < pk; ++a)
+      T[static_cast<size_t>(pk * ps_ + a)] = -mean[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)];
+  std::vector<double> t2(static_cast<size_t>(ps_ * ps_), 0);
+  for (int a = 0; a < ps_; ++a)
+    for (int c = 0; c < ps_; ++c) {
+      Accum acc;
+      for (int d = 0; d < ps_; ++d) acc.add(T[static_cast<size_t>(a * ps_ + d)] * Vc[static_cast<size_t>(d * ps_ + c)]);
+      t2[static_cast<size_t>(a * ps_ + c)] = acc.value();
+    }
+  for (int a = 0; a < ps_; ++a)
+    for (int c = 0; c < ps_; ++c) {
+      Accum acc;
+      for (int d = 0; d < ps_; ++d) acc.add(t2[static_cast<size_t>(a * ps_ + d)] * T[static_cast<size_t>(c * ps_ + d)]);
+      f.V[static_cast<size_t>(pos[static_cast<size_t>(a)] * pp + pos[static_cast<size_t>(c)])] = acc.value();
+    }
+  // Robust fits: F is the Wald test that all slopes are zero.
+  if (robust && !(k == 0 || sr.rank == 0)) {
+    // (With hascons the user's constant is among the slopes: no Wald F.)
+    f.F = misval;
+    const int q = pk - (o.hascons ? 1 : 0);
+    if (q > 0 && f.dfr_test > 0 && !o.hascons) {
+      std::vector<double> vs(static_cast<size_t>(q * q));
+      for (int a = 0; a < q; ++a)
+        for (int c = 0; c < q; ++c) vs[static_cast<size_t>(a * q + c)] = Vc[static_cast<size_t>(a * ps_ + c)];
+      SweepResult r = sweep_inverse(vs.data(), q, q, nullptr);
+      if (r.rank == q) {
+        double w = 0;
+        for (int a = 0; a < q; ++a)
+          for (int c = 0; c < q; ++c)
+            w += b[static_cast<size_t>(kept[static_cast<size_t>(a)])] * vs[static_cast<size_t>(a * q + c)] *
+                 b[static_cast<size_t>(kept[static_cast<size_t>(c)])];
+        f.F = w / q;
+        f.df_m = q;
+      }
+    }
+  }
+  f.pF = f.F < misval && f.df_m > 0 && f.dfr_test > 0 ? fn_Ftail(f.df_m, f.dfr_test, f.F) : misval;
+  // Standardised coefficients: slope times sd(x)/sd(y).
+  f.betas.assign(static_cast<size_t>(pp), misval);
+  for (int a = 0; a < k; ++a) {
+    const double sxx = A[static_cast<size_t>((a + 1) * nv + a + 1)], syy = A[0];
+    if (swept[static_cast<size_t>(a)] && syy > 0 && sxx >= 0)
+      f.betas[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] * std::sqrt(sxx / syy);
+  }
+  return 0;
+}
+
+// regress [depvar [indepvars] [if] [in] [weight]] [, options]
+int cmd_regress(int) {
+  ps.vable = 0;
+  ps.byable = 0;
+  ps.opable = 0;
+  ps.wgtable = 0;
+  ps.rcpable = 0;
+  if (int rc = parse()) return rc;
+  RegOpts o;
+  if (int rc = displayopts(o)) return rc;
+  if (!ps.hasvarlist) {
+    if (ps.bylevel) return error(190);
+    if (int rc = chkopt()) return rc;
+    if (ps.hasif || ps.hasin || ps.hasweight) return error(198);
+    if (!sts.reg.valid || st_ecmd() != "regress") return error(301);
+    if (o.beta && sts.reg.vce == VCE_CLUSTER)
+      return errmsgf(184, "options cluster() and beta may not be combined\n");
+    display(sts.reg, o);
+    return 0;
+  }
+  o.nocons = findopt("constant", 5, 1) == 0;
+  o.hascons = findopt("hascons", 7, 0) == 1;
+  o.tsscons = findopt("tsscons", 7, 0) == 1;
+  o.mse1 = findopt("mse1", 4, 0) == 1;
+  const bool hc2 = findopt("hc2", 3, 0) == 1, hc3 = findopt("hc3", 3, 0) == 1;
+  const bool rob = findopt("robust", 3, 0) == 1;
+  std::string cl;
+  const bool hascl = findargn("cluster", 2, cl, 64, 1);
+  std::string dn;
+  if (findargn("depname", 4, dn, 64, 1)) {
+    if (dn.empty() || chkname(dn.c_str())) return errmsgf(198, "option depname() invalid\n");
+    o.depname = dn;
+  }
+  {
+    std::string d;
+    if (findargasis("dof", 3, d, 64)) {
+      char* end;
+      const double v = std::strtod(d.c_str(), &end);
+      while (*end == ' ') ++end;
+      if (d.empty() || *end || !(v > 0 && v < 2147483647.0))
+        return errmsgf(198, "dof() must be above 0 and below the largest long\n");
+      o.dof = v;
+    }
+  }
+  (void)findopt("rssmat", 6, 0);
+  (void)findopt("bmat", 4, 0);
+  (void)findopt("checkorder", 10, 0);
+  if (int rc = chkopt()) return rc;
+  if (hc2 + hc3 + (rob || hascl) > 1)
+    return errmsgf(198, "options robust, hc2 and hc3 may not be combined\n");
+  if (hascl) {
+    if (cl.empty()) return errmsgf(198, "option cluster() invalid\n");
+    const int v = zelta_findvar(cl.c_str(), 1, false);
+    if (v < 0) return -v;
+    o.clustvar = v;
+    o.vce = VCE_CLUSTER;
+  } else if (hc2) {
+    o.vce = VCE_HC2;
+  } else if (hc3) {
+    o.vce = VCE_HC3;
+  } else if (rob) {
+    o.vce = VCE_HC1;
+  }
+  if (o.beta && o.vce == VCE_CLUSTER) return errmsgf(184, "options cluster() and beta may not be combined\n");
+  if (o.hascons) o.nocons = true;
+  if (vl.lnvar() == 1 && o.nocons && !o.hascons) return errmsgf(102, "too few variables specified\n");
+  if (ps.hasweight && ps.wgttype[0] == WK_I && o.vce != VCE_OLS) return error(5101);
+  if (o.clustvar && isstrtype(vartype(o.clustvar)))
+    return errmsgf(109, "cluster() variable %s must be numeric\n", varname(o.clustvar).c_str());
+  RegFit f;
+  if (int rc = fit(o, f)) return rc;
+  sts.reg = std::move(f);
+  post(sts.reg);
+  display(sts.reg, o);
+  return 0;
+}
+
+}  // namespace
+
+void stats_bindregress() { cmdbind("_regress", cmd_regress); }

@@ -1,0 +1,219 @@
+// _test: Wald tests of linear hypotheses on the coefficients of the last
+// regress fit: `test x1 x2` (each coefficient zero) or `test exp = exp` with
+// linear combinations of coefficient names on either side. Prints the
+// constraints, F(df, df_r) and Prob > F; posts r(F), r(df), r(df_r), r(p).
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "results/sweep.h"
+#include "stats/post.h"
+#include "stats/stats.h"
+
+namespace {
+
+// One constraint: sum of R[j] b[j] = r.
+struct Constraint {
+  std::vector<double> R;
+  double r = 0;
+  std::string text;  // as shown
+};
+
+// The coefficient index of word (exact, then as a variable abbreviation), or
+// -1 after printing the not-found message.
+int coefindex(const RegFit& f, const std::string& word) {
+  for (size_t j = 0; j < f.names.size(); ++j)
+    if (f.names[j] == word) return static_cast<int>(j);
+  if (word.find('.') == std::string::npos && word != "_cons") {
+    const int v = zelta_findvar(word.c_str(), 10, false);
+    if (v > 0 && v <= ds.nvar)
+      for (size_t j = 0; j < f.names.size(); ++j)
+        if (f.names[j] == varname(v)) return static_cast<int>(j);
+  }
+  (void)regrnotfound(word.c_str());
+  return -1;
+}
+
+// Reads one side of an equation, adding sign times its terms to c.
+// side -> term { ('+'|'-') term }; term -> [number ['*']] name | number | name '*' number
+int side(const RegFit& f, const char*& p, double sign, Constraint& c) {
+  bool first = true;
+  while (true) {
+    while (*p == ' ') ++p;
+    if (!*p || *p == '=') return first ? error(198) : 0;
+    double s = sign;
+    if (*p == '+' || *p == '-') {
+      if (*p == '-') s = -s;
+      ++p;
+      while (*p == ' ') ++p;
+    } else if (!first) {
+      return error(198);
+    }
+    first = false;
+    double k = 1;
+    bool hasnum = false;
+    if (std::isdigit(static_cast<unsigned char>(*p)) || *p == '.') {
+      char* end;
+      k = std::strtod(p, &end);
+      if (end == p) return error(198);
+      p = end;
+      hasnum = true;
+      while (*p == ' ') ++p;
+      if (*p == '*') ++p;
+      while (*p == ' ') ++p;
+    }
+    const char* q = p;
+    while (*q && (std::isalnum(static_cast<unsigned char>(*q)) || *q == '_' || *q == '.' || *q == '~'))
+      ++q;
+    if (q == p) {
+      if (!hasnum) return error(198);
+      c.r -= s * k;  // a number alone moves to the right-hand side
+      continue;
+    }
+    std::string name(p, q);
+    p = q;
+    while (*p == ' ') ++p;
+    if (*p == '*') {
+      ++p;
+      char* end;
+      const double k2 = std::strtod(p, &end);
+      if (end == p) return error(198);
+      k *= k2;
+      p = end;
+    }
+    const int j = coefindex(f, name);
+    if (j < 0) return 111;
+    c.R[static_cast<size_t>(j)] += s * k;
+  }
+}
+
+// The shown form of a constraint: "x1 - 2*x2 = 3".
+std::string showc(const RegFit& f, const Constraint& c) {
+  std::string t;
+  for (size_t j = 0; j < c.R.size(); ++j) {
+    const double k = c.R[j];
+    if (k == 0) continue;
+    if (t.empty())
+      t += k < 0 ? "-" : "";
+    else
+      t += k < 0 ? " - " : " + ";
+    const double a = std::fabs(k);
+    if (a != 1) t += std::string(sreforms("%10.0g", a)).substr(std::string(sreforms("%10.0g", a)).find_first_not_of(' ')) + "*";
+    t += f.names[j];
+  }
+  if (t.empty()) t = "0";
+  std::string r = sreforms("%10.0g", c.r);
+  t += " = " + r.substr(r.find_first_not_of(' '));
+  return t;
+}
+
+// _test coeflist | _test exp = exp
+int cmd_test(int) {
+  const RegFit& f = sts.reg;
+  std::string line = wheretok();
+  settok(wheretok() + std::strlen(wheretok()));
+  size_t comma = line.find(',');
+  std::string opts;
+  if (comma != std::string::npos) {
+    opts = line.substr(comma + 1);
+    line = line.substr(0, comma);
+  }
+  if (opts.find_first_not_of(' ') != std::string::npos) {
+    std::string o = opts.substr(opts.find_first_not_of(' '));
+    o = o.substr(0, o.find(' '));
+    return errmsgf(198, "option %s not allowed\n", o.c_str());
+  }
+  if (!f.valid || st_ecmd() != "regress") return error(301);
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  if (line.find_first_not_of(' ') == std::string::npos) return required("coefficient list or equation");
+  const size_t p = f.names.size();
+  std::vector<Constraint> cs;
+  if (line.find('=') != std::string::npos) {
+    Constraint c;
+    c.R.assign(p, 0);
+    const char* s = line.c_str();
+    if (int rc = side(f, s, 1, c)) return rc;
+    if (*s != '=') return error(198);
+    ++s;
+    if (*s == '=') ++s;
+    if (int rc = side(f, s, -1, c)) return rc;
+    while (*s == ' ') ++s;
+    if (*s) return error(198);
+    cs.push_back(c);
+  } else {
+    const char* s = line.c_str();
+    while (*s) {
+      while (*s == ' ') ++s;
+      if (!*s) break;
+      const char* q = s;
+      while (*q && *q != ' ') ++q;
+      std::string w(s, q);
+      s = q;
+      const int j = coefindex(f, w);
+      if (j < 0) return 111;
+      Constraint c;
+      c.R.assign(p, 0);
+      c.R[static_cast<size_t>(j)] = 1;
+      cs.push_back(c);
+    }
+  }
+  const int q = static_cast<int>(cs.size());
+  // R V R' and R b - r; dependent or empty constraints are dropped by the sweep.
+  std::vector<double> m(static_cast<size_t>(q * q)), d(static_cast<size_t>(q));
+  for (int a = 0; a < q; ++a) {
+    double rb = 0;
+    for (size_t j = 0; j < p; ++j) rb += cs[static_cast<size_t>(a)].R[j] * f.b[j];
+    d[static_cast<size_t>(a)] = rb - cs[static_cast<size_t>(a)].r;
+    for (int c = 0; c < q; ++c) {
+      double v = 0;
+      for (size_t i = 0; i < p; ++i)
+        for (size_t j = 0; j < p; ++j)
+          v += cs[static_cast<size_t>(a)].R[i] * f.V[i * p + j] * cs[static_cast<size_t>(c)].R[j];
+      m[static_cast<size_t>(a * q + c)] = v;
+    }
+  }
+  std::vector<unsigned char> kept(static_cast<size_t>(q));
+  SweepResult sr = sweep_inverse(m.data(), q, q, kept.data());
+  if (sr.broke) return 1;
+  spoutsml("\n");
+  for (int a = 0; a < q; ++a) {
+    spoutsml(("{txt} ({res}" + std::string(sreforms("%2.0f", a + 1)) + "{txt})  ").c_str());
+    spout21(showc(f, cs[static_cast<size_t>(a)]).c_str());
+    spoutsml("\n");
+  }
+  for (int a = 0; a < q; ++a)
+    if (!kept[static_cast<size_t>(a)]) spoutsmlf("{txt}       Constraint %d dropped\n", a + 1);
+  double w = 0;
+  for (int a = 0; a < q; ++a)
+    for (int c = 0; c < q; ++c) w += d[static_cast<size_t>(a)] * m[static_cast<size_t>(a * q + c)] * d[static_cast<size_t>(c)];
+  const double df = sr.rank, dfr = f.dfr_test;
+  double F = df > 0 ? w / df : misval;
+  double pv = F < misval && dfr > 0 ? fn_Ftail(df, dfr, F) : misval;
+  spoutsml("\n");
+  spoutsmlf("{txt}       F(%3.0f,%6.0f) ={res}", df, dfr);
+  spoutsml((std::string(sreforms("%8.2f", F)) + "\n").c_str());
+  spoutsml("{txt}{col 13}Prob > F ={res}");
+  spoutsml((std::string(sreforms("%10.4f", pv)) + "\n").c_str());
+  st_rclear();
+  st_rscalar("drop", sr.rank < q ? 1 : 0);
+  st_rscalar("df_r", dfr);
+  st_rscalar("F", F);
+  st_rscalar("df", df);
+  st_rscalar("p", pv);
+  return 0;
+}
+
+}  // namespace
+
+void stats_bindtest() { cmdbind("_test", cmd_test); }

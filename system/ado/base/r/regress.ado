@@ -1,0 +1,4 @@
+*! regress: linear regression; the fitting, the tables and replay are built in
+program define regress
+	_regress `0'
+end

@@ -1,0 +1,189 @@
+// The .dta reader and writer below the commands: every storage type and
+// missing code read back bit for bit, the type codes of release 110 and 111,
+// and injected read and write failures that must leave a defined state (an
+// empty dataset after a failed use, the old file after a failed save).
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "data/chars.h"
+#include "data/store.h"
+#include "files/atomicfile.h"
+#include "files/dta.h"
+#include "files/files.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "output/output.h"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+int countfiles(const std::string& dir) {
+  int n = 0;
+  DIR* d = opendir(dir.c_str());
+  while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+  closedir(d);
+  return n;
+}
+
+struct DtaTest : ::testing::Test {
+  std::string sink, dir;
+  void SetUp() override {
+    out_set_capture(&sink);
+    cmdinit_table();
+    ds_reset();
+    chs = CharState{};
+    fst = FileState{};
+    afs = AtomicFileState{};
+    char tmpl[] = "/tmp/zelta_dta_XXXXXX";
+    dir = mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    fst = FileState{};
+    afs = AtomicFileState{};
+    ds_reset();
+    out_set_capture(nullptr);
+    DIR* d = opendir(dir.c_str());
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') unlink((dir + "/" + e->d_name).c_str());
+    closedir(d);
+    rmdir(dir.c_str());
+  }
+  // A dataset holding, in every numeric type, a few numbers and every
+  // missing code (`.`, `.a` .. `.z`), and a string variable.
+  void makedata() {
+    const int types[] = {ST_BYTE, ST_INT, ST_LONG, ST_FLOAT, ST_DOUBLE};
+    const char* names[] = {"b", "i", "l", "f", "d"};
+    for (int k = 0; k < 5; ++k) ASSERT_EQ(addvar(names[k], types[k]), 0);
+    ASSERT_EQ(addvar("s", 5), 0);
+    ASSERT_EQ(setobs_quiet(30), 0);
+    const double nums[3] = {-1, 0, 99};
+    for (int v = 1; v <= 5; ++v)
+      for (long i = 1; i <= 30; ++i) store(v, i, i <= 3 ? nums[i - 1] : misval_k(static_cast<int>(i - 4)));
+    store(4, 1, 0.1);
+    store(5, 1, -1e300);
+    for (long i = 1; i <= 30; ++i) sstore(6, i, i % 2 ? "abcde" : "x");
+  }
+  std::string path(const char* name) { return dir + "/" + name; }
+};
+
+TEST_F(DtaTest, EveryTypeAndMissingCodeRoundTrips) {
+  makedata();
+  std::vector<double> before;
+  for (int v = 1; v <= 5; ++v)
+    for (long i = 1; i <= 30; ++i) before.push_back(zelta_data(v, i));
+  ASSERT_EQ(execline("save " + path("a")), 0);
+  ASSERT_EQ(execline("use " + path("a") + ", clear"), 0);
+  ASSERT_EQ(ds.nvar, 6);
+  ASSERT_EQ(ds.nobs, 30);
+  size_t k = 0;
+  for (int v = 1; v <= 5; ++v)
+    for (long i = 1; i <= 30; ++i, ++k) {
+      double x = zelta_data(v, i);
+      EXPECT_EQ(std::memcmp(&x, &before[k], 8), 0) << "variable " << v << " obs " << i;
+    }
+  std::string s;
+  szelta_data(6, 1, s);
+  EXPECT_EQ(s, "abcde");
+  szelta_data(6, 2, s);
+  EXPECT_EQ(s, "x");
+  EXPECT_FALSE(ds.updata);
+}
+
+TEST_F(DtaTest, OldFormatsWriteTheirTypeCodes) {
+  ASSERT_EQ(addvar("s", 80), 0);
+  ASSERT_EQ(addvar("x", ST_INT), 0);
+  ASSERT_EQ(setobs_quiet(1), 0);
+  store(2, 1, misval_k(3));
+  ASSERT_EQ(execline("save " + path("r110") + ", oldformat cortelle"), 0);
+  EXPECT_EQ(ds.nvar, 0);  // memory is cleared after an old-format save
+  std::string f = slurp(path("r110.dta"));
+  ASSERT_GT(f.size(), 111u);
+  EXPECT_EQ(static_cast<unsigned char>(f[0]), 110);
+  EXPECT_EQ(static_cast<unsigned char>(f[1]), 1);  // most significant byte first
+  EXPECT_EQ(static_cast<unsigned char>(f[109]), 207);
+  EXPECT_EQ(f[110], 'i');
+  ASSERT_EQ(execline("use " + path("r110") + ", clear"), 0);
+  EXPECT_EQ(zelta_data(2, 1), misval);  // .c became .
+  ASSERT_EQ(execline("save " + path("r111") + ", oldformat"), 0);
+  f = slurp(path("r111.dta"));
+  EXPECT_EQ(static_cast<unsigned char>(f[0]), 111);
+  EXPECT_EQ(static_cast<unsigned char>(f[109]), 80);
+  EXPECT_EQ(static_cast<unsigned char>(f[110]), ST_INT);
+}
+
+TEST_F(DtaTest, ReadFailureAtEveryStepLeavesEmptyDataset) {
+  makedata();
+  ASSERT_EQ(execline("save " + path("a")), 0);
+  int failures = 0;
+  for (int at = 1; at <= 4; ++at) {
+    ds_reset();
+    makedata();
+    fst = FileState{};
+    fst.failread = at;
+    int rc = execline("use " + path("a") + ", clear");
+    if (rc == 0) break;  // past the last read step
+    ++failures;
+    EXPECT_EQ(rc, 692) << "failure at step " << at;
+    // Opening fails before the dataset is touched; later steps leave it empty.
+    EXPECT_EQ(ds.nvar, at == 1 ? 6 : 0) << "failure at step " << at;
+    EXPECT_EQ(ds.nobs, at == 1 ? 30 : 0) << "failure at step " << at;
+  }
+  EXPECT_GE(failures, 2);  // the header and the records
+}
+
+TEST_F(DtaTest, WriteFailureKeepsThePreviousFile) {
+  makedata();
+  ASSERT_EQ(execline("save " + path("a")), 0);
+  const std::string good = slurp(path("a.dta"));
+  ASSERT_EQ(execline("replace b = 42 in 1"), 0);
+  for (int at = 1; at <= 4; ++at) {
+    afs = AtomicFileState{};
+    afs.failat = at;
+    EXPECT_EQ(execline("save " + path("a") + ", replace"), 699) << "failure at " << at;
+    EXPECT_EQ(slurp(path("a.dta")), good) << "failure at " << at;
+    EXPECT_EQ(countfiles(dir), 1) << "temporary file left after failure at " << at;
+    EXPECT_TRUE(ds.updata);
+  }
+  afs = AtomicFileState{};
+  ASSERT_EQ(execline("save " + path("a") + ", replace"), 0);
+  EXPECT_NE(slurp(path("a.dta")), good);
+}
+
+TEST_F(DtaTest, HeaderFieldsOfAWrittenFile) {
+  makedata();
+  ds.datalbl = "my label";
+  charset("_dta", "c1", "text one");
+  ASSERT_EQ(execline("sort i b"), 0);
+  ASSERT_EQ(execline("save " + path("h")), 0);
+  DtaIn f;
+  ASSERT_EQ(dta_open(f, path("h.dta")), 0);
+  EXPECT_EQ(f.rel->release, 113);
+  EXPECT_TRUE(f.hilo);
+  EXPECT_EQ(f.nvar, 6);
+  EXPECT_EQ(f.nobs, 30);
+  EXPECT_EQ(f.datalbl, "my label");
+  EXPECT_EQ(f.stamp.size(), 17u);
+  EXPECT_EQ(f.lrecl, 1 + 2 + 4 + 4 + 8 + 5);
+  ASSERT_EQ(f.srt.size(), 2u);
+  EXPECT_EQ(f.srt[0], 2);
+  EXPECT_EQ(f.srt[1], 1);
+  ASSERT_EQ(f.chars.size(), 1u);
+  EXPECT_EQ(f.chars[0].owner, "_dta");
+  EXPECT_EQ(f.chars[0].text, "text one");
+  dta_close(f);
+}
+
+}  // namespace
