@@ -138,6 +138,7 @@ void cmdinit_table() {
   results_bindcommands();
   lang_bindcommands();
   files_bindcommands();
+  graphics_bindcommands();
   stats_bindcommands();
 }
 

@@ -25,6 +25,7 @@ void expr_bindcommands();
 void display_bindcommands();
 void results_bindcommands();
 void files_bindcommands();
+void graphics_bindcommands();
 void stats_bindcommands();
 
 [[nodiscard]] int selreq();

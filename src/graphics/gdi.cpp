@@ -1,0 +1,658 @@
+// The `gdi` command: one subcommand per drawing call or register, with its
+// arguments converted from user coordinates to device units through the
+// alpha/beta/transform registers, and the scatter family that draws series
+// sets as primitive records.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "graphics/graphics.h"
+#include "interp/cmdtab.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Argument scanning over the rest of the line.
+
+struct Scan {
+  const char* p;
+  void blanks() {
+    while (*p == ' ' || *p == '\t') ++p;
+  }
+  bool atend() {
+    blanks();
+    return !*p;
+  }
+  // The next word, ended by a blank or a comma (empty at the end); a comma
+  // standing alone is a word of its own.
+  std::string word() {
+    blanks();
+    const char* s = p;
+    if (*p == ',') return std::string(1, *p++);
+    while (*p && *p != ' ' && *p != '\t' && *p != ',') ++p;
+    return std::string(s, p);
+  }
+};
+
+// `= ` must come next: 0, or 198.
+int needeq(Scan& a) {
+  a.blanks();
+  if (*a.p != '=') return error(198);
+  ++a.p;
+  return 0;
+}
+
+// Anything left on the line is not allowed (101).
+int rest(Scan& a) {
+  if (a.atend()) return 0;
+  std::string w = a.word();
+  return notalow(w.c_str());
+}
+
+// A number (`.` and the extended missing values allowed). 0, 198, or 100
+// when absent and `what` names it.
+int number(Scan& a, double* v, const char* what) {
+  std::string w = a.word();
+  if (w.empty()) return required(what);
+  if (w[0] == '.' && (w.size() == 1 || (w.size() == 2 && w[1] >= 'a' && w[1] <= 'z'))) {
+    *v = w.size() == 1 ? misval : misval_k(w[1] - 'a' + 1);
+    return 0;
+  }
+  char* end = nullptr;
+  double d = std::strtod(w.c_str(), &end);
+  if (*end || !std::isfinite(d)) return invalid(w.c_str());
+  *v = d;
+  return 0;
+}
+
+int numbers(Scan& a, double* v, int n, const char* what) {
+  for (int i = 0; i < n; ++i)
+    if (int rc = number(a, v + i, what)) return rc;
+  return 0;
+}
+
+int inrange(double v, int lo, int hi, const char* what) {
+  if (v < lo || v > hi || v != std::floor(v))
+    return errmsgf(198, "%s must be between %d and %d\n", what, lo, hi);
+  return 0;
+}
+
+// round() of the function library, then the low 16 bits.
+int dev16(double v) {
+  double r = std::floor(v + 0.5);
+  if (!(r > -9.0e15 && r < 9.0e15)) r = r > 0 ? 9.0e15 : -9.0e15;
+  return static_cast<int16_t>(static_cast<uint16_t>(static_cast<long long>(r) & 0xffff));
+}
+
+double xform(double x, int trans) {
+  if (trans != 2) return x;
+  return x > 0 && x < misval ? std::log(x) : -749.5;
+}
+
+int xpos(double x) { return dev16(gr.cur.xbeta * xform(x, gr.cur.xtrans) + gr.cur.xalpha); }
+int ypos(double y) { return dev16(gr.cur.ybeta * xform(y, gr.cur.ytrans) + gr.cur.yalpha); }
+int xsz(double x) { return dev16(gr.cur.xbeta * xform(x, gr.cur.xtrans)); }
+int ysz(double y) { return dev16(gr.cur.ybeta * xform(y, gr.cur.ytrans)); }
+
+bool anymiss(const double* v, int n) {
+  for (int i = 0; i < n; ++i)
+    if (v[i] >= misval) return true;
+  return false;
+}
+
+int nograph() {
+  if (gr.gdl) return 0;
+  return errmsgf(198, "gdi init required\n");
+}
+
+// ---------------------------------------------------------------------------
+// Subcommands.
+
+// init width height r g b [, usepens live]
+int gdi_init(Scan& a) {
+  double v[5];
+  if (int rc = numbers(a, v, 2, "width and height")) return rc;
+  if (int rc = numbers(a, v + 2, 3, "background colour")) return rc;
+  bool usepens = false, live = false;
+  a.blanks();
+  if (*a.p == ',') {
+    ++a.p;
+    for (std::string w = a.word(); !w.empty(); w = a.word()) {
+      if (w == "usepens") usepens = true;
+      else if (w == "live") live = true;
+      else return errmsgf(198, "option %s not allowed\n", w.c_str());
+    }
+  }
+  if (int rc = rest(a)) return rc;
+  (void)live;  // no live screen window in this build
+  if (v[0] < 1 || v[0] > 20) return errmsgf(198, "width must be between 1 and 20\n");
+  if (v[1] < 1 || v[1] > 20) return errmsgf(198, "height must be between 1 and 20\n");
+  static const char* const cn[3] = {"red value", "green value", "blue value"};
+  for (int i = 0; i < 3; ++i)
+    if (int rc = inrange(v[2 + i], 0, 255, cn[i])) return rc;
+  gr.cur.record = gr.cur.maybedraw = true;
+  if (gr.mode != 2 || gr.curname.empty()) gr.curname = "Graph";
+  gr.gdl = gr_graph(gr.curname, true);
+  if (gdl_init_renderers()) return 1;
+  gr.cur.initflag = true;
+  const double w = v[0], h = v[1];
+  int xs, ys;
+  if (w > h) xs = 32000, ys = static_cast<int>(h * 32000 / w);
+  else ys = 32000, xs = static_cast<int>(w * 32000 / h);
+  gr.polyopen = false;
+  int rc = gdl_page(xs, ys, w, h, static_cast<int>(v[2]), static_cast<int>(v[3]),
+                    static_cast<int>(v[4]), usepens ? 1 : 0, gr.mode, 0);
+  if (!rc) rc = gdl_stdregs();
+  gr.cur.initflag = false;
+  return rc;
+}
+
+int setrgb(Scan& a, unsigned char* dst, int reg) {
+  if (int rc = needeq(a)) return rc;
+  double v[3];
+  static const char* const cn[3] = {"red value", "green value", "blue value"};
+  for (int i = 0; i < 3; ++i) {
+    if (int rc = number(a, v + i, cn[i])) return rc;
+    if (int rc = inrange(v[i], 0, 255, cn[i])) return rc;
+  }
+  if (int rc = rest(a)) return rc;
+  for (int i = 0; i < 3; ++i) dst[i] = static_cast<unsigned char>(v[i]);
+  return gdl_setreg(reg);
+}
+
+int setdouble(Scan& a, double* dst, int reg, double scale = 1.0) {
+  if (int rc = needeq(a)) return rc;
+  double v;
+  if (int rc = number(a, &v, "value")) return rc;
+  if (int rc = rest(a)) return rc;
+  *dst = v < misval ? v * scale : v;
+  return gdl_setreg(reg);
+}
+
+// A keyword value from a list; its index or -1 (message printed).
+int keyword(Scan& a, const std::vector<const char*>& names, int* idx) {
+  if (int rc = needeq(a)) return rc;
+  std::string w = a.word();
+  if (int rc = rest(a)) return rc;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (w == names[i]) {
+      *idx = static_cast<int>(i);
+      return 0;
+    }
+  return w.empty() ? required("value") : invalid(w.c_str());
+}
+
+struct SymName {
+  const char* name;
+  int min, code;
+};
+const SymName symnames[] = {
+    {"none", 2, 255},      {"point", 2, 0},       {"circle", 2, 1},       {"square", 2, 2},
+    {"diamond", 3, 8},     {"triangle", 3, 9},    {"plus", 2, 10},        {"x", 1, 11},
+    {"smdiamond", 5, 12},  {"smsquare", 4, 13},   {"smcircle", 4, 14},    {"smtriangle", 5, 15},
+    {"smplus", 4, 16},     {"smx", 3, 17},        {"lgx", 3, 18},         {"oldtriangle", 5, 3},
+    {"oldsmcircle", 6, 4}, {"olddiamond", 5, 5},  {"oldplus", 5, 6},      {"oldcross", 5, 7},
+};
+
+int gdi_symbol(Scan& a) {
+  if (int rc = needeq(a)) return rc;
+  std::string w = a.word();
+  if (int rc = rest(a)) return rc;
+  if (w.empty()) return required("symbol");
+  for (const SymName& s : symnames)
+    if (cmdcmp(w.c_str(), s.name, s.min)) {
+      gr.pend.symbol = s.code;
+      return gdl_setreg(R_SYMBOL);
+    }
+  return errmsgf(198, "symbol %s unknown\n", w.c_str());
+}
+
+int gdi_linedash(Scan& a) {
+  if (int rc = needeq(a)) return rc;
+  double v[GDL_MAXDASH];
+  int n = 0;
+  while (!a.atend()) {
+    if (n == GDL_MAXDASH) return errmsgf(198, "linedash allows at most %d numbers\n", GDL_MAXDASH);
+    if (int rc = number(a, v + n, "dash length")) return rc;
+    if (v[n] >= misval || v[n] < 0) return errmsgf(198, "dash lengths must be non-negative\n");
+    ++n;
+  }
+  gr.pend.ndash = n;
+  gr.pend.dash[0] = 0;
+  for (int i = 0; i < n; ++i)
+    gr.pend.dash[i + 1] = static_cast<int32_t>(std::floor(gr.cur.gbeta * v[i] + 0.5));
+  return gdl_setreg(R_LINEDASH);
+}
+
+// Coordinates: n numbers; *skip when one is missing.
+int coords(Scan& a, double* v, int n, bool* skip) {
+  if (int rc = numbers(a, v, n, "coordinates")) return rc;
+  if (int rc = rest(a)) return rc;
+  *skip = anymiss(v, n);
+  return 0;
+}
+
+// The text after the coordinates, one separating blank removed.
+std::string textrest(Scan& a) {
+  if (*a.p == ' ' || *a.p == '\t') ++a.p;
+  std::string t = a.p;
+  if (t.size() > 503) t.resize(503);
+  return t;
+}
+
+// ---------------------------------------------------------------------------
+// The scatter family.
+
+// A small generator for jitter, seeded from the jitter-seed register.
+struct Jitter {
+  uint64_t s;
+  explicit Jitter(double seed) : s(static_cast<uint64_t>(std::fabs(seed) * 1000003.0) + 88172645463325252ULL) {}
+  double next() {  // uniform on (-0.5, 0.5)
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    return static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
+  }
+};
+
+// set xvar yvar [extra] with the variables numbered from 1.
+int setargs(Scan& a, int nv, int* set, int* vars) {
+  double v[4];
+  for (int i = 0; i < nv + 1; ++i) {
+    if (int rc = number(a, v + i, "serset and variable numbers")) return rc;
+    if (v[i] >= misval || v[i] != std::floor(v[i])) return invalid("serset");
+  }
+  if (int rc = rest(a)) return rc;
+  *set = static_cast<int>(v[0]);
+  for (int i = 0; i < nv; ++i) vars[i] = static_cast<int>(v[i + 1]);
+  if (serset_set(*set)) return errmsgf(111, "series %d not found\n", *set);
+  for (int i = 0; i < nv; ++i)
+    if (vars[i] < 1 || vars[i] > serset_k())
+      return errmsgf(111, "variable %d not found in serset\n", vars[i]);
+  return 0;
+}
+
+// Device position of observation i, with jitter; false when x or y is missing.
+bool devpoint(int xj, int yj, long i, Jitter* jit, int* dx, int* dy) {
+  double x = serset_data(xj, i), y = serset_data(yj, i);
+  if (x >= misval || y >= misval) return false;
+  double fx = gr.cur.xbeta * xform(x, gr.cur.xtrans) + gr.cur.xalpha;
+  double fy = gr.cur.ybeta * xform(y, gr.cur.ytrans) + gr.cur.yalpha;
+  if (jit) {
+    double j = gr.cur.jitter * gr.cur.gbeta;
+    fx += j * jit->next();
+    fy += j * jit->next();
+  }
+  *dx = dev16(fx);
+  *dy = dev16(fy);
+  return true;
+}
+
+// kind: 0 points, 1 connected line, 2 values, 3 labels, 4 weights.
+int gdi_scatter(Scan& a, int kind) {
+  int set = 0, vars[3] = {};
+  const int nv = kind >= 3 ? 3 : 2;
+  if (int rc = nograph()) return rc;
+  int saved = serset_borrow();
+  int rc = setargs(a, nv, &set, vars);
+  if (rc) {
+    serset_return(saved);
+    return rc;
+  }
+  const int xj = vars[0] - 1, yj = vars[1] - 1;
+  const long n = serset_no();
+  Serset& s = *serset_cur();
+  Jitter jit(gr.cur.jitterseed);
+  Jitter* jp = gr.cur.jitter != 0 && gr.cur.jitter < misval ? &jit : nullptr;
+  double wmax = 0;
+  if (kind == 4) {
+    int wj = vars[2] - 1;
+    for (long i = 0; i < n; ++i) {
+      double w = serset_data(wj, i);
+      if (w < misval && std::fabs(w) > wmax) wmax = std::fabs(w);
+    }
+  }
+  bool pendown = false;
+  int lastx = 0, lasty = 0;
+  std::string str;
+  for (long i = 0; i < n && !rc; ++i) {
+    if ((i & 0xffff) == 0xffff && stopflag) {
+      rc = 1;
+      break;
+    }
+    int dx, dy;
+    if (!devpoint(xj, yj, i, jp, &dx, &dy)) {
+      if (!gr.cur.connectmiss) pendown = false;
+      continue;
+    }
+    switch (kind) {
+      case 0: rc = gdl_op2(OP_POINT, dx, dy); break;
+      case 1:
+        if (!pendown) {
+          rc = gdl_op2(OP_MOVETO, dx, dy);
+          pendown = true;
+        } else if (gr.cur.connect == 4 && dx < lastx) {
+          rc = gdl_op2(OP_MOVETO, dx, dy);
+        } else if (gr.cur.connect == 2) {
+          rc = gdl_op2(OP_LINETO, dx, lasty);
+          if (!rc) rc = gdl_op2(OP_LINETO, dx, dy);
+        } else if (gr.cur.connect == 3) {
+          rc = gdl_op2(OP_LINETO, lastx, dy);
+          if (!rc) rc = gdl_op2(OP_LINETO, dx, dy);
+        } else {
+          rc = gdl_op2(OP_LINETO, dx, dy);
+        }
+        lastx = dx, lasty = dy;
+        break;
+      case 2: {
+        std::string v = sreforms(s.fmts[yj].c_str(), serset_data(yj, i));
+        size_t b = v.find_first_not_of(' ');
+        v = b == std::string::npos ? "" : v.substr(b);
+        if (!v.empty()) rc = gdl_text(dx, dy, v.c_str());
+        break;
+      }
+      case 3: {
+        int lj = vars[2] - 1;
+        if (isstrtype(s.types[lj])) {
+          serset_sdata(lj, i, str);
+        } else {
+          std::string v = sreforms(s.fmts[lj].c_str(), serset_data(lj, i));
+          size_t b = v.find_first_not_of(' ');
+          str = b == std::string::npos ? "" : v.substr(b);
+        }
+        if (!str.empty()) rc = gdl_text(dx, dy, str.c_str());
+        break;
+      }
+      case 4: {
+        double w = serset_data(vars[2] - 1, i);
+        if (w >= misval || wmax <= 0) break;
+        int size = dev16(gr.cur.symsize * std::sqrt(std::fabs(w) / wmax));
+        rc = gdl_spoint(dx, dy, size);
+        break;
+      }
+      default: break;
+    }
+  }
+  serset_return(saved);
+  return rc;
+}
+
+// ---------------------------------------------------------------------------
+// Axis scales.
+
+}  // namespace
+
+// Nice tick values covering [lo, hi] with about n intervals in steps of 1, 2
+// or 5 times a power of ten. Writes the first and last tick and the step.
+void gr_natscale(double lo, double hi, int n, double* first, double* last, double* delta) {
+  if (n < 1) n = 1;
+  if (!(hi > lo)) {
+    double m = lo < misval ? lo : 0;
+    double w = m == 0 ? 1 : std::fabs(m) * 0.1;
+    lo = m - w, hi = m + w;
+  }
+  double raw = (hi - lo) / n;
+  double p = std::pow(10.0, std::floor(std::log10(raw)));
+  double f = raw / p;
+  double step = (f <= 1.0 ? 1 : f <= 2.0 ? 2 : f <= 5.0 ? 5 : 10) * p;
+  double a = std::floor(lo / step + 1e-9) * step, b = std::ceil(hi / step - 1e-9) * step;
+  if (std::fabs(a) < step * 1e-9) a = 0;
+  if (std::fabs(b) < step * 1e-9) b = 0;
+  *first = a, *last = b, *delta = step;
+}
+
+namespace {
+
+// min max n: posts the nice scale (time scales step by whole units at least).
+int natscale_args(Scan& a, bool ts) {
+  double v[3];
+  if (int rc = numbers(a, v, 3, "minimum, maximum and count")) return rc;
+  if (int rc = rest(a)) return rc;
+  if (anymiss(v, 3)) return errmsgf(198, "natscale: arguments may not be missing\n");
+  double f, l, d;
+  gr_natscale(v[0], v[1], static_cast<int>(v[2]), &f, &l, &d);
+  if (ts && d < 1) {
+    d = 1;
+    f = std::floor(v[0]), l = std::ceil(v[1]);
+  }
+  gr_postscale(f, l, d, static_cast<int>(std::floor((l - f) / d + 0.5)) + 1);
+  return 0;
+}
+
+// gdi natscale = min max n  /  gdi tsnatscale = min max n
+int gdi_natscale(Scan& a, bool ts) {
+  if (int rc = needeq(a)) return rc;
+  return natscale_args(a, ts);
+}
+
+int cmd_gdi(int) {
+  std::string sub = gettok(prsestd);
+  Scan a{wheretok()};
+  const char* s = sub.c_str();
+  auto is = [&](const char* name, int min = 0) {
+    return min ? cmdcmp(s, name, min) : sub == name;
+  };
+  if (sub.empty()) return errmsgf(198, "gdi subcommand required\n");
+  if (is("init", 4)) return gdi_init(a);
+  if (is("natscale")) return gdi_natscale(a, false);
+  if (is("tsnatscale")) return gdi_natscale(a, true);
+  if (is("record") || is("maybedraw")) {
+    int k = 0;
+    if (int rc = keyword(a, {"no", "yes"}, &k)) return rc;
+    (sub == "record" ? gr.cur.record : gr.cur.maybedraw) = k == 1;
+    return 0;
+  }
+  // Every other subcommand draws into the current graph.
+  GdlRegs& p = gr.pend;
+  int rc = 0;
+  double v[7];
+  bool skip = false;
+  auto needgraph = [&]() { return nograph(); };
+  if (is("resetregs")) {
+    if ((rc = rest(a)) || (rc = needgraph())) return rc;
+    return gdl_stdregs();
+  }
+  if (is("update", 6)) {
+    if ((rc = rest(a)) || (rc = needgraph())) return rc;
+    return gdl_op0(OP_UPDATE);
+  }
+  if (is("end", 3)) {
+    if ((rc = rest(a)) || (rc = needgraph())) return rc;
+    gr.cur.record = gr.cur.maybedraw = true;
+    if ((rc = gdl_op0(OP_UPDATE))) return rc;
+    rc = gdl_op0(OP_CLOSE);
+    gdl_end_renderers();
+    return rc;
+  }
+  if ((rc = needgraph())) return rc;
+  if (is("pen", 3)) {
+    if ((rc = needeq(a)) || (rc = number(a, v, "pen")) || (rc = rest(a))) return rc;
+    if ((rc = inrange(v[0], 1, 9, "pen"))) return rc;
+    p.pen = static_cast<int>(v[0]);
+    return gdl_setreg(R_PEN);
+  }
+  if (is("linergb", 7)) return setrgb(a, p.linergb, R_LINERGB);
+  if (is("gm_linewidth")) return setdouble(a, &p.linewidth, R_LINEWIDTH, gr.cur.gbeta);
+  if (is("linedash", 8)) return gdi_linedash(a);
+  if (is("penchange", 9)) return (rc = rest(a)) ? rc : gdl_setreg(R_PENCHANGE);
+  if (is("scatterline_connect_type")) {
+    int k = 0;
+    if ((rc = keyword(a, {"direct", "stairstep", "stairstep_up", "ascending"}, &k))) return rc;
+    p.connect = k + 1;
+    return gdl_setreg(R_CONNECT);
+  }
+  if (is("scatterline_connect_missing")) {
+    int k = 0;
+    if ((rc = keyword(a, {"no", "yes"}, &k))) return rc;
+    p.connectmiss = k;
+    return gdl_setreg(R_CONNECTMISS);
+  }
+  if (is("shadergb", 8)) return setrgb(a, p.shadergb, R_SHADERGB);
+  if (is("shadelevel", 10)) return setdouble(a, &p.shadelevel, R_SHADELEVEL);
+  if (is("shadepattern", 12)) {
+    int k = 0;
+    if ((rc = keyword(a, {"pattern1", "pattern2", "pattern3", "pattern4", "pattern5", "pattern6",
+                          "pattern7", "pattern8", "pattern9", "pattern10", "none", "background"},
+                      &k)))
+      return rc;
+    p.shadepattern = k < 10 ? k : k == 10 ? 99 : 100;
+    return gdl_setreg(R_SHADEPATTERN);
+  }
+  if (is("shadechange", 11)) return (rc = rest(a)) ? rc : gdl_setreg(R_SHADECHANGE);
+  if (is("textrgb")) return setrgb(a, p.textrgb, R_TEXTRGB);
+  if (is("textsize")) {
+    if ((rc = needeq(a))) return rc;
+    a.blanks();
+    if (!*a.p) return required("expression");
+    ExprProg prog;
+    if ((rc = compexp_u(a.p, prog, EXP_NUM))) return rc;
+    double x = evalnum(prog, 1);
+    if (x >= misval || x < 0) return errmsgf(198, "textsize must be a non-negative number\n");
+    p.textsize = x;
+    return gdl_setreg(R_TEXTSIZE);
+  }
+  if (is("gm_textsize")) {
+    if ((rc = needeq(a)) || (rc = number(a, v, "size")) || (rc = rest(a))) return rc;
+    if (v[0] >= misval) return 0;
+    double ys = gr.cur.ysize ? gr.cur.ysize : 32000;
+    p.textsize = gr.cur.gbeta * v[0] * 72.0 * gr.cur.height / ys;
+    return gdl_setreg(R_TEXTSIZE);
+  }
+  if (is("textangle")) {
+    if ((rc = needeq(a)) || (rc = number(a, v, "angle")) || (rc = rest(a))) return rc;
+    if (v[0] >= misval) return 0;
+    p.textangle = dev16(v[0]);
+    return gdl_setreg(R_TEXTANGLE);
+  }
+  if (is("texthalign")) {
+    int k = 0;
+    if ((rc = keyword(a, {"left", "center", "right"}, &k))) return rc;
+    p.texthalign = k;
+    return gdl_setreg(R_TEXTHALIGN);
+  }
+  if (is("textvalign")) {
+    int k = 0;
+    if ((rc = keyword(a, {"top", "middle", "baseline", "bottom"}, &k))) return rc;
+    p.textvalign = k;
+    return gdl_setreg(R_TEXTVALIGN);
+  }
+  if (is("textfont")) {
+    if ((rc = needeq(a))) return rc;
+    std::string w = a.word();
+    if ((rc = rest(a))) return rc;
+    if (w.empty()) return required("font");
+    if (w.size() >= GDL_FONTLEN) w.resize(GDL_FONTLEN - 1);
+    std::strcpy(p.font, w.c_str());
+    return gdl_setreg(R_FONT);
+  }
+  if (is("textchange")) return (rc = rest(a)) ? rc : gdl_setreg(R_TEXTCHANGE);
+  if (is("xalpha", 6)) return setdouble(a, &p.xalpha, R_XALPHA);
+  if (is("xbeta", 5)) return setdouble(a, &p.xbeta, R_XBETA);
+  if (is("yalpha", 6)) return setdouble(a, &p.yalpha, R_YALPHA);
+  if (is("ybeta", 5)) return setdouble(a, &p.ybeta, R_YBETA);
+  if (is("gbeta", 5)) return setdouble(a, &p.gbeta, R_GBETA);
+  if (is("xtransform") || is("ytransform")) {
+    int k = 0;
+    if ((rc = keyword(a, {"linear", "ln"}, &k))) return rc;
+    (s[0] == 'x' ? p.xtrans : p.ytrans) = k + 1;
+    return gdl_setreg(s[0] == 'x' ? R_XTRANS : R_YTRANS);
+  }
+  if (is("gm_jitter")) return setdouble(a, &p.jitter, R_JITTER);
+  if (is("jitterseed")) return setdouble(a, &p.jitterseed, R_JITTERSEED);
+  if (is("xbounds") || is("ybounds")) {
+    if ((rc = needeq(a)) || (rc = numbers(a, v, 2, "bounds")) || (rc = rest(a))) return rc;
+    double* b = s[0] == 'x' ? p.xbounds : p.ybounds;
+    b[0] = v[0], b[1] = v[1];
+    return gdl_setreg(s[0] == 'x' ? R_XBOUNDS : R_YBOUNDS);
+  }
+  if (is("moveto") || is("lineto") || is("rmoveto") || is("rlineto") || is("gm_rmoveto") ||
+      is("gm_rlineto")) {
+    if ((rc = coords(a, v, 2, &skip)) || skip) return rc;
+    const bool rel = sub[0] == 'r' || sub[0] == 'g';
+    const bool line = sub.find("lineto") != std::string::npos;
+    int op = rel ? (line ? OP_RLINETO : OP_RMOVETO) : (line ? OP_LINETO : OP_MOVETO);
+    if (sub[0] == 'g')
+      return gdl_op2(op, dev16(gr.cur.gbeta * v[0]), dev16(gr.cur.gbeta * v[1]));
+    if (rel) return gdl_op2(op, xsz(v[0]), ysz(v[1]));
+    return gdl_op2(op, xpos(v[0]), ypos(v[1]));
+  }
+  if (is("line", 4) || is("rectangle", 9)) {
+    if ((rc = coords(a, v, 4, &skip)) || skip) return rc;
+    return gdl_op4(sub[0] == 'l' ? OP_LINE : OP_RECT, xpos(v[0]), ypos(v[1]), xpos(v[2]),
+                   ypos(v[3]));
+  }
+  if (is("point", 5)) {
+    if ((rc = coords(a, v, 2, &skip)) || skip) return rc;
+    return gdl_op2(OP_POINT, xpos(v[0]), ypos(v[1]));
+  }
+  if (is("cpoint", 6)) return (rc = rest(a)) ? rc : gdl_op0(OP_CPOINT);
+  if (is("text", 4)) {
+    if ((rc = numbers(a, v, 2, "coordinates"))) return rc;
+    std::string t = textrest(a);
+    if (anymiss(v, 2) || t.empty()) return 0;
+    return gdl_text(xpos(v[0]), ypos(v[1]), t.c_str());
+  }
+  if (is("ctext", 5)) {
+    std::string t = textrest(a);
+    if (t.empty()) return 0;
+    return gdl_ctext(t.c_str());
+  }
+  if (is("symbol", 6)) return gdi_symbol(a);
+  if (is("symbolsize")) {
+    if ((rc = needeq(a)) || (rc = number(a, v, "size")) || (rc = rest(a))) return rc;
+    if (v[0] >= misval) return 0;
+    p.symsize = xsz(v[0]);
+    return gdl_setreg(R_SYMSIZE);
+  }
+  if (is("gm_symbolsize")) {
+    if ((rc = needeq(a)) || (rc = number(a, v, "size")) || (rc = rest(a))) return rc;
+    if (v[0] >= misval) return 0;
+    p.symsize = dev16(gr.cur.gbeta * v[0] / 2);
+    return gdl_setreg(R_SYMSIZE);
+  }
+  if (is("pointcloud")) {
+    if ((rc = numbers(a, v, 7, "point-cloud arguments")) || (rc = rest(a))) return rc;
+    if (anymiss(v, 7)) return 0;
+    int32_t l4[4];
+    for (int i = 0; i < 4; ++i) l4[i] = static_cast<int32_t>(std::floor(v[3 + i] + 0.5));
+    return gdl_cloud(dev16(v[0]), dev16(v[1]), dev16(v[2]), l4);
+  }
+  if (is("scatter")) return gdi_scatter(a, 0);
+  if (is("scatterline", 8)) return gdi_scatter(a, 1);
+  if (is("scattervalue", 8)) return gdi_scatter(a, 2);
+  if (is("scatterlabel", 10)) return gdi_scatter(a, 3);
+  if (is("scatterweight", 10)) return gdi_scatter(a, 4);
+  if (is("pieslice")) {
+    if ((rc = coords(a, v, 5, &skip)) || skip) return rc;
+    return gdl_pie(xpos(v[0]), ypos(v[1]), xsz(v[2]), v[3], v[4]);
+  }
+  if (is("polybegin") || is("polyend")) {
+    if ((rc = rest(a))) return rc;
+    const bool begin = sub == "polybegin";
+    if (begin == gr.polyopen) return 0;
+    gr.polyopen = begin;
+    return gdl_op0(begin ? OP_POLYBEGIN : OP_POLYEND);
+  }
+  return errmsgf(199, "gdi subcommand %s not recognized\n", s);
+}
+
+// _natscale min max n: the nice scale in r(min), r(max), r(delta), r(nticks).
+int cmd_natscale(int ts) {
+  Scan a{wheretok()};
+  return natscale_args(a, ts != 0);
+}
+
+}  // namespace
+
+void gdi_bindcommands() {
+  cmdbind("gdi", cmd_gdi);
+  cmdbind("_natscale", cmd_natscale, 0);
+  cmdbind("_tsnatscale", cmd_natscale, 1);
+}

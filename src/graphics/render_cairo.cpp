@@ -1,0 +1,498 @@
+// The cairo renderer: a (context, code) callback that draws each executed
+// opcode from the current register block onto a PNG (anti-aliased raster),
+// SVG or PDF surface, and `gr_export`, which replays a display list into it
+// and writes the file safely. Device units map linearly onto the surface with
+// y turned downwards; points are batched into one path per run of equal state.
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "graphics/graphics.h"
+#include "files/atomicfile.h"
+#include "graphics/gsave.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+namespace {
+
+enum { K_PNG, K_SVG, K_PDF };
+
+struct Ctx {
+  int kind = K_PNG;
+  int wreq = 0, hreq = 0;         // requested size in pixels (PNG), 0 default
+  cairo_surface_t* surf = nullptr;
+  cairo_t* cr = nullptr;
+  double W = 0, H = 0;            // surface size (pixels or points)
+  double sc = 1;                  // surface units per device unit
+  double ptscale = 1;             // surface units per point
+  double base = 1;                // surface units of line width 1
+  double cx = 0, cy = 0;          // current position (device units)
+  bool inline_ = false;           // a connected line is being built
+  long nseg = 0;                  // its segments
+  bool inpoly = false;            // a polygon is being built
+  bool polystarted = false;
+  int npts = 0;                   // points batched in the current path
+  int ptsym = -1;                 // the symbol of the batch
+  AtomicFile* out = nullptr;           // destination of the vector surfaces and the PNG
+  int err = 0;                    // first write failure
+};
+
+cairo_status_t writefn(void* closure, const unsigned char* data, unsigned int len) {
+  Ctx* c = static_cast<Ctx*>(closure);
+  if (c->err) return CAIRO_STATUS_WRITE_ERROR;
+  if (int rc = af_write(*c->out, data, len)) {
+    c->err = rc;
+    return CAIRO_STATUS_WRITE_ERROR;
+  }
+  return CAIRO_STATUS_SUCCESS;
+}
+
+double X(const Ctx& c, double x) { return x * c.sc; }
+double Y(const Ctx& c, double y) { return c.H - y * c.sc; }
+
+// The nine pens used when the use-pens register is on.
+const unsigned char pens[10][3] = {{0, 0, 0},     {0, 0, 0},     {26, 71, 111}, {144, 53, 59},
+                                   {85, 117, 47}, {227, 126, 0}, {110, 142, 132}, {193, 5, 52},
+                                   {147, 141, 210}, {202, 194, 126}};
+
+void setrgb(cairo_t* cr, const unsigned char* c, double alpha = 1.0) {
+  cairo_set_source_rgba(cr, c[0] / 255.0, c[1] / 255.0, c[2] / 255.0, alpha);
+}
+
+void penpaint(Ctx& c) {
+  const GdlRegs& r = gr.cur;
+  if (r.usepens && r.pen >= 1 && r.pen <= 9) setrgb(c.cr, pens[r.pen]);
+  else setrgb(c.cr, r.linergb);
+}
+
+double linewidth(const Ctx& c) {
+  double w = gr.cur.linewidth;
+  return w > 0 && w < 1e6 ? w * c.base : 0;
+}
+
+void penstyle(Ctx& c) {
+  cairo_set_line_width(c.cr, std::max(linewidth(c), 0.0));
+  const GdlRegs& r = gr.cur;
+  if (r.ndash > 0) {
+    double d[GDL_MAXDASH];
+    bool any = false;
+    for (int i = 0; i < r.ndash; ++i) {
+      d[i] = std::max(0, r.dash[i + 1]) * c.sc;
+      any = any || d[i] > 0;
+    }
+    if (any) cairo_set_dash(c.cr, d, r.ndash, r.dash[0] * c.sc);
+    else cairo_set_dash(c.cr, nullptr, 0, 0);
+  } else {
+    cairo_set_dash(c.cr, nullptr, 0, 0);
+  }
+}
+
+// Fills the current path with the shade (keeping the path); false when the
+// shade pattern says not to fill.
+bool shadefill(Ctx& c) {
+  const GdlRegs& r = gr.cur;
+  if (r.shadepattern == 99) return false;
+  if (r.shadepattern == 100) {
+    cairo_set_source_rgb(c.cr, r.bg[0] / 255.0, r.bg[1] / 255.0, r.bg[2] / 255.0);
+    cairo_fill_preserve(c.cr);
+    return true;
+  }
+  double alpha = r.shadelevel >= 0 && r.shadelevel < 100 ? r.shadelevel / 100.0 : 1.0;
+  if (r.shadepattern >= 1 && r.shadepattern <= 9) {
+    // Hatching: lines at one of nine angles and spacings, clipped to the shape.
+    cairo_save(c.cr);
+    cairo_clip_preserve(c.cr);
+    double x1, y1, x2, y2;
+    cairo_clip_extents(c.cr, &x1, &y1, &x2, &y2);
+    double ang = (r.shadepattern - 1) % 3 * 45.0 + 45.0, gap = (4 + r.shadepattern) * c.base * 1.5;
+    double cxm = (x1 + x2) / 2, cym = (y1 + y2) / 2, rad = std::hypot(x2 - x1, y2 - y1) / 2 + gap;
+    cairo_new_path(c.cr);
+    double ca = std::cos(ang * M_PI / 180), sa = std::sin(ang * M_PI / 180);
+    for (double t = -rad; t <= rad; t += gap) {
+      cairo_move_to(c.cr, cxm + t * sa - rad * ca, cym - t * ca - rad * sa);
+      cairo_line_to(c.cr, cxm + t * sa + rad * ca, cym - t * ca + rad * sa);
+    }
+    setrgb(c.cr, r.shadergb, alpha);
+    cairo_set_line_width(c.cr, c.base);
+    cairo_set_dash(c.cr, nullptr, 0, 0);
+    cairo_stroke(c.cr);
+    cairo_restore(c.cr);
+    return true;
+  }
+  setrgb(c.cr, r.shadergb, alpha);
+  cairo_fill_preserve(c.cr);
+  return true;
+}
+
+// Strokes the current path with the pen (clearing it) when the width is not 0.
+void penstroke(Ctx& c) {
+  if (linewidth(c) > 0) {
+    penpaint(c);
+    penstyle(c);
+    cairo_stroke(c.cr);
+  } else {
+    cairo_new_path(c.cr);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Symbols.
+
+// Symbol shapes: 0 dot, 1 filled circle, 2 filled square, 3 filled diamond,
+// 4 filled triangle, 5 plus, 6 cross, 7 hollow triangle, 8 hollow circle,
+// 9 hollow diamond; and the size factor.
+void symshape(int code, int* shape, double* f) {
+  *f = 1.0;
+  switch (code) {
+    case 0: *shape = 0; break;
+    case 1: *shape = 1; break;
+    case 2: *shape = 2; break;
+    case 8: *shape = 3; break;
+    case 9: *shape = 4; break;
+    case 10: *shape = 5; break;
+    case 11: *shape = 6; break;
+    case 12: *shape = 3, *f = 0.6; break;
+    case 13: *shape = 2, *f = 0.6; break;
+    case 14: *shape = 1, *f = 0.6; break;
+    case 15: *shape = 4, *f = 0.6; break;
+    case 16: *shape = 5, *f = 0.6; break;
+    case 17: *shape = 6, *f = 0.6; break;
+    case 18: *shape = 6, *f = 1.5; break;
+    case 3: *shape = 7; break;
+    case 4: *shape = 8, *f = 0.6; break;
+    case 5: *shape = 9; break;
+    case 6: *shape = 5; break;
+    case 7: *shape = 6; break;
+    default: *shape = -1; break;
+  }
+}
+
+// Draws the batched points.
+void flushpoints(Ctx& c) {
+  if (!c.npts) return;
+  int shape;
+  double f;
+  symshape(c.ptsym, &shape, &f);
+  penpaint(c);
+  cairo_set_dash(c.cr, nullptr, 0, 0);
+  if (shape <= 1) {
+    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
+    cairo_stroke(c.cr);  // width set when the batch started
+    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_BUTT);
+  } else if (shape <= 4) {
+    cairo_fill(c.cr);
+  } else {
+    cairo_set_line_width(c.cr, std::max(c.base, 0.5));
+    cairo_stroke(c.cr);
+  }
+  c.npts = 0;
+}
+
+// Adds a symbol of radius rdev (device units) at device (x, y) to the batch.
+void addpoint(Ctx& c, int x, int y, double rdev) {
+  int code = gr.cur.symbol;
+  int shape;
+  double f;
+  symshape(code, &shape, &f);
+  if (shape < 0) return;
+  double r = std::max(rdev, 0.0) * c.sc * f;
+  if (c.npts && (code != c.ptsym || c.npts >= 4096)) flushpoints(c);
+  if (!c.npts) {
+    c.ptsym = code;
+    cairo_new_path(c.cr);
+    if (shape == 0) cairo_set_line_width(c.cr, std::max(r * 0.5, c.base));
+  }
+  double px = X(c, x), py = Y(c, y);
+  cairo_t* cr = c.cr;
+  switch (shape) {
+    case 0:
+      cairo_move_to(cr, px, py);
+      cairo_rel_line_to(cr, 0, 0);
+      break;
+    case 1:
+      // A filled circle of one size per batch: the stroke of a dot.
+      if (c.npts == 0) cairo_set_line_width(cr, 2 * r);
+      else if (std::fabs(cairo_get_line_width(cr) - 2 * r) > 1e-9) {
+        flushpoints(c);
+        c.ptsym = code;
+        cairo_new_path(cr);
+        cairo_set_line_width(cr, 2 * r);
+      }
+      cairo_move_to(cr, px, py);
+      cairo_rel_line_to(cr, 0, 0);
+      break;
+    case 2: cairo_rectangle(cr, px - r * 0.9, py - r * 0.9, 1.8 * r, 1.8 * r); break;
+    case 3: case 9:
+      cairo_move_to(cr, px, py - r * 1.2);
+      cairo_line_to(cr, px + r * 1.2, py);
+      cairo_line_to(cr, px, py + r * 1.2);
+      cairo_line_to(cr, px - r * 1.2, py);
+      cairo_close_path(cr);
+      break;
+    case 4: case 7:
+      cairo_move_to(cr, px, py - r * 1.15);
+      cairo_line_to(cr, px + r, py + r * 0.58);
+      cairo_line_to(cr, px - r, py + r * 0.58);
+      cairo_close_path(cr);
+      break;
+    case 5:
+      cairo_move_to(cr, px - r, py), cairo_line_to(cr, px + r, py);
+      cairo_move_to(cr, px, py - r), cairo_line_to(cr, px, py + r);
+      break;
+    case 6:
+      cairo_move_to(cr, px - r * 0.8, py - r * 0.8), cairo_line_to(cr, px + r * 0.8, py + r * 0.8);
+      cairo_move_to(cr, px - r * 0.8, py + r * 0.8), cairo_line_to(cr, px + r * 0.8, py - r * 0.8);
+      break;
+    case 8:
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, px, py, r, 0, 2 * M_PI);
+      break;
+    default: break;
+  }
+  ++c.npts;
+}
+
+// Ends whatever was being batched: points or a connected line.
+void flush(Ctx& c) {
+  flushpoints(c);
+  if (c.inline_) {
+    c.inline_ = false;
+    c.nseg = 0;
+    cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
+    penstroke(c);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Text.
+
+void drawtext(Ctx& c, double x, double y, const char* text) {
+  if (!*text) return;
+  const GdlRegs& r = gr.cur;
+  cairo_t* cr = c.cr;
+  const char* face = !r.font[0] || !std::strcmp(r.font, "default") ? "DejaVu Sans" : r.font;
+  cairo_select_font_face(cr, face, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  double size = r.textsize > 0 && r.textsize < 1000 ? r.textsize * c.ptscale : 12 * c.ptscale;
+  cairo_set_font_size(cr, size);
+  cairo_text_extents_t te;
+  cairo_font_extents_t fe;
+  cairo_text_extents(cr, text, &te);
+  cairo_font_extents(cr, &fe);
+  double dx = r.texthalign == 1 ? -te.x_advance / 2 : r.texthalign == 2 ? -te.x_advance : 0;
+  double dy = 0;
+  switch (r.textvalign) {
+    case 0: dy = fe.ascent * 0.8; break;
+    case 1: dy = (fe.ascent * 0.8 - fe.descent) / 2 + fe.descent * 0.5; break;
+    case 3: dy = -fe.descent; break;
+    default: break;
+  }
+  cairo_save(cr);
+  cairo_translate(cr, X(c, x), Y(c, y));
+  if (r.textangle) cairo_rotate(cr, -r.textangle * M_PI / 180.0);
+  cairo_move_to(cr, dx, dy);
+  setrgb(cr, r.textrgb);
+  cairo_show_text(cr, text);
+  cairo_restore(cr);
+  cairo_new_path(cr);
+}
+
+// ---------------------------------------------------------------------------
+// The callback.
+
+void makesurface(Ctx& c) {
+  const GdlRegs& r = gr.cur;
+  const double xs = r.xsize > 0 ? r.xsize : 32000, ys = r.ysize > 0 ? r.ysize : 32000;
+  const double win = r.width > 0 && r.width <= 100 ? r.width : 6.0;
+  const double hin = r.height > 0 && r.height <= 100 ? r.height : 4.0;
+  if (c.kind == K_PNG) {
+    double w = c.wreq, h = c.hreq;
+    if (!w && !h) w = std::round(win * 100);
+    if (!w) w = std::round(h * xs / ys);
+    if (!h) h = std::round(w * ys / xs);
+    c.W = std::clamp(w, 1.0, 20000.0), c.H = std::clamp(h, 1.0, 20000.0);
+    c.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(c.W),
+                                        static_cast<int>(c.H));
+    c.ptscale = c.H / (hin * 72.0);
+  } else {
+    c.W = win * 72.0, c.H = hin * 72.0;
+    if (c.wreq) c.W = c.wreq, c.H = c.hreq ? c.hreq : std::round(c.wreq * ys / xs);
+    else if (c.hreq) c.H = c.hreq, c.W = std::round(c.hreq * xs / ys);
+    c.surf = c.kind == K_SVG ? cairo_svg_surface_create_for_stream(writefn, &c, c.W, c.H)
+                             : cairo_pdf_surface_create_for_stream(writefn, &c, c.W, c.H);
+    c.ptscale = c.H / (hin * 72.0);
+  }
+  c.sc = std::min(c.W / xs, c.H / ys);
+  c.base = std::min(c.W, c.H) / 400.0;
+  c.cr = cairo_create(c.surf);
+  cairo_set_source_rgb(c.cr, r.bg[0] / 255.0, r.bg[1] / 255.0, r.bg[2] / 255.0);
+  cairo_paint(c.cr);
+}
+
+int render(void* ctx, int code) {
+  Ctx& c = *static_cast<Ctx*>(ctx);
+  if (code == GDL_RINIT) return 0;
+  if (code == OP_PAGE) {
+    if (!c.surf) makesurface(c);
+    return 0;
+  }
+  if (!c.cr) return 0;  // nothing is drawn before the page
+  if (code == GDL_REND) {
+    flush(c);
+    return 0;
+  }
+  const GdlOp& o = gr.op;
+  cairo_t* cr = c.cr;
+  const bool lineop = code == OP_LINETO || code == OP_RLINETO;
+  const bool pointop = code == OP_POINT || code == OP_CPOINT || code == OP_SPOINT;
+  if (!(lineop && c.inline_) && !pointop) flush(c);
+  if (!pointop) flushpoints(c);
+  switch (code) {
+    case OP_LINE:
+      cairo_move_to(cr, X(c, o.s[0]), Y(c, o.s[1]));
+      cairo_line_to(cr, X(c, o.s[2]), Y(c, o.s[3]));
+      penstroke(c);
+      c.cx = o.s[2], c.cy = o.s[3];
+      break;
+    case OP_MOVETO: c.cx = o.s[0], c.cy = o.s[1]; break;
+    case OP_RMOVETO: c.cx += o.s[0], c.cy += o.s[1]; break;
+    case OP_LINETO: case OP_RLINETO: {
+      double nx = code == OP_LINETO ? o.s[0] : c.cx + o.s[0];
+      double ny = code == OP_LINETO ? o.s[1] : c.cy + o.s[1];
+      if (c.inpoly) {
+        if (!c.polystarted) cairo_move_to(cr, X(c, c.cx), Y(c, c.cy)), c.polystarted = true;
+        cairo_line_to(cr, X(c, nx), Y(c, ny));
+      } else {
+        if (!c.inline_) {
+          cairo_new_path(cr);
+          cairo_move_to(cr, X(c, c.cx), Y(c, c.cy));
+          c.inline_ = true;
+        }
+        cairo_line_to(cr, X(c, nx), Y(c, ny));
+        if (++c.nseg >= 20000) {
+          flush(c);
+        }
+      }
+      c.cx = nx, c.cy = ny;
+      break;
+    }
+    case OP_RECT: {
+      double x1 = X(c, o.s[0]), y1 = Y(c, o.s[1]), x2 = X(c, o.s[2]), y2 = Y(c, o.s[3]);
+      cairo_rectangle(cr, std::min(x1, x2), std::min(y1, y2), std::fabs(x2 - x1), std::fabs(y2 - y1));
+      shadefill(c);
+      penstroke(c);
+      break;
+    }
+    case OP_POINT: addpoint(c, o.s[0], o.s[1], gr.cur.symsize); break;
+    case OP_CPOINT:
+      addpoint(c, static_cast<int>(c.cx), static_cast<int>(c.cy), gr.cur.symsize);
+      break;
+    case OP_SPOINT: addpoint(c, o.s[0], o.s[1], o.s[2]); break;
+    case OP_TEXT: drawtext(c, o.s[0], o.s[1], o.str); break;
+    case OP_CTEXT: drawtext(c, c.cx, c.cy, o.str); break;
+    case OP_POLYBEGIN:
+      c.inpoly = true;
+      c.polystarted = false;
+      cairo_new_path(cr);
+      break;
+    case OP_POLYEND:
+      if (c.inpoly && c.polystarted) {
+        cairo_close_path(cr);
+        shadefill(c);
+        penstroke(c);
+      }
+      c.inpoly = false;
+      cairo_new_path(cr);
+      break;
+    case OP_PIE: {
+      double px = X(c, o.s[0]), py = Y(c, o.s[1]), rad = std::fabs(o.s[2] * c.sc);
+      double a1 = std::isfinite(o.d[0]) ? o.d[0] : 0, a2 = std::isfinite(o.d[1]) ? o.d[1] : 0;
+      if (std::fabs(a2 - a1) > 3600) a2 = a1 + 360;
+      cairo_move_to(cr, px, py);
+      cairo_arc_negative(cr, px, py, rad, -a1 * M_PI / 180, -a2 * M_PI / 180);
+      cairo_close_path(cr);
+      shadefill(c);
+      penstroke(c);
+      break;
+    }
+    case OP_CLOUD: {
+      // count points spread evenly (seeded) within spreadx by spready around x, y.
+      long n = std::clamp<long>(o.l[0], 0, 1000000);
+      uint64_t s = static_cast<uint32_t>(o.l[1]) * 2654435761ULL + 1;
+      for (long i = 0; i < n; ++i) {
+        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+        double u = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
+        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+        double v = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
+        addpoint(c, static_cast<int>(o.s[0] + u * o.l[2]), static_cast<int>(o.s[1] + v * o.l[3]),
+                 o.s[2]);
+      }
+      break;
+    }
+    default: break;  // close, update, sleep, header, registers, paths
+  }
+  return 0;
+}
+
+// The export format of a file name by its suffix, -1 when not known.
+int kindof(const std::string& fn) {
+  size_t dot = fn.rfind('.');
+  if (dot == std::string::npos) return -1;
+  std::string s = fn.substr(dot + 1);
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (s == "png") return K_PNG;
+  if (s == "svg") return K_SVG;
+  if (s == "pdf") return K_PDF;
+  return -1;
+}
+
+void destroy(Ctx& c) {
+  if (c.cr) cairo_destroy(c.cr);
+  if (c.surf) cairo_surface_destroy(c.surf);
+  c.cr = nullptr;
+  c.surf = nullptr;
+}
+
+}  // namespace
+
+int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
+  Ctx c;
+  c.kind = kindof(fn);
+  if (c.kind < 0) return errmsgf(198, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
+  c.wreq = o.width, c.hreq = o.height;
+  AtomicFile dst;
+  if (int rc = af_open(dst, fn)) return fierr(rc, fn.c_str());
+  c.out = &dst;
+  int rc = gdl_replay(g, render, &c);
+  if (rc) {
+    destroy(c);
+    af_abort(dst);
+    return rc == 691 || rc >= 6000 ? gdl_errmsg(rc, nullptr) : rc;
+  }
+  if (!c.surf) {
+    af_abort(dst);
+    return errmsgf(198, "graph has no page to draw\n");
+  }
+  cairo_surface_flush(c.surf);
+  if (c.kind == K_PNG) {
+    if (cairo_surface_write_to_png_stream(c.surf, writefn, &c) != CAIRO_STATUS_SUCCESS && !c.err)
+      c.err = 693;
+  } else {
+    cairo_surface_finish(c.surf);
+    if (cairo_surface_status(c.surf) != CAIRO_STATUS_SUCCESS && !c.err) c.err = 693;
+  }
+  destroy(c);
+  if (c.err) {
+    af_abort(dst);
+    return fierr(c.err, fn.c_str());
+  }
+  if ((rc = af_commit(dst))) {
+    af_abort(dst);
+    return fierr(rc, fn.c_str());
+  }
+  return 0;
+}
