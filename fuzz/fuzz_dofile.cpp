@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "data/vlabel.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -42,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int rc = execline("do \"" + path + "\"");
   (void)rc;
   ds_reset();
+  vldropall();
   out.s_outlev = 0;
   interp.procflg = true;
   interp.delimit = 0;

@@ -89,7 +89,41 @@ void listowner(const std::string& owner, const char* only) {
   }
 }
 
-// char [define] owner[name] [text] | char list [owner[name]]
+// char rename oldvar newvar [, replace]: moves every characteristic of one
+// variable to another.
+int charrename(const char* p) {
+  std::string line(p);
+  settok("");
+  std::string opts;
+  size_t comma = line.find(',');
+  if (comma != std::string::npos) {
+    opts = line.substr(comma + 1);
+    line.resize(comma);
+  }
+  settok(line.c_str());
+  std::string a = gettok(prsestd), b = gettok(prsestd);
+  if (a.empty() || b.empty()) return error(198);
+  if (*gettok(prsestd)) return error(198);
+  cmdinit();
+  settok(opts.c_str());
+  ps.opable = 0;
+  if (int rc = proption()) return rc;
+  bool replace = findopt("replace", 7, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  if (int rc = resolveowner(a)) return rc;
+  if (int rc = resolveowner(b)) return rc;
+  if (a == b) return 0;
+  auto to = chs.owners.find(b);
+  if (to != chs.owners.end() && !to->second.empty()) {
+    if (!replace)
+      return errmsgf(110, "characteristic %s[%s] already exists\n", b.c_str(), to->second.front().first.c_str());
+    charrm(b.c_str());
+  }
+  charrename_owner(a.c_str(), b.c_str());
+  return 0;
+}
+
+// char [define] owner[name] [text] | char list [owner[name]] | char rename
 int cmd_char(int) {
   const char* p = wheretok();
   while (*p == ' ') ++p;
@@ -109,6 +143,7 @@ int cmd_char(int) {
     listowner(owner, name.empty() ? nullptr : name.c_str());
     return 0;
   }
+  if (!std::strncmp(p, "rename", 6) && (p[6] == ' ' || !p[6])) return charrename(p + 6);
   if (!std::strncmp(p, "define", 6) && p[6] == ' ') p += 6;
   std::string owner, name;
   const char* e = ownername(p, owner, name);

@@ -441,4 +441,5 @@ void data_bindcommands() {
   data_bindsort();
   data_bindlabels();
   data_bindby();
+  data_bindencode();
 }

@@ -31,5 +31,6 @@ void data_bindchars();
 void data_bindsort();
 void data_bindlabels();
 void data_bindby();
+void data_bindencode();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);

@@ -341,8 +341,10 @@ const Sub subs[] = {
 
 // label subcommand ...
 int cmd_label(int) {
-  const char* p = wheretok();
-  std::string w = word(p);
+  const char* p = skipbl(wheretok());
+  const char* s = p;
+  while (*p && *p != ' ' && *p != ',') ++p;
+  std::string w(s, p);
   std::string rest = p;  // the tokenizer's line is reused by the parsers below
   settok("");
   for (const Sub& s : subs)

@@ -483,7 +483,15 @@ ColView colview(int var) {
   return ColView{colbase(var), static_cast<long>(widthof(var)), vartype(var)};
 }
 
-__attribute__((target_clones("avx2", "default")))
+// clang gives an exported function with target_clones no plain symbol for
+// other files to link against (the fuzz build uses clang): one version there.
+#if defined(__clang__)
+#define COL_CLONES
+#else
+#define COL_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
+COL_CLONES
 void col_decode(const ColView& c, long obs, long n, double* dst) {
   const unsigned char* const p = c.at(obs);
   switch (c.type) {
@@ -512,7 +520,7 @@ void col_decode(const ColView& c, long obs, long n, double* dst) {
   }
 }
 
-__attribute__((target_clones("avx2", "default")))
+COL_CLONES
 void col_encode(const ColView& c, long obs, long n, const double* in) {
   unsigned char* const p = c.at(obs);
   switch (c.type) {

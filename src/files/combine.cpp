@@ -67,7 +67,7 @@ void putfield(const UsingFile& u, size_t k, const unsigned char* rec, int v, lon
 // Sets observation obs to missing (empty strings) in every variable.
 void blankobs(long obs) {
   for (int v = 1; v <= ds.nvar; ++v) {
-    if (isstrtype(vartype(v))) sstore(v, obs, "");
+    if (isstrtype(vartype(v))) safe_sstore(v, obs, "");
     else store(v, obs, varname(v) == "(e)" ? 0 : misval);
   }
 }

@@ -65,6 +65,45 @@ static inline st_v4 ld4(const double* p) {
   return v;
 }
 
+// Lanes of compensated sums kept in plain double storage (8 doubles: the
+// sums, then the corrections), which vectors of them cannot align to 32.
+constexpr size_t ACC = 8;
+Accum4 accload(const double* p) {
+  Accum4 t;
+  std::memcpy(&t.s, p, sizeof t.s);
+  std::memcpy(&t.c, p + 4, sizeof t.c);
+  return t;
+}
+void accstore(double* p, const Accum4& t) {
+  std::memcpy(p, &t.s, sizeof t.s);
+  std::memcpy(p + 4, &t.c, sizeof t.c);
+}
+double accvalue(const double* p) { return accload(p).value(); }
+
+// acc += the sum of a[i] * b[i] over m (a multiple of 4) observations; the
+// lanes stay in registers for the whole block.
+__attribute__((target_clones("avx2", "default")))
+void dotacc(double* acc, const double* a, const double* b, long m) {
+  Accum4 t = accload(acc);
+  for (long i = 0; i < m; i += 4) t.add(ld4(a + i) * ld4(b + i));
+  accstore(acc, t);
+}
+
+// The residuals of m (a multiple of 4) observations from the deviations d
+// (column 0 the dependent variable, then the regressors) and the slopes b of
+// the kept regressors, each a compensated sum.
+__attribute__((target_clones("avx2", "default")))
+void residuals(double* res, const double* const* d, const double* b, const int* kept, int nk,
+               long m) {
+  for (long i = 0; i < m; i += 4) {
+    Accum4 e;
+    e.add(ld4(d[0] + i));
+    for (int a = 0; a < nk; ++a) e.add(-b[a] * ld4(d[kept[a] + 1] + i));
+    const st_v4 r = e.s + e.c;
+    std::memcpy(res + i, &r, sizeof r);
+  }
+}
+
 // The data of one block: nv variables (y first) gathered, the used mask and
 // the weights. Returns a weight-rule code or 0.
 struct Block {
@@ -166,6 +205,7 @@ void anova(const RegFit& f) {
     spoutsml((val + "\n").c_str());
   };
   char b[200];
+  spoutsml("\n");
   std::snprintf(b, sizeof b,
                 "{txt}      Source {c |}       SS       df       MS              Number of obs ={res}%8.0f\n",
                 f.N);
@@ -194,6 +234,7 @@ void robusthead(const RegFit& f) {
     spoutsml((val + "\n").c_str());
   };
   char b[200];
+  spoutsml("\n");
   std::snprintf(b, sizeof b, "{txt}Linear regression%38sNumber of obs ={res}%8.0f\n", "", f.N);
   spoutsml(b);
   std::snprintf(b, sizeof b, "{txt}%55sF(%3.0f,%6.0f) ={res}", "", f.df_m, f.dfr_test);
@@ -274,8 +315,8 @@ int fit(const RegOpts& o, RegFit& f) {
   const bool weighted = s.wkind != WK_NONE;
 
   // Pass 1: counts, weights and weighted means.
-  std::vector<Accum4> sx(static_cast<size_t>(nv));
-  Accum4 sw;
+  std::vector<double> sx(static_cast<size_t>(nv) * ACC, 0);
+  double sw[ACC] = {};
   st_v4 cnt = {0, 0, 0, 0};
   f.sample.assign(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
   f.samplelo = s.lo;
@@ -283,29 +324,26 @@ int fit(const RegOpts& o, RegFit& f) {
     if (stopflag) return 1;
     if (int rc = readblock(blk, s, obs, true, o, nullptr)) return rc;
     for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
-    for (long i = 0; i < blk.m4; i += 4) {
-      const st_v4 wv = ld4(blk.w + i);
-      cnt += ld4(blk.u + i);
-      sw.add(wv);
-      for (int j = 0; j < nv; ++j) sx[static_cast<size_t>(j)].add(wv * ld4(blk.col(j) + i));
-    }
+    for (long i = 0; i < blk.m4; i += 4) cnt += ld4(blk.u + i);
+    if (weighted) dotacc(sw, blk.w, blk.u, blk.m4);
+    for (int j = 0; j < nv; ++j) dotacc(&sx[static_cast<size_t>(j) * ACC], blk.w, blk.col(j), blk.m4);
   }
   const long n = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
   if (n == 0) return st_noobs();
-  double W = weighted ? sw.value() : static_cast<double>(n);
+  double W = weighted ? accvalue(sw) : static_cast<double>(n);
   std::vector<double> mean(static_cast<size_t>(nv));
-  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = sx[static_cast<size_t>(j)].value() / W;
+  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = accvalue(&sx[static_cast<size_t>(j) * ACC]) / W;
 
   // Pass 2: cross products of the deviations (raw values without a constant)
   // and, for the total sum of squares, of y about its mean.
   const size_t np = static_cast<size_t>(nv) * static_cast<size_t>(nv + 1) / 2;
-  std::vector<Accum4> xp(np);
-  Accum4 yyc;
+  std::vector<double> xp(np * ACC, 0);
+  double yyc[ACC] = {};
   std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
   auto dcol = [&](std::vector<double>& v, int j) { return v.data() + static_cast<size_t>(j) * (BLK + 4); };
-  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
-    if (stopflag) return 1;
-    (void)readblock(blk, s, obs, false, o, nullptr);
+  // Deviations of the block's used observations (raw values without a
+  // constant), and the same times the weights.
+  auto deviations = [&]() {
     for (int j = 0; j < nv; ++j) {
       const double c = cons ? mean[static_cast<size_t>(j)] : 0;
       double* d = dcol(dev, j);
@@ -316,22 +354,24 @@ int fit(const RegOpts& o, RegFit& f) {
         wd[i] = weighted ? blk.w[i] * d[i] : d[i];
       }
     }
+  };
+  std::vector<double> tmp(BLK + 4), wtmp(BLK + 4);
+  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
+    if (stopflag) return 1;
+    (void)readblock(blk, s, obs, false, o, nullptr);
+    deviations();
     size_t q = 0;
     for (int a = 0; a < nv; ++a) {
       const double* wa = dcol(wdev, a);
-      for (int c = 0; c <= a; ++c, ++q) {
-        const double* dc = dcol(dev, c);
-        Accum4& acc = xp[q];
-        for (long i = 0; i < blk.m4; i += 4) acc.add(ld4(wa + i) * ld4(dc + i));
-      }
+      for (int c = 0; c <= a; ++c, ++q) dotacc(&xp[q * ACC], wa, dcol(dev, c), blk.m4);
     }
     if (!cons) {
       const double* yv = blk.col(0);
-      for (long i = 0; i < blk.m4; i += 4) {
-        const st_v4 zero = {0, 0, 0, 0};
-        const st_v4 d = ld4(blk.u + i) > zero ? ld4(yv + i) - mean[0] : zero;
-        yyc.add(ld4(blk.w + i) * d * d);
+      for (long i = 0; i < blk.m4; ++i) {
+        tmp[static_cast<size_t>(i)] = blk.u[i] != 0 ? yv[i] - mean[0] : 0;
+        wtmp[static_cast<size_t>(i)] = blk.w[i] * tmp[static_cast<size_t>(i)];
       }
+      dotacc(yyc, wtmp.data(), tmp.data(), blk.m4);
     }
   }
   // aweights and pweights are scaled to sum to the number of observations.
@@ -342,7 +382,7 @@ int fit(const RegOpts& o, RegFit& f) {
     size_t q = 0;
     for (int a = 0; a < nv; ++a)
       for (int c = 0; c <= a; ++c, ++q) {
-        const double v = xp[q].value() * wscale;
+        const double v = accvalue(&xp[q * ACC]) * wscale;
         A[static_cast<size_t>(a * nv + c)] = A[static_cast<size_t>(c * nv + a)] = v;
       }
   }
@@ -387,49 +427,54 @@ int fit(const RegOpts& o, RegFit& f) {
   if (cons) Ainv[static_cast<size_t>(pk * ps_ + pk)] = 1 / W;
   const bool robust = o.vce != VCE_OLS;
   std::vector<double> meat(static_cast<size_t>(ps_ * ps_), 0);
-  std::vector<Accum> meatacc(robust ? static_cast<size_t>(ps_ * (ps_ + 1) / 2) : 0);
-  std::vector<std::pair<double, std::vector<double>>> clusters;  // filled per cluster value
+  std::vector<double> meatacc(robust ? static_cast<size_t>(ps_ * (ps_ + 1) / 2) * ACC : 0, 0);
   std::vector<double> clv;
-  Accum rssacc;
+  double rssacc[ACC] = {};
   std::vector<double> z(static_cast<size_t>(ps_));
-  std::vector<double> az(static_cast<size_t>(ps_));
   // Cluster sums of scores, keyed by the cluster value.
   std::vector<double> ckeys;
   std::vector<std::vector<double>> csum;
+  std::vector<double> res(BLK + 4), wres(BLK + 4), sc(BLK + 4), rsc(BLK + 4);
+  // Score columns: sc times each kept regressor's deviation (and sc itself
+  // for the constant), and the same times the replication of fweights.
+  std::vector<double> qcol(static_cast<size_t>(ps_) * (BLK + 4)), rcol(qcol.size());
+  std::vector<const double*> dptr(static_cast<size_t>(nv));
+  std::vector<double> bk(static_cast<size_t>(pk));
+  for (int a = 0; a < pk; ++a) bk[static_cast<size_t>(a)] = b[static_cast<size_t>(kept[static_cast<size_t>(a)])];
   for (long obs = s.lo; obs <= s.hi; obs += BLK) {
     if (stopflag) return 1;
     (void)readblock(blk, s, obs, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr);
-    for (long i = 0; i < blk.m; ++i) {
-      if (blk.u[i] == 0) continue;
-      Accum e;
-      e.add(blk.col(0)[i] - (cons ? mean[0] : 0));
-      for (int a = 0; a < k; ++a) {
-        if (!swept[static_cast<size_t>(a)]) continue;
-        const double d = blk.col(a + 1)[i] - (cons ? mean[static_cast<size_t>(a + 1)] : 0);
-        e.add(-b[static_cast<size_t>(a)] * d);
-      }
-      const double res = e.value();
+    deviations();
+    for (int j = 0; j < nv; ++j) dptr[static_cast<size_t>(j)] = dcol(dev, j);
+    residuals(res.data(), dptr.data(), bk.data(), kept.data(), pk, blk.m4);
+    for (long i = 0; i < blk.m4; ++i) {
       const double wi = blk.w[i] * wscale;
-      rssacc.add(wi * res * res);
-      if (!robust) continue;
-      for (int a = 0; a < pk; ++a)
-        z[static_cast<size_t>(a)] = blk.col(kept[static_cast<size_t>(a)] + 1)[i] -
-                                    (cons ? mean[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)] : 0);
-      if (cons) z[static_cast<size_t>(pk)] = 1;
-      double sc = wi * res;  // score multiplier
-      if (o.vce == VCE_HC2 || o.vce == VCE_HC3) {
+      wres[static_cast<size_t>(i)] = wi * res[static_cast<size_t>(i)];
+    }
+    dotacc(rssacc, wres.data(), res.data(), blk.m4);
+    if (!robust) continue;
+    for (long i = 0; i < blk.m4; ++i) {
+      double si = wres[static_cast<size_t>(i)];  // the score multiplier
+      if (blk.u[i] != 0 && (o.vce == VCE_HC2 || o.vce == VCE_HC3)) {
+        for (int a = 0; a < pk; ++a) z[static_cast<size_t>(a)] = dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)][i];
+        if (cons) z[static_cast<size_t>(pk)] = 1;
         double h = 0;
         for (int a = 0; a < ps_; ++a) {
           double t = 0;
           for (int c = 0; c < ps_; ++c) t += Ainv[static_cast<size_t>(a * ps_ + c)] * z[static_cast<size_t>(c)];
           h += z[static_cast<size_t>(a)] * t;
         }
-        h *= wi;
-        const double omh = 1 - h;
-        if (o.vce == VCE_HC2) sc = omh > 0 ? sc / std::sqrt(omh) : 0;
-        else sc = omh > 0 ? sc / omh : 0;
+        const double omh = 1 - h * blk.w[i] * wscale;
+        if (o.vce == VCE_HC2) si = omh > 0 ? si / std::sqrt(omh) : 0;
+        else si = omh > 0 ? si / omh : 0;
       }
-      if (o.vce == VCE_CLUSTER) {
+      sc[static_cast<size_t>(i)] = si;
+      // fweights replicate an observation: its squared score counts f times.
+      rsc[static_cast<size_t>(i)] = s.wkind == WK_F && blk.u[i] != 0 ? si / blk.w[i] : si;
+    }
+    if (o.vce == VCE_CLUSTER) {
+      for (long i = 0; i < blk.m; ++i) {
+        if (blk.u[i] == 0) continue;
         const double key = clv[static_cast<size_t>(i)];
         auto it = std::lower_bound(ckeys.begin(), ckeys.end(), key);
         const size_t at = static_cast<size_t>(it - ckeys.begin());
@@ -438,16 +483,27 @@ int fit(const RegOpts& o, RegFit& f) {
           csum.insert(csum.begin() + static_cast<long>(at), std::vector<double>(static_cast<size_t>(ps_), 0));
         }
         std::vector<double>& cs = csum[at];
-        for (int a = 0; a < ps_; ++a) cs[static_cast<size_t>(a)] += sc * z[static_cast<size_t>(a)];
-        continue;
+        for (int a = 0; a < pk; ++a)
+          cs[static_cast<size_t>(a)] += sc[static_cast<size_t>(i)] * dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)][i];
+        if (cons) cs[static_cast<size_t>(pk)] += sc[static_cast<size_t>(i)];
       }
-      // fweights replicate an observation: its squared score counts f times.
-      const double rep = s.wkind == WK_F ? 1 / blk.w[i] : 1;
-      size_t q = 0;
-      for (int a = 0; a < ps_; ++a)
-        for (int c = 0; c <= a; ++c, ++q)
-          meatacc[q].add(rep * sc * sc * z[static_cast<size_t>(a)] * z[static_cast<size_t>(c)]);
+      continue;
     }
+    for (int a = 0; a < ps_; ++a) {
+      double* qa = qcol.data() + static_cast<size_t>(a) * (BLK + 4);
+      double* ra = rcol.data() + static_cast<size_t>(a) * (BLK + 4);
+      const double* za = a < pk ? dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)] : nullptr;
+      for (long i = 0; i < blk.m4; ++i) {
+        const double zi = za ? za[i] : 1;
+        qa[i] = sc[static_cast<size_t>(i)] * zi;
+        ra[i] = rsc[static_cast<size_t>(i)] * zi;
+      }
+    }
+    size_t q = 0;
+    for (int a = 0; a < ps_; ++a)
+      for (int c = 0; c <= a; ++c, ++q)
+        dotacc(&meatacc[q * ACC], rcol.data() + static_cast<size_t>(a) * (BLK + 4),
+               qcol.data() + static_cast<size_t>(c) * (BLK + 4), blk.m4);
   }
   if (robust) {
     if (o.vce == VCE_CLUSTER) {
@@ -459,19 +515,19 @@ int fit(const RegOpts& o, RegFit& f) {
       size_t q = 0;
       for (int a = 0; a < ps_; ++a)
         for (int c = 0; c <= a; ++c, ++q)
-          meat[static_cast<size_t>(a * ps_ + c)] = meat[static_cast<size_t>(c * ps_ + a)] = meatacc[q].value();
+          meat[static_cast<size_t>(a * ps_ + c)] = meat[static_cast<size_t>(c * ps_ + a)] = accvalue(&meatacc[q * ACC]);
     }
   }
 
   // Sums of squares and the statistics.
   const bool about_mean = cons || o.hascons || o.tsscons;
-  double tss = cons ? A[0] : (about_mean ? yyc.value() * wscale : A[0]);
+  double tss = cons ? A[0] : (about_mean ? accvalue(yyc) * wscale : A[0]);
   double rss, mss;
   if (k == 0 || sr.rank == 0) {
     rss = tss;
     mss = 0;
   } else {
-    rss = rssacc.value();
+    rss = accvalue(rssacc);
     if (rss < 0) rss = 0;
     mss = tss - rss;
     if (mss < 0) {
@@ -640,10 +696,17 @@ int cmd_regress(int) {
   ps.wgtable = 0;
   ps.rcpable = 0;
   if (int rc = parse()) return rc;
+  // Run by a program under by (regress is byable), the fit uses the caller's
+  // current group.
+  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
+  if (programby) {
+    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
+    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
+  }
   RegOpts o;
   if (int rc = displayopts(o)) return rc;
   if (!ps.hasvarlist) {
-    if (ps.bylevel) return error(190);
+    if (ps.bylevel || programby) return error(190);
     if (int rc = chkopt()) return rc;
     if (ps.hasif || ps.hasin || ps.hasweight) return error(198);
     if (!sts.reg.valid || st_ecmd() != "regress") return error(301);

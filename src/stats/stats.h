@@ -66,6 +66,7 @@ struct RegFit {
 // State kept between commands of this subsystem.
 struct StatsState {
   RegFit reg;  // the last regress fit
+  double summ_mean = 0, summ_sd = 0;  // mean and sd of summarize's last variable
 };
 extern StatsState sts;
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/store.h"
+#include "data/by.h"
 #include "data/datacmds.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
@@ -101,47 +102,78 @@ struct Pass1 {
   st_v4 n = {0, 0, 0, 0};
   st_v4 mn = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
   st_v4 mx = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  // Adds m (a multiple of 4) observations.
-  void add(const double* x, const double* u, const double* wb, long m, bool weighted) {
-    const st_v4 zero = {0, 0, 0, 0};
-    for (long k = 0; k < m; k += 4) {
-      const st_v4 xv = ld4(x + k), uv = ld4(u + k);
-      const auto used = uv > zero;
-      n += uv;
-      if (weighted) {
-        const st_v4 wv = ld4(wb + k);
-        W.add(wv);
-        S.add(used ? wv * xv : zero);
-      } else {
-        S.add(used ? xv : zero);
-      }
-      mn = (used & (xv < mn)) ? xv : mn;
-      mx = (used & (xv > mx)) ? xv : mx;
-    }
-  }
 };
+
+// Adds m (a multiple of 4) observations with their use mask and weights. The
+// running figures are kept in locals so that they stay in registers.
+__attribute__((target_clones("avx2", "default")))
+void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb, long m,
+                  bool weighted) {
+  const st_v4 zero = {0, 0, 0, 0};
+  Accum4 W = st.W, S = st.S;
+  st_v4 n = st.n, mn = st.mn, mx = st.mx;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = ld4(x + k), uv = ld4(u + k);
+    const auto used = uv > zero;
+    n += uv;
+    if (weighted) {
+      const st_v4 wv = ld4(wb + k);
+      W.add(wv);
+      S.add(used ? wv * xv : zero);
+    } else {
+      S.add(used ? xv : zero);
+    }
+    mn = (used & (xv < mn)) ? xv : mn;
+    mx = (used & (xv > mx)) ? xv : mx;
+  }
+  st.W = W, st.S = S, st.n = n, st.mn = mn, st.mx = mx;
+}
+
+// The same without selection or weights: an observation is used when its
+// value is not missing. m is a multiple of 4 (padding holds missing values).
+__attribute__((target_clones("avx2", "default")))
+void pass1_dense(Pass1& st, const double* x, long m) {
+  const st_v4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1}, mv = zero + misval;
+  Accum4 S = st.S;
+  st_v4 n = st.n, mn = st.mn, mx = st.mx;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = ld4(x + k);
+    const auto used = xv < mv;
+    n += used ? one : zero;
+    S.add(used ? xv : zero);
+    mn = xv < mn ? xv : mn;
+    mx = (used & (xv > mx)) ? xv : mx;
+  }
+  st.S = S, st.n = n, st.mn = mn, st.mx = mx;
+}
 
 // The second pass: sums of w d^2 (compensated), w d^3 and w d^4 about mean.
 struct Pass2 {
   Accum4 d2;
   st_v4 d3 = {0, 0, 0, 0}, d4 = {0, 0, 0, 0};
-  void add(const double* x, const double* u, const double* wb, long m, double mean, bool weighted,
-           bool higher) {
-    const st_v4 zero = {0, 0, 0, 0};
-    const st_v4 mv = zero + mean;
-    for (long k = 0; k < m; k += 4) {
-      const st_v4 uv = ld4(u + k);
-      const st_v4 d = uv > zero ? ld4(x + k) - mv : zero;
-      const st_v4 wd = weighted ? ld4(wb + k) * d : d;
-      const st_v4 q = wd * d;
-      d2.add(q);
-      if (higher) {
-        d3 += q * d;
-        d4 += q * d * d;
-      }
+};
+
+// Adds m (a multiple of 4) observations; u null: used when not missing.
+__attribute__((target_clones("avx2", "default")))
+void pass2_add(Pass2& st, const double* x, const double* u, const double* wb, long m, double mean,
+               bool weighted, bool higher) {
+  const st_v4 zero = {0, 0, 0, 0};
+  const st_v4 mv = zero + mean, miss = zero + misval;
+  Accum4 d2 = st.d2;
+  st_v4 d3 = st.d3, d4 = st.d4;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = ld4(x + k);
+    const st_v4 d = (u ? ld4(u + k) > zero : xv < miss) ? xv - mv : zero;
+    const st_v4 wd = weighted ? ld4(wb + k) * d : d;
+    const st_v4 q = wd * d;
+    d2.add(q);
+    if (higher) {
+      d3 += q * d;
+      d4 += q * d * d;
     }
   }
-};
+  st.d2 = d2, st.d3 = d3, st.d4 = d4;
+}
 
 double hsum(st_v4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
 
@@ -235,14 +267,33 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
   std::vector<double> xs, ws;
   Pass1 p1;
+  // Without if or weights on a plain variable the column is read in place
+  // (doubles) or decoded a block at a time, and the mask comes from the values.
+  const bool dense = s.sel.empty() && !weighted && plainentry(e);
+  const bool inplace = dense && vartype(v) == ST_DOUBLE;
+  auto densevals = [&](long obs, long m) -> const double* {
+    if (inplace && m % 4 == 0) return reinterpret_cast<const double*>(colview(v).at(obs));
+    gather(e, obs, m, x);
+    for (long k = m; k % 4; ++k) x[k] = misval;
+    return x;
+  };
+  if (dense && o.detail) xs.reserve(static_cast<size_t>(s.hi - s.lo + 1));
   for (long obs = s.lo; obs <= s.hi; obs += BLK) {
     if (stopflag) return 1;
     const long m = std::min(BLK, s.hi - obs + 1);
+    const long m4 = (m + 3) & ~3L;
+    if (dense) {
+      const double* xv = densevals(obs, m);
+      pass1_dense(p1, xv, m4);
+      if (o.detail)
+        for (long k = 0; k < m; ++k)
+          if (xv[k] < misval) xs.push_back(xv[k]);
+      continue;
+    }
     gather(e, obs, m, x);
     if (int rc = usemask(s, obs, m, x, u, wb, true)) return rc;
-    const long m4 = (m + 3) & ~3L;
     for (long k = m; k < m4; ++k) x[k] = 0;
-    p1.add(x, u, wb, m4, weighted);
+    pass1_masked(p1, x, u, wb, m4, weighted);
     if (o.detail)
       for (long k = 0; k < m; ++k)
         if (u[k] != 0) {
@@ -273,17 +324,21 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
         u[j] = j < m ? 1 : 0;
         wb[j] = j < m && weighted ? ws[static_cast<size_t>(k + j)] : u[j];
       }
-      p2.add(x, u, wb, m4, f.mean, weighted, true);
+      pass2_add(p2, x, u, wb, m4, f.mean, weighted, true);
     }
   } else {
     for (long obs = s.lo; obs <= s.hi; obs += BLK) {
       if (stopflag) return 1;
       const long m = std::min(BLK, s.hi - obs + 1);
+      const long m4 = (m + 3) & ~3L;
+      if (dense) {
+        pass2_add(p2, densevals(obs, m), nullptr, nullptr, m4, f.mean, false, false);
+        continue;
+      }
       gather(e, obs, m, x);
       (void)usemask(s, obs, m, x, u, wb, false);
-      const long m4 = (m + 3) & ~3L;
       for (long k = m; k < m4; ++k) x[k] = 0;
-      p2.add(x, u, wb, m4, f.mean, weighted, false);
+      pass2_add(p2, x, u, wb, m4, f.mean, weighted, false);
     }
   }
   const double ss = p2.d2.value();
@@ -425,6 +480,8 @@ void detailblock(int e, const SuFig& f) {
 
 // Posts the figures of the last variable in r().
 void post(const SuFig& f, const SuOpts& o) {
+  sts.summ_mean = f.mean;
+  sts.summ_sd = f.sd;
   st_rclear();
   st_rscalar("N", f.N);
   st_rscalar("sum_w", f.W);
@@ -500,4 +557,7 @@ int cmd_summarize(int) {
 
 }  // namespace
 
-void stats_bindsummarize() { cmdbind("summarize", cmd_summarize); }
+void stats_bindsummarize() {
+  cmdbind("summarize", cmd_summarize);
+  by_allow("summarize", true);
+}

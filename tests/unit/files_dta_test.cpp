@@ -186,4 +186,26 @@ TEST_F(DtaTest, HeaderFieldsOfAWrittenFile) {
   dta_close(f);
 }
 
+TEST_F(DtaTest, EstimationSampleOnlyWithAll) {
+  ASSERT_EQ(addvar("x", ST_DOUBLE), 0);
+  ASSERT_EQ(addwrkvar(ST_BYTE), 0);
+  ds.varlist[2] = "(e)";
+  ASSERT_EQ(addvar("y", ST_INT), 0);
+  ASSERT_EQ(setobs_quiet(3), 0);
+  for (long i = 1; i <= 3; ++i) store(2, i, i != 2);
+  ds.srtlist = {1, 2, 3};
+  ASSERT_EQ(execline("save " + path("e")), 0);
+  ASSERT_EQ(execline("save " + path("eall") + ", all"), 0);
+  ASSERT_EQ(execline("use " + path("e") + ", clear"), 0);
+  ASSERT_EQ(ds.nvar, 2);
+  EXPECT_EQ(varname(2), "y");
+  EXPECT_EQ(ds.srtlist, std::vector<int>{1});  // a key left out ends the sort list
+  ASSERT_EQ(execline("use " + path("eall") + ", clear"), 0);
+  ASSERT_EQ(ds.nvar, 3);
+  EXPECT_EQ(varname(2), "(e)");
+  EXPECT_EQ(zelta_data(2, 1), 1);
+  EXPECT_EQ(zelta_data(2, 2), 0);
+  EXPECT_EQ(ds.srtlist.size(), 3u);
+}
+
 }  // namespace

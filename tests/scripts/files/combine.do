@@ -188,3 +188,10 @@ gen s = 1
 sort s
 cap noi merge s using u1s
 di _rc
+* using-only observations leave the master's string variables empty
+clear
+input str10 name id
+"first" 1
+end
+merge using u7
+list

@@ -48,12 +48,16 @@ save rt111, oldformat
 describe, short
 use rt111
 list
+describe
+char list
 cap noi save rt110, oldformat cortelle
 di _rc
 drop w
 save rt110, oldformat cortelle
 use rt110
 list
+describe
+char list
 * emptyok and 0 observations
 drop _all
 cap noi save empty

@@ -74,3 +74,9 @@ cap noi regress y x1, eform(thisiswaytoolong)
 display _rc
 cap noi regress y x1, beta eform(exp)
 display _rc
+* by: one fit per group; replay is not allowed under by.
+sort g
+cap noi by g: regress y x1 if g>2
+by g, rc0: regress y x1 if g>2
+cap noi by g: regress
+display _rc

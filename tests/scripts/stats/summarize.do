@@ -52,3 +52,8 @@ cap noi summarize nosuch
 display _rc
 cap noi summarize price, bogus
 display _rc
+* by: one table per group.
+cap noi by rep: summarize price
+sort rep
+by rep: summarize price weight
+by rep: summarize price, meanonly

@@ -1,4 +1,4 @@
 *! regress: linear regression; the fitting, the tables and replay are built in
-program define regress
+program define regress, byable(recall)
 	_regress `0'
 end
