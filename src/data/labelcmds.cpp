@@ -354,6 +354,42 @@ int cmd_label(int) {
 
 }  // namespace
 
+int vlmacro(const char* args, std::string& res) {
+  std::string a = args;
+  bool strict = false;
+  size_t comma = a.find(',');
+  if (comma != std::string::npos) {
+    std::string o = a.substr(comma + 1);
+    size_t b = o.find_first_not_of(' '), e = o.find_last_not_of(' ');
+    if (b == std::string::npos || o.substr(b, e - b + 1) != "strict") return error(198);
+    strict = true;
+    a.resize(comma);
+  }
+  const char* p = a.c_str();
+  std::string who = word(p);
+  std::string what = word(p);
+  if (*skipbl(p)) return error(198);
+  if (who.empty() || what.empty()) return error(198);
+  std::string lname = who;
+  if (who.front() == '(' && who.back() == ')') {
+    std::string vn = who.substr(1, who.size() - 2);
+    int v = zelta_findvar(vn.c_str(), 1, false);
+    if (v < 0) return -v;
+    lname = ds.lbllist[static_cast<size_t>(v)];
+  }
+  const ValueLabel* lab = lname.empty() ? nullptr : vlfind(lname);
+  if (what == "maxlength") {
+    res = std::to_string(lab ? vlmaxlen(*lab) : 0);
+    return 0;
+  }
+  char* end = nullptr;
+  double x = std::strtod(what.c_str(), &end);
+  if (*end) return experr(what.c_str(), 1, "number", 0);
+  const std::string* t = lab ? vltext(*lab, x) : nullptr;
+  res = t ? *t : strict ? "" : what;
+  return 0;
+}
+
 void data_bindlabels() {
   cmdbind("label", cmd_label);
   exhooks.vlabel = vlexprcode;

@@ -69,3 +69,7 @@ void vlpack(const ValueLabel& lab, VlPacked& out);
 void vlfixfmts(const std::string& name);
 // Expression hook: code of text in table lbl (0), or 1 when absent.
 int vlexprcode(const std::string& lbl, const std::string& text, double* code);
+// The macro function `label` {lblname | (varname)} {# | maxlength} [, strict]:
+// the text of # (the number itself when unlabelled, empty with strict), or
+// the longest text's length. 0 or a code (printed).
+[[nodiscard]] int vlmacro(const char* args, std::string& res);

@@ -14,6 +14,7 @@
 
 #include "data/chars.h"
 #include "data/store.h"
+#include "data/vlabel.h"
 #include "data/varlist.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
@@ -470,6 +471,7 @@ int macextended(const char* text, std::string& res) {
     res = f.substr(0, 1);
     return 0;
   }
+  if (is("label", 3)) return vlmacro(p, res);
   if (is("char", 4)) {
     std::string a = word(p);
     size_t lb = a.find('[');

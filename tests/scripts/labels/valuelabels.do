@@ -95,3 +95,18 @@ label l x
 cap noi label d x 1 "b"
 cap noi label bogus
 cap noi label
+* the label macro function
+label define yn 0 no 1 "yes indeed"
+input v
+1
+end
+label values v yn
+local a : label yn 1
+local b : label (v) 0
+local c : label yn 7
+local d : label yn 7, strict
+local e : label yn maxlength
+local f : label (v) 1
+display "`a'|`b'|`c'|`d'|`e'|`f'"
+cap noi local g : label yn x
+cap noi local g : label (nosuch) 1
