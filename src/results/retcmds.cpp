@@ -533,4 +533,6 @@ void results_bindcommands() {
   out_set_cclfn(creturn_text);
   retcmds_bind();
   creturn_bind();
+  matcmds_bind();
+  scalar_bind();
 }
