@@ -2,12 +2,15 @@
 // (160 MB) against `cp` of the same file in the same run, a subset `use`
 // (five variables, an `if` on a sixth) against the whole `use`, and a match
 // `merge` of two 1M-observation files on one key. `save` syncs the file to
-// disk before renaming it; `cp` does not, so its figure is a floor.
+// disk before renaming it; `cp` does not, so its figure is a floor. Wall and
+// CPU seconds are both printed: on a shared, loaded machine the CPU figures
+// are the steadier comparison.
 // Usage: bench_dta [observations] [folder]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <sys/resource.h>
 #include <string>
 
 #include "data/store.h"
@@ -35,10 +38,20 @@ double timed(const std::string& line) {
   return t;
 }
 
+// CPU seconds (user and system) of finished child processes so far.
+double childcpu() {
+  struct rusage ru;
+  getrusage(RUSAGE_CHILDREN, &ru);
+  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
 double timedsys(const std::string& cmd) {
-  double t0 = now();
+  double t0 = now(), c0 = childcpu();
   if (std::system(cmd.c_str()) != 0) std::exit(1);
-  return now() - t0;
+  double t = now() - t0;
+  std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", cmd.c_str(), t, childcpu() - c0);
+  return t;
 }
 
 }  // namespace

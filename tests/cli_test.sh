@@ -20,6 +20,7 @@ check "-h lines" 9 "$(echo "$out" | wc -l)"
 "$zelta" -k5 >/dev/null; check "-k below 10 fails" 1 "$?"
 "$zelta" -v100 >/dev/null; check "-v below 2048 fails" 1 "$?"
 "$zelta" -d11001 >/dev/null; check "-d above 11000 fails" 1 "$?"
+"$zelta" -d9 >/dev/null; check "-d below 10 fails" 1 "$?"
 "$zelta" -z >/dev/null; check "unknown option fails" 1 "$?"
 
 err=$("$zelta" -b 2>&1 >/dev/null); rc=$?

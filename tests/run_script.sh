@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one script test: copies the do-file (and any fixtures of its group) into a
-# scratch directory, runs it in batch mode and compares the log with the
-# expected one. `ZELTA_BLESS=1` rewrites the expected log instead.
+# scratch directory, runs it in batch mode (with the start-up options of
+# <name>.opts, if any) and compares the log with the expected one.
+# `ZELTA_BLESS=1` rewrites the expected log instead.
 set -u
 zelta=$1; dofile=$2
 dir=$(dirname "$dofile"); name=$(basename "$dofile" .do)
@@ -9,7 +10,10 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cp -r "$dir"/. "$work"/
 cd "$work" || exit 2
 rm -f "$name.log"
-timeout 120 "$zelta" -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
+# Start-up options for the run (for example -d#) may sit in <name>.opts.
+opts=()
+[ -f "$name.opts" ] && read -r -a opts < "$name.opts"
+timeout 120 "$zelta" ${opts[@]+"${opts[@]}"} -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
 rc=$?
 if [ ! -f "$name.log" ]; then
   echo "no log written (exit $rc)"; cat "$work/.stderr"; exit 1

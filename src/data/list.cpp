@@ -132,13 +132,15 @@ int cmd_list(int) {
     c.width = std::max(w, static_cast<int>(c.head.size()));
     cols.push_back(c);
   }
-  long lastobs = obs.back();
+  // Under by, observations are numbered within their group.
+  const long base = ex.grp1 > 0 ? ex.grp1 - 1 : 0;
+  long lastobs = obs.back() - base;
   int ndig = static_cast<int>(std::to_string(lastobs).size());
   int prefix = noobs ? 2 : std::max(3, ndig) + 2;
   std::string indent(static_cast<size_t>(prefix), ' ');
   auto obslabel = [&](long i) {
     if (noobs) return indent;
-    std::string s = std::to_string(i) + ".";
+    std::string s = std::to_string(i - base) + ".";
     return pad(s, prefix - 1, false) + " ";
   };
   auto rowtext = [&](const std::vector<Col>& cs, size_t a, size_t b, bool head, long i) {

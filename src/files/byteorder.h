@@ -74,10 +74,34 @@ inline void bo_putdbl(unsigned char* p, double d, bool hilo) {
 
 // Reverses the bytes of one field of `width` bytes in place (1 is a no-op).
 inline void bo_swap(unsigned char* p, int width) {
-  for (int i = 0, j = width - 1; i < j; ++i, --j) {
-    unsigned char t = p[i];
-    p[i] = p[j];
-    p[j] = t;
+  switch (width) {
+    case 2: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      v = __builtin_bswap16(v);
+      std::memcpy(p, &v, 2);
+      return;
+    }
+    case 4: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      v = __builtin_bswap32(v);
+      std::memcpy(p, &v, 4);
+      return;
+    }
+    case 8: {
+      uint64_t v;
+      std::memcpy(&v, p, 8);
+      v = __builtin_bswap64(v);
+      std::memcpy(p, &v, 8);
+      return;
+    }
+    default:
+      for (int i = 0, j = width - 1; i < j; ++i, --j) {
+        unsigned char t = p[i];
+        p[i] = p[j];
+        p[j] = t;
+      }
   }
 }
 

@@ -158,6 +158,11 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
           std::memcpy(p, c, m);
           std::memset(p + m, 0, static_cast<size_t>(wd) - m);
         }
+      } else if (!legacy && t >= ST_BYTE) {  // the file holds the cell as it is
+        for (long i = i0; i < i0 + n; ++i, p += lrecl) {
+          std::memcpy(p, col.at(i), static_cast<size_t>(wd));
+          if (swap) bo_swap(p, wd);
+        }
       } else {
         for (long i = i0; i < i0 + n; ++i, p += lrecl) {
           dta_encode(t, col.get(i), legacy, p);

@@ -104,6 +104,14 @@ int makevars(const DtaIn& f) {
   return 0;
 }
 
+// Copies n fields of W bytes, one per record of width lrecl from p, into
+// observations obs.. of a column.
+template <int W>
+void copycells(const ColView& col, long obs, long n, const unsigned char* p, size_t lrecl) {
+  unsigned char* dst = col.at(obs);
+  for (long r = 0; r < n; ++r, p += lrecl, dst += W) std::memcpy(dst, p, W);
+}
+
 // Puts records first..first+n-1 of the block into observations obs..,
 // a column at a time through the store's views.
 void putcells(const DtaIn& f, const unsigned char* blk, long first, long n, long obs,
@@ -114,8 +122,17 @@ void putcells(const DtaIn& f, const unsigned char* blk, long first, long n, long
     const DtaVar& v = f.vars[k];
     const ColView col = colview(static_cast<int>(k) + 1);
     const unsigned char* p = blk + static_cast<size_t>(first) * lrecl + static_cast<size_t>(v.off);
-    if (isstrtype(v.type)) {
-      for (long r = 0; r < n; ++r, p += lrecl) std::memcpy(col.at(obs + r), p, static_cast<size_t>(v.width));
+    // A string, or a number of release 112 or later, is held in the file
+    // exactly as in a cell (numbers already in this machine's order).
+    if (isstrtype(v.type) || v.type >= ST_BYTE) {
+      switch (v.width) {  // fixed sizes let the copies inline
+        case 8: copycells<8>(col, obs, n, p, lrecl); break;
+        case 4: copycells<4>(col, obs, n, p, lrecl); break;
+        case 2: copycells<2>(col, obs, n, p, lrecl); break;
+        case 1: copycells<1>(col, obs, n, p, lrecl); break;
+        default:
+          for (long r = 0; r < n; ++r, p += lrecl) std::memcpy(col.at(obs + r), p, static_cast<size_t>(v.width));
+      }
       continue;
     }
     for (long r = 0; r < n; ++r, p += lrecl) {

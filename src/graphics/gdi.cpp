@@ -2,6 +2,7 @@
 // arguments converted from user coordinates to device units through the
 // alpha/beta/transform registers, and the scatter family that draws series
 // sets as primitive records.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -229,7 +230,8 @@ int gdi_linedash(Scan& a) {
   gr.pend.ndash = n;
   gr.pend.dash[0] = 0;
   for (int i = 0; i < n; ++i)
-    gr.pend.dash[i + 1] = static_cast<int32_t>(std::floor(gr.cur.gbeta * v[i] + 0.5));
+    gr.pend.dash[i + 1] =
+        static_cast<int32_t>(std::clamp(std::floor(gr.cur.gbeta * v[i] + 0.5), -2.0e9, 2.0e9));
   return gdl_setreg(R_LINEDASH);
 }
 
@@ -267,7 +269,7 @@ int setargs(Scan& a, int nv, int* set, int* vars) {
   double v[4];
   for (int i = 0; i < nv + 1; ++i) {
     if (int rc = number(a, v + i, "serset and variable numbers")) return rc;
-    if (v[i] >= misval || v[i] != std::floor(v[i])) return invalid("serset");
+    if (v[i] >= misval || v[i] != std::floor(v[i]) || std::fabs(v[i]) > 1e6) return invalid("serset");
   }
   if (int rc = rest(a)) return rc;
   *set = static_cast<int>(v[0]);
@@ -417,12 +419,13 @@ int natscale_args(Scan& a, bool ts) {
   if (int rc = rest(a)) return rc;
   if (anymiss(v, 3)) return errmsgf(198, "natscale: arguments may not be missing\n");
   double f, l, d;
-  gr_natscale(v[0], v[1], static_cast<int>(v[2]), &f, &l, &d);
+  gr_natscale(v[0], v[1], static_cast<int>(std::clamp(v[2], 1.0, 1000.0)), &f, &l, &d);
   if (ts && d < 1) {
     d = 1;
     f = std::floor(v[0]), l = std::ceil(v[1]);
   }
-  gr_postscale(f, l, d, static_cast<int>(std::floor((l - f) / d + 0.5)) + 1);
+  const double nt = std::floor((l - f) / d + 0.5) + 1;
+  gr_postscale(f, l, d, std::isfinite(nt) && nt < 1e9 ? static_cast<int>(nt) : 0);
   return 0;
 }
 
@@ -621,7 +624,8 @@ int cmd_gdi(int) {
     if ((rc = numbers(a, v, 7, "point-cloud arguments")) || (rc = rest(a))) return rc;
     if (anymiss(v, 7)) return 0;
     int32_t l4[4];
-    for (int i = 0; i < 4; ++i) l4[i] = static_cast<int32_t>(std::floor(v[3 + i] + 0.5));
+    for (int i = 0; i < 4; ++i)
+      l4[i] = static_cast<int32_t>(std::clamp(std::floor(v[3 + i] + 0.5), -2.0e9, 2.0e9));
     return gdl_cloud(dev16(v[0]), dev16(v[1]), dev16(v[2]), l4);
   }
   if (is("scatter")) return gdi_scatter(a, 0);

@@ -83,6 +83,7 @@ int asischeck(const std::vector<unsigned char>& d) {
 int loadgph(const std::string& fn, std::unique_ptr<Gdl>& out) {
   std::vector<unsigned char> d;
   if (int rc = slurp(fn, d)) return rc;
+  if (d.size() > 0x7fffffffu) return fierr(692, fn.c_str());
   int code = asischeck(d);
   if (code == 610) return fierr(610, fn.c_str());
   if (code) return gdl_errmsg(code, fn.c_str());

@@ -2,14 +2,34 @@
 // the r() store, so the commands stay independent of its layout.
 #include "graphics/graphics.h"
 
+#if __has_include("results/results.h")
+#include "results/results.h"
+#define GR_HAVE_RESULTS 1
+#endif
+
+namespace {
+
+// Clears r() and posts the named scalars; a failure to post (out of memory)
+// leaves r() partly filled, which the commands' callers see as missing values.
+void post(std::initializer_list<std::pair<const char*, double>> items) {
+#ifdef GR_HAVE_RESULTS
+  retval_clear();
+  for (const auto& [name, value] : items) (void)retval_set_scalar(name, value);
+#else
+  (void)items;
+#endif
+}
+
+}  // namespace
+
 void serset_postr(long n, int k, int id) {
-  (void)n, (void)k, (void)id;
+  post({{"N", static_cast<double>(n)}, {"k", static_cast<double>(k)}, {"id", static_cast<double>(id)}});
 }
 
 void serset_postminmax(double mn, double mx, long n) {
-  (void)mn, (void)mx, (void)n;
+  post({{"N", static_cast<double>(n)}, {"min", mn}, {"max", mx}});
 }
 
 void gr_postscale(double lo, double hi, double delta, int nticks) {
-  (void)lo, (void)hi, (void)delta, (void)nticks;
+  post({{"min", lo}, {"max", hi}, {"delta", delta}, {"nticks", static_cast<double>(nticks)}});
 }

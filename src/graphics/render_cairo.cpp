@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "graphics/graphics.h"
 #include "files/atomicfile.h"
@@ -37,9 +38,24 @@ struct Ctx {
   bool inpoly = false;            // a polygon is being built
   bool polystarted = false;
   int npts = 0;                   // points batched in the current path
+  bool stamping = false;          // raster points written straight into the image
+  struct Stamp {
+    int code = 0;                 // symbol
+    double r = 0;                 // radius in pixels
+    int size = 0, off = 0;        // mask width and the centre pixel
+    std::vector<unsigned char> a; // coverage, size by size
+  };
+  std::vector<Stamp> stamps;      // masks made so far
   int ptsym = -1;                 // the symbol of the batch
   AtomicFile* out = nullptr;           // destination of the vector surfaces and the PNG
   int err = 0;                    // first write failure
+  // The pen of the batch being built: a register change is committed before
+  // the renderer sees it, so a batch is drawn with the pen it started with.
+  unsigned char snaprgb[3] = {};
+  double snapwidth = 0;
+  int snapndash = 0;
+  double snapdash[GDL_MAXDASH] = {};
+  double snapoff = 0;
 };
 
 cairo_status_t writefn(void* closure, const unsigned char* data, unsigned int len) {
@@ -129,6 +145,35 @@ bool shadefill(Ctx& c) {
   return true;
 }
 
+// Remembers the pen for a batch that starts now.
+void snappen(Ctx& c) {
+  const GdlRegs& r = gr.cur;
+  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? pens[r.pen] : r.linergb;
+  std::memcpy(c.snaprgb, rgb, 3);
+  c.snapwidth = linewidth(c);
+  c.snapndash = 0;
+  c.snapoff = r.dash[0] * c.sc;
+  bool any = false;
+  for (int i = 0; i < r.ndash; ++i) {
+    c.snapdash[i] = std::max(0, r.dash[i + 1]) * c.sc;
+    any = any || c.snapdash[i] > 0;
+  }
+  if (any) c.snapndash = r.ndash;
+}
+
+// Strokes the current path with the remembered pen (clearing it).
+void snapstroke(Ctx& c) {
+  if (c.snapwidth > 0) {
+    setrgb(c.cr, c.snaprgb);
+    cairo_set_line_width(c.cr, c.snapwidth);
+    if (c.snapndash) cairo_set_dash(c.cr, c.snapdash, c.snapndash, c.snapoff);
+    else cairo_set_dash(c.cr, nullptr, 0, 0);
+    cairo_stroke(c.cr);
+  } else {
+    cairo_new_path(c.cr);
+  }
+}
+
 // Strokes the current path with the pen (clearing it) when the width is not 0.
 void penstroke(Ctx& c) {
   if (linewidth(c) > 0) {
@@ -172,13 +217,16 @@ void symshape(int code, int* shape, double* f) {
   }
 }
 
+void endstamping(Ctx& c);
+
 // Draws the batched points.
 void flushpoints(Ctx& c) {
+  endstamping(c);
   if (!c.npts) return;
   int shape;
   double f;
   symshape(c.ptsym, &shape, &f);
-  penpaint(c);
+  setrgb(c.cr, c.snaprgb);
   cairo_set_dash(c.cr, nullptr, 0, 0);
   if (shape <= 1) {
     cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
@@ -193,38 +241,18 @@ void flushpoints(Ctx& c) {
   c.npts = 0;
 }
 
-// Adds a symbol of radius rdev (device units) at device (x, y) to the batch.
-void addpoint(Ctx& c, int x, int y, double rdev) {
-  int code = gr.cur.symbol;
-  int shape;
-  double f;
-  symshape(code, &shape, &f);
-  if (shape < 0) return;
-  double r = std::max(rdev, 0.0) * c.sc * f;
-  if (c.npts && (code != c.ptsym || c.npts >= 4096)) flushpoints(c);
-  if (!c.npts) {
-    c.ptsym = code;
-    cairo_new_path(c.cr);
-    if (shape == 0) cairo_set_line_width(c.cr, std::max(r * 0.5, c.base));
-  }
-  double px = X(c, x), py = Y(c, y);
-  cairo_t* cr = c.cr;
+// Adds the outline of a symbol shape of radius r centred at (px, py) to the
+// path; `dots` draws shapes 0 and 1 as zero-length strokes (round caps).
+void symbolpath(cairo_t* cr, int shape, double px, double py, double r, bool dots) {
   switch (shape) {
-    case 0:
-      cairo_move_to(cr, px, py);
-      cairo_rel_line_to(cr, 0, 0);
-      break;
-    case 1:
-      // A filled circle of one size per batch: the stroke of a dot.
-      if (c.npts == 0) cairo_set_line_width(cr, 2 * r);
-      else if (std::fabs(cairo_get_line_width(cr) - 2 * r) > 1e-9) {
-        flushpoints(c);
-        c.ptsym = code;
-        cairo_new_path(cr);
-        cairo_set_line_width(cr, 2 * r);
+    case 0: case 1:
+      if (dots) {
+        cairo_move_to(cr, px, py);
+        cairo_rel_line_to(cr, 0, 0);
+      } else {
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, px, py, r, 0, 2 * M_PI);
       }
-      cairo_move_to(cr, px, py);
-      cairo_rel_line_to(cr, 0, 0);
       break;
     case 2: cairo_rectangle(cr, px - r * 0.9, py - r * 0.9, 1.8 * r, 1.8 * r); break;
     case 3: case 9:
@@ -254,6 +282,105 @@ void addpoint(Ctx& c, int x, int y, double rdev) {
       break;
     default: break;
   }
+}
+
+// The radius actually drawn for shape 0 (a dot) of nominal radius r.
+double dotradius(const Ctx& c, double r) { return std::max(r * 0.5, c.base) / 2; }
+
+// The coverage mask of a symbol on the raster surface, made once per symbol
+// and size: a million markers are then a million small blends.
+const Ctx::Stamp& getstamp(Ctx& c, int code, int shape, double r) {
+  for (const auto& st : c.stamps)
+    if (st.code == code && st.r == r) return st;
+  Ctx::Stamp st;
+  st.code = code, st.r = r;
+  st.size = static_cast<int>(std::ceil(2 * (r * 1.25 + c.base))) + 4;
+  st.off = st.size / 2;
+  cairo_surface_t* m = cairo_image_surface_create(CAIRO_FORMAT_A8, st.size, st.size);
+  cairo_t* cr = cairo_create(m);
+  const double cx = st.off + 0.5, cy = st.off + 0.5;
+  symbolpath(cr, shape, cx, cy, shape == 0 ? dotradius(c, r) : r, false);
+  if (shape <= 4) {
+    cairo_fill(cr);
+  } else {
+    cairo_set_line_width(cr, std::max(c.base, 0.5));
+    cairo_stroke(cr);
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(m);
+  const unsigned char* d = cairo_image_surface_get_data(m);
+  const int stride = cairo_image_surface_get_stride(m);
+  st.a.resize(static_cast<size_t>(st.size * st.size));
+  for (int y = 0; y < st.size; ++y)
+    for (int x = 0; x < st.size; ++x) st.a[static_cast<size_t>(y * st.size + x)] = d[y * stride + x];
+  cairo_surface_destroy(m);
+  if (c.stamps.size() > 64) c.stamps.clear();
+  c.stamps.push_back(std::move(st));
+  return c.stamps.back();
+}
+
+// Blends a stamp in the pen colour into the image at pixel (px, py).
+void stampat(Ctx& c, const Ctx::Stamp& st, double px, double py) {
+  if (!std::isfinite(px) || !std::isfinite(py)) return;
+  if (!c.stamping) {
+    cairo_surface_flush(c.surf);
+    c.stamping = true;
+  }
+  const GdlRegs& r = gr.cur;
+  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? pens[r.pen] : r.linergb;
+  unsigned char* d = cairo_image_surface_get_data(c.surf);
+  const int stride = cairo_image_surface_get_stride(c.surf);
+  const int w = static_cast<int>(c.W), h = static_cast<int>(c.H);
+  const int x0 = static_cast<int>(std::floor(px)) - st.off, y0 = static_cast<int>(std::floor(py)) - st.off;
+  for (int y = 0; y < st.size; ++y) {
+    const int yy = y0 + y;
+    if (yy < 0 || yy >= h) continue;
+    uint32_t* row = reinterpret_cast<uint32_t*>(d + yy * stride);
+    const unsigned char* m = &st.a[static_cast<size_t>(y * st.size)];
+    for (int x = 0; x < st.size; ++x) {
+      const int xx = x0 + x;
+      const unsigned a = m[x];
+      if (!a || xx < 0 || xx >= w) continue;
+      uint32_t p = row[xx];
+      auto mix = [&](unsigned src, unsigned dst) { return (src * a + dst * (255 - a) + 127) / 255; };
+      unsigned na = mix(255, p >> 24), nr = mix(rgb[0], (p >> 16) & 255);
+      unsigned ng = mix(rgb[1], (p >> 8) & 255), nb = mix(rgb[2], p & 255);
+      row[xx] = na << 24 | nr << 16 | ng << 8 | nb;
+    }
+  }
+}
+
+// Hands the image back to cairo after points were written into it.
+void endstamping(Ctx& c) {
+  if (!c.stamping) return;
+  cairo_surface_mark_dirty(c.surf);
+  c.stamping = false;
+}
+
+// Adds a symbol of radius rdev (device units) at device (x, y) to the batch.
+void addpoint(Ctx& c, int x, int y, double rdev) {
+  int code = gr.cur.symbol;
+  int shape;
+  double f;
+  symshape(code, &shape, &f);
+  if (shape < 0) return;
+  double r = std::max(rdev, 0.0) * c.sc * f;
+  double px = X(c, x), py = Y(c, y);
+  if (c.kind == K_PNG) {
+    if (r > 200) r = 200;
+    stampat(c, getstamp(c, code, shape, r), px, py);
+    return;
+  }
+  if (c.npts && (code != c.ptsym || c.npts >= 4096)) flushpoints(c);
+  if (c.npts && shape == 1 && std::fabs(cairo_get_line_width(c.cr) - 2 * r) > 1e-9) flushpoints(c);
+  if (!c.npts) {
+    c.ptsym = code;
+    snappen(c);
+    cairo_new_path(c.cr);
+    if (shape == 0) cairo_set_line_width(c.cr, 2 * dotradius(c, r));
+    if (shape == 1) cairo_set_line_width(c.cr, 2 * r);
+  }
+  symbolpath(c.cr, shape, px, py, r, true);
   ++c.npts;
 }
 
@@ -264,7 +391,7 @@ void flush(Ctx& c) {
     c.inline_ = false;
     c.nseg = 0;
     cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
-    penstroke(c);
+    snapstroke(c);
   }
 }
 
@@ -368,6 +495,7 @@ int render(void* ctx, int code) {
         cairo_line_to(cr, X(c, nx), Y(c, ny));
       } else {
         if (!c.inline_) {
+          snappen(c);
           cairo_new_path(cr);
           cairo_move_to(cr, X(c, c.cx), Y(c, c.cy));
           c.inline_ = true;
@@ -421,7 +549,7 @@ int render(void* ctx, int code) {
     }
     case OP_CLOUD: {
       // count points spread evenly (seeded) within spreadx by spready around x, y.
-      long n = std::clamp<long>(o.l[0], 0, 1000000);
+      long n = std::clamp<long>(o.l[0], 0, 100000);
       uint64_t s = static_cast<uint32_t>(o.l[1]) * 2654435761ULL + 1;
       for (long i = 0; i < n; ++i) {
         s ^= s << 13, s ^= s >> 7, s ^= s << 17;

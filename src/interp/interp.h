@@ -36,6 +36,10 @@ struct InterpState {
   bool nokbrd = false;            // no keyboard: input only from do-files
   bool zelta_busy = false;        // a command is running
   int version = 920;              // command-language version x 100
+  // `matsize` asked for with -d# (400 by default). The matrix store owns the
+  // setting: when it exists it takes this value over at start-up and answers
+  // errst.matsize itself; until then the start-up hook answers from here.
+  int matsize = 400;
   std::string sysdir;             // system directory, with a trailing '/'
   std::vector<LineSource*> sources;  // stack of active line sources
   bool trace = false;             // `set trace`
@@ -55,9 +59,11 @@ int zelta_main(int argc, char** argv);
 int getreq(int from_program);
 // Expands, dispatches and reports one line. 0 when `exit` ended the level.
 int doreq();
-// Runs every line of `src` at a new level. `stop`: an error ends the source.
-// Returns the return code that ended it.
-[[nodiscard]] int runsource(LineSource& src, bool stop);
+// Runs every line of `src` at a new level: do-file lines through doreq,
+// program lines through execline. An error ends a program, and a do-file
+// when `stop`; a Break ends either. *exited (when given) tells whether
+// `exit` ended it. Returns the return code that ended it.
+[[nodiscard]] int runsource(LineSource& src, bool stop, bool* exited = nullptr);
 // Reads the next raw line from the innermost source (used to collect loop and
 // program bodies). 0 = a line, 1 = end of the source.
 int nextrawline(std::string& line);

@@ -15,6 +15,7 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
+#include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
@@ -196,6 +197,7 @@ int zelta_main(int argc, char** argv) {
     interp.maxlrecl = static_cast<int>(12 * o.maxvar);
   }
   if (o.memory > 0) ds.memorysize = static_cast<uint64_t>(o.memory);
+  if (o.matsize > 0) interp.matsize = static_cast<int>(o.matsize);
 
   const bool batch = o.batch != 0;
   interp.batchmode = batch ? (o.quiet ? 2 : 1) : 0;
@@ -222,6 +224,8 @@ int zelta_main(int argc, char** argv) {
   }
   plat_init(!batch);
   cmdinit_table();
+  // Without a matrix store to own it, the messages read matsize from here.
+  if (!errst.matsize) errst.matsize = [] { return interp.matsize; };
 
   if (!o.quiet) {
     if (!batch) spoutsml("{txt}Zelta 9.2 for Linux\n\n");

@@ -32,6 +32,13 @@ struct Accum {
 #pragma GCC diagnostic ignored "-Wpsabi"
 typedef double st_v4 __attribute__((vector_size(32)));
 
+// Four doubles from p (any alignment).
+static inline st_v4 acc_ld4(const double* p) {
+  st_v4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
 // Four compensated sums advanced together.
 struct Accum4 {
   st_v4 s = {0, 0, 0, 0};  // running sums

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,30 +42,6 @@ struct RegOpts {
   int clustvar = 0;       // cluster() variable
 };
 
-// Values of list entry e for observations obs..obs+m-1.
-void gather(int e, long obs, long m, double* x) {
-  const size_t i = static_cast<size_t>(e);
-  if (i >= vl.varlist_rcp.size() || vl.varlist_rcp[i].plain()) {
-    expr_gather(vl.varlist_vr[i], obs, m, x);
-    return;
-  }
-  for (long k = 0; k < m; ++k) x[k] = rzelta_data(e, obs + k);
-}
-
-std::string entryname(int e) {
-  const size_t i = static_cast<size_t>(e);
-  std::string name = varname(vl.varlist_vr[i]);
-  if (i < vl.varlist_rcp.size() && !vl.varlist_rcp[i].plain())
-    name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
-  return name;
-}
-
-static inline st_v4 ld4(const double* p) {
-  st_v4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
 // Lanes of compensated sums kept in plain double storage (8 doubles: the
 // sums, then the corrections), which vectors of them cannot align to 32.
 constexpr size_t ACC = 8;
@@ -85,7 +62,7 @@ double accvalue(const double* p) { return accload(p).value(); }
 __attribute__((target_clones("avx2", "default")))
 void dotacc(double* acc, const double* a, const double* b, long m) {
   Accum4 t = accload(acc);
-  for (long i = 0; i < m; i += 4) t.add(ld4(a + i) * ld4(b + i));
+  for (long i = 0; i < m; i += 4) t.add(acc_ld4(a + i) * acc_ld4(b + i));
   accstore(acc, t);
 }
 
@@ -97,8 +74,8 @@ void residuals(double* res, const double* const* d, const double* b, const int* 
                long m) {
   for (long i = 0; i < m; i += 4) {
     Accum4 e;
-    e.add(ld4(d[0] + i));
-    for (int a = 0; a < nk; ++a) e.add(-b[a] * ld4(d[kept[a] + 1] + i));
+    e.add(acc_ld4(d[0] + i));
+    for (int a = 0; a < nk; ++a) e.add(-b[a] * acc_ld4(d[kept[a] + 1] + i));
     const st_v4 r = e.s + e.c;
     std::memcpy(res + i, &r, sizeof r);
   }
@@ -119,7 +96,7 @@ int readblock(Block& b, const StSample& s, long obs, bool check, const RegOpts& 
               std::vector<double>* cl) {
   b.m = std::min(BLK, s.hi - obs + 1);
   b.m4 = (b.m + 3) & ~3L;
-  for (int j = 0; j < b.nv; ++j) gather(j, obs, b.m, b.col(j));
+  for (int j = 0; j < b.nv; ++j) st_gather(j, obs, b.m, b.col(j));
   if (o.clustvar && cl) {
     cl->resize(static_cast<size_t>(b.m));
     expr_gather(o.clustvar, obs, b.m, cl->data());
@@ -324,7 +301,7 @@ int fit(const RegOpts& o, RegFit& f) {
     if (stopflag) return 1;
     if (int rc = readblock(blk, s, obs, true, o, nullptr)) return rc;
     for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
-    for (long i = 0; i < blk.m4; i += 4) cnt += ld4(blk.u + i);
+    for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
     if (weighted) dotacc(sw, blk.w, blk.u, blk.m4);
     for (int j = 0; j < nv; ++j) dotacc(&sx[static_cast<size_t>(j) * ACC], blk.w, blk.col(j), blk.m4);
   }
@@ -582,11 +559,11 @@ int fit(const RegOpts& o, RegFit& f) {
     f.ll = -0.5 * N * (l2pi + std::log(rss / N) + 1);
     if (cons) f.ll_0 = -0.5 * N * (l2pi + std::log((rss + mss) / N) + 1);
   }
-  f.depname = o.depname.empty() ? entryname(0) : o.depname;
+  f.depname = o.depname.empty() ? st_entryname(0) : o.depname;
   f.wtype = s.wkind ? std::string(1, s.wkind) + "weight" : "";
   f.wexp = s.wexp;
   f.vce = o.vce;
-  for (int a = 0; a < k; ++a) f.names.push_back(entryname(a + 1));
+  for (int a = 0; a < k; ++a) f.names.push_back(st_entryname(a + 1));
   if (cons) f.names.push_back("_cons");
   const int pp = static_cast<int>(f.names.size());
   f.b.assign(static_cast<size_t>(pp), 0);
@@ -758,6 +735,8 @@ int cmd_regress(int) {
   } else if (rob) {
     o.vce = VCE_HC1;
   }
+  // Sampling weights always get the robust variance.
+  if (ps.hasweight && ps.wgttype[0] == WK_P && o.vce == VCE_OLS) o.vce = VCE_HC1;
   if (o.beta && o.vce == VCE_CLUSTER) return errmsgf(184, "options cluster() and beta may not be combined\n");
   if (o.hascons) o.nocons = true;
   if (vl.lnvar() == 1 && o.nocons && !o.hascons) return errmsgf(102, "too few variables specified\n");
@@ -765,7 +744,13 @@ int cmd_regress(int) {
   if (o.clustvar && isstrtype(vartype(o.clustvar)))
     return errmsgf(109, "cluster() variable %s must be numeric\n", varname(o.clustvar).c_str());
   RegFit f;
-  if (int rc = fit(o, f)) return rc;
+  // Working storage grows with the observations and matsize; running out of
+  // memory is a return code, never an exception leaving the command.
+  try {
+    if (int rc = fit(o, f)) return rc;
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
   sts.reg = std::move(f);
   post(sts.reg);
   display(sts.reg, o);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "data/store.h"
+#include "data/varlist.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "output/errors.h"
@@ -61,4 +62,24 @@ void st_note(const std::string& text) {
   const int prev = setoutlev(OUT_NOTE);
   spout21(text.c_str());
   setoutlev(prev);
+}
+
+bool st_plainentry(int e) {
+  const size_t i = static_cast<size_t>(e);
+  return i >= vl.varlist_rcp.size() || vl.varlist_rcp[i].plain();
+}
+
+void st_gather(int e, long obs, long m, double* x) {
+  if (st_plainentry(e)) {
+    expr_gather(vl.varlist_vr[static_cast<size_t>(e)], obs, m, x);
+    return;
+  }
+  for (long k = 0; k < m; ++k) x[k] = rzelta_data(e, obs + k);
+}
+
+std::string st_entryname(int e) {
+  const size_t i = static_cast<size_t>(e);
+  std::string name = varname(vl.varlist_vr[i]);
+  if (!st_plainentry(e)) name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
+  return name;
 }

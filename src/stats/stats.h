@@ -29,6 +29,13 @@ struct StSample {
 // code 402 except for iweights; a non-integer fweight is 401.
 [[nodiscard]] int st_checkweight(char kind, double w, bool* use);
 
+// Entry e (0-based) of the current variable list: whether it carries no
+// time-series operator, its values for observations obs..obs+m-1 (through
+// the store's column views), and its name as shown ("L.x" with operators).
+bool st_plainentry(int e);
+void st_gather(int e, long obs, long m, double* x);
+std::string st_entryname(int e);
+
 // Prints text at the note level.
 void st_note(const std::string& text);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -50,22 +51,6 @@ struct SuFig {
 
 const int pctval[9] = {1, 5, 10, 25, 50, 75, 90, 95, 99};
 
-// True when list entry e carries no time-series operator.
-bool plainentry(int e) {
-  const size_t i = static_cast<size_t>(e);
-  return i >= vl.varlist_rcp.size() || vl.varlist_rcp[i].plain();
-}
-
-// Values of list entry e for observations obs..obs+m-1.
-void gather(int e, long obs, long m, double* x) {
-  const size_t i = static_cast<size_t>(e);
-  if (plainentry(e)) {
-    expr_gather(vl.varlist_vr[i], obs, m, x);
-    return;
-  }
-  for (long k = 0; k < m; ++k) x[k] = rzelta_data(e, obs + k);
-}
-
 // u[k] = 1 for a used observation, wb[k] its weight (1 unweighted), both 0
 // otherwise; the block is padded with zeros to a multiple of 4. check: apply
 // the weight rules (codes 401/402).
@@ -90,12 +75,6 @@ int usemask(const StSample& s, long obs, long m, const double* x, double* u, dou
   return 0;
 }
 
-static inline st_v4 ld4(const double* p) {
-  st_v4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
 // The first pass's running figures.
 struct Pass1 {
   Accum4 W, S;
@@ -113,11 +92,11 @@ void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb,
   Accum4 W = st.W, S = st.S;
   st_v4 n = st.n, mn = st.mn, mx = st.mx;
   for (long k = 0; k < m; k += 4) {
-    const st_v4 xv = ld4(x + k), uv = ld4(u + k);
+    const st_v4 xv = acc_ld4(x + k), uv = acc_ld4(u + k);
     const auto used = uv > zero;
     n += uv;
     if (weighted) {
-      const st_v4 wv = ld4(wb + k);
+      const st_v4 wv = acc_ld4(wb + k);
       W.add(wv);
       S.add(used ? wv * xv : zero);
     } else {
@@ -137,7 +116,7 @@ void pass1_dense(Pass1& st, const double* x, long m) {
   Accum4 S = st.S;
   st_v4 n = st.n, mn = st.mn, mx = st.mx;
   for (long k = 0; k < m; k += 4) {
-    const st_v4 xv = ld4(x + k);
+    const st_v4 xv = acc_ld4(x + k);
     const auto used = xv < mv;
     n += used ? one : zero;
     S.add(used ? xv : zero);
@@ -162,9 +141,9 @@ void pass2_add(Pass2& st, const double* x, const double* u, const double* wb, lo
   Accum4 d2 = st.d2;
   st_v4 d3 = st.d3, d4 = st.d4;
   for (long k = 0; k < m; k += 4) {
-    const st_v4 xv = ld4(x + k);
-    const st_v4 d = (u ? ld4(u + k) > zero : xv < miss) ? xv - mv : zero;
-    const st_v4 wd = weighted ? ld4(wb + k) * d : d;
+    const st_v4 xv = acc_ld4(x + k);
+    const st_v4 d = (u ? acc_ld4(u + k) > zero : xv < miss) ? xv - mv : zero;
+    const st_v4 wd = weighted ? acc_ld4(wb + k) * d : d;
     const st_v4 q = wd * d;
     d2.add(q);
     if (higher) {
@@ -269,11 +248,11 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   Pass1 p1;
   // Without if or weights on a plain variable the column is read in place
   // (doubles) or decoded a block at a time, and the mask comes from the values.
-  const bool dense = s.sel.empty() && !weighted && plainentry(e);
+  const bool dense = s.sel.empty() && !weighted && st_plainentry(e);
   const bool inplace = dense && vartype(v) == ST_DOUBLE;
   auto densevals = [&](long obs, long m) -> const double* {
     if (inplace && m % 4 == 0) return reinterpret_cast<const double*>(colview(v).at(obs));
-    gather(e, obs, m, x);
+    st_gather(e, obs, m, x);
     for (long k = m; k % 4; ++k) x[k] = misval;
     return x;
   };
@@ -290,7 +269,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
           if (xv[k] < misval) xs.push_back(xv[k]);
       continue;
     }
-    gather(e, obs, m, x);
+    st_gather(e, obs, m, x);
     if (int rc = usemask(s, obs, m, x, u, wb, true)) return rc;
     for (long k = m; k < m4; ++k) x[k] = 0;
     pass1_masked(p1, x, u, wb, m4, weighted);
@@ -335,7 +314,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
         pass2_add(p2, densevals(obs, m), nullptr, nullptr, m4, f.mean, false, false);
         continue;
       }
-      gather(e, obs, m, x);
+      st_gather(e, obs, m, x);
       (void)usemask(s, obs, m, x, u, wb, false);
       for (long k = m; k < m4; ++k) x[k] = 0;
       pass2_add(p2, x, u, wb, m4, f.mean, weighted, false);
@@ -367,14 +346,6 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   return 0;
 }
 
-// The name shown for list entry e (time-series operators in front).
-std::string entryname(int e) {
-  const size_t i = static_cast<size_t>(e);
-  std::string name = varname(vl.varlist_vr[i]);
-  if (!plainentry(e)) name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
-  return name;
-}
-
 // A number under fmt right-aligned in a field of at least 9 columns.
 std::string num9(const char* fmt, double x) {
   std::string t = sreforms(fmt, x);
@@ -400,7 +371,7 @@ void header(const SuOpts& o) {
 }
 
 void row(int e, const SuFig& f, const SuOpts& o) {
-  std::string name = abvar(entryname(e), 12);
+  std::string name = abvar(st_entryname(e), 12);
   std::string line = "{txt}";
   line.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
   spoutsml(line.c_str());
@@ -427,7 +398,11 @@ void row(int e, const SuFig& f, const SuOpts& o) {
   }
   line += "   " + num9(vf.c_str(), f.mean) + "  ";
   if (!o.wcol) line += " ";
-  line += num9(vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " + num9(vf.c_str(), f.max);
+  // A spread is no date: under a date format the standard deviation keeps %9.0g.
+  FmtInfo fi;
+  const bool datefmt = o.fmt && chkfmt(vf.c_str(), FMTK_NUM, &fi) == 0 && fi.letter == 'd';
+  line += num9(datefmt ? "%9.0g" : vf.c_str(), f.sd) + "  " + num9(vf.c_str(), f.min) + "  " +
+          num9(vf.c_str(), f.max);
   spoutsml((line + "\n").c_str());
 }
 
@@ -456,7 +431,7 @@ void dline(const char* plab, double p, bool hasp, double ext, bool hasext, const
 void detailblock(int e, const SuFig& f) {
   const int v = vl.varlist_vr[static_cast<size_t>(e)];
   std::string title = ds.varlabels[static_cast<size_t>(v)];
-  if (title.empty() || !plainentry(e)) title = entryname(e);
+  if (title.empty() || !st_plainentry(e)) title = st_entryname(e);
   spoutsml("\n{txt}");
   const int pad = (61 - static_cast<int>(title.size())) / 2;
   if (pad > 0) dupblnk(pad);
@@ -535,12 +510,20 @@ int cmd_summarize(int) {
     return 0;
   }
   StSample s;
-  if (int rc = st_sample(s)) return rc;
+  try {
+    if (int rc = st_sample(s)) return rc;
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
   o.show = !o.meanonly && out.s_outlev <= OUT_RESULT;
   const int nv = vl.lnvar();
   SuFig f;
   for (int e = 0; e < nv; ++e) {
-    if (int rc = figures(e, s, o, f)) return rc;
+    try {
+      if (int rc = figures(e, s, o, f)) return rc;
+    } catch (const std::bad_alloc&) {
+      return error(909);  // the values kept for the percentiles
+    }
     if (o.show) {
       if (o.detail) {
         detailblock(e, f);

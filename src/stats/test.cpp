@@ -98,23 +98,30 @@ int side(const RegFit& f, const char*& p, double sign, Constraint& c) {
   }
 }
 
+// A number under %10.0g without its leading blanks.
+std::string num(double x) {
+  const char* p = sreforms("%10.0g", x);
+  while (*p == ' ') ++p;
+  return p;
+}
+
 // The shown form of a constraint: "x1 - 2*x2 = 3".
 std::string showc(const RegFit& f, const Constraint& c) {
   std::string t;
   for (size_t j = 0; j < c.R.size(); ++j) {
     const double k = c.R[j];
     if (k == 0) continue;
-    if (t.empty())
-      t += k < 0 ? "-" : "";
-    else
-      t += k < 0 ? " - " : " + ";
+    if (!t.empty()) t.push_back(' ');
+    if (k < 0) t.push_back('-');
+    else if (!t.empty()) t.push_back('+');
+    if (t.size() > 1) t.push_back(' ');
     const double a = std::fabs(k);
-    if (a != 1) t += std::string(sreforms("%10.0g", a)).substr(std::string(sreforms("%10.0g", a)).find_first_not_of(' ')) + "*";
+    if (a != 1) t += num(a) + "*";
     t += f.names[j];
   }
-  if (t.empty()) t = "0";
-  std::string r = sreforms("%10.0g", c.r);
-  t += " = " + r.substr(r.find_first_not_of(' '));
+  if (t.empty()) t.push_back('0');
+  t += " = ";
+  t += num(c.r);
   return t;
 }
 

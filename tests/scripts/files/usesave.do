@@ -98,3 +98,15 @@ cap noi save rt, bogus
 di _rc
 cap noi use rt, clear bogus
 di _rc
+* describe using: the file's descriptors without loading it
+clear
+set obs 1
+gen keepme = 1
+describe using old_113_hi
+describe id s using old_113_lo
+describe using old_106_hi, short
+cap noi describe using nosuch
+di _rc
+cap noi describe zz using old_113_hi
+di _rc
+describe, short

@@ -46,6 +46,19 @@ gen t = _n
 char _dta[_TStvar] t
 sort t
 regress y L.x1 D.x2
+* Robust variance: HC1, HC2, HC3 and clustered, also with weights.
+regress y x1 x2, robust
+regress y x1 x2, hc2
+regress y x1 x2, hc3
+regress y x1 x2, cluster(g)
+regress y x1 x2 [aw=w], robust
+regress y x1 x2 [fw=w], robust
+regress y x1 x2 [pw=w]
+regress, noheader
+cap noi regress y x1, robust hc2
+display _rc
+cap noi regress y x1, cluster(nosuch)
+display _rc
 * Errors.
 cap noi regress y x1, noconstant nosuch
 display _rc

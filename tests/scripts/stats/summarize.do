@@ -34,6 +34,15 @@ summarize price
 * Long names are abbreviated in the stub.
 gen averyveryverylongname = weight/1000
 summarize averyveryverylongname
+* Time-series operators in the list.
+gen t = _n
+char _dta[_TStvar] t
+sort t
+summarize L.price D.weight
+* A date format under format.
+gen d = 16000 + _n
+format d %td
+summarize d, format
 * Errors.
 cap noi summarize price [fw=2.5]
 display _rc
@@ -57,3 +66,6 @@ cap noi by rep: summarize price
 sort rep
 by rep: summarize price weight
 by rep: summarize price, meanonly
+* An empty dataset.
+clear
+summarize

@@ -1,0 +1,147 @@
+// Graphics throughput: a scatter of N points (default one million) from the
+// dataset to a picture: the series set, the recorded display list, and the
+// export to PNG, SVG and PDF. The recording is compared with a plain C++ loop
+// writing the same point records, the PNG with plain cairo drawing the same
+// dots straight from arrays, and the set with numpy copying the two columns.
+// Usage: bench_graphics [observations]
+#include <cairo.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "data/store.h"
+#include "graphics/graphics.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "output/output.h"
+
+namespace {
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double cpu() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+long fsize(const std::string& fn) {
+  struct stat st;
+  return stat(fn.c_str(), &st) ? -1 : static_cast<long>(st.st_size);
+}
+
+volatile unsigned char sink;
+
+int run(const std::string& line) {
+  int rc = execline(line);
+  if (rc) std::fprintf(stderr, "failed (%d): %s\n", rc, line.c_str());
+  return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long nobs = argc > 1 ? std::atol(argv[1]) : 1000000L;
+  std::string quiet;
+  out_open_console(false, 80);
+  out_console_enable(false);
+  out_set_capture(&quiet);
+  cmdinit_table();
+  char tmpl[] = "/tmp/zelta_bench_gr_XXXXXX";
+  if (!mkdtemp(tmpl)) return 1;
+  const std::string dir = tmpl;
+  if (run("set memory " + std::to_string(nobs / 20000 + 20) + "m") || run("set obs " + std::to_string(nobs)) || run("gen x = uniform() * 10") ||
+      run("gen y = x + 3 * invnormal(uniform())"))
+    return 1;
+
+  double t0 = now();
+  if (run("serset create y x")) return 1;
+  const double tset = now() - t0;
+
+  t0 = now();
+  if (run("gdi init 6 4 255 255 255") || run("gdi linergb = 26 71 111") ||
+      run("gdi symbol = circle") || run("gdi xalpha = 2000") || run("gdi xbeta = 2800") ||
+      run("gdi yalpha = 10666") || run("gdi ybeta = 800") || run("gdi scatter 0 2 1") ||
+      run("gdi end"))
+    return 1;
+  const double trec = now() - t0;
+  // Plain loop: the same point records (opcode and two 16-bit coordinates).
+  std::vector<double> xs(static_cast<size_t>(nobs)), ys(static_cast<size_t>(nobs));
+  for (long i = 0; i < nobs; ++i) xs[i] = serset_data(1, i), ys[i] = serset_data(0, i);
+  t0 = now();
+  std::vector<unsigned char> recs(static_cast<size_t>(nobs) * 5);
+  for (long i = 0; i < nobs; ++i) {
+    int dx = static_cast<int>(std::floor(2800 * xs[i] + 2000 + 0.5));
+    int dy = static_cast<int>(std::floor(800 * ys[i] + 10666 + 0.5));
+    unsigned char* p = &recs[static_cast<size_t>(i) * 5];
+    p[0] = 52, p[1] = static_cast<unsigned char>(dx >> 8), p[2] = static_cast<unsigned char>(dx);
+    p[3] = static_cast<unsigned char>(dy >> 8), p[4] = static_cast<unsigned char>(dy);
+  }
+  const double trecc = now() - t0;
+  sink = recs[recs.size() / 2];
+
+  std::printf("scatter of %ld points (noisy: 2 shared cores)\n", nobs);
+  std::printf("%-32s %8.3f s\n", "serset create y x", tset);
+  std::printf("%-32s %8.3f s   plain loop %8.3f s   ratio %.2f\n", "gdi scatter (record)", trec,
+              trecc, trec / trecc);
+  double tpng = 0;
+  for (const char* ext : {"png", "svg", "pdf"}) {
+    std::string fn = dir + "/scatter." + ext;
+    t0 = now();
+    double c0 = cpu();
+    if (run("_gph export " + fn + ", replace")) return 1;
+    double t = now() - t0, tc = cpu() - c0;
+    if (ext[0] == 'p' && ext[1] == 'n') tpng = tc;
+    std::printf("%-32s %8.3f s   cpu %8.3f s   %10ld bytes\n", (std::string("export ") + ext).c_str(),
+                t, tc, fsize(fn));
+    std::remove(fn.c_str());
+  }
+  // Plain cairo: the same dots drawn from arrays onto a 600 by 400 image.
+  t0 = now();
+  double c0 = cpu();
+  {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 600, 400);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_set_source_rgb(cr, 26 / 255.0, 71 / 255.0, 111 / 255.0);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_width(cr, 2 * 166 * 600 / 32000.0);
+    for (long i = 0; i < nobs; ++i) {
+      cairo_move_to(cr, (2800 * xs[i] + 2000) * 600 / 32000.0,
+                    400 - (800 * ys[i] + 10666) * 400 / 21333.0);
+      cairo_rel_line_to(cr, 0, 0);
+      if (i % 4096 == 4095) cairo_stroke(cr);
+    }
+    cairo_stroke(cr);
+    std::string fn = dir + "/plain.png";
+    cairo_surface_write_to_png(s, fn.c_str());
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+    std::remove(fn.c_str());
+  }
+  const double tplain = now() - t0, cplain = cpu() - c0;
+  std::printf("%-32s %8.3f s   cpu %8.3f s   ratio export/plain (cpu) %.2f\n", "plain cairo PNG",
+              tplain, cplain, tpng / cplain);
+  // numpy: copy two float columns of the same length (the series set's work).
+  std::string py = "python3 -c \"import numpy as np,time;n=" + std::to_string(nobs) +
+                   ";x=np.random.rand(n).astype(np.float32);y=np.random.rand(n).astype(np.float32);"
+                   "t=time.perf_counter();z=np.column_stack((y,x)).copy();"
+                   "print('%.4f'%(time.perf_counter()-t))\"";
+  if (std::FILE* p = popen(py.c_str(), "r")) {
+    char buf[64] = {};
+    if (std::fgets(buf, sizeof buf, p)) {
+      double tn = std::atof(buf);
+      std::printf("%-32s %8.3f s   ratio serset/numpy %.2f\n", "numpy column copy", tn,
+                  tn > 0 ? tset / tn : 0.0);
+    }
+    pclose(p);
+  }
+  serset_clearall();
+  std::remove(dir.c_str());
+  return 0;
+}

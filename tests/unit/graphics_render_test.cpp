@@ -1,0 +1,259 @@
+// Pictures made from display lists, checked by what can be measured: the
+// PNG's size and the colour of its pixels where points were drawn and where
+// nothing was, the SVG's elements, the PDF's frame, identical bytes after a
+// graph-file round trip, and the renderer slots and series-set access rules.
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "data/store.h"
+#include "files/atomicfile.h"
+#include "graphics/graphics.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "output/output.h"
+
+namespace {
+
+std::string sink;
+
+class Render : public ::testing::Test {
+ protected:
+  std::string dir;
+  void SetUp() override {
+    static bool once = false;
+    if (!once) {
+      once = true;
+      out_open_console(false, 80);
+      out_console_enable(false);
+      cmdinit_table();
+    }
+    out_set_capture(&sink);
+    char tmpl[] = "/tmp/zelta_render_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    gr_reset();
+  }
+  void TearDown() override {
+    out_set_capture(nullptr);
+    gr_reset();
+    serset_clearall();
+    std::string cmd = "rm -rf '" + dir + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  int run(const std::string& line) { return execline(line); }
+  std::string path(const char* name) const { return dir + "/" + name; }
+  // Draws red circles at data points (1,1) (5,5) (9,2) on a 6 by 4 page where
+  // x runs 0..10 across 2000..30000 and y 0..10 across 2000..20000.
+  void drawpoints() {
+    ASSERT_EQ(run("gdi init 6 4 255 255 255"), 0);
+    ASSERT_EQ(run("gdi linergb = 255 0 0"), 0);
+    ASSERT_EQ(run("gdi symbol = circle"), 0);
+    ASSERT_EQ(run("gdi gm_symbolsize = 400"), 0);
+    ASSERT_EQ(run("gdi xalpha = 2000"), 0);
+    ASSERT_EQ(run("gdi xbeta = 2800"), 0);
+    ASSERT_EQ(run("gdi yalpha = 2000"), 0);
+    ASSERT_EQ(run("gdi ybeta = 1800"), 0);
+    ASSERT_EQ(run("gdi point 1 1"), 0);
+    ASSERT_EQ(run("gdi point 5 5"), 0);
+    ASSERT_EQ(run("gdi point 9 2"), 0);
+    ASSERT_EQ(run("gdi textrgb = 0 0 0"), 0);
+    ASSERT_EQ(run("gdi text 1 9 Hello"), 0);
+    ASSERT_EQ(run("gdi end"), 0);
+  }
+};
+
+std::string slurp(const std::string& fn) {
+  std::ifstream f(fn, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+struct Png {
+  cairo_surface_t* s = nullptr;
+  explicit Png(const std::string& fn) { s = cairo_image_surface_create_from_png(fn.c_str()); }
+  ~Png() { cairo_surface_destroy(s); }
+  bool ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
+  int w() const { return cairo_image_surface_get_width(s); }
+  int h() const { return cairo_image_surface_get_height(s); }
+  // r, g, b of pixel (x, y) (ARGB32, opaque here).
+  void rgb(int x, int y, int* r, int* g, int* b) const {
+    const unsigned char* d = cairo_image_surface_get_data(s);
+    uint32_t px = *reinterpret_cast<const uint32_t*>(d + y * cairo_image_surface_get_stride(s) + 4 * x);
+    *r = (px >> 16) & 255, *g = (px >> 8) & 255, *b = px & 255;
+  }
+  bool red(int x, int y) const {
+    int r, g, b;
+    rgb(x, y, &r, &g, &b);
+    return r > 200 && g < 60 && b < 60;
+  }
+  bool white(int x, int y) const {
+    int r, g, b;
+    rgb(x, y, &r, &g, &b);
+    return r == 255 && g == 255 && b == 255;
+  }
+};
+
+// Pixel of device position (x, y) on a picture w by h of a 32000 by 21333 page.
+int pxx(double x, int w) { return static_cast<int>(std::lround(x * w / 32000.0)); }
+int pxy(double y, int h) { return static_cast<int>(std::lround(h - y * h / 21333.0)); }
+
+TEST_F(Render, PngSizeAndPointsWhereTheyWereDrawn) {
+  drawpoints();
+  ExportOpts o;
+  ASSERT_EQ(gr_export(*gr.gdl, path("p.png"), o), 0);
+  Png p(path("p.png"));
+  ASSERT_TRUE(p.ok());
+  EXPECT_EQ(p.w(), 600);
+  EXPECT_EQ(p.h(), 400);
+  const double pts[3][2] = {{1, 1}, {5, 5}, {9, 2}};
+  for (auto& q : pts) {
+    int x = pxx(2000 + 2800 * q[0], 600), y = pxy(2000 + 1800 * q[1], 400);
+    EXPECT_TRUE(p.red(x, y)) << "point " << q[0] << "," << q[1];
+  }
+  // Red pixels only near the three points; the corners stay background.
+  long red = 0, stray = 0;
+  for (int y = 0; y < p.h(); ++y)
+    for (int x = 0; x < p.w(); ++x) {
+      if (!p.red(x, y)) continue;
+      ++red;
+      bool near = false;
+      for (auto& q : pts) {
+        int cx = pxx(2000 + 2800 * q[0], 600), cy = pxy(2000 + 1800 * q[1], 400);
+        if (std::abs(x - cx) <= 8 && std::abs(y - cy) <= 8) near = true;
+      }
+      stray += !near;
+    }
+  EXPECT_GT(red, 3 * 20);
+  EXPECT_EQ(stray, 0);
+  EXPECT_TRUE(p.white(0, 0));
+  EXPECT_TRUE(p.white(599, 399));
+  // Text: dark pixels just right of and below its anchor (top-left aligned).
+  int tx = pxx(2000 + 2800, 600), ty = pxy(2000 + 1800 * 9, 400);
+  long dark = 0;
+  for (int y = ty; y < ty + 14; ++y)
+    for (int x = tx; x < tx + 40; ++x) {
+      int r, g, b;
+      p.rgb(x, y, &r, &g, &b);
+      dark += r < 100 && g < 100 && b < 100;
+    }
+  EXPECT_GT(dark, 20);
+}
+
+TEST_F(Render, PngWidthOptionKeepsTheAspect) {
+  drawpoints();
+  ExportOpts o;
+  o.width = 300;
+  ASSERT_EQ(gr_export(*gr.gdl, path("s.png"), o), 0);
+  Png p(path("s.png"));
+  ASSERT_TRUE(p.ok());
+  EXPECT_EQ(p.w(), 300);
+  EXPECT_EQ(p.h(), 200);
+  EXPECT_TRUE(p.red(pxx(2000 + 2800 * 5, 300), pxy(2000 + 1800 * 5, 200)));
+}
+
+TEST_F(Render, SvgAndPdfFrames) {
+  drawpoints();
+  ExportOpts o;
+  ASSERT_EQ(gr_export(*gr.gdl, path("p.svg"), o), 0);
+  ASSERT_EQ(gr_export(*gr.gdl, path("p.pdf"), o), 0);
+  std::string svg = slurp(path("p.svg"));
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_NE(svg.find("width=\"432pt\" height=\"288pt\""), std::string::npos);
+  EXPECT_NE(svg.find("rgb(100%,0%,0%)"), std::string::npos);  // the red markers
+  // "Hello" is drawn as five glyph uses.
+  size_t uses = 0;
+  for (size_t at = svg.find("<use"); at != std::string::npos; at = svg.find("<use", at + 1)) ++uses;
+  EXPECT_EQ(uses, 5u);
+  std::string pdf = slurp(path("p.pdf"));
+  EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
+  EXPECT_NE(pdf.find("%%EOF"), std::string::npos);
+}
+
+TEST_F(Render, GraphFileRoundTripGivesTheSameBytes) {
+  drawpoints();
+  ExportOpts o;
+  ASSERT_EQ(gr_export(*gr.gdl, path("a.png"), o), 0);
+  ASSERT_EQ(run("_gph save \"" + path("g.gph") + "\""), 0);
+  gr_reset();
+  ASSERT_EQ(run("_gph use \"" + path("g.gph") + "\""), 0);
+  ASSERT_EQ(run("_gph export \"" + path("b.png") + "\""), 0);
+  ASSERT_EQ(run("_gph export \"" + path("b.svg") + "\""), 0);
+  std::string a = slurp(path("a.png")), b = slurp(path("b.png"));
+  EXPECT_GT(a.size(), 100u);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(run("_gph export \"" + path("b.png") + "\""), 602);  // no replace
+}
+
+TEST_F(Render, FailedExportKeepsThePreviousFile) {
+  drawpoints();
+  ExportOpts o;
+  ASSERT_EQ(gr_export(*gr.gdl, path("k.png"), o), 0);
+  std::string before = slurp(path("k.png"));
+  ASSERT_EQ(run("gdi init 6 4 0 0 0"), 0);
+  ASSERT_EQ(run("gdi end"), 0);
+  afs.failat = 2;
+  afs.nops = 0;
+  EXPECT_NE(gr_export(*gr.gdl, path("k.png"), o), 0);
+  afs.failat = 0;
+  EXPECT_EQ(slurp(path("k.png")), before);
+  EXPECT_EQ(std::system(("test $(ls -A '" + dir + "' | wc -l) -eq 1").c_str()), 0);
+}
+
+TEST_F(Render, PageSizesAndRendererSlots) {
+  ASSERT_EQ(run("gdi init 8 6 0 0 0"), 0);
+  EXPECT_EQ(gr.cur.xsize, 32000);
+  EXPECT_EQ(gr.cur.ysize, 24000);
+  ASSERT_EQ(run("gdi init 6 8 0 0 0"), 0);
+  EXPECT_EQ(gr.cur.xsize, 24000);
+  EXPECT_EQ(gr.cur.ysize, 32000);
+  auto fn = [](void*, int) { return 0; };
+  EXPECT_EQ(gdl_set_renderer(fn, nullptr), 0);
+  EXPECT_EQ(gdl_set_renderer(fn, nullptr), 1);
+  EXPECT_EQ(gdl_set_renderer(fn, nullptr), 2);
+  EXPECT_EQ(gdl_set_renderer(fn, nullptr), -1);
+  gdl_unset_renderer(7);
+  EXPECT_EQ(gdl_set_renderer(fn, nullptr), -1);
+  gdl_unset_renderer(1);
+  EXPECT_EQ(gdl_set_renderer(fn, nullptr), 1);
+  // A renderer that asks to stop ends execution with 1.
+  for (int i = 0; i < 3; ++i) gdl_unset_renderer(i);
+  int calls = 0;
+  static int* pcalls = nullptr;
+  pcalls = &calls;
+  ASSERT_EQ(gdl_set_renderer([](void*, int) { return ++*pcalls > 1 ? 1 : 0; }, nullptr), 0);
+  EXPECT_EQ(run("gdi point 1 1"), 0);
+  EXPECT_EQ(gdl_exec_opcode(OP_UPDATE), 1);
+  gdl_unset_renderer(0);
+}
+
+TEST_F(Render, SersetAccessOutsideTheSetIsMissing) {
+  ds_reset();
+  ASSERT_EQ(run("set obs 3"), 0);
+  ASSERT_EQ(run("gen x = _n"), 0);
+  ASSERT_EQ(run("gen str2 s = \"a\""), 0);
+  ASSERT_EQ(run("serset create x s"), 0);
+  EXPECT_EQ(serset_no(), 3);
+  EXPECT_EQ(serset_data(0, 2), 3.0);
+  EXPECT_GE(serset_data(0, 3), misval);   // observation N
+  EXPECT_GE(serset_data(0, -1), misval);
+  EXPECT_GE(serset_data(2, 0), misval);   // no third variable
+  std::string s;
+  serset_sdata(1, 0, s);
+  EXPECT_EQ(s, "a");
+  serset_sdata(1, 3, s);
+  EXPECT_EQ(s, "");
+  EXPECT_EQ(serset_set(5), 1);
+  serset_clearall();
+  EXPECT_EQ(serset_no(), -1);
+  ds_reset();
+}
+
+}  // namespace
