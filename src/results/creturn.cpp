@@ -174,7 +174,7 @@ const CRow rows[] = {
     S(GDS, "filedate", gmac("S_FNDATE")),
     N(GMEM, "memory", static_cast<double>(ds.memorysize)),
     N(GMEM, "maxvar", ds.maxmaxvar),
-    N(GMEM, "matsize", res.matsize),
+    N(GMEM, "matsize", interp.matsize),
     S(GOUT, "more", onoff(out.more)),
     S(GOUT, "rmsg", onoff(interp.zelta_rmsg)),
     N(GOUT, "rmsg_time", interp.rmsgtime),

@@ -589,7 +589,7 @@ int set_matsize(int) {
   if (w.empty() || *e || *peektok_chr()) return error(198);
   if (n < RES_MINMATSIZE || n > RES_MAXMATSIZE)
     return errmsgf(198, "matsize must be between %d and %d\n", RES_MINMATSIZE, RES_MAXMATSIZE);
-  res.matsize = static_cast<int>(n);
+  interp.matsize = static_cast<int>(n);
   return 0;
 }
 

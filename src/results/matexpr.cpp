@@ -21,6 +21,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "expr/funcs.h"
+#include "interp/interp.h"
 #include "output/errors.h"
 #include "results/matrix.h"
 
@@ -346,7 +347,7 @@ struct Parser {
     auto dim = [&](const std::string& t) {
       double d = subscalar(t);
       if (d >= misval || d < 1 || d != std::trunc(d)) fail(error(503));
-      if (d > res.matsize) fail(error(908));
+      if (d > interp.matsize) fail(error(908));
       return static_cast<int>(d);
     };
     Matrix& r = out.m;
@@ -421,7 +422,7 @@ struct Parser {
         r.cnames = m.cnames;
       } else if (fn == "vec") {
         long n = static_cast<long>(m.rows) * m.cols;
-        if (n > res.matsize) fail(error(908));
+        if (n > interp.matsize) fail(error(908));
         r = mat_make(static_cast<int>(n), 1);
         for (int j = 0; j < m.cols; ++j)
           for (int i = 0; i < m.rows; ++i) {
@@ -519,7 +520,7 @@ int matexp_eval(const std::string& text, Matrix& out) {
     Parser ps{text};
     Val v = ps.expr();
     if (ps.peek()) failsyntax();
-    if (v.m.rows > res.matsize || v.m.cols > res.matsize) fail(error(908));
+    if (v.m.rows > interp.matsize || v.m.cols > interp.matsize) fail(error(908));
     if (v.m.rnames.size() != static_cast<size_t>(v.m.rows)) mat_defnames(v.m.rnames, v.m.rows, 'r');
     if (v.m.cnames.size() != static_cast<size_t>(v.m.cols)) mat_defnames(v.m.cnames, v.m.cols, 'c');
     out = std::move(v.m);

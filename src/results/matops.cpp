@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "interp/interp.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -27,7 +28,7 @@ int fnerr(const char* fn, int rc) { return error2part(fn, rc, 1); }
 }  // namespace
 
 int mat_chksize(int rows, int cols) {
-  if (rows > res.matsize || cols > res.matsize) return error(908);
+  if (rows > interp.matsize || cols > interp.matsize) return error(908);
   return 0;
 }
 
@@ -140,7 +141,7 @@ void mat_transpose(const Matrix& a, Matrix& out) {
 
 int mat_kron(const Matrix& a, const Matrix& b, Matrix& out) {
   long rr = static_cast<long>(a.rows) * b.rows, cc = static_cast<long>(a.cols) * b.cols;
-  if (rr > res.matsize || cc > res.matsize) return error(908);
+  if (rr > interp.matsize || cc > interp.matsize) return error(908);
   Matrix r = mat_make(static_cast<int>(rr), static_cast<int>(cc));
   for (int i = 0; i < a.rows; ++i)
     for (int j = 0; j < a.cols; ++j)

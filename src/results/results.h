@@ -79,7 +79,6 @@ struct ResultsState {
   std::vector<HeldEst> held;         // held estimates (at most RES_MAXHOLD + 1)
   std::vector<std::pair<std::string, NamedScalar>> scalars;  // `scalar` store
   std::vector<std::pair<std::string, Matrix>> mats;           // `matrix` store
-  int matsize = 400;                 // `set matsize`
   long sortseed_last = 0;            // r(sortseed) bookkeeping (sort posts it)
 };
 extern ResultsState res;

@@ -9,6 +9,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/hooks.h"
+#include "interp/interp.h"
 #include "output/errors.h"
 #include "results/results.h"
 
@@ -178,7 +179,7 @@ const Matrix* mat_find(const std::string& name) {
 }
 
 int mat_store(const std::string& name, Matrix m) {
-  if (m.rows > res.matsize || m.cols > res.matsize) return error(908);
+  if (m.rows > interp.matsize || m.cols > interp.matsize) return error(908);
   if (Matrix* p = findin(res.mats, name)) return *p = std::move(m), 0;
   if (res.mats.size() >= RES_MAXITEMS) return error(950);
   res.mats.emplace_back(name, std::move(m));
@@ -278,7 +279,7 @@ int h_creturn(const std::string& name, double* d, std::string* s, bool* isstr) {
   return creturn_value(name, d, s, isstr);
 }
 
-int ms_matsize() { return res.matsize; }
+int ms_matsize() { return interp.matsize; }
 
 }  // namespace
 
