@@ -27,6 +27,7 @@ void results_bindcommands();
 void files_bindcommands();
 void graphics_bindcommands();
 void stats_bindcommands();
+void vemo_bindcommands();
 
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);
