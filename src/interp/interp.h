@@ -43,6 +43,7 @@ struct InterpState {
   std::string sysdir;             // system directory, with a trailing '/'
   std::vector<LineSource*> sources;  // stack of active line sources
   bool trace = false;             // `set trace`
+  const char* prompt = ". ";      // prompt and do-file echo of a new line (": " inside Vemo)
   // Embedded use (fuzzing, tests): `exit, ZELTA` ends only the level, the
   // shell escape is refused, and more than `maxcommands` dispatches (0 = no
   // limit) act as a Break so that no input can run forever.

@@ -24,10 +24,10 @@ struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
-    if (plat_readline(". ", line) != 0) return 1;
+    if (plat_readline(interp.prompt, line) != 0) return 1;
     if (!plat_stdin_tty()) {  // echo piped input as if it had been typed
       int prev = setoutlev(OUT_COMMAND);
-      spout21(". ");
+      spout21(interp.prompt);
       spout21(line.c_str());
       spout21("\n");
       setoutlev(prev);
