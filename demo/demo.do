@@ -17,3 +17,24 @@ summarize age educ hours lnwage
 count if lnwage == .a
 use firms, example clear
 list in 1/4
+* The whole round: load, label, summarise, regress, save, reload, draw.
+use people, example clear
+label define agegrp 0 "under 45" 1 "45 or more"
+generate byte older = age >= 45
+label values older agegrp
+label variable older "aged 45 or more"
+list age older in 1/3
+bysort older: summarize lnwage
+regress lnwage age educ hours
+display "return to a year of schooling: " %5.3f _b[educ]
+predict double fit
+test age educ
+save demo_people, replace
+use demo_people, clear
+summarize fit
+scatter lnwage educ, title("Log wage by schooling")
+graph export demo_people.png, replace
+vemo
+x = (1, 2 \ 3, 4)
+x * x'
+end
