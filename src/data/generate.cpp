@@ -87,18 +87,26 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
     long n = std::min(EXPR_BLOCK, hi - obs + 1);
     if (ds_pollbreak()) return 1;
     fillblock(prog, obs, n, sel, vals);
-    for (long i = 0; i < n; ++i) vals[i] = sel[i] ? vals[i] : misval;
     const ColView col = colview(v);
+    const bool allin = countout || (obs >= ds.nobs1 && obs + n - 1 <= ds.nobs2);
+    long miss = 0;
+    if (col.type == ST_DOUBLE) {
+      // The common case: one pass that stores and counts.
+      unsigned char* const p = col.at(obs);
+      for (long i = 0; i < n; ++i) {
+        double d = sel[i] ? vals[i] : misval;
+        std::memcpy(p + i * 8, &d, 8);
+        miss += (d >= misval) & (allin || (obs + i >= ds.nobs1 && obs + i <= ds.nobs2));
+      }
+      gc.missing += miss;
+      continue;
+    }
+    for (long i = 0; i < n; ++i) vals[i] = sel[i] ? vals[i] : misval;
     col_encode(col, obs, n, vals);
     // What the cells now hold decides what counts as missing.
-    const double* stored = vals;
-    if (col.type != ST_DOUBLE) col_decode(col, obs, n, back), stored = back;
-    long miss = 0;
-    if (countout || (obs >= ds.nobs1 && obs + n - 1 <= ds.nobs2)) {
-      for (long i = 0; i < n; ++i) miss += stored[i] >= misval;
-    } else {
-      for (long i = 0; i < n; ++i) miss += (stored[i] >= misval) & (obs + i >= ds.nobs1 && obs + i <= ds.nobs2);
-    }
+    col_decode(col, obs, n, back);
+    for (long i = 0; i < n; ++i)
+      miss += (back[i] >= misval) & (allin || (obs + i >= ds.nobs1 && obs + i <= ds.nobs2));
     gc.missing += miss;
   }
   return 0;
@@ -316,15 +324,14 @@ int repl_numeric(int v, const ExprProg& prog, bool promote) {
       evalnum_block(prog, obs, n, vals, sel);
       if (vartype(v) == ST_DOUBLE) {
         // The common case without retyping: compare and write in place.
-        const ColView col = colview(v);
-        double* const cells = reinterpret_cast<double*>(col.at(obs));
+        unsigned char* const cells = colview(v).at(obs);
         long ch = 0, tm = 0;
         for (long i = 0; i < n; ++i) {
           if (!sel[i]) continue;
           double d = vals[i], old;
-          std::memcpy(&old, cells + i, 8);
+          std::memcpy(&old, cells + i * 8, 8);
           if (sameval(d, old)) continue;
-          std::memcpy(cells + i, &d, 8);
+          std::memcpy(cells + i * 8, &d, 8);
           ++ch;
           tm += d >= misval;
         }

@@ -260,11 +260,49 @@ void evalnum_block(const ExprProg& prog, long obs, long n, double* out, const un
   for (long i = 0; i < n; ++i) out[i] = (mask && !mask[i]) ? XM : evalnum(prog, obs + i);
 }
 
+namespace {
+
+template <class F>
+XINLINE void cmpcol(const double* x, double k, long n, unsigned char* sel, bool modern, F f) {
+  if (modern)
+    for (long i = 0; i < n; ++i) sel[i] = f(xv_cmpop(x[i], true), k);
+  else
+    for (long i = 0; i < n; ++i) sel[i] = f(xv_cmpop(x[i], false), k);
+}
+
+// The commonest condition, `variable op literal`, as one pass over the
+// column with the values of the general path; false for any other program.
+__attribute__((target_clones("avx2", "default")))
+bool selcmp(const ExprProg& p, long obs, long n, unsigned char* sel) {
+  const auto& c = p.code;
+  if (c.size() != 5 || c[0] != XO_VAR || c[2] != XO_LIT) return false;
+  const bool modern = p.mvmodern;
+  const double k = xv_cmpop(p.lits[static_cast<size_t>(c[3] - 1)], modern);
+  alignas(64) static double x[EXPR_BLOCK];
+  switch (c[4]) {
+    case XO_EQ: case XO_NE: case XO_GE: case XO_LE: case XO_LT: case XO_GT: break;
+    default: return false;
+  }
+  col_decode(colview(c[1]), obs, n, x);
+  switch (c[4]) {
+    case XO_EQ: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a == b; }); break;
+    case XO_NE: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a != b; }); break;
+    case XO_GE: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a >= b; }); break;
+    case XO_LE: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a <= b; }); break;
+    case XO_LT: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a < b; }); break;
+    default: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a > b; }); break;
+  }
+  return true;
+}
+
+}  // namespace
+
 void selobs_block(long obs, long n, unsigned char* sel) {
   if (ex.ifpgm.empty()) {
     std::memset(sel, 1, static_cast<size_t>(n));
     return;
   }
+  if (ex.ifpgm.blockok && selcmp(ex.ifpgm, obs, n, sel)) return;
   alignas(64) static double v[EXPR_BLOCK];
   evalnum_block(ex.ifpgm, obs, n, v, nullptr);
   for (long i = 0; i < n; ++i) sel[i] = v[i] != 0;

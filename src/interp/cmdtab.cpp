@@ -139,6 +139,7 @@ void cmdinit_table() {
   files_bindcommands();
   graphics_bindcommands();
   stats_bindcommands();
+  vemo_bindcommands();
 }
 
 const char* findbuiltin(const char* word) {

@@ -26,6 +26,7 @@ void display_bindcommands();
 void files_bindcommands();
 void graphics_bindcommands();
 void stats_bindcommands();
+void vemo_bindcommands();
 
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);

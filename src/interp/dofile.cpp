@@ -71,7 +71,7 @@ namespace {
 // command leaves a bare ". ", which the caller's new line closes.
 struct Echo {
   bool on = false;
-  const char* prefix = ". ";
+  const char* prefix = interp.prompt;
   std::string line;
   void add(int c) {
     if (on) line.push_back(static_cast<char>(c));
@@ -85,7 +85,7 @@ struct Echo {
       return;
     }
     say((prefix + line + "\n").c_str());
-    prefix = more ? "> " : ". ";
+    prefix = more ? "> " : interp.prompt;
     line.clear();
   }
   void flush() {

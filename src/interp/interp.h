@@ -43,6 +43,7 @@ struct InterpState {
   std::string sysdir;             // system directory, with a trailing '/'
   std::vector<LineSource*> sources;  // stack of active line sources
   bool trace = false;             // `set trace`
+  const char* prompt = ". ";      // prompt and do-file echo of a new line (": " inside Vemo)
   // Embedded use (fuzzing, tests): `exit, ZELTA` ends only the level, the
   // shell escape is refused, and more than `maxcommands` dispatches (0 = no
   // limit) act as a Break so that no input can run forever.
@@ -59,9 +60,11 @@ int zelta_main(int argc, char** argv);
 int getreq(int from_program);
 // Expands, dispatches and reports one line. 0 when `exit` ended the level.
 int doreq();
-// Runs every line of `src` at a new level. `stop`: an error ends the source.
-// Returns the return code that ended it.
-[[nodiscard]] int runsource(LineSource& src, bool stop);
+// Runs every line of `src` at a new level: do-file lines through doreq,
+// program lines through execline. An error ends a program, and a do-file
+// when `stop`; a Break ends either. *exited (when given) tells whether
+// `exit` ended it. Returns the return code that ended it.
+[[nodiscard]] int runsource(LineSource& src, bool stop, bool* exited = nullptr);
 // Reads the next raw line from the innermost source (used to collect loop and
 // program bodies). 0 = a line, 1 = end of the source.
 int nextrawline(std::string& line);

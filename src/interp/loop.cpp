@@ -24,10 +24,10 @@ struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
-    if (plat_readline(". ", line) != 0) return 1;
+    if (plat_readline(interp.prompt, line) != 0) return 1;
     if (!plat_stdin_tty()) {  // echo piped input as if it had been typed
       int prev = setoutlev(OUT_COMMAND);
-      spout21(". ");
+      spout21(interp.prompt);
       spout21(line.c_str());
       spout21("\n");
       setoutlev(prev);
@@ -186,6 +186,20 @@ static int dispatch_console() {
   return interp.globalrc;
 }
 
+// True when the line just run asked to leave its level (`exit`); a global
+// exit ends the program here.
+static bool takeexit() {
+  if (!interp.exitflg) return false;
+  if (interp.gexitflg && !interp.embedded) {
+    out_flush_all();
+    std::exit(0);
+  }
+  interp.gexitflg = false;
+  interp.exitflg = false;
+  interp.globalrc = 0;
+  return true;
+}
+
 int doreq() {
   TokState saved;
   borrow_gettok(&saved);
@@ -203,16 +217,7 @@ int doreq() {
   }
   interp.zelta_busy = wasbusy;
   return_gettok(&saved);
-  if (interp.exitflg) {
-    if (interp.gexitflg && !interp.embedded) {
-      out_flush_all();
-      std::exit(0);
-    }
-    interp.gexitflg = false;
-    interp.exitflg = false;
-    interp.globalrc = 0;
-    return 0;
-  }
+  if (takeexit()) return 0;
   out_reset_stop();
   if (!interp.runprog) present(start);
   return 1;
@@ -230,12 +235,25 @@ int execline(const std::string& line) {
   return rc;
 }
 
-int runsource(LineSource& src, bool stop) {
+// One program line: dispatched with execline rather than doreq, which turns
+// a pending Break into the line's code and clears the flag (a Break between
+// two lines of a tight loop must stop the loop). False after `exit`.
+static bool progline(std::string& line) {
+  ps.bylevel = 0;
+  line.swap(interp.console);  // execline takes the console over itself
+  interp.globalrc = execline(line);
+  return !takeexit();
+}
+
+int runsource(LineSource& src, bool stop, bool* exited) {
+  const bool prog = src.isprogram();
+  if (exited) *exited = false;
   interp.sources.push_back(&src);
   ++interp.zelta_level;
   int rc = 0;
+  std::string line;
   while (true) {
-    if (!src.isprogram()) {
+    if (!prog) {
       int prev = setoutlev(OUT_NOTE);
       newline();
       setoutlev(prev);
@@ -248,17 +266,25 @@ int runsource(LineSource& src, bool stop) {
       rc = 1;
       break;
     }
-    if (!doreq()) {
+    if (!(prog ? progline(line) : doreq())) {
+      if (exited) *exited = true;
       rc = 0;
       break;
     }
-    if (interp.globalrc && (stop || src.isprogram() || interp.globalrc == 1)) {
+    if (stopflag) {
+      rc = 1;
+      break;
+    }
+    if (interp.globalrc && (stop || prog || interp.globalrc == 1)) {
       rc = interp.globalrc;
       break;
     }
   }
   --interp.zelta_level;
   interp.sources.pop_back();
+  // A Break ending a program is now the code 1 travelling upwards; leaving
+  // the flag set would also silence the report that shows it.
+  if (prog && rc == 1) stopflag = 0;
   return rc;
 }
 

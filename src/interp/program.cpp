@@ -205,59 +205,6 @@ void prog_reset() {
 // ---------------------------------------------------------------------------
 // Running.
 
-namespace {
-
-// Runs the lines of a program source at a new depth. Lines are dispatched
-// with execline rather than doreq: doreq clears the Break flag before every
-// line, and a Break arriving between two lines of a tight loop would be lost.
-// `exited` tells whether `exit` ended the run.
-int runlines(ProgSource& src, bool& exited) {
-  exited = false;
-  interp.sources.push_back(&src);
-  ++interp.zelta_level;
-  int rc = 0;
-  std::string line;
-  while (true) {
-    if (getreq(1)) {
-      rc = stopflag ? 1 : 0;
-      break;
-    }
-    if (stopflag) {
-      rc = 1;
-      break;
-    }
-    ps.bylevel = 0;
-    line.swap(interp.console);  // execline takes the console over itself
-    interp.globalrc = execline(line);
-    if (interp.exitflg) {
-      if (interp.gexitflg && !interp.embedded) {
-        out_flush_all();
-        std::exit(0);
-      }
-      interp.exitflg = interp.gexitflg = false;
-      interp.globalrc = 0;
-      exited = true;
-      break;
-    }
-    if (stopflag) {
-      rc = 1;
-      break;
-    }
-    if (interp.globalrc) {
-      rc = interp.globalrc;
-      break;
-    }
-  }
-  --interp.zelta_level;
-  interp.sources.pop_back();
-  // the Break is now the code 1 travelling upwards; leaving the flag set
-  // would also silence the report that shows it
-  if (rc == 1) stopflag = 0;
-  return rc;
-}
-
-}  // namespace
-
 int prog_run(const std::shared_ptr<Program>& p, const char* args) {
   if (interp.zelta_level > 63) return error(1000);
   ProgSource src;
@@ -290,7 +237,7 @@ int prog_run(const std::shared_ptr<Program>& p, const char* args) {
   }
   tracesep(*p, true);
   bool exited;
-  int rc = runlines(src, exited);
+  int rc = runsource(src, true, &exited);
   tracesep(*p, false);
   if (keeporder && ds_orderrestore(ordermark)) ds.srtlist = savedsrt;
   --prg.progdepth;
@@ -316,7 +263,7 @@ int prog_runtemp(const std::shared_ptr<Program>& p) {
   const bool savedrunprog = interp.runprog;
   interp.runprog = true;
   bool exited;
-  int rc = runlines(src, exited);
+  int rc = runsource(src, true, &exited);
   interp.runprog = savedrunprog;
   // `exit` inside the loop ends the level around it
   if (exited) interp.exitflg = true;

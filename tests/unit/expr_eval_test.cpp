@@ -215,4 +215,27 @@ TEST_F(ExprEvalTest, IfSelection) {
   EXPECT_TRUE(selobs(3));
 }
 
+// `variable op literal` takes a one-pass column path: it must select what
+// the observation path selects, for every type, missing codes and version.
+TEST_F(ExprEvalTest, ComparisonWithALiteralSelectsAsTheObservationPath) {
+  for (int ver : {920, 700}) {
+    interp.version = ver;
+    for (const char* v : {"x", "f", "i", "b", "l"})
+      for (const char* op : {"==", "!=", ">=", "<=", "<", ">"})
+        for (const char* k : {"0", "3", "-2.5", ".", ".b", "1e300"}) {
+          std::string text = std::string(v) + op + k;
+          ASSERT_EQ(compexp_u(text.c_str(), ex.ifpgm, EXP_NUM), 0) << text;
+          std::vector<unsigned char> sel(EXPR_BLOCK);
+          for (long obs = 1; obs <= NOBS; obs += EXPR_BLOCK) {
+            long n = std::min(EXPR_BLOCK, NOBS - obs + 1);
+            selobs_block(obs, n, sel.data());
+            for (long j = 0; j < n; ++j)
+              ASSERT_EQ(sel[static_cast<size_t>(j)] != 0, evalnum(ex.ifpgm, obs + j) != 0)
+                  << text << " v" << ver << " obs " << obs + j;
+          }
+        }
+  }
+  ex.ifpgm = ExprProg{};
+}
+
 }  // namespace

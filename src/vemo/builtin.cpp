@@ -1,0 +1,728 @@
+// The Vemo built-in table: every built-in name in table order with its
+// result type and argument counts, and the first built-ins implemented here
+// (shape, construction, element-wise mathematics, sums, missing values,
+// types, strings and formatted output). Built-ins without an implementation
+// yet stop with 3996.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "data/store.h"
+#include "expr/funcs.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "vemo/cc.h"
+#include "vemo/opsutil.h"
+#include "vemo/vm.h"
+
+namespace {
+
+const char* const names[] = {
+#include "vemo/bnames.inc"
+};
+
+Mat* arg(int nargs, int i) { return vm.stack[static_cast<size_t>(vm.sp - nargs + i)]; }
+
+// Replaces the nargs arguments with res.
+bool ret(int nargs, Mat* res) {
+  if (!res) return false;
+  for (int i = 0; i < nargs; ++i) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
+  vm.stack[static_cast<size_t>(vm.sp++)] = res;
+  return true;
+}
+
+bool needreal(const Mat* m) {
+  if (m->kind == K_FCN) return vmerr(3102);
+  if (m->eltype != ET_REAL) return vmerr(3253);
+  return true;
+}
+bool needscalar(const Mat* m) {
+  if (m->kind == K_FCN) return vmerr(3102);
+  if (!m->isscalar()) return vmerr(3204);
+  return true;
+}
+bool needrealscalar(const Mat* m) { return needscalar(m) && needreal(m); }
+bool needstrscalar(const Mat* m) {
+  if (!needscalar(m)) return false;
+  if (m->eltype != ET_STR) return vmerr(3254);
+  return true;
+}
+
+// A non-negative dimension from a real scalar.
+bool dimarg(const Mat* m, int* d) {
+  if (!needrealscalar(m)) return false;
+  double x = m->re()[0];
+  if (!(x >= 0 && x < 2147483647.0)) return vmerr(3300);
+  *d = static_cast<int>(x);
+  return true;
+}
+
+bool b_rows(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(arg(n, 0)->rows)); }
+bool b_cols(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(arg(n, 0)->cols)); }
+bool b_length(int n) {
+  return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(static_cast<double>(arg(n, 0)->n())));
+}
+
+bool b_J(int n) {
+  int r, c;
+  if (!dimarg(arg(n, 0), &r) || !dimarg(arg(n, 1), &c)) return false;
+  const Mat* v = arg(n, 2);
+  if (v->kind == K_FCN) return vmerr(3102);
+  const int vr = v->rows, vc = v->cols;
+  if (static_cast<double>(r) * vr > 2147483646.0 || static_cast<double>(c) * vc > 2147483646.0) return vmerr(3300);
+  Mat* res = mkmat(nullptr, v->eltype, r * vr, c * vc);
+  if (!res) return false;
+  if (v->eltype == ET_STRUCT && v->fcn) {
+    res->fcn = v->fcn;
+    ++res->fcn->refcnt;
+  }
+  const size_t vn = v->n(), rn = res->n();
+  const int rc = c * vc;
+  for (int i = 0; i < r * vr; ++i)
+    for (int j = 0; j < rc; ++j) {
+      size_t p = static_cast<size_t>(i % vr) * static_cast<size_t>(vc) + static_cast<size_t>(j % vc);
+      size_t q = static_cast<size_t>(i) * static_cast<size_t>(rc) + static_cast<size_t>(j);
+      switch (v->eltype) {
+        case ET_REAL: res->re()[q] = v->re()[p]; break;
+        case ET_CPLX:
+          res->re()[q] = v->re()[p];
+          res->re()[rn + q] = v->re()[vn + p];
+          break;
+        case ET_STR: {
+          const VStr* s = v->str()[p];
+          res->str()[q] = s ? vstr_new(s->b, s->n - 1) : nullptr;
+          break;
+        }
+        default:
+          res->ptr()[q] = v->ptr()[p];
+          if (res->ptr()[q]) mref(res->ptr()[q]);
+      }
+    }
+  return ret(n, res);
+}
+
+bool b_I(int n) {
+  int r, c;
+  if (!dimarg(arg(n, 0), &r)) return false;
+  c = r;
+  if (n == 2 && !dimarg(arg(n, 1), &c)) return false;
+  Mat* res = mkmat(nullptr, ET_REAL, r, c);
+  if (!res) return false;
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < c; ++j)
+      res->re()[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] = i == j;
+  return ret(n, res);
+}
+
+// Element-wise real functions (complex arguments take the complex form).
+double rint_half_away(double x) { return x < 0 ? -std::floor(-x + 0.5) : std::floor(x + 0.5); }
+
+template <double (*F)(double)>
+bool elem(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_REAL) return vmerr(a->eltype == ET_CPLX ? 3253 : 3251);
+  Mat* res = reusable(a) ? const_cast<Mat*>(a) : mkmat(nullptr, ET_REAL, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i) {
+    double x = a->re()[i];
+    res->re()[i] = x >= misval ? x : vfix(F(x));
+  }
+  if (res == a) return true;
+  return ret(n, res);
+}
+double f_sqrt(double x) { return x < 0 ? misval : std::sqrt(x); }
+double f_log(double x) { return x <= 0 ? misval : std::log(x); }
+double f_exp(double x) { return std::exp(x); }
+double f_sin(double x) { return std::sin(x); }
+double f_cos(double x) { return std::cos(x); }
+double f_tan(double x) { return std::tan(x); }
+double f_floor(double x) { return std::floor(x); }
+double f_ceil(double x) { return std::ceil(x); }
+double f_trunc(double x) { return std::trunc(x); }
+
+bool b_abs(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype == ET_CPLX) {
+    Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
+    if (!res) return false;
+    for (size_t i = 0; i < a->n(); ++i) {
+      double x = a->re()[i], y = a->re()[a->n() + i];
+      res->re()[i] = x >= misval || y >= misval ? misval : vfix(std::hypot(x, y));
+    }
+    return ret(n, res);
+  }
+  if (a->eltype != ET_REAL) return vmerr(3251);
+  Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i) res->re()[i] = a->re()[i] >= misval ? a->re()[i] : std::fabs(a->re()[i]);
+  return ret(n, res);
+}
+
+bool b_round(int n) {
+  const Mat* a = arg(n, 0);
+  if (!needreal(a)) return false;
+  double u = 1;
+  if (n == 2) {
+    if (!needrealscalar(arg(n, 1))) return false;
+    u = arg(n, 1)->re()[0];
+  }
+  Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i) {
+    double x = a->re()[i];
+    res->re()[i] = x >= misval || u >= misval || u <= 0 ? (x >= misval ? x : misval) : vfix(rint_half_away(x / u) * u);
+  }
+  return ret(n, res);
+}
+
+bool b_mod(int n) {
+  const Mat* a = arg(n, 0);
+  const Mat* b = arg(n, 1);
+  if (!needreal(a) || !needreal(b)) return false;
+  int r, c;
+  if (!cconform(a, b, &r, &c)) return vmerr(3200);
+  Mat* res = mkmat(nullptr, ET_REAL, r, c);
+  if (!res) return false;
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < c; ++j) {
+      double x = a->re()[cidx(a, i, j)], y = b->re()[cidx(b, i, j)];
+      res->re()[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] =
+          x >= misval || y >= misval || y == 0 ? misval : vfix(x - y * std::floor(x / y));
+    }
+  return ret(n, res);
+}
+
+// Sums of the non-missing elements: kind 0 all, 1 rows, 2 columns.
+template <int Kind>
+bool sums(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  const bool cx = a->eltype == ET_CPLX;
+  const int r = Kind == 0 ? 1 : Kind == 1 ? a->rows : 1;
+  const int c = Kind == 0 ? 1 : Kind == 1 ? 1 : a->cols;
+  Mat* res = mkmat(nullptr, a->eltype, r, c);
+  if (!res) return false;
+  const size_t an = a->n(), rn = res->n();
+  std::vector<long double> sr(rn, 0), si(rn, 0);
+  for (int i = 0; i < a->rows; ++i)
+    for (int j = 0; j < a->cols; ++j) {
+      size_t p = static_cast<size_t>(i) * static_cast<size_t>(a->cols) + static_cast<size_t>(j);
+      double x = a->re()[p], y = cx ? a->re()[an + p] : 0;
+      if (x >= misval || y >= misval) continue;
+      size_t k = Kind == 0 ? 0 : Kind == 1 ? static_cast<size_t>(i) : static_cast<size_t>(j);
+      sr[k] += x;
+      si[k] += y;
+    }
+  for (size_t k = 0; k < rn; ++k) {
+    res->re()[k] = vfix(static_cast<double>(sr[k]));
+    if (cx) res->re()[rn + k] = vfix(static_cast<double>(si[k]));
+  }
+  return ret(n, res);
+}
+
+bool ismiss(const Mat* a, size_t i) {
+  if (a->eltype == ET_REAL) return a->re()[i] >= misval;
+  if (a->eltype == ET_CPLX) return a->re()[i] >= misval || a->re()[a->n() + i] >= misval;
+  if (a->eltype == ET_STR) return vstr_len(a->str()[i]) == 0;
+  return false;
+}
+
+template <bool Missing>
+bool countmiss(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  double k = 0;
+  for (size_t i = 0; i < a->n(); ++i) k += ismiss(a, i) == Missing;
+  return ret(n, mkscalar(k));
+}
+
+bool b_eltype(int n) {
+  const Mat* a = arg(n, 0);
+  const char* s = a->kind == K_FCN ? "function" : etword(a->eltype);
+  return ret(n, mkstrscalar(s, std::strlen(s)));
+}
+
+bool b_orgtype(int n) {
+  const Mat* a = arg(n, 0);
+  const char* s = a->kind == K_FCN   ? "function"
+                  : a->isscalar()   ? "scalar"
+                  : a->rows == 1    ? "rowvector"
+                  : a->cols == 1    ? "colvector"
+                                    : "matrix";
+  return ret(n, mkstrscalar(s, std::strlen(s)));
+}
+
+template <int16_t Et>
+bool istype(int n) {
+  const Mat* a = arg(n, 0);
+  return ret(n, mkscalar(a->kind == K_MAT && a->eltype == Et));
+}
+
+bool b_strlen(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_STR) return vmerr(3254);
+  Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i) res->re()[i] = static_cast<double>(vstr_len(a->str()[i]));
+  return ret(n, res);
+}
+
+template <int Mode>  // 0 upper, 1 lower, 2 trim
+bool strmap(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_STR) return vmerr(3254);
+  Mat* res = mkmat(nullptr, ET_STR, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i) {
+    std::string s(vstr_ptr(a->str()[i]), vstr_len(a->str()[i]));
+    if (Mode == 0)
+      for (char& ch : s) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+    if (Mode == 1)
+      for (char& ch : s) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+    if (Mode == 2) {
+      size_t b = s.find_first_not_of(' ');
+      size_t e = s.find_last_not_of(' ');
+      s = b == std::string::npos ? "" : s.substr(b, e - b + 1);
+    }
+    res->str()[i] = vstr_new(s.data(), s.size());
+  }
+  return ret(n, res);
+}
+
+bool b_substr(int n) {
+  const Mat* s = arg(n, 0);
+  if (!needstrscalar(s) || !needrealscalar(arg(n, 1)) || !needrealscalar(arg(n, 2))) return false;
+  const size_t len = vstr_len(s->str()[0]);
+  double b = arg(n, 1)->re()[0], l = arg(n, 2)->re()[0];
+  std::string out;
+  if (b < misval && b != 0) {
+    long long start = b < 0 ? static_cast<long long>(len) + static_cast<long long>(b) : static_cast<long long>(b) - 1;
+    if (start >= 0 && start < static_cast<long long>(len)) {
+      long long cnt = l >= misval ? static_cast<long long>(len) - start : static_cast<long long>(l);
+      if (cnt > 0) out.assign(vstr_ptr(s->str()[0]) + start, std::min<long long>(cnt, static_cast<long long>(len) - start));
+    }
+  }
+  return ret(n, mkstrscalar(out.data(), out.size()));
+}
+
+bool b_strofreal(int n) {
+  const Mat* a = arg(n, 0);
+  if (!needreal(a)) return false;
+  std::string fmt = "%9.0g";
+  if (n == 2) {
+    if (!needstrscalar(arg(n, 1))) return false;
+    fmt.assign(vstr_ptr(arg(n, 1)->str()[0]), vstr_len(arg(n, 1)->str()[0]));
+    if (chkfmt(fmt.c_str(), FMTK_NUM)) return vmerr(3302);
+  }
+  Mat* res = mkmat(nullptr, ET_STR, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i) {
+    std::string t = sreforms(fmt.c_str(), a->re()[i]);
+    size_t b = t.find_first_not_of(' ');
+    t = b == std::string::npos ? "" : t.substr(b);
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    res->str()[i] = vstr_new(t.data(), t.size());
+  }
+  return ret(n, res);
+}
+
+// Re(), Im(): parts of a numeric matrix.
+template <bool Imag>
+bool part(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
+  if (!res) return false;
+  for (size_t i = 0; i < a->n(); ++i)
+    res->re()[i] = Imag ? (a->eltype == ET_CPLX ? a->re()[a->n() + i] : 0) : a->re()[i];
+  return ret(n, res);
+}
+
+bool b_C(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (n == 1) {
+    if (a->eltype == ET_CPLX) {
+      Mat* res = mdup(a);
+      return ret(n, res);
+    }
+    if (!needreal(a)) return false;
+    Mat* res = mkmat(nullptr, ET_CPLX, a->rows, a->cols);
+    if (!res) return false;
+    std::memcpy(res->re(), a->re(), a->n() * 8);
+    return ret(n, res);
+  }
+  const Mat* b = arg(n, 1);
+  if (!needreal(a) || !needreal(b)) return false;
+  int r, c;
+  if (!cconform(a, b, &r, &c)) return vmerr(3200);
+  Mat* res = mkmat(nullptr, ET_CPLX, r, c);
+  if (!res) return false;
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < c; ++j) {
+      size_t k = static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j);
+      res->re()[k] = a->re()[cidx(a, i, j)];
+      res->re()[res->n() + k] = b->re()[cidx(b, i, j)];
+      if (res->re()[k] >= misval || res->re()[res->n() + k] >= misval) res->re()[k] = res->re()[res->n() + k] = misval;
+    }
+  return ret(n, res);
+}
+
+bool b_conj(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  Mat* res = mdup(a);
+  if (!res) return false;
+  if (res->eltype == ET_CPLX)
+    for (size_t i = 0; i < res->n(); ++i) {
+      double& y = res->re()[res->n() + i];
+      if (y < misval) y = -y;
+    }
+  return ret(n, res);
+}
+
+bool b_diagonal(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  const int k = std::min(a->rows, a->cols);
+  Mat* res = mkmat(nullptr, a->eltype, k, 1);
+  if (!res) return false;
+  for (int i = 0; i < k; ++i) {
+    size_t p = static_cast<size_t>(i) * static_cast<size_t>(a->cols) + static_cast<size_t>(i);
+    res->re()[i] = a->re()[p];
+    if (a->eltype == ET_CPLX) res->re()[static_cast<size_t>(k) + static_cast<size_t>(i)] = a->re()[a->n() + p];
+  }
+  return ret(n, res);
+}
+
+bool b_uniform(int n) {
+  int r, c;
+  if (!dimarg(arg(n, 0), &r) || !dimarg(arg(n, 1), &c)) return false;
+  Mat* res = mkmat(nullptr, ET_REAL, r, c);
+  if (!res) return false;
+  for (size_t i = 0; i < res->n(); ++i) res->re()[i] = urnuni();
+  return ret(n, res);
+}
+
+bool b_const(int n, double x) { return ret(n, mkscalar(x)); }
+bool b_epsilon(int n) {
+  if (!needrealscalar(arg(n, 0))) return false;
+  double x = arg(n, 0)->re()[0];
+  return ret(n, mkscalar(x >= misval ? misval : std::fabs(x) * 2.220446049250313e-16));
+}
+bool b_maxdouble(int n) { return b_const(n, 8.9884656743115785e+307); }
+bool b_mindouble(int n) { return b_const(n, -1.7976931348623157e+308); }
+bool b_smallestdouble(int n) { return b_const(n, 2.2250738585072014e-308); }
+
+// printf-style formatting; returns false with 3302/3001 set.
+bool vformat(int n, std::string& out) {
+  const Mat* f = arg(n, 0);
+  if (f->kind == K_FCN) return vmerr(3102);
+  if (!f->isscalar()) return vmerr(3204);
+  if (f->eltype != ET_STR) return vmerr(3254);
+  const std::string fmt(vstr_ptr(f->str()[0]), vstr_len(f->str()[0]));
+  int next = 1;
+  for (size_t i = 0; i < fmt.size();) {
+    char ch = fmt[i];
+    if (ch == '\\' && i + 1 < fmt.size()) {
+      char e = fmt[i + 1];
+      if (e == 'n') out += '\n';
+      else if (e == 'r') out += '\r';
+      else if (e == 't') out += '\t';
+      else if (e == '\\') out += '\\';
+      else {
+        out += ch;
+        ++i;
+        continue;
+      }
+      i += 2;
+      continue;
+    }
+    if (ch != '%') {
+      out += ch;
+      ++i;
+      continue;
+    }
+    if (i + 1 < fmt.size() && fmt[i + 1] == '%') {
+      out += '%';
+      i += 2;
+      continue;
+    }
+    // a directive
+    size_t j = i + 1;
+    std::string d = "%";
+    bool centre = false;
+    if (j < fmt.size() && fmt[j] == '~') {
+      centre = true;
+      d += fmt[j++];
+    } else if (j < fmt.size() && fmt[j] == '-') {
+      d += fmt[j++];
+    }
+    if (j < fmt.size() && fmt[j] == 'd' && !centre) {
+      while (j < fmt.size() && fmt[j] != ' ') d += fmt[j++];
+    } else {
+      while (j < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[j]))) d += fmt[j++];
+      if (j < fmt.size() && (fmt[j] == '.' || fmt[j] == ',')) {
+        d += fmt[j++];
+        while (j < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[j]))) d += fmt[j++];
+      }
+      if (j >= fmt.size() || !std::isalpha(static_cast<unsigned char>(fmt[j]))) return vmerr(3302);
+      d += fmt[j++];
+      if (j < fmt.size() && fmt[j] == 'c' && d.back() != 's') d += fmt[j++];
+    }
+    if (d.size() > 78) return vmerr(3302);
+    if (next >= n) return vmerr(3001);
+    const Mat* a = arg(n, next++);
+    if (a->kind == K_FCN) return vmerr(3102);
+    if (!a->isscalar()) return vmerr(3204);
+    if (d.back() == 's') {
+      if (a->eltype != ET_STR) return vmerr(3254);
+      std::string s(vstr_ptr(a->str()[0]), vstr_len(a->str()[0]));
+      bool leftj = d.size() > 1 && d[1] == '-';
+      std::string digits;
+      for (char q : d)
+        if (std::isdigit(static_cast<unsigned char>(q))) digits += q;
+      size_t w = digits.empty() ? 0 : std::stoul(digits.substr(0, 6));
+      if (s.size() < w) {
+        size_t pad = w - s.size();
+        if (centre) s = std::string(pad / 2, ' ') + s + std::string(pad - pad / 2, ' ');
+        else if (leftj) s += std::string(pad, ' ');
+        else s = std::string(pad, ' ') + s;
+      }
+      out += s;
+    } else {
+      if (centre) return vmerr(3302);
+      if (a->eltype != ET_REAL) return vmerr(3253);
+      std::string f2 = d;
+      const bool bare = f2 == "%g" || f2 == "%f" || f2 == "%e";
+      if (bare) f2 = f2 == "%g" ? "%12.0g" : f2 == "%f" ? "%12.6f" : "%12.6e";
+      if (chkfmt(f2.c_str(), FMTK_NUM)) return vmerr(3302);
+      std::string v = sreforms(f2.c_str(), a->re()[0]);
+      if (bare) {
+        size_t b = v.find_first_not_of(' ');
+        v = b == std::string::npos ? "" : v.substr(b);
+      }
+      out += v;
+    }
+    i = j;
+  }
+  if (next != n) return vmerr(3001);
+  return true;
+}
+
+bool b_printf(int n) {
+  std::string s;
+  if (!vformat(n, s)) return false;
+  int prev = setoutlev(OUT_RESULT);
+  spoutsml(s.c_str());
+  setoutlev(prev);
+  return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
+}
+
+bool b_errprintf(int n) {
+  std::string s;
+  if (!vformat(n, s)) return false;
+  int prev = setoutlev(OUT_ERROR);
+  spoutsml(s.c_str());
+  setoutlev(prev);
+  return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
+}
+
+bool b_sprintf(int n) {
+  std::string s;
+  if (!vformat(n, s)) return false;
+  return ret(n, mkstrscalar(s.data(), s.size()));
+}
+
+bool b_display(int n) {
+  const Mat* a = arg(n, 0);
+  if (!needstrscalar(a)) return false;
+  int prev = setoutlev(OUT_RESULT);
+  std::string s(vstr_ptr(a->str()[0]), vstr_len(a->str()[0]));
+  spoutsml((s + "\n").c_str());
+  setoutlev(prev);
+  return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
+}
+
+// _error(rc [, msg]) and error(rc): stop with a run-time error.
+bool b_error(int n) {
+  const Mat* a = arg(n, 0);
+  if (!needrealscalar(a)) return false;
+  double x = a->re()[0];
+  int rc = x >= 1 && x < 2147483647.0 ? static_cast<int>(x) : 3300;
+  if (n == 2) {
+    const Mat* m = arg(n, 1);
+    if (!needstrscalar(m)) return false;
+    return vmerrmsg(rc, std::string(vstr_ptr(m->str()[0]), vstr_len(m->str()[0])));
+  }
+  return vmerr(rc);
+}
+
+bool b_args(int n) { return ret(n, mkscalar(vm.fr.nargs)); }
+bool b_callersversion(int n) { return ret(n, mkscalar(vm.fr.callerversion / 100.0)); }
+
+bool b_exit(int n) {
+  int rc = 0;
+  if (n == 1) {
+    if (!needrealscalar(arg(n, 0))) return false;
+    double x = arg(n, 0)->re()[0];
+    rc = x >= 0 && x < 2147483647.0 ? static_cast<int>(x) : 0;
+  }
+  if (rc == 0) return vmerr(VRC_SILENT);
+  return vmerr(rc);
+}
+
+struct Impl {
+  const char* name;
+  int el, org, minargs, maxargs;
+  bool (*fn)(int);
+};
+
+// Built-ins implemented here, with their types and argument counts.
+const Impl impls[] = {
+    {"abs", E_NUM, O_MATRIX, 1, 1, b_abs},
+    {"cols", E_REAL, O_SCALAR, 1, 1, b_cols},
+    {"rows", E_REAL, O_SCALAR, 1, 1, b_rows},
+    {"length", E_REAL, O_SCALAR, 1, 1, b_length},
+    {"exp", E_REAL, O_MATRIX, 1, 1, elem<f_exp>},
+    {"log", E_REAL, O_MATRIX, 1, 1, elem<f_log>},
+    {"ln", E_REAL, O_MATRIX, 1, 1, elem<f_log>},
+    {"sqrt", E_REAL, O_MATRIX, 1, 1, elem<f_sqrt>},
+    {"sin", E_REAL, O_MATRIX, 1, 1, elem<f_sin>},
+    {"cos", E_REAL, O_MATRIX, 1, 1, elem<f_cos>},
+    {"tan", E_REAL, O_MATRIX, 1, 1, elem<f_tan>},
+    {"floor", E_REAL, O_MATRIX, 1, 1, elem<f_floor>},
+    {"ceil", E_REAL, O_MATRIX, 1, 1, elem<f_ceil>},
+    {"trunc", E_REAL, O_MATRIX, 1, 1, elem<f_trunc>},
+    {"round", E_REAL, O_MATRIX, 1, 2, b_round},
+    {"mod", E_REAL, O_MATRIX, 2, 2, b_mod},
+    {"J", E_TRANS, O_MATRIX, 3, 3, b_J},
+    {"I", E_REAL, O_MATRIX, 1, 2, b_I},
+    {"uniform", E_REAL, O_MATRIX, 2, 2, b_uniform},
+    {"sum", E_NUM, O_SCALAR, 1, 1, sums<0>},
+    {"quadsum", E_NUM, O_SCALAR, 1, 1, sums<0>},
+    {"rowsum", E_NUM, O_COLVEC, 1, 1, sums<1>},
+    {"quadrowsum", E_NUM, O_COLVEC, 1, 1, sums<1>},
+    {"colsum", E_NUM, O_ROWVEC, 1, 1, sums<2>},
+    {"quadcolsum", E_NUM, O_ROWVEC, 1, 1, sums<2>},
+    {"missing", E_REAL, O_SCALAR, 1, 1, countmiss<true>},
+    {"nonmissing", E_REAL, O_SCALAR, 1, 1, countmiss<false>},
+    {"eltype", E_STR, O_SCALAR, 1, 1, b_eltype},
+    {"orgtype", E_STR, O_SCALAR, 1, 1, b_orgtype},
+    {"isreal", E_REAL, O_SCALAR, 1, 1, istype<ET_REAL>},
+    {"iscomplex", E_REAL, O_SCALAR, 1, 1, istype<ET_CPLX>},
+    {"isstring", E_REAL, O_SCALAR, 1, 1, istype<ET_STR>},
+    {"ispointer", E_REAL, O_SCALAR, 1, 1, istype<ET_PTR>},
+    {"strlen", E_REAL, O_MATRIX, 1, 1, b_strlen},
+    {"strupper", E_STR, O_MATRIX, 1, 1, strmap<0>},
+    {"strlower", E_STR, O_MATRIX, 1, 1, strmap<1>},
+    {"strtrim", E_STR, O_MATRIX, 1, 1, strmap<2>},
+    {"substr", E_STR, O_SCALAR, 3, 3, b_substr},
+    {"strofreal", E_STR, O_MATRIX, 1, 2, b_strofreal},
+    {"Re", E_REAL, O_MATRIX, 1, 1, part<false>},
+    {"Im", E_REAL, O_MATRIX, 1, 1, part<true>},
+    {"C", E_CPLX, O_MATRIX, 1, 2, b_C},
+    {"conj", E_NUM, O_MATRIX, 1, 1, b_conj},
+    {"diagonal", E_NUM, O_COLVEC, 1, 1, b_diagonal},
+    {"epsilon", E_REAL, O_SCALAR, 1, 1, b_epsilon},
+    {"maxdouble", E_REAL, O_SCALAR, 0, 0, b_maxdouble},
+    {"mindouble", E_REAL, O_SCALAR, 0, 0, b_mindouble},
+    {"smallestdouble", E_REAL, O_SCALAR, 0, 0, b_smallestdouble},
+    {"printf", E_TRANS, O_MATRIX, 1, 200, b_printf},
+    {"errprintf", E_TRANS, O_MATRIX, 1, 200, b_errprintf},
+    {"sprintf", E_STR, O_SCALAR, 1, 200, b_sprintf},
+    {"display", E_TRANS, O_MATRIX, 1, 2, b_display},
+    {"_error", E_TRANS, O_MATRIX, 1, 2, b_error},
+    {"error", E_REAL, O_SCALAR, 1, 1, b_error},
+    {"exit", E_TRANS, O_MATRIX, 0, 1, b_exit},
+    {"args", E_REAL, O_SCALAR, 0, 0, b_args},
+    {"callersversion", E_REAL, O_SCALAR, 0, 0, b_callersversion},
+};
+
+// Declared types and argument counts of built-ins implemented elsewhere.
+const Impl telling[] = {
+    {"cross", E_REAL, O_MATRIX, 2, 5, nullptr}, {"quadcross", E_REAL, O_MATRIX, 2, 5, nullptr},
+    {"st_nvar", E_REAL, O_SCALAR, 0, 0, nullptr}, {"st_nobs", E_REAL, O_SCALAR, 0, 0, nullptr},
+    {"st_data", E_REAL, O_MATRIX, 2, 3, nullptr}, {"st_sdata", E_STR, O_MATRIX, 2, 3, nullptr},
+    {"_st_data", E_REAL, O_SCALAR, 2, 2, nullptr}, {"st_store", E_TRANS, O_MATRIX, 3, 4, nullptr},
+    {"st_sstore", E_TRANS, O_MATRIX, 3, 4, nullptr}, {"_st_store", E_TRANS, O_MATRIX, 3, 3, nullptr},
+    {"st_view", E_TRANS, O_MATRIX, 3, 4, nullptr}, {"st_sview", E_TRANS, O_MATRIX, 3, 4, nullptr},
+    {"st_subview", E_TRANS, O_MATRIX, 4, 4, nullptr}, {"st_local", E_TRANS, O_MATRIX, 1, 2, nullptr},
+    {"st_global", E_TRANS, O_MATRIX, 1, 2, nullptr}, {"st_numscalar", E_TRANS, O_MATRIX, 1, 2, nullptr},
+    {"st_strscalar", E_TRANS, O_MATRIX, 1, 2, nullptr}, {"st_matrix", E_TRANS, O_MATRIX, 1, 2, nullptr},
+    {"st_varindex", E_REAL, O_ROWVEC, 1, 2, nullptr}, {"st_varname", E_STR, O_ROWVEC, 1, 2, nullptr},
+    {"st_addvar", E_REAL, O_ROWVEC, 2, 3, nullptr}, {"st_addobs", E_TRANS, O_MATRIX, 1, 2, nullptr},
+    {"zelta", E_TRANS, O_MATRIX, 1, 3, nullptr}, {"_zelta", E_REAL, O_SCALAR, 1, 3, nullptr},
+    {"findexternal", E_PTR, O_SCALAR, 1, 1, nullptr}, {"crexternal", E_PTR, O_SCALAR, 1, 1, nullptr},
+    {"fopen", E_REAL, O_SCALAR, 2, 3, nullptr}, {"fputmatrix", E_TRANS, O_MATRIX, 2, 2, nullptr},
+    {"fgetmatrix", E_TRANS, O_MATRIX, 1, 1, nullptr}, {"minindex", E_TRANS, O_MATRIX, 4, 4, nullptr},
+    {"callersversion", E_REAL, O_SCALAR, 0, 0, nullptr}, {"args", E_REAL, O_SCALAR, 0, 0, nullptr},
+};
+
+std::vector<Builtin> table;
+std::unordered_map<std::string, int> byname;
+
+void build() {
+  for (const char* nm : names) {
+    Builtin b;
+    b.name = nm;
+    b.el = E_TRANS;
+    b.org = O_MATRIX;
+    b.minargs = 0;
+    b.maxargs = 20;
+    for (const Impl& t : telling)
+      if (!std::strcmp(t.name, nm)) {
+        b.el = t.el;
+        b.org = t.org;
+        b.minargs = t.minargs;
+        b.maxargs = t.maxargs;
+      }
+    for (const Impl& t : impls)
+      if (!std::strcmp(t.name, nm)) {
+        b.el = t.el;
+        b.org = t.org;
+        b.minargs = t.minargs;
+        b.maxargs = t.maxargs;
+        b.fn = t.fn;
+      }
+    byname.emplace(nm, static_cast<int>(table.size()));
+    table.push_back(b);
+  }
+}
+
+}  // namespace
+
+const std::vector<Builtin>& builtins() {
+  if (table.empty()) build();
+  return table;
+}
+
+int builtin_find(const char* name) {
+  builtins();
+  auto it = byname.find(name);
+  return it == byname.end() ? -1 : it->second;
+}
+
+bool builtin_call(int idx, int nargs) {
+  const std::vector<Builtin>& t = builtins();
+  if (idx < 0 || static_cast<size_t>(idx) >= t.size()) return vmerr(3996);
+  const Builtin& b = t[static_cast<size_t>(idx)];
+  if (!b.fn) return vmerrmsg(3996, std::string(b.name) + "() not available in this build");
+  if (nargs < b.minargs || nargs > b.maxargs) return vmerr(3001);
+  const int sp0 = vm.sp - nargs;
+  bool ok = b.fn(nargs);
+  if (!ok && vm.sp != sp0 + 1) {
+    // a failing built-in leaves its arguments: the unwinding frees them
+  }
+  return ok;
+}

@@ -1,0 +1,67 @@
+// Small helpers shared by the operator files: operand reuse, replacing the
+// operands on the stack by the result, c-conformability and the missing
+// value rule for results. Internal to src/vemo.
+#pragma once
+#include <cmath>
+#include <cstddef>
+
+#include "data/store.h"
+#include "vemo/vm.h"
+
+// An operand that may be overwritten by the result: a temporary that only
+// the stack holds.
+inline bool reusable(const Mat* m) { return m->refcnt == 1 && !m->view && !m->immortal && m->kind == K_MAT; }
+
+// Replaces the top one (two) operands by res, which may be one of them.
+inline bool settop1(Mat* res) {
+  if (!res) return false;
+  Mat*& t = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (t != res) {
+    mfree(t);
+    t = res;
+  }
+  return true;
+}
+inline bool settop2(Mat* res) {
+  if (!res) return false;
+  Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
+  Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  vm.sp -= 2;
+  if (a != res) mfree(a);
+  if (b != res) mfree(b);
+  vm.stack[static_cast<size_t>(vm.sp++)] = res;
+  return true;
+}
+
+// Dimensions of the result of a colon operator; false when not c-conformable.
+inline bool cconform(const Mat* a, const Mat* b, int* r, int* c) {
+  if (a->rows == b->rows && a->cols == b->cols) {
+    *r = a->rows;
+    *c = a->cols;
+    return true;
+  }
+  if (a->isscalar() || b->isscalar()) {
+    const Mat* big = a->isscalar() ? b : a;
+    *r = big->rows;
+    *c = big->cols;
+    return true;
+  }
+  if ((a->cols == 1 && a->rows == b->rows) || (b->cols == 1 && a->rows == b->rows) ||
+      (a->rows == 1 && a->cols == b->cols) || (b->rows == 1 && a->cols == b->cols)) {
+    *r = a->rows > b->rows ? a->rows : b->rows;
+    *c = a->cols > b->cols ? a->cols : b->cols;
+    return true;
+  }
+  return false;
+}
+
+// Index of element (i, j) of m when it is repeated to a larger shape.
+inline size_t cidx(const Mat* m, int i, int j) {
+  return static_cast<size_t>(m->rows == 1 ? 0 : i) * static_cast<size_t>(m->cols) +
+         static_cast<size_t>(m->cols == 1 ? 0 : j);
+}
+
+// A result that overflowed or is not a number is missing.
+inline double vfix(double x) { return std::isfinite(x) ? x : misval; }
+
+double realop(int op, double x, double y);

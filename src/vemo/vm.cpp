@@ -1,0 +1,1099 @@
+// The Vemo virtual machine: the dispatch loop (branches, stores, pushes,
+// pops, increments and argument checks inline; every other opcode through
+// the handler table), calls and returns without recursion on the C++ stack,
+// the Break poll, run-time errors with the traceback, and `ixeq`, which runs
+// an interactive statement.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "data/store.h"
+#include "output/output.h"
+#include "platform/platform.h"
+#include "vemo/vemo.h"
+#include "vemo/vm.h"
+
+const char* const vm_opname[VM_NOPS] = {
+#define VOP(name, code, lay) #name,
+#include "vemo/opcodes.def"
+#undef VOP
+};
+const int vm_oplayout[VM_NOPS] = {
+#define VOP(name, code, lay) L_##lay,
+#include "vemo/opcodes.def"
+#undef VOP
+};
+
+int vm_oplen(const int32_t* code, int pc, int n) {
+  if (pc < 0 || pc >= n) return 0;
+  int op = code[pc];
+  if (op < 0 || op >= VM_NOPS) return 0;
+  auto strlen_at = [&](int at) -> int {
+    if (at >= n || code[at] < 0 || code[at] > n) return -1;
+    return 1 + code[at];
+  };
+  int len = 1, s;
+  switch (vm_oplayout[op]) {
+    case L_N: case L_U: len = 1; break;
+    case L_W: len = 2; break;
+    case L_WW: len = 3; break;
+    case L_WWW: len = 4; break;
+    case L_S: s = strlen_at(pc + 1); if (s < 0) return 0; len = 1 + s; break;
+    case L_WS: s = strlen_at(pc + 2); if (s < 0) return 0; len = 2 + s; break;
+    case L_WWWS: s = strlen_at(pc + 4); if (s < 0) return 0; len = 4 + s; break;
+    default: return 0;
+  }
+  return pc + len <= n ? len : 0;
+}
+
+// ---------------------------------------------------------------- errors
+
+const char* vm_errmsg(int rc) {
+  static const struct { int rc; const char* msg; } tab[] = {
+      {3001, "incorrect number of arguments"}, {3002, "identical arguments not allowed"},
+      {3010, "attempt to dereference NULL pointer"}, {3011, "invalid lval"},
+      {3012, "undefined operation on pointer (e.g., p1>p2)"},
+      {3101, "matrix found where function required"}, {3102, "function found where matrix required"},
+      {3103, "view found where array required"}, {3104, "array found where view required"},
+      {3200, "conformability error"}, {3201, "vector required"}, {3202, "rowvector required"},
+      {3203, "colvector required"}, {3204, "matrix found where scalar required"},
+      {3205, "square matrix required"}, {3250, "type mismatch"},
+      {3251, "nonnumeric found where numeric required"}, {3252, "noncomplex found where complex required"},
+      {3253, "nonreal found where real required"}, {3254, "nonstring found where string required"},
+      {3255, "real or string required"}, {3256, "numeric or string required"},
+      {3257, "nonpointer found where pointer required"}, {3258, "nonvoid found where void required"},
+      {3259, "nonstruct found where struct required"}, {3300, "argument out of range"},
+      {3301, "subscript invalid"}, {3302, "invalid %fmt"}, {3303, "invalid permutation vector"},
+      {3304, "struct nested too deeply"}, {3351, "argument has missing values"},
+      {3352, "singular matrix"}, {3353, "matrix not positive definite"}, {3360, "failure to converge"},
+      {3492, "resulting string too long"}, {3500, "invalid Zelta variable name"},
+      {3598, "Zelta returned error"}, {3601, "invalid file handle"}, {3602, "invalid filename"},
+      {3603, "invalid file mode"}, {3611, "too many open files"},
+      {3621, "attempt to write read-only file"}, {3622, "attempt to read write-only file"},
+      {3623, "Attempt to seek append-only file"}, {3698, "file seek error"}, {3900, "out of memory"},
+      {3901, "macro memory in use"}, {3930, "error in LAPACK routine"}, {3995, "unallocated function"},
+      {3996, "built-in unallocated"}, {3997, "unimplemented opcode"}, {3998, "stack overflow"},
+      {601, "file not found"}, {602, "file already exists"}, {603, "file could not be opened"},
+      {608, "file is read-only"}, {610, "file format error"}, {691, "I/O error"},
+      {699, "insufficient disk space"},
+  };
+  for (const auto& e : tab)
+    if (e.rc == rc) return e.msg;
+  if (rc >= 600 && rc <= 699) return "file error";
+  return "Zelta returned error";
+}
+
+bool vmerr(int rc) {
+  if (!vm.rc) {
+    vm.rc = rc;
+    vm.custommsg.clear();
+  }
+  return false;
+}
+
+bool vmerrmsg(int rc, const std::string& msg) {
+  if (!vm.rc) {
+    vm.rc = rc;
+    vm.custommsg = msg;
+  }
+  return false;
+}
+
+namespace {
+
+bool tbinner = true;  // the next traceback line is the innermost
+std::string tblast;   // the last traceback line printed
+long tbrepeat = 0;    // identical lines since then, not printed
+
+// Prints the count of repeated traceback lines held back.
+void tbflush() {
+  if (tbrepeat > 0) {
+    int prev = setoutlev(OUT_ERROR);
+    spout21f("%24s  (%ld more like the line above)\n", "", tbrepeat);
+    setoutlev(prev);
+  }
+  tbrepeat = 0;
+}
+
+// One traceback line for the frame leaving with an error.
+void traceback(const Frame& fr) {
+  if (vm.rc == VRC_BREAK || vm.rc == VRC_SILENT) return;
+  std::string name = fr.depth <= 1 && fr.fcn && fr.fcn->name == "<istmt>" ? "<istmt>" : fr.fcn->name + "()";
+  char buf[400];
+  if (tbinner) {
+    int code = vm.rc;
+    if (code == VRC_REPORTED) {
+      tbinner = false;
+      std::snprintf(buf, sizeof buf, "%24s:     -  %s", name.c_str(), "function returned error");
+    } else {
+      const std::string msg = vm.custommsg.empty() ? vm_errmsg(code) : vm.custommsg;
+      std::snprintf(buf, sizeof buf, "%24s: %5d  %s", name.c_str(), code, msg.c_str());
+    }
+  } else {
+    std::snprintf(buf, sizeof buf, "%24s:     -  %s", name.c_str(), "function returned error");
+  }
+  const bool outer = !tbinner;
+  tbinner = false;
+  std::string line = buf;
+  if (fr.line > 0) line += " [" + std::to_string(fr.line) + "]";
+  // a deep recursion reports each run of identical outer lines once
+  if (outer && line == tblast) {
+    ++tbrepeat;
+    return;
+  }
+  tbflush();
+  tblast = line;
+  int prev = setoutlev(OUT_ERROR);
+  spout21((line + "\n").c_str());
+  setoutlev(prev);
+}
+
+// Releases the stack down to (not including) slot `to`.
+void popto(int to) {
+  while (vm.sp > to) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
+}
+
+Mat* top() { return vm.stack[static_cast<size_t>(vm.sp - 1)]; }
+Mat* slot(int k) { return vm.stack[static_cast<size_t>(vm.fr.base + k)]; }
+
+bool push(Mat* m) {
+  if (!m) return false;
+  if (vm.sp >= VM_STACK) {
+    mfree(m);
+    return vmerr(3998);
+  }
+  vm.stack[static_cast<size_t>(vm.sp++)] = m;
+  return true;
+}
+
+const char* codestr(const int32_t* code, int at) { return reinterpret_cast<const char*>(code + at + 1); }
+
+// Organization check failure: "name[r,c] found where org required".
+bool orgerr(int rc, const char* org) {
+  const Mat* m = top();
+  if (m->kind == K_FCN) return vmerrmsg(rc, (m->fcn ? m->fcn->name : std::string("")) + "() does not return " + org);
+  char buf[200];
+  std::snprintf(buf, sizeof buf, "%s[%d,%d] found where %s required", m->name[0] ? m->name : "<tmp>", m->rows,
+                m->cols, org);
+  return vmerrmsg(rc, buf);
+}
+
+// ---------------------------------------------------------------- handlers
+// Each handler is called with pc at its opcode and leaves pc at the next
+// instruction; false means vm.rc is set.
+using Handler = bool (*)(int32_t* code, int& pc);
+
+bool h_unused(int32_t*, int&) { return vmerr(3997); }
+bool h_noop(int32_t*, int& pc) {
+  ++pc;
+  return true;
+}
+
+#define SIMPLE(name, expr) \
+  bool name(int32_t*, int& pc) { \
+    ++pc;                        \
+    return expr;                 \
+  }
+SIMPLE(h_and, op_logic(opand))
+SIMPLE(h_or, op_logic(opor))
+SIMPLE(h_cand, op_logic(opcand))
+SIMPLE(h_cor, op_logic(opcor))
+SIMPLE(h_cee, op_compare(opcee))
+SIMPLE(h_cne, op_compare(opcne))
+SIMPLE(h_cge, op_compare(opcge))
+SIMPLE(h_cle, op_compare(opcle))
+SIMPLE(h_cgt, op_compare(opcgt))
+SIMPLE(h_clt, op_compare(opclt))
+SIMPLE(h_not, op_not())
+SIMPLE(h_neg, op_neg())
+SIMPLE(h_trans, op_trans())
+SIMPLE(h_power, op_arith(oppower))
+SIMPLE(h_cadd, op_arith(opcadd))
+SIMPLE(h_csub, op_arith(opcsub))
+SIMPLE(h_cmult, op_arith(opcmult))
+SIMPLE(h_cdiv, op_arith(opcdiv))
+SIMPLE(h_cpower, op_arith(opcpower))
+SIMPLE(h_dmult, op_arith(opdmult))
+SIMPLE(h_addc, op_join(false))
+SIMPLE(h_addr, op_join(true))
+SIMPLE(h_rowto, op_range(true))
+SIMPLE(h_colto, op_range(false))
+SIMPLE(h_lsubscr1, op_subscr(1))
+SIMPLE(h_lsubscr, op_subscr(2))
+SIMPLE(h_rsubscr, op_subscr(3))
+SIMPLE(h_ldvoid, push(mkmat(nullptr, ET_REAL, 0, 0)))
+SIMPLE(h_ld0, push(mkscalar(0)))
+SIMPLE(h_ld1, push(mkscalar(1)))
+SIMPLE(h_ldmiss, push(mkscalar(misval)))
+#undef SIMPLE
+
+// Scalar fast paths of + - * / and the comparisons: two real 1 x 1
+// operands, computed here, the result in a reusable operand or a recycled
+// record; anything else goes to the general operator.
+inline bool realscalars(const Mat* a, const Mat* b) {
+  return a->eltype == ET_REAL && b->eltype == ET_REAL && a->rows == 1 && a->cols == 1 && b->rows == 1 &&
+         b->cols == 1 && a->kind == K_MAT && b->kind == K_MAT && !a->view && !b->view;
+}
+
+template <int OP>
+bool h_arith(int32_t*, int& pc) {
+  ++pc;
+  Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
+  Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (!realscalars(a, b)) return op_arith(OP);
+  const double x = a->re()[0], y = b->re()[0];
+  double z;
+  if (x >= misval || y >= misval) {
+    z = misval;
+  } else {
+    switch (OP) {
+      case opplus: z = x + y; break;
+      case opsub: z = x - y; break;
+      case opmult: z = x * y; break;
+      default: z = y == 0 ? misval : x / y; break;
+    }
+    if (!std::isfinite(z)) z = misval;
+  }
+  Mat* res;
+  if (a->refcnt == 1 && !a->immortal) {
+    res = a;
+    mfree(b);
+  } else if (b->refcnt == 1 && !b->immortal) {
+    res = b;
+    mfree(a);
+  } else {
+    res = mkscalar(z);
+    if (!res) return false;
+    mfree(a);
+    mfree(b);
+  }
+  res->re()[0] = z;
+  vm.stack[static_cast<size_t>(vm.sp - 2)] = res;
+  --vm.sp;
+  return true;
+}
+
+template <int OP>
+bool h_cmp(int32_t*, int& pc) {
+  ++pc;
+  Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
+  Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (!realscalars(a, b)) return op_compare(OP);
+  const double x = a->re()[0], y = b->re()[0];
+  bool t;
+  switch (OP) {
+    case opee: t = x == y; break;
+    case opne: t = x != y; break;
+    case opge: t = x >= y; break;
+    case ople: t = x <= y; break;
+    case opgt: t = x > y; break;
+    default: t = x < y; break;
+  }
+  vm.cond = t;
+  mfree(a);
+  mfree(b);
+  vm.stack[static_cast<size_t>(vm.sp - 2)] = t ? vm.k1 : vm.k0;
+  --vm.sp;
+  return true;
+}
+
+bool h_ldnull(int32_t*, int& pc) {
+  ++pc;
+  return push(mkmat(nullptr, ET_PTR, 1, 1));
+}
+
+bool h_dup(int32_t*, int& pc) {
+  ++pc;
+  Mat* m = top();
+  mref(m);
+  return push(m);
+}
+
+bool h_isscalar_common(int rc, const char* org, bool ok) { return ok ? true : orgerr(rc, org); }
+
+bool h_isvec(int32_t*, int& pc) {
+  ++pc;
+  const Mat* m = top();
+  return h_isscalar_common(3201, "vector", m->kind == K_MAT && (m->rows == 1 || m->cols == 1));
+}
+bool h_isrvec(int32_t*, int& pc) {
+  ++pc;
+  const Mat* m = top();
+  return h_isscalar_common(3202, "rowvector", m->kind == K_MAT && m->rows == 1);
+}
+bool h_iscvec(int32_t*, int& pc) {
+  ++pc;
+  const Mat* m = top();
+  return h_isscalar_common(3203, "colvector", m->kind == K_MAT && m->cols == 1);
+}
+bool h_isvoid(int32_t*, int& pc) {
+  ++pc;
+  const Mat* m = top();
+  return h_isscalar_common(3258, "void", m->kind == K_MAT && m->rows == 0 && m->cols == 0);
+}
+bool h_isreal(int32_t*, int& pc) {
+  ++pc;
+  return top()->eltype == ET_REAL && top()->kind == K_MAT ? true : vmerr(3253);
+}
+bool h_isstr(int32_t*, int& pc) {
+  ++pc;
+  return top()->eltype == ET_STR && top()->kind == K_MAT ? true : vmerr(3254);
+}
+bool h_iscx(int32_t*, int& pc) {
+  ++pc;
+  return top()->eltype == ET_CPLX && top()->kind == K_MAT ? true : vmerr(3252);
+}
+bool h_isnumer(int32_t*, int& pc) {
+  ++pc;
+  const Mat* m = top();
+  return (m->eltype == ET_REAL || m->eltype == ET_CPLX) && m->kind == K_MAT ? true : vmerr(3251);
+}
+// A function argument: a function, or a pointer to one (made the function).
+bool h_isfcn(int32_t*, int& pc) {
+  ++pc;
+  Mat* m = top();
+  if (m->kind == K_MAT && m->eltype == ET_PTR && m->isscalar() && m->ptr()[0] && m->ptr()[0]->kind == K_FCN) {
+    // the slot keeps the caller's pointer; calls through it dereference
+    return true;
+  }
+  return m->kind == K_FCN ? true : vmerr(3101);
+}
+
+bool h_stop(int32_t*, int& pc) {
+  ++pc;
+  if (!push(mkmat(nullptr, ET_REAL, 0, 0))) return false;
+  vm.rc = VRC_RETURN;
+  return false;
+}
+
+bool h_ldlit(int32_t* code, int& pc) {
+  double x;
+  std::memcpy(&x, code + code[pc + 1], 8);
+  pc += 2;
+  return push(mkscalar(x));
+}
+
+bool h_ldilit(int32_t* code, int& pc) {
+  double x;
+  std::memcpy(&x, code + code[pc + 1], 8);
+  pc += 2;
+  return push(mkcscalar(0, x));
+}
+
+bool h_ldstr(int32_t* code, int& pc) {
+  const int at = code[pc + 1];
+  const char* s = reinterpret_cast<const char*>(code + at + 1);
+  size_t len = strnlen(s, static_cast<size_t>(code[at]) * 4);
+  pc += 2;
+  return push(mkstrscalar(s, len));
+}
+
+bool h_list(int32_t*, int& pc) {
+  ++pc;
+  vm_list(top());
+  return true;
+}
+
+bool h_tst0(int32_t* code, int& pc) {
+  Mat* m = top();
+  if (m->kind == K_FCN) return vmerr(3102);
+  if (m->rows != 1 || m->cols != 1) return vmerr(3204);
+  bool zero;
+  switch (m->eltype) {
+    case ET_REAL: zero = m->re()[0] == 0; break;
+    case ET_CPLX: zero = m->re()[0] == 0 && m->re()[1] == 0; break;
+    case ET_PTR: zero = m->ptr()[0] == nullptr; break;
+    default: return vmerr(3250);
+  }
+  --vm.sp;
+  mfree(m);
+  pc = zero ? code[pc + 1] : pc + 2;
+  return true;
+}
+
+bool h_arg2(int32_t* code, int& pc) {
+  int k = code[pc + 1], n = code[pc + 2];
+  pc += 3;
+  if (vm.fr.nargs < k || vm.fr.nargs > n) {
+    char buf[120];
+    std::snprintf(buf, sizeof buf, "expected %d to %d arguments but received %d", k, n, vm.fr.nargs);
+    return vmerrmsg(3001, buf);
+  }
+  return true;
+}
+
+// Local allocation: element type and shape from the opcode.
+bool alloclocal(int op, const char* name, Fcn* def) {
+  int16_t et = ET_REAL;
+  int r = 0, c = 0;
+  switch (op) {
+    case opalc_rm: case opolc_rm: break;
+    case opalc_cm: case opolc_cm: et = ET_CPLX; break;
+    case opalc_sm: case opolc_sm: et = ET_STR; break;
+    case opalc_pm: case opolc_pm: et = ET_PTR; break;
+    case opalc_rr: case opolc_rr: r = 1; break;
+    case opalc_cr: case opolc_cr: et = ET_CPLX; r = 1; break;
+    case opalc_sr: case opolc_sr: et = ET_STR; r = 1; break;
+    case opalc_pr: case opolc_pr: et = ET_PTR; r = 1; break;
+    case opalc_rc: case opolc_rc: c = 1; break;
+    case opalc_cc: case opolc_cc: et = ET_CPLX; c = 1; break;
+    case opalc_sc: case opolc_sc: et = ET_STR; c = 1; break;
+    case opalc_pc: case opolc_pc: et = ET_PTR; c = 1; break;
+    case opalc_rs: case opolc_rs: r = c = 1; break;
+    case opalc_cs: case opolc_cs: et = ET_CPLX; r = c = 1; break;
+    case opalc_ss: case opolc_ss: et = ET_STR; r = c = 1; break;
+    case opalc_ps: case opolc_ps: et = ET_PTR; r = c = 1; break;
+    case opalc_stcm: case opolc_stcm: et = ET_STRUCT; break;
+    case opalc_stcr: case opolc_stcr: et = ET_STRUCT; r = 1; break;
+    case opalc_stcc: case opolc_stcc: et = ET_STRUCT; c = 1; break;
+    case opalc_stcs: et = ET_STRUCT; r = c = 1; break;
+    default: return vmerr(3997);
+  }
+  Mat* m;
+  if (et == ET_STRUCT) {
+    if (!def || def->rettype != -1) return vmerr(3259);
+    m = mkstruct(def, r, c, 0);
+  } else {
+    m = mkmat(nullptr, et, r, c);
+    if (m && r == 1 && c == 1) {
+      if (et == ET_REAL) m->re()[0] = misval;
+      if (et == ET_CPLX) m->re()[0] = m->re()[1] = misval;
+    }
+  }
+  if (!m) return false;
+  std::snprintf(m->name, sizeof m->name, "%s", name);
+  m->level = vm.depth;
+  return push(m);
+}
+
+// The structure definition pushed before a struct allocation (popped).
+Fcn* popdef(int op) {
+  if (op < opalc_stcm || op > opolc_stcc) return nullptr;
+  Mat* d = top();
+  --vm.sp;
+  Fcn* f = d->kind == K_FCN ? d->fcn : nullptr;
+  if (f) ++f->refcnt;
+  mfree(d);
+  if (f) --f->refcnt;  // the store still holds it
+  return f;
+}
+
+bool h_alc(int32_t* code, int& pc) {
+  int op = code[pc];
+  const char* name = codestr(code, pc + 1);
+  int len = vm_oplen(code, pc, static_cast<int>(vm.fr.fcn->code.size()));
+  pc += len;
+  Fcn* def = popdef(op);
+  return alloclocal(op, name, def);
+}
+
+bool h_olc(int32_t* code, int& pc) {
+  int op = code[pc];
+  int k = code[pc + 1];
+  const char* name = codestr(code, pc + 2);
+  int len = vm_oplen(code, pc, static_cast<int>(vm.fr.fcn->code.size()));
+  pc += len;
+  Fcn* def = popdef(op);
+  if (vm.fr.nargs >= k) return true;
+  return alloclocal(op, name, def);
+}
+
+bool h_find(int32_t* code, int& pc) {
+  int k = code[pc + 1];
+  const char* name = codestr(code, pc + 2);
+  pc += vm_oplen(code, pc, static_cast<int>(vm.fr.fcn->code.size()));
+  Mat* g = findglobal(name);
+  if (!g) {
+    if (k != 1) return vmerrmsg(3499, std::string(name) + " not found");
+    g = mkglobal(name, ET_REAL, 0, 0);
+    if (!g) return false;
+  }
+  mref(g);
+  return push(g);
+}
+
+bool h_extern(int32_t* code, int& pc) {
+  int t = code[pc + 1];
+  const char* name = codestr(code, pc + 2);
+  pc += vm_oplen(code, pc, static_cast<int>(vm.fr.fcn->code.size()));
+  Mat* g = findglobal(name);
+  if (!g) {
+    int gcode = t / 256, o = t % 256;
+    int16_t et = gcode == 2 ? ET_CPLX : gcode == 3 ? ET_STR : gcode == 4 ? ET_PTR : ET_REAL;
+    int r = 0, c = 0;
+    if (o == 2 || o == 3) r = 1;
+    else if (o == 4) c = 1;
+    else if (o == 5) r = c = 1;
+    g = mkglobal(name, et, r, c);
+    if (!g) return false;
+    if (o == 5 && et == ET_REAL) g->re()[0] = misval;
+    if (o == 5 && et == ET_CPLX) g->re()[0] = g->re()[1] = misval;
+  }
+  mref(g);
+  return push(g);
+}
+
+bool h_findf(int32_t* code, int& pc) {
+  const char* name = codestr(code, pc + 4);
+  int at = pc;
+  pc += vm_oplen(code, pc, static_cast<int>(vm.fr.fcn->code.size()));
+  Fcn* f = nullptr;
+  if (code[at + 1] == vm.clock) std::memcpy(&f, code + at + 2, sizeof f);
+  if (!f) {
+    f = findfcn(name);
+    if (!f) return vmerrmsg(3499, std::string(name) + "() not found");
+    code[at + 1] = vm.clock;
+    std::memcpy(code + at + 2, &f, sizeof f);
+  }
+  return push(mkfcnref(f));
+}
+
+bool h_ref(int32_t*, int& pc) {
+  ++pc;
+  Mat* m = top();
+  if (m->immortal) {
+    Mat* c = mdup(m);
+    if (!c) return false;
+    m = c;
+  }
+  Mat* p = mkmat(nullptr, ET_PTR, 1, 1);
+  if (!p) {
+    if (m != top()) mfree(m);
+    return false;
+  }
+  if (m == top()) mref(m);  // the pointer's reference
+  p->ptr()[0] = m;
+  mfree(top());
+  vm.stack[static_cast<size_t>(vm.sp - 1)] = p;
+  return true;
+}
+
+bool h_deref(int32_t*, int& pc) {
+  ++pc;
+  Mat* p = top();
+  if (p->kind == K_FCN) return vmerr(3102);
+  if (p->eltype != ET_PTR) return vmerr(3257);
+  if (!p->isscalar()) return vmerr(3204);
+  Mat* m = p->ptr()[0];
+  if (!m) return vmerr(3010);
+  mref(m);
+  vm.stack[static_cast<size_t>(vm.sp - 1)] = m;
+  mfree(p);
+  return true;
+}
+
+// Member k (1-based) of the first element of structure s.
+Mat* member(Mat* s, int k) {
+  if (s->kind != K_MAT || s->eltype != ET_STRUCT || s->n() == 0) {
+    vmerr(3259);
+    return nullptr;
+  }
+  Mat* tab = s->ptr()[0];
+  if (!tab || k < 1 || k > tab->rows) {
+    vmerr(3259);
+    return nullptr;
+  }
+  return tab->ptr()[k - 1];
+}
+
+bool h_drill(int32_t* code, int& pc) {
+  int k = code[pc + 1];
+  pc += 2;
+  Mat* s = top();
+  Mat* m = member(s, k);
+  if (!m) return false;
+  mref(m);
+  vm.stack[static_cast<size_t>(vm.sp - 1)] = m;
+  mfree(s);
+  return true;
+}
+
+bool h_ldmatd(int32_t* code, int& pc) {
+  Mat* m = member(slot(code[pc + 1]), code[pc + 2]);
+  pc += 3;
+  if (!m) return false;
+  mref(m);
+  return push(m);
+}
+
+bool h_ldmatdd(int32_t* code, int& pc) {
+  Mat* m = member(slot(code[pc + 1]), code[pc + 2]);
+  if (m) m = member(m, code[pc + 3]);
+  pc += 4;
+  if (!m) return false;
+  mref(m);
+  return push(m);
+}
+
+bool incobj(Mat* m, double d) {
+  if (m->kind == K_FCN) return vmerr(3102);
+  if (m->view) return vmerr(3103);
+  if (m->eltype != ET_REAL) return vmerr(3253);
+  double* x = m->re();
+  for (size_t i = 0, n = m->n(); i < n; ++i)
+    if (x[i] < misval) x[i] += d;
+  return true;
+}
+
+bool h_incs(int32_t* code, int& pc) {
+  int op = code[pc];
+  ++pc;
+  Mat* m = top();
+  double d = op == opincs || op == opdincs ? 1 : -1;
+  if (op == opdincs || op == opddecs) {
+    Mat* c = mdup(m);
+    if (!c) return false;
+    if (!incobj(m, d)) {
+      mfree(c);
+      return false;
+    }
+    vm.stack[static_cast<size_t>(vm.sp - 1)] = c;
+    mfree(m);
+    return true;
+  }
+  return incobj(m, d);
+}
+
+// Stores through a compiled lvalue: [val, obj, subscripts...].
+bool h_sstore(int32_t* code, int& pc) {
+  int op = code[pc];
+  ++pc;
+  int nsub = op == oplsstosmat1 ? 1 : op == oplsstosmat2 ? 2 : op == oprsstosmat ? 1 : 0;
+  Mat* obj = vm.stack[static_cast<size_t>(vm.sp - 1 - nsub)];
+  if (op == opsstomat) {
+    Mat* val = vm.stack[static_cast<size_t>(vm.sp - 2)];
+    if (obj->immortal) return vmerr(3011);
+    if (!mcopyinto(obj, val)) return false;
+    --vm.sp;
+    mfree(obj);
+    return true;
+  }
+  int kind = op == oplsstosmat1 ? 1 : op == oplsstosmat2 ? 2 : 3;
+  // move obj out of the way: op_store expects [val, subs...]
+  for (int i = vm.sp - 1 - nsub; i < vm.sp - 1; ++i) vm.stack[static_cast<size_t>(i)] = vm.stack[static_cast<size_t>(i + 1)];
+  --vm.sp;
+  bool ok = op_store(obj, kind, false);
+  mfree(obj);
+  return ok;
+}
+
+bool h_store(int32_t* code, int& pc) {
+  int op = code[pc];
+  Mat* target = slot(code[pc + 1]);
+  pc += 2;
+  int kind = op == oplstosmat1 || op == oplstosmat1p ? 1 : op == oplstosmat2 || op == oplstosmat2p ? 2 : 3;
+  bool pop = op == oplstosmat1p || op == oplstosmat2p || op == oprstosmatp;
+  return op_store(target, kind, pop);
+}
+
+bool h_biltin(int32_t* code, int& pc) {
+  int idx = code[pc + 1], n = code[pc + 2];
+  pc += 3;
+  return builtin_call(idx, n);
+}
+
+bool h_linum(int32_t* code, int& pc) {
+  vm.fr.line = code[pc + 1];
+  pc += 2;
+  return vm_poll();
+}
+
+bool h_libver(int32_t* code, int& pc) {
+  vm.fr.version = code[pc + 1];
+  pc += 2;
+  return true;
+}
+
+bool h_castp(int32_t*, int& pc) {
+  ++pc;
+  return true;
+}
+
+bool h_ismat_fn(int32_t*, int& pc) {
+  ++pc;
+  const Mat* m = top();
+  if (m->kind == K_FCN) return vmerrmsg(3102, (m->fcn ? m->fcn->name : std::string("")) + "() not a matrix");
+  return true;
+}
+
+Handler table[VM_NOPS];
+
+void inittable() {
+  for (Handler& h : table) h = h_unused;
+  table[opnoop] = h_noop;
+  table[opismat] = h_ismat_fn;
+  table[opand] = h_and;
+  table[opor] = h_or;
+  table[opcand] = h_cand;
+  table[opcor] = h_cor;
+  table[opee] = h_cmp<opee>;
+  table[opne] = h_cmp<opne>;
+  table[opge] = h_cmp<opge>;
+  table[ople] = h_cmp<ople>;
+  table[opgt] = h_cmp<opgt>;
+  table[oplt] = h_cmp<oplt>;
+  table[opcee] = h_cee;
+  table[opcne] = h_cne;
+  table[opcge] = h_cge;
+  table[opcle] = h_cle;
+  table[opcgt] = h_cgt;
+  table[opclt] = h_clt;
+  table[opnot] = h_not;
+  table[opneg] = h_neg;
+  table[optrans] = h_trans;
+  table[opplus] = h_arith<opplus>;
+  table[opsub] = h_arith<opsub>;
+  table[opmult] = h_arith<opmult>;
+  table[opdiv] = h_arith<opdiv>;
+  table[oppower] = h_power;
+  table[opcadd] = h_cadd;
+  table[opcsub] = h_csub;
+  table[opcmult] = h_cmult;
+  table[opcdiv] = h_cdiv;
+  table[opcpower] = h_cpower;
+  table[opdmult] = h_dmult;
+  table[opaddc] = h_addc;
+  table[opaddr] = h_addr;
+  table[oprowto] = h_rowto;
+  table[opcolto] = h_colto;
+  table[oplsubscr1] = h_lsubscr1;
+  table[oplsubscr] = h_lsubscr;
+  table[oprsubscr] = h_rsubscr;
+  table[opldvoid] = h_ldvoid;
+  table[opld0] = h_ld0;
+  table[opld1] = h_ld1;
+  table[opldmiss] = h_ldmiss;
+  table[opldnull] = h_ldnull;
+  table[opdup] = h_dup;
+  table[opisvec] = h_isvec;
+  table[opisrvec] = h_isrvec;
+  table[opiscvec] = h_iscvec;
+  table[opisvoid] = h_isvoid;
+  table[opisreal] = h_isreal;
+  table[opisstr] = h_isstr;
+  table[opiscx] = h_iscx;
+  table[opisnumer] = h_isnumer;
+  table[opisfcn] = h_isfcn;
+  table[opstop] = h_stop;
+  table[opldlit] = h_ldlit;
+  table[opldilit] = h_ldilit;
+  table[opldstr] = h_ldstr;
+  table[oplist2] = h_list;
+  table[optst0] = h_tst0;
+  table[oparg2] = h_arg2;
+  for (int op : {opalc_rm, opalc_cm, opalc_sm, opalc_rr, opalc_cr, opalc_sr, opalc_rc, opalc_cc, opalc_sc,
+                 opalc_rs, opalc_cs, opalc_ss, opalc_pm, opalc_pr, opalc_pc, opalc_ps, opalc_stcm,
+                 opalc_stcr, opalc_stcc, opalc_stcs})
+    table[op] = h_alc;
+  for (int op = opolc_rm; op <= opolc_ps; ++op) table[op] = h_olc;
+  for (int op = opolc_stcm; op <= opolc_stcc; ++op) table[op] = h_olc;
+  table[opfind] = h_find;
+  table[opextern] = h_extern;
+  table[opfindf] = h_findf;
+  table[opref] = h_ref;
+  table[opderef] = h_deref;
+  table[opdrill] = h_drill;
+  table[opldmatd] = h_ldmatd;
+  table[opldmatdd] = h_ldmatdd;
+  for (int op : {opincs, opdecs, opdincs, opddecs}) table[op] = h_incs;
+  for (int op : {oplsstosmat1, oplsstosmat2, oprsstosmat, opsstomat}) table[op] = h_sstore;
+  for (int op : {oprstosmat, oprstosmatp, oplstosmat1, oplstosmat1p, oplstosmat2, oplstosmat2p})
+    table[op] = h_store;
+  table[opbiltin] = h_biltin;
+  table[oplinum] = h_linum;
+  table[oplibver] = h_libver;
+  table[opcastp] = h_castp;
+}
+
+std::vector<Frame> frames;  // callers of the running frame
+
+// Enters f with nargs arguments on top of the stack.
+bool enter(Fcn* f, int nargs) {
+  if (vm.depth >= VM_STACK) return vmerr(3998);
+  frames.push_back(vm.fr);
+  vm.fr = Frame{};
+  vm.fr.fcn = f;
+  vm.fr.pc = 2;
+  vm.fr.base = vm.sp - nargs;
+  vm.fr.nargs = nargs;
+  vm.fr.depth = ++vm.depth;
+  vm.fr.callerversion = frames.back().version;
+  vm.fr.version = f->code.size() > 1 ? f->code[1] : 920;
+  f->age = vm.clock;
+  ++f->refcnt;
+  return true;
+}
+
+// A call: a function, or a structure definition making instances.
+bool docall(Mat* fobj, int nargs) {
+  if (fobj->kind != K_FCN || !fobj->fcn) return vmerr(3101);
+  Fcn* f = fobj->fcn;
+  if (f->rettype == -1) {
+    int r = 1, c = 1;
+    if (nargs > 2) return vmerrmsg(3001, "expected 0 to 2 arguments but received " + std::to_string(nargs));
+    for (int i = 0; i < nargs; ++i) {
+      Mat* a = vm.stack[static_cast<size_t>(vm.sp - nargs + i)];
+      if (a->kind != K_MAT || a->eltype != ET_REAL) return vmerr(3253);
+      if (!a->isscalar()) return vmerr(3204);
+      double v = a->re()[0];
+      if (!(v >= 0 && v < 2147483647.0)) return vmerr(3300);
+      if (nargs == 1) c = static_cast<int>(v);
+      else if (i == 0) r = static_cast<int>(v);
+      else c = static_cast<int>(v);
+    }
+    Mat* s = mkstruct(f, r, c, 0);
+    if (!s) return false;
+    popto(vm.sp - nargs);
+    return push(s);
+  }
+  if (f->code.size() < 3) return vmerr(3995);
+  return enter(f, nargs);
+}
+
+}  // namespace
+
+bool vm_poll() {
+  vm.pollctr = 0;
+  if (vm.steplimit && ++vm.steps > vm.steplimit) stopflag = 1;
+  if (stopflag) {
+    vm.rc = VRC_BREAK;
+    return false;
+  }
+  return true;
+}
+
+// The dispatch loop. Runs until the frame at which it was entered returns
+// or an error unwinds past it.
+static void run(size_t entry) {
+  int32_t* code = vm.fr.fcn->code.data();
+  int pc = vm.fr.pc;
+  for (;;) {
+    const int op = code[pc];
+    switch (op) {
+      case opgoto:
+        pc = code[pc + 1];
+        if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) break;
+        continue;
+      case oppop:
+        mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
+        ++pc;
+        continue;
+      case opreturn:
+        vm.rc = VRC_RETURN;
+        break;
+      case opnarg:
+        if (vm.fr.nargs != code[pc + 1]) {
+          char buf[100];
+          std::snprintf(buf, sizeof buf, "expected %d arguments but received %d", code[pc + 1], vm.fr.nargs);
+          vmerrmsg(3001, buf);
+          break;
+        }
+        pc += 2;
+        continue;
+      case opassign:
+      case opassignp: {
+        Mat* t = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        Mat* v = vm.stack[static_cast<size_t>(vm.sp - 1)];
+        if (t != v && t->data == t->inl && v->data == v->inl && t->eltype == ET_REAL &&
+            v->eltype == ET_REAL && t->rows == 1 && t->cols == 1 && v->rows == 1 && v->cols == 1 &&
+            v->kind == K_MAT && t->kind == K_MAT) {
+          t->inl[0] = v->inl[0];  // real scalars: copy the value
+        } else if (t != v) {
+          if (v->kind == K_FCN) {
+            vmerr(3102);
+            break;
+          }
+          if (t->view) mmaterialise(t);
+          if (v->refcnt == 1 && !v->view && !v->immortal) {
+            mswap(t, v);
+          } else if (v->isscalar() && v->eltype == ET_REAL && t->data == t->inl && t->eltype == ET_REAL &&
+                     t->rows == 1 && t->cols == 1 && !v->view) {
+            t->inl[0] = v->re()[0];
+          } else if (!mcopyinto(t, v)) {
+            break;
+          }
+        } else if (t->view) {
+          mmaterialise(t);
+        }
+        mfree(v);
+        if (op == opassign) {
+          mref(t);
+          vm.stack[static_cast<size_t>(vm.sp - 1)] = t;
+        } else {
+          --vm.sp;
+        }
+        pc += 2;
+        continue;
+      }
+      case oppush: {
+        if (vm.sp >= VM_STACK) {
+          vmerr(3998);
+          break;
+        }
+        Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        ++m->refcnt;
+        vm.stack[static_cast<size_t>(vm.sp++)] = m;
+        pc += 2;
+        continue;
+      }
+      case opinc:
+      case opdec: {
+        Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        if (m->kind == K_MAT && m->eltype == ET_REAL && m->rows == 1 && m->cols == 1 && !m->view) {
+          double& x = m->re()[0];
+          if (x < misval) x += op == opinc ? 1 : -1;
+        } else if (!incobj(m, op == opinc ? 1 : -1)) {
+          break;
+        }
+        pc += 2;
+        continue;
+      }
+      case opbrfalse:
+        mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
+        pc = vm.cond ? pc + 2 : code[pc + 1];
+        continue;
+      case opismat:
+        if (vm.stack[static_cast<size_t>(vm.sp - 1)]->kind != K_MAT) {
+          vmerr(3102);
+          break;
+        }
+        ++pc;
+        continue;
+      case opisscal: {
+        const Mat* m = vm.stack[static_cast<size_t>(vm.sp - 1)];
+        if (m->kind != K_MAT || m->rows != 1 || m->cols != 1) {
+          orgerr(3204, "scalar");
+          break;
+        }
+        ++pc;
+        continue;
+      }
+      case opcall:
+      case opcallind: {
+        Mat* fobj;
+        int nargs;
+        if (op == opcall) {
+          fobj = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+          nargs = code[pc + 2];
+          pc += 3;
+          if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0])
+            fobj = fobj->ptr()[0];  // a function argument passed as a pointer
+          mref(fobj);
+        } else {
+          nargs = code[pc + 1];
+          pc += 2;
+          fobj = vm.stack[static_cast<size_t>(--vm.sp)];
+          if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0]) {
+            Mat* f = fobj->ptr()[0];
+            mref(f);
+            mfree(fobj);
+            fobj = f;
+          }
+        }
+        if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) {
+          mfree(fobj);
+          break;
+        }
+        vm.fr.pc = pc;
+        bool ok = docall(fobj, nargs);
+        mfree(fobj);
+        if (!ok) break;
+        code = vm.fr.fcn->code.data();
+        pc = vm.fr.pc;
+        continue;
+      }
+      default:
+        if (static_cast<unsigned>(op) >= VM_NOPS) {
+          vmerr(3997);
+          break;
+        }
+        if (!table[op](code, pc)) break;
+        continue;
+    }
+    // leaving the loop body: a return or an error; an error unwinds every
+    // caller up to the entry frame, each adding its traceback line
+    for (;;) {
+      if (vm.rc == VRC_RETURN) {
+        Mat* res = vm.stack[static_cast<size_t>(vm.sp - 1)];
+        --vm.sp;
+        popto(vm.fr.base);
+        vm.stack[static_cast<size_t>(vm.sp++)] = res;
+        if (res->level == vm.fr.depth && res->level > 0) {
+          res->level = vm.fr.depth - 1;
+          res->name[0] = 0;
+        }
+        vm.rc = 0;
+      } else {
+        if (!vm.firstrc) vm.firstrc = vm.rc;
+        traceback(vm.fr);
+        popto(vm.fr.base);
+      }
+      fcnrelease(vm.fr.fcn);
+      --vm.depth;
+      vm.fr = frames.back();
+      frames.pop_back();
+      if (frames.size() < entry) return;
+      if (!vm.rc) break;
+    }
+    code = vm.fr.fcn->code.data();
+    pc = vm.fr.pc;
+  }
+}
+
+void vm_call(Fcn* f, int nargs) {
+  const size_t entry = frames.size() + 1;
+  if (!enter(f, nargs)) return;
+  run(entry);
+}
+
+void xeq(Fcn* f, int nargs) { vm_call(f, nargs); }
+
+int ixeq(Fcn* f) {
+  static bool inited = false;
+  if (!inited) {
+    inittable();
+    inited = true;
+  }
+  vm_init();
+  const int sp0 = vm.sp;
+  const int depth0 = vm.depth;
+  const Frame saved = vm.fr;
+  const int rc0 = vm.rc, first0 = vm.firstrc;
+  const std::string msg0 = vm.custommsg;
+  const bool inner0 = tbinner;
+  vm.rc = 0;
+  vm.firstrc = 0;
+  vm.custommsg.clear();
+  tbinner = true;
+  vm.fr = Frame{};
+  vm.fr.version = std::max(890, vst.version);
+  vm.fr.depth = vm.depth;
+  const int oldstate = vm.state;
+  vm.state = 3;
+  ++f->refcnt;
+  vm.depth = depth0 - 1;  // the statement runs at depth 0 of its nesting
+  tblast.clear();
+  tbrepeat = 0;
+  vm_call(f, 0);
+  tbflush();
+  vm.depth = depth0;
+  int rc = vm.rc ? (vm.firstrc ? vm.firstrc : vm.rc) : 0;
+  if (vm.rc == VRC_BREAK) rc = 1;
+  if (rc == VRC_REPORTED || rc == VRC_SILENT) rc = rc == VRC_SILENT ? 0 : vm.firstrc;
+  if (rc < 0) rc = -rc;
+  popto(sp0);
+  fcnrelease(f);
+  vm.state = oldstate;
+  vm.fr = saved;
+  vm.rc = rc0;
+  vm.firstrc = first0;
+  vm.custommsg = msg0;
+  tbinner = inner0;
+  return rc;
+}
+
+void vemo_setsteplimit(long polls) {
+  vm.steplimit = polls;
+  vm.steps = 0;
+}

@@ -1,0 +1,224 @@
+// Vemo run-time objects and the virtual machine: matrix objects with
+// reference counts, the object store (globals, functions, free lists), the
+// evaluation stack and frames, the run-time error code and the routines the
+// operators and built-ins share. Internal to src/vemo.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// Opcodes (names and operand layouts in opcodes.def).
+enum VmOp : int32_t {
+#define VOP(name, code, lay) name = code,
+#include "vemo/opcodes.def"
+#undef VOP
+};
+enum VmLayout : int { L_N, L_W, L_WW, L_WWW, L_S, L_WS, L_WWWS, L_NP, L_SP, L_SD, L_U };
+constexpr int VM_NOPS = 156;
+extern const char* const vm_opname[VM_NOPS];
+extern const int vm_oplayout[VM_NOPS];
+// Words an instruction occupies at code[pc] (opcode included); 0 when the
+// instruction is malformed or runs past n.
+int vm_oplen(const int32_t* code, int pc, int n);
+
+// Run-time element types.
+enum : int16_t { ET_REAL = 0, ET_CPLX = -1, ET_STR = -3, ET_PTR = -4, ET_STRUCT = -5 };
+// Store kinds.
+enum : uint8_t { K_MAT = 43, K_FCN = 44 };
+
+// Run-time return codes with a meaning of their own.
+enum : int {
+  VRC_BREAK = 1,
+  VRC_RETURN = 10000,
+  VRC_REPORTED = 10001,  // an error already reported by a custom message
+  VRC_SILENT = 10002,
+};
+
+// A string element: length + 1, then the bytes and a NUL. No block = "".
+struct VStr {
+  uint32_t n;
+  char b[4];
+};
+VStr* vstr_new(const char* s, size_t len);
+inline size_t vstr_len(const VStr* s) { return s ? s->n - 1 : 0; }
+inline const char* vstr_ptr(const VStr* s) { return s ? s->b : ""; }
+
+struct Fcn;
+struct StructDef;
+
+// A matrix object (or, with kind K_FCN, a reference to a compiled function).
+// Small matrices (up to two doubles: a real or complex scalar) keep their
+// elements inline, so scalar arithmetic never touches the heap.
+struct Mat {
+  void* data = nullptr;     // element storage (inl for small ones)
+  size_t size = 0;          // bytes of element storage
+  int32_t refcnt = 0;       // freed when it drops below 1
+  int32_t rows = 0, cols = 0;
+  int32_t level = 0;        // call depth at creation; -1 for a global
+  int32_t age = 0;          // statement clock at creation
+  int16_t eltype = ET_REAL;
+  uint8_t view = 0;         // 1 contiguous view, 2 listed observations
+  uint8_t kind = K_MAT;
+  bool immortal = false;    // shared constant: never reused nor freed
+  Fcn* fcn = nullptr;       // kind K_FCN: the function; ET_STRUCT: its definition
+  double inl[2] = {0, 0};   // inline storage
+  char name[34] = {0};
+
+  size_t n() const { return static_cast<size_t>(rows) * static_cast<size_t>(cols); }
+  double* re() const { return static_cast<double*>(data); }
+  double* im() const { return static_cast<double*>(data) + n(); }
+  VStr** str() const { return static_cast<VStr**>(data); }
+  Mat** ptr() const { return static_cast<Mat**>(data); }
+  bool isscalar() const { return rows == 1 && cols == 1; }
+};
+
+// A compiled function (or structure definition, rettype -1).
+struct Fcn {
+  std::string name;
+  std::vector<int32_t> code;
+  int rettype = 0, retorg = 0;   // compile-time codes
+  int32_t refcnt = 0;            // objects referring to it (store included)
+  int32_t age = 0;               // statement clock when last called
+  bool classmember = false;
+  bool autoloaded = false;
+  // Structure definitions: members in declaration order.
+  struct Member {
+    std::string name;
+    int el = 0, org = 0;         // compile-time element type and organization
+    std::string sname;           // structure name for struct members
+  };
+  std::vector<Member> members;
+};
+
+// One call frame.
+struct Frame {
+  int pc = 0;
+  Fcn* fcn = nullptr;
+  int base = 0;        // first stack slot of the frame
+  int nargs = 0;
+  int depth = 0;
+  int line = 0;
+  int version = 920;
+  int callerversion = 920;
+  bool member = false;
+};
+
+// Virtual-machine and object-store state.
+struct VmState {
+  std::vector<Mat*> stack;        // evaluation stack (VM_STACK slots)
+  int sp = 0;                     // number of slots in use
+  Frame fr;                       // the running frame
+  int depth = 0;                  // current call depth
+  int rc = 0;                     // run-time return code
+  int firstrc = 0;                // first error code of the run
+  std::string custommsg;          // message replacing the table's for this error
+  bool cond = false;              // condition flag of the comparisons
+  int32_t clock = 2;              // statement clock
+  int pollctr = 0;                // instructions/branches since the last Break poll
+  long steplimit = 0;             // fuzzing: stop (as a Break) after this many polls; 0 = none
+  long steps = 0;
+  std::unordered_map<std::string, Mat*> globals;  // named matrices
+  std::unordered_map<std::string, Fcn*> fcns;     // named functions
+  Mat* freemats[500] = {};        // released object records for reuse (VM_MAXFREE)
+  int nfree = 0;                  // records in freemats
+  long live = 0;                  // objects allocated and not yet freed (leak check)
+  Mat* k0 = nullptr;              // shared constants 0 and 1 (comparison results)
+  Mat* k1 = nullptr;
+  int state = -1;                 // -1 idle, 2 compiling, 3 executing
+};
+extern VmState vm;
+
+constexpr int VM_STACK = 65536;
+constexpr int VM_POLLRATE = 1000;
+constexpr int VM_MAXFREE = 500;
+
+// Object store.
+Mat* mkmat(const char* name, int16_t eltype, int rows, int cols);  // nullptr: 3900 set
+void mfree_slow(Mat* m);                    // releases an object whose count reached zero
+// Decrements; releases at zero.
+inline void mfree(Mat* m) {
+  if (!m || m->immortal) return;
+  if (--m->refcnt > 0) return;
+  if (m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT && vm.nfree < VM_MAXFREE) {
+    // a real scalar: straight back to the free list
+    --vm.live;
+    vm.freemats[vm.nfree++] = m;
+    return;
+  }
+  mfree_slow(m);
+}
+// Empties the free list (when no Vemo code runs).
+void mfreelist_clear();
+inline void mref(Mat* m) {
+  if (!m->immortal) ++m->refcnt;
+}
+bool mresize(Mat* m, int16_t eltype, int rows, int cols);  // drops contents
+Mat* mdup(const Mat* src);                  // deep copy of the elements (not a view)
+void mswap(Mat* a, Mat* b);                 // exchange contents (not names, counts, levels)
+bool mcopyinto(Mat* dst, const Mat* src);   // dst takes src's value
+Mat* mkscalar(double x);
+Mat* mkcscalar(double re, double im);
+Mat* mkstrscalar(const char* s, size_t len);
+Mat* mkfcnref(Fcn* f);
+Mat* mkstruct(Fcn* def, int rows, int cols, int nest);
+Mat* mkglobal(const char* name, int16_t eltype, int rows, int cols);
+Mat* findglobal(const char* name);
+Fcn* findfcn(const char* name);
+// Stores f under its name; false when a function of that name exists.
+bool mkfcn(Fcn* f);
+void fcnrelease(Fcn* f);
+// A view: materialise the dataset cells (views come with the dataset interface).
+bool mmaterialise(Mat* m);
+void vm_init();
+void vm_clearall(bool all);
+
+// Run-time errors: set rc (and a custom message) and return false.
+bool vmerr(int rc);
+bool vmerrmsg(int rc, const std::string& msg);
+const char* vm_errmsg(int rc);
+
+// The VM: runs f with nargs arguments on the stack (the caller saves the frame).
+void xeq(Fcn* f, int nargs);
+// Calls f with nargs arguments on the stack, saving and restoring the frame.
+void vm_call(Fcn* f, int nargs);
+// Runs an interactive statement's function at depth 0; returns 0, 1 or a code.
+int ixeq(Fcn* f);
+inline void vpush(Mat* m) { vm.stack[static_cast<size_t>(vm.sp++)] = m; }
+bool vm_poll();
+
+// Operators (ops.cpp): pop operands, push the result; false on error.
+bool op_arith(int op);        // + - * / ^ and their colon forms, #
+bool op_compare(int op);      // == != < <= > >= and colon forms
+bool op_logic(int op);        // & | and colon forms
+bool op_not();
+bool op_neg();
+bool op_trans();
+bool op_join(bool rows);
+bool op_range(bool rows);
+bool op_subscr(int kind);     // 1 list, 2 list two, 3 range
+bool op_store(Mat* target, int kind, bool pop);  // subscripted store into target
+bool vm_equal(const Mat* a, const Mat* b);
+
+// Listing (list.cpp): displays a value as oplist2 does.
+void vm_list(const Mat* m);
+// Formats a real as the listing does.
+std::string vm_fmtreal(double x);
+std::string vm_fmtcplx(double re, double im);
+
+// Built-ins (builtin.cpp): the table of 362 rows, in table order.
+struct Builtin {
+  const char* name;
+  int el = 0, org = 0;     // result type (compile-time codes)
+  int minargs = 0, maxargs = 0;
+  bool (*fn)(int nargs) = nullptr;  // nullptr: not available in this build (3996)
+};
+const std::vector<Builtin>& builtins();
+int builtin_find(const char* name);  // index or -1
+// Runs built-in index over the top nargs stack slots, replacing them with its
+// result; false with vm.rc set.
+bool builtin_call(int index, int nargs);
+
+// Element-type word for messages ("real", "complex", ...).
+const char* etword(int16_t et);
