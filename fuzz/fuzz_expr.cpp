@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/chars.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/tokenizer.h"
@@ -34,6 +35,10 @@ void setup() {
   }
   ds.nobs1 = 1;
   ds.nobs2 = ds.nobs;
+  // A time variable, so that operated names (L.x) compile and run; its
+  // missing value sits in mid-list to test the lookup on imperfect data.
+  charset("_dta", "_TStvar", "l");
+  ds.srtlist = {3};
 }
 
 }  // namespace

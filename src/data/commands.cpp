@@ -18,6 +18,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
+#include "results/results.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -307,8 +308,8 @@ int cmd_count(int) {
     for (long j = 0; j < k; ++j) n += sel[j];
   }
   spout21f("  %ld\n", n);
-  // TODO(results): post r(N) = n once the r() store exists.
-  return 0;
+  retval_clear();
+  return retval_set_scalar("N", static_cast<double>(n));
 }
 
 // assert exp [if] [in] [, rc0 fast null]

@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <memory>
@@ -148,14 +149,19 @@ struct BigBuf {
   size_t n = 0, bytes = 0;
   explicit BigBuf(size_t count) : n(count) {
     const size_t huge = size_t{2} << 20;
-    bytes = std::max<size_t>(huge, (count * sizeof(T) + huge - 1) / huge * huge);
+    if (count * sizeof(T) < srt.hugemin) {  // small: the ordinary heap is cheaper
+      p = static_cast<T*>(std::malloc(std::max<size_t>(1, count) * sizeof(T)));
+      return;
+    }
+    bytes = (count * sizeof(T) + huge - 1) / huge * huge;
     void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) return;
     (void)::madvise(m, bytes, MADV_HUGEPAGE);
     p = static_cast<T*>(m);
   }
   ~BigBuf() {
-    if (p) ::munmap(p, bytes);
+    if (p && bytes) ::munmap(p, bytes);
+    else std::free(p);
   }
   BigBuf(const BigBuf&) = delete;
   BigBuf& operator=(const BigBuf&) = delete;

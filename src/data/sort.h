@@ -5,6 +5,9 @@
 struct SortState {
   long polls = 0;    // Break polls made (the flag is read every 1024th)
   long breakat = 0;  // test hook: behave as if Break was pressed at this poll (0 = never)
+  // Scratch arrays of at least this many bytes are mapped on huge pages;
+  // smaller ones come from the heap (tests lower it to cover both).
+  unsigned long hugemin = 8ul << 20;
 };
 extern SortState srt;
 

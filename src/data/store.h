@@ -35,7 +35,7 @@ struct DataState {
   std::vector<std::string> fmtlist;   // display formats
   std::vector<std::string> lbllist;   // value-label names
   std::vector<std::string> varlabels; // variable labels
-  std::vector<int> mapi;              // byte offset of each cell in a record
+  std::vector<int> mapi;              // byte offset of each cell in a record (its column starts at maxobs times it)
   // Observation storage, by column: variable v's cells start at
   // xtraptr + maxobs * mapi[v], and observation i's cell is the
   // mapj[i]-th of them (mapj index 1..maxobs). The map is the identity

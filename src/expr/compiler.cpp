@@ -49,7 +49,7 @@ int h_fmtnum(double v, const std::string& fmt, std::string* out);
 }  // namespace
 
 ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix,
-                     h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum};
+                     h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum, nullptr};
 
 namespace {
 
@@ -584,7 +584,8 @@ int subscript(const std::string& name, std::string_view inner) {
   if (exhooks.matrix(name) == 0) {
     auto args = splitargs(inner);
     if (args.size() != 2) failstd(198);
-    compargs(args);
+    // row first, column on top: the evaluator pops j, then i
+    if (comp(args[0]) != T_NUM || comp(args[1]) != T_NUM) failstd(109);
     tpop(T_NUM);
     tpop(T_NUM);
     emit2(XO_MATEL, addstr(name));
@@ -690,6 +691,18 @@ int call(const std::string& fn, std::string_view argtext) {
     else if (hi.empty()) own = a;
     else own.append(a).append("&").append(b);
     return comp(own), T_NUM;
+  }
+  if (fn == "el") {
+    // el(A, i, j) is the element A[i, j]
+    size_t comma = argtext.find(',');
+    if (comma == std::string_view::npos) failstd(198);
+    return subscript(std::string(argtext.substr(0, comma)), argtext.substr(comma + 1));
+  }
+  if (exhooks.matfunc) {
+    double d = 0;
+    int r = exhooks.matfunc(fn, std::string(argtext), &d);
+    if (r == 0) return pushnum(d), T_NUM;
+    if (r > 0) throw CompErr{r};
   }
   auto args = splitargs(argtext);
   int n = static_cast<int>(args.size());

@@ -85,6 +85,9 @@ struct ExprHooks {
   bool (*charget)(const std::string& var, const std::string& name, std::string* out);
   // A number in a display format (string()); 0 ok, nonzero invalid format.
   int (*fmtnum)(double v, const std::string& fmt, std::string* out);
+  // Scalar functions of matrices (rowsof(), trace(), ...), given the raw
+  // argument text: -1 when fn is not one, 0 with *d set, or a printed code.
+  int (*matfunc)(const std::string& fn, const std::string& args, double* d);
 };
 extern ExprHooks exhooks;
 

@@ -135,6 +135,7 @@ void cmdinit_table() {
   data_bindcommands();
   expr_bindcommands();
   display_bindcommands();
+  results_bindcommands();
   lang_bindcommands();
   files_bindcommands();
   graphics_bindcommands();

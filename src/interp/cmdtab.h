@@ -23,6 +23,7 @@ void output_bindcommands();
 void data_bindcommands();
 void expr_bindcommands();
 void display_bindcommands();
+void results_bindcommands();
 void files_bindcommands();
 void graphics_bindcommands();
 void stats_bindcommands();

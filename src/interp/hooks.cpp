@@ -5,6 +5,7 @@
 #include <vector>
 
 static std::vector<std::pair<void (*)(), void (*)()>> hooks;
+ProgClassHooks progclass;
 
 void level_hooks_add(void (*enter)(), void (*leave)()) { hooks.emplace_back(enter, leave); }
 

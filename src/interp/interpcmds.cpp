@@ -10,6 +10,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
+#include "results/results.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
@@ -152,9 +153,8 @@ int cmd_unabcmd(int) {
   if (!full) {
     return errmsgf(198, "%s is an invalid command name\n", w.c_str());
   }
-  // saved results arrive later; the name goes to the note channel meanwhile
-  macset_global("S_unabcmd", full);
-  return 0;
+  retval_clear();
+  return retval_set_local("cmd", full);
 }
 
 struct SetEntry {

@@ -222,6 +222,7 @@ int prog_run(const std::shared_ptr<Program>& p, const char* args) {
   temps_enter(mark);
   out.ls_outlev = out.s_outlev;
   level_enter_hook();
+  if (progclass.enter) progclass.enter(p->rclass);
   interp.version = p->version;
   interp.runprog = true;
   interp.procflg = true;
@@ -243,6 +244,7 @@ int prog_run(const std::shared_ptr<Program>& p, const char* args) {
   --prg.progdepth;
   interp.runprog = savedrunprog;
   interp.procflg = savedproc;
+  if (progclass.leave) progclass.leave(p->rclass, rc);
   level_leave_hook();
   temps_leave(mark);
   locals_leave();

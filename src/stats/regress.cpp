@@ -149,13 +149,13 @@ void post(const RegFit& f) {
     st_elocal("wtype", f.wtype.c_str());
     st_elocal("wexp", ("= " + f.wexp).c_str());
   }
-  st_elocal("vcetype", f.vcetype.c_str());
-  st_elocal("properties", "b V");
-  st_elocal("predict", "regres_p");
-  st_elocal("estat_cmd", "regress_estat");
-  st_elocal("model", "ols");
-  st_elocal("depvar", f.depname.c_str());
   st_elocal("cmd", "regress");
+  st_elocal("depvar", f.depname.c_str());
+  st_elocal("model", "ols");
+  st_elocal("estat_cmd", "regress_estat");
+  st_elocal("predict", "regres_p");
+  st_elocal("properties", "b V");
+  st_elocal("vcetype", f.vcetype.c_str());
   st_epost(f.names, f.b, f.V);
   st_esample(f.sample, f.samplelo);
   st_global("S_E_cmd", "regress");
@@ -537,7 +537,10 @@ int fit(const RegOpts& o, RegFit& f) {
   const bool hasconst = cons || o.hascons;
   if (r2 < misval && df_r > 0) r2a = 1 - (1 - r2) * (N - (hasconst ? 1 : 0)) / df_r;
 
+  std::vector<unsigned char> sample = std::move(f.sample);
   f = RegFit{};
+  f.sample = std::move(sample);
+  f.samplelo = s.lo;
   f.valid = true;
   f.N = N;
   f.n = n;

@@ -358,6 +358,7 @@ bool b_C(int n) {
     Mat* res = mkmat(nullptr, ET_CPLX, a->rows, a->cols);
     if (!res) return false;
     std::memcpy(res->re(), a->re(), a->n() * 8);
+    std::memset(res->im(), 0, a->n() * 8);
     return ret(n, res);
   }
   const Mat* b = arg(n, 1);

@@ -92,7 +92,9 @@ bool allocate(Mat* m, int16_t et, int rows, int cols) {
     m->inl[0] = m->inl[1] = 0;
     return true;
   }
-  m->data = std::calloc(1, bytes);
+  // numeric elements are left for the caller to fill (no zeroing of large
+  // results); strings, pointers and members must start empty
+  m->data = et == ET_REAL || et == ET_CPLX ? std::malloc(bytes) : std::calloc(1, bytes);
   return m->data != nullptr;
 }
 

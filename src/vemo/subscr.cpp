@@ -206,6 +206,7 @@ bool op_store(Mat* target, int kind, bool pop) {
     Mat* c2 = mkmat(nullptr, ET_CPLX, target->rows, target->cols);
     if (!c2) return false;
     std::memcpy(c2->re(), target->re(), target->n() * 8);
+    std::memset(c2->im(), 0, target->n() * 8);
     mswap(target, c2);
     mfree(c2);
   }

@@ -234,6 +234,13 @@ TEST_F(SortTest, MatchesTheReferenceOnRandomDataWithTies) {
       checkagainst(d, {3, 1}, {~0, 0}, 1, n, stable, 9);         // then the whole
     }
   }
+  // The same on scratch arrays mapped from the system rather than the heap.
+  srt.hugemin = 0;
+  for (bool stable : {false, true}) {
+    RefData d = makerandom(s++, n, 12, 0);
+    checkagainst(d, {1, 3, 2}, {0, ~0, 1}, 1, n, stable, 5);
+  }
+  srt.hugemin = SortState{}.hugemin;
   // Nearly distinct doubles take the path that skips the shuffle when no
   // two keys tie; the seed must still move as the shuffle would move it.
   for (bool stable : {false, true}) {

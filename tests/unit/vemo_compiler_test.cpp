@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "vemo/cc.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
@@ -215,6 +216,18 @@ TEST(VemoRun, CompileErrorsReturn3000AndStoreNothing) {
   EXPECT_EQ(run("function g(a) { return(a +) }"), 3000);
   EXPECT_EQ(findfcn("g"), nullptr);
   EXPECT_EQ(run("x = ("), 3000);
+}
+
+TEST(VemoRun, BreakPollStopsAnEndlessLoop) {
+  ASSERT_EQ(vemo_start(), 0);
+  vemo_setsteplimit(3);  // past three polls the run stops as if Break was pressed
+  EXPECT_EQ(run("k = 0; while (1) k++"), 1);
+  vemo_setsteplimit(0);
+  stopflag = 0;
+  EXPECT_GT(findglobal("k")->re()[0], 1000);  // polls come every thousand jumps
+  EXPECT_EQ(run("for (i=1; i<=10; i++) k = i"), 0);
+  EXPECT_EQ(findglobal("k")->re()[0], 10);
+  vemo_clear();
 }
 
 }  // namespace

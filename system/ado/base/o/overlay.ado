@@ -154,12 +154,22 @@ program overlay
 	local yv1 : word 1 of `yvall'
 	local yfmt : format `yv1'
 
+	* The y labels first: the left margin is as wide as the longest.
+	local ylen 1
+	forvalues k = 1/`yn' {
+		local t = `ylo' + (`k' - 1) * `yd'
+		local lab : display `yfmt' `t'
+		local lab = trim(`"`lab'"')
+		local ylab`k' `"`lab'"'
+		local ylen = max(`ylen', length(`"`lab'"'))
+	}
+
 	* Layout in device units: a 6 by 4 inch page is 32000 by 21333.
 	local W 32000
 	local H 21333
-	local px0 = 1300 + 3000 * (`"`ytitle'"' != "")
+	local px0 = 1000 + 380 * `ylen' + 1300 * (`"`ytitle'"' != "")
 	local px1 = `W' - 900
-	local py1 = `H' - 900 - 1500 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
+	local py1 = `H' - 1300 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
 	local py0 = 1700 + 1100 * (`"`xtitle'"' != "") + 1300 * `showleg' + 800 * (`"`note'"' != "")
 	local xb = (`px1' - `px0') / (`xhi' - `xlo')
 	local yb = (`py1' - `py0') / (`yhi' - `ylo')
@@ -202,9 +212,7 @@ program overlay
 		local t = `ylo' + (`k' - 1) * `yd'
 		local dy = round(`py0' + (`t' - `ylo') * `yb')
 		gdi line `px0' `dy' `=`px0' - 300' `dy'
-		local lab : display `yfmt' `t'
-		local lab = trim(`"`lab'"')
-		gdi text `=`px0' - 450' `dy' `lab'
+		gdi text `=`px0' - 450' `dy' `ylab`k''
 	}
 	* titles
 	gdi texthalign = center

@@ -1,0 +1,45 @@
+// The matrix facility of the command language: matrix expressions, the
+// element-level operations they are built from, and the decompositions.
+// Operations report failures by return code after printing the message;
+// the expression evaluator alone leaves through its private exception.
+#pragma once
+#include <string>
+
+#include "results/results.h"
+
+// Evaluates the matrix expression text into out (the target is not touched
+// on failure). 0 or a code.
+[[nodiscard]] int matexp_eval(const std::string& text, Matrix& out);
+
+// Operations: each returns 0 or a printed code and writes only `out`.
+[[nodiscard]] int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& out);
+[[nodiscard]] int mat_mul(const Matrix& a, const Matrix& b, Matrix& out);
+void mat_scale(Matrix& a, double s);
+void mat_transpose(const Matrix& a, Matrix& out);
+[[nodiscard]] int mat_kron(const Matrix& a, const Matrix& b, Matrix& out);
+[[nodiscard]] int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& out);
+// The generalised inverse of a symmetric matrix by sweeping (fn names the
+// caller in messages: "invsym()" or "syminv()").
+[[nodiscard]] int mat_invsym(const Matrix& a, Matrix& out, const char* fn);
+[[nodiscard]] int mat_inv(const Matrix& a, Matrix& out);
+[[nodiscard]] int mat_cholesky(const Matrix& a, Matrix& out);
+[[nodiscard]] int mat_sweep(const Matrix& a, int k, Matrix& out);
+[[nodiscard]] int mat_corr(const Matrix& a, Matrix& out);
+// Checks the dimensions against matsize: 0 or 908.
+[[nodiscard]] int mat_chksize(int rows, int cols);
+bool mat_hasmissing(const Matrix& a);
+bool mat_issym(const Matrix& a);
+// Position of a stripe entry "name" or "eq:name" (an "eq:" alone matches the
+// first of that equation); -1 when absent.
+int mat_stripefind(const std::vector<std::string>& names, const std::string& want);
+
+// Decompositions through LAPACK.
+[[nodiscard]] int mat_svd(const Matrix& a, Matrix& U, Matrix& w, Matrix& V);
+[[nodiscard]] int mat_symeigen(const Matrix& a, Matrix& vecs, Matrix& vals);
+[[nodiscard]] int mat_eigenvalues(const Matrix& a, Matrix& re, Matrix& im);
+// Determinant of a square matrix (LU); missing when it has missing values.
+double mat_det(const Matrix& a);
+
+// Scalar functions of matrices used by scalar expressions (rowsof(), el(), ...):
+// -1 when fn is not one of them, 0 with *d set, or a printed code.
+int mat_scalarfn(const std::string& fn, const std::string& args, double* d);
