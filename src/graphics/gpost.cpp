@@ -2,22 +2,15 @@
 // the r() store, so the commands stay independent of its layout.
 #include "graphics/graphics.h"
 
-#if __has_include("results/results.h")
 #include "results/results.h"
-#define GR_HAVE_RESULTS 1
-#endif
 
 namespace {
 
 // Clears r() and posts the named scalars; a failure to post (out of memory)
 // leaves r() partly filled, which the commands' callers see as missing values.
 void post(std::initializer_list<std::pair<const char*, double>> items) {
-#ifdef GR_HAVE_RESULTS
   retval_clear();
   for (const auto& [name, value] : items) (void)retval_set_scalar(name, value);
-#else
-  (void)items;
-#endif
 }
 
 }  // namespace

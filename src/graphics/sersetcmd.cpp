@@ -380,7 +380,7 @@ int ss_use() {
     for (int j = 0; j < s.k; ++j) {
       if (isstrtype(s.types[j])) {
         serset_sdata(j, i, str);
-        sstore(j + 1, i + 1, str.c_str());
+        safe_sstore(j + 1, i + 1, str.c_str());
       } else {
         store(j + 1, i + 1, serset_data(j, i));
       }

@@ -1,25 +1,63 @@
-// Result posting of the statistical commands into the saved-results store.
+// Result posting of the statistical commands into the saved-results store:
+// the one place where summarize and regress meet r() and e().
 #include "stats/post.h"
 
-// The saved-results store arrives separately; until it does, results are
-// computed and dropped here.
-void st_rclear() {}
-void st_rscalar(const char*, double) {}
+#include <cstdint>
 
+#include "data/store.h"
 #include "interp/macro.h"
 #include "output/errors.h"
+#include "results/results.h"
 
-// Until the store arrives the last command is recorded here.
-static std::string ecmd_;
-void st_eclear() { ecmd_.clear(); }
-void st_escalar(const char*, double) {}
-void st_elocal(const char* name, const char* text) {
-  if (std::string(name) == "cmd") ecmd_ = text;
+void st_rclear() { retval_clear(); }
+void st_rscalar(const char* name, double value) { (void)retval_set_scalar(name, value); }
+
+void st_eclear() { estval_clear(); }
+void st_escalar(const char* name, double value) { (void)estval_set_scalar(name, value); }
+void st_elocal(const char* name, const char* text) { (void)estval_set_local(name, text); }
+
+// e(b) is a row vector named by the dependent variable's equation row "y1";
+// e(V) carries the coefficient names on both sides.
+void st_epost(const std::vector<std::string>& names, const std::vector<double>& b,
+              const std::vector<double>& V) {
+  const int p = static_cast<int>(names.size());
+  Matrix mb = mat_make(1, p);
+  mb.v = b;
+  mb.rnames = {"y1"};
+  mb.cnames = names;
+  Matrix mv = mat_make(p, p);
+  mv.v = V;
+  mv.rnames = names;
+  mv.cnames = names;
+  mv.sym = true;
+  (void)estval_post(std::move(mb), std::move(mv));
 }
-void st_epost(const std::vector<std::string>&, const std::vector<double>&,
-              const std::vector<double>&) {}
-void st_esample(const std::vector<unsigned char>&, long) {}
-std::string st_ecmd() { return ecmd_; }
+
+// The marker arrives for observations lo.. (one flag each); the store wants
+// one flag per observation of the dataset.
+void st_esample(const std::vector<unsigned char>& mark, long lo) {
+  std::vector<uint8_t> flags(static_cast<size_t>(ds.nobs), 0);
+  for (size_t i = 0; i < mark.size(); ++i) {
+    const long obs = lo + static_cast<long>(i);
+    if (obs >= 1 && obs <= ds.nobs) flags[static_cast<size_t>(obs - 1)] = mark[i];
+  }
+  (void)estval_set_sample(flags);
+}
+
+std::string st_ecmd() {
+  const std::string* c = res.e.macro("cmd");
+  return c ? *c : std::string();
+}
+
 void st_global(const char* name, const char* text) { macset_global(name, text); }
+
 int st_matsize() { return errst.matsize ? errst.matsize() : 400; }
-double st_setlevel() { return 95; }
+
+// `set level`, kept by the c() table; 95 when it is out of its range.
+double st_setlevel() {
+  double d = 95;
+  std::string s;
+  bool isstr = false;
+  if (creturn_value("level", &d, &s, &isstr) == 0 && !isstr && d >= 10 && d <= 99.99) return d;
+  return 95;
+}

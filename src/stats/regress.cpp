@@ -45,13 +45,13 @@ struct RegOpts {
 // Lanes of compensated sums kept in plain double storage (8 doubles: the
 // sums, then the corrections), which vectors of them cannot align to 32.
 constexpr size_t ACC = 8;
-Accum4 accload(const double* p) {
+ST_LANES Accum4 accload(const double* p) {
   Accum4 t;
   std::memcpy(&t.s, p, sizeof t.s);
   std::memcpy(&t.c, p + 4, sizeof t.c);
   return t;
 }
-void accstore(double* p, const Accum4& t) {
+ST_LANES void accstore(double* p, const Accum4& t) {
   std::memcpy(p, &t.s, sizeof t.s);
   std::memcpy(p + 4, &t.c, sizeof t.c);
 }
@@ -59,7 +59,7 @@ double accvalue(const double* p) { return accload(p).value(); }
 
 // acc += the sum of a[i] * b[i] over m (a multiple of 4) observations; the
 // lanes stay in registers for the whole block.
-__attribute__((target_clones("avx2", "default")))
+ST_CLONES
 void dotacc(double* acc, const double* a, const double* b, long m) {
   Accum4 t = accload(acc);
   for (long i = 0; i < m; i += 4) t.add(acc_ld4(a + i) * acc_ld4(b + i));
@@ -69,7 +69,7 @@ void dotacc(double* acc, const double* a, const double* b, long m) {
 // The residuals of m (a multiple of 4) observations from the deviations d
 // (column 0 the dependent variable, then the regressors) and the slopes b of
 // the kept regressors, each a compensated sum.
-__attribute__((target_clones("avx2", "default")))
+ST_CLONES
 void residuals(double* res, const double* const* d, const double* b, const int* kept, int nk,
                long m) {
   for (long i = 0; i < m; i += 4) {

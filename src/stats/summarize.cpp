@@ -85,7 +85,7 @@ struct Pass1 {
 
 // Adds m (a multiple of 4) observations with their use mask and weights. The
 // running figures are kept in locals so that they stay in registers.
-__attribute__((target_clones("avx2", "default")))
+ST_CLONES
 void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb, long m,
                   bool weighted) {
   const st_v4 zero = {0, 0, 0, 0};
@@ -110,7 +110,7 @@ void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb,
 
 // The same without selection or weights: an observation is used when its
 // value is not missing. m is a multiple of 4 (padding holds missing values).
-__attribute__((target_clones("avx2", "default")))
+ST_CLONES
 void pass1_dense(Pass1& st, const double* x, long m) {
   const st_v4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1}, mv = zero + misval;
   Accum4 S = st.S;
@@ -133,7 +133,7 @@ struct Pass2 {
 };
 
 // Adds m (a multiple of 4) observations; u null: used when not missing.
-__attribute__((target_clones("avx2", "default")))
+ST_CLONES
 void pass2_add(Pass2& st, const double* x, const double* u, const double* wb, long m, double mean,
                bool weighted, bool higher) {
   const st_v4 zero = {0, 0, 0, 0};

@@ -74,7 +74,7 @@ struct DtaTest : ::testing::Test {
       for (long i = 1; i <= 30; ++i) store(v, i, i <= 3 ? nums[i - 1] : misval_k(static_cast<int>(i - 4)));
     store(4, 1, 0.1);
     store(5, 1, -1e300);
-    for (long i = 1; i <= 30; ++i) sstore(6, i, i % 2 ? "abcde" : "x");
+    for (long i = 1; i <= 30; ++i) safe_sstore(6, i, i % 2 ? "abcde" : "x");
   }
   std::string path(const char* name) { return dir + "/" + name; }
 };
