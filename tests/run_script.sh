@@ -13,11 +13,13 @@ rm -f "$name.log"
 # Start-up options for the run (for example -d#) may sit in <name>.opts.
 opts=()
 [ -f "$name.opts" ] && read -r -a opts < "$name.opts"
-timeout 120 "$zelta" ${opts[@]+"${opts[@]}"} -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
+ZELTA_LOGCLOCK="1 Jan 2000, 00:00:00" timeout 120 "$zelta" ${opts[@]+"${opts[@]}"} -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
 rc=$?
 if [ ! -f "$name.log" ]; then
   echo "no log written (exit $rc)"; cat "$work/.stderr"; exit 1
 fi
+# The scratch folder's name changes from run to run: logs show it as $WORK.
+sed -i "s|$work|\$WORK|g" "$name.log"
 if [ "${ZELTA_BLESS:-0}" = 1 ]; then
   cp "$name.log" "$dir/$name.log"; exit 0
 fi

@@ -138,7 +138,10 @@ int getreq(int) {
     const bool fromfile = src->isdofile();
     if (!src->isprogram()) {
       if (directive(line, fromfile)) continue;
-      if (src == &console_source) history_add(line);
+      if (src == &console_source) {
+        history_add(line);
+        out_cmdlog_line(line);
+      }
       while (!line.empty() && line.back() == ' ') line.pop_back();
     }
     if (skippable(line)) continue;

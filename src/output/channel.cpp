@@ -263,11 +263,19 @@ void out_console_enable(bool on) {
   updatesinks();
 }
 
+// Hands what the stdio buffers of the log files hold to the system, so that a
+// crash or a kill loses at most the running command's output.
+static void flushlogfiles(SmlStream* s) {
+  for (size_t i = SINK_CAPTURE + 1; i < s->sinks.size(); ++i)
+    if (s->sinks[i].f) std::fflush(s->sinks[i].f);
+}
+
 // Flushes the results stream. Between commands (the loop flushes before it
 // reads a typed line) the more prompt starts counting a new screen.
 void out_flush_all() {
   SmlStream* s = results();
   smlflush(s);
+  flushlogfiles(s);
   if (!interp.zelta_busy) s->morelines = 0;
 }
 
@@ -277,6 +285,7 @@ void out_flush_all() {
 void out_reset_stop() {
   SmlStream* s = results();
   if (s->stop) smlabandon(s);
+  flushlogfiles(s);
 }
 
 // `set more`; takes effect on an interactive terminal only.

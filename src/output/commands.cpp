@@ -159,6 +159,7 @@ int set_output(int) {
 void output_bindcommands() {
   cmdbind("error", cmd_error);
   cmdbind("more", cmd_more);
+  logs_bindcommands();
   setbind("output", 3, set_output);
   setbind("linesize", 5, set_linesize);
   setbind("more", 4, set_more);

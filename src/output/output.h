@@ -54,6 +54,12 @@ void out_set_cclfn(bool (*fn)(const char* name, std::string& value));
 void out_set_more(bool on);
 // The more prompt now (the `more` command); true when the user stopped.
 bool out_more();
+// Log files (logs.cpp): a typed line for the command log; the `set logtype`
+// value ("zmcl" or "text"); closing every log (tests); the commands' binder.
+void out_cmdlog_line(const std::string& line);
+const char* out_logtype();
+void out_logs_reset();
+void logs_bindcommands();
 // Recreates the results stream with no destinations but the console (tests).
 void out_reinit();
 
