@@ -36,9 +36,8 @@ struct InterpState {
   bool nokbrd = false;            // no keyboard: input only from do-files
   bool zelta_busy = false;        // a command is running
   int version = 920;              // command-language version x 100
-  // `matsize` asked for with -d# (400 by default). The matrix store owns the
-  // setting: when it exists it takes this value over at start-up and answers
-  // errst.matsize itself; until then the start-up hook answers from here.
+  // `matsize`: set by -d# at start-up (400 by default) and by `set matsize`;
+  // the matrix store reads its limit from here.
   int matsize = 400;
   std::string sysdir;             // system directory, with a trailing '/'
   std::vector<LineSource*> sources;  // stack of active line sources

@@ -224,22 +224,22 @@ struct Parser {
 
   // One side of a subscript: "a", "a..b", "a..." (to the end), or stripe
   // names in quotes; 0-based first and last positions.
-  void range(const std::string& spec, const std::vector<std::string>& names, int n, int& lo,
+  void range(const std::string& sub, const std::vector<std::string>& names, int n, int& lo,
              int& hi) {
-    std::string a = spec, b;
+    std::string a = sub, b;
     bool toend = false;
     size_t dd = std::string::npos;
     bool q = false;
-    for (size_t i = 0; i + 1 < spec.size(); ++i) {
-      if (spec[i] == '"') q = !q;
-      if (!q && spec[i] == '.' && spec[i + 1] == '.') {
+    for (size_t i = 0; i + 1 < sub.size(); ++i) {
+      if (sub[i] == '"') q = !q;
+      if (!q && sub[i] == '.' && sub[i + 1] == '.') {
         dd = i;
         break;
       }
     }
     if (dd != std::string::npos) {
-      a = spec.substr(0, dd);
-      b = spec.substr(dd + 2);
+      a = sub.substr(0, dd);
+      b = sub.substr(dd + 2);
       if (b == ".") toend = true, b.clear();
       else if (b.empty()) failsyntax();
     }
