@@ -285,7 +285,7 @@ unsigned char* serset_rec(long i, bool write) {
 
 int serset_append(const unsigned char* rec) {
   Serset* s = serset_cur();
-  if (!s) return 693;
+  if (!s || s->lrec <= 0) return 693;  // a set without variables holds no records
   long cap = SS_WINDOW / s->lrec;
   bool tail = s->wfirst + s->wcount == s->n;
   if (!tail || s->wcount == cap) {

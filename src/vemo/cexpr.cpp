@@ -264,7 +264,8 @@ XRes assignment(int lo, int eq, int hi) {
       int n = listsubs(lo + 2, eq - 1);
       cc_emit(n == 1 ? oplstosmat1 : oplstosmat2, k);
     }
-    r.type = s.type;
+    // The subscripts may have declared symbols and moved the table: look again.
+    r.type = C->syms[static_cast<size_t>(k)].type;
     return r;
   }
   // other lvalues: members and dereferences, possibly subscripted

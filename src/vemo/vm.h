@@ -39,7 +39,7 @@ enum : int {
 // A string element: length + 1, then the bytes and a NUL. No block = "".
 struct VStr {
   uint32_t n;
-  char b[4];
+  char b[];  // n bytes, the last a terminating zero (allocated with the header)
 };
 VStr* vstr_new(const char* s, size_t len);
 inline size_t vstr_len(const VStr* s) { return s ? s->n - 1 : 0; }
