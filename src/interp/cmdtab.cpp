@@ -141,6 +141,7 @@ void cmdinit_table() {
   graphics_bindcommands();
   stats_bindcommands();
   vemo_bindcommands();
+  help_bindcommands();
 }
 
 const char* findbuiltin(const char* word) {
@@ -158,6 +159,11 @@ const char* cmdfullname(const char* word) {
   if (!word[0] || !(word[0] == '_' || (word[0] >= 'a' && word[0] <= 'x'))) return nullptr;
   CmdEntry* e = lookup(exectab, NEXEC, word, false);
   return e ? e->name : nullptr;
+}
+
+void cmdlist(std::vector<const char*>& names, bool boundonly) {
+  for (const auto& e : exectab)
+    if (!boundonly || e.fn) names.push_back(e.name);
 }
 
 unsigned cmdhash(const char* line) {

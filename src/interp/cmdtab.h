@@ -2,6 +2,7 @@
 // parser for built-in commands and the option query functions.
 #pragma once
 #include <string>
+#include <vector>
 
 // A command handler. `mode` distinguishes commands that share one handler
 // (drop/keep, do/run/include, ...). The tokenizer is positioned after the
@@ -28,6 +29,7 @@ void files_bindcommands();
 void graphics_bindcommands();
 void stats_bindcommands();
 void vemo_bindcommands();
+void help_bindcommands();
 
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);
@@ -37,6 +39,9 @@ const char* findbuiltin(const char* word);
 // Full name of the built-in that dispatch would run for `word`, or nullptr.
 const char* cmdfullname(const char* word);
 unsigned cmdhash(const char* line);
+// The names of the executing-mode table in test order; with `boundonly`,
+// only those that have a handler.
+void cmdlist(std::vector<const char*>& names, bool boundonly);
 
 // Parse permissions and results of the shared parser.
 struct ParseState {
