@@ -22,7 +22,7 @@ namespace {
 // gains help must leave the list (the test says so).
 const std::set<std::string> undocumented = {
     "_describe", "_dtadescribe", "_estimates", "_gph", "_merge", "_natscale", "_repart",
-    "_tsnatscale", "adopath", "append", "args", "assert", "break", "by", "bysort", "c_local",
+    "_tsnatscale", "adopath", "post", "postclose", "postfile", "postutil", "tabulate", "append", "args", "assert", "break", "by", "bysort", "c_local",
     "capture", "char", "clear", "cmdlog", "compress", "continue", "count", "creturn", "decode",
     "describe", "discard", "display", "do", "drop", "else", "encode", "ereturn", "error",
     "estimates", "exit", "file", "flist", "foreach", "forvalues", "gdi", "generate", "gettoken",
