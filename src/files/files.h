@@ -19,6 +19,8 @@ void files_bindcommands();
 void files_bindcombine();
 // Binds postfile, post, postclose and postutil.
 void files_bindpost();
+// Binds infile.
+void files_bindinfile();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
 
