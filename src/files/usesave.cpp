@@ -454,4 +454,6 @@ void files_bindcommands() {
   files_bindcombine();
   files_bindpost();
   files_bindinfile();
+  files_bindinsheet();
+  files_bindoutsheet();
 }
