@@ -48,8 +48,8 @@ inline bool ret(int nargs, Mat* res) {
 inline bool retvoid(int nargs) { return ret(nargs, mkmat(nullptr, ET_REAL, 0, 0)); }
 inline bool retstr(int nargs, const std::string& s) { return ret(nargs, mkstrscalar(s.data(), s.size())); }
 
-// Materialises a view argument so its elements may be read directly.
-inline bool readable(Mat* m) { return !m->view || mmaterialise(m); }
+// Brings a view argument up to date so its elements may be read directly.
+inline bool readable(Mat* m) { return !m->view || vview_refresh(m); }
 
 inline bool needmat(const Mat* m) { return m->kind == K_FCN ? vmerr(3102) : true; }
 inline bool needreal(const Mat* m) {

@@ -1,3 +1,0 @@
-// placeholder
-#include "vemo/lib.h"
-LibRows lib_st_rows() { return {nullptr, 0}; }
