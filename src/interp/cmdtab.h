@@ -34,6 +34,9 @@ void help_bindcommands();
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);
 bool cmdcmp_lc(const char* word, const char* name, int min);
+// The full names of the built-ins that run at the current version (completion).
+// `mins` (when given) receives their minimal abbreviations.
+void cmdnames(std::vector<std::string>& names, std::vector<int>* mins = nullptr);
 // Full name of the built-in that `word` abbreviates, or nullptr.
 const char* findbuiltin(const char* word);
 // Full name of the built-in that dispatch would run for `word`, or nullptr.
