@@ -6,4 +6,5 @@ void stats_bindcommands() { stats_bindsummarize();
   stats_bindregress();
   stats_bindpredict();
   stats_bindtest();
+  stats_bindtabulate();
 }
