@@ -15,6 +15,7 @@
 #include "output/output.h"
 #include "vemo/cc.h"
 #include "vemo/cxmath.h"
+#include "vemo/lib.h"
 #include "vemo/opsutil.h"
 #include "vemo/vm.h"
 
@@ -727,12 +728,25 @@ void build() {
         b.maxargs = t.maxargs;
         b.fn = t.fn;
       }
+    // the family files supply what this file does not implement
+    for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
+                      lib_file_rows(), lib_expr_rows()})
+      for (size_t k = 0; k < f.n && !b.fn; ++k)
+        if (!std::strcmp(f.rows[k].name, nm)) {
+          b.el = f.rows[k].el;
+          b.org = f.rows[k].org;
+          b.minargs = f.rows[k].minargs;
+          b.maxargs = f.rows[k].maxargs;
+          b.fn = f.rows[k].fn;
+        }
     byname.emplace(nm, static_cast<int>(table.size()));
     table.push_back(b);
   }
 }
 
 }  // namespace
+
+int builtin_running = -1;
 
 const std::vector<Builtin>& builtins() {
   if (table.empty()) build();
@@ -752,7 +766,10 @@ bool builtin_call(int idx, int nargs) {
   if (!b.fn) return vmerrmsg(3996, std::string(b.name) + "() not available in this build");
   if (nargs < b.minargs || nargs > b.maxargs) return vmerr(3001);
   const int sp0 = vm.sp - nargs;
+  const int outer = builtin_running;
+  builtin_running = idx;
   bool ok = b.fn(nargs);
+  builtin_running = outer;
   if (!ok && vm.sp != sp0 + 1) {
     // a failing built-in leaves its arguments: the unwinding frees them
   }
