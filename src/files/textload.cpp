@@ -73,7 +73,7 @@ bool tl_number(const char* p, size_t n, double* x) {
   if (d >= e || !((*d >= '0' && *d <= '9') || *d == '.')) return false;  // no inf, nan, signs
   auto r = std::from_chars(s, e, *x);
   if (r.ec != std::errc() || r.ptr != e) return false;
-  if (*x >= misval || *x <= -misval) *x = misval;  // too large for a value
+  if (*x >= misval) *x = misval;  // beyond the largest value: missing
   return true;
 }
 
