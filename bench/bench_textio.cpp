@@ -3,7 +3,7 @@
 // splits the same bytes and converts each field with strtod (and with
 // std::from_chars), and against numpy's loadtxt; `outsheet` of the data
 // against a plain snprintf("%.17g") loop and numpy's savetxt; and `post` of
-// 1M rows of 5 doubles. Wall and CPU seconds are printed; the machine is
+// 1M rows of 5 doubles (literals and expressions). Wall and CPU seconds are printed; the machine is
 // shared, so the CPU figures are the steadier comparison. outsheet syncs its
 // file before renaming it, the plain loop does not.
 // Usage: bench_textio [rows] [folder]
@@ -180,17 +180,24 @@ int main(int argc, char** argv) {
   Timing tout17 = timed("outsheet using " + out + ", comma nonames replace");
   report("outsheet (%17.0g)", mb, tout17, pw, "%.17g loop", npwrite);
 
-  // post: rows of 5 doubles, one command line per row.
-  (void)execline("postfile h double (a b c d e) using " + post + ", replace");
-  double t0 = now(), c0 = cpu();
-  char line[160];
-  for (long r = 1; r <= rows; ++r) {
-    std::snprintf(line, sizeof line, "post h (%ld) (%ld.5) (-%ld) (%ld/3) (1e-%ld)", r, r, r, r, r % 300);
-    if (execline(line)) return 1;
+  // post: rows of 5 doubles, one command line per row; literal values (as
+  // posted from expanded macros) and expressions to compile.
+  for (int exprs = 0; exprs <= 1; ++exprs) {
+    (void)execline("postfile h double (a b c d e) using " + post + ", replace");
+    double t0 = now(), c0 = cpu();
+    char line[200];
+    for (long r = 1; r <= rows; ++r) {
+      if (exprs)
+        std::snprintf(line, sizeof line, "post h (%ld/3) (%ld*2) (sqrt(%ld)) (-%ld) (%ld+0.5)", r, r, r, r, r);
+      else
+        std::snprintf(line, sizeof line, "post h (%ld) (%ld.5) (-%ld) (0.%ld) (1e-%ld)", r, r, r, r, r % 300);
+      if (execline(line)) return 1;
+    }
+    (void)execline("postclose h");
+    std::printf("post %ld rows of 5 doubles (%s)  %7.3f s wall %7.3f s cpu (%.2f us a row)\n", rows,
+                exprs ? "expressions" : "literals", now() - t0, cpu() - c0,
+                (cpu() - c0) / static_cast<double>(rows) * 1e6);
   }
-  (void)execline("postclose h");
-  std::printf("post %ld rows of 5 doubles   %7.3f s wall %7.3f s cpu (%.2f us a row)\n", rows, now() - t0,
-              cpu() - c0, (cpu() - c0) / static_cast<double>(rows) * 1e6);
   for (const std::string& f : {csv, out, plain, npout, post}) std::remove(f.c_str());
   return 0;
 }
