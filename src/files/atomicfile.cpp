@@ -82,6 +82,27 @@ int af_write(AtomicFile& f, const void* data, size_t n) {
   return 0;
 }
 
+int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
+  if (f.err || f.fd < 0) {
+    if (!f.err) f.err = EBADF;
+    return 699;
+  }
+  if (injected(f)) return 699;
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t k = ::pwrite(f.fd, p, n, static_cast<off_t>(off));
+    if (k < 0) {
+      if (errno == EINTR) continue;
+      f.err = errno;
+      return 699;
+    }
+    p += k;
+    off += k;
+    n -= static_cast<size_t>(k);
+  }
+  return 0;
+}
+
 int af_commit(AtomicFile& f) {
   if (!f.err && f.fd < 0) f.err = EBADF;
   if (!f.err && !injected(f) && ::fsync(f.fd) != 0) f.err = errno;

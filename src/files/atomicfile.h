@@ -26,6 +26,9 @@ extern AtomicFileState afs;
 [[nodiscard]] int af_open(AtomicFile& f, const std::string& target);
 // Appends n bytes. 0 or 699 (f.err set); after a failure every call fails.
 [[nodiscard]] int af_write(AtomicFile& f, const void* data, size_t n);
+// Overwrites n bytes at offset off of what was written so far (a header
+// field known only at the end). 0 or 699 (f.err set), sticky as af_write.
+[[nodiscard]] int af_pwrite(AtomicFile& f, const void* data, size_t n, long off);
 // Syncs, closes and renames the temporary file over the target. 0 or 699; on
 // failure the temporary file is removed and the target untouched.
 [[nodiscard]] int af_commit(AtomicFile& f);

@@ -93,6 +93,8 @@ struct DtaOutOpts {
   bool orphans = false;    // all value labels, not only those in use
   bool all = false;        // keep the estimation-sample variable
 };
+// " 4 Dec  2026 06:19": the time stamp of a file written now.
+std::string dta_timestamp();
 // Writes the dataset in memory to fn (replacing it only when the write
 // succeeds). stamp receives the time stamp written. 0 or a printed code.
 [[nodiscard]] int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp);

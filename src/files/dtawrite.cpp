@@ -17,20 +17,6 @@
 
 namespace {
 
-const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-// " 4 Dec  2026 06:19": day, month, year and time of now.
-std::string timestamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm tmv{};
-  localtime_r(&now, &tmv);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%2d %s%5d %02d:%02d", tmv.tm_mday, months[tmv.tm_mon],
-                tmv.tm_year + 1900, tmv.tm_hour, tmv.tm_min);
-  return buf;
-}
-
 // The type code of a store type in a file of the release.
 int filecode(int type, int release) {
   type = dta_modern(type);
@@ -63,6 +49,19 @@ int writefail(AtomicFile& af, const std::string& fn, int rc) {
 
 }  // namespace
 
+static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+std::string dta_timestamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm tmv{};
+  localtime_r(&now, &tmv);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%2d %s%5d %02d:%02d", tmv.tm_mday, months[tmv.tm_mon],
+                tmv.tm_year + 1900, tmv.tm_hour, tmv.tm_min);
+  return buf;
+}
+
 int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   const bool legacy = o.release != 113;
   std::vector<int> vars;  // memory variable of each file variable
@@ -94,7 +93,7 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
       return errmsgf(459, "shorten the long labels with label define, modify, drop the label, or save with the nolabel option\n");
   }
 
-  stamp = timestamp();
+  stamp = dta_timestamp();
   ByteWriter w(true);
   w.u1(static_cast<unsigned>(o.release));
   w.u1(BO_HILO);

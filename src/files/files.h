@@ -1,6 +1,7 @@
 // The data-files subsystem: .dta use/save/describe using, append and merge.
 // Its globals (test hooks and the last file's facts) live in one struct.
 #pragma once
+#include <cstddef>
 #include <string>
 
 struct FileState {
@@ -16,3 +17,25 @@ int files_failpoint();
 void files_bindcommands();
 // Binds append and merge (called by files_bindcommands).
 void files_bindcombine();
+// Binds postfile, post, postclose and postutil.
+void files_bindpost();
+// Binds infile, insheet and outsheet.
+void files_bindinfile();
+void files_bindinsheet();
+void files_bindoutsheet();
+// Writes and forgets every postfile handle (as postutil clear, silently).
+void post_reset();
+
+// Command-line pieces shared by the file commands (fileargs.cpp).
+// Splits line at its first comma outside quotes: the words before (trimmed)
+// and the option text after.
+void fa_splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma);
+// Reads option text into the shared parser's list. 0 or a printed code.
+[[nodiscard]] int fa_readopts(const std::string& text);
+// True when the words contain `using` outside quotes; *at is where it starts.
+bool fa_hasusing(const std::string& before, size_t* at);
+// fn with ext added when it has no extension.
+std::string fa_defext(const std::string& fn, const char* ext);
+// The one file name of text (quotes removed, ext added when none; ext may be
+// null). 0, or 100 / 198 printed.
+[[nodiscard]] int fa_filename(const std::string& text, std::string& fn, const char* ext);

@@ -24,55 +24,12 @@
 
 namespace {
 
-// The rest of the line after the current token, split at its first comma
-// outside quotes: the part before (trimmed) and the option text after.
 void splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma) {
-  bool inq = false;
-  size_t i = 0;
-  for (; i < line.size(); ++i) {
-    if (line[i] == '"') inq = !inq;
-    if (line[i] == ',' && !inq) break;
-  }
-  *hascomma = i < line.size();
-  before = line.substr(0, i);
-  after = *hascomma ? line.substr(i + 1) : "";
-  while (!before.empty() && before.back() == ' ') before.pop_back();
-  while (!before.empty() && before.front() == ' ') before.erase(0, 1);
+  fa_splitcomma(line, before, after, hascomma);
 }
-
-// Reads the option words of `text` into the shared parser's list. 0 or rc.
-int readopts(const std::string& text) {
-  ps.opable = 0;
-  ps.noptn = 0;
-  settok(text.c_str());
-  return proption();
-}
-
-// True when the words before the comma contain `using` outside quotes.
-bool hasusingword(const std::string& before, size_t* at) {
-  bool inq = false;
-  for (size_t i = 0; i + 5 <= before.size(); ++i) {
-    if (before[i] == '"') inq = !inq;
-    if (inq) continue;
-    if (before.compare(i, 5, "using") == 0 && (i == 0 || before[i - 1] == ' ') &&
-        (i + 5 == before.size() || before[i + 5] == ' ' || before[i + 5] == '"')) {
-      *at = i;
-      return true;
-    }
-  }
-  return false;
-}
-
-// The file name of a text (quotes removed). 0, or 198 / 100 printed.
-int filename_of(const std::string& text, std::string& fn) {
-  settok(text.c_str());
-  if (gettokfn(fn)) return required("filename");
-  if (fn.empty()) return required("filename");
-  const char* rest = peektok_chr();
-  if (*rest) return errmsgf(198, "invalid '%s'\n", gettok(prsestd));
-  fn = dta_fname(fn);
-  return 0;
-}
+int readopts(const std::string& text) { return fa_readopts(text); }
+bool hasusingword(const std::string& before, size_t* at) { return fa_hasusing(before, at); }
+int filename_of(const std::string& text, std::string& fn) { return fa_filename(text, fn, ".dta"); }
 
 // The variable to hold file variable v: an ordinary variable, or the
 // estimation-sample marker (a name users cannot type). 0 or a printed code.
@@ -495,4 +452,8 @@ void files_bindcommands() {
   cmdbind("save", cmd_save, 0);
   cmdbind("_dtadescribe", cmd_dtadescribe, 0);
   files_bindcombine();
+  files_bindpost();
+  files_bindinfile();
+  files_bindinsheet();
+  files_bindoutsheet();
 }

@@ -181,7 +181,7 @@ const CRow rows[] = {
     S(GOUT, "dp", fmts.dpcomma ? "comma" : "period"),
     N(GOUT, "linesize", out.linesize),
     N(GOUT, "pagesize", out.pagesize),
-    S(GOUT, "logtype", "zmcl"),
+    S(GOUT, "logtype", out_logtype()),
     N(GOUT, "linegap", 1),
     N(GOUT, "scrollbufsize", 32000),
     S(GOUT, "varabbrev", onoff(ds.varabbrev)),

@@ -9,6 +9,7 @@ void stats_bindcommands() {
   stats_bindregress();
   stats_bindpredict();
   stats_bindtest();
+  stats_bindtabulate();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

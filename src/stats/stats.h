@@ -82,3 +82,4 @@ void stats_bindsummarize();
 void stats_bindregress();
 void stats_bindpredict();
 void stats_bindtest();
+void stats_bindtabulate();

@@ -1,6 +1,7 @@
 * Log files: text and ZMCL kinds, pausing, appending, named logs, queries,
 * the command log and every error; each file's contents are shown with cat.
 set logtype text
+display c(logtype)
 log
 log using first
 display "inside the first log"
@@ -30,6 +31,7 @@ shell cat first.log
 
 * The extension, the option or the setting decides the kind.
 set logtype zmcl
+display c(logtype)
 log using zfile
 display "{res}result{txt} text {hline 5}"
 log close
@@ -125,3 +127,11 @@ cap noi log close _all
 display _rc
 cap noi log close
 display _rc
+
+* The saved results of opening and querying, as macros expand them.
+quietly log using rlog, text name(second)
+display "`r(filename)' `r(status)' `r(type)'"
+log off second
+quietly log query second
+display "`r(filename)' `r(status)' `r(type)'"
+log close second

@@ -1,0 +1,61 @@
+// Command-line pieces shared by the file commands: the split at the first
+// comma outside quotes, the option list, the `using` word among the words
+// before the comma, and a file name with a default extension.
+#include <string>
+
+#include "files/files.h"
+#include "interp/cmdtab.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+
+void fa_splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma) {
+  bool inq = false;
+  size_t i = 0;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '"') inq = !inq;
+    if (line[i] == ',' && !inq) break;
+  }
+  *hascomma = i < line.size();
+  before = line.substr(0, i);
+  after = *hascomma ? line.substr(i + 1) : "";
+  while (!before.empty() && before.back() == ' ') before.pop_back();
+  while (!before.empty() && before.front() == ' ') before.erase(0, 1);
+}
+
+int fa_readopts(const std::string& text) {
+  ps.opable = 0;
+  ps.noptn = 0;
+  settok(text.c_str());
+  return proption();
+}
+
+bool fa_hasusing(const std::string& before, size_t* at) {
+  bool inq = false;
+  for (size_t i = 0; i + 5 <= before.size(); ++i) {
+    if (before[i] == '"') inq = !inq;
+    if (inq) continue;
+    if (before.compare(i, 5, "using") == 0 && (i == 0 || before[i - 1] == ' ') &&
+        (i + 5 == before.size() || before[i + 5] == ' ' || before[i + 5] == '"')) {
+      *at = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string fa_defext(const std::string& fn, const char* ext) {
+  size_t slash = fn.rfind('/');
+  size_t dot = fn.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return fn + ext;
+  return fn;
+}
+
+int fa_filename(const std::string& text, std::string& fn, const char* ext) {
+  settok(text.c_str());
+  if (gettokfn(fn)) return required("filename");
+  if (fn.empty()) return required("filename");
+  const char* rest = peektok_chr();
+  if (*rest) return errmsgf(198, "invalid '%s'\n", gettok(prsestd));
+  if (ext) fn = fa_defext(fn, ext);
+  return 0;
+}

@@ -1,0 +1,251 @@
+// Coding a variable's values by their rank among its distinct values (see
+// levels.h). Two passes over the column: the first finds the range of the
+// used values and whether they are all integers; the second writes each
+// observation's slot, which a last pass over the codes turns into ranks.
+#include "stats/levels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <unordered_map>
+
+#include "data/store.h"
+#include "data/vlabel.h"
+#include "expr/expr.h"
+#include "output/format.h"
+#include "platform/platform.h"
+#include "stats/stats.h"
+
+namespace {
+
+constexpr long BLK = EXPR_BLOCK;
+// Integer keys spanning at most this many values are counted by direct
+// indexing; wider ones go through the hash table.
+constexpr double DENSE_MAX = 1 << 24;
+
+// Whether v is a whole number, without a call into the maths library (the
+// baseline instruction set has no rounding instruction).
+inline bool whole(double v) {
+  constexpr double big = 4503599627370496.0;  // 2^52: every double beyond is whole
+  const bool inrange = v > -big && v < big;
+  const double vv = inrange ? v : 0;
+  return !inrange || static_cast<double>(static_cast<int64_t>(vv)) == vv;
+}
+
+// Values of observations obs..obs+m-1 (var, or list entry e).
+void gather(int var, int e, long obs, long m, double* x) {
+  if (e >= 0)
+    st_gather(e, obs, m, x);
+  else
+    expr_gather(var, obs, m, x);
+}
+
+// Whether observation lo+i is used apart from its value.
+inline bool usedobs(const StSample& s, long i) {
+  if (!s.sel.empty() && !s.sel[static_cast<size_t>(i)]) return false;
+  if (!s.w.empty()) {
+    const double w = s.w[static_cast<size_t>(i)];
+    if (ismissing(w) || w == 0) return false;
+  }
+  return true;
+}
+
+// Observation lo+i's weight (1 without weights).
+inline double wt(const StSample& s, long i) { return s.w.empty() ? 1 : s.w[static_cast<size_t>(i)]; }
+
+// Replaces provisional level numbers by ranks: rank[p] for level p.
+void recode(std::vector<int32_t>* code, std::vector<double>* freq, const std::vector<int32_t>& rank) {
+  if (code)
+    for (int32_t& c : *code)
+      if (c >= 0) c = rank[static_cast<size_t>(c)];
+  if (freq) {
+    std::vector<double> f(freq->size());
+    for (size_t k = 0; k < rank.size(); ++k) f[static_cast<size_t>(rank[k])] = (*freq)[k];
+    *freq = std::move(f);
+  }
+}
+
+// Provisional level numbers in order of first appearance, sorted by less.
+template <class T>
+std::vector<int32_t> sortlevels(std::vector<T>& vals) {
+  std::vector<int32_t> order(vals.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int32_t>(k);
+  std::sort(order.begin(), order.end(),
+            [&](int32_t a, int32_t b) { return vals[static_cast<size_t>(a)] < vals[static_cast<size_t>(b)]; });
+  std::vector<int32_t> rank(order.size());
+  std::vector<T> sorted(order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    rank[static_cast<size_t>(order[k])] = static_cast<int32_t>(k);
+    sorted[k] = std::move(vals[static_cast<size_t>(order[k])]);
+  }
+  vals = std::move(sorted);
+  return rank;
+}
+
+int codestr(int var, const StSample& s, bool missing, Levels& lv, std::vector<int32_t>* code,
+            std::vector<double>* freq) {
+  lv.isstr = true;
+  const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
+  std::unordered_map<std::string, int32_t> seen;
+  std::string t;
+  for (long i = 0; i < n; ++i) {
+    if ((i & 0xffff) == 0 && stopflag) return 1;
+    if (!usedobs(s, i)) continue;
+    szelta_data(var, s.lo + i, t);
+    if (t.empty() && !missing) continue;
+    auto [it, fresh] = seen.emplace(t, static_cast<int32_t>(lv.svals.size()));
+    if (fresh) {
+      lv.svals.push_back(t);
+      if (freq) freq->push_back(0);
+    }
+    if (code) (*code)[static_cast<size_t>(i)] = it->second;
+    if (freq) (*freq)[static_cast<size_t>(it->second)] += wt(s, i);
+  }
+  recode(code, freq, sortlevels(lv.svals));
+  return 0;
+}
+
+}  // namespace
+
+int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, std::vector<int32_t>* code,
+            std::vector<double>* freq) {
+  const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
+  lv = Levels{};
+  if (code) code->assign(static_cast<size_t>(n), -1);
+  if (freq) freq->clear();
+  if (isstrtype(vartype(var))) return codestr(var, s, missing, lv, code, freq);
+  const bool plainsel = s.sel.empty() && s.w.empty();
+  double x[BLK];
+  // Pass 1: range of the used non-missing values, all integers?
+  double mn = HUGE_VAL, mx = -HUGE_VAL;
+  bool allint = true;
+  for (long o = 0; o < n; o += BLK) {
+    if (stopflag) return 1;
+    const long m = std::min(BLK, n - o);
+    gather(var, e, s.lo + o, m, x);
+    if (plainsel) {
+      double a = mn, b = mx;
+      bool in = true;
+      for (long k = 0; k < m; ++k) {
+        const double v = x[k];
+        if (v < misval) {
+          a = v < a ? v : a;
+          b = v > b ? v : b;
+          in &= whole(v);
+        }
+      }
+      mn = a, mx = b, allint = allint && in;
+      continue;
+    }
+    for (long k = 0; k < m; ++k) {
+      const double v = x[k];
+      if (v >= misval || !usedobs(s, o + k)) continue;
+      mn = std::min(mn, v), mx = std::max(mx, v);
+      allint = allint && whole(v);
+    }
+  }
+  const bool any = mn <= mx;
+  const bool dense = !any || (allint && mx - mn < DENSE_MAX);
+  if (dense) {
+    // Slots: value - mn for numbers, then one per missing code; each slot's
+    // count (unweighted counts stay integers until the end).
+    const long range = any ? static_cast<long>(mx - mn) + 1 : 0;
+    const size_t nslot = static_cast<size_t>(range + 27);
+    std::vector<int64_t> icnt;
+    std::vector<double> wcnt;
+    std::vector<char> hit;  // weighted: the slot was used (iweights may sum to 0)
+    if (s.w.empty()) {
+      icnt.assign(nslot, 0);
+    } else {
+      wcnt.assign(nslot, 0);
+      hit.assign(nslot, 0);
+    }
+    for (long o = 0; o < n; o += BLK) {
+      if (stopflag) return 1;
+      const long m = std::min(BLK, n - o);
+      gather(var, e, s.lo + o, m, x);
+      int32_t* c = code ? code->data() + o : nullptr;
+      if (plainsel && !missing) {
+        int64_t* ic = icnt.data();
+        if (c) {
+          for (long k = 0; k < m; ++k) {
+            const double v = x[k];
+            if (v < misval) {
+              const int32_t sl = static_cast<int32_t>(v - mn);
+              c[k] = sl;
+              ++ic[sl];
+            }
+          }
+        } else {
+          for (long k = 0; k < m; ++k) {
+            const double v = x[k];
+            if (v < misval) ++ic[static_cast<int32_t>(v - mn)];
+          }
+        }
+        continue;
+      }
+      for (long k = 0; k < m; ++k) {
+        const double v = x[k];
+        if (!usedobs(s, o + k)) continue;
+        int32_t sl;
+        if (v < misval)
+          sl = static_cast<int32_t>(v - mn);
+        else if (missing)
+          sl = static_cast<int32_t>(range + missing_code(v));
+        else
+          continue;
+        if (c) c[k] = sl;
+        if (icnt.empty()) {
+          wcnt[static_cast<size_t>(sl)] += wt(s, o + k);
+          hit[static_cast<size_t>(sl)] = 1;
+        } else
+          ++icnt[static_cast<size_t>(sl)];
+      }
+    }
+    std::vector<int32_t> slotrank(nslot, -1);
+    int32_t next = 0;
+    for (size_t sl = 0; sl < nslot; ++sl) {
+      const double f = icnt.empty() ? wcnt[sl] : static_cast<double>(icnt[sl]);
+      // a slot is a level when some observation landed in it
+      if (icnt.empty() ? !hit[sl] : icnt[sl] == 0) continue;
+      slotrank[sl] = next++;
+      const long sll = static_cast<long>(sl);
+      lv.vals.push_back(sll < range ? mn + static_cast<double>(sll) : misval_k(static_cast<int>(sll - range)));
+      if (freq) freq->push_back(f);
+    }
+    if (code)
+      for (int32_t& c : *code)
+        if (c >= 0) c = slotrank[static_cast<size_t>(c)];
+    return 0;
+  }
+  // Hash path: provisional levels in order of first appearance.
+  std::unordered_map<double, int32_t> seen;
+  for (long o = 0; o < n; o += BLK) {
+    if (stopflag) return 1;
+    const long m = std::min(BLK, n - o);
+    gather(var, e, s.lo + o, m, x);
+    for (long k = 0; k < m; ++k) {
+      const double v = x[k];
+      if ((v >= misval && !missing) || !usedobs(s, o + k)) continue;
+      auto [it, fresh] = seen.emplace(v, static_cast<int32_t>(lv.vals.size()));
+      if (fresh) {
+        lv.vals.push_back(v);
+        if (freq) freq->push_back(0);
+      }
+      if (code) (*code)[static_cast<size_t>(o + k)] = it->second;
+      if (freq) (*freq)[static_cast<size_t>(it->second)] += wt(s, o + k);
+    }
+  }
+  recode(code, freq, sortlevels(lv.vals));
+  return 0;
+}
+
+std::string lv_text(const Levels& lv, int k, int var, bool nolabel) {
+  if (lv.isstr) return lv.svals[static_cast<size_t>(k)];
+  const double v = lv.vals[static_cast<size_t>(k)];
+  std::string t;
+  if (!nolabel && var > 0 && vlvartext(var, v, t)) return t;
+  t = sreforms("%9.0g", v);
+  const size_t a = t.find_first_not_of(' ');
+  return a == std::string::npos ? t : t.substr(a);
+}
