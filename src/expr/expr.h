@@ -128,7 +128,6 @@ void expr_gather(int v, long obs, long n, double* out);
 // Ftail(df1, df2, f) and invttail(df, p), missing outside their domains.
 double fn_ttail(double df, double t);
 double fn_Ftail(double d1, double d2, double f);
-double fn_chi2tail(double df, double x);
 double fn_invttail(double df, double p);
 double fn_normal(double z);
 double fn_invnormal(double p);

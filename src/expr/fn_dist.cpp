@@ -954,10 +954,6 @@ double fn_Ftail(double d1, double d2, double f) {
   if (fnmiss(d1) || fnmiss(d2) || fnmiss(f) || !(d1 > 0) || !(d2 > 0)) return misval;
   return fnres(ftail(d1, d2, f));
 }
-double fn_chi2tail(double df, double x) {
-  if (fnmiss(df) || fnmiss(x) || !(df > 0)) return misval;
-  return fnres(fn_gammaptail(df / 2, x / 2));
-}
 double fn_invttail(double df, double p) {
   if (fnmiss(df) || fnmiss(p) || !(df > 0) || !(p > 0 && p < 1)) return misval;
   const double t = invftail1sqrt(df, 2 * std::min(p, 1 - p));

@@ -42,11 +42,6 @@ const char* findbuiltin(const char* word);
 const char* cmdfullname(const char* word);
 unsigned cmdhash(const char* line);
 
-// Commands written as ado-files that accept abbreviations like built-in
-// ones: a word of at least min characters that abbreviates name, and is
-// neither a program nor an ado-file itself, runs name.
-void adoabbrev(const char* name, int min);
-
 // Parse permissions and results of the shared parser.
 struct ParseState {
   // permissions: 0 optional, 1 required, 3 not allowed (see cmdinit)

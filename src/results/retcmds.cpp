@@ -7,6 +7,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
+#include "interp/program.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/tokenizer.h"

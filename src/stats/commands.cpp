@@ -1,5 +1,6 @@
 // Binds the commands of the statistics subsystem.
 #include "interp/cmdtab.h"
+#include "interp/program.h"
 #include "results/results.h"
 #include "stats/etable.h"
 #include "stats/stats.h"

@@ -4,6 +4,7 @@
 // side. Prints the constraints and F(df, e(df_r)) with Prob > F, posting
 // r(F), r(df), r(df_r), r(p); without e(df_r), chi2(df) with Prob > chi2,
 // posting r(chi2), r(df), r(p).
+#include <boost/math/special_functions/gamma.hpp>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -220,7 +221,7 @@ int cmd_test(int) {
   if (dfr >= misval) {
     // No residual df posted: the large-sample chi-squared form.
     const double chi2 = df > 0 ? w : misval;
-    const double pv = chi2 < misval ? fn_chi2tail(df, chi2) : misval;
+    const double pv = chi2 < misval && chi2 >= 0 ? boost::math::gamma_q(df / 2, chi2 / 2) : misval;
     spoutsmlf("{txt}{col 12}chi2(%3.0f) ={res}", df);
     spoutsml((std::string(sreforms("%8.2f", chi2)) + "\n").c_str());
     spoutsml("{txt}{col 10}Prob > chi2 ={res}");
