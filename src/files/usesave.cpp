@@ -456,4 +456,5 @@ void files_bindcommands() {
   files_bindinfile();
   files_bindinsheet();
   files_bindoutsheet();
+  files_bindfile();
 }
