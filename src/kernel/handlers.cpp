@@ -2,6 +2,9 @@
 // and control channels, each answering with its reply and, around the work,
 // the busy and idle states on iopub. Unknown requests are ignored, as the
 // protocol asks.
+#include <signal.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstring>
 
@@ -15,6 +18,11 @@ using Handler = void (*)(zmq::socket_t& s, KMsg& m);
 void reply(zmq::socket_t& s, const KMsg& m, const char* type, json content) {
   kwire_send(s, kwire_make(type, &m, std::move(content)));
 }
+
+// A Break for the running cell, delivered as the console's would be: the
+// signal goes to the main thread (the others block it), whose handler sets
+// the flag or holds it while breaks are off.
+void breakcell() { ::kill(::getpid(), SIGINT); }
 
 void kernel_info(zmq::socket_t& s, KMsg& m) { reply(s, m, "kernel_info_reply", kinfo()); }
 
@@ -114,12 +122,12 @@ void shutdown(zmq::socket_t& s, KMsg& m) {
   kwire_publish(kwire_make("shutdown_reply", &m, c));
   ks.restart = restart;
   ks.quit = true;
-  if (ks.busy) stopflag = 1;
+  if (ks.busy) breakcell();
 }
 
-// From the control thread: the running cell sees the Break flag.
+// From the control thread: the running cell sees a Break.
 void interrupt(zmq::socket_t& s, KMsg& m) {
-  if (ks.busy) stopflag = 1;
+  if (ks.busy) breakcell();
   reply(s, m, "interrupt_reply", {{"status", "ok"}});
 }
 

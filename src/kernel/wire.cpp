@@ -122,7 +122,7 @@ std::string kwire_sign(const std::string& key, const std::vector<std::string>& p
 }
 
 std::string kwire_uuid() {
-  static std::mt19937_64 gen{std::random_device{}()};
+  thread_local std::mt19937_64 gen{std::random_device{}()};
   unsigned char b[16];
   for (int i = 0; i < 16; i += 8) {
     uint64_t v = gen();
