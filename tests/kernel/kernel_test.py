@@ -201,6 +201,17 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(c.stderr, "invalid syntax\n")
         self.assertIn("rc 198\n", c.stdout)
 
+    def test_05b_error_in_dofile(self):
+        with open(os.path.join(self.workdir, "fails.do"), "w") as f:
+            f.write('display "in do-file"\nsummarize nosuchvar\ndisplay "not reached"\n')
+        c = self.run_cell("do fails.do\ndisplay \"after\"")
+        self.assertEqual(c.reply["status"], "error")
+        self.assertEqual(c.reply["ename"], "r(111)")
+        self.assertEqual(c.reply["evalue"], "variable nosuchvar not found")
+        self.assertIn("in do-file\n", c.stdout)
+        self.assertNotIn("not reached", c.stdout)
+        self.assertNotIn("after", c.stdout)
+
     def test_06_delimit_and_continuation(self):
         c = self.run_cell('display "a" ///\n  "b"\n#delimit ;\ndisplay\n "c" ;\n'
                           '#delimit cr\ndisplay "`mylocal\'"')
@@ -297,6 +308,17 @@ class KernelTest(unittest.TestCase):
             reply = good.deserialize(frames)
             self.assertEqual(reply["parent_header"]["msg_id"], sent["header"]["msg_id"])
             self.assertEqual(reply["msg_type"], "kernel_info_reply")
+            # Fields of the wrong type are taken as absent, never a crash.
+            sent = good.send(sock, "complete_request", {"code": "regr", "cursor_pos": "4"})
+            self.assertTrue(sock.poll(TIMEOUT * 1000), "no reply")
+            _, frames = good.feed_identities(sock.recv_multipart())
+            reply = good.deserialize(frames)
+            self.assertEqual(reply["parent_header"]["msg_id"], sent["header"]["msg_id"])
+            self.assertIn("regress", reply["content"]["matches"])
+            good.send(sock, "execute_request", {"code": 5, "silent": "no", "store_history": []})
+            self.assertTrue(sock.poll(TIMEOUT * 1000), "no reply")
+            _, frames = good.feed_identities(sock.recv_multipart())
+            self.assertEqual(good.deserialize(frames)["content"]["status"], "ok")
         finally:
             sock.close()
             ctx.term()
