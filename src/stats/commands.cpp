@@ -7,4 +7,5 @@ void stats_bindcommands() { stats_bindsummarize();
   stats_bindpredict();
   stats_bindtest();
   stats_bindtabulate();
+  stats_bindcorrelate();
 }

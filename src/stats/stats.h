@@ -83,3 +83,4 @@ void stats_bindregress();
 void stats_bindpredict();
 void stats_bindtest();
 void stats_bindtabulate();
+void stats_bindcorrelate();
