@@ -8,4 +8,6 @@ void stats_bindcommands() { stats_bindsummarize();
   stats_bindtest();
   stats_bindtabulate();
   stats_bindcorrelate();
+  stats_bindgrpstat();
+  stats_bindcollapse();
 }

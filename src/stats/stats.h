@@ -84,3 +84,5 @@ void stats_bindpredict();
 void stats_bindtest();
 void stats_bindtabulate();
 void stats_bindcorrelate();
+void stats_bindgrpstat();
+void stats_bindcollapse();
