@@ -19,6 +19,10 @@ void files_bindcommands();
 void files_bindcombine();
 // Binds postfile, post, postclose and postutil.
 void files_bindpost();
+// Binds infile, insheet and outsheet.
+void files_bindinfile();
+void files_bindinsheet();
+void files_bindoutsheet();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
 

@@ -453,4 +453,7 @@ void files_bindcommands() {
   cmdbind("_dtadescribe", cmd_dtadescribe, 0);
   files_bindcombine();
   files_bindpost();
+  files_bindinfile();
+  files_bindinsheet();
+  files_bindoutsheet();
 }

@@ -46,15 +46,19 @@ int getdofc(DoFile* h) {
   return static_cast<unsigned char>(h->buf[h->pos++]);
 }
 
-void ungetdofc(DoFile* h, int c) { h->pushback = c; }
+void ungetdofc(DoFile* h, int c) {
+  if (c == '\n') --h->lines;
+  h->pushback = c;
+}
 
 int getdofcm(DoFile* h) {
   int c = getdofc(h);
   if (c == '\r') {
     int d = getdofc(h);
     if (d != '\n' && d != -1) ungetdofc(h, d);
-    return '\n';
+    c = '\n';
   }
+  if (c == '\n') ++h->lines;
   return c;
 }
 
@@ -277,6 +281,7 @@ DoFileSource::~DoFileSource() { dofclos(h); }
 
 int DoFileSource::next(std::string& line) {
   if (ended || !h) return 1;
+  startline = h->lines + 1;
   int r = rddofile(line, h, static_cast<size_t>(interp.conslen - 1), interp.delimit, true);
   if (r) ended = true;
   return r;

@@ -12,6 +12,7 @@ struct DoFile {
   int n = 0;          // valid bytes in buf
   int pushback = 0;   // one pushed-back character, 0 = none
   long long bytesread = 0;
+  int lines = 0;      // line ends read so far (error locations)
   char buf[512];
 };
 
@@ -29,7 +30,9 @@ int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo);
 struct DoFileSource : LineSource {
   DoFile* h = nullptr;
   bool ended = false;
+  int startline = 0;  // physical line where the last command began
   ~DoFileSource() override;
   int next(std::string& line) override;
   bool isdofile() const override { return true; }
+  int lineno() const override { return startline; }
 };

@@ -13,6 +13,8 @@ struct LineSource {
   virtual int next(std::string& line) = 0;
   virtual bool isprogram() const { return false; }
   virtual bool isdofile() const { return false; }
+  // Line in its file where the last line returned began; 0 when unknown.
+  virtual int lineno() const { return 0; }
 };
 
 struct InterpState {
@@ -67,6 +69,8 @@ int doreq();
 // Reads the next raw line from the innermost source (used to collect loop and
 // program bodies). 0 = a line, 1 = end of the source.
 int nextrawline(std::string& line);
+// Line number in its file of the line last read from the innermost source; 0 when unknown.
+int srclineno();
 // Runs one command line as if typed at the current level; returns its rc.
 [[nodiscard]] int execline(const std::string& line);
 // godo modes.

@@ -159,6 +159,8 @@ int nextrawline(std::string& line) {
   return 0;
 }
 
+int srclineno() { return interp.sources.empty() ? 0 : interp.sources.back()->lineno(); }
+
 // Expands and dispatches the line in interp.console; sets globalrc.
 static int dispatch_console() {
   std::string line = interp.console;

@@ -14,6 +14,8 @@
 #include "output/format.h"
 #include "output/output.h"
 #include "vemo/cc.h"
+#include "vemo/cxmath.h"
+#include "vemo/lib.h"
 #include "vemo/opsutil.h"
 #include "vemo/vm.h"
 
@@ -116,13 +118,24 @@ bool b_I(int n) {
   return ret(n, res);
 }
 
-// Element-wise real functions (complex arguments take the complex form).
+// Element-wise functions: real arguments through F; complex arguments
+// through the complex form G when there is one (else 3253).
 double rint_half_away(double x) { return x < 0 ? -std::floor(-x + 0.5) : std::floor(x + 0.5); }
 
-template <double (*F)(double)>
+constexpr int NOCX = -1;
+
+template <double (*F)(double), int G = NOCX>
 bool elem(int n) {
   const Mat* a = arg(n, 0);
   if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype == ET_CPLX && G != NOCX) {
+    Mat* res = reusable(a) ? const_cast<Mat*>(a) : mkmat(nullptr, ET_CPLX, a->rows, a->cols);
+    if (!res) return false;
+    const size_t k = a->n();
+    for (size_t i = 0; i < k; ++i) cx_apply(static_cast<CxFn>(G), a->re()[i], a->re()[k + i], &res->re()[i], &res->re()[k + i]);
+    if (res == a) return true;
+    return ret(n, res);
+  }
   if (a->eltype != ET_REAL) return vmerr(a->eltype == ET_CPLX ? 3253 : 3251);
   Mat* res = reusable(a) ? const_cast<Mat*>(a) : mkmat(nullptr, ET_REAL, a->rows, a->cols);
   if (!res) return false;
@@ -131,6 +144,21 @@ bool elem(int n) {
     res->re()[i] = x >= misval ? x : vfix(F(x));
   }
   if (res == a) return true;
+  return ret(n, res);
+}
+
+// arg(): the angle of each element in (-pi, pi]; 0 for a non-negative real.
+bool b_arg(int n) {
+  const Mat* a = arg(n, 0);
+  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
+  if (!res) return false;
+  const size_t k = a->n();
+  for (size_t i = 0; i < k; ++i) {
+    double x = a->re()[i], y = a->eltype == ET_CPLX ? a->re()[k + i] : 0;
+    res->re()[i] = x >= misval || y >= misval ? misval : std::atan2(y, x);
+  }
   return ret(n, res);
 }
 double f_sqrt(double x) { return x < 0 ? misval : std::sqrt(x); }
@@ -142,6 +170,8 @@ double f_tan(double x) { return std::tan(x); }
 double f_floor(double x) { return std::floor(x); }
 double f_ceil(double x) { return std::ceil(x); }
 double f_trunc(double x) { return std::trunc(x); }
+// ln|Gamma(x)|; the poles (0, -1, -2, ...) overflow and so are missing
+double f_lngamma(double x) { return std::lgamma(x); }
 
 bool b_abs(int n) {
   const Mat* a = arg(n, 0);
@@ -595,13 +625,14 @@ const Impl impls[] = {
     {"cols", E_REAL, O_SCALAR, 1, 1, b_cols},
     {"rows", E_REAL, O_SCALAR, 1, 1, b_rows},
     {"length", E_REAL, O_SCALAR, 1, 1, b_length},
-    {"exp", E_REAL, O_MATRIX, 1, 1, elem<f_exp>},
-    {"log", E_REAL, O_MATRIX, 1, 1, elem<f_log>},
-    {"ln", E_REAL, O_MATRIX, 1, 1, elem<f_log>},
-    {"sqrt", E_REAL, O_MATRIX, 1, 1, elem<f_sqrt>},
-    {"sin", E_REAL, O_MATRIX, 1, 1, elem<f_sin>},
-    {"cos", E_REAL, O_MATRIX, 1, 1, elem<f_cos>},
-    {"tan", E_REAL, O_MATRIX, 1, 1, elem<f_tan>},
+    {"exp", E_NUM, O_MATRIX, 1, 1, elem<f_exp, CX_EXP>},
+    {"log", E_NUM, O_MATRIX, 1, 1, elem<f_log, CX_LOG>},
+    {"ln", E_NUM, O_MATRIX, 1, 1, elem<f_log, CX_LOG>},
+    {"sqrt", E_NUM, O_MATRIX, 1, 1, elem<f_sqrt, CX_SQRT>},
+    {"sin", E_NUM, O_MATRIX, 1, 1, elem<f_sin, CX_SIN>},
+    {"cos", E_NUM, O_MATRIX, 1, 1, elem<f_cos, CX_COS>},
+    {"tan", E_NUM, O_MATRIX, 1, 1, elem<f_tan, CX_TAN>},
+    {"lngamma", E_NUM, O_MATRIX, 1, 1, elem<f_lngamma, CX_LNGAMMA>},
     {"floor", E_REAL, O_MATRIX, 1, 1, elem<f_floor>},
     {"ceil", E_REAL, O_MATRIX, 1, 1, elem<f_ceil>},
     {"trunc", E_REAL, O_MATRIX, 1, 1, elem<f_trunc>},
@@ -634,6 +665,7 @@ const Impl impls[] = {
     {"Im", E_REAL, O_MATRIX, 1, 1, part<true>},
     {"C", E_CPLX, O_MATRIX, 1, 2, b_C},
     {"conj", E_NUM, O_MATRIX, 1, 1, b_conj},
+    {"arg", E_REAL, O_MATRIX, 1, 1, b_arg},
     {"diagonal", E_NUM, O_COLVEC, 1, 1, b_diagonal},
     {"epsilon", E_REAL, O_SCALAR, 1, 1, b_epsilon},
     {"maxdouble", E_REAL, O_SCALAR, 0, 0, b_maxdouble},
@@ -696,12 +728,25 @@ void build() {
         b.maxargs = t.maxargs;
         b.fn = t.fn;
       }
+    // the family files supply what this file does not implement
+    for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
+                      lib_file_rows(), lib_expr_rows()})
+      for (size_t k = 0; k < f.n && !b.fn; ++k)
+        if (!std::strcmp(f.rows[k].name, nm)) {
+          b.el = f.rows[k].el;
+          b.org = f.rows[k].org;
+          b.minargs = f.rows[k].minargs;
+          b.maxargs = f.rows[k].maxargs;
+          b.fn = f.rows[k].fn;
+        }
     byname.emplace(nm, static_cast<int>(table.size()));
     table.push_back(b);
   }
 }
 
 }  // namespace
+
+int builtin_running = -1;
 
 const std::vector<Builtin>& builtins() {
   if (table.empty()) build();
@@ -721,7 +766,10 @@ bool builtin_call(int idx, int nargs) {
   if (!b.fn) return vmerrmsg(3996, std::string(b.name) + "() not available in this build");
   if (nargs < b.minargs || nargs > b.maxargs) return vmerr(3001);
   const int sp0 = vm.sp - nargs;
+  const int outer = builtin_running;
+  builtin_running = idx;
   bool ok = b.fn(nargs);
+  builtin_running = outer;
   if (!ok && vm.sp != sp0 + 1) {
     // a failing built-in leaves its arguments: the unwinding frees them
   }

@@ -110,6 +110,10 @@ int arglist(int lo, int hi) {
   auto parts = splitcommas(lo, hi);
   for (auto& p : parts) {
     if (p.first >= p.second) cc_fail("illegal arglist");
+    // at the prompt a bare name may be an output argument: it is created
+    // when missing (st_view(V, ...), swap(a, b))
+    if (!C->infunc && p.second - p.first == 1 && tok(p.first) == T_NAME)
+      C->syms[static_cast<size_t>(cc_varsym(C->xt[static_cast<size_t>(p.first)].text))].set = true;
     cx(p.first, p.second);
   }
   return static_cast<int>(parts.size());

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
 #include "vemo/vm.h"
@@ -56,7 +57,12 @@ static void readline_more() {
       cc_fail("unexpected end of line");
     }
     c.src->line = line;
-    if (c.src->lineno) ++c.src->lineno;
+  }
+  if (c.src->lineno) {
+    // the file's own numbering where the source has one, else counted on
+    // from the statement's first line
+    const int l = srclineno();
+    c.src->lineno = l > c.src->lineno ? l : c.src->lineno + 1;
   }
   if (stopflag) cc_fail("--Break--", 1);
   c.tok.pos = 0;

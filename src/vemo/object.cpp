@@ -60,6 +60,10 @@ void release(Mat* m) {
     m->kind = K_MAT;
     return;
   }
+  if (m->view) {
+    vview_release(m);  // the dataset's cells, or the view's own copy
+    return;
+  }
   if (!m->view) {
     if (m->eltype == ET_STR) {
       for (size_t i = 0; i < n; ++i) std::free(m->str()[i]);
@@ -260,6 +264,7 @@ void mswap(Mat* a, Mat* b) {
   std::swap(a->cols, b->cols);
   std::swap(a->eltype, b->eltype);
   std::swap(a->view, b->view);
+  std::swap(a->vv, b->vv);
   std::swap(a->kind, b->kind);
   std::swap(a->fcn, b->fcn);
   std::swap(a->inl[0], b->inl[0]);
@@ -308,10 +313,7 @@ static bool copyelems(Mat* dst, const Mat* src) {
 }
 
 Mat* mdup(const Mat* src) {
-  if (src->view) {
-    Mat* tmp = const_cast<Mat*>(src);
-    if (!mmaterialise(tmp)) return nullptr;
-  }
+  if (src->view && !vview_refresh(const_cast<Mat*>(src))) return nullptr;
   Mat* m = mkmat(nullptr, src->eltype, src->rows, src->cols);
   if (!m) return nullptr;
   if (src->eltype == ET_STRUCT && src->fcn) {
@@ -328,19 +330,13 @@ Mat* mdup(const Mat* src) {
 bool mcopyinto(Mat* dst, const Mat* src) {
   if (dst == src) return dst->view ? mmaterialise(dst) : true;
   if (src->kind == K_FCN) return vmerr(3102);
-  if (src->view && !mmaterialise(const_cast<Mat*>(src))) return false;
+  if (src->view && !vview_refresh(const_cast<Mat*>(src))) return false;
   if (!mresize(dst, src->eltype, src->rows, src->cols)) return false;
   if (src->eltype == ET_STRUCT && src->fcn) {
     dst->fcn = src->fcn;
     ++dst->fcn->refcnt;
   }
   return copyelems(dst, src);
-}
-
-// Views arrive with the dataset interface; until then no object is a view.
-bool mmaterialise(Mat* m) {
-  m->view = 0;
-  return true;
 }
 
 Mat* mkglobal(const char* name, int16_t eltype, int rows, int cols) {

@@ -5,12 +5,12 @@
 #include <cblas.h>
 
 #include <cmath>
-#include <complex>
 #include <cstring>
 #include <string>
 
 #include "data/store.h"
 #include "platform/platform.h"
+#include "vemo/cxmath.h"
 #include "vemo/opsutil.h"
 #include "vemo/vm.h"
 
@@ -36,13 +36,9 @@ void carith(int op, double ar, double ai, double br, double bi, double* rr, doub
       *ri = (ai * br - ar * bi) / d;
       break;
     }
-    default: {  // powers
-      std::complex<double> z = std::pow(std::complex<double>(ar, ai), std::complex<double>(br, bi));
-      if (ar == 0 && ai == 0 && bi == 0 && br > 0) z = 0;
-      *rr = z.real();
-      *ri = z.imag();
-      break;
-    }
+    default:  // powers
+      cx_pow(ar, ai, br, bi, rr, ri);
+      return;
   }
   *rr = vfix(*rr);
   *ri = vfix(*ri);

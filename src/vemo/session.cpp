@@ -223,6 +223,7 @@ int block(bool colon) {
     if (firstword(line) == "end") break;
     CcSource src;
     src.line = line;
+    src.lineno = std::max(1, srclineno());
     src.canmore = true;
     src.more = moreline;
     src.canpeek = fromfile;
@@ -282,6 +283,7 @@ int cmd_vemo(int) {
   } else {
     CcSource src;
     src.line = text;
+    src.lineno = std::max(1, srclineno());
     src.canmore = !colon;
     src.more = moreline;
     rc = vemo_runline(src);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "vemo/opsutil.h"
+#include "vemo/stsel.h"
 #include "vemo/vm.h"
 
 namespace {
@@ -181,7 +182,7 @@ bool op_store(Mat* target, int kind, bool pop) {
   Mat* subs[2] = {vm.stack[static_cast<size_t>(vm.sp - ns)], ns == 2 ? vm.stack[static_cast<size_t>(vm.sp - 1)] : nullptr};
   if (target->kind == K_FCN || val->kind == K_FCN) return vmerr(3102);
   if (target->immortal) return vmerr(3011);
-  if (target->view) mmaterialise(target);
+  if (target->view && !vview_refresh(target)) return false;
   std::vector<int> ri, ci;
   bool rowshape;
   if (!selection(target, kind, subs, ri, ci, &rowshape)) return false;
@@ -196,6 +197,7 @@ bool op_store(Mat* target, int kind, bool pop) {
   const bool tn = target->eltype == ET_REAL || target->eltype == ET_CPLX;
   const bool vn = val->eltype == ET_REAL || val->eltype == ET_CPLX;
   if (tn != vn || (!tn && target->eltype != val->eltype)) return vmerr(3250);
+  if (target->view && val->eltype != target->eltype) return vmerr(3253);
   Mat* src = val;
   if (val == target) {
     src = mdup(val);
@@ -218,6 +220,7 @@ bool op_store(Mat* target, int kind, bool pop) {
                  static_cast<size_t>(ci[static_cast<size_t>(j)]),
              src, k);
   if (src != val) mfree(src);
+  if (target->view && !vview_writeback(target, ri, ci)) return false;
   for (int q = 0; q < ns; ++q) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
   if (pop) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
   return true;

@@ -577,6 +577,7 @@ bool h_deref(int32_t*, int& pc) {
   if (!p->isscalar()) return vmerr(3204);
   Mat* m = p->ptr()[0];
   if (!m) return vmerr(3010);
+  if (m->view && !vview_refresh(m)) return false;
   mref(m);
   vm.stack[static_cast<size_t>(vm.sp - 1)] = m;
   mfree(p);
@@ -932,6 +933,7 @@ static void run(size_t entry) {
           break;
         }
         Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        if (m->view && !vview_refresh(m)) break;
         ++m->refcnt;
         vm.stack[static_cast<size_t>(vm.sp++)] = m;
         pc += 2;

@@ -47,6 +47,7 @@ inline const char* vstr_ptr(const VStr* s) { return s ? s->b : ""; }
 
 struct Fcn;
 struct StructDef;
+struct VView;
 
 // A matrix object (or, with kind K_FCN, a reference to a compiled function).
 // Small matrices (up to two doubles: a real or complex scalar) keep their
@@ -63,6 +64,7 @@ struct Mat {
   uint8_t kind = K_MAT;
   bool immortal = false;    // shared constant: never reused nor freed
   Fcn* fcn = nullptr;       // kind K_FCN: the function; ET_STRUCT: its definition
+  VView* vv = nullptr;      // a view: its variables and observations
   double inl[2] = {0, 0};   // inline storage
   char name[34] = {0};
 
@@ -169,8 +171,13 @@ Fcn* findfcn(const char* name);
 // Stores f under its name; false when a function of that name exists.
 bool mkfcn(Fcn* f);
 void fcnrelease(Fcn* f);
-// A view: materialise the dataset cells (views come with the dataset interface).
+// A view becomes an ordinary matrix holding the dataset's current cells.
 bool mmaterialise(Mat* m);
+// A view's elements are brought up to date with the dataset (it stays a
+// view); nothing for other objects.
+bool vview_refresh(Mat* m);
+// Releases a view's description and cells (the object store's release).
+void vview_release(Mat* m);
 void vm_init();
 void vm_clearall(bool all);
 
@@ -219,6 +226,9 @@ int builtin_find(const char* name);  // index or -1
 // Runs built-in index over the top nargs stack slots, replacing them with its
 // result; false with vm.rc set.
 bool builtin_call(int index, int nargs);
+// Index of the built-in being run (-1 outside built-ins): lets one
+// implementation serve several rows.
+extern int builtin_running;
 
 // Element-type word for messages ("real", "complex", ...).
 const char* etword(int16_t et);

@@ -1,0 +1,304 @@
+// `insheet`: a comma- or tab-separated file into the dataset. The file is
+// read into memory and scanned once: the first row may give the variable
+// names, each data column's numbers are kept as doubles until a field that
+// is not a number turns the column into text. The columns then get the
+// smallest storage type that holds them and a second scan fills the text
+// columns. Nothing in memory changes until the whole file has been read.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "files/csv.h"
+#include "files/files.h"
+#include "files/textload.h"
+#include "interp/cmdtab.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/output.h"
+
+namespace {
+
+constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692;
+
+// What the scan learns about one column.
+struct CsvCol {
+  std::string head;          // the header text ("" without a header)
+  bool text = false;         // some field is not a number
+  bool allint = true;        // every number is an integer
+  double lo = 0, hi = 0;     // smallest and largest number
+  bool any = false;          // some number was seen
+  size_t maxlen = 0;         // longest field (bytes, quotes undone)
+  std::vector<double> vals;  // the numbers by row while the column is numeric
+};
+
+// Reads the whole file into out. 0, or 601 / 603 / 692 printed.
+int slurp(const std::string& fn, std::string& out) {
+  int fd = ::open(fn.c_str(), O_RDONLY);
+  if (fd < 0) return fierr(errno == ENOENT || errno == ENOTDIR ? 601 : 603, fn.c_str());
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t k = ::read(fd, buf, sizeof buf);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0) {
+      ::close(fd);
+      return fierr(RC_READ, fn.c_str());
+    }
+    if (k == 0) break;
+    out.append(buf, static_cast<size_t>(k));
+  }
+  ::close(fd);
+  return 0;
+}
+
+// The delimiter when none was asked for: a tab when the first line has one,
+// else a comma.
+char guessdelim(const std::string& text, size_t from) {
+  size_t nl = text.find('\n', from);
+  size_t tab = text.find('\t', from);
+  return tab != std::string::npos && (nl == std::string::npos || tab < nl) ? '\t' : ',';
+}
+
+// A valid variable name made from a header text ("" when none can be).
+std::string cleanname(const std::string& h) {
+  std::string n;
+  for (char c : h) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || c == '_') n.push_back(c);
+    else if (c == ' ' || c == '-' || c == '.' || c == '/') n.push_back('_');
+  }
+  while (n.size() > 1 && n.back() == '_') n.pop_back();
+  if (!n.empty() && std::isdigit(static_cast<unsigned char>(n[0]))) n.insert(0, "_");
+  if (n.size() > 32) n.resize(32);
+  if (n == "_" || n == "_all" || n == "_n" || n == "_N" || n == "_b" || n == "_cons" || n == "_pi" ||
+      n == "_rc" || n == "_se" || n == "_coef" || n == "_skip" || n == "in" || n == "if" || n == "using" ||
+      n == "with" || n == "byte" || n == "int" || n == "long" || n == "float" || n == "double")
+    return "";
+  return n;
+}
+
+// The storage type of a scanned column.
+int coltype(const CsvCol& c, bool dbl) {
+  if (c.text) return static_cast<int>(std::clamp<size_t>(c.maxlen, 1, TL_STRMAX));
+  if (!c.any) return ST_BYTE;
+  if (c.allint) {
+    if (c.lo >= -127 && c.hi <= 100) return ST_BYTE;
+    if (c.lo >= -32767 && c.hi <= 32740) return ST_INT;
+    if (c.lo >= -2147483647.0 && c.hi <= 2147483620.0) return ST_LONG;
+    return ST_DOUBLE;
+  }
+  return dbl ? ST_DOUBLE : ST_FLOAT;
+}
+
+// The first scan: the header row (when there is one) and every column's
+// numbers and facts. 0, or 198 printed (unclosed quote, too many fields).
+int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols, long* nrows,
+         bool* hdr) {
+  *nrows = 0;
+  *hdr = false;
+  std::vector<CsvField> row;
+  bool endrow = false;
+  long rowline = 0;
+  auto readrow = [&]() -> int {
+    row.clear();
+    rowline = s.line;
+    do {
+      CsvField f;
+      if (csv_field(s, f, &endrow))
+        return errmsgf(RC_SYNTAX, "file %s: quote opened on line %ld is not closed\n", fn.c_str(), s.line);
+      row.push_back(f);
+    } while (!endrow);
+    return 0;
+  };
+  if (!csv_rowstart(s)) return 0;
+  if (int rc = readrow()) return rc;
+  bool header = names == 1;
+  if (names < 0) {  // a first row without numbers and with some text names the columns
+    bool anytext = false, anynum = false;
+    double x;
+    for (const CsvField& f : row) {
+      if (!f.n) continue;
+      if (tl_number(f.p, f.n, &x)) anynum = true;
+      else anytext = true;
+    }
+    header = anytext && !anynum;
+  }
+  *hdr = header;
+  cols.assign(row.size(), CsvCol{});
+  bool first = true;
+  for (;;) {
+    if (!first || header) {
+      if (first) {
+        for (size_t k = 0; k < row.size(); ++k) cols[k].head = csv_text(row[k]);
+      }
+      if (!csv_rowstart(s)) return 0;
+      if (int rc = readrow()) return rc;
+    }
+    first = false;
+    if (row.size() > cols.size()) {
+      for (size_t k = cols.size(); k < row.size(); ++k)
+        if (row[k].n)
+          return errmsgf(RC_SYNTAX, "file %s: line %ld has %zu fields, more than the %zu of its first line\n",
+                         fn.c_str(), rowline, row.size(), cols.size());
+    }
+    const long r = (*nrows)++;
+    for (size_t k = 0; k < cols.size(); ++k) {
+      CsvCol& c = cols[k];
+      const CsvField* f = k < row.size() ? &row[k] : nullptr;
+      size_t n = f ? f->n : 0;
+      if (f && f->escapes) n = csv_text(*f).size();
+      if (n > c.maxlen) c.maxlen = n;
+      if (c.text) continue;
+      double x = misval;
+      if (n && !tl_number(f->p, f->n, &x)) {
+        c.text = true;
+        c.vals = std::vector<double>();
+        continue;
+      }
+      if (!ismissing(x)) {
+        if (!c.any) c.lo = c.hi = x, c.any = true;
+        c.lo = std::min(c.lo, x);
+        c.hi = std::max(c.hi, x);
+        if (c.allint && x != std::trunc(x)) c.allint = false;
+      }
+      if (c.vals.size() <= static_cast<size_t>(r)) c.vals.resize(std::max<size_t>(1024, c.vals.size() * 2));
+      c.vals[static_cast<size_t>(r)] = x;
+    }
+  }
+}
+
+// The second scan: the text columns' fields into their variables.
+void filltext(CsvScan& s, bool header, const std::vector<CsvCol>& cols, const std::vector<int>& vars) {
+  std::vector<ColView> views(cols.size());
+  for (size_t k = 0; k < cols.size(); ++k)
+    if (cols[k].text) views[k] = colview(vars[k]);
+  bool endrow = false;
+  long obs = header ? 0 : 1;
+  while (csv_rowstart(s)) {
+    size_t k = 0;
+    do {
+      CsvField f;
+      (void)csv_field(s, f, &endrow);  // the first scan found every quote closed
+      if (obs >= 1 && k < cols.size() && cols[k].text) {
+        std::string t = f.escapes ? csv_text(f) : std::string();
+        const char* p = f.escapes ? t.data() : f.p;
+        size_t n = std::min(f.escapes ? t.size() : f.n, static_cast<size_t>(views[k].type));
+        unsigned char* cell = views[k].at(obs);
+        std::memcpy(cell, p, n);
+        std::memset(cell + n, 0, static_cast<size_t>(views[k].type) - n);
+      }
+      ++k;
+    } while (!endrow);
+    ++obs;
+  }
+}
+
+// insheet [names] using filename [, clear comma tab delimiter("c") names nonames double]
+int cmd_insheet(int) {
+  std::string line = wheretok(), before, after;
+  bool hascomma;
+  fa_splitcomma(line, before, after, &hascomma);
+  if (int rc = fa_readopts(after)) return rc;
+  const bool clear = findopt("clear", 5, 0) == 1;
+  const bool comma = findopt("comma", 5, 0) == 1;
+  const bool tab = findopt("tab", 3, 0) == 1;
+  const int names = findopt("names", 5, -1);
+  const bool dbl = findopt("double", 6, 0) == 1;
+  std::string delim;
+  const bool hasdelim = findargasis("delimiter", 5, delim, 64);
+  if (int rc = chkopt()) return rc;
+  if (comma + tab + hasdelim > 1) return errmsgf(RC_SYNTAX, "options comma, tab and delimiter() may not be combined\n");
+  if (hasdelim) {
+    if (delim.size() >= 2 && delim.front() == '"' && delim.back() == '"') delim = delim.substr(1, delim.size() - 2);
+    if (delim == "\\t") delim = "\t";
+    if (delim.size() != 1 || delim[0] == '"' || delim[0] == '\n')
+      return errmsgf(RC_SYNTAX, "delimiter() must be one character\n");
+  }
+  size_t at = 0;
+  if (!fa_hasusing(before, &at)) return required("using");
+  std::vector<std::string> given;
+  {
+    std::string w;
+    for (char c : before.substr(0, at) + " ")
+      if (c == ' ') {
+        if (!w.empty() && chkname(w.c_str())) return RC_SYNTAX;
+        if (!w.empty()) given.push_back(w);
+        w.clear();
+      } else {
+        w.push_back(c);
+      }
+  }
+  std::string fn;
+  if (int rc = fa_filename(before.substr(at + 5), fn, ".raw")) return rc;
+  if ((ds.nvar || ds.nobs) && !clear && ds.updata) return error(RC_DATALOST);
+
+  std::string text;
+  if (int rc = slurp(fn, text)) return rc;
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 byte-order mark
+  CsvScan s;
+  s.buf = text.data();
+  s.len = text.size();
+  s.pos = start;
+  s.delim = hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : guessdelim(text, start);
+  std::vector<CsvCol> cols;
+  long nrows = 0;
+  bool header = false;
+  if (int rc = scan(s, fn, names, cols, &nrows, &header)) return rc;
+  if (nrows == 0)
+    return errmsgf(RC_NOOBS, cols.empty() ? "file %s is empty\n" : "file %s has no observations after its header\n",
+                   fn.c_str());
+  if (given.size() > cols.size())
+    return errmsgf(RC_SYNTAX, "%zu names given for %zu columns\n", given.size(), cols.size());
+
+  drop_all();
+  std::vector<int> vars;
+  int rc = 0;
+  bool cut = false;
+  for (size_t k = 0; k < cols.size() && !rc; ++k) {
+    std::string name = k < given.size() ? given[k] : cleanname(cols[k].head);
+    if (name.empty() || findvarexact(name.c_str())) {
+      name = "v" + std::to_string(k + 1);
+      for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = "v" + std::to_string(k + 1) + "_" + std::to_string(sfx);
+    }
+    const int type = coltype(cols[k], dbl);
+    rc = addvar_uninit(name.c_str(), type);
+    if (rc) break;
+    vars.push_back(ds.nvar);
+    if (cols[k].head != name) ds.varlabels[static_cast<size_t>(ds.nvar)] = cols[k].head.substr(0, 80);
+    cut = cut || (cols[k].text && cols[k].maxlen > TL_STRMAX);
+  }
+  if (!rc) rc = setobs_quiet(nrows);
+  if (rc) {
+    drop_all();
+    return rc;
+  }
+  for (size_t k = 0; k < cols.size(); ++k)
+    if (!cols[k].text) col_encode(colview(vars[k]), 1, nrows, cols[k].vals.data());
+  if (std::any_of(cols.begin(), cols.end(), [](const CsvCol& c) { return c.text; })) {
+    s.pos = start;
+    s.line = 1;
+    filltext(s, header, cols, vars);
+  }
+  ds.srtlist.clear();
+  ds.updata = true;
+  int prev = setoutlev(OUT_NOTE);
+  if (cut) spout21f("(note: text over %zu characters truncated)\n", TL_STRMAX);
+  spout21f("(%zu var%s, %ld ob%s)\n", cols.size(), cols.size() == 1 ? "" : "s", nrows, nrows == 1 ? "" : "s");
+  setoutlev(prev);
+  return 0;
+}
+
+}  // namespace
+
+void files_bindinsheet() { cmdbind("insheet", cmd_insheet); }

@@ -1,0 +1,158 @@
+// `outsheet`: variables written as tab- or comma-separated text, one line per
+// observation after a line of names. Numbers appear under their display
+// formats (value labels unless nolabel), strings in double quotes (a quote
+// inside doubled) unless noquote. The file goes through a temporary file
+// beside the target, so a failure leaves an older file as it was.
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "data/store.h"
+#include "data/varlist.h"
+#include "data/vlabel.h"
+#include "expr/expr.h"
+#include "files/atomicfile.h"
+#include "files/files.h"
+#include "interp/cmdtab.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+
+namespace {
+
+constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_WRITE = 699, RC_NOVARS = 111;
+// Bytes gathered before each write to the temporary file.
+constexpr size_t CHUNK = size_t{1} << 20;
+
+// Appends text quoted (quotes doubled), or as it is.
+void putquoted(std::string& out, const char* p, size_t n, bool quote) {
+  if (!quote) {
+    out.append(p, n);
+    return;
+  }
+  out.push_back('"');
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] == '"') out.push_back('"');
+    out.push_back(p[i]);
+  }
+  out.push_back('"');
+}
+
+// Appends a number under its format, blanks removed; quoted when the text
+// holds the delimiter or a quote. Missing `.` is an empty field.
+void putnum(std::string& out, const std::string& fmt, double x, char delim) {
+  if (ismissing(x)) {
+    int k = missing_code(x);
+    if (k > 0) {
+      out.push_back('.');
+      out.push_back(static_cast<char>('a' + k - 1));
+    }
+    return;
+  }
+  const char* t = sreforms(fmt.c_str(), x);
+  while (*t == ' ') ++t;
+  size_t n = std::strlen(t);
+  while (n && t[n - 1] == ' ') --n;
+  bool needq = std::memchr(t, delim, n) || std::memchr(t, '"', n);
+  putquoted(out, t, n, needq);
+}
+
+int writefail(AtomicFile& af, const std::string& fn) {
+  af_abort(af);
+  return fierr(RC_WRITE, fn.c_str());
+}
+
+// outsheet [varlist] using filename [if] [in] [, comma delimiter("c") nonames nolabel noquote replace]
+int cmd_outsheet(int) {
+  ps.vable = 0;
+  ps.vlmode = VL_EXISTING;
+  ps.ifable = 0;
+  ps.oable = 0;
+  ps.uable = 1;
+  ps.opable = 0;
+  if (int rc = parse()) return rc;
+  const bool comma = findopt("comma", 5, 0) == 1;
+  const bool names = findopt("names", 5, 1) == 1;
+  const bool labels = findopt("label", 5, 1) == 1;
+  const bool quote = findopt("quote", 5, 1) == 1;
+  const bool replace = findopt("replace", 7, 0) == 1;
+  std::string delim;
+  const bool hasdelim = findargasis("delimiter", 5, delim, 64);
+  if (int rc = chkopt()) return rc;
+  if (comma && hasdelim) return errmsgf(RC_SYNTAX, "options comma and delimiter() may not be combined\n");
+  if (hasdelim) {
+    if (delim.size() >= 2 && delim.front() == '"' && delim.back() == '"') delim = delim.substr(1, delim.size() - 2);
+    if (delim == "\\t") delim = "\t";
+    if (delim.size() != 1 || delim[0] == '"' || delim[0] == '\n')
+      return errmsgf(RC_SYNTAX, "delimiter() must be one character\n");
+  }
+  const char d = hasdelim ? delim[0] : comma ? ',' : '\t';
+  std::vector<int> vars;
+  if (ps.hasvarlist) vars = vl.varlist_vr;
+  else
+    for (int v = 1; v <= ds.nvar; ++v)
+      if (!varname(v).empty() && varname(v) != "(e)") vars.push_back(v);
+  if (vars.empty()) return error(RC_NOVARS);
+  const std::string fn = fa_defext(ps.usingfn, ".out");
+  struct stat st;
+  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_EXISTS, fn.c_str());
+  const long n1 = ds.nobs1, n2 = ds.nobs2;
+
+  AtomicFile af;
+  if (int rc = af_open(af, fn)) return fierr(rc, fn.c_str());
+  std::string out;
+  out.reserve(CHUNK + 4096);
+  if (names) {
+    for (size_t k = 0; k < vars.size(); ++k) {
+      if (k) out.push_back(d);
+      out += varname(vars[k]);
+    }
+    out.push_back('\n');
+  }
+  std::vector<ColView> cols;
+  std::vector<const ValueLabel*> labs;
+  std::vector<std::string> fmts;
+  for (int v : vars) {
+    cols.push_back(colview(v));
+    fmts.push_back(ds.fmtlist[static_cast<size_t>(v)]);
+    const std::string& ln = ds.lbllist[static_cast<size_t>(v)];
+    labs.push_back(labels && !ln.empty() && !isstrtype(vartype(v)) ? vlfind(ln) : nullptr);
+  }
+  for (long i = n1; i <= n2; ++i) {
+    if (ps.hasif && !selobs(i)) continue;
+    for (size_t k = 0; k < vars.size(); ++k) {
+      if (k) out.push_back(d);
+      const ColView& c = cols[k];
+      if (isstrtype(c.type)) {
+        const char* p = reinterpret_cast<const char*>(c.at(i));
+        putquoted(out, p, strnlen(p, static_cast<size_t>(c.type)), quote);
+        continue;
+      }
+      const double x = c.get(i);
+      if (labs[k]) {
+        if (const std::string* t = vltext(*labs[k], x)) {
+          putquoted(out, t->data(), t->size(), quote);
+          continue;
+        }
+      }
+      putnum(out, fmts[k], x, d);
+    }
+    out.push_back('\n');
+    if (out.size() >= CHUNK) {
+      if (ds_pollbreak()) {
+        af_abort(af);
+        return 1;
+      }
+      if (af_write(af, out.data(), out.size())) return writefail(af, fn);
+      out.clear();
+    }
+  }
+  if (!out.empty() && af_write(af, out.data(), out.size())) return writefail(af, fn);
+  if (af_commit(af)) return fierr(RC_WRITE, fn.c_str());
+  return 0;
+}
+
+}  // namespace
+
+void files_bindoutsheet() { cmdbind("outsheet", cmd_outsheet); }

@@ -1,0 +1,3 @@
+// placeholder
+#include "vemo/lib.h"
+LibRows lib_file_rows() { return {nullptr, 0}; }

@@ -1,0 +1,30 @@
+* Vemo string built-ins and the element-wise forms of the expression functions
+vemo
+strlen(("abc", ""))
+strupper("aBc"), strlower("AbC")
+strtrim("  a b  "), strltrim("  a"), strrtrim("a  ")
+"[" + stritrim("a   b    c") + "]"
+strpos("banana", "na"), strpos(("ab","ba"), "a")
+indexnot("aab", "a")
+subinstr("a.b.c", ".", "-", 1), subinstr("a.b.c", ".", "-", .)
+subinword("the cat the", "the", "a", .)
+strproper("hello world"), strreverse("abc")
+strmatch("abc", "a*"), strmatch("abc", "b*")
+regexm("abc123", "[0-9]+")
+regexs(0)
+regexr("abc123", "[0-9]+", "#")
+substr("hello", 2, 3), substr("hello", -2, .)
+ascii("AZ")
+char((104, 105, 300))
+tokens("a bb  ccc")
+tokens("x,y", ",")
+cols(tokens(""))
+_strtoreal(("1.5", "x", " 2 ", ".b"), R = .)
+R
+strofreal((1.5, 1e20)), strofreal(3.14159, "%5.2f")
+strofreal(1, "%bad")
+strlen(1)
+strupper(1)
+strpos("a")
+substr("abc", 1, "x")
+end
