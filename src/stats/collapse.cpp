@@ -33,19 +33,6 @@ struct Target {
   std::string name;  // name in the result
 };
 
-// The variables of one list item; 0 or a code.
-int itemvars(const std::string& text, std::vector<int>& vars) {
-  TokState saved;
-  borrow_gettok(&saved);
-  settok(text.c_str());
-  int rc = ssvlist(VL_EXISTING);
-  std::string rest = rc ? "" : wheretok();
-  return_gettok(&saved);
-  if (rc) return rc;
-  if (rest.find_first_not_of(' ') != std::string::npos) return invalid(rest.c_str());
-  vars = vl.varlist_vr;
-  return 0;
-}
 
 // clist -> ( '(' stat ')' item {item} )+ ; stops at if, in, '[' or ','.
 // Returns 0 or a code; *tail points at what follows the list.
@@ -76,12 +63,12 @@ int parseclist(const char* p, std::vector<Target>& tg, const char** tail) {
       const std::string nm = word.substr(0, eq), src = word.substr(eq + 1);
       std::vector<int> vars;
       if (nm.empty() || src.empty()) return invalid(word.c_str());
-      if (int rc = itemvars(src, vars)) return rc;
+      if (int rc = st_textvars(src, vars)) return rc;
       if (vars.size() != 1) return error(103);
       tg.push_back({stat, kind, pp, vars[0], nm});
     } else {
       std::vector<int> vars;
-      if (int rc = itemvars(word, vars)) return rc;
+      if (int rc = st_textvars(word, vars)) return rc;
       for (int v : vars) tg.push_back({stat, kind, pp, v, varname(v)});
     }
     p = e;
@@ -126,7 +113,7 @@ int cmd_collapse(int) {
   if (int rc = chkopt()) return rc;
   std::vector<int> byvars;
   if (hasby)
-    if (int rc = itemvars(bytext, byvars)) return rc;
+    if (int rc = st_textvars(bytext, byvars)) return rc;
   for (const Target& t : tg) {
     if (isstrtype(vartype(t.src))) return errmsgf(109, "%s is a string variable: no statistics\n", varname(t.src).c_str());
     if (int rc = chkname(t.name.c_str())) return rc;

@@ -10,4 +10,6 @@ void stats_bindcommands() { stats_bindsummarize();
   stats_bindcorrelate();
   stats_bindgrpstat();
   stats_bindcollapse();
+  stats_bindttest();
+  stats_bindoneway();
 }

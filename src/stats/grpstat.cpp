@@ -55,16 +55,7 @@ const Fn fns[] = {
 
 // Parses a variable list from text (numeric variables only when numeric).
 int textvars(const std::string& text, std::vector<int>& vars, bool numeric) {
-  TokState saved;
-  borrow_gettok(&saved);
-  settok(text.c_str());
-  int rc = ssvlist(VL_EXISTING);
-  std::string rest = rc ? "" : wheretok();
-  return_gettok(&saved);
-  if (rc) return rc;
-  if (rest.find_first_not_of(' ') != std::string::npos) return invalid(rest.c_str());
-  vars = vl.varlist_vr;
-  if (vars.empty()) return error(102);
+  if (int rc = st_textvars(text, vars)) return rc;
   if (numeric)
     for (int v : vars)
       if (isstrtype(vartype(v))) return error(109);
