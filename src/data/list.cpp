@@ -155,6 +155,24 @@ int cmd_list(int) {
   int linesize = out.linesize > 0 ? out.linesize : 80;
   std::string full = rowtext(cols, 0, cols.size(), true, 0);
   int tablew = prefix + 2 + static_cast<int>(full.size()) + 2;
+  // The same table cell by cell, untruncated, for destinations that draw it.
+  OutTableScope rich;
+  if (rich.on) {
+    if (!noobs) rich.t.head.emplace_back(""), rich.t.stubcols = 1;
+    for (Col c : cols) {
+      std::string rt = tsrecipe_text(vl.varlist_rcp[c.entry]);
+      rich.t.head.push_back((rt.empty() ? "" : rt + ".") + varname(c.var));
+    }
+    for (long i : obs) {
+      std::vector<std::string> row;
+      if (!noobs) row.push_back(std::to_string(i - base));
+      for (Col c : cols) {
+        c.width = 100000;
+        row.push_back(celltext(c, i));
+      }
+      rich.t.rows.push_back(std::move(row));
+    }
+  }
   putline("");
   if (clean) {
     if (!noheader) putline(indent + "  " + full);

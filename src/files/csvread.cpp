@@ -110,8 +110,10 @@ int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols
   std::vector<CsvField> row;
   bool endrow = false;
   long rowline = 0;
+  size_t rowstart = 0;
   auto readrow = [&]() -> int {
     row.clear();
+    rowstart = s.pos;
     rowline = s.line;
     do {
       CsvField f;
@@ -153,6 +155,11 @@ int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols
                          fn.c_str(), rowline, row.size(), cols.size());
     }
     const long r = (*nrows)++;
+    if (r == 0) {  // room for about as many rows as the rest of the text holds of this one's size
+      size_t rowbytes = std::max<size_t>(1, s.pos - rowstart);
+      size_t est = (s.len - rowstart) / rowbytes + (s.len - rowstart) / rowbytes / 8 + 16;
+      for (CsvCol& c : cols) c.vals.resize(est);
+    }
     for (size_t k = 0; k < cols.size(); ++k) {
       CsvCol& c = cols[k];
       const CsvField* f = k < row.size() ? &row[k] : nullptr;
@@ -172,7 +179,7 @@ int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols
         c.hi = std::max(c.hi, x);
         if (c.allint && x != std::trunc(x)) c.allint = false;
       }
-      if (c.vals.size() <= static_cast<size_t>(r)) c.vals.resize(std::max<size_t>(1024, c.vals.size() * 2));
+      if (c.vals.size() <= static_cast<size_t>(r)) c.vals.resize(c.vals.size() * 2);
       c.vals[static_cast<size_t>(r)] = x;
     }
   }

@@ -3,6 +3,9 @@
 // tabs or commas) or under a dictionary (a .dct file, or the lines after
 // `infile dictionary {` in a do-file). The free-format scanner is here; the
 // dictionary language is in dict.cpp and its reader in dictread.cpp.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -107,9 +110,26 @@ void eofnote() {
   setoutlev(prev);
 }
 
+// The observations a free-format file probably holds: its size over the
+// first line's, times the first line's values per observation.
+long freehint(TextSrc& s, size_t nvars) {
+  size_t have = ts_fill(s, LOOKAHEAD);
+  const char* b = s.buf.data() + s.pos;
+  const char* nl = static_cast<const char*>(std::memchr(b, '\n', have));
+  if (!nl || nl == b || !nvars) return 0;
+  size_t words = 0;
+  for (const char* p = b; p < nl; ++p)
+    if (!blank(*p) && *p != ',' && (p == b || blank(p[-1]) || p[-1] == ',')) ++words;
+  struct stat st;
+  if (s.fd < 0 || ::fstat(s.fd, &st) != 0) return 0;
+  double lines = static_cast<double>(st.st_size) / static_cast<double>(nl - b + 1);
+  return static_cast<long>(std::min(lines * static_cast<double>(words) / static_cast<double>(nvars), 1e9));
+}
+
 // Free format, observation by observation. 0 or a printed code.
 int freeread(TextSrc& s, TextLoad& t, const TlRange& r) {
   FreeScan f{s};
+  if (!r.hasif && !r.hasin) t.hint = freehint(s, t.vars.size());
   const size_t k = t.vars.size();
   const char* p;
   size_t n;

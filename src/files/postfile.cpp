@@ -21,6 +21,7 @@
 #include "files/byteorder.h"
 #include "files/dta.h"
 #include "files/files.h"
+#include "files/textload.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
@@ -317,6 +318,21 @@ int splitexps(const char* p, size_t want, std::vector<std::string>& exps, bool* 
   }
 }
 
+// The value of an expression that is a plain literal, without compiling it:
+// a number (or missing code) for a numeric variable, a double-quoted text
+// without quotes inside for a string one. Simulation loops post expanded
+// macros, mostly such literals, a million times. False when the text needs
+// the compiler.
+bool literal(const std::string& e, bool isstr, double* x, const char** s, size_t* n) {
+  if (!isstr) return tl_number(e.data(), e.size(), x);
+  size_t b = e.find_first_not_of(' '), l = e.find_last_not_of(' ');
+  if (b == std::string::npos || l == b || e[b] != '"' || e[l] != '"') return false;
+  if (e.find('"', b + 1) != l || (b > 0 && e[b - 1] == '`')) return false;
+  *s = e.data() + b + 1;
+  *n = l - b - 1;
+  return *n <= EXPR_STRMAX;
+}
+
 // The failing post's end: the buffer written, the handle forgotten, rc kept.
 int postfail(const std::string& name, int rc) {
   (void)closehandle(name);
@@ -354,6 +370,20 @@ int cmd_post(int) {
   for (size_t j = 0; j < k && !rc; ++j) {
     const PostVar& v = h.vars[j];
     const bool isstr = isstrtype(v.type);
+    unsigned char* p = rec + v.off;
+    double x;
+    const char* lit;
+    size_t litn;
+    if (literal(exps[j], isstr, &x, &lit, &litn)) {
+      if (isstr) {
+        size_t m = std::min(litn, static_cast<size_t>(v.type));
+        std::memcpy(p, lit, m);
+        std::memset(p + m, 0, static_cast<size_t>(v.type) - m);
+      } else {
+        postnum(v.type, x, p);
+      }
+      continue;
+    }
     ExprProg prog;
     rc = compexp_u(exps[j].c_str(), prog, isstr ? EXP_STR : EXP_NUM);
     if (rc) {
@@ -361,7 +391,6 @@ int cmd_post(int) {
                     v.name.c_str());
       break;
     }
-    unsigned char* p = rec + v.off;
     if (isstr) {
       int len = evalstr_n(prog, 1, sbuf);
       size_t m = std::min(static_cast<size_t>(len), static_cast<size_t>(v.type));

@@ -52,7 +52,8 @@ int tl_slot(TextLoad& t, long obs) {
   if (ds_pollbreak()) return 1;
   const long cap = obscapacity() - 1;
   if (obs > cap) return error(901);
-  long want = std::max(obs, std::min(cap, ds.nobs ? 2 * ds.nobs : FIRSTSTEP));
+  long step = ds.nobs ? 2 * ds.nobs : std::max(FIRSTSTEP, t.hint + t.hint / 16);
+  long want = std::max(obs, std::min(cap, step));
   if (int rc = setobs_quiet(want)) return rc;
   refresh(t);
   return 0;
@@ -73,7 +74,7 @@ bool tl_number(const char* p, size_t n, double* x) {
   if (d >= e || !((*d >= '0' && *d <= '9') || *d == '.')) return false;  // no inf, nan, signs
   auto r = std::from_chars(s, e, *x);
   if (r.ec != std::errc() || r.ptr != e) return false;
-  if (*x >= misval || *x <= -misval) *x = misval;  // too large for a value
+  if (*x >= misval) *x = misval;  // beyond the largest value: missing
   return true;
 }
 

@@ -18,6 +18,7 @@ struct TextLoad {
   long kept = 0;               // observations kept so far
   bool automatic = false;      // text in numeric fields gets value-label codes
   bool notes = true;           // print the "cannot be read as a number" notes
+  long hint = 0;               // observations expected (sizes the first step), 0 unknown
 };
 
 // The observations a command asked for: an `in` range of observation

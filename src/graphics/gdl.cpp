@@ -377,6 +377,7 @@ int gdl_end_renderers() {
 int gdl_page(int xsize, int ysize, double width, double height, int r, int g, int b,
              int usepens, int mode, int colortype) {
   gdl_clear(*gr.gdl);
+  ++gr.shown;
   const int fmt = mode == 0 ? 8 : 33;
   w1(OP_HEADER), w1(132), w1(fmt), w1(1);
   gr.pend.colortype = colortype;

@@ -401,6 +401,7 @@ int gph_display() {
   if (!g) return errmsgf(111, "graph %s not found\n", nm.c_str());
   gr.curname = nm;
   gr.gdl = g;
+  ++gr.shown;
   return 0;
 }
 

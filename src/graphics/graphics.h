@@ -211,6 +211,8 @@ struct GraphicsState {
   int mode = 1;                           // page set-up mode of the current graph
   bool polyopen = false;                  // a polygon is open (gdi polybegin)
   std::string lastfile;                   // file name for the header messages
+  long shown = 0;                         // pages begun or graphs redisplayed, so that a
+                                          // front end can tell a command drew a graph
 };
 extern GraphicsState gr;
 extern SersetState sst;

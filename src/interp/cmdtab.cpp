@@ -154,6 +154,14 @@ const char* findbuiltin(const char* word) {
   return nullptr;
 }
 
+void cmdnames(std::vector<std::string>& names, std::vector<int>* mins) {
+  for (CmdEntry& e : exectab)
+    if (e.fn && available(e)) {
+      names.emplace_back(e.name);
+      if (mins) mins->push_back(e.min);
+    }
+}
+
 const char* cmdfullname(const char* word) {
   if (!word[0] || !(word[0] == '_' || (word[0] >= 'a' && word[0] <= 'x'))) return nullptr;
   CmdEntry* e = lookup(exectab, NEXEC, word, false);

@@ -2,6 +2,7 @@
 // parser for built-in commands and the option query functions.
 #pragma once
 #include <string>
+#include <vector>
 
 // A command handler. `mode` distinguishes commands that share one handler
 // (drop/keep, do/run/include, ...). The tokenizer is positioned after the
@@ -32,6 +33,9 @@ void vemo_bindcommands();
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);
 bool cmdcmp_lc(const char* word, const char* name, int min);
+// The full names of the built-ins that run at the current version (completion).
+// `mins` (when given) receives their minimal abbreviations.
+void cmdnames(std::vector<std::string>& names, std::vector<int>* mins = nullptr);
 // Full name of the built-in that `word` abbreviates, or nullptr.
 const char* findbuiltin(const char* word);
 // Full name of the built-in that dispatch would run for `word`, or nullptr.

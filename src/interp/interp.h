@@ -51,11 +51,18 @@ struct InterpState {
   bool embedded = false;
   long maxcommands = 0;
   long commands_run = 0;          // dispatches counted against maxcommands
+  // A front end that reports failures itself (the notebook kernel) sets the
+  // level whose failing commands doreq leaves without the r(#) report.
+  int noreportlevel = -1;
 };
 extern InterpState interp;
 
 // Start-up and the top-level loop; returns the process exit status.
 int zelta_main(int argc, char** argv);
+// For other front ends: finds the system directory (0, or 1 with the message
+// printed to standard error) and the profile.do to run ("" when none).
+int startup_sysdir();
+std::string startup_profile();
 // Fetches the next qualifying line from the innermost source into `console`
 // and hands it to the tokenizer. 0 = ready, 1 = no more lines.
 int getreq(int from_program);

@@ -221,7 +221,8 @@ int doreq() {
   return_gettok(&saved);
   if (takeexit()) return 0;
   out_reset_stop();
-  if (!interp.runprog) present(start);
+  if (!interp.runprog && !(interp.globalrc && interp.zelta_level == interp.noreportlevel))
+    present(start);
   return 1;
 }
 

@@ -185,6 +185,9 @@ std::string findprofile() {
 
 }  // namespace
 
+int startup_sysdir() { return findsysdir(); }
+std::string startup_profile() { return findprofile(); }
+
 int zelta_main(int argc, char** argv) {
   Options o;
   int r = parseoptions(argc, argv, o);

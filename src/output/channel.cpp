@@ -257,6 +257,13 @@ void out_set_capture(std::string* sink) {
   updatesinks();
 }
 
+// The console text goes to f from now on (flushed first).
+void out_set_console_file(std::FILE* f) {
+  SmlStream* s = results();
+  smlflush(s);
+  s->sinks[SINK_CONSOLE].f = f;
+}
+
 // Batch mode writes only its log.
 void out_console_enable(bool on) {
   ch.console_on = on;

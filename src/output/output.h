@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Output levels.
 enum : int { OUT_RESULT = 0, OUT_NOTE = 1, OUT_TEXT = 2, OUT_ERROR = 3, OUT_COMMAND = 4 };
@@ -38,6 +39,9 @@ void out_detach_log(int handle);
 void out_set_capture(std::string* sink);
 // Flushes every destination.
 void out_flush_all();
+// Hands the console's rendered text to another file (the notebook kernel's
+// stream writer) instead of standard output.
+void out_set_console_file(std::FILE* f);
 // Turns the console destination on or off (batch mode writes only its log).
 void out_console_enable(bool on);
 // Clears the stop state left by a Break or a `q` at the more prompt; the
@@ -93,3 +97,25 @@ int spoutsmlf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 int spout21f(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Sets c_outlev and returns the previous one.
 int setoutlev(int lev);
+
+// The table side channel: a command that prints a table can also describe it
+// cell by cell for a destination that shows tables itself (the notebook
+// kernel sends HTML beside the text). With no receiver installed, or the
+// text suppressed, nothing is collected. The scope marks the table's text:
+// it begins where it is made and ends where it goes out of scope.
+struct OutTable {
+  std::string caption;                         // title, "" none
+  std::vector<std::string> head;               // column headings
+  std::vector<std::vector<std::string>> rows;  // cells as shown
+  int stubcols = 0;                            // leading columns that name a row
+};
+struct OutTableScope {
+  bool on;      // a receiver wants this table: fill `t`
+  OutTable t;
+  OutTableScope();
+  ~OutTableScope();
+  OutTableScope(const OutTableScope&) = delete;
+  OutTableScope& operator=(const OutTableScope&) = delete;
+};
+// Installs the receiver: begin before the table's text, end after it.
+void out_set_tablereceiver(void (*begin)(), void (*end)(const OutTable& t));

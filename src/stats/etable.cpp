@@ -38,6 +38,19 @@ double ct_critical(double level, double df_r) {
 void ct_display(const CoefTable& t) {
   const bool z = t.df_r >= misval;
   const char stat = z ? 'z' : 't';
+  // The same table cell by cell, for destinations that draw it.
+  OutTableScope rich;
+  if (rich.on) {
+    const std::string s(1, stat);
+    rich.t.head = {t.depname, t.eform.empty() ? "Coef." : t.eform, "Std. Err.", s, "P>|" + s + "|"};
+    if (t.beta) rich.t.head.push_back("Beta");
+    else {
+      const std::string lt = leveltitle(t.level);
+      const size_t sp = lt.rfind(' ');
+      rich.t.head.insert(rich.t.head.end(), {lt.substr(0, sp), lt.substr(sp + 1)});
+    }
+    rich.t.stubcols = 1;
+  }
   spoutsml("{txt}{hline 13}{c TT}{hline 64}\n");
   if (!t.vcetype.empty()) {
     // Centred over "Std. Err." (columns 29 to 37).
@@ -84,6 +97,7 @@ void ct_display(const CoefTable& t) {
     spoutsml(l.c_str());
     spout21(name.c_str());
     if (t.dropped[i]) {
+      if (rich.on) rich.t.rows.push_back({t.names[i], "(dropped)"});
       spoutsml(" {c |}  {res}(dropped)\n");
       continue;
     }
@@ -113,6 +127,14 @@ void ct_display(const CoefTable& t) {
       if (i < t.betas.size() && t.betas[i] < misval) l += std::string(16, ' ') + fmt("%9.0g", t.betas[i]);
     } else {
       l += "    " + fmt("%9.0g", lo) + "   " + fmt("%9.0g", hi);
+    }
+    if (rich.on) {
+      std::vector<std::string> row = {t.names[i], fmt("%9.0g", shown), fmt("%9.0g", sse),
+                                      fmt("%8.2f", ts), fmt("%5.3f", pv)};
+      if (t.beta) row.push_back(i < t.betas.size() && t.betas[i] < misval ? fmt("%9.0g", t.betas[i]) : "");
+      else row.insert(row.end(), {fmt("%9.0g", lo), fmt("%9.0g", hi)});
+      for (std::string& c : row) c.erase(0, c.find_first_not_of(' '));
+      rich.t.rows.push_back(std::move(row));
     }
     while (!l.empty() && l.back() == ' ') l.pop_back();
     spoutsml((l + "\n").c_str());
