@@ -1,8 +1,12 @@
 // Binds the commands of the statistics subsystem.
 #include "interp/cmdtab.h"
+#include "interp/program.h"
+#include "results/results.h"
+#include "stats/etable.h"
 #include "stats/stats.h"
 
-void stats_bindcommands() { stats_bindsummarize();
+void stats_bindcommands() {
+  stats_bindsummarize();
   stats_bindregress();
   stats_bindpredict();
   stats_bindtest();
@@ -12,4 +16,6 @@ void stats_bindcommands() { stats_bindsummarize();
   stats_bindcollapse();
   stats_bindttest();
   stats_bindoneway();
+  res_set_edisplay(ct_ereturn_display);
+  adoabbrev("regress", 3);
 }
