@@ -236,7 +236,12 @@ int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, LvCodes
       lv.vals.push_back(sll < range ? mn + static_cast<double>(sll) : misval_k(static_cast<int>(sll - range)));
       if (freq) freq->push_back(f);
     }
-    if (code)
+    // When every slot up to the last level is used, slots are the ranks
+    // already (codes 0..k-1 or 1..k with all present, the common case).
+    bool ident = true;
+    for (size_t sl = 0; sl < nslot && ident; ++sl)
+      ident = slotrank[sl] < 0 || slotrank[sl] == static_cast<int32_t>(sl);
+    if (code && !ident)
       for (int32_t& c : *code)
         if (c >= 0) c = slotrank[static_cast<size_t>(c)];
     return 0;
@@ -282,6 +287,19 @@ int lv_groups(const std::vector<int>& vars, const StSample& s, LvCodes& code, in
   Levels lv;
   if (int rc = lv_code(vars[0], -1, sel, true, lv, &code)) return rc;
   int64_t span = lv.n();
+  if (vars.size() == 1) {
+    // one variable: its level ranks are the group numbers already
+    *ngroups = lv.n();
+    if (first) {
+      first->assign(static_cast<size_t>(lv.n()), -1);
+      int left = lv.n();
+      for (long i = 0; i < n && left > 0; ++i) {
+        const int32_t c = code[static_cast<size_t>(i)];
+        if (c >= 0 && (*first)[static_cast<size_t>(c)] < 0) (*first)[static_cast<size_t>(c)] = i, --left;
+      }
+    }
+    return 0;
+  }
   LvCodes c2;
   std::vector<int64_t> key;  // combined codes once they outgrow 32 bits
   for (size_t v = 1; v < vars.size(); ++v) {
