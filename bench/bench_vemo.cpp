@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
 
   // 1. scalar loop
   run("function loopsum(n) { s = 0; for (i=1; i<=n; i++) s = s + i; return(s) }");
+  if (std::getenv("BENCH_VEMO_DUMP")) std::fputs(vm_disasm(findfcn("loopsum")).c_str(), stdout);
   const std::string call = "x = loopsum(" + std::to_string(n) + ")";
   double tv = best([&] { run(call); }, 3);
   double tc = best(

@@ -47,10 +47,13 @@ int note(const std::string& s) {
 bool sameval(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || a == b; }
 
 // Selection of observations obs..obs+n-1: inside the range and passing `if`.
-void selectblock(long obs, long n, unsigned char* sel) {
+// Returns true when every one of them is selected.
+bool selectblock(long obs, long n, unsigned char* sel) {
   selobs_block(obs, n, sel);
+  if (obs >= ds.nobs1 && obs + n - 1 <= ds.nobs2) return ex.ifpgm.empty() || !std::memchr(sel, 0, static_cast<size_t>(n));
   for (long i = 0; i < n; ++i)
     if (obs + i < ds.nobs1 || obs + i > ds.nobs2) sel[i] = 0;
+  return false;
 }
 
 // True when prog and the `if` may be evaluated a block at a time: neither
@@ -86,10 +89,23 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
   for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
     long n = std::min(EXPR_BLOCK, hi - obs + 1);
     if (ds_pollbreak()) return 1;
-    fillblock(prog, obs, n, sel, vals);
     const ColView col = colview(v);
     const bool allin = countout || (obs >= ds.nobs1 && obs + n - 1 <= ds.nobs2);
     long miss = 0;
+    if (col.type == ST_DOUBLE && orderfree(prog)) {
+      // Every observation selected: the values go straight into the column
+      // and are counted there.
+      if (selectblock(obs, n, sel)) {
+        double* const p = reinterpret_cast<double*>(col.at(obs));
+        evalnum_block(prog, obs, n, p, sel);
+        for (long i = 0; i < n; ++i) miss += p[i] >= misval;
+        gc.missing += miss;
+        continue;
+      }
+      evalnum_block(prog, obs, n, vals, sel);
+    } else {
+      fillblock(prog, obs, n, sel, vals);
+    }
     if (col.type == ST_DOUBLE) {
       // The common case: one pass that stores and counts.
       unsigned char* const p = col.at(obs);

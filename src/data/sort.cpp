@@ -25,6 +25,7 @@
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "results/results.h"
 
 SortState srt;
 
@@ -218,13 +219,30 @@ int quick(T* a, long lo, long hi, L lt) {
 }
 
 // The seeded shuffle of n items followed by the quicksort.
+// The draws are made PF swaps ahead of the swaps that use them, so that the
+// items of later swaps are fetched from memory while earlier ones are done:
+// on a large range every swap touches two random places.
 template <class T, class L>
 int shufflesort(T* a, long n, L lt) {
+  constexpr long PF = 16;  // a power of two
   const double spread = static_cast<double>(n - 1);
+  long xs[PF], ys[PF];
+  const long ahead = std::min(PF, n);
+  for (long m = 0; m < ahead; ++m) {
+    xs[m] = std::min(draw(spread), n - 1);
+    ys[m] = std::min(draw(spread), n - 1);
+    __builtin_prefetch(&a[xs[m]], 1);
+    __builtin_prefetch(&a[ys[m]], 1);
+  }
   for (long m = 0; m < n; ++m) {
-    long x = std::min(draw(spread), n - 1);
-    long y = std::min(draw(spread), n - 1);
-    std::swap(a[x], a[y]);
+    const long k = m & (PF - 1);
+    std::swap(a[xs[k]], a[ys[k]]);
+    if (m + PF < n) {
+      xs[k] = std::min(draw(spread), n - 1);
+      ys[k] = std::min(draw(spread), n - 1);
+      __builtin_prefetch(&a[xs[k]], 1);
+      __builtin_prefetch(&a[ys[k]], 1);
+    }
     if (brk()) return 1;
   }
   return quick(a, 0, n - 1, lt);
@@ -262,6 +280,27 @@ int radixsort(BigBuf<Item<W>>& a) {
   return 0;
 }
 
+// True when two of (up to) 4096 items spread over a[0..n-1] have the same key.
+template <int W>
+bool sampleties(const Item<W>* a, long n) {
+  const long m = std::min(n, 4096L);
+  std::vector<Item<W>> s(static_cast<size_t>(m));
+  for (long i = 0; i < m; ++i) s[static_cast<size_t>(i)] = a[i * n / m];
+  std::sort(s.begin(), s.end(), less<W>);
+  for (size_t i = 1; i < s.size(); ++i)
+    if (samekey(s[i - 1], s[i])) return true;
+  return false;
+}
+
+// The seeded shuffle and quicksort of items in their original order.
+template <int W>
+int tiesort(long n, BigBuf<Item<W>>& a, std::vector<uint32_t>& from) {
+  int rc = shufflesort(a.p, n, less<W>);
+  from.resize(static_cast<size_t>(n));
+  for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = a[static_cast<size_t>(i)].id;
+  return rc;
+}
+
 // Sorts the items of lo..hi into `from`. With `stable` ties keep their order;
 // otherwise the seeded algorithm decides, unless every key is distinct, when
 // any sort gives its result (the seed still advances as the shuffle would).
@@ -273,6 +312,9 @@ int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std:
   static_assert(sizeof(Item<W>) % sizeof(uint64_t) == 0, "items are whole words");
   if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) return 1;
   for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+  // Two equal keys among a sample of the items mean ties for sure: the
+  // seeded algorithm then runs at once, without the radix sort first.
+  if (!stable && sampleties(a.p, n)) return tiesort(n, a, from);
   int rc = radixsort(a);
   bool ties = false;
   for (size_t i = 1; !stable && !rc && !ties && i < a.size(); ++i) ties = samekey(a[i - 1], a[i]);
@@ -418,7 +460,11 @@ int cmd_sort(int) {
     if (v < 0) return -v;
     return sysidxsort(v, vl.varlist_vr);
   }
-  return syssort(ds.nobs1, ds.nobs2, stable);
+  // The seed the shuffle starts from goes to r(sortseed): setting it back
+  // repeats the order given to ties.
+  const long seed = ds.rseed;
+  if (int rc = syssort(ds.nobs1, ds.nobs2, stable)) return rc;
+  return retval_set_scalar("sortseed", static_cast<double>(seed));
 }
 
 // set sortseed #
@@ -434,10 +480,7 @@ int set_sortseed(int) {
 
 }  // namespace
 
-void exch(long i, long j) {
-  std::swap(ds.mapj[i], ds.mapj[j]);
-  ds.mapdirty = true;
-}
+void exch(long i, long j) { ds_swapobs(i, j); }
 
 void setsortseed(long seed) { ds.rseed = seed & 0x7fffffffL; }
 

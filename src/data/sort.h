@@ -17,7 +17,7 @@ int sortcmpr(long i, long j);
 // ties in their previous order. 0 or 1 (Break: the observations are then in
 // some valid order and the sort list is empty).
 [[nodiscard]] int syssort(long lo, long hi, bool stable);
-// Swaps observations i and j (their map entries).
+// Swaps observations i and j (their cells in every column).
 void exch(long i, long j);
 // Sets the sort seed.
 void setsortseed(long seed);

@@ -1,14 +1,16 @@
 // The dataset store: storage types and their missing codes, conversion of
 // doubles into cells and back, the memory arena with the observation map
-// `mapj`, its repartition between record width and observations, and the
-// creation, retyping, reordering and removal of variables and observations.
-// All state lives in `ds`; records are reached only through `mapj`.
+// reserved for `mapj`, its repartition between record width and
+// observations, and the creation, retyping, reordering and removal of
+// variables and observations. All state lives in `ds`.
 #include "data/store.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#include <sys/mman.h>
 
 #include "data/chars.h"
 #include "data/varlist.h"
@@ -37,6 +39,7 @@ namespace {
 
 constexpr long ARENA_SLACK = 16;  // between the map and the data area
 constexpr long DEFWIDTH = 200;    // width of a new arena
+constexpr size_t HUGEPAGE = size_t{2} << 20;
 
 uint64_t dbits(double x) {
   uint64_t b;
@@ -62,29 +65,12 @@ long dataoff_for(long n) { return align16(4 * n + ARENA_SLACK); }
 
 size_t widthof(int v) { return static_cast<size_t>(typewidth(vartype(v))); }
 
-// The first cell of variable v's column: columns follow each other in
-// variable order, each `maxobs` cells long.
-unsigned char* colbase(int v) {
-  return ds.xtraptr + static_cast<size_t>(ds.maxobs) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
-}
+// Cells reserved per column for a capacity of n observations: n rounded up
+// to a multiple of 8, so that every column starts 8-aligned.
+long colcells_for(long n) { return (n + 7) & ~7L; }
 
 // Cells of a column that carry data: the observations and the scratch row.
 long usedcells() { return std::min(ds.nobs + 1, ds.maxobs); }
-
-// Copies cells 1..n of v's column, in map order, to dst.
-void gathercol(int v, long n, unsigned char* dst) {
-  const size_t w = widthof(v);
-  const unsigned char* src = colbase(v);
-  for (long i = 1; i <= n; ++i)
-    std::memcpy(dst + static_cast<size_t>(i - 1) * w, src + static_cast<size_t>(ds.mapj[i]) * w, w);
-}
-
-// True when the map is the identity over 1..n.
-bool mapidentity(long n) {
-  for (long i = 1; i <= n; ++i)
-    if (ds.mapj[i] != static_cast<uint32_t>(i - 1)) return false;
-  return true;
-}
 
 // Copies the cell at tmpl into cells from..to (1-based) of a column.
 void fillcells(unsigned char* col, size_t w, const unsigned char* tmpl, long from, long to) {
@@ -150,37 +136,57 @@ void set_limits() {
   ds.maxvar = static_cast<int>(std::min<long>(ds.maxmaxvar, ds.syslrecl));
 }
 
+// Bytes of the block holding an arena of `bytes`: the arena plus the
+// columns' rounding (at most 7 cells each, so 7 x width bytes at any width),
+// in whole huge pages.
+size_t arenabytes(uint64_t bytes) {
+  const size_t total = static_cast<size_t>(((bytes + 15) / 16) * 16) + static_cast<size_t>(8 * ds.maxlrecl);
+  return (total + HUGEPAGE - 1) & ~(HUGEPAGE - 1);
+}
+
+// A block for the arena; large ones on huge pages where the system offers
+// them, so that filling fresh memory costs few page faults. nullptr when
+// refused.
+unsigned char* arenaalloc(size_t total) {
+  void* p = std::aligned_alloc(HUGEPAGE, total);
+  if (p && total >= 4 * HUGEPAGE) (void)madvise(p, total, MADV_HUGEPAGE);
+  return static_cast<unsigned char*>(p);
+}
+
 // Moves the columns into a fresh arena of `bytes` laid out for `width`,
-// each column `maxobs` cells long, their cells in map order (the map becomes
-// the identity). 0 or 909, and then nothing has changed.
+// each column `colcells` cells long. 0 or 909, and then nothing has changed.
+// The block is `bytes` plus room for the columns' rounding (at most 7 cells
+// each, so 7 x width bytes); its pages are touched only as cells are written.
 int relayout(long width, uint64_t bytes) {
-  long n = maxobs_for(width, bytes);
+  const long n = maxobs_for(width, bytes), cc = colcells_for(n);
   if (hookfails()) return 909;
-  unsigned char* na = static_cast<unsigned char*>(std::aligned_alloc(16, ((bytes + 15) / 16) * 16));
-  if (!na) return 909;
+  const size_t total = arenabytes(bytes);
+  unsigned char* na;
+  if (ds.arena && ds.nvar == 0 && ds.arenasize == total) {
+    na = ds.arena;  // nothing to move: the block (and its mapped pages) is reused
+  } else {
+    na = arenaalloc(total);
+    if (!na) return 909;
+  }
   long off = dataoff_for(n);
   unsigned char* nx = na + off;
-  if (ds.arena) {
+  if (ds.arena && na != ds.arena) {
     const long cells = std::min(usedcells(), n);
-    const bool ident = mapidentity(cells);
     for (int v = 1; v <= ds.nvar; ++v) {
-      unsigned char* dst = nx + static_cast<size_t>(n) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
-      if (ident)
-        std::memcpy(dst, colbase(v), static_cast<size_t>(cells) * widthof(v));
-      else
-        gathercol(v, cells, dst);
+      unsigned char* dst = nx + static_cast<size_t>(cc) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
+      std::memcpy(dst, colbase(v), static_cast<size_t>(cells) * widthof(v));
     }
     std::free(ds.arena);
   }
   ds.arena = na;
+  ds.arenasize = total;
   ds.mapj = reinterpret_cast<uint32_t*>(na);
-  for (long i = 1; i <= n; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
   ds.dataoff = off;
   ds.xtraptr = nx;
   ds.syslrecl = width;
   ds.maxobs = n;
+  ds.colcells = cc;
   ds.memorysize = bytes;
-  ds.mapdirty = false;
   set_limits();
   return 0;
 }
@@ -478,11 +484,6 @@ void putdtaobs(const unsigned char* buf, long obs, long len) {
 // ---------------------------------------------------------------------------
 // Column views and bulk conversion.
 
-ColView colview(int var) {
-  if (ds.mapdirty) ds_applymap();
-  return ColView{colbase(var), static_cast<long>(widthof(var)), vartype(var)};
-}
-
 // clang gives an exported function with target_clones no plain symbol for
 // other files to link against (the fuzz build uses clang): one version there.
 #if defined(__clang__)
@@ -550,7 +551,8 @@ void col_encode(const ColView& c, long obs, long n, const double* in) {
 
 namespace {
 
-// Gathers positions lo..hi of a column of width W through the map, via tmp.
+// Gathers positions lo..hi of a column of width W in the order of the map
+// (mapj[i] is the 0-based slot whose cell goes to i), via tmp.
 template <size_t W>
 void gatherfixed(unsigned char* col, long lo, long hi, unsigned char* tmp) {
   const uint32_t* const map = ds.mapj;
@@ -591,13 +593,15 @@ void cyclecol(unsigned char* col, size_t w, long lo, long hi) {
 
 }  // namespace
 
-void ds_applymap() {
-  ds.mapdirty = false;
-  if (!ds.arena) return;
-  long lo = 1, hi = ds.nobs;
-  while (lo <= hi && ds.mapj[lo] == static_cast<uint32_t>(lo - 1)) ++lo;
+void ds_permute(long lo, const uint32_t* from, long n) {
+  if (!ds.arena || n <= 0) return;
+  // The order goes into the map's own room in the arena while it is applied;
+  // the untouched ends of the range are left out.
+  long hi = lo + n - 1;
+  while (lo <= hi && from[0] == static_cast<uint32_t>(lo)) ++lo, ++from;
+  while (hi >= lo && from[hi - lo] == static_cast<uint32_t>(hi)) --hi;
   if (lo > hi) return;
-  while (ds.mapj[hi] == static_cast<uint32_t>(hi - 1)) --hi;
+  for (long i = lo; i <= hi; ++i) ds.mapj[i] = from[i - lo] - 1;
   for (auto& m : ds.ordermarks) {
     if (m.size() != static_cast<size_t>(ds.nobs)) continue;
     // m is indexed by slot; the entries of lo..hi move with their cells.
@@ -619,14 +623,20 @@ void ds_applymap() {
     else gatherany(col, w, lo, hi, tmp);
   }
   std::free(tmp);
-  for (long i = lo; i <= hi; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
 }
 
-void ds_permute(long lo, const uint32_t* from, long n) {
-  ds_applymap();
-  for (long k = 0; k < n; ++k) ds.mapj[lo + k] = from[k] - 1;
-  ds.mapdirty = true;
-  ds_applymap();
+void ds_swapobs(long i, long j) {
+  if (i == j) return;
+  unsigned char hold[256];
+  for (int v = 1; v <= ds.nvar; ++v) {
+    const size_t w = widthof(v);
+    unsigned char *a = dtaptr(v, i), *b = dtaptr(v, j);
+    std::memcpy(hold, a, w);
+    std::memcpy(a, b, w);
+    std::memcpy(b, hold, w);
+  }
+  for (auto& m : ds.ordermarks)
+    if (m.size() == static_cast<size_t>(ds.nobs)) std::swap(m[static_cast<size_t>(i - 1)], m[static_cast<size_t>(j - 1)]);
 }
 
 size_t ds_ordermark() {
@@ -845,7 +855,7 @@ void chksort() { chksort_vars(vl.varlist_vr); }
 static void rotatecols(const std::vector<int>& order) {
   std::vector<int> cur(order.size());  // current physical order
   for (size_t j = 0; j < cur.size(); ++j) cur[j] = static_cast<int>(j) + 1;
-  const size_t cells = static_cast<size_t>(ds.maxobs);
+  const size_t cells = static_cast<size_t>(ds.colcells);
   size_t start = 0;  // bytes: where position j begins
   for (size_t j = 0; j < order.size(); ++j) {
     size_t p = j;
@@ -902,7 +912,7 @@ int dropvars_flagged(const std::vector<char>& flag) {
     }
   // The kept columns move left, in order, over the dropped ones.
   {
-    const size_t cells = static_cast<size_t>(ds.maxobs), used = static_cast<size_t>(usedcells());
+    const size_t cells = static_cast<size_t>(ds.colcells), used = static_cast<size_t>(usedcells());
     size_t to = 0;
     for (int v = 1; v <= ds.nvar; ++v) {
       if (f[static_cast<size_t>(v)]) continue;
@@ -999,7 +1009,7 @@ int change_vartype(int var, int newtype) {
   ds.varlabels[static_cast<size_t>(nv)] = ds.varlabels[static_cast<size_t>(var)];
   // The new column goes right after the old one, then closes over it; the
   // new variable takes the old one's number.
-  const size_t cells = static_cast<size_t>(ds.maxobs);
+  const size_t cells = static_cast<size_t>(ds.colcells);
   const size_t oldw = static_cast<size_t>(typewidth(old)), neww = static_cast<size_t>(typewidth(newtype));
   unsigned char* oldcol = colbase(var);
   unsigned char* after = oldcol + cells * oldw;
@@ -1025,6 +1035,8 @@ int change_vartype(int var, int newtype) {
 // ---------------------------------------------------------------------------
 // Observations.
 
+static int setobs_u(long n, bool blank);
+
 int setobs(long n) {
   long was = ds.nobs;
   int rc = setobs_quiet(n);
@@ -1032,7 +1044,11 @@ int setobs(long n) {
   return rc;
 }
 
-int setobs_quiet(long n) {
+int setobs_quiet(long n) { return setobs_u(n, true); }
+int setobs_uninit(long n) { return setobs_u(n, false); }
+
+// setobs_quiet; with `blank` false only the row after the last is blanked.
+static int setobs_u(long n, bool blank) {
   if (int rc = ds_ensure()) return rc;
   long cap = obscapacity() - 1;
   if (n < ds.nobs || n > cap) {
@@ -1045,6 +1061,12 @@ int setobs_quiet(long n) {
     if (int rc = repartobs(n - ds.maxobs + 1)) return error(rc);
   }
   long was = ds.nobs;
+  if (!blank) {
+    for (int v = 1; v <= ds.nvar && n + 1 <= ds.maxobs; ++v) blankcell(v, n + 1);
+    ds.nobs = n;
+    if (n != was) ds.updata = true, dropordermarks();
+    return 0;
+  }
   // Blank the first new cell of each column, then copy it down the column.
   for (int v = 1; v <= ds.nvar; ++v) {
     blankcell(v, was + 1);
@@ -1063,7 +1085,6 @@ int setobs_quiet(long n) {
 }
 
 long dropobs_flags(const std::vector<char>& keepflag) {
-  if (ds.mapdirty) ds_applymap();
   // The kept observations, in order; each column is compacted forward in
   // place (a kept cell never moves right).
   std::vector<uint32_t> kept;
@@ -1093,7 +1114,6 @@ long dropobsifmarked(int markvar) {
 }
 
 long keepobsrange(long lo, long hi) {
-  if (ds.mapdirty) ds_applymap();
   if (lo < 1) lo = 1;
   if (hi > ds.nobs) hi = ds.nobs;
   if (lo > hi) {
@@ -1138,9 +1158,6 @@ void drop_all() {
   macdrop_global("S_FNDATE");
   charrm(nullptr);
   dropordermarks();
-  ds.mapdirty = false;
-  if (ds.arena)
-    for (long i = 1; i <= ds.maxobs; ++i) ds.mapj[i] = static_cast<uint32_t>(i - 1);
 }
 
 std::string mktmpvn() {
@@ -1215,8 +1232,9 @@ int ds_snapshot(DsSnapshot& snap) {
   }
   size_t at = 0;
   for (int v = 1; v <= ds.nvar; ++v) {
-    gathercol(v, ds.nobs, snap.records.data() + at);
-    at += static_cast<size_t>(ds.nobs) * widthof(v);
+    const size_t len = static_cast<size_t>(ds.nobs) * widthof(v);
+    std::memcpy(snap.records.data() + at, colbase(v), len);
+    at += len;
   }
   snap.valid = true;
   return 0;

@@ -35,14 +35,19 @@ struct DataState {
   std::vector<std::string> fmtlist;   // display formats
   std::vector<std::string> lbllist;   // value-label names
   std::vector<std::string> varlabels; // variable labels
-  std::vector<int> mapi;              // byte offset of each cell in a record (its column starts at maxobs times it)
+  std::vector<int> mapi;              // byte offset of each cell in a record (its column starts at colcells times it)
   // Observation storage, by column: variable v's cells start at
-  // xtraptr + maxobs * mapi[v], and observation i's cell is the
-  // mapj[i]-th of them (mapj index 1..maxobs). The map is the identity
-  // except while a sort is permuting it; ds_applymap() gathers the columns
-  // into map order and resets it.
+  // xtraptr + colcells * mapi[v], observation i's cell being the i-th of
+  // them. The columns are always in observation order, so the map `mapj`
+  // (its 4 bytes per observation are reserved in the arena) holds an order
+  // only while ds_permute applies one.
   unsigned char* xtraptr = nullptr;
   uint32_t* mapj = nullptr;
+  // Cells reserved per column: maxobs rounded up to a multiple of 8, so that
+  // every column starts on an 8-byte boundary and a double column can be
+  // read in place. The few extra cells are allocated beyond the accounted
+  // arena and are never counted in maxobs.
+  long colcells = 0;
   long syslrecl = 200;            // record width in bytes (the sum of the widths may reach it)
   long maxobs = 0;
   int maxvar = 200;
@@ -60,6 +65,7 @@ struct DataState {
   // possible observation plus the unused slot 0), 16 bytes of slack and the
   // 16-aligned data area. Allocated on first use.
   unsigned char* arena = nullptr;
+  size_t arenasize = 0;           // bytes of the block holding the arena (see relayout)
   long dataoff = 0;               // offset of the data area inside the arena
   long lrecl = 0;                 // bytes in use: the sum of the variables' widths
   long maxlrecl = 60000;          // widest record allowed: 12 x maxmaxvar
@@ -69,7 +75,6 @@ struct DataState {
   // the level's entry of each current observation (index 0..nobs-1); an
   // empty array once observations were dropped or added.
   std::vector<std::vector<uint32_t>> ordermarks;
-  bool mapdirty = false;          // the map may not be the identity (a sort is permuting it)
   int srtlen() const { return static_cast<int>(srtlist.size()); }
 };
 extern DataState ds;
@@ -124,9 +129,8 @@ struct ColView {
   double get(long obs) const { return cell_get(type, at(obs)); }
   void put(long obs, double x) const { cell_put(type, at(obs), x); }
 };
-// The view of variable var (gathers the columns first if a sort left the map
-// scattered).
-ColView colview(int var);
+// The view of variable var.
+inline ColView colview(int var);
 // Decodes observations obs..obs+n-1 of a numeric column into out.
 void col_decode(const ColView& c, long obs, long n, double* out);
 // Stores in[0..n-1] into observations obs..obs+n-1 of a numeric column.
@@ -143,12 +147,17 @@ inline int typewidth(int type) {
   }
 }
 
-// Cells. The address of one cell: variable var's column, then its slot
-// through the map.
+// Cells. The first cell of variable var's column.
+inline unsigned char* colbase(int var) {
+  return ds.xtraptr + static_cast<size_t>(ds.colcells) * static_cast<size_t>(ds.mapi[static_cast<size_t>(var)]);
+}
+// The address of one cell.
 inline unsigned char* dtaptr(int var, long obs) {
-  const size_t v = static_cast<size_t>(var);
-  return ds.xtraptr + static_cast<size_t>(ds.maxobs) * static_cast<size_t>(ds.mapi[v]) +
-         static_cast<size_t>(ds.mapj[obs]) * static_cast<size_t>(typewidth(ds.typlist[v]));
+  return colbase(var) + static_cast<size_t>(obs - 1) * static_cast<size_t>(typewidth(ds.typlist[static_cast<size_t>(var)]));
+}
+inline ColView colview(int var) {
+  const int t = ds.typlist[static_cast<size_t>(var)];
+  return ColView{colbase(var), typewidth(t), t};
 }
 inline double zelta_data(int var, long obs) { return cell_get(ds.typlist[static_cast<size_t>(var)], dtaptr(var, obs)); }
 void store(int var, long obs, double value);
@@ -169,6 +178,10 @@ int promoted_vartype(int type, double value);
 [[nodiscard]] int change_vartype(int var, int newtype);
 [[nodiscard]] int setobs(long n);                       // `set obs`
 [[nodiscard]] int setobs_quiet(long n);                 // the same without the note
+// setobs_quiet leaving the new cells as they are, for a caller that writes
+// every one of them or clears the dataset (only the row after the last is
+// blanked).
+[[nodiscard]] int setobs_uninit(long n);
 void drop_all();                                      // clear
 void s_updata(int var);
 void chksort();
@@ -218,14 +231,12 @@ void chksort_vars(const std::vector<int>& vars);
 // the current counter (wrap-around allowed).
 void droptmpvars_since(long from);
 
-// Moves the cells of every variable into the order of the map (one gather
-// per variable) and resets the map to the identity. Sorting permutes `mapj`
-// (or hands an order to ds_permute) and then calls this.
-void ds_applymap();
 // Puts observations lo..lo+n-1 into the order given by `from`: from[k] is the
 // (1-based) observation, inside lo..lo+n-1, whose cells go to lo+k. The
 // columns are gathered at once and the map stays the identity.
 void ds_permute(long lo, const uint32_t* from, long n);
+// Swaps the cells of observations i and j in every column.
+void ds_swapobs(long i, long j);
 // sortpreserve: starts recording where each observation goes; returns a
 // handle for ds_orderrestore, which puts the observations back in the order
 // they had (unless observations were added or dropped meanwhile) and ends

@@ -98,7 +98,14 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
       }
       case XO_VAR: {
         ++sp;
-        expr_gather(arg, obs, n, bbuf[sp]);
+        const ColView cv = colview(arg);
+        if (cv.type == ST_DOUBLE) {
+          // Columns start 8-aligned: a double column is read in place (no
+          // operator writes through an entry's values).
+          st[sp] = Ent{reinterpret_cast<const double*>(cv.at(obs)), 0, false};
+          break;
+        }
+        col_decode(cv, obs, n, bbuf[sp]);
         st[sp] = Ent{bbuf[sp], 0, false};
         break;
       }

@@ -51,6 +51,7 @@ struct DtaIn {
   const DtaRelease* rel = nullptr;
   bool hilo = true;        // the file's byte order
   bool swap = false;       // the file's order differs from this machine's
+  bool keeporder = false;  // dta_readrecs leaves numbers in the file's order (its caller swaps)
   int nvar = 0;
   long nobs = 0;
   std::string datalbl, stamp;
@@ -73,7 +74,7 @@ struct DtaIn {
 // on failure (601, 603, 609, 610, 688, 692, 900, 1000), closing the file.
 [[nodiscard]] int dta_open(DtaIn& f, const std::string& fn);
 // Reads up to n records into dst (n * f.lrecl bytes), numeric fields put into
-// this machine's order. *got is the count read (0 at the end). 0 or 692 (the
+// this machine's order unless f.keeporder. *got is the count read (0 at the end). 0 or 692 (the
 // file ends inside the data).
 [[nodiscard]] int dta_readrecs(DtaIn& f, unsigned char* dst, long n, long* got);
 // Reads the value-label section (after the last record). Entries that do not

@@ -298,7 +298,7 @@ int dta_readrecs(DtaIn& f, unsigned char* dst, long n, long* got) {
   size_t bytes = static_cast<size_t>(n) * static_cast<size_t>(f.lrecl);
   if (int rc = files_failpoint()) return fierr(rc, f.fn.c_str());
   if (int rc = readall(f, dst, bytes)) return rc;
-  if (f.swap) {
+  if (f.swap && !f.keeporder) {
     for (long i = 0; i < n; ++i) {
       unsigned char* rec = dst + static_cast<size_t>(i) * static_cast<size_t>(f.lrecl);
       for (const DtaVar& v : f.vars)

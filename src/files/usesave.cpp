@@ -3,15 +3,18 @@
 // and `describe using`. They set S_FN and S_FNDATE, clear the changed flag,
 // and refuse to replace changed data without `clear`.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <type_traits>
 #include <vector>
 
 #include "data/chars.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
+#include "files/byteorder.h"
 #include "files/dta.h"
 #include "files/files.h"
 #include "interp/cmdtab.h"
@@ -62,15 +65,28 @@ int makevars(const DtaIn& f) {
 }
 
 // Copies n fields of W bytes, one per record of width lrecl from p, into
-// observations obs.. of a column.
-template <int W>
+// observations obs.. of a column, reversing their bytes when SWAP.
+template <int W, bool SWAP>
 void copycells(const ColView& col, long obs, long n, const unsigned char* p, size_t lrecl) {
   unsigned char* dst = col.at(obs);
-  for (long r = 0; r < n; ++r, p += lrecl, dst += W) std::memcpy(dst, p, W);
+  using U = std::conditional_t<W == 8, uint64_t, std::conditional_t<W == 4, uint32_t, uint16_t>>;
+  for (long r = 0; r < n; ++r, p += lrecl, dst += W) {
+    if constexpr (SWAP) {
+      U u;
+      std::memcpy(&u, p, W);
+      if constexpr (W == 8) u = __builtin_bswap64(u);
+      else if constexpr (W == 4) u = __builtin_bswap32(u);
+      else u = __builtin_bswap16(u);
+      std::memcpy(dst, &u, W);
+    } else {
+      std::memcpy(dst, p, W);
+    }
+  }
 }
 
-// Puts records first..first+n-1 of the block into observations obs..,
-// a column at a time through the store's views.
+// Puts records first..first+n-1 of the block (numbers in the file's byte
+// order) into observations obs.., a column at a time through the store's
+// views.
 void putcells(const DtaIn& f, const unsigned char* blk, long first, long n, long obs,
               std::vector<char>& hit333) {
   const bool d333 = f.rel->dbl333;
@@ -80,23 +96,27 @@ void putcells(const DtaIn& f, const unsigned char* blk, long first, long n, long
     const ColView col = colview(static_cast<int>(k) + 1);
     const unsigned char* p = blk + static_cast<size_t>(first) * lrecl + static_cast<size_t>(v.off);
     // A string, or a number of release 112 or later, is held in the file
-    // exactly as in a cell (numbers already in this machine's order).
+    // exactly as in a cell, up to the byte order.
     if (isstrtype(v.type) || v.type >= ST_BYTE) {
+      const bool sw = f.swap && !isstrtype(v.type);
       switch (v.width) {  // fixed sizes let the copies inline
-        case 8: copycells<8>(col, obs, n, p, lrecl); break;
-        case 4: copycells<4>(col, obs, n, p, lrecl); break;
-        case 2: copycells<2>(col, obs, n, p, lrecl); break;
-        case 1: copycells<1>(col, obs, n, p, lrecl); break;
+        case 8: sw ? copycells<8, true>(col, obs, n, p, lrecl) : copycells<8, false>(col, obs, n, p, lrecl); break;
+        case 4: sw ? copycells<4, true>(col, obs, n, p, lrecl) : copycells<4, false>(col, obs, n, p, lrecl); break;
+        case 2: sw ? copycells<2, true>(col, obs, n, p, lrecl) : copycells<2, false>(col, obs, n, p, lrecl); break;
+        case 1: copycells<1, false>(col, obs, n, p, lrecl); break;
         default:
           for (long r = 0; r < n; ++r, p += lrecl) std::memcpy(col.at(obs + r), p, static_cast<size_t>(v.width));
       }
       continue;
     }
     for (long r = 0; r < n; ++r, p += lrecl) {
-      double x = dta_decode(v.type, p, d333);
+      unsigned char cell[8];
+      std::memcpy(cell, p, static_cast<size_t>(v.width));
+      if (f.swap) bo_swap(cell, v.width);
+      double x = dta_decode(v.type, cell, d333);
       if (d333 && x >= misval && v.type == ST_LDOUBLE) {
         double raw;
-        std::memcpy(&raw, p, 8);
+        std::memcpy(&raw, cell, 8);
         if (raw == misval_107) hit333[k] = 1;
       }
       col.put(obs + r, x);
@@ -116,8 +136,10 @@ struct Subset {
 int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
   if (!s.on && f.nobs > 0) {
     if (f.nobs >= obscapacity()) return error(901);
-    if (int rc = setobs_quiet(f.nobs)) return rc;
+    // Every cell is written below, or the caller clears the dataset.
+    if (int rc = setobs_uninit(f.nobs)) return rc;
   }
+  f.keeporder = true;
   const long per = std::max(2L, f.lrecl ? (1L << 20) / f.lrecl : 1L);
   std::vector<unsigned char> blk(static_cast<size_t>(per * std::max(f.lrecl, 1L)));
   long filled = 0, recno = 0;

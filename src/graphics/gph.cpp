@@ -146,6 +146,7 @@ int gph_use() {
   if (gr.curname.empty()) gr.curname = "Graph";
   gr.graphs[gr.curname] = std::move(g);
   gr.gdl = gr.graphs[gr.curname].get();
+  ++gr.shown;
   return 0;
 }
 

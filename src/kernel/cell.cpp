@@ -46,6 +46,7 @@ struct Streamer {
   bool silent = false;           // nothing is broadcast
   std::string out;               // results text not sent yet
   std::string err;               // error-level text held back
+  std::string lasterr;           // the last error-level text sent as a stream
   double last = 0;               // when the last stream message went out
   bool intable = false;          // a table's text is being collected
   std::string table;             // the text of that table
@@ -74,6 +75,7 @@ ssize_t cookiewrite(void*, const char* buf, size_t n) {
   }
   if (!st.err.empty()) {
     flushout();
+    st.lasterr = st.err;
     sendstream("stderr", st.err);
   }
   st.out.append(buf, n);
@@ -193,9 +195,10 @@ void kcell_profile() {
 KCellResult kcell_run(const std::string& code, const KMsg& parent) {
   KCellResult res;
   st.parent = &parent;
-  st.silent = parent.content.value("silent", false);
+  st.silent = kjbool(parent.content, "silent", false);
   st.out.clear();
   st.err.clear();
+  st.lasterr.clear();
   st.last = 0;
   stopflag = 0;
   // A do-file's last line counts only when ended; a cell's always does.
@@ -215,7 +218,9 @@ KCellResult kcell_run(const std::string& code, const KMsg& parent) {
   out_flush_all();
   flushout();
   if (res.rc) {
-    res.message = trimnl(st.err);
+    // A failure inside a do-file was reported there; its message is the
+    // last error text shown.
+    res.message = trimnl(st.err.empty() ? st.lasterr : st.err);
     st.err.clear();
     if (res.rc == 1 && res.message.empty()) res.message = "--Break--";
   } else {

@@ -2,6 +2,9 @@
 // and control channels, each answering with its reply and, around the work,
 // the busy and idle states on iopub. Unknown requests are ignored, as the
 // protocol asks.
+#include <signal.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstring>
 
@@ -15,6 +18,11 @@ using Handler = void (*)(zmq::socket_t& s, KMsg& m);
 void reply(zmq::socket_t& s, const KMsg& m, const char* type, json content) {
   kwire_send(s, kwire_make(type, &m, std::move(content)));
 }
+
+// A Break for the running cell, delivered as the console's would be: the
+// signal goes to the main thread (the others block it), whose handler sets
+// the flag or holds it while breaks are off.
+void breakcell() { ::kill(::getpid(), SIGINT); }
 
 void kernel_info(zmq::socket_t& s, KMsg& m) { reply(s, m, "kernel_info_reply", kinfo()); }
 
@@ -35,9 +43,9 @@ json traceback(const KCellResult& r) {
 
 void execute(zmq::socket_t& s, KMsg& m) {
   const json& c = m.content;
-  const std::string code = c.contains("code") && c["code"].is_string() ? c["code"].get<std::string>() : "";
-  const bool silent = c.value("silent", false);
-  const bool store = c.value("store_history", !silent);
+  const std::string code = kjstr(c, "code");
+  const bool silent = kjbool(c, "silent", false);
+  const bool store = kjbool(c, "store_history", !silent);
   if (!silent && store) ++ks.execcount;
   if (!silent)
     kwire_publish(kwire_make("execute_input", &m, {{"code", code}, {"execution_count", ks.execcount}}));
@@ -61,7 +69,7 @@ void execute(zmq::socket_t& s, KMsg& m) {
 
 void is_complete(zmq::socket_t& s, KMsg& m) {
   std::string indent;
-  std::string code = m.content.value("code", "");
+  std::string code = kjstr(m.content, "code");
   std::string status = kcomplete_status(code, indent);
   json c = {{"status", status}};
   if (status == "incomplete") c["indent"] = indent;
@@ -86,8 +94,8 @@ long tochars(const std::string& code, int byte) {
 }
 
 void complete(zmq::socket_t& s, KMsg& m) {
-  std::string code = m.content.value("code", "");
-  long cur = m.content.value("cursor_pos", static_cast<long>(-1));
+  std::string code = kjstr(m.content, "code");
+  long cur = kjint(m.content, "cursor_pos", -1);
   int bc = cur < 0 ? static_cast<int>(code.size()) : tobyte(code, cur);
   int a = bc, b = bc;
   std::vector<std::string> matches = kcomplete(code, bc, a, b);
@@ -97,8 +105,8 @@ void complete(zmq::socket_t& s, KMsg& m) {
 }
 
 void inspect(zmq::socket_t& s, KMsg& m) {
-  std::string code = m.content.value("code", "");
-  long cur = m.content.value("cursor_pos", static_cast<long>(-1));
+  std::string code = kjstr(m.content, "code");
+  long cur = kjint(m.content, "cursor_pos", -1);
   int bc = cur < 0 ? static_cast<int>(code.size()) : tobyte(code, cur);
   std::string text = kinspect(code, bc);
   json data = json::object();
@@ -108,18 +116,18 @@ void inspect(zmq::socket_t& s, KMsg& m) {
 }
 
 void shutdown(zmq::socket_t& s, KMsg& m) {
-  const bool restart = m.content.value("restart", false);
+  const bool restart = kjbool(m.content, "restart", false);
   json c = {{"status", "ok"}, {"restart", restart}};
   reply(s, m, "shutdown_reply", c);
   kwire_publish(kwire_make("shutdown_reply", &m, c));
   ks.restart = restart;
   ks.quit = true;
-  if (ks.busy) stopflag = 1;
+  if (ks.busy) breakcell();
 }
 
-// From the control thread: the running cell sees the Break flag.
+// From the control thread: the running cell sees a Break.
 void interrupt(zmq::socket_t& s, KMsg& m) {
-  if (ks.busy) stopflag = 1;
+  if (ks.busy) breakcell();
   reply(s, m, "interrupt_reply", {{"status", "ok"}});
 }
 

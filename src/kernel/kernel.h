@@ -70,6 +70,12 @@ void kwire_publish(const KMsg& m);
 // Publishes status busy/idle in answer to parent.
 void kwire_status(const char* state, const KMsg* parent);
 
+// Fields of a client's dictionary, the default when absent or of another
+// type (a malformed request never throws).
+bool kjbool(const json& j, const char* key, bool def);
+long kjint(const json& j, const char* key, long def);
+std::string kjstr(const json& j, const char* key);
+
 // --- handlers.cpp: one routine per request type.
 // Answers a shell or control request on socket s.
 void khandle(zmq::socket_t& s, KMsg& m, bool control);

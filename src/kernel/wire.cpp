@@ -122,7 +122,7 @@ std::string kwire_sign(const std::string& key, const std::vector<std::string>& p
 }
 
 std::string kwire_uuid() {
-  static std::mt19937_64 gen{std::random_device{}()};
+  thread_local std::mt19937_64 gen{std::random_device{}()};
   unsigned char b[16];
   for (int i = 0; i < 16; i += 8) {
     uint64_t v = gen();
@@ -179,6 +179,21 @@ bool kwire_recv(zmq::socket_t& s, KMsg& m) {
   return true;
 }
 
+bool kjbool(const json& j, const char* key, bool def) {
+  auto it = j.find(key);
+  return it != j.end() && it->is_boolean() ? it->get<bool>() : def;
+}
+
+long kjint(const json& j, const char* key, long def) {
+  auto it = j.find(key);
+  return it != j.end() && it->is_number_integer() ? it->get<long>() : def;
+}
+
+std::string kjstr(const json& j, const char* key) {
+  auto it = j.find(key);
+  return it != j.end() && it->is_string() ? it->get<std::string>() : "";
+}
+
 KMsg kwire_make(const std::string& type, const KMsg* parent, json content) {
   KMsg m;
   m.header = {{"msg_id", kwire_uuid()}, {"session", ks.session}, {"username", "kernel"},
@@ -191,9 +206,9 @@ KMsg kwire_make(const std::string& type, const KMsg* parent, json content) {
 }
 
 bool kwire_send(zmq::socket_t& s, const KMsg& m) {
-  std::vector<std::string> parts = {m.header.dump(), m.parent.dump(), m.metadata.dump(),
-                                    m.content.dump(-1, ' ', false,
-                                                   json::error_handler_t::replace)};
+  // Text the interpreter printed need not be UTF-8: bad bytes are replaced.
+  auto dump = [](const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); };
+  std::vector<std::string> parts = {dump(m.header), dump(m.parent), dump(m.metadata), dump(m.content)};
   std::string sig = kwire_sign(ks.conn.key, parts);
   for (const std::string& id : m.ids)
     if (!sendframe(s, id, true)) return false;

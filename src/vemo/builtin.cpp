@@ -227,7 +227,7 @@ bool b_mod(int n) {
 }
 
 // Sums of the non-missing elements: kind 0 all, 1 rows, 2 columns.
-template <int Kind>
+template <int Kind, bool Quad = false>
 bool sums(int n) {
   const Mat* a = arg(n, 0);
   if (a->kind == K_FCN) return vmerr(3102);
@@ -238,6 +238,17 @@ bool sums(int n) {
   Mat* res = mkmat(nullptr, a->eltype, r, c);
   if (!res) return false;
   const size_t an = a->n(), rn = res->n();
+  if (Kind == 0 && !cx && !Quad) {
+    // four running sums in blocks: the loop vectorises
+    double s4[4] = {0, 0, 0, 0};
+    const double* x = a->re();
+    size_t i = 0;
+    for (; i + 4 <= an; i += 4)
+      for (int l = 0; l < 4; ++l) s4[l] += x[i + static_cast<size_t>(l)] < misval ? x[i + static_cast<size_t>(l)] : 0.0;
+    for (; i < an; ++i) s4[0] += x[i] < misval ? x[i] : 0.0;
+    res->re()[0] = vfix((s4[0] + s4[1]) + (s4[2] + s4[3]));
+    return ret(n, res);
+  }
   std::vector<long double> sr(rn, 0), si(rn, 0);
   for (int i = 0; i < a->rows; ++i)
     for (int j = 0; j < a->cols; ++j) {
@@ -642,7 +653,7 @@ const Impl impls[] = {
     {"I", E_REAL, O_MATRIX, 1, 2, b_I},
     {"uniform", E_REAL, O_MATRIX, 2, 2, b_uniform},
     {"sum", E_NUM, O_SCALAR, 1, 1, sums<0>},
-    {"quadsum", E_NUM, O_SCALAR, 1, 1, sums<0>},
+    {"quadsum", E_NUM, O_SCALAR, 1, 1, sums<0, true>},
     {"rowsum", E_NUM, O_COLVEC, 1, 1, sums<1>},
     {"quadrowsum", E_NUM, O_COLVEC, 1, 1, sums<1>},
     {"colsum", E_NUM, O_ROWVEC, 1, 1, sums<2>},

@@ -2,6 +2,8 @@
 // objects (with their string blocks, pointed-to objects and structure
 // members), the free list of object records, named globals and compiled
 // functions, structure instances, and the start-up and clearing of the store.
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -370,7 +372,14 @@ void fcnrelease(Fcn* f) {
 }
 
 void vm_init() {
-  if (vm.stack.empty()) vm.stack.assign(VM_STACK + 8, nullptr);
+  if (vm.stack.empty()) {
+    vm.stack.assign(VM_STACK + 8, nullptr);
+    // large matrices come and go with every statement: keep their memory in
+    // the heap for reuse instead of mapping fresh (zeroed, faulting) pages
+    // from the system each time
+    mallopt(M_MMAP_THRESHOLD, 512 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  }
   if (!vm.k0) {
     vm.k0 = new Mat;
     vm.k0->data = vm.k0->inl;

@@ -61,7 +61,8 @@ inline size_t cidx(const Mat* m, int i, int j) {
          static_cast<size_t>(m->cols == 1 ? 0 : j);
 }
 
-// A result that overflowed or is not a number is missing.
-inline double vfix(double x) { return std::isfinite(x) ? x : misval; }
+// A result that overflowed (into the missing codes or to infinity) or is
+// not a number is missing.
+inline double vfix(double x) { return std::fabs(x) < misval ? x : misval; }
 
 double realop(int op, double x, double y);

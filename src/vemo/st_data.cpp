@@ -207,6 +207,28 @@ bool b_st_data(int n) {
   if (!res) return false;
   std::string s;
   std::vector<double> col;
+  if (!Str && obs.range && c > 1) {
+    // blocks of observations, so that the rows being filled stay in cache
+    const long B = 2048;
+    col.resize(static_cast<size_t>(B));
+    std::vector<ColView> cv(c);
+    for (size_t jj = 0; jj < c; ++jj)
+      if (!isstrtype(vartype(vars[jj]))) cv[jj] = colview(vars[jj]);
+    double* out = res->re();
+    for (long k0 = 0; k0 < r; k0 += B) {
+      const long nb = std::min(B, r - k0);
+      for (size_t jj = 0; jj < c; ++jj) {
+        double* o = out + static_cast<size_t>(k0) * c + jj;
+        if (!cv[jj].base) {
+          for (long k = 0; k < nb; ++k) o[static_cast<size_t>(k) * c] = misval;
+          continue;
+        }
+        col_decode(cv[jj], obs.first + k0, nb, col.data());
+        for (long k = 0; k < nb; ++k) o[static_cast<size_t>(k) * c] = col[static_cast<size_t>(k)];
+      }
+    }
+    return ret(n, res);
+  }
   for (size_t jj = 0; jj < c; ++jj) {
     const int v = vars[jj];
     const bool isstr = isstrtype(vartype(v));

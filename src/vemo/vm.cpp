@@ -231,9 +231,35 @@ SIMPLE(h_ldmiss, push(mkscalar(misval)))
 // Scalar fast paths of + - * / and the comparisons: two real 1 x 1
 // operands, computed here, the result in a reusable operand or a recycled
 // record; anything else goes to the general operator.
-inline bool realscalars(const Mat* a, const Mat* b) {
-  return a->eltype == ET_REAL && b->eltype == ET_REAL && a->rows == 1 && a->cols == 1 && b->rows == 1 &&
-         b->cols == 1 && a->kind == K_MAT && b->kind == K_MAT && !a->view && !b->view;
+
+// A real 1 x 1 that is not a view: the operand of every scalar fast path.
+inline bool isrealscalar(const Mat* m) {
+  return m->eltype == ET_REAL && m->rows == 1 && m->cols == 1 && m->kind == K_MAT && !m->view;
+}
+
+// x op y for + - * / on real scalars: missing in or out of range gives `.`.
+inline double scalararith(int op, double x, double y) {
+  if (x >= misval || y >= misval) return misval;
+  double z;
+  switch (op) {
+    case opplus: z = x + y; break;
+    case opsub: z = x - y; break;
+    case opmult: z = x * y; break;
+    default: z = y == 0 ? misval : x / y; break;
+  }
+  return std::fabs(z) < misval ? z : misval;  // overflow, infinities and NaN
+}
+
+// x op y for the six comparisons on real scalars.
+inline bool scalarcmp(int op, double x, double y) {
+  switch (op) {
+    case opee: return x == y;
+    case opne: return x != y;
+    case opge: return x >= y;
+    case ople: return x <= y;
+    case opgt: return x > y;
+    default: return x < y;
+  }
 }
 
 template <int OP>
@@ -241,20 +267,8 @@ bool h_arith(int32_t*, int& pc) {
   ++pc;
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
   Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (!realscalars(a, b)) return op_arith(OP);
-  const double x = a->re()[0], y = b->re()[0];
-  double z;
-  if (x >= misval || y >= misval) {
-    z = misval;
-  } else {
-    switch (OP) {
-      case opplus: z = x + y; break;
-      case opsub: z = x - y; break;
-      case opmult: z = x * y; break;
-      default: z = y == 0 ? misval : x / y; break;
-    }
-    if (!std::isfinite(z)) z = misval;
-  }
+  if (!isrealscalar(a) || !isrealscalar(b)) return op_arith(OP);
+  const double z = scalararith(OP, a->re()[0], b->re()[0]);
   Mat* res;
   if (a->refcnt == 1 && !a->immortal) {
     res = a;
@@ -279,17 +293,8 @@ bool h_cmp(int32_t*, int& pc) {
   ++pc;
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
   Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (!realscalars(a, b)) return op_compare(OP);
-  const double x = a->re()[0], y = b->re()[0];
-  bool t;
-  switch (OP) {
-    case opee: t = x == y; break;
-    case opne: t = x != y; break;
-    case opge: t = x >= y; break;
-    case ople: t = x <= y; break;
-    case opgt: t = x > y; break;
-    default: t = x < y; break;
-  }
+  if (!isrealscalar(a) || !isrealscalar(b)) return op_compare(OP);
+  const bool t = scalarcmp(OP, a->re()[0], b->re()[0]);
   vm.cond = t;
   mfree(a);
   mfree(b);
@@ -711,7 +716,8 @@ bool h_castp(int32_t*, int& pc) {
   return true;
 }
 
-bool h_ismat_fn(int32_t*, int& pc) {
+// opismat: "f() not a matrix" when the value is a function.
+bool h_ismat(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
   if (m->kind == K_FCN) return vmerrmsg(3102, (m->fcn ? m->fcn->name : std::string("")) + "() not a matrix");
@@ -723,7 +729,6 @@ Handler table[VM_NOPS];
 void inittable() {
   for (Handler& h : table) h = h_unused;
   table[opnoop] = h_noop;
-  table[opismat] = h_ismat_fn;
   table[opand] = h_and;
   table[opor] = h_or;
   table[opcand] = h_cand;
@@ -823,6 +828,17 @@ bool enter(Fcn* f, int nargs) {
   vm.fr.version = f->code.size() > 1 ? f->code[1] : 920;
   f->age = vm.clock;
   ++f->refcnt;
+  if (f->quick.size() != f->code.size()) vm_quicken(f);
+  // a shared constant passed as an argument becomes the callee's own copy:
+  // assignments to arguments write into the object in the slot
+  for (int k = vm.fr.base; k < vm.sp; ++k) {
+    Mat*& m = vm.stack[static_cast<size_t>(k)];
+    if (m->immortal) {
+      Mat* c = mkscalar(m->re()[0]);
+      if (!c) return false;
+      m = c;
+    }
+  }
   return true;
 }
 
@@ -867,11 +883,90 @@ bool vm_poll() {
 // The dispatch loop. Runs until the frame at which it was entered returns
 // or an error unwinds past it.
 static void run(size_t entry) {
-  int32_t* code = vm.fr.fcn->code.data();
+  int32_t* code = vm.fr.fcn->quick.data();
+  const int32_t* orig = vm.fr.fcn->code.data();  // the instructions a fused opcode stands for
   int pc = vm.fr.pc;
   for (;;) {
-    const int op = code[pc];
+    int op = code[pc];
+  again:
     switch (op) {
+      case VM_QPPCMPBR:
+      case VM_QPLCMPBR: {
+        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        double y;
+        bool ok = isrealscalar(a) && vm.sp + 2 <= VM_STACK;
+        if (op == VM_QPPCMPBR) {
+          const Mat* b = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 3])];
+          ok = ok && isrealscalar(b);
+          y = ok ? b->re()[0] : 0;
+        } else {
+          std::memcpy(&y, code + code[pc + 3], 8);
+        }
+        if (!ok) {
+          op = orig[pc];
+          goto again;
+        }
+        const bool t = scalarcmp(code[pc + 4], a->re()[0], y);
+        vm.cond = t;
+        pc = t ? pc + 7 : code[pc + 6];
+        continue;
+      }
+      case VM_QPPARITHA:
+      case VM_QPLARITHA: {
+        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        Mat* c = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 6])];
+        double y;
+        bool ok = isrealscalar(a) && isrealscalar(c) && c->data == c->inl && !c->immortal &&
+                  vm.sp + 2 <= VM_STACK;
+        if (op == VM_QPPARITHA) {
+          const Mat* b = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 3])];
+          ok = ok && isrealscalar(b);
+          y = ok ? b->re()[0] : 0;
+        } else {
+          std::memcpy(&y, code + code[pc + 3], 8);
+        }
+        if (!ok) {
+          op = orig[pc];
+          goto again;
+        }
+        c->inl[0] = scalararith(code[pc + 4], a->re()[0], y);
+        pc += 7;
+        continue;
+      }
+      case VM_QPKCMPBR: {
+        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) {
+          op = orig[pc];
+          goto again;
+        }
+        const bool t = scalarcmp(code[pc + 3], a->re()[0], code[pc + 2] == opld1 ? 1 : 0);
+        vm.cond = t;
+        pc = t ? pc + 6 : code[pc + 5];
+        continue;
+      }
+      case VM_QPKARITHA: {
+        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        Mat* c = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 5])];
+        if (!isrealscalar(a) || !isrealscalar(c) || c->data != c->inl || c->immortal || vm.sp + 2 > VM_STACK) {
+          op = orig[pc];
+          goto again;
+        }
+        c->inl[0] = scalararith(code[pc + 3], a->re()[0], code[pc + 2] == opld1 ? 1 : 0);
+        pc += 6;
+        continue;
+      }
+      case VM_QINCGOTO: {
+        Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
+        if (!isrealscalar(m)) {
+          op = orig[pc];
+          goto again;
+        }
+        double& x = m->re()[0];
+        if (x < misval) x += orig[pc] == opinc ? 1 : -1;
+        pc = code[pc + 3];
+        if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) break;
+        continue;
+      }
       case opgoto:
         pc = code[pc + 1];
         if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) break;
@@ -956,11 +1051,7 @@ static void run(size_t entry) {
         pc = vm.cond ? pc + 2 : code[pc + 1];
         continue;
       case opismat:
-        if (vm.stack[static_cast<size_t>(vm.sp - 1)]->kind != K_MAT) {
-          vmerr(3102);
-          break;
-        }
-        ++pc;
+        if (!h_ismat(code, pc)) break;
         continue;
       case opisscal: {
         const Mat* m = vm.stack[static_cast<size_t>(vm.sp - 1)];
@@ -1001,7 +1092,8 @@ static void run(size_t entry) {
         bool ok = docall(fobj, nargs);
         mfree(fobj);
         if (!ok) break;
-        code = vm.fr.fcn->code.data();
+        code = vm.fr.fcn->quick.data();
+        orig = vm.fr.fcn->code.data();
         pc = vm.fr.pc;
         continue;
       }
@@ -1038,7 +1130,8 @@ static void run(size_t entry) {
       if (frames.size() < entry) return;
       if (!vm.rc) break;
     }
-    code = vm.fr.fcn->code.data();
+    code = vm.fr.fcn->quick.data();
+    orig = vm.fr.fcn->code.data();
     pc = vm.fr.pc;
   }
 }
@@ -1098,4 +1191,59 @@ int ixeq(Fcn* f) {
 void vemo_setsteplimit(long polls) {
   vm.steplimit = polls;
   vm.steps = 0;
+}
+
+std::string vm_disasm(const Fcn* f) {
+  std::string text;
+  const int32_t* code = f->code.data();
+  const int n = static_cast<int>(f->code.size());
+  int pc = 2;
+  while (pc < n) {
+    const int op = code[pc];
+    if (op == opnumpool || op == opstrpool) break;
+    const int len = vm_oplen(code, pc, n);
+    if (!len) break;
+    text += std::to_string(pc) + " " + vm_opname[op];
+    const int lay = vm_oplayout[op];
+    const int words = lay == L_W ? 1 : lay == L_WW ? 2 : lay == L_WWW || lay == L_WWWS ? 3 : lay == L_WS ? 1 : 0;
+    for (int k = 1; k <= words; ++k) text += " " + std::to_string(code[pc + k]);
+    text += "\n";
+    pc += len;
+  }
+  return text;
+}
+
+void vm_quicken(Fcn* f) {
+  f->quick = f->code;
+  const int32_t* code = f->code.data();
+  int32_t* q = f->quick.data();
+  const int n = static_cast<int>(f->code.size());
+  std::vector<int> at;  // instruction starts
+  for (int pc = 2; pc < n;) {
+    const int op = code[pc];
+    if (op == opnumpool || op == opstrpool) break;
+    const int len = vm_oplen(code, pc, n);
+    if (!len) break;
+    at.push_back(pc);
+    pc += len;
+  }
+  auto iscmp = [](int op) { return op == opee || op == opne || op == opge || op == ople || op == opgt || op == oplt; };
+  auto isarith = [](int op) { return op == opplus || op == opsub || op == opmult || op == opdiv; };
+  for (size_t i = 0; i < at.size(); ++i) {
+    const int pc = at[i];
+    const int op = code[pc];
+    if (op == oppush && i + 3 < at.size()) {
+      const int op2 = code[at[i + 1]], op3 = code[at[i + 2]], op4 = code[at[i + 3]];
+      if (op2 == oppush || op2 == opldlit) {
+        const bool lit = op2 == opldlit;
+        if (iscmp(op3) && op4 == opbrfalse) q[pc] = lit ? VM_QPLCMPBR : VM_QPPCMPBR;
+        else if (isarith(op3) && op4 == opassignp) q[pc] = lit ? VM_QPLARITHA : VM_QPPARITHA;
+      } else if (op2 == opld0 || op2 == opld1) {
+        if (iscmp(op3) && op4 == opbrfalse) q[pc] = VM_QPKCMPBR;
+        else if (isarith(op3) && op4 == opassignp) q[pc] = VM_QPKARITHA;
+      }
+    } else if ((op == opinc || op == opdec) && i + 1 < at.size() && code[at[i + 1]] == opgoto) {
+      q[pc] = VM_QINCGOTO;
+    }
+  }
 }

@@ -92,7 +92,27 @@ struct Fcn {
     std::string sname;           // structure name for struct members
   };
   std::vector<Member> members;
+  // The code the VM runs: a copy of `code` in which the first opcode of some
+  // common sequences is replaced by a fused opcode (VM_Q*); made at the first
+  // call. Operands stay where they were, so every address is the same and a
+  // branch into the middle of a sequence finds the original instructions.
+  std::vector<int32_t> quick;
 };
+
+// Fused opcodes of the run-time copy (never in stored code). Each names the
+// sequence it replaces; when its operands are not real scalars it runs the
+// original first instruction instead.
+enum : int32_t {
+  VM_QPPCMPBR = 200,  // oppush a; oppush b; compare; opbrfalse t
+  VM_QPLCMPBR,        // oppush a; opldlit k; compare; opbrfalse t
+  VM_QPPARITHA,       // oppush a; oppush b; + - * /; opassignp c
+  VM_QPLARITHA,       // oppush a; opldlit k; + - * /; opassignp c
+  VM_QINCGOTO,        // opinc a; opgoto t (and the same with opdec)
+  VM_QPKCMPBR,        // oppush a; opld0 or opld1; compare; opbrfalse t
+  VM_QPKARITHA,       // oppush a; opld0 or opld1; + - * /; opassignp c
+};
+// Builds f->quick from f->code.
+void vm_quicken(Fcn* f);
 
 // One call frame.
 struct Frame {
@@ -229,6 +249,9 @@ bool builtin_call(int index, int nargs);
 // Index of the built-in being run (-1 outside built-ins): lets one
 // implementation serve several rows.
 extern int builtin_running;
+
+// One line per instruction of f ("pc name operands"), for tests.
+std::string vm_disasm(const Fcn* f);
 
 // Element-type word for messages ("real", "complex", ...).
 const char* etword(int16_t et);

@@ -75,9 +75,10 @@ class KernelTest(unittest.TestCase):
                 cls.km.kill_kernel()
             shutil.rmtree(cls.tmp, ignore_errors=True)
 
-    def run_cell(self, code, interrupt_after=None):
+    def run_cell(self, code, interrupt_after=None, by_message=False):
         """Executes code; returns a Cell. interrupt_after: interrupt once that
-        text has appeared in the output."""
+        text has appeared in the output, by a signal or (by_message) by an
+        interrupt_request on the control channel."""
         kc = self.kc
         msg_id = kc.execute(code)
         msgs = []
@@ -91,7 +92,14 @@ class KernelTest(unittest.TestCase):
             if m["msg_type"] == "stream":
                 seen += m["content"]["text"]
                 if interrupt_after and not interrupted and interrupt_after in seen:
-                    self.km.interrupt_kernel()
+                    if by_message:
+                        req = kc.session.msg("interrupt_request", {})
+                        kc.control_channel.send(req)
+                        rep = kc.get_control_msg(timeout=TIMEOUT)
+                        self.assertEqual(rep["parent_header"]["msg_id"], req["header"]["msg_id"])
+                        self.assertEqual(rep["content"]["status"], "ok")
+                    else:
+                        self.km.interrupt_kernel()
                     interrupted = True
             if m["msg_type"] == "status" and m["content"]["execution_state"] == "idle":
                 break
@@ -193,6 +201,17 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(c.stderr, "invalid syntax\n")
         self.assertIn("rc 198\n", c.stdout)
 
+    def test_05b_error_in_dofile(self):
+        with open(os.path.join(self.workdir, "fails.do"), "w") as f:
+            f.write('display "in do-file"\nsummarize nosuchvar\ndisplay "not reached"\n')
+        c = self.run_cell("do fails.do\ndisplay \"after\"")
+        self.assertEqual(c.reply["status"], "error")
+        self.assertEqual(c.reply["ename"], "r(111)")
+        self.assertEqual(c.reply["evalue"], "variable nosuchvar not found")
+        self.assertIn("in do-file\n", c.stdout)
+        self.assertNotIn("not reached", c.stdout)
+        self.assertNotIn("after", c.stdout)
+
     def test_06_delimit_and_continuation(self):
         c = self.run_cell('display "a" ///\n  "b"\n#delimit ;\ndisplay\n "c" ;\n'
                           '#delimit cr\ndisplay "`mylocal\'"')
@@ -263,6 +282,46 @@ class KernelTest(unittest.TestCase):
         self.assertNotIn("not reached", c.stdout)
         c = self.run_cell("display 6*7")
         self.assertEqual(c.stdout, "42\n")
+        c = self.run_cell('display "again"\nwhile 1 {\n}', interrupt_after="again", by_message=True)
+        self.assertEqual(c.reply["ename"], "r(1)")
+        self.assertEqual(self.run_cell("display 7*6").stdout, "42\n")
+
+    def test_12b_signature(self):
+        # A request signed with another key is dropped unanswered: the first
+        # reply on this connection answers the well-signed request after it.
+        import zmq
+        from jupyter_client.session import Session
+        info = self.km.get_connection_info(session=False)
+        good = Session(key=info["key"], signature_scheme=info["signature_scheme"])
+        bad = Session(key=b"not-the-key", signature_scheme=info["signature_scheme"])
+        ctx = zmq.Context()
+        sock = ctx.socket(zmq.DEALER)
+        sock.setsockopt(zmq.LINGER, 0)
+        sock.connect("tcp://%s:%d" % (info["ip"], info["shell_port"]))
+        try:
+            bad.send(sock, "execute_request", {"code": 'display "forged"', "silent": False,
+                                               "store_history": True, "user_expressions": {},
+                                               "allow_stdin": False})
+            sent = good.send(sock, "kernel_info_request", {})
+            self.assertTrue(sock.poll(TIMEOUT * 1000), "no reply")
+            _, frames = good.feed_identities(sock.recv_multipart())
+            reply = good.deserialize(frames)
+            self.assertEqual(reply["parent_header"]["msg_id"], sent["header"]["msg_id"])
+            self.assertEqual(reply["msg_type"], "kernel_info_reply")
+            # Fields of the wrong type are taken as absent, never a crash.
+            sent = good.send(sock, "complete_request", {"code": "regr", "cursor_pos": "4"})
+            self.assertTrue(sock.poll(TIMEOUT * 1000), "no reply")
+            _, frames = good.feed_identities(sock.recv_multipart())
+            reply = good.deserialize(frames)
+            self.assertEqual(reply["parent_header"]["msg_id"], sent["header"]["msg_id"])
+            self.assertIn("regress", reply["content"]["matches"])
+            good.send(sock, "execute_request", {"code": 5, "silent": "no", "store_history": []})
+            self.assertTrue(sock.poll(TIMEOUT * 1000), "no reply")
+            _, frames = good.feed_identities(sock.recv_multipart())
+            self.assertEqual(good.deserialize(frames)["content"]["status"], "ok")
+        finally:
+            sock.close()
+            ctx.term()
 
     def test_13_restart(self):
         pid = self.km.provisioner.process.pid

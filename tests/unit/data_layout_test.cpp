@@ -118,7 +118,56 @@ struct LayoutTest : ::testing::Test {
 TEST_F(LayoutTest, ColumnsAreContiguous) {
   build(50);
   expect_columns();
-  EXPECT_EQ(colview(5).base, colview(4).base + ds.maxobs * 4);
+  EXPECT_EQ(colview(5).base, colview(4).base + ds.colcells * 4);
+}
+
+// Every column starts on an 8-byte boundary whatever the widths before it
+// (odd string widths, bytes), after adding, dropping, retyping, reordering
+// and repartitioning, and a double column reads in place.
+void expect_aligned() {
+  EXPECT_EQ(ds.colcells % 8, 0);
+  EXPECT_GE(ds.colcells, ds.maxobs);
+  EXPECT_LT(ds.colcells, ds.maxobs + 8);
+  for (int v = 1; v <= ds.nvar; ++v)
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(colview(v).base) % 8, 0u) << varname(v);
+}
+
+TEST_F(LayoutTest, ColumnsStartAligned) {
+  build(333);
+  expect_aligned();
+  ASSERT_EQ(addvar("s3", 3), 0);  // odd widths, then a double after them
+  ASSERT_EQ(addvar("b2", ST_BYTE), 0);
+  ASSERT_EQ(addvar("dd", ST_DOUBLE), 0);
+  for (long o = 1; o <= ds.nobs; ++o) store(9, o, static_cast<double>(o) + 0.5);
+  expect_aligned();
+  ASSERT_EQ(droporkeepvars({7}, false), 0);  // the 3-byte string goes
+  expect_aligned();
+  ASSERT_EQ(change_vartype(1, ST_DOUBLE), 0);
+  ASSERT_EQ(change_vartype(5, 11), 0);  // a string widened to an odd width
+  expect_aligned();
+  ASSERT_EQ(reordervars({0, 8, 6, 1, 7, 2, 3, 4, 5}), 0);
+  expect_aligned();
+  ASSERT_EQ(setwidth(ds.lrecl + 2), 0);
+  expect_aligned();
+  ASSERT_EQ(setobs(ds.maxobs - 1), 0);
+  expect_aligned();
+  expect_columns();
+  // dd moved to the front; its values came along.
+  EXPECT_EQ(varname(1), "dd");
+  const double* p = reinterpret_cast<const double*>(colview(1).base);
+  for (long o = 1; o <= 333; ++o) ASSERT_EQ(p[o - 1], static_cast<double>(o) + 0.5);
+  EXPECT_EQ(zelta_data(1, 334), misval);
+}
+
+// Swapping two observations moves their cells in every column.
+TEST_F(LayoutTest, SwapObservations) {
+  build(20);
+  Image ref = snapshot();
+  exch(3, 17);
+  std::vector<long> from(20);
+  for (size_t k = 0; k < from.size(); ++k) from[k] = static_cast<long>(k);
+  std::swap(from[2], from[16]);
+  expect_same(snapshot(), reorder(ref, from));
 }
 
 TEST_F(LayoutTest, AddDropRetypeKeepValues) {
@@ -168,13 +217,11 @@ TEST_F(LayoutTest, RepartitionAndReorderKeepValues) {
   expect_columns();
 }
 
-TEST_F(LayoutTest, SortLeavesTheMapIdentity) {
+TEST_F(LayoutTest, SortMovesTheCells) {
   build(1000);
   Image ref = snapshot();
   vl.varlist_vr = {3, 1};
   ASSERT_EQ(syssort(1, ds.nobs, true), 0);
-  EXPECT_FALSE(ds.mapdirty);
-  for (long i = 1; i <= ds.maxobs; ++i) ASSERT_EQ(ds.mapj[i], static_cast<uint32_t>(i - 1));
   expect_columns();
   // The sorted data are a permutation of the rows: sort the reference.
   std::vector<long> idx(static_cast<size_t>(ds.nobs));

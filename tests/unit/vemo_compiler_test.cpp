@@ -3,6 +3,7 @@
 // running statements against the object store, which must free everything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -227,6 +228,57 @@ TEST(VemoRun, BreakPollStopsAnEndlessLoop) {
   EXPECT_GT(findglobal("k")->re()[0], 1000);  // polls come every thousand jumps
   EXPECT_EQ(run("for (i=1; i<=10; i++) k = i"), 0);
   EXPECT_EQ(findglobal("k")->re()[0], 10);
+  vemo_clear();
+}
+
+
+// Opcode names in the run-time copy of f's code, one per instruction start.
+std::vector<int> quickops(const char* fname) {
+  const Fcn* f = findfcn(fname);
+  std::vector<int> ops;
+  if (!f) return ops;
+  const int n = static_cast<int>(f->code.size());
+  for (int pc = 2; pc < n;) {
+    const int op = f->code[static_cast<size_t>(pc)];
+    if (op == opnumpool || op == opstrpool) break;
+    const int len = vm_oplen(f->code.data(), pc, n);
+    if (!len) break;
+    if (f->quick.size() == f->code.size()) ops.push_back(f->quick[static_cast<size_t>(pc)]);
+    pc += len;
+  }
+  return ops;
+}
+
+TEST(VemoRun, LoopSequencesAreFusedInTheRunTimeCopyOnly) {
+  ASSERT_EQ(vemo_start(), 0);
+  ASSERT_EQ(run("function fl(n) { s = 0; for (i=1; i<=n; i++) s = s + i; for (j=10; j>2; j--) s = s - 1; for (k=3; k>1; k--) s = s + 2; return(s) }"), 0);
+  const Fcn* f = findfcn("fl");
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(f->quick.empty());  // made at the first call
+  ASSERT_EQ(run("r = fl(100)"), 0);
+  EXPECT_EQ(findglobal("r")->re()[0], 5050 - 8 + 4);
+  ASSERT_EQ(f->quick.size(), f->code.size());
+  std::vector<int> q = quickops("fl");
+  auto count = [&](int op) { return std::count(q.begin(), q.end(), op); };
+  EXPECT_EQ(count(VM_QPPCMPBR), 1);   // i <= n
+  EXPECT_EQ(count(VM_QPLCMPBR), 1);   // j > 2
+  EXPECT_EQ(count(VM_QPKCMPBR), 1);   // k > 1
+  EXPECT_EQ(count(VM_QPPARITHA), 1);  // s = s + i
+  EXPECT_EQ(count(VM_QPLARITHA), 1);  // s = s + 2
+  EXPECT_EQ(count(VM_QPKARITHA), 1);  // s = s - 1
+  EXPECT_EQ(count(VM_QINCGOTO), 3);
+  // the stored code keeps only the instruction set's own opcodes
+  const int n = static_cast<int>(f->code.size());
+  for (int pc = 2; pc < n;) {
+    const int op = f->code[static_cast<size_t>(pc)];
+    if (op == opnumpool || op == opstrpool) break;
+    EXPECT_LT(op, VM_NOPS);
+    pc += vm_oplen(f->code.data(), pc, n);
+  }
+  // operands that are not real scalars take the instructions' own path
+  ASSERT_EQ(run("r = fl(3+0i)"), 0);
+  EXPECT_EQ(findglobal("r")->re()[0], -2 + 4);
+  EXPECT_EQ(run("r = fl((1,2))"), 3200);  // (1,2) compared with i: the comparison's own error
   vemo_clear();
 }
 
