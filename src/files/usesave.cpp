@@ -478,4 +478,5 @@ void files_bindcommands() {
   files_bindinfile();
   files_bindinsheet();
   files_bindoutsheet();
+  files_bindfile();
 }

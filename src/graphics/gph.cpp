@@ -443,5 +443,4 @@ void graphics_bindcommands() {
   cmdbind("_gph", cmd_gph);
   gdi_bindcommands();
   serset_bindcommands();
-  sersetfile_bindcommands();
 }

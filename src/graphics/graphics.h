@@ -98,7 +98,6 @@ void gr_natscale(double lo, double hi, int n, double* first, double* last, doubl
 void gdi_bindcommands();
 
 void serset_bindcommands();
-void sersetfile_bindcommands();
 
 // ---------------------------------------------------------------------------
 // Display list.

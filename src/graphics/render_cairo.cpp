@@ -1,10 +1,8 @@
 // The cairo renderer: a (context, code) callback that draws each executed
-// opcode from the current register block onto a PNG (anti-aliased raster),
-// SVG or PDF surface, and `gr_export`, which replays a display list into it
-// and writes the file safely. Device units map linearly onto the surface with
+// opcode from the current register block onto an anti-aliased raster
+// surface written as PNG, and `gr_export`, which replays a display list into
+// it (SVG and PDF go to the vector writer) and writes the file safely. Device units map linearly onto the surface with
 // y turned downwards; points are batched into one path per run of equal state.
-#include <cairo-pdf.h>
-#include <cairo-svg.h>
 #include <cairo.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include "graphics/graphics.h"
 #include "files/atomicfile.h"
 #include "graphics/gsave.h"
+#include "graphics/gstyle.h"
 #include "output/errors.h"
 #include "output/output.h"
 
@@ -71,18 +70,13 @@ cairo_status_t writefn(void* closure, const unsigned char* data, unsigned int le
 double X(const Ctx& c, double x) { return x * c.sc; }
 double Y(const Ctx& c, double y) { return c.H - y * c.sc; }
 
-// The nine pens used when the use-pens register is on.
-const unsigned char pens[10][3] = {{0, 0, 0},     {0, 0, 0},     {26, 71, 111}, {144, 53, 59},
-                                   {85, 117, 47}, {227, 126, 0}, {110, 142, 132}, {193, 5, 52},
-                                   {147, 141, 210}, {202, 194, 126}};
-
 void setrgb(cairo_t* cr, const unsigned char* c, double alpha = 1.0) {
   cairo_set_source_rgba(cr, c[0] / 255.0, c[1] / 255.0, c[2] / 255.0, alpha);
 }
 
 void penpaint(Ctx& c) {
   const GdlRegs& r = gr.cur;
-  if (r.usepens && r.pen >= 1 && r.pen <= 9) setrgb(c.cr, pens[r.pen]);
+  if (r.usepens && r.pen >= 1 && r.pen <= 9) setrgb(c.cr, gs_pens[r.pen]);
   else setrgb(c.cr, r.linergb);
 }
 
@@ -148,7 +142,7 @@ bool shadefill(Ctx& c) {
 // Remembers the pen for a batch that starts now.
 void snappen(Ctx& c) {
   const GdlRegs& r = gr.cur;
-  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? pens[r.pen] : r.linergb;
+  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? gs_pens[r.pen] : r.linergb;
   std::memcpy(c.snaprgb, rgb, 3);
   c.snapwidth = linewidth(c);
   c.snapndash = 0;
@@ -187,35 +181,6 @@ void penstroke(Ctx& c) {
 
 // ---------------------------------------------------------------------------
 // Symbols.
-
-// Symbol shapes: 0 dot, 1 filled circle, 2 filled square, 3 filled diamond,
-// 4 filled triangle, 5 plus, 6 cross, 7 hollow triangle, 8 hollow circle,
-// 9 hollow diamond; and the size factor.
-void symshape(int code, int* shape, double* f) {
-  *f = 1.0;
-  switch (code) {
-    case 0: *shape = 0; break;
-    case 1: *shape = 1; break;
-    case 2: *shape = 2; break;
-    case 8: *shape = 3; break;
-    case 9: *shape = 4; break;
-    case 10: *shape = 5; break;
-    case 11: *shape = 6; break;
-    case 12: *shape = 3, *f = 0.6; break;
-    case 13: *shape = 2, *f = 0.6; break;
-    case 14: *shape = 1, *f = 0.6; break;
-    case 15: *shape = 4, *f = 0.6; break;
-    case 16: *shape = 5, *f = 0.6; break;
-    case 17: *shape = 6, *f = 0.6; break;
-    case 18: *shape = 6, *f = 1.5; break;
-    case 3: *shape = 7; break;
-    case 4: *shape = 8, *f = 0.6; break;
-    case 5: *shape = 9; break;
-    case 6: *shape = 5; break;
-    case 7: *shape = 6; break;
-    default: *shape = -1; break;
-  }
-}
 
 void endstamping(Ctx& c);
 
@@ -327,7 +292,7 @@ void stampat(Ctx& c, const Ctx::Stamp& st, double px, double py) {
     c.stamping = true;
   }
   const GdlRegs& r = gr.cur;
-  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? pens[r.pen] : r.linergb;
+  const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? gs_pens[r.pen] : r.linergb;
   unsigned char* d = cairo_image_surface_get_data(c.surf);
   const int stride = cairo_image_surface_get_stride(c.surf);
   const int w = static_cast<int>(c.W), h = static_cast<int>(c.H);
@@ -436,23 +401,13 @@ void makesurface(Ctx& c) {
   const double xs = r.xsize > 0 ? r.xsize : 32000, ys = r.ysize > 0 ? r.ysize : 32000;
   const double win = r.width > 0 && r.width <= 100 ? r.width : 6.0;
   const double hin = r.height > 0 && r.height <= 100 ? r.height : 4.0;
-  if (c.kind == K_PNG) {
-    double w = c.wreq, h = c.hreq;
-    if (!w && !h) w = std::round(win * 100);
-    if (!w) w = std::round(h * xs / ys);
-    if (!h) h = std::round(w * ys / xs);
-    c.W = std::clamp(w, 1.0, 20000.0), c.H = std::clamp(h, 1.0, 20000.0);
-    c.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(c.W),
-                                        static_cast<int>(c.H));
-    c.ptscale = c.H / (hin * 72.0);
-  } else {
-    c.W = win * 72.0, c.H = hin * 72.0;
-    if (c.wreq) c.W = c.wreq, c.H = c.hreq ? c.hreq : std::round(c.wreq * ys / xs);
-    else if (c.hreq) c.H = c.hreq, c.W = std::round(c.hreq * xs / ys);
-    c.surf = c.kind == K_SVG ? cairo_svg_surface_create_for_stream(writefn, &c, c.W, c.H)
-                             : cairo_pdf_surface_create_for_stream(writefn, &c, c.W, c.H);
-    c.ptscale = c.H / (hin * 72.0);
-  }
+  double w = c.wreq, h = c.hreq;
+  if (!w && !h) w = std::round(win * 100);
+  if (!w) w = std::round(h * xs / ys);
+  if (!h) h = std::round(w * ys / xs);
+  c.W = std::clamp(w, 1.0, 20000.0), c.H = std::clamp(h, 1.0, 20000.0);
+  c.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(c.W), static_cast<int>(c.H));
+  c.ptscale = c.H / (hin * 72.0);
   c.sc = std::min(c.W / xs, c.H / ys);
   c.base = std::min(c.W, c.H) / 400.0;
   c.cr = cairo_create(c.surf);
@@ -591,6 +546,7 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   Ctx c;
   c.kind = kindof(fn);
   if (c.kind < 0) return errmsgf(198, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
+  if (c.kind != K_PNG) return gr_export_vector(g, fn, c.kind == K_PDF, o);
   c.wreq = o.width, c.hreq = o.height;
   AtomicFile dst;
   if (int rc = af_open(dst, fn)) return fierr(rc, fn.c_str());
@@ -606,13 +562,7 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
     return errmsgf(198, "graph has no page to draw\n");
   }
   cairo_surface_flush(c.surf);
-  if (c.kind == K_PNG) {
-    if (cairo_surface_write_to_png_stream(c.surf, writefn, &c) != CAIRO_STATUS_SUCCESS && !c.err)
-      c.err = 693;
-  } else {
-    cairo_surface_finish(c.surf);
-    if (cairo_surface_status(c.surf) != CAIRO_STATUS_SUCCESS && !c.err) c.err = 693;
-  }
+  if (cairo_surface_write_to_png_stream(c.surf, writefn, &c) != CAIRO_STATUS_SUCCESS && !c.err) c.err = 693;
   destroy(c);
   if (c.err) {
     af_abort(dst);

@@ -2,6 +2,7 @@
 // header, then fixed-width records packed with the storage widths of its
 // variables, numbers most significant byte first), the record window through
 // which records are read and written, and the access routines used by drawing.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -133,50 +134,21 @@ void atexit_clear() { serset_clearall(); }
 
 }  // namespace
 
+// A set's cells hold the store's encodings (cell_put / cell_get), most
+// significant byte first whatever the machine.
 void ss_encode(int type, double v, unsigned char* p) {
-  const bool miss = v >= misval;
-  int k = miss ? missing_code(v) : 0;
-  if (k < 0 || k > 26) k = 0;
-  switch (type) {
-    case ST_BYTE: p[0] = static_cast<unsigned char>(miss ? 101 + k : static_cast<int>(v)); break;
-    case ST_INT: bo_put2(p, static_cast<uint16_t>(miss ? 32741 + k : static_cast<int>(v)), true); break;
-    case ST_LONG:
-      bo_put4(p, static_cast<uint32_t>(miss ? 2147483621L + k : static_cast<long>(v)), true);
-      break;
-    case ST_FLOAT:
-      if (miss) bo_put4(p, 0x7f000000u + (static_cast<uint32_t>(k) << 11), true);
-      else bo_putflt(p, static_cast<float>(v), true);
-      break;
-    default: bo_putdbl(p, v, true); break;
-  }
+  if (isstrtype(type)) return;
+  cell_put(type, p, v);
+  if (bo_native() == BO_LOHI) std::reverse(p, p + typewidth(type));
 }
 
 double ss_decode(int type, const unsigned char* p) {
-  switch (type) {
-    case ST_BYTE: {
-      int v = static_cast<signed char>(p[0]);
-      return v > 100 ? misval_k(std::min(v - 101, 26)) : v;
-    }
-    case ST_INT: {
-      int v = static_cast<int16_t>(bo_get2(p, true));
-      return v > 32740 ? misval_k(std::min(v - 32741, 26)) : v;
-    }
-    case ST_LONG: {
-      long v = static_cast<int32_t>(bo_get4(p, true));
-      return v > 2147483620L ? misval_k(static_cast<int>(std::min(v - 2147483621L, 26L))) : v;
-    }
-    case ST_FLOAT: {
-      uint32_t b = bo_get4(p, true);
-      if (b >= 0x7f000000u && b < 0x80000000u) {
-        int k = static_cast<int>((b - 0x7f000000u) >> 11);
-        return misval_k(k > 26 ? 0 : k);
-      }
-      float f = bo_getflt(p, true);
-      return std::isnan(f) ? misval : f;
-    }
-    case ST_DOUBLE: return bo_getdbl(p, true);
-    default: return misval;
-  }
+  if (isstrtype(type) || type < ST_BYTE || type > ST_DOUBLE) return misval;
+  unsigned char b[8];
+  const int w = typewidth(type);
+  std::memcpy(b, p, static_cast<size_t>(w));
+  if (bo_native() == BO_LOHI) std::reverse(b, b + w);
+  return cell_get(type, b);
 }
 
 int serset_new(int k, const unsigned char* types, const std::string* names, const std::string* fmts,

@@ -533,6 +533,7 @@ void vemo_bindcommands() {
   cmdbind("vemo_drop", cmd_drop);
   cmdbind("vemo_rename", cmd_rename);
   cmdbind("vemo_which", cmd_which);
+  vemo_bindmemory();
   setbind("vemostrict", 10, set_strict);
   setbind("vemolnum", 8, set_lnum);
   setbind("vemofavor", 9, set_favor);

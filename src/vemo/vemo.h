@@ -59,6 +59,8 @@ int vemo_start();
 void vemo_clear();
 // Number of Vemo objects alive (leak checks in tests).
 long vemo_liveobjects();
+// Binds `vemo_memory` (the `vemo memory` listing).
+void vemo_bindmemory();
 // Fuzzing: a step limit after which a run stops as if Break was pressed.
 void vemo_setsteplimit(long polls);
 

@@ -15,6 +15,7 @@
 #include "data/store.h"
 #include "files/atomicfile.h"
 #include "graphics/graphics.h"
+#include "graphics/gstyle.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -159,22 +160,86 @@ TEST_F(Render, PngWidthOptionKeepsTheAspect) {
   EXPECT_TRUE(p.red(pxx(2000 + 2800 * 5, 300), pxy(2000 + 1800 * 5, 200)));
 }
 
+// Offsets of a PDF's cross-reference table: each must point at "N 0 obj".
+bool xrefvalid(const std::string& pdf) {
+  size_t sx = pdf.rfind("startxref\n");
+  if (sx == std::string::npos) return false;
+  long xref = std::atol(pdf.c_str() + sx + 10);
+  if (xref <= 0 || static_cast<size_t>(xref) >= pdf.size() || pdf.compare(static_cast<size_t>(xref), 5, "xref\n"))
+    return false;
+  size_t p = static_cast<size_t>(xref) + 5;
+  int first = 0, count = 0;
+  if (std::sscanf(pdf.c_str() + p, "%d %d", &first, &count) != 2 || count < 2) return false;
+  p = pdf.find('\n', p) + 1 + 20;  // past the free entry
+  for (int k = 1; k < count; ++k, p += 20) {
+    long off = std::atol(pdf.c_str() + p);
+    std::string want = std::to_string(k) + " 0 obj";
+    if (off <= 0 || pdf.compare(static_cast<size_t>(off), want.size(), want)) return false;
+  }
+  // the content stream's length object agrees with the stream
+  size_t st = pdf.find("stream\n"), en = pdf.find("\nendstream");
+  size_t lo = pdf.find("2 0 obj\n");
+  return st != std::string::npos && en != std::string::npos && lo != std::string::npos &&
+         std::atol(pdf.c_str() + lo + 8) == static_cast<long>(en - st - 7);
+}
+
+size_t count(const std::string& s, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+  return n;
+}
+
 TEST_F(Render, SvgAndPdfFrames) {
   drawpoints();
   ExportOpts o;
   ASSERT_EQ(gr_export(*gr.gdl, path("p.svg"), o), 0);
   ASSERT_EQ(gr_export(*gr.gdl, path("p.pdf"), o), 0);
   std::string svg = slurp(path("p.svg"));
-  EXPECT_NE(svg.find("<svg"), std::string::npos);
-  EXPECT_NE(svg.find("width=\"432pt\" height=\"288pt\""), std::string::npos);
-  EXPECT_NE(svg.find("rgb(100%,0%,0%)"), std::string::npos);  // the red markers
-  // "Hello" is drawn as five glyph uses.
-  size_t uses = 0;
-  for (size_t at = svg.find("<use"); at != std::string::npos; at = svg.find("<use", at + 1)) ++uses;
-  EXPECT_EQ(uses, 5u);
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_NE(svg.find("width=\"432pt\" height=\"288pt\" viewBox=\"0 0 432 288\""), std::string::npos);
+  EXPECT_NE(svg.find("stroke=\"#ff0000\""), std::string::npos);  // the red markers
+  EXPECT_EQ(count(svg, "h0"), 3u);                                // one dot per point
+  // the first point: device (4800, 3800) on a 432 x 288 page of 32000 x 21333 units
+  EXPECT_NE(svg.find("M64.8 236.7h0"), std::string::npos);
+  // text stays text
+  EXPECT_NE(svg.find(">Hello</text>"), std::string::npos);
+  EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
   std::string pdf = slurp(path("p.pdf"));
   EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
+  EXPECT_NE(pdf.find("(Hello) Tj"), std::string::npos);
+  EXPECT_EQ(count(pdf, " l "), 3u);  // one zero-length stroke per point
+  EXPECT_NE(pdf.find("64.8 51.3 m 64.8 51.3 l "), std::string::npos);
   EXPECT_NE(pdf.find("%%EOF"), std::string::npos);
+  EXPECT_TRUE(xrefvalid(pdf));
+}
+
+TEST_F(Render, TextAndFontNamesAreEscaped) {
+  ASSERT_EQ(run("gdi init 6 4 255 255 255"), 0);
+  ASSERT_EQ(run("gdi textrgb = 0 0 0"), 0);
+  ASSERT_EQ(run("gdi text 100 900 a<b & \"c\" (d) \\e caf\xc3\xa9 \xe2\x82\xac"), 0);
+  ASSERT_EQ(run("gdi textfont = it's<bold>&\\x"), 0);
+  ASSERT_EQ(run("gdi text 100 500 x"), 0);
+  ASSERT_EQ(run("gdi end"), 0);
+  ExportOpts o;
+  ASSERT_EQ(gr_export(*gr.gdl, path("e.svg"), o), 0);
+  ASSERT_EQ(gr_export(*gr.gdl, path("e.pdf"), o), 0);
+  std::string svg = slurp(path("e.svg"));
+  EXPECT_NE(svg.find(">a&lt;b &amp; &quot;c&quot; (d) \\e caf\xc3\xa9 \xe2\x82\xac</text>"), std::string::npos);
+  EXPECT_NE(svg.find("font-family=\"&apos;it\\&apos;s&lt;bold&gt;&amp;\\\\x&apos;, sans-serif\""),
+            std::string::npos);
+  std::string pdf = slurp(path("e.pdf"));
+  // WinAnsi: e-acute is byte 351 octal; the euro sign is beyond Latin-1
+  EXPECT_NE(pdf.find("(a<b & \"c\" \\(d\\) \\\\e caf\\351 ?) Tj"), std::string::npos);
+  EXPECT_TRUE(xrefvalid(pdf));
+}
+
+TEST(RenderEscapes, XmlDropsControlsAndMendsBadUtf8) {
+  EXPECT_EQ(gs_xmlescape("a\x01" "b\tc"), "ab\tc");
+  EXPECT_EQ(gs_xmlescape("\xe9t\xe9"), "\xc3\xa9t\xc3\xa9");  // Latin-1 bytes become UTF-8
+  EXPECT_EQ(gs_xmlescape("\xc3\xa9"), "\xc3\xa9");
+  // a surrogate is not UTF-8: three Latin-1 bytes, the last a control dropped
+  EXPECT_EQ(gs_xmlescape("\xed\xa0\x80"), "\xc3\xad\xc2\xa0");
+  EXPECT_EQ(gs_pdfescape("\n(\x7f)"), "\\012\\(\\177\\)");
 }
 
 TEST_F(Render, GraphFileRoundTripGivesTheSameBytes) {

@@ -1,8 +1,8 @@
-// The part of the `file` command that graph files need: binary handles opened
+// The `file` command, as far as graph files need it: binary handles opened
 // for reading or writing, closed one at a time or all together, and the
 // `sersetwrite` / `sersetread` subcommands that write and read the current
 // series set at the file's position (a byte-order mark, k, N, types, names,
-// formats, minima, maxima, then the records).
+// formats, minima, maxima, then the records) through the byte-order helpers.
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -12,6 +12,7 @@
 #include "data/store.h"
 #include "data/varlist.h"
 #include "files/byteorder.h"
+#include "files/files.h"
 #include "graphics/graphics.h"
 #include "graphics/gsave.h"
 #include "interp/cmdtab.h"
@@ -219,4 +220,4 @@ int cmd_file(int) {
 
 }  // namespace
 
-void sersetfile_bindcommands() { cmdbind("file", cmd_file); }
+void files_bindfile() { cmdbind("file", cmd_file); }
