@@ -420,9 +420,31 @@ int autoload(const std::string& name) {
   return 0;
 }
 
+// Ado commands that take abbreviations, as built-in commands do.
+struct AdoAbbrev {
+  std::string name;  // full name of the command
+  int min;           // shortest abbreviation
+};
+std::vector<AdoAbbrev>& adoabbrevs() {
+  static std::vector<AdoAbbrev> t;
+  return t;
+}
+
+// The command a word not defined as a program names: itself when an
+// ado-file of that name exists, else the ado command it abbreviates.
+std::string adounab(const std::string& word) {
+  if (pgmfind(word.c_str(), 3) || !validcmdname(word) || !srchado(word.c_str(), "ado", 1).empty()) return word;
+  for (const AdoAbbrev& a : adoabbrevs())
+    if (cmdcmp(word.c_str(), a.name.c_str(), a.min)) return a.name;
+  return word;
+}
+
 }  // namespace
 
-std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc) {
+void adoabbrev(const char* name, int min) { adoabbrevs().push_back({name, min}); }
+
+std::shared_ptr<Program> pgmfind_load(const std::string& word, int* rc) {
+  const std::string cmd = adounab(word);
   std::shared_ptr<Program> p = pgmfind(cmd.c_str(), 3);
   *rc = 0;
   if (p) return p;
@@ -430,7 +452,8 @@ std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc) {
   return pgmfind(cmd.c_str(), 3);
 }
 
-int prog_dispatch(const std::string& cmd) {
+int prog_dispatch(const std::string& word) {
+  const std::string cmd = adounab(word);
   std::shared_ptr<Program> p = pgmfind(cmd.c_str(), 3);
   if (!p) {
     std::string args = wheretok();

@@ -13,6 +13,11 @@
 // "unrecognized command:  name" and returns 199 when there is none.
 [[nodiscard]] int prog_dispatch(const std::string& cmd);
 
+// Commands written as ado-files that accept abbreviations like built-in
+// ones: a word of at least min characters that abbreviates name, and is
+// neither a program nor an ado-file itself, runs name.
+void adoabbrev(const char* name, int min);
+
 struct Program;
 // The program cmd, autoloaded from the ado-path when not yet defined; nullptr
 // with *rc set (message printed) when there is none.

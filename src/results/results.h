@@ -32,8 +32,9 @@ struct ResStore {
   std::vector<std::pair<std::string, double>> scalars;
   std::vector<std::pair<std::string, std::string>> macros;
   std::vector<std::pair<std::string, Matrix>> matrices;
-  void clear() { scalars.clear(), macros.clear(), matrices.clear(); }
-  bool empty() const { return scalars.empty() && macros.empty() && matrices.empty(); }
+  std::vector<double> rec;  // e(): the estimation command's own figures for redisplay
+  void clear() { scalars.clear(), macros.clear(), matrices.clear(), rec.clear(); }
+  bool empty() const { return scalars.empty() && macros.empty() && matrices.empty() && rec.empty(); }
   size_t size() const { return scalars.size() + macros.size() + matrices.size(); }
   // Removes any item called name (of any kind).
   void erase(const std::string& name);
@@ -136,6 +137,12 @@ bool mat_erase(const std::string& name);
 
 // c(name): 0 and the value, or 1 when name is not a c() value.
 int creturn_value(const std::string& name, double* d, std::string* s, bool* isstr);
+
+// The coefficient table of `ereturn display`: the statistical commands own
+// the table and install it here. Called with the tokenizer after the word
+// `display`; returns 0 or a code.
+using EDisplayFn = int (*)();
+void res_set_edisplay(EDisplayFn fn);
 
 // Binders.
 void results_bindcommands();

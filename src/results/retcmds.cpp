@@ -7,6 +7,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
+#include "interp/program.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
@@ -34,6 +35,9 @@ int res_chkname(const std::string& n) {
 namespace {
 
 enum : int { RCLS = 1, SCLS = 2, ECLS = 3 };
+
+// The table routine behind `ereturn display` (res_set_edisplay).
+EDisplayFn edisplay = nullptr;
 
 // The class of the innermost running program (0 outside programs).
 int curclass() { return res.frames.empty() ? 0 : res.frames.back().cls; }
@@ -354,8 +358,8 @@ int cmd_ereturn(int) {
     return 0;
   }
   if (cmdcmp(sub.c_str(), "display", 2)) {
-    if (!res.e.matrix("b")) return error(301);
-    return errmsgf(199, "ereturn display: coefficient table not available\n");
+    if (!edisplay) return error(199);
+    return edisplay();
   }
   return error(198);
 }
@@ -519,6 +523,8 @@ void res_list(char cls) {
   }
 }
 
+void res_set_edisplay(EDisplayFn fn) { edisplay = fn; }
+
 void retcmds_bind() {
   cmdbind("return", cmd_return);
   cmdbind("ereturn", cmd_ereturn);
@@ -535,4 +541,5 @@ void results_bindcommands() {
   creturn_bind();
   matcmds_bind();
   scalar_bind();
+  adoabbrev("estimates", 3);
 }

@@ -1,10 +1,16 @@
 // Binds the commands of the statistics subsystem.
 #include "interp/cmdtab.h"
+#include "interp/program.h"
+#include "results/results.h"
+#include "stats/etable.h"
 #include "stats/stats.h"
 
-void stats_bindcommands() { stats_bindsummarize();
+void stats_bindcommands() {
+  stats_bindsummarize();
   stats_bindregress();
   stats_bindpredict();
   stats_bindtest();
   stats_bindtabulate();
+  res_set_edisplay(ct_ereturn_display);
+  adoabbrev("regress", 3);
 }

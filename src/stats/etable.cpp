@@ -1,5 +1,5 @@
-// The coefficient table shared by the estimation commands (and `ereturn
-// display`): title line with the variance type, one row per coefficient with
+// The coefficient table shared by the estimation commands and `ereturn
+// display`, read from the posted e(b) and e(V): title line with the variance type, one row per coefficient with
 // its standard error, t (or z), p-value and confidence interval, standardised
 // coefficients for `beta`, exponentiated ones for `eform()`, "(dropped)" rows.
 #include <cmath>
@@ -11,7 +11,10 @@
 #include "expr/expr.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "interp/cmdtab.h"
+#include "output/errors.h"
 #include "stats/etable.h"
+#include "stats/post.h"
 
 namespace {
 
@@ -140,4 +143,47 @@ void ct_display(const CoefTable& t) {
     spoutsml((l + "\n").c_str());
   }
   spoutsml(t.plus ? "{txt}{hline 13}{c +}{hline 64}\n" : "{txt}{hline 13}{c BT}{hline 64}\n");
+}
+
+int ct_frome(CoefTable& t) {
+  if (!st_ecoefs(t.names, t.b, t.V)) return error(301);
+  const size_t p = t.names.size();
+  if (t.V.empty()) t.V.assign(p * p, misval);
+  t.dropped.assign(p, 0);
+  for (size_t j = 0; j < p; ++j) t.dropped[j] = t.b[j] == 0 && t.V[j * p + j] == 0;
+  t.df_r = st_escalarget("df_r");
+  t.vcetype = st_elocalget("vcetype");
+  const std::string dep = st_elocalget("depvar");
+  t.depname = dep.substr(0, dep.find(' '));
+  return 0;
+}
+
+int ct_options(CoefTable& t) {
+  t.level = st_setlevel();
+  double lv[1];
+  if (findoptv("level", 1, lv, 1, 0) == 1) t.level = lv[0];
+  if (!(t.level >= 10 && t.level <= 99.99))
+    return errmsgf(198, "level() must be between 10 and 99.99 inclusive\n");
+  t.plus = findopt("plus", 4, 0) == 1;
+  std::string ef;
+  if (findargasis("eform", 5, ef, 64)) {
+    if (ef.empty() || ef.size() > 12) return errmsgf(198, "option eform() invalid\n");
+    t.eform = ef;
+  }
+  return 0;
+}
+
+int ct_ereturn_display() {
+  ps = ParseState{};
+  ps.vable = 3;
+  ps.ifable = 3;
+  ps.oable = 3;
+  ps.opable = 0;
+  if (int rc = parse()) return rc;
+  CoefTable t;
+  if (int rc = ct_options(t)) return rc;
+  if (int rc = chkopt()) return rc;
+  if (int rc = ct_frome(t)) return rc;
+  ct_display(t);
+  return 0;
 }

@@ -21,6 +21,17 @@ struct CoefTable {
 
 // Prints the table at the current output level.
 void ct_display(const CoefTable& t);
+// Fills the coefficients, their names, variance, "(dropped)" marks (a zero
+// coefficient with zero variance), the residual df (e(df_r), missing for z
+// statistics), the variance type and the dependent variable from the posted
+// e(b) and e(V). 0, or 301 when no coefficients are posted.
+[[nodiscard]] int ct_frome(CoefTable& t);
+// The table options of the parsed command line shared by the estimation
+// commands and `ereturn display`: level(#) (fractional allowed, default
+// `set level`), plus, eform(string). 0 or 198.
+[[nodiscard]] int ct_options(CoefTable& t);
+// `ereturn display [, level(#) plus eform(string)]`.
+[[nodiscard]] int ct_ereturn_display();
 // The two-sided critical value for level with df_r degrees of freedom
 // (normal when df_r is missing).
 double ct_critical(double level, double df_r);

@@ -49,6 +49,43 @@ std::string st_ecmd() {
   return c ? *c : std::string();
 }
 
+bool st_ecoefs(std::vector<std::string>& names, std::vector<double>& b, std::vector<double>& V) {
+  names.clear(), b.clear(), V.clear();
+  const Matrix* mb = res.e.matrix("b");
+  if (!mb || mb->rows < 1) return false;
+  const size_t p = static_cast<size_t>(mb->cols);
+  b.assign(mb->v.begin(), mb->v.begin() + static_cast<long>(p));
+  names = mb->cnames;
+  // One equation throughout (or none): the names alone.
+  std::string eq0;
+  bool oneeq = true;
+  for (size_t j = 0; j < p; ++j) {
+    const size_t c = names[j].find(':');
+    const std::string eq = c == std::string::npos ? "" : names[j].substr(0, c);
+    if (j == 0) eq0 = eq;
+    else if (eq != eq0) oneeq = false;
+  }
+  if (oneeq)
+    for (std::string& n : names)
+      if (size_t c = n.find(':'); c != std::string::npos) n.erase(0, c + 1);
+  const Matrix* mv = res.e.matrix("V");
+  if (mv && static_cast<size_t>(mv->rows) == p && static_cast<size_t>(mv->cols) == p) V = mv->v;
+  return true;
+}
+
+double st_escalarget(const char* name) {
+  const double* d = res.e.scalar(name);
+  return d ? *d : misval;
+}
+
+std::string st_elocalget(const char* name) {
+  const std::string* s = res.e.macro(name);
+  return s ? *s : std::string();
+}
+
+void st_erecord(std::vector<double> rec) { res.e.rec = std::move(rec); }
+const std::vector<double>& st_erecordget() { return res.e.rec; }
+
 void st_global(const char* name, const char* text) { macset_global(name, text); }
 
 int st_matsize() { return errst.matsize ? errst.matsize() : 400; }

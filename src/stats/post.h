@@ -20,6 +20,17 @@ void st_epost(const std::vector<std::string>& names, const std::vector<double>& 
 void st_esample(const std::vector<unsigned char>& mark, long lo);
 // The command that made the current e() ("" when none).
 std::string st_ecmd();
+// The posted coefficients: the column names of e(b) (equation parts
+// removed when every column shares one), e(b) and e(V) (p x p row-major,
+// empty when no e(V) is posted). False when no e(b) is posted.
+bool st_ecoefs(std::vector<std::string>& names, std::vector<double>& b, std::vector<double>& V);
+// e(name) as a number (missing when absent) and as text ("" when absent).
+double st_escalarget(const char* name);
+std::string st_elocalget(const char* name);
+// The estimation command's own figures kept in e() for redisplay; they move
+// with e() when estimates are held.
+void st_erecord(std::vector<double> rec);
+const std::vector<double>& st_erecordget();
 // A global macro.
 void st_global(const char* name, const char* text);
 // Settings: matsize and the default confidence level.

@@ -1,6 +1,7 @@
-// _predict: a new variable from the last regress fit: the linear prediction
-// (the default), the residuals or the standard error of the prediction.
-// Reached through the predict program and the fit's e(predict) program.
+// _predict: a new variable from the posted coefficients e(b) and variance
+// e(V): the linear prediction (the default), the residuals (against
+// e(depvar)) or the standard error of the prediction. Reached through the
+// predict program and the fit's e(predict) program.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -69,18 +70,26 @@ int cmd_predict(int) {
   if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
   if (int rc = chkopt()) return rc;
   if (kinds > 1) return errmsgf(198, "only one statistic may be specified\n");
-  const RegFit& f = sts.reg;
-  if (!f.valid || st_ecmd() != "regress") return error(301);
+  std::vector<std::string> names;
+  std::vector<double> b, V;
+  if (!st_ecoefs(names, b, V)) return error(301);
+  if (kind == P_STDP && V.empty()) return errmsgf(321, "variance matrix not found\n");
   if (int rc = chkvarname(name.c_str())) return rc;
   if (findvarexact(name.c_str())) return errmsgf(110, "%s already defined\n", name.c_str());
-  const size_t p = f.names.size();
+  const size_t p = names.size();
+  // A coefficient that is zero with zero variance (a dropped regressor)
+  // contributes nothing: its variable need not exist.
+  std::vector<unsigned char> skip(p, 0);
+  for (size_t j = 0; j < p; ++j) skip[j] = b[j] == 0 && (V.empty() || V[j * p + j] == 0);
   std::vector<Term> terms(p);
   for (size_t j = 0; j < p; ++j)
-    if (!f.dropped[j])
-      if (int rc = resolve(f.names[j], terms[j])) return rc;
+    if (!skip[j])
+      if (int rc = resolve(names[j], terms[j])) return rc;
   Term dep;
   if (kind == P_RES) {
-    if (int rc = resolve(f.depname, dep)) return rc;
+    const std::string dv = st_elocalget("depvar");
+    if (dv.empty()) return errmsgf(198, "residuals need the dependent variable e(depvar)\n");
+    if (int rc = resolve(dv.substr(0, dv.find(' ')), dep)) return rc;
   }
   int tvar = 0, pvar = 0;
   bool ts = false;
@@ -103,18 +112,18 @@ int cmd_predict(int) {
     if (obs >= ds.nobs1 && obs <= ds.nobs2 && selobs(obs)) {
       bool ok = true;
       for (size_t j = 0; j < p && ok; ++j) {
-        x[j] = f.dropped[j] ? 0 : value(terms[j], obs, tvar, pvar);
+        x[j] = skip[j] ? 0 : value(terms[j], obs, tvar, pvar);
         ok = x[j] < misval;
       }
       if (ok) {
         if (kind == P_STDP) {
           double v = 0;
           for (size_t a = 0; a < p; ++a)
-            for (size_t c = 0; c < p; ++c) v += x[a] * f.V[a * p + c] * x[c];
+            for (size_t c = 0; c < p; ++c) v += x[a] * V[a * p + c] * x[c];
           r = v >= 0 ? std::sqrt(v) : misval;
         } else {
           Accum xb;
-          for (size_t j = 0; j < p; ++j) xb.add(f.b[j] * x[j]);
+          for (size_t j = 0; j < p; ++j) xb.add(b[j] * x[j]);
           r = xb.value();
           if (kind == P_RES) {
             const double y = value(dep, obs, tvar, pvar);

@@ -127,12 +127,20 @@ int readblock(Block& b, const StSample& s, long obs, bool check, const RegOpts& 
   return 0;
 }
 
-// Posts the results of the fit kept in sts.reg.
+// The fit's figures kept in e() for replay, in this order, then the
+// standardised coefficients and the "(dropped)" flags (p each).
+enum : size_t {
+  REC_N, REC_DFM, REC_DFR, REC_DFRT, REC_F, REC_PF, REC_R2, REC_R2A, REC_RMSE, REC_MSS, REC_RSS,
+  REC_TSS, REC_HASCONST, REC_VCE, REC_NCLUST, REC_NFIELD
+};
+
+// Posts the results of the fit kept in sts.reg. With cluster() the
+// residual df posted is the one of the tests (clusters less one).
 void post(const RegFit& f) {
   st_eclear();
   st_escalar("N", f.N);
   st_escalar("df_m", f.df_m);
-  st_escalar("df_r", f.df_r);
+  st_escalar("df_r", f.dfr_test);
   st_escalar("F", f.F);
   st_escalar("r2", f.r2);
   st_escalar("rmse", f.rmse);
@@ -157,6 +165,14 @@ void post(const RegFit& f) {
   st_elocal("properties", "b V");
   st_elocal("vcetype", f.vcetype.c_str());
   st_epost(f.names, f.b, f.V);
+  std::vector<double> rec(REC_NFIELD);
+  rec[REC_N] = f.N, rec[REC_DFM] = f.df_m, rec[REC_DFR] = f.df_r, rec[REC_DFRT] = f.dfr_test;
+  rec[REC_F] = f.F, rec[REC_PF] = f.pF, rec[REC_R2] = f.r2, rec[REC_R2A] = f.r2_a;
+  rec[REC_RMSE] = f.rmse, rec[REC_MSS] = f.mss, rec[REC_RSS] = f.rss, rec[REC_TSS] = f.tss;
+  rec[REC_HASCONST] = f.hasconst, rec[REC_VCE] = f.vce, rec[REC_NCLUST] = f.nclust;
+  rec.insert(rec.end(), f.betas.begin(), f.betas.end());
+  for (unsigned char d : f.dropped) rec.push_back(d);
+  st_erecord(std::move(rec));
   st_esample(f.sample, f.samplelo);
   st_global("S_E_cmd", "regress");
   st_global("S_E_depv", f.depname.c_str());
@@ -230,46 +246,58 @@ void robusthead(const RegFit& f) {
   spoutsml("\n");
 }
 
-// Prints the header and the table of the kept fit with display options o.
-void display(const RegFit& f, const RegOpts& o) {
+// The header figures of the current regress results, from their record in
+// e(). 0, or 301 when e() holds no regress results.
+int fromrecord(RegFit& f) {
+  const std::vector<double>& rec = st_erecordget();
+  if (st_ecmd() != "regress" || rec.size() < REC_NFIELD) return error(301);
+  f.N = rec[REC_N], f.df_m = rec[REC_DFM], f.df_r = rec[REC_DFR], f.dfr_test = rec[REC_DFRT];
+  f.F = rec[REC_F], f.pF = rec[REC_PF], f.r2 = rec[REC_R2], f.r2_a = rec[REC_R2A];
+  f.rmse = rec[REC_RMSE], f.mss = rec[REC_MSS], f.rss = rec[REC_RSS], f.tss = rec[REC_TSS];
+  f.hasconst = rec[REC_HASCONST] != 0, f.vce = static_cast<int>(rec[REC_VCE]);
+  f.nclust = rec[REC_NCLUST];
+  const long p = static_cast<long>(rec.size() - REC_NFIELD) / 2;
+  f.betas.assign(rec.begin() + REC_NFIELD, rec.begin() + REC_NFIELD + p);
+  for (long j = 0; j < p; ++j) f.dropped.push_back(rec[REC_NFIELD + static_cast<size_t>(p + j)] != 0);
+  f.clustvar = st_elocalget("clustvar");
+  return 0;
+}
+
+// Prints the header and the coefficient table of the current regress results
+// (the header from their record, the table from e(b) and e(V)).
+int display(const RegOpts& o) {
+  RegFit f;
+  if (int rc = fromrecord(f)) return rc;
+  if (o.beta && f.vce == VCE_CLUSTER) return errmsgf(184, "options cluster() and beta may not be combined\n");
+  CoefTable t;
+  if (int rc = ct_frome(t)) return rc;
   if (!o.noheader) {
     if (f.vce == VCE_OLS)
       anova(f);
     else
       robusthead(f);
   }
-  CoefTable t;
-  t.depname = f.depname;
-  t.names = f.names;
-  t.b = f.b;
-  t.V = f.V;
-  t.dropped = f.dropped;
-  t.df_r = f.dfr_test;
+  // A regressor the sweep left out shows "(dropped)" even if its zero
+  // coefficient was reposted since; a repost of another size keeps e()'s view.
+  if (f.dropped.size() == t.names.size()) t.dropped = f.dropped;
   t.level = o.level;
-  t.vcetype = f.vcetype;
   t.eform = o.eform;
   t.beta = o.beta;
   t.betas = f.betas;
   t.plus = o.plus;
   ct_display(t);
+  return 0;
 }
 
-// Reads the display options shared by fitting and replay. 0 or 198.
+// Reads the display options shared by fitting and replay. 0, 184 or 198.
 int displayopts(RegOpts& o) {
-  o.level = static_cast<double>(findlevel(static_cast<int>(st_setlevel())));
-  // A fractional level such as 99.5 is allowed.
-  double lv[1];
-  if (findoptv("level", 1, lv, 1, 0) == 1) o.level = lv[0];
-  if (!(o.level >= 10 && o.level <= 99.99))
-    return errmsgf(198, "level() must be between 10 and 99.99 inclusive\n");
+  CoefTable t;
+  if (int rc = ct_options(t)) return rc;
+  o.level = t.level;
+  o.plus = t.plus;
+  o.eform = t.eform;
   o.beta = findopt("beta", 4, 0) == 1;
   o.noheader = findopt("header", 6, 1) == 0;
-  o.plus = findopt("plus", 4, 0) == 1;
-  std::string ef;
-  if (findargasis("eform", 5, ef, 64)) {
-    if (ef.empty() || ef.size() > 12) return errmsgf(198, "option eform() invalid\n");
-    o.eform = ef;
-  }
   if (o.beta && !o.eform.empty()) return errmsgf(184, "options beta and eform() may not be combined\n");
   return 0;
 }
@@ -689,11 +717,7 @@ int cmd_regress(int) {
     if (ps.bylevel || programby) return error(190);
     if (int rc = chkopt()) return rc;
     if (ps.hasif || ps.hasin || ps.hasweight) return error(198);
-    if (!sts.reg.valid || st_ecmd() != "regress") return error(301);
-    if (o.beta && sts.reg.vce == VCE_CLUSTER)
-      return errmsgf(184, "options cluster() and beta may not be combined\n");
-    display(sts.reg, o);
-    return 0;
+    return display(o);
   }
   o.nocons = findopt("constant", 5, 1) == 0;
   o.hascons = findopt("hascons", 7, 0) == 1;
@@ -756,8 +780,7 @@ int cmd_regress(int) {
   }
   sts.reg = std::move(f);
   post(sts.reg);
-  display(sts.reg, o);
-  return 0;
+  return display(o);
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
-// _test: Wald tests of linear hypotheses on the coefficients of the last
-// regress fit: `test x1 x2` (each coefficient zero) or `test exp = exp` with
-// linear combinations of coefficient names on either side. Prints the
-// constraints, F(df, df_r) and Prob > F; posts r(F), r(df), r(df_r), r(p).
+// _test: Wald tests of linear hypotheses on the posted coefficients e(b)
+// with their variance e(V): `test x1 x2` (each coefficient zero) or
+// `test exp = exp` with linear combinations of coefficient names on either
+// side. Prints the constraints and F(df, e(df_r)) with Prob > F, posting
+// r(F), r(df), r(df_r), r(p); without e(df_r), chi2(df) with Prob > chi2,
+// posting r(chi2), r(df), r(p).
+#include <boost/math/special_functions/gamma.hpp>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -23,6 +26,12 @@
 
 namespace {
 
+// The posted estimates the constraints refer to.
+struct Coefs {
+  std::vector<std::string> names;  // e(b)'s column names
+  std::vector<double> b, V;        // e(b), e(V) (p x p)
+};
+
 // One constraint: sum of R[j] b[j] = r.
 struct Constraint {
   std::vector<double> R;
@@ -32,7 +41,7 @@ struct Constraint {
 
 // The coefficient index of word (exact, then as a variable abbreviation), or
 // -1 after printing the not-found message.
-int coefindex(const RegFit& f, const std::string& word) {
+int coefindex(const Coefs& f, const std::string& word) {
   for (size_t j = 0; j < f.names.size(); ++j)
     if (f.names[j] == word) return static_cast<int>(j);
   if (word.find('.') == std::string::npos && word != "_cons") {
@@ -47,7 +56,7 @@ int coefindex(const RegFit& f, const std::string& word) {
 
 // Reads one side of an equation, adding sign times its terms to c.
 // side -> term { ('+'|'-') term }; term -> [number ['*']] name | number | name '*' number
-int side(const RegFit& f, const char*& p, double sign, Constraint& c) {
+int side(const Coefs& f, const char*& p, double sign, Constraint& c) {
   bool first = true;
   while (true) {
     while (*p == ' ') ++p;
@@ -106,7 +115,7 @@ std::string num(double x) {
 }
 
 // The shown form of a constraint: "x1 - 2*x2 = 3".
-std::string showc(const RegFit& f, const Constraint& c) {
+std::string showc(const Coefs& f, const Constraint& c) {
   std::string t;
   for (size_t j = 0; j < c.R.size(); ++j) {
     const double k = c.R[j];
@@ -127,7 +136,7 @@ std::string showc(const RegFit& f, const Constraint& c) {
 
 // _test coeflist | _test exp = exp
 int cmd_test(int) {
-  const RegFit& f = sts.reg;
+  Coefs f;
   std::string line = wheretok();
   settok(wheretok() + std::strlen(wheretok()));
   size_t comma = line.find(',');
@@ -141,7 +150,8 @@ int cmd_test(int) {
     o = o.substr(0, o.find(' '));
     return errmsgf(198, "option %s not allowed\n", o.c_str());
   }
-  if (!f.valid || st_ecmd() != "regress") return error(301);
+  if (!st_ecoefs(f.names, f.b, f.V)) return error(301);
+  if (f.V.empty()) return errmsgf(321, "variance matrix not found\n");
   while (!line.empty() && line.back() == ' ') line.pop_back();
   if (line.find_first_not_of(' ') == std::string::npos) return required("coefficient list or equation");
   const size_t p = f.names.size();
@@ -204,16 +214,29 @@ int cmd_test(int) {
   double w = 0;
   for (int a = 0; a < q; ++a)
     for (int c = 0; c < q; ++c) w += d[static_cast<size_t>(a)] * m[static_cast<size_t>(a * q + c)] * d[static_cast<size_t>(c)];
-  const double df = sr.rank, dfr = f.dfr_test;
+  const double df = sr.rank, dfr = st_escalarget("df_r");
+  spoutsml("\n");
+  st_rclear();
+  st_rscalar("drop", sr.rank < q ? 1 : 0);
+  if (dfr >= misval) {
+    // No residual df posted: the large-sample chi-squared form.
+    const double chi2 = df > 0 ? w : misval;
+    const double pv = chi2 < misval && chi2 >= 0 ? boost::math::gamma_q(df / 2, chi2 / 2) : misval;
+    spoutsmlf("{txt}{col 12}chi2(%3.0f) ={res}", df);
+    spoutsml((std::string(sreforms("%8.2f", chi2)) + "\n").c_str());
+    spoutsml("{txt}{col 10}Prob > chi2 ={res}");
+    spoutsml((std::string(sreforms("%10.4f", pv)) + "\n").c_str());
+    st_rscalar("chi2", chi2);
+    st_rscalar("df", df);
+    st_rscalar("p", pv);
+    return 0;
+  }
   double F = df > 0 ? w / df : misval;
   double pv = F < misval && dfr > 0 ? fn_Ftail(df, dfr, F) : misval;
-  spoutsml("\n");
   spoutsmlf("{txt}       F(%3.0f,%6.0f) ={res}", df, dfr);
   spoutsml((std::string(sreforms("%8.2f", F)) + "\n").c_str());
   spoutsml("{txt}{col 13}Prob > F ={res}");
   spoutsml((std::string(sreforms("%10.4f", pv)) + "\n").c_str());
-  st_rclear();
-  st_rscalar("drop", sr.rank < q ? 1 : 0);
   st_rscalar("df_r", dfr);
   st_rscalar("F", F);
   st_rscalar("df", df);
