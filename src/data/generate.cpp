@@ -4,6 +4,8 @@
 // Owns the running counts of their messages, kept across the groups of a
 // `by` run and reported after the last group.
 #include <cmath>
+#include <cstdint>
+#include <emmintrin.h>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "data/varlist.h"
 #include "expr/expr.h"
 #include "expr/exprint.h"
+#include "expr/opcodes.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
@@ -78,9 +81,54 @@ void fillblock(const ExprProg& prog, long obs, long n, unsigned char* sel, doubl
   }
 }
 
+// Copies the cell image `cell` into observations obs..obs+n-1 of a column.
+void col_fill(const ColView& c, long obs, long n, const unsigned char* cell) {
+  unsigned char* p = c.at(obs);
+  const size_t w = static_cast<size_t>(c.stride);
+  if (w == 8 && n >= 4096) {
+    // A long run of doubles: streaming stores, which do not first read the
+    // cache lines they overwrite (columns start 8-aligned).
+    long i = 0;
+    uint64_t u;
+    std::memcpy(&u, cell, 8);
+    for (; i < n && (reinterpret_cast<uintptr_t>(p + i * 8) & 15); ++i) std::memcpy(p + i * 8, &u, 8);
+    const __m128i v = _mm_set1_epi64x(static_cast<long long>(u));
+    for (; i + 2 <= n; i += 2) _mm_stream_si128(reinterpret_cast<__m128i*>(p + i * 8), v);
+    _mm_sfence();
+    for (; i < n; ++i) std::memcpy(p + i * 8, &u, 8);
+    return;
+  }
+  for (long i = 0; i < n; ++i) std::memcpy(p + static_cast<size_t>(i) * w, cell, w);
+}
+
+// A new numeric variable whose expression is one literal, with no `if` and
+// the whole range: the cell is encoded once and copied down the column
+// (double columns with stores that bypass the cache). False when the
+// program is anything else; then *rc is untouched.
+bool gen_constant(int v, const ExprProg& prog, bool all, int* rc) {
+  const auto& c = prog.code;
+  if (!all || !ex.ifpgm.empty() || ds.nobs1 != 1 || ds.nobs2 != ds.nobs || c.size() != 2 || c[0] != XO_LIT)
+    return false;
+  const double x = xv_fin(prog.lits[static_cast<size_t>(c[1] - 1)]);
+  const ColView col = colview(v);
+  unsigned char cell[8];
+  cell_put(col.type, cell, x);
+  const bool miss = cell_get(col.type, cell) >= misval;
+  constexpr long CHUNK = 1L << 20;  // observations between Break polls
+  for (long obs = 1; obs <= ds.nobs; obs += CHUNK) {
+    if (ds_pollbreak()) return *rc = 1, true;
+    const long n = std::min(CHUNK, ds.nobs - obs + 1);
+    col_fill(col, obs, n, cell);
+  }
+  if (miss) gc.missing += ds.nobs;
+  *rc = 0;
+  return true;
+}
+
 // Fills numeric variable v; counts missing results. Observations outside the
 // range are written only when `all` (the variable is new).
 int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
+  if (int rc; gen_constant(v, prog, all, &rc)) return rc;
   alignas(64) static double vals[EXPR_BLOCK];
   alignas(64) static double back[EXPR_BLOCK];
   static unsigned char sel[EXPR_BLOCK];

@@ -290,14 +290,17 @@ bool selcmp(const ExprProg& p, long obs, long n, unsigned char* sel) {
     case XO_EQ: case XO_NE: case XO_GE: case XO_LE: case XO_LT: case XO_GT: break;
     default: return false;
   }
-  col_decode(colview(c[1]), obs, n, x);
+  const ColView cv = colview(c[1]);
+  const double* xs = x;
+  if (cv.type == ST_DOUBLE) xs = reinterpret_cast<const double*>(cv.at(obs));  // 8-aligned: in place
+  else col_decode(cv, obs, n, x);
   switch (c[4]) {
-    case XO_EQ: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a == b; }); break;
-    case XO_NE: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a != b; }); break;
-    case XO_GE: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a >= b; }); break;
-    case XO_LE: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a <= b; }); break;
-    case XO_LT: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a < b; }); break;
-    default: cmpcol(x, k, n, sel, modern, [](double a, double b) { return a > b; }); break;
+    case XO_EQ: cmpcol(xs, k, n, sel, modern, [](double a, double b) { return a == b; }); break;
+    case XO_NE: cmpcol(xs, k, n, sel, modern, [](double a, double b) { return a != b; }); break;
+    case XO_GE: cmpcol(xs, k, n, sel, modern, [](double a, double b) { return a >= b; }); break;
+    case XO_LE: cmpcol(xs, k, n, sel, modern, [](double a, double b) { return a <= b; }); break;
+    case XO_LT: cmpcol(xs, k, n, sel, modern, [](double a, double b) { return a < b; }); break;
+    default: cmpcol(xs, k, n, sel, modern, [](double a, double b) { return a > b; }); break;
   }
   return true;
 }
