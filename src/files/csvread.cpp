@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +29,7 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692;
+constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909;
 
 // What the scan learns about one column.
 struct CsvCol {
@@ -211,6 +212,8 @@ void filltext(CsvScan& s, bool header, const std::vector<CsvCol>& cols, const st
   }
 }
 
+int insheet(const std::string& fn, const std::vector<std::string>& given, int names, bool dbl, char delim);
+
 // insheet [names] using filename [, clear comma tab delimiter("c") names nonames double]
 int cmd_insheet(int) {
   std::string line = wheretok(), before, after;
@@ -250,6 +253,16 @@ int cmd_insheet(int) {
   if (int rc = fa_filename(before.substr(at + 5), fn, ".raw")) return rc;
   if ((ds.nvar || ds.nobs) && !clear && ds.updata) return error(RC_DATALOST);
 
+  try {
+    return insheet(fn, given, names, dbl, hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : 0);
+  } catch (const std::bad_alloc&) {  // the text or a column's numbers did not fit
+    drop_all();
+    return error(RC_NOMEM);
+  }
+}
+
+// Reads file fn (delimiter 0: guessed) into the dataset. 0 or a printed code.
+int insheet(const std::string& fn, const std::vector<std::string>& given, int names, bool dbl, char delim) {
   std::string text;
   if (int rc = slurp(fn, text)) return rc;
   size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 byte-order mark
@@ -257,7 +270,7 @@ int cmd_insheet(int) {
   s.buf = text.data();
   s.len = text.size();
   s.pos = start;
-  s.delim = hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : guessdelim(text, start);
+  s.delim = delim ? delim : guessdelim(text, start);
   std::vector<CsvCol> cols;
   long nrows = 0;
   bool header = false;

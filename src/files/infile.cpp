@@ -262,6 +262,7 @@ int cmd_infile(int) {
       tl_start(t, vars);
       rc = dict_read(dp.d, s, t, TlRange{});
     }
+    if (!rc && s.err) rc = fierr(692, s.fn.c_str());
     ts_close(s);
     if (rc) return tl_abandon(rc);
     tl_finish(t);
@@ -329,6 +330,7 @@ int cmd_infile(int) {
     else if (byvar != LONG_MIN) rc = byvarread(s, t, byvar);
     else rc = freeread(s, t, r);
   }
+  if (!rc && s.err) rc = fierr(692, s.fn.c_str());
   ts_close(s);
   if (rc) return tl_abandon(rc);
   if (byvar != LONG_MIN && r.hasin && t.kept) {  // the range applies to the whole columns

@@ -34,6 +34,8 @@ constexpr int RC_NOTFOUND = 111, RC_EXISTS = 110, RC_SYNTAX = 198, RC_TOOMANY = 
               RC_TOOWIDE = 902, RC_BY = 190, RC_WRITE = 699;
 // A record must stay narrower than this many bytes.
 constexpr int POST_MAXWIDTH = 32767;
+// Most bytes a handle buffers, whatever every() asks for.
+constexpr long POST_MAXBUF = 64L << 20;
 // Offset of the observation count in a release-113 header.
 constexpr long HDR_NOBS = 6;
 
@@ -254,7 +256,7 @@ int cmd_postfile(int) {
   if (width >= POST_MAXWIDTH) return errmsgf(RC_TOOWIDE, "postfile %s too wide\n", name.c_str());
   h.width = static_cast<int>(width);
   if (every != LONG_MIN) {
-    h.capacity = std::min<long>(every, 1000000);
+    h.capacity = std::clamp<long>(std::min(every, POST_MAXBUF / width), 1, every);
   } else {
     h.capacity = std::clamp<long>(16L * ds.maxvar / width, 1, 32000);
   }

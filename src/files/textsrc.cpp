@@ -1,18 +1,22 @@
 // Windowed reading of text files for the text readers (see textsrc.h). The
-// window grows only when a single request needs more than it holds, so a
-// file of any size is read in one pass with bounded memory.
+// window is the file's size up to 4 MB and grows only when a single request
+// needs more than it holds, so a file of any size is read in one pass with
+// bounded memory.
 #include "files/textsrc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "output/errors.h"
 
 namespace {
 
-constexpr size_t WINDOW = size_t{4} << 20;  // bytes read per refill
+constexpr size_t WINDOW = size_t{4} << 20;  // bytes read per refill of a large file
+constexpr size_t MINWINDOW = 4096;          // the smallest window
 
 }  // namespace
 
@@ -21,7 +25,9 @@ int ts_open(TextSrc& s, const std::string& fn) {
   s.fn = fn;
   s.fd = ::open(fn.c_str(), O_RDONLY);
   if (s.fd < 0) return fierr(errno == ENOENT || errno == ENOTDIR ? 601 : 603, fn.c_str());
-  s.buf.resize(WINDOW);
+  struct stat st;
+  size_t size = ::fstat(s.fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+  s.buf.resize(std::clamp(size + 1, MINWINDOW, WINDOW));  // a small file is read whole
   return 0;
 }
 
@@ -44,7 +50,7 @@ size_t ts_fill(TextSrc& s, size_t want) {
       s.len -= s.pos;
       s.pos = 0;
     }
-    if (s.buf.size() - s.len < WINDOW / 2) s.buf.resize(s.len + WINDOW);
+    if (s.len == s.buf.size() || s.buf.size() < want + 1) s.buf.resize(std::max(2 * s.buf.size(), want + 1));
     ssize_t k = ::read(s.fd, s.buf.data() + s.len, s.buf.size() - s.len);
     if (k < 0 && errno == EINTR) continue;
     if (k < 0) s.err = errno;

@@ -5,6 +5,9 @@
 // file names), and the help text of the command under the cursor.
 #include <dirent.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -141,6 +144,30 @@ std::vector<std::string> files(const std::string& prefix) {
   return v;
 }
 
+// The ado-file of command name along the ado-path, "" when none.
+std::string adofile(const std::string& name) {
+  for (const std::string& d : adopath_dirs())
+    for (const std::string& f : {d + "/" + name + ".ado", d + "/" + name.substr(0, 1) + "/" + name + ".ado"})
+      if (FILE* fp = std::fopen(f.c_str(), "r")) {
+        std::fclose(fp);
+        return f;
+      }
+  return "";
+}
+
+// The `*!` lines of an ado-file (its own description) and its `syntax` lines.
+std::string adocomments(const std::string& path) {
+  std::ifstream in(path);
+  std::string line, text;
+  while (std::getline(in, line)) {
+    size_t k = line.find_first_not_of(" \t");
+    if (k == std::string::npos) continue;
+    if (line.compare(k, 2, "*!") == 0) text += line.substr(std::min(line.size(), k + 3)) + "\n";
+    else if (line.compare(k, 7, "syntax ") == 0) text += line.substr(k) + "\n";
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string kcomplete_status(const std::string& code, std::string& indent) {
@@ -272,7 +299,7 @@ std::string kinspect(const std::string& code, int cursor) {
       }
   }
   if (dmfind(w.c_str(), OBJ_PROGRAM)) return w + " is a program defined in this session\n";
-  for (const std::string& c : commandnames())
-    if (c == w) return w + " is an ado-file command\n";
+  std::string path = adofile(w);
+  if (!path.empty()) return w + " is an ado-file command (" + path + ")\n" + adocomments(path);
   return "";
 }

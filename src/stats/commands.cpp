@@ -11,6 +11,11 @@ void stats_bindcommands() {
   stats_bindpredict();
   stats_bindtest();
   stats_bindtabulate();
+  stats_bindcorrelate();
+  stats_bindgrpstat();
+  stats_bindcollapse();
+  stats_bindttest();
+  stats_bindoneway();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

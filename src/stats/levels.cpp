@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <unordered_map>
+
+#include <sys/mman.h>
 
 #include "data/store.h"
 #include "data/vlabel.h"
@@ -54,7 +57,7 @@ inline bool usedobs(const StSample& s, long i) {
 inline double wt(const StSample& s, long i) { return s.w.empty() ? 1 : s.w[static_cast<size_t>(i)]; }
 
 // Replaces provisional level numbers by ranks: rank[p] for level p.
-void recode(std::vector<int32_t>* code, std::vector<double>* freq, const std::vector<int32_t>& rank) {
+void recode(LvCodes* code, std::vector<double>* freq, const std::vector<int32_t>& rank) {
   if (code)
     for (int32_t& c : *code)
       if (c >= 0) c = rank[static_cast<size_t>(c)];
@@ -82,7 +85,7 @@ std::vector<int32_t> sortlevels(std::vector<T>& vals) {
   return rank;
 }
 
-int codestr(int var, const StSample& s, bool missing, Levels& lv, std::vector<int32_t>* code,
+int codestr(int var, const StSample& s, bool missing, Levels& lv, LvCodes* code,
             std::vector<double>* freq) {
   lv.isstr = true;
   const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
@@ -107,7 +110,27 @@ int codestr(int var, const StSample& s, bool missing, Levels& lv, std::vector<in
 
 }  // namespace
 
-int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, std::vector<int32_t>* code,
+void* st_bigalloc(size_t bytes) {
+  constexpr size_t huge = size_t{2} << 20;
+  if (bytes < (size_t{8} << 20)) return std::malloc(bytes ? bytes : 1);
+  const size_t b = (bytes + huge - 1) / huge * huge;
+  void* m = ::mmap(nullptr, b, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (m == MAP_FAILED) return nullptr;
+  (void)::madvise(m, b, MADV_HUGEPAGE);
+  return m;
+}
+
+void st_bigfree(void* p, size_t bytes) {
+  constexpr size_t huge = size_t{2} << 20;
+  if (!p) return;
+  if (bytes < (size_t{8} << 20)) {
+    std::free(p);
+    return;
+  }
+  ::munmap(p, (bytes + huge - 1) / huge * huge);
+}
+
+int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, LvCodes* code,
             std::vector<double>* freq) {
   const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
   lv = Levels{};
@@ -213,7 +236,12 @@ int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, std::ve
       lv.vals.push_back(sll < range ? mn + static_cast<double>(sll) : misval_k(static_cast<int>(sll - range)));
       if (freq) freq->push_back(f);
     }
-    if (code)
+    // When every slot up to the last level is used, slots are the ranks
+    // already (codes 0..k-1 or 1..k with all present, the common case).
+    bool ident = true;
+    for (size_t sl = 0; sl < nslot && ident; ++sl)
+      ident = slotrank[sl] < 0 || slotrank[sl] == static_cast<int32_t>(sl);
+    if (code && !ident)
       for (int32_t& c : *code)
         if (c >= 0) c = slotrank[static_cast<size_t>(c)];
     return 0;
@@ -248,4 +276,77 @@ std::string lv_text(const Levels& lv, int k, int var, bool nolabel) {
   t = sreforms("%9.0g", v);
   const size_t a = t.find_first_not_of(' ');
   return a == std::string::npos ? t : t.substr(a);
+}
+
+int lv_groups(const std::vector<int>& vars, const StSample& s, LvCodes& code, int* ngroups,
+              std::vector<long>* first) {
+  // The selection alone decides which observations belong; weights do not.
+  StSample sel;
+  sel.lo = s.lo, sel.hi = s.hi, sel.sel = s.sel;
+  const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
+  Levels lv;
+  if (int rc = lv_code(vars[0], -1, sel, true, lv, &code)) return rc;
+  int64_t span = lv.n();
+  if (vars.size() == 1) {
+    // one variable: its level ranks are the group numbers already
+    *ngroups = lv.n();
+    if (first) {
+      first->assign(static_cast<size_t>(lv.n()), -1);
+      int left = lv.n();
+      for (long i = 0; i < n && left > 0; ++i) {
+        const int32_t c = code[static_cast<size_t>(i)];
+        if (c >= 0 && (*first)[static_cast<size_t>(c)] < 0) (*first)[static_cast<size_t>(c)] = i, --left;
+      }
+    }
+    return 0;
+  }
+  LvCodes c2;
+  std::vector<int64_t> key;  // combined codes once they outgrow 32 bits
+  for (size_t v = 1; v < vars.size(); ++v) {
+    if (int rc = lv_code(vars[v], -1, sel, true, lv, &c2)) return rc;
+    const int64_t k = lv.n();
+    // Combined codes keep the lexicographic order of the level ranks; they
+    // are made dense again whenever the span grows large.
+    if (span * k <= (int64_t{1} << 24)) {
+      for (long i = 0; i < n; ++i) {
+        int32_t& c = code[static_cast<size_t>(i)];
+        if (c >= 0) c = static_cast<int32_t>(c * k + c2[static_cast<size_t>(i)]);
+      }
+      span *= k;
+    } else {
+      key.assign(static_cast<size_t>(n), -1);
+      for (long i = 0; i < n; ++i) {
+        const int32_t c = code[static_cast<size_t>(i)];
+        if (c >= 0) key[static_cast<size_t>(i)] = static_cast<int64_t>(c) * k + c2[static_cast<size_t>(i)];
+      }
+      std::vector<int64_t> u;
+      for (int64_t x : key)
+        if (x >= 0) u.push_back(x);
+      std::sort(u.begin(), u.end());
+      u.erase(std::unique(u.begin(), u.end()), u.end());
+      for (long i = 0; i < n; ++i) {
+        const int64_t x = key[static_cast<size_t>(i)];
+        code[static_cast<size_t>(i)] =
+            x < 0 ? -1 : static_cast<int32_t>(std::lower_bound(u.begin(), u.end(), x) - u.begin());
+      }
+      span = static_cast<int64_t>(u.size());
+    }
+    if (stopflag) return 1;
+  }
+  // Dense renumbering of the groups that occur.
+  std::vector<int32_t> rank(static_cast<size_t>(span), -1);
+  for (int32_t c : code)
+    if (c >= 0) rank[static_cast<size_t>(c)] = 0;
+  int32_t next = 0;
+  for (int32_t& r : rank)
+    if (r == 0) r = next++;
+  if (first) first->assign(static_cast<size_t>(next), -1);
+  for (long i = 0; i < n; ++i) {
+    int32_t& c = code[static_cast<size_t>(i)];
+    if (c < 0) continue;
+    c = rank[static_cast<size_t>(c)];
+    if (first && (*first)[static_cast<size_t>(c)] < 0) (*first)[static_cast<size_t>(c)] = i;
+  }
+  *ngroups = next;
+  return 0;
 }

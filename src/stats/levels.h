@@ -4,11 +4,37 @@
 // direct indexing (no sort, no hashing); other keys through a hash table whose
 // distinct values alone are then sorted.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
 struct StSample;
+
+// Allocator of the per-observation scratch arrays: blocks of 8 MB and more
+// are mapped on huge pages where the system offers them, as faulting in ten
+// million observations' worth of small pages costs more than the pass that
+// fills them.
+void* st_bigalloc(size_t bytes);
+void st_bigfree(void* p, size_t bytes);
+template <class T>
+struct StBigAlloc {
+  using value_type = T;
+  StBigAlloc() = default;
+  template <class U>
+  StBigAlloc(const StBigAlloc<U>&) {}
+  T* allocate(size_t n) {
+    void* p = st_bigalloc(n * sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t n) { st_bigfree(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const StBigAlloc<U>&) const { return true; }
+};
+// Group or level codes, one per observation.
+using LvCodes = std::vector<int32_t, StBigAlloc<int32_t>>;
 
 // The levels of a variable, in ascending order: numbers (missing values last,
 // `.` before `.a` ... `.z`) or texts in byte order ("" first).
@@ -29,8 +55,16 @@ struct Levels {
 // its observations (1 each without weights); code may be null when only the
 // counts are wanted, which saves a pass over the codes.
 [[nodiscard]] int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv,
-                          std::vector<int32_t>* code, std::vector<double>* freq = nullptr);
+                          LvCodes* code, std::vector<double>* freq = nullptr);
 
 // The text of level k of lv as a table shows it: the value label of var
 // (unless nolabel) or the number under %9.0g style, or the string itself.
 std::string lv_text(const Levels& lv, int k, int var, bool nolabel);
+
+// Groups of observations s.lo..s.hi by the values of vars (missing values
+// are values of their own): code[i] is the group of obs lo+i (-1 when not
+// selected), groups numbered in the order of the sorted values of vars.
+// first[g] receives the offset (from lo) of group g's first observation.
+// Returns 0 or 1 (Break).
+[[nodiscard]] int lv_groups(const std::vector<int>& vars, const StSample& s, LvCodes& code,
+                            int* ngroups, std::vector<long>* first);

@@ -12,6 +12,17 @@
 void st_rclear() { retval_clear(); }
 void st_rscalar(const char* name, double value) { (void)retval_set_scalar(name, value); }
 
+void st_rlocal(const char* name, const std::string& text) { (void)retval_set_local(name, text); }
+void st_rmatrix(const char* name, int r, int c, const std::vector<double>& v,
+                const std::vector<std::string>& rnames, const std::vector<std::string>& cnames) {
+  Matrix m = mat_make(r, c);
+  m.v = v;
+  if (!rnames.empty()) m.rnames = rnames;
+  if (!cnames.empty()) m.cnames = cnames;
+  m.sym = r == c && rnames == cnames && !rnames.empty();
+  (void)retval_set_matrix(name, std::move(m));
+}
+
 void st_eclear() { estval_clear(); }
 void st_escalar(const char* name, double value) { (void)estval_set_scalar(name, value); }
 void st_elocal(const char* name, const char* text) { (void)estval_set_local(name, text); }

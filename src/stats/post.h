@@ -8,6 +8,11 @@
 // r(): clears it, then posts named scalars.
 void st_rclear();
 void st_rscalar(const char* name, double value);
+// r(name): a macro, and an r x c matrix (row-major values) with its stripes
+// (empty: default names).
+void st_rlocal(const char* name, const std::string& text);
+void st_rmatrix(const char* name, int r, int c, const std::vector<double>& v,
+                const std::vector<std::string>& rnames, const std::vector<std::string>& cnames);
 
 // e(): clears it; scalars, macros; the coefficient vector and variance
 // matrix with their names; the estimation-sample marker (one byte per

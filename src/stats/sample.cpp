@@ -9,7 +9,9 @@
 #include "interp/cmdtab.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "interp/tokenizer.h"
 #include "platform/platform.h"
+#include "stats/post.h"
 #include "stats/stats.h"
 
 StatsState sts;
@@ -82,4 +84,27 @@ std::string st_entryname(int e) {
   std::string name = varname(vl.varlist_vr[i]);
   if (!st_plainentry(e)) name = tsrecipe_text(vl.varlist_rcp[i]) + "." + name;
   return name;
+}
+
+int st_textvars(const std::string& text, std::vector<int>& vars) {
+  TokState saved;
+  borrow_gettok(&saved);
+  settok(text.c_str());
+  int rc = ssvlist(VL_EXISTING);
+  std::string rest = rc ? "" : wheretok();
+  return_gettok(&saved);
+  if (rc) return rc;
+  if (rest.find_first_not_of(' ') != std::string::npos) return invalid(rest.c_str());
+  vars = vl.varlist_vr;
+  if (vars.empty()) return error(102);
+  return 0;
+}
+
+int st_level(double* level) {
+  *level = st_setlevel();
+  double lv[1];
+  if (findoptv("level", 1, lv, 1, 0) == 1) *level = lv[0];
+  if (!(*level >= 10 && *level <= 99.99))
+    return errmsgf(198, "level() must be between 10 and 99.99 inclusive\n");
+  return 0;
 }

@@ -36,6 +36,14 @@ bool st_plainentry(int e);
 void st_gather(int e, long obs, long m, double* x);
 std::string st_entryname(int e);
 
+// The variables named by a variable list written as text (an option's
+// argument, a list item); 0 or a code (printed). Leaves the tokenizer as it was.
+[[nodiscard]] int st_textvars(const std::string& text, std::vector<int>& vars);
+
+// The level(#) option (fractional levels allowed), default `set level`;
+// 0 or 198 (printed) outside 10..99.99.
+[[nodiscard]] int st_level(double* level);
+
 // Prints text at the note level.
 void st_note(const std::string& text);
 
@@ -83,3 +91,8 @@ void stats_bindregress();
 void stats_bindpredict();
 void stats_bindtest();
 void stats_bindtabulate();
+void stats_bindcorrelate();
+void stats_bindgrpstat();
+void stats_bindcollapse();
+void stats_bindttest();
+void stats_bindoneway();

@@ -86,7 +86,7 @@ void normalise(const StSample& s, std::vector<double>& f, long nused) {
 // tabulate var: the frequency table.
 int oneway(int var, const StSample& s, const TabOpts& o) {
   Levels lv;
-  std::vector<int32_t> code;
+  LvCodes code;
   std::vector<double> f;
   // the codes are needed for indicator variables and to count the
   // observations behind aweights
@@ -278,7 +278,7 @@ void statline(const char* label, double df, double x, bool haspr, double pr) {
 
 int twoway(int rv, int cv, const StSample& s, const TabOpts& o) {
   TwoWay t;
-  std::vector<int32_t> cr, cc;
+  LvCodes cr, cc;
   if (int rc = lv_code(rv, 0, s, o.missing, t.lr, &cr)) return rc;
   if (int rc = lv_code(cv, 1, s, o.missing, t.lc, &cc)) return rc;
   // Codes of observations used in both; levels seen only where the other

@@ -258,6 +258,13 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(r["status"], "ok")
         self.assertTrue(r["found"])
         self.assertIn("regress", r["data"]["text/plain"])
+        # Without a help file, an ado-file's own description line.
+        r = self.request("inspect", "quietly scatter y x", 10)
+        self.assertTrue(r["found"])
+        self.assertIn("scatter: y variables against an x variable as markers\n",
+                      r["data"]["text/plain"])
+        r = self.request("inspect", "su", 1)
+        self.assertIn("summarize", r["data"]["text/plain"])
         r = self.request("inspect", "nosuchcommand", 3)
         self.assertFalse(r["found"])
 

@@ -56,6 +56,8 @@ display _rc
 clear
 cap noi infile a using nothere.raw
 display _rc
+cap noi infile a using "."
+display _rc
 cap noi infile a using
 display _rc
 cap noi infile a

@@ -87,6 +87,8 @@ cap noi insheet using cs_header.csv, clear
 display _rc
 cap noi insheet using nothere.csv, clear
 display _rc
+cap noi insheet using ".", clear
+display _rc
 cap noi insheet using cs_tab.tsv, clear comma tab
 display _rc
 cap noi insheet using cs_tab.tsv, clear delimiter("ab")
