@@ -109,20 +109,55 @@ int findtarget(const std::string& cmdtext, Target& t) {
   return 0;
 }
 
-// True when observations i and i+1 share every group variable's value.
-bool samegroup(const std::vector<int>& vars, long i) {
-  for (int v : vars) {
-    int t = vartype(v);
-    if (isstrtype(t)) {
-      if (std::strncmp(reinterpret_cast<const char*>(dtaptr(v, i)), reinterpret_cast<const char*>(dtaptr(v, i + 1)),
-                       static_cast<size_t>(t)) != 0)
-        return false;
-    } else if (zelta_data(v, i) != zelta_data(v, i + 1)) {
-      return false;
-    }
+// Marks in cut[i] (i = 1..nobs-1) each observation after which the values of
+// variable v change, one pass down its column.
+template <class T, class F>
+void cutcol(const ColView& c, std::vector<char>& cut, F val) {
+  const unsigned char* p = c.base;
+  for (long i = 1; i < ds.nobs; ++i) {
+    T a, b;
+    std::memcpy(&a, p + static_cast<size_t>(i - 1) * sizeof(T), sizeof(T));
+    std::memcpy(&b, p + static_cast<size_t>(i) * sizeof(T), sizeof(T));
+    cut[static_cast<size_t>(i)] |= val(a) != val(b);
   }
-  return true;
 }
+
+// The first observation of each group of the variables' values, then
+// nobs + 1, into starts; 1 on a Break. A column at a time: values compare as
+// the observation-by-observation rule would (strings byte-wise up to the
+// first NUL, numbers as values, so 0 and -0 are one group).
+int groupstarts(const std::vector<int>& vars, std::vector<long>& starts) {
+  std::vector<char> cut(static_cast<size_t>(ds.nobs) + 1, 0);
+  for (int v : vars) {
+    const ColView c = colview(v);
+    const auto same = [](auto x) { return x; };
+    switch (c.type) {
+      case ST_BYTE: cutcol<int8_t>(c, cut, same); break;
+      case ST_INT: cutcol<int16_t>(c, cut, same); break;
+      case ST_LONG: cutcol<int32_t>(c, cut, same); break;
+      case ST_DOUBLE: cutcol<double>(c, cut, same); break;
+      case ST_FLOAT: cutcol<float>(c, cut, [](float f) { return cell_float(f); }); break;
+      default:
+        for (long i = 1; i < ds.nobs; ++i) {
+          if (cut[static_cast<size_t>(i)]) continue;
+          if (isstrtype(c.type))
+            cut[static_cast<size_t>(i)] = std::strncmp(reinterpret_cast<const char*>(c.at(i)),
+                                                       reinterpret_cast<const char*>(c.at(i + 1)),
+                                                       static_cast<size_t>(c.type)) != 0;
+          else
+            cut[static_cast<size_t>(i)] = c.get(i) != c.get(i + 1);
+        }
+    }
+    if (stopflag) return 1;
+  }
+  starts.clear();
+  if (ds.nobs >= 1) starts.push_back(1);
+  for (long i = 1; i < ds.nobs; ++i)
+    if (cut[static_cast<size_t>(i)]) starts.push_back(i + 1);
+  starts.push_back(ds.nobs + 1);
+  return 0;
+}
+
 
 // The group header: a blank line, a rule, "-> " and each variable's name and
 // value (its value label, or the value under its display format).
@@ -195,15 +230,7 @@ int dispatchonce(const std::string& cmdtext) {
 // every group itself (generate, replace) does so from the first dispatch.
 int rungroups(const std::vector<int>& gvars, const std::string& cmdtext, const Target& t, bool rc0) {
   const bool headers = t.headers && out.s_outlev <= OUT_RESULT;
-  bys.gstart.clear();
-  for (long lo = 1; lo <= ds.nobs;) {
-    bys.gstart.push_back(lo);
-    long hi = lo;
-    while (hi < ds.nobs && samegroup(gvars, hi)) ++hi;
-    lo = hi + 1;
-    if ((lo & 0xffff) == 0 && stopflag) return 1;
-  }
-  bys.gstart.push_back(ds.nobs + 1);
+  if (groupstarts(gvars, bys.gstart)) return 1;
   bys.program = t.program;
   bool printed = false;
   int rc = 0;

@@ -297,7 +297,9 @@ int cmd_generate(int) {
       firststring(prog, first);
       type = std::max(1, first.len);
     }
-    bool all = !later;
+    // Under by every group writes its own observations: the first one makes
+    // the variable blank rather than evaluating over all of them.
+    bool all = !later && !ps.bylevel;
     // A numeric variable filled in one pass over every observation skips the
     // preliminary fill with missing values; if the pass fails (Break), the
     // half-made variable is dropped, so no cell is ever left unwritten.

@@ -540,6 +540,37 @@ void col_encode(const ColView& c, long obs, long n, const double* in) {
         }
       }
       return;
+    case ST_LONG:
+      // In range, the cell is the value truncated (store's rule); anything
+      // else (missing, too large, NaN) goes through cell_put.
+      for (long i = 0; i < n; ++i) {
+        const double d = in[i];
+        if (d > -2147483648.0 && d < 2147483621.0) {
+          const int32_t v = static_cast<int32_t>(d);
+          std::memcpy(p + i * 4, &v, 4);
+        } else {
+          cell_put(ST_LONG, p + i * 4, d);
+        }
+      }
+      return;
+    case ST_INT:
+      for (long i = 0; i < n; ++i) {
+        const double d = in[i];
+        if (d > -32768.0 && d < 32741.0) {
+          const int16_t v = static_cast<int16_t>(d);
+          std::memcpy(p + i * 2, &v, 2);
+        } else {
+          cell_put(ST_INT, p + i * 2, d);
+        }
+      }
+      return;
+    case ST_BYTE:
+      for (long i = 0; i < n; ++i) {
+        const double d = in[i];
+        if (d > -128.0 && d < 101.0) p[i] = static_cast<unsigned char>(static_cast<int8_t>(d));
+        else cell_put(ST_BYTE, p + i, d);
+      }
+      return;
     default:
       for (long i = 0; i < n; ++i) cell_put(c.type, p + i * c.stride, in[i]);
       return;
@@ -805,12 +836,21 @@ int chkvarname(const char* name) {
   return 0;
 }
 
+// Blanks observations 1..nobs+1 of variable v: the first cell, then copies
+// of it down the column.
+static void blankcol(int v) {
+  const long last = std::min(ds.nobs + 1, ds.maxobs);
+  if (last < 1) return;
+  blankcell(v, 1);
+  if (last > 1) fillcells(colbase(v), widthof(v), colbase(v), 2, last);
+}
+
 int addvar(const char* name, int type) {
   if (int rc = ds_ensure()) return rc;
   if (int rc = chkvarname(name)) return rc;
   if (int rc = alcvar(type, true)) return rc;
   pushvar(name, type);
-  for (long i = 1; i <= ds.nobs + 1 && i <= ds.maxobs; ++i) blankcell(ds.nvar, i);
+  blankcol(ds.nvar);
   if (name[0] == '_' && name[1] == '_') ds.hastmp_vars = true;
   s_updata(ds.nvar);
   return 0;

@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -22,8 +23,7 @@
 #include "output/output.h"
 #include "results/results.h"
 #include "results/resint.h"
-
-CSettings cset;
+#include "vemo/vemo.h"
 
 namespace {
 
@@ -80,7 +80,17 @@ std::string gmac(const char* name) {
   return p ? *p : "";
 }
 
+// A setting kept in the `set` table: a number or a word.
+void qget(CVal& v, const char* name) {
+  std::string t;
+  bool isnum = false;
+  if (!setq_value(name, t, isnum)) return str(v, "");
+  if (isnum) num(v, std::atof(t.c_str()));
+  else str(v, t);
+}
+
 #define N(g, n, e) {g, n, [](CVal& v) { num(v, (e)); }}
+#define Q(g, n) {g, n, [](CVal& v) { qget(v, n); }}
 #define S(g, n, e) {g, n, [](CVal& v) { str(v, (e)); }}
 
 const char* const GSYS = "System values";
@@ -182,49 +192,49 @@ const CRow rows[] = {
     N(GOUT, "linesize", out.linesize),
     N(GOUT, "pagesize", out.pagesize),
     S(GOUT, "logtype", out_logtype()),
-    N(GOUT, "linegap", 1),
-    N(GOUT, "scrollbufsize", 32000),
+    Q(GOUT, "linegap"),
+    Q(GOUT, "scrollbufsize"),
     S(GOUT, "varabbrev", onoff(ds.varabbrev)),
-    N(GUI, "varlabelpos", 32),
-    S(GUI, "varwindow", "on"),
-    S(GUI, "revwindow", "on"),
-    S(GUI, "helpcolor", "on"),
-    S(GUI, "copycolor", "automatic"),
-    S(GUI, "printcolor", "automatic"),
-    N(GUI, "textsize", 100),
-    S(GUI, "smoothfonts", "on"),
-    N(GUI, "smoothsize", 0),
-    S(GUI, "fastscroll", "on"),
-    S(GUI, "use_qd_text", "off"),
-    S(GUI, "use_atsui_graph", "off"),
-    S(GUI, "macgphengine", "quartz"),
-    S(GUI, "piccomments", "on"),
+    Q(GUI, "varlabelpos"),
+    Q(GUI, "varwindow"),
+    Q(GUI, "revwindow"),
+    Q(GUI, "helpcolor"),
+    Q(GUI, "copycolor"),
+    Q(GUI, "printcolor"),
+    Q(GUI, "textsize"),
+    Q(GUI, "smoothfonts"),
+    Q(GUI, "smoothsize"),
+    Q(GUI, "fastscroll"),
+    Q(GUI, "use_qd_text"),
+    Q(GUI, "use_atsui_graph"),
+    Q(GUI, "macgphengine"),
+    Q(GUI, "piccomments"),
     S(GUI, "charset", out.charset ? "mac" : "latin1"),
-    S(GUI, "icmap", "on"),
+    Q(GUI, "icmap"),
     S(GUI, "cmdtitle", ""),
-    S(GUI, "guixeqcmd", "off"),
-    S(GUI, "loghelp", "off"),
-    S(GGR, "graphics", "on"),
-    S(GGR, "scheme", "s2color"),
-    S(GGR, "curscm", "s2color"),
+    Q(GUI, "guixeqcmd"),
+    Q(GUI, "loghelp"),
+    Q(GGR, "graphics"),
+    Q(GGR, "scheme"),
+    S(GGR, "curscm", [] { std::string t; bool n = false; setq_value("scheme", t, n); return t; }()),
     N(GEFF, "adosize", prg.adosize),
-    S(GEFF, "virtual", "off"),
-    S(GNET, "httpproxy", "off"),
-    S(GNET, "httpproxyhost", ""),
-    N(GNET, "httpproxyport", 80),
-    S(GNET, "httpproxyauth", "off"),
-    S(GNET, "httpproxyuser", ""),
-    S(GNET, "httpproxypw", ""),
-    N(GNET, "timeout1", 30),
-    N(GNET, "timeout2", 180),
+    Q(GEFF, "virtual"),
+    Q(GNET, "httpproxy"),
+    Q(GNET, "httpproxyhost"),
+    Q(GNET, "httpproxyport"),
+    Q(GNET, "httpproxyauth"),
+    Q(GNET, "httpproxyuser"),
+    Q(GNET, "httpproxypw"),
+    Q(GNET, "timeout1"),
+    Q(GNET, "timeout2"),
     N(GNET, "pollrate", 0),
     N(GNET, "polltime", 0),
     N(GNET, "getsockopt", 0),
     S(GNET, "netdebug", "off"),
     N(GNET, "unlinktimeout", 0),
-    S(GUPD, "update_query", "on"),
-    N(GUPD, "update_interval", 7),
-    S(GUPD, "update_prompt", "on"),
+    Q(GUPD, "update_query"),
+    Q(GUPD, "update_interval"),
+    Q(GUPD, "update_prompt"),
     S(GUPD, "update_oride", "off"),
     S(GTR, "trace", onoff(interp.trace)),
     N(GTR, "tracedepth", prg.tracedepth),
@@ -236,21 +246,21 @@ const CRow rows[] = {
     S(GTR, "tracetime", "off"),
     S(GTR, "debug", onoff(out.debug)),
     S(GTR, "profiling", ""),
-    S(GVEMO, "vemostrict", "off"),
-    S(GVEMO, "vemovofirst", "on"),
-    S(GVEMO, "vemolnum", "off"),
-    S(GVEMO, "vemooptimize", "on"),
-    S(GVEMO, "vemofavor", "space"),
-    S(GVEMO, "vemocache", "400"),
-    S(GVEMO, "vemolibs", "base;math;stat;io;eispack"),
+    S(GVEMO, "vemostrict", onoff(vst.strict)),
+    S(GVEMO, "vemovofirst", onoff(vst.vofirst)),
+    S(GVEMO, "vemolnum", onoff(vst.lnum)),
+    S(GVEMO, "vemooptimize", onoff(vst.optimize)),
+    S(GVEMO, "vemofavor", vst.favorspeed ? "speed" : "space"),
+    S(GVEMO, "vemocache", std::to_string(vst.cache)),
+    S(GVEMO, "vemolibs", vst.libs.empty() ? std::string("base;math;stat;io;eispack") : vst.libs),
     S(GVEMO, "vemodebug", "off"),
-    N(GOTH, "level", cset.level),
-    N(GOTH, "maxiter", cset.maxiter),
+    Q(GOTH, "level"),
+    Q(GOTH, "maxiter"),
     S(GOTH, "type", ds.deftype == ST_DOUBLE ? "double" : "float"),
     S(GOTH, "seed", [] { std::string s; geturnseed(s); return s; }()),
     N(GOTH, "jitterseed", 0),
-    S(GOTH, "searchdefault", "local"),
-    S(GOTH, "checksum", onoff(cset.checksum)),
+    Q(GOTH, "searchdefault"),
+    Q(GOTH, "checksum"),
     N(GOTH, "di_g", 0),
     N(GOTH, "tol_0", 1e-16),
     N(GOTH, "tol_1", 1e-12),
@@ -259,6 +269,7 @@ const CRow rows[] = {
 };
 
 #undef N
+#undef Q
 #undef S
 
 const CRow* findrow(const std::string& name) {

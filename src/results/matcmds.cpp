@@ -261,94 +261,6 @@ int mlist() {
   return 0;
 }
 
-// matrix accum A = varlist [if] [in] [, noconstant deviations means(name)]
-int maccum() {
-  std::string name;
-  if (int rc = nameeq(name)) return rc;
-  ps = ParseState{};
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool nocons = findopt("constant", 4, 1) == 0;
-  bool dev = findopt("deviations", 3, 0) == 1;
-  std::string meansname;
-  bool hasmeans = findargasis("means", 1, meansname, 40);
-  if (int rc = chkopt()) return rc;
-  std::vector<int> vars(vl.varlist_vr.begin(), vl.varlist_vr.end());
-  for (int v : vars)
-    if (isstrtype(vartype(v))) return error(109);
-  int k = static_cast<int>(vars.size());
-  int kk = k + (nocons ? 0 : 1);
-  if (int rc = mat_chksize(kk, kk)) return rc;
-  // pass 1 (deviations only): the means
-  std::vector<double> means(static_cast<size_t>(k), 0.0);
-  constexpr long B = 2048;
-  std::vector<double> blk(static_cast<size_t>(B) * static_cast<size_t>(kk));
-  std::vector<double> colbuf(static_cast<size_t>(B));
-  std::vector<unsigned char> sel(static_cast<size_t>(B));
-  std::vector<ColView> views;
-  for (int v : vars) views.push_back(colview(v));
-  std::vector<double> C(static_cast<size_t>(kk) * static_cast<size_t>(kk), 0.0);
-  long N = 0;
-  for (int pass = dev ? 0 : 1; pass < 2; ++pass) {
-    long n = 0;
-    std::vector<double> sums(static_cast<size_t>(k), 0.0);
-    for (long o = ds.nobs1; o <= ds.nobs2; o += B) {
-      if (stopflag) return error(1);
-      long nb = std::min(B, ds.nobs2 - o + 1);
-      if (ps.hasif) selobs_block(o, nb, sel.data());
-      else std::fill(sel.begin(), sel.begin() + nb, 1);
-      // gather columns, drop observations with a missing value
-      for (int j = 0; j < k; ++j) {
-        col_decode(views[static_cast<size_t>(j)], o, nb, colbuf.data());
-        for (long i = 0; i < nb; ++i)
-          if (colbuf[static_cast<size_t>(i)] >= misval) sel[static_cast<size_t>(i)] = 0;
-        std::memcpy(blk.data() + static_cast<size_t>(j) * static_cast<size_t>(B), colbuf.data(),
-                    static_cast<size_t>(nb) * sizeof(double));
-      }
-      long m = 0;
-      for (long i = 0; i < nb; ++i) {
-        if (!sel[static_cast<size_t>(i)]) continue;
-        for (int j = 0; j < k; ++j) {
-          double x = blk[static_cast<size_t>(j) * B + static_cast<size_t>(i)];
-          if (pass == 1) x -= means[static_cast<size_t>(j)];
-          else sums[static_cast<size_t>(j)] += x;
-          blk[static_cast<size_t>(j) * B + static_cast<size_t>(m)] = x;
-        }
-        ++m;
-      }
-      n += m;
-      if (pass == 1 && m) {
-        if (!nocons)
-          std::fill(blk.begin() + static_cast<long>(k) * B, blk.begin() + static_cast<long>(k) * B + m, 1.0);
-        cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, kk, static_cast<int>(m), 1.0,
-                    blk.data(), static_cast<int>(B), 1.0, C.data(), kk);
-      }
-    }
-    if (pass == 0)
-      for (int j = 0; j < k; ++j) means[static_cast<size_t>(j)] = n ? sums[static_cast<size_t>(j)] / static_cast<double>(n) : 0;
-    N = n;
-  }
-  if (N == 0) return error(2000);
-  Matrix A = mat_make(kk, kk);
-  for (int i = 0; i < kk; ++i)
-    for (int j = 0; j <= i; ++j) A.at(i, j) = A.at(j, i) = C[static_cast<size_t>(j) * static_cast<size_t>(kk) + static_cast<size_t>(i)];
-  for (int j = 0; j < k; ++j) A.rnames[static_cast<size_t>(j)] = A.cnames[static_cast<size_t>(j)] = varname(vars[static_cast<size_t>(j)]);
-  if (!nocons) A.rnames.back() = A.cnames.back() = "_cons";
-  A.sym = true;
-  if (hasmeans) {
-    Matrix M = mat_make(1, k);
-    for (int j = 0; j < k; ++j) M.v[static_cast<size_t>(j)] = means[static_cast<size_t>(j)];
-    M.cnames.assign(A.cnames.begin(), A.cnames.begin() + k);
-    if (int rc = mat_store(meansname, std::move(M))) return rc;
-  }
-  if (int rc = mat_store(name, std::move(A))) return rc;
-  spoutsmlf("{txt}(obs=%ld)\n", N);
-  retval_clear();
-  return retval_set_scalar("N", static_cast<double>(N));
-}
-
 // matrix score newvar = b [if] [in] [, replace]
 int mscore() {
   std::string vname = gettok(prsestd);
@@ -503,7 +415,7 @@ int sub_define(int) {
   if (int rc = nameeq(name)) return rc;
   return assign(name, false);
 }
-int sub_accum(int) { return maccum(); }
+int sub_accum(int kind) { return mat_accumcmd(kind); }
 int sub_stripes(int mode) { return mstripes(mode & 1, mode & 2); }
 int sub_dir(int) { return mdir(); }
 int sub_drop(int) { return mdrop(); }
@@ -522,8 +434,8 @@ int sub_notyet(int) { return errmsgf(199, "matrix subcommand not available\n"); 
 
 const SubRow subs[] = {
     {"input", 2, sub_input, 0},       {"define", 3, sub_define, 0},
-    {"accum", 2, sub_accum, 0},       {"glsaccum", 4, sub_notyet, 0},
-    {"opaccum", 7, sub_notyet, 0},    {"vecaccum", 4, sub_notyet, 0},
+    {"accum", 2, sub_accum, 0},       {"glsaccum", 4, sub_accum, 1},
+    {"opaccum", 7, sub_accum, 2},     {"vecaccum", 4, sub_accum, 3},
     {"coleq", 4, sub_stripes, 2},     {"colnames", 4, sub_stripes, 0},
     {"roweq", 4, sub_stripes, 3},     {"rownames", 4, sub_stripes, 1},
     {"dir", 1, sub_dir, 0},           {"drop", 4, sub_drop, 0},

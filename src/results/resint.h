@@ -2,6 +2,7 @@
 // settings, limits and the binders of each command family.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "results/results.h"
 
@@ -9,13 +10,20 @@
 constexpr int RES_MINMATSIZE = 10;
 constexpr int RES_MAXMATSIZE = 11000;
 
-// Settings no other subsystem owns: `set level`, `set maxiter`, `set checksum`.
+// Settings no other subsystem owns (`set level`, `set maxiter`, ...; the
+// table in setquery.cpp lists them with their ranges and defaults).
 struct CSettings {
-  int level = 95;          // default confidence level (10 to 99.99)
-  int maxiter = 16000;     // default iteration limit of maximisers
-  bool checksum = false;   // files are written with checksums
+  std::vector<std::string> vals;  // current value of each table row, as text
 };
 extern CSettings cset;
+// The value of such a setting: its text and whether it is a number; false
+// when name is not one of them.
+bool setq_value(const char* name, std::string& text, bool& isnum);
+// A numeric setting's value (0 when name is not one).
+double setq_number(const char* name);
+// The accumulation subcommands of `matrix`: 0 accum, 1 glsaccum, 2 opaccum,
+// 3 vecaccum (the tokenizer is after the subcommand word).
+[[nodiscard]] int mat_accumcmd(int kind);
 
 void results_hooks_install();
 bool creturn_text(const char* name, std::string& value);

@@ -1,6 +1,9 @@
 // The posting commands of programs: `return`, `ereturn` and `sreturn` with
 // their class rules, the listings of the three stores, and `_estimates`
 // (hold, unhold, dir, drop, clear) with the automatic-restore slot.
+#include <cblas.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -541,5 +544,9 @@ void results_bindcommands() {
   creturn_bind();
   matcmds_bind();
   scalar_bind();
+  setquery_bind();
   adoabbrev("estimates", 3);
+  // The system is single-threaded and shares its machine: BLAS runs on one
+  // thread unless the user's environment asks for more.
+  if (!std::getenv("OPENBLAS_NUM_THREADS") && !std::getenv("OMP_NUM_THREADS")) openblas_set_num_threads(1);
 }

@@ -18,6 +18,7 @@
 #include "vemo/cc.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
+#include "vemo/vofile.h"
 
 VemoState vst;
 
@@ -151,6 +152,7 @@ int vemo_start() {
 
 void vemo_clear() {
   vm_clearall(vst.xdepth <= 1);
+  vemo_closefiles();
 }
 
 long vemo_liveobjects() { return vm.live; }
@@ -533,6 +535,7 @@ void vemo_bindcommands() {
   cmdbind("vemo_drop", cmd_drop);
   cmdbind("vemo_rename", cmd_rename);
   cmdbind("vemo_which", cmd_which);
+  vofile_bindcommands();
   vemo_bindmemory();
   setbind("vemostrict", 10, set_strict);
   setbind("vemolnum", 8, set_lnum);

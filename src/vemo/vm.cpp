@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
+#include "vemo/vofile.h"
 
 const char* const vm_opname[VM_NOPS] = {
 #define VOP(name, code, lay) #name,
@@ -547,6 +548,7 @@ bool h_findf(int32_t* code, int& pc) {
   if (code[at + 1] == vm.clock) std::memcpy(&f, code + at + 2, sizeof f);
   if (!f) {
     f = findfcn(name);
+    if (!f) f = vemo_autoload(name);
     if (!f) return vmerrmsg(3499, std::string(name) + "() not found");
     code[at + 1] = vm.clock;
     std::memcpy(code + at + 2, &f, sizeof f);
