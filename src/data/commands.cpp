@@ -447,4 +447,5 @@ void data_bindcommands() {
   data_bindlabels();
   data_bindby();
   data_bindencode();
+  data_bindexpand();
 }

@@ -32,5 +32,6 @@ void data_bindsort();
 void data_bindlabels();
 void data_bindby();
 void data_bindencode();
+void data_bindexpand();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);

@@ -16,6 +16,7 @@ void stats_bindcommands() {
   stats_bindcollapse();
   stats_bindttest();
   stats_bindoneway();
+  stats_bindquantile();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

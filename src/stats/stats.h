@@ -96,3 +96,4 @@ void stats_bindgrpstat();
 void stats_bindcollapse();
 void stats_bindttest();
 void stats_bindoneway();
+void stats_bindquantile();
