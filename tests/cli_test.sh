@@ -16,6 +16,7 @@ out=$("$zelta" -h); rc=$?
 check "-h exit" 0 "$rc"
 check "-h first line" 'zelta:  usage:  zelta [-h -k# -m# -q -s -b -e] ["zelta command"]' "$(echo "$out" | head -1)"
 check "-h lines" 9 "$(echo "$out" | wc -l)"
+check "-h states the default memory" '-k#   set data memory to #k, default is 10240' "$(echo "$out" | sed -n 4p)"
 
 "$zelta" -k5 >/dev/null; check "-k below 10 fails" 1 "$?"
 "$zelta" -v100 >/dev/null; check "-v below 2048 fails" 1 "$?"
@@ -44,6 +45,12 @@ err=$(nosys/zelta -q 2>&1 </dev/null); rc=$?
 check "no marker exit" 1 "$rc"
 check "no marker message" "cannot find Zelta directory
 iszelta.09 is missing" "$err"
+
+# a lone do-file name runs as `do file.do`, then the console reads on
+printf 'display "lone " 2*3\n' > lone.do
+out=$(printf 'display "then"\n' | "$zelta" -q lone.do)
+echo "$out" | grep -q '^lone 6$' || { echo "FAIL lone do-file"; echo "$out"; fail=1; }
+echo "$out" | grep -q '^then$' || { echo "FAIL console after lone do-file"; echo "$out"; fail=1; }
 
 # piped console input is read as if typed and echoed as plain text
 out=$(printf 'unabcmd di\nnosuch\n' | "$zelta" -q)

@@ -26,17 +26,19 @@ namespace {
 constexpr int MARKER = 9;  // number of the marker file "iszelta.NN"
 
 void usage() {
-  std::fputs(
+  // Options are read before any is applied: the store still has its default size.
+  const unsigned long defk = static_cast<unsigned long>(ds.memorysize / 1024);
+  std::printf(
       "zelta:  usage:  zelta [-h -k# -m# -q -s -b -e] [\"zelta command\"]\n"
       "where:\n"
       "-h    show this display\n"
-      "-k#   set data memory to #k, default is 1024\n"
+      "-k#   set data memory to #k, default is %lu\n"
       "-m#   set data memory to #m, -m1 same as -k1024\n"
       "-q    suppress logo, initialization messages\n"
       "-s    \"batch\" mode creating .zmcl log\n"
       "-b    \"batch\" mode creating .log file\n"
       "-e    \"batch\" mode creating .log file, exit without prompting\n",
-      stdout);
+      defk);
 }
 
 struct Options {
@@ -96,6 +98,10 @@ int parseoptions(int argc, char** argv, Options& o) {
     if (!o.initial.empty()) o.initial += ' ';
     o.initial += argv[i];
   }
+  // A lone do-file name runs as if `do file.do` had been typed.
+  if (i == argc && argc >= 2 && o.initial == argv[argc - 1] && o.initial.size() > 3 &&
+      o.initial.compare(o.initial.size() - 3, 3, ".do") == 0)
+    o.initial = (o.initial.find(' ') != std::string::npos ? "do \"" + o.initial + "\"" : "do " + o.initial);
   return 0;
 }
 

@@ -21,7 +21,6 @@ namespace {
 // Commands that have a handler but no help yet. Keep it short; a name that
 // gains help must leave the list (the test says so).
 const std::set<std::string> undocumented = {
-
 };
 
 // Functions without a help entry yet (same rule).
