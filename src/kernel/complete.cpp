@@ -279,10 +279,12 @@ std::string kinspect(const std::string& code, int cursor) {
   std::string text;
   const char* full = cmdfullname(w.c_str());
   std::string name = full ? full : w;
-  if (findbuiltin("help")) {
+  // `help` itself is an ado-file over the built-in viewer; call the built-in
+  // so inspection works without the ado-path.
+  if (findbuiltin("chelp")) {
     std::string captured;
     out_set_capture(&captured);
-    int rc = execline("help " + name);
+    int rc = execline("chelp " + name);
     out_flush_all();
     out_set_capture(nullptr);
     if (rc == 0 && !captured.empty()) return captured;

@@ -257,14 +257,19 @@ class KernelTest(unittest.TestCase):
         r = self.request("inspect", "regress y x", 2)
         self.assertEqual(r["status"], "ok")
         self.assertTrue(r["found"])
-        self.assertIn("regress", r["data"]["text/plain"])
-        # Without a help file, an ado-file's own description line.
+        # The help page, rendered as plain text (no ZMCL tags).
+        text = r["data"]["text/plain"]
+        self.assertIn("regress", text)
+        self.assertIn("Syntax", text)
+        self.assertNotIn("{title:", text)
+        # After a prefix, the command's own page.
         r = self.request("inspect", "quietly scatter y x", 10)
         self.assertTrue(r["found"])
-        self.assertIn("scatter: y variables against an x variable as markers\n",
-                      r["data"]["text/plain"])
+        self.assertIn("Scatter plots", r["data"]["text/plain"])
+        # An abbreviation finds the full command's page.
         r = self.request("inspect", "su", 1)
         self.assertIn("summarize", r["data"]["text/plain"])
+        self.assertIn("Syntax", r["data"]["text/plain"])
         r = self.request("inspect", "nosuchcommand", 3)
         self.assertFalse(r["found"])
 
