@@ -99,7 +99,7 @@ int kinstall(int argc, char** argv) {
     std::fprintf(stderr, "zelta-kernel: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
     return 1;
   }
-  json spec = {{"argv", {selfpath(), "-f", "{connection_file}"}},
+  json kernelspec = {{"argv", {selfpath(), "-f", "{connection_file}"}},
                {"display_name", "Zelta"},
                {"language", "zelta"},
                {"interrupt_mode", "signal"},
@@ -107,7 +107,7 @@ int kinstall(int argc, char** argv) {
   const std::string tmp = dir + "/kernel.json.tmp";
   {
     std::ofstream f(tmp);
-    f << spec.dump(1) << "\n";
+    f << kernelspec.dump(1) << "\n";
     if (!f) {
       std::fprintf(stderr, "zelta-kernel: cannot write %s\n", tmp.c_str());
       return 1;

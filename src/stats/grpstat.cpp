@@ -281,8 +281,8 @@ int readopts(const std::string& fn, GsOpts& o) {
   if (fn == "cut") {
     std::string at;
     if (findargasis("at", 2, at, 4000)) {
-      NumlistSpec spec;
-      if (int rc = numlist_expand(at.c_str(), spec, o.at, false)) return rc;
+      NumlistSpec shape;
+      if (int rc = numlist_expand(at.c_str(), shape, o.at, false)) return rc;
       if (o.at.size() < 2 || !std::is_sorted(o.at.begin(), o.at.end()) ||
           std::adjacent_find(o.at.begin(), o.at.end()) != o.at.end())
         return errmsgf(198, "at() needs at least two increasing numbers\n");

@@ -31,8 +31,8 @@ int wanted(std::vector<double>& p, bool allowlist) {
   const bool haslist = allowlist && findargasis("percentiles", 1, list, 4000);
   if (nq && haslist) return errmsgf(184, "options nquantiles() and percentiles() may not be combined\n");
   if (haslist) {
-    NumlistSpec spec;
-    if (int rc = numlist_expand(list.c_str(), spec, p, false)) return rc;
+    NumlistSpec shape;
+    if (int rc = numlist_expand(list.c_str(), shape, p, false)) return rc;
     for (double x : p)
       if (!(x > 0 && x < 100)) return errmsgf(198, "percentiles() must be between 0 and 100\n");
     if (p.size() > 1000) return error(134);

@@ -117,9 +117,9 @@ class KernelTest(unittest.TestCase):
 
     def test_00_install(self):
         with open(os.path.join(self.specdir, "kernel.json")) as f:
-            spec = json.load(f)
-        self.assertEqual(spec["argv"], [KERNEL, "-f", "{connection_file}"])
-        self.assertEqual(spec["language"], "zelta")
+            kernelspec = json.load(f)
+        self.assertEqual(kernelspec["argv"], [KERNEL, "-f", "{connection_file}"])
+        self.assertEqual(kernelspec["language"], "zelta")
         for size in (32, 64):
             with open(os.path.join(self.specdir, "logo-%dx%d.png" % (size, size)), "rb") as f:
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
