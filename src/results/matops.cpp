@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "results/matrix.h"
 #include "results/sweep.h"
+#include "results/xprod.h"
 
 namespace {
 
@@ -32,22 +33,7 @@ int mat_chksize(int rows, int cols) {
   return 0;
 }
 
-bool mat_hasmissing(const Matrix& a) {
-  // Eight elements a step without a branch, so the scan vectorises; a NaN
-  // fails x < misval as a missing code does.
-  const double* p = a.v.data();
-  const size_t n = a.v.size();
-  const double lim = misval;
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    bool m = false;
-    for (size_t k = 0; k < 8; ++k) m |= !(p[i + k] < lim);
-    if (m) return true;
-  }
-  for (; i < n; ++i)
-    if (!(p[i] < lim)) return true;
-  return false;
-}
+bool mat_hasmissing(const Matrix& a) { return xprod_anymissing(a.v.data(), static_cast<long>(a.v.size())); }
 
 bool mat_issym(const Matrix& a) {
   if (a.rows != a.cols) return false;
