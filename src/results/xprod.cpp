@@ -27,22 +27,29 @@ inline void load(v4& v, const double* p) { std::memcpy(&v, p, sizeof v); }
 
 const double zeros[CHUNK] = {};
 
-typedef long long m4 __attribute__((vector_size(32)));
+// Missing-value tests work on pairs, the width every x86-64 compares
+// natively (wider compares are split into scalar ones without AVX).
+typedef double v2 __attribute__((vector_size(16)));
+typedef long long m2 __attribute__((vector_size(16)));
 
-// Whether all of x[0..n-1] are non-missing: lane masks and-ed together with
-// no branch until the end, so the scan runs at the speed of the loads. A
-// NaN fails x < misval as a missing code does.
+// ok &= (x[0..3] < lim) lane by lane: false lanes mark a missing value, or
+// a NaN, which fails x < misval as a missing code does.
+inline void present4(m2& ok, const double* x, const v2& l) {
+  v2 a, b;
+  std::memcpy(&a, x, sizeof a);
+  std::memcpy(&b, x + 2, sizeof b);
+  ok &= (a < l) & (b < l);
+}
+
+// Whether all of x[0..n-1] are non-missing: masks and-ed together with no
+// branch until the end, so the scan runs at the speed of the loads.
 inline bool allpresent(const double* x, long n) {
   const double lim = misval;
-  const v4 l = {lim, lim, lim, lim};
-  m4 ok = {-1, -1, -1, -1};
+  const v2 l = {lim, lim};
+  m2 ok = {-1, -1};
   long i = 0;
-  for (; i + 4 <= n; i += 4) {
-    v4 v;
-    load(v, x + i);
-    ok &= v < l;
-  }
-  bool all = (ok[0] & ok[1] & ok[2] & ok[3]) != 0;
+  for (; i + 4 <= n; i += 4) present4(ok, x + i, l);
+  bool all = (ok[0] & ok[1]) != 0;
   for (; i < n; ++i) all = all && x[i] < lim;
   return all;
 }
@@ -57,20 +64,20 @@ inline bool tile(const double* const* x, const double* y0, const double* y1, lon
   v4 t[NA][2];
   for (int a = 0; a < NA; ++a) t[a][0] = s[2 * a], t[a][1] = s[2 * a + 1];
   const double lim = misval;
-  const v4 l = {lim, lim, lim, lim};
-  m4 ok = {-1, -1, -1, -1};
+  const v2 l = {lim, lim};
+  m2 ok = {-1, -1};
   const long n4 = n & ~3L;
   for (long i = 0; i < n4; i += 4) {
     v4 u0, u1, w;
     load(u0, y0 + i), load(u1, y1 + i);
     for (int a = 0; a < NA; ++a) {
       load(w, x[a] + i);
-      if (CHECK) ok &= w < l;
+      if (CHECK) present4(ok, x[a] + i, l);
       t[a][0] += w * u0, t[a][1] += w * u1;
     }
   }
   bool all = true;
-  if (CHECK) all = (ok[0] & ok[1] & ok[2] & ok[3]) != 0;
+  if (CHECK) all = (ok[0] & ok[1]) != 0;
   // The last rows of the block (fewer than four) go to the first lane.
   for (long i = n4; i < n; ++i)
     for (int a = 0; a < NA; ++a) {
