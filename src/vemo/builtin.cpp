@@ -587,14 +587,8 @@ bool b_exit(int n) {
   return vmerr(rc);
 }
 
-struct Impl {
-  const char* name;
-  int el, org, minargs, maxargs;
-  bool (*fn)(int);
-};
-
 // Built-ins implemented here, with their types and argument counts.
-const Impl impls[] = {
+const LibRow impls[] = {
     {"abs", E_NUM, O_MATRIX, 1, 1, b_abs},
     {"cols", E_REAL, O_SCALAR, 1, 1, b_cols},
     {"rows", E_REAL, O_SCALAR, 1, 1, b_rows},
@@ -666,25 +660,20 @@ void build() {
     b.org = O_MATRIX;
     b.minargs = 0;
     b.maxargs = 20;
-    for (const Impl& t : impls)
-      if (!std::strcmp(t.name, nm)) {
-        b.el = t.el;
-        b.org = t.org;
-        b.minargs = t.minargs;
-        b.maxargs = t.maxargs;
-        b.fn = t.fn;
-      }
+    auto take = [&b](const LibRow& row) {
+      b.el = row.el;
+      b.org = row.org;
+      b.minargs = row.minargs;
+      b.maxargs = row.maxargs;
+      b.fn = row.fn;
+    };
+    for (const LibRow& t : impls)
+      if (!std::strcmp(t.name, nm)) take(t);
     // the family files supply what this file does not implement
     for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
                       lib_file_rows(), lib_expr_rows(), lib_num_rows(), lib_svy_rows(), lib_sys_rows()})
       for (size_t k = 0; k < f.n && !b.fn; ++k)
-        if (!std::strcmp(f.rows[k].name, nm)) {
-          b.el = f.rows[k].el;
-          b.org = f.rows[k].org;
-          b.minargs = f.rows[k].minargs;
-          b.maxargs = f.rows[k].maxargs;
-          b.fn = f.rows[k].fn;
-        }
+        if (!std::strcmp(f.rows[k].name, nm)) take(f.rows[k]);
     byname.emplace(nm, static_cast<int>(table.size()));
     table.push_back(b);
   }
