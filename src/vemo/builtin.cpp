@@ -525,19 +525,12 @@ bool vformat(int n, std::string& out) {
   return true;
 }
 
+// printf() to the results, errprintf() to the error channel.
+template <int Level>
 bool b_printf(int n) {
   std::string s;
   if (!vformat(n, s)) return false;
-  int prev = setoutlev(OUT_RESULT);
-  spoutsml(s.c_str());
-  setoutlev(prev);
-  return retvoid(n);
-}
-
-bool b_errprintf(int n) {
-  std::string s;
-  if (!vformat(n, s)) return false;
-  int prev = setoutlev(OUT_ERROR);
+  int prev = setoutlev(Level);
   spoutsml(s.c_str());
   setoutlev(prev);
   return retvoid(n);
@@ -638,8 +631,8 @@ const LibRow impls[] = {
     {"maxdouble", E_REAL, O_SCALAR, 0, 0, b_maxdouble},
     {"mindouble", E_REAL, O_SCALAR, 0, 0, b_mindouble},
     {"smallestdouble", E_REAL, O_SCALAR, 0, 0, b_smallestdouble},
-    {"printf", E_TRANS, O_MATRIX, 1, 200, b_printf},
-    {"errprintf", E_TRANS, O_MATRIX, 1, 200, b_errprintf},
+    {"printf", E_TRANS, O_MATRIX, 1, 200, b_printf<OUT_RESULT>},
+    {"errprintf", E_TRANS, O_MATRIX, 1, 200, b_printf<OUT_ERROR>},
     {"sprintf", E_STR, O_SCALAR, 1, 200, b_sprintf},
     {"display", E_TRANS, O_MATRIX, 1, 2, b_display},
     {"_error", E_TRANS, O_MATRIX, 1, 2, b_error},
