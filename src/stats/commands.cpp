@@ -17,6 +17,7 @@ void stats_bindcommands() {
   stats_bindttest();
   stats_bindoneway();
   stats_bindquantile();
+  stats_bindinspect();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }
