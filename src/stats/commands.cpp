@@ -18,6 +18,7 @@ void stats_bindcommands() {
   stats_bindoneway();
   stats_bindquantile();
   stats_bindinspect();
+  stats_bindtabdisp();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }
