@@ -741,7 +741,7 @@ void build() {
       }
     // the family files supply what this file does not implement
     for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
-                      lib_file_rows(), lib_expr_rows()})
+                      lib_file_rows(), lib_expr_rows(), lib_num_rows(), lib_svy_rows(), lib_sys_rows()})
       for (size_t k = 0; k < f.n && !b.fn; ++k)
         if (!std::strcmp(f.rows[k].name, nm)) {
           b.el = f.rows[k].el;
