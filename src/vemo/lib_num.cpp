@@ -188,9 +188,10 @@ void dft(std::vector<cx>& a, int sign);
 
 // Mixed-radix Cooley-Tukey: the n-point transform of in[0], in[s], in[2s]...
 // into out[0 .. n-1], splitting on the smallest prime factor; tw holds the
-// twiddles of the full length N. A prime factor above 64 is done by
-// Bluestein's chirp convolution.
-void fftrec(const cx* in, size_t s, size_t n, cx* out, size_t N, const std::vector<cx>& tw, int sign) {
+// twiddles of the full length N, scratch n elements of work space (the
+// sub-transforms use its parts before the combining step needs it). A
+// prime factor above 64 is done by Bluestein's chirp convolution.
+void fftrec(const cx* in, size_t s, size_t n, cx* out, cx* scratch, size_t N, const std::vector<cx>& tw, int sign) {
   if (n == 1) {
     out[0] = in[0];
     return;
@@ -199,7 +200,6 @@ void fftrec(const cx* in, size_t s, size_t n, cx* out, size_t N, const std::vect
   while (p * p <= n && n % p) ++p;
   if (n % p) p = n;  // n is prime
   if (p > 64) {
-    // a large prime factor: chirp convolution on the whole sub-length
     std::vector<cx> v(n);
     for (size_t k = 0; k < n; ++k) v[k] = in[k * s];
     dft(v, sign);
@@ -207,23 +207,30 @@ void fftrec(const cx* in, size_t s, size_t n, cx* out, size_t N, const std::vect
     return;
   }
   const size_t m = n / p, step = N / n;
-  for (size_t r = 0; r < p; ++r) fftrec(in + r * s, s * p, m, out + r * m, N, tw, sign);
-  std::vector<cx> t(n);
+  for (size_t r = 0; r < p; ++r) fftrec(in + r * s, s * p, m, out + r * m, scratch + r * m, N, tw, sign);
+  if (p == 2) {
+    for (size_t k = 0; k < m; ++k) {
+      const cx a = out[k], b = out[m + k] * tw[k * step];
+      out[k] = a + b;
+      out[m + k] = a - b;
+    }
+    return;
+  }
   for (size_t k = 0; k < m; ++k)
     for (size_t q = 0; q < p; ++q) {
       const size_t kk = k + q * m;
       cx sum = out[k];
       for (size_t r = 1; r < p; ++r) sum += out[r * m + k] * tw[(r * kk % n) * step];
-      t[kk] = sum;
+      scratch[kk] = sum;
     }
-  std::copy(t.begin(), t.end(), out);
+  std::copy(scratch, scratch + n, out);
 }
 
 void fftmixed(std::vector<cx>& a, int sign) {
   const size_t n = a.size();
   const std::vector<cx> tw = twiddles(n, sign);
-  std::vector<cx> out(n);
-  fftrec(a.data(), 1, n, out.data(), n, tw, sign);
+  std::vector<cx> out(n), scratch(n);
+  fftrec(a.data(), 1, n, out.data(), scratch.data(), n, tw, sign);
   a.swap(out);
 }
 
