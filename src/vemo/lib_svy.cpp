@@ -13,6 +13,7 @@
 
 #include "data/store.h"
 #include "expr/expr.h"
+#include "platform/platform.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -76,6 +77,10 @@ bool b__ghk(int n) {
     }
     double sum = 0;
     for (int r = 0; r < draws; ++r) {
+      if ((r & 4095) == 0 && stopflag && !vm_poll()) {
+        mfree(res);
+        return false;
+      }
       double prod = 1;
       for (int j = 0; j < m && prod > 0; ++j) {
         double mu = 0;
