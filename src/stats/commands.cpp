@@ -18,6 +18,8 @@ void stats_bindcommands() {
   stats_bindoneway();
   stats_bindquantile();
   stats_bindreshape();
+  stats_bindinspect();
+  stats_bindtabdisp();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -98,3 +98,5 @@ void stats_bindttest();
 void stats_bindoneway();
 void stats_bindquantile();
 void stats_bindreshape();
+void stats_bindinspect();
+void stats_bindtabdisp();
