@@ -108,6 +108,28 @@ real scalar worst(real rowvector lens) {
 }
 uniformseed(2024)
 worst((1,2,3,4,5,6,7,8,9,12,16,30,64,67,97,128,134,194,210,256,331,509)) < 1e-12
+// long transforms: one coefficient summed directly, Parseval's identity
+// (sum |x|^2 = sum |X|^2 / n) and the round trip
+real rowvector bigcheck(real scalar n, real scalar k) {
+  real scalar tau, e1, e2, e3
+  real rowvector j
+  complex rowvector x, X, d
+  tau = 8*atanr(1)
+  x = C(uniform(1, n), uniform(1, n) :- .5)
+  X = x
+  _fft(X)
+  j = (0..n-1)
+  d = sum(x :* exp(C(0, -tau * mod(j*k, n) / n)))
+  e1 = abs(X[k+1] - d) / abs(d)
+  e2 = reldif(sum(abs(x):^2), sum(abs(X):^2) / n)
+  _invfft(X)
+  e3 = mreldif(X, x)
+  return((e1, e2, e3))
+}
+bigcheck(100003, 12345) :< (1e-11, 1e-13, 1e-13)
+bigcheck(196608, 77777) :< (1e-11, 1e-13, 1e-13)
+bigcheck(2^17, 3) :< (1e-11, 1e-13, 1e-13)
+bigcheck(67*3*64, 1000) :< (1e-11, 1e-13, 1e-13)
 x = uniform(1, 360)
 y = x
 _fft(y)
