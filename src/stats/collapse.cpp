@@ -22,6 +22,7 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "stats/grpacc.h"
+#include "stats/grpdense.h"
 #include "stats/levels.h"
 #include "stats/stats.h"
 
@@ -154,7 +155,33 @@ int cmd_collapse(int) {
     LvCodes code;
     std::vector<long> first;
     int ng = 0;
-    if (byvars.empty()) {
+    std::vector<std::vector<double>> fig(tg.size());
+    // Means, sums and counts by one small whole-number key: the groups are
+    // the key's used slots and no group codes are made (grpdense.h).
+    GdKey key;
+    bool dense = byvars.size() == 1 && !s.wkind && s.sel.empty() && !isstrtype(vartype(byvars[0]));
+    for (const Target& t : tg) dense = dense && (t.kind == GS_MEAN || t.kind == GS_SUM || t.kind == GS_COUNT);
+    if (dense)
+      if (int rc = gd_key(byvars[0], s.lo, s.hi, key, &dense)) return rc;
+    std::vector<double> densekeys;
+    if (dense) {
+      std::vector<size_t> used;
+      for (size_t k = 0; k < tg.size(); ++k) {
+        GdSums sums;
+        if (int rc = gd_sums(key, tg[k].src, s.lo, s.hi, sums)) return rc;
+        if (k == 0)
+          for (size_t sl = 0; sl < key.nslot(); ++sl)
+            if (sums.obs[sl] > 0) used.push_back(sl), densekeys.push_back(gd_value(key, sl));
+        for (size_t sl : used) {
+          const double cnt = static_cast<double>(sums.n[sl]);
+          fig[k].push_back(tg[k].kind == GS_COUNT ? cnt
+                           : tg[k].kind == GS_SUM ? sums.sum[sl]
+                           : sums.n[sl] > 0       ? sums.sum[sl] / cnt
+                                                  : misval);
+        }
+      }
+      ng = static_cast<int>(used.size());
+    } else if (byvars.empty()) {
       code.assign(static_cast<size_t>(n), -1);
       for (long i = 0; i < n; ++i)
         if (s.selected(s.lo + i)) code[static_cast<size_t>(i)] = 0;
@@ -164,8 +191,7 @@ int cmd_collapse(int) {
     }
     if (ng == 0) return st_noobs();
     // the figures, all before the dataset changes
-    std::vector<std::vector<double>> fig(tg.size());
-    for (size_t k = 0; k < tg.size(); ++k) {
+    for (size_t k = 0; k < tg.size() && !dense; ++k) {
       const int v = tg[k].src;
       const GsFetch fetch = [v](long obs, long m, double* x) { expr_gather(v, obs, m, x); };
       const bool weighted = tg[k].kind != GS_MIN && tg[k].kind != GS_MAX && tg[k].kind < GS_FIRST;
@@ -181,6 +207,10 @@ int cmd_collapse(int) {
       const int v = byvars[j];
       meta.push_back({varname(v), vartype(v), ds.fmtlist[static_cast<size_t>(v)], ds.lbllist[static_cast<size_t>(v)],
                       ds.varlabels[static_cast<size_t>(v)]});
+      if (dense) {
+        byn[j] = densekeys;
+        continue;
+      }
       for (int g = 0; g < ng; ++g) {
         const long obs = s.lo + first[static_cast<size_t>(g)];
         if (isstrtype(vartype(v))) {

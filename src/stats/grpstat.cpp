@@ -27,6 +27,7 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "stats/grpacc.h"
+#include "stats/grpdense.h"
 #include "stats/levels.h"
 #include "stats/stats.h"
 
@@ -394,6 +395,33 @@ int cmd_grpstat(int) {
     if (fn->arg == A_EXP) {
       ExpSource src;
       if (int rc = compileexp(arg, src)) return rc;
+      // Mean, sum or count of a variable by one small whole-number key: the
+      // key's slots index the sums, with no group codes (grpdense.h).
+      if ((fname == "mean" || fname == "sum" || fname == "total" || fname == "count") && src.var &&
+          byvars.size() == 1 && s.sel.empty() && s.w.empty() && !isstrtype(vartype(byvars[0]))) {
+        GdKey key;
+        bool dense = false;
+        if (int rc = gd_key(byvars[0], s.lo, s.hi, key, &dense)) return rc;
+        if (dense) {
+          GdSums sums;
+          if (int rc = gd_sums(key, src.var, s.lo, s.hi, sums)) return rc;
+          std::vector<double> fig(key.nslot());
+          for (size_t k = 0; k < fig.size(); ++k) {
+            const double cnt = static_cast<double>(sums.n[k]);
+            fig[k] = fname == "count" ? cnt : fname != "mean" ? sums.sum[k] : sums.n[k] > 0 ? sums.sum[k] / cnt : misval;
+          }
+          const double* fp = fig.data();
+          const long lo = s.lo;
+          const Fill fill = [fp, &key, lo](long i, long m, double* buf) {
+            int32_t slot[BLK];
+            gd_slots(key, lo + i, m, slot);
+            for (long k = 0; k < m; ++k) buf[k] = fp[slot[k]];
+          };
+          long nmiss = 0;
+          if (int rc = writevar(newname, type, s.lo, n, fill, &nmiss)) return rc;
+          return missnote(nmiss);
+        }
+      }
       LvCodes code;
       int ng = 1;
       if (byvars.empty()) {
