@@ -30,6 +30,12 @@ LibRows lib_st_rows();      // dataset interface
 LibRows lib_stx_rows();     // macros, scalars, matrices, results, commands
 LibRows lib_la_rows();      // linear algebra
 LibRows lib_file_rows();    // files, paths, directories
+LibRows lib_io_rows();      // output style and flushing, byte buffers, representation
+LibRows lib_stsys_rows();   // st_dir, st_select, st_tsrevar
+
+// Sets the output level (and, once displayas() chose a style, its colour)
+// that printf() and display() print at; returns the previous level.
+int vlib_beginout();
 
 namespace vlib {
 

@@ -296,6 +296,7 @@ int cmd_vemo(int) {
   interp.prompt = saved.prompt;
   vst.strict = saved.strict;
   if (vst.xdepth == 0) {
+    vst.dispas = -1;
     mfreelist_clear();
   }
   return rc;

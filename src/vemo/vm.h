@@ -246,6 +246,8 @@ int builtin_find(const char* name);  // index or -1
 // Runs built-in index over the top nargs stack slots, replacing them with its
 // result; false with vm.rc set.
 bool builtin_call(int index, int nargs);
+// Prints the innermost traceback line for the failing built-in name.
+void vm_tbbuiltin(const char* name);
 // Index of the built-in being run (-1 outside built-ins): lets one
 // implementation serve several rows.
 extern int builtin_running;
