@@ -6,7 +6,6 @@
 // CPU seconds are both printed: on a shared, loaded machine the CPU figures
 // are the steadier comparison.
 // Usage: bench_dta [observations] [folder]
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -17,19 +16,17 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double cpu() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+using bench::cpu;
+using bench::wall;
 
 double timed(const std::string& line) {
-  double t0 = now(), c0 = cpu();
+  double t0 = wall(), c0 = cpu();
   int rc = execline(line);
-  double t = now() - t0;
+  double t = wall() - t0;
   std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", line.c_str(), t, cpu() - c0);
   if (rc) {
     std::fprintf(stderr, "'%s' failed: r(%d)\n", line.c_str(), rc);
@@ -47,9 +44,9 @@ double childcpu() {
 }
 
 double timedsys(const std::string& cmd) {
-  double t0 = now(), c0 = childcpu();
+  double t0 = wall(), c0 = childcpu();
   if (std::system(cmd.c_str()) != 0) std::exit(1);
-  double t = now() - t0;
+  double t = wall() - t0;
   std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", cmd.c_str(), t, childcpu() - c0);
   return t;
 }
@@ -60,11 +57,7 @@ int main(int argc, char** argv) {
   long nobs = argc > 1 ? std::atol(argv[1]) : 1000000L;
   std::string dir = argc > 2 ? argv[2] : "/tmp";
   std::string quiet;
-  interp.embedded = true;
-  out_open_console(false, 80);
-  out_console_enable(false);
-  out_set_capture(&quiet);
-  cmdinit_table();
+  bench::start_quiet(&quiet);
   const std::string f1 = dir + "/bench_dta_1.dta", f2 = dir + "/bench_dta_2.dta";
   const std::string fm = dir + "/bench_dta_m.dta", fu = dir + "/bench_dta_u.dta";
   const double mb = static_cast<double>(nobs) * 160 / 1e6;

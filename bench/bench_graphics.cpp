@@ -8,7 +8,6 @@
 #include <cairo.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,14 +22,12 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double cpu() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+using bench::cpu;
+using bench::wall;
 
 long fsize(const std::string& fn) {
   struct stat st;
@@ -61,21 +58,21 @@ int main(int argc, char** argv) {
       run("gen y = x + 3 * invnormal(uniform())"))
     return 1;
 
-  double t0 = now();
+  double t0 = wall();
   if (run("serset create y x")) return 1;
-  const double tset = now() - t0;
+  const double tset = wall() - t0;
 
-  t0 = now();
+  t0 = wall();
   if (run("gdi init 6 4 255 255 255") || run("gdi linergb = 26 71 111") ||
       run("gdi symbol = circle") || run("gdi xalpha = 2000") || run("gdi xbeta = 2800") ||
       run("gdi yalpha = 10666") || run("gdi ybeta = 800") || run("gdi scatter 0 2 1") ||
       run("gdi end"))
     return 1;
-  const double trec = now() - t0;
+  const double trec = wall() - t0;
   // Plain loop: the same point records (opcode and two 16-bit coordinates).
   std::vector<double> xs(static_cast<size_t>(nobs)), ys(static_cast<size_t>(nobs));
   for (long i = 0; i < nobs; ++i) xs[i] = serset_data(1, i), ys[i] = serset_data(0, i);
-  t0 = now();
+  t0 = wall();
   std::vector<unsigned char> recs(static_cast<size_t>(nobs) * 5);
   for (long i = 0; i < nobs; ++i) {
     int dx = static_cast<int>(std::floor(2800 * xs[i] + 2000 + 0.5));
@@ -84,7 +81,7 @@ int main(int argc, char** argv) {
     p[0] = 52, p[1] = static_cast<unsigned char>(dx >> 8), p[2] = static_cast<unsigned char>(dx);
     p[3] = static_cast<unsigned char>(dy >> 8), p[4] = static_cast<unsigned char>(dy);
   }
-  const double trecc = now() - t0;
+  const double trecc = wall() - t0;
   sink = recs[recs.size() / 2];
 
   std::printf("scatter of %ld points (noisy: 2 shared cores)\n", nobs);
@@ -94,10 +91,10 @@ int main(int argc, char** argv) {
   double tpng = 0;
   for (const char* ext : {"png", "svg", "pdf"}) {
     std::string fn = dir + "/scatter." + ext;
-    t0 = now();
+    t0 = wall();
     double c0 = cpu();
     if (run("_gph export " + fn + ", replace")) return 1;
-    double t = now() - t0, tc = cpu() - c0;
+    double t = wall() - t0, tc = cpu() - c0;
     if (ext[0] == 'p' && ext[1] == 'n') tpng = tc;
     std::printf("%-32s %8.3f s   cpu %8.3f s   %10ld bytes\n", (std::string("export ") + ext).c_str(),
                 t, tc, fsize(fn));
@@ -111,7 +108,7 @@ int main(int argc, char** argv) {
         std::fclose(f);
       }
       std::string fn2 = dir + "/plain." + ext;
-      double p0 = now(), pc0 = cpu();
+      double p0 = wall(), pc0 = cpu();
       if (std::FILE* f = std::fopen(fn2.c_str(), "wb")) {
         for (size_t at = 0; at < bytes.size(); at += 1 << 18)
           std::fwrite(bytes.data() + at, 1, std::min<size_t>(1 << 18, bytes.size() - at), f);
@@ -119,7 +116,7 @@ int main(int argc, char** argv) {
         fsync(fileno(f));
         std::fclose(f);
       }
-      double tp = now() - p0, tpc = cpu() - pc0;
+      double tp = wall() - p0, tpc = cpu() - pc0;
       std::printf("%-32s %8.3f s   cpu %8.3f s   ratio export/plain wall %.2f cpu %.2f\n",
                   (std::string("plain write of the ") + ext).c_str(), tp, tpc, t / tp, tc / std::max(tpc, 1e-3));
       std::remove(fn2.c_str());
@@ -127,7 +124,7 @@ int main(int argc, char** argv) {
     std::remove(fn.c_str());
   }
   // Plain cairo: the same dots drawn from arrays onto a 600 by 400 image.
-  t0 = now();
+  t0 = wall();
   double c0 = cpu();
   {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 600, 400);
@@ -150,7 +147,7 @@ int main(int argc, char** argv) {
     cairo_surface_destroy(s);
     std::remove(fn.c_str());
   }
-  const double tplain = now() - t0, cplain = cpu() - c0;
+  const double tplain = wall() - t0, cplain = cpu() - c0;
   std::printf("%-32s %8.3f s   cpu %8.3f s   ratio export/plain (cpu) %.2f\n", "plain cairo PNG",
               tplain, cplain, tpng / cplain);
   // numpy: copy two float columns of the same length (the series set's work).

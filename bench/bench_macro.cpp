@@ -4,7 +4,6 @@
 // string loops in the same run. Usage: bench_macro [N]
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,30 +12,18 @@
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// Runs python3 code that prints its own loop time in seconds.
-double python(const std::string& code) {
-  std::string cmd = "python3 -c '" + code + "'";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  double t = -1;
-  if (std::fscanf(p, "%lf", &t) != 1) t = -1;
-  pclose(p);
-  return t;
-}
+using bench::python;
 
 // Runs a do-file through the interpreter; returns seconds, or -1.
 double zelta(const std::string& path, std::string& captured) {
   out_set_capture(&captured);
-  double t0 = now();
+  double t0 = bench::wall();
   int rc = execline("do \"" + path + "\"");
-  double t1 = now();
+  double t1 = bench::wall();
   out_set_capture(nullptr);
   if (rc) {
     std::fprintf(stderr, "do-file failed with r(%d):\n%s\n", rc, captured.c_str());

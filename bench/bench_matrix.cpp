@@ -5,7 +5,6 @@
 //   against numpy's A @ B and linalg.inv.
 // Usage: bench_matrix [scale] [repetitions]   (scale 1 = 1M observations)
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -17,68 +16,15 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "results/results.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::dump;
+using bench::report;
+using bench::timecmd;
 
-double timecmd(const std::string& cmd, int reps) {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    double t0 = now();
-    if (int rc = execline(cmd)) {
-      std::fprintf(stderr, "command failed (r(%d)): %s\n", rc, cmd.c_str());
-      std::exit(1);
-    }
-    best = std::min(best, now() - t0);
-  }
-  return best;
-}
-
-unsigned long long rs = 88172645463325252ULL;
-double rnd() {
-  rs ^= rs << 13, rs ^= rs >> 7, rs ^= rs << 17;
-  return static_cast<double>(rs >> 11) * 0x1p-53;
-}
-
-void dump(const std::string& path, const std::vector<double>& v) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
-  std::fwrite(v.data(), sizeof(double), v.size(), f);
-  std::fclose(f);
-}
-
-std::map<std::string, double> numpy(const std::string& dir, const std::string& body) {
-  std::string py = dir + "/bench.py";
-  std::FILE* f = std::fopen(py.c_str(), "w");
-  if (!f) return {};
-  std::fprintf(f, "import time, numpy as np\n"
-                  "def best(fn, reps):\n"
-                  "  b=1e30\n"
-                  "  for r in range(reps):\n"
-                  "    t0=time.perf_counter(); fn(); b=min(b, time.perf_counter()-t0)\n"
-                  "  return b\n%s", body.c_str());
-  std::fclose(f);
-  std::string cmd = "OPENBLAS_NUM_THREADS=1 OMP_NUM_THREADS=1 /usr/bin/python3 " + py + " 2>/dev/null";
-  std::map<std::string, double> r;
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char name[64];
-  double t;
-  while (std::fscanf(p, "%63s %lf", name, &t) == 2) r[name] = t;
-  pclose(p);
-  return r;
-}
-
-void report(const char* what, double tz, double tnp, double tc) {
-  std::printf("%-34s zelta %8.4f s", what, tz);
-  if (tnp > 0) std::printf("  numpy %8.4f s  ratio %.2fx", tnp, tz / tnp);
-  else std::printf("  numpy n/a");
-  if (tc > 0) std::printf("  plain loop %8.4f s  ratio %.2fx", tc, tz / tc);
-  std::printf("\n");
-}
+bench::Rng rnd;
 
 }  // namespace
 
@@ -108,22 +54,18 @@ int main(int argc, char** argv) {
     std::snprintf(body, sizeof body,
                   "X=np.fromfile('%s/X.bin').reshape(-1,10)\n"
                   "print('xtx', best(lambda: X.T@X, %d))\n", dir, reps);
-    auto np = numpy(d, body);
+    auto np = bench::numpy(d, body, reps);
     double tz = timecmd("matrix accum A = x1-x10, noconstant", reps);
     double tzc = timecmd("matrix accum A = x1-x10", reps);
-    double tc = 1e30;
-    for (int r = 0; r < reps; ++r) {
-      double t0 = now();
+    double tc = bench::best([&] {
       std::vector<double> c(100, 0.0);
       for (long i = 0; i < n; ++i) {
         const double* row = &X[static_cast<size_t>(i) * 10];
         for (int a = 0; a < 10; ++a)
           for (int b = 0; b <= a; ++b) c[static_cast<size_t>(a * 10 + b)] += row[a] * row[b];
       }
-      volatile double keep = c[0];
-      (void)keep;
-      tc = std::min(tc, now() - t0);
-    }
+      bench::sink = c[0];
+    }, reps);
     report("accum x1-x10, noconstant (1M)", tz, np.count("xtx") ? np["xtx"] : 0, tc);
     report("accum x1-x10 with _cons (1M)", tzc, np.count("xtx") ? np["xtx"] : 0, tc);
     ds_reset();
@@ -153,7 +95,7 @@ int main(int argc, char** argv) {
                   "print('mul', best(lambda: A@B, %d))\n"
                   "print('inv', best(lambda: np.linalg.inv(S), %d))\n",
                   dir, m, m, dir, m, m, dir, m, m, reps, reps);
-    auto np = numpy(d, body);
+    auto np = bench::numpy(d, body, reps);
     double tm = timecmd("matrix C = A*B", reps);
     double ti = timecmd("matrix Si = syminv(S)", reps);
     std::string l1 = "matrix C = A*B at " + std::to_string(m);

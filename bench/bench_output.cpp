@@ -3,20 +3,17 @@
 // the same rendered bytes with plain fwrite, one line per call, in the same
 // run. Prints lines per second for both and their ratio.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+using bench::wall;
 
 }  // namespace
 
@@ -57,20 +54,20 @@ int main(int argc, char** argv) {
   std::FILE* devnull2 = std::fopen("/dev/null", "w");
   if (!devnull2) return 1;
   for (int rep = 0; rep < 3; ++rep) {
-    double t0 = now();
+    double t0 = wall();
     for (long i = 0; i < nlines; ++i) spoutsml(lines[static_cast<size_t>(i & 15)].c_str());
     out_flush_all();
-    trender = std::min(trender, now() - t0);
+    trender = std::min(trender, wall() - t0);
 
     bytes = 0;
-    t0 = now();
+    t0 = wall();
     for (long i = 0; i < nlines; ++i) {
       const std::string& p = plain[static_cast<size_t>(i & 15)];
       std::fwrite(p.data(), 1, p.size(), devnull2);
       bytes += p.size();
     }
     std::fflush(devnull2);
-    tplain = std::min(tplain, now() - t0);
+    tplain = std::min(tplain, wall() - t0);
   }
   out_detach_log(h);
 

@@ -6,7 +6,6 @@
 //   against the plain one.
 // Usage: bench_stats [scale] [repetitions]   (scale 1 = the sizes above)
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,89 +18,15 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::dump;
+using bench::report;
+using bench::timecmd;
 
-volatile double sink;
-
-double timecmd(const std::string& cmd, int reps) {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    double t0 = now();
-    int rc = execline(cmd);
-    double t = now() - t0;
-    if (rc) {
-      std::fprintf(stderr, "command failed (r(%d)): %s\n", rc, cmd.c_str());
-      std::exit(1);
-    }
-    best = std::min(best, t);
-  }
-  return best;
-}
-
-template <class F>
-double timeloop(F f, int reps) {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    double t0 = now();
-    f();
-    best = std::min(best, now() - t0);
-  }
-  return best;
-}
-
-uint64_t rs = 88172645463325252ULL;
-double rnd() {
-  rs ^= rs << 13, rs ^= rs >> 7, rs ^= rs << 17;
-  return static_cast<double>(rs >> 11) * 0x1p-53;
-}
-
-// Runs a python3 script with numpy (single-threaded BLAS, the machine's own
-// kernel choice left out so current numpy picks its kernel); name -> seconds.
-std::map<std::string, double> numpy(const std::string& dir, const std::string& body) {
-  std::string py = dir + "/bench.py";
-  std::FILE* f = std::fopen(py.c_str(), "w");
-  if (!f) return {};
-  std::fprintf(f, "%s", body.c_str());
-  std::fclose(f);
-  std::string cmd = "env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE OPENBLAS_NUM_THREADS=1 "
-                    "OMP_NUM_THREADS=1 /usr/bin/python3 " + py + " 2>/dev/null";
-  std::map<std::string, double> r;
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char name[64];
-  double t;
-  while (std::fscanf(p, "%63s %lf", name, &t) == 2) r[name] = t;
-  pclose(p);
-  std::remove(py.c_str());
-  return r;
-}
-
-void report(const char* what, double tz, double tn, double tc) {
-  std::printf("%-40s zelta %8.1f ms", what, tz * 1e3);
-  if (tn > 0)
-    std::printf(" | numpy %8.1f ms (zelta/numpy %.2f)", tn * 1e3, tz / tn);
-  else
-    std::printf(" | numpy n/a");
-  std::printf(" | C++ loop %8.1f ms (zelta/loop %.2f)\n", tc * 1e3, tz / tc);
-}
-
-void dump(const std::string& path, const std::vector<double>& v) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f) std::fwrite(v.data(), 8, v.size(), f), std::fclose(f);
-}
-
-const char* pyhead =
-    "import time, numpy as np\n"
-    "def best(fn, reps):\n"
-    "  b=1e30\n"
-    "  for r in range(reps):\n"
-    "    t0=time.perf_counter(); fn(); b=min(b, time.perf_counter()-t0)\n"
-    "  return b\n";
+bench::Rng rnd;
 
 }  // namespace
 
@@ -127,7 +52,7 @@ int main(int argc, char** argv) {
     dump(d + "/x.bin", x);
     char body[2048];
     std::snprintf(body, sizeof body,
-                  "%sx=np.fromfile('%s/x.bin')\n"
+                  "x=np.fromfile('%s/x.bin')\n"
                   "def s():\n"
                   "  return np.count_nonzero(~np.isnan(x)), x.mean(), x.std(ddof=1), x.min(), x.max()\n"
                   "print('summ', best(s, %d))\n"
@@ -135,10 +60,10 @@ int main(int argc, char** argv) {
                   "  m=x.mean(); dv=x-m; m2=(dv*dv).mean()\n"
                   "  return np.percentile(x,[1,5,10,25,50,75,90,95,99]), np.partition(x,[3,len(x)-4]), m2, (dv**3).mean()/m2**1.5, (dv**4).mean()/m2**2, x.min(), x.max()\n"
                   "print('detail', best(sd, %d))\n",
-                  pyhead, dir, reps, reps);
-    auto np = numpy(d, body);
+                  dir, reps, reps);
+    auto np = bench::numpy(d, body, reps);
     const double tz = timecmd("summarize x", reps);
-    const double tc = timeloop([&] {
+    const double tc = bench::best([&] {
       double s = 0, mn = x[0], mx = x[0];
       long n = 0;
       for (double v : x) {
@@ -148,17 +73,17 @@ int main(int argc, char** argv) {
       double ss = 0;
       for (double v : x)
         if (v < misval) ss += (v - m) * (v - m);
-      sink = ss + mn + mx;
+      bench::sink = ss + mn + mx;
     }, reps);
     report("summarize x (10M)", tz, np["summ"], tc);
     const double tzd = timecmd("summarize x, detail", reps);
-    const double tcd = timeloop([&] {
+    const double tcd = bench::best([&] {
       std::vector<double> c(x);
       std::nth_element(c.begin(), c.begin() + static_cast<long>(c.size() / 2), c.end());
-      sink = c[c.size() / 2];
+      bench::sink = c[c.size() / 2];
     }, reps);
     report("summarize x, detail (10M)", tzd, np["detail"], tcd);
-    std::printf("%-40s (C++ loop: one nth_element on a copy)\n", "");
+    std::printf("%-42s (C++ loop: one nth_element on a copy)\n", "");
     std::remove((d + "/x.bin").c_str());
   }
 
@@ -176,14 +101,14 @@ int main(int argc, char** argv) {
     dump(d + "/v.bin", all);
     char body[2048];
     std::snprintf(body, sizeof body,
-                  "%sa=np.fromfile('%s/v.bin').reshape(20,-1)\n"
+                  "a=np.fromfile('%s/v.bin').reshape(20,-1)\n"
                   "def s():\n"
                   "  return np.count_nonzero(~np.isnan(a),axis=1), a.mean(axis=1), a.std(axis=1,ddof=1), a.min(axis=1), a.max(axis=1)\n"
                   "print('summ20', best(s, %d))\n",
-                  pyhead, dir, reps);
-    auto np = numpy(d, body);
+                  dir, reps);
+    auto np = bench::numpy(d, body, reps);
     const double tz = timecmd("summarize v1-v20", reps);
-    const double tc = timeloop([&] {
+    const double tc = bench::best([&] {
       for (int v = 0; v < 20; ++v) {
         const double* x = all.data() + static_cast<size_t>(v) * static_cast<size_t>(mid);
         double s = 0, mn = x[0], mx = x[0];
@@ -191,7 +116,7 @@ int main(int argc, char** argv) {
         const double m = s / static_cast<double>(mid);
         double ss = 0;
         for (long i = 0; i < mid; ++i) ss += (x[i] - m) * (x[i] - m);
-        sink = ss + mn + mx;
+        bench::sink = ss + mn + mx;
       }
     }, reps);
     report("summarize v1-v20 (20 x 1M)", tz, np["summ20"], tc);
@@ -222,13 +147,13 @@ int main(int argc, char** argv) {
     dump(d + "/r.bin", X);
     char body[2048];
     std::snprintf(body, sizeof body,
-                  "%sa=np.fromfile('%s/r.bin').reshape(-1,11)\n"
+                  "a=np.fromfile('%s/r.bin').reshape(-1,11)\n"
                   "y=np.ascontiguousarray(a[:,0]); X=np.column_stack([a[:,1:], np.ones(len(y))])\n"
                   "print('lstsq', best(lambda: np.linalg.lstsq(X, y, rcond=None), %d))\n",
-                  pyhead, dir, reps);
-    auto np = numpy(d, body);
+                  dir, reps);
+    auto np = bench::numpy(d, body, reps);
     const double tz = timecmd("quietly _regress y x1-x10", reps);
-    const double tc = timeloop([&] {
+    const double tc = bench::best([&] {
       // Plain normal equations: one pass of raw cross products.
       double xtx[11][11] = {};
       for (long i = 0; i < mid; ++i) {
@@ -236,12 +161,12 @@ int main(int argc, char** argv) {
         for (int a = 0; a < 11; ++a)
           for (int b = 0; b <= a; ++b) xtx[a][b] += r[a] * r[b];
       }
-      sink = xtx[10][10];
+      bench::sink = xtx[10][10];
     }, reps);
     report("regress y x1-x10 (1M) vs lstsq", tz, np["lstsq"], tc);
-    std::printf("%-40s (C++ loop: raw cross products in one pass, no compensation)\n", "");
+    std::printf("%-42s (C++ loop: raw cross products in one pass, no compensation)\n", "");
     const double tr = timecmd("quietly _regress y x1-x10, robust", reps);
-    std::printf("%-40s zelta %8.1f ms | plain fit %8.1f ms (robust/plain %.2f)\n",
+    std::printf("%-42s zelta %8.1f ms | plain fit %8.1f ms (robust/plain %.2f)\n",
                 "regress y x1-x10, robust (1M)", tr * 1e3, tz * 1e3, tr / tz);
     std::remove((d + "/r.bin").c_str());
   }

@@ -3,7 +3,6 @@
 // observations with `in`. Each is timed through the store's own routines and
 // against a plain C++ loop over the same bytes in the same run.
 // Usage: bench_store [observations]
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,12 +11,11 @@
 
 #include "data/store.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::wall;
 
 void report(const char* what, double tz, double tc, double bytes) {
   std::printf("%-40s %8.3f s  %8.1f MB/s   plain loop %8.3f s   ratio %.2f\n", what, tz,
@@ -38,9 +36,9 @@ int main(int argc, char** argv) {
   ds_reset();
   if (setmemory(static_cast<uint64_t>(nobs) * 22 + (1 << 20))) return 1;
   if (addvar("a", ST_FLOAT) || addvar("b", ST_FLOAT) || addvar("c", ST_DOUBLE)) return 1;
-  double t0 = now();
+  double t0 = wall();
   if (setobs(nobs)) return 1;
-  double tz = now() - t0;
+  double tz = wall() - t0;
   {
     // Plain loop: fill N records of 16 bytes with a missing-value pattern.
     std::vector<unsigned char> rec(16);
@@ -50,9 +48,9 @@ int main(int argc, char** argv) {
     std::memcpy(rec.data() + 4, &fm, 4);
     std::memcpy(rec.data() + 8, &dm, 8);
     unsigned char* buf = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(nobs) * 16));
-    double c0 = now();
+    double c0 = wall();
     for (long i = 0; i < nobs; ++i) std::memcpy(buf + i * 16, rec.data(), 16);
-    double tc = now() - c0;
+    double tc = wall() - c0;
     sink = buf[nobs * 8];
     std::free(buf);
     report("set obs (3 variables, 16-byte records)", tz, tc, static_cast<double>(nobs) * 16);
@@ -71,21 +69,21 @@ int main(int argc, char** argv) {
   }
   if (setobs(nobs)) return 1;
   std::vector<int> dropme{5};
-  t0 = now();
+  t0 = wall();
   if (droporkeepvars(dropme, false)) return 1;
-  tz = now() - t0;
+  tz = wall() - t0;
   {
     // Plain loop: close the same 8-byte gap in N contiguous records.
     long w = width, off = 1 + 2 + 4 + 4, cut = 8;
     long stride = ds.syslrecl;
     unsigned char* buf = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(nobs) * static_cast<size_t>(stride)));
     std::memset(buf, 1, static_cast<size_t>(nobs) * static_cast<size_t>(stride));  // touch every page first
-    double c0 = now();
+    double c0 = wall();
     for (long i = 0; i < nobs; ++i) {
       unsigned char* r = buf + i * stride;
       std::memmove(r + off, r + off + cut, static_cast<size_t>(w - off - cut));
     }
-    double tc = now() - c0;
+    double tc = wall() - c0;
     sink = buf[stride];
     std::free(buf);
     report("drop 1 of 20 variables", tz, tc, static_cast<double>(nobs) * static_cast<double>(w));
@@ -93,9 +91,9 @@ int main(int argc, char** argv) {
 
   // 3. keep in a/b, the middle tenth: compacting the observation map.
   long keepn = nobs / 10, lo = nobs / 2 + 1;
-  t0 = now();
+  t0 = wall();
   long gone = keepobsrange(lo, lo + keepn - 1);
-  tz = now() - t0;
+  tz = wall() - t0;
   if (gone != nobs - keepn) return 1;
   {
     // Plain loop: move the kept records' map entries (4 bytes each) and
@@ -103,12 +101,12 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> map(static_cast<size_t>(nobs));
     for (long i = 0; i < nobs; ++i) map[static_cast<size_t>(i)] = static_cast<uint32_t>(i);
     std::vector<uint32_t> out2(static_cast<size_t>(nobs));
-    double c0 = now();
+    double c0 = wall();
     long k = 0;
     for (long i = lo - 1; i < lo - 1 + keepn; ++i) out2[static_cast<size_t>(k++)] = map[static_cast<size_t>(i)];
     for (long i = 0; i < lo - 1; ++i) out2[static_cast<size_t>(k++)] = map[static_cast<size_t>(i)];
     for (long i = lo - 1 + keepn; i < nobs; ++i) out2[static_cast<size_t>(k++)] = map[static_cast<size_t>(i)];
-    double tc = now() - c0;
+    double tc = wall() - c0;
     sink = static_cast<unsigned char>(out2[static_cast<size_t>(nobs - 1)]);
     report("keep in (middle tenth, map compaction)", tz, tc, static_cast<double>(nobs) * 4);
   }

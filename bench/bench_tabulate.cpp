@@ -6,7 +6,6 @@
 //   variable (grpstat) and into a new dataset (collapse), against bincount.
 // Usage: bench_tabulate [scale] [repetitions]   (scale 1 = the sizes above)
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,86 +18,15 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::report;
+using bench::timecmd;
 
-volatile double sink;
-
-// Best time of a command; setup (untimed) runs before each repetition.
-double timecmd(const std::string& cmd, int reps, const std::string& setup = "") {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    if (!setup.empty() && execline(setup)) {
-      std::fprintf(stderr, "setup failed: %s\n", setup.c_str());
-      std::exit(1);
-    }
-    double t0 = now();
-    int rc = execline(cmd);
-    double t = now() - t0;
-    if (rc) {
-      std::fprintf(stderr, "command failed (r(%d)): %s\n", rc, cmd.c_str());
-      return -1;
-    }
-    best = std::min(best, t);
-  }
-  return best;
-}
-
-template <class F>
-double timeloop(F f, int reps) {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    double t0 = now();
-    f();
-    best = std::min(best, now() - t0);
-  }
-  return best;
-}
-
-uint64_t rs = 88172645463325252ULL;
-uint64_t rnd64() {
-  rs ^= rs << 13, rs ^= rs >> 7, rs ^= rs << 17;
-  return rs;
-}
-
-std::map<std::string, double> numpy(const std::string& dir, const std::string& body) {
-  std::string py = dir + "/bench.py";
-  std::FILE* f = std::fopen(py.c_str(), "w");
-  if (!f) return {};
-  std::fprintf(f, "%s", body.c_str());
-  std::fclose(f);
-  std::string cmd = "OPENBLAS_NUM_THREADS=1 OMP_NUM_THREADS=1 /usr/bin/python3 " + py + " 2>/dev/null";
-  std::map<std::string, double> r;
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char name[64];
-  double t;
-  while (std::fscanf(p, "%63s %lf", name, &t) == 2) r[name] = t;
-  pclose(p);
-  std::remove(py.c_str());
-  return r;
-}
-
-void report(const char* what, double tz, double tn, double tc) {
-  std::printf("%-44s zelta %8.1f ms", what, tz * 1e3);
-  if (tn > 0)
-    std::printf(" | numpy %8.1f ms (zelta/numpy %.2f)", tn * 1e3, tz / tn);
-  else
-    std::printf(" | numpy n/a");
-  std::printf(" | C++ loop %8.1f ms (zelta/loop %.2f)\n", tc * 1e3, tz / tc);
-}
-
-const char* pyhead =
-    "import time, numpy as np\n"
-    "def best(fn, reps):\n"
-    "  b=1e30\n"
-    "  for r in range(reps):\n"
-    "    t0=time.perf_counter(); fn(); b=min(b, time.perf_counter()-t0)\n"
-    "  return b\n";
+bench::Rng rng;
+uint64_t rnd64() { return rng.next(); }
 
 }  // namespace
 
@@ -129,16 +57,13 @@ int main(int argc, char** argv) {
     store(2, i + 1, static_cast<double>(h[k]));
     store(3, i + 1, y[k]);
   }
-  auto dump = [&](const std::string& path, const void* p, size_t bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f) std::fwrite(p, 1, bytes, f), std::fclose(f);
-  };
+  using bench::dump;
   dump(d + "/g.bin", g.data(), g.size() * 8);
   dump(d + "/h.bin", h.data(), h.size() * 8);
   dump(d + "/y.bin", y.data(), y.size() * 8);
   char body[2048];
   std::snprintf(body, sizeof body,
-                "%sg=np.fromfile('%s/g.bin',dtype=np.int64)\n"
+                "g=np.fromfile('%s/g.bin',dtype=np.int64)\n"
                 "h=np.fromfile('%s/h.bin',dtype=np.int64)\n"
                 "y=np.fromfile('%s/y.bin')\n"
                 "print('tab', best(lambda: np.unique(g, return_counts=True), %d))\n"
@@ -150,14 +75,14 @@ int main(int argc, char** argv) {
                 "  c=np.bincount(h); s=np.bincount(h, weights=y); k=np.nonzero(c)[0]\n"
                 "  return k, s[k]/c[k]\n"
                 "print('gmdata', best(gd, %d))\n",
-                pyhead, dir, dir, dir, reps, reps, reps);
-  auto np = numpy(d, body);
+                dir, dir, dir, reps, reps, reps);
+  auto np = bench::numpy(d, body, reps);
 
   const double tz = timecmd("tabulate g", reps);
-  const double tc = timeloop([&] {
+  const double tc = bench::best([&] {
     std::vector<long> cnt(1000, 0);
     for (int64_t v : g) ++cnt[static_cast<size_t>(v)];
-    sink = static_cast<double>(cnt[7]);
+    bench::sink = static_cast<double>(cnt[7]);
   }, reps);
   report("tabulate g (10M, 1,000 values)", tz, np["tab"], tc);
 
@@ -168,21 +93,19 @@ int main(int argc, char** argv) {
     if (pervar) {
       std::vector<double> m(h.size());
       for (size_t i = 0; i < h.size(); ++i) m[i] = s[static_cast<size_t>(h[i])] / static_cast<double>(c[static_cast<size_t>(h[i])]);
-      sink = m[5];
+      bench::sink = m[5];
     } else {
-      sink = s[5] / static_cast<double>(c[5]);
+      bench::sink = s[5] / static_cast<double>(c[5]);
     }
   };
   // One untimed run first: the first new variable widens the store's
   // records (a relayout of every column) whatever command makes it.
   (void)execline("capture grpstat m = mean(y), by(h)");
   const double tv = timecmd("grpstat m = mean(y), by(h)", reps, "capture drop m");
-  if (tv >= 0)
-    report("group means into a variable (10M, 100,000)", tv, np["gmvar"], timeloop([&] { meanloop(true); }, reps));
+  report("group means into a variable (10M, 100,000)", tv, np["gmvar"], bench::best([&] { meanloop(true); }, reps));
   if (execline("preserve") == 0) {
     const double td = timecmd("collapse (mean) y, by(h)", reps, "restore, preserve");
-    if (td >= 0)
-      report("group means into a dataset (10M, 100,000)", td, np["gmdata"], timeloop([&] { meanloop(false); }, reps));
+    report("group means into a dataset (10M, 100,000)", td, np["gmdata"], bench::best([&] { meanloop(false); }, reps));
   }
   std::remove((d + "/g.bin").c_str());
   std::remove((d + "/h.bin").c_str());

@@ -8,7 +8,6 @@
 // file before renaming it, the plain loop does not.
 // Usage: bench_textio [rows] [folder]
 #include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,24 +20,23 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "bench_util.h"
 
 namespace {
 
 constexpr int NCOL = 10;
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-double cpu() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+using bench::cpu;
+using bench::wall;
 
 struct Timing {
   double wall, cpu;
 };
 
 Timing timed(const std::string& line) {
-  double t0 = now(), c0 = cpu();
+  double t0 = wall(), c0 = cpu();
   int rc = execline(line);
-  Timing t{now() - t0, cpu() - c0};
+  Timing t{wall() - t0, cpu() - c0};
   if (rc) {
     std::fprintf(stderr, "'%s' failed: r(%d)\n", line.c_str(), rc);
     std::exit(1);
@@ -62,7 +60,7 @@ volatile double sink;
 // The plain loop: read the file, split at commas and line ends, convert each
 // field into its column.
 Timing plainread(const std::string& fn, long rows, bool fromchars) {
-  double t0 = now(), c0 = cpu();
+  double t0 = wall(), c0 = cpu();
   std::string s = slurp(fn);
   std::vector<std::vector<double>> cols(NCOL, std::vector<double>(static_cast<size_t>(rows)));
   const char* p = s.data();
@@ -85,13 +83,13 @@ Timing plainread(const std::string& fn, long rows, bool fromchars) {
     ++r;
   }
   sink = cols[3][static_cast<size_t>(rows / 2)];
-  return {now() - t0, cpu() - c0};
+  return {wall() - t0, cpu() - c0};
 }
 
 // The plain writer: snprintf("%.17g") of every value into a buffer, written
 // out in 1 MB pieces.
 Timing plainwrite(const std::string& fn, const std::vector<std::vector<double>>& cols, long rows) {
-  double t0 = now(), c0 = cpu();
+  double t0 = wall(), c0 = cpu();
   std::FILE* f = std::fopen(fn.c_str(), "wb");
   std::string out;
   char b[32];
@@ -109,7 +107,7 @@ Timing plainwrite(const std::string& fn, const std::vector<std::vector<double>>&
   }
   std::fwrite(out.data(), 1, out.size(), f);
   std::fclose(f);
-  return {now() - t0, cpu() - c0};
+  return {wall() - t0, cpu() - c0};
 }
 
 // Seconds numpy takes inside python for the given statement (process time).
@@ -136,11 +134,7 @@ int main(int argc, char** argv) {
   long rows = argc > 1 ? std::atol(argv[1]) : 1000000L;
   std::string dir = argc > 2 ? argv[2] : "/tmp";
   std::string quiet;
-  interp.embedded = true;
-  out_open_console(false, 80);
-  out_console_enable(false);
-  out_set_capture(&quiet);
-  cmdinit_table();
+  bench::start_quiet(&quiet);
   const std::string csv = dir + "/bench_textio.csv", out = dir + "/bench_textio_out.csv",
                     plain = dir + "/bench_textio_plain.csv", npout = dir + "/bench_textio_np.csv",
                     post = dir + "/bench_textio_post.dta";
@@ -184,7 +178,7 @@ int main(int argc, char** argv) {
   // posted from expanded macros) and expressions to compile.
   for (int exprs = 0; exprs <= 1; ++exprs) {
     (void)execline("postfile h double (a b c d e) using " + post + ", replace");
-    double t0 = now(), c0 = cpu();
+    double t0 = wall(), c0 = cpu();
     char line[200];
     for (long r = 1; r <= rows; ++r) {
       if (exprs)
@@ -195,7 +189,7 @@ int main(int argc, char** argv) {
     }
     (void)execline("postclose h");
     std::printf("post %ld rows of 5 doubles (%s)  %7.3f s wall %7.3f s cpu (%.2f us a row)\n", rows,
-                exprs ? "expressions" : "literals", now() - t0, cpu() - c0,
+                exprs ? "expressions" : "literals", wall() - t0, cpu() - c0,
                 (cpu() - c0) / static_cast<double>(rows) * 1e6);
   }
   for (const std::string& f : {csv, out, plain, npout, post}) std::remove(f.c_str());

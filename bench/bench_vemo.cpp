@@ -16,15 +16,9 @@
 #include "output/output.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
+#include "bench_util.h"
 
 namespace {
-
-// Processor time of this process: the machine is shared, and wall time
-// mostly measures the other users. The python3 children report theirs the
-// same way (time.process_time).
-double now() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
-
-volatile double sink;
 
 int run(const std::string& line) {
   CcSource src;
@@ -37,27 +31,14 @@ int run(const std::string& line) {
   return rc;
 }
 
+// Best of reps runs in processor time of this process: the machine is
+// shared, and wall time mostly measures the other users. The python3
+// children report theirs the same way (time.process_time).
 template <class F>
-double best(F f, int reps) {
-  double b = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    double t0 = now();
-    f();
-    b = std::min(b, now() - t0);
-  }
-  return b;
-}
+double best(F f, int reps) { return bench::best(f, reps, bench::cpu); }
 
-// Seconds reported by a python3 snippet (best of its own repetitions), or -1.
-double python(const std::string& code) {
-  std::string cmd = "/usr/bin/python3 -c '" + code + "' 2>/dev/null";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  double t = -1;
-  if (std::fscanf(p, "%lf", &t) != 1) t = -1;
-  pclose(p);
-  return t;
-}
+using bench::python;
+using bench::sink;
 
 // The lines of the compile benchmark's source.
 std::vector<std::string> source;

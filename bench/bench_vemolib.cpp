@@ -16,12 +16,9 @@
 #include "output/output.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
+#include "bench_util.h"
 
 namespace {
-
-double now() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
-
-volatile double sink;
 
 void run(const std::string& line) {
   CcSource src;
@@ -32,26 +29,12 @@ void run(const std::string& line) {
   }
 }
 
+// Best of reps runs in processor time.
 template <class F>
-double best(F f, int reps) {
-  double b = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    double t0 = now();
-    f();
-    b = std::min(b, now() - t0);
-  }
-  return b;
-}
+double best(F f, int reps) { return bench::best(f, reps, bench::cpu); }
 
-double python(const std::string& code) {
-  std::string cmd = "/usr/bin/python3 -c '" + code + "' 2>/dev/null";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  double t = -1;
-  if (std::fscanf(p, "%lf", &t) != 1) t = -1;
-  pclose(p);
-  return t;
-}
+using bench::python;
+using bench::sink;
 
 void ratio(const char* what, double mine, double ref, const char* refname) {
   std::printf("%s: vemo %.4f s | %s ", what, mine, refname);

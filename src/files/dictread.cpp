@@ -47,8 +47,9 @@ std::string field(const DictVar& v, const std::string& rec, size_t* pos) {
     *pos = p + static_cast<size_t>(v.width);
   } else {
     while (p < rec.size() && rec[p] == ' ') ++p;
-    if (p < rec.size() && rec[p] == '"') {
-      size_t q = rec.find('"', p + 1);
+    // quoted in double or single quotes, as in free format
+    if (p < rec.size() && (rec[p] == '"' || rec[p] == '\'')) {
+      size_t q = rec.find(rec[p], p + 1);
       if (q == std::string::npos) q = rec.size();
       f = rec.substr(p + 1, q - p - 1);
       *pos = q + 1;

@@ -23,6 +23,7 @@ void files_bindpost();
 void files_bindinfile();
 void files_bindinsheet();
 void files_bindoutsheet();
+void files_bindoutfile();
 // The `file` command (binary handles and the series-set subcommands).
 void files_bindfile();
 // Writes and forgets every postfile handle (as postutil clear, silently).

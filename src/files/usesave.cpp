@@ -478,5 +478,6 @@ void files_bindcommands() {
   files_bindinfile();
   files_bindinsheet();
   files_bindoutsheet();
+  files_bindoutfile();
   files_bindfile();
 }

@@ -1,6 +1,9 @@
 // collapse: replaces the dataset by one observation per group of the by()
 // variables holding statistics of the other variables:
 //   collapse [(stat)] varlist [[(stat)] ...] [if] [in] [weight] [, by(varlist) cw]
+// With aweights or pweights a sum is the group's observations times the
+// weighted mean (the weights rescaled to sum to them) and a count the
+// observations; fweights and iweights count as given.
 // where an item may also be newname=varname. The statistics are computed
 // first, from group codes, without sorting; only then is the dataset
 // replaced, so a failure before that point leaves it as it was.
@@ -132,11 +135,14 @@ int cmd_collapse(int) {
     if (int rc = st_sample(s)) return rc;
     const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
     if (s.wkind) {
+      // an observation whose weight is missing or zero is not in the sample,
+      // so a group made of such observations alone does not appear
+      if (s.sel.empty()) s.sel.assign(static_cast<size_t>(n), 1);
       for (long i = 0; i < n; ++i) {
         if (!s.selected(s.lo + i)) continue;
         bool use;
         if (int rc = st_checkweight(s.wkind == WK_P ? static_cast<char>(WK_A) : s.wkind, s.w[static_cast<size_t>(i)], &use)) return rc;
-        if (!use) s.w[static_cast<size_t>(i)] = 0;
+        if (!use) s.w[static_cast<size_t>(i)] = 0, s.sel[static_cast<size_t>(i)] = 0;
       }
     }
     if (cw) {

@@ -87,6 +87,7 @@ int bucketed(int stat, double p, long lo, const LvCodes& code, int ngroups,
     for (long k = 0; k < m; ++k) {
       const int32_t c = code[static_cast<size_t>(o + k)];
       if (c < 0 || x[k] >= misval) continue;
+      if (weighted && !(w[static_cast<size_t>(o + k)] != 0 && w[static_cast<size_t>(o + k)] < misval)) continue;
       vals.push_back(x[k]);
       vcode.push_back(weighted ? static_cast<int32_t>(o + k) : c);
       ++start[static_cast<size_t>(c) + 1];
@@ -196,10 +197,17 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
   }
   if (!weighted)
     for (size_t g = 0; g < G; ++g) W[g] = static_cast<double>(N[g]);
+  // Analytic and sampling weights are rescaled within each group to sum to
+  // its number of observations, so a total is N times the weighted mean and a
+  // count is the number of observations; frequency and importance weights
+  // count as given.
+  const bool rescale = wkind == WK_A || wkind == WK_P;
   for (size_t g = 0; g < G; ++g) {
     switch (stat) {
-      case GS_COUNT: out[g] = wkind == WK_F ? W[g] : static_cast<double>(N[g]); break;
-      case GS_SUM: out[g] = S[g]; break;
+      case GS_COUNT: out[g] = wkind == WK_F || wkind == WK_I ? W[g] : static_cast<double>(N[g]); break;
+      case GS_SUM:
+        out[g] = rescale && W[g] != 0 ? S[g] * static_cast<double>(N[g]) / W[g] : S[g];
+        break;
       default: out[g] = N[g] > 0 && W[g] != 0 ? S[g] / W[g] : misval; break;
     }
   }
@@ -224,7 +232,8 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
     double div;
     switch (wkind) {
       case WK_NONE: div = Nn - 1; break;
-      case WK_A: div = W[g] * (Nn - 1) / Nn; break;
+      case WK_A:
+      case WK_P: div = W[g] * (Nn - 1) / Nn; break;
       default: div = W[g] - 1; break;
     }
     out[g] = Nn > 1 && div > 0 ? std::sqrt(SS[g] / div) : misval;

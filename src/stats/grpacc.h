@@ -25,7 +25,10 @@ using GsFetch = std::function<void(long obs, long m, double* x)>;
 
 // out[g] = the statistic of group g over observations lo+i with code[i] >= 0
 // and a non-missing value (first and last take any value); w (empty: none)
-// the weights, whose kind (WK_*) decides the divisor of the standard
+// the weights (a missing or zero weight leaves the observation out), whose
+// kind (WK_*) decides the count (the sum of frequency and importance
+// weights, else the observations), the total (aweights and pweights rescaled
+// to sum to the group's observations) and the divisor of the standard
 // deviation. A group without values gets `.` (0 for count and sum).
 // Returns 0 or 1 (Break).
 [[nodiscard]] int gs_compute(int stat, double p, long lo, const LvCodes& code,

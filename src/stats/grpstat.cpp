@@ -2,7 +2,9 @@
 // (count, mean, sd, min, max, total, median, percentiles, iqr, rank,
 // standardised values), a group number or first-in-group tag, a statistic
 // across the variables of each row, or interval categories (cut):
-//   grpstat [type] newvar = fcn(arguments) [if] [in] [, by(varlist) options]
+//   grpstat [type] newvar = fcn(arguments) [if] [in] [weight] [, by(varlist) options]
+// Weights reach the statistics of an expression (count, mean, sd, total,
+// percentiles, std) as in collapse.
 // Groups are coded once by counting (levels.cpp) and the statistics are
 // accumulated per group code (grpacc.cpp): no sort of the dataset.
 #include <algorithm>
@@ -236,6 +238,28 @@ int writevar(const std::string& name, int type, long lo, long n, const Fill& fil
   return 0;
 }
 
+// Whether function fn takes weights: the statistics of an expression's
+// values; ranks, groups, row statistics and cut points do not.
+bool weighable(const std::string& fn) {
+  static const char* const ok[] = {"count", "mean", "sd",     "min", "max", "total",
+                                   "sum",   "median", "pctile", "iqr", "std"};
+  for (const char* n : ok)
+    if (fn == n) return true;
+  return false;
+}
+
+// Applies the weight rules (401/402) to every selected observation; a weight
+// that leaves its observation out becomes 0.
+int checkweights(StSample& s) {
+  for (size_t i = 0; i < s.w.size(); ++i) {
+    if (!s.selected(s.lo + static_cast<long>(i))) continue;
+    bool use;
+    if (int rc = st_checkweight(s.wkind, s.w[i], &use)) return rc;
+    if (!use) s.w[i] = 0;
+  }
+  return 0;
+}
+
 // The note on missing values made; returns 0.
 int missnote(long nmiss) {
   if (nmiss) {
@@ -295,7 +319,7 @@ int readopts(const std::string& fn, GsOpts& o) {
   return chkopt();
 }
 
-// grpstat [type] newvar = fcn(arguments) [if] [in] [, options]
+// grpstat [type] newvar = fcn(arguments) [if] [in] [weight] [, options]
 int cmd_grpstat(int) {
   ps.vable = 3;
   ps.ifable = 0;
@@ -332,7 +356,11 @@ int cmd_grpstat(int) {
   if (!*q) return required(")");
   const std::string arg(p + 1, q);
   settok(q + 1);
-  if (int rc = parse_ifinopts()) return rc;
+  ps.vable = 3;
+  ps.wable = 3;
+  ps.uable = 3;
+  ps.wgtable = 0;
+  if (int rc = parse()) return rc;
   GsOpts o;
   if (int rc = readopts(fname, o)) return rc;
   if (int rc = chkvarname(newname.c_str())) return rc;
@@ -340,6 +368,8 @@ int cmd_grpstat(int) {
   if (type && isstrtype(type)) return error(109);
   if (!type) type = fn->deftype ? fn->deftype : ds.deftype;
   if (arg.find_first_not_of(' ') == std::string::npos) return errmsgf(198, "%s() needs an argument\n", fname.c_str());
+  if (ps.hasweight && !weighable(fname))
+    return errmsgf(101, "weights not allowed with %s()\n", fname.c_str());
   std::vector<int> byvars;
   if (ps.bylevel) {
     // Under the by prefix the command makes every group at once.
@@ -355,6 +385,7 @@ int cmd_grpstat(int) {
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
+    if (int rc = checkweights(s)) return rc;
     Result res;
     res.lo = s.lo;
     const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
@@ -386,12 +417,11 @@ int cmd_grpstat(int) {
         else if (fname != "std" && !gs_lookup(fname, &stat, &pp))
           return errmsgf(133, "unknown function %s()\n", fname.c_str());
         std::vector<double> out;
-        const std::vector<double> now;
-        if (int rc = gs_compute(stat, pp, s.lo, code, ng, fetch, now, WK_NONE, out)) return rc;
+        if (int rc = gs_compute(stat, pp, s.lo, code, ng, fetch, s.w, s.wkind, out)) return rc;
         if (fname == "std") {
           need();
           std::vector<double> sd;
-          if (int rc = gs_compute(GS_SD, 0, s.lo, code, ng, fetch, now, WK_NONE, sd)) return rc;
+          if (int rc = gs_compute(GS_SD, 0, s.lo, code, ng, fetch, s.w, s.wkind, sd)) return rc;
           double x[BLK];
           for (long o2 = 0; o2 < n; o2 += BLK) {
             const long m = std::min(BLK, n - o2);

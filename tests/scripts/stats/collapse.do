@@ -27,6 +27,15 @@ list
 restore, preserve
 collapse (mean) x y, by(g) cw
 list
+restore, preserve
+collapse (sum) sx=x (count) nx=x (mean) mx=x (sd) dx=x (sum) sy=y (median) my=y [aw=h], by(g)
+list
+restore, preserve
+collapse (sum) sx=x (count) nx=x (sd) dx=x [iw=h], by(g)
+list
+restore, preserve
+collapse (sum) sx=x (count) nx=x [pw=h]
+list
 restore
 cap noi collapse (mean) s, by(g)
 display _rc

@@ -63,3 +63,38 @@ display _rc
 cap noi grpstat q = mean(x), bogus
 display _rc
 describe, short
+* Weights: the statistics of an expression take them; a missing or zero
+* weight leaves its observation out of the figures but not of its group.
+clear
+input byte g float(x w)
+1 1 1
+1 2 2
+1 4 3
+2 3 1
+2 5 1
+2 . 2
+3 6 0
+end
+grpstat n = count(x) [fw=w], by(g)
+grpstat na = count(x) [aw=w], by(g)
+grpstat ni = count(x) [iw=w], by(g)
+grpstat m = mean(x) [aw=w], by(g)
+grpstat double s = sd(x) [aw=w], by(g)
+grpstat double sf = sd(x) [fw=w], by(g)
+grpstat t = total(x) [aw=w], by(g)
+grpstat tf = total(x) [fw=w], by(g)
+grpstat md = median(x) [fw=w], by(g)
+grpstat mx = max(x) [fw=w], by(g)
+list g x w n na ni m s sf t tf md mx, noobs
+grpstat double z = std(x) [fw=w]
+format z %9.6f
+list z, noobs
+cap noi grpstat r = rank(x) [fw=w]
+display _rc
+cap noi grpstat r = rowmean(x w) [aw=w]
+display _rc
+cap noi grpstat r = mean(x) [fw=x/2]
+display _rc
+cap noi grpstat r = mean(x) [aw=x-3]
+display _rc
+describe, short
