@@ -2,10 +2,14 @@
 // (160 MB) against `cp` of the same file in the same run, a subset `use`
 // (five variables, an `if` on a sixth) against the whole `use`, and a match
 // `merge` of two 1M-observation files on one key. `save` syncs the file to
-// disk before renaming it; `cp` does not, so its figure is a floor. Wall and
-// CPU seconds are both printed: on a shared, loaded machine the CPU figures
-// are the steadier comparison.
-// Usage: bench_dta [observations] [folder]
+// disk before renaming it over the old one; plain `cp` does not, so `save`
+// is set beside both `cp` to a new file and `cp` over the previous copy
+// followed by `sync` of the file (the same guarantee, and like `save,
+// replace` it frees the old copy's blocks). Each figure is the best of a few interleaved runs. Wall
+// and CPU seconds are both printed: on a shared, loaded machine the CPU
+// figures are the steadier comparison.
+// Usage: bench_dta [observations] [folder] [repetitions]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -23,17 +27,10 @@ namespace {
 using bench::cpu;
 using bench::wall;
 
-double timed(const std::string& line) {
-  double t0 = wall(), c0 = cpu();
-  int rc = execline(line);
-  double t = wall() - t0;
-  std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", line.c_str(), t, cpu() - c0);
-  if (rc) {
-    std::fprintf(stderr, "'%s' failed: r(%d)\n", line.c_str(), rc);
-    std::exit(1);
-  }
-  return t;
-}
+struct Timing {
+  double wall = 1e30, cpu = 1e30;
+  void best(double w, double c) { wall = std::min(wall, w), cpu = std::min(cpu, c); }
+};
 
 // CPU seconds (user and system) of finished child processes so far.
 double childcpu() {
@@ -43,12 +40,32 @@ double childcpu() {
          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-double timedsys(const std::string& cmd) {
+// Runs a command line (its figure kept in *t when given); seconds of wall time.
+double timed(const std::string& line, Timing* t = nullptr) {
+  double t0 = wall(), c0 = cpu();
+  int rc = execline(line);
+  double w = wall() - t0, c = cpu() - c0;
+  std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", line.c_str(), w, c);
+  if (rc) {
+    std::fprintf(stderr, "'%s' failed: r(%d)\n", line.c_str(), rc);
+    std::exit(1);
+  }
+  if (t) t->best(w, c);
+  return w;
+}
+
+// Runs a shell command; its wall and child CPU seconds kept in t.
+void timedsys(const std::string& cmd, Timing& t) {
   double t0 = wall(), c0 = childcpu();
   if (std::system(cmd.c_str()) != 0) std::exit(1);
-  double t = wall() - t0;
-  std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", cmd.c_str(), t, childcpu() - c0);
-  return t;
+  double w = wall() - t0, c = childcpu() - c0;
+  std::printf("  (%s: %.3f s wall, %.3f s cpu)\n", cmd.c_str(), w, c);
+  t.best(w, c);
+}
+
+void ratio(const char* what, double mb, const Timing& z, const char* refname, const Timing& ref) {
+  std::printf("%-42s %7.3f s wall %7.3f s cpu %7.1f MB/s | %-9s %7.3f s wall %7.3f s cpu | ratio %.2f wall %.2f cpu\n",
+              what, z.wall, z.cpu, mb / z.wall, refname, ref.wall, ref.cpu, z.wall / ref.wall, z.cpu / ref.cpu);
 }
 
 }  // namespace
@@ -56,6 +73,7 @@ double timedsys(const std::string& cmd) {
 int main(int argc, char** argv) {
   long nobs = argc > 1 ? std::atol(argv[1]) : 1000000L;
   std::string dir = argc > 2 ? argv[2] : "/tmp";
+  const int reps = argc > 3 ? std::atoi(argv[3]) : 3;
   std::string quiet;
   bench::start_quiet(&quiet);
   const std::string f1 = dir + "/bench_dta_1.dta", f2 = dir + "/bench_dta_2.dta";
@@ -66,18 +84,24 @@ int main(int argc, char** argv) {
   (void)execline("set seed 1");
   (void)execline("set obs " + std::to_string(nobs));
   for (int k = 1; k <= 20; ++k) (void)execline("generate double v" + std::to_string(k) + " = uniform()");
-  double tsave = timed("save " + f1 + ", replace");
-  double tcp1 = timedsys("cp " + f1 + " " + f2);
-  double tuse = timed("use " + f1 + ", clear");
-  double tcp2 = timedsys("cp " + f1 + " " + f2);
-  double tcp = tcp1 < tcp2 ? tcp1 : tcp2;
-  std::printf("save  %ld x 20 doubles (%.0f MB)   %7.3f s  %7.1f MB/s   cp %7.3f s   ratio %.2f\n", nobs, mb,
-              tsave, mb / tsave, tcp, tsave / tcp);
-  std::printf("use   %ld x 20 doubles (%.0f MB)   %7.3f s  %7.1f MB/s   cp %7.3f s   ratio %.2f\n", nobs, mb,
-              tuse, mb / tuse, tcp, tuse / tcp);
+  char what[64];
+  std::snprintf(what, sizeof what, "%ld x 20 doubles (%.0f MB)", nobs, mb);
+  Timing tsave, tuse, tcp, tcpsync;
+  for (int r = 0; r < reps; ++r) {
+    timed("save " + f1 + ", replace", &tsave);
+    std::remove(f2.c_str());
+    timedsys("cp " + f1 + " " + f2, tcp);
+    timedsys("cp " + f1 + " " + f2 + " && sync " + f2, tcpsync);
+    timed("use " + f1 + ", clear", &tuse);
+  }
+  std::printf("save  %s\n", what);
+  ratio("  against cp to a new file, no sync", mb, tsave, "cp", tcp);
+  ratio("  against cp over the old copy + sync", mb, tsave, "cp+sync", tcpsync);
+  std::printf("use   %s\n", what);
+  ratio("  against cp to a new file, no sync", mb, tuse, "cp", tcp);
   double tsub = timed("use v1-v5 if v6 > 0.5 using " + f1 + ", clear");
   std::printf("use v1-v5 if v6 > 0.5 using ...       %7.3f s  (whole use %.3f s, ratio %.2f; cp %.2f)\n", tsub,
-              tuse, tsub / tuse, tsub / tcp);
+              tuse.wall, tsub / tuse.wall, tsub / tcp.wall);
 
   // Merge: master and using of nobs observations each, keys interleaved so
   // that half match.

@@ -11,6 +11,8 @@ struct AtomicFile {
   std::string tmpname;  // the temporary file beside it
   int fd = -1;          // open descriptor of the temporary file, -1 when none
   int err = 0;          // errno of the first failure (sticky), 0 when none
+  long written = 0;     // bytes appended by af_write so far
+  long queued = 0;      // bytes of them already handed to the disk for writeback
 };
 
 // Test hook: the Nth operation from now on (each write call, the sync, the
@@ -25,6 +27,9 @@ extern AtomicFileState afs;
 // 608 (folder read-only) with f.err set; nothing is left behind on failure.
 [[nodiscard]] int af_open(AtomicFile& f, const std::string& target);
 // Appends n bytes. 0 or 699 (f.err set); after a failure every call fails.
+// Every few megabytes the bytes so far are queued for writeback, so the disk
+// works while the caller prepares the rest and the final sync has little
+// left to wait for.
 [[nodiscard]] int af_write(AtomicFile& f, const void* data, size_t n);
 // Overwrites n bytes at offset off of what was written so far (a header
 // field known only at the end). 0 or 699 (f.err set), sticky as af_write.

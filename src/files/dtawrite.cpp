@@ -128,7 +128,9 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   if (int rc = af_open(af, fn)) return fierr(rc, fn.c_str());
   if (int rc = af_write(af, w.buf.data(), w.buf.size())) return writefail(af, fn, rc);
 
-  // Records in blocks of about 24000 bytes, at least two records each.
+  // Records in blocks of about 24000 bytes, at least two records each, built
+  // a column at a time; a run of blocks goes out in one write of a few
+  // megabytes, so the system calls and the copy into the file cost little.
   std::vector<int> types, widths;
   long lrecl = 0;
   for (int v : vars) {
@@ -138,7 +140,10 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   }
   const bool swap = bo_native() != BO_HILO;
   const long perblock = lrecl ? std::max(2L, 24000 / lrecl) : 1;
-  std::vector<unsigned char> blk(static_cast<size_t>(perblock * lrecl) + 1);
+  const long blockbytes = perblock * lrecl;
+  const long stageblocks = lrecl ? std::max(1L, std::min((4L << 20) / blockbytes, (ds.nobs + perblock - 1) / perblock)) : 1;
+  std::vector<unsigned char> stage(static_cast<size_t>(stageblocks * blockbytes) + 1);
+  long fill = 0;
   for (long i0 = 1; lrecl && i0 <= ds.nobs; i0 += perblock) {
     if (ds_pollbreak()) {
       af_abort(af);
@@ -149,7 +154,7 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
     for (size_t k = 0; k < vars.size(); ++k) {  // a column at a time
       const int t = types[k], wd = widths[k];
       const ColView col = colview(vars[k]);
-      unsigned char* p = blk.data() + off;
+      unsigned char* p = stage.data() + fill + off;
       if (isstrtype(t)) {
         for (long i = i0; i < i0 + n; ++i, p += lrecl) {
           const unsigned char* c = col.at(i);
@@ -158,10 +163,7 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
           std::memset(p + m, 0, static_cast<size_t>(wd) - m);
         }
       } else if (!legacy && t >= ST_BYTE) {  // the file holds the cell as it is
-        for (long i = i0; i < i0 + n; ++i, p += lrecl) {
-          std::memcpy(p, col.at(i), static_cast<size_t>(wd));
-          if (swap) bo_swap(p, wd);
-        }
+        bo_putcells(p, lrecl, col.at(i0), wd, n, swap);
       } else {
         for (long i = i0; i < i0 + n; ++i, p += lrecl) {
           dta_encode(t, col.get(i), legacy, p);
@@ -170,7 +172,11 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
       }
       off += wd;
     }
-    if (int rc = af_write(af, blk.data(), static_cast<size_t>(n * lrecl))) return writefail(af, fn, rc);
+    fill += n * lrecl;
+    if (fill + blockbytes > stageblocks * blockbytes || i0 + n > ds.nobs) {
+      if (int rc = af_write(af, stage.data(), static_cast<size_t>(fill))) return writefail(af, fn, rc);
+      fill = 0;
+    }
   }
 
   ByteWriter lw(true);

@@ -1,10 +1,14 @@
 // The built-in command table and dispatch. Names are tested in table order
-// within their first letter; the first successful abbreviation test wins.
+// within their first letter; the first successful abbreviation test wins
+// (an index of every abbreviation finds that entry without the scan).
 // Names without a handler yet answer with a message and code 199.
 #include "interp/cmdtab.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "interp/interp.h"
@@ -72,6 +76,49 @@ bool available(CmdEntry& e) {
   }
 }
 
+// Every word that abbreviates some name of the executing table (every prefix
+// at least as long as the name's minimum), mapped to the entries it
+// abbreviates in table order. A word usually abbreviates one entry; the list
+// keeps the rest so that a name missing at the current version falls through
+// to the next one, exactly as a scan of the table would. Built on first use;
+// the keys point into the table's own name strings.
+using ExecIndex = std::unordered_map<std::string_view, std::vector<short>>;
+
+const ExecIndex& execindex() {
+  static const ExecIndex index = [] {
+    ExecIndex ix;
+    ix.reserve(4096);
+    for (int i = 0; i < NEXEC; ++i) {
+      const std::string_view name = exectab[i].name;
+      for (size_t len = static_cast<size_t>(std::max(exectab[i].min, 1)); len <= name.size(); ++len)
+        ix[name.substr(0, len)].push_back(static_cast<short>(i));
+    }
+    return ix;
+  }();
+  return index;
+}
+
+// The first entry of the executing table, in table order, that `word`
+// abbreviates and that exists at the current version (skipping the names
+// findbuiltin leaves out when `builtinonly`), or nullptr.
+CmdEntry* execlookup(const char* word, bool builtinonly) {
+  const ExecIndex& ix = execindex();
+  auto it = ix.find(std::string_view(word));
+  if (it == ix.end()) return nullptr;
+  for (short i : it->second) {
+    CmdEntry& e = exectab[i];
+    if (builtinonly) {
+      bool skip = false;
+      for (const char* n : notbuiltin)
+        if (!std::strcmp(n, e.name)) skip = true;
+      if (skip) continue;
+    }
+    if (available(e)) return &e;
+  }
+  return nullptr;
+}
+
+// The scanning table is a handful of words: a scan is quicker than a hash.
 CmdEntry* lookup(CmdEntry* tab, int n, const char* word, bool scanning) {
   for (int i = 0; i < n; ++i) {
     if (tab[i].name[0] != word[0]) continue;
@@ -145,14 +192,8 @@ void cmdinit_table() {
 }
 
 const char* findbuiltin(const char* word) {
-  for (auto& e : exectab) {
-    bool skip = false;
-    for (const char* n : notbuiltin)
-      if (!std::strcmp(n, e.name)) skip = true;
-    if (skip || e.name[0] != word[0]) continue;
-    if (cmdcmp(word, e.name, e.min) && available(e)) return e.name;
-  }
-  return nullptr;
+  CmdEntry* e = execlookup(word, true);
+  return e ? e->name : nullptr;
 }
 
 void cmdnames(std::vector<std::string>& names, std::vector<int>* mins) {
@@ -165,7 +206,7 @@ void cmdnames(std::vector<std::string>& names, std::vector<int>* mins) {
 
 const char* cmdfullname(const char* word) {
   if (!word[0] || !(word[0] == '_' || (word[0] >= 'a' && word[0] <= 'x'))) return nullptr;
-  CmdEntry* e = lookup(exectab, NEXEC, word, false);
+  CmdEntry* e = execlookup(word, false);
   return e ? e->name : nullptr;
 }
 
@@ -225,11 +266,11 @@ int selreq() {
   if (first == '!' || first == '{') {
     CmdEntry* e = lookup(scantab, static_cast<int>(sizeof scantab / sizeof scantab[0]), "{", true);
     if (first == '{') return (e && e->fn) ? e->fn(e->mode) : unimplemented("{");
-    CmdEntry* sh = lookup(exectab, NEXEC, "shell", false);
+    CmdEntry* sh = execlookup("shell", false);
     return (sh && sh->fn) ? sh->fn(1) : unimplemented("shell");
   }
   if (first == '_' || (first >= 'a' && first <= 'x')) {
-    CmdEntry* e = lookup(exectab, NEXEC, c.c_str(), false);
+    CmdEntry* e = execlookup(c.c_str(), false);
     if (e) {
       if (!e->fn) return unimplemented(e->name);
       return e->fn(e->mode);

@@ -3,6 +3,7 @@
 // (shape, construction, element-wise mathematics, sums, missing values,
 // types, strings and formatted output). Built-ins without an implementation
 // yet stop with 3996.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -19,47 +20,13 @@
 #include "vemo/opsutil.h"
 #include "vemo/vm.h"
 
+using namespace vlib;
+
 namespace {
 
 const char* const names[] = {
 #include "vemo/bnames.inc"
 };
-
-Mat* arg(int nargs, int i) { return vm.stack[static_cast<size_t>(vm.sp - nargs + i)]; }
-
-// Replaces the nargs arguments with res.
-bool ret(int nargs, Mat* res) {
-  if (!res) return false;
-  for (int i = 0; i < nargs; ++i) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
-  vm.stack[static_cast<size_t>(vm.sp++)] = res;
-  return true;
-}
-
-bool needreal(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->eltype != ET_REAL) return vmerr(3253);
-  return true;
-}
-bool needscalar(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (!m->isscalar()) return vmerr(3204);
-  return true;
-}
-bool needrealscalar(const Mat* m) { return needscalar(m) && needreal(m); }
-bool needstrscalar(const Mat* m) {
-  if (!needscalar(m)) return false;
-  if (m->eltype != ET_STR) return vmerr(3254);
-  return true;
-}
-
-// A non-negative dimension from a real scalar.
-bool dimarg(const Mat* m, int* d) {
-  if (!needrealscalar(m)) return false;
-  double x = m->re()[0];
-  if (!(x >= 0 && x < 2147483647.0)) return vmerr(3300);
-  *d = static_cast<int>(x);
-  return true;
-}
 
 bool b_rows(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(arg(n, 0)->rows)); }
 bool b_cols(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(arg(n, 0)->cols)); }
@@ -67,9 +34,27 @@ bool b_length(int n) {
   return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(static_cast<double>(arg(n, 0)->n())));
 }
 
+// Fills dst with an r x c grid of copies of the vr x vc block src (both
+// row by row): the first band of vr rows is built from the block, and every
+// later band is a copy of the first.
+void tile(double* dst, const double* src, int r, int c, int vr, int vc) {
+  const size_t rowlen = static_cast<size_t>(c) * static_cast<size_t>(vc);
+  const size_t band = static_cast<size_t>(vr) * rowlen;
+  if (band == 0 || r == 0) return;
+  for (int i = 0; i < vr; ++i) {
+    double* row = dst + static_cast<size_t>(i) * rowlen;
+    const double* s = src + static_cast<size_t>(i) * static_cast<size_t>(vc);
+    if (vc == 1)
+      std::fill(row, row + rowlen, s[0]);
+    else
+      for (int k = 0; k < c; ++k) std::memcpy(row + static_cast<size_t>(k) * static_cast<size_t>(vc), s, static_cast<size_t>(vc) * 8);
+  }
+  for (int k = 1; k < r; ++k) std::memcpy(dst + static_cast<size_t>(k) * band, dst, band * 8);
+}
+
 bool b_J(int n) {
-  int r, c;
-  if (!dimarg(arg(n, 0), &r) || !dimarg(arg(n, 1), &c)) return false;
+  int r = 0, c = 0;
+  if (!countarg(arg(n, 0), &r) || !countarg(arg(n, 1), &c)) return false;
   const Mat* v = arg(n, 2);
   if (v->kind == K_FCN) return vmerr(3102);
   const int vr = v->rows, vc = v->cols;
@@ -81,35 +66,33 @@ bool b_J(int n) {
     ++res->fcn->refcnt;
   }
   const size_t vn = v->n(), rn = res->n();
-  const int rc = c * vc;
-  for (int i = 0; i < r * vr; ++i)
-    for (int j = 0; j < rc; ++j) {
-      size_t p = static_cast<size_t>(i % vr) * static_cast<size_t>(vc) + static_cast<size_t>(j % vc);
-      size_t q = static_cast<size_t>(i) * static_cast<size_t>(rc) + static_cast<size_t>(j);
-      switch (v->eltype) {
-        case ET_REAL: res->re()[q] = v->re()[p]; break;
-        case ET_CPLX:
-          res->re()[q] = v->re()[p];
-          res->re()[rn + q] = v->re()[vn + p];
-          break;
-        case ET_STR: {
+  if (v->eltype == ET_REAL || v->eltype == ET_CPLX) {
+    tile(res->re(), v->re(), r, c, vr, vc);
+    if (v->eltype == ET_CPLX) tile(res->re() + rn, v->re() + vn, r, c, vr, vc);
+    return ret(n, res);
+  }
+  size_t q = 0;
+  for (int i = 0; i < r * vr; ++i) {
+    const size_t row = static_cast<size_t>(i % vr) * static_cast<size_t>(vc);
+    for (int k = 0; k < c; ++k)
+      for (size_t p = row; p < row + static_cast<size_t>(vc); ++p, ++q) {
+        if (v->eltype == ET_STR) {
           const VStr* s = v->str()[p];
           res->str()[q] = s ? vstr_new(s->b, s->n - 1) : nullptr;
-          break;
-        }
-        default:
+        } else {
           res->ptr()[q] = v->ptr()[p];
           if (res->ptr()[q]) mref(res->ptr()[q]);
+        }
       }
-    }
+  }
   return ret(n, res);
 }
 
 bool b_I(int n) {
-  int r, c;
-  if (!dimarg(arg(n, 0), &r)) return false;
+  int r = 0, c = 0;
+  if (!countarg(arg(n, 0), &r)) return false;
   c = r;
-  if (n == 2 && !dimarg(arg(n, 1), &c)) return false;
+  if (n == 2 && !countarg(arg(n, 1), &c)) return false;
   Mat* res = mkmat(nullptr, ET_REAL, r, c);
   if (!res) return false;
   for (int i = 0; i < r; ++i)
@@ -147,20 +130,6 @@ bool elem(int n) {
   return ret(n, res);
 }
 
-// arg(): the angle of each element in (-pi, pi]; 0 for a non-negative real.
-bool b_arg(int n) {
-  const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
-  Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
-  if (!res) return false;
-  const size_t k = a->n();
-  for (size_t i = 0; i < k; ++i) {
-    double x = a->re()[i], y = a->eltype == ET_CPLX ? a->re()[k + i] : 0;
-    res->re()[i] = x >= misval || y >= misval ? misval : std::atan2(y, x);
-  }
-  return ret(n, res);
-}
 double f_sqrt(double x) { return x < 0 ? misval : std::sqrt(x); }
 double f_log(double x) { return x <= 0 ? misval : std::log(x); }
 double f_exp(double x) { return std::exp(x); }
@@ -170,8 +139,16 @@ double f_tan(double x) { return std::tan(x); }
 double f_floor(double x) { return std::floor(x); }
 double f_ceil(double x) { return std::ceil(x); }
 double f_trunc(double x) { return std::trunc(x); }
-// ln|Gamma(x)|; the poles (0, -1, -2, ...) overflow and so are missing
-double f_lngamma(double x) { return std::lgamma(x); }
+// ln|Gamma(x)| by the expression language's own routine, so that both give
+// the same digits; it keeps no state (the C library's lgamma writes the sign
+// into a global). The poles 0, -1, -2, ... are missing.
+double f_lngamma(double x) {
+  static const FuncDef* const fn = findfunc("lngamma");
+  FuncValue v;
+  v.d = x;
+  FuncCtx ctx;
+  return fn->num(&v, 1, ctx);
+}
 
 bool b_abs(int n) {
   const Mat* a = arg(n, 0);
@@ -213,25 +190,16 @@ bool b_mod(int n) {
   const Mat* a = arg(n, 0);
   const Mat* b = arg(n, 1);
   if (!needreal(a) || !needreal(b)) return false;
-  int r, c;
-  if (!cconform(a, b, &r, &c)) return vmerr(3200);
-  Mat* res = mkmat(nullptr, ET_REAL, r, c);
-  if (!res) return false;
-  for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j) {
-      double x = a->re()[cidx(a, i, j)], y = b->re()[cidx(b, i, j)];
-      res->re()[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] =
-          x >= misval || y >= misval || y == 0 ? misval : vfix(x - y * std::floor(x / y));
-    }
-  return ret(n, res);
+  return ret(n, colonmap(a, b, [](double x, double y) {
+               return x >= misval || y >= misval || y == 0 ? misval : vfix(x - y * std::floor(x / y));
+             }));
 }
 
 // Sums of the non-missing elements: kind 0 all, 1 rows, 2 columns.
 template <int Kind, bool Quad = false>
 bool sums(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  if (!neednum(a)) return false;
   const bool cx = a->eltype == ET_CPLX;
   const int r = Kind == 0 ? 1 : Kind == 1 ? a->rows : 1;
   const int c = Kind == 0 ? 1 : Kind == 1 ? 1 : a->cols;
@@ -306,8 +274,7 @@ bool istype(int n) {
 
 bool b_strlen(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_STR) return vmerr(3254);
+  if (!needstr(a)) return false;
   Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
   if (!res) return false;
   for (size_t i = 0; i < a->n(); ++i) res->re()[i] = static_cast<double>(vstr_len(a->str()[i]));
@@ -317,8 +284,7 @@ bool b_strlen(int n) {
 template <int Mode>  // 0 upper, 1 lower, 2 trim
 bool strmap(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_STR) return vmerr(3254);
+  if (!needstr(a)) return false;
   Mat* res = mkmat(nullptr, ET_STR, a->rows, a->cols);
   if (!res) return false;
   for (size_t i = 0; i < a->n(); ++i) {
@@ -378,8 +344,7 @@ bool b_strofreal(int n) {
 template <bool Imag>
 bool part(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  if (!neednum(a)) return false;
   Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
   if (!res) return false;
   for (size_t i = 0; i < a->n(); ++i)
@@ -420,8 +385,7 @@ bool b_C(int n) {
 
 bool b_conj(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  if (!neednum(a)) return false;
   Mat* res = mdup(a);
   if (!res) return false;
   if (res->eltype == ET_CPLX)
@@ -434,8 +398,7 @@ bool b_conj(int n) {
 
 bool b_diagonal(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_REAL && a->eltype != ET_CPLX) return vmerr(3251);
+  if (!neednum(a)) return false;
   const int k = std::min(a->rows, a->cols);
   Mat* res = mkmat(nullptr, a->eltype, k, 1);
   if (!res) return false;
@@ -448,8 +411,8 @@ bool b_diagonal(int n) {
 }
 
 bool b_uniform(int n) {
-  int r, c;
-  if (!dimarg(arg(n, 0), &r) || !dimarg(arg(n, 1), &c)) return false;
+  int r = 0, c = 0;
+  if (!countarg(arg(n, 0), &r) || !countarg(arg(n, 1), &c)) return false;
   Mat* res = mkmat(nullptr, ET_REAL, r, c);
   if (!res) return false;
   for (size_t i = 0; i < res->n(); ++i) res->re()[i] = urnuni();
@@ -568,7 +531,7 @@ bool b_printf(int n) {
   int prev = vlib_beginout();
   spoutsml(s.c_str());
   setoutlev(prev);
-  return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
+  return retvoid(n);
 }
 
 bool b_errprintf(int n) {
@@ -577,7 +540,7 @@ bool b_errprintf(int n) {
   int prev = setoutlev(OUT_ERROR);
   spoutsml(s.c_str());
   setoutlev(prev);
-  return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
+  return retvoid(n);
 }
 
 bool b_sprintf(int n) {
@@ -593,7 +556,7 @@ bool b_display(int n) {
   std::string s(vstr_ptr(a->str()[0]), vstr_len(a->str()[0]));
   spoutsml((s + "\n").c_str());
   setoutlev(prev);
-  return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
+  return retvoid(n);
 }
 
 // _error(rc [, msg]) and error(rc): stop with a run-time error.
@@ -676,7 +639,6 @@ const Impl impls[] = {
     {"Im", E_REAL, O_MATRIX, 1, 1, part<true>},
     {"C", E_CPLX, O_MATRIX, 1, 2, b_C},
     {"conj", E_NUM, O_MATRIX, 1, 1, b_conj},
-    {"arg", E_REAL, O_MATRIX, 1, 1, b_arg},
     {"diagonal", E_NUM, O_COLVEC, 1, 1, b_diagonal},
     {"epsilon", E_REAL, O_SCALAR, 1, 1, b_epsilon},
     {"maxdouble", E_REAL, O_SCALAR, 0, 0, b_maxdouble},
@@ -693,26 +655,6 @@ const Impl impls[] = {
     {"callersversion", E_REAL, O_SCALAR, 0, 0, b_callersversion},
 };
 
-// Declared types and argument counts of built-ins implemented elsewhere.
-const Impl telling[] = {
-    {"cross", E_REAL, O_MATRIX, 2, 5, nullptr}, {"quadcross", E_REAL, O_MATRIX, 2, 5, nullptr},
-    {"st_nvar", E_REAL, O_SCALAR, 0, 0, nullptr}, {"st_nobs", E_REAL, O_SCALAR, 0, 0, nullptr},
-    {"st_data", E_REAL, O_MATRIX, 2, 3, nullptr}, {"st_sdata", E_STR, O_MATRIX, 2, 3, nullptr},
-    {"_st_data", E_REAL, O_SCALAR, 2, 2, nullptr}, {"st_store", E_TRANS, O_MATRIX, 3, 4, nullptr},
-    {"st_sstore", E_TRANS, O_MATRIX, 3, 4, nullptr}, {"_st_store", E_TRANS, O_MATRIX, 3, 3, nullptr},
-    {"st_view", E_TRANS, O_MATRIX, 3, 4, nullptr}, {"st_sview", E_TRANS, O_MATRIX, 3, 4, nullptr},
-    {"st_subview", E_TRANS, O_MATRIX, 4, 4, nullptr}, {"st_local", E_TRANS, O_MATRIX, 1, 2, nullptr},
-    {"st_global", E_TRANS, O_MATRIX, 1, 2, nullptr}, {"st_numscalar", E_TRANS, O_MATRIX, 1, 2, nullptr},
-    {"st_strscalar", E_TRANS, O_MATRIX, 1, 2, nullptr}, {"st_matrix", E_TRANS, O_MATRIX, 1, 2, nullptr},
-    {"st_varindex", E_REAL, O_ROWVEC, 1, 2, nullptr}, {"st_varname", E_STR, O_ROWVEC, 1, 2, nullptr},
-    {"st_addvar", E_REAL, O_ROWVEC, 2, 3, nullptr}, {"st_addobs", E_TRANS, O_MATRIX, 1, 2, nullptr},
-    {"zelta", E_TRANS, O_MATRIX, 1, 3, nullptr}, {"_zelta", E_REAL, O_SCALAR, 1, 3, nullptr},
-    {"findexternal", E_PTR, O_SCALAR, 1, 1, nullptr}, {"crexternal", E_PTR, O_SCALAR, 1, 1, nullptr},
-    {"fopen", E_REAL, O_SCALAR, 2, 3, nullptr}, {"fputmatrix", E_TRANS, O_MATRIX, 2, 2, nullptr},
-    {"fgetmatrix", E_TRANS, O_MATRIX, 1, 1, nullptr}, {"minindex", E_TRANS, O_MATRIX, 4, 4, nullptr},
-    {"callersversion", E_REAL, O_SCALAR, 0, 0, nullptr}, {"args", E_REAL, O_SCALAR, 0, 0, nullptr},
-};
-
 std::vector<Builtin> table;
 std::unordered_map<std::string, int> byname;
 
@@ -724,13 +666,6 @@ void build() {
     b.org = O_MATRIX;
     b.minargs = 0;
     b.maxargs = 20;
-    for (const Impl& t : telling)
-      if (!std::strcmp(t.name, nm)) {
-        b.el = t.el;
-        b.org = t.org;
-        b.minargs = t.minargs;
-        b.maxargs = t.maxargs;
-      }
     for (const Impl& t : impls)
       if (!std::strcmp(t.name, nm)) {
         b.el = t.el;
@@ -741,7 +676,8 @@ void build() {
       }
     // the family files supply what this file does not implement
     for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
-                      lib_file_rows(), lib_expr_rows(), lib_io_rows(), lib_stsys_rows()})
+                      lib_file_rows(), lib_expr_rows(), lib_num_rows(), lib_svy_rows(), lib_sys_rows(),
+                      lib_io_rows(), lib_stsys_rows()})
       for (size_t k = 0; k < f.n && !b.fn; ++k)
         if (!std::strcmp(f.rows[k].name, nm)) {
           b.el = f.rows[k].el;

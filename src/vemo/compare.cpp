@@ -147,28 +147,19 @@ bool op_logic(int op) {
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
   Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
   if (op == opand || op == opor) {
-    bool x, y;
+    bool x = false, y = false;
     if (!truth(a, &x) || !truth(b, &y)) return false;
     return settruth(op == opand ? (x && y) : (x || y));
   }
   if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(3102);
   if (a->eltype != ET_REAL || b->eltype != ET_REAL) return vmerr(3253);
-  int r, c;
-  if (!cconform(a, b, &r, &c)) return vmerr(3200);
-  Mat* res = mkmat(nullptr, ET_REAL, r, c);
-  if (!res) return false;
-  for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j) {
-      bool x = a->re()[cidx(a, i, j)] != 0, y = b->re()[cidx(b, i, j)] != 0;
-      res->re()[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] =
-          (op == opcand ? (x && y) : (x || y)) ? 1 : 0;
-    }
-  return settop2(res);
+  if (op == opcand) return settop2(colonmap(a, b, [](double x, double y) { return x != 0 && y != 0 ? 1.0 : 0.0; }));
+  return settop2(colonmap(a, b, [](double x, double y) { return x != 0 || y != 0 ? 1.0 : 0.0; }));
 }
 
 bool op_not() {
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  bool t;
+  bool t = false;
   if (!truth(a, &t)) return false;
   vm.cond = !t;
   return settop1(t ? vm.k0 : vm.k1);

@@ -30,6 +30,9 @@ LibRows lib_st_rows();      // dataset interface
 LibRows lib_stx_rows();     // macros, scalars, matrices, results, commands
 LibRows lib_la_rows();      // linear algebra
 LibRows lib_file_rows();    // files, paths, directories
+LibRows lib_num_rows();     // numeric: generalized inverse, FFT, series, traces
+LibRows lib_svy_rows();     // GHK simulator and sandwich variances
+LibRows lib_sys_rows();     // introspection
 LibRows lib_io_rows();      // output style and flushing, byte buffers, representation
 LibRows lib_stsys_rows();   // st_dir, st_select, st_tsrevar
 

@@ -25,10 +25,9 @@ using namespace vlib;
 
 namespace {
 
-bool hasmissing(const Mat* m) {
-  const size_t n = m->eltype == ET_CPLX ? 2 * m->n() : m->n();
-  const double* x = m->re();
-  // blocks without an early exit inside, so the compiler vectorises them
+// True when any of the n doubles at x is missing. Blocks without an early
+// exit inside, so the compiler vectorises them.
+bool anymissing(const double* x, size_t n) {
   for (size_t k = 0; k < n; k += 4096) {
     const size_t e = std::min(n, k + 4096);
     int any = 0;
@@ -37,6 +36,8 @@ bool hasmissing(const Mat* m) {
   }
   return false;
 }
+
+bool hasmissing(const Mat* m) { return anymissing(m->re(), m->eltype == ET_CPLX ? 2 * m->n() : m->n()); }
 
 // Output argument o takes the contents of res (res is freed).
 bool give(Mat* o, Mat* res) {
@@ -83,6 +84,35 @@ bool rowok(const Factor& f, int i) {
   return true;
 }
 
+// X'Z through BLAS when neither factor has a missing value; false (res
+// unspecified) when one has. Rows go in blocks, each checked for missing
+// values just before BLAS reads it again from cache, so the data cross the
+// memory bus once; a product of one block is a single BLAS call.
+bool blascross(const Mat* x, const Mat* z, Mat* res) {
+  const int p = x->cols, q = z->cols;
+  const size_t n = static_cast<size_t>(x->rows);
+  const size_t B = 4096;
+  const bool sym = x == z;
+  for (size_t i0 = 0; i0 < n; i0 += B) {
+    const int nb = static_cast<int>(std::min(B, n - i0));
+    const double* xb = x->re() + i0 * static_cast<size_t>(p);
+    const double* zb = z->re() + i0 * static_cast<size_t>(q);
+    if (anymissing(xb, static_cast<size_t>(nb) * static_cast<size_t>(p))) return false;
+    if (!sym && anymissing(zb, static_cast<size_t>(nb) * static_cast<size_t>(q))) return false;
+    const double beta = i0 ? 1.0 : 0.0;
+    if (sym)
+      cblas_dsyrk(CblasRowMajor, CblasLower, CblasTrans, p, nb, 1.0, xb, p, beta, res->re(), p);
+    else if (q == 1)
+      cblas_dgemv(CblasRowMajor, CblasTrans, nb, p, 1.0, xb, p, zb, 1, beta, res->re(), 1);
+    else
+      cblas_dgemm(CblasRowMajor, CblasTrans, CblasNoTrans, p, q, nb, 1.0, xb, p, zb, q, beta, res->re(), q);
+  }
+  if (sym)  // the mirror half
+    for (int i = 0; i < p; ++i)
+      for (int j = 0; j < i; ++j) res->re()[at(res, j, i)] = res->re()[at(res, i, j)];
+  return true;
+}
+
 // X'diag(w)Z over rows with no missing value in X, w or Z; dev subtracts the
 // row vectors xm and zm from the rows first.
 Mat* crossprod(const Factor& x, const Mat* w, const Factor& z, const Mat* xm, const Mat* zm) {
@@ -90,18 +120,7 @@ Mat* crossprod(const Factor& x, const Mat* w, const Factor& z, const Mat* xm, co
   const int p = x.cols(), q = z.cols();
   Mat* res = mkmat(nullptr, ET_REAL, p, q);
   if (!res) return nullptr;
-  bool clean = !x.cons && !z.cons && !w && !xm && !zm && !hasmissing(x.m) && (z.m == x.m || !hasmissing(z.m));
-  if (clean && n > 0 && p > 0 && q > 0) {
-    if (x.m == z.m) {
-      // one symmetric product, then the mirror half
-      cblas_dsyrk(CblasRowMajor, CblasLower, CblasTrans, p, n, 1.0, x.m->re(), p, 0.0, res->re(), p);
-      for (int i = 0; i < p; ++i)
-        for (int j = 0; j < i; ++j) res->re()[at(res, j, i)] = res->re()[at(res, i, j)];
-    } else {
-      cblas_dgemm(CblasRowMajor, CblasTrans, CblasNoTrans, p, q, n, 1.0, x.m->re(), p, z.m->re(), q, 0.0, res->re(), q);
-    }
-    return res;
-  }
+  if (!x.cons && !z.cons && !w && !xm && !zm && n > 0 && p > 0 && q > 0 && blascross(x.m, z.m, res)) return res;
   std::vector<long double> acc(static_cast<size_t>(p) * static_cast<size_t>(q), 0.0L);
   std::vector<double> xr(static_cast<size_t>(p)), zr(static_cast<size_t>(q));
   for (int i = 0; i < n; ++i) {

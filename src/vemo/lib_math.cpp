@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <boost/math/special_functions/factorials.hpp>
+
 #include "data/store.h"
 #include "expr/funcs.h"
 #include "interp/interp.h"
@@ -77,23 +79,17 @@ double f_acos(double x) { return x < -1 || x > 1 ? misval : std::acos(x); }
 double f_atan(double x) { return std::atan(x); }
 double f_factorial(double x) {
   if (x < 0 || x != std::floor(x)) return misval;
-  return x > 170 ? misval : std::round(std::exp(std::lgamma(x + 1)));
+  // the table of correctly rounded values, not exp(lngamma()), whose error
+  // grows with the result
+  return x > boost::math::max_factorial<double>::value ? misval
+                                                       : boost::math::unchecked_factorial<double>(static_cast<unsigned>(x));
 }
 
 bool b_atan2(int n) {
   Mat* a = arg(n, 0);
   Mat* b = arg(n, 1);
   if (!needreal(a) || !needreal(b) || !readable(a) || !readable(b)) return false;
-  int r, c;
-  if (!cconform(a, b, &r, &c)) return vmerr(3200);
-  Mat* res = mkmat(nullptr, ET_REAL, r, c);
-  if (!res) return false;
-  for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j) {
-      const double y = a->re()[cidx(a, i, j)], x = b->re()[cidx(b, i, j)];
-      res->re()[at(res, i, j)] = y >= misval || x >= misval ? misval : std::atan2(y, x);
-    }
-  return ret(n, res);
+  return ret(n, colonmap(a, b, [](double y, double x) { return y >= misval || x >= misval ? misval : std::atan2(y, x); }));
 }
 
 bool b_arg(int n) {

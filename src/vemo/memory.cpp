@@ -31,21 +31,32 @@ void row(const char* what, const char* n, double bytes) {
   spoutsml(buf);
 }
 
+}  // namespace
+
+void vemo_memfigures(VemoMemory* f) {
+  *f = VemoMemory{};
+  for (const auto& [name, fn] : vm.fcns) {
+    const double b = static_cast<double>(fn->code.size() * sizeof(int32_t));
+    if (fn->autoloaded) ++f->nal, f->mal += b;
+    else ++f->ndef, f->mdef += b;
+    f->moh += static_cast<double>(sizeof(Fcn) + name.size() + 1);
+  }
+  for (const auto& [name, m] : vm.globals) {
+    ++f->nm;
+    f->mm += matbytes(m);
+    f->moh += static_cast<double>(sizeof(Mat));
+  }
+}
+
+namespace {
+
 int cmd_memory(int) {
   if (*peektok_chr()) return invalid(gettok(prsestd));
   vemo_start();
-  double nal = 0, nado = 0, ndef = 0, nm = 0, mal = 0, mado = 0, mdef = 0, mm = 0, moh = 0;
-  for (const auto& [name, f] : vm.fcns) {
-    const double b = static_cast<double>(f->code.size() * sizeof(int32_t));
-    if (f->autoloaded) ++nal, mal += b;
-    else ++ndef, mdef += b;
-    moh += static_cast<double>(sizeof(Fcn) + name.size() + 1);
-  }
-  for (const auto& [name, m] : vm.globals) {
-    ++nm;
-    mm += matbytes(m);
-    moh += static_cast<double>(sizeof(Mat));
-  }
+  VemoMemory f;
+  vemo_memfigures(&f);
+  const double nal = f.nal, nado = f.nado, ndef = f.ndef, nm = f.nm, mal = f.mal, mado = f.mado, mdef = f.mdef,
+               mm = f.mm, moh = f.moh;
   const double ntot = nal + nado + ndef + nm, mtot = mal + mado + mdef + mm + moh;
   int prev = setoutlev(OUT_RESULT);
   spoutsml("\n{txt}                                #        bytes\n{hline 48}\n");

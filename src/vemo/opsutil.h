@@ -12,24 +12,24 @@
 // the stack holds.
 inline bool reusable(const Mat* m) { return m->refcnt == 1 && !m->view && !m->immortal && m->kind == K_MAT; }
 
-// Replaces the top one (two) operands by res, which may be one of them.
-inline bool settop1(Mat* res) {
-  if (!res) return false;
+// Replaces the top one (two) operands by result, which may be one of them.
+inline bool settop1(Mat* result) {
+  if (!result) return false;
   Mat*& t = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (t != res) {
+  if (t != result) {
     mfree(t);
-    t = res;
+    t = result;
   }
   return true;
 }
-inline bool settop2(Mat* res) {
-  if (!res) return false;
+inline bool settop2(Mat* result) {
+  if (!result) return false;
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
   Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
   vm.sp -= 2;
-  if (a != res) mfree(a);
-  if (b != res) mfree(b);
-  vm.stack[static_cast<size_t>(vm.sp++)] = res;
+  if (a != result) mfree(a);
+  if (b != result) mfree(b);
+  vm.stack[static_cast<size_t>(vm.sp++)] = result;
   return true;
 }
 
@@ -59,6 +59,24 @@ inline bool cconform(const Mat* a, const Mat* b, int* r, int* c) {
 inline size_t cidx(const Mat* m, int i, int j) {
   return static_cast<size_t>(m->rows == 1 ? 0 : i) * static_cast<size_t>(m->cols) +
          static_cast<size_t>(m->cols == 1 ? 0 : j);
+}
+
+// The colon form of a function of two real elements: f over the shape that
+// c-conformable a and b take; nullptr with the error set (3200 when they are
+// not c-conformable).
+template <class F>
+Mat* colonmap(const Mat* a, const Mat* b, F f) {
+  int r, c;
+  if (!cconform(a, b, &r, &c)) {
+    vmerr(3200);
+    return nullptr;
+  }
+  Mat* m = mkmat(nullptr, ET_REAL, r, c);
+  if (!m) return nullptr;
+  double* o = m->re();
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < c; ++j) *o++ = f(a->re()[cidx(a, i, j)], b->re()[cidx(b, i, j)]);
+  return m;
 }
 
 // A result that overflowed (into the missing codes or to infinity) or is

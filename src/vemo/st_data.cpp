@@ -208,24 +208,34 @@ bool b_st_data(int n) {
   std::string s;
   std::vector<double> col;
   if (!Str && obs.range && c > 1) {
-    // blocks of observations, so that the rows being filled stay in cache
-    const long B = 2048;
-    col.resize(static_cast<size_t>(B));
+    // Blocks of observations: each column's block is found in place (double
+    // cells are the values) or decoded into scratch, then the rows are
+    // gathered and written out in order, one stream in, one out.
+    const long B = 1024;
+    col.resize(static_cast<size_t>(B) * (c + 1));
+    std::fill(col.end() - B, col.end(), misval);  // what string columns read as
     std::vector<ColView> cv(c);
+    std::vector<const double*> src(c);
     for (size_t jj = 0; jj < c; ++jj)
       if (!isstrtype(vartype(vars[jj]))) cv[jj] = colview(vars[jj]);
     double* out = res->re();
     for (long k0 = 0; k0 < r; k0 += B) {
       const long nb = std::min(B, r - k0);
       for (size_t jj = 0; jj < c; ++jj) {
-        double* o = out + static_cast<size_t>(k0) * c + jj;
+        double* scratch = col.data() + jj * static_cast<size_t>(B);
         if (!cv[jj].base) {
-          for (long k = 0; k < nb; ++k) o[static_cast<size_t>(k) * c] = misval;
-          continue;
+          src[jj] = col.data() + c * static_cast<size_t>(B);
+        } else if (cv[jj].type == ST_DOUBLE) {
+          src[jj] = reinterpret_cast<const double*>(cv[jj].at(obs.first + k0));
+        } else {
+          col_decode(cv[jj], obs.first + k0, nb, scratch);
+          src[jj] = scratch;
         }
-        col_decode(cv[jj], obs.first + k0, nb, col.data());
-        for (long k = 0; k < nb; ++k) o[static_cast<size_t>(k) * c] = col[static_cast<size_t>(k)];
       }
+      double* o = out + static_cast<size_t>(k0) * c;
+      const double* const* sp = src.data();
+      for (long k = 0; k < nb; ++k, o += c)
+        for (size_t jj = 0; jj < c; ++jj) o[jj] = sp[jj][k];
     }
     return ret(n, res);
   }

@@ -143,7 +143,7 @@ bool selection(Mat* x, int kind, Mat** subs, std::vector<int>& ri, std::vector<i
     return true;
   }
   if (kind == 2) return indices(subs[0], x->rows, ri) && indices(subs[1], x->cols, ci);
-  int r0, c0, r1, c1;
+  int r0 = 0, c0 = 0, r1 = -1, c1 = -1;
   if (!range(x, subs[0], &r0, &c0, &r1, &c1)) return false;
   ri.clear();
   ci.clear();

@@ -60,6 +60,13 @@ int vemo_start();
 void vemo_clear();
 // Number of Vemo objects alive (leak checks in tests).
 long vemo_liveobjects();
+// What `vemo memory` lists: counts and bytes of the autoloaded, ado and
+// defined functions and of the matrices, and the overhead bytes.
+struct VemoMemory {
+  double nal = 0, nado = 0, ndef = 0, nm = 0;           // counts
+  double mal = 0, mado = 0, mdef = 0, mm = 0, moh = 0;  // bytes
+};
+void vemo_memfigures(VemoMemory* f);
 // Binds `vemo_memory` (the `vemo memory` listing).
 void vemo_bindmemory();
 // Fuzzing: a step limit after which a run stops as if Break was pressed.

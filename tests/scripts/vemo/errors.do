@@ -68,7 +68,7 @@ function quiet() {
   "not reached"
 }
 quiet()
-undefined_builtin = _ghk(1)
+wrongcount = _ghk(1)
 x[1
 end
 di "block ended"

@@ -1,0 +1,261 @@
+// Statistical built-ins: the GHK simulator of multivariate normal
+// probabilities, and the sandwich variances that replace a model's variance
+// by its robust form, with clusters (_robust) or with the strata and primary
+// sampling units of a survey design (_svy).
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "vemo/lib.h"
+
+using namespace vlib;
+
+namespace {
+
+bool anymissing(const Mat* m) {
+  for (size_t k = 0; k < m->n(); ++k)
+    if (m->re()[k] >= misval) return true;
+  return false;
+}
+
+bool realin(Mat* m) { return needreal(m) && readable(m); }
+
+// ---------------------------------------------------------------- _ghk
+
+// _ghk(b, V, U): for each row of b (upper limits, n x m) the GHK estimate
+// of P(Z <= b) for Z ~ N(0, V), averaged over the rows of U (uniform draws
+// in (0, 1); the first m - 1 columns are used, one per conditioning step).
+// V must be positive definite (3353).
+bool b__ghk(int n) {
+  Mat* b = arg(n, 0);
+  Mat* v = arg(n, 1);
+  Mat* u = arg(n, 2);
+  if (!realin(b) || !realin(v) || !realin(u)) return false;
+  const int m = b->cols;
+  if (!needsquare(v)) return false;
+  if (v->rows != m) return vmerr(3200);
+  if (m > 1 && (u->cols < m - 1 || u->rows < 1)) return vmerr(3200);
+  if (anymissing(v) || (m > 1 && anymissing(u))) return vmerr(3351);
+  if (m > 1)
+    for (int r = 0; r < u->rows; ++r)
+      for (int j = 0; j < m - 1; ++j) {
+        const double x = u->re()[at(u, r, j)];
+        if (!(x > 0 && x < 1)) return vmerr(3300);
+      }
+  // Cholesky factor, lower triangle, row-major
+  std::vector<double> l(static_cast<size_t>(m) * static_cast<size_t>(m), 0);
+  auto L = [&](int i, int j) -> double& { return l[static_cast<size_t>(i) * static_cast<size_t>(m) + static_cast<size_t>(j)]; };
+  for (int j = 0; j < m; ++j) {
+    double d = v->re()[at(v, j, j)];
+    for (int k = 0; k < j; ++k) d -= L(j, k) * L(j, k);
+    if (!(d > 0)) return vmerr(3353);
+    L(j, j) = std::sqrt(d);
+    for (int i = j + 1; i < m; ++i) {
+      double s = v->re()[at(v, i, j)];
+      for (int k = 0; k < j; ++k) s -= L(i, k) * L(j, k);
+      L(i, j) = s / L(j, j);
+    }
+  }
+  Mat* res = mkmat(nullptr, ET_REAL, b->rows, 1);
+  if (!res) return false;
+  const int draws = m > 1 ? u->rows : 1;
+  std::vector<double> z(static_cast<size_t>(m));
+  for (int i = 0; i < b->rows; ++i) {
+    bool miss = false;
+    for (int j = 0; j < m; ++j) miss |= b->re()[at(b, i, j)] >= misval;
+    if (miss) {
+      res->re()[i] = misval;
+      continue;
+    }
+    double sum = 0;
+    for (int r = 0; r < draws; ++r) {
+      double prod = 1;
+      for (int j = 0; j < m && prod > 0; ++j) {
+        double mu = 0;
+        for (int k = 0; k < j; ++k) mu += L(j, k) * z[static_cast<size_t>(k)];
+        const double pj = fn_normal((b->re()[at(b, i, j)] - mu) / L(j, j));
+        prod *= pj;
+        if (j < m - 1 && pj > 0) z[static_cast<size_t>(j)] = fn_invnormal(u->re()[at(u, r, j)] * pj);
+      }
+      sum += prod;
+    }
+    res->re()[i] = sum / draws;
+  }
+  return ret(n, res);
+}
+
+// ---------------------------------------------------------------- sandwich
+
+// The arguments the two sandwich built-ins share: the variance V (k x k)
+// to be replaced, the design X (n x k), the residuals e (n x 1) and the
+// optional weights w (n x 1), giving the scores w[i] * e[i] * X[i, .].
+struct Sandwich {
+  Mat* v = nullptr;
+  int rows = 0, k = 0;
+  std::vector<double> score;  // n x k, row-major
+};
+
+// A grouping variable: empty or a missing scalar means none; otherwise an
+// n x 1 real column without missing values.
+bool groupvar(Mat* g, int rows, bool* none) {
+  if (!realin(g)) return false;
+  *none = g->n() == 0 || (g->isscalar() && rows != 1 && g->re()[0] >= misval);
+  if (*none) return true;
+  if (g->cols != 1) return vmerr(3203);
+  if (g->rows != rows) return vmerr(3200);
+  if (anymissing(g)) return vmerr(3351);
+  return true;
+}
+
+bool sandwich_args(Mat* v, Mat* x, Mat* e, Mat* w, Sandwich* s) {
+  if (v->kind == K_FCN) return vmerr(3102);
+  if (v->view) return vmerr(3103);
+  if (!needreal(v) || !realin(x) || !realin(e)) return false;
+  if (!needsquare(v)) return false;
+  if (x->cols != v->rows || e->cols != 1 || e->rows != x->rows) return vmerr(3200);
+  if (w) {
+    if (!realin(w)) return false;
+    if (w->cols != 1 || w->rows != x->rows) return vmerr(3200);
+    if (anymissing(w)) return vmerr(3351);
+  }
+  if (anymissing(v) || anymissing(x) || anymissing(e)) return vmerr(3351);
+  s->v = v;
+  s->rows = x->rows;
+  s->k = x->cols;
+  s->score.resize(static_cast<size_t>(s->rows) * static_cast<size_t>(s->k));
+  for (int i = 0; i < s->rows; ++i) {
+    const double m = e->re()[i] * (w ? w->re()[i] : 1.0);
+    for (int j = 0; j < s->k; ++j) s->score[at(x, i, j)] = m * x->re()[at(x, i, j)];
+  }
+  return true;
+}
+
+// V becomes q * V * M * V; a missing q makes every element missing.
+void sandwich_set(Sandwich& s, const std::vector<double>& meat, double q) {
+  const int k = s.k;
+  std::vector<double> vm(static_cast<size_t>(k) * static_cast<size_t>(k), 0), out(vm.size(), 0);
+  const double* v = s.v->re();
+  auto ix = [k](int i, int j) { return static_cast<size_t>(i) * static_cast<size_t>(k) + static_cast<size_t>(j); };
+  for (int i = 0; i < k; ++i)
+    for (int l = 0; l < k; ++l)
+      for (int j = 0; j < k; ++j) vm[ix(i, j)] += v[ix(i, l)] * meat[ix(l, j)];
+  for (int i = 0; i < k; ++i)
+    for (int l = 0; l < k; ++l)
+      for (int j = 0; j < k; ++j) out[ix(i, j)] += vm[ix(i, l)] * v[ix(l, j)];
+  for (size_t t = 0; t < out.size(); ++t) s.v->re()[t] = q < misval ? vfix(q * out[t]) : misval;
+}
+
+// Sums the scores of the rows of each group (groups in ascending order of
+// their key); keys empty puts every row in a group of its own.
+std::vector<std::vector<double>> groupsums(const Sandwich& s, const std::vector<std::pair<double, double>>& keys) {
+  std::vector<std::vector<double>> sums;
+  if (keys.empty()) {
+    for (int i = 0; i < s.rows; ++i)
+      sums.emplace_back(s.score.begin() + static_cast<long>(i) * s.k, s.score.begin() + static_cast<long>(i + 1) * s.k);
+    return sums;
+  }
+  std::map<std::pair<double, double>, size_t> at;
+  for (int i = 0; i < s.rows; ++i) {
+    auto it = at.emplace(keys[static_cast<size_t>(i)], sums.size()).first;
+    if (it->second == sums.size()) sums.emplace_back(static_cast<size_t>(s.k), 0.0);
+    std::vector<double>& g = sums[it->second];
+    for (int j = 0; j < s.k; ++j) g[static_cast<size_t>(j)] += s.score[static_cast<size_t>(i) * static_cast<size_t>(s.k) + static_cast<size_t>(j)];
+  }
+  return sums;
+}
+
+void addouter(std::vector<double>& meat, const std::vector<double>& z, const std::vector<double>* mean, double f) {
+  const size_t k = z.size();
+  for (size_t i = 0; i < k; ++i)
+    for (size_t j = 0; j < k; ++j)
+      meat[i * k + j] += f * (z[i] - (mean ? (*mean)[i] : 0)) * (z[j] - (mean ? (*mean)[j] : 0));
+}
+
+// _robust(V, X, e [, c [, w]]): V (the model's variance, typically
+// invsym(X'X)) becomes the Huber/White sandwich q * V * M * V, where M sums
+// the outer products of the scores w[i] * e[i] * X[i, .] (summed within the
+// clusters of c when c is given). q is n/(n - p) without clusters and
+// (n - 1)/(n - p) * G/(G - 1) with G clusters, p counting the non-zero
+// diagonal elements of V. Returns the number of clusters (n without).
+bool b__robust(int n) {
+  Sandwich s;
+  if (!sandwich_args(arg(n, 0), arg(n, 1), arg(n, 2), n > 4 ? arg(n, 4) : nullptr, &s)) return false;
+  bool nocl = true;
+  if (n > 3 && !groupvar(arg(n, 3), s.rows, &nocl)) return false;
+  std::vector<std::pair<double, double>> keys;
+  if (!nocl)
+    for (int i = 0; i < s.rows; ++i) keys.emplace_back(0.0, arg(n, 3)->re()[i]);
+  const std::vector<std::vector<double>> sums = groupsums(s, keys);
+  std::vector<double> meat(static_cast<size_t>(s.k) * static_cast<size_t>(s.k), 0);
+  for (const std::vector<double>& z : sums) addouter(meat, z, nullptr, 1);
+  int p = 0;
+  for (int j = 0; j < s.k; ++j) p += s.v->re()[at(s.v, j, j)] != 0;
+  const double nn = s.rows, g = static_cast<double>(sums.size());
+  double q = misval;
+  if (nocl) {
+    if (nn - p > 0) q = nn / (nn - p);
+  } else if (g > 1 && nn - p > 0) {
+    q = (nn - 1) / (nn - p) * g / (g - 1);
+  }
+  sandwich_set(s, meat, q);
+  return ret(n, mkscalar(g));
+}
+
+// _svy(V, X, e, strata, psu [, w]): V becomes the linearized survey
+// variance V * G * V, where G sums, over the strata h, n_h/(n_h - 1) times
+// the outer products of the deviations of the PSU totals of the scores
+// from their stratum mean. An empty (or missing) strata is one stratum, an
+// empty psu makes each observation its own PSU. A stratum with a single
+// PSU leaves the variance missing. Returns the design degrees of freedom
+// (PSUs less strata).
+bool b__svy(int n) {
+  Sandwich s;
+  if (!sandwich_args(arg(n, 0), arg(n, 1), arg(n, 2), n > 5 ? arg(n, 5) : nullptr, &s)) return false;
+  bool nostrata = true, nopsu = true;
+  if (!groupvar(arg(n, 3), s.rows, &nostrata) || !groupvar(arg(n, 4), s.rows, &nopsu)) return false;
+  const Mat* st = arg(n, 3);
+  const Mat* ps = arg(n, 4);
+  // PSU totals keyed by (stratum, PSU); a PSU number is local to its stratum
+  std::vector<std::pair<double, double>> keys;
+  for (int i = 0; i < s.rows; ++i)
+    keys.emplace_back(nostrata ? 0.0 : st->re()[i], nopsu ? static_cast<double>(i) : ps->re()[i]);
+  const std::vector<std::vector<double>> sums = groupsums(s, keys);
+  // groupsums numbers the PSUs in order of first appearance; their strata
+  std::vector<double> psustratum;
+  {
+    std::map<std::pair<double, double>, bool> seen;
+    for (const auto& kk : keys)
+      if (seen.emplace(kk, true).second) psustratum.push_back(kk.first);
+  }
+  std::map<double, std::vector<size_t>> strata;
+  for (size_t g = 0; g < sums.size(); ++g) strata[psustratum[g]].push_back(g);
+  std::vector<double> meat(static_cast<size_t>(s.k) * static_cast<size_t>(s.k), 0);
+  bool single = false;
+  for (const auto& [h, members] : strata) {
+    const double nh = static_cast<double>(members.size());
+    if (nh < 2) {
+      single = true;
+      continue;
+    }
+    std::vector<double> mean(static_cast<size_t>(s.k), 0);
+    for (size_t g : members)
+      for (int j = 0; j < s.k; ++j) mean[static_cast<size_t>(j)] += sums[g][static_cast<size_t>(j)] / nh;
+    for (size_t g : members) addouter(meat, sums[g], &mean, nh / (nh - 1));
+  }
+  sandwich_set(s, meat, single ? misval : 1.0);
+  return ret(n, mkscalar(static_cast<double>(sums.size()) - static_cast<double>(strata.size())));
+}
+
+const LibRow rows[] = {
+    {"_ghk", E_REAL, O_COLVEC, 3, 3, b__ghk},
+    {"_robust", E_REAL, O_SCALAR, 3, 5, b__robust},
+    {"_svy", E_REAL, O_SCALAR, 5, 6, b__svy},
+};
+
+}  // namespace
+
+LibRows lib_svy_rows() { return {rows, sizeof rows / sizeof rows[0]}; }
