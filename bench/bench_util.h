@@ -126,7 +126,10 @@ inline void dump(const std::string& path, const std::vector<double>& v) { dump(p
 // The body prints lines "name seconds"; it may call best(fn) for the best of
 // reps runs, or best(fn, k) for k runs. Returns name -> seconds, empty when
 // numpy is not available.
-inline std::map<std::string, double> numpy(const std::string& dir, const std::string& body, int reps) {
+// With samekernel the child keeps this environment's kernel choice, as
+// this process has it, for a like-for-like figure beside the usual one.
+inline std::map<std::string, double> numpy(const std::string& dir, const std::string& body, int reps,
+                                           bool samekernel = false) {
   const std::string py = dir + "/bench.py";
   std::FILE* f = std::fopen(py.c_str(), "w");
   if (!f) return {};
@@ -141,8 +144,8 @@ inline std::map<std::string, double> numpy(const std::string& dir, const std::st
                "%s",
                reps, body.c_str());
   std::fclose(f);
-  const std::string cmd = "env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE OPENBLAS_NUM_THREADS=1 "
-                          "OMP_NUM_THREADS=1 /usr/bin/python3 " + py + " 2>/dev/null";
+  const std::string cmd = std::string(samekernel ? "env " : "env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE ") +
+                          "OPENBLAS_NUM_THREADS=1 OMP_NUM_THREADS=1 /usr/bin/python3 " + py + " 2>/dev/null";
   std::map<std::string, double> r;
   if (std::FILE* p = popen(cmd.c_str(), "r")) {
     char name[64];

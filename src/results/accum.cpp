@@ -25,12 +25,18 @@
 #include "platform/platform.h"
 #include "results/matrix.h"
 #include "results/resint.h"
+#include "results/xprod.h"
 
 namespace {
 
 // Observations per block: the panel of 11 doubles stays within a few
 // hundred kilobytes of cache while the BLAS calls stay few.
 constexpr long ACC_BLK = 8192;
+// ACC_BLK ones: the constant column of a block read in place.
+const std::vector<double>& ones() {
+  static const std::vector<double> v(ACC_BLK, 1.0);
+  return v;
+}
 
 enum AccKind : int { A_ACCUM = 0, A_GLS, A_OP, A_VEC };
 
@@ -100,6 +106,23 @@ int readblock(const AccSpec& s, const std::vector<ColView>& views, const std::ve
   b.m = m;
   if (s.cons) std::fill(b.x.begin() + static_cast<long>(s.k) * ACC_BLK, b.x.begin() + static_cast<long>(s.k) * ACC_BLK + m, 1.0);
   return 0;
+}
+
+// Points cols at block [o, o + nb) of each variable, in place for a double
+// column, else decoded into the panel, and at the constant column.
+void inplacecols(const AccSpec& s, const std::vector<ColView>& views, long o, long nb, AccBlock& b,
+                 std::vector<const double*>& cols) {
+  for (int j = 0; j < s.k; ++j) {
+    const ColView& v = views[static_cast<size_t>(j)];
+    if (v.type == ST_DOUBLE) {
+      cols[static_cast<size_t>(j)] = reinterpret_cast<const double*>(v.at(o));
+    } else {
+      double* col = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
+      col_decode(v, o, nb, col);
+      cols[static_cast<size_t>(j)] = col;
+    }
+  }
+  if (s.cons) cols[static_cast<size_t>(s.k)] = ones().data();
 }
 
 // The panel's stripe names: the variables, then _cons.
@@ -233,9 +256,24 @@ int accum() {
   std::vector<double> C(kk * kk, 0.0), Y;
   if (s.wkind) Y.assign(kk * ACC_BLK, 0.0);
   double N = 0, Nw = 0;
-  for (long o = ds.nobs1; o <= ds.nobs2; o += ACC_BLK) {
+  // Unweighted with few columns: the cross-product kernel, reading double
+  // columns where they lie whenever a block has no missing value.
+  const bool kernel = !s.wkind && s.kk <= XPROD_MAXCOLS;
+  const bool inplace = kernel && !ps.hasif && !dev;
+  std::vector<const double*> cols(kk);
+  for (long o = ds.nobs1; o <= ds.nobs2;) {
     if (stopflag) return error(1);
-    if (int rc = readblock(s, views, none, o, std::min(ACC_BLK, ds.nobs2 - o + 1), b)) return rc;
+    const long nb = std::min(ACC_BLK, ds.nobs2 - o + 1);
+    if (inplace) {
+      inplacecols(s, views, o, nb, b, cols);
+      if (xprod_add(cols.data(), s.kk, nb, C.data(), true)) {
+        N += static_cast<double>(nb);
+        o += nb;
+        continue;
+      }
+    }
+    if (int rc = readblock(s, views, none, o, nb, b)) return rc;
+    o += nb;
     const long m = b.m;
     if (!m) continue;
     N += static_cast<double>(m);
@@ -247,7 +285,10 @@ int accum() {
         for (long i = 0; i < m; ++i) c[i] -= mu;
       }
     const int mi = static_cast<int>(m);
-    if (!s.wkind) {
+    if (kernel) {
+      for (size_t j = 0; j < kk; ++j) cols[j] = b.x.data() + j * ACC_BLK;
+      (void)xprod_add(cols.data(), s.kk, m, C.data(), false);
+    } else if (!s.wkind) {
       cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, s.kk, mi, 1.0, b.x.data(), static_cast<int>(ACC_BLK),
                   1.0, C.data(), s.kk);
     } else {

@@ -33,6 +33,21 @@ std::string rest() {
   return t.substr(b, e - b + 1);
 }
 
+// The name of a matrix to read: a name, or r(name) / e(name) for a matrix
+// of the saved results (the tokenizer splits those at the parentheses).
+std::string srcname() {
+  std::string name = gettok(prsestd);
+  if (name != "r" && name != "e") return name;
+  TokPos at;
+  stattok(&at);
+  if (std::string(gettok(prsestd)) == "(") {
+    std::string inner = gettok(prsestd);
+    if (!inner.empty() && inner != ")" && std::string(gettok(prsestd)) == ")") return name + "(" + inner + ")";
+  }
+  resettok(&at);
+  return name;
+}
+
 // Reads "name =" and leaves the tokenizer after the `=`.
 int nameeq(std::string& name) {
   name = gettok(prsestd);
@@ -189,15 +204,10 @@ std::string cell(double x, const std::string& fmt) {
 
 // matrix list name [, format() title() noheader nonames noblank nohalf nodotz]
 int mlist() {
-  std::string name = gettok(prsestd);
+  std::string name = srcname();
   if (name.empty() || name == ",") return required("matrix name");
   const Matrix* m = mat_find(name);
-  if (!m) {
-    if (name.size() > 3 && name[1] == '(' && name.back() == ')') {
-      // r(name)/e(name) spelt with the class
-    }
-    return matnotfound(name.c_str());
-  }
+  if (!m) return matnotfound(name.c_str());
   ps = ParseState{};
   ps.vable = 3;
   ps.ifable = 3;
@@ -265,7 +275,7 @@ int mlist() {
 int mscore() {
   std::string vname = gettok(prsestd);
   if (std::string(gettok(prsestd)) != "=") return error(198);
-  std::string bname = gettok(prsestd);
+  std::string bname = srcname();
   const Matrix* b = mat_find(bname);
   if (!b) return matnotfound(bname.c_str());
   if (b->rows != 1) return error(503);
@@ -327,7 +337,7 @@ int mdecomp(int kind) {
   if (kind == 0)
     if (int rc = outname(n3)) return rc;
   if (std::string(gettok(prsestd)) != "=") return error(198);
-  std::string an = gettok(prsestd);
+  std::string an = srcname();
   if (an.empty() || *peektok_chr()) return error(198);
   const Matrix* a = mat_find(an);
   if (!a) return matnotfound(an.c_str());

@@ -40,10 +40,18 @@ void chk(int rc) {
 }
 
 // A value: a matrix, or a scalar (held as a 1 x 1 matrix).
+// A named matrix is borrowed, not copied, until something would change it:
+// a product of two stored matrices then reads both in place.
 struct Val {
-  Matrix m;
+  Matrix m;                      // the value, unless ref is set
+  const Matrix* ref = nullptr;   // a stored matrix read in place
   bool scalar = false;
   bool dflt = false;  // built from numbers: its stripes are renumbered r1.. c1..
+  const Matrix& c() const { return ref ? *ref : m; }
+  Matrix& mut() {
+    if (ref) m = *ref, ref = nullptr;
+    return m;
+  }
 };
 
 Val scal(double d) {
@@ -104,8 +112,8 @@ struct Parser {
     return evalnum(prog, 1);
   }
   static double scalararg(const Val& v) {
-    if (v.m.rows != 1 || v.m.cols != 1) fail(error(503));
-    return v.m.v[0];
+    if (v.c().rows != 1 || v.c().cols != 1) fail(error(503));
+    return v.c().v[0];
   }
 
   Val expr() {
@@ -113,7 +121,7 @@ struct Parser {
     while (accept('\\')) {
       Val b = coljoin();
       Val r;
-      chk(mat_join(a.m, b.m, true, r.m));
+      chk(mat_join(a.c(), b.c(), true, r.m));
       r.dflt = a.dflt && b.dflt;
       if (r.dflt) mat_defnames(r.m.rnames, r.m.rows, 'r');
       a = std::move(r);
@@ -125,7 +133,7 @@ struct Parser {
     while (accept(',')) {
       Val b = sum();
       Val r;
-      chk(mat_join(a.m, b.m, false, r.m));
+      chk(mat_join(a.c(), b.c(), false, r.m));
       r.dflt = a.dflt && b.dflt;
       if (r.dflt) mat_defnames(r.m.cnames, r.m.cols, 'c');
       a = std::move(r);
@@ -140,7 +148,7 @@ struct Parser {
       ++p;
       Val b = prod();
       Val r;
-      chk(mat_add(a.m, b.m, c == '+' ? 1 : -1, r.m));
+      chk(mat_add(a.c(), b.c(), c == '+' ? 1 : -1, r.m));
       r.scalar = a.scalar && b.scalar;
       a = std::move(r);
     }
@@ -154,19 +162,19 @@ struct Parser {
       Val b = kron();
       Val r;
       if (c == '/') {
-        if (!b.scalar && (b.m.rows != 1 || b.m.cols != 1)) fail(error(503));
-        double d = b.m.v[0];
+        if (!b.scalar && (b.c().rows != 1 || b.c().cols != 1)) fail(error(503));
+        double d = b.c().v[0];
         r = a;
-        for (double& x : r.m.v) x = x >= misval || d >= misval || d == 0 ? misval : x / d;
+        for (double& x : r.mut().v) x = x >= misval || d >= misval || d == 0 ? misval : x / d;
       } else {
         if (a.scalar && !b.scalar) {
           r = b;
-          mat_scale(r.m, a.m.v[0]);
+          mat_scale(r.mut(), a.c().v[0]);
         } else if (b.scalar && !a.scalar) {
           r = a;
-          mat_scale(r.m, b.m.v[0]);
+          mat_scale(r.mut(), b.c().v[0]);
         } else {
-          chk(mat_mul(a.m, b.m, r.m));
+          chk(mat_mul(a.c(), b.c(), r.m));
         }
         r.scalar = a.scalar && b.scalar;
       }
@@ -178,7 +186,7 @@ struct Parser {
     while (accept('#')) {
       Val b = unary();
       Val r;
-      chk(mat_kron(a.m, b.m, r.m));
+      chk(mat_kron(a.c(), b.c(), r.m));
       a = std::move(r);
     }
     return a;
@@ -186,7 +194,7 @@ struct Parser {
   Val unary() {
     if (accept('-')) {
       Val a = unary();
-      for (double& x : a.m.v)
+      for (double& x : a.mut().v)
         if (x < misval) x = -x;
       return a;
     }
@@ -198,7 +206,7 @@ struct Parser {
     if (accept('^')) {
       Val b = unary();
       if (!a.scalar || !b.scalar) fail(error(509));
-      double x = a.m.v[0], y = b.m.v[0];
+      double x = a.c().v[0], y = b.c().v[0];
       return scal(x >= misval || y >= misval ? misval : std::pow(x, y));
     }
     return a;
@@ -208,7 +216,7 @@ struct Parser {
     for (;;) {
       if (accept('\'')) {
         Val r;
-        mat_transpose(a.m, r.m);
+        mat_transpose(a.c(), r.m);
         r.scalar = a.scalar;
         a = std::move(r);
       } else if (peek() == '[') {
@@ -290,14 +298,15 @@ struct Parser {
     }
     if (comma == std::string::npos) failsyntax();
     int r0, r1, c0, c1;
-    range(inner.substr(0, comma), a.m.rnames, a.m.rows, r0, r1);
-    range(inner.substr(comma + 1), a.m.cnames, a.m.cols, c0, c1);
+    const Matrix& am = a.c();
+    range(inner.substr(0, comma), am.rnames, am.rows, r0, r1);
+    range(inner.substr(comma + 1), am.cnames, am.cols, c0, c1);
     Val r;
     r.m = mat_make(r1 - r0 + 1, c1 - c0 + 1);
     for (int i = r0; i <= r1; ++i)
-      for (int j = c0; j <= c1; ++j) r.m.at(i - r0, j - c0) = a.m.at(i, j);
-    r.m.rnames.assign(a.m.rnames.begin() + r0, a.m.rnames.begin() + r1 + 1);
-    r.m.cnames.assign(a.m.cnames.begin() + c0, a.m.cnames.begin() + c1 + 1);
+      for (int j = c0; j <= c1; ++j) r.m.at(i - r0, j - c0) = am.at(i, j);
+    r.m.rnames.assign(am.rnames.begin() + r0, am.rnames.begin() + r1 + 1);
+    r.m.cnames.assign(am.cnames.begin() + c0, am.cnames.begin() + c1 + 1);
     return r;
   }
 
@@ -389,20 +398,20 @@ struct Parser {
       Val a = sub(args[0]);
       double k = subscalar(args[1]);
       if (k >= misval || k != std::trunc(k)) fail(error(503));
-      chk(mat_sweep(a.m, static_cast<int>(k), r));
+      chk(mat_sweep(a.c(), static_cast<int>(k), r));
     } else if (fn == "hadamard") {
       want(2);
       Val a = sub(args[0]), b = sub(args[1]);
-      if (a.m.rows != b.m.rows || a.m.cols != b.m.cols) fail(error(503));
-      r = a.m;
+      if (a.c().rows != b.c().rows || a.c().cols != b.c().cols) fail(error(503));
+      r = a.c();
       for (size_t i = 0; i < r.v.size(); ++i) {
-        double x = a.m.v[i], y = b.m.v[i];
+        double x = a.c().v[i], y = b.c().v[i];
         r.v[i] = x >= misval || y >= misval ? misval : x * y;
       }
     } else {
       want(1);
       Val a = sub(args[0]);
-      const Matrix& m = a.m;
+      const Matrix& m = a.c();
       if (fn == "inv") chk(mat_inv(m, r));
       else if (fn == "invsym" || fn == "syminv") chk(mat_invsym(m, r, (fn + "()").c_str()));
       else if (fn == "cholesky") chk(mat_cholesky(m, r));
@@ -487,7 +496,7 @@ struct Parser {
       p = e + 1;
       if ((nm == "r" || nm == "e") && res_store(nm[0]).matrix(inner)) {
         Val v;
-        v.m = *res_store(nm[0]).matrix(inner);
+        v.ref = res_store(nm[0]).matrix(inner);
         return v;
       }
       Val v;
@@ -502,7 +511,7 @@ struct Parser {
     }
     if (const Matrix* m = mat_find(nm)) {
       Val v;
-      v.m = *m;
+      v.ref = m;
       return v;
     }
     if (const NamedScalar* sc = scalar_find(nm)) {
@@ -520,10 +529,11 @@ int matexp_eval(const std::string& text, Matrix& out) {
     Parser ps{text};
     Val v = ps.expr();
     if (ps.peek()) failsyntax();
-    if (v.m.rows > interp.matsize || v.m.cols > interp.matsize) fail(error(908));
-    if (v.m.rnames.size() != static_cast<size_t>(v.m.rows)) mat_defnames(v.m.rnames, v.m.rows, 'r');
-    if (v.m.cnames.size() != static_cast<size_t>(v.m.cols)) mat_defnames(v.m.cnames, v.m.cols, 'c');
-    out = std::move(v.m);
+    if (v.c().rows > interp.matsize || v.c().cols > interp.matsize) fail(error(908));
+    Matrix& m = v.mut();
+    if (m.rnames.size() != static_cast<size_t>(m.rows)) mat_defnames(m.rnames, m.rows, 'r');
+    if (m.cnames.size() != static_cast<size_t>(m.cols)) mat_defnames(m.cnames, m.cols, 'c');
+    out = std::move(m);
     return 0;
   } catch (const MatErr& e) {
     if (e.syntax) return error(198);

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "results/matrix.h"
 #include "results/sweep.h"
+#include "results/xprod.h"
 
 namespace {
 
@@ -32,11 +33,7 @@ int mat_chksize(int rows, int cols) {
   return 0;
 }
 
-bool mat_hasmissing(const Matrix& a) {
-  for (double x : a.v)
-    if (miss(x)) return true;
-  return false;
-}
+bool mat_hasmissing(const Matrix& a) { return xprod_anymissing(a.v.data(), static_cast<long>(a.v.size())); }
 
 bool mat_issym(const Matrix& a) {
   if (a.rows != a.cols) return false;

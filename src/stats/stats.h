@@ -97,3 +97,5 @@ void stats_bindcollapse();
 void stats_bindttest();
 void stats_bindoneway();
 void stats_bindquantile();
+void stats_bindinspect();
+void stats_bindtabdisp();

@@ -2,49 +2,28 @@
 // every step of a write leaves the old file intact and no temporary behind.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <cstdint>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "files/atomicfile.h"
 #include "files/byteorder.h"
+#include "files_testutil.h"
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::vector<std::string> listdir(const std::string& dir) {
-  std::vector<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  while (dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  closedir(d);
-  return names;
-}
-
-struct AtomicTest : ::testing::Test {
-  std::string dir, target;
+struct AtomicTest : ::testing::Test, ScratchDir {
+  std::string target;
   void SetUp() override {
-    char tmpl[] = "/tmp/zelta_atomic_XXXXXX";
-    dir = mkdtemp(tmpl);
-    target = dir + "/data.dta";
+    make();
+    target = path("data.dta");
     std::ofstream(target) << "old good copy";
     afs = AtomicFileState{};
   }
   void TearDown() override {
     afs = AtomicFileState{};
-    for (const std::string& n : listdir(dir)) unlink((dir + "/" + n).c_str());
-    rmdir(dir.c_str());
+    cleanup();
   }
   // Three writes, then the commit (sync and rename): five operations.
   int writeall() {
@@ -101,6 +80,62 @@ TEST_F(AtomicTest, MissingFolderCannotBeOpened) {
   AtomicFile f;
   EXPECT_EQ(af_open(f, dir + "/nofolder/x.dta"), 603);
   EXPECT_EQ(listdir(dir).size(), 1u);
+}
+
+// Large enough that the bytes are queued for writeback on the way: a failure
+// after that still leaves the old copy, and a success writes every byte.
+TEST_F(AtomicTest, LargeWriteQueuedForWritebackStaysSafe) {
+  std::vector<char> chunk(1 << 20);
+  auto writebig = [&](int chunks) {
+    AtomicFile f;
+    if (int rc = af_open(f, target)) return rc;
+    for (int k = 0; k < chunks; ++k) {
+      for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>('a' + (k + static_cast<int>(i)) % 26);
+      if (int rc = af_write(f, chunk.data(), chunk.size())) {
+        af_abort(f);
+        return rc;
+      }
+    }
+    return af_commit(f);
+  };
+  for (int at : {10, 13, 14}) {  // a write after the first 8 MB, the sync, the rename
+    afs = AtomicFileState{};
+    afs.failat = at;
+    EXPECT_EQ(writebig(12), 699) << "failure at operation " << at;
+    EXPECT_EQ(slurp(target), "old good copy") << "failure at operation " << at;
+    EXPECT_EQ(listdir(dir).size(), 1u) << "temporary file left after failure at " << at;
+  }
+  afs = AtomicFileState{};
+  ASSERT_EQ(writebig(12), 0);
+  const std::string got = slurp(target);
+  ASSERT_EQ(got.size(), 12u << 20);
+  for (size_t k = 0; k < 12; ++k)
+    for (size_t i : {size_t{0}, size_t{12345}, chunk.size() - 1})
+      ASSERT_EQ(got[(k << 20) + i], static_cast<char>('a' + (k + i) % 26)) << "chunk " << k << " byte " << i;
+}
+
+// One column of a block of records: strided places, most significant byte
+// first, whatever the width.
+TEST(ByteOrder, CellsIntoRecords) {
+  const double d[3] = {1.0, -2.5, 0.1};
+  const int16_t s[3] = {1, -2, 300};
+  const unsigned char b[3] = {7, 8, 9};
+  unsigned char rec[3 * 11] = {};  // records of a double, an int and a byte
+  bo_putcells(rec, 11, reinterpret_cast<const unsigned char*>(d), 8, 3, bo_native() != BO_HILO);
+  bo_putcells(rec + 8, 11, reinterpret_cast<const unsigned char*>(s), 2, 3, bo_native() != BO_HILO);
+  bo_putcells(rec + 10, 11, b, 1, 3, bo_native() != BO_HILO);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(bo_getdbl(rec + 11 * i, true), d[i]) << i;
+    EXPECT_EQ(bo_gets2(rec + 11 * i + 8, true), s[i]) << i;
+    EXPECT_EQ(rec[11 * i + 10], b[i]) << i;
+  }
+  EXPECT_EQ(rec[0], 0x3f);  // 1.0 is 3ff0 0000 0000 0000
+  EXPECT_EQ(rec[1], 0xf0);
+  EXPECT_EQ(rec[8 + 11 + 1], 0xfe);  // -2 is fffe
+  unsigned char same[2 * 4] = {};
+  const uint32_t u[2] = {0x01020304u, 0xa0b0c0d0u};
+  bo_putcells(same, 4, reinterpret_cast<const unsigned char*>(u), 4, 2, false);  // no reversal
+  EXPECT_EQ(bo_get4(same + 4, bo_native() == BO_HILO), 0xa0b0c0d0u);
 }
 
 TEST(ByteOrder, FieldsInBothOrders) {

@@ -4,63 +4,18 @@
 // empty dataset after a failed use, the old file after a failed save).
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 
-#include "data/chars.h"
 #include "data/store.h"
-#include "files/atomicfile.h"
 #include "files/dta.h"
 #include "files/files.h"
-#include "interp/cmdtab.h"
+#include "files_testutil.h"
 #include "interp/interp.h"
-#include "output/output.h"
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-int countfiles(const std::string& dir) {
-  int n = 0;
-  DIR* d = opendir(dir.c_str());
-  while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-  closedir(d);
-  return n;
-}
-
-struct DtaTest : ::testing::Test {
-  std::string sink, dir;
-  void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    ds_reset();
-    chs = CharState{};
-    fst = FileState{};
-    afs = AtomicFileState{};
-    char tmpl[] = "/tmp/zelta_dta_XXXXXX";
-    dir = mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    fst = FileState{};
-    afs = AtomicFileState{};
-    ds_reset();
-    out_set_capture(nullptr);
-    DIR* d = opendir(dir.c_str());
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') unlink((dir + "/" + e->d_name).c_str());
-    closedir(d);
-    rmdir(dir.c_str());
-  }
+struct DtaTest : FilesTest {
   // A dataset holding, in every numeric type, a few numbers and every
   // missing code (`.`, `.a` .. `.z`), and a string variable.
   void makedata() {
@@ -76,7 +31,21 @@ struct DtaTest : ::testing::Test {
     store(5, 1, -1e300);
     for (long i = 1; i <= 30; ++i) safe_sstore(6, i, i % 2 ? "abcde" : "x");
   }
-  std::string path(const char* name) { return dir + "/" + name; }
+  // `save name, replace` with a write failure injected at each of its nops
+  // operations: code 699, the file still `good`, no temporary file left, the
+  // data still marked changed.
+  void failingsaves(const char* name, int nops, const std::string& good) {
+    const std::string fn = path(name);
+    for (int at = 1; at <= nops; ++at) {
+      afs = AtomicFileState{};
+      afs.failat = at;
+      EXPECT_EQ(execline("save " + fn + ", replace"), 699) << "failure at " << at;
+      EXPECT_EQ(slurp(fn + ".dta"), good) << "failure at " << at;
+      EXPECT_EQ(listdir(dir).size(), 1u) << "temporary file left after failure at " << at;
+      EXPECT_TRUE(ds.updata);
+    }
+    afs = AtomicFileState{};
+  }
 };
 
 TEST_F(DtaTest, EveryTypeAndMissingCodeRoundTrips) {
@@ -149,17 +118,43 @@ TEST_F(DtaTest, WriteFailureKeepsThePreviousFile) {
   ASSERT_EQ(execline("save " + path("a")), 0);
   const std::string good = slurp(path("a.dta"));
   ASSERT_EQ(execline("replace b = 42 in 1"), 0);
-  for (int at = 1; at <= 4; ++at) {
-    afs = AtomicFileState{};
-    afs.failat = at;
-    EXPECT_EQ(execline("save " + path("a") + ", replace"), 699) << "failure at " << at;
-    EXPECT_EQ(slurp(path("a.dta")), good) << "failure at " << at;
-    EXPECT_EQ(countfiles(dir), 1) << "temporary file left after failure at " << at;
-    EXPECT_TRUE(ds.updata);
-  }
-  afs = AtomicFileState{};
+  failingsaves("a", 4, good);
   ASSERT_EQ(execline("save " + path("a") + ", replace"), 0);
   EXPECT_NE(slurp(path("a.dta")), good);
+}
+
+// Records of 11 bytes for 400,000 observations: several writes of runs of
+// blocks, the last one short. Every cell comes back, and a failure at any
+// write (header, each run of records, sync, rename) keeps the old file.
+TEST_F(DtaTest, LargeFileInSeveralWrites) {
+  ASSERT_EQ(addvar("x", ST_DOUBLE), 0);
+  ASSERT_EQ(addvar("k", ST_INT), 0);
+  ASSERT_EQ(addvar("b", ST_BYTE), 0);
+  const long n = 400000;
+  ASSERT_EQ(setobs_quiet(n), 0);
+  for (long i = 1; i <= n; ++i) {
+    store(1, i, static_cast<double>(i) * 0.5 - 1e5);
+    store(2, i, static_cast<double>(i % 30000));
+    store(3, i, i % 7 ? static_cast<double>(i % 100) : misval_k(i % 26 + 1));
+  }
+  ASSERT_EQ(execline("save " + path("big")), 0);
+  const std::string good = slurp(path("big.dta"));
+  ASSERT_EQ(execline("replace k = 2 in 1"), 0);
+  failingsaves("big", 5, good);
+  ASSERT_EQ(execline("use " + path("big") + ", clear"), 0);
+  ASSERT_EQ(ds.nobs, n);
+  long bad = 0;
+  for (long i = 1; i <= n; ++i) {
+    bad += zelta_data(1, i) != static_cast<double>(i) * 0.5 - 1e5;
+    bad += zelta_data(2, i) != static_cast<double>(i % 30000);
+    bad += zelta_data(3, i) != (i % 7 ? static_cast<double>(i % 100) : misval_k(i % 26 + 1));
+  }
+  EXPECT_EQ(bad, 0);
+  DtaIn f;
+  ASSERT_EQ(dta_open(f, path("big.dta")), 0);
+  EXPECT_EQ(f.lrecl, 11);
+  EXPECT_EQ(good.size(), static_cast<size_t>(f.datastart) + static_cast<size_t>(n) * 11);
+  dta_close(f);
 }
 
 TEST_F(DtaTest, HeaderFieldsOfAWrittenFile) {

@@ -4,62 +4,17 @@
 // and the handle forgotten.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 
-#include "data/chars.h"
 #include "data/store.h"
 #include "files/atomicfile.h"
 #include "files/files.h"
-#include "interp/cmdtab.h"
+#include "files_testutil.h"
 #include "interp/interp.h"
-#include "output/output.h"
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-int countfiles(const std::string& dir) {
-  int n = 0;
-  DIR* d = opendir(dir.c_str());
-  while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-  closedir(d);
-  return n;
-}
-
-struct PostTest : ::testing::Test {
-  std::string sink, dir;
-  void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    ds_reset();
-    chs = CharState{};
-    afs = AtomicFileState{};
-    char tmpl[] = "/tmp/zelta_post_XXXXXX";
-    dir = mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    post_reset();
-    afs = AtomicFileState{};
-    ds_reset();
-    out_set_capture(nullptr);
-    DIR* d = opendir(dir.c_str());
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') unlink((dir + "/" + e->d_name).c_str());
-    closedir(d);
-    rmdir(dir.c_str());
-  }
-  std::string path(const char* name) { return dir + "/" + name; }
-};
+using PostTest = FilesTest;
 
 // Rows of values every type holds exactly, with missing codes.
 const char* const rows[] = {
@@ -115,7 +70,7 @@ TEST_F(PostTest, WriteFailureAtEveryStepKeepsThePreviousFile) {
     if (rc == 0) rc = execline("postclose h");
     EXPECT_EQ(rc, 699) << "failure at " << at;
     EXPECT_EQ(slurp(path("a.dta")), good) << "failure at " << at;
-    EXPECT_EQ(countfiles(dir), 1) << "temporary file left after failure at " << at;
+    EXPECT_EQ(listdir(dir).size(), 1u) << "temporary file left after failure at " << at;
     EXPECT_EQ(execline("postclose h"), 111) << "handle kept after failure at " << at;
   }
   afs = AtomicFileState{};
