@@ -85,6 +85,7 @@ struct Fcn {
   int32_t age = 0;               // statement clock when last called
   bool classmember = false;
   bool autoloaded = false;
+  std::string from;              // the file an autoloaded function came from
   // Structure definitions: members in declaration order.
   struct Member {
     std::string name;
