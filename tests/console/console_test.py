@@ -33,11 +33,13 @@ class Console:
         self.pid, self.fd = pty.fork()
         if self.pid == 0:
             try:
+                # The size is set before zelta starts: a later change would
+                # send it a SIGWINCH and a redrawn line.
+                fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
                 os.chdir(cwd)
                 os.execve(ZELTA, [ZELTA, "-q"], env)
             finally:
                 os._exit(127)
-        fcntl.ioctl(self.fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
         self.expect(r"\. $")
 
     def _read(self, timeout):
