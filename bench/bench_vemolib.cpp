@@ -2,7 +2,8 @@
 // summing a view onto 10M observations of one double variable against a
 // plain loop over the same column; reading 1M x 10 doubles with st_data,
 // their cross product and a Cholesky-based solve against numpy doing the
-// same steps on an array it already holds; and the SVD and symmetric
+// same steps on an array it already holds (st_data must copy the cells into
+// a matrix of its own, where numpy slices its array); and the SVD and symmetric
 // eigen-decomposition of a 500 x 500 matrix against numpy.linalg. Times are
 // processor times (BLAS threads add theirs, on both sides alike).
 // Usage: bench_vemolib [observations] [order]

@@ -2,52 +2,17 @@
 // a block, is compiled statement by statement (continuation lines included)
 // without running anything; functions it defines are dropped afterwards.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
-#include <vector>
 
-#include "interp/cmdtab.h"
-#include "interp/interp.h"
-#include "output/output.h"
-#include "vemo/vemo.h"
 #include "vemo/vm.h"
+#include "vemo_fuzz_lines.h"
 
-namespace {
-
-std::string sink;
-std::vector<std::string> lines;
-size_t next = 0;
-
-int more(std::string& line) {
-  if (next >= lines.size()) return 1;
-  line = lines[next++];
-  return 0;
-}
-
-}  // namespace
+using namespace vemofuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = [] {
-    out_set_capture(&sink);
-    cmdinit_table();
-    interp.embedded = true;
-    vst.nomanagement = true;
-    return vemo_start() == 0;
-  }();
+  static const bool ready = start(0);
   if (!ready || size > 4000) return 0;
-  lines.clear();
-  std::string cur;
-  for (size_t i = 0; i < size; ++i) {
-    char c = static_cast<char>(data[i]);
-    if (c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c == 0 ? ' ' : c);
-    }
-  }
-  lines.push_back(cur);
-  next = 0;
+  split(data, size);
   std::string line;
   while (!more(line)) {
     CcSource src;

@@ -20,6 +20,9 @@ if [ ! -f "$name.log" ]; then
 fi
 # The scratch folder's name changes from run to run: logs show it as $WORK.
 sed -i "s|$work|\$WORK|g" "$name.log"
+# Text that differs between machines (library versions, build dates) is
+# rewritten by the sed script <name>.sed, when there is one.
+[ -f "$dir/$name.sed" ] && sed -E -i -f "$dir/$name.sed" "$name.log"
 if [ "${ZELTA_BLESS:-0}" = 1 ]; then
   cp "$name.log" "$dir/$name.log"; exit 0
 fi

@@ -189,6 +189,7 @@ void cmdinit_table() {
   stats_bindcommands();
   vemo_bindcommands();
   help_bindcommands();
+  platform_bindcommands();
 }
 
 const char* findbuiltin(const char* word) {

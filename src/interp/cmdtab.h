@@ -30,6 +30,7 @@ void graphics_bindcommands();
 void stats_bindcommands();
 void vemo_bindcommands();
 void help_bindcommands();
+void platform_bindcommands();
 
 [[nodiscard]] int selreq();
 bool cmdcmp(const char* word, const char* name, int min);

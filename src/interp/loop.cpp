@@ -24,7 +24,10 @@ struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
-    if (plat_readline(interp.prompt, line) != 0) return 1;
+    int r;
+    // Ctrl-C on a half-typed line drops it and asks again, with no report.
+    while ((r = plat_readline(interp.prompt, line)) == 1) stopflag = 0;
+    if (r != 0) return 1;
     if (!plat_stdin_tty()) {  // echo piped input as if it had been typed
       int prev = setoutlev(OUT_COMMAND);
       spout21(interp.prompt);

@@ -13,6 +13,7 @@
 
 #include "data/store.h"
 #include "interp/cmdtab.h"
+#include "interp/complete.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -232,6 +233,7 @@ int zelta_main(int argc, char** argv) {
     interp.nokbrd = true;
   }
   plat_init(!batch);
+  plat_setcompleter(cmpl_words);
   cmdinit_table();
   // Without a matrix store to own it, the messages read matsize from here.
   if (!errst.matsize) errst.matsize = [] { return interp.matsize; };

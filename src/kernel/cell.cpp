@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <openssl/crypto.h>
+
 #include "graphics/graphics.h"
 #include "interp/cmdtab.h"
 #include "interp/dofile.h"
@@ -174,6 +176,16 @@ void kcell_init() {
   interp.nokbrd = true;
   interp.noreportlevel = 0;
   plat_init(false);
+  // `about` lists what this front end links on top of the core.
+  int zma = 0, zmi = 0, zpa = 0;
+  zmq_version(&zma, &zmi, &zpa);
+  plat_addlibrary("ZeroMQ", std::to_string(zma) + "." + std::to_string(zmi) + "." + std::to_string(zpa));
+  std::string ssl = OpenSSL_version(OPENSSL_VERSION);  // "OpenSSL 3.0.11 19 Sep 2023"
+  size_t sp = ssl.find(' ');
+  plat_addlibrary("OpenSSL", sp == std::string::npos ? ssl : ssl.substr(sp + 1, ssl.find(' ', sp + 1) - sp - 1));
+  plat_addlibrary("JSON for Modern C++", std::to_string(NLOHMANN_JSON_VERSION_MAJOR) + "." +
+                                            std::to_string(NLOHMANN_JSON_VERSION_MINOR) + "." +
+                                            std::to_string(NLOHMANN_JSON_VERSION_PATCH));
   cmdinit_table();
   if (!errst.matsize) errst.matsize = [] { return interp.matsize; };
 }

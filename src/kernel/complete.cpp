@@ -1,20 +1,17 @@
 // Editing help for notebook cells: whether a cell is complete (open braces,
 // an open comment, a `///` continuation, a command left without its `;`
-// under `#delimit ;`), completion of the word at the cursor (command names
-// and programs first in a command, then variables, macros after ` and $, and
-// file names), and the help text of the command under the cursor.
-#include <dirent.h>
-
+// under `#delimit ;`), completion of the word at the cursor (shared with the
+// console, interp/complete.cpp), and the help text of the command under the
+// cursor.
 #include <cstdio>
 #include <fstream>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <set>
 
-#include "data/store.h"
 #include "interp/cmdtab.h"
+#include "interp/complete.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/program.h"
@@ -23,125 +20,10 @@
 
 namespace {
 
-bool wordch(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 128;
-}
-
-bool filech(char c) { return wordch(c) || c == '.' || c == '/' || c == '-' || c == '~'; }
-
 // Start of the line holding byte pos.
 size_t linestart(const std::string& code, size_t pos) {
   while (pos > 0 && code[pos - 1] != '\n') --pos;
   return pos;
-}
-
-bool startswith(const std::string& s, const std::string& p) {
-  return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
-}
-
-// Words that put a command after them: prefixes and `by ...:`.
-bool isprefix(const std::string& w) {
-  return cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "quietly", 1) ||
-         cmdcmp(w.c_str(), "noisily", 1) || cmdcmp(w.c_str(), "nobreak", 7) || w == "xi" ||
-         w == "{";
-}
-
-// True when the word starting at `a` is where a command name goes.
-bool commandposition(const std::string& code, size_t a) {
-  size_t ls = linestart(code, a);
-  std::string before = code.substr(ls, a - ls);
-  // After a colon (by-prefix, `quietly:`) a command starts again.
-  size_t colon = before.rfind(':');
-  if (colon != std::string::npos) before = before.substr(colon + 1);
-  size_t brace = before.rfind('{');
-  if (brace != std::string::npos) before = before.substr(brace + 1);
-  size_t i = 0;
-  while (true) {
-    while (i < before.size() && before[i] == ' ') ++i;
-    if (i >= before.size()) return true;
-    size_t j = i;
-    while (j < before.size() && before[j] != ' ') ++j;
-    if (!isprefix(before.substr(i, j - i))) return false;
-    i = j;
-  }
-}
-
-void addmatches(std::set<std::string>& out, const std::vector<std::string>& cands,
-                const std::string& prefix) {
-  for (const std::string& c : cands)
-    if (startswith(c, prefix)) out.insert(c);
-}
-
-std::vector<std::string> commandnames() {
-  std::vector<std::string> names;
-  cmdnames(names);
-  names.erase(std::remove_if(names.begin(), names.end(),
-                             [](const std::string& n) { return n.empty() || n[0] == '_'; }),
-              names.end());
-  for (ObjEntry* e = dmfirst(OBJ_PROGRAM); e; e = e->tnext) names.emplace_back(e->name);
-  // Ado-files along the path: NAME.ado in each folder or its letter folder.
-  for (const std::string& d : adopath_dirs()) {
-    DIR* dir = opendir(d.c_str());
-    if (!dir) continue;
-    std::vector<std::string> subdirs = {d};
-    while (dirent* e = readdir(dir))
-      if (std::strlen(e->d_name) == 1 && std::isalpha(static_cast<unsigned char>(e->d_name[0])))
-        subdirs.push_back(d + "/" + e->d_name);
-    closedir(dir);
-    for (const std::string& sd : subdirs) {
-      DIR* s = opendir(sd.c_str());
-      if (!s) continue;
-      while (dirent* e = readdir(s)) {
-        std::string n = e->d_name;
-        if (n.size() > 4 && n.compare(n.size() - 4, 4, ".ado") == 0 && n[0] != '_')
-          names.push_back(n.substr(0, n.size() - 4));
-      }
-      closedir(s);
-    }
-  }
-  return names;
-}
-
-std::vector<std::string> variables() {
-  std::vector<std::string> v;
-  for (int i = 0; i < ds.nvar; ++i) v.push_back(varname(i));
-  return v;
-}
-
-// Local macro names of the console level (stored with a leading `_`).
-std::vector<std::string> locals() {
-  std::vector<std::string> v;
-  for (ObjEntry* e = dmfirst(mac.typelmac); e; e = e->tnext)
-    if (e->name[0] == '_' && e->name[1] != '_') v.emplace_back(e->name + 1);
-  return v;
-}
-
-std::vector<std::string> globals() {
-  std::vector<std::string> v;
-  for (ObjEntry* e = dmfirst(OBJ_GLOBAL); e; e = e->tnext) v.emplace_back(e->name);
-  return v;
-}
-
-// Files whose path starts with prefix; folders end in '/'.
-std::vector<std::string> files(const std::string& prefix) {
-  std::vector<std::string> v;
-  size_t slash = prefix.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-  std::string lead = slash == std::string::npos ? "" : prefix.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
-  DIR* d = opendir(dir.c_str());
-  if (!d) return v;
-  while (dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n == "." || n == "..") continue;
-    if (n[0] == '.' && (base.empty() || base[0] != '.')) continue;
-    if (!startswith(n, base)) continue;
-    bool isdir = e->d_type == DT_DIR;
-    v.push_back(lead + n + (isdir ? "/" : ""));
-  }
-  closedir(d);
-  std::sort(v.begin(), v.end());
-  return v;
 }
 
 // The ado-file of command name along the ado-path, "" when none.
@@ -234,31 +116,7 @@ std::string kcomplete_status(const std::string& code, std::string& indent) {
 }
 
 std::vector<std::string> kcomplete(const std::string& code, int cursor, int& start, int& end) {
-  size_t cur = static_cast<size_t>(std::clamp(cursor, 0, static_cast<int>(code.size())));
-  size_t a = cur;
-  while (a > 0 && filech(code[a - 1])) --a;
-  size_t b = cur;
-  while (b < code.size() && wordch(code[b])) ++b;
-  start = static_cast<int>(a);
-  end = static_cast<int>(b);
-  std::string word = code.substr(a, cur - a);
-  std::set<std::string> found;
-  const char before = a > 0 ? code[a - 1] : 0;
-  if (before == '`') {
-    addmatches(found, locals(), word);
-  } else if (before == '$') {
-    addmatches(found, globals(), word);
-  } else if (before == '"' || word.find('/') != std::string::npos ||
-             (word.find('.') != std::string::npos && !commandposition(code, a))) {
-    for (const std::string& f : files(word)) found.insert(f);
-  } else if (commandposition(code, a)) {
-    addmatches(found, commandnames(), word);
-  } else {
-    addmatches(found, variables(), word);
-    if (!word.empty())
-      for (const std::string& f : files(word)) found.insert(f);
-  }
-  return {found.begin(), found.end()};
+  return cmpl_words(code, cursor, start, end);
 }
 
 std::string kinspect(const std::string& code, int cursor) {
@@ -269,9 +127,9 @@ std::string kinspect(const std::string& code, int cursor) {
   while (true) {
     while (i < code.size() && (code[i] == ' ' || code[i] == '\t')) ++i;
     size_t j = i;
-    while (j < code.size() && wordch(code[j])) ++j;
+    while (j < code.size() && cmpl_wordch(code[j])) ++j;
     w = code.substr(i, j - i);
-    if (!isprefix(w)) break;
+    if (!cmpl_isprefix(w)) break;
     i = j;
     if (i < code.size() && code[i] == ':') ++i;
   }

@@ -1,13 +1,19 @@
-// Console front end services: Ctrl-C handling, readline input, terminal facts.
+// Console front end services: Ctrl-C handling, readline input (through its
+// callback interface, so that Ctrl-C on a half-typed line can discard it),
+// Tab completion, terminal facts and the clock. The history file lives in
+// platform/histfile.cpp.
 #include "platform/platform.h"
 
 #include <sys/ioctl.h>
+#include <sys/select.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
+#include <cstring>
+#include <vector>
 
 #include <readline/history.h>
 #include <readline/readline.h>
@@ -15,15 +21,135 @@
 volatile std::sig_atomic_t stopflag = 0;
 volatile std::sig_atomic_t altstopflag = 0;
 
-static volatile std::sig_atomic_t breaks_on = 1;
-static bool use_readline = false;
+namespace {
 
-static void on_sigint(int) {
+// The console's state; plat_init fills it.
+struct PlatState {
+  bool use_readline = false;           // a terminal: readline, history, completion
+  PlatCompleter completer = nullptr;   // the interpreter's word completion
+  std::string line;                    // the line readline handed back
+  bool done = false;                   // the callback has delivered a line (or end)
+  bool eof = false;                    // ... and it was end of input
+};
+PlatState plat;
+
+volatile std::sig_atomic_t breaks_on = 1;
+volatile std::sig_atomic_t resized = 0;  // SIGWINCH since the last look
+
+void on_sigint(int) {
   if (breaks_on)
     stopflag = 1;
   else
     altstopflag = 1;
 }
+
+void on_sigwinch(int) { resized = 1; }
+
+// Bytes that end a word for completion: every printable byte that
+// cmpl_filech does not accept, so readline's word start matches ours.
+const char wordbreaks[] = " \t\n\"\\'`@$><=;|&{(,:*+[]!#%^)}?";
+
+// Candidates for `text`, the word readline found before the cursor.
+char* nextmatch(const char*, int state) {
+  static std::vector<std::string> found;
+  static size_t k;
+  if (state == 0) {
+    found.clear();
+    k = 0;
+    if (plat.completer) {
+      int a = 0, b = 0;
+      std::string upto(rl_line_buffer, static_cast<size_t>(rl_point));
+      found = plat.completer(upto, rl_point, a, b);
+    }
+  }
+  if (k >= found.size()) return nullptr;
+  return strdup(found[k++].c_str());
+}
+
+char** attempt(const char* text, int start, int) {
+  rl_attempted_completion_over = 1;  // never fall back to readline's own file names
+  // A unique local macro gets its closing quote; a folder no blank, so that
+  // the next Tab looks inside it.
+  const bool local = start > 0 && rl_line_buffer[start - 1] == '`';
+  rl_completion_append_character = local ? '\'' : ' ';
+  char** m = rl_completion_matches(text, nextmatch);
+  if (m && !m[1]) {
+    size_t n = std::strlen(m[0]);
+    if (n > 0 && m[0][n - 1] == '/') rl_completion_suppress_append = 1;
+  }
+  return m;
+}
+
+void online(char* s) {
+  if (!s) {
+    plat.eof = true;
+  } else {
+    plat.line = s;
+    std::free(s);
+  }
+  plat.done = true;
+  rl_callback_handler_remove();
+}
+
+// A Ctrl-C while a line is being typed: drop the text and start afresh.
+void discardline() {
+  rl_free_line_state();
+  rl_callback_sigcleanup();
+  rl_replace_line("", 0);
+  rl_point = rl_end = 0;
+  rl_crlf();  // the caller's next prompt starts on a fresh line
+}
+
+// One line through readline's callback interface. 0 = a line, -1 = end of
+// input, 1 = Ctrl-C (the line is discarded, stopflag stays set).
+int callbackline(const char* prompt, std::string& line) {
+  plat.done = plat.eof = false;
+  plat.line.clear();
+  stopflag = 0;  // a Break left over from the last command is not this line's
+  // Signals are held except while waiting in pselect, so a Ctrl-C between
+  // the flag test and the wait cannot be missed.
+  sigset_t hold, orig;
+  sigemptyset(&hold);
+  sigaddset(&hold, SIGINT);
+  sigaddset(&hold, SIGWINCH);
+  sigprocmask(SIG_BLOCK, &hold, &orig);
+  rl_callback_handler_install(prompt, online);
+  int rc = 0;
+  while (!plat.done) {
+    if (resized) {
+      resized = 0;
+      rl_resize_terminal();
+    }
+    if (stopflag) {
+      discardline();
+      rl_callback_handler_remove();
+      rc = 1;
+      break;
+    }
+    fd_set fds;
+    FD_ZERO(&fds);
+    FD_SET(0, &fds);
+    int r = pselect(1, &fds, nullptr, nullptr, nullptr, &orig);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      rl_callback_handler_remove();
+      rc = -1;
+      break;
+    }
+    rl_callback_read_char();
+  }
+  sigprocmask(SIG_SETMASK, &orig, nullptr);
+  if (rc) return rc;
+  if (plat.eof) {
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return -1;
+  }
+  line = plat.line;
+  return 0;
+}
+
+}  // namespace
 
 void plat_init(bool interactive) {
   struct sigaction sa {};
@@ -31,12 +157,22 @@ void plat_init(bool interactive) {
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
   sigaction(SIGINT, &sa, nullptr);
-  use_readline = interactive && plat_stdin_tty();
-  if (use_readline) {
-    rl_catch_signals = 0;  // our handler sets the Break flag instead
+  plat.use_readline = interactive && plat_stdin_tty();
+  if (plat.use_readline) {
+    sa.sa_handler = on_sigwinch;
+    sigaction(SIGWINCH, &sa, nullptr);
+    rl_catch_signals = 0;  // our handlers set the Break flag instead
+    rl_catch_sigwinch = 0;
+    rl_readline_name = "zelta";
+    rl_attempted_completion_function = attempt;
+    rl_completer_word_break_characters = const_cast<char*>(wordbreaks);
+    rl_basic_word_break_characters = const_cast<char*>(wordbreaks);
     using_history();
+    plat_histload();
   }
 }
+
+void plat_setcompleter(PlatCompleter f) { plat.completer = f; }
 
 int setbreak(int on) {
   int prev = breaks_on;
@@ -57,13 +193,7 @@ int setbreak(int on) {
 }
 
 int plat_readline(const char* prompt, std::string& line) {
-  if (use_readline) {
-    char* s = readline(prompt);
-    if (!s) return -1;
-    line = s;
-    std::free(s);
-    return 0;
-  }
+  if (plat.use_readline) return callbackline(prompt, line);
   line.clear();
   int c;
   bool any = false;
@@ -76,7 +206,12 @@ int plat_readline(const char* prompt, std::string& line) {
 }
 
 void plat_addhistory(const char* line) {
-  if (use_readline && line && *line) add_history(line);
+  if (!plat.use_readline || !line || !*line) return;
+  // A command typed twice running is kept once.
+  HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
+  if (last && !std::strcmp(last->line, line)) return;
+  add_history(line);
+  plat_histappend(line);
 }
 
 bool plat_stdin_tty() { return isatty(0) != 0; }

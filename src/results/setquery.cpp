@@ -16,6 +16,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "platform/about.h"
 #include "results/resint.h"
 #include "results/results.h"
 
@@ -226,6 +227,11 @@ int cmd_query(int) {
     if (!w.empty() && !cmdcmp(w.c_str(), g.word, g.min)) continue;
     if (any || w.empty()) spoutsml("\n");
     qprint(g);
+    any = true;
+  }
+  if (w.empty() || cmdcmp(w.c_str(), "build", 3)) {
+    if (any) spoutsml("\n");
+    about_querygroup();
     any = true;
   }
   if (!any) return errmsgf(198, "query %s not allowed\n", w.c_str());

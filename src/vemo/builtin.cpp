@@ -525,19 +525,12 @@ bool vformat(int n, std::string& out) {
   return true;
 }
 
+// printf() to the results, errprintf() to the error channel.
+template <int Level>
 bool b_printf(int n) {
   std::string s;
   if (!vformat(n, s)) return false;
-  int prev = setoutlev(OUT_RESULT);
-  spoutsml(s.c_str());
-  setoutlev(prev);
-  return retvoid(n);
-}
-
-bool b_errprintf(int n) {
-  std::string s;
-  if (!vformat(n, s)) return false;
-  int prev = setoutlev(OUT_ERROR);
+  int prev = setoutlev(Level);
   spoutsml(s.c_str());
   setoutlev(prev);
   return retvoid(n);
@@ -587,14 +580,8 @@ bool b_exit(int n) {
   return vmerr(rc);
 }
 
-struct Impl {
-  const char* name;
-  int el, org, minargs, maxargs;
-  bool (*fn)(int);
-};
-
 // Built-ins implemented here, with their types and argument counts.
-const Impl impls[] = {
+const LibRow impls[] = {
     {"abs", E_NUM, O_MATRIX, 1, 1, b_abs},
     {"cols", E_REAL, O_SCALAR, 1, 1, b_cols},
     {"rows", E_REAL, O_SCALAR, 1, 1, b_rows},
@@ -644,8 +631,8 @@ const Impl impls[] = {
     {"maxdouble", E_REAL, O_SCALAR, 0, 0, b_maxdouble},
     {"mindouble", E_REAL, O_SCALAR, 0, 0, b_mindouble},
     {"smallestdouble", E_REAL, O_SCALAR, 0, 0, b_smallestdouble},
-    {"printf", E_TRANS, O_MATRIX, 1, 200, b_printf},
-    {"errprintf", E_TRANS, O_MATRIX, 1, 200, b_errprintf},
+    {"printf", E_TRANS, O_MATRIX, 1, 200, b_printf<OUT_RESULT>},
+    {"errprintf", E_TRANS, O_MATRIX, 1, 200, b_printf<OUT_ERROR>},
     {"sprintf", E_STR, O_SCALAR, 1, 200, b_sprintf},
     {"display", E_TRANS, O_MATRIX, 1, 2, b_display},
     {"_error", E_TRANS, O_MATRIX, 1, 2, b_error},
@@ -666,25 +653,20 @@ void build() {
     b.org = O_MATRIX;
     b.minargs = 0;
     b.maxargs = 20;
-    for (const Impl& t : impls)
-      if (!std::strcmp(t.name, nm)) {
-        b.el = t.el;
-        b.org = t.org;
-        b.minargs = t.minargs;
-        b.maxargs = t.maxargs;
-        b.fn = t.fn;
-      }
+    auto take = [&b](const LibRow& row) {
+      b.el = row.el;
+      b.org = row.org;
+      b.minargs = row.minargs;
+      b.maxargs = row.maxargs;
+      b.fn = row.fn;
+    };
+    for (const LibRow& t : impls)
+      if (!std::strcmp(t.name, nm)) take(t);
     // the family files supply what this file does not implement
     for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
                       lib_file_rows(), lib_expr_rows(), lib_num_rows(), lib_svy_rows(), lib_sys_rows()})
       for (size_t k = 0; k < f.n && !b.fn; ++k)
-        if (!std::strcmp(f.rows[k].name, nm)) {
-          b.el = f.rows[k].el;
-          b.org = f.rows[k].org;
-          b.minargs = f.rows[k].minargs;
-          b.maxargs = f.rows[k].maxargs;
-          b.fn = f.rows[k].fn;
-        }
+        if (!std::strcmp(f.rows[k].name, nm)) take(f.rows[k]);
     byname.emplace(nm, static_cast<int>(table.size()));
     table.push_back(b);
   }

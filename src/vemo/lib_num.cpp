@@ -20,6 +20,13 @@ namespace {
 
 using cx = std::complex<double>;
 
+// The plain product: std::complex's operator* goes through a library call
+// that rescues infinities, which the transforms never hold (missing values
+// are refused first).
+inline cx cmul(cx a, cx b) {
+  return cx(a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real());
+}
+
 bool anymissing(const Mat* m) {
   const size_t n = m->eltype == ET_CPLX ? 2 * m->n() : m->n();
   for (size_t k = 0; k < n; ++k)
@@ -188,9 +195,10 @@ void dft(std::vector<cx>& a, int sign);
 
 // Mixed-radix Cooley-Tukey: the n-point transform of in[0], in[s], in[2s]...
 // into out[0 .. n-1], splitting on the smallest prime factor; tw holds the
-// twiddles of the full length N. A prime factor above 64 is done by
-// Bluestein's chirp convolution.
-void fftrec(const cx* in, size_t s, size_t n, cx* out, size_t N, const std::vector<cx>& tw, int sign) {
+// twiddles of the full length N, scratch n elements of work space (the
+// sub-transforms use its parts before the combining step needs it). A
+// prime factor above 64 is done by Bluestein's chirp convolution.
+void fftrec(const cx* in, size_t s, size_t n, cx* out, cx* scratch, size_t N, const std::vector<cx>& tw, int sign) {
   if (n == 1) {
     out[0] = in[0];
     return;
@@ -199,7 +207,6 @@ void fftrec(const cx* in, size_t s, size_t n, cx* out, size_t N, const std::vect
   while (p * p <= n && n % p) ++p;
   if (n % p) p = n;  // n is prime
   if (p > 64) {
-    // a large prime factor: chirp convolution on the whole sub-length
     std::vector<cx> v(n);
     for (size_t k = 0; k < n; ++k) v[k] = in[k * s];
     dft(v, sign);
@@ -207,23 +214,36 @@ void fftrec(const cx* in, size_t s, size_t n, cx* out, size_t N, const std::vect
     return;
   }
   const size_t m = n / p, step = N / n;
-  for (size_t r = 0; r < p; ++r) fftrec(in + r * s, s * p, m, out + r * m, N, tw, sign);
-  std::vector<cx> t(n);
-  for (size_t k = 0; k < m; ++k)
-    for (size_t q = 0; q < p; ++q) {
-      const size_t kk = k + q * m;
-      cx sum = out[k];
-      for (size_t r = 1; r < p; ++r) sum += out[r * m + k] * tw[(r * kk % n) * step];
-      t[kk] = sum;
+  for (size_t r = 0; r < p; ++r) fftrec(in + r * s, s * p, m, out + r * m, scratch + r * m, N, tw, sign);
+  if (p == 2) {
+    for (size_t k = 0; k < m; ++k) {
+      const cx a = out[k], b = cmul(out[m + k], tw[k * step]);
+      out[k] = a + b;
+      out[m + k] = a - b;
     }
-  std::copy(t.begin(), t.end(), out);
+    return;
+  }
+  // each output is the p-point transform of the sub-transforms' k-th
+  // elements, first turned by the twiddles w^(r k)
+  cx wp[64], t[64];
+  for (size_t r = 0; r < p; ++r) wp[r] = tw[r * (N / p)];
+  for (size_t k = 0; k < m; ++k) {
+    t[0] = out[k];
+    for (size_t r = 1; r < p; ++r) t[r] = cmul(out[r * m + k], tw[r * k * step]);
+    for (size_t q = 0; q < p; ++q) {
+      cx sum = t[0];
+      for (size_t r = 1, e = q; r < p; ++r, e = e + q >= p ? e + q - p : e + q) sum += cmul(t[r], wp[e]);
+      scratch[k + q * m] = sum;
+    }
+  }
+  std::copy(scratch, scratch + n, out);
 }
 
 void fftmixed(std::vector<cx>& a, int sign) {
   const size_t n = a.size();
   const std::vector<cx> tw = twiddles(n, sign);
-  std::vector<cx> out(n);
-  fftrec(a.data(), 1, n, out.data(), n, tw, sign);
+  std::vector<cx> out(n), scratch(n);
+  fftrec(a.data(), 1, n, out.data(), scratch.data(), n, tw, sign);
   a.swap(out);
 }
 
@@ -257,15 +277,15 @@ void dft(std::vector<cx>& a, int sign) {
     w[k] = cx(std::cos(ang), std::sin(ang));
   }
   std::vector<cx> x(m), y(m);
-  for (size_t k = 0; k < n; ++k) x[k] = a[k] * w[k];
+  for (size_t k = 0; k < n; ++k) x[k] = cmul(a[k], w[k]);
   y[0] = std::conj(w[0]);
   for (size_t k = 1; k < n; ++k) y[k] = y[m - k] = std::conj(w[k]);
   fftmixed(x, -1);
   fftmixed(y, -1);
-  for (size_t k = 0; k < m; ++k) x[k] *= y[k];
+  for (size_t k = 0; k < m; ++k) x[k] = cmul(x[k], y[k]);
   fftmixed(x, 1);
   const double scale = 1 / static_cast<double>(m);
-  for (size_t k = 0; k < n; ++k) a[k] = x[k] * scale * w[k];
+  for (size_t k = 0; k < n; ++k) a[k] = cmul(x[k] * scale, w[k]);
 }
 
 // _fft(h) and _invfft(H): h (a numeric vector) becomes its complex discrete

@@ -2,14 +2,18 @@
 // probabilities, and the sandwich variances that replace a model's variance
 // by its robust form, with clusters (_robust) or with the strata and primary
 // sampling units of a survey design (_svy).
+#include <cblas.h>
+
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <functional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "data/store.h"
 #include "expr/expr.h"
+#include "platform/platform.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -73,6 +77,10 @@ bool b__ghk(int n) {
     }
     double sum = 0;
     for (int r = 0; r < draws; ++r) {
+      if ((r & 4095) == 0 && stopflag && !vm_poll()) {
+        mfree(res);
+        return false;
+      }
       double prod = 1;
       for (int j = 0; j < m && prod > 0; ++j) {
         double mu = 0;
@@ -149,30 +157,44 @@ void sandwich_set(Sandwich& s, const std::vector<double>& meat, double q) {
   for (size_t t = 0; t < out.size(); ++t) s.v->re()[t] = q < misval ? vfix(q * out[t]) : misval;
 }
 
-// Sums the scores of the rows of each group (groups in ascending order of
-// their key); keys empty puts every row in a group of its own.
-std::vector<std::vector<double>> groupsums(const Sandwich& s, const std::vector<std::pair<double, double>>& keys) {
-  std::vector<std::vector<double>> sums;
-  if (keys.empty()) {
-    for (int i = 0; i < s.rows; ++i)
-      sums.emplace_back(s.score.begin() + static_cast<long>(i) * s.k, s.score.begin() + static_cast<long>(i + 1) * s.k);
-    return sums;
+// Group keys: (stratum, cluster or PSU) pairs.
+struct KeyHash {
+  size_t operator()(const std::pair<double, double>& k) const {
+    return std::hash<double>()(k.first) * 1000003u ^ std::hash<double>()(k.second);
   }
-  std::map<std::pair<double, double>, size_t> at;
-  for (int i = 0; i < s.rows; ++i) {
-    auto it = at.emplace(keys[static_cast<size_t>(i)], sums.size()).first;
-    if (it->second == sums.size()) sums.emplace_back(static_cast<size_t>(s.k), 0.0);
-    std::vector<double>& g = sums[it->second];
-    for (int j = 0; j < s.k; ++j) g[static_cast<size_t>(j)] += s.score[static_cast<size_t>(i) * static_cast<size_t>(s.k) + static_cast<size_t>(j)];
+};
+
+// Sums the scores of the rows of each group into a flat G x k matrix, the
+// groups numbered in order of first appearance; *stratum receives each
+// group's stratum.
+std::vector<double> groupsums(const Sandwich& s, const std::vector<std::pair<double, double>>& keys,
+                              std::vector<double>* stratum) {
+  std::vector<double> sums;
+  std::unordered_map<std::pair<double, double>, size_t, KeyHash> at;
+  at.reserve(keys.size());
+  const size_t k = static_cast<size_t>(s.k);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    auto [it, fresh] = at.emplace(keys[i], stratum->size());
+    if (fresh) {
+      stratum->push_back(keys[i].first);
+      sums.resize(sums.size() + k, 0.0);
+    }
+    double* g = sums.data() + it->second * k;
+    const double* sc = s.score.data() + i * k;
+    for (size_t j = 0; j < k; ++j) g[j] += sc[j];
   }
   return sums;
 }
 
-void addouter(std::vector<double>& meat, const std::vector<double>& z, const std::vector<double>* mean, double f) {
-  const size_t k = z.size();
-  for (size_t i = 0; i < k; ++i)
-    for (size_t j = 0; j < k; ++j)
-      meat[i * k + j] += f * (z[i] - (mean ? (*mean)[i] : 0)) * (z[j] - (mean ? (*mean)[j] : 0));
+// The k x k sum of the outer products of the rows of the r x k matrix z.
+std::vector<double> outer(const std::vector<double>& z, size_t r, int k) {
+  std::vector<double> m(static_cast<size_t>(k) * static_cast<size_t>(k), 0);
+  if (r && k) {
+    cblas_dsyrk(CblasRowMajor, CblasUpper, CblasTrans, k, static_cast<int>(r), 1.0, z.data(), k, 0.0, m.data(), k);
+    for (int i = 0; i < k; ++i)
+      for (int j = 0; j < i; ++j) m[static_cast<size_t>(i * k + j)] = m[static_cast<size_t>(j * k + i)];
+  }
+  return m;
 }
 
 // _robust(V, X, e [, c [, w]]): V (the model's variance, typically
@@ -186,15 +208,22 @@ bool b__robust(int n) {
   if (!sandwich_args(arg(n, 0), arg(n, 1), arg(n, 2), n > 4 ? arg(n, 4) : nullptr, &s)) return false;
   bool nocl = true;
   if (n > 3 && !groupvar(arg(n, 3), s.rows, &nocl)) return false;
-  std::vector<std::pair<double, double>> keys;
-  if (!nocl)
+  std::vector<double> meat;
+  double g = s.rows;
+  if (nocl) {
+    meat = outer(s.score, static_cast<size_t>(s.rows), s.k);
+  } else {
+    std::vector<std::pair<double, double>> keys;
+    keys.reserve(static_cast<size_t>(s.rows));
     for (int i = 0; i < s.rows; ++i) keys.emplace_back(0.0, arg(n, 3)->re()[i]);
-  const std::vector<std::vector<double>> sums = groupsums(s, keys);
-  std::vector<double> meat(static_cast<size_t>(s.k) * static_cast<size_t>(s.k), 0);
-  for (const std::vector<double>& z : sums) addouter(meat, z, nullptr, 1);
+    std::vector<double> strata;
+    const std::vector<double> sums = groupsums(s, keys, &strata);
+    g = static_cast<double>(strata.size());
+    meat = outer(sums, strata.size(), s.k);
+  }
   int p = 0;
   for (int j = 0; j < s.k; ++j) p += s.v->re()[at(s.v, j, j)] != 0;
-  const double nn = s.rows, g = static_cast<double>(sums.size());
+  const double nn = s.rows;
   double q = misval;
   if (nocl) {
     if (nn - p > 0) q = nn / (nn - p);
@@ -219,35 +248,34 @@ bool b__svy(int n) {
   if (!groupvar(arg(n, 3), s.rows, &nostrata) || !groupvar(arg(n, 4), s.rows, &nopsu)) return false;
   const Mat* st = arg(n, 3);
   const Mat* ps = arg(n, 4);
-  // PSU totals keyed by (stratum, PSU); a PSU number is local to its stratum
+  // PSU totals keyed by (stratum, PSU): a PSU number is local to its stratum
   std::vector<std::pair<double, double>> keys;
+  keys.reserve(static_cast<size_t>(s.rows));
   for (int i = 0; i < s.rows; ++i)
     keys.emplace_back(nostrata ? 0.0 : st->re()[i], nopsu ? static_cast<double>(i) : ps->re()[i]);
-  const std::vector<std::vector<double>> sums = groupsums(s, keys);
-  // groupsums numbers the PSUs in order of first appearance; their strata
   std::vector<double> psustratum;
-  {
-    std::map<std::pair<double, double>, bool> seen;
-    for (const auto& kk : keys)
-      if (seen.emplace(kk, true).second) psustratum.push_back(kk.first);
+  std::vector<double> z = groupsums(s, keys, &psustratum);
+  const size_t npsu = psustratum.size(), k = static_cast<size_t>(s.k);
+  // each PSU total less its stratum's mean, times sqrt(n_h/(n_h - 1))
+  std::unordered_map<double, std::pair<double, std::vector<double>>> strata;  // count, mean
+  for (size_t g = 0; g < npsu; ++g) {
+    auto& h = strata[psustratum[g]];
+    if (h.second.empty()) h.second.assign(k, 0.0);
+    h.first += 1;
+    for (size_t j = 0; j < k; ++j) h.second[j] += z[g * k + j];
   }
-  std::map<double, std::vector<size_t>> strata;
-  for (size_t g = 0; g < sums.size(); ++g) strata[psustratum[g]].push_back(g);
-  std::vector<double> meat(static_cast<size_t>(s.k) * static_cast<size_t>(s.k), 0);
   bool single = false;
-  for (const auto& [h, members] : strata) {
-    const double nh = static_cast<double>(members.size());
-    if (nh < 2) {
-      single = true;
-      continue;
-    }
-    std::vector<double> mean(static_cast<size_t>(s.k), 0);
-    for (size_t g : members)
-      for (int j = 0; j < s.k; ++j) mean[static_cast<size_t>(j)] += sums[g][static_cast<size_t>(j)] / nh;
-    for (size_t g : members) addouter(meat, sums[g], &mean, nh / (nh - 1));
+  for (auto& [key, h] : strata) {
+    if (h.first < 2) single = true;
+    for (double& m : h.second) m /= h.first;
   }
-  sandwich_set(s, meat, single ? misval : 1.0);
-  return ret(n, mkscalar(static_cast<double>(sums.size()) - static_cast<double>(strata.size())));
+  for (size_t g = 0; g < npsu; ++g) {
+    const auto& h = strata[psustratum[g]];
+    const double f = h.first > 1 ? std::sqrt(h.first / (h.first - 1)) : 0;
+    for (size_t j = 0; j < k; ++j) z[g * k + j] = (z[g * k + j] - h.second[j]) * f;
+  }
+  sandwich_set(s, outer(z, npsu, s.k), single ? misval : 1.0);
+  return ret(n, mkscalar(static_cast<double>(npsu) - static_cast<double>(strata.size())));
 }
 
 const LibRow rows[] = {

@@ -191,43 +191,31 @@ bool h_noop(int32_t*, int& pc) {
   return true;
 }
 
-#define SIMPLE(name, expr) \
-  bool name(int32_t*, int& pc) { \
-    ++pc;                        \
-    return expr;                 \
-  }
-SIMPLE(h_and, op_logic(opand))
-SIMPLE(h_or, op_logic(opor))
-SIMPLE(h_cand, op_logic(opcand))
-SIMPLE(h_cor, op_logic(opcor))
-SIMPLE(h_cee, op_compare(opcee))
-SIMPLE(h_cne, op_compare(opcne))
-SIMPLE(h_cge, op_compare(opcge))
-SIMPLE(h_cle, op_compare(opcle))
-SIMPLE(h_cgt, op_compare(opcgt))
-SIMPLE(h_clt, op_compare(opclt))
-SIMPLE(h_not, op_not())
-SIMPLE(h_neg, op_neg())
-SIMPLE(h_trans, op_trans())
-SIMPLE(h_power, op_arith(oppower))
-SIMPLE(h_cadd, op_arith(opcadd))
-SIMPLE(h_csub, op_arith(opcsub))
-SIMPLE(h_cmult, op_arith(opcmult))
-SIMPLE(h_cdiv, op_arith(opcdiv))
-SIMPLE(h_cpower, op_arith(opcpower))
-SIMPLE(h_dmult, op_arith(opdmult))
-SIMPLE(h_addc, op_join(false))
-SIMPLE(h_addr, op_join(true))
-SIMPLE(h_rowto, op_range(true))
-SIMPLE(h_colto, op_range(false))
-SIMPLE(h_lsubscr1, op_subscr(1))
-SIMPLE(h_lsubscr, op_subscr(2))
-SIMPLE(h_rsubscr, op_subscr(3))
-SIMPLE(h_ldvoid, push(mkmat(nullptr, ET_REAL, 0, 0)))
-SIMPLE(h_ld0, push(mkscalar(0)))
-SIMPLE(h_ld1, push(mkscalar(1)))
-SIMPLE(h_ldmiss, push(mkscalar(misval)))
-#undef SIMPLE
+// Operators whose routine takes the opcode itself: one handler per routine.
+// (None of them starts a fused sequence, so code[pc] is the operator.)
+template <bool (*Op)(int)>
+bool h_byop(int32_t* code, int& pc) {
+  return Op(code[pc++]);
+}
+
+// Operators with a routine of their own (or a fixed argument), and loads of
+// constants.
+template <bool (*Op)()>
+bool h_call(int32_t*, int& pc) {
+  ++pc;
+  return Op();
+}
+template <class T, bool (*Op)(T), T Arg>
+bool h_with(int32_t*, int& pc) {
+  ++pc;
+  return Op(Arg);
+}
+// K: -1 the void matrix, 0 and 1 those constants, 2 missing.
+template <int K>
+bool h_load(int32_t*, int& pc) {
+  ++pc;
+  return push(K < 0 ? mkmat(nullptr, ET_REAL, 0, 0) : mkscalar(K == 2 ? misval : K));
+}
 
 // Scalar fast paths of + - * / and the comparisons: two real 1 x 1
 // operands, computed here, the result in a reusable operand or a recycled
@@ -261,6 +249,19 @@ inline bool scalarcmp(int op, double x, double y) {
     case opgt: return x > y;
     default: return x < y;
   }
+}
+
+// The second operand of a fused sequence, a pushed slot or a literal (its
+// word offset at pc + 3); false when the slot is not a real scalar.
+inline bool fusedy(bool pushed, const int32_t* code, int pc, double* y) {
+  if (!pushed) {
+    std::memcpy(y, code + code[pc + 3], 8);
+    return true;
+  }
+  const Mat* b = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 3])];
+  if (!isrealscalar(b)) return false;
+  *y = b->re()[0];
+  return true;
 }
 
 template <int OP>
@@ -728,50 +729,38 @@ bool h_ismat(int32_t*, int& pc) {
 
 Handler table[VM_NOPS];
 
+// The scalar fast paths are instantiated per operator.
+template <int... Ops>
+void cmps() {
+  ((table[Ops] = h_cmp<Ops>), ...);
+}
+template <int... Ops>
+void ariths() {
+  ((table[Ops] = h_arith<Ops>), ...);
+}
+
 void inittable() {
   for (Handler& h : table) h = h_unused;
   table[opnoop] = h_noop;
-  table[opand] = h_and;
-  table[opor] = h_or;
-  table[opcand] = h_cand;
-  table[opcor] = h_cor;
-  table[opee] = h_cmp<opee>;
-  table[opne] = h_cmp<opne>;
-  table[opge] = h_cmp<opge>;
-  table[ople] = h_cmp<ople>;
-  table[opgt] = h_cmp<opgt>;
-  table[oplt] = h_cmp<oplt>;
-  table[opcee] = h_cee;
-  table[opcne] = h_cne;
-  table[opcge] = h_cge;
-  table[opcle] = h_cle;
-  table[opcgt] = h_cgt;
-  table[opclt] = h_clt;
-  table[opnot] = h_not;
-  table[opneg] = h_neg;
-  table[optrans] = h_trans;
-  table[opplus] = h_arith<opplus>;
-  table[opsub] = h_arith<opsub>;
-  table[opmult] = h_arith<opmult>;
-  table[opdiv] = h_arith<opdiv>;
-  table[oppower] = h_power;
-  table[opcadd] = h_cadd;
-  table[opcsub] = h_csub;
-  table[opcmult] = h_cmult;
-  table[opcdiv] = h_cdiv;
-  table[opcpower] = h_cpower;
-  table[opdmult] = h_dmult;
-  table[opaddc] = h_addc;
-  table[opaddr] = h_addr;
-  table[oprowto] = h_rowto;
-  table[opcolto] = h_colto;
-  table[oplsubscr1] = h_lsubscr1;
-  table[oplsubscr] = h_lsubscr;
-  table[oprsubscr] = h_rsubscr;
-  table[opldvoid] = h_ldvoid;
-  table[opld0] = h_ld0;
-  table[opld1] = h_ld1;
-  table[opldmiss] = h_ldmiss;
+  for (int op : {opand, opor, opcand, opcor}) table[op] = h_byop<op_logic>;
+  cmps<opee, opne, opge, ople, opgt, oplt>();
+  for (int op : {opcee, opcne, opcge, opcle, opcgt, opclt}) table[op] = h_byop<op_compare>;
+  table[opnot] = h_call<op_not>;
+  table[opneg] = h_call<op_neg>;
+  table[optrans] = h_call<op_trans>;
+  ariths<opplus, opsub, opmult, opdiv>();
+  for (int op : {oppower, opcadd, opcsub, opcmult, opcdiv, opcpower, opdmult}) table[op] = h_byop<op_arith>;
+  table[opaddc] = h_with<bool, op_join, false>;
+  table[opaddr] = h_with<bool, op_join, true>;
+  table[oprowto] = h_with<bool, op_range, true>;
+  table[opcolto] = h_with<bool, op_range, false>;
+  table[oplsubscr1] = h_with<int, op_subscr, 1>;
+  table[oplsubscr] = h_with<int, op_subscr, 2>;
+  table[oprsubscr] = h_with<int, op_subscr, 3>;
+  table[opldvoid] = h_load<-1>;
+  table[opld0] = h_load<0>;
+  table[opld1] = h_load<1>;
+  table[opldmiss] = h_load<2>;
   table[opldnull] = h_ldnull;
   table[opdup] = h_dup;
   table[opisvec] = h_isvec;
@@ -896,15 +885,7 @@ static void run(size_t entry) {
       case VM_QPLCMPBR: {
         const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
         double y;
-        bool ok = isrealscalar(a) && vm.sp + 2 <= VM_STACK;
-        if (op == VM_QPPCMPBR) {
-          const Mat* b = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 3])];
-          ok = ok && isrealscalar(b);
-          y = ok ? b->re()[0] : 0;
-        } else {
-          std::memcpy(&y, code + code[pc + 3], 8);
-        }
-        if (!ok) {
+        if (!isrealscalar(a) || vm.sp + 2 > VM_STACK || !fusedy(op == VM_QPPCMPBR, code, pc, &y)) {
           op = orig[pc];
           goto again;
         }
@@ -918,16 +899,8 @@ static void run(size_t entry) {
         const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
         Mat* c = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 6])];
         double y;
-        bool ok = isrealscalar(a) && isrealscalar(c) && c->data == c->inl && !c->immortal &&
-                  vm.sp + 2 <= VM_STACK;
-        if (op == VM_QPPARITHA) {
-          const Mat* b = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 3])];
-          ok = ok && isrealscalar(b);
-          y = ok ? b->re()[0] : 0;
-        } else {
-          std::memcpy(&y, code + code[pc + 3], 8);
-        }
-        if (!ok) {
+        if (!isrealscalar(a) || !isrealscalar(c) || c->data != c->inl || c->immortal || vm.sp + 2 > VM_STACK ||
+            !fusedy(op == VM_QPPARITHA, code, pc, &y)) {
           op = orig[pc];
           goto again;
         }
@@ -1208,7 +1181,10 @@ std::string vm_disasm(const Fcn* f) {
     text += std::to_string(pc) + " " + vm_opname[op];
     const int lay = vm_oplayout[op];
     const int words = lay == L_W ? 1 : lay == L_WW ? 2 : lay == L_WWW || lay == L_WWWS ? 3 : lay == L_WS ? 1 : 0;
-    for (int k = 1; k <= words; ++k) text += " " + std::to_string(code[pc + k]);
+    for (int k = 1; k <= words; ++k) {
+      text += ' ';
+      text += std::to_string(code[pc + k]);
+    }
     text += "\n";
     pc += len;
   }

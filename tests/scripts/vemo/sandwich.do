@@ -33,6 +33,7 @@ V = V0
 _robust(V, X, e)
 mreldif(V, st_matrix("e(V)")) < 1e-12
 sqrt(diagonal(V))'
+Vrob = V
 end
 quietly regress y x1 x2, cluster(g)
 vemo
@@ -119,4 +120,18 @@ _ghk((0,0), (1,0\0,1), J(0, 1, .))
 _ghk((0,0,0), (1,0\0,1), ghalton(10, 2))
 _ghk((0,0), (1,0\0,1), (.5 \ .))
 _ghk((0,0), "V", ghalton(10, 2))
+end
+* views: read like matrices, refused where the argument is replaced
+vemo
+st_view(vw, ., "x1")
+chebyeval((1,2), vw)'
+ghalton(1, vw[(2\3)]')
+_fft(vw)
+_svd_2(vw, sv)
+sv
+_svd_2((1,2), vw)
+V = V0
+_robust(V, (vw, st_data(., "x2"), J(8, 1, 1)), e)
+mreldif(V, Vrob) < 1e-12
+_robust(vw, X, e)
 end
