@@ -32,12 +32,6 @@ namespace {
 // Observations per block: the panel of 11 doubles stays within a few
 // hundred kilobytes of cache while the BLAS calls stay few.
 constexpr long ACC_BLK = 8192;
-// ACC_BLK ones: the constant column of a block read in place.
-const std::vector<double>& ones() {
-  static const std::vector<double> v(ACC_BLK, 1.0);
-  return v;
-}
-
 enum AccKind : int { A_ACCUM = 0, A_GLS, A_OP, A_VEC };
 
 // What one accumulation reads: its variables, the constant column, weights.
@@ -109,7 +103,7 @@ int readblock(const AccSpec& s, const std::vector<ColView>& views, const std::ve
 }
 
 // Points cols at block [o, o + nb) of each variable, in place for a double
-// column, else decoded into the panel, and at the constant column.
+// column, else decoded into the panel.
 void inplacecols(const AccSpec& s, const std::vector<ColView>& views, long o, long nb, AccBlock& b,
                  std::vector<const double*>& cols) {
   for (int j = 0; j < s.k; ++j) {
@@ -122,7 +116,6 @@ void inplacecols(const AccSpec& s, const std::vector<ColView>& views, long o, lo
       cols[static_cast<size_t>(j)] = col;
     }
   }
-  if (s.cons) cols[static_cast<size_t>(s.k)] = ones().data();
 }
 
 // The panel's stripe names: the variables, then _cons.
@@ -266,7 +259,7 @@ int accum() {
     const long nb = std::min(ACC_BLK, ds.nobs2 - o + 1);
     if (inplace) {
       inplacecols(s, views, o, nb, b, cols);
-      if (xprod_add(cols.data(), s.kk, nb, C.data(), true)) {
+      if (xprod_add(cols.data(), s.k, s.cons, nb, C.data())) {
         N += static_cast<double>(nb);
         o += nb;
         continue;
@@ -286,8 +279,9 @@ int accum() {
       }
     const int mi = static_cast<int>(m);
     if (kernel) {
-      for (size_t j = 0; j < kk; ++j) cols[j] = b.x.data() + j * ACC_BLK;
-      (void)xprod_add(cols.data(), s.kk, m, C.data(), false);
+      // The block holds no missing value now: the call cannot fail.
+      for (int j = 0; j < s.k; ++j) cols[static_cast<size_t>(j)] = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
+      (void)xprod_add(cols.data(), s.k, s.cons, m, C.data());
     } else if (!s.wkind) {
       cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, s.kk, mi, 1.0, b.x.data(), static_cast<int>(ACC_BLK),
                   1.0, C.data(), s.kk);

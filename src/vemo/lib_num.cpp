@@ -52,13 +52,47 @@ void give(Mat* o, Mat* res) {
 
 // ---------------------------------------------------------------- ginvr
 
-// ginvr(A [, tol]): the Moore-Penrose inverse V * diag(1/s) * U' over the
-// singular values above tol; the default tol is max(rows, cols) times the
+// The complex case of ginvr(): LAPACK reads the row-major A as its plain
+// transpose A.' = U2 S VT2, so A = VT2.' S U2.' and the inverse is the
+// conjugate of U2 S+ VT2.
+bool ginvr_complex(int n, const Mat* a, Mat* res, double tol) {
+  const int m = a->rows, c = a->cols, k = std::min(m, c);
+  const size_t nn = a->n();
+  // interleaved (real, imaginary) pairs, the layout LAPACK and BLAS read
+  std::vector<double> w(2 * nn), u2(2 * static_cast<size_t>(c) * static_cast<size_t>(k)),
+      vt2(2 * static_cast<size_t>(k) * static_cast<size_t>(m)), out(2 * nn);
+  for (size_t i = 0; i < nn; ++i) {
+    w[2 * i] = a->re()[i];
+    w[2 * i + 1] = a->im()[i];
+  }
+  auto z = [](std::vector<double>& v) { return reinterpret_cast<lapack_complex_double*>(v.data()); };
+  std::vector<double> s(static_cast<size_t>(k));
+  const lapack_int info = LAPACKE_zgesdd(LAPACK_COL_MAJOR, 'S', c, m, z(w), c, s.data(), z(u2), c, z(vt2), k);
+  if (info != 0) {
+    mfree(res);
+    return vmerr(info < 0 ? 3930 : 3360);
+  }
+  if (tol < 0) tol = std::max(m, c) * s[0] * 2.220446049250313e-16;
+  for (int l = 0; l < k; ++l) {
+    const double inv = s[static_cast<size_t>(l)] > tol ? 1 / s[static_cast<size_t>(l)] : 0;
+    for (size_t i = 0; i < 2 * static_cast<size_t>(c); ++i) u2[2 * static_cast<size_t>(l) * static_cast<size_t>(c) + i] *= inv;
+  }
+  const double one[2] = {1, 0}, zero[2] = {0, 0};
+  cblas_zgemm(CblasColMajor, CblasTrans, CblasTrans, m, c, k, one, vt2.data(), k, u2.data(), c, zero, out.data(), m);
+  for (size_t i = 0; i < nn; ++i) {
+    res->re()[i] = vfix(out[2 * i]);
+    res->im()[i] = vfix(-out[2 * i + 1]);
+  }
+  return ret(n, res);
+}
+
+// ginvr(A [, tol]): the Moore-Penrose inverse V * diag(1/s) * U' (U and V
+// conjugated for a complex A) over the singular values above tol; the default tol is max(rows, cols) times the
 // largest singular value times the machine epsilon. A missing value in A
 // gives a matrix of missing values.
 bool b_ginvr(int n) {
   Mat* a = arg(n, 0);
-  if (!realin(a)) return false;
+  if (!neednum(a) || !readable(a)) return false;
   double tol = -1;
   if (n > 1) {
     Mat* t = arg(n, 1);
@@ -68,13 +102,15 @@ bool b_ginvr(int n) {
     if (tol >= misval) tol = -1;
   }
   const int m = a->rows, c = a->cols, k = std::min(m, c);
-  Mat* res = mkmat(nullptr, ET_REAL, c, m);
+  const bool cplx = a->eltype == ET_CPLX;
+  Mat* res = mkmat(nullptr, a->eltype, c, m);
   if (!res) return false;
   if (res->n() == 0) return ret(n, res);
   if (anymissing(a)) {
-    for (size_t i = 0; i < res->n(); ++i) res->re()[i] = misval;
+    for (size_t i = 0; i < (cplx ? 2 : 1) * res->n(); ++i) res->re()[i] = misval;
     return ret(n, res);
   }
+  if (cplx) return ginvr_complex(n, a, res, tol);
   // LAPACK reads the row-major A as A' (c x m) = U2 S VT2, so that
   // A = VT2' S U2' and its inverse is U2 S+ VT2, a c x m matrix.
   std::vector<double> w(a->re(), a->re() + a->n());

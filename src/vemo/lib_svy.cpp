@@ -13,7 +13,6 @@
 
 #include "data/store.h"
 #include "expr/expr.h"
-#include "platform/platform.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -77,7 +76,7 @@ bool b__ghk(int n) {
     }
     double sum = 0;
     for (int r = 0; r < draws; ++r) {
-      if ((r & 4095) == 0 && stopflag && !vm_poll()) {
+      if ((r & 4095) == 0 && !vm_poll()) {
         mfree(res);
         return false;
       }

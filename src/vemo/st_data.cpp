@@ -148,26 +148,35 @@ int st_selapply(const Mat* s, const std::vector<int>& vars, ObsSel& obs) {
   } else {
     return 3255;
   }
-  std::vector<long> keep;
+  // a mark per observation, set one variable (one column) at a time
+  const long m = obs.size();
+  std::vector<char> ok(static_cast<size_t>(m), 1);
   std::string buf;
-  for (long k = 0; k < obs.size(); ++k) {
-    const long o = obs.get(k);
-    bool ok = true;
-    if (complete) {
-      for (int v : vars) {
-        if (isstrtype(vartype(v))) {
-          szelta_data(v, o, buf);
-          if (buf.empty()) ok = false;
-        } else if (zelta_data(v, o) >= misval) {
-          ok = false;
-        }
-        if (!ok) break;
-      }
-    } else {
-      ok = !isstrtype(vartype(test[0])) && zelta_data(test[0], o) != 0;
+  for (int v : complete ? vars : test) {
+    const bool str = isstrtype(vartype(v));
+    const ColView cv = str ? ColView{} : colview(v);
+    if (complete && !str && obs.range && cv.type == ST_DOUBLE) {
+      const double* p = reinterpret_cast<const double*>(cv.at(obs.first));
+      for (long k = 0; k < m; ++k) ok[static_cast<size_t>(k)] &= p[k] < misval;
+      continue;
     }
-    if (ok) keep.push_back(o);
+    for (long k = 0; k < m; ++k) {
+      char& t = ok[static_cast<size_t>(k)];
+      if (!t) continue;
+      if (!complete) {
+        t = !str && cv.get(obs.get(k)) != 0;
+      } else if (str) {
+        szelta_data(v, obs.get(k), buf);
+        t = !buf.empty();
+      } else {
+        t = cv.get(obs.get(k)) < misval;
+      }
+    }
   }
+  std::vector<long> keep;
+  keep.reserve(static_cast<size_t>(m));
+  for (long k = 0; k < m; ++k)
+    if (ok[static_cast<size_t>(k)]) keep.push_back(obs.get(k));
   obs.range = false;
   obs.list = std::move(keep);
   return 0;
@@ -207,10 +216,10 @@ bool b_st_data(int n) {
   if (!res) return false;
   std::string s;
   std::vector<double> col;
-  if (!Str && obs.range && c > 1) {
+  if (!Str && c > 1) {
     // Blocks of observations: each column's block is found in place (double
-    // cells are the values) or decoded into scratch, then the rows are
-    // gathered and written out in order, one stream in, one out.
+    // cells over a range are the values) or read into scratch, then the rows
+    // are gathered and written out in order, one stream in, one out.
     const long B = 1024;
     col.resize(static_cast<size_t>(B) * (c + 1));
     std::fill(col.end() - B, col.end(), misval);  // what string columns read as
@@ -225,6 +234,15 @@ bool b_st_data(int n) {
         double* scratch = col.data() + jj * static_cast<size_t>(B);
         if (!cv[jj].base) {
           src[jj] = col.data() + c * static_cast<size_t>(B);
+        } else if (!obs.range) {
+          const long* at = obs.list.data() + k0;
+          if (cv[jj].type == ST_DOUBLE) {
+            const double* p = reinterpret_cast<const double*>(cv[jj].base);
+            for (long k = 0; k < nb; ++k) scratch[k] = p[at[k] - 1];
+          } else {
+            for (long k = 0; k < nb; ++k) scratch[k] = cv[jj].get(at[k]);
+          }
+          src[jj] = scratch;
         } else if (cv[jj].type == ST_DOUBLE) {
           src[jj] = reinterpret_cast<const double*>(cv[jj].at(obs.first + k0));
         } else {
@@ -256,14 +274,10 @@ bool b_st_data(int n) {
       continue;
     }
     ColView cv = colview(v);
-    if (obs.range && c == 1) {
+    if (obs.range) {
       col_decode(cv, obs.first, r, out);
-    } else if (obs.range) {
-      col.resize(static_cast<size_t>(r));
-      col_decode(cv, obs.first, r, col.data());
-      for (long k = 0; k < r; ++k) out[static_cast<size_t>(k) * c + jj] = col[static_cast<size_t>(k)];
     } else {
-      for (long k = 0; k < r; ++k) out[static_cast<size_t>(k) * c + jj] = cv.get(obs.get(k));
+      for (long k = 0; k < r; ++k) out[k] = cv.get(obs.get(k));
     }
   }
   return ret(n, res);

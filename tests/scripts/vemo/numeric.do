@@ -5,6 +5,9 @@
 *                          1.0833333333,.3333333333,-.4166666667)
 *   pinv((1,2,3\2,4,6)) = (.0142857143,.0285714286 \ .0285714286,.0571428571 \
 *                          .0428571429,.0857142857)
+*   pinv((1+2i,3 \ i,4-i \ 2,-1+i)) = (.1296296296-.1481481481i,
+*     -.037037037+.0185185185i, .2962962963-.037037037i \ .0648148148-.037037037i,
+*     .1481481481+.0462962963i, -.0462962963-.1203703704i); pinv((1+i,2+2i)) = (.1-.1i \ .2-.2i)
 *   svd values (1,2\3,4\5,6) = 9.5255180916, .5143005807
 *   svd values (1+2i,3\ i,4-i) = 5.5029861763, 1.3103980857
 *   chebval((.5,-1,2,.25), (1,2,3,-.5)) = 1, 2.5, 13, -.78125
@@ -28,6 +31,13 @@ ginvr((1,.\3,4))
 rows(ginvr(J(0,3,.))), cols(ginvr(J(0,3,.)))
 ginvr((4,0\0,1e-20))
 ginvr((4,0\0,1e-20), 0)
+Z = (1+2i, 3 \ 1i, 4-1i \ 2, -1+1i)
+ginvr(Z)
+G = ginvr(Z)
+// the four Penrose conditions, ' being the conjugate transpose
+mreldif(Z*G*Z, Z) < 1e-14, mreldif(G*Z*G, G) < 1e-14, mreldif((Z*G)', Z*G) < 1e-14, mreldif((G*Z)', G*Z) < 1e-14
+ginvr((1+1i, 2+2i))
+ginvr((1+1i, .))
 ginvr(A, -1)
 ginvr("a")
 ginvr(A, (1,2))
@@ -98,6 +108,28 @@ real scalar worst(real rowvector lens) {
 }
 uniformseed(2024)
 worst((1,2,3,4,5,6,7,8,9,12,16,30,64,67,97,128,134,194,210,256,331,509)) < 1e-12
+// long transforms: one coefficient summed directly, Parseval's identity
+// (sum |x|^2 = sum |X|^2 / n) and the round trip
+real rowvector bigcheck(real scalar n, real scalar k) {
+  real scalar tau, e1, e2, e3
+  real rowvector j
+  complex rowvector x, X, d
+  tau = 8*atanr(1)
+  x = C(uniform(1, n), uniform(1, n) :- .5)
+  X = x
+  _fft(X)
+  j = (0..n-1)
+  d = sum(x :* exp(C(0, -tau * mod(j*k, n) / n)))
+  e1 = abs(X[k+1] - d) / abs(d)
+  e2 = reldif(sum(abs(x):^2), sum(abs(X):^2) / n)
+  _invfft(X)
+  e3 = mreldif(X, x)
+  return((e1, e2, e3))
+}
+bigcheck(100003, 12345) :< (1e-11, 1e-13, 1e-13)
+bigcheck(196608, 77777) :< (1e-11, 1e-13, 1e-13)
+bigcheck(2^17, 3) :< (1e-11, 1e-13, 1e-13)
+bigcheck(67*3*64, 1000) :< (1e-11, 1e-13, 1e-13)
 x = uniform(1, 360)
 y = x
 _fft(y)
