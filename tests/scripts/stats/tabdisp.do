@@ -16,6 +16,7 @@ tabdisp g if k == 1 & h == 1, cell(x y s)
 tabdisp g h if k == 1, cell(x y)
 tabdisp g h if k == 1, cell(x y s) missing
 tabdisp g h k, cell(x)
+tabdisp g h k if g < ., cell(y) missing
 tabdisp h if g < ., cell(x) by(g k)
 tabdisp g h if k == 1, cell(x) totals
 tabdisp g h if k == 1, cell(x) center format(%5.2f)
