@@ -719,15 +719,18 @@ long obscapacity() {
   return maxobs_for(std::max(2L, even_up(ds.lrecl)), ds.memorysize);
 }
 
+// Empties the per-variable tables (slot 0 alone).
+static void cleartables() {
+  ds.varlist.assign(1, "");
+  ds.typlist.assign(1, 0);
+  ds.fmtlist.assign(1, "");
+  ds.lbllist.assign(1, "");
+  ds.varlabels.assign(1, "");
+  ds.mapi.assign(1, 0);
+}
+
 int ds_ensure() {
-  if (ds.varlist.empty()) {
-    ds.varlist.assign(1, "");
-    ds.typlist.assign(1, 0);
-    ds.fmtlist.assign(1, "");
-    ds.lbllist.assign(1, "");
-    ds.varlabels.assign(1, "");
-    ds.mapi.assign(1, 0);
-  }
+  if (ds.varlist.empty()) cleartables();
   if (ds.arena) return 0;
   ds.lrecl = 0;
   int rc = relayout(DEFWIDTH, ds.memorysize);
@@ -1183,12 +1186,7 @@ long keepobsrange(long lo, long hi) {
 void drop_all() {
   ds.nobs = 0;
   ds.nvar = 0;
-  ds.varlist.assign(1, "");
-  ds.typlist.assign(1, 0);
-  ds.fmtlist.assign(1, "");
-  ds.lbllist.assign(1, "");
-  ds.varlabels.assign(1, "");
-  ds.mapi.assign(1, 0);
+  cleartables();
   ds.lrecl = 0;
   ds.datalbl.clear();
   ds.srtlist.clear();
@@ -1299,4 +1297,36 @@ int ds_restore(const DsSnapshot& snap) {
   if (ds.nvar)
     for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   return 0;
+}
+
+int ds_aside(DsAside& a) {
+  if (int rc = ds_ensure()) return rc;
+  a.old = ds;
+  ds.arena = nullptr, ds.xtraptr = nullptr, ds.mapj = nullptr, ds.arenasize = 0;
+  ds.nobs = 0, ds.nvar = 0, ds.lrecl = 0;
+  cleartables();
+  ds.srtlist.clear();
+  ds.hastmp_vars = false;
+  dropordermarks();
+  if (int rc = relayout(DEFWIDTH, ds.memorysize)) {
+    ds = a.old;
+    return error(rc);
+  }
+  a.active = true;
+  return 0;
+}
+
+void ds_aside_commit(DsAside& a) {
+  if (!a.active) return;
+  std::free(a.old.arena);
+  a.old = DataState{};
+  a.active = false;
+}
+
+void ds_aside_undo(DsAside& a) {
+  if (!a.active) return;
+  if (ds.arena) std::free(ds.arena);
+  ds = a.old;
+  a.old = DataState{};
+  a.active = false;
 }

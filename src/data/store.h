@@ -267,3 +267,16 @@ struct DsSnapshot {
 [[nodiscard]] int ds_snapshot(DsSnapshot& snap);
 // Replaces the dataset by the copy; 0 or a return code (printed).
 [[nodiscard]] int ds_restore(const DsSnapshot& snap);
+
+// A new dataset built beside the current one, for commands that replace the
+// data all at once: ds_aside sets the dataset aside (its arena untouched) and
+// starts an empty one with the same settings; ds_aside_commit then frees the
+// old one, or ds_aside_undo drops the new one and brings the old one back.
+// Both arenas are held meanwhile, so no copy of the cells is needed.
+struct DsAside {
+  DataState old;        // the dataset set aside
+  bool active = false;  // set aside and not yet committed or undone
+};
+[[nodiscard]] int ds_aside(DsAside& a);  // 0 or a code (printed); nothing changes on failure
+void ds_aside_commit(DsAside& a);
+void ds_aside_undo(DsAside& a);

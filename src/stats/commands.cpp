@@ -17,6 +17,7 @@ void stats_bindcommands() {
   stats_bindttest();
   stats_bindoneway();
   stats_bindquantile();
+  stats_bindreshape();
   stats_bindinspect();
   stats_bindtabdisp();
   res_set_edisplay(ct_ereturn_display);

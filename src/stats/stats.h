@@ -97,5 +97,6 @@ void stats_bindcollapse();
 void stats_bindttest();
 void stats_bindoneway();
 void stats_bindquantile();
+void stats_bindreshape();
 void stats_bindinspect();
 void stats_bindtabdisp();
