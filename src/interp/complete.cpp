@@ -2,7 +2,8 @@
 // kernel. The context comes from the cursor's line: where a command goes
 // (line start, after prefixes, `by ...:` or `{`) command names, programs and
 // ado-files; after ` and $ macro names; after `using` and the file commands
-// (do, run, include, use, save, cd, erase, type) file names; elsewhere
+// (do, run, include, use, save, cd, erase, type) file names; after help and
+// which command names; elsewhere
 // variables, and files once the word looks like a path.
 #include "interp/complete.h"
 
@@ -70,6 +71,15 @@ bool fileposition(const std::vector<std::string>& words, size_t cmd) {
   for (const char* n : takefile)
     if (!std::strcmp(full, n)) return true;
   return false;
+}
+
+// True when the word after `words` names a command: the first argument of
+// help, man and which.
+bool commandargument(const std::vector<std::string>& words, size_t cmd) {
+  if (cmd + 1 != words.size()) return false;
+  const std::string& w = words[cmd];
+  const char* full = cmdfullname(w.c_str());
+  return w == "help" || w == "man" || (full && !std::strcmp(full, "which"));
 }
 
 void addmatches(std::set<std::string>& out, const std::vector<std::string>& cands,
@@ -191,7 +201,7 @@ std::vector<std::string> cmpl_words(const std::string& code, int cursor, int& st
   } else if (before == '"' || word.find('/') != std::string::npos || fileposition(words, cmd) ||
              (word.find('.') != std::string::npos && !atcommand)) {
     files(found, word);
-  } else if (atcommand) {
+  } else if (atcommand || commandargument(words, cmd)) {
     addmatches(found, commandnames(), word);
   } else {
     addmatches(found, variables(), word);

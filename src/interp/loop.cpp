@@ -25,7 +25,8 @@ struct ConsoleSource : LineSource {
     out_flush_all();
     if (interp.nokbrd) return 1;
     int r;
-    // Ctrl-C on a half-typed line drops it and asks again, with no report.
+    // Ctrl-C on a half-typed line drops it and asks again, with no report
+    // (inside the body of a block being typed too: only that line goes).
     while ((r = plat_readline(interp.prompt, line)) == 1) stopflag = 0;
     if (r != 0) return 1;
     if (!plat_stdin_tty()) {  // echo piped input as if it had been typed

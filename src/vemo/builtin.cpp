@@ -530,7 +530,8 @@ template <int Level>
 bool b_printf(int n) {
   std::string s;
   if (!vformat(n, s)) return false;
-  int prev = setoutlev(Level);
+  // printf() follows displayas(); errprintf() always goes to the error channel
+  int prev = Level == OUT_RESULT ? vlib_beginout() : setoutlev(Level);
   spoutsml(s.c_str());
   setoutlev(prev);
   return retvoid(n);
@@ -545,7 +546,7 @@ bool b_sprintf(int n) {
 bool b_display(int n) {
   const Mat* a = arg(n, 0);
   if (!needstrscalar(a)) return false;
-  int prev = setoutlev(OUT_RESULT);
+  int prev = vlib_beginout();
   std::string s(vstr_ptr(a->str()[0]), vstr_len(a->str()[0]));
   spoutsml((s + "\n").c_str());
   setoutlev(prev);
@@ -664,7 +665,8 @@ void build() {
       if (!std::strcmp(t.name, nm)) take(t);
     // the family files supply what this file does not implement
     for (LibRows f : {lib_math_rows(), lib_str_rows(), lib_st_rows(), lib_stx_rows(), lib_la_rows(),
-                      lib_file_rows(), lib_expr_rows(), lib_num_rows(), lib_svy_rows(), lib_sys_rows()})
+                      lib_file_rows(), lib_expr_rows(), lib_num_rows(), lib_svy_rows(), lib_sys_rows(),
+                      lib_io_rows(), lib_stsys_rows()})
       for (size_t k = 0; k < f.n && !b.fn; ++k)
         if (!std::strcmp(f.rows[k].name, nm)) take(f.rows[k]);
     byname.emplace(nm, static_cast<int>(table.size()));
@@ -692,14 +694,18 @@ bool builtin_call(int idx, int nargs) {
   if (idx < 0 || static_cast<size_t>(idx) >= t.size()) return vmerr(3996);
   const Builtin& b = t[static_cast<size_t>(idx)];
   if (!b.fn) return vmerrmsg(3996, std::string(b.name) + "() not available in this build");
-  if (nargs < b.minargs || nargs > b.maxargs) return vmerr(3001);
-  const int sp0 = vm.sp - nargs;
+  if (nargs < b.minargs || nargs > b.maxargs) {
+    vmerr(3001);
+    vm_tbbuiltin(b.name);
+    return false;
+  }
   const int outer = builtin_running;
   builtin_running = idx;
   bool ok = b.fn(nargs);
   builtin_running = outer;
-  if (!ok && vm.sp != sp0 + 1) {
-    // a failing built-in leaves its arguments: the unwinding frees them
-  }
+  // the traceback names the built-in that failed, except those whose
+  // purpose is to stop with the caller's own code
+  if (!ok && std::strcmp(b.name, "exit") && std::strcmp(b.name, "error") && std::strcmp(b.name, "_error"))
+    vm_tbbuiltin(b.name);
   return ok;
 }

@@ -33,6 +33,12 @@ LibRows lib_file_rows();    // files, paths, directories
 LibRows lib_num_rows();     // numeric: generalized inverse, FFT, series, traces
 LibRows lib_svy_rows();     // GHK simulator and sandwich variances
 LibRows lib_sys_rows();     // introspection
+LibRows lib_io_rows();      // output style and flushing, byte buffers, representation
+LibRows lib_stsys_rows();   // st_dir, st_select, st_tsrevar
+
+// Sets the output level (and, once displayas() chose a style, its colour)
+// that printf() and display() print at; returns the previous level.
+int vlib_beginout();
 
 namespace vlib {
 

@@ -18,6 +18,7 @@
 #include "interp/macro.h"
 #include "output/output.h"
 #include "vemo/lib.h"
+#include "vemo/vofile.h"
 
 using namespace vlib;
 
@@ -266,12 +267,22 @@ struct MWriter {
   int matrix(const Mat* m) {
     if (m->kind == K_FCN) return 3250;
     tag("MAT");
-    const char et = m->eltype == ET_REAL ? 'R' : m->eltype == ET_CPLX ? 'C' : m->eltype == ET_STR ? 'S' : 'P';
-    if (m->eltype == ET_STRUCT) return 3250;
+    const char et = m->eltype == ET_REAL ? 'R'
+                    : m->eltype == ET_CPLX ? 'C'
+                    : m->eltype == ET_STR  ? 'S'
+                    : m->eltype == ET_PTR  ? 'P'
+                                           : 'T';
+    if (et == 'T' && !m->fcn) return 3250;
     b.push_back(static_cast<unsigned char>(et));
     u32(static_cast<uint32_t>(m->rows));
     u32(static_cast<uint32_t>(m->cols));
     const size_t n = m->n();
+    // a structure names its definition (as a string element) before its
+    // elements, each of which is its table of members
+    if (et == 'T') {
+      u32(static_cast<uint32_t>(m->fcn->name.size()));
+      raw(m->fcn->name.data(), m->fcn->name.size());
+    }
     if (et == 'R' || et == 'C') {
       for (size_t k = 0; k < n; ++k) f64(m->re()[k]);
       if (et == 'C')
@@ -357,10 +368,35 @@ struct MReader {
       *rc = 610;
       return false;
     }
-    int16_t type = et == 'R' ? ET_REAL : et == 'C' ? ET_CPLX : et == 'S' ? ET_STR : et == 'P' ? ET_PTR : -100;
+    int16_t type = et == 'R'   ? ET_REAL
+                   : et == 'C' ? ET_CPLX
+                   : et == 'S' ? ET_STR
+                   : et == 'P' ? ET_PTR
+                   : et == 'T' ? ET_STRUCT
+                               : -100;
     if (type == -100) {
-      *rc = et == 'T' ? 3250 : 610;
+      *rc = 610;
       return false;
+    }
+    // a structure's definition must be known here, with its members
+    Fcn* def = nullptr;
+    if (type == ET_STRUCT) {
+      uint32_t len;
+      if (!u32(&len) || len == 0 || len > 32) {
+        *rc = 610;
+        return false;
+      }
+      std::string nm(len, '\0');
+      if (!get(nm.data(), len)) {
+        *rc = 610;
+        return false;
+      }
+      def = findfcn(nm.c_str());
+      if (!def) def = vemo_autoload(nm.c_str());
+      if (!def || def->rettype != -1) {
+        *rc = 3250;
+        return false;
+      }
     }
     // sizes are believed only as far as the file has bytes
     if (type == ET_REAL || type == ET_CPLX) {
@@ -376,6 +412,10 @@ struct MReader {
     if (!mresize(into, type, static_cast<int>(r), static_cast<int>(c))) {
       *rc = 3900;
       return false;
+    }
+    if (def) {
+      into->fcn = def;
+      ++def->refcnt;
     }
     if (type == ET_REAL || type == ET_CPLX) {
       for (uint64_t k = 0; k < n * (type == ET_CPLX ? 2 : 1); ++k)
@@ -423,6 +463,16 @@ struct MReader {
         if (o) into->ptr()[k] = o;
         if (*rc) return false;
       }
+      // each element of a structure is a table of its members
+      if (def)
+        for (uint64_t k = 0; k < n; ++k) {
+          const Mat* t = into->ptr()[k];
+          if (!t || t->eltype != ET_PTR || t->view || t->cols != 1 ||
+              t->rows != static_cast<int>(def->members.size())) {
+            *rc = 610;
+            return false;
+          }
+        }
     }
     if (!tag("TAM")) {
       *rc = 610;
@@ -471,7 +521,7 @@ bool b_fgetmatrix(int n) {
   if (rc) {
     // break any cycle before freeing the partial result
     for (Mat* o : r.bykey)
-      if (o->eltype == ET_PTR)
+      if (o->eltype == ET_PTR || o->eltype == ET_STRUCT)
         for (size_t k = 0; k < o->n(); ++k) {
           if (o->ptr()[k] && std::find(r.bykey.begin(), r.bykey.end(), o->ptr()[k]) != r.bykey.end()) {
             mfree(o->ptr()[k]);

@@ -242,6 +242,7 @@ void fftrec(const cx* in, size_t s, size_t n, cx* out, cx* scratch, size_t N, co
   size_t p = 2;
   while (p * p <= n && n % p) ++p;
   if (n % p) p = n;  // n is prime
+  if (p == 2 && n % 4 == 0) p = 4;  // half the passes of radix 2
   if (p > 64) {
     std::vector<cx> v(n);
     for (size_t k = 0; k < n; ++k) v[k] = in[k * s];
@@ -251,6 +252,21 @@ void fftrec(const cx* in, size_t s, size_t n, cx* out, cx* scratch, size_t N, co
   }
   const size_t m = n / p, step = N / n;
   for (size_t r = 0; r < p; ++r) fftrec(in + r * s, s * p, m, out + r * m, scratch + r * m, N, tw, sign);
+  if (p == 4) {
+    // W_4 = sign i: multiplying by it swaps the parts
+    const double sg = sign;
+    for (size_t k = 0; k < m; ++k) {
+      const cx a0 = out[k], a1 = cmul(out[m + k], tw[k * step]), a2 = cmul(out[2 * m + k], tw[2 * k * step]),
+               a3 = cmul(out[3 * m + k], tw[3 * k * step]);
+      const cx s02 = a0 + a2, d02 = a0 - a2, s13 = a1 + a3, d13 = a1 - a3;
+      const cx jd13(-sg * d13.imag(), sg * d13.real());
+      out[k] = s02 + s13;
+      out[m + k] = d02 + jd13;
+      out[2 * m + k] = s02 - s13;
+      out[3 * m + k] = d02 - jd13;
+    }
+    return;
+  }
   if (p == 2) {
     for (size_t k = 0; k < m; ++k) {
       const cx a = out[k], b = cmul(out[m + k], tw[k * step]);

@@ -157,7 +157,9 @@ void vemo_clear() {
 
 long vemo_liveobjects() { return vm.live; }
 
-int vemo_runline(CcSource& src) {
+namespace {
+
+int runline(CcSource& src) {
   for (;;) {
     size_t b = src.line.find_first_not_of(" \t", src.pos);
     if (b == std::string::npos) return 0;
@@ -174,7 +176,8 @@ int vemo_runline(CcSource& src) {
       src.pos = src.line.size();
       return execline(src.line.substr(b));
     }
-    if (++vm.clock > 2147483645) vm.clock = 2;
+    if (vm.clock >= 2147483645) vemo_clockreset();
+    else ++vm.clock;
     Fcn* f = nullptr;
     int rc = cc_compile(src, &f);
     if (rc) return rc;
@@ -184,6 +187,14 @@ int vemo_runline(CcSource& src) {
     }
     leakcheck(src.line);
   }
+}
+
+}  // namespace
+
+int vemo_runline(CcSource& src) {
+  const int rc = runline(src);
+  vemo_enforcecache();
+  return rc;
 }
 
 namespace {
@@ -296,6 +307,7 @@ int cmd_vemo(int) {
   interp.prompt = saved.prompt;
   vst.strict = saved.strict;
   if (vst.xdepth == 0) {
+    vst.dispas = -1;
     mfreelist_clear();
   }
   return rc;
@@ -476,8 +488,12 @@ int cmd_which(int) {
     setoutlev(prev);
     return 0;
   }
-  if (findfcn(a.c_str())) {
-    spout21f("  %s():  in memory\n", a.c_str());
+  // an autoloaded function names its file; one defined here is in memory;
+  // any other is looked for as the autoloader would, without loading it
+  const Fcn* f = findfcn(a.c_str());
+  const std::string where = f ? (f->autoloaded ? f->from : std::string()) : vo_where(a, nullptr);
+  if (f || !where.empty()) {
+    spout21f("  %s():  %s\n", a.c_str(), where.empty() ? "in memory" : where.c_str());
     setoutlev(prev);
     return 0;
   }

@@ -38,6 +38,7 @@ struct VemoState {
   int xdepth = 0;          // nesting of `vemo` commands
   bool started = false;    // the run-time system is up
   int version = 920;       // version of the code being compiled
+  int dispas = -1;         // displayas(): output level of printf and display (-1: results, not set)
   bool debugleaks = false; // check every object is freed after each statement
   bool nomanagement = false;  // fuzzing: management lines (which run commands) refused
   size_t maxbytes = 0;     // fuzzing: largest matrix or string in bytes (0 = no limit)

@@ -117,10 +117,10 @@ void tbflush() {
   tbrepeat = 0;
 }
 
-// One traceback line for the frame leaving with an error.
-void traceback(const Frame& fr) {
+// One traceback line: the innermost carries the code and message, the
+// others say their callee failed.
+void tbline(const std::string& name, int srcline) {
   if (vm.rc == VRC_BREAK || vm.rc == VRC_SILENT) return;
-  std::string name = fr.depth <= 1 && fr.fcn && fr.fcn->name == "<istmt>" ? "<istmt>" : fr.fcn->name + "()";
   char buf[400];
   if (tbinner) {
     int code = vm.rc;
@@ -137,7 +137,7 @@ void traceback(const Frame& fr) {
   const bool outer = !tbinner;
   tbinner = false;
   std::string line = buf;
-  if (fr.line > 0) line += " [" + std::to_string(fr.line) + "]";
+  if (srcline > 0) line += " [" + std::to_string(srcline) + "]";
   // a deep recursion reports each run of identical outer lines once
   if (outer && line == tblast) {
     ++tbrepeat;
@@ -149,6 +149,20 @@ void traceback(const Frame& fr) {
   spout21((line + "\n").c_str());
   setoutlev(prev);
 }
+
+// The traceback line of the frame leaving with an error.
+void traceback(const Frame& fr) {
+  tbline(fr.depth <= 1 && fr.fcn && fr.fcn->name == "<istmt>" ? "<istmt>" : fr.fcn->name + "()", fr.line);
+}
+
+}  // namespace
+
+void vm_tbbuiltin(const char* name) {
+  if (!vm.rc || vm.rc == VRC_REPORTED) return;
+  tbline(std::string(name) + "()", 0);
+}
+
+namespace {
 
 // Releases the stack down to (not including) slot `to`.
 void popto(int to) {

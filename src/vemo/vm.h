@@ -85,6 +85,7 @@ struct Fcn {
   int32_t age = 0;               // statement clock when last called
   bool classmember = false;
   bool autoloaded = false;
+  std::string from;              // the file an autoloaded function came from
   // Structure definitions: members in declaration order.
   struct Member {
     std::string name;
@@ -246,6 +247,8 @@ int builtin_find(const char* name);  // index or -1
 // Runs built-in index over the top nargs stack slots, replacing them with its
 // result; false with vm.rc set.
 bool builtin_call(int index, int nargs);
+// Prints the innermost traceback line for the failing built-in name.
+void vm_tbbuiltin(const char* name);
 // Index of the built-in being run (-1 outside built-ins): lets one
 // implementation serve several rows.
 extern int builtin_running;

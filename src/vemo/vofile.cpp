@@ -23,6 +23,7 @@
 #include "interp/tokenizer.h"
 #include "output/output.h"
 #include "vemo/vemo.h"
+#include "vemo/stsel.h"
 #include "vemo/vofile.h"
 #include "vemo/vm.h"
 
@@ -179,29 +180,92 @@ void vo_clearcaches(std::vector<int32_t>& code) {
   }
 }
 
-// Checks code read from a file before it may run: the instructions must
-// walk cleanly to the literal pools and the pools fit the code.
+namespace {
+
+bool isalc(int op) { return (op >= opalc_cm && op <= opalc_ps) || op == opalc_rm || (op >= opalc_stcm && op <= opalc_stcs); }
+// Instructions whose first operand is a frame slot.
+bool slotop(int op) {
+  switch (op) {
+    case oppush: case opassign: case opassignp: case opinc: case opdec: case oprstosmat: case oprstosmatp:
+    case oplstosmat1: case oplstosmat1p: case oplstosmat2: case oplstosmat2p: case opcall: case opldmatd:
+    case opldmatdd:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// Checks code read from a file before it may run, so that a damaged or
+// hostile file cannot point outside the function's code or frame: the
+// instructions walk cleanly to the literal pools; every branch lands on an
+// instruction before the pools; every literal operand addresses a literal of
+// the pools; every slot operand is below the number of slots the function
+// can make (its arguments and one per local, external or function found).
 bool vo_codeok(const std::vector<int32_t>& code) {
   std::vector<int32_t> tmp;
   std::string msg;
   if (code.size() < 3) return false;
   if (code[2] == opstructdef) return vo_revcode(code, tmp, msg) == 0;
+  if (vo_revcode(code, tmp, msg)) return false;
   const int n = static_cast<int>(code.size());
-  int pc = 2;
-  bool pools = false;
+  std::vector<char> start(static_cast<size_t>(n), 0);
+  int pc = 2, pools = -1;
+  long slots = 0;
   while (pc < n) {
     const int op = code[static_cast<size_t>(pc)];
     if (op < 0 || op > 154) return false;
     if (op == opnumpool || op == opstrpool) {
-      pools = true;
+      pools = pc;
       break;
     }
     const int len = vm_oplen(code.data(), pc, n);
     if (!len) return false;
+    start[static_cast<size_t>(pc)] = 1;
+    if (op == opnarg) slots += std::max(0, code[static_cast<size_t>(pc) + 1]);
+    if (op == oparg2) slots += std::max(0, code[static_cast<size_t>(pc) + 2]);
+    if (isalc(op) || op == opfindf || op == opfind || op == opextern) ++slots;
     pc += len;
   }
-  if (!pools) return false;
-  return vo_revcode(code, tmp, msg) == 0;
+  if (pools < 0) return false;
+  // the literal addresses of the pools
+  std::vector<char> numlit(static_cast<size_t>(n), 0), strlit(static_cast<size_t>(n), 0);
+  for (int p = pools; p < n;) {
+    const int op = code[static_cast<size_t>(p)];
+    if (op != opnumpool && op != opstrpool) break;  // what follows the pools is not code
+    if (p + 1 >= n) return false;
+    const int cnt = code[static_cast<size_t>(p) + 1];
+    if (cnt < 0 || cnt > n) return false;
+    if (op == opnumpool) {
+      if (p + 2 + 2L * cnt > n) return false;
+      for (int k = 0; k < cnt; ++k) numlit[static_cast<size_t>(p + 2 + 2 * k)] = 1;
+      p += 2 + 2 * cnt;
+    } else {
+      int q = p + 2;
+      for (int k = 0; k < cnt; ++k) {
+        if (q >= n) return false;
+        const int w = code[static_cast<size_t>(q)];
+        if (w < 0 || q + 1L + w > n) return false;
+        strlit[static_cast<size_t>(q)] = 1;
+        q += 1 + w;
+      }
+      p = q;
+    }
+  }
+  for (pc = 2; pc < pools; pc += vm_oplen(code.data(), pc, n)) {
+    const int op = code[static_cast<size_t>(pc)];
+    const int a = pc + 1 < n ? code[static_cast<size_t>(pc) + 1] : -1;
+    if (slotop(op) && (a < 0 || a >= slots)) return false;
+    if ((op == opgoto || op == opbrfalse || op == optst0) && (a < 2 || a >= pools || !start[static_cast<size_t>(a)]))
+      return false;
+    if ((op == opldlit || op == opldilit) && (a < 0 || a >= n || !numlit[static_cast<size_t>(a)])) return false;
+    if (op == opldstr && (a < 0 || a >= n || !strlit[static_cast<size_t>(a)])) return false;
+    if ((op == opolc_rm || (op > opolc_rm && op <= opolc_ps) || (op >= opolc_stcm && op <= opolc_stcc)) &&
+        (a < 1 || a > slots))
+      return false;
+  }
+  return true;
 }
 
 // ------------------------------------------------------------------ images
@@ -288,6 +352,8 @@ int vo_readmember(const std::vector<unsigned char>& b, const std::string&, const
   std::memcpy(code.data(), p + MEMBERHDR, bytes);
   if (code[0] != *release || !vo_codeok(code) || rettype < -1 || rettype > 6 || retorg < 0 || retorg > 5)
     return bad(610, "unable to read; library is corrupt");
+  // lookups cached by the writer mean nothing here
+  vo_clearcaches(code);
   Fcn* f = new Fcn;
   f->name = m.name;
   f->code = std::move(code);
@@ -486,6 +552,7 @@ std::string vo_where(const std::string& name, Fcn** load) {
         break;
       }
       f->autoloaded = true;
+      f->from = path;
       *load = f;
       return path;
     }
@@ -509,6 +576,34 @@ Fcn* vemo_autoload(const char* name) {
     return findfcn(name);
   }
   return f;
+}
+
+void vemo_enforcecache() {
+  const size_t budget = static_cast<size_t>(vst.cache) * 1024;
+  size_t total = 0;
+  for (const auto& [nm, f] : vm.fcns)
+    if (f->autoloaded) total += f->code.size() * 4;
+  while (total > budget) {
+    // the autoloaded function used longest ago that nothing else holds
+    Fcn* oldest = nullptr;
+    for (const auto& [nm, f] : vm.fcns)
+      if (f->autoloaded && f->refcnt == 1 && (!oldest || f->age < oldest->age)) oldest = f;
+    if (!oldest) break;
+    total -= oldest->code.size() * 4;
+    vm.fcns.erase(oldest->name);
+    fcnrelease(oldest);
+  }
+}
+
+void vemo_clockreset() {
+  vm.clock = 2;
+  for (const auto& [nm, f] : vm.fcns) {
+    vo_clearcaches(f->code);
+    if (!f->quick.empty()) vo_clearcaches(f->quick);
+    if (f->autoloaded) f->age = 1;
+  }
+  // views compare their last refresh with the clock: make them look again
+  ++st_epoch;
 }
 
 // ------------------------------------------------------------------ commands

@@ -44,6 +44,12 @@ std::string vo_where(const std::string& name, Fcn** load);
 // Loads and stores function name from the libraries or a .vo file; nullptr
 // when it is found nowhere.
 Fcn* vemo_autoload(const char* name);
+// Frees the autoloaded functions used longest ago (and held by nothing
+// else) while their code exceeds `set vemocache` (after each line).
+void vemo_enforcecache();
+// The statement clock's wrap: back to 2, every cached lookup cleared and
+// every autoloaded function stamped as used at 1.
+void vemo_clockreset();
 void vofile_bindcommands();
 // Closes every Vemo file handle (`vemo clear`).
 void vemo_closefiles();

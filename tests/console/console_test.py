@@ -33,11 +33,13 @@ class Console:
         self.pid, self.fd = pty.fork()
         if self.pid == 0:
             try:
+                # The size is set before zelta starts: a later change would
+                # send it a SIGWINCH and a redrawn line.
+                fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
                 os.chdir(cwd)
                 os.execve(ZELTA, [ZELTA, "-q"], env)
             finally:
                 os._exit(127)
-        fcntl.ioctl(self.fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
         self.expect(r"\. $")
 
     def _read(self, timeout):
@@ -178,6 +180,16 @@ class ConsoleTest(unittest.TestCase):
         c.expect(r"\n\. $")
         shown = c.run("display 3+4")
         self.assertRegex(shown, r"\n7\r?\n")
+        # Inside the body of a block being typed only that line goes.
+        c.send("forvalues i = 1/2 {\r")
+        c.send('display "in" + "loop"\r')
+        c.expect(r"loop\"\r?\n\. $")
+        c.send("display 99")
+        c.expect("display 99")
+        c.send("\x03")
+        c.expect(r"\n\. $")
+        shown = c.run("}")
+        self.assertEqual(re.findall(r"(?<=\n)(inloop|99)(?=\r?\n)", shown), ["inloop", "inloop"])
         transcript = c.out
         self.assertNotIn("r(1);", transcript)
         self.assertNotIn("Break", transcript)
@@ -185,7 +197,8 @@ class ConsoleTest(unittest.TestCase):
         c.send("exit, clear\r")
         c.wait_exit()
         # The dropped line never reached the history.
-        self.assertEqual(self.histlines(), ["display 3+4", "exit, clear"])
+        # (The body lines of a block are not console commands of their own.)
+        self.assertEqual(self.histlines(), ["display 3+4", "forvalues i = 1/2 {", "exit, clear"])
 
     def test_ctrl_c_breaks_a_loop(self):
         c = self.start()

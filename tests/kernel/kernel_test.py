@@ -137,6 +137,15 @@ class KernelTest(unittest.TestCase):
         self.assertEqual(li["file_extension"], ".do")
         self.assertIn("codemirror_mode", li)
 
+    def test_01b_about(self):
+        # The kernel lists the libraries it links on top of the core's.
+        c = self.run_cell("about")
+        self.assertEqual(c.reply["status"], "ok")
+        self.assertRegex(c.stdout, r"\n    OpenBLAS +\d+\.\d+")
+        self.assertRegex(c.stdout, r"\n    ZeroMQ +\d+\.\d+\.\d+\n")
+        self.assertRegex(c.stdout, r"\n    OpenSSL +\d+\.\d+\.\d+\n")
+        self.assertRegex(c.stdout, r"\n    JSON for Modern C\+\+ +\d+\.\d+\.\d+\n")
+
     def test_02_data_and_regress(self):
         # y on x for x = 1..5, y = 1 3 2 5 4: slope 8/10, intercept 3 - 3*0.8,
         # residual sum of squares 3.6 on 3 df, so se(slope) = sqrt(1.2/10).
@@ -250,6 +259,7 @@ class KernelTest(unittest.TestCase):
         r = matches("regress y x")
         self.assertEqual(r["matches"], ["x"])
         self.assertEqual(r["cursor_start"], 10)
+        self.assertEqual(matches("regress x y")["matches"], ["y"])  # the last variable too
         self.assertEqual(matches("display `mylo")["matches"], ["mylocal"])
         self.assertEqual(matches("insheet using mydata_o")["matches"], ["mydata_one.csv"])
 

@@ -70,6 +70,10 @@ TEST_F(CompleteTest, CommandsWhereACommandGoes) {
   EXPECT_EQ(at("quietly summ"), (Words{"summarize"}));
   EXPECT_EQ(at("capture noisily summ"), (Words{"summarize"}));
   EXPECT_EQ(at("by weight: summ"), (Words{"summarize"}));
+  // help and which take a command name.
+  EXPECT_EQ(at("help summ"), (Words{"summarize"}));
+  EXPECT_EQ(at("which summ"), (Words{"summarize"}));
+  EXPECT_EQ(at("help summarize hei"), (Words{"height"}));
   // Internal commands are not offered.
   for (const std::string& s : at("_")) EXPECT_NE(s[0], '_') << s;
 }

@@ -54,11 +54,11 @@ TEST(VemoVofile, ReversedCodeRoundTrips) {
 }
 
 TEST(VemoVofile, CachesClearedAndBadCodeRefused) {
-  std::vector<int32_t> code = {920, 920, opfindf, 7, 8, 9, 1, 0x6f6f66, opstop, oppad, opnumpool, 0, opstrpool, 0};
+  std::vector<int32_t> code = {920, 920, opnarg, 0, opgoto, 6, opfindf, 7, 8, 9, 1, 0x6f6f66, opstop, oppad, opnumpool, 0, opstrpool, 0};
   vo_clearcaches(code);
-  EXPECT_EQ(code[3], 0);
-  EXPECT_EQ(code[4], 0);
-  EXPECT_EQ(code[5], 0);
+  EXPECT_EQ(code[7], 0);
+  EXPECT_EQ(code[8], 0);
+  EXPECT_EQ(code[9], 0);
   EXPECT_TRUE(vo_codeok(code));
   std::vector<int32_t> bad = {920, 920, 200};
   std::vector<int32_t> out;

@@ -1,0 +1,88 @@
+* Vemo output style, byte buffers and the text form of values
+vemo
+B = ""
+bufput(B, 0, ">%4b", 258)
+ascii(B)
+bufput(B, 4, "<%2b", 258)
+ascii(B)
+bufget(B, 0, ">%4b"), bufget(B, 4, "<%2b"), bufget(B, 0, "<%4b")
+bufput(B, 0, ">%1b", (-1, 100, ., .a))
+ascii(bufsub(B, 0, 4))
+bufget(B, 0, "%1b", 1, 4)
+bufget(B, 0, "%1bu", 2, 2)
+bufput(B, 0, ">%2bu", 65535)
+bufget(B, 0, ">%2b"), bufget(B, 0, ">%2bu")
+bufput(B, 0, ">%8z", -2)
+ascii(bufsub(B, 0, 8))
+bufput(B, 0, "<%4z", 0.5)
+ascii(bufsub(B, 0, 4))
+bufget(B, 0, "<%4z"), bufget(B, 0, ">%4z") == 0.5
+bufput(B, 2, ">%4z", .b)
+bufget(B, 2, ">%4z")
+strlen(B)
+bufput(B, 10, "%3s", ("ab", "cdef"))
+bufget(B, 10, "%3s", 2)
+ascii(bufsub(B, 10, 6))
+bufput(B, 10, "%3S", "x")
+bufget(B, 10, "%3S") == "x" + char(0) + char(0)
+bufget(B, 10, "%3s") == "x"
+bufbfmtlen("%4b"), bufbfmtlen("<%2bu"), bufbfmtlen("%8z"), bufbfmtlen("%40s"), bufbfmtlen(">%1S")
+bufbfmtisnum("%4b"), bufbfmtisnum("%4z"), bufbfmtisnum("%40s"), bufbfmtisnum("%2S")
+bufbfmtlen("%3b")
+bufbfmtlen("%8")
+bufbfmtisnum("%0s")
+bufbfmtlen("4b")
+bufbfmtlen(4)
+bufput(B, -1, "%1b", 1)
+bufput(B, 1.5, "%1b", 1)
+bufput(B, 0, "%1bu", 256)
+bufput(B, 0, "%2bu", -1)
+bufput(B, 0, "%4bu", .)
+bufput(B, 0, "%4b", "x")
+bufput(B, 0, "%4s", 1)
+bufput((B, B), 0, "%4b", 1)
+bufput(1, 0, "%4b", 1)
+bufget(B, 14, "%4b")
+bufget(B, 0, "%4b", -1)
+bufsub(B, 10, 10)
+bufsub(B, 17, 0)
+bufget(B, 0)
+end
+vemo
+r = vemo_representation((1, 2.5 \ -0.1, .a))
+r
+X = (1e300, 1/3, -0, .z)
+vemo_representation(X)
+vemo_representation(1/3)
+vemo_representation(0.1 + 0.2)
+vemo_representation(C(1, -2) \ C(0, .5))
+vemo_representation(("a" + char(10) + "b", `"say "hi""'))
+vemo_representation(J(0, 3, ""))
+vemo_representation(J(2, 0, .))
+vemo_representation(J(1, 2, NULL))
+x = 1
+vemo_representation(&x)
+end
+* the text compiles back to the same value
+vemo: function roundtrip(x) { zelta("vemo: rt = " + vemo_representation(x)); return(*findexternal("rt") == x) }
+vemo: roundtrip((1, 2.5 \ -0.1, .a)), roundtrip(1/3), roundtrip(("a" + char(9), `"q"x"')), roundtrip(C(1, -2) \ C(0, .5)), roundtrip(0.1 + 0.2), roundtrip(J(0, 2, ""))
+vemo
+printf("one\n")
+displayas("err")
+printf("two\n")
+display("three")
+displayas("input")
+printf("four\n")
+displayas("text")
+displayflush()
+printf("five\n")
+displayas("res")
+printf("six\n")
+displayas("re")
+displayas(1)
+end
+* the error style shows under quietly; results do not
+quietly vemo: displayas("error"); printf("shown\n")
+quietly vemo: printf("not shown\n")
+* the style ends with the vemo command
+vemo: printf("results again\n")
