@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "data/store.h"
 #include "expr/expr.h"
@@ -30,16 +31,19 @@ using LongCell = IntCell<int32_t, 2147483620>;
 // Range of the non-missing integer cells of p[0..n-1].
 template <class C>
 void intrange(const unsigned char* p, long n, long& mn, long& mx) {
-  long a = mn, b = mx;
+  // In the cell's own width and without branches, so that the loop
+  // vectorises: a missing code counts as neither smallest nor largest.
+  using R = typename C::raw;
+  constexpr long lo = std::numeric_limits<R>::min(), hi = std::numeric_limits<R>::max();
+  R a = static_cast<R>(std::clamp(mn, lo, hi)), b = static_cast<R>(std::clamp(mx, lo, hi));
   for (long i = 0; i < n; ++i) {
-    typename C::raw v;
+    R v;
     std::memcpy(&v, p + i * static_cast<long>(sizeof v), sizeof v);
-    if (v <= C::maxv) {
-      a = v < a ? v : a;
-      b = v > b ? v : b;
-    }
+    const bool ok = v <= C::maxv;
+    a = std::min(a, ok ? v : a);
+    b = std::max(b, ok ? v : b);
   }
-  mn = a, mx = b;
+  if (a <= b) mn = a, mx = b;
 }
 
 template <class C>

@@ -13,7 +13,11 @@ replace y = . in 11/40
 generate byte hb = mod(_n, 7)
 generate float hf = floor(uniform()*20)
 generate float yf = uniform()
-foreach k in h hb hf {
+* a byte key below -100 only, an int key with a missing code
+generate byte hn = -127 + mod(_n, 9)
+generate int hi = mod(_n, 40) * 100
+replace hi = .c in 17
+foreach k in h hb hf hn hi {
   foreach f in mean sum count {
     quietly grpstat double a = `f'(y), by(`k')
     quietly grpstat double b = `f'(y) if 1, by(`k')
