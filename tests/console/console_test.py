@@ -75,6 +75,8 @@ class Console:
 
     def run(self, line):
         """Types a line and waits for the next prompt; returns what was shown."""
+        if not self.out.endswith(". "):
+            self.expect(r"\n\. $")  # a prompt still on its way belongs to the line before
         start = self.mark = len(self.out)
         self.send(line + "\r")
         self.expect(r"\n\. $")
@@ -210,6 +212,9 @@ class ConsoleTest(unittest.TestCase):
         c.send("\x03")
         c.expect(r"(--|──)Break(--|──)")
         c.expect(r"r\(1\);")
+        # The prompt must be read before the next line is typed, or run()
+        # would take this prompt for the one that follows its own line.
+        c.expect(r"\n\. $")
         shown = c.run('display "still" + "here"')
         self.assertIn("stillhere", shown, c.out)
         shown = c.run("display `x' > 0")
