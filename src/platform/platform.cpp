@@ -4,6 +4,7 @@
 // platform/histfile.cpp.
 #include "platform/platform.h"
 
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
 #include <unistd.h>
@@ -36,7 +37,19 @@ PlatState plat;
 volatile std::sig_atomic_t breaks_on = 1;
 volatile std::sig_atomic_t resized = 0;  // SIGWINCH since the last look
 
+// The thread that reads commands. Library threads (the BLAS pool is started
+// before main) may not block SIGINT, and the kernel may hand it to one of
+// them; the handler passes it on, so the reader's pselect wakes up.
+pthread_t reader;
+volatile std::sig_atomic_t reader_known = 0;
+
 void on_sigint(int) {
+  if (reader_known && !pthread_equal(pthread_self(), reader)) {
+    const int saved = errno;
+    pthread_kill(reader, SIGINT);
+    errno = saved;
+    return;
+  }
   if (breaks_on)
     stopflag = 1;
   else
@@ -152,6 +165,8 @@ int callbackline(const char* prompt, std::string& line) {
 }  // namespace
 
 void plat_init(bool interactive) {
+  reader = pthread_self();
+  reader_known = 1;
   struct sigaction sa {};
   sa.sa_handler = on_sigint;
   sigemptyset(&sa.sa_mask);

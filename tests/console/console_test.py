@@ -183,7 +183,11 @@ class ConsoleTest(unittest.TestCase):
         shown = c.run("display 3+4")
         self.assertRegex(shown, r"\n7\r?\n")
         # Inside the body of a block being typed only that line goes.
+        # Each line waits for its prompt: readline sets the terminal up before
+        # it prompts, and text typed before that is echoed by the terminal
+        # itself, which a pattern here could take for readline's echo.
         c.send("forvalues i = 1/2 {\r")
+        c.expect(r"\{\r?\n\. $")
         c.send('display "in" + "loop"\r')
         c.expect(r"loop\"\r?\n\. $")
         c.send("display 99")
