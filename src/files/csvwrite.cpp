@@ -14,6 +14,7 @@
 #include "expr/expr.h"
 #include "files/atomicfile.h"
 #include "files/files.h"
+#include "files/textout.h"
 #include "interp/cmdtab.h"
 #include "output/errors.h"
 #include "output/format.h"
@@ -21,9 +22,8 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_WRITE = 699, RC_NOVARS = 111;
+constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_NOVARS = 111;
 // Bytes gathered before each write to the temporary file.
-constexpr size_t CHUNK = size_t{1} << 20;
 
 // Appends text quoted (quotes doubled), or as it is.
 void putquoted(std::string& out, const char* p, size_t n, bool quote) {
@@ -56,11 +56,6 @@ void putnum(std::string& out, const std::string& fmt, double x, char delim) {
   while (n && t[n - 1] == ' ') --n;
   bool needq = std::memchr(t, delim, n) || std::memchr(t, '"', n);
   putquoted(out, t, n, needq);
-}
-
-int writefail(AtomicFile& af, const std::string& fn) {
-  af_abort(af);
-  return fierr(RC_WRITE, fn.c_str());
 }
 
 // outsheet [varlist] using filename [if] [in] [, comma delimiter("c") nonames nolabel noquote replace]
@@ -99,10 +94,11 @@ int cmd_outsheet(int) {
   if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_EXISTS, fn.c_str());
   const long n1 = ds.nobs1, n2 = ds.nobs2;
 
-  AtomicFile af;
-  if (int rc = af_open(af, fn)) return fierr(rc, fn.c_str());
-  std::string out;
-  out.reserve(CHUNK + 4096);
+  TextOut text;
+  text.fn = fn;
+  if (int rc = af_open(text.af, fn)) return fierr(rc, fn.c_str());
+  std::string& out = text.buf;
+  out.reserve(TEXTOUT_CHUNK + 4096);
   if (names) {
     for (size_t k = 0; k < vars.size(); ++k) {
       if (k) out.push_back(d);
@@ -139,18 +135,9 @@ int cmd_outsheet(int) {
       putnum(out, fmts[k], x, d);
     }
     out.push_back('\n');
-    if (out.size() >= CHUNK) {
-      if (ds_pollbreak()) {
-        af_abort(af);
-        return 1;
-      }
-      if (af_write(af, out.data(), out.size())) return writefail(af, fn);
-      out.clear();
-    }
+    if (int rc = textout_line(text)) return rc;
   }
-  if (!out.empty() && af_write(af, out.data(), out.size())) return writefail(af, fn);
-  if (af_commit(af)) return fierr(RC_WRITE, fn.c_str());
-  return 0;
+  return textout_finish(text);
 }
 
 }  // namespace

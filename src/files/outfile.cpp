@@ -21,6 +21,7 @@
 #include "expr/expr.h"
 #include "files/atomicfile.h"
 #include "files/files.h"
+#include "files/textout.h"
 #include "interp/cmdtab.h"
 #include "output/errors.h"
 #include "output/format.h"
@@ -28,9 +29,8 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_WRITE = 699, RC_NOVARS = 111;
+constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_NOVARS = 111;
 // Bytes gathered before each write to the temporary file.
-constexpr size_t CHUNK = size_t{1} << 20;
 // Width at which an observation continues on a new line (without `wide`).
 constexpr size_t LINEWIDTH = 80;
 
@@ -137,11 +137,6 @@ std::string dictionary(const std::vector<int>& vars) {
   return d;
 }
 
-int writefail(AtomicFile& af, const std::string& fn) {
-  af_abort(af);
-  return fierr(RC_WRITE, fn.c_str());
-}
-
 // outfile [varlist] using filename [if] [in] [, comma dictionary nolabel noquote replace wide]
 int cmd_outfile(int) {
   ps.vable = 0;
@@ -188,10 +183,11 @@ int cmd_outfile(int) {
   const bool wrap = !o.wide && !o.comma && !o.dict;
   const char sep = o.comma ? ',' : ' ';
 
-  AtomicFile af;
-  if (int rc = af_open(af, fn)) return fierr(rc, fn.c_str());
-  std::string out;
-  out.reserve(CHUNK + 4096);
+  TextOut text;
+  text.fn = fn;
+  if (int rc = af_open(text.af, fn)) return fierr(rc, fn.c_str());
+  std::string& out = text.buf;
+  out.reserve(TEXTOUT_CHUNK + 4096);
   if (o.dict) out = dictionary(vars);
   std::string val;
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
@@ -220,18 +216,9 @@ int cmd_outfile(int) {
     }
     while (out.size() > linestart && out.back() == ' ') out.pop_back();
     out.push_back('\n');
-    if (out.size() >= CHUNK) {
-      if (ds_pollbreak()) {
-        af_abort(af);
-        return 1;
-      }
-      if (af_write(af, out.data(), out.size())) return writefail(af, fn);
-      out.clear();
-    }
+    if (int rc = textout_line(text)) return rc;
   }
-  if (!out.empty() && af_write(af, out.data(), out.size())) return writefail(af, fn);
-  if (af_commit(af)) return fierr(RC_WRITE, fn.c_str());
-  return 0;
+  return textout_finish(text);
 }
 
 }  // namespace
