@@ -770,19 +770,7 @@ int render(void* ctx, int code) {
       shadeandpen(v, path, px - rad, py - rad, px + rad, py + rad);
       break;
     }
-    case OP_CLOUD: {
-      // count points spread evenly (seeded) within spreadx by spready around x, y
-      const long n = std::clamp<long>(o.l[0], 0, 100000);
-      uint64_t s = static_cast<uint32_t>(o.l[1]) * 2654435761ULL + 1;
-      for (long i = 0; i < n; ++i) {
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        const double u = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        const double w = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
-        addpoint(v, static_cast<int>(o.s[0] + u * o.l[2]), static_cast<int>(o.s[1] + w * o.l[3]), o.s[2]);
-      }
-      break;
-    }
+    case OP_CLOUD: gs_cloud(o.l, o.s, [&](int x, int y) { addpoint(v, x, y, o.s[2]); }); break;
     default: break;
   }
   return 0;

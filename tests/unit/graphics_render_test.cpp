@@ -7,11 +7,13 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "data/store.h"
 #include "files/atomicfile.h"
@@ -243,6 +245,44 @@ TEST_F(Render, SvgAndPdfFrames) {
   EXPECT_EQ(pdf.find("Hello"), std::string::npos);  // the stream is deflated
   EXPECT_NE(pdf.find("%%EOF"), std::string::npos);
   EXPECT_TRUE(xrefvalid(pdf));
+}
+
+// A point cloud is one opcode that each renderer spreads into points: the
+// SVG holds count dots inside the spread box, and the PNG is red under every
+// one of them, so the two renderers draw the same cloud.
+TEST_F(Render, PointCloudIsTheSameInEveryRenderer) {
+  ASSERT_EQ(run("gdi init 6 4 255 255 255"), 0);
+  ASSERT_EQ(run("gdi linergb = 255 0 0"), 0);
+  ASSERT_EQ(run("gdi symbol = circle"), 0);
+  // 40 points of size 100 from seed 7 within 8000 by 4000 around (16000, 10000)
+  ASSERT_EQ(run("gdi pointcloud 16000 10000 100 40 7 8000 4000"), 0);
+  ASSERT_EQ(run("gdi end"), 0);
+  ExportOpts o;
+  ASSERT_EQ(gr_export(*gr.gdl, path("c.svg"), o), 0);
+  ASSERT_EQ(gr_export(*gr.gdl, path("c.png"), o), 0);
+  const std::string svg = slurp(path("c.svg"));
+  Png p(path("c.png"));
+  ASSERT_TRUE(p.ok());
+  int n = 0;
+  std::vector<std::pair<double, double>> seen;
+  for (size_t at = svg.find('M'); at != std::string::npos; at = svg.find('M', at + 1)) {
+    double x = 0, y = 0;
+    char h[3] = {};
+    if (std::sscanf(svg.c_str() + at, "M%lf %lf%2c", &x, &y, h) != 3 || std::string(h) != "h0") continue;
+    ++n;
+    seen.emplace_back(x, y);
+    // the box: device x 12000..20000, y 8000..12000 on a page of 0.0135 points a unit
+    EXPECT_GE(x, 162.0);
+    EXPECT_LE(x, 270.0);
+    EXPECT_GE(y, 288 - 12000 * 0.0135);
+    EXPECT_LE(y, 288 - 8000 * 0.0135);
+    const int px = static_cast<int>(std::lround(x * 600 / 432)), py = static_cast<int>(std::lround(y * 400 / 288));
+    EXPECT_TRUE(p.red(px, py)) << "cloud point " << x << "," << y;
+  }
+  EXPECT_EQ(n, 40);
+  // spread, not piled up: the points are not all in one place
+  std::sort(seen.begin(), seen.end());
+  EXPECT_GT(std::unique(seen.begin(), seen.end()) - seen.begin(), 30);
 }
 
 TEST_F(Render, TextAndFontNamesAreEscaped) {
