@@ -82,6 +82,7 @@ struct RegFit {
 struct StatsState {
   RegFit reg;  // the last regress fit
   double summ_mean = 0, summ_sd = 0;  // mean and sd of summarize's last variable
+  std::string reshape_failed;  // the last reshape that failed a check on the data ("" none)
 };
 extern StatsState sts;
 
