@@ -161,26 +161,34 @@ int cmd_collapse(int) {
     GdKey key;
     bool dense = byvars.size() == 1 && !s.wkind && s.sel.empty() && !isstrtype(vartype(byvars[0]));
     for (const Target& t : tg) dense = dense && (t.kind == GS_MEAN || t.kind == GS_SUM || t.kind == GS_COUNT);
-    if (dense)
-      if (int rc = gd_key(byvars[0], s.lo, s.hi, key, &dense)) return rc;
     std::vector<double> densekeys;
     if (dense) {
+      key.var = byvars[0];
       std::vector<size_t> used;
-      for (size_t k = 0; k < tg.size(); ++k) {
+      for (size_t k = 0; k < tg.size() && dense; ++k) {
         GdSums sums;
-        if (int rc = gd_sums(key, tg[k].src, s.lo, s.hi, sums)) return rc;
+        if (int rc = gd_sums(key, tg[k].src, s.lo, s.hi, sums, &dense)) return rc;
+        if (!dense) break;
         if (k == 0)
           for (size_t sl = 0; sl < key.nslot(); ++sl)
-            if (sums.obs[sl] > 0) used.push_back(sl), densekeys.push_back(gd_value(key, sl));
+            if (sums.obs(sl) > 0) used.push_back(sl), densekeys.push_back(gd_value(key, sl));
+        fig[k].reserve(used.size());
         for (size_t sl : used) {
-          const double cnt = static_cast<double>(sums.n[sl]);
+          const double cnt = static_cast<double>(sums.n(sl));
           fig[k].push_back(tg[k].kind == GS_COUNT ? cnt
-                           : tg[k].kind == GS_SUM ? sums.sum[sl]
-                           : sums.n[sl] > 0       ? sums.sum[sl] / cnt
+                           : tg[k].kind == GS_SUM ? sums.sum(sl)
+                           : sums.n(sl) > 0       ? sums.sum(sl) / cnt
                                                   : misval);
         }
       }
       ng = static_cast<int>(used.size());
+      if (!dense) {
+        for (auto& f : fig) f.clear();
+        densekeys.clear();
+      }
+    }
+    if (dense) {
+      // the figures are made
     } else if (byvars.empty()) {
       code.assign(static_cast<size_t>(n), -1);
       for (long i = 0; i < n; ++i)
