@@ -169,9 +169,13 @@ int cmd_collapse(int) {
         GdSums sums;
         if (int rc = gd_sums(key, tg[k].src, s.lo, s.hi, sums, &dense)) return rc;
         if (!dense) break;
-        if (k == 0)
+        if (k == 0) {
+          size_t nu = 0;
+          for (size_t sl = 0; sl < key.nslot(); ++sl) nu += sums.obs(sl) > 0;
+          used.reserve(nu), densekeys.reserve(nu);
           for (size_t sl = 0; sl < key.nslot(); ++sl)
             if (sums.obs(sl) > 0) used.push_back(sl), densekeys.push_back(gd_value(key, sl));
+        }
         fig[k].reserve(used.size());
         for (size_t sl : used) {
           const double cnt = static_cast<double>(sums.n(sl));
@@ -216,7 +220,7 @@ int cmd_collapse(int) {
       meta.push_back({varname(v), vartype(v), ds.fmtlist[static_cast<size_t>(v)], ds.lbllist[static_cast<size_t>(v)],
                       ds.varlabels[static_cast<size_t>(v)]});
       if (dense) {
-        byn[j] = densekeys;
+        byn[j] = std::move(densekeys);
         continue;
       }
       for (int g = 0; g < ng; ++g) {

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "data/store.h"
+#include "stats/stats.h"
 #include "platform/platform.h"
 
 namespace {
@@ -21,6 +22,8 @@ namespace {
 constexpr long CHUNK = 2048;
 // Keys spanning at most this many values are counted in slots (as levels.cpp).
 constexpr long DENSE_MAX = 1L << 24;
+// Largest accumulator block kept between commands, in cells (64 MB).
+constexpr size_t SPARE_MAX = (64UL << 20) / sizeof(GdCell);
 // Keys of the first this many observations size the slots.
 constexpr long SAMPLE = 1L << 16;
 // Non-missing double keys must lie strictly within +-DLIM, so that the
@@ -67,41 +70,66 @@ bool cover(Pass& p, long v) {
   const long need = hi - lo + 1;
   const long nr = std::min(need + need * std::min(p.grown++, 8) / 8, DENSE_MAX);
   const long nb = p.range && v < p.base ? hi - nr + 1 : std::min(lo, p.top - nr + 1);
-  std::vector<GdCell> na(static_cast<size_t>(nr) + 27, GdCell{0, 0});
-  for (long s = 0; s < p.range; ++s) na[static_cast<size_t>(p.base - nb + s)] = p.acc[static_cast<size_t>(s)];
-  for (long s = 0; s < 27; ++s) na[static_cast<size_t>(nr + s)] = p.acc[static_cast<size_t>(p.range + s)];
-  p.acc.swap(na);
+  // Within the block's capacity the cells move in place (a block kept from
+  // an earlier command usually has room), else into a new block.
+  GdCell miss[27];
+  std::copy_n(p.acc.begin() + p.range, 27, miss);
+  const long d = p.range ? p.base - nb : 0;  // slots the kept cells move up by (at least 0)
+  if (p.acc.capacity() >= static_cast<size_t>(nr) + 27) {
+    p.acc.resize(static_cast<size_t>(nr) + 27);
+    GdCell* a = p.acc.data();
+    std::memmove(a + d, a, static_cast<size_t>(p.range) * sizeof *a);
+    std::fill(a, a + d, GdCell{0, 0});
+    std::fill(a + d + p.range, a + nr, GdCell{0, 0});
+  } else {
+    std::vector<GdCell> na(static_cast<size_t>(nr) + 27, GdCell{0, 0});
+    std::copy_n(p.acc.begin(), p.range, na.begin() + d);
+    p.acc.swap(na);
+  }
+  std::copy_n(miss, 27, p.acc.begin() + nr);
   p.base = nb;
   p.range = nr;
   return true;
 }
 
+// Marks a key that is not dense, in place of a slot.
+constexpr uint64_t NOSLOT = ~uint64_t{0};
+
 // The slot of an integer key cell outside the current slots: a missing
-// code's, or a new one. False when the key is not dense.
+// code's, or a new one; NOSLOT when the key is not dense.
 template <class R>
-[[gnu::noinline]] bool slow_int(R v, Pass& p, uint64_t* s) {
+[[gnu::noinline]] uint64_t slow_int(R v, Pass& p) {
   constexpr long mx = maxval<R>();
-  if (v > mx) {
-    *s = static_cast<uint64_t>(p.range + (v - mx - 1));
-    return true;
-  }
-  if (!cover(p, v)) return false;
-  *s = static_cast<uint64_t>(v - p.base);
-  return true;
+  if (v > mx) return static_cast<uint64_t>(p.range + (v - mx - 1));
+  if (!cover(p, v)) return NOSLOT;
+  return static_cast<uint64_t>(v - p.base);
 }
 
 // The same for a double key: also a value that is not a whole number, too
 // large, or missing.
-[[gnu::noinline]] bool slow_dbl(double v, Pass& p, uint64_t* s) {
-  if (!(v < misval)) {
-    *s = static_cast<uint64_t>(p.range + std::max(0, missing_code(v)));
-    return true;
-  }
-  if (!(v > -DLIM && v < DLIM) || !whole(v)) return false;
+[[gnu::noinline]] uint64_t slow_dbl(double v, Pass& p) {
+  if (!(v < misval)) return static_cast<uint64_t>(p.range + std::max(0, missing_code(v)));
+  if (!(v > -DLIM && v < DLIM) || !whole(v)) return NOSLOT;
   const long iv = static_cast<long>(v);
-  if (!cover(p, iv)) return false;
-  *s = static_cast<uint64_t>(iv - p.base);
-  return true;
+  if (!cover(p, iv)) return NOSLOT;
+  return static_cast<uint64_t>(iv - p.base);
+}
+
+// The slot of key cell v in the current slots, and whether it is outside
+// them (or, for a double, not a whole number).
+template <class K>
+inline uint64_t fastslot(K v, long base, uint64_t range, double lof, double hif, bool* slow) {
+  if constexpr (std::is_integral_v<K>) {
+    const uint64_t s = static_cast<uint64_t>(static_cast<long>(v) - base);
+    *slow = s >= range;
+    return s;
+  } else {
+    // in the slots and whole, with no conversion of a value out of range
+    const bool in = v >= lof && v < hif;
+    const long iv = static_cast<long>(in ? v : lof);
+    *slow = !in || static_cast<double>(iv) != v;
+    return static_cast<uint64_t>(iv - base);
+  }
 }
 
 // Adds x[0..m-1] into the slots of the keys at kp (cells of type K; a
@@ -112,28 +140,21 @@ bool accum(const unsigned char* kp, const double* x, long m, Pass& p) {
   long base = p.base;
   uint64_t range = static_cast<uint64_t>(p.range);
   double lof = static_cast<double>(base), hif = static_cast<double>(base + p.range);
-  for (long i = 0; i < m; ++i) {
+  auto key = [kp](long i) {
     K v;
     std::memcpy(&v, kp + i * static_cast<long>(sizeof v), sizeof v);
-    uint64_t s;
+    return v;
+  };
+  for (long i = 0; i < m; ++i) {
+    const K v = key(i);
     bool slow;
-    if constexpr (std::is_integral_v<K>) {
-      s = static_cast<uint64_t>(static_cast<long>(v) - base);
-      slow = s >= range;
-    } else {
-      // in the slots and whole, with no conversion of a value out of range
-      const bool in = v >= lof && v < hif;
-      const long iv = static_cast<long>(in ? v : lof);
-      s = static_cast<uint64_t>(iv - base);
-      slow = !in || static_cast<double>(iv) != v;
-    }
+    uint64_t s = fastslot<K>(v, base, range, lof, hif, &slow);
     if (slow) [[unlikely]] {
-      bool ok;
       if constexpr (std::is_integral_v<K>)
-        ok = slow_int<K>(v, p, &s);
+        s = slow_int<K>(v, p);
       else
-        ok = slow_dbl(v, p, &s);
-      if (!ok) return false;
+        s = slow_dbl(v, p);
+      if (s == NOSLOT) return false;
       a = p.acc.data();
       base = p.base;
       range = static_cast<uint64_t>(p.range);
@@ -241,15 +262,20 @@ int gd_sums(GdKey& k, int y, long lo, long hi, GdSums& r, bool* ok) {
   if (isstrtype(kc.type)) return 0;
   const long n = hi >= lo ? hi - lo + 1 : 0;
   Pass p;
+  p.acc.swap(sts.gdspare);
   if (k.known) {
     p.base = static_cast<long>(k.mn), p.range = k.range, p.fixed = true;
     p.acc.assign(k.nslot(), GdCell{0, 0});
   } else if (!sample(kc, lo, n, p)) {
+    p.acc.swap(sts.gdspare);
     return 0;
   }
   double kb[CHUNK], yb[CHUNK];
   for (long o = 0; o < n; o += CHUNK) {
-    if ((o & 0xffff) == 0 && stopflag) return 1;
+    if ((o & 0xffff) == 0 && stopflag) {
+      p.acc.swap(sts.gdspare);
+      return 1;
+    }
     const long m = std::min(CHUNK, n - o);
     const double* x = yb;
     if (yc.type == ST_DOUBLE)
@@ -267,7 +293,10 @@ int gd_sums(GdKey& k, int y, long lo, long hi, GdSums& r, bool* ok) {
         col_decode(kc, lo + o, m, kb);
         good = accum<double>(reinterpret_cast<const unsigned char*>(kb), x, m, p);
     }
-    if (!good) return 0;
+    if (!good) {
+      if (p.acc.capacity() > sts.gdspare.capacity()) p.acc.swap(sts.gdspare);
+      return 0;
+    }
   }
   k.mn = static_cast<double>(p.base);
   k.range = p.range;
@@ -275,6 +304,12 @@ int gd_sums(GdKey& k, int y, long lo, long hi, GdSums& r, bool* ok) {
   r.cell = std::move(p.acc);
   *ok = true;
   return 0;
+}
+
+GdSums::~GdSums() {
+  // the largest block is kept for the next command (fresh pages cost a
+  // fault each), unless it is very large
+  if (cell.capacity() > sts.gdspare.capacity() && cell.capacity() <= SPARE_MAX) cell.swap(sts.gdspare);
 }
 
 double gd_value(const GdKey& k, size_t slot) {

@@ -28,6 +28,10 @@ struct GdCell {
 // Per slot of a key: the observations, and the non-missing values of one
 // variable with their sum.
 struct GdSums {
+  GdSums() = default;
+  GdSums(const GdSums&) = delete;
+  GdSums& operator=(const GdSums&) = delete;
+  ~GdSums();                 // keeps the block for the next gd_sums
   std::vector<GdCell> cell;  // index: slot
   int64_t obs(size_t s) const { return static_cast<int64_t>(cell[s].cnt >> 32); }
   int64_t n(size_t s) const { return static_cast<int64_t>(cell[s].cnt & 0xffffffffu); }

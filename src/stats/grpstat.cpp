@@ -274,26 +274,34 @@ int missnote(long nmiss) {
 // The new variable of a mean, sum or count of a variable by a dense key
 // (grpdense.h): each slot's figure is made into a cell once, and every
 // observation copies the cell of its slot. Dropped again on a Break.
-int densevar(const std::string& name, int type, const std::string& fname, const GdKey& key, const GdSums& sums,
+int densevar(const std::string& name, int type, const std::string& fname, const GdKey& key, GdSums& sums,
              long lo, long n) {
-  const size_t ns = key.nslot();
+  const long ns = static_cast<long>(key.nslot());
   const int what = fname == "count" ? 0 : fname == "mean" ? 1 : 2;
-  std::vector<double> fig(ns);
-  long nmiss = ds.nobs - n;  // the observations outside the range
-  for (size_t k = 0; k < ns; ++k) {
-    const double cnt = static_cast<double>(sums.n(k));
-    fig[k] = what == 0 ? cnt : what == 2 ? sums.sum(k) : sums.n(k) > 0 ? sums.sum(k) / cnt : misval;
-    if (fig[k] >= misval) nmiss += sums.obs(k);
-  }
   const int w = typewidth(type);
-  std::vector<unsigned char> cells(ns * static_cast<size_t>(w));
-  col_encode(ColView{cells.data(), w, type}, 1, static_cast<long>(ns), fig.data());
+  // The cells are made over the sums, a block of slots at a time: cell k
+  // ends before the sums of slot k + 1 begin, so no sum is overwritten
+  // before it is read (and no fresh memory is needed).
+  static_assert(sizeof(GdCell) >= 8);
+  unsigned char* const cells = reinterpret_cast<unsigned char*>(sums.cell.data());
+  long nmiss = ds.nobs - n;  // the observations outside the range
+  double fig[BLK];
+  for (long k0 = 0; k0 < ns; k0 += BLK) {
+    const long m = std::min(BLK, ns - k0);
+    for (long j = 0; j < m; ++j) {
+      const size_t k = static_cast<size_t>(k0 + j);
+      const double cnt = static_cast<double>(sums.n(k));
+      fig[j] = what == 0 ? cnt : what == 2 ? sums.sum(k) : sums.n(k) > 0 ? sums.sum(k) / cnt : misval;
+      if (fig[j] >= misval) nmiss += sums.obs(k);
+    }
+    col_encode(ColView{cells + k0 * w, w, type}, 1, m, fig);
+  }
   if (int rc = addvar_uninit(name.c_str(), type)) return rc;
   const int v = ds.nvar;
   const ColView cv = colview(v);
   for (long o = 1; o < lo; ++o) cv.put(o, misval);
   for (long o = lo + n; o <= ds.nobs; ++o) cv.put(o, misval);
-  if (n > 0 && gd_fill(key, cells.data(), w, lo, n, cv.at(lo))) {
+  if (n > 0 && gd_fill(key, cells, w, lo, n, cv.at(lo))) {
     std::vector<char> drop(static_cast<size_t>(ds.nvar + 1), 0);
     drop[static_cast<size_t>(v)] = 1;
     (void)dropvars_flagged(drop);
