@@ -228,6 +228,19 @@ TEST(VemoRun, BreakPollStopsAnEndlessLoop) {
   EXPECT_GT(findglobal("k")->re()[0], 1000);  // polls come every thousand jumps
   EXPECT_EQ(run("for (i=1; i<=10; i++) k = i"), 0);
   EXPECT_EQ(findglobal("k")->re()[0], 10);
+  // a loop whose body ends in an if: the test's branch is threaded to the
+  // loop's head and closes the loop without a goto; each kind of test
+  // (plain, fused with a literal, with a constant, with a slot, string
+  // operands on the general path) still counts towards the poll
+  for (const char* loop : {"while (1) { k++; if (0) k = 0 }", "while (1) { k++; if (k < -1) k = 0 }",
+                           "while (1) { k++; if (k < 0) k = 0 }", "j = -1; while (1) { k++; if (k < j) k = 0 }",
+                           "s = \"a\"; while (1) { k++; if (s == \"b\") k = 0 }"}) {
+    vemo_setsteplimit(3);
+    EXPECT_EQ(run(std::string("k = 0; ") + loop), 1) << loop;
+    vemo_setsteplimit(0);
+    stopflag = 0;
+    EXPECT_GT(findglobal("k")->re()[0], 1000) << loop;
+  }
   vemo_clear();
 }
 
