@@ -3,12 +3,17 @@
 // per stub and j value):
 //   reshape long stubs, i(varlist) j(newvar) [string]
 //   reshape wide stubs, i(varlist) j(varname) [string]
+//   reshape long|wide          (again, with the settings remembered)
+//   reshape query | error
 // A stub names a family of variables: `inc` stands for inc1, inc2, ...; with
 // an `@` the j value goes where the `@` is (`inc@r`: inc1r, inc2r, ...).
 // Every check runs and the whole result is built before the dataset is
 // touched; the swap restores the old dataset if the new one cannot be made,
-// so an error or a Break leaves the data as they were.
+// so an error or a Break leaves the data as they were. The settings of the
+// last reshape travel with the data as characteristics of _dta, so the bare
+// form works after save and use too.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +23,11 @@
 #include <vector>
 
 #include "data/chars.h"
+#include "data/vlabel.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
+#include "interp/program.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/format.h"
@@ -44,6 +51,16 @@ struct Stub {
   std::string pre, suf;
   std::string name() const { return pre + suf; }
   std::string shown() const { return suf.empty() ? pre : pre + "@" + suf; }
+};
+
+// The j values given after j's name: they restrict the values taken and
+// declare values the data may lack.
+struct JList {
+  bool given = false;
+  std::vector<double> nums;         // numeric j: sorted, distinct
+  std::vector<std::string> texts;   // string j: sorted, distinct
+  bool has(double v) const { return std::binary_search(nums.begin(), nums.end(), v); }
+  bool has(const std::string& t) const { return std::binary_search(texts.begin(), texts.end(), t); }
 };
 
 // One variable of the result, cells included.
@@ -181,11 +198,67 @@ std::string namelist(const std::vector<int>& vars) {
 }
 
 // Prints the listed lines under a failed check (at most MAXLIST and a count
-// of the rest) and returns RC_RESHAPE.
+// of the rest) and the pointer to reshape error; returns RC_RESHAPE.
 int listlines(const std::vector<std::string>& lines, size_t total) {
   for (size_t k = 0; k < lines.size() && k < MAXLIST; ++k) errmsgf(RC_RESHAPE, "    %s\n", lines[k].c_str());
   if (total > MAXLIST) errmsgf(RC_RESHAPE, "    (and %zu more)\n", total - MAXLIST);
-  return RC_RESHAPE;
+  return errmsgf(RC_RESHAPE, "type reshape error to list the observations\n");
+}
+
+// The value of var at obs as `list` shows it: the value label's text, the
+// number under its format, or the string.
+std::string shown(int var, long obs) {
+  if (isstrtype(vartype(var))) {
+    std::string s;
+    szelta_data(var, obs, s);
+    return s;
+  }
+  const double x = zelta_data(var, obs);
+  const std::string& ln = ds.lbllist[static_cast<size_t>(var)];
+  if (!ln.empty())
+    if (const ValueLabel* lab = vlfind(ln))
+      if (const std::string* t = vltext(*lab, x)) return *t;
+  std::string t = sreforms(ds.fmtlist[static_cast<size_t>(var)].c_str(), x);
+  t.erase(0, t.find_first_not_of(' '));
+  return t;
+}
+
+// What `reshape error` prints for a failed check: the heading, then every
+// offending observation (obs, 1-based, in the order given) with the
+// variables in show, strings flush left and numbers flush right.
+void showrows(const std::string& head, const std::vector<long>& obs, std::vector<int> show) {
+  show.erase(std::unique(show.begin(), show.end()), show.end());
+  std::vector<std::vector<std::string>> cells(obs.size());
+  std::vector<size_t> wid;
+  wid.push_back(std::to_string(ds.nobs).size() + 1);
+  for (int v : show) wid.push_back(varname(v).size());
+  for (size_t r = 0; r < obs.size(); ++r) {
+    cells[r].push_back(std::to_string(obs[r]) + ".");
+    for (int v : show) cells[r].push_back(shown(v, obs[r]));
+    for (size_t c = 0; c < wid.size(); ++c) wid[c] = std::max(wid[c], cells[r][c].size());
+  }
+  const auto pad = [](const std::string& t, size_t w, bool left) {
+    const std::string fill(w > t.size() ? w - t.size() : 0, ' ');
+    return left ? t + fill : fill + t;
+  };
+  spout21f("%s\n\n", head.c_str());
+  std::string line = "  " + std::string(wid[0], ' ');
+  for (size_t c = 0; c < show.size(); ++c)
+    line += "  " + pad(varname(show[c]), wid[c + 1], isstrtype(vartype(show[c])));
+  spout21f("%s\n", line.c_str());
+  for (size_t r = 0; r < obs.size(); ++r) {
+    if ((r & 0xfff) == 0 && stopflag) return;
+    line = "  " + pad(cells[r][0], wid[0], false);
+    for (size_t c = 0; c < show.size(); ++c) line += "  " + pad(cells[r][c + 1], wid[c + 1], isstrtype(vartype(show[c])));
+    spout21f("%s\n", line.c_str());
+  }
+  spout21f("\n(%zu observation%s)\n", obs.size(), obs.size() == 1 ? "" : "s");
+}
+
+// What `reshape error` says when every check passes.
+int noproblems() {
+  spout21f("(no problems found: the reshape would succeed)\n");
+  return 0;
 }
 
 // An output variable with the metadata of var.
@@ -314,7 +387,8 @@ std::string longlabel(const Stub& st, const std::vector<Source>& src) {
 }
 
 // reshape long: wide -> long.
-int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const std::string& jname, bool strj) {
+int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const std::string& jname, bool strj,
+           const JList& jlist, bool report) {
   if (!wellformed(jname)) return errmsgf(198, "%s invalid variable name\n", jname.c_str());
   if (findvarexact(jname.c_str())) return error2(3, jname.c_str());
   // The sources of each stub.
@@ -330,6 +404,8 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
         continue;
       const std::string mid = nm.substr(st.pre.size(), nm.size() - st.pre.size() - st.suf.size());
       if (!strj && (mid.find_first_not_of("0123456789") != std::string::npos || mid.size() > 15)) continue;
+      // a variable whose j is not among those listed is carried along
+      if (jlist.given && (strj ? !jlist.has(mid) : !jlist.has(std::strtod(mid.c_str(), nullptr)))) continue;
       if (stubof[static_cast<size_t>(v)] >= 0)
         return errmsgf(198, "variable %s fits stubs %s and %s\n", nm.c_str(),
                        stubs[static_cast<size_t>(stubof[static_cast<size_t>(v)])].shown().c_str(), st.shown().c_str());
@@ -355,6 +431,9 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
       jn.emplace(s.jnum, wholetext(s.jnum));
     }
   }
+  // listed values make observations even where no variable has them
+  for (double v : jlist.nums) jn.emplace(v, wholetext(v));
+  for (const std::string& t : jlist.texts) js.emplace(t, 0);
   std::vector<std::string> jtexts;
   std::vector<double> jvals;
   for (const auto& [v, t] : jn) jvals.push_back(v), jtexts.push_back(t);
@@ -379,6 +458,19 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
   if (ng < ds.nobs) {
     std::vector<long> cnt(static_cast<size_t>(ng), 0);
     for (int32_t c : code) ++cnt[static_cast<size_t>(c)];
+    if (report) {
+      std::vector<long> obs;
+      for (long i = 0; i < ds.nobs; ++i)
+        if (cnt[static_cast<size_t>(code[static_cast<size_t>(i)])] > 1) obs.push_back(i);
+      std::stable_sort(obs.begin(), obs.end(), [&](long a, long b) {
+        return code[static_cast<size_t>(a)] < code[static_cast<size_t>(b)];
+      });
+      for (long& o : obs) ++o;
+      showrows(std::string(ivars.size() > 1 ? "variables " : "variable ") + namelist(ivars) +
+                   (ivars.size() > 1 ? " do" : " does") + " not uniquely identify these observations:",
+               obs, ivars);
+      return 0;
+    }
     std::vector<std::string> lines;
     size_t total = 0;
     for (int g = 0; g < ng; ++g) {
@@ -391,6 +483,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
             (namelist(ivars) + (ivars.size() > 1 ? " do" : " does")).c_str());
     return listlines(lines, total);
   }
+  if (report) return noproblems();
   const long rows = ds.nobs * static_cast<long>(nj);
   if (static_cast<double>(ds.nobs) * static_cast<double>(nj) > 2147483620.0) return error(901);
   // Observation of each row's id (ids in order), and the j index of each row.
@@ -492,7 +585,8 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
 }
 
 // reshape wide: long -> wide.
-int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jvar, bool strj) {
+int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jvar, bool strj, const JList& jlist,
+           bool report) {
   const std::string ilist = namelist(ivars);
   if (std::find(ivars.begin(), ivars.end(), jvar) != ivars.end())
     return errmsgf(198, "variable %s is both i and j\n", varname(jvar).c_str());
@@ -517,23 +611,64 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
     if (int rc = lv_groups(ivars, allobs(), gi, &ng, &first)) return rc;
     if (int rc = lv_code(jvar, -1, allobs(), false, jl, &gj)) return rc;
   }
-  size_t nmiss = 0;
-  std::vector<std::string> lines;
-  for (long i = 0; i < ds.nobs; ++i)
-    if (gj[static_cast<size_t>(i)] < 0 && ++nmiss <= MAXLIST)
-      lines.push_back("observation " + std::to_string(i + 1) + ": " + idtext(ivars, i + 1));
-  if (nmiss) {
-    errmsgf(RC_RESHAPE, "variable %s has missing values\n", varname(jvar).c_str());
-    return listlines(lines, nmiss);
+  std::vector<int> ijvars = ivars;
+  ijvars.push_back(jvar);
+  // Observations failing a check on j alone: bad[i] set. Lists them and
+  // returns RC_RESHAPE (0 under report) when there are any.
+  const auto jcheck = [&](const std::vector<char>& bad, const std::string& what, bool showj) {
+    size_t n = 0;
+    std::vector<std::string> lines;
+    std::vector<long> obs;
+    for (long i = 0; i < ds.nobs; ++i) {
+      if (!bad[static_cast<size_t>(i)]) continue;
+      obs.push_back(i + 1);
+      if (++n <= MAXLIST)
+        lines.push_back("observation " + std::to_string(i + 1) + ": " + idtext(ivars, i + 1) +
+                        (!showj ? "" : ", " + varname(jvar) + " = " + celltext(jvar, i + 1)));
+    }
+    if (!n) return -1;
+    const std::string head = "variable " + varname(jvar) + " " + what;
+    if (report) {
+      showrows(head + ":", obs, ijvars);
+      return 0;
+    }
+    errmsgf(RC_RESHAPE, "%s\n", head.c_str());
+    return listlines(lines, n);
+  };
+  std::vector<char> bad(static_cast<size_t>(ds.nobs));
+  for (long i = 0; i < ds.nobs; ++i) bad[static_cast<size_t>(i)] = gj[static_cast<size_t>(i)] < 0;
+  if (int rc = jcheck(bad, "has missing values", false); rc >= 0) return rc;
+  // The slot of each level of j: its place among the listed values (-1 when
+  // not listed), or the level itself.
+  std::vector<int> jslot(static_cast<size_t>(jl.n()));
+  for (int k = 0; k < jl.n(); ++k) {
+    const size_t u = static_cast<size_t>(k);
+    if (!jlist.given) {
+      jslot[u] = k;
+    } else if (strj) {
+      const auto it = std::lower_bound(jlist.texts.begin(), jlist.texts.end(), jl.svals[u]);
+      jslot[u] = it != jlist.texts.end() && *it == jl.svals[u] ? static_cast<int>(it - jlist.texts.begin()) : -1;
+    } else {
+      const auto it = std::lower_bound(jlist.nums.begin(), jlist.nums.end(), jl.vals[u]);
+      jslot[u] = it != jlist.nums.end() && *it == jl.vals[u] ? static_cast<int>(it - jlist.nums.begin()) : -1;
+    }
   }
-  const size_t nj = static_cast<size_t>(jl.n());
+  if (jlist.given) {
+    for (long i = 0; i < ds.nobs; ++i)
+      bad[static_cast<size_t>(i)] = jslot[static_cast<size_t>(gj[static_cast<size_t>(i)])] < 0;
+    if (int rc = jcheck(bad, "takes values not listed in j()", true); rc >= 0) return rc;
+  }
+  for (long i = 0; i < ds.nobs; ++i) gj[static_cast<size_t>(i)] = jslot[static_cast<size_t>(gj[static_cast<size_t>(i)])];
+  std::vector<char>().swap(bad);
+  std::vector<std::string> lines;
+  const size_t nj = jlist.given ? (strj ? jlist.texts.size() : jlist.nums.size()) : static_cast<size_t>(jl.n());
   std::vector<std::string> jtexts;
   for (size_t k = 0; k < nj; ++k) {
     if (strj) {
-      jtexts.push_back(jl.svals[k]);
+      jtexts.push_back(jlist.given ? jlist.texts[k] : jl.svals[k]);
       continue;
     }
-    const double v = jl.vals[k];
+    const double v = jlist.given ? jlist.nums[k] : jl.vals[k];
     if (v < 0 || v > JMAX || v != static_cast<double>(static_cast<long long>(v)))
     {
       std::string t = sreforms("%12.0g", v);
@@ -579,12 +714,27 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
   if (!dups.empty()) {
     std::sort(dups.begin(), dups.end());
     dups.erase(std::unique(dups.begin(), dups.end()), dups.end());
+    const std::string head = "values of variable " + varname(jvar) + " not unique within " + ilist;
+    if (report) {
+      std::vector<char> twice(slot.size(), 0);
+      for (const auto& [g, j] : dups) twice[static_cast<size_t>(g) * nj + static_cast<size_t>(j)] = 1;
+      std::vector<long> obs;
+      const auto cell = [&](long i) {
+        return static_cast<size_t>(gi[static_cast<size_t>(i)]) * nj + static_cast<size_t>(gj[static_cast<size_t>(i)]);
+      };
+      for (long i = 0; i < ds.nobs; ++i)
+        if (twice[cell(i)]) obs.push_back(i);
+      std::stable_sort(obs.begin(), obs.end(), [&](long a, long b) { return cell(a) < cell(b); });
+      for (long& o : obs) ++o;
+      showrows(head + ":", obs, ijvars);
+      return 0;
+    }
     lines.clear();
     for (size_t k = 0; k < dups.size() && k < MAXLIST; ++k) {
       const long o = slot[static_cast<size_t>(dups[k].first) * nj + static_cast<size_t>(dups[k].second)];
       lines.push_back(idtext(ivars, o) + ", " + varname(jvar) + " = " + celltext(jvar, o));
     }
-    errmsgf(RC_RESHAPE, "values of variable %s not unique within %s\n", varname(jvar).c_str(), ilist.c_str());
+    errmsgf(RC_RESHAPE, "%s\n", head.c_str());
     return listlines(lines, dups.size());
   }
   // The variables carried along must be constant within i.
@@ -597,7 +747,9 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
       const int32_t g = gi[static_cast<size_t>(i)];
       if (samecell(v, i + 1, first[static_cast<size_t>(g)] + 1)) continue;
       varies = true;
-      if (!varying.empty()) break;
+      // the message names the ids of the first such variable; the full
+      // report those of all
+      if (!varying.empty() && !report) break;
       badg.push_back(g);
     }
     if (varies) varying.push_back(v);
@@ -605,6 +757,21 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
   if (!varying.empty()) {
     std::sort(badg.begin(), badg.end());
     badg.erase(std::unique(badg.begin(), badg.end()), badg.end());
+    if (report) {
+      std::vector<long> obs;
+      for (long i = 0; i < ds.nobs; ++i)
+        if (std::binary_search(badg.begin(), badg.end(), gi[static_cast<size_t>(i)])) obs.push_back(i);
+      std::stable_sort(obs.begin(), obs.end(), [&](long a, long b) {
+        return gi[static_cast<size_t>(a)] < gi[static_cast<size_t>(b)];
+      });
+      for (long& o : obs) ++o;
+      std::vector<int> show = ijvars;
+      show.insert(show.end(), varying.begin(), varying.end());
+      showrows(std::string(varying.size() > 1 ? "variables " : "variable ") + namelist(varying) +
+                   (varying.size() > 1 ? " are" : " is") + " not constant within " + ilist + ":",
+               obs, show);
+      return 0;
+    }
     lines.clear();
     for (size_t k = 0; k < badg.size() && k < MAXLIST; ++k)
       lines.push_back(idtext(ivars, first[static_cast<size_t>(badg[k])] + 1));
@@ -613,6 +780,7 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
     if (varying.size() > 1) errmsgf(RC_RESHAPE, "(%s varies within these)\n", varname(varying[0]).c_str());
     return listlines(lines, badg.size());
   }
+  if (report) return noproblems();
   // The result: i, then the others in the order of the dataset, each stub
   // spread over its j values where it was.
   std::vector<long> firstobs(static_cast<size_t>(ng));
@@ -651,7 +819,172 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
   return 0;
 }
 
-// reshape long|wide stubs, i(varlist) j(name) [string]
+// Names of the characteristics of _dta holding the last reshape's settings.
+constexpr const char* CH_LAYOUT = "reshape_layout";
+constexpr const char* CH_STUBS = "reshape_stubs";
+constexpr const char* CH_I = "reshape_i";
+constexpr const char* CH_J = "reshape_j";
+constexpr const char* CH_STRING = "reshape_string";
+
+// One reshape's settings as typed: the layout made, the stubs, i(), j()
+// (the name and any listed values) and the string option.
+struct Settings {
+  std::string how, stubs, i, j;
+  bool strj = false;
+  // The command line that makes this reshape.
+  std::string line() const { return how + " " + stubs + ", i(" + i + ") j(" + j + ")" + (strj ? " string" : ""); }
+};
+
+// Text with its runs of blanks made one and the ends trimmed.
+std::string squeeze(const std::string& t) {
+  std::string r;
+  for (char c : t) {
+    if (c == ' ' || c == '\t') {
+      if (!r.empty() && r.back() != ' ') r.push_back(' ');
+    } else {
+      r.push_back(c);
+    }
+  }
+  if (!r.empty() && r.back() == ' ') r.pop_back();
+  return r;
+}
+
+// The settings remembered with the data; false when there are none.
+bool remembered(Settings& st) {
+  const std::string *how = charget("_dta", CH_LAYOUT), *stubs = charget("_dta", CH_STUBS);
+  const std::string *i = charget("_dta", CH_I), *j = charget("_dta", CH_J);
+  if (!how || !stubs || !i || !j) return false;
+  st.how = *how, st.stubs = *stubs, st.i = *i, st.j = *j;
+  st.strj = charget("_dta", CH_STRING) != nullptr;
+  return true;
+}
+
+// Splits j()'s text into the name and the listed values (a numlist of
+// whole numbers from 0 up, or words with string); 0 or a code.
+int parsejlist(const std::string& text, bool strj, std::string& name, JList& jl) {
+  const std::string t = squeeze(text);
+  const size_t sp = t.find(' ');
+  name = t.substr(0, sp);
+  if (name.empty()) return errmsgf(198, "j() takes a variable name\n");
+  if (sp == std::string::npos) return 0;
+  jl.given = true;
+  const std::string rest = t.substr(sp + 1);
+  if (strj) {
+    size_t p = 0;
+    while (p < rest.size()) {
+      size_t e = rest.find(' ', p);
+      if (e == std::string::npos) e = rest.size();
+      jl.texts.push_back(rest.substr(p, e - p));
+      p = e + 1;
+    }
+    std::sort(jl.texts.begin(), jl.texts.end());
+    for (size_t k = 1; k < jl.texts.size(); ++k)
+      if (jl.texts[k] == jl.texts[k - 1]) return errmsgf(198, "j value %s listed twice\n", jl.texts[k].c_str());
+    return 0;
+  }
+  // a name where a number should be is most likely a second variable
+  if (std::isalpha(static_cast<unsigned char>(rest[0])) || rest[0] == '_') {
+    const std::string w = rest.substr(0, rest.find(' '));
+    return errmsgf(198, "j(%s): %s is not a number; j() takes one variable and its values\n", t.c_str(),
+                   w.c_str());
+  }
+  NumlistSpec rule;
+  rule.flags = NL_INTEGER;
+  rule.lo = 0, rule.hi = JMAX;
+  if (int rc = numlist_expand(rest.c_str(), rule, jl.nums, false)) return rc;
+  std::sort(jl.nums.begin(), jl.nums.end());
+  for (size_t k = 1; k < jl.nums.size(); ++k)
+    if (jl.nums[k] == jl.nums[k - 1]) return errmsgf(198, "j value %s listed twice\n", wholetext(jl.nums[k]).c_str());
+  return 0;
+}
+
+// Runs the reshape that st describes (only its checks under report); 0 or
+// a code.
+int runsettings(const Settings& st, bool report) {
+  std::vector<Stub> stubs;
+  if (int rc = parsestubs(st.stubs, stubs)) return rc;
+  if (ds.nvar == 0) return error(111);
+  std::vector<int> ivars;
+  if (int rc = st_textvars(st.i, ivars)) return rc;
+  for (size_t k = 0; k < ivars.size(); ++k)
+    if (std::find(ivars.begin(), ivars.begin() + static_cast<long>(k), ivars[k]) != ivars.begin() + static_cast<long>(k))
+      return errmsgf(198, "variable %s given twice in i()\n", varname(ivars[k]).c_str());
+  std::string jname;
+  JList jl;
+  if (int rc = parsejlist(st.j, st.strj, jname, jl)) return rc;
+  if (st.how == "long") return tolong(stubs, ivars, jname, st.strj, jl, report);
+  std::vector<int> jv;
+  if (int rc = st_textvars(jname, jv)) return rc;
+  if (jv.size() != 1) return errmsgf(103, "j() takes one variable\n");
+  return towide(stubs, ivars, jv[0], st.strj, jl, report);
+}
+
+// reshape query: the remembered settings.
+int query() {
+  Settings st;
+  if (!remembered(st)) {
+    spout21f("(no reshape remembered with these data)\n");
+    return 0;
+  }
+  spout21f("  layout of the last reshape:  %s\n", st.how.c_str());
+  spout21f("  stubs:                       %s\n", st.stubs.c_str());
+  spout21f("  i():                         %s\n", st.i.c_str());
+  spout21f("  j():                         %s%s\n", st.j.c_str(), st.strj ? "  (string)" : "");
+  spout21f("  to go back, type:            reshape %s\n", st.how == "long" ? "wide" : "long");
+  return 0;
+}
+
+// Reads the full form's text after the layout word (stubs, i(), j(),
+// string) into st; 0 or a code.
+int parseline(const std::string& text, Settings& st) {
+  const size_t comma = text.find(',');
+  st.stubs = squeeze(text.substr(0, comma));
+  const std::string rest = comma == std::string::npos ? std::string() : text.substr(comma);
+  ps.vable = 3;
+  ps.ifable = 3;
+  ps.oable = 3;
+  ps.opable = 0;
+  settok(rest.c_str());
+  if (int rc = parse()) return rc;
+  const bool hasi = findargn("i", 1, st.i, 4000, 1000);
+  const bool hasj = findargn("j", 1, st.j, 4000, 1000);
+  st.strj = findopt("string", 3, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  std::vector<Stub> stubs;
+  if (int rc = parsestubs(st.stubs, stubs)) return rc;
+  if (!hasi) return required("i()");
+  if (!hasj) return required("j()");
+  st.i = squeeze(st.i), st.j = squeeze(st.j);
+  return 0;
+}
+
+// Runs st, catching refused memory; 0 or a code.
+int guarded(const Settings& st, bool report) {
+  try {
+    return runsettings(st, report);
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
+}
+
+// reshape error: the checks of the last reshape that failed on the data,
+// listing every offending observation.
+int report() {
+  if (sts.reshape_failed.empty()) {
+    spout21f("(no failed reshape to report on)\n");
+    return 0;
+  }
+  Settings st;
+  const std::string& line = sts.reshape_failed;
+  const size_t sp = line.find(' ');
+  st.how = line.substr(0, sp);
+  if (int rc = parseline(line.substr(sp + 1), st)) return rc;
+  spout21f("(checking reshape %s)\n\n", line.c_str());
+  return guarded(st, true);
+}
+
+// reshape long|wide [stubs, i(varlist) j(name [values]) string]
+// reshape query | error
 int cmd_reshape(int) {
   const std::string line = wheretok();
   size_t p = line.find_first_not_of(' ');
@@ -659,43 +992,37 @@ int cmd_reshape(int) {
   size_t e = line.find_first_of(" ,", p);
   if (e == std::string::npos) e = line.size();
   const std::string how = line.substr(p, e - p);
-  if (how != "long" && how != "wide") return errmsgf(198, "reshape %s: long or wide expected\n", how.c_str());
-  const size_t comma = line.find(',', e);
-  const std::string stubtext = line.substr(e, comma == std::string::npos ? std::string::npos : comma - e);
-  const std::string rest = comma == std::string::npos ? std::string() : line.substr(comma);
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  settok(rest.c_str());
-  if (int rc = parse()) return rc;
-  std::string itext, jtext;
-  const bool hasi = findargn("i", 1, itext, 4000, 1000);
-  const bool hasj = findargn("j", 1, jtext, 4000, 1000);
-  const bool strj = findopt("string", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
-  std::vector<Stub> stubs;
-  if (int rc = parsestubs(stubtext, stubs)) return rc;
-  if (!hasi) return required("i()");
-  if (!hasj) return required("j()");
-  if (ds.nvar == 0) return error(111);
-  std::vector<int> ivars;
-  if (int rc = st_textvars(itext, ivars)) return rc;
-  for (size_t k = 0; k < ivars.size(); ++k)
-    if (std::find(ivars.begin(), ivars.begin() + static_cast<long>(k), ivars[k]) != ivars.begin() + static_cast<long>(k))
-      return errmsgf(198, "variable %s given twice in i()\n", varname(ivars[k]).c_str());
-  try {
-    if (how == "long") {
-      if (jtext.empty() || jtext.find(' ') != std::string::npos) return errmsgf(198, "j() takes one new variable name\n");
-      return tolong(stubs, ivars, jtext, strj);
-    }
-    std::vector<int> jv;
-    if (int rc = st_textvars(jtext, jv)) return rc;
-    if (jv.size() != 1) return errmsgf(103, "j() takes one variable\n");
-    return towide(stubs, ivars, jv[0], strj);
-  } catch (const std::bad_alloc&) {
-    return error(909);
+  const bool bare = line.find_first_not_of(' ', e) == std::string::npos;
+  if (how == "query" || how == "error") {
+    if (!bare) return errmsgf(198, "reshape %s takes no arguments\n", how.c_str());
+    return how == "query" ? query() : report();
   }
+  if (how != "long" && how != "wide")
+    return errmsgf(198, "reshape %s: long, wide, query or error expected\n", how.c_str());
+  Settings st;
+  if (bare) {
+    if (!remembered(st))
+      return errmsgf(198, "no reshape remembered with these data: type reshape %s stubs, i() j()\n", how.c_str());
+    if (st.how == how) {
+      spout21f("(data already %s)\n", how.c_str());
+      return 0;
+    }
+  } else if (int rc = parseline(line.substr(e), st)) {
+    return rc;
+  }
+  st.how = how;
+  const int rc = guarded(st, false);
+  // a failed check is remembered for reshape error; a success replaces the
+  // settings kept with the data
+  if (rc == RC_RESHAPE) sts.reshape_failed = st.line();
+  if (rc) return rc;
+  sts.reshape_failed.clear();
+  charset("_dta", CH_LAYOUT, st.how);
+  charset("_dta", CH_STUBS, st.stubs);
+  charset("_dta", CH_I, st.i);
+  charset("_dta", CH_J, st.j);
+  charset("_dta", CH_STRING, st.strj ? "1" : "");
+  return 0;
 }
 
 }  // namespace

@@ -601,7 +601,7 @@ const LibRow impls[] = {
     {"round", E_REAL, O_MATRIX, 1, 2, b_round},
     {"mod", E_REAL, O_MATRIX, 2, 2, b_mod},
     {"J", E_TRANS, O_MATRIX, 3, 3, b_J},
-    {"I", E_REAL, O_MATRIX, 1, 2, b_I},
+    {"I", E_TRANS, O_MATRIX, 1, 2, b_I},
     {"uniform", E_REAL, O_MATRIX, 2, 2, b_uniform},
     {"sum", E_NUM, O_SCALAR, 1, 1, sums<0>},
     {"quadsum", E_NUM, O_SCALAR, 1, 1, sums<0, true>},

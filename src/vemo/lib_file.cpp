@@ -692,7 +692,7 @@ const LibRow rows[] = {
     {"tmpfilename", E_STR, O_SCALAR, 0, 0, b_tmpfilename},
     {"unlink", E_TRANS, O_VOID, 1, 1, b_unlink<false>},
     {"_unlink", E_REAL, O_SCALAR, 1, 1, b_unlink<true>},
-    {"fputmatrix", E_TRANS, O_VOID, 2, 2, b_fputmatrix<false>},
+    {"fputmatrix", E_TRANS, O_MATRIX, 2, 2, b_fputmatrix<false>},
     {"_fputmatrix", E_REAL, O_SCALAR, 2, 2, b_fputmatrix<true>},
     {"fgetmatrix", E_TRANS, O_MATRIX, 1, 1, b_fgetmatrix<false>},
     {"_fgetmatrix", E_TRANS, O_MATRIX, 1, 1, b_fgetmatrix<true>},

@@ -547,7 +547,7 @@ const LibRow rows[] = {
     {"st_rclear", E_TRANS, O_VOID, 0, 0, b_rclear},
     {"st_eclear", E_TRANS, O_VOID, 0, 0, b_eclear},
     {"st_sclear", E_TRANS, O_VOID, 0, 0, b_sclear},
-    {"zelta", E_TRANS, O_VOID, 1, 3, b_zelta},
+    {"zelta", E_TRANS, O_MATRIX, 1, 3, b_zelta},
     {"_zelta", E_REAL, O_SCALAR, 1, 3, b__zelta},
     {"st_macroexpand", E_STR, O_SCALAR, 1, 1, b_st_macroexpand},
     {"_st_macroexpand", E_REAL, O_SCALAR, 2, 2, b__st_macroexpand},

@@ -16,12 +16,12 @@
 #include "vemo/vofile.h"
 
 const char* const vm_opname[VM_NOPS] = {
-#define VOP(name, code, lay) #name,
+#define VOP(name, code, lay, pops, pushes) #name,
 #include "vemo/opcodes.def"
 #undef VOP
 };
 const int vm_oplayout[VM_NOPS] = {
-#define VOP(name, code, lay) L_##lay,
+#define VOP(name, code, lay, pops, pushes) L_##lay,
 #include "vemo/opcodes.def"
 #undef VOP
 };
@@ -529,6 +529,7 @@ bool h_find(int32_t* code, int& pc) {
     if (k != 1) return vmerrmsg(3499, std::string(name) + " not found");
     g = mkglobal(name, ET_REAL, 0, 0);
     if (!g) return false;
+    vm.madeglobals.emplace_back(name, g);
   }
   mref(g);
   return push(g);
@@ -1133,6 +1134,20 @@ void vm_call(Fcn* f, int nargs) {
 
 void xeq(Fcn* f, int nargs) { vm_call(f, nargs); }
 
+// After a failed statement: a name that the statement's assignment was to
+// create stays undefined. The global is dropped only while it is still the
+// empty real the statement made and nothing else refers to it.
+static void forgetmade(size_t from) {
+  for (size_t i = from; i < vm.madeglobals.size(); ++i) {
+    auto it = vm.globals.find(vm.madeglobals[i].first);
+    if (it == vm.globals.end() || it->second != vm.madeglobals[i].second) continue;  // dropped meanwhile
+    Mat* g = it->second;
+    if (g->kind != K_MAT || g->view || g->eltype != ET_REAL || g->rows || g->cols || g->refcnt != 1) continue;
+    vm.globals.erase(it);
+    mfree(g);
+  }
+}
+
 int ixeq(Fcn* f) {
   static bool inited = false;
   if (!inited) {
@@ -1159,6 +1174,7 @@ int ixeq(Fcn* f) {
   vm.depth = depth0 - 1;  // the statement runs at depth 0 of its nesting
   tblast.clear();
   tbrepeat = 0;
+  const size_t made0 = vm.madeglobals.size();
   vm_call(f, 0);
   tbflush();
   vm.depth = depth0;
@@ -1167,6 +1183,8 @@ int ixeq(Fcn* f) {
   if (rc == VRC_REPORTED || rc == VRC_SILENT) rc = rc == VRC_SILENT ? 0 : vm.firstrc;
   if (rc < 0) rc = -rc;
   popto(sp0);
+  if (rc) forgetmade(made0);
+  vm.madeglobals.resize(made0);
   fcnrelease(f);
   vm.state = oldstate;
   vm.fr = saved;

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // Opcodes (names and operand layouts in opcodes.def).
 enum VmOp : int32_t {
-#define VOP(name, code, lay) name = code,
+#define VOP(name, code, lay, pops, pushes) name = code,
 #include "vemo/opcodes.def"
 #undef VOP
 };
@@ -144,6 +145,7 @@ struct VmState {
   long steps = 0;
   std::unordered_map<std::string, Mat*> globals;  // named matrices
   std::unordered_map<std::string, Fcn*> fcns;     // named functions
+  std::vector<std::pair<std::string, Mat*>> madeglobals;  // globals the running statements made by assigning to them
   Mat* freemats[500] = {};        // released object records for reuse (VM_MAXFREE)
   int nfree = 0;                  // records in freemats
   long live = 0;                  // objects allocated and not yet freed (leak check)
