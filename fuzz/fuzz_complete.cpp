@@ -3,27 +3,14 @@
 // cursor. A small dataset and a few macros are in memory, so every context
 // (commands, variables, macros, files) is reached. No crash, hang or
 // overread; the replaced range always lies inside the text around the cursor.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
-#include "interp/cmdtab.h"
+#include "cmd_fuzz.h"
 #include "interp/complete.h"
-#include "interp/interp.h"
-#include "output/output.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::string sink;
   static bool ready = false;
   if (!ready) {
     ready = true;
-    interp.embedded = true;
-    const char* sys = std::getenv("ZELTA_SYSDIR");
-    interp.sysdir = sys ? sys : "./";
-    out_open_console(false, 80);
-    out_console_enable(false);
-    out_set_capture(&sink);
-    cmdinit_table();
+    cmdfuzz::start();
     (void)execline("set obs 2");
     (void)execline("generate weight = 1");
     (void)execline("local loc 1");
@@ -36,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)cmpl_words(text, cursor, start, end);
   const int clamped = cursor > static_cast<int>(text.size()) ? static_cast<int>(text.size()) : cursor;
   if (start < 0 || start > clamped || end < clamped || end > static_cast<int>(text.size())) std::abort();
-  sink.clear();
+  cmdfuzz::sink.clear();
   return 0;
 }

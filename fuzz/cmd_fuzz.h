@@ -1,0 +1,76 @@
+// Set-up shared by the fuzz targets that run commands on the embedded system
+// (do-files, .dta, delimited text, infile, series sets, graphs, completion):
+// the start-up with output captured, scratch files in /tmp for inputs handed
+// over as files, and the state reset between inputs so that one input cannot
+// change how the next one runs.
+#pragma once
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "data/store.h"
+#include "data/vlabel.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "output/output.h"
+#include "platform/platform.h"
+
+namespace cmdfuzz {
+
+inline std::string sink;  // captured output, dropped
+
+// Creates an empty file /tmp/zelta_fuzz_XXXXXX<suffix> and returns its name;
+// aborts when /tmp is unusable, since no input could then be run.
+inline std::string scratch(const char* suffix) {
+  std::string t = std::string("/tmp/zelta_fuzz_XXXXXX") + suffix;
+  int fd = mkstemps(t.data(), static_cast<int>(std::string(suffix).size()));
+  if (fd < 0) std::abort();
+  close(fd);
+  return t;
+}
+
+// Starts the system once for the process: embedded, the system directory from
+// ZELTA_SYSDIR (scripts/fuzz sets it) or the working directory, no console.
+inline void start() {
+  interp.embedded = true;
+  const char* sys = std::getenv("ZELTA_SYSDIR");
+  interp.sysdir = sys ? sys : "./";
+  out_open_console(false, 80);
+  out_console_enable(false);
+  out_set_capture(&sink);
+  cmdinit_table();
+}
+
+// Writes the input to path; false when the file cannot be written.
+inline bool put(const std::string& path, const uint8_t* data, size_t size) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  return true;
+}
+
+// Readies one run: a budget of commands (so a loop in the input ends), no
+// pending Break, and an empty capture.
+inline void begin(long maxcommands) {
+  interp.maxcommands = maxcommands;
+  interp.commands_run = 0;
+  stopflag = 0;
+  sink.clear();
+}
+
+// Puts back what a run may have changed: the dataset, value labels, the
+// output threshold and the line-assembly state a do-file can leave behind.
+inline void finish() {
+  ds_reset();
+  vldropall();
+  out.s_outlev = 0;
+  interp.procflg = true;
+  interp.delimit = 0;
+}
+
+}  // namespace cmdfuzz
