@@ -123,7 +123,12 @@ Mat* crossprod(const Factor& x, const Mat* w, const Factor& z, const Mat* xm, co
   if (!x.cons && !z.cons && !w && !xm && !zm && n > 0 && p > 0 && q > 0 && blascross(x.m, z.m, res)) return res;
   std::vector<long double> acc(static_cast<size_t>(p) * static_cast<size_t>(q), 0.0L);
   std::vector<double> xr(static_cast<size_t>(p)), zr(static_cast<size_t>(q));
+  size_t done = 0;
   for (int i = 0; i < n; ++i) {
+    if (!pollwork(done, static_cast<size_t>(p) * static_cast<size_t>(q) + 1)) {
+      mfree(res);
+      return nullptr;
+    }
     if (!rowok(x, i) || !rowok(z, i)) continue;
     double wi = 1;
     if (w) {
