@@ -10,6 +10,9 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cp -r "$dir"/. "$work"/
 cd "$work" || exit 2
 rm -f "$name.log"
+# Every function the Vemo compiler makes is put through the load-time stack
+# check as well, so a compiler change that breaks it fails here.
+export ZELTA_VEMO_VERIFY=1
 # Start-up options for the run (for example -d#) may sit in <name>.opts.
 opts=()
 [ -f "$name.opts" ] && read -r -a opts < "$name.opts"

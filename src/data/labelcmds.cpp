@@ -347,8 +347,8 @@ int cmd_label(int) {
   std::string w(s, p);
   std::string rest = p;  // the tokenizer's line is reused by the parsers below
   settok("");
-  for (const Sub& s : subs)
-    if (cmdcmp(w.c_str(), s.name, s.min)) return s.fn(rest.c_str());
+  for (const Sub& sub : subs)
+    if (cmdcmp(w.c_str(), sub.name, sub.min)) return sub.fn(rest.c_str());
   return error(198);
 }
 

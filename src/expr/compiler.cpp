@@ -958,8 +958,8 @@ int comp(std::string_view s) {
   std::string_view inner = s.substr(i + 1, s.size() - i - 2);
   {
     auto t2 = toplevel(s);
-    for (size_t k = i + 1; k + 1 < s.size(); ++k)
-      if (t2[k]) failstd(198);
+    for (size_t j = i + 1; j + 1 < s.size(); ++j)
+      if (t2[j]) failstd(198);
   }
   if (open == '(') return call(name, inner);
   return subscript(name, inner);

@@ -2,7 +2,9 @@
 // quoted texts and the punctuation `{`, `}` and `:`; the words are read as
 // directives (_column, _skip, _line, _newline, _lrecl, _lines,
 // _firstlineoffile), comments (`*` to the end of the line) and variable
-// entries: [type] name[:label] [%infmt] ["variable label"].
+// entries: [type] name[:label] [%infmt] ["variable label"]. A comment of
+// the form `* label define name # "text"` inside the braces also carries a
+// value label mapping (a comment of any other form is passed over).
 #include "files/dict.h"
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstring>
 
 #include "data/store.h"
+#include "data/vlabel.h"
 #include "output/errors.h"
 
 namespace {
@@ -106,6 +109,7 @@ const Directive* finddirective(const std::string& w, std::string& arg, bool* has
 
 int bad() { return error(RC_BADDICT); }
 
+
 // Applies a directive. 0 or 614.
 int directive(DictParse& p, const Directive& d, const std::string& arg, bool hasarg) {
   long v = 1;
@@ -177,6 +181,56 @@ bool goodname(const std::string& s) {
   return true;
 }
 
+// Reads the quoted text at p: "text" or the compound `"text"' (nested pairs
+// allowed). False when there is none.
+bool quoted(const std::string& s, size_t& p, std::string& text) {
+  if (s.compare(p, 2, "`\"") == 0) {
+    int depth = 0;
+    for (size_t q = p; q + 1 < s.size(); ++q) {
+      if (s.compare(q, 2, "`\"") == 0) ++depth, ++q;
+      else if (s.compare(q, 2, "\"'") == 0 && --depth == 0) {
+        text = s.substr(p + 2, q - p - 2);
+        p = q + 2;
+        return true;
+      }
+    }
+    return false;
+  }
+  if (p >= s.size() || s[p] != '"') return false;
+  const size_t e = s.find('"', p + 1);
+  if (e == std::string::npos) return false;
+  text = s.substr(p + 1, e - p - 1);
+  p = e + 1;
+  return true;
+}
+
+// The mapping of a comment line `* label define name # "text"`; false when
+// the line is not one (it is then an ordinary comment).
+bool labelcomment(const std::string& s, DictLabel& lab) {
+  size_t p = s.find_first_not_of(" \t");
+  if (p == std::string::npos || s[p] != '*') return false;
+  const auto word = [&](std::string& w) {
+    p = s.find_first_not_of(" \t", p);
+    if (p == std::string::npos) return false;
+    const size_t e = std::min(s.find_first_of(" \t", p), s.size());
+    w = s.substr(p, e - p);
+    p = e;
+    return true;
+  };
+  ++p;
+  std::string w1, w2, num;
+  if (!word(w1) || w1 != "label" || !word(w2) || w2 != "define" || !word(lab.name) || !word(num)) return false;
+  if (!goodname(lab.name)) return false;
+  char* end = nullptr;
+  const double v = std::strtod(num.c_str(), &end);
+  if (num.empty() || *end || v != static_cast<double>(static_cast<int32_t>(v)) || v < VL_MINVAL || v > VL_MAXVAL)
+    return false;
+  lab.value = static_cast<int32_t>(v);
+  p = s.find_first_not_of(" \t", p);
+  if (p == std::string::npos || !quoted(s, p, lab.text)) return false;
+  return s.find_first_not_of(" \t\r", p) == std::string::npos;
+}
+
 // Reads the variable entry starting at token i; advances i past it.
 int entry(DictParse& p, const std::vector<Tok>& t, size_t& i) {
   DictVar v;
@@ -222,6 +276,10 @@ int Dict::nlines() const {
 
 int dict_line(DictParse& p, const std::string& line) {
   if (p.stage == 3) return 0;
+  if (DictLabel lab; p.stage == 2 && labelcomment(line, lab)) {
+    p.d.labels.push_back(std::move(lab));
+    return 0;
+  }
   std::vector<Tok> t;
   if (!tokenize(line, t)) return p.stage < 2 ? error(RC_NODICT) : bad();
   size_t i = 0;

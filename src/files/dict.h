@@ -4,6 +4,7 @@
 // dictionary can come from a .dct file (with the data after it) or from the
 // lines of a do-file.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,17 @@ struct DictVar {
   int order = 0;         // position in the dictionary (ties between lines)
 };
 
+// One value label mapping carried by a dictionary in a comment line
+// `* label define name # "text"`, which other readers pass over.
+struct DictLabel {
+  std::string name;   // value label
+  int32_t value = 0;  // the value
+  std::string text;   // its text
+};
+
 struct Dict {
   std::string usingfn;       // data file named in the dictionary, "" when none
+  std::vector<DictLabel> labels;  // value label mappings, in file order
   int lrecl = 0;             // record length, 0 = records end at line ends
   int lines = 0;             // lines per observation as declared, 0 = as used
   int firstline = 1;         // line of the data file where data begin

@@ -13,6 +13,7 @@
 
 #include "data/store.h"
 #include "data/varlist.h"
+#include "data/vlabel.h"
 #include "expr/expr.h"
 #include "files/dict.h"
 #include "files/files.h"
@@ -235,6 +236,20 @@ int makedictvars(const Dict& d, std::vector<int>& vars) {
   return 0;
 }
 
+// Defines the value labels a dictionary carries, each replacing a table of
+// its name. 0 or a printed code.
+int dictlabels(const Dict& d) {
+  std::vector<std::string> done;
+  for (const DictLabel& l : d.labels) {
+    if (std::find(done.begin(), done.end(), l.name) == done.end()) {
+      vldrop(l.name);
+      done.push_back(l.name);
+    }
+    if (int rc = vlset(vlcreate(l.name), l.value, l.text)) return rc;
+  }
+  return 0;
+}
+
 // infile varlist using file [if] [in] [, automatic byvariable(#) clear]
 // infile using dictfile [if] [in] [, using(datafile) automatic clear]
 // infile dictionary [using datafile] { entries } [data]   (in a do-file)
@@ -266,7 +281,7 @@ int cmd_infile(int) {
     ts_close(s);
     if (rc) return tl_abandon(rc);
     tl_finish(t);
-    return 0;
+    return dictlabels(dp.d);
   }
   if (ps.bylevel) return error(RC_BY);
   bool hascomma;
@@ -342,7 +357,7 @@ int cmd_infile(int) {
     }
   }
   tl_finish(t);
-  return 0;
+  return dictlabels(dp.d);
 }
 
 }  // namespace

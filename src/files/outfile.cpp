@@ -4,7 +4,10 @@
 // lines where it passes 80 columns; `comma` separates by commas without
 // padding, `wide` keeps each observation on one line, and `dictionary` puts a
 // dictionary in front of the data and writes the numbers exactly (codes
-// rather than labels) so that `infile using` restores the same values. The
+// rather than labels) so that `infile using` restores the same values, with
+// the variable labels, value label names and value label tables. Strings
+// sit flush left in their fields, flush right with `rjs`, or as their
+// display format says with `fjs`. The
 // file goes through a temporary file beside the target, so a failure leaves
 // an older file as it was.
 #include <algorithm>
@@ -34,8 +37,12 @@ constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_NOVARS = 111;
 // Width at which an observation continues on a new line (without `wide`).
 constexpr size_t LINEWIDTH = 80;
 
+// Where strings sit in their padded fields.
+enum StrJust { SJ_LEFT, SJ_RIGHT, SJ_FORMAT };
+
 struct OutOpts {
   bool comma = false, dict = false, labels = true, quote = true, wide = false;
+  StrJust just = SJ_LEFT;
 };
 
 // One variable as written: its column, format, value label and field width.
@@ -45,6 +52,7 @@ struct Field {
   const ValueLabel* lab = nullptr;
   int type = 0;
   size_t width = 0;  // padded width in the blank-separated layout
+  bool right = false;  // padded on the left
 };
 
 // Appends text in quotes: double quotes, or single ones when the text holds
@@ -113,31 +121,76 @@ void putvalue(std::string& out, const Field& f, long obs, const OutOpts& o) {
     out.append(t, n);
 }
 
+// Whether the compound quotes `" and "' in text pair up, so that it can be
+// written between compound quotes.
+bool nests(const std::string& text) {
+  int depth = 0;
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text.compare(i, 2, "`\"") == 0) ++depth, ++i;
+    else if (text.compare(i, 2, "\"'") == 0 && --depth < 0) return false;
+  }
+  return depth == 0;
+}
+
+// The value label tables of the variables written, one comment line
+// `* label define name # "text"` per mapping: infile defines them again,
+// other readers pass over them.
+std::string labeldefs(const std::vector<int>& vars) {
+  std::vector<std::string> names;
+  for (int v : vars) {
+    const std::string& ln = ds.lbllist[static_cast<size_t>(v)];
+    if (!ln.empty() && !isstrtype(vartype(v)) && vlfind(ln) &&
+        std::find(names.begin(), names.end(), ln) == names.end())
+      names.push_back(ln);
+  }
+  std::string d;
+  for (const std::string& ln : names) {
+    const ValueLabel& lab = *vlfind(ln);
+    for (int k = 0; k < lab.n(); ++k) {
+      std::string text = lab.txt[static_cast<size_t>(k)];
+      for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+      if (!nests(text))
+        for (char& c : text)
+          if (c == '"') c = '\'';
+      const bool compound = text.find('"') != std::string::npos;
+      d += "* label define " + ln + ' ' + std::to_string(lab.val[static_cast<size_t>(k)]) + ' ' +
+           (compound ? "`\"" + text + "\"'" : '"' + text + '"') + '\n';
+    }
+  }
+  return d;
+}
+
 // The dictionary in front of the data: one entry per variable with its
-// storage type and variable label; the values follow it, one observation a
-// line, each field the next word or quoted string.
-std::string dictionary(const std::vector<int>& vars) {
+// storage type, value label name and variable label, then the value label
+// tables; the values follow it, one observation a line, each field the next
+// word or quoted string.
+std::string dictionary(const std::vector<int>& vars, bool labels) {
   std::string d = "dictionary {\n";
   for (int v : vars) {
     d += "    ";
     std::string t = typename_of(vartype(v));
     t.resize(std::max<size_t>(t.size(), 7), ' ');
-    d += t + ' ' + varname(v);
+    std::string name = varname(v);
+    const std::string& ln = ds.lbllist[static_cast<size_t>(v)];
+    if (labels && !ln.empty() && !isstrtype(vartype(v))) name += ':' + ln;
+    d += t + ' ' + name;
     std::string lab = ds.varlabels[static_cast<size_t>(v)];
     // the label is a quoted text on the entry's line
     for (char& c : lab)
       if (c == '"' || c == '\n') c = '\'';
     if (!lab.empty()) {
-      d.append(varname(v).size() < 32 ? 33 - varname(v).size() : 1, ' ');
+      d.append(name.size() < 32 ? 33 - name.size() : 1, ' ');
       d += '"' + lab + '"';
     }
     d += '\n';
   }
+  if (labels) d += labeldefs(vars);
   d += "}\n";
   return d;
 }
 
-// outfile [varlist] using filename [if] [in] [, comma dictionary nolabel noquote replace wide]
+// outfile [varlist] using filename [if] [in] [, comma dictionary nolabel noquote replace wide rjs fjs]
 int cmd_outfile(int) {
   ps.vable = 0;
   ps.vlmode = VL_EXISTING;
@@ -153,7 +206,10 @@ int cmd_outfile(int) {
   o.quote = findopt("quote", 5, 1) == 1;
   o.wide = findopt("wide", 4, 0) == 1;
   const bool replace = findopt("replace", 7, 0) == 1;
+  const bool rjs = findopt("rjs", 3, 0) == 1, fjs = findopt("fjs", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
+  if (rjs && fjs) return errmsgf(RC_SYNTAX, "options rjs and fjs may not be combined\n");
+  o.just = rjs ? SJ_RIGHT : fjs ? SJ_FORMAT : SJ_LEFT;
   if (o.comma && o.dict) return errmsgf(RC_SYNTAX, "options comma and dictionary may not be combined\n");
   if (o.dict && !o.quote) return errmsgf(RC_SYNTAX, "options dictionary and noquote may not be combined\n");
   std::vector<int> vars;
@@ -178,6 +234,11 @@ int cmd_outfile(int) {
     // strings take their quotes and the width of their type
     f.width = isstrtype(f.type) ? static_cast<size_t>(f.type) + (o.quote ? 2 : 0)
                                 : static_cast<size_t>(strfmtwid(f.fmt.c_str()));
+    // numbers right, labels left, strings as asked (%-#s is flush left)
+    if (!isstrtype(f.type))
+      f.right = !f.lab;
+    else
+      f.right = o.just == SJ_RIGHT || (o.just == SJ_FORMAT && f.fmt.compare(0, 2, "%-") != 0);
     fields.push_back(f);
   }
   const bool wrap = !o.wide && !o.comma && !o.dict;
@@ -188,7 +249,7 @@ int cmd_outfile(int) {
   if (int rc = af_open(text.af, fn)) return fierr(rc, fn.c_str());
   std::string& out = text.buf;
   out.reserve(TEXTOUT_CHUNK + 4096);
-  if (o.dict) out = dictionary(vars);
+  if (o.dict) out = dictionary(vars, o.labels);
   std::string val;
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
     if (ps.hasif && !selobs(i)) continue;
@@ -198,10 +259,10 @@ int cmd_outfile(int) {
       putvalue(val, fields[k], i, o);
       // fields of the blank-separated layout are padded to their width
       if (!o.comma && !o.dict && val.size() < fields[k].width) {
-        if (isstrtype(fields[k].type) || fields[k].lab)
-          val.append(fields[k].width - val.size(), ' ');
-        else
+        if (fields[k].right)
           val.insert(0, fields[k].width - val.size(), ' ');
+        else
+          val.append(fields[k].width - val.size(), ' ');
       }
       if (k) {
         if (wrap && out.size() - linestart + 1 + val.size() > LINEWIDTH) {

@@ -1,8 +1,9 @@
 // The cairo renderer: a (context, code) callback that draws each executed
 // opcode from the current register block onto an anti-aliased raster
 // surface written as PNG, and `gr_export`, which replays a display list into
-// it (SVG and PDF go to the vector writer) and writes the file safely. Device units map linearly onto the surface with
-// y turned downwards; points are batched into one path per run of equal state.
+// it (SVG and PDF go to the vector writer) and writes the file safely.
+// Device units map linearly onto the surface with y turned downwards; points
+// are blended straight into the image from a mask made once per symbol.
 #include <cairo.h>
 
 #include <algorithm>
@@ -23,7 +24,6 @@ namespace {
 enum { K_PNG, K_SVG, K_PDF };
 
 struct Ctx {
-  int kind = K_PNG;
   int wreq = 0, hreq = 0;         // requested size in pixels (PNG), 0 default
   cairo_surface_t* surf = nullptr;
   cairo_t* cr = nullptr;
@@ -36,7 +36,6 @@ struct Ctx {
   long nseg = 0;                  // its segments
   bool inpoly = false;            // a polygon is being built
   bool polystarted = false;
-  int npts = 0;                   // points batched in the current path
   bool stamping = false;          // raster points written straight into the image
   struct Stamp {
     int code = 0;                 // symbol
@@ -45,11 +44,10 @@ struct Ctx {
     std::vector<unsigned char> a; // coverage, size by size
   };
   std::vector<Stamp> stamps;      // masks made so far
-  int ptsym = -1;                 // the symbol of the batch
-  AtomicFile* out = nullptr;           // destination of the vector surfaces and the PNG
+  AtomicFile* out = nullptr;      // destination of the PNG
   int err = 0;                    // first write failure
-  // The pen of the batch being built: a register change is committed before
-  // the renderer sees it, so a batch is drawn with the pen it started with.
+  // The pen of the connected line being built: a register change is committed
+  // before the renderer sees it, so a line is drawn with the pen it started with.
   unsigned char snaprgb[3] = {};
   double snapwidth = 0;
   int snapndash = 0;
@@ -139,7 +137,7 @@ bool shadefill(Ctx& c) {
   return true;
 }
 
-// Remembers the pen for a batch that starts now.
+// Remembers the pen for a connected line that starts now.
 void snappen(Ctx& c) {
   const GdlRegs& r = gr.cur;
   const unsigned char* rgb = r.usepens && r.pen >= 1 && r.pen <= 9 ? gs_pens[r.pen] : r.linergb;
@@ -182,42 +180,13 @@ void penstroke(Ctx& c) {
 // ---------------------------------------------------------------------------
 // Symbols.
 
-void endstamping(Ctx& c);
-
-// Draws the batched points.
-void flushpoints(Ctx& c) {
-  endstamping(c);
-  if (!c.npts) return;
-  int shape;
-  double f;
-  symshape(c.ptsym, &shape, &f);
-  setrgb(c.cr, c.snaprgb);
-  cairo_set_dash(c.cr, nullptr, 0, 0);
-  if (shape <= 1) {
-    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
-    cairo_stroke(c.cr);  // width set when the batch started
-    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_BUTT);
-  } else if (shape <= 4) {
-    cairo_fill(c.cr);
-  } else {
-    cairo_set_line_width(c.cr, std::max(c.base, 0.5));
-    cairo_stroke(c.cr);
-  }
-  c.npts = 0;
-}
-
 // Adds the outline of a symbol shape of radius r centred at (px, py) to the
-// path; `dots` draws shapes 0 and 1 as zero-length strokes (round caps).
-void symbolpath(cairo_t* cr, int shape, double px, double py, double r, bool dots) {
+// path.
+void symbolpath(cairo_t* cr, int shape, double px, double py, double r) {
   switch (shape) {
     case 0: case 1:
-      if (dots) {
-        cairo_move_to(cr, px, py);
-        cairo_rel_line_to(cr, 0, 0);
-      } else {
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, px, py, r, 0, 2 * M_PI);
-      }
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, px, py, r, 0, 2 * M_PI);
       break;
     case 2: cairo_rectangle(cr, px - r * 0.9, py - r * 0.9, 1.8 * r, 1.8 * r); break;
     case 3: case 9:
@@ -264,7 +233,7 @@ const Ctx::Stamp& getstamp(Ctx& c, int code, int shape, double r) {
   cairo_surface_t* m = cairo_image_surface_create(CAIRO_FORMAT_A8, st.size, st.size);
   cairo_t* cr = cairo_create(m);
   const double cx = st.off + 0.5, cy = st.off + 0.5;
-  symbolpath(cr, shape, cx, cy, shape == 0 ? dotradius(c, r) : r, false);
+  symbolpath(cr, shape, cx, cy, shape == 0 ? dotradius(c, r) : r);
   if (shape <= 4) {
     cairo_fill(cr);
   } else {
@@ -322,36 +291,20 @@ void endstamping(Ctx& c) {
   c.stamping = false;
 }
 
-// Adds a symbol of radius rdev (device units) at device (x, y) to the batch.
+// Draws a symbol of radius rdev (device units) at device (x, y).
 void addpoint(Ctx& c, int x, int y, double rdev) {
   int code = gr.cur.symbol;
   int shape;
   double f;
   symshape(code, &shape, &f);
   if (shape < 0) return;
-  double r = std::max(rdev, 0.0) * c.sc * f;
-  double px = X(c, x), py = Y(c, y);
-  if (c.kind == K_PNG) {
-    if (r > 200) r = 200;
-    stampat(c, getstamp(c, code, shape, r), px, py);
-    return;
-  }
-  if (c.npts && (code != c.ptsym || c.npts >= 4096)) flushpoints(c);
-  if (c.npts && shape == 1 && std::fabs(cairo_get_line_width(c.cr) - 2 * r) > 1e-9) flushpoints(c);
-  if (!c.npts) {
-    c.ptsym = code;
-    snappen(c);
-    cairo_new_path(c.cr);
-    if (shape == 0) cairo_set_line_width(c.cr, 2 * dotradius(c, r));
-    if (shape == 1) cairo_set_line_width(c.cr, 2 * r);
-  }
-  symbolpath(c.cr, shape, px, py, r, true);
-  ++c.npts;
+  double r = std::min(std::max(rdev, 0.0) * c.sc * f, 200.0);
+  stampat(c, getstamp(c, code, shape, r), X(c, x), Y(c, y));
 }
 
-// Ends whatever was being batched: points or a connected line.
+// Ends whatever was being built: stamped points or a connected line.
 void flush(Ctx& c) {
-  flushpoints(c);
+  endstamping(c);
   if (c.inline_) {
     c.inline_ = false;
     c.nseg = 0;
@@ -432,7 +385,7 @@ int render(void* ctx, int code) {
   const bool lineop = code == OP_LINETO || code == OP_RLINETO;
   const bool pointop = code == OP_POINT || code == OP_CPOINT || code == OP_SPOINT;
   if (!(lineop && c.inline_) && !pointop) flush(c);
-  if (!pointop) flushpoints(c);
+  if (!pointop) endstamping(c);
   switch (code) {
     case OP_LINE:
       cairo_move_to(cr, X(c, o.s[0]), Y(c, o.s[1]));
@@ -543,10 +496,10 @@ void destroy(Ctx& c) {
 }  // namespace
 
 int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
+  const int kind = kindof(fn);
+  if (kind < 0) return errmsgf(198, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
+  if (kind != K_PNG) return gr_export_vector(g, fn, kind == K_PDF, o);
   Ctx c;
-  c.kind = kindof(fn);
-  if (c.kind < 0) return errmsgf(198, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
-  if (c.kind != K_PNG) return gr_export_vector(g, fn, c.kind == K_PDF, o);
   c.wreq = o.width, c.hreq = o.height;
   AtomicFile dst;
   if (int rc = af_open(dst, fn)) return fierr(rc, fn.c_str());

@@ -25,14 +25,9 @@ std::string cvalue(const char* name) {
   return buf;
 }
 
-// One "    name                value" row, the value in result colour.
+// One row in the layout of `query`.
 void row(const std::string& name, const std::string& value) {
-  std::string line = "    " + name;
-  line.append(name.size() < 20 ? 20 - name.size() : 1, ' ');
-  spoutsml("{txt}");
-  spout21(line.c_str());
-  spoutsml("{res}");
-  spout21(value.c_str());
+  query_row(name, value);
   newline();
 }
 
@@ -52,9 +47,7 @@ int cmd_about(int) {
 }  // namespace
 
 void about_querygroup() {
-  spoutsml("{txt}{hline}\n");
-  spoutsml("    Build\n");
-  spoutsml("{hline}\n");
+  query_head("Build");
   row("version", cvalue("zelta_version"));
   row("born date", cvalue("born_date"));
   for (const auto& [name, value] : plat_buildinfo()) row(name, value);

@@ -59,7 +59,7 @@ int mat_stripefind(const std::vector<std::string>& names, const std::string& wan
   return -1;
 }
 
-int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& out) {
+int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& dst) {
   if (a.rows != b.rows || a.cols != b.cols) return error(503);
   Matrix r;
   r.rows = a.rows;
@@ -72,7 +72,7 @@ int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& out) {
   r.rnames = b.rnames;
   r.cnames = b.cnames;
   r.sym = a.sym && b.sym;
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
@@ -81,17 +81,17 @@ void mat_scale(Matrix& a, double s) {
   if (miss(s)) return;
 }
 
-int mat_mul(const Matrix& a, const Matrix& b, Matrix& out) {
+int mat_mul(const Matrix& a, const Matrix& b, Matrix& dst) {
   if (a.rows == 1 && a.cols == 1 && !(b.rows == 1)) {
     Matrix r = b;
     mat_scale(r, a.v[0]);
-    out = std::move(r);
+    dst = std::move(r);
     return 0;
   }
   if (b.rows == 1 && b.cols == 1 && a.cols != 1) {
     Matrix r = a;
     mat_scale(r, b.v[0]);
-    out = std::move(r);
+    dst = std::move(r);
     return 0;
   }
   if (a.cols != b.rows) return error(503);
@@ -119,11 +119,11 @@ int mat_mul(const Matrix& a, const Matrix& b, Matrix& out) {
   }
   r.rnames = a.rnames;
   r.cnames = b.cnames;
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-void mat_transpose(const Matrix& a, Matrix& out) {
+void mat_transpose(const Matrix& a, Matrix& dst) {
   Matrix r;
   r.rows = a.cols;
   r.cols = a.rows;
@@ -133,10 +133,10 @@ void mat_transpose(const Matrix& a, Matrix& out) {
   r.rnames = a.cnames;
   r.cnames = a.rnames;
   r.sym = a.sym;
-  out = std::move(r);
+  dst = std::move(r);
 }
 
-int mat_kron(const Matrix& a, const Matrix& b, Matrix& out) {
+int mat_kron(const Matrix& a, const Matrix& b, Matrix& dst) {
   long rr = static_cast<long>(a.rows) * b.rows, cc = static_cast<long>(a.cols) * b.cols;
   if (rr > interp.matsize || cc > interp.matsize) return error(908);
   Matrix r = mat_make(static_cast<int>(rr), static_cast<int>(cc));
@@ -159,13 +159,13 @@ int mat_kron(const Matrix& a, const Matrix& b, Matrix& out) {
   for (auto* names : {&r.rnames, &r.cnames})
     for (auto& s : *names)
       if (std::count(s.begin(), s.end(), ':') > 1) s = s.substr(s.find(':') + 1);
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& out) {
-  if (a.rows == 0 && a.cols == 0) return out = b, 0;
-  if (b.rows == 0 && b.cols == 0) return out = a, 0;
+int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& dst) {
+  if (a.rows == 0 && a.cols == 0) return dst = b, 0;
+  if (b.rows == 0 && b.cols == 0) return dst = a, 0;
   Matrix r;
   if (below) {
     if (a.cols != b.cols) return error(503);
@@ -191,11 +191,11 @@ int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& out) {
     r.cnames = a.cnames;
     r.cnames.insert(r.cnames.end(), b.cnames.begin(), b.cnames.end());
   }
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-int mat_invsym(const Matrix& a, Matrix& out, const char* fn) {
+int mat_invsym(const Matrix& a, Matrix& dst, const char* fn) {
   if (a.rows != a.cols) return error(503);
   if (int rc = mat_chksize(a.rows, a.cols)) return rc;
   if (mat_hasmissing(a)) return fnerr(fn, 504);
@@ -209,11 +209,11 @@ int mat_invsym(const Matrix& a, Matrix& out, const char* fn) {
   r.rnames = a.cnames;
   r.cnames = a.rnames;
   r.sym = true;
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-int mat_inv(const Matrix& a, Matrix& out) {
+int mat_inv(const Matrix& a, Matrix& dst) {
   if (a.rows != a.cols) return error(503);
   if (mat_hasmissing(a)) return fnerr("inv()", 504);
   Matrix r = a;
@@ -229,11 +229,11 @@ int mat_inv(const Matrix& a, Matrix& out) {
   r.rnames = a.cnames;
   r.cnames = a.rnames;
   r.sym = a.sym;
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-int mat_cholesky(const Matrix& a, Matrix& out) {
+int mat_cholesky(const Matrix& a, Matrix& dst) {
   if (a.rows != a.cols) return error(503);
   if (mat_hasmissing(a)) return fnerr("cholesky()", 504);
   if (!mat_issym(a)) return error(505);
@@ -246,11 +246,11 @@ int mat_cholesky(const Matrix& a, Matrix& out) {
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) r.at(i, j) = 0;
   r.sym = false;
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-int mat_sweep(const Matrix& a, int k, Matrix& out) {
+int mat_sweep(const Matrix& a, int k, Matrix& dst) {
   if (a.rows != a.cols) return error(503);
   if (k < 1 || k > a.rows) return error(503);
   if (mat_hasmissing(a)) return fnerr("sweep()", 504);
@@ -270,11 +270,11 @@ int mat_sweep(const Matrix& a, int k, Matrix& out) {
   }
   std::swap(r.rnames[static_cast<size_t>(p)], r.cnames[static_cast<size_t>(p)]);
   r.sym = false;
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 
-int mat_corr(const Matrix& a, Matrix& out) {
+int mat_corr(const Matrix& a, Matrix& dst) {
   if (a.rows != a.cols) return error(503);
   if (mat_hasmissing(a)) return fnerr("corr()", 504);
   for (int i = 0; i < a.rows; ++i)
@@ -283,7 +283,7 @@ int mat_corr(const Matrix& a, Matrix& out) {
   Matrix r = a;
   for (int i = 0; i < a.rows; ++i)
     for (int j = 0; j < a.cols; ++j) r.at(i, j) = a.at(i, j) / std::sqrt(a.at(i, i) * a.at(j, j));
-  out = std::move(r);
+  dst = std::move(r);
   return 0;
 }
 

@@ -11,20 +11,20 @@
 // on failure). 0 or a code.
 [[nodiscard]] int matexp_eval(const std::string& text, Matrix& out);
 
-// Operations: each returns 0 or a printed code and writes only `out`.
-[[nodiscard]] int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& out);
-[[nodiscard]] int mat_mul(const Matrix& a, const Matrix& b, Matrix& out);
+// Operations: each returns 0 or a printed code and writes only `dst`.
+[[nodiscard]] int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& dst);
+[[nodiscard]] int mat_mul(const Matrix& a, const Matrix& b, Matrix& dst);
 void mat_scale(Matrix& a, double s);
-void mat_transpose(const Matrix& a, Matrix& out);
-[[nodiscard]] int mat_kron(const Matrix& a, const Matrix& b, Matrix& out);
-[[nodiscard]] int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& out);
+void mat_transpose(const Matrix& a, Matrix& dst);
+[[nodiscard]] int mat_kron(const Matrix& a, const Matrix& b, Matrix& dst);
+[[nodiscard]] int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& dst);
 // The generalised inverse of a symmetric matrix by sweeping (fn names the
 // caller in messages: "invsym()" or "syminv()").
-[[nodiscard]] int mat_invsym(const Matrix& a, Matrix& out, const char* fn);
-[[nodiscard]] int mat_inv(const Matrix& a, Matrix& out);
-[[nodiscard]] int mat_cholesky(const Matrix& a, Matrix& out);
-[[nodiscard]] int mat_sweep(const Matrix& a, int k, Matrix& out);
-[[nodiscard]] int mat_corr(const Matrix& a, Matrix& out);
+[[nodiscard]] int mat_invsym(const Matrix& a, Matrix& dst, const char* fn);
+[[nodiscard]] int mat_inv(const Matrix& a, Matrix& dst);
+[[nodiscard]] int mat_cholesky(const Matrix& a, Matrix& dst);
+[[nodiscard]] int mat_sweep(const Matrix& a, int k, Matrix& dst);
+[[nodiscard]] int mat_corr(const Matrix& a, Matrix& dst);
 // Checks the dimensions against matsize: 0 or 908.
 [[nodiscard]] int mat_chksize(int rows, int cols);
 bool mat_hasmissing(const Matrix& a);

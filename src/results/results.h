@@ -138,6 +138,12 @@ bool mat_erase(const std::string& name);
 // c(name): 0 and the value, or 1 when name is not a c() value.
 int creturn_value(const std::string& name, double* d, std::string* s, bool* isstr);
 
+// The layout of a `query` listing, which `about` shares: a group's heading
+// (a rule, the title, a rule), and the start of a row, "    name" padded to
+// 24 columns then the value in result colour, left for the caller to end.
+void query_head(const char* title);
+void query_row(const std::string& name, const std::string& value);
+
 // The coefficient table of `ereturn display`: the statistical commands own
 // the table and install it here. Called with the tokenizer after the word
 // `display`; returns 0 or a code.

@@ -181,9 +181,7 @@ std::string memtext(double bytes) {
 // Prints one group: a rule, the title, a rule, then each setting's name and
 // value, with the allowed range or words of the settings kept here.
 void qprint(const QGroup& g) {
-  spoutsml("{txt}{hline}\n");
-  spoutsmlf("    %s\n", g.title);
-  spoutsml("{hline}\n");
+  query_head(g.title);
   const char* p = g.items;
   while (*p) {
     while (*p == ' ') ++p;
@@ -200,12 +198,7 @@ void qprint(const QGroup& g) {
       if (creturn_value(name, &d, &value, &isstr)) continue;
       if (!isstr) value = name == "memory" ? memtext(d) : numtext(d);
     }
-    std::string line = "    " + name;
-    line.append(name.size() < 20 ? 20 - name.size() : 1, ' ');
-    spoutsml("{txt}");
-    spout21(line.c_str());
-    spoutsml("{res}");
-    spout21(value.c_str());
+    query_row(name, value);
     const int i = qfind(name.c_str());
     if (i >= 0 && (qrows[i].kind == K_INT || qrows[i].kind == K_REAL || qrows[i].kind == K_CHOICE)) {
       std::string note = qrows[i].kind == K_CHOICE ? qrows[i].choices
@@ -239,6 +232,21 @@ int cmd_query(int) {
 }
 
 }  // namespace
+
+void query_head(const char* title) {
+  spoutsml("{txt}{hline}\n");
+  spoutsmlf("    %s\n", title);
+  spoutsml("{hline}\n");
+}
+
+void query_row(const std::string& name, const std::string& value) {
+  std::string line = "    " + name;
+  line.append(name.size() < 20 ? 20 - name.size() : 1, ' ');
+  spoutsml("{txt}");
+  spout21(line.c_str());
+  spoutsml("{res}");
+  spout21(value.c_str());
+}
 
 bool setq_value(const char* name, std::string& text, bool& isnum) {
   const int i = qfind(name);

@@ -161,26 +161,38 @@ int cmd_collapse(int) {
     GdKey key;
     bool dense = byvars.size() == 1 && !s.wkind && s.sel.empty() && !isstrtype(vartype(byvars[0]));
     for (const Target& t : tg) dense = dense && (t.kind == GS_MEAN || t.kind == GS_SUM || t.kind == GS_COUNT);
-    if (dense)
-      if (int rc = gd_key(byvars[0], s.lo, s.hi, key, &dense)) return rc;
     std::vector<double> densekeys;
     if (dense) {
+      key.var = byvars[0];
       std::vector<size_t> used;
-      for (size_t k = 0; k < tg.size(); ++k) {
+      for (size_t k = 0; k < tg.size() && dense; ++k) {
         GdSums sums;
-        if (int rc = gd_sums(key, tg[k].src, s.lo, s.hi, sums)) return rc;
-        if (k == 0)
+        if (int rc = gd_sums(key, tg[k].src, s.lo, s.hi, sums, &dense)) return rc;
+        if (!dense) break;
+        if (k == 0) {
+          size_t nu = 0;
+          for (size_t sl = 0; sl < key.nslot(); ++sl) nu += sums.obs(sl) > 0;
+          used.reserve(nu), densekeys.reserve(nu);
           for (size_t sl = 0; sl < key.nslot(); ++sl)
-            if (sums.obs[sl] > 0) used.push_back(sl), densekeys.push_back(gd_value(key, sl));
+            if (sums.obs(sl) > 0) used.push_back(sl), densekeys.push_back(gd_value(key, sl));
+        }
+        fig[k].reserve(used.size());
         for (size_t sl : used) {
-          const double cnt = static_cast<double>(sums.n[sl]);
+          const double cnt = static_cast<double>(sums.n(sl));
           fig[k].push_back(tg[k].kind == GS_COUNT ? cnt
-                           : tg[k].kind == GS_SUM ? sums.sum[sl]
-                           : sums.n[sl] > 0       ? sums.sum[sl] / cnt
+                           : tg[k].kind == GS_SUM ? sums.sum(sl)
+                           : sums.n(sl) > 0       ? sums.sum(sl) / cnt
                                                   : misval);
         }
       }
       ng = static_cast<int>(used.size());
+      if (!dense) {
+        for (auto& f : fig) f.clear();
+        densekeys.clear();
+      }
+    }
+    if (dense) {
+      // the figures are made
     } else if (byvars.empty()) {
       code.assign(static_cast<size_t>(n), -1);
       for (long i = 0; i < n; ++i)
@@ -208,7 +220,7 @@ int cmd_collapse(int) {
       meta.push_back({varname(v), vartype(v), ds.fmtlist[static_cast<size_t>(v)], ds.lbllist[static_cast<size_t>(v)],
                       ds.varlabels[static_cast<size_t>(v)]});
       if (dense) {
-        byn[j] = densekeys;
+        byn[j] = std::move(densekeys);
         continue;
       }
       for (int g = 0; g < ng; ++g) {

@@ -271,6 +271,46 @@ int missnote(long nmiss) {
   return 0;
 }
 
+// The new variable of a mean, sum or count of a variable by a dense key
+// (grpdense.h): each slot's figure is made into a cell once, and every
+// observation copies the cell of its slot. Dropped again on a Break.
+int densevar(const std::string& name, int type, const std::string& fname, const GdKey& key, GdSums& sums,
+             long lo, long n) {
+  const long ns = static_cast<long>(key.nslot());
+  const int what = fname == "count" ? 0 : fname == "mean" ? 1 : 2;
+  const int w = typewidth(type);
+  // The cells are made over the sums, a block of slots at a time: cell k
+  // ends before the sums of slot k + 1 begin, so no sum is overwritten
+  // before it is read (and no fresh memory is needed).
+  static_assert(sizeof(GdCell) >= 8);
+  unsigned char* const cells = reinterpret_cast<unsigned char*>(sums.cell.data());
+  long nmiss = ds.nobs - n;  // the observations outside the range
+  double fig[BLK];
+  for (long k0 = 0; k0 < ns; k0 += BLK) {
+    const long m = std::min(BLK, ns - k0);
+    for (long j = 0; j < m; ++j) {
+      const size_t k = static_cast<size_t>(k0 + j);
+      const double cnt = static_cast<double>(sums.n(k));
+      fig[j] = what == 0 ? cnt : what == 2 ? sums.sum(k) : sums.n(k) > 0 ? sums.sum(k) / cnt : misval;
+      if (fig[j] >= misval) nmiss += sums.obs(k);
+    }
+    col_encode(ColView{cells + k0 * w, w, type}, 1, m, fig);
+  }
+  if (int rc = addvar_uninit(name.c_str(), type)) return rc;
+  const int v = ds.nvar;
+  const ColView cv = colview(v);
+  for (long o = 1; o < lo; ++o) cv.put(o, misval);
+  for (long o = lo + n; o <= ds.nobs; ++o) cv.put(o, misval);
+  if (n > 0 && gd_fill(key, cells, w, lo, n, cv.at(lo))) {
+    std::vector<char> drop(static_cast<size_t>(ds.nvar + 1), 0);
+    drop[static_cast<size_t>(v)] = 1;
+    (void)dropvars_flagged(drop);
+    return 1;
+  }
+  s_updata(v);
+  return missnote(nmiss);
+}
+
 struct GsOpts {
   std::string by;           // by() variables
   bool missing = false;     // group/tag/rowtotal: missing values count
@@ -400,27 +440,11 @@ int cmd_grpstat(int) {
       if ((fname == "mean" || fname == "sum" || fname == "total" || fname == "count") && src.var &&
           byvars.size() == 1 && s.sel.empty() && s.w.empty() && !isstrtype(vartype(byvars[0]))) {
         GdKey key;
+        key.var = byvars[0];
+        GdSums sums;
         bool dense = false;
-        if (int rc = gd_key(byvars[0], s.lo, s.hi, key, &dense)) return rc;
-        if (dense) {
-          GdSums sums;
-          if (int rc = gd_sums(key, src.var, s.lo, s.hi, sums)) return rc;
-          std::vector<double> fig(key.nslot());
-          for (size_t k = 0; k < fig.size(); ++k) {
-            const double cnt = static_cast<double>(sums.n[k]);
-            fig[k] = fname == "count" ? cnt : fname != "mean" ? sums.sum[k] : sums.n[k] > 0 ? sums.sum[k] / cnt : misval;
-          }
-          const double* fp = fig.data();
-          const long lo = s.lo;
-          const Fill fill = [fp, &key, lo](long i, long m, double* buf) {
-            int32_t slot[BLK];
-            gd_slots(key, lo + i, m, slot);
-            for (long k = 0; k < m; ++k) buf[k] = fp[slot[k]];
-          };
-          long nmiss = 0;
-          if (int rc = writevar(newname, type, s.lo, n, fill, &nmiss)) return rc;
-          return missnote(nmiss);
-        }
+        if (int rc = gd_sums(key, src.var, s.lo, s.hi, sums, &dense)) return rc;
+        if (dense) return densevar(newname, type, fname, key, sums, s.lo, n);
       }
       LvCodes code;
       int ng = 1;

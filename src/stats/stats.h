@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 #include <vector>
+#include "stats/grpdense.h"
 
 // Weight kinds of a command's sample.
 enum : char { WK_NONE = 0, WK_F = 'f', WK_A = 'a', WK_I = 'i', WK_P = 'p' };
@@ -82,6 +83,7 @@ struct RegFit {
 struct StatsState {
   RegFit reg;  // the last regress fit
   double summ_mean = 0, summ_sd = 0;  // mean and sd of summarize's last variable
+  std::vector<GdCell> gdspare;        // accumulators of the last dense group sums, reused by the next
   std::string reshape_failed;  // the last reshape that failed a check on the data ("" none)
 };
 extern StatsState sts;

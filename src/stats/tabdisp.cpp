@@ -46,7 +46,8 @@ struct TdOpts {
 };
 
 // A key variable's levels over the sample and each observation's level, with
-// the system missing value moved last when it stands for totals.
+// the system missing value (a string's empty text) moved last when it stands
+// for totals.
 struct Key {
   int var = 0;
   Levels lv;
@@ -62,9 +63,10 @@ int loadkey(int var, const StSample& s, bool totals, Key& k) {
   const int n = k.lv.n();
   k.rank.resize(static_cast<size_t>(n));
   for (int j = 0; j < n; ++j) k.rank[static_cast<size_t>(j)] = j;
-  if (totals && !k.lv.isstr)
+  // the total is the system missing value, or the empty text of a string
+  if (totals)
     for (int j = 0; j < n; ++j)
-      if (k.lv.vals[static_cast<size_t>(j)] == misval) {
+      if (k.lv.isstr ? k.lv.svals[static_cast<size_t>(j)].empty() : k.lv.vals[static_cast<size_t>(j)] == misval) {
         k.total = j;
         // levels after it move up one place; it goes last
         for (int i = j + 1; i < n; ++i) --k.rank[static_cast<size_t>(i)];

@@ -11,6 +11,7 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "vemo/verify.h"
 #include "vemo/vm.h"
 
 Cc* C = nullptr;
@@ -851,7 +852,9 @@ static Fcn* finish(int bodytag, int ptag) {
   if (vst.optimize && !vst.lnum) {
     if (int rc = cc_optimize(C->ins)) throw CcErr{rc};
   }
-  return assemble();
+  Fcn* f = assemble();
+  vo_checkcompiled(f->code, C->infunc ? C->fname + "()" : "<istmt>");
+  return f;
 }
 
 // fcndef -> [type] [FUNCTION] name '(' [arg {',' arg}] ')' statement

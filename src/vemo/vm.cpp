@@ -16,12 +16,12 @@
 #include "vemo/vofile.h"
 
 const char* const vm_opname[VM_NOPS] = {
-#define VOP(name, code, lay) #name,
+#define VOP(name, code, lay, pops, pushes) #name,
 #include "vemo/opcodes.def"
 #undef VOP
 };
 const int vm_oplayout[VM_NOPS] = {
-#define VOP(name, code, lay) L_##lay,
+#define VOP(name, code, lay, pops, pushes) L_##lay,
 #include "vemo/opcodes.def"
 #undef VOP
 };

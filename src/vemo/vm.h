@@ -12,7 +12,7 @@
 
 // Opcodes (names and operand layouts in opcodes.def).
 enum VmOp : int32_t {
-#define VOP(name, code, lay) name = code,
+#define VOP(name, code, lay, pops, pushes) name = code,
 #include "vemo/opcodes.def"
 #undef VOP
 };

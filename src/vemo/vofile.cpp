@@ -25,6 +25,7 @@
 #include "vemo/vemo.h"
 #include "vemo/stsel.h"
 #include "vemo/vofile.h"
+#include "vemo/verify.h"
 #include "vemo/vm.h"
 
 namespace {
@@ -183,17 +184,6 @@ void vo_clearcaches(std::vector<int32_t>& code) {
 namespace {
 
 bool isalc(int op) { return (op >= opalc_cm && op <= opalc_ps) || op == opalc_rm || (op >= opalc_stcm && op <= opalc_stcs); }
-// Instructions whose first operand is a frame slot.
-bool slotop(int op) {
-  switch (op) {
-    case oppush: case opassign: case opassignp: case opinc: case opdec: case oprstosmat: case oprstosmatp:
-    case oplstosmat1: case oplstosmat1p: case oplstosmat2: case oplstosmat2p: case opcall: case opldmatd:
-    case opldmatdd:
-      return true;
-    default:
-      return false;
-  }
-}
 
 }  // namespace
 
@@ -256,7 +246,7 @@ bool vo_codeok(const std::vector<int32_t>& code) {
   for (pc = 2; pc < pools; pc += vm_oplen(code.data(), pc, n)) {
     const int op = code[static_cast<size_t>(pc)];
     const int a = pc + 1 < n ? code[static_cast<size_t>(pc) + 1] : -1;
-    if (slotop(op) && (a < 0 || a >= slots)) return false;
+    if (vm_slotop(op) && (a < 0 || a >= slots)) return false;
     if ((op == opgoto || op == opbrfalse || op == optst0) && (a < 2 || a >= pools || !start[static_cast<size_t>(a)]))
       return false;
     if ((op == opldlit || op == opldilit) && (a < 0 || a >= n || !numlit[static_cast<size_t>(a)])) return false;
@@ -352,6 +342,11 @@ int vo_readmember(const std::vector<unsigned char>& b, const std::string&, const
   std::memcpy(code.data(), p + MEMBERHDR, bytes);
   if (code[0] != *release || !vo_codeok(code) || rettype < -1 || rettype > 6 || retorg < 0 || retorg > 5)
     return bad(610, "unable to read; library is corrupt");
+  // every path through the code keeps the stack within the frame
+  const VoVerify v = vo_verify(code);
+  if (!v.ok)
+    return bad(610, m.name + "(): " + v.why + " at word " + std::to_string(v.pc) +
+                        "\nunable to read; library is corrupt");
   // lookups cached by the writer mean nothing here
   vo_clearcaches(code);
   Fcn* f = new Fcn;
@@ -533,7 +528,8 @@ std::string vo_where(const std::string& name, Fcn** load) {
       if (!load) return path;
       Fcn* f = nullptr;
       int release = 0;
-      if (vo_readmember(b, path, m, &f, &release, true)) {
+      // a damaged member says so (and the lookup goes on as if not found)
+      if (vo_readmember(b, path, m, &f, &release, false)) {
         // a member whose header cannot be read still tells its release
         if (release && (release < 890 || release > 920) && skipped.empty()) {
           skipped = release < 890 ? "old" : "new";

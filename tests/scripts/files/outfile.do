@@ -84,3 +84,76 @@ shell cat o9.raw
 drop x
 cap noi outfile using o10
 display _rc
+* Strings flush left by default, flush right with rjs, and with fjs as their
+* display format says (%-6s left, %6s right); numbers stay right.
+clear
+input str4 a str4 b byte n
+"x" "yy" 5
+"long" "z" 12
+end
+format a %-6s
+format b %6s
+outfile using j1, noquote
+shell cat j1.raw
+outfile using j2, rjs
+shell cat j2.raw
+outfile using j3, fjs noquote
+shell cat j3.raw
+* with comma there is no padding to justify in
+outfile using j4.csv, comma rjs
+shell cat j4.csv
+cap noi outfile using j5, rjs fjs
+display _rc
+* A dictionary keeps value labels: the name on each entry and the table in
+* comment lines, one per value, that infile reads back (a text with double
+* quotes in compound quotes). A table shared by two variables is written
+* once; a table of a variable not written is not.
+clear
+input byte(q1 q2 r) str3 s
+1 2 3 "a"
+2 . 1 "b"
+end
+label define agree 1 "yes" 2 `"say "no""'
+label define other 1 "one" 3 "three"
+label values q1 agree
+label values q2 agree
+label values r other
+label variable q1 "First question"
+outfile q1 q2 s using d1, dictionary
+shell cat d1.dct
+label drop _all
+infile using d1, clear
+describe
+label list
+list
+* nolabel leaves the labels out of the dictionary
+clear
+input byte q
+1
+end
+label define yn 1 "yes"
+label values q yn
+outfile using d2, dictionary nolabel
+shell cat d2.dct
+* A table in the dictionary replaces one of the same name in memory, keeps
+* the others; a comment that is not a whole definition is an ordinary one.
+label drop yn
+label define yn 1 "oui" 0 "non"
+label define keep 7 "kept"
+shell printf '%s\n' 'dictionary {' '  byte v:yn' '* label define yn 1 "ja"' '* label define yn 2' '* label define things later' '* label define yn 1.5 "half"' '}' '1' '2' > d3.dct
+infile using d3, clear
+label list
+list
+* the same in a dictionary typed in a do-file
+clear
+label drop _all
+infile dictionary {
+  byte v:yn "the v"
+* label define yn 1 "ja"
+* label define yn 2 `"a "b""'
+}
+1
+2
+end
+list
+label list

@@ -60,3 +60,23 @@ cap noi tabdisp g h, cell(x) cellwidth(0)
 display _rc
 cap noi tabdisp g h, cell(x) by(h k x y s)
 display _rc
+* String keys: with totals the empty text holds the totals, shown last as
+* Total; without, it is an ordinary (blank) level, shown first.
+clear
+input str4 reg str3 sex byte yr n
+"east" "f" 1 3
+"east" "m" 1 4
+"east" "" 1 7
+"west" "f" 1 5
+"west" "m" 1 1
+"west" "" 1 6
+"" "f" 1 8
+"" "m" 1 5
+"" "" 1 13
+"east" "f" . 30
+end
+tabdisp reg sex if yr == 1, cell(n) totals
+tabdisp reg sex if yr == 1, cell(n)
+tabdisp sex if yr == 1, cell(n) by(reg) totals
+* a numeric total beside a string one
+tabdisp yr sex if reg == "east", cell(n) totals
