@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "data/store.h"
 #include "data/vlabel.h"
+#include "interp/tokenizer.h"
 #include "output/errors.h"
 
 namespace {
@@ -181,29 +183,6 @@ bool goodname(const std::string& s) {
   return true;
 }
 
-// Reads the quoted text at p: "text" or the compound `"text"' (nested pairs
-// allowed). False when there is none.
-bool quoted(const std::string& s, size_t& p, std::string& text) {
-  if (s.compare(p, 2, "`\"") == 0) {
-    int depth = 0;
-    for (size_t q = p; q + 1 < s.size(); ++q) {
-      if (s.compare(q, 2, "`\"") == 0) ++depth, ++q;
-      else if (s.compare(q, 2, "\"'") == 0 && --depth == 0) {
-        text = s.substr(p + 2, q - p - 2);
-        p = q + 2;
-        return true;
-      }
-    }
-    return false;
-  }
-  if (p >= s.size() || s[p] != '"') return false;
-  const size_t e = s.find('"', p + 1);
-  if (e == std::string::npos) return false;
-  text = s.substr(p + 1, e - p - 1);
-  p = e + 1;
-  return true;
-}
-
 // The mapping of a comment line `* label define name # "text"`; false when
 // the line is not one (it is then an ordinary comment).
 bool labelcomment(const std::string& s, DictLabel& lab) {
@@ -223,12 +202,13 @@ bool labelcomment(const std::string& s, DictLabel& lab) {
   if (!goodname(lab.name)) return false;
   char* end = nullptr;
   const double v = std::strtod(num.c_str(), &end);
-  if (num.empty() || *end || v != static_cast<double>(static_cast<int32_t>(v)) || v < VL_MINVAL || v > VL_MAXVAL)
-    return false;
+  // the range first: a cast of a value out of it is undefined
+  if (num.empty() || *end || !(v >= VL_MINVAL && v <= VL_MAXVAL) || v != std::trunc(v)) return false;
   lab.value = static_cast<int32_t>(v);
-  p = s.find_first_not_of(" \t", p);
-  if (p == std::string::npos || !quoted(s, p, lab.text)) return false;
-  return s.find_first_not_of(" \t\r", p) == std::string::npos;
+  const char *from, *to, *after;
+  if (parse_quoted_string(s.c_str() + p, &from, &to, &after)) return false;
+  lab.text.assign(from, to);
+  return std::strspn(after, " \t\r") == std::strlen(after);
 }
 
 // Reads the variable entry starting at token i; advances i past it.

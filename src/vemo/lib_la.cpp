@@ -85,7 +85,8 @@ bool rowok(const Factor& f, int i) {
 }
 
 // X'Z through BLAS when neither factor has a missing value; false (res
-// unspecified) when one has. Rows go in blocks, each checked for missing
+// unspecified) when one has, or when Break is pressed (vm.rc set; Break is
+// looked at between blocks). Rows go in blocks, each checked for missing
 // values just before BLAS reads it again from cache, so the data cross the
 // memory bus once; a product of one block is a single BLAS call.
 bool blascross(const Mat* x, const Mat* z, Mat* res) {
@@ -94,6 +95,7 @@ bool blascross(const Mat* x, const Mat* z, Mat* res) {
   const size_t B = 4096;
   const bool sym = x == z;
   for (size_t i0 = 0; i0 < n; i0 += B) {
+    if (i0 && !vm_poll()) return false;
     const int nb = static_cast<int>(std::min(B, n - i0));
     const double* xb = x->re() + i0 * static_cast<size_t>(p);
     const double* zb = z->re() + i0 * static_cast<size_t>(q);
@@ -121,11 +123,14 @@ Mat* crossprod(const Factor& x, const Mat* w, const Factor& z, const Mat* xm, co
   Mat* res = mkmat(nullptr, ET_REAL, p, q);
   if (!res) return nullptr;
   if (!x.cons && !z.cons && !w && !xm && !zm && n > 0 && p > 0 && q > 0 && blascross(x.m, z.m, res)) return res;
+  if (vm.rc) {
+    mfree(res);
+    return nullptr;
+  }
   std::vector<long double> acc(static_cast<size_t>(p) * static_cast<size_t>(q), 0.0L);
   std::vector<double> xr(static_cast<size_t>(p)), zr(static_cast<size_t>(q));
-  size_t done = 0;
   for (int i = 0; i < n; ++i) {
-    if (!pollwork(done, static_cast<size_t>(p) * static_cast<size_t>(q) + 1)) {
+    if ((i & 4095) == 0 && i && !vm_poll()) {
       mfree(res);
       return nullptr;
     }

@@ -138,7 +138,15 @@ bool b_order(int n) {
   }
   std::vector<int> perm(static_cast<size_t>(a->rows));
   std::iota(perm.begin(), perm.end(), 0);
+  // Break is looked at every 64K comparisons; once pressed, every pair
+  // compares equal, so the sort runs out at once and its result is dropped
+  long cmps = 0;
+  bool broke = false;
   std::stable_sort(perm.begin(), perm.end(), [&](int x, int y) {
+    if (broke || ((++cmps & 65535) == 0 && !vm_poll())) {
+      broke = true;
+      return false;
+    }
     for (int key : keys) {
       const int col = std::abs(key) - 1;
       int c = cmpel(a, at(a, x, col), at(a, y, col));
@@ -146,6 +154,7 @@ bool b_order(int n) {
     }
     return false;
   });
+  if (broke) return false;
   Mat* res = mkmat(nullptr, ET_REAL, a->rows, 1);
   if (!res) return false;
   for (size_t i = 0; i < perm.size(); ++i) res->re()[i] = perm[i] + 1;

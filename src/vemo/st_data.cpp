@@ -229,6 +229,11 @@ bool b_st_data(int n) {
       if (!isstrtype(vartype(vars[jj]))) cv[jj] = colview(vars[jj]);
     double* out = res->re();
     for (long k0 = 0; k0 < r; k0 += B) {
+      // Break is looked at every 64 blocks; the partial result is dropped
+      if ((k0 & (64 * B - 1)) == 0 && k0 && !vm_poll()) {
+        mfree(res);
+        return false;
+      }
       const long nb = std::min(B, r - k0);
       for (size_t jj = 0; jj < c; ++jj) {
         double* scratch = col.data() + jj * static_cast<size_t>(B);
@@ -258,6 +263,10 @@ bool b_st_data(int n) {
     return ret(n, res);
   }
   for (size_t jj = 0; jj < c; ++jj) {
+    if (jj && r > 65536 && !vm_poll()) {
+      mfree(res);
+      return false;
+    }
     const int v = vars[jj];
     const bool isstr = isstrtype(vartype(v));
     if (Str) {

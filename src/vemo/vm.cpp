@@ -194,6 +194,13 @@ bool orgerr(int rc, const char* org) {
   return vmerrmsg(rc, buf);
 }
 
+// A conditional branch taken backwards closes a loop as a goto does (the
+// optimizer threads a test that lands on a goto straight to the goto's
+// target), so it counts towards the Break poll the same way.
+inline bool backjump(int pc, int to) {
+  return to > pc || ++vm.pollctr < VM_POLLRATE || vm_poll();
+}
+
 // ---------------------------------------------------------------- handlers
 // Each handler is called with pc at its opcode and leaves pc at the next
 // instruction; false means vm.rc is set.
@@ -429,7 +436,12 @@ bool h_tst0(int32_t* code, int& pc) {
   }
   --vm.sp;
   mfree(m);
-  pc = zero ? code[pc + 1] : pc + 2;
+  if (!zero) {
+    pc += 2;
+    return true;
+  }
+  if (!backjump(pc, code[pc + 1])) return false;
+  pc = code[pc + 1];
   return true;
 }
 
@@ -906,6 +918,7 @@ static void run(size_t entry) {
         }
         const bool t = scalarcmp(code[pc + 4], a->re()[0], y);
         vm.cond = t;
+        if (!t && !backjump(pc, code[pc + 6])) break;
         pc = t ? pc + 7 : code[pc + 6];
         continue;
       }
@@ -931,6 +944,7 @@ static void run(size_t entry) {
         }
         const bool t = scalarcmp(code[pc + 3], a->re()[0], code[pc + 2] == opld1 ? 1 : 0);
         vm.cond = t;
+        if (!t && !backjump(pc, code[pc + 5])) break;
         pc = t ? pc + 6 : code[pc + 5];
         continue;
       }
@@ -1038,7 +1052,12 @@ static void run(size_t entry) {
       }
       case opbrfalse:
         mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
-        pc = vm.cond ? pc + 2 : code[pc + 1];
+        if (vm.cond) {
+          pc += 2;
+          continue;
+        }
+        if (!backjump(pc, code[pc + 1])) break;
+        pc = code[pc + 1];
         continue;
       case opismat:
         if (!h_ismat(code, pc)) break;

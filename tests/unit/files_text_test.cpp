@@ -108,6 +108,29 @@ struct DictTest : ::testing::Test {
   void TearDown() override { out_set_capture(nullptr); }
 };
 
+TEST_F(DictTest, LabelCommentsCarryValueLabels) {
+  DictParse p;
+  ASSERT_EQ(parse({"* label define early 1 \"before the brace\"", "dictionary {", "  byte v:yn",
+                   "* label define yn 1 \"ja\"", "  *   label   define yn -3 `\"x `\"y\"' z\"'  ",
+                   "* label define yn 2", "* label define yn 1.5 \"half\"", "* label define 1yn 4 \"bad name\"",
+                   "* label define yn 5 \"text\" extra", "* label define yn 6 `\"open\"",
+                   "* label defines yn 7 \"x\"", "* label define yn 2147483621 \"too big\"",
+                   "* label define yn 8 \"\"", "}"},
+                  p),
+            0);
+  const auto& l = p.d.labels;
+  ASSERT_EQ(l.size(), 3u);
+  EXPECT_EQ(l[0].name, "yn");
+  EXPECT_EQ(l[0].value, 1);
+  EXPECT_EQ(l[0].text, "ja");
+  EXPECT_EQ(l[1].value, -3);
+  EXPECT_EQ(l[1].text, "x `\"y\"' z");
+  EXPECT_EQ(l[2].value, 8);
+  EXPECT_EQ(l[2].text, "");
+  ASSERT_EQ(p.d.vars.size(), 1u);
+  EXPECT_EQ(p.d.vars[0].lblname, "yn");
+}
+
 TEST_F(DictTest, EntriesTakeTheirPlacesAndFormats) {
   DictParse p;
   ASSERT_EQ(parse({"infile dictionary using \"my data\" {", "  _lines(3) _first(4)",

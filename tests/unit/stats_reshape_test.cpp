@@ -13,6 +13,7 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "stats/stats.h"
 
 namespace {
 
@@ -89,6 +90,49 @@ TEST_F(ReshapeTest, RefusedMemoryBringsTheOldDataBack) {
   EXPECT_EQ(varname(2), "t");
   EXPECT_EQ(zelta_data(3, 1), 11);
   ASSERT_NE(charget("id", "note"), nullptr);
+}
+
+// The settings a reshape remembers in _dta, as one text.
+std::string settings() {
+  std::string r;
+  for (const char* n : {"reshape_layout", "reshape_stubs", "reshape_i", "reshape_j", "reshape_string"}) {
+    const std::string* c = charget("_dta", n);
+    r += std::string(n) + "=" + (c ? *c : "-") + ";";
+  }
+  return r;
+}
+
+TEST_F(ReshapeTest, OnlyASuccessReplacesTheRememberedSettings) {
+  EXPECT_EQ(settings(), "reshape_layout=-;reshape_stubs=-;reshape_i=-;reshape_j=-;reshape_string=-;");
+  ASSERT_EQ(execline("reshape long x, i(id) j(t 1/4)"), 0);
+  const std::string kept = "reshape_layout=long;reshape_stubs=x;reshape_i=id;reshape_j=t 1/4;reshape_string=-;";
+  EXPECT_EQ(settings(), kept);
+  const auto longimage = image();
+  // a Break, a refused allocation and a failed check leave them
+  stopflag = 1;
+  EXPECT_EQ(execline("reshape wide"), 1);
+  stopflag = 0;
+  ds.failalloc = 1;
+  EXPECT_EQ(execline("reshape wide"), 909);
+  ds.failalloc = 0;
+  EXPECT_EQ(settings(), kept);
+  EXPECT_EQ(image(), longimage);
+  EXPECT_TRUE(sts.reshape_failed.empty());
+  store(2, 2, 1);  // id 1 now has t = 1 twice
+  EXPECT_EQ(execline("reshape wide"), 9);
+  EXPECT_EQ(sts.reshape_failed, "wide x, i(id) j(t 1/4)");
+  EXPECT_EQ(settings(), kept);
+  // reshape error changes nothing and returns 0 after listing
+  sink.clear();
+  EXPECT_EQ(execline("reshape error"), 0);
+  EXPECT_NE(sink.find("values of variable t not unique within id:"), std::string::npos) << sink;
+  EXPECT_EQ(sts.reshape_failed, "wide x, i(id) j(t 1/4)");
+  // put right, the bare form goes back and clears the failure
+  store(2, 2, 2);
+  ASSERT_EQ(execline("reshape wide"), 0);
+  EXPECT_TRUE(sts.reshape_failed.empty());
+  EXPECT_EQ(ds.nobs, 50);
+  EXPECT_EQ(settings(), "reshape_layout=wide;reshape_stubs=x;reshape_i=id;reshape_j=t 1/4;reshape_string=-;");
 }
 
 TEST_F(ReshapeTest, AsideAndUndoKeepTheArena) {

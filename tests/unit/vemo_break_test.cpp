@@ -1,6 +1,6 @@
-// Library built-ins that can run long on large arguments look at Break as
-// they go: a Break stops the statement with code 1, leaves no half-made
-// result behind, and the same statement runs to the end without one.
+// The element-by-element library functions look at Break as they go: a
+// Break stops the statement with code 1, leaves no half-made result behind,
+// and the same statement runs to the end without one.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,16 +36,6 @@ TEST(VemoLibBreak, ElementwiseFunctions) {
   ASSERT_EQ(run("x = invnormal(u)"), 0);
   ASSERT_NE(findglobal("x"), nullptr);
   EXPECT_EQ(findglobal("x")->cols, 300000);
-  vemo_clear();
-}
-
-TEST(VemoLibBreak, WeightedCrossProducts) {
-  ASSERT_EQ(vemo_start(), 0);
-  ASSERT_EQ(run("X = J(300000, 1, 2); w = J(300000, 1, 1)"), 0);
-  EXPECT_EQ(broken("c = quadcross(X, w, X)"), 1);
-  EXPECT_EQ(findglobal("c"), nullptr);
-  ASSERT_EQ(run("c = quadcross(X, w, X)"), 0);
-  EXPECT_EQ(findglobal("c")->re()[0], 1200000);
   vemo_clear();
 }
 

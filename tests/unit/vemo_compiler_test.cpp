@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "data/store.h"
+#include "interp/cmdtab.h"
+#include "output/output.h"
 #include "platform/platform.h"
 #include "vemo/cc.h"
 #include "vemo/vemo.h"
@@ -228,9 +231,55 @@ TEST(VemoRun, BreakPollStopsAnEndlessLoop) {
   EXPECT_GT(findglobal("k")->re()[0], 1000);  // polls come every thousand jumps
   EXPECT_EQ(run("for (i=1; i<=10; i++) k = i"), 0);
   EXPECT_EQ(findglobal("k")->re()[0], 10);
+  // a loop whose body ends in an if: the test's branch is threaded to the
+  // loop's head and closes the loop without a goto; each kind of test
+  // (plain, fused with a literal, with a constant, with a slot, string
+  // operands on the general path) still counts towards the poll
+  for (const char* loop : {"while (1) { k++; if (0) k = 0 }", "while (1) { k++; if (k < -1) k = 0 }",
+                           "while (1) { k++; if (k < 0) k = 0 }", "j = -1; while (1) { k++; if (k < j) k = 0 }",
+                           "s = \"a\"; while (1) { k++; if (s == \"b\") k = 0 }"}) {
+    vemo_setsteplimit(3);
+    EXPECT_EQ(run(std::string("k = 0; ") + loop), 1) << loop;
+    vemo_setsteplimit(0);
+    stopflag = 0;
+    EXPECT_GT(findglobal("k")->re()[0], 1000) << loop;
+  }
   vemo_clear();
 }
 
+TEST(VemoRun, BreakStopsLongBuiltins) {
+  std::string sink;
+  out_set_capture(&sink);
+  cmdinit_table();
+  ASSERT_EQ(vemo_start(), 0);
+  ASSERT_EQ(run("X = ((300000::1), mod(1::300000, 7), J(300000, 1, 0.5)); Y = X; Y[7, 2] = .; C = 0"), 0);
+  ds_reset();
+  ASSERT_EQ(addvar("a", ST_DOUBLE), 0);
+  ASSERT_EQ(addvar("b", ST_LONG), 0);
+  ASSERT_EQ(setobs_quiet(300000), 0);
+  for (long o = 1; o <= ds.nobs; ++o) {
+    store(1, o, static_cast<double>(o));
+    store(2, o, static_cast<double>(-o));
+  }
+  // each of these polls Break as it goes through the rows (a step limit of
+  // two stops the run at the third poll); the target keeps its old value
+  for (const char* stmt : {"C = cross(X, X)", "C = cross(Y, Y)", "C = cross(X, 1, X, 0)", "C = order(X, (1, 2))",
+                           "C = st_data(., (1, 2))", "C = st_data(., (\"a\", \"b\"))"}) {
+    vemo_setsteplimit(2);
+    EXPECT_EQ(run(stmt), 1) << stmt;
+    vemo_setsteplimit(0);
+    stopflag = 0;
+    EXPECT_EQ(findglobal("C")->n(), 1u) << stmt;
+  }
+  // and without Break they finish
+  EXPECT_EQ(run("C = cross(X, X)"), 0);
+  EXPECT_EQ(findglobal("C")->n(), 9u);
+  EXPECT_EQ(run("C = st_data(., (1, 2))"), 0);
+  EXPECT_EQ(findglobal("C")->rows, 300000);
+  ds_reset();
+  vemo_clear();
+  out_set_capture(nullptr);
+}
 
 // Opcode names in the run-time copy of f's code, one per instruction start.
 std::vector<int> quickops(const char* fname) {
