@@ -153,6 +153,37 @@ unsigned char* arenaalloc(size_t total) {
   return static_cast<unsigned char*>(p);
 }
 
+// Moves the columns, inside the arena they are in, to a capacity of n
+// observations (cc cells per column). Every column moves the same way
+// (towards the start when the capacity shrinks, as when a variable widens
+// the records), so moving them in order of position, nearest the way they
+// move first, never overwrites a column not yet moved. This needs neither a
+// second arena nor fresh pages. False (nothing moved) when the columns
+// would move in both directions.
+bool relayout_inplace(long n, long cc) {
+  const long off = dataoff_for(n);
+  const long dmap = off - ds.dataoff, dcol = cc - ds.colcells;
+  if ((dmap < 0 && dcol > 0) || (dmap > 0 && dcol < 0)) return false;
+  const bool down = dmap < 0 || dcol < 0;
+  std::vector<int> order(static_cast<size_t>(ds.nvar));
+  for (int v = 1; v <= ds.nvar; ++v) order[static_cast<size_t>(v - 1)] = v;
+  std::sort(order.begin(), order.end(), [down](int a, int b) {
+    const int pa = ds.mapi[static_cast<size_t>(a)], pb = ds.mapi[static_cast<size_t>(b)];
+    return down ? pa < pb : pa > pb;
+  });
+  const long cells = std::min(usedcells(), n);
+  unsigned char* nx = ds.arena + off;
+  for (int v : order)
+    std::memmove(nx + static_cast<size_t>(cc) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]), colbase(v),
+                 static_cast<size_t>(cells) * widthof(v));
+  ds.mapj = reinterpret_cast<uint32_t*>(ds.arena);
+  ds.dataoff = off;
+  ds.xtraptr = nx;
+  ds.maxobs = n;
+  ds.colcells = cc;
+  return true;
+}
+
 // Moves the columns into a fresh arena of `bytes` laid out for `width`,
 // each column `colcells` cells long. 0 or 909, and then nothing has changed.
 // The block is `bytes` plus room for the columns' rounding (at most 7 cells
@@ -161,6 +192,12 @@ int relayout(long width, uint64_t bytes) {
   const long n = maxobs_for(width, bytes), cc = colcells_for(n);
   if (hookfails()) return 909;
   const size_t total = arenabytes(bytes);
+  if (ds.arena && ds.nvar > 0 && ds.arenasize == total && relayout_inplace(n, cc)) {
+    ds.syslrecl = width;
+    ds.memorysize = bytes;
+    set_limits();
+    return 0;
+  }
   unsigned char* na;
   if (ds.arena && ds.nvar == 0 && ds.arenasize == total) {
     na = ds.arena;  // nothing to move: the block (and its mapped pages) is reused

@@ -326,4 +326,34 @@ TEST_F(LayoutTest, FailedRepartitionLeavesColumnsIntact) {
   expect_columns();
 }
 
+// With the columns nearly filling the arena, widening the records moves
+// every column towards the start within the same arena, over cells of the
+// columns before it, and narrowing them moves every column back; the values
+// survive both ways, also after the columns were reordered.
+TEST_F(LayoutTest, RepartitionInPlaceWithFullColumns) {
+  ASSERT_EQ(setmemory(64 * 1024), 0);
+  // the widest even record at which n observations still fit
+  const long n = 250;
+  build(n);
+  long wide = ds.syslrecl;
+  while (maxobs_for(wide + 2, ds.memorysize) > n + 1) wide += 2;
+  ASSERT_GT(wide, ds.syslrecl);
+  Image ref = snapshot();
+  const unsigned char* arena = ds.arena;
+  ASSERT_EQ(setwidth(wide), 0);
+  EXPECT_EQ(ds.arena, arena);
+  EXPECT_LE(ds.maxobs, n + 2);
+  expect_same(snapshot(), ref);
+  expect_columns();
+  ASSERT_EQ(setwidth(ds.lrecl + 2), 0);
+  EXPECT_EQ(ds.arena, arena);
+  expect_same(snapshot(), ref);
+  expect_columns();
+  ASSERT_EQ(reordervars({0, 6, 3, 1, 5, 2, 4}), 0);
+  Image moved = snapshot();
+  ASSERT_EQ(setwidth(wide), 0);
+  expect_same(snapshot(), moved);
+  expect_columns();
+}
+
 }  // namespace
