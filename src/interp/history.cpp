@@ -11,15 +11,25 @@
 static std::deque<std::string> ring;
 static size_t ringbytes = 0;
 
-void history_add(const std::string& line) {
-  if (line.empty()) return;
-  plat_addhistory(line.c_str());
+// Keeps a line in the ring, dropping the oldest beyond conslen bytes.
+static void keep(const std::string& line) {
   ring.push_back(line);
   ringbytes += line.size() + 2;
   while (ringbytes > static_cast<size_t>(interp.conslen) && !ring.empty()) {
     ringbytes -= ring.front().size() + 2;
     ring.pop_front();
   }
+}
+
+void history_add(const std::string& line) {
+  if (line.empty()) return;
+  plat_addhistory(line.c_str());
+  keep(line);
+}
+
+void history_seed(const std::vector<std::string>& lines) {
+  for (const std::string& s : lines)
+    if (!s.empty()) keep(s);
 }
 
 void history_review(int back, int count) {

@@ -19,21 +19,38 @@ InterpState interp;
 
 namespace {
 
+// plat_ctrlcs() when the last command ended: the console tells by it
+// whether a pending Break belongs to a command or to the line being asked for.
+int ctrlcs_at_end = 0;
+
+// A resized terminal changes the width of what the next command prints.
+void takeresize() {
+  if (plat_takeresize()) out_console_resized(plat_termwidth());
+}
+
 // Top-level console input.
 struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
+    // A Break with no Ctrl-C since the last command ended was that
+    // command's. A later one (between two lines of a block being typed, or
+    // after a block's first line) is a Ctrl-C on the line now asked for,
+    // and drops it like one typed on it.
+    if (plat_ctrlcs() == ctrlcs_at_end) stopflag = 0;
+    takeresize();
     int r;
     // Ctrl-C on a half-typed line drops it and asks again, with no report
     // (inside the body of a block being typed too: only that line goes).
     while ((r = plat_readline(interp.prompt, line)) == 1) stopflag = 0;
+    takeresize();
     if (r != 0) return 1;
-    if (!plat_stdin_tty()) {  // echo piped input as if it had been typed
+    const std::string echo = std::string(interp.prompt) + line + "\n";
+    if (plat_stdin_tty()) {
+      out_echo_logs(echo);  // the terminal shows it already; the logs get it too
+    } else {  // echo piped input as if it had been typed
       int prev = setoutlev(OUT_COMMAND);
-      spout21(interp.prompt);
-      spout21(line.c_str());
-      spout21("\n");
+      spout21(echo.c_str());
       setoutlev(prev);
     }
     return 0;
@@ -158,6 +175,12 @@ int getreq(int) {
 int nextrawline(std::string& line) {
   LineSource* src = interp.sources.empty() ? &console_source : interp.sources.back();
   if (src->next(line)) return 1;
+  // The lines of a block typed at the console are typed commands too: they
+  // are recalled with the rest, listed by #review and kept in the command log.
+  if (src == &console_source) {
+    history_add(line);
+    out_cmdlog_line(line);
+  }
   if (!src->isprogram())
     while (!line.empty() && line.back() == ' ') line.pop_back();
   return 0;
@@ -180,6 +203,7 @@ static int dispatch_console() {
       int rc = macexpand(line);
       if (rc) {
         interp.globalrc = rc;
+        ctrlcs_at_end = plat_ctrlcs();
         return rc;
       }
     }
@@ -189,6 +213,7 @@ static int dispatch_console() {
   expr_reset_command();
   interp.globalrc = selreq();
   ps.i_nvar = 0;
+  ctrlcs_at_end = plat_ctrlcs();
   return interp.globalrc;
 }
 
@@ -299,8 +324,10 @@ int toplevel_loop() {
   while (true) {
     interp.zelta_busy = false;
     newline();
+    // A Ctrl-C after the line was taken is the command's (it Breaks it), or
+    // the next line's when the command reads a block; one at the prompt
+    // has already dropped what was typed there.
     if (getreq(0)) return 0;
-    stopflag = 0;  // a Break at the prompt means nothing
     if (!doreq()) return 0;
   }
 }

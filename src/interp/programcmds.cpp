@@ -86,13 +86,20 @@ int pgmdefine(const std::string& name) {
   const bool atconsole = interp.sources.empty();
   std::string line;
   for (int n = 1;; ++n) {
-    if (stopflag) return 1;
+    // At the console a Ctrl-C between two lines drops only the next one,
+    // as one typed on it does (the console tells which Break is which).
+    if (stopflag && !atconsole) return 1;
+    // At the console the line number is the prompt, so that the line editor
+    // shows it again after a Ctrl-C and the logs echo it with the line.
+    char numbered[16];
+    const char* saved = interp.prompt;
     if (atconsole && out.s_outlev <= OUT_NOTE) {
-      int prev = setoutlev(OUT_NOTE);
-      spout21f("%3d. ", n);
-      setoutlev(prev);
+      std::snprintf(numbered, sizeof numbered, "%3d. ", n);
+      interp.prompt = numbered;
     }
-    if (nextrawline(line)) return error(612);
+    const int r = nextrawline(line);
+    interp.prompt = saved;
+    if (r) return error(612);
     if (firstword(line) == "end") break;
     const char* q = line.c_str();
     while (*q == ' ') ++q;

@@ -14,6 +14,7 @@
 #include "data/store.h"
 #include "interp/cmdtab.h"
 #include "interp/complete.h"
+#include "interp/history.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -233,6 +234,7 @@ int zelta_main(int argc, char** argv) {
     interp.nokbrd = true;
   }
   plat_init(!batch);
+  history_seed(plat_histlines());
   plat_setcompleter(cmpl_words);
   cmdinit_table();
   // Without a matrix store to own it, the messages read matsize from here.

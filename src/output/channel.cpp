@@ -318,6 +318,26 @@ void out_set_linesize(int width) {
   out.linesize = s->width;
 }
 
+void out_console_resized(int columns) {
+  if (!ch.console_tty) return;
+  out.pagesize = termrows() - 1;
+  updatemore();
+  if (!out.linesize_set && columns > 0) out_set_linesize(columns);
+}
+
+void out_echo_logs(const std::string& text) {
+  SmlStream* s = results();
+  smlflush(s);  // a partial line still belongs to the console too
+  SmlSink& con = s->sinks[SINK_CONSOLE];
+  const bool was = con.on;
+  con.on = false;
+  int prev = setoutlev(OUT_COMMAND);
+  spout21(text.c_str());
+  setoutlev(prev);
+  smlflush(s);
+  con.on = was;
+}
+
 // Installs the c() lookup of {ccl} (nullptr: the expression layer's hook).
 void out_set_cclfn(bool (*fn)(const char*, std::string&)) {
   ch.ccl = fn;

@@ -116,6 +116,7 @@ int set_linesize(int) {
   }
   if (int rc = setrest()) return rc;
   out_set_linesize(static_cast<int>(n));
+  out.linesize_set = true;
   return 0;
 }
 

@@ -15,6 +15,7 @@ struct OutputState {
   int s_outlev = 0;   // threshold: text below it is suppressed (3 quietly, 5 capture)
   int ls_outlev = 0;  // s_outlev at entry of the current do-file or program (noisily)
   int linesize = 80;  // `set linesize`
+  bool linesize_set = false;  // set by the user: a resized terminal leaves it alone
   bool more = true;   // `set more` (the prompt shows only on an interactive terminal)
   int pollctr = 0;    // sends since the last Break poll
   int pagesize = 23;  // lines per screen for the more prompt (`c(pagesize)`)
@@ -52,6 +53,12 @@ void out_reset_stop();
 void out_log_enable(int handle, bool on);
 // `set linesize`: the results stream's width (40 to 255).
 void out_set_linesize(int width);
+// The terminal was resized: the page length follows, and so does the width
+// unless the user has set it.
+void out_console_resized(int columns);
+// Text the terminal already shows (a line typed through the line editor),
+// written as a command echo to the logs only.
+void out_echo_logs(const std::string& text);
 // Supplies c() values for the {ccl} tag (the saved-results subsystem).
 void out_set_cclfn(bool (*fn)(const char* name, std::string& value));
 // `set more`; the prompt is asked only on an interactive terminal.

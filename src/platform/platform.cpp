@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,11 +32,14 @@ struct PlatState {
   std::string line;                    // the line readline handed back
   bool done = false;                   // the callback has delivered a line (or end)
   bool eof = false;                    // ... and it was end of input
+  long linegap_ms = 0;                 // pause after each line taken (console test only)
 };
 PlatState plat;
 
 volatile std::sig_atomic_t breaks_on = 1;
-volatile std::sig_atomic_t resized = 0;  // SIGWINCH since the last look
+volatile std::sig_atomic_t ctrlcs = 0;  // Ctrl-Cs taken by the reader thread, ever
+volatile std::sig_atomic_t resized = 0;  // SIGWINCH not yet shown to readline
+volatile std::sig_atomic_t winched = 0;  // SIGWINCH not yet taken by plat_takeresize
 
 // The thread that reads commands. Library threads (the BLAS pool is started
 // before main) may not block SIGINT, and the kernel may hand it to one of
@@ -43,20 +47,38 @@ volatile std::sig_atomic_t resized = 0;  // SIGWINCH since the last look
 pthread_t reader;
 volatile std::sig_atomic_t reader_known = 0;
 
+// True (after passing the signal on) when it reached another thread.
+bool forwarded(int sig) {
+  if (!reader_known || pthread_equal(pthread_self(), reader)) return false;
+  const int saved = errno;
+  pthread_kill(reader, sig);
+  errno = saved;
+  return true;
+}
+
 void on_sigint(int) {
-  if (reader_known && !pthread_equal(pthread_self(), reader)) {
-    const int saved = errno;
-    pthread_kill(reader, SIGINT);
-    errno = saved;
-    return;
-  }
+  if (forwarded(SIGINT)) return;
+  ctrlcs = ctrlcs + 1;
   if (breaks_on)
     stopflag = 1;
   else
     altstopflag = 1;
 }
 
-void on_sigwinch(int) { resized = 1; }
+void on_sigwinch(int) {
+  if (forwarded(SIGWINCH)) return;
+  resized = 1;
+  winched = 1;
+}
+
+// The console test's way into the instant between two lines: the reader
+// waits this long (with Ctrl-C deliverable) after each line it hands back.
+void linegap() {
+  if (plat.linegap_ms <= 0) return;
+  timespec left{plat.linegap_ms / 1000, (plat.linegap_ms % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
 
 // Bytes that end a word for completion: every printable byte that
 // cmpl_filech does not accept, so readline's word start matches ours.
@@ -114,11 +136,12 @@ void discardline() {
 }
 
 // One line through readline's callback interface. 0 = a line, -1 = end of
-// input, 1 = Ctrl-C (the line is discarded, stopflag stays set).
+// input, 1 = Ctrl-C (the line is discarded, stopflag stays set). A Break
+// already pending counts as a Ctrl-C on this line: the caller clears one
+// that belongs to a command before asking.
 int callbackline(const char* prompt, std::string& line) {
   plat.done = plat.eof = false;
   plat.line.clear();
-  stopflag = 0;  // a Break left over from the last command is not this line's
   // Signals are held except while waiting in pselect, so a Ctrl-C between
   // the flag test and the wait cannot be missed.
   sigset_t hold, orig;
@@ -126,6 +149,10 @@ int callbackline(const char* prompt, std::string& line) {
   sigaddset(&hold, SIGINT);
   sigaddset(&hold, SIGWINCH);
   sigprocmask(SIG_BLOCK, &hold, &orig);
+  if (resized) {  // while a command ran: nothing is shown yet to redraw
+    resized = 0;
+    rl_reset_screen_size();
+  }
   rl_callback_handler_install(prompt, online);
   int rc = 0;
   while (!plat.done) {
@@ -159,6 +186,7 @@ int callbackline(const char* prompt, std::string& line) {
     return -1;
   }
   line = plat.line;
+  linegap();
   return 0;
 }
 
@@ -184,7 +212,24 @@ void plat_init(bool interactive) {
     rl_basic_word_break_characters = const_cast<char*>(wordbreaks);
     using_history();
     plat_histload();
+    if (const char* g = std::getenv("ZELTA_TEST_LINEGAP")) plat.linegap_ms = std::atol(g);
   }
+}
+
+int plat_ctrlcs() { return ctrlcs; }
+
+bool plat_takeresize() {
+  if (!winched) return false;
+  winched = 0;
+  return true;
+}
+
+std::vector<std::string> plat_histlines() {
+  std::vector<std::string> v;
+  if (!plat.use_readline) return v;
+  for (int i = 0; i < history_length; ++i)
+    if (HIST_ENTRY* e = history_get(history_base + i)) v.emplace_back(e->line);
+  return v;
 }
 
 void plat_setcompleter(PlatCompleter f) { plat.completer = f; }

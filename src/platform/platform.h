@@ -16,6 +16,9 @@ extern volatile std::sig_atomic_t altstopflag;
 // Installs the Ctrl-C handler; `interactive` turns on readline, completion
 // and the history file when standard input is a terminal.
 void plat_init(bool interactive);
+// How many Ctrl-Cs have arrived (it only grows): tells whether one came
+// after some point.
+int plat_ctrlcs();
 // setbreak(0) holds Breaks (moving a pending one aside); setbreak(1) re-enables
 // them and re-delivers a held one. Returns the previous state.
 int setbreak(int on);
@@ -24,6 +27,12 @@ int setbreak(int on);
 int plat_readline(const char* prompt, std::string& line);
 // Adds a typed line to the readline history and the history file.
 void plat_addhistory(const char* line);
+// The history read from the file at start-up, oldest first (empty when not
+// on a terminal).
+std::vector<std::string> plat_histlines();
+// True once after the terminal has been resized (SIGWINCH); the reader
+// thread asks between commands.
+bool plat_takeresize();
 
 // The completion the console's Tab key calls: candidates for the word ending
 // at byte `cursor` of `text`, with [start, end) the bytes they replace.

@@ -33,6 +33,7 @@
 #include "output/format.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "results/results.h"
 #include "stats/levels.h"
 #include "stats/stats.h"
 
@@ -919,18 +920,32 @@ int runsettings(const Settings& st, bool report) {
   return towide(stubs, ivars, jv[0], st.strj, jl, report);
 }
 
-// reshape query: the remembered settings.
+// reshape query: the remembered settings, shown and left in r(layout),
+// r(stubs), r(i), r(j) and r(string); the last failed reshape, if any, in
+// r(failed).
 int query() {
+  retval_clear();
   Settings st;
-  if (!remembered(st)) {
+  const bool have = remembered(st);
+  if (!have) {
     spout21f("(no reshape remembered with these data)\n");
-    return 0;
+  } else {
+    spout21f("  layout of the last reshape:  %s\n", st.how.c_str());
+    spout21f("  stubs:                       %s\n", st.stubs.c_str());
+    spout21f("  i():                         %s\n", st.i.c_str());
+    spout21f("  j():                         %s%s\n", st.j.c_str(), st.strj ? "  (string)" : "");
+    spout21f("  to go back, type:            reshape %s\n", st.how == "long" ? "wide" : "long");
   }
-  spout21f("  layout of the last reshape:  %s\n", st.how.c_str());
-  spout21f("  stubs:                       %s\n", st.stubs.c_str());
-  spout21f("  i():                         %s\n", st.i.c_str());
-  spout21f("  j():                         %s%s\n", st.j.c_str(), st.strj ? "  (string)" : "");
-  spout21f("  to go back, type:            reshape %s\n", st.how == "long" ? "wide" : "long");
+  if (!sts.reshape_failed.empty()) {
+    spout21f("  last failed its checks:      %s\n", sts.reshape_failed.c_str());
+    spout21f("  (reshape error lists the problem observations)\n");
+  }
+  const std::pair<const char*, std::string> items[] = {{"layout", st.how}, {"stubs", st.stubs},
+                                                      {"i", st.i},         {"j", st.j},
+                                                      {"string", st.strj ? "string" : ""},
+                                                      {"failed", sts.reshape_failed}};
+  for (const auto& [name, text] : items)
+    if (int rc = retval_set_local(name, text)) return rc;
   return 0;
 }
 

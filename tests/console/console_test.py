@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The interactive console driven through a pseudo-terminal: Tab completion
 of commands, variables, macros and file names, the history file written,
-trimmed and read back by the next session, Ctrl-C on a half-typed line, and
-Ctrl-C breaking a running loop. Every wait has a timeout and the child is
-always killed."""
+trimmed and read back by the next session (block lines too, and #review),
+numbered prompts of a program's body, Ctrl-C on a half-typed line and
+between two lines, Ctrl-C breaking a running loop, and the width following
+a resized terminal. Every wait has a timeout and the child is always
+killed."""
 import fcntl
 import os
 import pty
@@ -202,9 +204,9 @@ class ConsoleTest(unittest.TestCase):
         self.assertNotIn("123", transcript)
         c.send("exit, clear\r")
         c.wait_exit()
-        # The dropped line never reached the history.
-        # (The body lines of a block are not console commands of their own.)
-        self.assertEqual(self.histlines(), ["display 3+4", "forvalues i = 1/2 {", "exit, clear"])
+        # The body lines are in the history, the dropped line is not.
+        self.assertEqual(self.histlines(), ["display 3+4", "forvalues i = 1/2 {",
+                                            'display "in" + "loop"', "}", "exit, clear"])
 
     def test_ctrl_c_breaks_a_loop(self):
         c = self.start()
@@ -249,6 +251,161 @@ class ConsoleTest(unittest.TestCase):
         self.assertEqual(self.histlines(), ["display 2", "exit, clear"])
         leftovers = [f for f in os.listdir(self.dir) if f.startswith("hist.")]
         self.assertEqual(leftovers, [])
+
+    def test_block_lines_in_history_and_review(self):
+        c = self.start()
+        c.run("display 11")
+        c.send("foreach w in ab cd {\r")
+        c.expect(r"\{\r?\n\. $")
+        c.send('display "`w\'" + "!"\r')
+        c.expect(r"!\"\r?\n\. $")
+        shown = c.run("}")
+        self.assertEqual(re.findall(r"(?<=\n)(ab!|cd!)(?=\r?\n)", shown), ["ab!", "cd!"])
+        # A program's body, numbered prompts and all.
+        c.send("program define hello\r")
+        c.expect(r"\n  1\. $")
+        c.send('display "hel" + "lo"\r')
+        c.expect(r"\n  2\. $")
+        c.run("end")
+        # A Vemo block.
+        c.send("vemo\r")
+        c.expect(r"\n: $")
+        c.send("7*6\r")
+        c.expect(r"42\r?\n: $")
+        c.send("end\r")
+        c.expect(r"\n\. $")
+        # #review lists the body lines with the rest, oldest first; the
+        # directive itself is not kept.
+        shown = c.run("#review 6")
+        self.assertEqual(re.findall(r"(?<=\n)\d .*?(?=\r?\n)", shown),
+                         ["6 program define hello", '5 display "hel" + "lo"', "4 end", "3 vemo",
+                          "2 7*6", "1 end"])
+        shown = c.run("#review 12 2")
+        self.assertEqual(re.findall(r"(?<=\n)\d+ .*?(?=\r?\n)", shown),
+                         ["10 display 11", "9 foreach w in ab cd {"])
+        c.send("exit, clear\r")
+        c.wait_exit()
+        expected = ["display 11", "foreach w in ab cd {", 'display "`w\'" + "!"', "}",
+                    "program define hello", 'display "hel" + "lo"', "end", "vemo", "7*6", "end",
+                    "exit, clear"]
+        self.assertEqual(self.histlines(), expected)
+        # The next session: the up arrow reaches a body line, and #review
+        # shows the earlier session's lines the up arrow recalls.
+        c = self.start()
+        shown = c.run("#review 3")
+        self.assertEqual(re.findall(r"(?<=\n)\d .*?(?=\r?\n)", shown),
+                         ["3 7*6", "2 end", "1 exit, clear"])
+        c.send("\x10" * 9)  # back to the body line of the loop
+        c.expect(re.escape('display "`w\'" + "!"'))
+        c.send("\x05 + \"?\"\r")  # to the end of the line, add to it, run it
+        c.expect(r"\n\. $")
+        self.assertRegex(c.out, r"\n!\?\r?\n")  # `w' is empty out of the loop
+        c.send("exit, clear\r")
+        c.wait_exit()
+        self.assertEqual(self.histlines()[-2:], ['display "`w\'" + "!" + "?"', "exit, clear"])
+
+    def test_program_define_prompt(self):
+        c = self.start()
+        c.run("log using typed.log, text")
+        c.send("program define twice\r")
+        c.expect(r"\n  1\. $")
+        c.send("display 2*21\r")
+        c.expect(r"\n  2\. $")
+        c.send("display 99")
+        c.expect("display 99")
+        c.send("\x03")  # drops this line only; the prompt keeps its number
+        c.expect(r"\n  2\. $")
+        c.send("display 2*22\r")
+        c.expect(r"\n  3\. $")
+        c.run("end")
+        shown = c.run("twice")
+        self.assertEqual(re.findall(r"(?<=\n)\d+(?=\r?\n)", shown), ["42", "44"])
+        c.run("log close")
+        c.send("exit, clear\r")
+        c.wait_exit()
+        self.assertNotIn("Break", c.out)
+        # The log shows the typed lines with their prompts, as a do-file's would.
+        with open(os.path.join(self.dir, "typed.log")) as f:
+            log = f.read()
+        body = log[log.index("program define"):log.index("log close")]
+        self.assertEqual(body.splitlines(),
+                         ["program define twice", "  1. display 2*21", "  2. display 2*22",
+                          "  3. end", "", ". twice", "42", "44", "", ". "])
+
+    def test_ctrl_c_between_lines(self):
+        # The console waits this long after taking each line, so that a
+        # Ctrl-C lands after one line and before the next prompt.
+        c = self.start(ZELTA_TEST_LINEGAP="2000")
+        c.send("forvalues i = 1/2 {\r")
+        c.expect(r"\{\r?\n")
+        c.send("\x03")
+        # It drops the line about to be typed, like a Ctrl-C on an empty line
+        # (the terminal may echo ^C first).
+        c.expect(r"\. \r?\n\. $")
+        c.send('display "in" + "loop"\r')
+        c.expect(r"loop\"\r?\n\. $")
+        shown = c.run("}")
+        self.assertEqual(re.findall(r"(?<=\n)inloop(?=\r?\n)", shown), ["inloop", "inloop"])
+        c.send("program define once\r")
+        c.expect(r"\n  1\. $")
+        c.send('display "in" + "prog"\r')
+        c.expect(r"prog\"\r?\n")
+        c.send("\x03")
+        c.expect(r"  2\. \r?\n  2\. $")
+        c.run("end")
+        shown = c.run("once")
+        self.assertRegex(shown, r"\ninprog\r?\n")
+        self.assertNotIn("r(1);", c.out)
+        self.assertNotIn("Break", c.out)
+        c.send("exit, clear\r")
+        c.wait_exit()
+
+    def test_break_in_block_is_not_carried(self):
+        # A Break of a command run inside a block typed at the console ends
+        # what the block runs; it is not taken for a Ctrl-C on the next line.
+        c = self.start()
+        c.send("if 1 {\r")
+        c.expect(r"\{\r?\n\. $")
+        c.send("shell sleep 5\r")
+        c.expect(r"sleep 5\r?\n")
+        time.sleep(0.5)
+        c.send("\x03")
+        c.expect(r"\. $")  # the terminal echoes ^C before it
+        c.send('display "not" + "run"\r')
+        c.expect(r"run\"\r?\n\. $")
+        shown = c.run("}")
+        self.assertNotIn("notrun", shown)
+        self.assertRegex(shown, r"r\(1\);")
+        self.assertNotRegex(c.out, r"\. \r?\n\. display")
+
+    def test_resize(self):
+        c = self.start()
+
+        def resize(cols, rows=24):
+            # While a command runs, so that no prompt is being redrawn.
+            c.send("shell sleep 1\r")
+            c.expect(r"sleep 1\r?\n")
+            fcntl.ioctl(c.fd, termios.TIOCSWINSZ, struct.pack("HHHH", rows, cols, 0, 0))
+            c.expect(r"\n\. $")
+
+        shown = c.run("display c(linesize)")
+        self.assertRegex(shown, r"\n80\r?\n")
+        resize(100)
+        shown = c.run("display c(linesize)")
+        self.assertRegex(shown, r"\n100\r?\n")
+        resize(30)  # narrower than the least line size
+        shown = c.run("display c(linesize)")
+        self.assertRegex(shown, r"\n40\r?\n")
+        resize(300)
+        shown = c.run("display c(linesize)")
+        self.assertRegex(shown, r"\n255\r?\n")
+        # Set by the user, the width stays.
+        c.run("set linesize 90")
+        resize(120)
+        shown = c.run("display c(linesize)")
+        self.assertRegex(shown, r"\n90\r?\n")
+        c.send("exit, clear\r")
+        c.wait_exit()
 
     def test_history_location(self):
         # Without ZELTA_HISTORY the file is in the home folder.

@@ -81,6 +81,7 @@ reshape error
 replace year = 1996 in 8
 * the failures left the remembered settings alone
 reshape query
+return list
 
 * --- a j() list for wide: only the listed values, a listed value without
 * observations makes missing variables; the list is remembered for long
@@ -120,6 +121,7 @@ list
 reshape long
 list
 reshape query
+return list
 
 * --- bad j() lists and subcommands
 clear
