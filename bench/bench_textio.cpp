@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   std::string dir = argc > 2 ? argv[2] : "/tmp";
   std::string quiet;
   bench::start_quiet(&quiet);
-  const std::string csv = dir + "/bench_textio.csv", out = dir + "/bench_textio_out.csv",
+  const std::string csv = dir + "/bench_textio.csv", outcsv = dir + "/bench_textio_out.csv",
                     plain = dir + "/bench_textio_plain.csv", npout = dir + "/bench_textio_np.csv",
                     post = dir + "/bench_textio_post.dta";
 
@@ -164,14 +164,14 @@ int main(int argc, char** argv) {
 
   std::vector<std::vector<double>> cols(NCOL, std::vector<double>(static_cast<size_t>(rows)));
   for (int k = 0; k < NCOL; ++k) col_decode(colview(k + 1), 1, rows, cols[static_cast<size_t>(k)].data());
-  Timing tout = timed("outsheet using " + out + ", comma nonames replace");
+  Timing tout = timed("outsheet using " + outcsv + ", comma nonames replace");
   Timing pw = plainwrite(plain, cols, rows);
   const double npwrite =
       numpy("a = np.loadtxt('" + csv + "', delimiter=',', max_rows=" + std::to_string(rows) + ")",
             "np.savetxt('" + npout + "', a, fmt='%.17g', delimiter=',')");
   report("outsheet", mb, tout, pw, "%.17g loop", npwrite);
   for (int k = 1; k <= NCOL; ++k) (void)execline("format v" + std::to_string(k) + " %17.0g");
-  Timing tout17 = timed("outsheet using " + out + ", comma nonames replace");
+  Timing tout17 = timed("outsheet using " + outcsv + ", comma nonames replace");
   report("outsheet (%17.0g)", mb, tout17, pw, "%.17g loop", npwrite);
 
   // post: rows of 5 doubles, one command line per row; literal values (as
@@ -192,6 +192,6 @@ int main(int argc, char** argv) {
                 exprs ? "expressions" : "literals", wall() - t0, cpu() - c0,
                 (cpu() - c0) / static_cast<double>(rows) * 1e6);
   }
-  for (const std::string& f : {csv, out, plain, npout, post}) std::remove(f.c_str());
+  for (const std::string& f : {csv, outcsv, plain, npout, post}) std::remove(f.c_str());
   return 0;
 }

@@ -232,17 +232,6 @@ int cmd_list(int) {
   return 0;
 }
 
-// Commas every three digits.
-std::string commas(long n) {
-  std::string s = std::to_string(n), r;
-  int k = 0;
-  for (size_t i = s.size(); i-- > 0;) {
-    r.insert(r.begin(), s[i]);
-    if (++k % 3 == 0 && i > 0 && s[i - 1] != '-') r.insert(r.begin(), ',');
-  }
-  return r;
-}
-
 int cmd_describe(int) {
   ps.vable = 0;
   ps.ifable = 3;
@@ -260,14 +249,14 @@ int cmd_describe(int) {
   putline("Contains data");
   char buf[200];
   if (!ds.datalbl.empty()) {
-    std::snprintf(buf, sizeof buf, "  obs:%14s                          %s", commas(ds.nobs).c_str(), ds.datalbl.c_str());
+    std::snprintf(buf, sizeof buf, "  obs:%14s                          %s", fmt_commas(ds.nobs).c_str(), ds.datalbl.c_str());
   } else {
-    std::snprintf(buf, sizeof buf, "  obs:%14s", commas(ds.nobs).c_str());
+    std::snprintf(buf, sizeof buf, "  obs:%14s", fmt_commas(ds.nobs).c_str());
   }
   putline(buf);
-  std::snprintf(buf, sizeof buf, " vars:%14s", commas(ds.nvar).c_str());
+  std::snprintf(buf, sizeof buf, " vars:%14s", fmt_commas(ds.nvar).c_str());
   putline(buf);
-  std::snprintf(buf, sizeof buf, " size:%14s (%.1f%% of memory free)", commas(size).c_str(), freepct);
+  std::snprintf(buf, sizeof buf, " size:%14s (%.1f%% of memory free)", fmt_commas(size).c_str(), freepct);
   putline(buf);
   if (!shortform && vl.lnvar() > 0) {
     putline(rule);

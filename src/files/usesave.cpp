@@ -379,16 +379,6 @@ int cmd_save(int) {
   return 0;
 }
 
-std::string commas(long n) {
-  std::string s = std::to_string(n), r;
-  int k = 0;
-  for (size_t i = s.size(); i-- > 0;) {
-    r.insert(r.begin(), s[i]);
-    if (++k % 3 == 0 && i > 0) r.insert(r.begin(), ',');
-  }
-  return r;
-}
-
 std::string padr(std::string s, size_t w) {
   if (s.size() < w) s.append(w - s.size(), ' ');
   return s;
@@ -431,11 +421,11 @@ int describe_using(const std::string& before, const std::string& after) {
   put("");
   put("Contains data");
   char buf[256];
-  std::snprintf(buf, sizeof buf, "  obs:%14s                          %s", commas(f.nobs).c_str(), f.datalbl.c_str());
+  std::snprintf(buf, sizeof buf, "  obs:%14s                          %s", fmt_commas(f.nobs).c_str(), f.datalbl.c_str());
   put(buf);
-  std::snprintf(buf, sizeof buf, " vars:%14s                          %s", commas(f.nvar).c_str(), f.stamp.c_str());
+  std::snprintf(buf, sizeof buf, " vars:%14s                          %s", fmt_commas(f.nvar).c_str(), f.stamp.c_str());
   put(buf);
-  std::snprintf(buf, sizeof buf, " size:%14s", commas(f.nobs * f.lrecl).c_str());
+  std::snprintf(buf, sizeof buf, " size:%14s", fmt_commas(f.nobs * f.lrecl).c_str());
   put(buf);
   if (!shortform) {
     put(rule);

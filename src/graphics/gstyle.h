@@ -1,6 +1,7 @@
 // Drawing conventions the renderers share: the nine pens of the use-pens
 // register and the symbol codes' shapes and size factors.
 #pragma once
+#include <cstdint>
 #include <string>
 
 struct Gdl;
@@ -37,6 +38,22 @@ inline void symshape(int code, int* shape, double* f) {
     case 6: *shape = 5; break;
     case 7: *shape = 6; break;
     default: *shape = -1; break;
+  }
+}
+
+// The points of a point-cloud opcode, the same in every renderer: l[0]
+// points (at most 100,000) spread evenly, from the seed l[1], within l[2] by
+// l[3] device units around (s[0], s[1]); each goes to at(x, y) in device units.
+template <class F>
+void gs_cloud(const int32_t l[4], const int16_t s[4], F&& at) {
+  const long n = l[0] < 0 ? 0 : l[0] > 100000 ? 100000 : l[0];
+  uint64_t z = static_cast<uint32_t>(l[1]) * 2654435761ULL + 1;
+  for (long i = 0; i < n; ++i) {
+    z ^= z << 13, z ^= z >> 7, z ^= z << 17;
+    const double u = static_cast<double>(z >> 11) / 9007199254740992.0 - 0.5;
+    z ^= z << 13, z ^= z >> 7, z ^= z << 17;
+    const double w = static_cast<double>(z >> 11) / 9007199254740992.0 - 0.5;
+    at(static_cast<int>(s[0] + u * l[2]), static_cast<int>(s[1] + w * l[3]));
   }
 }
 

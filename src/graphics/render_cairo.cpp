@@ -455,20 +455,7 @@ int render(void* ctx, int code) {
       penstroke(c);
       break;
     }
-    case OP_CLOUD: {
-      // count points spread evenly (seeded) within spreadx by spready around x, y.
-      long n = std::clamp<long>(o.l[0], 0, 100000);
-      uint64_t s = static_cast<uint32_t>(o.l[1]) * 2654435761ULL + 1;
-      for (long i = 0; i < n; ++i) {
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        double u = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        double v = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
-        addpoint(c, static_cast<int>(o.s[0] + u * o.l[2]), static_cast<int>(o.s[1] + v * o.l[3]),
-                 o.s[2]);
-      }
-      break;
-    }
+    case OP_CLOUD: gs_cloud(o.l, o.s, [&](int x, int y) { addpoint(c, x, y, o.s[2]); }); break;
     default: break;  // close, update, sleep, header, registers, paths
   }
   return 0;

@@ -4,8 +4,10 @@
 // allocations or printf calls). Points are batched into one path per run of
 // equal symbol and pen, connected lines into one polyline. Text stays text:
 // SVG <text> with XML and CSS escapes, PDF strings in the standard fonts
-// with their escapes; cairo only measures the text for alignment.
+// with their escapes; cairo only measures the text for alignment. The PDF
+// content stream is deflated on its way to the file.
 #include <cairo.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,18 +22,67 @@
 
 namespace {
 
-// Output buffer in front of the atomic file; the first write failure sticks.
+// The start of every PDF: object 1 is the content stream, whose length is
+// object 2, written after it.
+constexpr char PDFHEAD[] = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
+constexpr char PDFOBJ1[] = "1 0 obj\n<< /Length 2 0 R /Filter /FlateDecode >>\nstream\n";
+
+// Output buffer in front of the atomic file, deflating what is put between
+// beginz and endz; the first failure sticks (909 when zlib has no memory).
 struct Out {
   AtomicFile* f = nullptr;
   std::string buf;
   long total = 0;  // bytes handed to the file so far (PDF object offsets)
   int err = 0;
+  bool deflating = false;
+  z_stream zs{};
 
+  Out() = default;
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
+  ~Out() {
+    if (deflating) deflateEnd(&zs);
+  }
+  void write(const void* p, size_t n) {
+    if (!err) err = af_write(*f, p, n);
+    total += static_cast<long>(n);
+  }
+  // Deflates the buffer into the file; mode Z_FINISH ends the stream.
+  void deflatebuf(int mode) {
+    unsigned char chunk[1 << 16];
+    zs.next_in = reinterpret_cast<Bytef*>(buf.data());
+    zs.avail_in = static_cast<uInt>(buf.size());
+    int zrc;
+    do {
+      zs.next_out = chunk;
+      zs.avail_out = sizeof chunk;
+      zrc = deflate(&zs, mode);
+      write(chunk, sizeof chunk - zs.avail_out);
+    } while (zrc == Z_OK && (zs.avail_out == 0 || mode == Z_FINISH));
+    if (zrc != Z_OK && zrc != Z_BUF_ERROR && zrc != Z_STREAM_END && !err) err = 909;
+  }
   void flush() {
     if (buf.empty()) return;
-    if (!err) err = af_write(*f, buf.data(), buf.size());
-    total += static_cast<long>(buf.size());
+    if (deflating) deflatebuf(Z_NO_FLUSH);
+    else write(buf.data(), buf.size());
     buf.clear();
+  }
+  // Starts deflating what follows.
+  void beginz() {
+    flush();
+    if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) {
+      if (!err) err = 909;
+      return;
+    }
+    deflating = true;
+  }
+  // Ends the deflated part: pos() is then again the file offset.
+  void endz() {
+    if (!deflating) return;
+    deflatebuf(Z_FINISH);
+    buf.clear();
+    deflateEnd(&zs);
+    deflating = false;
   }
   void put(const char* s, size_t n) {
     buf.append(s, n);
@@ -43,6 +94,7 @@ struct Out {
     buf.push_back(c);
     if (buf.size() >= (1u << 18)) flush();
   }
+  // The file offset of the next byte (not while deflating).
   long pos() const { return total + static_cast<long>(buf.size()); }
   // A number with at most two decimals, trailing zeros dropped.
   void num(double v) {
@@ -603,9 +655,9 @@ void makepage(Vec& v) {
                                static_cast<unsigned char>(r.bg[2])};
   char b[300];
   if (v.pdf) {
-    // object 1 is the content stream; its length is object 2, written after it
-    v.out.put("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
-    v.out.put("1 0 obj\n<< /Length 2 0 R >>\nstream\n");
+    v.out.put(PDFHEAD);
+    v.out.put(PDFOBJ1);
+    v.out.beginz();
     v.out.put(pdfrgb(bg, false));
     std::snprintf(b, sizeof b, "0 0 %.2f %.2f re f\n", v.W, v.H);
     v.out.put(b);
@@ -718,19 +770,7 @@ int render(void* ctx, int code) {
       shadeandpen(v, path, px - rad, py - rad, px + rad, py + rad);
       break;
     }
-    case OP_CLOUD: {
-      // count points spread evenly (seeded) within spreadx by spready around x, y
-      const long n = std::clamp<long>(o.l[0], 0, 100000);
-      uint64_t s = static_cast<uint32_t>(o.l[1]) * 2654435761ULL + 1;
-      for (long i = 0; i < n; ++i) {
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        const double u = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        const double w = static_cast<double>(s >> 11) / 9007199254740992.0 - 0.5;
-        addpoint(v, static_cast<int>(o.s[0] + u * o.l[2]), static_cast<int>(o.s[1] + w * o.l[3]), o.s[2]);
-      }
-      break;
-    }
+    case OP_CLOUD: gs_cloud(o.l, o.s, [&](int x, int y) { addpoint(v, x, y, o.s[2]); }); break;
     default: break;
   }
   return 0;
@@ -757,12 +797,12 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
     } else {
       char b[300];
       // the stream begins after the fixed header makepage wrote
-      const std::string head = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
-      const std::string obj1 = "1 0 obj\n<< /Length 2 0 R >>\nstream\n";
-      const long streamlen = v.out.pos() - static_cast<long>(head.size() + obj1.size());
+      v.out.endz();
+      const long head = static_cast<long>(std::strlen(PDFHEAD));
+      const long streamlen = v.out.pos() - head - static_cast<long>(std::strlen(PDFOBJ1));
       v.out.put("\nendstream\nendobj\n");
       std::vector<long> off(8, 0);
-      off[1] = static_cast<long>(head.size());
+      off[1] = head;
       off[2] = v.out.pos();
       std::snprintf(b, sizeof b, "2 0 obj\n%ld\nendobj\n", streamlen);
       v.out.put(b);
@@ -822,7 +862,7 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
   }
   if (v.out.err) {
     af_abort(dst);
-    return fierr(v.out.err, fn.c_str());
+    return v.out.err == 909 ? error(909) : fierr(v.out.err, fn.c_str());
   }
   if ((rc = af_commit(dst))) {
     af_abort(dst);

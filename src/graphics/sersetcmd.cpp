@@ -407,11 +407,18 @@ int ss_resetid() {
   return 0;
 }
 
-// Builds a two-variable set (x, y) of doubles from pairs; it becomes current.
-int derivedset(const std::string& xn, const std::string& yn, const std::string& xf,
-               const std::string& yf, const std::vector<std::pair<double, double>>& pts) {
+// What a derived set is made from: the sorted (x, y) pairs of two variables
+// of the current set, and their names and formats, which the new set keeps.
+struct DerivedFrom {
+  std::vector<std::pair<double, double>> pts;
+  std::string xn, yn, xf, yf;
+};
+
+// Builds a two-variable set (x, y) of doubles from pairs, named after the
+// variables of `from`; it becomes current.
+int derivedset(const DerivedFrom& from, const std::vector<std::pair<double, double>>& pts) {
   unsigned char types[2] = {ST_DOUBLE, ST_DOUBLE};
-  std::string names[2] = {yn, xn}, fmts[2] = {yf, xf};
+  std::string names[2] = {from.yn, from.xn}, fmts[2] = {from.yf, from.xf};
   int id = 0;
   if (int rc = serset_new(2, types, names, fmts, &id)) return rc;
   Serset& s = *serset_cur();
@@ -446,25 +453,37 @@ int pairsof(int yj, int xj, std::vector<std::pair<double, double>>& pts) {
   return 0;
 }
 
-// serset create_xmedians yvar# xvar# [bands]: a new set of the median x and
-// median y within each of `bands` equal-width bands of x (default 10).
-int ss_xmedians() {
+// The operands of the derived-set subcommands, "yvar# xvar# [n]": n (left
+// as it is when not given) must lie in lo..hi, `what` naming it in the
+// message; then the pairs of the two variables. 0 or a code.
+int derivedargs(int& n, int lo, int hi, const char* what, DerivedFrom& from) {
   if (int rc = needcur()) return rc;
-  int yj = 0, xj = 0, nb = 10;
+  int yj = 0, xj = 0;
   const char* w = gettok(prsestd);
   if (int rc = intarg(w, &yj)) return rc;
   w = gettok(prsestd);
   if (int rc = intarg(w, &xj)) return rc;
   w = gettok(prsestd);
   if (*w) {
-    if (int rc = intarg(w, &nb)) return rc;
-    if (nb < 1 || nb > 200) return errmsgf(198, "bands must be between 1 and 200\n");
+    if (int rc = intarg(w, &n)) return rc;
+    if (n < lo || n > hi) return errmsgf(198, "%s must be between %d and %d\n", what, lo, hi);
   }
   if (int rc = restempty()) return rc;
-  std::vector<std::pair<double, double>> pts, out;
-  if (int rc = pairsof(yj, xj, pts)) return rc;
-  Serset& s = *serset_cur();
-  std::string xn = s.names[xj - 1], yn = s.names[yj - 1], xf = s.fmts[xj - 1], yf = s.fmts[yj - 1];
+  if (int rc = pairsof(yj, xj, from.pts)) return rc;
+  const Serset& s = *serset_cur();
+  from.xn = s.names[xj - 1], from.yn = s.names[yj - 1];
+  from.xf = s.fmts[xj - 1], from.yf = s.fmts[yj - 1];
+  return 0;
+}
+
+// serset create_xmedians yvar# xvar# [bands]: a new set of the median x and
+// median y within each of `bands` equal-width bands of x (default 10).
+int ss_xmedians() {
+  int nb = 10;
+  DerivedFrom from;
+  if (int rc = derivedargs(nb, 1, 200, "bands", from)) return rc;
+  const std::vector<std::pair<double, double>>& pts = from.pts;
+  std::vector<std::pair<double, double>> out;
   if (!pts.empty()) {
     double lo = pts.front().first, hi = pts.back().first, wdt = (hi - lo) / nb;
     size_t at = 0;
@@ -485,28 +504,17 @@ int ss_xmedians() {
       out.emplace_back(med(xs), med(ys));
     }
   }
-  return derivedset(xn, yn, xf, yf, out);
+  return derivedset(from, out);
 }
 
 // serset create_cspline yvar# xvar# [n]: a new set of n points (default 100)
 // on the natural cubic spline through the (x, y) pairs, ties averaged.
 int ss_cspline() {
-  if (int rc = needcur()) return rc;
-  int yj = 0, xj = 0, np = 100;
-  const char* w = gettok(prsestd);
-  if (int rc = intarg(w, &yj)) return rc;
-  w = gettok(prsestd);
-  if (int rc = intarg(w, &xj)) return rc;
-  w = gettok(prsestd);
-  if (*w) {
-    if (int rc = intarg(w, &np)) return rc;
-    if (np < 2 || np > 100000) return errmsgf(198, "points must be between 2 and 100000\n");
-  }
-  if (int rc = restempty()) return rc;
-  std::vector<std::pair<double, double>> raw, pts, out;
-  if (int rc = pairsof(yj, xj, raw)) return rc;
-  Serset& s = *serset_cur();
-  std::string xn = s.names[xj - 1], yn = s.names[yj - 1], xf = s.fmts[xj - 1], yf = s.fmts[yj - 1];
+  int np = 100;
+  DerivedFrom from;
+  if (int rc = derivedargs(np, 2, 100000, "points", from)) return rc;
+  const std::vector<std::pair<double, double>>& raw = from.pts;
+  std::vector<std::pair<double, double>> pts, out;
   for (size_t i = 0; i < raw.size();) {
     size_t j = i;
     double sum = 0;
@@ -540,7 +548,7 @@ int ss_cspline() {
       out.emplace_back(x, y);
     }
   }
-  return derivedset(xn, yn, xf, yf, out);
+  return derivedset(from, out);
 }
 
 // serset subcommand ...

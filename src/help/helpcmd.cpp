@@ -23,17 +23,6 @@ std::string trim(const std::string& s) {
   return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
-// The ZMCL text with braces shown literally.
-std::string escape(const std::string& s) {
-  std::string r;
-  for (char c : s) {
-    if (c == '{') r += "{c -(}";
-    else if (c == '}') r += "{c )-}";
-    else r += c;
-  }
-  return r;
-}
-
 // Sends help text at the result level in text colour; 1 when the user
 // stopped at the more prompt.
 int show(const std::string& text) {

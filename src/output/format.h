@@ -71,6 +71,10 @@ int fixfmt(char* fmt, int width);
 // invalid or non-string format, or a string at least as wide, adds str as is.
 void dispstr(const char* str, const char* fmt, std::string& dst);
 
+// An integer with its digits grouped by commas ("-1,234,567"), as the
+// dataset headers show counts and sizes.
+std::string fmt_commas(long n);
+
 // Dates: days since 01jan1960 <-> calendar date (proleptic Gregorian).
 void fmt_dmy(long long days, long long* year, int* month, int* day);
 long long fmt_mdy(long long year, int month, int day);

@@ -285,6 +285,8 @@ const char* mistext(double x) {
 
 }  // namespace
 
+std::string fmt_commas(long n) { return addcommas(std::to_string(n)); }
+
 // Chooses the layout by letter and decimals, then justifies and swaps.
 void rennum(const FmtInfo& f, double x, std::string& dst) {
   const bool left = f.just < 0;

@@ -146,7 +146,6 @@ int cmd_oneway(int) {
           spoutnosml(pad(t).c_str());
           spoutsml((" {c |}{res}  " + g("%10.0g", m) + "  " + g("%10.0g", sd) + "  " + g("%10.0g", f) + "\n").c_str());
         };
-        Accum tss;
         for (int j = 0; j < k; ++j) {
           const Group& G = gr[static_cast<size_t>(j)];
           const double df = G.W * scale - 1;

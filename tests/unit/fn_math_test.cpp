@@ -161,7 +161,9 @@ TEST(FnTable, LayoutAndSynonyms) {
         << d.name;
     EXPECT_LE(d.opcode, FN_LASTOP) << d.name;
     EXPECT_TRUE(d.maxargs == -1 || d.maxargs >= d.minargs) << d.name;
-    if (d.maxargs != 0) EXPECT_GT(std::strlen(d.argtypes), 0u) << d.name;
+    if (d.maxargs != 0) {
+      EXPECT_GT(std::strlen(d.argtypes), 0u) << d.name;
+    }
     ++names[d.name];
     auto it = byop.find(d.opcode);
     if (it == byop.end()) {
@@ -175,7 +177,9 @@ TEST(FnTable, LayoutAndSynonyms) {
     EXPECT_EQ(funcbyopcode(d.opcode)->num, d.num) << d.name;
   }
   for (auto& [name, k] : names) {
-    if (k > 1) EXPECT_TRUE(name == "cond" || name == "inrange" || name == "inlist") << name;
+    if (k > 1) {
+      EXPECT_TRUE(name == "cond" || name == "inrange" || name == "inlist") << name;
+    }
   }
   EXPECT_EQ(findfunc("nosuchfunction"), nullptr);
   EXPECT_EQ(funcbyopcode(0), nullptr);

@@ -193,4 +193,16 @@ TEST(FormatRender, CalendarRoundTrip) {
   EXPECT_EQ(fmt_mdy(1900, 3, 1), -21855);
 }
 
+// Counts in the dataset headers: groups of three from the right, never a
+// comma after the sign.
+TEST(FormatRender, CountsWithCommas) {
+  EXPECT_EQ(fmt_commas(0), "0");
+  EXPECT_EQ(fmt_commas(999), "999");
+  EXPECT_EQ(fmt_commas(1000), "1,000");
+  EXPECT_EQ(fmt_commas(123456), "123,456");
+  EXPECT_EQ(fmt_commas(2147483648L), "2,147,483,648");
+  EXPECT_EQ(fmt_commas(-123456), "-123,456");
+  EXPECT_EQ(fmt_commas(-1234), "-1,234");
+}
+
 }  // namespace

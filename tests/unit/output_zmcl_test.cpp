@@ -131,7 +131,9 @@ TEST_F(Zmcl, ParagraphIndentsAndWidth) {
     size_t ind = ln.find_first_not_of(' ');
     EXPECT_EQ(ind, n == 0 ? 4u : 8u) << ln;
     // The next word would not have fit.
-    if (e + 1 < r.size()) EXPECT_GT(ln.size() + 5, 58u) << ln;
+    if (e + 1 < r.size()) {
+      EXPECT_GT(ln.size() + 5, 58u) << ln;
+    }
     start = e + 1;
     ++n;
   }

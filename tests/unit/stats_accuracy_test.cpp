@@ -54,7 +54,9 @@ struct StatsAccuracy : ::testing::Test {
   void load(const AccCase& c, bool constreg) {
     ASSERT_EQ(addvar("y", ST_DOUBLE), 0);
     for (int j = 0; j < c.k; ++j) ASSERT_EQ(addvar(("x" + std::to_string(j + 1)).c_str(), ST_DOUBLE), 0);
-    if (constreg) ASSERT_EQ(addvar("c", ST_DOUBLE), 0);
+    if (constreg) {
+      ASSERT_EQ(addvar("c", ST_DOUBLE), 0);
+    }
     ASSERT_EQ(setobs(c.n), 0);
     for (long o = 1; o <= c.n; ++o) {
       store(1, o, c.y[o - 1]);

@@ -91,7 +91,9 @@ TEST(VemoTypes, OperandRules) {
     int res = -9;
     bool ok = ct_rule(c.rule, ty(c.l), ty(c.r), tt, &res);
     EXPECT_EQ(ok, c.ok) << "rule " << c.rule << " " << c.l << " " << c.r;
-    if (ok && c.ok) EXPECT_EQ(res, c.res) << "rule " << c.rule << " " << c.l << " " << c.r;
+    if (ok && c.ok) {
+      EXPECT_EQ(res, c.res) << "rule " << c.rule << " " << c.l << " " << c.r;
+    }
   }
   // structures join and assign only with the same structure
   CType s1 = ty(E_STRUCT), s2 = ty(E_STRUCT);

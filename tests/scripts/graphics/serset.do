@@ -95,6 +95,20 @@ serset create_cspline 1 2 5
 serset dump
 cap noi serset create_cspline 1 9
 di _rc
+* the count of bands or points, out of range or not a number; a missing
+* variable number
+cap noi serset create_xmedians 1 2 0
+di _rc
+cap noi serset create_xmedians 1 2 201
+di _rc
+cap noi serset create_cspline 1 2 1
+di _rc
+cap noi serset create_cspline 1 2 100001
+di _rc
+cap noi serset create_cspline 1 2 x
+di _rc
+cap noi serset create_cspline 1
+di _rc
 serset drop 1
 serset set 2
 serset reset_id
