@@ -331,10 +331,18 @@ void out_echo_logs(const std::string& text) {
   SmlSink& con = s->sinks[SINK_CONSOLE];
   const bool was = con.on;
   con.on = false;
+  // Not a screen line: it neither fills a page for the more prompt nor
+  // looks at the Break flag (a Ctrl-C now is for the next line).
+  auto morefn = s->morefn;
+  s->morefn = nullptr;
+  const int pollctr = out.pollctr;
+  out.pollctr = 0;
   int prev = setoutlev(OUT_COMMAND);
   spout21(text.c_str());
   setoutlev(prev);
   smlflush(s);
+  out.pollctr = pollctr;
+  s->morefn = morefn;
   con.on = was;
 }
 

@@ -102,6 +102,16 @@ inline bool countarg(const Mat* m, int* d) {
   return true;
 }
 
+// Long loops in built-ins look at Break after every VM_LIBPOLL units of
+// work (elements, rows): false, with the break code set, once it is pressed.
+constexpr size_t VM_LIBPOLL = 1 << 16;
+inline bool pollwork(size_t& done, size_t units) {
+  done += units;
+  if (done < VM_LIBPOLL) return true;
+  done = 0;
+  return vm_poll();
+}
+
 inline size_t at(const Mat* m, int i, int j) {
   return static_cast<size_t>(i) * static_cast<size_t>(m->cols) + static_cast<size_t>(j);
 }

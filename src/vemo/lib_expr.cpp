@@ -61,8 +61,14 @@ bool b_elementwise(int n) {
   std::vector<FuncValue> fv(static_cast<size_t>(n));
   std::string out;
   FuncCtx ctx;
-  for (int i = 0; i < r; ++i)
+  size_t done = 0;
+  for (int i = 0; i < r; ++i) {
     for (int j = 0; j < c; ++j) {
+      // some of these functions (inverse distributions) are slow per element
+      if (!pollwork(done, 1)) {
+        mfree(res);
+        return false;
+      }
       for (int k = 0; k < n; ++k) {
         const Mat* a = arg(n, k);
         const size_t p = cidx(a, i, j);
@@ -86,6 +92,7 @@ bool b_elementwise(int n) {
         }
       }
     }
+  }
   return ret(n, res);
 }
 

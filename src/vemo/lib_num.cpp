@@ -36,6 +36,8 @@ bool anymissing(const Mat* m) {
 
 // A read-only real matrix argument, brought up to date when it is a view.
 bool realin(Mat* m) { return needreal(m) && readable(m); }
+// The same for a real or complex one.
+bool numin(Mat* m) { return neednum(m) && readable(m); }
 
 // An argument to be replaced by a result: not a view, not a function.
 bool inplacearg(const Mat* m) {
@@ -171,7 +173,7 @@ bool b__svd_2(int n) {
 bool b_chebyeval(int n) {
   Mat* c = arg(n, 0);
   Mat* x = arg(n, 1);
-  if (!realin(c) || !realin(x)) return false;
+  if (!numin(c) || !numin(x)) return false;
   if (c->rows != 1 && c->cols != 1 && c->n() != 0) return vmerr(3201);
   double lo = -1, hi = 1;
   if (n > 2) {
@@ -182,10 +184,33 @@ bool b_chebyeval(int n) {
     hi = rval(ab, 1);
     if (!(lo < hi) || hi >= misval) return vmerr(3300);
   }
-  Mat* res = mkmat(nullptr, ET_REAL, x->rows, x->cols);
-  if (!res) return false;
   const size_t nc = c->n();
   const bool cmiss = anymissing(c);
+  if (c->eltype == ET_CPLX || x->eltype == ET_CPLX) {
+    // the same recurrence in complex arithmetic
+    Mat* res = mkmat(nullptr, ET_CPLX, x->rows, x->cols);
+    if (!res) return false;
+    for (size_t i = 0; i < x->n(); ++i) {
+      const cx xv(x->re()[i], imof(x, i));
+      if (xv.real() >= misval || xv.imag() >= misval || cmiss) {
+        res->re()[i] = res->im()[i] = misval;
+        continue;
+      }
+      const cx t = (2.0 * xv - (lo + hi)) / (hi - lo);
+      cx b1 = 0, b2 = 0;
+      for (size_t k = nc; k-- > 1;) {
+        const cx b0 = cx(c->re()[k], imof(c, k)) + 2.0 * cmul(t, b1) - b2;
+        b2 = b1;
+        b1 = b0;
+      }
+      const cx r = nc ? cx(c->re()[0], imof(c, 0)) + cmul(t, b1) - b2 : cx(0);
+      res->re()[i] = vfix(r.real());
+      res->im()[i] = vfix(r.imag());
+    }
+    return ret(n, res);
+  }
+  Mat* res = mkmat(nullptr, ET_REAL, x->rows, x->cols);
+  if (!res) return false;
   for (size_t i = 0; i < x->n(); ++i) {
     const double xv = x->re()[i];
     if (xv >= misval || cmiss) {
@@ -466,6 +491,40 @@ double tracepq(const std::vector<double>& p, const std::vector<double>& q, int p
   return t;
 }
 
+// Complex forms of the above: a matrix's elements row by row, the product
+// of row-major buffers (r x k times k x c), trace(P * Q).
+std::vector<cx> cxof(const Mat* m) {
+  std::vector<cx> v(m->n());
+  for (int i = 0; i < m->rows; ++i)
+    for (int j = 0; j < m->cols; ++j) {
+      const size_t k = at(m, i, j);
+      v[static_cast<size_t>(i) * static_cast<size_t>(m->cols) + static_cast<size_t>(j)] = cx(m->re()[k], imof(m, k));
+    }
+  return v;
+}
+std::vector<cx> cxmul(const std::vector<cx>& a, int r, int k, const std::vector<cx>& b, int c) {
+  std::vector<cx> p(static_cast<size_t>(r) * static_cast<size_t>(c));
+  for (int i = 0; i < r; ++i)
+    for (int l = 0; l < k; ++l) {
+      const cx x = a[static_cast<size_t>(i) * static_cast<size_t>(k) + static_cast<size_t>(l)];
+      for (int j = 0; j < c; ++j)
+        p[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] +=
+            cmul(x, b[static_cast<size_t>(l) * static_cast<size_t>(c) + static_cast<size_t>(j)]);
+    }
+  return p;
+}
+bool cxtrace(int n, const std::vector<cx>& p, const std::vector<cx>& q, int pr, int rr) {
+  cx t = 0;
+  for (int i = 0; i < pr; ++i)
+    for (int j = 0; j < rr; ++j)
+      t += cmul(p[static_cast<size_t>(i) * static_cast<size_t>(rr) + static_cast<size_t>(j)],
+                q[static_cast<size_t>(j) * static_cast<size_t>(pr) + static_cast<size_t>(i)]);
+  return ret(n, mkcscalar(vfix(t.real()), vfix(t.imag())));
+}
+bool anycx(const Mat* a, const Mat* b, const Mat* c) {
+  return a->eltype == ET_CPLX || b->eltype == ET_CPLX || c->eltype == ET_CPLX;
+}
+
 bool symmetric(const Mat* m) {
   for (int i = 0; i < m->rows; ++i)
     for (int j = 0; j < i; ++j)
@@ -479,9 +538,15 @@ bool b_trace_AVBV(int n) {
   Mat* a = arg(n, 0);
   Mat* v = arg(n, 1);
   Mat* b = arg(n, 2);
-  if (!realin(a) || !realin(v) || !realin(b)) return false;
+  if (!numin(a) || !numin(v) || !numin(b)) return false;
   if (a->cols != v->rows || v->cols != b->rows || b->cols != v->rows || v->cols != a->rows) return vmerr(3200);
-  if (anymissing(a) || anymissing(v) || anymissing(b)) return ret(n, mkscalar(misval));
+  if (anymissing(a) || anymissing(v) || anymissing(b))
+    return ret(n, anycx(a, v, b) ? mkcscalar(misval, misval) : mkscalar(misval));
+  if (anycx(a, v, b)) {
+    const std::vector<cx> vv = cxof(v);
+    return cxtrace(n, cxmul(cxof(a), a->rows, a->cols, vv, v->cols), cxmul(cxof(b), b->rows, b->cols, vv, v->cols),
+                   a->rows, v->cols);
+  }
   const std::vector<double> av = mul(a, v), bv = mul(b, v);
   return ret(n, mkscalar(vfix(tracepq(av, bv, a->rows, v->cols))));
 }
@@ -493,10 +558,15 @@ bool b_trace_ABBAV(int n) {
   Mat* a = arg(n, 0);
   Mat* b = arg(n, 1);
   Mat* v = arg(n, 2);
-  if (!realin(a) || !realin(b) || !realin(v)) return false;
+  if (!numin(a) || !numin(b) || !numin(v)) return false;
   const int q = a->rows;
   if (a->cols != q || b->rows != q || b->cols != q || v->rows != q || v->cols != q) return vmerr(3200);
-  if (anymissing(a) || anymissing(v) || anymissing(b)) return ret(n, mkscalar(misval));
+  if (anymissing(a) || anymissing(v) || anymissing(b))
+    return ret(n, anycx(a, b, v) ? mkcscalar(misval, misval) : mkscalar(misval));
+  if (anycx(a, b, v)) {
+    const std::vector<cx> ca = cxof(a), cb = cxof(b);
+    return cxtrace(n, cxmul(ca, q, q, cb, q), cxmul(cxmul(cb, q, q, ca, q), q, q, cxof(v), q), q, q);
+  }
   const std::vector<double> p = mul(a, b);
   double t = 0;
   if (symmetric(a) && symmetric(b)) {
@@ -516,13 +586,13 @@ bool b_trace_ABBAV(int n) {
 const LibRow rows[] = {
     {"ginvr", E_REAL, O_MATRIX, 1, 2, b_ginvr},
     {"_svd_2", E_REAL, O_SCALAR, 2, 2, b__svd_2},
-    {"chebyeval", E_REAL, O_MATRIX, 2, 3, b_chebyeval},
+    {"chebyeval", E_TRANS, O_MATRIX, 2, 3, b_chebyeval},
     {"_fft", E_TRANS, O_VOID, 1, 1, b__fft},
     {"_invfft", E_TRANS, O_VOID, 1, 1, b__invfft},
     {"J2", E_TRANS, O_MATRIX, 3, 3, b_J2},
     {"ghalton", E_REAL, O_MATRIX, 2, 3, b_ghalton},
-    {"trace_AVBV", E_REAL, O_SCALAR, 3, 3, b_trace_AVBV},
-    {"trace_ABBAV", E_REAL, O_SCALAR, 3, 3, b_trace_ABBAV},
+    {"trace_AVBV", E_TRANS, O_MATRIX, 3, 3, b_trace_AVBV},
+    {"trace_ABBAV", E_TRANS, O_MATRIX, 3, 3, b_trace_ABBAV},
 };
 
 }  // namespace

@@ -90,6 +90,7 @@ bool allocate(Mat* m, int16_t et, int rows, int cols) {
   m->view = 0;
   const size_t n = static_cast<size_t>(rows) * static_cast<size_t>(cols);
   if (n > (size_t{1} << 40) / 16) return false;
+  if (et == ET_PTR || et == ET_STRUCT) gc_track(m);
   const size_t bytes = n * elsize(et);
   if (vst.maxbytes && bytes > vst.maxbytes) return false;
   m->size = bytes;
@@ -119,6 +120,7 @@ Mat* mkmat(const char* name, int16_t eltype, int rows, int cols) {
     return m;
   }
   if (m) {
+    gc_untrack(m);
     m->data = nullptr;
     m->size = 0;
     m->refcnt = 0;
@@ -242,6 +244,7 @@ Mat* mkstruct(Fcn* def, int rows, int cols, int nest) {
 
 void mfree_slow(Mat* m) {
   if (!(m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT)) release(m);
+  gc_untrack(m);
   m->refcnt = 0;
   --vm.live;
   if (vm.nfree < VM_MAXFREE) vm.freemats[vm.nfree++] = m;
@@ -273,6 +276,8 @@ void mswap(Mat* a, Mat* b) {
   std::swap(a->inl[1], b->inl[1]);
   if (a->data == b->inl) a->data = a->inl;
   if (b->data == a->inl) b->data = b->inl;
+  if (a->eltype == ET_PTR || a->eltype == ET_STRUCT) gc_track(a);
+  if (b->eltype == ET_PTR || b->eltype == ET_STRUCT) gc_track(b);
 }
 
 // Copies the elements of src into dst, which has src's type and size.
@@ -412,6 +417,8 @@ void vm_clearall(bool all) {
       ++it;
     }
   }
+  // what only cycles kept alive goes with the globals
+  vm_collect();
   if (vm.sp == 0) {
     mfreelist_clear();
   }

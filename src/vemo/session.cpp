@@ -69,6 +69,8 @@ void reach(const Mat* m, std::unordered_set<const Mat*>& seen) {
 
 void leakcheck(const std::string& line) {
   if (!vst.debugleaks || vst.xdepth != 1 || vm.sp != 0) return;
+  // cycles are the collector's; what it leaves must all be reachable
+  vm_collect();
   std::unordered_set<const Mat*> seen;
   for (auto& g : vm.globals) reach(g.second, seen);
   if (static_cast<long>(seen.size()) != vm.live) {
@@ -393,34 +395,41 @@ int cmd_drop(int) {
   std::vector<std::string> pats;
   while (*peektok_chr()) pats.push_back(gettok(" "));
   if (pats.empty()) return required("namelist");
+  // objects only cycles keep alive must not make a definition look in use
+  vm_collect();
   std::vector<std::string> gdrop, fdrop;
-  bool inuse = false;
+  std::vector<std::pair<std::string, bool>> matched;  // in order; true for a function
   for (const std::string& p : pats) {
     bool fn = p.size() > 2 && p.compare(p.size() - 2, 2, "()") == 0;
     std::string q = fn ? p.substr(0, p.size() - 2) : p;
     if (fn) {
       for (auto& f : vm.fcns)
         if (match(q.c_str(), f.first.c_str())) {
-          if (f.second->refcnt > 1) {
-            int prev = setoutlev(OUT_ERROR);
-            spout21f("%s() in use\n", f.first.c_str());
-            setoutlev(prev);
-            inuse = true;
-          }
+          matched.emplace_back(f.first, true);
           fdrop.push_back(f.first);
         }
     } else {
       for (auto& g : vm.globals)
         if (match(q.c_str(), g.first.c_str())) {
-          if (g.second->refcnt > 1) {
-            int prev = setoutlev(OUT_ERROR);
-            spout21f("%s in use\n", g.first.c_str());
-            setoutlev(prev);
-            inuse = true;
-          }
+          matched.emplace_back(g.first, false);
           gdrop.push_back(g.first);
         }
     }
+  }
+  // a global is in use when something other than the names being dropped
+  // (and what only they reach) refers to it
+  std::vector<Mat*> cands;
+  for (const std::string& n : gdrop) cands.push_back(vm.globals[n]);
+  const std::vector<bool> gbusy = gc_inuse(cands);
+  bool inuse = false;
+  size_t gi = 0;
+  for (const auto& [name, fn] : matched) {
+    const bool busy = fn ? vm.fcns[name]->refcnt > 1 : gbusy[gi++];
+    if (!busy) continue;
+    int prev = setoutlev(OUT_ERROR);
+    spout21f(fn ? "%s() in use\n" : "%s in use\n", name.c_str());
+    setoutlev(prev);
+    inuse = true;
   }
   if (inuse) {
     int prev = setoutlev(OUT_ERROR);
@@ -442,6 +451,7 @@ int cmd_drop(int) {
     vm.fcns.erase(it);
     fcnrelease(f);
   }
+  vm_collect();
   return 0;
 }
 

@@ -42,9 +42,9 @@ constexpr bool inorder() {
 }
 static_assert(inorder(), "opcodes.def lists the opcodes in order");
 
-// Instruction visits allowed over all argument counts: far above anything the
-// compiler makes (a function of 50,000 instructions with 100 optional
-// arguments needs 5M), low enough that a hostile file is refused at once.
+// Words of code times argument counts to follow: far above anything the
+// compiler makes (150,000 words with 100 optional arguments is 15M), low
+// enough that a hostile file is refused at once.
 constexpr long BUDGET = 1L << 26;
 
 bool isolc(int op) { return (op >= opolc_rm && op <= opolc_ps) || (op >= opolc_stcm && op <= opolc_stcc); }
@@ -246,9 +246,8 @@ VoVerify vo_verify(const std::vector<int32_t>& code) {
   vm_quicken(&tmp);
   c.quick = std::move(tmp.quick);
   const std::vector<int> counts = c.counts();
-  long instrs = 0;
-  for (int pc = 2; pc < c.pools; pc += vm_oplen(c.w, pc, c.n)) ++instrs;
-  if (instrs * static_cast<long>(counts.size()) > BUDGET) {
+  // each pass clears a depth per word of code
+  if (static_cast<long>(c.pools) * static_cast<long>(counts.size()) > BUDGET) {
     c.fail(2, "too many argument counts to check");
     return c.res;
   }

@@ -1194,7 +1194,10 @@ int ixeq(Fcn* f) {
   tblast.clear();
   tbrepeat = 0;
   const size_t made0 = vm.madeglobals.size();
+  static int nesting = 0;  // statements running (a command run from Vemo may run Vemo)
+  ++nesting;
   vm_call(f, 0);
+  --nesting;
   tbflush();
   vm.depth = depth0;
   int rc = vm.rc ? (vm.firstrc ? vm.firstrc : vm.rc) : 0;
@@ -1204,6 +1207,9 @@ int ixeq(Fcn* f) {
   popto(sp0);
   if (rc) forgetmade(made0);
   vm.madeglobals.resize(made0);
+  // cycles are looked for between outermost statements, once the objects
+  // that can form them have doubled since the last look
+  if (nesting == 0 && vm.containers.size() >= vm.gcnext) vm_collect();
   fcnrelease(f);
   vm.state = oldstate;
   vm.fr = saved;

@@ -64,10 +64,12 @@ struct Mat {
   uint8_t view = 0;         // 1 contiguous view, 2 listed observations
   uint8_t kind = K_MAT;
   bool immortal = false;    // shared constant: never reused nor freed
+  int32_t gcidx = -1;       // place in the cycle collector's registry; -1 when not in it
   Fcn* fcn = nullptr;       // kind K_FCN: the function; ET_STRUCT: its definition
   VView* vv = nullptr;      // a view: its variables and observations
   double inl[2] = {0, 0};   // inline storage
   char name[34] = {0};
+  int32_t gcrefs = 0;       // the collector's working count (fills the record's padding)
 
   size_t n() const { return static_cast<size_t>(rows) * static_cast<size_t>(cols); }
   double* re() const { return static_cast<double*>(data); }
@@ -145,6 +147,8 @@ struct VmState {
   long steps = 0;
   std::unordered_map<std::string, Mat*> globals;  // named matrices
   std::unordered_map<std::string, Fcn*> fcns;     // named functions
+  std::vector<Mat*> containers;   // objects that may hold references (cycle collector)
+  size_t gcnext = 4096;           // registry size that starts the next collection (VM_GCMIN)
   std::vector<std::pair<std::string, Mat*>> madeglobals;  // globals the running statements made by assigning to them
   Mat* freemats[500] = {};        // released object records for reuse (VM_MAXFREE)
   int nfree = 0;                  // records in freemats
@@ -158,6 +162,19 @@ extern VmState vm;
 constexpr int VM_STACK = 65536;
 constexpr int VM_POLLRATE = 1000;
 constexpr int VM_MAXFREE = 500;
+constexpr size_t VM_GCMIN = 4096;
+
+// Cycle collector (collect.cpp). Records that hold (or held) pointer or
+// structure elements are registered from allocation to release.
+void gc_track(Mat* m);
+void gc_untrack(Mat* m);
+// Frees every registered object that only cycles keep alive; returns how
+// many records it freed. Only where no built-in holds an uncounted object.
+size_t vm_collect();
+// For each global about to be dropped (all of them at once): whether
+// anything but the globals table and what only the dropped globals reach
+// refers to it.
+std::vector<bool> gc_inuse(const std::vector<Mat*>& drop);
 
 // Object store.
 Mat* mkmat(const char* name, int16_t eltype, int rows, int cols);  // nullptr: 3900 set
@@ -166,7 +183,7 @@ void mfree_slow(Mat* m);                    // releases an object whose count re
 inline void mfree(Mat* m) {
   if (!m || m->immortal) return;
   if (--m->refcnt > 0) return;
-  if (m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT && vm.nfree < VM_MAXFREE) {
+  if (m->data == m->inl && m->eltype == ET_REAL && m->kind == K_MAT && m->gcidx < 0 && vm.nfree < VM_MAXFREE) {
     // a real scalar: straight back to the free list
     --vm.live;
     vm.freemats[vm.nfree++] = m;

@@ -64,6 +64,18 @@ grpstat m2 = mean(y) if 1, by(h5)
 assert m == m2
 assert m == float(m)
 drop m m2
+* a string key goes the general way: the same groups as the numbers it spells
+generate str8 hs = string(h1)
+grpstat double a = mean(y), by(hs)
+grpstat double b = mean(y), by(h1)
+assert a == b
+drop a b
+* under the by prefix, as with by()
+sort h4
+by h4: grpstat double a = sum(y)
+grpstat double b = sum(y) if 1, by(h4)
+assert a == b
+drop a b
 * collapse: widened, and not dense
 foreach k in h3 h9 {
   preserve
