@@ -34,11 +34,11 @@ void xf_remember(const FuncDef* row);
 
 // Value semantics. M is the system missing value `.`.
 constexpr double XM = 0x1p1023;
-inline double xv_add(double a, double b) { return (a >= XM) | (b >= XM) ? XM : a + b; }
-inline double xv_sub(double a, double b) { return (a >= XM) | (b >= XM) ? XM : a - b; }
-inline double xv_mul(double a, double b) { return (a >= XM) | (b >= XM) ? XM : a * b; }
+inline double xv_add(double a, double b) { return ((a >= XM) | (b >= XM)) ? XM : a + b; }
+inline double xv_sub(double a, double b) { return ((a >= XM) | (b >= XM)) ? XM : a - b; }
+inline double xv_mul(double a, double b) { return ((a >= XM) | (b >= XM)) ? XM : a * b; }
 inline double xv_div(double a, double b) {
-  return (a >= XM) | (b >= XM) | (b == 0) ? XM : a / b;
+  return ((a >= XM) | (b >= XM) | (b == 0)) ? XM : a / b;
 }
 inline double xv_pow(double a, double b) {
   if ((a >= XM) | (b >= XM)) return XM;
