@@ -29,8 +29,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909;
-
 // What the scan learns about one column.
 struct CsvCol {
   std::string head;          // the header text ("" without a header)
