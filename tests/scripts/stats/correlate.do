@@ -39,8 +39,6 @@ cap noi correlate price weight, pairwise covariance
 display _rc
 cap noi correlate price weight, obs
 display _rc
-cap noi pwcorr price weight
-display _rc
 cap noi correlate price weight, bogus
 display _rc
 cap noi correlate price weight [fw=-rep]

@@ -24,8 +24,8 @@ return list
 _pctile x if x > 3, nq(3)
 return list
 * quantile groups are grpstat's cut(), group(#)
-grpstat q = cut(x), group(4)
-grpstat q3 = cut(x) if x < 9, group(3)
+grpstat q = cut(x), group(4) icodes
+grpstat q3 = cut(x) if x < 9, group(3) icodes
 list x q q3
 * expand
 expand 2 in 1/2

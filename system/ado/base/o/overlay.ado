@@ -79,8 +79,7 @@ program overlay
 		}
 		foreach o in size linewidth {
 			foreach v of local `o' {
-				capture confirm number `v'
-				if _rc | `"`v'"' == "." {
+				if real(`"`v'"') >= . {
 					di as err `"`o'(): `v' is not a number"'
 					exit 198
 				}
