@@ -32,7 +32,13 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909;
+constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909,
+              RC_TOOLONG = 611;
+// The longest line read: room for the most variables a dataset can hold,
+// each a quoted string of the longest length and its separator, with a
+// wide margin. A file whose line runs on past it (a device that never ends,
+// a damaged file) is refused as it is read, before it fills memory.
+constexpr size_t CSV_MAXLINE = size_t{32} << 20;
 
 // What the scan learns about one column.
 struct CsvCol {
@@ -89,13 +95,14 @@ int parsetokens(const std::string& text, MissTokens& mt) {
   return 0;
 }
 
-// Reads the whole file into out. 0, or 601 / 603 / 692 printed.
+// Reads the whole file into out. 0, or 601 / 603 / 692 / 611 printed.
 int slurp(const std::string& fn, std::string& out) {
   int fd = ::open(fn.c_str(), O_RDONLY);
   if (fd < 0) return fierr(errno == ENOENT || errno == ENOTDIR ? 601 : 603, fn.c_str());
   struct stat st;
   if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
   char buf[1 << 16];
+  size_t linestart = 0;  // where the line being read begins in out
   for (;;) {
     ssize_t k = ::read(fd, buf, sizeof buf);
     if (k < 0 && errno == EINTR) continue;
@@ -104,7 +111,16 @@ int slurp(const std::string& fn, std::string& out) {
       return fierr(RC_READ, fn.c_str());
     }
     if (k == 0) break;
+    // the line now being read began after the last line end seen
+    const size_t from = out.size();
     out.append(buf, static_cast<size_t>(k));
+    const void* nl = memrchr(out.data() + from, '\n', static_cast<size_t>(k));
+    if (nl) linestart = static_cast<size_t>(static_cast<const char*>(nl) - out.data()) + 1;
+    if (out.size() - linestart > CSV_MAXLINE) {
+      ::close(fd);
+      out.clear();
+      return error(RC_TOOLONG);
+    }
   }
   ::close(fd);
   return 0;

@@ -69,6 +69,10 @@ merge using rt2
 assert x == x_csv & y == y_csv & float(z_csv) == z
 display "round trip exact"
 
+* infile: NA is missing without a note, other text is noted.
+infile a b c using in_na.raw, clear
+list
+
 * Errors: options that conflict or are empty.
 cap noi insheet using cs_tokens.csv, clear missing()
 display _rc
