@@ -67,7 +67,7 @@ int varsof(const std::string& text, std::vector<int>& out) {
   cmdinit();
   if (int rc = ssvlist(VL_EXISTING)) return rc;
   for (const TsRecipe& r : vl.varlist_rcp)
-    if (!r.plain()) return error(6101);
+    if (!r.plain()) return error(RC_MSG_TSOPS);
   out = vl.varlist_vr;
   return 0;
 }
@@ -81,7 +81,7 @@ int findtarget(const std::string& cmdtext, Target& t) {
     const char* s = p;
     while (*p && *p != ' ' && *p != ',') ++p;
     w.assign(s, p);
-    if (w.empty()) return error(198);
+    if (w.empty()) return error(RC_SYNTAX);
     const char* full = cmdfullname(w.c_str());
     if (full && (!std::strcmp(full, "quietly") || !std::strcmp(full, "noisily") || !std::strcmp(full, "capture"))) {
       t.prefixed = true;
@@ -94,14 +94,14 @@ int findtarget(const std::string& cmdtext, Target& t) {
           t.headers = c.headers;
           return 0;
         }
-      return errmsgf(190, "%s may not be combined with by\n", full);
+      return errmsgf(RC_NOBY, "%s may not be combined with by\n", full);
     }
     break;
   }
   int rc = 0;
   std::shared_ptr<Program> prog = pgmfind_load(w, &rc);
   if (!prog) return rc;
-  if (prog->byable == 0) return errmsgf(190, "%s may not be combined with by\n", prog->name.c_str());
+  if (prog->byable == 0) return errmsgf(RC_NOBY, "%s may not be combined with by\n", prog->name.c_str());
   t.name = prog->name;
   t.program = true;
   t.onecall = prog->byable == 1;
@@ -272,7 +272,7 @@ int cmd_by(int mode) {
   std::string line = wheretok();
   settok("");
   const char* colon = findcolon(line.c_str());
-  if (!colon) return errmsgf(198, "by requires a colon before the command\n");
+  if (!colon) return errmsgf(RC_SYNTAX, "by requires a colon before the command\n");
   std::string head(line.c_str(), colon);
   std::string cmdtext = colon + 1;
   std::string opts;
@@ -287,16 +287,16 @@ int cmd_by(int mode) {
     size_t close = head.find(')', open);
     if (close == std::string::npos || head.find('(', open + 1) != std::string::npos ||
         head.find_first_not_of(' ', close + 1) != std::string::npos)
-      return error(198);
+      return error(RC_SYNTAX);
     gtext = head.substr(0, open);
     stext = head.substr(open + 1, close - open - 1);
   }
-  if (gtext.find_first_not_of(' ') == std::string::npos) return errmsgf(198, "varlist required\n");
+  if (gtext.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "varlist required\n");
   std::vector<int> gvars, svars;
   if (int rc = varsof(gtext, gvars)) return rc;
   if (stext.find_first_not_of(' ') != std::string::npos)
     if (int rc = varsof(stext, svars)) return rc;
-  if (static_cast<int>(gvars.size() + svars.size()) > maxvrl()) return error(1002);
+  if (static_cast<int>(gvars.size() + svars.size()) > maxvrl()) return error(RC_TOOMANYBY);
   cmdinit();
   settok(opts.c_str());
   ps.opable = 0;
@@ -304,8 +304,8 @@ int cmd_by(int mode) {
   bool sort = findopt("sort", 4, 0) == 1 || mode == 1;
   bool rc0 = findopt("rc0", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (cmdtext.find_first_not_of(' ') == std::string::npos) return errmsgf(198, "command required after by\n");
-  if (bys.depth >= BY_MAXDEPTH) return errmsgf(920, "too many nested by's\n");
+  if (cmdtext.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "command required after by\n");
+  if (bys.depth >= BY_MAXDEPTH) return errmsgf(RC_TOOMANYMACROS, "too many nested by's\n");
   Target t;
   if (int rc = findtarget(cmdtext, t)) return rc;
   std::vector<int> all = gvars;
@@ -316,7 +316,7 @@ int cmd_by(int mode) {
     vl.varlist_rcp.resize(all.size());
     if (int rc = syssort(1, ds.nobs, false)) return rc;
   }
-  if (!sortedby(all)) return error(5);
+  if (!sortedby(all)) return error(RC_NOTSORTED);
 
   Saved saved = savestate();
   bys.sysbylist = gvars;

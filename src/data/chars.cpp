@@ -102,8 +102,8 @@ int charrename(const char* p) {
   }
   settok(line.c_str());
   std::string a = gettok(prsestd), b = gettok(prsestd);
-  if (a.empty() || b.empty()) return error(198);
-  if (*gettok(prsestd)) return error(198);
+  if (a.empty() || b.empty()) return error(RC_SYNTAX);
+  if (*gettok(prsestd)) return error(RC_SYNTAX);
   cmdinit();
   settok(opts.c_str());
   ps.opable = 0;
@@ -116,7 +116,7 @@ int charrename(const char* p) {
   auto to = chs.owners.find(b);
   if (to != chs.owners.end() && !to->second.empty()) {
     if (!replace)
-      return errmsgf(110, "characteristic %s[%s] already exists\n", b.c_str(), to->second.front().first.c_str());
+      return errmsgf(RC_DEFINED, "characteristic %s[%s] already exists\n", b.c_str(), to->second.front().first.c_str());
     charrm(b.c_str());
   }
   charrename_owner(a.c_str(), b.c_str());
@@ -138,7 +138,7 @@ int cmd_char(int) {
     }
     std::string owner, name;
     const char* e = ownername(p, owner, name);
-    if (!e) return error(198);
+    if (!e) return error(RC_SYNTAX);
     if (int rc = resolveowner(owner)) return rc;
     listowner(owner, name.empty() ? nullptr : name.c_str());
     return 0;
@@ -149,7 +149,7 @@ int cmd_char(int) {
   const char* e = ownername(p, owner, name);
   if (!e || name.empty()) {
     settok("");
-    return error(198);
+    return error(RC_SYNTAX);
   }
   if (int rc = chkname(name.c_str())) {
     settok("");

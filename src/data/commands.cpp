@@ -65,7 +65,7 @@ int permopt(const std::vector<std::string>& opts, bool* perm) {
       *perm = true;
       continue;
     }
-    return sayerr(198, "option " + o + " not allowed\n");
+    return sayerr(RC_SYNTAX, "option " + o + " not allowed\n");
   }
   return 0;
 }
@@ -86,12 +86,12 @@ int set_obs(int) {
   std::string arg;
   std::vector<std::string> opts;
   restofline(arg, opts);
-  if (!opts.empty()) return sayerr(198, "option " + opts[0] + " not allowed\n");
+  if (!opts.empty()) return sayerr(RC_SYNTAX, "option " + opts[0] + " not allowed\n");
   long n;
   if (!wholenum(arg, &n)) {
-    if (arg.empty()) return sayerr(198, "obs must be between " + std::to_string(ds.nobs) + " and " +
+    if (arg.empty()) return sayerr(RC_SYNTAX, "obs must be between " + std::to_string(ds.nobs) + " and " +
                                             std::to_string(obscapacity() - 1) + "\n");
-    return sayerr(198, "'" + arg + "' invalid\n");
+    return sayerr(RC_SYNTAX, "'" + arg + "' invalid\n");
   }
   return setobs(n);
 }
@@ -123,11 +123,11 @@ int set_memory(int) {
   }
   char* e;
   double x = std::strtod(s.c_str(), &e);
-  if (s.empty() || *e || x < 0) return sayerr(198, "'" + arg + "' invalid\n");
+  if (s.empty() || *e || x < 0) return sayerr(RC_SYNTAX, "'" + arg + "' invalid\n");
   double bytes = x * unit;
   if (sign) bytes = static_cast<double>(ds.memorysize) + sign * bytes;
-  if (bytes >= 4294967296.0) return error(912);
-  if (bytes < 0) return error(910);
+  if (bytes >= 4294967296.0) return error(RC_TOOLARGE);
+  if (bytes < 0) return error(RC_TOOSMALL);
   if (int rc = setmemory(static_cast<uint64_t>(bytes))) return rc;
   if (perm) spoutsml("({cmd:set memory} preference recorded)\n");
   return 0;
@@ -142,8 +142,8 @@ int set_maxvar(int) {
   if (int rc = permopt(opts, &perm)) return rc;
   long n;
   if (!wholenum(arg, &n) || n < 2048 || n > 32767)
-    return sayerr(198, "# must be between 2048 and 32767\n");
-  if (ds.nvar > n - 2 || ds.syslrecl > 12 * n) return error(900);
+    return sayerr(RC_SYNTAX, "# must be between 2048 and 32767\n");
+  if (ds.nvar > n - 2 || ds.syslrecl > 12 * n) return error(RC_NOROOMVARS);
   ds.maxmaxvar = static_cast<int>(n);
   ds.maxlrecl = 12L * n;
   ds.maxvar = static_cast<int>(std::min<long>(n, ds.syslrecl));
@@ -164,7 +164,7 @@ int twoway(const char* a, const char* b, int* rc) {
   if ((*rc = permopt(opts, &perm))) return -1;
   if (arg == a) return 0;
   if (arg == b) return 1;
-  *rc = sayerr(198, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be " + a + " or " +
+  *rc = sayerr(RC_SYNTAX, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be " + a + " or " +
                         b + "\n");
   return -1;
 }
@@ -193,7 +193,7 @@ int cmd_repart(int) {
   std::string arg;
   std::vector<std::string> opts;
   restofline(arg, opts);
-  if (!opts.empty() || (what != "width" && what != "obs")) return error(198);
+  if (!opts.empty() || (what != "width" && what != "obs")) return error(RC_SYNTAX);
   std::string s;
   for (char c : arg)
     if (c != ' ') s += c;
@@ -203,7 +203,7 @@ int cmd_repart(int) {
     s.erase(0, 1);
   }
   long n;
-  if (!wholenum(s, &n) || n < 0) return error(198);
+  if (!wholenum(s, &n) || n < 0) return error(RC_SYNTAX);
   if (int rc = ds_ensure()) return rc;
   int rc;
   if (what == "width") {
@@ -234,8 +234,8 @@ int cmd_dropkeep(int keep) {
   ps.v_or_o_req = 1;
   if (int rc = parse()) return rc;
   if (ps.hasvarlist) {
-    if (ps.hasif || ps.hasin) return error(198);
-    if (ps.bylevel) return errmsgf(190, "%s varlist may not be combined with by\n", keep ? "keep" : "drop");
+    if (ps.hasif || ps.hasin) return error(RC_SYNTAX);
+    if (ps.bylevel) return errmsgf(RC_NOBY, "%s varlist may not be combined with by\n", keep ? "keep" : "drop");
     return droporkeepvars(vl.varlist_vr, keep != 0);
   }
   if (ps.bylevel && bys.collecting) {
@@ -271,10 +271,10 @@ int cmd_dropkeep(int keep) {
 // rename old new
 int cmd_rename(int) {
   std::string a = gettok(prsestd);
-  if (a.empty()) return error(102);
+  if (a.empty()) return error(RC_TOOFEWVARS);
   std::string b = gettok(prsestd);
-  if (b.empty()) return error(102);
-  if (*gettok(prsestd)) return error(103);
+  if (b.empty()) return error(RC_TOOFEWVARS);
+  if (*gettok(prsestd)) return error(RC_TOOMANYVARS);
   int v = zelta_findvar(a.c_str(), 1, false);
   if (v < 0) return -v;
   return renamevar(v, b.c_str());
@@ -383,7 +383,7 @@ int cmd_preserve(int) {
   if (int rc = parse()) return rc;
   (void)findopt("changed", 4, 0);
   if (int rc = chkopt()) return rc;
-  if (!preserved.empty() && preserved.back().level == plevel) return error(621);
+  if (!preserved.empty() && preserved.back().level == plevel) return error(RC_PRESERVED);
   Preserved p;
   p.level = plevel;
   if (int rc = ds_snapshot(p.data)) return rc;
@@ -402,7 +402,7 @@ int cmd_restore(int) {
   bool cancel = findopt("not", 3, 0) == 1;
   bool keep = findopt("preserve", 8, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (preserved.empty() || preserved.back().level != plevel) return error(622);
+  if (preserved.empty() || preserved.back().level != plevel) return error(RC_NORESTORE);
   if (cancel) {
     preserved.pop_back();
     return 0;

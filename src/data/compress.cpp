@@ -61,7 +61,7 @@ int cmd_compress(int) {
   // The names are copied to a macro-sized buffer first.
   size_t len = 0;
   for (int v : vars) len += varname(v).size() + 1;
-  if (len >= static_cast<size_t>(interp.macrolen)) return error(9802);
+  if (len >= static_cast<size_t>(interp.macrolen)) return error(RC_MACTOOLONG);
   if (ds.nobs > 0 && ds.nobs >= ds.maxobs)
     if (int rc = repartobs(1)) return rc;
   std::vector<std::string> names;

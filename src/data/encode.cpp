@@ -33,9 +33,9 @@ int parseconv(Conv& c) {
   ps.opable = 0;
   if (int rc = parse()) return rc;
   if (vl.lnvar() != 1) return error(vl.lnvar() > 1 ? 103 : 102);
-  if (!vl.varlist_rcp[0].plain()) return error(6101);
+  if (!vl.varlist_rcp[0].plain()) return error(RC_MSG_TSOPS);
   c.var = vl.varlist_vr[0];
-  if (!findargn("generate", 3, c.newname, 40, 1)) return errmsgf(198, "option generate() required\n");
+  if (!findargn("generate", 3, c.newname, 40, 1)) return errmsgf(RC_SYNTAX, "option generate() required\n");
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
     if ((i & 0xffff) == 0 && stopflag) return 1;
     if (selobs(i)) c.obs.push_back(i);
@@ -51,7 +51,7 @@ int cmd_encode(int) {
   bool haslabel = findargn("label", 3, lname, 40, 1);
   bool extend = findopt("extend", 6, 1) == 1;
   if (int rc = chkopt()) return rc;
-  if (!isstrtype(vartype(c.var))) return error(107);
+  if (!isstrtype(vartype(c.var))) return error(RC_NUMERICVAR);
   if (!haslabel) lname = c.newname;
   if (int rc = chkname(lname.c_str())) return rc;
   if (int rc = chkvarname(c.newname.c_str())) return rc;
@@ -68,8 +68,8 @@ int cmd_encode(int) {
   for (auto& [text, code] : codes) {
     code = vlsearch(lab, text);
     if (code < misval) continue;
-    if (!extend) return errmsgf(459, "value label %s has no code for \"%s\" (noextend)\n", lname.c_str(), text.c_str());
-    if (next > VL_MAXVAL || lab.n() >= VL_MAXN) return error(134);
+    if (!extend) return errmsgf(RC_BADDATA, "value label %s has no code for \"%s\" (noextend)\n", lname.c_str(), text.c_str());
+    if (next > VL_MAXVAL || lab.n() >= VL_MAXN) return error(RC_TOOMANYVALUES);
     if (int rc = vlset(lab, static_cast<int32_t>(next), text)) return rc;
     code = next++;
   }
@@ -92,8 +92,8 @@ int cmd_decode(int) {
   if (int rc = parseconv(c)) return rc;
   long maxlen = findopta("maxlength", 3, EXPR_STRMAX);
   if (int rc = chkopt()) return rc;
-  if (isstrtype(vartype(c.var))) return error(108);
-  if (maxlen < 1 || maxlen > EXPR_STRMAX) return errmsgf(198, "maxlength() must be between 1 and %d\n", EXPR_STRMAX);
+  if (isstrtype(vartype(c.var))) return error(RC_STRINGVAR);
+  if (maxlen < 1 || maxlen > EXPR_STRMAX) return errmsgf(RC_SYNTAX, "maxlength() must be between 1 and %d\n", EXPR_STRMAX);
   const std::string& lname = ds.lbllist[static_cast<size_t>(c.var)];
   const ValueLabel* lab = lname.empty() ? nullptr : vlfind(lname);
   if (!lab) return error2(6, varname(c.var).c_str());

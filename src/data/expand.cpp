@@ -56,7 +56,7 @@ int cmd_expand(int) {
     notecreated(0);
     return 0;
   }
-  if (extra + static_cast<double>(n0) > 2147483620.0) return error(901);
+  if (extra + static_cast<double>(n0) > 2147483620.0) return error(RC_NOROOMOBS);
   if (int rc = setobs_quiet(n0 + static_cast<long>(extra))) return rc;
   std::vector<unsigned char> rec(static_cast<size_t>(ds.lrecl > 0 ? ds.lrecl : 1));
   long at = n0;

@@ -257,16 +257,16 @@ int cmd_generate(int) {
   std::string lbl;
   while (!w.empty() && w != "=" && w != "==") {
     if (w == ":") {
-      if (names.empty()) return error(198);
+      if (names.empty()) return error(RC_SYNTAX);
       lbl = gettok(prsestd);
-      if (lbl.empty()) return error(198);
+      if (lbl.empty()) return error(RC_SYNTAX);
     } else {
       names.push_back(w);
     }
     w = gettok(prsestd);
   }
-  if (names.empty()) return error(102);
-  if (names.size() > 1) return error(103);
+  if (names.empty()) return error(RC_TOOFEWVARS);
+  if (names.size() > 1) return error(RC_TOOMANYVARS);
   if (w != "=") return required("=exp");
   ExprProg prog;
   if (int rc = compexp(prog, EXP_NUMSTR, 0, 0)) return rc;
@@ -276,15 +276,15 @@ int cmd_generate(int) {
   bool widen = bare;
   if (!type) {
     if (isstr) {
-      if (interp.version < 800) return error(109);
+      if (interp.version < 800) return error(RC_TYPEMISMATCH);
       type = 1;
       widen = true;
     } else {
       type = ds.deftype;
     }
   }
-  if (isstr != isstrtype(type)) return error(109);
-  if (!lbl.empty() && isstr) return error(181);
+  if (isstr != isstrtype(type)) return error(RC_TYPEMISMATCH);
+  if (!lbl.empty() && isstr) return error(RC_LABELSTR);
   // One group (or the whole range): everything below depends on it.
   auto rungroup = [&]() -> int {
     if (firstcall()) gc = GenCounts{};
@@ -458,15 +458,15 @@ int cmd_replace(int) {
   ps.opable = 0;
   ps.byable = 0;
   if (int rc = parse()) return rc;
-  if (vl.lnvar() > 1) return error(103);
-  if (!vl.varlist_rcp.empty() && !vl.varlist_rcp[0].plain()) return error(198);
+  if (vl.lnvar() > 1) return error(RC_TOOMANYVARS);
+  if (!vl.varlist_rcp.empty() && !vl.varlist_rcp[0].plain()) return error(RC_SYNTAX);
   bool promote = interp.version >= 320;
   if (findopt("promote", 7, 1) == 0) promote = false;
   if (int rc = chkopt()) return rc;
   ExprProg prog = ex.wepgm;
   const int v = vl.varlist_vr[0];
   const bool isstr = isstrtype(vartype(v));
-  if ((prog.type == EXP_STR) != isstr) return error(109);
+  if ((prog.type == EXP_STR) != isstr) return error(RC_TYPEMISMATCH);
   auto rungroup = [&]() -> int {
     if (firstcall()) {
       gc = GenCounts{};
@@ -493,7 +493,7 @@ int cmd_replace(int) {
       if (gc.chmissing)
         note("(" + std::to_string(gc.chmissing) + " value" + plural_s(gc.chmissing) +
              " changed to missing due to storage type)\n");
-      if (gc.promofail) return error(903);
+      if (gc.promofail) return error(RC_NOROOMPROMOTE);
     }
     return 0;
   };

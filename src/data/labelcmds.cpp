@@ -107,7 +107,7 @@ int readopts(const char* opts) {
 }
 
 int notfoundlab(const std::string& name) {
-  return errmsgf(111, "value label %s not found\n", name.c_str());
+  return errmsgf(RC_NOTFOUND, "value label %s not found\n", name.c_str());
 }
 
 // A label value: an integer within the range a long holds.
@@ -116,12 +116,12 @@ int labelvalue(const std::string& w, int32_t* v) {
   errno = 0;
   double d = w.empty() ? 0 : std::strtod(w.c_str(), &end);
   if (w.empty() || *end || w == ".") {
-    if (w.size() >= 1 && w[0] == '.') return errmsgf(198, "may not label missing values\n");
+    if (w.size() >= 1 && w[0] == '.') return errmsgf(RC_SYNTAX, "may not label missing values\n");
     return experr(w.c_str(), 1, "integer", 0);
   }
-  if (d != std::trunc(d)) return errmsgf(198, "may not label non-integers\n");
+  if (d != std::trunc(d)) return errmsgf(RC_SYNTAX, "may not label non-integers\n");
   if (d < VL_MINVAL || d > VL_MAXVAL)
-    return errmsgf(198, "may not label values outside %.0f to %.0f\n", VL_MINVAL, VL_MAXVAL);
+    return errmsgf(RC_SYNTAX, "may not label values outside %.0f to %.0f\n", VL_MINVAL, VL_MAXVAL);
   *v = static_cast<int32_t>(d);
   return 0;
 }
@@ -140,7 +140,7 @@ int lab_define(const char* p) {
     int32_t v = 0;
     if (int rc = labelvalue(w, &v)) return rc;
     b = skipbl(b);
-    if (!*b) return errmsgf(198, "label text for %s required\n", w.c_str());
+    if (!*b) return errmsgf(RC_SYNTAX, "label text for %s required\n", w.c_str());
     std::string t;
     if (!textarg(b, t)) return unmatchedquote();
     pairs.emplace_back(v, t);
@@ -151,10 +151,10 @@ int lab_define(const char* p) {
   bool replace = findopt("replace", 7, 0) == 1;
   bool fix = findopt("fix", 3, 1) == 1;
   if (int rc = chkopt()) return rc;
-  if (replace && (add || modify)) return errmsgf(198, "option replace may not be combined with add or modify\n");
+  if (replace && (add || modify)) return errmsgf(RC_SYNTAX, "option replace may not be combined with add or modify\n");
   const ValueLabel* old = vlfind(name);
-  if (old && !add && !modify && !replace) return errmsgf(110, "label %s already defined\n", name.c_str());
-  if (!old && !add && !modify && pairs.empty()) return error(198);
+  if (old && !add && !modify && !replace) return errmsgf(RC_DEFINED, "label %s already defined\n", name.c_str());
+  if (!old && !add && !modify && pairs.empty()) return error(RC_SYNTAX);
   // Built on a copy, so a failing pair leaves the table as it was.
   ValueLabel lab = old && !replace ? *old : ValueLabel{};
   for (auto& [v, t] : pairs) {
@@ -164,7 +164,7 @@ int lab_define(const char* p) {
       spout21f("note: label truncated to %zu characters\n", VL_MAXTXT);
       setoutlev(prev);
     }
-    if (!modify && vlfindval(lab, v) >= 0) return error(7196);
+    if (!modify && vlfindval(lab, v) >= 0) return error(RC_MSG_LABEL);
     if (t.empty() && !modify) continue;
     if (int rc = vlset(lab, v, t)) return rc;
   }
@@ -196,7 +196,7 @@ int lab_values(const char* p) {
   bool fix = findopt("fix", 3, 1) == 1;
   if (int rc = chkopt()) return rc;
   for (int v : list)
-    if (isstrtype(vartype(v))) return error(181);
+    if (isstrtype(vartype(v))) return error(RC_LABELSTR);
   for (int v : list) {
     ds.lbllist[static_cast<size_t>(v)] = name;
     s_updata(v);
@@ -259,7 +259,7 @@ int lab_list(const char* p) {
 
 // label dir
 int lab_dir(const char* p) {
-  if (*skipbl(p)) return error(198);
+  if (*skipbl(p)) return error(RC_SYNTAX);
   for (auto& [n, lab] : vls.tabs) spout21f("%s\n", n.c_str());
   return 0;
 }
@@ -308,14 +308,14 @@ int lab_save(const char* p) {
   settok(body.c_str() + u + 5);
   std::string fn;
   if (int rc = gettokfn(fn)) return error(rc);
-  if (fn.empty() || *skipbl(wheretok())) return error(198);
+  if (fn.empty() || *skipbl(wheretok())) return error(RC_SYNTAX);
   if (fn.find('.', fn.rfind('/') == std::string::npos ? 0 : fn.rfind('/')) == std::string::npos) fn += ".do";
   if (int rc = readopts(opts)) return rc;
   bool replace = findopt("replace", 7, 0) == 1;
   if (int rc = chkopt()) return rc;
   std::vector<std::string> names;
   if (int rc = labnames(list.c_str(), names)) return rc;
-  if (!replace && ::access(fn.c_str(), F_OK) == 0) return fierr(602, fn.c_str());
+  if (!replace && ::access(fn.c_str(), F_OK) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
   std::string text;
   for (auto& n : names) {
     const ValueLabel& lab = *vlfind(n);
@@ -324,7 +324,7 @@ int lab_save(const char* p) {
               quoted(lab.txt[static_cast<size_t>(i)]) + ", modify\n";
   }
   if (int rc = writefile(fn, text)) return rc;
-  (void)fierr(697, fn.c_str());
+  (void)fierr(RC_FILESAVED, fn.c_str());
   return 0;
 }
 
@@ -349,7 +349,7 @@ int cmd_label(int) {
   settok("");
   for (const Sub& sub : subs)
     if (cmdcmp(w.c_str(), sub.name, sub.min)) return sub.fn(rest.c_str());
-  return error(198);
+  return error(RC_SYNTAX);
 }
 
 }  // namespace
@@ -361,15 +361,15 @@ int vlmacro(const char* args, std::string& res) {
   if (comma != std::string::npos) {
     std::string o = a.substr(comma + 1);
     size_t b = o.find_first_not_of(' '), e = o.find_last_not_of(' ');
-    if (b == std::string::npos || o.substr(b, e - b + 1) != "strict") return error(198);
+    if (b == std::string::npos || o.substr(b, e - b + 1) != "strict") return error(RC_SYNTAX);
     strict = true;
     a.resize(comma);
   }
   const char* p = a.c_str();
   std::string who = word(p);
   std::string what = word(p);
-  if (*skipbl(p)) return error(198);
-  if (who.empty() || what.empty()) return error(198);
+  if (*skipbl(p)) return error(RC_SYNTAX);
+  if (who.empty() || what.empty()) return error(RC_SYNTAX);
   std::string lname = who;
   if (who.front() == '(' && who.back() == ')') {
     std::string vn = who.substr(1, who.size() - 2);

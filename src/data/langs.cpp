@@ -132,7 +132,7 @@ int lablanguage(const char* args) {
   }
   settok(a.c_str());
   std::string name = gettok(prsestd);
-  if (*gettok(prsestd)) return error(198);
+  if (*gettok(prsestd)) return error(RC_SYNTAX);
   cmdinit();
   settok(opts.c_str());
   ps.opable = 0;
@@ -143,25 +143,25 @@ int lablanguage(const char* args) {
   bool del = findopt("delete", 6, 0) == 1;
   if (int rc = chkopt()) return rc;
   if (isnew + rename + del > 1)
-    return errmsgf(198, "options -delete-, -new-, and -rename- may be not be combined\n");
-  if (copy && !isnew) return errmsgf(198, "option -copy- may only be specified with option -new-\n");
+    return errmsgf(RC_SYNTAX, "options -delete-, -new-, and -rename- may be not be combined\n");
+  if (copy && !isnew) return errmsgf(RC_SYNTAX, "option -copy- may only be specified with option -new-\n");
   if (name.empty()) {
-    if (isnew || rename || del) return errmsgf(198, "language name required\n");
+    if (isnew || rename || del) return errmsgf(RC_SYNTAX, "language name required\n");
     return showlangs();
   }
   if (int rc = chkname(name.c_str())) return rc;
   if (name.size() > LANG_NAMELEN)
-    return errmsgf(198, "%s invalid language name; at most %zu characters\n", name.c_str(), LANG_NAMELEN);
+    return errmsgf(RC_SYNTAX, "%s invalid language name; at most %zu characters\n", name.c_str(), LANG_NAMELEN);
   std::vector<std::string> list = langlist();
   std::string cur = langcurrent();
   if (isnew || rename) {
-    if (haslang(list, name)) return errmsgf(110, "language %s already exists\n", name.c_str());
+    if (haslang(list, name)) return errmsgf(RC_DEFINED, "language %s already exists\n", name.c_str());
   } else if (!haslang(list, name)) {
-    return errmsgf(111, "language %s not defined\n", name.c_str());
+    return errmsgf(RC_NOTFOUND, "language %s not defined\n", name.c_str());
   }
   if (isnew) {
     if (static_cast<int>(list.size()) >= LANG_MAX)
-      return errmsgf(1000, "cannot create new language; too many languages\n");
+      return errmsgf(RC_LIMIT, "cannot create new language; too many languages\n");
     postlabels(cur);
     if (!copy) clearlabels();
     list.push_back(name);
@@ -176,7 +176,7 @@ int lablanguage(const char* args) {
     return 0;
   }
   if (del) {
-    if (list.size() == 1) return errmsgf(198, "language %s is the only language and may not be deleted\n", name.c_str());
+    if (list.size() == 1) return errmsgf(RC_SYNTAX, "language %s is the only language and may not be deleted\n", name.c_str());
     list.erase(std::find(list.begin(), list.end(), name));
     if (name == cur) {
       clearlabels();

@@ -64,8 +64,8 @@ int cmd_mark(int) {
     if (m && hasw) {
       double w = evalnum(wprog, o);
       if (w >= misval) m = 0;
-      else if (w < 0 && !negok) return dropvar(v), error(402);
-      else if (freq && w != std::trunc(w)) return dropvar(v), error(401);
+      else if (w < 0 && !negok) return dropvar(v), error(RC_NEGWEIGHT);
+      else if (freq && w != std::trunc(w)) return dropvar(v), error(RC_NONINTFW);
       else if (w == 0 && !zeroweight) m = 0;
     }
     bstore(v, o, m);

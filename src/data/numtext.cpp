@@ -42,7 +42,7 @@ int parseconv(ConvArgs& a) {
   if (int rc = parse()) return rc;
   a.vars = vl.varlist_vr;
   for (size_t k = 0; k < a.vars.size(); ++k)
-    if (!vl.varlist_rcp[k].plain()) return error(6101);
+    if (!vl.varlist_rcp[k].plain()) return error(RC_MSG_TSOPS);
   a.replace = findopt("replace", 7, 0) == 1;
   a.hasgen = findargn("generate", 3, a.gen, 4096, 1000);
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {

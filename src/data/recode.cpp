@@ -184,7 +184,7 @@ int cmd_recode(int) {
   if (int rc = chkopt()) return rc;
   const std::vector<int> vars = vl.varlist_vr;
   for (size_t k = 0; k < vars.size(); ++k) {
-    if (!vl.varlist_rcp[k].plain()) return error(6101);
+    if (!vl.varlist_rcp[k].plain()) return error(RC_MSG_TSOPS);
     if (isstrtype(vartype(vars[k]))) return errmsgf(RC_STRINGVAR, "%s is a string variable\n", varname(vars[k]).c_str());
   }
   std::vector<std::string> newnames;

@@ -465,7 +465,7 @@ template <int W>
 int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   const long n = hi - lo + 1;
   BigBuf<Item<W>> a(static_cast<size_t>(n));
-  if (!a.p) return error(909);
+  if (!a.p) return error(RC_NOMEM);
   unsigned char* const base = reinterpret_cast<unsigned char*>(a.p);
   if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
   for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
@@ -579,7 +579,7 @@ int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
 // present order); the sort list becomes vars when the data are then in
 // their order, else it stays empty.
 int sysidxsort(int idx, const std::vector<int>& vars) {
-  if (isstrtype(vartype(idx))) return error(109);
+  if (isstrtype(vartype(idx))) return error(RC_TYPEMISMATCH);
   ds.srtlist.clear();
   std::vector<uint32_t> from(static_cast<size_t>(ds.nobs));
   std::vector<double> key(static_cast<size_t>(ds.nobs) + 1);
@@ -606,13 +606,13 @@ int cmd_sort(int) {
   ps.opable = 0;
   if (int rc = parse()) return rc;
   for (const TsRecipe& r : vl.varlist_rcp)
-    if (!r.plain()) return error(6101);
+    if (!r.plain()) return error(RC_MSG_TSOPS);
   bool stable = findopt("stable", 6, 0) == 1;
   std::string idxname;
   bool hasidx = findargasis("index", 5, idxname, 100);
   if (int rc = chkopt()) return rc;
   if (hasidx) {
-    if (ps.hasin || stable) return errmsgf(198, "option index() may not be combined with in or stable\n");
+    if (ps.hasin || stable) return errmsgf(RC_SYNTAX, "option index() may not be combined with in or stable\n");
     int v = zelta_findvar(idxname.c_str(), 1, false);
     if (v < 0) return -v;
     return sysidxsort(v, vl.varlist_vr);
@@ -630,7 +630,7 @@ int set_sortseed(int) {
   char* end = nullptr;
   long v = w.empty() ? -1 : std::strtol(w.c_str(), &end, 10);
   if (w.empty() || *end || v < 0 || v > 2147483647L || *gettok(prsestd))
-    return errmsgf(198, "sortseed must be an integer between 0 and 2147483647\n");
+    return errmsgf(RC_SYNTAX, "sortseed must be an integer between 0 and 2147483647\n");
   setsortseed(v);
   return 0;
 }
@@ -650,7 +650,7 @@ int syssort(long lo, long hi, bool stable) {
   try {
     rc = syssort_u(keyvars(vars), lo, hi, stable);
   } catch (const std::bad_alloc&) {
-    rc = error(909);  // the data are still a permutation of themselves
+    rc = error(RC_NOMEM);  // the data are still a permutation of themselves
   }
   if (rc) return rc;
   if (lo <= 1 && hi >= ds.nobs) ds.srtlist = vars;

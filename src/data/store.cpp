@@ -193,7 +193,7 @@ bool relayout_inplace(long n, long cc) {
 // each, so 7 x width bytes); its pages are touched only as cells are written.
 int relayout(long width, uint64_t bytes) {
   const long n = maxobs_for(width, bytes), cc = colcells_for(n);
-  if (hookfails()) return 909;
+  if (hookfails()) return RC_NOMEM;
   const size_t total = arenabytes(bytes);
   if (ds.arena && ds.nvar > 0 && ds.arenasize == total && relayout_inplace(n, cc)) {
     ds.syslrecl = width;
@@ -206,7 +206,7 @@ int relayout(long width, uint64_t bytes) {
     na = ds.arena;  // nothing to move: the block (and its mapped pages) is reused
   } else {
     na = arenaalloc(total);
-    if (!na) return 909;
+    if (!na) return RC_NOMEM;
   }
   long off = dataoff_for(n);
   unsigned char* nx = na + off;
@@ -802,10 +802,10 @@ int setwidth(long width) {
   if (int rc = ds_ensure()) return rc;
   width = even_up(width);
   if (width == ds.syslrecl) return 0;
-  if (width > ds.maxlrecl) return 1010;
-  if (width < ds.lrecl || width < 2) return 901;
+  if (width > ds.maxlrecl) return RC_MAXWIDTH;
+  if (width < ds.lrecl || width < 2) return RC_NOROOMOBS;
   long n = maxobs_for(width, ds.memorysize);
-  if (n < 1 || n <= ds.nobs) return 902;
+  if (n < 1 || n <= ds.nobs) return RC_NOROOMWIDTH;
   return relayout(width, ds.memorysize);
 }
 
@@ -813,9 +813,9 @@ int repart(long addwidth, long addobs) {
   if (int rc = ds_ensure()) return rc;
   if (addobs == 0) return setwidth(ds.syslrecl + addwidth);
   long target = ds.maxobs + addobs;
-  if (target < ds.nobs + 1) return 902;
+  if (target < ds.nobs + 1) return RC_NOROOMWIDTH;
   long w = widest_for_obs(target, ds.lrecl);
-  if (!w) return 901;
+  if (!w) return RC_NOROOMOBS;
   return setwidth(w);
 }
 
@@ -839,9 +839,9 @@ int repartobs(long need) {
 }
 
 int setmemory(uint64_t bytes) {
-  if (ds.nvar > 0 || ds.nobs > 0) return error(4);
-  if (bytes >= (1ULL << 32)) return error(912);
-  if (bytes < 10 * 1024) return error(910);
+  if (ds.nvar > 0 || ds.nobs > 0) return error(RC_DATALOST);
+  if (bytes >= (1ULL << 32)) return error(RC_TOOLARGE);
+  if (bytes < 10 * 1024) return error(RC_TOOSMALL);
   if (ds.arena) {
     std::free(ds.arena);
     ds.arena = nullptr;
@@ -870,7 +870,7 @@ static int alcvar_u(int type, bool user) {
     int rc = repartvar(ds.lrecl + w + (user ? 1 : 0) - ds.syslrecl);
     if (rc) return rc == 901 ? 902 : rc;
   }
-  if (user ? ds.nvar >= ds.maxvar - 1 : ds.nvar >= ds.maxvar) return 900;
+  if (user ? ds.nvar >= ds.maxvar - 1 : ds.nvar >= ds.maxvar) return RC_NOROOMVARS;
   return 0;
 }
 
@@ -893,7 +893,7 @@ int chkvarname(const char* name) {
   if (!std::strncmp(name, "str", 3) && name[3] >= '1' && name[3] <= '9') {
     const char* q = name + 3;
     while (*q >= '0' && *q <= '9') ++q;
-    if (!*q) return sayerr(198, "%s invalid variable name\n", name);
+    if (!*q) return sayerr(RC_SYNTAX, "%s invalid variable name\n", name);
   }
   if (int rc = chkname(name)) return rc;
   if (findvarexact(name)) return error2(3, name);
@@ -1159,7 +1159,7 @@ static int setobs_u(long n, bool blank) {
     int prev = setoutlev(OUT_ERROR);
     spout21f("obs must be between %ld and %ld\n", ds.nobs, cap);
     setoutlev(prev);
-    return 198;
+    return RC_SYNTAX;
   }
   if (n >= ds.maxobs) {
     if (int rc = repartobs(n - ds.maxobs + 1)) return error(rc);
@@ -1327,7 +1327,7 @@ int ds_snapshot(DsSnapshot& snap) {
     snap.records.resize(static_cast<size_t>(ds.nobs) * static_cast<size_t>(ds.lrecl));
   } catch (...) {
     snap.valid = false;
-    return error(909);
+    return error(RC_NOMEM);
   }
   size_t at = 0;
   for (int v = 1; v <= ds.nvar; ++v) {

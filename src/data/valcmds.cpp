@@ -121,7 +121,7 @@ int cmd_vallist(int) {
   const bool hassep = findargasis("separator", 3, septext, 256);
   if (int rc = chkopt()) return rc;
   if (vl.lnvar() != 1) return errmsgf(RC_SYNTAX, "vallist takes one variable\n");
-  if (!vl.varlist_rcp[0].plain()) return error(6101);
+  if (!vl.varlist_rcp[0].plain()) return error(RC_MSG_TSOPS);
   if (haslocal && lname.size() > 31) return errmsgf(RC_SYNTAX, "local(%s): name too long\n", lname.c_str());
   if (haslocal)
     if (int rc = chkname(lname.c_str())) return rc;

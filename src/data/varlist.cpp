@@ -45,7 +45,7 @@ bool isnamechar(int c) {
 
 // Adds one entry to the current list; 103 when the list is full.
 int addentry(int v, const TsRecipe& r = TsRecipe{}) {
-  if (vl.lnvar() >= maxvrl()) return error(103);
+  if (vl.lnvar() >= maxvrl()) return error(RC_TOOMANYVARS);
   vl.varlist_vr.push_back(v);
   vl.varlist_rcp.push_back(r);
   return 0;
@@ -55,7 +55,7 @@ int addentry(int v, const TsRecipe& r = TsRecipe{}) {
 int patternvars(const char* item, std::vector<int>& out) {
   bool tilde = std::strchr(item, '~') != nullptr;
   if (tilde && std::strpbrk(item, "*?"))
-    return say(198, "%s:  may not combine ~ and *-or-? notation\n", item);
+    return say(RC_SYNTAX, "%s:  may not combine ~ and *-or-? notation\n", item);
   for (int v = 1; v <= ds.nvar; ++v) {
     const std::string& n = ds.varlist[static_cast<size_t>(v)];
     if (n.empty() || n == "(e)") continue;
@@ -78,7 +78,7 @@ int resolveword(const char* w, std::vector<int>& out) {
 // numlist of an operator: "2", "1/3", "1 2 4", "0(2)6".
 int opnumlist(const std::string& s, std::vector<int>& out) {
   const char* p = s.c_str();
-  auto bad = [] { return say(198, "%s", "numlist in operator invalid\n"); };
+  auto bad = [] { return say(RC_SYNTAX, "%s", "numlist in operator invalid\n"); };
   auto num = [&](long* v) {
     while (*p == ' ') ++p;
     char* e;
@@ -147,7 +147,7 @@ int tstargets(const char*& p, std::vector<int>& vars) {
   if (*p == '(') {
     const char* q = ++p;
     while (*p && *p != ')') ++p;
-    if (*p != ')') return say(198, "%s", "invalid varlist\n");
+    if (*p != ')') return say(RC_SYNTAX, "%s", "invalid varlist\n");
     std::string inner(q, p);
     ++p;
     const char* s = inner.c_str();
@@ -164,12 +164,12 @@ int tstargets(const char*& p, std::vector<int>& vars) {
       }
       if (int rc = resolveword(w.c_str(), vars)) return rc;
     }
-    if (vars.empty()) return say(198, "%s", "invalid varlist\n");
+    if (vars.empty()) return say(RC_SYNTAX, "%s", "invalid varlist\n");
     return 0;
   }
   const char* b = p;
   while (isnamechar(static_cast<unsigned char>(*p)) || *p == '*' || *p == '?' || *p == '~') ++p;
-  if (p == b) return say(198, "%s", "invalid varlist\n");
+  if (p == b) return say(RC_SYNTAX, "%s", "invalid varlist\n");
   std::string w(b, p);
   return resolveword(w.c_str(), vars);
 }
@@ -233,7 +233,7 @@ bool vlmatch(const char* pat, const char* name) {
 }
 
 int chkname(const char* name) {
-  if (!name || !*name) return say(198, "%s", "nothing found where name expected\n");
+  if (!name || !*name) return say(RC_SYNTAX, "%s", "nothing found where name expected\n");
   size_t n = std::strlen(name);
   bool ok = n <= 32 && (std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_');
   for (const char* p = name; ok && *p; ++p)
@@ -259,7 +259,7 @@ int zelta_findvar(const char* name, int mode, bool noabbrev) {
     return v;
   }
   if (int v = findvarexact(name)) return v;
-  if (ds.nvar == 0 && mode < 10) return -error(111);
+  if (ds.nvar == 0 && mode < 10) return -error(RC_NOTFOUND);
   if (ds.varabbrev && !noabbrev && *name) {
     size_t len = std::strlen(name);
     int found = 0, n = 0;
@@ -308,7 +308,7 @@ std::string abvar(const std::string& name, int width) {
 
 int tscheck(int* tvar, int* pvar) {
   const std::string* t = charget("_dta", "_TStvar");
-  if (!t || t->empty()) return say(111, "%s", "time variable not set\n");
+  if (!t || t->empty()) return say(RC_NOTFOUND, "%s", "time variable not set\n");
   int tv = findvarexact(t->c_str());
   if (!tv) return varnotfound(t->c_str());
   int pv = 0;
@@ -318,7 +318,7 @@ int tscheck(int* tvar, int* pvar) {
   }
   const auto& s = ds.srtlist;
   bool sorted = pv ? (s.size() >= 2 && s[0] == pv && s[1] == tv) : (!s.empty() && s[0] == tv);
-  if (!sorted) return error(5);
+  if (!sorted) return error(RC_NOTSORTED);
   *tvar = tv;
   *pvar = pv;
   return 0;
@@ -349,9 +349,9 @@ int tsparse_item(const char* text, const char** end, std::vector<int>& vars, std
     if (*dot == ')') --depth;
     if (*dot == ' ' && depth == 0) break;
   }
-  if (*dot != '.') return say(198, "%s", "invalid varlist\n");
+  if (*dot != '.') return say(RC_SYNTAX, "%s", "invalid varlist\n");
   optext.assign(p, dot);
-  if (optext.empty()) return say(198, "%s", "invalid varlist\n");
+  if (optext.empty()) return say(RC_SYNTAX, "%s", "invalid varlist\n");
   while (p < dot) {
     char c = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
     if (!std::strchr("LFDS", c)) return rcpinvalid(optext.c_str());
@@ -360,7 +360,7 @@ int tsparse_item(const char* text, const char** end, std::vector<int>& vars, std
     if (*p == '(') {
       const char* q = ++p;
       while (p < dot && *p != ')') ++p;
-      if (*p != ')') return say(198, "%s", "numlist in operator invalid\n");
+      if (*p != ')') return say(RC_SYNTAX, "%s", "numlist in operator invalid\n");
       if (int rc = opnumlist(std::string(q, p), op.values)) return rc;
       ++p;
     } else if (*p >= '0' && *p <= '9') {
@@ -395,7 +395,7 @@ int tsparse_item(const char* text, const char** end, std::vector<int>& vars, std
     if (tsrecipe_text(r).size() > MAXRCPTEXT) return rcptoolong(optext.c_str());
   for (const TsRecipe& r : recipes)
     for (int v : targets) {
-      if (isstrtype(vartype(v)) && !r.plain()) return error(109);
+      if (isstrtype(vartype(v)) && !r.plain()) return error(RC_TYPEMISMATCH);
       vars.push_back(v);
       rcps.push_back(r);
     }
@@ -469,7 +469,7 @@ bool rangefollows(std::string& name2, int& rc) {
   }
   t = gettok(VLSEP);
   if (!*t || !isnamechar(static_cast<unsigned char>(t[0]))) {
-    rc = error(198);
+    rc = error(RC_SYNTAX);
     return true;
   }
   name2 = t;
@@ -498,7 +498,7 @@ int existing_item(const char* w) {
       if (rc) return rc;
       int v2 = zelta_findvar(name2.c_str(), 1, false);
       if (v2 < 0) return -v2;
-      if (v2 < v) return say(111, "%s", "Variables out of order\n");
+      if (v2 < v) return say(RC_NOTFOUND, "%s", "Variables out of order\n");
       for (int x = v; x <= v2; ++x)
         if (ds.varlist[static_cast<size_t>(x)] != "(e)") vs.push_back(x);
     } else {
@@ -524,7 +524,7 @@ int newentry(const std::string& name, int type, const std::string& lab, int mode
   if (int rc = chkvarname(name.c_str())) return rc;
   if (std::find(vl.newnames.begin(), vl.newnames.end(), name) != vl.newnames.end())
     return error2(3, name.c_str());
-  if (!lab.empty() && isstrtype(type)) return error(181);
+  if (!lab.empty() && isstrtype(type)) return error(RC_LABELSTR);
   if (int rc = addentry(0)) return rc;
   vl.newnames.push_back(name);
   vl.newtypes.push_back(type);
@@ -573,7 +573,7 @@ int new_item(const char* w, int mode, int& curtype, int grouptype) {
     std::string s1, s2;
     long n1, n2;
     if (!stubnum(word, s1, n1) || !stubnum(name2, s2, n2) || s1 != s2 || n2 < n1 || n2 - n1 > 100000)
-      return say(198, "%s", (word + "-" + name2 + " invalid range\n").c_str());
+      return say(RC_SYNTAX, "%s", (word + "-" + name2 + " invalid range\n").c_str());
     for (long n = n1; n <= n2; ++n)
       if (int r2 = newentry(s1 + std::to_string(n), type, "", mode)) return r2;
     if (!grouptype) curtype = ds.deftype;
@@ -584,7 +584,7 @@ int new_item(const char* w, int mode, int& curtype, int grouptype) {
   stattok(&save);
   if (!std::strcmp(gettok(VLSEP), ":")) {
     const char* t = gettok(VLSEP);
-    if (!*t || !isnamechar(static_cast<unsigned char>(t[0]))) return error(198);
+    if (!*t || !isnamechar(static_cast<unsigned char>(t[0]))) return error(RC_SYNTAX);
     lab = t;
   } else {
     resettok(&save);
@@ -608,7 +608,7 @@ int ssvlist_u(int mode) {
     }
     if (!newlist && !std::strcmp(t, "(")) {
       if (ingroup) return notalow("(");
-      if (static_cast<int>(vl.groups.size()) >= MAXGROUPS) return error(198);
+      if (static_cast<int>(vl.groups.size()) >= MAXGROUPS) return error(RC_SYNTAX);
       vl.groups.push_back(vl.lnvar());
       ingroup = true;
       continue;
@@ -618,7 +618,7 @@ int ssvlist_u(int mode) {
       ingroup = false;
       continue;
     }
-    if (!std::strcmp(t, "-")) return error(198);
+    if (!std::strcmp(t, "-")) return error(RC_SYNTAX);
     if (!isnamechar(static_cast<unsigned char>(t[0])) && !std::strchr("*?~", t[0])) {
       ungettok();
       break;
@@ -639,7 +639,7 @@ int ssvlist_u(int mode) {
       tokto(end);
       continue;
     }
-    if (std::strchr(t, '.')) return error(198);
+    if (std::strchr(t, '.')) return error(RC_SYNTAX);
     int rc = newlist ? new_item(t, mode, curtype, 0) : existing_item(t);
     if (rc) return rc;
   }

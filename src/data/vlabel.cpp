@@ -46,7 +46,7 @@ int vlset(ValueLabel& lab, int32_t value, const std::string& text) {
     return 0;
   }
   if (text.empty()) return 0;
-  if (lab.n() >= VL_MAXN) return error(134);
+  if (lab.n() >= VL_MAXN) return error(RC_TOOMANYVALUES);
   int at = ~i;
   lab.val.insert(lab.val.begin() + at, value);
   lab.txt.insert(lab.txt.begin() + at, text.substr(0, VL_MAXTXT));
@@ -98,9 +98,9 @@ void vlpack(const ValueLabel& lab, VlPacked& out) {
 
 int vlunpack(const std::string& name, const int32_t* off, const int32_t* val, int n, const char* txt,
              size_t txtlen) {
-  if (n < 0 || n > VL_MAXN) return 610;
+  if (n < 0 || n > VL_MAXN) return RC_FILEFORMAT;
   for (int i = 0; i < n; ++i)
-    if (off[i] < 0 || static_cast<size_t>(off[i]) >= txtlen) return 610;
+    if (off[i] < 0 || static_cast<size_t>(off[i]) >= txtlen) return RC_FILEFORMAT;
   ValueLabel lab;
   bool ascending = true;
   for (int i = 1; i < n && ascending; ++i) ascending = val[i - 1] < val[i];

@@ -97,7 +97,7 @@ constexpr int EXPR_MAXNEST = 1000;
 
 // Appends a code word; the code has room for EXPR_MAXCODE words.
 void emit(int op) {
-  if (C.pg->code.size() >= EXPR_MAXCODE) failstd(130);
+  if (C.pg->code.size() >= EXPR_MAXCODE) failstd(RC_EXPTOOLONG);
   C.pg->code.push_back(static_cast<uint16_t>(op));
 }
 // Appends an instruction with its operand word.
@@ -110,7 +110,7 @@ void tpush(int t) {
   ++C.depth;
   if (t == T_STR) ++C.nstr, C.anystr = true;
   if (t == T_MAT) ++C.nmat;
-  if (C.depth > EXPR_MAXDEPTH || C.nstr > EXPR_MAXSTRS || C.nmat > EXPR_MAXMATS) failstd(130);
+  if (C.depth > EXPR_MAXDEPTH || C.nstr > EXPR_MAXSTRS || C.nmat > EXPR_MAXMATS) failstd(RC_EXPTOOLONG);
   if (C.depth > C.pg->maxdepth) C.pg->maxdepth = C.depth;
 }
 // Records a pop of type t.
@@ -126,7 +126,7 @@ int addlit(double d) {
   bool known = false;
   for (double x : ex.numlits) known |= same(x);
   if (!known) {
-    if (ex.numlits.size() >= EXPR_MAXLITS) failmsg("too many literals\n", 130);
+    if (ex.numlits.size() >= EXPR_MAXLITS) failmsg("too many literals\n", RC_EXPTOOLONG);
     ex.numlits.push_back(d);
   }
   auto& L = C.pg->lits;
@@ -154,9 +154,9 @@ int poolfind(std::vector<char>& pool, std::string_view s, bool add) {
 // Adds a string literal to the command's pool and the program's; returns its offset.
 int addstr(std::string_view s) {
   if (s.size() > EXPR_STRMAX) s = s.substr(0, EXPR_STRMAX);
-  if (poolfind(ex.strpool, s, true) == -2) failmsg("too many literals\n", 130);
+  if (poolfind(ex.strpool, s, true) == -2) failmsg("too many literals\n", RC_EXPTOOLONG);
   int off = poolfind(C.pg->pool, s, true);
-  if (off < 0) failmsg("too many literals\n", 130);
+  if (off < 0) failmsg("too many literals\n", RC_EXPTOOLONG);
   return off;
 }
 
@@ -254,8 +254,15 @@ size_t findop(std::string_view s, const std::vector<char>& top, std::string_view
 // The binary operators by precedence, loosest first (ORDER binop's tables
 // need not follow it). Every operator is left-associative, and each binds
 // tighter than all before it in the list.
-const char* const binops[] = {"|", "&", "==", ">=", "<=", "<", ">", "!=", "~=", "+", "-", "*", "/"};
+constexpr const char* binops[] = {"|", "&", "==", ">=", "<=", "<", ">", "!=", "~=", "+", "-", "*", "/"};
 constexpr int NBINOPS = 13;
+
+// The index of operator op in binops (a compile-time lookup).
+consteval int binop(std::string_view op) {
+  for (int k = 0; k < NBINOPS; ++k)
+    if (op == binops[k]) return k;
+  throw "not a binary operator";
+}
 
 // The binary operator (index into binops) that begins at s[i], or -1: an
 // operator outside quotes and brackets, not at the first character; `<` and
@@ -267,24 +274,24 @@ int opat(std::string_view s, const std::vector<char>& top, size_t i) {
   const char c = s[i], nx = i + 1 < n ? s[i + 1] : 0;
   if (nx == '=' && top[i + 1]) {
     switch (c) {
-      case '=': return std::strchr("<>!~=", s[i - 1]) ? -1 : 2;
-      case '>': return 3;
-      case '<': return 4;
-      case '!': return 7;
-      case '~': return 8;
+      case '=': return std::strchr("<>!~=", s[i - 1]) ? -1 : binop("==");
+      case '>': return binop(">=");
+      case '<': return binop("<=");
+      case '!': return binop("!=");
+      case '~': return binop("~=");
       default: break;
     }
   }
   switch (c) {
-    case '|': return 0;
-    case '&': return 1;
-    case '<': return nx == '=' ? -1 : 5;
-    case '>': return nx == '=' ? -1 : 6;
+    case '|': return binop("|");
+    case '&': return binop("&");
+    case '<': return nx == '=' ? -1 : binop("<");
+    case '>': return nx == '=' ? -1 : binop(">");
     case '+': case '-':
       if (std::strchr("-+*/^#", s[i - 1]) || exponentsign(s, i)) return -1;
-      return c == '+' ? 9 : 10;
-    case '*': return 11;
-    case '/': return 12;
+      return c == '+' ? binop("+") : binop("-");
+    case '*': return binop("*");
+    case '/': return binop("/");
     default: return -1;
   }
 }
@@ -308,7 +315,7 @@ int comp(std::string_view s);
 // Compiles s and checks that its type is numeric.
 void compnum(std::string_view s) {
   int t = comp(s);
-  if (t != T_NUM) failstd(109);
+  if (t != T_NUM) failstd(RC_TYPEMISMATCH);
 }
 
 // Splits a function's argument text at commas at depth zero.
@@ -324,7 +331,7 @@ std::vector<std::string_view> splitargs(std::string_view a) {
     }
   out.push_back(a.substr(from));
   for (auto& x : out)
-    if (x.empty()) failstd(198);
+    if (x.empty()) failstd(RC_SYNTAX);
   return out;
 }
 
@@ -339,13 +346,13 @@ std::vector<int> compargs(const std::vector<std::string_view>& args) {
 // Result type of a binary operator on types a and b; emits it.
 int binop(std::string_view op, int a, int b) {
   if (a == T_MAT || b == T_MAT) {
-    if (!C.matok) failstd(109);
-    if (!C.matmode) failstd(509);
+    if (!C.matok) failstd(RC_TYPEMISMATCH);
+    if (!C.matmode) failstd(RC_MATCONTEXT);
     C.pg->hasmat = true;
   }
   int r = T_NUM;
   if (op == "|" || op == "&" || op == "-" || op == "*" || op == "/" || op == "^") {
-    if (a == T_STR || b == T_STR) failstd(109);
+    if (a == T_STR || b == T_STR) failstd(RC_TYPEMISMATCH);
     if (a != b) failstd(a == T_MAT || b == T_MAT ? 503 : 109);
     r = a;
     static const struct { const char* o; int code; } tab[] = {
@@ -353,11 +360,11 @@ int binop(std::string_view op, int a, int b) {
     for (auto& e : tab)
       if (op == e.o) emit(e.code);
   } else if (op == "+") {
-    if (a != b) failstd(109);
+    if (a != b) failstd(RC_TYPEMISMATCH);
     r = a;
     emit(a == T_STR ? XO_SCAT : XO_ADD);
   } else {
-    if (a != b || a == T_MAT) failstd(109);
+    if (a != b || a == T_MAT) failstd(RC_TYPEMISMATCH);
     static const struct { const char* o; int n, s; } rel[] = {
         {"==", XO_EQ, XO_SEQ}, {">=", XO_GE, XO_SGE}, {"<=", XO_LE, XO_SLE}, {"<", XO_LT, XO_SLT},
         {">", XO_GT, XO_SGT},  {"!=", XO_NE, XO_SNE}, {"~=", XO_NE, XO_SNE}};
@@ -375,16 +382,16 @@ int binop(std::string_view op, int a, int b) {
 int unary(char c, std::string_view rest) {
   int t = comp(rest);
   if (c == '-') {
-    if (t == T_STR) failstd(109);
+    if (t == T_STR) failstd(RC_TYPEMISMATCH);
     if (t == T_MAT) {
-      if (!C.matmode) failstd(509);
+      if (!C.matmode) failstd(RC_MATCONTEXT);
       emit(XO_MNEG);
       return T_MAT;
     }
     emit(XO_NEG);
     return T_NUM;
   }
-  if (t != T_NUM) failstd(109);
+  if (t != T_NUM) failstd(RC_TYPEMISMATCH);
   emit(XO_NOT);
   return T_NUM;
 }
@@ -404,7 +411,7 @@ int lookupvar(const std::string& name) {
   int found = 0, count = 0;
   for (int v = 1; v <= ds.nvar; ++v)
     if (ds.varlist[static_cast<size_t>(v)].compare(0, name.size(), name) == 0) found = v, ++count;
-  if (count > 1) failmsg(name + " ambiguous abbreviation\n", 111);
+  if (count > 1) failmsg(name + " ambiguous abbreviation\n", RC_NOTFOUND);
   return found;
 }
 
@@ -437,7 +444,7 @@ int pushvalue(bool isstr, double d, const std::string& sv) {
 
 // Emits a whole-matrix reference (matrix expressions only).
 int matname(const std::string& name) {
-  if (!C.matok) failstd(109);
+  if (!C.matok) failstd(RC_TYPEMISMATCH);
   C.pg->hasmat = true;
   emit2(XO_MATNAME, addstr(name));
   tpush(T_MAT);
@@ -454,8 +461,8 @@ int tsop(const std::string& name) {
   size_t dot = name.rfind('.');
   std::string ops = name.substr(0, dot), var = name.substr(dot + 1);
   int v = C.vars && !var.empty() ? lookupvar(var) : 0;
-  if (!v) failmsg(name + " not found\n", 111);
-  if (isstrtype(vartype(v))) failstd(109);
+  if (!v) failmsg(name + " not found\n", RC_NOTFOUND);
+  if (isstrtype(vartype(v))) failstd(RC_TYPEMISMATCH);
   // lag -> coefficient. Equal lags are merged so that D20 has 21 terms, not
   // 2^20; a coefficient that cancels to 0 is kept, since a missing value at
   // that lag still makes the result missing.
@@ -478,7 +485,7 @@ int tsop(const std::string& name) {
     while (i < ops.size() && ops[i] >= '0' && ops[i] <= '9') {
       k = k * 10 + (ops[i++] - '0');
       digits = true;
-      if (k > 100000) failmsg(std::string(1, op) + ":  operator invalid\n", 198);
+      if (k > 100000) failmsg(std::string(1, op) + ":  operator invalid\n", RC_SYNTAX);
     }
     if (!digits) k = 1;
     if (op == '.') continue;
@@ -489,13 +496,13 @@ int tsop(const std::string& name) {
       if (totaldiff > 20) {
         std::string m(1, 'D');
         m.append(std::to_string(totaldiff)).append(":  operator invalid:  D20 is maximum allowed difference\n");
-        failmsg(m, 198);
+        failmsg(m, RC_SYNTAX);
       }
       for (long j = 0; j < k; ++j) terms = minus(terms, shifted(terms, 1));
     } else if (op == 'S') {
-      if (++nseasonal > 8) failmsg(ops + ":  operator too long\n", 1000);
+      if (++nseasonal > 8) failmsg(ops + ":  operator too long\n", RC_LIMIT);
       terms = minus(terms, shifted(terms, k));
-    } else failmsg(ops + ":  operator invalid\n", 198);
+    } else failmsg(ops + ":  operator invalid\n", RC_SYNTAX);
   }
   int tv = 0, pv = 0;
   if (int rc = tscheck(&tv, &pv)) throw CompErr{rc};
@@ -542,7 +549,7 @@ int bare(const std::string& name) {
   std::string sv;
   bool isstr = false;
   if (exhooks.scalar(name, &d, &sv, &isstr) == 0) return pushvalue(isstr, d, sv);
-  failmsg(name + " not found\n", 111);
+  failmsg(name + " not found\n", RC_NOTFOUND);
 }
 
 // _b[name], _coef[name], _se[name] and [eq]name.
@@ -568,7 +575,7 @@ int subscript(const std::string& name, std::string_view inner) {
   if (name == "_b" || name == "_coef") return coefref(false, inner, {});
   if (name == "_se") return coefref(true, inner, {});
   if (name == "_n" || name == "_N" || name == "_cons" || name == "_rc" || name == "_pi")
-    failstd(198);
+    failstd(RC_SYNTAX);
   if (C.vars) {
     if (int v = lookupvar(name)) {
       usevar(v);
@@ -583,16 +590,16 @@ int subscript(const std::string& name, std::string_view inner) {
   }
   if (exhooks.matrix(name) == 0) {
     auto args = splitargs(inner);
-    if (args.size() != 2) failstd(198);
+    if (args.size() != 2) failstd(RC_SYNTAX);
     // row first, column on top: the evaluator pops j, then i
-    if (comp(args[0]) != T_NUM || comp(args[1]) != T_NUM) failstd(109);
+    if (comp(args[0]) != T_NUM || comp(args[1]) != T_NUM) failstd(RC_TYPEMISMATCH);
     tpop(T_NUM);
     tpop(T_NUM);
     emit2(XO_MATEL, addstr(name));
     tpush(T_NUM);
     return T_NUM;
   }
-  failmsg(name + " not found\n", 111);
+  failmsg(name + " not found\n", RC_NOTFOUND);
 }
 
 // Evaluates a date-literal pseudo-function d(), w(), m(), q(), h(), y() now.
@@ -663,7 +670,7 @@ int call(const std::string& fn, std::string_view argtext) {
     double d = 0;
     std::string sv;
     bool isstr = false;
-    if (exhooks.creturn(nm, &d, &sv, &isstr) != 0) failmsg("c(" + nm + ") undefined\n", 133);
+    if (exhooks.creturn(nm, &d, &sv, &isstr) != 0) failmsg("c(" + nm + ") undefined\n", RC_UNKNOWNFN);
     return pushvalue(isstr, d, sv);
   }
   if (fn == "tin" || fn == "twithin") {
@@ -672,13 +679,13 @@ int call(const std::string& fn, std::string_view argtext) {
     size_t comma = std::string_view::npos;
     for (size_t k = 0; k < argtext.size(); ++k)
       if (top[k] && argtext[k] == ',') {
-        if (comma != std::string_view::npos) failstd(198);
+        if (comma != std::string_view::npos) failstd(RC_SYNTAX);
         comma = k;
       }
-    if (comma == std::string_view::npos) failstd(198);
+    if (comma == std::string_view::npos) failstd(RC_SYNTAX);
     std::string tvar;
     if (!exhooks.charget("_dta", "_TStvar", &tvar) || tvar.empty())
-      failmsg("time variable not set\n", 111);
+      failmsg("time variable not set\n", RC_NOTFOUND);
     bool strict = fn == "twithin";
     std::string lo(argtext.substr(0, comma)), hi(argtext.substr(comma + 1));
     // Built as text and compiled, so the bounds follow the usual rules.
@@ -695,7 +702,7 @@ int call(const std::string& fn, std::string_view argtext) {
   if (fn == "el") {
     // el(A, i, j) is the element A[i, j]
     size_t comma = argtext.find(',');
-    if (comma == std::string_view::npos) failstd(198);
+    if (comma == std::string_view::npos) failstd(RC_SYNTAX);
     return subscript(std::string(argtext.substr(0, comma)), argtext.substr(comma + 1));
   }
   if (exhooks.matfunc) {
@@ -710,40 +717,40 @@ int call(const std::string& fn, std::string_view argtext) {
     bool ok;
     double k = constantof(fn, &ok);
     if (ok) {
-      if (n) failstd(198);
+      if (n) failstd(RC_SYNTAX);
       return pushnum(k), T_NUM;
     }
   }
   if (fn == "_caller") {
-    if (n) failstd(198);
+    if (n) failstd(RC_SYNTAX);
     return pushnum(interp.version / 100.0), T_NUM;
   }
   if (fn == "has_eprop") return pushnum(0), T_NUM;
   if (fn == "cond") {
-    if (n < 3 || n > 4) failstd(198);
+    if (n < 3 || n > 4) failstd(RC_SYNTAX);
     auto t = compargs(args);
-    if (t[0] != T_NUM) failstd(109);
+    if (t[0] != T_NUM) failstd(RC_TYPEMISMATCH);
     for (int k = 2; k < n; ++k)
-      if (t[k] != t[1]) failstd(109);
-    if (t[1] == T_MAT) failstd(109);
+      if (t[k] != t[1]) failstd(RC_TYPEMISMATCH);
+    if (t[1] == T_MAT) failstd(RC_TYPEMISMATCH);
     emit2(t[1] == T_STR ? XO_SCOND : XO_COND, n);
     for (int k = 0; k < n; ++k) tpop(t[static_cast<size_t>(k)]);
     tpush(t[1]);
     return t[1];
   }
   if (fn == "string" || fn == "strofreal") {
-    if (n < 1 || n > 2) failstd(198);
+    if (n < 1 || n > 2) failstd(RC_SYNTAX);
     auto t = compargs(args);
-    if (t[0] != T_NUM || (n == 2 && t[1] != T_STR)) failstd(109);
+    if (t[0] != T_NUM || (n == 2 && t[1] != T_STR)) failstd(RC_TYPEMISMATCH);
     emit2(XO_STRING, n);
     for (int k = 0; k < n; ++k) tpop(t[static_cast<size_t>(k)]);
     tpush(T_STR);
     return T_STR;
   }
   if (fn == "substr") {
-    if (n != 3) failstd(198);
+    if (n != 3) failstd(RC_SYNTAX);
     auto t = compargs(args);
-    if (t[0] != T_STR || t[1] != T_NUM || t[2] != T_NUM) failstd(109);
+    if (t[0] != T_STR || t[1] != T_NUM || t[2] != T_NUM) failstd(RC_TYPEMISMATCH);
     emit(XO_SUBSTR);
     tpop(T_NUM), tpop(T_NUM), tpop(T_STR);
     tpush(T_STR);
@@ -751,10 +758,10 @@ int call(const std::string& fn, std::string_view argtext) {
   }
   if (fn == "inrange" || fn == "inlist") {
     bool list = fn == "inlist";
-    if (list ? (n < 2 || n > 255) : n != 3) failstd(198);
+    if (list ? (n < 2 || n > 255) : n != 3) failstd(RC_SYNTAX);
     auto t = compargs(args);
     for (int x : t)
-      if (x != t[0] || x == T_MAT) failstd(109);
+      if (x != t[0] || x == T_MAT) failstd(RC_TYPEMISMATCH);
     if (list)
       emit2(t[0] == T_STR ? XO_SINLIST : XO_INLIST, n);
     else
@@ -764,13 +771,13 @@ int call(const std::string& fn, std::string_view argtext) {
     return T_NUM;
   }
   if (fn == "missing" || fn == "mi") {
-    if (C.inmissing) failmsg("missing() may not be nested within missing()\n", 198);
+    if (C.inmissing) failmsg("missing() may not be nested within missing()\n", RC_SYNTAX);
     C.inmissing = true;
     emit(XO_MISS0);
     tpush(T_NUM);
     for (int k = n; k-- > 0;) {
       int t = comp(args[static_cast<size_t>(k)]);
-      if (t == T_MAT) failstd(109);
+      if (t == T_MAT) failstd(RC_TYPEMISMATCH);
       emit(t == T_STR ? XO_MISSS : XO_MISSN);
       tpop(t);
     }
@@ -779,8 +786,8 @@ int call(const std::string& fn, std::string_view argtext) {
     return T_NUM;
   }
   if (fn == "sum") {
-    if (n != 1) failstd(198);
-    if (C.pg->nsums >= EXPR_MAXSUMS) failmsg("Too many SUMs\n", 130);
+    if (n != 1) failstd(RC_SYNTAX);
+    if (C.pg->nsums >= EXPR_MAXSUMS) failmsg("Too many SUMs\n", RC_EXPTOOLONG);
     compnum(args[0]);
     emit2(XO_SUM, C.pg->nsums++ + 2);
     return T_NUM;
@@ -789,8 +796,8 @@ int call(const std::string& fn, std::string_view argtext) {
   if (fn == "uniform" && interp.version < 320) row = findfunc("uniform0");
   if (!row) row = findfunc(fn);
   if (row && row->maxver && interp.version > row->maxver) row = nullptr;
-  if (!row) failmsg("Unknown function " + fn + "()\n", 198);
-  if (n < row->minargs || (row->maxargs >= 0 && n > row->maxargs)) failstd(198);
+  if (!row) failmsg("Unknown function " + fn + "()\n", RC_SYNTAX);
+  if (n < row->minargs || (row->maxargs >= 0 && n > row->maxargs)) failstd(RC_SYNTAX);
   auto t = compargs(args);
   size_t nt = std::strlen(row->argtypes);
   int strmask = 0;
@@ -798,11 +805,11 @@ int call(const std::string& fn, std::string_view argtext) {
   for (int k = 0; k < n; ++k) {
     char want = nt ? row->argtypes[std::min(static_cast<size_t>(k), nt - 1)] : 'n';
     int got = t[static_cast<size_t>(k)];
-    if (got == T_MAT) failstd(109);
+    if (got == T_MAT) failstd(RC_TYPEMISMATCH);
     if (want == 'a') anyeither = true;
-    else if ((want == 's') != (got == T_STR)) failstd(109);
+    else if ((want == 's') != (got == T_STR)) failstd(RC_TYPEMISMATCH);
     if (got == T_STR) {
-      if (k >= 16) failstd(130);
+      if (k >= 16) failstd(RC_EXPTOOLONG);
       strmask |= 1 << k;
     }
   }
@@ -820,17 +827,17 @@ int call(const std::string& fn, std::string_view argtext) {
 // String literal, possibly followed by :lblname.
 int strliteral(std::string_view s) {
   size_t e = xl_quoteend(s, 0);
-  if (e == std::string_view::npos) failstd(198);
+  if (e == std::string_view::npos) failstd(RC_SYNTAX);
   std::string_view body = s[0] == '"' ? s.substr(1, e - 2) : s.substr(2, e - 4);
   if (e == s.size()) {
     pushstr(body);
     return T_STR;
   }
-  if (s[e] != ':') failstd(198);
+  if (s[e] != ':') failstd(RC_SYNTAX);
   std::string lbl(s.substr(e + 1));
-  if (lbl.empty()) failstd(198);
+  if (lbl.empty()) failstd(RC_SYNTAX);
   for (char c : lbl)
-    if (!xl_namechar(c)) failstd(198);
+    if (!xl_namechar(c)) failstd(RC_SYNTAX);
   double code = misval;
   if (exhooks.vlabel(lbl, std::string(body), &code) != 0) {
     code = misval;
@@ -876,15 +883,15 @@ size_t outerparens(std::string_view s) {
 int comp(std::string_view s) {
   struct Nest {
     Nest() {
-      if (++C.nest > EXPR_MAXNEST) failstd(130);
+      if (++C.nest > EXPR_MAXNEST) failstd(RC_EXPTOOLONG);
     }
     ~Nest() { --C.nest; }
   } nest;
-  if (s.empty()) failstd(198);
+  if (s.empty()) failstd(RC_SYNTAX);
   // Enclosing parentheses, every layer at once.
   if (size_t k = outerparens(s)) {
     s = s.substr(k, s.size() - 2 * k);
-    if (s.empty()) failstd(198);
+    if (s.empty()) failstd(RC_SYNTAX);
   }
   auto top = toplevel(s);
   if (C.matmode) {
@@ -897,7 +904,7 @@ int comp(std::string_view s) {
         }
       if (p == std::string_view::npos) continue;
       int a = comp(s.substr(0, p)), b = comp(s.substr(p + 1));
-      if (a == T_STR || b == T_STR) failstd(109);
+      if (a == T_STR || b == T_STR) failstd(RC_TYPEMISMATCH);
       C.pg->hasmat = true;
       emit(jo[0] == '\\' ? XO_MRJOIN : XO_MCJOIN);
       tpop(b), tpop(a), tpush(T_MAT);
@@ -913,7 +920,7 @@ int comp(std::string_view s) {
     const char* op = binops[k];
     const size_t L = std::strlen(op);
     for (size_t j = pos.size(); j-- > 0;)
-      if (pos[j] + L >= (j + 1 < pos.size() ? pos[j + 1] : s.size())) failstd(198);
+      if (pos[j] + L >= (j + 1 < pos.size() ? pos[j + 1] : s.size())) failstd(RC_SYNTAX);
     std::vector<char>().swap(top);
     int a = comp(s.substr(0, pos[0]));
     for (size_t j = 0; j < pos.size(); ++j) {
@@ -927,7 +934,7 @@ int comp(std::string_view s) {
     size_t p = findop(s, top, "#");
     if (p != std::string_view::npos) {
       int a = comp(s.substr(0, p)), b = comp(s.substr(p + 1));
-      if (a == T_STR || b == T_STR) failstd(109);
+      if (a == T_STR || b == T_STR) failstd(RC_TYPEMISMATCH);
       C.pg->hasmat = true;
       emit(XO_KRON);
       tpop(b), tpop(a), tpush(T_MAT);
@@ -943,7 +950,7 @@ int comp(std::string_view s) {
   if (std::strchr("!~-", s[0])) return unary(s[0] == '-' ? '-' : '!', s.substr(1));
   if (C.matmode && s.back() == '\'' && !(s.size() >= 2 && s[s.size() - 2] == '"')) {
     int t = comp(s.substr(0, s.size() - 1));
-    if (t == T_STR) failstd(109);
+    if (t == T_STR) failstd(RC_TYPEMISMATCH);
     C.pg->hasmat = true;
     emit(XO_TRANS);
     tpop(t), tpush(T_MAT);
@@ -954,23 +961,23 @@ int comp(std::string_view s) {
   if (xl_number(s, &d)) return pushnum(d), T_NUM;
   if (s[0] == '[') {
     size_t rb = s.find(']');
-    if (rb == std::string_view::npos || rb + 1 >= s.size()) failstd(198);
+    if (rb == std::string_view::npos || rb + 1 >= s.size()) failstd(RC_SYNTAX);
     return coefref(false, s.substr(1, rb - 1), s.substr(rb + 1));
   }
   size_t i = 0;
   while (i < s.size() && (xl_namechar(s[i]) || s[i] == '.')) ++i;
-  if (i == 0 || (s[0] >= '0' && s[0] <= '9')) failstd(198);
-  if (i > 273) failstd(198);
+  if (i == 0 || (s[0] >= '0' && s[0] <= '9')) failstd(RC_SYNTAX);
+  if (i > 273) failstd(RC_SYNTAX);
   std::string name(s.substr(0, i));
   if (i == s.size()) return bare(name);
   char open = s[i], close = open == '(' ? ')' : ']';
-  if ((open != '(' && open != '[') || s.back() != close) failstd(198);
+  if ((open != '(' && open != '[') || s.back() != close) failstd(RC_SYNTAX);
   // The bracket opened at i must close at the end.
   std::string_view inner = s.substr(i + 1, s.size() - i - 2);
   {
     auto t2 = toplevel(s);
     for (size_t j = i + 1; j + 1 < s.size(); ++j)
-      if (t2[j]) failstd(198);
+      if (t2[j]) failstd(RC_SYNTAX);
   }
   if (open == '(') return call(name, inner);
   return subscript(name, inner);
@@ -994,7 +1001,7 @@ int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode
     bool ok = want == EXP_NUMSTR ? type != EXP_MAT
               : want == EXP_NUMMAT ? type != EXP_STR
                                    : type == want;
-    if (!ok) failstd(109);
+    if (!ok) failstd(RC_TYPEMISMATCH);
     fresh.type = type;
   } catch (const CompErr& e) {
     ex.numlits.resize(nl);
@@ -1029,7 +1036,7 @@ int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, in
   const char* end = start;
   int rc = xl_capture(start, matmode, brackets != 0, text, &end);
   if (rc) return rc;
-  if (text.empty()) return error(198);
+  if (text.empty()) return error(RC_SYNTAX);
   tok.pushed = false;
   tok.retpushed = false;
   tok.laststart = start;
@@ -1072,7 +1079,7 @@ int compexp_u(const char* text, ExprProg& prog, int want) {
   int rc = xl_capture(text, mat, false, cap, &end);
   if (rc) return rc;
   while (*end == ' ') ++end;
-  if (*end || cap.empty()) return error(198);
+  if (*end || cap.empty()) return error(RC_SYNTAX);
   return compile_text(cap, prog, want, mat);
 }
 

@@ -13,6 +13,7 @@
 #include <boost/math/special_functions/trigamma.hpp>
 
 #include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "expr/fn_lib.h"
 #include "expr/fn_vec.h"
@@ -268,11 +269,11 @@ double c_epsdouble(A, int, FuncCtx&) { return DBL_EPSILON; }
 double c_maxfloat(A, int, FuncCtx&) { return kmaxfloat; }
 double c_minfloat(A, int, FuncCtx&) { return -kmaxfloat; }
 double c_epsfloat(A, int, FuncCtx&) { return static_cast<double>(FLT_EPSILON); }
-double c_maxlong(A, int, FuncCtx&) { return 2147483620; }
+double c_maxlong(A, int, FuncCtx&) { return MAXLONGVAL; }
 double c_minlong(A, int, FuncCtx&) { return -2147483647; }
-double c_maxint(A, int, FuncCtx&) { return 32740; }
+double c_maxint(A, int, FuncCtx&) { return MAXINTVAL; }
 double c_minint(A, int, FuncCtx&) { return -32767; }
-double c_maxbyte(A, int, FuncCtx&) { return 100; }
+double c_maxbyte(A, int, FuncCtx&) { return MAXBYTEVAL; }
 double c_minbyte(A, int, FuncCtx&) { return -127; }
 // byteorder(): 1 most significant byte first, 2 least significant first.
 double c_byteorder(A, int, FuncCtx&) {

@@ -87,7 +87,7 @@ int seturnseed(const char* text) {
     int prev = setoutlev(OUT_ERROR);
     spout21f("'%s' is an invalid set-seed code\n", text);
     setoutlev(prev);
-    return 198;
+    return RC_SYNTAX;
   }
   fns.rx = w[0], fns.ry = w[1], fns.rz = w[2], fns.rw = w[3];
   return 0;
@@ -104,7 +104,7 @@ int setseed(int) {
   gettoklong(arg, blankonly);
   if (arg.empty()) return required("integer < 2^31-1");
   gettoklong(extra, blankonly);
-  if (!extra.empty()) return error(198);
+  if (!extra.empty()) return error(RC_SYNTAX);
   size_t i = (arg[0] == '-' || arg[0] == '+') ? 1 : 0;
   bool digits = i < arg.size();
   for (size_t j = i; j < arg.size(); ++j)

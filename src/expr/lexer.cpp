@@ -86,7 +86,7 @@ int xl_capture(const char* p, bool matmode, bool brackets, std::string& text, co
     if (c == '"' || (c == '`' && p[1] == '"')) {
       std::string_view rest(p);
       size_t e = xl_quoteend(rest, 0);
-      if (e == std::string_view::npos) return lexerr("too few quotes\n", 132);
+      if (e == std::string_view::npos) return lexerr("too few quotes\n", RC_UNBALANCED);
       text.append(p, e);
       p += e;
       prev = '"';
@@ -103,7 +103,7 @@ int xl_capture(const char* p, bool matmode, bool brackets, std::string& text, co
   }
   if (depth > 0) return lexerr("too few ')' or ']'\n", 132);
   *endp = p;
-  if (!text.empty() && isopchar(text.back(), matmode) && text.back() != '(') return error(198);
+  if (!text.empty() && isopchar(text.back(), matmode) && text.back() != '(') return error(RC_SYNTAX);
   return 0;
 }
 

@@ -121,7 +121,7 @@ int af_open(AtomicFile& f, const std::string& target) {
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && ::access(target.c_str(), W_OK) != 0) {
     f.err = errno;
-    return 608;
+    return RC_READONLY;
   }
   const mode_t mode = newmode(target);
   // Unnamed first: a process killed before the commit leaves nothing.
@@ -152,16 +152,16 @@ int af_openerr(const AtomicFile& f, int rc) {
 int af_write(AtomicFile& f, const void* data, size_t n) {
   if (f.err || f.fd < 0) {
     if (!f.err) f.err = EBADF;
-    return 699;
+    return RC_DISKFULL;
   }
-  if (injected(f)) return 699;
+  if (injected(f)) return RC_DISKFULL;
   const char* p = static_cast<const char*>(data);
   while (n > 0) {
     ssize_t k = ::write(f.fd, p, n);
     if (k < 0) {
       if (errno == EINTR) continue;
       f.err = errno;
-      return 699;
+      return RC_DISKFULL;
     }
     p += k;
     n -= static_cast<size_t>(k);
@@ -179,16 +179,16 @@ int af_write(AtomicFile& f, const void* data, size_t n) {
 int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
   if (f.err || f.fd < 0) {
     if (!f.err) f.err = EBADF;
-    return 699;
+    return RC_DISKFULL;
   }
-  if (injected(f)) return 699;
+  if (injected(f)) return RC_DISKFULL;
   const char* p = static_cast<const char*>(data);
   while (n > 0) {
     ssize_t k = ::pwrite(f.fd, p, n, static_cast<off_t>(off));
     if (k < 0) {
       if (errno == EINTR) continue;
       f.err = errno;
-      return 699;
+      return RC_DISKFULL;
     }
     p += k;
     off += k;
@@ -207,7 +207,7 @@ int af_commit(AtomicFile& f) {
   if (f.err) {
     if (!f.tmpname.empty()) ::unlink(f.tmpname.c_str());
     f.tmpname.clear();
-    return 699;
+    return RC_DISKFULL;
   }
   f.tmpname.clear();
   int dfd = ::open(dirof(f.target).c_str(), O_RDONLY | O_DIRECTORY);

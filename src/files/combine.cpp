@@ -77,7 +77,7 @@ void blankobs(long obs) {
 // Adds one observation at the end (growing capacity as needed). 0 or rc.
 int addobs() {
   if (ds.nobs + 1 >= ds.maxobs) {
-    if (ds.nobs + 1 >= obscapacity()) return error(901);
+    if (ds.nobs + 1 >= obscapacity()) return error(RC_NOROOMOBS);
     if (int rc = repartobs(std::max(1024L, ds.nobs / 2))) {
       if (int rc2 = repartobs(1)) return error(rc2 ? rc2 : rc);
     }
@@ -102,15 +102,15 @@ int keptvars(UsingFile& u, bool haskeep, const std::string& keeplist) {
       int hits = 0;
       for (size_t k = 0; k < n; ++k)
         if (vlmatch(w.c_str(), u.f.vars[k].name.c_str())) u.map[k] = 1, ++hits;
-      if (!hits) return errmsgf(111, "no using variables found matching %s\n", w.c_str());
+      if (!hits) return errmsgf(RC_NOTFOUND, "no using variables found matching %s\n", w.c_str());
       if (hits > 1 && w.find('~') != std::string::npos)
-        return errmsgf(111, "%s matches more than one using variable\n", w.c_str());
+        return errmsgf(RC_NOTFOUND, "%s matches more than one using variable\n", w.c_str());
       continue;
     }
     bool found = false;
     for (size_t k = 0; k < n; ++k)
       if (u.f.vars[k].name == w) u.map[k] = 1, found = true;
-    if (!found) return errmsgf(111, "variable %s not found in using dataset\n", w.c_str());
+    if (!found) return errmsgf(RC_NOTFOUND, "variable %s not found in using dataset\n", w.c_str());
   }
   return 0;
 }
@@ -255,11 +255,11 @@ int setup(UsingFile& u, const std::string& fn, const Opts& o) {
   if (int rc = dta_open(u.f, fn)) return rc;
   if (o.label) {
     if (int rc = dta_readlabels(u.f, u.labels)) return rc;
-    if (::lseek(u.f.fd, static_cast<off_t>(u.f.datastart), SEEK_SET) < 0) return fierr(692, fn.c_str());
+    if (::lseek(u.f.fd, static_cast<off_t>(u.f.datastart), SEEK_SET) < 0) return fierr(RC_READ, fn.c_str());
   }
   u.perblock = u.f.lrecl ? std::max(2L, 24000 / u.f.lrecl) : 2;
   if (2 * u.f.lrecl > 23999) u.perblock = 2;
-  if (u.f.lrecl >= ds.maxlrecl) return error(902);
+  if (u.f.lrecl >= ds.maxlrecl) return error(RC_NOROOMWIDTH);
   u.buf.resize(static_cast<size_t>(u.perblock * std::max(u.f.lrecl, 1L)));
   return keptvars(u, o.haskeepv, o.keepv);
 }
@@ -285,7 +285,7 @@ int getopts(Opts& o, bool merge) {
     }
   }
   if (int rc = chkopt()) return rc;
-  if (o.replace && !o.update) return errmsgf(198, "option replace requires option update\n");
+  if (o.replace && !o.update) return errmsgf(RC_SYNTAX, "option replace requires option update\n");
   return 0;
 }
 
@@ -300,7 +300,7 @@ int cmd_append(int) {
   if (int rc = parse()) return rc;
   Opts o;
   if (int rc = getopts(o, false)) return rc;
-  if (ds.nvar == 0) return error(3);
+  if (ds.nvar == 0) return error(RC_NODATA);
   std::string fn = dta_fname(ps.usingfn);
   UsingFile u;
   Undo un{ds.nobs, ds.nvar};
@@ -378,7 +378,7 @@ int notunique(const UsingFile& u, const char* which) {
   spoutsml(("{p 0 4}" + s + " " + verb + " not uniquely identify observations in the " + which +
             " data{p_end}\n").c_str());
   setoutlev(prev);
-  return 459;
+  return RC_BADDATA;
 }
 
 void warnunique(const UsingFile& u, const std::string& where) {
@@ -528,16 +528,16 @@ int setkeys(UsingFile& u, const std::vector<int>& mkeys) {
     int k = -1;
     for (size_t q = 0; q < u.f.vars.size(); ++q)
       if (u.f.vars[q].name == name) k = static_cast<int>(q);
-    if (k < 0) return errmsgf(111, "variable %s not found in using data\n", name.c_str());
+    if (k < 0) return errmsgf(RC_NOTFOUND, "variable %s not found in using data\n", name.c_str());
     if (j >= u.f.srt.size() || u.f.srt[j] != k + 1) {
       int prev = setoutlev(OUT_ERROR);
       spout21("using data ");
       setoutlev(prev);
-      return error(5);
+      return error(RC_NOTSORTED);
     }
     const DtaVar& uv = u.f.vars[static_cast<size_t>(k)];
     if (isstrtype(uv.type) != isstrtype(vartype(mkeys[j])))
-      return errmsgf(106, "%s is %s in using data\n", name.c_str(), typename_of(dta_modern(uv.type)));
+      return errmsgf(RC_WRONGTYPE, "%s is %s in using data\n", name.c_str(), typename_of(dta_modern(uv.type)));
     u.keys.push_back(k);
     u.map[static_cast<size_t>(k)] = 1;  // keys are always kept
   }
@@ -553,7 +553,7 @@ int cmd_merge(int) {
   ps.oable = 3;
   ps.uable = 1;
   ps.opable = 0;
-  if (ds.nvar == 0) return error(3);
+  if (ds.nvar == 0) return error(RC_NODATA);
   if (int rc = parse()) return rc;
   std::vector<int> mkeys = vl.varlist_vr;
   Opts o;
@@ -566,7 +566,7 @@ int cmd_merge(int) {
       int prev = setoutlev(OUT_ERROR);
       spout21("master data ");
       setoutlev(prev);
-      return error(5);
+      return error(RC_NOTSORTED);
     }
   }
   if (findvarexact(o.mergename.c_str())) return error2(3, o.mergename.c_str());

@@ -276,7 +276,7 @@ int dict_line(DictParse& p, const std::string& line) {
     if (p.stage == 1) {
       if (!k.quoted && k.text == "using") {
         if (++i >= t.size() || t[i].text == "{" || !p.d.usingfn.empty())
-          return errmsgf(198, "invalid file specification\n");
+          return errmsgf(RC_SYNTAX, "invalid file specification\n");
         p.d.usingfn = t[i++].text;
         continue;
       }

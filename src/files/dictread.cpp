@@ -109,7 +109,7 @@ int dict_read(const Dict& d, TextSrc& s, TextLoad& t, const TlRange& r) {
     }
     if (k < d.vars.size()) {
       tl_blank(t, k, obs);
-      (void)error(612);
+      (void)error(RC_EOF);
       if (r.keep(fileobs, obs)) ++t.kept;
       return 0;
     }

@@ -255,7 +255,7 @@ int cmd_copy(int) {
     ssize_t k = ::read(in, buf.data(), buf.size());
     if (k < 0 && errno == EINTR) continue;
     if (k < 0) {
-      rc = fierr(692, from.c_str());
+      rc = fierr(RC_READ, from.c_str());
       break;
     }
     if (k == 0) break;
@@ -312,7 +312,7 @@ int cmd_cat(int) {
   const bool bad = std::ferror(fp) != 0;
   std::fclose(fp);
   if (!endsnl) spout21("\n");
-  if (bad) return fierr(692, fn.c_str());
+  if (bad) return fierr(RC_READ, fn.c_str());
   return 0;
 }
 

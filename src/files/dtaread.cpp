@@ -55,7 +55,7 @@ long rawread(int fd, unsigned char* dst, size_t n) {
 // Reads exactly n bytes; 0, or 692 (printed) when the file ends early.
 int readall(DtaIn& f, unsigned char* dst, size_t n) {
   long k = rawread(f.fd, dst, n);
-  if (k != static_cast<long>(n)) return fierr(692, f.fn.c_str());
+  if (k != static_cast<long>(n)) return fierr(RC_READ, f.fn.c_str());
   return 0;
 }
 
@@ -111,34 +111,34 @@ void fixnames(DtaIn& f) {
   }
 }
 
-int corrupt(DtaIn& f) { return fierr(688, f.fn.c_str()); }
+int corrupt(DtaIn& f) { return fierr(RC_CORRUPT, f.fn.c_str()); }
 
 // header -> release byteorder filetype ... nvar nobs datalbl [stamp]
 int readheader(DtaIn& f) {
   unsigned char h[109] = {0};
   long k = rawread(f.fd, h, 1);
-  if (k != 1) return fierr(610, f.fn.c_str());
+  if (k != 1) return fierr(RC_FILEFORMAT, f.fn.c_str());
   f.rel = dta_release(h[0]);
   if (!f.rel) {
     unsigned char tag[15];
     if (h[0] >= 114 && rawread(f.fd, tag, 15) == 15 && !std::memcmp(tag, "Zelta .dta file", 15))
       return fierrnewer(f.fn.c_str());
-    return fierr(610, f.fn.c_str());
+    return fierr(RC_FILEFORMAT, f.fn.c_str());
   }
   const DtaRelease& r = *f.rel;
   if (rawread(f.fd, h + 1, static_cast<size_t>(r.hdrlen - 1)) != r.hdrlen - 1)
-    return fierr(610, f.fn.c_str());
+    return fierr(RC_FILEFORMAT, f.fn.c_str());
   if (r.release == 102) {
     f.hilo = false;
     ByteReader b(h + 2, 6, false);
-    if (b.u2() != 1) return fierr(609, f.fn.c_str());
+    if (b.u2() != 1) return fierr(RC_XPFORMAT, f.fn.c_str());
     f.nvar = b.u2();
     f.nobs = b.u2();
     f.datalbl = ByteReader(h + 8, 32, false).text(32);
   } else {
-    if (h[1] != BO_HILO && h[1] != BO_LOHI) return fierr(610, f.fn.c_str());
+    if (h[1] != BO_HILO && h[1] != BO_LOHI) return fierr(RC_FILEFORMAT, f.fn.c_str());
     f.hilo = h[1] == BO_HILO;
-    if (h[2] != 1) return fierr(609, f.fn.c_str());
+    if (h[2] != 1) return fierr(RC_XPFORMAT, f.fn.c_str());
     ByteReader b(h + 4, static_cast<size_t>(r.hdrlen - 4), f.hilo);
     f.nvar = b.u2();
     f.nobs = b.u4();
@@ -156,7 +156,7 @@ int readdescriptors(DtaIn& f) {
   const size_t nv = static_cast<size_t>(f.nvar);
   const size_t need = nv * (1 + 2 * static_cast<size_t>(r.namew) + static_cast<size_t>(r.fmtw) +
                             static_cast<size_t>(r.varlabw)) + (nv + 1) * 2;
-  if (f.filesize && need > f.filesize) return fierr(692, f.fn.c_str());
+  if (f.filesize && need > f.filesize) return fierr(RC_READ, f.fn.c_str());
   std::vector<unsigned char> d(need);
   if (int rc = readall(f, d.data(), need)) return rc;
   ByteReader b(d.data(), d.size(), f.hilo);
@@ -192,7 +192,7 @@ int readdescriptors(DtaIn& f) {
     v.varlab = b.text(static_cast<size_t>(r.varlabw));
     if (v.varlab.size() > 80) v.varlab.resize(80);
   }
-  if (b.fail) return fierr(692, f.fn.c_str());
+  if (b.fail) return fierr(RC_READ, f.fn.c_str());
   if (r.release <= 106) fixnames(f);
   for (size_t i = 0; i < nv; ++i) {
     const DtaVar& v = f.vars[i];
@@ -218,9 +218,9 @@ int readexpansion(DtaIn& f) {
     if (type == 0 && len == 0) break;
     off_t here = ::lseek(f.fd, 0, SEEK_CUR);
     if (here < 0 || (f.filesize && len > f.filesize - static_cast<uint64_t>(here)))
-      return fierr(692, f.fn.c_str());
+      return fierr(RC_READ, f.fn.c_str());
     if (type != 1) {
-      if (::lseek(f.fd, static_cast<off_t>(len), SEEK_CUR) < 0) return fierr(692, f.fn.c_str());
+      if (::lseek(f.fd, static_cast<off_t>(len), SEEK_CUR) < 0) return fierr(RC_READ, f.fn.c_str());
       continue;
     }
     if (len < 2 * cn) return corrupt(f);
@@ -273,19 +273,19 @@ int dta_open(DtaIn& f, const std::string& fn) {
   if (::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode)) f.filesize = static_cast<uint64_t>(st.st_size);
   if (::fstat(f.fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     dta_close(f);
-    return fierr(603, fn.c_str());
+    return fierr(RC_FILEOPEN, fn.c_str());
   }
   int rc = readheader(f);
-  if (!rc && f.nvar > ds.maxmaxvar) rc = error(900);
+  if (!rc && f.nvar > ds.maxmaxvar) rc = error(RC_NOROOMVARS);
   if (!rc) rc = readdescriptors(f);
-  if (!rc && f.lrecl > ds.maxlrecl) rc = error(1000);
+  if (!rc && f.lrecl > ds.maxlrecl) rc = error(RC_LIMIT);
   if (!rc) rc = readexpansion(f);
   if (!rc) {
     off_t here = ::lseek(f.fd, 0, SEEK_CUR);
     f.datastart = here < 0 ? 0 : static_cast<long>(here);
     uint64_t databytes = static_cast<uint64_t>(f.nobs) * static_cast<uint64_t>(f.lrecl);
     if (f.filesize && databytes > f.filesize - static_cast<uint64_t>(f.datastart))
-      rc = fierr(692, fn.c_str());
+      rc = fierr(RC_READ, fn.c_str());
   }
   if (rc) dta_close(f);
   return rc;

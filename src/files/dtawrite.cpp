@@ -41,7 +41,7 @@ int writefail(AtomicFile& af, const std::string& fn, int rc) {
   af_abort(af);
   if (rc == 699) {
     std::string why = af_errtext(af);
-    return errmsgf(699, "file %s could not be written%s%s\n", fn.c_str(), why.empty() ? "" : ": ",
+    return errmsgf(RC_DISKFULL, "file %s could not be written%s%s\n", fn.c_str(), why.empty() ? "" : ": ",
                    why.c_str());
   }
   return rc;
@@ -75,7 +75,7 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   if (o.release == 110) {
     for (int v : vars)
       if (isstrtype(vartype(v)) && vartype(v) > 128)
-        return errmsgf(459, "variable %s is %s; files of this release hold strings of at most 128 characters\n",
+        return errmsgf(RC_BADDATA, "variable %s is %s; files of this release hold strings of at most 128 characters\n",
                        varname(v).c_str(), typename_of(vartype(v)));
   }
   std::vector<DtaLabel> labels;
@@ -85,12 +85,12 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
     for (const DtaLabel& l : labels)
       for (const std::string& t : l.txts)
         if (t.size() > 80) {
-          errmsgf(459, "value label %s contains labels longer than 80 characters\n", l.name.c_str());
+          errmsgf(RC_BADDATA, "value label %s contains labels longer than 80 characters\n", l.name.c_str());
           toolong = true;
           break;
         }
     if (toolong)
-      return errmsgf(459, "shorten the long labels with label define, modify, drop the label, or save with the nolabel option\n");
+      return errmsgf(RC_BADDATA, "shorten the long labels with label define, modify, drop the label, or save with the nolabel option\n");
   }
 
   stamp = dta_timestamp();

@@ -55,7 +55,7 @@ int fa_filename(const std::string& text, std::string& fn, const char* ext) {
   if (gettokfn(fn)) return required("filename");
   if (fn.empty()) return required("filename");
   const char* rest = peektok_chr();
-  if (*rest) return errmsgf(198, "invalid '%s'\n", gettok(prsestd));
+  if (*rest) return errmsgf(RC_SYNTAX, "invalid '%s'\n", gettok(prsestd));
   if (ext) fn = fa_defext(fn, ext);
   return 0;
 }

@@ -32,14 +32,14 @@ struct FileHandle {
 // Handles by name; closed files are removed.
 std::map<std::string, FileHandle> handles;
 
-int nohandle(const std::string& h) { return errmsgf(601, "file handle %s not found\n", h.c_str()); }
+int nohandle(const std::string& h) { return errmsgf(RC_FILENOTFOUND, "file handle %s not found\n", h.c_str()); }
 
 // file open handle using filename, read|write binary [replace]
 int fh_open() {
   std::string h = gettok(prsestd);
   if (h.empty()) return required("handle");
   if (int rc = chkname(h.c_str())) return rc;
-  if (handles.count(h)) return errmsgf(110, "file handle %s already exists\n", h.c_str());
+  if (handles.count(h)) return errmsgf(RC_DEFINED, "file handle %s already exists\n", h.c_str());
   ps.vable = 3;
   ps.ifable = 3;
   ps.oable = 3;
@@ -49,10 +49,10 @@ int fh_open() {
   bool rd = findopt("read", 1, 0) == 1, wr = findopt("write", 1, 0) == 1;
   bool bin = findopt("binary", 6, 0) == 1, replace = findopt("replace", 7, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (rd == wr) return errmsgf(198, "specify one of options read and write\n");
-  if (!bin) return errmsgf(198, "only binary files are supported here; specify option binary\n");
+  if (rd == wr) return errmsgf(RC_SYNTAX, "specify one of options read and write\n");
+  if (!bin) return errmsgf(RC_SYNTAX, "only binary files are supported here; specify option binary\n");
   const std::string& fn = ps.usingfn;
-  if (wr && !replace && gr_fileexists(fn)) return fierr(602, fn.c_str());
+  if (wr && !replace && gr_fileexists(fn)) return fierr(RC_FILEEXISTS, fn.c_str());
   std::FILE* f = std::fopen(fn.c_str(), wr ? "wb" : "rb");
   if (!f) return fierr(rd ? 601 : 603, fn.c_str());
   handles[h] = FileHandle{f, wr, fn};
@@ -67,7 +67,7 @@ int fh_close() {
   if (p && *p) return notalow(gettok(prsestd));
   auto shut = [](FileHandle& f) {
     bool bad = std::fclose(f.fp) != 0;
-    return bad ? fierr(693, f.fname.c_str()) : 0;
+    return bad ? fierr(RC_WRITE, f.fname.c_str()) : 0;
   };
   if (h == "_all") {
     int rc = 0;
@@ -90,7 +90,7 @@ int gethandle(FileHandle** out, bool write) {
   auto it = handles.find(h);
   if (it == handles.end()) return nohandle(h);
   if (it->second.write != write)
-    return errmsgf(198, "file handle %s not open for %s\n", h.c_str(), write ? "writing" : "reading");
+    return errmsgf(RC_SYNTAX, "file handle %s not open for %s\n", h.c_str(), write ? "writing" : "reading");
   *out = &it->second;
   return 0;
 }
@@ -100,7 +100,7 @@ int fh_sersetwrite() {
   FileHandle* fh = nullptr;
   if (int rc = gethandle(&fh, true)) return rc;
   Serset* s = serset_cur();
-  if (!s) return errmsgf(111, "no serset in use\n");
+  if (!s) return errmsgf(RC_NOTFOUND, "no serset in use\n");
   std::vector<unsigned char> b;
   auto put = [&](const void* p, size_t n) {
     const unsigned char* c = static_cast<const unsigned char*>(p);
@@ -123,13 +123,13 @@ int fh_sersetwrite() {
   }
   for (int j = 0; j < s->k; ++j) bo_putdbl(w, s->mins[j], true), put(w, 8);
   for (int j = 0; j < s->k; ++j) bo_putdbl(w, s->maxs[j], true), put(w, 8);
-  if (std::fwrite(b.data(), 1, b.size(), fh->fp) != b.size()) return fierr(693, fh->fname.c_str());
+  if (std::fwrite(b.data(), 1, b.size(), fh->fp) != b.size()) return fierr(RC_WRITE, fh->fname.c_str());
   // Records are kept most significant byte first, as the file wants them.
   for (long i = 0; i < s->n; ++i) {
     if ((i & 0xffff) == 0xffff && stopflag) return 1;
     const unsigned char* r = serset_rec(i, false);
     if (!r || std::fwrite(r, 1, static_cast<size_t>(s->lrec), fh->fp) != static_cast<size_t>(s->lrec))
-      return fierr(693, fh->fname.c_str());
+      return fierr(RC_WRITE, fh->fname.c_str());
   }
   return 0;
 }
@@ -140,7 +140,7 @@ int fh_sersetread() {
   if (int rc = gethandle(&fh, false)) return rc;
   std::FILE* f = fh->fp;
   auto rd = [&](void* p, size_t n) { return std::fread(p, 1, n, f) == n; };
-  auto readerr = [&]() { return fierr(692, fh->fname.c_str()); };
+  auto readerr = [&]() { return fierr(RC_READ, fh->fname.c_str()); };
   unsigned char mark = 0, w[8];
   if (!rd(&mark, 1)) return readerr();
   const bool hilo = mark == 1;
@@ -148,14 +148,14 @@ int fh_sersetread() {
   int32_t k = static_cast<int32_t>(bo_get4(w, hilo));
   if (!rd(w, 4)) return readerr();
   int32_t n = static_cast<int32_t>(bo_get4(w, hilo));
-  if (k < 0 || k > SS_MAXVARS || n < 0) return errmsgf(610, "file %s: serset is corrupt\n", fh->fname.c_str());
+  if (k < 0 || k > SS_MAXVARS || n < 0) return errmsgf(RC_FILEFORMAT, "file %s: serset is corrupt\n", fh->fname.c_str());
   unsigned char types[SS_MAXVARS];
   std::string names[SS_MAXVARS], fmts[SS_MAXVARS];
   double mins[SS_MAXVARS], maxs[SS_MAXVARS];
   if (!rd(types, static_cast<size_t>(k))) return readerr();
   for (int j = 0; j < k; ++j)
     if (!typewidth(types[j]) || !(isstrtype(types[j]) || (types[j] >= ST_BYTE && types[j] <= ST_DOUBLE)))
-      return errmsgf(610, "file %s: serset is corrupt\n", fh->fname.c_str());
+      return errmsgf(RC_FILEFORMAT, "file %s: serset is corrupt\n", fh->fname.c_str());
   for (int j = 0; j < k; ++j) {
     char nm[SS_NAMELEN + 1] = {};
     if (!rd(nm, SS_NAMELEN)) return readerr();
@@ -197,12 +197,12 @@ int fh_sersetread() {
       }
     if (serset_append(rec.data())) {
       serset_drop(id);
-      return errmsgf(693, "serset:  I/O error writing the set\n");
+      return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
     }
   }
   if (serset_flush()) {
     serset_drop(id);
-    return errmsgf(693, "serset:  I/O error writing the set\n");
+    return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
   }
   serset_postr(s.n, s.k, id);
   return 0;
@@ -210,12 +210,12 @@ int fh_sersetread() {
 
 int cmd_file(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return errmsgf(198, "file subcommand required\n");
+  if (sub.empty()) return errmsgf(RC_SYNTAX, "file subcommand required\n");
   if (sub == "open") return fh_open();
   if (sub == "close") return fh_close();
   if (sub == "sersetwrite") return fh_sersetwrite();
   if (sub == "sersetread") return fh_sersetread();
-  return errmsgf(199, "file subcommand %s not recognized\n", sub.c_str());
+  return errmsgf(RC_UNRECOGNIZED, "file subcommand %s not recognized\n", sub.c_str());
 }
 
 }  // namespace

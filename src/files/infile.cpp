@@ -79,7 +79,7 @@ int nextvalue(FreeScan& f, const char** vp, size_t* vn) {
     if (j == end && !s.eof) {  // a line longer than the lookahead: read more and rescan
       s.pos = i;
       if (end - i > TS_MAXLINE) {  // bounded, so input that never ends stops here
-        (void)error(611);
+        (void)error(RC_RECTOOLONG);
         return -1;
       }
       if (ts_fill(s, s.len - s.pos + LOOKAHEAD) == end - i) s.eof = true;
@@ -143,7 +143,7 @@ int freeread(TextSrc& s, TextLoad& t, const TlRange& r) {
     if (int rc = tl_slot(t, obs)) return rc;
     for (size_t j = 0; j < k; ++j) {
       const int got = nextvalue(f, &p, &n);
-      if (got < 0) return 611;
+      if (got < 0) return RC_RECTOOLONG;
       if (!got) {
         if (j == 0) return 0;
         eofnote();
@@ -169,7 +169,7 @@ int byvarread(TextSrc& s, TextLoad& t, long nobs) {
   for (size_t j = 0; j < t.vars.size(); ++j)
     for (long i = 1; i <= nobs; ++i) {
       const int got = nextvalue(f, &p, &n);
-      if (got < 0) return 611;
+      if (got < 0) return RC_RECTOOLONG;
       if (!got) {
         if (j || i > 1) eofnote();
         for (; i <= nobs; ++i) tl_blank(t, j, i);
@@ -285,7 +285,7 @@ int cmd_infile(int) {
       tl_start(t, vars);
       rc = dict_read(dp.d, s, t, TlRange{});
     }
-    if (!rc && s.err) rc = fierr(692, s.fn.c_str());
+    if (!rc && s.err) rc = fierr(RC_READ, s.fn.c_str());
     ts_close(s);
     if (rc) return tl_abandon(rc);
     tl_finish(t);
@@ -353,7 +353,7 @@ int cmd_infile(int) {
     else if (byvar != LONG_MIN) rc = byvarread(s, t, byvar);
     else rc = freeread(s, t, r);
   }
-  if (!rc && s.err) rc = fierr(692, s.fn.c_str());
+  if (!rc && s.err) rc = fierr(RC_READ, s.fn.c_str());
   ts_close(s);
   if (rc) return tl_abandon(rc);
   if (byvar != LONG_MIN && r.hasin && t.kept) {  // the range applies to the whole columns

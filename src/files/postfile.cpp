@@ -260,7 +260,7 @@ int cmd_postfile(int) {
   }
   if (int rc = fa_filename(before.substr(at + 5), h.fn, ".dta")) return rc;
   struct stat st;
-  if (!replace && ::stat(h.fn.c_str(), &st) == 0) return fierr(602, h.fn.c_str());
+  if (!replace && ::stat(h.fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, h.fn.c_str());
   h.buf.assign(static_cast<size_t>(h.capacity) * static_cast<size_t>(h.width), 0);
   if (int rc = af_open(h.af, h.fn)) return af_openerr(h.af, rc);
   std::vector<unsigned char> hdr = postheader(h);

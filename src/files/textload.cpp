@@ -51,7 +51,7 @@ int tl_slot(TextLoad& t, long obs) {
   if (obs <= ds.nobs) return 0;
   if (ds_pollbreak()) return 1;
   const long cap = obscapacity() - 1;
-  if (obs > cap) return error(901);
+  if (obs > cap) return error(RC_NOROOMOBS);
   long step = ds.nobs ? 2 * ds.nobs : std::max(FIRSTSTEP, t.hint + t.hint / 16);
   long want = std::max(obs, std::min(cap, step));
   if (int rc = setobs_quiet(want)) return rc;

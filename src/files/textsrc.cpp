@@ -71,7 +71,7 @@ int ts_getline(TextSrc& s, std::string& out) {
   size_t n = nl ? static_cast<size_t>(nl - p) : have;
   size_t used = nl ? n + 1 : n;
   if (n && p[n - 1] == '\r') --n;
-  if (n > TS_MAXLINE) return error(611);
+  if (n > TS_MAXLINE) return error(RC_RECTOOLONG);
   out.assign(p, n);
   s.pos += used;
   ++s.lineno;

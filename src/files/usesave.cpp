@@ -135,7 +135,7 @@ struct Subset {
 // Loads every record (or the subset) into the variables just made.
 int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
   if (!s.on && f.nobs > 0) {
-    if (f.nobs >= obscapacity()) return error(901);
+    if (f.nobs >= obscapacity()) return error(RC_NOROOMOBS);
     // Every cell is written below, or the caller clears the dataset.
     if (int rc = setobs_uninit(f.nobs)) return rc;
   }
@@ -164,7 +164,7 @@ int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
       if (filled + 1 > ds.nobs) {  // grow in steps, as far as memory allows
         long want = std::min(ds.nobs + std::max(1024L, ds.nobs / 2), s.hi - s.lo + 1);
         want = std::min(want, obscapacity() - 1);
-        if (want < filled + 1) return error(901);
+        if (want < filled + 1) return error(RC_NOROOMOBS);
         if (int rc = setobs_quiet(want)) return rc;
       }
       putcells(f, blk.data(), r, 1, filled + 1, hit333);
@@ -246,9 +246,9 @@ int checkpatterns(const std::string& text, const DtaIn& f) {
     int n = 0;
     for (const DtaVar& v : f.vars)
       if (v.name != "(e)" && vlmatch(w.c_str(), v.name.c_str())) ++n;
-    if (n == 0) return errmsgf(111, "no variables found matching %s\n", w.c_str());
+    if (n == 0) return errmsgf(RC_NOTFOUND, "no variables found matching %s\n", w.c_str());
     if (n > 1 && w.find('~') != std::string::npos && w.find_first_of("*?") == std::string::npos)
-      return errmsgf(111, "%s matches more than one variable\n", w.c_str());
+      return errmsgf(RC_NOTFOUND, "%s matches more than one variable\n", w.c_str());
   }
   return 0;
 }
@@ -297,11 +297,11 @@ int cmd_use(int) {
   std::string fn;
   if (int rc = filename_of(subset ? before.substr(at + 5) : before, fn)) return rc;
   if (example) {  // a dataset shipped in the system directory, by name
-    if (fn.find('/') != std::string::npos) return errmsgf(198, "%s: example datasets are named without a folder\n", fn.c_str());
+    if (fn.find('/') != std::string::npos) return errmsgf(RC_SYNTAX, "%s: example datasets are named without a folder\n", fn.c_str());
     fn = interp.sysdir + "examples/" + fn;
   }
   std::string subtext = subset ? before.substr(0, at) : "";
-  if (ds.updata && !clear) return error(4);
+  if (ds.updata && !clear) return error(RC_DATALOST);
 
   DtaIn f;
   if (int rc = dta_open(f, fn)) return rc;
@@ -359,18 +359,18 @@ int cmd_save(int) {
   std::string fn;
   if (before.empty()) {
     const std::string* last = macget_global("S_FN");
-    if (!last || last->empty()) return errmsgf(198, "invalid file specification\n");
+    if (!last || last->empty()) return errmsgf(RC_SYNTAX, "invalid file specification\n");
     fn = *last;
   } else if (int rc = filename_of(before, fn)) {
     return rc;
   }
   struct stat st;
-  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(602, fn.c_str());
-  if (ds.nvar == 0 && !emptyok) return error(111);
+  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
+  if (ds.nvar == 0 && !emptyok) return error(RC_NOTFOUND);
   if (ds.nobs == 0) spout21("(note: dataset contains 0 observations)\n");
   std::string stamp;
   if (int rc = dta_write(fn, o, stamp)) return rc;
-  (void)fierr(697, fn.c_str());
+  (void)fierr(RC_FILESAVED, fn.c_str());
   if (o.release != 113) {
     drop_all();  // memory held the values in the old encoding for the write
   }
@@ -413,7 +413,7 @@ int describe_using(const std::string& before, const std::string& after) {
     int n = 0;
     for (size_t k = 0; k < f.vars.size(); ++k)
       if (f.vars[k].name == w || vlmatch(w.c_str(), f.vars[k].name.c_str())) show[k] = 1, ++n;
-    if (!n) return errmsgf(111, "variable %s not found\n", w.c_str());
+    if (!n) return errmsgf(RC_NOTFOUND, "variable %s not found\n", w.c_str());
   }
   int linesize = out.linesize > 0 ? out.linesize : 80;
   std::string rule(static_cast<size_t>(linesize - 1), '-');

@@ -47,7 +47,7 @@ struct Scan {
 // `= ` must come next: 0, or 198.
 int needeq(Scan& a) {
   a.blanks();
-  if (*a.p != '=') return error(198);
+  if (*a.p != '=') return error(RC_SYNTAX);
   ++a.p;
   return 0;
 }
@@ -83,7 +83,7 @@ int numbers(Scan& a, double* v, int n, const char* what) {
 
 int inrange(double v, int lo, int hi, const char* what) {
   if (v < lo || v > hi || v != std::floor(v))
-    return errmsgf(198, "%s must be between %d and %d\n", what, lo, hi);
+    return errmsgf(RC_SYNTAX, "%s must be between %d and %d\n", what, lo, hi);
   return 0;
 }
 
@@ -112,7 +112,7 @@ bool anymiss(const double* v, int n) {
 
 int nograph() {
   if (gr.gdl) return 0;
-  return errmsgf(198, "gdi init required\n");
+  return errmsgf(RC_SYNTAX, "gdi init required\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -130,13 +130,13 @@ int gdi_init(Scan& a) {
     for (std::string w = a.word(); !w.empty(); w = a.word()) {
       if (w == "usepens") usepens = true;
       else if (w == "live") live = true;
-      else return errmsgf(198, "option %s not allowed\n", w.c_str());
+      else return errmsgf(RC_SYNTAX, "option %s not allowed\n", w.c_str());
     }
   }
   if (int rc = rest(a)) return rc;
   (void)live;  // no live screen window in this build
-  if (v[0] < 1 || v[0] > 20) return errmsgf(198, "width must be between 1 and 20\n");
-  if (v[1] < 1 || v[1] > 20) return errmsgf(198, "height must be between 1 and 20\n");
+  if (v[0] < 1 || v[0] > 20) return errmsgf(RC_SYNTAX, "width must be between 1 and 20\n");
+  if (v[1] < 1 || v[1] > 20) return errmsgf(RC_SYNTAX, "height must be between 1 and 20\n");
   static const char* const cn[3] = {"red value", "green value", "blue value"};
   for (int i = 0; i < 3; ++i)
     if (int rc = inrange(v[2 + i], 0, 255, cn[i])) return rc;
@@ -214,7 +214,7 @@ int gdi_symbol(Scan& a) {
       gr.pend.symbol = s.code;
       return gdl_setreg(R_SYMBOL);
     }
-  return errmsgf(198, "symbol %s unknown\n", w.c_str());
+  return errmsgf(RC_SYNTAX, "symbol %s unknown\n", w.c_str());
 }
 
 int gdi_linedash(Scan& a) {
@@ -222,9 +222,9 @@ int gdi_linedash(Scan& a) {
   double v[GDL_MAXDASH];
   int n = 0;
   while (!a.atend()) {
-    if (n == GDL_MAXDASH) return errmsgf(198, "linedash allows at most %d numbers\n", GDL_MAXDASH);
+    if (n == GDL_MAXDASH) return errmsgf(RC_SYNTAX, "linedash allows at most %d numbers\n", GDL_MAXDASH);
     if (int rc = number(a, v + n, "dash length")) return rc;
-    if (v[n] >= misval || v[n] < 0) return errmsgf(198, "dash lengths must be non-negative\n");
+    if (v[n] >= misval || v[n] < 0) return errmsgf(RC_SYNTAX, "dash lengths must be non-negative\n");
     ++n;
   }
   gr.pend.ndash = n;
@@ -274,10 +274,10 @@ int setargs(Scan& a, int nv, int* set, int* vars) {
   if (int rc = rest(a)) return rc;
   *set = static_cast<int>(v[0]);
   for (int i = 0; i < nv; ++i) vars[i] = static_cast<int>(v[i + 1]);
-  if (serset_set(*set)) return errmsgf(111, "series %d not found\n", *set);
+  if (serset_set(*set)) return errmsgf(RC_NOTFOUND, "series %d not found\n", *set);
   for (int i = 0; i < nv; ++i)
     if (vars[i] < 1 || vars[i] > serset_k())
-      return errmsgf(111, "variable %d not found in serset\n", vars[i]);
+      return errmsgf(RC_NOTFOUND, "variable %d not found in serset\n", vars[i]);
   return 0;
 }
 
@@ -417,7 +417,7 @@ int natscale_args(Scan& a, bool ts) {
   double v[3];
   if (int rc = numbers(a, v, 3, "minimum, maximum and count")) return rc;
   if (int rc = rest(a)) return rc;
-  if (anymiss(v, 3)) return errmsgf(198, "natscale: arguments may not be missing\n");
+  if (anymiss(v, 3)) return errmsgf(RC_SYNTAX, "natscale: arguments may not be missing\n");
   double f, l, d;
   gr_natscale(v[0], v[1], static_cast<int>(std::clamp(v[2], 1.0, 1000.0)), &f, &l, &d);
   if (ts && d < 1) {
@@ -442,7 +442,7 @@ int cmd_gdi(int) {
   auto is = [&](const char* name, int min = 0) {
     return min ? cmdcmp(s, name, min) : sub == name;
   };
-  if (sub.empty()) return errmsgf(198, "gdi subcommand required\n");
+  if (sub.empty()) return errmsgf(RC_SYNTAX, "gdi subcommand required\n");
   if (is("init", 4)) return gdi_init(a);
   if (is("natscale")) return gdi_natscale(a, false);
   if (is("tsnatscale")) return gdi_natscale(a, true);
@@ -517,7 +517,7 @@ int cmd_gdi(int) {
     ExprProg prog;
     if ((rc = compexp_u(a.p, prog, EXP_NUM))) return rc;
     double x = evalnum(prog, 1);
-    if (x >= misval || x < 0) return errmsgf(198, "textsize must be a non-negative number\n");
+    if (x >= misval || x < 0) return errmsgf(RC_SYNTAX, "textsize must be a non-negative number\n");
     p.textsize = x;
     return gdl_setreg(R_TEXTSIZE);
   }
@@ -644,7 +644,7 @@ int cmd_gdi(int) {
     gr.polyopen = begin;
     return gdl_op0(begin ? OP_POLYBEGIN : OP_POLYEND);
   }
-  return errmsgf(199, "gdi subcommand %s not recognized\n", s);
+  return errmsgf(RC_UNRECOGNIZED, "gdi subcommand %s not recognized\n", s);
 }
 
 // _natscale min max n: the nice scale in r(min), r(max), r(delta), r(nticks).

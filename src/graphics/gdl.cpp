@@ -79,15 +79,15 @@ long gdl_size(const Gdl& g) {
 }
 
 int gdl_rewind(Gdl& g) {
-  if (g.state == 2) return 691;
+  if (g.state == 2) return RC_IO;
   if (g.state == 0 && g.tmp) {
     if (!spill(g) || std::fflush(g.tmp)) {
       g.state = 2;
-      return 691;
+      return RC_IO;
     }
   }
   if (g.tmp) {
-    if (std::fseek(g.tmp, 0, SEEK_SET)) return 691;
+    if (std::fseek(g.tmp, 0, SEEK_SET)) return RC_IO;
     g.n = 0;
   }
   g.state = 1;
@@ -132,7 +132,7 @@ int gdl_copyout(Gdl& g, int (*fn)(void* ctx, const void* p, size_t n), void* ctx
   for (;;) {
     int k = 0;
     while (k < 512 && gdl_get(g, blk + k, 1)) ++k;
-    if (k && (fn(ctx, blk, static_cast<size_t>(k)))) return 693;
+    if (k && (fn(ctx, blk, static_cast<size_t>(k)))) return RC_WRITE;
     if (k < 512) break;
   }
   towrite(g);
@@ -564,8 +564,8 @@ struct Reader {
   // counts the NUL. A negative or zero length is a format error (-1).
   int rstr(char* dst, int cap, int* outlen) {
     int16_t len = 0;
-    if (!r2(len)) return 691;
-    if (len <= 0) return 6000;
+    if (!r2(len)) return RC_IO;
+    if (len <= 0) return RC_GPH_NOTGPH;
     int keep = len < cap ? len : cap;
     if (!gdl_get(g, dst, keep)) return ok = false, 691;
     for (int i = keep; i < len; ++i) {
@@ -601,7 +601,7 @@ int readreg(Reader& r, int reg) {
     case R_YBETA: r.r8(p.ybeta); break;
     case R_LINEDASH:
       if (!r.r2i(v)) break;
-      if (v < 0 || v > GDL_MAXDASH) return 6000;
+      if (v < 0 || v > GDL_MAXDASH) return RC_GPH_NOTGPH;
       p.ndash = v;
       for (int i = 0; i <= v; ++i) r.r4(p.dash[i]);
       break;
@@ -623,19 +623,19 @@ int readreg(Reader& r, int reg) {
     case R_COLORTYPE: r.r1(p.colortype); break;
     case R_USEPENS: r.r1(p.usepens); break;
     case R_PENCHANGE: case R_SHADECHANGE: case R_TEXTCHANGE: break;
-    default: return 6000;
+    default: return RC_GPH_NOTGPH;
   }
   return r.ok ? 0 : 691;
 }
 
 // Checks a header's second and format bytes as the display-list reader does.
 int hdrcheck(int b132, int fmt) {
-  if (b132 != 132) return 6000;
+  if (b132 != 132) return RC_GPH_NOTGPH;
   if (fmt == 33 || fmt == 8) return 0;
-  if (fmt >= 1 && fmt <= 32) return 6001;
-  if (fmt >= 34 && fmt <= 64) return 6002;
-  if (fmt >= 65) return 6003;
-  return 6000;
+  if (fmt >= 1 && fmt <= 32) return RC_GPH_OLD;
+  if (fmt >= 34 && fmt <= 64) return RC_GPH_UPDATED;
+  if (fmt >= 65) return RC_GPH_NEWER;
+  return RC_GPH_NOTGPH;
 }
 
 // Reads the operands of op into the pending block: 0, 691 or 6000.
@@ -667,7 +667,7 @@ int readop(Reader& r, int op) {
       break;
     case OP_HEADER: {
       int b = 0, f = 0, ord = 0;
-      if (!r.r1(b) || !r.r1(f) || !r.r1(ord)) return 691;
+      if (!r.r1(b) || !r.r1(f) || !r.r1(ord)) return RC_IO;
       if (int rc = hdrcheck(b, f)) return rc;
       o.fmt = f, o.order = ord;
       r.g.hilo = ord == 1;
@@ -679,13 +679,13 @@ int readop(Reader& r, int op) {
       break;
     case OP_REG: {
       int reg = 0;
-      if (!r.r1(reg)) return 691;
+      if (!r.r1(reg)) return RC_IO;
       o.reg = reg;
       return readreg(r, reg);
     }
     case OP_TEXT:
       r.r2(o.s[0]), r.r2(o.s[1]);
-      if (!r.ok) return 691;
+      if (!r.ok) return RC_IO;
       return r.rstr(o.str, GDL_STRMAX, &o.slen);
     case OP_PIE:
       for (int i = 0; i < 3; ++i) r.r2(o.s[i]);
@@ -693,7 +693,7 @@ int readop(Reader& r, int op) {
       break;
     case OP_X152:
       for (int i = 0; i < 4; ++i) r.r2(o.s[i]);
-      if (!r.ok) return 691;
+      if (!r.ok) return RC_IO;
       return r.rstr(o.str, GDL_STRMAX, &o.slen);
     case OP_X153:
       for (int i = 0; i < 4; ++i) r.r2(o.s[i]);
@@ -703,7 +703,7 @@ int readop(Reader& r, int op) {
       for (int i = 0; i < 4; ++i) r.r2(o.s[i]);
       r.r8(o.d[0]);
       break;
-    default: return 6000;
+    default: return RC_GPH_NOTGPH;
   }
   return r.ok ? 0 : 691;
 }
@@ -713,7 +713,7 @@ int readop(Reader& r, int op) {
 int gdl_replay(Gdl& g, GdlRenderer fn, void* ctx) {
   if (int rc = gdl_rewind(g)) return rc;
   int slot = fn ? gdl_set_renderer(fn, ctx) : -1;
-  if (fn && slot < 0) return errmsgf(912, "too many graph renderers\n");
+  if (fn && slot < 0) return errmsgf(RC_TOOLARGE, "too many graph renderers\n");
   const bool rec = gr.cur.record, draw = gr.cur.maybedraw;
   int rc = gdl_init_renderers();
   gr.cur = GdlRegs();

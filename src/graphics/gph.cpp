@@ -24,7 +24,7 @@ int writeblk(void* ctx, const void* p, size_t n) {
 // The graph in memory that the commands work on.
 Gdl* curgraph() { return gr.gdl; }
 
-int nocurrent() { return errmsgf(601, "no current graph\n"); }
+int nocurrent() { return errmsgf(RC_FILENOTFOUND, "no current graph\n"); }
 
 // Options after the file name: `replace` and the export sizes.
 struct GphOpts {
@@ -46,7 +46,7 @@ int parseopts(GphOpts& o, bool allowusing, bool sizes) {
     o.width = static_cast<int>(findopta("width", 5, 0));
     o.height = static_cast<int>(findopta("height", 6, 0));
     if (o.width < 0 || o.width > 20000 || o.height < 0 || o.height > 20000)
-      return errmsgf(198, "width() and height() must be between 1 and 20000\n");
+      return errmsgf(RC_SYNTAX, "width() and height() must be between 1 and 20000\n");
   }
   return chkopt();
 }
@@ -54,15 +54,15 @@ int parseopts(GphOpts& o, bool allowusing, bool sizes) {
 // The as-is reader's header check: 0 or the code of gdl_errmsg (610 for a
 // file that is not a graph file at all).
 int asischeck(const std::vector<unsigned char>& d) {
-  if (d.size() < 4 || d[0] != OP_HEADER) return 610;
-  if (d[1] != 132) return 6000;
+  if (d.size() < 4 || d[0] != OP_HEADER) return RC_FILEFORMAT;
+  if (d[1] != 132) return RC_GPH_NOTGPH;
   int f = d[2];
   if (f == 33) return 0;
-  if ((f >= 1 && f <= 4) || f == 8) return 6005;
-  if (f >= 9 && f <= 32) return 6002;
-  if (f >= 34 && f <= 64) return 6004;
-  if (f >= 65) return 6003;
-  return 610;
+  if ((f >= 1 && f <= 4) || f == 8) return RC_GPH_NOTASIS;
+  if (f >= 9 && f <= 32) return RC_GPH_UPDATED;
+  if (f >= 34 && f <= 64) return RC_GPH_ASIS;
+  if (f >= 65) return RC_GPH_NEWER;
+  return RC_FILEFORMAT;
 }
 
 // The longest graph file read: a display list holds at most this many bytes.
@@ -74,7 +74,7 @@ int readrest(std::FILE* f, std::vector<unsigned char>& data) {
   unsigned char buf[65536];
   size_t k;
   while ((k = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    if (data.size() + k > GPH_MAXBYTES) return 692;
+    if (data.size() + k > GPH_MAXBYTES) return RC_READ;
     data.insert(data.end(), buf, buf + k);
   }
   return std::ferror(f) ? 692 : 0;
@@ -83,7 +83,7 @@ int readrest(std::FILE* f, std::vector<unsigned char>& data) {
 // Reads a whole file (gph dump shows any file); 0, or 601/692 (printed).
 int slurp(const std::string& fn, std::vector<unsigned char>& data) {
   std::FILE* f = std::fopen(fn.c_str(), "rb");
-  if (!f) return fierr(601, fn.c_str());
+  if (!f) return fierr(RC_FILENOTFOUND, fn.c_str());
   int rc = readrest(f, data);
   std::fclose(f);
   return rc ? fierr(rc, fn.c_str()) : 0;
@@ -94,7 +94,7 @@ int slurp(const std::string& fn, std::vector<unsigned char>& data) {
 // once. 0, or a code (printed).
 int readgph(const std::string& fn, std::vector<unsigned char>& data) {
   std::FILE* f = std::fopen(fn.c_str(), "rb");
-  if (!f) return fierr(601, fn.c_str());
+  if (!f) return fierr(RC_FILENOTFOUND, fn.c_str());
   data.resize(4);
   data.resize(std::fread(data.data(), 1, 4, f));
   int code = asischeck(data);
@@ -112,7 +112,7 @@ int loadgph(const std::string& fn, std::unique_ptr<Gdl>& out) {
   if (int rc = readgph(fn, d)) return rc;
   auto g = std::make_unique<Gdl>();
   gdl_put(*g, d.data(), static_cast<int>(d.size()));
-  if (g->state == 2) return fierr(692, fn.c_str());
+  if (g->state == 2) return fierr(RC_READ, fn.c_str());
   // Replay against a scratch register state so the current one is kept.
   GdlRegs cur = gr.cur, pend = gr.pend;
   GdlRenderer fn0[3];
@@ -137,13 +137,13 @@ int gph_save() {
   Gdl* g = curgraph();
   if (!g) return nocurrent();
   fn = gr_addsuffix(fn, ".gph");
-  if (!o.replace && gr_fileexists(fn)) return fierr(602, fn.c_str());
+  if (!o.replace && gr_fileexists(fn)) return fierr(RC_FILEEXISTS, fn.c_str());
   AtomicFile out;
   if (int rc = af_open(out, fn)) return af_openerr(out, rc);
   int rc = gdl_copyout(*g, writeblk, &out);
   if (rc == 691) {
     af_abort(out);
-    return errmsgf(601, "could not access current graph to save\n");
+    return errmsgf(RC_FILENOTFOUND, "could not access current graph to save\n");
   }
   const unsigned char close = OP_CLOSE;
   if (!rc) rc = af_write(out, &close, 1);
@@ -152,7 +152,7 @@ int gph_save() {
     af_abort(out);
     return fierr(rc, fn.c_str());
   }
-  fierr(697, fn.c_str());
+  fierr(RC_FILESAVED, fn.c_str());
   return 0;
 }
 
@@ -187,7 +187,7 @@ int gph_export() {
     g = loaded.get();
   }
   if (!g) return nocurrent();
-  if (!o.replace && gr_fileexists(fn)) return fierr(602, fn.c_str());
+  if (!o.replace && gr_fileexists(fn)) return fierr(RC_FILEEXISTS, fn.c_str());
   ExportOpts eo;
   eo.width = o.width, eo.height = o.height;
   // Export replays the list: keep the drawing state of the graph being built.
@@ -422,7 +422,7 @@ int gph_display() {
   const char* p = peektok_chr();
   if (p && *p) return notalow(gettok(prsestd));
   Gdl* g = gr_graph(nm, false);
-  if (!g) return errmsgf(111, "graph %s not found\n", nm.c_str());
+  if (!g) return errmsgf(RC_NOTFOUND, "graph %s not found\n", nm.c_str());
   gr.curname = nm;
   gr.gdl = g;
   ++gr.shown;
@@ -440,7 +440,7 @@ int gph_drop() {
     return 0;
   }
   auto it = gr.graphs.find(nm);
-  if (it == gr.graphs.end()) return errmsgf(111, "graph %s not found\n", nm.c_str());
+  if (it == gr.graphs.end()) return errmsgf(RC_NOTFOUND, "graph %s not found\n", nm.c_str());
   if (it->second.get() == gr.gdl) gr.gdl = nullptr, gr.curname.clear();
   gr.graphs.erase(it);
   return 0;
@@ -448,7 +448,7 @@ int gph_drop() {
 
 int cmd_gph(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return errmsgf(198, "gph subcommand required\n");
+  if (sub.empty()) return errmsgf(RC_SYNTAX, "gph subcommand required\n");
   if (sub == "save") return gph_save();
   if (sub == "use") return gph_use();
   if (sub == "export") return gph_export();
@@ -457,7 +457,7 @@ int cmd_gph(int) {
   if (sub == "dir") return gph_dir();
   if (sub == "display") return gph_display();
   if (sub == "drop") return gph_drop();
-  return errmsgf(199, "gph subcommand %s not recognized\n", sub.c_str());
+  return errmsgf(RC_UNRECOGNIZED, "gph subcommand %s not recognized\n", sub.c_str());
 }
 
 }  // namespace

@@ -484,7 +484,7 @@ void destroy(Ctx& c) {
 
 int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   const int kind = kindof(fn);
-  if (kind < 0) return errmsgf(198, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
+  if (kind < 0) return errmsgf(RC_SYNTAX, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
   if (kind != K_PNG) return gr_export_vector(g, fn, kind == K_PDF, o);
   Ctx c;
   c.wreq = o.width, c.hreq = o.height;
@@ -499,7 +499,7 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   }
   if (!c.surf) {
     af_abort(dst);
-    return errmsgf(198, "graph has no page to draw\n");
+    return errmsgf(RC_SYNTAX, "graph has no page to draw\n");
   }
   cairo_surface_flush(c.surf);
   if (cairo_surface_write_to_png_stream(c.surf, writefn, &c) != CAIRO_STATUS_SUCCESS && !c.err) c.err = 693;

@@ -857,12 +857,12 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
   cairo_surface_destroy(v.msurf);
   if (rc) {
     af_abort(dst);
-    if (rc == -1) return errmsgf(198, "graph has no page to draw\n");
+    if (rc == -1) return errmsgf(RC_SYNTAX, "graph has no page to draw\n");
     return rc == 691 || rc >= 6000 ? gdl_errmsg(rc, nullptr) : rc;
   }
   if (v.out.err) {
     af_abort(dst);
-    return v.out.err == 909 ? error(909) : fierr(v.out.err, fn.c_str());
+    return v.out.err == 909 ? error(RC_NOMEM) : fierr(v.out.err, fn.c_str());
   }
   if ((rc = af_commit(dst))) {
     af_abort(dst);

@@ -159,8 +159,8 @@ int serset_new(int k, const unsigned char* types, const std::string* names, cons
       slot = i;
       break;
     }
-  if (slot < 0) return errmsgf(1000, "too many sersets\n");
-  if (!closecur()) return errmsgf(693, "serset:  I/O error writing the current set\n");
+  if (slot < 0) return errmsgf(RC_LIMIT, "too many sersets\n");
+  if (!closecur()) return errmsgf(RC_WRITE, "serset:  I/O error writing the current set\n");
   static bool hooked = false;
   if (!hooked) {
     hooked = true;
@@ -176,16 +176,16 @@ int serset_new(int k, const unsigned char* types, const std::string* names, cons
     s->maxs[j] = isstrtype(types[j]) ? 0 : -misval;
   }
   setoffsets(*s);
-  if (s->lrec > SS_MAXREC) return errmsgf(103, "serset:  too many string variables\n");
+  if (s->lrec > SS_MAXREC) return errmsgf(RC_TOOMANYVARS, "serset:  too many string variables\n");
   long seq = ++sst.seqctr;
   s->fname = tmpname(seq);
   s->fp = std::fopen(s->fname.c_str(), "w+b");
-  if (!s->fp) return fierr(603, s->fname.c_str());
+  if (!s->fp) return fierr(RC_FILEOPEN, s->fname.c_str());
   s->changed = true;
   if (!writeheader(*s)) {
     std::fclose(s->fp);
     std::remove(s->fname.c_str());
-    return fierr(693, s->fname.c_str());
+    return fierr(RC_WRITE, s->fname.c_str());
   }
   s->win.resize(SS_WINDOW);
   sst.dir[slot].seq = seq;
@@ -199,8 +199,8 @@ int serset_new(int k, const unsigned char* types, const std::string* names, cons
 int serset_flush() {
   Serset* s = serset_cur();
   if (!s || !s->fp) return 0;
-  if (!flushwindow(*s)) return 693;
-  if (!writeheader(*s) || std::fflush(s->fp)) return 693;
+  if (!flushwindow(*s)) return RC_WRITE;
+  if (!writeheader(*s) || std::fflush(s->fp)) return RC_WRITE;
   s->changed = false;
   return 0;
 }
@@ -257,11 +257,11 @@ unsigned char* serset_rec(long i, bool write) {
 
 int serset_append(const unsigned char* rec) {
   Serset* s = serset_cur();
-  if (!s || s->lrec <= 0) return 693;  // a set without variables holds no records
+  if (!s || s->lrec <= 0) return RC_WRITE;  // a set without variables holds no records
   long cap = SS_WINDOW / s->lrec;
   bool tail = s->wfirst + s->wcount == s->n;
   if (!tail || s->wcount == cap) {
-    if (!flushwindow(*s)) return 693;
+    if (!flushwindow(*s)) return RC_WRITE;
     s->wfirst = s->n;
     s->wcount = 0;
   }

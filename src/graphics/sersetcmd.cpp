@@ -77,7 +77,7 @@ void finishminmax(Serset& s) {
     if (!isstrtype(s.types[j]) && s.maxs[j] == -misval) s.maxs[j] = misval;
 }
 
-int nosuchset(int id) { return errmsgf(111, "series %d not found\n", id); }
+int nosuchset(int id) { return errmsgf(RC_NOTFOUND, "series %d not found\n", id); }
 
 // serset create varlist [if] [in] [, omitanymiss|omitallmiss|omitdupmiss|omitnothing sort(varlist)]
 int ss_create() {
@@ -88,7 +88,7 @@ int ss_create() {
   if (int rc = parse()) return rc;
   std::vector<int> vars = vl.varlist_vr;
   for (size_t i = 0; i < vl.varlist_rcp.size(); ++i)
-    if (!vl.varlist_rcp[i].plain()) return errmsgf(101, "time-series operators not allowed\n");
+    if (!vl.varlist_rcp[i].plain()) return errmsgf(RC_NOTALLOWED, "time-series operators not allowed\n");
   int omit = OMIT_ALL, nomit = 0;
   if (findopt("omitanymiss", 8, 0) == 1) omit = OMIT_ANY, ++nomit;
   if (findopt("omitallmiss", 8, 0) == 1) omit = OMIT_ALL, ++nomit;
@@ -102,14 +102,14 @@ int ss_create() {
     spoutsml("{p}may only specify one of options omitanymiss, omitallmiss, omitdupmiss, and "
              "omitnothing{p_end}\n");
     setoutlev(prev);
-    return 198;
+    return RC_SYNTAX;
   }
   std::vector<int> keys;
   if (hassort) {
     if (int rc = textvarlist(sorttext, keys)) return rc;
-    if (keys.size() > 10) return error(103);
+    if (keys.size() > 10) return error(RC_TOOMANYVARS);
   }
-  if (vars.size() > SS_MAXVARS) return error(103);
+  if (vars.size() > SS_MAXVARS) return error(RC_TOOMANYVARS);
   const int k = static_cast<int>(vars.size());
   // Which observations: the range, the condition and the omission rule.
   std::vector<long> obs;
@@ -162,13 +162,13 @@ int ss_create() {
     }
     if (serset_append(rec.data())) {
       serset_drop(id);
-      return errmsgf(693, "serset:  I/O error writing the set\n");
+      return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
     }
   }
   finishminmax(s);
   if (serset_flush()) {
     serset_drop(id);
-    return errmsgf(693, "serset:  I/O error writing the set\n");
+    return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
   }
   serset_postr(s.n, s.k, id);
   return 0;
@@ -184,7 +184,7 @@ int intarg(const char* w, int* out) {
 }
 
 int needcur() {
-  if (!serset_cur()) return errmsgf(111, "no serset in use\n");
+  if (!serset_cur()) return errmsgf(RC_NOTFOUND, "no serset in use\n");
   return 0;
 }
 
@@ -255,7 +255,7 @@ int ss_summarize() {
     int j = 0;
     if (int rc = intarg(w, &j)) return rc;
     if (int rc = restempty()) return rc;
-    if (j < 1 || j > s.k) return errmsgf(111, "variable %d not found in serset\n", j);
+    if (j < 1 || j > s.k) return errmsgf(RC_NOTFOUND, "variable %d not found in serset\n", j);
     serset_postminmax(s.mins[j - 1], s.maxs[j - 1], s.n);
     return 0;
   }
@@ -319,7 +319,7 @@ int ss_sort() {
     if (!*w) break;
     int j = 0;
     if (int rc = intarg(w, &j)) return rc;
-    if (j < 1 || j > s.k) return errmsgf(111, "variable %d not found in serset\n", j);
+    if (j < 1 || j > s.k) return errmsgf(RC_NOTFOUND, "variable %d not found in serset\n", j);
     keys.push_back(j - 1);
   }
   if (keys.empty())
@@ -327,7 +327,7 @@ int ss_sort() {
   std::vector<unsigned char> all(static_cast<size_t>(s.n * s.lrec));
   for (long i = 0; i < s.n; ++i) {
     const unsigned char* r = serset_rec(i, false);
-    if (!r) return errmsgf(692, "serset:  I/O error reading the set\n");
+    if (!r) return errmsgf(RC_READ, "serset:  I/O error reading the set\n");
     std::memcpy(all.data() + i * s.lrec, r, static_cast<size_t>(s.lrec));
   }
   std::vector<long> idx(static_cast<size_t>(s.n));
@@ -350,10 +350,10 @@ int ss_sort() {
   std::stable_sort(idx.begin(), idx.end(), less);
   for (long i = 0; i < s.n; ++i) {
     unsigned char* r = serset_rec(i, true);
-    if (!r) return errmsgf(693, "serset:  I/O error writing the set\n");
+    if (!r) return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
     std::memcpy(r, all.data() + idx[static_cast<size_t>(i)] * s.lrec, static_cast<size_t>(s.lrec));
   }
-  return serset_flush() ? errmsgf(693, "serset:  I/O error writing the set\n") : 0;
+  return serset_flush() ? errmsgf(RC_WRITE, "serset:  I/O error writing the set\n") : 0;
 }
 
 // serset use [, clear]: the current set becomes the dataset.
@@ -366,7 +366,7 @@ int ss_use() {
   if (int rc = parse()) return rc;
   bool clear = findopt("clear", 5, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (ds.updata && !clear) return error(4);
+  if (ds.updata && !clear) return error(RC_DATALOST);
   Serset& s = *serset_cur();
   drop_all();
   for (int j = 0; j < s.k; ++j) {
@@ -428,10 +428,10 @@ int derivedset(const DerivedFrom& from, const std::vector<std::pair<double, doub
     ss_encode(ST_DOUBLE, p.first, rec + 8);
     updminmax(s, 0, p.second);
     updminmax(s, 1, p.first);
-    if (serset_append(rec)) return errmsgf(693, "serset:  I/O error writing the set\n");
+    if (serset_append(rec)) return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
   }
   finishminmax(s);
-  if (serset_flush()) return errmsgf(693, "serset:  I/O error writing the set\n");
+  if (serset_flush()) return errmsgf(RC_WRITE, "serset:  I/O error writing the set\n");
   serset_postr(s.n, s.k, id);
   return 0;
 }
@@ -441,9 +441,9 @@ int derivedset(const DerivedFrom& from, const std::vector<std::pair<double, doub
 int pairsof(int yj, int xj, std::vector<std::pair<double, double>>& pts) {
   Serset& s = *serset_cur();
   if (yj < 1 || yj > s.k || isstrtype(s.types[yj - 1]))
-    return errmsgf(111, "variable %d not found in serset\n", yj);
+    return errmsgf(RC_NOTFOUND, "variable %d not found in serset\n", yj);
   if (xj < 1 || xj > s.k || isstrtype(s.types[xj - 1]))
-    return errmsgf(111, "variable %d not found in serset\n", xj);
+    return errmsgf(RC_NOTFOUND, "variable %d not found in serset\n", xj);
   for (long i = 0; i < s.n; ++i) {
     double y = serset_data(yj - 1, i), x = serset_data(xj - 1, i);
     if (x < misval && y < misval) pts.emplace_back(x, y);
@@ -466,7 +466,7 @@ int derivedargs(int& n, int lo, int hi, const char* what, DerivedFrom& from) {
   w = gettok(prsestd);
   if (*w) {
     if (int rc = intarg(w, &n)) return rc;
-    if (n < lo || n > hi) return errmsgf(198, "%s must be between %d and %d\n", what, lo, hi);
+    if (n < lo || n > hi) return errmsgf(RC_SYNTAX, "%s must be between %d and %d\n", what, lo, hi);
   }
   if (int rc = restempty()) return rc;
   if (int rc = pairsof(yj, xj, from.pts)) return rc;
@@ -554,7 +554,7 @@ int ss_cspline() {
 // serset subcommand ...
 int cmd_serset(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return errmsgf(198, "serset subcommand required\n");
+  if (sub.empty()) return errmsgf(RC_SYNTAX, "serset subcommand required\n");
   if (cmdcmp(sub.c_str(), "create", 6)) return ss_create();
   if (sub == "set") return ss_set();
   if (sub == "use") return ss_use();
@@ -571,7 +571,7 @@ int cmd_serset(int) {
   if (sub == "reset_id") return ss_resetid();
   if (sub == "create_xmedians") return ss_xmedians();
   if (sub == "create_cspline") return ss_cspline();
-  return errmsgf(199, "serset subcommand %s not recognized\n", sub.c_str());
+  return errmsgf(RC_UNRECOGNIZED, "serset subcommand %s not recognized\n", sub.c_str());
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ int notfound(const std::string& topic) {
     spoutsml("{txt}type {help help:help} alone for the contents\n");
   }
   setoutlev(prev);
-  return 111;
+  return RC_NOTFOUND;
 }
 
 // Reads a whole file; false when it cannot be read.
@@ -99,7 +99,7 @@ int cmd_chelp(int) {
   }
   if (rc) return notfound(topic);
   std::string text;
-  if (!slurp(t.path, text)) return errmsgf(603, "file %s could not be opened\n", t.path.c_str());
+  if (!slurp(t.path, text)) return errmsgf(RC_FILEOPEN, "file %s could not be opened\n", t.path.c_str());
   if (!t.entry.empty()) {
     std::string stem = t.path.substr(t.path.rfind('/') + 1);
     stem = stem.substr(0, stem.rfind('.'));

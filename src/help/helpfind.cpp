@@ -20,6 +20,7 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/program.h"
+#include "output/rc.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ int help_resolve(const std::string& typed, HelpTarget* t) {
   if (topic.size() > 2 && topic.compare(topic.size() - 2, 2, "()") == 0) {
     // Function names are case-sensitive (F(), Binomial()); a lower-case
     // spelling is tried second.
-    if (!validstem(topic.substr(0, topic.size() - 2))) return 111;
+    if (!validstem(topic.substr(0, topic.size() - 2))) return RC_NOTFOUND;
     for (const std::string& fn : {topic, lower(topic)})
       for (const std::string& f : functionfiles()) {
         std::ifstream in(f);
@@ -129,7 +130,7 @@ int help_resolve(const std::string& typed, HelpTarget* t) {
             return 0;
           }
       }
-    return 111;
+    return RC_NOTFOUND;
   }
   auto file = [t](const std::string& name) {
     std::string p = help_findfile(name);
@@ -141,13 +142,13 @@ int help_resolve(const std::string& typed, HelpTarget* t) {
   for (const auto& [a, b] : aliases())
     if (a == topic || a == lower(topic)) {
       size_t hash = b.find('#');
-      if (!file(b.substr(0, hash))) return 111;
+      if (!file(b.substr(0, hash))) return RC_NOTFOUND;
       if (hash != std::string::npos) t->entry = b.substr(hash + 1);
       return 0;
     }
   if (const char* full = cmdfullname(lower(topic).c_str()))
     if (file(full)) return 0;
-  return 111;
+  return RC_NOTFOUND;
 }
 
 size_t help_distance(const std::string& a, const std::string& b) {

@@ -17,6 +17,7 @@
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "platform/zassert.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ CmdEntry* lookup(CmdEntry* tab, int n, const char* word, bool scanning) {
 }
 
 int unimplemented(const char* name) {
-  return errmsgf(199, "%s:  command not available in this build\n", name);
+  return errmsgf(RC_UNRECOGNIZED, "%s:  command not available in this build\n", name);
 }
 
 }  // namespace
@@ -186,6 +187,7 @@ void cmdbind(const char* name, CmdHandler fn, int mode) {
       e.mode = mode;
       return;
     }
+  ZASSERT(false, std::string("cmdbind: \"") + name + "\" is not in the command table");
 }
 
 void cmdbind_scan(const char* name, CmdHandler fn, int mode) {
@@ -195,6 +197,7 @@ void cmdbind_scan(const char* name, CmdHandler fn, int mode) {
       e.mode = mode;
       return;
     }
+  ZASSERT(false, std::string("cmdbind_scan: \"") + name + "\" is not in the command table");
 }
 
 void cmdinit_table() {

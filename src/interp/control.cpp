@@ -136,7 +136,7 @@ int runwhile() {
       return sayerr(interp.cmd + " command may not result from a macro expansion interactively or in do files\n",
                     198);
   }
-  if (prg.runwhilelevel >= MAXRUNWHILE) return error(198);
+  if (prg.runwhilelevel >= MAXRUNWHILE) return error(RC_SYNTAX);
   if (!endsinbrace(interp.console.c_str())) {
     const char* b = std::strrchr(interp.console.c_str(), '{');
     if (b && *skipblanks(b + 1)) return braceerror('{');
@@ -224,7 +224,7 @@ int if_u() {
     borrow_gettok(&saved);
     std::string w = gettok(prsestd);
     return_gettok(&saved);
-    if (cmdcmp(w.c_str(), "else", 4)) return sayerr("if may not be immedately followed by else\n", 198);
+    if (cmdcmp(w.c_str(), "else", 4)) return sayerr("if may not be immedately followed by else\n", RC_SYNTAX);
   }
   ctl.lastif = truth;
   if (truth) return dispatchrest(rest);
@@ -446,12 +446,12 @@ int foreach_u() {
         list += n;
       }
     } else {
-      return sayerr("invalid syntax\n", 198);
+      return sayerr("invalid syntax\n", RC_SYNTAX);
     }
   } else {
-    return sayerr("invalid syntax\n", 198);
+    return sayerr("invalid syntax\n", RC_SYNTAX);
   }
-  if (ctl.foreachlevel + 1 >= MAXFOREACH) return error(1000);
+  if (ctl.foreachlevel + 1 >= MAXFOREACH) return error(RC_LIMIT);
   ++ctl.foreachlevel;
   char hidden[32];
   std::snprintf(hidden, sizeof hidden, "!%dfe", ctl.foreachlevel);
@@ -516,33 +516,33 @@ int forvalues_u() {
   std::string range = beforebrace(wheretok());
   const char* p = range.c_str();
   double a, b, d;
-  if (!readnum(p, a)) return sayerr("invalid syntax\n", 198);
+  if (!readnum(p, a)) return sayerr("invalid syntax\n", RC_SYNTAX);
   p = skipblanks(p);
   if (*p == '/') {
     ++p;
     d = 1;
-    if (!readnum(p, b)) return sayerr("invalid syntax\n", 198);
+    if (!readnum(p, b)) return sayerr("invalid syntax\n", RC_SYNTAX);
   } else if (*p == '(' || *p == '[') {
     const char close = *p == '(' ? ')' : ']';
     ++p;
-    if (!readnum(p, d)) return sayerr("invalid syntax\n", 198);
+    if (!readnum(p, d)) return sayerr("invalid syntax\n", RC_SYNTAX);
     p = skipblanks(p);
-    if (*p != close) return sayerr("invalid syntax\n", 198);
+    if (*p != close) return sayerr("invalid syntax\n", RC_SYNTAX);
     ++p;
-    if (!readnum(p, b)) return sayerr("invalid syntax\n", 198);
+    if (!readnum(p, b)) return sayerr("invalid syntax\n", RC_SYNTAX);
   } else {
     double second;
-    if (!readnum(p, second)) return sayerr("invalid syntax\n", 198);
+    if (!readnum(p, second)) return sayerr("invalid syntax\n", RC_SYNTAX);
     p = skipblanks(p);
     if (*p == ':') ++p;
     else if (p[0] == 't' && p[1] == 'o') p += 2;
-    else return sayerr("invalid syntax\n", 198);
-    if (!readnum(p, b)) return sayerr("invalid syntax\n", 198);
+    else return sayerr("invalid syntax\n", RC_SYNTAX);
+    if (!readnum(p, b)) return sayerr("invalid syntax\n", RC_SYNTAX);
     d = second - a;
   }
-  if (*skipblanks(p)) return sayerr("invalid syntax\n", 198);
-  if (d == 0) return sayerr("forvalues:  increment may not be zero\n", 198);
-  if (a >= misval || b >= misval || d >= misval) return sayerr("invalid syntax\n", 198);
+  if (*skipblanks(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
+  if (d == 0) return sayerr("forvalues:  increment may not be zero\n", RC_SYNTAX);
+  if (a >= misval || b >= misval || d >= misval) return sayerr("invalid syntax\n", RC_SYNTAX);
   long k = 0;
   std::string val;
   return runloop(src, [&]() {
@@ -564,7 +564,7 @@ int cmd_continue(int) {
   if (int rc = lang_options(nullptr)) return rc;
   const bool brk = findopt("break", 2, 0);
   if (int rc = chkopt()) return rc;
-  if (!ctl.breakallowed) return error(119);
+  if (!ctl.breakallowed) return error(RC_OUTOFCONTEXT);
   interp.procflg = false;
   ctl.breakdetail = brk ? 2 : 1;
   return 0;

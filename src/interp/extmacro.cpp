@@ -51,7 +51,7 @@ std::string word(const char*& p) {
 int findvar(const char* p, int& rc) {
   std::string n = word(p);
   if (n.empty()) {
-    rc = sayerr("nothing found where name expected\n", 198);
+    rc = sayerr("nothing found where name expected\n", RC_SYNTAX);
     return 0;
   }
   int v = zelta_findvar(n.c_str(), 1, !ds.varabbrev);
@@ -73,7 +73,7 @@ bool macroarg(const char*& p, std::string& text, std::string& fullname, int& rc)
   } else if (kind == "global" && !name.empty()) {
     fullname = name;
   } else {
-    rc = sayerr("invalid syntax\n", 198);
+    rc = sayerr("invalid syntax\n", RC_SYNTAX);
     return false;
   }
   const std::string* t = macptr(fullname.c_str());
@@ -121,7 +121,7 @@ int listfn(const char* p, std::string& res) {
   if (unary("uniq", 4) || unary("dups", 4) || unary("sort", 4) || unary("sizeof", 6) ||
       unary("retokenize", 5) || unary("clean", 5)) {
     std::string a = word(p);
-    if (a.empty() || *skip(p)) return sayerr("invalid syntax\n", 198);
+    if (a.empty() || *skip(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::vector<std::string> w = listof(a), r;
     if (op == "uniq") {
       for (auto& x : w)
@@ -147,10 +147,10 @@ int listfn(const char* p, std::string& res) {
   } else if (op == "posof") {
     p = skip(p);
     const char *s, *e, *a;
-    if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", 198);
+    if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::string target(s, e);
     p = a;
-    if (word(p) != "in") return sayerr("invalid syntax\n", 198);
+    if (word(p) != "in") return sayerr("invalid syntax\n", RC_SYNTAX);
     std::string b = word(p);
     std::vector<std::string> w;
     if (const std::string* t = macget_local(b)) macwords(t->c_str(), w, true);
@@ -164,7 +164,7 @@ int listfn(const char* p, std::string& res) {
   } else {
     p = save;
     std::string a = word(p), o = word(p), b = word(p);
-    if (a.empty() || o.empty() || b.empty() || *skip(p)) return sayerr("invalid syntax\n", 198);
+    if (a.empty() || o.empty() || b.empty() || *skip(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::vector<std::string> A = listof(a), B = listof(b), r;
     if (o == "|") {
       r = A;
@@ -194,11 +194,11 @@ int listfn(const char* p, std::string& res) {
       sb.erase(std::unique(sb.begin(), sb.end()), sb.end());
       res = sa == sb ? "1" : "0";
     } else {
-      return sayerr("invalid syntax\n", 198);
+      return sayerr("invalid syntax\n", RC_SYNTAX);
     }
   }
   if (res.size() >= static_cast<size_t>(interp.macrolen))
-    return sayerr("extended macro function list:  resulting macro too long\n", 1000);
+    return sayerr("extended macro function list:  resulting macro too long\n", RC_LIMIT);
   return 0;
 }
 
@@ -211,10 +211,10 @@ int subinstr(const char* p, std::string& res) {
   if (!macroarg(p, text, full, rc)) return rc;
   const char *s, *e, *a;
   p = skip(p);
-  if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", 198);
+  if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", RC_SYNTAX);
   std::string from(s, e);
   p = skip(a);
-  if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", 198);
+  if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", RC_SYNTAX);
   std::string to(s, e);
   p = skip(a);
   bool all = false, wordonly = false;
@@ -232,13 +232,13 @@ int subinstr(const char* p, std::string& res) {
         if (!rest.empty() && rest.back() == ')') rest.pop_back();
         countkind = inner;
         countname = rest;
-        if (countkind != "local" && countkind != "global") return sayerr("invalid syntax\n", 198);
-      } else return sayerr("option " + o + " not allowed\n", 198);
+        if (countkind != "local" && countkind != "global") return sayerr("invalid syntax\n", RC_SYNTAX);
+      } else return sayerr("option " + o + " not allowed\n", RC_SYNTAX);
     }
   } else if (*p) {
-    return sayerr("invalid syntax\n", 198);
+    return sayerr("invalid syntax\n", RC_SYNTAX);
   }
-  if (from.empty()) return sayerr("invalid syntax\n", 198);
+  if (from.empty()) return sayerr("invalid syntax\n", RC_SYNTAX);
   res.clear();
   size_t i = 0, count = 0;
   bool done = false;
@@ -260,7 +260,7 @@ int subinstr(const char* p, std::string& res) {
     }
     res.push_back(text[i++]);
   }
-  if (res.size() >= static_cast<size_t>(interp.macrolen)) return error(1000);
+  if (res.size() >= static_cast<size_t>(interp.macrolen)) return error(RC_LIMIT);
   if (!countname.empty()) {
     std::string c = std::to_string(count);
     if (countkind == "local") macset_local(countname, c);
@@ -280,8 +280,8 @@ int wordfn(const char* p, std::string& res) {
   }
   char* e;
   long n = std::strtol(w.c_str(), &e, 10);
-  if (w.empty() || *e || n < 1) return sayerr("invalid syntax\n", 198);
-  if (word(p) != "of") return sayerr("invalid syntax\n", 198);
+  if (w.empty() || *e || n < 1) return sayerr("invalid syntax\n", RC_SYNTAX);
+  if (word(p) != "of") return sayerr("invalid syntax\n", RC_SYNTAX);
   macwords(p, words, true);
   res = static_cast<size_t>(n) <= words.size() ? words[static_cast<size_t>(n) - 1] : "";
   return 0;
@@ -301,9 +301,9 @@ int dirfn(const char* p, std::string& res) {
     if (!parse_quoted_string(p, &s, &e, &a)) pat.assign(s, e), p = a;
     else pat = word(p);
   }
-  if (kind != "files" && kind != "dirs" && kind != "other") return sayerr("invalid syntax\n", 198);
+  if (kind != "files" && kind != "dirs" && kind != "other") return sayerr("invalid syntax\n", RC_SYNTAX);
   DIR* d = opendir(dir.c_str());
-  if (!d) return sayerr("directory " + dir + " not found\n", 601);
+  if (!d) return sayerr("directory " + dir + " not found\n", RC_FILENOTFOUND);
   std::vector<std::string> names;
   while (dirent* de = readdir(d)) {
     std::string n = de->d_name;
@@ -328,7 +328,7 @@ int dirfn(const char* p, std::string& res) {
 int piecefn(const char* p, std::string& res) {
   long np = std::strtol(word(p).c_str(), nullptr, 10);
   long len = std::strtol(word(p).c_str(), nullptr, 10);
-  if (word(p) != "of" || np < 1 || len < 1) return sayerr("invalid syntax\n", 198);
+  if (word(p) != "of" || np < 1 || len < 1) return sayerr("invalid syntax\n", RC_SYNTAX);
   p = skip(p);
   const char *s, *e, *a;
   std::string text;
@@ -405,7 +405,7 @@ int macextended(const char* text, std::string& res) {
     return 0;
   }
   if (is("value", 3) || is("variable", 3)) {
-    if (word(p) != "label") return sayerr("invalid syntax\n", 198);
+    if (word(p) != "label") return sayerr("invalid syntax\n", RC_SYNTAX);
     int v = findvar(p, rc);
     if (!v) return rc;
     res = fn[1] == 'a' && fn[2] == 'l' ? ds.lbllist[static_cast<size_t>(v)] : ds.varlabels[static_cast<size_t>(v)];
@@ -440,7 +440,7 @@ int macextended(const char* text, std::string& res) {
   if (is("sysdir", 6)) {
     std::string cw = word(p);
     res = sysdir_get(cw);
-    if (res.empty()) return sayerr(cw + " invalid system directory codeword\n", 198);
+    if (res.empty()) return sayerr(cw + " invalid system directory codeword\n", RC_SYNTAX);
     return 0;
   }
   if (fn == "length") {
@@ -461,7 +461,7 @@ int macextended(const char* text, std::string& res) {
   if (fn == "dir") return dirfn(rest, res);
   if (fn == "piece") return piecefn(rest, res);
   if (fn == "data") {
-    if (word(p) != "label") return sayerr("invalid syntax\n", 198);
+    if (word(p) != "label") return sayerr("invalid syntax\n", RC_SYNTAX);
     res = ds.datalbl;
     return 0;
   }
@@ -475,7 +475,7 @@ int macextended(const char* text, std::string& res) {
   if (is("char", 4)) {
     std::string a = word(p);
     size_t lb = a.find('[');
-    if (lb == std::string::npos || a.back() != ']') return sayerr("invalid syntax\n", 198);
+    if (lb == std::string::npos || a.back() != ']') return sayerr("invalid syntax\n", RC_SYNTAX);
     macchar(a.substr(0, lb).c_str(), a.substr(lb + 1, a.size() - lb - 2).c_str(), res);
     return 0;
   }

@@ -50,8 +50,8 @@ std::string trim(const std::string& s) {
 
 // godo: run the do-file named at the tokenizer position in `mode`.
 int godo(int mode) {
-  if (ps.bylevel) return error(190);
-  if (interp.zelta_level > 63) return error(1000);
+  if (ps.bylevel) return error(RC_NOBY);
+  if (interp.zelta_level > 63) return error(RC_LIMIT);
   std::string fname;
   if (gettokfn(fname)) return required("filename");
   std::string args, opts;

@@ -91,7 +91,7 @@ int cmd_exit(int) {
       else if (w == "ZELTA") all = true;
       else {
         return_gettok(&saved);
-        return errmsgf(198, "option %s not allowed\n", w.c_str());
+        return errmsgf(RC_SYNTAX, "option %s not allowed\n", w.c_str());
       }
     }
     return_gettok(&saved);
@@ -101,12 +101,12 @@ int cmd_exit(int) {
     int rc = compexp_u(numtext.c_str(), p, EXP_NUM);
     if (rc) return rc;
     double v = evalnum(p, 1);
-    if (ismissing(v)) return error(198);
+    if (ismissing(v)) return error(RC_SYNTAX);
     int code = static_cast<int>(v);
     if (code != 0) return code;
   }
   const bool toplevel = interp.sources.empty();
-  if ((toplevel || all) && ds.updata && !clear) return error(4);
+  if ((toplevel || all) && ds.updata && !clear) return error(RC_DATALOST);
   interp.exitflg = true;
   if (all || toplevel) interp.gexitflg = true;
   return 0;
@@ -116,12 +116,12 @@ int cmd_exit(int) {
 int cmd_shell(int) {
   const char* rest = peektok_chr();
   if (*rest == '!') {  // !! is xshell
-    return errmsgf(198, "xshell command not available on this platform\n");
+    return errmsgf(RC_SYNTAX, "xshell command not available on this platform\n");
   }
-  if (ps.bylevel) return error(190);
-  if (interp.embedded) return error(199);
+  if (ps.bylevel) return error(RC_NOBY);
+  if (interp.embedded) return error(RC_UNRECOGNIZED);
   if (!*rest) {
-    return errmsgf(198, "shell command requires an operating system command\n");
+    return errmsgf(RC_SYNTAX, "shell command requires an operating system command\n");
   }
   out_flush_all();
   int prev = setoutlev(OUT_NOTE);
@@ -142,7 +142,7 @@ int cmd_shell(int) {
 }
 
 int cmd_xshell(int) {
-  return errmsgf(198, "xshell command not available on this platform\n");
+  return errmsgf(RC_SYNTAX, "xshell command not available on this platform\n");
 }
 
 // unabcmd word: the full name of a built-in command in r(cmd).
@@ -151,7 +151,7 @@ int cmd_unabcmd(int) {
   if (w.empty()) return required("command name");
   const char* full = findbuiltin(w.c_str());
   if (!full) {
-    return errmsgf(198, "%s is an invalid command name\n", w.c_str());
+    return errmsgf(RC_SYNTAX, "%s is an invalid command name\n", w.c_str());
   }
   retval_clear();
   return retval_set_local("cmd", full);
@@ -171,11 +171,11 @@ std::vector<SetEntry>& settab() {
 int cmd_set(int) {
   std::string w = gettok(prsestd);
   if (w.empty()) {
-    return errmsgf(198, "set: setting name required\n");
+    return errmsgf(RC_SYNTAX, "set: setting name required\n");
   }
   for (auto& e : settab())
     if (cmdcmp(w.c_str(), e.name.c_str(), e.min)) return e.fn(e.mode);
-  return errmsgf(198, "set %s not allowed\n", w.c_str());
+  return errmsgf(RC_SYNTAX, "set %s not allowed\n", w.c_str());
 }
 
 // on|off argument of a setting; 0/1, or -1 after printing the error.
@@ -191,7 +191,7 @@ int onoff() {
 
 int set_rmsg(int) {
   int v = onoff();
-  if (v < 0) return 198;
+  if (v < 0) return RC_SYNTAX;
   interp.zelta_rmsg = v != 0;
   return 0;
 }

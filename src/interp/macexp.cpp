@@ -65,7 +65,7 @@ struct Repeat {
   int count(size_t at, bool rescanned) {
     if (!rescanned) return 0;
     if (at == pos) {
-      if (++n > MAXREPEAT) return error(920);
+      if (++n > MAXREPEAT) return error(RC_TOOMANYMACROS);
     } else {
       pos = at;
       n = 1;
@@ -86,7 +86,7 @@ int xglobal(std::string& b, size_t i, size_t& resume);
 
 // Replaces b[i, j) with v[0, n) unless the line would reach conslen.
 int putvalue(std::string& b, size_t i, size_t j, const char* v, size_t n) {
-  if (b.size() - (j - i) + n >= static_cast<size_t>(interp.conslen)) return error(920);
+  if (b.size() - (j - i) + n >= static_cast<size_t>(interp.conslen)) return error(RC_TOOMANYMACROS);
   b.replace(i, j - i, v, n);
   lastvn = n;
   mac.expanded = true;

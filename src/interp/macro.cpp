@@ -97,7 +97,7 @@ ObjEntry* dmmake(const char* name, int type) {
 
 int dmstore(const char* name, int type, const char* text, size_t len) {
   ObjEntry* e = dmmake(name, type);
-  if (!e) return 950;
+  if (!e) return RC_INSUFMEM;
   // Reuse the block when the new size is within the slack of the old one,
   // so a loop counter rewritten a million times never reallocates.
   const size_t need = len + 1, alloc = e->text.capacity() + 1;
@@ -205,7 +205,7 @@ int macincr(const char* name, int sign, std::string& res, bool pre) {
     if (local) spout21f("local macro `%s' not found\n", name + 1);
     else spout21f("global macro $%s not found\n", name);
     setoutlev(prev);
-    return 111;
+    return RC_NOTFOUND;
   }
   char buf[40];
   size_t n = t->size() < 39 ? t->size() : 39;
@@ -217,7 +217,7 @@ int macincr(const char* name, int sign, std::string& res, bool pre) {
   while (end > p && end[-1] == ' ') *--end = 0;
   char* stop;
   double v = std::strtod(p, &stop);
-  if (!*p || *stop) return error(109);
+  if (!*p || *stop) return error(RC_TYPEMISMATCH);
   std::string nv;
   macfmtnum(v + sign, nv);
   if (!pre) res = *t;

@@ -42,7 +42,7 @@ const char* scanname(const char* p) {
   return p;
 }
 
-int badname(const std::string& n) { return sayerr(n + " invalid name\n", 198); }
+int badname(const std::string& n) { return sayerr(n + " invalid name\n", RC_SYNTAX); }
 
 // Removes a leading and trailing double quote, or a leading compound open
 // and trailing compound close; only the ends are looked at.
@@ -63,7 +63,7 @@ int define(const char* nm, size_t nlen, bool local, int type) {
   while (*p == ' ') ++p;
   // `local ++x` increments in place
   if (nlen > 2 && ((nm[0] == '+' && nm[1] == '+') || (nm[0] == '-' && nm[1] == '-'))) {
-    if (*p) return sayerr(std::string("'") + p + "' invalid\n", 198);
+    if (*p) return sayerr(std::string("'") + p + "' invalid\n", RC_SYNTAX);
     std::string full = (local ? "_" : "") + std::string(nm + 2, nlen - 2);
     std::string dummy;
     if (local && type != mac.typelmac) {
@@ -96,7 +96,7 @@ int define(const char* nm, size_t nlen, bool local, int type) {
     stripends(s, e);
     value.assign(s, e);
   }
-  if (value.size() >= static_cast<size_t>(interp.macrolen)) return error(920);
+  if (value.size() >= static_cast<size_t>(interp.macrolen)) return error(RC_TOOMANYMACROS);
   if (value.empty()) {
     if (ObjEntry* e = dmfind(full, type)) dmremove(e);
     return 0;
@@ -110,7 +110,7 @@ int cmd_macdef(int mode) {
   const char* p = wheretok();
   while (*p == ' ') ++p;
   const char* e = scanname(p);
-  if (e == p) return sayerr(*p ? std::string(p, 1) + " invalid name\n" : "nothing found where name expected\n", 198);
+  if (e == p) return sayerr(*p ? std::string(p, 1) + " invalid name\n" : "nothing found where name expected\n", RC_SYNTAX);
   size_t len = static_cast<size_t>(e - p);
   std::string nm(p, len);
   const bool incr = len > 2 && (p[0] == '+' || p[0] == '-');
@@ -168,8 +168,8 @@ int maclist(std::vector<std::string>& names) {
   for (auto& n : names) {
     ObjEntry* e = n[0] == '_' ? dmfind_local(n.c_str() + 1, n.size() - 1, mac.typelmac) : dmfind(n.c_str(), OBJ_GLOBAL);
     if (!e) {
-      if (n[0] == '_') return sayerr("local macro `" + n.substr(1) + "' not found\n", 111);
-      return sayerr("global macro $" + n + " not found\n", 111);
+      if (n[0] == '_') return sayerr("local macro `" + n.substr(1) + "' not found\n", RC_NOTFOUND);
+      return sayerr("global macro $" + n + " not found\n", RC_NOTFOUND);
     }
     listone(e);
   }
@@ -230,9 +230,9 @@ int cmd_macro(int) {
     if (!t.empty()) {
       char* e;
       n = std::strtol(t.c_str(), &e, 10);
-      if (*e || n < 0) return sayerr("invalid syntax\n", 198);
+      if (*e || n < 0) return sayerr("invalid syntax\n", RC_SYNTAX);
     }
-    if (*peektok_chr()) return sayerr("invalid syntax\n", 198);
+    if (*peektok_chr()) return sayerr("invalid syntax\n", RC_SYNTAX);
     char a[16], b[16];
     for (long s = 0; s < n; ++s) {
       if (stopflag) return 1;
@@ -249,7 +249,7 @@ int cmd_macro(int) {
     }
     return 0;
   }
-  return sayerr("invalid syntax\n", 198);
+  return sayerr("invalid syntax\n", RC_SYNTAX);
 }
 
 // ---------------------------------------------------------------------------

@@ -90,51 +90,51 @@ int numlist_expand(const char* text, const NumlistSpec& rule, std::vector<double
   const char* p = blanks(text);
   while (*p) {
     double a;
-    if (!number(p, a)) return nlerr(121, single);
+    if (!number(p, a)) return nlerr(RC_NUMLIST, single);
     const char* after = p;
     while (*p == ' ') ++p;
     if (*p == '/') {
       ++p;
       double b;
-      if (!number(p, b) || a >= misval) return nlerr(121, single);
-      if (!range(nums, a, b >= a ? 1 : -1, b)) return nlerr(121, single);
+      if (!number(p, b) || a >= misval) return nlerr(RC_NUMLIST, single);
+      if (!range(nums, a, b >= a ? 1 : -1, b)) return nlerr(RC_NUMLIST, single);
     } else if (*p == '(' || *p == '[') {
       const char close = *p == '(' ? ')' : ']';
       ++p;
       double d, b;
-      if (!number(p, d)) return nlerr(121, single);
+      if (!number(p, d)) return nlerr(RC_NUMLIST, single);
       while (*p == ' ') ++p;
-      if (*p != close) return nlerr(121, single);
+      if (*p != close) return nlerr(RC_NUMLIST, single);
       ++p;
-      if (!number(p, b) || !range(nums, a, d, b)) return nlerr(121, single);
+      if (!number(p, b) || !range(nums, a, d, b)) return nlerr(RC_NUMLIST, single);
     } else if (*p == ':' || (p[0] == 't' && p[1] == 'o' && (p[2] == ' ' || (p[2] >= '0' && p[2] <= '9') || p[2] == '-' || p[2] == '.'))) {
       p += *p == ':' ? 1 : 2;
       double c;
-      if (nums.empty() || !number(p, c)) return nlerr(121, single);
+      if (nums.empty() || !number(p, c)) return nlerr(RC_NUMLIST, single);
       const double step = a - nums.back();
-      if (!range(nums, a, step, c)) return nlerr(121, single);
+      if (!range(nums, a, step, c)) return nlerr(RC_NUMLIST, single);
     } else {
-      if (*after && *after != ' ' && *after != ',') return nlerr(121, single);
+      if (*after && *after != ' ' && *after != ',') return nlerr(RC_NUMLIST, single);
       nums.push_back(a);
     }
     p = blanks(p);
   }
   const int n = static_cast<int>(nums.size());
-  if (n < rule.min || (single && n == 0)) return nlerr(122, single);
-  if (rule.max >= 0 && n > rule.max) return nlerr(123, single);
+  if (n < rule.min || (single && n == 0)) return nlerr(RC_NUMLIST_TOOFEW, single);
+  if (rule.max >= 0 && n > rule.max) return nlerr(RC_NUMLIST_TOOMANY, single);
   for (int i = 0; i < n; ++i) {
     const double v = nums[static_cast<size_t>(i)];
     if (v >= misval) {
-      if (!(rule.flags & NL_MISSOK)) return nlerr(127, single);
+      if (!(rule.flags & NL_MISSOK)) return nlerr(RC_NUMLIST_MISSING, single);
       continue;
     }
-    if ((rule.flags & NL_INTEGER) && v != std::floor(v)) return nlerr(126, single);
+    if ((rule.flags & NL_INTEGER) && v != std::floor(v)) return nlerr(RC_NUMLIST_NONINT, single);
     if (v < rule.lo || v > rule.hi || (rule.lostrict && v == rule.lo) || (rule.histrict && v == rule.hi))
-      return nlerr(125, single);
+      return nlerr(RC_NUMLIST_RANGE, single);
     if (i > 0) {
       const double u = nums[static_cast<size_t>(i) - 1];
-      if ((rule.flags & NL_ASCEND) && v < u) return nlerr(124, single);
-      if ((rule.flags & NL_DESCEND) && v > u) return nlerr(124, single);
+      if ((rule.flags & NL_ASCEND) && v < u) return nlerr(RC_NUMLIST_ORDER, single);
+      if ((rule.flags & NL_DESCEND) && v > u) return nlerr(RC_NUMLIST_ORDER, single);
     }
   }
   if (rule.flags & NL_SORT) std::sort(nums.begin(), nums.end());
@@ -199,7 +199,7 @@ int cmd_numlist(int) {
     int prev = setoutlev(OUT_ERROR);
     spout21("option range() invalid\n");
     setoutlev(prev);
-    return 198;
+    return RC_SYNTAX;
   }
   if (int rc = chkopt()) return rc;
   std::vector<double> nums;

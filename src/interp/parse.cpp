@@ -16,7 +16,7 @@
 #include "output/output.h"
 
 static int badtoken(const char* t) {
-  return errmsgf(198, "'%s' invalid\n", t);
+  return errmsgf(RC_SYNTAX, "'%s' invalid\n", t);
 }
 
 // One observation number of an `in` range: 0 and the number, or 198.
@@ -33,7 +33,7 @@ static int inobs(const char* t, long* n) {
   errno = 0;
   long v = std::strtol(t, &end, 10);
   if (*t == 0 || *end || errno || v == 0) {
-    return errmsgf(198, "'%s' invalid obs no\n", t);
+    return errmsgf(RC_SYNTAX, "'%s' invalid obs no\n", t);
   }
   *n = v < 0 ? ds.nobs + 1 + v : v;
   return 0;
@@ -42,7 +42,7 @@ static int inobs(const char* t, long* n) {
 // in_range -> 'in' obs ['/' obs]
 static int parsein() {
   if (ps.bylevel) {
-    return errmsgf(190, "'in' may not be combined with 'by'\n");
+    return errmsgf(RC_NOBY, "'in' may not be combined with 'by'\n");
   }
   std::string first;
   const char* t = gettok(prseopt);
@@ -63,7 +63,7 @@ static int parsein() {
   }
   const long upper = ps.oable == 2 ? 2147483646L : ds.nobs;
   if (a < 1 || b < a || b > upper) {
-    return errmsgf(198, "Obs. nos. out of range\n");
+    return errmsgf(RC_SYNTAX, "Obs. nos. out of range\n");
   }
   ds.nobs1 = a;
   ds.nobs2 = b;
@@ -115,7 +115,7 @@ int proption() {
   while (true) {
     while (*p == ' ') ++p;
     if (!*p) break;
-    if (ps.noptn >= ParseState::MAXOPT) return error(1003);
+    if (ps.noptn >= ParseState::MAXOPT) return error(RC_TOOMANYOPTS);
     const char* start = p;
     while (*p && *p != ' ' && *p != '(') {
       if (*p == ',' && p == start) break;
@@ -151,7 +151,7 @@ int parse() {
     ds.nobs1 = 1;
     ds.nobs2 = ds.nobs;
   }
-  if (ps.bylevel && ps.byable == 3) return error(190);
+  if (ps.bylevel && ps.byable == 3) return error(RC_NOBY);
   const int prevlev = setoutlev(OUT_ERROR);
   int rc = 0;
   auto done = [&](int code) {
@@ -189,23 +189,23 @@ int parse() {
           ungettok();
           break;
         }
-        return done(error(198));
+        return done(error(RC_SYNTAX));
       }
       // ifable 4: the alternative mode, where a '[' at depth zero ends the condition
       if ((rc = compexp(ex.ifpgm, EXP_NUM, ps.ifable == 4 ? 1 : 0, 0))) return done(rc);
       ps.hasif = true;
     } else if (t == "in") {
       if (ps.oable == 3) return done(notalow("in range"));
-      if (ps.hasin) return done(error(198));
+      if (ps.hasin) return done(error(RC_SYNTAX));
       if ((rc = parsein())) return done(rc);
     } else if (t == "using") {
       if (ps.uable == 3) return done(notalow("using"));
-      if (ps.hasusing) return done(error(198));
+      if (ps.hasusing) return done(error(RC_SYNTAX));
       if ((rc = gettokfn(ps.usingfn))) return done(required("using filename"));
       ps.hasusing = true;
     } else if (t == "=" || t == "==") {
       if (ps.wable == 3 && ps.wgtable == 3) return done(notalow("=exp"));
-      if (ps.hasexp) return done(error(198));
+      if (ps.hasexp) return done(error(RC_SYNTAX));
       const char* start = wheretok();
       if ((rc = compexp(ex.wepgm, EXP_NUMSTR, 0, 0))) return done(rc);
       ps.exptext.assign(start, wheretok());
@@ -232,7 +232,7 @@ int parse() {
         spout21("(please avoid =exp old-style weight syntax)\n");
       }
     } else {
-      return done(error(198));
+      return done(error(RC_SYNTAX));
     }
   }
   if (!ps.lvxtra) {
@@ -415,7 +415,7 @@ int chkopt() {
     const std::string& o = ps.optlist[i];
     bool hasarg = o.find('(') != std::string::npos;
     std::string name = optname(o);
-    return errmsgf(198, "option %s%s%s\n", name.c_str(), hasarg ? "() " : " ",
+    return errmsgf(RC_SYNTAX, "option %s%s%s\n", name.c_str(), hasarg ? "() " : " ",
              (ps.optavbl[i] & 2) ? "incorrectly specified" : "not allowed");
   }
   return 0;

@@ -46,7 +46,7 @@ int say(int lev, const std::string& s) {
 // Stores the line with its indentation in the first byte, blanks outside
 // double quotes collapsed and the trailing blank removed.
 int prog_addline(Program& p, const char* line) {
-  if (p.nlines() >= MAXLINES) return error(1000);
+  if (p.nlines() >= MAXLINES) return error(RC_LIMIT);
   if (p.offs.empty()) p.offs.push_back(0);
   int indent = 0;
   while (*line == ' ') ++line, ++indent;
@@ -66,7 +66,7 @@ int prog_addline(Program& p, const char* line) {
   }
   t.push_back(0);
   p.offs.push_back(static_cast<uint32_t>(t.size()));
-  if (t.size() > MAXTEXT) return error(1000);
+  if (t.size() > MAXTEXT) return error(RC_LIMIT);
   return 0;
 }
 
@@ -182,10 +182,10 @@ int pgmstore(std::shared_ptr<Program> p, int type) {
     int prev = setoutlev(OUT_ERROR);
     spout21f("%s already defined\n", p->name.c_str());
     setoutlev(prev);
-    return 110;
+    return RC_DEFINED;
   }
   ObjEntry* e = dmmake(p->name.c_str(), type);
-  if (!e) return error(909);
+  if (!e) return error(RC_NOMEM);
   e->prog = std::move(p);
   return 0;
 }
@@ -206,7 +206,7 @@ void prog_reset() {
 // Running.
 
 int prog_run(const std::shared_ptr<Program>& p, const char* args) {
-  if (interp.zelta_level > 63) return error(1000);
+  if (interp.zelta_level > 63) return error(RC_LIMIT);
   ProgSource src;
   src.p = p;
   const int savedversion = interp.version;
@@ -313,9 +313,9 @@ std::string sysdir_get(const std::string& cw) {
 int sysdir_set(const std::string& cw, std::string path) {
   if (cw == "ZELTA") {
     say(OUT_ERROR, "may not reset ZELTA directory\n");
-    return 198;
+    return RC_SYNTAX;
   }
-  if (path.size() > 126) return error(198);
+  if (path.size() > 126) return error(RC_SYNTAX);
   if (!path.empty() && path.back() != '/') path += '/';
   if (cw == "UPDATES") sysdirs.updates = path, sysdirs.set_updates = true;
   else if (cw == "BASE") sysdirs.base = path, sysdirs.set_base = true;
@@ -325,7 +325,7 @@ int sysdir_set(const std::string& cw, std::string path) {
   else if (cw == "OLDPLACE") sysdirs.oldplace = path;
   else {
     say(OUT_ERROR, cw + " invalid system directory codeword\n");
-    return 198;
+    return RC_SYNTAX;
   }
   return 0;
 }
@@ -390,7 +390,7 @@ int unrecognized(const std::string& name, const std::string& tail) {
   int prev = setoutlev(OUT_ERROR);
   spout21(("unrecognized command:  " + name + tail + "\n").c_str());
   setoutlev(prev);
-  return 199;
+  return RC_UNRECOGNIZED;
 }
 
 // Runs name.ado from the ado-path; 0 when it defined `name`.
@@ -459,12 +459,12 @@ int prog_dispatch(const std::string& word) {
     std::string args = wheretok();
     if (int rc = autoload(cmd)) return rc;
     p = pgmfind(cmd.c_str(), 3);
-    if (!p->plugin.empty()) return error(199);
+    if (!p->plugin.empty()) return error(RC_UNRECOGNIZED);
     return prog_run(p, args.c_str());
   }
   if (!p->plugin.empty()) {
     say(OUT_ERROR, "plugin " + p->name + " could not be loaded\n");
-    return 199;
+    return RC_UNRECOGNIZED;
   }
   std::string args = wheretok();
   return prog_run(p, args.c_str());

@@ -47,7 +47,7 @@ std::string firstword(const std::string& line) {
 // program [define] name [, options] ... end
 int pgmdefine(const std::string& name) {
   if (!isname(name, 32)) return error2(0, name.c_str());
-  if (pgmfind(name.c_str(), 3)) return sayerr(name + " already defined\n", 110);
+  if (pgmfind(name.c_str(), 3)) return sayerr(name + " already defined\n", RC_DEFINED);
   auto p = std::make_shared<Program>();
   p->name = name;
   p->version = interp.version;
@@ -70,7 +70,7 @@ int pgmdefine(const std::string& name) {
       std::string hdr = c == std::string::npos ? "" : firstword(a.substr(c + 1));
       if (kind == "onecall") p->byable = 1;
       else if (kind == "recall") p->byable = hdr == "noheader" ? 3 : 2;
-      else return sayerr("option byable() invalid\n", 198);
+      else return sayerr("option byable() invalid\n", RC_SYNTAX);
     }
     if (findargn("properties", 4, arg, 2000, 200)) p->props = arg;
     if (findopt("plugin", 6, 0)) {
@@ -80,7 +80,7 @@ int pgmdefine(const std::string& name) {
     }
     if (int rc = chkopt()) return rc;
   } else if (*peektok_chr()) {
-    return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+    return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
   }
   if (!p->plugin.empty()) return pgmstore(p, OBJ_PLUGIN);
   const bool atconsole = interp.sources.empty();
@@ -99,7 +99,7 @@ int pgmdefine(const std::string& name) {
     }
     const int r = nextrawline(line);
     interp.prompt = saved;
-    if (r) return error(612);
+    if (r) return error(RC_EOF);
     if (firstword(line) == "end") break;
     const char* q = line.c_str();
     while (*q == ' ') ++q;
@@ -168,7 +168,7 @@ int cmd_program(int) {
     return pgmdefine(name);
   }
   if (cmdcmp(w.c_str(), "dir", 2)) {
-    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
     return pgmdir();
   }
   if (cmdcmp(w.c_str(), "list", 1)) {
@@ -180,7 +180,7 @@ int cmd_program(int) {
     }
     for (auto& n : names) {
       auto p = pgmfind(n.c_str(), 1);
-      if (!p) return sayerr("program " + n + " not found\n", 111);
+      if (!p) return sayerr("program " + n + " not found\n", RC_NOTFOUND);
       pgmlist1(*p);
     }
     return 0;
@@ -196,7 +196,7 @@ int cmd_program(int) {
       return 0;
     }
     for (auto& n : names)
-      if (!pgmfind(n.c_str(), 3)) return sayerr("program " + n + " not found\n", 111);
+      if (!pgmfind(n.c_str(), 3)) return sayerr("program " + n + " not found\n", RC_NOTFOUND);
     for (auto& n : names) pgmkill(n.c_str());
     return 0;
   }
@@ -204,7 +204,7 @@ int cmd_program(int) {
 }
 
 int cmd_discard(int) {
-  if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+  if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
   for (auto& p : allprograms(OBJ_PROGRAM))
     if (p->autoload) pgmkill(p->name.c_str());
   return 0;
@@ -245,7 +245,7 @@ int cmd_which(int) {
   if (suffixed) {
     base = name.substr(0, dot);
     ext = name.substr(dot + 1);
-    if (!knowntype(ext)) return sayerr("file " + name + " not Zelta filetype\n", 610);
+    if (!knowntype(ext)) return sayerr("file " + name + " not Zelta filetype\n", RC_FILEFORMAT);
   }
   bool found = false;
   if (!suffixed) {
@@ -264,8 +264,8 @@ int cmd_which(int) {
     if (!all) break;
   }
   if (!found) {
-    if (suffixed) return sayerr("file " + name + " not found\n", 601);
-    return sayerr("command " + name + " not found as either built-in or ado-file\n", 111);
+    if (suffixed) return sayerr("file " + name + " not found\n", RC_FILENOTFOUND);
+    return sayerr("command " + name + " not found as either built-in or ado-file\n", RC_NOTFOUND);
   }
   return 0;
 }
@@ -311,14 +311,14 @@ int checkborn(const std::string& d) {
                                     "jul", "aug", "sep", "oct", "nov", "dec"};
   int day = 0, year = 0, m = -1;
   char ms[8] = {0};
-  if (std::sscanf(d.c_str(), "%d%3[A-Za-z]%d", &day, ms, &year) != 3) return sayerr(d + " invalid date\n", 198);
+  if (std::sscanf(d.c_str(), "%d%3[A-Za-z]%d", &day, ms, &year) != 3) return sayerr(d + " invalid date\n", RC_SYNTAX);
   for (char* q = ms; *q; ++q) *q = static_cast<char>(std::tolower(static_cast<unsigned char>(*q)));
   for (int i = 0; i < 12; ++i)
     if (!std::strcmp(ms, mon[i])) m = i;
-  if (m < 0 || day < 1 || day > 31) return sayerr(d + " invalid date\n", 198);
+  if (m < 0 || day < 1 || day > 31) return sayerr(d + " invalid date\n", RC_SYNTAX);
   const long given = year * 10000L + (m + 1) * 100L + day;
   const long build = 20261201L;
-  if (given > build) return sayerr("you must update the Zelta executable to run this program\n", 198);
+  if (given > build) return sayerr("you must update the Zelta executable to run this program\n", RC_SYNTAX);
   return 0;
 }
 
@@ -336,7 +336,7 @@ int cmd_version(int) {
   int v = readversion(num);
   if (v < 0) {
     if (!interp.procflg) return 0;
-    return sayerr("'" + t + "' invalid\n", 198);
+    return sayerr("'" + t + "' invalid\n", RC_SYNTAX);
   }
   if (peektok_chr()[0] == ',') {
     gettok(prsestd);
@@ -349,11 +349,11 @@ int cmd_version(int) {
   }
   const bool colon = peektok_chr()[0] == ':';
   if (interp.procflg && v > 920) return toonew(num, v);
-  if (interp.procflg && v < 100) return sayerr("'" + t + "' invalid\n", 198);
+  if (interp.procflg && v < 100) return sayerr("'" + t + "' invalid\n", RC_SYNTAX);
   if (!colon) {
     if (*peektok_chr()) {
       if (!interp.procflg) return 0;
-      return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+      return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
     }
     if (interp.procflg) interp.version = v;
     return 0;
@@ -373,7 +373,7 @@ int cmd_version(int) {
 int cmd_sysdir(int) {
   std::string w = gettok(prsestd);
   if (w.empty() || cmdcmp(w.c_str(), "list", 1)) {
-    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
     static const char* const cws[] = {"ZELTA", "UPDATES", "BASE", "SITE", "PLUS", "PERSONAL", "OLDPLACE"};
     int prev = setoutlev(OUT_RESULT);
     for (const char* c : cws) spout21f("%9s:  %s\n", c, sysdir_get(c).c_str());
@@ -385,10 +385,10 @@ int cmd_sysdir(int) {
     if (cw.empty()) return required("codeword");
     std::string path;
     if (gettokfn(path)) return required("directory name");
-    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
     return sysdir_set(cw, path);
   }
-  return sayerr("'" + w + "' invalid\n", 198);
+  return sayerr("'" + w + "' invalid\n", RC_SYNTAX);
 }
 
 // ---------------------------------------------------------------------------
@@ -410,7 +410,7 @@ int set_trace(int mode) {
       char* e;
       long n = std::strtol(w.c_str(), &e, 10);
       if (w.empty() || *e || n < 1 || n > 32000)
-        return sayerr("-set tracedepth- must be between 1 and 32000\n", 198);
+        return sayerr("-set tracedepth- must be between 1 and 32000\n", RC_SYNTAX);
       prg.tracedepth = static_cast<int>(n);
       return 0;
     }
@@ -429,7 +429,7 @@ int set_trace(int mode) {
       std::string w = gettok(prsestd);
       char* e;
       long n = std::strtol(w.c_str(), &e, 10);
-      if (w.empty() || *e || n < 10 || n > 10000) return sayerr("adosize must be between 10 and 10000\n", 198);
+      if (w.empty() || *e || n < 10 || n > 10000) return sayerr("adosize must be between 10 and 10000\n", RC_SYNTAX);
       prg.adosize = static_cast<int>(n);
       return 0;
     }
@@ -458,7 +458,7 @@ int lang_options(std::string* rest) {
     ps.opable = 0;
     return proption();
   }
-  if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
+  if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
   return 0;
 }
 

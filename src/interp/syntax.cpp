@@ -62,7 +62,7 @@ std::string unquote(const std::string& t) {
 int cmd_args(int) {
   std::vector<std::string> names;
   for (std::string t = gettok(prsestd); !t.empty(); t = gettok(prsestd)) {
-    if (!localname(t)) return sayerr(t + " invalid name\n", 198);
+    if (!localname(t)) return sayerr(t + " invalid name\n", RC_SYNTAX);
     names.push_back(t);
   }
   char nm[16];
@@ -175,13 +175,13 @@ void storeref(const MacRef& r, const std::string& v) {
 int cmd_gettoken(int) {
   MacRef n1, n2, n3;
   bool has2 = false;
-  if (!readref(n1)) return sayerr("invalid syntax\n", 198);
+  if (!readref(n1)) return sayerr("invalid syntax\n", RC_SYNTAX);
   if (peektok_chr()[0] != ':') {
-    if (!readref(n2)) return sayerr("invalid syntax\n", 198);
+    if (!readref(n2)) return sayerr("invalid syntax\n", RC_SYNTAX);
     has2 = true;
   }
   if (gettok(prsestd) != std::string(":")) return required(":");
-  if (!readref(n3)) return sayerr("invalid syntax\n", 198);
+  if (!readref(n3)) return sayerr("invalid syntax\n", RC_SYNTAX);
   if (int rc = lang_options(nullptr)) return rc;
   std::string seps;
   parsechars(seps);
@@ -218,7 +218,7 @@ int cmd_gettoken(int) {
       if (*q == '(') ++depth;
       else if (*q == ')' && --depth == 0) break;
     }
-    if (!*q) return sayerr("parentheses unbalanced\n", 132);
+    if (!*q) return sayerr("parentheses unbalanced\n", RC_UNBALANCED);
     token.assign(p + 1, q);
     paren = "(";
     p = q + 1;
@@ -276,7 +276,7 @@ struct Template {
   std::vector<OptDesc> opts;
 };
 
-int badtemplate() { return sayerr("invalid syntax\n", 197); }
+int badtemplate() { return sayerr("invalid syntax\n", RC_EXPSYNTAX); }
 
 // Splits the template into items: words, bracketed groups' brackets and
 // commas as separate items, parenthesised descriptors kept with their word.
@@ -596,7 +596,7 @@ int balanced(const std::string& s, const char* pre) {
     ++p;
   }
   if (!msg && depth) msg = "unmatched open parenthesis or bracket\n";
-  return msg ? sayerr(std::string(pre) + msg, 198) : 0;
+  return msg ? sayerr(std::string(pre) + msg, RC_SYNTAX) : 0;
 }
 
 std::string joinvars() {
@@ -618,13 +618,13 @@ int varlistof(const std::string& text, int mode, std::string& res) {
   std::string rest = left;
   return_gettok(&saved);
   if (rc) return rc;
-  if (!rest.empty()) return sayerr(rest + " invalid name\n", 198);
+  if (!rest.empty()) return sayerr(rest + " invalid name\n", RC_SYNTAX);
   res = joinvars();
   return 0;
 }
 
-int opinvalid(const std::string& name) { return sayerr("option " + name + " invalid\n", 198); }
-int oprequired(const std::string& name) { return sayerr("option " + name + " required\n", 198); }
+int opinvalid(const std::string& name) { return sayerr("option " + name + " invalid\n", RC_SYNTAX); }
+int oprequired(const std::string& name) { return sayerr("option " + name + " required\n", RC_SYNTAX); }
 
 int options(const Template& t, const Pieces& pc) {
   ParseState saved;
@@ -678,7 +678,7 @@ int options(const Template& t, const Pieces& pc) {
           double v = std::strtod(arg.c_str(), &e);
           if (arg.empty() || *e || (o.type == O_INTEGER && v != static_cast<long>(v)) ||
               (o.type == O_CILEVEL && (v < 10 || v > 99.99))) {
-            rc = o.type == O_CILEVEL ? sayerr("level() must be between 10 and 99.99 inclusive\n", 198)
+            rc = o.type == O_CILEVEL ? sayerr("level() must be between 10 and 99.99 inclusive\n", RC_SYNTAX)
                                      : opinvalid(o.name);
             break;
           }
@@ -717,7 +717,7 @@ int options(const Template& t, const Pieces& pc) {
           std::string s;
           if ((rc = varlistof(arg, VL_EXISTING, s))) break;
           if (o.type == O_VARNAME && vl.lnvar() > 1) {
-            rc = sayerr("too many variables specified\n", 103);
+            rc = sayerr("too many variables specified\n", RC_TOOMANYVARS);
             break;
           }
           results.emplace_back(o.name, s);
@@ -743,7 +743,7 @@ int options(const Template& t, const Pieces& pc) {
           macwords(arg.c_str(), w, true);
           for (auto& x : w)
             if ((rc = chkname(x.c_str()))) break;
-          if (!rc && o.type == O_NAME && w.size() > 1) rc = sayerr(arg + ":  too many specified\n", 198);
+          if (!rc && o.type == O_NAME && w.size() > 1) rc = sayerr(arg + ":  too many specified\n", RC_SYNTAX);
           if (!rc) results.emplace_back(o.name, arg);
         } else if (o.required) rc = oprequired(o.name);
         else absent.push_back(o.name);
@@ -773,11 +773,11 @@ int options(const Template& t, const Pieces& pc) {
 
 // syntax template
 int cmd_syntax(int) {
-  if (interp.version <= 500) return sayerr("invalid syntax\n", 198);
+  if (interp.version <= 500) return sayerr("invalid syntax\n", RC_SYNTAX);
   Template t;
   if (int rc = readtemplate(wheretok(), t)) return rc;
-  if (t.expel != 3 && t.wgtel != 3) return sayerr("invalid syntax\n", 198);
-  if (t.wgtel == 1) return sayerr("invalid syntax\n", 198);
+  if (t.expel != 3 && t.wgtel != 3) return sayerr("invalid syntax\n", RC_SYNTAX);
+  if (t.wgtel == 1) return sayerr("invalid syntax\n", RC_SYNTAX);
   const std::string* zero = macget_local("0");
   const std::string text = zero ? *zero : "";
   Pieces pc;
@@ -789,7 +789,7 @@ int cmd_syntax(int) {
   switch (t.first) {
     case E_NONE:
       if (!lead.empty()) {
-        if (pc.hasexp || t.expel != 3) return sayerr("'" + lead + "' invalid\n", 198);
+        if (pc.hasexp || t.expel != 3) return sayerr("'" + lead + "' invalid\n", RC_SYNTAX);
         return notalow("varlist");
       }
       break;
@@ -811,14 +811,14 @@ int cmd_syntax(int) {
         std::vector<std::string> w;
         macwords(varres.c_str(), w, false);
         const int n = static_cast<int>(w.size());
-        if (n < t.vmin) return sayerr("too few variables specified\n", 102);
-        if (t.vmax >= 0 && n > t.vmax) return sayerr("too many variables specified\n", 103);
+        if (n < t.vmin) return sayerr("too few variables specified\n", RC_TOOFEWVARS);
+        if (t.vmax >= 0 && n > t.vmax) return sayerr("too many variables specified\n", RC_TOOMANYVARS);
         for (auto& nm : w) {
           int v = zelta_findvar(nm.c_str(), 1, true);
           if (v <= 0) continue;
           const bool isstr = isstrtype(vartype(v));
-          if (t.numeric && isstr) return sayerr("string variables not allowed in varlist;\n" + nm + " is a string variable\n", 109);
-          if (t.string && !isstr) return sayerr("numeric variables not allowed in varlist;\n" + nm + " is not a string variable\n", 109);
+          if (t.numeric && isstr) return sayerr("string variables not allowed in varlist;\n" + nm + " is a string variable\n", RC_TYPEMISMATCH);
+          if (t.string && !isstr) return sayerr("numeric variables not allowed in varlist;\n" + nm + " is not a string variable\n", RC_TYPEMISMATCH);
         }
       }
       break;
@@ -836,8 +836,8 @@ int cmd_syntax(int) {
       return_gettok(&saved);
       if (rc) return rc;
       const int n = static_cast<int>(vl.newnames.size());
-      if (n < t.vmin) return sayerr("too few variables specified\n", 102);
-      if (t.vmax >= 0 && n > t.vmax) return sayerr("too many variables specified\n", 103);
+      if (n < t.vmin) return sayerr("too few variables specified\n", RC_TOOFEWVARS);
+      if (t.vmax >= 0 && n > t.vmax) return sayerr("too many variables specified\n", RC_TOOMANYVARS);
       for (int i = 0; i < n; ++i) {
         if (i) varres.push_back(' '), typres.push_back(' ');
         varres += vl.newnames[static_cast<size_t>(i)];
@@ -866,10 +866,10 @@ int cmd_syntax(int) {
       std::vector<std::string> w;
       macwords(lead.c_str(), w, true);
       for (auto& x : w)
-        if (!localname(x) || std::isdigit(static_cast<unsigned char>(x[0]))) return sayerr(x + " invalid name\n", 198);
+        if (!localname(x) || std::isdigit(static_cast<unsigned char>(x[0]))) return sayerr(x + " invalid name\n", RC_SYNTAX);
       const int n = static_cast<int>(w.size());
-      if (n < t.vmin) return sayerr(lead + ":  too few specified\n", 198);
-      if (t.vmax >= 0 && n > t.vmax) return sayerr(lead + ":  too many specified\n", 198);
+      if (n < t.vmin) return sayerr(lead + ":  too few specified\n", RC_SYNTAX);
+      if (t.vmax >= 0 && n > t.vmax) return sayerr(lead + ":  too many specified\n", RC_SYNTAX);
       anyres = lead;
       hasany = true;
       break;
@@ -877,7 +877,7 @@ int cmd_syntax(int) {
   }
   // if, in, =exp, using, weights
   if (pc.hasif && t.ifel == 3) return notalow("if");
-  if (!pc.hasif && t.ifel == 1) return sayerr("if exp required\n", 100);
+  if (!pc.hasif && t.ifel == 1) return sayerr("if exp required\n", RC_REQUIRED);
   if (pc.hasin && t.inel == 3) return notalow("in");
   if (!pc.hasin && t.inel == 1) return required("in range");
   if (pc.hasexp && t.expel == 3) return notalow("=exp");
@@ -888,20 +888,20 @@ int cmd_syntax(int) {
   if (pc.hasif) {
     ExprProg prog;
     std::string e = trim(pc.iftext);
-    if (e.empty()) return sayerr("invalid syntax\n", 198);
+    if (e.empty()) return sayerr("invalid syntax\n", RC_SYNTAX);
     if (int rc = compexp_u(e.c_str(), prog, EXP_NUM)) return rc;
   }
   std::string wgttype, wgtexp;
   if (pc.haswgt) {
     std::string w = trim(pc.wgttext);
     size_t eq = w.find('=');
-    if (eq == std::string::npos) return sayerr("invalid syntax\n", 198);
+    if (eq == std::string::npos) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::string k = trim(w.substr(0, eq));
     std::string full;
     for (auto& kind : t.wgtkinds)
       if (cmdcmp(k.c_str(), kind.c_str(), 2)) full = kind;
     if (full.empty() && (k == "weight" || k == "w")) full = t.wgtkinds.empty() ? "" : t.wgtkinds[0];
-    if (full.empty()) return sayerr(k + " not allowed\n", 101);
+    if (full.empty()) return sayerr(k + " not allowed\n", RC_NOTALLOWED);
     wgttype = full;
     wgtexp = "= " + trim(w.substr(eq + 1));
   }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "output/rc.h"
 #include "platform/platform.h"
 
 TokState tok;
@@ -195,17 +196,17 @@ int gettokfn(std::string& dst) {
   const char* t = gettok(prsefls);
   if (!*t || (t[0] == ',' && !t[1]) || (t[0] == ')' && !t[1])) {
     dst.clear();
-    return 7197;
+    return RC_MSG_FILESPEC;
   }
   dst = (t[0] == '"') ? t + 1 : t;
-  if (dst.empty()) return 7197;
+  if (dst.empty()) return RC_MSG_FILESPEC;
   if (dst.size() > 499) dst.resize(499);
   return 0;
 }
 
 int gtokis(int c) {
   const char* t = gettok(prsestd);
-  if (t[0] != c || t[1]) return 198;
+  if (t[0] != c || t[1]) return RC_SYNTAX;
   if (++gtokis_polls >= POLLRATE) {
     gtokis_polls = 0;
     return stopflag ? 1 : 0;

@@ -90,11 +90,14 @@ int askmore(SmlStream*) {
   return 0;
 }
 
-// Rows of the terminal on standard output (24 when unknown).
+// Rows assumed when the terminal does not report its height.
+constexpr int DEFAULT_TERMROWS = 24;
+
+// Rows of the terminal on standard output (DEFAULT_TERMROWS when unknown).
 int termrows() {
   struct winsize w;
   if (ioctl(1, TIOCGWINSZ, &w) == 0 && w.ws_row > 0) return w.ws_row;
-  return 24;
+  return DEFAULT_TERMROWS;
 }
 
 // The more prompt is asked only on an interactive terminal with `set more` on.

@@ -19,29 +19,29 @@ constexpr int MAXERRCODE = 100000;
 // error exp: the message of the code at the error level; returns the code.
 int cmd_error(int) {
   if (!*peektok_chr()) {
-    error(197);
-    return 197;
+    error(RC_EXPSYNTAX);
+    return RC_EXPSYNTAX;
   }
   ExprProg prog;
-  if (compexp(prog, EXP_NUM, 0, 0)) return 197;
+  if (compexp(prog, EXP_NUM, 0, 0)) return RC_EXPSYNTAX;
   if (*peektok_chr()) {
-    error(198);
-    return 197;
+    error(RC_SYNTAX);
+    return RC_EXPSYNTAX;
   }
   double v = evalnum(prog, 1);
-  if (v < 0) return error(198);
+  if (v < 0) return error(RC_SYNTAX);
   int rc = (!(v < MAXERRCODE)) ? MAXERRCODE : static_cast<int>(std::floor(v));
   if (rc == 0) return 0;
   int prev = setoutlev(OUT_ERROR);
   switch (rc) {
     case 100: case 101: case 110: case 111: case 132: case 133:
-      error(198);
+      error(RC_SYNTAX);
       break;
     case 106:
-      error(109);
+      error(RC_TYPEMISMATCH);
       break;
     case 180:
-      error(7196);
+      error(RC_MSG_LABEL);
       break;
     case 182:
       spout21("not labeled\n");
@@ -77,7 +77,7 @@ int cmd_error(int) {
 
 // more: pauses as at a full screen (only on an interactive terminal).
 int cmd_more(int) {
-  if (*peektok_chr()) return error(198);
+  if (*peektok_chr()) return error(RC_SYNTAX);
   return out_more() ? 1 : 0;
 }
 
@@ -92,11 +92,11 @@ int setrest() {
     if (w.empty()) return 0;
     setoutlev(OUT_ERROR);
     spout21f("option %s not allowed\n", w.c_str());
-    return 198;
+    return RC_SYNTAX;
   }
   setoutlev(OUT_ERROR);
   spout21f("%s invalid\n", w.c_str());
-  return 198;
+  return RC_SYNTAX;
 }
 
 // set linesize #: 40 to 255 columns.
@@ -107,12 +107,12 @@ int set_linesize(int) {
   if (w.empty() || *end) {
     setoutlev(OUT_ERROR);
     spout21f("%s invalid\n", w.empty() ? "nothing" : w.c_str());
-    return 198;
+    return RC_SYNTAX;
   }
   if (n < 40 || n > 255) {
     setoutlev(OUT_ERROR);
     spout21("linesize must be between 40 and 255\n");
-    return 198;
+    return RC_SYNTAX;
   }
   if (int rc = setrest()) return rc;
   out_set_linesize(static_cast<int>(n));
@@ -126,7 +126,7 @@ int set_more(int) {
   if (w != "on" && w != "off") {
     setoutlev(OUT_ERROR);
     spout21f("%s invalid; must be on or off\n", w.empty() ? "nothing" : w.c_str());
-    return 198;
+    return RC_SYNTAX;
   }
   if (int rc = setrest()) return rc;
   out_set_more(w == "on");
@@ -143,12 +143,12 @@ int set_output(int) {
   else {
     setoutlev(OUT_ERROR);
     spout21f("%s invalid\n", w.empty() ? "nothing" : w.c_str());
-    return 198;
+    return RC_SYNTAX;
   }
   if (*peektok_chr()) {
     setoutlev(OUT_ERROR);
     spout21f("%s invalid\n", gettok(prsestd));
-    return 198;
+    return RC_SYNTAX;
   }
   out.s_outlev = lev;
   return 0;

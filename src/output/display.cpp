@@ -71,31 +71,31 @@ int dirarg(long* val) {
   std::string a;
   const char* p = wheretok();
   const char* close = std::strchr(p, ')');
-  if (!close) return error(198);
+  if (!close) return error(RC_SYNTAX);
   a.assign(p, close);
   settok(close + 1);
   size_t b = a.find_first_not_of(' '), e = a.find_last_not_of(' ');
-  if (b == std::string::npos) return error(198);
+  if (b == std::string::npos) return error(RC_SYNTAX);
   a = a.substr(b, e - b + 1);
   char* end;
   errno = 0;
   long v = std::strtol(a.c_str(), &end, 10);
-  if (*end || errno || v > DIRARGMAX) return error(198);
+  if (*end || errno || v > DIRARGMAX) return error(RC_SYNTAX);
   *val = v;
   return 0;
 }
 
 // The `(macname)` of `_request`; 0 or 198.
 int dirname(std::string& name) {
-  if (gettok_next_char() != '(') return error(198);
+  if (gettok_next_char() != '(') return error(RC_SYNTAX);
   gettok(prsestd);
   const char* p = wheretok();
   const char* close = std::strchr(p, ')');
-  if (!close) return error(198);
+  if (!close) return error(RC_SYNTAX);
   name.assign(p, close);
   settok(close + 1);
   size_t b = name.find_first_not_of(' '), e = name.find_last_not_of(' ');
-  if (b == std::string::npos) return error(198);
+  if (b == std::string::npos) return error(RC_SYNTAX);
   name = name.substr(b, e - b + 1);
   return 0;
 }
@@ -172,7 +172,7 @@ int dispexp(DispCtx& c) {
 int disprequest(const std::string& name) {
   std::string line;
   if (interp.nokbrd || interp.batchmode) {
-    (void)error(8002);
+    (void)error(RC_NOTE_BATCH);
   } else {
     out_flush_all();
     if (plat_readline("", line) != 0) line.clear();
@@ -214,7 +214,7 @@ int dispu(DispCtx& c) {
     if (*p == '%') {
       if (getfmt(c.fmt, FMTK_ANY + FMTK_CENTRE) < 0) {
         c.fmt[0] = 0;
-        return error(120);
+        return error(RC_BADFORMAT);
       }
       continue;
     }
@@ -257,7 +257,7 @@ int dispu(DispCtx& c) {
         emitrep(c, std::string(static_cast<size_t>(n), ' '));
         break;
       case D_COL:
-        if ((rc = dirarg(&n)) != 0) return rc < 0 ? error(198) : rc;
+        if ((rc = dirarg(&n)) != 0) return rc < 0 ? error(RC_SYNTAX) : rc;
         if (c.markup && screen) {
           char b[32];
           std::snprintf(b, sizeof b, "{col %ld}", n);
@@ -274,8 +274,8 @@ int dispu(DispCtx& c) {
         c.rep = 1;
         break;
       case D_CHAR:
-        if ((rc = dirarg(&n)) != 0) return rc < 0 ? error(198) : rc;
-        if (n < 1 || n > 255) return error(198);
+        if ((rc = dirarg(&n)) != 0) return rc < 0 ? error(RC_SYNTAX) : rc;
+        if (n < 1 || n > 255) return error(RC_SYNTAX);
         if (c.markup && screen && (n == '{' || n == '}')) {
           // a brace is written as its markup escape; it takes one column
           for (long i = 0; i < c.rep; ++i) spoutsml(n == '{' ? "{c -(}" : "{c )-}");
@@ -286,8 +286,8 @@ int dispu(DispCtx& c) {
         }
         break;
       case D_DUP:
-        if ((rc = dirarg(&n)) != 0) return rc < 0 ? error(198) : rc;
-        if (n < 0) return error(198);
+        if ((rc = dirarg(&n)) != 0) return rc < 0 ? error(RC_SYNTAX) : rc;
+        if (n < 0) return error(RC_SYNTAX);
         c.rep *= n;
         break;
       case D_QUOTE:
@@ -311,7 +311,7 @@ int dispu(DispCtx& c) {
 
 // display [directives]
 int displaycmd(int) {
-  if (ps.bylevel) return error(190);
+  if (ps.bylevel) return error(RC_NOBY);
   DispCtx c;
   c.markup = interp.version >= 700;
   const int prevlev = setoutlev(OUT_RESULT);
@@ -343,23 +343,23 @@ int formatcmd(int) {
   vtext += endf;
   settok(pct);
   const int kind = getfmt(fmt, FMTK_ANY);
-  if (kind < 0) return error(120);
+  if (kind < 0) return error(RC_BADFORMAT);
   settok(vtext.c_str());
   ps.vable = 0;
   if (int rc = parse()) return rc;
   std::vector<int> vars = vl.varlist_vr;
   if (!ps.hasvarlist) {
-    if (ds.nvar == 0) return error(111);
+    if (ds.nvar == 0) return error(RC_NOTFOUND);
     for (int v = 1; v <= ds.nvar; ++v) vars.push_back(v);
   }
-  if (vars.empty()) return error(111);
+  if (vars.empty()) return error(RC_NOTFOUND);
   const bool str = isstrtype(vartype(vars[0]));
   for (int v : vars) {
     if (isstrtype(vartype(v)) != str) {
       int prev = setoutlev(OUT_ERROR);
       spout21("varlist must contain all numeric or all string variables\n");
       setoutlev(prev);
-      return 109;
+      return RC_TYPEMISMATCH;
     }
   }
   if (str != (kind == 2)) {
@@ -367,7 +367,7 @@ int formatcmd(int) {
     spout21(str ? "string %fmt required for string variables\n"
                 : "numeric %fmt required for numeric variables\n");
     setoutlev(prev);
-    return 120;
+    return RC_BADFORMAT;
   }
   for (int v : vars) ds.fmtlist[static_cast<size_t>(v)] = fmt;
   ds.updata = true;
@@ -383,7 +383,7 @@ int set_dp(int) {
     int prev = setoutlev(OUT_ERROR);
     spout21f("%s invalid; must be comma or period\n", w.empty() ? "nothing" : w.c_str());
     setoutlev(prev);
-    return 198;
+    return RC_SYNTAX;
   }
   ps.opable = 0;
   if (int rc = parse_ifinopts()) return rc;

@@ -36,26 +36,26 @@ std::string str(const char* s) { return s ? s : ""; }
 
 }  // namespace
 
-int required(const char* name) { return say(str(name) + " required", 100); }
-int notalow(const char* name) { return say(str(name) + " not allowed", 101); }
-int invalid(const char* word) { return say("invalid " + str(word), 198); }
-int gnrnotfound(const char* name) { return say(str(name) + " not found", 111); }
-int varnotfound(const char* name) { return say("variable " + str(name) + " not found", 111); }
-int matnotfound(const char* name) { return say("matrix " + str(name) + " not found", 111); }
-int regrnotfound(const char* name) { return say("regressor " + str(name) + " not found", 111); }
-int eqnotfound(const char* name) { return say("equation " + str(name) + " not found", 111); }
+int required(const char* name) { return say(str(name) + " required", RC_REQUIRED); }
+int notalow(const char* name) { return say(str(name) + " not allowed", RC_NOTALLOWED); }
+int invalid(const char* word) { return say("invalid " + str(word), RC_SYNTAX); }
+int gnrnotfound(const char* name) { return say(str(name) + " not found", RC_NOTFOUND); }
+int varnotfound(const char* name) { return say("variable " + str(name) + " not found", RC_NOTFOUND); }
+int matnotfound(const char* name) { return say("matrix " + str(name) + " not found", RC_NOTFOUND); }
+int regrnotfound(const char* name) { return say("regressor " + str(name) + " not found", RC_NOTFOUND); }
+int eqnotfound(const char* name) { return say("equation " + str(name) + " not found", RC_NOTFOUND); }
 
 // "equation [name ]not found", 303.
 int veqnonf(const char* name) {
   std::string n = name && *name ? std::string(name) + " " : std::string();
-  return say("equation " + n + "not found", 303);
+  return say("equation " + n + "not found", RC_NOEQUATION);
 }
 
 // Local macros are stored with a leading underscore and shown as `name'.
 int macnotfound(const char* name) {
   std::string n = str(name);
-  if (!n.empty() && n[0] == '_') return say("local macro `" + n.substr(1) + "' not found", 111);
-  return say("global macro $" + n + " not found", 111);
+  if (!n.empty() && n[0] == '_') return say("local macro `" + n.substr(1) + "' not found", RC_NOTFOUND);
+  return say("global macro $" + n + " not found", RC_NOTFOUND);
 }
 
 // Operator text then ":  ", or a line end when it is longer than 29 characters.
@@ -69,19 +69,19 @@ void strcolonbb(const char* text) {
 // "op:  operator invalid", 198.
 int rcpinvalid(const char* op) {
   strcolonbb(op);
-  return say("operator invalid", 198);
+  return say("operator invalid", RC_SYNTAX);
 }
 
 // "op:  operator invalid:  D20 is maximum allowed difference", 198.
 int rcpdtoobig(const char* op) {
   strcolonbb(op);
-  return say("operator invalid:  D20 is maximum allowed difference", 198);
+  return say("operator invalid:  D20 is maximum allowed difference", RC_SYNTAX);
 }
 
 // "op:  operator too long", 1000.
 int rcptoolong(const char* op) {
   strcolonbb(op);
-  return say("operator too long", 1000);
+  return say("operator too long", RC_LIMIT);
 }
 
 // Name messages of kinds 1 to 6; the caller's level is restored.
@@ -91,13 +91,13 @@ int error2(int kind, const char* name) {
   std::string pre = n.empty() ? std::string() : n + " ";
   int rc;
   switch (kind) {
-    case 1: rc = say(pre + "invalid name", 198); break;
-    case 2: rc = say(pre + "invalid varname", 198); break;
-    case 3: rc = say(n + " already defined", 110); break;
-    case 4: rc = say(n + " ambiguous abbreviation", 111); break;
-    case 5: rc = say(n + " not found", 111); break;
-    case 6: rc = say(pre + "not labeled", 182); break;
-    default: rc = error(9202); break;
+    case 1: rc = say(pre + "invalid name", RC_SYNTAX); break;
+    case 2: rc = say(pre + "invalid varname", RC_SYNTAX); break;
+    case 3: rc = say(n + " already defined", RC_DEFINED); break;
+    case 4: rc = say(n + " ambiguous abbreviation", RC_NOTFOUND); break;
+    case 5: rc = say(n + " not found", RC_NOTFOUND); break;
+    case 6: rc = say(pre + "not labeled", RC_NOTLABELED); break;
+    default: rc = error(RC_BADKIND); break;
   }
   setoutlev(prev);
   return rc;
@@ -158,11 +158,11 @@ int experr(const char* found, int qf, const char* expected, int qe) {
   std::string t = "{p}\n" + piece(found, qf) + "\nfound where\n" + piece(expected, qe) +
                   "\nexpected\n{p_end}\n";
   spoutsml(t.c_str());
-  return 198;
+  return RC_SYNTAX;
 }
 
-int unmatchedquote() { return say("unmatched quote", 198); }
-int unbalanced_quotes() { return say("quotes unbalanced", 198); }
+int unmatchedquote() { return say("unmatched quote", RC_SYNTAX); }
+int unbalanced_quotes() { return say("quotes unbalanced", RC_SYNTAX); }
 
 // Code on the same line as an open or close brace, 198.
 int braceerror(int brace) {
@@ -171,7 +171,7 @@ int braceerror(int brace) {
              198);
 }
 
-int nomatchbrace() { return say("program error:  matching close brace not found", 198); }
+int nomatchbrace() { return say("program error:  matching close brace not found", RC_SYNTAX); }
 
 // "no observations" as a note; not an error, returns 0.
 int noobsnoerr() {
@@ -219,7 +219,7 @@ int fierr(int rc, const char* filename) {
 
 // A dataset written by a newer release, 610.
 int fierrnewer(const char* filename) {
-  return say("file " + str(filename) + " from more recent version of Zelta", 610);
+  return say("file " + str(filename) + " from more recent version of Zelta", RC_FILEFORMAT);
 }
 
 int errmsgf(int rc, const char* fmt, ...) {

@@ -273,7 +273,7 @@ int log_using() {
   int sink = out_attach_log(f, kind);
   if (sink < 0) {
     std::fclose(f);
-    if (out.s_outlev < OUT_ERROR) errmsgf(0, "zmcl refused log request -- log not opened\n");
+    if (out.s_outlev < OUT_ERROR) errmsgf(RC_OK, "zmcl refused log request -- log not opened\n");
     return RC_FILEOPEN;
   }
   LogRecord r;

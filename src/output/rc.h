@@ -320,4 +320,5 @@ enum Rc : int {
   RC_VEMO_CONVERT = 9711,   // compiled-object conversion failed
   RC_VEMO_EMPTYFN = 9777,   // function with no code
   RC_MACTOOLONG = 9802,     // a value too long for a macro
+  RC_NOTDONE = 9999,        // a subcommand accepted but not carried out (return dir|drop)
 };

@@ -54,10 +54,10 @@ const char macplain[64] = {
 unsigned char tomac(unsigned char c) {
   switch (c) {
     case 0x80: return 'E';  // the euro has no Mac code here
-    case 0xA1: return 193;
-    case 0xA3: return 163;
-    case 0xA5: return 180;
-    case 0xBF: return 192;
+    case 0xA1: return 0xC1;
+    case 0xA3: return 0xA3;
+    case 0xA5: return 0xB4;
+    case 0xBF: return 0xC0;
     default: break;
   }
   if (c >= 0xC0) {

@@ -33,7 +33,7 @@ void row(const std::string& name, const std::string& value) {
 
 // about
 int cmd_about(int) {
-  if (*peektok_chr()) return errmsgf(198, "%s invalid\n", gettok(prsestd));
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "%s invalid\n", gettok(prsestd));
   spoutsml("{txt}");
   spout21(("Zelta " + cvalue("zelta_version") + " for Linux\n").c_str());
   spout21(("Born " + cvalue("born_date") + "\n").c_str());

@@ -15,6 +15,7 @@
 
 #include <readline/history.h>
 
+#include "output/rc.h"
 #include "platform/platform.h"
 
 namespace {
@@ -63,10 +64,10 @@ std::string plat_histpath() {
 
 int plat_histsize() {
   const char* s = std::getenv("ZELTA_HISTSIZE");
-  if (!s || !*s) return 1000;
+  if (!s || !*s) return RC_LIMIT;
   char* end = nullptr;
   long n = std::strtol(s, &end, 10);
-  if (*end || n < 0) return 1000;
+  if (*end || n < 0) return RC_LIMIT;
   return n > 1000000 ? 1000000 : static_cast<int>(n);
 }
 

@@ -277,11 +277,14 @@ void plat_addhistory(const char* line) {
 bool plat_stdin_tty() { return isatty(0) != 0; }
 bool plat_stdout_tty() { return isatty(1) != 0; }
 
+// Columns assumed when standard output is a terminal that does not report its width.
+constexpr int DEFAULT_TERMCOLS = 80;
+
 int plat_termwidth() {
   if (!plat_stdout_tty()) return 0;
   struct winsize ws {};
   if (ioctl(1, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
-  return 80;
+  return DEFAULT_TERMCOLS;
 }
 
 double plat_now() {

@@ -81,8 +81,8 @@ int readblock(const AccSpec& s, const std::vector<ColView>& views, const std::ve
         b.sel[static_cast<size_t>(i)] = 0;
         continue;
       }
-      if (w < 0 && s.wkind != 'i') return error(402);
-      if (s.wkind == 'f' && w != std::floor(w)) return error(401);
+      if (w < 0 && s.wkind != 'i') return error(RC_NEGWEIGHT);
+      if (s.wkind == 'f' && w != std::floor(w)) return error(RC_NONINTFW);
     }
   }
   // Keep the used rows, moved to the front of each column.
@@ -131,7 +131,7 @@ std::vector<std::string> colnames(const AccSpec& s) {
 int parsehead(std::string& name, AccSpec& s) {
   name = gettok(prsestd);
   if (int rc = res_chkname(name)) return rc;
-  if (std::string(gettok(prsestd)) != "=") return error(198);
+  if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
   ps = ParseState{};
   ps.vable = 1;
   ps.ifable = 0;
@@ -140,7 +140,7 @@ int parsehead(std::string& name, AccSpec& s) {
   if (int rc = parse()) return rc;
   s.vars.assign(vl.varlist_vr.begin(), vl.varlist_vr.end());
   for (int v : s.vars)
-    if (isstrtype(vartype(v))) return errmsgf(109, "%s is a string variable\n", varname(v).c_str());
+    if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "%s is a string variable\n", varname(v).c_str());
   if (ps.hasweight) {
     s.wkind = ps.wgttype[0];
     if (int rc = compexp_u(ps.wgtexp.c_str(), s.wprog, EXP_NUM)) return rc;
@@ -153,13 +153,13 @@ int optvar(const char* opt, int min, bool required_, int& v) {
   v = 0;
   std::string t;
   if (!findargasis(opt, min, t, 100)) {
-    if (required_) return errmsgf(198, "option %s() required\n", opt);
+    if (required_) return errmsgf(RC_SYNTAX, "option %s() required\n", opt);
     return 0;
   }
-  if (t.empty()) return errmsgf(198, "option %s() invalid\n", opt);
+  if (t.empty()) return errmsgf(RC_SYNTAX, "option %s() invalid\n", opt);
   const int found = zelta_findvar(t.c_str(), 1, false);
   if (found < 0) return -found;
-  if (isstrtype(vartype(found))) return errmsgf(109, "%s is a string variable\n", t.c_str());
+  if (isstrtype(vartype(found))) return errmsgf(RC_TYPEMISMATCH, "%s is a string variable\n", t.c_str());
   v = found;
   return 0;
 }
@@ -175,8 +175,8 @@ int finish(const std::string& name, Matrix A, double N) {
 // Prints "no observations" and returns 2000 (the message routine itself
 // answers 0 for that code).
 int noobs() {
-  (void)error(2000);
-  return 2000;
+  (void)error(RC_NOOBS);
+  return RC_NOOBS;
 }
 
 // Aweights are rescaled to sum to the number of observations used.
@@ -189,7 +189,7 @@ int firstpass(const AccSpec& s, const std::vector<ColView>& views, const std::ve
   n = 0, W = 0;
   sx.assign(static_cast<size_t>(s.k), 0.0);
   for (long o = ds.nobs1; o <= ds.nobs2; o += ACC_BLK) {
-    if (stopflag) return error(1);
+    if (stopflag) return error(RC_BREAK);
     if (int rc = readblock(s, views, xviews, o, std::min(ACC_BLK, ds.nobs2 - o + 1), b)) return rc;
     n += static_cast<double>(b.m);
     for (long i = 0; i < b.m; ++i) W += b.w[static_cast<size_t>(i)];
@@ -255,7 +255,7 @@ int accum() {
   const bool inplace = kernel && !ps.hasif && !dev;
   std::vector<const double*> cols(kk);
   for (long o = ds.nobs1; o <= ds.nobs2;) {
-    if (stopflag) return error(1);
+    if (stopflag) return error(RC_BREAK);
     const long nb = std::min(ACC_BLK, ds.nobs2 - o + 1);
     if (inplace) {
       inplacecols(s, views, o, nb, b, cols);
@@ -319,7 +319,7 @@ int vecaccum() {
   if (int rc = parsehead(name, s)) return rc;
   s.cons = findopt("constant", 4, 1) != 0;
   if (int rc = chkopt()) return rc;
-  if (s.vars.size() < 2 && !s.cons) return errmsgf(102, "too few variables specified\n");
+  if (s.vars.size() < 2 && !s.cons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   s.k = static_cast<int>(s.vars.size());
   s.kk = s.k + (s.cons ? 1 : 0);
   if (int rc = mat_chksize(1, s.kk - 1)) return rc;
@@ -336,7 +336,7 @@ int vecaccum() {
   std::vector<double> r(kk, 0.0), wy(ACC_BLK);
   double N = 0, Nw = 0;
   for (long o = ds.nobs1; o <= ds.nobs2; o += ACC_BLK) {
-    if (stopflag) return error(1);
+    if (stopflag) return error(RC_BREAK);
     if (int rc = readblock(s, views, none, o, std::min(ACC_BLK, ds.nobs2 - o + 1), b)) return rc;
     const long m = b.m;
     if (!m) continue;
@@ -367,7 +367,7 @@ int groupaccum(bool gls) {
   std::string name;
   AccSpec s;
   if (int rc = parsehead(name, s)) return rc;
-  if (!gls && s.wkind) return errmsgf(101, "weights not allowed\n");
+  if (!gls && s.wkind) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   s.cons = findopt("constant", 4, 1) != 0;
   int gvar = 0, rvar = 0;
   if (int rc = optvar("group", 1, true, gvar)) return rc;
@@ -376,16 +376,16 @@ int groupaccum(bool gls) {
   if (gls) {
     if (int rc = optvar("row", 1, true, rvar)) return rc;
     std::string wname;
-    if (!findargasis("glsmatrix", 4, wname, 40)) return errmsgf(198, "option glsmatrix() required\n");
+    if (!findargasis("glsmatrix", 4, wname, 40)) return errmsgf(RC_SYNTAX, "option glsmatrix() required\n");
     Wm = mat_find(wname);
     if (!Wm) return matnotfound(wname.c_str());
-    if (Wm->rows != Wm->cols) return error(503);
+    if (Wm->rows != Wm->cols) return error(RC_CONFORM);
   } else {
     std::string ov;
-    if (!findargasis("opvariables", 3, ov, 200)) return errmsgf(198, "option opvariables() required\n");
+    if (!findargasis("opvariables", 3, ov, 200)) return errmsgf(RC_SYNTAX, "option opvariables() required\n");
     opvar = zelta_findvar(ov.c_str(), 1, false);
     if (opvar < 0) return -opvar;
-    if (isstrtype(vartype(opvar))) return errmsgf(109, "%s is a string variable\n", ov.c_str());
+    if (isstrtype(vartype(opvar))) return errmsgf(RC_TYPEMISMATCH, "%s is a string variable\n", ov.c_str());
   }
   if (int rc = chkopt()) return rc;
   s.k = static_cast<int>(s.vars.size());
@@ -411,7 +411,7 @@ int groupaccum(bool gls) {
   std::vector<double> order;  // groups in order of first appearance
   double N = 0, Nw = 0;
   for (long o = ds.nobs1; o <= ds.nobs2; o += ACC_BLK) {
-    if (stopflag) return error(1);
+    if (stopflag) return error(RC_BREAK);
     if (int rc = readblock(s, views, xviews, o, std::min(ACC_BLK, ds.nobs2 - o + 1), b)) return rc;
     for (long i = 0; i < b.m; ++i) {
       Obs ob;
@@ -433,7 +433,7 @@ int groupaccum(bool gls) {
   if (N == 0) return noobs();
   std::vector<double> C(kk * kk, 0.0), v(kk);
   for (double g : order) {
-    if (stopflag) return error(1);
+    if (stopflag) return error(RC_BREAK);
     const std::vector<Obs>& os = groups[g];
     if (!gls) {
       std::fill(v.begin(), v.end(), 0.0);
@@ -446,12 +446,12 @@ int groupaccum(bool gls) {
     for (const Obs& a : os) {
       const double ra = a.r;
       if (ra != std::floor(ra) || ra < 1 || ra > Wm->rows)
-        return errmsgf(198, "row() value %g outside 1 to %d, the rows of glsmatrix()\n", ra, Wm->rows);
+        return errmsgf(RC_SYNTAX, "row() value %g outside 1 to %d, the rows of glsmatrix()\n", ra, Wm->rows);
       std::fill(v.begin(), v.end(), 0.0);
       for (const Obs& c : os) {
         const double rc = c.r;
         if (rc != std::floor(rc) || rc < 1 || rc > Wm->rows)
-          return errmsgf(198, "row() value %g outside 1 to %d, the rows of glsmatrix()\n", rc, Wm->rows);
+          return errmsgf(RC_SYNTAX, "row() value %g outside 1 to %d, the rows of glsmatrix()\n", rc, Wm->rows);
         const double f = Wm->at(static_cast<int>(ra) - 1, static_cast<int>(rc) - 1) * c.w;
         for (size_t j = 0; j < kk; ++j) v[j] += f * c.x[j];
       }

@@ -282,10 +282,10 @@ const CRow* findrow(const std::string& name) {
 int cmd_creturn(int) {
   std::string w = gettok(prsestd);
   if (w.empty() || !cmdcmp(w.c_str(), "list", 1)) {
-    if (w.empty()) return error(198);
-    return errmsgf(198, "creturn %s not allowed\n", w.c_str());
+    if (w.empty()) return error(RC_SYNTAX);
+    return errmsgf(RC_SYNTAX, "creturn %s not allowed\n", w.c_str());
   }
-  if (*peektok_chr()) return error(198);
+  if (*peektok_chr()) return error(RC_SYNTAX);
   const char* group = nullptr;
   for (const CRow& r : rows) {
     if (!group || std::string(group) != r.group) {

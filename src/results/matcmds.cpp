@@ -52,7 +52,7 @@ std::string srcname() {
 int nameeq(std::string& name) {
   name = gettok(prsestd);
   if (int rc = res_chkname(name)) return rc;
-  if (std::string(gettok(prsestd)) != "=") return error(198);
+  if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
   return 0;
 }
 
@@ -65,7 +65,7 @@ int assign(const std::string& name, bool keepstripes) {
   if (keepstripes) {
     const Matrix* old = mat_find(name);
     if (!old) return matnotfound(name.c_str());
-    if (old->rows != m.rows || old->cols != m.cols) return error(503);
+    if (old->rows != m.rows || old->cols != m.cols) return error(RC_CONFORM);
     m.rnames = old->rnames;
     m.cnames = old->cnames;
   }
@@ -77,7 +77,7 @@ int minput() {
   std::string name;
   if (int rc = nameeq(name)) return rc;
   std::string t = rest();
-  if (t.size() < 2 || t.front() != '(' || t.back() != ')') return error(198);
+  if (t.size() < 2 || t.front() != '(' || t.back() != ')') return error(RC_SYNTAX);
   t = t.substr(1, t.size() - 2);
   std::vector<std::vector<double>> rowsv(1);
   size_t i = 0;
@@ -89,30 +89,30 @@ int minput() {
       continue;
     }
     if (c == ',' || c == '\\') {
-      if (expect) return error(198);
+      if (expect) return error(RC_SYNTAX);
       if (c == '\\') rowsv.emplace_back();
       expect = true;
       ++i;
       continue;
     }
-    if (!expect) return error(198);
+    if (!expect) return error(RC_SYNTAX);
     const char* b = t.c_str() + i;
     char* e = nullptr;
     double d = std::strtod(b, &e);
     if (e == b) {
       if (*b == '.' && (b[1] >= 'a' && b[1] <= 'z')) d = misval_k(b[1] - 'a' + 1), e = const_cast<char*>(b + 2);
       else if (*b == '.') d = misval, e = const_cast<char*>(b + 1);
-      else return error(198);
+      else return error(RC_SYNTAX);
     }
-    if (*e && *e != ' ' && *e != ',' && *e != '\\') return error(198);
+    if (*e && *e != ' ' && *e != ',' && *e != '\\') return error(RC_SYNTAX);
     rowsv.back().push_back(d);
     i = static_cast<size_t>(e - t.c_str());
     expect = false;
   }
-  if (expect) return error(198);
+  if (expect) return error(RC_SYNTAX);
   size_t nc = rowsv[0].size();
   for (auto& r : rowsv)
-    if (r.size() != nc) return error(503);
+    if (r.size() != nc) return error(RC_CONFORM);
   if (int rc = mat_chksize(static_cast<int>(rowsv.size()), static_cast<int>(nc))) return rc;
   Matrix m = mat_make(static_cast<int>(rowsv.size()), static_cast<int>(nc));
   for (size_t r = 0; r < rowsv.size(); ++r)
@@ -122,7 +122,7 @@ int minput() {
 
 // matrix dir
 int mdir() {
-  if (*peektok_chr()) return error(198);
+  if (*peektok_chr()) return error(RC_SYNTAX);
   for (auto& p : res.mats)
     spoutsmlf("{txt}%9s{res}[%d,%d]\n", p.first.c_str(), p.second.rows, p.second.cols);
   return 0;
@@ -147,11 +147,11 @@ int mdrop() {
 // matrix rename old new
 int mrename() {
   std::string a = gettok(prsestd), b = gettok(prsestd);
-  if (a.empty() || b.empty() || *peektok_chr()) return error(198);
+  if (a.empty() || b.empty() || *peektok_chr()) return error(RC_SYNTAX);
   if (int rc = res_chkname(b)) return rc;
   for (auto& p : res.mats)
     if (p.first == a) {
-      if (a != b && mat_find(b)) return errmsgf(110, "%s already exists\n", b.c_str());
+      if (a != b && mat_find(b)) return errmsgf(RC_DEFINED, "%s already exists\n", b.c_str());
       p.first = b;
       return 0;
     }
@@ -179,9 +179,9 @@ int mstripes(bool rows, bool eq) {
   }
   std::vector<std::string>& names = rows ? m->rnames : m->cnames;
   size_t n = names.size();
-  if (words.empty()) return error(198);
+  if (words.empty()) return error(RC_SYNTAX);
   if (eq) {
-    if (words.size() != 1 && words.size() != n) return error(503);
+    if (words.size() != 1 && words.size() != n) return error(RC_CONFORM);
     for (size_t i = 0; i < n; ++i) {
       std::string e = words.size() == 1 ? words[0] : words[i];
       std::string& s = names[i];
@@ -190,7 +190,7 @@ int mstripes(bool rows, bool eq) {
       s = e == "_" || e.empty() ? base : e + ":" + base;
     }
   } else {
-    if (words.size() != n) return error(503);
+    if (words.size() != n) return error(RC_CONFORM);
     for (size_t i = 0; i < n; ++i) names[i] = words[i];
   }
   return 0;
@@ -216,7 +216,7 @@ int mlist() {
   if (int rc = parse()) return rc;
   std::string fmt = "%10.0g", title;
   if (findargasis("format", 3, fmt, 20)) {
-    if (chkfmt(fmt.c_str(), 1)) return errmsgf(120, "invalid %%format\n");
+    if (chkfmt(fmt.c_str(), 1)) return errmsgf(RC_BADFORMAT, "invalid %%format\n");
   }
   findargasis("title", 5, title, 200);
   bool noheader = findopt("header", 6, 1) == 0, nonames = findopt("names", 5, 1) == 0;
@@ -274,11 +274,11 @@ int mlist() {
 // matrix score newvar = b [if] [in] [, replace]
 int mscore() {
   std::string vname = gettok(prsestd);
-  if (std::string(gettok(prsestd)) != "=") return error(198);
+  if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
   std::string bname = srcname();
   const Matrix* b = mat_find(bname);
   if (!b) return matnotfound(bname.c_str());
-  if (b->rows != 1) return error(503);
+  if (b->rows != 1) return error(RC_CONFORM);
   Matrix bc = *b;
   ps = ParseState{};
   ps.vable = 3;
@@ -303,7 +303,7 @@ int mscore() {
     cols.push_back(v);
   }
   int target = findvarexact(vname.c_str());
-  if (target && !replace) return errmsgf(110, "%s already defined\n", vname.c_str());
+  if (target && !replace) return errmsgf(RC_DEFINED, "%s already defined\n", vname.c_str());
   if (!target) {
     if (int rc = addvar(vname.c_str(), ST_FLOAT)) return rc;
     target = ds.nvar;
@@ -336,9 +336,9 @@ int mdecomp(int kind) {
   if (int rc = outname(n2)) return rc;
   if (kind == 0)
     if (int rc = outname(n3)) return rc;
-  if (std::string(gettok(prsestd)) != "=") return error(198);
+  if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
   std::string an = srcname();
-  if (an.empty() || *peektok_chr()) return error(198);
+  if (an.empty() || *peektok_chr()) return error(RC_SYNTAX);
   const Matrix* a = mat_find(an);
   if (!a) return matnotfound(an.c_str());
   Matrix x, y, z;
@@ -440,7 +440,7 @@ int sub_subst(int) {
 int sub_decomp(int kind) { return mdecomp(kind); }
 int sub_dissim(int) { return mdissim(); }
 int sub_post(int mode) { return mpost(mode == 1); }
-int sub_notyet(int) { return errmsgf(199, "matrix subcommand not available\n"); }
+int sub_notyet(int) { return errmsgf(RC_UNRECOGNIZED, "matrix subcommand not available\n"); }
 
 const SubRow subs[] = {
     {"input", 2, sub_input, 0},       {"define", 3, sub_define, 0},
@@ -465,10 +465,10 @@ int elemassign(const std::string& name) {
   std::string t = rest();
   size_t close = t.find(']');
   size_t eq = close == std::string::npos ? close : t.find('=', close);
-  if (eq == std::string::npos) return error(198);
+  if (eq == std::string::npos) return error(RC_SYNTAX);
   std::string idx = t.substr(1, close - 1), val = t.substr(eq + 1);
   size_t comma = idx.find(',');
-  if (comma == std::string::npos) return error(198);
+  if (comma == std::string::npos) return error(RC_SYNTAX);
   double ij[2];
   std::string parts[2] = {idx.substr(0, comma), idx.substr(comma + 1)};
   for (int k = 0; k < 2; ++k) {
@@ -479,7 +479,7 @@ int elemassign(const std::string& name) {
   ExprProg prog;
   if (int rc = compexp_u(val.c_str(), prog, EXP_NUM)) return rc;
   double x = evalnum(prog, 1);
-  if (!(ij[0] >= 1 && ij[0] <= m->rows && ij[1] >= 1 && ij[1] <= m->cols)) return error(503);
+  if (!(ij[0] >= 1 && ij[0] <= m->rows && ij[1] >= 1 && ij[1] <= m->cols)) return error(RC_CONFORM);
   m->at(static_cast<int>(ij[0]) - 1, static_cast<int>(ij[1]) - 1) = x;
   if (m->sym && ij[0] != ij[1]) m->sym = false;
   return 0;
@@ -490,7 +490,7 @@ int cmd_matrix(int) {
   TokPos at;
   stattok(&at);
   std::string w = gettok(prsestd);
-  if (w.empty()) return error(198);
+  if (w.empty()) return error(RC_SYNTAX);
   char next = *peektok_chr();
   if (next == '[') return elemassign(w);
   if (next == '=') {
@@ -500,7 +500,7 @@ int cmd_matrix(int) {
   }
   for (const SubRow& r : subs)
     if (cmdcmp(w.c_str(), r.name, r.min)) return r.fn(r.mode);
-  return errmsgf(501, "matrix operation not found\n");
+  return errmsgf(RC_MATOPNOTFOUND, "matrix operation not found\n");
 }
 
 // set matsize #
@@ -508,9 +508,9 @@ int set_matsize(int) {
   std::string w = gettok(prsestd);
   char* e = nullptr;
   long n = w.empty() ? 0 : std::strtol(w.c_str(), &e, 10);
-  if (w.empty() || *e || *peektok_chr()) return error(198);
+  if (w.empty() || *e || *peektok_chr()) return error(RC_SYNTAX);
   if (n < RES_MINMATSIZE || n > RES_MAXMATSIZE)
-    return errmsgf(198, "matsize must be between %d and %d\n", RES_MINMATSIZE, RES_MAXMATSIZE);
+    return errmsgf(RC_SYNTAX, "matsize must be between %d and %d\n", RES_MINMATSIZE, RES_MAXMATSIZE);
   interp.matsize = static_cast<int>(n);
   return 0;
 }
@@ -536,7 +536,7 @@ int h_matfunc(const std::string& fn, const std::string& args, double* d) {
     if (i == args.size() || (args[i] == ',' && !q)) a.push_back(trimmed(args.substr(b, i - b))), b = i + 1;
   }
   size_t want = fn == "mreldif" || fn == "rownumb" || fn == "colnumb" ? 2 : 1;
-  if (a.size() != want) return error(198);
+  if (a.size() != want) return error(RC_SYNTAX);
   const Matrix* m = mat_find(a[0]);
   if (!m) return matnotfound(a[0].c_str());
   if (fn == "rowsof") return *d = m->rows, 0;
@@ -544,7 +544,7 @@ int h_matfunc(const std::string& fn, const std::string& args, double* d) {
   if (fn == "issym" || fn == "issymmetric") return *d = mat_issym(*m), 0;
   if (fn == "matmissing") return *d = mat_hasmissing(*m), 0;
   if (fn == "trace" || fn == "diag0cnt") {
-    if (m->rows != m->cols) return error(503);
+    if (m->rows != m->cols) return error(RC_CONFORM);
     double s = 0;
     for (int i = 0; i < m->rows; ++i) {
       double x = m->at(i, i);
@@ -555,13 +555,13 @@ int h_matfunc(const std::string& fn, const std::string& args, double* d) {
     return *d = s, 0;
   }
   if (fn == "det") {
-    if (m->rows != m->cols) return error(503);
+    if (m->rows != m->cols) return error(RC_CONFORM);
     return *d = mat_det(*m), 0;
   }
   if (fn == "mreldif") {
     const Matrix* o = mat_find(a[1]);
     if (!o) return matnotfound(a[1].c_str());
-    if (o->rows != m->rows || o->cols != m->cols) return error(503);
+    if (o->rows != m->rows || o->cols != m->cols) return error(RC_CONFORM);
     double r = 0;
     for (size_t i = 0; i < m->v.size(); ++i) {
       double x = m->v[i], y = o->v[i];
@@ -571,7 +571,7 @@ int h_matfunc(const std::string& fn, const std::string& args, double* d) {
     return *d = r, 0;
   }
   std::string nm = a[1];
-  if (nm.size() < 2 || nm.front() != '"' || nm.back() != '"') return error(109);
+  if (nm.size() < 2 || nm.front() != '"' || nm.back() != '"') return error(RC_TYPEMISMATCH);
   nm = nm.substr(1, nm.size() - 2);
   int k = mat_stripefind(fn == "rownumb" ? m->rnames : m->cnames, nm);
   *d = k < 0 ? misval : k + 1;

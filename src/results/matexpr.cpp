@@ -119,7 +119,7 @@ struct Parser {
     return evalnum(prog, 1);
   }
   static double scalararg(const Val& v) {
-    if (v.c().rows != 1 || v.c().cols != 1) fail(error(503));
+    if (v.c().rows != 1 || v.c().cols != 1) fail(error(RC_CONFORM));
     return v.c().v[0];
   }
 
@@ -169,7 +169,7 @@ struct Parser {
       Val b = kron();
       Val r;
       if (c == '/') {
-        if (!b.scalar && (b.c().rows != 1 || b.c().cols != 1)) fail(error(503));
+        if (!b.scalar && (b.c().rows != 1 || b.c().cols != 1)) fail(error(RC_CONFORM));
         double d = b.c().v[0];
         r = a;
         for (double& x : r.mut().v) x = x >= misval || d >= misval || d == 0 ? misval : x / d;
@@ -203,7 +203,7 @@ struct Parser {
       Nest() {
         if (++nest > MATEXPR_MAXNEST) {
           --nest;
-          fail(error(130));
+          fail(error(RC_EXPTOOLONG));
         }
       }
       ~Nest() { --nest; }
@@ -221,7 +221,7 @@ struct Parser {
     Val a = postfix();
     if (accept('^')) {
       Val b = unary();
-      if (!a.scalar || !b.scalar) fail(error(509));
+      if (!a.scalar || !b.scalar) fail(error(RC_MATCONTEXT));
       double x = a.c().v[0], y = b.c().v[0];
       return scal(x >= misval || y >= misval ? misval : std::pow(x, y));
     }
@@ -275,7 +275,7 @@ struct Parser {
       if (t.size() >= 2 && t.front() == '"' && t.back() == '"') {
         std::string nm = t.substr(1, t.size() - 2);
         int k = mat_stripefind(names, nm);
-        if (k < 0) fail(errmsgf(111, "%s not found\n", nm.c_str()));
+        if (k < 0) fail(errmsgf(RC_NOTFOUND, "%s not found\n", nm.c_str()));
         // an equation name covers all its elements
         if (!nm.empty() && nm.back() == ':' && last) {
           while (k + 1 < n && names[static_cast<size_t>(k + 1)].compare(0, nm.size(), nm) == 0) ++k;
@@ -283,7 +283,7 @@ struct Parser {
         return k;
       }
       double d = scalarof(t);
-      if (d >= misval || d != std::trunc(d) || d < 1 || d > n) fail(error(503));
+      if (d >= misval || d != std::trunc(d) || d < 1 || d > n) fail(error(RC_CONFORM));
       return static_cast<int>(d) - 1;
     };
     lo = pos(a, dd == std::string::npos);
@@ -293,7 +293,7 @@ struct Parser {
     } else {
       hi = toend ? n - 1 : pos(b, true);
     }
-    if (hi < lo) fail(error(503));
+    if (hi < lo) fail(error(RC_CONFORM));
   }
 
   Val subscript(const Val& a, const std::string& inner) {
@@ -371,8 +371,8 @@ struct Parser {
     };
     auto dim = [&](const std::string& t) {
       double d = subscalar(t);
-      if (d >= misval || d < 1 || d != std::trunc(d)) fail(error(503));
-      if (d > interp.matsize) fail(error(908));
+      if (d >= misval || d < 1 || d != std::trunc(d)) fail(error(RC_CONFORM));
+      if (d > interp.matsize) fail(error(RC_MATSIZE));
       return static_cast<int>(d);
     };
     Matrix& r = out.m;
@@ -400,7 +400,7 @@ struct Parser {
       const Matrix* m = nullptr;
       if (nm == "_b") m = res.e.matrix("b");
       else if (nm == "VCE") m = res.e.matrix("V");
-      if (!m) fail(errmsgf(111, "matrix %s not found\n", nm.c_str()));
+      if (!m) fail(errmsgf(RC_NOTFOUND, "matrix %s not found\n", nm.c_str()));
       r = *m;
     } else if (fn == "nullmat") {
       want(1);
@@ -413,12 +413,12 @@ struct Parser {
       want(2);
       Val a = sub(args[0]);
       double k = subscalar(args[1]);
-      if (k >= misval || k != std::trunc(k)) fail(error(503));
+      if (k >= misval || k != std::trunc(k)) fail(error(RC_CONFORM));
       chk(mat_sweep(a.c(), static_cast<int>(k), r));
     } else if (fn == "hadamard") {
       want(2);
       Val a = sub(args[0]), b = sub(args[1]);
-      if (a.c().rows != b.c().rows || a.c().cols != b.c().cols) fail(error(503));
+      if (a.c().rows != b.c().rows || a.c().cols != b.c().cols) fail(error(RC_CONFORM));
       r = a.c();
       for (size_t i = 0; i < r.v.size(); ++i) {
         double x = a.c().v[i], y = b.c().v[i];
@@ -433,7 +433,7 @@ struct Parser {
       else if (fn == "cholesky") chk(mat_cholesky(m, r));
       else if (fn == "corr") chk(mat_corr(m, r));
       else if (fn == "diag") {
-        if (m.rows != 1 && m.cols != 1) fail(error(503));
+        if (m.rows != 1 && m.cols != 1) fail(error(RC_CONFORM));
         int n = std::max(m.rows, m.cols);
         chk(mat_chksize(n, n));
         r = mat_make(n, n);
@@ -441,13 +441,13 @@ struct Parser {
         r.rnames = r.cnames = m.rows == 1 ? m.cnames : m.rnames;
         r.sym = true;
       } else if (fn == "vecdiag") {
-        if (m.rows != m.cols) fail(error(503));
+        if (m.rows != m.cols) fail(error(RC_CONFORM));
         r = mat_make(1, m.rows);
         for (int i = 0; i < m.rows; ++i) r.v[static_cast<size_t>(i)] = m.at(i, i);
         r.cnames = m.cnames;
       } else if (fn == "vec") {
         long n = static_cast<long>(m.rows) * m.cols;
-        if (n > interp.matsize) fail(error(908));
+        if (n > interp.matsize) fail(error(RC_MATSIZE));
         r = mat_make(static_cast<int>(n), 1);
         for (int j = 0; j < m.cols; ++j)
           for (int i = 0; i < m.rows; ++i) {
@@ -531,7 +531,7 @@ struct Parser {
       return v;
     }
     if (const NamedScalar* sc = scalar_find(nm)) {
-      if (sc->isstr) fail(error(109));
+      if (sc->isstr) fail(error(RC_TYPEMISMATCH));
       return scal(sc->d);
     }
     fail(matnotfound(nm.c_str()));
@@ -545,14 +545,14 @@ int matexp_eval(const std::string& text, Matrix& out) {
     Parser ps{text};
     Val v = ps.expr();
     if (ps.peek()) failsyntax();
-    if (v.c().rows > interp.matsize || v.c().cols > interp.matsize) fail(error(908));
+    if (v.c().rows > interp.matsize || v.c().cols > interp.matsize) fail(error(RC_MATSIZE));
     Matrix& m = v.mut();
     if (m.rnames.size() != static_cast<size_t>(m.rows)) mat_defnames(m.rnames, m.rows, 'r');
     if (m.cnames.size() != static_cast<size_t>(m.cols)) mat_defnames(m.cnames, m.cols, 'c');
     out = std::move(m);
     return 0;
   } catch (const MatErr& e) {
-    if (e.syntax) return error(198);
+    if (e.syntax) return error(RC_SYNTAX);
     return e.rc;
   }
 }

@@ -29,7 +29,7 @@ int fnerr(const char* fn, int rc) { return error2part(fn, rc, 1); }
 }  // namespace
 
 int mat_chksize(int rows, int cols) {
-  if (rows > interp.matsize || cols > interp.matsize) return error(908);
+  if (rows > interp.matsize || cols > interp.matsize) return error(RC_MATSIZE);
   return 0;
 }
 
@@ -60,7 +60,7 @@ int mat_stripefind(const std::vector<std::string>& names, const std::string& wan
 }
 
 int mat_add(const Matrix& a, const Matrix& b, int sign, Matrix& dst) {
-  if (a.rows != b.rows || a.cols != b.cols) return error(503);
+  if (a.rows != b.rows || a.cols != b.cols) return error(RC_CONFORM);
   Matrix r;
   r.rows = a.rows;
   r.cols = a.cols;
@@ -94,7 +94,7 @@ int mat_mul(const Matrix& a, const Matrix& b, Matrix& dst) {
     dst = std::move(r);
     return 0;
   }
-  if (a.cols != b.rows) return error(503);
+  if (a.cols != b.rows) return error(RC_CONFORM);
   if (int rc = mat_chksize(a.rows, b.cols)) return rc;
   Matrix r;
   r.rows = a.rows;
@@ -138,7 +138,7 @@ void mat_transpose(const Matrix& a, Matrix& dst) {
 
 int mat_kron(const Matrix& a, const Matrix& b, Matrix& dst) {
   long rr = static_cast<long>(a.rows) * b.rows, cc = static_cast<long>(a.cols) * b.cols;
-  if (rr > interp.matsize || cc > interp.matsize) return error(908);
+  if (rr > interp.matsize || cc > interp.matsize) return error(RC_MATSIZE);
   Matrix r = mat_make(static_cast<int>(rr), static_cast<int>(cc));
   for (int i = 0; i < a.rows; ++i)
     for (int j = 0; j < a.cols; ++j)
@@ -168,7 +168,7 @@ int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& dst) {
   if (b.rows == 0 && b.cols == 0) return dst = a, 0;
   Matrix r;
   if (below) {
-    if (a.cols != b.cols) return error(503);
+    if (a.cols != b.cols) return error(RC_CONFORM);
     if (int rc = mat_chksize(a.rows + b.rows, a.cols)) return rc;
     r.rows = a.rows + b.rows;
     r.cols = a.cols;
@@ -178,7 +178,7 @@ int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& dst) {
     r.rnames.insert(r.rnames.end(), b.rnames.begin(), b.rnames.end());
     r.cnames = a.cnames;
   } else {
-    if (a.rows != b.rows) return error(503);
+    if (a.rows != b.rows) return error(RC_CONFORM);
     if (int rc = mat_chksize(a.rows, a.cols + b.cols)) return rc;
     r.rows = a.rows;
     r.cols = a.cols + b.cols;
@@ -196,13 +196,13 @@ int mat_join(const Matrix& a, const Matrix& b, bool below, Matrix& dst) {
 }
 
 int mat_invsym(const Matrix& a, Matrix& dst, const char* fn) {
-  if (a.rows != a.cols) return error(503);
+  if (a.rows != a.cols) return error(RC_CONFORM);
   if (int rc = mat_chksize(a.rows, a.cols)) return rc;
-  if (mat_hasmissing(a)) return fnerr(fn, 504);
-  if (!mat_issym(a)) return error(505);
+  if (mat_hasmissing(a)) return fnerr(fn, RC_MATMISSING);
+  if (!mat_issym(a)) return error(RC_NOTSYMMETRIC);
   Matrix r = a;
   SweepResult s = sweep_inverse(r.v.data(), r.rows, r.cols, nullptr);
-  if (s.broke) return error(1);
+  if (s.broke) return error(RC_BREAK);
   // the lower triangle is the result; make it whole
   for (int i = 0; i < r.rows; ++i)
     for (int j = 0; j < i; ++j) r.at(j, i) = r.at(i, j);
@@ -214,17 +214,17 @@ int mat_invsym(const Matrix& a, Matrix& dst, const char* fn) {
 }
 
 int mat_inv(const Matrix& a, Matrix& dst) {
-  if (a.rows != a.cols) return error(503);
-  if (mat_hasmissing(a)) return fnerr("inv()", 504);
+  if (a.rows != a.cols) return error(RC_CONFORM);
+  if (mat_hasmissing(a)) return fnerr("inv()", RC_MATMISSING);
   Matrix r = a;
   int n = a.rows;
   if (n) {
     std::vector<lapack_int> piv(static_cast<size_t>(n));
     lapack_int info = LAPACKE_dgetrf(LAPACK_ROW_MAJOR, n, n, r.v.data(), n, piv.data());
-    if (info > 0) return errmsgf(506, "matrix is singular\n");
-    if (info < 0) return error(198);
+    if (info > 0) return errmsgf(RC_NOTPOSDEF, "matrix is singular\n");
+    if (info < 0) return error(RC_SYNTAX);
     info = LAPACKE_dgetri(LAPACK_ROW_MAJOR, n, r.v.data(), n, piv.data());
-    if (info != 0) return errmsgf(506, "matrix is singular\n");
+    if (info != 0) return errmsgf(RC_NOTPOSDEF, "matrix is singular\n");
   }
   r.rnames = a.cnames;
   r.cnames = a.rnames;
@@ -234,14 +234,14 @@ int mat_inv(const Matrix& a, Matrix& dst) {
 }
 
 int mat_cholesky(const Matrix& a, Matrix& dst) {
-  if (a.rows != a.cols) return error(503);
-  if (mat_hasmissing(a)) return fnerr("cholesky()", 504);
-  if (!mat_issym(a)) return error(505);
+  if (a.rows != a.cols) return error(RC_CONFORM);
+  if (mat_hasmissing(a)) return fnerr("cholesky()", RC_MATMISSING);
+  if (!mat_issym(a)) return error(RC_NOTSYMMETRIC);
   Matrix r = a;
   int n = a.rows;
   if (n) {
     lapack_int info = LAPACKE_dpotrf(LAPACK_ROW_MAJOR, 'L', n, r.v.data(), n);
-    if (info != 0) return error(506);
+    if (info != 0) return error(RC_NOTPOSDEF);
   }
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) r.at(i, j) = 0;
@@ -251,9 +251,9 @@ int mat_cholesky(const Matrix& a, Matrix& dst) {
 }
 
 int mat_sweep(const Matrix& a, int k, Matrix& dst) {
-  if (a.rows != a.cols) return error(503);
-  if (k < 1 || k > a.rows) return error(503);
-  if (mat_hasmissing(a)) return fnerr("sweep()", 504);
+  if (a.rows != a.cols) return error(RC_CONFORM);
+  if (k < 1 || k > a.rows) return error(RC_CONFORM);
+  if (mat_hasmissing(a)) return fnerr("sweep()", RC_MATMISSING);
   Matrix r = a;
   // the sweep of a general square matrix on pivot k
   int n = r.rows, p = k - 1;
@@ -275,11 +275,11 @@ int mat_sweep(const Matrix& a, int k, Matrix& dst) {
 }
 
 int mat_corr(const Matrix& a, Matrix& dst) {
-  if (a.rows != a.cols) return error(503);
-  if (mat_hasmissing(a)) return fnerr("corr()", 504);
+  if (a.rows != a.cols) return error(RC_CONFORM);
+  if (mat_hasmissing(a)) return fnerr("corr()", RC_MATMISSING);
   for (int i = 0; i < a.rows; ++i)
     if (!(a.at(i, i) > 0))
-      return errmsgf(508, "corr(): matrix has zero or negative values on diagonal\n");
+      return errmsgf(RC_ZERODIAG, "corr(): matrix has zero or negative values on diagonal\n");
   Matrix r = a;
   for (int i = 0; i < a.rows; ++i)
     for (int j = 0; j < a.cols; ++j) r.at(i, j) = a.at(i, j) / std::sqrt(a.at(i, i) * a.at(j, j));
@@ -288,16 +288,16 @@ int mat_corr(const Matrix& a, Matrix& dst) {
 }
 
 int mat_svd(const Matrix& a, Matrix& U, Matrix& w, Matrix& V) {
-  if (mat_hasmissing(a)) return error(504);
+  if (mat_hasmissing(a)) return error(RC_MATMISSING);
   int m = a.rows, n = a.cols;
-  if (m < n) return error(503);
+  if (m < n) return error(RC_CONFORM);
   Matrix A = a;
   std::vector<double> s(static_cast<size_t>(n)), u(static_cast<size_t>(m) * static_cast<size_t>(n)),
       vt(static_cast<size_t>(n) * static_cast<size_t>(n)), sup(static_cast<size_t>(std::max(1, n)));
   if (n) {
     lapack_int info = LAPACKE_dgesvd(LAPACK_ROW_MAJOR, 'S', 'A', m, n, A.v.data(), n, s.data(),
                                      u.data(), n, vt.data(), n, sup.data());
-    if (info != 0) return errmsgf(430, "convergence not achieved\n");
+    if (info != 0) return errmsgf(RC_NOCONVERGE, "convergence not achieved\n");
   }
   U = mat_make(m, n);
   U.v = u;
@@ -315,15 +315,15 @@ int mat_svd(const Matrix& a, Matrix& U, Matrix& w, Matrix& V) {
 }
 
 int mat_symeigen(const Matrix& a, Matrix& vecs, Matrix& vals) {
-  if (a.rows != a.cols) return error(503);
-  if (mat_hasmissing(a)) return error(504);
-  if (!mat_issym(a)) return error(505);
+  if (a.rows != a.cols) return error(RC_CONFORM);
+  if (mat_hasmissing(a)) return error(RC_MATMISSING);
+  if (!mat_issym(a)) return error(RC_NOTSYMMETRIC);
   int n = a.rows;
   Matrix A = a;
   std::vector<double> w(static_cast<size_t>(n));
   if (n) {
     lapack_int info = LAPACKE_dsyevd(LAPACK_ROW_MAJOR, 'V', 'L', n, A.v.data(), n, w.data());
-    if (info != 0) return errmsgf(430, "convergence not achieved\n");
+    if (info != 0) return errmsgf(RC_NOCONVERGE, "convergence not achieved\n");
   }
   // largest eigenvalue first; each eigenvector's largest element made positive
   vecs = mat_make(n, n);
@@ -342,15 +342,15 @@ int mat_symeigen(const Matrix& a, Matrix& vecs, Matrix& vals) {
 }
 
 int mat_eigenvalues(const Matrix& a, Matrix& re, Matrix& im) {
-  if (a.rows != a.cols) return error(503);
-  if (mat_hasmissing(a)) return error(504);
+  if (a.rows != a.cols) return error(RC_CONFORM);
+  if (mat_hasmissing(a)) return error(RC_MATMISSING);
   int n = a.rows;
   Matrix A = a;
   std::vector<double> wr(static_cast<size_t>(n)), wi(static_cast<size_t>(n));
   if (n) {
     lapack_int info = LAPACKE_dgeev(LAPACK_ROW_MAJOR, 'N', 'N', n, A.v.data(), n, wr.data(),
                                     wi.data(), nullptr, n, nullptr, n);
-    if (info != 0) return errmsgf(430, "convergence not achieved\n");
+    if (info != 0) return errmsgf(RC_NOCONVERGE, "convergence not achieved\n");
   }
   // ordered by modulus, largest first
   std::vector<int> ord(static_cast<size_t>(n));

@@ -31,8 +31,8 @@ bool res_validname(const std::string& n) {
 
 int res_chkname(const std::string& n) {
   if (res_validname(n)) return 0;
-  if (n.empty()) return errmsgf(198, "nothing found where name expected\n");
-  return errmsgf(198, "%s invalid name\n", n.c_str());
+  if (n.empty()) return errmsgf(RC_SYNTAX, "nothing found where name expected\n");
+  return errmsgf(RC_SYNTAX, "%s invalid name\n", n.c_str());
 }
 
 namespace {
@@ -46,9 +46,9 @@ EDisplayFn edisplay = nullptr;
 int curclass() { return res.frames.empty() ? 0 : res.frames.back().cls; }
 
 int notclass(int cls) {
-  if (cls == RCLS) return errmsgf(151, "non r-class program may not set r()\n");
-  if (cls == ECLS) return errmsgf(152, "non e-class program may not set e()\n");
-  return errmsgf(153, "non s-class program may not set s()\n");
+  if (cls == RCLS) return errmsgf(RC_NOTRCLASS, "non r-class program may not set r()\n");
+  if (cls == ECLS) return errmsgf(RC_NOTECLASS, "non e-class program may not set e()\n");
+  return errmsgf(RC_NOTSCLASS, "non s-class program may not set s()\n");
 }
 
 // One listing line: name right-aligned in 18 columns, a separator, the value.
@@ -91,7 +91,7 @@ int scalarexp(double& v) {
   if (!*peektok_chr()) return required("expression");
   ExprProg prog;
   if (int rc = compexp(prog, EXP_NUM, 0, 0)) return rc;
-  if (*peektok_chr()) return error(198);
+  if (*peektok_chr()) return error(RC_SYNTAX);
   v = evalnum(prog, 1);
   return 0;
 }
@@ -110,10 +110,10 @@ int matarg(std::string& name, Matrix& m) {
   if (*peektok_chr() == ',') {
     gettok(prsestd);
     std::string o = gettok(prsestd);
-    if (!cmdcmp(o.c_str(), "copy", 4)) return errmsgf(198, "option %s not allowed\n", o.c_str());
+    if (!cmdcmp(o.c_str(), "copy", 4)) return errmsgf(RC_SYNTAX, "option %s not allowed\n", o.c_str());
     copy = true;
   }
-  if (*peektok_chr()) return error(198);
+  if (*peektok_chr()) return error(RC_SYNTAX);
   const Matrix* p = mat_find(src);
   if (!p) return matnotfound(src.c_str());
   m = *p;
@@ -124,7 +124,7 @@ int matarg(std::string& name, Matrix& m) {
 // Nothing may follow the subcommand word.
 int nothingmore(const std::string& sub, int rc) {
   if (!*peektok_chr()) return 0;
-  if (rc == 198) return error(198);
+  if (rc == 198) return error(RC_SYNTAX);
   (void)sub;
   return notalow(gettok(prsestd));
 }
@@ -132,7 +132,7 @@ int nothingmore(const std::string& sub, int rc) {
 // Puts an item into a store, replacing any of that name.
 int put(ResStore& st, const std::string& name, int kind, double d, std::string s, Matrix m) {
   st.erase(name);
-  if (st.size() >= RES_MAXITEMS) return error(950);
+  if (st.size() >= RES_MAXITEMS) return error(RC_INSUFMEM);
   if (kind == 1) st.scalars.emplace_back(name, d);
   else if (kind == 2) {
     if (!s.empty()) st.macros.emplace_back(name, std::move(s));
@@ -143,14 +143,14 @@ int put(ResStore& st, const std::string& name, int kind, double d, std::string s
 // return local|scalar|matrix|add|clear|list|dir|drop ...
 int cmd_return(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return error(198);
+  if (sub.empty()) return error(RC_SYNTAX);
   bool loc = cmdcmp(sub.c_str(), "local", 3), sca = cmdcmp(sub.c_str(), "scalar", 3);
   bool mat = cmdcmp(sub.c_str(), "matrix", 3), add = sub == "add";
   if (loc || sca || mat || add) {
     if (curclass() != RCLS) return notclass(RCLS);
     ResFrame& f = res.frames.back();
     if (add) {
-      if (*peektok_chr()) return error(198);
+      if (*peektok_chr()) return error(RC_SYNTAX);
       auto mine = [&](const std::string& n) {
         for (auto& o : f.own)
           if (o == n) return true;
@@ -186,7 +186,7 @@ int cmd_return(int) {
     return rc;
   }
   if (sub == "clear") {
-    if (int rc = nothingmore(sub, 101)) return rc;
+    if (int rc = nothingmore(sub, RC_NOTALLOWED)) return rc;
     if (!res.frames.empty()) {
       res.frames.back().pending.clear();
       res.frames.back().own.clear();
@@ -196,18 +196,18 @@ int cmd_return(int) {
     return 0;
   }
   if (cmdcmp(sub.c_str(), "list", 2)) {
-    if (int rc = nothingmore(sub, 198)) return rc;
+    if (int rc = nothingmore(sub, RC_SYNTAX)) return rc;
     res_list('r');
     return 0;
   }
-  if (sub == "dir" || sub == "drop") return 9999;
-  return error(198);
+  if (sub == "dir" || sub == "drop") return RC_NOTDONE;
+  return error(RC_SYNTAX);
 }
 
 // sreturn local|clear|list
 int cmd_sreturn(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return error(198);
+  if (sub.empty()) return error(RC_SYNTAX);
   if (cmdcmp(sub.c_str(), "local", 3)) {
     if (curclass() != SCLS) return notclass(SCLS);
     std::string name, text;
@@ -216,24 +216,24 @@ int cmd_sreturn(int) {
     return put(res.frames.back().pending, name, 2, 0, std::move(text), {});
   }
   if (sub == "clear") {
-    if (int rc = nothingmore(sub, 101)) return rc;
+    if (int rc = nothingmore(sub, RC_NOTALLOWED)) return rc;
     res.s.clear();
     if (curclass() == SCLS) res.frames.back().pending.clear();
     return 0;
   }
   if (cmdcmp(sub.c_str(), "list", 2)) {
-    if (int rc = nothingmore(sub, 198)) return rc;
+    if (int rc = nothingmore(sub, RC_SYNTAX)) return rc;
     res_list('s');
     return 0;
   }
-  return error(198);
+  return error(RC_SYNTAX);
 }
 
 // The esample(varname) option: the 0/1 variable becomes the marker and is dropped.
 int esampleopt(const std::string& vname) {
   int v = findvarexact(vname.c_str());
   if (!v) return varnotfound(vname.c_str());
-  if (isstrtype(vartype(v))) return errmsgf(109, "esample(): %s is a string variable\n", vname.c_str());
+  if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "esample(): %s is a string variable\n", vname.c_str());
   std::vector<uint8_t> flags(static_cast<size_t>(ds.nobs));
   for (long i = 1; i <= ds.nobs; ++i) {
     double x = zelta_data(v, i);
@@ -251,18 +251,18 @@ int epost(bool repost) {
   while (*peektok_chr() && *peektok_chr() != ',') {
     std::string w = gettok(prsestd);
     if (repost) {
-      if (w != "b" && w != "V") return error(198);
-      if (*peektok_chr() != '=') return error(198);
+      if (w != "b" && w != "V") return error(RC_SYNTAX);
+      if (*peektok_chr() != '=') return error(RC_SYNTAX);
       gettok(prsestd);
       std::string m = gettok(prsestd);
-      if (m.empty()) return error(198);
+      if (m.empty()) return error(RC_SYNTAX);
       (w == "b" ? bname : vname) = m;
     } else if (bname.empty()) {
       bname = w;
     } else if (vname.empty()) {
       vname = w;
     } else {
-      return error(198);
+      return error(RC_SYNTAX);
     }
   }
   ps = ParseState{};
@@ -286,21 +286,21 @@ int epost(bool repost) {
     const Matrix* oV = res.e.matrix("V");
     b = bname.empty() ? (ob ? *ob : Matrix{}) : *mat_find(bname);
     V = vname.empty() ? (oV ? *oV : Matrix{}) : *mat_find(vname);
-    if (b.rows == 0) return error(301);
+    if (b.rows == 0) return error(RC_NOESTIMATES);
   } else {
     if (!bname.empty()) b = *mat_find(bname);
     if (!vname.empty()) {
       V = *mat_find(vname);
-      if (bname.empty()) return error(198);
+      if (bname.empty()) return error(RC_SYNTAX);
     }
   }
   if (b.rows) {
-    if (b.rows != 1) return error(503);
+    if (b.rows != 1) return error(RC_CONFORM);
     if (V.rows || V.cols) {
-      if (V.rows != V.cols || V.rows != b.cols) return error(503);
+      if (V.rows != V.cols || V.rows != b.cols) return error(RC_CONFORM);
       for (int i = 0; i < V.rows; ++i)
         for (int j = 0; j < i; ++j)
-          if (V.at(i, j) != V.at(j, i)) return error(505);
+          if (V.at(i, j) != V.at(j, i)) return error(RC_NOTSYMMETRIC);
     }
   }
   if (hases && !findvarexact(esvar.c_str())) return varnotfound(esvar.c_str());
@@ -325,7 +325,7 @@ int epost(bool repost) {
 // ereturn local|scalar|matrix|list|clear|post|repost|display
 int cmd_ereturn(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return error(198);
+  if (sub.empty()) return error(RC_SYNTAX);
   bool loc = cmdcmp(sub.c_str(), "local", 3), sca = cmdcmp(sub.c_str(), "scalar", 3);
   bool mat = cmdcmp(sub.c_str(), "matrix", 3);
   bool post = sub == "post", repost = sub == "repost";
@@ -347,24 +347,24 @@ int cmd_ereturn(int) {
     }
     Matrix m;
     if (int rc = matarg(name, m)) return rc;
-    if (name == "b" || name == "V") return errmsgf(198, "%s reserved; use ereturn post or repost\n", name.c_str());
+    if (name == "b" || name == "V") return errmsgf(RC_SYNTAX, "%s reserved; use ereturn post or repost\n", name.c_str());
     return put(res.e, name, 3, 0, {}, std::move(m));
   }
   if (sub == "clear") {
-    if (int rc = nothingmore(sub, 101)) return rc;
+    if (int rc = nothingmore(sub, RC_NOTALLOWED)) return rc;
     estval_clear();
     return 0;
   }
   if (cmdcmp(sub.c_str(), "list", 2)) {
-    if (int rc = nothingmore(sub, 198)) return rc;
+    if (int rc = nothingmore(sub, RC_SYNTAX)) return rc;
     res_list('e');
     return 0;
   }
   if (cmdcmp(sub.c_str(), "display", 2)) {
-    if (!edisplay) return error(199);
+    if (!edisplay) return error(RC_UNRECOGNIZED);
     return edisplay();
   }
-  return error(198);
+  return error(RC_SYNTAX);
 }
 
 // ---------------------------------------------------------------------------
@@ -382,7 +382,7 @@ int est_hold() {
   if (name == ",") name.clear();
   else if (int rc = res_chkname(name)) return rc;
   if (name.empty()) return res_chkname(name);
-  if (heldfind(name)) return errmsgf(110, "%s already defined\n", name.c_str());
+  if (heldfind(name)) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
   ps = ParseState{};
   ps.vable = 3;
   ps.ifable = 3;
@@ -397,22 +397,22 @@ int est_hold() {
   if (int rc = chkopt()) return rc;
   if (int rc = res_chkname(vname)) return rc;
   bool hasest = !res.e.empty() || estval_samplevar();
-  if (!nullok && !hasest) return error(301);
+  if (!nullok && !hasest) return error(RC_NOESTIMATES);
   if (restore)
     for (auto& h : res.held)
       if (h.restore)
-        return errmsgf(621, "already exist held estimates for automatic restore\n");
+        return errmsgf(RC_PRESERVED, "already exist held estimates for automatic restore\n");
   int used = 0;
   for (auto& h : res.held)
     if (!h.restore || !estsystem) ++used;
-  if (!estsystem && used >= RES_MAXHOLD) return error(1000);
+  if (!estsystem && used >= RES_MAXHOLD) return error(RC_LIMIT);
   HeldEst h;
   h.name = name;
   h.estflag = estflag;
   h.restore = restore;
   if (int sv = estval_samplevar()) {
     // the marker is kept in a byte variable of the given name
-    if (findvarexact(vname.c_str())) return errmsgf(110, "%s already defined\n", vname.c_str());
+    if (findvarexact(vname.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", vname.c_str());
     if (copy) {
       if (int rc = addvar(vname.c_str(), ST_BYTE)) return rc;
       int nv = ds.nvar;
@@ -445,10 +445,10 @@ int est_unhold() {
   bool isnot = findopt("not", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
   HeldEst* h = heldfind(name);
-  if (!h) return errmsgf(111, "estimates %s not found\n", name.c_str());
+  if (!h) return errmsgf(RC_NOTFOUND, "estimates %s not found\n", name.c_str());
   if (isnot) {
     if (!h->restore)
-      return errmsgf(198, "estimates %s not preserved with restore option\n", name.c_str());
+      return errmsgf(RC_SYNTAX, "estimates %s not preserved with restore option\n", name.c_str());
     h->restore = false;
     return 0;
   }
@@ -463,11 +463,11 @@ int est_unhold() {
 // _estimates hold|unhold|dir|drop|clear
 int cmd_estimates(int) {
   std::string sub = gettok(prsestd);
-  if (sub.empty()) return error(198);
+  if (sub.empty()) return error(RC_SYNTAX);
   if (cmdcmp(sub.c_str(), "hold", 4)) return est_hold();
   if (cmdcmp(sub.c_str(), "unhold", 6)) return est_unhold();
   if (cmdcmp(sub.c_str(), "dir", 3)) {
-    if (*peektok_chr()) return error(198);
+    if (*peektok_chr()) return error(RC_SYNTAX);
     std::string names;
     for (auto& h : res.held) names += (names.empty() ? "" : " ") + h.name;
     if (!names.empty()) spoutsmlf("{res}%s\n", names.c_str());
@@ -483,18 +483,18 @@ int cmd_estimates(int) {
         continue;
       }
       HeldEst* h = heldfind(w);
-      if (!h) return errmsgf(111, "estimates %s not found\n", w.c_str());
+      if (!h) return errmsgf(RC_NOTFOUND, "estimates %s not found\n", w.c_str());
       res.held.erase(res.held.begin() + (h - res.held.data()));
     }
     if (!any) return required("names");
     return 0;
   }
   if (cmdcmp(sub.c_str(), "clear", 5)) {
-    if (*peektok_chr()) return error(198);
+    if (*peektok_chr()) return error(RC_SYNTAX);
     res.held.clear();
     return 0;
   }
-  return error(198);
+  return error(RC_SYNTAX);
 }
 
 }  // namespace

@@ -16,11 +16,11 @@ namespace {
 // scalar [define] name = exp
 int sdefine(const std::string& name) {
   if (int rc = res_chkname(name)) return rc;
-  if (std::string(gettok(prsestd)) != "=") return error(198);
+  if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
   if (!*peektok_chr()) return required("expression");
   ExprProg prog;
   if (int rc = compexp(prog, EXP_NUMSTR, 0, 0)) return rc;
-  if (*peektok_chr()) return error(198);
+  if (*peektok_chr()) return error(RC_SYNTAX);
   NamedScalar v;
   v.isstr = prog.type == EXP_STR;
   if (v.isstr) evalstr(prog, 1, v.s);
@@ -49,7 +49,7 @@ int slist() {
   }
   for (auto& n : names) {
     const NamedScalar* v = scalar_find(n);
-    if (!v) return errmsgf(111, "scalar %s not found\n", n.c_str());
+    if (!v) return errmsgf(RC_NOTFOUND, "scalar %s not found\n", n.c_str());
     listone(n, *v);
   }
   return 0;
@@ -73,19 +73,19 @@ int sdrop() {
         found = true;
         break;
       }
-    if (!found) return errmsgf(111, "scalar %s not found\n", n.c_str());
+    if (!found) return errmsgf(RC_NOTFOUND, "scalar %s not found\n", n.c_str());
   }
   return 0;
 }
 
 int cmd_scalar(int) {
   std::string w = gettok(prsestd);
-  if (w.empty()) return error(198);
+  if (w.empty()) return error(RC_SYNTAX);
   if (*peektok_chr() == '=') return sdefine(w);
   if (cmdcmp(w.c_str(), "define", 3)) return sdefine(gettok(prsestd));
   if (cmdcmp(w.c_str(), "list", 1) || w == "dir") return slist();
   if (w == "drop") return sdrop();
-  return error(198);
+  return error(RC_SYNTAX);
 }
 
 }  // namespace

@@ -116,17 +116,17 @@ int set_row(int mode) {
     cset.vals[static_cast<size_t>(mode)] = t;
     return 0;
   }
-  if (*peektok_chr()) return errmsgf(198, "%s invalid\n", gettok(prsestd));
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "%s invalid\n", gettok(prsestd));
   std::string v;
   if (r.kind == K_ONOFF) {
     if (w != "on" && w != "off")
-      return errmsgf(198, "%s invalid; must be on or off\n", w.empty() ? "nothing" : w.c_str());
+      return errmsgf(RC_SYNTAX, "%s invalid; must be on or off\n", w.empty() ? "nothing" : w.c_str());
     v = w;
   } else if (r.kind == K_CHOICE) {
     std::string words = std::string(" ") + r.choices + " ";
     if (w.empty() || words.find(" " + w + " ") == std::string::npos) {
       std::string list = r.choices;
-      return errmsgf(198, "%s invalid; must be one of %s\n", w.empty() ? "nothing" : w.c_str(), list.c_str());
+      return errmsgf(RC_SYNTAX, "%s invalid; must be one of %s\n", w.empty() ? "nothing" : w.c_str(), list.c_str());
     }
     v = w;
   } else {
@@ -134,7 +134,7 @@ int set_row(int mode) {
     const double x = w.empty() ? NAN : std::strtod(w.c_str(), &e);
     const bool whole = r.kind == K_INT ? x == std::floor(x) : true;
     if (w.empty() || *e || !(x >= r.lo && x <= r.hi) || !whole)
-      return errmsgf(198, "%s must be %s between %s and %s inclusive\n", r.name,
+      return errmsgf(RC_SYNTAX, "%s must be %s between %s and %s inclusive\n", r.name,
                      r.kind == K_INT ? "an integer" : "a number", numtext(r.lo).c_str(), numtext(r.hi).c_str());
     v = numtext(x);
   }
@@ -214,7 +214,7 @@ void qprint(const QGroup& g) {
 // query [group]
 int cmd_query(int) {
   std::string w = gettok(prsestd);
-  if (*peektok_chr()) return errmsgf(198, "%s invalid\n", gettok(prsestd));
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "%s invalid\n", gettok(prsestd));
   bool any = false;
   for (const QGroup& g : qgroups) {
     if (!w.empty() && !cmdcmp(w.c_str(), g.word, g.min)) continue;
@@ -227,7 +227,7 @@ int cmd_query(int) {
     about_querygroup();
     any = true;
   }
-  if (!any) return errmsgf(198, "query %s not allowed\n", w.c_str());
+  if (!any) return errmsgf(RC_SYNTAX, "query %s not allowed\n", w.c_str());
   return 0;
 }
 

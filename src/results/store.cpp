@@ -73,20 +73,20 @@ ResStore& res_store(char cls) {
 // Sets a scalar in st (replacing an item of that name); 950 when full.
 static int putscalar(ResStore& st, const char* name, double v) {
   st.erase(name);
-  if (st.size() >= RES_MAXITEMS) return error(950);
+  if (st.size() >= RES_MAXITEMS) return error(RC_INSUFMEM);
   st.scalars.emplace_back(name, v);
   return 0;
 }
 static int putmacro(ResStore& st, const char* name, const std::string& text) {
   st.erase(name);
   if (text.empty()) return 0;
-  if (st.size() >= RES_MAXITEMS) return error(950);
+  if (st.size() >= RES_MAXITEMS) return error(RC_INSUFMEM);
   st.macros.emplace_back(name, text);
   return 0;
 }
 static int putmatrix(ResStore& st, const char* name, Matrix m) {
   st.erase(name);
-  if (st.size() >= RES_MAXITEMS) return error(950);
+  if (st.size() >= RES_MAXITEMS) return error(RC_INSUFMEM);
   st.matrices.emplace_back(name, std::move(m));
   return 0;
 }
@@ -114,9 +114,9 @@ int estval_set_local(const char* name, const std::string& text) {
 int estval_set_matrix(const char* name, Matrix m) { return putmatrix(res.e, name, std::move(m)); }
 
 int estval_post(Matrix b, Matrix V) {
-  if (b.rows != 1) return error(503);
+  if (b.rows != 1) return error(RC_CONFORM);
   if (V.rows || V.cols) {
-    if (V.rows != V.cols || V.rows != b.cols) return error(503);
+    if (V.rows != V.cols || V.rows != b.cols) return error(RC_CONFORM);
     V.rnames = b.cnames;
     V.cnames = b.cnames;
     V.sym = true;
@@ -160,7 +160,7 @@ const NamedScalar* scalar_find(const std::string& name) { return findin(res.scal
 
 int scalar_set(const std::string& name, const NamedScalar& v) {
   if (NamedScalar* p = findin(res.scalars, name)) return *p = v, 0;
-  if (res.scalars.size() >= RES_MAXITEMS) return error(950);
+  if (res.scalars.size() >= RES_MAXITEMS) return error(RC_INSUFMEM);
   res.scalars.emplace_back(name, v);
   return 0;
 }
@@ -179,9 +179,9 @@ const Matrix* mat_find(const std::string& name) {
 }
 
 int mat_store(const std::string& name, Matrix m) {
-  if (m.rows > interp.matsize || m.cols > interp.matsize) return error(908);
+  if (m.rows > interp.matsize || m.cols > interp.matsize) return error(RC_MATSIZE);
   if (Matrix* p = findin(res.mats, name)) return *p = std::move(m), 0;
-  if (res.mats.size() >= RES_MAXITEMS) return error(950);
+  if (res.mats.size() >= RES_MAXITEMS) return error(RC_INSUFMEM);
   res.mats.emplace_back(name, std::move(m));
   return 0;
 }

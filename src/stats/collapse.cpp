@@ -53,7 +53,7 @@ int parseclist(const char* p, std::vector<Target>& tg, const char** tail) {
       std::string s(p + 1, e);
       s.erase(0, s.find_first_not_of(' '));
       while (!s.empty() && s.back() == ' ') s.pop_back();
-      if (!gs_lookup(s, &kind, &pp)) return errmsgf(198, "(%s) is not a statistic\n", s.c_str());
+      if (!gs_lookup(s, &kind, &pp)) return errmsgf(RC_SYNTAX, "(%s) is not a statistic\n", s.c_str());
       stat = s;
       p = e + 1;
       continue;
@@ -68,7 +68,7 @@ int parseclist(const char* p, std::vector<Target>& tg, const char** tail) {
       std::vector<int> vars;
       if (nm.empty() || src.empty()) return invalid(word.c_str());
       if (int rc = st_textvars(src, vars)) return rc;
-      if (vars.size() != 1) return error(103);
+      if (vars.size() != 1) return error(RC_TOOMANYVARS);
       tg.push_back({stat, kind, pp, vars[0], nm});
     } else {
       std::vector<int> vars;
@@ -119,7 +119,7 @@ int cmd_collapse(int) {
   if (hasby)
     if (int rc = st_textvars(bytext, byvars)) return rc;
   for (const Target& t : tg) {
-    if (isstrtype(vartype(t.src))) return errmsgf(109, "%s is a string variable: no statistics\n", varname(t.src).c_str());
+    if (isstrtype(vartype(t.src))) return errmsgf(RC_TYPEMISMATCH, "%s is a string variable: no statistics\n", varname(t.src).c_str());
     if (int rc = chkname(t.name.c_str())) return rc;
   }
   // result names must be distinct, and distinct from the by variables
@@ -130,7 +130,7 @@ int cmd_collapse(int) {
   std::sort(sorted.begin(), sorted.end());
   const auto dup = std::adjacent_find(sorted.begin(), sorted.end());
   if (dup != sorted.end())
-    return errmsgf(198, "%s appears twice in the result; name one of them with newname=varname\n", dup->c_str());
+    return errmsgf(RC_SYNTAX, "%s appears twice in the result; name one of them with newname=varname\n", dup->c_str());
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
@@ -269,7 +269,7 @@ int cmd_collapse(int) {
     for (size_t j = 0; j < byvars.size(); ++j) ds.srtlist.push_back(static_cast<int>(j) + 1);
     ds.updata = true;
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }

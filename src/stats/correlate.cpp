@@ -38,7 +38,7 @@ int gatherall(const StSample& s, CorrData& d) {
   d.k = vl.lnvar();
   d.n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
   for (int e = 0; e < d.k; ++e) {
-    if (isstrtype(vartype(vl.varlist_vr[static_cast<size_t>(e)]))) return error(109);
+    if (isstrtype(vartype(vl.varlist_vr[static_cast<size_t>(e)]))) return error(RC_TYPEMISMATCH);
     d.names.push_back(st_entryname(e));
   }
   d.x.assign(static_cast<size_t>(d.k), std::vector<double>(static_cast<size_t>(d.n)));
@@ -194,8 +194,8 @@ int parsecorr() {
 int weightkinds(bool allowi) {
   if (!ps.hasweight) return 0;
   const char k = ps.wgttype[0];
-  if (k == WK_P) return errmsgf(101, "pweights not allowed\n");
-  if (k == WK_I && !allowi) return errmsgf(101, "iweights not allowed\n");
+  if (k == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
+  if (k == WK_I && !allowi) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
   return 0;
 }
 
@@ -209,7 +209,7 @@ int pairwisecorr() {
   c.showsig = findopt("sig", 3, 0) == 1;
   double star = -1;
   if (findoptv("star", 2, &star, 1, 0) == 1 && !(star > 0 && star < 1))
-    return errmsgf(198, "star() must be a level between 0 and 1\n");
+    return errmsgf(RC_SYNTAX, "star() must be a level between 0 and 1\n");
   if (int rc = chkopt()) return rc;
   if (int rc = weightkinds(false)) return rc;
   if (!ps.hasvarlist && ssvlist_all()) return st_noobs();
@@ -255,7 +255,7 @@ int pairwisecorr() {
     st_rmatrix("sig", k, k, c.sig, d.names, d.names);
     st_rmatrix("Nobs", k, k, c.nobs, d.names, d.names);
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }
@@ -266,7 +266,7 @@ int cmd_correlate(int) {
   if (int rc = parsecorr()) return rc;
   const bool cov = findopt("covariance", 3, 0) == 1;
   if (findopt("pairwise", 4, 0) == 1) {
-    if (cov) return errmsgf(198, "options covariance and pairwise may not be combined\n");
+    if (cov) return errmsgf(RC_SYNTAX, "options covariance and pairwise may not be combined\n");
     return pairwisecorr();
   }
   if (int rc = chkopt()) return rc;
@@ -320,7 +320,7 @@ int cmd_correlate(int) {
     }
     st_rmatrix("C", k, k, C, d.names, d.names);
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }

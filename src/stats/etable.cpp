@@ -146,7 +146,7 @@ void ct_display(const CoefTable& t) {
 }
 
 int ct_frome(CoefTable& t) {
-  if (!st_ecoefs(t.names, t.b, t.V)) return error(301);
+  if (!st_ecoefs(t.names, t.b, t.V)) return error(RC_NOESTIMATES);
   const size_t p = t.names.size();
   if (t.V.empty()) t.V.assign(p * p, misval);
   t.dropped.assign(p, 0);
@@ -163,11 +163,11 @@ int ct_options(CoefTable& t) {
   double lv[1];
   if (findoptv("level", 1, lv, 1, 0) == 1) t.level = lv[0];
   if (!(t.level >= 10 && t.level <= 99.99))
-    return errmsgf(198, "level() must be between 10 and 99.99 inclusive\n");
+    return errmsgf(RC_SYNTAX, "level() must be between 10 and 99.99 inclusive\n");
   t.plus = findopt("plus", 4, 0) == 1;
   std::string ef;
   if (findargasis("eform", 5, ef, 64)) {
-    if (ef.empty() || ef.size() > 12) return errmsgf(198, "option eform() invalid\n");
+    if (ef.empty() || ef.size() > 12) return errmsgf(RC_SYNTAX, "option eform() invalid\n");
     t.eform = ef;
   }
   return 0;

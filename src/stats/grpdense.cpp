@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "data/store.h"
+#include "data/value.h"
 #include "stats/stats.h"
 #include "platform/platform.h"
 
@@ -34,9 +35,9 @@ constexpr double DLIM = 0x1p61;
 // the missing codes `.`, `.a`, ..., `.z`.
 template <class R>
 constexpr long maxval() {
-  if constexpr (sizeof(R) == 1) return 100;
-  if constexpr (sizeof(R) == 2) return 32740;
-  return 2147483620;
+  if constexpr (sizeof(R) == 1) return MAXBYTEVAL;
+  if constexpr (sizeof(R) == 2) return MAXINTVAL;
+  return MAXLONGVAL;
 }
 
 // The accumulators of one pass and the key values they cover.

@@ -61,7 +61,7 @@ int textvars(const std::string& text, std::vector<int>& vars, bool numeric) {
   if (int rc = st_textvars(text, vars)) return rc;
   if (numeric)
     for (int v : vars)
-      if (isstrtype(vartype(v))) return error(109);
+      if (isstrtype(vartype(v))) return error(RC_TYPEMISMATCH);
   return 0;
 }
 
@@ -328,20 +328,20 @@ int readopts(const std::string& fn, GsOpts& o) {
   if (fn == "pctile") {
     double p = 50;
     if (findoptv("p", 1, &p, 1, 0) == 1) {
-      if (!(p > 0 && p < 100)) return errmsgf(198, "p() must be between 0 and 100\n");
+      if (!(p > 0 && p < 100)) return errmsgf(RC_SYNTAX, "p() must be between 0 and 100\n");
       o.p = p;
     }
   }
   if (fn == "rank") {
     const bool field = findopt("field", 5, 0) == 1, track = findopt("track", 5, 0) == 1,
                uniq = findopt("unique", 6, 0) == 1;
-    if (field + track + uniq > 1) return errmsgf(184, "options field, track and unique may not be combined\n");
+    if (field + track + uniq > 1) return errmsgf(RC_NOTCOMBINED, "options field, track and unique may not be combined\n");
     o.rankrule = field ? 1 : track ? 2 : uniq ? 3 : 0;
   }
   if (fn == "std") {
     (void)findoptv("mean", 4, &o.smean, 1, 0);
     if (findoptv("std", 3, &o.sstd, 1, 0) == 1 && !(o.sstd > 0))
-      return errmsgf(198, "std() must be positive\n");
+      return errmsgf(RC_SYNTAX, "std() must be positive\n");
   }
   if (fn == "cut") {
     std::string at;
@@ -350,12 +350,12 @@ int readopts(const std::string& fn, GsOpts& o) {
       if (int rc = numlist_expand(at.c_str(), shape, o.at, false)) return rc;
       if (o.at.size() < 2 || !std::is_sorted(o.at.begin(), o.at.end()) ||
           std::adjacent_find(o.at.begin(), o.at.end()) != o.at.end())
-        return errmsgf(198, "at() needs at least two increasing numbers\n");
+        return errmsgf(RC_SYNTAX, "at() needs at least two increasing numbers\n");
     }
     o.ngroup = findopta("group", 5, 0);
     o.icodes = findopt("icodes", 5, 0) == 1;
-    if (o.at.empty() == (o.ngroup == 0)) return errmsgf(198, "cut needs one of at() or group()\n");
-    if (o.ngroup < 0 || o.ngroup > 10000) return errmsgf(198, "group() invalid\n");
+    if (o.at.empty() == (o.ngroup == 0)) return errmsgf(RC_SYNTAX, "cut needs one of at() or group()\n");
+    if (o.ngroup < 0 || o.ngroup > 10000) return errmsgf(RC_SYNTAX, "group() invalid\n");
   }
   return chkopt();
 }
@@ -377,11 +377,11 @@ int cmd_grpstat(int) {
   const Fn* fn = nullptr;
   for (const Fn& f : fns)
     if (fname == f.name) fn = &f;
-  if (!fn) return errmsgf(133, "unknown function %s()\n", fname.c_str());
+  if (!fn) return errmsgf(RC_UNKNOWNFN, "unknown function %s()\n", fname.c_str());
   // The argument runs to the matching parenthesis.
   const char* p = wheretok();
   while (*p == ' ') ++p;
-  if (*p != '(') return errmsgf(198, "%s() needs its arguments in parentheses\n", fname.c_str());
+  if (*p != '(') return errmsgf(RC_SYNTAX, "%s() needs its arguments in parentheses\n", fname.c_str());
   int depth = 0;
   const char* q = p;
   for (; *q; ++q) {
@@ -405,24 +405,24 @@ int cmd_grpstat(int) {
   GsOpts o;
   if (int rc = readopts(fname, o)) return rc;
   if (int rc = chkvarname(newname.c_str())) return rc;
-  if (findvarexact(newname.c_str())) return errmsgf(110, "%s already defined\n", newname.c_str());
-  if (type && isstrtype(type)) return error(109);
+  if (findvarexact(newname.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", newname.c_str());
+  if (type && isstrtype(type)) return error(RC_TYPEMISMATCH);
   if (!type) type = fn->deftype ? fn->deftype : ds.deftype;
-  if (arg.find_first_not_of(' ') == std::string::npos) return errmsgf(198, "%s() needs an argument\n", fname.c_str());
+  if (arg.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "%s() needs an argument\n", fname.c_str());
   if (ps.hasweight && !weighable(fname))
-    return errmsgf(101, "weights not allowed with %s()\n", fname.c_str());
+    return errmsgf(RC_NOTALLOWED, "weights not allowed with %s()\n", fname.c_str());
   std::vector<int> byvars;
   if (ps.bylevel) {
     // Under the by prefix the command makes every group at once.
-    if (!o.by.empty()) return error(190);
-    if (!by_wholerun()) return error(190);
+    if (!o.by.empty()) return error(RC_NOBY);
+    if (!by_wholerun()) return error(RC_NOBY);
     byvars = bys.sysbylist;
     if (!ps.hasin) ds.nobs1 = 1, ds.nobs2 = ds.nobs;
   } else if (!o.by.empty()) {
-    if (fn->arg != A_EXP) return errmsgf(190, "%s() may not be combined with by\n", fname.c_str());
+    if (fn->arg != A_EXP) return errmsgf(RC_NOBY, "%s() may not be combined with by\n", fname.c_str());
     if (int rc = textvars(o.by, byvars, false)) return rc;
   }
-  if (!byvars.empty() && fn->arg != A_EXP) return errmsgf(190, "%s() may not be combined with by\n", fname.c_str());
+  if (!byvars.empty() && fn->arg != A_EXP) return errmsgf(RC_NOBY, "%s() may not be combined with by\n", fname.c_str());
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
@@ -467,7 +467,7 @@ int cmd_grpstat(int) {
         if (fname == "pctile")
           stat = GS_PCTILE, pp = o.p;
         else if (fname != "std" && !gs_lookup(fname, &stat, &pp))
-          return errmsgf(133, "unknown function %s()\n", fname.c_str());
+          return errmsgf(RC_UNKNOWNFN, "unknown function %s()\n", fname.c_str());
         std::vector<double> out;
         if (int rc = gs_compute(stat, pp, s.lo, code, ng, fetch, s.w, s.wkind, out)) return rc;
         if (fname == "std") {
@@ -552,7 +552,7 @@ int cmd_grpstat(int) {
       need();
       std::vector<int> vars;
       if (int rc = textvars(arg, vars, true)) return rc;
-      if (vars.size() != 1) return error(103);
+      if (vars.size() != 1) return error(RC_TOOMANYVARS);
       std::vector<double> at = o.at;
       if (o.ngroup > 0) {
         // equal-frequency groups: cut points at the quantiles
@@ -579,7 +579,7 @@ int cmd_grpstat(int) {
     if (int rc = writevar(newname, type, s.lo, n, fill, &nmiss)) return rc;
     return missnote(nmiss);
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }

@@ -244,7 +244,7 @@ int cmd_inspect(int) {
   std::vector<int> vars;
   if (ps.hasvarlist) {
     for (int e = 0; e < vl.lnvar(); ++e)
-      if (!st_plainentry(e)) return error(6101);
+      if (!st_plainentry(e)) return error(RC_MSG_TSOPS);
     vars = vl.varlist_vr;
   } else {
     for (int v = 1; v <= ds.nvar; ++v)
@@ -258,7 +258,7 @@ int cmd_inspect(int) {
       if (int rc = inspectvar(v, s)) return rc;
     }
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }

@@ -44,9 +44,9 @@ int cmd_oneway(int) {
   if (int rc = chkopt()) return rc;
   if (vl.lnvar() != 2) return error(vl.lnvar() < 2 ? 102 : 103);
   if (ps.hasweight && (ps.wgttype[0] == WK_P || ps.wgttype[0] == WK_I))
-    return errmsgf(101, "%ss not allowed\n", ps.wgttype.c_str());
+    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", ps.wgttype.c_str());
   const int yv = vl.varlist_vr[0], fv = vl.varlist_vr[1];
-  if (isstrtype(vartype(yv))) return error(109);
+  if (isstrtype(vartype(yv))) return error(RC_TYPEMISMATCH);
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
@@ -184,7 +184,7 @@ int cmd_oneway(int) {
       st_rscalar("df_bart", bdf);
     }
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }

@@ -101,11 +101,14 @@ void st_global(const char* name, const char* text) { macset_global(name, text); 
 
 int st_matsize() { return errst.matsize ? errst.matsize() : 400; }
 
-// `set level`, kept by the c() table; 95 when it is out of its range.
+// Confidence level in percent used when `set level` is out of its range.
+constexpr double DEFAULT_LEVEL = 95;
+
+// `set level`, kept by the c() table; DEFAULT_LEVEL when it is out of its range.
 double st_setlevel() {
-  double d = 95;
+  double d = DEFAULT_LEVEL;
   std::string s;
   bool isstr = false;
   if (creturn_value("level", &d, &s, &isstr) == 0 && !isstr && d >= 10 && d <= 99.99) return d;
-  return 95;
+  return DEFAULT_LEVEL;
 }

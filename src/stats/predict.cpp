@@ -59,7 +59,7 @@ int cmd_predict(int) {
   int type = typecode(w.c_str());
   if (type) w = gettok(prsestd);
   if (w.empty() || w == "," || w == "if" || w == "in") return required("new variable name");
-  if (type && isstrtype(type)) return error(109);
+  if (type && isstrtype(type)) return error(RC_TYPEMISMATCH);
   const std::string name = w;
   ps.opable = 0;
   ps.byable = 0;
@@ -69,13 +69,13 @@ int cmd_predict(int) {
   if (findopt("residuals", 1, 0) == 1) ++kinds, kind = P_RES;
   if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
   if (int rc = chkopt()) return rc;
-  if (kinds > 1) return errmsgf(198, "only one statistic may be specified\n");
+  if (kinds > 1) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
   std::vector<std::string> names;
   std::vector<double> b, V;
-  if (!st_ecoefs(names, b, V)) return error(301);
-  if (kind == P_STDP && V.empty()) return errmsgf(321, "variance matrix not found\n");
+  if (!st_ecoefs(names, b, V)) return error(RC_NOESTIMATES);
+  if (kind == P_STDP && V.empty()) return errmsgf(RC_BADAFTEREST, "variance matrix not found\n");
   if (int rc = chkvarname(name.c_str())) return rc;
-  if (findvarexact(name.c_str())) return errmsgf(110, "%s already defined\n", name.c_str());
+  if (findvarexact(name.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
   const size_t p = names.size();
   // A coefficient that is zero with zero variance (a dropped regressor)
   // contributes nothing: its variable need not exist.
@@ -88,7 +88,7 @@ int cmd_predict(int) {
   Term dep;
   if (kind == P_RES) {
     const std::string dv = st_elocalget("depvar");
-    if (dv.empty()) return errmsgf(198, "residuals need the dependent variable e(depvar)\n");
+    if (dv.empty()) return errmsgf(RC_SYNTAX, "residuals need the dependent variable e(depvar)\n");
     if (int rc = resolve(dv.substr(0, dv.find(' ')), dep)) return rc;
   }
   int tvar = 0, pvar = 0;

@@ -27,17 +27,17 @@ int wanted(std::vector<double>& p) {
   long nq = findopta("nquantiles", 1, 0);
   std::string list;
   const bool haslist = findargasis("percentiles", 1, list, 4000);
-  if (nq && haslist) return errmsgf(184, "options nquantiles() and percentiles() may not be combined\n");
+  if (nq && haslist) return errmsgf(RC_NOTCOMBINED, "options nquantiles() and percentiles() may not be combined\n");
   if (haslist) {
     NumlistSpec shape;
     if (int rc = numlist_expand(list.c_str(), shape, p, false)) return rc;
     for (double x : p)
-      if (!(x > 0 && x < 100)) return errmsgf(198, "percentiles() must be between 0 and 100\n");
-    if (p.size() > 1000) return error(134);
+      if (!(x > 0 && x < 100)) return errmsgf(RC_SYNTAX, "percentiles() must be between 0 and 100\n");
+    if (p.size() > 1000) return error(RC_TOOMANYVALUES);
     return 0;
   }
   if (!nq) nq = 2;
-  if (nq < 2 || nq > 1001) return errmsgf(198, "nquantiles() must be between 2 and 1001\n");
+  if (nq < 2 || nq > 1001) return errmsgf(RC_SYNTAX, "nquantiles() must be between 2 and 1001\n");
   for (long k = 1; k < nq; ++k) p.push_back(100.0 * static_cast<double>(k) / static_cast<double>(nq));
   return 0;
 }
@@ -77,8 +77,8 @@ double pct(const std::vector<double>& xs, const std::vector<double>& ws, bool we
 
 int weightcheck(bool altdef) {
   if (!ps.hasweight) return 0;
-  if (ps.wgttype[0] == WK_I) return errmsgf(101, "iweights not allowed\n");
-  if (altdef) return errmsgf(135, "altdef may not be combined with weights\n");
+  if (ps.wgttype[0] == WK_I) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
+  if (altdef) return errmsgf(RC_WEIGHTED, "altdef may not be combined with weights\n");
   return 0;
 }
 
@@ -93,9 +93,9 @@ int cmd_pctile(int) {
   const bool altdef = findopt("altdef", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
   if (int rc = weightcheck(altdef)) return rc;
-  if (vl.lnvar() != 1) return error(103);
+  if (vl.lnvar() != 1) return error(RC_TOOMANYVARS);
   const int v = vl.varlist_vr[0];
-  if (isstrtype(vartype(v))) return error(109);
+  if (isstrtype(vartype(v))) return error(RC_TYPEMISMATCH);
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
@@ -109,7 +109,7 @@ int cmd_pctile(int) {
     for (size_t k = 0; k < p.size(); ++k)
       st_rscalar(("r" + std::to_string(k + 1)).c_str(), pct(xs, ws, s.wkind != WK_NONE, altdef, p[k]));
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   return 0;
 }

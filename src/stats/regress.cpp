@@ -250,7 +250,7 @@ void robusthead(const RegFit& f) {
 // e(). 0, or 301 when e() holds no regress results.
 int fromrecord(RegFit& f) {
   const std::vector<double>& rec = st_erecordget();
-  if (st_ecmd() != "regress" || rec.size() < REC_NFIELD) return error(301);
+  if (st_ecmd() != "regress" || rec.size() < REC_NFIELD) return error(RC_NOESTIMATES);
   f.N = rec[REC_N], f.df_m = rec[REC_DFM], f.df_r = rec[REC_DFR], f.dfr_test = rec[REC_DFRT];
   f.F = rec[REC_F], f.pF = rec[REC_PF], f.r2 = rec[REC_R2], f.r2_a = rec[REC_R2A];
   f.rmse = rec[REC_RMSE], f.mss = rec[REC_MSS], f.rss = rec[REC_RSS], f.tss = rec[REC_TSS];
@@ -268,7 +268,7 @@ int fromrecord(RegFit& f) {
 int display(const RegOpts& o) {
   RegFit f;
   if (int rc = fromrecord(f)) return rc;
-  if (o.beta && f.vce == VCE_CLUSTER) return errmsgf(184, "options cluster() and beta may not be combined\n");
+  if (o.beta && f.vce == VCE_CLUSTER) return errmsgf(RC_NOTCOMBINED, "options cluster() and beta may not be combined\n");
   CoefTable t;
   if (int rc = ct_frome(t)) return rc;
   if (!o.noheader) {
@@ -298,7 +298,7 @@ int displayopts(RegOpts& o) {
   o.eform = t.eform;
   o.beta = findopt("beta", 4, 0) == 1;
   o.noheader = findopt("header", 6, 1) == 0;
-  if (o.beta && !o.eform.empty()) return errmsgf(184, "options beta and eform() may not be combined\n");
+  if (o.beta && !o.eform.empty()) return errmsgf(RC_NOTCOMBINED, "options beta and eform() may not be combined\n");
   return 0;
 }
 
@@ -307,10 +307,10 @@ int fit(const RegOpts& o, RegFit& f) {
   const int nv = vl.lnvar();
   const int k = nv - 1;  // regressors
   const bool cons = !o.nocons && !o.hascons;
-  if (nv > st_matsize() - 2) return error(908);
+  if (nv > st_matsize() - 2) return error(RC_MATSIZE);
   for (int j = 0; j < nv; ++j)
     if (isstrtype(vartype(vl.varlist_vr[static_cast<size_t>(j)])))
-      return errmsgf(109, "string variables not allowed in varlist;\n%s is a string variable\n",
+      return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n",
                      varname(vl.varlist_vr[static_cast<size_t>(j)]).c_str());
   StSample s;
   if (int rc = st_sample(s)) return rc;
@@ -714,9 +714,9 @@ int cmd_regress(int) {
   RegOpts o;
   if (int rc = displayopts(o)) return rc;
   if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(190);
+    if (ps.bylevel || programby) return error(RC_NOBY);
     if (int rc = chkopt()) return rc;
-    if (ps.hasif || ps.hasin || ps.hasweight) return error(198);
+    if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
     return display(o);
   }
   o.nocons = findopt("constant", 5, 1) == 0;
@@ -729,7 +729,7 @@ int cmd_regress(int) {
   const bool hascl = findargn("cluster", 2, cl, 64, 1);
   std::string dn;
   if (findargn("depname", 4, dn, 64, 1)) {
-    if (dn.empty() || chkname(dn.c_str())) return errmsgf(198, "option depname() invalid\n");
+    if (dn.empty() || chkname(dn.c_str())) return errmsgf(RC_SYNTAX, "option depname() invalid\n");
     o.depname = dn;
   }
   {
@@ -739,7 +739,7 @@ int cmd_regress(int) {
       const double v = std::strtod(d.c_str(), &end);
       while (*end == ' ') ++end;
       if (d.empty() || *end || !(v > 0 && v < 2147483647.0))
-        return errmsgf(198, "dof() must be above 0 and below the largest long\n");
+        return errmsgf(RC_SYNTAX, "dof() must be above 0 and below the largest long\n");
       o.dof = v;
     }
   }
@@ -748,9 +748,9 @@ int cmd_regress(int) {
   (void)findopt("checkorder", 10, 0);
   if (int rc = chkopt()) return rc;
   if (hc2 + hc3 + (rob || hascl) > 1)
-    return errmsgf(198, "options robust, hc2 and hc3 may not be combined\n");
+    return errmsgf(RC_SYNTAX, "options robust, hc2 and hc3 may not be combined\n");
   if (hascl) {
-    if (cl.empty()) return errmsgf(198, "option cluster() invalid\n");
+    if (cl.empty()) return errmsgf(RC_SYNTAX, "option cluster() invalid\n");
     const int v = zelta_findvar(cl.c_str(), 1, false);
     if (v < 0) return -v;
     o.clustvar = v;
@@ -764,19 +764,19 @@ int cmd_regress(int) {
   }
   // Sampling weights always get the robust variance.
   if (ps.hasweight && ps.wgttype[0] == WK_P && o.vce == VCE_OLS) o.vce = VCE_HC1;
-  if (o.beta && o.vce == VCE_CLUSTER) return errmsgf(184, "options cluster() and beta may not be combined\n");
+  if (o.beta && o.vce == VCE_CLUSTER) return errmsgf(RC_NOTCOMBINED, "options cluster() and beta may not be combined\n");
   if (o.hascons) o.nocons = true;
-  if (vl.lnvar() == 1 && o.nocons && !o.hascons) return errmsgf(102, "too few variables specified\n");
-  if (ps.hasweight && ps.wgttype[0] == WK_I && o.vce != VCE_OLS) return error(5101);
+  if (vl.lnvar() == 1 && o.nocons && !o.hascons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+  if (ps.hasweight && ps.wgttype[0] == WK_I && o.vce != VCE_OLS) return error(RC_MSG_IWROBUST);
   if (o.clustvar && isstrtype(vartype(o.clustvar)))
-    return errmsgf(109, "cluster() variable %s must be numeric\n", varname(o.clustvar).c_str());
+    return errmsgf(RC_TYPEMISMATCH, "cluster() variable %s must be numeric\n", varname(o.clustvar).c_str());
   RegFit f;
   // Working storage grows with the observations and matsize; running out of
   // memory is a return code, never an exception leaving the command.
   try {
     if (int rc = fit(o, f)) return rc;
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   sts.reg = std::move(f);
   post(sts.reg);

@@ -97,11 +97,11 @@ int parsestubs(const std::string& text, std::vector<Stub>& stubs) {
       s.pre = w;
     } else {
       s.pre = w.substr(0, at), s.suf = w.substr(at + 1);
-      if (s.suf.find('@') != std::string::npos) return errmsgf(198, "%s: a stub takes one @\n", w.c_str());
+      if (s.suf.find('@') != std::string::npos) return errmsgf(RC_SYNTAX, "%s: a stub takes one @\n", w.c_str());
     }
-    if (s.pre.empty() || !wellformed(s.name())) return errmsgf(198, "%s invalid stub\n", w.c_str());
+    if (s.pre.empty() || !wellformed(s.name())) return errmsgf(RC_SYNTAX, "%s invalid stub\n", w.c_str());
     for (const Stub& o : stubs)
-      if (o.name() == s.name()) return errmsgf(198, "stub %s given twice\n", s.name().c_str());
+      if (o.name() == s.name()) return errmsgf(RC_SYNTAX, "stub %s given twice\n", s.name().c_str());
     stubs.push_back(s);
   }
   if (stubs.empty()) return required("stub");
@@ -287,15 +287,15 @@ int fillfrom(OutVar& o, int var, const std::vector<long>& src) {
 // variables). The new dataset is made beside the old one, which comes back
 // untouched if the new one cannot be made.
 int swapdata(std::vector<OutVar>& out, long nobs, int nsort) {
-  if (static_cast<long>(out.size()) > ds.maxmaxvar - 1) return error(900);
+  if (static_cast<long>(out.size()) > ds.maxmaxvar - 1) return error(RC_NOROOMVARS);
   // A record as wide as the variables and one spare byte, with a slot to
   // spare for the maxvar rule.
   long width = 1;
   for (const OutVar& o : out) width += typewidth(o.type);
   width = std::max(width, static_cast<long>(out.size()) + 2);
   width = (width + 1) / 2 * 2;
-  if (width > ds.maxlrecl) return error(902);
-  if (nobs > maxobs_for(width, ds.memorysize) - 1) return error(901);
+  if (width > ds.maxlrecl) return error(RC_NOROOMWIDTH);
+  if (nobs > maxobs_for(width, ds.memorysize) - 1) return error(RC_NOROOMOBS);
   const CharState chsaved = chs;
   DsAside aside;
   if (int rc = ds_aside(aside)) return rc;
@@ -387,7 +387,7 @@ std::string longlabel(const Stub& st, const std::vector<Source>& src) {
 // reshape long: wide -> long.
 int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const std::string& jname, bool strj,
            const JList& jlist, bool report) {
-  if (!wellformed(jname)) return errmsgf(198, "%s invalid variable name\n", jname.c_str());
+  if (!wellformed(jname)) return errmsgf(RC_SYNTAX, "%s invalid variable name\n", jname.c_str());
   if (findvarexact(jname.c_str())) return error2(3, jname.c_str());
   // The sources of each stub.
   std::vector<std::vector<Source>> src(stubs.size());
@@ -405,7 +405,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
       // a variable whose j is not among those listed is carried along
       if (jlist.given && (strj ? !jlist.has(mid) : !jlist.has(std::strtod(mid.c_str(), nullptr)))) continue;
       if (stubof[static_cast<size_t>(v)] >= 0)
-        return errmsgf(198, "variable %s fits stubs %s and %s\n", nm.c_str(),
+        return errmsgf(RC_SYNTAX, "variable %s fits stubs %s and %s\n", nm.c_str(),
                        stubs[static_cast<size_t>(stubof[static_cast<size_t>(v)])].shown().c_str(), st.shown().c_str());
       stubof[static_cast<size_t>(v)] = static_cast<int>(k);
       src[k].push_back({v, mid, strj ? 0 : std::strtod(mid.c_str(), nullptr)});
@@ -415,7 +415,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
   std::map<double, std::string> jn;
   std::map<std::string, int> js;
   for (size_t k = 0; k < stubs.size(); ++k) {
-    if (src[k].empty()) return errmsgf(111, "no variables fit stub %s\n", stubs[k].shown().c_str());
+    if (src[k].empty()) return errmsgf(RC_NOTFOUND, "no variables fit stub %s\n", stubs[k].shown().c_str());
     std::map<double, int> seen;
     for (const Source& s : src[k]) {
       if (strj) {
@@ -424,7 +424,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
       }
       auto [it, fresh] = seen.emplace(s.jnum, s.var);
       if (!fresh)
-        return errmsgf(198, "variables %s and %s both give j = %s\n", varname(it->second).c_str(), varname(s.var).c_str(),
+        return errmsgf(RC_SYNTAX, "variables %s and %s both give j = %s\n", varname(it->second).c_str(), varname(s.var).c_str(),
                        wholetext(s.jnum).c_str());
       jn.emplace(s.jnum, wholetext(s.jnum));
     }
@@ -483,7 +483,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
   }
   if (report) return noproblems();
   const long rows = ds.nobs * static_cast<long>(nj);
-  if (static_cast<double>(ds.nobs) * static_cast<double>(nj) > 2147483620.0) return error(901);
+  if (static_cast<double>(ds.nobs) * static_cast<double>(nj) > 2147483620.0) return error(RC_NOROOMOBS);
   // Observation of each row's id (ids in order), and the j index of each row.
   std::vector<long> idobs(static_cast<size_t>(rows));
   for (long g = 0; g < ng; ++g)
@@ -539,7 +539,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
     for (const Source& s : ss) {
       const int t = promote(o.type, vartype(s.var));
       if (!t)
-        return errmsgf(109, "stub %s: %s is %s and %s is %s\n", st.shown().c_str(), varname(ss[0].var).c_str(),
+        return errmsgf(RC_TYPEMISMATCH, "stub %s: %s is %s and %s is %s\n", st.shown().c_str(), varname(ss[0].var).c_str(),
                        isstrtype(vartype(ss[0].var)) ? "string" : "numeric", varname(s.var).c_str(),
                        isstrtype(vartype(s.var)) ? "string" : "numeric");
       o.type = t;
@@ -587,17 +587,17 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
            bool report) {
   const std::string ilist = namelist(ivars);
   if (std::find(ivars.begin(), ivars.end(), jvar) != ivars.end())
-    return errmsgf(198, "variable %s is both i and j\n", varname(jvar).c_str());
+    return errmsgf(RC_SYNTAX, "variable %s is both i and j\n", varname(jvar).c_str());
   if (isstrtype(vartype(jvar)) && !strj)
-    return errmsgf(109, "variable %s is a string variable; give the string option for a string j\n", varname(jvar).c_str());
+    return errmsgf(RC_TYPEMISMATCH, "variable %s is a string variable; give the string option for a string j\n", varname(jvar).c_str());
   if (!isstrtype(vartype(jvar)) && strj)
-    return errmsgf(109, "variable %s is numeric; the string option is for a string j\n", varname(jvar).c_str());
+    return errmsgf(RC_TYPEMISMATCH, "variable %s is numeric; the string option is for a string j\n", varname(jvar).c_str());
   std::vector<int> stubvar;
   for (const Stub& st : stubs) {
     const int v = findvarexact(st.name().c_str());
     if (!v) return varnotfound(st.name().c_str());
     if (v == jvar || std::find(ivars.begin(), ivars.end(), v) != ivars.end())
-      return errmsgf(198, "variable %s cannot be both a stub and i or j\n", st.name().c_str());
+      return errmsgf(RC_SYNTAX, "variable %s cannot be both a stub and i or j\n", st.name().c_str());
     stubvar.push_back(v);
   }
   // Codes of i and j; j may not be missing.
@@ -671,7 +671,7 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
     {
       std::string t = sreforms("%12.0g", v);
       t.erase(0, t.find_first_not_of(' '));
-      return errmsgf(198, "variable %s has value %s: j values must be whole numbers, 0 or more, to make variable names\n",
+      return errmsgf(RC_SYNTAX, "variable %s has value %s: j values must be whole numbers, 0 or more, to make variable names\n",
                      varname(jvar).c_str(), t.c_str());
     }
     jtexts.push_back(wholetext(v));
@@ -690,14 +690,14 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
     for (size_t k = 0; k < nj; ++k) {
       const std::string nm = stubs[s].pre + jtexts[k] + stubs[s].suf;
       if (!wellformed(nm))
-        return errmsgf(198, "stub %s and j = %s make %s, an invalid variable name\n", stubs[s].shown().c_str(),
+        return errmsgf(RC_SYNTAX, "stub %s and j = %s make %s, an invalid variable name\n", stubs[s].shown().c_str(),
                        jtexts[k].c_str(), nm.c_str());
       if (std::find(taken.begin(), taken.end(), nm) != taken.end()) return error2(3, nm.c_str());
       taken.push_back(nm);
       newname[s].push_back(nm);
     }
   if (static_cast<double>(ivars.size() + keep.size()) + static_cast<double>(stubs.size() * nj) > ds.maxmaxvar - 1)
-    return error(900);
+    return error(RC_NOROOMVARS);
   // i and j must identify the observations.
   std::vector<long> slot(static_cast<size_t>(ng) * nj, 0);
   std::vector<std::pair<int32_t, int32_t>> dups;
@@ -863,7 +863,7 @@ int parsejlist(const std::string& text, bool strj, std::string& name, JList& jl)
   const std::string t = squeeze(text);
   const size_t sp = t.find(' ');
   name = t.substr(0, sp);
-  if (name.empty()) return errmsgf(198, "j() takes a variable name\n");
+  if (name.empty()) return errmsgf(RC_SYNTAX, "j() takes a variable name\n");
   if (sp == std::string::npos) return 0;
   jl.given = true;
   const std::string rest = t.substr(sp + 1);
@@ -877,13 +877,13 @@ int parsejlist(const std::string& text, bool strj, std::string& name, JList& jl)
     }
     std::sort(jl.texts.begin(), jl.texts.end());
     for (size_t k = 1; k < jl.texts.size(); ++k)
-      if (jl.texts[k] == jl.texts[k - 1]) return errmsgf(198, "j value %s listed twice\n", jl.texts[k].c_str());
+      if (jl.texts[k] == jl.texts[k - 1]) return errmsgf(RC_SYNTAX, "j value %s listed twice\n", jl.texts[k].c_str());
     return 0;
   }
   // a name where a number should be is most likely a second variable
   if (std::isalpha(static_cast<unsigned char>(rest[0])) || rest[0] == '_') {
     const std::string w = rest.substr(0, rest.find(' '));
-    return errmsgf(198, "j(%s): %s is not a number; j() takes one variable and its values\n", t.c_str(),
+    return errmsgf(RC_SYNTAX, "j(%s): %s is not a number; j() takes one variable and its values\n", t.c_str(),
                    w.c_str());
   }
   NumlistSpec rule;
@@ -892,7 +892,7 @@ int parsejlist(const std::string& text, bool strj, std::string& name, JList& jl)
   if (int rc = numlist_expand(rest.c_str(), rule, jl.nums, false)) return rc;
   std::sort(jl.nums.begin(), jl.nums.end());
   for (size_t k = 1; k < jl.nums.size(); ++k)
-    if (jl.nums[k] == jl.nums[k - 1]) return errmsgf(198, "j value %s listed twice\n", wholetext(jl.nums[k]).c_str());
+    if (jl.nums[k] == jl.nums[k - 1]) return errmsgf(RC_SYNTAX, "j value %s listed twice\n", wholetext(jl.nums[k]).c_str());
   return 0;
 }
 
@@ -901,19 +901,19 @@ int parsejlist(const std::string& text, bool strj, std::string& name, JList& jl)
 int runsettings(const Settings& st, bool report) {
   std::vector<Stub> stubs;
   if (int rc = parsestubs(st.stubs, stubs)) return rc;
-  if (ds.nvar == 0) return error(111);
+  if (ds.nvar == 0) return error(RC_NOTFOUND);
   std::vector<int> ivars;
   if (int rc = st_textvars(st.i, ivars)) return rc;
   for (size_t k = 0; k < ivars.size(); ++k)
     if (std::find(ivars.begin(), ivars.begin() + static_cast<long>(k), ivars[k]) != ivars.begin() + static_cast<long>(k))
-      return errmsgf(198, "variable %s given twice in i()\n", varname(ivars[k]).c_str());
+      return errmsgf(RC_SYNTAX, "variable %s given twice in i()\n", varname(ivars[k]).c_str());
   std::string jname;
   JList jl;
   if (int rc = parsejlist(st.j, st.strj, jname, jl)) return rc;
   if (st.how == "long") return tolong(stubs, ivars, jname, st.strj, jl, report);
   std::vector<int> jv;
   if (int rc = st_textvars(jname, jv)) return rc;
-  if (jv.size() != 1) return errmsgf(103, "j() takes one variable\n");
+  if (jv.size() != 1) return errmsgf(RC_TOOMANYVARS, "j() takes one variable\n");
   return towide(stubs, ivars, jv[0], st.strj, jl, report);
 }
 
@@ -975,7 +975,7 @@ int guarded(const Settings& st, bool report) {
   try {
     return runsettings(st, report);
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
 }
 
@@ -1006,15 +1006,15 @@ int cmd_reshape(int) {
   const std::string how = line.substr(p, e - p);
   const bool bare = line.find_first_not_of(' ', e) == std::string::npos;
   if (how == "query" || how == "error") {
-    if (!bare) return errmsgf(198, "reshape %s takes no arguments\n", how.c_str());
+    if (!bare) return errmsgf(RC_SYNTAX, "reshape %s takes no arguments\n", how.c_str());
     return how == "query" ? query() : report();
   }
   if (how != "long" && how != "wide")
-    return errmsgf(198, "reshape %s: long, wide, query or error expected\n", how.c_str());
+    return errmsgf(RC_SYNTAX, "reshape %s: long, wide, query or error expected\n", how.c_str());
   Settings st;
   if (bare) {
     if (!remembered(st))
-      return errmsgf(198, "no reshape remembered with these data: type reshape %s stubs, i() j()\n", how.c_str());
+      return errmsgf(RC_SYNTAX, "no reshape remembered with these data: type reshape %s stubs, i() j()\n", how.c_str());
     if (st.how == how) {
       spout21f("(data already %s)\n", how.c_str());
       return 0;

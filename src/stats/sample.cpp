@@ -49,15 +49,15 @@ int st_sample(StSample& s) {
 int st_checkweight(char kind, double w, bool* use) {
   *use = false;
   if (ismissing(w) || w == 0) return 0;
-  if (w < 0 && kind != WK_I) return error(402);
-  if (kind == WK_F && w != std::floor(w)) return error(401);
+  if (w < 0 && kind != WK_I) return error(RC_NEGWEIGHT);
+  if (kind == WK_F && w != std::floor(w)) return error(RC_NONINTFW);
   *use = true;
   return 0;
 }
 
 int st_noobs() {
-  (void)error(2000);
-  return 2000;
+  (void)error(RC_NOOBS);
+  return RC_NOOBS;
 }
 
 void st_note(const std::string& text) {
@@ -96,7 +96,7 @@ int st_textvars(const std::string& text, std::vector<int>& vars) {
   if (rc) return rc;
   if (rest.find_first_not_of(' ') != std::string::npos) return invalid(rest.c_str());
   vars = vl.varlist_vr;
-  if (vars.empty()) return error(102);
+  if (vars.empty()) return error(RC_TOOFEWVARS);
   return 0;
 }
 
@@ -105,6 +105,6 @@ int st_level(double* level) {
   double lv[1];
   if (findoptv("level", 1, lv, 1, 0) == 1) *level = lv[0];
   if (!(*level >= 10 && *level <= 99.99))
-    return errmsgf(198, "level() must be between 10 and 99.99 inclusive\n");
+    return errmsgf(RC_SYNTAX, "level() must be between 10 and 99.99 inclusive\n");
   return 0;
 }

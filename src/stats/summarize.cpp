@@ -494,13 +494,13 @@ int cmd_summarize(int) {
   o.fmt = findopt("format", 1, 0) == 1;
   o.sep = static_cast<int>(findopta("separator", 3, 5));
   if (int rc = chkopt()) return rc;
-  if (o.sep < 0) return errmsgf(198, "separator() invalid\n");
+  if (o.sep < 0) return errmsgf(RC_SYNTAX, "separator() invalid\n");
   if (o.detail && o.meanonly)
-    return errmsgf(184, "options detail and meanonly may not be combined\n");
+    return errmsgf(RC_NOTCOMBINED, "options detail and meanonly may not be combined\n");
   if (ps.hasweight) {
     const char k = ps.wgttype[0];
-    if (k == WK_P) return errmsgf(101, "pweights not allowed\n");
-    if (k == WK_I && o.detail) return errmsgf(101, "iweights not allowed\n");
+    if (k == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
+    if (k == WK_I && o.detail) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
     o.wcol = !o.detail && (k == WK_A || k == WK_I);
   }
   if (!ps.hasvarlist && ssvlist_all()) {
@@ -513,7 +513,7 @@ int cmd_summarize(int) {
   try {
     if (int rc = st_sample(s)) return rc;
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
   o.show = !o.meanonly && out.s_outlev <= OUT_RESULT;
   const int nv = vl.lnvar();
@@ -522,7 +522,7 @@ int cmd_summarize(int) {
     try {
       if (int rc = figures(e, s, o, f)) return rc;
     } catch (const std::bad_alloc&) {
-      return error(909);  // the values kept for the percentiles
+      return error(RC_NOMEM);  // the values kept for the percentiles
     }
     if (o.show) {
       if (o.detail) {

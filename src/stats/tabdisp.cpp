@@ -395,7 +395,7 @@ int show(const Table& t, const TdOpts& o) {
 int widthopt(const char* name, int min, int lo, int* dst) {
   const long w = findopta(name, min, -999);
   if (w == -999) return 0;
-  if (w < lo || w > MAXWIDTH) return errmsgf(198, "%s() must be between %d and %d\n", name, lo, MAXWIDTH);
+  if (w < lo || w > MAXWIDTH) return errmsgf(RC_SYNTAX, "%s() must be between %d and %d\n", name, lo, MAXWIDTH);
   *dst = static_cast<int>(w);
   return 0;
 }
@@ -408,9 +408,9 @@ int cmd_tabdisp(int) {
   ps.opable = 0;
   if (int rc = parse()) return rc;
   const int nv = vl.lnvar();
-  if (nv > 3) return error(103);
+  if (nv > 3) return error(RC_TOOMANYVARS);
   for (int e = 0; e < nv; ++e)
-    if (!st_plainentry(e)) return error(6101);
+    if (!st_plainentry(e)) return error(RC_MSG_TSOPS);
   const std::vector<int> rcv(vl.varlist_vr.begin(), vl.varlist_vr.begin() + nv);
   TdOpts o;
   std::string text;
@@ -422,7 +422,7 @@ int cmd_tabdisp(int) {
   std::string fmt;
   if (findargasis("format", 3, fmt, 64)) {
     fmt = trim(fmt);
-    if (chkfmt(fmt.c_str(), FMTK_NUM)) return errmsgf(120, "%s invalid %%format\n", fmt.c_str());
+    if (chkfmt(fmt.c_str(), FMTK_NUM)) return errmsgf(RC_BADFORMAT, "%s invalid %%format\n", fmt.c_str());
     o.fmt = fmt;
   }
   const bool center = findopt("center", 3, 0) == 1, left = findopt("left", 4, 0) == 1;
@@ -435,11 +435,11 @@ int cmd_tabdisp(int) {
   if (csep > 0) o.csep = csep;
   if (int rc = widthopt("stubwidth", 5, 4, &o.stubwidth)) return rc;
   if (int rc = chkopt()) return rc;
-  if (!hascell) return errmsgf(198, "option cellvar() required\n");
-  if (o.cells.empty()) return errmsgf(198, "cellvar() needs at least one variable\n");
-  if (o.cells.size() > MAXCELLVARS) return errmsgf(103, "cellvar(): at most %d variables\n", MAXCELLVARS);
-  if (o.by.size() > MAXBYVARS) return errmsgf(103, "by(): at most %d variables\n", MAXBYVARS);
-  if (center && left) return errmsgf(198, "options center and left may not be combined\n");
+  if (!hascell) return errmsgf(RC_SYNTAX, "option cellvar() required\n");
+  if (o.cells.empty()) return errmsgf(RC_SYNTAX, "cellvar() needs at least one variable\n");
+  if (o.cells.size() > MAXCELLVARS) return errmsgf(RC_TOOMANYVARS, "cellvar(): at most %d variables\n", MAXCELLVARS);
+  if (o.by.size() > MAXBYVARS) return errmsgf(RC_TOOMANYVARS, "by(): at most %d variables\n", MAXBYVARS);
+  if (center && left) return errmsgf(RC_SYNTAX, "options center and left may not be combined\n");
   o.align = center ? AL_CENTER : left ? AL_LEFT : AL_RIGHT;
   // the key variables: super-rows, row, super-column, column
   std::vector<int> kv = o.by;
@@ -449,7 +449,7 @@ int cmd_tabdisp(int) {
   std::vector<int> sorted = kv;
   std::sort(sorted.begin(), sorted.end());
   if (auto d = std::adjacent_find(sorted.begin(), sorted.end()); d != sorted.end())
-    return errmsgf(198, "%s may not appear twice among the row, column and by() variables\n", varname(*d).c_str());
+    return errmsgf(RC_SYNTAX, "%s may not appear twice among the row, column and by() variables\n", varname(*d).c_str());
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
@@ -462,7 +462,7 @@ int cmd_tabdisp(int) {
     spoutsml("\n");
     return show(t, o);
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
 }
 

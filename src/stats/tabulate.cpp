@@ -93,7 +93,7 @@ int oneway(int var, const StSample& s, const TabOpts& o) {
   const bool wantcode = !o.gen.empty() || s.wkind == WK_A;
   if (int rc = lv_code(var, 0, s, o.missing, lv, wantcode ? &code : nullptr, &f)) return rc;
   const int k = lv.n();
-  if (k > TAB1_MAX) return error(134);
+  if (k > TAB1_MAX) return error(RC_TOOMANYVALUES);
   if (s.wkind == WK_A) {
     long nused = 0;
     for (int32_t c : code) nused += c >= 0;
@@ -107,7 +107,7 @@ int oneway(int var, const StSample& s, const TabOpts& o) {
       if (int rc = chkvarname((o.gen + std::to_string(j + 1)).c_str())) return rc;
     for (int j = 0; j < k; ++j) {
       const std::string nm = o.gen + std::to_string(j + 1);
-      if (findvarexact(nm.c_str())) return errmsgf(110, "%s already defined\n", nm.c_str());
+      if (findvarexact(nm.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", nm.c_str());
     }
   }
   std::vector<int> order(static_cast<size_t>(k));
@@ -139,7 +139,7 @@ int oneway(int var, const StSample& s, const TabOpts& o) {
     spoutsml((" {c |} {res}" + num("%10.0g", N) + "  " + num("%10.2f", 100.0) + "\n").c_str());
   }
   if (!o.matcell.empty() || !o.matrow.empty()) {
-    if (lv.isstr && !o.matrow.empty()) return error(109);
+    if (lv.isstr && !o.matrow.empty()) return error(RC_TYPEMISMATCH);
     Matrix mc = mat_make(k, 1), mr = mat_make(k, 1);
     for (int j = 0; j < k; ++j) {
       mc.at(j, 0) = f[static_cast<size_t>(order[static_cast<size_t>(j)])];
@@ -310,7 +310,7 @@ int twoway(int rv, int cv, const StSample& s, const TabOpts& o) {
   t.c = t.lc.n();
   if (t.r == 0 || t.c == 0) return st_noobs();
   if (t.r > TAB2_MAXR || t.c > TAB2_MAXC)
-    return errmsgf(134, "too many values: a two-way table has at most %d rows and %d columns\n",
+    return errmsgf(RC_TOOMANYVALUES, "too many values: a two-way table has at most %d rows and %d columns\n",
                    TAB2_MAXR, TAB2_MAXC);
   t.n.assign(static_cast<size_t>(t.r) * static_cast<size_t>(t.c), 0);
   long nused = 0;
@@ -335,12 +335,12 @@ int twoway(int rv, int cv, const StSample& s, const TabOpts& o) {
   tw_tests(t.n, t.r, t.c, tt);
   double pex = misval, p1ex = misval;
   if (o.exact) {
-    if (s.wkind == WK_A || s.wkind == WK_I) return error(135);
+    if (s.wkind == WK_A || s.wkind == WK_I) return error(RC_WEIGHTED);
     if (int rc = tw_fisher(t.n, t.r, t.c, &pex, &p1ex)) return rc;
   }
   if (out.s_outlev <= OUT_RESULT) {
     const CellLines L{!o.nofreq, o.row, o.col, o.cell};
-    if (L.count() == 0) return errmsgf(198, "nofreq needs one of row, column or cell\n");
+    if (L.count() == 0) return errmsgf(RC_SYNTAX, "nofreq needs one of row, column or cell\n");
     if ((L.count() > 1 || !L.freq) && !o.nokey) {
       spoutsml("\n");
       keybox(L);
@@ -371,7 +371,7 @@ int twoway(int rv, int cv, const StSample& s, const TabOpts& o) {
     if (int rc = mat_store(o.matcell, std::move(m))) return rc;
   }
   if (!o.matrow.empty() || !o.matcol.empty()) {
-    if ((!o.matrow.empty() && t.lr.isstr) || (!o.matcol.empty() && t.lc.isstr)) return error(109);
+    if ((!o.matrow.empty() && t.lr.isstr) || (!o.matcol.empty() && t.lc.isstr)) return error(RC_TYPEMISMATCH);
     if (!o.matrow.empty()) {
       Matrix m = mat_make(t.r, 1);
       m.v = t.lr.vals;
@@ -412,7 +412,7 @@ int cmd_tabulate(int) {
   ps.rcpable = 0;
   if (int rc = parse()) return rc;
   const int nv = vl.lnvar();
-  if (nv > 2) return error(103);
+  if (nv > 2) return error(RC_TOOMANYVARS);
   TabOpts o;
   o.missing = findopt("missing", 1, 0) == 1;
   o.nolabel = findopt("label", 3, 1) == 0;
@@ -435,18 +435,18 @@ int cmd_tabulate(int) {
   (void)findargn("matcell", 7, o.matcell, 40, 1);
   (void)findargn("matrow", 6, o.matrow, 40, 1);
   if (int rc = chkopt()) return rc;
-  if (ps.hasweight && ps.wgttype[0] == WK_P) return errmsgf(101, "pweights not allowed\n");
+  if (ps.hasweight && ps.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
   for (int e = 0; e < nv; ++e)
-    if (!st_plainentry(e)) return error(6101);
+    if (!st_plainentry(e)) return error(RC_MSG_TSOPS);
   StSample s;
   try {
     if (int rc = st_sample(s)) return rc;
     if (int rc = checkweights(s)) return rc;
     if (nv == 1) return oneway(vl.varlist_vr[0], s, o);
-    if (vl.varlist_vr[0] == vl.varlist_vr[1]) return errmsgf(198, "the two variables of a table must differ\n");
+    if (vl.varlist_vr[0] == vl.varlist_vr[1]) return errmsgf(RC_SYNTAX, "the two variables of a table must differ\n");
     return twoway(vl.varlist_vr[0], vl.varlist_vr[1], s, o);
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
 }
 

@@ -60,14 +60,14 @@ int side(const Coefs& f, const char*& p, double sign, Constraint& c) {
   bool first = true;
   while (true) {
     while (*p == ' ') ++p;
-    if (!*p || *p == '=') return first ? error(198) : 0;
+    if (!*p || *p == '=') return first ? error(RC_SYNTAX) : 0;
     double s = sign;
     if (*p == '+' || *p == '-') {
       if (*p == '-') s = -s;
       ++p;
       while (*p == ' ') ++p;
     } else if (!first) {
-      return error(198);
+      return error(RC_SYNTAX);
     }
     first = false;
     double k = 1;
@@ -75,7 +75,7 @@ int side(const Coefs& f, const char*& p, double sign, Constraint& c) {
     if (std::isdigit(static_cast<unsigned char>(*p)) || *p == '.') {
       char* end;
       k = std::strtod(p, &end);
-      if (end == p) return error(198);
+      if (end == p) return error(RC_SYNTAX);
       p = end;
       hasnum = true;
       while (*p == ' ') ++p;
@@ -86,7 +86,7 @@ int side(const Coefs& f, const char*& p, double sign, Constraint& c) {
     while (*q && (std::isalnum(static_cast<unsigned char>(*q)) || *q == '_' || *q == '.' || *q == '~'))
       ++q;
     if (q == p) {
-      if (!hasnum) return error(198);
+      if (!hasnum) return error(RC_SYNTAX);
       c.r -= s * k;  // a number alone moves to the right-hand side
       continue;
     }
@@ -97,12 +97,12 @@ int side(const Coefs& f, const char*& p, double sign, Constraint& c) {
       ++p;
       char* end;
       const double k2 = std::strtod(p, &end);
-      if (end == p) return error(198);
+      if (end == p) return error(RC_SYNTAX);
       k *= k2;
       p = end;
     }
     const int j = coefindex(f, name);
-    if (j < 0) return 111;
+    if (j < 0) return RC_NOTFOUND;
     c.R[static_cast<size_t>(j)] += s * k;
   }
 }
@@ -148,10 +148,10 @@ int cmd_test(int) {
   if (opts.find_first_not_of(' ') != std::string::npos) {
     std::string o = opts.substr(opts.find_first_not_of(' '));
     o = o.substr(0, o.find(' '));
-    return errmsgf(198, "option %s not allowed\n", o.c_str());
+    return errmsgf(RC_SYNTAX, "option %s not allowed\n", o.c_str());
   }
-  if (!st_ecoefs(f.names, f.b, f.V)) return error(301);
-  if (f.V.empty()) return errmsgf(321, "variance matrix not found\n");
+  if (!st_ecoefs(f.names, f.b, f.V)) return error(RC_NOESTIMATES);
+  if (f.V.empty()) return errmsgf(RC_BADAFTEREST, "variance matrix not found\n");
   while (!line.empty() && line.back() == ' ') line.pop_back();
   if (line.find_first_not_of(' ') == std::string::npos) return required("coefficient list or equation");
   const size_t p = f.names.size();
@@ -161,12 +161,12 @@ int cmd_test(int) {
     c.R.assign(p, 0);
     const char* s = line.c_str();
     if (int rc = side(f, s, 1, c)) return rc;
-    if (*s != '=') return error(198);
+    if (*s != '=') return error(RC_SYNTAX);
     ++s;
     if (*s == '=') ++s;
     if (int rc = side(f, s, -1, c)) return rc;
     while (*s == ' ') ++s;
-    if (*s) return error(198);
+    if (*s) return error(RC_SYNTAX);
     cs.push_back(c);
   } else {
     const char* s = line.c_str();
@@ -178,7 +178,7 @@ int cmd_test(int) {
       std::string w(s, q);
       s = q;
       const int j = coefindex(f, w);
-      if (j < 0) return 111;
+      if (j < 0) return RC_NOTFOUND;
       Constraint c;
       c.R.assign(p, 0);
       c.R[static_cast<size_t>(j)] = 1;

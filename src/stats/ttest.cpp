@@ -146,7 +146,7 @@ void postcommon(double t, double df, double pl, double p, double pu, double se, 
 int twosample(const Row& a, const Row& b, const std::vector<double>& all, bool unequal, bool welch,
               double level, const std::string& diffname) {
   if (a.n < 1 || b.n < 1) return st_noobs();
-  if (a.n + b.n < 3) return errmsgf(2001, "insufficient observations\n");
+  if (a.n + b.n < 3) return errmsgf(RC_FEWOBS, "insufficient observations\n");
   const double va = a.sd < misval ? a.sd * a.sd : 0, vb = b.sd < misval ? b.sd * b.sd : 0;
   double se, df;
   if (unequal) {
@@ -206,7 +206,7 @@ int cmd_ttest(int) {
   if (v1.empty()) return required("varname");
   std::vector<int> a;
   if (int rc = st_textvars(v1, a)) return rc;
-  if (a.size() != 1) return error(103);
+  if (a.size() != 1) return error(RC_TOOMANYVARS);
   std::string op = gettok(prsestd);
   std::string rhs;
   if (op == "==" || op == "=") {
@@ -227,8 +227,8 @@ int cmd_ttest(int) {
   double level;
   if (int rc = st_level(&level)) return rc;
   if (int rc = chkopt()) return rc;
-  if (isstrtype(vartype(a[0]))) return error(109);
-  if (op.empty() == !hasby) return errmsgf(198, "ttest needs either == or the by() option\n");
+  if (isstrtype(vartype(a[0]))) return error(RC_TYPEMISMATCH);
+  if (op.empty() == !hasby) return errmsgf(RC_SYNTAX, "ttest needs either == or the by() option\n");
   StSample s;
   try {
     if (int rc = st_sample(s)) return rc;
@@ -236,7 +236,7 @@ int cmd_ttest(int) {
     if (hasby) {
       std::vector<int> g;
       if (int rc = st_textvars(bytext, g)) return rc;
-      if (g.size() != 1) return error(103);
+      if (g.size() != 1) return error(RC_TOOMANYVARS);
       // observations with a value of both
       StSample s2 = s;
       if (s2.sel.empty()) s2.sel.assign(static_cast<size_t>(s.hi - s.lo + 1), 1);
@@ -245,7 +245,7 @@ int cmd_ttest(int) {
       Levels lv;
       LvCodes code;
       if (int rc = lv_code(g[0], -1, s2, false, lv, &code)) return rc;
-      if (lv.n() != 2) return errmsgf(420, "%d groups found, 2 required\n", lv.n());
+      if (lv.n() != 2) return errmsgf(RC_GROUPCOUNT, "%d groups found, 2 required\n", lv.n());
       std::vector<double> x1, x2, all;
       for (size_t i = 0; i < code.size(); ++i) {
         if (code[i] < 0) continue;
@@ -282,8 +282,8 @@ int cmd_ttest(int) {
     }
     std::vector<int> b;
     if (int rc = st_textvars(rhs, b)) return rc;
-    if (b.size() != 1) return error(103);
-    if (isstrtype(vartype(b[0]))) return error(109);
+    if (b.size() != 1) return error(RC_TOOMANYVARS);
+    if (isstrtype(vartype(b[0]))) return error(RC_TYPEMISMATCH);
     if (unpaired) {
       std::vector<double> x1, x2, all;
       if (int rc = values(a[0], s, x1)) return rc;
@@ -293,7 +293,7 @@ int cmd_ttest(int) {
       const Row r1 = rowof(varname(a[0]), x1), r2 = rowof(varname(b[0]), x2);
       return twosample(r1, r2, all, unequal, welch, level, "mean(" + r1.name + ") - mean(" + r2.name + ")");
     }
-    if (unequal) return errmsgf(198, "option unequal needs unpaired or by()\n");
+    if (unequal) return errmsgf(RC_SYNTAX, "option unequal needs unpaired or by()\n");
     // paired: observations with both values
     std::vector<double> x1, x2, d;
     for (long i = s.lo; i <= s.hi; ++i) {
@@ -328,7 +328,7 @@ int cmd_ttest(int) {
     postcommon(t, df, pl, p, pu, rd.se, level);
     return 0;
   } catch (const std::bad_alloc&) {
-    return error(909);
+    return error(RC_NOMEM);
   }
 }
 
@@ -354,7 +354,7 @@ int cmd_ci(int) {
   double lo = misval, hi = misval;
   for (int e = 0; e < nv; ++e) {
     const int v = vl.varlist_vr[static_cast<size_t>(e)];
-    if (isstrtype(vartype(v))) return error(109);
+    if (isstrtype(vartype(v))) return error(RC_TYPEMISMATCH);
     std::vector<double> x;
     if (int rc = values(v, s, x)) return rc;
     r = rowof(varname(v), x);

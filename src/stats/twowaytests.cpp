@@ -130,7 +130,7 @@ int tw_fisher(const std::vector<double>& n, int r, int c, double* p, double* p1)
   place(E, 0, 0, E.colleft[0], 0);
   if (E.stop) {
     if (stopflag) return 1;
-    return errmsgf(134, "Fisher's exact test: more than %ld tables to enumerate\n", FISHER_MAXTABLES);
+    return errmsgf(RC_TOOMANYVALUES, "Fisher's exact test: more than %ld tables to enumerate\n", FISHER_MAXTABLES);
   }
   *p = std::min(1.0, E.sum);
   if (r == 2 && c == 2) {

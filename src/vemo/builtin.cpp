@@ -14,6 +14,7 @@
 #include "expr/funcs.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "vemo/cc.h"
 #include "vemo/cxmath.h"
 #include "vemo/lib.h"
@@ -28,10 +29,10 @@ const char* const names[] = {
 #include "vemo/bnames.inc"
 };
 
-bool b_rows(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(arg(n, 0)->rows)); }
-bool b_cols(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(arg(n, 0)->cols)); }
+bool b_rows(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(RC_VM_FCN) : ret(n, mkscalar(arg(n, 0)->rows)); }
+bool b_cols(int n) { return arg(n, 0)->kind == K_FCN ? vmerr(RC_VM_FCN) : ret(n, mkscalar(arg(n, 0)->cols)); }
 bool b_length(int n) {
-  return arg(n, 0)->kind == K_FCN ? vmerr(3102) : ret(n, mkscalar(static_cast<double>(arg(n, 0)->n())));
+  return arg(n, 0)->kind == K_FCN ? vmerr(RC_VM_FCN) : ret(n, mkscalar(static_cast<double>(arg(n, 0)->n())));
 }
 
 // Fills dst with an r x c grid of copies of the vr x vc block src (both
@@ -56,9 +57,9 @@ bool b_J(int n) {
   int r = 0, c = 0;
   if (!countarg(arg(n, 0), &r) || !countarg(arg(n, 1), &c)) return false;
   const Mat* v = arg(n, 2);
-  if (v->kind == K_FCN) return vmerr(3102);
+  if (v->kind == K_FCN) return vmerr(RC_VM_FCN);
   const int vr = v->rows, vc = v->cols;
-  if (static_cast<double>(r) * vr > 2147483646.0 || static_cast<double>(c) * vc > 2147483646.0) return vmerr(3300);
+  if (static_cast<double>(r) * vr > 2147483646.0 || static_cast<double>(c) * vc > 2147483646.0) return vmerr(RC_VM_RANGE);
   Mat* res = mkmat(nullptr, v->eltype, r * vr, c * vc);
   if (!res) return false;
   if (v->eltype == ET_STRUCT && v->fcn) {
@@ -110,7 +111,7 @@ constexpr int NOCX = -1;
 template <double (*F)(double), int G = NOCX>
 bool elem(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
   if (a->eltype == ET_CPLX && G != NOCX) {
     Mat* res = reusable(a) ? const_cast<Mat*>(a) : mkmat(nullptr, ET_CPLX, a->rows, a->cols);
     if (!res) return false;
@@ -119,7 +120,7 @@ bool elem(int n) {
     if (res == a) return true;
     return ret(n, res);
   }
-  if (a->eltype != ET_REAL) return vmerr(a->eltype == ET_CPLX ? 3253 : 3251);
+  if (a->eltype != ET_REAL) return vmerr(a->eltype == ET_CPLX ? RC_VM_REAL : RC_VM_NUMERIC);
   Mat* res = reusable(a) ? const_cast<Mat*>(a) : mkmat(nullptr, ET_REAL, a->rows, a->cols);
   if (!res) return false;
   for (size_t i = 0; i < a->n(); ++i) {
@@ -152,7 +153,7 @@ double f_lngamma(double x) {
 
 bool b_abs(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
   if (a->eltype == ET_CPLX) {
     Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
     if (!res) return false;
@@ -162,7 +163,7 @@ bool b_abs(int n) {
     }
     return ret(n, res);
   }
-  if (a->eltype != ET_REAL) return vmerr(3251);
+  if (a->eltype != ET_REAL) return vmerr(RC_VM_NUMERIC);
   Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
   if (!res) return false;
   for (size_t i = 0; i < a->n(); ++i) res->re()[i] = a->re()[i] >= misval ? a->re()[i] : std::fabs(a->re()[i]);
@@ -244,7 +245,7 @@ bool ismiss(const Mat* a, size_t i) {
 template <bool Missing>
 bool countmiss(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
   double k = 0;
   for (size_t i = 0; i < a->n(); ++i) k += ismiss(a, i) == Missing;
   return ret(n, mkscalar(k));
@@ -326,7 +327,7 @@ bool b_strofreal(int n) {
   if (n == 2) {
     if (!needstrscalar(arg(n, 1))) return false;
     fmt.assign(vstr_ptr(arg(n, 1)->str()[0]), vstr_len(arg(n, 1)->str()[0]));
-    if (chkfmt(fmt.c_str(), FMTK_NUM)) return vmerr(3302);
+    if (chkfmt(fmt.c_str(), FMTK_NUM)) return vmerr(RC_VM_FORMAT);
   }
   Mat* res = mkmat(nullptr, ET_STR, a->rows, a->cols);
   if (!res) return false;
@@ -354,7 +355,7 @@ bool part(int n) {
 
 bool b_C(int n) {
   const Mat* a = arg(n, 0);
-  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
   if (n == 1) {
     if (a->eltype == ET_CPLX) {
       Mat* res = mdup(a);
@@ -370,7 +371,7 @@ bool b_C(int n) {
   const Mat* b = arg(n, 1);
   if (!needreal(a) || !needreal(b)) return false;
   int r, c;
-  if (!cconform(a, b, &r, &c)) return vmerr(3200);
+  if (!cconform(a, b, &r, &c)) return vmerr(RC_VM_CONFORM);
   Mat* res = mkmat(nullptr, ET_CPLX, r, c);
   if (!res) return false;
   for (int i = 0; i < r; ++i)
@@ -432,9 +433,9 @@ bool b_smallestdouble(int n) { return b_const(n, 2.2250738585072014e-308); }
 // printf-style formatting; returns false with 3302/3001 set.
 bool vformat(int n, std::string& out) {
   const Mat* f = arg(n, 0);
-  if (f->kind == K_FCN) return vmerr(3102);
-  if (!f->isscalar()) return vmerr(3204);
-  if (f->eltype != ET_STR) return vmerr(3254);
+  if (f->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (!f->isscalar()) return vmerr(RC_VM_SCALAR);
+  if (f->eltype != ET_STR) return vmerr(RC_VM_STRING);
   const std::string fmt(vstr_ptr(f->str()[0]), vstr_len(f->str()[0]));
   int next = 1;
   for (size_t i = 0; i < fmt.size();) {
@@ -481,17 +482,17 @@ bool vformat(int n, std::string& out) {
         d += fmt[j++];
         while (j < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[j]))) d += fmt[j++];
       }
-      if (j >= fmt.size() || !std::isalpha(static_cast<unsigned char>(fmt[j]))) return vmerr(3302);
+      if (j >= fmt.size() || !std::isalpha(static_cast<unsigned char>(fmt[j]))) return vmerr(RC_VM_FORMAT);
       d += fmt[j++];
       if (j < fmt.size() && fmt[j] == 'c' && d.back() != 's') d += fmt[j++];
     }
-    if (d.size() > 78) return vmerr(3302);
-    if (next >= n) return vmerr(3001);
+    if (d.size() > 78) return vmerr(RC_VM_FORMAT);
+    if (next >= n) return vmerr(RC_VM_NARGS);
     const Mat* a = arg(n, next++);
-    if (a->kind == K_FCN) return vmerr(3102);
-    if (!a->isscalar()) return vmerr(3204);
+    if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
+    if (!a->isscalar()) return vmerr(RC_VM_SCALAR);
     if (d.back() == 's') {
-      if (a->eltype != ET_STR) return vmerr(3254);
+      if (a->eltype != ET_STR) return vmerr(RC_VM_STRING);
       std::string s(vstr_ptr(a->str()[0]), vstr_len(a->str()[0]));
       bool leftj = d.size() > 1 && d[1] == '-';
       std::string digits;
@@ -506,12 +507,12 @@ bool vformat(int n, std::string& out) {
       }
       out += s;
     } else {
-      if (centre) return vmerr(3302);
-      if (a->eltype != ET_REAL) return vmerr(3253);
+      if (centre) return vmerr(RC_VM_FORMAT);
+      if (a->eltype != ET_REAL) return vmerr(RC_VM_REAL);
       std::string f2 = d;
       const bool bare = f2 == "%g" || f2 == "%f" || f2 == "%e";
       if (bare) f2 = f2 == "%g" ? "%12.0g" : f2 == "%f" ? "%12.6f" : "%12.6e";
-      if (chkfmt(f2.c_str(), FMTK_NUM)) return vmerr(3302);
+      if (chkfmt(f2.c_str(), FMTK_NUM)) return vmerr(RC_VM_FORMAT);
       std::string v = sreforms(f2.c_str(), a->re()[0]);
       if (bare) {
         size_t b = v.find_first_not_of(' ');
@@ -521,7 +522,7 @@ bool vformat(int n, std::string& out) {
     }
     i = j;
   }
-  if (next != n) return vmerr(3001);
+  if (next != n) return vmerr(RC_VM_NARGS);
   return true;
 }
 
@@ -691,11 +692,11 @@ int builtin_find(const char* name) {
 
 bool builtin_call(int idx, int nargs) {
   const std::vector<Builtin>& t = builtins();
-  if (idx < 0 || static_cast<size_t>(idx) >= t.size()) return vmerr(3996);
+  if (idx < 0 || static_cast<size_t>(idx) >= t.size()) return vmerr(RC_VM_BUILTIN);
   const Builtin& b = t[static_cast<size_t>(idx)];
-  if (!b.fn) return vmerrmsg(3996, std::string(b.name) + "() not available in this build");
+  if (!b.fn) return vmerrmsg(RC_VM_BUILTIN, std::string(b.name) + "() not available in this build");
   if (nargs < b.minargs || nargs > b.maxargs) {
-    vmerr(3001);
+    vmerr(RC_VM_NARGS);
     vm_tbbuiltin(b.name);
     return false;
   }

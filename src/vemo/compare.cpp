@@ -4,6 +4,7 @@
 // the comparisons set for `opbrfalse`.
 #include <cstring>
 
+#include "output/rc.h"
 #include "vemo/opsutil.h"
 #include "vemo/vm.h"
 
@@ -97,24 +98,24 @@ bool op_compare(int op) {
     bool eq = vm_equal(a, b);
     return settruth(op == opee ? eq : !eq);
   }
-  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(RC_VM_FCN);
   const bool colon = op >= opcee && op <= opcne;
-  if (!comparable(a, b)) return vmerr(3250);
-  if (a->eltype == ET_STRUCT) return vmerr(3250);
+  if (!comparable(a, b)) return vmerr(RC_VM_TYPE);
+  if (a->eltype == ET_STRUCT) return vmerr(RC_VM_TYPE);
   const bool order = !(op == opee || op == opne || op == opcee || op == opcne);
-  if (order && a->eltype == ET_PTR) return vmerr(3012);
+  if (order && a->eltype == ET_PTR) return vmerr(RC_VM_PTROP);
   if (!colon) {
-    if (a->rows != b->rows || a->cols != b->cols) return vmerr(3200);
+    if (a->rows != b->rows || a->cols != b->cols) return vmerr(RC_VM_CONFORM);
     bool all = true;
     for (size_t i = 0; i < a->n() && all; ++i) {
       int c = cmpel(a, i, b, i);
-      if (c == 2 && order) return vmerr(3250);
+      if (c == 2 && order) return vmerr(RC_VM_TYPE);
       all = holds(op, c);
     }
     return settruth(all);
   }
   int r, c;
-  if (!cconform(a, b, &r, &c)) return vmerr(3200);
+  if (!cconform(a, b, &r, &c)) return vmerr(RC_VM_CONFORM);
   Mat* res = mkmat(nullptr, ET_REAL, r, c);
   if (!res) return false;
   for (int i = 0; i < r; ++i)
@@ -122,7 +123,7 @@ bool op_compare(int op) {
       int k = cmpel(a, cidx(a, i, j), b, cidx(b, i, j));
       if (k == 2 && order) {
         mfree(res);
-        return vmerr(3250);
+        return vmerr(RC_VM_TYPE);
       }
       res->re()[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] = holds(op, k) ? 1 : 0;
     }
@@ -133,11 +134,11 @@ namespace {
 
 // Truth of a 1 x 1 real or pointer operand; false with rc set otherwise.
 bool truth(const Mat* m, bool* t) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (!m->isscalar()) return vmerr(3204);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (!m->isscalar()) return vmerr(RC_VM_SCALAR);
   if (m->eltype == ET_REAL) *t = m->re()[0] != 0;
   else if (m->eltype == ET_PTR) *t = m->ptr()[0] != nullptr;
-  else return vmerr(3250);
+  else return vmerr(RC_VM_TYPE);
   return true;
 }
 
@@ -151,8 +152,8 @@ bool op_logic(int op) {
     if (!truth(a, &x) || !truth(b, &y)) return false;
     return settruth(op == opand ? (x && y) : (x || y));
   }
-  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(3102);
-  if (a->eltype != ET_REAL || b->eltype != ET_REAL) return vmerr(3253);
+  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (a->eltype != ET_REAL || b->eltype != ET_REAL) return vmerr(RC_VM_REAL);
   if (op == opcand) return settop2(colonmap(a, b, [](double x, double y) { return x != 0 && y != 0 ? 1.0 : 0.0; }));
   return settop2(colonmap(a, b, [](double x, double y) { return x != 0 || y != 0 ? 1.0 : 0.0; }));
 }

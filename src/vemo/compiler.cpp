@@ -10,6 +10,7 @@
 
 #include "interp/interp.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "platform/platform.h"
 #include "vemo/verify.h"
 #include "vemo/vm.h"
@@ -50,7 +51,7 @@ static void readline_more() {
   } else {
     if (!c.src->canmore || !c.src->more) cc_fail("<istmt> incomplete");
     int r = c.src->more(line);
-    if (r == 1) cc_fail("unexpected end of file", 612);
+    if (r == 1) cc_fail("unexpected end of file", RC_EOF);
     if (r == 2) {
       // the block's `end`: it still ends the block
       c.src->pending = line;
@@ -935,7 +936,7 @@ static void fcndef(int rettype) {
   f->retorg = rt.org;
   if (!mkfcn(f)) {
     delete f;
-    cc_fail("cannot create " + name + "():  insufficient memory", 3900);
+    cc_fail("cannot create " + name + "():  insufficient memory", RC_VM_NOMEM);
   }
 }
 
@@ -1013,7 +1014,7 @@ static void structdef() {
   w.push_back(opreturn);
   if (!mkfcn(f)) {
     delete f;
-    cc_fail("cannot create " + name + "():  insufficient memory", 3900);
+    cc_fail("cannot create " + name + "():  insufficient memory", RC_VM_NOMEM);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "output/rc.h"
 #include "vemo/cc.h"
 #include "vemo/opsutil.h"
 #include "vemo/vm.h"
@@ -60,30 +61,30 @@ inline bool retstr(int nargs, const std::string& s) { return ret(nargs, mkstrsca
 // Brings a view argument up to date so its elements may be read directly.
 inline bool readable(Mat* m) { return !m->view || vview_refresh(m); }
 
-inline bool needmat(const Mat* m) { return m->kind == K_FCN ? vmerr(3102) : true; }
+inline bool needmat(const Mat* m) { return m->kind == K_FCN ? vmerr(RC_VM_FCN) : true; }
 inline bool needreal(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->eltype != ET_REAL) return vmerr(3253);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->eltype != ET_REAL) return vmerr(RC_VM_REAL);
   return true;
 }
 inline bool neednum(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->eltype != ET_REAL && m->eltype != ET_CPLX) return vmerr(3251);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->eltype != ET_REAL && m->eltype != ET_CPLX) return vmerr(RC_VM_NUMERIC);
   return true;
 }
 inline bool needstr(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->eltype != ET_STR) return vmerr(3254);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->eltype != ET_STR) return vmerr(RC_VM_STRING);
   return true;
 }
 inline bool needscalar(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (!m->isscalar()) return vmerr(3204);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (!m->isscalar()) return vmerr(RC_VM_SCALAR);
   return true;
 }
 inline bool needrealscalar(const Mat* m) { return needscalar(m) && needreal(m); }
 inline bool needstrscalar(const Mat* m) { return needscalar(m) && needstr(m); }
-inline bool needsquare(const Mat* m) { return m->rows == m->cols ? true : vmerr(3205); }
+inline bool needsquare(const Mat* m) { return m->rows == m->cols ? true : vmerr(RC_VM_SQUARE); }
 
 // The text of a string scalar (or element k of a string matrix).
 inline std::string sval(const Mat* m, size_t k = 0) {
@@ -97,7 +98,7 @@ inline double rval(const Mat* m, size_t k = 0) { return m->re()[k]; }
 inline bool countarg(const Mat* m, int* d) {
   if (!needrealscalar(m)) return false;
   const double x = m->re()[0];
-  if (!(x >= 0 && x < 2147483647.0)) return vmerr(3300);
+  if (!(x >= 0 && x < 2147483647.0)) return vmerr(RC_VM_RANGE);
   *d = static_cast<int>(x);
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "data/store.h"
 #include "expr/funcs.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -41,17 +42,17 @@ bool joinshape(const Mat* m, int* r, int* c) {
 
 bool b_elementwise(int n) {
   const FuncDef* d = findfunc(builtins()[static_cast<size_t>(builtin_running)].name);
-  if (!d) return vmerr(3996);
+  if (!d) return vmerr(RC_VM_BUILTIN);
   const size_t ntypes = std::strlen(d->argtypes);
   int r = 1, c = 1;
   for (int i = 0; i < n; ++i) {
     Mat* a = arg(n, i);
     if (!needmat(a) || !readable(a)) return false;
     const char t = ntypes ? d->argtypes[std::min(static_cast<size_t>(i), ntypes - 1)] : 'n';
-    if (t == 'n' && a->eltype != ET_REAL) return vmerr(3253);
-    if (t == 's' && a->eltype != ET_STR) return vmerr(3254);
-    if (t == 'a' && a->eltype != ET_REAL && a->eltype != ET_STR) return vmerr(3255);
-    if (!joinshape(a, &r, &c)) return vmerr(3200);
+    if (t == 'n' && a->eltype != ET_REAL) return vmerr(RC_VM_REAL);
+    if (t == 's' && a->eltype != ET_STR) return vmerr(RC_VM_STRING);
+    if (t == 'a' && a->eltype != ET_REAL && a->eltype != ET_STR) return vmerr(RC_VM_REALSTR);
+    if (!joinshape(a, &r, &c)) return vmerr(RC_VM_CONFORM);
   }
   for (int i = 0; i < n; ++i)
     if (arg(n, i)->n() == 0) r = c = 0;
@@ -88,7 +89,7 @@ bool b_elementwise(int n) {
         d->str(fv.data(), n, out, ctx);
         if (!out.empty() && !(res->str()[q] = vstr_new(out.data(), out.size()))) {
           mfree(res);
-          return vmerr(3900);
+          return vmerr(RC_VM_NOMEM);
         }
       }
     }

@@ -17,6 +17,7 @@
 #include "files/byteorder.h"
 #include "interp/macro.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 #include "vemo/vofile.h"
 
@@ -46,7 +47,7 @@ bool failwith(int n, bool underscore, int rc) { return underscore ? ret(n, mksca
 bool handle(const Mat* a, int* fh) {
   if (!needrealscalar(a)) return false;
   const double x = a->re()[0];
-  if (!(x >= 0 && x < NFILES) || x != static_cast<int>(x) || !files[static_cast<int>(x)].fp) return vmerr(3601);
+  if (!(x >= 0 && x < NFILES) || x != static_cast<int>(x) || !files[static_cast<int>(x)].fp) return vmerr(RC_VM_FHANDLE);
   *fh = static_cast<int>(x);
   return true;
 }
@@ -58,26 +59,26 @@ bool fopen_(int n, bool underscore) {
   if (!needstrscalar(a) || !needstrscalar(m)) return false;
   if (n == 3 && !needscalar(arg(n, 2))) return false;
   const std::string name = sval(a), mode = sval(m);
-  if (name.empty()) return failwith(n, underscore, 3602);
-  if (mode != "r" && mode != "w" && mode != "a" && mode != "rw") return failwith(n, underscore, 3603);
+  if (name.empty()) return failwith(n, underscore, RC_VM_FNAME);
+  if (mode != "r" && mode != "w" && mode != "a" && mode != "rw") return failwith(n, underscore, RC_VM_FMODE);
   int fh = -1;
   for (int k = 0; k < NFILES && fh < 0; ++k)
     if (!files[k].fp) fh = k;
-  if (fh < 0) return failwith(n, underscore, 3611);
+  if (fh < 0) return failwith(n, underscore, RC_VM_TOOMANYFILES);
   struct stat st;
   const bool exists = stat(name.c_str(), &st) == 0;
   FILE* fp = nullptr;
   if (mode == "r") {
     if (!exists) {
       if (!underscore) errline("file " + name + " not found");
-      return failwith(n, underscore, 601);
+      return failwith(n, underscore, RC_FILENOTFOUND);
     }
     fp = std::fopen(name.c_str(), "rb");
   } else if (mode == "w") {
     // an existing file is never overwritten by opening it
     if (exists) {
       if (!underscore) errline("file " + name + " already exists");
-      return failwith(n, underscore, 602);
+      return failwith(n, underscore, RC_FILEEXISTS);
     }
     fp = std::fopen(name.c_str(), "wb");
   } else if (mode == "a") {
@@ -86,12 +87,12 @@ bool fopen_(int n, bool underscore) {
     fp = std::fopen(name.c_str(), exists ? "r+b" : "w+b");
     if (!fp) {
       if (!underscore) errline("file " + name + " could not be opened for read/write");
-      return failwith(n, underscore, 603);
+      return failwith(n, underscore, RC_FILEOPEN);
     }
   }
   if (!fp) {
     if (!underscore) errline("file " + name + " could not be opened");
-    return failwith(n, underscore, 603);
+    return failwith(n, underscore, RC_FILEOPEN);
   }
   VFile& f = files[fh];
   f.fp = fp;
@@ -110,7 +111,7 @@ bool b_fclose(int n) {
   if (!handle(arg(n, 0), &fh)) return false;
   const bool bad = std::fclose(files[fh].fp) != 0;
   files[fh] = VFile{};
-  if (bad) return failwith(n, Underscore, 691);
+  if (bad) return failwith(n, Underscore, RC_IO);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -118,12 +119,12 @@ bool b_fclose(int n) {
 // the other way is reported by *rc instead of stopping.
 bool readable_fh(int n, int* fh, int* rc = nullptr) {
   if (!handle(arg(n, 0), fh)) return false;
-  if (!files[*fh].canread) return rc ? (*rc = 3622, true) : vmerr(3622);
+  if (!files[*fh].canread) return rc ? (*rc = 3622, true) : vmerr(RC_VM_WRITEONLY);
   return true;
 }
 bool writable_fh(int n, int* fh, int* rc = nullptr) {
   if (!handle(arg(n, 0), fh)) return false;
-  if (!files[*fh].canwrite) return rc ? (*rc = 3621, true) : vmerr(3621);
+  if (!files[*fh].canwrite) return rc ? (*rc = 3621, true) : vmerr(RC_VM_READONLY);
   return true;
 }
 
@@ -178,7 +179,7 @@ bool b_fput(int n) {
   if (!needstrscalar(s)) return false;
   std::string t = sval(s);
   if (Nl) t += '\n';
-  if (std::fwrite(t.data(), 1, t.size(), files[fh].fp) != t.size()) return failwith(n, Underscore, 691);
+  if (std::fwrite(t.data(), 1, t.size(), files[fh].fp) != t.size()) return failwith(n, Underscore, RC_IO);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -188,11 +189,11 @@ bool b_fseek(int n) {
   int fh = 0;
   if (!handle(arg(n, 0), &fh)) return false;
   if (!needrealscalar(arg(n, 1)) || !needrealscalar(arg(n, 2))) return false;
-  if (files[fh].append) return failwith(n, Underscore, 3623);
+  if (files[fh].append) return failwith(n, Underscore, RC_VM_APPENDONLY);
   const double off = arg(n, 1)->re()[0], wh = arg(n, 2)->re()[0];
-  if (off >= misval || (wh != -1 && wh != 0 && wh != 1)) return vmerr(3300);
+  if (off >= misval || (wh != -1 && wh != 0 && wh != 1)) return vmerr(RC_VM_RANGE);
   const int whence = wh == -1 ? SEEK_SET : wh == 0 ? SEEK_CUR : SEEK_END;
-  if (std::fseek(files[fh].fp, static_cast<long>(off), whence)) return failwith(n, Underscore, 3698);
+  if (std::fseek(files[fh].fp, static_cast<long>(off), whence)) return failwith(n, Underscore, RC_VM_SEEK);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -203,7 +204,7 @@ bool b_ftruncate(int n) {
   if (rc) return ret(n, mkscalar(-rc));
   std::fflush(files[fh].fp);
   const long pos = std::ftell(files[fh].fp);
-  if (pos < 0 || ::ftruncate(fileno(files[fh].fp), pos)) return failwith(n, Underscore, 3698);
+  if (pos < 0 || ::ftruncate(fileno(files[fh].fp), pos)) return failwith(n, Underscore, RC_VM_SEEK);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -224,7 +225,7 @@ bool b_unlink(int n) {
   const std::string name = sval(a);
   if (::unlink(name.c_str()) && errno != ENOENT) {
     if (!Underscore) errline("could not erase file " + name);
-    return failwith(n, Underscore, 693);
+    return failwith(n, Underscore, RC_WRITE);
   }
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
@@ -265,14 +266,14 @@ struct MWriter {
     return 0;
   }
   int matrix(const Mat* m) {
-    if (m->kind == K_FCN) return 3250;
+    if (m->kind == K_FCN) return RC_VM_TYPE;
     tag("MAT");
     const char et = m->eltype == ET_REAL ? 'R'
                     : m->eltype == ET_CPLX ? 'C'
                     : m->eltype == ET_STR  ? 'S'
                     : m->eltype == ET_PTR  ? 'P'
                                            : 'T';
-    if (et == 'T' && !m->fcn) return 3250;
+    if (et == 'T' && !m->fcn) return RC_VM_TYPE;
     b.push_back(static_cast<unsigned char>(et));
     u32(static_cast<uint32_t>(m->rows));
     u32(static_cast<uint32_t>(m->cols));
@@ -496,7 +497,7 @@ bool b_fputmatrix(int n) {
   w.b.push_back(w.hilo ? 1 : 2);
   if (int rc = w.object(x)) return failwith(n, Underscore, rc);
   w.raw("POTOV", 6);
-  if (std::fwrite(w.b.data(), 1, w.b.size(), files[fh].fp) != w.b.size()) return failwith(n, Underscore, 691);
+  if (std::fwrite(w.b.data(), 1, w.b.size(), files[fh].fp) != w.b.size()) return failwith(n, Underscore, RC_IO);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -512,7 +513,7 @@ bool b_fgetmatrix(int n) {
   const size_t got = std::fread(top, 1, 8, r.fp);
   if (got == 0) return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
   if (got != 8 || std::memcmp(top, "VOTOP", 6) || top[6] != 0 || (top[7] != 1 && top[7] != 2))
-    return failwith(n, Underscore, 610);
+    return failwith(n, Underscore, RC_FILEFORMAT);
   r.hilo = top[7] == 1;
   int rc = 0;
   Mat* m = r.object(&rc, 0);
@@ -647,7 +648,7 @@ bool b_dir(int n) {
     if (!needrealscalar(arg(n, 3))) return false;
     prefix = arg(n, 3)->re()[0] != 0;
   }
-  if (type != "files" && type != "dirs" && type != "others") return vmerr(3300);
+  if (type != "files" && type != "dirs" && type != "others") return vmerr(RC_VM_RANGE);
   std::vector<std::string> out;
   const std::string dd = d.empty() ? "." : d;
   if (DIR* dp = opendir(dd.c_str())) {

@@ -20,6 +20,7 @@
 #include "files/byteorder.h"
 #include "interp/tokenizer.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 #include "vemo/vemo.h"
 
@@ -47,7 +48,7 @@ bool b_displayas(int n) {
       vst.dispas = s.lev;
       return retvoid(n);
     }
-  return vmerrmsg(3300, "invalid style \"" + w + "\"");
+  return vmerrmsg(RC_VM_RANGE, "invalid style \"" + w + "\"");
 }
 
 bool b_displayflush(int n) {
@@ -104,7 +105,7 @@ bool parsefmt(const std::string& f, BFmt& out) {
 
 bool fmtarg(const Mat* m, BFmt& f) {
   if (!needstrscalar(m) || !readable(const_cast<Mat*>(m))) return false;
-  if (!parsefmt(sval(m), f)) return vmerrmsg(3302, "invalid binary format " + sval(m));
+  if (!parsefmt(sval(m), f)) return vmerrmsg(RC_VM_FORMAT, "invalid binary format " + sval(m));
   return true;
 }
 
@@ -112,7 +113,7 @@ bool fmtarg(const Mat* m, BFmt& f) {
 bool offarg(const Mat* m, size_t* off) {
   if (!needrealscalar(m)) return false;
   const double x = m->re()[0];
-  if (!(x >= 0 && x <= 2147483647.0) || x != std::floor(x)) return vmerr(3300);
+  if (!(x >= 0 && x <= 2147483647.0) || x != std::floor(x)) return vmerr(RC_VM_RANGE);
   *off = static_cast<size_t>(x);
   return true;
 }
@@ -159,21 +160,21 @@ bool b_bufput(int n) {
   Mat* x = arg(n, 3);
   BFmt f;
   size_t off = 0;
-  if (buf->view) return vmerr(3103);
+  if (buf->view) return vmerr(RC_VM_VIEW);
   if (!needstrscalar(buf) || !offarg(arg(n, 1), &off) || !fmtarg(arg(n, 2), f)) return false;
-  if (buf->immortal) return vmerr(3011);
+  if (buf->immortal) return vmerr(RC_VM_LVAL);
   if (f.num ? !needreal(x) : !needstr(x)) return false;
   if (!readable(x)) return false;
   const size_t cnt = x->n(), w = static_cast<size_t>(f.width);
-  if (cnt && w > (size_t{1} << 31) / cnt) return vmerr(3300);
+  if (cnt && w > (size_t{1} << 31) / cnt) return vmerr(RC_VM_RANGE);
   const size_t end = off + cnt * w;
-  if (end > (size_t{1} << 31)) return vmerr(3300);
+  if (end > (size_t{1} << 31)) return vmerr(RC_VM_RANGE);
   std::string b = sval(buf);
   if (b.size() < end) b.resize(end, '\0');
   unsigned char* p = reinterpret_cast<unsigned char*>(b.data()) + off;
   for (size_t k = 0; k < cnt; ++k, p += w) {
     if (f.num) {
-      if (!putnum(p, f, x->re()[k])) return vmerr(3300);
+      if (!putnum(p, f, x->re()[k])) return vmerr(RC_VM_RANGE);
     } else {
       const VStr* s = x->str()[k];
       const size_t len = std::min(vstr_len(s), w);
@@ -182,7 +183,7 @@ bool b_bufput(int n) {
     }
   }
   VStr* nv = vstr_new(b.data(), b.size());
-  if (!nv) return vmerr(3900);
+  if (!nv) return vmerr(RC_VM_NOMEM);
   std::free(buf->str()[0]);
   buf->str()[0] = nv;
   return retvoid(n);
@@ -195,13 +196,13 @@ bool b_bufget(int n) {
   BFmt f;
   size_t off = 0;
   if (!needstrscalar(buf) || !readable(buf) || !offarg(arg(n, 1), &off) || !fmtarg(arg(n, 2), f)) return false;
-  if (n > 5) return vmerr(3001);
+  if (n > 5) return vmerr(RC_VM_NARGS);
   int r = 1, c = 1;
   if (n == 4 && !countarg(arg(n, 3), &c)) return false;
   if (n == 5 && (!countarg(arg(n, 3), &r) || !countarg(arg(n, 4), &c))) return false;
   const size_t cnt = static_cast<size_t>(r) * static_cast<size_t>(c), w = static_cast<size_t>(f.width);
   const size_t len = vstr_len(buf->str()[0]);
-  if (off > len || (cnt && w > (len - off) / cnt)) return vmerrmsg(3300, "read past the end of the buffer");
+  if (off > len || (cnt && w > (len - off) / cnt)) return vmerrmsg(RC_VM_RANGE, "read past the end of the buffer");
   const unsigned char* p = reinterpret_cast<const unsigned char*>(vstr_ptr(buf->str()[0])) + off;
   Mat* res = mkmat(nullptr, f.num ? ET_REAL : ET_STR, r, c);
   if (!res) return false;
@@ -224,7 +225,7 @@ bool b_bufsub(int n) {
   int len = 0;
   if (!needstrscalar(buf) || !readable(buf) || !offarg(arg(n, 1), &off) || !countarg(arg(n, 2), &len)) return false;
   const size_t have = vstr_len(buf->str()[0]);
-  if (off > have || static_cast<size_t>(len) > have - off) return vmerrmsg(3300, "read past the end of the buffer");
+  if (off > have || static_cast<size_t>(len) > have - off) return vmerrmsg(RC_VM_RANGE, "read past the end of the buffer");
   return retstr(n, std::string(vstr_ptr(buf->str()[0]) + off, static_cast<size_t>(len)));
 }
 
@@ -304,7 +305,7 @@ bool elemtext(const Mat* m, size_t k, std::string& out) {
 bool b_vemo_representation(int n) {
   Mat* x = arg(n, 0);
   if (!needmat(x) || !readable(x)) return false;
-  if (x->eltype == ET_STRUCT) return vmerrmsg(3250, "structures have no text form");
+  if (x->eltype == ET_STRUCT) return vmerrmsg(RC_VM_TYPE, "structures have no text form");
   if (x->n() == 0) {
     const char* fill = x->eltype == ET_REAL ? "." : x->eltype == ET_CPLX ? "C(.)" : x->eltype == ET_STR ? "\"\"" : "NULL";
     return retstr(n, "J(" + std::to_string(x->rows) + ", " + std::to_string(x->cols) + ", " + fill + ")");
@@ -315,7 +316,7 @@ bool b_vemo_representation(int n) {
     if (i) out += " \\ ";
     for (int j = 0; j < x->cols; ++j) {
       if (j) out += ", ";
-      if (!elemtext(x, at(x, i, j), e)) return vmerrmsg(3250, "pointers to objects have no text form");
+      if (!elemtext(x, at(x, i, j), e)) return vmerrmsg(RC_VM_TYPE, "pointers to objects have no text form");
       out += e;
     }
   }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "results/sweep.h"
 #include "vemo/lib.h"
 
@@ -58,12 +59,12 @@ void fillmissing(Mat* m) {
 // An in-place argument: a real matrix that is not a view.
 bool inplace_real(Mat* a) {
   if (!needreal(a)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   return true;
 }
 
 bool lapackrc(lapack_int info) {
-  if (info < 0) return vmerr(3930);
+  if (info < 0) return vmerr(RC_VM_LAPACK);
   return true;
 }
 
@@ -160,7 +161,7 @@ bool constflag(const Mat* m, bool* c) {
 
 bool weights(const Mat* w, int n) {
   if (!needreal(w)) return false;
-  if (!w->isscalar() && (w->cols != 1 || w->rows != n)) return vmerr(3200);
+  if (!w->isscalar() && (w->cols != 1 || w->rows != n)) return vmerr(RC_VM_CONFORM);
   return true;
 }
 
@@ -182,7 +183,7 @@ bool b_cross(int n) {
       w = arg(n, 2);
       z.m = arg(n, 3);
   }
-  if (x.m->rows != z.m->rows) return vmerr(3200);
+  if (x.m->rows != z.m->rows) return vmerr(RC_VM_CONFORM);
   if (w && !weights(w, x.m->rows)) return false;
   return ret(n, crossprod(x, w, z, nullptr, nullptr));
 }
@@ -196,7 +197,7 @@ bool b_crossdev(int n) {
   const Mat* zm = arg(n, n - 1);
   const Mat* w = n == 5 ? arg(n, 2) : nullptr;
   if (x.m->rows != z.m->rows || xm->rows != 1 || xm->cols != x.m->cols || zm->rows != 1 || zm->cols != z.m->cols)
-    return vmerr(3200);
+    return vmerr(RC_VM_CONFORM);
   if (w && !weights(w, x.m->rows)) return false;
   return ret(n, crossprod(x, w, z, xm, zm));
 }
@@ -266,7 +267,7 @@ bool b__cholesky(int n) {
 bool b__lud2_la(int n) {
   Mat* a = arg(n, 0);
   if (!inplace_real(a)) return false;
-  if (hasmissing(a)) return vmerr(3351);
+  if (hasmissing(a)) return vmerr(RC_VM_MISSING);
   const int m = a->rows, c = a->cols;
   std::vector<lapack_int> ipiv(static_cast<size_t>(std::max(1, std::min(m, c))));
   lapack_int info = m && c ? LAPACKE_dgetrf(LAPACK_ROW_MAJOR, m, c, a->re(), c, ipiv.data()) : 0;
@@ -303,8 +304,8 @@ bool b__lusolve_la(int n) {
   Mat* a = arg(n, 0);
   Mat* b = arg(n, 1);
   if (!inplace_real(a) || !inplace_real(b) || !needsquare(a)) return false;
-  if (a == b) return vmerr(3002);
-  if (b->rows != a->rows) return vmerr(3200);
+  if (a == b) return vmerr(RC_VM_IDENTICAL);
+  if (b->rows != a->rows) return vmerr(RC_VM_CONFORM);
   const int k = a->rows, r = b->cols;
   if (hasmissing(a) || hasmissing(b)) {
     fillmissing(b);
@@ -330,7 +331,7 @@ bool b__hqrdp_la(int n) {
   Mat* a = arg(n, 0);
   Mat* pin = arg(n, 3);
   if (!inplace_real(a)) return false;
-  if (hasmissing(a)) return vmerr(3351);
+  if (hasmissing(a)) return vmerr(RC_VM_MISSING);
   const int m = a->rows, c = a->cols, k = std::min(m, c);
   std::vector<lapack_int> jpvt(static_cast<size_t>(std::max(1, c)), 0);
   if (pin->kind == K_MAT && pin->eltype == ET_REAL && static_cast<int>(pin->n()) == c && readable(pin))
@@ -377,7 +378,7 @@ bool b__hqrdmult(int n) {
     trans = arg(n, 3)->re()[0] != 0;
   }
   const int m = h->rows, k = static_cast<int>(tau->n());
-  if (x->rows != m || k > std::min(h->rows, h->cols)) return vmerr(3200);
+  if (x->rows != m || k > std::min(h->rows, h->cols)) return vmerr(RC_VM_CONFORM);
   Mat* res = mdup(x);
   if (!res) return false;
   if (m && x->cols && k) {
@@ -391,7 +392,7 @@ bool b__hqrdmult(int n) {
     mfree(hc);
     if (info < 0) {
       mfree(res);
-      return vmerr(3930);
+      return vmerr(RC_VM_LAPACK);
     }
   }
   return ret(n, res);
@@ -403,7 +404,7 @@ bool b__hqrdq1(int n) {
   Mat* tau = arg(n, 1);
   if (!needreal(h) || !needreal(tau) || !readable(h) || !readable(tau)) return false;
   const int m = h->rows, k = static_cast<int>(tau->n());
-  if (k > std::min(h->rows, h->cols)) return vmerr(3200);
+  if (k > std::min(h->rows, h->cols)) return vmerr(RC_VM_CONFORM);
   Mat* q = mkmat(nullptr, ET_REAL, m, k);
   if (!q) return false;
   for (int i = 0; i < m; ++i)
@@ -412,7 +413,7 @@ bool b__hqrdq1(int n) {
     lapack_int info = LAPACKE_dorgqr(LAPACK_ROW_MAJOR, m, k, k, q->re(), k, tau->re());
     if (info < 0) {
       mfree(q);
-      return vmerr(3930);
+      return vmerr(RC_VM_LAPACK);
     }
   }
   return ret(n, q);
@@ -426,7 +427,7 @@ bool b__hqrdq1(int n) {
 bool b__svd_la(int n) {
   Mat* a = arg(n, 0);
   if (!inplace_real(a)) return false;
-  if (hasmissing(a)) return vmerr(3351);
+  if (hasmissing(a)) return vmerr(RC_VM_MISSING);
   const int m = a->rows, c = a->cols, k = std::min(m, c);
   Mat* s = mkmat(nullptr, ET_REAL, k, 1);
   Mat* u = mkmat(nullptr, ET_REAL, m, k);
@@ -447,7 +448,7 @@ bool b__svd_la(int n) {
     mfree(s);
     mfree(u);
     mfree(vt);
-    return vmerr(info < 0 ? 3930 : 3360);
+    return vmerr(info < 0 ? RC_VM_LAPACK : RC_VM_NOCONVERGE);
   }
   mswap(a, u);
   mfree(u);
@@ -466,7 +467,7 @@ bool b__svd_la(int n) {
 bool b__symeigen_la(int n) {
   Mat* a = arg(n, 0);
   if (!inplace_real(a) || !needsquare(a)) return false;
-  if (hasmissing(a)) return vmerr(3351);
+  if (hasmissing(a)) return vmerr(RC_VM_MISSING);
   const int k = a->rows;
   Mat* l = mkmat(nullptr, ET_REAL, 1, k);
   if (!l) return false;
@@ -477,7 +478,7 @@ bool b__symeigen_la(int n) {
     lapack_int info = LAPACKE_dsyevd(LAPACK_COL_MAJOR, 'V', 'U', k, a->re(), k, w.data());
     if (info != 0) {
       mfree(l);
-      return vmerr(info < 0 ? 3930 : 3360);
+      return vmerr(info < 0 ? RC_VM_LAPACK : RC_VM_NOCONVERGE);
     }
     std::vector<double> vec(a->re(), a->re() + a->n());
     for (int j = 0; j < k; ++j) {
@@ -496,14 +497,14 @@ bool b__symeigen_la(int n) {
 bool b__eigen_la(int n) {
   Mat* a = arg(n, 0);
   if (!inplace_real(a) || !needsquare(a)) return false;
-  if (hasmissing(a)) return vmerr(3351);
+  if (hasmissing(a)) return vmerr(RC_VM_MISSING);
   const int k = a->rows;
   std::vector<double> wr(static_cast<size_t>(std::max(1, k))), wi(wr.size());
   std::vector<double> vr(static_cast<size_t>(k) * static_cast<size_t>(k) + 1);
   lapack_int info = 0;
   if (k > 0)
     info = LAPACKE_dgeev(LAPACK_ROW_MAJOR, 'N', 'V', k, a->re(), k, wr.data(), wi.data(), nullptr, 1, vr.data(), k);
-  if (info != 0) return vmerr(info < 0 ? 3930 : 3360);
+  if (info != 0) return vmerr(info < 0 ? RC_VM_LAPACK : RC_VM_NOCONVERGE);
   std::vector<int> ord(static_cast<size_t>(k));
   std::iota(ord.begin(), ord.end(), 0);
   std::stable_sort(ord.begin(), ord.end(), [&](int x, int y) {

@@ -17,14 +17,15 @@
 #include "interp/interp.h"
 #include "data/varlist.h"
 #include "vemo/lib.h"
+#include "output/rc.h"
 
 using namespace vlib;
 
 namespace {
 
 bool numorstr(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->eltype != ET_REAL && m->eltype != ET_CPLX && m->eltype != ET_STR) return vmerr(3256);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->eltype != ET_REAL && m->eltype != ET_CPLX && m->eltype != ET_STR) return vmerr(RC_VM_NUMSTR);
   return true;
 }
 
@@ -37,11 +38,11 @@ bool b_shape(int n) {
   const size_t total = a->n();
   int r, c;
   if (k == 0) {
-    if (total) return vmerr(3200);
+    if (total) return vmerr(RC_VM_CONFORM);
     r = Rows ? 0 : 0;
     c = 0;
   } else {
-    if (total % static_cast<size_t>(k)) return vmerr(3200);
+    if (total % static_cast<size_t>(k)) return vmerr(RC_VM_CONFORM);
     r = Rows ? k : static_cast<int>(total / static_cast<size_t>(k));
     c = Rows ? static_cast<int>(total / static_cast<size_t>(k)) : k;
   }
@@ -129,11 +130,11 @@ bool b_order(int n) {
   Mat* a = arg(n, 0);
   Mat* k = arg(n, 1);
   if (!numorstr(a) || !readable(a) || !needreal(k) || !readable(k)) return false;
-  if (k->rows != 1 && k->cols != 1 && k->n()) return vmerr(3201);
+  if (k->rows != 1 && k->cols != 1 && k->n()) return vmerr(RC_VM_VECTOR);
   std::vector<int> keys;
   for (size_t i = 0; i < k->n(); ++i) {
     const double v = k->re()[i];
-    if (v >= misval || v == 0 || std::fabs(v) > a->cols || v != std::floor(v)) return vmerr(3300);
+    if (v >= misval || v == 0 || std::fabs(v) > a->cols || v != std::floor(v)) return vmerr(RC_VM_RANGE);
     keys.push_back(static_cast<int>(v));
   }
   std::vector<int> perm(static_cast<size_t>(a->rows));
@@ -255,7 +256,7 @@ bool b_allanyof(int n) {
   Mat* a = arg(n, 0);
   Mat* s = arg(n, 1);
   if (!needmat(a) || !needscalar(s) || !readable(a) || !readable(s)) return false;
-  if ((a->eltype == ET_STR) != (s->eltype == ET_STR) && a->n()) return vmerr(3250);
+  if ((a->eltype == ET_STR) != (s->eltype == ET_STR) && a->n()) return vmerr(RC_VM_TYPE);
   bool r = All;
   for (size_t k = 0; k < a->n() && r == All; ++k) {
     bool eq;
@@ -316,7 +317,7 @@ bool b_reldif(int n) {
   Mat* a = arg(n, 0);
   Mat* b = arg(n, 1);
   if (!needreal(a) || !needreal(b) || !readable(a) || !readable(b)) return false;
-  if (a->rows != b->rows || a->cols != b->cols) return vmerr(3200);
+  if (a->rows != b->rows || a->cols != b->cols) return vmerr(RC_VM_CONFORM);
   Mat* res = mkmat(nullptr, ET_REAL, a->rows, a->cols);
   if (!res) return false;
   for (size_t k = 0; k < a->n(); ++k) res->re()[k] = reldif1(a->re()[k], b->re()[k]);
@@ -348,7 +349,7 @@ bool b_mreldif(int n) {
   Mat* a = arg(n, 0);
   Mat* b = arg(n, 1);
   if (!neednum(a) || !neednum(b) || !readable(a) || !readable(b)) return false;
-  if (a->rows != b->rows || a->cols != b->cols) return vmerr(3200);
+  if (a->rows != b->rows || a->cols != b->cols) return vmerr(RC_VM_CONFORM);
   return ret(n, mkscalar(mreldif(a, b, false)));
 }
 
@@ -410,7 +411,7 @@ template <bool Conj>
 bool b_transpose_inplace(int n) {
   Mat* a = arg(n, 0);
   if (!needmat(a)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   Mat* t = mkmat(nullptr, a->eltype, a->cols, a->rows);
   if (!t) return false;
   const size_t an = a->n();
@@ -441,7 +442,7 @@ bool b_transpose_inplace(int n) {
 bool b_conj_inplace(int n) {
   Mat* a = arg(n, 0);
   if (!neednum(a)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   if (a->eltype == ET_CPLX)
     for (size_t k = 0; k < a->n(); ++k) {
       double& y = a->re()[a->n() + k];
@@ -454,7 +455,7 @@ bool b_conj_inplace(int n) {
 bool b_makesymmetric(int n) {
   Mat* a = arg(n, 0);
   if (!neednum(a) || !readable(a)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   if (!needsquare(a)) return false;
   for (int i = 0; i < a->rows; ++i)
     for (int j = 0; j < i; ++j) {
@@ -474,10 +475,10 @@ bool b_diag_inplace(int n) {
   Mat* a = arg(n, 0);
   Mat* v = arg(n, 1);
   if (!neednum(a) || !neednum(v) || !readable(v)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   const int k = std::min(a->rows, a->cols);
-  if (!v->isscalar() && (v->rows != 1 && v->cols != 1)) return vmerr(3201);
-  if (!v->isscalar() && static_cast<int>(v->n()) != k) return vmerr(3200);
+  if (!v->isscalar() && (v->rows != 1 && v->cols != 1)) return vmerr(RC_VM_VECTOR);
+  if (!v->isscalar() && static_cast<int>(v->n()) != k) return vmerr(RC_VM_CONFORM);
   if (v->eltype == ET_CPLX && a->eltype == ET_REAL) {
     Mat* c = mkmat(nullptr, ET_CPLX, a->rows, a->cols);
     if (!c) return false;
@@ -500,8 +501,8 @@ bool b_editmissing(int n) {
   Mat* a = arg(n, 0);
   Mat* v = arg(n, 1);
   if (!needmat(a) || !needscalar(v)) return false;
-  if (a->view) return vmerr(3103);
-  if ((a->eltype == ET_STR) != (v->eltype == ET_STR)) return vmerr(3250);
+  if (a->view) return vmerr(RC_VM_VIEW);
+  if ((a->eltype == ET_STR) != (v->eltype == ET_STR)) return vmerr(RC_VM_TYPE);
   if (a->eltype == ET_STR) {
     for (size_t k = 0; k < a->n(); ++k)
       if (!vstr_len(a->str()[k])) a->str()[k] = v->str()[0] ? vstr_new(v->str()[0]->b, vstr_len(v->str()[0])) : nullptr;
@@ -521,7 +522,7 @@ bool b_editvalue(int n) {
   Mat* f = arg(n, 1);
   Mat* t = arg(n, 2);
   if (!needmat(a) || !needscalar(f) || !needscalar(t)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   if (a->eltype == ET_STR) {
     if (!needstr(f) || !needstr(t)) return false;
     const std::string from = sval(f);
@@ -541,7 +542,7 @@ bool b_editvalue(int n) {
 bool b_fillmissing(int n) {
   Mat* a = arg(n, 0);
   if (!needmat(a)) return false;
-  if (a->view) return vmerr(3103);
+  if (a->view) return vmerr(RC_VM_VIEW);
   if (a->eltype == ET_STR) {
     for (size_t k = 0; k < a->n(); ++k) {
       std::free(a->str()[k]);
@@ -552,7 +553,7 @@ bool b_fillmissing(int n) {
     if (a->eltype == ET_CPLX)
       for (size_t k = 0; k < a->n(); ++k) a->re()[a->n() + k] = 0;
   } else {
-    return vmerr(3256);
+    return vmerr(RC_VM_NUMSTR);
   }
   return retvoid(n);
 }
@@ -562,7 +563,7 @@ bool b_swap(int n) {
   Mat* a = arg(n, 0);
   Mat* b = arg(n, 1);
   if (!needmat(a) || !needmat(b)) return false;
-  if (a == b) return vmerr(3002);
+  if (a == b) return vmerr(RC_VM_IDENTICAL);
   if (a->view && !mmaterialise(a)) return false;
   if (b->view && !mmaterialise(b)) return false;
   mswap(a, b);
@@ -577,14 +578,14 @@ bool b_select(int n) {
   if (!needmat(a) || !needreal(v) || !readable(a) || !readable(v)) return false;
   const bool cols = v->rows == 1 && !(v->cols == 1 && a->cols != 1 && a->rows == 1);
   const bool byrow = v->cols == 1 && (v->rows != 1 || a->rows == 1);
-  if (!byrow && !cols) return vmerr(3201);
+  if (!byrow && !cols) return vmerr(RC_VM_VECTOR);
   std::vector<int> keep;
   if (byrow) {
-    if (v->rows != a->rows) return vmerr(3200);
+    if (v->rows != a->rows) return vmerr(RC_VM_CONFORM);
     for (int i = 0; i < a->rows; ++i)
       if (v->re()[i] != 0) keep.push_back(i);
   } else {
-    if (v->cols != a->cols) return vmerr(3200);
+    if (v->cols != a->cols) return vmerr(RC_VM_CONFORM);
     for (int j = 0; j < a->cols; ++j)
       if (v->re()[j] != 0) keep.push_back(j);
   }
@@ -624,7 +625,7 @@ bool b_minindex(int n) {
   Mat* wv = arg(n, 3);
   int k = 0;
   if (!needreal(v) || !readable(v) || !countarg(kk, &k)) return false;
-  if (v->rows != 1 && v->cols != 1 && v->n()) return vmerr(3201);
+  if (v->rows != 1 && v->cols != 1 && v->n()) return vmerr(RC_VM_VECTOR);
   std::vector<int> idx(v->n());
   std::iota(idx.begin(), idx.end(), 0);
   std::stable_sort(idx.begin(), idx.end(), [&](int x, int y) { return v->re()[x] < v->re()[y]; });
@@ -664,7 +665,7 @@ bool extname(int n, std::string& name) {
   Mat* a = arg(n, 0);
   if (!needstrscalar(a)) return false;
   name = sval(a);
-  if (name.empty() || name.size() > 32) return vmerr(3300);
+  if (name.empty() || name.size() > 32) return vmerr(RC_VM_RANGE);
   return true;
 }
 
@@ -743,7 +744,7 @@ double now() {
 bool timerarg(int n, int* t) {
   if (!needrealscalar(arg(n, 0))) return false;
   const double x = arg(n, 0)->re()[0];
-  if (!(x >= 1 && x <= 100)) return vmerr(3300);
+  if (!(x >= 1 && x <= 100)) return vmerr(RC_VM_RANGE);
   *t = static_cast<int>(x);
   return true;
 }
@@ -809,7 +810,7 @@ bool b_zeltaversion(int n) { return ret(n, mkscalar(interp.version / 100.0)); }
 bool b_zeltasetversion(int n) {
   if (!needrealscalar(arg(n, 0))) return false;
   const double v = arg(n, 0)->re()[0];
-  if (!(v >= 1 && v <= 9.2 + 1e-9)) return vmerr(3300);
+  if (!(v >= 1 && v <= 9.2 + 1e-9)) return vmerr(RC_VM_RANGE);
   interp.version = static_cast<int>(std::lround(v * 100));
   return retvoid(n);
 }
@@ -825,11 +826,11 @@ bool b_uniformseed(int n) {
   Mat* a = arg(n, 0);
   if (!needscalar(a)) return false;
   if (a->eltype == ET_STR) {
-    if (seturnseed(sval(a).c_str())) return vmerr(3300);
+    if (seturnseed(sval(a).c_str())) return vmerr(RC_VM_RANGE);
   } else {
     if (!needreal(a)) return false;
     const double x = a->re()[0];
-    if (!(x >= 0 && x < 2147483647.0)) return vmerr(3300);
+    if (!(x >= 0 && x < 2147483647.0)) return vmerr(RC_VM_RANGE);
     seturnseed_i4(static_cast<long>(x));
   }
   return retvoid(n);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -41,8 +42,8 @@ bool numin(Mat* m) { return neednum(m) && readable(m); }
 
 // An argument to be replaced by a result: not a view, not a function.
 bool inplacearg(const Mat* m) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->view) return vmerr(3103);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->view) return vmerr(RC_VM_VIEW);
   return true;
 }
 
@@ -72,7 +73,7 @@ bool ginvr_complex(int n, const Mat* a, Mat* res, double tol) {
   const lapack_int info = LAPACKE_zgesdd(LAPACK_COL_MAJOR, 'S', c, m, z(w), c, s.data(), z(u2), c, z(vt2), k);
   if (info != 0) {
     mfree(res);
-    return vmerr(info < 0 ? 3930 : 3360);
+    return vmerr(info < 0 ? RC_VM_LAPACK : RC_VM_NOCONVERGE);
   }
   if (tol < 0) tol = std::max(m, c) * s[0] * 2.220446049250313e-16;
   for (int l = 0; l < k; ++l) {
@@ -100,7 +101,7 @@ bool b_ginvr(int n) {
     Mat* t = arg(n, 1);
     if (!needrealscalar(t) || !readable(t)) return false;
     tol = rval(t);
-    if (tol < 0) return vmerr(3300);
+    if (tol < 0) return vmerr(RC_VM_RANGE);
     if (tol >= misval) tol = -1;
   }
   const int m = a->rows, c = a->cols, k = std::min(m, c);
@@ -121,7 +122,7 @@ bool b_ginvr(int n) {
   const lapack_int info = LAPACKE_dgesdd(LAPACK_COL_MAJOR, 'S', c, m, w.data(), c, s.data(), u2.data(), c, vt2.data(), k);
   if (info != 0) {
     mfree(res);
-    return vmerr(info < 0 ? 3930 : 3360);
+    return vmerr(info < 0 ? RC_VM_LAPACK : RC_VM_NOCONVERGE);
   }
   if (tol < 0) tol = std::max(m, c) * s[0] * 2.220446049250313e-16;
   for (int l = 0; l < k; ++l) {
@@ -141,7 +142,7 @@ bool b__svd_2(int n) {
   Mat* a = arg(n, 0);
   if (!neednum(a) || !readable(a)) return false;
   if (!inplacearg(arg(n, 1))) return false;
-  if (anymissing(a)) return vmerr(3351);
+  if (anymissing(a)) return vmerr(RC_VM_MISSING);
   const int m = a->rows, c = a->cols, k = std::min(m, c);
   Mat* s = mkmat(nullptr, ET_REAL, k, 1);
   if (!s) return false;
@@ -159,7 +160,7 @@ bool b__svd_2(int n) {
   }
   if (info != 0) {
     mfree(s);
-    return vmerr(info < 0 ? 3930 : 3360);
+    return vmerr(info < 0 ? RC_VM_LAPACK : RC_VM_NOCONVERGE);
   }
   give(arg(n, 1), s);
   return ret(n, mkscalar(0));
@@ -174,15 +175,15 @@ bool b_chebyeval(int n) {
   Mat* c = arg(n, 0);
   Mat* x = arg(n, 1);
   if (!numin(c) || !numin(x)) return false;
-  if (c->rows != 1 && c->cols != 1 && c->n() != 0) return vmerr(3201);
+  if (c->rows != 1 && c->cols != 1 && c->n() != 0) return vmerr(RC_VM_VECTOR);
   double lo = -1, hi = 1;
   if (n > 2) {
     Mat* ab = arg(n, 2);
     if (!realin(ab)) return false;
-    if (ab->rows != 1 || ab->cols != 2) return vmerr(3200);
+    if (ab->rows != 1 || ab->cols != 2) return vmerr(RC_VM_CONFORM);
     lo = rval(ab, 0);
     hi = rval(ab, 1);
-    if (!(lo < hi) || hi >= misval) return vmerr(3300);
+    if (!(lo < hi) || hi >= misval) return vmerr(RC_VM_RANGE);
   }
   const size_t nc = c->n();
   const bool cmiss = anymissing(c);
@@ -371,8 +372,8 @@ void dft(std::vector<cx>& a, int sign) {
 bool fftcore(int n, int sign) {
   Mat* h = arg(n, 0);
   if (!inplacearg(h) || !neednum(h)) return false;
-  if (h->rows != 1 && h->cols != 1 && h->n() != 0) return vmerr(3201);
-  if (anymissing(h)) return vmerr(3351);
+  if (h->rows != 1 && h->cols != 1 && h->n() != 0) return vmerr(RC_VM_VECTOR);
+  if (anymissing(h)) return vmerr(RC_VM_MISSING);
   const size_t len = h->n();
   std::vector<cx> a(len);
   for (size_t k = 0; k < len; ++k) a[k] = cx(h->re()[k], imof(h, k));
@@ -399,11 +400,11 @@ bool b_J2(int n) {
   if (!countarg(arg(n, 0), &r) || !countarg(arg(n, 1), &c)) return false;
   Mat* v = arg(n, 2);
   if (!needmat(v) || !readable(v)) return false;
-  if (v->eltype == ET_STRUCT) return vmerr(3250);
+  if (v->eltype == ET_STRUCT) return vmerr(RC_VM_TYPE);
   const size_t total = static_cast<size_t>(r) * static_cast<size_t>(c);
-  if (total > 2147483647u) return vmerr(3300);
+  if (total > 2147483647u) return vmerr(RC_VM_RANGE);
   const size_t vn = v->n();
-  if (total && !vn) return vmerr(3200);
+  if (total && !vn) return vmerr(RC_VM_CONFORM);
   Mat* res = mkmat(nullptr, v->eltype, r, c);
   if (!res) return false;
   for (size_t q = 0; q < total; ++q) {
@@ -437,11 +438,11 @@ bool b_ghalton(int n) {
   if (!countarg(arg(n, 0), &rows)) return false;
   Mat* b = arg(n, 1);
   if (!realin(b)) return false;
-  if (b->rows != 1) return vmerr(3202);
+  if (b->rows != 1) return vmerr(RC_VM_ROWVEC);
   if (n > 2 && !countarg(arg(n, 2), &skip)) return false;
   for (size_t j = 0; j < b->n(); ++j) {
     const double x = b->re()[j];
-    if (!(x >= 2 && x < 2147483647.0) || x != std::floor(x)) return vmerr(3300);
+    if (!(x >= 2 && x < 2147483647.0) || x != std::floor(x)) return vmerr(RC_VM_RANGE);
   }
   const int cols = b->cols;
   Mat* res = mkmat(nullptr, ET_REAL, rows, cols);
@@ -539,7 +540,7 @@ bool b_trace_AVBV(int n) {
   Mat* v = arg(n, 1);
   Mat* b = arg(n, 2);
   if (!numin(a) || !numin(v) || !numin(b)) return false;
-  if (a->cols != v->rows || v->cols != b->rows || b->cols != v->rows || v->cols != a->rows) return vmerr(3200);
+  if (a->cols != v->rows || v->cols != b->rows || b->cols != v->rows || v->cols != a->rows) return vmerr(RC_VM_CONFORM);
   if (anymissing(a) || anymissing(v) || anymissing(b))
     return ret(n, anycx(a, v, b) ? mkcscalar(misval, misval) : mkscalar(misval));
   if (anycx(a, v, b)) {
@@ -560,7 +561,7 @@ bool b_trace_ABBAV(int n) {
   Mat* v = arg(n, 2);
   if (!numin(a) || !numin(b) || !numin(v)) return false;
   const int q = a->rows;
-  if (a->cols != q || b->rows != q || b->cols != q || v->rows != q || v->cols != q) return vmerr(3200);
+  if (a->cols != q || b->rows != q || b->cols != q || v->rows != q || v->cols != q) return vmerr(RC_VM_CONFORM);
   if (anymissing(a) || anymissing(v) || anymissing(b))
     return ret(n, anycx(a, b, v) ? mkcscalar(misval, misval) : mkscalar(misval));
   if (anycx(a, b, v)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -29,7 +30,7 @@ bool b_ascii(int n) {
 bool b_char(int n) {
   Mat* a = arg(n, 0);
   if (!needreal(a) || !readable(a)) return false;
-  if (a->rows != 1 && a->cols != 1 && a->n()) return vmerr(3201);
+  if (a->rows != 1 && a->cols != 1 && a->n()) return vmerr(RC_VM_VECTOR);
   std::string s;
   for (size_t k = 0; k < a->n(); ++k) {
     const double x = a->re()[k];

@@ -15,6 +15,7 @@
 #include "vemo/lib.h"
 #include "vemo/stsel.h"
 // after the Vemo headers, whose helpers name their results `res`
+#include "output/rc.h"
 #include "results/results.h"
 
 using namespace vlib;
@@ -48,12 +49,12 @@ bool b_st_dir(int n) {
   const std::string cat = trimmed(sval(arg(n, 0))), sub = trimmed(sval(arg(n, 1)));
   const std::string pat = trimmed(sval(arg(n, 2)));
   const int kind = sub == "macro" ? 1 : sub == "numscalar" ? 2 : sub == "strscalar" ? 3 : sub == "matrix" ? 4 : 0;
-  if (!kind) return vmerrmsg(3300, sub + " invalid; use macro, numscalar, strscalar or matrix");
+  if (!kind) return vmerrmsg(RC_VM_RANGE, sub + " invalid; use macro, numscalar, strscalar or matrix");
   std::vector<std::string> names;
   std::string pre, post;
   if (cat == "local" || cat == "global") {
     if (cat == "local") {
-      if (kind != 1) return vmerrmsg(3300, "locals are macros only");
+      if (kind != 1) return vmerrmsg(RC_VM_RANGE, "locals are macros only");
       for (ObjEntry* e = dmfirst(mac.typelmac); e; e = e->tnext)
         if (e->name[0] == '_') names.emplace_back(e->name + 1);
     } else if (kind == 1) {
@@ -66,7 +67,7 @@ bool b_st_dir(int n) {
     }
   } else if (cat == "r()" || cat == "e()" || cat == "s()") {
     const char cls = cat[0];
-    if (kind == 3 || (cls == 's' && kind != 1)) return vmerrmsg(3300, cat + " has no " + sub + " results");
+    if (kind == 3 || (cls == 's' && kind != 1)) return vmerrmsg(RC_VM_RANGE, cat + " has no " + sub + " results");
     const ResStore& st = res_store(cls);
     if (kind == 1)
       for (const auto& m : st.macros) names.push_back(m.first);
@@ -76,7 +77,7 @@ bool b_st_dir(int n) {
       for (const auto& m : st.matrices) names.push_back(m.first);
     if (adorn) pre = std::string(1, cls) + "(", post = ")";
   } else {
-    return vmerrmsg(3300, cat + " invalid; use local, global, r(), e() or s()");
+    return vmerrmsg(RC_VM_RANGE, cat + " invalid; use local, global, r(), e() or s()");
   }
   std::vector<std::string> out;
   for (const std::string& nm : names)
@@ -96,13 +97,13 @@ bool b_st_select(int n) {
   Mat* a = arg(n, 0);
   Mat* v = arg(n, 1);
   Mat* e = arg(n, 2);
-  if (a->kind == K_FCN || v->kind == K_FCN) return vmerr(3102);
-  if (a->immortal) return vmerr(3011);
+  if (a->kind == K_FCN || v->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (a->immortal) return vmerr(RC_VM_LVAL);
   if (!needreal(e) || !readable(e)) return false;
   if (!v->view) {
     // the rows or columns of a matrix: as select() picks them
     static const int sel = builtin_find("select");
-    if (vm.sp + 2 > VM_STACK) return vmerr(3998);
+    if (vm.sp + 2 > VM_STACK) return vmerr(RC_VM_STACK);
     mref(v);
     vpush(v);
     mref(e);
@@ -118,8 +119,8 @@ bool b_st_select(int n) {
   const VView& vv = *v->vv;
   const bool byrow = e->cols == 1 && (e->rows != 1 || v->rows == 1);
   const bool bycol = e->rows == 1 && !byrow;
-  if (!byrow && !bycol) return vmerr(3201);
-  if ((byrow ? e->rows : e->cols) != (byrow ? v->rows : v->cols)) return vmerr(3200);
+  if (!byrow && !bycol) return vmerr(RC_VM_VECTOR);
+  if ((byrow ? e->rows : e->cols) != (byrow ? v->rows : v->cols)) return vmerr(RC_VM_CONFORM);
   std::vector<int> vars;
   ObsSel obs;
   if (byrow) {
@@ -164,7 +165,7 @@ int findname(const std::string& name) {
 bool b_st_tsrevar(int n) {
   Mat* a = arg(n, 0);
   if (!needstr(a) || !readable(a)) return false;
-  if (a->rows != 1 && a->n()) return vmerr(3202);
+  if (a->rows != 1 && a->n()) return vmerr(RC_VM_ROWVEC);
   std::vector<double> out;
   std::vector<int> made;
   auto undo = [&]() {
@@ -186,12 +187,12 @@ bool b_st_tsrevar(int n) {
         const std::string nm = all.substr(b, e - b);
         if (nm.size() > 65) {
           undo();
-          return vmerr(3500);
+          return vmerr(RC_VM_VARNAME);
         }
         const int v = findname(nm);
         if (!v) {
           undo();
-          return vmerrmsg(3300, "variable " + nm + " not found");
+          return vmerrmsg(RC_VM_RANGE, "variable " + nm + " not found");
         }
         out.push_back(v);
         p = e;
@@ -205,14 +206,14 @@ bool b_st_tsrevar(int n) {
       if (tsparse_item(all.c_str() + b, &end, vars, rcps)) {
         undo();
         // the parser has said what is wrong
-        return vmerr(3300);
+        return vmerr(RC_VM_RANGE);
       }
       bool anyop = false;
       for (const TsRecipe& r : rcps) anyop = anyop || !r.plain();
       if (anyop) {
         if (tscheck(&tvar, &pvar)) {
           undo();
-          return vmerr(3300);
+          return vmerr(RC_VM_RANGE);
         }
       }
       for (size_t q = 0; q < vars.size(); ++q) {
@@ -223,7 +224,7 @@ bool b_st_tsrevar(int n) {
         const std::string tmp = tmpname_next();
         if (addvar(tmp.c_str(), ST_DOUBLE)) {
           undo();
-          return vmerr(3900);
+          return vmerr(RC_VM_NOMEM);
         }
         const int nv = ds.nvar;
         made.push_back(nv);

@@ -13,6 +13,7 @@
 #include "interp/macro.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "results/results.h"
 #include "vemo/lib.h"
 #include "vemo/stsel.h"
@@ -65,15 +66,15 @@ bool b_macro(int n) {
   if (Global) {
     std::string inner;
     if (char cls = resref(name, inner)) {
-      if (cls == 'c' || !validname(inner, 32)) return vmerr(3300);
+      if (cls == 'c' || !validname(inner, 32)) return vmerr(RC_VM_RANGE);
       int rc = cls == 'r' ? retval_set_local(inner.c_str(), text)
                : cls == 'e' ? estval_set_local(inner.c_str(), text)
                             : sretval_reset_local(inner.c_str(), text);
       if (text.empty()) res_store(cls).erase(inner);
-      return rc ? vmerr(3300) : retvoid(n);
+      return rc ? vmerr(RC_VM_RANGE) : retvoid(n);
     }
   }
-  if (!validname(name, Global ? 32 : 31)) return vmerr(3300);
+  if (!validname(name, Global ? 32 : 31)) return vmerr(RC_VM_RANGE);
   if (Global) {
     if (text.empty()) macdrop_global(name);
     else macset_global(name, text);
@@ -91,7 +92,7 @@ bool b_scalar(int n) {
   const std::string name = sval(a);
   std::string inner;
   const char cls = resref(name, inner);
-  if (cls ? !validname(inner, 32) : !validname(name, 32)) return vmerr(3300);
+  if (cls ? !validname(inner, 32) : !validname(name, 32)) return vmerr(RC_VM_RANGE);
   if (n == 1) {
     double d = 0;
     std::string s;
@@ -113,16 +114,16 @@ bool b_scalar(int n) {
   Mat* x = arg(n, 1);
   if (!needmat(x) || !readable(x)) return false;
   const bool empty = emptymat(x);
-  if (!empty && !x->isscalar()) return vmerr(3204);
-  if (!empty && (Str ? x->eltype != ET_STR : x->eltype != ET_REAL)) return vmerr(Str ? 3254 : 3253);
-  if (cls == 'c' || cls == 's') return vmerr(3300);
+  if (!empty && !x->isscalar()) return vmerr(RC_VM_SCALAR);
+  if (!empty && (Str ? x->eltype != ET_STR : x->eltype != ET_REAL)) return vmerr(Str ? RC_VM_STRING : RC_VM_REAL);
+  if (cls == 'c' || cls == 's') return vmerr(RC_VM_RANGE);
   if (cls) {
     res_store(cls).erase(inner);
     if (!empty) {
       int rc = Str ? (cls == 'r' ? retval_set_local(inner.c_str(), sval(x)) : estval_set_local(inner.c_str(), sval(x)))
                    : (cls == 'r' ? retval_set_scalar(inner.c_str(), x->re()[0])
                                  : estval_set_scalar(inner.c_str(), x->re()[0]));
-      if (rc) return vmerr(3300);
+      if (rc) return vmerr(RC_VM_RANGE);
     }
     return retvoid(n);
   }
@@ -135,7 +136,7 @@ bool b_scalar(int n) {
   ns.isstr = Str;
   if (Str) ns.s = sval(x);
   else ns.d = x->re()[0];
-  if (scalar_set(name, ns)) return vmerr(3300);
+  if (scalar_set(name, ns)) return vmerr(RC_VM_RANGE);
   return retvoid(n);
 }
 
@@ -150,7 +151,7 @@ Matrix* findmatrix(const std::string& name) {
 
 bool checkmatname(const std::string& name, char* cls, std::string& inner) {
   *cls = resref(name, inner);
-  if (*cls ? (*cls != 'r' && *cls != 'e') || !validname(inner, 32) : !validname(name, 32)) return vmerr(3300);
+  if (*cls ? (*cls != 'r' && *cls != 'e') || !validname(inner, 32) : !validname(name, 32)) return vmerr(RC_VM_RANGE);
   return true;
 }
 
@@ -182,7 +183,7 @@ bool b_st_matrix(int n) {
   int rc = cls == 'r' ? retval_set_matrix(inner.c_str(), std::move(m))
            : cls == 'e' ? estval_set_matrix(inner.c_str(), std::move(m))
                         : mat_store(name, std::move(m));
-  if (rc) return vmerr(rc == 908 ? 3300 : 3900);
+  if (rc) return vmerr(rc == 908 ? RC_VM_RANGE : RC_VM_NOMEM);
   return retvoid(n);
 }
 
@@ -195,8 +196,8 @@ bool b_st_replacematrix(int n) {
   std::string inner;
   if (!checkmatname(sval(a), &cls, inner)) return false;
   Matrix* m = findmatrix(sval(a));
-  if (!m) return vmerr(3300);
-  if (m->rows != x->rows || m->cols != x->cols) return vmerr(3200);
+  if (!m) return vmerr(RC_VM_RANGE);
+  if (m->rows != x->rows || m->cols != x->cols) return vmerr(RC_VM_CONFORM);
   std::copy(x->re(), x->re() + x->n(), m->v.begin());
   return retvoid(n);
 }
@@ -225,7 +226,7 @@ bool b_stripe(int n) {
     }
     return ret(n, res);
   }
-  if (!m) return vmerr(3300);
+  if (!m) return vmerr(RC_VM_RANGE);
   Mat* s = arg(n, 1);
   if (!needstr(s) || !readable(s)) return false;
   const int want = Rows ? m->rows : m->cols;
@@ -233,11 +234,11 @@ bool b_stripe(int n) {
     mat_defnames(Rows ? m->rnames : m->cnames, want, Rows ? 'r' : 'c');
     return retvoid(n);
   }
-  if (s->cols != 2 || s->rows != want) return vmerr(3200);
+  if (s->cols != 2 || s->rows != want) return vmerr(RC_VM_CONFORM);
   std::vector<std::string> names;
   for (int k = 0; k < want; ++k) {
     std::string eq = sval(s, 2 * static_cast<size_t>(k)), nm = sval(s, 2 * static_cast<size_t>(k) + 1);
-    if (nm.empty() || nm.find(' ') != std::string::npos || eq.find(' ') != std::string::npos) return vmerr(3300);
+    if (nm.empty() || nm.find(' ') != std::string::npos || eq.find(' ') != std::string::npos) return vmerr(RC_VM_RANGE);
     names.push_back(eq.empty() ? nm : eq + ":" + nm);
   }
   (Rows ? m->rnames : m->cnames) = std::move(names);
@@ -285,7 +286,7 @@ bool b_zelta(int n) {
   bool ok;
   int rc = runcmd(n, &ok);
   if (!ok) return false;
-  if (rc) return vmerr(rc == 1 ? VRC_BREAK : 3598);
+  if (rc) return vmerr(rc == 1 ? VRC_BREAK : RC_VM_HOSTERROR);
   return retvoid(n);
 }
 bool b__zelta(int n) {
@@ -300,7 +301,7 @@ bool b_st_macroexpand(int n) {
   Mat* a = arg(n, 0);
   if (!needstrscalar(a)) return false;
   std::string s = sval(a);
-  if (macexpand(s)) return vmerr(3300);
+  if (macexpand(s)) return vmerr(RC_VM_RANGE);
   return retstr(n, s);
 }
 bool b__st_macroexpand(int n) {
@@ -402,17 +403,17 @@ bool b_varfield(int n) {
   if (!vars_of(n, vars)) return false;
   auto& list = Field == F_FORMAT ? ds.fmtlist : Field == F_LABEL ? ds.varlabels : ds.lbllist;
   if (n == 1) return strrow(n, vars, [&](int v) { return list[static_cast<size_t>(v)]; });
-  if (vars.size() != 1) return vmerr(3204);
+  if (vars.size() != 1) return vmerr(RC_VM_SCALAR);
   Mat* s = arg(n, 1);
   if (!needstrscalar(s)) return false;
   std::string text = sval(s);
   const int v = vars[0];
   if (Field == F_FORMAT) {
-    if (chkfmt(text.c_str(), isstrtype(vartype(v)) ? FMTK_STR : FMTK_NUM)) return vmerr(3300);
+    if (chkfmt(text.c_str(), isstrtype(vartype(v)) ? FMTK_STR : FMTK_NUM)) return vmerr(RC_VM_RANGE);
   } else if (Field == F_LABEL) {
     if (text.size() > 80) text.resize(80);
   } else {
-    if (!text.empty() && (!validname(text, 32) || isstrtype(vartype(v)))) return vmerr(3300);
+    if (!text.empty() && (!validname(text, 32) || isstrtype(vartype(v)))) return vmerr(RC_VM_RANGE);
   }
   list[static_cast<size_t>(v)] = text;
   ds.updata = true;
@@ -422,12 +423,12 @@ bool b_varfield(int n) {
 bool b_st_varrename(int n) {
   std::vector<int> vars;
   if (!vars_of(n, vars)) return false;
-  if (vars.size() != 1) return vmerr(3204);
+  if (vars.size() != 1) return vmerr(RC_VM_SCALAR);
   Mat* s = arg(n, 1);
   if (!needstrscalar(s)) return false;
   const std::string nm = sval(s);
-  if (!validname(nm, 32) || (findvarexact(nm.c_str()) && findvarexact(nm.c_str()) != vars[0])) return vmerr(3300);
-  if (renamevar(vars[0], nm.c_str())) return vmerr(3300);
+  if (!validname(nm, 32) || (findvarexact(nm.c_str()) && findvarexact(nm.c_str()) != vars[0])) return vmerr(RC_VM_RANGE);
+  if (renamevar(vars[0], nm.c_str())) return vmerr(RC_VM_RANGE);
   return retvoid(n);
 }
 
@@ -449,7 +450,7 @@ bool vlname(int n, std::string& name) {
   Mat* s = arg(n, 0);
   if (!needstrscalar(s)) return false;
   name = sval(s);
-  if (!validname(name, 32)) return vmerr(3300);
+  if (!validname(name, 32)) return vmerr(RC_VM_RANGE);
   return true;
 }
 bool b_st_vlexists(int n) {
@@ -523,14 +524,14 @@ bool b_st_vlmodify(int n) {
   Mat* v = arg(n, 1);
   Mat* t = arg(n, 2);
   if (!needreal(v) || !needstr(t) || !readable(v) || !readable(t)) return false;
-  if (v->n() != t->n() || (v->cols != 1 && v->n()) || (t->cols != 1 && t->n())) return vmerr(3200);
+  if (v->n() != t->n() || (v->cols != 1 && v->n()) || (t->cols != 1 && t->n())) return vmerr(RC_VM_CONFORM);
   for (size_t k = 0; k < v->n(); ++k) {
     const double x = v->re()[k];
-    if (!(x >= VL_MINVAL && x <= VL_MAXVAL) || x != static_cast<int32_t>(x)) return vmerr(3300);
+    if (!(x >= VL_MINVAL && x <= VL_MAXVAL) || x != static_cast<int32_t>(x)) return vmerr(RC_VM_RANGE);
   }
   ValueLabel& lab = vlcreate(name);
   for (size_t k = 0; k < v->n(); ++k)
-    if (vlset(lab, static_cast<int32_t>(v->re()[k]), sval(t, k))) return vmerr(3300);
+    if (vlset(lab, static_cast<int32_t>(v->re()[k]), sval(t, k))) return vmerr(RC_VM_RANGE);
   if (lab.n() == 0) vldrop(name);
   return retvoid(n);
 }

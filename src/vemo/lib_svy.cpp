@@ -13,6 +13,7 @@
 
 #include "data/store.h"
 #include "expr/expr.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 
 using namespace vlib;
@@ -40,14 +41,14 @@ bool b__ghk(int n) {
   if (!realin(b) || !realin(v) || !realin(u)) return false;
   const int m = b->cols;
   if (!needsquare(v)) return false;
-  if (v->rows != m) return vmerr(3200);
-  if (m > 1 && (u->cols < m - 1 || u->rows < 1)) return vmerr(3200);
-  if (anymissing(v) || (m > 1 && anymissing(u))) return vmerr(3351);
+  if (v->rows != m) return vmerr(RC_VM_CONFORM);
+  if (m > 1 && (u->cols < m - 1 || u->rows < 1)) return vmerr(RC_VM_CONFORM);
+  if (anymissing(v) || (m > 1 && anymissing(u))) return vmerr(RC_VM_MISSING);
   if (m > 1)
     for (int r = 0; r < u->rows; ++r)
       for (int j = 0; j < m - 1; ++j) {
         const double x = u->re()[at(u, r, j)];
-        if (!(x > 0 && x < 1)) return vmerr(3300);
+        if (!(x > 0 && x < 1)) return vmerr(RC_VM_RANGE);
       }
   // Cholesky factor, lower triangle, row-major
   std::vector<double> l(static_cast<size_t>(m) * static_cast<size_t>(m), 0);
@@ -55,7 +56,7 @@ bool b__ghk(int n) {
   for (int j = 0; j < m; ++j) {
     double d = v->re()[at(v, j, j)];
     for (int k = 0; k < j; ++k) d -= L(j, k) * L(j, k);
-    if (!(d > 0)) return vmerr(3353);
+    if (!(d > 0)) return vmerr(RC_VM_NOTPOSDEF);
     L(j, j) = std::sqrt(d);
     for (int i = j + 1; i < m; ++i) {
       double s = v->re()[at(v, i, j)];
@@ -112,24 +113,24 @@ bool groupvar(Mat* g, int rows, bool* none) {
   if (!realin(g)) return false;
   *none = g->n() == 0 || (g->isscalar() && rows != 1 && g->re()[0] >= misval);
   if (*none) return true;
-  if (g->cols != 1) return vmerr(3203);
-  if (g->rows != rows) return vmerr(3200);
-  if (anymissing(g)) return vmerr(3351);
+  if (g->cols != 1) return vmerr(RC_VM_COLVEC);
+  if (g->rows != rows) return vmerr(RC_VM_CONFORM);
+  if (anymissing(g)) return vmerr(RC_VM_MISSING);
   return true;
 }
 
 bool sandwich_args(Mat* v, Mat* x, Mat* e, Mat* w, Sandwich* s) {
-  if (v->kind == K_FCN) return vmerr(3102);
-  if (v->view) return vmerr(3103);
+  if (v->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (v->view) return vmerr(RC_VM_VIEW);
   if (!needreal(v) || !realin(x) || !realin(e)) return false;
   if (!needsquare(v)) return false;
-  if (x->cols != v->rows || e->cols != 1 || e->rows != x->rows) return vmerr(3200);
+  if (x->cols != v->rows || e->cols != 1 || e->rows != x->rows) return vmerr(RC_VM_CONFORM);
   if (w) {
     if (!realin(w)) return false;
-    if (w->cols != 1 || w->rows != x->rows) return vmerr(3200);
-    if (anymissing(w)) return vmerr(3351);
+    if (w->cols != 1 || w->rows != x->rows) return vmerr(RC_VM_CONFORM);
+    if (anymissing(w)) return vmerr(RC_VM_MISSING);
   }
-  if (anymissing(v) || anymissing(x) || anymissing(e)) return vmerr(3351);
+  if (anymissing(v) || anymissing(x) || anymissing(e)) return vmerr(RC_VM_MISSING);
   s->v = v;
   s->rows = x->rows;
   s->k = x->cols;

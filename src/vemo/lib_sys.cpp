@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 #include "vemo/vemo.h"
 
@@ -21,16 +22,16 @@ bool b_opcount(int n) {
   if (a->kind == K_FCN) {
     f = a->fcn;
   } else if (a->kind == K_MAT && a->eltype == ET_PTR) {
-    if (!a->isscalar()) return vmerr(3204);
+    if (!a->isscalar()) return vmerr(RC_VM_SCALAR);
     const Mat* t = a->ptr()[0];
-    if (!t || t->kind != K_FCN) return vmerr(3300);
+    if (!t || t->kind != K_FCN) return vmerr(RC_VM_RANGE);
     f = t->fcn;
   } else {
     if (!needstrscalar(a)) return false;
     f = findfcn(sval(a).c_str());
-    if (!f) return vmerr(3300);
+    if (!f) return vmerr(RC_VM_RANGE);
   }
-  if (!f) return vmerr(3300);
+  if (!f) return vmerr(RC_VM_RANGE);
   const int len = static_cast<int>(f->code.size());
   double count = 0;
   // two header words, then the instructions up to the literal pools
@@ -64,10 +65,10 @@ bool b__testflopin(int n) {
 bool b__testflopout(int n) {
   Mat* b = arg(n, 0);
   if (!needreal(b) || !readable(b)) return false;
-  if (b->cols != 8 && b->n() != 0) return vmerr(3200);
+  if (b->cols != 8 && b->n() != 0) return vmerr(RC_VM_CONFORM);
   for (size_t k = 0; k < b->n(); ++k) {
     const double v = b->re()[k];
-    if (!(v >= 0 && v <= 255) || v != std::floor(v)) return vmerr(3300);
+    if (!(v >= 0 && v <= 255) || v != std::floor(v)) return vmerr(RC_VM_RANGE);
   }
   Mat* res = mkmat(nullptr, ET_REAL, b->rows, 1);
   if (!res) return false;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
 
@@ -130,14 +131,14 @@ Mat* mkmat(const char* name, int16_t eltype, int rows, int cols) {
   char buf[200];
   std::snprintf(buf, sizeof buf, "unable to allocate %s %s[%d,%d]", etword(eltype), name ? name : "",
                 rows, cols);
-  vmerrmsg(3900, buf);
+  vmerrmsg(RC_VM_NOMEM, buf);
   return nullptr;
 }
 
 Mat* mkscalar(double x) {
   Mat* m = newrecord();
   if (!m) {
-    vmerrmsg(3900, "unable to allocate real [1,1]");
+    vmerrmsg(RC_VM_NOMEM, "unable to allocate real [1,1]");
     return nullptr;
   }
   m->data = m->inl;
@@ -171,7 +172,7 @@ Mat* mkstrscalar(const char* s, size_t len) {
     m->str()[0] = vstr_new(s, len);
     if (!m->str()[0]) {
       mfree(m);
-      vmerrmsg(3900, "unable to allocate string [1,1]");
+      vmerrmsg(RC_VM_NOMEM, "unable to allocate string [1,1]");
       return nullptr;
     }
   }
@@ -200,7 +201,7 @@ static Mat* mkmember(const Fcn::Member& mb, int nest) {
   if (et == ET_STRUCT) {
     Fcn* d = findfcn(mb.sname.c_str());
     if (!d) {
-      vmerrmsg(3499, "struct " + mb.sname + " not found");
+      vmerrmsg(RC_VM_NOTFOUND, "struct " + mb.sname + " not found");
       return nullptr;
     }
     return mkstruct(d, r, c, nest + 1);
@@ -215,7 +216,7 @@ static Mat* mkmember(const Fcn::Member& mb, int nest) {
 
 Mat* mkstruct(Fcn* def, int rows, int cols, int nest) {
   if (nest > 500) {
-    vmerr(3304);
+    vmerr(RC_VM_NESTING);
     return nullptr;
   }
   Mat* s = mkmat(nullptr, ET_STRUCT, rows, cols);
@@ -257,7 +258,7 @@ bool mresize(Mat* m, int16_t eltype, int rows, int cols) {
     allocate(m, ET_REAL, 0, 0);
     char buf[200];
     std::snprintf(buf, sizeof buf, "unable to allocate %s %s[%d,%d]", etword(eltype), m->name, rows, cols);
-    return vmerrmsg(3900, buf);
+    return vmerrmsg(RC_VM_NOMEM, buf);
   }
   return true;
 }
@@ -289,7 +290,7 @@ static bool copyelems(Mat* dst, const Mat* src) {
     case ET_STR:
       for (size_t i = 0; i < n; ++i) {
         const VStr* s = src->str()[i];
-        if (s && !(dst->str()[i] = vstr_new(s->b, s->n - 1))) return vmerr(3900);
+        if (s && !(dst->str()[i] = vstr_new(s->b, s->n - 1))) return vmerr(RC_VM_NOMEM);
       }
       return true;
     case ET_PTR:
@@ -315,7 +316,7 @@ static bool copyelems(Mat* dst, const Mat* src) {
         }
       }
       return true;
-    default: return vmerr(3250);
+    default: return vmerr(RC_VM_TYPE);
   }
 }
 
@@ -336,7 +337,7 @@ Mat* mdup(const Mat* src) {
 
 bool mcopyinto(Mat* dst, const Mat* src) {
   if (dst == src) return dst->view ? mmaterialise(dst) : true;
-  if (src->kind == K_FCN) return vmerr(3102);
+  if (src->kind == K_FCN) return vmerr(RC_VM_FCN);
   if (src->view && !vview_refresh(const_cast<Mat*>(src))) return false;
   if (!mresize(dst, src->eltype, src->rows, src->cols)) return false;
   if (src->eltype == ET_STRUCT && src->fcn) {

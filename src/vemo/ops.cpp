@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "platform/platform.h"
 #include "vemo/cxmath.h"
 #include "vemo/opsutil.h"
@@ -51,11 +52,11 @@ bool isnum(const Mat* m) { return m->kind == K_MAT && (m->eltype == ET_REAL || m
 bool elementwise(int op, Mat* a, Mat* b, bool strict) {
   int r, c;
   if (strict) {
-    if (a->rows != b->rows || a->cols != b->cols) return vmerr(3200);
+    if (a->rows != b->rows || a->cols != b->cols) return vmerr(RC_VM_CONFORM);
     r = a->rows;
     c = a->cols;
   } else if (!cconform(a, b, &r, &c)) {
-    return vmerr(3200);
+    return vmerr(RC_VM_CONFORM);
   }
   // strings: concatenation
   if (a->eltype == ET_STR && b->eltype == ET_STR && (op == opplus || op == opcadd)) {
@@ -68,7 +69,7 @@ bool elementwise(int op, Mat* a, Mat* b, bool strict) {
         size_t lx = vstr_len(x), ly = vstr_len(y);
         if (lx + ly > 0x7ffffff0u) {
           mfree(res);
-          return vmerr(3492);
+          return vmerr(RC_VM_STRTOOLONG);
         }
         if (lx + ly == 0) continue;
         std::string s(vstr_ptr(x), lx);
@@ -76,13 +77,13 @@ bool elementwise(int op, Mat* a, Mat* b, bool strict) {
         VStr* v = vstr_new(s.data(), s.size());
         if (!v) {
           mfree(res);
-          return vmerr(3900);
+          return vmerr(RC_VM_NOMEM);
         }
         res->str()[static_cast<size_t>(i) * static_cast<size_t>(c) + static_cast<size_t>(j)] = v;
       }
     return settop2(res);
   }
-  if (!isnum(a) || !isnum(b)) return vmerr(a->kind == K_FCN || b->kind == K_FCN ? 3102 : 3250);
+  if (!isnum(a) || !isnum(b)) return vmerr(a->kind == K_FCN || b->kind == K_FCN ? RC_VM_FCN : RC_VM_TYPE);
   const bool cx = a->eltype == ET_CPLX || b->eltype == ET_CPLX;
   if (!cx) {
     const bool same = a->rows == r && a->cols == c && b->rows == r && b->cols == c;
@@ -122,7 +123,7 @@ bool elementwise(int op, Mat* a, Mat* b, bool strict) {
 // A string matrix times a real scalar (or the reverse): each string repeated.
 bool strrepeat(Mat* s, Mat* x, bool sfirst) {
   (void)sfirst;
-  if (!x->isscalar()) return vmerr(3200);
+  if (!x->isscalar()) return vmerr(RC_VM_CONFORM);
   double k = x->re()[0];
   size_t times = k >= misval || k < 1 ? 0 : static_cast<size_t>(k);
   Mat* res = mkmat(nullptr, ET_STR, s->rows, s->cols);
@@ -132,7 +133,7 @@ bool strrepeat(Mat* s, Mat* x, bool sfirst) {
     if (!len || !times) continue;
     if (len * times > 0x7ffffff0u) {
       mfree(res);
-      return vmerr(3492);
+      return vmerr(RC_VM_STRTOOLONG);
     }
     std::string out;
     out.reserve(len * times);
@@ -209,7 +210,7 @@ bool matprod(Mat* a, Mat* b) {
 
 // Kronecker product.
 bool kron(Mat* a, Mat* b) {
-  if (!isnum(a) || !isnum(b)) return vmerr(3250);
+  if (!isnum(a) || !isnum(b)) return vmerr(RC_VM_TYPE);
   const int r = a->rows * b->rows, c = a->cols * b->cols;
   const bool cx = a->eltype == ET_CPLX || b->eltype == ET_CPLX;
   Mat* res = mkmat(nullptr, cx ? ET_CPLX : ET_REAL, r, c);
@@ -268,11 +269,11 @@ bool op_arith(int op) {
     res->re()[0] = z;
     return settop2(res);
   }
-  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(RC_VM_FCN);
   switch (op) {
     case opplus:
     case opsub:
-      if (op == opsub && (a->eltype == ET_STR || b->eltype == ET_STR)) return vmerr(3250);
+      if (op == opsub && (a->eltype == ET_STR || b->eltype == ET_STR)) return vmerr(RC_VM_TYPE);
       return elementwise(op, a, b, true);
     case opcadd:
     case opcsub:
@@ -281,33 +282,33 @@ bool op_arith(int op) {
     case opcpower:
       if (a->eltype == ET_STR || b->eltype == ET_STR) {
         if (op == opcadd && a->eltype == ET_STR && b->eltype == ET_STR) return elementwise(op, a, b, false);
-        return vmerr(3250);
+        return vmerr(RC_VM_TYPE);
       }
       return elementwise(op, a, b, false);
     case opmult:
       if (a->eltype == ET_STR && b->eltype == ET_REAL) return strrepeat(a, b, true);
       if (b->eltype == ET_STR && a->eltype == ET_REAL) return strrepeat(b, a, false);
-      if (!isnum(a) || !isnum(b)) return vmerr(3250);
+      if (!isnum(a) || !isnum(b)) return vmerr(RC_VM_TYPE);
       if (a->isscalar() || b->isscalar()) return elementwise(opcmult, a, b, false);
-      if (a->cols != b->rows) return vmerr(3200);
+      if (a->cols != b->rows) return vmerr(RC_VM_CONFORM);
       return matprod(a, b);
     case opdiv:
-      if (!isnum(a) || !isnum(b)) return vmerr(3250);
-      if (!b->isscalar()) return vmerr(3204);
+      if (!isnum(a) || !isnum(b)) return vmerr(RC_VM_TYPE);
+      if (!b->isscalar()) return vmerr(RC_VM_SCALAR);
       return elementwise(opcdiv, a, b, false);
     case oppower:
-      if (!isnum(a) || !isnum(b)) return vmerr(3250);
-      if (!a->isscalar() || !b->isscalar()) return vmerr(3204);
+      if (!isnum(a) || !isnum(b)) return vmerr(RC_VM_TYPE);
+      if (!a->isscalar() || !b->isscalar()) return vmerr(RC_VM_SCALAR);
       return elementwise(oppower, a, b, false);
     case opdmult: return kron(a, b);
-    default: return vmerr(3997);
+    default: return vmerr(RC_VM_OPCODE);
   }
 }
 
 bool op_neg() {
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (a->kind == K_FCN) return vmerr(3102);
-  if (!isnum(a)) return vmerr(3250);
+  if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (!isnum(a)) return vmerr(RC_VM_TYPE);
   Mat* res = reusable(a) ? a : mkmat(nullptr, a->eltype, a->rows, a->cols);
   if (!res) return false;
   const size_t n = a->n() * (a->eltype == ET_CPLX ? 2 : 1);
@@ -320,7 +321,7 @@ bool op_neg() {
 
 bool op_trans() {
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (a->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
   const int r = a->rows, c = a->cols;
   Mat* res = mkmat(nullptr, a->eltype, c, r);
   if (!res) return false;
@@ -359,22 +360,22 @@ bool op_trans() {
 bool op_join(bool rows) {
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
   Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(3102);
+  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(RC_VM_FCN);
   int16_t et;
   if (isnum(a) && isnum(b)) {
     et = a->eltype == ET_CPLX || b->eltype == ET_CPLX ? ET_CPLX : ET_REAL;
   } else if (a->eltype == b->eltype && (a->eltype != ET_STRUCT || a->fcn == b->fcn)) {
     et = a->eltype;
   } else {
-    return vmerr(3250);
+    return vmerr(RC_VM_TYPE);
   }
   int r, c;
   if (rows) {
-    if (a->cols != b->cols) return vmerr(3200);
+    if (a->cols != b->cols) return vmerr(RC_VM_CONFORM);
     r = a->rows + b->rows;
     c = a->cols;
   } else {
-    if (a->rows != b->rows) return vmerr(3200);
+    if (a->rows != b->rows) return vmerr(RC_VM_CONFORM);
     r = a->rows;
     c = a->cols + b->cols;
   }
@@ -418,13 +419,13 @@ bool op_join(bool rows) {
 bool op_range(bool row) {
   Mat* a = vm.stack[static_cast<size_t>(vm.sp - 2)];
   Mat* b = vm.stack[static_cast<size_t>(vm.sp - 1)];
-  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(3102);
-  if (!a->isscalar() || !b->isscalar()) return vmerr(3204);
-  if (a->eltype != ET_REAL || b->eltype != ET_REAL) return vmerr(3253);
+  if (a->kind == K_FCN || b->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (!a->isscalar() || !b->isscalar()) return vmerr(RC_VM_SCALAR);
+  if (a->eltype != ET_REAL || b->eltype != ET_REAL) return vmerr(RC_VM_REAL);
   double x = a->re()[0], y = b->re()[0];
   if (x >= misval || y >= misval || x == y) return settop2(mkscalar(x >= misval || y >= misval ? misval : x));
   double d = std::fabs(std::trunc(y - x));
-  if (d > 2147483646.0) return vmerr(3300);
+  if (d > 2147483646.0) return vmerr(RC_VM_RANGE);
   const int n = static_cast<int>(d) + 1;
   const double s = y > x ? 1 : -1;
   Mat* res = row ? mkmat(nullptr, ET_REAL, 1, n) : mkmat(nullptr, ET_REAL, n, 1);

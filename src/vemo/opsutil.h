@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "vemo/vm.h"
 
 // An operand that may be overwritten by the result: a temporary that only
@@ -68,7 +69,7 @@ template <class F>
 Mat* colonmap(const Mat* a, const Mat* b, F f) {
   int r, c;
   if (!cconform(a, b, &r, &c)) {
-    vmerr(3200);
+    vmerr(RC_VM_CONFORM);
     return nullptr;
   }
   Mat* m = mkmat(nullptr, ET_REAL, r, c);

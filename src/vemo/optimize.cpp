@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "output/rc.h"
 #include "vemo/cc.h"
 #include "vemo/vm.h"
 
@@ -163,7 +164,7 @@ int peephole(std::vector<Ins>& code) {
             spout21("optimizer:  too many recursive goto's\n");
             spout21("            (program probably contains endless loop)\n");
             setoutlev(prev);
-            return 3000;
+            return RC_VEMO_COMPILE;
           }
         }
         if (in.op == opgoto && o.target(i) < o.size() && o.at(o.target(i)).op == opreturn) {

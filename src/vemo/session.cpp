@@ -107,7 +107,7 @@ int management(const std::string& text) {
     int prev = setoutlev(OUT_ERROR);
     spout21("unrecognized vemo preprocessor command\n");
     setoutlev(prev);
-    return 199;
+    return RC_UNRECOGNIZED;
   }
   std::string name = s->name;
   if (name == "query") {
@@ -120,7 +120,7 @@ int management(const std::string& text) {
       int prev = setoutlev(OUT_ERROR);
       spout21f("%s invalid; vemo settings start with vemo\n", setting.empty() ? "nothing" : setting.c_str());
       setoutlev(prev);
-      return 198;
+      return RC_SYNTAX;
     }
     return execline("set" + rest);
   }
@@ -168,13 +168,13 @@ int runline(CcSource& src) {
     src.pos = b;
     // management lines inside Vemo
     if (src.line[b] == '#' || (!src.line.compare(b, 4, "vemo") && (b + 4 == src.line.size() || src.line[b + 4] == ' '))) {
-      if (vst.nomanagement) return 199;
+      if (vst.nomanagement) return RC_UNRECOGNIZED;
       std::string text = src.line.substr(src.line[b] == '#' ? b + 1 : b + 4);
       src.pos = src.line.size();
       return management(text);
     }
     if (!src.line.compare(b, 4, "help") && (b + 4 == src.line.size() || src.line[b + 4] == ' ')) {
-      if (vst.nomanagement) return 199;
+      if (vst.nomanagement) return RC_UNRECOGNIZED;
       src.pos = src.line.size();
       return execline(src.line.substr(b));
     }
@@ -233,7 +233,7 @@ int block(bool colon) {
       int prev = setoutlev(OUT_ERROR);
       spout21("unexpected end of file (end statement missing)\n");
       setoutlev(prev);
-      return 612;
+      return RC_EOF;
     }
     if (firstword(line) == "end") break;
     CcSource src;
@@ -435,7 +435,7 @@ int cmd_drop(int) {
     int prev = setoutlev(OUT_ERROR);
     spout21("(nothing dropped)\n");
     setoutlev(prev);
-    return 310;
+    return RC_INUSE;
   }
   for (const std::string& n : gdrop) {
     auto it = vm.globals.find(n);
@@ -467,9 +467,9 @@ int cmd_rename(int) {
     a.resize(a.size() - 2);
     b.resize(b.size() - 2);
     auto it = vm.fcns.find(a);
-    if (it == vm.fcns.end()) return errmsgf(111, "%s%s not found\n", a.c_str(), "()");
-    if (vm.fcns.count(b)) return errmsgf(110, "%s%s already exists\n", b.c_str(), "()");
-    if (it->second->refcnt > 1) return errmsgf(310, "%s%s in use\n", a.c_str(), "()");
+    if (it == vm.fcns.end()) return errmsgf(RC_NOTFOUND, "%s%s not found\n", a.c_str(), "()");
+    if (vm.fcns.count(b)) return errmsgf(RC_DEFINED, "%s%s already exists\n", b.c_str(), "()");
+    if (it->second->refcnt > 1) return errmsgf(RC_INUSE, "%s%s in use\n", a.c_str(), "()");
     Fcn* f = it->second;
     vm.fcns.erase(it);
     f->name = b;
@@ -477,9 +477,9 @@ int cmd_rename(int) {
     return 0;
   }
   auto it = vm.globals.find(a);
-  if (it == vm.globals.end()) return errmsgf(111, "%s%s not found\n", a.c_str(), "");
-  if (vm.globals.count(b)) return errmsgf(110, "%s%s already exists\n", b.c_str(), "");
-  if (it->second->refcnt > 1) return errmsgf(310, "%s%s in use\n", a.c_str(), "");
+  if (it == vm.globals.end()) return errmsgf(RC_NOTFOUND, "%s%s not found\n", a.c_str(), "");
+  if (vm.globals.count(b)) return errmsgf(RC_DEFINED, "%s%s already exists\n", b.c_str(), "");
+  if (it->second->refcnt > 1) return errmsgf(RC_INUSE, "%s%s in use\n", a.c_str(), "");
   Mat* m = it->second;
   vm.globals.erase(it);
   std::snprintf(m->name, sizeof m->name, "%s", b.c_str());
@@ -508,7 +508,7 @@ int cmd_which(int) {
     return 0;
   }
   setoutlev(prev);
-  return errmsgf(111, "function %s() not found\n", a.c_str());
+  return errmsgf(RC_NOTFOUND, "function %s() not found\n", a.c_str());
 }
 
 int onoff(bool* flag) {
@@ -517,7 +517,7 @@ int onoff(bool* flag) {
     int prev = setoutlev(OUT_ERROR);
     spout21f("%s invalid; must be on or off\n", w.empty() ? "nothing" : w.c_str());
     setoutlev(prev);
-    return 198;
+    return RC_SYNTAX;
   }
   std::string perm = gettok(prsestd);
   if (!perm.empty() && perm != ",") return invalid(perm.c_str());
@@ -530,7 +530,7 @@ int set_lnum(int) { return onoff(&vst.lnum); }
 int set_vofirst(int) { return onoff(&vst.vofirst); }
 int set_favor(int) {
   std::string w = gettok(prsestd);
-  if (w != "space" && w != "speed") return errmsgf(198, "%s invalid; must be space or speed\n", w.empty() ? "nothing" : w.c_str());
+  if (w != "space" && w != "speed") return errmsgf(RC_SYNTAX, "%s invalid; must be space or speed\n", w.empty() ? "nothing" : w.c_str());
   vst.favorspeed = w == "speed";
   return 0;
 }
@@ -538,7 +538,7 @@ int set_cache(int) {
   std::string w = gettok(prsestd);
   char* e = nullptr;
   long k = w.empty() ? 0 : std::strtol(w.c_str(), &e, 10);
-  if (w.empty() || *e || k < 10 || k > 1000) return errmsgf(198, "vemocache must be between 10 and 1000\n");
+  if (w.empty() || *e || k < 10 || k > 1000) return errmsgf(RC_SYNTAX, "vemocache must be between 10 and 1000\n");
   vst.cache = static_cast<int>(k);
   return 0;
 }
@@ -546,7 +546,7 @@ int set_libs(int) {
   std::string rest = wheretok() ? wheretok() : "";
   size_t b = rest.find_first_not_of(' ');
   rest = b == std::string::npos ? "" : rest.substr(b);
-  if (rest.size() > 254) return errmsgf(198, "library list too long\n");
+  if (rest.size() > 254) return errmsgf(RC_SYNTAX, "library list too long\n");
   vst.libs = rest;
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "data/store.h"
 #include "data/varlist.h"
+#include "output/rc.h"
 #include "vemo/lib.h"
 #include "vemo/stsel.h"
 
@@ -37,22 +38,22 @@ int findname(const std::string& name) {
 
 int st_selvars(const Mat* j, std::vector<int>& vars) {
   vars.clear();
-  if (j->kind == K_FCN) return 3102;
+  if (j->kind == K_FCN) return RC_VM_FCN;
   if (j->eltype == ET_REAL) {
     if (j->isscalar() && j->re()[0] >= misval) {
       for (int v = 1; v <= ds.nvar; ++v) vars.push_back(v);
       return 0;
     }
-    if (j->rows != 1 && j->n()) return 3202;
+    if (j->rows != 1 && j->n()) return RC_VM_ROWVEC;
     for (size_t k = 0; k < j->n(); ++k) {
       const double x = j->re()[k];
-      if (!(x >= 1 && x <= ds.nvar) || x != static_cast<int>(x)) return 3300;
+      if (!(x >= 1 && x <= ds.nvar) || x != static_cast<int>(x)) return RC_VM_RANGE;
       vars.push_back(static_cast<int>(x));
     }
     return 0;
   }
-  if (j->eltype != ET_STR) return 3255;
-  if (j->rows != 1 && j->n()) return 3202;
+  if (j->eltype != ET_STR) return RC_VM_REALSTR;
+  if (j->rows != 1 && j->n()) return RC_VM_ROWVEC;
   for (size_t k = 0; k < j->n(); ++k) {
     // an element may hold several names separated by blanks
     const std::string all = sval(j, k);
@@ -64,22 +65,22 @@ int st_selvars(const Mat* j, std::vector<int>& vars) {
       size_t e = all.find(' ', b);
       if (e == std::string::npos) e = all.size();
       const std::string nm = trimmed(all.substr(b, e - b));
-      if (nm.size() > 65) return 3500;
+      if (nm.size() > 65) return RC_VM_VARNAME;
       const int v = findname(nm);
-      if (!v) return 3300;
+      if (!v) return RC_VM_RANGE;
       vars.push_back(v);
       any = true;
       p = e;
     }
-    if (!any) return 3300;
+    if (!any) return RC_VM_RANGE;
   }
   return 0;
 }
 
 int st_selobs(const Mat* i, ObsSel& obs) {
   obs = ObsSel{};
-  if (i->kind == K_FCN) return 3102;
-  if (i->eltype != ET_REAL) return 3253;
+  if (i->kind == K_FCN) return RC_VM_FCN;
+  if (i->eltype != ET_REAL) return RC_VM_REAL;
   const long N = ds.nobs;
   if (i->cols == 1 || i->n() == 0) {
     for (size_t k = 0; k < i->n(); ++k)
@@ -92,7 +93,7 @@ int st_selobs(const Mat* i, ObsSel& obs) {
     bool consecutive = true;
     for (size_t k = 0; k < i->n(); ++k) {
       const double x = i->re()[k];
-      if (!(x >= 1 && x <= N) || x != static_cast<long>(x)) return 3300;
+      if (!(x >= 1 && x <= N) || x != static_cast<long>(x)) return RC_VM_RANGE;
       if (k && x != i->re()[k - 1] + 1) consecutive = false;
     }
     if (consecutive) {
@@ -104,14 +105,14 @@ int st_selobs(const Mat* i, ObsSel& obs) {
     for (size_t k = 0; k < i->n(); ++k) obs.list.push_back(static_cast<long>(i->re()[k]));
     return 0;
   }
-  if (i->cols != 2) return 3203;
+  if (i->cols != 2) return RC_VM_COLVEC;
   for (int r = 0; r < i->rows; ++r) {
     double a = i->re()[2 * static_cast<size_t>(r)], b = i->re()[2 * static_cast<size_t>(r) + 1];
     if (a >= misval) a = static_cast<double>(N);  // read as the last observation
     if (b >= misval) b = static_cast<double>(N);
     if (!(a >= 1 && a <= N + 1) || !(b >= 0 && b <= N) || a != static_cast<long>(a) || b != static_cast<long>(b) ||
         b < a - 1)
-      return 3300;
+      return RC_VM_RANGE;
     for (long o = static_cast<long>(a); o <= static_cast<long>(b); ++o) obs.list.push_back(o);
   }
   if (i->rows == 1) {
@@ -125,8 +126,8 @@ int st_selobs(const Mat* i, ObsSel& obs) {
 }
 
 int st_selapply(const Mat* s, const std::vector<int>& vars, ObsSel& obs) {
-  if (s->kind == K_FCN) return 3102;
-  if (!s->isscalar()) return 3204;
+  if (s->kind == K_FCN) return RC_VM_FCN;
+  if (!s->isscalar()) return RC_VM_SCALAR;
   std::vector<int> test;
   bool complete = false;
   if (s->eltype == ET_REAL) {
@@ -135,18 +136,18 @@ int st_selapply(const Mat* s, const std::vector<int>& vars, ObsSel& obs) {
     if (x == 0) {
       complete = true;
     } else {
-      if (!(x >= 1 && x <= ds.nvar) || x != static_cast<int>(x)) return 3300;
+      if (!(x >= 1 && x <= ds.nvar) || x != static_cast<int>(x)) return RC_VM_RANGE;
       test.push_back(static_cast<int>(x));
     }
   } else if (s->eltype == ET_STR) {
     const std::string nm = trimmed(sval(s));
     if (nm.empty()) return 0;
-    if (nm.size() > 65) return 3500;
+    if (nm.size() > 65) return RC_VM_VARNAME;
     const int v = findname(nm);
-    if (!v) return 3300;
+    if (!v) return RC_VM_RANGE;
     test.push_back(v);
   } else {
-    return 3255;
+    return RC_VM_REALSTR;
   }
   // a mark per observation, set one variable (one column) at a time
   const long m = obs.size();
@@ -191,7 +192,7 @@ bool selerr(int rc) { return rc ? vmerr(rc) : true; }
 bool selection(int n, int ia, int ja, int sa, std::vector<int>& vars, ObsSel& obs) {
   Mat* i = arg(n, ia);
   Mat* j = arg(n, ja);
-  if (i->view || j->view) return vmerr(3103);
+  if (i->view || j->view) return vmerr(RC_VM_VIEW);
   if (!selerr(st_selvars(j, vars)) || !selerr(st_selobs(i, obs))) return false;
   if (sa >= 0) {
     Mat* s = arg(n, sa);
@@ -211,7 +212,7 @@ bool b_st_data(int n) {
   if (!selection(n, 0, 1, n == 3 ? 2 : -1, vars, obs)) return false;
   const long r = obs.size();
   const size_t c = vars.size();
-  if (r > 2147483646L) return vmerr(3900);
+  if (r > 2147483646L) return vmerr(RC_VM_NOMEM);
   Mat* res = mkmat(nullptr, Str ? ET_STR : ET_REAL, static_cast<int>(r), static_cast<int>(c));
   if (!res) return false;
   std::string s;
@@ -299,12 +300,12 @@ bool promote(int v, const Mat* x, size_t jj, size_t c, long r) {
     size_t need = 0;
     for (long k = 0; k < r; ++k) need = std::max(need, vstr_len(x->str()[static_cast<size_t>(k) * c + jj]));
     if (need > static_cast<size_t>(type) && type < 244 && change_vartype(v, static_cast<int>(std::min<size_t>(need, 244))))
-      return vmerr(3900);
+      return vmerr(RC_VM_NOMEM);
     return true;
   }
   int want = type;
   for (long k = 0; k < r; ++k) want = promoted_vartype(want, x->re()[static_cast<size_t>(k) * c + jj]);
-  if (want != type && change_vartype(v, want)) return vmerr(3900);
+  if (want != type && change_vartype(v, want)) return vmerr(RC_VM_NOMEM);
   return true;
 }
 
@@ -316,13 +317,13 @@ bool b_st_store(int n) {
   if (!selection(n, 0, 1, n == 4 ? 2 : -1, vars, obs)) return false;
   Mat* x = arg(n, n - 1);
   if (!needmat(x) || !readable(x)) return false;
-  if (Str ? x->eltype != ET_STR : x->eltype != ET_REAL) return vmerr(Str ? 3254 : 3253);
+  if (Str ? x->eltype != ET_STR : x->eltype != ET_REAL) return vmerr(Str ? RC_VM_STRING : RC_VM_REAL);
   const long r = obs.size();
   const size_t c = vars.size();
-  if (x->rows != r || static_cast<size_t>(x->cols) != c) return vmerr(3200);
+  if (x->rows != r || static_cast<size_t>(x->cols) != c) return vmerr(RC_VM_CONFORM);
   for (size_t jj = 0; jj < c; ++jj) {
     const int v = vars[jj];
-    if (isstrtype(vartype(v)) != Str) return vmerr(Str ? 3254 : 3253);
+    if (isstrtype(vartype(v)) != Str) return vmerr(Str ? RC_VM_STRING : RC_VM_REAL);
   }
   for (size_t jj = 0; jj < c; ++jj) {
     const int v = vars[jj];
@@ -348,10 +349,10 @@ bool b_st_store(int n) {
 bool cellargs(int n, long* obs, int* var) {
   for (int k = 0; k < 2; ++k) {
     Mat* a = arg(n, k);
-    if (a->kind == K_FCN) return vmerr(3102);
-    if (a->view) return vmerr(3103);
-    if (!a->isscalar()) return vmerr(3204);
-    if (a->eltype != ET_REAL) return vmerr(3253);
+    if (a->kind == K_FCN) return vmerr(RC_VM_FCN);
+    if (a->view) return vmerr(RC_VM_VIEW);
+    if (!a->isscalar()) return vmerr(RC_VM_SCALAR);
+    if (a->eltype != ET_REAL) return vmerr(RC_VM_REAL);
   }
   const double i = arg(n, 0)->re()[0], j = arg(n, 1)->re()[0];
   *obs = i >= 1 && i <= ds.nobs ? static_cast<long>(i) : 0;
@@ -379,7 +380,7 @@ bool b_st_store1(int n) {
   if (!cellargs(n, &o, &v)) return false;
   Mat* x = arg(n, 2);
   if (!needscalar(x) || !readable(x)) return false;
-  if (Str ? x->eltype != ET_STR : x->eltype != ET_REAL) return vmerr(Str ? 3254 : 3253);
+  if (Str ? x->eltype != ET_STR : x->eltype != ET_REAL) return vmerr(Str ? RC_VM_STRING : RC_VM_REAL);
   if (o && v && isstrtype(vartype(v)) == Str) {
     if (!promote(v, x, 0, 1, 1)) return false;
     if (Str) safe_sstore(v, o, vstr_ptr(x->str()[0]));
@@ -398,9 +399,9 @@ bool b_st_view(int n) {
   ObsSel obs;
   if (!selection(n, 1, 2, n == 4 ? 3 : -1, vars, obs)) return false;
   Mat* v = arg(n, 0);
-  if (v->kind == K_FCN) return vmerr(3102);
-  if (v->immortal) return vmerr(3011);
-  if (obs.size() > 2147483646L) return vmerr(3900);
+  if (v->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (v->immortal) return vmerr(RC_VM_LVAL);
+  if (obs.size() > 2147483646L) return vmerr(RC_VM_NOMEM);
   if (!vview_make(v, std::move(vars), std::move(obs), Str)) return false;
   return retvoid(n);
 }
@@ -411,7 +412,7 @@ bool b_st_subview(int n) {
   Mat* w = arg(n, 1);
   Mat* i = arg(n, 2);
   Mat* j = arg(n, 3);
-  if (v->kind == K_FCN || w->kind == K_FCN) return vmerr(3102);
+  if (v->kind == K_FCN || w->kind == K_FCN) return vmerr(RC_VM_FCN);
   if (!needreal(i) || !needreal(j) || !readable(i) || !readable(j)) return false;
   // the selected rows and columns of W, as numbers
   // rows: numbers in a column, or k x 2 ranges; columns: numbers in a row
@@ -421,7 +422,7 @@ bool b_st_subview(int n) {
         double a = s->re()[2 * static_cast<size_t>(r)], b = s->re()[2 * static_cast<size_t>(r) + 1];
         if (a >= misval) a = limit;
         if (b >= misval) b = limit;
-        if (!(a >= 1 && a <= limit + 1 && b >= 0 && b <= limit && b >= a - 1)) return 3300;
+        if (!(a >= 1 && a <= limit + 1 && b >= 0 && b <= limit && b >= a - 1)) return RC_VM_RANGE;
         for (long k = static_cast<long>(a); k <= static_cast<long>(b); ++k) out.push_back(k);
       }
       return 0;
@@ -433,7 +434,7 @@ bool b_st_subview(int n) {
         for (long q = 1; q <= limit; ++q) out.push_back(q);
         return 0;
       }
-      if (!(x >= 1 && x <= limit)) return 3300;
+      if (!(x >= 1 && x <= limit)) return RC_VM_RANGE;
       out.push_back(static_cast<long>(x));
     }
     return 0;
@@ -447,7 +448,7 @@ bool b_st_subview(int n) {
     if (!res) return false;
     if (w->eltype != ET_REAL) {
       mfree(res);
-      return vmerr(3253);
+      return vmerr(RC_VM_REAL);
     }
     for (size_t a = 0; a < rows.size(); ++a)
       for (size_t b = 0; b < cols.size(); ++b)
@@ -471,15 +472,15 @@ bool b_st_subview(int n) {
     for (long r : rows) obs.list.push_back(wv.obs.get(r - 1));
   }
   const bool str = wv.str;
-  if (v == w) return vmerr(3002);
+  if (v == w) return vmerr(RC_VM_IDENTICAL);
   if (!vview_make(v, std::move(vars), std::move(obs), str)) return false;
   return retvoid(n);
 }
 
 // st_viewvars(V), st_viewobs(V).
 bool needview(const Mat* v) {
-  if (v->kind == K_FCN) return vmerr(3102);
-  if (!v->view || !v->vv) return vmerr(3104);
+  if (v->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (!v->view || !v->vv) return vmerr(RC_VM_NOTVIEW);
   return true;
 }
 bool b_st_viewvars(int n) {
@@ -513,7 +514,7 @@ bool b_st_viewobs(int n) {
 bool b_st_varindex(int n) {
   Mat* a = arg(n, 0);
   if (!needstr(a) || !readable(a)) return false;
-  if (a->rows != 1 && a->n()) return vmerr(3202);
+  if (a->rows != 1 && a->n()) return vmerr(RC_VM_ROWVEC);
   bool abbrev = ds.varabbrev;
   if (n == 2) {
     if (!needrealscalar(arg(n, 1))) return false;
@@ -529,7 +530,7 @@ bool b_st_varindex(int n) {
       size_t e = all.find(' ', b);
       if (e == std::string::npos) e = all.size();
       const std::string nm = all.substr(b, e - b);
-      if (nm.size() > 65) return vmerr(3500);
+      if (nm.size() > 65) return vmerr(RC_VM_VARNAME);
       const bool saved = ds.varabbrev;
       ds.varabbrev = abbrev;
       const int v = findname(nm);
@@ -563,16 +564,16 @@ bool addvars(int n, bool underscore) {
   Mat* t = arg(n, 0);
   Mat* nm = arg(n, 1);
   if (!needmat(t) || !needmat(nm) || !readable(t) || !readable(nm)) return false;
-  if (t->eltype != ET_STR && t->eltype != ET_REAL) return vmerr(3255);
-  if ((t->rows != 1 && t->n()) || (nm->rows != 1 && nm->n())) return vmerr(3202);
-  if (nm->eltype != ET_STR) return vmerr(3254);
+  if (t->eltype != ET_STR && t->eltype != ET_REAL) return vmerr(RC_VM_REALSTR);
+  if ((t->rows != 1 && t->n()) || (nm->rows != 1 && nm->n())) return vmerr(RC_VM_ROWVEC);
+  if (nm->eltype != ET_STR) return vmerr(RC_VM_STRING);
   bool nofill = false;
   if (n == 3) {
     if (!needrealscalar(arg(n, 2))) return false;
     nofill = arg(n, 2)->re()[0] != 0;
   }
   const size_t k = nm->n();
-  if (t->n() != k && t->n() != 1) return vmerr(3200);
+  if (t->n() != k && t->n() != 1) return vmerr(RC_VM_CONFORM);
   std::vector<int> types;
   for (size_t q = 0; q < k; ++q) {
     const size_t p = t->n() == 1 ? 0 : q;
@@ -585,7 +586,7 @@ bool addvars(int n, bool underscore) {
       if ((x >= 1 && x <= 244 && x == static_cast<int>(x)) || (x >= static_cast<double>(ST_BYTE) && x <= static_cast<double>(ST_DOUBLE) && x == static_cast<int>(x)))
         type = static_cast<int>(x);
     }
-    if (!type) return underscore ? ret(n, mkscalar(-3300)) : vmerr(3300);
+    if (!type) return underscore ? ret(n, mkscalar(-3300)) : vmerr(RC_VM_RANGE);
     types.push_back(type);
   }
   std::vector<double> made;
@@ -604,7 +605,7 @@ bool addvars(int n, bool underscore) {
     if (rc) {
       ++st_epoch;
       if (underscore) return ret(n, mkscalar(-rc));
-      return vmerr(rc == 110 || rc == 198 ? 3300 : 3900);
+      return vmerr(rc == 110 || rc == 198 ? RC_VM_RANGE : RC_VM_NOMEM);
     }
     made.push_back(ds.nvar);
   }
@@ -623,11 +624,11 @@ bool addobs(int n, bool underscore) {
   Mat* a = arg(n, 0);
   if (!needrealscalar(a)) return false;
   const double x = a->re()[0];
-  if (!(x >= 0 && x < 2147483647.0 - static_cast<double>(ds.nobs))) return underscore ? ret(n, mkscalar(-3300)) : vmerr(3300);
+  if (!(x >= 0 && x < 2147483647.0 - static_cast<double>(ds.nobs))) return underscore ? ret(n, mkscalar(-3300)) : vmerr(RC_VM_RANGE);
   int rc = x > 0 ? setobs_quiet(ds.nobs + static_cast<long>(x)) : 0;
   ++st_epoch;
   if (underscore) return ret(n, mkscalar(-rc));
-  if (rc) return vmerr(3900);
+  if (rc) return vmerr(RC_VM_NOMEM);
   return retvoid(n);
 }
 bool b_st_addobs(int n) { return addobs(n, false); }
@@ -639,7 +640,7 @@ bool b_dropkeepvar(int n) {
   Mat* a = arg(n, 0);
   std::vector<int> vars;
   if (!readable(a) || !selerr(st_selvars(a, vars))) return false;
-  if (int rc = droporkeepvars(vars, Keep)) return vmerr(rc == 1 ? 1 : 3300);
+  if (int rc = droporkeepvars(vars, Keep)) return vmerr(rc == 1 ? 1 : RC_VM_RANGE);
   ++st_epoch;
   return retvoid(n);
 }
@@ -664,8 +665,8 @@ template <bool Keep>
 bool b_obsif(int n) {
   Mat* a = arg(n, 0);
   if (!needreal(a) || !readable(a)) return false;
-  if (a->cols != 1 && a->n()) return vmerr(3203);
-  if (static_cast<long>(a->n()) != ds.nobs) return vmerr(3200);
+  if (a->cols != 1 && a->n()) return vmerr(RC_VM_COLVEC);
+  if (static_cast<long>(a->n()) != ds.nobs) return vmerr(RC_VM_CONFORM);
   std::vector<char> keep(static_cast<size_t>(ds.nobs));
   for (long k = 0; k < ds.nobs; ++k) keep[static_cast<size_t>(k)] = (a->re()[k] != 0) == Keep;
   dropkeep(keep);

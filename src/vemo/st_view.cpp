@@ -11,6 +11,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "output/rc.h"
 #include "vemo/stsel.h"
 #include "vemo/vm.h"
 
@@ -51,7 +52,7 @@ bool fill(Mat* m) {
   const size_t n = m->n();
   if (!m->data) {
     m->data = std::calloc(n ? n : 1, 8);
-    if (!m->data) return vmerrmsg(3900, "unable to allocate view");
+    if (!m->data) return vmerrmsg(RC_VM_NOMEM, "unable to allocate view");
     m->size = n * 8;
   }
   const size_t nv = v->vars.size();
@@ -127,7 +128,7 @@ bool mmaterialise(Mat* m) {
   VView* v = m->vv;
   if (v->alias) {
     void* copy = std::malloc(m->n() ? m->n() * 8 : 8);
-    if (!copy) return vmerrmsg(3900, "unable to allocate matrix");
+    if (!copy) return vmerrmsg(RC_VM_NOMEM, "unable to allocate matrix");
     std::memcpy(copy, m->data, m->n() * 8);
     m->data = copy;
   }
@@ -175,7 +176,7 @@ bool vview_writeback(Mat* m, const std::vector<int>& ri, const std::vector<int>&
       size_t need = 0;
       for (int i : ri) need = std::max(need, vstr_len(m->str()[static_cast<size_t>(i) * nv + static_cast<size_t>(j)]));
       if (need > static_cast<size_t>(type) && type < 244) {
-        if (change_vartype(var, static_cast<int>(std::min<size_t>(need, 244)))) return vmerr(3900);
+        if (change_vartype(var, static_cast<int>(std::min<size_t>(need, 244)))) return vmerr(RC_VM_NOMEM);
       }
       for (int i : ri) {
         const long o = v->obs.get(i);
@@ -184,7 +185,7 @@ bool vview_writeback(Mat* m, const std::vector<int>& ri, const std::vector<int>&
     } else if (!v->alias) {
       int want = type;
       for (int i : ri) want = promoted_vartype(want, m->re()[static_cast<size_t>(i) * nv + static_cast<size_t>(j)]);
-      if (want != type && change_vartype(var, want)) return vmerr(3900);
+      if (want != type && change_vartype(var, want)) return vmerr(RC_VM_NOMEM);
       for (int i : ri) {
         const long o = v->obs.get(i);
         if (o < 1 || o > ds.nobs) continue;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "output/rc.h"
 #include "vemo/opsutil.h"
 #include "vemo/stsel.h"
 #include "vemo/vm.h"
@@ -15,9 +16,9 @@ namespace {
 // A 1 x 1 missing value means all. False with 3301/3253/3201 set.
 bool indices(const Mat* s, int n, std::vector<int>& out) {
   out.clear();
-  if (s->kind == K_FCN) return vmerr(3102);
-  if (s->eltype != ET_REAL) return vmerr(3253);
-  if (s->rows != 1 && s->cols != 1 && s->n() != 0) return vmerr(3201);
+  if (s->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (s->eltype != ET_REAL) return vmerr(RC_VM_REAL);
+  if (s->rows != 1 && s->cols != 1 && s->n() != 0) return vmerr(RC_VM_VECTOR);
   if (s->isscalar() && s->re()[0] >= misval) {
     out.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) out[static_cast<size_t>(i)] = i;
@@ -26,9 +27,9 @@ bool indices(const Mat* s, int n, std::vector<int>& out) {
   out.reserve(s->n());
   for (size_t k = 0; k < s->n(); ++k) {
     double x = s->re()[k];
-    if (!(x >= 1 && x < 2147483647.0)) return vmerr(3301);
+    if (!(x >= 1 && x < 2147483647.0)) return vmerr(RC_VM_SUBSCRIPT);
     int i = static_cast<int>(x) - 1;
-    if (i >= n) return vmerr(3301);
+    if (i >= n) return vmerr(RC_VM_SUBSCRIPT);
     out.push_back(i);
   }
   return true;
@@ -68,8 +69,8 @@ Mat* likemat(const Mat* x, int r, int c) {
 
 // Resolves a range subscript r against x: first and last row and column.
 bool range(const Mat* x, const Mat* r, int* r0, int* c0, int* r1, int* c1) {
-  if (r->kind == K_FCN) return vmerr(3102);
-  if (r->eltype != ET_REAL) return vmerr(3253);
+  if (r->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (r->eltype != ET_REAL) return vmerr(RC_VM_REAL);
   const double* v = r->re();
   auto pos = [](double d, int def, int* out) {
     if (d >= misval) {
@@ -85,13 +86,13 @@ bool range(const Mat* x, const Mat* r, int* r0, int* c0, int* r1, int* c1) {
     // element positions in a vector
     int len = static_cast<int>(x->n());
     int a, b;
-    if (!pos(v[0], 0, &a)) return vmerr(3301);
+    if (!pos(v[0], 0, &a)) return vmerr(RC_VM_SUBSCRIPT);
     if (r->rows == 2) {
-      if (!pos(v[1], len - 1, &b)) return vmerr(3301);
+      if (!pos(v[1], len - 1, &b)) return vmerr(RC_VM_SUBSCRIPT);
     } else {
       b = a;
     }
-    if (a >= len || b >= len || b < a) return vmerr(3301);
+    if (a >= len || b >= len || b < a) return vmerr(RC_VM_SUBSCRIPT);
     if (x->rows == 1) {
       *r0 = *r1 = 0;
       *c0 = a;
@@ -104,18 +105,18 @@ bool range(const Mat* x, const Mat* r, int* r0, int* c0, int* r1, int* c1) {
     return true;
   }
   if (r->rows == 1 && r->cols == 2) {
-    if (!pos(v[0], 0, r0) || !pos(v[1], 0, c0)) return vmerr(3301);
+    if (!pos(v[0], 0, r0) || !pos(v[1], 0, c0)) return vmerr(RC_VM_SUBSCRIPT);
     *r1 = *r0;
     *c1 = *c0;
   } else if (r->rows == 2 && r->cols == 2) {
     if (!pos(v[0], 0, r0) || !pos(v[1], 0, c0) || !pos(v[2], x->rows - 1, r1) || !pos(v[3], x->cols - 1, c1))
-      return vmerr(3301);
+      return vmerr(RC_VM_SUBSCRIPT);
   } else {
-    return vmerr(3200);
+    return vmerr(RC_VM_CONFORM);
   }
   if (*r0 >= x->rows || *r1 >= x->rows || *c0 >= x->cols || *c1 >= x->cols || *r1 < *r0 - 1 ||
       *c1 < *c0 - 1 || *r1 < *r0 || *c1 < *c0)
-    return vmerr(3301);
+    return vmerr(RC_VM_SUBSCRIPT);
   return true;
 }
 
@@ -123,7 +124,7 @@ bool range(const Mat* x, const Mat* r, int* r0, int* c0, int* r1, int* c1) {
 bool selection(Mat* x, int kind, Mat** subs, std::vector<int>& ri, std::vector<int>& ci, bool* rowshape) {
   *rowshape = false;
   if (kind == 1) {
-    if (x->rows != 1 && x->cols != 1) return vmerr(3201);
+    if (x->rows != 1 && x->cols != 1) return vmerr(RC_VM_VECTOR);
     std::vector<int> k;
     if (!indices(subs[0], static_cast<int>(x->n()), k)) return false;
     if (x->rows == 1) {
@@ -159,7 +160,7 @@ bool op_subscr(int kind) {
   const int ns = kind == 2 ? 2 : 1;
   Mat* x = vm.stack[static_cast<size_t>(vm.sp - 1 - ns)];
   Mat* subs[2] = {vm.stack[static_cast<size_t>(vm.sp - ns)], ns == 2 ? vm.stack[static_cast<size_t>(vm.sp - 1)] : nullptr};
-  if (x->kind == K_FCN) return vmerr(3102);
+  if (x->kind == K_FCN) return vmerr(RC_VM_FCN);
   std::vector<int> ri, ci;
   bool rowshape;
   if (!selection(x, kind, subs, ri, ci, &rowshape)) return false;
@@ -180,8 +181,8 @@ bool op_store(Mat* target, int kind, bool pop) {
   const int ns = kind == 2 ? 2 : 1;
   Mat* val = vm.stack[static_cast<size_t>(vm.sp - 1 - ns)];
   Mat* subs[2] = {vm.stack[static_cast<size_t>(vm.sp - ns)], ns == 2 ? vm.stack[static_cast<size_t>(vm.sp - 1)] : nullptr};
-  if (target->kind == K_FCN || val->kind == K_FCN) return vmerr(3102);
-  if (target->immortal) return vmerr(3011);
+  if (target->kind == K_FCN || val->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (target->immortal) return vmerr(RC_VM_LVAL);
   if (target->view && !vview_refresh(target)) return false;
   std::vector<int> ri, ci;
   bool rowshape;
@@ -192,12 +193,12 @@ bool op_store(Mat* target, int kind, bool pop) {
   if (!ok && kind == 1 && val->n() == static_cast<size_t>(r) * static_cast<size_t>(c) &&
       (val->rows == 1 || val->cols == 1))
     ok = true;
-  if (!ok) return vmerr(3200);
+  if (!ok) return vmerr(RC_VM_CONFORM);
   // element types
   const bool tn = target->eltype == ET_REAL || target->eltype == ET_CPLX;
   const bool vn = val->eltype == ET_REAL || val->eltype == ET_CPLX;
-  if (tn != vn || (!tn && target->eltype != val->eltype)) return vmerr(3250);
-  if (target->view && val->eltype != target->eltype) return vmerr(3253);
+  if (tn != vn || (!tn && target->eltype != val->eltype)) return vmerr(RC_VM_TYPE);
+  if (target->view && val->eltype != target->eltype) return vmerr(RC_VM_REAL);
   Mat* src = val;
   if (val == target) {
     src = mdup(val);

@@ -10,7 +10,9 @@
 
 #include "data/store.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "platform/platform.h"
+#include "platform/zassert.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
 #include "vemo/vofile.h"
@@ -52,29 +54,40 @@ int vm_oplen(const int32_t* code, int pc, int n) {
 
 const char* vm_errmsg(int rc) {
   static const struct { int rc; const char* msg; } tab[] = {
-      {3001, "incorrect number of arguments"}, {3002, "identical arguments not allowed"},
-      {3010, "attempt to dereference NULL pointer"}, {3011, "invalid lval"},
-      {3012, "undefined operation on pointer (e.g., p1>p2)"},
-      {3101, "matrix found where function required"}, {3102, "function found where matrix required"},
-      {3103, "view found where array required"}, {3104, "array found where view required"},
-      {3200, "conformability error"}, {3201, "vector required"}, {3202, "rowvector required"},
-      {3203, "colvector required"}, {3204, "matrix found where scalar required"},
-      {3205, "square matrix required"}, {3250, "type mismatch"},
-      {3251, "nonnumeric found where numeric required"}, {3252, "noncomplex found where complex required"},
-      {3253, "nonreal found where real required"}, {3254, "nonstring found where string required"},
-      {3255, "real or string required"}, {3256, "numeric or string required"},
-      {3257, "nonpointer found where pointer required"}, {3258, "nonvoid found where void required"},
-      {3259, "nonstruct found where struct required"}, {3300, "argument out of range"},
-      {3301, "subscript invalid"}, {3302, "invalid %fmt"}, {3303, "invalid permutation vector"},
-      {3304, "struct nested too deeply"}, {3351, "argument has missing values"},
-      {3352, "singular matrix"}, {3353, "matrix not positive definite"}, {3360, "failure to converge"},
-      {3492, "resulting string too long"}, {3500, "invalid Zelta variable name"},
-      {3598, "Zelta returned error"}, {3601, "invalid file handle"}, {3602, "invalid filename"},
-      {3603, "invalid file mode"}, {3611, "too many open files"},
-      {3621, "attempt to write read-only file"}, {3622, "attempt to read write-only file"},
-      {3623, "Attempt to seek append-only file"}, {3698, "file seek error"}, {3900, "out of memory"},
-      {3901, "macro memory in use"}, {3930, "error in LAPACK routine"}, {3995, "unallocated function"},
-      {3996, "built-in unallocated"}, {3997, "unimplemented opcode"}, {3998, "stack overflow"},
+      {RC_VM_NARGS, "incorrect number of arguments"},
+      {RC_VM_IDENTICAL, "identical arguments not allowed"},
+      {RC_VM_NULLPTR, "attempt to dereference NULL pointer"}, {RC_VM_LVAL, "invalid lval"},
+      {RC_VM_PTROP, "undefined operation on pointer (e.g., p1>p2)"},
+      {RC_VM_NOTFCN, "matrix found where function required"},
+      {RC_VM_FCN, "function found where matrix required"},
+      {RC_VM_VIEW, "view found where array required"},
+      {RC_VM_NOTVIEW, "array found where view required"}, {RC_VM_CONFORM, "conformability error"},
+      {RC_VM_VECTOR, "vector required"}, {RC_VM_ROWVEC, "rowvector required"},
+      {RC_VM_COLVEC, "colvector required"}, {RC_VM_SCALAR, "matrix found where scalar required"},
+      {RC_VM_SQUARE, "square matrix required"}, {RC_VM_TYPE, "type mismatch"},
+      {RC_VM_NUMERIC, "nonnumeric found where numeric required"},
+      {RC_VM_COMPLEX, "noncomplex found where complex required"},
+      {RC_VM_REAL, "nonreal found where real required"},
+      {RC_VM_STRING, "nonstring found where string required"},
+      {RC_VM_REALSTR, "real or string required"}, {RC_VM_NUMSTR, "numeric or string required"},
+      {RC_VM_POINTER, "nonpointer found where pointer required"},
+      {RC_VM_VOID, "nonvoid found where void required"},
+      {RC_VM_STRUCT, "nonstruct found where struct required"},
+      {RC_VM_RANGE, "argument out of range"}, {RC_VM_SUBSCRIPT, "subscript invalid"},
+      {RC_VM_FORMAT, "invalid %fmt"}, {RC_VM_PERMUTATION, "invalid permutation vector"},
+      {RC_VM_NESTING, "struct nested too deeply"}, {RC_VM_MISSING, "argument has missing values"},
+      {RC_VM_SINGULAR, "singular matrix"}, {RC_VM_NOTPOSDEF, "matrix not positive definite"},
+      {RC_VM_NOCONVERGE, "failure to converge"}, {RC_VM_STRTOOLONG, "resulting string too long"},
+      {RC_VM_VARNAME, "invalid Zelta variable name"}, {RC_VM_HOSTERROR, "Zelta returned error"},
+      {RC_VM_FHANDLE, "invalid file handle"}, {RC_VM_FNAME, "invalid filename"},
+      {RC_VM_FMODE, "invalid file mode"}, {RC_VM_TOOMANYFILES, "too many open files"},
+      {RC_VM_READONLY, "attempt to write read-only file"},
+      {RC_VM_WRITEONLY, "attempt to read write-only file"},
+      {RC_VM_APPENDONLY, "Attempt to seek append-only file"}, {RC_VM_SEEK, "file seek error"},
+      {RC_VM_NOMEM, "out of memory"}, {RC_VM_MACROMEM, "macro memory in use"},
+      {RC_VM_LAPACK, "error in LAPACK routine"}, {RC_VM_UNALLOCATED, "unallocated function"},
+      {RC_VM_BUILTIN, "built-in unallocated"}, {RC_VM_OPCODE, "unimplemented opcode"},
+      {RC_VM_STACK, "stack overflow"},
       {601, "file not found"}, {602, "file already exists"}, {603, "file could not be opened"},
       {608, "file is read-only"}, {610, "file format error"}, {691, "I/O error"},
       {699, "insufficient disk space"},
@@ -169,14 +182,22 @@ void popto(int to) {
   while (vm.sp > to) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
 }
 
-Mat* top() { return vm.stack[static_cast<size_t>(vm.sp - 1)]; }
-Mat* slot(int k) { return vm.stack[static_cast<size_t>(vm.fr.base + k)]; }
+Mat* top() {
+  ZASSERT(vm.sp >= 1, "top() of an empty stack");
+  return vm.stack[static_cast<size_t>(vm.sp - 1)];
+}
+// Slot k of the current frame; the compiler only emits slots inside the stack.
+Mat* slot(int k) {
+  ZASSERT(vm.fr.base + k >= 0 && static_cast<size_t>(vm.fr.base + k) < vm.stack.size(),
+          "slot operand outside the stack");
+  return vm.stack[static_cast<size_t>(vm.fr.base + k)];
+}
 
 bool push(Mat* m) {
   if (!m) return false;
   if (vm.sp >= VM_STACK) {
     mfree(m);
-    return vmerr(3998);
+    return vmerr(RC_VM_STACK);
   }
   vm.stack[static_cast<size_t>(vm.sp++)] = m;
   return true;
@@ -206,7 +227,7 @@ inline bool backjump(int pc, int to) {
 // instruction; false means vm.rc is set.
 using Handler = bool (*)(int32_t* code, int& pc);
 
-bool h_unused(int32_t*, int&) { return vmerr(3997); }
+bool h_unused(int32_t*, int&) { return vmerr(RC_VM_OPCODE); }
 bool h_noop(int32_t*, int& pc) {
   ++pc;
   return true;
@@ -343,39 +364,39 @@ bool h_isscalar_common(int rc, const char* org, bool ok) { return ok ? true : or
 bool h_isvec(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
-  return h_isscalar_common(3201, "vector", m->kind == K_MAT && (m->rows == 1 || m->cols == 1));
+  return h_isscalar_common(RC_VM_VECTOR, "vector", m->kind == K_MAT && (m->rows == 1 || m->cols == 1));
 }
 bool h_isrvec(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
-  return h_isscalar_common(3202, "rowvector", m->kind == K_MAT && m->rows == 1);
+  return h_isscalar_common(RC_VM_ROWVEC, "rowvector", m->kind == K_MAT && m->rows == 1);
 }
 bool h_iscvec(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
-  return h_isscalar_common(3203, "colvector", m->kind == K_MAT && m->cols == 1);
+  return h_isscalar_common(RC_VM_COLVEC, "colvector", m->kind == K_MAT && m->cols == 1);
 }
 bool h_isvoid(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
-  return h_isscalar_common(3258, "void", m->kind == K_MAT && m->rows == 0 && m->cols == 0);
+  return h_isscalar_common(RC_VM_VOID, "void", m->kind == K_MAT && m->rows == 0 && m->cols == 0);
 }
 bool h_isreal(int32_t*, int& pc) {
   ++pc;
-  return top()->eltype == ET_REAL && top()->kind == K_MAT ? true : vmerr(3253);
+  return top()->eltype == ET_REAL && top()->kind == K_MAT ? true : vmerr(RC_VM_REAL);
 }
 bool h_isstr(int32_t*, int& pc) {
   ++pc;
-  return top()->eltype == ET_STR && top()->kind == K_MAT ? true : vmerr(3254);
+  return top()->eltype == ET_STR && top()->kind == K_MAT ? true : vmerr(RC_VM_STRING);
 }
 bool h_iscx(int32_t*, int& pc) {
   ++pc;
-  return top()->eltype == ET_CPLX && top()->kind == K_MAT ? true : vmerr(3252);
+  return top()->eltype == ET_CPLX && top()->kind == K_MAT ? true : vmerr(RC_VM_COMPLEX);
 }
 bool h_isnumer(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
-  return (m->eltype == ET_REAL || m->eltype == ET_CPLX) && m->kind == K_MAT ? true : vmerr(3251);
+  return (m->eltype == ET_REAL || m->eltype == ET_CPLX) && m->kind == K_MAT ? true : vmerr(RC_VM_NUMERIC);
 }
 // A function argument: a function, or a pointer to one (made the function).
 bool h_isfcn(int32_t*, int& pc) {
@@ -385,7 +406,7 @@ bool h_isfcn(int32_t*, int& pc) {
     // the slot keeps the caller's pointer; calls through it dereference
     return true;
   }
-  return m->kind == K_FCN ? true : vmerr(3101);
+  return m->kind == K_FCN ? true : vmerr(RC_VM_NOTFCN);
 }
 
 bool h_stop(int32_t*, int& pc) {
@@ -425,14 +446,14 @@ bool h_list(int32_t*, int& pc) {
 
 bool h_tst0(int32_t* code, int& pc) {
   Mat* m = top();
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->rows != 1 || m->cols != 1) return vmerr(3204);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->rows != 1 || m->cols != 1) return vmerr(RC_VM_SCALAR);
   bool zero;
   switch (m->eltype) {
     case ET_REAL: zero = m->re()[0] == 0; break;
     case ET_CPLX: zero = m->re()[0] == 0 && m->re()[1] == 0; break;
     case ET_PTR: zero = m->ptr()[0] == nullptr; break;
-    default: return vmerr(3250);
+    default: return vmerr(RC_VM_TYPE);
   }
   --vm.sp;
   mfree(m);
@@ -451,7 +472,7 @@ bool h_arg2(int32_t* code, int& pc) {
   if (vm.fr.nargs < k || vm.fr.nargs > n) {
     char buf[120];
     std::snprintf(buf, sizeof buf, "expected %d to %d arguments but received %d", k, n, vm.fr.nargs);
-    return vmerrmsg(3001, buf);
+    return vmerrmsg(RC_VM_NARGS, buf);
   }
   return true;
 }
@@ -481,11 +502,11 @@ bool alloclocal(int op, const char* name, Fcn* def) {
     case opalc_stcr: case opolc_stcr: et = ET_STRUCT; r = 1; break;
     case opalc_stcc: case opolc_stcc: et = ET_STRUCT; c = 1; break;
     case opalc_stcs: et = ET_STRUCT; r = c = 1; break;
-    default: return vmerr(3997);
+    default: return vmerr(RC_VM_OPCODE);
   }
   Mat* m;
   if (et == ET_STRUCT) {
-    if (!def || def->rettype != -1) return vmerr(3259);
+    if (!def || def->rettype != -1) return vmerr(RC_VM_STRUCT);
     m = mkstruct(def, r, c, 0);
   } else {
     m = mkmat(nullptr, et, r, c);
@@ -538,7 +559,7 @@ bool h_find(int32_t* code, int& pc) {
   pc += vm_oplen(code, pc, static_cast<int>(vm.fr.fcn->code.size()));
   Mat* g = findglobal(name);
   if (!g) {
-    if (k != 1) return vmerrmsg(3499, std::string(name) + " not found");
+    if (k != 1) return vmerrmsg(RC_VM_NOTFOUND, std::string(name) + " not found");
     g = mkglobal(name, ET_REAL, 0, 0);
     if (!g) return false;
     vm.madeglobals.emplace_back(name, g);
@@ -577,7 +598,7 @@ bool h_findf(int32_t* code, int& pc) {
   if (!f) {
     f = findfcn(name);
     if (!f) f = vemo_autoload(name);
-    if (!f) return vmerrmsg(3499, std::string(name) + "() not found");
+    if (!f) return vmerrmsg(RC_VM_NOTFOUND, std::string(name) + "() not found");
     code[at + 1] = vm.clock;
     std::memcpy(code + at + 2, &f, sizeof f);
   }
@@ -607,11 +628,11 @@ bool h_ref(int32_t*, int& pc) {
 bool h_deref(int32_t*, int& pc) {
   ++pc;
   Mat* p = top();
-  if (p->kind == K_FCN) return vmerr(3102);
-  if (p->eltype != ET_PTR) return vmerr(3257);
-  if (!p->isscalar()) return vmerr(3204);
+  if (p->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (p->eltype != ET_PTR) return vmerr(RC_VM_POINTER);
+  if (!p->isscalar()) return vmerr(RC_VM_SCALAR);
   Mat* m = p->ptr()[0];
-  if (!m) return vmerr(3010);
+  if (!m) return vmerr(RC_VM_NULLPTR);
   if (m->view && !vview_refresh(m)) return false;
   mref(m);
   vm.stack[static_cast<size_t>(vm.sp - 1)] = m;
@@ -622,12 +643,12 @@ bool h_deref(int32_t*, int& pc) {
 // Member k (1-based) of the first element of structure s.
 Mat* member(Mat* s, int k) {
   if (s->kind != K_MAT || s->eltype != ET_STRUCT || s->n() == 0) {
-    vmerr(3259);
+    vmerr(RC_VM_STRUCT);
     return nullptr;
   }
   Mat* tab = s->ptr()[0];
   if (!tab || k < 1 || k > tab->rows) {
-    vmerr(3259);
+    vmerr(RC_VM_STRUCT);
     return nullptr;
   }
   return tab->ptr()[k - 1];
@@ -663,9 +684,9 @@ bool h_ldmatdd(int32_t* code, int& pc) {
 }
 
 bool incobj(Mat* m, double d) {
-  if (m->kind == K_FCN) return vmerr(3102);
-  if (m->view) return vmerr(3103);
-  if (m->eltype != ET_REAL) return vmerr(3253);
+  if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
+  if (m->view) return vmerr(RC_VM_VIEW);
+  if (m->eltype != ET_REAL) return vmerr(RC_VM_REAL);
   double* x = m->re();
   for (size_t i = 0, n = m->n(); i < n; ++i)
     if (x[i] < misval) x[i] += d;
@@ -699,7 +720,7 @@ bool h_sstore(int32_t* code, int& pc) {
   Mat* obj = vm.stack[static_cast<size_t>(vm.sp - 1 - nsub)];
   if (op == opsstomat) {
     Mat* val = vm.stack[static_cast<size_t>(vm.sp - 2)];
-    if (obj->immortal) return vmerr(3011);
+    if (obj->immortal) return vmerr(RC_VM_LVAL);
     if (!mcopyinto(obj, val)) return false;
     --vm.sp;
     mfree(obj);
@@ -750,7 +771,7 @@ bool h_castp(int32_t*, int& pc) {
 bool h_ismat(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
-  if (m->kind == K_FCN) return vmerrmsg(3102, (m->fcn ? m->fcn->name : std::string("")) + "() not a matrix");
+  if (m->kind == K_FCN) return vmerrmsg(RC_VM_FCN, (m->fcn ? m->fcn->name : std::string("")) + "() not a matrix");
   return true;
 }
 
@@ -834,7 +855,7 @@ std::vector<Frame> frames;  // callers of the running frame
 
 // Enters f with nargs arguments on top of the stack.
 bool enter(Fcn* f, int nargs) {
-  if (vm.depth >= VM_STACK) return vmerr(3998);
+  if (vm.depth >= VM_STACK) return vmerr(RC_VM_STACK);
   frames.push_back(vm.fr);
   vm.fr = Frame{};
   vm.fr.fcn = f;
@@ -862,17 +883,17 @@ bool enter(Fcn* f, int nargs) {
 
 // A call: a function, or a structure definition making instances.
 bool docall(Mat* fobj, int nargs) {
-  if (fobj->kind != K_FCN || !fobj->fcn) return vmerr(3101);
+  if (fobj->kind != K_FCN || !fobj->fcn) return vmerr(RC_VM_NOTFCN);
   Fcn* f = fobj->fcn;
   if (f->rettype == -1) {
     int r = 1, c = 1;
-    if (nargs > 2) return vmerrmsg(3001, "expected 0 to 2 arguments but received " + std::to_string(nargs));
+    if (nargs > 2) return vmerrmsg(RC_VM_NARGS, "expected 0 to 2 arguments but received " + std::to_string(nargs));
     for (int i = 0; i < nargs; ++i) {
       Mat* a = vm.stack[static_cast<size_t>(vm.sp - nargs + i)];
-      if (a->kind != K_MAT || a->eltype != ET_REAL) return vmerr(3253);
-      if (!a->isscalar()) return vmerr(3204);
+      if (a->kind != K_MAT || a->eltype != ET_REAL) return vmerr(RC_VM_REAL);
+      if (!a->isscalar()) return vmerr(RC_VM_SCALAR);
       double v = a->re()[0];
-      if (!(v >= 0 && v < 2147483647.0)) return vmerr(3300);
+      if (!(v >= 0 && v < 2147483647.0)) return vmerr(RC_VM_RANGE);
       if (nargs == 1) c = static_cast<int>(v);
       else if (i == 0) r = static_cast<int>(v);
       else c = static_cast<int>(v);
@@ -882,7 +903,7 @@ bool docall(Mat* fobj, int nargs) {
     popto(vm.sp - nargs);
     return push(s);
   }
-  if (f->code.size() < 3) return vmerr(3995);
+  if (f->code.size() < 3) return vmerr(RC_VM_UNALLOCATED);
   return enter(f, nargs);
 }
 
@@ -986,7 +1007,7 @@ static void run(size_t entry) {
         if (vm.fr.nargs != code[pc + 1]) {
           char buf[100];
           std::snprintf(buf, sizeof buf, "expected %d arguments but received %d", code[pc + 1], vm.fr.nargs);
-          vmerrmsg(3001, buf);
+          vmerrmsg(RC_VM_NARGS, buf);
           break;
         }
         pc += 2;
@@ -1001,7 +1022,7 @@ static void run(size_t entry) {
           t->inl[0] = v->inl[0];  // real scalars: copy the value
         } else if (t != v) {
           if (v->kind == K_FCN) {
-            vmerr(3102);
+            vmerr(RC_VM_FCN);
             break;
           }
           if (t->view) mmaterialise(t);
@@ -1028,7 +1049,7 @@ static void run(size_t entry) {
       }
       case oppush: {
         if (vm.sp >= VM_STACK) {
-          vmerr(3998);
+          vmerr(RC_VM_STACK);
           break;
         }
         Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
@@ -1065,7 +1086,7 @@ static void run(size_t entry) {
       case opisscal: {
         const Mat* m = vm.stack[static_cast<size_t>(vm.sp - 1)];
         if (m->kind != K_MAT || m->rows != 1 || m->cols != 1) {
-          orgerr(3204, "scalar");
+          orgerr(RC_VM_SCALAR, "scalar");
           break;
         }
         ++pc;
@@ -1108,7 +1129,7 @@ static void run(size_t entry) {
       }
       default:
         if (static_cast<unsigned>(op) >= VM_NOPS) {
-          vmerr(3997);
+          vmerr(RC_VM_OPCODE);
           break;
         }
         if (!table[op](code, pc)) break;

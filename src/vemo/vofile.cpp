@@ -27,6 +27,7 @@
 #include "vemo/vofile.h"
 #include "vemo/verify.h"
 #include "vemo/vm.h"
+#include "output/rc.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
   const int n = static_cast<int>(in.size());
   if (n < 3) {
     msg = "revpgm: invalid opcode 0";
-    return 9711;
+    return RC_VEMO_CONVERT;
   }
   res[0] = rev(in[0]);
   res[1] = rev(in[1]);
@@ -65,7 +66,7 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
     // 2 (a word count and that many string words) and 3 (the end)
     if (n < 4) {
       msg = "not struct def";
-      return 9711;
+      return RC_VEMO_CONVERT;
     }
     res[2] = rev(in[2]);
     res[3] = rev(in[3]);
@@ -79,7 +80,7 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
       else if (tag == 2) {
         if (p + 1 >= n || in[static_cast<size_t>(p) + 1] < 0 || in[static_cast<size_t>(p) + 1] > n) {
           msg = "revstructdef: invalid opcode";
-          return 9711;
+          return RC_VEMO_CONVERT;
         }
         res[static_cast<size_t>(p) + 1] = rev(in[static_cast<size_t>(p) + 1]);
         p += 2 + in[static_cast<size_t>(p) + 1];
@@ -91,18 +92,18 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
         return 0;
       } else {
         msg = "revstructdef: invalid opcode";
-        return 9711;
+        return RC_VEMO_CONVERT;
       }
       if (p + len >= n + 0 && p + len > n) {
         msg = "revstructdef: invalid opcode";
-        return 9711;
+        return RC_VEMO_CONVERT;
       }
       for (int k = 1; k <= len; ++k) res[static_cast<size_t>(p + k)] = rev(in[static_cast<size_t>(p + k)]);
       p += 1 + len;
     }
     if (p > n) {
       msg = "revstructdef: invalid opcode";
-      return 9711;
+      return RC_VEMO_CONVERT;
     }
     return 0;
   }
@@ -111,7 +112,7 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
     const int op = in[static_cast<size_t>(pc)];
     if (op < 0 || op > 154) {
       msg = "revpgm: invalid opcode " + std::to_string(op);
-      return 9711;
+      return RC_VEMO_CONVERT;
     }
     res[static_cast<size_t>(pc)] = rev(op);
     if (op == opnumpool) {
@@ -138,7 +139,7 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
         res[static_cast<size_t>(p)] = rev(w);
         if (w < 0 || p + 1 + w > n) {
           msg = "revpgm: invalid opcode " + std::to_string(op);
-          return 9711;
+          return RC_VEMO_CONVERT;
         }
         p += 1 + w;
       }
@@ -148,7 +149,7 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
     const int len = vm_oplen(in.data(), pc, n);
     if (len == 0) {
       msg = "revpgm: invalid opcode " + std::to_string(op);
-      return 9711;
+      return RC_VEMO_CONVERT;
     }
     // operand words are reversed; an embedded string keeps its bytes and
     // reverses only its word count
@@ -392,11 +393,11 @@ std::vector<unsigned char> emptyimage(uint32_t cap) {
 int vo_addmember(std::vector<unsigned char>& b, const Fcn& f) {
   VoImage im;
   if (int rc = vo_parse(b, "library", im, false)) return rc;
-  if (im.version != 3) return fail(610, "cannot add members to old-format libarary");
-  if (im.n >= im.cap) return fail(611, "library is full");
+  if (im.version != 3) return fail(RC_FILEFORMAT, "cannot add members to old-format libarary");
+  if (im.n >= im.cap) return fail(RC_RECTOOLONG, "library is full");
   for (const VoMember& m : im.members)
-    if (m.name == f.name) return fail(602, f.name + " already member of library");
-  if (f.code.empty()) return fail(9777, "unexpected 0-length function");
+    if (m.name == f.name) return fail(RC_FILEEXISTS, f.name + " already member of library");
+  if (f.code.empty()) return fail(RC_VEMO_EMPTYFN, "unexpected 0-length function");
   std::vector<int32_t> native = f.code, other;
   vo_clearcaches(native);
   std::string msg;
@@ -425,7 +426,7 @@ int writeimage(const std::string& path, const std::vector<unsigned char>& b, boo
   if (int rc = af_open(f, path)) return fail(rc, "file " + path + " could not be opened");
   if (af_write(f, b.data(), b.size()) || af_commit(f)) {
     af_abort(f);
-    return fail(693, library ? "could not write into library" : "error writing file " + path);
+    return fail(RC_WRITE, library ? "could not write into library" : "error writing file " + path);
   }
   return 0;
 }
@@ -657,7 +658,7 @@ CmdLine cmdline() {
   return c;
 }
 
-int badoption(const std::string& w) { return fail(198, "option " + w + " not allowed"); }
+int badoption(const std::string& w) { return fail(RC_SYNTAX, "option " + w + " not allowed"); }
 
 void created(const std::string& path) {
   int prev = setoutlev(OUT_RESULT);
@@ -672,8 +673,8 @@ int checklibname(const std::string& name) {
   size_t slash = base.rfind('/');
   if (slash != std::string::npos) base = base.substr(slash + 1);
   if (base.empty() || base[0] != 'l')
-    return fail(198, name + " invalid .vlib library name;\nlibrary names must start with letter lowercase l");
-  if (base.compare(0, 5, "lvemo") == 0 && !officialmode) return fail(198, "prefix lvemo reserved for official libraries");
+    return fail(RC_SYNTAX, name + " invalid .vlib library name;\nlibrary names must start with letter lowercase l");
+  if (base.compare(0, 5, "lvemo") == 0 && !officialmode) return fail(RC_SYNTAX, "prefix lvemo reserved for official libraries");
   return 0;
 }
 
@@ -681,13 +682,13 @@ int cmd_vosave(int) {
   vemo_start();
   CmdLine c = cmdline();
   if (!c.badopt.empty()) return badoption(c.badopt);
-  if (c.words.size() != 1) return fail(198, c.words.empty() ? "function name required" : "too many names specified");
+  if (c.words.size() != 1) return fail(RC_SYNTAX, c.words.empty() ? "function name required" : "too many names specified");
   std::string name = c.words[0];
   if (name.size() > 2 && name.compare(name.size() - 2, 2, "()") == 0) name.resize(name.size() - 2);
   Fcn* f = findfcn(name.c_str());
-  if (!f) return fail(111, name + "() not found");
+  if (!f) return fail(RC_NOTFOUND, name + "() not found");
   const std::string path = c.dir + name + ".vo";
-  if (fileexists(path) && !c.replace) return fail(602, "file " + path + " already exists");
+  if (fileexists(path) && !c.replace) return fail(RC_FILEEXISTS, "file " + path + " already exists");
   std::vector<unsigned char> b = emptyimage(VOCAP);
   if (int rc = vo_addmember(b, *f)) return rc;
   if (int rc = writeimage(path, b, false)) return rc;
@@ -713,39 +714,39 @@ bool match(const char* pat, const char* s) {
 int cmd_vlib(int) {
   vemo_start();
   CmdLine c = cmdline();
-  if (c.words.empty()) return fail(198, "vlib subcommand required");
+  if (c.words.empty()) return fail(RC_SYNTAX, "vlib subcommand required");
   const std::string sub = c.words[0];
   if (sub == "OFFICIAL" || sub == "USER") {
     officialmode = sub == "OFFICIAL";
     return 0;
   }
   if (sub == "index" || sub == "query") {
-    if (c.words.size() > 1) return fail(198, c.words[1] + " invalid");
+    if (c.words.size() > 1) return fail(RC_SYNTAX, c.words[1] + " invalid");
     if (sub == "index" || !indexed) buildindex();
     printlist(sub == "index" ? ".vlib libraries to be searched are now" : ".vlib libraries to be searched are");
     return 0;
   }
   if (sub == "create") {
     if (!c.badopt.empty()) return badoption(c.badopt);
-    if (c.words.size() != 2) return fail(198, c.words.size() < 2 ? "library name required" : "too many names specified");
+    if (c.words.size() != 2) return fail(RC_SYNTAX, c.words.size() < 2 ? "library name required" : "too many names specified");
     std::string name = c.words[1];
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".vlib") == 0) name.resize(name.size() - 5);
     if (int rc = checklibname(name)) return rc;
     const std::string path = c.dir + name + ".vlib";
-    if (fileexists(path) && !c.replace) return fail(602, "file " + path + " already exists");
+    if (fileexists(path) && !c.replace) return fail(RC_FILEEXISTS, "file " + path + " already exists");
     if (int rc = writeimage(path, emptyimage(LIBCAP), true)) return rc;
     created(path);
     return 0;
   }
   if (sub == "add") {
     if (!c.badopt.empty() || c.replace) return badoption(c.replace ? "replace" : c.badopt);
-    if (c.words.size() < 3) return fail(198, c.words.size() < 2 ? "library name required" : "function names required");
+    if (c.words.size() < 3) return fail(RC_SYNTAX, c.words.size() < 2 ? "library name required" : "function names required");
     std::string name = c.words[1];
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".vlib") == 0) name.resize(name.size() - 5);
     std::string path = c.hasdir ? c.dir + name + ".vlib" : srchado(name.c_str(), "vlib", 1);
-    if (path.empty() || !fileexists(path)) return fail(601, name + ".vlib not found");
+    if (path.empty() || !fileexists(path)) return fail(RC_FILENOTFOUND, name + ".vlib not found");
     std::vector<unsigned char> b;
-    if (!readfile(path, b)) return fail(612, "could not read " + path);
+    if (!readfile(path, b)) return fail(RC_EOF, "could not read " + path);
     VoImage im;
     if (int rc = vo_parse(b, path, im, false)) return rc;
     // the functions the patterns match, each once, in name order
@@ -759,22 +760,22 @@ int cmd_vlib(int) {
         if (match(pat.c_str(), fn.c_str())) here.push_back(fn);
       for (const auto& [gn, g] : vm.globals)
         if (match(pat.c_str(), gn.c_str())) {
-          return fail(198, gn + ":  only functions may be written in libraries\nnothing added; library unchanged");
+          return fail(RC_SYNTAX, gn + ":  only functions may be written in libraries\nnothing added; library unchanged");
         }
       std::sort(here.begin(), here.end());
       for (const std::string& h : here) {
         any = true;
         if (std::find(names.begin(), names.end(), h) == names.end()) names.push_back(h);
       }
-      if (!any) return fail(111, pat + "() not found");
+      if (!any) return fail(RC_NOTFOUND, pat + "() not found");
     }
     for (const std::string& nm : names)
       for (const VoMember& m : im.members)
-        if (m.name == nm) return fail(110, nm + "() already in library");
+        if (m.name == nm) return fail(RC_DEFINED, nm + "() already in library");
     for (const std::string& nm : names) {
       Fcn* f = findfcn(nm.c_str());
       if (f->rettype == -1 || f->classmember)
-        return fail(198, nm + ":  only functions may be written in libraries\nnothing added; library unchanged");
+        return fail(RC_SYNTAX, nm + ":  only functions may be written in libraries\nnothing added; library unchanged");
       if (int rc = vo_addmember(b, *f)) return rc;
     }
     if (int rc = writeimage(path, b, true)) return rc;
@@ -783,7 +784,7 @@ int cmd_vlib(int) {
     setoutlev(prev);
     return 0;
   }
-  return fail(198, sub + ":  invalid vlib subcommand");
+  return fail(RC_SYNTAX, sub + ":  invalid vlib subcommand");
 }
 
 }  // namespace
