@@ -451,4 +451,5 @@ void data_bindcommands() {
   data_bindrecode();
   data_bindvalcmds();
   data_bindexpand();
+  data_bindtsdeclare();
 }

@@ -44,5 +44,6 @@ int ds_exacttype(const std::vector<double>& x, int atleast);
 // `dot` for `.` and ".a".. ".z" for the others.
 void ds_exacttext(double x, int type, const char* dot, std::string& dst);
 void data_bindexpand();
+void data_bindtsdeclare();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);
