@@ -44,8 +44,8 @@ int tsexamine(int pv, int tv, long delta, TsFacts& f) {
   for (long i = 1; i <= ds.nobs; ++i) {
     double t = zelta_data(tv, i);
     if (t < misval && t != std::floor(t))
-      return errmsgf(RC_TIMEVALS, "time variable %s has noninteger values, as %s in observation %ld\n",
-                     varname(tv).c_str(), fmtval(tv, t).c_str(), i);
+      return errmsgf(RC_TIMEVALS, "time variable %s has noninteger values (%s in observation %ld)\n",
+                     varname(tv).c_str(), dsfmtnum("%9.0g", t).c_str(), i);
   }
   const auto& s = ds.srtlist;
   bool sorted = pv ? (s.size() >= 2 && s[0] == pv && s[1] == tv) : (!s.empty() && s[0] == tv);
