@@ -239,6 +239,15 @@ int cmd_recode(int) {
           if (it.himax) it.hi = hi;
           if (it.single) it.lo = it.hi = it.lomin ? lo : hi;
         }
+    // A float variable holds 1.1 as the float nearest it: the rules' numbers
+    // are taken at float precision, so (1.1 = 0) finds the 1.1 typed in.
+    if (vartype(v) == ST_FLOAT)
+      for (Rule& r : rk)
+        for (Item& it : r.items)
+          if (it.kind == Item::Value || it.kind == Item::Range) {
+            if (!ismissing(it.lo) && std::fabs(it.lo) <= 1.7e38) it.lo = static_cast<float>(it.lo);
+            if (!ismissing(it.hi) && std::fabs(it.hi) <= 1.7e38) it.hi = static_cast<float>(it.hi);
+          }
     std::vector<double>& out = vals[k];
     out.assign(static_cast<size_t>(ds.nobs), misval);
     if (!hasgen)
