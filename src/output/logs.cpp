@@ -15,6 +15,7 @@
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/loginfo.h"
 #include "output/output.h"
 
 #if __has_include("results/results.h")
@@ -459,6 +460,15 @@ void out_cmdlog_line(const std::string& line) {
 }
 
 const char* out_logtype() { return lg.deflzmcl ? "zmcl" : "text"; }
+
+bool out_loginfo(const std::string& name, std::string* filename, std::string* status, std::string* type) {
+  const LogRecord* r = findlog(name);
+  if (!r) return false;
+  *filename = r->fn;
+  *status = r->on ? "on" : "off";
+  *type = r->zmcl ? "zmcl" : "text";
+  return true;
+}
 
 // Closes every log and forgets the settings (unit tests).
 void out_logs_reset() {
