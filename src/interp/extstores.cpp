@@ -23,7 +23,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/format.h"
-#include "output/loginfo.h"
+#include "output/logs.h"
 #include "output/output.h"
 #include "results/results.h"
 
