@@ -3,7 +3,9 @@
 // `macval()', `r()' ...), escapes, nesting and the 20-repeat limit. Every
 // replaced text is scanned again, so a macro holding references expands them
 // (`macval()' is the way to suppress that).
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -439,11 +441,22 @@ bool literal(const char*& p, double& v) {
   const char* digits = q;
   while ((*q >= '0' && *q <= '9') || *q == '.') ++q;
   if (q == digits || (q == digits + 1 && *digits == '.')) return false;
+  const char* mant = q;  // end of the digits and point
   if (*q == 'e' || *q == 'E') {
     ++q;
     if (*q == '-' || *q == '+') ++q;
     if (!(*q >= '0' && *q <= '9')) return false;
     while (*q >= '0' && *q <= '9') ++q;
+  }
+  // Up to 15 digits with no point or exponent: an integer the double holds
+  // exactly, read without the general parser.
+  if (mant == q && q - digits <= 15 && std::find(digits, q, '.') == q) {
+    uint64_t u = 0;
+    for (const char* d = digits; d < q; ++d) u = u * 10 + static_cast<uint64_t>(*d - '0');
+    v = static_cast<double>(u);
+    if (*s == '-') v = -v;
+    p = q;
+    return true;
   }
   char* e;
   v = std::strtod(s, &e);
