@@ -36,6 +36,7 @@ void data_bindencode();
 void data_bindnumtext();
 void data_bindrecode();
 void data_bindvalcmds();
+void data_binddatasig();
 // The first numeric storage type from `atleast` on (byte < int < long <
 // float < double) whose cells hold every value of x exactly.
 int ds_exacttype(const std::vector<double>& x, int atleast);

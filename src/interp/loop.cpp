@@ -24,6 +24,11 @@ namespace {
 // whether a pending Break belongs to a command or to the line being asked for.
 int ctrlcs_at_end = 0;
 
+// Prompt of the lines of a `{` block typed at the console.
+constexpr const char* BLOCK_PROMPT = "> ";
+bool blockread = false;   // the console is asked for a line of a block
+bool abandoned = false;   // a Ctrl-C dropped the blocks being typed
+
 // A resized terminal changes the width of what the next command prints.
 void takeresize() {
   if (plat_takeresize()) out_console_resized(plat_termwidth());
@@ -34,6 +39,9 @@ struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
+    // Once a block is abandoned, the blocks around it get no more lines.
+    if (!blockread) abandoned = false;
+    if (abandoned) return 1;
     // A Break with no Ctrl-C since the last command ended was that
     // command's. A later one (between two lines of a block being typed, or
     // after a block's first line) is a Ctrl-C on the line now asked for,
@@ -41,9 +49,17 @@ struct ConsoleSource : LineSource {
     if (plat_ctrlcs() == ctrlcs_at_end) stopflag = 0;
     takeresize();
     int r;
-    // Ctrl-C on a half-typed line drops it and asks again, with no report
-    // (inside the body of a block being typed too: only that line goes).
-    while ((r = plat_readline(interp.prompt, line)) == 1) stopflag = 0;
+    // Ctrl-C on a half-typed line drops it and asks again, with no report;
+    // inside a block being typed it drops the whole block (the Break flag
+    // stays set, so the block's command ends with a Break).
+    while ((r = plat_readline(interp.prompt, line)) == 1) {
+      if (blockread) {
+        abandoned = true;
+        stopflag = 1;
+        return 1;
+      }
+      stopflag = 0;
+    }
     takeresize();
     if (r != 0) return 1;
     const std::string echo = std::string(interp.prompt) + line + "\n";
@@ -187,11 +203,37 @@ int nextrawline(std::string& line) {
   return 0;
 }
 
+int blockline(std::string& line) {
+  if (!interp.sources.empty()) return nextrawline(line);
+  const char* saved = interp.prompt;
+  interp.prompt = BLOCK_PROMPT;
+  blockread = true;
+  const int r = nextrawline(line);
+  blockread = false;
+  interp.prompt = saved;
+  return r;
+}
+
 int srclineno() { return interp.sources.empty() ? 0 : interp.sources.back()->lineno(); }
 
+// Line buffers by nesting depth of dispatch_console and execline, reused
+// from line to line (a deque: deeper levels grow it while outer ones hold
+// their entries).
+static std::deque<std::string> expandpool, execpool;
+static size_t expanddepth = 0, execdepth = 0;
+
 // Expands and dispatches the line in interp.console; sets globalrc.
+static int dispatch_console_u(std::string& line);
 static int dispatch_console() {
-  std::string line = interp.console;
+  if (expanddepth >= expandpool.size()) expandpool.emplace_back();
+  std::string& line = expandpool[expanddepth++];
+  line.assign(interp.console);
+  const int rc = dispatch_console_u(line);
+  --expanddepth;
+  return rc;
+}
+
+static int dispatch_console_u(std::string& line) {
   if (interp.procflg) {
     bool expand = true;
     if (!interp.runprog) {
@@ -259,13 +301,15 @@ int doreq() {
 }
 
 int execline(const std::string& line) {
-  std::string newline_copy = line;  // `line` may be interp.console itself
-  std::string savedconsole = std::move(interp.console);
+  if (execdepth >= execpool.size()) execpool.emplace_back();
+  std::string& held = execpool[execdepth++];
+  held.assign(line);  // `line` may be interp.console itself
+  interp.console.swap(held);  // held now keeps the console of the level above
   TokState saved;
   borrow_gettok(&saved);
-  interp.console = std::move(newline_copy);
   int rc = dispatch_console();
-  interp.console = std::move(savedconsole);
+  interp.console.swap(held);
+  --execdepth;
   return_gettok(&saved);
   return rc;
 }
