@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_STRING = 108, RC_LABELDEF = 110;
-
 // One item of a rule's left side.
 struct Item {
   enum Kind { Value, Range, Missing, Nonmissing, Else } kind = Value;
@@ -187,7 +185,7 @@ int cmd_recode(int) {
   const std::vector<int> vars = vl.varlist_vr;
   for (size_t k = 0; k < vars.size(); ++k) {
     if (!vl.varlist_rcp[k].plain()) return error(6101);
-    if (isstrtype(vartype(vars[k]))) return errmsgf(RC_STRING, "%s is a string variable\n", varname(vars[k]).c_str());
+    if (isstrtype(vartype(vars[k]))) return errmsgf(RC_STRINGVAR, "%s is a string variable\n", varname(vars[k]).c_str());
   }
   std::vector<std::string> newnames;
   if (hasgen) {
@@ -213,7 +211,7 @@ int cmd_recode(int) {
     for (size_t k = 0; k < vars.size(); ++k) {
       std::string n = haslname ? lname : hasgen ? newnames[k] : varname(vars[k]);
       if (vlfind(n) && (k == 0 || n != lnames[0]))
-        return errmsgf(RC_LABELDEF, "value label %s already defined\n", n.c_str());
+        return errmsgf(RC_DEFINED, "value label %s already defined\n", n.c_str());
       lnames.push_back(n);
     }
   std::vector<long> obs;
