@@ -3,6 +3,7 @@
 // value labels and numbered ranges, and time-series operated items with
 // their recipes, evaluated by bisection over time within panels. The parsed
 // list lives in `vl`; the variable table is the store's `ds`.
+#include "data/tsnorm.h"
 #include "data/varlist.h"
 
 #include <algorithm>
@@ -319,6 +320,8 @@ int tscheck(int* tvar, int* pvar) {
   const auto& s = ds.srtlist;
   bool sorted = pv ? (s.size() >= 2 && s[0] == pv && s[1] == tv) : (!s.empty() && s[0] == tv);
   if (!sorted) return error(RC_NOTSORTED);
+  const std::string* d = charget("_dta", "_TSdelta");
+  vl.tsdelta = d && !d->empty() ? std::max(1L, std::atol(d->c_str())) : 1;
   *tvar = tv;
   *pvar = pv;
   return 0;
@@ -335,6 +338,31 @@ std::string tsrecipe_text(const TsRecipe& r) {
   if (r.diff > 0) part('D', r.diff);
   for (int x : r.seasonal) part('S', x);
   return s;
+}
+
+// tsops -> op {['.'] op} ; op -> letter [digits]: one recipe, as text.
+int tsnorm(const std::string& ops, std::string& text) {
+  TsRecipe r;
+  const char* p = ops.c_str();
+  if (!*p) return rcpinvalid(ops.c_str());
+  while (*p) {
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    if (!std::strchr("LFDS", c)) return rcpinvalid(ops.c_str());
+    ++p;
+    long n = 1;
+    if (*p >= '0' && *p <= '9') {
+      n = 0;
+      while (*p >= '0' && *p <= '9') {
+        n = n * 10 + (*p - '0');
+        if (n > 100000) return rcpinvalid(ops.c_str());
+        ++p;
+      }
+    }
+    if (int rc = applyop(r, c, static_cast<int>(n), ops)) return rc;
+    if (*p == '.' && p[1]) ++p;
+  }
+  text = tsrecipe_text(r);
+  return 0;
 }
 
 // tsitem -> op {op} '.' (name | '(' names ')') ; op -> letter [digits | '(' numlist ')']
@@ -407,7 +435,7 @@ long tsfind(int tvar, int pvar, long obs, long k, long lo, long hi) {
   double t = zelta_data(tvar, obs);
   if (t >= misval) return 0;
   if (k == 0) return obs;
-  double want = t - static_cast<double>(k);
+  double want = t - static_cast<double>(k) * static_cast<double>(vl.tsdelta);
   double pan = pvar ? zelta_data(pvar, obs) : 0.0;
   auto cmp = [&](long j) {
     double jp = pvar ? zelta_data(pvar, j) : 0.0;

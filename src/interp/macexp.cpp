@@ -298,21 +298,13 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
   } else if (cv.size() >= 3 && cv[1] == '(' && cv.back() == ')' &&
              (cv[0] == 'r' || cv[0] == 'e' || cv[0] == 's' || cv[0] == 'c')) {
     std::string nm(cv.substr(2, cv.size() - 3));
-    if (machooks.result) {
-      if (int rc = machooks.result(cv[0], nm.c_str(), scratch)) return rc;
-    } else {
-      savedresult(cv[0], nm, scratch);
-    }
+    savedresult(cv[0], nm, scratch);
     v = scratch.data();
     vn = scratch.size();
   } else if (cv.back() == ']' && cv.find('[') != std::string_view::npos) {
     size_t lb = cv.find('[');
     std::string var(cv.substr(0, lb)), chr(cv.substr(lb + 1, cv.size() - lb - 2));
-    if (machooks.charref) {
-      if (int rc = machooks.charref(var.c_str(), chr.c_str(), scratch)) return rc;
-    } else {
-      macchar(var.c_str(), chr.c_str(), scratch);
-    }
+    macchar(var.c_str(), chr.c_str(), scratch);
     v = scratch.data();
     vn = scratch.size();
   } else if (allname(cv)) {

@@ -493,6 +493,15 @@ void out_cmdlog_line(const std::string& line) {
 
 const char* out_logtype() { return lg.deflzmcl ? "zmcl" : "text"; }
 
+bool out_loginfo(const std::string& name, std::string* filename, std::string* status, std::string* type) {
+  const LogRecord* r = findlog(name);
+  if (!r) return false;
+  *filename = r->fn;
+  *status = r->on ? "on" : "off";
+  *type = r->zmcl ? "zmcl" : "text";
+  return true;
+}
+
 int out_checklogs() {
   int rc = 0;
   std::vector<LogRecord*> open;
