@@ -20,6 +20,8 @@ void stats_bindcommands() {
   stats_bindreshape();
   stats_bindinspect();
   stats_bindtabdisp();
+  stats_bindlogit();
+  stats_bindcount();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -51,7 +51,33 @@ double value(const Term& t, long obs, int tvar, int pvar) {
   return tsdata(t.var, t.rcp, obs, tvar, pvar);
 }
 
-enum : int { P_XB, P_RES, P_STDP };
+enum : int { P_XB, P_RES, P_STDP, P_PR, P_N };
+
+// The kind of model the current e() holds, as far as predict cares.
+enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT };
+int modelkind() {
+  const std::string c = st_ecmd();
+  if (c == "logit") return M_LOGIT;
+  if (c == "probit") return M_PROBIT;
+  if (c == "poisson" || c == "negbin") return M_COUNT;
+  return M_LINEAR;
+}
+
+// The offset of the fit (e(offset): a variable or ln(variable)); var 0 when
+// none. 0 or 111.
+int offsetterm(int* var, bool* logged) {
+  *var = 0;
+  *logged = false;
+  std::string o = st_elocalget("offset");
+  if (o.empty()) return 0;
+  if (o.rfind("ln(", 0) == 0 && o.back() == ')') {
+    o = o.substr(3, o.size() - 4);
+    *logged = true;
+  }
+  *var = findvarexact(o.c_str());
+  if (!*var) return varnotfound(o.c_str());
+  return 0;
+}
 
 // _predict [type] newvar [if] [in] [, xb residuals stdp]
 int cmd_predict(int) {
@@ -64,8 +90,12 @@ int cmd_predict(int) {
   ps.opable = 0;
   ps.byable = 0;
   if (int rc = parse_ifinopts()) return rc;
-  int kinds = 0, kind = P_XB;
+  const int model = modelkind();
+  int kinds = 0, kind = model == M_LOGIT || model == M_PROBIT ? P_PR : model == M_COUNT ? P_N : P_XB;
   if (findopt("xb", 2, 0) == 1) ++kinds, kind = P_XB;
+  if ((model == M_LOGIT || model == M_PROBIT) && findopt("pr", 1, 0) == 1) ++kinds, kind = P_PR;
+  if (model == M_COUNT && findopt("n", 1, 0) == 1) ++kinds, kind = P_N;
+  const bool nooff = model != M_LINEAR && findopt("offset", 3, 1) == 0;
   if (findopt("residuals", 1, 0) == 1) ++kinds, kind = P_RES;
   if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
   if (int rc = chkopt()) return rc;
@@ -73,6 +103,23 @@ int cmd_predict(int) {
   std::vector<std::string> names;
   std::vector<double> b, V;
   if (!st_ecoefs(names, b, V)) return error(301);
+  // Several equations: the linear prediction is the first one's.
+  if (const size_t c = names[0].find(':'); c != std::string::npos) {
+    const std::string eq = names[0].substr(0, c + 1);
+    const size_t p0 = names.size();
+    std::vector<size_t> at;
+    for (size_t j = 0; j < p0; ++j)
+      if (names[j].compare(0, eq.size(), eq) == 0) at.push_back(j);
+    std::vector<std::string> n2;
+    std::vector<double> b2, V2;
+    for (size_t a : at) {
+      n2.push_back(names[a].substr(eq.size()));
+      b2.push_back(b[a]);
+      if (!V.empty())
+        for (size_t c2 : at) V2.push_back(V[a * p0 + c2]);
+    }
+    names = std::move(n2), b = std::move(b2), V = std::move(V2);
+  }
   if (kind == P_STDP && V.empty()) return errmsgf(321, "variance matrix not found\n");
   if (int rc = chkvarname(name.c_str())) return rc;
   if (findvarexact(name.c_str())) return errmsgf(110, "%s already defined\n", name.c_str());
@@ -97,7 +144,15 @@ int cmd_predict(int) {
   if (!dep.rcp.plain()) ts = true;
   if (ts)
     if (int rc = tscheck(&tvar, &pvar)) return rc;
-  if (kinds == 0) st_note("(option xb assumed; fitted values)\n");
+  int offvar = 0;
+  bool offlog = false;
+  if (model != M_LINEAR && !nooff && kind != P_STDP)
+    if (int rc = offsetterm(&offvar, &offlog)) return rc;
+  if (kinds == 0) {
+    if (kind == P_PR) st_note("(option pr assumed; Pr(" + st_elocalget("depvar") + "))\n");
+    else if (kind == P_N) st_note("(option n assumed; predicted number of events)\n");
+    else st_note("(option xb assumed; fitted values)\n");
+  }
   if (int rc = addvar(name.c_str(), type ? type : ds.deftype)) return rc;
   const int nv = ds.nvar;
   long missing = 0;
@@ -125,6 +180,14 @@ int cmd_predict(int) {
           Accum xb;
           for (size_t j = 0; j < p; ++j) xb.add(b[j] * x[j]);
           r = xb.value();
+          if (offvar) {
+            const double ov = zelta_data(offvar, obs);
+            r = ov < misval && (!offlog || ov > 0) ? r + (offlog ? std::log(ov) : ov) : misval;
+          }
+          if (r < misval && kind == P_PR)
+            r = model == M_LOGIT ? (r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)))
+                                 : 0.5 * std::erfc(-r / M_SQRT2);
+          if (r < misval && kind == P_N) r = std::exp(r);
           if (kind == P_RES) {
             const double y = value(dep, obs, tvar, pvar);
             r = y < misval ? y - r : misval;

@@ -103,3 +103,5 @@ void stats_bindquantile();
 void stats_bindreshape();
 void stats_bindinspect();
 void stats_bindtabdisp();
+void stats_bindlogit();
+void stats_bindcount();
