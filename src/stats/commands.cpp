@@ -22,6 +22,7 @@ void stats_bindcommands() {
   stats_bindtabdisp();
   stats_bindlogit();
   stats_bindcount();
+  stats_bindordered();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -5,7 +5,13 @@
 
 #include <boost/math/special_functions/digamma.hpp>
 #include <boost/math/special_functions/trigamma.hpp>
+#include <algorithm>
 #include <cmath>
+#include <limits>
+
+namespace {
+constexpr double misval_inf() { return std::numeric_limits<double>::infinity(); }
+}  // namespace
 
 double mlm_normal(double z) { return 0.5 * std::erfc(-z / M_SQRT2); }
 
@@ -107,6 +113,98 @@ void mlm_negbin(MlModel& m, const MlData& d) {
       d2[0][i] = -mu * inv * (inv + yi) / (s * s);
       d2[1][i] = -inv * mu * (yi - mu) / (s * s);
       d2[2][i] = inv * inv * dmm + inv * dm;
+    }
+    return 0;
+  };
+}
+
+namespace {
+
+// F, f and f' of the logistic or standard normal distribution at z, with
+// F(+-inf) = 1, 0 and f = f' = 0 there; Fc is 1 - F.
+struct Dist {
+  double F, Fc, f, fp;
+};
+Dist dist(double z, int kind) {
+  if (z >= misval_inf()) return {1, 0, 0, 0};
+  if (z <= -misval_inf()) return {0, 1, 0, 0};
+  if (kind == MLB_LOGIT) {
+    const double e = std::exp(-std::fabs(z));
+    const double lo = e / (1 + e), hi = 1 / (1 + e);
+    const double F = z >= 0 ? hi : lo, Fc = z >= 0 ? lo : hi;
+    const double f = F * Fc;
+    return {F, Fc, f, f * (Fc - F)};
+  }
+  const double f = std::exp(-0.5 * z * z) / std::sqrt(2 * M_PI);
+  return {mlm_normal(z), mlm_normal(-z), f, -z * f};
+}
+
+}  // namespace
+
+void mlm_ordered(MlModel& m, const std::vector<int>& cat, int J, int kind) {
+  const int* c = cat.data();
+  m.block = [c, J, kind](long i0, long n, const double* const* eta, int todo, double* ll, double* const* d1,
+                         double* const* d2) {
+    const int E = J;
+    for (long i = 0; i < n; ++i) {
+      const int j = c[i0 + i];
+      const double xb = eta[0][i];
+      const double up = j < J - 1 ? eta[1 + j][i] - xb : misval_inf();
+      const double lo = j > 0 ? eta[j][i] - xb : -misval_inf();
+      const Dist a = dist(up, kind), b = dist(lo, kind);
+      // P = F(up) - F(lo), from whichever tail keeps its digits.
+      const double P = lo + up <= 0 ? a.F - b.F : b.Fc - a.Fc;
+      if (!(P > 0)) return 1;
+      ll[i] = std::log(P);
+      if (todo < 1) continue;
+      for (int e = 0; e < E; ++e) d1[e][i] = 0;
+      d1[0][i] = -(a.f - b.f) / P;
+      if (j < J - 1) d1[1 + j][i] = a.f / P;
+      if (j > 0) d1[j][i] = -b.f / P;
+      if (todo < 2) continue;
+      for (int q = 0; q < E * (E + 1) / 2; ++q) d2[q][i] = 0;
+      auto at = [](int r, int s) { return r >= s ? r * (r + 1) / 2 + s : s * (s + 1) / 2 + r; };
+      const double P2 = P * P;
+      d2[0][i] = (a.fp - b.fp) / P - (a.f - b.f) * (a.f - b.f) / P2;
+      if (j < J - 1) {
+        const int u = 1 + j;
+        d2[at(u, u)][i] = a.fp / P - a.f * a.f / P2;
+        d2[at(u, 0)][i] = -a.fp / P + a.f * (a.f - b.f) / P2;
+      }
+      if (j > 0) {
+        const int l = j;
+        d2[at(l, l)][i] = -b.fp / P - b.f * b.f / P2;
+        d2[at(l, 0)][i] = b.fp / P - b.f * (a.f - b.f) / P2;
+        if (j < J - 1) d2[at(1 + j, l)][i] = a.f * b.f / P2;
+      }
+    }
+    return 0;
+  };
+}
+
+void mlm_mlogit(MlModel& m, const std::vector<int>& cat, int J, int base) {
+  const int* c = cat.data();
+  m.block = [c, J, base](long i0, long n, const double* const* eta, int todo, double* ll, double* const* d1,
+                         double* const* d2) {
+    const int E = J - 1;
+    double p[64];
+    for (long i = 0; i < n; ++i) {
+      const int j = c[i0 + i];
+      // Equation e is category e, or e + 1 past the base.
+      double mx = 0;
+      for (int e = 0; e < E; ++e) mx = std::max(mx, eta[e][i]);
+      double s = std::exp(-mx);
+      for (int e = 0; e < E; ++e) s += p[e] = std::exp(eta[e][i] - mx);
+      const int ej = j == base ? -1 : j < base ? j : j - 1;
+      ll[i] = (ej >= 0 ? eta[ej][i] : 0) - mx - std::log(s);
+      if (todo < 1) continue;
+      for (int e = 0; e < E; ++e) {
+        p[e] /= s;
+        d1[e][i] = (e == ej ? 1 : 0) - p[e];
+      }
+      if (todo < 2) continue;
+      for (int e = 0; e < E; ++e)
+        for (int f = 0; f <= e; ++f) d2[e * (e + 1) / 2 + f][i] = -p[e] * ((e == f ? 1 : 0) - p[f]);
     }
     return 0;
   };

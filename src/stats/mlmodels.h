@@ -18,3 +18,10 @@ double mlm_mills(double z);
 // Negative binomial with mean dispersion: equations xb and lnalpha
 // (Var(y) = mu (1 + alpha mu)).
 void mlm_negbin(MlModel& m, const MlData& d);
+// Ordered outcomes: cat[i] is the 0-based category of observation i of J;
+// equations xb (no constant) then cut1..cut(J-1), each a constant.
+// P(y = j) = F(cut_j+1 - xb) - F(cut_j - xb). kind MLB_LOGIT or MLB_PROBIT.
+void mlm_ordered(MlModel& m, const std::vector<int>& cat, int J, int kind);
+// Unordered outcomes: cat[i] the 0-based category, base the base category;
+// one equation per other category, in order.
+void mlm_mlogit(MlModel& m, const std::vector<int>& cat, int J, int base);

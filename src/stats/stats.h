@@ -105,3 +105,4 @@ void stats_bindinspect();
 void stats_bindtabdisp();
 void stats_bindlogit();
 void stats_bindcount();
+void stats_bindordered();

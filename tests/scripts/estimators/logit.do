@@ -2,16 +2,7 @@
 * values are in ref_logit.do): coefficients and standard errors to 1e-6,
 * log likelihoods to 1e-8; robust, cluster, weights, offsets, rare events,
 * perfect prediction, collinearity, predict, test, replay and bad input.
-program define chk
-	args what ref tol
-	tempname v
-	scalar `v' = `what'
-	if abs(`v' - (`ref')) > `tol' * abs(`ref') + 1e-12 {
-		display as error "`what' = " %20.0g `v' " but the reference is " %20.0g `ref'
-		exit 9
-	}
-	display as text "`what'" _col(16) as result %20.0g `v'
-end
+run chk.do
 run ref_logit.do
 insheet using logit1.csv, clear
 logit y x1 x2 x3
