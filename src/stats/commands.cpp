@@ -23,6 +23,7 @@ void stats_bindcommands() {
   stats_bindlogit();
   stats_bindcount();
   stats_bindordered();
+  stats_bindtobit();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -209,3 +209,45 @@ void mlm_mlogit(MlModel& m, const std::vector<int>& cat, int J, int base) {
     return 0;
   };
 }
+
+void mlm_censored(MlModel& m, const MlData& d, const std::vector<signed char>& cens,
+                  const std::vector<double>& bound) {
+  const double* y = d.y.data();
+  const signed char* c = cens.data();
+  const double* bd = bound.data();
+  m.block = [y, c, bd](long i0, long n, const double* const* eta, int todo, double* ll, double* const* d1,
+                       double* const* d2) {
+    for (long i = 0; i < n; ++i) {
+      const double xb = eta[0][i], tau = eta[1][i];
+      const double sig = std::exp(tau);
+      const int s = c[i0 + i];
+      if (s == 0) {
+        const double z = (y[i0 + i] - xb) / sig;
+        ll[i] = -0.5 * z * z - 0.5 * std::log(2 * M_PI) - tau;
+        if (todo >= 1) {
+          d1[0][i] = z / sig;
+          d1[1][i] = z * z - 1;
+        }
+        if (todo >= 2) {
+          d2[0][i] = -1 / (sig * sig);
+          d2[1][i] = -2 * z / sig;
+          d2[2][i] = -2 * z * z;
+        }
+        continue;
+      }
+      // P(y* beyond the bound) = Phi(a), a = s (xb - bound) / sigma.
+      const double a = s * (xb - bd[i0 + i]) / sig;
+      ll[i] = mlm_lognormal(a);
+      if (todo < 1) continue;
+      const double lam = mlm_mills(a);
+      d1[0][i] = s * lam / sig;
+      d1[1][i] = -lam * a;
+      if (todo < 2) continue;
+      const double h = lam * (lam + a);
+      d2[0][i] = -h / (sig * sig);
+      d2[1][i] = s * (a * h - lam) / sig;
+      d2[2][i] = -a * a * h + a * lam;
+    }
+    return 0;
+  };
+}

@@ -25,3 +25,8 @@ void mlm_ordered(MlModel& m, const std::vector<int>& cat, int J, int kind);
 // Unordered outcomes: cat[i] the 0-based category, base the base category;
 // one equation per other category, in order.
 void mlm_mlogit(MlModel& m, const std::vector<int>& cat, int J, int base);
+// Censored normal regression: equations xb and lnsigma; cens[i] is -1 for
+// an observation censored from the left at bound[i] (y* <= bound), 1 from the
+// right (y* >= bound), 0 for an observed y.
+void mlm_censored(MlModel& m, const MlData& d, const std::vector<signed char>& cens,
+                  const std::vector<double>& bound);

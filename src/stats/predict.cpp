@@ -53,10 +53,10 @@ double value(const Term& t, long obs, int tvar, int pvar) {
   return tsdata(t.var, t.rcp, obs, tvar, pvar);
 }
 
-enum : int { P_XB, P_RES, P_STDP, P_PR, P_N };
+enum : int { P_XB, P_RES, P_STDP, P_PR, P_N, P_YCENS };
 
 // The kind of model the current e() holds, as far as predict cares.
-enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
+enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_TOBIT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
 int modelkind() {
   const std::string c = st_ecmd();
   if (c == "ologit") return M_OLOGIT;
@@ -65,6 +65,7 @@ int modelkind() {
   if (c == "logit") return M_LOGIT;
   if (c == "probit") return M_PROBIT;
   if (c == "poisson" || c == "negbin") return M_COUNT;
+  if (c == "tobit" || c == "cnreg") return M_TOBIT;
   return M_LINEAR;
 }
 
@@ -247,6 +248,7 @@ int cmd_predict(int) {
     if (findopt("xb", 2, 0) == 1) ++kinds, kind = P_XB;
     if ((model == M_LOGIT || model == M_PROBIT) && findopt("pr", 1, 0) == 1) ++kinds, kind = P_PR;
     if (model == M_COUNT && findopt("n", 1, 0) == 1) ++kinds, kind = P_N;
+    if (model == M_TOBIT && findopt("ycens", 5, 0) == 1) ++kinds, kind = P_YCENS;
     nooff = model != M_LINEAR && findopt("offset", 3, 1) == 0;
     if (findopt("residuals", 1, 0) == 1) ++kinds, kind = P_RES;
     if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
@@ -267,6 +269,16 @@ int cmd_predict(int) {
         for (size_t c = 0; c < p1; ++c) V2.push_back(V[a * p0 + c]);
     names.resize(p1), b.resize(p1), V = std::move(V2);
     if (p1 == 0) return errmsgf(198, "the model has no regressors\n");
+  }
+  // The expected value of the censored variable: the bounds of tobit and
+  // sigma (the equation sigma).
+  double sigma = misval, ylo = -misval, yhi = misval;
+  if (kind == P_YCENS) {
+    for (size_t j = 0; j < names.size(); ++j)
+      if (names[j] == "sigma:_cons") sigma = b[j];
+    if (!(sigma > 0 && sigma < misval)) return error(301);
+    if (st_escalarget("llopt") < misval) ylo = st_escalarget("llopt");
+    if (st_escalarget("ulopt") < misval) yhi = st_escalarget("ulopt");
   }
   // Several equations: the linear prediction is the first one's.
   if (const size_t c = names[0].find(':'); c != std::string::npos) {
@@ -316,6 +328,7 @@ int cmd_predict(int) {
   if (kinds == 0) {
     if (kind == P_PR) st_note("(option pr assumed; Pr(" + st_elocalget("depvar") + "))\n");
     else if (kind == P_N) st_note("(option n assumed; predicted number of events)\n");
+    else if (kind == P_YCENS) st_note("(option ycens assumed)\n");
     else st_note("(option xb assumed; fitted values)\n");
   }
   if (int rc = addvar(name.c_str(), type ? type : ds.deftype)) return rc;
@@ -353,6 +366,17 @@ int cmd_predict(int) {
             r = model == M_LOGIT ? (r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)))
                                  : 0.5 * std::erfc(-r / M_SQRT2);
           if (r < misval && kind == P_N) r = std::exp(r);
+          if (r < misval && kind == P_YCENS) {
+            // E(max(lo, min(hi, y*))) for y* normal(xb, sigma).
+            const double a = ylo > -misval ? (ylo - r) / sigma : -INFINITY;
+            const double c = yhi < misval ? (yhi - r) / sigma : INFINITY;
+            auto Phi = [](double z) { return 0.5 * std::erfc(-z / M_SQRT2); };
+            auto phi = [](double z) { return std::isfinite(z) ? std::exp(-0.5 * z * z) / std::sqrt(2 * M_PI) : 0.0; };
+            double e = r * (Phi(c) - Phi(a)) + sigma * (phi(a) - phi(c));
+            if (ylo > -misval) e += ylo * Phi(a);
+            if (yhi < misval) e += yhi * (1 - Phi(c));
+            r = e;
+          }
           if (kind == P_RES) {
             const double y = value(dep, obs, tvar, pvar);
             r = y < misval ? y - r : misval;

@@ -106,3 +106,4 @@ void stats_bindtabdisp();
 void stats_bindlogit();
 void stats_bindcount();
 void stats_bindordered();
+void stats_bindtobit();
