@@ -24,6 +24,7 @@ void stats_bindcommands() {
   stats_bindcount();
   stats_bindordered();
   stats_bindtobit();
+  stats_bindclogit();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -109,7 +109,14 @@ void ct_display(const CoefTable& t) {
         if (rich.on) rich.t.rows.push_back({eq});
       }
     }
-    if (!t.eform.empty() && nm == "_cons") continue;
+    // Exponentiated tables leave out the constants, except that of an
+    // ancillary equation which has nothing else (ln alpha and the like).
+    if (!t.eform.empty() && nm == "_cons") {
+      size_t rows = 0;
+      for (const std::string& o : t.names)
+        if (cureq.empty() ? o.find(':') == std::string::npos : o.compare(0, cureq.size() + 1, cureq + ":") == 0) ++rows;
+      if (rows > 1) continue;
+    }
     std::string name = abvar(nm, 12);
     std::string l = "{txt}";
     l.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');

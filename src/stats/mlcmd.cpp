@@ -338,8 +338,10 @@ void mlc_display(double level, const std::string& eform) {
   const double ca = st_escalarget("chi2_alpha");
   if (ca < misval) {
     spoutsml((std::string("{txt}alpha = {res}") + shownum(st_escalarget("alpha")) + "\n").c_str());
-    spoutsml((std::string("{txt}Likelihood-ratio test of alpha=0:  chibar2(01) = {res}") + shownum(ca) +
-              "{txt}  Prob>=chibar2 = {res}" + sreforms("%5.3f", st_escalarget("p_alpha")) + "\n")
+    const std::string pa = sreforms("%5.3f", st_escalarget("p_alpha"));
+    const std::string cs = shownum(ca);
+    spoutsml(("{txt}Likelihood-ratio test of alpha=0:  chibar2(01) = {res}" + cs + "{txt}  Prob>=chibar2 = {res}" +
+              pa + "\n")
                  .c_str());
   }
 }

@@ -47,6 +47,12 @@ int MlModel::nparam() const {
 
 int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int todo, double* ll,
             std::vector<double>* g, std::vector<double>* nH, std::vector<double>* scores) {
+  if (m.whole) {
+    if (stopflag) return ML_BREAK;
+    const int rc = m.whole(b, todo, ll, g, nH, scores);
+    if (rc == 0 && !std::isfinite(*ll)) return ML_NOINIT;
+    return rc;
+  }
   const int E = static_cast<int>(m.eqs.size());
   const int P = m.nparam();
   std::vector<int> start(static_cast<size_t>(E + 1), 0);
@@ -217,7 +223,10 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
     double sg = 0;
     for (int j = 0; j < P; ++j) sg += s[static_cast<size_t>(j)] * g[static_cast<size_t>(j)];
     const double rel = std::fabs(ll - llprev) / (std::fabs(llprev) + 1e-300);
-    if (iter > 0 && !notconcave && rel < o.ltol && std::fabs(sg) < o.nrtol) {
+    // (Where the Hessian is not negative definite the ridged direction
+    // still measures the gradient: a flat ridge, such as a variance
+    // parameter going to its boundary, ends here too.)
+    if (iter > 0 && rel < o.ltol && std::fabs(sg) < o.nrtol) {
       converged = true;
       break;
     }

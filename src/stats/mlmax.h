@@ -41,6 +41,13 @@ struct MlModel {
   std::function<int(long i0, long m, const double* const* eta, int todo, double* ll,
                     double* const* d1, double* const* d2)>
       block;
+  // A model whose likelihood does not split by observation (conditional
+  // logit) evaluates itself: ll, and by todo the gradient g and negative
+  // Hessian nH (P x P); scores (n x P) when not null. Used instead of block
+  // when set.
+  std::function<int(const std::vector<double>& b, int todo, double* ll, std::vector<double>* g,
+                     std::vector<double>* nH, std::vector<double>* scores)>
+      whole;
   int nparam() const;
 };
 

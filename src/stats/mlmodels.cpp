@@ -90,6 +90,27 @@ void mlm_poisson(MlModel& m, const MlData& d) {
   };
 }
 
+// lgamma(y + m) - lgamma(m), psi(y + m) - psi(m) and psi'(y + m) - psi'(m):
+// sums over the integer steps when y is a small integer (exact however large
+// m is, where the differences of lgamma would lose every digit), else the
+// functions themselves.
+static void nbterms(double y, double m, double* lg, double* dg, double* tg) {
+  if (y == std::floor(y) && y >= 0 && y <= 2000) {
+    double a = 0, b = 0, c = 0;
+    for (int k = 0; k < static_cast<int>(y); ++k) {
+      const double t = m + k;
+      a += std::log(t);
+      b += 1 / t;
+      c -= 1 / (t * t);
+    }
+    *lg = a, *dg = b, *tg = c;
+    return;
+  }
+  *lg = std::lgamma(y + m) - std::lgamma(m);
+  *dg = boost::math::digamma(y + m) - boost::math::digamma(m);
+  *tg = boost::math::trigamma(y + m) - boost::math::trigamma(m);
+}
+
 void mlm_negbin(MlModel& m, const MlData& d) {
   const double* y = d.y.data();
   m.block = [y](long i0, long n, const double* const* eta, int todo, double* ll, double* const* d1,
@@ -99,17 +120,17 @@ void mlm_negbin(MlModel& m, const MlData& d) {
       const double mu = std::exp(eta[0][i]);
       const double inv = std::exp(-eta[1][i]);  // 1/alpha
       const double s = inv + mu;
-      const double lr = std::log(inv / s);
-      ll[i] = std::lgamma(yi + inv) - std::lgamma(yi + 1) - std::lgamma(inv) + inv * lr +
-              yi * (eta[0][i] - std::log(s));
+      const double lr = -std::log1p(mu / inv);  // log(inv / s)
+      double lg, dg, tg;
+      nbterms(yi, inv, &lg, &dg, &tg);
+      ll[i] = lg - std::lgamma(yi + 1) + inv * lr + yi * (eta[0][i] - std::log(s));
       if (!std::isfinite(ll[i])) return 1;
       if (todo < 1) continue;
-      const double dm = boost::math::digamma(yi + inv) - boost::math::digamma(inv) + lr + (mu - yi) / s;
+      const double dm = dg + lr + (mu - yi) / s;
       d1[0][i] = inv * (yi - mu) / s;
       d1[1][i] = -inv * dm;
       if (todo < 2) continue;
-      const double dmm = boost::math::trigamma(yi + inv) - boost::math::trigamma(inv) + 1 / inv - 1 / s -
-                         (mu - yi) / (s * s);
+      const double dmm = tg + 1 / inv - 1 / s - (mu - yi) / (s * s);
       d2[0][i] = -mu * inv * (inv + yi) / (s * s);
       d2[1][i] = -inv * mu * (yi - mu) / (s * s);
       d2[2][i] = inv * inv * dmm + inv * dm;
@@ -248,6 +269,90 @@ void mlm_censored(MlModel& m, const MlData& d, const std::vector<signed char>& c
       d2[1][i] = s * (a * h - lam) / sig;
       d2[2][i] = -a * a * h + a * lam;
     }
+    return 0;
+  };
+}
+
+void mlm_clogit(MlModel& m, const MlData& d, const std::vector<long>& start) {
+  const MlData* dp = &d;
+  const std::vector<long>* sp = &start;
+  const std::vector<int> cols = m.eqs[0].cols;
+  m.whole = [dp, sp, cols](const std::vector<double>& b, int todo, double* llp, std::vector<double>* g,
+                           std::vector<double>* nH, std::vector<double>* scores) {
+    const MlData& dd = *dp;
+    const std::vector<long>& st = *sp;
+    const int P = static_cast<int>(cols.size());
+    const size_t PP = static_cast<size_t>(P) * static_cast<size_t>(P);
+    double ll = 0;
+    std::vector<double> G(static_cast<size_t>(P), 0), H(PP, 0);
+    if (scores) scores->assign(static_cast<size_t>(dd.n) * static_cast<size_t>(P), 0);
+    std::vector<double> B, B1, B2, x(static_cast<size_t>(P)), eta;
+    for (size_t gi = 0; gi + 1 < st.size(); ++gi) {
+      const long a = st[gi], e = st[gi + 1];
+      const long n = e - a;
+      eta.assign(static_cast<size_t>(n), 0);
+      double shift = -INFINITY;
+      int dpos = 0;
+      double sumpos = 0;
+      std::vector<double> gpos(static_cast<size_t>(P), 0);
+      for (long i = 0; i < n; ++i) {
+        double t = 0;
+        for (int j = 0; j < P; ++j) t += b[static_cast<size_t>(j)] * dd.x[static_cast<size_t>(cols[static_cast<size_t>(j)])][static_cast<size_t>(a + i)];
+        eta[static_cast<size_t>(i)] = t;
+        shift = std::max(shift, t);
+        if (dd.y[static_cast<size_t>(a + i)] != 0) {
+          ++dpos;
+          sumpos += t;
+          for (int j = 0; j < P; ++j) gpos[static_cast<size_t>(j)] += dd.x[static_cast<size_t>(cols[static_cast<size_t>(j)])][static_cast<size_t>(a + i)];
+        }
+      }
+      // B[j] = sum over subsets of size j of the rows seen so far of
+      // exp(sum of their shifted indices); B1, B2 its gradient and Hessian.
+      const size_t D = static_cast<size_t>(dpos) + 1;
+      B.assign(D, 0);
+      B[0] = 1;
+      if (todo >= 1) B1.assign(D * static_cast<size_t>(P), 0);
+      if (todo >= 2) B2.assign(D * PP, 0);
+      for (long i = 0; i < n; ++i) {
+        const double r = std::exp(eta[static_cast<size_t>(i)] - shift);
+        for (int j = 0; j < P; ++j) x[static_cast<size_t>(j)] = dd.x[static_cast<size_t>(cols[static_cast<size_t>(j)])][static_cast<size_t>(a + i)];
+        const size_t top = std::min<size_t>(D - 1, static_cast<size_t>(i) + 1);
+        for (size_t j = top; j >= 1; --j) {
+          const double bp = B[j - 1];
+          if (todo >= 2) {
+            double* h = &B2[j * PP];
+            const double* hp = &B2[(j - 1) * PP];
+            const double* gp = &B1[(j - 1) * static_cast<size_t>(P)];
+            for (int u = 0; u < P; ++u)
+              for (int v = 0; v < P; ++v)
+                h[static_cast<size_t>(u * P + v)] += r * (x[static_cast<size_t>(u)] * x[static_cast<size_t>(v)] * bp + x[static_cast<size_t>(u)] * gp[v] + gp[u] * x[static_cast<size_t>(v)] + hp[static_cast<size_t>(u * P + v)]);
+          }
+          if (todo >= 1) {
+            double* gg = &B1[j * static_cast<size_t>(P)];
+            const double* gp = &B1[(j - 1) * static_cast<size_t>(P)];
+            for (int u = 0; u < P; ++u) gg[u] += r * (x[static_cast<size_t>(u)] * bp + gp[u]);
+          }
+          B[j] += r * bp;
+        }
+      }
+      const double Bd = B[D - 1];
+      ll += sumpos - dpos * shift - std::log(Bd);
+      if (todo < 1) continue;
+      const double* b1 = &B1[(D - 1) * static_cast<size_t>(P)];
+      for (int u = 0; u < P; ++u) {
+        const double su = gpos[static_cast<size_t>(u)] - b1[u] / Bd;
+        G[static_cast<size_t>(u)] += su;
+        if (scores) (*scores)[static_cast<size_t>(a) * static_cast<size_t>(P) + static_cast<size_t>(u)] = su;
+      }
+      if (todo < 2) continue;
+      const double* b2 = &B2[(D - 1) * PP];
+      for (int u = 0; u < P; ++u)
+        for (int v = 0; v < P; ++v)
+          H[static_cast<size_t>(u * P + v)] += b2[static_cast<size_t>(u * P + v)] / Bd - b1[u] * b1[v] / (Bd * Bd);
+    }
+    *llp = ll;
+    if (g && todo >= 1) *g = G;
+    if (nH && todo >= 2) *nH = H;
     return 0;
   };
 }

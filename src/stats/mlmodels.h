@@ -30,3 +30,8 @@ void mlm_mlogit(MlModel& m, const std::vector<int>& cat, int J, int base);
 // right (y* >= bound), 0 for an observed y.
 void mlm_censored(MlModel& m, const MlData& d, const std::vector<signed char>& cens,
                   const std::vector<double>& bound);
+// Conditional logit over groups of consecutive rows: start[g]..start[g+1]-1
+// are group g's rows (start has one entry more than there are groups). The
+// exact conditional likelihood by recursion over each group's rows. Scores
+// are per group, on the group's first row.
+void mlm_clogit(MlModel& m, const MlData& d, const std::vector<long>& start);

@@ -70,7 +70,7 @@ int cmd_ordered(int mode) {
   }
   MlcOpts o;
   if (int rc = mlc_options(o, mode == OM_MLOGIT, false)) return rc;
-  if (mode != OM_MLOGIT) o.nocons = false;
+  if (mode != OM_MLOGIT && o.nocons) return errmsgf(198, "option noconstant not allowed\n");
   const bool rrr = mode == OM_MLOGIT && findopt("rrr", 3, 0) == 1;
   double bo[1];
   const bool hasbase = mode == OM_MLOGIT && findoptv("baseoutcome", 5, bo, 1, 0) == 1;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/store.h"
@@ -56,7 +57,7 @@ double value(const Term& t, long obs, int tvar, int pvar) {
 enum : int { P_XB, P_RES, P_STDP, P_PR, P_N, P_YCENS };
 
 // The kind of model the current e() holds, as far as predict cares.
-enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_TOBIT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
+enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_TOBIT, M_CLOGIT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
 int modelkind() {
   const std::string c = st_ecmd();
   if (c == "ologit") return M_OLOGIT;
@@ -66,6 +67,7 @@ int modelkind() {
   if (c == "probit") return M_PROBIT;
   if (c == "poisson" || c == "negbin") return M_COUNT;
   if (c == "tobit" || c == "cnreg") return M_TOBIT;
+  if (c == "clogit") return M_CLOGIT;
   return M_LINEAR;
 }
 
@@ -240,13 +242,14 @@ int cmd_predict(int) {
     preset = xbs ? P_XB : P_STDP;
   }
   if (!more.empty()) return errmsgf(103, "too many variables specified\n");
-  int kinds = 0, kind = model == M_LOGIT || model == M_PROBIT ? P_PR : model == M_COUNT ? P_N : P_XB;
+  int kinds = 0, kind = model == M_LOGIT || model == M_PROBIT || model == M_CLOGIT ? P_PR : model == M_COUNT ? P_N : P_XB;
   bool nooff = false;
   if (preset >= 0) {
     kinds = 1, kind = preset;
   } else {
     if (findopt("xb", 2, 0) == 1) ++kinds, kind = P_XB;
-    if ((model == M_LOGIT || model == M_PROBIT) && findopt("pr", 1, 0) == 1) ++kinds, kind = P_PR;
+    if ((model == M_LOGIT || model == M_PROBIT || model == M_CLOGIT) && findopt("pr", 1, 0) == 1)
+      ++kinds, kind = P_PR;
     if (model == M_COUNT && findopt("n", 1, 0) == 1) ++kinds, kind = P_N;
     if (model == M_TOBIT && findopt("ycens", 5, 0) == 1) ++kinds, kind = P_YCENS;
     nooff = model != M_LINEAR && findopt("offset", 3, 1) == 0;
@@ -362,7 +365,8 @@ int cmd_predict(int) {
             const double ov = zelta_data(offvar, obs);
             r = ov < misval && (!offlog || ov > 0) ? r + (offlog ? std::log(ov) : ov) : misval;
           }
-          if (r < misval && kind == P_PR)
+          if (r < misval && kind == P_PR && model == M_CLOGIT) r = std::exp(r);
+          else if (r < misval && kind == P_PR)
             r = model == M_LOGIT ? (r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)))
                                  : 0.5 * std::erfc(-r / M_SQRT2);
           if (r < misval && kind == P_N) r = std::exp(r);
@@ -386,6 +390,22 @@ int cmd_predict(int) {
     }
     if (!(r < misval)) ++missing;
     store(nv, obs, r < misval ? r : misval);
+  }
+  if (model == M_CLOGIT && kind == P_PR) {
+    // Within-group probabilities: exp(xb) over its group's sum.
+    const int gv = findvarexact(st_elocalget("group").c_str());
+    std::unordered_map<double, double> sum;
+    for (long obs = 1; obs <= ds.nobs; ++obs) {
+      const double r = zelta_data(nv, obs);
+      const double g = gv ? zelta_data(gv, obs) : misval;
+      if (r < misval && g < misval) sum[g] += r;
+    }
+    for (long obs = 1; obs <= ds.nobs; ++obs) {
+      const double r = zelta_data(nv, obs);
+      const double g = gv ? zelta_data(gv, obs) : misval;
+      if (r < misval && g < misval && sum[g] > 0) store(nv, obs, r / sum[g]);
+      else if (r < misval) store(nv, obs, misval), ++missing;
+    }
   }
   s_updata(nv);
   if (missing) st_note("(" + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");

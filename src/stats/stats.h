@@ -107,3 +107,4 @@ void stats_bindlogit();
 void stats_bindcount();
 void stats_bindordered();
 void stats_bindtobit();
+void stats_bindclogit();
