@@ -69,8 +69,8 @@ int mlc_options(MlcOpts& o, bool offset, bool exposure) {
     if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(198, "tolerance() must be between 0 and 1\n");
     o.ml.ltol = v[0];
   }
-  if (findoptv("nrtolerance", 5, v, 1, 0) == 1) {
-    if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(198, "nrtolerance() must be between 0 and 1\n");
+  if (findoptv("gtolerance", 4, v, 1, 0) == 1) {
+    if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(198, "gtolerance() must be between 0 and 1\n");
     o.ml.nrtol = v[0];
   }
   return 0;
@@ -339,9 +339,8 @@ void mlc_display(double level, const std::string& eform) {
   if (ca < misval) {
     spoutsml((std::string("{txt}alpha = {res}") + shownum(st_escalarget("alpha")) + "\n").c_str());
     const std::string pa = sreforms("%5.3f", st_escalarget("p_alpha"));
-    const std::string cs = shownum(ca);
-    spoutsml(("{txt}Likelihood-ratio test of alpha=0:  chibar2(01) = {res}" + cs + "{txt}  Prob>=chibar2 = {res}" +
-              pa + "\n")
+    const std::string cs = sreforms("%8.2f", ca);
+    spoutsml(("{txt}LR test of alpha=0: chibar2(01) ={res}" + cs + "{txt}   Prob >= chibar2 = {res}" + pa + "\n")
                  .c_str());
   }
 }
