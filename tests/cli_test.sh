@@ -39,6 +39,20 @@ mkdir sub && printf 'exit\n' > sub/x.y.do
 "$zelta" -q -b do sub/x.y.do
 [ -f x.log ] || { echo "FAIL batch log named after the do-file (x.log) missing"; fail=1; }
 
+# a batch run that ends on an error says so in its exit status: the code
+# itself, or 1 where it does not fit (and for a Break)
+printf 'display "before"\nnosuchcommand\ndisplay "not reached"\n' > bad.do
+"$zelta" -q -b do bad.do; check "batch exit after r(199)" 199 "$?"
+grep -q '^r(199);$' bad.log || { echo "FAIL batch log of the failed run"; cat bad.log; fail=1; }
+printf 'error 601\n' > big.do
+"$zelta" -q -b do big.do; check "batch exit after r(601)" 1 "$?"
+printf 'error 1\n' > brk.do
+"$zelta" -q -e do brk.do; check "batch exit after a Break code" 1 "$?"
+printf 'capture error 198\ndisplay _rc\n' > caught.do
+"$zelta" -q -b do caught.do; check "batch exit after a captured error" 0 "$?"
+"$zelta" -q -b do nosuch.do; check "batch exit for a missing do-file" 1 "$?"
+"$zelta" -q -b "display 1+1"; check "batch exit after a command" 0 "$?"
+
 # the system directory must hold the marker file
 mkdir nosys && cp "$zelta" nosys/zelta
 err=$(nosys/zelta -q 2>&1 </dev/null); rc=$?

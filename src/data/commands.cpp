@@ -447,5 +447,8 @@ void data_bindcommands() {
   data_bindlabels();
   data_bindby();
   data_bindencode();
+  data_bindnumtext();
+  data_bindrecode();
+  data_bindvalcmds();
   data_bindexpand();
 }

@@ -3,6 +3,7 @@
 // formatter used by list and describe.
 #pragma once
 #include <string>
+#include <vector>
 
 // Opens a new preserve level (a do-file or program begins).
 void preserve_level_enter();
@@ -32,6 +33,16 @@ void data_bindsort();
 void data_bindlabels();
 void data_bindby();
 void data_bindencode();
+void data_bindnumtext();
+void data_bindrecode();
+void data_bindvalcmds();
+// The first numeric storage type from `atleast` on (byte < int < long <
+// float < double) whose cells hold every value of x exactly.
+int ds_exacttype(const std::vector<double>& x, int atleast);
+// Appends x in the shortest form that reads back as the same value (as a
+// float for storage type ST_FLOAT, else as a double); a missing value as
+// `dot` for `.` and ".a".. ".z" for the others.
+void ds_exacttext(double x, int type, const char* dot, std::string& dst);
 void data_bindexpand();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);

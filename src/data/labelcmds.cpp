@@ -286,8 +286,8 @@ std::string quoted(const std::string& t) { return "`\"" + t + "\"'"; }
 // file code (printed).
 int writefile(const std::string& path, const std::string& text) {
   AtomicFile f;
-  int rc = af_open(f, path);
-  if (!rc) rc = af_write(f, text.data(), text.size());
+  if (int rc = af_open(f, path)) return af_openerr(f, rc);
+  int rc = af_write(f, text.data(), text.size());
   if (!rc) rc = af_commit(f);
   if (rc) {
     af_abort(f);

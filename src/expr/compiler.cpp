@@ -849,6 +849,36 @@ int strliteral(std::string_view s) {
   return T_NUM;
 }
 
+// The number of parentheses that enclose the whole of s: layer k goes when
+// the parenthesis at k closes at the k-th character from the end (or is
+// still open where an unterminated quote stops the scan). One scan, so deep
+// nesting costs no more than its length.
+size_t outerparens(std::string_view s) {
+  const size_t n = s.size(), none = std::string_view::npos;
+  size_t lead = 0;
+  while (lead < n && s[lead] == '(') ++lead;
+  if (lead == 0 || s[n - 1] != ')') return 0;
+  std::vector<size_t> close(lead, none), open;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = s[i];
+    if (c == '"' || (c == '`' && i + 1 < n && s[i + 1] == '"')) {
+      size_t e = xl_quoteend(s, i);
+      if (e == none) break;
+      i = e - 1;
+    } else if (c == '(' || c == '[') {
+      open.push_back(i);
+    } else if ((c == ')' || c == ']') && !open.empty()) {
+      if (open.back() < lead) close[open.back()] = i;
+      open.pop_back();
+    }
+  }
+  size_t k = 0;
+  while (k < lead && 2 * k + 2 <= n && s[n - 1 - k] == ')' &&
+         (close[k] == n - 1 - k || close[k] == none))
+    ++k;
+  return k;
+}
+
 // exp -> the grammar of splitting described in the file header.
 int comp(std::string_view s) {
   struct Nest {
@@ -858,28 +888,9 @@ int comp(std::string_view s) {
     ~Nest() { --C.nest; }
   } nest;
   if (s.empty()) failstd(198);
-  // Enclosing parentheses.
-  while (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
-    auto top = toplevel(s);
-    bool whole = true;
-    for (size_t i = 1; i + 1 < s.size(); ++i)
-      if (top[i] && (s[i] == ')' )) whole = false;
-    // The opening parenthesis closes at the last character only when no
-    // character in between is back at depth zero.
-    int depth = 0;
-    for (size_t i = 0; i + 1 < s.size() && whole; ++i) {
-      if (s[i] == '"' || (s[i] == '`' && i + 1 < s.size() && s[i + 1] == '"')) {
-        size_t e = xl_quoteend(s, i);
-        if (e == std::string_view::npos) break;
-        i = e - 1;
-        continue;
-      }
-      if (s[i] == '(' || s[i] == '[') ++depth;
-      if (s[i] == ')' || s[i] == ']') --depth;
-      if (depth == 0) whole = false;
-    }
-    if (!whole) break;
-    s = s.substr(1, s.size() - 2);
+  // Enclosing parentheses, every layer at once.
+  if (size_t k = outerparens(s)) {
+    s = s.substr(k, s.size() - 2 * k);
     if (s.empty()) failstd(198);
   }
   auto top = toplevel(s);

@@ -3,12 +3,18 @@
 // name survives a crash as well as the new bytes.
 #include "files/atomicfile.h"
 
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "output/errors.h"
 
 AtomicFileState afs;
 
@@ -47,23 +53,100 @@ void closetmp(AtomicFile& f) {
   f.fd = -1;
 }
 
+// Temporary names are the target's name, this tag, the writer's process id,
+// "-" and six letters or digits.
+constexpr char kTag[] = ".zelta";
+constexpr size_t kTagLen = sizeof kTag - 1;
+
+// The start of a temporary name for target: "target.zelta<pid>-".
+std::string tmpprefix(const std::string& target) {
+  return target + kTag + std::to_string(static_cast<long>(::getpid())) + "-";
+}
+
+// True when name is a temporary file left by a writer that no longer runs.
+bool stale(const char* name) {
+  const char* tag = nullptr;
+  for (const char* p = std::strstr(name, kTag); p; p = std::strstr(p + 1, kTag)) tag = p;
+  if (!tag || tag == name) return false;
+  const char* d = tag + kTagLen;
+  long pid = 0;
+  const char* q = d;
+  while (*q >= '0' && *q <= '9' && q - d < 10) pid = pid * 10 + (*q++ - '0');
+  if (q == d || *q != '-' || std::strlen(q + 1) != 6) return false;
+  for (const char* c = q + 1; *c; ++c)
+    if (!std::isalnum(static_cast<unsigned char>(*c))) return false;
+  if (pid <= 0 || pid == static_cast<long>(::getpid())) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Removes the temporary files that killed writers left in dir.
+void sweep(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (dirent* e = ::readdir(d))
+    if (stale(e->d_name)) (void)::unlinkat(::dirfd(d), e->d_name, 0);
+  ::closedir(d);
+}
+
+// Gives the unnamed temporary file of f a temporary name, so that rename can
+// put it in place. 0, or the errno of the failure.
+int nametmp(AtomicFile& f) {
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  const std::string proc = "/proc/self/fd/" + std::to_string(f.fd);
+  unsigned long x = static_cast<unsigned long>(std::time(nullptr)) ^ (static_cast<unsigned long>(f.written) << 8);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = tmpprefix(f.target);
+    for (int i = 0; i < 6; ++i) {
+      x = x * 6364136223846793005UL + 1442695040888963407UL;
+      name += letters[(x >> 33) % (sizeof letters - 1)];
+    }
+    int rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+    if (rc != 0 && errno == ENOENT)  // no /proc: the privileged form
+      rc = ::linkat(f.fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+    if (rc == 0) {
+      f.tmpname = name;
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
 }  // namespace
 
 int af_open(AtomicFile& f, const std::string& target) {
   f = AtomicFile{};
   f.target = target;
-  std::string tmpl = target + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
+  struct stat st;
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && ::access(target.c_str(), W_OK) != 0) {
     f.err = errno;
-    return (f.err == EACCES || f.err == EROFS || f.err == EPERM) ? 608 : 603;
+    return 608;
+  }
+  const mode_t mode = newmode(target);
+  // Unnamed first: a process killed before the commit leaves nothing.
+  int fd = afs.named ? -1 : ::open(dirof(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0) {
+    sweep(dirof(target));
+    std::string tmpl = tmpprefix(target) + "XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+      f.err = errno;
+      return exists && (f.err == EACCES || f.err == EROFS || f.err == EPERM) ? 608 : 603;
+    }
+    f.tmpname = name.data();
   }
   f.fd = fd;
-  f.tmpname = name.data();
-  (void)::fchmod(fd, newmode(target));
+  (void)::fchmod(fd, mode);
   return 0;
+}
+
+int af_openerr(const AtomicFile& f, int rc) {
+  if (rc == 603 && (f.err == EACCES || f.err == EROFS || f.err == EPERM))
+    (void)errmsgf(rc, "folder %s cannot be written\n", dirof(f.target).c_str());
+  return fierr(rc, f.target.c_str());
 }
 
 int af_write(AtomicFile& f, const void* data, size_t n) {
@@ -117,11 +200,12 @@ int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
 int af_commit(AtomicFile& f) {
   if (!f.err && f.fd < 0) f.err = EBADF;
   if (!f.err && !injected(f) && ::fsync(f.fd) != 0) f.err = errno;
+  if (!f.err && f.tmpname.empty()) f.err = nametmp(f);
   if (f.fd >= 0 && ::close(f.fd) != 0 && !f.err) f.err = errno;
   f.fd = -1;
   if (!f.err && !injected(f) && ::rename(f.tmpname.c_str(), f.target.c_str()) != 0) f.err = errno;
   if (f.err) {
-    ::unlink(f.tmpname.c_str());
+    if (!f.tmpname.empty()) ::unlink(f.tmpname.c_str());
     f.tmpname.clear();
     return 699;
   }

@@ -1,14 +1,18 @@
 // Writing a file so that a failure never destroys the previous good copy:
 // the bytes go to a temporary file in the target's folder, which is flushed,
 // synced and then renamed over the target; on any failure (or abandon) the
-// temporary file is removed and the target is left as it was.
+// temporary file is removed and the target is left as it was. Where the file
+// system allows it the temporary file has no name until the commit, so a
+// process killed while writing leaves nothing behind; elsewhere it is named
+// "target.zelta<pid>-XXXXXX", and the next write into the folder removes
+// such files of processes that no longer run.
 #pragma once
 #include <cstddef>
 #include <string>
 
 struct AtomicFile {
   std::string target;   // the file being replaced or created
-  std::string tmpname;  // the temporary file beside it
+  std::string tmpname;  // the temporary file beside it ("" while it has no name)
   int fd = -1;          // open descriptor of the temporary file, -1 when none
   int err = 0;          // errno of the first failure (sticky), 0 when none
   long written = 0;     // bytes appended by af_write so far
@@ -18,14 +22,20 @@ struct AtomicFile {
 // Test hook: the Nth operation from now on (each write call, the sync, the
 // rename) fails as if the disk were full; 0 = never.
 struct AtomicFileState {
-  int failat = 0;  // operation number that fails (1-based), 0 = no injection
-  int nops = 0;    // operations counted since failat was set
+  int failat = 0;      // operation number that fails (1-based), 0 = no injection
+  int nops = 0;        // operations counted since failat was set
+  bool named = false;  // use a named temporary file even where an unnamed one works
 };
 extern AtomicFileState afs;
 
-// Creates the temporary file for target. 0, or 603 (could not be opened) or
-// 608 (folder read-only) with f.err set; nothing is left behind on failure.
+// Creates the temporary file for target. 0, or 608 (the target exists and
+// cannot be written) or 603 (could not be opened, the folder not writable
+// among the reasons) with f.err set; nothing is left behind on failure.
+// Prints nothing: af_openerr reports the failure.
 [[nodiscard]] int af_open(AtomicFile& f, const std::string& target);
+// Prints the message of a failed af_open (the file's, and for a folder that
+// cannot be written a line saying so) and returns rc.
+int af_openerr(const AtomicFile& f, int rc);
 // Appends n bytes. 0 or 699 (f.err set); after a failure every call fails.
 // Every few megabytes the bytes so far are queued for writeback, so the disk
 // works while the caller prepares the rest and the final sync has little

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "data/chars.h"
@@ -30,6 +31,7 @@ struct UsingFile {
   std::vector<int> mkeys;       // per key: master variable
   std::vector<unsigned char> buf;
   long perblock = 2, inbuf = 0, next = 0;
+  std::vector<DtaLabel> labels;  // the file's value labels, read before any record
 };
 
 // The next using record, or nullptr at the end; *rc is set on a read error.
@@ -240,18 +242,21 @@ void esample_zero(long from) {
 // After a successful combine: labels, notes, changed and not sorted.
 void finish(UsingFile& u, const Opts& o, long nobs0) {
   esample_zero(nobs0 + 1);
-  if (o.label) {
-    std::vector<DtaLabel> labels;
-    if (dta_readlabels(u.f, labels) == 0) dtalbl_install(labels);
-  }
+  if (o.label) dtalbl_install(u.labels);
   combinechars(u, o.notes);
   ds.srtlist.clear();
   ds.updata = true;
 }
 
-// Opens the using file and maps its variables. 0 or a printed code.
+// Opens the using file, reads its value labels (so that a corrupt table
+// fails before the dataset changes) and maps its variables. 0 or a printed
+// code.
 int setup(UsingFile& u, const std::string& fn, const Opts& o) {
   if (int rc = dta_open(u.f, fn)) return rc;
+  if (o.label) {
+    if (int rc = dta_readlabels(u.f, u.labels)) return rc;
+    if (::lseek(u.f.fd, static_cast<off_t>(u.f.datastart), SEEK_SET) < 0) return fierr(692, fn.c_str());
+  }
   u.perblock = u.f.lrecl ? std::max(2L, 24000 / u.f.lrecl) : 2;
   if (2 * u.f.lrecl > 23999) u.perblock = 2;
   if (u.f.lrecl >= ds.maxlrecl) return error(902);

@@ -1,9 +1,12 @@
 // `insheet`: a comma- or tab-separated file into the dataset. The file is
 // read into memory and scanned once: the first row may give the variable
 // names, each data column's numbers are kept as doubles until a field that
-// is not a number turns the column into text. The columns then get the
-// smallest storage type that holds them and a second scan fills the text
-// columns. Nothing in memory changes until the whole file has been read.
+// is neither a number nor a missing-value token (empty, `.`, `NA`, those of
+// missing()) turns the column into text, which a note reports. The columns
+// then get the smallest storage type that holds every value as written (a
+// decimal column is float only when float holds each value exactly) and a
+// second scan fills the text columns. Nothing in memory changes until the
+// whole file has been read.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -29,7 +32,13 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909;
+constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909,
+              RC_TOOLONG = 611;
+// The longest line read: room for the most variables a dataset can hold,
+// each a quoted string of the longest length and its separator, with a
+// wide margin. A file whose line runs on past it (a device that never ends,
+// a damaged file) is refused as it is read, before it fills memory.
+constexpr size_t CSV_MAXLINE = size_t{32} << 20;
 
 // What the scan learns about one column.
 struct CsvCol {
@@ -40,15 +49,60 @@ struct CsvCol {
   bool any = false;          // some number was seen
   size_t maxlen = 0;         // longest field (bytes, quotes undone)
   std::vector<double> vals;  // the numbers by row while the column is numeric
+  bool floatok = true;       // every number is exactly a float
+  bool numbers = false;      // some field is a number (kept after text is seen)
+  std::string bad;           // the first field that is not a number
+  long badline = 0;          // its line
 };
 
-// Reads the whole file into out. 0, or 601 / 603 / 692 printed.
+// The tokens that stand for a missing value in a numeric column besides an
+// empty field and `.`, `.a`..`.z`: `NA` and those named by missing().
+struct MissTokens {
+  std::vector<std::string> words{"NA"};
+  // True when the field's bytes are one of the tokens.
+  bool has(const char* p, size_t n) const {
+    for (const std::string& w : words)
+      if (w.size() == n && std::memcmp(w.data(), p, n) == 0) return true;
+    return false;
+  }
+};
+
+// missing() text: words separated by blanks, each plain or in double quotes.
+// 0, or 198 printed.
+int parsetokens(const std::string& text, MissTokens& mt) {
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
+    }
+    std::string w;
+    if (text[i] == '"') {
+      size_t e = text.find('"', i + 1);
+      if (e == std::string::npos) return errmsgf(RC_SYNTAX, "missing(): unmatched quote\n");
+      w = text.substr(i + 1, e - i - 1);
+      i = e + 1;
+    } else {
+      size_t e = text.find(' ', i);
+      if (e == std::string::npos) e = text.size();
+      w = text.substr(i, e - i);
+      i = e;
+    }
+    if (w.empty()) return errmsgf(RC_SYNTAX, "missing(): empty token\n");
+    mt.words.push_back(w);
+  }
+  if (mt.words.size() == 1) return errmsgf(RC_SYNTAX, "missing() needs at least one token\n");
+  return 0;
+}
+
+// Reads the whole file into out. 0, or 601 / 603 / 692 / 611 printed.
 int slurp(const std::string& fn, std::string& out) {
   int fd = ::open(fn.c_str(), O_RDONLY);
   if (fd < 0) return fierr(errno == ENOENT || errno == ENOTDIR ? 601 : 603, fn.c_str());
   struct stat st;
   if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
   char buf[1 << 16];
+  size_t linestart = 0;  // where the line being read begins in out
   for (;;) {
     ssize_t k = ::read(fd, buf, sizeof buf);
     if (k < 0 && errno == EINTR) continue;
@@ -57,7 +111,16 @@ int slurp(const std::string& fn, std::string& out) {
       return fierr(RC_READ, fn.c_str());
     }
     if (k == 0) break;
+    // the line now being read began after the last line end seen
+    const size_t from = out.size();
     out.append(buf, static_cast<size_t>(k));
+    const void* nl = memrchr(out.data() + from, '\n', static_cast<size_t>(k));
+    if (nl) linestart = static_cast<size_t>(static_cast<const char*>(nl) - out.data()) + 1;
+    if (out.size() - linestart > CSV_MAXLINE) {
+      ::close(fd);
+      out.clear();
+      return error(RC_TOOLONG);
+    }
   }
   ::close(fd);
   return 0;
@@ -89,8 +152,12 @@ std::string cleanname(const std::string& h) {
   return n;
 }
 
+// How a column of decimals is stored: float when float holds every value
+// exactly, else double; or always one of them (options double, float).
+enum class DecMode { Exact, Double, Float };
+
 // The storage type of a scanned column.
-int coltype(const CsvCol& c, bool dbl) {
+int coltype(const CsvCol& c, DecMode dm) {
   if (c.text) return static_cast<int>(std::clamp<size_t>(c.maxlen, 1, TL_STRMAX));
   if (!c.any) return ST_BYTE;
   if (c.allint) {
@@ -99,13 +166,14 @@ int coltype(const CsvCol& c, bool dbl) {
     if (c.lo >= -2147483647.0 && c.hi <= 2147483620.0) return ST_LONG;
     return ST_DOUBLE;
   }
-  return dbl ? ST_DOUBLE : ST_FLOAT;
+  if (dm == DecMode::Exact) return c.floatok ? ST_FLOAT : ST_DOUBLE;
+  return dm == DecMode::Double ? ST_DOUBLE : ST_FLOAT;
 }
 
 // The first scan: the header row (when there is one) and every column's
 // numbers and facts. 0, or 198 printed (unclosed quote, too many fields).
-int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols, long* nrows,
-         bool* hdr) {
+int scan(CsvScan& s, const std::string& fn, int names, const MissTokens& mt, std::vector<CsvCol>& cols,
+         long* nrows, bool* hdr) {
   *nrows = 0;
   *hdr = false;
   std::vector<CsvField> row;
@@ -131,7 +199,7 @@ int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols
     bool anytext = false, anynum = false;
     double x;
     for (const CsvField& f : row) {
-      if (!f.n) continue;
+      if (!f.n || mt.has(f.p, f.n)) continue;
       if (tl_number(f.p, f.n, &x)) anynum = true;
       else anytext = true;
     }
@@ -165,20 +233,29 @@ int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols
       CsvCol& c = cols[k];
       const CsvField* f = k < row.size() ? &row[k] : nullptr;
       size_t n = f ? f->n : 0;
+      const bool token = n && mt.has(f->p, n);
       if (f && f->escapes) n = csv_text(*f).size();
-      if (n > c.maxlen) c.maxlen = n;
-      if (c.text) continue;
+      if (n > c.maxlen && !(token && !f->quoted)) c.maxlen = n;
       double x = misval;
-      if (n && !tl_number(f->p, f->n, &x)) {
+      if (c.text) {
+        if (!c.numbers && n && !token && tl_number(f->p, f->n, &x)) c.numbers = !ismissing(x);
+        continue;
+      }
+      if (n && !token && !tl_number(f->p, f->n, &x)) {
         c.text = true;
+        c.bad = csv_text(*f);
+        c.badline = rowline;
         c.vals = std::vector<double>();
         continue;
       }
+      if (token) x = misval;
       if (!ismissing(x)) {
         if (!c.any) c.lo = c.hi = x, c.any = true;
+        c.numbers = true;
         c.lo = std::min(c.lo, x);
         c.hi = std::max(c.hi, x);
         if (c.allint && x != std::trunc(x)) c.allint = false;
+        if (c.floatok && static_cast<double>(static_cast<float>(x)) != x) c.floatok = false;
       }
       if (c.vals.size() <= static_cast<size_t>(r)) c.vals.resize(c.vals.size() * 2);
       c.vals[static_cast<size_t>(r)] = x;
@@ -186,8 +263,10 @@ int scan(CsvScan& s, const std::string& fn, int names, std::vector<CsvCol>& cols
   }
 }
 
-// The second scan: the text columns' fields into their variables.
-void filltext(CsvScan& s, bool header, const std::vector<CsvCol>& cols, const std::vector<int>& vars) {
+// The second scan: the text columns' fields into their variables (an
+// unquoted missing-value token becomes empty text).
+void filltext(CsvScan& s, bool header, const MissTokens& mt, const std::vector<CsvCol>& cols,
+              const std::vector<int>& vars) {
   std::vector<ColView> views(cols.size());
   for (size_t k = 0; k < cols.size(); ++k)
     if (cols[k].text) views[k] = colview(vars[k]);
@@ -202,6 +281,7 @@ void filltext(CsvScan& s, bool header, const std::vector<CsvCol>& cols, const st
         std::string t = f.escapes ? csv_text(f) : std::string();
         const char* p = f.escapes ? t.data() : f.p;
         size_t n = std::min(f.escapes ? t.size() : f.n, static_cast<size_t>(views[k].type));
+        if (!f.quoted && mt.has(f.p, f.n)) n = 0;
         unsigned char* cell = views[k].at(obs);
         std::memcpy(cell, p, n);
         std::memset(cell + n, 0, static_cast<size_t>(views[k].type) - n);
@@ -212,9 +292,10 @@ void filltext(CsvScan& s, bool header, const std::vector<CsvCol>& cols, const st
   }
 }
 
-int insheet(const std::string& fn, const std::vector<std::string>& given, int names, bool dbl, char delim);
+int insheet(const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
+            const MissTokens& mt, char delim);
 
-// insheet [names] using filename [, clear comma tab delimiter("c") names nonames double]
+// insheet [names] using filename [, clear comma tab delimiter("c") names nonames double float missing(tokens)]
 int cmd_insheet(int) {
   std::string line = wheretok(), before, after;
   bool hascomma;
@@ -225,10 +306,16 @@ int cmd_insheet(int) {
   const bool tab = findopt("tab", 3, 0) == 1;
   const int names = findopt("names", 5, -1);
   const bool dbl = findopt("double", 6, 0) == 1;
-  std::string delim;
+  const bool flt = findopt("float", 5, 0) == 1;
+  std::string delim, miss;
   const bool hasdelim = findargasis("delimiter", 5, delim, 64);
+  const bool hasmiss = findargasis("missing", 4, miss, 4096);
   if (int rc = chkopt()) return rc;
   if (comma + tab + hasdelim > 1) return errmsgf(RC_SYNTAX, "options comma, tab and delimiter() may not be combined\n");
+  if (dbl && flt) return errmsgf(RC_SYNTAX, "options double and float may not be combined\n");
+  MissTokens mt;
+  if (hasmiss)
+    if (int rc = parsetokens(miss, mt)) return rc;
   if (hasdelim) {
     if (delim.size() >= 2 && delim.front() == '"' && delim.back() == '"') delim = delim.substr(1, delim.size() - 2);
     if (delim == "\\t") delim = "\t";
@@ -254,7 +341,8 @@ int cmd_insheet(int) {
   if ((ds.nvar || ds.nobs) && !clear && ds.updata) return error(RC_DATALOST);
 
   try {
-    return insheet(fn, given, names, dbl, hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : 0);
+    return insheet(fn, given, names, dbl ? DecMode::Double : flt ? DecMode::Float : DecMode::Exact, mt,
+                   hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : 0);
   } catch (const std::bad_alloc&) {  // the text or a column's numbers did not fit
     drop_all();
     return error(RC_NOMEM);
@@ -262,7 +350,8 @@ int cmd_insheet(int) {
 }
 
 // Reads file fn (delimiter 0: guessed) into the dataset. 0 or a printed code.
-int insheet(const std::string& fn, const std::vector<std::string>& given, int names, bool dbl, char delim) {
+int insheet(const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
+            const MissTokens& mt, char delim) {
   std::string text;
   if (int rc = slurp(fn, text)) return rc;
   size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 byte-order mark
@@ -274,7 +363,7 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
   std::vector<CsvCol> cols;
   long nrows = 0;
   bool header = false;
-  if (int rc = scan(s, fn, names, cols, &nrows, &header)) return rc;
+  if (int rc = scan(s, fn, names, mt, cols, &nrows, &header)) return rc;
   if (nrows == 0)
     return errmsgf(RC_NOOBS, cols.empty() ? "file %s is empty\n" : "file %s has no observations after its header\n",
                    fn.c_str());
@@ -291,7 +380,7 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
       name = "v" + std::to_string(k + 1);
       for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = "v" + std::to_string(k + 1) + "_" + std::to_string(sfx);
     }
-    const int type = coltype(cols[k], dbl);
+    const int type = coltype(cols[k], dm);
     rc = addvar_uninit(name.c_str(), type);
     if (rc) break;
     vars.push_back(ds.nvar);
@@ -308,12 +397,23 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
   if (std::any_of(cols.begin(), cols.end(), [](const CsvCol& c) { return c.text; })) {
     s.pos = start;
     s.line = 1;
-    filltext(s, header, cols, vars);
+    filltext(s, header, mt, cols, vars);
   }
   ds.srtlist.clear();
   ds.updata = true;
   int prev = setoutlev(OUT_NOTE);
   if (cut) spout21f("(note: text over %zu characters truncated)\n", TL_STRMAX);
+  std::string dbls;
+  for (size_t k = 0; k < cols.size(); ++k) {
+    const CsvCol& c = cols[k];
+    const std::string& name = varname(vars[k]);
+    if (c.text && c.numbers)
+      spout21f("(note: %s stored as text: \"%s\" on line %ld is not a number)\n", name.c_str(),
+               c.bad.substr(0, 40).c_str(), c.badline);
+    if (dm == DecMode::Exact && !c.text && c.any && !c.allint && !c.floatok) dbls += " " + name;
+  }
+  if (!dbls.empty())
+    spout21f("(note: stored as double, as float cannot hold every value as written:%s)\n", dbls.c_str());
   spout21f("(%zu var%s, %ld ob%s)\n", cols.size(), cols.size() == 1 ? "" : "s", nrows, nrows == 1 ? "" : "s");
   setoutlev(prev);
   return 0;

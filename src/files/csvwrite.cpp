@@ -1,13 +1,16 @@
-// `outsheet`: variables written as tab- or comma-separated text, one line per
-// observation after a line of names. Numbers appear under their display
-// formats (value labels unless nolabel), strings in double quotes (a quote
-// inside doubled) unless noquote. The file goes through a temporary file
+// `outsheet`: variables written as comma-separated text (a file named .csv)
+// or tab-separated text, one line per observation after a line of names.
+// Numbers appear in the shortest form that reads back as the same value (or
+// under their display formats with `formatted`; value labels unless nolabel),
+// strings in double quotes (a quote inside doubled) unless noquote. The file goes through a temporary file
 // beside the target, so a failure leaves an older file as it was.
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
+#include "data/datacmds.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "data/vlabel.h"
@@ -43,11 +46,7 @@ void putquoted(std::string& out, const char* p, size_t n, bool quote) {
 // holds the delimiter or a quote. Missing `.` is an empty field.
 void putnum(std::string& out, const std::string& fmt, double x, char delim) {
   if (ismissing(x)) {
-    int k = missing_code(x);
-    if (k > 0) {
-      out.push_back('.');
-      out.push_back(static_cast<char>('a' + k - 1));
-    }
+    ds_exacttext(x, ST_DOUBLE, "", out);
     return;
   }
   const char* t = sreforms(fmt.c_str(), x);
@@ -58,7 +57,15 @@ void putnum(std::string& out, const std::string& fmt, double x, char delim) {
   putquoted(out, t, n, needq);
 }
 
-// outsheet [varlist] using filename [if] [in] [, comma delimiter("c") nonames nolabel noquote replace]
+// True when file name fn ends in .csv (any case).
+bool csvname(const std::string& fn) {
+  if (fn.size() < 4) return false;
+  std::string e = fn.substr(fn.size() - 4);
+  for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return e == ".csv";
+}
+
+// outsheet [varlist] using filename [if] [in] [, comma tab delimiter("c") nonames nolabel noquote formatted replace]
 int cmd_outsheet(int) {
   ps.vable = 0;
   ps.vlmode = VL_EXISTING;
@@ -68,6 +75,8 @@ int cmd_outsheet(int) {
   ps.opable = 0;
   if (int rc = parse()) return rc;
   const bool comma = findopt("comma", 5, 0) == 1;
+  const bool tab = findopt("tab", 3, 0) == 1;
+  const bool formatted = findopt("formatted", 6, 0) == 1;
   const bool names = findopt("names", 5, 1) == 1;
   const bool labels = findopt("label", 5, 1) == 1;
   const bool quote = findopt("quote", 5, 1) == 1;
@@ -75,14 +84,13 @@ int cmd_outsheet(int) {
   std::string delim;
   const bool hasdelim = findargasis("delimiter", 5, delim, 64);
   if (int rc = chkopt()) return rc;
-  if (comma && hasdelim) return errmsgf(RC_SYNTAX, "options comma and delimiter() may not be combined\n");
+  if (comma + tab + hasdelim > 1) return errmsgf(RC_SYNTAX, "options comma, tab and delimiter() may not be combined\n");
   if (hasdelim) {
     if (delim.size() >= 2 && delim.front() == '"' && delim.back() == '"') delim = delim.substr(1, delim.size() - 2);
     if (delim == "\\t") delim = "\t";
     if (delim.size() != 1 || delim[0] == '"' || delim[0] == '\n')
       return errmsgf(RC_SYNTAX, "delimiter() must be one character\n");
   }
-  const char d = hasdelim ? delim[0] : comma ? ',' : '\t';
   std::vector<int> vars;
   if (ps.hasvarlist) vars = vl.varlist_vr;
   else
@@ -90,13 +98,14 @@ int cmd_outsheet(int) {
       if (!varname(v).empty() && varname(v) != "(e)") vars.push_back(v);
   if (vars.empty()) return error(RC_NOVARS);
   const std::string fn = fa_defext(ps.usingfn, ".out");
+  const char d = hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : csvname(fn) ? ',' : '\t';
   struct stat st;
   if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_EXISTS, fn.c_str());
   const long n1 = ds.nobs1, n2 = ds.nobs2;
 
   TextOut text;
   text.fn = fn;
-  if (int rc = af_open(text.af, fn)) return fierr(rc, fn.c_str());
+  if (int rc = af_open(text.af, fn)) return af_openerr(text.af, rc);
   std::string& out = text.buf;
   out.reserve(TEXTOUT_CHUNK + 4096);
   if (names) {
@@ -132,7 +141,8 @@ int cmd_outsheet(int) {
           continue;
         }
       }
-      putnum(out, fmts[k], x, d);
+      if (formatted) putnum(out, fmts[k], x, d);
+      else ds_exacttext(x, c.type, "", out);
     }
     out.push_back('\n');
     if (int rc = textout_line(text)) return rc;

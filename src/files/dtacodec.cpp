@@ -26,5 +26,7 @@ double dta_decode(int type, const unsigned char* p, bool dbl333) {
 }
 
 void dta_encode(int type, double x, bool legacy, unsigned char* p) {
+  // The older releases know one missing value: .a to .z are written as .
+  if (legacy && x >= misval) x = misval;
   cell_put(legacy ? dta_legacy(type) : dta_modern(type), p, x);
 }

@@ -113,7 +113,8 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   }
   for (; nsrt <= vars.size(); ++nsrt) w.u2(0);
   for (int v : vars) w.text(ds.fmtlist[static_cast<size_t>(v)], 12);
-  for (int v : vars) w.text(o.nolabel ? std::string() : ds.lbllist[static_cast<size_t>(v)], 33);
+  // nolabel leaves out the tables only: the variables keep their label names
+  for (int v : vars) w.text(ds.lbllist[static_cast<size_t>(v)], 33);
   for (int v : vars) w.text(ds.varlabels[static_cast<size_t>(v)], 81);
   auto putowner = [&](const std::string& owner) {
     auto it = chs.owners.find(owner);
@@ -125,7 +126,7 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   for (int i = 0; i < 5; ++i) w.u1(0);
 
   AtomicFile af;
-  if (int rc = af_open(af, fn)) return fierr(rc, fn.c_str());
+  if (int rc = af_open(af, fn)) return af_openerr(af, rc);
   if (int rc = af_write(af, w.buf.data(), w.buf.size())) return writefail(af, fn, rc);
 
   // Records in blocks of about 24000 bytes, at least two records each, built

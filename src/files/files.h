@@ -26,6 +26,8 @@ void files_bindoutsheet();
 void files_bindoutfile();
 // The `file` command (binary handles and the series-set subcommands).
 void files_bindfile();
+// cd, pwd, dir, erase, copy, cat, mkdir and rmdir.
+void files_binddircmds();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
 

@@ -42,7 +42,8 @@ struct FreeScan {
 inline bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // The next value (steps 1-4 of free format): 1 with *p, *n set (valid until
-// the next call), or 0 at the end of the input.
+// the next call), 0 at the end of the input, or -1 (611 printed) for a value
+// that runs on past the longest line without a line end.
 int nextvalue(FreeScan& f, const char** vp, size_t* vn) {
   TextSrc& s = f.s;
   for (;;) {
@@ -78,6 +79,10 @@ int nextvalue(FreeScan& f, const char** vp, size_t* vn) {
     }
     if (j == end && !s.eof) {  // a line longer than the lookahead: read more and rescan
       s.pos = i;
+      if (end - i > TS_MAXLINE) {  // bounded, so input that never ends stops here
+        (void)error(611);
+        return -1;
+      }
       if (ts_fill(s, s.len - s.pos + LOOKAHEAD) == end - i) s.eof = true;
       continue;
     }
@@ -138,7 +143,9 @@ int freeread(TextSrc& s, TextLoad& t, const TlRange& r) {
     const long obs = t.kept + 1;
     if (int rc = tl_slot(t, obs)) return rc;
     for (size_t j = 0; j < k; ++j) {
-      if (!nextvalue(f, &p, &n)) {
+      const int got = nextvalue(f, &p, &n);
+      if (got < 0) return 611;
+      if (!got) {
         if (j == 0) return 0;
         eofnote();
         tl_blank(t, j, obs);
@@ -162,7 +169,9 @@ int byvarread(TextSrc& s, TextLoad& t, long nobs) {
   size_t n;
   for (size_t j = 0; j < t.vars.size(); ++j)
     for (long i = 1; i <= nobs; ++i) {
-      if (!nextvalue(f, &p, &n)) {
+      const int got = nextvalue(f, &p, &n);
+      if (got < 0) return 611;
+      if (!got) {
         if (j || i > 1) eofnote();
         for (; i <= nobs; ++i) tl_blank(t, j, i);
         for (size_t m = j + 1; m < t.vars.size(); ++m)

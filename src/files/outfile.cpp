@@ -246,7 +246,7 @@ int cmd_outfile(int) {
 
   TextOut text;
   text.fn = fn;
-  if (int rc = af_open(text.af, fn)) return fierr(rc, fn.c_str());
+  if (int rc = af_open(text.af, fn)) return af_openerr(text.af, rc);
   std::string& out = text.buf;
   out.reserve(TEXTOUT_CHUNK + 4096);
   if (o.dict) out = dictionary(vars, o.labels);

@@ -264,7 +264,7 @@ int cmd_postfile(int) {
   struct stat st;
   if (!replace && ::stat(h.fn.c_str(), &st) == 0) return fierr(602, h.fn.c_str());
   h.buf.assign(static_cast<size_t>(h.capacity) * static_cast<size_t>(h.width), 0);
-  if (int rc = af_open(h.af, h.fn)) return fierr(rc, h.fn.c_str());
+  if (int rc = af_open(h.af, h.fn)) return af_openerr(h.af, rc);
   std::vector<unsigned char> hdr = postheader(h);
   if (af_write(h.af, hdr.data(), hdr.size())) return writefailed(h);
   pst.handles.emplace(name, std::move(h));

@@ -113,6 +113,7 @@ void tl_store(TextLoad& t, size_t k, long obs, const char* p, size_t n) {
     }
   }
   c.put(obs, misval);
+  if (text == "NA") return;  // R's missing value: missing without a note
   if (t.notes) {
     int prev = setoutlev(OUT_NOTE);
     spout21f("'%s' cannot be read as a number for %s[%ld]\n", text.c_str(), varname(var).c_str(), obs);

@@ -41,7 +41,8 @@ void tl_start(TextLoad& t, const std::vector<int>& vars);
 // Stores field k's text (n bytes at p) at observation obs under its
 // variable's type (step 5 of free format): a string cut to its width; for a
 // number, empty is missing, a number is stored, other text is looked up in
-// the variable's value label (added with automatic), else missing with a note.
+// the variable's value label (added with automatic), else missing: silently
+// for NA (R's missing value), with a note for any other text.
 void tl_store(TextLoad& t, size_t k, long obs, const char* p, size_t n);
 // Stores missing (or "") in fields k.. of observation obs.
 void tl_blank(TextLoad& t, size_t k, long obs);

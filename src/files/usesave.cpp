@@ -464,6 +464,7 @@ void files_bindcommands() {
   cmdbind("save", cmd_save, 0);
   cmdbind("_dtadescribe", cmd_dtadescribe, 0);
   files_bindcombine();
+  files_binddircmds();
   files_bindpost();
   files_bindinfile();
   files_bindinsheet();

@@ -51,19 +51,6 @@ int parseopts(GphOpts& o, bool allowusing, bool sizes) {
   return chkopt();
 }
 
-// Reads a whole file; 0, or 601/692 (printed).
-int slurp(const std::string& fn, std::vector<unsigned char>& data) {
-  std::FILE* f = std::fopen(fn.c_str(), "rb");
-  if (!f) return fierr(601, fn.c_str());
-  unsigned char buf[65536];
-  size_t k;
-  while ((k = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + k);
-  bool bad = std::ferror(f);
-  std::fclose(f);
-  if (bad) return fierr(692, fn.c_str());
-  return 0;
-}
-
 // The as-is reader's header check: 0 or the code of gdl_errmsg (610 for a
 // file that is not a graph file at all).
 int asischeck(const std::vector<unsigned char>& d) {
@@ -78,15 +65,51 @@ int asischeck(const std::vector<unsigned char>& d) {
   return 610;
 }
 
+// The longest graph file read: a display list holds at most this many bytes.
+constexpr size_t GPH_MAXBYTES = 0x7fffffffu;
+
+// Appends the rest of f to data, at most GPH_MAXBYTES in all: 0, or 692
+// for a read error or a file longer than that.
+int readrest(std::FILE* f, std::vector<unsigned char>& data) {
+  unsigned char buf[65536];
+  size_t k;
+  while ((k = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    if (data.size() + k > GPH_MAXBYTES) return 692;
+    data.insert(data.end(), buf, buf + k);
+  }
+  return std::ferror(f) ? 692 : 0;
+}
+
+// Reads a whole file (gph dump shows any file); 0, or 601/692 (printed).
+int slurp(const std::string& fn, std::vector<unsigned char>& data) {
+  std::FILE* f = std::fopen(fn.c_str(), "rb");
+  if (!f) return fierr(601, fn.c_str());
+  int rc = readrest(f, data);
+  std::fclose(f);
+  return rc ? fierr(rc, fn.c_str()) : 0;
+}
+
+// Reads a graph file: its header first, checked before anything more is
+// read, so that a file that is not a graph (or never ends) is refused at
+// once. 0, or a code (printed).
+int readgph(const std::string& fn, std::vector<unsigned char>& data) {
+  std::FILE* f = std::fopen(fn.c_str(), "rb");
+  if (!f) return fierr(601, fn.c_str());
+  data.resize(4);
+  data.resize(std::fread(data.data(), 1, 4, f));
+  int code = asischeck(data);
+  if (!code) code = readrest(f, data);
+  std::fclose(f);
+  if (code == 610 || code == 692) return fierr(code, fn.c_str());
+  if (code) return gdl_errmsg(code, fn.c_str());
+  return 0;
+}
+
 // Loads a graph file into a fresh display list and checks it by replaying it
 // without renderers. 0 or a return code (printed).
 int loadgph(const std::string& fn, std::unique_ptr<Gdl>& out) {
   std::vector<unsigned char> d;
-  if (int rc = slurp(fn, d)) return rc;
-  if (d.size() > 0x7fffffffu) return fierr(692, fn.c_str());
-  int code = asischeck(d);
-  if (code == 610) return fierr(610, fn.c_str());
-  if (code) return gdl_errmsg(code, fn.c_str());
+  if (int rc = readgph(fn, d)) return rc;
   auto g = std::make_unique<Gdl>();
   gdl_put(*g, d.data(), static_cast<int>(d.size()));
   if (g->state == 2) return fierr(692, fn.c_str());
@@ -116,7 +139,7 @@ int gph_save() {
   fn = gr_addsuffix(fn, ".gph");
   if (!o.replace && gr_fileexists(fn)) return fierr(602, fn.c_str());
   AtomicFile out;
-  if (int rc = af_open(out, fn)) return fierr(rc, fn.c_str());
+  if (int rc = af_open(out, fn)) return af_openerr(out, rc);
   int rc = gdl_copyout(*g, writeblk, &out);
   if (rc == 691) {
     af_abort(out);

@@ -489,7 +489,7 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   Ctx c;
   c.wreq = o.width, c.hreq = o.height;
   AtomicFile dst;
-  if (int rc = af_open(dst, fn)) return fierr(rc, fn.c_str());
+  if (int rc = af_open(dst, fn)) return af_openerr(dst, rc);
   c.out = &dst;
   int rc = gdl_replay(g, render, &c);
   if (rc) {

@@ -783,7 +783,7 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
   v.pdf = pdf;
   v.wreq = o.width, v.hreq = o.height;
   AtomicFile dst;
-  if (int rc = af_open(dst, fn)) return fierr(rc, fn.c_str());
+  if (int rc = af_open(dst, fn)) return af_openerr(dst, rc);
   v.out.f = &dst;
   v.out.buf.reserve(1u << 18 | 4096);
   v.msurf = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);

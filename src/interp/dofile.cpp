@@ -119,7 +119,19 @@ int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo) {
   bool anything = false;     // something non-blank was read (for ; mode)
   bool hashline = false;     // physical line starts with # (in ; mode)
   bool atlinestart = true;
-  std::string raw;           // raw text read, for "input too long"
+  std::string raw;           // raw text read (its first maxlen + 1 bytes), for "input too long"
+  size_t physlen = 0;        // bytes of the physical line so far
+  // Shows the input and "input too long"; the file is not read further.
+  auto toolong = [&]() {
+    int prev = setoutlev(OUT_TEXT);
+    spout21(raw.c_str());
+    spout21("\n");
+    setoutlev(OUT_ERROR);
+    spout21("input too long\n");
+    setoutlev(prev);
+    buf.clear();
+    return 1;
+  };
 
   while (true) {
     int c = getdofcm(h);
@@ -128,7 +140,15 @@ int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo) {
       buf.clear();
       return 1;
     }
-    if (c != '\n') raw.push_back(static_cast<char>(c));
+    if (c != '\n') {
+      if (raw.size() <= maxlen) raw.push_back(static_cast<char>(c));
+      // A physical line is bounded as it is read, comments and control
+      // characters included, so that a file that never ends a line (a
+      // device, a damaged file) stops here rather than filling memory.
+      if (++physlen > maxlen) return toolong();
+    } else {
+      physlen = 0;
+    }
     if (c == '\t') {
       int nb = 8 - col % 8;
       for (int i = 0; i < nb; ++i) ec.add(' ');
@@ -264,16 +284,7 @@ int rddofile(std::string& buf, DoFile* h, size_t maxlen, int delim, bool echo) {
     buf.push_back(static_cast<char>(c));
     if (c != ' ') anything = true;
   check_len:
-    if (buf.size() > maxlen) {
-      int prev = setoutlev(OUT_TEXT);
-      spout21(raw.c_str());
-      spout21("\n");
-      setoutlev(OUT_ERROR);
-      spout21("input too long\n");
-      setoutlev(prev);
-      buf.clear();
-      return 1;
-    }
+    if (buf.size() > maxlen) return toolong();
   }
 }
 

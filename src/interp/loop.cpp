@@ -12,6 +12,7 @@
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/logs.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
@@ -250,6 +251,8 @@ int doreq() {
   return_gettok(&saved);
   if (takeexit()) return 0;
   out_reset_stop();
+  // A log that could not be written is closed and fails the command.
+  if (int rc = out_checklogs(); rc && interp.globalrc == 0) interp.globalrc = rc;
   if (!interp.runprog && !(interp.globalrc && interp.zelta_level == interp.noreportlevel))
     present(start);
   return 1;

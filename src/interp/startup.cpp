@@ -196,6 +196,14 @@ std::string findprofile() {
 int startup_sysdir() { return findsysdir(); }
 std::string startup_profile() { return findprofile(); }
 
+// The exit status of a batch run whose initial command ended with code rc,
+// so that make and scripts see a failed run: 0 after success, 1 after a
+// Break or a code too large for an exit status, else the code itself.
+static int batchstatus(int rc) {
+  if (rc == 0) return 0;
+  return rc > 0 && rc <= 255 ? rc : 1;
+}
+
 int zelta_main(int argc, char** argv) {
   Options o;
   int r = parseoptions(argc, argv, o);
@@ -274,7 +282,7 @@ int zelta_main(int argc, char** argv) {
   if (batch) {
     out_flush_all();
     if (logf) std::fclose(logf);
-    return 0;
+    return batchstatus(interp.globalrc);
   }
   toplevel_loop();
   out_flush_all();

@@ -9,13 +9,18 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <cstring>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/logs.h"
 #include "output/output.h"
+#include "output/zmcl.h"
 
 #if __has_include("results/results.h")
 #include "results/results.h"
@@ -26,7 +31,7 @@ namespace {
 
 // Return codes of this file.
 constexpr int RC_NOTFOUND = 111, RC_INVALID = 198, RC_OPENFAIL = 603, RC_ALREADYOPEN = 604,
-              RC_NOLOG = 606, RC_NOCMDLOG = 607, RC_NOMEM = 950;
+              RC_NOLOG = 606, RC_NOCMDLOG = 607, RC_WRITEFAIL = 699, RC_NOMEM = 950;
 // Longest log name.
 constexpr size_t LOGNAMEMAX = 32;
 
@@ -172,12 +177,43 @@ int picklog(const std::string& name, LogRecord** out_r) {
   return error(RC_NOLOG);
 }
 
-// Detaches, flushes and closes a log and forgets it.
-void closelog(LogRecord& r) {
+// Hands what the log's buffer holds to the system: 0 when every write so far
+// succeeded, else the errno of the failure (-1 when it is not known).
+int flushfile(const LogRecord& r) {
+  errno = 0;
+  int err = 0;
+  if (std::fflush(r.f) != 0) err = errno ? errno : -1;
+  else if (std::ferror(r.f)) err = -1;
+  const SmlStream* s = out_stream();
+  if (err == -1 && r.sink >= 0 && r.sink < static_cast<int>(s->sinks.size()))
+    if (int e = s->sinks[static_cast<size_t>(r.sink)].err) err = e;  // an earlier write's
+  return err;
+}
+
+// Detaches, flushes and closes a log and forgets it: 0, or as flushfile
+// when some write to it failed.
+int closelog(LogRecord& r) {
   out_detach_log(r.sink);
-  std::fclose(r.f);
+  int err = flushfile(r);
+  errno = 0;
+  if (std::fclose(r.f) != 0 && !err) err = errno ? errno : -1;
   if (r.name.empty()) lg.unnamed = LogRecord{};
   else lg.named.erase(r.name);
+  return err;
+}
+
+// The report of a log file that could not be written (err from flushfile),
+// once the log is closed so that the message does not go to it. Returns 699.
+int writefailed(const std::string& fn, int err) {
+  const char* why = err > 0 ? std::strerror(err) : "";
+  return errmsgf(RC_WRITEFAIL, "file %s could not be written%s%s\n", fn.c_str(), *why ? ": " : "", why);
+}
+
+// Closes the log: 0, or 699 (reported) when some write to it failed.
+int flushclose(LogRecord& r) {
+  const std::string fn = r.fn;
+  if (int err = closelog(r)) return writefailed(fn, err);
+  return 0;
 }
 
 // The rest of a subcommand line: an optional name and nothing else. 0 or 198.
@@ -312,23 +348,23 @@ int log_switch(int what) {
   if (int rc = restname(name)) return rc;
   if (what == 0 && name == "_all") {
     if (nopen() == 0) return error(RC_NOLOG);
+    int rc = 0;
     while (!lg.named.empty()) {
       LogRecord& r = lg.named.begin()->second;
       logmsg(r, "closed");
-      closelog(r);
+      if (int rc1 = flushclose(r); rc1 && !rc) rc = rc1;
     }
     if (lg.unnamed.f) {
       logmsg(lg.unnamed, "closed");
-      closelog(lg.unnamed);
+      if (int rc1 = flushclose(lg.unnamed); rc1 && !rc) rc = rc1;
     }
-    return 0;
+    return rc;
   }
   LogRecord* r = nullptr;
   if (int rc = picklog(name, &r)) return rc;
   if (what == 0) {
     logmsg(*r, "closed");
-    closelog(*r);
-    return 0;
+    return flushclose(*r);
   }
   bool on = what == 2;
   if (r->on == on) {
@@ -460,10 +496,26 @@ void out_cmdlog_line(const std::string& line) {
 
 const char* out_logtype() { return lg.deflzmcl ? "zmcl" : "text"; }
 
+int out_checklogs() {
+  int rc = 0;
+  std::vector<LogRecord*> open;
+  if (lg.unnamed.f) open.push_back(&lg.unnamed);
+  for (auto& [n, r] : lg.named) open.push_back(&r);
+  std::vector<std::pair<std::string, int>> failed;
+  for (LogRecord* r : open)
+    if (int err = flushfile(*r)) {
+      failed.emplace_back(r->fn, err);
+      (void)closelog(*r);
+    }
+  // closed first, reported after: no message goes to a log that failed
+  for (auto& [fn, err] : failed) rc = writefailed(fn, err);
+  return rc;
+}
+
 // Closes every log and forgets the settings (unit tests).
 void out_logs_reset() {
-  while (!lg.named.empty()) closelog(lg.named.begin()->second);
-  if (lg.unnamed.f) closelog(lg.unnamed);
+  while (!lg.named.empty()) (void)closelog(lg.named.begin()->second);
+  if (lg.unnamed.f) (void)closelog(lg.unnamed);
   if (lg.cmdf) std::fclose(lg.cmdf);
   lg = LogState{};
 }

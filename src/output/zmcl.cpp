@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -223,7 +224,7 @@ void sgr(std::string& o, uint8_t at) {
 // Appends bytes to one sink (its string or its file).
 void sinkwrite(SmlSink& k, const char* p, size_t n) {
   if (k.str) k.str->append(p, n);
-  else if (k.f) fwrite_unlocked(p, 1, n, k.f);
+  else if (k.f && fwrite_unlocked(p, 1, n, k.f) < n && !k.err) k.err = errno ? errno : EIO;
 }
 
 // Writes line bytes [from, to) (plus a line end when nl) to every sink.

@@ -35,6 +35,7 @@ struct SmlSink {
   bool tty = false;            // render attributes as terminal escapes
   bool zmcl = false;           // receives the stream input instead of lines
   bool on = true;              // paused sinks receive nothing
+  int err = 0;                 // errno of the first write to f that failed, 0 when none
 };
 
 // Longest line buffer; lines are at most 255 columns, the rest is room for

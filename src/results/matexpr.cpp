@@ -39,6 +39,13 @@ void chk(int rc) {
   if (rc) fail(rc);
 }
 
+// Nesting bound: every level of parentheses, function arguments and signs
+// passes through Parser::unary once and holds a few frames of values on the
+// machine stack, so the depth is capped well inside the stack, as the
+// expression compiler caps its own (r(130), expression too complex).
+constexpr int MATEXPR_MAXNEST = 500;
+int nest = 0;  // levels of unary open now
+
 // A value: a matrix, or a scalar (held as a 1 x 1 matrix).
 // A named matrix is borrowed, not copied, until something would change it:
 // a product of two stored matrices then reads both in place.
@@ -192,6 +199,15 @@ struct Parser {
     return a;
   }
   Val unary() {
+    struct Nest {
+      Nest() {
+        if (++nest > MATEXPR_MAXNEST) {
+          --nest;
+          fail(error(130));
+        }
+      }
+      ~Nest() { --nest; }
+    } level;
     if (accept('-')) {
       Val a = unary();
       for (double& x : a.mut().v)

@@ -1,8 +1,8 @@
 // correlate: the correlation (or covariance) matrix of a variable list over
-// the observations where every variable is present (listwise deletion); and
-// pwcorr: correlations of each pair over the observations where both are
-// present, with significance levels and counts. Both print the lower
-// triangle in panels that fit the line size.
+// the observations where every variable is present (listwise deletion), or
+// with `pairwise` the correlation of each pair over the observations where
+// both are present, with significance levels and counts. Both print the
+// lower triangle in panels that fit the line size.
 #include <cmath>
 #include <new>
 #include <string>
@@ -135,7 +135,7 @@ struct Cells {
   const std::vector<std::string>* names = nullptr;
   int width = 9;                 // columns of one cell
   std::vector<double> val;       // k x k: the first line's value
-  std::vector<double> sig, nobs; // k x k: significance and counts (pwcorr)
+  std::vector<double> sig, nobs; // k x k: significance and counts (pairwise)
   const char* fmt = "%8.4f";     // the first line's format
   bool showsig = false, showobs = false;
   double star = -1;              // stars beside values significant at this level
@@ -199,71 +199,11 @@ int weightkinds(bool allowi) {
   return 0;
 }
 
-// correlate [varlist] [if] [in] [weight] [, covariance means]
-int cmd_correlate(int) {
+// correlate [varlist] [if] [in] [weight], pairwise [obs sig star(#)]
+// The line is parsed; reads the pairwise options and posts r(C), r(sig),
+// r(Nobs) and the last pair's r(N) and r(rho).
+int pairwisecorr() {
   StSample s;
-  if (int rc = parsecorr()) return rc;
-  const bool cov = findopt("covariance", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
-  if (int rc = weightkinds(true)) return rc;
-  if (!ps.hasvarlist && ssvlist_all()) return st_noobs();
-  try {
-    if (int rc = st_sample(s)) return rc;
-    CorrData d;
-    if (int rc = gatherall(s, d)) return rc;
-    const int k = d.k;
-    std::vector<char> mask(static_cast<size_t>(d.n), 0);
-    for (long i = 0; i < d.n; ++i) {
-      bool ok = d.w[static_cast<size_t>(i)] != 0;
-      for (int e = 0; ok && e < k; ++e) ok = d.x[static_cast<size_t>(e)][static_cast<size_t>(i)] < misval;
-      mask[static_cast<size_t>(i)] = ok;
-    }
-    Cells c;
-    c.k = k;
-    c.names = &d.names;
-    c.val.assign(static_cast<size_t>(k * k), misval);
-    std::vector<double> C(static_cast<size_t>(k * k), misval);
-    double N = 0;
-    for (int i = 0; i < k; ++i)
-      for (int j = 0; j <= i; ++j) {
-        if (stopflag) return 1;
-        const PairFig f = pairfig(d, i, j, mask, s.wkind);
-        N = f.N;
-        const double v = cov ? f.cov : (i == j && f.rho < misval ? 1.0 : f.rho);
-        C[static_cast<size_t>(i * k + j)] = C[static_cast<size_t>(j * k + i)] = v;
-      }
-    if (N <= 0) return st_noobs();
-    c.val = C;
-    if (cov) {
-      c.fmt = "%9.0g";
-      c.width = 10;
-    }
-    if (out.s_outlev <= OUT_RESULT) {
-      spoutsmlf("{txt}(obs=%.15g)\n", N);
-      triangle(c);
-    }
-    st_rclear();
-    st_rscalar("N", N);
-    if (k >= 2) {
-      if (cov) {
-        st_rscalar("cov_12", C[static_cast<size_t>(k)]);
-        st_rscalar("Var_1", C[0]);
-        st_rscalar("Var_2", C[static_cast<size_t>(k + 1)]);
-      } else {
-        st_rscalar("rho", C[static_cast<size_t>(k)]);
-      }
-    }
-    st_rmatrix("C", k, k, C, d.names, d.names);
-  } catch (const std::bad_alloc&) {
-    return error(909);
-  }
-  return 0;
-}
-
-// pwcorr [varlist] [if] [in] [weight] [, obs sig star(#)]
-int cmd_pwcorr(int) {
-  StSample s;
-  if (int rc = parsecorr()) return rc;
   Cells c;
   c.showobs = findopt("obs", 3, 0) == 1;
   c.showsig = findopt("sig", 3, 0) == 1;
@@ -320,11 +260,74 @@ int cmd_pwcorr(int) {
   return 0;
 }
 
+// correlate [varlist] [if] [in] [weight] [, covariance | pairwise obs sig star(#)]
+int cmd_correlate(int) {
+  StSample s;
+  if (int rc = parsecorr()) return rc;
+  const bool cov = findopt("covariance", 3, 0) == 1;
+  if (findopt("pairwise", 4, 0) == 1) {
+    if (cov) return errmsgf(198, "options covariance and pairwise may not be combined\n");
+    return pairwisecorr();
+  }
+  if (int rc = chkopt()) return rc;
+  if (int rc = weightkinds(true)) return rc;
+  if (!ps.hasvarlist && ssvlist_all()) return st_noobs();
+  try {
+    if (int rc = st_sample(s)) return rc;
+    CorrData d;
+    if (int rc = gatherall(s, d)) return rc;
+    const int k = d.k;
+    std::vector<char> mask(static_cast<size_t>(d.n), 0);
+    for (long i = 0; i < d.n; ++i) {
+      bool ok = d.w[static_cast<size_t>(i)] != 0;
+      for (int e = 0; ok && e < k; ++e) ok = d.x[static_cast<size_t>(e)][static_cast<size_t>(i)] < misval;
+      mask[static_cast<size_t>(i)] = ok;
+    }
+    Cells c;
+    c.k = k;
+    c.names = &d.names;
+    c.val.assign(static_cast<size_t>(k * k), misval);
+    std::vector<double> C(static_cast<size_t>(k * k), misval);
+    double N = 0;
+    for (int i = 0; i < k; ++i)
+      for (int j = 0; j <= i; ++j) {
+        if (stopflag) return 1;
+        const PairFig f = pairfig(d, i, j, mask, s.wkind);
+        N = f.N;
+        const double v = cov ? f.cov : (i == j && f.rho < misval ? 1.0 : f.rho);
+        C[static_cast<size_t>(i * k + j)] = C[static_cast<size_t>(j * k + i)] = v;
+      }
+    if (N <= 0) return st_noobs();
+    c.val = C;
+    if (cov) {
+      c.fmt = "%9.0g";
+      c.width = 10;
+    }
+    if (out.s_outlev <= OUT_RESULT) {
+      spoutsmlf("{txt}(obs=%.15g)\n", N);
+      triangle(c);
+    }
+    st_rclear();
+    st_rscalar("N", N);
+    if (k >= 2) {
+      if (cov) {
+        st_rscalar("cov_12", C[static_cast<size_t>(k)]);
+        st_rscalar("Var_1", C[0]);
+        st_rscalar("Var_2", C[static_cast<size_t>(k + 1)]);
+      } else {
+        st_rscalar("rho", C[static_cast<size_t>(k)]);
+      }
+    }
+    st_rmatrix("C", k, k, C, d.names, d.names);
+  } catch (const std::bad_alloc&) {
+    return error(909);
+  }
+  return 0;
+}
+
 }  // namespace
 
 void stats_bindcorrelate() {
   cmdbind("correlate", cmd_correlate);
-  cmdbind("pwcorr", cmd_pwcorr);
   by_allow("correlate", true);
-  by_allow("pwcorr", true);
 }

@@ -1,8 +1,6 @@
-// Quantiles: `_pctile` posts percentiles of a variable in r(r1), r(r2), ...;
-// `xtile` makes a variable of quantile categories (1 for values up to the
-// first cut point, 2 up to the second, ...).
+// Quantiles: `_pctile` posts percentiles of a variable in r(r1), r(r2), ...
+// (quantile groups as a variable are grpstat's cut(), group(#)).
 //   _pctile varname [if] [in] [weight] [, nquantiles(#) percentiles(numlist) altdef]
-//   xtile newvar = exp [if] [in] [weight] [, nquantiles(#) altdef]
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -25,10 +23,10 @@
 namespace {
 
 // The percentiles wanted: nquantiles(#) or percentiles(numlist); 0 or a code.
-int wanted(std::vector<double>& p, bool allowlist) {
+int wanted(std::vector<double>& p) {
   long nq = findopta("nquantiles", 1, 0);
   std::string list;
-  const bool haslist = allowlist && findargasis("percentiles", 1, list, 4000);
+  const bool haslist = findargasis("percentiles", 1, list, 4000);
   if (nq && haslist) return errmsgf(184, "options nquantiles() and percentiles() may not be combined\n");
   if (haslist) {
     NumlistSpec shape;
@@ -91,7 +89,7 @@ int cmd_pctile(int) {
   ps.wgtable = 0;
   if (int rc = parse()) return rc;
   std::vector<double> p;
-  if (int rc = wanted(p, true)) return rc;
+  if (int rc = wanted(p)) return rc;
   const bool altdef = findopt("altdef", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
   if (int rc = weightcheck(altdef)) return rc;
@@ -116,53 +114,8 @@ int cmd_pctile(int) {
   return 0;
 }
 
-// xtile newvar = exp [if] [in] [weight] [, nquantiles(#) altdef]
-int cmd_xtile(int) {
-  ps.vable = 3;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.wable = 1;
-  std::string name = gettok(prsestd);
-  if (name.empty() || name == "=") return required("new variable name");
-  if (int rc = parse()) return rc;
-  std::vector<double> p;
-  if (int rc = wanted(p, false)) return rc;
-  const bool altdef = findopt("altdef", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
-  if (int rc = weightcheck(altdef)) return rc;
-  if (int rc = chkvarname(name.c_str())) return rc;
-  ExprProg prog;
-  if (int rc = compexp_u(ps.exptext.c_str(), prog, EXP_NUM)) return rc;
-  try {
-    StSample s;
-    if (int rc = st_sample(s)) return rc;
-    const long n = std::max(0L, s.hi - s.lo + 1);
-    std::vector<double> x(static_cast<size_t>(n));
-    for (long o = 0; o < n; o += EXPR_BLOCK)
-      evalnum_block(prog, s.lo + o, std::min(EXPR_BLOCK, n - o), x.data() + o, nullptr);
-    std::vector<double> xs, ws;
-    if (int rc = sortedvals(s, x, xs, ws)) return rc;
-    if (xs.empty()) return st_noobs();
-    std::vector<double> cut;
-    for (double q : p) cut.push_back(pct(xs, ws, s.wkind != WK_NONE, altdef, q));
-    // categories 1..nq: a byte holds up to 100
-    if (int rc = addvar(name.c_str(), p.size() + 1 > 100 ? ST_INT : ST_BYTE)) return rc;
-    const int nv = ds.nvar;
-    for (long i = 0; i < n; ++i) {
-      if (!s.selected(s.lo + i) || x[static_cast<size_t>(i)] >= misval) continue;
-      // category: 1 + the number of cut points below the value
-      const long k = std::lower_bound(cut.begin(), cut.end(), x[static_cast<size_t>(i)]) - cut.begin();
-      store(nv, s.lo + i, static_cast<double>(k + 1));
-    }
-  } catch (const std::bad_alloc&) {
-    return error(909);
-  }
-  return 0;
-}
-
 }  // namespace
 
 void stats_bindquantile() {
   cmdbind("_pctile", cmd_pctile);
-  cmdbind("xtile", cmd_xtile);
 }

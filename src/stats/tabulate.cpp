@@ -22,7 +22,7 @@
 #include "stats/levels.h"
 #include "stats/post.h"
 #include "stats/stats.h"
-#include "stats/tabstat.h"
+#include "stats/twowaytests.h"
 
 namespace {
 

@@ -2,6 +2,12 @@
 // every step of a write leaves the old file intact and no temporary behind.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -67,13 +73,64 @@ TEST_F(AtomicTest, FailureIsStickyAndReported) {
   EXPECT_EQ(listdir(dir).size(), 1u);
 }
 
-TEST_F(AtomicTest, AbortRemovesTemporary) {
+// The temporary file has no name while it is written (this folder's file
+// system allows it), so a process killed before the commit leaves nothing.
+TEST_F(AtomicTest, TemporaryIsUnnamedUntilCommit) {
   AtomicFile f;
   ASSERT_EQ(af_open(f, dir + "/fresh.dta"), 0);
   ASSERT_EQ(af_write(f, "abc", 3), 0);
-  EXPECT_EQ(listdir(dir).size(), 2u);
-  af_abort(f);
   EXPECT_EQ(listdir(dir).size(), 1u);
+  ASSERT_EQ(af_commit(f), 0);
+  EXPECT_EQ(slurp(dir + "/fresh.dta"), "abc");
+  EXPECT_EQ(listdir(dir).size(), 2u);
+}
+
+TEST_F(AtomicTest, AbortRemovesTemporary) {
+  for (bool named : {false, true}) {
+    afs.named = named;
+    AtomicFile f;
+    ASSERT_EQ(af_open(f, dir + "/fresh.dta"), 0);
+    ASSERT_EQ(af_write(f, "abc", 3), 0);
+    EXPECT_EQ(listdir(dir).size(), named ? 2u : 1u);
+    af_abort(f);
+    EXPECT_EQ(listdir(dir).size(), 1u) << "named " << named;
+  }
+}
+
+// Where the temporary file must have a name, a killed writer's file is
+// recognised by its name and removed by the next write into the folder;
+// those of running writers and other files stay.
+TEST_F(AtomicTest, NamedTemporaryOfKilledWriterIsSwept) {
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child), live = std::to_string(getppid());
+  const std::vector<std::string> keep = {"x.dta.zelta" + live + "-abcdef", "y.dta.zelta" + dead + "-abc",
+                                         "notes.zelta" + dead + "-abcdef.txt", "data.dta"};
+  for (const std::string& n : keep) std::ofstream(dir + "/" + n) << "keep";
+  std::ofstream(dir + "/old.dta.zelta" + dead + "-Xy12Zq") << "left by a killed save";
+  afs.named = true;
+  EXPECT_EQ(writeall(), 0);
+  auto names = listdir(dir);
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> want = keep;
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(names, want);
+  EXPECT_EQ(slurp(target), "new good copy");
+}
+
+// A new file in a folder that cannot be written is refused with 603 and the
+// folder named; an existing file that cannot be written is read-only (608).
+TEST_F(AtomicTest, FolderAndFileRefusals) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere; tests/files_fs_test.sh covers this";
+  ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+  AtomicFile f;
+  EXPECT_EQ(af_open(f, dir + "/new.dta"), 603);
+  EXPECT_EQ(f.err, EACCES);
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+  EXPECT_EQ(af_open(f, target), 608);
 }
 
 TEST_F(AtomicTest, MissingFolderCannotBeOpened) {

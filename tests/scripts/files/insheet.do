@@ -47,9 +47,9 @@ shell cat out2.csv
 outsheet name x using out3.csv if id > 1, comma noquote nonames
 shell cat out3.csv
 format x %12.0fc
-outsheet x using out4.csv in 3, comma
+outsheet x using out4.csv in 3, comma formatted
 shell cat out4.csv
-outsheet x using out4.csv in 3, delimiter(";") replace
+outsheet x using out4.csv in 3, delimiter(";") replace formatted
 shell cat out4.csv
 
 * Round trip: every value comes back exactly when its format shows it whole.

@@ -1,6 +1,7 @@
 * Value labels, variable labels, the dataset label and characteristics in
 * files: saved with the variables that use them, all with orphans, none with
-* nolabel; a label in memory is not replaced by one of the same name.
+* nolabel (the names stay); a label in memory is not replaced by one of the
+* same name.
 set obs 3
 gen a = _n
 gen b = _n * 2
@@ -33,7 +34,7 @@ label dir
 label define yn 1 "YES"
 use lb2, clear
 label list yn
-* nolabel on save writes neither tables nor attachments
+* nolabel on save leaves the tables out; the variables keep their label names
 label drop _all
 use lb, clear
 save lb3, nolabel

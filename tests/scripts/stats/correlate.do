@@ -1,4 +1,4 @@
-* correlate (listwise, covariance, weights) and pwcorr (pairwise, significance, counts)
+* correlate (listwise, covariance, weights) and with pairwise (significance, counts)
 input float(price weight mpg) byte rep
 4099 2930 22 3
 5788 3860 17 4
@@ -15,9 +15,9 @@ correlate price weight mpg, covariance
 return list
 correlate price weight [fw=rep]
 correlate price weight [aw=rep]
-pwcorr price weight mpg rep, obs sig
+correlate price weight mpg rep, pairwise obs sig
 return list
-pwcorr price weight mpg, star(0.05)
+cor price weight mpg, pair star(0.05)
 correlate price weight if rep == 4
 correlate price weight in 1/3, cov
 * by groups
@@ -31,9 +31,13 @@ cap noi correlate price weight [pw=rep]
 display _rc
 cap noi correlate price weight if rep > 10 & rep < .
 display _rc
-cap noi pwcorr price weight, star(2)
+cap noi correlate price weight, pairwise star(2)
 display _rc
-cap noi pwcorr price weight [iw=rep]
+cap noi correlate price weight [iw=rep], pairwise
+display _rc
+cap noi correlate price weight, pairwise covariance
+display _rc
+cap noi correlate price weight, obs
 display _rc
 cap noi correlate price weight, bogus
 display _rc

@@ -1,4 +1,4 @@
-* _pctile, xtile and expand
+* _pctile, quantile groups and expand
 input float x byte w
 1 1
 2 2
@@ -23,10 +23,10 @@ _pctile x [fw=w], nq(4)
 return list
 _pctile x if x > 3, nq(3)
 return list
-xtile q = x, nq(4)
-xtile q3 = x if x < 9, nq(3)
-xtile qw = x [fw=w], nq(2)
-list x q q3 qw
+* quantile groups are grpstat's cut(), group(#)
+grpstat q = cut(x), group(4) icodes
+grpstat q3 = cut(x) if x < 9, group(3) icodes
+list x q q3
 * expand
 expand 2 in 1/2
 list x w in 9/l
@@ -43,10 +43,6 @@ display _rc
 cap noi _pctile x [fw=w], altdef
 display _rc
 cap noi _pctile x if x > 100
-display _rc
-cap noi xtile q = x
-display _rc
-cap noi xtile qq = x, p(50)
 display _rc
 cap noi expand
 display _rc

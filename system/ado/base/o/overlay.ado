@@ -1,7 +1,8 @@
 *! overlay: scatter and line plots drawn together on one pair of axes, with titles and a legend
 *  overlay (scatter|line yvars xvar [if] [in] [, plot options]) (...) [, graph options]
-*  plot options:  msymbol(name) mcolor(colour) msize(#) lcolor(colour) lpattern(pattern)
-*                 lwidth(#) connect
+*  plot options:  symbol(names) color(colours) size(#s) linecolor(colours)
+*                 linepattern(patterns) linewidth(#s) connect
+*                 (each list has one entry per y variable; the last entry serves the rest)
 *  graph options: title() subtitle() xtitle() ytitle() note() legend(off) nolegend
 *                 saving(filename[, replace]) name(name)
 program overlay
@@ -47,8 +48,8 @@ program overlay
 			di as err `"plot type `type' not recognized; use scatter or line"'
 			exit 199
 		}
-		syntax varlist(min=2 numeric) [if] [in] [, MSymbol(string) MColor(string) /*
-			*/ MSize(real 1) LColor(string) LPattern(string) LWidth(real 1.6) CONNECT *]
+		syntax varlist(min=2 numeric) [if] [in] [, SYMbol(string) COLor(string asis) /*
+			*/ SIze(string) LINECOLor(string asis) LINEPATtern(string) LINEWidth(string) CONNECT *]
 		local gopts `"`gopts' `options'"'
 		marksample touse, novarlist
 		local k : word count `varlist'
@@ -69,6 +70,21 @@ program overlay
 			local xhi = cond(`xhi' < ., max(`xhi', r(max)), r(max))
 		}
 		local km1 = `k' - 1
+		foreach o in symbol color size linecolor linepattern linewidth {
+			local n : word count ``o''
+			if `n' > `km1' {
+				di as err `"`o'() has `n' entries for `km1' series"'
+				exit 198
+			}
+		}
+		foreach o in size linewidth {
+			foreach v of local `o' {
+				if real(`"`v'"') >= . {
+					di as err `"`o'(): `v' is not a number"'
+					exit 198
+				}
+			}
+		}
 		forvalues j = 1/`km1' {
 			local ns = `ns' + 1
 			local yv : word `j' of `varlist'
@@ -83,20 +99,23 @@ program overlay
 			local s_y`ns' `j'
 			local s_type`ns' `type'
 			local s_conn`ns' = "`type'" == "line" | "`connect'" != ""
-			local s_sym`ns' `msymbol'
-			if "`s_sym`ns''" == "" {
-				local s_sym`ns' = cond("`type'" == "line", "none", "circle")
-			}
-			local s_msize`ns' `msize'
-			local s_lw`ns' `lwidth'
-			local s_lpat`ns' `lpattern'
+			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "line", "none", "circle")'
+			local s_sym`ns' `"`entry'"'
+			_ovl_entry `"`size'"' `j' 1
+			local s_msize`ns' `entry'
+			_ovl_entry `"`linewidth'"' `j' 1.6
+			local s_lw`ns' `entry'
+			_ovl_entry `"`linepattern'"' `j' solid
+			local s_lpat`ns' `"`entry'"'
 			local pal : word `ns' of navy maroon forest_green dkorange teal cranberry lavender khaki
 			if "`pal'" == "" {
 				local pal black
 			}
-			_ovl_rgb `"`mcolor'"' `pal'
+			_ovl_entry `"`color'"' `j' `pal'
+			_ovl_rgb `"`entry'"' `pal'
 			local s_mrgb`ns' `rgb'
-			_ovl_rgb `"`lcolor'"' `pal'
+			_ovl_entry `"`linecolor'"' `j' `pal'
+			_ovl_rgb `"`entry'"' `pal'
 			local s_lrgb`ns' `rgb'
 			local lab : variable label `yv'
 			if `"`lab'"' == "" {
@@ -305,6 +324,19 @@ program overlay
 		gettoken sfile sopts : saving, parse(",")
 		_gph save `sfile' `sopts'
 	}
+end
+
+* _ovl_entry "list" j default: entry j of the list (the last entry past its end,
+* the default for an empty list) into the caller's local entry.
+program _ovl_entry
+	args list j def
+	local n : word count `list'
+	if `n' == 0 {
+		c_local entry `def'
+		exit
+	}
+	local v : word `=min(`j', `n')' of `list'
+	c_local entry `v'
 end
 
 * _ovl_rgb "colour" default: the colour's r g b into the caller's local rgb.

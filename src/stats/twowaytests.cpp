@@ -2,7 +2,7 @@
 // chi-squared, Cramer's V, and Fisher's exact test by enumeration of the
 // tables with the observed margins (fine for the small tables it is meant
 // for; a limit on the tables visited keeps large ones from running for hours).
-#include "stats/tabstat.h"
+#include "stats/twowaytests.h"
 
 #include <boost/math/special_functions/gamma.hpp>
 #include <cmath>
