@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to insheet as a delimited-text file (delimiter
-// guessed, tab, and a header forced off with doubles), then writes what was
-// read with outsheet and reads that back. Every input must end in a return
+// guessed, tab, a header forced off with doubles, floats with more missing
+// tokens), then writes what was read with outsheet and reads that back, and
+// turns text columns into numbers and back. Every input must end in a return
 // code with the dataset in a defined state: no crash, hang or overread.
 #include "cmd_fuzz.h"
 
@@ -20,6 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)execline("insheet using " + q + ", clear tab names");
   (void)execline("insheet using " + q + ", clear nonames double delimiter(\";\")");
   (void)execline("outsheet using " + o + ", replace nolabel noquote");
+  (void)execline("insheet using " + q + ", clear float missing(\"-99\" \"n/a\" NA)");
+  (void)execline("outsheet using " + o + ", replace formatted");
+  (void)execline("tonumeric _all, replace tomissing strip(\",\")");
+  (void)execline("totext _all, replace");
   cmdfuzz::finish();
   return 0;
 }

@@ -29,10 +29,13 @@ struct ConvArgs {
   std::vector<std::string> newnames;  // generate(): one per variable; empty with replace
   std::vector<long> obs;              // the selected observations
   bool replace = false;
+  bool hasgen = false;                // generate() given
+  std::string gen;                    // its text
 };
 
 // varlist [if] [in], {replace | generate(newvarlist)} ...: the shared part.
-// 0 or a printed code; the command's other options stay to be read.
+// 0 or a printed code; checkconv checks replace and generate() once the
+// command has read its other options.
 int parseconv(ConvArgs& a) {
   ps.vable = 1;
   ps.ifable = 0;
@@ -43,12 +46,22 @@ int parseconv(ConvArgs& a) {
   for (size_t k = 0; k < a.vars.size(); ++k)
     if (!vl.varlist_rcp[k].plain()) return error(6101);
   a.replace = findopt("replace", 7, 0) == 1;
-  std::string gen;
-  const bool hasgen = findargn("generate", 3, gen, 4096, 1000);
-  if (a.replace && hasgen) return errmsgf(RC_SYNTAX, "options replace and generate() may not be combined\n");
-  if (!a.replace && !hasgen) return errmsgf(RC_SYNTAX, "option replace or generate() required\n");
+  a.hasgen = findargn("generate", 3, a.gen, 4096, 1000);
+  for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
+    if ((i & 0xffff) == 0 && ds_pollbreak()) return 1;
+    if (selobs(i)) a.obs.push_back(i);
+  }
+  return 0;
+}
+
+// Checks replace / generate() once every option has been read: one of
+// them, no if/in with replace, one new name per variable. 0 or 198 printed.
+int checkconv(ConvArgs& a) {
+  if (a.replace && a.hasgen) return errmsgf(RC_SYNTAX, "options replace and generate() may not be combined\n");
+  if (!a.replace && !a.hasgen) return errmsgf(RC_SYNTAX, "option replace or generate() required\n");
   if (a.replace && (ps.hasif || ps.hasin)) return errmsgf(RC_SYNTAX, "replace may not be combined with if or in\n");
-  if (hasgen) {
+  if (a.hasgen) {
+    const std::string& gen = a.gen;
     size_t i = 0;
     while (i < gen.size()) {
       size_t e = gen.find(' ', i);
@@ -64,10 +77,6 @@ int parseconv(ConvArgs& a) {
       if (std::count(a.newnames.begin(), a.newnames.end(), a.newnames[k]) > 1)
         return errmsgf(RC_SYNTAX, "%s named twice in generate()\n", a.newnames[k].c_str());
     }
-  }
-  for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
-    if ((i & 0xffff) == 0 && ds_pollbreak()) return 1;
-    if (selobs(i)) a.obs.push_back(i);
   }
   return 0;
 }
@@ -120,6 +129,7 @@ int cmd_tonumeric(int) {
   const bool hasstrip = findargasis("strip", 5, strip, 256);
   const bool tomissing = findopt("tomissing", 5, 0) == 1;
   if (int rc = chkopt()) return rc;
+  if (int rc = checkconv(a)) return rc;
   if (hasstrip) {
     if (strip.size() >= 2 && strip.front() == '"' && strip.back() == '"') strip = strip.substr(1, strip.size() - 2);
     if (strip.empty()) return errmsgf(RC_SYNTAX, "strip() needs at least one character\n");
@@ -185,6 +195,7 @@ int cmd_totext(int) {
   std::string fmt;
   const bool hasfmt = findargn("format", 3, fmt, 64, 1);
   if (int rc = chkopt()) return rc;
+  if (int rc = checkconv(a)) return rc;
   if (hasfmt && (fmt.empty() || fmt[0] != '%' || chkfmt(fmt.c_str(), FMTK_NUM)))
     return errmsgf(RC_SYNTAX, "format(%s) is not a numeric display format\n", fmt.c_str());
   for (int v : a.vars)

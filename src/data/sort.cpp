@@ -5,16 +5,20 @@
 // the seed (or kept, with `stable`). The keys of the range are extracted once
 // into contiguous items (order-preserving 64-bit words and the observation
 // number), the algorithm runs on those, and the resulting order is applied
-// to the columns at the end.
+// to the columns at the end. When no two keys tie (or with `stable`) every
+// algorithm gives the same order, and an in-place radix sort of the items,
+// on two threads for large ranges, finds it.
 #include "data/sort.h"
 
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -119,24 +123,32 @@ inline void strwords(const unsigned char* p, int width, int words, uint64_t* out
 }
 
 // Fills the key words of observations lo..lo+n-1, one column at a time:
-// word w of item i goes to base[i * stride + w]. False on a Break.
-bool extract(const std::vector<KeyVar>& ks, long lo, long n, uint64_t* base, size_t stride) {
+// word w of item i goes to the 8 bytes at base + i * stride + 8 * w (stride
+// in bytes; items need not be 8-aligned). False on a Break.
+bool extract(const std::vector<KeyVar>& ks, long lo, long n, unsigned char* base, size_t stride) {
   size_t off = 0;
   std::vector<double> buf(4096);
+  uint64_t words[31];
   for (const KeyVar& k : ks) {
     ColView c = colview(k.var);
     for (long i0 = 0; i0 < n; i0 += 4096) {
       long m = std::min(4096L, n - i0);
+      unsigned char* dst = base + static_cast<size_t>(i0) * stride + off;
       if (!k.strw) {
         col_decode(c, lo + i0, m, buf.data());
-        for (long i = 0; i < m; ++i) base[static_cast<size_t>(i0 + i) * stride + off] = numword(buf[static_cast<size_t>(i)]);
+        for (long i = 0; i < m; ++i) {
+          const uint64_t w = numword(buf[static_cast<size_t>(i)]);
+          std::memcpy(dst + static_cast<size_t>(i) * stride, &w, 8);
+        }
       } else {
-        for (long i = 0; i < m; ++i)
-          strwords(c.at(lo + i0 + i), k.strw, k.words, &base[static_cast<size_t>(i0 + i) * stride + off], 1);
+        for (long i = 0; i < m; ++i) {
+          strwords(c.at(lo + i0 + i), k.strw, k.words, words, 1);
+          std::memcpy(dst + static_cast<size_t>(i) * stride, words, static_cast<size_t>(k.words) * 8);
+        }
       }
       if (stopflag) return false;
     }
-    off += static_cast<size_t>(k.words);
+    off += static_cast<size_t>(k.words) * 8;
   }
   return true;
 }
@@ -168,15 +180,26 @@ struct BigBuf {
   BigBuf& operator=(const BigBuf&) = delete;
   T& operator[](size_t i) { return p[i]; }
   size_t size() const { return n; }
+  // Gives the pages past the first `keep` bytes back to the system (mapped
+  // memory only; the contents there are lost).
+  void release(size_t keep) {
+    if (!bytes) return;
+    const size_t page = size_t{4096}, from = (keep + page - 1) / page * page;
+    if (from < bytes) (void)::madvise(reinterpret_cast<unsigned char*>(p) + from, bytes - from, MADV_DONTNEED);
+  }
   void swap(BigBuf& o) { std::swap(p, o.p), std::swap(n, o.n), std::swap(bytes, o.bytes); }
 };
 
-// Items of W key words and the observation they came from.
+// Items of W key words and the observation they came from, packed: for one
+// key an item is 12 bytes, the key column and the permutation and no more.
+#pragma pack(push, 4)
 template <int W>
 struct Item {
   uint64_t k[W];
   uint32_t id;
 };
+#pragma pack(pop)
+static_assert(sizeof(Item<1>) == 12, "items are packed");
 
 template <int W>
 inline bool less(const Item<W>& a, const Item<W>& b) {
@@ -248,36 +271,160 @@ int shufflesort(T* a, long n, L lt) {
   return quick(a, 0, n - 1, lt);
 }
 
-// LSD radix sort of items on their key words (stable), 11 bits a pass;
-// passes in which every item has the same digit are skipped.
+// Items ordered by key, then by observation: the order of a stable sort.
 template <int W>
-int radixsort(BigBuf<Item<W>>& a) {
-  const size_t n = a.size();
-  BigBuf<Item<W>> b(n);
-  if (!b.p) return error(909);
-  constexpr int BITS = 11, NB = 1 << BITS;
-  std::vector<size_t> cnt(NB);
-  for (int w = W - 1; w >= 0; --w) {
-    for (int shift = 0; shift < 64; shift += BITS) {
-      std::fill(cnt.begin(), cnt.end(), 0);
-      for (size_t i = 0; i < n; ++i) ++cnt[(a[i].k[w] >> shift) & (NB - 1)];
-      if (brk()) return 1;
-      bool trivial = false;
-      for (size_t c : cnt)
-        if (c == n) trivial = true;
-      if (trivial) continue;
-      size_t sum = 0;
-      for (size_t& c : cnt) {
-        size_t t = c;
-        c = sum;
-        sum += t;
+inline bool keyidless(const Item<W>& a, const Item<W>& b) {
+  for (int w = 0; w < W; ++w)
+    if (a.k[w] != b.k[w]) return a.k[w] < b.k[w];
+  return a.id < b.id;
+}
+
+// The DB bits of the key words starting at bit s (0 = the top bit of word
+// 0); bits past the last word read as 0.
+template <int W, int DB>
+inline unsigned digit(const Item<W>& a, int s) {
+  const int w = s >> 6, o = s & 63;
+  uint64_t x = a.k[w] << o;
+  if (o > 64 - DB && w + 1 < W) x |= a.k[w + 1] >> (64 - o);
+  return static_cast<unsigned>(x >> (64 - DB));
+}
+
+// Insertion sort by key and observation, for the small parts.
+template <int W>
+void smallsort(Item<W>* a, size_t n) {
+  for (size_t i = 1; i < n; ++i) {
+    const Item<W> v = a[i];
+    size_t j = i;
+    for (; j > 0 && keyidless(v, a[j - 1]); --j) a[j] = a[j - 1];
+    a[j] = v;
+  }
+}
+
+// Break polls of the helper thread: it reads the flag itself, every 1024th
+// poll, and never the test hook (whose count belongs to the main thread).
+thread_local bool helper = false;
+thread_local long helperpolls = 0;
+inline bool poll() {
+  if (helper) return (++helperpolls & 0x3ff) == 0 && stopflag != 0;
+  return brk();
+}
+
+// Counts of the DB-bit digit at bit s of a[0..n-1] into cnt (added to it).
+template <int W, int DB>
+void countdigits(const Item<W>* a, size_t n, int s, size_t* cnt) {
+  for (size_t i = 0; i < n; ++i) ++cnt[digit<W, DB>(a[i], s)];
+}
+
+// Moves the items into the parts of their digit, in place (each item goes
+// straight to the next free slot of its part); cnt holds the part sizes,
+// start receives where each part begins.
+template <int W, int DB>
+void distribute(Item<W>* a, int s, const size_t* cnt, size_t* start) {
+  constexpr size_t NB = size_t{1} << DB;
+  size_t head[NB], end[NB];
+  size_t sum = 0;
+  for (size_t b = 0; b < NB; ++b) {
+    start[b] = head[b] = sum;
+    sum += cnt[b];
+    end[b] = sum;
+  }
+  for (size_t b = 0; b < NB; ++b) {
+    while (head[b] < end[b]) {
+      Item<W> v = a[head[b]];
+      unsigned d = digit<W, DB>(v, s);
+      while (d != b) {
+        std::swap(v, a[head[d]++]);
+        d = digit<W, DB>(v, s);
       }
-      for (size_t i = 0; i < n; ++i) b[cnt[(a[i].k[w] >> shift) & (NB - 1)]++] = a[i];
-      a.swap(b);
-      if (brk()) return 1;
+      a[head[b]++] = v;
     }
   }
-  return 0;
+}
+
+// msd -> parts by the 8 bits at bit s, then each part by the next 8 bits;
+// equal keys end ordered by observation. The result is the stable order.
+// 0, or 1 on a Break (a is then still a permutation).
+template <int W>
+int msd(Item<W>* a, size_t n, int s) {
+  constexpr int DB = 8;
+  constexpr size_t NB = size_t{1} << DB;
+  while (true) {
+    if (n <= 48) {
+      smallsort(a, n);
+      return 0;
+    }
+    if (s >= 64 * W) {  // every key the same: by observation
+      std::sort(a, a + n, [](const Item<W>& x, const Item<W>& y) { return x.id < y.id; });
+      return 0;
+    }
+    size_t cnt[NB] = {0}, start[NB];
+    countdigits<W, DB>(a, n, s, cnt);
+    if (poll()) return 1;
+    if (std::find(cnt, cnt + NB, n) != cnt + NB) {  // one part: the next bits
+      s += DB;
+      continue;
+    }
+    distribute<W, DB>(a, s, cnt, start);
+    if (poll()) return 1;
+    for (size_t b = 0; b < NB; ++b)
+      if (cnt[b] > 1)
+        if (msd(a + start[b], cnt[b], s + DB)) return 1;
+    return 0;
+  }
+}
+
+// The first bit at which the keys of a[0..n-1] differ (64 x W when none do).
+template <int W>
+int firstdiff(const Item<W>* a, size_t n) {
+  for (int w = 0; w < W; ++w) {
+    uint64_t dif = 0;
+    const uint64_t k0 = a[0].k[w];
+    for (size_t i = 1; i < n; ++i) dif |= a[i].k[w] ^ k0;
+    if (dif) return 64 * w + __builtin_clzll(dif);
+  }
+  return 64 * W;
+}
+
+// Sorts the items into the stable order of their keys, as msd does; large
+// arrays are split once on 11 bits and the parts shared by two threads.
+template <int W>
+int radixsort(Item<W>* a, size_t n) {
+  if (n < 2) return 0;
+  const int s = firstdiff(a, n);
+  if (n < srt.parmin) return msd(a, n, s);
+  constexpr int DB = 11;
+  constexpr size_t NB = size_t{1} << DB;
+  std::vector<size_t> cnt(NB), cnt2(NB), start(NB);
+  const size_t half = n / 2;
+  {
+    std::thread t([&] { countdigits<W, DB>(a + half, n - half, s, cnt2.data()); });
+    countdigits<W, DB>(a, half, s, cnt.data());
+    t.join();
+  }
+  for (size_t b = 0; b < NB; ++b) cnt[b] += cnt2[b];
+  if (poll()) return 1;
+  distribute<W, DB>(a, s, cnt.data(), start.data());
+  if (poll()) return 1;
+  // The parts, largest first, taken in turn by whichever thread is free.
+  std::vector<uint32_t> parts;
+  for (size_t b = 0; b < NB; ++b)
+    if (cnt[b] > 1) parts.push_back(static_cast<uint32_t>(b));
+  std::sort(parts.begin(), parts.end(), [&](uint32_t x, uint32_t y) { return cnt[x] > cnt[y]; });
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  auto work = [&] {
+    for (size_t k; !stop.load(std::memory_order_relaxed) && (k = next.fetch_add(1)) < parts.size();) {
+      const uint32_t b = parts[k];
+      if (msd(a + start[b], cnt[b], s + DB)) stop = true;
+    }
+  };
+  std::thread t([&] {
+    helper = true;
+    work();
+  });
+  work();
+  t.join();
+  return stop ? 1 : 0;
 }
 
 // True when two of (up to) 4096 items spread over a[0..n-1] have the same key.
@@ -292,43 +439,53 @@ bool sampleties(const Item<W>* a, long n) {
   return false;
 }
 
-// The seeded shuffle and quicksort of items in their original order.
+// Puts the observations of lo.. into the order of the items, even after a
+// Break (the items are then still a permutation). The observation numbers
+// are packed to the front of the items' own memory (each lands at or before
+// the item it is read from), and the rest of that memory is given back
+// before the columns are gathered.
 template <int W>
-int tiesort(long n, BigBuf<Item<W>>& a, std::vector<uint32_t>& from) {
-  int rc = shufflesort(a.p, n, less<W>);
-  from.resize(static_cast<size_t>(n));
-  for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = a[static_cast<size_t>(i)].id;
-  return rc;
+void applyitems(long lo, BigBuf<Item<W>>& a) {
+  const size_t n = a.size();
+  uint32_t* from = reinterpret_cast<uint32_t*>(a.p);
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t id = a[i].id;
+    std::memcpy(from + i, &id, 4);
+  }
+  a.release(n * sizeof(uint32_t));
+  ds_permute(lo, from, static_cast<long>(n));
 }
 
-// Sorts the items of lo..hi into `from`. With `stable` ties keep their order;
-// otherwise the seeded algorithm decides, unless every key is distinct, when
-// any sort gives its result (the seed still advances as the shuffle would).
+// Sorts the observations of lo..hi by the keys. With `stable` ties keep
+// their order; otherwise the seeded algorithm decides, unless every key is
+// distinct, when any sort gives its result (the seed still advances as the
+// shuffle would). Memory: one item (the key words and the observation
+// number) per observation.
 template <int W>
-int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::vector<uint32_t>& from) {
+int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   const long n = hi - lo + 1;
   BigBuf<Item<W>> a(static_cast<size_t>(n));
   if (!a.p) return error(909);
-  static_assert(sizeof(Item<W>) % sizeof(uint64_t) == 0, "items are whole words");
-  if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) return 1;
+  unsigned char* const base = reinterpret_cast<unsigned char*>(a.p);
+  if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
   for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+  int rc = 0;
   // Two equal keys among a sample of the items mean ties for sure: the
   // seeded algorithm then runs at once, without the radix sort first.
-  if (!stable && sampleties(a.p, n)) return tiesort(n, a, from);
-  int rc = radixsort(a);
-  bool ties = false;
-  for (size_t i = 1; !stable && !rc && !ties && i < a.size(); ++i) ties = samekey(a[i - 1], a[i]);
-  if (!rc && !ties) {
-    skipseed(2 * static_cast<uint64_t>(n));
-  } else if (!rc) {
-    // Ties: their order is the seeded algorithm's, run on the items in
-    // their original order.
-    for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
-    if (!extract(ks, lo, n, a.p->k, sizeof(Item<W>) / sizeof(uint64_t))) rc = 1;
-    if (!rc) rc = shufflesort(a.p, n, less<W>);
+  bool ties = !stable && sampleties(a.p, n);
+  if (!ties) {
+    rc = radixsort(a.p, a.size());
+    for (size_t i = 1; !stable && !rc && !ties && i < a.size(); ++i) ties = samekey(a[i - 1], a[i]);
+    if (!rc && !ties) skipseed(2 * static_cast<uint64_t>(n));
+    if (!rc && ties) {
+      // Their order is the seeded algorithm's, run on the items in their
+      // original order.
+      for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+      if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
+    }
   }
-  from.resize(static_cast<size_t>(n));
-  for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = a[static_cast<size_t>(i)].id;
+  if (!rc && ties) rc = shufflesort(a.p, n, less<W>);
+  applyitems(lo, a);
   return rc;
 }
 
@@ -339,7 +496,7 @@ int sortwide(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::
   size_t W = 0;
   for (const KeyVar& k : ks) W += static_cast<size_t>(k.words);
   std::vector<uint64_t> tab(static_cast<size_t>(n) * W);
-  if (!extract(ks, lo, n, tab.data(), W)) return 1;
+  if (!extract(ks, lo, n, reinterpret_cast<unsigned char*>(tab.data()), W * 8)) return 1;
   from.resize(static_cast<size_t>(n));
   for (long i = 0; i < n; ++i) from[static_cast<size_t>(i)] = static_cast<uint32_t>(i);
   auto lt = [&](uint32_t x, uint32_t y) {
@@ -385,7 +542,7 @@ int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   std::vector<uint64_t> blk(static_cast<size_t>(B + 1) * W);
   for (long i0 = lo; i0 <= hi && (ascending || descending); i0 += B) {
     long m = std::min(B, hi - i0 + 1);
-    if (!extract(ks, i0, m, blk.data() + W, W)) return 1;
+    if (!extract(ks, i0, m, reinterpret_cast<unsigned char*>(blk.data() + W), W * 8)) return 1;
     // Slot 0 holds the last item of the previous block, slots 1..m this one.
     for (long k = i0 == lo ? 1 : 0; k < m && (ascending || descending); ++k) {
       const uint64_t* p = blk.data() + static_cast<size_t>(k) * W;
@@ -405,14 +562,14 @@ int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
     applyorder(lo, from);
     return 0;
   }
-  int rc;
   switch (W) {
-    case 1: rc = sortitems<1>(ks, lo, hi, stable, from); break;
-    case 2: rc = sortitems<2>(ks, lo, hi, stable, from); break;
-    case 3: rc = sortitems<3>(ks, lo, hi, stable, from); break;
-    case 4: rc = sortitems<4>(ks, lo, hi, stable, from); break;
-    default: rc = sortwide(ks, lo, hi, stable, from); break;
+    case 1: return sortitems<1>(ks, lo, hi, stable);
+    case 2: return sortitems<2>(ks, lo, hi, stable);
+    case 3: return sortitems<3>(ks, lo, hi, stable);
+    case 4: return sortitems<4>(ks, lo, hi, stable);
+    default: break;
   }
+  int rc = sortwide(ks, lo, hi, stable, from);
   // Even after a Break the items hold a permutation: the data follow it.
   if (from.size() == static_cast<size_t>(hi - lo + 1)) applyorder(lo, from);
   return rc;

@@ -8,6 +8,9 @@ struct SortState {
   // Scratch arrays of at least this many bytes are mapped on huge pages;
   // smaller ones come from the heap (tests lower it to cover both).
   unsigned long hugemin = 8ul << 20;
+  // Ranges of at least this many observations are sorted on two threads
+  // (tests lower it to cover both).
+  unsigned long parmin = 1ul << 20;
 };
 extern SortState srt;
 

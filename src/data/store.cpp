@@ -12,6 +12,9 @@
 
 #include <sys/mman.h>
 
+#include <system_error>
+#include <thread>
+
 #include "data/chars.h"
 #include "data/varlist.h"
 #include "interp/macro.h"
@@ -619,13 +622,34 @@ void col_encode(const ColView& c, long obs, long n, const double* in) {
 
 namespace {
 
+// Ranges at least this long are gathered by two threads, each filling half
+// of the scratch (the reads are random: two cores keep twice as many in flight).
+constexpr long PARGATHER = 1L << 20;
+
+// Gathers positions a..b of the range lo.. of a column of width W into tmp.
+template <size_t W>
+void gatherpart(const unsigned char* col, long lo, long a, long b, unsigned char* tmp) {
+  const uint32_t* const map = ds.mapj;
+  for (long i = a; i <= b; ++i)
+    std::memcpy(tmp + static_cast<size_t>(i - lo) * W, col + static_cast<size_t>(map[i]) * W, W);
+}
+
 // Gathers positions lo..hi of a column of width W in the order of the map
 // (mapj[i] is the 0-based slot whose cell goes to i), via tmp.
 template <size_t W>
 void gatherfixed(unsigned char* col, long lo, long hi, unsigned char* tmp) {
-  const uint32_t* const map = ds.mapj;
-  for (long i = lo; i <= hi; ++i)
-    std::memcpy(tmp + static_cast<size_t>(i - lo) * W, col + static_cast<size_t>(map[i]) * W, W);
+  bool done = false;
+  if (hi - lo + 1 >= PARGATHER) {
+    const long mid = lo + (hi - lo) / 2;
+    try {
+      std::thread t([=] { gatherpart<W>(col, lo, mid + 1, hi, tmp); });
+      gatherpart<W>(col, lo, lo, mid, tmp);
+      t.join();
+      done = true;
+    } catch (const std::system_error&) {  // no second thread: one does it all
+    }
+  }
+  if (!done) gatherpart<W>(col, lo, lo, hi, tmp);
   std::memcpy(col + static_cast<size_t>(lo - 1) * W, tmp, static_cast<size_t>(hi - lo + 1) * W);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -249,6 +250,61 @@ TEST_F(SortTest, MatchesTheReferenceOnRandomDataWithTies) {
     d = makerandom(100, n, 4, 500);
     checkagainst(d, {2}, {1}, 1, n, stable, 31337);
   }
+}
+
+TEST_F(SortTest, BothThreadsGiveTheReferenceOrder) {
+  const long n = 5000;
+  srt.parmin = 0;  // every range is split between the two threads
+  unsigned s = 200;
+  for (bool stable : {false, true}) {
+    for (int strw : {3, 12, 40}) {
+      RefData d = makerandom(s++, n, strw, 1 << 30);  // nearly distinct doubles
+      checkagainst(d, {2}, {1}, 1, n, stable, 31337);
+      checkagainst(d, {3, 2}, {~0, 1}, 1, n, stable, 8);
+      checkagainst(d, {1, 3, 2}, {0, ~0, 1}, 100, 4000, stable, 5);
+      d = makerandom(s++, n, strw, 0);  // many ties
+      checkagainst(d, {2}, {1}, 1, n, stable, 77);
+      checkagainst(d, {1, 3}, {0, ~0}, 1, n, stable, 9);
+    }
+  }
+  srt.parmin = SortState{}.parmin;
+}
+
+// Doubles of every sign and magnitude, with -0 beside +0 and every kind of
+// missing value, in runs of equal keys: the stable order is the one a
+// comparison sort on the values gives, whether one or two threads sort.
+TEST_F(SortTest, StableOrderOfSignsMagnitudesAndMissing) {
+  std::mt19937_64 g(42);
+  std::vector<double> keys;
+  for (int i = 0; i < 30000; ++i) {
+    double x = std::ldexp(static_cast<double>(static_cast<int64_t>(g() >> 20) - (int64_t{1} << 43)),
+                          static_cast<int>(g() % 400) - 200);
+    switch (g() % 8) {
+      case 0: x = misval_k(static_cast<int>(g() % 27)); break;
+      case 1: x = (g() % 2) ? -0.0 : 0.0; break;
+      case 2: x = static_cast<double>(g() % 5) - 2; break;
+      default: break;
+    }
+    keys.push_back(x);
+  }
+  std::vector<double> want(keys.size());
+  std::vector<size_t> ord(keys.size());
+  for (size_t i = 0; i < ord.size(); ++i) ord[i] = i;
+  std::stable_sort(ord.begin(), ord.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+  for (size_t i = 0; i < ord.size(); ++i) want[i] = static_cast<double>(ord[i] + 1);
+  for (unsigned long parmin : {SortState{}.parmin, 0ul}) {
+    ds_reset();
+    make(keys);
+    srt.parmin = parmin;
+    ASSERT_EQ(syssort(1, ds.nobs, true), 0);
+    EXPECT_EQ(col(2), want);
+    std::vector<double> k = col(1);
+    EXPECT_TRUE(std::is_sorted(k.begin(), k.end()));
+    // The cells move as they are: each -0 is still -0 where it landed.
+    for (size_t i = 0; i < k.size(); ++i)
+      if (k[i] == 0) ASSERT_EQ(std::signbit(k[i]), std::signbit(keys[ord[i]])) << i;
+  }
+  srt.parmin = SortState{}.parmin;
 }
 
 TEST_F(SortTest, ABreakLeavesAPermutationAndNoSortList) {

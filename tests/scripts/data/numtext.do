@@ -93,3 +93,14 @@ display _rc
 cap noi totext n, generate(t) format(abc)
 display _rc
 describe
+* Names and options shorter than their abbreviations.
+cap noi tonum s, replace
+display _rc
+cap noi totex n, replace
+display _rc
+cap noi tonumeric s, ge(t)
+display _rc
+cap noi tonumeric s, replace tomi
+display _rc
+cap noi totext n, generate(t) fo(%9.2f)
+display _rc

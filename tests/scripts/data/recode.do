@@ -67,3 +67,10 @@ cap noi recode s (1 = 2)
 display _rc
 cap noi recode a (1 = 2 "two"), label(sevens)
 display _rc
+* Names and options shorter than their abbreviations.
+cap noi recod a (1 = 2)
+display _rc
+cap noi recode a (1 = 2), ge(z)
+display _rc
+cap noi recode a (1 = 2 "x"), la(z)
+display _rc

@@ -70,3 +70,16 @@ cap noi findvar, label()
 display _rc
 cap noi findvar p*, nosuch
 display _rc
+* Names and options shorter than their abbreviations.
+cap noi dsor price
+display _rc
+cap noi dsort -price, missing
+display _rc
+cap noi vallis price
+display _rc
+cap noi vallist price, lo(x)
+display _rc
+cap noi findva p*
+display _rc
+cap noi findvar p*, la(x)
+display _rc
