@@ -25,6 +25,7 @@ void stats_bindcommands() {
   stats_bindordered();
   stats_bindtobit();
   stats_bindclogit();
+  stats_bindml();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -108,3 +108,4 @@ void stats_bindcount();
 void stats_bindordered();
 void stats_bindtobit();
 void stats_bindclogit();
+void stats_bindml();
