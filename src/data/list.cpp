@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/datacmds.h"
+#include "data/arena.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "data/vlabel.h"
@@ -244,7 +245,7 @@ int cmd_describe(int) {
   int linesize = out.linesize > 0 ? out.linesize : 80;
   std::string rule(static_cast<size_t>(linesize - 1), '-');
   long size = ds.nobs * ds.lrecl;
-  double freepct = 100.0 * (1.0 - static_cast<double>(size) / static_cast<double>(ds.memorysize));
+  double freepct = 100.0 * (1.0 - static_cast<double>(size) / static_cast<double>(memory_reported()));
   putline("");
   putline("Contains data");
   char buf[200];

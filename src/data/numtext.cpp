@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_NUMERIC = 107, RC_STRING = 108, RC_DATA = 459;
-
 // What both commands read from the line.
 struct ConvArgs {
   std::vector<int> vars;              // the variables converted
@@ -135,7 +133,7 @@ int cmd_tonumeric(int) {
     if (strip.empty()) return errmsgf(RC_SYNTAX, "strip() needs at least one character\n");
   }
   for (int v : a.vars)
-    if (!isstrtype(vartype(v))) return errmsgf(RC_NUMERIC, "%s is not a string variable\n", varname(v).c_str());
+    if (!isstrtype(vartype(v))) return errmsgf(RC_NUMERICVAR, "%s is not a string variable\n", varname(v).c_str());
   // Every value is read before anything changes.
   std::vector<std::vector<double>> vals(a.vars.size());
   bool bad = false;
@@ -168,7 +166,7 @@ int cmd_tonumeric(int) {
     }
   }
   if (bad && !tomissing)
-    return errmsgf(RC_DATA, "nothing converted: some values are not numbers (tomissing makes them missing)\n");
+    return errmsgf(RC_BADDATA, "nothing converted: some values are not numbers (tomissing makes them missing)\n");
   for (size_t k = 0; k < a.vars.size(); ++k)
     if (int rc = putresult(a.vars[k], a.replace ? std::string() : a.newnames[k], ds_exacttype(vals[k], ST_BYTE), &vals[k], nullptr))
       return rc;
@@ -199,7 +197,7 @@ int cmd_totext(int) {
   if (hasfmt && (fmt.empty() || fmt[0] != '%' || chkfmt(fmt.c_str(), FMTK_NUM)))
     return errmsgf(RC_SYNTAX, "format(%s) is not a numeric display format\n", fmt.c_str());
   for (int v : a.vars)
-    if (isstrtype(vartype(v))) return errmsgf(RC_STRING, "%s is not a numeric variable\n", varname(v).c_str());
+    if (isstrtype(vartype(v))) return errmsgf(RC_STRINGVAR, "%s is not a numeric variable\n", varname(v).c_str());
   std::vector<std::vector<std::string>> texts(a.vars.size());
   for (size_t k = 0; k < a.vars.size(); ++k) {
     texts[k].assign(static_cast<size_t>(ds.nobs), std::string());

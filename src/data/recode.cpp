@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_STRING = 108, RC_LABELDEF = 110;
-
 // One item of a rule's left side.
 struct Item {
   enum Kind { Value, Range, Missing, Nonmissing, Else } kind = Value;
@@ -187,7 +185,7 @@ int cmd_recode(int) {
   const std::vector<int> vars = vl.varlist_vr;
   for (size_t k = 0; k < vars.size(); ++k) {
     if (!vl.varlist_rcp[k].plain()) return error(6101);
-    if (isstrtype(vartype(vars[k]))) return errmsgf(RC_STRING, "%s is a string variable\n", varname(vars[k]).c_str());
+    if (isstrtype(vartype(vars[k]))) return errmsgf(RC_STRINGVAR, "%s is a string variable\n", varname(vars[k]).c_str());
   }
   std::vector<std::string> newnames;
   if (hasgen) {
@@ -213,7 +211,7 @@ int cmd_recode(int) {
     for (size_t k = 0; k < vars.size(); ++k) {
       std::string n = haslname ? lname : hasgen ? newnames[k] : varname(vars[k]);
       if (vlfind(n) && (k == 0 || n != lnames[0]))
-        return errmsgf(RC_LABELDEF, "value label %s already defined\n", n.c_str());
+        return errmsgf(RC_DEFINED, "value label %s already defined\n", n.c_str());
       lnames.push_back(n);
     }
   std::vector<long> obs;
@@ -239,6 +237,15 @@ int cmd_recode(int) {
           if (it.himax) it.hi = hi;
           if (it.single) it.lo = it.hi = it.lomin ? lo : hi;
         }
+    // A float variable holds 1.1 as the float nearest it: the rules' numbers
+    // are taken at float precision, so (1.1 = 0) finds the 1.1 typed in.
+    if (vartype(v) == ST_FLOAT)
+      for (Rule& r : rk)
+        for (Item& it : r.items)
+          if (it.kind == Item::Value || it.kind == Item::Range) {
+            if (!ismissing(it.lo) && std::fabs(it.lo) <= 1.7e38) it.lo = static_cast<float>(it.lo);
+            if (!ismissing(it.hi) && std::fabs(it.hi) <= 1.7e38) it.hi = static_cast<float>(it.hi);
+          }
     std::vector<double>& out = vals[k];
     out.assign(static_cast<size_t>(ds.nobs), misval);
     if (!hasgen)

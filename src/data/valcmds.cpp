@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_NOVARS = 100, RC_TOOMANY = 134;
-
 // One key of dsort: a variable and its direction.
 struct Key {
   int var = 0;
@@ -51,7 +49,7 @@ int cmd_dsort(int) {
   if (int rc = fa_readopts(after)) return rc;
   const bool mlast = findopt("missinglast", 8, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (words.empty()) return errmsgf(RC_NOVARS, "varlist required\n");
+  if (words.empty()) return errmsgf(RC_REQUIRED, "varlist required\n");
   std::vector<Key> keys;
   for (const std::string& word : words) {
     std::string w = word;
@@ -71,7 +69,7 @@ int cmd_dsort(int) {
     }
   }
   const long n = ds.nobs;
-  if (n > 0xfffffffeL) return error(RC_TOOMANY);
+  if (n > 0xfffffffeL) return error(RC_TOOMANYVALUES);
   for (Key& k : keys) {
     if (isstrtype(vartype(k.var))) {
       k.text.resize(static_cast<size_t>(n));

@@ -3,6 +3,7 @@
 // value labels and numbered ranges, and time-series operated items with
 // their recipes, evaluated by bisection over time within panels. The parsed
 // list lives in `vl`; the variable table is the store's `ds`.
+#include "data/tsnorm.h"
 #include "data/varlist.h"
 
 #include <algorithm>
@@ -335,6 +336,31 @@ std::string tsrecipe_text(const TsRecipe& r) {
   if (r.diff > 0) part('D', r.diff);
   for (int x : r.seasonal) part('S', x);
   return s;
+}
+
+// tsops -> op {['.'] op} ; op -> letter [digits]: one recipe, as text.
+int tsnorm(const std::string& ops, std::string& text) {
+  TsRecipe r;
+  const char* p = ops.c_str();
+  if (!*p) return rcpinvalid(ops.c_str());
+  while (*p) {
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    if (!std::strchr("LFDS", c)) return rcpinvalid(ops.c_str());
+    ++p;
+    long n = 1;
+    if (*p >= '0' && *p <= '9') {
+      n = 0;
+      while (*p >= '0' && *p <= '9') {
+        n = n * 10 + (*p - '0');
+        if (n > 100000) return rcpinvalid(ops.c_str());
+        ++p;
+      }
+    }
+    if (int rc = applyop(r, c, static_cast<int>(n), ops)) return rc;
+    if (*p == '.' && p[1]) ++p;
+  }
+  text = tsrecipe_text(r);
+  return 0;
 }
 
 // tsitem -> op {op} '.' (name | '(' names ')') ; op -> letter [digits | '(' numlist ')']

@@ -1084,9 +1084,22 @@ int compexp_u(const char* text, ExprProg& prog, int want) {
 }
 
 // Clears the standing programs and the command's literal tables; touches ex.
+// True when p is as a fresh ExprProg (nothing compiled into it).
+static bool pristine(const ExprProg& p) {
+  static const ExprProg z;
+  return p.code.empty() && p.text.empty() && p.lits.empty() && p.pool.empty() && p.poollen.empty() &&
+         p.vars.empty() && p.type == z.type && p.hasmat == z.hasmat && p.nsums == z.nsums &&
+         p.blockok == z.blockok && p.mvmodern == z.mvmodern && p.subscripts == z.subscripts &&
+         p.tsvar == z.tsvar && p.tspanel == z.tspanel && p.nvolatile == z.nvolatile && p.maxdepth == z.maxdepth &&
+         std::equal(std::begin(p.sums), std::end(p.sums), std::begin(z.sums)) && p.sumlast == z.sumlast &&
+         p.sumfrom == z.sumfrom;
+}
+
+// Runs before every command line: most lines compile no qualifier, and then
+// there is nothing to clear.
 void expr_reset_command() {
-  ex.ifpgm = ExprProg{};
-  ex.wepgm = ExprProg{};
+  if (!pristine(ex.ifpgm)) ex.ifpgm = ExprProg{};
+  if (!pristine(ex.wepgm)) ex.wepgm = ExprProg{};
   ex.numlits.clear();
   ex.strpool.clear();
 }

@@ -18,6 +18,15 @@
 #include "expr/fn_vec.h"
 #include "interp/interp.h"
 
+// round(x, u) = u floor(x/u + 0.5); a missing x comes back unchanged, u = 0
+// leaves x as it is. Vemo's round() uses the same rule.
+double fn_round(double x, double u) {
+  if (fnmiss(x)) return x;
+  if (fnmiss(u)) return misval;
+  if (u == 0) return x;
+  return fnres(u * std::floor(x / u + 0.5));
+}
+
 namespace {
 
 namespace bmp = boost::math::policies;
@@ -71,14 +80,7 @@ double m_atan2(A a, int, FuncCtx&) {
   return fnres(std::atan2(a[0].d, a[1].d));
 }
 
-// round(x[, u]) = u floor(x/u + 0.5); a missing x comes back unchanged.
-double m_round(A a, int n, FuncCtx&) {
-  double x = a[0].d, u = n > 1 ? a[1].d : 1.0;
-  if (fnmiss(x)) return x;
-  if (fnmiss(u)) return misval;
-  if (u == 0) return x;
-  return fnres(u * std::floor(x / u + 0.5));
-}
+double m_round(A a, int n, FuncCtx&) { return fn_round(a[0].d, n > 1 ? a[1].d : 1.0); }
 
 // mod(x, y) = x - y floor(x/y), made non-negative; `.` when y <= 0.
 double m_mod(A a, int, FuncCtx&) {

@@ -51,6 +51,9 @@ struct FuncDef {
 constexpr int FN_FIRSTOP = 300;
 constexpr int FN_LASTOP = 999;
 
+// round(x, u): u floor(x/u + 0.5); a missing x unchanged, u = 0 gives x.
+double fn_round(double x, double u);
+
 // Finds a function by name; nullptr when there is none.
 const FuncDef* findfunc(std::string_view name);
 // Row by opcode (for the evaluator); nullptr when none.

@@ -32,8 +32,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_DATALOST = 4, RC_NOOBS = 2000, RC_READ = 692, RC_NOMEM = 909,
-              RC_TOOLONG = 611;
 // The longest line read: room for the most variables a dataset can hold,
 // each a quoted string of the longest length and its separator, with a
 // wide margin. A file whose line runs on past it (a device that never ends,
@@ -119,7 +117,7 @@ int slurp(const std::string& fn, std::string& out) {
     if (out.size() - linestart > CSV_MAXLINE) {
       ::close(fd);
       out.clear();
-      return error(RC_TOOLONG);
+      return error(RC_RECTOOLONG);
     }
   }
   ::close(fd);

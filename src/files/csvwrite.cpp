@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_NOVARS = 111;
 // Bytes gathered before each write to the temporary file.
 
 // Appends text quoted (quotes doubled), or as it is.
@@ -100,7 +99,7 @@ int cmd_outsheet(int) {
   const std::string fn = fa_defext(ps.usingfn, ".out");
   const char d = hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : csvname(fn) ? ',' : '\t';
   struct stat st;
-  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_EXISTS, fn.c_str());
+  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
   const long n1 = ds.nobs1, n2 = ds.nobs2;
 
   TextOut text;

@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr int RC_NODICT = 613, RC_BADDICT = 614, RC_BADFMT = 120, RC_LABSTR = 181,
-              RC_DUPNAME = 110, RC_EOF = 612;
-
 struct Tok {
   std::string text;
   bool quoted = false;
@@ -147,27 +144,27 @@ int infmt(const std::string& f, DictVar& v) {
   size_t i = 1, n = f.size();
   size_t w0 = i;
   while (i < n && std::isdigit(static_cast<unsigned char>(f[i]))) ++i;
-  if (i == w0 || i - w0 > 5) return error(RC_BADFMT);
+  if (i == w0 || i - w0 > 5) return error(RC_BADFORMAT);
   long w = std::strtol(f.c_str() + w0, nullptr, 10);
   long d = 0;
   bool hasdec = false;
   if (i < n && f[i] == '.') {
     size_t d0 = ++i;
     while (i < n && std::isdigit(static_cast<unsigned char>(f[i]))) ++i;
-    if (i == d0 || i - d0 > 5) return error(RC_BADFMT);
+    if (i == d0 || i - d0 > 5) return error(RC_BADFORMAT);
     d = std::strtol(f.c_str() + d0, nullptr, 10);
     hasdec = true;
   }
-  if (i + 1 != n) return error(RC_BADFMT);
+  if (i + 1 != n) return error(RC_BADFORMAT);
   char k = f[i];
   if (k == 'f' || k == 'g' || k == 'e') {
-    if (w < 1 || w > DICT_MAXNUMW || d > w - 1) return error(RC_BADFMT);
+    if (w < 1 || w > DICT_MAXNUMW || d > w - 1) return error(RC_BADFORMAT);
     v.kind = 'f';
   } else if (k == 's' || k == 'S') {
-    if (hasdec || w < 1 || w > DICT_MAXSTRW) return error(RC_BADFMT);
+    if (hasdec || w < 1 || w > DICT_MAXSTRW) return error(RC_BADFORMAT);
     v.kind = k;
   } else {
-    return error(RC_BADFMT);
+    return error(RC_BADFORMAT);
   }
   v.width = static_cast<int>(w);
   v.dec = static_cast<int>(d);
@@ -223,11 +220,11 @@ int entry(DictParse& p, const std::vector<Tok>& t, size_t& i) {
   v.name = t[i].text;
   if (!goodname(v.name)) return bad();
   for (const DictVar& o : p.d.vars)
-    if (o.name == v.name) return errmsgf(RC_DUPNAME, "%s already defined\n", v.name.c_str());
+    if (o.name == v.name) return errmsgf(RC_DEFINED, "%s already defined\n", v.name.c_str());
   ++i;
   if (i < t.size() && !t[i].quoted && t[i].text == ":") {
     if (++i >= t.size() || t[i].quoted || !goodname(t[i].text)) return bad();
-    if (isstrtype(v.type)) return error(RC_LABSTR);
+    if (isstrtype(v.type)) return error(RC_LABELSTR);
     v.lblname = t[i++].text;
   }
   v.kind = isstrtype(v.type) ? 's' : 'f';

@@ -28,9 +28,6 @@
 
 namespace {
 
-constexpr int RC_BREAK = 1, RC_SYNTAX = 198, RC_NOTFOUND = 601, RC_EXISTS = 602, RC_CANTOPEN = 603,
-              RC_READONLY = 608, RC_WRITEERR = 693, RC_COPYERR = 695;
-
 // name with a leading `~` (alone or before a slash) replaced by the home folder.
 std::string fs_expand(const std::string& name) {
   if (name.empty() || name[0] != '~' || (name.size() > 1 && name[1] != '/')) return name;
@@ -88,7 +85,7 @@ int cmd_pwd(int) {
   if (int rc = fs_args(names, 0, &hasopts)) return rc;
   if (int rc = fs_noopts(hasopts)) return rc;
   char buf[4096];
-  if (!::getcwd(buf, sizeof buf)) return errmsgf(RC_CANTOPEN, "working folder cannot be determined\n");
+  if (!::getcwd(buf, sizeof buf)) return errmsgf(RC_FILEOPEN, "working folder cannot be determined\n");
   spout21f("%s\n", buf);
   return 0;
 }
@@ -102,15 +99,15 @@ int cmd_cd(int) {
   std::string to;
   if (names.empty()) {
     const char* home = std::getenv("HOME");
-    if (!home || !*home) return errmsgf(RC_NOTFOUND, "home folder not known (HOME is not set)\n");
+    if (!home || !*home) return errmsgf(RC_FILENOTFOUND, "home folder not known (HOME is not set)\n");
     to = home;
   } else {
     to = names[0];
   }
   struct stat st;
-  if (::stat(to.c_str(), &st) != 0) return errmsgf(RC_NOTFOUND, "folder %s not found\n", to.c_str());
-  if (!S_ISDIR(st.st_mode)) return errmsgf(RC_CANTOPEN, "%s is not a folder\n", to.c_str());
-  if (::chdir(to.c_str()) != 0) return errmsgf(RC_CANTOPEN, "folder %s could not be opened\n", to.c_str());
+  if (::stat(to.c_str(), &st) != 0) return errmsgf(RC_FILENOTFOUND, "folder %s not found\n", to.c_str());
+  if (!S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is not a folder\n", to.c_str());
+  if (::chdir(to.c_str()) != 0) return errmsgf(RC_FILEOPEN, "folder %s could not be opened\n", to.c_str());
   return 0;
 }
 
@@ -125,7 +122,7 @@ struct Entry {
 // when the pattern itself starts with a dot), sorted by name.
 int listdir(const std::string& dir, const std::string& pattern, std::vector<Entry>& out) {
   DIR* d = ::opendir(dir.c_str());
-  if (!d) return errmsgf(RC_NOTFOUND, "folder %s not found\n", dir.c_str());
+  if (!d) return errmsgf(RC_FILENOTFOUND, "folder %s not found\n", dir.c_str());
   while (dirent* e = ::readdir(d)) {
     const char* n = e->d_name;
     if (!std::strcmp(n, ".") || !std::strcmp(n, "..")) continue;
@@ -171,7 +168,7 @@ int cmd_dir(int) {
       }
       if (pattern.find_first_of("*?[") == std::string::npos) {
         struct stat st;
-        if (::stat(a.c_str(), &st) != 0) return fierr(RC_NOTFOUND, a.c_str());
+        if (::stat(a.c_str(), &st) != 0) return fierr(RC_FILENOTFOUND, a.c_str());
       }
     }
   }
@@ -217,9 +214,9 @@ int cmd_erase(int) {
   if (names.empty()) return required("filename");
   const std::string& fn = names[0];
   struct stat st;
-  if (::lstat(fn.c_str(), &st) != 0) return fierr(RC_NOTFOUND, fn.c_str());
-  if (S_ISDIR(st.st_mode)) return errmsgf(RC_CANTOPEN, "%s is a folder; use rmdir to remove it\n", fn.c_str());
-  if (::unlink(fn.c_str()) != 0) return fierr(errno == EACCES || errno == EPERM || errno == EROFS ? RC_READONLY : RC_WRITEERR, fn.c_str());
+  if (::lstat(fn.c_str(), &st) != 0) return fierr(RC_FILENOTFOUND, fn.c_str());
+  if (S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is a folder; use rmdir to remove it\n", fn.c_str());
+  if (::unlink(fn.c_str()) != 0) return fierr(errno == EACCES || errno == EPERM || errno == EROFS ? RC_READONLY : RC_WRITE, fn.c_str());
   return 0;
 }
 
@@ -236,17 +233,17 @@ int cmd_copy(int) {
   const std::string& from = names[0];
   std::string to = names[1];
   struct stat sst;
-  if (::stat(from.c_str(), &sst) != 0) return fierr(RC_NOTFOUND, from.c_str());
-  if (S_ISDIR(sst.st_mode)) return errmsgf(RC_CANTOPEN, "%s is a folder; only files can be copied\n", from.c_str());
+  if (::stat(from.c_str(), &sst) != 0) return fierr(RC_FILENOTFOUND, from.c_str());
+  if (S_ISDIR(sst.st_mode)) return errmsgf(RC_FILEOPEN, "%s is a folder; only files can be copied\n", from.c_str());
   if (isdir(to)) to += (to.back() == '/' ? "" : "/") + basename_of(from);
   struct stat dst;
   if (::stat(to.c_str(), &dst) == 0) {
     if (sst.st_dev == dst.st_dev && sst.st_ino == dst.st_ino)
-      return errmsgf(RC_COPYERR, "%s and %s are the same file\n", from.c_str(), to.c_str());
-    if (!replace) return fierr(RC_EXISTS, to.c_str());
+      return errmsgf(RC_COPY, "%s and %s are the same file\n", from.c_str(), to.c_str());
+    if (!replace) return fierr(RC_FILEEXISTS, to.c_str());
   }
   int in = ::open(from.c_str(), O_RDONLY);
-  if (in < 0) return fierr(RC_CANTOPEN, from.c_str());
+  if (in < 0) return fierr(RC_FILEOPEN, from.c_str());
   AtomicFile f;
   if (int rc = af_open(f, to)) {
     ::close(in);
@@ -263,7 +260,7 @@ int cmd_copy(int) {
     }
     if (k == 0) break;
     if (af_write(f, buf.data(), static_cast<size_t>(k))) {
-      rc = fierr(RC_WRITEERR, to.c_str());
+      rc = fierr(RC_WRITE, to.c_str());
       break;
     }
     if (stopflag) {
@@ -276,7 +273,7 @@ int cmd_copy(int) {
     af_abort(f);
     return rc;
   }
-  if (af_commit(f)) return fierr(RC_WRITEERR, to.c_str());
+  if (af_commit(f)) return fierr(RC_WRITE, to.c_str());
   (void)::chmod(to.c_str(), sst.st_mode & 07777);
   return 0;
 }
@@ -290,10 +287,10 @@ int cmd_cat(int) {
   if (names.empty()) return required("filename");
   const std::string& fn = names[0];
   struct stat st;
-  if (::stat(fn.c_str(), &st) != 0) return fierr(RC_NOTFOUND, fn.c_str());
-  if (S_ISDIR(st.st_mode)) return errmsgf(RC_CANTOPEN, "%s is a folder\n", fn.c_str());
+  if (::stat(fn.c_str(), &st) != 0) return fierr(RC_FILENOTFOUND, fn.c_str());
+  if (S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is a folder\n", fn.c_str());
   std::FILE* fp = std::fopen(fn.c_str(), "rb");
-  if (!fp) return fierr(RC_CANTOPEN, fn.c_str());
+  if (!fp) return fierr(RC_FILEOPEN, fn.c_str());
   std::string line;
   char buf[65536];
   size_t k;
@@ -328,9 +325,9 @@ int cmd_mkdir(int) {
   if (names.empty()) return required("folder name");
   const std::string& d = names[0];
   if (::mkdir(d.c_str(), 0777) == 0) return 0;
-  if (errno == EEXIST) return errmsgf(RC_EXISTS, "folder %s already exists\n", d.c_str());
-  if (errno == ENOENT) return errmsgf(RC_WRITEERR, "could not make folder %s: its parent folder does not exist\n", d.c_str());
-  return errmsgf(RC_WRITEERR, "could not make folder %s: %s\n", d.c_str(), std::strerror(errno));
+  if (errno == EEXIST) return errmsgf(RC_FILEEXISTS, "folder %s already exists\n", d.c_str());
+  if (errno == ENOENT) return errmsgf(RC_WRITE, "could not make folder %s: its parent folder does not exist\n", d.c_str());
+  return errmsgf(RC_WRITE, "could not make folder %s: %s\n", d.c_str(), std::strerror(errno));
 }
 
 // rmdir folder: removes one empty folder.
@@ -342,12 +339,12 @@ int cmd_rmdir(int) {
   if (names.empty()) return required("folder name");
   const std::string& d = names[0];
   struct stat st;
-  if (::stat(d.c_str(), &st) != 0) return errmsgf(RC_NOTFOUND, "folder %s not found\n", d.c_str());
-  if (!S_ISDIR(st.st_mode)) return errmsgf(RC_CANTOPEN, "%s is not a folder; use erase to remove a file\n", d.c_str());
+  if (::stat(d.c_str(), &st) != 0) return errmsgf(RC_FILENOTFOUND, "folder %s not found\n", d.c_str());
+  if (!S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is not a folder; use erase to remove a file\n", d.c_str());
   if (::rmdir(d.c_str()) == 0) return 0;
   if (errno == ENOTEMPTY || errno == EEXIST)
-    return errmsgf(RC_WRITEERR, "could not remove folder %s: it is not empty\n", d.c_str());
-  return errmsgf(RC_WRITEERR, "could not remove folder %s: %s\n", d.c_str(), std::strerror(errno));
+    return errmsgf(RC_WRITE, "could not remove folder %s: it is not empty\n", d.c_str());
+  return errmsgf(RC_WRITE, "could not remove folder %s: %s\n", d.c_str(), std::strerror(errno));
 }
 
 }  // namespace

@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr int RC_NOTEMPTY = 18, RC_BY = 190, RC_SYNTAX = 198;
 // Bytes of lookahead the scanner keeps in the window: a value never runs
 // past a line, and lines are at most TS_MAXLINE bytes.
 constexpr size_t LOOKAHEAD = 2 * TS_MAXLINE + 16;
@@ -273,7 +272,7 @@ int cmd_infile(int) {
     DictParse dp;
     std::string data;
     int rc = inlinedict(line, dp, data);
-    if (!rc && ps.bylevel) rc = error(RC_BY);
+    if (!rc && ps.bylevel) rc = error(RC_NOBY);
     if (!rc && (ds.nvar || ds.nobs)) rc = error(RC_NOTEMPTY);
     if (rc) return rc;
     TextSrc s;
@@ -292,7 +291,7 @@ int cmd_infile(int) {
     tl_finish(t);
     return dictlabels(dp.d);
   }
-  if (ps.bylevel) return error(RC_BY);
+  if (ps.bylevel) return error(RC_NOBY);
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
   if (int rc = fa_readopts(after)) return rc;

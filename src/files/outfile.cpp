@@ -32,7 +32,6 @@
 
 namespace {
 
-constexpr int RC_SYNTAX = 198, RC_EXISTS = 602, RC_NOVARS = 111;
 // Bytes gathered before each write to the temporary file.
 // Width at which an observation continues on a new line (without `wide`).
 constexpr size_t LINEWIDTH = 80;
@@ -221,7 +220,7 @@ int cmd_outfile(int) {
   if (vars.empty()) return error(RC_NOVARS);
   const std::string fn = fa_defext(ps.usingfn, o.dict ? ".dct" : ".raw");
   struct stat st;
-  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_EXISTS, fn.c_str());
+  if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
 
   std::vector<Field> fields;
   for (int v : vars) {

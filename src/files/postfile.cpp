@@ -30,8 +30,6 @@
 
 namespace {
 
-constexpr int RC_NOTFOUND = 111, RC_EXISTS = 110, RC_SYNTAX = 198, RC_TOOMANY = 103,
-              RC_TOOWIDE = 902, RC_BY = 190, RC_WRITE = 699;
 // A record must stay narrower than this many bytes.
 constexpr int POST_MAXWIDTH = 32767;
 // Most bytes a handle buffers, whatever every() asks for.
@@ -135,7 +133,7 @@ std::vector<unsigned char> postheader(const PostHandle& h) {
 // The file-error message of a failed write; the temporary file is gone.
 int writefailed(PostHandle& h) {
   af_abort(h.af);
-  return fierr(RC_WRITE, h.fn.c_str());
+  return fierr(RC_DISKFULL, h.fn.c_str());
 }
 
 // Moves the buffered records to the temporary file. 0 or 699 (printed).
@@ -155,7 +153,7 @@ int finish(PostHandle& h) {
   unsigned char n[4];
   bo_put4(n, static_cast<uint32_t>(h.nfile), true);
   if (af_pwrite(h.af, n, 4, HDR_NOBS)) return writefailed(h);
-  if (af_commit(h.af)) return fierr(RC_WRITE, h.fn.c_str());
+  if (af_commit(h.af)) return fierr(RC_DISKFULL, h.fn.c_str());
   return 0;
 }
 
@@ -194,7 +192,7 @@ int parsevars(const std::string& text, int deftype, std::vector<PostVar>& vars) 
     if (w == "(" || w == ")") return errmsgf(RC_SYNTAX, "%s invalid\n", w.c_str());
     if (int rc = chkname(w.c_str())) return rc;
     for (const PostVar& v : vars)
-      if (v.name == w) return errmsgf(RC_EXISTS, "postfile: variable %s already exists\n", w.c_str());
+      if (v.name == w) return errmsgf(RC_DEFINED, "postfile: variable %s already exists\n", w.c_str());
     PostVar v;
     v.name = w;
     v.type = type;
@@ -241,19 +239,19 @@ int cmd_postfile(int) {
   size_t e = head.find_first_of(" \t(", b);
   std::string name = head.substr(b, e == std::string::npos ? std::string::npos : e - b);
   if (int rc = chkname(name.c_str())) return rc;
-  if (pst.handles.count(name)) return errmsgf(RC_EXISTS, "postfile %s already exists\n", name.c_str());
+  if (pst.handles.count(name)) return errmsgf(RC_DEFINED, "postfile %s already exists\n", name.c_str());
   PostHandle h;
   h.name = name;
   if (int rc = parsevars(e == std::string::npos ? "" : head.substr(e), dbl ? ST_DOUBLE : ST_FLOAT, h.vars))
     return rc;
   if (h.vars.empty()) return errmsgf(RC_SYNTAX, "varlist required\n");
-  if (static_cast<int>(h.vars.size()) >= ds.maxvar) return error(RC_TOOMANY);
+  if (static_cast<int>(h.vars.size()) >= ds.maxvar) return error(RC_TOOMANYVARS);
   long width = 0;
   for (PostVar& v : h.vars) {
     v.off = static_cast<int>(std::min<long>(width, INT_MAX));
     width += typewidth(v.type);
   }
-  if (width >= POST_MAXWIDTH) return errmsgf(RC_TOOWIDE, "postfile %s too wide\n", name.c_str());
+  if (width >= POST_MAXWIDTH) return errmsgf(RC_NOROOMWIDTH, "postfile %s too wide\n", name.c_str());
   h.width = static_cast<int>(width);
   if (every != LONG_MIN) {
     h.capacity = std::clamp<long>(std::min(every, POST_MAXBUF / width), 1, every);
@@ -343,7 +341,7 @@ int postfail(const std::string& name, int rc) {
 
 // post handle (exp) (exp) ...
 int cmd_post(int) {
-  if (ps.bylevel) return error(RC_BY);
+  if (ps.bylevel) return error(RC_NOBY);
   std::string name = gettok(prsestd);
   if (name.empty()) return errmsgf(RC_SYNTAX, "nothing found where name expected\n");
   auto it = pst.handles.find(name);

@@ -6,11 +6,9 @@
 
 namespace {
 
-constexpr int RC_WRITE = 699;
-
 int writefail(TextOut& t) {
   af_abort(t.af);
-  return fierr(RC_WRITE, t.fn.c_str());
+  return fierr(RC_DISKFULL, t.fn.c_str());
 }
 
 }  // namespace
@@ -28,6 +26,6 @@ int textout_line(TextOut& t) {
 
 int textout_finish(TextOut& t) {
   if (!t.buf.empty() && af_write(t.af, t.buf.data(), t.buf.size())) return writefail(t);
-  if (af_commit(t.af)) return fierr(RC_WRITE, t.fn.c_str());
+  if (af_commit(t.af)) return fierr(RC_DISKFULL, t.fn.c_str());
   return 0;
 }

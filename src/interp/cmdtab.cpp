@@ -101,7 +101,31 @@ const ExecIndex& execindex() {
 // The first entry of the executing table, in table order, that `word`
 // abbreviates and that exists at the current version (skipping the names
 // findbuiltin leaves out when `builtinonly`), or nullptr.
+CmdEntry* execlookup_u(const char* word, bool builtinonly);
+
+// The last dispatching lookup, remembered: a loop body asks for the same
+// command word again and again. The answer depends on the word and the
+// version only (the table itself never changes).
+struct LastLookup {
+  char word[24] = {0};
+  int version = -1;
+  CmdEntry* entry = nullptr;
+};
+LastLookup lastlookup;
+
 CmdEntry* execlookup(const char* word, bool builtinonly) {
+  if (builtinonly) return execlookup_u(word, true);
+  const size_t n = strnlen(word, sizeof lastlookup.word);
+  if (n == sizeof lastlookup.word) return execlookup_u(word, false);
+  if (lastlookup.version == interp.version && !std::memcmp(lastlookup.word, word, n + 1)) return lastlookup.entry;
+  CmdEntry* e = execlookup_u(word, false);
+  std::memcpy(lastlookup.word, word, n + 1);
+  lastlookup.version = interp.version;
+  lastlookup.entry = e;
+  return e;
+}
+
+CmdEntry* execlookup_u(const char* word, bool builtinonly) {
   const ExecIndex& ix = execindex();
   auto it = ix.find(std::string_view(word));
   if (it == ix.end()) return nullptr;

@@ -1,7 +1,7 @@
 // Extended macro functions, the `:function` of `local name : ...` and of
 // `:...' references: variable properties, word counts and words, list
 // operations, substitution, lengths, directories, system directories and
-// the functions whose values live in later subsystems (through machooks).
+// the rest through macext_stores() (extstores.cpp).
 #include <dirent.h>
 #include <fnmatch.h>
 #include <unistd.h>
@@ -490,30 +490,6 @@ int macextended(const char* text, std::string& res) {
     res = n.substr(0, 32);
     return 0;
   }
-  if (fn == "all") {
-    std::string what = word(p);
-    if (what == "globals") {
-      p = skip(p);
-      const char *s0, *e0, *a0;
-      std::string pat = "*";
-      if (!parse_quoted_string(p, &s0, &e0, &a0)) pat.assign(s0, e0);
-      std::vector<std::string> names;
-      for (ObjEntry* e = dmfirst(OBJ_GLOBAL); e; e = e->tnext)
-        if (e->name[0] != '!' && !fnmatch(pat.c_str(), e->name, 0)) names.emplace_back(e->name);
-      std::sort(names.begin(), names.end());
-      res = join(names);
-      return 0;
-    }
-  }
-  if (machooks.extended) {
-    int r = machooks.extended(fn.c_str(), rest, res);
-    if (r >= 0) return r;
-  }
-  if (is("char", 4) || is("label", 3) || is("set", 3) || is("log", 3) || is("rownames", 4) ||
-      is("colnames", 4) || is("roweq", 4) || is("coleq", 4) || is("rowfullnames", 4) ||
-      is("colfullnames", 4) || is("regexmatch", 5) || is("regexreplace", 6) || is("regexsubexp", 6) ||
-      fn == "r" || fn == "e" || fn == "s" || fn == "tsnorm" || fn == "serset" || fn == "constraint" ||
-      fn == "all" || fn == "_length")
-    return 0;
+  if (int r = macext_stores(fn, rest, res); r >= 0) return r;
   return notalow(fn.empty() ? "nothing" : fn.c_str());
 }

@@ -189,9 +189,24 @@ int nextrawline(std::string& line) {
 
 int srclineno() { return interp.sources.empty() ? 0 : interp.sources.back()->lineno(); }
 
+// Line buffers by nesting depth of dispatch_console and execline, reused
+// from line to line (a deque: deeper levels grow it while outer ones hold
+// their entries).
+static std::deque<std::string> expandpool, execpool;
+static size_t expanddepth = 0, execdepth = 0;
+
 // Expands and dispatches the line in interp.console; sets globalrc.
+static int dispatch_console_u(std::string& line);
 static int dispatch_console() {
-  std::string line = interp.console;
+  if (expanddepth >= expandpool.size()) expandpool.emplace_back();
+  std::string& line = expandpool[expanddepth++];
+  line.assign(interp.console);
+  const int rc = dispatch_console_u(line);
+  --expanddepth;
+  return rc;
+}
+
+static int dispatch_console_u(std::string& line) {
   if (interp.procflg) {
     bool expand = true;
     if (!interp.runprog) {
@@ -259,13 +274,15 @@ int doreq() {
 }
 
 int execline(const std::string& line) {
-  std::string newline_copy = line;  // `line` may be interp.console itself
-  std::string savedconsole = std::move(interp.console);
+  if (execdepth >= execpool.size()) execpool.emplace_back();
+  std::string& held = execpool[execdepth++];
+  held.assign(line);  // `line` may be interp.console itself
+  interp.console.swap(held);  // held now keeps the console of the level above
   TokState saved;
   borrow_gettok(&saved);
-  interp.console = std::move(newline_copy);
   int rc = dispatch_console();
-  interp.console = std::move(savedconsole);
+  interp.console.swap(held);
+  --execdepth;
   return_gettok(&saved);
   return rc;
 }

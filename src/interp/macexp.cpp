@@ -3,7 +3,9 @@
 // `macval()', `r()' ...), escapes, nesting and the 20-repeat limit. Every
 // replaced text is scanned again, so a macro holding references expands them
 // (`macval()' is the way to suppress that).
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -296,21 +298,13 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
   } else if (cv.size() >= 3 && cv[1] == '(' && cv.back() == ')' &&
              (cv[0] == 'r' || cv[0] == 'e' || cv[0] == 's' || cv[0] == 'c')) {
     std::string nm(cv.substr(2, cv.size() - 3));
-    if (machooks.result) {
-      if (int rc = machooks.result(cv[0], nm.c_str(), scratch)) return rc;
-    } else {
-      savedresult(cv[0], nm, scratch);
-    }
+    savedresult(cv[0], nm, scratch);
     v = scratch.data();
     vn = scratch.size();
   } else if (cv.back() == ']' && cv.find('[') != std::string_view::npos) {
     size_t lb = cv.find('[');
     std::string var(cv.substr(0, lb)), chr(cv.substr(lb + 1, cv.size() - lb - 2));
-    if (machooks.charref) {
-      if (int rc = machooks.charref(var.c_str(), chr.c_str(), scratch)) return rc;
-    } else {
-      macchar(var.c_str(), chr.c_str(), scratch);
-    }
+    macchar(var.c_str(), chr.c_str(), scratch);
     v = scratch.data();
     vn = scratch.size();
   } else if (allname(cv)) {
@@ -447,11 +441,22 @@ bool literal(const char*& p, double& v) {
   const char* digits = q;
   while ((*q >= '0' && *q <= '9') || *q == '.') ++q;
   if (q == digits || (q == digits + 1 && *digits == '.')) return false;
+  const char* mant = q;  // end of the digits and point
   if (*q == 'e' || *q == 'E') {
     ++q;
     if (*q == '-' || *q == '+') ++q;
     if (!(*q >= '0' && *q <= '9')) return false;
     while (*q >= '0' && *q <= '9') ++q;
+  }
+  // Up to 15 digits with no point or exponent: an integer the double holds
+  // exactly, read without the general parser.
+  if (mant == q && q - digits <= 15 && std::find(digits, q, '.') == q) {
+    uint64_t u = 0;
+    for (const char* d = digits; d < q; ++d) u = u * 10 + static_cast<uint64_t>(*d - '0');
+    v = static_cast<double>(u);
+    if (*s == '-') v = -v;
+    p = q;
+    return true;
   }
   char* e;
   v = std::strtod(s, &e);

@@ -17,7 +17,6 @@
 #include "output/output.h"
 
 MacroState mac;
-MacroHooks machooks;
 
 namespace {
 

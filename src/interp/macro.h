@@ -108,21 +108,10 @@ void macchar(const char* owner, const char* name, std::string& res);
 // Evaluates `=exp` text into res as a macro value. 0 or rc.
 [[nodiscard]] int macevalexp(const char* text, std::string& res);
 
-// Hooks for references whose values live in later subsystems; each returns
-// 0 and fills res, or a return code. A null hook leaves the value empty.
-struct MacroHooks {
-  // `r(name)', `e(name)', `s(name)', `c(name)': cls is 'r', 'e', 's' or 'c'.
-  int (*result)(char cls, const char* name, std::string& res) = nullptr;
-  // `var[char]'.
-  int (*charref)(const char* var, const char* chr, std::string& res) = nullptr;
-  // Extended functions owned elsewhere (char, label, set, log, rownames, r
-  // scalars, ...): fn is the first word, rest the text after it. Returns -1
-  // when the hook does not know fn.
-  int (*extended)(const char* fn, const char* rest, std::string& res) = nullptr;
-  // Posts an r-class macro (numlist, ...).
-  int (*rmacro)(const char* name, const std::string& value) = nullptr;
-};
-extern MacroHooks machooks;
+// The extended functions whose values live in other subsystems (matrix
+// stripes, saved-result names, set, log, regex*, _length, tsnorm, serset,
+// constraint, all): 0 or a code, or -1 when fn is not one of them.
+[[nodiscard]] int macext_stores(const std::string& fn, const char* rest, std::string& res);
 
 // A new temporary name / temporary file name, dropped when the level ends.
 std::string tmpname_next();

@@ -16,6 +16,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "results/results.h"
 
 namespace {
 
@@ -141,13 +142,13 @@ int numlist_expand(const char* text, const NumlistSpec& rule, std::vector<double
   return 0;
 }
 
-void numlist_text(const std::vector<double>& nums, std::string& res) {
-  res.clear();
+void numlist_text(const std::vector<double>& nums, std::string& text) {
+  text.clear();
   std::string one;
   for (size_t i = 0; i < nums.size(); ++i) {
-    if (i) res.push_back(' ');
+    if (i) text.push_back(' ');
     macfmtnum(nums[i], one);
-    res += one;
+    text += one;
   }
 }
 
@@ -204,10 +205,10 @@ int cmd_numlist(int) {
   if (int rc = chkopt()) return rc;
   std::vector<double> nums;
   if (int rc = numlist_expand(list.c_str(), rule, nums, false)) return rc;
-  std::string res;
-  numlist_text(nums, res);
-  if (machooks.rmacro) return machooks.rmacro("numlist", res);
-  return 0;
+  std::string expanded;
+  numlist_text(nums, expanded);
+  retval_clear();
+  return retval_set_local("numlist", expanded);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "graphics/graphics.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
@@ -15,6 +16,8 @@
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "results/results.h"
+#include "vemo/vemo.h"
 
 namespace {
 
@@ -203,10 +206,17 @@ int cmd_program(int) {
   return pgmdefine(w);
 }
 
+// discard: drops the autoloaded programs (they load again on next use), the
+// graph series, the estimation and saved results, and Vemo's compiled code.
 int cmd_discard(int) {
   if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", 198);
   for (auto& p : allprograms(OBJ_PROGRAM))
     if (p->autoload) pgmkill(p->name.c_str());
+  serset_clearall();
+  estval_clear();
+  retval_clear();
+  sretval_clear();
+  vemo_discard();
   return 0;
 }
 

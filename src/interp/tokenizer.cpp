@@ -157,8 +157,19 @@ void resettok(const TokPos* saved) {
   tok.retpushed = false;
 }
 
-void borrow_gettok(TokState* saved) { *saved = tok; }
-void return_gettok(const TokState* saved) { tok = *saved; }
+// The token text is copied only up to its terminator: a save and restore
+// surround every command line, and the buffer is mostly unused.
+static void copytok(TokState& dst, const TokState& src) {
+  dst.pos = src.pos;
+  dst.laststart = src.laststart;
+  dst.pushed = src.pushed;
+  dst.retpushed = src.retpushed;
+  const size_t n = strnlen(src.token, TOKLEN - 1);
+  std::memcpy(dst.token, src.token, n);
+  dst.token[n] = 0;
+}
+void borrow_gettok(TokState* saved) { copytok(*saved, tok); }
+void return_gettok(const TokState* saved) { copytok(tok, *saved); }
 
 const char* wheretok() { return tok.pos ? tok.pos : ""; }
 const char* lwheretok() { return tok.laststart ? tok.laststart : wheretok(); }

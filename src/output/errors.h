@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "output/rc.h"
+
 struct ErrorState {
   bool newerror = true;  // error() asserts the error level and ZMCL mode first
   // Current `matsize` (owned by the matrix store, which sets this hook);

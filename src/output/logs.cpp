@@ -29,9 +29,6 @@
 
 namespace {
 
-// Return codes of this file.
-constexpr int RC_NOTFOUND = 111, RC_INVALID = 198, RC_OPENFAIL = 603, RC_ALREADYOPEN = 604,
-              RC_NOLOG = 606, RC_NOCMDLOG = 607, RC_WRITEFAIL = 699, RC_NOMEM = 950;
 // Longest log name.
 constexpr size_t LOGNAMEMAX = 32;
 
@@ -78,11 +75,11 @@ std::string extension(const std::string& fn) {
 // The file or nullptr with the message printed and *rc set.
 std::FILE* openlogfile(const std::string& fn, bool append, bool replace, int* rc) {
   if (!append && !replace && ::access(fn.c_str(), F_OK) == 0) {
-    *rc = errmsgf(RC_OPENFAIL, "file %s already exists\n", fn.c_str());
+    *rc = errmsgf(RC_FILEOPEN, "file %s already exists\n", fn.c_str());
     return nullptr;
   }
   std::FILE* f = std::fopen(fn.c_str(), append ? "a" : "w");
-  if (!f) *rc = fierr(RC_OPENFAIL, fn.c_str());
+  if (!f) *rc = fierr(RC_FILEOPEN, fn.c_str());
   return f;
 }
 
@@ -206,7 +203,7 @@ int closelog(LogRecord& r) {
 // once the log is closed so that the message does not go to it. Returns 699.
 int writefailed(const std::string& fn, int err) {
   const char* why = err > 0 ? std::strerror(err) : "";
-  return errmsgf(RC_WRITEFAIL, "file %s could not be written%s%s\n", fn.c_str(), *why ? ": " : "", why);
+  return errmsgf(RC_DISKFULL, "file %s could not be written%s%s\n", fn.c_str(), *why ? ": " : "", why);
 }
 
 // Closes the log: 0, or 699 (reported) when some write to it failed.
@@ -219,8 +216,8 @@ int flushclose(LogRecord& r) {
 // The rest of a subcommand line: an optional name and nothing else. 0 or 198.
 int restname(std::string& name) {
   name = gettok(prsestd);
-  if (*peektok_chr()) return errmsgf(RC_INVALID, "%s invalid\n", gettok(prsestd));
-  if (name.size() > LOGNAMEMAX) return errmsgf(RC_INVALID, "%s invalid name\n", name.c_str());
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "%s invalid\n", gettok(prsestd));
+  if (name.size() > LOGNAMEMAX) return errmsgf(RC_SYNTAX, "%s invalid name\n", name.c_str());
   return 0;
 }
 
@@ -234,7 +231,7 @@ int readusing(std::string& fn) {
     (void)gettok(prsestd);
     if (int rc = proption()) return rc;
   } else if (*p) {
-    return errmsgf(RC_INVALID, "invalid '%s'\n", gettok(prsestd));
+    return errmsgf(RC_SYNTAX, "invalid '%s'\n", gettok(prsestd));
   }
   return 0;
 }
@@ -250,17 +247,17 @@ int log_using() {
   std::string name;
   bool hasname = findargn("name", 4, name, 200, 1);
   if (int rc = chkopt()) return rc;
-  if (append && replace) return errmsgf(RC_INVALID, "options append and replace may not be combined\n");
-  if (text && zmcl) return errmsgf(RC_INVALID, "options text and zmcl may not be combined\n");
+  if (append && replace) return errmsgf(RC_SYNTAX, "options append and replace may not be combined\n");
+  if (text && zmcl) return errmsgf(RC_SYNTAX, "options text and zmcl may not be combined\n");
   if (hasname) {
     if (name.empty() || name.size() > LOGNAMEMAX ||
         !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_'))
-      return errmsgf(RC_INVALID, "%s invalid name\n", name.empty() ? "nothing" : name.c_str());
+      return errmsgf(RC_SYNTAX, "%s invalid name\n", name.empty() ? "nothing" : name.c_str());
     for (char c : name)
       if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-        return errmsgf(RC_INVALID, "%s invalid name\n", name.c_str());
+        return errmsgf(RC_SYNTAX, "%s invalid name\n", name.c_str());
   }
-  if (findlog(name)) return error(RC_ALREADYOPEN);
+  if (findlog(name)) return error(RC_LOGOPEN);
   std::string ext = extension(fn);
   bool kind = lg.deflzmcl;
   if (text) kind = false;
@@ -277,7 +274,7 @@ int log_using() {
   if (sink < 0) {
     std::fclose(f);
     if (out.s_outlev < OUT_ERROR) errmsgf(0, "zmcl refused log request -- log not opened\n");
-    return RC_OPENFAIL;
+    return RC_FILEOPEN;
   }
   LogRecord r;
   r.f = f;
@@ -292,7 +289,7 @@ int log_using() {
     if (!ok) {
       out_detach_log(sink);
       std::fclose(f);
-      return error(RC_NOMEM);
+      return error(RC_INSUFMEM);
     }
     rec = &it->second;
   } else {
@@ -399,7 +396,7 @@ int cmd_log(int) {
     if (int rc = restname(name)) return rc;
     return log_query(name);
   }
-  return errmsgf(RC_INVALID, "%s invalid\n", w.c_str());
+  return errmsgf(RC_SYNTAX, "%s invalid\n", w.c_str());
 }
 
 // "(cmdlog filename event)" at the note level.
@@ -422,8 +419,8 @@ int cmd_cmdlog(int) {
     bool append = findopt("append", 6, 0) == 1;
     bool replace = findopt("replace", 7, 0) == 1;
     if (int rc = chkopt()) return rc;
-    if (append && replace) return errmsgf(RC_INVALID, "options append and replace may not be combined\n");
-    if (lg.cmdf) return error(RC_ALREADYOPEN);
+    if (append && replace) return errmsgf(RC_SYNTAX, "options append and replace may not be combined\n");
+    if (lg.cmdf) return error(RC_LOGOPEN);
     if (extension(fn).empty()) fn += ".txt";
     fn = absname(fn);
     int rc = 0;
@@ -439,8 +436,8 @@ int cmd_cmdlog(int) {
   if (cmdcmp(w.c_str(), "close", 5)) what = 0;
   else if (w == "off") what = 1;
   else if (w == "on") what = 2;
-  else return errmsgf(RC_INVALID, "%s invalid\n", w.c_str());
-  if (*peektok_chr()) return errmsgf(RC_INVALID, "%s invalid\n", gettok(prsestd));
+  else return errmsgf(RC_SYNTAX, "%s invalid\n", w.c_str());
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "%s invalid\n", gettok(prsestd));
   if (!lg.cmdf) return error(RC_NOCMDLOG);
   if (what == 0) {
     cmdlogmsg("closed");
@@ -468,16 +465,16 @@ int set_logtype(int) {
   bool zmcl;
   if (cmdcmp(w.c_str(), "text", 1)) zmcl = false;
   else if (cmdcmp(w.c_str(), "zmcl", 1)) zmcl = true;
-  else return errmsgf(RC_INVALID, "%s invalid; must be text or zmcl\n", w.empty() ? "nothing" : w.c_str());
+  else return errmsgf(RC_SYNTAX, "%s invalid; must be text or zmcl\n", w.empty() ? "nothing" : w.c_str());
   const char* p = peektok_chr();
   if (*p) {
     std::string x = gettok(prsestd);
     if (x == ",") {
       std::string o = gettok(prseopt);
       if (!cmdcmp(o.c_str(), "permanently", 7) || *peektok_chr())
-        return errmsgf(RC_INVALID, "option %s not allowed\n", o.c_str());
+        return errmsgf(RC_SYNTAX, "option %s not allowed\n", o.c_str());
     } else {
-      return errmsgf(RC_INVALID, "%s invalid\n", x.c_str());
+      return errmsgf(RC_SYNTAX, "%s invalid\n", x.c_str());
     }
   }
   lg.deflzmcl = zmcl;
@@ -495,6 +492,15 @@ void out_cmdlog_line(const std::string& line) {
 }
 
 const char* out_logtype() { return lg.deflzmcl ? "zmcl" : "text"; }
+
+bool out_loginfo(const std::string& name, std::string* filename, std::string* status, std::string* type) {
+  const LogRecord* r = findlog(name);
+  if (!r) return false;
+  *filename = r->fn;
+  *status = r->on ? "on" : "off";
+  *type = r->zmcl ? "zmcl" : "text";
+  return true;
+}
 
 int out_checklogs() {
   int rc = 0;

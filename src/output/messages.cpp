@@ -10,6 +10,7 @@
 #include "interp/cmdtab.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "output/rc.h"
 
 ErrorState errst;
 
@@ -56,188 +57,197 @@ struct MsgRow {
   bool zmcl;  // the text is markup
 };
 
-const MsgRow msgtab[] = {
-    {2, "connection timed out -- see help {help r(2)} for troubleshooting", true},
-    {3, "no dataset in use", false},
-    {4, "no; data in memory would be lost", false},
-    {5, "not sorted", false},
-    {18, "you must start with an empty dataset", false},
-    {102, "too few variables specified", false},
-    {103, "too many variables specified", false},
-    {104, "nothing to input", false},
-    {107, "not possible with numeric variable", false},
-    {108, "not possible with string variable", false},
-    {109, "type mismatch", false},
-    {111, "no variables defined", false},
-    {119, "statement out of context", false},
-    {120, "invalid %format", false},
-    {121, "invalid numlist", false},
-    {122, "invalid numlist has too few elements", false},
-    {123, "invalid numlist has too many elements", false},
-    {124, "invalid numlist has elements out of order", false},
-    {125, "invalid numlist has elements outside of allowed range", false},
-    {126, "invalid numlist has noninteger elements", false},
-    {127, "invalid numlist has missing values", false},
-    {130, "expression too long", false},
-    {131, "not possible with test", false},
-    {134, "too many values", false},
-    {135, "not possible with weighted data", false},
-    {140, "repeated categorical variable in term", false},
-    {141, "repeated term", false},
-    {142, "attempt to classify extraneous variable", false},
-    {143, "variable left unclassified", false},
-    {144, "variable classified inconsistently", false},
-    {145, "term contains more than 8 variables", false},
-    {147, "term not in model", false},
-    {148, "too few categories", false},
-    {149, "too many categories", false},
-    {151, "non r-class program may not set r()", false},
-    {152, "non e-class program may not set e()", false},
-    {153, "non s-class program may not set s()", false},
-    {161, "ado-file has commands outside of program define ... end", false},
-    {162, "ado-file does not define command", false},
-    {181, "may not label strings", false},
-    {184, "may not be combined", false},
-    {190, "request may not be combined with by", false},
-    {191, "request may not be combined with by() option", false},
-    {196, "could not restore sort order because variables were dropped", false},
-    {197, "invalid syntax", false},
-    {198, "invalid syntax", false},
-    {199, "unrecognized command", false},
-    {301, "last estimates not found", false},
-    {302, "last test not found", false},
-    {304, "ml model not found", false},
-    {305, "ml model not found", false},
-    {310, "not possible because object(s) in use", false},
-    {321, "requested action not valid after most recent estimation command", false},
-    {322, "something that should be true of your estimation results is not", false},
-    {401, "may not use noninteger frequency weights", false},
-    {402, "negative weights encountered", false},
-    {403, "may not specify norobust with pweights", false},
-    {404, "not possible with pweighted data", false},
-    {406, "not possible with analytic weights", false},
-    {407, "weights must be the same for all observations in a group", false},
-    {411, "nonpositive values encountered", false},
-    {412, "redundant or inconsistent constraints", false},
-    {421, "could not determine between-subject error term; use bse() option", false},
-    {422, "could not determine between-subject basic unit; use bseunit() option", false},
-    {430, "convergence not achieved", false},
-    {450, "0/1 variable required", false},
-    {451, "invalid values for time variable", false},
-    {459, "something that should be true of your data is not", false},
-    {460, "fpc must be >= 0", false},
-    {461, "fpc for all observations within a stratum must be the same", false},
-    {462, "fpc must be <= 1 if a rate, or >= no. sampled units per stratum if unit totals",
+// Keyed by code, in ascending order (findmsg searches it by halves).
+constexpr MsgRow msgtab[] = {
+    {RC_TIMEOUT, "connection timed out -- see help {help r(2)} for troubleshooting", true},
+    {RC_NODATA, "no dataset in use", false},
+    {RC_DATALOST, "no; data in memory would be lost", false},
+    {RC_NOTSORTED, "not sorted", false},
+    {RC_NOTEMPTY, "you must start with an empty dataset", false},
+    {RC_TOOFEWVARS, "too few variables specified", false},
+    {RC_TOOMANYVARS, "too many variables specified", false},
+    {RC_NOINPUT, "nothing to input", false},
+    {RC_NUMERICVAR, "not possible with numeric variable", false},
+    {RC_STRINGVAR, "not possible with string variable", false},
+    {RC_TYPEMISMATCH, "type mismatch", false},
+    {RC_NOTFOUND, "no variables defined", false},
+    {RC_OUTOFCONTEXT, "statement out of context", false},
+    {RC_BADFORMAT, "invalid %format", false},
+    {RC_NUMLIST, "invalid numlist", false},
+    {RC_NUMLIST_TOOFEW, "invalid numlist has too few elements", false},
+    {RC_NUMLIST_TOOMANY, "invalid numlist has too many elements", false},
+    {RC_NUMLIST_ORDER, "invalid numlist has elements out of order", false},
+    {RC_NUMLIST_RANGE, "invalid numlist has elements outside of allowed range", false},
+    {RC_NUMLIST_NONINT, "invalid numlist has noninteger elements", false},
+    {RC_NUMLIST_MISSING, "invalid numlist has missing values", false},
+    {RC_EXPTOOLONG, "expression too long", false},
+    {RC_NOTWITHTEST, "not possible with test", false},
+    {RC_TOOMANYVALUES, "too many values", false},
+    {RC_WEIGHTED, "not possible with weighted data", false},
+    {RC_TERM_REPEATCAT, "repeated categorical variable in term", false},
+    {RC_TERM_REPEAT, "repeated term", false},
+    {RC_TERM_EXTRA, "attempt to classify extraneous variable", false},
+    {RC_TERM_UNCLASSED, "variable left unclassified", false},
+    {RC_TERM_INCONSIST, "variable classified inconsistently", false},
+    {RC_TERM_TOOBIG, "term contains more than 8 variables", false},
+    {RC_TERM_NOTINMODEL, "term not in model", false},
+    {RC_TOOFEWCATS, "too few categories", false},
+    {RC_TOOMANYCATS, "too many categories", false},
+    {RC_NOTRCLASS, "non r-class program may not set r()", false},
+    {RC_NOTECLASS, "non e-class program may not set e()", false},
+    {RC_NOTSCLASS, "non s-class program may not set s()", false},
+    {RC_ADOOUTSIDE, "ado-file has commands outside of program define ... end", false},
+    {RC_ADONODEF, "ado-file does not define command", false},
+    {RC_LABELSTR, "may not label strings", false},
+    {RC_NOTCOMBINED, "may not be combined", false},
+    {RC_NOBY, "request may not be combined with by", false},
+    {RC_NOBYOPT, "request may not be combined with by() option", false},
+    {RC_SORTLOST, "could not restore sort order because variables were dropped", false},
+    {RC_EXPSYNTAX, "invalid syntax", false},
+    {RC_SYNTAX, "invalid syntax", false},
+    {RC_UNRECOGNIZED, "unrecognized command", false},
+    {RC_NOESTIMATES, "last estimates not found", false},
+    {RC_NOTEST, "last test not found", false},
+    {RC_NOMLMODEL, "ml model not found", false},
+    {RC_NOMLMODEL2, "ml model not found", false},
+    {RC_INUSE, "not possible because object(s) in use", false},
+    {RC_BADAFTEREST, "requested action not valid after most recent estimation command", false},
+    {RC_ESTINVALID, "something that should be true of your estimation results is not", false},
+    {RC_NONINTFW, "may not use noninteger frequency weights", false},
+    {RC_NEGWEIGHT, "negative weights encountered", false},
+    {RC_NOROBUSTPW, "may not specify norobust with pweights", false},
+    {RC_PWEIGHTED, "not possible with pweighted data", false},
+    {RC_AWEIGHTED, "not possible with analytic weights", false},
+    {RC_WEIGHTGROUP, "weights must be the same for all observations in a group", false},
+    {RC_NONPOSITIVE, "nonpositive values encountered", false},
+    {RC_CONSTRAINTS, "redundant or inconsistent constraints", false},
+    {RC_BSE, "could not determine between-subject error term; use bse() option", false},
+    {RC_BSEUNIT, "could not determine between-subject basic unit; use bseunit() option", false},
+    {RC_NOCONVERGE, "convergence not achieved", false},
+    {RC_NOTBINARY, "0/1 variable required", false},
+    {RC_BADTIMEVAR, "invalid values for time variable", false},
+    {RC_BADDATA, "something that should be true of your data is not", false},
+    {RC_FPC_NEG, "fpc must be >= 0", false},
+    {RC_FPC_STRATUM, "fpc for all observations within a stratum must be the same", false},
+    {RC_FPC_RANGE, "fpc must be <= 1 if a rate, or >= no. sampled units per stratum if unit totals",
      false},
-    {463, "sum of weights equals zero", false},
-    {464, "poststratum weights must be constant within poststrata", false},
-    {465, "poststratum weights must be >= 0", false},
-    {466, "standardization weights must be constant within standard strata", false},
-    {467, "standardization weights must be >= 0", false},
-    {471, "esample() invalid", false},
-    {481, "equation/system not identified", false},
-    {501, "matrix operation not found", false},
-    {503, "conformability error", false},
-    {504, "matrix has missing values", false},
-    {505, "matrix not symmetric", false},
-    {506, "matrix not positive definite", false},
-    {507, "name conflict", false},
-    {508, "matrix has zero values on diagonal", false},
-    {509, "matrix operators that return matrices not allowed in this context", false},
-    {604, "log file already open", false},
-    {606, "no log file open", false},
-    {607, "no cmdlog file open", false},
-    {611, "record too long", false},
-    {612, "unexpected end of file", false},
-    {613, "file does not contain dictionary", false},
-    {614, "dictionary invalid", false},
-    {615, "cannot determine separator -- use tab or comma option", false},
-    {616, "wrong number of values in checksum file", false},
-    {621, "already preserved", false},
-    {622, "nothing to restore", false},
-    {631, "host not found", false},
-    {632, "web filename not supported in this context", false},
-    {633, "may not write files over Internet", false},
-    {639, "file transmission error (checksums do not match)", false},
-    {640, "package file too long", false},
-    {641, "package file invalid", false},
-    {651, "may not seek past end of file", false},
-    {660, "proxy host not found", false},
-    {662, "proxy server refused request to send", false},
-    {663, "remote connection to proxy failed -- see help {help r(663)} for troubleshooting",
+    {RC_ZEROWEIGHTS, "sum of weights equals zero", false},
+    {RC_POSTSTRAT_CONST, "poststratum weights must be constant within poststrata", false},
+    {RC_POSTSTRAT_NEG, "poststratum weights must be >= 0", false},
+    {RC_STDWEIGHT_CONST, "standardization weights must be constant within standard strata", false},
+    {RC_STDWEIGHT_NEG, "standardization weights must be >= 0", false},
+    {RC_ESAMPLE, "esample() invalid", false},
+    {RC_NOTIDENTIFIED, "equation/system not identified", false},
+    {RC_MATOPNOTFOUND, "matrix operation not found", false},
+    {RC_CONFORM, "conformability error", false},
+    {RC_MATMISSING, "matrix has missing values", false},
+    {RC_NOTSYMMETRIC, "matrix not symmetric", false},
+    {RC_NOTPOSDEF, "matrix not positive definite", false},
+    {RC_NAMECONFLICT, "name conflict", false},
+    {RC_ZERODIAG, "matrix has zero values on diagonal", false},
+    {RC_MATCONTEXT, "matrix operators that return matrices not allowed in this context", false},
+    {RC_LOGOPEN, "log file already open", false},
+    {RC_NOLOG, "no log file open", false},
+    {RC_NOCMDLOG, "no cmdlog file open", false},
+    {RC_RECTOOLONG, "record too long", false},
+    {RC_EOF, "unexpected end of file", false},
+    {RC_NODICT, "file does not contain dictionary", false},
+    {RC_BADDICT, "dictionary invalid", false},
+    {RC_NOSEPARATOR, "cannot determine separator -- use tab or comma option", false},
+    {RC_CHECKSUMCOUNT, "wrong number of values in checksum file", false},
+    {RC_PRESERVED, "already preserved", false},
+    {RC_NORESTORE, "nothing to restore", false},
+    {RC_HOSTNOTFOUND, "host not found", false},
+    {RC_WEBCONTEXT, "web filename not supported in this context", false},
+    {RC_WEBWRITE, "may not write files over Internet", false},
+    {RC_CHECKSUM, "file transmission error (checksums do not match)", false},
+    {RC_PKGTOOLONG, "package file too long", false},
+    {RC_PKGINVALID, "package file invalid", false},
+    {RC_SEEKPASTEND, "may not seek past end of file", false},
+    {RC_PROXYHOST, "proxy host not found", false},
+    {RC_PROXYREFUSED, "proxy server refused request to send", false},
+    {RC_PROXYCONNECT,
+     "remote connection to proxy failed -- see help {help r(663)} for troubleshooting", true},
+    {RC_NONBLOCKING, "could not set socket nonblocking", false},
+    {RC_SOCKLIBVERSION, "wrong version winsock.dll", false},
+    {RC_SOCKLIB, "could not find a valid astsys0.lib library", false},
+    {RC_BADURL, "invalid URL", false},
+    {RC_BADPORT, "invalid network port number", false},
+    {RC_BADPROTOCOL, "unknown network protocol", false},
+    {RC_SERVERNOFILE, "server refused to send file", false},
+    {RC_AUTHREQUIRED, "authorization required by server", false},
+    {RC_BADRESPONSE, "unexpected response from server", false},
+    {RC_SERVERERROR, "server reported server error", false},
+    {RC_SERVERREFUSED, "server refused request to send", false},
+    {RC_CONNECTFAIL, "remote connection failed -- see help {help r(677)} for troubleshooting",
      true},
-    {665, "could not set socket nonblocking", false},
-    {667, "wrong version winsock.dll", false},
-    {668, "could not find a valid astsys0.lib library", false},
-    {669, "invalid URL", false},
-    {670, "invalid network port number", false},
-    {671, "unknown network protocol", false},
-    {672, "server refused to send file", false},
-    {673, "authorization required by server", false},
-    {674, "unexpected response from server", false},
-    {675, "server reported server error", false},
-    {676, "server refused request to send", false},
-    {677, "remote connection failed -- see help {help r(677)} for troubleshooting", true},
-    {678, "could not open local network socket", false},
-    {681, "too many open files", false},
-    {682, "could not connect to odbc dsn", false},
-    {683, "could not fetch variable in odbc table", false},
-    {691, "I/O error", false},
-    {694, "could not rename file", false},
-    {695, "could not copy file", false},
-    {702, "op. sys. refused to start new process", false},
-    {703, "op. sys. refused to open pipe", false},
-    {909, "op. sys. refuses to provide memory", false},
-    {910, "value too small", false},
-    {912, "value too large", false},
-    {913, "op. sys. refuses to provide sufficient memory;\n"
+    {RC_SOCKET, "could not open local network socket", false},
+    {RC_TOOMANYFILES, "too many open files", false},
+    {RC_ODBCCONNECT, "could not connect to odbc dsn", false},
+    {RC_ODBCFETCH, "could not fetch variable in odbc table", false},
+    {RC_IO, "I/O error", false},
+    {RC_RENAME, "could not rename file", false},
+    {RC_COPY, "could not copy file", false},
+    {RC_SPAWN, "op. sys. refused to start new process", false},
+    {RC_PIPE, "op. sys. refused to open pipe", false},
+    {RC_NOMEM, "op. sys. refuses to provide memory", false},
+    {RC_TOOSMALL, "value too small", false},
+    {RC_TOOLARGE, "value too large", false},
+    {RC_NOMEMMATSIZE, "op. sys. refuses to provide sufficient memory;\n"
           "    op. sys. provided base request, but then refused to provide\n"
           "    sufficient memory for matsize", false},
-    {914, "op. sys. refused to allow Zelta to open temporary file", false},
-    {920, "too many macros", false},
-    {1000, "system limit exceeded - see manual", false},
-    {1001, "too many values", false},
-    {1002, "too many by variables", false},
-    {1003, "too many options", false},
-    {1004, "command too long", false},
-    {1400, "numerical overflow", false},
-    {3000, "Vemo compile-time error", false},
-    {4000, "class system limit exceeded", false},
-    {4001, "class-system reference out of range", false},
-    {4002, "class-system reference not defined", false},
-    {4003, "invalid class-system reference", false},
-    {4005, "invalid type usage", false},
-    {4006, "invalid attribute type", false},
-    {4007, "no current class context", false},
-    {4008, "too many class keys", false},
-    {4009, "invalid class reference or reference found where not expected", false},
-    {4010, "class key not found", false},
-    {4011, "name too long", false},
-    {4012, "name not found", false},
-    {4013, "not a class type", false},
-    {4014, "not a class", false},
-    {4015, "class types are not the same", false},
-    {4017, "name already declared in current class", false},
-    {4018, "class type not found", false},
-    {4019, "source and target types are not compatible", false},
-    {4020, "not an array", false},
-    {4022, "no active class", false},
-    {4023, "class member function not found", false},
-    {4024, "creators new, clone, clone1, copy, and reference may not be combined with super",
-     false},
-    {4025, "clone creator may only be used with classes", false},
-    {4026, "rvalue invalid", false},
-    {4027, "incompatible types", false},
-    {4028, "target of assigment no longer available", false},
-    {4029, "invalid array reference", false},
-    {4030, "invalid array intializer", false},
-    {4031, "already exists", false},
-    {4050, "class system failure", false},
-    {4051, "class context out of range", false},
-    {4052, "class element too large to store", false},
-    {4099, "system failure in .class files", false},
+    {RC_TEMPFILE, "op. sys. refused to allow Zelta to open temporary file", false},
+    {RC_TOOMANYMACROS, "too many macros", false},
+    {RC_LIMIT, "system limit exceeded - see manual", false},
+    {RC_LIMITVALUES, "too many values", false},
+    {RC_TOOMANYBY, "too many by variables", false},
+    {RC_TOOMANYOPTS, "too many options", false},
+    {RC_CMDTOOLONG, "command too long", false},
+    {RC_OVERFLOW, "numerical overflow", false},
+    {RC_VEMO_COMPILE, "Vemo compile-time error", false},
+    {RC_CLS_LIMIT, "class system limit exceeded", false},
+    {RC_CLS_REFRANGE, "class-system reference out of range", false},
+    {RC_CLS_REFUNDEF, "class-system reference not defined", false},
+    {RC_CLS_REFINVALID, "invalid class-system reference", false},
+    {RC_CLS_TYPEUSAGE, "invalid type usage", false},
+    {RC_CLS_ATTRTYPE, "invalid attribute type", false},
+    {RC_CLS_NOCONTEXT, "no current class context", false},
+    {RC_CLS_TOOMANYKEYS, "too many class keys", false},
+    {RC_CLS_BADREF, "invalid class reference or reference found where not expected", false},
+    {RC_CLS_KEYNOTFOUND, "class key not found", false},
+    {RC_CLS_NAMETOOLONG, "name too long", false},
+    {RC_CLS_NAMENOTFOUND, "name not found", false},
+    {RC_CLS_NOTTYPE, "not a class type", false},
+    {RC_CLS_NOTCLASS, "not a class", false},
+    {RC_CLS_TYPESDIFFER, "class types are not the same", false},
+    {RC_CLS_DECLARED, "name already declared in current class", false},
+    {RC_CLS_TYPENOTFOUND, "class type not found", false},
+    {RC_CLS_INCOMPATIBLE, "source and target types are not compatible", false},
+    {RC_CLS_NOTARRAY, "not an array", false},
+    {RC_CLS_NOACTIVE, "no active class", false},
+    {RC_CLS_NOMEMBERFN, "class member function not found", false},
+    {RC_CLS_SUPER,
+     "creators new, clone, clone1, copy, and reference may not be combined with super", false},
+    {RC_CLS_CLONE, "clone creator may only be used with classes", false},
+    {RC_CLS_RVALUE, "rvalue invalid", false},
+    {RC_CLS_INCOMPATTYPES, "incompatible types", false},
+    {RC_CLS_TARGETGONE, "target of assigment no longer available", false},
+    {RC_CLS_ARRAYREF, "invalid array reference", false},
+    {RC_CLS_ARRAYINIT, "invalid array intializer", false},
+    {RC_CLS_EXISTS, "already exists", false},
+    {RC_CLS_FAILURE, "class system failure", false},
+    {RC_CLS_CONTEXTRANGE, "class context out of range", false},
+    {RC_CLS_TOOLARGE, "class element too large to store", false},
+    {RC_CLS_FILES, "system failure in .class files", false},
 };
 constexpr int NMSG = sizeof msgtab / sizeof msgtab[0];
+
+constexpr bool insorted() {
+  for (int i = 1; i < NMSG; ++i)
+    if (msgtab[i - 1].code >= msgtab[i].code) return false;
+  return true;
+}
+static_assert(insorted(), "the message table must be in ascending code order");
 
 // The row of a code (the table is in code order).
 const MsgRow* findmsg(int rc) {
@@ -335,7 +345,7 @@ void explain_maxwidth() {
 // Prints the message of rc at the current level; returns the code to return.
 int printmsg(int rc) {
   switch (rc) {
-    case 146:
+    case RC_MATSIZEVARS:
       spout21("too many variables or values");
       if (matsize() <= 10999) {
         spout21(" (matsize too small)\n");
@@ -345,37 +355,40 @@ int printmsg(int rc) {
         spout21("\n");
       }
       return rc;
-    case 900: line("no room to add more variables"); explain_maxvar(); return rc;
-    case 901: line("no room to add more observations"); explain_obs(); return rc;
-    case 902: line("no room to add more variables due to width"); explain_width(); return rc;
-    case 903:
+    case RC_NOROOMVARS: line("no room to add more variables"); explain_maxvar(); return rc;
+    case RC_NOROOMOBS: line("no room to add more observations"); explain_obs(); return rc;
+    case RC_NOROOMWIDTH:
+      line("no room to add more variables due to width");
+      explain_width();
+      return rc;
+    case RC_NOROOMPROMOTE:
       line("no room to promote variable (e.g., change int to float) due to width");
       explain_width();
       return rc;
-    case 908: line("matsize too small"); explain_matsize(); return rc;
-    case 1010:
+    case RC_MATSIZE: line("matsize too small"); explain_matsize(); return rc;
+    case RC_MAXWIDTH:
       line("system limit exceeded -- width shortage");
       explain_maxwidth();
       return rc;
-    case 2000:
-    case 2001:
+    case RC_NOOBS:
+    case RC_FEWOBS:
       // Notes rather than errors while a by-group loop runs.
       if (ps.bylevel) setoutlev(OUT_NOTE);
-      line(rc == 2000 ? "no observations" : "insufficient observations");
-      return rc == 2000 ? 0 : 2001;
-    case 5101: line("iweights not allowed with robust"); return 101;
-    case 6101: line("time-series operators not allowed"); return 101;
-    case 7196: line("invalid attempt to modify label"); return 180;
-    case 7197: line("invalid file specification"); return 198;
-    case 7198: line("multiple by's not allowed"); return 198;
-    case 8001:
-    case 8002:
+      line(rc == RC_NOOBS ? "no observations" : "insufficient observations");
+      return rc == RC_NOOBS ? RC_OK : RC_FEWOBS;
+    case RC_MSG_IWROBUST: line("iweights not allowed with robust"); return RC_NOTALLOWED;
+    case RC_MSG_TSOPS: line("time-series operators not allowed"); return RC_NOTALLOWED;
+    case RC_MSG_LABEL: line("invalid attempt to modify label"); return RC_BADLABEL;
+    case RC_MSG_FILESPEC: line("invalid file specification"); return RC_SYNTAX;
+    case RC_MSG_MULTIBY: line("multiple by's not allowed"); return RC_SYNTAX;
+    case RC_NOTE_MAC:
+    case RC_NOTE_BATCH:
       setoutlev(OUT_NOTE);
-      line(rc == 8001 ? "irrelevant under Macintosh" : "request ignored due to batch mode");
-      return 0;
+      line(rc == RC_NOTE_MAC ? "irrelevant under Macintosh" : "request ignored due to batch mode");
+      return RC_OK;
     default: break;
   }
-  if (rc >= 3001 && rc <= 3999) {
+  if (rc >= RC_VM_NARGS && rc <= RC_VM_LAST) {
     line("Vemo run-time error");
     return rc;
   }
@@ -397,7 +410,7 @@ const char* loadmsg(int n) { return n >= 0 && n < 72 ? msgpool[n] : ""; }
 
 // Prints the standard message of rc; returns rc or the code it maps to.
 int error(int rc) {
-  if (rc == 0) return 0;
+  if (rc == RC_OK) return RC_OK;
   int prev = out.c_outlev;
   if (errst.newerror) {
     out.c_outlev = OUT_ERROR;

@@ -58,15 +58,22 @@ int parseclist(const char* p, std::vector<Target>& tg, const char** tail) {
       p = e + 1;
       continue;
     }
-    const char* e = p;
-    while (*e && *e != ' ' && *e != '[' && *e != ',' && *e != '(') ++e;
+    auto wordend = [](const char* q) {
+      while (*q && *q != ' ' && *q != '[' && *q != ',' && *q != '(' && *q != '=') ++q;
+      return q;
+    };
+    const char* e = wordend(p);
     std::string word(p, e);
     if (word == "if" || word == "in") break;
-    const size_t eq = word.find('=');
-    if (eq != std::string::npos) {
-      const std::string nm = word.substr(0, eq), src = word.substr(eq + 1);
+    // item -> name [blanks] '=' [blanks] source | varlist word
+    const char* q = e;
+    while (*q == ' ') ++q;
+    if (*q == '=') {
+      while (*++q == ' ') {}
+      e = wordend(q);
+      const std::string nm = word, src(q, e);
       std::vector<int> vars;
-      if (nm.empty() || src.empty()) return invalid(word.c_str());
+      if (nm.empty() || src.empty()) return invalid((nm + "=" + src).c_str());
       if (int rc = st_textvars(src, vars)) return rc;
       if (vars.size() != 1) return error(103);
       tg.push_back({stat, kind, pp, vars[0], nm});

@@ -135,10 +135,11 @@ void ct_display(const CoefTable& t) {
       ts = b / se;
       pv = z ? 2 * fn_normal(-std::fabs(ts)) : 2 * fn_ttail(t.df_r, std::fabs(ts));
       if (pv >= misval) pv = misval;
-      if (crit < misval) {
-        lo = b - crit * se;
-        hi = b + crit * se;
-      }
+    }
+    // b plus or minus crit se: a zero standard error gives the interval b, b
+    if (se < misval && crit < misval) {
+      lo = b - crit * se;
+      hi = b + crit * se;
     }
     double shown = b, sse = se;
     if (!t.eform.empty()) {

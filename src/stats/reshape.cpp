@@ -24,6 +24,7 @@
 
 #include "data/chars.h"
 #include "data/vlabel.h"
+#include "data/arena.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
@@ -39,9 +40,6 @@
 
 namespace {
 
-// Return code of the checks on the data: i and j do not identify the
-// observations, a variable varies within i, j has missing values.
-constexpr int RC_RESHAPE = 9;
 // Offending ids listed under a failed check.
 constexpr int MAXLIST = 5;
 // Largest value of a numeric j: integers up to it are exact doubles.
@@ -199,11 +197,11 @@ std::string namelist(const std::vector<int>& vars) {
 }
 
 // Prints the listed lines under a failed check (at most MAXLIST and a count
-// of the rest) and the pointer to reshape error; returns RC_RESHAPE.
+// of the rest) and the pointer to reshape error; returns RC_REJECTED.
 int listlines(const std::vector<std::string>& lines, size_t total) {
-  for (size_t k = 0; k < lines.size() && k < MAXLIST; ++k) errmsgf(RC_RESHAPE, "    %s\n", lines[k].c_str());
-  if (total > MAXLIST) errmsgf(RC_RESHAPE, "    (and %zu more)\n", total - MAXLIST);
-  return errmsgf(RC_RESHAPE, "type reshape error to list the observations\n");
+  for (size_t k = 0; k < lines.size() && k < MAXLIST; ++k) errmsgf(RC_REJECTED, "    %s\n", lines[k].c_str());
+  if (total > MAXLIST) errmsgf(RC_REJECTED, "    (and %zu more)\n", total - MAXLIST);
+  return errmsgf(RC_REJECTED, "type reshape error to list the observations\n");
 }
 
 // The value of var at obs as `list` shows it: the value label's text, the
@@ -298,7 +296,7 @@ int swapdata(std::vector<OutVar>& out, long nobs, int nsort) {
   width = std::max(width, static_cast<long>(out.size()) + 2);
   width = (width + 1) / 2 * 2;
   if (width > ds.maxlrecl) return error(902);
-  if (nobs > maxobs_for(width, ds.memorysize) - 1) return error(901);
+  if (nobs > obscapacity_at(width) - 1) return error(901);
   const CharState chsaved = chs;
   DsAside aside;
   if (int rc = ds_aside(aside)) return rc;
@@ -480,7 +478,7 @@ int tolong(const std::vector<Stub>& stubs, const std::vector<int>& ivars, const 
         lines.push_back(idtext(ivars, first[static_cast<size_t>(g)] + 1) + " (" +
                         std::to_string(cnt[static_cast<size_t>(g)]) + " observations)");
     }
-    errmsgf(RC_RESHAPE, "%s %s not uniquely identify the observations\n", ivars.size() > 1 ? "variables" : "variable",
+    errmsgf(RC_REJECTED, "%s %s not uniquely identify the observations\n", ivars.size() > 1 ? "variables" : "variable",
             (namelist(ivars) + (ivars.size() > 1 ? " do" : " does")).c_str());
     return listlines(lines, total);
   }
@@ -615,7 +613,7 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
   std::vector<int> ijvars = ivars;
   ijvars.push_back(jvar);
   // Observations failing a check on j alone: bad[i] set. Lists them and
-  // returns RC_RESHAPE (0 under report) when there are any.
+  // returns RC_REJECTED (0 under report) when there are any.
   const auto jcheck = [&](const std::vector<char>& bad, const std::string& what, bool showj) {
     size_t n = 0;
     std::vector<std::string> lines;
@@ -633,7 +631,7 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
       showrows(head + ":", obs, ijvars);
       return 0;
     }
-    errmsgf(RC_RESHAPE, "%s\n", head.c_str());
+    errmsgf(RC_REJECTED, "%s\n", head.c_str());
     return listlines(lines, n);
   };
   std::vector<char> bad(static_cast<size_t>(ds.nobs));
@@ -735,7 +733,7 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
       const long o = slot[static_cast<size_t>(dups[k].first) * nj + static_cast<size_t>(dups[k].second)];
       lines.push_back(idtext(ivars, o) + ", " + varname(jvar) + " = " + celltext(jvar, o));
     }
-    errmsgf(RC_RESHAPE, "%s\n", head.c_str());
+    errmsgf(RC_REJECTED, "%s\n", head.c_str());
     return listlines(lines, dups.size());
   }
   // The variables carried along must be constant within i.
@@ -776,9 +774,9 @@ int towide(const std::vector<Stub>& stubs, const std::vector<int>& ivars, int jv
     lines.clear();
     for (size_t k = 0; k < badg.size() && k < MAXLIST; ++k)
       lines.push_back(idtext(ivars, first[static_cast<size_t>(badg[k])] + 1));
-    errmsgf(RC_RESHAPE, "%s %s not constant within %s\n", varying.size() > 1 ? "variables" : "variable",
+    errmsgf(RC_REJECTED, "%s %s not constant within %s\n", varying.size() > 1 ? "variables" : "variable",
             namelist(varying).c_str(), ilist.c_str());
-    if (varying.size() > 1) errmsgf(RC_RESHAPE, "(%s varies within these)\n", varname(varying[0]).c_str());
+    if (varying.size() > 1) errmsgf(RC_REJECTED, "(%s varies within these)\n", varname(varying[0]).c_str());
     return listlines(lines, badg.size());
   }
   if (report) return noproblems();
@@ -1029,7 +1027,7 @@ int cmd_reshape(int) {
   const int rc = guarded(st, false);
   // a failed check is remembered for reshape error; a success replaces the
   // settings kept with the data
-  if (rc == RC_RESHAPE) sts.reshape_failed = st.line();
+  if (rc == RC_REJECTED) sts.reshape_failed = st.line();
   if (rc) return rc;
   sts.reshape_failed.clear();
   charset("_dta", CH_LAYOUT, st.how);

@@ -376,7 +376,7 @@ void row(int e, const SuFig& f, const SuOpts& o) {
   line.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
   spoutsml(line.c_str());
   spout21(name.c_str());
-  line = " {c |} {res}";
+  line = " {c |}{res}";
   if (o.wcol) {
     line += sreforms("%8.0g", f.N);
     line += " ";
@@ -490,13 +490,13 @@ int cmd_summarize(int) {
   if (int rc = parse()) return rc;
   SuOpts o;
   o.detail = findopt("detail", 1, 0) == 1;
-  o.meanonly = findopt("meanonly", 4, 0) == 1;
+  // meanonly is not recognised with detail: left unread, the parser's
+  // check reports it as an option not allowed
+  o.meanonly = !o.detail && findopt("meanonly", 4, 0) == 1;
   o.fmt = findopt("format", 1, 0) == 1;
   o.sep = static_cast<int>(findopta("separator", 3, 5));
   if (int rc = chkopt()) return rc;
   if (o.sep < 0) return errmsgf(198, "separator() invalid\n");
-  if (o.detail && o.meanonly)
-    return errmsgf(184, "options detail and meanonly may not be combined\n");
   if (ps.hasweight) {
     const char k = ps.wgttype[0];
     if (k == WK_P) return errmsgf(101, "pweights not allowed\n");

@@ -32,7 +32,6 @@ constexpr int MAXCELLVARS = 5;  // variables shown in a cell
 constexpr int MAXBYVARS = 4;    // super-row variables
 constexpr int MAXCOLS = 1000;   // columns of a table (all super-columns)
 constexpr int MAXWIDTH = 80;    // cellwidth() and stubwidth() at most
-constexpr int RC_NOTUNIQUE = 459, RC_TOOMANY = 134;
 
 enum Align { AL_RIGHT, AL_CENTER, AL_LEFT };
 
@@ -174,7 +173,7 @@ int build(const std::vector<int>& kv, const StSample& s, const TdOpts& o, Table&
   }
   if (t.hascol) {
     if (colof.size() > static_cast<size_t>(MAXCOLS))
-      return errmsgf(RC_TOOMANY, "too many columns: a table has at most %d\n", MAXCOLS);
+      return errmsgf(RC_TOOMANYVALUES, "too many columns: a table has at most %d\n", MAXCOLS);
     for (auto& [key, idx] : colof) {
       idx = static_cast<int>(t.cols.size());
       t.cols.push_back({key.first, key.second, -1});
@@ -199,7 +198,7 @@ int build(const std::vector<int>& kv, const StSample& s, const TdOpts& o, Table&
       if (!t.obs.emplace(t.cellkey(b, r, c), s.lo + i).second) {
         std::string names;
         for (int v : kv) names += (names.empty() ? "" : " ") + varname(v);
-        return errmsgf(RC_NOTUNIQUE, "%s do%s not uniquely identify the observations\n", names.c_str(),
+        return errmsgf(RC_BADDATA, "%s do%s not uniquely identify the observations\n", names.c_str(),
                        kv.size() == 1 ? "es" : "");
       }
   }

@@ -103,7 +103,6 @@ bool b_I(int n) {
 
 // Element-wise functions: real arguments through F; complex arguments
 // through the complex form G when there is one (else 3253).
-double rint_half_away(double x) { return x < 0 ? -std::floor(-x + 0.5) : std::floor(x + 0.5); }
 
 constexpr int NOCX = -1;
 
@@ -181,7 +180,7 @@ bool b_round(int n) {
   if (!res) return false;
   for (size_t i = 0; i < a->n(); ++i) {
     double x = a->re()[i];
-    res->re()[i] = x >= misval || u >= misval || u <= 0 ? (x >= misval ? x : misval) : vfix(rint_half_away(x / u) * u);
+    res->re()[i] = vfix(fn_round(x, u));
   }
   return ret(n, res);
 }

@@ -43,10 +43,14 @@ void errline(const std::string& msg) {
 // returns -rc.
 bool failwith(int n, bool underscore, int rc) { return underscore ? ret(n, mkscalar(-rc)) : vmerr(rc); }
 
-bool handle(const Mat* a, int* fh) {
+// The open handle a names, in *fh. A handle that names no open file stops
+// the built-in (3601), or, when rc is given (the underscore forms), sets *rc
+// and leaves the reporting to the caller.
+bool handle(const Mat* a, int* fh, int* rc = nullptr) {
   if (!needrealscalar(a)) return false;
   const double x = a->re()[0];
-  if (!(x >= 0 && x < NFILES) || x != static_cast<int>(x) || !files[static_cast<int>(x)].fp) return vmerr(3601);
+  if (!(x >= 0 && x < NFILES) || x != static_cast<int>(x) || !files[static_cast<int>(x)].fp)
+    return rc ? (*rc = 3601, true) : vmerr(3601);
   *fh = static_cast<int>(x);
   return true;
 }
@@ -83,7 +87,8 @@ bool fopen_(int n, bool underscore) {
   } else if (mode == "a") {
     fp = std::fopen(name.c_str(), "ab");
   } else {
-    fp = std::fopen(name.c_str(), exists ? "r+b" : "w+b");
+    // read/write works on an existing file only
+    if (exists) fp = std::fopen(name.c_str(), "r+b");
     if (!fp) {
       if (!underscore) errline("file " + name + " could not be opened for read/write");
       return failwith(n, underscore, 603);
@@ -106,8 +111,9 @@ bool b__fopen(int n) { return fopen_(n, true); }
 
 template <bool Underscore>
 bool b_fclose(int n) {
-  int fh = 0;
-  if (!handle(arg(n, 0), &fh)) return false;
+  int fh = 0, rc = 0;
+  if (!handle(arg(n, 0), &fh, Underscore ? &rc : nullptr)) return false;
+  if (rc) return ret(n, mkscalar(-rc));
   const bool bad = std::fclose(files[fh].fp) != 0;
   files[fh] = VFile{};
   if (bad) return failwith(n, Underscore, 691);
@@ -117,12 +123,14 @@ bool b_fclose(int n) {
 // A handle open for reading (writing); in an underscore form a file open
 // the other way is reported by *rc instead of stopping.
 bool readable_fh(int n, int* fh, int* rc = nullptr) {
-  if (!handle(arg(n, 0), fh)) return false;
+  if (!handle(arg(n, 0), fh, rc)) return false;
+  if (rc && *rc) return true;
   if (!files[*fh].canread) return rc ? (*rc = 3622, true) : vmerr(3622);
   return true;
 }
 bool writable_fh(int n, int* fh, int* rc = nullptr) {
-  if (!handle(arg(n, 0), fh)) return false;
+  if (!handle(arg(n, 0), fh, rc)) return false;
+  if (rc && *rc) return true;
   if (!files[*fh].canwrite) return rc ? (*rc = 3621, true) : vmerr(3621);
   return true;
 }
@@ -185,8 +193,9 @@ bool b_fput(int n) {
 // fseek(fh, offset, whence): whence -1 from the start, 0 from here, 1 from the end.
 template <bool Underscore>
 bool b_fseek(int n) {
-  int fh = 0;
-  if (!handle(arg(n, 0), &fh)) return false;
+  int fh = 0, rc = 0;
+  if (!handle(arg(n, 0), &fh, Underscore ? &rc : nullptr)) return false;
+  if (rc) return ret(n, mkscalar(-rc));
   if (!needrealscalar(arg(n, 1)) || !needrealscalar(arg(n, 2))) return false;
   if (files[fh].append) return failwith(n, Underscore, 3623);
   const double off = arg(n, 1)->re()[0], wh = arg(n, 2)->re()[0];

@@ -398,6 +398,18 @@ void vm_init() {
   }
 }
 
+void vm_dropfcns(bool all) {
+  for (auto it = vm.fcns.begin(); it != vm.fcns.end();) {
+    Fcn* f = it->second;
+    if (!f->classmember && (all || f->refcnt <= 1)) {
+      it = vm.fcns.erase(it);
+      fcnrelease(f);
+    } else {
+      ++it;
+    }
+  }
+}
+
 void vm_clearall(bool all) {
   for (auto it = vm.globals.begin(); it != vm.globals.end();) {
     Mat* m = it->second;
@@ -408,15 +420,7 @@ void vm_clearall(bool all) {
       ++it;
     }
   }
-  for (auto it = vm.fcns.begin(); it != vm.fcns.end();) {
-    Fcn* f = it->second;
-    if (!f->classmember && (all || f->refcnt <= 1)) {
-      it = vm.fcns.erase(it);
-      fcnrelease(f);
-    } else {
-      ++it;
-    }
-  }
+  vm_dropfcns(all);
   // what only cycles kept alive goes with the globals
   vm_collect();
   if (vm.sp == 0) {

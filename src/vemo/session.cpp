@@ -157,6 +157,13 @@ void vemo_clear() {
   vemo_closefiles();
 }
 
+void vemo_discard() {
+  if (!vst.started) return;
+  // run from inside Vemo (zelta("discard")), the functions in use stay
+  vm_dropfcns(vst.xdepth == 0);
+  vm_collect();
+}
+
 long vemo_liveobjects() { return vm.live; }
 
 namespace {
@@ -230,7 +237,11 @@ int block(bool colon) {
     if (haspending) {
       haspending = false;
     } else if (nextrawline(line)) {
-      int prev = setoutlev(OUT_ERROR);
+      // the source has echoed the prompt of the line it found missing: the
+      // message starts on a line of its own (the echo's level decides both)
+      int prev = setoutlev(OUT_TEXT);
+      spout21("\n");
+      setoutlev(OUT_ERROR);
       spout21("unexpected end of file (end statement missing)\n");
       setoutlev(prev);
       return 612;

@@ -58,6 +58,9 @@ extern VemoState vst;
 int vemo_start();
 // Frees every global and function (`vemo clear` at depth 0).
 void vemo_clear();
+// Drops the compiled functions (autoloaded ones load again on next use);
+// the globals stay (`discard`).
+void vemo_discard();
 // Number of Vemo objects alive (leak checks in tests).
 long vemo_liveobjects();
 // What `vemo memory` lists: counts and bytes of the autoloaded, ado and

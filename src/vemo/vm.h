@@ -219,7 +219,10 @@ bool vview_refresh(Mat* m);
 // Releases a view's description and cells (the object store's release).
 void vview_release(Mat* m);
 void vm_init();
+// Frees the globals and functions; all false keeps those in use.
 void vm_clearall(bool all);
+// Frees the functions (not class members); all false keeps those in use.
+void vm_dropfcns(bool all);
 
 // Run-time errors: set rc (and a custom message) and return false.
 bool vmerr(int rc);

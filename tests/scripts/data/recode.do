@@ -20,6 +20,11 @@ recode c (missing = 0) (nonmissing = 1), generate(cm)
 list c cm
 recode c (.b = .a) (5.5 = 0.25)
 list c
+* A float variable's 1.1 is the float nearest 1.1: the rules find it.
+generate float f = _n / 10 + 1
+recode f (1.1 = 0) (1.2/1.4 = 1) (1.6 = 2), generate(fr)
+list f fr
+drop f fr
 * if and in: with generate() the others are missing, in place they stay.
 recode a (1/3 = 0) if a > 1, generate(a4)
 recode a (min = 100) (max = 200) in 2/5
