@@ -128,11 +128,11 @@ int main(int argc, char** argv) {
                 "print('poisson', best(po))\n",
                 dir, K + 1, dir, K + 1);
   auto sm = bench::numpy(d, body, reps);
-  const double tl = timecmd("quietly logit y x1-x10", reps);
+  const double tl = timecmd("quietly _logit y x1-x10", reps);
   const double tlc = bench::best([&] { bench::sink = plainnewton(X, n, false); }, reps);
   report("logit y x1-x10 (1M) vs statsmodels Logit", tl, sm["logit"], tlc, n, "C++ Newton",
          "at most 0.5 of statsmodels");
-  const double tp = timecmd("quietly poisson c x1-x10", reps);
+  const double tp = timecmd("quietly _poisson c x1-x10", reps);
   const double tpc = bench::best([&] { bench::sink = plainnewton(C, n, true); }, reps);
   report("poisson c x1-x10 (1M) vs statsmodels Poisson", tp, sm["poisson"], tpc, n, "C++ Newton",
          "at most 0.5 of statsmodels");

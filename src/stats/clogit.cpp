@@ -54,20 +54,20 @@ int cmd_clogit(int) {
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
   if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(190);
+    if (ps.bylevel || programby) return error(RC_NOBY);
     return mlc_replay("clogit", "Odds Ratio", "or");
   }
   MlcOpts o;
   if (int rc = mlc_options(o, false, false)) return rc;
   const bool oddsr = findopt("or", 2, 0) == 1;
   std::string ga;
-  if (!findargn("group", 2, ga, 64, 1) || ga.empty()) return errmsgf(198, "option group() required\n");
+  if (!findargn("group", 2, ga, 64, 1) || ga.empty()) return errmsgf(RC_SYNTAX, "option group() required\n");
   const int gvar = zelta_findvar(ga.c_str(), 1, false);
   if (gvar < 0) return -gvar;
   if (int rc = chkopt()) return rc;
-  if (ps.hasweight) return errmsgf(101, "weights not allowed\n");
-  if (vl.lnvar() < 2) return errmsgf(102, "too few variables specified\n");
-  if (isstrtype(vartype(gvar))) return errmsgf(109, "group() variable %s must be numeric\n", varname(gvar).c_str());
+  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (vl.lnvar() < 2) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+  if (isstrtype(vartype(gvar))) return errmsgf(RC_TYPEMISMATCH, "group() variable %s must be numeric\n", varname(gvar).c_str());
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   // Group values; rows in group order.
@@ -117,7 +117,7 @@ int cmd_clogit(int) {
       if (keep[i]) g2.push_back(gv[i]);
     gv = std::move(g2);
   }
-  if (s.d.n == 0) return errmsgf(2000, "no group has both positive and negative outcomes\n");
+  if (s.d.n == 0) return errmsgf(RC_NOOBS, "no group has both positive and negative outcomes\n");
   std::vector<long> start;
   for (long i = 0; i < s.d.n; ++i)
     if (i == 0 || gv[static_cast<size_t>(i)] != gv[static_cast<size_t>(i - 1)]) start.push_back(i);
@@ -151,20 +151,20 @@ int cmd_clogit(int) {
   eq.cons = false;
   for (size_t j = 0; j < k; ++j)
     if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
-  if (eq.cols.empty()) return errmsgf(102, "too few variables specified\n");
+  if (eq.cols.empty()) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   MlModel m;
   m.eqs = {eq};
   mlm_clogit(m, s.d, start);
   const int P = m.nparam();
   std::vector<double> b0(static_cast<size_t>(P), 0);
   double ll0 = 0;
-  if (int rc = ml_eval(m, s.d, b0, 0, &ll0, nullptr, nullptr)) return rc == ML_BREAK ? 1 : 1400;
+  if (int rc = ml_eval(m, s.d, b0, 0, &ll0, nullptr, nullptr)) return rc == ML_BREAK ? 1 : RC_OVERFLOW;
   MlOpts q = o.ml;
   q.log = mlc_logger(o);
   MlResult r;
   const int rc = ml_maximize(m, s.d, b0, q, r);
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   MlcFit f;
   f.cmd = "clogit";
   f.title = "Conditional (fixed-effects) logistic regression";
@@ -181,7 +181,7 @@ int cmd_clogit(int) {
     // Scores are per group: robust clusters on the groups.
     std::vector<double> sc;
     double ll;
-    if (int er = ml_eval(m, s.d, r.b, 1, &ll, nullptr, nullptr, &sc)) return er == ML_BREAK ? 1 : 430;
+    if (int er = ml_eval(m, s.d, r.b, 1, &ll, nullptr, nullptr, &sc)) return er == ML_BREAK ? 1 : RC_NOCONVERGE;
     f.nclust = ml_robust(V, P, s.d.n, sc, nullptr, o.clustvar ? s.d.clust.data() : gv.data());
   }
   mlc_chi2(f, P, r.b, V, P);
@@ -196,7 +196,7 @@ int cmd_clogit(int) {
     st_elocal("clustvar", varname(gvar).c_str());
   }
   mlc_display(o.level, oddsr ? "Odds Ratio" : "");
-  if (!r.converged) return 430;
+  if (!r.converged) return RC_NOCONVERGE;
   return 0;
 }
 

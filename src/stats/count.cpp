@@ -46,27 +46,27 @@ int cmd_count(int mode) {
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
   if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(190);
+    if (ps.bylevel || programby) return error(RC_NOBY);
     return mlc_replay(cmd, "IRR", "irr");
   }
   MlcOpts o;
   if (int rc = mlc_options(o, true, true)) return rc;
   const bool irr = findopt("irr", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (vl.lnvar() == 1 && o.nocons) return errmsgf(102, "too few variables specified\n");
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(5101);
+  if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   double sy = 0, total = 0;
   for (long i = 0; i < s.d.n; ++i) {
     const double yi = s.d.y[static_cast<size_t>(i)];
     if (yi < 0 || yi != std::floor(yi))
-      return errmsgf(459, "%s must be a nonnegative integer\n", s.depname.c_str());
+      return errmsgf(RC_BADDATA, "%s must be a nonnegative integer\n", s.depname.c_str());
     const double w = s.d.w.empty() ? 1 : s.d.w[static_cast<size_t>(i)];
     sy += w * yi;
     total += w;
   }
-  if (sy == 0) return errmsgf(2000, "%s is zero in every observation\n", s.depname.c_str());
+  if (sy == 0) return errmsgf(RC_NOOBS, "%s is zero in every observation\n", s.depname.c_str());
   const size_t k = s.d.x.size();
   std::vector<unsigned char> dropped(k, 0);
   const bool cons = !o.nocons;
@@ -80,7 +80,7 @@ int cmd_count(int mode) {
   pm.eqs = {eq};
   mlm_poisson(pm, s.d);
   const int Pp = pm.nparam();
-  if (Pp == 0) return errmsgf(102, "too few variables specified\n");
+  if (Pp == 0) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   const double ybar = sy / total;
 
   // The constant-only Poisson fit.
@@ -109,7 +109,7 @@ int cmd_count(int mode) {
     }
   } else {
     if (int rc = ml_eval(pm, s.d, b0, 0, &ll0, nullptr, nullptr))
-      return rc == ML_BREAK ? 1 : errmsgf(1400, "initial values not feasible\n");
+      return rc == ML_BREAK ? 1 : errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   }
 
   MlcFit f;
@@ -133,7 +133,7 @@ int cmd_count(int mode) {
     MlResult rp;
     rc = quietfit(pm, s.d, b0, o.ml, rp);
     if (rc == ML_BREAK) return 1;
-    if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+    if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
     MlEq la;
     la.name = "lnalpha";
     // The constant-only negative binomial model.
@@ -163,7 +163,7 @@ int cmd_count(int mode) {
     }
   }
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   const int P = fitted->nparam();
   f.ll = r.ll;
   f.ic = r.iter;
@@ -179,7 +179,7 @@ int cmd_count(int mode) {
   if (!r.converged) st_note("convergence not achieved\n");
   mlc_post(f, s, o);
   mlc_display(o.level, irr ? "IRR" : "");
-  if (!r.converged) return 430;
+  if (!r.converged) return RC_NOCONVERGE;
   return 0;
 }
 

@@ -53,7 +53,7 @@ int perfect(MlcSample& s, std::vector<unsigned char>& dropped) {
     double succ, total;
     outcomes(s, &succ, &total);
     if (succ == 0 || succ == total)
-      return errmsgf(2000, "outcome does not vary; remember:\n"
+      return errmsgf(RC_NOOBS, "outcome does not vary; remember:\n"
                            "                                  0 = negative outcome,\n"
                            "        all other nonmissing values = positive outcome\n");
     for (size_t j = 0; j < s.d.x.size() && !again; ++j) {
@@ -104,9 +104,9 @@ int perfect(MlcSample& s, std::vector<unsigned char>& dropped) {
         }
       }
       if (max0 < min1)
-        return errmsgf(2000, "outcome = %s > %s predicts data perfectly\n", s.names[j].c_str(), shown(max0).c_str());
+        return errmsgf(RC_NOOBS, "outcome = %s > %s predicts data perfectly\n", s.names[j].c_str(), shown(max0).c_str());
       if (max1 < min0)
-        return errmsgf(2000, "outcome = %s <= %s predicts data perfectly\n", s.names[j].c_str(), shown(max1).c_str());
+        return errmsgf(RC_NOOBS, "outcome = %s <= %s predicts data perfectly\n", s.names[j].c_str(), shown(max1).c_str());
     }
   }
   return 0;
@@ -127,15 +127,15 @@ int cmd_binary(int mode) {
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
   if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(190);
+    if (ps.bylevel || programby) return error(RC_NOBY);
     return mlc_replay(cmd, "Odds Ratio", mode == MLB_LOGIT ? "or" : nullptr);
   }
   MlcOpts o;
   if (int rc = mlc_options(o, true, false)) return rc;
   const bool oddsr = mode == MLB_LOGIT && findopt("or", 2, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (vl.lnvar() == 1 && o.nocons) return errmsgf(102, "too few variables specified\n");
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(5101);
+  if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   const size_t k = s.d.x.size();
@@ -152,7 +152,7 @@ int cmd_binary(int mode) {
   m.eqs = {eq};
   mlm_binary(m, s.d, mode);
   const int P = m.nparam();
-  if (P == 0) return errmsgf(102, "too few variables specified\n");
+  if (P == 0) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
 
   // The constant-only model: the likelihood-ratio test's base and the
   // starting values.
@@ -182,7 +182,7 @@ int cmd_binary(int mode) {
       }
     }
   } else {
-    if (int rc = ml_eval(m, s.d, b0, 0, &ll0, nullptr, nullptr)) return rc == ML_BREAK ? 1 : errmsgf(1400, "initial values not feasible\n");
+    if (int rc = ml_eval(m, s.d, b0, 0, &ll0, nullptr, nullptr)) return rc == ML_BREAK ? 1 : errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   }
 
   MlOpts q = o.ml;
@@ -190,7 +190,7 @@ int cmd_binary(int mode) {
   MlResult r;
   const int rc = ml_maximize(m, s.d, b0, q, r);
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
 
   MlcFit f;
   f.cmd = cmd;
@@ -210,7 +210,7 @@ int cmd_binary(int mode) {
   if (!r.converged) st_note("convergence not achieved\n");
   mlc_post(f, s, o);
   mlc_display(o.level, oddsr ? "Odds Ratio" : "");
-  if (!r.converged) return 430;
+  if (!r.converged) return RC_NOCONVERGE;
   return 0;
 }
 

@@ -31,10 +31,10 @@ int optvar(const char* name, int min, int* var) {
   std::string a;
   *var = 0;
   if (!findargn(name, min, a, 64, 1)) return 0;
-  if (a.empty()) return errmsgf(198, "option %s() invalid\n", name);
+  if (a.empty()) return errmsgf(RC_SYNTAX, "option %s() invalid\n", name);
   const int v = zelta_findvar(a.c_str(), 1, false);
   if (v < 0) return -v;
-  if (isstrtype(vartype(v))) return errmsgf(109, "%s() variable %s must be numeric\n", name, varname(v).c_str());
+  if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "%s() variable %s must be numeric\n", name, varname(v).c_str());
   *var = v;
   return 0;
 }
@@ -57,20 +57,20 @@ int mlc_options(MlcOpts& o, bool offset, bool exposure) {
     if (int rc = optvar("offset", 3, &o.offvar)) return rc;
   if (exposure)
     if (int rc = optvar("exposure", 3, &o.expvar)) return rc;
-  if (o.offvar && o.expvar) return errmsgf(198, "options offset() and exposure() may not be combined\n");
+  if (o.offvar && o.expvar) return errmsgf(RC_SYNTAX, "options offset() and exposure() may not be combined\n");
   if (int rc = st_level(&o.level)) return rc;
   double v[1];
   if (findoptv("iterate", 4, v, 1, 0) == 1) {
     if (!(v[0] >= 0 && v[0] <= 16000) || v[0] != std::floor(v[0]))
-      return errmsgf(198, "iterate() must be an integer between 0 and 16000\n");
+      return errmsgf(RC_SYNTAX, "iterate() must be an integer between 0 and 16000\n");
     o.ml.maxiter = static_cast<int>(v[0]);
   }
   if (findoptv("tolerance", 3, v, 1, 0) == 1) {
-    if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(198, "tolerance() must be between 0 and 1\n");
+    if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(RC_SYNTAX, "tolerance() must be between 0 and 1\n");
     o.ml.ltol = v[0];
   }
   if (findoptv("gtolerance", 4, v, 1, 0) == 1) {
-    if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(198, "gtolerance() must be between 0 and 1\n");
+    if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(RC_SYNTAX, "gtolerance() must be between 0 and 1\n");
     o.ml.nrtol = v[0];
   }
   return 0;
@@ -78,13 +78,13 @@ int mlc_options(MlcOpts& o, bool offset, bool exposure) {
 
 int mlc_read(const MlcOpts& o, MlcSample& s) {
   const int nv = vl.lnvar();
-  if (nv < 1) return errmsgf(102, "too few variables specified\n");
+  if (nv < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   for (int j = 0; j < nv; ++j) {
     const int v = vl.varlist_vr[static_cast<size_t>(j)];
     if (isstrtype(vartype(v)))
-      return errmsgf(109, "string variables not allowed in varlist;\n%s is a string variable\n", varname(v).c_str());
+      return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n", varname(v).c_str());
   }
-  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(101, "aweights not allowed\n");
+  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
   StSample ss;
   if (int rc = st_sample(ss)) return rc;
   s.lo = ss.lo;
@@ -117,7 +117,7 @@ int mlc_read(const MlcOpts& o, MlcSample& s) {
       if (u && o.expvar) {
         const double e = zelta_data(o.expvar, ob);
         u = e < misval;
-        if (u && e <= 0) return errmsgf(459, "%s has nonpositive values\n", varname(o.expvar).c_str());
+        if (u && e <= 0) return errmsgf(RC_NONPOSITIVE, "%s has nonpositive values\n", varname(o.expvar).c_str());
         off = std::log(e);
       }
       double wk = 1;
@@ -140,7 +140,7 @@ int mlc_read(const MlcOpts& o, MlcSample& s) {
     std::vector<double> c = d.clust;
     std::sort(c.begin(), c.end());
     if (std::unique(c.begin(), c.end()) - c.begin() < 2)
-      return errmsgf(460, "only one cluster in sample; cluster() needs two or more\n");
+      return errmsgf(RC_GROUPCOUNT, "only one cluster in sample; cluster() needs two or more\n");
   }
   return 0;
 }
@@ -208,7 +208,7 @@ int mlc_variance(const MlModel& m, const MlcSample& s, const MlcOpts& o, const s
   if (!o.robust && !o.clustvar && !pw) return 0;
   std::vector<double> sc;
   double ll;
-  if (int rc = ml_eval(m, s.d, b, 1, &ll, nullptr, nullptr, &sc)) return rc == ML_BREAK ? 1 : 430;
+  if (int rc = ml_eval(m, s.d, b, 1, &ll, nullptr, nullptr, &sc)) return rc == ML_BREAK ? 1 : RC_NOCONVERGE;
   const int P = m.nparam();
   f.nclust = ml_robust(V, P, s.d.n, sc, s.wkind == WK_F ? s.d.w.data() : nullptr,
                        o.clustvar ? s.d.clust.data() : nullptr);
@@ -346,12 +346,12 @@ void mlc_display(double level, const std::string& eform) {
 }
 
 int mlc_replay(const char* cmd, const char* eformtitle, const char* eformopt) {
-  if (st_ecmd() != cmd) return error(301);
+  if (st_ecmd() != cmd) return error(RC_NOESTIMATES);
   double level;
   if (int rc = st_level(&level)) return rc;
   const bool ef = eformopt && findopt(eformopt, static_cast<int>(std::strlen(eformopt)), 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (ps.hasif || ps.hasin || ps.hasweight) return error(198);
+  if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
   mlc_display(level, ef ? eformtitle : "");
   return 0;
 }

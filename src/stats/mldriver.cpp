@@ -62,7 +62,7 @@ int parseeq(const std::string& text, int k, MdEq& e) {
   const size_t comma = t.find(',');
   if (comma != std::string::npos) {
     const std::string o = trim(t.substr(comma + 1));
-    if (o != "nocons" && o != "noconstant") return errmsgf(198, "option %s not allowed\n", o.c_str());
+    if (o != "nocons" && o != "noconstant") return errmsgf(RC_SYNTAX, "option %s not allowed\n", o.c_str());
     e.cons = false;
     t = t.substr(0, comma);
   }
@@ -70,7 +70,7 @@ int parseeq(const std::string& text, int k, MdEq& e) {
   if (colon != std::string::npos) {
     e.name = trim(t.substr(0, colon));
     t = t.substr(colon + 1);
-    if (e.name.empty() || chkname(e.name.c_str())) return errmsgf(198, "equation name %s invalid\n", e.name.c_str());
+    if (e.name.empty() || chkname(e.name.c_str())) return errmsgf(RC_SYNTAX, "equation name %s invalid\n", e.name.c_str());
   }
   const size_t eq = t.find('=');
   if (eq != std::string::npos) {
@@ -80,7 +80,7 @@ int parseeq(const std::string& text, int k, MdEq& e) {
   if (!trim(t).empty())
     if (int rc = st_textvars(trim(t), e.vars)) return rc;
   if (e.name.empty()) e.name = e.deps.empty() ? "eq" + std::to_string(k + 1) : varname(e.deps[0]);
-  if (e.vars.empty() && !e.cons) return errmsgf(198, "equation %s has no parameters\n", e.name.c_str());
+  if (e.vars.empty() && !e.cons) return errmsgf(RC_SYNTAX, "equation %s has no parameters\n", e.name.c_str());
   return 0;
 }
 
@@ -89,8 +89,8 @@ int model() {
   const std::string method = gettok(prsestd);
   if (method.empty()) return required("method");
   if (method == "d0" || method == "d1" || method == "d2")
-    return errmsgf(198, "method %s is not available; use lf\n", method.c_str());
-  if (method != "lf") return errmsgf(198, "unknown method %s\n", method.c_str());
+    return errmsgf(RC_SYNTAX, "method %s is not available; use lf\n", method.c_str());
+  if (method != "lf") return errmsgf(RC_SYNTAX, "unknown method %s\n", method.c_str());
   const std::string prog = gettok(prsestd);
   if (prog.empty() || prog == "(") return required("program name");
   MdModel m;
@@ -101,7 +101,7 @@ int model() {
   while (*p == ' ') ++p;
   while (*p == '(') {
     const char* q = std::strchr(p, ')');
-    if (!q) return errmsgf(198, "unmatched parenthesis\n");
+    if (!q) return errmsgf(RC_SYNTAX, "unmatched parenthesis\n");
     MdEq e;
     if (int rc = parseeq(std::string(p + 1, q), static_cast<int>(m.eqs.size()), e)) return rc;
     m.eqs.push_back(e);
@@ -162,8 +162,8 @@ int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::ve
   for (size_t i = 0; i < n; ++i) {
     ll[i] = zelta_data(t.vars[0], mdm.obs[i]);
     if (ll[i] >= misval) {
-      if (!quiet) return errmsgf(1400, "%s left a missing log likelihood in observation %ld\n", mdm.prog.c_str(), mdm.obs[i]);
-      return 1400;
+      if (!quiet) return errmsgf(RC_OVERFLOW, "%s left a missing log likelihood in observation %ld\n", mdm.prog.c_str(), mdm.obs[i]);
+      return RC_OVERFLOW;
     }
   }
   return 0;
@@ -171,7 +171,7 @@ int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::ve
 
 // ml maximize [, iterate(#) tolerance(#) nolog level(#)]
 int maximize() {
-  if (!mdm.valid) return errmsgf(301, "no model defined; use ml model first\n");
+  if (!mdm.valid) return errmsgf(RC_NOESTIMATES, "no model defined; use ml model first\n");
   ps.opable = 0;
   if (int rc = parse_ifinopts()) return rc;
   MlcOpts o;
@@ -207,7 +207,7 @@ int maximize() {
   Temps t;
   for (int k = 0; k <= E; ++k) {
     const std::string nm = k == 0 ? "__ml_lnf" : "__ml_xb" + std::to_string(k);
-    if (findvarexact(nm.c_str())) return errmsgf(110, "%s already defined\n", nm.c_str());
+    if (findvarexact(nm.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", nm.c_str());
     if (int rc = addvar(nm.c_str(), ST_DOUBLE)) return rc;
     t.vars.push_back(ds.nvar);
     t.names.push_back(nm);
@@ -317,7 +317,7 @@ int maximize() {
   MlResult r;
   const int rc = ml_maximize(m, s.d, b0, q, r);
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   MlcFit f;
   f.cmd = "ml";
   f.title = "Maximum likelihood fit of " + mdm.prog;
@@ -332,7 +332,7 @@ int maximize() {
   if (o.robust || o.clustvar) {
     std::vector<double> sc;
     double ll;
-    if (int er = ml_eval(m, s.d, r.b, 1, &ll, nullptr, nullptr, &sc)) return er == ML_BREAK ? 1 : 430;
+    if (int er = ml_eval(m, s.d, r.b, 1, &ll, nullptr, nullptr, &sc)) return er == ML_BREAK ? 1 : RC_NOCONVERGE;
     std::vector<double> cl;
     if (o.clustvar)
       for (long ob : mdm.obs) cl.push_back(zelta_data(o.clustvar, ob));
@@ -347,7 +347,7 @@ int maximize() {
   if (!r.converged) st_note("convergence not achieved\n");
   mlc_post(f, s, o);
   mlc_display(o.level, "");
-  if (!r.converged) return 430;
+  if (!r.converged) return RC_NOCONVERGE;
   return 0;
 }
 
@@ -358,14 +358,14 @@ int cmd_ml(int) {
     try {
       return model();
     } catch (const std::bad_alloc&) {
-      return error(909);
+      return error(RC_NOMEM);
     }
   }
   if (sub == "maximize" || sub == "max") {
     try {
       return maximize();
     } catch (const std::bad_alloc&) {
-      return error(909);
+      return error(RC_NOMEM);
     }
   }
   if (sub == "display" || sub == "di") {
@@ -374,7 +374,7 @@ int cmd_ml(int) {
     return mlc_replay("ml", "", nullptr);
   }
   if (sub.empty()) return required("subcommand");
-  return errmsgf(198, "unknown ml subcommand %s\n", sub.c_str());
+  return errmsgf(RC_SYNTAX, "unknown ml subcommand %s\n", sub.c_str());
 }
 
 }  // namespace

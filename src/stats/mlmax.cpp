@@ -4,6 +4,7 @@
 // collinearity search. No parsing or printing here (see mlmax.h).
 #include "stats/mlmax.h"
 
+#include <cblas.h>
 #include <lapacke.h>
 
 #include <algorithm>
@@ -59,7 +60,7 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
   for (int e = 0; e < E; ++e) start[static_cast<size_t>(e + 1)] = start[static_cast<size_t>(e)] + m.eqs[static_cast<size_t>(e)].size();
   const size_t nq = static_cast<size_t>(E * (E + 1) / 2);
   std::vector<double> eta(static_cast<size_t>(E) * MLBLK), d1(static_cast<size_t>(E) * MLBLK),
-      d2(nq * MLBLK), lli(MLBLK), tmp(MLBLK), tmp2(MLBLK);
+      d2(nq * MLBLK), lli(MLBLK), tmp(MLBLK), xe, yf, hb;
   std::vector<const double*> etap(static_cast<size_t>(E));
   std::vector<double*> d1p(static_cast<size_t>(E)), d2p(nq);
   for (int e = 0; e < E; ++e) {
@@ -122,32 +123,40 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
       }
     }
     if (todo < 2) continue;
+    // The Hessian block of each pair of equations: X_e' diag(w d2) X_f, by
+    // one matrix product over the block's observations.
     for (int e = 0; e < E; ++e)
       for (int f = 0; f <= e; ++f) {
         const double* dq = d2p[static_cast<size_t>(e * (e + 1) / 2 + f)];
-        for (long i = 0; i < mm; ++i) tmp[static_cast<size_t>(i)] = wt ? wv[i] * dq[i] : dq[i];
         const MlEq& qe = m.eqs[static_cast<size_t>(e)];
         const MlEq& qf = m.eqs[static_cast<size_t>(f)];
         const int ne = qe.size(), nf = qf.size();
+        xe.resize(static_cast<size_t>(ne) * static_cast<size_t>(mm));
+        yf.resize(static_cast<size_t>(nf) * static_cast<size_t>(mm));
         for (int a = 0; a < ne; ++a) {
-          const double* xa = a < static_cast<int>(qe.cols.size()) ? d.x[static_cast<size_t>(qe.cols[static_cast<size_t>(a)])].data() + i0 : nullptr;
-          if (xa)
-            for (long i = 0; i < mm; ++i) tmp2[static_cast<size_t>(i)] = tmp[static_cast<size_t>(i)] * xa[i];
+          double* dst = xe.data() + static_cast<size_t>(a) * static_cast<size_t>(mm);
+          if (a < static_cast<int>(qe.cols.size()))
+            std::copy_n(d.x[static_cast<size_t>(qe.cols[static_cast<size_t>(a)])].data() + i0, mm, dst);
           else
-            std::copy(tmp.begin(), tmp.begin() + mm, tmp2.begin());
-          const int climit = e == f ? a + 1 : nf;
-          for (int c = 0; c < climit; ++c) {
-            const double* xc = c < static_cast<int>(qf.cols.size()) ? d.x[static_cast<size_t>(qf.cols[static_cast<size_t>(c)])].data() + i0 : nullptr;
-            double acc = 0;
-            if (xc)
-              for (long i = 0; i < mm; ++i) acc += tmp2[static_cast<size_t>(i)] * xc[i];
-            else
-              for (long i = 0; i < mm; ++i) acc += tmp2[static_cast<size_t>(i)];
-            const size_t r = static_cast<size_t>(start[static_cast<size_t>(e)] + a),
-                         cc = static_cast<size_t>(start[static_cast<size_t>(f)] + c);
-            Hs[r * static_cast<size_t>(P) + cc] += acc;
+            std::fill_n(dst, mm, 1.0);
+        }
+        for (int c = 0; c < nf; ++c) {
+          double* dst = yf.data() + static_cast<size_t>(c) * static_cast<size_t>(mm);
+          const double* xc = c < static_cast<int>(qf.cols.size()) ? d.x[static_cast<size_t>(qf.cols[static_cast<size_t>(c)])].data() + i0 : nullptr;
+          for (long i = 0; i < mm; ++i) {
+            const double wd = wt ? wv[i] * dq[i] : dq[i];
+            dst[i] = xc ? wd * xc[i] : wd;
           }
         }
+        hb.assign(static_cast<size_t>(ne) * static_cast<size_t>(nf), 0);
+        cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, ne, nf, static_cast<int>(mm), 1.0, xe.data(),
+                    static_cast<int>(mm), yf.data(), static_cast<int>(mm), 0.0, hb.data(), ne);
+        for (int a = 0; a < ne; ++a)
+          for (int c = 0; c < (e == f ? a + 1 : nf); ++c) {
+            const size_t r = static_cast<size_t>(start[static_cast<size_t>(e)] + a),
+                         cc = static_cast<size_t>(start[static_cast<size_t>(f)] + c);
+            Hs[r * static_cast<size_t>(P) + cc] += hb[static_cast<size_t>(a) + static_cast<size_t>(c) * static_cast<size_t>(ne)];
+          }
       }
   }
   *ll = L.value();
@@ -237,12 +246,17 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
     bool ok = false;
     double t = 1;
     note = "";
+    // The full step is evaluated with its derivatives (kept when it is
+    // taken, as it mostly is); shorter ones by the likelihood alone.
+    std::vector<double> gn, nHn;
+    bool withd = false;
     for (int h = 0; h < 60; ++h, t /= 2) {
       for (int j = 0; j < P; ++j) bn[static_cast<size_t>(j)] = b[static_cast<size_t>(j)] + t * s[static_cast<size_t>(j)];
-      rc = ml_eval(m, d, bn, 0, &lln, nullptr, nullptr);
+      rc = ml_eval(m, d, bn, h == 0 ? 2 : 0, &lln, &gn, &nHn);
       if (rc == ML_BREAK) return rc;
       if (rc == 0 && lln >= ll) {
         ok = true;
+        withd = h == 0;
         break;
       }
       note = "(backed up)";
@@ -261,6 +275,12 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
     }
     llprev = ll;
     b = bn;
+    if (withd) {
+      ll = lln;
+      g = std::move(gn);
+      nH = std::move(nHn);
+      continue;
+    }
     rc = ml_eval(m, d, b, 2, &ll, &g, &nH);
     if (rc == ML_BREAK) return rc;
     if (rc) return ML_NOINIT;
@@ -346,18 +366,42 @@ void ml_collinear(const std::vector<const double*>& cols, long n, const double* 
   if (cons && W > 0)
     for (int j = 0; j < k; ++j) {
       Ksum s;
-      for (long i = 0; i < n; ++i) s.add((w ? w[i] : 1) * cols[static_cast<size_t>(j)][i]);
+      for (long i0 = 0; i0 < n; i0 += MLBLK) {
+        const long mm = std::min(MLBLK, n - i0);
+        double t = 0;
+        for (long i = i0; i < i0 + mm; ++i) t += (w ? w[i] : 1) * cols[static_cast<size_t>(j)][i];
+        s.add(t);
+      }
       mean[static_cast<size_t>(j)] = s.value() / W;
     }
+  // Deviations a block at a time; each block's products summed plainly,
+  // the block sums compensated.
   std::vector<double> A(static_cast<size_t>(k) * static_cast<size_t>(k), 0);
-  for (int a = 0; a < k; ++a)
-    for (int c = 0; c <= a; ++c) {
-      Ksum s;
-      const double ma = mean[static_cast<size_t>(a)], mc = mean[static_cast<size_t>(c)];
-      for (long i = 0; i < n; ++i)
-        s.add((w ? w[i] : 1) * (cols[static_cast<size_t>(a)][i] - ma) * (cols[static_cast<size_t>(c)][i] - mc));
-      A[static_cast<size_t>(a * k + c)] = A[static_cast<size_t>(c * k + a)] = s.value();
+  std::vector<Ksum> acc(static_cast<size_t>(k) * static_cast<size_t>(k));
+  std::vector<double> dv(static_cast<size_t>(k) * MLBLK);
+  for (long i0 = 0; i0 < n; i0 += MLBLK) {
+    const long mm = std::min(MLBLK, n - i0);
+    for (int a = 0; a < k; ++a) {
+      double* da = dv.data() + static_cast<size_t>(a) * MLBLK;
+      const double ma = mean[static_cast<size_t>(a)];
+      for (long i = 0; i < mm; ++i) da[i] = cols[static_cast<size_t>(a)][i0 + i] - ma;
     }
+    for (int a = 0; a < k; ++a) {
+      const double* da = dv.data() + static_cast<size_t>(a) * MLBLK;
+      for (int c = 0; c <= a; ++c) {
+        const double* dc = dv.data() + static_cast<size_t>(c) * MLBLK;
+        double t = 0;
+        if (w)
+          for (long i = 0; i < mm; ++i) t += w[i0 + i] * da[i] * dc[i];
+        else
+          for (long i = 0; i < mm; ++i) t += da[i] * dc[i];
+        acc[static_cast<size_t>(a * k + c)].add(t);
+      }
+    }
+  }
+  for (int a = 0; a < k; ++a)
+    for (int c = 0; c <= a; ++c)
+      A[static_cast<size_t>(a * k + c)] = A[static_cast<size_t>(c * k + a)] = acc[static_cast<size_t>(a * k + c)].value();
   std::vector<unsigned char> swept(static_cast<size_t>(k), 0);
   (void)sweep_inverse(A.data(), k, k, swept.data());
   keep = swept;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "output/rc.h"
+
 // The observations of one fit, in columns of length n.
 struct MlData {
   long n = 0;                             // observations used
@@ -73,11 +75,10 @@ struct MlResult {
 
 // Return codes of the engine.
 enum : int {
-  ML_OK = 0,
-  ML_NOTCONV = 430,      // iteration limit reached (results still filled)
-  ML_NOINIT = 1400,      // the likelihood is not defined at the starting values
-  ML_BREAK = 1,          // the user's Break
-  ML_NOMEM = 909,
+  ML_OK = RC_OK,
+  ML_NOTCONV = RC_NOCONVERGE,  // iteration limit reached (results still filled)
+  ML_NOINIT = RC_OVERFLOW,     // the likelihood is not defined at the starting values
+  ML_BREAK = RC_BREAK,         // the user's Break
 };
 
 // The log likelihood (and, by todo, the gradient g and the negative Hessian

@@ -42,11 +42,13 @@ void mlm_binary(MlModel& m, const MlData& d, int kind) {
       for (long i = 0; i < n; ++i) {
         const bool pos = y[i0 + i] != 0;
         const double t = e[i];
-        // log p = -log(1 + exp(-t)), log(1 - p) = -log(1 + exp(t)), stably.
+        // log p = -log(1 + exp(-t)), log(1 - p) = -log(1 + exp(t)), stably,
+        // with the one exponential exp(-|t|).
         const double a = pos ? -t : t;
-        ll[i] = a > 0 ? -(a + std::log1p(std::exp(-a))) : -std::log1p(std::exp(a));
+        const double ex = std::exp(-std::fabs(t));
+        ll[i] = -((a > 0 ? a : 0) + std::log1p(ex));
         if (todo >= 1) {
-          const double p = t >= 0 ? 1 / (1 + std::exp(-t)) : std::exp(t) / (1 + std::exp(t));
+          const double p = t >= 0 ? 1 / (1 + ex) : ex / (1 + ex);
           d1[0][i] = (pos ? 1 : 0) - p;
           if (todo >= 2) d2[0][i] = -p * (1 - p);
         }

@@ -32,7 +32,7 @@ int categories(const MlcSample& s, std::vector<double>& vals, std::vector<int>& 
   std::map<double, double> m;
   for (long i = 0; i < s.d.n; ++i) {
     const double y = s.d.y[static_cast<size_t>(i)];
-    if (y != std::floor(y)) return errmsgf(459, "%s must take integer values\n", s.depname.c_str());
+    if (y != std::floor(y)) return errmsgf(RC_BADDATA, "%s must take integer values\n", s.depname.c_str());
     m[y] += s.d.w.empty() ? 1 : s.d.w[static_cast<size_t>(i)];
   }
   vals.clear(), freq.clear();
@@ -65,25 +65,25 @@ int cmd_ordered(int mode) {
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
   if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(190);
+    if (ps.bylevel || programby) return error(RC_NOBY);
     return mlc_replay(cmd, "RRR", mode == OM_MLOGIT ? "rrr" : nullptr);
   }
   MlcOpts o;
   if (int rc = mlc_options(o, mode == OM_MLOGIT, false)) return rc;
-  if (mode != OM_MLOGIT && o.nocons) return errmsgf(198, "option noconstant not allowed\n");
+  if (mode != OM_MLOGIT && o.nocons) return errmsgf(RC_SYNTAX, "option noconstant not allowed\n");
   const bool rrr = mode == OM_MLOGIT && findopt("rrr", 3, 0) == 1;
   double bo[1];
   const bool hasbase = mode == OM_MLOGIT && findoptv("baseoutcome", 5, bo, 1, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(5101);
+  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   std::vector<double> vals, freq;
   std::vector<int> cat;
   if (int rc = categories(s, vals, cat, freq)) return rc;
   const int J = static_cast<int>(vals.size());
-  if (J < 2) return errmsgf(2000, "outcome does not vary\n");
-  if (J > 50) return errmsgf(149, "too many outcomes: %d (at most 50)\n", J);
+  if (J < 2) return errmsgf(RC_NOOBS, "outcome does not vary\n");
+  if (J > 50) return errmsgf(RC_TOOMANYCATS, "too many outcomes: %d (at most 50)\n", J);
   const size_t k = s.d.x.size();
   std::vector<unsigned char> dropped(k, 0);
   // Ordered models have no constant of their own: the cut points take it.
@@ -125,7 +125,7 @@ int cmd_ordered(int mode) {
     // The base: the most frequent outcome (the smallest on a tie) unless given.
     if (hasbase) {
       auto it = std::find(vals.begin(), vals.end(), bo[0]);
-      if (it == vals.end()) return errmsgf(111, "outcome %s not found\n", valname(bo[0]).c_str());
+      if (it == vals.end()) return errmsgf(RC_NOTFOUND, "outcome %s not found\n", valname(bo[0]).c_str());
       base = static_cast<int>(it - vals.begin());
     } else {
       for (int j = 1; j < J; ++j)
@@ -141,7 +141,7 @@ int cmd_ordered(int mode) {
       if (cons) bj.push_back(std::log(freq[static_cast<size_t>(j)] / freq[static_cast<size_t>(base)]));
       b0.insert(b0.end(), bj.begin(), bj.end());
     }
-    if (m.eqs.empty() || m.eqs[0].size() == 0) return errmsgf(102, "too few variables specified\n");
+    if (m.eqs.empty() || m.eqs[0].size() == 0) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
     mlm_mlogit(m, cat, J, base);
     f.title = "Multinomial logistic regression";
     f.predict = "mlogit_p";
@@ -154,7 +154,7 @@ int cmd_ordered(int mode) {
   MlResult r;
   const int rc = ml_maximize(m, s.d, b0, q, r);
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   f.N = s.wkind == WK_F || s.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(s.d.n);
   f.ll = r.ll;
   f.ll_0 = (mode == OM_MLOGIT && !cons) || !s.d.off.empty() ? misval : ll0;
@@ -218,7 +218,7 @@ int cmd_ordered(int mode) {
   if (mode == OM_MLOGIT)
     spoutsml((std::string("{txt}(") + s.depname + "==" + valname(vals[static_cast<size_t>(base)]) +
               " is the base outcome)\n").c_str());
-  if (!r.converged) return 430;
+  if (!r.converged) return RC_NOCONVERGE;
   return 0;
 }
 

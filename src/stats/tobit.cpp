@@ -80,7 +80,7 @@ int cmd_censored(int mode) {
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
   if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(190);
+    if (ps.bylevel || programby) return error(RC_NOBY);
     return mlc_replay(cmd, "", nullptr);
   }
   MlcOpts o;
@@ -91,17 +91,17 @@ int cmd_censored(int mode) {
   int censvar = 0;
   if (mode == TM_CNREG) {
     std::string a;
-    if (!findargn("censored", 4, a, 64, 1) || a.empty()) return errmsgf(198, "option censored() required\n");
+    if (!findargn("censored", 4, a, 64, 1) || a.empty()) return errmsgf(RC_SYNTAX, "option censored() required\n");
     const int v = zelta_findvar(a.c_str(), 1, false);
     if (v < 0) return -v;
-    if (isstrtype(vartype(v))) return errmsgf(109, "censored() variable %s must be numeric\n", varname(v).c_str());
+    if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "censored() variable %s must be numeric\n", varname(v).c_str());
     censvar = v;
   }
   if (int rc = chkopt()) return rc;
-  if (mode == TM_TOBIT && !haslo && !hashi) return errmsgf(198, "must specify censoring point: ll(#) and/or ul(#)\n");
-  if (haslo && hashi && !(lo < hi)) return errmsgf(198, "ll() must be less than ul()\n");
-  if (vl.lnvar() == 1 && o.nocons) return errmsgf(102, "too few variables specified\n");
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(5101);
+  if (mode == TM_TOBIT && !haslo && !hashi) return errmsgf(RC_SYNTAX, "must specify censoring point: ll(#) and/or ul(#)\n");
+  if (haslo && hashi && !(lo < hi)) return errmsgf(RC_SYNTAX, "ll() must be less than ul()\n");
+  if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   std::vector<signed char> cens(static_cast<size_t>(s.d.n), 0);
@@ -117,7 +117,7 @@ int cmd_censored(int mode) {
         continue;
       }
       if (c != -1 && c != 0 && c != 1)
-        return errmsgf(450, "censored() variable %s must be -1, 0 or 1\n", varname(censvar).c_str());
+        return errmsgf(RC_BADDATA, "censored() variable %s must be -1, 0 or 1\n", varname(censvar).c_str());
     }
     if (drop) mlc_keeprows(s, keep);
     if (s.d.n == 0) return st_noobs();
@@ -139,7 +139,7 @@ int cmd_censored(int mode) {
     const double w = s.d.w.empty() ? 1 : s.d.w[static_cast<size_t>(i)];
     (cens[static_cast<size_t>(i)] < 0 ? nl : cens[static_cast<size_t>(i)] > 0 ? nr : nu) += w;
   }
-  if (nu == 0) return errmsgf(2000, "no uncensored observations\n");
+  if (nu == 0) return errmsgf(RC_NOOBS, "no uncensored observations\n");
   const size_t k = s.d.x.size();
   std::vector<unsigned char> dropped(k, 0);
   const bool cons = !o.nocons;
@@ -172,7 +172,7 @@ int cmd_censored(int mode) {
   MlResult r;
   const int rc = ml_maximize(m, s.d, olsstart(s, eq.cols, cons), q, r);
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(1400, "initial values not feasible\n");
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   double total = nl + nr + nu;
   MlcFit f;
   f.cmd = cmd;
@@ -213,7 +213,7 @@ int cmd_censored(int mode) {
                 "{txt}{space 16}{res}%9.0f{txt} right-censored observations\n",
                 nl, nu, nr);
   spoutsml(buf);
-  if (!r.converged) return 430;
+  if (!r.converged) return RC_NOCONVERGE;
   return 0;
 }
 

@@ -9,5 +9,5 @@ program define chk
 		display as error "`what' = " %20.0g `v' " but the reference is " %20.0g `ref'
 		exit 9
 	}
-	display as text "`what'" _col(22) as result %16.0g `v'
+	display as text "`what'" _col(22) as result %12.0g `v'
 end
