@@ -444,6 +444,7 @@ void data_bindcommands() {
   cmdbind("assert", cmd_assert);
   cmdbind("preserve", cmd_preserve);
   cmdbind("restore", cmd_restore);
+  data_binddatasig();
   cmdbind("_repart", cmd_repart);
   setbind("obs", 3, set_obs);
   setbind("memory", 3, set_memory);
@@ -462,4 +463,5 @@ void data_bindcommands() {
   data_bindrecode();
   data_bindvalcmds();
   data_bindexpand();
+  data_bindtsdeclare();
 }
