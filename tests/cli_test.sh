@@ -16,7 +16,7 @@ out=$("$zelta" -h); rc=$?
 check "-h exit" 0 "$rc"
 check "-h first line" 'zelta:  usage:  zelta [-h -k# -m# -q -s -b -e] ["zelta command"]' "$(echo "$out" | head -1)"
 check "-h lines" 9 "$(echo "$out" | wc -l)"
-check "-h states the default memory" '-k#   set data memory to #k, default is 10240' "$(echo "$out" | sed -n 4p)"
+check "-h states that memory grows" '-k#   fix data memory at #k, default grows with the data' "$(echo "$out" | sed -n 4p)"
 
 "$zelta" -k5 >/dev/null; check "-k below 10 fails" 1 "$?"
 "$zelta" -v100 >/dev/null; check "-v below 2048 fails" 1 "$?"

@@ -16,7 +16,7 @@ export ZELTA_VEMO_VERIFY=1
 # Start-up options for the run (for example -d#) may sit in <name>.opts.
 opts=()
 [ -f "$name.opts" ] && read -r -a opts < "$name.opts"
-ZELTA_LOGCLOCK="1 Jan 2000, 00:00:00" timeout 120 "$zelta" ${opts[@]+"${opts[@]}"} -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
+ZELTA_LOGCLOCK="1 Jan 2000, 00:00:00" timeout "${ZELTA_SCRIPT_TIMEOUT:-300}" "$zelta" ${opts[@]+"${opts[@]}"} -q -b do "$name.do" >/dev/null 2>"$work/.stderr"
 rc=$?
 if [ ! -f "$name.log" ]; then
   echo "no log written (exit $rc)"; cat "$work/.stderr"; exit 1

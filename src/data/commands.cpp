@@ -12,6 +12,7 @@
 #include "data/by.h"
 #include "data/chars.h"
 #include "data/datacmds.h"
+#include "data/arena.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "data/vlabel.h"
@@ -90,7 +91,7 @@ int set_obs(int) {
   long n;
   if (!wholenum(arg, &n)) {
     if (arg.empty()) return sayerr(198, "obs must be between " + std::to_string(ds.nobs) + " and " +
-                                            std::to_string(obscapacity() - 1) + "\n");
+                                            std::to_string(obslimit()) + "\n");
     return sayerr(198, "'" + arg + "' invalid\n");
   }
   return setobs(n);
@@ -125,7 +126,7 @@ int set_memory(int) {
   double x = std::strtod(s.c_str(), &e);
   if (s.empty() || *e || x < 0) return sayerr(198, "'" + arg + "' invalid\n");
   double bytes = x * unit;
-  if (sign) bytes = static_cast<double>(ds.memorysize) + sign * bytes;
+  if (sign) bytes = static_cast<double>(memory_reported()) + sign * bytes;
   if (bytes >= 4294967296.0) return error(912);
   if (bytes < 0) return error(910);
   if (int rc = setmemory(static_cast<uint64_t>(bytes))) return rc;
@@ -143,9 +144,19 @@ int set_maxvar(int) {
   long n;
   if (!wholenum(arg, &n) || n < 2048 || n > 32767)
     return sayerr(198, "# must be between 2048 and 32767\n");
-  if (ds.nvar > n - 2 || ds.syslrecl > 12 * n) return error(900);
+  // A growing area has room for the widest record: it follows the new width.
+  const bool grows = !dsarena.memoryset;
+  if (ds.nvar > n - 2 || (grows ? ds.lrecl : ds.syslrecl) > 12 * n) return error(900);
+  const int oldmax = ds.maxmaxvar;
   ds.maxmaxvar = static_cast<int>(n);
   ds.maxlrecl = 12L * n;
+  if (grows && ds.arena && ds.syslrecl != 12 * n) {
+    if (int rc = setwidth(12 * n)) {
+      ds.maxmaxvar = oldmax;
+      ds.maxlrecl = 12L * oldmax;
+      return error(rc);
+    }
+  }
   ds.maxvar = static_cast<int>(std::min<long>(n, ds.syslrecl));
   interp.conslen = static_cast<int>(33 * n + 216);
   interp.macrolen = static_cast<int>(33 * n + 200);
@@ -433,6 +444,7 @@ void data_bindcommands() {
   cmdbind("assert", cmd_assert);
   cmdbind("preserve", cmd_preserve);
   cmdbind("restore", cmd_restore);
+  data_binddatasig();
   cmdbind("_repart", cmd_repart);
   setbind("obs", 3, set_obs);
   setbind("memory", 3, set_memory);
@@ -451,4 +463,5 @@ void data_bindcommands() {
   data_bindrecode();
   data_bindvalcmds();
   data_bindexpand();
+  data_bindtsdeclare();
 }

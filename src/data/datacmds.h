@@ -36,6 +36,7 @@ void data_bindencode();
 void data_bindnumtext();
 void data_bindrecode();
 void data_bindvalcmds();
+void data_binddatasig();
 // The first numeric storage type from `atleast` on (byte < int < long <
 // float < double) whose cells hold every value of x exactly.
 int ds_exacttype(const std::vector<double>& x, int atleast);
@@ -44,5 +45,6 @@ int ds_exacttype(const std::vector<double>& x, int atleast);
 // `dot` for `.` and ".a".. ".z" for the others.
 void ds_exacttext(double x, int type, const char* dot, std::string& dst);
 void data_bindexpand();
+void data_bindtsdeclare();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);

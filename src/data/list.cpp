@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/datacmds.h"
+#include "data/arena.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "data/vlabel.h"
@@ -19,6 +20,7 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "output/textwidth.h"
 #include "platform/platform.h"
 
 int dsfmtwidth(const std::string& fmt) {
@@ -60,10 +62,10 @@ void putline(const std::string& s) {
   spout21(t.c_str());
 }
 
+// s cut or padded to w display columns.
 std::string pad(const std::string& s, int w, bool left) {
-  if (static_cast<int>(s.size()) >= w) return s.substr(0, static_cast<size_t>(w));
-  std::string fill(static_cast<size_t>(w) - s.size(), ' ');
-  return left ? s + fill : fill + s;
+  if (u8width(s) >= w) return s.substr(0, u8fit(s, w));
+  return u8pad(s, w, left ? -1 : 1);
 }
 
 struct Col {
@@ -81,8 +83,7 @@ std::string celltext(const Col& c, long obs) {
   if (r.plain()) {
     std::string s;
     if (!c.labels || !vlvartext(c.var, zelta_data(c.var, obs), s)) s = dsfmtcell(c.var, obs);
-    if (static_cast<int>(s.size()) > c.width && isstrtype(vartype(c.var)))
-      s = s.substr(0, static_cast<size_t>(c.width - 1)) + "~";
+    if (u8width(s) > c.width && isstrtype(vartype(c.var))) s = s.substr(0, u8fit(s, c.width - 1)) + "~";
     return s;
   }
   return dsfmtnum(ds.fmtlist[static_cast<size_t>(c.var)], rzelta_data(static_cast<int>(c.entry), obs));
@@ -124,7 +125,7 @@ int cmd_list(int) {
     int w = 1;
     Col c{v, e, "", 0, isstr && dsfmtleft(fmt), labels};
     c.width = 1000;
-    for (long i : obs) w = std::max(w, static_cast<int>(celltext(c, i).size()));
+    for (long i : obs) w = std::max(w, u8width(celltext(c, i)));
     if (isstr) w = std::min(w, std::max(dsfmtwidth(fmt), static_cast<int>(vartype(v))));
     int hw = static_cast<int>(name.size());
     if (hw > std::max(w, 8)) hw = std::max(w, 8);
@@ -244,7 +245,7 @@ int cmd_describe(int) {
   int linesize = out.linesize > 0 ? out.linesize : 80;
   std::string rule(static_cast<size_t>(linesize - 1), '-');
   long size = ds.nobs * ds.lrecl;
-  double freepct = 100.0 * (1.0 - static_cast<double>(size) / static_cast<double>(ds.memorysize));
+  double freepct = 100.0 * (1.0 - static_cast<double>(size) / static_cast<double>(memory_reported()));
   putline("");
   putline("Contains data");
   char buf[200];

@@ -11,10 +11,12 @@
 #include <cstring>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <system_error>
 #include <thread>
 
+#include "data/arena.h"
 #include "data/chars.h"
 #include "data/varlist.h"
 #include "interp/macro.h"
@@ -23,6 +25,7 @@
 #include "platform/platform.h"
 
 DataState ds;
+ArenaState dsarena;
 
 // The constants come from hexadecimal-float literals so that every bit is
 // fixed by the text, not by library arithmetic.
@@ -43,6 +46,14 @@ namespace {
 constexpr long ARENA_SLACK = 16;  // between the map and the data area
 constexpr long DEFWIDTH = 200;    // width of a new arena
 constexpr size_t HUGEPAGE = size_t{2} << 20;
+// Observation numbers of a permutation keep their top bit free (cyclecol),
+// and the scratch row after the last observation needs a cell.
+constexpr long OBSLIMIT = 2147483646L;
+// A growing arena reserves this much address space, or half as much again
+// and again where the system refuses, down to the smallest.
+constexpr uint64_t VBYTES_MAX = uint64_t{1} << 44, VBYTES_MIN = uint64_t{1} << 30;
+// From this many observations on, a growing arena asks for huge pages.
+constexpr long HUGEOBS = 1L << 18;
 
 uint64_t dbits(double x) {
   uint64_t b;
@@ -74,6 +85,54 @@ long colcells_for(long n) { return (n + 7) & ~7L; }
 
 // Cells of a column that carry data: the observations and the scratch row.
 long usedcells() { return std::min(ds.nobs + 1, ds.maxobs); }
+
+// The machine's memory in bytes: the limit of a growing data area.
+uint64_t machinebytes() {
+  static const uint64_t bytes = [] {
+    const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : uint64_t{1} << 32;
+  }();
+  return bytes;
+}
+
+// The bytes the layout is computed for: the fixed size, or the growing
+// arena's reservation (the largest until one is made).
+uint64_t layoutbytes() {
+  if (dsarena.memoryset) return ds.memorysize;
+  return dsarena.vbytes ? dsarena.vbytes : VBYTES_MAX;
+}
+
+// The record width of a new arena: a fixed one starts narrow and trades
+// width for length as the data grow; a growing one has room for the widest
+// record at once, so that adding a variable never moves the data.
+long startwidth() { return dsarena.memoryset ? DEFWIDTH : std::max(DEFWIDTH, ds.maxlrecl & ~1L); }
+
+// Releases a block made by relayout (a mapping unless the size is fixed).
+void arenafree(unsigned char* p, size_t size) {
+  if (!p) return;
+  if (!dsarena.memoryset) (void)::munmap(p, size);
+  else std::free(p);
+  if (dsarena.hinted == p) dsarena.hinted = nullptr;
+}
+
+// Gives the pages wholly inside [from, to) of a growing arena back to the
+// system; they read as zeros when touched again.
+void releasepages(unsigned char* from, unsigned char* to) {
+  if (dsarena.memoryset || !ds.arena || to <= from) return;
+  const uintptr_t pg = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t a = (reinterpret_cast<uintptr_t>(from) + pg - 1) & ~(pg - 1);
+  const uintptr_t b = reinterpret_cast<uintptr_t>(to) & ~(pg - 1);
+  if (b > a) (void)::madvise(reinterpret_cast<void*>(a), b - a, MADV_DONTNEED);
+}
+
+// A growing arena holding many observations asks for huge pages, so that
+// filling fresh memory costs few page faults (small data stay on small
+// pages, which a few short columns spread far apart would waste).
+void hugehint(long nobs) {
+  if (dsarena.memoryset || !ds.arena || dsarena.hinted == ds.arena || nobs < HUGEOBS) return;
+  (void)::madvise(ds.arena, ds.arenasize, MADV_HUGEPAGE);
+  dsarena.hinted = ds.arena;
+}
 
 // Copies the cell at tmpl into cells from..to (1-based) of a column.
 void fillcells(unsigned char* col, size_t w, const unsigned char* tmpl, long from, long to) {
@@ -121,17 +180,6 @@ void blankcell(int v, long obs) {
   } else {
     store(v, obs, misval);
   }
-}
-
-// Recomputes every cell offset and the bytes in use from the types.
-void setmap() {
-  long off = 0;
-  ds.mapi.assign(static_cast<size_t>(ds.nvar) + 1, 0);
-  for (int v = 1; v <= ds.nvar; ++v) {
-    ds.mapi[static_cast<size_t>(v)] = static_cast<int>(off);
-    off += typewidth(vartype(v));
-  }
-  ds.lrecl = off;
 }
 
 void set_limits() {
@@ -191,19 +239,42 @@ bool relayout_inplace(long n, long cc) {
 // each column `colcells` cells long. 0 or 909, and then nothing has changed.
 // The block is `bytes` plus room for the columns' rounding (at most 7 cells
 // each, so 7 x width bytes); its pages are touched only as cells are written.
+// A growing arena is a reservation of address space: the bytes asked for,
+// or fewer where the system refuses (bytes is lowered to what was given).
+unsigned char* mapalloc(uint64_t& bytes, size_t& total) {
+  for (;;) {
+    total = arenabytes(bytes);
+    void* p = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p != MAP_FAILED) return static_cast<unsigned char*>(p);
+    if (bytes / 2 < VBYTES_MIN) return nullptr;
+    bytes /= 2;
+  }
+}
+
 int relayout(long width, uint64_t bytes) {
-  const long n = maxobs_for(width, bytes), cc = colcells_for(n);
+  const bool grow = !dsarena.memoryset;
+  long n = maxobs_for(width, bytes), cc = colcells_for(n);
   if (hookfails()) return 909;
-  const size_t total = arenabytes(bytes);
+  size_t total = arenabytes(bytes);
+  const bool moves = ds.nvar > 0 && ds.nobs > 0;
+  auto setbytes = [&] {
+    if (grow) dsarena.vbytes = bytes;
+    else ds.memorysize = bytes;
+  };
   if (ds.arena && ds.nvar > 0 && ds.arenasize == total && relayout_inplace(n, cc)) {
     ds.syslrecl = width;
-    ds.memorysize = bytes;
+    setbytes();
     set_limits();
+    if (moves) ++dsarena.ncopies;
     return 0;
   }
   unsigned char* na;
   if (ds.arena && ds.nvar == 0 && ds.arenasize == total) {
     na = ds.arena;  // nothing to move: the block (and its mapped pages) is reused
+  } else if (grow) {
+    na = mapalloc(bytes, total);
+    if (!na) return 909;
+    n = maxobs_for(width, bytes), cc = colcells_for(n);
   } else {
     na = arenaalloc(total);
     if (!na) return 909;
@@ -216,7 +287,8 @@ int relayout(long width, uint64_t bytes) {
       unsigned char* dst = nx + static_cast<size_t>(cc) * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
       std::memcpy(dst, colbase(v), static_cast<size_t>(cells) * widthof(v));
     }
-    std::free(ds.arena);
+    if (moves) ++dsarena.ncopies;
+    arenafree(ds.arena, ds.arenasize);
   }
   ds.arena = na;
   ds.arenasize = total;
@@ -226,8 +298,9 @@ int relayout(long width, uint64_t bytes) {
   ds.syslrecl = width;
   ds.maxobs = n;
   ds.colcells = cc;
-  ds.memorysize = bytes;
+  setbytes();
   set_limits();
+  hugehint(ds.nobs);
   return 0;
 }
 
@@ -235,12 +308,13 @@ int relayout(long width, uint64_t bytes) {
 // 0 when even the narrowest does not.
 long widest_for_obs(long target, long minwidth) {
   long lo = std::max(2L, even_up(minwidth)), hi = ds.maxlrecl & ~1L;
-  if (lo > hi || maxobs_for(lo, ds.memorysize) < target) return 0;
+  const uint64_t bytes = layoutbytes();
+  if (lo > hi || maxobs_for(lo, bytes) < target) return 0;
   while (lo < hi) {  // invariant: lo fits
     long mid = ((lo + hi) / 2 + 1) & ~1L;
     if (mid > hi) mid = hi;
     if (mid == lo) break;
-    if (maxobs_for(mid, ds.memorysize) >= target) lo = mid; else hi = mid - 2;
+    if (maxobs_for(mid, bytes) >= target) lo = mid; else hi = mid - 2;
   }
   return lo;
 }
@@ -773,11 +847,29 @@ long maxobs_for(long width, uint64_t bytes) {
   long n1 = (b - ARENA_SLACK) / (width + 4);
   if (n1 < 0) n1 = 0;
   long n2 = (b - dataoff_for(n1)) / width;
-  return std::max(0L, std::min(n1, n2));
+  return std::max(0L, std::min({n1, n2, OBSLIMIT}));
 }
 
-long obscapacity() {
-  return maxobs_for(std::max(2L, even_up(ds.lrecl)), ds.memorysize);
+long obscapacity_at(long width) {
+  if (dsarena.memoryset) return maxobs_for(width, ds.memorysize);
+  return std::min(maxobs_for(width, machinebytes()), maxobs_for(width, layoutbytes()));
+}
+
+long obscapacity() { return obscapacity_at(std::max(2L, even_up(ds.lrecl))); }
+
+long obslimit() { return OBSLIMIT - 1; }
+
+void ds_memorycap(uint64_t bytes) {
+  dsarena.memoryset = true;
+  ds.memorysize = bytes;
+}
+
+uint64_t memory_reported() {
+  if (dsarena.memoryset) return ds.memorysize;
+  const double need = static_cast<double>(ds.nobs + 1) * static_cast<double>(ds.lrecl + 4) + ARENA_SLACK;
+  uint64_t r = 10485760;
+  while (static_cast<double>(r) < need && r < (uint64_t{1} << 62)) r *= 2;
+  return r;
 }
 
 // Empties the per-variable tables (slot 0 alone).
@@ -794,7 +886,7 @@ int ds_ensure() {
   if (ds.varlist.empty()) cleartables();
   if (ds.arena) return 0;
   ds.lrecl = 0;
-  int rc = relayout(DEFWIDTH, ds.memorysize);
+  int rc = relayout(startwidth(), layoutbytes());
   return rc ? error(rc) : 0;
 }
 
@@ -804,9 +896,9 @@ int setwidth(long width) {
   if (width == ds.syslrecl) return 0;
   if (width > ds.maxlrecl) return 1010;
   if (width < ds.lrecl || width < 2) return 901;
-  long n = maxobs_for(width, ds.memorysize);
+  long n = maxobs_for(width, layoutbytes());
   if (n < 1 || n <= ds.nobs) return 902;
-  return relayout(width, ds.memorysize);
+  return relayout(width, layoutbytes());
 }
 
 int repart(long addwidth, long addobs) {
@@ -842,10 +934,10 @@ int setmemory(uint64_t bytes) {
   if (ds.nvar > 0 || ds.nobs > 0) return error(4);
   if (bytes >= (1ULL << 32)) return error(912);
   if (bytes < 10 * 1024) return error(910);
-  if (ds.arena) {
-    std::free(ds.arena);
-    ds.arena = nullptr;
-  }
+  arenafree(ds.arena, ds.arenasize);
+  ds.arena = nullptr;
+  ds.arenasize = 0;
+  dsarena.memoryset = true;
   ds.memorysize = bytes;
   ds.lrecl = 0;
   int rc = relayout(DEFWIDTH, bytes);
@@ -866,6 +958,10 @@ bool ds_pollbreak() {
 static int alcvar_u(int type, bool user) {
   if (int rc = ds_ensure()) return rc;
   long w = typewidth(type);
+  // A growing area holds as many variables as the machine's memory does.
+  if (!dsarena.memoryset && static_cast<double>(ds.nobs + 1) * static_cast<double>(ds.lrecl + w + 4) >
+                           static_cast<double>(machinebytes()))
+    return 902;
   if (user ? ds.lrecl + w >= ds.syslrecl : ds.lrecl + w > ds.syslrecl) {
     int rc = repartvar(ds.lrecl + w + (user ? 1 : 0) - ds.syslrecl);
     if (rc) return rc == 901 ? 902 : rc;
@@ -953,46 +1049,49 @@ void chksort_vars(const std::vector<int>& vars) {
 
 void chksort() { chksort_vars(vl.varlist_vr); }
 
-// Moves whole columns, in place, into the order `order` (current variable
-// numbers, 1-based, in their new order) by rotating the data area: a column
-// already in its place is not touched. The tables are not changed.
-static void rotatecols(const std::vector<int>& order) {
-  std::vector<int> cur(order.size());  // current physical order
-  for (size_t j = 0; j < cur.size(); ++j) cur[j] = static_cast<int>(j) + 1;
-  const size_t cells = static_cast<size_t>(ds.colcells);
-  size_t start = 0;  // bytes: where position j begins
-  for (size_t j = 0; j < order.size(); ++j) {
-    size_t p = j;
-    while (cur[p] != order[j]) ++p;
-    if (p != j) {
-      size_t from = start;
-      for (size_t k = j; k < p; ++k) from += cells * widthof(cur[k]);
-      unsigned char* b = ds.xtraptr + start;
-      std::rotate(b, ds.xtraptr + from, ds.xtraptr + from + cells * widthof(cur[p]));
-      std::rotate(cur.begin() + static_cast<long>(j), cur.begin() + static_cast<long>(p),
-                  cur.begin() + static_cast<long>(p) + 1);
-    }
-    start += cells * widthof(order[j]);
-  }
-}
-
 int reordervars(const std::vector<int>& perm) {
   // perm[j] (j = 1..nvar) is the old number of the variable that goes to j.
   std::vector<int> newnum(static_cast<size_t>(ds.nvar) + 1);
   for (int j = 1; j <= ds.nvar; ++j) newnum[static_cast<size_t>(perm[static_cast<size_t>(j)])] = j;
-  rotatecols(std::vector<int>(perm.begin() + 1, perm.begin() + 1 + ds.nvar));
   auto permute = [&](auto& tab) {
     auto copy = tab;
     for (int j = 1; j <= ds.nvar; ++j) tab[static_cast<size_t>(j)] = copy[static_cast<size_t>(perm[static_cast<size_t>(j)])];
   };
+  // The columns stay where they are: each variable takes its offset along.
   permute(ds.varlist);
   permute(ds.typlist);
   permute(ds.fmtlist);
   permute(ds.lbllist);
   permute(ds.varlabels);
-  setmap();
+  permute(ds.mapi);
   for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
   return 0;
+}
+
+// Closes the gaps left by the columns flagged in `gone` (index 1..nvar): the
+// others move towards the start of the data area in order of position, each
+// moving only its cells in use, so a column never lands on one not yet
+// moved. Sets their new offsets in mapi and lrecl to the bytes still in
+// use; a growing arena gives the pages freed at the end back. The other
+// tables are not changed.
+static void closegaps(const std::vector<char>& gone) {
+  std::vector<int> bypos;
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (!gone[static_cast<size_t>(v)]) bypos.push_back(v);
+  std::sort(bypos.begin(), bypos.end(),
+            [](int a, int b) { return ds.mapi[static_cast<size_t>(a)] < ds.mapi[static_cast<size_t>(b)]; });
+  const size_t cells = static_cast<size_t>(ds.colcells), used = static_cast<size_t>(usedcells());
+  long to = 0;
+  for (int v : bypos) {
+    const long from = ds.mapi[static_cast<size_t>(v)];
+    if (from != to)
+      std::memmove(ds.xtraptr + cells * static_cast<size_t>(to), ds.xtraptr + cells * static_cast<size_t>(from),
+                   used * widthof(v));
+    ds.mapi[static_cast<size_t>(v)] = static_cast<int>(to);
+    to += typewidth(vartype(v));
+  }
+  releasepages(ds.xtraptr + cells * static_cast<size_t>(to), ds.xtraptr + cells * static_cast<size_t>(ds.lrecl));
+  ds.lrecl = to;
 }
 
 int dropvars_flagged(const std::vector<char>& flag) {
@@ -1014,17 +1113,7 @@ int dropvars_flagged(const std::vector<char>& flag) {
       ds.srtlist.resize(i);
       break;
     }
-  // The kept columns move left, in order, over the dropped ones.
-  {
-    const size_t cells = static_cast<size_t>(ds.colcells), used = static_cast<size_t>(usedcells());
-    size_t to = 0;
-    for (int v = 1; v <= ds.nvar; ++v) {
-      if (f[static_cast<size_t>(v)]) continue;
-      size_t from = cells * static_cast<size_t>(ds.mapi[static_cast<size_t>(v)]);
-      if (from != to) std::memmove(ds.xtraptr + to, ds.xtraptr + from, used * widthof(v));
-      to += cells * widthof(v);
-    }
-  }
+  closegaps(f);
   std::vector<int> newnum(static_cast<size_t>(ds.nvar) + 1, 0);
   int j = 0;
   for (int v = 1; v <= ds.nvar; ++v) {
@@ -1040,6 +1129,7 @@ int dropvars_flagged(const std::vector<char>& flag) {
       ds.fmtlist[a] = std::move(ds.fmtlist[b]);
       ds.lbllist[a] = std::move(ds.lbllist[b]);
       ds.varlabels[a] = std::move(ds.varlabels[b]);
+      ds.mapi[a] = ds.mapi[b];
     }
   }
   ds.nvar = j;
@@ -1049,7 +1139,7 @@ int dropvars_flagged(const std::vector<char>& flag) {
   ds.fmtlist.resize(n);
   ds.lbllist.resize(n);
   ds.varlabels.resize(n);
-  setmap();
+  ds.mapi.resize(n);
   for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
   for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   ds.updata = true;
@@ -1111,16 +1201,15 @@ int change_vartype(int var, int newtype) {
                                             : ds.fmtlist[static_cast<size_t>(var)];
   ds.lbllist[static_cast<size_t>(nv)] = ds.lbllist[static_cast<size_t>(var)];
   ds.varlabels[static_cast<size_t>(nv)] = ds.varlabels[static_cast<size_t>(var)];
-  // The new column goes right after the old one, then closes over it; the
-  // new variable takes the old one's number.
-  const size_t cells = static_cast<size_t>(ds.colcells);
-  const size_t oldw = static_cast<size_t>(typewidth(old)), neww = static_cast<size_t>(typewidth(newtype));
-  unsigned char* oldcol = colbase(var);
-  unsigned char* after = oldcol + cells * oldw;
-  unsigned char* newcol = colbase(nv);
-  std::rotate(after, newcol, newcol + cells * neww);
-  std::memmove(oldcol, after, static_cast<size_t>(newcol + cells * neww - after));
+  // The old column's room is closed; the new variable takes the old one's
+  // number (and its column stays where it was made).
+  {
+    std::vector<char> gone(static_cast<size_t>(nv) + 1, 0);
+    gone[static_cast<size_t>(var)] = 1;
+    closegaps(gone);
+  }
   const size_t a = static_cast<size_t>(var), b = static_cast<size_t>(nv);
+  ds.mapi[a] = ds.mapi[b];
   ds.typlist[a] = ds.typlist[b];
   ds.fmtlist[a] = std::move(ds.fmtlist[b]);
   ds.lbllist[a] = std::move(ds.lbllist[b]);
@@ -1131,7 +1220,7 @@ int change_vartype(int var, int newtype) {
   ds.fmtlist.resize(b);
   ds.lbllist.resize(b);
   ds.varlabels.resize(b);
-  setmap();
+  ds.mapi.resize(b);
   s_updata(var);
   return 0;
 }
@@ -1154,13 +1243,13 @@ int setobs_uninit(long n) { return setobs_u(n, false); }
 // setobs_quiet; with `blank` false only the row after the last is blanked.
 static int setobs_u(long n, bool blank) {
   if (int rc = ds_ensure()) return rc;
-  long cap = obscapacity() - 1;
-  if (n < ds.nobs || n > cap) {
+  if (n < ds.nobs || n > obslimit()) {
     int prev = setoutlev(OUT_ERROR);
-    spout21f("obs must be between %ld and %ld\n", ds.nobs, cap);
+    spout21f("obs must be between %ld and %ld\n", ds.nobs, obslimit());
     setoutlev(prev);
     return 198;
   }
+  if (n > obscapacity() - 1) return error(901);
   if (n >= ds.maxobs) {
     if (int rc = repartobs(n - ds.maxobs + 1)) return error(rc);
   }
@@ -1169,9 +1258,11 @@ static int setobs_u(long n, bool blank) {
     for (int v = 1; v <= ds.nvar && n + 1 <= ds.maxobs; ++v) blankcell(v, n + 1);
     ds.nobs = n;
     if (n != was) ds.updata = true, dropordermarks();
+    hugehint(ds.nobs);
     return 0;
   }
   // Blank the first new cell of each column, then copy it down the column.
+  hugehint(n);
   for (int v = 1; v <= ds.nvar; ++v) {
     blankcell(v, was + 1);
     const size_t w = widthof(v);
@@ -1245,6 +1336,11 @@ long keepobsrange(long lo, long hi) {
 // Clearing, temporary names.
 
 void drop_all() {
+  // A growing arena gives the pages of the cleared data back.
+  if (!dsarena.memoryset && ds.arena) {
+    releasepages(ds.arena, ds.arena + 4 * static_cast<size_t>(std::min(ds.nobs + 1, ds.maxobs) + 1));
+    releasepages(ds.xtraptr, ds.xtraptr + static_cast<size_t>(ds.colcells) * static_cast<size_t>(ds.lrecl));
+  }
   ds.nobs = 0;
   ds.nvar = 0;
   cleartables();
@@ -1310,8 +1406,9 @@ void droptmpvars_since(long from) {
 }
 
 void ds_reset() {
-  if (ds.arena) std::free(ds.arena);
+  arenafree(ds.arena, ds.arenasize);
   ds = DataState{};
+  dsarena = ArenaState{};
   charrm(nullptr);
 }
 
@@ -1340,11 +1437,12 @@ int ds_snapshot(DsSnapshot& snap) {
 }
 
 int ds_restore(const DsSnapshot& snap) {
-  if (ds.arena) std::free(ds.arena);
+  arenafree(ds.arena, ds.arenasize);
   ds = snap.meta;
   ds.arena = nullptr;
+  ds.arenasize = 0;
   long lrecl = ds.lrecl;
-  if (int rc = relayout(snap.meta.syslrecl, snap.meta.memorysize)) {
+  if (int rc = relayout(snap.meta.syslrecl, layoutbytes())) {
     ds = DataState{};
     return error(rc);
   }
@@ -1357,6 +1455,7 @@ int ds_restore(const DsSnapshot& snap) {
   }
   if (ds.nvar)
     for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  hugehint(ds.nobs);
   return 0;
 }
 
@@ -1369,7 +1468,7 @@ int ds_aside(DsAside& a) {
   ds.srtlist.clear();
   ds.hastmp_vars = false;
   dropordermarks();
-  if (int rc = relayout(DEFWIDTH, ds.memorysize)) {
+  if (int rc = relayout(startwidth(), layoutbytes())) {
     ds = a.old;
     return error(rc);
   }
@@ -1379,14 +1478,14 @@ int ds_aside(DsAside& a) {
 
 void ds_aside_commit(DsAside& a) {
   if (!a.active) return;
-  std::free(a.old.arena);
+  arenafree(a.old.arena, a.old.arenasize);
   a.old = DataState{};
   a.active = false;
 }
 
 void ds_aside_undo(DsAside& a) {
   if (!a.active) return;
-  if (ds.arena) std::free(ds.arena);
+  arenafree(ds.arena, ds.arenasize);
   ds = a.old;
   a.old = DataState{};
   a.active = false;

@@ -320,6 +320,8 @@ int tscheck(int* tvar, int* pvar) {
   const auto& s = ds.srtlist;
   bool sorted = pv ? (s.size() >= 2 && s[0] == pv && s[1] == tv) : (!s.empty() && s[0] == tv);
   if (!sorted) return error(5);
+  const std::string* d = charget("_dta", "_TSdelta");
+  vl.tsdelta = d && !d->empty() ? std::max(1L, std::atol(d->c_str())) : 1;
   *tvar = tv;
   *pvar = pv;
   return 0;
@@ -433,7 +435,7 @@ long tsfind(int tvar, int pvar, long obs, long k, long lo, long hi) {
   double t = zelta_data(tvar, obs);
   if (t >= misval) return 0;
   if (k == 0) return obs;
-  double want = t - static_cast<double>(k);
+  double want = t - static_cast<double>(k) * static_cast<double>(vl.tsdelta);
   double pan = pvar ? zelta_data(pvar, obs) : 0.0;
   auto cmp = [&](long j) {
     double jp = pvar ? zelta_data(pvar, j) : 0.0;

@@ -21,6 +21,7 @@ struct VarlistState {
   std::vector<std::string> newlabels;// value-label attached with name:label
   std::vector<char> newexists;       // optional-new lists: the entry names an existing variable
   int tsvar = 0, tspanel = 0;        // time and panel variables when the list uses operators
+  long tsdelta = 1;                  // time units per period (_dta[_TSdelta]), set by tscheck
   int lnvar() const { return static_cast<int>(varlist_vr.size()); }
 };
 extern VarlistState vl;

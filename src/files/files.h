@@ -28,6 +28,8 @@ void files_bindoutfile();
 void files_bindfile();
 // cd, pwd, dir, erase, copy, cat, mkdir and rmdir.
 void files_binddircmds();
+// checksum, filefilter and hexdump.
+void files_bindutilcmds();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
 

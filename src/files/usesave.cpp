@@ -465,6 +465,7 @@ void files_bindcommands() {
   cmdbind("_dtadescribe", cmd_dtadescribe, 0);
   files_bindcombine();
   files_binddircmds();
+  files_bindutilcmds();
   files_bindpost();
   files_bindinfile();
   files_bindinsheet();

@@ -41,4 +41,15 @@ std::vector<std::string> help_topics();
 // line that starts a marker or a title; empty when the marker is absent.
 std::string help_entry(const std::string& path, const std::string& name);
 
+// The text of `help` alone: the contents page (help/contents.zhlp), with
+// every help page of the help folder that it does not link to added to it
+// (the function-group pages aside, which the functions page lists): under
+// the task its `{* category: Task}` line names when the contents page has
+// that task, else under "Other commands". Each entry shows the description
+// of the page's title line. Empty when the contents page cannot be read.
+std::string help_contents();
+
+// The topics that `{help topic}` links in text name, in order.
+std::vector<std::string> help_links(const std::string& text);
+
 void help_bindcommands();

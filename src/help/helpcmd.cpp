@@ -99,7 +99,9 @@ int cmd_chelp(int) {
   }
   if (rc) return notfound(topic);
   std::string text;
-  if (!slurp(t.path, text)) return errmsgf(603, "file %s could not be opened\n", t.path.c_str());
+  // help alone: the contents with every page of the help folder in it
+  if (t.topic == "contents" && t.entry.empty()) text = help_contents();
+  if (text.empty() && !slurp(t.path, text)) return errmsgf(603, "file %s could not be opened\n", t.path.c_str());
   if (!t.entry.empty()) {
     std::string stem = t.path.substr(t.path.rfind('/') + 1);
     stem = stem.substr(0, stem.rfind('.'));

@@ -1,13 +1,15 @@
 // Finding help: the file of a topic along the ado-path and in the system
 // directory's help folder, the alias list (`help/aliases`, lines "name
 // target"), command abbreviations through the command table, function entries
-// marked `{marker name()}` in the `*functions.zhlp` files, and close names
-// for a topic that resolves to nothing.
+// marked `{marker name()}` in the `*functions.zhlp` files, close names for a
+// topic that resolves to nothing, and the contents page of `help` alone, which
+// lists every page of the help folder.
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -90,6 +92,37 @@ bool hasmarker(const std::string& line, const std::string& name) {
   return line.find("{marker " + name + "}") != std::string::npos;
 }
 
+bool endswith(const std::string& s, const std::string& t) {
+  return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+// What a page says of itself: the description of its title line
+// ("{bf:name} {hline 2} Description", first letter lowered as the contents
+// page writes them) and the task of its "{* category: Task}" line.
+void pagefacts(const std::string& path, std::string& desc, std::string& task) {
+  desc.clear();
+  task.clear();
+  std::ifstream f(path);
+  std::string line;
+  const std::string dash = "{hline 2}", cat = "{* category:";
+  while (std::getline(f, line) && (desc.empty() || task.empty())) {
+    size_t at = line.find(dash);
+    if (desc.empty() && line.rfind("{bf:", 0) == 0 && at != std::string::npos) {
+      desc = line.substr(at + dash.size());
+      desc.erase(0, desc.find_first_not_of(' '));
+      if (desc.size() > 1 && std::isupper(static_cast<unsigned char>(desc[0])) &&
+          !std::isupper(static_cast<unsigned char>(desc[1])))
+        desc[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(desc[0])));
+    }
+    if (task.empty() && line.rfind(cat, 0) == 0) {
+      size_t end = line.find('}');
+      task = line.substr(cat.size(), end == std::string::npos ? std::string::npos : end - cat.size());
+      task.erase(0, task.find_first_not_of(' '));
+      while (!task.empty() && task.back() == ' ') task.pop_back();
+    }
+  }
+}
+
 }  // namespace
 
 std::string help_findfile(const std::string& topic) {
@@ -148,6 +181,58 @@ int help_resolve(const std::string& typed, HelpTarget* t) {
   if (const char* full = cmdfullname(lower(topic).c_str()))
     if (file(full)) return 0;
   return 111;
+}
+
+std::vector<std::string> help_links(const std::string& text) {
+  std::vector<std::string> v;
+  for (const char* open : {"{help ", "{helpb "}) {
+    const size_t n = std::strlen(open);
+    for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + n)) {
+      const size_t end = text.find_first_of(":} ", at + n);
+      if (end != std::string::npos) v.push_back(text.substr(at + n, end - at - n));
+    }
+  }
+  return v;
+}
+
+std::string help_contents() {
+  const std::string path = helpdir() + "contents." + HELP_EXT;
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return "";
+  std::ostringstream ss;
+  ss << f.rdbuf();
+  std::string text = ss.str();
+  std::vector<std::string> linked = help_links(text);
+  std::set<std::string> listed(linked.begin(), linked.end());
+  std::vector<std::string> pages;
+  stems(helpdir(), HELP_EXT, false, pages);
+  std::sort(pages.begin(), pages.end());
+  std::string others;
+  for (const std::string& p : pages) {
+    if (p == "contents" || listed.count(p) || endswith(p, "functions") || !validstem(p)) continue;
+    std::string desc, task;
+    pagefacts(helpdir() + p + "." + HELP_EXT, desc, task);
+    const std::string entry = "{p2col:{help " + p + "}}" + desc + "{p_end}\n";
+    // The end of the task's section: the blank line before the next task,
+    // or the end of the table.
+    const size_t head = task.empty() ? std::string::npos : text.find("{syntab:" + task + "}\n");
+    if (head != std::string::npos) {
+      size_t end = std::min(text.find("\n\n", head), text.find("{p2colreset}", head));
+      if (end != std::string::npos && text[end] == '\n') ++end;
+      if (end != std::string::npos) {
+        text.insert(end, entry);
+        continue;
+      }
+    }
+    others += entry;
+  }
+  if (!others.empty()) {
+    others = "\n{syntab:Other commands}\n" + others;
+    const size_t reset = text.rfind("{p2colreset}");
+    if (reset != std::string::npos) text.insert(reset, others);
+    else text += "{p2colset 5 24 26 2}{...}" + others + "{p2colreset}{...}\n";
+  }
+  return text;
 }
 
 size_t help_distance(const std::string& a, const std::string& b) {

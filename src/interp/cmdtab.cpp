@@ -235,6 +235,12 @@ const char* cmdfullname(const char* word) {
   return e ? e->name : nullptr;
 }
 
+bool cmdbound(const char* fullname) {
+  for (const auto& e : exectab)
+    if (!std::strcmp(e.name, fullname)) return e.fn != nullptr;
+  return false;
+}
+
 void cmdlist(std::vector<const char*>& names, bool boundonly) {
   for (const auto& e : exectab)
     if (!boundonly || e.fn) names.push_back(e.name);

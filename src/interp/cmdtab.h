@@ -42,6 +42,8 @@ void cmdnames(std::vector<std::string>& names, std::vector<int>* mins = nullptr)
 const char* findbuiltin(const char* word);
 // Full name of the built-in that dispatch would run for `word`, or nullptr.
 const char* cmdfullname(const char* word);
+// True when the table entry `fullname` has a handler in this build.
+bool cmdbound(const char* fullname);
 unsigned cmdhash(const char* line);
 // The names of the executing-mode table in test order; with `boundonly`,
 // only those that have a handler.

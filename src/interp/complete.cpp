@@ -2,9 +2,10 @@
 // kernel. The context comes from the cursor's line: where a command goes
 // (line start, after prefixes, `by ...:` or `{`) command names, programs and
 // ado-files; after ` and $ macro names; after `using` and the file commands
-// (do, run, include, use, save, cd, erase, type) file names; after help and
-// which command names; elsewhere
-// variables, and files once the word looks like a path.
+// (do, run, include, use, save, cd, erase, type) file names, only datasets
+// (.dta) and folders for the commands that read datasets (use, append,
+// merge); after help and which command names; elsewhere variables, and files
+// once the word looks like a path.
 #include "interp/complete.h"
 
 #include <dirent.h>
@@ -82,6 +83,19 @@ bool commandargument(const std::vector<std::string>& words, size_t cmd) {
   return w == "help" || w == "man" || (full && !std::strcmp(full, "which"));
 }
 
+// True when the command of the line reads dataset files, so that only .dta
+// files and folders are offered as its file names.
+bool datasetcommand(const std::vector<std::string>& words, size_t cmd) {
+  if (cmd >= words.size()) return false;
+  // a built-in by any abbreviation, or an ado-file command by its name
+  const char* full = cmdfullname(words[cmd].c_str());
+  if (!full) full = words[cmd].c_str();
+  static const char* const readsdta[] = {"use", "append", "merge"};
+  for (const char* n : readsdta)
+    if (!std::strcmp(full, n)) return true;
+  return false;
+}
+
 void addmatches(std::set<std::string>& out, const std::vector<std::string>& cands,
                 const std::string& prefix) {
   for (const std::string& c : cands)
@@ -139,9 +153,9 @@ std::vector<std::string> globals() {
   return v;
 }
 
-// Files whose path starts with prefix; folders end in '/'. Hidden files only
-// when the typed name starts with a dot.
-void files(std::set<std::string>& out, const std::string& prefix) {
+// Files whose path starts with prefix (with `dtaonly`, only .dta files);
+// folders end in '/'. Hidden files only when the typed name starts with a dot.
+void files(std::set<std::string>& out, const std::string& prefix, bool dtaonly = false) {
   size_t slash = prefix.rfind('/');
   std::string dir = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
   std::string lead = slash == std::string::npos ? "" : prefix.substr(0, slash + 1);
@@ -161,6 +175,7 @@ void files(std::set<std::string>& out, const std::string& prefix) {
       isdir = sub != nullptr;
       if (sub) closedir(sub);
     }
+    if (dtaonly && !isdir && !(n.size() > 4 && n.compare(n.size() - 4, 4, ".dta") == 0)) continue;
     out.insert(lead + n + (isdir ? "/" : ""));
   }
   closedir(d);
@@ -200,7 +215,7 @@ std::vector<std::string> cmpl_words(const std::string& code, int cursor, int& st
     addmatches(found, globals(), word);
   } else if (before == '"' || word.find('/') != std::string::npos || fileposition(words, cmd) ||
              (word.find('.') != std::string::npos && !atcommand)) {
-    files(found, word);
+    files(found, word, datasetcommand(words, cmd));
   } else if (atcommand || commandargument(words, cmd)) {
     addmatches(found, commandnames(), word);
   } else {

@@ -2,7 +2,8 @@
 // command lines (the console's Tab key, the notebook kernel's completion
 // request): command names and programs where a command goes, variables of the
 // dataset in memory, local macros after a backquote, globals after `$`, and
-// file names after `using`, `do`, `run`, `include` and `use`.
+// file names after `using`, `do`, `run`, `include` and `use` (only datasets
+// and folders for `use`, `append` and `merge`).
 #pragma once
 #include <string>
 #include <vector>

@@ -84,8 +84,9 @@ int opbrace8() {
       interp.procflg = false;
       if (!rc) rc = 1;
     }
-    if (nextrawline(line)) {
-      if (!rc) rc = nomatchbrace();
+    if (blockline(line)) {
+      // a Break (a Ctrl-C abandoning the block typed) is not a missing brace
+      if (!rc) rc = stopflag ? 1 : nomatchbrace();
       break;
     }
     const char* p = skipblanks(line.c_str());
@@ -153,7 +154,7 @@ int runwhile() {
   int depth = 1;
   std::string line;
   while (depth > 0) {
-    if (nextrawline(line)) return nomatchbrace();
+    if (blockline(line)) return stopflag ? 1 : nomatchbrace();
     const char* q = skipblanks(line.c_str());
     if (!*q || *q == '*') continue;
     if (*q == '}') --depth;

@@ -76,6 +76,10 @@ int doreq();
 // Reads the next raw line from the innermost source (used to collect loop and
 // program bodies). 0 = a line, 1 = end of the source.
 int nextrawline(std::string& line);
+// The next line of a `{` block, as nextrawline. At the console it is asked
+// for with the continuation prompt, and a Ctrl-C abandons every block being
+// typed: 1 with the Break flag left set, here and for each enclosing block.
+int blockline(std::string& line);
 // Line number in its file of the line last read from the innermost source; 0 when unknown.
 int srclineno();
 // Runs one command line as if typed at the current level; returns its rc.

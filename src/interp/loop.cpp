@@ -24,6 +24,11 @@ namespace {
 // whether a pending Break belongs to a command or to the line being asked for.
 int ctrlcs_at_end = 0;
 
+// Prompt of the lines of a `{` block typed at the console.
+constexpr const char* BLOCK_PROMPT = "> ";
+bool blockread = false;   // the console is asked for a line of a block
+bool abandoned = false;   // a Ctrl-C dropped the blocks being typed
+
 // A resized terminal changes the width of what the next command prints.
 void takeresize() {
   if (plat_takeresize()) out_console_resized(plat_termwidth());
@@ -34,6 +39,9 @@ struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
+    // Once a block is abandoned, the blocks around it get no more lines.
+    if (!blockread) abandoned = false;
+    if (abandoned) return 1;
     // A Break with no Ctrl-C since the last command ended was that
     // command's. A later one (between two lines of a block being typed, or
     // after a block's first line) is a Ctrl-C on the line now asked for,
@@ -41,9 +49,17 @@ struct ConsoleSource : LineSource {
     if (plat_ctrlcs() == ctrlcs_at_end) stopflag = 0;
     takeresize();
     int r;
-    // Ctrl-C on a half-typed line drops it and asks again, with no report
-    // (inside the body of a block being typed too: only that line goes).
-    while ((r = plat_readline(interp.prompt, line)) == 1) stopflag = 0;
+    // Ctrl-C on a half-typed line drops it and asks again, with no report;
+    // inside a block being typed it drops the whole block (the Break flag
+    // stays set, so the block's command ends with a Break).
+    while ((r = plat_readline(interp.prompt, line)) == 1) {
+      if (blockread) {
+        abandoned = true;
+        stopflag = 1;
+        return 1;
+      }
+      stopflag = 0;
+    }
     takeresize();
     if (r != 0) return 1;
     const std::string echo = std::string(interp.prompt) + line + "\n";
@@ -185,6 +201,17 @@ int nextrawline(std::string& line) {
   if (!src->isprogram())
     while (!line.empty() && line.back() == ' ') line.pop_back();
   return 0;
+}
+
+int blockline(std::string& line) {
+  if (!interp.sources.empty()) return nextrawline(line);
+  const char* saved = interp.prompt;
+  interp.prompt = BLOCK_PROMPT;
+  blockread = true;
+  const int r = nextrawline(line);
+  blockread = false;
+  interp.prompt = saved;
+  return r;
 }
 
 int srclineno() { return interp.sources.empty() ? 0 : interp.sources.back()->lineno(); }

@@ -260,6 +260,8 @@ int cmd_which(int) {
   bool found = false;
   if (!suffixed) {
     if (const char* b = findbuiltin(name.c_str())) {
+      // a name of the table that this build has no handler for runs nothing
+      if (!cmdbound(b)) return errmsgf(199, "%s:  command not available in this build\n", b);
       say(OUT_RESULT, std::string("built-in command:  ") + b + "\n");
       found = true;
       if (!all) return 0;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/arena.h"
 #include "data/store.h"
 #include "interp/cmdtab.h"
 #include "interp/complete.h"
@@ -28,19 +29,16 @@ namespace {
 constexpr int MARKER = 9;  // number of the marker file "iszelta.NN"
 
 void usage() {
-  // Options are read before any is applied: the store still has its default size.
-  const unsigned long defk = static_cast<unsigned long>(ds.memorysize / 1024);
   std::printf(
       "zelta:  usage:  zelta [-h -k# -m# -q -s -b -e] [\"zelta command\"]\n"
       "where:\n"
       "-h    show this display\n"
-      "-k#   set data memory to #k, default is %lu\n"
-      "-m#   set data memory to #m, -m1 same as -k1024\n"
+      "-k#   fix data memory at #k, default grows with the data\n"
+      "-m#   fix data memory at #m, -m1 same as -k1024\n"
       "-q    suppress logo, initialization messages\n"
       "-s    \"batch\" mode creating .zmcl log\n"
       "-b    \"batch\" mode creating .log file\n"
-      "-e    \"batch\" mode creating .log file, exit without prompting\n",
-      defk);
+      "-e    \"batch\" mode creating .log file, exit without prompting\n");
 }
 
 struct Options {
@@ -215,7 +213,7 @@ int zelta_main(int argc, char** argv) {
     interp.macrolen = static_cast<int>(33 * o.maxvar + 200);
     interp.maxlrecl = static_cast<int>(12 * o.maxvar);
   }
-  if (o.memory > 0) ds.memorysize = static_cast<uint64_t>(o.memory);
+  if (o.memory > 0) ds_memorycap(static_cast<uint64_t>(o.memory));
   if (o.matsize > 0) interp.matsize = static_cast<int>(o.matsize);
 
   const bool batch = o.batch != 0;
@@ -250,10 +248,11 @@ int zelta_main(int argc, char** argv) {
 
   if (!o.quiet) {
     if (!batch) spoutsml("{txt}Zelta 9.2 for Linux\n\n");
+    // The settings are noted only where the options changed them.
     setoutlev(OUT_NOTE);
-    spout21f("(-set memory-) %.2f MB allocated to data\n",
-             static_cast<double>(ds.memorysize) / 1048576.0);
-    spout21f("(-set maxvar-) %d maximum variables\n", ds.maxmaxvar);
+    if (o.memory > 0)
+      spout21f("(-set memory-) %.2f MB allocated to data\n", static_cast<double>(ds.memorysize) / 1048576.0);
+    if (o.maxvar > 0) spout21f("(-set maxvar-) %d maximum variables\n", ds.maxmaxvar);
     if (batch) spout21("Zelta running in batch mode\n");
   }
   setoutlev(OUT_RESULT);

@@ -10,6 +10,7 @@
 #include "interp/tokenizer.h"
 #include "output/format.h"
 #include "output/format_int.h"
+#include "output/textwidth.h"
 
 FormatState fmts;
 
@@ -175,7 +176,8 @@ int fixfmt(char* fmt, int width) {
 // (left) or split with the smaller half before (centred).
 void dispstr(const char* str, const char* fmt, std::string& dst) {
   FmtInfo f;
-  const size_t len = std::strlen(str);
+  // columns, not bytes: a UTF-8 name pads like an ASCII one
+  const size_t len = static_cast<size_t>(u8width(str));
   if (!fmt || chkfmt(fmt, FMTK_STR + FMTK_CENTRE, &f) || static_cast<size_t>(f.width) <= len) {
     dst += str;
     return;

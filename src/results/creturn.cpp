@@ -11,6 +11,7 @@
 #include <ctime>
 #include <string>
 
+#include "data/arena.h"
 #include "data/store.h"
 #include "expr/funcs.h"
 #include "interp/cmdtab.h"
@@ -182,7 +183,7 @@ const CRow rows[] = {
     N(GDS, "changed", ds.updata ? 1 : 0),
     S(GDS, "filename", gmac("S_FN")),
     S(GDS, "filedate", gmac("S_FNDATE")),
-    N(GMEM, "memory", static_cast<double>(ds.memorysize)),
+    N(GMEM, "memory", static_cast<double>(memory_reported())),
     N(GMEM, "maxvar", ds.maxmaxvar),
     N(GMEM, "matsize", interp.matsize),
     S(GOUT, "more", onoff(out.more)),

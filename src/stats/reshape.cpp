@@ -24,6 +24,7 @@
 
 #include "data/chars.h"
 #include "data/vlabel.h"
+#include "data/arena.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
@@ -295,7 +296,7 @@ int swapdata(std::vector<OutVar>& out, long nobs, int nsort) {
   width = std::max(width, static_cast<long>(out.size()) + 2);
   width = (width + 1) / 2 * 2;
   if (width > ds.maxlrecl) return error(902);
-  if (nobs > maxobs_for(width, ds.memorysize) - 1) return error(901);
+  if (nobs > obscapacity_at(width) - 1) return error(901);
   const CharState chsaved = chs;
   DsAside aside;
   if (int rc = ds_aside(aside)) return rc;

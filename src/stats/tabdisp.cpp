@@ -22,6 +22,7 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "output/textwidth.h"
 #include "platform/platform.h"
 #include "stats/levels.h"
 #include "stats/stats.h"
@@ -102,14 +103,8 @@ std::string celltext(int v, long obs, const TdOpts& o, bool* isnum) {
 
 // text cut or padded to w columns under the alignment.
 std::string fit(std::string t, int w, Align a) {
-  if (static_cast<int>(t.size()) > w) t.resize(static_cast<size_t>(w));
-  const int pad = w - static_cast<int>(t.size());
-  switch (a) {
-    case AL_LEFT: return t + std::string(static_cast<size_t>(pad), ' ');
-    case AL_CENTER:
-      return std::string(static_cast<size_t>(pad / 2), ' ') + t + std::string(static_cast<size_t>(pad - pad / 2), ' ');
-    default: return std::string(static_cast<size_t>(pad), ' ') + t;
-  }
+  t.resize(u8fit(t, w));
+  return u8pad(t, w, a == AL_LEFT ? -1 : a == AL_CENTER ? 0 : 1);
 }
 
 // The title of a variable: its label, else its name.
@@ -231,7 +226,7 @@ void rowtexts(const Table& t, const TdOpts& o, size_t b, int r, RowTexts& rt, in
     for (size_t k = 0; k < lines; ++k) {
       std::string& x = rt[k][c];
       x = celltext(o.cells[t.hascol ? k : static_cast<size_t>(t.cols[c].cellvar)], obs, o, &isnum);
-      if (isnum && numw) *numw = std::max(*numw, static_cast<int>(x.size()));
+      if (isnum && numw) *numw = std::max(*numw, u8width(x));
     }
   }
 }
@@ -304,12 +299,12 @@ int panel(const Table& t, const TdOpts& o, int stubw, int cw, size_t c0, size_t 
       std::string g(1, ' ');
       g += sk.text(levelat(sk, t.cols[c].sup));
       g += ' ';
-      if (static_cast<int>(g.size()) > w) g = g.substr(0, static_cast<size_t>(std::max(w, 0)));
-      const int left = (w - static_cast<int>(g.size())) / 2;
+      g.resize(u8fit(g, w));
+      const int left = (w - u8width(g)) / 2;
       dupblnk(sep);
       if (left > 0) spoutsmlf("{hline %d}", left);
       spoutnosml(g.c_str());
-      if (w - left - static_cast<int>(g.size()) > 0) spoutsmlf("{hline %d}", w - left - static_cast<int>(g.size()));
+      if (w - left - u8width(g) > 0) spoutsmlf("{hline %d}", w - left - u8width(g));
       c = e;
     }
     spoutsml("\n");
@@ -362,20 +357,20 @@ int show(const Table& t, const TdOpts& o) {
   // widths from the texts unless given
   int cw = 1, numw = 0;
   RowTexts rt;
-  for (size_t c = 0; c < t.cols.size(); ++c) cw = std::max(cw, static_cast<int>(colhead(t, o, c).size()));
-  int stubw = static_cast<int>(title(t.keys[rk].var).size());
+  for (size_t c = 0; c < t.cols.size(); ++c) cw = std::max(cw, u8width(colhead(t, o, c)));
+  int stubw = u8width(title(t.keys[rk].var));
   std::string bytitle;
   for (size_t j = 0; j < t.nby; ++j) bytitle += (j ? " and " : "") + title(t.keys[j].var);
-  stubw = std::max(stubw, static_cast<int>(bytitle.size()));
+  stubw = std::max(stubw, u8width(bytitle));
   for (size_t b = 0; b < t.blocks.size(); ++b) {
-    stubw = std::max(stubw, static_cast<int>(blocktext(t, b).size()));
+    stubw = std::max(stubw, u8width(blocktext(t, b)));
     for (int r : t.rows[b]) {
       if (stopflag) return 1;
       rowtexts(t, o, b, r, rt, &numw);
       if (o.concise && allempty(rt)) continue;
-      stubw = std::max(stubw, static_cast<int>(t.keys[rk].text(levelat(t.keys[rk], r)).size()));
+      stubw = std::max(stubw, u8width(t.keys[rk].text(levelat(t.keys[rk], r))));
       for (const auto& l : rt)
-        for (const std::string& x : l) cw = std::max(cw, static_cast<int>(x.size()));
+        for (const std::string& x : l) cw = std::max(cw, u8width(x));
     }
   }
   // texts may be cut to the cell, numbers never

@@ -17,6 +17,7 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "output/textwidth.h"
 #include "platform/platform.h"
 #include "results/results.h"
 #include "stats/levels.h"
@@ -40,8 +41,8 @@ struct TabOpts {
 
 // Text cut or padded on the left to w columns.
 std::string rjust(std::string t, int w) {
-  if (static_cast<int>(t.size()) > w) t.resize(static_cast<size_t>(w));
-  return std::string(static_cast<size_t>(w - static_cast<int>(t.size())), ' ') + t;
+  t.resize(u8fit(t, w));
+  return u8pad(t, w, 1);
 }
 
 // Prints a stub text (plain, braces kept) right-aligned in w columns.
@@ -116,8 +117,8 @@ int oneway(int var, const StSample& s, const TabOpts& o) {
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return f[static_cast<size_t>(a)] > f[static_cast<size_t>(b)]; });
   const std::string hdr = title(var);
-  int w = std::max(10, static_cast<int>(hdr.size()));
-  for (int j = 0; j < k; ++j) w = std::max(w, static_cast<int>(lv_text(lv, j, var, o.nolabel).size()));
+  int w = std::max(10, u8width(hdr));
+  for (int j = 0; j < k; ++j) w = std::max(w, u8width(lv_text(lv, j, var, o.nolabel)));
   w = std::min(w, 32);
   if (out.s_outlev <= OUT_RESULT) {
     spoutsml("\n");
@@ -217,11 +218,11 @@ void twpanel(const TwoWay& t, int rv, int cv, const TabOpts& o, const CellLines&
   const int span = 11 * k;
   // column variable's title centred over its columns
   std::string ct = title(cv);
-  if (static_cast<int>(ct.size()) > span) ct.resize(static_cast<size_t>(span));
+  ct.resize(u8fit(ct, span));
   spoutsml("\n{txt}");
   dupblnk(w + 1);
   spoutsml("{c |}");
-  const int lpad = (span - static_cast<int>(ct.size())) / 2 + 1;
+  const int lpad = (span - u8width(ct)) / 2 + 1;
   dupblnk(lpad);
   spoutnosml(ct.c_str());
   spoutsml("\n");
@@ -345,8 +346,8 @@ int twoway(int rv, int cv, const StSample& s, const TabOpts& o) {
       spoutsml("\n");
       keybox(L);
     }
-    int w = std::max(10, static_cast<int>(title(rv).size()));
-    for (int i = 0; i < t.r; ++i) w = std::max(w, static_cast<int>(lv_text(t.lr, i, rv, o.nolabel).size()));
+    int w = std::max(10, u8width(title(rv)));
+    for (int i = 0; i < t.r; ++i) w = std::max(w, u8width(lv_text(t.lr, i, rv, o.nolabel)));
     w = std::min(w, 20);
     // columns per panel: the stub, bars and total column take w + 15
     const int per = std::max(1, (out.linesize - w - 15) / 11);

@@ -2,9 +2,10 @@
 """The interactive console driven through a pseudo-terminal: Tab completion
 of commands, variables, macros and file names, the history file written,
 trimmed and read back by the next session (block lines too, and #review),
-numbered prompts of a program's body, Ctrl-C on a half-typed line and
-between two lines, Ctrl-C breaking a running loop, and the width following
-a resized terminal. Every wait has a timeout and the child is always
+numbered prompts of a program's body, the continuation prompt of a `{`
+block, Ctrl-C on a half-typed line and between two lines (inside a block it
+abandons the whole block, nested ones too), Ctrl-C breaking a running loop,
+and the width following a resized terminal. Every wait has a timeout and the child is always
 killed."""
 import fcntl
 import os
@@ -77,8 +78,8 @@ class Console:
 
     def run(self, line):
         """Types a line and waits for the next prompt; returns what was shown."""
-        if not self.out.endswith(". "):
-            self.expect(r"\n\. $")  # a prompt still on its way belongs to the line before
+        if not self.out.endswith((". ", "> ")):
+            self.expect(r"\n[.>] $")  # a prompt still on its way belongs to the line before
         start = self.mark = len(self.out)
         self.send(line + "\r")
         self.expect(r"\n\. $")
@@ -184,29 +185,68 @@ class ConsoleTest(unittest.TestCase):
         c.expect(r"\n\. $")
         shown = c.run("display 3+4")
         self.assertRegex(shown, r"\n7\r?\n")
-        # Inside the body of a block being typed only that line goes.
+        self.assertNotIn("Break", c.out)
+        self.assertNotIn("123", c.out)
+        # Inside the body of a block being typed the prompt says so, and a
+        # Ctrl-C abandons the whole block: the loop never runs.
         # Each line waits for its prompt: readline sets the terminal up before
         # it prompts, and text typed before that is echoed by the terminal
         # itself, which a pattern here could take for readline's echo.
         c.send("forvalues i = 1/2 {\r")
-        c.expect(r"\{\r?\n\. $")
+        c.expect(r"\{\r?\n> $")
         c.send('display "in" + "loop"\r')
-        c.expect(r"loop\"\r?\n\. $")
+        c.expect(r"loop\"\r?\n> $")
         c.send("display 99")
         c.expect("display 99")
         c.send("\x03")
+        c.expect(r"(--|──)Break(--|──)")
+        c.expect(r"r\(1\);")
         c.expect(r"\n\. $")
-        shown = c.run("}")
-        self.assertEqual(re.findall(r"(?<=\n)(inloop|99)(?=\r?\n)", shown), ["inloop", "inloop"])
-        transcript = c.out
-        self.assertNotIn("r(1);", transcript)
-        self.assertNotIn("Break", transcript)
-        self.assertNotIn("123", transcript)
+        # Back at the top: a line runs at once, and a lone brace is no block end.
+        shown = c.run('display "after" + "block"')
+        self.assertIn("afterblock", shown)
+        self.assertNotIn("inloop", c.out)
+        self.assertNotRegex(c.out, r"\n99\r?\n")
         c.send("exit, clear\r")
         c.wait_exit()
-        # The body lines are in the history, the dropped line is not.
+        # The body lines typed are in the history, the dropped line is not.
         self.assertEqual(self.histlines(), ["display 3+4", "forvalues i = 1/2 {",
-                                            'display "in" + "loop"', "}", "exit, clear"])
+                                            'display "in" + "loop"', 'display "after" + "block"',
+                                            "exit, clear"])
+
+    def test_ctrl_c_abandons_nested_blocks(self):
+        c = self.start()
+        c.run("log using typed.log, text")
+        c.send("if 1 {\r")
+        c.expect(r"\{\r?\n> $")
+        c.send('display "outer" + "ran"\r')
+        c.expect(r"outerran\r?\n> $")  # an if block runs each line as it comes
+        c.send("forvalues i = 1/3 {\r")
+        c.expect(r"\{\r?\n> $")
+        c.send('display "inner" + "ran"\r')
+        c.expect(r"ran\"\r?\n> $")
+        c.send("\x03")  # on an empty line: both blocks go
+        c.expect(r"(--|──)Break(--|──)")
+        c.expect(r"r\(1\);")
+        c.expect(r"\n\. $")
+        shown = c.run('display "top" + "level"')
+        self.assertIn("toplevel", shown)
+        self.assertNotIn("innerran", c.out)
+        # A block typed to its end still runs, with the continuation prompts.
+        c.send("forvalues i = 1/2 {\r")
+        c.expect(r"\{\r?\n> $")
+        c.send('display "again" + "`i\'"\r')
+        c.expect(r"> $")
+        shown = c.run("}")
+        self.assertEqual(re.findall(r"(?<=\n)again\d(?=\r?\n)", shown), ["again1", "again2"])
+        c.run("log close")
+        c.send("exit, clear\r")
+        c.wait_exit()
+        # The log shows the block's lines with the prompt they were typed at.
+        with open(os.path.join(self.dir, "typed.log")) as f:
+            log = f.read()
+        self.assertIn("\n. if 1 {\n> display \"outer\" + \"ran\"\nouterran\n", log)
+        self.assertIn("\n. forvalues i = 1/2 {\n> display \"again\" + \"`i'\"\n> }\n", log)
 
     def test_ctrl_c_breaks_a_loop(self):
         c = self.start()
@@ -256,9 +296,9 @@ class ConsoleTest(unittest.TestCase):
         c = self.start()
         c.run("display 11")
         c.send("foreach w in ab cd {\r")
-        c.expect(r"\{\r?\n\. $")
+        c.expect(r"\{\r?\n> $")
         c.send('display "`w\'" + "!"\r')
-        c.expect(r"!\"\r?\n\. $")
+        c.expect(r"!\"\r?\n> $")
         shown = c.run("}")
         self.assertEqual(re.findall(r"(?<=\n)(ab!|cd!)(?=\r?\n)", shown), ["ab!", "cd!"])
         # A program's body, numbered prompts and all.
@@ -339,13 +379,13 @@ class ConsoleTest(unittest.TestCase):
         c.send("forvalues i = 1/2 {\r")
         c.expect(r"\{\r?\n")
         c.send("\x03")
-        # It drops the line about to be typed, like a Ctrl-C on an empty line
-        # (the terminal may echo ^C first).
-        c.expect(r"\. \r?\n\. $")
-        c.send('display "in" + "loop"\r')
-        c.expect(r"loop\"\r?\n\. $")
-        shown = c.run("}")
-        self.assertEqual(re.findall(r"(?<=\n)inloop(?=\r?\n)", shown), ["inloop", "inloop"])
+        # It abandons the block being typed, like a Ctrl-C on its next line.
+        c.expect(r"(--|──)Break(--|──)")
+        c.expect(r"r\(1\);")
+        c.expect(r"\n\. $")
+        shown = c.run('display "in" + "loop"')
+        self.assertEqual(re.findall(r"(?<=\n)inloop(?=\r?\n)", shown), ["inloop"])
+        self.assertEqual(c.out.count("Break"), 1)
         c.send("program define once\r")
         c.expect(r"\n  1\. $")
         c.send('display "in" + "prog"\r')
@@ -355,8 +395,7 @@ class ConsoleTest(unittest.TestCase):
         c.run("end")
         shown = c.run("once")
         self.assertRegex(shown, r"\ninprog\r?\n")
-        self.assertNotIn("r(1);", c.out)
-        self.assertNotIn("Break", c.out)
+        self.assertEqual(c.out.count("Break"), 1)  # only the block's
         c.send("exit, clear\r")
         c.wait_exit()
 
@@ -365,18 +404,18 @@ class ConsoleTest(unittest.TestCase):
         # what the block runs; it is not taken for a Ctrl-C on the next line.
         c = self.start()
         c.send("if 1 {\r")
-        c.expect(r"\{\r?\n\. $")
+        c.expect(r"\{\r?\n> $")
         c.send("shell sleep 5\r")
         c.expect(r"sleep 5\r?\n")
         time.sleep(0.5)
         c.send("\x03")
-        c.expect(r"\. $")  # the terminal echoes ^C before it
+        c.expect(r"> $")  # the terminal echoes ^C before it
         c.send('display "not" + "run"\r')
-        c.expect(r"run\"\r?\n\. $")
+        c.expect(r"run\"\r?\n> $")
         shown = c.run("}")
         self.assertNotIn("notrun", shown)
         self.assertRegex(shown, r"r\(1\);")
-        self.assertNotRegex(c.out, r"\. \r?\n\. display")
+        self.assertNotRegex(c.out, r"> \r?\n> display")
 
     def test_resize(self):
         c = self.start()

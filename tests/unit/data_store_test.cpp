@@ -5,16 +5,20 @@
 #include <cmath>
 #include <cstring>
 
+#include "data/arena.h"
 #include "data/chars.h"
 #include "data/store.h"
 #include "data/varlist.h"
 
 namespace {
 
+// The fixed-size arena (`set memory`) and its repartition; the growing one
+// has tests of its own.
 struct StoreTest : ::testing::Test {
   void SetUp() override {
     ds_reset();
     vl = VarlistState{};
+    ASSERT_EQ(setmemory(10485760), 0);
   }
   void TearDown() override { ds_reset(); }
   // One variable of each type and one observation.
@@ -189,7 +193,10 @@ TEST_F(StoreTest, ChangeVartypeKeepsValuesAndPosition) {
   EXPECT_EQ(zelta_data(1, 2), misval_k(2));
   EXPECT_EQ(zelta_data(1, 3), misval);
   EXPECT_EQ(varname(2), "i");
-  EXPECT_EQ(ds.mapi[2], 8);
+  // The old column's room is closed: i moves to the start, the new column
+  // stays at the end where it was made.
+  EXPECT_EQ(ds.mapi[2], 0);
+  EXPECT_EQ(ds.mapi[1], 8 + 2 + 4 + 4 + 8 + 5 - 8);
   EXPECT_EQ(ds.lrecl, 8 + 2 + 4 + 4 + 8 + 5);
 }
 
@@ -210,7 +217,8 @@ TEST_F(StoreTest, SetObsBoundsAndMissing) {
   szelta_data(6, 10, s);
   EXPECT_EQ(s, "");
   long cap = obscapacity();
-  EXPECT_EQ(setobs(cap), 198);
+  EXPECT_EQ(setobs(obslimit() + 1), 198);
+  EXPECT_EQ(setobs(cap), 901);  // beyond `set memory`: no room
   ASSERT_EQ(setobs(cap - 1), 0);
   EXPECT_EQ(ds.nobs, cap - 1);
   EXPECT_GE(ds.maxobs, ds.nobs + 1);
@@ -382,7 +390,10 @@ TEST_F(StoreTest, ReorderMovesCells) {
   ds.srtlist = {2, 1};
   ASSERT_EQ(reordervars({0, 3, 2, 1}), 0);
   EXPECT_EQ(varname(1), "c");
-  EXPECT_EQ(ds.mapi[2], 3);
+  // The columns stay where they were: each variable takes its offset along.
+  EXPECT_EQ(ds.mapi[1], 9);
+  EXPECT_EQ(ds.mapi[2], 1);
+  EXPECT_EQ(ds.mapi[3], 0);
   EXPECT_EQ(zelta_data(2, 2), 2.5);
   EXPECT_EQ(zelta_data(3, 2), 5);
   std::string s;

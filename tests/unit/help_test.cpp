@@ -1,11 +1,17 @@
-// Help lookup: edit distance, close names, function entries, and the check
+// Help lookup: edit distance, close names, function entries, the check
 // that every built-in command with a handler, every ado-file of the base
-// folder and every function of the expression library has help.
+// folder and every function of the expression library has help, and that
+// `help` alone lists every page (new ones under their task or at the end).
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <deque>
 #include <fstream>
+#include <sstream>
 #include <regex>
 #include <set>
 #include <string>
@@ -178,6 +184,113 @@ TEST_F(HelpTest, EveryLinkOfAHelpFileLeadsToHelp) {
         if (topic.rfind("r(", 0) == 0 || undocumented.count(topic)) continue;
         if (help_resolve(topic, &t)) broken += " " + f + ":" + topic;
       }
+  }
+  EXPECT_EQ(broken, "");
+}
+
+std::vector<std::string> helppages() {
+  std::vector<std::string> v;
+  const std::string dir = std::string(ZELTA_SOURCE_DIR) + "/system/help/";
+  DIR* d = opendir(dir.c_str());
+  if (!d) return v;
+  while (dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n.size() > 5 && n.compare(n.size() - 5, 5, ".zhlp") == 0) v.push_back(n.substr(0, n.size() - 5));
+  }
+  closedir(d);
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path);
+  std::ostringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+std::string stemof(const std::string& path) {
+  std::string s = path.substr(path.rfind('/') + 1);
+  return s.substr(0, s.rfind('.'));
+}
+
+TEST_F(HelpTest, HelpAloneListsEveryPage) {
+  const std::string text = help_contents();
+  ASSERT_FALSE(text.empty());
+  const std::vector<std::string> links = help_links(text);
+  const std::set<std::string> listed(links.begin(), links.end());
+  // The commands users look for first, each listed under its task.
+  for (const char* c : {"tabulate", "ttest", "correlate", "grpstat", "collapse", "insheet", "infile", "postfile"})
+    EXPECT_TRUE(listed.count(c)) << c;
+  // Every page but the function groups is listed by name; those are reached
+  // through the functions page. Whatever is linked leads somewhere.
+  std::set<std::string> seen;
+  std::deque<std::string> todo(links.begin(), links.end());
+  while (!todo.empty()) {
+    const std::string topic = todo.front();
+    todo.pop_front();
+    HelpTarget t;
+    if (topic.rfind("r(", 0) == 0) continue;
+    ASSERT_EQ(help_resolve(topic, &t), 0) << topic;
+    if (!seen.insert(stemof(t.path)).second) continue;
+    for (const std::string& l : help_links(slurp(t.path))) todo.push_back(l);
+  }
+  std::string unlisted, unreachable;
+  for (const std::string& p : helppages()) {
+    if (p == "contents") continue;
+    const bool fngroup = p.size() >= 9 && p.compare(p.size() - 9, 9, "functions") == 0;
+    if (!fngroup && !listed.count(p)) unlisted += " " + p;
+    if (!seen.count(p)) unreachable += " " + p;
+  }
+  EXPECT_EQ(unlisted, "") << "pages that help alone does not list";
+  EXPECT_EQ(unreachable, "") << "pages that no chain of links from help alone reaches";
+}
+
+TEST_F(HelpTest, NewPagesGoUnderTheirTaskOrAtTheEnd) {
+  char tmpl[] = "/tmp/zelta_help_XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string root = tmpl;
+  ASSERT_EQ(mkdir((root + "/help").c_str(), 0700), 0);
+  {
+    std::ofstream c(root + "/help/contents.zhlp");
+    c << "{zmcl}\n{p2colset 5 24 26 2}{...}\n{syntab:Data}\n{p2col:{help use}}load{p_end}\n\n"
+         "{syntab:Statistics}\n{p2col:{help summarize}}summary{p_end}\n{p2colreset}{...}\n";
+    std::ofstream a(root + "/help/aaclassified.zhlp");
+    a << "{zmcl}\n{* category: Data}\n{title:Title}\n{phang}\n{bf:aaclassified} {hline 2} Read things\n";
+    std::ofstream b(root + "/help/zzstray.zhlp");
+    b << "{zmcl}\n{title:Title}\n{phang}\n{bf:zzstray} {hline 2} A page nobody sorted\n";
+    std::ofstream m(root + "/help/stat.zhlp");
+    m << "{zmcl}\n{* category: No such task}\n{bf:stat} {hline 2} ANOVA tables\n";
+    std::ofstream f(root + "/help/odd_functions.zhlp");
+    f << "{zmcl}\n{bf:odd functions} {hline 2} Functions\n";
+  }
+  interp.sysdir = root + "/";
+  const std::string text = help_contents();
+  EXPECT_EQ(std::system(("rm -rf " + root).c_str()), 0);
+  EXPECT_EQ(text,
+            "{zmcl}\n{p2colset 5 24 26 2}{...}\n{syntab:Data}\n{p2col:{help use}}load{p_end}\n"
+            "{p2col:{help aaclassified}}read things{p_end}\n\n"
+            "{syntab:Statistics}\n{p2col:{help summarize}}summary{p_end}\n"
+            "\n{syntab:Other commands}\n{p2col:{help stat}}ANOVA tables{p_end}\n"
+            "{p2col:{help zzstray}}a page nobody sorted{p_end}\n{p2colreset}{...}\n");
+}
+
+TEST_F(HelpTest, NamesOfOtherToolsLeadToOurs) {
+  HelpTarget t;
+  for (const auto& [typed, page] : std::vector<std::pair<std::string, std::string>>{
+           {"lm", "regress"}, {"read_csv", "insheet"}, {"crosstab", "tabulate"}, {"join", "merge"},
+           {"quantile", "_pctile"}, {"groupby", "grpstat"}}) {
+    ASSERT_EQ(help_resolve(typed, &t), 0) << typed;
+    EXPECT_EQ(stemof(t.path), page) << typed;
+  }
+  // Every line of the alias list leads to a page.
+  std::istringstream in(slurp(std::string(ZELTA_SOURCE_DIR) + "/system/help/aliases"));
+  std::string line, broken;
+  while (std::getline(in, line)) {
+    std::istringstream is(line);
+    std::string a, b;
+    if (!(is >> a >> b) || a[0] == '#') continue;
+    if (help_resolve(a, &t)) broken += " " + a;
   }
   EXPECT_EQ(broken, "");
 }

@@ -108,18 +108,35 @@ TEST_F(CompleteTest, FilesAfterUsingAndFileCommands) {
   // Only files: no variable starting with w is offered here.
   EXPECT_EQ(at("do w"), (Words{"wages.do", "wages.dta", "weights.csv", "wsub/"}));
   EXPECT_EQ(at("run wa"), (Words{"wages.do", "wages.dta"}));
-  EXPECT_EQ(at("use wag"), (Words{"wages.do", "wages.dta"}));
-  EXPECT_EQ(at("merge weight using wei"), (Words{"weights.csv"}));
+  EXPECT_EQ(at("insheet using wei"), (Words{"weights.csv"}));
   EXPECT_EQ(at("insheet using \"we"), (Words{"weights.csv"}));
   // Inside a folder; hidden files only when asked for.
   EXPECT_EQ(at("do wsub/"), (Words{"wsub/inner.do"}));
   EXPECT_EQ(at("do ."), (Words{".hidden.do"}));
   EXPECT_EQ(at("do nosuch/x"), Words{});
   // Elsewhere a word with a dot is a file, a plain word both.
-  EXPECT_EQ(at("append wages."), (Words{"wages.do", "wages.dta"}));
+  EXPECT_EQ(at("save wages."), (Words{"wages.do", "wages.dta"}));
   EXPECT_EQ(at("list wei"), (Words{"weight", "weights.csv"}));
   // The second word of do is an argument, not a file.
   EXPECT_EQ(at("do wages.do wei"), (Words{"weight", "weights.csv"}));
+}
+
+TEST_F(CompleteTest, DatasetCommandsOfferDatasetsAndFolders) {
+  ASSERT_EQ(mkdir("wsub/deeper", 0700), 0);
+  for (const char* f : {"wsub/panel.dta", "wsub/panel.csv", "wsub/notes.DTA.txt"})
+    if (FILE* fp = std::fopen(f, "w")) std::fclose(fp);
+  // use's file name, and the file after using, whatever the command's spelling.
+  EXPECT_EQ(at("use w"), (Words{"wages.dta", "wsub/"}));
+  EXPECT_EQ(at("u wag"), (Words{"wages.dta"}));
+  EXPECT_EQ(at("use weight using w"), (Words{"wages.dta", "wsub/"}));
+  EXPECT_EQ(at("append using w"), (Words{"wages.dta", "wsub/"}));
+  EXPECT_EQ(at("merge weight using wei"), Words{});
+  EXPECT_EQ(at("quietly merge weight using wsub/"), (Words{"wsub/deeper/", "wsub/panel.dta"}));
+  EXPECT_EQ(at("use \"wsub/p"), (Words{"wsub/panel.dta"}));
+  EXPECT_EQ(at("append wages."), (Words{"wages.dta"}));
+  // Other commands still see every file.
+  EXPECT_EQ(at("do wsub/"), (Words{"wsub/deeper/", "wsub/inner.do", "wsub/notes.DTA.txt", "wsub/panel.csv",
+                                   "wsub/panel.dta"}));
 }
 
 TEST_F(CompleteTest, OnlyTheCursorLineCounts) {

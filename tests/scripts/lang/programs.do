@@ -74,6 +74,9 @@ which di
 which display, all
 capture noisily which nosuchcommand
 capture noisily which foo.xyz
+* a name of the command table that this build has no handler for
+capture noisily which printgr
+display _rc
 * sysdir
 sysdir set PLUS "/tmp/plus"
 display "`:sysdir PLUS'"
