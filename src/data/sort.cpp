@@ -18,6 +18,7 @@
 #include <cstring>
 #include <new>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -396,10 +397,15 @@ int radixsort(Item<W>* a, size_t n) {
   constexpr size_t NB = size_t{1} << DB;
   std::vector<size_t> cnt(NB), cnt2(NB), start(NB);
   const size_t half = n / 2;
-  {
+  // Without a second thread (the system refuses one) this thread does both.
+  try {
     std::thread t([&] { countdigits<W, DB>(a + half, n - half, s, cnt2.data()); });
     countdigits<W, DB>(a, half, s, cnt.data());
     t.join();
+  } catch (const std::system_error&) {
+    std::fill(cnt.begin(), cnt.end(), 0);
+    std::fill(cnt2.begin(), cnt2.end(), 0);
+    countdigits<W, DB>(a, n, s, cnt.data());
   }
   for (size_t b = 0; b < NB; ++b) cnt[b] += cnt2[b];
   if (poll()) return 1;
@@ -418,12 +424,16 @@ int radixsort(Item<W>* a, size_t n) {
       if (msd(a + start[b], cnt[b], s + DB)) stop = true;
     }
   };
-  std::thread t([&] {
-    helper = true;
-    work();
-  });
+  std::thread t;
+  try {
+    t = std::thread([&] {
+      helper = true;
+      work();
+    });
+  } catch (const std::system_error&) {
+  }
   work();
-  t.join();
+  if (t.joinable()) t.join();
   return stop ? 1 : 0;
 }
 

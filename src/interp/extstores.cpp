@@ -25,6 +25,7 @@
 #include "output/format.h"
 #include "output/logs.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "results/results.h"
 
 namespace {
@@ -36,7 +37,7 @@ int sayerr(const std::string& s, int rc) {
   return rc;
 }
 
-int badsyntax() { return sayerr("invalid syntax\n", 198); }
+int badsyntax() { return sayerr("invalid syntax\n", RC_SYNTAX); }
 
 const char* skip(const char* p) {
   while (*p == ' ') ++p;
@@ -154,7 +155,7 @@ int setvalue(const char* p, std::string& val) {
   if (name.empty() || *skip(p)) return badsyntax();
   double d = 0;
   bool isstr = false;
-  if (creturn_value(name, &d, &val, &isstr) != 0) return sayerr("set " + name + " not found\n", 111);
+  if (creturn_value(name, &d, &val, &isstr) != 0) return sayerr("set " + name + " not found\n", RC_NOTFOUND);
   if (!isstr) macfmtnum(d, val);
   return 0;
 }
@@ -251,7 +252,7 @@ int sersetfn(const char* p, std::string& val) {
     else val = join(std::vector<std::string>(s->names, s->names + s->k));
     return 0;
   }
-  if (!s) return sayerr("no serset in use\n", 111);
+  if (!s) return sayerr("no serset in use\n", RC_NOTFOUND);
   if (what == "varnum") {
     if (arg.empty()) return badsyntax();
     for (int j = 0; j < s->k; ++j)
@@ -259,7 +260,7 @@ int sersetfn(const char* p, std::string& val) {
         val = std::to_string(j + 1);
         return 0;
       }
-    return sayerr("serset variable " + arg + " not found\n", 111);
+    return sayerr("serset variable " + arg + " not found\n", RC_NOTFOUND);
   }
   char* e = nullptr;
   const long j = std::strtol(arg.c_str(), &e, 10);
@@ -284,7 +285,7 @@ int constraintfn(const char* p, std::string& val) {
   const long n = std::strtol(what.c_str(), &e, 10);
   if (what.empty() || *e || n < 1 || n > 1999) return badsyntax();
   val.clear();
-  return sayerr("constraint " + what + " not found\n", 111);
+  return sayerr("constraint " + what + " not found\n", RC_NOTFOUND);
 }
 
 }  // namespace
