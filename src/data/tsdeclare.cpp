@@ -3,6 +3,7 @@
 // characteristics _dta[_TStvar], _dta[_TSpanel] and _dta[_TSdelta]; this file
 // checks the time values, sorts the data by panel and time, and reports the
 // ranges and whether the panels are balanced.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -168,6 +169,58 @@ int cmd_tsdeclare(int) {
   return tsreport(pv, tv, delta, f);
 }
 
+// tsrevar varlist [, list]: a temporary double variable for each operated
+// entry (one per distinct operator and variable), the plain entries kept;
+// r(varlist) names them in order. With list, r(varlist) names the variables
+// the operators act on and nothing is made.
+int cmd_tsrevar(int) {
+  ps.vable = 1;
+  ps.ifable = 3;
+  ps.opable = 0;
+  ps.rcpable = 0;
+  if (int rc = parse()) return rc;
+  const bool listonly = findopt("list", 4, 0) == 1;
+  if (int rc = chkopt()) return rc;
+  const std::vector<int> vars = vl.varlist_vr;
+  const std::vector<TsRecipe> rcps = vl.varlist_rcp;
+  std::string out;
+  std::vector<std::string> made;  // recipe text and name of each made variable
+  std::vector<std::string> names(vars.size());
+  for (size_t k = 0; k < vars.size(); ++k) {
+    const std::string& base = varname(vars[k]);
+    if (listonly || rcps[k].plain()) {
+      names[k] = base;
+      continue;
+    }
+    const std::string key = tsrecipe_text(rcps[k]) + "." + base;
+    for (size_t m = 0; m + 1 < made.size(); m += 2)
+      if (made[m] == key) names[k] = made[m + 1];
+    if (!names[k].empty()) continue;
+    std::vector<double> x(static_cast<size_t>(ds.nobs));
+    for (long i = 1; i <= ds.nobs; ++i) {
+      if ((i & 0xffff) == 0 && stopflag) return 1;
+      x[static_cast<size_t>(i - 1)] = tsdata(vars[k], rcps[k], i, vl.tsvar, vl.tspanel);
+    }
+    const std::string nm = mktmpvn();
+    if (int rc = addvar(nm.c_str(), ST_DOUBLE)) return rc;
+    for (long i = 1; i <= ds.nobs; ++i) store(ds.nvar, i, x[static_cast<size_t>(i - 1)]);
+    made.push_back(key);
+    made.push_back(nm);
+    names[k] = nm;
+  }
+  std::vector<std::string> seen;  // with list, each variable is named once
+  for (const std::string& n : names) {
+    if (listonly && std::find(seen.begin(), seen.end(), n) != seen.end()) continue;
+    seen.push_back(n);
+    out += (out.empty() ? "" : " ") + n;
+  }
+  retval_clear();
+  return retval_set_local("varlist", out);
+}
+
 }  // namespace
 
-void data_bindtsdeclare() { cmdbind("tsdeclare", cmd_tsdeclare); }
+void data_bindtsdeclare() {
+  cmdbind("tsdeclare", cmd_tsdeclare);
+  cmdbind("tsrevar", cmd_tsrevar);
+}

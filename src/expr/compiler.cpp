@@ -558,6 +558,13 @@ int coefref(bool se, std::string_view inner, std::string_view eqname) {
   if (!eqname.empty()) {
     eq = std::string(inner);
     nm = std::string(eqname);
+    // [eq]_b[name], [eq]_coef[name] and [eq]_se[name].
+    for (const char* pre : {"_b[", "_coef[", "_se["})
+      if (nm.size() > std::strlen(pre) && nm.compare(0, std::strlen(pre), pre) == 0 && nm.back() == ']') {
+        se = pre[1] == 's';
+        nm = nm.substr(std::strlen(pre), nm.size() - std::strlen(pre) - 1);
+        break;
+      }
   } else if (size_t colon = nm.find(':'); colon != std::string::npos) {
     eq = nm.substr(0, colon);
     nm = nm.substr(colon + 1);

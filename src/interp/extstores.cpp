@@ -25,6 +25,7 @@
 #include "output/format.h"
 #include "output/logs.h"
 #include "output/output.h"
+#include "output/rc.h"
 #include "results/results.h"
 
 namespace {

@@ -20,6 +20,12 @@ void stats_bindcommands() {
   stats_bindreshape();
   stats_bindinspect();
   stats_bindtabdisp();
+  stats_bindlogit();
+  stats_bindcount();
+  stats_bindordered();
+  stats_bindtobit();
+  stats_bindclogit();
+  stats_bindml();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -2,6 +2,7 @@
 // display`, read from the posted e(b) and e(V): title line with the variance type, one row per coefficient with
 // its standard error, t (or z), p-value and confidence interval, standardised
 // coefficients for `beta`, exponentiated ones for `eform()`, "(dropped)" rows.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -92,15 +93,37 @@ void ct_display(const CoefTable& t) {
   spoutsml("{txt}{hline 13}{c +}{hline 64}\n");
   const double crit = ct_critical(t.level, t.df_r);
   const size_t p = t.names.size();
+  std::string cureq;  // equation of the rows shown last ("eq:name" names)
   for (size_t i = 0; i < p; ++i) {
-    if (!t.eform.empty() && t.names[i] == "_cons") continue;
-    std::string name = abvar(t.names[i], 12);
+    std::string nm = t.names[i];
+    if (const size_t c = nm.find(':'); c != std::string::npos) {
+      const std::string eq = nm.substr(0, c);
+      nm.erase(0, c + 1);
+      if (eq != cureq) {
+        if (!cureq.empty()) spoutsml("{txt}{hline 13}{c +}{hline 64}\n");
+        cureq = eq;
+        spoutsml("{res}");
+        spout21(abvar(eq, 12).c_str());
+        spoutsml((std::string("{txt}") + std::string(12 - std::min<size_t>(12, abvar(eq, 12).size()), ' ') +
+                  " {c |}\n").c_str());
+        if (rich.on) rich.t.rows.push_back({eq});
+      }
+    }
+    // Exponentiated tables leave out the constants, except that of an
+    // ancillary equation which has nothing else (ln alpha and the like).
+    if (!t.eform.empty() && nm == "_cons") {
+      size_t rows = 0;
+      for (const std::string& o : t.names)
+        if (cureq.empty() ? o.find(':') == std::string::npos : o.compare(0, cureq.size() + 1, cureq + ":") == 0) ++rows;
+      if (rows > 1) continue;
+    }
+    std::string name = abvar(nm, 12);
     std::string l = "{txt}";
     l.append(static_cast<size_t>(12 - static_cast<int>(name.size())), ' ');
     spoutsml(l.c_str());
     spout21(name.c_str());
     if (t.dropped[i]) {
-      if (rich.on) rich.t.rows.push_back({t.names[i], "(dropped)"});
+      if (rich.on) rich.t.rows.push_back({nm, "(dropped)"});
       spoutsml(" {c |}  {res}(dropped)\n");
       continue;
     }
@@ -133,7 +156,7 @@ void ct_display(const CoefTable& t) {
       l += "    " + fmt("%9.0g", lo) + "   " + fmt("%9.0g", hi);
     }
     if (rich.on) {
-      std::vector<std::string> row = {t.names[i], fmt("%9.0g", shown), fmt("%9.0g", sse),
+      std::vector<std::string> row = {nm, fmt("%9.0g", shown), fmt("%9.0g", sse),
                                       fmt("%8.2f", ts), fmt("%5.3f", pv)};
       if (t.beta) row.push_back(i < t.betas.size() && t.betas[i] < misval ? fmt("%9.0g", t.betas[i]) : "");
       else row.insert(row.end(), {fmt("%9.0g", lo), fmt("%9.0g", hi)});

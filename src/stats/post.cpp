@@ -23,6 +23,15 @@ void st_rmatrix(const char* name, int r, int c, const std::vector<double>& v,
   (void)retval_set_matrix(name, std::move(m));
 }
 
+void st_ematrix(const char* name, int r, int c, const std::vector<double>& v,
+                const std::vector<std::string>& rnames, const std::vector<std::string>& cnames) {
+  Matrix m = mat_make(r, c);
+  m.v = v;
+  if (!rnames.empty()) m.rnames = rnames;
+  if (!cnames.empty()) m.cnames = cnames;
+  (void)estval_set_matrix(name, std::move(m));
+}
+
 void st_eclear() { estval_clear(); }
 void st_escalar(const char* name, double value) { (void)estval_set_scalar(name, value); }
 void st_elocal(const char* name, const char* text) { (void)estval_set_local(name, text); }

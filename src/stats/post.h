@@ -22,6 +22,9 @@ void st_escalar(const char* name, double value);
 void st_elocal(const char* name, const char* text);
 void st_epost(const std::vector<std::string>& names, const std::vector<double>& b,
               const std::vector<double>& V);
+// e(name): an r x c matrix with its stripes, as st_rmatrix.
+void st_ematrix(const char* name, int r, int c, const std::vector<double>& v,
+                const std::vector<std::string>& rnames, const std::vector<std::string>& cnames);
 void st_esample(const std::vector<unsigned char>& mark, long lo);
 // The command that made the current e() ("" when none).
 std::string st_ecmd();

@@ -2,8 +2,10 @@
 // e(V): the linear prediction (the default), the residuals (against
 // e(depvar)) or the standard error of the prediction. Reached through the
 // predict program and the fit's e(predict) program.
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/store.h"
@@ -11,6 +13,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
+#include "results/results.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -51,7 +54,153 @@ double value(const Term& t, long obs, int tvar, int pvar) {
   return tsdata(t.var, t.rcp, obs, tvar, pvar);
 }
 
-enum : int { P_XB, P_RES, P_STDP };
+enum : int { P_XB, P_RES, P_STDP, P_PR, P_N, P_YCENS };
+
+// The kind of model the current e() holds, as far as predict cares.
+enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_TOBIT, M_CLOGIT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
+int modelkind() {
+  const std::string c = st_ecmd();
+  if (c == "ologit") return M_OLOGIT;
+  if (c == "oprobit") return M_OPROBIT;
+  if (c == "mlogit") return M_MLOGIT;
+  if (c == "logit") return M_LOGIT;
+  if (c == "probit") return M_PROBIT;
+  if (c == "poisson" || c == "negbin") return M_COUNT;
+  if (c == "tobit" || c == "cnreg") return M_TOBIT;
+  if (c == "clogit") return M_CLOGIT;
+  return M_LINEAR;
+}
+
+// The offset of the fit (e(offset): a variable or ln(variable)); var 0 when
+// none. 0 or 111.
+int offsetterm(int* var, bool* logged) {
+  *var = 0;
+  *logged = false;
+  std::string o = st_elocalget("offset");
+  if (o.empty()) return 0;
+  if (o.rfind("ln(", 0) == 0 && o.back() == ')') {
+    o = o.substr(3, o.size() - 4);
+    *logged = true;
+  }
+  *var = findvarexact(o.c_str());
+  if (!*var) return varnotfound(o.c_str());
+  return 0;
+}
+
+// The outcome probabilities after ologit, oprobit and mlogit: one new
+// variable per outcome (names), or the one outcome of value outval.
+int outcomeprobs(int model, int type, const std::vector<std::string>& names, bool hasout, double outval) {
+  const Matrix* mc = res.e.matrix("cat");
+  std::vector<std::string> cn;
+  std::vector<double> b, V;
+  if (!mc || !st_ecoefs(cn, b, V)) return error(RC_NOESTIMATES);
+  const int J = mc->cols;
+  std::vector<double> vals(mc->v.begin(), mc->v.begin() + J);
+  int want = -1;
+  if (hasout) {
+    for (int j = 0; j < J; ++j)
+      if (vals[static_cast<size_t>(j)] == outval) want = j;
+    if (want < 0) return errmsgf(RC_NOEQUATION, "outcome %g not found\n", outval);
+    if (names.size() != 1) return errmsgf(RC_SYNTAX, "outcome() takes one new variable\n");
+  } else if (static_cast<int>(names.size()) != J) {
+    return errmsgf(RC_SYNTAX, "give outcome(#) or %d new variables, one for each outcome\n", J);
+  }
+  for (const std::string& n : names) {
+    if (int rc = chkvarname(n.c_str())) return rc;
+    if (findvarexact(n.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", n.c_str());
+  }
+  // The linear indices: ordered models have one (the slopes) and the cut
+  // points last; mlogit one per non-base outcome, equations in order.
+  const size_t p = cn.size();
+  std::vector<int> eqof(p, 0);
+  std::vector<Term> terms(p);
+  std::vector<double> cuts;
+  int E = 1;
+  int base = -1;
+  if (model == M_MLOGIT) {
+    std::vector<std::string> eqs;
+    for (size_t j = 0; j < p; ++j) {
+      const size_t c = cn[j].find(':');
+      const std::string eq = cn[j].substr(0, c);
+      if (eqs.empty() || eqs.back() != eq) eqs.push_back(eq);
+      eqof[j] = static_cast<int>(eqs.size()) - 1;
+      cn[j].erase(0, c + 1);
+    }
+    E = static_cast<int>(eqs.size());
+    const double bv = st_escalarget("baseout");
+    for (int j = 0; j < J; ++j)
+      if (vals[static_cast<size_t>(j)] == bv) base = j;
+    if (base < 0 || E != J - 1) return error(RC_NOESTIMATES);
+  } else {
+    for (int j = 0; j < J - 1; ++j) cuts.push_back(b[p - static_cast<size_t>(J - 1) + static_cast<size_t>(j)]);
+    for (size_t j = p - static_cast<size_t>(J - 1); j < p; ++j) eqof[j] = -1;
+  }
+  for (size_t j = 0; j < p; ++j)
+    if (eqof[j] >= 0) {
+      if (b[j] == 0 && (V.empty() || V[j * p + j] == 0)) {
+        eqof[j] = -2;  // a dropped regressor
+        continue;
+      }
+      if (int rc = resolve(cn[j], terms[j])) return rc;
+    }
+  int tvar = 0, pvar = 0;
+  bool ts = false;
+  for (const Term& t : terms) ts = ts || (t.var && !t.rcp.plain());
+  if (ts)
+    if (int rc = tscheck(&tvar, &pvar)) return rc;
+  const int first = ds.nvar + 1;
+  for (const std::string& n : names)
+    if (int rc = addvar(n.c_str(), type ? type : ds.deftype)) return rc;
+  std::vector<double> eta(static_cast<size_t>(E)), pr(static_cast<size_t>(J));
+  const int kind = model == M_OPROBIT ? 1 : 0;
+  auto F = [kind](double z) {
+    if (kind) return 0.5 * std::erfc(-z / M_SQRT2);
+    return z >= 0 ? 1 / (1 + std::exp(-z)) : std::exp(z) / (1 + std::exp(z));
+  };
+  long missing = 0;
+  for (long obs = 1; obs <= ds.nobs; ++obs) {
+    if ((obs & 0x3fff) == 0 && stopflag) {
+      std::vector<int> gone;
+      for (int v = first; v <= ds.nvar; ++v) gone.push_back(v);
+      (void)droporkeepvars(gone, false);
+      return 1;
+    }
+    bool ok = obs >= ds.nobs1 && obs <= ds.nobs2 && selobs(obs);
+    std::fill(eta.begin(), eta.end(), 0.0);
+    for (size_t j = 0; j < p && ok; ++j) {
+      if (eqof[j] < 0) continue;
+      const double x = value(terms[j], obs, tvar, pvar);
+      ok = x < misval;
+      eta[static_cast<size_t>(eqof[j])] += b[j] * x;
+    }
+    if (ok) {
+      if (model == M_MLOGIT) {
+        double mx = 0;
+        for (double e : eta) mx = std::max(mx, e);
+        double s = std::exp(-mx);
+        for (int e = 0; e < E; ++e) s += std::exp(eta[static_cast<size_t>(e)] - mx);
+        for (int j = 0, e = 0; j < J; ++j)
+          pr[static_cast<size_t>(j)] = (j == base ? std::exp(-mx) : std::exp(eta[static_cast<size_t>(e++)] - mx)) / s;
+      } else {
+        double lo = 0;
+        for (int j = 0; j < J; ++j) {
+          const double hi = j < J - 1 ? F(cuts[static_cast<size_t>(j)] - eta[0]) : 1;
+          pr[static_cast<size_t>(j)] = hi - lo;
+          lo = hi;
+        }
+      }
+    } else {
+      ++missing;
+    }
+    for (size_t v = 0; v < names.size(); ++v) {
+      const int j = hasout ? want : static_cast<int>(v);
+      store(first + static_cast<int>(v), obs, ok ? pr[static_cast<size_t>(j)] : misval);
+    }
+  }
+  for (int v = first; v <= ds.nvar; ++v) s_updata(v);
+  if (missing) st_note("(" + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");
+  return 0;
+}
 
 // _predict [type] newvar [if] [in] [, xb residuals stdp]
 int cmd_predict(int) {
@@ -61,18 +210,96 @@ int cmd_predict(int) {
   if (w.empty() || w == "," || w == "if" || w == "in") return required("new variable name");
   if (type && isstrtype(type)) return error(RC_TYPEMISMATCH);
   const std::string name = w;
+  std::vector<std::string> more;  // further new variables (one per outcome)
+  while (true) {
+    const char* at = wheretok();
+    std::string t = gettok(prsestd);
+    if (t.empty() || t == "," || t == "if" || t == "in") {
+      settok(at);
+      break;
+    }
+    more.push_back(t);
+  }
   ps.opable = 0;
   ps.byable = 0;
   if (int rc = parse_ifinopts()) return rc;
-  int kinds = 0, kind = P_XB;
-  if (findopt("xb", 2, 0) == 1) ++kinds, kind = P_XB;
-  if (findopt("residuals", 1, 0) == 1) ++kinds, kind = P_RES;
-  if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
+  const int model = modelkind();
+  int preset = -1;  // the statistic already read (ordered and multinomial models)
+  if (model >= M_OLOGIT) {
+    const bool xbs = findopt("xb", 2, 0) == 1, sdp = findopt("stdp", 4, 0) == 1;
+    double ov[1];
+    const bool hasout = findoptv("outcome", 2, ov, 1, 0) == 1;
+    const bool pr = findopt("pr", 1, 0) == 1;
+    if (!xbs && !sdp) {
+      if (int rc = chkopt()) return rc;
+      std::vector<std::string> all{name};
+      all.insert(all.end(), more.begin(), more.end());
+      (void)pr;
+      return outcomeprobs(model, type, all, hasout, hasout ? ov[0] : 0);
+    }
+    if (xbs && sdp) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
+    if (hasout || pr) return errmsgf(RC_SYNTAX, "outcome() and pr may not be combined with xb or stdp\n");
+    preset = xbs ? P_XB : P_STDP;
+  }
+  if (!more.empty()) return errmsgf(RC_TOOMANYVARS, "too many variables specified\n");
+  int kinds = 0, kind = model == M_LOGIT || model == M_PROBIT || model == M_CLOGIT ? P_PR : model == M_COUNT ? P_N : P_XB;
+  bool nooff = false;
+  if (preset >= 0) {
+    kinds = 1, kind = preset;
+  } else {
+    if (findopt("xb", 2, 0) == 1) ++kinds, kind = P_XB;
+    if ((model == M_LOGIT || model == M_PROBIT || model == M_CLOGIT) && findopt("pr", 1, 0) == 1)
+      ++kinds, kind = P_PR;
+    if (model == M_COUNT && findopt("n", 1, 0) == 1) ++kinds, kind = P_N;
+    if (model == M_TOBIT && findopt("ycens", 5, 0) == 1) ++kinds, kind = P_YCENS;
+    nooff = model != M_LINEAR && findopt("offset", 3, 1) == 0;
+    if (findopt("residuals", 1, 0) == 1) ++kinds, kind = P_RES;
+    if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
+  }
   if (int rc = chkopt()) return rc;
   if (kinds > 1) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
   std::vector<std::string> names;
   std::vector<double> b, V;
   if (!st_ecoefs(names, b, V)) return error(RC_NOESTIMATES);
+  // Ordered models: the cut points (last) are no part of the linear index.
+  if (model == M_OLOGIT || model == M_OPROBIT) {
+    const double kc = st_escalarget("k_cat");
+    const size_t nc = kc < misval && kc >= 2 ? static_cast<size_t>(kc) - 1 : 0;
+    const size_t p0 = names.size(), p1 = p0 > nc ? p0 - nc : 0;
+    std::vector<double> V2;
+    if (!V.empty())
+      for (size_t a = 0; a < p1; ++a)
+        for (size_t c = 0; c < p1; ++c) V2.push_back(V[a * p0 + c]);
+    names.resize(p1), b.resize(p1), V = std::move(V2);
+    if (p1 == 0) return errmsgf(RC_SYNTAX, "the model has no regressors\n");
+  }
+  // The expected value of the censored variable: the bounds of tobit and
+  // sigma (the equation sigma).
+  double sigma = misval, ylo = -misval, yhi = misval;
+  if (kind == P_YCENS) {
+    for (size_t j = 0; j < names.size(); ++j)
+      if (names[j] == "sigma:_cons") sigma = b[j];
+    if (!(sigma > 0 && sigma < misval)) return error(RC_NOESTIMATES);
+    if (st_escalarget("llopt") < misval) ylo = st_escalarget("llopt");
+    if (st_escalarget("ulopt") < misval) yhi = st_escalarget("ulopt");
+  }
+  // Several equations: the linear prediction is the first one's.
+  if (const size_t c = names[0].find(':'); c != std::string::npos) {
+    const std::string eq = names[0].substr(0, c + 1);
+    const size_t p0 = names.size();
+    std::vector<size_t> at;
+    for (size_t j = 0; j < p0; ++j)
+      if (names[j].compare(0, eq.size(), eq) == 0) at.push_back(j);
+    std::vector<std::string> n2;
+    std::vector<double> b2, V2;
+    for (size_t a : at) {
+      n2.push_back(names[a].substr(eq.size()));
+      b2.push_back(b[a]);
+      if (!V.empty())
+        for (size_t c2 : at) V2.push_back(V[a * p0 + c2]);
+    }
+    names = std::move(n2), b = std::move(b2), V = std::move(V2);
+  }
   if (kind == P_STDP && V.empty()) return errmsgf(RC_BADAFTEREST, "variance matrix not found\n");
   if (int rc = chkvarname(name.c_str())) return rc;
   if (findvarexact(name.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
@@ -97,7 +324,16 @@ int cmd_predict(int) {
   if (!dep.rcp.plain()) ts = true;
   if (ts)
     if (int rc = tscheck(&tvar, &pvar)) return rc;
-  if (kinds == 0) st_note("(option xb assumed; fitted values)\n");
+  int offvar = 0;
+  bool offlog = false;
+  if (model != M_LINEAR && !nooff && kind != P_STDP)
+    if (int rc = offsetterm(&offvar, &offlog)) return rc;
+  if (kinds == 0) {
+    if (kind == P_PR) st_note("(option pr assumed; Pr(" + st_elocalget("depvar") + "))\n");
+    else if (kind == P_N) st_note("(option n assumed; predicted number of events)\n");
+    else if (kind == P_YCENS) st_note("(option ycens assumed)\n");
+    else st_note("(option xb assumed; fitted values)\n");
+  }
   if (int rc = addvar(name.c_str(), type ? type : ds.deftype)) return rc;
   const int nv = ds.nvar;
   long missing = 0;
@@ -125,6 +361,26 @@ int cmd_predict(int) {
           Accum xb;
           for (size_t j = 0; j < p; ++j) xb.add(b[j] * x[j]);
           r = xb.value();
+          if (offvar) {
+            const double ov = zelta_data(offvar, obs);
+            r = ov < misval && (!offlog || ov > 0) ? r + (offlog ? std::log(ov) : ov) : misval;
+          }
+          if (r < misval && kind == P_PR && model == M_CLOGIT) r = std::exp(r);
+          else if (r < misval && kind == P_PR)
+            r = model == M_LOGIT ? (r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)))
+                                 : 0.5 * std::erfc(-r / M_SQRT2);
+          if (r < misval && kind == P_N) r = std::exp(r);
+          if (r < misval && kind == P_YCENS) {
+            // E(max(lo, min(hi, y*))) for y* normal(xb, sigma).
+            const double a = ylo > -misval ? (ylo - r) / sigma : -INFINITY;
+            const double c = yhi < misval ? (yhi - r) / sigma : INFINITY;
+            auto Phi = [](double z) { return 0.5 * std::erfc(-z / M_SQRT2); };
+            auto phi = [](double z) { return std::isfinite(z) ? std::exp(-0.5 * z * z) / std::sqrt(2 * M_PI) : 0.0; };
+            double e = r * (Phi(c) - Phi(a)) + sigma * (phi(a) - phi(c));
+            if (ylo > -misval) e += ylo * Phi(a);
+            if (yhi < misval) e += yhi * (1 - Phi(c));
+            r = e;
+          }
           if (kind == P_RES) {
             const double y = value(dep, obs, tvar, pvar);
             r = y < misval ? y - r : misval;
@@ -134,6 +390,22 @@ int cmd_predict(int) {
     }
     if (!(r < misval)) ++missing;
     store(nv, obs, r < misval ? r : misval);
+  }
+  if (model == M_CLOGIT && kind == P_PR) {
+    // Within-group probabilities: exp(xb) over its group's sum.
+    const int gv = findvarexact(st_elocalget("group").c_str());
+    std::unordered_map<double, double> sum;
+    for (long obs = 1; obs <= ds.nobs; ++obs) {
+      const double r = zelta_data(nv, obs);
+      const double g = gv ? zelta_data(gv, obs) : misval;
+      if (r < misval && g < misval) sum[g] += r;
+    }
+    for (long obs = 1; obs <= ds.nobs; ++obs) {
+      const double r = zelta_data(nv, obs);
+      const double g = gv ? zelta_data(gv, obs) : misval;
+      if (r < misval && g < misval && sum[g] > 0) store(nv, obs, r / sum[g]);
+      else if (r < misval) store(nv, obs, misval), ++missing;
+    }
   }
   s_updata(nv);
   if (missing) st_note("(" + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");

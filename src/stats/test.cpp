@@ -44,6 +44,11 @@ struct Constraint {
 int coefindex(const Coefs& f, const std::string& word) {
   for (size_t j = 0; j < f.names.size(); ++j)
     if (f.names[j] == word) return static_cast<int>(j);
+  // A name without an equation refers to the first equation.
+  if (!f.names.empty() && word.find(':') == std::string::npos)
+    if (const size_t c = f.names[0].find(':'); c != std::string::npos)
+      for (size_t j = 0; j < f.names.size(); ++j)
+        if (f.names[j] == f.names[0].substr(0, c + 1) + word) return static_cast<int>(j);
   if (word.find('.') == std::string::npos && word != "_cons") {
     const int v = zelta_findvar(word.c_str(), 10, false);
     if (v > 0 && v <= ds.nvar)

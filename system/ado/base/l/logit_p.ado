@@ -1,0 +1,4 @@
+*! logit_p: predictions after logit (p, xb, stdp)
+program define logit_p
+	_predict `0'
+end

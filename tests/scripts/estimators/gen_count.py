@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+# Reference values for count.do: the data (count1.csv, values exact in
+# single precision) and ref_count.do, `chk` lines against statsmodels'
+# Poisson and negative binomial (mean dispersion) fits; the robust and
+# cluster variances are sandwiches computed here from statsmodels' scores.
+# Run with /usr/bin/python3 from this folder.
+import numpy as np
+import statsmodels.api as sm
+
+rng = np.random.default_rng(7)
+q = lambda a: np.round(np.asarray(a) * 64) / 64
+out = []
+
+
+def num(v):
+    v = float(v)
+    return str(int(v)) if v == int(v) else repr(v)
+
+
+def chk(prog, lines):
+    out.append("program define %s" % prog)
+    out.extend("\tchk %s" % l for l in lines)
+    out.append("end")
+
+
+def coefs(names, b, V, tol="1e-6"):
+    se = np.sqrt(np.diag(V))
+    L = []
+    for n, bi, si in zip(names, b, se):
+        L.append("_b[%s] %.17g %s" % (n, bi, tol))
+        L.append("_se[%s] %.17g %s" % (n, si, tol))
+    return L
+
+
+def sandwich(H, S, factor):
+    Hi = np.linalg.inv(H)
+    return Hi @ (S.T @ S) @ Hi * factor
+
+
+n = 400
+x1 = q(rng.normal(size=n))
+x2 = (rng.uniform(size=n) < 0.5).astype(float)
+t = rng.integers(4, 33, size=n) / 8.0
+g = rng.integers(1, 21, size=n).astype(float)
+mu = t * np.exp(0.2 + 0.5 * x1 - 0.4 * x2)
+y = rng.poisson(mu * rng.gamma(2.0, 0.5, size=n)).astype(float)
+with open("count1.csv", "w") as f:
+    f.write("y,x1,x2,t,g\n")
+    for r in zip(y, x1, x2, t, g):
+        f.write(",".join(num(v) for v in r) + "\n")
+X = sm.add_constant(np.column_stack([x1, x2]), prepend=False)
+nm = ["x1", "x2", "_cons"]
+
+# Poisson without and with exposure; robust and cluster.
+r = sm.Poisson(y, X).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+chk("ref_pois", coefs(nm, r.params, r.cov_params()) +
+    ["e(ll) %.17g 1e-8" % r.llf, "e(ll_0) %.17g 1e-8" % r.llnull, "e(chi2) %.17g 1e-6" % r.llr])
+r = sm.Poisson(y, X, exposure=t).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+r0 = sm.Poisson(y, np.ones((n, 1)), exposure=t).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+chk("ref_pois_exp", coefs(nm, r.params, r.cov_params()) +
+    ["e(ll) %.17g 1e-8" % r.llf, "e(ll_0) %.17g 1e-8" % r0.llf])
+S = r.model.score_obs(r.params)
+H = -r.model.hessian(r.params)
+chk("ref_pois_rob", coefs(nm, r.params, sandwich(H, S, n / (n - 1))))
+G = np.unique(g)
+Sc = np.array([S[g == k].sum(axis=0) for k in G])
+chk("ref_pois_cl", coefs(nm, r.params, sandwich(H, Sc, len(G) / (len(G) - 1))))
+
+# Negative binomial: statsmodels estimates alpha; at the optimum the
+# standard error of ln(alpha) is se(alpha)/alpha.
+rp = sm.Poisson(y, X, exposure=t).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+r = sm.NegativeBinomial(y, X, exposure=t, loglike_method="nb2").fit(
+    method="newton", tol=1e-14, maxiter=200, disp=0)
+b = np.asarray(r.params)
+V = np.asarray(r.cov_params())
+alpha = b[-1]
+L = coefs(nm, b[:3], V[:3, :3])
+L.append("_b[lnalpha:_cons] %.17g 1e-6" % np.log(alpha))
+L.append("_se[lnalpha:_cons] %.17g 1e-6" % (np.sqrt(V[3, 3]) / alpha))
+L.append("e(alpha) %.17g 1e-6" % alpha)
+L.append("e(ll) %.17g 1e-8" % r.llf)
+r0 = sm.NegativeBinomial(y, np.ones((n, 1)), exposure=t, loglike_method="nb2").fit(
+    method="newton", tol=1e-14, maxiter=200, disp=0)
+L.append("e(ll_0) %.17g 1e-8" % r0.llf)
+L.append("e(chi2_alpha) %.17g 1e-6" % (2 * (r.llf - rp.llf)))
+chk("ref_nb", L)
+
+with open("ref_count.do", "w") as fo:
+    fo.write("* Written by gen_count.py: reference values from statsmodels. Do not edit.\n")
+    fo.write("\n".join(out) + "\n")

@@ -1,0 +1,154 @@
+#!/usr/bin/python3
+# Reference values for logit.do and probit fits: the data sets (CSV, values
+# exact in single precision) and ref_logit.do, a file of `chk` lines against
+# fits by statsmodels; robust and cluster variances are sandwiches computed
+# here from statsmodels' fitted values. Run with /usr/bin/python3 from this
+# folder; it rewrites the CSV files and ref_logit.do.
+import numpy as np
+import statsmodels.api as sm
+
+rng = np.random.default_rng(20261207)
+q = lambda a: np.round(np.asarray(a) * 64) / 64
+
+
+def write(name, cols):
+    keys = list(cols)
+    with open(name, "w") as f:
+        f.write(",".join(keys) + "\n")
+        for i in range(len(cols[keys[0]])):
+            f.write(",".join(repr(float(cols[k][i])).rstrip("0").rstrip(".") if float(cols[k][i]) != int(cols[k][i]) else str(int(cols[k][i])) for k in keys) + "\n")
+
+
+out = []
+
+
+def chk(prog, lines):
+    out.append("program define %s" % prog)
+    out.extend("\tchk %s" % l for l in lines)
+    out.append("end")
+
+
+def sandwich(H, S, factor):
+    Hi = np.linalg.inv(H)
+    return Hi @ (S.T @ S) @ Hi * factor
+
+
+def coefs(names, b, V, tol="1e-6"):
+    se = np.sqrt(np.diag(V))
+    lines = []
+    for n, bi, si in zip(names, b, se):
+        lines.append("_b[%s] %.17g %s" % (n, bi, tol))
+        lines.append("_se[%s] %.17g %s" % (n, si, tol))
+    return lines
+
+
+def fitlines(names, res, V=None, chi2=None):
+    V = res.cov_params() if V is None else V
+    L = coefs(names, np.asarray(res.params), np.asarray(V))
+    L.append("e(ll) %.17g 1e-8" % res.llf)
+    L.append("e(ll_0) %.17g 1e-8" % res.llnull)
+    L.append("e(r2_p) %.17g 1e-7" % res.prsquared)
+    L.append("e(chi2) %.17g 1e-6" % (res.llr if chi2 is None else chi2))
+    return L
+
+
+# Data set 1: 300 observations, a continuous, a binary and a count regressor,
+# 15 clusters, frequency and sampling weights and an offset.
+n = 300
+x1 = q(rng.normal(size=n))
+x2 = (rng.uniform(size=n) < 0.4).astype(float)
+x3 = rng.integers(0, 6, size=n).astype(float)
+g = rng.integers(1, 16, size=n).astype(float)
+off = q(rng.normal(scale=0.3, size=n))
+eta = -0.4 + 0.8 * x1 - 0.6 * x2 + 0.25 * x3 + 0.3 * np.sin(g)
+y = (rng.uniform(size=n) < 1 / (1 + np.exp(-eta))).astype(float)
+f = rng.integers(1, 4, size=n).astype(float)
+pw = rng.integers(4, 25, size=n) / 8.0
+write("logit1.csv", dict(y=y, x1=x1, x2=x2, x3=x3, g=g, off=off, f=f, pw=pw))
+X = sm.add_constant(np.column_stack([x1, x2, x3]), prepend=False)
+nm = ["x1", "x2", "x3", "_cons"]
+
+for prog, model in (("ref_logit1", sm.Logit), ("ref_probit1", sm.Probit)):
+    r = model(y, X).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+    chk(prog, fitlines(nm, r))
+    # robust: the sandwich times N/(N-1)
+    S = r.model.score_obs(r.params)
+    H = -r.model.hessian(r.params)
+    Vr = sandwich(H, S, n / (n - 1))
+    b = np.asarray(r.params)
+    wald = b[:3] @ np.linalg.inv(Vr[:3, :3]) @ b[:3]
+    chk(prog + "_rob", fitlines(nm, r, Vr, wald))
+    # cluster: scores summed by cluster, times G/(G-1)
+    G = np.unique(g)
+    Sc = np.array([S[g == k].sum(axis=0) for k in G])
+    Vc = sandwich(H, Sc, len(G) / (len(G) - 1))
+    wald = b[:3] @ np.linalg.inv(Vc[:3, :3]) @ b[:3]
+    chk(prog + "_cl", fitlines(nm, r, Vc, wald))
+
+# No constant.
+r = sm.Logit(y, np.column_stack([x1, x2, x3])).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+L = coefs(["x1", "x2", "x3"], np.asarray(r.params), np.asarray(r.cov_params()))
+L.append("e(ll) %.17g 1e-8" % r.llf)
+chk("ref_logit_nocons", L)
+
+# Frequency weights: the same as the expanded data.
+ye = np.repeat(y, f.astype(int))
+Xe = np.repeat(X, f.astype(int), axis=0)
+r = sm.Logit(ye, Xe).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+chk("ref_logit_fw", fitlines(nm, r) + ["e(N) %d 0" % len(ye)])
+# ... and robust with frequency weights: each replicate counts.
+S = r.model.score_obs(r.params)
+H = -r.model.hessian(r.params)
+Vr = sandwich(H, S, len(ye) / (len(ye) - 1))
+chk("ref_logit_fwrob", coefs(nm, np.asarray(r.params), Vr))
+
+# Sampling weights: the weighted likelihood, the sandwich of weighted scores.
+r = sm.GLM(y, X, family=sm.families.Binomial(), freq_weights=pw).fit(tol=1e-14, maxiter=100)
+b = np.asarray(r.params)
+p = 1 / (1 + np.exp(-X @ b))
+S = (pw * (y - p))[:, None] * X
+H = (X * (pw * p * (1 - p))[:, None]).T @ X
+Vp = sandwich(H, S, n / (n - 1))
+llp = np.sum(pw * (y * np.log(p) + (1 - y) * np.log(1 - p)))
+chk("ref_logit_pw", coefs(nm, b, Vp) + ["e(ll) %.17g 1e-8" % llp])
+
+# Offset.
+bin_ = sm.families.Binomial()
+r = sm.GLM(y, X, family=bin_, offset=off).fit(tol=1e-14, maxiter=100)
+L = coefs(nm, np.asarray(r.params), np.asarray(r.cov_params()))
+L.append("e(ll) %.17g 1e-8" % r.llf)
+r0 = sm.GLM(y, np.ones((n, 1)), family=bin_, offset=off).fit(tol=1e-14, maxiter=100)
+L.append("e(ll_0) %.17g 1e-8" % r0.llf)
+chk("ref_logit_off", L)
+
+# Data set 2: rare events, 4000 observations with about 1.5% successes.
+n2 = 4000
+z1 = q(rng.normal(size=n2))
+z2 = q(rng.uniform(size=n2) * 4)
+eta = -5.2 + 0.9 * z1 + 0.35 * z2
+yr = (rng.uniform(size=n2) < 1 / (1 + np.exp(-eta))).astype(float)
+write("logit2.csv", dict(y=yr, z1=z1, z2=z2))
+Z = sm.add_constant(np.column_stack([z1, z2]), prepend=False)
+for prog, model in (("ref_logit_rare", sm.Logit), ("ref_probit_rare", sm.Probit)):
+    r = model(yr, Z).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+    chk(prog, fitlines(["z1", "z2", "_cons"], r) + ["e(N) %d 0" % n2])
+out.insert(0, "* rare events data: %d successes of %d" % (int(yr.sum()), n2))
+
+# Data set 3: perfect prediction. d = 1 always a success; the fit uses the
+# observations with d = 0 and leaves d out.
+n3 = 120
+w1 = q(rng.normal(size=n3))
+d = (rng.uniform(size=n3) < 0.2).astype(float)
+eta = 0.3 + 1.1 * w1
+yp = np.where(d == 1, 1.0, (rng.uniform(size=n3) < 1 / (1 + np.exp(-eta))).astype(float))
+w2 = 2 * w1 + 1  # collinear with w1
+write("logit3.csv", dict(y=yp, w1=w1, d=d, w2=w2))
+keep = d == 0
+W = sm.add_constant(w1[keep][:, None], prepend=False)
+r = sm.Logit(yp[keep], W).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+chk("ref_logit_perfect", fitlines(["w1", "_cons"], r) + ["e(N) %d 0" % keep.sum()])
+out.insert(0, "* perfect prediction data: d == 1 in %d observations" % int(d.sum()))
+
+with open("ref_logit.do", "w") as fo:
+    fo.write("* Written by gen_logit.py: reference values from statsmodels. Do not edit.\n")
+    fo.write("\n".join(out) + "\n")

@@ -1,0 +1,52 @@
+* Written by gen_count.py: reference values from statsmodels. Do not edit.
+program define ref_pois
+	chk _b[x1] 0.48106760794897224 1e-6
+	chk _se[x1] 0.03403265097280686 1e-6
+	chk _b[x2] -0.57968157427521161 1e-6
+	chk _se[x2] 0.06415789840664414 1e-6
+	chk _b[_cons] 1.1655062355148549 1e-6
+	chk _se[_cons] 0.040528688134471996 1e-6
+	chk e(ll) -1074.7548927095486 1e-8
+	chk e(ll_0) -1218.740432261804 1e-8
+	chk e(chi2) 287.97107910451086 1e-6
+end
+program define ref_pois_exp
+	chk _b[x1] 0.45736182621749055 1e-6
+	chk _se[x1] 0.032696959681980831 1e-6
+	chk _b[x2] -0.60942654621482339 1e-6
+	chk _se[x2] 0.064152663529436896 1e-6
+	chk _b[_cons] 0.36073231988818899 1e-6
+	chk _se[_cons] 0.040301818512292621 1e-6
+	chk e(ll) -906.05223904405614 1e-8
+	chk e(ll_0) -1049.0328016652272 1e-8
+end
+program define ref_pois_rob
+	chk _b[x1] 0.45736182621749055 1e-6
+	chk _se[x1] 0.055255765244248509 1e-6
+	chk _b[x2] -0.60942654621482339 1e-6
+	chk _se[x2] 0.11545782750741618 1e-6
+	chk _b[_cons] 0.36073231988818899 1e-6
+	chk _se[_cons] 0.077853903224962342 1e-6
+end
+program define ref_pois_cl
+	chk _b[x1] 0.45736182621749055 1e-6
+	chk _se[x1] 0.061063399196838349 1e-6
+	chk _b[x2] -0.60942654621482339 1e-6
+	chk _se[x2] 0.090094489448586182 1e-6
+	chk _b[_cons] 0.36073231988818899 1e-6
+	chk _se[_cons] 0.075266311403867234 1e-6
+end
+program define ref_nb
+	chk _b[x1] 0.41240682203840429 1e-6
+	chk _se[x1] 0.058405720536294448 1e-6
+	chk _b[x2] -0.59395821910806124 1e-6
+	chk _se[x2] 0.11083726726072142 1e-6
+	chk _b[_cons] 0.32827679572227653 1e-6
+	chk _se[_cons] 0.075294654560328175 1e-6
+	chk _b[lnalpha:_cons] -0.34577642980858214 1e-6
+	chk _se[lnalpha:_cons] 0.13125238401296288 1e-6
+	chk e(alpha) 0.70767068349201379 1e-6
+	chk e(ll) -762.19212553152079 1e-8
+	chk e(ll_0) -798.60448945396797 1e-8
+	chk e(chi2_alpha) 287.7202270250707 1e-6
+end
