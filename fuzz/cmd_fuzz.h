@@ -54,9 +54,19 @@ inline bool put(const std::string& path, const uint8_t* data, size_t size) {
   return true;
 }
 
+// Empties the dataset and caps its memory at 4 MB: a few kilobytes of input
+// can claim hundreds of millions of observations (a file of zero-width
+// records, say), which a growing data area would honour at length. At the cap
+// such claims end at once with "no room".
+inline void newdata() {
+  ds_reset();
+  if (setmemory(4ULL << 20)) std::abort();
+}
+
 // Readies one run: a budget of commands (so a loop in the input ends), no
-// pending Break, and an empty capture.
+// pending Break, an empty capture and a capped, empty dataset.
 inline void begin(long maxcommands) {
+  newdata();
   interp.maxcommands = maxcommands;
   interp.commands_run = 0;
   stopflag = 0;

@@ -17,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)execline("describe");
   (void)execline("use in 1/2 using " + q + ", clear");
   (void)execline("_dtadescribe using " + q);
-  ds_reset();
+  cmdfuzz::newdata();
   (void)execline("set obs 3");
   (void)execline("generate id = _n");
   (void)execline("append using " + q);
-  ds_reset();
+  cmdfuzz::newdata();
   (void)execline("set obs 3");
   (void)execline("generate id = _n");
   (void)execline("_merge using " + q);

@@ -306,6 +306,9 @@ int cmd_append(int) {
   Undo un{ds.nobs, ds.nvar};
   int rc = setup(u, fn, o);
   if (!rc) rc = mapvars(u, false);
+  // A header can claim more records than the data area can take: say so
+  // before adding any, rather than after filling the area one by one.
+  if (!rc && u.f.nobs > 0 && u.f.nobs >= obscapacity() - ds.nobs) rc = error(RC_NOROOMOBS);
   long obs = ds.nobs;
   while (!rc) {
     const unsigned char* rec = nextrec(u, &rc);
@@ -442,6 +445,9 @@ int addcopyobs(const UsingFile& u, const Opts& o, const unsigned char* rec, long
 
 // One-to-one: the n-th using record goes with master observation n.
 int merge_onetoone(UsingFile& u, const Opts& o, int mvar, long nmaster) {
+  // Records past the master's end become observations: refuse a header that
+  // claims more of them than the data area can take before adding any.
+  if (o.keep && u.f.nobs - nmaster >= obscapacity() - ds.nobs) return error(RC_NOROOMOBS);
   long i = 0;
   int rc = 0;
   while (true) {

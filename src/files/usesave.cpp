@@ -146,8 +146,9 @@ int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
   while (true) {
     if (ds_pollbreak()) return 1;
     long got;
-    if (f.lrecl == 0) {  // records of no bytes: only their count matters
-      got = std::min(per, f.nobs - f.nread);
+    if (f.lrecl == 0) {  // records of no bytes: only their count matters, so take them at once
+      got = f.nobs - f.nread;
+      if (s.on) got = std::min(got, std::max(1L, s.hi - recno));
       f.nread += got;
     } else if (int rc = dta_readrecs(f, blk.data(), per, &got)) {
       return rc;
