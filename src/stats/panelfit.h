@@ -1,0 +1,56 @@
+// The linear panel-data estimators: within (fixed effects), between, and
+// random-effects GLS with Swamy-Arora variance components, with their
+// R-squared values, variance components, the F test of the panel effects
+// and the Breusch-Pagan LM test. Engine code only: it neither parses nor
+// prints; the command (panelreg.cpp) reads the data and shows the results.
+#pragma once
+#include <string>
+#include <vector>
+
+enum : int { PF_FE = 0, PF_RE = 1, PF_BE = 2 };
+
+// Why a regressor left the fit.
+enum : unsigned char { PF_KEPT = 0, PF_CONSTWITHIN = 1, PF_COLLINEAR = 2 };
+
+// The observations of one fit.
+struct PanelData {
+  long n = 0;                // rows
+  int k = 0;                 // regressors (no constant column)
+  std::vector<double> y;     // dependent variable (n)
+  std::vector<double> X;     // regressors, n x k column-major
+  std::vector<int> gid;      // panel of each row, 0..G-1
+  int G = 0;                 // panels
+  std::vector<int> cid;      // cluster of each row, 0..C-1; empty: no clusters
+  int C = 0;                 // clusters
+};
+
+// What a fit found.
+struct PanelFit {
+  int kind = PF_FE;
+  std::vector<unsigned char> drop;  // per regressor: PF_KEPT, PF_CONSTWITHIN, PF_COLLINEAR
+  std::vector<double> b, V;         // k + 1 coefficients (the constant last), (k+1)^2 variance
+  double N = 0, G = 0;              // observations and panels
+  double Tmin = 0, Tavg = 0, Tmax = 0;  // observations per panel
+  double sigma_u = 0, sigma_e = 0, rho = 0;
+  double r2_w = 0, r2_b = 0, r2_o = 0;
+  double df_m = 0, df_r = 0;        // model and residual df (df_r missing under re)
+  double stat = 0, pstat = 0;       // model F (fe, be) or Wald chi2 (re) and its p-value
+  double F_f = 0, df_f1 = 0, df_f2 = 0, p_f = 0;  // F test that all panel effects are zero (fe)
+  double theta = 0;                 // re: theta (balanced) or the median over panels
+  double thmin = 0, thmax = 0;      // re: the smallest and largest theta
+  double bp = 0, p_bp = 0;          // Breusch-Pagan LM statistic (re with bplm)
+  double rss = 0;                   // residual sum of squares of the fitted model
+  double C = 0;                     // clusters (0 without)
+  std::string msg;                  // the message of a failure
+};
+
+// Fits the model of kind; clusters from d.cid make the cluster sandwich
+// times C/(C-1); bplm adds the Breusch-Pagan test. 0, or a return code with
+// f.msg set (RC_BADDATA when the dependent variable does not vary within
+// panels under fe, RC_FEWOBS when too few observations or panels remain).
+[[nodiscard]] int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f);
+
+// The panel effects u_i of a fit with coefficients b (k + 1): the mean over
+// each panel's rows of y - xb, shrunk under re by T_i su2 / (T_i su2 + se2).
+void pf_effects(const PanelData& d, const std::vector<double>& b, int kind, double su2, double se2,
+                std::vector<double>& u);

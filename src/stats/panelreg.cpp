@@ -1,0 +1,399 @@
+// panelreg: the linear panel-data estimators (fe, re, be) on the command
+// side: parses the line, reads the sample and the panels, calls the engine
+// (panelfit.cpp), posts e() and prints the header, the coefficient table and
+// the variance components; replays; and _panelpredict, the predictions after
+// it (xb, u, e, xbu).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "data/chars.h"
+#include "data/store.h"
+#include "data/varlist.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/tokenizer.h"
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/output.h"
+#include "results/results.h"
+#include "stats/etable.h"
+#include "stats/mlcmd.h"
+#include "stats/panel.h"
+#include "stats/panelfit.h"
+#include "stats/post.h"
+#include "stats/stats.h"
+
+namespace {
+
+const char* const KINDNAME[] = {"fe", "re", "be"};
+
+// The header line: a label on the left and a figure on the right.
+void headrow(const std::string& left, const char* label, const std::string& val) {
+  std::string l = "{txt}" + left;
+  const int pad = 48 - static_cast<int>(left.size());
+  l.append(static_cast<size_t>(pad > 1 ? pad : 1), ' ');
+  char b[96];
+  std::snprintf(b, sizeof b, "%-19s= {res}%10s\n", label, val.c_str());
+  spoutsml((l + b).c_str());
+}
+
+std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
+
+// Prints the current panelreg results: header, table, variance components
+// and, under fe, the F test of the panel effects. 0 or 301.
+int display(double level) {
+  if (st_ecmd() != "panelreg") return error(RC_NOESTIMATES);
+  const std::string model = st_elocalget("model");
+  const bool fe = model == "fe", re = model == "re";
+  auto sc = [](const char* n) { return st_escalarget(n); };
+  const char* title = fe ? "Fixed-effects (within) regression"
+                         : re ? "Random-effects GLS regression" : "Between regression (regression on panel means)";
+  spoutsml("\n");
+  headrow(title, "Number of obs", num("%10.0f", sc("N")));
+  headrow("Panel variable: " + st_elocalget("ivar"), "Number of panels", num("%10.0f", sc("N_g")));
+  spoutsml("\n");
+  headrow("R-squared:  within  = " + std::string(num("%6.4f", sc("r2_w"))), "Obs per panel: min", num("%10.0f", sc("g_min")));
+  headrow("            between = " + std::string(num("%6.4f", sc("r2_b"))), "               avg", num("%10.1f", sc("g_avg")));
+  headrow("            overall = " + std::string(num("%6.4f", sc("r2_o"))), "               max", num("%10.0f", sc("g_max")));
+  char lab[64];
+  if (re) {
+    std::snprintf(lab, sizeof lab, "Wald chi2(%.0f)", sc("df_m"));
+    headrow("", lab, num("%10.2f", sc("chi2")));
+    headrow("", "Prob > chi2", num("%10.4f", sc("p")));
+    spoutsmlf("{txt}theta (%s) = {res}%6.4f\n", sc("g_min") == sc("g_max") ? "balanced" : "median", sc("theta"));
+  } else {
+    std::snprintf(lab, sizeof lab, "F(%.0f,%.0f)", sc("df_m"), sc("df_r"));
+    headrow("", lab, num("%10.2f", sc("F")));
+    headrow("", "Prob > F", num("%10.4f", sc("p")));
+  }
+  if (!st_elocalget("clustvar").empty()) {
+    spoutsmlf("{txt}%20s(Std. Err. adjusted for {res}%.0f{txt} clusters in ", "", sc("N_clust"));
+    spout21(st_elocalget("clustvar").c_str());
+    spoutsml(")\n");
+  }
+  spoutsml("\n");
+  CoefTable t;
+  if (int rc = ct_frome(t)) return rc;
+  t.level = level;
+  t.plus = true;
+  ct_display(t);
+  auto comp = [](const char* name, double v, const char* note) {
+    std::string l = "{txt}";
+    l.append(12 - std::string(name).size(), ' ');
+    l += name;
+    l += " {c |}  {res}" + std::string(sreforms("%9.0g", v)) + "   {txt}" + note + "\n";
+    spoutsml(l.c_str());
+  };
+  comp("sigma_u", sc("sigma_u"), "");
+  comp("sigma_e", sc("sigma_e"), "");
+  comp("rho", sc("rho"), "(fraction of variance due to u_i)");
+  spoutsml("{txt}{hline 13}{c BT}{hline 64}\n");
+  if (fe && sc("F_f") < misval) {
+    spoutsmlf("{txt}F test that all u_i=0: F(%.0f, %.0f) = {res}%8.2f{txt}%14sProb > F = {res}%6.4f\n", sc("df_a"),
+              sc("df_f"), sc("F_f"), "", sc("p_f"));
+  }
+  if (re && sc("bp") < misval) {
+    spoutsmlf("{txt}Breusch-Pagan LM test of var(u) = 0: chi2(1) = {res}%.2f{txt}   Prob > chi2 = {res}%6.4f\n",
+              sc("bp"), sc("p_bp"));
+  }
+  return 0;
+}
+
+// The panel variable: i(varname), else the one of tsdeclare. 0 or a code.
+int panelvar(int* pv) {
+  std::string a;
+  *pv = 0;
+  if (findargn("i", 1, a, 64, 1)) {
+    if (a.empty()) return errmsgf(RC_SYNTAX, "option i() invalid\n");
+    const int v = zelta_findvar(a.c_str(), 1, false);
+    if (v < 0) return -v;
+    *pv = v;
+  } else {
+    const std::string* p = charget("_dta", "_TSpanel");
+    if (p && !p->empty()) *pv = findvarexact(p->c_str());
+    if (!*pv) return errmsgf(RC_BADDATA, "panel variable not set; use tsdeclare panelvar timevar or option i()\n");
+  }
+  if (isstrtype(vartype(*pv))) return errmsgf(RC_TYPEMISMATCH, "panel variable %s must be numeric\n", varname(*pv).c_str());
+  return 0;
+}
+
+// panelreg [depvar [indepvars] [if] [in]] [, fe|re|be robust cluster(varname) i(varname) bplm level(#)]
+int cmd_panelreg(int) {
+  ps.vable = 0;
+  ps.byable = 0;
+  ps.opable = 0;
+  ps.wgtable = 0;
+  ps.rcpable = 0;
+  if (int rc = parse()) return rc;
+  double level = 95;
+  if (int rc = st_level(&level)) return rc;
+  if (!ps.hasvarlist) {
+    if (int rc = chkopt()) return rc;
+    if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
+    return display(level);
+  }
+  const bool fe = findopt("fe", 2, 0) == 1, re = findopt("re", 2, 0) == 1, be = findopt("be", 2, 0) == 1;
+  const bool bplm = findopt("bplm", 4, 0) == 1;
+  if (fe + re + be > 1) return errmsgf(RC_NOTCOMBINED, "options fe, re and be may not be combined\n");
+  const int kind = fe ? PF_FE : be ? PF_BE : PF_RE;
+  MlcOpts o;
+  o.robust = findopt("robust", 3, 0) == 1;
+  std::string cl;
+  if (findargn("cluster", 2, cl, 64, 1)) {
+    if (cl.empty()) return errmsgf(RC_SYNTAX, "option cluster() invalid\n");
+    const int v = zelta_findvar(cl.c_str(), 1, false);
+    if (v < 0) return -v;
+    if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "cluster() variable %s must be numeric\n", varname(v).c_str());
+    o.clustvar = v;
+  }
+  int pv = 0;
+  if (int rc = panelvar(&pv)) return rc;
+  if (int rc = chkopt()) return rc;
+  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (bplm && kind != PF_RE) return errmsgf(RC_SYNTAX, "option bplm is allowed only with re\n");
+  if (kind == PF_BE && (o.robust || o.clustvar)) return errmsgf(RC_NOTALLOWED, "options robust and cluster() not allowed with be\n");
+  if (o.robust && !o.clustvar) o.clustvar = pv;  // robust: clustered by panel
+  if (vl.lnvar() < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+
+  MlcSample s;
+  if (int rc = mlc_read(o, s)) return rc;
+  // Rows whose panel is missing leave the sample.
+  std::vector<double> pval(static_cast<size_t>(s.d.n));
+  {
+    std::vector<unsigned char> keep(static_cast<size_t>(s.d.n), 1);
+    bool any = false;
+    for (long i = 0; i < s.d.n; ++i) {
+      pval[static_cast<size_t>(i)] = zelta_data(pv, s.obs[static_cast<size_t>(i)]);
+      if (ismissing(pval[static_cast<size_t>(i)])) keep[static_cast<size_t>(i)] = 0, any = true;
+    }
+    if (any) {
+      mlc_keeprows(s, keep);
+      size_t k = 0;
+      for (size_t i = 0; i < keep.size(); ++i)
+        if (keep[i]) pval[k++] = pval[i];
+      pval.resize(k);
+      if (s.d.n == 0) return st_noobs();
+    }
+  }
+  PanelData d;
+  d.n = s.d.n;
+  d.k = static_cast<int>(s.d.x.size());
+  d.y = std::move(s.d.y);
+  d.X.reserve(static_cast<size_t>(d.n) * static_cast<size_t>(d.k));
+  for (auto& c : s.d.x) {
+    d.X.insert(d.X.end(), c.begin(), c.end());
+    std::vector<double>().swap(c);
+  }
+  d.G = pn_dense(pval, d.gid);
+  if (o.clustvar) d.C = pn_dense(s.d.clust, d.cid);
+  PanelFit f;
+  if (int rc = pf_fit(d, kind, bplm, f)) return errmsgf(rc, "%s\n", f.msg.c_str());
+  std::vector<std::string> names = s.names;
+  for (int j = 0; j < d.k; ++j) {
+    if (f.drop[static_cast<size_t>(j)] == PF_CONSTWITHIN)
+      st_note("note: " + names[static_cast<size_t>(j)] + " dropped because it is constant within panels\n");
+    else if (f.drop[static_cast<size_t>(j)] == PF_COLLINEAR)
+      st_note("note: " + names[static_cast<size_t>(j)] + " dropped because of collinearity\n");
+  }
+  names.push_back("_cons");
+
+  st_eclear();
+  st_escalar("N", f.N);
+  st_escalar("N_g", f.G);
+  st_escalar("g_min", f.Tmin);
+  st_escalar("g_avg", f.Tavg);
+  st_escalar("g_max", f.Tmax);
+  st_escalar("sigma_u", f.sigma_u);
+  st_escalar("sigma_e", f.sigma_e);
+  st_escalar("rho", f.rho);
+  st_escalar("r2_w", f.r2_w);
+  st_escalar("r2_b", f.r2_b);
+  st_escalar("r2_o", f.r2_o);
+  st_escalar("df_m", f.df_m);
+  st_escalar("rss", f.rss);
+  if (kind == PF_RE) {
+    st_escalar("chi2", f.stat);
+    st_escalar("theta", f.theta);
+    st_escalar("thta_min", f.thmin);
+    st_escalar("thta_max", f.thmax);
+    if (bplm) {
+      st_escalar("bp", f.bp);
+      st_escalar("p_bp", f.p_bp);
+    }
+  } else {
+    st_escalar("F", f.stat);
+    st_escalar("df_r", f.df_r);
+  }
+  st_escalar("p", f.pstat);
+  if (kind == PF_FE) {
+    st_escalar("F_f", f.F_f);
+    st_escalar("df_a", f.df_f1);
+    st_escalar("df_f", f.df_f2);
+    st_escalar("p_f", f.p_f);
+  }
+  if (o.clustvar) {
+    st_escalar("N_clust", f.C);
+    st_elocal("clustvar", varname(o.clustvar).c_str());
+    st_elocal("vcetype", "Robust");
+  }
+  st_elocal("cmd", "panelreg");
+  st_elocal("model", KINDNAME[kind]);
+  st_elocal("ivar", varname(pv).c_str());
+  st_elocal("depvar", s.depname.c_str());
+  st_elocal("predict", "panelreg_p");
+  st_elocal("properties", "b V");
+  st_epost(names, f.b, f.V);
+  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
+  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
+  st_esample(mark, s.lo);
+  return display(level);
+}
+
+// One coefficient's term resolved against the data.
+struct Term {
+  int var = 0;   // 0 for _cons
+  TsRecipe rcp;
+};
+
+int resolve(const std::string& name, Term& t) {
+  t = Term{};
+  if (name == "_cons") return 0;
+  std::vector<int> vars;
+  std::vector<TsRecipe> rcps;
+  const char* end = nullptr;
+  if (name.find('.') == std::string::npos) {
+    t.var = findvarexact(name.c_str());
+    return t.var ? 0 : varnotfound(name.c_str());
+  }
+  if (int rc = tsparse_item(name.c_str(), &end, vars, rcps)) return rc;
+  if (vars.size() != 1) return varnotfound(name.c_str());
+  t.var = vars[0], t.rcp = rcps[0];
+  return 0;
+}
+
+double termvalue(const Term& t, long obs, int tvar, int pvar) {
+  if (t.var == 0) return 1;
+  if (t.rcp.plain()) return zelta_data(t.var, obs);
+  return tsdata(t.var, t.rcp, obs, tvar, pvar);
+}
+
+// _panelpredict [type] newvar [if] [in] [, xb u e xbu]
+int cmd_panelpredict(int) {
+  std::string w = gettok(prsestd);
+  int type = typecode(w.c_str());
+  if (type) w = gettok(prsestd);
+  if (w.empty() || w == "," || w == "if" || w == "in") return required("new variable name");
+  if (type && isstrtype(type)) return error(RC_TYPEMISMATCH);
+  const std::string name = w;
+  ps.opable = 0;
+  ps.byable = 0;
+  if (int rc = parse_ifinopts()) return rc;
+  enum { XB, U, E, XBU };
+  int kinds = 0, kind = XB;
+  if (findopt("xb", 2, 0) == 1) ++kinds, kind = XB;
+  if (findopt("u", 1, 0) == 1) ++kinds, kind = U;
+  if (findopt("e", 1, 0) == 1) ++kinds, kind = E;
+  if (findopt("xbu", 3, 0) == 1) ++kinds, kind = XBU;
+  if (int rc = chkopt()) return rc;
+  if (kinds > 1) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
+  if (st_ecmd() != "panelreg") return error(RC_NOESTIMATES);
+  std::vector<std::string> names;
+  std::vector<double> b, V;
+  if (!st_ecoefs(names, b, V)) return error(RC_NOESTIMATES);
+  if (int rc = chkvarname(name.c_str())) return rc;
+  if (findvarexact(name.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
+  const size_t p = names.size();
+  std::vector<Term> terms(p);
+  std::vector<unsigned char> skip(p, 0);
+  for (size_t j = 0; j < p; ++j) {
+    skip[j] = b[j] == 0 && (V.empty() || V[j * p + j] == 0);
+    if (!skip[j])
+      if (int rc = resolve(names[j], terms[j])) return rc;
+  }
+  Term dep;
+  int pv = 0;
+  if (kind != XB) {
+    if (int rc = resolve(st_elocalget("depvar"), dep)) return rc;
+    pv = findvarexact(st_elocalget("ivar").c_str());
+    if (!pv) return varnotfound(st_elocalget("ivar").c_str());
+  }
+  bool ts = !dep.rcp.plain();
+  for (const Term& t : terms) ts = ts || (t.var && !t.rcp.plain());
+  int tvar = 0, tpvar = 0;
+  if (ts)
+    if (int rc = tscheck(&tvar, &tpvar)) return rc;
+  auto xbof = [&](long obs) {
+    double r = 0;
+    for (size_t j = 0; j < p; ++j) {
+      if (skip[j]) continue;
+      const double x = termvalue(terms[j], obs, tvar, tpvar);
+      if (!(x < misval)) return misval;
+      r += b[j] * x;
+    }
+    return r;
+  };
+  // The panel effects from the estimation sample.
+  std::unordered_map<double, std::pair<double, double>> eff;  // panel -> (sum, count)
+  if (kind != XB) {
+    const int sv = estval_samplevar();
+    if (!sv) return errmsgf(RC_BADAFTEREST, "the estimation sample is not marked\n");
+    for (long obs = 1; obs <= ds.nobs; ++obs) {
+      if (zelta_data(sv, obs) != 1) continue;
+      const double xb = xbof(obs), y = termvalue(dep, obs, tvar, tpvar), g = zelta_data(pv, obs);
+      if (xb < misval && y < misval && g < misval) {
+        auto& a = eff[g];
+        a.first += y - xb, a.second += 1;
+      }
+    }
+    const bool re = st_elocalget("model") == "re";
+    const double su = st_escalarget("sigma_u"), se = st_escalarget("sigma_e");
+    for (auto& [g, a] : eff) {
+      double u = a.first / a.second;
+      if (re) {
+        const double su2 = su * su, se2 = se * se / a.second;
+        u *= su2 + se2 > 0 ? su2 / (su2 + se2) : 0;
+      }
+      a.first = u;
+    }
+  }
+  if (kinds == 0) st_note("(option xb assumed; fitted values)\n");
+  if (int rc = addvar(name.c_str(), type ? type : ds.deftype)) return rc;
+  const int nv = ds.nvar;
+  long missing = 0;
+  for (long obs = 1; obs <= ds.nobs; ++obs) {
+    double r = misval;
+    if (obs >= ds.nobs1 && obs <= ds.nobs2 && selobs(obs)) {
+      const double xb = kind == U ? 0 : xbof(obs);
+      double u = 0;
+      if (kind != XB) {
+        auto it = eff.find(zelta_data(pv, obs));
+        u = it == eff.end() ? misval : it->second.first;
+      }
+      if (xb < misval && u < misval) {
+        if (kind == XB) r = xb;
+        else if (kind == U) r = u;
+        else if (kind == XBU) r = xb + u;
+        else {
+          const double y = termvalue(dep, obs, tvar, tpvar);
+          r = y < misval ? y - xb - u : misval;
+        }
+      }
+    }
+    if (!(r < misval)) ++missing;
+    store(nv, obs, r < misval ? r : misval);
+  }
+  s_updata(nv);
+  if (missing) st_note("(" + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");
+  return 0;
+}
+
+}  // namespace
+
+void stats_bindpanelreg() {
+  cmdbind("_panelreg", cmd_panelreg);
+  cmdbind("_panelpredict", cmd_panelpredict);
+}

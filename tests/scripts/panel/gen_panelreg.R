@@ -1,0 +1,103 @@
+# Reference values for panelreg.do: the data (panel1.csv, values exact in
+# binary) and ref_panelreg.do, `chk` lines from plm (within, random with
+# Swamy-Arora components, between), pFtest, plmtest and the cluster sandwich
+# (vcovHC arellano HC0 and sandwich::vcovCL, both times G/(G-1)).
+# Run with Rscript from this folder.
+library(plm)
+library(sandwich)
+set.seed(11)
+q <- function(a) round(a * 64) / 64
+G <- 40
+Tt <- 7
+id <- rep(1:G, each = Tt)
+t <- rep(1:Tt, G)
+a <- rnorm(G, sd = 1.2)
+x1 <- q(rnorm(G * Tt) + 0.5 * a[id])
+x2 <- q(runif(G * Tt) * 3)
+z <- q(rep(rnorm(G), each = Tt))          # constant within panels
+region <- ((id - 1) %% 8) + 1
+y <- q(1 + 0.7 * x1 - 1.1 * x2 + 0.4 * z + a[id] + rnorm(G * Tt))
+full <- data.frame(id = id, t = t, y = y, x1 = x1, x2 = x2, z = z, region = region)
+# unbalanced: rows dropped at random (gaps), panel 5 a singleton, panel 9 two rows
+drop <- runif(G * Tt) < 0.25
+drop[id == 5 & t > 1] <- TRUE
+drop[id == 9 & t > 2] <- TRUE
+full$bal <- 1
+full$bal[drop] <- 0
+write.csv(full, "panel1.csv", row.names = FALSE, quote = FALSE)
+
+out <- c("* Written by gen_panelreg.R: reference values from plm, sandwich. Do not edit.")
+f17 <- function(v) sprintf("%.17g", v)
+chk <- function(prog, lines) out <<- c(out, paste0("program define ", prog), paste0("\tchk ", lines), "end")
+coeflines <- function(b, V, names, tol = "1e-6") {
+  L <- c()
+  for (j in seq_along(names)) {
+    L <- c(L, sprintf("_b[%s] %s %s", names[j], f17(b[j]), tol), sprintf("_se[%s] %s %s", names[j], f17(sqrt(V[j, j])), tol))
+  }
+  L
+}
+r2 <- function(a, b) cor(a, b)^2
+# The three R-squared values of slopes b on data d (columns vars).
+r2s <- function(d, vars, b) {
+  xb <- as.matrix(d[, vars, drop = FALSE]) %*% b
+  ym <- ave(d$y, d$id); xm <- ave(xb[, 1], d$id)
+  c(w = r2(d$y - ym, xb - xm), b = r2(tapply(d$y, d$id, mean), tapply(xb[, 1], d$id, mean)), o = r2(d$y, xb))
+}
+fits <- function(d, tag) {
+  pd <- pdata.frame(d, index = c("id", "t"))
+  Gn <- length(unique(d$id))
+  N <- nrow(d)
+  # within
+  fe <- plm(y ~ x1 + x2 + z, data = pd, model = "within")
+  b <- coef(fe); V <- vcov(fe)
+  wi <- within_intercept(fe)
+  fx <- fixef(fe)
+  pool <- plm(y ~ x1 + x2 + z, data = pd, model = "pooling")
+  ft <- pFtest(fe, pool)
+  R <- r2s(d, c("x1", "x2"), b)
+  L <- c(coeflines(b, V, c("x1", "x2")),
+         sprintf("_b[_cons] %s 1e-6", f17(wi[1])), sprintf("_se[_cons] %s 1e-6", f17(attr(wi, "se"))),
+         sprintf("e(sigma_e) %s 1e-6", f17(sqrt(deviance(fe) / df.residual(fe)))),
+         sprintf("e(sigma_u) %s 1e-6", f17(sd(fx))),
+         sprintf("e(r2_w) %s 1e-6", f17(R["w"])), sprintf("e(r2_b) %s 1e-6", f17(R["b"])),
+         sprintf("e(r2_o) %s 1e-6", f17(R["o"])),
+         sprintf("e(F_f) %s 1e-6", f17(ft$statistic)), sprintf("e(df_a) %s 0", f17(ft$parameter[1])),
+         sprintf("e(df_f) %s 0", f17(ft$parameter[2])), sprintf("e(N) %d 0", N), sprintf("e(N_g) %d 0", Gn))
+  chk(paste0("ref_fe_", tag), L)
+  Vc <- vcovHC(fe, method = "arellano", type = "HC0", cluster = "group") * Gn / (Gn - 1)
+  chk(paste0("ref_fe_rob_", tag), coeflines(b, Vc, c("x1", "x2")))
+  # cluster by region: the within-transformed data, vcovCL (HC0, G/(G-1))
+  wd <- data.frame(yw = d$y - ave(d$y, d$id), x1w = d$x1 - ave(d$x1, d$id), x2w = d$x2 - ave(d$x2, d$id))
+  lw <- lm(yw ~ x1w + x2w - 1, data = wd)
+  Vr <- vcovCL(lw, cluster = d$region, type = "HC0", cadjust = TRUE)
+  chk(paste0("ref_fe_clu_", tag), coeflines(coef(lw), Vr, c("x1", "x2")))
+  # random effects, Swamy-Arora
+  re <- plm(y ~ x1 + x2 + z, data = pd, model = "random", random.method = "swar")
+  b <- coef(re); V <- vcov(re)
+  ec <- ercomp(re)
+  th <- if (is.list(ec$theta)) ec$theta$id else ec$theta
+  thp <- if (length(th) == 1) th else tapply(th, d$id, function(v) v[1])
+  R <- r2s(d, c("x1", "x2", "z"), b[-1])
+  su2 <- ec$sigma2[["id"]]; se2 <- ec$sigma2[["idios"]]
+  lm1 <- plmtest(pool, type = "bp")
+  Wd <- as.numeric(t(b[-1]) %*% solve(V[-1, -1]) %*% b[-1])
+  L <- c(coeflines(b[c(2, 3, 4, 1)], V[c(2, 3, 4, 1), c(2, 3, 4, 1)], c("x1", "x2", "z", "_cons")),
+         sprintf("e(sigma_u) %s 1e-6", f17(sqrt(su2))), sprintf("e(sigma_e) %s 1e-6", f17(sqrt(se2))),
+         sprintf("e(rho) %s 1e-6", f17(su2 / (su2 + se2))),
+         sprintf("e(theta) %s 1e-6", f17(median(thp))),
+         sprintf("e(chi2) %s 1e-6", f17(Wd)),
+         sprintf("e(r2_w) %s 1e-6", f17(R["w"])), sprintf("e(r2_b) %s 1e-6", f17(R["b"])),
+         sprintf("e(r2_o) %s 1e-6", f17(R["o"])),
+         sprintf("e(bp) %s 1e-6", f17(lm1$statistic)), sprintf("e(p_bp) %s 1e-6", f17(lm1$p.value)))
+  chk(paste0("ref_re_", tag), L)
+  Vc <- vcovHC(re, method = "arellano", type = "HC0", cluster = "group") * Gn / (Gn - 1)
+  chk(paste0("ref_re_rob_", tag), coeflines(b[c(2, 3, 4, 1)], Vc[c(2, 3, 4, 1), c(2, 3, 4, 1)], c("x1", "x2", "z", "_cons")))
+  # between
+  be <- plm(y ~ x1 + x2 + z, data = pd, model = "between")
+  b <- coef(be); V <- vcov(be)
+  chk(paste0("ref_be_", tag), c(coeflines(b[c(2, 3, 4, 1)], V[c(2, 3, 4, 1), c(2, 3, 4, 1)], c("x1", "x2", "z", "_cons")),
+      sprintf("e(r2_b) %s 1e-6", f17(summary(be)$r.squared[1])), sprintf("e(df_r) %d 0", df.residual(be))))
+}
+fits(full, "bal")
+fits(full[full$bal == 1, ], "unb")
+writeLines(out, "ref_panelreg.do")
