@@ -56,6 +56,8 @@ struct HeldEst {
   bool restore = false;   // the automatic-restore slot
   ResStore e;             // the e() items
   std::string samplevar;  // variable keeping the sample marker, empty when none
+  bool stored = false;    // kept by `estimates store` (a copy; restore leaves it kept)
+  std::vector<uint8_t> sample;  // stored: the sample marker by observation, empty when none
 };
 
 // A running program's frame: its class and pending results.

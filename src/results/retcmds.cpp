@@ -460,12 +460,58 @@ int est_unhold() {
   return 0;
 }
 
-// _estimates hold|unhold|dir|drop|clear
+// estimates store name: a copy of the current results (and of the sample
+// marker) kept under name, replacing a stored copy of that name.
+int est_store() {
+  std::string name = gettok(prsestd);
+  if (name.empty() || name == ",") return res_chkname("");
+  if (int rc = res_chkname(name)) return rc;
+  if (*peektok_chr()) return error(RC_SYNTAX);
+  if (res.e.empty()) return error(RC_NOESTIMATES);
+  if (HeldEst* h = heldfind(name)) {
+    if (!h->stored) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
+    res.held.erase(res.held.begin() + (h - res.held.data()));
+  }
+  if (res.held.size() >= RES_MAXHOLD) return error(RC_LIMIT);
+  HeldEst h;
+  h.name = name;
+  h.stored = true;
+  h.e = res.e;
+  if (int sv = estval_samplevar()) {
+    h.sample.resize(static_cast<size_t>(ds.nobs));
+    for (long i = 1; i <= ds.nobs; ++i) h.sample[static_cast<size_t>(i - 1)] = zelta_data(sv, i) == 1;
+  }
+  res.held.push_back(std::move(h));
+  return 0;
+}
+
+// estimates restore name: the stored results become the current ones (the
+// stored copy stays).
+int est_restore() {
+  std::string name = gettok(prsestd);
+  if (name.empty() || name == ",") return res_chkname("");
+  if (*peektok_chr()) return error(RC_SYNTAX);
+  HeldEst* h = heldfind(name);
+  if (!h || !h->stored) return errmsgf(RC_NOTFOUND, "estimation result %s not found\n", name.c_str());
+  ResStore e = h->e;
+  std::vector<uint8_t> sample = h->sample;
+  estval_clear();
+  res.e = std::move(e);
+  if (!sample.empty()) {
+    sample.resize(static_cast<size_t>(ds.nobs), 0);
+    if (int rc = estval_set_sample(sample)) return rc;
+  }
+  return 0;
+}
+
+// _estimates hold|unhold|store|restore|dir|drop|clear
 int cmd_estimates(int) {
   std::string sub = gettok(prsestd);
   if (sub.empty()) return error(RC_SYNTAX);
   if (cmdcmp(sub.c_str(), "hold", 4)) return est_hold();
   if (cmdcmp(sub.c_str(), "unhold", 6)) return est_unhold();
+  if (cmdcmp(sub.c_str(), "store", 3)) return est_store();
+  if (cmdcmp(sub.c_str(), "restore", 3)) return est_restore();
   if (cmdcmp(sub.c_str(), "dir", 3)) {
     if (*peektok_chr()) return error(RC_SYNTAX);
     std::string names;

@@ -27,6 +27,8 @@ void stats_bindcommands() {
   stats_bindclogit();
   stats_bindml();
   stats_bindpanelreg();
+  stats_bindhausman();
+  stats_bindivfit();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -110,3 +110,5 @@ void stats_bindtobit();
 void stats_bindclogit();
 void stats_bindml();
 void stats_bindpanelreg();
+void stats_bindhausman();
+void stats_bindivfit();

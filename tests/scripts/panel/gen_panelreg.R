@@ -92,6 +92,10 @@ fits <- function(d, tag) {
   chk(paste0("ref_re_", tag), L)
   Vc <- vcovHC(re, method = "arellano", type = "HC0", cluster = "group") * Gn / (Gn - 1)
   chk(paste0("ref_re_rob_", tag), coeflines(b[c(2, 3, 4, 1)], Vc[c(2, 3, 4, 1), c(2, 3, 4, 1)], c("x1", "x2", "z", "_cons")))
+  # Hausman test, fe against re
+  h <- phtest(fe, re)
+  chk(paste0("ref_hausman_", tag), c(sprintf("r(chi2) %s 1e-6", f17(h$statistic)), sprintf("r(df) %s 0", f17(h$parameter)),
+      sprintf("r(p) %s 1e-6", f17(h$p.value))))
   # between
   be <- plm(y ~ x1 + x2 + z, data = pd, model = "between")
   b <- coef(be); V <- vcov(be)

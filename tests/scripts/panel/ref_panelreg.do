@@ -59,6 +59,11 @@ program define ref_re_rob_bal
 	chk _b[_cons] 0.77571182004010664 1e-6
 	chk _se[_cons] 0.18859169487382696 1e-6
 end
+program define ref_hausman_bal
+	chk r(chi2) 670.43770796882552 1e-6
+	chk r(df) 2 0
+	chk r(p) 2.6079633543457965e-146 1e-6
+end
 program define ref_be_bal
 	chk _b[x1] 1.8613335001486642 1e-6
 	chk _se[x1] 0.17195014749081941 1e-6
@@ -130,6 +135,11 @@ program define ref_re_rob_unb
 	chk _se[z] 0.15272695711114345 1e-6
 	chk _b[_cons] 0.63769991832811224 1e-6
 	chk _se[_cons] 0.20788005861315381 1e-6
+end
+program define ref_hausman_unb
+	chk r(chi2) 24.255323414815049 1e-6
+	chk r(df) 2 0
+	chk r(p) 5.4078351224148194e-06 1e-6
 end
 program define ref_be_unb
 	chk _b[x1] 1.4005496356350009 1e-6

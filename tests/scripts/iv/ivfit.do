@@ -1,0 +1,53 @@
+* ivfit against AER::ivreg, sandwich and lm (gen_ivfit.R, values in
+* ref_ivfit.do): 2SLS with the default, small, robust and clustered
+* variances, the first stages, Sargan's and Durbin's tests; LIML with its
+* kappa; two-step GMM with Hansen's J; replay, predict, bad input.
+run chk.do
+run ref_ivfit.do
+insheet using iv1.csv, clear
+ivfit y w (x1 x2 = z1 z2 z3), first
+ref_2sls
+display e(instd) " | " e(insts) " | " e(model)
+ivfit y w (x1 x2 = z1 z2 z3), small
+ref_2sls_small
+quietly ivfit y w (x1 x2 = z1 z2 z3), robust
+ref_2sls_rob
+quietly ivfit y w (x1 x2 = z1 z2 z3), robust small
+ref_2sls_rob_small
+quietly ivfit y w (x1 x2 = z1 z2 z3), cluster(g)
+ref_2sls_clu
+ivfit y w (x1 x2 = z1 z2 z3), liml
+ref_liml
+quietly ivfit y w (x1 x2 = z1 z2 z3), liml robust
+ref_liml_rob
+ivfit y w (x1 x2 = z1 z2 z3), gmm
+ref_gmm
+quietly ivfit y w (x1 x2 = z1 z2 z3), gmm cluster(g)
+ref_gmm_clu
+* replay and predict
+ivfit, level(90)
+predict double r, residuals
+predict double xb
+assert reldif(y - xb, r) < 1e-9
+* exactly identified: no overidentification test
+quietly ivfit y w (x1 x2 = z1 z2)
+display e(sargan) " " e(df_overid)
+* an instrument collinear with the exogenous regressor
+gen double wz = 2*w
+cap noi ivfit y w (x1 x2 = z1 wz)
+display _rc
+quietly ivfit y w (x1 = z1 wz z2)
+display e(insts) " " e(df_overid)
+* bad input
+cap noi ivfit y w (x1 x2 = z1)
+display _rc
+cap noi ivfit y w (x1 = x1 z1)
+display _rc
+cap noi ivfit y w (x1 z1 z2)
+display _rc
+cap noi ivfit y w (x1 = z1 z2), liml gmm
+display _rc
+cap noi ivfit y w (x1 = z1 z2) [aw=z3]
+display _rc
+cap noi ivfit y w (x1 = nosuch)
+display _rc
