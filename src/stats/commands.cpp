@@ -29,6 +29,8 @@ void stats_bindcommands() {
   stats_bindpanelreg();
   stats_bindhausman();
   stats_bindivfit();
+  stats_bindmlvocab();
+  stats_bindrobust();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

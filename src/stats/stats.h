@@ -112,3 +112,5 @@ void stats_bindml();
 void stats_bindpanelreg();
 void stats_bindhausman();
 void stats_bindivfit();
+void stats_bindmlvocab();
+void stats_bindrobust();
