@@ -45,13 +45,18 @@ void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep
       xm[static_cast<size_t>(j)] = s / static_cast<double>(n);
     }
   }
-  Vec D(static_cast<size_t>(n) * static_cast<size_t>(k)), dy(static_cast<size_t>(n));
-  for (int j = 0; j < k; ++j)
-    for (long i = 0; i < n; ++i) D[at(i, j, n)] = X[at(i, j, n)] - xm[static_cast<size_t>(j)];
-  for (long i = 0; i < n; ++i) dy[static_cast<size_t>(i)] = y[i] - ym;
+  // Without a constant the data are used in place (no copy of n x k).
+  Vec D, dy(y, y + n);
+  if (cons) {
+    D.resize(static_cast<size_t>(n) * static_cast<size_t>(k));
+    for (int j = 0; j < k; ++j)
+      for (long i = 0; i < n; ++i) D[at(i, j, n)] = X[at(i, j, n)] - xm[static_cast<size_t>(j)];
+    for (long i = 0; i < n; ++i) dy[static_cast<size_t>(i)] = y[i] - ym;
+  }
+  const double* Dp = cons ? D.data() : X;
   Vec G, xy;
-  lsq_gram(D.data(), n, k, G);
-  lsq_cross(D.data(), k, dy.data(), 1, n, xy);
+  lsq_gram(Dp, n, k, G);
+  lsq_cross(Dp, k, dy.data(), 1, n, xy);
   r.rank = lsq_sweepinv(G, k, keep);
   r.inv = G;
   r.b.assign(static_cast<size_t>(k), 0);
@@ -64,7 +69,7 @@ void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep
   for (int j = 0; j < k; ++j) {
     const double bj = r.b[static_cast<size_t>(j)];
     if (bj == 0) continue;
-    const double* dj = D.data() + at(0, j, n);
+    const double* dj = Dp + at(0, j, n);
     for (long i = 0; i < n; ++i) r.e[static_cast<size_t>(i)] -= bj * dj[i];
   }
   r.rss = 0;
