@@ -35,9 +35,12 @@ constexpr long ODBC_BLOCKROWS = 4096;
 // Rows per block for rows of rowbytes bytes.
 long odbc_blockrows(long rowbytes);
 
-// Opens a connection to src. 0, or 682 with the driver manager's or the
-// driver's message printed.
-[[nodiscard]] int odbc_connect(OdbcConn& c, const OdbcSource& src);
+// Opens a connection to src. With stream, a driver that would read a whole
+// result set into its own memory before the first row is handed over is
+// asked to read it in blocks instead (PostgreSQL's: cursor fetches), unless
+// the connection string says otherwise. 0, or 682 with the driver manager's
+// or the driver's message printed.
+[[nodiscard]] int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream = false);
 void odbc_close(OdbcConn& c);
 // The diagnostic records of a handle (type as SQL_HANDLE_*) as one text
 // ("" when there are none), each "message (SQLSTATE)"; state gets the first

@@ -161,7 +161,7 @@ int sub_load(const std::string& before, const std::string& after) {
   if (hasexec && !columns.empty()) return errmsgf(RC_SYNTAX, "a list of columns may not be combined with exec()\n");
   if (ds.updata && !clear) return error(RC_DATALOST);
   OdbcConn c;
-  if (int rc = odbc_connect(c, src)) return rc;
+  if (int rc = odbc_connect(c, src, true)) return rc;
   if (hastable) {
     query = "SELECT ";
     for (size_t k = 0; k < columns.size(); ++k) query += (k ? ", " : "") + odbc_ident(c, columns[k], noquote);

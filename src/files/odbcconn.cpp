@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -56,11 +57,47 @@ std::string odbc_diag(short type, void* handle, std::string* state) {
   return res;
 }
 
-int odbc_connect(OdbcConn& c, const OdbcSource& src) {
+namespace {
+
+// True when the connection string sets key (any case).
+bool haskey(const std::string& cs, const char* key) {
+  std::string low;
+  for (char ch : cs) low.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+  return low.find(key) != std::string::npos;
+}
+
+int connectwith(OdbcConn& c, const OdbcSource& src, std::string cs);
+
+// Rows a PostgreSQL cursor fetch brings at once when loads stream.
+constexpr int PG_FETCHROWS = 10000;
+
+}  // namespace
+
+int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream) {
   std::string cs = src.connstr;
   if (cs.empty() && !src.dsn.empty()) cs = "DSN=" + src.dsn + ";";
   if (cs.empty()) cs = odbcst.lastsrc;
   if (cs.empty()) return errmsgf(RC_SYNTAX, "no data source: give dsn(\"name\") or connectionstring(\"...\")\n");
+  if (int rc = connectwith(c, src, cs)) return rc;
+  odbcst.lastsrc = cs;
+  if (!stream || haskey(cs, "usedeclarefetch")) return 0;
+  SQLCHAR drv[128] = {0};
+  SQLSMALLINT dl = 0;
+  SQLGetInfo(c.dbc, SQL_DRIVER_NAME, drv, sizeof drv, &dl);
+  if (std::strncmp(reinterpret_cast<const char*>(drv), "psqlodbc", 8) != 0) return 0;
+  // The PostgreSQL driver keeps a whole result in memory unless told to use
+  // a cursor: connect again so that it reads the rows in blocks.
+  odbc_close(c);
+  std::string streamcs = cs;
+  if (!streamcs.empty() && streamcs.back() != ';') streamcs += ';';
+  streamcs += "UseDeclareFetch=1;Fetch=" + std::to_string(PG_FETCHROWS) + ";";
+  return connectwith(c, src, streamcs);
+}
+
+namespace {
+
+// Connects c with connection string cs. 0 or 682 printed.
+int connectwith(OdbcConn& c, const OdbcSource& src, std::string cs) {
   SQLHENV env = SQL_NULL_HENV;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
     return errmsgf(RC_ODBCCONNECT, "could not connect to odbc dsn: the ODBC driver manager could not start\n");
@@ -92,9 +129,10 @@ int odbc_connect(OdbcConn& c, const OdbcSource& src) {
     c.quote = text(q);
     if (c.quote == " ") c.quote.clear();
   }
-  odbcst.lastsrc = cs;
   return 0;
 }
+
+}  // namespace
 
 void odbc_close(OdbcConn& c) {
   if (c.dbc) {

@@ -1,6 +1,6 @@
 // `odbc insert`'s engine: variables appended to a table (made first with
 // create, emptied first with overwrite) through one prepared INSERT whose
-// parameters are bound as column arrays, a block of observations per call.
+// parameters are bound to column buffers, many rows per statement.
 // Missing values and empty strings go as NULL, daily-date variables as
 // DATE. Each block is committed as it goes, or (block) the whole insert is
 // one transaction that a failure or Break rolls back.
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -160,50 +161,68 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
   if (!o.block)
     if (int rc = endtran(c, true)) return rc;
 
-  long rowbytes = 0;
-  for (int v : vars) rowbytes += typewidth(vartype(v)) + 1 + static_cast<long>(sizeof(SQLLEN));
-  long rows = std::min(odbc_blockrows(rowbytes), std::max(ds.nobs, 1L));
-  Stmt s;
-  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s.h))) {
-    s.h = SQL_NULL_HSTMT;
-    return errmsgf(RC_SYNTAX, "%s\n", odbc_diag(SQL_HANDLE_DBC, c.dbc).c_str());
-  }
-  std::string sql = "INSERT INTO " + qt + " (";
-  for (size_t k = 0; k < vars.size(); ++k) sql += (k ? ", " : "") + odbc_ident(c, varname(vars[k]), false);
-  sql += ") VALUES (";
-  for (size_t k = 0; k < vars.size(); ++k) sql += k ? ", ?" : "?";
-  sql += ")";
-  if (!SQL_SUCCEEDED(SQLPrepare(s.h, reinterpret_cast<SQLCHAR*>(sql.data()), static_cast<SQLINTEGER>(sql.size()))))
-    return errmsgf(RC_SYNTAX, "the insert was refused: %s\n", odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
-  SQLSetStmtAttr(s.h, SQL_ATTR_PARAM_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
-  if (!SQL_SUCCEEDED(SQLSetStmtAttr(s.h, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0))) rows = 1;
-  SQLULEN got = 0;
-  if (SQL_SUCCEEDED(SQLGetStmtAttr(s.h, SQL_ATTR_PARAMSET_SIZE, &got, 0, nullptr)) && got >= 1 &&
-      got < static_cast<SQLULEN>(rows))
-    rows = static_cast<long>(got);  // the driver takes fewer rows at a time
+  // Rows per statement: a multi-row VALUES list with as many parameters as
+  // the source takes (most take 999; PostgreSQL far more), so that one round
+  // trip carries many rows; commits every CHUNK rows or so.
+  SQLCHAR dbms[64] = {0};
+  SQLSMALLINT dl = 0;
+  SQLGetInfo(c.dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dl);
+  const long maxparams = std::strstr(reinterpret_cast<const char*>(dbms), "PostgreSQL") ? 30000 : 999;
+  const long nv = static_cast<long>(vars.size());
+  const long rows = std::max(1L, std::min({maxparams / nv, ODBC_BLOCKROWS, std::max(ds.nobs, 1L)}));
+  const long perchunk = (ODBC_BLOCKROWS + rows - 1) / rows;  // statements between commits
+  std::string head = "INSERT INTO " + qt + " (";
+  for (size_t k = 0; k < vars.size(); ++k) head += (k ? ", " : "") + odbc_ident(c, varname(vars[k]), false);
+  head += ") VALUES ";
+  std::string tuple = "(";
+  for (size_t k = 0; k < vars.size(); ++k) tuple += k ? ", ?" : "?";
+  tuple += ")";
   std::vector<Param> ps;
   for (int v : vars) ps.push_back(makeparam(v, rows));
-  for (size_t k = 0; k < ps.size(); ++k) {
-    Param& p = ps[k];
-    if (!SQL_SUCCEEDED(SQLBindParameter(s.h, static_cast<SQLUSMALLINT>(k + 1), SQL_PARAM_INPUT, p.ctype, p.sqltype,
-                                        p.size, 0, p.buf.data(), static_cast<SQLLEN>(p.elem), p.ind.data())))
-      return errmsgf(RC_SYNTAX, "variable %s cannot be sent: %s\n", varname(p.var).c_str(),
-                     odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
-  }
-  std::vector<double> vals;
-  long block = 0;
-  for (long obs = 1; obs <= ds.nobs; obs += rows) {
-    ++block;
-    if (ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat)) return 1;
-    const long n = std::min(rows, ds.nobs - obs + 1);
-    if (n < rows) SQLSetStmtAttr(s.h, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(n), 0);
-    fillblock(ps, obs, n, vals);
-    SQLRETURN r = SQLExecute(s.h);
-    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA)
+  // A statement for m rows, its parameters bound to rows 0..m-1 of the buffers.
+  auto prepare = [&](Stmt& s, long m) -> int {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s.h))) {
+      s.h = SQL_NULL_HSTMT;
+      return errmsgf(RC_SYNTAX, "%s\n", odbc_diag(SQL_HANDLE_DBC, c.dbc).c_str());
+    }
+    std::string sql = head;
+    for (long i = 0; i < m; ++i) sql += (i ? ", " : "") + tuple;
+    if (!SQL_SUCCEEDED(SQLPrepare(s.h, reinterpret_cast<SQLCHAR*>(sql.data()), static_cast<SQLINTEGER>(sql.size()))))
       return errmsgf(RC_SYNTAX, "the insert was refused: %s\n", odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
-    if (!o.block) {
+    SQLUSMALLINT no = 1;
+    for (long i = 0; i < m; ++i)
+      for (Param& p : ps) {
+        if (!SQL_SUCCEEDED(SQLBindParameter(s.h, no++, SQL_PARAM_INPUT, p.ctype, p.sqltype, p.size, 0,
+                                            &p.buf[static_cast<size_t>(i) * p.elem], static_cast<SQLLEN>(p.elem),
+                                            &p.ind[static_cast<size_t>(i)])))
+          return errmsgf(RC_SYNTAX, "variable %s cannot be sent: %s\n", varname(p.var).c_str(),
+                         odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
+      }
+    return 0;
+  };
+  Stmt full, tail;
+  if (ds.nobs >= rows)
+    if (int rc = prepare(full, rows)) return rc;
+  std::vector<double> vals;
+  long block = 0, stmts = 0, pending = 0;
+  for (long obs = 1; obs <= ds.nobs; obs += rows) {
+    if (stmts++ % perchunk == 0) {
+      ++block;
+      if (ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat)) return 1;
+    }
+    const long n = std::min(rows, ds.nobs - obs + 1);
+    if (n < rows)
+      if (int rc = prepare(tail, n)) return rc;
+    fillblock(ps, obs, n, vals);
+    SQLRETURN r = SQLExecute(n < rows ? tail.h : full.h);
+    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA)
+      return errmsgf(RC_SYNTAX, "the insert was refused: %s\n",
+                     odbc_diag(SQL_HANDLE_STMT, n < rows ? tail.h : full.h).c_str());
+    pending += n;
+    if (!o.block && (stmts % perchunk == 0 || obs + n > ds.nobs)) {
       if (int rc = endtran(c, true)) return rc;
-      *sent += n;
+      *sent += pending;
+      pending = 0;
     }
   }
   if (o.block) {

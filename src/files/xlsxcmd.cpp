@@ -105,25 +105,30 @@ int build(const std::vector<XlsxCell>& cells, uint32_t ncol, uint32_t nrow, bool
   }
   if (int rc = setobs_uninit(nobs)) return rc;
   if (nobs == 0) return 0;
-  std::vector<std::vector<double>> nums(ncol);
+  // Every cell empty first (missing values a block at a time), then the
+  // cells read go straight into their columns.
+  std::vector<ColView> views(ncol);
+  const std::vector<double> miss(static_cast<size_t>(std::min(nobs, 65536L)), misval);
   for (uint32_t k = 0; k < ncol; ++k) {
-    const ColView v = colview(vars[k]);
-    if (cols[k].text) std::memset(v.at(1), 0, static_cast<size_t>(v.type) * static_cast<size_t>(nobs));
-    else nums[k].assign(static_cast<size_t>(nobs), misval);
+    const ColView v = views[k] = colview(vars[k]);
+    if (cols[k].text) {
+      std::memset(v.at(1), 0, static_cast<size_t>(v.type) * static_cast<size_t>(nobs));
+      continue;
+    }
+    for (long o = 1; o <= nobs; o += static_cast<long>(miss.size()))
+      col_encode(v, o, std::min(static_cast<long>(miss.size()), nobs - o + 1), miss.data());
   }
   for (const XlsxCell& c : cells) {
     if (c.row < top) continue;
     const long obs = static_cast<long>(c.row - top) + 1;
+    const ColView& v = views[c.col];
     if (cols[c.col].text) {
-      const ColView v = colview(vars[c.col]);
       std::string t = celltext(c);
       std::memcpy(v.at(obs), t.data(), std::min(t.size(), static_cast<size_t>(v.type)));
     } else {
-      nums[c.col][static_cast<size_t>(obs - 1)] = c.num;
+      v.put(obs, c.num);
     }
   }
-  for (uint32_t k = 0; k < ncol; ++k)
-    if (!cols[k].text) col_encode(colview(vars[k]), 1, nobs, nums[k].data());
   return 0;
 }
 

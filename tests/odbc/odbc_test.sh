@@ -3,7 +3,8 @@
 # starts and stops itself:
 #   odbc_test.sh ZELTA postgres   a PostgreSQL cluster made by initdb in a
 #                                 temporary folder, listening only on a Unix
-#                                 socket there (run as nobody when we are root)
+#                                 socket there (run as nobody when we are root;
+#                                 see pgcluster.sh)
 #   odbc_test.sh ZELTA sqlite     a file database through the SQLite driver
 # The driver manager reads driver and data-source files made here (ODBCSYSINI,
 # ODBCINI), so nothing under /etc is needed or changed. Each tests/odbc/KIND_*.do
@@ -13,41 +14,14 @@
 set -u
 zelta=$(realpath "$1"); kind=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d); chmod 755 "$work"
-pgbin=""; pgdata="$work/pgdata"
-cleanup() {
-  if [ -n "$pgbin" ] && [ -f "$pgdata/postmaster.pid" ]; then
-    $asuser "$pgbin/pg_ctl" -D "$pgdata" -m immediate -w stop >/dev/null 2>&1
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 skip() { echo "SKIPPED: $*"; exit 77; }
-
-driver() { find /usr/lib /usr/local/lib -name "$1" 2>/dev/null | head -1; }
-asuser=""
-if [ "$(id -u)" = 0 ]; then asuser="runuser -u nobody --"; fi
 
 case $kind in
   postgres)
-    so=$(driver psqlodbcw.so)
-    [ -n "$so" ] || skip "the PostgreSQL ODBC driver (odbc-postgresql) is not installed"
-    pgbin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
-    [ -x "$pgbin/initdb" ] || skip "the PostgreSQL server (postgresql) is not installed"
-    mkdir -p "$pgdata"
-    [ -n "$asuser" ] && chown nobody "$work" "$pgdata"
-    if ! $asuser "$pgbin/initdb" -D "$pgdata" -U zelta --auth=trust -E UTF8 --locale=C >"$work/initdb.log" 2>&1; then
-      cat "$work/initdb.log"; skip "initdb failed"
-    fi
-    if ! $asuser "$pgbin/pg_ctl" -D "$pgdata" -w -t 60 -l "$work/server.log" \
-         -o "-c listen_addresses='' -k $work -c fsync=off" start >/dev/null 2>&1; then
-      cat "$work/server.log"; skip "the PostgreSQL server did not start"
-    fi
-    cat >"$work/odbcinst.ini" <<EOF
-[PgTest]
-Description=PostgreSQL for the tests
-Driver=$so
-EOF
+    . "$here/pgcluster.sh"
+    pg_start || exit 77
+    trap pg_stop EXIT
+    work=$PGWORK
     cat >"$work/odbc.ini" <<EOF
 [zpg]
 Description=PostgreSQL test cluster
@@ -59,8 +33,10 @@ Username=zelta
 EOF
     ;;
   sqlite)
-    so=$(driver libsqlite3odbc.so)
+    so=$(find /usr/lib /usr/local/lib -name libsqlite3odbc.so 2>/dev/null | head -1)
     [ -n "$so" ] || skip "the SQLite ODBC driver (libsqliteodbc) is not installed"
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
     cat >"$work/odbcinst.ini" <<EOF
 [SQLiteTest]
 Description=SQLite 3 for the tests

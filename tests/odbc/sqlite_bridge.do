@@ -14,6 +14,8 @@ describe
 list
 odbc exec("INSERT INTO t VALUES (4, 'abc', 1, NULL, 'x')")
 odbc load id big, table("t") clear
+list
+* a statement file: comments, quotes holding semicolons, a failing statement
 * stops the file with the server's message
 odbc sqlfile("stmts.sql"), dsn("zlite")
 odbc load, table("notes") dsn("zlite") clear
