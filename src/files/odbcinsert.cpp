@@ -162,12 +162,13 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
     if (int rc = endtran(c, true)) return rc;
 
   // Rows per statement: a multi-row VALUES list with as many parameters as
-  // the source takes (most take 999; PostgreSQL far more), so that one round
+  // the source takes (most take 999; the PostgreSQL driver about 7,000 before
+  // its parameter messages grow too long for it), so that one round
   // trip carries many rows; commits every CHUNK rows or so.
   SQLCHAR dbms[64] = {0};
   SQLSMALLINT dl = 0;
   SQLGetInfo(c.dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dl);
-  const long maxparams = std::strstr(reinterpret_cast<const char*>(dbms), "PostgreSQL") ? 30000 : 999;
+  const long maxparams = std::strstr(reinterpret_cast<const char*>(dbms), "PostgreSQL") ? 7000 : 999;
   const long nv = static_cast<long>(vars.size());
   const long rows = std::max(1L, std::min({maxparams / nv, ODBC_BLOCKROWS, std::max(ds.nobs, 1L)}));
   const long perchunk = (ODBC_BLOCKROWS + rows - 1) / rows;  // statements between commits
