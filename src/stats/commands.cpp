@@ -28,6 +28,7 @@ void stats_bindcommands() {
   stats_bindml();
   stats_bindanova();
   stats_bindmanova();
+  stats_bindsmooth();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

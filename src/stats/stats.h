@@ -121,3 +121,4 @@ void stats_bindclogit();
 void stats_bindml();
 void stats_bindanova();
 void stats_bindmanova();
+void stats_bindsmooth();
