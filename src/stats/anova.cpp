@@ -419,8 +419,8 @@ int cmd_anova(int) {
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
+    spec.maxcols = st_matsize() - 2;
     if (int rc = anv_fit(spec, s, f)) return rc;
-    if (static_cast<int>(f.cols.size()) > st_matsize() - 2) return error(RC_MATSIZE);
     anv_dropnotes(spec, f);
     post(spec, f, s.wkind ? std::string(1, s.wkind) + "weight" : "", s.wexp);
   } catch (const std::bad_alloc&) {

@@ -23,6 +23,7 @@ struct AnvSpec {
   std::vector<AnvTerm> terms;
   std::vector<int> continuous;   // variables of the terms taken as continuous
   bool sequential = false;       // sequential (in order) instead of partial sums of squares
+  double maxcols = 1e9;          // design columns allowed (matsize less 2), else 908
 };
 
 // One column of the design.
@@ -57,7 +58,8 @@ struct AnvFit {
 // Fits spec over the sample s (selection and weights; fweights and aweights,
 // aweights scaled to sum to the observations). Observations with a missing
 // response or term variable are left out. Returns 0, 1 on a Break, 2000 (no
-// observations) or a weight-rule code, each printed.
+// observations), 149 (a nested term's levels too many to key), 908 (more
+// columns than maxcols) or a weight-rule code, each printed.
 [[nodiscard]] int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f);
 
 // The four multivariate tests of a hypothesis SSCP matrix H (df dfh)

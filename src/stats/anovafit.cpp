@@ -194,6 +194,11 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
     }
     std::vector<std::string> names;
     if (t.within.empty()) {
+      double cols = 1;
+      for (int pi : P.parts)
+        if (pi >= 0) cols *= fac[static_cast<size_t>(pi)].lv.n() - 1;
+      if (static_cast<double>(p) + cols > spec.maxcols)
+        return errmsgf(RC_MATSIZE, "the design has more columns than matsize allows (%.0f)\n", spec.maxcols);
       names.push_back("");
       for (int pi : P.parts) {
         std::vector<std::string> nn;
@@ -210,6 +215,13 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
       P.nested = true;
       std::vector<int> wf;
       for (int v : t.within) wf.push_back(facindex(v));
+      // Cells and combinations are keyed by mixed-radix numbers of the
+      // levels: their product must fit in 62 bits.
+      for (const std::vector<int>* fs : {&wf, &catf}) {
+        double span = 1;
+        for (int j : *fs) span *= fac[static_cast<size_t>(j)].lv.n();
+        if (span > 4.6e18) return errmsgf(RC_TOOMANYCATS, "%s: too many categories\n", t.name.c_str());
+      }
       // Cells and the crossed combinations seen in each, in sorted order.
       std::map<int64_t, std::map<int64_t, int>> cells;
       for (long i = 0; i < n; ++i) {
@@ -249,6 +261,8 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
         P.rank[static_cast<size_t>(i)] = cells[ck][mk];
       }
     }
+    if (static_cast<double>(p) + static_cast<double>(names.size()) > spec.maxcols)
+      return errmsgf(RC_MATSIZE, "the design has more columns than matsize allows (%.0f)\n", spec.maxcols);
     P.ncols = static_cast<int>(names.size());
     for (std::string& nm : names) f.cols.push_back(AnvColumn{static_cast<int>(ti), std::move(nm), false});
     p += P.ncols;

@@ -150,6 +150,7 @@ int cmd_manova(int) {
     StSample s;
     if (int rc = st_sample(s)) return rc;
     AnvFit f;
+    spec.maxcols = st_matsize() - 2;
     if (int rc = anv_fit(spec, s, f)) return rc;
     const double dfr = f.N - f.rank - 1;
     if (dfr < q) return errmsgf(RC_TOOFEWVARS, "too few observations: %.0f residual degrees of freedom for %d responses\n", dfr, q);

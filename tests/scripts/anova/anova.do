@@ -81,3 +81,8 @@ cap noi anovadef
 display _rc
 cap noi anova
 display _rc
+* a design wider than matsize allows
+set matsize 40
+gen id = _n
+cap noi anova y id
+display _rc
