@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   const std::string d = dir;
   std::printf("(2 shared cores: figures are noisy; numpy runs with one BLAS thread)\n");
   ds_reset();
-  if (setmemory(static_cast<uint64_t>(big) * 16 + (64 << 20))) return 1;
+  if (setmemory(static_cast<uint64_t>(big) * 32 + (64 << 20))) return 1;  // three double columns
   if (addvar("x", ST_DOUBLE) || addvar("px", ST_DOUBLE) || addvar("pd", ST_DOUBLE) || setobs(big)) return 1;
   bench::Rng rnd;
   std::vector<double> x(static_cast<size_t>(big));

@@ -2,7 +2,7 @@
 # evaluation points t, and the density at t by each kernel, summed directly
 # over the sample with numpy (the kernels on [-1, 1], the gaussian with
 # standard deviation h), with and without weights; gx, gd are the 25-point
-# grid from the minimum to the maximum and the gaussian density there, the
+# grid from the minimum to the maximum and the gaussian, Epanechnikov and weighted biweight densities there, the
 # gaussian also checked against scipy.stats.gaussian_kde.
 # Run with /usr/bin/python3 from this folder.
 import numpy as np
@@ -49,6 +49,8 @@ cols["rw_gaus"] = full(dens("gaussian", t, h, w))
 gx = np.linspace(x.min(), x.max(), 25)
 cols["gx"] = full(gx)
 cols["gd"] = full(dens("gaussian", gx, h, ones))
+cols["gde"] = full(dens("epanechnikov", gx, h, ones))
+cols["gdb"] = full(dens("biweight", gx, h, w))
 # scipy's gaussian_kde: the factor is h over the sample standard deviation
 kde = gaussian_kde(x, bw_method=h / np.std(x, ddof=1))
 assert np.allclose(kde(gx), cols["gd"][:25], rtol=1e-12, atol=0)

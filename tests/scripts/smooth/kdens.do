@@ -27,6 +27,10 @@ kdens x, n(25) generate(px pd) kernel(gaussian) bwidth(.37) nograph
 display r(n) " " r(N) " " r(kernel) " " r(bwidth)
 near px gx
 near pd gd
+kdens x, n(25) generate(qx qd) bwidth(.37) nograph
+near qd gde
+kdens x [fw=w], n(25) generate(bx bd) kernel(biw) bwidth(.37) nograph
+near bd gdb
 * the default bandwidth: 0.9 min(sd, IQR/1.349) N^(-1/5) from summarize's percentiles
 quietly summarize x, detail
 local h = 0.9 * min(r(sd), (r(p75) - r(p25)) / 1.349) * r(N)^(-0.2)
@@ -41,7 +45,7 @@ display r(N)
 * the graph, with the normal overlay
 kdens x, normal bwidth(.37) saving(kd.gph, replace)
 * bad input: the data stay as they were
-drop d_* dw_* px pd
+drop d_* dw_* px pd qx qd bx bd
 datasignature
 local sig `r(datasignature)'
 cap noi kdens x, kernel(box) nograph
