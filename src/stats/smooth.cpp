@@ -69,19 +69,18 @@ double sm_kernelvalue(SmKernel k, double u) {
   return 0;
 }
 
-int sm_kdens(const std::vector<double>& x, const std::vector<double>& w, SmKernel k, double h,
-             const std::vector<double>& at, std::vector<double>& dens) {
-  const size_t n = x.size();
+int sm_kdens(const double* x, const double* w, size_t n, SmKernel k, double h, const std::vector<double>& at,
+             std::vector<double>& dens) {
   dens.assign(at.size(), 0);
   if (n == 0 || !(h > 0)) return 0;
-  const auto [mnit, mxit] = std::minmax_element(x.begin(), x.end());
+  const auto [mnit, mxit] = std::minmax_element(x, x + n);
   const double lo = *mnit, hi = *mxit;
   double W = 0;
-  if (w.empty()) {
+  if (!w) {
     W = static_cast<double>(n);
   } else {
     Accum a;
-    for (double v : w) a.add(v);
+    for (size_t i = 0; i < n; ++i) a.add(w[i]);
     W = a.value();
   }
   // Evenly spaced points and a kernel of finite support: each observation
@@ -92,7 +91,7 @@ int sm_kdens(const std::vector<double>& x, const std::vector<double>& w, SmKerne
     const double inv = 1 / h;
     for (size_t i = 0; i < n; ++i) {
       if ((i & 1048575) == 0 && stopflag) return 1;
-      const double xi = x[i], wi = w.empty() ? 1.0 : w[i];
+      const double xi = x[i], wi = w ? w[i] : 1.0;
       const double a = std::floor((xi - h - lo) / step) - 1, b = std::ceil((xi + h - lo) / step) + 1;
       const size_t j0 = a < 0 ? 0 : static_cast<size_t>(a);
       const size_t j1 = b > static_cast<double>(m - 1) ? m - 1 : static_cast<size_t>(b);
@@ -116,7 +115,7 @@ int sm_kdens(const std::vector<double>& x, const std::vector<double>& w, SmKerne
   for (size_t i = 0; i < n; ++i) ++start[bucket(x[i]) + 1];
   std::partial_sum(start.begin(), start.end(), start.begin());
   // (Left uninitialised: every element is written by the fill below.)
-  std::unique_ptr<double[]> xbuf(new double[n]), wbuf(w.empty() ? nullptr : new double[n]);
+  std::unique_ptr<double[]> xbuf(new double[n]), wbuf(w ? new double[n] : nullptr);
   double* const xs = xbuf.get();
   double* const ws = wbuf.get();
   {

@@ -17,13 +17,13 @@ const char* sm_kernelname(SmKernel k);
 double sm_kernelvalue(SmKernel k, double u);
 
 // The density estimate at each of the points at: sum of w_i K((t - x_i)/h)
-// over h times the sum of the weights (w empty: weights 1). x, w: the
-// sample (no missing values). Exact: with evenly spaced points from the
+// over h times the sum of the weights (w null: weights 1). x, w: the n
+// observations of the sample (no missing values). Exact: with evenly spaced points from the
 // minimum to the maximum, each observation adds to the points within its
 // kernel's reach; otherwise the data are bucketed by value so that each
 // point only visits the observations within reach.
 // Returns 0 or 1 on a Break.
-[[nodiscard]] int sm_kdens(const std::vector<double>& x, const std::vector<double>& w, SmKernel k, double h,
+[[nodiscard]] int sm_kdens(const double* x, const double* w, size_t n, SmKernel k, double h,
                            const std::vector<double>& at, std::vector<double>& dens);
 
 // Locally weighted smoothing: for each observation i, the fit at x_i from

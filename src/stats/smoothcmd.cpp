@@ -92,8 +92,13 @@ int cmd_kde(int) {
   try {
     StSample s;
     if (int rc = st_sample(s)) return rc;
-    std::vector<double> x, w;
-    x.reserve(static_cast<size_t>(std::max(0L, s.hi - s.lo + 1)));
+    // The values in a scratch area kept between runs: a large sample
+    // would otherwise pay for fresh pages on every run.
+    std::vector<double>& x = sts.kdspare;
+    std::vector<double> w;
+    const size_t range = static_cast<size_t>(std::max(0L, s.hi - s.lo + 1));
+    if (x.size() < range) x.resize(range);
+    size_t nx = 0;
     double lo = misval, hi = -misval, N = 0;
     for (long o = s.lo; o <= s.hi; ++o) {
       if (!s.selected(o)) continue;
@@ -105,13 +110,13 @@ int cmd_kde(int) {
         if (int rc = st_checkweight(s.wkind, wi, &use)) return rc;
       }
       if (!use) continue;
-      x.push_back(v);
+      x[nx++] = v;
       if (s.wkind) w.push_back(wi);
       lo = std::min(lo, v);
       hi = std::max(hi, v);
       N += s.wkind == WK_F ? wi : 1;
     }
-    if (x.empty()) return st_noobs();
+    if (nx == 0) return st_noobs();
     // The points: at()'s values, or n() from the minimum to the maximum.
     std::vector<double> at;
     std::vector<long> where;
@@ -126,7 +131,7 @@ int cmd_kde(int) {
       }
     }
     std::vector<double> d;
-    if (int rc = sm_kdens(x, w, k, h, at, d)) return rc;
+    if (int rc = sm_kdens(x.data(), w.empty() ? nullptr : w.data(), nx, k, h, at, d)) return rc;
     for (size_t j = 0; j < at.size(); ++j) {
       if (!atv) store(xv, where[j], at[j]);
       store(dv, where[j], d[j]);

@@ -94,6 +94,7 @@ struct StatsState {
   RegFit reg;  // the last regress fit
   double summ_mean = 0, summ_sd = 0;  // mean and sd of summarize's last variable
   std::vector<GdCell> gdspare;        // accumulators of the last dense group sums, reused by the next
+  std::vector<double> kdspare;        // kdens's copy of the sample, reused by the next
   std::string reshape_failed;  // the last reshape that failed a check on the data ("" none)
 };
 extern StatsState sts;
