@@ -29,6 +29,8 @@ void stats_bindcommands() {
   stats_bindanova();
   stats_bindmanova();
   stats_bindsmooth();
+  stats_bindmlvocab();
+  stats_bindrobust();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -123,3 +123,5 @@ void stats_bindml();
 void stats_bindanova();
 void stats_bindmanova();
 void stats_bindsmooth();
+void stats_bindmlvocab();
+void stats_bindrobust();
