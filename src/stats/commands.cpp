@@ -29,6 +29,9 @@ void stats_bindcommands() {
   stats_bindpanelreg();
   stats_bindhausman();
   stats_bindivfit();
+  stats_bindanova();
+  stats_bindmanova();
+  stats_bindsmooth();
   stats_bindmlvocab();
   stats_bindrobust();
   res_set_edisplay(ct_ereturn_display);
