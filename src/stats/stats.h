@@ -109,3 +109,9 @@ void stats_bindordered();
 void stats_bindtobit();
 void stats_bindclogit();
 void stats_bindml();
+void stats_bindcox();
+void stats_bindqreg();
+
+// The predictions after cox (predict's handler passes them on): the storage
+// type (0 default), the first new variable and any further ones. 0 or a code.
+[[nodiscard]] int cox_predict(int type, const std::string& name, const std::vector<std::string>& more);
