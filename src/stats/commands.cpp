@@ -28,6 +28,7 @@ void stats_bindcommands() {
   stats_bindml();
   stats_bindcox();
   stats_bindqreg();
+  stats_bindresample();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

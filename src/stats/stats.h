@@ -111,6 +111,7 @@ void stats_bindclogit();
 void stats_bindml();
 void stats_bindcox();
 void stats_bindqreg();
+void stats_bindresample();
 
 // The predictions after cox (predict's handler passes them on): the storage
 // type (0 default), the first new variable and any further ones. 0 or a code.
