@@ -238,6 +238,8 @@ int cmd_cox(int) {
     in.strat.push_back(std::move(c));
   }
   if (int rc = checkrows(in, s.depname, deadvar ? varname(deadvar) : "")) return rc;
+  if (std::find(in.dead.begin(), in.dead.end(), 1.0) == in.dead.end())
+    return errmsgf(RC_NOOBS, "no failures in the sample\n");
   CoxData d;
   build(in, efron, d);
   double nfail = 0;

@@ -32,6 +32,17 @@ void right(const std::string& label, const std::string& val) {
 
 std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
 
+// An integer option between lo and hi into *out (left as it is when the
+// option is absent). 0 or 198 (printed).
+int intopt(const char* name, int min, int lo, int hi, int* out) {
+  double v[1];
+  if (findoptv(name, min, v, 1, 0) != 1) return 0;
+  if (!(v[0] >= lo && v[0] <= hi) || v[0] != std::floor(v[0]))
+    return errmsgf(RC_SYNTAX, "%s() must be an integer between %d and %d\n", name, lo, hi);
+  *out = static_cast<int>(v[0]);
+  return 0;
+}
+
 // Reads the parsed sample of a linear fit with a constant: the data with
 // the constant as last column and dropped (collinear) regressors left out.
 int readlin(MlcSample& s, std::vector<unsigned char>& dropped, LinData& d) {
@@ -118,16 +129,8 @@ int cmd_qreg(int) {
   if (findoptv("quantile", 1, v, 1, 0) == 1) tau = v[0];
   if (!(tau > 0 && tau < 1)) return errmsgf(RC_SYNTAX, "quantile() must be strictly between 0 and 1\n");
   int iter = 1000, wls = 1;
-  if (findoptv("iterate", 4, v, 1, 0) == 1) {
-    if (!(v[0] >= 1 && v[0] <= 16000) || v[0] != std::floor(v[0]))
-      return errmsgf(RC_SYNTAX, "iterate() must be an integer between 1 and 16000\n");
-    iter = static_cast<int>(v[0]);
-  }
-  if (findoptv("wlsiter", 3, v, 1, 0) == 1) {
-    if (!(v[0] >= 1 && v[0] <= 1000) || v[0] != std::floor(v[0]))
-      return errmsgf(RC_SYNTAX, "wlsiter() must be an integer between 1 and 1000\n");
-    wls = static_cast<int>(v[0]);
-  }
+  if (int rc = intopt("iterate", 4, 1, 16000, &iter)) return rc;
+  if (int rc = intopt("wlsiter", 3, 1, 1000, &wls)) return rc;
   if (int rc = chkopt()) return rc;
   if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   MlcSample s;
@@ -191,11 +194,7 @@ int cmd_huber(int) {
     if (!(v[0] > 0 && v[0] < 1)) return errmsgf(RC_SYNTAX, "tolerance() must be between 0 and 1\n");
     tol = v[0];
   }
-  if (findoptv("iterate", 4, v, 1, 0) == 1) {
-    if (!(v[0] >= 1 && v[0] <= 16000) || v[0] != std::floor(v[0]))
-      return errmsgf(RC_SYNTAX, "iterate() must be an integer between 1 and 16000\n");
-    iter = static_cast<int>(v[0]);
-  }
+  if (int rc = intopt("iterate", 4, 1, 16000, &iter)) return rc;
   std::string gw;
   if (findargn("genwt", 3, gw, 64, 1))
     if (int rc = chkvarname(gw.c_str())) return rc;

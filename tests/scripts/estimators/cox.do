@@ -62,6 +62,9 @@ cap noi cox time x1, dead(d2)
 display _rc
 cap noi cox time x1, dead(dead) basesurv(x1)
 display _rc
+gen byte none = 0
+cap noi cox time x1, dead(none)
+display _rc
 cap noi phtest, transform(square)
 display _rc
 quietly cox time x1 [fweight=fw], dead(dead)
