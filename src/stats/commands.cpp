@@ -26,6 +26,8 @@ void stats_bindcommands() {
   stats_bindtobit();
   stats_bindclogit();
   stats_bindml();
+  stats_bindmlvocab();
+  stats_bindrobust();
   stats_bindcox();
   stats_bindqreg();
   stats_bindresample();

@@ -109,6 +109,8 @@ void stats_bindordered();
 void stats_bindtobit();
 void stats_bindclogit();
 void stats_bindml();
+void stats_bindmlvocab();
+void stats_bindrobust();
 void stats_bindcox();
 void stats_bindqreg();
 void stats_bindresample();
