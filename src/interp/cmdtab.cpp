@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/vlperm.h"
 #include "interp/interp.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
@@ -161,6 +162,8 @@ int unimplemented(const char* name) {
 }  // namespace
 
 ParseState ps;
+// The variable-list parser asks for the time-series permission through this.
+[[maybe_unused]] static const bool vl_tsallowed_set = (vl_tsallowed = [] { return ps.rcpable != 3; }, true);
 
 bool cmdcmp(const char* word, const char* name, int min) {
   size_t lw = std::strlen(word), ln = std::strlen(name);

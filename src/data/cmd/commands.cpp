@@ -11,7 +11,7 @@
 
 #include "data/by.h"
 #include "data/chars.h"
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/arena.h"
 #include "data/store.h"
 #include "data/varlist.h"
@@ -23,6 +23,7 @@
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
@@ -436,6 +437,7 @@ void preserve_reset() {
 }
 
 void data_bindcommands() {
+  outhost.maxvar = [] { return ds.maxmaxvar; };
   cmdbind("drop", cmd_dropkeep, 0);
   cmdbind("keep", cmd_dropkeep, 1);
   cmdbind("rename", cmd_rename);
