@@ -416,22 +416,34 @@ bool h_stop(int32_t*, int& pc) {
   return false;
 }
 
+// The literal pool holds every literal operand: an offset inside the code.
+bool inpool(int at, int words) {
+  return at >= 0 && static_cast<size_t>(at) + static_cast<size_t>(words) <= vm.fr.fcn->code.size();
+}
+
+// ldlit -> LDLIT offset: pushes the real literal stored at the offset.
 bool h_ldlit(int32_t* code, int& pc) {
+  ZASSERT(inpool(code[pc + 1], 2), "real literal outside the code");
   double x;
   std::memcpy(&x, code + code[pc + 1], 8);
   pc += 2;
   return push(mkscalar(x));
 }
 
+// ldilit -> LDILIT offset: pushes the imaginary literal stored at the offset.
 bool h_ldilit(int32_t* code, int& pc) {
+  ZASSERT(inpool(code[pc + 1], 2), "imaginary literal outside the code");
   double x;
   std::memcpy(&x, code + code[pc + 1], 8);
   pc += 2;
   return push(mkcscalar(0, x));
 }
 
+// ldstr -> LDSTR offset: pushes the string stored at the offset (its length in
+// words, then its bytes).
 bool h_ldstr(int32_t* code, int& pc) {
   const int at = code[pc + 1];
+  ZASSERT(inpool(at, 1) && inpool(at + 1, code[at]), "string literal outside the code");
   const char* s = reinterpret_cast<const char*>(code + at + 1);
   size_t len = strnlen(s, static_cast<size_t>(code[at]) * 4);
   pc += 2;
