@@ -14,10 +14,14 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/logs.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
 InterpState interp;
+// The output channel asks for the busy and batch state through these.
+[[maybe_unused]] static const bool outhost_interp_set =
+    (outhost.busy = [] { return interp.zelta_busy; }, outhost.batchmode = [] { return interp.batchmode; }, true);
 
 namespace {
 

@@ -23,7 +23,6 @@
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
-#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
@@ -437,7 +436,6 @@ void preserve_reset() {
 }
 
 void data_bindcommands() {
-  outhost.maxvar = [] { return ds.maxmaxvar; };
   cmdbind("drop", cmd_dropkeep, 0);
   cmdbind("keep", cmd_dropkeep, 1);
   cmdbind("rename", cmd_rename);

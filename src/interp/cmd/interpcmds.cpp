@@ -15,7 +15,6 @@
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
-#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
@@ -223,7 +222,4 @@ void interp_bindcommands() {
   cmdbind("unabcmd", cmd_unabcmd);
   cmdbind("set", cmd_set);
   setbind("rmsg", 4, set_rmsg);
-  outhost.busy = [] { return interp.zelta_busy; };
-  outhost.batchmode = [] { return interp.batchmode; };
-  outhost.underby = [] { return ps.bylevel != 0; };
 }
