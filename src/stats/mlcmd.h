@@ -2,6 +2,7 @@
 // reading the sample of the parsed command into the engine's columns, the
 // common options, the iteration log, posting e() and the header and table.
 #pragma once
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,11 @@ void mlc_keeprows(MlcSample& s, const std::vector<unsigned char>& keep);
 // Drops regressors collinear with earlier ones (and the constant), each with
 // a note; dropped receives 1 for each dropped column.
 void mlc_rmcoll(MlcSample& s, bool cons, std::vector<unsigned char>& dropped);
+// The collinearity search over columns (length n, weights w or none):
+// the columns not yet dropped that are linear combinations of earlier ones
+// (and of a constant when cons) are dropped, each with a note naming it.
+void mlc_dropcollinear(const std::vector<std::vector<double>>& cols, const std::vector<std::string>& names, long n,
+                       const double* w, bool cons, std::vector<unsigned char>& dropped);
 // The iteration-log callback (a no-op with nolog).
 std::function<void(int, double, const char*)> mlc_logger(const MlcOpts& o);
 // Fills V with the robust or cluster variance when asked (P parameters),
@@ -77,6 +83,28 @@ void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o);
 // Prints the header and coefficient table of the current e() (replay too):
 // level and eform from o.
 void mlc_display(double level, const std::string& eform);
+// The start every estimator shares: parses the command (weights allowed)
+// and narrows the range to a program's by-group; without a variable list,
+// the replay of cmd's results (*done set, the code returned). 0 or a code.
+[[nodiscard]] int mlc_begin(const char* cmd, const char* eformtitle, const char* eformopt, bool* done);
+// The equation over the columns not dropped, with a constant when cons.
+MlEq mlc_eq(const std::vector<unsigned char>& dropped, bool cons);
+// Maximises m over s from b0 with the iteration log of o: 0, 1 on a Break,
+// or 1400 with its message when the start is not feasible (r filled
+// otherwise, converged or not).
+[[nodiscard]] int mlc_fit(const MlModel& m, const MlcSample& s, const MlcOpts& o, const std::vector<double>& b0,
+                          MlResult& r);
+// The same without a log; the engine's code.
+[[nodiscard]] int mlc_quietfit(const MlModel& m, const MlData& d, const std::vector<double>& b0, const MlOpts& o,
+                               MlResult& r);
+// f's N (the sum of f- and iweights, total), ll, ic, converged, k and wald
+// from the fit r of P parameters.
+void mlc_fitted(MlcFit& f, const MlResult& r, int P, const MlcSample& s, const MlcOpts& o, double total);
+// The end every estimator shares: the note when not converged, posting,
+// posted() (more e() items; may be empty), the display, the text tail;
+// returns 0 or 430.
+[[nodiscard]] int mlc_finish(const MlcFit& f, const MlcSample& s, const MlcOpts& o, const std::string& eform,
+                             const std::function<void()>& posted = {}, const std::string& tail = "");
 // Replay of the results of cmd: the display options, then the display.
 // 0, 301 when the last results are not cmd's, or an option code.
 [[nodiscard]] int mlc_replay(const char* cmd, const char* eformtitle, const char* eformopt);
