@@ -26,6 +26,9 @@ void stats_bindcommands() {
   stats_bindtobit();
   stats_bindclogit();
   stats_bindml();
+  stats_bindanova();
+  stats_bindmanova();
+  stats_bindsmooth();
   stats_bindmlvocab();
   stats_bindrobust();
   res_set_edisplay(ct_ereturn_display);
