@@ -34,6 +34,9 @@ void stats_bindcommands() {
   stats_bindsmooth();
   stats_bindmlvocab();
   stats_bindrobust();
+  stats_bindcox();
+  stats_bindqreg();
+  stats_bindresample();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

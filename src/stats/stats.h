@@ -128,3 +128,10 @@ void stats_bindmanova();
 void stats_bindsmooth();
 void stats_bindmlvocab();
 void stats_bindrobust();
+void stats_bindcox();
+void stats_bindqreg();
+void stats_bindresample();
+
+// The predictions after cox (predict's handler passes them on): the storage
+// type (0 default), the first new variable and any further ones. 0 or a code.
+[[nodiscard]] int cox_predict(int type, const std::string& name, const std::vector<std::string>& more);

@@ -198,6 +198,9 @@ int set_rmsg(int) {
 
 }  // namespace
 
+// confirm.cpp binds its own command; declared here, its only caller.
+void interp_bindconfirm();
+
 void setbind(const char* name, int min, CmdHandler fn, int mode) {
   settab().push_back({name, min, fn, mode});
 }
@@ -222,4 +225,5 @@ void interp_bindcommands() {
   cmdbind("unabcmd", cmd_unabcmd);
   cmdbind("set", cmd_set);
   setbind("rmsg", 4, set_rmsg);
+  interp_bindconfirm();
 }
