@@ -21,6 +21,10 @@ void files_bindcombine();
 void files_bindpost();
 // Binds infile, insheet and outsheet.
 void files_bindinfile();
+// infix (fixed-column import; called by files_bindinfile).
+void files_bindinfix();
+// fdasave, fdause and fdadescribe (called by files_bindinfile).
+void files_bindxport();
 void files_bindinsheet();
 void files_bindoutsheet();
 void files_bindoutfile();
