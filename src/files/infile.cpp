@@ -374,4 +374,5 @@ void files_bindinfile() {
   cmdbind("infile", cmd_infile);
   files_bindinfix();
   files_bindxport();
+  files_bindxml();
 }

@@ -60,13 +60,6 @@ bool numtok(const SpecTok& t, long lo, long hi, long* v) {
   return *v >= lo && *v <= hi;
 }
 
-// True when s can name a new variable.
-bool goodname(const std::string& s) {
-  if (s.empty() || s.size() > 32 || s == "_all") return false;
-  if (!std::isalpha(static_cast<unsigned char>(s[0])) && s[0] != '_') return false;
-  return true;
-}
-
 // True for "str" followed only by digits (a string type, possibly invalid).
 bool strword(const std::string& w) {
   return w.size() > 3 && w.compare(0, 3, "str") == 0 &&
@@ -118,7 +111,7 @@ int infix_parse(const std::string& text, Dict& d) {
       return errmsgf(RC_SYNTAX, "infix: variable name expected, found %s\n", at(i)->text.c_str());
     }
     e.name = t[i++].text;
-    if (!goodname(e.name)) return errmsgf(RC_SYNTAX, "%s invalid name\n", e.name.c_str());
+    if (!fa_goodname(e.name)) return errmsgf(RC_SYNTAX, "%s invalid name\n", e.name.c_str());
     for (const DictVar& o : d.vars)
       if (o.name == e.name) return errmsgf(RC_DEFINED, "%s already defined\n", e.name.c_str());
     if (at(i) && at(i)->number && at(i + 1) && at(i + 1)->text == ":") {

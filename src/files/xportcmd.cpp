@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "data/chars.h"
 #include "data/store.h"
 #include "data/vlabel.h"
-#include "files/atomicfile.h"
 #include "files/files.h"
 #include "files/xport.h"
 #include "interp/cmdtab.h"
@@ -130,35 +130,22 @@ int shortnames(bool rename, std::vector<std::string>& out) {
 }
 
 // The format name a value label is written under: its name cut to 8
-// characters, unique among those already given.
+// characters, unique (without regard to case) among those already given.
 std::string lblformat(const std::string& lbl, std::map<std::string, std::string>& given) {
   auto it = given.find(lbl);
   if (it != given.end()) return it->second;
-  std::string c = upper(lbl.substr(0, XPT_NAMELEN));
+  std::string c = lbl.substr(0, XPT_NAMELEN);
   const auto used = [&](const std::string& s) {
     for (const auto& g : given)
-      if (g.second == s) return true;
+      if (upper(g.second) == upper(s)) return true;
     return false;
   };
   for (int k = 1; used(c); ++k) {
     const std::string num = std::to_string(k);
-    c = upper(lbl.substr(0, XPT_NAMELEN - num.size())) + num;
+    c = lbl.substr(0, XPT_NAMELEN - num.size()) + num;
   }
   given[lbl] = c;
   return c;
-}
-
-// Writes data to fn through a safe replace. 0 or a printed code.
-int writefile(const std::string& fn, const std::vector<unsigned char>& bytes) {
-  AtomicFile f;
-  if (int rc = af_open(f, fn)) return af_openerr(f, rc);
-  int rc = af_write(f, bytes.data(), bytes.size());
-  if (!rc) rc = af_commit(f);
-  if (rc) {
-    af_abort(f);
-    return errmsgf(rc, "could not write %s: %s\n", fn.c_str(), af_errtext(f).c_str());
-  }
-  return 0;
 }
 
 // The companion file of value labels: one row per mapping of the labels
@@ -193,7 +180,7 @@ int writelabels(const std::string& fn, const std::map<std::string, std::string>&
   std::vector<unsigned char> out;
   long nr, nb;
   xpt_build(d, out, &nr, &nb);
-  return writefile(fn, out);
+  return fa_writefile(fn, out.data(), out.size());
 }
 
 // fdasave filename [, replace rename vallabfile]
@@ -253,8 +240,7 @@ int cmd_fdasave(int) {
   std::string cut;
   std::map<std::string, std::string> given;  // value label -> format name
   bool droplabels = false;
-  d.num.assign(static_cast<size_t>(ds.nvar), {});
-  d.str.assign(static_cast<size_t>(ds.nvar), {});
+  fa_getcolumns(d.num, d.str);
   for (int v = 1; v <= ds.nvar; ++v) {
     XptVar x;
     const size_t k = static_cast<size_t>(v - 1);
@@ -276,13 +262,6 @@ int cmd_fdasave(int) {
         droplabels = true;
       }
     }
-    if (x.isstr) {
-      d.str[k].resize(static_cast<size_t>(ds.nobs));
-      for (long i = 1; i <= ds.nobs; ++i) szelta_data(v, i, d.str[k][static_cast<size_t>(i - 1)]);
-    } else {
-      d.num[k].resize(static_cast<size_t>(ds.nobs));
-      if (ds.nobs) col_decode(colview(v), 1, ds.nobs, d.num[k].data());
-    }
     d.vars.push_back(std::move(x));
   }
   if (ds.datalbl.size() > XPT_LABELLEN) spout21f("(note: the dataset label is cut to %zu characters)\n", XPT_LABELLEN);
@@ -291,9 +270,9 @@ int cmd_fdasave(int) {
   std::vector<unsigned char> bytes;
   long nround = 0, nbig = 0;
   xpt_build(d, bytes, &nround, &nbig);
-  if (nround) spout21f("(note: %ld values below the smallest magnitude the format holds were rounded)\n", nround);
-  if (nbig) spout21f("(note: %ld values beyond the largest magnitude the format holds were written as that magnitude)\n", nbig);
-  if (int rc = writefile(fn, bytes)) return rc;
+  if (nround) spout21f("(note: %ld value%s below the smallest magnitude the format holds rounded)\n", nround, nround == 1 ? "" : "s");
+  if (nbig) spout21f("(note: %ld value%s beyond the largest magnitude the format holds written as that magnitude)\n", nbig, nbig == 1 ? "" : "s");
+  if (int rc = fa_writefile(fn, bytes.data(), bytes.size())) return rc;
   if (vallab && !given.empty()) {
     if (int rc = writelabels(ffn, given)) return rc;
     spout21f("(value labels written to %s)\n", ffn.c_str());
@@ -305,55 +284,11 @@ int cmd_fdasave(int) {
 // Reads and parses a transport file. 0, or a printed code (601, 603, 610,
 // 612, 688).
 int loadfile(const std::string& fn, XptData& d) {
-  const int fd = ::open(fn.c_str(), O_RDONLY);
-  if (fd < 0) return fierr(errno == ENOENT ? RC_FILENOTFOUND : RC_FILEOPEN, fn.c_str());
   std::vector<unsigned char> buf;
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) buf.reserve(static_cast<size_t>(st.st_size));
-  unsigned char block[65536];
-  for (;;) {
-    const ssize_t k = ::read(fd, block, sizeof block);
-    if (k < 0) {
-      ::close(fd);
-      return fierr(RC_READ, fn.c_str());
-    }
-    if (k == 0) break;
-    buf.insert(buf.end(), block, block + k);
-    if (ds_pollbreak()) {
-      ::close(fd);
-      return 1;
-    }
-  }
-  ::close(fd);
+  if (int rc = fa_readall(fn, buf)) return rc;
   std::string msg;
   if (int rc = xpt_parse(buf.data(), buf.size(), d, msg)) return errmsgf(rc, "file %s: %s\n", fn.c_str(), msg.c_str());
   return 0;
-}
-
-// True when s is a name this system takes for a variable.
-bool goodname(const std::string& s) {
-  if (s.empty() || s.size() > 32) return false;
-  if (!std::isalpha(static_cast<unsigned char>(s[0])) && s[0] != '_') return false;
-  for (char c : s)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-  return true;
-}
-
-// The smallest storage type holding every value of a numeric column exactly.
-int numtype(const std::vector<double>& c) {
-  bool isint = true, isflt = true;
-  double lo = 0, hi = 0;
-  for (double x : c) {
-    if (ismissing(x)) continue;
-    if (x != std::trunc(x)) isint = false;
-    if (!(std::fabs(x) <= flt_largest) || static_cast<double>(static_cast<float>(x)) != x) isflt = false;
-    lo = std::min(lo, x);
-    hi = std::max(hi, x);
-  }
-  if (isint && lo >= -127 && hi <= 100) return ST_BYTE;
-  if (isint && lo >= -32767 && hi <= 32740) return ST_INT;
-  if (isint && lo >= -2147483647.0 && hi <= 2147483620.0) return ST_LONG;
-  return isflt ? ST_FLOAT : ST_DOUBLE;
 }
 
 // Value labels of the companion file beside fn, by format name. Absent or
@@ -398,7 +333,7 @@ std::map<std::string, ValueLabel> companionlabels(const std::string& fn) {
 // one). 0 or a printed code.
 int install(const XptData& d, const std::map<std::string, ValueLabel>& labels) {
   for (const XptVar& v : d.vars)
-    if (!goodname(v.name)) return errmsgf(RC_CORRUPT, "variable name '%s' invalid in the file\n", v.name.c_str());
+    if (!fa_goodname(v.name)) return errmsgf(RC_CORRUPT, "variable name '%s' invalid in the file\n", v.name.c_str());
   DsAside a;
   if (int rc = ds_aside(a)) return rc;
   int rc = 0;
@@ -411,7 +346,7 @@ int install(const XptData& d, const std::map<std::string, ValueLabel>& labels) {
       for (const std::string& s : d.str[k]) w = std::max(w, static_cast<int>(s.size()));
       type = std::min(std::max(w, std::min(v.len, 244)), 244);
     } else {
-      type = numtype(d.num[k]);
+      type = fa_besttype(d.num[k]);
     }
     rc = addvar(v.name.c_str(), type);
     if (rc) break;
@@ -430,16 +365,10 @@ int install(const XptData& d, const std::map<std::string, ValueLabel>& labels) {
     ds_aside_undo(a);
     return rc;
   }
-  for (size_t k = 0; k < d.vars.size(); ++k) {
-    const int var = static_cast<int>(k + 1);
-    if (d.vars[k].isstr) {
-      for (long i = 0; i < d.nobs; ++i) sstore(var, i + 1, d.str[k][static_cast<size_t>(i)].c_str());
-    } else if (d.nobs) {
-      col_encode(colview(var), 1, d.nobs, d.num[k].data());
-    }
-  }
+  fa_putcolumns(d.num, d.str, d.nobs);
   ds.datalbl = d.dslabel;
   ds_aside_commit(a);
+  charrm(nullptr);
   for (const std::string& u : used) {
     vldrop(u);
     ValueLabel& lab = vlcreate(u);
@@ -463,7 +392,7 @@ int cmd_fdause(int) {
   XptData d;
   if (int rc = loadfile(fn, d)) return rc;
   if (int rc = install(d, companionlabels(fn))) return rc;
-  if (d.nunderscore) spout21f("(note: %ld values of ._ read as .)\n", d.nunderscore);
+  if (d.nunderscore) spout21f("(note: %ld value%s of ._ read as .)\n", d.nunderscore, d.nunderscore == 1 ? "" : "s");
   if (d.nmembers > 1) spout21f("(note: the file holds %d datasets; the first, %s, was read)\n", d.nmembers, d.dsname.c_str());
   return 0;
 }
