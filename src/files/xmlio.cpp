@@ -468,7 +468,7 @@ std::string sheetname(const std::string& h, size_t col, const std::vector<XmlVar
 
 // The spreadsheet's rows as variables: the first row names them; a column
 // of numbers (and empty cells) is numeric, any other is a string.
-int sheetdata(Reader& r, XmlData& d, std::string& msg) {
+int sheetdata(Reader& r, XmlData& d, size_t bytes, std::string& msg) {
   if (r.sheets == 0) {
     msg = "the workbook has no worksheet";
     return RC_FILEFORMAT;
@@ -478,6 +478,14 @@ int sheetdata(Reader& r, XmlData& d, std::string& msg) {
   if (r.rows.empty() || ncol == 0) return 0;
   if (ncol > 32767) {
     msg = "more columns than variables allowed";
+    return RC_CORRUPT;
+  }
+  // Skipping indexes let a few bytes name a huge empty sheet: the cells to
+  // fill are bounded by the size of the document.
+  const double cells = static_cast<double>(ncol) * static_cast<double>(r.rows.size());
+  if (cells > 1e6 && cells > 64.0 * static_cast<double>(bytes)) {
+    msg = "a worksheet of " + std::to_string(r.rows.size()) + " rows by " + std::to_string(ncol) +
+          " columns, too sparse for a file of " + std::to_string(bytes) + " bytes";
     return RC_CORRUPT;
   }
   d.nobs = static_cast<long>(r.rows.size()) - 1;
@@ -673,7 +681,7 @@ int xml_parse(const char* p, size_t n, int kind, XmlData& d, std::string& msg) {
     r.msg = std::string("not well-formed XML: ") + XML_ErrorString(XML_GetErrorCode(r.p)) + buf;
   }
   XML_ParserFree(r.p);
-  if (!r.rc && r.kind == 2) r.rc = sheetdata(r, d, r.msg);
+  if (!r.rc && r.kind == 2) r.rc = sheetdata(r, d, n, r.msg);
   if (!r.rc && r.kind == 1 && d.num.size() != d.vars.size()) {  // no <data>: no observations
     d.num.assign(d.vars.size(), {});
     d.str.assign(d.vars.size(), {});
