@@ -71,8 +71,9 @@ list
 * Refused, the data unchanged: a document type declaration (entity
 * expansion, an external entity), an undefined entity, a document cut
 * short, a value that is not a number, too many values, a bad type, a
-* document of another kind, the wrong doctype(); changed data without
-* clear; no such file; an existing file without replace.
+* document of another kind, a worksheet too sparse for its size, the
+* wrong doctype(); changed data without clear; no such file; an existing
+* file without replace.
 use orig, clear
 cap noi xmluse xml_lol, clear
 di _rc
@@ -90,6 +91,8 @@ di _rc
 cap noi xmluse xml_badtype, clear
 di _rc
 cap noi xmluse xml_other, clear
+di _rc
+cap noi xmluse xml_sparse, clear
 di _rc
 cap noi xmluse sheet, clear doctype(dataset)
 di _rc
