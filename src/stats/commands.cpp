@@ -26,6 +26,8 @@ void stats_bindcommands() {
   stats_bindtobit();
   stats_bindclogit();
   stats_bindml();
+  stats_bindmlvocab();
+  stats_bindrobust();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

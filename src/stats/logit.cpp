@@ -43,9 +43,11 @@ void outcomes(const MlcSample& s, double* succ, double* total) {
 }
 
 // Regressors that predict the outcome perfectly. A regressor with two values
-// one of which decides the outcome: a note, the observations with that value
-// leave the sample and the regressor is dropped. A regressor that separates
-// the outcomes completely: its message and 2000. Repeats until none is left.
+// one of which decides the outcome, or one whose values below and above some
+// value c decide it (mixed outcomes only at c): a note, the decided
+// observations leave the sample and the regressor is dropped. A regressor
+// that separates the outcomes completely: its message and 2000. Repeats
+// until none is left.
 int perfect(MlcSample& s, std::vector<unsigned char>& dropped) {
   bool again = true;
   while (again) {
@@ -107,6 +109,23 @@ int perfect(MlcSample& s, std::vector<unsigned char>& dropped) {
         return errmsgf(RC_NOOBS, "outcome = %s > %s predicts data perfectly\n", s.names[j].c_str(), shown(max0).c_str());
       if (max1 < min0)
         return errmsgf(RC_NOOBS, "outcome = %s <= %s predicts data perfectly\n", s.names[j].c_str(), shown(max1).c_str());
+      // Quasi-complete separation: the outcomes apart on either side of one
+      // value c, mixed only at c. The rows away from c are decided.
+      const double c = max0 == min1 ? max0 : max1 == min0 ? max1 : misval;
+      if (c >= misval) continue;
+      const std::string& nm = s.names[j];
+      std::vector<unsigned char> keep(static_cast<size_t>(s.d.n));
+      long gone = 0;
+      for (long i = 0; i < s.d.n; ++i) {
+        keep[static_cast<size_t>(i)] = x[static_cast<size_t>(i)] == c;
+        gone += !keep[static_cast<size_t>(i)];
+      }
+      st_note("note: " + nm + " != " + shown(c) + " predicts data perfectly except for " + nm + " == " + shown(c) +
+              " subsample:\n");
+      st_note("      " + nm + " dropped and " + std::to_string(gone) + " obs not used\n");
+      mlc_keeprows(s, keep);
+      dropped[j] = 1;
+      again = true;
     }
   }
   return 0;

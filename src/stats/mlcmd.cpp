@@ -167,23 +167,28 @@ void mlc_keeprows(MlcSample& s, const std::vector<unsigned char>& keep) {
   d.n = static_cast<long>(k);
 }
 
-void mlc_rmcoll(MlcSample& s, bool cons, std::vector<unsigned char>& dropped) {
-  const size_t k = s.d.x.size();
+void mlc_dropcollinear(const std::vector<std::vector<double>>& cols, const std::vector<std::string>& names, long n,
+                       const double* w, bool cons, std::vector<unsigned char>& dropped) {
+  const size_t k = cols.size();
   if (dropped.size() != k) dropped.assign(k, 0);
-  std::vector<const double*> cols;
+  std::vector<const double*> live;
   std::vector<size_t> at;
   for (size_t j = 0; j < k; ++j)
     if (!dropped[j]) {
-      cols.push_back(s.d.x[j].data());
+      live.push_back(cols[j].data());
       at.push_back(j);
     }
   std::vector<unsigned char> keep;
-  ml_collinear(cols, s.d.n, s.d.w.empty() ? nullptr : s.d.w.data(), cons, keep);
+  ml_collinear(live, n, w, cons, keep);
   for (size_t a = 0; a < at.size(); ++a)
     if (!keep[a]) {
       dropped[at[a]] = 1;
-      st_note("note: " + s.names[at[a]] + " dropped because of collinearity\n");
+      st_note("note: " + names[at[a]] + " dropped because of collinearity\n");
     }
+}
+
+void mlc_rmcoll(MlcSample& s, bool cons, std::vector<unsigned char>& dropped) {
+  mlc_dropcollinear(s.d.x, s.names, s.d.n, s.d.w.empty() ? nullptr : s.d.w.data(), cons, dropped);
 }
 
 std::function<void(int, double, const char*)> mlc_logger(const MlcOpts& o) {

@@ -55,6 +55,11 @@ void mlc_keeprows(MlcSample& s, const std::vector<unsigned char>& keep);
 // Drops regressors collinear with earlier ones (and the constant), each with
 // a note; dropped receives 1 for each dropped column.
 void mlc_rmcoll(MlcSample& s, bool cons, std::vector<unsigned char>& dropped);
+// The collinearity search over columns (length n, weights w or none):
+// the columns not yet dropped that are linear combinations of earlier ones
+// (and of a constant when cons) are dropped, each with a note naming it.
+void mlc_dropcollinear(const std::vector<std::vector<double>>& cols, const std::vector<std::string>& names, long n,
+                       const double* w, bool cons, std::vector<unsigned char>& dropped);
 // The iteration-log callback (a no-op with nolog).
 std::function<void(int, double, const char*)> mlc_logger(const MlcOpts& o);
 // Fills V with the robust or cluster variance when asked (P parameters),

@@ -1,12 +1,18 @@
 // ml: the maximum-likelihood driver for likelihoods written as programs.
-//   ml model lf progname (eqname: y = x1 x2) [(eqname2: x3)] [if] [in]
-//   ml maximize [, iterate(#) tolerance(#) nolog level(#)]
+//   ml model lf|d0|d1|d2 progname (eqname: y = x1 x2) [(eqname2: x3)] [if] [in] [weight]
+//   ml maximize [, iterate(#) tolerance(#) nolog level(#) robust cluster()]
 //   ml display [, level(#)]
-// The program receives `args lnf xb [xb2 ...]` (temporary double variables)
-// and the dependent variables' names in $ML_y1, $ML_y2, ...; it fills lnf
-// with each observation's log likelihood. The derivatives with respect to
-// the equations' indices are taken numerically observation by observation,
-// and the shared maximiser does the rest.
+// Method lf: the program receives `args lnf xb [xb2 ...]` (temporary double
+// variables) and fills lnf with each observation's log likelihood; the
+// derivatives with respect to the equations' indices are taken numerically
+// observation by observation. Methods d0, d1, d2: the program receives
+// `args lnf xb [xb2 ...] todo g H`, lnf a scalar to hold the whole log
+// likelihood, g (todo >= 1, d1 and d2) a 1 x P row vector of first
+// derivatives and H (todo 2, d2) the P x P matrix of second derivatives,
+// built with mlsum, mlvecsum, mlmatsum and mlmatbysum; what a method does not
+// supply is taken by differences in the parameters. The dependent variables'
+// names are in $ML_y1, $ML_y2, ..., the parameters in the matrix named by
+// $ML_b. The shared maximiser does the rest.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -25,29 +31,20 @@
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "results/results.h"
 #include "stats/mlcmd.h"
+#include "stats/mlsession.h"
 #include "stats/post.h"
 #include "stats/stats.h"
 
+MdModel mdm;
+
 namespace {
 
-// One equation of the model.
-struct MdEq {
-  std::string name;
-  std::vector<int> deps;  // dependent variables named in it
-  std::vector<int> vars;  // regressors
-  bool cons = true;
-};
-
-// The model of the last `ml model`.
-struct MdModel {
-  bool valid = false;
-  std::string method, prog;
-  std::vector<MdEq> eqs;
-  std::vector<int> deps;   // all dependent variables, in order
-  std::vector<long> obs;   // the sample
-};
-MdModel mdm;
+constexpr const char* LNF = "__ml_lnf";   // lf: variable; d methods: scalar
+constexpr const char* GRAD = "__ml_g";    // d methods: the gradient's matrix
+constexpr const char* HESS = "__ml_H";    // d methods: the Hessian's matrix
+constexpr const char* BVEC = "__ml_b";    // the parameters as a row vector
 
 std::string trim(const std::string& s) {
   const size_t a = s.find_first_not_of(' ');
@@ -84,13 +81,12 @@ int parseeq(const std::string& text, int k, MdEq& e) {
   return 0;
 }
 
-// ml model lf progname (eq) ... [if] [in]
+// ml model lf|d0|d1|d2 progname (eq) ... [if] [in] [weight]
 int model() {
   const std::string method = gettok(prsestd);
   if (method.empty()) return required("method");
-  if (method == "d0" || method == "d1" || method == "d2")
-    return errmsgf(RC_SYNTAX, "method %s is not available; use lf\n", method.c_str());
-  if (method != "lf") return errmsgf(RC_SYNTAX, "unknown method %s\n", method.c_str());
+  if (method != "lf" && method != "d0" && method != "d1" && method != "d2")
+    return errmsgf(RC_SYNTAX, "unknown method %s\n", method.c_str());
   const std::string prog = gettok(prsestd);
   if (prog.empty() || prog == "(") return required("program name");
   MdModel m;
@@ -113,17 +109,33 @@ int model() {
   settok(rest.c_str());
   ps.opable = 0;
   ps.byable = 0;
-  if (int rc = parse_ifinopts()) return rc;
+  ps.vable = 3;
+  ps.wable = 3;
+  ps.uable = 3;
+  ps.wgtable = 0;
+  if (int rc = parse()) return rc;
   if (int rc = chkopt()) return rc;
+  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
+  StSample ss;
+  if (int rc = st_sample(ss)) return rc;
+  m.wkind = ss.wkind == 'w' ? static_cast<char>(WK_F) : ss.wkind;
+  m.wexp = ss.wexp;
   for (const MdEq& e : m.eqs)
     for (int d : e.deps) m.deps.push_back(d);
-  for (long obs = ds.nobs1; obs <= ds.nobs2; ++obs) {
-    if (!selobs(obs)) continue;
+  for (long obs = ss.lo; obs <= ss.hi; ++obs) {
+    if (!ss.selected(obs)) continue;
     bool ok = true;
     for (int d : m.deps) ok = ok && zelta_data(d, obs) < misval;
     for (const MdEq& e : m.eqs)
       for (int v : e.vars) ok = ok && zelta_data(v, obs) < misval;
-    if (ok) m.obs.push_back(obs);
+    double w = 1;
+    if (ok && m.wkind) {
+      w = ss.w[static_cast<size_t>(obs - ss.lo)];
+      if (int rc = st_checkweight(m.wkind, w, &ok)) return rc;
+    }
+    if (!ok) continue;
+    m.obs.push_back(obs);
+    if (m.wkind) m.w.push_back(w);
   }
   if (m.obs.empty()) return st_noobs();
   m.valid = true;
@@ -131,26 +143,43 @@ int model() {
   return 0;
 }
 
-// The temporary variables the program works on.
-// They are dropped by name: posting e(sample) renumbers the variables.
+// The temporary variables, scalar and matrices the program works on.
+// The variables are dropped by name: posting e(sample) renumbers them.
 struct Temps {
-  std::vector<int> vars;  // lnf, then one index per equation
+  std::vector<int> vars;  // lnf (method lf), then one index per equation
   std::vector<std::string> names;
   ~Temps() {
     std::vector<int> gone;
     for (const std::string& n : names)
       if (int v = findvarexact(n.c_str())) gone.push_back(v);
     if (!gone.empty()) (void)droporkeepvars(gone, false);
+    for (const char* m : {GRAD, HESS, BVEC}) (void)mat_erase(m);
+    if (scalar_find(LNF)) (void)execline(std::string("capture scalar drop ") + LNF);
   }
 };
 
-// Runs the program over the sample with the indices eta (E x n) and reads
-// each observation's log likelihood into ll. 0, or 1400 with a message when
-// the program fails or leaves a missing value.
-int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::vector<double>& ll, bool quiet) {
+// The failure that ends a fit: set by the evaluations, reported when the
+// maximiser gives up.
+struct Failure {
+  int rc = 0;
+  std::string msg;
+  void set(int code, std::string text) { rc = code, msg = std::move(text); }
+};
+
+// Puts the indices eta (E x n) into the index variables. For the d methods
+// also the parameters b into the matrix BVEC.
+void putindices(const Temps& t, const std::vector<std::vector<double>>& eta, int first) {
   const size_t n = mdm.obs.size();
   for (size_t e = 0; e < eta.size(); ++e)
-    for (size_t i = 0; i < n; ++i) store(t.vars[e + 1], mdm.obs[i], eta[e][i]);
+    for (size_t i = 0; i < n; ++i) store(t.vars[e + static_cast<size_t>(first)], mdm.obs[i], eta[e][i]);
+}
+
+// Runs the lf program over the sample with the indices eta (E x n) and
+// reads each observation's log likelihood into ll. 0, a printed code when
+// the program fails, or RC_OVERFLOW (printed unless quiet) for a missing value.
+int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::vector<double>& ll, bool quiet) {
+  const size_t n = mdm.obs.size();
+  putindices(t, eta, 1);
   for (size_t i = 0; i < n; ++i) store(t.vars[0], mdm.obs[i], misval);
   std::string line = mdm.prog;
   for (int v : t.vars) line += " " + varname(v);
@@ -169,7 +198,83 @@ int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::ve
   return 0;
 }
 
-// ml maximize [, iterate(#) tolerance(#) nolog level(#)]
+// The parameter names "eq:x" of the model, in order.
+std::vector<std::string> paramnames() {
+  std::vector<std::string> names;
+  for (const MdEq& e : mdm.eqs) {
+    for (int v : e.vars) names.push_back(e.name + ":" + varname(v));
+    if (e.cons) names.push_back(e.name + ":_cons");
+  }
+  return names;
+}
+
+// The equation of parameter a.
+const std::string& eqof(int a) {
+  for (const MdEq& e : mdm.eqs) {
+    if (a < e.size()) return e.name;
+    a -= e.size();
+  }
+  return mdm.eqs.back().name;
+}
+
+// Runs a d-method program at b with todo: the log likelihood into *ll and,
+// as todo asks, the program's gradient g (1 x P) and Hessian H (P x P,
+// row-major). 0; RC_OVERFLOW for a missing log likelihood (f not set);
+// a printed code when the program fails; else a code with f set.
+int rund(const Temps& t, const std::vector<double>& b, const std::vector<std::vector<double>>& eta, int todo,
+         double* ll, std::vector<double>* g, std::vector<double>* H, Failure& f) {
+  const int P = mdm.nparam();
+  putindices(t, eta, 0);
+  Matrix bm = mat_make(1, P);
+  bm.v = b;
+  bm.cnames = paramnames();
+  bm.rnames = {"r1"};
+  if (int rc = mat_store(BVEC, bm)) return rc;
+  (void)mat_erase(GRAD);
+  (void)mat_erase(HESS);
+  NamedScalar ms;
+  ms.d = misval;
+  if (int rc = scalar_set(LNF, ms)) return rc;
+  std::string line = mdm.prog + " " + LNF;
+  for (int v : t.vars) line += " " + varname(v);
+  line += " " + std::to_string(todo) + " " + GRAD + " " + HESS;
+  if (int rc = execline(line)) {
+    if (rc == 1) return 1;
+    return errmsgf(rc, "%s returned error %d\n", mdm.prog.c_str(), rc);
+  }
+  const NamedScalar* sc = scalar_find(LNF);
+  if (!sc || sc->isstr || !(sc->d < misval)) return RC_OVERFLOW;
+  *ll = sc->d;
+  auto fetch = [&](const char* name, int rows, std::vector<double>* out, const char* what) -> int {
+    const Matrix* m = mat_find(name);
+    if (!m || m->rows != rows || m->cols != P) {
+      f.set(RC_CONFORM, mdm.prog + " did not leave the " + what + " as a " + std::to_string(rows) + " x " +
+                            std::to_string(P) + " matrix");
+      return RC_CONFORM;
+    }
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < P; ++c)
+        if (!(m->at(r, c) < misval)) {
+          f.set(RC_NOCONVERGE, mdm.prog + " returned a missing " + what + " in equation " + eqof(c));
+          return RC_NOCONVERGE;
+        }
+    *out = m->v;
+    return 0;
+  };
+  if (todo >= 1 && g)
+    if (int rc = fetch(GRAD, 1, g, "gradient")) return rc;
+  if (todo >= 2 && H)
+    if (int rc = fetch(HESS, P, H, "Hessian")) return rc;
+  return 0;
+}
+
+// The steps of the differences in a parameter at value v: central first
+// differences (truncation h^2, rounding 1/h) and second differences
+// (truncation h^2, rounding 1/h^2).
+double gstep(double v) { return 1e-5 * (std::fabs(v) + 1); }
+double pstep(double v) { return 2e-4 * (std::fabs(v) + 1); }
+
+// ml maximize [, iterate(#) tolerance(#) nolog level(#) robust cluster()]
 int maximize() {
   if (!mdm.valid) return errmsgf(RC_NOESTIMATES, "no model defined; use ml model first\n");
   ps.opable = 0;
@@ -177,6 +282,10 @@ int maximize() {
   MlcOpts o;
   if (int rc = mlc_options(o, false, false)) return rc;
   if (int rc = chkopt()) return rc;
+  const bool lf = mdm.method == "lf";
+  if (!lf && (o.robust || o.clustvar || mdm.wkind == WK_P))
+    return errmsgf(RC_NOTALLOWED, "robust variance not allowed with method %s (use method lf)\n", mdm.method.c_str());
+  if (o.clustvar && mdm.wkind == WK_I) return error(RC_MSG_IWROBUST);
   const int E = static_cast<int>(mdm.eqs.size());
   const size_t n = mdm.obs.size();
   // The data: every regressor once.
@@ -184,10 +293,13 @@ int maximize() {
   s.obs = mdm.obs;
   s.lo = 1;
   s.hi = ds.nobs;
+  s.wkind = mdm.wkind;
+  s.wexp = mdm.wexp;
   s.d.n = static_cast<long>(n);
   s.d.y.assign(n, 0);
+  s.d.w = mdm.w;
+  const bool wt = !mdm.w.empty();
   MlModel m;
-  std::vector<std::string> names;
   for (const MdEq& e : mdm.eqs) {
     MlEq q;
     q.name = e.name;
@@ -197,16 +309,15 @@ int maximize() {
       std::vector<double> c(n);
       for (size_t i = 0; i < n; ++i) c[i] = zelta_data(v, mdm.obs[i]);
       s.d.x.push_back(std::move(c));
-      names.push_back(e.name + ":" + varname(v));
     }
-    if (e.cons) names.push_back(e.name + ":_cons");
     m.eqs.push_back(q);
   }
   for (size_t j = 0; j < mdm.deps.size(); ++j)
     st_global(("ML_y" + std::to_string(j + 1)).c_str(), varname(mdm.deps[j]).c_str());
+  st_global("ML_b", BVEC);
   Temps t;
-  for (int k = 0; k <= E; ++k) {
-    const std::string nm = k == 0 ? "__ml_lnf" : "__ml_xb" + std::to_string(k);
+  for (int k = lf ? 0 : 1; k <= E; ++k) {
+    const std::string nm = k == 0 ? LNF : "__ml_xb" + std::to_string(k);
     if (findvarexact(nm.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", nm.c_str());
     if (int rc = addvar(nm.c_str(), ST_DOUBLE)) return rc;
     t.vars.push_back(ds.nvar);
@@ -214,8 +325,8 @@ int maximize() {
   }
   const int P = m.nparam();
   bool first = true;
-  m.whole = [&](const std::vector<double>& b, int todo, double* llp, std::vector<double>* g, std::vector<double>* nH,
-                std::vector<double>* scores) -> int {
+  Failure fail;
+  auto indices = [&](const std::vector<double>& b) {
     std::vector<std::vector<double>> eta(static_cast<size_t>(E), std::vector<double>(n, 0));
     int at = 0;
     for (int e = 0; e < E; ++e) {
@@ -229,27 +340,38 @@ int maximize() {
         for (size_t i = 0; i < n; ++i) eta[static_cast<size_t>(e)][i] += bj;
       }
     }
+    return eta;
+  };
+  // Method lf: per-observation likelihoods, derivatives in the indices.
+  auto wholelf = [&](const std::vector<double>& b, int todo, double* llp, std::vector<double>* g, std::vector<double>* nH,
+                     std::vector<double>* scores) -> int {
+    std::vector<std::vector<double>> eta = indices(b);
     std::vector<double> l0;
     const bool quiet = !first;
     first = false;
     if (int rc = runprog(t, eta, l0, quiet)) return rc;
+    auto wof = [&](size_t i) { return wt ? mdm.w[i] : 1.0; };
     double ll = 0;
-    for (double v : l0) ll += v;
+    for (size_t i = 0; i < n; ++i) ll += wof(i) * l0[i];
     *llp = ll;
     if (todo < 1) return 0;
+    auto failed = [&](int e) {
+      fail.set(RC_NOCONVERGE, "could not calculate numerical derivatives of equation " + m.eqs[static_cast<size_t>(e)].name +
+                                  ": missing log likelihood");
+      return RC_NOCONVERGE;
+    };
     // Numerical derivatives of each observation's log likelihood with
     // respect to the indices: central differences.
     std::vector<std::vector<double>> d1(static_cast<size_t>(E), std::vector<double>(n)),
         d2(static_cast<size_t>(E * E), std::vector<double>(n));
-    std::vector<double> h(n), lp, lm;
     std::vector<std::vector<double>> lpe(static_cast<size_t>(E)), lme(static_cast<size_t>(E));
     for (int e = 0; e < E; ++e) {
       auto& et = eta[static_cast<size_t>(e)];
       const std::vector<double> keep = et;
       for (size_t i = 0; i < n; ++i) et[i] = keep[i] + 1e-4 * (1 + std::fabs(keep[i]));
-      if (int rc = runprog(t, eta, lpe[static_cast<size_t>(e)], true)) return rc;
+      if (int rc = runprog(t, eta, lpe[static_cast<size_t>(e)], true)) return rc == RC_OVERFLOW ? failed(e) : rc;
       for (size_t i = 0; i < n; ++i) et[i] = keep[i] - 1e-4 * (1 + std::fabs(keep[i]));
-      if (int rc = runprog(t, eta, lme[static_cast<size_t>(e)], true)) return rc;
+      if (int rc = runprog(t, eta, lme[static_cast<size_t>(e)], true)) return rc == RC_OVERFLOW ? failed(e) : rc;
       et = keep;
       for (size_t i = 0; i < n; ++i) {
         const double hi = 1e-4 * (1 + std::fabs(keep[i]));
@@ -269,12 +391,12 @@ int maximize() {
           ee[i] = ke[i] + 1e-4 * (1 + std::fabs(ke[i]));
           ef[i] = kf[i] + 1e-4 * (1 + std::fabs(kf[i]));
         }
-        if (int rc = runprog(t, eta, lpp, true)) return rc;
+        if (int rc = runprog(t, eta, lpp, true)) return rc == RC_OVERFLOW ? failed(e) : rc;
         for (size_t i = 0; i < n; ++i) {
           ee[i] = ke[i] - 1e-4 * (1 + std::fabs(ke[i]));
           ef[i] = kf[i] - 1e-4 * (1 + std::fabs(kf[i]));
         }
-        if (int rc = runprog(t, eta, lmm, true)) return rc;
+        if (int rc = runprog(t, eta, lmm, true)) return rc == RC_OVERFLOW ? failed(e) : rc;
         ee = ke, ef = kf;
         for (size_t i = 0; i < n; ++i) {
           const double he = 1e-4 * (1 + std::fabs(ke[i])), hf = 1e-4 * (1 + std::fabs(kf[i]));
@@ -285,17 +407,17 @@ int maximize() {
         }
       }
     // Gradient, negative Hessian and scores from the derivatives.
-    std::vector<int> eqof, colof;
+    std::vector<int> eqa, colof;
     for (int e = 0; e < E; ++e) {
-      for (int c : m.eqs[static_cast<size_t>(e)].cols) eqof.push_back(e), colof.push_back(c);
-      if (m.eqs[static_cast<size_t>(e)].cons) eqof.push_back(e), colof.push_back(-1);
+      for (int c : m.eqs[static_cast<size_t>(e)].cols) eqa.push_back(e), colof.push_back(c);
+      if (m.eqs[static_cast<size_t>(e)].cons) eqa.push_back(e), colof.push_back(-1);
     }
     auto xv = [&](int a, size_t i) { return colof[static_cast<size_t>(a)] < 0 ? 1.0 : s.d.x[static_cast<size_t>(colof[static_cast<size_t>(a)])][i]; };
     g->assign(static_cast<size_t>(P), 0);
     if (scores) scores->assign(n * static_cast<size_t>(P), 0);
     for (int a = 0; a < P; ++a)
       for (size_t i = 0; i < n; ++i) {
-        const double u = d1[static_cast<size_t>(eqof[static_cast<size_t>(a)])][i] * xv(a, i);
+        const double u = wof(i) * d1[static_cast<size_t>(eqa[static_cast<size_t>(a)])][i] * xv(a, i);
         (*g)[static_cast<size_t>(a)] += u;
         if (scores) (*scores)[i * static_cast<size_t>(P) + static_cast<size_t>(a)] = u;
       }
@@ -304,12 +426,112 @@ int maximize() {
     for (int a = 0; a < P; ++a)
       for (int c = 0; c <= a; ++c) {
         double acc = 0;
-        const auto& dq = d2[static_cast<size_t>(eqof[static_cast<size_t>(a)] * E + eqof[static_cast<size_t>(c)])];
-        for (size_t i = 0; i < n; ++i) acc += dq[i] * xv(a, i) * xv(c, i);
+        const auto& dq = d2[static_cast<size_t>(eqa[static_cast<size_t>(a)] * E + eqa[static_cast<size_t>(c)])];
+        for (size_t i = 0; i < n; ++i) acc += wof(i) * dq[i] * xv(a, i) * xv(c, i);
         (*nH)[static_cast<size_t>(a * P + c)] = (*nH)[static_cast<size_t>(c * P + a)] = -acc;
       }
     return 0;
   };
+  // Methods d0, d1, d2: the program's sums; what the method leaves out by
+  // differences in the parameters.
+  const int level = mdm.method[1] - '0';
+  auto wholed = [&](const std::vector<double>& b, int todo, double* llp, std::vector<double>* g, std::vector<double>* nH,
+                    std::vector<double>*) -> int {
+    const int ask = std::min(todo, level);
+    std::vector<double> ga, Ha;
+    const int rc0 = rund(t, b, indices(b), ask, llp, &ga, &Ha, fail);
+    if (rc0 == RC_OVERFLOW && first) {
+      first = false;
+      fail.set(RC_OVERFLOW, "initial values not feasible");
+    }
+    first = false;
+    if (rc0) return rc0;
+    if (todo < 1) return 0;
+    auto failed = [&](int a) {
+      fail.set(RC_NOCONVERGE, "could not calculate numerical derivatives of equation " + eqof(a) +
+                                  ": missing log likelihood");
+      return RC_NOCONVERGE;
+    };
+    // Values at b + h e_a (and more), by the program with todo = what the
+    // method gives beyond the likelihood (0 for d0, 1 for d1).
+    const int sub = std::min(level, 1);
+    auto at = [&](std::vector<double> bb, double* l, std::vector<double>* gg) -> int {
+      std::vector<double> Hx;
+      return rund(t, bb, indices(bb), sub, l, gg, &Hx, fail);
+    };
+    if (level >= 1) {
+      *g = ga;
+    } else {
+      g->assign(static_cast<size_t>(P), 0);
+      for (int a = 0; a < P; ++a) {
+        std::vector<double> bb = b;
+        const double h = gstep(b[static_cast<size_t>(a)]);
+        double lp, lm;
+        bb[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] + h;
+        if (int rc = at(bb, &lp, nullptr)) return rc == RC_OVERFLOW ? failed(a) : rc;
+        bb[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] - h;
+        if (int rc = at(bb, &lm, nullptr)) return rc == RC_OVERFLOW ? failed(a) : rc;
+        (*g)[static_cast<size_t>(a)] = (lp - lm) / (2 * h);
+      }
+    }
+    if (todo < 2) return 0;
+    nH->assign(static_cast<size_t>(P * P), 0);
+    if (level >= 2) {
+      for (int a = 0; a < P; ++a)
+        for (int c = 0; c < P; ++c)
+          (*nH)[static_cast<size_t>(a * P + c)] =
+              -0.5 * (Ha[static_cast<size_t>(a * P + c)] + Ha[static_cast<size_t>(c * P + a)]);
+      return 0;
+    }
+    if (level == 1) {
+      // Differences of the gradient.
+      for (int a = 0; a < P; ++a) {
+        std::vector<double> bb = b, gp, gm;
+        const double h = pstep(b[static_cast<size_t>(a)]);
+        double l;
+        bb[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] + h;
+        if (int rc = at(bb, &l, &gp)) return rc == RC_OVERFLOW ? failed(a) : rc;
+        bb[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] - h;
+        if (int rc = at(bb, &l, &gm)) return rc == RC_OVERFLOW ? failed(a) : rc;
+        for (int c = 0; c < P; ++c) {
+          const double v = -(gp[static_cast<size_t>(c)] - gm[static_cast<size_t>(c)]) / (2 * h) / 2;
+          (*nH)[static_cast<size_t>(a * P + c)] += v;
+          (*nH)[static_cast<size_t>(c * P + a)] += v;
+        }
+      }
+      return 0;
+    }
+    // d0: second differences of the likelihood.
+    std::vector<double> lp(static_cast<size_t>(P)), lm(static_cast<size_t>(P));
+    for (int a = 0; a < P; ++a) {
+      std::vector<double> bb = b;
+      const double h = pstep(b[static_cast<size_t>(a)]);
+      bb[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] + h;
+      if (int rc = at(bb, &lp[static_cast<size_t>(a)], nullptr)) return rc == RC_OVERFLOW ? failed(a) : rc;
+      bb[static_cast<size_t>(a)] = b[static_cast<size_t>(a)] - h;
+      if (int rc = at(bb, &lm[static_cast<size_t>(a)], nullptr)) return rc == RC_OVERFLOW ? failed(a) : rc;
+      (*nH)[static_cast<size_t>(a * P + a)] = -(lp[static_cast<size_t>(a)] - 2 * *llp + lm[static_cast<size_t>(a)]) / (h * h);
+    }
+    for (int a = 0; a < P; ++a)
+      for (int c = 0; c < a; ++c) {
+        const double ha = pstep(b[static_cast<size_t>(a)]), hc = pstep(b[static_cast<size_t>(c)]);
+        double v[4];
+        const int sa[4] = {1, 1, -1, -1}, scn[4] = {1, -1, 1, -1};
+        for (int k = 0; k < 4; ++k) {
+          std::vector<double> bb = b;
+          bb[static_cast<size_t>(a)] += sa[k] * ha;
+          bb[static_cast<size_t>(c)] += scn[k] * hc;
+          if (int rc = at(bb, &v[k], nullptr)) return rc == RC_OVERFLOW ? failed(a) : rc;
+        }
+        const double h2 = -(v[0] - v[1] - v[2] + v[3]) / (4 * ha * hc);
+        (*nH)[static_cast<size_t>(a * P + c)] = (*nH)[static_cast<size_t>(c * P + a)] = h2;
+      }
+    return 0;
+  };
+  if (lf)
+    m.whole = wholelf;
+  else
+    m.whole = wholed;
   // Starting values: zeros.
   std::vector<double> b0(static_cast<size_t>(P), 0);
   MlOpts q = o.ml;
@@ -317,11 +539,16 @@ int maximize() {
   MlResult r;
   const int rc = ml_maximize(m, s.d, b0, q, r);
   if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
+  if (rc == ML_NOINIT) {
+    if (fail.rc) return errmsgf(fail.rc, "%s\n", fail.msg.c_str());
+    return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
+  }
   MlcFit f;
   f.cmd = "ml";
   f.title = "Maximum likelihood fit of " + mdm.prog;
-  f.N = static_cast<double>(n);
+  double total = 0;
+  for (size_t i = 0; i < n; ++i) total += wt ? mdm.w[i] : 1;
+  f.N = mdm.wkind == WK_F || mdm.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(n);
   f.ll = r.ll;
   f.ll_0 = misval;
   f.ic = r.iter;
@@ -329,18 +556,19 @@ int maximize() {
   f.k = P;
   f.wald = true;
   std::vector<double> V = r.V;
-  if (o.robust || o.clustvar) {
+  if (o.robust || o.clustvar || mdm.wkind == WK_P) {
     std::vector<double> sc;
     double ll;
     if (int er = ml_eval(m, s.d, r.b, 1, &ll, nullptr, nullptr, &sc)) return er == ML_BREAK ? 1 : RC_NOCONVERGE;
     std::vector<double> cl;
     if (o.clustvar)
       for (long ob : mdm.obs) cl.push_back(zelta_data(o.clustvar, ob));
-    f.nclust = ml_robust(V, P, static_cast<long>(n), sc, nullptr, o.clustvar ? cl.data() : nullptr);
+    f.nclust = ml_robust(V, P, static_cast<long>(n), sc, mdm.wkind == WK_F ? mdm.w.data() : nullptr,
+                         o.clustvar ? cl.data() : nullptr);
   }
   // The model test: the slopes of the first equation.
   mlc_chi2(f, static_cast<int>(m.eqs[0].cols.size()), r.b, V, P);
-  f.names = names;
+  f.names = paramnames();
   f.b = r.b;
   f.V = V;
   s.depname = mdm.deps.empty() ? "" : varname(mdm.deps[0]);

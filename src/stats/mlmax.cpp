@@ -302,7 +302,7 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
 }
 
 long ml_robust(std::vector<double>& V, int P, long n, const std::vector<double>& scores, const double* rep,
-               const double* clust) {
+               const double* clust, double minus) {
   std::vector<double> meat(static_cast<size_t>(P) * static_cast<size_t>(P), 0);
   long G = 0;
   double N = 0;
@@ -334,7 +334,8 @@ long ml_robust(std::vector<double>& V, int P, long n, const std::vector<double>&
   }
   for (int a = 0; a < P; ++a)
     for (int c = 0; c < a; ++c) meat[static_cast<size_t>(c * P + a)] = meat[static_cast<size_t>(a * P + c)];
-  const double fac = N > 1 ? N / (N - 1) : misval;
+  const double dm = clust ? 1 : minus;
+  const double fac = N > dm ? N / (N - dm) : misval;
   std::vector<double> t(meat.size(), 0), out(meat.size(), 0);
   for (int a = 0; a < P; ++a)
     for (int c = 0; c < P; ++c) {

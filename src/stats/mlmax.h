@@ -106,9 +106,10 @@ bool ml_invpd(std::vector<double>& a, int P);
 // Observation i counts rep[i] times in the sum without clusters (fweights:
 // the scores carry the weight once; rep null: once each). The factor is
 // N/(N-1) with N the sum of rep (or n), or G/(G-1) with G clusters. Returns
-// the number of clusters (0 without).
+// the number of clusters (0 without). minus replaces the 1 of N - 1 (not
+// of G - 1).
 long ml_robust(std::vector<double>& V, int P, long n, const std::vector<double>& scores,
-               const double* rep, const double* clust);
+               const double* rep, const double* clust, double minus = 1);
 
 // Which of the columns cols (length n each, weights w or none) are kept
 // when those that are linear combinations of the earlier ones (and of a

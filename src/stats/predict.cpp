@@ -283,6 +283,17 @@ int cmd_predict(int) {
     if (st_escalarget("llopt") < misval) ylo = st_escalarget("llopt");
     if (st_escalarget("ulopt") < misval) yhi = st_escalarget("ulopt");
   }
+  // After cnreg each observation carries its own bound: its observed value,
+  // from below (-1) or above (1) as its censoring variable says.
+  int censv = 0, censy = 0;
+  if (kind == P_YCENS && st_ecmd() == "cnreg") {
+    const std::string cv = st_elocalget("censored"), dv = st_elocalget("depvar");
+    if (cv.empty() || dv.empty()) return error(RC_NOESTIMATES);
+    censv = findvarexact(cv.c_str());
+    if (!censv) return varnotfound(cv.c_str());
+    censy = findvarexact(dv.c_str());
+    if (!censy) return varnotfound(dv.c_str());
+  }
   // Several equations: the linear prediction is the first one's.
   if (const size_t c = names[0].find(':'); c != std::string::npos) {
     const std::string eq = names[0].substr(0, c + 1);
@@ -370,6 +381,14 @@ int cmd_predict(int) {
             r = model == M_LOGIT ? (r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)))
                                  : 0.5 * std::erfc(-r / M_SQRT2);
           if (r < misval && kind == P_N) r = std::exp(r);
+          if (r < misval && kind == P_YCENS && censv) {
+            const double c = zelta_data(censv, obs), y = zelta_data(censy, obs);
+            ylo = -misval, yhi = misval;
+            if (c == -1 || c == 1) {
+              if (y >= misval) r = misval;
+              (c < 0 ? ylo : yhi) = y;
+            }
+          }
           if (r < misval && kind == P_YCENS) {
             // E(max(lo, min(hi, y*))) for y* normal(xb, sigma).
             const double a = ylo > -misval ? (ylo - r) / sigma : -INFINITY;

@@ -109,3 +109,5 @@ void stats_bindordered();
 void stats_bindtobit();
 void stats_bindclogit();
 void stats_bindml();
+void stats_bindmlvocab();
+void stats_bindrobust();

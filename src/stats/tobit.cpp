@@ -201,6 +201,7 @@ int cmd_censored(int mode) {
   f.scalars.push_back({"N_lc", nl});
   f.scalars.push_back({"N_rc", nr});
   f.scalars.push_back({"N_unc", nu});
+  if (censvar) f.macros.push_back({"censored", varname(censvar)});
   if (haslo) f.scalars.push_back({"llopt", lo});
   if (hashi) f.scalars.push_back({"ulopt", hi});
   if (!r.converged) st_note("convergence not achieved\n");

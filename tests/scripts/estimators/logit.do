@@ -77,6 +77,18 @@ matrix list e(b)
 quietly count if e(sample)
 display r(N)
 probit y w1 d, nolog
+* quasi-complete separation by a regressor of three values among others:
+* below 0 all failures, above 0 all successes, mixed at 0; the fit goes on
+* over the rows at 0 and equals the fit of that subsample
+gen t = cond(w1 < -0.3, -1, cond(w1 > 0.3, 1, 0))
+gen yq = cond(t == -1, 0, cond(t == 1, 1, y))
+logit yq w2 t d, iterate(50)
+display e(N) " " e(converged) " " e(ic)
+matrix bq = e(b)
+quietly logit yq w2 d if t == 0
+assert reldif(bq[1,1], _b[w2]) < 1e-10 & reldif(bq[1,4], _b[_cons]) < 1e-10
+probit yq t w2, nolog
+display e(N) " " e(converged)
 * complete separation by a continuous regressor
 gen s = cond(y, w1 + 10, w1 - 10)
 cap noi logit y s

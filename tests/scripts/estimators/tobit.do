@@ -21,6 +21,14 @@ assert reldif(yc1, e) < 1e-6
 summarize yc1 y
 test x1 x2
 tobit
+* after cnreg each observation's own bound: its value, from below or above
+quietly cnreg yc x1 x2, censored(cc)
+predict yc2, ycens
+predict xb2, xb
+gen double z2 = (yc - xb2)/_b[sigma:_cons]
+gen double e2 = cond(cc == 0, xb2, cond(cc == 1, yc*(1-normal(z2)) + xb2*normal(z2) - _b[sigma:_cons]*normalden(z2), yc*normal(z2) + xb2*(1-normal(z2)) + _b[sigma:_cons]*normalden(z2)))
+assert reldif(yc2, e2) < 1e-6
+count if reldif(yc2, xb2) > 1e-3
 * bad input
 cap noi tobit y x1
 display _rc

@@ -1,0 +1,51 @@
+#!/usr/bin/python3
+# Reference values for ml.do: likelihoods written as programs against fits
+# by statsmodels on logit1.csv (written by gen_logit.py): a probit, a probit
+# with frequency weights (the data expanded by the weights) and a normal
+# linear regression in (b, ln sigma), whose maximum-likelihood variance is
+# sigma^2 (X'X)^-1 with sigma^2 = RSS/n and 1/(2n) for ln sigma. Run with
+# /usr/bin/python3 from this folder; it rewrites ref_ml.do.
+import numpy as np
+import statsmodels.api as sm
+
+d = np.genfromtxt("logit1.csv", delimiter=",", names=True)
+out = ["* Written by gen_ml.py: reference values from statsmodels. Do not edit."]
+
+
+def chk(prog, lines):
+    out.append("program define %s" % prog)
+    out.extend("\tchk %s" % l for l in lines)
+    out.append("end")
+
+
+def coefs(eq, names, b, V):
+    se = np.sqrt(np.diag(V))
+    L = []
+    for n, bi, si in zip(names, b, se):
+        L.append("[%s]_b[%s] %.17g 1e-6" % (eq, n, bi))
+        L.append("[%s]_se[%s] %.17g 1e-6" % (eq, n, si))
+    return L
+
+
+X = sm.add_constant(np.column_stack([d["x1"], d["x2"], d["x3"]]), prepend=False)
+nm = ["x1", "x2", "x3", "_cons"]
+r = sm.Probit(d["y"], X).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+chk("ref_mlprobit", coefs("y", nm, np.asarray(r.params), np.asarray(r.cov_params())) + ["e(ll) %.17g 1e-8" % r.llf])
+
+rep = d["f"].astype(int)
+r = sm.Probit(np.repeat(d["y"], rep), np.repeat(X, rep, axis=0)).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
+chk("ref_mlprobit_fw", coefs("y", nm, np.asarray(r.params), np.asarray(r.cov_params())) +
+    ["e(ll) %.17g 1e-8" % r.llf, "e(N) %d 0" % rep.sum()])
+
+Z = sm.add_constant(np.column_stack([d["x1"], d["x2"]]), prepend=False)
+r = sm.OLS(d["x3"], Z).fit()
+n = len(d["x3"])
+s2 = r.ssr / n
+V = s2 * np.linalg.inv(Z.T @ Z)
+L = coefs("xb", ["x1", "x2", "_cons"], np.asarray(r.params), V)
+L += coefs("lnsigma", ["_cons"], [0.5 * np.log(s2)], np.array([[1 / (2 * n)]]))
+L.append("e(ll) %.17g 1e-8" % r.llf)
+chk("ref_mlreg", L)
+
+with open("ref_ml.do", "w") as f:
+    f.write("\n".join(out) + "\n")
