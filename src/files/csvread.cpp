@@ -132,24 +132,6 @@ char guessdelim(const std::string& text, size_t from) {
   return tab != std::string::npos && (nl == std::string::npos || tab < nl) ? '\t' : ',';
 }
 
-// A valid variable name made from a header text ("" when none can be).
-std::string cleanname(const std::string& h) {
-  std::string n;
-  for (char c : h) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (std::isalnum(u) || c == '_') n.push_back(c);
-    else if (c == ' ' || c == '-' || c == '.' || c == '/') n.push_back('_');
-  }
-  while (n.size() > 1 && n.back() == '_') n.pop_back();
-  if (!n.empty() && std::isdigit(static_cast<unsigned char>(n[0]))) n.insert(0, "_");
-  if (n.size() > 32) n.resize(32);
-  if (n == "_" || n == "_all" || n == "_n" || n == "_N" || n == "_b" || n == "_cons" || n == "_pi" ||
-      n == "_rc" || n == "_se" || n == "_coef" || n == "_skip" || n == "in" || n == "if" || n == "using" ||
-      n == "with" || n == "byte" || n == "int" || n == "long" || n == "float" || n == "double")
-    return "";
-  return n;
-}
-
 // How a column of decimals is stored: float when float holds every value
 // exactly, else double; or always one of them (options double, float).
 enum class DecMode { Exact, Double, Float };
@@ -157,14 +139,7 @@ enum class DecMode { Exact, Double, Float };
 // The storage type of a scanned column.
 int coltype(const CsvCol& c, DecMode dm) {
   if (c.text) return static_cast<int>(std::clamp<size_t>(c.maxlen, 1, TL_STRMAX));
-  if (!c.any) return ST_BYTE;
-  if (c.allint) {
-    if (c.lo >= -127 && c.hi <= 100) return ST_BYTE;
-    if (c.lo >= -32767 && c.hi <= 32740) return ST_INT;
-    if (c.lo >= -2147483647.0 && c.hi <= 2147483620.0) return ST_LONG;
-    return ST_DOUBLE;
-  }
-  if (dm == DecMode::Exact) return c.floatok ? ST_FLOAT : ST_DOUBLE;
+  if (!c.any || c.allint || dm == DecMode::Exact) return tl_numtype(c.any, c.allint, c.lo, c.hi, c.floatok);
   return dm == DecMode::Double ? ST_DOUBLE : ST_FLOAT;
 }
 
@@ -373,7 +348,7 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
   int rc = 0;
   bool cut = false;
   for (size_t k = 0; k < cols.size() && !rc; ++k) {
-    std::string name = k < given.size() ? given[k] : cleanname(cols[k].head);
+    std::string name = k < given.size() ? given[k] : fa_varname(cols[k].head);
     if (name.empty() || findvarexact(name.c_str())) {
       name = "v" + std::to_string(k + 1);
       for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = "v" + std::to_string(k + 1) + "_" + std::to_string(sfx);

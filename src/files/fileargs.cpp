@@ -1,6 +1,7 @@
 // Command-line pieces shared by the file commands: the split at the first
 // comma outside quotes, the option list, the `using` word among the words
 // before the comma, and a file name with a default extension.
+#include <cctype>
 #include <string>
 
 #include "files/files.h"
@@ -58,4 +59,21 @@ int fa_filename(const std::string& text, std::string& fn, const char* ext) {
   if (*rest) return errmsgf(RC_SYNTAX, "invalid '%s'\n", gettok(prsestd));
   if (ext) fn = fa_defext(fn, ext);
   return 0;
+}
+
+std::string fa_varname(const std::string& h) {
+  std::string n;
+  for (char c : h) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || c == '_') n.push_back(c);
+    else if (c == ' ' || c == '-' || c == '.' || c == '/') n.push_back('_');
+  }
+  while (n.size() > 1 && n.back() == '_') n.pop_back();
+  if (!n.empty() && std::isdigit(static_cast<unsigned char>(n[0]))) n.insert(0, "_");
+  if (n.size() > 32) n.resize(32);
+  if (n == "_" || n == "_all" || n == "_n" || n == "_N" || n == "_b" || n == "_cons" || n == "_pi" ||
+      n == "_rc" || n == "_se" || n == "_coef" || n == "_skip" || n == "in" || n == "if" || n == "using" ||
+      n == "with" || n == "byte" || n == "int" || n == "long" || n == "float" || n == "double")
+    return "";
+  return n;
 }

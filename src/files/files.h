@@ -56,6 +56,10 @@ void files_bindfile();
 void files_binddircmds();
 // checksum, filefilter and hexdump.
 void files_bindutilcmds();
+// The `odbc` command (odbccmd.cpp).
+void files_bindodbc();
+// xlsimport and xlsexport (xlsxcmd.cpp).
+void files_bindxlsx();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
 
@@ -72,3 +76,7 @@ std::string fa_defext(const std::string& fn, const char* ext);
 // The one file name of text (quotes removed, ext added when none; ext may be
 // null). 0, or 100 / 198 printed.
 [[nodiscard]] int fa_filename(const std::string& text, std::string& fn, const char* ext);
+// A valid variable name made from a header or column name: letters, digits
+// and underscores kept, blanks and - . / made underscores, a leading digit
+// prefixed; "" when none can be made.
+std::string fa_varname(const std::string& h);

@@ -146,3 +146,14 @@ int tl_abandon(int rc) {
   drop_all();
   return rc;
 }
+
+int tl_numtype(bool any, bool allint, double lo, double hi, bool floatok) {
+  if (!any) return ST_BYTE;
+  if (allint) {
+    if (lo >= -127 && hi <= 100) return ST_BYTE;
+    if (lo >= -32767 && hi <= 32740) return ST_INT;
+    if (lo >= -2147483647.0 && hi <= 2147483620.0) return ST_LONG;
+    return ST_DOUBLE;
+  }
+  return floatok ? ST_FLOAT : ST_DOUBLE;
+}

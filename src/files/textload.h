@@ -53,6 +53,11 @@ void tl_finish(TextLoad& t);
 // Ends a failed load: the dataset is emptied. Returns rc.
 int tl_abandon(int rc);
 
+// The smallest storage type for a column of numbers (any: some number seen;
+// allint: all whole; lo, hi: their range; floatok: each exactly a float):
+// byte, int, long or double for whole numbers, float or double otherwise.
+int tl_numtype(bool any, bool allint, double lo, double hi, bool floatok);
+
 // Reads a whole field as a number: optional blanks around, a decimal number
 // with optional sign and exponent, ".", or ".a" .. ".z". False otherwise.
 bool tl_number(const char* p, size_t n, double* x);

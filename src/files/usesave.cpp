@@ -473,4 +473,6 @@ void files_bindcommands() {
   files_bindoutsheet();
   files_bindoutfile();
   files_bindfile();
+  files_bindodbc();
+  files_bindxlsx();
 }

@@ -42,21 +42,8 @@ void reorder(MlcSample& s, const std::vector<size_t>& perm) {
 
 // _clogit depvar indepvars [if] [in], group(varname) [options]
 int cmd_clogit(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
-  if (programby) {
-    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
-    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
-  }
-  if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(RC_NOBY);
-    return mlc_replay("clogit", "Odds Ratio", "or");
-  }
+  bool replayed;
+  if (int rc = mlc_begin("clogit", "Odds Ratio", "or", &replayed); rc || replayed) return rc;
   MlcOpts o;
   if (int rc = mlc_options(o, false, false)) return rc;
   const bool oddsr = findopt("or", 2, 0) == 1;
@@ -65,7 +52,8 @@ int cmd_clogit(int) {
   const int gvar = zelta_findvar(ga.c_str(), 1, false);
   if (gvar < 0) return -gvar;
   if (int rc = chkopt()) return rc;
-  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (ps.hasweight && ps.wgttype[0] != WK_F && ps.wgttype[0] != WK_I && ps.wgttype[0] != 'w')
+    return errmsgf(RC_NOTALLOWED, "%cweights not allowed\n", ps.wgttype[0]);
   if (vl.lnvar() < 2) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   if (isstrtype(vartype(gvar))) return errmsgf(RC_TYPEMISMATCH, "group() variable %s must be numeric\n", varname(gvar).c_str());
   MlcSample s;
@@ -123,6 +111,18 @@ int cmd_clogit(int) {
     if (i == 0 || gv[static_cast<size_t>(i)] != gv[static_cast<size_t>(i - 1)]) start.push_back(i);
   start.push_back(s.d.n);
   const long G = static_cast<long>(start.size()) - 1;
+  // A weight belongs to a group: the same on all of its rows.
+  double total = static_cast<double>(s.d.n);
+  if (!s.d.w.empty()) {
+    total = 0;
+    for (long gi = 0; gi < G; ++gi) {
+      const long a = start[static_cast<size_t>(gi)], e = start[static_cast<size_t>(gi + 1)];
+      for (long i = a + 1; i < e; ++i)
+        if (s.d.w[static_cast<size_t>(i)] != s.d.w[static_cast<size_t>(a)])
+          return errmsgf(RC_WEIGHTGROUP, "weights must be the same for all observations in a group\n");
+      total += s.d.w[static_cast<size_t>(a)] * static_cast<double>(e - a);
+    }
+  }
   // Regressors constant within every group, and collinear ones, are
   // dropped: the check runs on the deviations from the group means.
   const size_t k = s.d.x.size();
@@ -147,10 +147,7 @@ int cmd_clogit(int) {
         st_note("note: " + s.names[j] + " omitted because of no within-group variance or collinearity\n");
       }
   }
-  MlEq eq;
-  eq.cons = false;
-  for (size_t j = 0; j < k; ++j)
-    if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
+  const MlEq eq = mlc_eq(dropped, false);
   if (eq.cols.empty()) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   MlModel m;
   m.eqs = {eq};
@@ -159,23 +156,14 @@ int cmd_clogit(int) {
   std::vector<double> b0(static_cast<size_t>(P), 0);
   double ll0 = 0;
   if (int rc = ml_eval(m, s.d, b0, 0, &ll0, nullptr, nullptr)) return rc == ML_BREAK ? 1 : RC_OVERFLOW;
-  MlOpts q = o.ml;
-  q.log = mlc_logger(o);
   MlResult r;
-  const int rc = ml_maximize(m, s.d, b0, q, r);
-  if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
+  if (int rc = mlc_fit(m, s, o, b0, r)) return rc;
   MlcFit f;
   f.cmd = "clogit";
   f.title = "Conditional (fixed-effects) logistic regression";
   f.predict = "clogit_p";
-  f.N = static_cast<double>(s.d.n);
-  f.ll = r.ll;
+  mlc_fitted(f, r, P, s, o, total);
   f.ll_0 = ll0;
-  f.ic = r.iter;
-  f.converged = r.converged;
-  f.k = P;
-  f.wald = o.robust || o.clustvar;
   std::vector<double> V = r.V;
   if (f.wald) {
     // Scores are per group: robust clusters on the groups.
@@ -188,16 +176,12 @@ int cmd_clogit(int) {
   mlc_coefs(f, s, dropped, false, "", {}, r.b, V);
   f.scalars.push_back({"N_group", static_cast<double>(G)});
   f.macros.push_back({"group", varname(gvar)});
-  if (!r.converged) st_note("convergence not achieved\n");
-  MlcOpts po = o;
-  mlc_post(f, s, po);
-  if (f.wald && !o.clustvar) {
-    st_escalar("N_clust", static_cast<double>(f.nclust));
-    st_elocal("clustvar", varname(gvar).c_str());
-  }
-  mlc_display(o.level, oddsr ? "Odds Ratio" : "");
-  if (!r.converged) return RC_NOCONVERGE;
-  return 0;
+  return mlc_finish(f, s, o, oddsr ? "Odds Ratio" : "", [&] {
+    if (f.wald && !o.clustvar) {
+      st_escalar("N_clust", static_cast<double>(f.nclust));
+      st_elocal("clustvar", varname(gvar).c_str());
+    }
+  });
 }
 
 }  // namespace

@@ -26,8 +26,14 @@ void stats_bindcommands() {
   stats_bindtobit();
   stats_bindclogit();
   stats_bindml();
+  stats_bindanova();
+  stats_bindmanova();
+  stats_bindsmooth();
   stats_bindmlvocab();
   stats_bindrobust();
+  stats_bindcox();
+  stats_bindqreg();
+  stats_bindresample();
   res_set_edisplay(ct_ereturn_display);
   adoabbrev("regress", 3);
 }

@@ -23,38 +23,16 @@ namespace {
 
 enum : int { CM_POISSON = 0, CM_NEGBIN = 1 };
 
-// Fits a model quietly from b0; 0 with r filled, 1 on a Break, or the
-// engine's code.
-int quietfit(const MlModel& m, const MlData& d, const std::vector<double>& b0, const MlOpts& o, MlResult& r) {
-  MlOpts q = o;
-  q.log = {};
-  return ml_maximize(m, d, b0, q, r);
-}
-
 // _poisson | _negbin [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_count(int mode) {
   const char* cmd = mode == CM_POISSON ? "poisson" : "negbin";
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
-  if (programby) {
-    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
-    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
-  }
-  if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(RC_NOBY);
-    return mlc_replay(cmd, "IRR", "irr");
-  }
+  bool replayed;
+  if (int rc = mlc_begin(cmd, "IRR", "irr", &replayed); rc || replayed) return rc;
   MlcOpts o;
   if (int rc = mlc_options(o, true, true)) return rc;
   const bool irr = findopt("irr", 3, 0) == 1;
   if (int rc = chkopt()) return rc;
   if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   double sy = 0, total = 0;
@@ -72,10 +50,7 @@ int cmd_count(int mode) {
   const bool cons = !o.nocons;
   mlc_rmcoll(s, cons, dropped);
 
-  MlEq eq;
-  for (size_t j = 0; j < k; ++j)
-    if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
-  eq.cons = cons;
+  const MlEq eq = mlc_eq(dropped, cons);
   MlModel pm;  // the Poisson model
   pm.eqs = {eq};
   mlm_poisson(pm, s.d);
@@ -100,7 +75,7 @@ int cmd_count(int mode) {
       m0.eqs = {MlEq{}};
       mlm_poisson(m0, s.d);
       MlResult r0;
-      const int rc = quietfit(m0, s.d, {std::log(ybar)}, o.ml, r0);
+      const int rc = mlc_quietfit(m0, s.d, {std::log(ybar)}, o.ml, r0);
       if (rc == ML_BREAK) return 1;
       if (rc == ML_OK) {
         ll0 = r0.ll;
@@ -115,8 +90,6 @@ int cmd_count(int mode) {
   MlcFit f;
   f.cmd = cmd;
   f.predict = mode == CM_POISSON ? "poisson_p" : "negbin_p";
-  f.N = s.wkind == WK_F || s.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(s.d.n);
-  f.wald = o.robust || o.clustvar || s.wkind == WK_P;
   MlOpts q = o.ml;
   q.log = mlc_logger(o);
   MlResult r;
@@ -131,7 +104,7 @@ int cmd_count(int mode) {
     f.title = "Negative binomial regression";
     // The Poisson fit: the test of alpha = 0 and the starting values.
     MlResult rp;
-    rc = quietfit(pm, s.d, b0, o.ml, rp);
+    rc = mlc_quietfit(pm, s.d, b0, o.ml, rp);
     if (rc == ML_BREAK) return 1;
     if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
     MlEq la;
@@ -142,7 +115,7 @@ int cmd_count(int mode) {
       m0.eqs = {MlEq{}, la};
       mlm_negbin(m0, s.d);
       MlResult r0;
-      const int rc0 = quietfit(m0, s.d, {b0.back(), 0.0}, o.ml, r0);
+      const int rc0 = mlc_quietfit(m0, s.d, {b0.back(), 0.0}, o.ml, r0);
       if (rc0 == ML_BREAK) return 1;
       f.ll_0 = rc0 == ML_OK ? r0.ll : misval;
     } else {
@@ -165,10 +138,7 @@ int cmd_count(int mode) {
   if (rc == ML_BREAK) return 1;
   if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   const int P = fitted->nparam();
-  f.ll = r.ll;
-  f.ic = r.iter;
-  f.converged = r.converged;
-  f.k = P;
+  mlc_fitted(f, r, P, s, o, total);
   std::vector<double> V = r.V;
   if (int vr = mlc_variance(*fitted, s, o, r.b, V, f)) return vr;
   mlc_chi2(f, static_cast<int>(eq.cols.size()), r.b, V, P);
@@ -176,11 +146,7 @@ int cmd_count(int mode) {
     mlc_coefs(f, s, dropped, cons, "", {}, r.b, V);
   else
     mlc_coefs(f, s, dropped, cons, s.depname, {"lnalpha:_cons"}, r.b, V);
-  if (!r.converged) st_note("convergence not achieved\n");
-  mlc_post(f, s, o);
-  mlc_display(o.level, irr ? "IRR" : "");
-  if (!r.converged) return RC_NOCONVERGE;
-  return 0;
+  return mlc_finish(f, s, o, irr ? "IRR" : "");
 }
 
 }  // namespace

@@ -134,27 +134,13 @@ int perfect(MlcSample& s, std::vector<unsigned char>& dropped) {
 // _logit | _probit [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_binary(int mode) {
   const char* cmd = mode == MLB_LOGIT ? "logit" : "probit";
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
-  if (programby) {
-    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
-    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
-  }
-  if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(RC_NOBY);
-    return mlc_replay(cmd, "Odds Ratio", mode == MLB_LOGIT ? "or" : nullptr);
-  }
+  bool replayed;
+  if (int rc = mlc_begin(cmd, "Odds Ratio", mode == MLB_LOGIT ? "or" : nullptr, &replayed); rc || replayed) return rc;
   MlcOpts o;
   if (int rc = mlc_options(o, true, false)) return rc;
   const bool oddsr = mode == MLB_LOGIT && findopt("or", 2, 0) == 1;
   if (int rc = chkopt()) return rc;
   if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   const size_t k = s.d.x.size();
@@ -164,10 +150,7 @@ int cmd_binary(int mode) {
   mlc_rmcoll(s, cons, dropped);
 
   MlModel m;
-  MlEq eq;
-  for (size_t j = 0; j < k; ++j)
-    if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
-  eq.cons = cons;
+  const MlEq eq = mlc_eq(dropped, cons);
   m.eqs = {eq};
   mlm_binary(m, s.d, mode);
   const int P = m.nparam();
@@ -191,9 +174,7 @@ int cmd_binary(int mode) {
       m0.eqs = {e0};
       mlm_binary(m0, s.d, mode);
       MlResult r0;
-      MlOpts q = o.ml;
-      q.log = {};
-      const int rc = ml_maximize(m0, s.d, {c}, q, r0);
+      const int rc = mlc_quietfit(m0, s.d, {c}, o.ml, r0);
       if (rc == ML_BREAK) return 1;
       if (rc == ML_OK) {
         ll0 = r0.ll;
@@ -204,33 +185,20 @@ int cmd_binary(int mode) {
     if (int rc = ml_eval(m, s.d, b0, 0, &ll0, nullptr, nullptr)) return rc == ML_BREAK ? 1 : errmsgf(RC_OVERFLOW, "initial values not feasible\n");
   }
 
-  MlOpts q = o.ml;
-  q.log = mlc_logger(o);
   MlResult r;
-  const int rc = ml_maximize(m, s.d, b0, q, r);
-  if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
+  if (int rc = mlc_fit(m, s, o, b0, r)) return rc;
 
   MlcFit f;
   f.cmd = cmd;
   f.title = mode == MLB_LOGIT ? "Logistic regression" : "Probit regression";
   f.predict = mode == MLB_LOGIT ? "logit_p" : "probit_p";
-  f.N = s.wkind == WK_F || s.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(s.d.n);
-  f.ll = r.ll;
+  mlc_fitted(f, r, P, s, o, total);
   f.ll_0 = ll0;
-  f.ic = r.iter;
-  f.converged = r.converged;
-  f.k = P;
   std::vector<double> V = r.V;
   if (int vr = mlc_variance(m, s, o, r.b, V, f)) return vr;
-  f.wald = o.robust || o.clustvar || s.wkind == WK_P;
   mlc_chi2(f, static_cast<int>(eq.cols.size()), r.b, V, P);
   mlc_coefs(f, s, dropped, cons, "", {}, r.b, V);
-  if (!r.converged) st_note("convergence not achieved\n");
-  mlc_post(f, s, o);
-  mlc_display(o.level, oddsr ? "Odds Ratio" : "");
-  if (!r.converged) return RC_NOCONVERGE;
-  return 0;
+  return mlc_finish(f, s, o, oddsr ? "Odds Ratio" : "");
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ int mlc_options(MlcOpts& o, bool offset, bool exposure) {
 }
 
 int mlc_read(const MlcOpts& o, MlcSample& s) {
+  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   const int nv = vl.lnvar();
   if (nv < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   for (int j = 0; j < nv; ++j) {
@@ -97,6 +98,14 @@ int mlc_read(const MlcOpts& o, MlcSample& s) {
   MlData& d = s.d;
   d = MlData{};
   d.x.assign(static_cast<size_t>(nv - 1), {});
+  // Room for the whole range at once: no regrowing of the columns.
+  const size_t cap = static_cast<size_t>(ss.hi >= ss.lo ? ss.hi - ss.lo + 1 : 0);
+  s.obs.reserve(cap);
+  d.y.reserve(cap);
+  for (auto& c : d.x) c.reserve(cap);
+  if (ss.wkind) d.w.reserve(cap);
+  if (o.offvar || o.expvar) d.off.reserve(cap);
+  if (o.clustvar) d.clust.reserve(cap);
   std::vector<double> col(EXPR_BLOCK);
   std::vector<std::vector<double>> blk(static_cast<size_t>(nv), std::vector<double>(EXPR_BLOCK));
   std::vector<unsigned char> use(EXPR_BLOCK);
@@ -348,6 +357,67 @@ void mlc_display(double level, const std::string& eform) {
     spoutsml(("{txt}LR test of alpha=0: chibar2(01) ={res}" + cs + "{txt}   Prob >= chibar2 = {res}" + pa + "\n")
                  .c_str());
   }
+}
+
+int mlc_begin(const char* cmd, const char* eformtitle, const char* eformopt, bool* done) {
+  *done = false;
+  ps.vable = 0;
+  ps.byable = 0;
+  ps.opable = 0;
+  ps.wgtable = 0;
+  ps.rcpable = 0;
+  if (int rc = parse()) return rc;
+  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
+  if (programby) {
+    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
+    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
+  }
+  if (ps.hasvarlist) return 0;
+  *done = true;
+  if (ps.bylevel || programby) return error(RC_NOBY);
+  return mlc_replay(cmd, eformtitle, eformopt);
+}
+
+MlEq mlc_eq(const std::vector<unsigned char>& dropped, bool cons) {
+  MlEq eq;
+  for (size_t j = 0; j < dropped.size(); ++j)
+    if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
+  eq.cons = cons;
+  return eq;
+}
+
+int mlc_fit(const MlModel& m, const MlcSample& s, const MlcOpts& o, const std::vector<double>& b0, MlResult& r) {
+  MlOpts q = o.ml;
+  q.log = mlc_logger(o);
+  const int rc = ml_maximize(m, s.d, b0, q, r);
+  if (rc == ML_BREAK) return 1;
+  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
+  return 0;
+}
+
+int mlc_quietfit(const MlModel& m, const MlData& d, const std::vector<double>& b0, const MlOpts& o, MlResult& r) {
+  MlOpts q = o;
+  q.log = {};
+  return ml_maximize(m, d, b0, q, r);
+}
+
+void mlc_fitted(MlcFit& f, const MlResult& r, int P, const MlcSample& s, const MlcOpts& o, double total) {
+  f.N = s.wkind == WK_F || s.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(s.d.n);
+  f.ll = r.ll;
+  f.ic = r.iter;
+  f.converged = r.converged;
+  f.k = P;
+  f.wald = o.robust || o.clustvar || s.wkind == WK_P;
+}
+
+int mlc_finish(const MlcFit& f, const MlcSample& s, const MlcOpts& o, const std::string& eform,
+               const std::function<void()>& posted, const std::string& tail) {
+  if (!f.converged) st_note("convergence not achieved\n");
+  mlc_post(f, s, o);
+  if (posted) posted();
+  mlc_display(o.level, eform);
+  if (!tail.empty()) spoutsml(tail.c_str());
+  return f.converged ? 0 : RC_NOCONVERGE;
 }
 
 int mlc_replay(const char* cmd, const char* eformtitle, const char* eformopt) {

@@ -2,6 +2,7 @@
 // reading the sample of the parsed command into the engine's columns, the
 // common options, the iteration log, posting e() and the header and table.
 #pragma once
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,6 +83,28 @@ void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o);
 // Prints the header and coefficient table of the current e() (replay too):
 // level and eform from o.
 void mlc_display(double level, const std::string& eform);
+// The start every estimator shares: parses the command (weights allowed)
+// and narrows the range to a program's by-group; without a variable list,
+// the replay of cmd's results (*done set, the code returned). 0 or a code.
+[[nodiscard]] int mlc_begin(const char* cmd, const char* eformtitle, const char* eformopt, bool* done);
+// The equation over the columns not dropped, with a constant when cons.
+MlEq mlc_eq(const std::vector<unsigned char>& dropped, bool cons);
+// Maximises m over s from b0 with the iteration log of o: 0, 1 on a Break,
+// or 1400 with its message when the start is not feasible (r filled
+// otherwise, converged or not).
+[[nodiscard]] int mlc_fit(const MlModel& m, const MlcSample& s, const MlcOpts& o, const std::vector<double>& b0,
+                          MlResult& r);
+// The same without a log; the engine's code.
+[[nodiscard]] int mlc_quietfit(const MlModel& m, const MlData& d, const std::vector<double>& b0, const MlOpts& o,
+                               MlResult& r);
+// f's N (the sum of f- and iweights, total), ll, ic, converged, k and wald
+// from the fit r of P parameters.
+void mlc_fitted(MlcFit& f, const MlResult& r, int P, const MlcSample& s, const MlcOpts& o, double total);
+// The end every estimator shares: the note when not converged, posting,
+// posted() (more e() items; may be empty), the display, the text tail;
+// returns 0 or 430.
+[[nodiscard]] int mlc_finish(const MlcFit& f, const MlcSample& s, const MlcOpts& o, const std::string& eform,
+                             const std::function<void()>& posted = {}, const std::string& tail = "");
 // Replay of the results of cmd: the display options, then the display.
 // 0, 301 when the last results are not cmd's, or an option code.
 [[nodiscard]] int mlc_replay(const char* cmd, const char* eformtitle, const char* eformopt);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <boost/math/special_functions/gamma.hpp>
 #include <cmath>
+#include <thread>
 #include <unordered_map>
 
 #include "data/store.h"
@@ -46,14 +47,21 @@ int MlModel::nparam() const {
   return p;
 }
 
-int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int todo, double* ll,
-            std::vector<double>* g, std::vector<double>* nH, std::vector<double>* scores) {
-  if (m.whole) {
-    if (stopflag) return ML_BREAK;
-    const int rc = m.whole(b, todo, ll, g, nH, scores);
-    if (rc == 0 && !std::isfinite(*ll)) return ML_NOINIT;
-    return rc;
-  }
+namespace {
+
+// The sums one worker gathers over its blocks: the log likelihood, the
+// gradient and the lower triangle of the Hessian (P x P).
+struct Sums {
+  Ksum L;
+  std::vector<Ksum> G;
+  std::vector<double> H;
+  int rc = 0;
+};
+
+// Observations [lo, hi) of d at b, a block at a time, into acc; per-row
+// scores into scores (rows lo..hi-1) when not null.
+void runblocks(const MlModel& m, const MlData& d, const std::vector<double>& b, int todo, long lo, long hi,
+               Sums& acc, std::vector<double>* scores) {
   const int E = static_cast<int>(m.eqs.size());
   const int P = m.nparam();
   std::vector<int> start(static_cast<size_t>(E + 1), 0);
@@ -68,14 +76,15 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
     d1p[static_cast<size_t>(e)] = d1.data() + static_cast<size_t>(e) * MLBLK;
   }
   for (size_t q = 0; q < nq; ++q) d2p[q] = d2.data() + q * MLBLK;
-  Ksum L;
-  std::vector<Ksum> G(todo >= 1 ? static_cast<size_t>(P) : 0);
-  std::vector<double> Hs(todo >= 2 ? static_cast<size_t>(P) * static_cast<size_t>(P) : 0, 0);
-  if (scores) scores->assign(static_cast<size_t>(d.n) * static_cast<size_t>(P), 0);
+  acc.G.assign(todo >= 1 ? static_cast<size_t>(P) : 0, Ksum{});
+  acc.H.assign(todo >= 2 ? static_cast<size_t>(P) * static_cast<size_t>(P) : 0, 0);
   const bool wt = !d.w.empty();
-  for (long i0 = 0; i0 < d.n; i0 += MLBLK) {
-    if (stopflag) return ML_BREAK;
-    const long mm = std::min(MLBLK, d.n - i0);
+  for (long i0 = lo; i0 < hi; i0 += MLBLK) {
+    if (stopflag) {
+      acc.rc = ML_BREAK;
+      return;
+    }
+    const long mm = std::min(MLBLK, hi - i0);
     for (int e = 0; e < E; ++e) {
       const MlEq& q = m.eqs[static_cast<size_t>(e)];
       double* et = eta.data() + static_cast<size_t>(e) * MLBLK;
@@ -90,12 +99,18 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
         for (long i = 0; i < mm; ++i) et[i] += bj * xc[i];
       }
     }
-    if (int rc = m.block(i0, mm, etap.data(), todo, lli.data(), d1p.data(), d2p.data())) return rc;
+    if (int rc = m.block(i0, mm, etap.data(), todo, lli.data(), d1p.data(), d2p.data())) {
+      acc.rc = rc;
+      return;
+    }
     const double* wv = wt ? d.w.data() + i0 : nullptr;
     double bs = 0;
     for (long i = 0; i < mm; ++i) bs += wt ? wv[i] * lli[static_cast<size_t>(i)] : lli[static_cast<size_t>(i)];
-    if (!std::isfinite(bs)) return ML_NOINIT;
-    L.add(bs);
+    if (!std::isfinite(bs)) {
+      acc.rc = ML_NOINIT;
+      return;
+    }
+    acc.L.add(bs);
     if (todo < 1) continue;
     for (int e = 0; e < E; ++e) {
       const MlEq& q = m.eqs[static_cast<size_t>(e)];
@@ -104,18 +119,25 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
       const int s0 = start[static_cast<size_t>(e)];
       for (size_t j = 0; j < q.cols.size(); ++j) {
         const double* xc = d.x[static_cast<size_t>(q.cols[j])].data() + i0;
-        double acc = 0;
-        for (long i = 0; i < mm; ++i) acc += tmp[static_cast<size_t>(i)] * xc[i];
-        G[static_cast<size_t>(s0) + j].add(acc);
+        double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+        long i = 0;
+        for (; i + 4 <= mm; i += 4) {
+          a0 += tmp[static_cast<size_t>(i)] * xc[i];
+          a1 += tmp[static_cast<size_t>(i + 1)] * xc[i + 1];
+          a2 += tmp[static_cast<size_t>(i + 2)] * xc[i + 2];
+          a3 += tmp[static_cast<size_t>(i + 3)] * xc[i + 3];
+        }
+        for (; i < mm; ++i) a0 += tmp[static_cast<size_t>(i)] * xc[i];
+        acc.G[static_cast<size_t>(s0) + j].add((a0 + a1) + (a2 + a3));
         if (scores)
-          for (long i = 0; i < mm; ++i)
-            (*scores)[static_cast<size_t>(i0 + i) * static_cast<size_t>(P) + static_cast<size_t>(s0) + j] =
-                tmp[static_cast<size_t>(i)] * xc[i];
+          for (long r = 0; r < mm; ++r)
+            (*scores)[static_cast<size_t>(i0 + r) * static_cast<size_t>(P) + static_cast<size_t>(s0) + j] =
+                tmp[static_cast<size_t>(r)] * xc[r];
       }
       if (q.cons) {
-        double acc = 0;
-        for (long i = 0; i < mm; ++i) acc += tmp[static_cast<size_t>(i)];
-        G[static_cast<size_t>(s0) + q.cols.size()].add(acc);
+        double a = 0;
+        for (long i = 0; i < mm; ++i) a += tmp[static_cast<size_t>(i)];
+        acc.G[static_cast<size_t>(s0) + q.cols.size()].add(a);
         if (scores)
           for (long i = 0; i < mm; ++i)
             (*scores)[static_cast<size_t>(i0 + i) * static_cast<size_t>(P) + static_cast<size_t>(s0) + q.cols.size()] =
@@ -123,53 +145,109 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
       }
     }
     if (todo < 2) continue;
-    // The Hessian block of each pair of equations: X_e' diag(w d2) X_f, by
-    // one matrix product over the block's observations.
+    // The Hessian block of each pair of equations, X_e' diag(w d2) X_f: on
+    // the diagonal, where w d2 <= 0 throughout (concave models), one
+    // symmetric rank-k update of the rows scaled by sqrt(-w d2); else one
+    // matrix product.
     for (int e = 0; e < E; ++e)
       for (int f = 0; f <= e; ++f) {
         const double* dq = d2p[static_cast<size_t>(e * (e + 1) / 2 + f)];
         const MlEq& qe = m.eqs[static_cast<size_t>(e)];
         const MlEq& qf = m.eqs[static_cast<size_t>(f)];
         const int ne = qe.size(), nf = qf.size();
-        xe.resize(static_cast<size_t>(ne) * static_cast<size_t>(mm));
+        bool syrk = e == f;
+        if (syrk)
+          for (long i = 0; i < mm && syrk; ++i) syrk = (wt ? wv[i] * dq[i] : dq[i]) <= 0;
         yf.resize(static_cast<size_t>(nf) * static_cast<size_t>(mm));
-        for (int a = 0; a < ne; ++a) {
-          double* dst = xe.data() + static_cast<size_t>(a) * static_cast<size_t>(mm);
-          if (a < static_cast<int>(qe.cols.size()))
-            std::copy_n(d.x[static_cast<size_t>(qe.cols[static_cast<size_t>(a)])].data() + i0, mm, dst);
-          else
-            std::fill_n(dst, mm, 1.0);
+        if (syrk) {
+          for (long i = 0; i < mm; ++i) tmp[static_cast<size_t>(i)] = std::sqrt(-(wt ? wv[i] * dq[i] : dq[i]));
         }
         for (int c = 0; c < nf; ++c) {
           double* dst = yf.data() + static_cast<size_t>(c) * static_cast<size_t>(mm);
           const double* xc = c < static_cast<int>(qf.cols.size()) ? d.x[static_cast<size_t>(qf.cols[static_cast<size_t>(c)])].data() + i0 : nullptr;
+          if (syrk) {
+            for (long i = 0; i < mm; ++i) dst[i] = xc ? tmp[static_cast<size_t>(i)] * xc[i] : tmp[static_cast<size_t>(i)];
+            continue;
+          }
           for (long i = 0; i < mm; ++i) {
             const double wd = wt ? wv[i] * dq[i] : dq[i];
             dst[i] = xc ? wd * xc[i] : wd;
           }
         }
         hb.assign(static_cast<size_t>(ne) * static_cast<size_t>(nf), 0);
-        cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, ne, nf, static_cast<int>(mm), 1.0, xe.data(),
-                    static_cast<int>(mm), yf.data(), static_cast<int>(mm), 0.0, hb.data(), ne);
+        if (syrk) {
+          cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, ne, static_cast<int>(mm), -1.0, yf.data(),
+                      static_cast<int>(mm), 0.0, hb.data(), ne);
+        } else {
+          xe.resize(static_cast<size_t>(ne) * static_cast<size_t>(mm));
+          for (int a = 0; a < ne; ++a) {
+            double* dst = xe.data() + static_cast<size_t>(a) * static_cast<size_t>(mm);
+            if (a < static_cast<int>(qe.cols.size()))
+              std::copy_n(d.x[static_cast<size_t>(qe.cols[static_cast<size_t>(a)])].data() + i0, mm, dst);
+            else
+              std::fill_n(dst, mm, 1.0);
+          }
+          cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, ne, nf, static_cast<int>(mm), 1.0, xe.data(),
+                      static_cast<int>(mm), yf.data(), static_cast<int>(mm), 0.0, hb.data(), ne);
+        }
         for (int a = 0; a < ne; ++a)
           for (int c = 0; c < (e == f ? a + 1 : nf); ++c) {
             const size_t r = static_cast<size_t>(start[static_cast<size_t>(e)] + a),
                          cc = static_cast<size_t>(start[static_cast<size_t>(f)] + c);
-            Hs[r * static_cast<size_t>(P) + cc] += hb[static_cast<size_t>(a) + static_cast<size_t>(c) * static_cast<size_t>(ne)];
+            acc.H[r * static_cast<size_t>(P) + cc] += hb[static_cast<size_t>(a) + static_cast<size_t>(c) * static_cast<size_t>(ne)];
           }
       }
   }
+}
+
+// Observations from which a second worker takes half of the blocks.
+constexpr long MLPAR = 16 * MLBLK;
+
+}  // namespace
+
+int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int todo, double* ll,
+            std::vector<double>* g, std::vector<double>* nH, std::vector<double>* scores) {
+  if (m.whole) {
+    if (stopflag) return ML_BREAK;
+    const int rc = m.whole(b, todo, ll, g, nH, scores);
+    if (rc == 0 && !std::isfinite(*ll)) return ML_NOINIT;
+    return rc;
+  }
+  const int P = m.nparam();
+  if (scores) scores->assign(static_cast<size_t>(d.n) * static_cast<size_t>(P), 0);
+  // Two workers over halves of the blocks (the split fixed by n alone, so
+  // the sums are the same from run to run); the halves' sums then added.
+  Sums s[2];
+  const long nb = (d.n + MLBLK - 1) / MLBLK;
+  const long mid = d.n >= MLPAR ? std::min(d.n, (nb / 2) * MLBLK) : d.n;
+  if (mid < d.n) {
+    std::thread t([&] { runblocks(m, d, b, todo, mid, d.n, s[1], scores); });
+    runblocks(m, d, b, todo, 0, mid, s[0], scores);
+    t.join();
+  } else {
+    runblocks(m, d, b, todo, 0, d.n, s[0], scores);
+  }
+  for (const Sums& a : s)
+    if (a.rc) return a.rc;
+  const bool two = mid < d.n;
+  Ksum L = s[0].L;
+  if (two) L.add(s[1].L.value());
   *ll = L.value();
   if (todo >= 1 && g) {
     g->resize(static_cast<size_t>(P));
-    for (int j = 0; j < P; ++j) (*g)[static_cast<size_t>(j)] = G[static_cast<size_t>(j)].value();
+    for (int j = 0; j < P; ++j) {
+      Ksum k = s[0].G[static_cast<size_t>(j)];
+      if (two) k.add(s[1].G[static_cast<size_t>(j)].value());
+      (*g)[static_cast<size_t>(j)] = k.value();
+    }
   }
   if (todo >= 2 && nH) {
     nH->assign(static_cast<size_t>(P) * static_cast<size_t>(P), 0);
     for (int r = 0; r < P; ++r)
       for (int c = 0; c <= r; ++c) {
-        const double v = -Hs[static_cast<size_t>(r * P + c)];
-        (*nH)[static_cast<size_t>(r * P + c)] = (*nH)[static_cast<size_t>(c * P + r)] = v;
+        const size_t at = static_cast<size_t>(r * P + c);
+        const double v = -(s[0].H[at] + (two ? s[1].H[at] : 0));
+        (*nH)[at] = (*nH)[static_cast<size_t>(c * P + r)] = v;
       }
   }
   return 0;
@@ -379,7 +457,7 @@ void ml_collinear(const std::vector<const double*>& cols, long n, const double* 
   // the block sums compensated.
   std::vector<double> A(static_cast<size_t>(k) * static_cast<size_t>(k), 0);
   std::vector<Ksum> acc(static_cast<size_t>(k) * static_cast<size_t>(k));
-  std::vector<double> dv(static_cast<size_t>(k) * MLBLK);
+  std::vector<double> dv(static_cast<size_t>(k) * MLBLK), blk(static_cast<size_t>(k) * static_cast<size_t>(k));
   for (long i0 = 0; i0 < n; i0 += MLBLK) {
     const long mm = std::min(MLBLK, n - i0);
     for (int a = 0; a < k; ++a) {
@@ -387,15 +465,29 @@ void ml_collinear(const std::vector<const double*>& cols, long n, const double* 
       const double ma = mean[static_cast<size_t>(a)];
       for (long i = 0; i < mm; ++i) da[i] = cols[static_cast<size_t>(a)][i0 + i] - ma;
     }
+    // Weights not negative: the products by one symmetric rank-k update of
+    // the deviations scaled by sqrt(w).
+    bool nonneg = true;
+    if (w)
+      for (long i = 0; i < mm && nonneg; ++i) nonneg = w[i0 + i] >= 0;
+    if (nonneg) {
+      if (w)
+        for (int a = 0; a < k; ++a) {
+          double* da = dv.data() + static_cast<size_t>(a) * MLBLK;
+          for (long i = 0; i < mm; ++i) da[i] *= std::sqrt(w[i0 + i]);
+        }
+      cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, k, static_cast<int>(mm), 1.0, dv.data(), static_cast<int>(MLBLK),
+                  0.0, blk.data(), k);
+      for (int a = 0; a < k; ++a)
+        for (int c = 0; c <= a; ++c) acc[static_cast<size_t>(a * k + c)].add(blk[static_cast<size_t>(a + c * k)]);
+      continue;
+    }
     for (int a = 0; a < k; ++a) {
       const double* da = dv.data() + static_cast<size_t>(a) * MLBLK;
       for (int c = 0; c <= a; ++c) {
         const double* dc = dv.data() + static_cast<size_t>(c) * MLBLK;
         double t = 0;
-        if (w)
-          for (long i = 0; i < mm; ++i) t += w[i0 + i] * da[i] * dc[i];
-        else
-          for (long i = 0; i < mm; ++i) t += da[i] * dc[i];
+        for (long i = 0; i < mm; ++i) t += w[i0 + i] * da[i] * dc[i];
         acc[static_cast<size_t>(a * k + c)].add(t);
       }
     }

@@ -338,11 +338,13 @@ void mlm_clogit(MlModel& m, const MlData& d, const std::vector<long>& start) {
         }
       }
       const double Bd = B[D - 1];
-      ll += sumpos - dpos * shift - std::log(Bd);
+      // The group's weight (the same on each of its rows).
+      const double wg = dd.w.empty() ? 1 : dd.w[static_cast<size_t>(a)];
+      ll += wg * (sumpos - dpos * shift - std::log(Bd));
       if (todo < 1) continue;
       const double* b1 = &B1[(D - 1) * static_cast<size_t>(P)];
       for (int u = 0; u < P; ++u) {
-        const double su = gpos[static_cast<size_t>(u)] - b1[u] / Bd;
+        const double su = wg * (gpos[static_cast<size_t>(u)] - b1[u] / Bd);
         G[static_cast<size_t>(u)] += su;
         if (scores) (*scores)[static_cast<size_t>(a) * static_cast<size_t>(P) + static_cast<size_t>(u)] = su;
       }
@@ -350,7 +352,7 @@ void mlm_clogit(MlModel& m, const MlData& d, const std::vector<long>& start) {
       const double* b2 = &B2[(D - 1) * PP];
       for (int u = 0; u < P; ++u)
         for (int v = 0; v < P; ++v)
-          H[static_cast<size_t>(u * P + v)] += b2[static_cast<size_t>(u * P + v)] / Bd - b1[u] * b1[v] / (Bd * Bd);
+          H[static_cast<size_t>(u * P + v)] += wg * (b2[static_cast<size_t>(u * P + v)] / Bd - b1[u] * b1[v] / (Bd * Bd));
     }
     *llp = ll;
     if (g && todo >= 1) *g = G;

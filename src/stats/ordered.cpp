@@ -53,21 +53,8 @@ std::string valname(double v) {
 // _ologit | _oprobit | _mlogit [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_ordered(int mode) {
   const char* cmd = mode == OM_OLOGIT ? "ologit" : mode == OM_OPROBIT ? "oprobit" : "mlogit";
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
-  if (programby) {
-    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
-    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
-  }
-  if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(RC_NOBY);
-    return mlc_replay(cmd, "RRR", mode == OM_MLOGIT ? "rrr" : nullptr);
-  }
+  bool replayed;
+  if (int rc = mlc_begin(cmd, "RRR", mode == OM_MLOGIT ? "rrr" : nullptr, &replayed); rc || replayed) return rc;
   MlcOpts o;
   if (int rc = mlc_options(o, mode == OM_MLOGIT, false)) return rc;
   if (mode != OM_MLOGIT && o.nocons) return errmsgf(RC_SYNTAX, "option noconstant not allowed\n");
@@ -75,7 +62,6 @@ int cmd_ordered(int mode) {
   double bo[1];
   const bool hasbase = mode == OM_MLOGIT && findoptv("baseoutcome", 5, bo, 1, 0) == 1;
   if (int rc = chkopt()) return rc;
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   std::vector<double> vals, freq;
@@ -89,9 +75,7 @@ int cmd_ordered(int mode) {
   // Ordered models have no constant of their own: the cut points take it.
   const bool cons = mode == OM_MLOGIT ? !o.nocons : true;
   mlc_rmcoll(s, cons, dropped);
-  MlEq eq;
-  for (size_t j = 0; j < k; ++j)
-    if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
+  MlEq eq = mlc_eq(dropped, false);
   double total = 0;
   for (double f : freq) total += f;
 
@@ -149,19 +133,10 @@ int cmd_ordered(int mode) {
   // The constant-only model's likelihood: the categories' shares.
   for (double fj : freq) ll0 += fj * std::log(fj / total);
   const int P = m.nparam();
-  MlOpts q = o.ml;
-  q.log = mlc_logger(o);
   MlResult r;
-  const int rc = ml_maximize(m, s.d, b0, q, r);
-  if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
-  f.N = s.wkind == WK_F || s.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(s.d.n);
-  f.ll = r.ll;
+  if (int rc = mlc_fit(m, s, o, b0, r)) return rc;
+  mlc_fitted(f, r, P, s, o, total);
   f.ll_0 = (mode == OM_MLOGIT && !cons) || !s.d.off.empty() ? misval : ll0;
-  f.ic = r.iter;
-  f.converged = r.converged;
-  f.k = P;
-  f.wald = o.robust || o.clustvar || s.wkind == WK_P;
   std::vector<double> V = r.V;
   if (int vr = mlc_variance(m, s, o, r.b, V, f)) return vr;
   const int nsl = static_cast<int>(eq.cols.size());
@@ -209,17 +184,12 @@ int cmd_ordered(int mode) {
     f.scalars.push_back({"baseout", vals[static_cast<size_t>(base)]});
   }
   f.scalars.push_back({"k_cat", J});
-  if (!r.converged) st_note("convergence not achieved\n");
-  mlc_post(f, s, o);
   std::vector<std::string> cn;
   for (double v : vals) cn.push_back(valname(v));
-  st_ematrix("cat", 1, J, vals, {"y1"}, cn);
-  mlc_display(o.level, rrr ? "RRR" : "");
-  if (mode == OM_MLOGIT)
-    spoutsml((std::string("{txt}(") + s.depname + "==" + valname(vals[static_cast<size_t>(base)]) +
-              " is the base outcome)\n").c_str());
-  if (!r.converged) return RC_NOCONVERGE;
-  return 0;
+  const std::string tail = mode == OM_MLOGIT ? std::string("{txt}(") + s.depname + "==" +
+                                                   valname(vals[static_cast<size_t>(base)]) + " is the base outcome)\n"
+                                             : "";
+  return mlc_finish(f, s, o, rrr ? "RRR" : "", [&] { st_ematrix("cat", 1, J, vals, {"y1"}, cn); }, tail);
 }
 
 }  // namespace

@@ -220,6 +220,7 @@ int cmd_predict(int) {
     }
     more.push_back(t);
   }
+  if (st_ecmd() == "cox") return cox_predict(type, name, more);
   ps.opable = 0;
   ps.byable = 0;
   if (int rc = parse_ifinopts()) return rc;

@@ -178,8 +178,10 @@ void post(const RegFit& f) {
   st_global("S_E_depv", f.depname.c_str());
 }
 
-// The analysis-of-variance header.
-void anova(const RegFit& f) {
+}  // namespace
+
+// The analysis-of-variance header of a least-squares fit.
+void reg_header(const RegFit& f) {
   auto srow = [](const char* label, double ss, double df) {
     char b[160];
     const double ms = df > 0 ? ss / df : misval;
@@ -217,6 +219,8 @@ void anova(const RegFit& f) {
   spoutsml("{txt}           Root MSE      = {res}");
   spoutsml((std::string(sreforms("%7.0g", f.rmse)) + "\n\n").c_str());
 }
+
+namespace {
 
 // The header of a robust fit: no analysis of variance.
 void robusthead(const RegFit& f) {
@@ -273,7 +277,7 @@ int display(const RegOpts& o) {
   if (int rc = ct_frome(t)) return rc;
   if (!o.noheader) {
     if (f.vce == VCE_OLS)
-      anova(f);
+      reg_header(f);
     else
       robusthead(f);
   }

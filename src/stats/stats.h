@@ -79,11 +79,22 @@ struct RegFit {
   long samplelo = 1;
 };
 
+// Prints the analysis-of-variance header of a least-squares fit (Model,
+// Residual and Total rows, F, R-squared, root MSE) as regress shows it.
+void reg_header(const RegFit& f);
+
+// `test` after anova: when every word of line names a term of the model (or
+// a term names no term: 147), sets *handled, prints the terms' joint partial
+// F test and posts r(ss), r(rss), r(F), r(df), r(df_r), r(p); returns 0 or a
+// code. Leaves *handled false for lines about coefficients.
+[[nodiscard]] int anv_termtest(const std::string& line, bool* handled);
+
 // State kept between commands of this subsystem.
 struct StatsState {
   RegFit reg;  // the last regress fit
   double summ_mean = 0, summ_sd = 0;  // mean and sd of summarize's last variable
   std::vector<GdCell> gdspare;        // accumulators of the last dense group sums, reused by the next
+  std::vector<double> kdspare;        // kdens's copy of the sample, reused by the next
   std::string reshape_failed;  // the last reshape that failed a check on the data ("" none)
 };
 extern StatsState sts;
@@ -109,5 +120,15 @@ void stats_bindordered();
 void stats_bindtobit();
 void stats_bindclogit();
 void stats_bindml();
+void stats_bindanova();
+void stats_bindmanova();
+void stats_bindsmooth();
 void stats_bindmlvocab();
 void stats_bindrobust();
+void stats_bindcox();
+void stats_bindqreg();
+void stats_bindresample();
+
+// The predictions after cox (predict's handler passes them on): the storage
+// type (0 default), the first new variable and any further ones. 0 or a code.
+[[nodiscard]] int cox_predict(int type, const std::string& name, const std::vector<std::string>& more);

@@ -155,6 +155,11 @@ int cmd_test(int) {
     o = o.substr(0, o.find(' '));
     return errmsgf(RC_SYNTAX, "option %s not allowed\n", o.c_str());
   }
+  {
+    bool handled = false;
+    const int rc = anv_termtest(line, &handled);
+    if (handled) return rc;
+  }
   if (!st_ecoefs(f.names, f.b, f.V)) return error(RC_NOESTIMATES);
   if (f.V.empty()) return errmsgf(RC_BADAFTEREST, "variance matrix not found\n");
   while (!line.empty() && line.back() == ' ') line.pop_back();

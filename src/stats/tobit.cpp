@@ -68,21 +68,8 @@ bool boundopt(const char* name, double* v) {
 // _cnreg depvar [indepvars] [if] [in] [weight], censored(varname) [options]
 int cmd_censored(int mode) {
   const char* cmd = mode == TM_TOBIT ? "tobit" : "cnreg";
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
-  if (programby) {
-    ds.nobs1 = std::max(ds.nobs1, ex.byn1);
-    ds.nobs2 = std::min(ds.nobs2, ex.byn2);
-  }
-  if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(RC_NOBY);
-    return mlc_replay(cmd, "", nullptr);
-  }
+  bool replayed;
+  if (int rc = mlc_begin(cmd, "", nullptr, &replayed); rc || replayed) return rc;
   MlcOpts o;
   if (int rc = mlc_options(o, true, false)) return rc;
   double lo = -misval, hi = misval;
@@ -101,7 +88,6 @@ int cmd_censored(int mode) {
   if (mode == TM_TOBIT && !haslo && !hashi) return errmsgf(RC_SYNTAX, "must specify censoring point: ll(#) and/or ul(#)\n");
   if (haslo && hashi && !(lo < hi)) return errmsgf(RC_SYNTAX, "ll() must be less than ul()\n");
   if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   std::vector<signed char> cens(static_cast<size_t>(s.d.n), 0);
@@ -144,10 +130,7 @@ int cmd_censored(int mode) {
   std::vector<unsigned char> dropped(k, 0);
   const bool cons = !o.nocons;
   mlc_rmcoll(s, cons, dropped);
-  MlEq eq;
-  for (size_t j = 0; j < k; ++j)
-    if (!dropped[j]) eq.cols.push_back(static_cast<int>(j));
-  eq.cons = cons;
+  const MlEq eq = mlc_eq(dropped, cons);
   MlEq ls;
   ls.name = "lnsigma";
   MlModel m;
@@ -161,30 +144,18 @@ int cmd_censored(int mode) {
     m0.eqs = {MlEq{}, ls};
     mlm_censored(m0, s.d, cens, bound);
     MlResult r0;
-    MlOpts q0 = o.ml;
-    q0.log = {};
-    const int rc0 = ml_maximize(m0, s.d, olsstart(s, {}, true), q0, r0);
+    const int rc0 = mlc_quietfit(m0, s.d, olsstart(s, {}, true), o.ml, r0);
     if (rc0 == ML_BREAK) return 1;
     if (rc0 == ML_OK) ll0 = r0.ll;
   }
-  MlOpts q = o.ml;
-  q.log = mlc_logger(o);
   MlResult r;
-  const int rc = ml_maximize(m, s.d, olsstart(s, eq.cols, cons), q, r);
-  if (rc == ML_BREAK) return 1;
-  if (rc == ML_NOINIT) return errmsgf(RC_OVERFLOW, "initial values not feasible\n");
-  double total = nl + nr + nu;
+  if (int rc = mlc_fit(m, s, o, olsstart(s, eq.cols, cons), r)) return rc;
   MlcFit f;
   f.cmd = cmd;
   f.title = mode == TM_TOBIT ? "Tobit regression" : "Censored normal regression";
   f.predict = mode == TM_TOBIT ? "tobit_p" : "cnreg_p";
-  f.N = s.wkind == WK_F || s.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(s.d.n);
-  f.ll = r.ll;
+  mlc_fitted(f, r, P, s, o, nl + nr + nu);
   f.ll_0 = ll0;
-  f.ic = r.iter;
-  f.converged = r.converged;
-  f.k = P;
-  f.wald = o.robust || o.clustvar || s.wkind == WK_P;
   std::vector<double> V = r.V;
   if (int vr = mlc_variance(m, s, o, r.b, V, f)) return vr;
   mlc_chi2(f, static_cast<int>(eq.cols.size()), r.b, V, P);
@@ -204,18 +175,13 @@ int cmd_censored(int mode) {
   if (censvar) f.macros.push_back({"censored", varname(censvar)});
   if (haslo) f.scalars.push_back({"llopt", lo});
   if (hashi) f.scalars.push_back({"ulopt", hi});
-  if (!r.converged) st_note("convergence not achieved\n");
-  mlc_post(f, s, o);
-  mlc_display(o.level, "");
   char buf[400];
   std::snprintf(buf, sizeof buf,
                 "{txt}  Obs. summary: {res}%9.0f{txt}  left-censored observations\n"
                 "{txt}{space 16}{res}%9.0f{txt}     uncensored observations\n"
                 "{txt}{space 16}{res}%9.0f{txt} right-censored observations\n",
                 nl, nu, nr);
-  spoutsml(buf);
-  if (!r.converged) return RC_NOCONVERGE;
-  return 0;
+  return mlc_finish(f, s, o, "", {}, buf);
 }
 
 }  // namespace

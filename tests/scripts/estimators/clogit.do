@@ -32,5 +32,27 @@ display _rc
 gen one = _n
 cap noi clogit y x1, group(one)
 display _rc
-cap noi clogit y x1 [fweight=g], group(g)
+* weights belong to groups: fweights give the fit of the data with each
+* group repeated as separate groups; iweights the same as fweights
+gen w = 1 + mod(g, 3)
+clogit y x1 x2 [fweight=w], group(g) nolog
+matrix bw = e(b)
+matrix Vw = e(V)
+scalar llw = e(ll)
+display e(N) " " e(N_group)
+quietly clogit y x1 x2 [iweight=w], group(g)
+assert mreldif(e(b), bw) < 1e-12 & mreldif(e(V), Vw) < 1e-12
+preserve
+gen long id = _n
+expand w
+sort id, stable
+by id: gen k = _n
+gen gg = g*10 + k
+quietly clogit y x1 x2, group(gg)
+assert mreldif(e(b), bw) < 1e-8 & mreldif(e(V), Vw) < 1e-8 & reldif(e(ll), llw) < 1e-10
+restore
+gen w2 = w + (x1 > 0)
+cap noi clogit y x1 [fweight=w2], group(g)
+display _rc
+cap noi clogit y x1 [pweight=w], group(g)
 display _rc

@@ -1,0 +1,61 @@
+* odbc against a PostgreSQL server (started by odbc_test.sh): the column
+* types and their storage types, NULLs as missing, text over the longest
+* string cut with one note, names made from column names, the options of
+* load, and the failures that leave the data in memory as it was.
+set linesize 120
+odbc exec("DROP TABLE IF EXISTS kinds"), dsn("zpg")
+odbc exec(`"CREATE TABLE kinds (id integer, small smallint, big bigint, num numeric(10,3), r real, d double precision, day date, stamp timestamp, name varchar(20), note text, "Mixed Case" integer)"'), dsn("zpg")
+odbc exec("INSERT INTO kinds VALUES (1, 7, 9007199254740993, 12.345, 1.5, 2.25, '1960-01-01', '1960-01-02 12:00:00', 'alpha', 'short', 3), (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), (3, -32767, -5, -0.001, -1e10, 1e300, '2024-02-29', '2000-01-01 06:00:00', '', repeat('x', 300), 4)"), dsn("zpg")
+odbc query "zpg"
+odbc describe "kinds"
+odbc load, table("kinds") dsn("zpg") sqlshow
+describe
+list id small num r day stamp name
+format stamp %20.4f
+list big d stamp Mixed_Case
+di strlen(note[3])
+assert missing(small[2]) & missing(big[2]) & missing(day[2]) & name[2] == "" & note[2] == ""
+assert day[3] == mdy(2, 29, 2024) & stamp[2] >= .
+* a column list, lower case names, every column as text
+odbc load id "Mixed Case" day, table("kinds") lowercase allstring clear
+describe
+list
+* a query of the user's; the top values of int and long are missing codes,
+* so a smallint there makes the column long, an integer there double
+odbc load, exec("SELECT CAST(x AS smallint) AS s, CAST(y AS integer) AS i, CAST(x AS smallint) AS s2 FROM (VALUES (1, 5), (32767, 2147483647), (-32768, -2147483648)) AS t(x, y) ORDER BY x DESC") clear
+describe
+format i %12.0f
+list
+* numbers a double cannot hold, and NaN, are missing
+odbc load, exec("SELECT 1e400::numeric AS huge, 'NaN'::float8 AS nan, 'abc'::bytea AS bytes") clear
+list
+* the count of rows loaded is not limited by the block size
+odbc load, exec("SELECT g AS n, g % 7 AS m, 'r' || g AS lab FROM generate_series(1, 10000) g") clear
+describe
+summarize n m
+di lab[10000]
+* failures: the data in memory stays as it was
+cap noi odbc load, table("kinds")
+di _rc
+cap noi odbc load, table("nosuchtable") clear
+di _rc
+cap noi odbc load, exec("SELEC 1") clear
+di _rc
+cap noi odbc load, table("kinds") dsn("nosuchdsn") clear
+di _rc
+cap noi odbc load, table("kinds") connectionstring("Driver=PgTest;Servername=/nonexistent;Database=postgres") clear
+di _rc
+cap noi odbc load, clear
+di _rc
+cap noi odbc load, table("kinds") exec("SELECT 1") clear
+di _rc
+cap noi odbc load id, exec("SELECT 1") clear
+di _rc
+cap noi odbc frobnicate
+di _rc
+cap noi odbc exec("CREATE TABLE kinds (a integer)")
+di _rc
+cap noi odbc describe "nosuchtable"
+di _rc
+describe, short
+di lab[1]

@@ -1,0 +1,36 @@
+* odbc through the SQLite driver: a data source name from the test's own
+* driver files and a connection string with no data source name; integers
+* of 64 bits, text where the declared type says integer, a table made by
+* insert and read back, and a file of SQL statements.
+local dir : environment ZELTA_ODBC_TESTDIR
+local cs "Driver=SQLiteTest;Database=`dir'/direct.db"
+odbc list
+odbc exec("CREATE TABLE t (id INTEGER, big INTEGER, x REAL, day DATE, s VARCHAR(10))"), connectionstring("`cs'")
+odbc exec("INSERT INTO t VALUES (1, 5, 0.5, '2001-02-03', 'one'), (2, 3000000000, NULL, NULL, NULL), (3, -7, -1.25, '1959-12-31', '')")
+odbc query, connectionstring("`cs'")
+odbc describe "t"
+odbc load, table("t") clear
+describe
+list
+odbc exec("INSERT INTO t VALUES (4, 'abc', 1, NULL, 'x')")
+odbc load id big, table("t") clear
+list
+* a statement file: comments, quotes holding semicolons, a failing statement
+* stops the file with the server's message
+odbc sqlfile("stmts.sql"), dsn("zlite")
+odbc load, table("notes") dsn("zlite") clear
+list
+cap noi odbc sqlfile("bad.sql"), dsn("zlite")
+di _rc
+cap noi odbc sqlfile("nosuchfile.sql"), dsn("zlite")
+di _rc
+odbc exec("SELECT count(*) AS n FROM notes")
+* insert and read back
+use people, example clear
+keep in 1/50
+gen day = mdy(1, 1, 2000) + id
+format day %td
+odbc insert id age lnwage day, table("people") create
+odbc load, table("people") clear
+describe
+list in 1/3

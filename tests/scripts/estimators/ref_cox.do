@@ -1,0 +1,69 @@
+* Written by gen_cox.R: reference values from survival::coxph. Do not edit.
+program define ref_cox_breslow
+	chk _b[x1] 0.6589892966480565 1e-6
+	chk _se[x1] 0.10951743782704887 1e-6
+	chk _b[x2] -0.8674084013435519 1e-6
+	chk _se[x2] 0.21618575832428863 1e-6
+	chk _b[x3] 0.35698004619408275 1e-6
+	chk _se[x3] 0.16473058380523742 1e-6
+	chk e(ll) -429.05124326671421 1e-8
+	chk e(ll_0) -453.72934004408518 1e-8
+end
+program define ref_cox_efron
+	chk _b[x1] 0.74372573822415899 1e-6
+	chk _se[x1] 0.11166045597850366 1e-6
+	chk _b[x2] -0.9771356034547517 1e-6
+	chk _se[x2] 0.21755379099587793 1e-6
+	chk _b[x3] 0.39632343993367541 1e-6
+	chk _se[x3] 0.16487447083920453 1e-6
+	chk e(ll) -416.26647486640508 1e-8
+	chk e(ll_0) -446.2321025424614 1e-8
+end
+program define ref_cox_strata
+	chk _b[x1] 0.72633442885621446 1e-6
+	chk _se[x1] 0.11232037762992531 1e-6
+	chk _b[x2] -0.96214815641491946 1e-6
+	chk _se[x2] 0.21867845382130613 1e-6
+	chk _b[x3] 0.38281744743241192 1e-6
+	chk _se[x3] 0.16323072545961428 1e-6
+	chk e(ll) -344.58318340940338 1e-8
+	chk e(ll_0) -374.07231372479271 1e-8
+end
+program define ref_cox_robust
+	chk _b[x1] 0.6589892966480565 1e-6
+	chk _se[x1] 0.082183234063063923 1e-6
+	chk _b[x2] -0.8674084013435519 1e-6
+	chk _se[x2] 0.20007897169194827 1e-6
+	chk _b[x3] 0.35698004619408275 1e-6
+	chk _se[x3] 0.13816150856887843 1e-6
+end
+program define ref_cox_cluster
+	chk _b[x1] 0.74372573822415899 1e-6
+	chk _se[x1] 0.08659492609978757 1e-6
+	chk _b[x2] -0.9771356034547517 1e-6
+	chk _se[x2] 0.19554823651855588 1e-6
+	chk _b[x3] 0.39632343993367541 1e-6
+	chk _se[x3] 0.17386765885179853 1e-6
+end
+program define ref_cox_fweight
+	chk _b[x1] 0.65055624596340866 1e-6
+	chk _se[x1] 0.076479543808521483 1e-6
+	chk _b[x2] -0.93814674274606635 1e-6
+	chk _se[x2] 0.15099212445911342 1e-6
+	chk _b[x3] 0.4284887175801273 1e-6
+	chk _se[x3] 0.11563626646218482 1e-6
+	chk e(ll) -1051.6946020691964 1e-8
+	chk e(ll_0) -1107.1845783794579 1e-8
+end
+program define ref_cox_ph_identity
+	chk r(chi2) 1.6869197185912288 1e-6
+	chk el(r(phtest),1,2) 0.0052320769478436547 1e-6
+	chk el(r(phtest),2,2) 0.2326179628026763 1e-6
+	chk el(r(phtest),3,2) 1.2295015955662358 1e-6
+end
+program define ref_cox_ph_log
+	chk r(chi2) 1.5424221895116561 1e-6
+	chk el(r(phtest),1,2) 0.12609200113708616 1e-6
+	chk el(r(phtest),2,2) 0.0078312930581123773 1e-6
+	chk el(r(phtest),3,2) 1.2801477796345939 1e-6
+end
