@@ -27,11 +27,13 @@ psql=(psql -X -q -h "$PGWORK" -U zelta -d postgres)
   (g % 17)::float8 AS x5, 'row' || g AS s FROM generate_series(1, $rows) g" || exit 1
 "${psql[@]}" -c "CREATE TABLE b2 (LIKE b)"
 now() { date +%s.%N; }
-secs() { echo "$2 - $1" | bc -l; }
+secs() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+lt() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 cd "$PGWORK"
 # the copy to a file, then odbc load (best of two each)
 best() { local b=""; for _ in 1 2; do local t0; t0=$(now); "$@" >/dev/null 2>&1; local t; t=$(secs "$t0" "$(now)");
-  if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi; done; echo "$b"; }
+  if [ -z "$b" ] || lt "$t" "$b"; then b=$t; fi; done; echo "$b"; }
 tcopyout=$(best "${psql[@]}" -c "\\copy b to '$PGWORK/b.txt'")
 printf 'odbc load, table("b") dsn("bench") clear\nsummarize id\n' > load.do
 tload=$(best "$zelta" -q -b do load.do)
@@ -44,5 +46,5 @@ grep -q "$rows observations inserted" ins.log || { echo "odbc insert failed:"; c
 tins=$(secs "$tload" "$tins_all")
 printf 'rows %d x 10 columns, PostgreSQL %s, load average %s\n' "$rows" "$("${psql[@]}" -Atc 'SHOW server_version')" "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-28s %8.2fs\n' "psql \\copy to file" "$tcopyout" "odbc load" "$tload" "psql \\copy from file" "$tcopyin" "odbc insert" "$tins"
-printf 'ratio load / copy to:     %.2f\n' "$(echo "$tload / $tcopyout" | bc -l)"
-printf 'ratio insert / copy from: %.2f\n' "$(echo "$tins / $tcopyin" | bc -l)"
+printf 'ratio load / copy to:     %s\n' "$(ratio "$tload" "$tcopyout")"
+printf 'ratio insert / copy from: %s\n' "$(ratio "$tins" "$tcopyin")"

@@ -25,12 +25,9 @@
 
 #include "data/store.h"
 #include "data/varlist.h"
-#include "interp/cmdtab.h"
-#include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
-#include "results/results.h"
 
 SortState srt;
 
@@ -585,6 +582,8 @@ int syssort_u(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   return rc;
 }
 
+}  // namespace
+
 // Sorts the whole dataset by the values of an index variable (ties in their
 // present order); the sort list becomes vars when the data are then in
 // their order, else it stays empty.
@@ -609,44 +608,6 @@ int sysidxsort(int idx, const std::vector<int>& vars) {
   return 0;
 }
 
-// sort varlist [in] [, stable index(varname)]
-int cmd_sort(int) {
-  ps.vable = 1;
-  ps.ifable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  for (const TsRecipe& r : vl.varlist_rcp)
-    if (!r.plain()) return error(RC_MSG_TSOPS);
-  bool stable = findopt("stable", 6, 0) == 1;
-  std::string idxname;
-  bool hasidx = findargasis("index", 5, idxname, 100);
-  if (int rc = chkopt()) return rc;
-  if (hasidx) {
-    if (ps.hasin || stable) return errmsgf(RC_SYNTAX, "option index() may not be combined with in or stable\n");
-    int v = zelta_findvar(idxname.c_str(), 1, false);
-    if (v < 0) return -v;
-    return sysidxsort(v, vl.varlist_vr);
-  }
-  // The seed the shuffle starts from goes to r(sortseed): setting it back
-  // repeats the order given to ties.
-  const long seed = ds.rseed;
-  if (int rc = syssort(ds.nobs1, ds.nobs2, stable)) return rc;
-  return retval_set_scalar("sortseed", static_cast<double>(seed));
-}
-
-// set sortseed #
-int set_sortseed(int) {
-  std::string w = gettok(prsestd);
-  char* end = nullptr;
-  long v = w.empty() ? -1 : std::strtol(w.c_str(), &end, 10);
-  if (w.empty() || *end || v < 0 || v > 2147483647L || *gettok(prsestd))
-    return errmsgf(RC_SYNTAX, "sortseed must be an integer between 0 and 2147483647\n");
-  setsortseed(v);
-  return 0;
-}
-
-}  // namespace
-
 void exch(long i, long j) { ds_swapobs(i, j); }
 
 void setsortseed(long seed) { ds.rseed = seed & 0x7fffffffL; }
@@ -666,9 +627,4 @@ int syssort(long lo, long hi, bool stable) {
   if (lo <= 1 && hi >= ds.nobs) ds.srtlist = vars;
   ds.updata = true;
   return 0;
-}
-
-void data_bindsort() {
-  cmdbind("sort", cmd_sort);
-  setbind("sortseed", 5, set_sortseed);
 }

@@ -1,6 +1,7 @@
 // Sorting the observations by the current variable list. The sort list of
 // the store is set when the whole dataset was sorted.
 #pragma once
+#include <vector>
 
 struct SortState {
   long polls = 0;    // Break polls made (the flag is read every 1024th)
@@ -20,6 +21,10 @@ int sortcmpr(long i, long j);
 // ties in their previous order. 0 or 1 (Break: the observations are then in
 // some valid order and the sort list is empty).
 [[nodiscard]] int syssort(long lo, long hi, bool stable);
+// Sorts the whole dataset by the values of the numeric variable idx (ties in
+// their present order); the sort list becomes vars when the data then follow
+// them. 0, 1 on a Break, or 109 for a string idx.
+[[nodiscard]] int sysidxsort(int idx, const std::vector<int>& vars);
 // Swaps observations i and j (their cells in every column).
 void exch(long i, long j);
 // Sets the sort seed.

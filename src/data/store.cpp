@@ -21,10 +21,13 @@
 #include "data/varlist.h"
 #include "interp/macro.h"
 #include "output/errors.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
 DataState ds;
+// The memory messages of the output layer ask for the variable limit through this.
+[[maybe_unused]] static const bool outhost_store_set = (outhost.maxvar = [] { return ds.maxmaxvar; }, true);
 ArenaState dsarena;
 
 // The constants come from hexadecimal-float literals so that every bit is

@@ -8,3 +8,5 @@
 constexpr long MAXBYTEVAL = 100;          // int8: 101 .. 127 are the missing codes
 constexpr long MAXINTVAL = 32740;         // int16: 32741 .. 32767 are the missing codes
 constexpr long MAXLONGVAL = 2147483620;   // int32: 2147483621 .. 2147483647 are the missing codes
+
+constexpr int MAXVAR_DEFAULT = 5000;      // variables allowed until `set maxvar` changes it

@@ -5,6 +5,7 @@
 // list lives in `vl`; the variable table is the store's `ds`.
 #include "data/tsnorm.h"
 #include "data/varlist.h"
+#include "data/vlperm.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,12 +14,12 @@
 
 #include "data/chars.h"
 #include "data/store.h"
-#include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
 
 VarlistState vl;
+bool (*vl_tsallowed)() = nullptr;
 
 namespace {
 
@@ -652,7 +653,7 @@ int ssvlist_u(int mode) {
       break;
     }
     if (!newlist && (gettok_next_char() == '(' || std::strchr(t + 1, '.'))) {
-      if (ps.rcpable == 3) return notalow("time-series operators");
+      if (!vl_tsallowed || !vl_tsallowed()) return notalow("time-series operators");
       const char* start = lwheretok();
       const char* end = start;
       std::vector<int> vs;

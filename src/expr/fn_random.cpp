@@ -1,16 +1,13 @@
 // Random numbers: the current generator of uniform() (a combination of a
 // xorshift, two multiply-with-carry and a congruential generator, four 32-bit
 // words of state), the older congruential generator of uniform0(), the state
-// string reported as c(seed), and the `set seed` command that sets it.
+// string reported as c(seed) and restored by `set seed` (cmd/seedcmd.cpp).
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "expr/fn_lib.h"
-#include "interp/cmdtab.h"
-#include "interp/interp.h"
-#include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
 
@@ -95,30 +92,6 @@ int seturnseed(const char* text) {
 
 namespace {
 
-// set seed {# | code}: an integer below 2^31-1 in absolute value, or a state
-// string as reported by c(seed).
-int setseed(int) {
-  // blank-separated, so that a sign stays with its number
-  static const char blankonly[] = " ";
-  std::string arg, extra;
-  gettoklong(arg, blankonly);
-  if (arg.empty()) return required("integer < 2^31-1");
-  gettoklong(extra, blankonly);
-  if (!extra.empty()) return error(RC_SYNTAX);
-  size_t i = (arg[0] == '-' || arg[0] == '+') ? 1 : 0;
-  bool digits = i < arg.size();
-  for (size_t j = i; j < arg.size(); ++j)
-    if (arg[j] < '0' || arg[j] > '9') digits = false;
-  if (!digits) return seturnseed(arg.c_str());
-  std::string mag = arg.substr(i);
-  size_t nz = mag.find_first_not_of('0');
-  mag = nz == std::string::npos ? "0" : mag.substr(nz);
-  if (mag.size() > 10 || std::stoll(mag) >= 2147483647LL) return required("integer < 2^31-1");
-  long n = static_cast<long>(std::stoll(mag));
-  seturnseed_i4(n);
-  return 0;
-}
-
 double r_uniform(const FuncValue*, int, FuncCtx&) { return urnuni(); }
 double r_uniform0(const FuncValue*, int, FuncCtx&) { return urnuni0(); }
 // Block form: n successive draws in observation order.
@@ -138,6 +111,3 @@ const FuncDef rows[] = {
 
 // The random-number fragment of the function table.
 FnRows fn_random_rows() { return {rows, sizeof rows / sizeof rows[0]}; }
-
-// Registers `set seed`.
-void fn_bindset() { setbind("seed", 4, setseed); }

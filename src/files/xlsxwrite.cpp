@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/store.h"
 #include "data/vlabel.h"
 #include "files/atomicfile.h"

@@ -11,10 +11,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/vlperm.h"
 #include "interp/interp.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 #include "platform/zassert.h"
@@ -161,6 +163,10 @@ int unimplemented(const char* name) {
 }  // namespace
 
 ParseState ps;
+// The variable-list parser asks for the time-series permission through this.
+[[maybe_unused]] static const bool vl_tsallowed_set = (vl_tsallowed = [] { return ps.rcpable != 3; }, true);
+// The messages of the output layer ask whether a by prefix is running through this.
+[[maybe_unused]] static const bool outhost_by_set = (outhost.underby = [] { return ps.bylevel != 0; }, true);
 
 bool cmdcmp(const char* word, const char* name, int min) {
   size_t lw = std::strlen(word), ln = std::strlen(name);

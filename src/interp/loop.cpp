@@ -9,14 +9,19 @@
 #include "interp/cmdtab.h"
 #include "interp/history.h"
 #include "interp/interp.h"
+#include "interp/lineloop.h"
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/logs.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
 InterpState interp;
+// The output channel asks for the busy and batch state through these.
+[[maybe_unused]] static const bool outhost_interp_set =
+    (outhost.busy = [] { return interp.zelta_busy; }, outhost.batchmode = [] { return interp.batchmode; }, true);
 
 namespace {
 
@@ -324,15 +329,15 @@ static bool progline(std::string& line) {
   return !takeexit();
 }
 
-int runsource(LineSource& src, bool stop, bool* exited) {
+int runlines(LineSource& src, const LineLoop& how, bool* exited) {
   const bool prog = src.isprogram();
   if (exited) *exited = false;
   interp.sources.push_back(&src);
-  ++interp.zelta_level;
+  if (how.newlevel) ++interp.zelta_level;
   int rc = 0;
   std::string line;
   while (true) {
-    if (!prog) {
+    if (!prog && how.blankline) {
       int prev = setoutlev(OUT_NOTE);
       newline();
       setoutlev(prev);
@@ -345,7 +350,9 @@ int runsource(LineSource& src, bool stop, bool* exited) {
       rc = 1;
       break;
     }
-    if (!(prog ? progline(line) : doreq())) {
+    const int more = prog ? progline(line) : doreq();
+    if (how.afterline) how.afterline(how.ctx);
+    if (!more) {
       if (exited) *exited = true;
       rc = 0;
       break;
@@ -354,17 +361,23 @@ int runsource(LineSource& src, bool stop, bool* exited) {
       rc = 1;
       break;
     }
-    if (interp.globalrc && (stop || prog || interp.globalrc == 1)) {
+    if (interp.globalrc && (how.stop || prog || interp.globalrc == 1)) {
       rc = interp.globalrc;
       break;
     }
   }
-  --interp.zelta_level;
+  if (how.newlevel) --interp.zelta_level;
   interp.sources.pop_back();
   // A Break ending a program is now the code 1 travelling upwards; leaving
   // the flag set would also silence the report that shows it.
   if (prog && rc == 1) stopflag = 0;
   return rc;
+}
+
+int runsource(LineSource& src, bool stop, bool* exited) {
+  LineLoop how;
+  how.stop = stop;
+  return runlines(src, how, exited);
 }
 
 int toplevel_loop() {

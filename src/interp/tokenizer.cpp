@@ -1,6 +1,13 @@
 // Tokenizer over the command line. A quoted token is stored as a double-quote
 // byte followed by its contents (no closing quote), for both quote kinds, so
-// callers recognise quoted tokens by their first byte.
+// callers recognise quoted tokens by their first byte. The tokens, given a set
+// of separators `seps` (prsestd, prseopt, ... below):
+//   token    -> string | sep | sep '=' | word
+//   string   -> '"' chars '"' | '`"' (chars | string)* '"\''   (compound quotes nest)
+//   sep      -> any one character of seps; '<=' '>=' '==' '!=' '~=' are one token
+//   word     -> (any character not in seps, not NUL)+
+// Blanks before a token are skipped; a token longer than the buffer is cut and
+// its rest read as the next token.
 #include "interp/tokenizer.h"
 
 #include <cstring>
@@ -19,6 +26,7 @@ static constexpr int QUOTEMAX = 502;  // longest contents of a quoted token
 static int gtokis_polls = 0;
 static constexpr int POLLRATE = 100;
 
+// Starts reading the text (nullptr: an empty line); forgets a pushed-back token.
 void settok(const char* text) {
   tok.pos = text;
   tok.laststart = nullptr;
@@ -26,10 +34,12 @@ void settok(const char* text) {
   tok.retpushed = false;
 }
 
+// True when c is one of the separators (NUL is none).
 static bool issep(int c, const char* seps) { return c && std::strchr(seps, c) != nullptr; }
 
-// Scans a token starting at p into dst (capacity cap incl. NUL, 0 = unlimited
-// into a std::string). Returns the position after the token.
+// token -> string | sep ['='] | word, scanned at p into put (cap characters at
+// most including the NUL, 0 = unlimited into a std::string). Returns the
+// position after the token.
 template <typename Sink>
 static const char* scan(const char* p, const char* seps, Sink&& put, int cap) {
   int n = 0;
@@ -92,6 +102,8 @@ static const char* scan(const char* p, const char* seps, Sink&& put, int cap) {
   return p;
 }
 
+// The next token (a pushed-back one first) in the tokenizer's buffer, at most
+// TOKLEN - 1 characters; "" at the end of the line.
 const char* gettok(const char* seps) {
   if (tok.pushed) {
     tok.pushed = false;
@@ -111,6 +123,7 @@ const char* gettok(const char* seps) {
   return tok.token;
 }
 
+// The next token as gettok, of any length, into dst.
 void gettoklong(std::string& dst, const char* seps) {
   dst.clear();
   if (tok.pushed) {
@@ -126,6 +139,7 @@ void gettoklong(std::string& dst, const char* seps) {
   tok.pos = scan(tok.pos, seps, [&](char c) { dst.push_back(c); }, 0);
 }
 
+// Puts back the token just read (once): the next gettok returns it again.
 void ungettok() {
   if (tok.retpushed) {
     tok.pushed = true;
@@ -138,6 +152,7 @@ void ungettok() {
   }
 }
 
+// Makes text the token that the next gettok returns.
 void pushtok(const char* text) {
   if (text != tok.token) {
     std::strncpy(tok.token, text, TOKLEN - 1);
@@ -146,11 +161,13 @@ void pushtok(const char* text) {
   tok.pushed = true;
 }
 
+// Saves the reading position (not a pushed-back token); resettok returns to it.
 void stattok(TokPos* saved) {
   saved->pos = tok.pos;
   saved->laststart = tok.laststart;
 }
 
+// Returns to a position saved by stattok, dropping any pushed-back token.
 void resettok(const TokPos* saved) {
   tok.pos = saved->pos;
   tok.laststart = saved->laststart;
@@ -169,19 +186,23 @@ static void copytok(TokState& dst, const TokState& src) {
   std::memcpy(dst.token, src.token, n);
   dst.token[n] = 0;
 }
+// Saves and restores the whole tokenizer around a nested command line.
 void borrow_gettok(TokState* saved) { copytok(*saved, tok); }
 void return_gettok(const TokState* saved) { copytok(tok, *saved); }
 
+// The unread rest of the line; the start of the last token read; the next byte.
 const char* wheretok() { return tok.pos ? tok.pos : ""; }
 const char* lwheretok() { return tok.laststart ? tok.laststart : wheretok(); }
 int gettok_next_char() { return tok.pos ? static_cast<unsigned char>(*tok.pos) : 0; }
 
+// The unread rest of the line after its leading blanks.
 const char* peektok_chr() {
   const char* p = wheretok();
   while (*p == ' ') ++p;
   return p;
 }
 
+// Skips every c (or blank and tab, trimtokwhite) at the reading position.
 void trimtok(int c) {
   if (!tok.pos) return;
   while (*tok.pos && static_cast<unsigned char>(*tok.pos) == c) ++tok.pos;
@@ -192,6 +213,8 @@ void trimtokwhite() {
   while (*tok.pos == ' ' || *tok.pos == '\t') ++tok.pos;
 }
 
+// filename -> string | word (separators prsefls, so a path keeps its / . -):
+// the name without its quote, at most 499 characters; RC_MSG_FILESPEC when absent.
 int gettokfn(std::string& dst) {
   const char* t = gettok(prsefls);
   if (!*t || (t[0] == ',' && !t[1]) || (t[0] == ')' && !t[1])) {
@@ -204,6 +227,8 @@ int gettokfn(std::string& dst) {
   return 0;
 }
 
+// Reads a token that must be the single character c: 0, 198 when it is not,
+// or 1 on a Break (polled every POLLRATE calls, so tight loops can stop).
 int gtokis(int c) {
   const char* t = gettok(prsestd);
   if (t[0] != c || t[1]) return RC_SYNTAX;
@@ -214,6 +239,8 @@ int gtokis(int c) {
   return 0;
 }
 
+// '`"' (chars | compound)* '"\'' at p: the position after it, *open 1 when
+// the line ends inside it.
 const char* pcompoundquotes(const char* p, int* open) {
   // p points at the opening back-quote
   *open = 0;
@@ -233,6 +260,7 @@ const char* pcompoundquotes(const char* p, int* open) {
   return p;
 }
 
+// '"' chars '"' at p: the position after it, *open 1 when unclosed.
 const char* psimplequotes(const char* p, int* open) {
   *open = 0;
   ++p;
@@ -244,6 +272,8 @@ const char* psimplequotes(const char* p, int* open) {
   return p + 1;
 }
 
+// brackets -> ('(' | '[') (string | brackets | other)* (')' | ']') at p, quotes
+// skipped whole: the position after the closing one, *open 1 when unclosed.
 const char* pbrackets(const char* p, int* open) {
   *open = 0;
   int depth = 0;
@@ -270,6 +300,9 @@ const char* pbrackets(const char* p, int* open) {
   return p;
 }
 
+// string -> '"' chars '"' | '`"' ... '"\'' after blanks, in text (nullptr: at the
+// tokenizer's last token, which then reads on after it): 0 with the contents
+// between *start and *end and *after past the close, 1 when there is none.
 int parse_quoted_string(const char* text, const char** start, const char** end, const char** after) {
   const bool fromtok = text == nullptr;
   const char* p = fromtok ? lwheretok() : text;

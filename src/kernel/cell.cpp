@@ -17,6 +17,7 @@
 #include "interp/cmdtab.h"
 #include "interp/dofile.h"
 #include "interp/interp.h"
+#include "interp/lineloop.h"
 #include "interp/tokenizer.h"
 #include "kernel/kernel.h"
 #include "output/errors.h"
@@ -131,35 +132,29 @@ std::string trimnl(std::string s) {
   return s.substr(a);
 }
 
-// Runs the lines of src at the console's level until one fails; returns the
-// code that stopped it (0 at the end or after `exit`).
-int runcell(CellSource& src, const KMsg& parent) {
-  interp.sources.push_back(&src);
-  int rc = 0;
-  while (true) {
-    if (getreq(1)) {
-      rc = stopflag ? 1 : 0;
-      break;
-    }
-    if (stopflag) {
-      rc = 1;
-      break;
-    }
-    const long shown = gr.shown;
-    const int more = doreq();
-    if (gr.shown != shown && gr.gdl) {
-      out_flush_all();
-      flushout();
-      if (!st.silent) krich_graph(parent);
-    }
-    if (!more) break;
-    if (interp.globalrc) {
-      rc = interp.globalrc;
-      break;
-    }
+// After each line of a cell: a graph drawn since the last line goes out as
+// rich display data (ctx is the execute request).
+long shownbefore = 0;
+void sendgraph(void* ctx) {
+  if (gr.shown != shownbefore && gr.gdl) {
+    out_flush_all();
+    flushout();
+    if (!st.silent) krich_graph(*static_cast<const KMsg*>(ctx));
   }
-  interp.sources.pop_back();
-  return rc;
+  shownbefore = gr.shown;
+}
+
+// Runs the lines of src at the console's level, through the loop of do-files,
+// until one fails; returns the code that stopped it (0 at the end or after `exit`).
+int runcell(CellSource& src, const KMsg& parent) {
+  LineLoop how;
+  how.newlevel = false;
+  how.stop = true;
+  how.blankline = false;
+  how.afterline = sendgraph;
+  how.ctx = const_cast<KMsg*>(&parent);
+  shownbefore = gr.shown;
+  return runlines(src, how);
 }
 
 }  // namespace

@@ -10,15 +10,19 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "expr/expr.h"
-#include "interp/interp.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "output/zmcl.h"
 #include "platform/platform.h"
 
 OutputState out;
+OutHost outhost;
 
 namespace {
+
+// The host's answers, or those of an idle interactive session before it is installed.
+bool hostbusy() { return outhost.busy && outhost.busy(); }
+int hostbatch() { return outhost.batchmode ? outhost.batchmode() : 0; }
 
 // Sink slots of the results stream: the console, the capture string, then logs.
 constexpr size_t SINK_CONSOLE = 0, SINK_CAPTURE = 1;
@@ -104,7 +108,7 @@ int termrows() {
 void updatemore() {
   SmlStream* s = ch.results;
   bool on = out.more && ch.console_tty && ch.console_on && !ch.capture &&
-            interp.batchmode == 0 && isatty(0);
+            hostbatch() == 0 && isatty(0);
   s->morefn = on ? askmore : nullptr;
   s->pagelen = on ? out.pagesize : 0;
   s->morelines = 0;
@@ -120,12 +124,12 @@ void updatesinks() {
   updatemore();
 }
 
-// c(name) through the expression layer's hook, numbers in their shortest form.
+// c(name) through the host's lookup, numbers in their shortest form.
 bool cvalue(const char* name, std::string& value) {
-  if (!exhooks.creturn) return false;
+  if (!outhost.creturn) return false;
   double d = 0;
   bool isstr = false;
-  if (exhooks.creturn(name, &d, &value, &isstr) != 0) return false;
+  if (outhost.creturn(name, &d, &value, &isstr) != 0) return false;
   if (!isstr) {
     char b[40];
     std::snprintf(b, sizeof b, "%.15g", d);
@@ -151,7 +155,7 @@ SmlStream* results() {
   }
   // A stop belongs to the command that was running; between commands (the
   // report of the last one included) the stream shows output again.
-  if (ch.results->stop && !interp.zelta_busy) smlabandon(ch.results);
+  if (ch.results->stop && !hostbusy()) smlabandon(ch.results);
   // The width follows out.linesize also when a caller assigned it directly.
   if (ch.results->width != out.linesize) {
     smlset_maxwidth(ch.results, out.linesize);
@@ -167,7 +171,7 @@ bool shown() { return out.c_outlev >= out.s_outlev; }
 int poll(SmlStream* s) {
   if (++out.pollctr >= POLLRATE) {
     out.pollctr = 0;
-    if (stopflag && interp.zelta_busy) s->stop = 1;
+    if (stopflag && hostbusy()) s->stop = 1;
   }
   return s->stop;
 }
@@ -286,7 +290,7 @@ void out_flush_all() {
   SmlStream* s = results();
   smlflush(s);
   flushlogfiles(s);
-  if (!interp.zelta_busy) s->morelines = 0;
+  if (!hostbusy()) s->morelines = 0;
 }
 
 // End of a command: the stop state is cleared. The markup state (an open
@@ -349,7 +353,7 @@ void out_echo_logs(const std::string& text) {
   con.on = was;
 }
 
-// Installs the c() lookup of {ccl} (nullptr: the expression layer's hook).
+// Installs the c() lookup of {ccl} (nullptr: the host's c() lookup).
 void out_set_cclfn(bool (*fn)(const char*, std::string&)) {
   ch.ccl = fn;
   results()->ccl = fn ? fn : cvalue;

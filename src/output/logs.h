@@ -1,5 +1,5 @@
 // The log files' checks that the command loop makes (the commands and the
-// rest of the log machinery are in logs.cpp).
+// rest of the log machinery are in cmd/logs.cpp).
 #pragma once
 #include <string>
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "data/store.h"
-#include "interp/cmdtab.h"
+#include "data/value.h"
 #include "output/errors.h"
+#include "output/outhost.h"
 #include "output/output.h"
 #include "output/rc.h"
 
@@ -305,9 +305,12 @@ void explain_width() {
        "data area using the {cmd:set memory} command;\nsee help {help memory}.\n");
 }
 
+// The store's limit on variables, or its default before the store answers.
+static int hostmaxvar() { return outhost.maxvar ? outhost.maxvar() : MAXVAR_DEFAULT; }
+
 // Explanation after 900, with the maxvar setting.
 void explain_maxvar() {
-  int n = ds.maxmaxvar;
+  int n = hostmaxvar();
   spoutsmlf("{p 4 4}\nAn attempt was made to add a variable that would have\n"
             "resulted in more than\n%d\nor\n%d\n"
             "variables (Zelta reserves one variable for its own use).\n"
@@ -334,7 +337,7 @@ void explain_maxwidth() {
             " the memory required to store an observation beyond\n%d\n"
             " bytes, the maximum width allowed.\n"
             "You have the following alternatives:\n{p_end}\n",
-            12 * ds.maxmaxvar);
+            12 * hostmaxvar());
   item("1.  Store existing variables more efficiently;\nsee help {help compress}.\n");
   item("2.  Drop some variables; see help {help drop}.\n");
   item("3.  If you are using Zelta/XL, increase the maximum width\n"
@@ -373,7 +376,7 @@ int printmsg(int rc) {
     case RC_NOOBS:
     case RC_FEWOBS:
       // Notes rather than errors while a by-group loop runs.
-      if (ps.bylevel) setoutlev(OUT_NOTE);
+      if (outhost.underby && outhost.underby()) setoutlev(OUT_NOTE);
       line(rc == RC_NOOBS ? "no observations" : "insufficient observations");
       return rc == RC_NOOBS ? RC_OK : RC_FEWOBS;
     case RC_MSG_IWROBUST: line("iweights not allowed with robust"); return RC_NOTALLOWED;

@@ -11,6 +11,8 @@
 #include "interp/hooks.h"
 #include "interp/interp.h"
 #include "output/errors.h"
+#include "output/outhost.h"
+#include "output/output.h"
 #include "results/results.h"
 
 ResultsState res;
@@ -292,6 +294,7 @@ void results_hooks_install() {
   exhooks.matel = h_matel;
   exhooks.esample = h_esample;
   exhooks.creturn = h_creturn;
+  outhost.creturn = h_creturn;
   errst.matsize = ms_matsize;
   progclass.enter = frame_enter;
   progclass.leave = frame_leave;

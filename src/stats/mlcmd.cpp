@@ -76,6 +76,43 @@ int mlc_options(MlcOpts& o, bool offset, bool exposure) {
   return 0;
 }
 
+namespace {
+
+// Columns of earlier samples kept for the next read (at most a few).
+std::vector<std::vector<double>> pool;
+constexpr size_t POOLMAX = 24;
+
+// A cleared column with room for cap values: the roomiest pooled one when
+// it is large enough.
+std::vector<double> column(size_t cap) {
+  std::vector<double> c;
+  if (!pool.empty()) {
+    auto best = std::max_element(pool.begin(), pool.end(),
+                                 [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
+    if (best->capacity() >= cap) {
+      c = std::move(*best);
+      pool.erase(best);
+      c.clear();
+    }
+  }
+  c.reserve(cap);
+  return c;
+}
+
+void giveback(std::vector<double>& c) {
+  if (c.capacity() >= 4096 && pool.size() < POOLMAX) pool.push_back(std::move(c));
+}
+
+}  // namespace
+
+MlcSample::~MlcSample() {
+  for (auto& c : d.x) giveback(c);
+  giveback(d.y);
+  giveback(d.w);
+  giveback(d.off);
+  giveback(d.clust);
+}
+
 int mlc_read(const MlcOpts& o, MlcSample& s) {
   if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   const int nv = vl.lnvar();
@@ -101,11 +138,11 @@ int mlc_read(const MlcOpts& o, MlcSample& s) {
   // Room for the whole range at once: no regrowing of the columns.
   const size_t cap = static_cast<size_t>(ss.hi >= ss.lo ? ss.hi - ss.lo + 1 : 0);
   s.obs.reserve(cap);
-  d.y.reserve(cap);
-  for (auto& c : d.x) c.reserve(cap);
-  if (ss.wkind) d.w.reserve(cap);
-  if (o.offvar || o.expvar) d.off.reserve(cap);
-  if (o.clustvar) d.clust.reserve(cap);
+  d.y = column(cap);
+  for (auto& c : d.x) c = column(cap);
+  if (ss.wkind) d.w = column(cap);
+  if (o.offvar || o.expvar) d.off = column(cap);
+  if (o.clustvar) d.clust = column(cap);
   std::vector<double> col(EXPR_BLOCK);
   std::vector<std::vector<double>> blk(static_cast<size_t>(nv), std::vector<double>(EXPR_BLOCK));
   std::vector<unsigned char> use(EXPR_BLOCK);

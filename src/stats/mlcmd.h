@@ -29,6 +29,13 @@ struct MlcSample {
   char wkind = 0;                      // weight kind
   std::string wexp;
   long lo = 1, hi = 0;                 // range of the sample marker
+  MlcSample() = default;
+  MlcSample(const MlcSample&) = delete;
+  MlcSample& operator=(const MlcSample&) = delete;
+  // The columns go back to a pool the next read takes them from (their
+  // pages already mapped: a large sample is read again without faulting
+  // every page in).
+  ~MlcSample();
 };
 
 // The results of a fit, as posted.

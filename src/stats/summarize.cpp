@@ -11,7 +11,7 @@
 
 #include "data/store.h"
 #include "data/by.h"
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"

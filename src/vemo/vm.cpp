@@ -28,6 +28,8 @@ const int vm_oplayout[VM_NOPS] = {
 #undef VOP
 };
 
+// Words of the instruction at pc (opcode, operands and an inline string by its
+// layout), or 0 when pc, the opcode or its operands do not fit the n words.
 int vm_oplen(const int32_t* code, int pc, int n) {
   if (pc < 0 || pc >= n) return 0;
   int op = code[pc];
@@ -98,6 +100,7 @@ const char* vm_errmsg(int rc) {
   return "Zelta returned error";
 }
 
+// Records the run-time code rc (the first of the run is kept); returns false.
 bool vmerr(int rc) {
   if (!vm.rc) {
     vm.rc = rc;
@@ -106,6 +109,7 @@ bool vmerr(int rc) {
   return false;
 }
 
+// vmerr with a message that replaces the table's for this error.
 bool vmerrmsg(int rc, const std::string& msg) {
   if (!vm.rc) {
     vm.rc = rc;
@@ -170,6 +174,7 @@ void traceback(const Frame& fr) {
 
 }  // namespace
 
+// Adds the built-in name to the traceback of the error now unwinding.
 void vm_tbbuiltin(const char* name) {
   if (!vm.rc || vm.rc == VRC_REPORTED) return;
   tbline(std::string(name) + "()", 0);
@@ -182,6 +187,7 @@ void popto(int to) {
   while (vm.sp > to) mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
 }
 
+// The value on top of the stack.
 Mat* top() {
   ZASSERT(vm.sp >= 1, "top() of an empty stack");
   return vm.stack[static_cast<size_t>(vm.sp - 1)];
@@ -193,6 +199,7 @@ Mat* slot(int k) {
   return vm.stack[static_cast<size_t>(vm.fr.base + k)];
 }
 
+// Pushes m; false when m is null (an allocation failed) or the stack is full.
 bool push(Mat* m) {
   if (!m) return false;
   if (vm.sp >= VM_STACK) {
@@ -228,6 +235,7 @@ inline bool backjump(int pc, int to) {
 using Handler = bool (*)(int32_t* code, int& pc);
 
 bool h_unused(int32_t*, int&) { return vmerr(RC_VM_OPCODE); }
+// NOOP: nothing.
 bool h_noop(int32_t*, int& pc) {
   ++pc;
   return true;
@@ -347,11 +355,13 @@ bool h_cmp(int32_t*, int& pc) {
   return true;
 }
 
+// LDNULL: pushes a null pointer.
 bool h_ldnull(int32_t*, int& pc) {
   ++pc;
   return push(mkmat(nullptr, ET_PTR, 1, 1));
 }
 
+// DUP: pushes the top value again (one more reference).
 bool h_dup(int32_t*, int& pc) {
   ++pc;
   Mat* m = top();
@@ -361,6 +371,8 @@ bool h_dup(int32_t*, int& pc) {
 
 bool h_isscalar_common(int rc, const char* org, bool ok) { return ok ? true : orgerr(rc, org); }
 
+// ISVEC, ISRVEC, ISCVEC, ISVOID: the top value has the organization, else
+// "name[r,c] found where ... required".
 bool h_isvec(int32_t*, int& pc) {
   ++pc;
   const Mat* m = top();
@@ -381,6 +393,7 @@ bool h_isvoid(int32_t*, int& pc) {
   const Mat* m = top();
   return h_isscalar_common(RC_VM_VOID, "void", m->kind == K_MAT && m->rows == 0 && m->cols == 0);
 }
+// ISREAL, ISSTR, ISCX, ISNUMER: the top value is a matrix of the element type.
 bool h_isreal(int32_t*, int& pc) {
   ++pc;
   return top()->eltype == ET_REAL && top()->kind == K_MAT ? true : vmerr(RC_VM_REAL);
@@ -409,6 +422,7 @@ bool h_isfcn(int32_t*, int& pc) {
   return m->kind == K_FCN ? true : vmerr(RC_VM_NOTFCN);
 }
 
+// STOP: returns the void matrix from the function.
 bool h_stop(int32_t*, int& pc) {
   ++pc;
   if (!push(mkmat(nullptr, ET_REAL, 0, 0))) return false;
@@ -416,34 +430,49 @@ bool h_stop(int32_t*, int& pc) {
   return false;
 }
 
+// The literal pool holds every literal operand: an offset inside the code.
+bool inpool(int at, int words) {
+  return at >= 0 && static_cast<size_t>(at) + static_cast<size_t>(words) <= vm.fr.fcn->code.size();
+}
+
+// ldlit -> LDLIT offset: pushes the real literal stored at the offset.
 bool h_ldlit(int32_t* code, int& pc) {
+  ZASSERT(inpool(code[pc + 1], 2), "real literal outside the code");
   double x;
   std::memcpy(&x, code + code[pc + 1], 8);
   pc += 2;
   return push(mkscalar(x));
 }
 
+// ldilit -> LDILIT offset: pushes the imaginary literal stored at the offset.
 bool h_ldilit(int32_t* code, int& pc) {
+  ZASSERT(inpool(code[pc + 1], 2), "imaginary literal outside the code");
   double x;
   std::memcpy(&x, code + code[pc + 1], 8);
   pc += 2;
   return push(mkcscalar(0, x));
 }
 
+// ldstr -> LDSTR offset: pushes the string stored at the offset (its length in
+// words, then its bytes).
 bool h_ldstr(int32_t* code, int& pc) {
   const int at = code[pc + 1];
+  ZASSERT(inpool(at, 1) && inpool(at + 1, code[at]), "string literal outside the code");
   const char* s = reinterpret_cast<const char*>(code + at + 1);
   size_t len = strnlen(s, static_cast<size_t>(code[at]) * 4);
   pc += 2;
   return push(mkstrscalar(s, len));
 }
 
+// LIST: shows the top value (an expression statement's result), leaving it.
 bool h_list(int32_t*, int& pc) {
   ++pc;
   vm_list(top());
   return true;
 }
 
+// TST0 target: pops a real, complex or pointer scalar; jumps to target when it
+// is zero (null), else goes on.
 bool h_tst0(int32_t* code, int& pc) {
   Mat* m = top();
   if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
@@ -466,6 +495,7 @@ bool h_tst0(int32_t* code, int& pc) {
   return true;
 }
 
+// ARG2 k n: the call passed between k and n arguments.
 bool h_arg2(int32_t* code, int& pc) {
   int k = code[pc + 1], n = code[pc + 2];
   pc += 3;
@@ -533,6 +563,8 @@ Fcn* popdef(int op) {
   return f;
 }
 
+// ALC* name: makes the local name with the opcode's element type and shape
+// (a struct or class definition popped first).
 bool h_alc(int32_t* code, int& pc) {
   int op = code[pc];
   const char* name = codestr(code, pc + 1);
@@ -542,6 +574,7 @@ bool h_alc(int32_t* code, int& pc) {
   return alloclocal(op, name, def);
 }
 
+// OLC* k name: as ALC*, for optional argument k, only when it was not passed.
 bool h_olc(int32_t* code, int& pc) {
   int op = code[pc];
   int k = code[pc + 1];
@@ -553,6 +586,7 @@ bool h_olc(int32_t* code, int& pc) {
   return alloclocal(op, name, def);
 }
 
+// FIND k name: pushes the global name; with k 1 one is made when missing.
 bool h_find(int32_t* code, int& pc) {
   int k = code[pc + 1];
   const char* name = codestr(code, pc + 2);
@@ -568,6 +602,8 @@ bool h_find(int32_t* code, int& pc) {
   return push(g);
 }
 
+// EXTERN type name: pushes the global name, made with the declared type
+// (type / 256 element, type % 256 organization) when missing.
 bool h_extern(int32_t* code, int& pc) {
   int t = code[pc + 1];
   const char* name = codestr(code, pc + 2);
@@ -589,6 +625,8 @@ bool h_extern(int32_t* code, int& pc) {
   return push(g);
 }
 
+// FINDF clock fcn name: pushes a reference to the function name, found (or
+// autoloaded) once per clock and cached in the operands.
 bool h_findf(int32_t* code, int& pc) {
   const char* name = codestr(code, pc + 4);
   int at = pc;
@@ -605,6 +643,7 @@ bool h_findf(int32_t* code, int& pc) {
   return push(mkfcnref(f));
 }
 
+// REF: replaces the top value by a pointer to it (a copy of an immortal one).
 bool h_ref(int32_t*, int& pc) {
   ++pc;
   Mat* m = top();
@@ -625,6 +664,7 @@ bool h_ref(int32_t*, int& pc) {
   return true;
 }
 
+// DEREF: replaces the top pointer scalar by what it points to.
 bool h_deref(int32_t*, int& pc) {
   ++pc;
   Mat* p = top();
@@ -654,6 +694,7 @@ Mat* member(Mat* s, int k) {
   return tab->ptr()[k - 1];
 }
 
+// DRILL k: replaces the top structure by its member k.
 bool h_drill(int32_t* code, int& pc) {
   int k = code[pc + 1];
   pc += 2;
@@ -666,6 +707,7 @@ bool h_drill(int32_t* code, int& pc) {
   return true;
 }
 
+// LDMATD slot k: pushes member k of the structure in slot.
 bool h_ldmatd(int32_t* code, int& pc) {
   Mat* m = member(slot(code[pc + 1]), code[pc + 2]);
   pc += 3;
@@ -674,6 +716,7 @@ bool h_ldmatd(int32_t* code, int& pc) {
   return push(m);
 }
 
+// LDMATDD slot k j: pushes member j of member k of the structure in slot.
 bool h_ldmatdd(int32_t* code, int& pc) {
   Mat* m = member(slot(code[pc + 1]), code[pc + 2]);
   if (m) m = member(m, code[pc + 3]);
@@ -683,6 +726,7 @@ bool h_ldmatdd(int32_t* code, int& pc) {
   return push(m);
 }
 
+// Adds d to every non-missing element of the real matrix m.
 bool incobj(Mat* m, double d) {
   if (m->kind == K_FCN) return vmerr(RC_VM_FCN);
   if (m->view) return vmerr(RC_VM_VIEW);
@@ -693,6 +737,8 @@ bool incobj(Mat* m, double d) {
   return true;
 }
 
+// INCS, DECS (in place) and DINCS, DDECS (the top becomes the old value):
+// ++ and -- on the top value.
 bool h_incs(int32_t* code, int& pc) {
   int op = code[pc];
   ++pc;
@@ -735,6 +781,8 @@ bool h_sstore(int32_t* code, int& pc) {
   return ok;
 }
 
+// LSTOSMAT1/2, RSTOSMAT (P: popping the value) slot: a subscripted store
+// into the matrix in slot.
 bool h_store(int32_t* code, int& pc) {
   int op = code[pc];
   Mat* target = slot(code[pc + 1]);
@@ -744,24 +792,28 @@ bool h_store(int32_t* code, int& pc) {
   return op_store(target, kind, pop);
 }
 
+// BILTIN idx n: calls built-in idx with the top n values as arguments.
 bool h_biltin(int32_t* code, int& pc) {
   int idx = code[pc + 1], n = code[pc + 2];
   pc += 3;
   return builtin_call(idx, n);
 }
 
+// LINUM n: the statement on source line n starts (a Break poll point).
 bool h_linum(int32_t* code, int& pc) {
   vm.fr.line = code[pc + 1];
   pc += 2;
   return vm_poll();
 }
 
+// LIBVER v: the function was compiled at language version v.
 bool h_libver(int32_t* code, int& pc) {
   vm.fr.version = code[pc + 1];
   pc += 2;
   return true;
 }
 
+// CASTP: a pointer cast, nothing at run time.
 bool h_castp(int32_t*, int& pc) {
   ++pc;
   return true;
@@ -1241,6 +1293,7 @@ int ixeq(Fcn* f) {
   return rc;
 }
 
+// Stops runs as a Break after this many polls (0 = no limit; for the fuzz targets).
 void vemo_setsteplimit(long polls) {
   vm.steplimit = polls;
   vm.steps = 0;
@@ -1269,6 +1322,7 @@ std::string vm_disasm(const Fcn* f) {
   return text;
 }
 
+// Makes f's run-time copy of its code with the fused opcodes.
 void vm_quicken(Fcn* f) {
   f->quick = f->code;
   const int32_t* code = f->code.data();

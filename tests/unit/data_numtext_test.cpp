@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/store.h"
 
 namespace {

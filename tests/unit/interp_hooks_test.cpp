@@ -7,10 +7,13 @@
 #include <cstring>
 #include <vector>
 
+#include "data/vlperm.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
 #include "output/errors.h"
+#include "output/outhost.h"
+#include "output/output.h"
 
 namespace {
 
@@ -45,3 +48,9 @@ TEST(InterpHooks, MatsizeHookIsSetAfterStartUp) {
 }
 
 }  // namespace
+
+TEST(InterpHooks, OutputHostIsSetAfterStartUp) {
+  cmdinit_table();
+  EXPECT_EQ(nullmembers(outhost), std::vector<size_t>{}) << "member index of OutHost left null";
+  EXPECT_NE(vl_tsallowed, nullptr) << "the variable lists' time-series permission";
+}

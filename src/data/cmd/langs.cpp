@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "data/chars.h"
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "interp/cmdtab.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"

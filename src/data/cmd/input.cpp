@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "interp/cmdtab.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/arena.h"
 #include "data/store.h"
 #include "data/varlist.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "data/chars.h"
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/store.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"

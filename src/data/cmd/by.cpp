@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/sort.h"
 #include "data/store.h"
 #include "data/varlist.h"

@@ -11,7 +11,7 @@
 
 #include "data/by.h"
 #include "data/chars.h"
-#include "data/datacmds.h"
+#include "data/cmd/datacmds.h"
 #include "data/arena.h"
 #include "data/store.h"
 #include "data/varlist.h"
