@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../../system/plugin/zelta_plugin.h"
+#include "../../../system/plugin/zelta_plugin.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
