@@ -15,6 +15,7 @@
 
 #include "data/store.h"
 #include "data/vlabel.h"
+#include "files/files.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 
@@ -171,15 +172,6 @@ int infmt(const std::string& f, DictVar& v) {
   return 0;
 }
 
-// True when name is a valid variable name for a dictionary entry.
-bool goodname(const std::string& s) {
-  if (s.empty() || s.size() > 32 || s == "_all") return false;
-  if (!std::isalpha(static_cast<unsigned char>(s[0])) && s[0] != '_') return false;
-  for (char c : s)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-  return true;
-}
-
 // The mapping of a comment line `* label define name # "text"`; false when
 // the line is not one (it is then an ordinary comment).
 bool labelcomment(const std::string& s, DictLabel& lab) {
@@ -196,7 +188,7 @@ bool labelcomment(const std::string& s, DictLabel& lab) {
   ++p;
   std::string w1, w2, num;
   if (!word(w1) || w1 != "label" || !word(w2) || w2 != "define" || !word(lab.name) || !word(num)) return false;
-  if (!goodname(lab.name)) return false;
+  if (!fa_goodname(lab.name)) return false;
   char* end = nullptr;
   const double v = std::strtod(num.c_str(), &end);
   // the range first: a cast of a value out of it is undefined
@@ -218,12 +210,12 @@ int entry(DictParse& p, const std::vector<Tok>& t, size_t& i) {
     if (++i >= t.size() || t[i].quoted) return bad();
   }
   v.name = t[i].text;
-  if (!goodname(v.name)) return bad();
+  if (!fa_goodname(v.name)) return bad();
   for (const DictVar& o : p.d.vars)
     if (o.name == v.name) return errmsgf(RC_DEFINED, "%s already defined\n", v.name.c_str());
   ++i;
   if (i < t.size() && !t[i].quoted && t[i].text == ":") {
-    if (++i >= t.size() || t[i].quoted || !goodname(t[i].text)) return bad();
+    if (++i >= t.size() || t[i].quoted || !fa_goodname(t[i].text)) return bad();
     if (isstrtype(v.type)) return error(RC_LABELSTR);
     v.lblname = t[i++].text;
   }

@@ -75,3 +75,13 @@ struct TlRange;
 // file that ends inside an observation prints the message of 612 and still
 // succeeds.
 [[nodiscard]] int dict_read(const Dict& d, TextSrc& s, TextLoad& t, const TlRange& r);
+
+// The `if` and `in` after the file name, read once the variables exist.
+// 0 or a printed code.
+[[nodiscard]] int dict_range(const std::string& text, TlRange& r);
+// Creates the dictionary's variables (types, value-label names, variable
+// labels) and lists their numbers in vars. 0 or a printed code.
+[[nodiscard]] int dict_makevars(const Dict& d, std::vector<int>& vars);
+// Defines the value labels a dictionary carries, each replacing a table of
+// its name. 0 or a printed code.
+[[nodiscard]] int dict_labels(const Dict& d);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 struct FileState {
   int failread = 0;   // test hook: the Nth read step from now fails with 692 (0 = never)
@@ -21,6 +22,31 @@ void files_bindcombine();
 void files_bindpost();
 // Binds infile, insheet and outsheet.
 void files_bindinfile();
+// infix (fixed-column import; called by files_bindinfile).
+void files_bindinfix();
+// fdasave, fdause and fdadescribe (called by files_bindinfile).
+void files_bindxport();
+// xmlsave and xmluse (called by files_bindinfile).
+void files_bindxml();
+// Reads the whole file fn into buf (filebytes.cpp). 0, or a printed code
+// (601, 603, 692, 1 for a Break).
+[[nodiscard]] int fa_readall(const std::string& fn, std::vector<unsigned char>& buf);
+// The smallest numeric storage type that holds every value of c exactly
+// (byte, int, long, float, else double; missing values fit every type).
+int fa_besttype(const std::vector<double>& c);
+// True when s can name a variable: a letter or underscore, then letters,
+// digits and underscores, 32 at most, not _all.
+bool fa_goodname(const std::string& s);
+// Writes n bytes to fn through the safe replace of atomicfile. 0 or a
+// printed code.
+[[nodiscard]] int fa_writefile(const std::string& fn, const void* data, size_t n);
+// Every variable's values: num[k] for a numeric variable k+1, str[k] for a
+// string one (the other left empty).
+void fa_getcolumns(std::vector<std::vector<double>>& num, std::vector<std::vector<std::string>>& str);
+// Stores such columns into the variables 1.. of the dataset, observations
+// 1..nobs (which exist).
+void fa_putcolumns(const std::vector<std::vector<double>>& num, const std::vector<std::vector<std::string>>& str,
+                   long nobs);
 void files_bindinsheet();
 void files_bindoutsheet();
 void files_bindoutfile();

@@ -25,6 +25,47 @@
 #include "output/errors.h"
 #include "output/output.h"
 
+// The `if` and `in` after the file name, read once the variables exist.
+int dict_range(const std::string& text, TlRange& r) {
+  settok(text.c_str());
+  ps.vable = 3;
+  ps.ifable = 0;
+  ps.oable = 2;
+  ps.opable = 3;
+  ps.uable = 3;
+  if (int rc = parse()) return rc;
+  r.hasif = ps.hasif;
+  r.hasin = ps.hasin;
+  r.lo = ds.nobs1;
+  r.hi = ds.nobs2;
+  return 0;
+}
+
+// Creates the dictionary's variables with their labels. 0 or a printed code.
+int dict_makevars(const Dict& d, std::vector<int>& vars) {
+  for (const DictVar& v : d.vars) {
+    if (int rc = addvar(v.name.c_str(), v.type)) return rc;
+    ds.lbllist[static_cast<size_t>(ds.nvar)] = v.lblname;
+    ds.varlabels[static_cast<size_t>(ds.nvar)] = v.varlab;
+    vars.push_back(ds.nvar);
+  }
+  return 0;
+}
+
+// Defines the value labels a dictionary carries, each replacing a table of
+// its name. 0 or a printed code.
+int dict_labels(const Dict& d) {
+  std::vector<std::string> done;
+  for (const DictLabel& l : d.labels) {
+    if (std::find(done.begin(), done.end(), l.name) == done.end()) {
+      vldrop(l.name);
+      done.push_back(l.name);
+    }
+    if (int rc = vlset(vlcreate(l.name), l.value, l.text)) return rc;
+  }
+  return 0;
+}
+
 namespace {
 
 // Bytes of lookahead the scanner keeps in the window: a value never runs
@@ -184,22 +225,6 @@ int byvarread(TextSrc& s, TextLoad& t, long nobs) {
   return 0;
 }
 
-// The `if` and `in` after the file name, read once the variables exist.
-int readrange(const std::string& text, TlRange& r) {
-  settok(text.c_str());
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.oable = 2;
-  ps.opable = 3;
-  ps.uable = 3;
-  if (int rc = parse()) return rc;
-  r.hasif = ps.hasif;
-  r.hasin = ps.hasin;
-  r.lo = ds.nobs1;
-  r.hi = ds.nobs2;
-  return 0;
-}
-
 // The lines of a dictionary given in a do-file after `infile dictionary`,
 // then its data: up to a line `end` or the end of the do-file.
 int inlinedict(const std::string& head, DictParse& dp, std::string& data) {
@@ -233,31 +258,6 @@ int filedict(TextSrc& s, DictParse& dp) {
   return dict_end(dp);
 }
 
-// Creates the dictionary's variables with their labels. 0 or a printed code.
-int makedictvars(const Dict& d, std::vector<int>& vars) {
-  for (const DictVar& v : d.vars) {
-    if (int rc = addvar(v.name.c_str(), v.type)) return rc;
-    ds.lbllist[static_cast<size_t>(ds.nvar)] = v.lblname;
-    ds.varlabels[static_cast<size_t>(ds.nvar)] = v.varlab;
-    vars.push_back(ds.nvar);
-  }
-  return 0;
-}
-
-// Defines the value labels a dictionary carries, each replacing a table of
-// its name. 0 or a printed code.
-int dictlabels(const Dict& d) {
-  std::vector<std::string> done;
-  for (const DictLabel& l : d.labels) {
-    if (std::find(done.begin(), done.end(), l.name) == done.end()) {
-      vldrop(l.name);
-      done.push_back(l.name);
-    }
-    if (int rc = vlset(vlcreate(l.name), l.value, l.text)) return rc;
-  }
-  return 0;
-}
-
 // infile varlist using file [if] [in] [, automatic byvariable(#) clear]
 // infile using dictfile [if] [in] [, using(datafile) automatic clear]
 // infile dictionary [using datafile] { entries } [data]   (in a do-file)
@@ -280,7 +280,7 @@ int cmd_infile(int) {
     else if (int r2 = ts_open(s, fa_defext(dp.d.usingfn, ".raw"))) return r2;
     TextLoad t;
     std::vector<int> vars;
-    rc = makedictvars(dp.d, vars);
+    rc = dict_makevars(dp.d, vars);
     if (!rc) {
       tl_start(t, vars);
       rc = dict_read(dp.d, s, t, TlRange{});
@@ -289,7 +289,7 @@ int cmd_infile(int) {
     ts_close(s);
     if (rc) return tl_abandon(rc);
     tl_finish(t);
-    return dictlabels(dp.d);
+    return dict_labels(dp.d);
   }
   if (ps.bylevel) return error(RC_NOBY);
   bool hascomma;
@@ -337,7 +337,7 @@ int cmd_infile(int) {
   std::vector<int> vars;
   int rc = 0;
   if (dictform) {
-    rc = makedictvars(dp.d, vars);
+    rc = dict_makevars(dp.d, vars);
   } else {
     settok(varstext.c_str());
     rc = ssvlist(VL_NEWTYPED);
@@ -345,7 +345,7 @@ int cmd_infile(int) {
     if (!rc) vars = vl.varlist_vr;
   }
   TlRange r;
-  if (!rc) rc = readrange(rest, r);
+  if (!rc) rc = dict_range(rest, r);
   if (!rc && byvar != LONG_MIN && r.hasif) rc = notalow("if");
   if (!rc) {
     tl_start(t, vars);
@@ -365,9 +365,14 @@ int cmd_infile(int) {
     }
   }
   tl_finish(t);
-  return dictlabels(dp.d);
+  return dict_labels(dp.d);
 }
 
 }  // namespace
 
-void files_bindinfile() { cmdbind("infile", cmd_infile); }
+void files_bindinfile() {
+  cmdbind("infile", cmd_infile);
+  files_bindinfix();
+  files_bindxport();
+  files_bindxml();
+}

@@ -70,6 +70,12 @@ std::shared_ptr<Program> pgmfind(const char* name, int kind);
 // Stores a program; 110 when one of that name exists.
 [[nodiscard]] int pgmstore(std::shared_ptr<Program> p, int type);
 void pgmkill(const char* name);
+// Loads the plug-in file for the plug-in program name and checks its
+// interface version (plugin.cpp). 0, or a printed code: 601 no such file,
+// 610 not a plug-in or built for another interface version.
+[[nodiscard]] int plugin_load(const std::string& name, const std::string& file);
+// Binds `plugin call` (plugin.cpp).
+void interp_bindplugin();
 // Runs a program with argument text (godo mode 3). Returns its code.
 [[nodiscard]] int prog_run(const std::shared_ptr<Program>& p, const char* args);
 // Runs the lines of a temporary loop program in the current level.

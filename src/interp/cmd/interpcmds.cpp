@@ -9,6 +9,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
+#include "interp/program.h"
 #include "interp/hooks.h"
 #include "results/results.h"
 #include "interp/interp.h"
@@ -206,6 +207,7 @@ void setbind(const char* name, int min, CmdHandler fn, int mode) {
 }
 
 void interp_bindcommands() {
+  interp_bindplugin();
   cmdbind("capture", cmd_capture);
   cmdbind("quietly", cmd_quietly);
   cmdbind("noisily", cmd_noisily);

@@ -85,7 +85,14 @@ int pgmdefine(const std::string& name) {
   } else if (*peektok_chr()) {
     return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
   }
-  if (!p->plugin.empty()) return pgmstore(p, OBJ_PLUGIN);
+  if (!p->plugin.empty()) {
+    if (int rc = pgmstore(p, OBJ_PLUGIN)) return rc;
+    if (int rc = plugin_load(name, p->plugin)) {
+      pgmkill(name.c_str());
+      return rc;
+    }
+    return 0;
+  }
   const bool atconsole = interp.sources.empty();
   std::string line;
   for (int n = 1;; ++n) {

@@ -1,0 +1,11 @@
+* formats.xpf as pandas.read_sas reads it (gen_xport.py).
+assert FMTNAME[1] == `"yn"'
+assert FMTNAME[2] == `"yn"'
+assert START[1] == `"0"'
+assert START[2] == `"1"'
+assert END[1] == `"0"'
+assert END[2] == `"1"'
+assert LABEL[1] == `"no"'
+assert LABEL[2] == `"yes"'
+assert TYPE[1] == `"N"'
+assert TYPE[2] == `"N"'
