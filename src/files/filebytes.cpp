@@ -98,7 +98,16 @@ void fa_putcolumns(const std::vector<std::vector<double>>& num, const std::vecto
   for (size_t k = 0; k < num.size() && static_cast<int>(k) < ds.nvar; ++k) {
     const int var = static_cast<int>(k + 1);
     if (isstrtype(vartype(var))) {
-      for (long i = 0; i < nobs; ++i) sstore(var, i + 1, str[k][static_cast<size_t>(i)].c_str());
+      // A cell is the type's full width: copy each text into a zero-padded
+      // cell-sized buffer, since sstore reads that many bytes.
+      const size_t width = static_cast<size_t>(vartype(var));
+      std::string cell;
+      for (long i = 0; i < nobs; ++i) {
+        const std::string& s = str[k][static_cast<size_t>(i)];
+        cell.assign(width, '\0');
+        s.copy(cell.data(), std::min(s.size(), width));
+        sstore(var, i + 1, cell.data());
+      }
     } else if (nobs) {
       col_encode(colview(var), 1, nobs, num[k].data());
     }
