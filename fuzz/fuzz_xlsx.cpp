@@ -7,6 +7,9 @@
 // input must end in a return code: no crash, hang or overread.
 #include <zip.h>
 
+#include <string>
+#include <vector>
+
 #include "cmd_fuzz.h"
 #include "files/xlsx.h"
 
@@ -17,12 +20,13 @@ const char WORKBOOK[] =
     "</sheets></workbook>";
 const char RELS[] = "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/></Relationships>";
 
-// Adds one part (the bytes copied) to the archive.
-void addpart(zip_t* z, const char* name, const std::string& bytes) {
-  void* copy = std::malloc(bytes.size() + 1);
-  if (!copy) return;
-  std::memcpy(copy, bytes.data(), bytes.size());
-  zip_source_t* s = zip_source_buffer(z, copy, bytes.size(), 1);
+// Adds one part to the archive. The bytes stay in `keep` until the archive is
+// closed (libzip reads them then), so libzip never owns a buffer: a zero-length
+// part handed over with ownership was never freed.
+void addpart(zip_t* z, const char* name, const std::string& bytes, std::vector<std::string>& keep) {
+  keep.push_back(bytes);
+  const std::string& kept = keep.back();
+  zip_source_t* s = zip_source_buffer(z, kept.data(), kept.size(), 0);
   if (s && zip_file_add(z, name, s, ZIP_FL_OVERWRITE) < 0) zip_source_free(s);
 }
 
@@ -37,12 +41,16 @@ bool pack(const std::string& path, const uint8_t* data, size_t size) {
   int err = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
   if (!z) return false;
-  addpart(z, "xl/workbook.xml", k >= 3 ? parts[3] : WORKBOOK);
-  addpart(z, "xl/_rels/workbook.xml.rels", RELS);
-  addpart(z, "xl/worksheets/sheet1.xml", parts[0]);
-  if (k >= 1) addpart(z, "xl/sharedStrings.xml", parts[1]);
-  if (k >= 2) addpart(z, "xl/styles.xml", parts[2]);
-  return zip_close(z) == 0;
+  std::vector<std::string> keep;
+  keep.reserve(5);  // no reallocation: libzip holds pointers into these strings
+  addpart(z, "xl/workbook.xml", k >= 3 ? parts[3] : WORKBOOK, keep);
+  addpart(z, "xl/_rels/workbook.xml.rels", RELS, keep);
+  addpart(z, "xl/worksheets/sheet1.xml", parts[0], keep);
+  if (k >= 1) addpart(z, "xl/sharedStrings.xml", parts[1], keep);
+  if (k >= 2) addpart(z, "xl/styles.xml", parts[2], keep);
+  if (zip_close(z) == 0) return true;
+  zip_discard(z);
+  return false;
 }
 
 }  // namespace
