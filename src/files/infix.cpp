@@ -1,4 +1,4 @@
-// `infix`: fixed-column import. The column specification (inline on the
+// `infix`: fixed-column import. The column list (inline on the
 // command line, or between the braces of an `infix dictionary` file) is
 // turned into an infile dictionary, one entry per variable with its line,
 // first column and width, so that the reading, conversion and the one way
@@ -20,7 +20,7 @@
 
 namespace {
 
-// A token of a column specification: a word (letters, digits and
+// A token of a column list: a word (letters, digits and
 // underscores), or the punctuation `:` and `-`.
 struct SpecTok {
   std::string text;
@@ -47,7 +47,7 @@ int spectoks(const std::string& text, std::vector<SpecTok>& out) {
       out.push_back({text.substr(i, j - i), digits});
       i = j;
     } else {
-      return errmsgf(RC_SYNTAX, "infix: '%c' not allowed in a column specification\n", c);
+      return errmsgf(RC_SYNTAX, "infix: '%c' not allowed in a column list\n", c);
     }
   }
   return 0;
@@ -71,7 +71,7 @@ bool strword(const std::string& w) {
 //        | [type] name [# ':'] first['-'last]
 // Fills d.vars (ordered by line, then appearance) and d.lines. 0, or a
 // printed code: 198 for a malformed, reversed, overlapping or out-of-range
-// specification, 110 for a repeated name.
+// column list, 110 for a repeated name.
 int infix_parse(const std::string& text, Dict& d) {
   std::vector<SpecTok> t;
   if (int rc = spectoks(text, t)) return rc;
@@ -177,7 +177,7 @@ int infix_parse(const std::string& text, Dict& d) {
 //   [infix] dictionary [using datafile] { spec ... }
 // with `*` starting a comment line; s is left at the line after the closing
 // brace (where the data may follow). 0 or a printed code (613 no dictionary,
-// 612 no closing brace, 198 for the specification).
+// 612 no closing brace, 198 for the column list).
 int infix_dictfile(TextSrc& s, Dict& d) {
   std::string line, head, body;
   int stage = 0;  // 0 header, 1 body

@@ -1,4 +1,4 @@
-// hausman: the Hausman specification test between two fits kept by
+// hausman: the Hausman test between two fits kept by
 // `estimates store` (or "." for the current results): the difference of the
 // common coefficients, its variance V_c - V_e, and the chi2 statistic with a
 // generalised inverse (df its rank). Leaves r(chi2), r(df), r(p).

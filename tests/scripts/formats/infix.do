@@ -1,6 +1,6 @@
 * infix: fixed-column import on the dictionary reader of infile. Columns
 * inline, several lines per observation, a dictionary file, and bad
-* specifications giving a message and a code with the data unchanged.
+* column lists giving a message and a code with the data unchanged.
 
 * Inline: types, names and column ranges; blanks and missing are missing,
 * text in a numeric field is noted.
@@ -33,7 +33,7 @@ list
 infix using ix_dict.dct, using(ix_data.raw) clear
 count
 
-* Bad specifications: a message and a code, the data unchanged.
+* Bad column lists: a message and a code, the data unchanged.
 infix id 1-3 x 12-20 using ix_data.raw, clear
 cap noi infix id 3-1 using ix_data.raw, clear
 di _rc
