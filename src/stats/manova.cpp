@@ -115,9 +115,10 @@ int display() {
 
 // manova [depvars = terms [if] [in] [weight]] [, options]
 int cmd_manova(int) {
+  ParseResult pr;
   AnvCmd c;
-  if (int rc = anv_cmdline(c)) return rc;
-  if (int rc = anv_cmdcheck(c)) return rc;
+  if (int rc = anv_cmdline(pr, c)) return rc;
+  if (int rc = anv_cmdcheck(pr, c)) return rc;
   if (c.replay) return display();
   const std::string& text = c.text;
   const bool seq = c.seq;
@@ -148,7 +149,7 @@ int cmd_manova(int) {
   const int q = static_cast<int>(spec.ys.size());
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     AnvFit f;
     spec.maxcols = st_matsize() - 2;
     if (int rc = anv_fit(spec, s, f)) return rc;
@@ -198,11 +199,10 @@ int cmd_manovatest(int) {
   const size_t len = anv_termsend(start);
   const std::string text(start, len);
   settok(start + len);
-  ps.vable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasif || ps.hasin) return error(RC_SYNTAX);
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasif || pr.hasin) return error(RC_SYNTAX);
   if (st_ecmd() != "manova") return error(RC_NOESTIMATES);
   if (text.find_first_not_of(" \t") == std::string::npos) return errmsgf(RC_REQUIRED, "term required\n");
   std::vector<AnvTerm> want;
