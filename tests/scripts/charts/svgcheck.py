@@ -268,11 +268,15 @@ def boxes(paths, texts, region, horizontal):
                         wlo, whi = min(wlo, lo), max(whi, hi)
             if med is None:
                 sys.exit('a box without a median line')
+            # every marker in the box's column is an outside value: none may lie
+            # between the whisker ends (one on an end is a value a hair beyond it)
             outs = 0
             for x, y, _ in markers(paths, region):
                 c, v = (y, x) if horizontal else (x, y)
-                if c0 <= c <= c1 and (v < wlo - 0.05 or v > whi + 0.05):
+                if c0 <= c <= c1:
                     outs += 1
+                    if wlo + 0.02 < v < whi - 0.02:
+                        sys.exit('a marker between the whisker ends')
             vals = sorted(conv(fit, v) for v in (v0, v1))
             w = sorted(conv(fit, v) for v in (wlo, whi))
             found.append(((c0 + c1) / 2, vals[0], conv(fit, med), vals[1], w[0], w[1], outs))

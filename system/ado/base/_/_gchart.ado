@@ -2,6 +2,7 @@
 *  _gchart begin, xrange(lo hi) yrange(lo hi) [options]   draws everything but the data and
 *        leaves the drawing transform in data units; posts gc_* locals in the caller
 *  _gchart rgb "colour" #      the colour's r g b (a name, "r g b", or palette entry #) in rgb
+*  _gchart fmt varname        the format of tick labels for the variable's values, in fmt
 *  _gchart end [, saving(filename[, replace]) axes(px0 py0 px1 py1)]   axes() draws the
 *        axis lines again over the data
 *  An axis is numeric (ticks on a nice scale over its range, labels in fmt()) or given:
@@ -21,6 +22,12 @@ program _gchart
 		}
 		_gch_rgb `"`col'"'
 		c_local rgb `rgb'
+		exit
+	}
+	if "`sub'" == "fmt" {
+		* tick labels: a date or time format is kept, numbers are shown shortest
+		local f : format `0'
+		c_local fmt = cond(strpos("`f'", "t"), "`f'", "%9.0g")
 		exit
 	}
 	if "`sub'" == "end" {
@@ -276,6 +283,7 @@ program _gchart
 				gdi point `=`lx`k'' + 700' `ky'
 			}
 			else {
+				gdi shadepattern = pattern1
 				gdi shadergb = `col'
 				gdi rectangle `=`lx`k'' + 400' `=`ky' - 250' `=`lx`k'' + 900' `=`ky' + 250'
 			}

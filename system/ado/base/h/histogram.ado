@@ -66,7 +66,8 @@ program histogram, rclass
 	if `"`ytitle'"' == "" {
 		local ytitle `ulab'
 	}
-	local xfmt : format `x'
+	_gchart fmt `x'
+	local xfmt `fmt'
 
 	quietly summarize `x' `wgt' if `touse'
 	local N = r(N)
@@ -231,7 +232,7 @@ program histogram, rclass
 			gdi textvalign = bottom
 		}
 		forvalues j = 1/`k' {
-			local t : display %9.0g `h`j''
+			local t : display %9.4g `h`j''
 			local t = trim("`t'")
 			local mid = `B'[`j', 1] + `w' / 2
 			if "`horizontal'" != "" {
