@@ -151,3 +151,14 @@ cap noi histogram c, density percent
 di _rc
 cap noi histogram c, color(puce)
 di _rc
+
+* every value the same: one bin of width 1 centred on it; no density to estimate
+clear
+set obs 5
+gen k = 3
+histogram k
+matrix list r(bins)
+cap noi histogram k, kdens
+di _rc
+cap noi histogram k, normal
+di _rc
