@@ -208,10 +208,13 @@ program overlay
 			else if "`type'" == "linfitci" {
 				local nser 2
 				local slab1 `"`level'% CI"'
-				local slab2 "Fitted values"
+				local slab2 "Linear fit"
 			}
-			else if inlist("`type'", "linfit", "quadfit") {
-				local slab1 "Fitted values"
+			else if "`type'" == "linfit" {
+				local slab1 "Linear fit"
+			}
+			else if "`type'" == "quadfit" {
+				local slab1 "Quadratic fit"
 			}
 			else if "`type'" == "lowessline" {
 				local slab1 "Lowess smooth"
@@ -417,7 +420,7 @@ program overlay
 	local sets
 	local xpos = cond("`xlog'" != "", "positive", "")
 	local ypos = cond("`ylog'" != "", "positive", "")
-	local barpad 0
+	local ndrawn 0
 	forvalues i = 1/`np' {
 		local type `p_type`i''
 		if "`type'" == "function" {
@@ -480,6 +483,7 @@ program overlay
 			quietly serset create `svars' if `cond', omitallmiss `srt'
 			local set = r(id)
 			local nobs = r(N)
+			local ndrawn = `ndrawn' + `nobs'
 			local sets `sets' `set'
 			local kk : word count `svars'
 			local xj = `kk' - ("`p_lab`i''" != "")
@@ -549,6 +553,15 @@ program overlay
 					local s_lpos`s' `p_lpos`i''
 				}
 			}
+		}
+	}
+	if `ndrawn' == 0 & `np' > 0 {
+		local nf 0
+		forvalues i = 1/`np' {
+			local nf = `nf' + ("`p_type`i''" == "function")
+		}
+		if `nf' == 0 {
+			di as txt "(no observations to draw)"
 		}
 	}
 	* functions last: without range() they span the x range of the other plots
@@ -625,10 +638,12 @@ program overlay
 		local yfmt %9.0g
 	}
 	local xn 0
+	local xlen 1
 	foreach t of local xtk {
 		local xn = `xn' + 1
 		_ovl_ticklab `t' `xfmt' "`xvl'"
 		local xlab`xn' `"`ticklab'"'
+		local xlen = max(`xlen', length(`"`ticklab'"'))
 	}
 	local yn 0
 	local ylen 1
@@ -664,8 +679,9 @@ program overlay
 	local T0 = `Ttitle' - 400 - 800 * `legrows' * ("`legpos'" == "top")
 	local B0 = 1700 + 1100 * (`"`xtitle'"' != "") + 800 * `legrows' * ("`legpos'" == "bottom") /*
 		*/ + 800 * (`"`note'"' != "")
-	local strip = cond(`G' > 1, 800, 0)
-	local gapx = cond(`G' > 1, 1200, 0)
+	local strip = cond("`by'" != "", 800, 0)
+	* panels stand apart by more than the widest x label
+	local gapx = cond(`G' > 1, max(1200, 600 + 330 * `xlen'), 0)
 	local gapy = cond(`G' > 1, 1500, 0)
 	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
 	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
@@ -825,7 +841,10 @@ program overlay
 				gdi textvalign = `lv'
 				gdi xalpha = `=`px0' - `lxlo' * `xb' + `ldx''
 				gdi yalpha = `=`py0' - `lylo' * `yb' + `ldy''
+				* the label of every marker inside the region, wherever it falls
+				gdi clip `=`px0' + `ldx'' `=`py0' + `ldy'' `=`px1' + `ldx'' `=`py1' + `ldy''
 				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s''
+				gdi clip `px0' `py0' `px1' `py1'
 				gdi xalpha = `=`px0' - `lxlo' * `xb''
 				gdi yalpha = `=`py0' - `lylo' * `yb''
 			}
