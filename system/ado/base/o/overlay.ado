@@ -1050,7 +1050,8 @@ program _ovl_axis
 		_natscale `lo' `hi' `n'
 		local a = r(min)
 		local d = r(delta)
-		if "`range'" == "" {
+		* given ticks: the axis spans them and the data, no further
+		if "`range'" == "" & "`ticks'" == "" {
 			local lo = r(min)
 			local hi = r(max)
 		}
@@ -1070,7 +1071,7 @@ program _ovl_axis
 		local d1 = ceil(log10(`hi') - 1e-9)
 		if `d1' - `d0' >= 2 {
 			local step = ceil((`d1' - `d0') / 6)
-			if "`range'" == "" {
+			if "`range'" == "" & "`ticks'" == "" {
 				local lo = 10^`d0'
 				local hi = 10^`d1'
 			}
@@ -1096,7 +1097,7 @@ program _ovl_axis
 					}
 				}
 			}
-			if "`range'" == "" {
+			if "`range'" == "" & "`ticks'" == "" {
 				local lo `first'
 				local hi `last'
 			}
@@ -1112,6 +1113,10 @@ program _ovl_axis
 	}
 	if "`ticks'" != "" {
 		local tk `ticks'
+	}
+	if !(`hi' > `lo') {
+		local lo = cond("`log'" != "", `lo' / 2, `lo' - 1)
+		local hi = cond("`log'" != "", `hi' * 2, `hi' + 1)
 	}
 	c_local ax_lo `lo'
 	c_local ax_hi `hi'
