@@ -420,7 +420,6 @@ program overlay
 	local sets
 	local xpos = cond("`xlog'" != "", "positive", "")
 	local ypos = cond("`ylog'" != "", "positive", "")
-	local ndrawn 0
 	forvalues i = 1/`np' {
 		local type `p_type`i''
 		if "`type'" == "function" {
@@ -483,7 +482,6 @@ program overlay
 			quietly serset create `svars' if `cond', omitallmiss `srt'
 			local set = r(id)
 			local nobs = r(N)
-			local ndrawn = `ndrawn' + `nobs'
 			local sets `sets' `set'
 			local kk : word count `svars'
 			local xj = `kk' - ("`p_lab`i''" != "")
@@ -555,15 +553,6 @@ program overlay
 			}
 		}
 	}
-	if `ndrawn' == 0 & `np' > 0 {
-		local nf 0
-		forvalues i = 1/`np' {
-			local nf = `nf' + ("`p_type`i''" == "function")
-		}
-		if `nf' == 0 {
-			di as txt "(no observations to draw)"
-		}
-	}
 	* functions last: without range() they span the x range of the other plots
 	forvalues i = 1/`np' {
 		if "`p_type`i''" != "function" {
@@ -596,6 +585,10 @@ program overlay
 		}
 		local s_x`s' 2
 		local s_y`s' 1
+	}
+
+	if `ylo' >= . {
+		di as txt "(no observations to draw)"
 	}
 
 	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
@@ -946,13 +939,14 @@ program _ovl_fit
 	gettoken type anything : anything
 	gettoken y x : anything
 	local x = trim("`x'")
+	quietly count `if' & `y' < . & `x' < .
 	if "`type'" == "lowessline" {
-		capture noisily _LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
-		if _rc == 2000 {
-			exit
+		if r(N) > 0 {
+			_LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
 		}
-		exit _rc
+		exit
 	}
+	local n = r(N)
 	tempname hold
 	tempvar p s x2
 	local rhs `x'
@@ -960,8 +954,7 @@ program _ovl_fit
 		quietly gen double `x2' = `x'^2 `if'
 		local rhs `x' `x2'
 	}
-	quietly count `if' & `y' < . & `x' < .
-	if r(N) < 2 + ("`type'" == "quadfit") {
+	if `n' < 2 + ("`type'" == "quadfit") {
 		exit
 	}
 	_estimates hold `hold', nullok
