@@ -173,10 +173,21 @@ int mstripes(bool rows, bool eq) {
   if (!m) return matnotfound(name.c_str());
   std::vector<std::string> words;
   std::string w;
+  // The tokenizer splits `eq:name` at the colon: join the pieces again.
+  bool joinnext = false;
   while (!(w = gettok(prsestd)).empty()) {
     if (w.size() >= 2 && w.front() == '"' && w.back() == '"') w = w.substr(1, w.size() - 2);
-    words.push_back(w);
+    if (w == ":" && !words.empty() && !joinnext) {
+      words.back() += ':';
+      joinnext = true;
+    } else if (joinnext) {
+      words.back() += w;
+      joinnext = false;
+    } else {
+      words.push_back(w);
+    }
   }
+  if (joinnext) return errmsgf(RC_SYNTAX, "%s a name must follow the colon\n", words.back().c_str());
   std::vector<std::string>& names = rows ? m->rnames : m->cnames;
   size_t n = names.size();
   if (words.empty()) return error(RC_SYNTAX);
