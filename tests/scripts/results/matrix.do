@@ -70,6 +70,9 @@ matrix colnames E = m1:x m2:y
 display colnumb(E, "m2:y") " `: colfullnames E'"
 capture noisily matrix colnames E = x m2:
 display _rc
+* long names are cut with "~", an equation and its name separately
+matrix colnames E = averyverylongequation:x eq2:areallylongvariablename
+matrix list E
 * A = A + B keeps the stripes of B
 matrix A = A + B
 matrix list A
