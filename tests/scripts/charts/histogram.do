@@ -70,7 +70,7 @@ checkbins sturges
 local sc = 1 / (200 * r(width))
 checkbars h2.svg `sc'
 * the curves pass through the normal density of the data's mean and standard
-* deviation (maroon) and through the points of kdens's estimate (black)
+* deviation (101 points) and through the points of kdens's estimate (100)
 quietly summarize x
 local m = r(mean)
 local s = r(sd)
@@ -83,14 +83,16 @@ forvalues i = 1/100 {
 shell /usr/bin/python3 svgcheck.py lines h2.svg lines.csv
 preserve
 quietly insheet using lines.csv, clear
-quietly keep if color == "#90353b"
+bysort color: gen n = _N
+quietly keep if n == 101
 quietly gen err = abs(y - normalden((x - `m') / `s') / `s')
 summarize err, meanonly
 assert _N == 101 & r(max) < 1e-3 * .4
 di "normal: " _N " points on the curve"
 restore, preserve
 quietly insheet using lines.csv, clear
-quietly keep if color == "#000000"
+bysort color: gen n = _N
+quietly keep if n == 100
 sort x
 quietly gen err = 0
 forvalues i = 1/100 {
