@@ -1,10 +1,19 @@
-*! overlay: scatter and line plots drawn together on one pair of axes, with titles and a legend
-*  overlay (scatter|line yvars xvar [if] [in] [, plot options]) (...) [, graph options]
-*  plot options:  symbol(names) color(colours) size(#s) linecolor(colours)
-*                 linepattern(patterns) linewidth(#s) connect
-*                 (each list has one entry per y variable; the last entry serves the rest)
-*  graph options: title() subtitle() xtitle() ytitle() note() legend(off) nolegend
+*! overlay: plots of several kinds drawn together on shared axes, in one panel or one per group
+*  overlay (type ...) (type ...) ... [, graph options]
+*  types:  scatter yvars xvar          line yvars xvar            (markers, lines)
+*          linfit y x    quadfit y x   linfitci y x [, level(#)]  (fitted lines, the band shaded)
+*          lowessline y x [, bwidth(#)]   kdensline x [, bwidth(#) kernel(name) n(#)]
+*          function [y =] exp-in-x, range(a b) [n(#)]
+*          area y x [, base(#)]   bar y x [, base(#) barwidth(#)]   rcap ylo yhi x [, capwidth(#)]
+*  plot options:  symbol() color() size() linecolor() linepattern() linewidth() connect
+*                 (one entry per series; the last entry serves the rest), labels(var) labelpos(#)
+*  graph options: title() subtitle() xtitle() ytitle() note() legend(on|off|bottom|top|left|right)
+*                 by(varlist) xlog ylog xrange(a b) yrange(a b) xticks(numlist) yticks(numlist)
+*                 xline(numlist) yline(numlist) text(y x "text" ...) aspect(#)
 *                 saving(filename[, replace]) name(name)
+*  The data of every plot and group is frozen into series sets first (fitted
+*  values computed there), their ranges give the shared axes, then each panel
+*  is drawn with the series clipped to its plot region.
 program overlay
 	version 9.2
 	local rest `"`0'"'
@@ -33,83 +42,238 @@ program overlay
 		exit 198
 	}
 
-	* Each plot: its series set and one series per y variable.
+	* Each plot: its syntax, its sample and its series with their look.
+	local sty SYMbol(string) COLor(string asis) SIze(string) LINECOLor(string asis) /*
+		*/ LINEPATtern(string) LINEWidth(string) CONNECT
+	local types scatter line linfit quadfit linfitci lowessline kdensline function area bar rcap
 	local ns 0
-	local xlo .
-	local xhi .
-	local ylo .
-	local yhi .
-	local xvfirst
-	local yvall
+	local anyvar
 	forvalues i = 1/`np' {
 		local 0 `"`plot`i''"'
 		gettoken type 0 : 0
-		if "`type'" != "scatter" & "`type'" != "line" {
-			di as err `"plot type `type' not recognized; use scatter or line"'
+		local ok : list type in types
+		if !`ok' {
+			di as err `"plot type `type' not recognized"'
+			di as err "{p}use scatter, line, linfit, quadfit, linfitci, lowessline, kdensline, function, area, bar or rcap{p_end}"
 			exit 199
 		}
-		syntax varlist(min=2 numeric) [if] [in] [, SYMbol(string) COLor(string asis) /*
-			*/ SIze(string) LINECOLor(string asis) LINEPATtern(string) LINEWidth(string) CONNECT *]
-		local gopts `"`gopts' `options'"'
-		marksample touse, novarlist
-		local k : word count `varlist'
-		local xvar : word `k' of `varlist'
-		if "`xvfirst'" == "" {
-			local xvfirst `xvar'
-		}
-		if "`type'" == "line" {
-			quietly serset create `varlist' if `touse', omitallmiss sort(`xvar')
+		local p_type`i' `type'
+		local labels
+		local labelpos 3
+		local level = c(level)
+		if "`type'" == "function" {
+			syntax anything(equalok) [, RANGE(numlist min=2 max=2) N(integer 300) `sty' *]
+			if `n' < 2 | `n' > 10000 {
+				di as err "function: n() must be an integer from 2 to 10000"
+				exit 198
+			}
+			if "`range'" != "" {
+				gettoken a b : range
+				if !(`a' < `b') {
+					di as err "function: range() must be two numbers, the first below the second"
+					exit 198
+				}
+			}
+			* `y = exp' names the curve y; the expression is in x
+			local fexp `"`anything'"'
+			local flab `"`anything'"'
+			local eq = strpos(`"`anything'"', "=")
+			if `eq' > 1 & substr(`"`anything'"', `eq' + 1, 1) != "=" {
+				local pre = trim(substr(`"`anything'"', 1, `eq' - 1))
+				capture confirm name `pre'
+				local nw : word count `pre'
+				if !_rc & `nw' == 1 {
+					local fexp = trim(substr(`"`anything'"', `eq' + 1, .))
+				}
+			}
+			local p_exp`i' `"`fexp'"'
+			local p_range`i' `range'
+			local p_n`i' `n'
+			local nser 1
+			local slab1 `"`flab'"'
 		}
 		else {
-			quietly serset create `varlist' if `touse', omitallmiss
+			local vspec "varlist(min=2 numeric)"
+			local extra
+			if inlist("`type'", "linfit", "quadfit", "linfitci", "lowessline", "area", "bar") {
+				local vspec "varlist(min=2 max=2 numeric)"
+			}
+			if "`type'" == "kdensline" {
+				local vspec "varname(numeric)"
+				local extra BWidth(real 0) Kernel(string) N(integer 100)
+			}
+			if "`type'" == "rcap" {
+				local vspec "varlist(min=3 max=3 numeric)"
+				local extra CAPWidth(real 1)
+			}
+			if inlist("`type'", "scatter", "line") {
+				local extra LABels(varname) LABELPos(integer 3)
+			}
+			if "`type'" == "linfitci" {
+				local extra Level(cilevel)
+			}
+			if "`type'" == "lowessline" {
+				local extra BWidth(real 0.8)
+			}
+			if inlist("`type'", "area", "bar") {
+				local extra BASE(real 0)
+			}
+			if "`type'" == "bar" {
+				local extra `extra' BARWidth(real 0)
+			}
+			syntax `vspec' [if] [in] [, `sty' `extra' *]
+			marksample touse`i', novarlist
+			local p_touse`i' `touse`i''
+			local p_vars`i' `varlist'
+			local k : word count `varlist'
+			local xvar : word `k' of `varlist'
+			if "`type'" == "kdensline" {
+				local xvar `varlist'
+			}
+			if "`xvfirst'" == "" & "`type'" != "kdensline" {
+				local xvfirst `xvar'
+			}
+			local anyvar `anyvar' `touse`i''
+			if "`labels'" != "" {
+				if `labelpos' < 0 | `labelpos' > 12 {
+					di as err "labelpos() must be a clock position from 0 to 12"
+					exit 198
+				}
+				* value labels are drawn as their text
+				local vl : value label `labels'
+				if "`vl'" != "" {
+					tempvar lt`i'
+					quietly decode `labels', generate(`lt`i'')
+					local labels `lt`i''
+				}
+				local p_lab`i' `labels'
+				local p_lpos`i' `labelpos'
+			}
+			if "`type'" == "kdensline" {
+				if `bwidth' < 0 {
+					di as err "kdensline: bwidth() must be above 0"
+					exit 198
+				}
+				if `n' < 2 {
+					di as err "kdensline: n() must be at least 2"
+					exit 198
+				}
+				if "`kernel'" == "" {
+					local kernel epanechnikov
+				}
+				local p_bw`i' `bwidth'
+				local p_kern`i' `kernel'
+				local p_n`i' = min(`n', _N)
+			}
+			if "`type'" == "lowessline" {
+				if !(`bwidth' > 0 & `bwidth' <= 1) {
+					di as err "lowessline: bwidth() must be above 0 and at most 1"
+					exit 198
+				}
+				local p_bw`i' `bwidth'
+			}
+			if inlist("`type'", "area", "bar") {
+				local p_base`i' `base'
+			}
+			if "`type'" == "bar" {
+				if `barwidth' < 0 {
+					di as err "bar: barwidth() must be above 0"
+					exit 198
+				}
+				local p_barw`i' `barwidth'
+			}
+			if "`type'" == "rcap" {
+				local p_capw`i' `capwidth'
+			}
+			local p_level`i' `level'
+			* the series of the plot and their legend texts
+			local nser 1
+			if inlist("`type'", "scatter", "line") {
+				local nser = `k' - 1
+				forvalues j = 1/`nser' {
+					local yv : word `j' of `varlist'
+					local slab`j' : variable label `yv'
+					if `"`slab`j''"' == "" {
+						local slab`j' `yv'
+					}
+				}
+			}
+			else if inlist("`type'", "area", "bar") {
+				local yv : word 1 of `varlist'
+				local slab1 : variable label `yv'
+				if `"`slab1'"' == "" {
+					local slab1 `yv'
+				}
+			}
+			else if "`type'" == "linfitci" {
+				local nser 2
+				local slab1 `"`level'% CI"'
+				local slab2 "Linear fit"
+			}
+			else if "`type'" == "linfit" {
+				local slab1 "Linear fit"
+			}
+			else if "`type'" == "quadfit" {
+				local slab1 "Quadratic fit"
+			}
+			else if "`type'" == "lowessline" {
+				local slab1 "Lowess smooth"
+			}
+			else if "`type'" == "kdensline" {
+				local slab1 "Kernel density"
+			}
+			else if "`type'" == "rcap" {
+				local slab1 "Range"
+			}
 		}
-		local set = r(id)
-		quietly serset summarize `k'
-		if r(max) < . {
-			local xlo = min(`xlo', r(min))
-			local xhi = cond(`xhi' < ., max(`xhi', r(max)), r(max))
-		}
-		local km1 = `k' - 1
+		local gopts `"`gopts' `options'"'
 		foreach o in symbol color size linecolor linepattern linewidth {
 			local n : word count ``o''
-			if `n' > `km1' {
-				di as err `"`o'() has `n' entries for `km1' series"'
+			if `n' > `nser' {
+				di as err `"`o'() has `n' entries for `nser' series"'
 				exit 198
 			}
 		}
 		foreach o in size linewidth {
 			foreach v of local `o' {
-				if real(`"`v'"') >= . {
-					di as err `"`o'(): `v' is not a number"'
+				if real(`"`v'"') >= . | real(`"`v'"') < 0 {
+					di as err `"`o'(): `v' is not a number of 0 or more"'
 					exit 198
 				}
 			}
 		}
-		forvalues j = 1/`km1' {
+		local p_s0`i' = `ns' + 1
+		forvalues j = 1/`nser' {
 			local ns = `ns' + 1
-			local yv : word `j' of `varlist'
-			local yvall `yvall' `yv'
-			quietly serset summarize `j'
-			if r(max) < . {
-				local ylo = min(`ylo', r(min))
-				local yhi = cond(`yhi' < ., max(`yhi', r(max)), r(max))
+			local s_plot`ns' `i'
+			local s_lab`ns' `"`slab`j''"'
+			* what the series draws: markers, a connected line, or a shape
+			local shape
+			local conn = "`type'" != "scatter" | "`connect'" != ""
+			if inlist("`type'", "area", "bar", "rcap") | ("`type'" == "linfitci" & `j' == 1) {
+				local shape = cond("`type'" == "linfitci", "band", "`type'")
+				local conn = "`type'" == "area"
 			}
-			local s_set`ns' `set'
-			local s_x`ns' `k'
-			local s_y`ns' `j'
-			local s_type`ns' `type'
-			local s_conn`ns' = "`type'" == "line" | "`connect'" != ""
-			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "line", "none", "circle")'
+			local s_shape`ns' `shape'
+			local s_conn`ns' `conn'
+			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "scatter", "circle", "none")'
 			local s_sym`ns' `"`entry'"'
+			if "`shape'" != "" & "`symbol'" == "" {
+				local s_sym`ns' none
+			}
 			_ovl_entry `"`size'"' `j' 1
 			local s_msize`ns' `entry'
 			_ovl_entry `"`linewidth'"' `j' 1.6
 			local s_lw`ns' `entry'
 			_ovl_entry `"`linepattern'"' `j' solid
 			local s_lpat`ns' `"`entry'"'
+			_ovl_dash `s_lpat`ns'', check
 			local pal : word `ns' of navy maroon forest_green dkorange teal cranberry lavender khaki
 			if "`pal'" == "" {
 				local pal black
+			}
+			if "`shape'" == "band" {
+				local pal gray
 			}
 			_ovl_entry `"`color'"' `j' `pal'
 			_ovl_rgb `"`entry'"' `pal'
@@ -117,126 +281,594 @@ program overlay
 			_ovl_entry `"`linecolor'"' `j' `pal'
 			_ovl_rgb `"`entry'"' `pal'
 			local s_lrgb`ns' `rgb'
-			local lab : variable label `yv'
-			if `"`lab'"' == "" {
-				local lab `yv'
-			}
-			local s_lab`ns' `"`lab'"'
 		}
+		local p_s1`i' `ns'
 	}
 
 	* Graph options (those given inside a plot count too).
 	local 0 `", `gopts'"'
 	syntax [, TItle(string) SUBtitle(string) XTItle(string) YTItle(string) NOTE(string) /*
-		*/ LEGend(string) NOLEGend SAVing(string) NAME(string)]
-	if `"`xtitle'"' == "" {
+		*/ LEGend(string) NOLEGend SAVing(string) NAME(string) BY(varlist) XLOG YLOG /*
+		*/ XRANGE(numlist min=2 max=2) YRANGE(numlist min=2 max=2) XTICKS(numlist) YTICKS(numlist) /*
+		*/ XLINE(numlist) YLINE(numlist) TEXT(string asis) ASPECT(real 0)]
+	if `"`xtitle'"' == "" & "`xvfirst'" != "" {
 		local xtitle : variable label `xvfirst'
 		if `"`xtitle'"' == "" {
 			local xtitle `xvfirst'
 		}
 	}
+	if `"`xtitle'"' == "" & "`p_type1'" == "kdensline" {
+		local xtitle `p_vars1'
+	}
 	if `"`ytitle'"' == "" & `ns' == 1 {
 		local ytitle `"`s_lab1'"'
 	}
 	local showleg = `ns' > 1
+	local legpos bottom
 	if "`legend'" == "off" | "`nolegend'" != "" {
 		local showleg 0
 	}
 	else if "`legend'" == "on" {
 		local showleg 1
 	}
+	else if inlist("`legend'", "bottom", "top", "left", "right") {
+		local showleg 1
+		local legpos `legend'
+	}
 	else if "`legend'" != "" {
-		di as err `"legend(`legend') invalid; use legend(on) or legend(off)"'
+		di as err `"legend(`legend') invalid; use on, off, bottom, top, left or right"'
 		exit 198
 	}
-
-	* Axis scales in steps of 1, 2 or 5 times a power of ten.
-	if `xlo' >= . {
-		local xlo 0
-		local xhi 1
+	if `aspect' < 0 {
+		di as err "aspect() must be above 0"
+		exit 198
 	}
+	foreach a in x y {
+		if "``a'range'" != "" {
+			gettoken r0 r1 : `a'range
+			if !(`r0' < `r1') {
+				di as err "`a'range() must be two numbers, the first below the second"
+				exit 198
+			}
+			if "``a'log'" != "" & !(`r0' > 0) {
+				di as err "`a'range() must be above 0 on a log scale"
+				exit 198
+			}
+		}
+		if "``a'log'" != "" {
+			foreach t of local `a'ticks {
+				if !(`t' > 0) {
+					di as err "`a'ticks(): `t' cannot be shown on a log scale"
+					exit 198
+				}
+			}
+		}
+	}
+	* text(y x "text" ...): checked now, drawn in every panel
+	local ntext 0
+	local trest `"`text'"'
+	while `"`trest'"' != "" {
+		gettoken ty trest : trest
+		gettoken tx trest : trest
+		gettoken tt trest : trest
+		if real(`"`ty'"') >= . | real(`"`tx'"') >= . | `"`tt'"' == "" {
+			di as err `"text() takes triples y x "text""'
+			exit 198
+		}
+		local ntext = `ntext' + 1
+		local t_y`ntext' `ty'
+		local t_x`ntext' `tx'
+		local t_s`ntext' `"`tt'"'
+	}
+
+	* Groups of by(): numbered 1..G in sort order, the data's order kept.
+	local G 1
+	if "`by'" != "" {
+		tempvar ord any grp gsz
+		local sb : sortedby
+		quietly {
+			gen long `ord' = _n
+			gen byte `any' = 0
+			foreach t of local anyvar {
+				replace `any' = 1 if `t'
+			}
+			bysort `any' `by' (`ord'): gen long `grp' = _n == 1
+			by `any' `by': gen long `gsz' = _N
+			replace `grp' = sum(`grp' * `any')
+			count if !`any'
+			local pos = r(N) + 1
+			local G = cond(`pos' <= _N, `grp'[_N], 0)
+		}
+		if `G' > 100 {
+			quietly sort `sb' `ord'
+			di as err "by(): `G' groups; at most 100 panels can be drawn"
+			exit 134
+		}
+		forvalues g = 1/`G' {
+			local lab
+			foreach v of local by {
+				capture confirm string variable `v'
+				if !_rc {
+					local t = `v'[`pos']
+				}
+				else {
+					local t : display `: format `v'' `v'[`pos']
+					local t = trim(`"`t'"')
+					local vl : value label `v'
+					if "`vl'" != "" & `v'[`pos'] < . {
+						local t : label `vl' `=`v'[`pos']'
+					}
+				}
+				local lab = cond(`"`lab'"' == "", `"`t'"', `"`lab', `t'"')
+			}
+			local g_lab`g' `"`lab'"'
+			local pos = `pos' + `gsz'[`pos']
+		}
+		quietly replace `grp' = . if !`any'
+		quietly sort `sb' `ord'
+		if `G' == 0 {
+			local G 1
+			local g_lab1
+		}
+	}
+
+	* Pass 1: the series sets of every plot and group, and their ranges.
+	local xlo .
+	local xhi .
+	local ylo .
+	local yhi .
+	local sets
+	local xpos = cond("`xlog'" != "", "positive", "")
+	local ypos = cond("`ylog'" != "", "positive", "")
+	forvalues i = 1/`np' {
+		local type `p_type`i''
+		if "`type'" == "function" {
+			continue
+		}
+		local vars `p_vars`i''
+		local k : word count `vars'
+		local xv : word `k' of `vars'
+		if inlist("`type'", "linfit", "quadfit", "linfitci", "lowessline") {
+			tempvar f`i' lo`i' hi`i'
+			quietly gen double `f`i'' = .
+			if "`type'" == "linfitci" {
+				quietly gen double `lo`i'' = .
+				quietly gen double `hi`i'' = .
+			}
+		}
+		if "`type'" == "kdensline" {
+			tempvar gx`i' gd`i'
+			quietly gen double `gx`i'' = .
+			quietly gen double `gd`i'' = .
+		}
+		forvalues g = 1/`G' {
+			local cond `p_touse`i''
+			if "`by'" != "" {
+				local cond `cond' & `grp' == `g'
+			}
+			local srt
+			if "`type'" == "scatter" {
+				local svars `vars' `p_lab`i''
+			}
+			else if inlist("`type'", "line", "area") {
+				local svars `vars' `p_lab`i''
+				local srt sort(`xv')
+			}
+			else if inlist("`type'", "bar", "rcap") {
+				local svars `vars'
+			}
+			else if "`type'" == "kdensline" {
+				quietly replace `gx`i'' = .
+				quietly replace `gd`i'' = .
+				_ovl_kdens `vars' if `cond', x(`gx`i'') d(`gd`i'') n(`p_n`i'') /*
+					*/ bwidth(`p_bw`i'') kernel(`p_kern`i'')
+				local svars `gd`i'' `gx`i''
+				local cond `gx`i'' < .
+				local srt sort(`gx`i'')
+			}
+			else {
+				gettoken yv : vars
+				local bw = cond("`p_bw`i''" == "", "0.8", "`p_bw`i''")
+				_ovl_fit `type' `yv' `xv' if `cond', f(`f`i'') lo(`lo`i'') hi(`hi`i'') /*
+					*/ level(`p_level`i'') bwidth(`bw')
+				local svars `f`i''
+				if "`type'" == "linfitci" {
+					local svars `svars' `lo`i'' `hi`i''
+				}
+				local svars `svars' `xv'
+				local cond `cond' & `f`i'' < .
+				local srt sort(`xv')
+			}
+			quietly serset create `svars' if `cond', omitallmiss `srt'
+			local set = r(id)
+			local nobs = r(N)
+			local sets `sets' `set'
+			local kk : word count `svars'
+			local xj = `kk' - ("`p_lab`i''" != "")
+			if "`type'" == "kdensline" {
+				local xj 2
+			}
+			quietly serset summarize `xj' `xpos'
+			local lo = r(min)
+			local hi = r(max)
+			if "`type'" == "bar" & `hi' < . {
+				local w `p_barw`i''
+				if `w' == 0 {
+					local w = cond(`nobs' > 1 & `hi' > `lo', 0.8 * (`hi' - `lo') / (`nobs' - 1), 0.8)
+				}
+				local p_bw`i'_`g' `w'
+				local lo = `lo' - `w' / 2
+				local hi = `hi' + `w' / 2
+				if "`xlog'" != "" & !(`lo' > 0) {
+					local lo = (`lo' + `w' / 2) / 2
+				}
+			}
+			if `hi' < . {
+				local xlo = min(`xlo', `lo')
+				local xhi = cond(`xhi' < ., max(`xhi', `hi'), `hi')
+			}
+			* the y variables of the set (and the base of areas and bars)
+			local yjs 1
+			if inlist("`type'", "scatter", "line") {
+				local yjs
+				forvalues j = 1/`=`k' - 1' {
+					local yjs `yjs' `j'
+				}
+			}
+			else if "`type'" == "linfitci" {
+				local yjs 1 2 3
+			}
+			else if "`type'" == "rcap" {
+				local yjs 1 2
+			}
+			foreach j of local yjs {
+				quietly serset summarize `j' `ypos'
+				if r(max) < . {
+					local ylo = min(`ylo', r(min))
+					local yhi = cond(`yhi' < ., max(`yhi', r(max)), r(max))
+				}
+			}
+			if inlist("`type'", "area", "bar") & "`ylog'" == "" {
+				local ylo = min(`ylo', `p_base`i'')
+				local yhi = cond(`yhi' < ., max(`yhi', `p_base`i''), `p_base`i'')
+			}
+			* where each series finds its data in the set
+			forvalues s = `p_s0`i''/`p_s1`i'' {
+				local j = `s' - `p_s0`i'' + 1
+				local s_set`s'_`g' `set'
+				local s_x`s' `xj'
+				local s_y`s' `j'
+				if "`type'" == "linfitci" {
+					local s_y`s' = cond(`j' == 1, 2, 1)
+					local s_y2`s' 3
+				}
+				if "`type'" == "rcap" {
+					local s_y`s' 1
+					local s_y2`s' 2
+				}
+				if "`p_lab`i''" != "" {
+					local s_l`s' `kk'
+					local s_lpos`s' `p_lpos`i''
+				}
+			}
+		}
+	}
+	* functions last: without range() they span the x range of the other plots
+	forvalues i = 1/`np' {
+		if "`p_type`i''" != "function" {
+			continue
+		}
+		local r `p_range`i''
+		if "`r'" == "" {
+			local r `xrange'
+		}
+		if "`r'" == "" {
+			local r = cond(`xlo' < ., "`xlo' `xhi'", "0 1")
+		}
+		gettoken a b : r
+		if "`xlog'" != "" & !(`a' > 0) {
+			di as err "function: range() must be above 0 on a log scale"
+			exit 198
+		}
+		_ovl_fn `a' `b' `p_n`i'' `"`p_exp`i''"' "`xlog'"
+		local sets `sets' `set'
+		local xlo = min(`xlo', `a')
+		local xhi = cond(`xhi' < ., max(`xhi', `b'), `b')
+		quietly serset summarize 1 `ypos'
+		if r(max) < . {
+			local ylo = min(`ylo', r(min))
+			local yhi = cond(`yhi' < ., max(`yhi', r(max)), r(max))
+		}
+		local s `p_s0`i''
+		forvalues g = 1/`G' {
+			local s_set`s'_`g' `set'
+		}
+		local s_x`s' 2
+		local s_y`s' 1
+	}
+
 	if `ylo' >= . {
-		local ylo 0
-		local yhi 1
+		di as txt "(no observations to draw)"
 	}
-	_natscale `xlo' `xhi' 5
-	local xlo = r(min)
-	local xhi = r(max)
-	local xd = r(delta)
-	local xn = r(nticks)
-	_natscale `ylo' `yhi' 5
-	local ylo = r(min)
-	local yhi = r(max)
-	local yd = r(delta)
-	local yn = r(nticks)
-	local xfmt : format `xvfirst'
-	local yv1 : word 1 of `yvall'
-	local yfmt : format `yv1'
 
-	* The y labels first: the left margin is as wide as the longest.
+	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
+	* decades on a log scale; xrange() and yrange() fix the ends.
+	local nrows = ceil(sqrt(`G'))
+	local ncols = ceil(`G' / `nrows')
+	if `ncols' < `nrows' {
+		local t `ncols'
+		local ncols `nrows'
+		local nrows `t'
+	}
+	local xnt = max(2, min(5, round(6 / `ncols') + 1))
+	local ynt = max(2, min(5, round(6 / `nrows') + 1))
+	_ovl_axis `xlo' `xhi' `xnt' "`xlog'" "`xrange'" "`xticks'"
+	local xlo `ax_lo'
+	local xhi `ax_hi'
+	local xtk `ax_ticks'
+	_ovl_axis `ylo' `yhi' `ynt' "`ylog'" "`yrange'" "`yticks'"
+	local ylo `ax_lo'
+	local yhi `ax_hi'
+	local ytk `ax_ticks'
+	* tick labels: value labels of the axis variable where it has them
+	local xfmt %9.0g
+	local xvl
+	if "`xvfirst'" != "" {
+		local xfmt : format `xvfirst'
+		local xvl : value label `xvfirst'
+	}
+	local yv1 : word 1 of `p_vars1'
+	local yfmt %9.0g
+	local yvl
+	if "`yv1'" != "" & inlist("`p_type1'", "scatter", "line", "area", "bar", "rcap") {
+		local yfmt : format `yv1'
+		local yvl : value label `yv1'
+	}
+	if "`xlog'" != "" {
+		local xfmt %9.0g
+	}
+	if "`ylog'" != "" {
+		local yfmt %9.0g
+	}
+	local xn 0
+	local xlen 1
+	foreach t of local xtk {
+		local xn = `xn' + 1
+		_ovl_ticklab `t' `xfmt' "`xvl'"
+		local xlab`xn' `"`ticklab'"'
+		local xlen = max(`xlen', length(`"`ticklab'"'))
+	}
+	local yn 0
 	local ylen 1
-	forvalues k = 1/`yn' {
-		local t = `ylo' + (`k' - 1) * `yd'
-		local lab : display `yfmt' `t'
-		local lab = trim(`"`lab'"')
-		local ylab`k' `"`lab'"'
-		local ylen = max(`ylen', length(`"`lab'"'))
+	foreach t of local ytk {
+		local yn = `yn' + 1
+		_ovl_ticklab `t' `yfmt' "`yvl'"
+		local ylab`yn' `"`ticklab'"'
+		local ylen = max(`ylen', length(`"`ticklab'"'))
 	}
 
 	* Layout in device units: a 6 by 4 inch page is 32000 by 21333.
 	local W 32000
 	local H 21333
-	local px0 = 1000 + 380 * `ylen' + 1300 * (`"`ytitle'"' != "")
-	local px1 = `W' - 900
-	local py1 = `H' - 1300 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
-	local py0 = 1700 + 1100 * (`"`xtitle'"' != "") + 1300 * `showleg' + 800 * (`"`note'"' != "")
-	local xb = (`px1' - `px0') / (`xhi' - `xlo')
-	local yb = (`py1' - `py0') / (`yhi' - `ylo')
+	local legw 0
+	local legrows 0
+	if `showleg' {
+		local maxl 1
+		forvalues s = 1/`ns' {
+			local maxl = max(`maxl', length(`"`s_lab`s''"'))
+		}
+		local entw = 2000 + 330 * `maxl'
+		if inlist("`legpos'", "left", "right") {
+			local legw = min(`entw' + 600, 12000)
+		}
+		else {
+			local legcols = max(1, min(`ns', floor((`W' - 2000) / `entw')))
+			local legrows = ceil(`ns' / `legcols')
+		}
+	}
+	local L0 = 1000 + 380 * `ylen' + 1300 * (`"`ytitle'"' != "") + `legw' * ("`legpos'" == "left")
+	local R0 = `W' - 900 - `legw' * ("`legpos'" == "right")
+	local Ttitle = `H' - 900 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
+	local T0 = `Ttitle' - 400 - 800 * `legrows' * ("`legpos'" == "top")
+	local B0 = 1700 + 1100 * (`"`xtitle'"' != "") + 800 * `legrows' * ("`legpos'" == "bottom") /*
+		*/ + 800 * (`"`note'"' != "")
+	local strip = cond("`by'" != "", 800, 0)
+	* panels stand apart by more than the widest x label
+	local gapx = cond(`G' > 1, max(1200, 600 + 330 * `xlen'), 0)
+	local gapy = cond(`G' > 1, 1500, 0)
+	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
+	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
+	if `cw' < 500 | `ch' < 500 {
+		di as err "no room to draw the plot region; shorten the titles or the legend"
+		exit 198
+	}
+	if `aspect' > 0 {
+		if `ch' > `aspect' * `cw' {
+			local ch = `aspect' * `cw'
+		}
+		else {
+			local cw = `ch' / `aspect'
+		}
+	}
+	* the grid of panels centred in the room left for it
+	local gw = `ncols' * `cw' + (`ncols' - 1) * `gapx'
+	local gh = `nrows' * (`ch' + `strip') + (`nrows' - 1) * `gapy'
+	local L0 = `L0' + (`R0' - `L0' - `gw') / 2
+	local T0 = `T0' - (`T0' - `B0' - `gh') / 2
+	local xb = `cw' / (cond("`xlog'" != "", ln(`xhi') - ln(`xlo'), `xhi' - `xlo'))
+	local yb = `ch' / (cond("`ylog'" != "", ln(`yhi') - ln(`ylo'), `yhi' - `ylo'))
+	local xtr = cond("`xlog'" != "", "ln", "linear")
+	local ytr = cond("`ylog'" != "", "ln", "linear")
+	local lxlo = cond("`xlog'" != "", ln(`xlo'), `xlo')
+	local lylo = cond("`ylog'" != "", ln(`ylo'), `ylo')
 
 	if "`name'" != "" {
 		_gph name `name'
 	}
 	gdi init 6 4 255 255 255
 	gdi textrgb = 0 0 0
-	gdi textsize = 9
-	* plot region, grid and frame
-	gdi linergb = 220 220 220
-	gdi gm_linewidth = 1
-	gdi shadergb = 255 255 255
-	gdi shadepattern = pattern1
-	gdi rectangle `px0' `py0' `px1' `py1'
-	forvalues k = 1/`yn' {
-		local t = `ylo' + (`k' - 1) * `yd'
-		local dy = round(`py0' + (`t' - `ylo') * `yb')
-		gdi line `px0' `dy' `px1' `dy'
+	forvalues g = 1/`G' {
+		local r = ceil(`g' / `ncols')
+		local c = `g' - (`r' - 1) * `ncols'
+		local px0 = round(`L0' + (`c' - 1) * (`cw' + `gapx'))
+		local px1 = round(`px0' + `cw')
+		local py1 = round(`T0' - (`r' - 1) * (`ch' + `strip' + `gapy') - `strip')
+		local py0 = round(`py1' - `ch')
+		* plot region, grid and frame
+		gdi linergb = 220 220 220
+		gdi gm_linewidth = 1
+		gdi linedash =
+		gdi shadergb = 255 255 255
+		gdi shadepattern = pattern1
+		gdi shadelevel = 100
+		gdi rectangle `px0' `py0' `px1' `py1'
+		local dys
+		foreach t of local ytk {
+			local dy = round(`py0' + (cond("`ylog'" != "", ln(`t'), `t') - `lylo') * `yb')
+			local dys `dys' `dy'
+			gdi line `px0' `dy' `px1' `dy'
+		}
+		if `strip' {
+			gdi shadergb = 234 234 234
+			gdi rectangle `px0' `py1' `px1' `=`py1' + `strip''
+			gdi textsize = 8
+			gdi texthalign = center
+			gdi textvalign = middle
+			gdi text `=round((`px0' + `px1') / 2)' `=`py1' + `strip' / 2' `g_lab`g''
+		}
+		gdi linergb = 0 0 0
+		gdi line `px0' `py0' `px1' `py0'
+		gdi line `px0' `py0' `px0' `py1'
+		* ticks and their labels: x under every panel, y left of the first column
+		gdi textsize = 8
+		gdi texthalign = center
+		gdi textvalign = top
+		local k 0
+		foreach t of local xtk {
+			local k = `k' + 1
+			local dx = round(`px0' + (cond("`xlog'" != "", ln(`t'), `t') - `lxlo') * `xb')
+			gdi line `dx' `py0' `dx' `=`py0' - 300'
+			gdi text `dx' `=`py0' - 450' `xlab`k''
+		}
+		gdi texthalign = right
+		gdi textvalign = middle
+		local k 0
+		foreach dy of local dys {
+			local k = `k' + 1
+			gdi line `px0' `dy' `=`px0' - 300' `dy'
+			if `c' == 1 {
+				gdi text `=`px0' - 450' `dy' `ylab`k''
+			}
+		}
+		* the series in data units, clipped to the plot region
+		gdi xtransform = `xtr'
+		gdi ytransform = `ytr'
+		gdi xalpha = `=`px0' - `lxlo' * `xb''
+		gdi xbeta = `xb'
+		gdi yalpha = `=`py0' - `lylo' * `yb''
+		gdi ybeta = `yb'
+		gdi clip `px0' `py0' `px1' `py1'
+		* reference lines
+		if "`yline'`xline'" != "" {
+			gdi linergb = 128 128 128
+			gdi gm_linewidth = 1
+		}
+		foreach v of local yline {
+			if `v' >= `ylo' & `v' <= `yhi' {
+				gdi line `xlo' `v' `xhi' `v'
+			}
+		}
+		foreach v of local xline {
+			if `v' >= `xlo' & `v' <= `xhi' {
+				gdi line `v' `ylo' `v' `yhi'
+			}
+		}
+		forvalues s = 1/`ns' {
+			local set `s_set`s'_`g''
+			local i `s_plot`s''
+			if "`s_shape`s''" != "" {
+				gdi shadergb = `s_mrgb`s''
+				gdi shadepattern = pattern1
+				gdi linergb = `s_lrgb`s''
+				_ovl_dash `s_lpat`s''
+				gdi penchange
+			}
+			if "`s_shape`s''" == "band" {
+				gdi shadelevel = 35
+				gdi gm_linewidth = 0
+				gdi scatterband `set' `s_x`s'' `s_y`s'' `s_y2`s''
+			}
+			else if "`s_shape`s''" == "area" {
+				gdi shadelevel = 50
+				gdi gm_linewidth = 0
+				gdi scatterarea `set' `s_x`s'' `s_y`s'' `=cond("`ylog'" != "", max(`ylo', `p_base`i''), `p_base`i'')'
+			}
+			else if "`s_shape`s''" == "bar" {
+				gdi shadelevel = 100
+				gdi gm_linewidth = 1
+				gdi scatterbar `set' `s_x`s'' `s_y`s'' `=cond("`ylog'" != "", max(`ylo', `p_base`i''), `p_base`i'')' `p_bw`i'_`g''
+			}
+			else if "`s_shape`s''" == "rcap" {
+				gdi gm_linewidth = `s_lw`s''
+				gdi scatterrcap `set' `s_x`s'' `s_y`s'' `s_y2`s'' `=400 * `p_capw`i'''
+			}
+			if `s_conn`s'' {
+				gdi linergb = `s_lrgb`s''
+				gdi gm_linewidth = `s_lw`s''
+				_ovl_dash `s_lpat`s''
+				gdi penchange
+				gdi scatterline `set' `s_x`s'' `s_y`s''
+			}
+			if "`s_sym`s''" != "none" {
+				gdi linergb = `s_mrgb`s''
+				gdi gm_linewidth = 1
+				gdi linedash =
+				gdi symbol = `s_sym`s''
+				gdi gm_symbolsize = `=340 * `s_msize`s'''
+				gdi scatter `set' `s_x`s'' `s_y`s''
+			}
+			if "`s_l`s''" != "" {
+				_ovl_labpos `s_lpos`s''
+				gdi textsize = 7
+				gdi texthalign = `lh'
+				gdi textvalign = `lv'
+				gdi xalpha = `=`px0' - `lxlo' * `xb' + `ldx''
+				gdi yalpha = `=`py0' - `lylo' * `yb' + `ldy''
+				* the label of every marker inside the region, wherever it falls
+				gdi clip `=`px0' + `ldx'' `=`py0' + `ldy'' `=`px1' + `ldx'' `=`py1' + `ldy''
+				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s''
+				gdi clip `px0' `py0' `px1' `py1'
+				gdi xalpha = `=`px0' - `lxlo' * `xb''
+				gdi yalpha = `=`py0' - `lylo' * `yb''
+			}
+		}
+		* annotations at data coordinates, when inside the region
+		if `ntext' {
+			gdi textsize = 8
+			gdi texthalign = center
+			gdi textvalign = middle
+		}
+		forvalues k = 1/`ntext' {
+			if `t_x`k'' >= `xlo' & `t_x`k'' <= `xhi' & `t_y`k'' >= `ylo' & `t_y`k'' <= `yhi' {
+				gdi text `t_x`k'' `t_y`k'' `t_s`k''
+			}
+		}
+		gdi clip
+		gdi xtransform = linear
+		gdi ytransform = linear
+		gdi xalpha = 0
+		gdi xbeta = 1
+		gdi yalpha = 0
+		gdi ybeta = 1
 	}
-	gdi linergb = 0 0 0
-	gdi line `px0' `py0' `px1' `py0'
-	gdi line `px0' `py0' `px0' `py1'
-	* ticks and their labels
-	gdi textsize = 8
-	gdi texthalign = center
-	gdi textvalign = top
-	forvalues k = 1/`xn' {
-		local t = `xlo' + (`k' - 1) * `xd'
-		local dx = round(`px0' + (`t' - `xlo') * `xb')
-		gdi line `dx' `py0' `dx' `=`py0' - 300'
-		local lab : display `xfmt' `t'
-		local lab = trim(`"`lab'"')
-		gdi text `dx' `=`py0' - 450' `lab'
-	}
-	gdi texthalign = right
-	gdi textvalign = middle
-	forvalues k = 1/`yn' {
-		local t = `ylo' + (`k' - 1) * `yd'
-		local dy = round(`py0' + (`t' - `ylo') * `yb')
-		gdi line `px0' `dy' `=`px0' - 300' `dy'
-		gdi text `=`px0' - 450' `dy' `ylab`k''
-	}
+	local gx0 = round(`L0')
+	local gx1 = round(`L0' + `gw')
+	local gy1 = round(`T0')
+	local gy0 = round(`T0' - `gh')
 	* titles
 	gdi texthalign = center
 	gdi textvalign = baseline
-	local cx = round((`px0' + `px1') / 2)
+	local cx = round((`gx0' + `gx1') / 2)
 	if `"`title'"' != "" {
 		gdi textsize = 12
 		gdi text `cx' `=`H' - 1500' `title'
@@ -247,12 +879,12 @@ program overlay
 	}
 	gdi textsize = 9
 	if `"`xtitle'"' != "" {
-		gdi text `cx' `=`py0' - 1900' `xtitle'
+		gdi text `cx' `=`gy0' - 1900' `xtitle'
 	}
 	if `"`ytitle'"' != "" {
 		gdi textangle = 90
 		gdi textvalign = top
-		gdi text 500 `=round((`py0' + `py1') / 2)' `ytitle'
+		gdi text `=round(`gx0' - 900 - 380 * `ylen' - 1000)' `=round((`gy0' + `gy1') / 2)' `ytitle'
 		gdi textangle = 0
 		gdi textvalign = baseline
 	}
@@ -263,66 +895,290 @@ program overlay
 		gdi textsize = 9
 	}
 
-	* the series, in data units
-	gdi xalpha = `=`px0' - `xlo' * `xb''
-	gdi xbeta = `xb'
-	gdi yalpha = `=`py0' - `ylo' * `yb''
-	gdi ybeta = `yb'
-	forvalues s = 1/`ns' {
-		if `s_conn`s'' {
-			gdi linergb = `s_lrgb`s''
-			gdi gm_linewidth = `s_lw`s''
-			_ovl_dash `s_lpat`s''
-			gdi penchange
-			gdi scatterline `s_set`s'' `s_x`s'' `s_y`s''
-		}
-		if "`s_sym`s''" != "none" {
-			gdi linergb = `s_mrgb`s''
-			gdi gm_linewidth = 1
-			gdi linedash =
-			gdi symbol = `s_sym`s''
-			gdi gm_symbolsize = `=340 * `s_msize`s'''
-			gdi scatter `s_set`s'' `s_x`s'' `s_y`s''
-		}
-	}
-	gdi xalpha = 0
-	gdi xbeta = 1
-	gdi yalpha = 0
-	gdi ybeta = 1
-
-	* legend: one key per series along the bottom
+	* legend: keys along the bottom or top in rows, or in a column at a side
 	if `showleg' {
-		local ky = 700 + 800 * (`"`note'"' != "")
-		local slot = round((`W' - 2000) / `ns')
 		gdi textsize = 8
 		gdi texthalign = left
 		gdi textvalign = middle
 		forvalues s = 1/`ns' {
-			local kx = 1000 + (`s' - 1) * `slot'
-			if `s_conn`s'' {
-				gdi linergb = `s_lrgb`s''
-				gdi gm_linewidth = `s_lw`s''
-				_ovl_dash `s_lpat`s''
-				gdi line `kx' `ky' `=`kx' + 1400' `ky'
+			if inlist("`legpos'", "left", "right") {
+				local kx = cond("`legpos'" == "right", `W' - `legw' - 300, 600)
+				local ky = round((`gy0' + `gy1') / 2 + (`ns' / 2 - `s' + 0.5) * 800)
 			}
-			if "`s_sym`s''" != "none" {
-				gdi linergb = `s_mrgb`s''
-				gdi gm_linewidth = 1
-				gdi linedash =
-				gdi symbol = `s_sym`s''
-				gdi gm_symbolsize = `=340 * `s_msize`s'''
-				gdi point `=`kx' + 700' `ky'
+			else {
+				local row = ceil(`s' / `legcols')
+				local col = `s' - (`row' - 1) * `legcols'
+				local kx = round(1000 + (`col' - 1) * (`W' - 2000) / `legcols')
+				if "`legpos'" == "top" {
+					local ky = round(`Ttitle' - 300 - (`row' - 0.5) * 800)
+				}
+				else {
+					local ky = round(700 + 800 * (`"`note'"' != "") + (`legrows' - `row') * 800)
+				}
 			}
+			_ovl_key `s' `kx' `ky' `"`s_shape`s''"' `s_conn`s'' `"`s_sym`s''"' /*
+				*/ "`s_mrgb`s''" "`s_lrgb`s''" `s_lw`s'' `"`s_lpat`s''"' `s_msize`s''
 			gdi text `=`kx' + 1700' `ky' `s_lab`s''
 		}
 	}
 	gdi end
-	forvalues s = 1/`ns' {
-		capture serset drop `s_set`s''
+	foreach s of local sets {
+		capture serset drop `s'
 	}
 	if `"`saving'"' != "" {
 		gettoken sfile sopts : saving, parse(",")
 		_gph save `sfile' `sopts'
+	}
+end
+
+* _ovl_fit type y x if, f() lo() hi() level() bwidth(): the fitted values of
+* the sample into f (and the confidence limits of the mean into lo and hi),
+* the caller's estimation results kept.
+program _ovl_fit
+	syntax anything [if], f(string) [lo(string) hi(string) level(real 95) bwidth(real 0.8)]
+	gettoken type anything : anything
+	gettoken y x : anything
+	local x = trim("`x'")
+	quietly count `if' & `y' < . & `x' < .
+	if "`type'" == "lowessline" {
+		if r(N) > 0 {
+			_LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
+		}
+		exit
+	}
+	local n = r(N)
+	tempname hold
+	tempvar p s x2
+	local rhs `x'
+	if "`type'" == "quadfit" {
+		quietly gen double `x2' = `x'^2 `if'
+		local rhs `x' `x2'
+	}
+	if `n' < 2 + ("`type'" == "quadfit") {
+		exit
+	}
+	_estimates hold `hold', nullok
+	capture quietly {
+		regress `y' `rhs' `if'
+		predict double `p' `if', xb
+		replace `f' = `p' `if'
+		if "`type'" == "linfitci" {
+			predict double `s' `if', stdp
+			local t = invttail(e(df_r), (100 - `level') / 200)
+			replace `lo' = `p' - `t' * `s' `if'
+			replace `hi' = `p' + `t' * `s' `if'
+		}
+	}
+	local rc = _rc
+	_estimates unhold `hold'
+	if `rc' == 1 {
+		exit 1
+	}
+end
+
+* _ovl_kdens x if, x() d() n() bwidth() kernel(): the kernel density of the
+* sample on n points into the first n observations of x and d.
+program _ovl_kdens
+	syntax varname [if], x(string) d(string) n(integer) bwidth(real) kernel(string)
+	quietly summarize `varlist' `if', detail
+	if r(N) < 2 {
+		exit
+	}
+	local h `bwidth'
+	if `h' == 0 {
+		local iqr = (r(p75) - r(p25)) / 1.349
+		local sd = r(sd)
+		local s = cond(`iqr' > 0, min(`sd', `iqr'), `sd')
+		local h = 0.9 * `s' * r(N)^(-0.2)
+		if !(`h' > 0) {
+			exit
+		}
+	}
+	_KDE `varlist' `if', dvar(`d') xvar(`x') n(`n') bwidth(`h') kernel(`kernel')
+end
+
+* _ovl_fn a b n "exp" "xlog": the curve y = exp(x) on n points from a to b
+* (evenly spaced, or evenly in ln x on a log scale) as a new series set
+* whose number goes into the caller's local set; the data are untouched.
+program _ovl_fn
+	args a b n fexp xlog
+	preserve
+	quietly drop _all
+	quietly set obs `n'
+	if "`xlog'" != "" {
+		quietly gen double x = exp(ln(`a') + (_n - 1) * (ln(`b') - ln(`a')) / (`n' - 1))
+	}
+	else {
+		quietly gen double x = `a' + (_n - 1) * (`b' - `a') / (`n' - 1)
+	}
+	capture noisily quietly gen double y = `fexp'
+	if _rc {
+		local rc = _rc
+		di as err `"function: `fexp' is not an expression in x"'
+		exit `rc'
+	}
+	quietly serset create y x
+	c_local set = r(id)
+end
+
+* _ovl_axis lo hi n "log" "range" "ticks": the axis ends and ticks into the
+* caller's locals ax_lo, ax_hi and ax_ticks.
+program _ovl_axis
+	args lo hi n log range ticks
+	if `lo' >= . {
+		local lo = cond("`log'" != "", 1, 0)
+		local hi = cond("`log'" != "", 10, 1)
+	}
+	if "`range'" != "" {
+		gettoken lo hi : range
+	}
+	foreach t of local ticks {
+		if "`range'" == "" {
+			local lo = min(`lo', `t')
+			local hi = max(`hi', `t')
+		}
+	}
+	local tk
+	if "`log'" == "" {
+		_natscale `lo' `hi' `n'
+		local a = r(min)
+		local d = r(delta)
+		* given ticks: the axis spans them and the data, no further
+		if "`range'" == "" & "`ticks'" == "" {
+			local lo = r(min)
+			local hi = r(max)
+		}
+		forvalues k = 1/`r(nticks)' {
+			local t = round(`a' + (`k' - 1) * `d', `d' / 1000)
+			if `t' >= `lo' - `d' / 1000 & `t' <= `hi' + `d' / 1000 {
+				local tk `tk' `t'
+			}
+		}
+	}
+	else {
+		if `hi' <= `lo' {
+			local lo = `lo' / 2
+			local hi = `hi' * 2
+		}
+		local d0 = floor(log10(`lo') + 1e-9)
+		local d1 = ceil(log10(`hi') - 1e-9)
+		if `d1' - `d0' >= 2 {
+			local step = ceil((`d1' - `d0') / 6)
+			if "`range'" == "" & "`ticks'" == "" {
+				local lo = 10^`d0'
+				local hi = 10^`d1'
+			}
+			forvalues e = `d0'(`step')`d1' {
+				local t = 10^`e'
+				if `t' >= `lo' * 0.999999 & `t' <= `hi' * 1.000001 {
+					local tk `tk' `t'
+				}
+			}
+		}
+		else {
+			* one or two decades: 1, 2 and 5 times the powers of ten
+			local first
+			local last
+			forvalues e = `=`d0' - 1'/`d1' {
+				foreach m in 1 2 5 {
+					local t = `m' * 10^`e'
+					if `t' <= `lo' * 1.000001 {
+						local first `t'
+					}
+					if `t' >= `hi' * 0.999999 & "`last'" == "" {
+						local last `t'
+					}
+				}
+			}
+			if "`range'" == "" & "`ticks'" == "" {
+				local lo `first'
+				local hi `last'
+			}
+			forvalues e = `=`d0' - 1'/`d1' {
+				foreach m in 1 2 5 {
+					local t = `m' * 10^`e'
+					if `t' >= `lo' * 0.999999 & `t' <= `hi' * 1.000001 {
+						local tk `tk' `t'
+					}
+				}
+			}
+		}
+	}
+	if "`ticks'" != "" {
+		local tk `ticks'
+	}
+	if !(`hi' > `lo') {
+		local lo = cond("`log'" != "", `lo' / 2, `lo' - 1)
+		local hi = cond("`log'" != "", `hi' * 2, `hi' + 1)
+	}
+	c_local ax_lo `lo'
+	c_local ax_hi `hi'
+	c_local ax_ticks `tk'
+end
+
+* _ovl_ticklab value format "vlabel": the tick's label into the caller's
+* local ticklab: the value label of a whole number, else the formatted value.
+program _ovl_ticklab
+	args t fmt vl
+	local lab : display `fmt' `t'
+	if "`vl'" != "" & `t' == round(`t') {
+		local l : label `vl' `t'
+		if `"`l'"' != "" {
+			local lab `"`l'"'
+		}
+	}
+	local lab = trim(`"`lab'"')
+	c_local ticklab `"`lab'"'
+end
+
+* _ovl_labpos clock: alignment and device offset of marker labels at a clock
+* position (0 on the marker) into the caller's locals lh, lv, ldx and ldy.
+program _ovl_labpos
+	args p
+	local a = (90 - 30 * `p') * _pi / 180
+	local dx = cond(`p' == 0, 0, round(300 * cos(`a')))
+	local dy = cond(`p' == 0, 0, round(300 * sin(`a')))
+	c_local ldx `dx'
+	c_local ldy `dy'
+	c_local lh = cond(`dx' > 50, "left", cond(`dx' < -50, "right", "center"))
+	c_local lv = cond(`dy' > 50, "bottom", cond(`dy' < -50, "top", "middle"))
+end
+
+* _ovl_key s x y "shape" conn "symbol" "marker rgb" "line rgb" width "pattern" size:
+* the legend key of one series at (x, y).
+program _ovl_key
+	args s kx ky shape conn sym mrgb lrgb lw lpat msize
+	if "`shape'" != "" & "`shape'" != "rcap" {
+		gdi shadergb = `mrgb'
+		gdi shadepattern = pattern1
+		gdi shadelevel = `=cond("`shape'" == "band", 35, cond("`shape'" == "area", 50, 100))'
+		gdi linergb = `lrgb'
+		gdi gm_linewidth = `=cond("`shape'" == "bar", 1, 0)'
+		gdi linedash =
+		gdi rectangle `kx' `=`ky' - 250' `=`kx' + 1400' `=`ky' + 250'
+		gdi shadelevel = 100
+	}
+	if "`shape'" == "rcap" {
+		gdi linergb = `lrgb'
+		gdi gm_linewidth = `lw'
+		_ovl_dash `lpat'
+		gdi line `=`kx' + 700' `=`ky' - 300' `=`kx' + 700' `=`ky' + 300'
+		gdi line `=`kx' + 500' `=`ky' - 300' `=`kx' + 900' `=`ky' - 300'
+		gdi line `=`kx' + 500' `=`ky' + 300' `=`kx' + 900' `=`ky' + 300'
+	}
+	if `conn' {
+		gdi linergb = `lrgb'
+		gdi gm_linewidth = `lw'
+		_ovl_dash `lpat'
+		gdi line `kx' `ky' `=`kx' + 1400' `ky'
+	}
+	if "`sym'" != "none" {
+		gdi linergb = `mrgb'
+		gdi gm_linewidth = 1
+		gdi linedash =
+		gdi symbol = `sym'
+		gdi gm_symbolsize = `=340 * `msize''
+		gdi point `=`kx' + 700' `ky'
 	}
 end
 
@@ -347,6 +1203,12 @@ program _ovl_rgb
 	}
 	local n : word count `col'
 	if `n' == 3 {
+		foreach c of local col {
+			if !(real("`c'") >= 0 & real("`c'") <= 255) {
+				di as err `"colour `col' not recognized; give a name or three numbers from 0 to 255"'
+				exit 198
+			}
+		}
 		c_local rgb `col'
 		exit
 	}
@@ -362,29 +1224,23 @@ program _ovl_rgb
 	c_local rgb `v'
 end
 
-* _ovl_dash pattern: sets the line dash for solid, dash, dot, dash_dot, shortdash, longdash.
+* _ovl_dash pattern [, check]: sets the line dash for solid, dash, dot,
+* dash_dot, shortdash, longdash (check: only tells whether the name is known).
 program _ovl_dash
-	args pat
-	if "`pat'" == "" | "`pat'" == "solid" {
-		gdi linedash =
+	syntax [anything] [, check]
+	local pat `anything'
+	local pats solid dash dot dash_dot shortdash longdash
+	local dashes `""" "400 250" "60 200" "400 200 60 200" "200 200" "800 300""'
+	if "`pat'" == "" {
+		local pat solid
 	}
-	else if "`pat'" == "dash" {
-		gdi linedash = 400 250
-	}
-	else if "`pat'" == "dot" {
-		gdi linedash = 60 200
-	}
-	else if "`pat'" == "dash_dot" {
-		gdi linedash = 400 200 60 200
-	}
-	else if "`pat'" == "shortdash" {
-		gdi linedash = 200 200
-	}
-	else if "`pat'" == "longdash" {
-		gdi linedash = 800 300
-	}
-	else {
+	local i : list posof "`pat'" in pats
+	if `i' == 0 {
 		di as err `"line pattern `pat' not recognized"'
 		exit 198
+	}
+	if "`check'" == "" {
+		local d : word `i' of `dashes'
+		gdi linedash = `d'
 	}
 end
