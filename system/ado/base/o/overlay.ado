@@ -208,10 +208,13 @@ program overlay
 			else if "`type'" == "linfitci" {
 				local nser 2
 				local slab1 `"`level'% CI"'
-				local slab2 "Fitted values"
+				local slab2 "Linear fit"
 			}
-			else if inlist("`type'", "linfit", "quadfit") {
-				local slab1 "Fitted values"
+			else if "`type'" == "linfit" {
+				local slab1 "Linear fit"
+			}
+			else if "`type'" == "quadfit" {
+				local slab1 "Quadratic fit"
 			}
 			else if "`type'" == "lowessline" {
 				local slab1 "Lowess smooth"
@@ -417,7 +420,6 @@ program overlay
 	local sets
 	local xpos = cond("`xlog'" != "", "positive", "")
 	local ypos = cond("`ylog'" != "", "positive", "")
-	local barpad 0
 	forvalues i = 1/`np' {
 		local type `p_type`i''
 		if "`type'" == "function" {
@@ -585,6 +587,10 @@ program overlay
 		local s_y`s' 1
 	}
 
+	if `ylo' >= . {
+		di as txt "(no observations to draw)"
+	}
+
 	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
 	* decades on a log scale; xrange() and yrange() fix the ends.
 	local nrows = ceil(sqrt(`G'))
@@ -625,10 +631,12 @@ program overlay
 		local yfmt %9.0g
 	}
 	local xn 0
+	local xlen 1
 	foreach t of local xtk {
 		local xn = `xn' + 1
 		_ovl_ticklab `t' `xfmt' "`xvl'"
 		local xlab`xn' `"`ticklab'"'
+		local xlen = max(`xlen', length(`"`ticklab'"'))
 	}
 	local yn 0
 	local ylen 1
@@ -664,8 +672,9 @@ program overlay
 	local T0 = `Ttitle' - 400 - 800 * `legrows' * ("`legpos'" == "top")
 	local B0 = 1700 + 1100 * (`"`xtitle'"' != "") + 800 * `legrows' * ("`legpos'" == "bottom") /*
 		*/ + 800 * (`"`note'"' != "")
-	local strip = cond(`G' > 1, 800, 0)
-	local gapx = cond(`G' > 1, 1200, 0)
+	local strip = cond("`by'" != "", 800, 0)
+	* panels stand apart by more than the widest x label
+	local gapx = cond(`G' > 1, max(1200, 600 + 330 * `xlen'), 0)
 	local gapy = cond(`G' > 1, 1500, 0)
 	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
 	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
@@ -825,7 +834,10 @@ program overlay
 				gdi textvalign = `lv'
 				gdi xalpha = `=`px0' - `lxlo' * `xb' + `ldx''
 				gdi yalpha = `=`py0' - `lylo' * `yb' + `ldy''
+				* the label of every marker inside the region, wherever it falls
+				gdi clip `=`px0' + `ldx'' `=`py0' + `ldy'' `=`px1' + `ldx'' `=`py1' + `ldy''
 				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s''
+				gdi clip `px0' `py0' `px1' `py1'
 				gdi xalpha = `=`px0' - `lxlo' * `xb''
 				gdi yalpha = `=`py0' - `lylo' * `yb''
 			}
@@ -927,13 +939,14 @@ program _ovl_fit
 	gettoken type anything : anything
 	gettoken y x : anything
 	local x = trim("`x'")
+	quietly count `if' & `y' < . & `x' < .
 	if "`type'" == "lowessline" {
-		capture noisily _LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
-		if _rc == 2000 {
-			exit
+		if r(N) > 0 {
+			_LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
 		}
-		exit _rc
+		exit
 	}
+	local n = r(N)
 	tempname hold
 	tempvar p s x2
 	local rhs `x'
@@ -941,8 +954,7 @@ program _ovl_fit
 		quietly gen double `x2' = `x'^2 `if'
 		local rhs `x' `x2'
 	}
-	quietly count `if' & `y' < . & `x' < .
-	if r(N) < 2 + ("`type'" == "quadfit") {
+	if `n' < 2 + ("`type'" == "quadfit") {
 		exit
 	}
 	_estimates hold `hold', nullok
@@ -1031,7 +1043,8 @@ program _ovl_axis
 		_natscale `lo' `hi' `n'
 		local a = r(min)
 		local d = r(delta)
-		if "`range'" == "" {
+		* given ticks: the axis spans them and the data, no further
+		if "`range'" == "" & "`ticks'" == "" {
 			local lo = r(min)
 			local hi = r(max)
 		}
@@ -1051,7 +1064,7 @@ program _ovl_axis
 		local d1 = ceil(log10(`hi') - 1e-9)
 		if `d1' - `d0' >= 2 {
 			local step = ceil((`d1' - `d0') / 6)
-			if "`range'" == "" {
+			if "`range'" == "" & "`ticks'" == "" {
 				local lo = 10^`d0'
 				local hi = 10^`d1'
 			}
@@ -1077,7 +1090,7 @@ program _ovl_axis
 					}
 				}
 			}
-			if "`range'" == "" {
+			if "`range'" == "" & "`ticks'" == "" {
 				local lo `first'
 				local hi `last'
 			}
@@ -1093,6 +1106,10 @@ program _ovl_axis
 	}
 	if "`ticks'" != "" {
 		local tk `ticks'
+	}
+	if !(`hi' > `lo') {
+		local lo = cond("`log'" != "", `lo' / 2, `lo' - 1)
+		local hi = cond("`log'" != "", `hi' * 2, `hi' + 1)
 	}
 	c_local ax_lo `lo'
 	c_local ax_hi `hi'
