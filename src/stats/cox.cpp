@@ -470,6 +470,8 @@ int fromfit(CoxIn& in, CoxData& d, std::vector<double>& b, std::vector<std::stri
 int cox_predictcmd(int type, const std::string& name, const std::vector<std::string>& more) {
   ParseResult pr;
   if (int rc = parse_ifinopts({.options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  if (st_ecmd() == "cox" && (!st_elocalget("tvc").empty() || st_elocalget("ties") == "exactp"))
+    return errmsgf(RC_NOTALLOWED, "not available after cox with tvc() or exactp\n");
   const char* opts[] = {"hr", "xb", "basesurv", "basechazard", "martingale", "schoenfeld"};
   const int mins[] = {2, 2, 5, 5, 4, 3};
   int kind = -1;
