@@ -266,7 +266,7 @@ unsigned cmdhash(const char* line) {
 // only forgotten (noptn = 0), not freed, since this runs on every dispatch.
 // selreq: dispatch the command word in interp.cmd.
 int selreq() {
-  cmdinit();
+  parse_reset();
   out.c_outlev = 0;
   if (++interp.sysclock > 2147483646) interp.sysclock = 1;
   if (interp.maxcommands && ++interp.commands_run > interp.maxcommands) {

@@ -145,36 +145,6 @@ void parse_reset();
 // Whether the last parse allowed time-series operators (the varlist parser asks).
 bool parse_tsallowed();
 
-// Old style, being retired: permissions set field by field on the global `ps`
-// (levels as in Perm), reset by cmdinit(). The calls without a ParseResult
-// work on `ps`.
-struct ParseState : ParseResult {
-  int vable = 0, ifable = 0, oable = 0, opable = 3, byable = 3, wable = 3, uable = 3;
-  int wgtable = 3, rcpable = 3, v_or_o_req = 0, lvxtra = 0;
-  int vlmode = 0;          // mode passed to ssvlist (existing / new variables)
-};
-extern ParseState ps;
-
-void cmdinit();
-void cmdinit_plus_byvar();
-void save_cmd_state(ParseState* saved);
-void restore_cmd_state(const ParseState* saved);
-
-[[nodiscard]] int parse();
-[[nodiscard]] int parse_ifinopts();
-[[nodiscard]] int proption();
-int workopt(const char* name, int min, int wantarg);
-int workopt_lc(const char* name, int min, int wantarg);
-int findopt(const char* name, int min, int def);
-int findopt_lc(const char* name, int min, int def);
-int findoptv(const char* name, int min, double* values, int n, int flags);
-long findopta(const char* name, int min, long def);
-bool findargn(const char* name, int min, std::string& dst, size_t maxlen, int maxwords);
-bool findargasis(const char* name, int min, std::string& dst, size_t maxlen);
-int findusg(int min, std::string& dst, bool saving);
-int findlevel(int def);
-[[nodiscard]] int chkopt();
-
 // `set` and `query` subcommands are registered by the subsystem that owns the
 // setting: `set NAME args`. The handler parses the rest of the line.
 void setbind(const char* name, int min, CmdHandler fn, int mode = 0);

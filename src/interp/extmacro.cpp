@@ -359,12 +359,9 @@ int displayfn(const char* p, std::string& res) {
   std::string text = p;
   TokState tsaved;
   borrow_gettok(&tsaved);
-  ParseState psaved;
-  save_cmd_state(&psaved);
   settok(text.c_str());
   res.clear();
   int rc = display_tomacro(res, static_cast<size_t>(interp.macrolen) - 1);
-  restore_cmd_state(&psaved);
   return_gettok(&tsaved);
   return rc;
 }

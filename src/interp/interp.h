@@ -17,10 +17,21 @@ struct LineSource {
   virtual int lineno() const { return 0; }
 };
 
+// Line buffers are sized for the widest varlist: 33 bytes a variable (a
+// 32-character name and a blank) for every variable `set maxvar` allows, plus
+// room for the command word, `if`, `in` and options (216 bytes on the command
+// line, 200 in the macro-expansion buffer). Start-up and `set maxvar` resize
+// them by the same rule; the defaults are for the largest maxvar, 5000, and
+// the Vemo compiler bounds a program by the default macro buffer.
+constexpr long cmdline_len(long maxvar) { return 33 * maxvar + 216; }
+constexpr long macro_len(long maxvar) { return 33 * maxvar + 200; }
+constexpr int CMDLINE_DEFAULT = static_cast<int>(cmdline_len(5000));
+constexpr int MACROLEN_DEFAULT = static_cast<int>(macro_len(5000));
+
 struct InterpState {
   std::string console;            // the current command line
-  int conslen = 33 * 5000 + 216;  // size of the command line and history ring
-  int macrolen = 33 * 5000 + 200; // size of the macro-expansion buffer
+  int conslen = CMDLINE_DEFAULT;   // size of the command line and history ring
+  int macrolen = MACROLEN_DEFAULT; // size of the macro-expansion buffer
   int maxlrecl = 12 * 5000;       // longest input record
   std::string cmd;                // command word being dispatched
   int globalrc = 0;               // return code of the last command

@@ -402,10 +402,9 @@ int autoload(const std::string& name) {
   const int savedauto = prg.autoloading;
   prg.autoloading = stamp;
   const std::string savedcmd = interp.cmd;
-  ParseState savedps;
-  save_cmd_state(&savedps);
+  const int savedby = cmd_bylevel;  // the file's lines clear it
   int rc = execline("run `\"" + path + "\"'");
-  restore_cmd_state(&savedps);
+  cmd_bylevel = savedby;
   interp.cmd = savedcmd;
   prg.autoloading = savedauto;
   if (rc) {

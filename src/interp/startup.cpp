@@ -209,8 +209,8 @@ int zelta_main(int argc, char** argv) {
   if (r == 2) return 1;
   if (o.maxvar > 0) {
     ds.maxmaxvar = static_cast<int>(o.maxvar);
-    interp.conslen = static_cast<int>(33 * o.maxvar + 216);
-    interp.macrolen = static_cast<int>(33 * o.maxvar + 200);
+    interp.conslen = static_cast<int>(cmdline_len(o.maxvar));
+    interp.macrolen = static_cast<int>(macro_len(o.maxvar));
     interp.maxlrecl = static_cast<int>(12 * o.maxvar);
   }
   if (o.memory > 0) ds_memorycap(static_cast<uint64_t>(o.memory));

@@ -1,6 +1,6 @@
 // What the output layer asks of the layers above it: the interpreter's state
 // and the store's limits. Each owner installs its member where it defines the
-// state asked about (a static initialiser beside `interp`, `ps` and `ds`; the
+// state asked about (a static initialiser beside `interp`, the parser and `ds`; the
 // c() lookup when the results store binds its commands), and a unit test
 // checks that none is left empty after start-up. Unset, the channel answers
 // as for an idle interactive session.

@@ -46,8 +46,6 @@ int st_sample(StSample& s, const ParseResult& pr) {
   return 0;
 }
 
-int st_sample(StSample& s) { return st_sample(s, ps); }
-
 int st_checkweight(char kind, double w, bool* use) {
   *use = false;
   if (ismissing(w) || w == 0) return 0;

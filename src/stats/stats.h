@@ -26,7 +26,6 @@ struct StSample {
 // ds.nobs2, ex.ifpgm, pr.wgttype, pr.wgtexp). 0, 1 on a Break, or the code of
 // a weight expression that does not compile.
 [[nodiscard]] int st_sample(StSample& s, const ParseResult& pr);
-[[nodiscard]] int st_sample(StSample& s);  // old style, on the global `ps`
 
 // The weight rules shared by the commands for one used observation: a missing
 // or zero weight skips it (returns 0 with *use false); a negative weight is

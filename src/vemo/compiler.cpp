@@ -1047,7 +1047,7 @@ int cc_compile(CcSource& src, Fcn** istmt) {
   cc.src = &src;
   cc.tok.pos = src.pos;
   cc.version = vst.version;
-  cc.maxins = (33 * 5000 + 200) / 4 + 8000;
+  cc.maxins = MACROLEN_DEFAULT / 4 + 8000;  // grows with the longest line the macro buffer holds
   const int oldstate = vm.state;
   vm.state = 2;
   int rc = 0;

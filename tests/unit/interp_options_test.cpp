@@ -8,17 +8,19 @@
 #include "interp/tokenizer.h"
 #include "output/output.h"
 
+// The options of the line being tested, as a command would own them.
+static ParseResult opts;
+
 static void options(const char* text) {
-  cmdinit();
-  ps.opable = 0;
+  opts = ParseResult{};
   settok(text);
-  ASSERT_EQ(proption(), 0);
+  ASSERT_EQ(proption(opts), 0);
 }
 
 static std::string captured_chkopt(int* rc) {
   std::string sink;
   out_set_capture(&sink);
-  *rc = chkopt();
+  *rc = chkopt(opts);
   out_set_capture(nullptr);
   return sink;
 }
@@ -34,9 +36,9 @@ TEST(Options, CommandAbbreviation) {
 
 TEST(Options, FindoptAndNoForm) {
   options("nodetail");
-  EXPECT_EQ(findopt("detail", 3, 1), 0);
+  EXPECT_EQ(findopt(opts, "detail", 3, 1), 0);
   options("notab");
-  EXPECT_EQ(findopt("table", 5, 1), 1);  // `notab` is too short for a minimum of 5
+  EXPECT_EQ(findopt(opts, "table", 5, 1), 1);  // `notab` is too short for a minimum of 5
   int rc;
   captured_chkopt(&rc);
   EXPECT_EQ(rc, 198);
@@ -45,9 +47,9 @@ TEST(Options, FindoptAndNoForm) {
 TEST(Options, NestedParenthesesAreOneOption) {
   options("opt(a (b) c) other");
   std::string a;
-  EXPECT_TRUE(findargasis("opt", 3, a, 100));
+  EXPECT_TRUE(findargasis(opts, "opt", 3, a, 100));
   EXPECT_EQ(a, "a (b) c");
-  EXPECT_EQ(findopt("other", 5, 0), 1);
+  EXPECT_EQ(findopt(opts, "other", 5, 0), 1);
   int rc;
   captured_chkopt(&rc);
   EXPECT_EQ(rc, 0);
@@ -55,7 +57,7 @@ TEST(Options, NestedParenthesesAreOneOption) {
 
 TEST(Options, DuplicateLeftForChkopt) {
   options("detail detail");
-  EXPECT_EQ(findopt("detail", 1, 0), 1);
+  EXPECT_EQ(findopt(opts, "detail", 1, 0), 1);
   int rc;
   std::string msg = captured_chkopt(&rc);
   EXPECT_EQ(rc, 198);
@@ -64,7 +66,7 @@ TEST(Options, DuplicateLeftForChkopt) {
 
 TEST(Options, WrongFormIsIncorrectlySpecified) {
   options("level(abc)");
-  EXPECT_EQ(findopta("level", 1, 95), 95);
+  EXPECT_EQ(findopta(opts, "level", 1, 95), 95);
   int rc;
   std::string msg = captured_chkopt(&rc);
   EXPECT_EQ(rc, 198);
@@ -73,31 +75,30 @@ TEST(Options, WrongFormIsIncorrectlySpecified) {
 
 TEST(Options, NumbersAndWords) {
   options("sep(5) vals(1 2 3) title(\"a b\" c)");
-  EXPECT_EQ(findopta("separator", 3, 0), 5);
+  EXPECT_EQ(findopta(opts, "separator", 3, 0), 5);
   double v[5];
-  EXPECT_EQ(findoptv("vals", 4, v, 5, 0), 3);
+  EXPECT_EQ(findoptv(opts, "vals", 4, v, 5, 0), 3);
   EXPECT_EQ(v[2], 3);
   std::string w;
-  EXPECT_TRUE(findargn("title", 5, w, 100, 5));
+  EXPECT_TRUE(findargn(opts, "title", 5, w, 100, 5));
   EXPECT_EQ(w, "a b c");
 }
 
 TEST(Options, SavingWithReplace) {
   options("saving(out.dta, replace)");
   std::string f;
-  EXPECT_EQ(findusg(3, f, true), 2);
+  EXPECT_EQ(findusg(opts, 3, f, true), 2);
   EXPECT_EQ(f, "out.dta");
 }
 
 TEST(Options, TooManyOptions) {
-  cmdinit();
-  ps.opable = 0;
+  opts = ParseResult{};
   std::string many;
   for (int i = 0; i < 71; ++i) many += "o" + std::to_string(i) + " ";
   settok(many.c_str());
   std::string sink;
   out_set_capture(&sink);
-  EXPECT_EQ(proption(), 1003);
+  EXPECT_EQ(proption(opts), 1003);
   out_set_capture(nullptr);
 }
 

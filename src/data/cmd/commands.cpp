@@ -158,8 +158,8 @@ int set_maxvar(int) {
     }
   }
   ds.maxvar = static_cast<int>(std::min<long>(n, ds.syslrecl));
-  interp.conslen = static_cast<int>(33 * n + 216);
-  interp.macrolen = static_cast<int>(33 * n + 200);
+  interp.conslen = static_cast<int>(cmdline_len(n));
+  interp.macrolen = static_cast<int>(macro_len(n));
   interp.maxlrecl = static_cast<int>(12 * n);
   if (perm) spoutsml("({cmd:set maxvar} preference recorded)\n");
   return 0;
