@@ -672,10 +672,10 @@ program overlay
 	local T0 = `Ttitle' - 400 - 800 * `legrows' * ("`legpos'" == "top")
 	local B0 = 1700 + 1100 * (`"`xtitle'"' != "") + 800 * `legrows' * ("`legpos'" == "bottom") /*
 		*/ + 800 * (`"`note'"' != "")
-	local strip = cond("`by'" != "", 800, 0)
+	local strip = cond("`by'" != "", cond(`nrows' > 4, 600, 800), 0)
 	* panels stand apart by more than the widest x label
 	local gapx = cond(`G' > 1, max(1200, 600 + 330 * `xlen'), 0)
-	local gapy = cond(`G' > 1, 1500, 0)
+	local gapy = cond(`G' > 1, 500, 0)
 	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
 	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
 	if `cw' < 500 | `ch' < 500 {
@@ -731,7 +731,7 @@ program overlay
 		if `strip' {
 			gdi shadergb = 234 234 234
 			gdi rectangle `px0' `py1' `px1' `=`py1' + `strip''
-			gdi textsize = 8
+			gdi textsize = `=cond(`nrows' > 4, 7, 8)'
 			gdi texthalign = center
 			gdi textvalign = middle
 			gdi text `=round((`px0' + `px1') / 2)' `=`py1' + `strip' / 2' `g_lab`g''
@@ -739,7 +739,8 @@ program overlay
 		gdi linergb = 0 0 0
 		gdi line `px0' `py0' `px1' `py0'
 		gdi line `px0' `py0' `px0' `py1'
-		* ticks and their labels: x under every panel, y left of the first column
+		* ticks and their labels: x under the lowest panel of each column,
+		* where nothing is drawn below; y left of the first column
 		gdi textsize = 8
 		gdi texthalign = center
 		gdi textvalign = top
@@ -748,7 +749,9 @@ program overlay
 			local k = `k' + 1
 			local dx = round(`px0' + (cond("`xlog'" != "", ln(`t'), `t') - `lxlo') * `xb')
 			gdi line `dx' `py0' `dx' `=`py0' - 300'
-			gdi text `dx' `=`py0' - 450' `xlab`k''
+			if `g' + `ncols' > `G' {
+				gdi text `dx' `=`py0' - 450' `xlab`k''
+			}
 		}
 		gdi texthalign = right
 		gdi textvalign = middle
