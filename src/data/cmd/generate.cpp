@@ -425,8 +425,53 @@ void repl_one(int v, long o, double d, bool promote) {
   }
 }
 
+// Replaces the selected values of double variable v in lo..hi, counting
+// the changes; `helper` marks the second thread. 0 or 1 (Break).
+int repl_doubles(int v, const ExprProg& prog, long lo, long hi, long* changes, long* tomissing, bool helper) {
+  alignas(64) thread_local double vals[EXPR_BLOCK];
+  thread_local unsigned char sel[EXPR_BLOCK];
+  for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
+    long n = std::min(EXPR_BLOCK, hi - obs + 1);
+    if (helper ? stopflag != 0 : ds_pollbreak()) return 1;
+    selectblock(obs, n, sel);
+    evalnum_block(prog, obs, n, vals, sel);
+    unsigned char* const cells = colview(v).at(obs);
+    long ch = 0, tm = 0;
+    for (long i = 0; i < n; ++i) {
+      if (!sel[i]) continue;
+      double d = vals[i], old;
+      std::memcpy(&old, cells + i * 8, 8);
+      if (sameval(d, old)) continue;
+      std::memcpy(cells + i * 8, &d, 8);
+      ++ch;
+      tm += d >= misval;
+    }
+    *changes += ch;
+    *tomissing += tm;
+  }
+  return 0;
+}
+
 int repl_numeric(int v, const ExprProg& prog, bool promote) {
   expr_startrun(prog);
+  if (orderfree(prog) && vartype(v) == ST_DOUBLE && ds.nobs2 - ds.nobs1 + 1 >= PARGEN && threadsafe(prog) &&
+      (ex.ifpgm.empty() || threadsafe(ex.ifpgm))) {
+    // A double variable is never retyped: the two halves (meeting on a
+    // block boundary) are independent, and their counts add up.
+    const long lo = ds.nobs1, hi = ds.nobs2;
+    const long mid = lo + (hi - lo + 1) / 2 / EXPR_BLOCK * EXPR_BLOCK;
+    long ch1 = 0, tm1 = 0, ch2 = 0, tm2 = 0;
+    int rc2 = 0;
+    try {
+      std::thread t([&] { rc2 = repl_doubles(v, prog, mid, hi, &ch2, &tm2, true); });
+      const int rc1 = repl_doubles(v, prog, lo, mid - 1, &ch1, &tm1, false);
+      t.join();
+      gc.changes += ch1 + ch2;
+      gc.tomissing += tm1 + tm2;
+      return rc1 ? rc1 : rc2;
+    } catch (const std::system_error&) {  // no second thread: the loop below
+    }
+  }
   if (orderfree(prog)) {
     alignas(64) static double vals[EXPR_BLOCK];
     static unsigned char sel[EXPR_BLOCK];
