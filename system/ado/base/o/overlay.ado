@@ -4,7 +4,7 @@
 *                 linepattern(patterns) linewidth(#s) connect
 *                 (each list has one entry per y variable; the last entry serves the rest)
 *  graph options: title() subtitle() xtitle() ytitle() note() legend(off) nolegend
-*                 saving(filename[, replace]) name(name)
+*                 saving(filename[, replace]) name(name[, replace]) scheme(name)
 program overlay
 	version 9.2
 	local rest `"`0'"'
@@ -31,6 +31,34 @@ program overlay
 	if `np' == 0 {
 		di as err "nothing to draw; type (scatter y x) or (line y x)"
 		exit 198
+	}
+
+	* The look: colours, symbols, patterns, font and sizes of the scheme
+	* (scheme() may come with any plot's options or after them all).
+	local 0 `", `gopts'"'
+	syntax [, SCHeme(string) *]
+	forvalues i = 1/`np' {
+		local 0 `"`plot`i''"'
+		gettoken type 0 : 0
+		local sch0 `"`scheme'"'
+		syntax [anything] [if] [in] [, SCHeme(string) *]
+		if `"`scheme'"' == "" {
+			local scheme `"`sch0'"'
+		}
+	}
+	_gscheme, scheme(`scheme')
+	local sc_nser = r(nseries)
+	forvalues k = 1/`sc_nser' {
+		local sc_col`k' `"`r(color`k')'"'
+		local sc_sym`k' `r(symbol`k')'
+		local sc_pat`k' `r(pattern`k')'
+	}
+	foreach v in background plotregion foreground textcolor grid font {
+		local sc_`v' `"`r(`v')'"'
+	}
+	foreach v in linewidth markersize gridwidth axiswidth size_title size_subtitle /*
+		*/ size_axistitle size_ticklabel size_legend size_note {
+		local sc_`v' = r(`v')
 	}
 
 	* Each plot: its series set and one series per y variable.
@@ -99,23 +127,21 @@ program overlay
 			local s_y`ns' `j'
 			local s_type`ns' `type'
 			local s_conn`ns' = "`type'" == "line" | "`connect'" != ""
-			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "line", "none", "circle")'
+			local sk = mod(`ns' - 1, `sc_nser') + 1
+			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "line", "none", "`sc_sym`sk''")'
 			local s_sym`ns' `"`entry'"'
 			_ovl_entry `"`size'"' `j' 1
-			local s_msize`ns' `entry'
-			_ovl_entry `"`linewidth'"' `j' 1.6
+			local s_msize`ns' = `entry' * `sc_markersize'
+			_ovl_entry `"`linewidth'"' `j' `sc_linewidth'
 			local s_lw`ns' `entry'
-			_ovl_entry `"`linepattern'"' `j' solid
+			_ovl_entry `"`linepattern'"' `j' `sc_pat`sk''
 			local s_lpat`ns' `"`entry'"'
-			local pal : word `ns' of navy maroon forest_green dkorange teal cranberry lavender khaki
-			if "`pal'" == "" {
-				local pal black
-			}
-			_ovl_entry `"`color'"' `j' `pal'
-			_ovl_rgb `"`entry'"' `pal'
+			local pal `"`sc_col`sk''"'
+			_ovl_entry `"`color'"' `j' ""
+			_ovl_rgb `"`entry'"' `"`pal'"'
 			local s_mrgb`ns' `rgb'
-			_ovl_entry `"`linecolor'"' `j' `pal'
-			_ovl_rgb `"`entry'"' `pal'
+			_ovl_entry `"`linecolor'"' `j' ""
+			_ovl_rgb `"`entry'"' `"`pal'"'
 			local s_lrgb`ns' `rgb'
 			local lab : variable label `yv'
 			if `"`lab'"' == "" {
@@ -128,7 +154,7 @@ program overlay
 	* Graph options (those given inside a plot count too).
 	local 0 `", `gopts'"'
 	syntax [, TItle(string) SUBtitle(string) XTItle(string) YTItle(string) NOTE(string) /*
-		*/ LEGend(string) NOLEGend SAVing(string) NAME(string)]
+		*/ LEGend(string) NOLEGend SAVing(string) NAME(string) SCHeme(string)]
 	if `"`xtitle'"' == "" {
 		local xtitle : variable label `xvfirst'
 		if `"`xtitle'"' == "" {
@@ -173,94 +199,139 @@ program overlay
 	local yv1 : word 1 of `yvall'
 	local yfmt : format `yv1'
 
-	* The y labels first: the left margin is as wide as the longest.
-	local ylen 1
+	* Tick labels in the variables' display formats, and the legend's texts.
+	local ylabs
 	forvalues k = 1/`yn' {
 		local t = `ylo' + (`k' - 1) * `yd'
 		local lab : display `yfmt' `t'
 		local lab = trim(`"`lab'"')
 		local ylab`k' `"`lab'"'
-		local ylen = max(`ylen', length(`"`lab'"'))
+		local ylabs `"`ylabs' `"`lab'"'"'
+	}
+	local xlabs
+	forvalues k = 1/`xn' {
+		local t = `xlo' + (`k' - 1) * `xd'
+		local lab : display `xfmt' `t'
+		local lab = trim(`"`lab'"')
+		local xlab`k' `"`lab'"'
+		local xlabs `"`xlabs' `"`lab'"'"'
+	}
+	local leglabs
+	local keyh 0
+	if `showleg' {
+		forvalues s = 1/`ns' {
+			local leglabs `"`leglabs' `"`s_lab`s''"'"'
+			local keyh = max(`keyh', 420 * `s_msize`s'')
+		}
 	}
 
-	* Layout in device units: a 6 by 4 inch page is 32000 by 21333.
-	local W 32000
-	local H 21333
-	local px0 = 1000 + 380 * `ylen' + 1300 * (`"`ytitle'"' != "")
-	local px1 = `W' - 900
-	local py1 = `H' - 1300 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
-	local py0 = 1700 + 1100 * (`"`xtitle'"' != "") + 1300 * `showleg' + 800 * (`"`note'"' != "")
+	* Where everything goes, from the texts measured in the scheme's font.
+	_glayout, title(`"`title'"') subtitle(`"`subtitle'"') xtitle(`"`xtitle'"') /*
+		*/ ytitle(`"`ytitle'"') note(`"`note'"') xlabels(`xlabs') ylabels(`ylabs') /*
+		*/ legend(`leglabs') keyheight(`keyh') scheme(`scheme')
+	foreach v in px0 px1 py0 py1 xangle xstep ystep xlab_y ylab_x tick title_x title_y /*
+		*/ subtitle_y note_x note_y xtitle_y ytitle_x title_size subtitle_size note_size /*
+		*/ xtitle_size ytitle_size {
+		local L_`v' = r(`v')
+	}
+	forvalues s = 1/`ns' {
+		local L_legx`s' = r(legx`s')
+		local L_legy`s' = r(legy`s')
+	}
+	local px0 = round(`L_px0')
+	local px1 = round(`L_px1')
+	local py0 = round(`L_py0')
+	local py1 = round(`L_py1')
 	local xb = (`px1' - `px0') / (`xhi' - `xlo')
 	local yb = (`py1' - `py0') / (`yhi' - `ylo')
 
-	if "`name'" != "" {
+	if `"`name'"' != "" {
 		_gph name `name'
 	}
-	gdi init 6 4 255 255 255
-	gdi textrgb = 0 0 0
-	gdi textsize = 9
+	gdi init 6 4 `sc_background'
+	gdi textfont = `sc_font'
+	gdi textrgb = `sc_textcolor'
+	gdi textsize = `sc_size_axistitle'
 	* plot region, grid and frame
-	gdi linergb = 220 220 220
-	gdi gm_linewidth = 1
-	gdi shadergb = 255 255 255
+	gdi linergb = `sc_plotregion'
+	gdi gm_linewidth = 0
+	gdi shadergb = `sc_plotregion'
 	gdi shadepattern = pattern1
 	gdi rectangle `px0' `py0' `px1' `py1'
-	forvalues k = 1/`yn' {
-		local t = `ylo' + (`k' - 1) * `yd'
-		local dy = round(`py0' + (`t' - `ylo') * `yb')
-		gdi line `px0' `dy' `px1' `dy'
+	if `"`sc_grid'"' != "" {
+		gdi linergb = `sc_grid'
+		gdi gm_linewidth = `sc_gridwidth'
+		forvalues k = 1/`yn' {
+			local t = `ylo' + (`k' - 1) * `yd'
+			local dy = round(`py0' + (`t' - `ylo') * `yb')
+			gdi line `px0' `dy' `px1' `dy'
+		}
 	}
-	gdi linergb = 0 0 0
+	gdi linergb = `sc_foreground'
+	gdi gm_linewidth = `sc_axiswidth'
 	gdi line `px0' `py0' `px1' `py0'
 	gdi line `px0' `py0' `px0' `py1'
-	* ticks and their labels
-	gdi textsize = 8
-	gdi texthalign = center
-	gdi textvalign = top
+	* ticks and their labels: x labels turned or thinned when they would touch
+	gdi textsize = `sc_size_ticklabel'
+	if `L_xangle' {
+		gdi textangle = `L_xangle'
+		gdi texthalign = right
+		gdi textvalign = middle
+	}
+	else {
+		gdi texthalign = center
+		gdi textvalign = top
+	}
+	local ty = round(`L_xlab_y')
+	local tl = round(`L_tick')
 	forvalues k = 1/`xn' {
 		local t = `xlo' + (`k' - 1) * `xd'
 		local dx = round(`px0' + (`t' - `xlo') * `xb')
-		gdi line `dx' `py0' `dx' `=`py0' - 300'
-		local lab : display `xfmt' `t'
-		local lab = trim(`"`lab'"')
-		gdi text `dx' `=`py0' - 450' `lab'
+		gdi line `dx' `py0' `dx' `=`py0' - `tl''
+		if mod(`k' - 1, `L_xstep') == 0 {
+			gdi text `dx' `ty' `xlab`k''
+		}
 	}
+	gdi textangle = 0
 	gdi texthalign = right
 	gdi textvalign = middle
+	local tx = round(`L_ylab_x')
 	forvalues k = 1/`yn' {
 		local t = `ylo' + (`k' - 1) * `yd'
 		local dy = round(`py0' + (`t' - `ylo') * `yb')
-		gdi line `px0' `dy' `=`px0' - 300' `dy'
-		gdi text `=`px0' - 450' `dy' `ylab`k''
+		gdi line `px0' `dy' `=`px0' - `tl'' `dy'
+		if mod(`k' - 1, `L_ystep') == 0 {
+			gdi text `tx' `dy' `ylab`k''
+		}
 	}
 	* titles
 	gdi texthalign = center
 	gdi textvalign = baseline
-	local cx = round((`px0' + `px1') / 2)
 	if `"`title'"' != "" {
-		gdi textsize = 12
-		gdi text `cx' `=`H' - 1500' `title'
+		gdi textsize = `L_title_size'
+		gdi text `=round(`L_title_x')' `=round(`L_title_y')' `title'
 	}
 	if `"`subtitle'"' != "" {
-		gdi textsize = 10
-		gdi text `cx' `=`H' - 1500 - 1000 * (`"`title'"' != "")' `subtitle'
+		gdi textsize = `L_subtitle_size'
+		gdi text `=round(`L_title_x')' `=round(`L_subtitle_y')' `subtitle'
 	}
-	gdi textsize = 9
+	local cx = round((`px0' + `px1') / 2)
 	if `"`xtitle'"' != "" {
-		gdi text `cx' `=`py0' - 1900' `xtitle'
+		gdi textsize = `L_xtitle_size'
+		gdi text `=round(`L_title_x')' `=round(`L_xtitle_y')' `xtitle'
 	}
 	if `"`ytitle'"' != "" {
+		gdi textsize = `L_ytitle_size'
 		gdi textangle = 90
 		gdi textvalign = top
-		gdi text 500 `=round((`py0' + `py1') / 2)' `ytitle'
+		gdi text `=round(`L_ytitle_x')' `=round((`py0' + `py1') / 2)' `ytitle'
 		gdi textangle = 0
 		gdi textvalign = baseline
 	}
 	if `"`note'"' != "" {
-		gdi textsize = 7
+		gdi textsize = `L_note_size'
 		gdi texthalign = left
-		gdi text 500 400 `note'
-		gdi textsize = 9
+		gdi text `=round(`L_note_x')' `=round(`L_note_y')' `note'
 	}
 
 	* the series, in data units
@@ -290,15 +361,14 @@ program overlay
 	gdi yalpha = 0
 	gdi ybeta = 1
 
-	* legend: one key per series along the bottom
+	* legend: one key per series along the bottom, in as many rows as it needs
 	if `showleg' {
-		local ky = 700 + 800 * (`"`note'"' != "")
-		local slot = round((`W' - 2000) / `ns')
-		gdi textsize = 8
+		gdi textsize = `sc_size_legend'
 		gdi texthalign = left
 		gdi textvalign = middle
 		forvalues s = 1/`ns' {
-			local kx = 1000 + (`s' - 1) * `slot'
+			local kx = round(`L_legx`s'')
+			local ky = round(`L_legy`s'')
 			if `s_conn`s'' {
 				gdi linergb = `s_lrgb`s''
 				gdi gm_linewidth = `s_lw`s''
