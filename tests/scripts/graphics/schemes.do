@@ -76,3 +76,21 @@ scatter y t, name(long)
 graph export long.svg
 shell /usr/bin/python3 svgcheck.py long.svg > out.txt
 type out.txt
+* labels too long to sit side by side: turned 45 degrees when that fits,
+* else only every second (third, ...) one shown; clear of each other either way
+gen double u = 1000000000 + _n * 1000
+format u %15.0fc
+scatter y u, scheme(slides) name(turned)
+graph export turned.svg
+shell /usr/bin/python3 svgcheck.py turned.svg --texts | grep -c "^'1,000,0" > out.txt
+shell /usr/bin/python3 svgcheck.py turned.svg | head -1 >> out.txt
+shell grep -c 'rotate(-45' turned.svg >> out.txt
+type out.txt
+gen double v = 1e12 + _n * 1e10
+format v %22.2fc
+scatter y v, scheme(slides) name(thinned)
+graph export thinned.svg
+shell /usr/bin/python3 svgcheck.py thinned.svg --texts | grep -c "^'1,...,...,...,...\.00'" > out.txt
+shell /usr/bin/python3 svgcheck.py thinned.svg | head -1 >> out.txt
+shell grep -c 'rotate(' thinned.svg >> out.txt
+type out.txt

@@ -84,11 +84,11 @@ program _glayout, rclass
 		local ybot = `ybot' + `fit_a' + `fit_d' + `gap'
 	}
 
-	* the y title along the left edge, turned 90 degrees
+	* the y title along the left edge, turned 90 degrees (its strip's width
+	* now; its size once the plot region, which it is centred on, is known)
 	local left = `ml'
 	if `"`ytitle'"' != "" {
-		_glayout_fit `"`ytitle'"' `sz_axistitle' `=`ytop' - `ybot'' `"`scheme'"'
-		local ytitle_size = `fit_size'
+		_glayout_fit `"`ytitle'"' `sz_axistitle' 1e9 `"`scheme'"'
 		local ytitle_x = `ml' + 0.2 * `fit_a'
 		local left = `ml' + `fit_a' + `fit_d' + `gap'
 	}
@@ -135,6 +135,11 @@ program _glayout, rclass
 	local py1 = `ytop' - `th' / 2
 	local spy = cond(`nyl' > 1, (`py1' - `py0') / (`nyl' - 1), 1e9)
 	local ystep = max(1, ceil((`th' + `gap' / 2) / `spy'))
+	if `"`ytitle'"' != "" {
+		local mid = (`py0' + `py1') / 2
+		_glayout_fit `"`ytitle'"' `sz_axistitle' `=2 * min(`mid' - `ybot', `ytop' - `mid')' `"`scheme'"'
+		local ytitle_size = `fit_size'
+	}
 
 	foreach v in px0 px1 py0 py1 xangle xstep ystep nleg title_x {
 		return scalar `v' = ``v''
