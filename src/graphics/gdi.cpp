@@ -116,6 +116,74 @@ int nograph() {
 }
 
 // ---------------------------------------------------------------------------
+// Clipping.
+
+// The clip rectangle of the series family, in device units: graph programs
+// set it to the plot region so that data outside an axis range, or a value a
+// log scale cannot show, never reaches the display list. It is state of the
+// drawing program, not a register: the stream holds only the clipped records.
+struct Clip {
+  bool on = false;
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool inside(double x, double y) const {
+    return !on || (x >= x0 - 0.5 && x <= x1 + 0.5 && y >= y0 - 0.5 && y <= y1 + 0.5);
+  }
+};
+Clip clip;
+
+// Clips the segment a-b to the rectangle (Liang-Barsky); false when nothing is left.
+bool clipseg(double& ax, double& ay, double& bx, double& by) {
+  if (!clip.on) return true;
+  double t0 = 0, t1 = 1;
+  const double dx = bx - ax, dy = by - ay;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {ax - clip.x0, clip.x1 - ax, ay - clip.y0, clip.y1 - ay};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) t0 = std::max(t0, t);
+    else t1 = std::min(t1, t);
+    if (t0 > t1) return false;
+  }
+  const double sx = ax, sy = ay;
+  ax = sx + t0 * dx, ay = sy + t0 * dy;
+  bx = sx + t1 * dx, by = sy + t1 * dy;
+  return true;
+}
+
+// Clips a closed polygon to the rectangle (Sutherland-Hodgman), in place.
+void clippoly(std::vector<double>& xs, std::vector<double>& ys) {
+  if (!clip.on) return;
+  for (int edge = 0; edge < 4 && !xs.empty(); ++edge) {
+    auto in = [&](double x, double y) {
+      return edge == 0 ? x >= clip.x0 : edge == 1 ? x <= clip.x1 : edge == 2 ? y >= clip.y0 : y <= clip.y1;
+    };
+    auto cross = [&](double ax, double ay, double bx, double by, double* cx, double* cy) {
+      const double lim = edge == 0 ? clip.x0 : edge == 1 ? clip.x1 : edge == 2 ? clip.y0 : clip.y1;
+      const double t = edge < 2 ? (lim - ax) / (bx - ax) : (lim - ay) / (by - ay);
+      *cx = edge < 2 ? lim : ax + t * (bx - ax);
+      *cy = edge < 2 ? ay + t * (by - ay) : lim;
+    };
+    std::vector<double> ox, oy;
+    const size_t n = xs.size();
+    for (size_t i = 0; i < n; ++i) {
+      const size_t j = (i + 1) % n;
+      const bool ai = in(xs[i], ys[i]), bi = in(xs[j], ys[j]);
+      double cx, cy;
+      if (ai) ox.push_back(xs[i]), oy.push_back(ys[i]);
+      if (ai != bi) {
+        cross(xs[i], ys[i], xs[j], ys[j], &cx, &cy);
+        ox.push_back(cx), oy.push_back(cy);
+      }
+    }
+    xs.swap(ox), ys.swap(oy);
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Subcommands.
 
 // init width height r g b [, usepens live]
@@ -141,6 +209,7 @@ int gdi_init(Scan& a) {
   for (int i = 0; i < 3; ++i)
     if (int rc = inrange(v[2 + i], 0, 255, cn[i])) return rc;
   gr.cur.record = gr.cur.maybedraw = true;
+  clip.on = false;
   if (gr.mode != 2 || gr.curname.empty()) gr.curname = "Graph";
   gr.gdl = gr_graph(gr.curname, true);
   if (gdl_init_renderers()) return 1;
@@ -264,13 +333,16 @@ struct Jitter {
   }
 };
 
-// set xvar yvar [extra] with the variables numbered from 1.
-int setargs(Scan& a, int nv, int* set, int* vars) {
+// set var... num... with the variables numbered from 1: nv variables, then
+// nnum numbers (missing allowed) into nums.
+int seriesargs(Scan& a, int nv, int nnum, int* set, int* vars, double* nums) {
   double v[4];
   for (int i = 0; i < nv + 1; ++i) {
     if (int rc = number(a, v + i, "serset and variable numbers")) return rc;
     if (v[i] >= misval || v[i] != std::floor(v[i]) || std::fabs(v[i]) > 1e6) return invalid("serset");
   }
+  for (int i = 0; i < nnum; ++i)
+    if (int rc = number(a, nums + i, "numbers")) return rc;
   if (int rc = rest(a)) return rc;
   *set = static_cast<int>(v[0]);
   for (int i = 0; i < nv; ++i) vars[i] = static_cast<int>(v[i + 1]);
@@ -281,20 +353,108 @@ int setargs(Scan& a, int nv, int* set, int* vars) {
   return 0;
 }
 
-// Device position of observation i, with jitter; false when x or y is missing.
-bool devpoint(int xj, int yj, long i, Jitter* jit, int* dx, int* dy) {
-  double x = serset_data(xj, i), y = serset_data(yj, i);
-  if (x >= misval || y >= misval) return false;
-  double fx = gr.cur.xbeta * xform(x, gr.cur.xtrans) + gr.cur.xalpha;
-  double fy = gr.cur.ybeta * xform(y, gr.cur.ytrans) + gr.cur.yalpha;
+// set xvar yvar [extra] with the variables numbered from 1.
+int setargs(Scan& a, int nv, int* set, int* vars) { return seriesargs(a, nv, 0, set, vars, nullptr); }
+
+// Device position of a value before rounding; false when it is missing, or
+// when clipping is on and a log scale cannot show it.
+bool devx(double x, double* fx) {
+  if (x >= misval || (clip.on && gr.cur.xtrans == 2 && !(x > 0))) return false;
+  *fx = gr.cur.xbeta * xform(x, gr.cur.xtrans) + gr.cur.xalpha;
+  return true;
+}
+bool devy(double y, double* fy) {
+  if (y >= misval || (clip.on && gr.cur.ytrans == 2 && !(y > 0))) return false;
+  *fy = gr.cur.ybeta * xform(y, gr.cur.ytrans) + gr.cur.yalpha;
+  return true;
+}
+
+// Unrounded device position of observation i, with jitter; false when x or y
+// is missing.
+bool devpointf(int xj, int yj, long i, Jitter* jit, double* fx, double* fy) {
+  if (!devx(serset_data(xj, i), fx) || !devy(serset_data(yj, i), fy)) return false;
   if (jit) {
     double j = gr.cur.jitter * gr.cur.gbeta;
-    fx += j * jit->next();
-    fy += j * jit->next();
+    *fx += j * jit->next();
+    *fy += j * jit->next();
   }
+  return true;
+}
+
+// Device position of observation i, with jitter; false when x or y is missing
+// or the point lies outside the clip rectangle.
+bool devpoint(int xj, int yj, long i, Jitter* jit, int* dx, int* dy) {
+  double fx, fy;
+  if (!devpointf(xj, yj, i, jit, &fx, &fy) || !clip.inside(fx, fy)) return false;
   *dx = dev16(fx);
   *dy = dev16(fy);
   return true;
+}
+
+// A connected line drawn through clipped segments: the pen moves only where
+// a segment does not start where the last one ended.
+struct ClipPen {
+  bool down = false;
+  int px = 0, py = 0;
+  int seg(double ax, double ay, double bx, double by) {
+    if (!clipseg(ax, ay, bx, by)) {
+      down = false;
+      return 0;
+    }
+    const int sx = dev16(ax), sy = dev16(ay), ex = dev16(bx), ey = dev16(by);
+    int rc = 0;
+    if (!down || sx != px || sy != py) rc = gdl_op2(OP_MOVETO, sx, sy);
+    if (!rc) rc = gdl_op2(OP_LINETO, ex, ey);
+    down = true, px = ex, py = ey;
+    return rc;
+  }
+};
+
+// The connected line of the series family with clipping on.
+int clipline(int xj, int yj, long n, Jitter* jp) {
+  ClipPen pen;
+  bool have = false;
+  double lx = 0, ly = 0;
+  int rc = 0;
+  for (long i = 0; i < n && !rc; ++i) {
+    if ((i & 0xffff) == 0xffff && stopflag) return 1;
+    double fx, fy;
+    if (!devpointf(xj, yj, i, jp, &fx, &fy)) {
+      if (!gr.cur.connectmiss) have = false;
+      continue;
+    }
+    if (have) {
+      if (gr.cur.connect == 4 && fx < lx) {
+        pen.down = false;
+      } else if (gr.cur.connect == 2) {
+        rc = pen.seg(lx, ly, fx, ly);
+        if (!rc) rc = pen.seg(fx, ly, fx, fy);
+      } else if (gr.cur.connect == 3) {
+        rc = pen.seg(lx, ly, lx, fy);
+        if (!rc) rc = pen.seg(lx, fy, fx, fy);
+      } else {
+        rc = pen.seg(lx, ly, fx, fy);
+      }
+    } else if (clip.inside(fx, fy)) {
+      // a run of one point still shows where it is
+      pen.down = false;
+    }
+    lx = fx, ly = fy, have = true;
+  }
+  return rc;
+}
+
+// Emits a filled polygon (shade registers) given in unrounded device units.
+int polygon(std::vector<double>& xs, std::vector<double>& ys) {
+  clippoly(xs, ys);
+  if (xs.size() < 3) return 0;
+  int rc = gdl_op0(OP_POLYBEGIN);
+  if (!rc) rc = gdl_op2(OP_MOVETO, dev16(xs[0]), dev16(ys[0]));
+  for (size_t i = 1; i < xs.size() && !rc; ++i) rc = gdl_op2(OP_LINETO, dev16(xs[i]), dev16(ys[i]));
+  if (!rc) rc = gdl_op2(OP_LINETO, dev16(xs[0]), dev16(ys[0]));
+  gr.polyopen = false;
+  if (!rc) rc = gdl_op0(OP_POLYEND);
+  return rc;
 }
 
 // kind: 0 points, 1 connected line, 2 values, 3 labels, 4 weights.
@@ -320,6 +480,11 @@ int gdi_scatter(Scan& a, int kind) {
       double w = serset_data(wj, i);
       if (w < misval && std::fabs(w) > wmax) wmax = std::fabs(w);
     }
+  }
+  if (kind == 1 && clip.on) {
+    rc = clipline(xj, yj, n, jp);
+    serset_return(saved);
+    return rc;
   }
   bool pendown = false;
   int lastx = 0, lasty = 0;
@@ -384,6 +549,144 @@ int gdi_scatter(Scan& a, int kind) {
   }
   serset_return(saved);
   return rc;
+}
+
+// kind 0, gdi scatterband set xvar lovar hivar: the region between two series
+// filled with the shade. kind 1, gdi scatterarea set xvar yvar base: the
+// region between a series and the constant base. A missing value ends one
+// region; the next begins at the following point.
+int gdi_band(Scan& a, int kind) {
+  int set = 0, vars[3] = {};
+  double base = 0;
+  if (int rc = nograph()) return rc;
+  int saved = serset_borrow();
+  int rc = seriesargs(a, kind == 0 ? 3 : 2, kind == 0 ? 0 : 1, &set, vars, &base);
+  double fbase = 0;
+  if (!rc && kind == 1 && !devy(base, &fbase)) rc = errmsgf(RC_SYNTAX, "base %s cannot be drawn\n", "value");
+  if (rc) {
+    serset_return(saved);
+    return rc;
+  }
+  const long n = serset_no();
+  std::vector<double> xs, lo, hi;
+  auto emit = [&]() {
+    int r = 0;
+    if (xs.size() >= 2) {
+      std::vector<double> px(xs), py(hi);
+      for (size_t i = xs.size(); i-- > 0;) px.push_back(xs[i]), py.push_back(lo[i]);
+      r = polygon(px, py);
+    }
+    xs.clear(), lo.clear(), hi.clear();
+    return r;
+  };
+  for (long i = 0; i < n && !rc; ++i) {
+    if ((i & 0xffff) == 0xffff && stopflag) {
+      rc = 1;
+      break;
+    }
+    double fx, fl = fbase, fh;
+    const bool ok = devx(serset_data(vars[0] - 1, i), &fx) && devy(serset_data(vars[1] - 1, i), &fh) &&
+                    (kind == 1 || devy(serset_data(vars[2] - 1, i), &fl));
+    if (!ok) {
+      rc = emit();
+      continue;
+    }
+    xs.push_back(fx), lo.push_back(fl), hi.push_back(fh);
+  }
+  if (!rc) rc = emit();
+  serset_return(saved);
+  return rc;
+}
+
+// gdi scatterbar set xvar yvar base width: one shaded rectangle per
+// observation from base to y, width in x units centred on x.
+int gdi_bar(Scan& a) {
+  int set = 0, vars[3] = {};
+  double num[2] = {};
+  if (int rc = nograph()) return rc;
+  int saved = serset_borrow();
+  int rc = seriesargs(a, 2, 2, &set, vars, num);
+  if (!rc && !(num[1] > 0 && num[1] < misval)) rc = errmsgf(RC_SYNTAX, "bar width must be above 0\n");
+  double fb = 0;
+  if (!rc && !devy(num[0], &fb)) rc = errmsgf(RC_SYNTAX, "base %s cannot be drawn\n", "value");
+  if (rc) {
+    serset_return(saved);
+    return rc;
+  }
+  const long n = serset_no();
+  for (long i = 0; i < n && !rc; ++i) {
+    if ((i & 0xffff) == 0xffff && stopflag) {
+      rc = 1;
+      break;
+    }
+    const double x = serset_data(vars[0] - 1, i);
+    double x0, x1, fy;
+    if (x >= misval || !devx(x - num[1] / 2, &x0) || !devx(x + num[1] / 2, &x1) ||
+        !devy(serset_data(vars[1] - 1, i), &fy))
+      continue;
+    double y0 = std::min(fb, fy), y1 = std::max(fb, fy);
+    if (x0 > x1) std::swap(x0, x1);
+    if (clip.on) {
+      x0 = std::max(x0, clip.x0), x1 = std::min(x1, clip.x1);
+      y0 = std::max(y0, clip.y0), y1 = std::min(y1, clip.y1);
+      if (x0 > x1 || y0 > y1) continue;
+    }
+    rc = gdl_op4(OP_RECT, dev16(x0), dev16(y0), dev16(x1), dev16(y1));
+  }
+  serset_return(saved);
+  return rc;
+}
+
+// gdi scatterrcap set xvar lovar hivar capwidth: one line per observation
+// from lo to hi at x, with caps capwidth graph units wide at both ends.
+int gdi_rcap(Scan& a) {
+  int set = 0, vars[3] = {};
+  double cap = 0;
+  if (int rc = nograph()) return rc;
+  int saved = serset_borrow();
+  int rc = seriesargs(a, 3, 1, &set, vars, &cap);
+  if (rc) {
+    serset_return(saved);
+    return rc;
+  }
+  const double half = cap < misval && cap > 0 ? gr.cur.gbeta * cap / 2 : 0;
+  const long n = serset_no();
+  for (long i = 0; i < n && !rc; ++i) {
+    if ((i & 0xffff) == 0xffff && stopflag) {
+      rc = 1;
+      break;
+    }
+    double fx, fl, fh;
+    if (!devx(serset_data(vars[0] - 1, i), &fx) || !devy(serset_data(vars[1] - 1, i), &fl) ||
+        !devy(serset_data(vars[2] - 1, i), &fh))
+      continue;
+    ClipPen pen;
+    rc = pen.seg(fx, fl, fx, fh);
+    for (double fy : {fl, fh}) {
+      if (rc || half <= 0 || !clip.inside(fx, fy)) continue;
+      pen.down = false;
+      rc = pen.seg(fx - half, fy, fx + half, fy);
+    }
+  }
+  serset_return(saved);
+  return rc;
+}
+
+// gdi clip x0 y0 x1 y1 (device units) limits the series family to the
+// rectangle; gdi clip alone lifts the limit.
+int gdi_clip(Scan& a) {
+  if (a.atend()) {
+    clip.on = false;
+    return 0;
+  }
+  double v[4];
+  if (int rc = numbers(a, v, 4, "clip rectangle")) return rc;
+  if (int rc = rest(a)) return rc;
+  if (anymiss(v, 4)) return errmsgf(RC_SYNTAX, "clip rectangle may not be missing\n");
+  clip.on = true;
+  clip.x0 = std::min(v[0], v[2]), clip.x1 = std::max(v[0], v[2]);
+  clip.y0 = std::min(v[1], v[3]), clip.y1 = std::max(v[1], v[3]);
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -636,6 +939,11 @@ int cmd_gdi(int) {
   if (is("scattervalue", 8)) return gdi_scatter(a, 2);
   if (is("scatterlabel", 10)) return gdi_scatter(a, 3);
   if (is("scatterweight", 10)) return gdi_scatter(a, 4);
+  if (is("scatterband")) return gdi_band(a, 0);
+  if (is("scatterarea")) return gdi_band(a, 1);
+  if (is("scatterbar")) return gdi_bar(a);
+  if (is("scatterrcap")) return gdi_rcap(a);
+  if (is("clip")) return gdi_clip(a);
   if (is("pieslice")) {
     if ((rc = coords(a, v, 5, &skip)) || skip) return rc;
     return gdl_pie(xpos(v[0]), ypos(v[1]), xsz(v[2]), v[3], v[4]);

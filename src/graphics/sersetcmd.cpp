@@ -245,8 +245,9 @@ int ss_drop() {
   return 0;
 }
 
-// serset summarize [#]: the minimum and maximum of each variable, or of one
-// (numbered from 1) with r(min) and r(max).
+// serset summarize [# [positive]]: the minimum and maximum of each variable,
+// or of one (numbered from 1) with r(min) and r(max); `positive` counts only
+// values above 0, as a log scale needs.
 int ss_summarize() {
   if (int rc = needcur()) return rc;
   Serset& s = *serset_cur();
@@ -254,9 +255,22 @@ int ss_summarize() {
   if (*w) {
     int j = 0;
     if (int rc = intarg(w, &j)) return rc;
+    const std::string opt = gettok(prsestd);
+    if (!opt.empty() && opt != "positive") return notalow(opt.c_str());
     if (int rc = restempty()) return rc;
     if (j < 1 || j > s.k) return errmsgf(RC_NOTFOUND, "variable %d not found in serset\n", j);
-    serset_postminmax(s.mins[j - 1], s.maxs[j - 1], s.n);
+    if (opt.empty() || isstrtype(s.types[j - 1])) {
+      serset_postminmax(s.mins[j - 1], s.maxs[j - 1], s.n);
+      return 0;
+    }
+    double lo = misval, hi = misval;
+    for (long i = 0; i < s.n; ++i) {
+      const double v = serset_data(j - 1, i);
+      if (!(v > 0) || v >= misval) continue;
+      lo = lo < misval ? std::min(lo, v) : v;
+      hi = hi < misval ? std::max(hi, v) : v;
+    }
+    serset_postminmax(lo, hi, s.n);
     return 0;
   }
   spout21("    Variable |   Obs         Min         Max\n");

@@ -263,7 +263,7 @@ int cmd_collapse(int) {
       const int v = static_cast<int>(j) + 1;
       for (int g = 0; g < ng; ++g) {
         if (isstrtype(vartype(v)))
-          sstore(v, g + 1, bys[j][static_cast<size_t>(g)].c_str());
+          safe_sstore(v, g + 1, bys[j][static_cast<size_t>(g)].c_str());
         else
           store(v, g + 1, byn[j][static_cast<size_t>(g)]);
       }

@@ -3,7 +3,6 @@
 // differences, in-place transposes and diagonals, selection, externals
 // (global objects by name), timers and a few constants of the machine.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -18,6 +17,7 @@
 #include "data/varlist.h"
 #include "vemo/lib.h"
 #include "output/rc.h"
+#include "platform/timers.h"
 
 using namespace vlib;
 
@@ -729,53 +729,36 @@ bool b_direxternal(int n) {
   return ret(n, res);
 }
 
-// Timers 1 to 100: running time and the number of times each was started.
-struct Timer {
-  double total = 0, start = 0;
-  double count = 0;
-  bool on = false;
-};
-Timer timers[101];
-
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
+// Timers 1 to 100, shared with the `timer` command: running time and the
+// number of times each was started.
 bool timerarg(int n, int* t) {
   if (!needrealscalar(arg(n, 0))) return false;
   const double x = arg(n, 0)->re()[0];
-  if (!(x >= 1 && x <= 100)) return vmerr(RC_VM_RANGE);
+  if (!(x >= 1 && x <= TIMER_COUNT)) return vmerr(RC_VM_RANGE);
   *t = static_cast<int>(x);
   return true;
 }
 
 bool b_timer_clear(int n) {
   if (n == 0) {
-    for (Timer& t : timers) t = Timer{};
+    timer_clear_all();
     return retvoid(n);
   }
   int t = 0;
   if (!timerarg(n, &t)) return false;
-  timers[t] = Timer{};
+  timer_clear_one(t);
   return retvoid(n);
 }
 bool b_timer_on(int n) {
   int t = 0;
   if (!timerarg(n, &t)) return false;
-  if (!timers[t].on) {
-    timers[t].on = true;
-    timers[t].start = now();
-    timers[t].count += 1;
-  }
+  timer_start(t);
   return retvoid(n);
 }
 bool b_timer_off(int n) {
   int t = 0;
   if (!timerarg(n, &t)) return false;
-  if (timers[t].on) {
-    timers[t].on = false;
-    timers[t].total += now() - timers[t].start;
-  }
+  timer_stop(t);
   return retvoid(n);
 }
 bool b_timer_value(int n) {
@@ -783,8 +766,8 @@ bool b_timer_value(int n) {
   if (!timerarg(n, &t)) return false;
   Mat* res = mkmat(nullptr, ET_REAL, 1, 2);
   if (!res) return false;
-  res->re()[0] = timers[t].total + (timers[t].on ? now() - timers[t].start : 0);
-  res->re()[1] = timers[t].count;
+  res->re()[0] = timer_seconds(t);
+  res->re()[1] = timers.count[t];
   return ret(n, res);
 }
 

@@ -54,4 +54,8 @@ void about_querygroup() {
   for (const auto& [name, value] : plat_libraries()) row(name, value);
 }
 
-void platform_bindcommands() { cmdbind("about", cmd_about); }
+void timer_bindcommand();
+void platform_bindcommands() {
+  cmdbind("about", cmd_about);
+  timer_bindcommand();
+}

@@ -36,7 +36,7 @@ graph dump, nohex
 * errors
 cap noi overlay
 di _rc
-cap noi overlay (bar y x)
+cap noi overlay (pie y x)
 di _rc
 cap noi overlay y x
 di _rc

@@ -144,6 +144,15 @@ program _glayout, rclass
 	foreach v in px0 px1 py0 py1 xangle xstep ystep nleg title_x {
 		return scalar `v' = ``v''
 	}
+	* what a caller drawing several panels needs to place their labels
+	return scalar th = `th'
+	return scalar xlw = `xlw'
+	return scalar xw1 = `xw1'
+	return scalar xwn = `xwn'
+	return scalar xband = `py0' - `ybot'
+	return scalar ylw = `ylw'
+	return scalar ytop = `ytop'
+	return scalar ybot = `ybot'
 	return scalar xlab_y = `py0' - `xoff'
 	return scalar ylab_x = `px0' - `tick' - `gap'
 	return scalar tick = `tick'

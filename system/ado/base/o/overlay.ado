@@ -1,10 +1,21 @@
-*! overlay: scatter and line plots drawn together on one pair of axes, with titles and a legend
-*  overlay (scatter|line yvars xvar [if] [in] [, plot options]) (...) [, graph options]
-*  plot options:  symbol(names) color(colours) size(#s) linecolor(colours)
-*                 linepattern(patterns) linewidth(#s) connect
-*                 (each list has one entry per y variable; the last entry serves the rest)
-*  graph options: title() subtitle() xtitle() ytitle() note() legend(off) nolegend
+*! overlay: plots of several kinds drawn together on shared axes, in one panel or one per group
+*  overlay (type ...) (type ...) ... [, graph options]
+*  types:  scatter yvars xvar          line yvars xvar            (markers, lines)
+*          linfit y x    quadfit y x   linfitci y x [, level(#)]  (fitted lines, the band shaded)
+*          lowessline y x [, bwidth(#)]   kdensline x [, bwidth(#) kernel(name) n(#)]
+*          function [y =] exp-in-x, range(a b) [n(#)]
+*          area y x [, base(#)]   bar y x [, base(#) barwidth(#)]   rcap ylo yhi x [, capwidth(#)]
+*  plot options:  symbol() color() size() linecolor() linepattern() linewidth() connect
+*                 (one entry per series; the last entry serves the rest), labels(var) labelpos(#)
+*  graph options: title() subtitle() xtitle() ytitle() note() legend(on|off|bottom|top|left|right)
+*                 by(varlist) xlog ylog xrange(a b) yrange(a b) xticks(numlist) yticks(numlist)
+*                 xline(numlist) yline(numlist) text(y x "text" ...) aspect(#)
 *                 saving(filename[, replace]) name(name[, replace]) scheme(name)
+*  Colours, symbols, patterns, widths, the font and text sizes come from the
+*  scheme; texts are placed by _glayout from their measured sizes.
+*  The data of every plot and group is frozen into series sets first (fitted
+*  values computed there), their ranges give the shared axes, then each panel
+*  is drawn with the series clipped to its plot region.
 program overlay
 	version 9.2
 	local rest `"`0'"'
@@ -41,12 +52,13 @@ program overlay
 		local 0 `"`plot`i''"'
 		gettoken type 0 : 0
 		local sch0 `"`scheme'"'
-		syntax [anything] [if] [in] [, SCHeme(string) *]
+		syntax [anything(equalok)] [if] [in] [, SCHeme(string) *]
 		if `"`scheme'"' == "" {
 			local scheme `"`sch0'"'
 		}
 	}
 	_gscheme, scheme(`scheme')
+	local sc_use `"`scheme'"'
 	local sc_nser = r(nseries)
 	forvalues k = 1/`sc_nser' {
 		local sc_col`k' `"`r(color`k')'"'
@@ -61,189 +73,703 @@ program overlay
 		local sc_`v' = r(`v')
 	}
 
-	* Each plot: its series set and one series per y variable.
+	* Each plot: its syntax, its sample and its series with their look.
+	local sty SYMbol(string) COLor(string asis) SIze(string) LINECOLor(string asis) /*
+		*/ LINEPATtern(string) LINEWidth(string) CONNECT SCHeme(string)
+	local types scatter line linfit quadfit linfitci lowessline kdensline function area bar rcap
 	local ns 0
-	local xlo .
-	local xhi .
-	local ylo .
-	local yhi .
-	local xvfirst
-	local yvall
+	local anyvar
 	forvalues i = 1/`np' {
 		local 0 `"`plot`i''"'
 		gettoken type 0 : 0
-		if "`type'" != "scatter" & "`type'" != "line" {
-			di as err `"plot type `type' not recognized; use scatter or line"'
+		local ok : list type in types
+		if !`ok' {
+			di as err `"plot type `type' not recognized"'
+			di as err "{p}use scatter, line, linfit, quadfit, linfitci, lowessline, kdensline, function, area, bar or rcap{p_end}"
 			exit 199
 		}
-		syntax varlist(min=2 numeric) [if] [in] [, SYMbol(string) COLor(string asis) /*
-			*/ SIze(string) LINECOLor(string asis) LINEPATtern(string) LINEWidth(string) CONNECT *]
-		local gopts `"`gopts' `options'"'
-		marksample touse, novarlist
-		local k : word count `varlist'
-		local xvar : word `k' of `varlist'
-		if "`xvfirst'" == "" {
-			local xvfirst `xvar'
-		}
-		if "`type'" == "line" {
-			quietly serset create `varlist' if `touse', omitallmiss sort(`xvar')
+		local p_type`i' `type'
+		local labels
+		local labelpos 3
+		local level = c(level)
+		if "`type'" == "function" {
+			syntax anything(equalok) [, RANGE(numlist min=2 max=2) N(integer 300) `sty' *]
+			if `n' < 2 | `n' > 10000 {
+				di as err "function: n() must be an integer from 2 to 10000"
+				exit 198
+			}
+			if "`range'" != "" {
+				gettoken a b : range
+				if !(`a' < `b') {
+					di as err "function: range() must be two numbers, the first below the second"
+					exit 198
+				}
+			}
+			* `y = exp' names the curve y; the expression is in x
+			local fexp `"`anything'"'
+			local flab `"`anything'"'
+			local eq = strpos(`"`anything'"', "=")
+			if `eq' > 1 & substr(`"`anything'"', `eq' + 1, 1) != "=" {
+				local pre = trim(substr(`"`anything'"', 1, `eq' - 1))
+				capture confirm name `pre'
+				local nw : word count `pre'
+				if !_rc & `nw' == 1 {
+					local fexp = trim(substr(`"`anything'"', `eq' + 1, .))
+				}
+			}
+			local p_exp`i' `"`fexp'"'
+			local p_range`i' `range'
+			local p_n`i' `n'
+			local nser 1
+			local slab1 `"`flab'"'
 		}
 		else {
-			quietly serset create `varlist' if `touse', omitallmiss
+			local vspec "varlist(min=2 numeric)"
+			local extra
+			if inlist("`type'", "linfit", "quadfit", "linfitci", "lowessline", "area", "bar") {
+				local vspec "varlist(min=2 max=2 numeric)"
+			}
+			if "`type'" == "kdensline" {
+				local vspec "varname(numeric)"
+				local extra BWidth(real 0) Kernel(string) N(integer 100)
+			}
+			if "`type'" == "rcap" {
+				local vspec "varlist(min=3 max=3 numeric)"
+				local extra CAPWidth(real 1)
+			}
+			if inlist("`type'", "scatter", "line") {
+				local extra LABels(varname) LABELPos(integer 3)
+			}
+			if "`type'" == "linfitci" {
+				local extra Level(cilevel)
+			}
+			if "`type'" == "lowessline" {
+				local extra BWidth(real 0.8)
+			}
+			if inlist("`type'", "area", "bar") {
+				local extra BASE(real 0)
+			}
+			if "`type'" == "bar" {
+				local extra `extra' BARWidth(real 0)
+			}
+			syntax `vspec' [if] [in] [, `sty' `extra' *]
+			marksample touse`i', novarlist
+			local p_touse`i' `touse`i''
+			local p_vars`i' `varlist'
+			local k : word count `varlist'
+			local xvar : word `k' of `varlist'
+			if "`type'" == "kdensline" {
+				local xvar `varlist'
+			}
+			if "`xvfirst'" == "" & "`type'" != "kdensline" {
+				local xvfirst `xvar'
+			}
+			local anyvar `anyvar' `touse`i''
+			if "`labels'" != "" {
+				if `labelpos' < 0 | `labelpos' > 12 {
+					di as err "labelpos() must be a clock position from 0 to 12"
+					exit 198
+				}
+				* value labels are drawn as their text
+				local vl : value label `labels'
+				if "`vl'" != "" {
+					tempvar lt`i'
+					quietly decode `labels', generate(`lt`i'')
+					local labels `lt`i''
+				}
+				local p_lab`i' `labels'
+				local p_lpos`i' `labelpos'
+			}
+			if "`type'" == "kdensline" {
+				if `bwidth' < 0 {
+					di as err "kdensline: bwidth() must be above 0"
+					exit 198
+				}
+				if `n' < 2 {
+					di as err "kdensline: n() must be at least 2"
+					exit 198
+				}
+				if "`kernel'" == "" {
+					local kernel epanechnikov
+				}
+				local p_bw`i' `bwidth'
+				local p_kern`i' `kernel'
+				local p_n`i' = min(`n', _N)
+			}
+			if "`type'" == "lowessline" {
+				if !(`bwidth' > 0 & `bwidth' <= 1) {
+					di as err "lowessline: bwidth() must be above 0 and at most 1"
+					exit 198
+				}
+				local p_bw`i' `bwidth'
+			}
+			if inlist("`type'", "area", "bar") {
+				local p_base`i' `base'
+			}
+			if "`type'" == "bar" {
+				if `barwidth' < 0 {
+					di as err "bar: barwidth() must be above 0"
+					exit 198
+				}
+				local p_barw`i' `barwidth'
+			}
+			if "`type'" == "rcap" {
+				local p_capw`i' `capwidth'
+			}
+			local p_level`i' `level'
+			* the series of the plot and their legend texts
+			local nser 1
+			if inlist("`type'", "scatter", "line") {
+				local nser = `k' - 1
+				forvalues j = 1/`nser' {
+					local yv : word `j' of `varlist'
+					local slab`j' : variable label `yv'
+					if `"`slab`j''"' == "" {
+						local slab`j' `yv'
+					}
+				}
+			}
+			else if inlist("`type'", "area", "bar") {
+				local yv : word 1 of `varlist'
+				local slab1 : variable label `yv'
+				if `"`slab1'"' == "" {
+					local slab1 `yv'
+				}
+			}
+			else if "`type'" == "linfitci" {
+				local nser 2
+				local slab1 `"`level'% CI"'
+				local slab2 "Fitted values"
+			}
+			else if inlist("`type'", "linfit", "quadfit") {
+				local slab1 "Fitted values"
+			}
+			else if "`type'" == "lowessline" {
+				local slab1 "Lowess smooth"
+			}
+			else if "`type'" == "kdensline" {
+				local slab1 "Kernel density"
+			}
+			else if "`type'" == "rcap" {
+				local slab1 "Range"
+			}
 		}
-		local set = r(id)
-		quietly serset summarize `k'
-		if r(max) < . {
-			local xlo = min(`xlo', r(min))
-			local xhi = cond(`xhi' < ., max(`xhi', r(max)), r(max))
-		}
-		local km1 = `k' - 1
+		local gopts `"`gopts' `options'"'
 		foreach o in symbol color size linecolor linepattern linewidth {
 			local n : word count ``o''
-			if `n' > `km1' {
-				di as err `"`o'() has `n' entries for `km1' series"'
+			if `n' > `nser' {
+				di as err `"`o'() has `n' entries for `nser' series"'
 				exit 198
 			}
 		}
 		foreach o in size linewidth {
 			foreach v of local `o' {
-				if real(`"`v'"') >= . {
-					di as err `"`o'(): `v' is not a number"'
+				if real(`"`v'"') >= . | real(`"`v'"') < 0 {
+					di as err `"`o'(): `v' is not a number of 0 or more"'
 					exit 198
 				}
 			}
 		}
-		forvalues j = 1/`km1' {
+		local p_s0`i' = `ns' + 1
+		forvalues j = 1/`nser' {
 			local ns = `ns' + 1
-			local yv : word `j' of `varlist'
-			local yvall `yvall' `yv'
-			quietly serset summarize `j'
-			if r(max) < . {
-				local ylo = min(`ylo', r(min))
-				local yhi = cond(`yhi' < ., max(`yhi', r(max)), r(max))
+			local s_plot`ns' `i'
+			local s_lab`ns' `"`slab`j''"'
+			* what the series draws: markers, a connected line, or a shape
+			local shape
+			local conn = "`type'" != "scatter" | "`connect'" != ""
+			if inlist("`type'", "area", "bar", "rcap") | ("`type'" == "linfitci" & `j' == 1) {
+				local shape = cond("`type'" == "linfitci", "band", "`type'")
+				local conn = "`type'" == "area"
 			}
-			local s_set`ns' `set'
-			local s_x`ns' `k'
-			local s_y`ns' `j'
-			local s_type`ns' `type'
-			local s_conn`ns' = "`type'" == "line" | "`connect'" != ""
+			local s_shape`ns' `shape'
+			local s_conn`ns' `conn'
 			local sk = mod(`ns' - 1, `sc_nser') + 1
-			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "line", "none", "`sc_sym`sk''")'
+			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "scatter", "`sc_sym`sk''", "none")'
 			local s_sym`ns' `"`entry'"'
+			if "`shape'" != "" & "`symbol'" == "" {
+				local s_sym`ns' none
+			}
 			_ovl_entry `"`size'"' `j' 1
 			local s_msize`ns' = `entry' * `sc_markersize'
 			_ovl_entry `"`linewidth'"' `j' `sc_linewidth'
 			local s_lw`ns' `entry'
-			_ovl_entry `"`linepattern'"' `j' `sc_pat`sk''
+			_ovl_entry `"`linepattern'"' `j' `=cond("`type'" == "line", "`sc_pat`sk''", "solid")'
 			local s_lpat`ns' `"`entry'"'
+			_ovl_dash `s_lpat`ns'', check
 			local pal `"`sc_col`sk''"'
+			if "`shape'" == "band" {
+				local pal 160 160 160
+			}
 			_ovl_entry `"`color'"' `j' ""
 			_ovl_rgb `"`entry'"' `"`pal'"'
 			local s_mrgb`ns' `rgb'
 			_ovl_entry `"`linecolor'"' `j' ""
 			_ovl_rgb `"`entry'"' `"`pal'"'
 			local s_lrgb`ns' `rgb'
-			local lab : variable label `yv'
-			if `"`lab'"' == "" {
-				local lab `yv'
-			}
-			local s_lab`ns' `"`lab'"'
 		}
+		local p_s1`i' `ns'
 	}
 
 	* Graph options (those given inside a plot count too).
 	local 0 `", `gopts'"'
 	syntax [, TItle(string) SUBtitle(string) XTItle(string) YTItle(string) NOTE(string) /*
-		*/ LEGend(string) NOLEGend SAVing(string) NAME(string) SCHeme(string)]
-	if `"`xtitle'"' == "" {
+		*/ LEGend(string) NOLEGend SAVing(string) NAME(string) BY(varlist) XLOG YLOG /*
+		*/ XRANGE(numlist min=2 max=2) YRANGE(numlist min=2 max=2) XTICKS(numlist) YTICKS(numlist) /*
+		*/ XLINE(numlist) YLINE(numlist) TEXT(string asis) ASPECT(real 0) SCHeme(string)]
+	if `"`xtitle'"' == "" & "`xvfirst'" != "" {
 		local xtitle : variable label `xvfirst'
 		if `"`xtitle'"' == "" {
 			local xtitle `xvfirst'
 		}
 	}
+	if `"`xtitle'"' == "" & "`p_type1'" == "kdensline" {
+		local xtitle `p_vars1'
+	}
 	if `"`ytitle'"' == "" & `ns' == 1 {
 		local ytitle `"`s_lab1'"'
 	}
 	local showleg = `ns' > 1
+	local legpos bottom
 	if "`legend'" == "off" | "`nolegend'" != "" {
 		local showleg 0
 	}
 	else if "`legend'" == "on" {
 		local showleg 1
 	}
+	else if inlist("`legend'", "bottom", "top", "left", "right") {
+		local showleg 1
+		local legpos `legend'
+	}
 	else if "`legend'" != "" {
-		di as err `"legend(`legend') invalid; use legend(on) or legend(off)"'
+		di as err `"legend(`legend') invalid; use on, off, bottom, top, left or right"'
 		exit 198
 	}
+	if `aspect' < 0 {
+		di as err "aspect() must be above 0"
+		exit 198
+	}
+	foreach a in x y {
+		if "``a'range'" != "" {
+			gettoken r0 r1 : `a'range
+			if !(`r0' < `r1') {
+				di as err "`a'range() must be two numbers, the first below the second"
+				exit 198
+			}
+			if "``a'log'" != "" & !(`r0' > 0) {
+				di as err "`a'range() must be above 0 on a log scale"
+				exit 198
+			}
+		}
+		if "``a'log'" != "" {
+			foreach t of local `a'ticks {
+				if !(`t' > 0) {
+					di as err "`a'ticks(): `t' cannot be shown on a log scale"
+					exit 198
+				}
+			}
+		}
+	}
+	* text(y x "text" ...): checked now, drawn in every panel
+	local ntext 0
+	local trest `"`text'"'
+	while `"`trest'"' != "" {
+		gettoken ty trest : trest
+		gettoken tx trest : trest
+		gettoken tt trest : trest
+		if real(`"`ty'"') >= . | real(`"`tx'"') >= . | `"`tt'"' == "" {
+			di as err `"text() takes triples y x "text""'
+			exit 198
+		}
+		local ntext = `ntext' + 1
+		local t_y`ntext' `ty'
+		local t_x`ntext' `tx'
+		local t_s`ntext' `"`tt'"'
+	}
 
-	* Axis scales in steps of 1, 2 or 5 times a power of ten.
-	if `xlo' >= . {
-		local xlo 0
-		local xhi 1
+	* Groups of by(): numbered 1..G in sort order, the data's order kept.
+	local G 1
+	if "`by'" != "" {
+		tempvar ord any grp gsz
+		local sb : sortedby
+		quietly {
+			gen long `ord' = _n
+			gen byte `any' = 0
+			foreach t of local anyvar {
+				replace `any' = 1 if `t'
+			}
+			bysort `any' `by' (`ord'): gen long `grp' = _n == 1
+			by `any' `by': gen long `gsz' = _N
+			replace `grp' = sum(`grp' * `any')
+			count if !`any'
+			local pos = r(N) + 1
+			local G = cond(`pos' <= _N, `grp'[_N], 0)
+		}
+		if `G' > 100 {
+			quietly sort `sb' `ord'
+			di as err "by(): `G' groups; at most 100 panels can be drawn"
+			exit 134
+		}
+		forvalues g = 1/`G' {
+			local lab
+			foreach v of local by {
+				capture confirm string variable `v'
+				if !_rc {
+					local t = `v'[`pos']
+				}
+				else {
+					local t : display `: format `v'' `v'[`pos']
+					local t = trim(`"`t'"')
+					local vl : value label `v'
+					if "`vl'" != "" & `v'[`pos'] < . {
+						local t : label `vl' `=`v'[`pos']'
+					}
+				}
+				local lab = cond(`"`lab'"' == "", `"`t'"', `"`lab', `t'"')
+			}
+			local g_lab`g' `"`lab'"'
+			local pos = `pos' + `gsz'[`pos']
+		}
+		quietly replace `grp' = . if !`any'
+		quietly sort `sb' `ord'
+		if `G' == 0 {
+			local G 1
+			local g_lab1
+		}
 	}
-	if `ylo' >= . {
-		local ylo 0
-		local yhi 1
-	}
-	_natscale `xlo' `xhi' 5
-	local xlo = r(min)
-	local xhi = r(max)
-	local xd = r(delta)
-	local xn = r(nticks)
-	_natscale `ylo' `yhi' 5
-	local ylo = r(min)
-	local yhi = r(max)
-	local yd = r(delta)
-	local yn = r(nticks)
-	local xfmt : format `xvfirst'
-	local yv1 : word 1 of `yvall'
-	local yfmt : format `yv1'
 
-	* Tick labels in the variables' display formats, and the legend's texts.
-	local ylabs
-	forvalues k = 1/`yn' {
-		local t = `ylo' + (`k' - 1) * `yd'
-		local lab : display `yfmt' `t'
-		local lab = trim(`"`lab'"')
-		local ylab`k' `"`lab'"'
-		local ylabs `"`ylabs' `"`lab'"'"'
+	* Pass 1: the series sets of every plot and group, and their ranges.
+	local xlo .
+	local xhi .
+	local ylo .
+	local yhi .
+	local sets
+	local xpos = cond("`xlog'" != "", "positive", "")
+	local ypos = cond("`ylog'" != "", "positive", "")
+	local barpad 0
+	forvalues i = 1/`np' {
+		local type `p_type`i''
+		if "`type'" == "function" {
+			continue
+		}
+		local vars `p_vars`i''
+		local k : word count `vars'
+		local xv : word `k' of `vars'
+		if inlist("`type'", "linfit", "quadfit", "linfitci", "lowessline") {
+			tempvar f`i' lo`i' hi`i'
+			quietly gen double `f`i'' = .
+			if "`type'" == "linfitci" {
+				quietly gen double `lo`i'' = .
+				quietly gen double `hi`i'' = .
+			}
+		}
+		if "`type'" == "kdensline" {
+			tempvar gx`i' gd`i'
+			quietly gen double `gx`i'' = .
+			quietly gen double `gd`i'' = .
+		}
+		forvalues g = 1/`G' {
+			local cond `p_touse`i''
+			if "`by'" != "" {
+				local cond `cond' & `grp' == `g'
+			}
+			local srt
+			if "`type'" == "scatter" {
+				local svars `vars' `p_lab`i''
+			}
+			else if inlist("`type'", "line", "area") {
+				local svars `vars' `p_lab`i''
+				local srt sort(`xv')
+			}
+			else if inlist("`type'", "bar", "rcap") {
+				local svars `vars'
+			}
+			else if "`type'" == "kdensline" {
+				quietly replace `gx`i'' = .
+				quietly replace `gd`i'' = .
+				_ovl_kdens `vars' if `cond', x(`gx`i'') d(`gd`i'') n(`p_n`i'') /*
+					*/ bwidth(`p_bw`i'') kernel(`p_kern`i'')
+				local svars `gd`i'' `gx`i''
+				local cond `gx`i'' < .
+				local srt sort(`gx`i'')
+			}
+			else {
+				gettoken yv : vars
+				local bw = cond("`p_bw`i''" == "", "0.8", "`p_bw`i''")
+				_ovl_fit `type' `yv' `xv' if `cond', f(`f`i'') lo(`lo`i'') hi(`hi`i'') /*
+					*/ level(`p_level`i'') bwidth(`bw')
+				local svars `f`i''
+				if "`type'" == "linfitci" {
+					local svars `svars' `lo`i'' `hi`i''
+				}
+				local svars `svars' `xv'
+				local cond `cond' & `f`i'' < .
+				local srt sort(`xv')
+			}
+			quietly serset create `svars' if `cond', omitallmiss `srt'
+			local set = r(id)
+			local nobs = r(N)
+			local sets `sets' `set'
+			local kk : word count `svars'
+			local xj = `kk' - ("`p_lab`i''" != "")
+			if "`type'" == "kdensline" {
+				local xj 2
+			}
+			quietly serset summarize `xj' `xpos'
+			local lo = r(min)
+			local hi = r(max)
+			if "`type'" == "bar" & `hi' < . {
+				local w `p_barw`i''
+				if `w' == 0 {
+					local w = cond(`nobs' > 1 & `hi' > `lo', 0.8 * (`hi' - `lo') / (`nobs' - 1), 0.8)
+				}
+				local p_bw`i'_`g' `w'
+				local lo = `lo' - `w' / 2
+				local hi = `hi' + `w' / 2
+				if "`xlog'" != "" & !(`lo' > 0) {
+					local lo = (`lo' + `w' / 2) / 2
+				}
+			}
+			if `hi' < . {
+				local xlo = min(`xlo', `lo')
+				local xhi = cond(`xhi' < ., max(`xhi', `hi'), `hi')
+			}
+			* the y variables of the set (and the base of areas and bars)
+			local yjs 1
+			if inlist("`type'", "scatter", "line") {
+				local yjs
+				forvalues j = 1/`=`k' - 1' {
+					local yjs `yjs' `j'
+				}
+			}
+			else if "`type'" == "linfitci" {
+				local yjs 1 2 3
+			}
+			else if "`type'" == "rcap" {
+				local yjs 1 2
+			}
+			foreach j of local yjs {
+				quietly serset summarize `j' `ypos'
+				if r(max) < . {
+					local ylo = min(`ylo', r(min))
+					local yhi = cond(`yhi' < ., max(`yhi', r(max)), r(max))
+				}
+			}
+			if inlist("`type'", "area", "bar") & "`ylog'" == "" {
+				local ylo = min(`ylo', `p_base`i'')
+				local yhi = cond(`yhi' < ., max(`yhi', `p_base`i''), `p_base`i'')
+			}
+			* where each series finds its data in the set
+			forvalues s = `p_s0`i''/`p_s1`i'' {
+				local j = `s' - `p_s0`i'' + 1
+				local s_set`s'_`g' `set'
+				local s_x`s' `xj'
+				local s_y`s' `j'
+				if "`type'" == "linfitci" {
+					local s_y`s' = cond(`j' == 1, 2, 1)
+					local s_y2`s' 3
+				}
+				if "`type'" == "rcap" {
+					local s_y`s' 1
+					local s_y2`s' 2
+				}
+				if "`p_lab`i''" != "" {
+					local s_l`s' `kk'
+					local s_lpos`s' `p_lpos`i''
+				}
+			}
+		}
 	}
+	* functions last: without range() they span the x range of the other plots
+	forvalues i = 1/`np' {
+		if "`p_type`i''" != "function" {
+			continue
+		}
+		local r `p_range`i''
+		if "`r'" == "" {
+			local r `xrange'
+		}
+		if "`r'" == "" {
+			local r = cond(`xlo' < ., "`xlo' `xhi'", "0 1")
+		}
+		gettoken a b : r
+		if "`xlog'" != "" & !(`a' > 0) {
+			di as err "function: range() must be above 0 on a log scale"
+			exit 198
+		}
+		_ovl_fn `a' `b' `p_n`i'' `"`p_exp`i''"' "`xlog'"
+		local sets `sets' `set'
+		local xlo = min(`xlo', `a')
+		local xhi = cond(`xhi' < ., max(`xhi', `b'), `b')
+		quietly serset summarize 1 `ypos'
+		if r(max) < . {
+			local ylo = min(`ylo', r(min))
+			local yhi = cond(`yhi' < ., max(`yhi', r(max)), r(max))
+		}
+		local s `p_s0`i''
+		forvalues g = 1/`G' {
+			local s_set`s'_`g' `set'
+		}
+		local s_x`s' 2
+		local s_y`s' 1
+	}
+
+	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
+	* decades on a log scale; xrange() and yrange() fix the ends.
+	local nrows = ceil(sqrt(`G'))
+	local ncols = ceil(`G' / `nrows')
+	if `ncols' < `nrows' {
+		local t `ncols'
+		local ncols `nrows'
+		local nrows `t'
+	}
+	local xnt = max(2, min(5, round(6 / `ncols') + 1))
+	local ynt = max(2, min(5, round(6 / `nrows') + 1))
+	_ovl_axis `xlo' `xhi' `xnt' "`xlog'" "`xrange'" "`xticks'"
+	local xlo `ax_lo'
+	local xhi `ax_hi'
+	local xtk `ax_ticks'
+	_ovl_axis `ylo' `yhi' `ynt' "`ylog'" "`yrange'" "`yticks'"
+	local ylo `ax_lo'
+	local yhi `ax_hi'
+	local ytk `ax_ticks'
+	* tick labels: value labels of the axis variable where it has them
+	local xfmt %9.0g
+	local xvl
+	if "`xvfirst'" != "" {
+		local xfmt : format `xvfirst'
+		local xvl : value label `xvfirst'
+	}
+	local yv1 : word 1 of `p_vars1'
+	local yfmt %9.0g
+	local yvl
+	if "`yv1'" != "" & inlist("`p_type1'", "scatter", "line", "area", "bar", "rcap") {
+		local yfmt : format `yv1'
+		local yvl : value label `yv1'
+	}
+	if "`xlog'" != "" {
+		local xfmt %9.0g
+	}
+	if "`ylog'" != "" {
+		local yfmt %9.0g
+	}
+	local xn 0
+	foreach t of local xtk {
+		local xn = `xn' + 1
+		_ovl_ticklab `t' `xfmt' "`xvl'"
+		local xlab`xn' `"`ticklab'"'
+	}
+	local yn 0
+	local ylen 1
+	foreach t of local ytk {
+		local yn = `yn' + 1
+		_ovl_ticklab `t' `yfmt' "`yvl'"
+		local ylab`yn' `"`ticklab'"'
+		local ylen = max(`ylen', length(`"`ticklab'"'))
+	}
+
+	* Layout in device units (a 6 by 4 inch page is 32000 by 21333): the
+	* titles, tick labels and a bottom legend placed by _glayout from their
+	* measured sizes; the panels share what is left.
+	local W 32000
+	local H 21333
+	local U = `H' / 288
 	local xlabs
 	forvalues k = 1/`xn' {
-		local t = `xlo' + (`k' - 1) * `xd'
-		local lab : display `xfmt' `t'
-		local lab = trim(`"`lab'"')
-		local xlab`k' `"`lab'"'
-		local xlabs `"`xlabs' `"`lab'"'"'
+		local xlabs `"`xlabs' `"`xlab`k''"'"'
+	}
+	local ylabs
+	forvalues k = 1/`yn' {
+		local ylabs `"`ylabs' `"`ylab`k''"'"'
 	}
 	local leglabs
-	local keyh 0
+	local keyh 500
 	if `showleg' {
 		forvalues s = 1/`ns' {
 			local leglabs `"`leglabs' `"`s_lab`s''"'"'
 			local keyh = max(`keyh', 420 * `s_msize`s'')
 		}
 	}
-
-	* Where everything goes, from the texts measured in the scheme's font.
+	local botleg = cond(`showleg' & "`legpos'" == "bottom", `"`leglabs'"', "")
 	_glayout, title(`"`title'"') subtitle(`"`subtitle'"') xtitle(`"`xtitle'"') /*
 		*/ ytitle(`"`ytitle'"') note(`"`note'"') xlabels(`xlabs') ylabels(`ylabs') /*
-		*/ legend(`leglabs') keyheight(`keyh') scheme(`scheme')
+		*/ legend(`botleg') keyheight(`keyh') scheme(`sc_use')
 	foreach v in px0 px1 py0 py1 xangle xstep ystep xlab_y ylab_x tick title_x title_y /*
 		*/ subtitle_y note_x note_y xtitle_y ytitle_x title_size subtitle_size note_size /*
-		*/ xtitle_size ytitle_size {
+		*/ xtitle_size ytitle_size th xlw xw1 xwn xband ylw ytop {
 		local L_`v' = r(`v')
 	}
 	forvalues s = 1/`ns' {
 		local L_legx`s' = r(legx`s')
 		local L_legy`s' = r(legy`s')
 	}
-	local px0 = round(`L_px0')
-	local px1 = round(`L_px1')
-	local py0 = round(`L_py0')
-	local py1 = round(`L_py1')
-	local xb = (`px1' - `px0') / (`xhi' - `xlo')
-	local yb = (`py1' - `py0') / (`yhi' - `ylo')
+	local gap = 3 * `U'
+	local legw 0
+	local legrows 0
+	local legrh 0
+	if `showleg' & "`legpos'" != "bottom" {
+		quietly _gscheme measure `sc_size_legend' `leglabs', scheme(`sc_use')
+		local legrh = max((r(ascent) + r(descent)) * `U', `keyh') + `gap'
+		local entw = 1700 + r(width) * `U' + 2 * `gap'
+		if inlist("`legpos'", "left", "right") {
+			local legw = min(`entw' + `gap', 12000)
+		}
+		else {
+			local legcols = max(1, min(`ns', floor((`W' - 2000) / `entw')))
+			local legrows = ceil(`ns' / `legcols')
+		}
+	}
+	local L0 = `L_px0' + `legw' * ("`legpos'" == "left")
+	local R0 = `L_px1' - `legw' * ("`legpos'" == "right")
+	local T0 = `L_py1' - `legrh' * `legrows' * ("`legpos'" == "top")
+	local B0 = `L_py0'
+	* panels: a strip for the group's name; room between them for the labels
+	local strip = cond(`G' > 1, max(800, `L_th' * 1.3), 0)
+	local gapx = cond(`G' > 1, max(1200, (`L_xw1' + `L_xwn') / 2 + `gap'), 0)
+	local gapy = cond(`G' > 1, max(1500, `L_xband' + `gap'), 0)
+	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
+	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
+	if `cw' < 500 | `ch' < 500 {
+		di as err "no room to draw the plot region; shorten the titles or the legend"
+		exit 198
+	}
+	if `aspect' > 0 {
+		if `ch' > `aspect' * `cw' {
+			local ch = `aspect' * `cw'
+		}
+		else {
+			local cw = `ch' / `aspect'
+		}
+	}
+	* tick labels thinned again for the panels' own width and height
+	local xstep `L_xstep'
+	if `xn' > 1 {
+		local sp = `cw' / (`xn' - 1)
+		if `L_xangle' {
+			local xstep = max(`xstep', ceil((`L_th' + `gap') / (`sp' * sqrt(0.5))))
+		}
+		else {
+			local xstep = max(`xstep', ceil((`L_xlw' + `gap') / `sp'))
+		}
+	}
+	local ystep `L_ystep'
+	if `yn' > 1 {
+		local ystep = max(`ystep', ceil((`L_th' + `gap' / 2) / (`ch' / (`yn' - 1))))
+	}
+	local xoff = `L_py0' - `L_xlab_y'
+	local yoff = `L_px0' - `L_ylab_x'
+	local tl = round(`L_tick')
+	* the grid of panels centred in the room left for it
+	local gw = `ncols' * `cw' + (`ncols' - 1) * `gapx'
+	local gh = `nrows' * (`ch' + `strip') + (`nrows' - 1) * `gapy'
+	local L0 = `L0' + (`R0' - `L0' - `gw') / 2
+	local T0 = `T0' - (`T0' - `B0' - `gh') / 2
+	local xb = `cw' / (cond("`xlog'" != "", ln(`xhi') - ln(`xlo'), `xhi' - `xlo'))
+	local yb = `ch' / (cond("`ylog'" != "", ln(`yhi') - ln(`ylo'), `yhi' - `ylo'))
+	local xtr = cond("`xlog'" != "", "ln", "linear")
+	local ytr = cond("`ylog'" != "", "ln", "linear")
+	local lxlo = cond("`xlog'" != "", ln(`xlo'), `xlo')
+	local lylo = cond("`ylog'" != "", ln(`ylo'), `ylo')
 
 	if `"`name'"' != "" {
 		_gph name `name'
@@ -251,60 +777,181 @@ program overlay
 	gdi init 6 4 `sc_background'
 	gdi textfont = `sc_font'
 	gdi textrgb = `sc_textcolor'
-	gdi textsize = `sc_size_axistitle'
-	* plot region, grid and frame
-	gdi linergb = `sc_plotregion'
-	gdi gm_linewidth = 0
-	gdi shadergb = `sc_plotregion'
-	gdi shadepattern = pattern1
-	gdi rectangle `px0' `py0' `px1' `py1'
-	if `"`sc_grid'"' != "" {
-		gdi linergb = `sc_grid'
-		gdi gm_linewidth = `sc_gridwidth'
-		forvalues k = 1/`yn' {
-			local t = `ylo' + (`k' - 1) * `yd'
-			local dy = round(`py0' + (`t' - `ylo') * `yb')
-			gdi line `px0' `dy' `px1' `dy'
+	forvalues g = 1/`G' {
+		local r = ceil(`g' / `ncols')
+		local c = `g' - (`r' - 1) * `ncols'
+		local px0 = round(`L0' + (`c' - 1) * (`cw' + `gapx'))
+		local px1 = round(`px0' + `cw')
+		local py1 = round(`T0' - (`r' - 1) * (`ch' + `strip' + `gapy') - `strip')
+		local py0 = round(`py1' - `ch')
+		* plot region, grid and frame
+		gdi linergb = `sc_plotregion'
+		gdi gm_linewidth = 0
+		gdi linedash =
+		gdi shadergb = `sc_plotregion'
+		gdi shadepattern = pattern1
+		gdi shadelevel = 100
+		gdi rectangle `px0' `py0' `px1' `py1'
+		local dys
+		foreach t of local ytk {
+			local dy = round(`py0' + (cond("`ylog'" != "", ln(`t'), `t') - `lylo') * `yb')
+			local dys `dys' `dy'
 		}
-	}
-	gdi linergb = `sc_foreground'
-	gdi gm_linewidth = `sc_axiswidth'
-	gdi line `px0' `py0' `px1' `py0'
-	gdi line `px0' `py0' `px0' `py1'
-	* ticks and their labels: x labels turned or thinned when they would touch
-	gdi textsize = `sc_size_ticklabel'
-	if `L_xangle' {
-		gdi textangle = `L_xangle'
+		if `"`sc_grid'"' != "" {
+			gdi linergb = `sc_grid'
+			gdi gm_linewidth = `sc_gridwidth'
+			foreach dy of local dys {
+				gdi line `px0' `dy' `px1' `dy'
+			}
+		}
+		if `strip' {
+			gdi shadergb = 234 234 234
+			gdi gm_linewidth = 0
+			gdi rectangle `px0' `py1' `px1' `=round(`py1' + `strip')'
+			gdi textsize = `sc_size_ticklabel'
+			gdi texthalign = center
+			gdi textvalign = middle
+			gdi text `=round((`px0' + `px1') / 2)' `=round(`py1' + `strip' / 2)' `g_lab`g''
+		}
+		gdi linergb = `sc_foreground'
+		gdi gm_linewidth = `sc_axiswidth'
+		gdi line `px0' `py0' `px1' `py0'
+		gdi line `px0' `py0' `px0' `py1'
+		* ticks and their labels: x under every panel (turned or thinned when
+		* they would touch), y left of the first column
+		gdi textsize = `sc_size_ticklabel'
+		if `L_xangle' {
+			gdi textangle = `L_xangle'
+			gdi texthalign = right
+			gdi textvalign = middle
+		}
+		else {
+			gdi texthalign = center
+			gdi textvalign = top
+		}
+		local k 0
+		foreach t of local xtk {
+			local k = `k' + 1
+			local dx = round(`px0' + (cond("`xlog'" != "", ln(`t'), `t') - `lxlo') * `xb')
+			gdi line `dx' `py0' `dx' `=`py0' - `tl''
+			if mod(`k' - 1, `xstep') == 0 {
+				gdi text `dx' `=round(`py0' - `xoff')' `xlab`k''
+			}
+		}
+		gdi textangle = 0
 		gdi texthalign = right
 		gdi textvalign = middle
-	}
-	else {
-		gdi texthalign = center
-		gdi textvalign = top
-	}
-	local ty = round(`L_xlab_y')
-	local tl = round(`L_tick')
-	forvalues k = 1/`xn' {
-		local t = `xlo' + (`k' - 1) * `xd'
-		local dx = round(`px0' + (`t' - `xlo') * `xb')
-		gdi line `dx' `py0' `dx' `=`py0' - `tl''
-		if mod(`k' - 1, `L_xstep') == 0 {
-			gdi text `dx' `ty' `xlab`k''
+		local k 0
+		foreach dy of local dys {
+			local k = `k' + 1
+			gdi line `px0' `dy' `=`px0' - `tl'' `dy'
+			if `c' == 1 & mod(`k' - 1, `ystep') == 0 {
+				gdi text `=round(`px0' - `yoff')' `dy' `ylab`k''
+			}
 		}
-	}
-	gdi textangle = 0
-	gdi texthalign = right
-	gdi textvalign = middle
-	local tx = round(`L_ylab_x')
-	forvalues k = 1/`yn' {
-		local t = `ylo' + (`k' - 1) * `yd'
-		local dy = round(`py0' + (`t' - `ylo') * `yb')
-		gdi line `px0' `dy' `=`px0' - `tl'' `dy'
-		if mod(`k' - 1, `L_ystep') == 0 {
-			gdi text `tx' `dy' `ylab`k''
+		* the series in data units, clipped to the plot region
+		gdi xtransform = `xtr'
+		gdi ytransform = `ytr'
+		gdi xalpha = `=`px0' - `lxlo' * `xb''
+		gdi xbeta = `xb'
+		gdi yalpha = `=`py0' - `lylo' * `yb''
+		gdi ybeta = `yb'
+		gdi clip `px0' `py0' `px1' `py1'
+		* reference lines
+		if "`yline'`xline'" != "" {
+			gdi linergb = 128 128 128
+			gdi gm_linewidth = 1
 		}
+		foreach v of local yline {
+			if `v' >= `ylo' & `v' <= `yhi' {
+				gdi line `xlo' `v' `xhi' `v'
+			}
+		}
+		foreach v of local xline {
+			if `v' >= `xlo' & `v' <= `xhi' {
+				gdi line `v' `ylo' `v' `yhi'
+			}
+		}
+		forvalues s = 1/`ns' {
+			local set `s_set`s'_`g''
+			local i `s_plot`s''
+			if "`s_shape`s''" != "" {
+				gdi shadergb = `s_mrgb`s''
+				gdi shadepattern = pattern1
+				gdi linergb = `s_lrgb`s''
+				_ovl_dash `s_lpat`s''
+				gdi penchange
+			}
+			if "`s_shape`s''" == "band" {
+				gdi shadelevel = 35
+				gdi gm_linewidth = 0
+				gdi scatterband `set' `s_x`s'' `s_y`s'' `s_y2`s''
+			}
+			else if "`s_shape`s''" == "area" {
+				gdi shadelevel = 50
+				gdi gm_linewidth = 0
+				gdi scatterarea `set' `s_x`s'' `s_y`s'' `=cond("`ylog'" != "", max(`ylo', `p_base`i''), `p_base`i'')'
+			}
+			else if "`s_shape`s''" == "bar" {
+				gdi shadelevel = 100
+				gdi gm_linewidth = 1
+				gdi scatterbar `set' `s_x`s'' `s_y`s'' `=cond("`ylog'" != "", max(`ylo', `p_base`i''), `p_base`i'')' `p_bw`i'_`g''
+			}
+			else if "`s_shape`s''" == "rcap" {
+				gdi gm_linewidth = `s_lw`s''
+				gdi scatterrcap `set' `s_x`s'' `s_y`s'' `s_y2`s'' `=400 * `p_capw`i'''
+			}
+			if `s_conn`s'' {
+				gdi linergb = `s_lrgb`s''
+				gdi gm_linewidth = `s_lw`s''
+				_ovl_dash `s_lpat`s''
+				gdi penchange
+				gdi scatterline `set' `s_x`s'' `s_y`s''
+			}
+			if "`s_sym`s''" != "none" {
+				gdi linergb = `s_mrgb`s''
+				gdi gm_linewidth = 1
+				gdi linedash =
+				gdi symbol = `s_sym`s''
+				gdi gm_symbolsize = `=340 * `s_msize`s'''
+				gdi scatter `set' `s_x`s'' `s_y`s''
+			}
+			if "`s_l`s''" != "" {
+				_ovl_labpos `s_lpos`s''
+				gdi textsize = 7
+				gdi texthalign = `lh'
+				gdi textvalign = `lv'
+				gdi xalpha = `=`px0' - `lxlo' * `xb' + `ldx''
+				gdi yalpha = `=`py0' - `lylo' * `yb' + `ldy''
+				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s''
+				gdi xalpha = `=`px0' - `lxlo' * `xb''
+				gdi yalpha = `=`py0' - `lylo' * `yb''
+			}
+		}
+		* annotations at data coordinates, when inside the region
+		if `ntext' {
+			gdi textsize = `sc_size_ticklabel'
+			gdi texthalign = center
+			gdi textvalign = middle
+		}
+		forvalues k = 1/`ntext' {
+			if `t_x`k'' >= `xlo' & `t_x`k'' <= `xhi' & `t_y`k'' >= `ylo' & `t_y`k'' <= `yhi' {
+				gdi text `t_x`k'' `t_y`k'' `t_s`k''
+			}
+		}
+		gdi clip
+		gdi xtransform = linear
+		gdi ytransform = linear
+		gdi xalpha = 0
+		gdi xbeta = 1
+		gdi yalpha = 0
+		gdi ybeta = 1
 	}
-	* titles
+	local gx0 = round(`L0')
+	local gx1 = round(`L0' + `gw')
+	local gy1 = round(`T0')
+	local gy0 = round(`T0' - `gh')
+	* titles, where _glayout put them
 	gdi texthalign = center
 	gdi textvalign = baseline
 	if `"`title'"' != "" {
@@ -315,7 +962,6 @@ program overlay
 		gdi textsize = `L_subtitle_size'
 		gdi text `=round(`L_title_x')' `=round(`L_subtitle_y')' `subtitle'
 	}
-	local cx = round((`px0' + `px1') / 2)
 	if `"`xtitle'"' != "" {
 		gdi textsize = `L_xtitle_size'
 		gdi text `=round(`L_title_x')' `=round(`L_xtitle_y')' `xtitle'
@@ -324,7 +970,7 @@ program overlay
 		gdi textsize = `L_ytitle_size'
 		gdi textangle = 90
 		gdi textvalign = top
-		gdi text `=round(`L_ytitle_x')' `=round((`py0' + `py1') / 2)' `ytitle'
+		gdi text `=round(`L_ytitle_x')' `=round((`gy0' + `gy1') / 2)' `ytitle'
 		gdi textangle = 0
 		gdi textvalign = baseline
 	}
@@ -334,65 +980,285 @@ program overlay
 		gdi text `=round(`L_note_x')' `=round(`L_note_y')' `note'
 	}
 
-	* the series, in data units
-	gdi xalpha = `=`px0' - `xlo' * `xb''
-	gdi xbeta = `xb'
-	gdi yalpha = `=`py0' - `ylo' * `yb''
-	gdi ybeta = `yb'
-	forvalues s = 1/`ns' {
-		if `s_conn`s'' {
-			gdi linergb = `s_lrgb`s''
-			gdi gm_linewidth = `s_lw`s''
-			_ovl_dash `s_lpat`s''
-			gdi penchange
-			gdi scatterline `s_set`s'' `s_x`s'' `s_y`s''
-		}
-		if "`s_sym`s''" != "none" {
-			gdi linergb = `s_mrgb`s''
-			gdi gm_linewidth = 1
-			gdi linedash =
-			gdi symbol = `s_sym`s''
-			gdi gm_symbolsize = `=340 * `s_msize`s'''
-			gdi scatter `s_set`s'' `s_x`s'' `s_y`s''
-		}
-	}
-	gdi xalpha = 0
-	gdi xbeta = 1
-	gdi yalpha = 0
-	gdi ybeta = 1
-
-	* legend: one key per series along the bottom, in as many rows as it needs
+	* legend: keys along the bottom (placed by _glayout) or top in rows, or
+	* in a column at a side
 	if `showleg' {
 		gdi textsize = `sc_size_legend'
 		gdi texthalign = left
 		gdi textvalign = middle
 		forvalues s = 1/`ns' {
-			local kx = round(`L_legx`s'')
-			local ky = round(`L_legy`s'')
-			if `s_conn`s'' {
-				gdi linergb = `s_lrgb`s''
-				gdi gm_linewidth = `s_lw`s''
-				_ovl_dash `s_lpat`s''
-				gdi line `kx' `ky' `=`kx' + 1400' `ky'
+			if inlist("`legpos'", "left", "right") {
+				local kx = round(cond("`legpos'" == "right", `L_px1' - `legw' + `gap', `L_px0' - `L_ylw' - `L_tick' - `gap'))
+				local ky = round((`gy0' + `gy1') / 2 + (`ns' / 2 - `s' + 0.5) * `legrh')
 			}
-			if "`s_sym`s''" != "none" {
-				gdi linergb = `s_mrgb`s''
-				gdi gm_linewidth = 1
-				gdi linedash =
-				gdi symbol = `s_sym`s''
-				gdi gm_symbolsize = `=340 * `s_msize`s'''
-				gdi point `=`kx' + 700' `ky'
+			else if "`legpos'" == "top" {
+				local row = ceil(`s' / `legcols')
+				local col = `s' - (`row' - 1) * `legcols'
+				local kx = round(1000 + (`col' - 1) * (`W' - 2000) / `legcols')
+				local ky = round(`L_ytop' - (`row' - 0.5) * `legrh')
 			}
+			else {
+				local kx = round(`L_legx`s'')
+				local ky = round(`L_legy`s'')
+			}
+			_ovl_key `s' `kx' `ky' `"`s_shape`s''"' `s_conn`s'' `"`s_sym`s''"' /*
+				*/ "`s_mrgb`s''" "`s_lrgb`s''" `s_lw`s'' `"`s_lpat`s''"' `s_msize`s''
 			gdi text `=`kx' + 1700' `ky' `s_lab`s''
 		}
 	}
 	gdi end
-	forvalues s = 1/`ns' {
-		capture serset drop `s_set`s''
+	foreach s of local sets {
+		capture serset drop `s'
 	}
 	if `"`saving'"' != "" {
 		gettoken sfile sopts : saving, parse(",")
 		_gph save `sfile' `sopts'
+	}
+end
+
+* _ovl_fit type y x if, f() lo() hi() level() bwidth(): the fitted values of
+* the sample into f (and the confidence limits of the mean into lo and hi),
+* the caller's estimation results kept.
+program _ovl_fit
+	syntax anything [if], f(string) [lo(string) hi(string) level(real 95) bwidth(real 0.8)]
+	gettoken type anything : anything
+	gettoken y x : anything
+	local x = trim("`x'")
+	if "`type'" == "lowessline" {
+		capture noisily _LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
+		if _rc == 2000 {
+			exit
+		}
+		exit _rc
+	}
+	tempname hold
+	tempvar p s x2
+	local rhs `x'
+	if "`type'" == "quadfit" {
+		quietly gen double `x2' = `x'^2 `if'
+		local rhs `x' `x2'
+	}
+	quietly count `if' & `y' < . & `x' < .
+	if r(N) < 2 + ("`type'" == "quadfit") {
+		exit
+	}
+	_estimates hold `hold', nullok
+	capture quietly {
+		regress `y' `rhs' `if'
+		predict double `p' `if', xb
+		replace `f' = `p' `if'
+		if "`type'" == "linfitci" {
+			predict double `s' `if', stdp
+			local t = invttail(e(df_r), (100 - `level') / 200)
+			replace `lo' = `p' - `t' * `s' `if'
+			replace `hi' = `p' + `t' * `s' `if'
+		}
+	}
+	local rc = _rc
+	_estimates unhold `hold'
+	if `rc' == 1 {
+		exit 1
+	}
+end
+
+* _ovl_kdens x if, x() d() n() bwidth() kernel(): the kernel density of the
+* sample on n points into the first n observations of x and d.
+program _ovl_kdens
+	syntax varname [if], x(string) d(string) n(integer) bwidth(real) kernel(string)
+	quietly summarize `varlist' `if', detail
+	if r(N) < 2 {
+		exit
+	}
+	local h `bwidth'
+	if `h' == 0 {
+		local iqr = (r(p75) - r(p25)) / 1.349
+		local sd = r(sd)
+		local s = cond(`iqr' > 0, min(`sd', `iqr'), `sd')
+		local h = 0.9 * `s' * r(N)^(-0.2)
+		if !(`h' > 0) {
+			exit
+		}
+	}
+	_KDE `varlist' `if', dvar(`d') xvar(`x') n(`n') bwidth(`h') kernel(`kernel')
+end
+
+* _ovl_fn a b n "exp" "xlog": the curve y = exp(x) on n points from a to b
+* (evenly spaced, or evenly in ln x on a log scale) as a new series set
+* whose number goes into the caller's local set; the data are untouched.
+program _ovl_fn
+	args a b n fexp xlog
+	preserve
+	quietly drop _all
+	quietly set obs `n'
+	if "`xlog'" != "" {
+		quietly gen double x = exp(ln(`a') + (_n - 1) * (ln(`b') - ln(`a')) / (`n' - 1))
+	}
+	else {
+		quietly gen double x = `a' + (_n - 1) * (`b' - `a') / (`n' - 1)
+	}
+	capture noisily quietly gen double y = `fexp'
+	if _rc {
+		local rc = _rc
+		di as err `"function: `fexp' is not an expression in x"'
+		exit `rc'
+	}
+	quietly serset create y x
+	c_local set = r(id)
+end
+
+* _ovl_axis lo hi n "log" "range" "ticks": the axis ends and ticks into the
+* caller's locals ax_lo, ax_hi and ax_ticks.
+program _ovl_axis
+	args lo hi n log range ticks
+	if `lo' >= . {
+		local lo = cond("`log'" != "", 1, 0)
+		local hi = cond("`log'" != "", 10, 1)
+	}
+	if "`range'" != "" {
+		gettoken lo hi : range
+	}
+	foreach t of local ticks {
+		if "`range'" == "" {
+			local lo = min(`lo', `t')
+			local hi = max(`hi', `t')
+		}
+	}
+	local tk
+	if "`log'" == "" {
+		_natscale `lo' `hi' `n'
+		local a = r(min)
+		local d = r(delta)
+		if "`range'" == "" {
+			local lo = r(min)
+			local hi = r(max)
+		}
+		forvalues k = 1/`r(nticks)' {
+			local t = round(`a' + (`k' - 1) * `d', `d' / 1000)
+			if `t' >= `lo' - `d' / 1000 & `t' <= `hi' + `d' / 1000 {
+				local tk `tk' `t'
+			}
+		}
+	}
+	else {
+		if `hi' <= `lo' {
+			local lo = `lo' / 2
+			local hi = `hi' * 2
+		}
+		local d0 = floor(log10(`lo') + 1e-9)
+		local d1 = ceil(log10(`hi') - 1e-9)
+		if `d1' - `d0' >= 2 {
+			local step = ceil((`d1' - `d0') / 6)
+			if "`range'" == "" {
+				local lo = 10^`d0'
+				local hi = 10^`d1'
+			}
+			forvalues e = `d0'(`step')`d1' {
+				local t = 10^`e'
+				if `t' >= `lo' * 0.999999 & `t' <= `hi' * 1.000001 {
+					local tk `tk' `t'
+				}
+			}
+		}
+		else {
+			* one or two decades: 1, 2 and 5 times the powers of ten
+			local first
+			local last
+			forvalues e = `=`d0' - 1'/`d1' {
+				foreach m in 1 2 5 {
+					local t = `m' * 10^`e'
+					if `t' <= `lo' * 1.000001 {
+						local first `t'
+					}
+					if `t' >= `hi' * 0.999999 & "`last'" == "" {
+						local last `t'
+					}
+				}
+			}
+			if "`range'" == "" {
+				local lo `first'
+				local hi `last'
+			}
+			forvalues e = `=`d0' - 1'/`d1' {
+				foreach m in 1 2 5 {
+					local t = `m' * 10^`e'
+					if `t' >= `lo' * 0.999999 & `t' <= `hi' * 1.000001 {
+						local tk `tk' `t'
+					}
+				}
+			}
+		}
+	}
+	if "`ticks'" != "" {
+		local tk `ticks'
+	}
+	c_local ax_lo `lo'
+	c_local ax_hi `hi'
+	c_local ax_ticks `tk'
+end
+
+* _ovl_ticklab value format "vlabel": the tick's label into the caller's
+* local ticklab: the value label of a whole number, else the formatted value.
+program _ovl_ticklab
+	args t fmt vl
+	local lab : display `fmt' `t'
+	if "`vl'" != "" & `t' == round(`t') {
+		local l : label `vl' `t'
+		if `"`l'"' != "" {
+			local lab `"`l'"'
+		}
+	}
+	local lab = trim(`"`lab'"')
+	c_local ticklab `"`lab'"'
+end
+
+* _ovl_labpos clock: alignment and device offset of marker labels at a clock
+* position (0 on the marker) into the caller's locals lh, lv, ldx and ldy.
+program _ovl_labpos
+	args p
+	local a = (90 - 30 * `p') * _pi / 180
+	local dx = cond(`p' == 0, 0, round(300 * cos(`a')))
+	local dy = cond(`p' == 0, 0, round(300 * sin(`a')))
+	c_local ldx `dx'
+	c_local ldy `dy'
+	c_local lh = cond(`dx' > 50, "left", cond(`dx' < -50, "right", "center"))
+	c_local lv = cond(`dy' > 50, "bottom", cond(`dy' < -50, "top", "middle"))
+end
+
+* _ovl_key s x y "shape" conn "symbol" "marker rgb" "line rgb" width "pattern" size:
+* the legend key of one series at (x, y).
+program _ovl_key
+	args s kx ky shape conn sym mrgb lrgb lw lpat msize
+	if "`shape'" != "" & "`shape'" != "rcap" {
+		gdi shadergb = `mrgb'
+		gdi shadepattern = pattern1
+		gdi shadelevel = `=cond("`shape'" == "band", 35, cond("`shape'" == "area", 50, 100))'
+		gdi linergb = `lrgb'
+		gdi gm_linewidth = `=cond("`shape'" == "bar", 1, 0)'
+		gdi linedash =
+		gdi rectangle `kx' `=`ky' - 250' `=`kx' + 1400' `=`ky' + 250'
+		gdi shadelevel = 100
+	}
+	if "`shape'" == "rcap" {
+		gdi linergb = `lrgb'
+		gdi gm_linewidth = `lw'
+		_ovl_dash `lpat'
+		gdi line `=`kx' + 700' `=`ky' - 300' `=`kx' + 700' `=`ky' + 300'
+		gdi line `=`kx' + 500' `=`ky' - 300' `=`kx' + 900' `=`ky' - 300'
+		gdi line `=`kx' + 500' `=`ky' + 300' `=`kx' + 900' `=`ky' + 300'
+	}
+	if `conn' {
+		gdi linergb = `lrgb'
+		gdi gm_linewidth = `lw'
+		_ovl_dash `lpat'
+		gdi line `kx' `ky' `=`kx' + 1400' `ky'
+	}
+	if "`sym'" != "none" {
+		gdi linergb = `mrgb'
+		gdi gm_linewidth = 1
+		gdi linedash =
+		gdi symbol = `sym'
+		gdi gm_symbolsize = `=340 * `msize''
+		gdi point `=`kx' + 700' `ky'
 	}
 end
 
@@ -417,6 +1283,12 @@ program _ovl_rgb
 	}
 	local n : word count `col'
 	if `n' == 3 {
+		foreach c of local col {
+			if !(real("`c'") >= 0 & real("`c'") <= 255) {
+				di as err `"colour `col' not recognized; give a name or three numbers from 0 to 255"'
+				exit 198
+			}
+		}
 		c_local rgb `col'
 		exit
 	}
@@ -432,29 +1304,23 @@ program _ovl_rgb
 	c_local rgb `v'
 end
 
-* _ovl_dash pattern: sets the line dash for solid, dash, dot, dash_dot, shortdash, longdash.
+* _ovl_dash pattern [, check]: sets the line dash for solid, dash, dot,
+* dash_dot, shortdash, longdash (check: only tells whether the name is known).
 program _ovl_dash
-	args pat
-	if "`pat'" == "" | "`pat'" == "solid" {
-		gdi linedash =
+	syntax [anything] [, check]
+	local pat `anything'
+	local pats solid dash dot dash_dot shortdash longdash
+	local dashes `""" "400 250" "60 200" "400 200 60 200" "200 200" "800 300""'
+	if "`pat'" == "" {
+		local pat solid
 	}
-	else if "`pat'" == "dash" {
-		gdi linedash = 400 250
-	}
-	else if "`pat'" == "dot" {
-		gdi linedash = 60 200
-	}
-	else if "`pat'" == "dash_dot" {
-		gdi linedash = 400 200 60 200
-	}
-	else if "`pat'" == "shortdash" {
-		gdi linedash = 200 200
-	}
-	else if "`pat'" == "longdash" {
-		gdi linedash = 800 300
-	}
-	else {
+	local i : list posof "`pat'" in pats
+	if `i' == 0 {
 		di as err `"line pattern `pat' not recognized"'
 		exit 198
+	}
+	if "`check'" == "" {
+		local d : word `i' of `dashes'
+		gdi linedash = `d'
 	}
 end

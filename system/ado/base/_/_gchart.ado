@@ -1,0 +1,342 @@
+*! _gchart: the page, axes, titles and legend shared by the chart commands
+*  _gchart begin, xrange(lo hi) yrange(lo hi) [options]   draws everything but the data and
+*        leaves the drawing transform in data units; posts gc_* locals in the caller
+*  _gchart rgb "colour" #      the colour's r g b (a name, "r g b", or palette entry #) in rgb
+*  _gchart fmt varname        the format of tick labels for the variable's values, in fmt
+*  _gchart end [, saving(filename[, replace]) axes(px0 py0 px1 py1)]   axes() draws the
+*        axis lines again over the data
+*  An axis is numeric (ticks on a nice scale over its range, labels in fmt()) or given:
+*  xticks(positions) with xlabels("lab" ...) draws those labels there (categories), and
+*  x2ticks()/x2labels() a second row below them (outer groups); xnticks(#) asks the nice
+*  scale for about # ticks (5 by default).
+program _gchart
+	version 9.2
+	gettoken sub 0 : 0, parse(" ,")
+	if "`sub'" == "rgb" {
+		gettoken col 0 : 0
+		gettoken k : 0
+		if `"`col'"' == "" {
+			_gch_palette `k'
+			c_local rgb `rgb'
+			exit
+		}
+		_gch_rgb `"`col'"'
+		c_local rgb `rgb'
+		exit
+	}
+	if "`sub'" == "fmt" {
+		* tick labels: a date or time format is kept, numbers are shown shortest
+		local f : format `0'
+		c_local fmt = cond(strpos("`f'", "t"), "`f'", "%9.0g")
+		exit
+	}
+	if "`sub'" == "end" {
+		syntax [, SAVing(string) AXes(numlist min=4 max=4)]
+		gdi xalpha = 0
+		gdi xbeta = 1
+		gdi yalpha = 0
+		gdi ybeta = 1
+		if "`axes'" != "" {
+			tokenize `axes'
+			gdi linedash =
+			gdi linergb = 0 0 0
+			gdi gm_linewidth = 1
+			gdi line `1' `2' `3' `2'
+			gdi line `1' `2' `1' `4'
+		}
+		gdi end
+		if `"`saving'"' != "" {
+			gettoken sfile sopts : saving, parse(",")
+			_gph save `sfile' `sopts'
+		}
+		exit
+	}
+	if "`sub'" != "begin" {
+		di as err "_gchart: subcommand `sub' not recognized"
+		exit 199
+	}
+	syntax , [XRange(numlist min=2 max=2) YRange(numlist min=2 max=2) XFmt(string) YFmt(string) /*
+		*/ XTicks(numlist) XLabels(string asis) YTicks(numlist) YLabels(string asis) /*
+		*/ X2ticks(numlist) X2labels(string asis) Y2ticks(numlist) Y2labels(string asis) /*
+		*/ XGrid YGrid NOAXes TItle(string) SUBtitle(string) XTItle(string) YTItle(string) /*
+		*/ NOTE(string) LEGLabels(string asis) LEGColors(string asis) LEGKind(string) /*
+		*/ XNticks(integer 5) YNticks(integer 5) EMPTY NAME(string)]
+	if "`xfmt'" == "" {
+		local xfmt %9.0g
+	}
+	if "`yfmt'" == "" {
+		local yfmt %9.0g
+	}
+
+	* Each axis: its range, its ticks and their labels.
+	foreach a in x y {
+		local `a'cat = "``a'ticks'" != ""
+		if "``a'range'" == "" {
+			local `a'range 0 1
+		}
+		local lo : word 1 of ``a'range'
+		local hi : word 2 of ``a'range'
+		if ``a'cat' {
+			local `a'lo = `lo'
+			local `a'hi = `hi'
+			local `a'n : word count ``a'ticks'
+			forvalues k = 1/``a'n' {
+				local `a't`k' : word `k' of ``a'ticks'
+				local lab : word `k' of ``a'labels'
+				local `a'lab`k' `"`lab'"'
+			}
+		}
+		else {
+			_natscale `lo' `hi' ``a'nticks'
+			local `a'lo = r(min)
+			local `a'hi = r(max)
+			local d = r(delta)
+			local `a'n = r(nticks)
+			forvalues k = 1/``a'n' {
+				local t = ``a'lo' + (`k' - 1) * `d'
+				* a tick that rounding left a hair off zero is zero
+				if abs(`t') < 1e-9 * `d' {
+					local t 0
+				}
+				local `a't`k' = `t'
+				local lab : display ``a'fmt' `t'
+				local `a'lab`k' = trim(`"`lab'"')
+			}
+		}
+		local `a'2n : word count ``a'2ticks'
+		forvalues k = 1/``a'2n' {
+			local `a'2t`k' : word `k' of ``a'2ticks'
+			local lab : word `k' of ``a'2labels'
+			local `a'2lab`k' `"`lab'"'
+		}
+	}
+
+	* The legend: keys packed into rows across the page.
+	local W 32000
+	local H 21333
+	local nleg : word count `leglabels'
+	local legrows 0
+	if `nleg' {
+		local legrows 1
+		local used 0
+		forvalues k = 1/`nleg' {
+			local lab : word `k' of `leglabels'
+			local wid = 1400 + 360 * length(`"`lab'"') + 800
+			if `used' > 0 & `used' + `wid' > `W' - 2000 {
+				local legrows = `legrows' + 1
+				local used 0
+			}
+			local lrow`k' `legrows'
+			local lx`k' = 1000 + `used'
+			local used = `used' + `wid'
+		}
+	}
+
+	* Margins in device units (a 6 by 4 inch page is 32000 by 21333): the left one is as
+	* wide as the longest y label, at most a third of the page.
+	local ylen 1
+	forvalues k = 1/`yn' {
+		local ylen = max(`ylen', length(`"`ylab`k''"'))
+	}
+	local y2len 0
+	forvalues k = 1/`y2n' {
+		local y2len = max(`y2len', length(`"`y2lab`k''"'))
+	}
+	local ylenmax = floor(`W' / 3 / 380)
+	if `ylen' + `y2len' > `ylenmax' {
+		local y2len = min(`y2len', floor(`ylenmax' / 2))
+		local ylen = `ylenmax' - `y2len'
+	}
+	local hasyt = `"`ytitle'"' != ""
+	local hasxt = `"`xtitle'"' != ""
+	local hasnote = `"`note'"' != ""
+	if "`noaxes'" != "" {
+		local px0 1000
+	}
+	else {
+		local px0 = 1000 + 380 * `ylen' + (380 * `y2len' + 500) * (`y2n' > 0) + 1300 * `hasyt'
+	}
+	local px1 = `W' - 900
+	local py1 = `H' - 1300 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
+	local legtop = 700 + 800 * `hasnote' + 900 * (`legrows' - 1)
+	local py0 = 1000 + 800 * `hasnote' + 900 * `legrows'
+	if "`noaxes'" == "" {
+		local py0 = `py0' + 700 + 1100 * `hasxt' + 900 * (`x2n' > 0)
+	}
+	local xb = (`px1' - `px0') / (`xhi' - `xlo')
+	local yb = (`py1' - `py0') / (`yhi' - `ylo')
+
+	if "`name'" != "" {
+		_gph name `name'
+	}
+	gdi init 6 4 255 255 255
+	gdi textrgb = 0 0 0
+	gdi textsize = 9
+	gdi linedash =
+	gdi gm_linewidth = 1
+	if "`noaxes'" == "" {
+		* plot region, grid and frame
+		gdi linergb = 220 220 220
+		gdi shadergb = 255 255 255
+		gdi shadepattern = pattern1
+		gdi rectangle `px0' `py0' `px1' `py1'
+		if "`ygrid'" != "" {
+			forvalues k = 1/`yn' {
+				local dy = round(`py0' + (`yt`k'' - `ylo') * `yb')
+				gdi line `px0' `dy' `px1' `dy'
+			}
+		}
+		if "`xgrid'" != "" {
+			forvalues k = 1/`xn' {
+				local dx = round(`px0' + (`xt`k'' - `xlo') * `xb')
+				gdi line `dx' `py0' `dx' `py1'
+			}
+		}
+		gdi linergb = 0 0 0
+		gdi line `px0' `py0' `px1' `py0'
+		gdi line `px0' `py0' `px0' `py1'
+		* ticks and their labels; a label wider than its slot is cut to fit
+		gdi textsize = 8
+		gdi texthalign = center
+		gdi textvalign = top
+		local slot = (`px1' - `px0') / max(`xn', 1)
+		local maxc = max(1, floor(0.95 * `slot' / 380))
+		forvalues k = 1/`xn' {
+			local dx = round(`px0' + (`xt`k'' - `xlo') * `xb')
+			if !`xcat' {
+				gdi line `dx' `py0' `dx' `=`py0' - 300'
+			}
+			local lab = substr(`"`xlab`k''"', 1, `maxc')
+			gdi text `dx' `=`py0' - 450' `lab'
+		}
+		local slot = (`px1' - `px0') / max(`x2n', 1)
+		local maxc = max(1, floor(0.95 * `slot' / 380))
+		forvalues k = 1/`x2n' {
+			local dx = round(`px0' + (`x2t`k'' - `xlo') * `xb')
+			local lab = substr(`"`x2lab`k''"', 1, `maxc')
+			gdi text `dx' `=`py0' - 1350' `lab'
+		}
+		gdi texthalign = right
+		gdi textvalign = middle
+		forvalues k = 1/`yn' {
+			local dy = round(`py0' + (`yt`k'' - `ylo') * `yb')
+			if !`ycat' {
+				gdi line `px0' `dy' `=`px0' - 300' `dy'
+			}
+			local lab = substr(`"`ylab`k''"', 1, `ylen')
+			gdi text `=`px0' - 450' `dy' `lab'
+		}
+		local y2x = `px0' - 450 - 380 * `ylen' - 500
+		forvalues k = 1/`y2n' {
+			local dy = round(`py0' + (`y2t`k'' - `ylo') * `yb')
+			local lab = substr(`"`y2lab`k''"', 1, max(`y2len', 1))
+			gdi text `y2x' `dy' `lab'
+		}
+	}
+	* titles
+	gdi texthalign = center
+	gdi textvalign = baseline
+	local cx = round((`px0' + `px1') / 2)
+	if `"`title'"' != "" {
+		gdi textsize = 12
+		gdi text `cx' `=`H' - 1500' `title'
+	}
+	if `"`subtitle'"' != "" {
+		gdi textsize = 10
+		gdi text `cx' `=`H' - 1500 - 1000 * (`"`title'"' != "")' `subtitle'
+	}
+	gdi textsize = 9
+	if `hasxt' & "`noaxes'" == "" {
+		gdi text `cx' `=`py0' - 1900 - 900 * (`x2n' > 0)' `xtitle'
+	}
+	if `hasyt' & "`noaxes'" == "" {
+		gdi textangle = 90
+		gdi textvalign = top
+		gdi text 500 `=round((`py0' + `py1') / 2)' `ytitle'
+		gdi textangle = 0
+		gdi textvalign = baseline
+	}
+	if `hasnote' {
+		gdi textsize = 7
+		gdi texthalign = left
+		gdi text 500 400 `note'
+	}
+	if "`empty'" != "" {
+		gdi textsize = 9
+		gdi texthalign = center
+		gdi textvalign = middle
+		gdi text `cx' `=round((`py0' + `py1') / 2)' (no observations)
+	}
+	* legend keys: filled squares, or markers for dots
+	if `nleg' {
+		gdi textsize = 8
+		gdi texthalign = left
+		gdi textvalign = middle
+		forvalues k = 1/`nleg' {
+			local lab : word `k' of `leglabels'
+			local col : word `k' of `legcolors'
+			local ky = `legtop' - 900 * (`lrow`k'' - 1)
+			gdi linergb = `col'
+			if "`legkind'" == "dot" {
+				gdi symbol = circle
+				gdi gm_symbolsize = 340
+				gdi point `=`lx`k'' + 700' `ky'
+			}
+			else {
+				gdi shadepattern = pattern1
+				gdi shadergb = `col'
+				gdi rectangle `=`lx`k'' + 400' `=`ky' - 250' `=`lx`k'' + 900' `=`ky' + 250'
+			}
+			gdi text `=`lx`k'' + 1300' `ky' `lab'
+		}
+	}
+	gdi textsize = 8
+	gdi linergb = 0 0 0
+
+	* the data are drawn in data units
+	if "`noaxes'" == "" {
+		gdi xalpha = `=`px0' - `xlo' * `xb''
+		gdi xbeta = `xb'
+		gdi yalpha = `=`py0' - `ylo' * `yb''
+		gdi ybeta = `yb'
+	}
+	foreach v in px0 px1 py0 py1 xlo xhi ylo yhi xb yb {
+		c_local gc_`v' ``v''
+	}
+end
+
+* _gch_palette #: entry # of the series colours (they repeat after the last) into the
+* caller's local rgb.
+program _gch_palette
+	args k
+	local rgbs `""26 71 111" "144 53 59" "85 117 47" "227 126 0" "0 128 128" "193 5 52" "147 141 210" "202 194 126""'
+	local n : word count `rgbs'
+	local v : word `=mod(`k' - 1, `n') + 1' of `rgbs'
+	c_local rgb `v'
+end
+
+* _gch_rgb "colour": a colour name or "r g b" as r g b in the caller's local rgb.
+program _gch_rgb
+	args col
+	local n : word count `col'
+	if `n' == 3 {
+		foreach c of local col {
+			if real("`c'") >= . | real("`c'") < 0 | real("`c'") > 255 {
+				di as err `"colour `col' invalid: three numbers from 0 to 255 are needed"'
+				exit 198
+			}
+		}
+		c_local rgb `col'
+		exit
+	}
+	local names black white gray navy maroon forest_green dkorange teal cranberry lavender /*
+		*/ khaki red green blue orange purple brown
+	local rgbs `""0 0 0" "255 255 255" "128 128 128" "26 71 111" "144 53 59" "85 117 47" "227 126 0" "0 128 128" "193 5 52" "147 141 210" "202 194 126" "255 0 0" "0 128 0" "0 0 255" "255 165 0" "128 0 128" "165 42 42""'
+	local i : list posof `"`col'"' in names
+	if `i' == 0 {
+		di as err `"colour `col' not recognized"'
+		exit 198
+	}
+	local v : word `i' of `rgbs'
+	c_local rgb `v'
+end
