@@ -5,13 +5,21 @@
 # (numbers to a relative difference of 1e-6). A file's commands run in order
 # as one do-file in batch mode in a scratch folder; a line "r(#);" in its log
 # fails the test.
-# A help file whose name is given as a third argument is the only one run.
+# A help file whose name is given as a third argument is the only one run;
+# a third argument K/N runs every Nth file from the Kth (0-based), so that
+# ctest can run the files in several parts at once.
 set -u
 zelta=$(realpath "$1"); helpdir=$2; only=${3:-}
-fail=0; files=0; commands=0
+shard=-1; nshards=1
+if [[ "$only" =~ ^([0-9]+)/([0-9]+)$ ]]; then
+  shard=${BASH_REMATCH[1]}; nshards=${BASH_REMATCH[2]}; only=""
+fi
+fail=0; files=0; commands=0; index=-1
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 for f in "$helpdir"/*.zhlp; do
   name=$(basename "$f" .zhlp)
+  index=$((index + 1))
+  [ "$shard" -ge 0 ] && [ $((index % nshards)) -ne "$shard" ] && continue
   [ -n "$only" ] && [ "$only" != "$name" ] && continue
   dir="$work/$name"; mkdir -p "$dir"
   # The markup of the command text: escaped braces and the grave accent.

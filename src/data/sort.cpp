@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/permute.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "output/errors.h"
@@ -178,13 +179,6 @@ struct BigBuf {
   BigBuf& operator=(const BigBuf&) = delete;
   T& operator[](size_t i) { return p[i]; }
   size_t size() const { return n; }
-  // Gives the pages past the first `keep` bytes back to the system (mapped
-  // memory only; the contents there are lost).
-  void release(size_t keep) {
-    if (!bytes) return;
-    const size_t page = size_t{4096}, from = (keep + page - 1) / page * page;
-    if (from < bytes) (void)::madvise(reinterpret_cast<unsigned char*>(p) + from, bytes - from, MADV_DONTNEED);
-  }
   void swap(BigBuf& o) { std::swap(p, o.p), std::swap(n, o.n), std::swap(bytes, o.bytes); }
 };
 
@@ -449,8 +443,8 @@ bool sampleties(const Item<W>* a, long n) {
 // Puts the observations of lo.. into the order of the items, even after a
 // Break (the items are then still a permutation). The observation numbers
 // are packed to the front of the items' own memory (each lands at or before
-// the item it is read from), and the rest of that memory is given back
-// before the columns are gathered.
+// the item it is read from), and the rest of that memory is lent to the
+// store as the scratch of its gathers, so the sort needs no more.
 template <int W>
 void applyitems(long lo, BigBuf<Item<W>>& a) {
   const size_t n = a.size();
@@ -459,8 +453,10 @@ void applyitems(long lo, BigBuf<Item<W>>& a) {
     const uint32_t id = a[i].id;
     std::memcpy(from + i, &id, 4);
   }
-  a.release(n * sizeof(uint32_t));
-  ds_permute(lo, from, static_cast<long>(n));
+  const size_t off = (n * sizeof(uint32_t) + 63) & ~size_t{63};
+  const size_t total = n * sizeof(Item<W>);
+  unsigned char* const base = reinterpret_cast<unsigned char*>(a.p);
+  ds_permute_lent(lo, from, static_cast<long>(n), total > off ? base + off : nullptr, total > off ? total - off : 0);
 }
 
 // Sorts the observations of lo..hi by the keys. With `stable` ties keep

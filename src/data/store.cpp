@@ -18,6 +18,7 @@
 
 #include "data/arena.h"
 #include "data/chars.h"
+#include "data/permute.h"
 #include "data/varlist.h"
 #include "interp/macro.h"
 #include "output/errors.h"
@@ -703,37 +704,56 @@ namespace {
 // of the scratch (the reads are random: two cores keep twice as many in flight).
 constexpr long PARGATHER = 1L << 20;
 
+// Map entries this far ahead are prefetched while gathering: the reads are
+// random, and the processor keeps many of them in flight only when told.
+constexpr long PREFETCH = 24;
+
 // Gathers positions a..b of the range lo.. of a column of width W into tmp.
 template <size_t W>
 void gatherpart(const unsigned char* col, long lo, long a, long b, unsigned char* tmp) {
   const uint32_t* const map = ds.mapj;
-  for (long i = a; i <= b; ++i)
+  long i = a;
+  for (; i + PREFETCH <= b; ++i) {
+    __builtin_prefetch(col + static_cast<size_t>(map[i + PREFETCH]) * W);
     std::memcpy(tmp + static_cast<size_t>(i - lo) * W, col + static_cast<size_t>(map[i]) * W, W);
+  }
+  for (; i <= b; ++i) std::memcpy(tmp + static_cast<size_t>(i - lo) * W, col + static_cast<size_t>(map[i]) * W, W);
+}
+
+// Runs part(a, b) over lo..hi, split between two threads when the range is long.
+template <class F>
+void halves(long lo, long hi, F part) {
+  if (hi - lo + 1 >= PARGATHER) {
+    const long mid = lo + (hi - lo) / 2;
+    try {
+      std::thread t([=] { part(mid + 1, hi); });
+      part(lo, mid);
+      t.join();
+      return;
+    } catch (const std::system_error&) {  // no second thread: one does it all
+    }
+  }
+  part(lo, hi);
 }
 
 // Gathers positions lo..hi of a column of width W in the order of the map
 // (mapj[i] is the 0-based slot whose cell goes to i), via tmp.
 template <size_t W>
 void gatherfixed(unsigned char* col, long lo, long hi, unsigned char* tmp) {
-  bool done = false;
-  if (hi - lo + 1 >= PARGATHER) {
-    const long mid = lo + (hi - lo) / 2;
-    try {
-      std::thread t([=] { gatherpart<W>(col, lo, mid + 1, hi, tmp); });
-      gatherpart<W>(col, lo, lo, mid, tmp);
-      t.join();
-      done = true;
-    } catch (const std::system_error&) {  // no second thread: one does it all
-    }
-  }
-  if (!done) gatherpart<W>(col, lo, lo, hi, tmp);
+  halves(lo, hi, [=](long a, long b) { gatherpart<W>(col, lo, a, b, tmp); });
   std::memcpy(col + static_cast<size_t>(lo - 1) * W, tmp, static_cast<size_t>(hi - lo + 1) * W);
 }
 
-void gatherany(unsigned char* col, size_t w, long lo, long hi, unsigned char* tmp) {
+// The same for bytes off..off+k-1 of each cell of a column w bytes wide (a
+// slice of a wide cell, when the scratch holds fewer than w bytes a cell).
+void gatherslice(unsigned char* col, size_t w, size_t off, size_t k, long lo, long hi, unsigned char* tmp) {
+  halves(lo, hi, [=](long a, long b) {
+    const uint32_t* const map = ds.mapj;
+    for (long i = a; i <= b; ++i)
+      std::memcpy(tmp + static_cast<size_t>(i - lo) * k, col + static_cast<size_t>(map[i]) * w + off, k);
+  });
   for (long i = lo; i <= hi; ++i)
-    std::memcpy(tmp + static_cast<size_t>(i - lo) * w, col + static_cast<size_t>(ds.mapj[i]) * w, w);
-  std::memcpy(col + static_cast<size_t>(lo - 1) * w, tmp, static_cast<size_t>(hi - lo + 1) * w);
+    std::memcpy(col + static_cast<size_t>(i - 1) * w + off, tmp + static_cast<size_t>(i - lo) * k, k);
 }
 
 // Without scratch memory: follows the permutation's cycles, marking visited
@@ -762,7 +782,9 @@ void cyclecol(unsigned char* col, size_t w, long lo, long hi) {
 
 }  // namespace
 
-void ds_permute(long lo, const uint32_t* from, long n) {
+void ds_permute(long lo, const uint32_t* from, long n) { ds_permute_lent(lo, from, n, nullptr, 0); }
+
+void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes) {
   if (!ds.arena || n <= 0) return;
   // The order goes into the map's own room in the arena while it is applied;
   // the untouched ends of the range are left out.
@@ -777,21 +799,33 @@ void ds_permute(long lo, const uint32_t* from, long n) {
     std::vector<uint32_t> part(m.begin() + (lo - 1), m.begin() + hi);
     for (long i = lo; i <= hi; ++i) m[static_cast<size_t>(i - 1)] = part[ds.mapj[i] - static_cast<size_t>(lo - 1)];
   }
+  // Cells are gathered into scratch a column at a time; wide cells a slice
+  // at a time when the lent scratch holds less than a whole cell each.
+  const size_t span = static_cast<size_t>(hi - lo + 1);
   size_t maxw = 1;
   for (int v = 1; v <= ds.nvar; ++v) maxw = std::max(maxw, widthof(v));
-  const size_t span = static_cast<size_t>(hi - lo + 1);
-  unsigned char* tmp = hookfails() ? nullptr : static_cast<unsigned char*>(std::malloc(span * maxw));
+  size_t slice = maxw;
+  unsigned char* tmp = nullptr;
+  bool own = false;
+  if (scratch && scratchbytes / span >= 1) {
+    tmp = scratch;
+    slice = std::min(maxw, scratchbytes / span);
+  } else if (!hookfails()) {
+    tmp = static_cast<unsigned char*>(std::malloc(span * slice));
+    own = true;
+  }
   for (int v = 1; v <= ds.nvar; ++v) {
     unsigned char* col = colbase(v);
     const size_t w = widthof(v);
     if (!tmp) cyclecol(col, w, lo, hi);
-    else if (w == 8) gatherfixed<8>(col, lo, hi, tmp);
-    else if (w == 4) gatherfixed<4>(col, lo, hi, tmp);
-    else if (w == 2) gatherfixed<2>(col, lo, hi, tmp);
+    else if (w == 8 && slice >= 8) gatherfixed<8>(col, lo, hi, tmp);
+    else if (w == 4 && slice >= 4) gatherfixed<4>(col, lo, hi, tmp);
+    else if (w == 2 && slice >= 2) gatherfixed<2>(col, lo, hi, tmp);
     else if (w == 1) gatherfixed<1>(col, lo, hi, tmp);
-    else gatherany(col, w, lo, hi, tmp);
+    else
+      for (size_t off = 0; off < w; off += slice) gatherslice(col, w, off, std::min(slice, w - off), lo, hi, tmp);
   }
-  std::free(tmp);
+  if (own) std::free(tmp);
 }
 
 void ds_swapobs(long i, long j) {

@@ -25,7 +25,8 @@ struct Ent {
   bool k;
 };
 
-alignas(64) double bbuf[BDEPTH + 1][EXPR_BLOCK];
+// Per thread: the fill of a large variable may run on two.
+alignas(64) thread_local double bbuf[BDEPTH + 1][EXPR_BLOCK];
 
 #define XINLINE __attribute__((always_inline)) inline
 
@@ -285,7 +286,7 @@ bool selcmp(const ExprProg& p, long obs, long n, unsigned char* sel) {
   if (c.size() != 5 || c[0] != XO_VAR || c[2] != XO_LIT) return false;
   const bool modern = p.mvmodern;
   const double k = xv_cmpop(p.lits[static_cast<size_t>(c[3] - 1)], modern);
-  alignas(64) static double x[EXPR_BLOCK];
+  alignas(64) thread_local double x[EXPR_BLOCK];
   switch (c[4]) {
     case XO_EQ: case XO_NE: case XO_GE: case XO_LE: case XO_LT: case XO_GT: break;
     default: return false;
@@ -313,7 +314,7 @@ void selobs_block(long obs, long n, unsigned char* sel) {
     return;
   }
   if (ex.ifpgm.blockok && selcmp(ex.ifpgm, obs, n, sel)) return;
-  alignas(64) static double v[EXPR_BLOCK];
+  alignas(64) thread_local double v[EXPR_BLOCK];
   evalnum_block(ex.ifpgm, obs, n, v, nullptr);
   for (long i = 0; i < n; ++i) sel[i] = v[i] != 0;
 }

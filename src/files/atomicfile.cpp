@@ -9,11 +9,14 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <system_error>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "files/directwrite.h"
 #include "output/errors.h"
 
 AtomicFileState afs;
@@ -49,6 +52,8 @@ mode_t newmode(const std::string& target) {
 }
 
 void closetmp(AtomicFile& f) {
+  if (f.direct) f.direct->abandon();
+  f.direct.reset();
   if (f.fd >= 0) ::close(f.fd);
   f.fd = -1;
 }
@@ -112,9 +117,22 @@ int nametmp(AtomicFile& f) {
   return EEXIST;
 }
 
+// Starts the direct writers on f's descriptor when the file system takes
+// direct writes; otherwise f stays an ordinary buffered file.
+void startdirect(AtomicFile& f) {
+  const int fl = ::fcntl(f.fd, F_GETFL);
+  if (fl < 0 || ::fcntl(f.fd, F_SETFL, fl | O_DIRECT) != 0) return;
+  auto w = std::make_shared<DirectWriter>();
+  if (w->start(f.fd)) {
+    f.direct = std::move(w);
+  } else {
+    (void)::fcntl(f.fd, F_SETFL, fl);
+  }
+}
+
 }  // namespace
 
-int af_open(AtomicFile& f, const std::string& target) {
+int af_open(AtomicFile& f, const std::string& target, bool direct) {
   f = AtomicFile{};
   f.target = target;
   struct stat st;
@@ -140,6 +158,7 @@ int af_open(AtomicFile& f, const std::string& target) {
   }
   f.fd = fd;
   (void)::fchmod(fd, mode);
+  if (direct) startdirect(f);
   return 0;
 }
 
@@ -155,6 +174,14 @@ int af_write(AtomicFile& f, const void* data, size_t n) {
     return RC_DISKFULL;
   }
   if (injected(f)) return RC_DISKFULL;
+  if (f.direct) {
+    if (int e = f.direct->append(data, n)) {
+      f.err = e;
+      return RC_DISKFULL;
+    }
+    f.written += static_cast<long>(n);
+    return 0;
+  }
   const char* p = static_cast<const char*>(data);
   while (n > 0) {
     ssize_t k = ::write(f.fd, p, n);
@@ -176,9 +203,33 @@ int af_write(AtomicFile& f, const void* data, size_t n) {
   return 0;
 }
 
-int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
+unsigned char* af_space(AtomicFile& f, size_t* avail) {
+  *avail = 0;
+  if (f.err || f.fd < 0) return nullptr;
+  if (f.direct) return f.direct->space(avail);
+  if (f.stage.empty()) f.stage.resize(size_t{4} << 20);
+  *avail = f.stage.size();
+  return f.stage.data();
+}
+
+int af_advance(AtomicFile& f, size_t n) {
+  if (!f.direct) return af_write(f, f.stage.data(), n);
   if (f.err || f.fd < 0) {
     if (!f.err) f.err = EBADF;
+    return RC_DISKFULL;
+  }
+  if (injected(f)) return RC_DISKFULL;
+  if (int e = f.direct->advance(n)) {
+    f.err = e;
+    return RC_DISKFULL;
+  }
+  f.written += static_cast<long>(n);
+  return 0;
+}
+
+int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
+  if (f.err || f.fd < 0 || f.direct) {
+    if (!f.err) f.err = f.direct ? EINVAL : EBADF;
     return RC_DISKFULL;
   }
   if (injected(f)) return RC_DISKFULL;
@@ -199,11 +250,29 @@ int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
 
 int af_commit(AtomicFile& f) {
   if (!f.err && f.fd < 0) f.err = EBADF;
+  int oldcopy = -1;  // the file being replaced, held so its blocks are freed later
+  if (f.direct) {
+    // The last block went out padded: the file is cut back to its bytes.
+    if (int e = f.direct->finish(); e && !f.err) f.err = e;
+    f.direct.reset();
+    if (!f.err && ::ftruncate(f.fd, static_cast<off_t>(f.written)) != 0) f.err = errno;
+  }
   if (!f.err && !injected(f) && ::fsync(f.fd) != 0) f.err = errno;
   if (!f.err && f.tmpname.empty()) f.err = nametmp(f);
   if (f.fd >= 0 && ::close(f.fd) != 0 && !f.err) f.err = errno;
   f.fd = -1;
+  // Freeing the blocks of a large old copy takes a while; the rename only
+  // drops its name while a handle holds it, and the handle is let go on
+  // another thread.
+  if (!f.err && f.written >= (32L << 20)) oldcopy = ::open(f.target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   if (!f.err && !injected(f) && ::rename(f.tmpname.c_str(), f.target.c_str()) != 0) f.err = errno;
+  if (oldcopy >= 0) {
+    try {
+      std::thread([oldcopy] { ::close(oldcopy); }).detach();
+    } catch (const std::system_error&) {
+      ::close(oldcopy);
+    }
+  }
   if (f.err) {
     if (!f.tmpname.empty()) ::unlink(f.tmpname.c_str());
     f.tmpname.clear();

@@ -17,6 +17,9 @@
 
 namespace {
 
+// Data of at least this many bytes are written past the page cache.
+constexpr double kDirectBytes = 32.0 * (1 << 20);
+
 // The type code of a store type in a file of the release.
 int filecode(int type, int release) {
   type = dta_modern(type);
@@ -125,13 +128,6 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
   for (int v : vars) putowner(varname(v));
   for (int i = 0; i < 5; ++i) w.u1(0);
 
-  AtomicFile af;
-  if (int rc = af_open(af, fn)) return af_openerr(af, rc);
-  if (int rc = af_write(af, w.buf.data(), w.buf.size())) return writefail(af, fn, rc);
-
-  // Records in blocks of about 24000 bytes, at least two records each, built
-  // a column at a time; a run of blocks goes out in one write of a few
-  // megabytes, so the system calls and the copy into the file cost little.
   std::vector<int> types, widths;
   long lrecl = 0;
   for (int v : vars) {
@@ -139,23 +135,47 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
     widths.push_back(dta_width(vartype(v)));
     lrecl += widths.back();
   }
+  // A file of many megabytes goes to the disk past the page cache: one pass
+  // over memory, and the sync at the end has little left to wait for.
+  const double databytes = static_cast<double>(ds.nobs) * static_cast<double>(lrecl);
+  AtomicFile af;
+  if (int rc = af_open(af, fn, databytes >= kDirectBytes)) return af_openerr(af, rc);
+  if (int rc = af_write(af, w.buf.data(), w.buf.size())) return writefail(af, fn, rc);
+
+  // Records in blocks of about 24000 bytes, at least two records each, built
+  // a column at a time straight into the file's buffer; each few megabytes
+  // go out in one call.
   const bool swap = bo_native() != BO_HILO;
   const long perblock = lrecl ? std::max(2L, 24000 / lrecl) : 1;
-  const long blockbytes = perblock * lrecl;
-  const long stageblocks = lrecl ? std::max(1L, std::min((4L << 20) / blockbytes, (ds.nobs + perblock - 1) / perblock)) : 1;
-  std::vector<unsigned char> stage(static_cast<size_t>(stageblocks * blockbytes) + 1);
-  long fill = 0;
+  std::vector<unsigned char> spill;  // a block larger than the room offered
+  unsigned char* room = nullptr;
+  size_t avail = 0, fill = 0;
   for (long i0 = 1; lrecl && i0 <= ds.nobs; i0 += perblock) {
     if (ds_pollbreak()) {
       af_abort(af);
       return 1;
     }
-    long n = std::min(perblock, ds.nobs - i0 + 1);
+    const long n = std::min(perblock, ds.nobs - i0 + 1);
+    const size_t bytes = static_cast<size_t>(n * lrecl);
+    if (room && fill + bytes > avail) {
+      if (int rc = af_advance(af, fill)) return writefail(af, fn, rc);
+      room = nullptr;
+    }
+    if (!room) {
+      room = af_space(af, &avail);
+      if (!room) return writefail(af, fn, RC_DISKFULL);
+      fill = 0;
+    }
+    unsigned char* blk = room + fill;
+    if (bytes > avail) {  // records too wide for the room: built aside, then copied in
+      spill.resize(bytes);
+      blk = spill.data();
+    }
     long off = 0;
     for (size_t k = 0; k < vars.size(); ++k) {  // a column at a time
       const int t = types[k], wd = widths[k];
       const ColView col = colview(vars[k]);
-      unsigned char* p = stage.data() + fill + off;
+      unsigned char* p = blk + off;
       if (isstrtype(t)) {
         for (long i = i0; i < i0 + n; ++i, p += lrecl) {
           const unsigned char* c = col.at(i);
@@ -173,12 +193,15 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
       }
       off += wd;
     }
-    fill += n * lrecl;
-    if (fill + blockbytes > stageblocks * blockbytes || i0 + n > ds.nobs) {
-      if (int rc = af_write(af, stage.data(), static_cast<size_t>(fill))) return writefail(af, fn, rc);
-      fill = 0;
+    if (blk == spill.data()) {
+      room = nullptr;
+      if (int rc = af_write(af, blk, bytes)) return writefail(af, fn, rc);
+    } else {
+      fill += bytes;
     }
   }
+  if (room && fill)
+    if (int rc = af_advance(af, fill)) return writefail(af, fn, rc);
 
   ByteWriter lw(true);
   for (const DtaLabel& l : labels) {

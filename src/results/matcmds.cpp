@@ -173,10 +173,21 @@ int mstripes(bool rows, bool eq) {
   if (!m) return matnotfound(name.c_str());
   std::vector<std::string> words;
   std::string w;
+  // The tokenizer splits `eq:name` at the colon: join the pieces again.
+  bool joinnext = false;
   while (!(w = gettok(prsestd)).empty()) {
     if (w.size() >= 2 && w.front() == '"' && w.back() == '"') w = w.substr(1, w.size() - 2);
-    words.push_back(w);
+    if (w == ":" && !words.empty() && !joinnext) {
+      words.back() += ':';
+      joinnext = true;
+    } else if (joinnext) {
+      words.back() += w;
+      joinnext = false;
+    } else {
+      words.push_back(w);
+    }
   }
+  if (joinnext) return errmsgf(RC_SYNTAX, "%s a name must follow the colon\n", words.back().c_str());
   std::vector<std::string>& names = rows ? m->rnames : m->cnames;
   size_t n = names.size();
   if (words.empty()) return error(RC_SYNTAX);
@@ -194,6 +205,23 @@ int mstripes(bool rows, bool eq) {
     for (size_t i = 0; i < n; ++i) names[i] = words[i];
   }
   return 0;
+}
+
+// A row or column name cut to n characters the way abbrev() cuts text ("~"
+// before the last character); an equation name and the name after its colon
+// are cut separately, so both stay recognisable.
+std::string fitname(const std::string& s, size_t n) {
+  auto cut = [](const std::string& t, size_t k) {
+    if (t.size() <= k) return t;
+    if (k < 3) return t.substr(0, k);
+    return t.substr(0, k - 2) + "~" + t.back();
+  };
+  if (s.size() <= n) return s;
+  const size_t c = s.find(':');
+  if (c == std::string::npos || n < 5) return cut(s, n);
+  const std::string eq = s.substr(0, c), nm = s.substr(c + 1);
+  const size_t nmkeep = std::min(nm.size(), std::max<size_t>(n / 2, n - 1 - std::min(eq.size(), n / 2)));
+  return cut(eq, n - 1 - nmkeep) + ":" + cut(nm, nmkeep);
 }
 
 // One number in the listing format, or blanks for the upper triangle.
@@ -245,14 +273,14 @@ int mlist() {
       std::string line(rw + 1, ' ');
       for (int j = c0; j < c1; ++j) {
         std::string cn = m->cnames[static_cast<size_t>(j)];
-        if (cn.size() > static_cast<size_t>(w)) cn = cn.substr(cn.size() - static_cast<size_t>(w));
+        cn = fitname(cn, static_cast<size_t>(w));
         line += std::string(static_cast<size_t>(w) + 1 - cn.size(), ' ') + cn;
       }
       spoutsmlf("{txt}%s\n", line.c_str());
     }
     for (int i = 0; i < m->rows; ++i) {
       std::string rn = nonames ? "" : m->rnames[static_cast<size_t>(i)];
-      if (rn.size() > rw) rn = rn.substr(rn.size() - rw);
+      rn = fitname(rn, rw);
       std::string lead = nonames ? "" : rn + std::string(rw - rn.size() + 1, ' ');
       spoutsml("{txt}");
       spout21(lead.c_str());

@@ -4,8 +4,9 @@
 // regress posts it plus each term's figures, replay, the underlying
 // regression on request, the design listing, and the term tests of `test`.
 //   anova depvar terms [if] [in] [weight] [, partial sequential category(varlist)
-//         continuous(varlist) regress]
-//   terms: a  b  a*b  a|b  (a nested within b)  a*b|c
+//         continuous(varlist) regress repeated(varlist)]
+//   terms: a  b  a*b  a|b  (a nested within b)  a*b|c; `terms / errorterm`
+//   tests the terms since the previous error term against errorterm
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -40,12 +41,12 @@ std::vector<std::string> anv_termwords(const std::string& text) {
     const char c = text[i];
     if (c == ' ' || c == '\t') {
       ++i;
-    } else if (c == '*' || c == '|') {
+    } else if (c == '*' || c == '|' || c == '/') {
       w.emplace_back(1, c);
       ++i;
     } else {
       size_t j = i;
-      while (j < text.size() && !std::strchr(" \t*|", text[j])) ++j;
+      while (j < text.size() && !std::strchr(" \t*|/", text[j])) ++j;
       w.push_back(text.substr(i, j - i));
       i = j;
     }
@@ -74,12 +75,16 @@ bool sameterm(AnvTerm a, AnvTerm b) {
 
 }  // namespace
 
-// terms -> term { term }; term -> crossed ['|' crossed]; crossed -> name {'*' name}
-int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms) {
+// terms -> term { ['/'] term }; term -> crossed ['|' crossed]; crossed -> name {'*' name}
+// A '/' makes the term after it the error term of the terms since the
+// previous error term.
+int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms, std::vector<int>* errterm) {
   const std::vector<std::string> w = anv_termwords(text);
   size_t i = 0;
+  size_t group = 0;     // the first term the next '/' gives an error term
+  bool iserr = false;   // the next term is an error term
   auto name = [&](std::vector<int>& into) -> int {
-    if (i >= w.size() || w[i] == "*" || w[i] == "|")
+    if (i >= w.size() || w[i] == "*" || w[i] == "|" || w[i] == "/")
       return errmsgf(RC_SYNTAX, "%s found where a variable name was expected\n", i < w.size() ? w[i].c_str() : "nothing");
     const int v = zelta_findvar(w[i].c_str(), 1, false);
     if (v < 0) return -v;
@@ -92,6 +97,14 @@ int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms) {
     return 0;
   };
   while (i < w.size()) {
+    if (w[i] == "/") {
+      if (!errterm) return errmsgf(RC_SYNTAX, "/ not allowed: error terms are for anova\n");
+      if (iserr || terms.size() == group)
+        return errmsgf(RC_SYNTAX, "/ must follow the terms that take the error term after it\n");
+      iserr = true;
+      ++i;
+      continue;
+    }
     AnvTerm t;
     if (int rc = name(t.vars)) return rc;
     while (i < w.size() && w[i] == "*") {
@@ -115,8 +128,18 @@ int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms) {
       if (sameterm(o, t)) return error(RC_TERM_REPEAT);
     t.name = termname(t);
     terms.push_back(std::move(t));
+    if (errterm) {
+      const size_t k = terms.size() - 1;
+      errterm->push_back(-1);
+      if (iserr) {
+        for (size_t j = group; j < k; ++j) (*errterm)[j] = static_cast<int>(k);
+        (*errterm)[k] = -2;
+        group = k + 1;
+        iserr = false;
+      }
+    }
   }
-  return 0;
+  return 0;  // a '/' at the end leaves its terms with the residual
 }
 
 size_t anv_termsend(const char* text) {
@@ -208,6 +231,71 @@ void tablehead(bool sequential) {
   rule();
 }
 
+// The denominator degrees of freedom of term k's F test (1-based): its
+// error term's, else the residual's.
+double errdf(int k) {
+  const double et = st_escalarget(("eterm_" + std::to_string(k)).c_str());
+  if (et < misval && et >= 1) return st_escalarget(("df_" + std::to_string(static_cast<int>(et))).c_str());
+  return st_escalarget("df_r");
+}
+
+// The repeated-measures part of the results: for each set of repeated
+// variables, its epsilons and its terms' tests with the corrected p-values.
+void represults() {
+  const int nt = static_cast<int>(st_escalarget("k_terms"));
+  const std::string gv = st_elocalget("groupvars");
+  const double ng = st_escalarget("N_groups");
+  spoutsml("\n");
+  spoutsmlf("{txt}Between-subjects term: {res}%s{txt}, {res}%.0f{txt} units", st_elocalget("bse").c_str(),
+            st_escalarget("N_bse"));
+  if (gv.empty())
+    spoutsml("{txt}; covariance pooled over all units\n");
+  else
+    spoutsmlf("{txt}; covariance pooled within {res}%.0f{txt} groups of {res}%s\n", ng, gv.c_str());
+  std::vector<std::string> done;
+  for (int k = 1; k <= nt; ++k) {
+    const std::string set = st_elocalget(("repset_" + std::to_string(k)).c_str());
+    if (set.empty() || std::find(done.begin(), done.end(), set) != done.end()) continue;
+    done.push_back(set);
+    const std::string ks = std::to_string(k);
+    const double gg = st_escalarget(("gg_" + ks).c_str()), hf = st_escalarget(("hf_" + ks).c_str()),
+                 box = st_escalarget(("box_" + ks).c_str());
+    spoutsml("\n");
+    spoutsmlf("{txt}Repeated variable%s: {res}%-20s{txt}{col 42}Huynh-Feldt epsilon        = {res}%s\n",
+              set.find('*') != std::string::npos ? "s" : "", set.c_str(), sreforms("%8.4f", hf));
+    spoutsmlf("{txt}{col 42}Greenhouse-Geisser epsilon = {res}%s\n", sreforms("%8.4f", gg));
+    spoutsmlf("{txt}{col 42}Box's conservative epsilon = {res}%s\n\n", sreforms("%8.4f", box));
+    spoutsml("{txt}                         {c |}                {hline 13} Prob > F {hline 13}\n");
+    spoutsmlf("{txt}%24s {c |} %6s %8s %8s %8s %8s %8s\n", "Source", "df", "F", "Regular", "H-F", "G-G", "Box");
+    spoutsml("{txt}{hline 25}{c +}{hline 52}\n");
+    double edf = misval;
+    std::string ename = "Residual";
+    for (int j = k; j <= nt; ++j) {
+      const std::string js = std::to_string(j);
+      if (st_elocalget(("repset_" + js).c_str()) != set) continue;
+      const double df = st_escalarget(("df_" + js).c_str()), F = st_escalarget(("F_" + js).c_str());
+      const double dfe = errdf(j);
+      if (edf >= misval) {
+        edf = dfe;
+        const double et = st_escalarget(("eterm_" + js).c_str());
+        if (et < misval && et >= 1) ename = st_elocalget(("term_" + std::to_string(static_cast<int>(et))).c_str());
+      }
+      auto pv = [&](double e) {
+        return F < misval && df > 0 && dfe > 0 && dfe < misval ? fn_Ftail(e * df, e * dfe, F) : misval;
+      };
+      std::string lab = st_elocalget(("term_" + js).c_str());
+      if (lab.size() > 24) lab = lab.substr(0, 22) + "~" + lab.substr(lab.size() - 1);
+      std::string l = "{txt}" + std::string(24 - lab.size(), ' ') + lab + " {c |} {res}" + sreforms("%6.0f", df);
+      l += " " + num("%8.2f", F, 8);
+      for (double e : {1.0, hf, gg, box}) l += " " + num("%8.4f", pv(e), 8);
+      spoutsml((l + "\n").c_str());
+    }
+    if (ename.size() > 24) ename = ename.substr(0, 22) + "~" + ename.substr(ename.size() - 1);
+    spoutsml(("{txt}" + std::string(24 - ename.size(), ' ') + ename + " {c |} {res}" + sreforms("%6.0f", edf) + "\n").c_str());
+    spoutsml("{txt}{hline 25}{c BT}{hline 52}\n");
+  }
+}
+
 // The table of the current anova results, from e().
 int display(bool regression) {
   if (st_ecmd() != "anova") return error(RC_NOESTIMATES);
@@ -248,19 +336,23 @@ int display(bool regression) {
     r.ss = st_escalarget(("ss_" + ks).c_str());
     r.df = st_escalarget(("df_" + ks).c_str());
     r.F = st_escalarget(("F_" + ks).c_str());
-    r.p = r.F < misval && r.df > 0 && dfr > 0 ? fn_Ftail(r.df, dfr, r.F) : misval;
+    const double dfe = errdf(k);
+    r.p = r.F < misval && r.df > 0 && dfe > 0 && dfe < misval ? fn_Ftail(r.df, dfe, r.F) : misval;
     tablerow(r, true);
+    if (st_escalarget(("eterm_" + ks).c_str()) == -1 && k < nt) rule();
   }
   emptyrow();
   tablerow(Row{"Residual", rss, dfr}, false);
   rule();
   tablerow(Row{"Total", mss + rss, N - 1}, false);
+  if (!st_elocalget("repeated").empty()) represults();
   return 0;
 }
 
 // Posts the fit: e() as regress posts it, each term's figures, the
 // coefficients and their variance in the design's columns then _cons.
-void post(const AnvSpec& spec, const AnvFit& f, const std::string& wtype, const std::string& wexp) {
+void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std::vector<int>& rep,
+          const std::string& wtype, const std::string& wexp) {
   const int p = static_cast<int>(f.cols.size());
   const double tss = f.T[0], rss0 = f.E[0] < 0 ? 0 : f.E[0];
   double rss = rss0, mss = tss - rss;
@@ -300,7 +392,22 @@ void post(const AnvSpec& spec, const AnvFit& f, const std::string& wtype, const 
     const double ss = f.H[static_cast<size_t>(k)][0], df = f.df[static_cast<size_t>(k)];
     st_escalar(("ss_" + ks).c_str(), ss);
     st_escalar(("df_" + ks).c_str(), df);
-    st_escalar(("F_" + ks).c_str(), df > 0 && mse > 0 ? ss / df / mse : misval);
+    const int et = spec.errterm.empty() ? -1 : spec.errterm[static_cast<size_t>(k)];
+    double Fk = df > 0 && mse > 0 ? ss / df / mse : misval;
+    if (et == -2) {
+      Fk = misval;
+    } else if (et >= 0) {
+      const double se = f.H[static_cast<size_t>(et)][0], dfe = f.df[static_cast<size_t>(et)];
+      Fk = df > 0 && dfe > 0 && se > 0 ? (ss / df) / (se / dfe) : misval;
+    }
+    st_escalar(("F_" + ks).c_str(), Fk);
+    if (!spec.errterm.empty()) st_escalar(("eterm_" + ks).c_str(), et == -2 ? -1 : et + 1);
+    if (rp && !rp->repset[static_cast<size_t>(k)].empty()) {
+      st_elocal(("repset_" + ks).c_str(), rp->repset[static_cast<size_t>(k)].c_str());
+      st_escalar(("gg_" + ks).c_str(), rp->gg[static_cast<size_t>(k)]);
+      st_escalar(("hf_" + ks).c_str(), rp->hf[static_cast<size_t>(k)]);
+      st_escalar(("box_" + ks).c_str(), rp->box[static_cast<size_t>(k)]);
+    }
     st_elocal(("term_" + ks).c_str(), spec.terms[static_cast<size_t>(k)].name.c_str());
     int nc = 0;
     for (const AnvColumn& c : f.cols) nc += c.term == k;
@@ -316,6 +423,16 @@ void post(const AnvSpec& spec, const AnvFit& f, const std::string& wtype, const 
   st_elocal("terms", terms.c_str());
   st_elocal("termcols", termcols.c_str());
   st_elocal("sstype", spec.sequential ? "sequential" : "partial");
+  if (rp) {
+    std::string rl, gl;
+    for (int v : rep) rl += (rl.empty() ? "" : " ") + varname(v);
+    for (int v : rp->groupvars) gl += (gl.empty() ? "" : " ") + varname(v);
+    st_elocal("repeated", rl.c_str());
+    st_elocal("bse", spec.terms[static_cast<size_t>(rp->bse)].name.c_str());
+    st_elocal("groupvars", gl.c_str());
+    st_escalar("N_bse", static_cast<double>(rp->units));
+    st_escalar("N_groups", static_cast<double>(rp->groups));
+  }
   st_elocal("properties", "b V");
   // Coefficients: the columns, then the constant at the means.
   std::vector<std::string> names;
@@ -392,14 +509,19 @@ int cmd_anova(int) {
   AnvCmd c;
   if (int rc = anv_cmdline(c)) return rc;
   const bool regression = findopt("regress", 3, 0) == 1;
+  std::vector<int> rep;
+  bool hasrep = false;
+  if (int rc = anv_listopt("repeated", 3, rep, &hasrep)) return rc;
   if (int rc = anv_cmdcheck(c)) return rc;
+  if (c.replay && hasrep) return error(RC_SYNTAX);
   if (c.replay) return display(regression);
+  if (hasrep && ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed with repeated()\n");
   const std::string& text = c.text;
   const std::vector<int>&cat = c.cat, &cont = c.cont;
   const bool hascat = c.hascat, hascont = c.hascont, seq = c.seq;
   // The response, then the terms.
   const std::vector<std::string> w = anv_termwords(text);
-  if (w.empty() || w[0] == "*" || w[0] == "|") return errmsgf(RC_SYNTAX, "varlist required\n");
+  if (w.empty() || w[0] == "*" || w[0] == "|" || w[0] == "/") return errmsgf(RC_SYNTAX, "varlist required\n");
   const int yv = zelta_findvar(w[0].c_str(), 1, false);
   if (yv < 0) return -yv;
   if (isstrtype(vartype(yv)))
@@ -408,7 +530,9 @@ int cmd_anova(int) {
   AnvSpec spec;
   spec.ys.push_back(yv);
   spec.sequential = seq;
-  if (int rc = anv_parseterms(text.substr(ypos), spec.terms)) return rc;
+  std::vector<int> et;
+  if (int rc = anv_parseterms(text.substr(ypos), spec.terms, &et)) return rc;
+  if (std::any_of(et.begin(), et.end(), [](int e) { return e != -1; })) spec.errterm = et;
   if (spec.terms.empty()) return errmsgf(RC_TOOFEWVARS, "no terms specified: the design is empty\n");
   for (const AnvTerm& t : spec.terms)
     if (std::find(t.vars.begin(), t.vars.end(), yv) != t.vars.end() ||
@@ -421,8 +545,11 @@ int cmd_anova(int) {
     if (int rc = st_sample(s)) return rc;
     spec.maxcols = st_matsize() - 2;
     if (int rc = anv_fit(spec, s, f)) return rc;
+    AnvRepeated rp;
+    if (hasrep)
+      if (int rc = anv_repeated(spec, f, rep, rp)) return rc;
     anv_dropnotes(spec, f);
-    post(spec, f, s.wkind ? std::string(1, s.wkind) + "weight" : "", s.wexp);
+    post(spec, f, hasrep ? &rp : nullptr, rep, s.wkind ? std::string(1, s.wkind) + "weight" : "", s.wexp);
   } catch (const std::bad_alloc&) {
     return error(RC_NOMEM);
   }

@@ -24,6 +24,10 @@ struct AnvSpec {
   std::vector<int> continuous;   // variables of the terms taken as continuous
   bool sequential = false;       // sequential (in order) instead of partial sums of squares
   double maxcols = 1e9;          // design columns allowed (matsize less 2), else 908
+  // Each term's error term (anova's `term / errorterm`): the index of the
+  // term whose mean square is its denominator, -1 the residual, -2 the term
+  // is itself an error term (not tested). Empty: all against the residual.
+  std::vector<int> errterm;
 };
 
 // One column of the design.
@@ -73,3 +77,25 @@ struct AnvMvTest {
 // 0, or 506 (printed) when E is not positive definite.
 [[nodiscard]] int anv_mvtest(const std::vector<double>& H, const std::vector<double>& E, int q, double dfh,
                              double dfe, AnvMvTest& t);
+
+// Repeated-measures corrections of the F tests of terms that contain
+// repeated variables (anovarep.cpp): the responses of each unit of the
+// between-subjects term at the level combinations of the repeated
+// variables, their covariance pooled within groups, and for each term the
+// Greenhouse-Geisser, Huynh-Feldt (capped at 1) and Box's conservative
+// epsilons from that covariance projected on the term's orthonormal
+// contrasts.
+struct AnvRepeated {
+  int bse = -1;                      // the between-subjects term
+  long units = 0;                    // its units
+  long groups = 1;                   // groups the covariance is pooled over
+  std::vector<int> groupvars;        // the variables that make the groups
+  std::vector<double> gg, hf, box;   // per term; missing for terms without a repeated variable
+  std::vector<std::string> repset;   // per term: its repeated variables ("b", "b*c"), or ""
+};
+// rep: the repeated variables (categorical variables of the terms). 0, 1 on
+// a Break, or a code (printed): 198 (no between-subjects term, a repeated
+// variable not categorical or not in the terms), 459 (a unit without
+// exactly one observation at each combination of the repeated variables,
+// a group variable varying within a unit, too few units).
+[[nodiscard]] int anv_repeated(const AnvSpec& spec, const AnvFit& f, const std::vector<int>& rep, AnvRepeated& r);

@@ -12,9 +12,12 @@ std::vector<std::string> anv_termwords(const std::string& text);
 // weight or the options.
 size_t anv_termsend(const char* text);
 // Reads the terms of text into terms (variable abbreviations resolved,
-// string variables, repeated variables and terms refused). 0 or a code
+// string variables, repeated variables and terms refused). With errterm,
+// `terms / errorterm` is allowed and errterm receives each term's error
+// term as AnvSpec::errterm holds it; without, '/' is refused. 0 or a code
 // (printed).
-[[nodiscard]] int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms);
+[[nodiscard]] int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms,
+                                 std::vector<int>* errterm = nullptr);
 // Reads the variable-list option name (minimal abbreviation min) of the
 // parsed command into vars; *given tells whether it was there. 0 or a code.
 [[nodiscard]] int anv_listopt(const char* name, int min, std::vector<int>& vars, bool* given);

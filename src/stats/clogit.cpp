@@ -18,6 +18,7 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "stats/clogit.h"
 #include "stats/mlcmd.h"
 #include "stats/mlmodels.h"
 #include "stats/post.h"
@@ -54,6 +55,13 @@ int cmd_clogit(int) {
   if (int rc = chkopt()) return rc;
   if (ps.hasweight && ps.wgttype[0] != WK_F && ps.wgttype[0] != WK_I && ps.wgttype[0] != 'w')
     return errmsgf(RC_NOTALLOWED, "%cweights not allowed\n", ps.wgttype[0]);
+  return clogit_fit("clogit", "Conditional (fixed-effects) logistic regression", gvar, o, oddsr, {});
+}
+
+}  // namespace
+
+int clogit_fit(const char* cmd, const char* title, int gvar, const MlcOpts& o, bool oddsr,
+               const std::vector<std::pair<std::string, std::string>>& macros) {
   if (vl.lnvar() < 2) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   if (isstrtype(vartype(gvar))) return errmsgf(RC_TYPEMISMATCH, "group() variable %s must be numeric\n", varname(gvar).c_str());
   MlcSample s;
@@ -159,8 +167,8 @@ int cmd_clogit(int) {
   MlResult r;
   if (int rc = mlc_fit(m, s, o, b0, r)) return rc;
   MlcFit f;
-  f.cmd = "clogit";
-  f.title = "Conditional (fixed-effects) logistic regression";
+  f.cmd = cmd;
+  f.title = title;
   f.predict = "clogit_p";
   mlc_fitted(f, r, P, s, o, total);
   f.ll_0 = ll0;
@@ -176,6 +184,7 @@ int cmd_clogit(int) {
   mlc_coefs(f, s, dropped, false, "", {}, r.b, V);
   f.scalars.push_back({"N_group", static_cast<double>(G)});
   f.macros.push_back({"group", varname(gvar)});
+  for (const auto& mc : macros) f.macros.push_back(mc);
   return mlc_finish(f, s, o, oddsr ? "Odds Ratio" : "", [&] {
     if (f.wald && !o.clustvar) {
       st_escalar("N_clust", static_cast<double>(f.nclust));
@@ -183,7 +192,5 @@ int cmd_clogit(int) {
     }
   });
 }
-
-}  // namespace
 
 void stats_bindclogit() { cmdbind("_clogit", cmd_clogit); }

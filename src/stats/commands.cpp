@@ -27,6 +27,7 @@ void stats_bindcommands() {
   stats_bindclogit();
   stats_bindml();
   stats_bindpanelreg();
+  stats_bindpanelbin();
   stats_bindhausman();
   stats_bindivfit();
   stats_bindanova();

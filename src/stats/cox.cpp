@@ -5,6 +5,7 @@
 // residuals. Parsing, posting and printing; the partial likelihood is in
 // coxfit.cpp and the maximiser and sandwich are the shared ones.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -35,6 +36,7 @@ struct CoxIn {
   std::vector<double> t, dead, w, clust;  // time, failure, weight (empty none), cluster (empty none)
   std::vector<std::vector<double>> x;     // covariate columns
   std::vector<std::vector<double>> strat; // strata variables' values
+  std::vector<double> gt;                 // texp() at each row (tvc() only)
 };
 
 // Sorts the rows of in by stratum and time into d (centred covariates,
@@ -54,7 +56,7 @@ void build(CoxIn& in, bool efron, CoxData& d) {
     for (size_t i = 0; i < n; ++i) c[i] = v[perm[i]];
     v = std::move(c);
   };
-  apply(in.t), apply(in.dead), apply(in.w), apply(in.clust);
+  apply(in.t), apply(in.dead), apply(in.w), apply(in.clust), apply(in.gt);
   for (auto& s : in.strat) apply(s);
   for (auto& c : in.x) apply(c);
   std::vector<long> o(n);
@@ -67,6 +69,7 @@ void build(CoxIn& in, bool efron, CoxData& d) {
   d.t = in.t;
   d.dead = in.dead;
   d.w = in.w;
+  d.gt = in.gt;
   const size_t P = in.x.size();
   d.xmean.assign(P, 0);
   for (size_t j = 0; j < P; ++j) {
@@ -161,8 +164,8 @@ int storerows(const std::string& name, const CoxIn& in, const std::vector<double
 }
 
 // cox timevar [indepvars] [if] [in] [weight] [, dead(varname) strata(varlist)
-//     breslow efron nohr robust cluster(varname) basesurv(newvar)
-//     basehazard(newvar) level(#) iterate(#) tolerance(#) nolog]
+//     breslow efron exactp nohr robust cluster(varname) basesurv(newvar)
+//     basehazard(newvar) tvc(varlist) texp(exp) level(#) iterate(#) tolerance(#) nolog]
 int cmd_cox(int) {
   ps.vable = 0;
   ps.byable = 0;
@@ -186,7 +189,13 @@ int cmd_cox(int) {
   const bool hr = findopt("hr", 2, 1) == 1;
   const bool efron = findopt("efron", 3, 0) == 1;
   const bool breslow = findopt("breslow", 3, 0) == 1;
-  if (efron && breslow) return errmsgf(RC_SYNTAX, "options breslow and efron may not be combined\n");
+  const bool exact = findopt("exactp", 6, 0) == 1;
+  if (efron + breslow + exact > 1) return errmsgf(RC_SYNTAX, "options breslow, efron and exactp may not be combined\n");
+  std::string tvctext, texp;
+  const bool hastvc = findargn("tvc", 3, tvctext, 1024, 64);
+  const bool hastexp = findargasis("texp", 4, texp, 1024);
+  if (hastexp && !hastvc) return errmsgf(RC_SYNTAX, "option texp() requires option tvc()\n");
+  if (hastexp && texp.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "option texp() invalid\n");
   int deadvar = 0;
   std::string a;
   if (findargn("dead", 2, a, 64, 1)) {
@@ -201,6 +210,14 @@ int cmd_cox(int) {
   if (int rc = newvaropt("basehazard", 5, bhname)) return rc;
   if (!bsname.empty() && bsname == bhname) return errmsgf(RC_DEFINED, "%s already defined\n", bsname.c_str());
   if (int rc = chkopt()) return rc;
+  if (hastvc || exact) {
+    const char* what = hastvc ? "tvc()" : "exactp";
+    if (o.robust || o.clustvar) return errmsgf(RC_NOTALLOWED, "robust and cluster() may not be combined with %s\n", what);
+    if (!bsname.empty() || !bhname.empty())
+      return errmsgf(RC_NOTALLOWED, "basesurv() and basehazard() may not be combined with %s\n", what);
+  }
+  if (exact && ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed with exactp\n");
+  if (hastvc && ps.hasweight && ps.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed with tvc()\n");
   MlcSample s;
   if (int rc = mlc_read(o, s)) return rc;
   // The strata variables (read after the sample: their list replaces the
@@ -211,6 +228,28 @@ int cmd_cox(int) {
     for (int v : stvars)
       if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "strata() variable %s must be numeric\n", varname(v).c_str());
   }
+  // The covariates with time-varying coefficients, and the function of
+  // time they are multiplied by: texp() with _t standing for the time.
+  std::vector<int> tvvars;
+  ExprProg gprog;
+  if (hastvc) {
+    if (int rc = st_textvars(tvctext, tvvars)) return rc;
+    for (int v : tvvars)
+      if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "tvc() variable %s must be numeric\n", varname(v).c_str());
+    std::string e = hastexp ? texp : "_t";
+    std::string out;
+    for (size_t i = 0; i < e.size();) {
+      const bool start = i == 0 || !(std::isalnum(static_cast<unsigned char>(e[i - 1])) || e[i - 1] == '_');
+      if (start && e.compare(i, 2, "_t") == 0 &&
+          (i + 2 == e.size() || !(std::isalnum(static_cast<unsigned char>(e[i + 2])) || e[i + 2] == '_'))) {
+        out += s.depname;
+        i += 2;
+      } else {
+        out += e[i++];
+      }
+    }
+    if (int rc = compexp_u(out.c_str(), gprog, EXP_NUM)) return rc;
+  }
   // The failure indicator and strata of each row; rows missing either leave.
   std::vector<unsigned char> keep(static_cast<size_t>(s.d.n), 1);
   bool miss = false;
@@ -218,6 +257,7 @@ int cmd_cox(int) {
     const long ob = s.obs[static_cast<size_t>(i)];
     bool u = !deadvar || zelta_data(deadvar, ob) < misval;
     for (int v : stvars) u = u && zelta_data(v, ob) < misval;
+    for (int v : tvvars) u = u && zelta_data(v, ob) < misval;
     if (!u) keep[static_cast<size_t>(i)] = 0, miss = true;
   }
   if (miss) mlc_keeprows(s, keep);
@@ -237,11 +277,31 @@ int cmd_cox(int) {
     for (long ob : s.obs) c.push_back(zelta_data(v, ob));
     in.strat.push_back(std::move(c));
   }
+  for (int v : tvvars) {
+    std::vector<double> c;
+    for (long ob : s.obs) c.push_back(zelta_data(v, ob));
+    in.x.push_back(std::move(c));
+  }
+  if (hastvc)
+    for (long ob : s.obs) in.gt.push_back(evalnum(gprog, ob));
   if (int rc = checkrows(in, s.depname, deadvar ? varname(deadvar) : "")) return rc;
   if (std::find(in.dead.begin(), in.dead.end(), 1.0) == in.dead.end())
     return errmsgf(RC_NOOBS, "no failures in the sample\n");
   CoxData d;
   build(in, efron, d);
+  d.exact = exact;
+  d.ptv = static_cast<int>(tvvars.size());
+  if (hastvc) {
+    // g must be a function of the time alone: one value per time.
+    std::vector<size_t> ord(in.t.size());
+    std::iota(ord.begin(), ord.end(), 0);
+    std::sort(ord.begin(), ord.end(), [&](size_t x, size_t y) { return in.t[x] < in.t[y]; });
+    for (size_t i = 0; i < ord.size(); ++i) {
+      if (!(in.gt[ord[i]] < misval)) return errmsgf(RC_BADDATA, "texp() evaluates to missing at some times\n");
+      if (i > 0 && in.t[ord[i]] == in.t[ord[i - 1]] && in.gt[ord[i]] != in.gt[ord[i - 1]])
+        return errmsgf(RC_BADDATA, "texp() must be a function of _t: it differs between rows with the same time\n");
+    }
+  }
   double nfail = 0;
   for (size_t i = 0; i < in.dead.size(); ++i) nfail += in.dead[i] * (s.wkind == WK_F ? in.w[i] : 1);
   MlModel m;
@@ -277,7 +337,8 @@ int cmd_cox(int) {
                          o.clustvar ? in.clust.data() : nullptr);
   }
   f.cmd = "cox";
-  f.title = std::string("Cox regression -- ") + (efron ? "Efron" : "Breslow") + " method for ties";
+  f.title = exact ? std::string("Cox regression -- exact partial likelihood")
+                  : std::string("Cox regression -- ") + (efron ? "Efron" : "Breslow") + " method for ties";
   f.N = s.wkind == WK_F ? s.d.wsum() : static_cast<double>(s.d.n);
   f.ll = r.ll;
   f.ll_0 = ll0;
@@ -285,7 +346,9 @@ int cmd_cox(int) {
   f.converged = r.converged;
   f.k = P;
   if (P > 0) mlc_chi2(f, P, r.b, V, P);
-  mlc_coefs(f, s, dropped, false, "", {}, P > 0 ? r.b : std::vector<double>{}, V);
+  std::vector<std::string> tvnames;
+  for (int v : tvvars) tvnames.push_back("tvc:" + varname(v));
+  mlc_coefs(f, s, dropped, false, hastvc ? "main" : "", tvnames, P > 0 ? r.b : std::vector<double>{}, V);
   // Posting.
   st_eclear();
   st_escalar("N", f.N);
@@ -310,7 +373,13 @@ int cmd_cox(int) {
   std::string sl;
   for (int v : stvars) sl += (sl.empty() ? "" : " ") + varname(v);
   st_elocal("strata", sl.c_str());
-  st_elocal("ties", efron ? "efron" : "breslow");
+  st_elocal("ties", efron ? "efron" : exact ? "exactp" : "breslow");
+  if (hastvc) {
+    std::string tl;
+    for (int v : tvvars) tl += (tl.empty() ? "" : " ") + varname(v);
+    st_elocal("tvc", tl.c_str());
+    st_elocal("texp", hastexp ? texp.c_str() : "_t");
+  }
   st_elocal("chi2type", f.wald ? "Wald" : "LR");
   const std::string vt = f.wald ? "Robust" : "";
   st_elocal("vcetype", vt.c_str());
@@ -346,6 +415,8 @@ int cmd_cox(int) {
 // of the covariates that were kept: b and their names. 0 or a code.
 int fromfit(CoxIn& in, CoxData& d, std::vector<double>& b, std::vector<std::string>& names) {
   if (st_ecmd() != "cox") return error(RC_NOESTIMATES);
+  if (!st_elocalget("tvc").empty() || st_elocalget("ties") == "exactp")
+    return errmsgf(RC_NOTALLOWED, "not available after cox with tvc() or exactp\n");
   std::vector<std::string> cn;
   std::vector<double> cb, cV;
   if (!st_ecoefs(cn, cb, cV)) return error(RC_NOESTIMATES);

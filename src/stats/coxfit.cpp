@@ -27,6 +27,7 @@ struct Step {
 
 int cox_eval(const CoxData& d, const std::vector<double>& b, int todo, double* llp, std::vector<double>* g,
              std::vector<double>* nH, CoxRows* rows) {
+  if (d.exact || d.ptv > 0) return cox_eval_slow(d, b, todo, llp, g, nH);
   const int p = d.p;
   const size_t P = static_cast<size_t>(p);
   const bool wt = !d.w.empty();

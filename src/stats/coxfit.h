@@ -19,7 +19,19 @@ struct CoxData {
   std::vector<double> xmean;  // the centring (the baseline is at x = 0 uncentred)
   std::vector<long> strata;   // first row of each stratum, then n
   bool efron = false;         // Efron's approximation for ties (else Breslow)
+  bool exact = false;         // the exact partial likelihood for ties (no weights)
+  // Time-varying coefficients: the last ptv columns of x hold covariates
+  // that enter multiplied by g(t) at each failure time t; gt holds g at
+  // each row's time.
+  int ptv = 0;
+  std::vector<double> gt;
 };
+
+// The evaluation for time-varying covariates or exact ties (coxslow.cpp):
+// each failure time's risk set is walked afresh, O(rows x failure times).
+// No per-row quantities. 0, or ML_BREAK.
+[[nodiscard]] int cox_eval_slow(const CoxData& d, const std::vector<double>& b, int todo, double* ll,
+                                std::vector<double>* g, std::vector<double>* nH);
 
 // Per-row quantities at given coefficients.
 struct CoxRows {

@@ -357,6 +357,81 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
       f.endog = f.p_endog = misval;
     }
   }
+  // With robust or clusters, the first-stage F and the endogeneity test use
+  // the sandwich of those regressions as regress does (times N/(N-q), or
+  // (N-1)/(N-q) C/(C-1) with clusters): the partial F is the Wald statistic
+  // of the excluded instruments over their number, the endogeneity test the
+  // Wald chi2 of the first-stage residuals added to the regression of y.
+  if ((robust || cid) && mk > 0) {
+    auto factor = [&](int q) {
+      if (N - q <= 0) return misval;
+      if (!cid) return N / (N - q);
+      return d.C > 1 ? (N - 1) / (N - q) * d.C / (d.C - 1) : misval;
+    };
+    // The Wald statistic of the coefficients at positions at of b (q) with V.
+    auto wald = [](const Vec& bb, const Vec& VV, int q, const std::vector<int>& at) {
+      const int r = static_cast<int>(at.size());
+      Vec bs(static_cast<size_t>(r)), Vs(static_cast<size_t>(r * r));
+      for (int a = 0; a < r; ++a) {
+        bs[static_cast<size_t>(a)] = bb[static_cast<size_t>(at[static_cast<size_t>(a)])];
+        for (int c = 0; c < r; ++c)
+          Vs[static_cast<size_t>(a * r + c)] = VV[static_cast<size_t>(at[static_cast<size_t>(a)] * q + at[static_cast<size_t>(c)])];
+      }
+      return lsq_wald(bs, Vs, r, r);
+    };
+    Vec Z = explicitcols(zi), Xa = explicitcols(xi);
+    std::vector<int> excl;
+    for (int a = 0; a < lk; ++a) excl.push_back(static_cast<int>(x1.size()) + a);
+    const double ff = factor(L);
+    f.df_first2 = cid ? d.C - 1 : N - L;
+    for (int j = 0; j < mk; ++j) {
+      // first-stage residuals u_j = Y_j - Z PiY_j
+      Vec u(static_cast<size_t>(n));
+      const double* yc = col(yy[static_cast<size_t>(j)]);
+      const double mj = mu[static_cast<size_t>(yy[static_cast<size_t>(j)])];
+      for (long i = 0; i < n; ++i) u[static_cast<size_t>(i)] = yc[i] + mj;
+      for (int a = 0; a < L; ++a) {
+        const double pa = PiY(a, j);
+        const double* z = Z.data() + static_cast<size_t>(a) * static_cast<size_t>(n);
+        for (long i = 0; i < n; ++i) u[static_cast<size_t>(i)] -= pa * z[i];
+      }
+      Vec M, Vj;
+      lsq_meat(Z.data(), n, L, u.data(), cid, d.C, M);
+      lsq_sandwich(A.v, M, L, ff, Vj);
+      const double w = ff < misval ? wald(f.fb[static_cast<size_t>(j)], Vj, L, excl) : misval;
+      f.Ffirst[static_cast<size_t>(j)] = w < misval ? w / lk : misval;
+      f.fV[static_cast<size_t>(j)] = Vj;
+      Xa.insert(Xa.end(), u.begin(), u.end());
+    }
+    // y on [X, first-stage residuals]
+    const int q = K + mk;
+    Vec Ga, gy;
+    lsq_gram(Xa.data(), n, q, Ga);
+    Vec yv(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i) yv[static_cast<size_t>(i)] = col(0)[i] + mu[0];
+    lsq_cross(Xa.data(), q, yv.data(), 1, n, gy);
+    if (lsq_invpd(Ga, q)) {
+      Vec ba(static_cast<size_t>(q), 0);
+      for (int a = 0; a < q; ++a)
+        for (int c = 0; c < q; ++c) ba[static_cast<size_t>(a)] += Ga[static_cast<size_t>(a * q + c)] * gy[static_cast<size_t>(c)];
+      Vec ea(yv);
+      for (int a = 0; a < q; ++a) {
+        const double* x = Xa.data() + static_cast<size_t>(a) * static_cast<size_t>(n);
+        for (long i = 0; i < n; ++i) ea[static_cast<size_t>(i)] -= ba[static_cast<size_t>(a)] * x[i];
+      }
+      Vec M, Va;
+      lsq_meat(Xa.data(), n, q, ea.data(), cid, d.C, M);
+      const double fa = factor(q);
+      lsq_sandwich(Ga, M, q, fa, Va);
+      std::vector<int> res;
+      for (int a = 0; a < mk; ++a) res.push_back(K + a);
+      f.endog = fa < misval ? wald(ba, Va, q, res) : misval;
+      f.p_endog = f.endog < misval ? ml_chi2tail(mk, f.endog) : misval;
+    } else {
+      f.endog = f.p_endog = misval;
+    }
+    f.robusttests = true;
+  }
   // The posted order: endogenous, exogenous, constant (left-out ones zero).
   std::vector<int> pos;
   for (int j = 0; j < m; ++j)

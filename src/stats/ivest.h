@@ -30,6 +30,7 @@ struct IvFit {
   double kappa = 1;                         // the k-class parameter (LIML's eigenvalue)
   double overid = -1, p_overid = 0, df_overid = 0;  // Sargan (2sls, liml) or J (gmm); -1 when exactly identified
   double endog = 0, p_endog = 0;            // Durbin's chi2(m) test of endogeneity
+  bool robusttests = false;                 // first-stage F and endogeneity test from sandwiches
   std::vector<double> Ffirst;               // partial F of the excluded instruments, one per endogenous regressor
   double df_first1 = 0, df_first2 = 0;
   std::vector<std::vector<double>> fb, fV;  // first-stage coefficients (exog, instruments, constant) and variance

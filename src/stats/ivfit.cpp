@@ -93,8 +93,8 @@ int display(double level) {
   spout21(st_elocalget("insts").c_str());
   spoutsml("\n");
   if (sc("endog") < misval)
-    spoutsmlf("{txt}Durbin test of endogeneity: chi2(%.0f) = {res}%.4f{txt}  (p = {res}%.4f{txt})\n", sc("df_endog"),
-              sc("endog"), sc("p_endog"));
+    spoutsmlf("{txt}%s test of endogeneity: chi2(%.0f) = {res}%.4f{txt}  (p = {res}%.4f{txt})\n",
+              st_elocalget("endogtest") == "robust" ? "Robust" : "Durbin", sc("df_endog"), sc("endog"), sc("p_endog"));
   if (sc("sargan") < misval)
     spoutsmlf("{txt}Sargan test of overidentifying restrictions: chi2(%.0f) = {res}%.4f{txt}  (p = {res}%.4f{txt})\n",
               sc("df_overid"), sc("sargan"), sc("p_sargan"));
@@ -127,6 +127,7 @@ void showfirst(const IvFit& f, const std::vector<std::string>& endog, const std:
     t.dropped.assign(names.size(), 0);
     t.df_r = f.df_first2;
     t.level = level;
+    if (f.robusttests) t.vcetype = "Robust";
     ct_display(t);
     spoutsmlf("{txt}Partial F(%.0f, %.0f) of the excluded instruments = {res}%.4f\n", f.df_first1, f.df_first2,
               f.Ffirst[e]);
@@ -265,6 +266,7 @@ int cmd_ivfit(int) {
     st_escalar("endog", f.endog);
     st_escalar("p_endog", f.p_endog);
     st_escalar("df_endog", static_cast<double>(f.Ffirst.size()));
+    st_elocal("endogtest", f.robusttests ? "robust" : "durbin");
   }
   if (o.clustvar) {
     st_escalar("N_clust", d.C);

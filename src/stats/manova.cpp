@@ -5,6 +5,8 @@
 // p-values; the SSCP matrices kept in e() for replay and for manovatest.
 //   manova depvars = terms [if] [in] [weight] [, sequential category(varlist) continuous(varlist)]
 //   manovatest term
+//   manovatest, test(matname)   the hypothesis L B = 0, L's columns the
+//                               design's columns then _cons (e(B)'s rows)
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -19,6 +21,7 @@
 #include "output/format.h"
 #include "output/output.h"
 #include "results/results.h"
+#include "results/sweep.h"
 #include "stats/anova.h"
 #include "stats/anovacmd.h"
 #include "stats/post.h"
@@ -182,6 +185,38 @@ int cmd_manova(int) {
       st_elocal("wtype", (std::string(1, s.wkind) + "weight").c_str());
       st_elocal("wexp", ("= " + s.wexp).c_str());
     }
+    // The coefficients (the design's columns, then the constant) and the
+    // generalised inverse of the design's cross products, for contrasts.
+    {
+      const int p = static_cast<int>(f.cols.size()), pp = p + 1;
+      const size_t Q = static_cast<size_t>(q), PP = static_cast<size_t>(pp);
+      std::vector<double> B(PP * Q, 0), G(PP * PP, 0), gm(static_cast<size_t>(p), 0);
+      std::vector<std::string> rn;
+      for (const AnvColumn& col : f.cols) rn.push_back(col.name);
+      rn.push_back("_cons");
+      for (size_t j = 0; j < Q; ++j) {
+        double b0 = f.ymean[j];
+        for (size_t a = 0; a < static_cast<size_t>(p); ++a) {
+          B[a * Q + j] = f.B[a * Q + j];
+          b0 -= f.B[a * Q + j] * f.xmean[a];
+        }
+        B[static_cast<size_t>(p) * Q + j] = b0;
+      }
+      for (size_t a = 0; a < static_cast<size_t>(p); ++a)
+        for (size_t k = 0; k < static_cast<size_t>(p); ++k) {
+          const double v = f.inv[a * static_cast<size_t>(p) + k];
+          G[a * PP + k] = v;
+          gm[a] += v * f.xmean[k];
+        }
+      double gcc = f.W > 0 ? 1 / f.W : 0;
+      for (size_t a = 0; a < static_cast<size_t>(p); ++a) {
+        G[a * PP + static_cast<size_t>(p)] = G[static_cast<size_t>(p) * PP + a] = -gm[a];
+        gcc += f.xmean[a] * gm[a];
+      }
+      G[PP * PP - 1] = gcc;
+      st_ematrix("B", pp, q, B, rn, yn);
+      st_ematrix("XXinv", pp, pp, G, rn, rn);
+    }
     st_elocal("cmd", "manova");
     st_elocal("depvar", depvar.c_str());
     st_elocal("sstype", seq ? "sequential" : "partial");
@@ -190,6 +225,60 @@ int cmd_manova(int) {
     return error(RC_NOMEM);
   }
   return display();
+}
+
+// manovatest, test(L): the four tests of the hypothesis L B = 0, its
+// SSCP (LB)' (L G L')^- (LB) with G the generalised inverse of the
+// design's cross products, its degrees of freedom the rank of L G L'.
+int contrast(const std::string& mname) {
+  if (mname.empty()) return errmsgf(RC_SYNTAX, "option test() invalid\n");
+  const Matrix* Lm = mat_find(mname);
+  if (!Lm) return errmsgf(RC_NOTFOUND, "matrix %s not found\n", mname.c_str());
+  const Matrix* Bm = res_store('e').matrix("B");
+  const Matrix* Gm = res_store('e').matrix("XXinv");
+  if (!Bm || !Gm) return error(RC_NOESTIMATES);
+  const int pp = Bm->rows, q = Bm->cols, r = Lm->rows;
+  if (Lm->cols != pp)
+    return errmsgf(RC_CONFORM, "conformability error: %s has %d columns; the design has %d (e(B)'s rows)\n",
+                   mname.c_str(), Lm->cols, pp);
+  for (double v : Lm->v)
+    if (!(v < misval)) return errmsgf(RC_MATMISSING, "matrix %s has missing values\n", mname.c_str());
+  const size_t R = static_cast<size_t>(r), Q = static_cast<size_t>(q), PP = static_cast<size_t>(pp);
+  std::vector<double> LB(R * Q, 0), LG(R * PP, 0), M(R * R, 0);
+  for (size_t i = 0; i < R; ++i)
+    for (size_t a = 0; a < PP; ++a) {
+      const double l = Lm->v[i * PP + a];
+      if (l == 0) continue;
+      for (size_t j = 0; j < Q; ++j) LB[i * Q + j] += l * Bm->v[a * Q + j];
+      for (size_t c = 0; c < PP; ++c) LG[i * PP + c] += l * Gm->v[a * PP + c];
+    }
+  for (size_t i = 0; i < R; ++i)
+    for (size_t k = 0; k < R; ++k)
+      for (size_t c = 0; c < PP; ++c) M[i * R + k] += LG[i * PP + c] * Lm->v[k * PP + c];
+  const SweepResult sr = sweep_inverse(M.data(), r, r, nullptr);
+  if (sr.broke) return 1;
+  if (sr.rank == 0) return errmsgf(RC_BADDATA, "matrix %s tests nothing estimable: L G L' is zero\n", mname.c_str());
+  std::vector<double> H(Q * Q, 0), ML(R * Q, 0);
+  for (size_t i = 0; i < R; ++i)
+    for (size_t k = 0; k < R; ++k)
+      for (size_t j = 0; j < Q; ++j) ML[i * Q + j] += M[i * R + k] * LB[k * Q + j];
+  for (size_t a = 0; a < Q; ++a)
+    for (size_t b = 0; b < Q; ++b)
+      for (size_t i = 0; i < R; ++i) H[a * Q + b] += LB[i * Q + a] * ML[i * Q + b];
+  const double df = sr.rank, dfr = st_escalarget("df_r");
+  AnvMvTest t;
+  if (int rc = anv_mvtest(H, ematrix("E"), q, df, dfr, t)) return rc;
+  spoutsml("\n");
+  spoutsmlf("{txt} Test constraint matrix: {res}%s\n\n", mname.c_str());
+  head();
+  rows(mname, t, df);
+  spoutsml("{txt}                 {c |}\n");
+  spoutsmlf("{txt}%16s {c |}    {res}%9s %4.0f\n", "Residual", "", dfr);
+  rule();
+  postr(t);
+  st_rscalar("df", df);
+  st_rscalar("df_r", dfr);
+  return 0;
 }
 
 // manovatest term: the four tests of one term of the current manova results.
@@ -201,10 +290,15 @@ int cmd_manovatest(int) {
   ps.vable = 3;
   ps.opable = 0;
   if (int rc = parse()) return rc;
+  std::string mname;
+  const bool hastest = findargn("test", 4, mname, 64, 1);
   if (int rc = chkopt()) return rc;
   if (ps.hasif || ps.hasin) return error(RC_SYNTAX);
   if (st_ecmd() != "manova") return error(RC_NOESTIMATES);
-  if (text.find_first_not_of(" \t") == std::string::npos) return errmsgf(RC_REQUIRED, "term required\n");
+  const bool noterm = text.find_first_not_of(" \t") == std::string::npos;
+  if (hastest && !noterm) return errmsgf(RC_SYNTAX, "a term and option test() may not be combined\n");
+  if (hastest) return contrast(mname);
+  if (noterm) return errmsgf(RC_REQUIRED, "term required\n");
   std::vector<AnvTerm> want;
   if (int rc = anv_parseterms(text, want)) return rc;
   if (want.size() != 1) return errmsgf(RC_SYNTAX, "one term at a time\n");

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-enum : int { PF_FE = 0, PF_RE = 1, PF_BE = 2 };
+#include "stats/mlmax.h"
+
+enum : int { PF_FE = 0, PF_RE = 1, PF_BE = 2, PF_ML = 3 };
 
 // Why a regressor left the fit.
 enum : unsigned char { PF_KEPT = 0, PF_CONSTWITHIN = 1, PF_COLLINEAR = 2 };
@@ -41,6 +43,11 @@ struct PanelFit {
   double bp = 0, p_bp = 0;          // Breusch-Pagan LM statistic (re with bplm)
   double rss = 0;                   // residual sum of squares of the fitted model
   double C = 0;                     // clusters (0 without)
+  double ll = 0, ll_c = 0;          // mle: log likelihood; that of the pooled regression
+  double chi2_c = 0, p_c = 0;       // mle: LR test of sigma_u = 0 (chibar2(01))
+  double se_lnsu = 0, se_lnse = 0;  // mle: standard errors of ln sigma_u and ln sigma_e
+  bool converged = true;            // mle: the maximiser converged
+  int iter = 0;                     // mle: its iterations
   std::string msg;                  // the message of a failure
 };
 
@@ -49,6 +56,13 @@ struct PanelFit {
 // f.msg set (RC_BADDATA when the dependent variable does not vary within
 // panels under fe, RC_FEWOBS when too few observations or panels remain).
 [[nodiscard]] int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f);
+
+// Maximum-likelihood random effects from the GLS fit re of the same data
+// (its kept columns and starting values), by the shared maximiser with the
+// settings o (whose log callback shows the iterations). Clusters from d.cid,
+// which must hold whole panels, make the sandwich of the panel scores times
+// C/(C-1). 0, or a code with f.msg set (RC_BREAK on a Break).
+[[nodiscard]] int pf_mle(const PanelData& d, const PanelFit& re, const MlOpts& o, PanelFit& f);
 
 // The panel effects u_i of a fit with coefficients b (k + 1): the mean over
 // each panel's rows of y - xb, shrunk under re by T_i su2 / (T_i su2 + se2).

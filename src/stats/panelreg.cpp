@@ -23,13 +23,14 @@
 #include "stats/etable.h"
 #include "stats/mlcmd.h"
 #include "stats/panel.h"
+#include "stats/panelcmd.h"
 #include "stats/panelfit.h"
 #include "stats/post.h"
 #include "stats/stats.h"
 
 namespace {
 
-const char* const KINDNAME[] = {"fe", "re", "be"};
+const char* const KINDNAME[] = {"fe", "re", "be", "mle"};
 
 // The header line: a label on the left and a figure on the right.
 void headrow(const std::string& left, const char* label, const std::string& val) {
@@ -48,10 +49,11 @@ std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
 int display(double level) {
   if (st_ecmd() != "panelreg") return error(RC_NOESTIMATES);
   const std::string model = st_elocalget("model");
-  const bool fe = model == "fe", re = model == "re";
+  const bool fe = model == "fe", re = model == "re", ml = model == "mle";
   auto sc = [](const char* n) { return st_escalarget(n); };
   const char* title = fe ? "Fixed-effects (within) regression"
-                         : re ? "Random-effects GLS regression" : "Between regression (regression on panel means)";
+                         : re ? "Random-effects GLS regression"
+                         : ml ? "Random-effects ML regression" : "Between regression (regression on panel means)";
   spoutsml("\n");
   headrow(title, "Number of obs", num("%10.0f", sc("N")));
   headrow("Panel variable: " + st_elocalget("ivar"), "Number of panels", num("%10.0f", sc("N_g")));
@@ -65,6 +67,10 @@ int display(double level) {
     headrow("", lab, num("%10.2f", sc("chi2")));
     headrow("", "Prob > chi2", num("%10.4f", sc("p")));
     spoutsmlf("{txt}theta (%s) = {res}%6.4f\n", sc("g_min") == sc("g_max") ? "balanced" : "median", sc("theta"));
+  } else if (ml) {
+    std::snprintf(lab, sizeof lab, "Wald chi2(%.0f)", sc("df_m"));
+    headrow("", lab, num("%10.2f", sc("chi2")));
+    headrow("Log likelihood = " + std::string(num("%10.0g", sc("ll"))), "Prob > chi2", num("%10.4f", sc("p")));
   } else {
     std::snprintf(lab, sizeof lab, "F(%.0f,%.0f)", sc("df_m"), sc("df_r"));
     headrow("", lab, num("%10.2f", sc("F")));
@@ -96,28 +102,13 @@ int display(double level) {
     spoutsmlf("{txt}F test that all u_i=0: F(%.0f, %.0f) = {res}%8.2f{txt}%14sProb > F = {res}%6.4f\n", sc("df_a"),
               sc("df_f"), sc("F_f"), "", sc("p_f"));
   }
+  if (ml && sc("chi2_c") < misval)
+    spoutsmlf("{txt}LR test of sigma_u=0: chibar2(01) = {res}%.2f{txt}   Prob >= chibar2 = {res}%5.3f\n", sc("chi2_c"),
+              sc("p_c"));
   if (re && sc("bp") < misval) {
     spoutsmlf("{txt}Breusch-Pagan LM test of var(u) = 0: chi2(1) = {res}%.2f{txt}   Prob > chi2 = {res}%6.4f\n",
               sc("bp"), sc("p_bp"));
   }
-  return 0;
-}
-
-// The panel variable: i(varname), else the one of tsdeclare. 0 or a code.
-int panelvar(int* pv) {
-  std::string a;
-  *pv = 0;
-  if (findargn("i", 1, a, 64, 1)) {
-    if (a.empty()) return errmsgf(RC_SYNTAX, "option i() invalid\n");
-    const int v = zelta_findvar(a.c_str(), 1, false);
-    if (v < 0) return -v;
-    *pv = v;
-  } else {
-    const std::string* p = charget("_dta", "_TSpanel");
-    if (p && !p->empty()) *pv = findvarexact(p->c_str());
-    if (!*pv) return errmsgf(RC_BADDATA, "panel variable not set; use tsdeclare panelvar timevar or option i()\n");
-  }
-  if (isstrtype(vartype(*pv))) return errmsgf(RC_TYPEMISMATCH, "panel variable %s must be numeric\n", varname(*pv).c_str());
   return 0;
 }
 
@@ -137,10 +128,20 @@ int cmd_panelreg(int) {
     return display(level);
   }
   const bool fe = findopt("fe", 2, 0) == 1, re = findopt("re", 2, 0) == 1, be = findopt("be", 2, 0) == 1;
+  const bool ml = findopt("mle", 3, 0) == 1;
   const bool bplm = findopt("bplm", 4, 0) == 1;
-  if (fe + re + be > 1) return errmsgf(RC_NOTCOMBINED, "options fe, re and be may not be combined\n");
-  const int kind = fe ? PF_FE : be ? PF_BE : PF_RE;
+  if (fe + re + be + ml > 1) return errmsgf(RC_NOTCOMBINED, "options fe, re, be and mle may not be combined\n");
+  const int kind = fe ? PF_FE : be ? PF_BE : ml ? PF_ML : PF_RE;
   MlcOpts o;
+  if (ml) {
+    o.nolog = findopt("log", 3, 1) == 0;
+    double v[1];
+    if (findoptv("iterate", 4, v, 1, 0) == 1) {
+      if (!(v[0] >= 0 && v[0] <= 16000) || v[0] != std::floor(v[0]))
+        return errmsgf(RC_SYNTAX, "iterate() must be an integer between 0 and 16000\n");
+      o.ml.maxiter = static_cast<int>(v[0]);
+    }
+  }
   o.robust = findopt("robust", 3, 0) == 1;
   std::string cl;
   if (findargn("cluster", 2, cl, 64, 1)) {
@@ -151,7 +152,7 @@ int cmd_panelreg(int) {
     o.clustvar = v;
   }
   int pv = 0;
-  if (int rc = panelvar(&pv)) return rc;
+  if (int rc = pn_panelvar(&pv)) return rc;
   if (int rc = chkopt()) return rc;
   if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   if (bplm && kind != PF_RE) return errmsgf(RC_SYNTAX, "option bplm is allowed only with re\n");
@@ -191,7 +192,16 @@ int cmd_panelreg(int) {
   d.G = pn_dense(pval, d.gid);
   if (o.clustvar) d.C = pn_dense(s.d.clust, d.cid);
   PanelFit f;
-  if (int rc = pf_fit(d, kind, bplm, f)) return errmsgf(rc, "%s\n", f.msg.c_str());
+  if (kind == PF_ML) {
+    PanelFit gls;
+    if (int rc = pf_fit(d, PF_RE, false, gls)) return errmsgf(rc, "%s\n", gls.msg.c_str());
+    MlOpts mo = o.ml;
+    mo.log = mlc_logger(o);
+    if (int rc = pf_mle(d, gls, mo, f)) return rc == RC_BREAK ? rc : errmsgf(rc, "%s\n", f.msg.c_str());
+    if (!f.converged) st_note("convergence not achieved\n");
+  } else if (int rc = pf_fit(d, kind, bplm, f)) {
+    return errmsgf(rc, "%s\n", f.msg.c_str());
+  }
   std::vector<std::string> names = s.names;
   for (int j = 0; j < d.k; ++j) {
     if (f.drop[static_cast<size_t>(j)] == PF_CONSTWITHIN)
@@ -215,7 +225,17 @@ int cmd_panelreg(int) {
   st_escalar("r2_o", f.r2_o);
   st_escalar("df_m", f.df_m);
   st_escalar("rss", f.rss);
-  if (kind == PF_RE) {
+  if (kind == PF_ML) {
+    st_escalar("chi2", f.stat);
+    st_escalar("ll", f.ll);
+    st_escalar("ll_c", f.ll_c);
+    st_escalar("chi2_c", f.chi2_c);
+    st_escalar("p_c", f.p_c);
+    st_escalar("se_lnsu", f.se_lnsu);
+    st_escalar("se_lnse", f.se_lnse);
+    st_escalar("ic", f.iter);
+    st_escalar("converged", f.converged ? 1 : 0);
+  } else if (kind == PF_RE) {
     st_escalar("chi2", f.stat);
     st_escalar("theta", f.theta);
     st_escalar("thta_min", f.thmin);
@@ -250,7 +270,8 @@ int cmd_panelreg(int) {
   std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
   for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
   st_esample(mark, s.lo);
-  return display(level);
+  if (int rc = display(level)) return rc;
+  return f.converged ? 0 : RC_NOCONVERGE;
 }
 
 // One coefficient's term resolved against the data.
@@ -349,7 +370,7 @@ int cmd_panelpredict(int) {
         a.first += y - xb, a.second += 1;
       }
     }
-    const bool re = st_elocalget("model") == "re";
+    const bool re = st_elocalget("model") == "re" || st_elocalget("model") == "mle";
     const double su = st_escalarget("sigma_u"), se = st_escalarget("sigma_e");
     for (auto& [g, a] : eff) {
       double u = a.first / a.second;
@@ -392,6 +413,23 @@ int cmd_panelpredict(int) {
 }
 
 }  // namespace
+
+int pn_panelvar(int* pv) {
+  std::string a;
+  *pv = 0;
+  if (findargn("i", 1, a, 64, 1)) {
+    if (a.empty()) return errmsgf(RC_SYNTAX, "option i() invalid\n");
+    const int v = zelta_findvar(a.c_str(), 1, false);
+    if (v < 0) return -v;
+    *pv = v;
+  } else {
+    const std::string* p = charget("_dta", "_TSpanel");
+    if (p && !p->empty()) *pv = findvarexact(p->c_str());
+    if (!*pv) return errmsgf(RC_BADDATA, "panel variable not set; use tsdeclare panelvar timevar or option i()\n");
+  }
+  if (isstrtype(vartype(*pv))) return errmsgf(RC_TYPEMISMATCH, "panel variable %s must be numeric\n", varname(*pv).c_str());
+  return 0;
+}
 
 void stats_bindpanelreg() {
   cmdbind("_panelreg", cmd_panelreg);

@@ -86,7 +86,21 @@ int sm_kdens(const double* x, const double* w, size_t n, SmKernel k, double h, c
   // Evenly spaced points and a kernel of finite support: each observation
   // adds to the few points within one bandwidth of it, in one pass.
   const size_t m = at.size();
-  if (k != SmKernel::GAUSS && m >= 2 && at[0] == lo && at[m - 1] == hi && hi > lo) {
+  // The grid of n() points (or given points that are one): evenly spaced
+  // from the minimum to the maximum.
+  bool grid = m >= 2 && at[0] == lo && at[m - 1] == hi && hi > lo;
+  for (size_t j = 1; grid && j + 1 < m; ++j)
+    grid = std::fabs(at[j] - (lo + (hi - lo) * static_cast<double>(j) / static_cast<double>(m - 1))) <= 1e-12 * (hi - lo);
+  if (grid) {
+    std::vector<double> g;
+    const int rc = sm_kdens_grid(x, w, n, k, h, lo, hi, m, g);
+    if (rc == 1) return 1;
+    if (rc == 0) {
+      for (size_t j = 0; j < m; ++j) dens[j] = g[j] / (h * W);
+      return 0;
+    }
+  }
+  if (k != SmKernel::GAUSS && grid) {
     const double step = (hi - lo) / static_cast<double>(m - 1);
     const double inv = 1 / h;
     for (size_t i = 0; i < n; ++i) {

@@ -121,6 +121,7 @@ void stats_bindtobit();
 void stats_bindclogit();
 void stats_bindml();
 void stats_bindpanelreg();
+void stats_bindpanelbin();
 void stats_bindhausman();
 void stats_bindivfit();
 void stats_bindanova();

@@ -8,6 +8,7 @@ gen double x = _n / 4
 gen double y = 2 + 0.5 * x + 1.5 * sin(x)
 gen double w = exp(x / 2)
 gen g = mod(_n, 5)
+gen str5 s = "all"
 label define grp 0 "zero" 1 "one" 2 "two" 3 "three" 4 "four"
 label values g grp
 * the same smooths through the commands of their own, for the checker
@@ -42,3 +43,5 @@ overlay (bar y x if x <= 5, color("0 0 255")) (rcap lo hi x if x <= 5, linecolor
 graph export bar.svg, replace
 overlay (area y x, color("0 0 255")) (scatter y x, labels(g) labelpos(12) color("255 0 0")), legend(right)
 graph export area.svg, replace
+scatter y g, xticks(0(1)4) xline(2) by(s)
+graph export ticks.svg, replace

@@ -332,6 +332,10 @@ def run_checks():
                   or abs(min(top, bot) - (wy - 1)) > 0.01 * yr)
         check(bad == 0, f'bar.svg: {bad} range lines off lo..hi')
         check('note' in {t for _, _, _, t in s.texts}, 'bar.svg: text() annotation missing')
+        ref = [sp for subs in s.points(stroke='#808080') for sp in subs if len(sp) == 2]
+        check(len(ref) == 1 and abs(toy(ref[0][0][1]) - 3) < 0.01 * yr and abs(ref[0][0][1] - ref[0][1][1]) < 0.01
+              and abs(ref[0][0][0] - fr[0]) < 0.6 and abs(ref[0][1][0] - fr[2]) < 0.6,
+              'bar.svg: yline(3) not across the plot region at 3')
         check(abs((fr[3] - fr[1]) / (fr[2] - fr[0]) - 1) < 0.01, 'bar.svg: aspect(1) not square')
     s = Svg('area.svg')
     fr = s.frames[0]
@@ -341,6 +345,18 @@ def run_checks():
     nlab = sum(1 for _, _, _, t in s.texts if t in ('zero', 'one', 'two', 'three', 'four'))
     check(nlab == len(x) + 0, f'area.svg: {nlab} marker labels, {len(x)} expected')
     check(max(t[0] for t in s.texts) > fr[2], 'area.svg: legend not right of the plot')
+    # value labels as tick labels, under their tick marks; one group still has its title
+    s = Svg('ticks.svg')
+    fr = s.frames[0]
+    labs = {t: x for x, y, a, t in s.texts if a == 'middle' and fr[3] < y < fr[3] + 25}
+    check(set(labs) == {'zero', 'one', 'two', 'three', 'four'}, f'ticks.svg: tick labels {sorted(labs)}')
+    check('all' in {t for _, _, _, t in s.texts}, 'ticks.svg: the panel title of by() missing')
+    if set(labs) == {'zero', 'one', 'two', 'three', 'four'}:
+        xs = [labs[k] for k in ('zero', 'one', 'two', 'three', 'four')]
+        steps = np.diff(xs)
+        check(np.all(steps > 0) and np.ptp(steps) < 0.05, 'ticks.svg: tick labels not evenly spaced in order')
+        ref = [sp for subs in s.points(stroke='#808080') for sp in subs if len(sp) == 2]
+        check(len(ref) == 1 and abs(ref[0][0][0] - xs[2]) < 0.05, 'ticks.svg: xline(2) not at the tick of two')
     for fn in sorted(f for f in os.listdir('.') if f.endswith('.svg')):
         Svg(fn).inside_page()
 

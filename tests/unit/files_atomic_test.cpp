@@ -171,6 +171,64 @@ TEST_F(AtomicTest, LargeWriteQueuedForWritebackStaysSafe) {
       ASSERT_EQ(got[(k << 20) + i], static_cast<char>('a' + (k + i) % 26)) << "chunk " << k << " byte " << i;
 }
 
+// A file written past the page cache: pieces of odd sizes (so no write
+// ends on a block boundary), some built in place; the file holds exactly
+// the bytes appended, and a failure at a write, the sync or the rename
+// leaves the old copy.
+TEST_F(AtomicTest, DirectWriteKeepsEveryByteAndStaysSafe) {
+  const size_t piece = (3u << 20) + 4099;
+  auto byteat = [](size_t i) { return static_cast<char>('a' + (i * 7 + i / 4096) % 26); };
+  auto writebig = [&](int pieces) {
+    AtomicFile f;
+    if (int rc = af_open(f, target, true)) return rc;
+    size_t at = 0;
+    std::vector<char> buf(piece);
+    for (int k = 0; k < pieces; ++k) {
+      if (k % 2) {  // built in place
+        size_t left = piece;
+        while (left) {
+          size_t avail;
+          unsigned char* p = af_space(f, &avail);
+          if (!p) {
+            af_abort(f);
+            return 699;
+          }
+          const size_t n = std::min(avail, std::min(left, size_t{200000}));
+          for (size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned char>(byteat(at + i));
+          if (int rc = af_advance(f, n)) {
+            af_abort(f);
+            return rc;
+          }
+          at += n;
+          left -= n;
+        }
+      } else {
+        for (size_t i = 0; i < piece; ++i) buf[i] = byteat(at + i);
+        if (int rc = af_write(f, buf.data(), piece)) {
+          af_abort(f);
+          return rc;
+        }
+        at += piece;
+      }
+    }
+    return af_commit(f);
+  };
+  for (int at : {2, 18, 35, 36}) {  // one built in place, a write, the sync, the rename
+    afs = AtomicFileState{};
+    afs.failat = at;
+    EXPECT_EQ(writebig(4), 699) << "failure at operation " << at;
+    EXPECT_EQ(slurp(target), "old good copy") << "failure at operation " << at;
+    EXPECT_EQ(listdir(dir).size(), 1u) << "temporary file left after failure at " << at;
+  }
+  afs = AtomicFileState{};
+  ASSERT_EQ(writebig(4), 0);
+  const std::string got = slurp(target);
+  ASSERT_EQ(got.size(), 4 * piece);
+  size_t bad = 0;
+  for (size_t i = 0; i < got.size(); ++i) bad += got[i] != byteat(i);
+  EXPECT_EQ(bad, 0u);
+}
+
 // One column of a block of records: strided places, most significant byte
 // first, whatever the width.
 TEST(ByteOrder, CellsIntoRecords) {

@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #include <cstring>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "data/by.h"
@@ -21,6 +23,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -125,19 +128,40 @@ bool gen_constant(int v, const ExprProg& prog, bool all, int* rc) {
   return true;
 }
 
-// Fills numeric variable v; counts missing results. Observations outside the
-// range are written only when `all` (the variable is new).
-int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
-  if (int rc; gen_constant(v, prog, all, &rc)) return rc;
-  alignas(64) static double vals[EXPR_BLOCK];
-  alignas(64) static double back[EXPR_BLOCK];
-  static unsigned char sel[EXPR_BLOCK];
-  long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
-  expr_startrun(prog);
+// Ranges at least this long are filled by two threads, each taking half
+// of the observations (the values do not depend on which thread computes
+// them, and the missing counts are summed).
+constexpr long PARGEN = 1L << 20;
+
+// True when prog reads nothing but its arguments, the columns and fixed
+// state, so that two threads may evaluate it at once: the mathematical
+// functions with block forms, and no random numbers.
+bool threadsafe(const ExprProg& p) {
+  if (!p.blockok || p.nvolatile) return false;
+  const auto& c = p.code;
+  for (size_t pc = 0; pc < c.size();) {
+    const int op = c[pc++];
+    const int arg = xo_hasoperand(op) ? c[pc++] : 0;
+    if (op == XO_MATEL || op == XO_TSVAR) return false;
+    if (op == XO_FUNC) {
+      const FuncDef* row = xf_row(arg);
+      if (!row || !row->vec1 || row->volatile_) return false;
+    }
+  }
+  return true;
+}
+
+// Fills observations lo..hi of numeric variable v (its type fixed for the
+// run), adding the missing results to *missing; `helper` marks the second
+// thread, which reads the Break flag itself. 0 or 1 (Break).
+int genrange(int v, const ExprProg& prog, long lo, long hi, bool countout, long* missing, bool helper) {
+  alignas(64) thread_local double vals[EXPR_BLOCK];
+  alignas(64) thread_local double back[EXPR_BLOCK];
+  thread_local unsigned char sel[EXPR_BLOCK];
+  const ColView col = colview(v);
   for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
     long n = std::min(EXPR_BLOCK, hi - obs + 1);
-    if (ds_pollbreak()) return 1;
-    const ColView col = colview(v);
+    if (helper ? stopflag != 0 : ds_pollbreak()) return 1;
     const bool allin = countout || (obs >= ds.nobs1 && obs + n - 1 <= ds.nobs2);
     long miss = 0;
     if (col.type == ST_DOUBLE && orderfree(prog)) {
@@ -147,7 +171,7 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
         double* const p = reinterpret_cast<double*>(col.at(obs));
         evalnum_block(prog, obs, n, p, sel);
         for (long i = 0; i < n; ++i) miss += p[i] >= misval;
-        gc.missing += miss;
+        *missing += miss;
         continue;
       }
       evalnum_block(prog, obs, n, vals, sel);
@@ -162,7 +186,7 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
         std::memcpy(p + i * 8, &d, 8);
         miss += (d >= misval) & (allin || (obs + i >= ds.nobs1 && obs + i <= ds.nobs2));
       }
-      gc.missing += miss;
+      *missing += miss;
       continue;
     }
     for (long i = 0; i < n; ++i) vals[i] = sel[i] ? vals[i] : misval;
@@ -171,9 +195,36 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
     col_decode(col, obs, n, back);
     for (long i = 0; i < n; ++i)
       miss += (back[i] >= misval) & (allin || (obs + i >= ds.nobs1 && obs + i <= ds.nobs2));
-    gc.missing += miss;
+    *missing += miss;
   }
   return 0;
+}
+
+// Fills numeric variable v; counts missing results. Observations outside the
+// range are written only when `all` (the variable is new).
+int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
+  if (int rc; gen_constant(v, prog, all, &rc)) return rc;
+  long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
+  expr_startrun(prog);
+  if (hi - lo + 1 >= PARGEN && orderfree(prog) && threadsafe(prog) && (ex.ifpgm.empty() || threadsafe(ex.ifpgm))) {
+    // The halves meet on a block boundary, so each block is the one a
+    // single thread would evaluate.
+    const long mid = lo + (hi - lo + 1) / 2 / EXPR_BLOCK * EXPR_BLOCK;
+    long miss1 = 0, miss2 = 0;
+    int rc2 = 0;
+    try {
+      std::thread t([&] { rc2 = genrange(v, prog, mid, hi, countout, &miss2, true); });
+      const int rc1 = genrange(v, prog, lo, mid - 1, countout, &miss1, false);
+      t.join();
+      gc.missing += miss1 + miss2;
+      return rc1 ? rc1 : rc2;
+    } catch (const std::system_error&) {  // no second thread: one does it all
+    }
+  }
+  long miss = 0;
+  const int rc = genrange(v, prog, lo, hi, countout, &miss, false);
+  gc.missing += miss;
+  return rc;
 }
 
 // A string result computed ahead of the loop: the first selected

@@ -56,4 +56,14 @@ s <- summary(m, test = "Wilks")$stats
 chk("ref_seq_b", c(L("r(wilks)", s["bf", "Wilks"]), L("r(F_wilks)", s["bf", "approx F"])))
 s <- summary(m, test = "Pillai")$stats
 chk("ref_seq_a", c(L("r(pillai)", s["af", "Pillai"]), L("r(F_pillai)", s["af", "approx F"])))
+# contrasts L B = 0 (manovatest, test()): the design's columns a_1 a_2 b_1
+# a_1*b_1 a_2*b_1 then _cons are R's coefficients 2..6 then 1
+f <- lm(Y ~ af * bf, data = d)
+toR <- function(L) L[, c(6, 1:5), drop = FALSE]
+con <- function(prog, L) {
+  h <- linearHypothesis(f, toR(L))
+  chk(prog, c(tests(h$SSPH, h$SSPE, h$df, h$df.residual), L("r(df)", h$df)))
+}
+con("ref_con1", matrix(c(1, -1, 0, 0, 0, 0), nrow = 1))
+con("ref_con2", rbind(c(1, -1, 0, 0, 0, 0), c(0, 0, 1, 0, 0, 0), c(0, 0, 0, 1, 1, 0), c(0, 0, 0, 0, 0, 1)))
 writeLines(out, "ref_manova.do")

@@ -14,6 +14,32 @@ manovatest b*a
 ref_ab
 manova
 ref_model
+* contrasts: a_1 = a_2; then four rows over b, the interaction and _cons
+matrix list e(B)
+matrix L1 = (1, -1, 0, 0, 0, 0)
+manovatest, test(L1)
+ref_con1
+matrix L2 = (1, -1, 0, 0, 0, 0 \ 0, 0, 1, 0, 0, 0 \ 0, 0, 0, 1, 1, 0 \ 0, 0, 0, 0, 0, 1)
+manovatest, test(L2)
+ref_con2
+* a row that repeats the others changes nothing
+matrix L3 = L2 \ (1, -1, 1, 0, 0, 0)
+quietly manovatest, test(L3)
+ref_con2
+* the test of a term is the contrast of its columns
+matrix La = (1, 0, 0, 0, 0, 0 \ 0, 1, 0, 0, 0, 0)
+quietly manovatest, test(La)
+ref_a
+matrix Lbad = (1, 0)
+cap noi manovatest, test(Lbad)
+display _rc
+cap noi manovatest, test(nosuch)
+display _rc
+cap noi manovatest a, test(L1)
+display _rc
+matrix Lz = (0, 0, 0, 0, 0, 0)
+cap noi manovatest, test(Lz)
+display _rc
 manova y1 y2 y3 = a x, continuous(x)
 manovatest a
 ref_cov_a

@@ -141,3 +141,49 @@ program define ref_seq_a
 	chk r(pillai) 0.092345404076077497 1e-6
 	chk r(F_pillai) 0.88747673627370027 1e-6
 end
+program define ref_con1
+	chk r(wilks) 0.95180263554844935 1e-6
+	chk r(F_wilks) 0.87772501632703437 1e-6
+	chk r(df1_wilks) 3 1e-6
+	chk r(df2_wilks) 52 1e-6
+	chk r(p_wilks) 0.45870482017630609 1e-6
+	chk r(pillai) 0.048197364451550699 1e-6
+	chk r(F_pillai) 0.87772501632703603 1e-6
+	chk r(df1_pillai) 3 1e-6
+	chk r(df2_pillai) 52 1e-6
+	chk r(p_pillai) 0.45870482017630609 1e-6
+	chk r(lawley) 0.050637981711175166 1e-6
+	chk r(F_lawley) 0.87772501632703614 1e-6
+	chk r(df1_lawley) 3 1e-6
+	chk r(df2_lawley) 52 1e-6
+	chk r(p_lawley) 0.45870482017630565 1e-6
+	chk r(roy) 0.050637981711175166 1e-6
+	chk r(F_roy) 0.87772501632703614 1e-6
+	chk r(df1_roy) 3 1e-6
+	chk r(df2_roy) 52 1e-6
+	chk r(p_roy) 0.45870482017630565 1e-6
+	chk r(df) 1 1e-6
+end
+program define ref_con2
+	chk r(wilks) 0.089271658105966226 1e-6
+	chk r(F_wilks) 17.14487066531489 1e-6
+	chk r(df1_wilks) 12 1e-6
+	chk r(df2_wilks) 137.87057079748789 1e-6
+	chk r(p_wilks) 5.9320962217233412e-22 1e-6
+	chk r(pillai) 1.0677521621431798 1e-6
+	chk r(F_pillai) 7.4600441550609489 1e-6
+	chk r(df1_pillai) 12 1e-6
+	chk r(df2_pillai) 162 1e-6
+	chk r(p_pillai) 7.4538025754712507e-11 1e-6
+	chk r(lawley) 8.5100994342510994 1e-6
+	chk r(F_lawley) 35.931530944615751 1e-6
+	chk r(df1_lawley) 12 1e-6
+	chk r(df2_lawley) 152 1e-6
+	chk r(p_lawley) 2.4104438414964812e-38 1e-6
+	chk r(roy) 8.3157336908592931 1e-6
+	chk r(F_roy) 112.26240482660046 1e-6
+	chk r(df1_roy) 4 1e-6
+	chk r(df2_roy) 54 1e-6
+	chk r(p_roy) 1.7015393442250867e-25 1e-6
+	chk r(df) 4 1e-6
+end

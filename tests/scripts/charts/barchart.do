@@ -123,6 +123,15 @@ dotchart lnwage, over(sex) over(region) horizontal
 graph export d2.svg
 shell /usr/bin/python3 svgcheck.py bounds d2.svg
 
+* 47 groups: only every few labels are written, whole and apart
+barchart lnwage, over(age)
+graph export b6.svg
+shell /usr/bin/python3 svgcheck.py bounds b6.svg
+shell grep -c ">18<\|>20<\|>64<" b6.svg
+barchart lnwage, over(age) horizontal
+graph export b7.svg
+shell /usr/bin/python3 svgcheck.py bounds b7.svg
+
 * nothing to draw: empty axes, a note and return code 0
 barchart lnwage if lnwage > 100, over(region)
 di r(N) " " r(N_groups)

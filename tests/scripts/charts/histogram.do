@@ -69,6 +69,38 @@ histogram x, normal kdens title("Density")
 checkbins sturges
 local sc = 1 / (200 * r(width))
 checkbars h2.svg `sc'
+* the curves pass through the normal density of the data's mean and standard
+* deviation (maroon) and through the points of kdens's estimate (black)
+quietly summarize x
+local m = r(mean)
+local s = r(sd)
+kdens x, nograph generate(kx kd) n(100)
+sort kx
+forvalues i = 1/100 {
+	local kx`i' = kx[`i']
+	local kd`i' = kd[`i']
+}
+shell /usr/bin/python3 svgcheck.py lines h2.svg lines.csv
+preserve
+quietly insheet using lines.csv, clear
+quietly keep if color == "#90353b"
+quietly gen err = abs(y - normalden((x - `m') / `s') / `s')
+summarize err, meanonly
+di "normal: " _N " points, largest error " %7.5f r(max)
+assert _N == 101 & r(max) < 1e-3 * .4
+restore, preserve
+quietly insheet using lines.csv, clear
+quietly keep if color == "#000000"
+sort x
+quietly gen err = 0
+forvalues i = 1/100 {
+	quietly replace err = max(abs(x - `kx`i''), abs(y - `kd`i'')) in `i'
+}
+summarize err, meanonly
+di "kdens: " _N " points, largest error " %7.5f r(max)
+assert _N == 100 & r(max) < 1e-3 * .4
+restore
+drop kx kd
 
 * width() and start(): the maximum, 4.5, lies on the last edge and falls in the last bin
 histogram x, width(0.5) start(-3) percent addlabels
@@ -118,4 +150,15 @@ di _rc
 cap noi histogram c, density percent
 di _rc
 cap noi histogram c, color(puce)
+di _rc
+
+* every value the same: one bin of width 1 centred on it; no density to estimate
+clear
+set obs 5
+gen k = 3
+histogram k
+matrix list r(bins)
+cap noi histogram k, kdens
+di _rc
+cap noi histogram k, normal
 di _rc

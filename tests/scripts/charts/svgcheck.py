@@ -5,7 +5,8 @@
 
 Every mode first checks that nothing is drawn outside the picture: each path
 point, and the box of each text (its width estimated from the font size), lies
-inside the view box.  It prints "bounds ok" or one line per offence.
+inside the view box; and that no two upright texts overlap.  It prints
+"bounds ok" or one line per offence.
 
 The axes are read from the picture itself: the tick marks along the plot
 region's left and bottom edges, paired with the numeric labels beside them,
@@ -18,6 +19,7 @@ give a straight line from picture coordinates to data units for each axis.
          horizontal ones)
   pie    slices in drawing order: fill,share (the slice's angle over 360)
   dots   markers in the plot region: x,y in data units, as bars
+  lines  the points of each polyline (three points or more): color,x,y
 The rows go to out.csv (with a header line) when it is given, else to stdout.
 Only the standard library is used.
 """
@@ -107,6 +109,19 @@ def check_bounds(W, H, paths, texts):
             if x < -TOL or x > W + TOL or y < -TOL or y > H + TOL:
                 bad.append('text "%s" reaches %.2f %.2f outside %g by %g' % (t['s'], x, y, W, H))
                 break
+    # no two texts overlap: their boxes, a little smaller than estimated, are
+    # compared when both are upright
+    boxes = []
+    for t in texts:
+        if t['rot'] or not t['s'].strip():
+            continue
+        c = textbox(t)
+        xs, ys = [p[0] for p in c], [p[1] for p in c]
+        boxes.append((min(xs) + 0.5, min(ys) + 0.5, max(xs) - 0.5, max(ys) - 0.5, t['s']))
+    for i, a in enumerate(boxes):
+        for b in boxes[i + 1:]:
+            if a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]:
+                bad.append('texts "%s" and "%s" overlap' % (a[4], b[4]))
     print('\n'.join(bad[:10]) if bad else 'bounds ok')
 
 
@@ -230,6 +245,20 @@ def dots(paths, texts, region):
     return ['x,y,color'] + ['%s,%s,%s' % (fmt(x), fmt(y), c) for x, y, c in rows]
 
 
+def lines(paths, texts, region):
+    """The points of every polyline of three points or more, with its colour."""
+    fx, fy = axis_fit(paths, texts, region, 'x'), axis_fit(paths, texts, region, 'y')
+    rows = []
+    for p in paths:
+        if p['fill'] != 'none' or not p['stroke']:
+            continue
+        for s in p['subs']:
+            pts = list(points(s))
+            if len(pts) >= 3 and not any(q[0] == 'C' for q in s):
+                rows += [(p['stroke'], conv(fx, x), conv(fy, y)) for x, y in pts]
+    return ['color,x,y'] + ['%s,%s,%s' % (c, fmt(x), fmt(y)) for c, x, y in rows]
+
+
 def boxes(paths, texts, region, horizontal):
     """Each filled box with the lines that meet it: median across it, whiskers from it."""
     axis = 'x' if horizontal else 'y'
@@ -323,6 +352,8 @@ def main():
         rows = bars(paths, texts, region)
     elif mode == 'dots':
         rows = dots(paths, texts, region)
+    elif mode == 'lines':
+        rows = lines(paths, texts, region)
     elif mode in ('boxes', 'hboxes'):
         rows = boxes(paths, texts, region, mode == 'hboxes')
     else:

@@ -5,6 +5,7 @@
 * test of proportional hazards, bad input.
 run chk.do
 run ref_cox.do
+run ref_coxtv.do
 insheet using cox1.csv, clear
 cox time x1 x2 x3, dead(dead) basehazard(h0) basesurv(s0)
 ref_cox_breslow
@@ -47,6 +48,32 @@ display e(N_clust)
 quietly cox time x1 x2 x3 [fweight=fw], dead(dead)
 ref_cox_fweight
 display e(N) " " e(N_fail)
+* time-varying coefficients (gen_coxtv.R): x1 times _t, then x2 and x3
+* times ln(_t) with Efron ties and strata
+cox time x1 x2 x3, dead(dead) tvc(x1) nolog
+ref_tvc_t
+display e(tvc) " " e(texp)
+cox time x1 x2 x3, dead(dead) tvc(x2 x3) texp(ln(_t)) efron strata(s) nolog nohr
+ref_tvc_log
+* the exact partial likelihood for ties
+cox time x1 x2 x3, dead(dead) exactp nolog
+ref_exact
+quietly cox time x1 x2, dead(dead) exactp strata(s)
+ref_exact_strata
+cap noi predict double hx
+display _rc
+cap noi cox time x1, dead(dead) exactp efron
+display _rc
+cap noi cox time x1 [fw=fw], dead(dead) exactp
+display _rc
+cap noi cox time x1, dead(dead) tvc(x1) robust
+display _rc
+cap noi cox time x1, dead(dead) texp(_t)
+display _rc
+cap noi cox time x1, dead(dead) tvc(x1) texp(x2)
+display _rc
+cap noi cox time x1, dead(dead) tvc(x1) basehazard(hh)
+display _rc
 * a constant covariate is dropped; no dead() means every subject failed
 gen one = 1
 cox time x1 one, nolog

@@ -30,6 +30,15 @@ overlay (area y x) (bar y x, base(1) barwidth(0.5)) (rcap lo hi x, capwidth(2)) 
 overlay (scatter y x, labels(g) labelpos(0)) (line y x), xticks(2(2)12) yticks(0 5 10) legend(left) name(tick)
 * the gdi calls of the shapes: a band, an area, bars and capped ranges, clipped
 sort x
+gen double c = x - 5.5
+serset create c
+serset summarize 1
+di r(min) " " r(max)
+serset summarize 1 positive
+di r(min) " " r(max)
+cap noi serset summarize 1 negative
+di _rc
+serset drop
 serset create y lo hi x
 local id = r(id)
 gdi init 6 4 255 255 255

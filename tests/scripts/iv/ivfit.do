@@ -29,6 +29,27 @@ ivfit, level(90)
 predict double r, residuals
 predict double xb
 assert reldif(y - xb, r) < 1e-9
+* robust and clustered first-stage F and endogeneity test: the sandwiches of
+* regress on the first stages and on y with the first-stage residuals added
+foreach v in "robust" "cluster(g)" {
+	quietly ivfit y w (x1 x2 = z1 z2 z3), `v' first
+	matrix F = e(first)
+	scalar en = e(endog)
+	display e(endogtest) " " e(df_endog)
+	quietly regress x1 w z1 z2 z3, `v'
+	quietly test z1 z2 z3
+	assert reldif(r(F), F[1,1]) < 1e-9
+	quietly predict double v1, residuals
+	quietly regress x2 w z1 z2 z3, `v'
+	quietly test z1 z2 z3
+	assert reldif(r(F), F[1,2]) < 1e-9
+	quietly predict double v2, residuals
+	quietly regress y x1 x2 w v1 v2, `v'
+	quietly test v1 v2
+	assert reldif(2 * r(F), en) < 1e-9
+	drop v1 v2
+}
+ivfit y w (x1 = z1 z2), robust first
 * exactly identified: no overidentification test
 quietly ivfit y w (x1 x2 = z1 z2)
 display e(sargan) " " e(df_overid)

@@ -64,6 +64,15 @@ matrix list A
 matrix Ax = A["eq1:b", "y"]
 matrix list Ax
 display rownumb(A, "eq1:b") " " colnumb(A, "y") " " colnumb(A, "nosuch")
+* names with equations in one go; a colon needs a name after it
+matrix E = A
+matrix colnames E = m1:x m2:y
+display colnumb(E, "m2:y") " `: colfullnames E'"
+capture noisily matrix colnames E = x m2:
+display _rc
+* long names are cut with "~", an equation and its name separately
+matrix colnames E = averyverylongequation:x eq2:areallylongvariablename
+matrix list E
 * A = A + B keeps the stripes of B
 matrix A = A + B
 matrix list A

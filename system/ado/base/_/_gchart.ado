@@ -195,20 +195,32 @@ program _gchart
 		gdi linergb = 0 0 0
 		gdi line `px0' `py0' `px1' `py0'
 		gdi line `px0' `py0' `px0' `py1'
-		* ticks and their labels; a label wider than its slot is cut to fit
+		* ticks and their labels: when more than 8 categories' labels do not fit
+		* their slots, only every step-th is written; a label still too wide is cut
 		gdi textsize = 8
 		gdi texthalign = center
 		gdi textvalign = top
-		local slot = (`px1' - `px0') / max(`xn', 1)
-		local maxc = max(1, floor(0.95 * `slot' / 380))
+		local slot = cond(`xcat', `xb', (`px1' - `px0') / max(`xn', 1))
+		local xlen 1
+		forvalues k = 1/`xn' {
+			local xlen = max(`xlen', length(`"`xlab`k''"'))
+		}
+		local step 1
+		if `xcat' & `xn' > 8 & 380 * `xlen' + 300 > `slot' {
+			local step = ceil((380 * `xlen' + 300) / `slot')
+		}
+		local maxc = max(1, floor(0.95 * `step' * `slot' / 380))
 		forvalues k = 1/`xn' {
 			local dx = round(`px0' + (`xt`k'' - `xlo') * `xb')
 			if !`xcat' {
 				gdi line `dx' `py0' `dx' `=`py0' - 300'
 			}
-			local lab = substr(`"`xlab`k''"', 1, `maxc')
-			gdi text `dx' `=`py0' - 450' `lab'
+			if mod(`k' - 1, `step') == 0 {
+				local lab = substr(`"`xlab`k''"', 1, `maxc')
+				gdi text `dx' `=`py0' - 450' `lab'
+			}
 		}
+		* the outer groups' labels share the width between them
 		local slot = (`px1' - `px0') / max(`x2n', 1)
 		local maxc = max(1, floor(0.95 * `slot' / 380))
 		forvalues k = 1/`x2n' {
@@ -218,13 +230,19 @@ program _gchart
 		}
 		gdi texthalign = right
 		gdi textvalign = middle
+		local step 1
+		if `ycat' & `yn' > 8 & `yb' < 700 {
+			local step = ceil(700 / `yb')
+		}
 		forvalues k = 1/`yn' {
 			local dy = round(`py0' + (`yt`k'' - `ylo') * `yb')
 			if !`ycat' {
 				gdi line `px0' `dy' `=`px0' - 300' `dy'
 			}
-			local lab = substr(`"`ylab`k''"', 1, `ylen')
-			gdi text `=`px0' - 450' `dy' `lab'
+			if mod(`k' - 1, `step') == 0 {
+				local lab = substr(`"`ylab`k''"', 1, `ylen')
+				gdi text `=`px0' - 450' `dy' `lab'
+			}
 		}
 		local y2x = `px0' - 450 - 380 * `ylen' - 500
 		forvalues k = 1/`y2n' {

@@ -87,6 +87,9 @@ program boxplot, rclass
 			local v : word `j' of `vars'
 			quietly summarize `v' if `touse' & `gcond`g'', detail
 			local n`b' = r(N)
+			matrix `S'[`b', 1] = `g'
+			matrix `S'[`b', 2] = `j'
+			matrix `S'[`b', 3] = `n`b''
 			if r(N) == 0 {
 				continue
 			}
@@ -100,9 +103,6 @@ program boxplot, rclass
 			local wh`b' = r(max)
 			quietly count if `touse' & `gcond`g'' & (`v' < `wl`b'' | (`v' > `wh`b'' & `v' < .))
 			local no`b' = r(N)
-			matrix `S'[`b', 1] = `g'
-			matrix `S'[`b', 2] = `j'
-			matrix `S'[`b', 3] = `n`b''
 			matrix `S'[`b', 4] = `q1`b''
 			matrix `S'[`b', 5] = `q2`b''
 			matrix `S'[`b', 6] = `q3`b''

@@ -130,7 +130,12 @@ program histogram, rclass
 			local k = cond("`bin'" != "", real("`bin'"), ceil(ln(`N') / ln(2) - 1e-9) + 1)
 			scalar `w' = (`hi' - `s0') / `k'
 			if `w' == 0 {
+				* every value the same: bins of width 1, the first centred on it
 				scalar `w' = 1
+				local k = cond("`bin'" != "", real("`bin'"), 1)
+				if "`start'" == "" {
+					scalar `s0' = `lo' - 0.5
+				}
 			}
 		}
 	}
@@ -177,6 +182,10 @@ program histogram, rclass
 		local hmax = max(`hmax', `cscale' * normalden(0) / `sd')
 	}
 	if "`kdens'" != "" {
+		if !(`sd' > 0) {
+			di as err "kdens: `x' does not vary"
+			exit 198
+		}
 		tempvar kx kd
 		local n = min(_N, 100)
 		capture noisily kdens `x' `wgt' if `touse', nograph generate(`kx' `kd') n(`n')

@@ -239,10 +239,13 @@ program overlay
 			else if "`type'" == "linfitci" {
 				local nser 2
 				local slab1 `"`level'% CI"'
-				local slab2 "Fitted values"
+				local slab2 "Linear fit"
 			}
-			else if inlist("`type'", "linfit", "quadfit") {
-				local slab1 "Fitted values"
+			else if "`type'" == "linfit" {
+				local slab1 "Linear fit"
+			}
+			else if "`type'" == "quadfit" {
+				local slab1 "Quadratic fit"
 			}
 			else if "`type'" == "lowessline" {
 				local slab1 "Lowess smooth"
@@ -446,7 +449,6 @@ program overlay
 	local sets
 	local xpos = cond("`xlog'" != "", "positive", "")
 	local ypos = cond("`ylog'" != "", "positive", "")
-	local barpad 0
 	forvalues i = 1/`np' {
 		local type `p_type`i''
 		if "`type'" == "function" {
@@ -614,6 +616,10 @@ program overlay
 		local s_y`s' 1
 	}
 
+	if `ylo' >= . {
+		di as txt "(no observations to draw)"
+	}
+
 	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
 	* decades on a log scale; xrange() and yrange() fix the ends.
 	local nrows = ceil(sqrt(`G'))
@@ -654,10 +660,12 @@ program overlay
 		local yfmt %9.0g
 	}
 	local xn 0
+	local xlen 1
 	foreach t of local xtk {
 		local xn = `xn' + 1
 		_ovl_ticklab `t' `xfmt' "`xvl'"
 		local xlab`xn' `"`ticklab'"'
+		local xlen = max(`xlen', length(`"`ticklab'"'))
 	}
 	local yn 0
 	local ylen 1
@@ -724,7 +732,7 @@ program overlay
 	local T0 = `L_py1' - `legrh' * `legrows' * ("`legpos'" == "top")
 	local B0 = `L_py0'
 	* panels: a strip for the group's name; room between them for the labels
-	local strip = cond(`G' > 1, max(800, `L_th' * 1.3), 0)
+	local strip = cond("`by'" != "", max(800, `L_th' * 1.3), 0)
 	local gapx = cond(`G' > 1, max(1200, (`L_xw1' + `L_xwn') / 2 + `gap'), 0)
 	local gapy = cond(`G' > 1, max(1500, `L_xband' + `gap'), 0)
 	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
@@ -923,7 +931,10 @@ program overlay
 				gdi textvalign = `lv'
 				gdi xalpha = `=`px0' - `lxlo' * `xb' + `ldx''
 				gdi yalpha = `=`py0' - `lylo' * `yb' + `ldy''
+				* the label of every marker inside the region, wherever it falls
+				gdi clip `=`px0' + `ldx'' `=`py0' + `ldy'' `=`px1' + `ldx'' `=`py1' + `ldy''
 				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s''
+				gdi clip `px0' `py0' `px1' `py1'
 				gdi xalpha = `=`px0' - `lxlo' * `xb''
 				gdi yalpha = `=`py0' - `lylo' * `yb''
 			}
@@ -1024,13 +1035,14 @@ program _ovl_fit
 	gettoken type anything : anything
 	gettoken y x : anything
 	local x = trim("`x'")
+	quietly count `if' & `y' < . & `x' < .
 	if "`type'" == "lowessline" {
-		capture noisily _LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
-		if _rc == 2000 {
-			exit
+		if r(N) > 0 {
+			_LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
 		}
-		exit _rc
+		exit
 	}
+	local n = r(N)
 	tempname hold
 	tempvar p s x2
 	local rhs `x'
@@ -1038,8 +1050,7 @@ program _ovl_fit
 		quietly gen double `x2' = `x'^2 `if'
 		local rhs `x' `x2'
 	}
-	quietly count `if' & `y' < . & `x' < .
-	if r(N) < 2 + ("`type'" == "quadfit") {
+	if `n' < 2 + ("`type'" == "quadfit") {
 		exit
 	}
 	_estimates hold `hold', nullok
@@ -1128,7 +1139,8 @@ program _ovl_axis
 		_natscale `lo' `hi' `n'
 		local a = r(min)
 		local d = r(delta)
-		if "`range'" == "" {
+		* given ticks: the axis spans them and the data, no further
+		if "`range'" == "" & "`ticks'" == "" {
 			local lo = r(min)
 			local hi = r(max)
 		}
@@ -1148,7 +1160,7 @@ program _ovl_axis
 		local d1 = ceil(log10(`hi') - 1e-9)
 		if `d1' - `d0' >= 2 {
 			local step = ceil((`d1' - `d0') / 6)
-			if "`range'" == "" {
+			if "`range'" == "" & "`ticks'" == "" {
 				local lo = 10^`d0'
 				local hi = 10^`d1'
 			}
@@ -1174,7 +1186,7 @@ program _ovl_axis
 					}
 				}
 			}
-			if "`range'" == "" {
+			if "`range'" == "" & "`ticks'" == "" {
 				local lo `first'
 				local hi `last'
 			}
@@ -1190,6 +1202,10 @@ program _ovl_axis
 	}
 	if "`ticks'" != "" {
 		local tk `ticks'
+	}
+	if !(`hi' > `lo') {
+		local lo = cond("`log'" != "", `lo' / 2, `lo' - 1)
+		local hi = cond("`log'" != "", `hi' * 2, `hi' + 1)
 	}
 	c_local ax_lo `lo'
 	c_local ax_hi `hi'

@@ -1,0 +1,11 @@
+// Applying an order to the observations with scratch memory the caller
+// lends: the sort hands over the memory its keys occupied, so the gathers
+// of the columns need no more than the sort already holds.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// ds_permute (data/store.h), gathering the columns through `scratch`
+// (`bytes` long, not overlapping `from`); with too little scratch for one
+// byte a cell the store allocates its own.
+void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t bytes);

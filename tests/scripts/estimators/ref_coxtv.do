@@ -1,0 +1,49 @@
+* Written by gen_coxtv.R: reference values from survival::coxph. Do not edit.
+program define ref_tvc_t
+	chk _b[main:x1] 0.67959436767721382 1e-6
+	chk _se[main:x1] 0.1638369779996571 1e-6
+	chk _b[main:x2] -0.86130677400767963 1e-6
+	chk _se[main:x2] 0.2188719703115698 1e-6
+	chk _b[main:x3] 0.3564965371935167 1e-6
+	chk _se[main:x3] 0.16456850630671724 1e-6
+	chk _b[tvc:x1] -0.0057949810067189373 1e-6
+	chk _se[tvc:x1] 0.034227141712244516 1e-6
+	chk e(ll) -429.03693660019144 1e-8
+	chk e(ll_0) -453.72934004408518 1e-8
+	chk e(chi2) 49.384806887787477 1e-6
+end
+program define ref_tvc_log
+	chk _b[main:x1] 0.73095813371312024 1e-6
+	chk _se[main:x1] 0.11304116755572745 1e-6
+	chk _b[main:x2] -1.0292888032303804 1e-6
+	chk _se[main:x2] 0.36983424876786641 1e-6
+	chk _b[main:x3] 0.66108833732220684 1e-6
+	chk _se[main:x3] 0.26982539471001682 1e-6
+	chk _b[tvc:x2] 0.035450405111438578 1e-6
+	chk _se[tvc:x2] 0.25743301029090954 1e-6
+	chk _b[tvc:x3] -0.25147625337347607 1e-6
+	chk _se[tvc:x3] 0.19245197060468136 1e-6
+	chk e(ll) -343.71786975656659 1e-8
+	chk e(ll_0) -374.07231372479259 1e-8
+	chk e(chi2) 60.708887936452015 1e-6
+end
+program define ref_exact
+	chk _b[x1] 0.82688843072382678 1e-6
+	chk _se[x1] 0.12975838431123105 1e-6
+	chk _b[x2] -1.0629888230520095 1e-6
+	chk _se[x2] 0.24152765895886086 1e-6
+	chk _b[x3] 0.44334948609287039 1e-6
+	chk _se[x3] 0.18879349679260385 1e-6
+	chk e(ll) -241.12522010612747 1e-8
+	chk e(ll_0) -270.83923920181473 1e-8
+	chk e(chi2) 59.428038191374526 1e-6
+end
+program define ref_exact_strata
+	chk _b[x1] 0.78443244013679003 1e-6
+	chk _se[x1] 0.12903741086997017 1e-6
+	chk _b[x2] -0.97732608756951234 1e-6
+	chk _se[x2] 0.23807501630660946 1e-6
+	chk e(ll) -224.48930961691968 1e-8
+	chk e(ll_0) -251.20663291054657 1e-8
+	chk e(chi2) 53.434646587253781 1e-6
+end
