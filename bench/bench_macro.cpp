@@ -3,10 +3,12 @@
 // `for i in range(N): s = s + 1` (the ratio the loop is judged by),
 // `forvalues i = 1/N { local s = `s' + `i' }` and a foreach over a
 // 10,000-word local against python3 running the same string -> number ->
-// string loops, all in the same run (python3's figure the best of three).
+// string loops, all in the same run (the first pair's figures each the best
+// of three).
 // Usage: bench_macro [N]
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -64,7 +66,13 @@ int main(int argc, char** argv) {
   macset_global("WORDS", words);
 
   std::string cap;
-  const double tz0 = zelta(f0, cap);
+  // best of three, as python3's figure is
+  double tz0 = zelta(f0, cap);
+  for (int r = 0; r < 2 && tz0 >= 0; ++r) {
+    cap.clear();
+    const double t = zelta(f0, cap);
+    tz0 = t < 0 ? t : std::min(tz0, t);
+  }
   const std::string* r0 = macget_global("RESULT");
   std::string res0 = r0 ? *r0 : "?";
   cap.clear();

@@ -1,12 +1,14 @@
 // Text data throughput: `insheet` and free-format `infile` of a numeric CSV
 // (default 1M rows x 10 columns, about 95 MB) against a plain C++ loop that
 // splits the same bytes and converts each field with strtod (and with
-// std::from_chars), and against numpy's loadtxt; `outsheet` of the data
+// std::from_chars), against numpy's loadtxt, and `insheet` against pandas'
+// read_csv in wall time (best of three each, the ratio insheet is judged by); `outsheet` of the data
 // against a plain snprintf("%.17g") loop and numpy's savetxt; and `post` of
 // 1M rows of 5 doubles (literals and expressions). Wall and CPU seconds are printed; the machine is
 // shared, so the CPU figures are the steadier comparison. outsheet syncs its
 // file before renaming it, the plain loop does not.
 // Usage: bench_textio [rows] [folder]
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -156,6 +158,18 @@ int main(int argc, char** argv) {
   std::printf("plain loop: strtod %.3f s cpu, from_chars %.3f s cpu\n", pstr.cpu, pfc.cpu);
   const double npread = numpy("", "a = np.loadtxt('" + csv + "', delimiter=',')");
   Timing tin = timed("insheet using " + csv + ", clear comma");
+  {
+    // insheet against pandas' read_csv, wall time, best of three each.
+    double best = tin.wall;
+    for (int r = 0; r < 2; ++r) best = std::min(best, timed("insheet using " + csv + ", clear comma").wall);
+    const double pd = bench::python("import time, pandas as pd\nb=1e9\nfor r in range(3):\n    t=time.perf_counter()\n"
+                                    "    d=pd.read_csv(\"" + csv + "\", header=None)\n    b=min(b,time.perf_counter()-t)\nprint(b)");
+    if (pd > 0)
+      std::printf("insheet %.3f s wall | pandas read_csv %.3f s wall | ratio insheet/pandas %.2f  [target: 0.5]\n", best,
+                  pd, best / pd);
+    else
+      std::printf("insheet %.3f s wall | pandas n/a\n", best);
+  }
   report("insheet", mb, tin, pstr, "strtod loop", npread);
   report("insheet", mb, tin, pfc, "from_chars", npread);
   Timing tinf = timed("infile v1-v10 using " + csv + ", clear");

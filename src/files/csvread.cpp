@@ -23,6 +23,7 @@
 #include "data/store.h"
 #include "data/varlist.h"
 #include "files/csv.h"
+#include "files/csvcols.h"
 #include "files/files.h"
 #include "files/textload.h"
 #include "interp/cmdtab.h"
@@ -37,33 +38,6 @@ namespace {
 // wide margin. A file whose line runs on past it (a device that never ends,
 // a damaged file) is refused as it is read, before it fills memory.
 constexpr size_t CSV_MAXLINE = size_t{32} << 20;
-
-// What the scan learns about one column.
-struct CsvCol {
-  std::string head;          // the header text ("" without a header)
-  bool text = false;         // some field is not a number
-  bool allint = true;        // every number is an integer
-  double lo = 0, hi = 0;     // smallest and largest number
-  bool any = false;          // some number was seen
-  size_t maxlen = 0;         // longest field (bytes, quotes undone)
-  std::vector<double> vals;  // the numbers by row while the column is numeric
-  bool floatok = true;       // every number is exactly a float
-  bool numbers = false;      // some field is a number (kept after text is seen)
-  std::string bad;           // the first field that is not a number
-  long badline = 0;          // its line
-};
-
-// The tokens that stand for a missing value in a numeric column besides an
-// empty field and `.`, `.a`..`.z`: `NA` and those named by missing().
-struct MissTokens {
-  std::vector<std::string> words{"NA"};
-  // True when the field's bytes are one of the tokens.
-  bool has(const char* p, size_t n) const {
-    for (const std::string& w : words)
-      if (w.size() == n && std::memcmp(w.data(), p, n) == 0) return true;
-    return false;
-  }
-};
 
 // missing() text: words separated by blanks, each plain or in double quotes.
 // 0, or 198 printed.
@@ -180,6 +154,16 @@ int scan(CsvScan& s, const std::string& fn, int names, const MissTokens& mt, std
   }
   *hdr = header;
   cols.assign(row.size(), CsvCol{});
+  // Without quotes every line end ends a row: the rows are scanned in
+  // blocks, one per core.
+  {
+    const size_t from = header ? s.pos : rowstart;
+    if (!std::memchr(s.buf + from, '"', s.len - from)) {
+      if (header)
+        for (size_t k = 0; k < row.size(); ++k) cols[k].head = csv_text(row[k]);
+      return csv_scanblocks(s.buf, from, s.len, s.delim, header ? s.line : rowline, mt, fn, cols, nrows);
+    }
+  }
   bool first = true;
   for (;;) {
     if (!first || header) {
@@ -360,14 +344,28 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
     if (cols[k].head != name) ds.varlabels[static_cast<size_t>(ds.nvar)] = cols[k].head.substr(0, 80);
     cut = cut || (cols[k].text && cols[k].maxlen > TL_STRMAX);
   }
-  if (!rc) rc = setobs_quiet(nrows);
+  // Numeric columns are written whole below; text columns only where a
+  // row has the field, so they start blank.
+  const bool anytext = std::any_of(cols.begin(), cols.end(), [](const CsvCol& c) { return c.text; });
+  if (!rc) rc = anytext ? setobs_quiet(nrows) : setobs_uninit(nrows);
   if (rc) {
     drop_all();
     return rc;
   }
-  for (size_t k = 0; k < cols.size(); ++k)
-    if (!cols[k].text) col_encode(colview(vars[k]), 1, nrows, cols[k].vals.data());
-  if (std::any_of(cols.begin(), cols.end(), [](const CsvCol& c) { return c.text; })) {
+  for (size_t k = 0; k < cols.size(); ++k) {
+    if (cols[k].text) continue;
+    if (cols[k].parts.empty()) {
+      col_encode(colview(vars[k]), 1, nrows, cols[k].vals.data());
+      continue;
+    }
+    long obs = 1;
+    for (CsvPart& part : cols[k].parts) {
+      col_encode(colview(vars[k]), obs, static_cast<long>(part.n), part.v.get());
+      obs += static_cast<long>(part.n);
+      part.v.reset();
+    }
+  }
+  if (anytext) {
     s.pos = start;
     s.line = 1;
     filltext(s, header, mt, cols, vars);

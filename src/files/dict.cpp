@@ -16,6 +16,7 @@
 #include "data/store.h"
 #include "data/vlabel.h"
 #include "files/files.h"
+#include "files/textsrc.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 
@@ -306,4 +307,15 @@ int dict_end(DictParse& p) {
   std::stable_sort(d.vars.begin(), d.vars.end(),
                    [](const DictVar& a, const DictVar& b) { return a.line < b.line; });
   return 0;
+}
+
+int dict_switchdata(TextSrc& s, int rc, const std::string& dictusing, bool hasdata, const std::string& datafn) {
+  std::string dfn = hasdata ? datafn : dictusing;
+  if (!rc && !dfn.empty()) {
+    ts_close(s);
+    if (dfn.size() > 1 && dfn.front() == '"' && dfn.back() == '"') dfn = dfn.substr(1, dfn.size() - 2);
+    rc = ts_open(s, fa_defext(dfn, ".raw"));
+  }
+  if (rc) ts_close(s);
+  return rc;
 }

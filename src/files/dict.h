@@ -76,6 +76,12 @@ struct TlRange;
 // succeeds.
 [[nodiscard]] int dict_read(const Dict& d, TextSrc& s, TextLoad& t, const TlRange& r);
 
+// After the dictionary has been read from s (rc is how that went): switches s
+// to the data file, which is `datafn` when the command named one (hasdata),
+// else the dictionary's own `using` file; with neither the data follow the
+// dictionary in s. 0, or a printed code with s closed.
+[[nodiscard]] int dict_switchdata(TextSrc& s, int rc, const std::string& dictusing, bool hasdata,
+                                  const std::string& datafn);
 // The `if` and `in` after the file name, read once the variables exist.
 // 0 or a printed code.
 [[nodiscard]] int dict_range(const std::string& text, TlRange& r);

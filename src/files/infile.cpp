@@ -321,17 +321,7 @@ int cmd_infile(int) {
   if (int rc = ts_open(s, fn)) return rc;
   DictParse dp;
   if (dictform) {
-    int rc = filedict(s, dp);
-    std::string dfn = hasdata ? datafn : dp.d.usingfn;
-    if (!rc && !dfn.empty()) {
-      ts_close(s);
-      if (dfn.size() > 1 && dfn.front() == '"' && dfn.back() == '"') dfn = dfn.substr(1, dfn.size() - 2);
-      rc = ts_open(s, fa_defext(dfn, ".raw"));
-    }
-    if (rc) {
-      ts_close(s);
-      return rc;
-    }
+    if (int rc = dict_switchdata(s, filedict(s, dp), dp.d.usingfn, hasdata, datafn)) return rc;
   }
   drop_all();
   std::vector<int> vars;

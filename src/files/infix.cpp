@@ -262,17 +262,7 @@ int cmd_infix(int) {
   TextSrc s;
   if (int rc = ts_open(s, fn)) return rc;
   if (dictform) {
-    int rc = infix_dictfile(s, d);
-    std::string dfn = hasdata ? datafn : d.usingfn;
-    if (!rc && !dfn.empty()) {
-      ts_close(s);
-      if (dfn.size() > 1 && dfn.front() == '"' && dfn.back() == '"') dfn = dfn.substr(1, dfn.size() - 2);
-      rc = ts_open(s, fa_defext(dfn, ".raw"));
-    }
-    if (rc) {
-      ts_close(s);
-      return rc;
-    }
+    if (int rc = dict_switchdata(s, infix_dictfile(s, d), d.usingfn, hasdata, datafn)) return rc;
   }
   drop_all();
   std::vector<int> vars;

@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+
+#include <fast_float/fast_float.h>
 
 #include "data/vlabel.h"
 #include "expr/expr.h"
@@ -72,6 +75,14 @@ bool tl_number(const char* p, size_t n, double* x) {
   if (*s == '+' && ++s < e && *s == '-') return false;
   const char* d = s < e && *s == '-' ? s + 1 : s;
   if (d >= e || !((*d >= '0' && *d <= '9') || *d == '.')) return false;  // no inf, nan, signs
+  // The fast parser settles every field that reads as a normal number (both
+  // round correctly, so they agree); zero, subnormals and numbers out of
+  // range go to the library's, whose rules for them the readers keep.
+  auto f = fast_float::from_chars(s, e, *x);
+  if (f.ec == std::errc() && f.ptr == e && std::isnormal(*x)) {
+    if (*x >= misval) *x = misval;
+    return true;
+  }
   auto r = std::from_chars(s, e, *x);
   if (r.ec != std::errc() || r.ptr != e) return false;
   if (*x >= misval) *x = misval;  // beyond the largest value: missing

@@ -303,10 +303,22 @@ void macfmtnum(double x, std::string& res) {
     char* p = e;
     bool neg = v < 0;
     unsigned long long u = neg ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    do {
-      *--p = static_cast<char>('0' + u % 10);
-      u /= 10;
-    } while (u);
+    // two digits a step: half the dependent divisions
+    static constexpr char pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    while (u >= 100) {
+      const unsigned d = static_cast<unsigned>(u % 100);
+      u /= 100;
+      *--p = pairs[2 * d + 1];
+      *--p = pairs[2 * d];
+    }
+    if (u >= 10) {
+      *--p = pairs[2 * u + 1];
+      *--p = pairs[2 * u];
+    } else {
+      *--p = static_cast<char>('0' + u);
+    }
     if (neg) *--p = '-';
     res.assign(p, static_cast<size_t>(e - p));
     return;

@@ -34,8 +34,25 @@ void settok(const char* text) {
   tok.retpushed = false;
 }
 
+// The standard separator sets as byte tables, built once: a token's every
+// byte is tested against its set, and a table beats a search of the set.
+namespace {
+struct SepTable {
+  bool in[256] = {};
+  constexpr explicit SepTable(const char* seps) {
+    for (const char* p = seps; *p; ++p) in[static_cast<unsigned char>(*p)] = true;
+  }
+};
+constexpr SepTable septab_std(prsestd), septab_opt(prseopt), septab_fls(prsefls);
+}  // namespace
+
 // True when c is one of the separators (NUL is none).
-static bool issep(int c, const char* seps) { return c && std::strchr(seps, c) != nullptr; }
+static bool issep(int c, const char* seps) {
+  if (seps == prsestd) return septab_std.in[static_cast<unsigned char>(c)];
+  if (seps == prseopt || seps == prsenum) return septab_opt.in[static_cast<unsigned char>(c)];
+  if (seps == prsefls) return septab_fls.in[static_cast<unsigned char>(c)];
+  return c && std::strchr(seps, c) != nullptr;
+}
 
 // token -> string | sep ['='] | word, scanned at p into put (cap characters at
 // most including the NUL, 0 = unlimited into a std::string). Returns the

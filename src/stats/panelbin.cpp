@@ -299,8 +299,10 @@ int cmd_panelbin(int kind) {
   int points = 12;
   double v[1];
   if (!fe && findoptv("intpoints", 4, v, 1, 0) == 1) {
-    if (!(v[0] >= 1 && v[0] <= RQ_MAXPOINTS) || v[0] != std::floor(v[0]))
-      return errmsgf(RC_SYNTAX, "intpoints() must be an integer between 1 and %d\n", RQ_MAXPOINTS);
+    // One point (the Laplace approximation) would need the derivatives of
+    // the node placement itself, which the estimator holds fixed.
+    if (!(v[0] >= 2 && v[0] <= RQ_MAXPOINTS) || v[0] != std::floor(v[0]))
+      return errmsgf(RC_SYNTAX, "intpoints() must be an integer between 2 and %d\n", RQ_MAXPOINTS);
     points = static_cast<int>(v[0]);
   }
   int pv = 0;

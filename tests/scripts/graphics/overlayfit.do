@@ -108,6 +108,9 @@ cap noi overlay (scatter y x), by(x)
 di _rc
 assert n0 == _n
 di "`: sortedby'"
+* exactly 100 groups still draw, in a grid of 10 by 10
+scatter y x if x <= 100, by(x)
+
 * no observations: empty axes, no error
 overlay (scatter y x if x > 1000) (linfit y x if x > 1000)
 serset dir

@@ -37,7 +37,7 @@ program _gbars, rclass
 	}
 	local 0 `", `others'"'
 	syntax [, STACK HORizontal BLABel COLor(string asis) TItle(string) SUBtitle(string) /*
-		*/ YTItle(string) NOTE(string) SAVing(string) NAME(string)]
+		*/ YTItle(string) NOTE(string) SAVing(string) NAME(string) SCHeme(string)]
 	if "`kind'" == "dot" & "`stack'" != "" {
 		di as err "option stack not allowed with dots"
 		exit 198
@@ -77,7 +77,7 @@ program _gbars, rclass
 			_gchart rgb `"`c'"'
 		}
 		else {
-			_gchart rgb "" `j'
+			_gchart rgb "" `j' `"`scheme'"'
 		}
 		local rgb`j' `rgb'
 	}
@@ -253,7 +253,7 @@ program _gbars, rclass
 		local vfmt %9.0g
 	}
 	local crange `=0.5' `=`pos' + 0.5'
-	local common title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') /*
+	local common title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme') /*
 		*/ leglabels(`leglabs') legcolors(`legcols') legkind(`=cond("`kind'" == "dot", "dot", "rect")')
 	if `G' == 0 {
 		local empty empty
@@ -277,8 +277,8 @@ program _gbars, rclass
 		matrix `S' = J(`G', `k', .)
 	}
 	gdi shadepattern = pattern1
-	gdi textsize = 7
-	gdi textrgb = 0 0 0
+	gdi textsize = `=`gc_sz' - 1'
+	gdi textrgb = `gc_tc'
 	local bw = cond("`stack'" != "" | "`kind'" == "dot", 0.8, 0.8 / `k')
 	forvalues g = 1/`G' {
 		local up 0
@@ -330,7 +330,7 @@ program _gbars, rclass
 				local b = `v'
 			}
 			local c1 = `c0' + `bw'
-			gdi linergb = 255 255 255
+			gdi linergb = `gc_pr'
 			gdi shadergb = `rgb`j''
 			if `v' != 0 {
 				if "`horizontal'" != "" {
@@ -346,13 +346,13 @@ program _gbars, rclass
 				local cm = (`c0' + `c1') / 2
 				if "`stack'" != "" {
 					* inside the segment, in white
-					gdi textrgb = 255 255 255
+					gdi textrgb = `gc_pr'
 					gdi texthalign = center
 					gdi textvalign = middle
 					local vm = (`a' + `b') / 2
 				}
 				else {
-					gdi textrgb = 0 0 0
+					gdi textrgb = `gc_tc'
 					local off = 120 / `vb'
 					local vm = `b' + cond(`v' >= 0, `off', -`off')
 					if "`horizontal'" != "" {
@@ -373,7 +373,7 @@ program _gbars, rclass
 			}
 		}
 	}
-	_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1')
+	_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1') axiscolor(`gc_fg')
 	if `N' == 0 {
 		di as txt "(no observations; the axes are drawn empty)"
 	}

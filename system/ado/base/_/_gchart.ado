@@ -1,23 +1,27 @@
 *! _gchart: the page, axes, titles and legend shared by the chart commands
 *  _gchart begin, xrange(lo hi) yrange(lo hi) [options]   draws everything but the data and
 *        leaves the drawing transform in data units; posts gc_* locals in the caller
-*  _gchart rgb "colour" #      the colour's r g b (a name, "r g b", or palette entry #) in rgb
+*  _gchart rgb "colour" # [scheme]   the colour's r g b in rgb: a name, "r g b", or (for "")
+*        series colour # of the scheme
 *  _gchart fmt varname        the format of tick labels for the variable's values, in fmt
 *  _gchart end [, saving(filename[, replace]) axes(px0 py0 px1 py1)]   axes() draws the
 *        axis lines again over the data
 *  An axis is numeric (ticks on a nice scale over its range, labels in fmt()) or given:
 *  xticks(positions) with xlabels("lab" ...) draws those labels there (categories), and
 *  x2ticks()/x2labels() a second row below them (outer groups); xnticks(#) asks the nice
-*  scale for about # ticks (5 by default).
+*  scale for about # ticks (5 by default); scheme(name) draws in that scheme's colours,
+*  font and text sizes instead of the current one's.
 program _gchart
 	version 9.2
 	gettoken sub 0 : 0, parse(" ,")
 	if "`sub'" == "rgb" {
 		gettoken col 0 : 0
-		gettoken k : 0
+		gettoken k 0 : 0
+		gettoken sch : 0
 		if `"`col'"' == "" {
-			_gch_palette `k'
-			c_local rgb `rgb'
+			_gch_scheme `sch'
+			local n = r(nseries)
+			c_local rgb `r(color`=mod(`k' - 1, `n') + 1')'
 			exit
 		}
 		_gch_rgb `"`col'"'
@@ -31,7 +35,7 @@ program _gchart
 		exit
 	}
 	if "`sub'" == "end" {
-		syntax [, SAVing(string) AXes(numlist min=4 max=4)]
+		syntax [, SAVing(string) AXes(numlist min=4 max=4) AXISColor(string)]
 		gdi xalpha = 0
 		gdi xbeta = 1
 		gdi yalpha = 0
@@ -39,7 +43,7 @@ program _gchart
 		if "`axes'" != "" {
 			tokenize `axes'
 			gdi linedash =
-			gdi linergb = 0 0 0
+			gdi linergb = `=cond("`axiscolor'" == "", "0 0 0", "`axiscolor'")'
 			gdi gm_linewidth = 1
 			gdi line `1' `2' `3' `2'
 			gdi line `1' `2' `1' `4'
@@ -60,7 +64,19 @@ program _gchart
 		*/ X2ticks(numlist) X2labels(string asis) Y2ticks(numlist) Y2labels(string asis) /*
 		*/ XGrid YGrid NOAXes TItle(string) SUBtitle(string) XTItle(string) YTItle(string) /*
 		*/ NOTE(string) LEGLabels(string asis) LEGColors(string asis) LEGKind(string) /*
-		*/ XNticks(integer 5) YNticks(integer 5) EMPTY NAME(string)]
+		*/ XNticks(integer 5) YNticks(integer 5) EMPTY NAME(string) SCHeme(string)]
+	* the look: colours, font and text sizes of the scheme
+	_gch_scheme `scheme'
+	foreach v in background plotregion foreground textcolor grid font {
+		local sc_`v' `"`r(`v')'"'
+	}
+	foreach v in title subtitle axistitle ticklabel legend note {
+		local sz_`v' = r(size_`v')
+	}
+	* device units a point, and the width of a character of tick labels and legend keys
+	local U = 21333 / 288
+	local cw = 0.62 * `sz_ticklabel' * `U'
+	local lcw = 0.62 * `sz_legend' * `U'
 	if "`xfmt'" == "" {
 		local xfmt %9.0g
 	}
@@ -121,7 +137,7 @@ program _gchart
 		local used 0
 		forvalues k = 1/`nleg' {
 			local lab : word `k' of `leglabels'
-			local wid = 1400 + 360 * length(`"`lab'"') + 800
+			local wid = 1400 + `lcw' * length(`"`lab'"') + 800
 			if `used' > 0 & `used' + `wid' > `W' - 2000 {
 				local legrows = `legrows' + 1
 				local used 0
@@ -142,7 +158,7 @@ program _gchart
 	forvalues k = 1/`y2n' {
 		local y2len = max(`y2len', length(`"`y2lab`k''"'))
 	}
-	local ylenmax = floor(`W' / 3 / 380)
+	local ylenmax = floor(`W' / 3 / `cw')
 	if `ylen' + `y2len' > `ylenmax' {
 		local y2len = min(`y2len', floor(`ylenmax' / 2))
 		local ylen = `ylenmax' - `y2len'
@@ -154,32 +170,45 @@ program _gchart
 		local px0 1000
 	}
 	else {
-		local px0 = 1000 + 380 * `ylen' + (380 * `y2len' + 500) * (`y2n' > 0) + 1300 * `hasyt'
+		local px0 = 1000 + `cw' * `ylen' + (`cw' * `y2len' + 500) * (`y2n' > 0) + 2 * `sz_axistitle' * `U' * `hasyt'
 	}
 	local px1 = `W' - 900
-	local py1 = `H' - 1300 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
-	local legtop = 700 + 800 * `hasnote' + 900 * (`legrows' - 1)
-	local py0 = 1000 + 800 * `hasnote' + 900 * `legrows'
+	* bands for the texts, each a little taller than its text
+	local bt = 1.25 * `sz_title' * `U' * (`"`title'"' != "")
+	local bs = 1.35 * `sz_subtitle' * `U' * (`"`subtitle'"' != "")
+	local bn = 1.5 * `sz_note' * `U' * `hasnote'
+	local bl = 1.5 * `sz_legend' * `U'
+	local bx = 1.5 * `sz_ticklabel' * `U'
+	local py1 = round(`H' - 1300 - `bt' - `bs')
+	local legtop = round(700 + `bn' + `bl' * (`legrows' - 1))
+	local py0 = 1000 + `bn' + `bl' * `legrows'
 	if "`noaxes'" == "" {
-		local py0 = `py0' + 700 + 1100 * `hasxt' + 900 * (`x2n' > 0)
+		local py0 = `py0' + 700 + 1.65 * `sz_axistitle' * `U' * `hasxt' + `bx' * (`x2n' > 0)
 	}
+	local py0 = round(`py0')
+	local px0 = round(`px0')
 	local xb = (`px1' - `px0') / (`xhi' - `xlo')
 	local yb = (`py1' - `py0') / (`yhi' - `ylo')
 
 	if "`name'" != "" {
 		_gph name `name'
 	}
-	gdi init 6 4 255 255 255
-	gdi textrgb = 0 0 0
-	gdi textsize = 9
+	gdi init 6 4 `sc_background'
+	gdi textrgb = `sc_textcolor'
+	gdi textfont = `sc_font'
+	gdi textsize = `sz_axistitle'
 	gdi linedash =
 	gdi gm_linewidth = 1
 	if "`noaxes'" == "" {
 		* plot region, grid and frame
-		gdi linergb = 220 220 220
-		gdi shadergb = 255 255 255
+		gdi linergb = `=cond(`"`sc_grid'"' == "", "`sc_plotregion'", "`sc_grid'")'
+		gdi shadergb = `sc_plotregion'
 		gdi shadepattern = pattern1
 		gdi rectangle `px0' `py0' `px1' `py1'
+		if `"`sc_grid'"' == "" {
+			local xgrid
+			local ygrid
+		}
 		if "`ygrid'" != "" {
 			forvalues k = 1/`yn' {
 				local dy = round(`py0' + (`yt`k'' - `ylo') * `yb')
@@ -192,12 +221,12 @@ program _gchart
 				gdi line `dx' `py0' `dx' `py1'
 			}
 		}
-		gdi linergb = 0 0 0
+		gdi linergb = `sc_foreground'
 		gdi line `px0' `py0' `px1' `py0'
 		gdi line `px0' `py0' `px0' `py1'
 		* ticks and their labels: when more than 8 categories' labels do not fit
 		* their slots, only every step-th is written; a label still too wide is cut
-		gdi textsize = 8
+		gdi textsize = `sz_ticklabel'
 		gdi texthalign = center
 		gdi textvalign = top
 		local slot = cond(`xcat', `xb', (`px1' - `px0') / max(`xn', 1))
@@ -206,10 +235,10 @@ program _gchart
 			local xlen = max(`xlen', length(`"`xlab`k''"'))
 		}
 		local step 1
-		if `xcat' & `xn' > 8 & 380 * `xlen' + 300 > `slot' {
-			local step = ceil((380 * `xlen' + 300) / `slot')
+		if `xcat' & `xn' > 8 & `cw' * `xlen' + 300 > `slot' {
+			local step = ceil((`cw' * `xlen' + 300) / `slot')
 		}
-		local maxc = max(1, floor(0.95 * `step' * `slot' / 380))
+		local maxc = max(1, floor(0.95 * `step' * `slot' / `cw'))
 		forvalues k = 1/`xn' {
 			local dx = round(`px0' + (`xt`k'' - `xlo') * `xb')
 			if !`xcat' {
@@ -222,17 +251,17 @@ program _gchart
 		}
 		* the outer groups' labels share the width between them
 		local slot = (`px1' - `px0') / max(`x2n', 1)
-		local maxc = max(1, floor(0.95 * `slot' / 380))
+		local maxc = max(1, floor(0.95 * `slot' / `cw'))
 		forvalues k = 1/`x2n' {
 			local dx = round(`px0' + (`x2t`k'' - `xlo') * `xb')
 			local lab = substr(`"`x2lab`k''"', 1, `maxc')
-			gdi text `dx' `=`py0' - 1350' `lab'
+			gdi text `dx' `=round(`py0' - 450 - `bx')' `lab'
 		}
 		gdi texthalign = right
 		gdi textvalign = middle
 		local step 1
-		if `ycat' & `yn' > 8 & `yb' < 700 {
-			local step = ceil(700 / `yb')
+		if `ycat' & `yn' > 8 & `yb' < 1.3 * `bx' {
+			local step = ceil(1.3 * `bx' / `yb')
 		}
 		forvalues k = 1/`yn' {
 			local dy = round(`py0' + (`yt`k'' - `ylo') * `yb')
@@ -244,7 +273,7 @@ program _gchart
 				gdi text `=`px0' - 450' `dy' `lab'
 			}
 		}
-		local y2x = `px0' - 450 - 380 * `ylen' - 500
+		local y2x = round(`px0' - 450 - `cw' * `ylen' - 500)
 		forvalues k = 1/`y2n' {
 			local dy = round(`py0' + (`y2t`k'' - `ylo') * `yb')
 			local lab = substr(`"`y2lab`k''"', 1, max(`y2len', 1))
@@ -256,16 +285,16 @@ program _gchart
 	gdi textvalign = baseline
 	local cx = round((`px0' + `px1') / 2)
 	if `"`title'"' != "" {
-		gdi textsize = 12
-		gdi text `cx' `=`H' - 1500' `title'
+		gdi textsize = `sz_title'
+		gdi text `cx' `=round(`H' - 600 - `sz_title' * `U')' `title'
 	}
 	if `"`subtitle'"' != "" {
-		gdi textsize = 10
-		gdi text `cx' `=`H' - 1500 - 1000 * (`"`title'"' != "")' `subtitle'
+		gdi textsize = `sz_subtitle'
+		gdi text `cx' `=round(`H' - 600 - `sz_subtitle' * `U' - `bt')' `subtitle'
 	}
-	gdi textsize = 9
+	gdi textsize = `sz_axistitle'
 	if `hasxt' & "`noaxes'" == "" {
-		gdi text `cx' `=`py0' - 1900 - 900 * (`x2n' > 0)' `xtitle'
+		gdi text `cx' `=round(`py0' - 450 - 1.2 * `sz_ticklabel' * `U' - `sz_axistitle' * `U' - `bx' * (`x2n' > 0))' `xtitle'
 	}
 	if `hasyt' & "`noaxes'" == "" {
 		gdi textangle = 90
@@ -275,25 +304,25 @@ program _gchart
 		gdi textvalign = baseline
 	}
 	if `hasnote' {
-		gdi textsize = 7
+		gdi textsize = `sz_note'
 		gdi texthalign = left
 		gdi text 500 400 `note'
 	}
 	if "`empty'" != "" {
-		gdi textsize = 9
+		gdi textsize = `sz_axistitle'
 		gdi texthalign = center
 		gdi textvalign = middle
 		gdi text `cx' `=round((`py0' + `py1') / 2)' (no observations)
 	}
 	* legend keys: filled squares, or markers for dots
 	if `nleg' {
-		gdi textsize = 8
+		gdi textsize = `sz_legend'
 		gdi texthalign = left
 		gdi textvalign = middle
 		forvalues k = 1/`nleg' {
 			local lab : word `k' of `leglabels'
 			local col : word `k' of `legcolors'
-			local ky = `legtop' - 900 * (`lrow`k'' - 1)
+			local ky = round(`legtop' - `bl' * (`lrow`k'' - 1))
 			gdi linergb = `col'
 			if "`legkind'" == "dot" {
 				gdi symbol = circle
@@ -305,11 +334,11 @@ program _gchart
 				gdi shadergb = `col'
 				gdi rectangle `=`lx`k'' + 400' `=`ky' - 250' `=`lx`k'' + 900' `=`ky' + 250'
 			}
-			gdi text `=`lx`k'' + 1300' `ky' `lab'
+			gdi text `=round(`lx`k'' + 1300)' `ky' `lab'
 		}
 	}
-	gdi textsize = 8
-	gdi linergb = 0 0 0
+	gdi textsize = `sz_ticklabel'
+	gdi linergb = `sc_foreground'
 
 	* the data are drawn in data units
 	if "`noaxes'" == "" {
@@ -321,16 +350,46 @@ program _gchart
 	foreach v in px0 px1 py0 py1 xlo xhi ylo yhi xb yb {
 		c_local gc_`v' ``v''
 	}
+	* for the data: the plot region's colour (bar outlines) and the axes' colour
+	c_local gc_pr `sc_plotregion'
+	c_local gc_fg `sc_foreground'
+	c_local gc_tc `sc_textcolor'
+	c_local gc_sz = `sz_ticklabel'
 end
 
-* _gch_palette #: entry # of the series colours (they repeat after the last) into the
-* caller's local rgb.
-program _gch_palette
-	args k
-	local rgbs `""26 71 111" "144 53 59" "85 117 47" "227 126 0" "0 128 128" "193 5 52" "147 141 210" "202 194 126""'
-	local n : word count `rgbs'
-	local v : word `=mod(`k' - 1, `n') + 1' of `rgbs'
-	c_local rgb `v'
+* _gch_scheme [name]: the look of the scheme (the current one without a name) in r(), as
+* the scheme command posts it; before schemes were drawn from files, a built-in look.
+program _gch_scheme, rclass
+	args name
+	capture quietly _gscheme, scheme(`name')
+	if _rc == 199 & "`name'" == "" {
+		* the built-in look
+		local rgbs `""26 71 111" "144 53 59" "85 117 47" "227 126 0" "0 128 128" "193 5 52" "147 141 210" "202 194 126""'
+		forvalues k = 1/8 {
+			return local color`k' `: word `k' of `rgbs''
+		}
+		return scalar nseries = 8
+		foreach v in background plotregion {
+			return local `v' 255 255 255
+		}
+		foreach v in foreground textcolor {
+			return local `v' 0 0 0
+		}
+		return local grid 220 220 220
+		return local font default
+		return scalar size_title = 12
+		return scalar size_subtitle = 10
+		return scalar size_axistitle = 9
+		return scalar size_ticklabel = 8
+		return scalar size_legend = 8
+		return scalar size_note = 7
+		exit
+	}
+	if _rc {
+		* again, for its message
+		_gscheme, scheme(`name')
+	}
+	return add
 end
 
 * _gch_rgb "colour": a colour name or "r g b" as r g b in the caller's local rgb.

@@ -7,7 +7,7 @@
 program boxplot, rclass
 	version 9.2
 	syntax varlist(numeric) [if] [in] [, OVER(varname) HORizontal NOOUTsides COLor(string asis) /*
-		*/ TItle(string) SUBtitle(string) YTItle(string) NOTE(string) SAVing(string) NAME(string)]
+		*/ TItle(string) SUBtitle(string) YTItle(string) NOTE(string) SAVing(string) NAME(string) SCHeme(string)]
 	local vars `varlist'
 	local k : word count `vars'
 	if `k' > 20 {
@@ -67,7 +67,7 @@ program boxplot, rclass
 			_gchart rgb `"`c'"'
 		}
 		else {
-			_gchart rgb "" `j'
+			_gchart rgb "" `j' `"`scheme'"'
 		}
 		local rgb`j' `rgb'
 	}
@@ -186,7 +186,7 @@ program boxplot, rclass
 	}
 	_gchart fmt `: word 1 of `vars''
 	local vfmt `fmt'
-	local common title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') /*
+	local common title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme') /*
 		*/ leglabels(`leglabs') legcolors(`legcols')
 	local empty = cond(`G', "", "empty")
 	if `G' == 0 {
@@ -253,7 +253,7 @@ program boxplot, rclass
 			}
 		}
 	}
-	_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1')
+	_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1') axiscolor(`gc_fg')
 	if `N' == 0 {
 		di as txt "(no observations; the axes are drawn empty)"
 	}

@@ -9,7 +9,7 @@ program histogram, rclass
 	syntax varname(numeric) [if] [in] [fweight aweight] [, BIN(string) Width(string) Start(string) /*
 		*/ DENsity FRACtion FREQuency PERcent DISCrete NORMal KDENS ADDLabels HORizontal /*
 		*/ COLor(string asis) TItle(string) SUBtitle(string) XTItle(string) YTItle(string) /*
-		*/ NOTE(string) SAVing(string) NAME(string)]
+		*/ NOTE(string) SAVing(string) NAME(string) SCHeme(string)]
 	local x `varlist'
 	marksample touse
 	local wgt
@@ -52,8 +52,10 @@ program histogram, rclass
 			exit 198
 		}
 	}
-	_gchart rgb `"`color'"' 1
+	_gchart rgb `"`color'"' 1 `"`scheme'"'
 	local fill `rgb'
+	_gchart rgb "" 2 `"`scheme'"'
+	local ncol `rgb'
 
 	local lab : variable label `x'
 	if `"`lab'"' == "" {
@@ -75,13 +77,13 @@ program histogram, rclass
 		* nothing to count: empty axes, as the other graph commands draw them
 		if "`horizontal'" != "" {
 			_gchart begin, xtitle(`"`ytitle'"') ytitle(`"`xtitle'"') title(`"`title'"') /*
-				*/ subtitle(`"`subtitle'"') note(`"`note'"') name(`name') empty
+				*/ subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme') empty
 		}
 		else {
 			_gchart begin, xtitle(`"`xtitle'"') ytitle(`"`ytitle'"') title(`"`title'"') /*
-				*/ subtitle(`"`subtitle'"') note(`"`note'"') name(`name') empty
+				*/ subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme') empty
 		}
-		_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1')
+		_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1') axiscolor(`gc_fg')
 		di as txt "(no observations; the axes are drawn empty)"
 		return scalar N = 0
 		return scalar N_bins = 0
@@ -205,7 +207,7 @@ program histogram, rclass
 	local e1 = `s0'
 	local e2 = `s0' + `k' * `w'
 
-	local common title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name')
+	local common title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme')
 	if "`horizontal'" != "" {
 		_gchart begin, xrange(0 `hmax') yrange(`e1' `e2') yfmt(`xfmt') ynticks(8) xgrid /*
 			*/ xtitle(`"`ytitle'"') ytitle(`"`xtitle'"') `common'
@@ -214,7 +216,7 @@ program histogram, rclass
 		_gchart begin, xrange(`e1' `e2') yrange(0 `hmax') xfmt(`xfmt') xnticks(8) ygrid /*
 			*/ xtitle(`"`xtitle'"') ytitle(`"`ytitle'"') `common'
 	}
-	gdi linergb = 255 255 255
+	gdi linergb = `gc_pr'
 	gdi shadergb = `fill'
 	gdi shadepattern = pattern1
 	forvalues j = 1/`k' {
@@ -230,8 +232,8 @@ program histogram, rclass
 		}
 	}
 	if "`addlabels'" != "" {
-		gdi textsize = 7
-		gdi textrgb = 0 0 0
+		gdi textsize = `=`gc_sz' - 1'
+		gdi textrgb = `gc_tc'
 		if "`horizontal'" != "" {
 			gdi texthalign = left
 			gdi textvalign = middle
@@ -255,7 +257,7 @@ program histogram, rclass
 	* the curves over the bars: the normal density solid, the kernel density dashed
 	gdi gm_linewidth = 1.6
 	if "`normal'" != "" {
-		gdi linergb = 144 53 59
+		gdi linergb = `ncol'
 		local lo0 = cond("`horizontal'" != "", `gc_ylo', `gc_xlo')
 		local hi0 = cond("`horizontal'" != "", `gc_yhi', `gc_xhi')
 		forvalues i = 0/100 {
@@ -271,7 +273,7 @@ program histogram, rclass
 		}
 	}
 	if "`kdens'" != "" {
-		gdi linergb = 0 0 0
+		gdi linergb = `gc_fg'
 		gdi linedash = 400 250
 		quietly serset create `kx' `kd' if `kd' < ., omitanymiss sort(`kx')
 		local set = r(id)
@@ -284,7 +286,7 @@ program histogram, rclass
 		gdi linedash =
 		quietly serset drop `set'
 	}
-	_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1')
+	_gchart end, saving(`saving') axes(`gc_px0' `gc_py0' `gc_px1' `gc_py1') axiscolor(`gc_fg')
 
 	return matrix bins = `B'
 	return scalar N = `tot'

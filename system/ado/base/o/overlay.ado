@@ -732,9 +732,12 @@ program overlay
 	local T0 = `L_py1' - `legrh' * `legrows' * ("`legpos'" == "top")
 	local B0 = `L_py0'
 	* panels: a strip for the group's name; room between them for the labels
-	local strip = cond("`by'" != "", max(800, `L_th' * 1.3), 0)
+	* smaller strips past four rows, so that 100 panels fit the page
+	local stripf = cond(`nrows' > 4, 7 / 8, 1)
+	local strip = cond("`by'" != "", max(cond(`nrows' > 4, 600, 800), `L_th' * `stripf' * 1.3), 0)
 	local gapx = cond(`G' > 1, max(1200, (`L_xw1' + `L_xwn') / 2 + `gap'), 0)
-	local gapy = cond(`G' > 1, max(1500, `L_xband' + `gap'), 0)
+	* x labels go under the lowest panel of each column only
+	local gapy = cond(`G' > 1, 500, 0)
 	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
 	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
 	if `cw' < 500 | `ch' < 500 {
@@ -816,7 +819,7 @@ program overlay
 			gdi shadergb = 234 234 234
 			gdi gm_linewidth = 0
 			gdi rectangle `px0' `py1' `px1' `=round(`py1' + `strip')'
-			gdi textsize = `sc_size_ticklabel'
+			gdi textsize = `=`sc_size_ticklabel' * `stripf''
 			gdi texthalign = center
 			gdi textvalign = middle
 			gdi text `=round((`px0' + `px1') / 2)' `=round(`py1' + `strip' / 2)' `g_lab`g''
@@ -825,8 +828,9 @@ program overlay
 		gdi gm_linewidth = `sc_axiswidth'
 		gdi line `px0' `py0' `px1' `py0'
 		gdi line `px0' `py0' `px0' `py1'
-		* ticks and their labels: x under every panel (turned or thinned when
-		* they would touch), y left of the first column
+		* ticks and their labels: x under the lowest panel of each column,
+		* where nothing is drawn below (turned or thinned when they would
+		* touch); y left of the first column
 		gdi textsize = `sc_size_ticklabel'
 		if `L_xangle' {
 			gdi textangle = `L_xangle'
@@ -842,7 +846,7 @@ program overlay
 			local k = `k' + 1
 			local dx = round(`px0' + (cond("`xlog'" != "", ln(`t'), `t') - `lxlo') * `xb')
 			gdi line `dx' `py0' `dx' `=`py0' - `tl''
-			if mod(`k' - 1, `xstep') == 0 {
+			if `g' + `ncols' > `G' & mod(`k' - 1, `xstep') == 0 {
 				gdi text `dx' `=round(`py0' - `xoff')' `xlab`k''
 			}
 		}

@@ -17,7 +17,7 @@ program piechart, rclass
 		exit 198
 	}
 	syntax varname(numeric) [if] [in] [fweight aweight], OVER(varname) [PERcent COLor(string asis) /*
-		*/ TItle(string) SUBtitle(string) NOTE(string) SAVing(string) NAME(string)]
+		*/ TItle(string) SUBtitle(string) NOTE(string) SAVing(string) NAME(string) SCHeme(string)]
 	local wgt
 	if "`weight'" != "" {
 		local wgt [`weight'`exp']
@@ -66,7 +66,7 @@ program piechart, rclass
 			_gchart rgb `"`c'"'
 		}
 		else {
-			_gchart rgb "" `g'
+			_gchart rgb "" `g' `"`scheme'"'
 		}
 		local rgb`g' `rgb'
 		local leglabs `"`leglabs' `"`l`g''"'"'
@@ -84,7 +84,7 @@ program piechart, rclass
 		local title `"`stat' of `lab' by `otitle'"'
 	}
 	local empty = cond(`tot' > 0, "", "empty")
-	_gchart begin, noaxes title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') /*
+	_gchart begin, noaxes title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme') /*
 		*/ leglabels(`leglabs') legcolors(`legcols') `empty'
 
 	* The pie: centred in the plot region, room for the labels around it.
@@ -97,8 +97,8 @@ program piechart, rclass
 	}
 	local cum 0
 	gdi shadepattern = pattern1
-	gdi linergb = 255 255 255
-	gdi textsize = 8
+	gdi linergb = `gc_pr'
+	gdi textsize = `gc_sz'
 	forvalues g = 1/`G' {
 		local share = cond(`tot' > 0, `v`g'' / `tot', 0)
 		matrix `S'[`g', 1] = `v`g''

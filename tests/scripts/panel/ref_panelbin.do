@@ -1,0 +1,136 @@
+* Written by gen_panelbin.py: reference values from an independent quadrature
+* likelihood maximised with scipy. Do not edit.
+program define ref_probit_re
+	chk _b[x1] 0.7692989691087689 1e-6
+	chk _se[x1] 0.0770660657062382 1e-6
+	chk _b[x2] -0.574885916047634 1e-6
+	chk _se[x2] 0.11799645784190874 1e-6
+	chk _b[z] 0.6380775171044548 1e-6
+	chk _se[z] 0.10653902204388395 1e-6
+	chk _b[_cons] 0.2359454382474016 1e-6
+	chk _se[_cons] 0.14589573561669664 1e-6
+	chk _b[lnsig2u:_cons] -0.3451076079919416 1e-6
+	chk _se[lnsig2u:_cons] 0.27312269567579306 1e-6
+	chk e(ll) -346.83625953156553 1e-6
+	chk e(ll_c) -375.54387015693476 1e-6
+	chk e(chi2_c) 57.415221250738455 1e-6
+	chk e(sigma_u) 0.841513010831072 1e-6
+	chk e(rho) 0.4145693139988772 1e-6
+end
+program define ref_probit_rob
+	chk _b[x1] 0.7692989691087689 1e-6
+	chk _se[x1] 0.07062507492920733 1e-6
+	chk _b[x2] -0.574885916047634 1e-6
+	chk _se[x2] 0.11089141589011704 1e-6
+	chk _b[z] 0.6380775171044548 1e-6
+	chk _se[z] 0.10597498925081573 1e-6
+	chk _b[_cons] 0.2359454382474016 1e-6
+	chk _se[_cons] 0.13991216179612373 1e-6
+	chk _b[lnsig2u:_cons] -0.3451076079919416 1e-6
+	chk _se[lnsig2u:_cons] 0.26816223605117 1e-6
+end
+program define ref_probit_clu
+	chk _b[x1] 0.7692989691087689 1e-6
+	chk _se[x1] 0.058879953116325594 1e-6
+	chk _b[x2] -0.574885916047634 1e-6
+	chk _se[x2] 0.13897922145920263 1e-6
+	chk _b[z] 0.6380775171044548 1e-6
+	chk _se[z] 0.13882582652305997 1e-6
+	chk _b[_cons] 0.2359454382474016 1e-6
+	chk _se[_cons] 0.14151694720634722 1e-6
+	chk _b[lnsig2u:_cons] -0.3451076079919416 1e-6
+	chk _se[lnsig2u:_cons] 0.30418178196117396 1e-6
+end
+program define ref_probit_pw
+	chk _b[x1] 0.7677448880379859 1e-6
+	chk _se[x1] 0.07389363169381566 1e-6
+	chk _b[x2] -0.5653241075141282 1e-6
+	chk _se[x2] 0.1173664287122429 1e-6
+	chk _b[z] 0.6429745400607253 1e-6
+	chk _se[z] 0.11225190893686234 1e-6
+	chk _b[_cons] 0.18202182087909136 1e-6
+	chk _se[_cons] 0.14036428493036524 1e-6
+	chk _b[lnsig2u:_cons] -0.4495233619637278 1e-6
+	chk _se[lnsig2u:_cons] 0.2999164372479166 1e-6
+	chk e(ll) -509.59650527666025 1e-6
+end
+program define ref_probit_exact
+	chk _b[x1] 0.7692988872100719 1e-6
+	chk _se[x1] 0.07706604254082662 1e-6
+	chk _b[x2] -0.5748858321683507 1e-6
+	chk _se[x2] 0.1179964432161762 1e-6
+	chk _b[z] 0.6380773417811268 1e-6
+	chk _se[z] 0.1065389924785557 1e-6
+	chk _b[_cons] 0.23594545666254038 1e-6
+	chk _se[_cons] 0.1458957671806539 1e-6
+	chk _b[lnsig2u:_cons] -0.3451089698399186 1e-6
+	chk _se[lnsig2u:_cons] 0.2731217709428388 1e-6
+	chk e(ll) -346.8362614116933 1e-6
+end
+program define ref_logit_re
+	chk _b[x1] 1.1834493505237649 1e-6
+	chk _se[x1] 0.12226665737528507 1e-6
+	chk _b[x2] -0.34809895065051066 1e-6
+	chk _se[x2] 0.17933808402081142 1e-6
+	chk _b[z] 0.4321602837685935 1e-6
+	chk _se[z] 0.15094071864249903 1e-6
+	chk _b[_cons] -0.2545548841780382 1e-6
+	chk _se[_cons] 0.22537754258236625 1e-6
+	chk _b[lnsig2u:_cons] 0.4079870497800165 1e-6
+	chk _se[lnsig2u:_cons] 0.2948633125522982 1e-6
+	chk e(ll) -387.2754301739836 1e-6
+	chk e(ll_c) -408.8027303934577 1e-6
+	chk e(chi2_c) 43.05460043894823 1e-6
+	chk e(sigma_u) 1.2262902130664919 1e-6
+	chk e(rho) 0.31370372488486375 1e-6
+end
+program define ref_logit_rob
+	chk _b[x1] 1.1834493505237649 1e-6
+	chk _se[x1] 0.13161253749358395 1e-6
+	chk _b[x2] -0.34809895065051066 1e-6
+	chk _se[x2] 0.18837011238723142 1e-6
+	chk _b[z] 0.4321602837685935 1e-6
+	chk _se[z] 0.14420399811905532 1e-6
+	chk _b[_cons] -0.2545548841780382 1e-6
+	chk _se[_cons] 0.2403051122988582 1e-6
+	chk _b[lnsig2u:_cons] 0.4079870497800165 1e-6
+	chk _se[lnsig2u:_cons] 0.3218482296410392 1e-6
+end
+program define ref_logit_clu
+	chk _b[x1] 1.1834493505237649 1e-6
+	chk _se[x1] 0.1259549740092837 1e-6
+	chk _b[x2] -0.34809895065051066 1e-6
+	chk _se[x2] 0.16876492363870224 1e-6
+	chk _b[z] 0.4321602837685935 1e-6
+	chk _se[z] 0.10408071463413897 1e-6
+	chk _b[_cons] -0.2545548841780382 1e-6
+	chk _se[_cons] 0.2750692102875218 1e-6
+	chk _b[lnsig2u:_cons] 0.4079870497800165 1e-6
+	chk _se[lnsig2u:_cons] 0.3013839271365078 1e-6
+end
+program define ref_logit_pw
+	chk _b[x1] 1.2471110422605005 1e-6
+	chk _se[x1] 0.13352502998526772 1e-6
+	chk _b[x2] -0.3662728402796217 1e-6
+	chk _se[x2] 0.1898432301086983 1e-6
+	chk _b[z] 0.4165481310521104 1e-6
+	chk _se[z] 0.1441361069500479 1e-6
+	chk _b[_cons] -0.2737695735910338 1e-6
+	chk _se[_cons] 0.22831781057643044 1e-6
+	chk _b[lnsig2u:_cons] 0.26057749338587627 1e-6
+	chk _se[lnsig2u:_cons] 0.3296529086134324 1e-6
+	chk e(ll) -564.422849759883 1e-6
+end
+program define ref_logit_exact
+	chk _b[x1] 1.1834493473305063 1e-6
+	chk _se[x1] 0.12226668618696505 1e-6
+	chk _b[x2] -0.3480990639754384 1e-6
+	chk _se[x2] 0.17933810876072503 1e-6
+	chk _b[z] 0.4321600870767012 1e-6
+	chk _se[z] 0.1509407634714694 1e-6
+	chk _b[_cons] -0.2545544641380228 1e-6
+	chk _se[_cons] 0.2253774963090011 1e-6
+	chk _b[lnsig2u:_cons] 0.4079872865652474 1e-6
+	chk _se[lnsig2u:_cons] 0.29486476719588206 1e-6
+	chk e(ll) -387.27543015632375 1e-6
+end
