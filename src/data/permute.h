@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// ds_permute (data/store.h), gathering the columns through `scratch`
-// (`bytes` long, not overlapping `from`); with too little scratch for one
-// byte a cell the store allocates its own.
+// ds_permute (data/store.h), moving the columns through `scratch` (`bytes`
+// long; it may hold `from` itself, which is read before the scratch is
+// written); with too little scratch for one byte a cell the store allocates
+// its own.
 void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t bytes);

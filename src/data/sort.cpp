@@ -443,8 +443,8 @@ bool sampleties(const Item<W>* a, long n) {
 // Puts the observations of lo.. into the order of the items, even after a
 // Break (the items are then still a permutation). The observation numbers
 // are packed to the front of the items' own memory (each lands at or before
-// the item it is read from), and the rest of that memory is lent to the
-// store as the scratch of its gathers, so the sort needs no more.
+// the item it is read from), and that memory is lent to the store as the
+// scratch of its moves, so the sort needs no more.
 template <int W>
 void applyitems(long lo, BigBuf<Item<W>>& a) {
   const size_t n = a.size();
@@ -453,10 +453,7 @@ void applyitems(long lo, BigBuf<Item<W>>& a) {
     const uint32_t id = a[i].id;
     std::memcpy(from + i, &id, 4);
   }
-  const size_t off = (n * sizeof(uint32_t) + 63) & ~size_t{63};
-  const size_t total = n * sizeof(Item<W>);
-  unsigned char* const base = reinterpret_cast<unsigned char*>(a.p);
-  ds_permute_lent(lo, from, static_cast<long>(n), total > off ? base + off : nullptr, total > off ? total - off : 0);
+  ds_permute_lent(lo, from, static_cast<long>(n), reinterpret_cast<unsigned char*>(a.p), n * sizeof(Item<W>));
 }
 
 // Sorts the observations of lo..hi by the keys. With `stable` ties keep

@@ -782,6 +782,99 @@ void cyclecol(unsigned char* col, size_t w, long lo, long hi) {
 
 }  // namespace
 
+namespace {
+
+// Long ranges are moved by destination blocks instead of gathered: each
+// column is read in order and its cells dealt into the blocks of 2^16
+// destinations they go to (with their place inside the block), then each
+// block, small enough to stay in the processor's cache, is written. Every
+// access but the last, cache-local one is sequential.
+constexpr long BLOCKMIN = 1L << 20;
+constexpr int BLOCKBITS = 16;
+
+// The destinations `to` (position in the range of each source position) of
+// a range of `span` positions and where each thread's cells start in each
+// block: start[t * nb + b].
+struct Blocks {
+  const uint32_t* to;
+  size_t span, half, nb;
+  std::vector<size_t> start;
+};
+
+Blocks makeblocks(const uint32_t* to, size_t span) {
+  Blocks bk{to, span, span / 2, (span + (size_t{1} << BLOCKBITS) - 1) >> BLOCKBITS, {}};
+  std::vector<size_t> cnt(2 * bk.nb, 0);
+  for (size_t p = 0; p < span; ++p) ++cnt[(p < bk.half ? 0 : bk.nb) + (to[p] >> BLOCKBITS)];
+  bk.start.resize(2 * bk.nb);
+  size_t sum = 0;
+  for (size_t b = 0; b < bk.nb; ++b)
+    for (size_t t = 0; t < 2; ++t) bk.start[t * bk.nb + b] = sum, sum += cnt[t * bk.nb + b];
+  return bk;
+}
+
+// Bytes off..off+K-1 of the cells (w wide) of the range starting at col go
+// to their destinations, through vals (K bytes a cell) and offs.
+template <size_t K>
+void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsigned char* vals, uint16_t* offs) {
+  auto deal = [&](size_t t) {
+    std::vector<size_t> pos(bk.start.begin() + static_cast<long>(t * bk.nb),
+                            bk.start.begin() + static_cast<long>((t + 1) * bk.nb));
+    const size_t a = t ? bk.half : 0, e = t ? bk.span : bk.half;
+    for (size_t p = a; p < e; ++p) {
+      const uint32_t d = bk.to[p];
+      const size_t k = pos[d >> BLOCKBITS]++;
+      std::memcpy(vals + k * K, col + p * w + off, K);
+      offs[k] = static_cast<uint16_t>(d);
+    }
+  };
+  auto place = [&](size_t b0, size_t b1) {
+    for (size_t b = b0; b < b1; ++b) {
+      const size_t k0 = bk.start[b], k1 = b + 1 < bk.nb ? bk.start[b + 1] : bk.span;
+      unsigned char* const dst = col + ((b << BLOCKBITS) * w) + off;
+      for (size_t k = k0; k < k1; ++k) std::memcpy(dst + offs[k] * w, vals + k * K, K);
+    }
+  };
+  try {
+    std::thread t([&] { deal(1); });
+    deal(0);
+    t.join();
+    std::thread u([&] { place(bk.nb / 2, bk.nb); });
+    place(0, bk.nb / 2);
+    u.join();
+  } catch (const std::system_error&) {  // no second thread: one does it all
+    deal(0), deal(1), place(0, bk.nb);
+  }
+}
+
+// Moves the columns of lo..hi to the destinations in mapj[lo..hi] (as
+// positions in the range), through scratch of at least 10 bytes a cell.
+void permuteblocks(long lo, long hi, unsigned char* scratch, size_t bytes) {
+  const size_t span = static_cast<size_t>(hi - lo + 1);
+  const Blocks bk = makeblocks(ds.mapj + lo, span);
+  uint16_t* const offs = reinterpret_cast<uint16_t*>(scratch);
+  unsigned char* const vals = scratch + ((span * 2 + 63) & ~size_t{63});
+  const size_t room = (bytes - static_cast<size_t>(vals - scratch)) / span;
+  const size_t k = room >= 8 ? 8 : room >= 4 ? 4 : room >= 2 ? 2 : 1;
+  for (int v = 1; v <= ds.nvar; ++v) {
+    unsigned char* col = colbase(v) + static_cast<size_t>(lo - 1) * widthof(v);
+    const size_t w = widthof(v);
+    // Slices of 8, 4, 2 or 1 bytes, as the cells' width and the scratch allow.
+    for (size_t off = 0; off < w;) {
+      const size_t left = std::min(k, w - off);
+      const size_t len = left >= 8 ? 8 : left >= 4 ? 4 : left >= 2 ? 2 : 1;
+      switch (len) {
+        case 8: moveblocks<8>(bk, col, w, off, vals, offs); break;
+        case 4: moveblocks<4>(bk, col, w, off, vals, offs); break;
+        case 2: moveblocks<2>(bk, col, w, off, vals, offs); break;
+        default: moveblocks<1>(bk, col, w, off, vals, offs); break;
+      }
+      off += len;
+    }
+  }
+}
+
+}  // namespace
+
 void ds_permute(long lo, const uint32_t* from, long n) { ds_permute_lent(lo, from, n, nullptr, 0); }
 
 void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes) {
@@ -799,9 +892,18 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
     std::vector<uint32_t> part(m.begin() + (lo - 1), m.begin() + hi);
     for (long i = lo; i <= hi; ++i) m[static_cast<size_t>(i - 1)] = part[ds.mapj[i] - static_cast<size_t>(lo - 1)];
   }
+  const size_t span = static_cast<size_t>(hi - lo + 1);
+  if (hi - lo + 1 >= BLOCKMIN && scratch && scratchbytes / span >= 11) {
+    // By destination blocks: the map turns from sources into destinations
+    // (made in the scratch, which `from` may share, then copied back).
+    uint32_t* const to = reinterpret_cast<uint32_t*>(scratch);
+    for (size_t q = 0; q < span; ++q) to[ds.mapj[static_cast<size_t>(lo) + q] - static_cast<size_t>(lo - 1)] = static_cast<uint32_t>(q);
+    std::memcpy(ds.mapj + lo, to, span * sizeof(uint32_t));
+    permuteblocks(lo, hi, scratch, scratchbytes);
+    return;
+  }
   // Cells are gathered into scratch a column at a time; wide cells a slice
   // at a time when the lent scratch holds less than a whole cell each.
-  const size_t span = static_cast<size_t>(hi - lo + 1);
   size_t maxw = 1;
   for (int v = 1; v <= ds.nvar; ++v) maxw = std::max(maxw, widthof(v));
   size_t slice = maxw;

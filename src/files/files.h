@@ -62,6 +62,11 @@ void files_bindodbc();
 void files_bindxlsx();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
+// Closes the postfile handle name, if open, without a command line (so it
+// works after a Break): with keep its file takes the target's place, else
+// it is discarded and the target stays as it was. 0 or the code of a
+// failed write (printed).
+int post_close(const std::string& name, bool keep);
 
 // Command-line pieces shared by the file commands (fileargs.cpp).
 // Splits line at its first comma outside quotes: the words before (trimmed)

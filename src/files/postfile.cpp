@@ -456,6 +456,17 @@ int cmd_postutil(int) {
 
 void post_reset() { closeall(); }
 
+int post_close(const std::string& name, bool keep) {
+  auto it = pst.handles.find(name);
+  if (it == pst.handles.end()) return 0;
+  if (!keep) {
+    af_abort(it->second.af);
+    pst.handles.erase(it);
+    return 0;
+  }
+  return closehandle(name);
+}
+
 void files_bindpost() {
   cmdbind("postfile", cmd_postfile);
   cmdbind("post", cmd_post);

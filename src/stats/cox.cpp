@@ -475,6 +475,8 @@ int cox_predictcmd(int type, const std::string& name, const std::vector<std::str
   ps.opable = 0;
   ps.byable = 0;
   if (int rc = parse_ifinopts()) return rc;
+  if (st_ecmd() == "cox" && (!st_elocalget("tvc").empty() || st_elocalget("ties") == "exactp"))
+    return errmsgf(RC_NOTALLOWED, "not available after cox with tvc() or exactp\n");
   const char* opts[] = {"hr", "xb", "basesurv", "basechazard", "martingale", "schoenfeld"};
   const int mins[] = {2, 2, 5, 5, 4, 3};
   int kind = -1;

@@ -237,6 +237,12 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
     b = mul(Qi, mul(WZx, Szy, true));
     f.rss = residuals(b, e);
     V = Qi;
+    // small: the factor that robust and small give the 2SLS sandwich,
+    // N/(N-K), or (N-1)/(N-K) C/(C-1) with clusters.
+    if (small) {
+      const double fac = cid ? (d.C > 1 ? (N - 1) / (N - K) * d.C / (d.C - 1) : misval) : N / (N - K);
+      for (double& v : V.v) v = fac < misval ? v * fac : misval;
+    }
     if (L > K) {
       Mat g(L, 1);
       Mat Zxb = mul(Szx, b);

@@ -17,6 +17,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "expr/funcs.h"
+#include "files/files.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
@@ -431,7 +432,11 @@ int resample(bool boot) {
   // The data as they were, whatever happened.
   const int rrc = ds_restore(snap);
   ds.updata = updata0;
-  if (!post.empty()) (void)runcmd("postclose " + post, false);
+  // The results file: complete, or after a Break or failure left as it was.
+  if (!post.empty()) {
+    const int prc = post_close(post, rc == 0);
+    if (!rc && prc) rc = prc;
+  }
   if (rc == RC_BREAK) {
     if (o.dots) spoutsml("\n");
     return RC_BREAK;

@@ -1,9 +1,11 @@
 // A Break in the middle of bootstrap or jackknife replications stops the
-// prefix with the Break code and leaves the data in memory as they were:
+// prefix with the Break code and leaves the data in memory as they were
+// and a saving() target as it was:
 // the Break arrives as it does in embedded runs, once a budget of command
 // dispatches is spent, here a few replications in.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -73,12 +75,21 @@ TEST_F(ResampleBreakTest, JackknifeStopsAndRestoresTheData) {
   EXPECT_EQ(image(), before);
 }
 
-TEST_F(ResampleBreakTest, BreakWhileSavingLeavesTheData) {
+TEST_F(ResampleBreakTest, BreakWhileSavingDiscardsTheResultsFile) {
   const auto before = image();
   const std::string f = "/tmp/anovacox_bsbreak.zdta";
   std::remove(f.c_str());
   EXPECT_EQ(runbroken("bootstrap r(mean), reps(50) seed(3) saving(" + f + "): summarize x", 12), 1);
   EXPECT_EQ(image(), before);
+  // the results file is discarded, the target left as it was (absent)
+  std::FILE* fp = std::fopen(f.c_str(), "rb");
+  EXPECT_EQ(fp, nullptr);
+  if (fp) std::fclose(fp);
+  // and not left open: the next run saves
+  EXPECT_EQ(execline(("bootstrap r(mean), reps(5) seed(3) saving(" + f + ", replace): summarize x").c_str()), 0);
+  EXPECT_EQ(execline(("use " + f + ", clear").c_str()), 0);
+  EXPECT_EQ(ds.nobs, 5) << sink;
+  std::remove(f.c_str());
 }
 
 }  // namespace

@@ -27,6 +27,8 @@ assert k[_n-1] < k | (k[_n-1] == k & x[_n-1] <= x) in 2/l
 assert y == y1 & (m == .) == (id <= 600000)
 assert reldif(m, ln(id - 600000)) < 1e-15 if id > 600000
 generate str12 s = "s" + string(mod(id * 13, 977)) + "t"
+generate str5 t = substr(s, 1, 5)
+generate byte b = mod(id, 100)
 sort s id
 assert s[_n-1] < s | (s[_n-1] == s & id[_n-1] < id) in 2/l
 assert y == y1 & (m == .) == (id <= 600000)
@@ -34,4 +36,5 @@ assert reldif(m, ln(id - 600000)) < 1e-15 if id > 600000
 sort id
 assert id == _n
 assert s == "s" + string(mod(id * 13, 977)) + "t"
+assert t == substr(s, 1, 5) & b == mod(id, 100) & k == mod(id * 31, 1000)
 display x[1] " " x[1100000] " " k[777777]

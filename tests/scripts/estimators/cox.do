@@ -62,6 +62,8 @@ quietly cox time x1 x2, dead(dead) exactp strata(s)
 ref_exact_strata
 cap noi predict double hx
 display _rc
+cap noi phtest
+display _rc
 cap noi cox time x1, dead(dead) exactp efron
 display _rc
 cap noi cox time x1 [fw=fw], dead(dead) exactp

@@ -108,6 +108,13 @@ cap noi overlay (scatter y x), by(x)
 di _rc
 assert n0 == _n
 di "`: sortedby'"
+* a failure while the sets are made puts the order back too
+gen k = mod(_n, 3)
+cap noi overlay (scatter y x) (kdensline y, kernel(nosuch)), by(k)
+di _rc
+assert n0 == _n
+di "`: sortedby'"
+serset dir
 * exactly 100 groups still draw, in a grid of 10 by 10
 scatter y x if x <= 100, by(x)
 

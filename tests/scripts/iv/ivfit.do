@@ -50,6 +50,19 @@ foreach v in "robust" "cluster(g)" {
 	drop v1 v2
 }
 ivfit y w (x1 = z1 z2), robust first
+* gmm small: the variance times N/(N-K), or (N-1)/(N-K) G/(G-1) with clusters
+quietly ivfit y w (x1 x2 = z1 z2 z3), gmm
+matrix V0 = e(V)
+quietly ivfit y w (x1 x2 = z1 z2 z3), gmm small
+matrix V1 = V0 * (e(N) / (e(N) - 4))
+assert mreldif(e(V), V1) < 1e-12
+display e(df_r) " " e(F)
+quietly ivfit y w (x1 x2 = z1 z2 z3), gmm cluster(g)
+matrix V0 = e(V)
+quietly ivfit y w (x1 x2 = z1 z2 z3), gmm cluster(g) small
+matrix V1 = V0 * ((e(N) - 1) / (e(N) - 4) * e(N_clust) / (e(N_clust) - 1))
+assert mreldif(e(V), V1) < 1e-12
+display e(df_r)
 * exactly identified: no overidentification test
 quietly ivfit y w (x1 x2 = z1 z2)
 display e(sargan) " " e(df_overid)

@@ -431,13 +431,15 @@ program overlay
 				local lab = cond(`"`lab'"' == "", `"`t'"', `"`lab', `t'"')
 			}
 			local g_lab`g' `"`lab'"'
+			* while the data stay in group order, each group is a run of observations
+			local g_in`g' in `pos'/`=`pos' + `gsz'[`pos'] - 1'
 			local pos = `pos' + `gsz'[`pos']
 		}
 		quietly replace `grp' = . if !`any'
-		quietly sort `sb' `ord'
 		if `G' == 0 {
 			local G 1
 			local g_lab1
+			local g_in1
 		}
 	}
 
@@ -449,6 +451,9 @@ program overlay
 	local sets
 	local xpos = cond("`xlog'" != "", "positive", "")
 	local ypos = cond("`ylog'" != "", "positive", "")
+	* (with by() the data are in group order until the sets are made; the
+	* order they had is put back whatever happens)
+	capture noisily {
 	forvalues i = 1/`np' {
 		local type `p_type`i''
 		if "`type'" == "function" {
@@ -472,8 +477,10 @@ program overlay
 		}
 		forvalues g = 1/`G' {
 			local cond `p_touse`i''
+			local inr
 			if "`by'" != "" {
 				local cond `cond' & `grp' == `g'
+				local inr `g_in`g''
 			}
 			local srt
 			if "`type'" == "scatter" {
@@ -489,16 +496,17 @@ program overlay
 			else if "`type'" == "kdensline" {
 				quietly replace `gx`i'' = .
 				quietly replace `gd`i'' = .
-				_ovl_kdens `vars' if `cond', x(`gx`i'') d(`gd`i'') n(`p_n`i'') /*
+				_ovl_kdens `vars' if `cond' `inr', x(`gx`i'') d(`gd`i'') n(`p_n`i'') /*
 					*/ bwidth(`p_bw`i'') kernel(`p_kern`i'')
 				local svars `gd`i'' `gx`i''
 				local cond `gx`i'' < .
+				local inr
 				local srt sort(`gx`i'')
 			}
 			else {
 				gettoken yv : vars
 				local bw = cond("`p_bw`i''" == "", "0.8", "`p_bw`i''")
-				_ovl_fit `type' `yv' `xv' if `cond', f(`f`i'') lo(`lo`i'') hi(`hi`i'') /*
+				_ovl_fit `type' `yv' `xv' if `cond' `inr', f(`f`i'') lo(`lo`i'') hi(`hi`i'') /*
 					*/ level(`p_level`i'') bwidth(`bw')
 				local svars `f`i''
 				if "`type'" == "linfitci" {
@@ -508,7 +516,7 @@ program overlay
 				local cond `cond' & `f`i'' < .
 				local srt sort(`xv')
 			}
-			quietly serset create `svars' if `cond', omitallmiss `srt'
+			quietly serset create `svars' if `cond' `inr', omitallmiss `srt'
 			local set = r(id)
 			local nobs = r(N)
 			local sets `sets' `set'
@@ -581,6 +589,17 @@ program overlay
 				}
 			}
 		}
+	}
+	}
+	local rc = _rc
+	if "`by'" != "" {
+		quietly sort `sb' `ord'
+	}
+	if `rc' {
+		foreach s of local sets {
+			capture serset drop `s'
+		}
+		exit `rc'
 	}
 	* functions last: without range() they span the x range of the other plots
 	forvalues i = 1/`np' {
@@ -1035,14 +1054,14 @@ end
 * the sample into f (and the confidence limits of the mean into lo and hi),
 * the caller's estimation results kept.
 program _ovl_fit
-	syntax anything [if], f(string) [lo(string) hi(string) level(real 95) bwidth(real 0.8)]
+	syntax anything [if] [in], f(string) [lo(string) hi(string) level(real 95) bwidth(real 0.8)]
 	gettoken type anything : anything
 	gettoken y x : anything
 	local x = trim("`x'")
-	quietly count `if' & `y' < . & `x' < .
+	quietly count `if' & `y' < . & `x' < . `in'
 	if "`type'" == "lowessline" {
 		if r(N) > 0 {
-			_LOWESS `y' `x' `if', generate(`f') bwidth(`bwidth')
+			_LOWESS `y' `x' `if' `in', generate(`f') bwidth(`bwidth')
 		}
 		exit
 	}
@@ -1051,7 +1070,7 @@ program _ovl_fit
 	tempvar p s x2
 	local rhs `x'
 	if "`type'" == "quadfit" {
-		quietly gen double `x2' = `x'^2 `if'
+		quietly gen double `x2' = `x'^2 `if' `in'
 		local rhs `x' `x2'
 	}
 	if `n' < 2 + ("`type'" == "quadfit") {
@@ -1059,14 +1078,14 @@ program _ovl_fit
 	}
 	_estimates hold `hold', nullok
 	capture quietly {
-		regress `y' `rhs' `if'
-		predict double `p' `if', xb
-		replace `f' = `p' `if'
+		regress `y' `rhs' `if' `in'
+		predict double `p' `if' `in', xb
+		replace `f' = `p' `if' `in'
 		if "`type'" == "linfitci" {
-			predict double `s' `if', stdp
+			predict double `s' `if' `in', stdp
 			local t = invttail(e(df_r), (100 - `level') / 200)
-			replace `lo' = `p' - `t' * `s' `if'
-			replace `hi' = `p' + `t' * `s' `if'
+			replace `lo' = `p' - `t' * `s' `if' `in'
+			replace `hi' = `p' + `t' * `s' `if' `in'
 		}
 	}
 	local rc = _rc
@@ -1079,8 +1098,8 @@ end
 * _ovl_kdens x if, x() d() n() bwidth() kernel(): the kernel density of the
 * sample on n points into the first n observations of x and d.
 program _ovl_kdens
-	syntax varname [if], x(string) d(string) n(integer) bwidth(real) kernel(string)
-	quietly summarize `varlist' `if', detail
+	syntax varname [if] [in], x(string) d(string) n(integer) bwidth(real) kernel(string)
+	quietly summarize `varlist' `if' `in', detail
 	if r(N) < 2 {
 		exit
 	}
@@ -1094,7 +1113,7 @@ program _ovl_kdens
 			exit
 		}
 	}
-	_KDE `varlist' `if', dvar(`d') xvar(`x') n(`n') bwidth(`h') kernel(`kernel')
+	_KDE `varlist' `if' `in', dvar(`d') xvar(`x') n(`n') bwidth(`h') kernel(`kernel')
 end
 
 * _ovl_fn a b n "exp" "xlog": the curve y = exp(x) on n points from a to b

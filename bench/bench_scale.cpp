@@ -1,0 +1,71 @@
+// Growth with the data: 5 doubles at ten million observations and at a
+// hundred million (about 4 GB), each run through `generate`, `summarize`,
+// `sort` and `save`, reporting the time per observation at both sizes and
+// their ratio (linear growth keeps it near 1; the goal is at most 1.3) and
+// the peak memory of the process. The data area grows by itself.
+// Usage: bench_scale [large observations] [folder for the saved file]
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_util.h"
+#include "data/store.h"
+
+namespace {
+
+using bench::run;
+using bench::wall;
+
+double peakmb() {
+  struct rusage ru;
+  getrusage(RUSAGE_SELF, &ru);
+  return static_cast<double>(ru.ru_maxrss) / 1024.0;
+}
+
+// Seconds of each workload on n observations of 5 doubles.
+std::vector<double> measure(long n, const std::string& file) {
+  run("clear");
+  run("set obs " + std::to_string(n));
+  // x in a scrambled order without ties (7919 is prime to n), the others
+  // from it.
+  run("generate double x = mod(_n * 7919, " + std::to_string(n) + ") / " + std::to_string(n));
+  for (int k = 2; k <= 4; ++k) run("generate double v" + std::to_string(k) + " = x * " + std::to_string(k));
+  std::vector<double> t;
+  auto timed = [&](const std::string& cmd) {
+    const double t0 = wall();
+    run(cmd);
+    t.push_back(wall() - t0);
+  };
+  timed("generate double y = 2*x + ln(v2 + 1)");
+  timed("summarize y");
+  timed("sort x");
+  timed("save \"" + file + "\", replace");
+  std::remove(file.c_str());
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long big = argc > 1 ? std::atol(argv[1]) : 100000000L;
+  const std::string dir = argc > 2 ? argv[2] : "/tmp";
+  const std::string file = dir + "/bench_scale.dta";
+  const long small = 10000000L;
+  std::string quiet;
+  bench::start_quiet(&quiet);
+  const char* names[] = {"generate double y = 2*x + ln(v2 + 1)", "summarize y", "sort x", "save"};
+  std::vector<double> ts = measure(small, file);
+  std::vector<double> tb = measure(big, file);
+  std::printf("5 doubles: %ld and %ld observations; peak memory %.0f MB (data %.0f MB)\n", small, big, peakmb(),
+              static_cast<double>(big) * 5 * 8 / 1048576.0);
+  for (size_t i = 0; i < ts.size(); ++i) {
+    const double ps = ts[i] / static_cast<double>(small) * 1e9, pb = tb[i] / static_cast<double>(big) * 1e9;
+    std::printf("%-40s %7.2f ns/obs at %ldM  %7.2f ns/obs at %ldM  ratio %.2f  [target: 1.3]\n", names[i], ps,
+                small / 1000000, pb, big / 1000000, pb / ps);
+  }
+  run("clear");
+  return 0;
+}
