@@ -50,7 +50,9 @@ std::map<std::string, double> numpy_times(const std::string& dir, int reps) {
   return bench::numpy(dir, body, reps);
 }
 
-void report(const char* what, long n, double tz, double tn, double tc) { bench::report(what, tz, tn, tc, n, "C++"); }
+void report(const char* what, long n, double tz, double tn, double tc, const char* target = nullptr) {
+  bench::report(what, tz, tn, tc, n, "C++", target);
+}
 
 }  // namespace
 
@@ -107,7 +109,7 @@ int main(int argc, char** argv) {
   std::vector<double> xc;
   double tz = timecmd("sort x", reps, load);
   double tc = bench::best([&] { xc = x; std::sort(xc.begin(), xc.end()); bench::sink = xc[0]; }, reps);
-  report("sort x", n, tz, npt("sort"), tc);
+  report("sort x", n, tz, npt("sort"), tc, "numpy 0.5");
 
   tz = timecmd("sort x, stable", reps, load);
   tc = bench::best([&] { xc = x; std::stable_sort(xc.begin(), xc.end()); bench::sink = xc[0]; }, reps);

@@ -265,43 +265,38 @@ int setup(UsingFile& u, const std::string& fn, const Opts& o) {
 }
 
 // The file name and options of append/merge from the parsed line.
-int getopts(Opts& o, bool merge) {
-  o.label = findopt("label", 1, 1) == 1;
-  o.notes = findopt("notes", 4, 1) == 1;
-  o.haskeepv = findargasis("keep", 1, o.keepv, 100000);
+int getopts(ParseResult& pr, Opts& o, bool merge) {
+  o.label = findopt(pr, "label", 1, 1) == 1;
+  o.notes = findopt(pr, "notes", 4, 1) == 1;
+  o.haskeepv = findargasis(pr, "keep", 1, o.keepv, 100000);
   if (merge) {
-    o.keep = findopt("keep", 1, 1) == 1;
-    o.update = findopt("update", 6, 0) == 1;
-    o.replace = findopt("replace", 7, 0) == 1;
-    if (findopt("unique", 4, 0) == 1) o.uniqmaster = o.uniqusing = true;
-    if (findopt("uniqmaster", 5, 0) == 1) o.uniqmaster = true;
-    if (findopt("uniqusing", 6, 0) == 1) o.uniqusing = true;
-    o.msginit = findopt("msginit", 7, 0) == 1;
+    o.keep = findopt(pr, "keep", 1, 1) == 1;
+    o.update = findopt(pr, "update", 6, 0) == 1;
+    o.replace = findopt(pr, "replace", 7, 0) == 1;
+    if (findopt(pr, "unique", 4, 0) == 1) o.uniqmaster = o.uniqusing = true;
+    if (findopt(pr, "uniqmaster", 5, 0) == 1) o.uniqmaster = true;
+    if (findopt(pr, "uniqusing", 6, 0) == 1) o.uniqusing = true;
+    o.msginit = findopt(pr, "msginit", 7, 0) == 1;
     std::string name;
-    if (findargasis("_merge", 2, name, 100)) {
+    if (findargasis(pr, "_merge", 2, name, 100)) {
       name.erase(0, name.find_first_not_of(' '));
       while (!name.empty() && name.back() == ' ') name.pop_back();
       o.mergename = name;
     }
   }
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (o.replace && !o.update) return errmsgf(RC_SYNTAX, "option replace requires option update\n");
   return 0;
 }
 
 // append using filename [, nolabel nonotes keep(names)]
 int cmd_append(int) {
-  cmdinit();
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.uable = 1;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .usingfile = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   Opts o;
-  if (int rc = getopts(o, false)) return rc;
+  if (int rc = getopts(pr, o, false)) return rc;
   if (ds.nvar == 0) return error(RC_NODATA);
-  std::string fn = dta_fname(ps.usingfn);
+  std::string fn = dta_fname(pr.usingfn);
   UsingFile u;
   Undo un{ds.nobs, ds.nvar};
   int rc = setup(u, fn, o);
@@ -553,18 +548,13 @@ int setkeys(UsingFile& u, const std::vector<int>& mkeys) {
 
 // merge [varlist] using filename [, options]
 int cmd_merge(int) {
-  cmdinit();
-  ps.vable = 0;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.uable = 1;
-  ps.opable = 0;
+  ParseResult pr;
   if (ds.nvar == 0) return error(RC_NODATA);
-  if (int rc = parse()) return rc;
+  if (int rc = parse({.ifexp = PERM_NO, .range = PERM_NO, .usingfile = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   std::vector<int> mkeys = vl.varlist_vr;
   Opts o;
-  if (int rc = getopts(o, true)) return rc;
-  std::string fn = dta_fname(ps.usingfn);
+  if (int rc = getopts(pr, o, true)) return rc;
+  std::string fn = dta_fname(pr.usingfn);
   if (!mkeys.empty()) {
     bool sorted = ds.srtlist.size() >= mkeys.size() &&
                   std::equal(mkeys.begin(), mkeys.end(), ds.srtlist.begin());

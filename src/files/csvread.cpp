@@ -254,20 +254,21 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
 
 // insheet [names] using filename [, clear comma tab delimiter("c") names nonames double float missing(tokens)]
 int cmd_insheet(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool clear = findopt("clear", 5, 0) == 1;
-  const bool comma = findopt("comma", 5, 0) == 1;
-  const bool tab = findopt("tab", 3, 0) == 1;
-  const int names = findopt("names", 5, -1);
-  const bool dbl = findopt("double", 6, 0) == 1;
-  const bool flt = findopt("float", 5, 0) == 1;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
+  const bool comma = findopt(pr, "comma", 5, 0) == 1;
+  const bool tab = findopt(pr, "tab", 3, 0) == 1;
+  const int names = findopt(pr, "names", 5, -1);
+  const bool dbl = findopt(pr, "double", 6, 0) == 1;
+  const bool flt = findopt(pr, "float", 5, 0) == 1;
   std::string delim, miss;
-  const bool hasdelim = findargasis("delimiter", 5, delim, 64);
-  const bool hasmiss = findargasis("missing", 4, miss, 4096);
-  if (int rc = chkopt()) return rc;
+  const bool hasdelim = findargasis(pr, "delimiter", 5, delim, 64);
+  const bool hasmiss = findargasis(pr, "missing", 4, miss, 4096);
+  if (int rc = chkopt(pr)) return rc;
   if (comma + tab + hasdelim > 1) return errmsgf(RC_SYNTAX, "options comma, tab and delimiter() may not be combined\n");
   if (dbl && flt) return errmsgf(RC_SYNTAX, "options double and float may not be combined\n");
   MissTokens mt;

@@ -66,23 +66,18 @@ bool csvname(const std::string& fn) {
 
 // outsheet [varlist] using filename [if] [in] [, comma tab delimiter("c") nonames nolabel noquote formatted replace]
 int cmd_outsheet(int) {
-  ps.vable = 0;
-  ps.vlmode = VL_EXISTING;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.uable = 1;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  const bool comma = findopt("comma", 5, 0) == 1;
-  const bool tab = findopt("tab", 3, 0) == 1;
-  const bool formatted = findopt("formatted", 6, 0) == 1;
-  const bool names = findopt("names", 5, 1) == 1;
-  const bool labels = findopt("label", 5, 1) == 1;
-  const bool quote = findopt("quote", 5, 1) == 1;
-  const bool replace = findopt("replace", 7, 0) == 1;
+  ParseResult pr;
+  if (int rc = parse({.vlmode = VL_EXISTING, .usingfile = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
+  const bool comma = findopt(pr, "comma", 5, 0) == 1;
+  const bool tab = findopt(pr, "tab", 3, 0) == 1;
+  const bool formatted = findopt(pr, "formatted", 6, 0) == 1;
+  const bool names = findopt(pr, "names", 5, 1) == 1;
+  const bool labels = findopt(pr, "label", 5, 1) == 1;
+  const bool quote = findopt(pr, "quote", 5, 1) == 1;
+  const bool replace = findopt(pr, "replace", 7, 0) == 1;
   std::string delim;
-  const bool hasdelim = findargasis("delimiter", 5, delim, 64);
-  if (int rc = chkopt()) return rc;
+  const bool hasdelim = findargasis(pr, "delimiter", 5, delim, 64);
+  if (int rc = chkopt(pr)) return rc;
   if (comma + tab + hasdelim > 1) return errmsgf(RC_SYNTAX, "options comma, tab and delimiter() may not be combined\n");
   if (hasdelim) {
     if (delim.size() >= 2 && delim.front() == '"' && delim.back() == '"') delim = delim.substr(1, delim.size() - 2);
@@ -91,12 +86,12 @@ int cmd_outsheet(int) {
       return errmsgf(RC_SYNTAX, "delimiter() must be one character\n");
   }
   std::vector<int> vars;
-  if (ps.hasvarlist) vars = vl.varlist_vr;
+  if (pr.hasvarlist) vars = vl.varlist_vr;
   else
     for (int v = 1; v <= ds.nvar; ++v)
       if (!varname(v).empty() && varname(v) != "(e)") vars.push_back(v);
   if (vars.empty()) return error(RC_NOVARS);
-  const std::string fn = fa_defext(ps.usingfn, ".out");
+  const std::string fn = fa_defext(pr.usingfn, ".out");
   const char d = hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : csvname(fn) ? ',' : '\t';
   struct stat st;
   if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
@@ -124,7 +119,7 @@ int cmd_outsheet(int) {
     labs.push_back(labels && !ln.empty() && !isstrtype(vartype(v)) ? vlfind(ln) : nullptr);
   }
   for (long i = n1; i <= n2; ++i) {
-    if (ps.hasif && !selobs(i)) continue;
+    if (pr.hasif && !selobs(i)) continue;
     for (size_t k = 0; k < vars.size(); ++k) {
       if (k) out.push_back(d);
       const ColView& c = cols[k];

@@ -39,7 +39,7 @@ std::string fs_expand(const std::string& name) {
 // The command's words before the comma as names (quotes removed, `~`
 // expanded) and the options after it, read into the shared parser. At most
 // `most` names; 0 or a printed code.
-int fs_args(std::vector<std::string>& names, size_t most, bool* hasopts) {
+int fs_args(ParseResult& pr, std::vector<std::string>& names, size_t most, bool* hasopts) {
   std::string before, after;
   bool comma = false;
   fa_splitcomma(peektok_chr(), before, after, &comma);
@@ -52,18 +52,15 @@ int fs_args(std::vector<std::string>& names, size_t most, bool* hasopts) {
     if (names.size() == most) return errmsgf(RC_SYNTAX, "invalid '%s'\n", fn.c_str());
     names.push_back(fs_expand(fn));
   }
-  if (comma) {
-    if (int rc = fa_readopts(after)) return rc;
-  } else {
-    ps.noptn = 0;
-  }
+  if (comma)
+    if (int rc = fa_readopts(pr, after)) return rc;
   return 0;
 }
 
 // The options a command allows were read with findopt: any other is an error.
-int fs_noopts(bool hasopts) {
+int fs_noopts(ParseResult& pr, bool hasopts) {
   if (!hasopts) return 0;
-  return chkopt();
+  return chkopt(pr);
 }
 
 bool isdir(const std::string& p) {
@@ -80,10 +77,11 @@ std::string basename_of(const std::string& p) {
 
 // pwd: displays the working folder.
 int cmd_pwd(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 0, &hasopts)) return rc;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 0, &hasopts)) return rc;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   char buf[4096];
   if (!::getcwd(buf, sizeof buf)) return errmsgf(RC_FILEOPEN, "working folder cannot be determined\n");
   spout21f("%s\n", buf);
@@ -92,10 +90,11 @@ int cmd_pwd(int) {
 
 // cd [folder]: changes the working folder (to the home folder without one).
 int cmd_cd(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   std::string to;
   if (names.empty()) {
     const char* home = std::getenv("HOME");
@@ -148,11 +147,12 @@ int listdir(const std::string& dir, const std::string& pattern, std::vector<Entr
 // dir [folder | pattern] [, wide]: lists files with their sizes and times,
 // or (wide) only their names, across the line.
 int cmd_dir(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 1, &hasopts)) return rc;
-  const bool wide = hasopts && findopt("wide", 1, 0) == 1;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
+  const bool wide = hasopts && findopt(pr, "wide", 1, 0) == 1;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   std::string dir = ".", pattern = "*";
   if (!names.empty()) {
     const std::string& a = names[0];
@@ -207,10 +207,11 @@ int cmd_dir(int) {
 
 // erase filename: removes one file.
 int cmd_erase(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   if (names.empty()) return required("filename");
   const std::string& fn = names[0];
   struct stat st;
@@ -224,11 +225,12 @@ int cmd_erase(int) {
 // under its own name. The copy is written beside the target and renamed over
 // it, so a failed copy leaves the target as it was.
 int cmd_copy(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 2, &hasopts)) return rc;
-  const bool replace = hasopts && findopt("replace", 7, 0) == 1;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 2, &hasopts)) return rc;
+  const bool replace = hasopts && findopt(pr, "replace", 7, 0) == 1;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   if (names.size() < 2) return required(names.empty() ? "filename" : "destination filename");
   const std::string& from = names[0];
   std::string to = names[1];
@@ -280,10 +282,11 @@ int cmd_copy(int) {
 
 // cat filename: displays a text file as it is.
 int cmd_cat(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   if (names.empty()) return required("filename");
   const std::string& fn = names[0];
   struct stat st;
@@ -318,10 +321,11 @@ int cmd_cat(int) {
 
 // mkdir folder: makes one folder.
 int cmd_mkdir(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   if (names.empty()) return required("folder name");
   const std::string& d = names[0];
   if (::mkdir(d.c_str(), 0777) == 0) return 0;
@@ -332,10 +336,11 @@ int cmd_mkdir(int) {
 
 // rmdir folder: removes one empty folder.
 int cmd_rmdir(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fs_args(names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(hasopts)) return rc;
+  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
+  if (int rc = fs_noopts(pr, hasopts)) return rc;
   if (names.empty()) return required("folder name");
   const std::string& d = names[0];
   struct stat st;

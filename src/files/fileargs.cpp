@@ -23,11 +23,9 @@ void fa_splitcomma(const std::string& line, std::string& before, std::string& af
   while (!before.empty() && before.front() == ' ') before.erase(0, 1);
 }
 
-int fa_readopts(const std::string& text) {
-  ps.opable = 0;
-  ps.noptn = 0;
+int fa_readopts(ParseResult& pr, const std::string& text) {
   settok(text.c_str());
-  return proption();
+  return proption(pr);
 }
 
 bool fa_hasusing(const std::string& before, size_t* at) {

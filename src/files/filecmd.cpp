@@ -36,22 +36,18 @@ int nohandle(const std::string& h) { return errmsgf(RC_FILENOTFOUND, "file handl
 
 // file open handle using filename, read|write binary [replace]
 int fh_open() {
+  ParseResult pr;
   std::string h = gettok(prsestd);
   if (h.empty()) return required("handle");
   if (int rc = chkname(h.c_str())) return rc;
   if (handles.count(h)) return errmsgf(RC_DEFINED, "file handle %s already exists\n", h.c_str());
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 1;
-  ps.uable = 1;
-  if (int rc = parse()) return rc;
-  bool rd = findopt("read", 1, 0) == 1, wr = findopt("write", 1, 0) == 1;
-  bool bin = findopt("binary", 6, 0) == 1, replace = findopt("replace", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .usingfile = PERM_REQUIRED, .options = PERM_REQUIRED}, pr)) return rc;
+  bool rd = findopt(pr, "read", 1, 0) == 1, wr = findopt(pr, "write", 1, 0) == 1;
+  bool bin = findopt(pr, "binary", 6, 0) == 1, replace = findopt(pr, "replace", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (rd == wr) return errmsgf(RC_SYNTAX, "specify one of options read and write\n");
   if (!bin) return errmsgf(RC_SYNTAX, "only binary files are supported here; specify option binary\n");
-  const std::string& fn = ps.usingfn;
+  const std::string& fn = pr.usingfn;
   if (wr && !replace && gr_fileexists(fn)) return fierr(RC_FILEEXISTS, fn.c_str());
   std::FILE* f = std::fopen(fn.c_str(), wr ? "wb" : "rb");
   if (!f) return fierr(rd ? 601 : 603, fn.c_str());

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+struct ParseResult;
+
 struct FileState {
   int failread = 0;   // test hook: the Nth read step from now fails with 692 (0 = never)
   int nsteps = 0;     // read steps counted since failread was set
@@ -72,8 +74,8 @@ int post_close(const std::string& name, bool keep);
 // Splits line at its first comma outside quotes: the words before (trimmed)
 // and the option text after.
 void fa_splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma);
-// Reads option text into the shared parser's list. 0 or a printed code.
-[[nodiscard]] int fa_readopts(const std::string& text);
+// Reads option text into pr. 0 or a printed code.
+[[nodiscard]] int fa_readopts(ParseResult& pr, const std::string& text);
 // True when the words contain `using` outside quotes; *at is where it starts.
 bool fa_hasusing(const std::string& before, size_t* at);
 // fn with ext added when it has no extension.

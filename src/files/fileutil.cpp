@@ -33,7 +33,7 @@ constexpr size_t BLOCK = size_t{1} << 20;
 
 // The file names before the comma (exactly `want` of them) and the options
 // after it, read into the shared parser. 0 or a printed code.
-int fu_args(std::vector<std::string>& names, size_t want, bool* hasopts) {
+int fu_args(ParseResult& pr, std::vector<std::string>& names, size_t want, bool* hasopts) {
   std::string before, after;
   fa_splitcomma(peektok_chr(), before, after, hasopts);
   names.clear();
@@ -45,8 +45,7 @@ int fu_args(std::vector<std::string>& names, size_t want, bool* hasopts) {
     names.push_back(fn);
   }
   if (names.size() < want) return required(names.empty() ? "filename" : "destination filename");
-  ps.noptn = 0;
-  if (*hasopts) return fa_readopts(after);
+  if (*hasopts) return fa_readopts(pr, after);
   return 0;
 }
 
@@ -83,13 +82,14 @@ int fu_writeall(const std::string& target, const std::string& text) {
 // checksum filename [, save replace]: r(checksum) is the CRC-32 of the
 // file's bytes, r(filelen) its length; save writes both to filename.sum.
 int cmd_checksum(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fu_args(names, 1, &hasopts)) return rc;
-  const bool save = hasopts && findopt("save", 4, 0) == 1;
-  const bool replace = hasopts && findopt("replace", 7, 0) == 1;
+  if (int rc = fu_args(pr, names, 1, &hasopts)) return rc;
+  const bool save = hasopts && findopt(pr, "save", 4, 0) == 1;
+  const bool replace = hasopts && findopt(pr, "replace", 7, 0) == 1;
   if (hasopts)
-    if (int rc = chkopt()) return rc;
+    if (int rc = chkopt(pr)) return rc;
   const std::string& fn = names[0];
   const std::string sumfn = fn + ".sum";
   struct stat st;
@@ -166,15 +166,16 @@ int ff_decode(const char* opt, const std::string& text, std::string& out) {
 // The file is read in blocks; the tail of each block that could start a
 // match is carried into the next.
 int cmd_filefilter(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fu_args(names, 2, &hasopts)) return rc;
+  if (int rc = fu_args(pr, names, 2, &hasopts)) return rc;
   std::string rawfrom, rawto, pat, rep;
-  const bool hasfrom = hasopts && findargasis("from", 4, rawfrom, 4096);
-  const bool hasto = hasopts && findargasis("to", 2, rawto, 4096);
-  const bool replace = hasopts && findopt("replace", 7, 0) == 1;
+  const bool hasfrom = hasopts && findargasis(pr, "from", 4, rawfrom, 4096);
+  const bool hasto = hasopts && findargasis(pr, "to", 2, rawto, 4096);
+  const bool replace = hasopts && findopt(pr, "replace", 7, 0) == 1;
   if (hasopts)
-    if (int rc = chkopt()) return rc;
+    if (int rc = chkopt(pr)) return rc;
   if (!hasfrom) return errmsgf(RC_SYNTAX, "option from() required\n");
   if (!hasto) return errmsgf(RC_SYNTAX, "option to() required\n");
   if (int rc = ff_decode("from", rawfrom, pat)) return rc;
@@ -275,14 +276,15 @@ void hd_line(double off, const unsigned char* p, size_t n) {
 // line ends and character kinds of the whole file and says whether it looks
 // like text.
 int cmd_hexdump(int) {
+  ParseResult pr;
   std::vector<std::string> names;
   bool hasopts = false;
-  if (int rc = fu_args(names, 1, &hasopts)) return rc;
-  const bool analyze = hasopts && findopt("analyze", 2, 0) == 1;
-  const long from = hasopts ? findopta("from", 4, 0) : 0;
-  const long length = hasopts ? findopta("length", 3, 1024) : 1024;
+  if (int rc = fu_args(pr, names, 1, &hasopts)) return rc;
+  const bool analyze = hasopts && findopt(pr, "analyze", 2, 0) == 1;
+  const long from = hasopts ? findopta(pr, "from", 4, 0) : 0;
+  const long length = hasopts ? findopta(pr, "length", 3, 1024) : 1024;
   if (hasopts)
-    if (int rc = chkopt()) return rc;
+    if (int rc = chkopt(pr)) return rc;
   if (from < 0) return errmsgf(RC_SYNTAX, "from() must be 0 or more\n");
   if (length < 1) return errmsgf(RC_SYNTAX, "length() must be 1 or more\n");
   const std::string& fn = names[0];

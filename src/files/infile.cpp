@@ -27,15 +27,11 @@
 
 // The `if` and `in` after the file name, read once the variables exist.
 int dict_range(const std::string& text, TlRange& r) {
+  ParseResult pr;
   settok(text.c_str());
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.oable = 2;
-  ps.opable = 3;
-  ps.uable = 3;
-  if (int rc = parse()) return rc;
-  r.hasif = ps.hasif;
-  r.hasin = ps.hasin;
+  if (int rc = parse({.varlist = PERM_NO, .range = PERM_PASTEND}, pr)) return rc;
+  r.hasif = pr.hasif;
+  r.hasin = pr.hasin;
   r.lo = ds.nobs1;
   r.hi = ds.nobs2;
   return 0;
@@ -262,6 +258,7 @@ int filedict(TextSrc& s, DictParse& dp) {
 // infile using dictfile [if] [in] [, using(datafile) automatic clear]
 // infile dictionary [using datafile] { entries } [data]   (in a do-file)
 int cmd_infile(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   std::string firstword;
   {
@@ -272,7 +269,7 @@ int cmd_infile(int) {
     DictParse dp;
     std::string data;
     int rc = inlinedict(line, dp, data);
-    if (!rc && ps.bylevel) rc = error(RC_NOBY);
+    if (!rc && cmd_bylevel) rc = error(RC_NOBY);
     if (!rc && (ds.nvar || ds.nobs)) rc = error(RC_NOTEMPTY);
     if (rc) return rc;
     TextSrc s;
@@ -291,17 +288,17 @@ int cmd_infile(int) {
     tl_finish(t);
     return dict_labels(dp.d);
   }
-  if (ps.bylevel) return error(RC_NOBY);
+  if (cmd_bylevel) return error(RC_NOBY);
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool clear = findopt("clear", 5, 0) == 1;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
   TextLoad t;
-  t.automatic = findopt("automatic", 1, 0) == 1;
-  const long byvar = findopta("byvariable", 1, LONG_MIN);
+  t.automatic = findopt(pr, "automatic", 1, 0) == 1;
+  const long byvar = findopta(pr, "byvariable", 1, LONG_MIN);
   std::string datafn;
-  const bool hasdata = findargasis("using", 5, datafn, 4096);
-  if (int rc = chkopt()) return rc;
+  const bool hasdata = findargasis(pr, "using", 5, datafn, 4096);
+  if (int rc = chkopt(pr)) return rc;
   size_t at = 0;
   if (!fa_hasusing(before, &at)) return required("using");
   const std::string varstext = before.substr(0, at);

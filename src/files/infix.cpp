@@ -235,15 +235,16 @@ int infix_dictfile(TextSrc& s, Dict& d) {
 // infix spec using datafile [if] [in] [, clear]
 // infix using dictfile [if] [in] [, using(datafile) clear]
 int cmd_infix(int) {
-  if (ps.bylevel) return error(RC_NOBY);
+  ParseResult pr;
+  if (cmd_bylevel) return error(RC_NOBY);
   std::string before, after;
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool clear = findopt("clear", 5, 0) == 1;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
   std::string datafn;
-  const bool hasdata = findargasis("using", 5, datafn, 4096);
-  if (int rc = chkopt()) return rc;
+  const bool hasdata = findargasis(pr, "using", 5, datafn, 4096);
+  if (int rc = chkopt(pr)) return rc;
   size_t at = 0;
   if (!fa_hasusing(before, &at)) return required("using");
   const std::string spec = before.substr(0, at);

@@ -43,23 +43,23 @@ std::string unquote(std::string s) {
 }
 
 // The argument of option name (quotes removed); false when absent.
-bool strarg(const char* name, int min, std::string& dst) {
-  if (!findargasis(name, min, dst, ARGMAX)) return false;
+bool strarg(ParseResult& pr, const char* name, int min, std::string& dst) {
+  if (!findargasis(pr, name, min, dst, ARGMAX)) return false;
   dst = unquote(dst);
   return true;
 }
 
 // Reads the source options dsn() and connectionstring().
-void sourceopts(OdbcSource& src) {
-  (void)strarg("dsn", 3, src.dsn);
-  (void)strarg("connectionstring", 4, src.connstr);
+void sourceopts(ParseResult& pr, OdbcSource& src) {
+  (void)strarg(pr, "dsn", 3, src.dsn);
+  (void)strarg(pr, "connectionstring", 4, src.connstr);
 }
 
 // Reads options text into the shared parser's list plus the source options.
 // 0 or a printed code.
-int readopts(const std::string& text, OdbcSource& src) {
-  if (int rc = fa_readopts(text)) return rc;
-  sourceopts(src);
+int readopts(ParseResult& pr, const std::string& text, OdbcSource& src) {
+  if (int rc = fa_readopts(pr, text)) return rc;
+  sourceopts(pr, src);
   if (!src.dsn.empty() && !src.connstr.empty())
     return errmsgf(RC_NOTCOMBINED, "options dsn() and connectionstring() may not be combined\n");
   return 0;
@@ -84,10 +84,10 @@ int sub_list(const std::string& rest) {
 }
 
 // odbc query ["dsn"] [, source options]
-int sub_query(const std::string& before, const std::string& after) {
+int sub_query(ParseResult& pr, const std::string& before, const std::string& after) {
   OdbcSource src;
-  if (int rc = readopts(after, src)) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = readopts(pr, after, src)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   const std::string name = unquote(before);
   if (!name.empty()) {
     if (!src.dsn.empty() || !src.connstr.empty())
@@ -107,12 +107,12 @@ int sub_query(const std::string& before, const std::string& after) {
 }
 
 // odbc describe "table" [, source options]
-int sub_describe(const std::string& before, const std::string& after) {
+int sub_describe(ParseResult& pr, const std::string& before, const std::string& after) {
   OdbcSource src;
-  if (int rc = readopts(after, src)) return rc;
+  if (int rc = readopts(pr, after, src)) return rc;
   std::string table;
-  const bool hastable = strarg("table", 5, table);
-  if (int rc = chkopt()) return rc;
+  const bool hastable = strarg(pr, "table", 5, table);
+  if (int rc = chkopt(pr)) return rc;
   if (!hastable) table = unquote(before);
   if (table.empty()) return required("table name");
   OdbcConn c;
@@ -131,19 +131,19 @@ int sub_describe(const std::string& before, const std::string& after) {
 }
 
 // odbc load [columns], table("name")|exec("select") [options]
-int sub_load(const std::string& before, const std::string& after) {
+int sub_load(ParseResult& pr, const std::string& before, const std::string& after) {
   OdbcSource src;
-  if (int rc = readopts(after, src)) return rc;
+  if (int rc = readopts(pr, after, src)) return rc;
   std::string table, query;
-  const bool hastable = strarg("table", 5, table);
-  const bool hasexec = strarg("exec", 4, query);
+  const bool hastable = strarg(pr, "table", 5, table);
+  const bool hasexec = strarg(pr, "exec", 4, query);
   OdbcLoadOpts o;
-  const bool clear = findopt("clear", 5, 0) == 1;
-  const bool noquote = findopt("noquote", 7, 0) == 1;
-  o.lowercase = findopt("lowercase", 5, 0) == 1;
-  const bool sqlshow = findopt("sqlshow", 7, 0) == 1;
-  o.allstring = findopt("allstring", 9, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
+  const bool noquote = findopt(pr, "noquote", 7, 0) == 1;
+  o.lowercase = findopt(pr, "lowercase", 5, 0) == 1;
+  const bool sqlshow = findopt(pr, "sqlshow", 7, 0) == 1;
+  o.allstring = findopt(pr, "allstring", 9, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (hastable == hasexec) return errmsgf(RC_SYNTAX, "either table() or exec() is required\n");
   if (hastable && table.empty()) return required("table name");
   if (hasexec && query.find_first_not_of(' ') == std::string::npos) return required("SQL statement");
@@ -175,18 +175,18 @@ int sub_load(const std::string& before, const std::string& after) {
 }
 
 // odbc insert varlist, table("name") [options]
-int sub_insert(const std::string& before, const std::string& after) {
+int sub_insert(ParseResult& pr, const std::string& before, const std::string& after) {
   OdbcSource src;
-  if (int rc = readopts(after, src)) return rc;
+  if (int rc = readopts(pr, after, src)) return rc;
   std::string table;
-  const bool hastable = strarg("table", 5, table);
+  const bool hastable = strarg(pr, "table", 5, table);
   OdbcInsertOpts o;
-  o.create = findopt("create", 6, 0) == 1;
-  o.overwrite = findopt("overwrite", 9, 0) == 1;
-  const bool plain = findopt("insert", 6, 0) == 1;
-  o.block = findopt("block", 5, 0) == 1;
-  o.noquote = findopt("noquote", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  o.create = findopt(pr, "create", 6, 0) == 1;
+  o.overwrite = findopt(pr, "overwrite", 9, 0) == 1;
+  const bool plain = findopt(pr, "insert", 6, 0) == 1;
+  o.block = findopt(pr, "block", 5, 0) == 1;
+  o.noquote = findopt(pr, "noquote", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (!hastable || table.empty()) return required("table()");
   if (plain && (o.create || o.overwrite))
     return errmsgf(RC_NOTCOMBINED, "option insert may not be combined with create or overwrite\n");
@@ -209,11 +209,11 @@ int sub_insert(const std::string& before, const std::string& after) {
 
 // odbc exec("SQL") / odbc sqlfile("file") [, options]: arg is the
 // parenthesised text.
-int sub_exec(bool file, const std::string& arg, const std::string& after) {
+int sub_exec(ParseResult& pr, bool file, const std::string& arg, const std::string& after) {
   OdbcSource src;
-  if (int rc = readopts(after, src)) return rc;
-  const bool sqlshow = findopt("sqlshow", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = readopts(pr, after, src)) return rc;
+  const bool sqlshow = findopt(pr, "sqlshow", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::vector<std::string> stmts;
   if (file) {
     const std::string fn = unquote(arg);
@@ -261,6 +261,7 @@ bool parenarg(const std::string& line, size_t at, std::string& arg, size_t* end)
 
 // odbc subcommand ...
 int cmd_odbc(int) {
+  ParseResult pr;
   const char* brk = std::getenv("ZELTA_ODBC_BREAKAT");  // the tests' Break injection
   odbcst.breakat = brk ? std::atol(brk) : 0;
   std::string line = wheretok();
@@ -280,16 +281,16 @@ int cmd_odbc(int) {
     bool hascomma;
     fa_splitcomma(rest, before, after, &hascomma);
     if (!before.empty()) return errmsgf(RC_SYNTAX, "invalid '%s'\n", before.c_str());
-    return sub_exec(sub == "sqlfile", arg, after);
+    return sub_exec(pr, sub == "sqlfile", arg, after);
   }
   std::string before, after;
   bool hascomma;
   fa_splitcomma(line.substr(b), before, after, &hascomma);
   if (sub == "list") return sub_list(before + after);
-  if (sub == "query") return sub_query(before, after);
-  if (sub == "describe" || sub == "desc") return sub_describe(before, after);
-  if (sub == "load") return sub_load(before, after);
-  if (sub == "insert") return sub_insert(before, after);
+  if (sub == "query") return sub_query(pr, before, after);
+  if (sub == "describe" || sub == "desc") return sub_describe(pr, before, after);
+  if (sub == "load") return sub_load(pr, before, after);
+  if (sub == "insert") return sub_insert(pr, before, after);
   return errmsgf(RC_SYNTAX, "odbc: unknown subcommand '%s'\n", sub.c_str());
 }
 

@@ -178,8 +178,8 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
   std::string tuple = "(";
   for (size_t k = 0; k < vars.size(); ++k) tuple += k ? ", ?" : "?";
   tuple += ")";
-  std::vector<Param> ps;
-  for (int v : vars) ps.push_back(makeparam(v, rows));
+  std::vector<Param> params;
+  for (int v : vars) params.push_back(makeparam(v, rows));
   // A statement for m rows, its parameters bound to rows 0..m-1 of the buffers.
   auto prepare = [&](Stmt& s, long m) -> int {
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s.h))) {
@@ -192,7 +192,7 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
       return errmsgf(RC_SYNTAX, "the insert was refused: %s\n", odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
     SQLUSMALLINT no = 1;
     for (long i = 0; i < m; ++i)
-      for (Param& p : ps) {
+      for (Param& p : params) {
         if (!SQL_SUCCEEDED(SQLBindParameter(s.h, no++, SQL_PARAM_INPUT, p.ctype, p.sqltype, p.size, 0,
                                             &p.buf[static_cast<size_t>(i) * p.elem], static_cast<SQLLEN>(p.elem),
                                             &p.ind[static_cast<size_t>(i)])))
@@ -214,7 +214,7 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
     const long n = std::min(rows, ds.nobs - obs + 1);
     if (n < rows)
       if (int rc = prepare(tail, n)) return rc;
-    fillblock(ps, obs, n, vals);
+    fillblock(params, obs, n, vals);
     SQLRETURN r = SQLExecute(n < rows ? tail.h : full.h);
     if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA)
       return errmsgf(RC_SYNTAX, "the insert was refused: %s\n",

@@ -191,34 +191,29 @@ std::string dictionary(const std::vector<int>& vars, bool labels) {
 
 // outfile [varlist] using filename [if] [in] [, comma dictionary nolabel noquote replace wide rjs fjs]
 int cmd_outfile(int) {
-  ps.vable = 0;
-  ps.vlmode = VL_EXISTING;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.uable = 1;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.vlmode = VL_EXISTING, .usingfile = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   OutOpts o;
-  o.comma = findopt("comma", 5, 0) == 1;
-  o.dict = findopt("dictionary", 4, 0) == 1;
-  o.labels = findopt("label", 5, 1) == 1;
-  o.quote = findopt("quote", 5, 1) == 1;
-  o.wide = findopt("wide", 4, 0) == 1;
-  const bool replace = findopt("replace", 7, 0) == 1;
-  const bool rjs = findopt("rjs", 3, 0) == 1, fjs = findopt("fjs", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  o.comma = findopt(pr, "comma", 5, 0) == 1;
+  o.dict = findopt(pr, "dictionary", 4, 0) == 1;
+  o.labels = findopt(pr, "label", 5, 1) == 1;
+  o.quote = findopt(pr, "quote", 5, 1) == 1;
+  o.wide = findopt(pr, "wide", 4, 0) == 1;
+  const bool replace = findopt(pr, "replace", 7, 0) == 1;
+  const bool rjs = findopt(pr, "rjs", 3, 0) == 1, fjs = findopt(pr, "fjs", 3, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (rjs && fjs) return errmsgf(RC_SYNTAX, "options rjs and fjs may not be combined\n");
   o.just = rjs ? SJ_RIGHT : fjs ? SJ_FORMAT : SJ_LEFT;
   if (o.comma && o.dict) return errmsgf(RC_SYNTAX, "options comma and dictionary may not be combined\n");
   if (o.dict && !o.quote) return errmsgf(RC_SYNTAX, "options dictionary and noquote may not be combined\n");
   std::vector<int> vars;
-  if (ps.hasvarlist)
+  if (pr.hasvarlist)
     vars = vl.varlist_vr;
   else
     for (int v = 1; v <= ds.nvar; ++v)
       if (!varname(v).empty() && varname(v) != "(e)") vars.push_back(v);
   if (vars.empty()) return error(RC_NOVARS);
-  const std::string fn = fa_defext(ps.usingfn, o.dict ? ".dct" : ".raw");
+  const std::string fn = fa_defext(pr.usingfn, o.dict ? ".dct" : ".raw");
   struct stat st;
   if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
 
@@ -251,7 +246,7 @@ int cmd_outfile(int) {
   if (o.dict) out = dictionary(vars, o.labels);
   std::string val;
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
-    if (ps.hasif && !selobs(i)) continue;
+    if (pr.hasif && !selobs(i)) continue;
     size_t linestart = out.size();
     for (size_t k = 0; k < fields.size(); ++k) {
       val.clear();

@@ -221,14 +221,15 @@ int parsevars(const std::string& text, int deftype, std::vector<PostVar>& vars) 
 
 // postfile handle varlist using filename [, replace double every(#)]
 int cmd_postfile(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool replace = findopt("replace", 7, 0) == 1;
-  const bool dbl = findopt("double", 1, 0) == 1;
-  const long every = findopta("every", 5, LONG_MIN);
-  if (int rc = chkopt()) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool replace = findopt(pr, "replace", 7, 0) == 1;
+  const bool dbl = findopt(pr, "double", 1, 0) == 1;
+  const long every = findopta(pr, "every", 5, LONG_MIN);
+  if (int rc = chkopt(pr)) return rc;
   if (every != LONG_MIN && every <= 0)
     return errmsgf(RC_SYNTAX, "every(%ld) invalid; must be greater than 0\n", every);
   size_t at = 0;
@@ -341,7 +342,7 @@ int postfail(const std::string& name, int rc) {
 
 // post handle (exp) (exp) ...
 int cmd_post(int) {
-  if (ps.bylevel) return error(RC_NOBY);
+  if (cmd_bylevel) return error(RC_NOBY);
   std::string name = gettok(prsestd);
   if (name.empty()) return errmsgf(RC_SYNTAX, "nothing found where name expected\n");
   auto it = pst.handles.find(name);

@@ -30,7 +30,7 @@ namespace {
 void splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma) {
   fa_splitcomma(line, before, after, hascomma);
 }
-int readopts(const std::string& text) { return fa_readopts(text); }
+int readopts(ParseResult& pr, const std::string& text) { return fa_readopts(pr, text); }
 bool hasusingword(const std::string& before, size_t* at) { return fa_hasusing(before, at); }
 int filename_of(const std::string& text, std::string& fn) { return fa_filename(text, fn, ".dta"); }
 
@@ -257,22 +257,18 @@ int checkpatterns(const std::string& text, const DtaIn& f) {
 // Parses `varlist [if] [in]` against the variables just made (no
 // observations yet; `in` counts the file's records).
 int parsesubset(const std::string& text, long filenobs, Subset& s) {
+  ParseResult pr;
   s.on = true;
-  cmdinit();
-  ps.vable = 0;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 3;
   settok(text.c_str());
   long keepnobs = ds.nobs;
   ds.nobs = filenobs;  // `in` ranges count the file's records
-  int rc = parse();
+  int rc = parse({}, pr);
   ds.nobs = keepnobs;
   if (rc) return rc;
-  s.hasif = ps.hasif;
-  s.lo = ps.hasin ? ds.nobs1 : 1;
-  s.hi = ps.hasin ? ds.nobs2 : filenobs;
-  if (ps.hasvarlist) s.keep = vl.varlist_vr;
+  s.hasif = pr.hasif;
+  s.lo = pr.hasin ? ds.nobs1 : 1;
+  s.hi = pr.hasin ? ds.nobs2 : filenobs;
+  if (pr.hasvarlist) s.keep = vl.varlist_vr;
   return 0;
 }
 
@@ -284,15 +280,16 @@ void setfnmacros(const std::string& fn, const std::string& stamp) {
 // use filename [, clear nolabel example]
 // use [varlist] [if] [in] using filename [, clear nolabel example]
 int cmd_use(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   splitcomma(line, before, after, &hascomma);
-  if (int rc = readopts(after)) return rc;
-  bool clear = findopt("clear", 5, 0) == 1;
-  if (findopt("replace", 7, 0) == 1) clear = true;
-  bool nolabel = findopt("nolabel", 5, 0) == 1;
-  bool example = findopt("example", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = readopts(pr, after)) return rc;
+  bool clear = findopt(pr, "clear", 5, 0) == 1;
+  if (findopt(pr, "replace", 7, 0) == 1) clear = true;
+  bool nolabel = findopt(pr, "nolabel", 5, 0) == 1;
+  bool example = findopt(pr, "example", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   size_t at = 0;
   bool subset = hasusingword(before, &at);
   std::string fn;
@@ -343,19 +340,20 @@ int cmd_use(int) {
 
 // save [filename] [, replace nolabel orphans oldformat cortelle all emptyok]
 int cmd_save(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   splitcomma(line, before, after, &hascomma);
-  if (int rc = readopts(after)) return rc;
+  if (int rc = readopts(pr, after)) return rc;
   DtaOutOpts o;
-  bool replace = findopt("replace", 7, 0) == 1;
-  o.nolabel = findopt("nolabel", 7, 0) == 1;
-  o.orphans = findopt("orphans", 7, 0) == 1;
-  bool old = findopt("oldformat", 3, 0) == 1;
-  bool cortelle = findopt("cortelle", 8, 0) == 1;
-  o.all = findopt("all", 3, 0) == 1;
-  bool emptyok = findopt("emptyok", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  bool replace = findopt(pr, "replace", 7, 0) == 1;
+  o.nolabel = findopt(pr, "nolabel", 7, 0) == 1;
+  o.orphans = findopt(pr, "orphans", 7, 0) == 1;
+  bool old = findopt(pr, "oldformat", 3, 0) == 1;
+  bool cortelle = findopt(pr, "cortelle", 8, 0) == 1;
+  o.all = findopt(pr, "all", 3, 0) == 1;
+  bool emptyok = findopt(pr, "emptyok", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   o.release = old ? (cortelle ? 110 : 111) : 113;
   std::string fn;
   if (before.empty()) {
@@ -386,10 +384,10 @@ std::string padr(std::string s, size_t w) {
 }
 
 // describe [varlist] using filename [, short]: the file's descriptors.
-int describe_using(const std::string& before, const std::string& after) {
-  if (int rc = readopts(after)) return rc;
-  bool shortform = findopt("short", 1, 0) == 1;
-  if (int rc = chkopt()) return rc;
+int describe_using(ParseResult& pr, const std::string& before, const std::string& after) {
+  if (int rc = readopts(pr, after)) return rc;
+  bool shortform = findopt(pr, "short", 1, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   size_t at = 0;
   (void)hasusingword(before, &at);
   std::string fn;
@@ -450,12 +448,13 @@ int describe_using(const std::string& before, const std::string& after) {
 
 // _dtadescribe: describe using a file, otherwise the dataset in memory.
 int cmd_dtadescribe(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   splitcomma(line, before, after, &hascomma);
   size_t at;
   if (!hasusingword(before, &at)) return execline("_describe " + line);
-  return describe_using(before, after);
+  return describe_using(pr, before, after);
 }
 
 }  // namespace

@@ -134,17 +134,18 @@ int build(const std::vector<XlsxCell>& cells, uint32_t ncol, uint32_t nrow, bool
 
 // xlsimport using filename [, sheet("name") cellrange(A1:F100) firstrow clear allstring]
 int cmd_xlsimport(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
   std::string sheet, range;
-  const bool hassheet = findargasis("sheet", 5, sheet, 4096);
-  const bool hasrange = findargasis("cellrange", 4, range, 256);
-  const bool firstrow = findopt("firstrow", 5, 0) == 1;
-  const bool clear = findopt("clear", 5, 0) == 1;
-  const bool allstring = findopt("allstring", 9, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  const bool hassheet = findargasis(pr, "sheet", 5, sheet, 4096);
+  const bool hasrange = findargasis(pr, "cellrange", 4, range, 256);
+  const bool firstrow = findopt(pr, "firstrow", 5, 0) == 1;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
+  const bool allstring = findopt(pr, "allstring", 9, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   size_t at = 0;
   if (!fa_hasusing(before, &at) || at != 0) return required("using");
   std::string fn;
@@ -195,18 +196,15 @@ int cmd_xlsimport(int) {
 
 // xlsexport [varlist] using filename [, sheet("name") replace firstrow(variables|varlabels) nolabel]
 int cmd_xlsexport(int) {
-  ps.vable = 0;
-  ps.vlmode = VL_EXISTING;
-  ps.uable = 1;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.vlmode = VL_EXISTING, .usingfile = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string sheet, first;
   XlsxWriteOpts o;
-  const bool hassheet = findargasis("sheet", 5, sheet, 4096);
-  const bool replace = findopt("replace", 7, 0) == 1;
-  const bool hasfirst = findargasis("firstrow", 5, first, 64);
-  o.labels = findopt("label", 5, 1) == 1;
-  if (int rc = chkopt()) return rc;
+  const bool hassheet = findargasis(pr, "sheet", 5, sheet, 4096);
+  const bool replace = findopt(pr, "replace", 7, 0) == 1;
+  const bool hasfirst = findargasis(pr, "firstrow", 5, first, 64);
+  o.labels = findopt(pr, "label", 5, 1) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (hassheet) o.sheet = unquote(sheet);
   if (hasfirst) {
     first = unquote(first);
@@ -215,11 +213,11 @@ int cmd_xlsexport(int) {
     else return errmsgf(RC_SYNTAX, "firstrow() takes variables or varlabels\n");
   }
   std::vector<int> vars;
-  if (ps.hasvarlist) vars = vl.varlist_vr;
+  if (pr.hasvarlist) vars = vl.varlist_vr;
   else
     for (int v = 1; v <= ds.nvar; ++v) vars.push_back(v);
   if (vars.empty()) return error(RC_NOVARS);
-  const std::string fn = fa_defext(ps.usingfn, ".xlsx");
+  const std::string fn = fa_defext(pr.usingfn, ".xlsx");
   struct stat st;
   if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
   if (int rc = xlsx_write(fn, vars, o)) return rc;

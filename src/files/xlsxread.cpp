@@ -92,13 +92,13 @@ int parsepart(Book& b, const std::string& name, Sax& sax, bool optional) {
   if (idx < 0) return optional ? 1 : damaged(b, "part " + name + " is missing");
   zip_file_t* f = zip_fopen_index(b.z, static_cast<zip_uint64_t>(idx), 0);
   if (!f) return damaged(b, "part " + name + " cannot be read (" + zip_strerror(b.z) + ")");
-  Parse ps;
-  ps.sax = &sax;
-  ps.p = XML_ParserCreate(nullptr);
-  XML_SetUserData(ps.p, &ps);
-  XML_SetElementHandler(ps.p, onstart, onend);
-  XML_SetCharacterDataHandler(ps.p, ontext);
-  XML_SetStartDoctypeDeclHandler(ps.p, ondoctype);
+  Parse xp;
+  xp.sax = &sax;
+  xp.p = XML_ParserCreate(nullptr);
+  XML_SetUserData(xp.p, &xp);
+  XML_SetElementHandler(xp.p, onstart, onend);
+  XML_SetCharacterDataHandler(xp.p, ontext);
+  XML_SetStartDoctypeDeclHandler(xp.p, ondoctype);
   char buf[1 << 16];
   uint64_t total = 0;
   int rc = 0;
@@ -114,18 +114,18 @@ int parsepart(Book& b, const std::string& name, Sax& sax, bool optional) {
                    static_cast<unsigned long long>(xlsxlim.maxentry));
       break;
     }
-    if (XML_Parse(ps.p, buf, static_cast<int>(n), n == 0) != XML_STATUS_OK) {
-      if (ps.doctype) rc = damaged(b, "part " + name + " has a document type declaration");
+    if (XML_Parse(xp.p, buf, static_cast<int>(n), n == 0) != XML_STATUS_OK) {
+      if (xp.doctype) rc = damaged(b, "part " + name + " has a document type declaration");
       else if (!sax.fail.empty()) rc = sax.fail.rfind("611:", 0) == 0 ? errmsgf(RC_RECTOOLONG, "file %s: %s\n", b.fn.c_str(), sax.fail.c_str() + 4)
                                                                       : damaged(b, "part " + name + ": " + sax.fail);
       else
-        rc = damaged(b, "part " + name + ", line " + std::to_string(XML_GetCurrentLineNumber(ps.p)) + ": " +
-                            XML_ErrorString(XML_GetErrorCode(ps.p)));
+        rc = damaged(b, "part " + name + ", line " + std::to_string(XML_GetCurrentLineNumber(xp.p)) + ": " +
+                            XML_ErrorString(XML_GetErrorCode(xp.p)));
       break;
     }
     if (n == 0) break;
   }
-  XML_ParserFree(ps.p);
+  XML_ParserFree(xp.p);
   zip_fclose(f);
   return rc;
 }

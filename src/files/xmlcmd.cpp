@@ -24,9 +24,9 @@ namespace {
 
 // The doctype() option: 0 none given, 1 dataset, 2 spreadsheet, -1 invalid
 // (printed, 198).
-int doctype() {
+int doctype(ParseResult& pr) {
   std::string t;
-  if (!findargn("doctype", 3, t, 64, 1)) return 0;
+  if (!findargn(pr, "doctype", 3, t, 64, 1)) return 0;
   if (t == "dataset") return 1;
   if (t == "spreadsheet") return 2;
   (void)errmsgf(RC_SYNTAX, "doctype(%s) invalid; dataset or spreadsheet\n", t.c_str());
@@ -52,15 +52,16 @@ void image(XmlData& d) {
 
 // xmlsave filename [, doctype(dataset|spreadsheet) replace legible]
 int cmd_xmlsave(int) {
+  ParseResult pr;
   std::string before, after;
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool replace = findopt("replace", 7, 0) == 1;
-  const bool legible = findopt("legible", 3, 0) == 1;
-  const int kind = doctype();
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool replace = findopt(pr, "replace", 7, 0) == 1;
+  const bool legible = findopt(pr, "legible", 3, 0) == 1;
+  const int kind = doctype(pr);
   if (kind < 0) return RC_SYNTAX;
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   std::string fn;
   if (int rc = fa_filename(before, fn, ".xml")) return rc;
   if (ds.nvar == 0) return error(RC_NOVARS);
@@ -112,14 +113,15 @@ int install(const XmlData& d) {
 
 // xmluse filename [, doctype(dataset|spreadsheet) clear]
 int cmd_xmluse(int) {
+  ParseResult pr;
   std::string before, after;
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool clear = findopt("clear", 5, 0) == 1;
-  const int kind = doctype();
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
+  const int kind = doctype(pr);
   if (kind < 0) return RC_SYNTAX;
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   std::string fn;
   if (int rc = fa_filename(before, fn, ".xml")) return rc;
   if (ds.updata && !clear) return error(RC_DATALOST);

@@ -185,14 +185,15 @@ int writelabels(const std::string& fn, const std::map<std::string, std::string>&
 
 // fdasave filename [, replace rename vallabfile]
 int cmd_fdasave(int) {
+  ParseResult pr;
   std::string before, after;
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool replace = findopt("replace", 7, 0) == 1;
-  const bool rename = findopt("rename", 6, 0) == 1;
-  const bool vallab = findopt("vallabfile", 6, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool replace = findopt(pr, "replace", 7, 0) == 1;
+  const bool rename = findopt(pr, "rename", 6, 0) == 1;
+  const bool vallab = findopt(pr, "vallabfile", 6, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::string fn;
   if (int rc = fa_filename(before, fn, ".xpt")) return rc;
   if (ds.nvar == 0) return error(RC_NOVARS);
@@ -380,12 +381,13 @@ int install(const XptData& d, const std::map<std::string, ValueLabel>& labels) {
 
 // fdause filename [, clear]
 int cmd_fdause(int) {
+  ParseResult pr;
   std::string before, after;
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool clear = findopt("clear", 5, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::string fn;
   if (int rc = fa_filename(before, fn, ".xpt")) return rc;
   if (ds.updata && !clear) return error(RC_DATALOST);
@@ -399,11 +401,12 @@ int cmd_fdause(int) {
 
 // fdadescribe filename: the first member's variables without loading it.
 int cmd_fdadescribe(int) {
+  ParseResult pr;
   std::string before, after;
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(after)) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   std::string fn;
   if (int rc = fa_filename(before, fn, ".xpt")) return rc;
   XptData d;

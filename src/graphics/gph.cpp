@@ -36,17 +36,13 @@ struct GphOpts {
 };
 
 int parseopts(GphOpts& o, bool allowusing, bool sizes) {
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  ps.uable = allowusing ? 0 : 3;
-  if (int rc = parse()) return rc;
-  if (ps.hasusing) o.usingfn = ps.usingfn;
-  o.replace = findopt("replace", 7, 0) == 1;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .usingfile = allowusing ? PERM_OPTIONAL : PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  if (pr.hasusing) o.usingfn = pr.usingfn;
+  o.replace = findopt(pr, "replace", 7, 0) == 1;
   if (sizes) {
-    o.width = static_cast<int>(findopta("width", 5, 0));
-    o.height = static_cast<int>(findopta("height", 6, 0));
+    o.width = static_cast<int>(findopta(pr, "width", 5, 0));
+    o.height = static_cast<int>(findopta(pr, "height", 6, 0));
     if (o.width < 0 || o.width > 20000 || o.height < 0 || o.height > 20000)
       return errmsgf(RC_SYNTAX, "width() and height() must be between 1 and 20000\n");
     o.dpi = static_cast<int>(findopta("resolution", 3, 0));
@@ -54,7 +50,7 @@ int parseopts(GphOpts& o, bool allowusing, bool sizes) {
     if (o.dpi && o.dpi < 10) return errmsgf(RC_SYNTAX, "resolution() must be between 10 and 2400\n");
     o.view = findopt("view", 4, 0) == 1;
   }
-  return chkopt();
+  return chkopt(pr);
 }
 
 // The as-is reader's header check: 0 or the code of gdl_errmsg (610 for a
@@ -363,20 +359,16 @@ int copyvec(void* ctx, const void* p, size_t n) {
 
 // gph dump [using graphfile] [, nohex]
 int gph_dump() {
+  ParseResult pr;
   GphOpts o;
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  ps.uable = 0;
-  if (int rc = parse()) return rc;
-  bool hex = findopt("hex", 3, 1) != 0;
-  if (int rc = chkopt()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .usingfile = PERM_OPTIONAL, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool hex = findopt(pr, "hex", 3, 1) != 0;
+  if (int rc = chkopt(pr)) return rc;
   std::unique_ptr<Gdl> loaded;
   Gdl* g = curgraph();
   std::string name;
-  if (ps.hasusing) {
-    name = gr_addsuffix(ps.usingfn, ".gph");
+  if (pr.hasusing) {
+    name = gr_addsuffix(pr.usingfn, ".gph");
     std::vector<unsigned char> d;
     if (int rc = slurp(name, d)) return rc;
     loaded = std::make_unique<Gdl>();

@@ -81,22 +81,19 @@ int nosuchset(int id) { return errmsgf(RC_NOTFOUND, "series %d not found\n", id)
 
 // serset create varlist [if] [in] [, omitanymiss|omitallmiss|omitdupmiss|omitnothing sort(varlist)]
 int ss_create() {
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   std::vector<int> vars = vl.varlist_vr;
   for (size_t i = 0; i < vl.varlist_rcp.size(); ++i)
     if (!vl.varlist_rcp[i].plain()) return errmsgf(RC_NOTALLOWED, "time-series operators not allowed\n");
   int omit = OMIT_ALL, nomit = 0;
-  if (findopt("omitanymiss", 8, 0) == 1) omit = OMIT_ANY, ++nomit;
-  if (findopt("omitallmiss", 8, 0) == 1) omit = OMIT_ALL, ++nomit;
-  if (findopt("omitdupmiss", 8, 0) == 1) omit = OMIT_DUP, ++nomit;
-  if (findopt("omitnothing", 5, 0) == 1) omit = OMIT_NOTHING, ++nomit;
+  if (findopt(pr, "omitanymiss", 8, 0) == 1) omit = OMIT_ANY, ++nomit;
+  if (findopt(pr, "omitallmiss", 8, 0) == 1) omit = OMIT_ALL, ++nomit;
+  if (findopt(pr, "omitdupmiss", 8, 0) == 1) omit = OMIT_DUP, ++nomit;
+  if (findopt(pr, "omitnothing", 5, 0) == 1) omit = OMIT_NOTHING, ++nomit;
   std::string sorttext;
-  bool hassort = findargasis("sort", 4, sorttext, 2000);
-  if (int rc = chkopt()) return rc;
+  bool hassort = findargasis(pr, "sort", 4, sorttext, 2000);
+  if (int rc = chkopt(pr)) return rc;
   if (nomit > 1) {
     int prev = setoutlev(OUT_ERROR);
     spoutsml("{p}may only specify one of options omitanymiss, omitallmiss, omitdupmiss, and "
@@ -372,14 +369,11 @@ int ss_sort() {
 
 // serset use [, clear]: the current set becomes the dataset.
 int ss_use() {
+  ParseResult pr;
   if (int rc = needcur()) return rc;
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool clear = findopt("clear", 5, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool clear = findopt(pr, "clear", 5, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (ds.updata && !clear) return error(RC_DATALOST);
   Serset& s = *serset_cur();
   drop_all();

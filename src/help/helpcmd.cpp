@@ -75,8 +75,9 @@ bool slurp(const std::string& path, std::string& text) {
 // chelp -> CHELP [topic]
 int cmd_chelp(int) {
   std::string topic;
-  if (int rc = lang_options(&topic)) return rc;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = lang_options(pr, &topic)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   topic = trim(topic);
   if (topic.size() >= 2 && topic.front() == '"' && topic.back() == '"')
     topic = trim(topic.substr(1, topic.size() - 2));

@@ -162,11 +162,11 @@ int unimplemented(const char* name) {
 
 }  // namespace
 
-ParseState ps;
+int cmd_bylevel = 0;
 // The variable-list parser asks for the time-series permission through this.
-[[maybe_unused]] static const bool vl_tsallowed_set = (vl_tsallowed = [] { return ps.rcpable != 3; }, true);
+[[maybe_unused]] static const bool vl_tsallowed_set = (vl_tsallowed = parse_tsallowed, true);
 // The messages of the output layer ask whether a by prefix is running through this.
-[[maybe_unused]] static const bool outhost_by_set = (outhost.underby = [] { return ps.bylevel != 0; }, true);
+[[maybe_unused]] static const bool outhost_by_set = (outhost.underby = [] { return cmd_bylevel != 0; }, true);
 
 bool cmdcmp(const char* word, const char* name, int min) {
   size_t lw = std::strlen(word), ln = std::strlen(name);
@@ -264,28 +264,6 @@ unsigned cmdhash(const char* line) {
 
 // Resets the permission flags and the parse results; the option texts are
 // only forgotten (noptn = 0), not freed, since this runs on every dispatch.
-void cmdinit() {
-  ps.vable = 0, ps.ifable = 0, ps.oable = 0, ps.opable = 3, ps.byable = 3, ps.wable = 3;
-  ps.uable = 3, ps.wgtable = 3, ps.wgtallowt = 3, ps.rcpable = 3, ps.v_or_o_req = 0;
-  ps.lvxtra = 0, ps.allowskip = 0, ps.dynmattype = 5, ps.wprogtype = 0, ps.vexists = 1;
-  ps.vlmode = 0;
-  ps.hasvarlist = ps.hasif = ps.hasin = ps.hasexp = ps.hasusing = ps.hasweight = false;
-  ps.usingfn.clear();
-  ps.wgttype.clear();
-  ps.wgtexp.clear();
-  ps.exptext.clear();
-  ps.noptn = 0;
-  ps.lastio = 0;
-}
-
-void cmdinit_plus_byvar() {
-  cmdinit();
-  ps.bylevel = 0;
-}
-
-void save_cmd_state(ParseState* saved) { *saved = ps; }
-void restore_cmd_state(const ParseState* saved) { ps = *saved; }
-
 // selreq: dispatch the command word in interp.cmd.
 int selreq() {
   cmdinit();

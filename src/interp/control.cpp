@@ -561,10 +561,10 @@ int forvalues_u() {
 
 // continue [, break]
 int cmd_continue(int) {
-  ps.opable = 0;
-  if (int rc = lang_options(nullptr)) return rc;
-  const bool brk = findopt("break", 2, 0);
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = lang_options(pr, nullptr)) return rc;
+  const bool brk = findopt(pr, "break", 2, 0);
+  if (int rc = chkopt(pr)) return rc;
   if (!ctl.breakallowed) return error(RC_OUTOFCONTEXT);
   interp.procflg = false;
   ctl.breakdetail = brk ? 2 : 1;

@@ -50,7 +50,7 @@ std::string trim(const std::string& s) {
 
 // godo: run the do-file named at the tokenizer position in `mode`.
 int godo(int mode) {
-  if (ps.bylevel) return error(RC_NOBY);
+  if (cmd_bylevel) return error(RC_NOBY);
   if (interp.zelta_level > 63) return error(RC_LIMIT);
   std::string fname;
   if (gettokfn(fname)) return required("filename");
@@ -63,13 +63,12 @@ int godo(int mode) {
     TokState saved;
     borrow_gettok(&saved);
     settok(opts.c_str());
-    ps.opable = 0;
-    ps.noptn = 0;
-    int rc = proption();
+    ParseResult pr;
+    int rc = proption(pr);
     if (!rc) {
-      stop = findopt("stop", 4, 1) != 0;
-      workopt("delay", 3, 0);
-      rc = chkopt();
+      stop = findopt(pr, "stop", 4, 1) != 0;
+      workopt(pr, "delay", 3, 0);
+      rc = chkopt(pr);
     }
     return_gettok(&saved);
     if (rc) return rc;

@@ -260,7 +260,6 @@ static int dispatch_console_u(std::string& line) {
   interp.cmd = gettok(prsestd);
   expr_reset_command();
   interp.globalrc = selreq();
-  ps.i_nvar = 0;
   ctrlcs_at_end = plat_ctrlcs();
   return interp.globalrc;
 }
@@ -285,7 +284,7 @@ int doreq() {
   const double start = plat_now();
   const bool wasbusy = interp.zelta_busy;
   interp.zelta_busy = true;
-  ps.bylevel = 0;
+  cmd_bylevel = 0;
   dispatch_console();
   // A Break that arrived while a command ran that does not poll still stops
   // what follows: it becomes the command's code. The flag itself is cleared
@@ -323,7 +322,7 @@ int execline(const std::string& line) {
 // a pending Break into the line's code and clears the flag (a Break between
 // two lines of a tight loop must stop the loop). False after `exit`.
 static bool progline(std::string& line) {
-  ps.bylevel = 0;
+  cmd_bylevel = 0;
   line.swap(interp.console);  // execline takes the console over itself
   interp.globalrc = execline(line);
   return !takeexit();

@@ -179,7 +179,8 @@ namespace {
 //                   range(limits) sort]
 int cmd_numlist(int) {
   std::string text;
-  if (int rc = lang_options(&text)) return rc;
+  ParseResult pr;
+  if (int rc = lang_options(pr, &text)) return rc;
   const char *s, *e, *a;
   std::string list;
   if (!parse_quoted_string(text.c_str(), &s, &e, &a)) list.assign(s, e);
@@ -188,21 +189,21 @@ int cmd_numlist(int) {
     list = i == std::string::npos ? "" : text.substr(i);
   }
   NumlistSpec rule;
-  if (findopt("ascending", 1, 0)) rule.flags |= NL_ASCEND;
-  if (findopt("descending", 1, 0)) rule.flags |= NL_DESCEND;
-  if (findopt("integer", 3, 0)) rule.flags |= NL_INTEGER;
-  if (findopt("missingokay", 1, 0)) rule.flags |= NL_MISSOK;
-  if (findopt("sort", 4, 0)) rule.flags |= NL_SORT;
-  rule.min = static_cast<int>(findopta("min", 3, 0));
-  rule.max = static_cast<int>(findopta("max", 3, -1));
+  if (findopt(pr, "ascending", 1, 0)) rule.flags |= NL_ASCEND;
+  if (findopt(pr, "descending", 1, 0)) rule.flags |= NL_DESCEND;
+  if (findopt(pr, "integer", 3, 0)) rule.flags |= NL_INTEGER;
+  if (findopt(pr, "missingokay", 1, 0)) rule.flags |= NL_MISSOK;
+  if (findopt(pr, "sort", 4, 0)) rule.flags |= NL_SORT;
+  rule.min = static_cast<int>(findopta(pr, "min", 3, 0));
+  rule.max = static_cast<int>(findopta(pr, "max", 3, -1));
   std::string r;
-  if (findargasis("range", 1, r, 200) && !numlist_range(r, rule)) {
+  if (findargasis(pr, "range", 1, r, 200) && !numlist_range(r, rule)) {
     int prev = setoutlev(OUT_ERROR);
     spout21("option range() invalid\n");
     setoutlev(prev);
     return RC_SYNTAX;
   }
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   std::vector<double> nums;
   if (int rc = numlist_expand(list.c_str(), rule, nums, false)) return rc;
   std::string expanded;

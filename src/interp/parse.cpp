@@ -1,6 +1,7 @@
 // The shared parser of built-in commands:
 //   [varlist] [=exp] [if exp] [in range] [using filename] [weight] [, options]
-// steered by the permission flags in `ps`, and the `in` range reader.
+// steered by a command's ParseSpec into its ParseResult, the `in` range reader
+// and the option query functions.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,10 +16,20 @@
 #include "output/errors.h"
 #include "output/output.h"
 
+// Time-series operators allowed in varlists: the permission of the last
+// parse, kept until the next command (the variable-list parser asks for it).
+static Perm tsperm = PERM_NO;
+
+bool parse_tsallowed() { return tsperm != PERM_NO; }
+
+void parse_reset() { tsperm = PERM_NO; }
+
+// The message for a word the line may not hold there: 198.
 static int badtoken(const char* t) {
   return errmsgf(RC_SYNTAX, "'%s' invalid\n", t);
 }
 
+// obs -> number | -number | f | l   (negative numbers count back from the last)
 // One observation number of an `in` range: 0 and the number, or 198.
 static int inobs(const char* t, long* n) {
   if ((t[0] == 'f' || t[0] == 'F') && !t[1]) {
@@ -40,8 +51,10 @@ static int inobs(const char* t, long* n) {
 }
 
 // in_range -> 'in' obs ['/' obs]
-static int parsein() {
-  if (ps.bylevel) {
+// The range is checked against the data (or, under PERM_PASTEND, against the
+// largest observation count) and left in ds.nobs1/nobs2; refused under by.
+static int parsein(const ParseSpec& spec, ParseResult& r) {
+  if (cmd_bylevel) {
     return errmsgf(RC_NOBY, "'in' may not be combined with 'by'\n");
   }
   std::string first;
@@ -61,25 +74,28 @@ static int parsein() {
   } else {
     ungettok();
   }
-  const long upper = ps.oable == 2 ? 2147483646L : ds.nobs;
+  const long upper = spec.range == PERM_PASTEND ? 2147483646L : ds.nobs;
   if (a < 1 || b < a || b > upper) {
     return errmsgf(RC_SYNTAX, "Obs. nos. out of range\n");
   }
   ds.nobs1 = a;
   ds.nobs2 = b;
-  ps.hasin = true;
+  r.hasin = true;
   return 0;
 }
 
 // weight -> '[' wtype '=' exp ']'
-static int parseweight() {
+// wtype -> fweight | frequency | aweight | cellsize | pweight | iweight | weight
+// (abbreviable; frequency and cellsize are fweight and aweight). The expression
+// is kept as text for the command to compile.
+static int parseweight(const ParseSpec& spec, ParseResult& r) {
   static const struct {
     const char* name;
     int min;
   } kinds[] = {{"fweight", 2}, {"frequency", 4}, {"aweight", 2}, {"cellsize", 4},
                {"pweight", 2}, {"iweight", 2},   {"weight", 1}};
-  if (ps.wgtable == 3) return notalow("weights");
-  if (ps.hasweight) return badtoken("[");
+  if (spec.weight == PERM_NO) return notalow("weights");
+  if (r.hasweight) return badtoken("[");
   std::string w = gettok(prsestd);
   const char* full = nullptr;
   for (auto& k : kinds)
@@ -100,22 +116,22 @@ static int parseweight() {
     }
   }
   if (*q != ']') return required("]");
-  ps.wgttype = full;
-  ps.wgtexp.assign(p, q);
-  while (!ps.wgtexp.empty() && ps.wgtexp.back() == ' ') ps.wgtexp.pop_back();
-  if (ps.wgtexp.empty()) return required("weight expression");
+  r.wgttype = full;
+  r.wgtexp.assign(p, q);
+  while (!r.wgtexp.empty() && r.wgtexp.back() == ' ') r.wgtexp.pop_back();
+  if (r.wgtexp.empty()) return required("weight expression");
   settok(q + 1);
-  ps.hasweight = true;
+  r.hasweight = true;
   return 0;
 }
 
-int proption() {
-  if (ps.opable == 3) return notalow("options");
+// options -> ( name ['(' text ')'] )*   up to the end of the line
+int proption(ParseResult& r) {
   const char* p = wheretok();
   while (true) {
     while (*p == ' ') ++p;
     if (!*p) break;
-    if (ps.noptn >= ParseState::MAXOPT) return error(RC_TOOMANYOPTS);
+    if (r.noptn >= ParseResult::MAXOPT) return error(RC_TOOMANYOPTS);
     const char* start = p;
     while (*p && *p != ' ' && *p != '(') {
       if (*p == ',' && p == start) break;
@@ -130,28 +146,32 @@ int proption() {
       ++p;
       continue;
     }
-    ps.optlist[ps.noptn] = std::string(start, p);
-    ps.optavbl[ps.noptn] = 0;
-    ++ps.noptn;
+    r.optlist[r.noptn] = std::string(start, p);
+    r.optavbl[r.noptn] = 0;
+    ++r.noptn;
   }
   settok(p);
   return 0;
 }
 
-int parse() {
-  ps.hasvarlist = ps.hasif = ps.hasin = ps.hasexp = ps.hasusing = ps.hasweight = false;
-  ps.usingfn.clear();
-  ps.wgttype.clear();
-  ps.wgtexp.clear();
-  ps.exptext.clear();
-  ps.noptn = 0;
+// line -> [varlist] { 'if' exp | 'in' range | 'using' filename | '=' exp | weight | ',' options }
+// Each part at most once, each checked against the spec; the whole line must be
+// used unless spec.leaverest.
+int parse(const ParseSpec& spec, ParseResult& r) {
+  r.hasvarlist = r.hasif = r.hasin = r.hasexp = r.hasusing = r.hasweight = false;
+  r.usingfn.clear();
+  r.wgttype.clear();
+  r.wgtexp.clear();
+  r.exptext.clear();
+  r.noptn = 0;
+  tsperm = spec.tsops;
   ex.ifpgm = ExprProg{};
   ex.wepgm = ExprProg{};
-  if (!ps.bylevel) {
+  if (!cmd_bylevel) {
     ds.nobs1 = 1;
     ds.nobs2 = ds.nobs;
   }
-  if (ps.bylevel && ps.byable == 3) return error(RC_NOBY);
+  if (cmd_bylevel && spec.by == PERM_NO) return error(RC_NOBY);
   const int prevlev = setoutlev(OUT_ERROR);
   int rc = 0;
   auto done = [&](int code) {
@@ -159,7 +179,7 @@ int parse() {
     return code;
   };
 
-  if (ps.vable != 3) {
+  if (spec.varlist != PERM_NO) {
     const char* t = peektok_chr();
     bool keyword = false;
     TokPos save;
@@ -170,62 +190,63 @@ int parse() {
     resettok(&save);
     (void)t;
     if (!keyword) {
-      if ((rc = ssvlist(ps.vlmode))) return done(rc);
-      ps.hasvarlist = vl.lnvar() > 0;
+      if ((rc = ssvlist(spec.vlmode))) return done(rc);
+      r.hasvarlist = vl.lnvar() > 0;
     } else {
       vl.varlist_vr.clear();
       vl.varlist_rcp.clear();
     }
   }
-  if (ps.vable == 1 && !ps.hasvarlist) return done(required("varlist"));
+  if (spec.varlist == PERM_REQUIRED && !r.hasvarlist) return done(required("varlist"));
 
   while (true) {
     std::string t = gettok(prsestd);
     if (t.empty()) break;
     if (t == "if") {
-      if (ps.ifable == 3) return done(notalow("if"));
-      if (ps.hasif) {
-        if (ps.lvxtra) {
+      if (spec.ifexp == PERM_NO) return done(notalow("if"));
+      if (r.hasif) {
+        if (spec.leaverest) {
           ungettok();
           break;
         }
         return done(error(RC_SYNTAX));
       }
-      // ifable 4: the alternative mode, where a '[' at depth zero ends the condition
-      if ((rc = compexp(ex.ifpgm, EXP_NUM, ps.ifable == 4 ? 1 : 0, 0))) return done(rc);
-      ps.hasif = true;
+      // PERM_BRACKET: the alternative mode, where a '[' at depth zero ends the condition
+      if ((rc = compexp(ex.ifpgm, EXP_NUM, spec.ifexp == PERM_BRACKET ? 1 : 0, 0))) return done(rc);
+      r.hasif = true;
     } else if (t == "in") {
-      if (ps.oable == 3) return done(notalow("in range"));
-      if (ps.hasin) return done(error(RC_SYNTAX));
-      if ((rc = parsein())) return done(rc);
+      if (spec.range == PERM_NO) return done(notalow("in range"));
+      if (r.hasin) return done(error(RC_SYNTAX));
+      if ((rc = parsein(spec, r))) return done(rc);
     } else if (t == "using") {
-      if (ps.uable == 3) return done(notalow("using"));
-      if (ps.hasusing) return done(error(RC_SYNTAX));
-      if ((rc = gettokfn(ps.usingfn))) return done(required("using filename"));
-      ps.hasusing = true;
+      if (spec.usingfile == PERM_NO) return done(notalow("using"));
+      if (r.hasusing) return done(error(RC_SYNTAX));
+      if ((rc = gettokfn(r.usingfn))) return done(required("using filename"));
+      r.hasusing = true;
     } else if (t == "=" || t == "==") {
-      if (ps.wable == 3 && ps.wgtable == 3) return done(notalow("=exp"));
-      if (ps.hasexp) return done(error(RC_SYNTAX));
+      if (spec.exp == PERM_NO && spec.weight == PERM_NO) return done(notalow("=exp"));
+      if (r.hasexp) return done(error(RC_SYNTAX));
       const char* start = wheretok();
       if ((rc = compexp(ex.wepgm, EXP_NUMSTR, 0, 0))) return done(rc);
-      ps.exptext.assign(start, wheretok());
-      ps.hasexp = true;
+      r.exptext.assign(start, wheretok());
+      r.hasexp = true;
     } else if (t == "[") {
-      if ((rc = parseweight())) return done(rc);
+      if ((rc = parseweight(spec, r))) return done(rc);
     } else if (t == ",") {
-      if ((rc = proption())) return done(rc);
+      if (spec.options == PERM_NO) return done(notalow("options"));
+      if ((rc = proption(r))) return done(rc);
     } else {
       ungettok();
       break;
     }
   }
 
-  if (ps.oable == 1 && !ps.hasin) return done(required("in range"));
-  if (ps.v_or_o_req == 1 && !ps.hasin && !ps.hasvarlist && !ps.hasif)
+  if (spec.range == PERM_REQUIRED && !r.hasin) return done(required("in range"));
+  if (spec.anysubset && !r.hasin && !r.hasvarlist && !r.hasif)
     return done(required("varlist or in range"));
-  if (ps.uable == 1 && !ps.hasusing) return done(required("using"));
-  if (ps.wable == 1 && !ps.hasexp) return done(required("=exp"));
-  if (ps.hasexp && ps.wable == 3) {
+  if (spec.usingfile == PERM_REQUIRED && !r.hasusing) return done(required("using"));
+  if (spec.exp == PERM_REQUIRED && !r.hasexp) return done(required("=exp"));
+  if (r.hasexp && spec.exp == PERM_NO) {
     if (interp.version < 300) {
       if (!interp.runprog) {
         setoutlev(OUT_NOTE);
@@ -235,7 +256,7 @@ int parse() {
       return done(error(RC_SYNTAX));
     }
   }
-  if (!ps.lvxtra) {
+  if (!spec.leaverest) {
     const char* rest = peektok_chr();
     if (*rest) {
       std::string t = gettok(prsestd);
@@ -245,13 +266,11 @@ int parse() {
   return done(0);
 }
 
-int parse_ifinopts() {
-  ps.vable = 3;
-  ps.wable = 3;
-  ps.uable = 3;
-  ps.wgtable = 3;
-  if (ps.opable == 3) ps.opable = 0;
-  return parse();
+// line -> ['if' exp] ['in' range] [',' options]
+int parse_ifinopts(ParseSpec spec, ParseResult& r) {
+  spec.varlist = spec.exp = spec.usingfile = spec.weight = PERM_NO;
+  if (spec.options == PERM_NO) spec.options = PERM_OPTIONAL;
+  return parse(spec, r);
 }
 
 // Option name of an option text (up to '(' or the end).
@@ -260,39 +279,50 @@ static std::string optname(const std::string& o) {
   return k == std::string::npos ? o : o.substr(0, k);
 }
 
-static int workopt_impl(const char* name, int min, int wantarg, bool lc) {
-  for (int i = 0; i < ps.noptn; ++i) {
-    if (ps.optavbl[i] & 1) continue;
-    std::string w = optname(ps.optlist[i]);
+// Finds option name (min letters at least) among those not yet consumed,
+// with an argument or without as wantarg says; marks the name recognised and,
+// on a match, consumed. 1-based index or 0.
+static int workopt_impl(ParseResult& r, const char* name, int min, int wantarg, bool lc) {
+  for (int i = 0; i < r.noptn; ++i) {
+    if (r.optavbl[i] & 1) continue;
+    std::string w = optname(r.optlist[i]);
     bool m = lc ? cmdcmp_lc(w.c_str(), name, min) : cmdcmp(w.c_str(), name, min);
     if (!m) continue;
-    ps.optavbl[i] |= 2;
-    bool hasarg = ps.optlist[i].find('(') != std::string::npos;
+    r.optavbl[i] |= 2;
+    bool hasarg = r.optlist[i].find('(') != std::string::npos;
     if (hasarg != (wantarg != 0)) continue;
-    ps.optavbl[i] |= 1;
-    ps.lastio = i + 1;
-    return i + 1;
+    r.optavbl[i] |= 1;
+        return i + 1;
   }
   return 0;
 }
 
-int workopt(const char* name, int min, int wantarg) { return workopt_impl(name, min, wantarg, false); }
-int workopt_lc(const char* name, int min, int wantarg) { return workopt_impl(name, min, wantarg, true); }
+int workopt(ParseResult& r, const char* name, int min, int wantarg) {
+  return workopt_impl(r, name, min, wantarg, false);
+}
+int workopt_lc(ParseResult& r, const char* name, int min, int wantarg) {
+  return workopt_impl(r, name, min, wantarg, true);
+}
 
-static int findopt_impl(const char* name, int min, int def, bool lc) {
-  if (workopt_impl(name, min, 0, lc)) return 1;
+// flag -> name | 'no' name
+static int findopt_impl(ParseResult& r, const char* name, int min, int def, bool lc) {
+  if (workopt_impl(r, name, min, 0, lc)) return 1;
   std::string no = "no";
   no += std::string(name).substr(0, 30);
-  if (workopt_impl(no.c_str(), min + 2, 0, lc)) return 0;
+  if (workopt_impl(r, no.c_str(), min + 2, 0, lc)) return 0;
   return def;
 }
 
-int findopt(const char* name, int min, int def) { return findopt_impl(name, min, def, false); }
-int findopt_lc(const char* name, int min, int def) { return findopt_impl(name, min, def, true); }
+int findopt(ParseResult& r, const char* name, int min, int def) {
+  return findopt_impl(r, name, min, def, false);
+}
+int findopt_lc(ParseResult& r, const char* name, int min, int def) {
+  return findopt_impl(r, name, min, def, true);
+}
 
 // The argument text of option index i (1-based), without its parentheses.
-static std::string optarg_of(int i) {
-  const std::string& o = ps.optlist[i - 1];
+static std::string optarg_of(const ParseResult& r, int i) {
+  const std::string& o = r.optlist[i - 1];
   size_t k = o.find('(');
   if (k == std::string::npos) return "";
   std::string a = o.substr(k + 1);
@@ -300,12 +330,13 @@ static std::string optarg_of(int i) {
   return a;
 }
 
-static void unconsume(int i) { ps.optavbl[i - 1] = 2; }
+static void unconsume(ParseResult& r, int i) { r.optavbl[i - 1] = 2; }
 
-int findoptv(const char* name, int min, double* values, int n, int) {
-  int i = workopt(name, min, 1);
+// numbers_opt -> name '(' number { [','] number } ')'   at most n numbers
+int findoptv(ParseResult& r, const char* name, int min, double* values, int n, int) {
+  int i = workopt(r, name, min, 1);
   if (!i) return 0;
-  std::string a = optarg_of(i);
+  std::string a = optarg_of(r, i);
   int count = 0;
   const char* p = a.c_str();
   while (*p) {
@@ -314,23 +345,24 @@ int findoptv(const char* name, int min, double* values, int n, int) {
     char* end;
     double v = std::strtod(p, &end);
     if (end == p || count >= n) {
-      unconsume(i);
+      unconsume(r, i);
       return 0;
     }
     values[count++] = v;
     p = end;
   }
   if (n == 1 && count != 1) {
-    unconsume(i);
+    unconsume(r, i);
     return 0;
   }
   return count;
 }
 
-long findopta(const char* name, int min, long def) {
-  int i = workopt(name, min, 1);
+// integer_opt -> name '(' integer ')'
+long findopta(ParseResult& r, const char* name, int min, long def) {
+  int i = workopt(r, name, min, 1);
   if (!i) return def;
-  std::string a = optarg_of(i);
+  std::string a = optarg_of(r, i);
   while (!a.empty() && a.back() == ' ') a.pop_back();
   size_t s = a.find_first_not_of(' ');
   a = s == std::string::npos ? "" : a.substr(s);
@@ -338,16 +370,17 @@ long findopta(const char* name, int min, long def) {
   errno = 0;
   long v = std::strtol(a.c_str(), &end, 10);
   if (a.empty() || *end || errno || v < -2147483647L || v > 2147483647L) {
-    unconsume(i);
+    unconsume(r, i);
     return def;
   }
   return v;
 }
 
-bool findargasis(const char* name, int min, std::string& dst, size_t maxlen) {
-  int i = workopt(name, min, 1);
+// text_opt -> name '(' text ')'   the text as written; cleared when too long
+bool findargasis(ParseResult& r, const char* name, int min, std::string& dst, size_t maxlen) {
+  int i = workopt(r, name, min, 1);
   if (!i) return false;
-  std::string a = optarg_of(i);
+  std::string a = optarg_of(r, i);
   if (a.size() >= maxlen) {
     dst.clear();
     return true;
@@ -356,10 +389,11 @@ bool findargasis(const char* name, int min, std::string& dst, size_t maxlen) {
   return true;
 }
 
-bool findargn(const char* name, int min, std::string& dst, size_t maxlen, int maxwords) {
-  int i = workopt(name, min, 1);
+// words_opt -> name '(' word { word } ')'   at most maxwords words
+bool findargn(ParseResult& r, const char* name, int min, std::string& dst, size_t maxlen, int maxwords) {
+  int i = workopt(r, name, min, 1);
   if (!i) return false;
-  std::string a = optarg_of(i);
+  std::string a = optarg_of(r, i);
   TokState saved;
   borrow_gettok(&saved);
   settok(a.c_str());
@@ -385,10 +419,11 @@ bool findargn(const char* name, int min, std::string& dst, size_t maxlen, int ma
   return true;
 }
 
-int findusg(int min, std::string& dst, bool saving) {
-  int i = workopt(saving ? "saving" : "using", min, 1);
+// file_opt -> ('using' | 'saving') '(' filename [',' 'replace'] ')'
+int findusg(ParseResult& r, int min, std::string& dst, bool saving) {
+  int i = workopt(r, saving ? "saving" : "using", min, 1);
   if (!i) return 0;
-  std::string a = optarg_of(i);
+  std::string a = optarg_of(r, i);
   int result = 1;
   size_t comma = a.find(',');
   if (saving && comma != std::string::npos) {
@@ -407,16 +442,93 @@ int findusg(int min, std::string& dst, bool saving) {
   return result;
 }
 
-int findlevel(int def) { return static_cast<int>(findopta("level", 1, def)); }
+int findlevel(ParseResult& r, int def) { return static_cast<int>(findopta(r, "level", 1, def)); }
 
-int chkopt() {
-  for (int i = 0; i < ps.noptn; ++i) {
-    if (ps.optavbl[i] & 1) continue;
-    const std::string& o = ps.optlist[i];
+// An option left over is "not allowed", or "incorrectly specified" when its
+// name was recognised with the wrong form (an argument where none goes).
+int chkopt(const ParseResult& r) {
+  for (int i = 0; i < r.noptn; ++i) {
+    if (r.optavbl[i] & 1) continue;
+    const std::string& o = r.optlist[i];
     bool hasarg = o.find('(') != std::string::npos;
     std::string name = optname(o);
     return errmsgf(RC_SYNTAX, "option %s%s%s\n", name.c_str(), hasarg ? "() " : " ",
-             (ps.optavbl[i] & 2) ? "incorrectly specified" : "not allowed");
+             (r.optavbl[i] & 2) ? "incorrectly specified" : "not allowed");
   }
   return 0;
 }
+
+// The old style: the same routines on the global `ps`, whose permission fields
+// make the spec. Kept until every command states its own contract.
+ParseState ps;
+
+static ParseSpec spec_of(const ParseState& s) {
+  ParseSpec spec;
+  spec.varlist = static_cast<Perm>(s.vable);
+  spec.vlmode = s.vlmode;
+  spec.tsops = static_cast<Perm>(s.rcpable);
+  spec.exp = static_cast<Perm>(s.wable);
+  spec.ifexp = static_cast<Perm>(s.ifable);
+  spec.range = static_cast<Perm>(s.oable);
+  spec.usingfile = static_cast<Perm>(s.uable);
+  spec.weight = static_cast<Perm>(s.wgtable);
+  spec.options = static_cast<Perm>(s.opable);
+  spec.by = static_cast<Perm>(s.byable);
+  spec.anysubset = s.v_or_o_req == 1;
+  spec.leaverest = s.lvxtra != 0;
+  return spec;
+}
+
+void cmdinit() {
+  ps = ParseState{};
+  parse_reset();
+}
+
+void cmdinit_plus_byvar() {
+  cmdinit();
+  cmd_bylevel = 0;
+}
+
+void save_cmd_state(ParseState* saved) {
+  *saved = ps;
+  saved->rcpable = tsperm;
+}
+
+void restore_cmd_state(const ParseState* saved) {
+  ps = *saved;
+  tsperm = static_cast<Perm>(saved->rcpable);
+}
+
+int parse() { return parse(spec_of(ps), ps); }
+
+int parse_ifinopts() {
+  ps.vable = 3;
+  ps.wable = 3;
+  ps.uable = 3;
+  ps.wgtable = 3;
+  if (ps.opable == 3) ps.opable = 0;
+  return parse();
+}
+
+int proption() {
+  if (ps.opable == 3) return notalow("options");
+  return proption(ps);
+}
+
+int workopt(const char* name, int min, int wantarg) { return workopt(ps, name, min, wantarg); }
+int workopt_lc(const char* name, int min, int wantarg) { return workopt_lc(ps, name, min, wantarg); }
+int findopt(const char* name, int min, int def) { return findopt(ps, name, min, def); }
+int findopt_lc(const char* name, int min, int def) { return findopt_lc(ps, name, min, def); }
+int findoptv(const char* name, int min, double* values, int n, int flags) {
+  return findoptv(ps, name, min, values, n, flags);
+}
+long findopta(const char* name, int min, long def) { return findopta(ps, name, min, def); }
+bool findargn(const char* name, int min, std::string& dst, size_t maxlen, int maxwords) {
+  return findargn(ps, name, min, dst, maxlen, maxwords);
+}
+bool findargasis(const char* name, int min, std::string& dst, size_t maxlen) {
+  return findargasis(ps, name, min, dst, maxlen);
+}
+int findusg(int min, std::string& dst, bool saving) { return findusg(ps, min, dst, saving); }
+int findlevel(int def) { return findlevel(ps, def); }
+int chkopt() { return chkopt(ps); }

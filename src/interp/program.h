@@ -19,6 +19,7 @@
 void adoabbrev(const char* name, int min);
 
 struct Program;
+struct ParseResult;
 // The program cmd, autoloaded from the ado-path when not yet defined; nullptr
 // with *rc set (message printed) when there is none.
 std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc);
@@ -125,10 +126,10 @@ struct NumlistSpec {
                                  bool single);
 // Numbers of a numlist written as macro text (%18.0g each, blank-joined).
 void numlist_text(const std::vector<double>& nums, std::string& res);
-// Reads `, options` at the tokenizer position into ps (nothing else may
+// Reads `, options` at the tokenizer position into pr (nothing else may
 // follow unless `rest` is given, which then receives the text before the
 // comma). 0 or a code.
-[[nodiscard]] int lang_options(std::string* rest);
+[[nodiscard]] int lang_options(ParseResult& pr, std::string* rest);
 // A system directory set by `sysdir set`; 0 or 198.
 [[nodiscard]] int sysdir_set(const std::string& codeword, std::string path);
 std::vector<std::string> adopath_dirs();

@@ -23,6 +23,7 @@
 
 namespace {
 
+// Prints s at the error level; returns rc.
 int sayerr(const std::string& s, int rc) {
   int prev = setoutlev(OUT_ERROR);
   spout21(s.c_str());
@@ -30,6 +31,7 @@ int sayerr(const std::string& s, int rc) {
   return rc;
 }
 
+// localname -> [A-Za-z0-9_]{1,31}
 bool localname(const std::string& n) {
   if (n.empty() || n.size() > 31) return false;
   for (char c : n)
@@ -39,6 +41,7 @@ bool localname(const std::string& n) {
 
 void setlocal(const std::string& name, const std::string& v) { macset_local(name, v); }
 
+// s without its leading and trailing blanks.
 std::string trim(const std::string& s) {
   size_t a = s.find_first_not_of(' ');
   if (a == std::string::npos) return "";
@@ -112,10 +115,10 @@ void splittokens(const char* p, const std::string& seps, std::vector<std::string
   }
 }
 
-// Reads parse("chars") from the options in ps.
-bool parsechars(std::string& seps) {
+// Reads parse("chars") from the options in pr.
+bool parsechars(ParseResult& pr, std::string& seps) {
   std::string a;
-  if (!findargasis("parse", 1, a, 200)) return false;
+  if (!findargasis(pr, "parse", 1, a, 200)) return false;
   seps = unquote(a);
   if (seps.size() > 79) seps.resize(79);
   return true;
@@ -124,10 +127,11 @@ bool parsechars(std::string& seps) {
 // tokenize [text] [, parse("chars")]
 int cmd_tokenize(int) {
   std::string text;
-  if (int rc = lang_options(&text)) return rc;
+  ParseResult pr;
+  if (int rc = lang_options(pr, &text)) return rc;
   std::string seps;
-  parsechars(seps);
-  if (int rc = chkopt()) return rc;
+  parsechars(pr, seps);
+  if (int rc = chkopt(pr)) return rc;
   text = trim(text);
   text = unquote(text);
   char nm[16];
@@ -152,6 +156,7 @@ struct MacRef {
   bool global = false;
 };
 
+// macref -> ['(' ('local' | 'global') ')'] localname
 bool readref(MacRef& r) {
   std::string t = gettok(prsestd);
   if (t == "(") {
@@ -166,6 +171,7 @@ bool readref(MacRef& r) {
   return true;
 }
 
+// Sets the macro a reference names to v.
 void storeref(const MacRef& r, const std::string& v) {
   if (r.global) macset_global(r.name, v);
   else setlocal(r.name, v);
@@ -182,15 +188,16 @@ int cmd_gettoken(int) {
   }
   if (gettok(prsestd) != std::string(":")) return required(":");
   if (!readref(n3)) return sayerr("invalid syntax\n", RC_SYNTAX);
-  if (int rc = lang_options(nullptr)) return rc;
+  ParseResult pr;
+  if (int rc = lang_options(pr, nullptr)) return rc;
   std::string seps;
-  parsechars(seps);
-  const bool quotes = findopt("quotes", 1, 0);
-  const bool bind = findopt("bind", 4, 0);
+  parsechars(pr, seps);
+  const bool quotes = findopt(pr, "quotes", 1, 0);
+  const bool bind = findopt(pr, "bind", 4, 0);
   std::string qed, match;
-  const bool hasqed = findargn("qed", 3, qed, 40, 1);
-  const bool hasmatch = findargn("match", 5, match, 40, 1);
-  if (int rc = chkopt()) return rc;
+  const bool hasqed = findargn(pr, "qed", 3, qed, 40, 1);
+  const bool hasmatch = findargn(pr, "match", 5, match, 40, 1);
+  if (int rc = chkopt(pr)) return rc;
   const std::string* src = n3.global ? macget_global(n3.name) : macget_local(n3.name);
   const std::string text = src ? *src : "";
   const char* p = text.c_str();
@@ -304,6 +311,8 @@ void templateitems(const char* p, std::vector<std::string>& items) {
   }
 }
 
+// vardesc -> { 'min='# | 'max='# | numeric | string | ts | generate |
+//             'default='(none|empty|all) | equalok | everything | 'name='text | local }
 int readvardesc(const std::string& d, Template& t) {
   std::vector<std::string> w;
   macwords(d.c_str(), w, true);
@@ -325,6 +334,8 @@ int readvardesc(const std::string& d, Template& t) {
   return 0;
 }
 
+// optdesc -> '*' | ['no'] [_]*[UPPER]*lower ['(' type [default] ')']
+// (the underscores and capitals give the shortest abbreviation; at most 70).
 int readoptdesc(std::string w, bool required, Template& t) {
   if (w == "*") {
     t.star = true;
@@ -399,6 +410,9 @@ int readoptdesc(std::string w, bool required, Template& t) {
   return 0;
 }
 
+// template -> [first] { element | '[' element ']' } [['['] ',' { optdesc | '[' optdesc ']' } [']']]
+// first    -> (varlist | varname | newvarlist | newvarname | anything | namelist | name) ['(' vardesc ')']
+// element  -> if | in | '=exp' | '=/exp' | using | 'using/' | weight kinds
 int readtemplate(const char* text, Template& t) {
   std::vector<std::string> items;
   templateitems(text, items);
@@ -504,6 +518,8 @@ struct Pieces {
   bool hasif = false, hasin = false, hasexp = false, hasusing = false, haswgt = false, hasopt = false;
 };
 
+// Whether keyword w starts at p as a word of s (a quote may follow `using`, a
+// parenthesis the others).
 bool wordat(const char* s, const char* p, const char* w) {
   size_t n = std::strlen(w);
   if (std::strncmp(p, w, n)) return false;
@@ -599,6 +615,7 @@ int balanced(const std::string& s, const char* pre) {
   return msg ? sayerr(std::string(pre) + msg, RC_SYNTAX) : 0;
 }
 
+// The current varlist's names joined by blanks.
 std::string joinvars() {
   std::string r;
   for (int i = 0; i < vl.lnvar(); ++i) {
@@ -626,24 +643,22 @@ int varlistof(const std::string& text, int mode, std::string& res) {
 int opinvalid(const std::string& name) { return sayerr("option " + name + " invalid\n", RC_SYNTAX); }
 int oprequired(const std::string& name) { return sayerr("option " + name + " required\n", RC_SYNTAX); }
 
+// options -> { optdesc-named option }   checked against the template's
+// descriptors; each sets its local (absent ones empty), `*` keeps the rest.
 int options(const Template& t, const Pieces& pc) {
-  ParseState saved;
-  save_cmd_state(&saved);
-  cmdinit();
+  ParseResult pr;
   int rc = 0;
   std::vector<std::pair<std::string, std::string>> results;
   std::vector<std::string> absent;
   if (pc.hasopt) {
     if (t.opts.empty() && !t.star) {
-      restore_cmd_state(&saved);
       return notalow("options");
     }
     TokState tsaved;
     borrow_gettok(&tsaved);
     std::string text = pc.opttext;
     settok(text.c_str());
-    ps.opable = 0;
-    rc = proption();
+    rc = proption(pr);
     return_gettok(&tsaved);
   }
   for (const OptDesc& o : t.opts) {
@@ -652,15 +667,15 @@ int options(const Template& t, const Pieces& pc) {
     std::string arg;
     switch (o.type) {
       case O_FLAG: {
-        int v = findopt(nm, o.min, o.noform ? 1 : 0);
+        int v = findopt(pr, nm, o.min, o.noform ? 1 : 0);
         if (v != (o.noform ? 1 : 0)) results.emplace_back(o.name, v ? o.name : "no" + o.name);
         else if (o.required) rc = oprequired(o.name);
         else absent.push_back(o.name);
         break;
       }
       case O_STRING: {
-        bool got = o.asis ? findargasis(nm, o.min, arg, static_cast<size_t>(interp.macrolen))
-                          : findargn(nm, o.min, arg, static_cast<size_t>(interp.macrolen), 100000);
+        bool got = o.asis ? findargasis(pr, nm, o.min, arg, static_cast<size_t>(interp.macrolen))
+                          : findargn(pr, nm, o.min, arg, static_cast<size_t>(interp.macrolen), 100000);
         if (got) {
           if (o.asis) arg = trim(arg);
           if (arg.empty()) absent.push_back(o.name);
@@ -672,7 +687,7 @@ int options(const Template& t, const Pieces& pc) {
       case O_INTEGER:
       case O_REAL:
       case O_CILEVEL: {
-        if (findargasis(nm, o.min, arg, 200)) {
+        if (findargasis(pr, nm, o.min, arg, 200)) {
           arg = trim(arg);
           char* e;
           double v = std::strtod(arg.c_str(), &e);
@@ -701,7 +716,7 @@ int options(const Template& t, const Pieces& pc) {
         break;
       }
       case O_NUMLIST: {
-        if (findargasis(nm, o.min, arg, static_cast<size_t>(interp.macrolen))) {
+        if (findargasis(pr, nm, o.min, arg, static_cast<size_t>(interp.macrolen))) {
           std::vector<double> nums;
           if ((rc = numlist_expand(arg.c_str(), o.nl, nums, false))) break;
           std::string s;
@@ -713,7 +728,7 @@ int options(const Template& t, const Pieces& pc) {
       }
       case O_VARLIST:
       case O_VARNAME: {
-        if (findargasis(nm, o.min, arg, static_cast<size_t>(interp.macrolen))) {
+        if (findargasis(pr, nm, o.min, arg, static_cast<size_t>(interp.macrolen))) {
           std::string s;
           if ((rc = varlistof(arg, VL_EXISTING, s))) break;
           if (o.type == O_VARNAME && vl.lnvar() > 1) {
@@ -726,10 +741,10 @@ int options(const Template& t, const Pieces& pc) {
         break;
       }
       case O_PASSTHRU: {
-        int k = workopt(nm, o.min, 1);
-        if (!k) k = workopt(nm, o.min, 0);
+        int k = workopt(pr, nm, o.min, 1);
+        if (!k) k = workopt(pr, nm, o.min, 0);
         if (k) {
-          std::string full = ps.optlist[k - 1];
+          std::string full = pr.optlist[k - 1];
           size_t lp = full.find('(');
           results.emplace_back(o.name, lp == std::string::npos ? o.name : o.name + full.substr(lp));
         } else if (o.required) rc = oprequired(o.name);
@@ -738,7 +753,7 @@ int options(const Template& t, const Pieces& pc) {
       }
       case O_NAMELIST:
       case O_NAME: {
-        if (findargn(nm, o.min, arg, static_cast<size_t>(interp.macrolen), 100000)) {
+        if (findargn(pr, nm, o.min, arg, static_cast<size_t>(interp.macrolen), 100000)) {
           std::vector<std::string> w;
           macwords(arg.c_str(), w, true);
           for (auto& x : w)
@@ -754,16 +769,15 @@ int options(const Template& t, const Pieces& pc) {
   std::string rest;
   if (!rc) {
     if (t.star) {
-      for (int i = 0; i < ps.noptn; ++i)
-        if (!(ps.optavbl[i] & 1)) {
+      for (int i = 0; i < pr.noptn; ++i)
+        if (!(pr.optavbl[i] & 1)) {
           if (!rest.empty()) rest.push_back(' ');
-          rest += ps.optlist[i];
+          rest += pr.optlist[i];
         }
     } else {
-      rc = chkopt();
+      rc = chkopt(pr);
     }
   }
-  restore_cmd_state(&saved);
   if (rc) return rc;
   for (auto& a : absent) setlocal(a, "");
   for (auto& r : results) setlocal(r.first, r.second);

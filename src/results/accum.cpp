@@ -43,6 +43,7 @@ struct AccSpec {
   char wkind = 0;           // 'f', 'a', 'i', 'p' or 0
   ExprProg wprog;           // the weight expression
   std::vector<int> extra;   // further variables that must be non-missing (group, row, opvariables)
+  bool hasif = false;       // an `if` selects observations
 };
 
 // One block of the sample, decoded: the panel (column j at x + j * ACC_BLK)
@@ -59,7 +60,7 @@ struct AccBlock {
 // 0, or 401/402 for a bad weight.
 int readblock(const AccSpec& s, const std::vector<ColView>& views, const std::vector<ColView>& xviews, long o,
               long nb, AccBlock& b) {
-  if (ps.hasif) selobs_block(o, nb, b.sel.data());
+  if (s.hasif) selobs_block(o, nb, b.sel.data());
   else std::fill(b.sel.begin(), b.sel.begin() + nb, 1);
   for (int j = 0; j < s.k; ++j) {
     double* col = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
@@ -128,31 +129,28 @@ std::vector<std::string> colnames(const AccSpec& s) {
 
 // Parses "name = varlist [weight] [if] [in] [, options]"; the options stay for
 // the caller. 0 or a code.
-int parsehead(std::string& name, AccSpec& s) {
+int parsehead(std::string& name, AccSpec& s, ParseResult& pr) {
   name = gettok(prsestd);
   if (int rc = res_chkname(name)) return rc;
   if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
-  ps = ParseState{};
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_REQUIRED, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL}, pr)) return rc;
+  s.hasif = pr.hasif;
   s.vars.assign(vl.varlist_vr.begin(), vl.varlist_vr.end());
   for (int v : s.vars)
     if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "%s is a string variable\n", varname(v).c_str());
-  if (ps.hasweight) {
-    s.wkind = ps.wgttype[0];
-    if (int rc = compexp_u(ps.wgtexp.c_str(), s.wprog, EXP_NUM)) return rc;
+  if (pr.hasweight) {
+    s.wkind = pr.wgttype[0];
+    if (int rc = compexp_u(pr.wgtexp.c_str(), s.wprog, EXP_NUM)) return rc;
   }
   return 0;
 }
 
 // A numeric variable named by an option (group(), row()). 0 or a code.
-int optvar(const char* opt, int min, bool required_, int& v) {
+int optvar(ParseResult& pr, const char* opt, int min, bool required_, int& v) {
   v = 0;
   std::string t;
-  if (!findargasis(opt, min, t, 100)) {
+  if (!findargasis(pr, opt, min, t, 100)) {
     if (required_) return errmsgf(RC_SYNTAX, "option %s() required\n", opt);
     return 0;
   }
@@ -222,12 +220,13 @@ std::vector<ColView> viewsof(const std::vector<int>& vars) {
 int accum() {
   std::string name;
   AccSpec s;
-  if (int rc = parsehead(name, s)) return rc;
-  s.cons = findopt("constant", 4, 1) != 0;
-  const bool dev = findopt("deviations", 3, 0) == 1;
+  ParseResult pr;
+  if (int rc = parsehead(name, s, pr)) return rc;
+  s.cons = findopt(pr, "constant", 4, 1) != 0;
+  const bool dev = findopt(pr, "deviations", 3, 0) == 1;
   std::string meansname;
-  const bool hasmeans = findargasis("means", 1, meansname, 40);
-  if (int rc = chkopt()) return rc;
+  const bool hasmeans = findargasis(pr, "means", 1, meansname, 40);
+  if (int rc = chkopt(pr)) return rc;
   if (hasmeans)
     if (int rc = res_chkname(meansname)) return rc;
   s.k = static_cast<int>(s.vars.size());
@@ -252,7 +251,7 @@ int accum() {
   // Unweighted with few columns: the cross-product kernel, reading double
   // columns where they lie whenever a block has no missing value.
   const bool kernel = !s.wkind && s.kk <= XPROD_MAXCOLS;
-  const bool inplace = kernel && !ps.hasif && !dev;
+  const bool inplace = kernel && !pr.hasif && !dev;
   std::vector<const double*> cols(kk);
   for (long o = ds.nobs1; o <= ds.nobs2;) {
     if (stopflag) return error(RC_BREAK);
@@ -316,9 +315,10 @@ int accum() {
 int vecaccum() {
   std::string name;
   AccSpec s;
-  if (int rc = parsehead(name, s)) return rc;
-  s.cons = findopt("constant", 4, 1) != 0;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parsehead(name, s, pr)) return rc;
+  s.cons = findopt(pr, "constant", 4, 1) != 0;
+  if (int rc = chkopt(pr)) return rc;
   if (s.vars.size() < 2 && !s.cons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   s.k = static_cast<int>(s.vars.size());
   s.kk = s.k + (s.cons ? 1 : 0);
@@ -366,28 +366,29 @@ int vecaccum() {
 int groupaccum(bool gls) {
   std::string name;
   AccSpec s;
-  if (int rc = parsehead(name, s)) return rc;
+  ParseResult pr;
+  if (int rc = parsehead(name, s, pr)) return rc;
   if (!gls && s.wkind) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
-  s.cons = findopt("constant", 4, 1) != 0;
+  s.cons = findopt(pr, "constant", 4, 1) != 0;
   int gvar = 0, rvar = 0;
-  if (int rc = optvar("group", 1, true, gvar)) return rc;
+  if (int rc = optvar(pr, "group", 1, true, gvar)) return rc;
   const Matrix* Wm = nullptr;
   int opvar = 0;
   if (gls) {
-    if (int rc = optvar("row", 1, true, rvar)) return rc;
+    if (int rc = optvar(pr, "row", 1, true, rvar)) return rc;
     std::string wname;
-    if (!findargasis("glsmatrix", 4, wname, 40)) return errmsgf(RC_SYNTAX, "option glsmatrix() required\n");
+    if (!findargasis(pr, "glsmatrix", 4, wname, 40)) return errmsgf(RC_SYNTAX, "option glsmatrix() required\n");
     Wm = mat_find(wname);
     if (!Wm) return matnotfound(wname.c_str());
     if (Wm->rows != Wm->cols) return error(RC_CONFORM);
   } else {
     std::string ov;
-    if (!findargasis("opvariables", 3, ov, 200)) return errmsgf(RC_SYNTAX, "option opvariables() required\n");
+    if (!findargasis(pr, "opvariables", 3, ov, 200)) return errmsgf(RC_SYNTAX, "option opvariables() required\n");
     opvar = zelta_findvar(ov.c_str(), 1, false);
     if (opvar < 0) return -opvar;
     if (isstrtype(vartype(opvar))) return errmsgf(RC_TYPEMISMATCH, "%s is a string variable\n", ov.c_str());
   }
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   s.k = static_cast<int>(s.vars.size());
   s.kk = s.k + (s.cons ? 1 : 0);
   if (int rc = mat_chksize(s.kk, s.kk)) return rc;

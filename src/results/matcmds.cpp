@@ -236,21 +236,18 @@ int mlist() {
   if (name.empty() || name == ",") return required("matrix name");
   const Matrix* m = mat_find(name);
   if (!m) return matnotfound(name.c_str());
-  ps = ParseState{};
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string fmt = "%10.0g", title;
-  if (findargasis("format", 3, fmt, 20)) {
+  if (findargasis(pr, "format", 3, fmt, 20)) {
     if (chkfmt(fmt.c_str(), 1)) return errmsgf(RC_BADFORMAT, "invalid %%format\n");
   }
-  findargasis("title", 5, title, 200);
-  bool noheader = findopt("header", 6, 1) == 0, nonames = findopt("names", 5, 1) == 0;
-  bool noblank = findopt("blank", 5, 1) == 0, nohalf = findopt("half", 4, 1) == 0;
-  (void)findopt("dotz", 4, 1);
-  if (int rc = chkopt()) return rc;
+  findargasis(pr, "title", 5, title, 200);
+  bool noheader = findopt(pr, "header", 6, 1) == 0, nonames = findopt(pr, "names", 5, 1) == 0;
+  bool noblank = findopt(pr, "blank", 5, 1) == 0, nohalf = findopt(pr, "half", 4, 1) == 0;
+  (void)findopt(pr, "dotz", 4, 1);
+  if (int rc = chkopt(pr)) return rc;
   if (title.size() >= 2 && title.front() == '"' && title.back() == '"') title = title.substr(1, title.size() - 2);
   bool half = m->sym && !nohalf && mat_issym(*m);
   if (!noblank) newline();
@@ -308,13 +305,11 @@ int mscore() {
   if (!b) return matnotfound(bname.c_str());
   if (b->rows != 1) return error(RC_CONFORM);
   Matrix bc = *b;
-  ps = ParseState{};
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool replace = findopt("replace", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool replace = findopt(pr, "replace", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::vector<int> cols;
   double cons = 0;
   for (int j = 0; j < bc.cols; ++j) {
@@ -387,17 +382,15 @@ int mdecomp(int kind) {
 int mdissim() {
   std::string name;
   if (int rc = nameeq(name)) return rc;
-  ps = ParseState{};
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool l1 = findopt("L1", 2, 0) == 1 || findopt("absolute", 3, 0) == 1;
-  bool linf = findopt("Linfinity", 4, 0) == 1 || findopt("maximum", 3, 0) == 1;
-  (void)findopt("L2", 2, 0);
-  (void)findopt("Euclidean", 1, 0);
-  bool byvars = findopt("variables", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool l1 = findopt(pr, "L1", 2, 0) == 1 || findopt(pr, "absolute", 3, 0) == 1;
+  bool linf = findopt(pr, "Linfinity", 4, 0) == 1 || findopt(pr, "maximum", 3, 0) == 1;
+  (void)findopt(pr, "L2", 2, 0);
+  (void)findopt(pr, "Euclidean", 1, 0);
+  bool byvars = findopt(pr, "variables", 3, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::vector<int> vars(vl.varlist_vr.begin(), vl.varlist_vr.end());
   std::vector<long> obs;
   for (long i = ds.nobs1; i <= ds.nobs2; ++i)

@@ -542,9 +542,9 @@ struct Parser {
 
 int matexp_eval(const std::string& text, Matrix& out) {
   try {
-    Parser ps{text};
-    Val v = ps.expr();
-    if (ps.peek()) failsyntax();
+    Parser mp{text};
+    Val v = mp.expr();
+    if (mp.peek()) failsyntax();
     if (v.c().rows > interp.matsize || v.c().cols > interp.matsize) fail(error(RC_MATSIZE));
     Matrix& m = v.mut();
     if (m.rnames.size() != static_cast<size_t>(m.rows)) mat_defnames(m.rnames, m.rows, 'r');

@@ -265,19 +265,16 @@ int epost(bool repost) {
       return error(RC_SYNTAX);
     }
   }
-  ps = ParseState{};
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string esvar, depname;
-  bool hases = findargn("esample", 3, esvar, 32, 1);
-  bool hasdep = findargn("depname", 3, depname, 32, 1);
+  bool hases = findargn(pr, "esample", 3, esvar, 32, 1);
+  bool hasdep = findargn(pr, "depname", 3, depname, 32, 1);
   double obs = -1, dof = -1;
-  findoptv("obs", 3, &obs, 1, 0);
-  findoptv("dof", 3, &dof, 1, 0);
-  if (int rc = chkopt()) return rc;
+  findoptv(pr, "obs", 3, &obs, 1, 0);
+  findoptv(pr, "dof", 3, &dof, 1, 0);
+  if (int rc = chkopt(pr)) return rc;
   Matrix b, V;
   if (!bname.empty() && !mat_find(bname)) return matnotfound(bname.c_str());
   if (!vname.empty() && !mat_find(vname)) return matnotfound(vname.c_str());
@@ -383,18 +380,15 @@ int est_hold() {
   else if (int rc = res_chkname(name)) return rc;
   if (name.empty()) return res_chkname(name);
   if (heldfind(name)) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
-  ps = ParseState{};
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool copy = findopt("copy", 4, 0) == 1, restore = findopt("restore", 7, 0) == 1;
-  bool nullok = findopt("nullok", 6, 0) == 1, estflag = findopt("estimates", 9, 0) == 1;
-  bool estsystem = findopt("estsystem", 9, 0) == 1;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool copy = findopt(pr, "copy", 4, 0) == 1, restore = findopt(pr, "restore", 7, 0) == 1;
+  bool nullok = findopt(pr, "nullok", 6, 0) == 1, estflag = findopt(pr, "estimates", 9, 0) == 1;
+  bool estsystem = findopt(pr, "estsystem", 9, 0) == 1;
   std::string vname = name;
-  if (findargn("varname", 7, vname, 40, 1) && vname.empty()) vname = name;
-  if (int rc = chkopt()) return rc;
+  if (findargn(pr, "varname", 7, vname, 40, 1) && vname.empty()) vname = name;
+  if (int rc = chkopt(pr)) return rc;
   if (int rc = res_chkname(vname)) return rc;
   bool hasest = !res.e.empty() || estval_samplevar();
   if (!nullok && !hasest) return error(RC_NOESTIMATES);
@@ -436,14 +430,11 @@ int est_hold() {
 int est_unhold() {
   std::string name = gettok(prsestd);
   if (name.empty() || name == ",") return res_chkname("");
-  ps = ParseState{};
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool isnot = findopt("not", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool isnot = findopt(pr, "not", 3, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   HeldEst* h = heldfind(name);
   if (!h) return errmsgf(RC_NOTFOUND, "estimates %s not found\n", name.c_str());
   if (isnot) {

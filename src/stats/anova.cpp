@@ -154,21 +154,17 @@ size_t anv_termsend(const char* text) {
   return static_cast<size_t>(p - text);
 }
 
-int anv_cmdline(AnvCmd& c) {
+int anv_cmdline(ParseResult& pr, AnvCmd& c) {
   const char* start = wheretok();
   const size_t len = anv_termsend(start);
   c.text.assign(start, len);
   settok(start + len);
-  ps.vable = 3;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   c.replay = c.text.find_first_not_of(" \t") == std::string::npos;
-  c.seq = findopt("sequential", 3, 0) == 1;
-  c.partial = findopt("partial", 4, 0) == 1;
-  if (int rc = anv_listopt("category", 3, c.cat, &c.hascat)) return rc;
-  return anv_listopt("continuous", 4, c.cont, &c.hascont);
+  c.seq = findopt(pr, "sequential", 3, 0) == 1;
+  c.partial = findopt(pr, "partial", 4, 0) == 1;
+  if (int rc = anv_listopt(pr, "category", 3, c.cat, &c.hascat)) return rc;
+  return anv_listopt(pr, "continuous", 4, c.cont, &c.hascont);
 }
 
 void anv_dropnotes(const AnvSpec& spec, const AnvFit& f) {
@@ -185,13 +181,13 @@ void anv_dropnotes(const AnvSpec& spec, const AnvFit& f) {
   }
 }
 
-int anv_cmdcheck(const AnvCmd& c) {
-  if (int rc = chkopt()) return rc;
-  if (c.replay && (ps.hasif || ps.hasin || ps.hasweight || c.seq || c.partial || c.hascat || c.hascont))
+int anv_cmdcheck(ParseResult& pr, const AnvCmd& c) {
+  if (int rc = chkopt(pr)) return rc;
+  if (c.replay && (pr.hasif || pr.hasin || pr.hasweight || c.seq || c.partial || c.hascat || c.hascont))
     return error(RC_SYNTAX);
   if (c.seq && c.partial) return errmsgf(RC_NOTCOMBINED, "options sequential and partial may not be combined\n");
-  if (ps.hasweight && (ps.wgttype[0] == WK_P || ps.wgttype[0] == WK_I))
-    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", ps.wgttype.c_str());
+  if (pr.hasweight && (pr.wgttype[0] == WK_P || pr.wgttype[0] == WK_I))
+    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", pr.wgttype.c_str());
   return 0;
 }
 
@@ -467,9 +463,9 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
 
 }  // namespace
 
-int anv_listopt(const char* name, int min, std::vector<int>& vars, bool* given) {
+int anv_listopt(ParseResult& pr, const char* name, int min, std::vector<int>& vars, bool* given) {
   std::string text;
-  *given = findargasis(name, min, text, 4096);
+  *given = findargasis(pr, name, min, text, 4096);
   if (!*given) return 0;
   if (text.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "option %s() invalid\n", name);
   return st_textvars(text, vars);
@@ -506,16 +502,17 @@ namespace {
 
 // anova [depvar terms [if] [in] [weight]] [, options]
 int cmd_anova(int) {
+  ParseResult pr;
   AnvCmd c;
-  if (int rc = anv_cmdline(c)) return rc;
-  const bool regression = findopt("regress", 3, 0) == 1;
+  if (int rc = anv_cmdline(pr, c)) return rc;
+  const bool regression = findopt(pr, "regress", 3, 0) == 1;
   std::vector<int> rep;
   bool hasrep = false;
-  if (int rc = anv_listopt("repeated", 3, rep, &hasrep)) return rc;
-  if (int rc = anv_cmdcheck(c)) return rc;
+  if (int rc = anv_listopt(pr, "repeated", 3, rep, &hasrep)) return rc;
+  if (int rc = anv_cmdcheck(pr, c)) return rc;
   if (c.replay && hasrep) return error(RC_SYNTAX);
   if (c.replay) return display(regression);
-  if (hasrep && ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed with repeated()\n");
+  if (hasrep && pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed with repeated()\n");
   const std::string& text = c.text;
   const std::vector<int>&cat = c.cat, &cont = c.cont;
   const bool hascat = c.hascat, hascont = c.hascont, seq = c.seq;
@@ -542,7 +539,7 @@ int cmd_anova(int) {
   AnvFit f;
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     spec.maxcols = st_matsize() - 2;
     if (int rc = anv_fit(spec, s, f)) return rc;
     AnvRepeated rp;
@@ -558,9 +555,8 @@ int cmd_anova(int) {
 
 // anovadef: the design of the current anova results, term by term.
 int cmd_anovadef(int) {
-  ps.vable = 3;
-  ps.opable = 3;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO}, pr)) return rc;
   if (st_ecmd() != "anova") return error(RC_NOESTIMATES);
   std::vector<std::string> names;
   std::vector<double> b, V;

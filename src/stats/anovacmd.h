@@ -6,6 +6,8 @@
 
 #include "stats/anova.h"
 
+struct ParseResult;
+
 // The words of a term list, split at '*' and '|' as well as at blanks.
 std::vector<std::string> anv_termwords(const std::string& text);
 // The length of the term list at the start of text: up to `if`, `in`, a
@@ -20,7 +22,7 @@ size_t anv_termsend(const char* text);
                                  std::vector<int>* errterm = nullptr);
 // Reads the variable-list option name (minimal abbreviation min) of the
 // parsed command into vars; *given tells whether it was there. 0 or a code.
-[[nodiscard]] int anv_listopt(const char* name, int min, std::vector<int>& vars, bool* given);
+[[nodiscard]] int anv_listopt(ParseResult& pr, const char* name, int min, std::vector<int>& vars, bool* given);
 // Sorts the terms' variables into categorical and continuous by the
 // category() and continuous() lists (spec.continuous); 0 or 142, 143, 144,
 // 198 (printed).
@@ -41,9 +43,9 @@ struct AnvCmd {
 // Reads the terms' text, if/in/weights and the shared options of the
 // command being run; the caller then reads its own options and calls
 // anv_cmdcheck. 0 or a code (printed).
-[[nodiscard]] int anv_cmdline(AnvCmd& c);
+[[nodiscard]] int anv_cmdline(ParseResult& pr, AnvCmd& c);
 // Refuses unused options, options with a replay, sequential with partial,
 // and pweights and iweights. 0 or a code (printed).
-[[nodiscard]] int anv_cmdcheck(const AnvCmd& c);
+[[nodiscard]] int anv_cmdcheck(ParseResult& pr, const AnvCmd& c);
 // Notes (at the note level) on the columns the sweep left out, a line per term.
 void anv_dropnotes(const AnvSpec& spec, const AnvFit& f);

@@ -43,29 +43,30 @@ void reorder(MlcSample& s, const std::vector<size_t>& perm) {
 
 // _clogit depvar indepvars [if] [in], group(varname) [options]
 int cmd_clogit(int) {
+  ParseResult pr;
   bool replayed;
-  if (int rc = mlc_begin("clogit", "Odds Ratio", "or", &replayed); rc || replayed) return rc;
+  if (int rc = mlc_begin(pr, "clogit", "Odds Ratio", "or", &replayed); rc || replayed) return rc;
   MlcOpts o;
-  if (int rc = mlc_options(o, false, false)) return rc;
-  const bool oddsr = findopt("or", 2, 0) == 1;
+  if (int rc = mlc_options(pr, o, false, false)) return rc;
+  const bool oddsr = findopt(pr, "or", 2, 0) == 1;
   std::string ga;
-  if (!findargn("group", 2, ga, 64, 1) || ga.empty()) return errmsgf(RC_SYNTAX, "option group() required\n");
+  if (!findargn(pr, "group", 2, ga, 64, 1) || ga.empty()) return errmsgf(RC_SYNTAX, "option group() required\n");
   const int gvar = zelta_findvar(ga.c_str(), 1, false);
   if (gvar < 0) return -gvar;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight && ps.wgttype[0] != WK_F && ps.wgttype[0] != WK_I && ps.wgttype[0] != 'w')
-    return errmsgf(RC_NOTALLOWED, "%cweights not allowed\n", ps.wgttype[0]);
-  return clogit_fit("clogit", "Conditional (fixed-effects) logistic regression", gvar, o, oddsr, {});
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight && pr.wgttype[0] != WK_F && pr.wgttype[0] != WK_I && pr.wgttype[0] != 'w')
+    return errmsgf(RC_NOTALLOWED, "%cweights not allowed\n", pr.wgttype[0]);
+  return clogit_fit(pr, "clogit", "Conditional (fixed-effects) logistic regression", gvar, o, oddsr, {});
 }
 
 }  // namespace
 
-int clogit_fit(const char* cmd, const char* title, int gvar, const MlcOpts& o, bool oddsr,
+int clogit_fit(ParseResult& pr, const char* cmd, const char* title, int gvar, const MlcOpts& o, bool oddsr,
                const std::vector<std::pair<std::string, std::string>>& macros) {
   if (vl.lnvar() < 2) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   if (isstrtype(vartype(gvar))) return errmsgf(RC_TYPEMISMATCH, "group() variable %s must be numeric\n", varname(gvar).c_str());
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   // Group values; rows in group order.
   std::vector<double> gv(static_cast<size_t>(s.d.n));
   std::vector<unsigned char> keep(static_cast<size_t>(s.d.n), 1);

@@ -11,5 +11,5 @@
 // weights, if, in) over the groups of gvar, posts e() with e(cmd) cmd and
 // e(title) title plus the macros given, and prints the results (odds ratios
 // when oddsr). 0 or a code.
-[[nodiscard]] int clogit_fit(const char* cmd, const char* title, int gvar, const MlcOpts& o, bool oddsr,
+[[nodiscard]] int clogit_fit(ParseResult& pr, const char* cmd, const char* title, int gvar, const MlcOpts& o, bool oddsr,
                              const std::vector<std::pair<std::string, std::string>>& macros);

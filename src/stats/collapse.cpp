@@ -107,21 +107,17 @@ struct VarMeta {
 };
 
 int cmd_collapse(int) {
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
+  ParseResult pr;
   std::vector<Target> tg;
   const char* tail = nullptr;
   if (int rc = parseclist(wheretok(), tg, &tail)) return rc;
   if (tg.empty()) return required("varlist");
   settok(tail);
-  if (int rc = parse()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string bytext;
-  const bool hasby = findargn("by", 2, bytext, 4000, 1000);
-  const bool cw = findopt("cw", 2, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  const bool hasby = findargn(pr, "by", 2, bytext, 4000, 1000);
+  const bool cw = findopt(pr, "cw", 2, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::vector<int> byvars;
   if (hasby)
     if (int rc = st_textvars(bytext, byvars)) return rc;
@@ -140,7 +136,7 @@ int cmd_collapse(int) {
     return errmsgf(RC_SYNTAX, "%s appears twice in the result; name one of them with newname=varname\n", dup->c_str());
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
     if (s.wkind) {
       // an observation whose weight is missing or zero is not in the sample,

@@ -182,18 +182,13 @@ void triangle(const Cells& c) {
   }
 }
 
-int parsecorr() {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  return parse();
+int parsecorr(ParseResult& pr) {
+  return parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr);
 }
 
-int weightkinds(bool allowi) {
-  if (!ps.hasweight) return 0;
-  const char k = ps.wgttype[0];
+int weightkinds(ParseResult& pr, bool allowi) {
+  if (!pr.hasweight) return 0;
+  const char k = pr.wgttype[0];
   if (k == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
   if (k == WK_I && !allowi) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
   return 0;
@@ -202,19 +197,19 @@ int weightkinds(bool allowi) {
 // correlate [varlist] [if] [in] [weight], pairwise [obs sig star(#)]
 // The line is parsed; reads the pairwise options and posts r(C), r(sig),
 // r(Nobs) and the last pair's r(N) and r(rho).
-int pairwisecorr() {
+int pairwisecorr(ParseResult& pr) {
   StSample s;
   Cells c;
-  c.showobs = findopt("obs", 3, 0) == 1;
-  c.showsig = findopt("sig", 3, 0) == 1;
+  c.showobs = findopt(pr, "obs", 3, 0) == 1;
+  c.showsig = findopt(pr, "sig", 3, 0) == 1;
   double star = -1;
-  if (findoptv("star", 2, &star, 1, 0) == 1 && !(star > 0 && star < 1))
+  if (findoptv(pr, "star", 2, &star, 1, 0) == 1 && !(star > 0 && star < 1))
     return errmsgf(RC_SYNTAX, "star() must be a level between 0 and 1\n");
-  if (int rc = chkopt()) return rc;
-  if (int rc = weightkinds(false)) return rc;
-  if (!ps.hasvarlist && ssvlist_all()) return st_noobs();
+  if (int rc = chkopt(pr)) return rc;
+  if (int rc = weightkinds(pr, false)) return rc;
+  if (!pr.hasvarlist && ssvlist_all()) return st_noobs();
   try {
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     CorrData d;
     if (int rc = gatherall(s, d)) return rc;
     const int k = d.k;
@@ -262,18 +257,19 @@ int pairwisecorr() {
 
 // correlate [varlist] [if] [in] [weight] [, covariance | pairwise obs sig star(#)]
 int cmd_correlate(int) {
+  ParseResult pr;
   StSample s;
-  if (int rc = parsecorr()) return rc;
-  const bool cov = findopt("covariance", 3, 0) == 1;
-  if (findopt("pairwise", 4, 0) == 1) {
+  if (int rc = parsecorr(pr)) return rc;
+  const bool cov = findopt(pr, "covariance", 3, 0) == 1;
+  if (findopt(pr, "pairwise", 4, 0) == 1) {
     if (cov) return errmsgf(RC_SYNTAX, "options covariance and pairwise may not be combined\n");
-    return pairwisecorr();
+    return pairwisecorr(pr);
   }
-  if (int rc = chkopt()) return rc;
-  if (int rc = weightkinds(true)) return rc;
-  if (!ps.hasvarlist && ssvlist_all()) return st_noobs();
+  if (int rc = chkopt(pr)) return rc;
+  if (int rc = weightkinds(pr, true)) return rc;
+  if (!pr.hasvarlist && ssvlist_all()) return st_noobs();
   try {
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     CorrData d;
     if (int rc = gatherall(s, d)) return rc;
     const int k = d.k;

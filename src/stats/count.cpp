@@ -25,16 +25,17 @@ enum : int { CM_POISSON = 0, CM_NEGBIN = 1 };
 
 // _poisson | _negbin [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_count(int mode) {
+  ParseResult pr;
   const char* cmd = mode == CM_POISSON ? "poisson" : "negbin";
   bool replayed;
-  if (int rc = mlc_begin(cmd, "IRR", "irr", &replayed); rc || replayed) return rc;
+  if (int rc = mlc_begin(pr, cmd, "IRR", "irr", &replayed); rc || replayed) return rc;
   MlcOpts o;
-  if (int rc = mlc_options(o, true, true)) return rc;
-  const bool irr = findopt("irr", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = mlc_options(pr, o, true, true)) return rc;
+  const bool irr = findopt(pr, "irr", 3, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   double sy = 0, total = 0;
   for (long i = 0; i < s.d.n; ++i) {
     const double yi = s.d.y[static_cast<size_t>(i)];

@@ -147,9 +147,9 @@ void display(double level, bool hr) {
 }
 
 // A new variable name from an option's argument, checked; "" when absent.
-int newvaropt(const char* opt, int min, std::string& name) {
+int newvaropt(ParseResult& pr, const char* opt, int min, std::string& name) {
   name.clear();
-  if (!findargn(opt, min, name, 64, 1)) return 0;
+  if (!findargn(pr, opt, min, name, 64, 1)) return 0;
   if (name.empty()) return errmsgf(RC_SYNTAX, "option %s() invalid\n", opt);
   return chkvarname(name.c_str());
 }
@@ -167,59 +167,55 @@ int storerows(const std::string& name, const CoxIn& in, const std::vector<double
 //     breslow efron exactp nohr robust cluster(varname) basesurv(newvar)
 //     basehazard(newvar) tvc(varlist) texp(exp) level(#) iterate(#) tolerance(#) nolog]
 int cmd_cox(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  if (!ps.hasvarlist) {
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  if (!pr.hasvarlist) {
     if (st_ecmd() != "cox") return error(RC_NOESTIMATES);
     double level;
-    if (int rc = st_level(&level)) return rc;
-    const bool hr = findopt("hr", 2, 1) == 1;
-    if (int rc = chkopt()) return rc;
-    if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
+    if (int rc = st_level(pr, &level)) return rc;
+    const bool hr = findopt(pr, "hr", 2, 1) == 1;
+    if (int rc = chkopt(pr)) return rc;
+    if (pr.hasif || pr.hasin || pr.hasweight) return error(RC_SYNTAX);
     display(level, hr);
     return 0;
   }
   MlcOpts o;
-  if (int rc = mlc_options(o, false, false)) return rc;
+  if (int rc = mlc_options(pr, o, false, false)) return rc;
   if (o.nocons) return errmsgf(RC_SYNTAX, "option noconstant not allowed\n");
-  const bool hr = findopt("hr", 2, 1) == 1;
-  const bool efron = findopt("efron", 3, 0) == 1;
-  const bool breslow = findopt("breslow", 3, 0) == 1;
-  const bool exact = findopt("exactp", 6, 0) == 1;
+  const bool hr = findopt(pr, "hr", 2, 1) == 1;
+  const bool efron = findopt(pr, "efron", 3, 0) == 1;
+  const bool breslow = findopt(pr, "breslow", 3, 0) == 1;
+  const bool exact = findopt(pr, "exactp", 6, 0) == 1;
   if (efron + breslow + exact > 1) return errmsgf(RC_SYNTAX, "options breslow, efron and exactp may not be combined\n");
   std::string tvctext, texp;
-  const bool hastvc = findargn("tvc", 3, tvctext, 1024, 64);
-  const bool hastexp = findargasis("texp", 4, texp, 1024);
+  const bool hastvc = findargn(pr, "tvc", 3, tvctext, 1024, 64);
+  const bool hastexp = findargasis(pr, "texp", 4, texp, 1024);
   if (hastexp && !hastvc) return errmsgf(RC_SYNTAX, "option texp() requires option tvc()\n");
   if (hastexp && texp.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "option texp() invalid\n");
   int deadvar = 0;
   std::string a;
-  if (findargn("dead", 2, a, 64, 1)) {
+  if (findargn(pr, "dead", 2, a, 64, 1)) {
     deadvar = zelta_findvar(a.c_str(), 1, false);
     if (deadvar < 0) return -deadvar;
     if (isstrtype(vartype(deadvar))) return errmsgf(RC_TYPEMISMATCH, "dead() variable %s must be numeric\n", a.c_str());
   }
   std::string stext;
-  const bool hasstrata = findargn("strata", 3, stext, 1024, 64);
+  const bool hasstrata = findargn(pr, "strata", 3, stext, 1024, 64);
   std::string bsname, bhname;
-  if (int rc = newvaropt("basesurv", 5, bsname)) return rc;
-  if (int rc = newvaropt("basehazard", 5, bhname)) return rc;
+  if (int rc = newvaropt(pr, "basesurv", 5, bsname)) return rc;
+  if (int rc = newvaropt(pr, "basehazard", 5, bhname)) return rc;
   if (!bsname.empty() && bsname == bhname) return errmsgf(RC_DEFINED, "%s already defined\n", bsname.c_str());
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (hastvc || exact) {
     const char* what = hastvc ? "tvc()" : "exactp";
     if (o.robust || o.clustvar) return errmsgf(RC_NOTALLOWED, "robust and cluster() may not be combined with %s\n", what);
     if (!bsname.empty() || !bhname.empty())
       return errmsgf(RC_NOTALLOWED, "basesurv() and basehazard() may not be combined with %s\n", what);
   }
-  if (exact && ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed with exactp\n");
-  if (hastvc && ps.hasweight && ps.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed with tvc()\n");
+  if (exact && pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed with exactp\n");
+  if (hastvc && pr.hasweight && pr.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed with tvc()\n");
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   // The strata variables (read after the sample: their list replaces the
   // parsed one).
   std::vector<int> stvars;
@@ -472,20 +468,19 @@ int fromfit(CoxIn& in, CoxData& d, std::vector<double>& b, std::vector<std::stri
 // predict [type] newvar(s) [if] [in] [, hr xb basesurv basechazard
 // martingale schoenfeld].
 int cox_predictcmd(int type, const std::string& name, const std::vector<std::string>& more) {
-  ps.opable = 0;
-  ps.byable = 0;
-  if (int rc = parse_ifinopts()) return rc;
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   if (st_ecmd() == "cox" && (!st_elocalget("tvc").empty() || st_elocalget("ties") == "exactp"))
     return errmsgf(RC_NOTALLOWED, "not available after cox with tvc() or exactp\n");
   const char* opts[] = {"hr", "xb", "basesurv", "basechazard", "martingale", "schoenfeld"};
   const int mins[] = {2, 2, 5, 5, 4, 3};
   int kind = -1;
   for (int k = 0; k < 6; ++k)
-    if (findopt(opts[k], mins[k], 0) == 1) {
+    if (findopt(pr, opts[k], mins[k], 0) == 1) {
       if (kind >= 0) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
       kind = k;
     }
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (kind < 0) {
     kind = 0;
     st_note("(option hr assumed; relative hazard)\n");
@@ -558,15 +553,15 @@ int cox_predictcmd(int type, const std::string& name, const std::vector<std::str
 // hazards from the scaled Schoenfeld residuals against a function of time,
 // covariate by covariate and jointly.
 int cmd_phtest(int) {
-  ps.opable = 0;
-  if (int rc = parse_ifinopts()) return rc;
-  if (ps.hasif || ps.hasin) return errmsgf(RC_SYNTAX, "if and in not allowed\n");
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.options = PERM_OPTIONAL}, pr)) return rc;
+  if (pr.hasif || pr.hasin) return errmsgf(RC_SYNTAX, "if and in not allowed\n");
   std::string tf = "identity";
   std::string a;
-  if (findargn("transform", 2, a, 32, 1)) tf = a;
+  if (findargn(pr, "transform", 2, a, 32, 1)) tf = a;
   if (tf != "identity" && tf != "log" && tf != "rank")
     return errmsgf(RC_SYNTAX, "transform() must be identity, log or rank\n");
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (st_ecmd() != "cox") return error(RC_NOESTIMATES);
   if (!st_elocalget("wtype").empty()) return errmsgf(RC_WEIGHTED, "phtest not possible after weighted fits\n");
   CoxIn in;

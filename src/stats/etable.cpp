@@ -182,15 +182,15 @@ int ct_frome(CoefTable& t) {
   return 0;
 }
 
-int ct_options(CoefTable& t) {
+int ct_options(ParseResult& pr, CoefTable& t) {
   t.level = st_setlevel();
   double lv[1];
-  if (findoptv("level", 1, lv, 1, 0) == 1) t.level = lv[0];
+  if (findoptv(pr, "level", 1, lv, 1, 0) == 1) t.level = lv[0];
   if (!(t.level >= 10 && t.level <= 99.99))
     return errmsgf(RC_SYNTAX, "level() must be between 10 and 99.99 inclusive\n");
-  t.plus = findopt("plus", 4, 0) == 1;
+  t.plus = findopt(pr, "plus", 4, 0) == 1;
   std::string ef;
-  if (findargasis("eform", 5, ef, 64)) {
+  if (findargasis(pr, "eform", 5, ef, 64)) {
     if (ef.empty() || ef.size() > 12) return errmsgf(RC_SYNTAX, "option eform() invalid\n");
     t.eform = ef;
   }
@@ -198,15 +198,12 @@ int ct_options(CoefTable& t) {
 }
 
 int ct_ereturn_display() {
-  ps = ParseState{};
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  cmd_bylevel = 0;  // this command has always run as if alone
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   CoefTable t;
-  if (int rc = ct_options(t)) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = ct_options(pr, t)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (int rc = ct_frome(t)) return rc;
   ct_display(t);
   return 0;

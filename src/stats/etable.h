@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+struct ParseResult;
+
 // What one table shows.
 struct CoefTable {
   std::string depname;                 // dependent variable (title of the stub)
@@ -29,7 +31,7 @@ void ct_display(const CoefTable& t);
 // The table options of the parsed command line shared by the estimation
 // commands and `ereturn display`: level(#) (fractional allowed, default
 // `set level`), plus, eform(string). 0 or 198.
-[[nodiscard]] int ct_options(CoefTable& t);
+[[nodiscard]] int ct_options(ParseResult& pr, CoefTable& t);
 // `ereturn display [, level(#) plus eform(string)]`.
 [[nodiscard]] int ct_ereturn_display();
 // The two-sided critical value for level with df_r degrees of freedom

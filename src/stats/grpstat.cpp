@@ -322,51 +322,47 @@ struct GsOpts {
   bool icodes = false;
 };
 
-int readopts(const std::string& fn, GsOpts& o) {
-  (void)findargn("by", 2, o.by, 4000, 1000);
-  o.missing = findopt("missing", 1, 0) == 1;
+int readopts(ParseResult& pr, const std::string& fn, GsOpts& o) {
+  (void)findargn(pr, "by", 2, o.by, 4000, 1000);
+  o.missing = findopt(pr, "missing", 1, 0) == 1;
   if (fn == "pctile") {
     double p = 50;
-    if (findoptv("p", 1, &p, 1, 0) == 1) {
+    if (findoptv(pr, "p", 1, &p, 1, 0) == 1) {
       if (!(p > 0 && p < 100)) return errmsgf(RC_SYNTAX, "p() must be between 0 and 100\n");
       o.p = p;
     }
   }
   if (fn == "rank") {
-    const bool field = findopt("field", 5, 0) == 1, track = findopt("track", 5, 0) == 1,
-               uniq = findopt("unique", 6, 0) == 1;
+    const bool field = findopt(pr, "field", 5, 0) == 1, track = findopt(pr, "track", 5, 0) == 1,
+               uniq = findopt(pr, "unique", 6, 0) == 1;
     if (field + track + uniq > 1) return errmsgf(RC_NOTCOMBINED, "options field, track and unique may not be combined\n");
     o.rankrule = field ? 1 : track ? 2 : uniq ? 3 : 0;
   }
   if (fn == "std") {
-    (void)findoptv("mean", 4, &o.smean, 1, 0);
-    if (findoptv("std", 3, &o.sstd, 1, 0) == 1 && !(o.sstd > 0))
+    (void)findoptv(pr, "mean", 4, &o.smean, 1, 0);
+    if (findoptv(pr, "std", 3, &o.sstd, 1, 0) == 1 && !(o.sstd > 0))
       return errmsgf(RC_SYNTAX, "std() must be positive\n");
   }
   if (fn == "cut") {
     std::string at;
-    if (findargasis("at", 2, at, 4000)) {
+    if (findargasis(pr, "at", 2, at, 4000)) {
       NumlistSpec shape;
       if (int rc = numlist_expand(at.c_str(), shape, o.at, false)) return rc;
       if (o.at.size() < 2 || !std::is_sorted(o.at.begin(), o.at.end()) ||
           std::adjacent_find(o.at.begin(), o.at.end()) != o.at.end())
         return errmsgf(RC_SYNTAX, "at() needs at least two increasing numbers\n");
     }
-    o.ngroup = findopta("group", 5, 0);
-    o.icodes = findopt("icodes", 5, 0) == 1;
+    o.ngroup = findopta(pr, "group", 5, 0);
+    o.icodes = findopt(pr, "icodes", 5, 0) == 1;
     if (o.at.empty() == (o.ngroup == 0)) return errmsgf(RC_SYNTAX, "cut needs one of at() or group()\n");
     if (o.ngroup < 0 || o.ngroup > 10000) return errmsgf(RC_SYNTAX, "group() invalid\n");
   }
-  return chkopt();
+  return chkopt(pr);
 }
 
 // grpstat [type] newvar = fcn(arguments) [if] [in] [weight] [, options]
 int cmd_grpstat(int) {
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  ps.byable = 0;
+  ParseResult pr;
   std::string w = gettok(prsestd);
   int type = typecode(w.c_str());
   if (type) w = gettok(prsestd);
@@ -397,27 +393,23 @@ int cmd_grpstat(int) {
   if (!*q) return required(")");
   const std::string arg(p + 1, q);
   settok(q + 1);
-  ps.vable = 3;
-  ps.wable = 3;
-  ps.uable = 3;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   GsOpts o;
-  if (int rc = readopts(fname, o)) return rc;
+  if (int rc = readopts(pr, fname, o)) return rc;
   if (int rc = chkvarname(newname.c_str())) return rc;
   if (findvarexact(newname.c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", newname.c_str());
   if (type && isstrtype(type)) return error(RC_TYPEMISMATCH);
   if (!type) type = fn->deftype ? fn->deftype : ds.deftype;
   if (arg.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "%s() needs an argument\n", fname.c_str());
-  if (ps.hasweight && !weighable(fname))
+  if (pr.hasweight && !weighable(fname))
     return errmsgf(RC_NOTALLOWED, "weights not allowed with %s()\n", fname.c_str());
   std::vector<int> byvars;
-  if (ps.bylevel) {
+  if (cmd_bylevel) {
     // Under the by prefix the command makes every group at once.
     if (!o.by.empty()) return error(RC_NOBY);
     if (!by_wholerun()) return error(RC_NOBY);
     byvars = bys.sysbylist;
-    if (!ps.hasin) ds.nobs1 = 1, ds.nobs2 = ds.nobs;
+    if (!pr.hasin) ds.nobs1 = 1, ds.nobs2 = ds.nobs;
   } else if (!o.by.empty()) {
     if (fn->arg != A_EXP) return errmsgf(RC_NOBY, "%s() may not be combined with by\n", fname.c_str());
     if (int rc = textvars(o.by, byvars, false)) return rc;
@@ -425,7 +417,7 @@ int cmd_grpstat(int) {
   if (!byvars.empty() && fn->arg != A_EXP) return errmsgf(RC_NOBY, "%s() may not be combined with by\n", fname.c_str());
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     if (int rc = checkweights(s)) return rc;
     Result res;
     res.lo = s.lo;

@@ -235,14 +235,10 @@ int inspectvar(int v, const StSample& s) {
 
 // inspect [varlist] [if] [in]
 int cmd_inspect(int) {
-  ps.vable = 0;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 3;
-  ps.byable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.by = PERM_OPTIONAL}, pr)) return rc;
   std::vector<int> vars;
-  if (ps.hasvarlist) {
+  if (pr.hasvarlist) {
     for (int e = 0; e < vl.lnvar(); ++e)
       if (!st_plainentry(e)) return error(RC_MSG_TSOPS);
     vars = vl.varlist_vr;
@@ -252,7 +248,7 @@ int cmd_inspect(int) {
   }
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     for (int v : vars) {
       if (stopflag) return 1;
       if (int rc = inspectvar(v, s)) return rc;

@@ -137,18 +137,17 @@ void showfirst(const IvFit& f, const std::vector<std::string>& endog, const std:
 
 // ivfit depvar [exog] (endog = instruments) [if] [in] [, 2sls liml gmm robust cluster() first small level()]
 int cmd_ivfit(int) {
+  ParseResult pr;
   static std::string line;
   const std::string all = wheretok();
   const size_t open = all.find('(');
   const size_t comma = all.find(',');
   if (open == std::string::npos || (comma != std::string::npos && comma < open)) {
-    ps.vable = 0;
-    ps.opable = 0;
-    if (int rc = parse()) return rc;
+    if (int rc = parse({.options = PERM_OPTIONAL}, pr)) return rc;
     double level = 95;
-    if (int rc = st_level(&level)) return rc;
-    if (int rc = chkopt()) return rc;
-    if (ps.hasvarlist || ps.hasif || ps.hasin || ps.hasweight)
+    if (int rc = st_level(pr, &level)) return rc;
+    if (int rc = chkopt(pr)) return rc;
+    if (pr.hasvarlist || pr.hasif || pr.hasin || pr.hasweight)
       return errmsgf(RC_SYNTAX, "ivfit needs (endogenous = instruments)\n");
     return display(level);
   }
@@ -166,30 +165,25 @@ int cmd_ivfit(int) {
   if (nend < 1) return errmsgf(RC_SYNTAX, "no endogenous regressors in (%s)\n", inner.c_str());
   line = head + " " + endtext + " " + insttext + " " + tail;
   settok(line.c_str());
-  ps.vable = 1;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level = 95;
-  if (int rc = st_level(&level)) return rc;
-  const bool liml = findopt("liml", 4, 0) == 1, gmm = findopt("gmm", 3, 0) == 1, tsls = findopt("2sls", 4, 0) == 1;
-  const bool first = findopt("first", 5, 0) == 1, small = findopt("small", 5, 0) == 1;
+  if (int rc = st_level(pr, &level)) return rc;
+  const bool liml = findopt(pr, "liml", 4, 0) == 1, gmm = findopt(pr, "gmm", 3, 0) == 1, tsls = findopt(pr, "2sls", 4, 0) == 1;
+  const bool first = findopt(pr, "first", 5, 0) == 1, small = findopt(pr, "small", 5, 0) == 1;
   if (liml + gmm + tsls > 1) return errmsgf(RC_NOTCOMBINED, "options 2sls, liml and gmm may not be combined\n");
   const int method = liml ? IV_LIML : gmm ? IV_GMM : IV_2SLS;
   MlcOpts o;
-  o.robust = findopt("robust", 3, 0) == 1;
+  o.robust = findopt(pr, "robust", 3, 0) == 1;
   std::string cl;
-  if (findargn("cluster", 2, cl, 64, 1)) {
+  if (findargn(pr, "cluster", 2, cl, 64, 1)) {
     if (cl.empty()) return errmsgf(RC_SYNTAX, "option cluster() invalid\n");
     const int v = zelta_findvar(cl.c_str(), 1, false);
     if (v < 0) return -v;
     if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "cluster() variable %s must be numeric\n", varname(v).c_str());
     o.clustvar = v;
   }
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   const int nv = vl.lnvar();
   if (nv != nhead + nend + ninst) return error(RC_SYNTAX);
   std::vector<std::string> names;
@@ -201,7 +195,7 @@ int cmd_ivfit(int) {
   if (ninst < nend)
     return errmsgf(RC_NOTIDENTIFIED, "equation not identified; there must be at least as many excluded instruments as endogenous regressors\n");
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   IvData d;
   d.n = s.d.n;
   d.k1 = nhead - 1;

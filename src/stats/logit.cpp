@@ -133,16 +133,17 @@ int perfect(MlcSample& s, std::vector<unsigned char>& dropped) {
 
 // _logit | _probit [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_binary(int mode) {
+  ParseResult pr;
   const char* cmd = mode == MLB_LOGIT ? "logit" : "probit";
   bool replayed;
-  if (int rc = mlc_begin(cmd, "Odds Ratio", mode == MLB_LOGIT ? "or" : nullptr, &replayed); rc || replayed) return rc;
+  if (int rc = mlc_begin(pr, cmd, "Odds Ratio", mode == MLB_LOGIT ? "or" : nullptr, &replayed); rc || replayed) return rc;
   MlcOpts o;
-  if (int rc = mlc_options(o, true, false)) return rc;
-  const bool oddsr = mode == MLB_LOGIT && findopt("or", 2, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = mlc_options(pr, o, true, false)) return rc;
+  const bool oddsr = mode == MLB_LOGIT && findopt(pr, "or", 2, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   const size_t k = s.d.x.size();
   std::vector<unsigned char> dropped(k, 0);
   if (int rc = perfect(s, dropped)) return rc;

@@ -118,9 +118,10 @@ int display() {
 
 // manova [depvars = terms [if] [in] [weight]] [, options]
 int cmd_manova(int) {
+  ParseResult pr;
   AnvCmd c;
-  if (int rc = anv_cmdline(c)) return rc;
-  if (int rc = anv_cmdcheck(c)) return rc;
+  if (int rc = anv_cmdline(pr, c)) return rc;
+  if (int rc = anv_cmdcheck(pr, c)) return rc;
   if (c.replay) return display();
   const std::string& text = c.text;
   const bool seq = c.seq;
@@ -151,7 +152,7 @@ int cmd_manova(int) {
   const int q = static_cast<int>(spec.ys.size());
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     AnvFit f;
     spec.maxcols = st_matsize() - 2;
     if (int rc = anv_fit(spec, s, f)) return rc;
@@ -287,13 +288,12 @@ int cmd_manovatest(int) {
   const size_t len = anv_termsend(start);
   const std::string text(start, len);
   settok(start + len);
-  ps.vable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string mname;
-  const bool hastest = findargn("test", 4, mname, 64, 1);
-  if (int rc = chkopt()) return rc;
-  if (ps.hasif || ps.hasin) return error(RC_SYNTAX);
+  const bool hastest = findargn(pr, "test", 4, mname, 64, 1);
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasif || pr.hasin) return error(RC_SYNTAX);
   if (st_ecmd() != "manova") return error(RC_NOESTIMATES);
   const bool noterm = text.find_first_not_of(" \t") == std::string::npos;
   if (hastest && !noterm) return errmsgf(RC_SYNTAX, "a term and option test() may not be combined\n");

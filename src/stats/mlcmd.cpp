@@ -27,10 +27,10 @@
 namespace {
 
 // The variable named by an option's argument; 0 when absent, negative code.
-int optvar(const char* name, int min, int* var) {
+int optvar(ParseResult& pr, const char* name, int min, int* var) {
   std::string a;
   *var = 0;
-  if (!findargn(name, min, a, 64, 1)) return 0;
+  if (!findargn(pr, name, min, a, 64, 1)) return 0;
   if (a.empty()) return errmsgf(RC_SYNTAX, "option %s() invalid\n", name);
   const int v = zelta_findvar(a.c_str(), 1, false);
   if (v < 0) return -v;
@@ -48,28 +48,28 @@ std::string shownum(double v) {
 
 }  // namespace
 
-int mlc_options(MlcOpts& o, bool offset, bool exposure) {
-  o.nocons = findopt("constant", 5, 1) == 0;
-  o.robust = findopt("robust", 3, 0) == 1;
-  o.nolog = findopt("log", 3, 1) == 0;
-  if (int rc = optvar("cluster", 2, &o.clustvar)) return rc;
+int mlc_options(ParseResult& pr, MlcOpts& o, bool offset, bool exposure) {
+  o.nocons = findopt(pr, "constant", 5, 1) == 0;
+  o.robust = findopt(pr, "robust", 3, 0) == 1;
+  o.nolog = findopt(pr, "log", 3, 1) == 0;
+  if (int rc = optvar(pr, "cluster", 2, &o.clustvar)) return rc;
   if (offset)
-    if (int rc = optvar("offset", 3, &o.offvar)) return rc;
+    if (int rc = optvar(pr, "offset", 3, &o.offvar)) return rc;
   if (exposure)
-    if (int rc = optvar("exposure", 3, &o.expvar)) return rc;
+    if (int rc = optvar(pr, "exposure", 3, &o.expvar)) return rc;
   if (o.offvar && o.expvar) return errmsgf(RC_SYNTAX, "options offset() and exposure() may not be combined\n");
-  if (int rc = st_level(&o.level)) return rc;
+  if (int rc = st_level(pr, &o.level)) return rc;
   double v[1];
-  if (findoptv("iterate", 4, v, 1, 0) == 1) {
+  if (findoptv(pr, "iterate", 4, v, 1, 0) == 1) {
     if (!(v[0] >= 0 && v[0] <= 16000) || v[0] != std::floor(v[0]))
       return errmsgf(RC_SYNTAX, "iterate() must be an integer between 0 and 16000\n");
     o.ml.maxiter = static_cast<int>(v[0]);
   }
-  if (findoptv("tolerance", 3, v, 1, 0) == 1) {
+  if (findoptv(pr, "tolerance", 3, v, 1, 0) == 1) {
     if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(RC_SYNTAX, "tolerance() must be between 0 and 1\n");
     o.ml.ltol = v[0];
   }
-  if (findoptv("gtolerance", 4, v, 1, 0) == 1) {
+  if (findoptv(pr, "gtolerance", 4, v, 1, 0) == 1) {
     if (!(v[0] >= 0 && v[0] < 1)) return errmsgf(RC_SYNTAX, "gtolerance() must be between 0 and 1\n");
     o.ml.nrtol = v[0];
   }
@@ -113,8 +113,8 @@ MlcSample::~MlcSample() {
   giveback(d.clust);
 }
 
-int mlc_read(const MlcOpts& o, MlcSample& s) {
-  if (o.clustvar && ps.hasweight && ps.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
+int mlc_read(ParseResult& pr, const MlcOpts& o, MlcSample& s) {
+  if (o.clustvar && pr.hasweight && pr.wgttype[0] == WK_I) return error(RC_MSG_IWROBUST);
   const int nv = vl.lnvar();
   if (nv < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   for (int j = 0; j < nv; ++j) {
@@ -122,9 +122,9 @@ int mlc_read(const MlcOpts& o, MlcSample& s) {
     if (isstrtype(vartype(v)))
       return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n", varname(v).c_str());
   }
-  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
+  if (pr.hasweight && pr.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
   StSample ss;
-  if (int rc = st_sample(ss)) return rc;
+  if (int rc = st_sample(ss, pr)) return rc;
   s.lo = ss.lo;
   s.hi = ss.hi;
   s.wkind = ss.wkind == 'w' ? static_cast<char>(WK_F) : ss.wkind;
@@ -396,23 +396,18 @@ void mlc_display(double level, const std::string& eform) {
   }
 }
 
-int mlc_begin(const char* cmd, const char* eformtitle, const char* eformopt, bool* done) {
+int mlc_begin(ParseResult& pr, const char* cmd, const char* eformtitle, const char* eformopt, bool* done) {
   *done = false;
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  const bool programby = !cmd_bylevel && ex.byvar != 0 && ex.byn1 > 0;
   if (programby) {
     ds.nobs1 = std::max(ds.nobs1, ex.byn1);
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
-  if (ps.hasvarlist) return 0;
+  if (pr.hasvarlist) return 0;
   *done = true;
-  if (ps.bylevel || programby) return error(RC_NOBY);
-  return mlc_replay(cmd, eformtitle, eformopt);
+  if (cmd_bylevel || programby) return error(RC_NOBY);
+  return mlc_replay(pr, cmd, eformtitle, eformopt);
 }
 
 MlEq mlc_eq(const std::vector<unsigned char>& dropped, bool cons) {
@@ -457,13 +452,13 @@ int mlc_finish(const MlcFit& f, const MlcSample& s, const MlcOpts& o, const std:
   return f.converged ? 0 : RC_NOCONVERGE;
 }
 
-int mlc_replay(const char* cmd, const char* eformtitle, const char* eformopt) {
+int mlc_replay(ParseResult& pr, const char* cmd, const char* eformtitle, const char* eformopt) {
   if (st_ecmd() != cmd) return error(RC_NOESTIMATES);
   double level;
-  if (int rc = st_level(&level)) return rc;
-  const bool ef = eformopt && findopt(eformopt, static_cast<int>(std::strlen(eformopt)), 0) == 1;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
+  if (int rc = st_level(pr, &level)) return rc;
+  const bool ef = eformopt && findopt(pr, eformopt, static_cast<int>(std::strlen(eformopt)), 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasif || pr.hasin || pr.hasweight) return error(RC_SYNTAX);
   mlc_display(level, ef ? eformtitle : "");
   return 0;
 }

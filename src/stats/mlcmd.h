@@ -10,6 +10,8 @@
 #include "stats/mlmax.h"
 
 // The options every likelihood estimator takes.
+struct ParseResult;
+
 struct MlcOpts {
   bool nocons = false, robust = false, nolog = false;
   int clustvar = 0;      // cluster() variable (0 none)
@@ -52,12 +54,12 @@ struct MlcFit {
 };
 
 // Reads the common options of the parsed command (not chkopt). 0 or a code.
-[[nodiscard]] int mlc_options(MlcOpts& o, bool offset, bool exposure);
+[[nodiscard]] int mlc_options(ParseResult& pr, MlcOpts& o, bool offset, bool exposure);
 // Reads the dependent variable and regressors of the parsed variable list,
 // the weights and the option variables over the command's sample into s.
 // Observations with a missing value anywhere are left out; the weight rules
 // apply (pweights and iweights as given). 0 or a code (2000 no observations).
-[[nodiscard]] int mlc_read(const MlcOpts& o, MlcSample& s);
+[[nodiscard]] int mlc_read(ParseResult& pr, const MlcOpts& o, MlcSample& s);
 // Keeps the rows whose flag is 1 (others leave the sample).
 void mlc_keeprows(MlcSample& s, const std::vector<unsigned char>& keep);
 // Drops regressors collinear with earlier ones (and the constant), each with
@@ -93,7 +95,7 @@ void mlc_display(double level, const std::string& eform);
 // The start every estimator shares: parses the command (weights allowed)
 // and narrows the range to a program's by-group; without a variable list,
 // the replay of cmd's results (*done set, the code returned). 0 or a code.
-[[nodiscard]] int mlc_begin(const char* cmd, const char* eformtitle, const char* eformopt, bool* done);
+[[nodiscard]] int mlc_begin(ParseResult& pr, const char* cmd, const char* eformtitle, const char* eformopt, bool* done);
 // The equation over the columns not dropped, with a constant when cons.
 MlEq mlc_eq(const std::vector<unsigned char>& dropped, bool cons);
 // Maximises m over s from b0 with the iteration log of o: 0, 1 on a Break,
@@ -114,4 +116,4 @@ void mlc_fitted(MlcFit& f, const MlResult& r, int P, const MlcSample& s, const M
                              const std::function<void()>& posted = {}, const std::string& tail = "");
 // Replay of the results of cmd: the display options, then the display.
 // 0, 301 when the last results are not cmd's, or an option code.
-[[nodiscard]] int mlc_replay(const char* cmd, const char* eformtitle, const char* eformopt);
+[[nodiscard]] int mlc_replay(ParseResult& pr, const char* cmd, const char* eformtitle, const char* eformopt);

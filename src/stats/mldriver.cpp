@@ -107,17 +107,12 @@ int model() {
   if (m.eqs.empty()) return required("equation");
   const std::string rest = p;
   settok(rest.c_str());
-  ps.opable = 0;
-  ps.byable = 0;
-  ps.vable = 3;
-  ps.wable = 3;
-  ps.uable = 3;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight && pr.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
   StSample ss;
-  if (int rc = st_sample(ss)) return rc;
+  if (int rc = st_sample(ss, pr)) return rc;
   m.wkind = ss.wkind == 'w' ? static_cast<char>(WK_F) : ss.wkind;
   m.wexp = ss.wexp;
   for (const MdEq& e : m.eqs)
@@ -277,11 +272,11 @@ double pstep(double v) { return 2e-4 * (std::fabs(v) + 1); }
 // ml maximize [, iterate(#) tolerance(#) nolog level(#) robust cluster()]
 int maximize() {
   if (!mdm.valid) return errmsgf(RC_NOESTIMATES, "no model defined; use ml model first\n");
-  ps.opable = 0;
-  if (int rc = parse_ifinopts()) return rc;
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.options = PERM_OPTIONAL}, pr)) return rc;
   MlcOpts o;
-  if (int rc = mlc_options(o, false, false)) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = mlc_options(pr, o, false, false)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   const bool lf = mdm.method == "lf";
   if (!lf && (o.robust || o.clustvar || mdm.wkind == WK_P))
     return errmsgf(RC_NOTALLOWED, "robust variance not allowed with method %s (use method lf)\n", mdm.method.c_str());
@@ -597,9 +592,9 @@ int cmd_ml(int) {
     }
   }
   if (sub == "display" || sub == "di") {
-    ps.opable = 0;
-    if (int rc = parse_ifinopts()) return rc;
-    return mlc_replay("ml", "", nullptr);
+    ParseResult pr;
+    if (int rc = parse_ifinopts({.options = PERM_OPTIONAL}, pr)) return rc;
+    return mlc_replay(pr, "ml", "", nullptr);
   }
   if (sub.empty()) return required("subcommand");
   return errmsgf(RC_SYNTAX, "unknown ml subcommand %s\n", sub.c_str());

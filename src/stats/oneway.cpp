@@ -33,23 +33,20 @@ struct Group {
 std::string g(const char* f, double x) { return sreforms(f, x); }
 
 int cmd_oneway(int) {
-  ps.vable = 1;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
-  const bool tab = findopt("tabulate", 3, 0) == 1;
-  const bool anova = findopt("anova", 4, 1) == 1;
-  const bool nolabel = findopt("label", 3, 1) == 0;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  const bool tab = findopt(pr, "tabulate", 3, 0) == 1;
+  const bool anova = findopt(pr, "anova", 4, 1) == 1;
+  const bool nolabel = findopt(pr, "label", 3, 1) == 0;
+  if (int rc = chkopt(pr)) return rc;
   if (vl.lnvar() != 2) return error(vl.lnvar() < 2 ? 102 : 103);
-  if (ps.hasweight && (ps.wgttype[0] == WK_P || ps.wgttype[0] == WK_I))
-    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", ps.wgttype.c_str());
+  if (pr.hasweight && (pr.wgttype[0] == WK_P || pr.wgttype[0] == WK_I))
+    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", pr.wgttype.c_str());
   const int yv = vl.varlist_vr[0], fv = vl.varlist_vr[1];
   if (isstrtype(vartype(yv))) return error(RC_TYPEMISMATCH);
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     const long n = s.hi - s.lo + 1;
     // observations with a response and a weight
     StSample s2 = s;

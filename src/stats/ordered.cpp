@@ -52,18 +52,19 @@ std::string valname(double v) {
 
 // _ologit | _oprobit | _mlogit [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_ordered(int mode) {
+  ParseResult pr;
   const char* cmd = mode == OM_OLOGIT ? "ologit" : mode == OM_OPROBIT ? "oprobit" : "mlogit";
   bool replayed;
-  if (int rc = mlc_begin(cmd, "RRR", mode == OM_MLOGIT ? "rrr" : nullptr, &replayed); rc || replayed) return rc;
+  if (int rc = mlc_begin(pr, cmd, "RRR", mode == OM_MLOGIT ? "rrr" : nullptr, &replayed); rc || replayed) return rc;
   MlcOpts o;
-  if (int rc = mlc_options(o, mode == OM_MLOGIT, false)) return rc;
+  if (int rc = mlc_options(pr, o, mode == OM_MLOGIT, false)) return rc;
   if (mode != OM_MLOGIT && o.nocons) return errmsgf(RC_SYNTAX, "option noconstant not allowed\n");
-  const bool rrr = mode == OM_MLOGIT && findopt("rrr", 3, 0) == 1;
+  const bool rrr = mode == OM_MLOGIT && findopt(pr, "rrr", 3, 0) == 1;
   double bo[1];
-  const bool hasbase = mode == OM_MLOGIT && findoptv("baseoutcome", 5, bo, 1, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  const bool hasbase = mode == OM_MLOGIT && findoptv(pr, "baseoutcome", 5, bo, 1, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   std::vector<double> vals, freq;
   std::vector<int> cat;
   if (int rc = categories(s, vals, cat, freq)) return rc;

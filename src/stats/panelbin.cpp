@@ -103,12 +103,12 @@ int display(int kind, double level) {
 }
 
 // Replay of the current results of kind. 0 or a code.
-int replay(int kind, bool oddsr) {
+int replay(ParseResult& pr, int kind, bool oddsr) {
   if (st_ecmd() != cmdname(kind)) return error(RC_NOESTIMATES);
   double level;
-  if (int rc = st_level(&level)) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
+  if (int rc = st_level(pr, &level)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasif || pr.hasin || pr.hasweight) return error(RC_SYNTAX);
   if (st_elocalget("model") == "fe") {
     mlc_display(level, oddsr ? "Odds Ratio" : "");
     return 0;
@@ -133,9 +133,9 @@ void reorder(MlcSample& s, std::vector<double>& pv, const std::vector<size_t>& p
 }
 
 // The random-effects fit of the parsed command with panel variable pv.
-int fitre(int kind, int pv, MlcOpts& o, int points) {
+int fitre(ParseResult& pr, int kind, int pv, MlcOpts& o, int points) {
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   // Rows of a missing panel leave; the rest go in panel order.
   std::vector<double> pval(static_cast<size_t>(s.d.n));
   {
@@ -282,23 +282,19 @@ int fitre(int kind, int pv, MlcOpts& o, int points) {
 //     [, re fe i(varname) intpoints(#) robust cluster(varname) offset(varname)
 //        noconstant level(#) nolog iterate(#) or]
 int cmd_panelbin(int kind) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool oddsr = kind == MLB_LOGIT && findopt("or", 2, 0) == 1;
-  if (!ps.hasvarlist) return replay(kind, oddsr);
-  const bool fe = findopt("fe", 2, 0) == 1, re = findopt("re", 2, 0) == 1;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  const bool oddsr = kind == MLB_LOGIT && findopt(pr, "or", 2, 0) == 1;
+  if (!pr.hasvarlist) return replay(pr, kind, oddsr);
+  const bool fe = findopt(pr, "fe", 2, 0) == 1, re = findopt(pr, "re", 2, 0) == 1;
   if (fe && re) return errmsgf(RC_NOTCOMBINED, "options fe and re may not be combined\n");
   if (fe && kind == MLB_PROBIT)
     return errmsgf(RC_SYNTAX, "option fe not allowed: a probit model has no conditional likelihood given the panel effects\n");
   MlcOpts o;
-  if (int rc = mlc_options(o, !fe, false)) return rc;
+  if (int rc = mlc_options(pr, o, !fe, false)) return rc;
   int points = 12;
   double v[1];
-  if (!fe && findoptv("intpoints", 4, v, 1, 0) == 1) {
+  if (!fe && findoptv(pr, "intpoints", 4, v, 1, 0) == 1) {
     // One point (the Laplace approximation) would need the derivatives of
     // the node placement itself, which the estimator holds fixed.
     if (!(v[0] >= 2 && v[0] <= RQ_MAXPOINTS) || v[0] != std::floor(v[0]))
@@ -306,31 +302,29 @@ int cmd_panelbin(int kind) {
     points = static_cast<int>(v[0]);
   }
   int pv = 0;
-  if (int rc = pn_panelvar(&pv)) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
+  if (int rc = pn_panelvar(pr, &pv)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight && pr.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
   if (oddsr && !fe) return errmsgf(RC_SYNTAX, "option or is allowed only with fe\n");
   if (vl.lnvar() < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   if (fe) {
     if (o.nocons) return errmsgf(RC_SYNTAX, "option noconstant not allowed with fe\n");
-    if (ps.hasweight && ps.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed with fe\n");
-    return clogit_fit("panellogit", "Conditional fixed-effects logistic regression", pv, o, oddsr,
+    if (pr.hasweight && pr.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed with fe\n");
+    return clogit_fit(pr, "panellogit", "Conditional fixed-effects logistic regression", pv, o, oddsr,
                       {{"model", "fe"}, {"ivar", varname(pv)}});
   }
-  return fitre(kind, pv, o, points);
+  return fitre(pr, kind, pv, o, points);
 }
 
 // _GetQuad, points(#): the Gauss-Hermite rule for the integral of
 // exp(-x^2) f(x) in r(nodes) and r(weights), 1 x # each.
 int cmd_getquad(int) {
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   double v[1];
-  if (findoptv("points", 3, v, 1, 0) != 1) return errmsgf(RC_SYNTAX, "option points() required\n");
-  if (int rc = chkopt()) return rc;
-  if (ps.hasvarlist || ps.hasin) return error(RC_SYNTAX);
+  if (findoptv(pr, "points", 3, v, 1, 0) != 1) return errmsgf(RC_SYNTAX, "option points() required\n");
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasvarlist || pr.hasin) return error(RC_SYNTAX);
   std::vector<double> x, w;
   if (v[0] != std::floor(v[0]) || !rq_hermite(static_cast<int>(v[0]), x, w))
     return errmsgf(RC_SYNTAX, "points() must be an integer between 1 and %d\n", RQ_MAXPOINTS);

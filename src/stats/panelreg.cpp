@@ -114,37 +114,33 @@ int display(double level) {
 
 // panelreg [depvar [indepvars] [if] [in]] [, fe|re|be robust cluster(varname) i(varname) bplm level(#)]
 int cmd_panelreg(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level = 95;
-  if (int rc = st_level(&level)) return rc;
-  if (!ps.hasvarlist) {
-    if (int rc = chkopt()) return rc;
-    if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
+  if (int rc = st_level(pr, &level)) return rc;
+  if (!pr.hasvarlist) {
+    if (int rc = chkopt(pr)) return rc;
+    if (pr.hasif || pr.hasin || pr.hasweight) return error(RC_SYNTAX);
     return display(level);
   }
-  const bool fe = findopt("fe", 2, 0) == 1, re = findopt("re", 2, 0) == 1, be = findopt("be", 2, 0) == 1;
-  const bool ml = findopt("mle", 3, 0) == 1;
-  const bool bplm = findopt("bplm", 4, 0) == 1;
+  const bool fe = findopt(pr, "fe", 2, 0) == 1, re = findopt(pr, "re", 2, 0) == 1, be = findopt(pr, "be", 2, 0) == 1;
+  const bool ml = findopt(pr, "mle", 3, 0) == 1;
+  const bool bplm = findopt(pr, "bplm", 4, 0) == 1;
   if (fe + re + be + ml > 1) return errmsgf(RC_NOTCOMBINED, "options fe, re, be and mle may not be combined\n");
   const int kind = fe ? PF_FE : be ? PF_BE : ml ? PF_ML : PF_RE;
   MlcOpts o;
   if (ml) {
-    o.nolog = findopt("log", 3, 1) == 0;
+    o.nolog = findopt(pr, "log", 3, 1) == 0;
     double v[1];
-    if (findoptv("iterate", 4, v, 1, 0) == 1) {
+    if (findoptv(pr, "iterate", 4, v, 1, 0) == 1) {
       if (!(v[0] >= 0 && v[0] <= 16000) || v[0] != std::floor(v[0]))
         return errmsgf(RC_SYNTAX, "iterate() must be an integer between 0 and 16000\n");
       o.ml.maxiter = static_cast<int>(v[0]);
     }
   }
-  o.robust = findopt("robust", 3, 0) == 1;
+  o.robust = findopt(pr, "robust", 3, 0) == 1;
   std::string cl;
-  if (findargn("cluster", 2, cl, 64, 1)) {
+  if (findargn(pr, "cluster", 2, cl, 64, 1)) {
     if (cl.empty()) return errmsgf(RC_SYNTAX, "option cluster() invalid\n");
     const int v = zelta_findvar(cl.c_str(), 1, false);
     if (v < 0) return -v;
@@ -152,16 +148,16 @@ int cmd_panelreg(int) {
     o.clustvar = v;
   }
   int pv = 0;
-  if (int rc = pn_panelvar(&pv)) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (int rc = pn_panelvar(pr, &pv)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   if (bplm && kind != PF_RE) return errmsgf(RC_SYNTAX, "option bplm is allowed only with re\n");
   if (kind == PF_BE && (o.robust || o.clustvar)) return errmsgf(RC_NOTALLOWED, "options robust and cluster() not allowed with be\n");
   if (o.robust && !o.clustvar) o.clustvar = pv;  // robust: clustered by panel
   if (vl.lnvar() < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
 
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   // Rows whose panel is missing leave the sample.
   std::vector<double> pval(static_cast<size_t>(s.d.n));
   {
@@ -310,16 +306,15 @@ int cmd_panelpredict(int) {
   if (w.empty() || w == "," || w == "if" || w == "in") return required("new variable name");
   if (type && isstrtype(type)) return error(RC_TYPEMISMATCH);
   const std::string name = w;
-  ps.opable = 0;
-  ps.byable = 0;
-  if (int rc = parse_ifinopts()) return rc;
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   enum { XB, U, E, XBU };
   int kinds = 0, kind = XB;
-  if (findopt("xb", 2, 0) == 1) ++kinds, kind = XB;
-  if (findopt("u", 1, 0) == 1) ++kinds, kind = U;
-  if (findopt("e", 1, 0) == 1) ++kinds, kind = E;
-  if (findopt("xbu", 3, 0) == 1) ++kinds, kind = XBU;
-  if (int rc = chkopt()) return rc;
+  if (findopt(pr, "xb", 2, 0) == 1) ++kinds, kind = XB;
+  if (findopt(pr, "u", 1, 0) == 1) ++kinds, kind = U;
+  if (findopt(pr, "e", 1, 0) == 1) ++kinds, kind = E;
+  if (findopt(pr, "xbu", 3, 0) == 1) ++kinds, kind = XBU;
+  if (int rc = chkopt(pr)) return rc;
   if (kinds > 1) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
   if (st_ecmd() != "panelreg") return error(RC_NOESTIMATES);
   std::vector<std::string> names;
@@ -414,10 +409,10 @@ int cmd_panelpredict(int) {
 
 }  // namespace
 
-int pn_panelvar(int* pv) {
+int pn_panelvar(ParseResult& pr, int* pv) {
   std::string a;
   *pv = 0;
-  if (findargn("i", 1, a, 64, 1)) {
+  if (findargn(pr, "i", 1, a, 64, 1)) {
     if (a.empty()) return errmsgf(RC_SYNTAX, "option i() invalid\n");
     const int v = zelta_findvar(a.c_str(), 1, false);
     if (v < 0) return -v;

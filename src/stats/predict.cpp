@@ -221,25 +221,24 @@ int cmd_predict(int) {
     more.push_back(t);
   }
   if (st_ecmd() == "cox") return cox_predict(type, name, more);
-  ps.opable = 0;
-  ps.byable = 0;
-  if (int rc = parse_ifinopts()) return rc;
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   const int model = modelkind();
   int preset = -1;  // the statistic already read (ordered and multinomial models)
   if (model >= M_OLOGIT) {
-    const bool xbs = findopt("xb", 2, 0) == 1, sdp = findopt("stdp", 4, 0) == 1;
+    const bool xbs = findopt(pr, "xb", 2, 0) == 1, sdp = findopt(pr, "stdp", 4, 0) == 1;
     double ov[1];
-    const bool hasout = findoptv("outcome", 2, ov, 1, 0) == 1;
-    const bool pr = findopt("pr", 1, 0) == 1;
+    const bool hasout = findoptv(pr, "outcome", 2, ov, 1, 0) == 1;
+    const bool wantpr = findopt(pr, "pr", 1, 0) == 1;
     if (!xbs && !sdp) {
-      if (int rc = chkopt()) return rc;
+      if (int rc = chkopt(pr)) return rc;
       std::vector<std::string> all{name};
       all.insert(all.end(), more.begin(), more.end());
-      (void)pr;
+      (void)wantpr;
       return outcomeprobs(model, type, all, hasout, hasout ? ov[0] : 0);
     }
     if (xbs && sdp) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
-    if (hasout || pr) return errmsgf(RC_SYNTAX, "outcome() and pr may not be combined with xb or stdp\n");
+    if (hasout || wantpr) return errmsgf(RC_SYNTAX, "outcome() and pr may not be combined with xb or stdp\n");
     preset = xbs ? P_XB : P_STDP;
   }
   if (!more.empty()) return errmsgf(RC_TOOMANYVARS, "too many variables specified\n");
@@ -248,16 +247,16 @@ int cmd_predict(int) {
   if (preset >= 0) {
     kinds = 1, kind = preset;
   } else {
-    if (findopt("xb", 2, 0) == 1) ++kinds, kind = P_XB;
-    if ((model == M_LOGIT || model == M_PROBIT || model == M_CLOGIT) && findopt("pr", 1, 0) == 1)
+    if (findopt(pr, "xb", 2, 0) == 1) ++kinds, kind = P_XB;
+    if ((model == M_LOGIT || model == M_PROBIT || model == M_CLOGIT) && findopt(pr, "pr", 1, 0) == 1)
       ++kinds, kind = P_PR;
-    if (model == M_COUNT && findopt("n", 1, 0) == 1) ++kinds, kind = P_N;
-    if (model == M_TOBIT && findopt("ycens", 5, 0) == 1) ++kinds, kind = P_YCENS;
-    nooff = model != M_LINEAR && findopt("offset", 3, 1) == 0;
-    if (findopt("residuals", 1, 0) == 1) ++kinds, kind = P_RES;
-    if (findopt("stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
+    if (model == M_COUNT && findopt(pr, "n", 1, 0) == 1) ++kinds, kind = P_N;
+    if (model == M_TOBIT && findopt(pr, "ycens", 5, 0) == 1) ++kinds, kind = P_YCENS;
+    nooff = model != M_LINEAR && findopt(pr, "offset", 3, 1) == 0;
+    if (findopt(pr, "residuals", 1, 0) == 1) ++kinds, kind = P_RES;
+    if (findopt(pr, "stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
   }
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (kinds > 1) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
   std::vector<std::string> names;
   std::vector<double> b, V;

@@ -34,9 +34,9 @@ std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
 
 // An integer option between lo and hi into *out (left as it is when the
 // option is absent). 0 or 198 (printed).
-int intopt(const char* name, int min, int lo, int hi, int* out) {
+int intopt(ParseResult& pr, const char* name, int min, int lo, int hi, int* out) {
   double v[1];
-  if (findoptv(name, min, v, 1, 0) != 1) return 0;
+  if (findoptv(pr, name, min, v, 1, 0) != 1) return 0;
   if (!(v[0] >= lo && v[0] <= hi) || v[0] != std::floor(v[0]))
     return errmsgf(RC_SYNTAX, "%s() must be an integer between %d and %d\n", name, lo, hi);
   *out = static_cast<int>(v[0]);
@@ -45,9 +45,9 @@ int intopt(const char* name, int min, int lo, int hi, int* out) {
 
 // Reads the parsed sample of a linear fit with a constant: the data with
 // the constant as last column and dropped (collinear) regressors left out.
-int readlin(MlcSample& s, std::vector<unsigned char>& dropped, LinData& d) {
+int readlin(ParseResult& pr, MlcSample& s, std::vector<unsigned char>& dropped, LinData& d) {
   MlcOpts o;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   mlc_rmcoll(s, true, dropped);
   d = LinData{};
   d.n = s.d.n;
@@ -111,32 +111,29 @@ void hdisplay(double level) {
 
 // _qreg depvar indepvars [if] [in] [, quantile(#) iterate(#) wlsiter(#) level(#)]
 int cmd_qreg(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level;
-  if (int rc = st_level(&level)) return rc;
-  if (!ps.hasvarlist) {
-    if (int rc = chkopt()) return rc;
+  if (int rc = st_level(pr, &level)) return rc;
+  if (!pr.hasvarlist) {
+    if (int rc = chkopt(pr)) return rc;
     if (st_ecmd() != "qreg") return error(RC_NOESTIMATES);
     qdisplay(level);
     return 0;
   }
   double v[1];
   double tau = 0.5;
-  if (findoptv("quantile", 1, v, 1, 0) == 1) tau = v[0];
+  if (findoptv(pr, "quantile", 1, v, 1, 0) == 1) tau = v[0];
   if (!(tau > 0 && tau < 1)) return errmsgf(RC_SYNTAX, "quantile() must be strictly between 0 and 1\n");
   int iter = 1000, wls = 1;
-  if (int rc = intopt("iterate", 4, 1, 16000, &iter)) return rc;
-  if (int rc = intopt("wlsiter", 3, 1, 1000, &wls)) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (int rc = intopt(pr, "iterate", 4, 1, 16000, &iter)) return rc;
+  if (int rc = intopt(pr, "wlsiter", 3, 1, 1000, &wls)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   MlcSample s;
   std::vector<unsigned char> dropped;
   LinData d;
-  if (int rc = readlin(s, dropped, d)) return rc;
+  if (int rc = readlin(pr, s, dropped, d)) return rc;
   QregResult r;
   const int rc = qreg_fit(d, tau, iter, wls, r);
   if (rc == QR_BREAK) return 1;
@@ -174,15 +171,12 @@ int cmd_qreg(int) {
 
 // _huber depvar indepvars [if] [in] [, tolerance(#) iterate(#) genwt(newvar) level(#)]
 int cmd_huber(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level;
-  if (int rc = st_level(&level)) return rc;
-  if (!ps.hasvarlist) {
-    if (int rc = chkopt()) return rc;
+  if (int rc = st_level(pr, &level)) return rc;
+  if (!pr.hasvarlist) {
+    if (int rc = chkopt(pr)) return rc;
     if (st_ecmd() != "huberreg") return error(RC_NOESTIMATES);
     hdisplay(level);
     return 0;
@@ -190,20 +184,20 @@ int cmd_huber(int) {
   double v[1];
   double tol = 1e-10;
   int iter = 1000;
-  if (findoptv("tolerance", 3, v, 1, 0) == 1) {
+  if (findoptv(pr, "tolerance", 3, v, 1, 0) == 1) {
     if (!(v[0] > 0 && v[0] < 1)) return errmsgf(RC_SYNTAX, "tolerance() must be between 0 and 1\n");
     tol = v[0];
   }
-  if (int rc = intopt("iterate", 4, 1, 16000, &iter)) return rc;
+  if (int rc = intopt(pr, "iterate", 4, 1, 16000, &iter)) return rc;
   std::string gw;
-  if (findargn("genwt", 3, gw, 64, 1))
+  if (findargn(pr, "genwt", 3, gw, 64, 1))
     if (int rc = chkvarname(gw.c_str())) return rc;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   MlcSample s;
   std::vector<unsigned char> dropped;
   LinData d;
-  if (int rc = readlin(s, dropped, d)) return rc;
+  if (int rc = readlin(pr, s, dropped, d)) return rc;
   HuberResult r;
   const int rc = huber_fit(d, tol, iter, r);
   if (rc == QR_BREAK) return 1;

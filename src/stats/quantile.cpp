@@ -23,10 +23,10 @@
 namespace {
 
 // The percentiles wanted: nquantiles(#) or percentiles(numlist); 0 or a code.
-int wanted(std::vector<double>& p) {
-  long nq = findopta("nquantiles", 1, 0);
+int wanted(ParseResult& pr, std::vector<double>& p) {
+  long nq = findopta(pr, "nquantiles", 1, 0);
   std::string list;
-  const bool haslist = findargasis("percentiles", 1, list, 4000);
+  const bool haslist = findargasis(pr, "percentiles", 1, list, 4000);
   if (nq && haslist) return errmsgf(RC_NOTCOMBINED, "options nquantiles() and percentiles() may not be combined\n");
   if (haslist) {
     NumlistSpec shape;
@@ -75,30 +75,28 @@ double pct(const std::vector<double>& xs, const std::vector<double>& ws, bool we
   return gs_pctile(xs.data(), weighted ? ws.data() : nullptr, n, p);
 }
 
-int weightcheck(bool altdef) {
-  if (!ps.hasweight) return 0;
-  if (ps.wgttype[0] == WK_I) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
+int weightcheck(ParseResult& pr, bool altdef) {
+  if (!pr.hasweight) return 0;
+  if (pr.wgttype[0] == WK_I) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
   if (altdef) return errmsgf(RC_WEIGHTED, "altdef may not be combined with weights\n");
   return 0;
 }
 
 // _pctile varname [if] [in] [weight] [, nquantiles(#) percentiles(numlist) altdef]
 int cmd_pctile(int) {
-  ps.vable = 1;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL}, pr)) return rc;
   std::vector<double> p;
-  if (int rc = wanted(p)) return rc;
-  const bool altdef = findopt("altdef", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
-  if (int rc = weightcheck(altdef)) return rc;
+  if (int rc = wanted(pr, p)) return rc;
+  const bool altdef = findopt(pr, "altdef", 3, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
+  if (int rc = weightcheck(pr, altdef)) return rc;
   if (vl.lnvar() != 1) return error(RC_TOOMANYVARS);
   const int v = vl.varlist_vr[0];
   if (isstrtype(vartype(v))) return error(RC_TYPEMISMATCH);
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     std::vector<double> x(static_cast<size_t>(std::max(0L, s.hi - s.lo + 1)));
     for (long o = 0; o < static_cast<long>(x.size()); o += EXPR_BLOCK)
       st_gather(0, s.lo + o, std::min(EXPR_BLOCK, static_cast<long>(x.size()) - o), x.data() + o);

@@ -294,20 +294,20 @@ int display(const RegOpts& o) {
 }
 
 // Reads the display options shared by fitting and replay. 0, 184 or 198.
-int displayopts(RegOpts& o) {
+int displayopts(ParseResult& pr, RegOpts& o) {
   CoefTable t;
-  if (int rc = ct_options(t)) return rc;
+  if (int rc = ct_options(pr, t)) return rc;
   o.level = t.level;
   o.plus = t.plus;
   o.eform = t.eform;
-  o.beta = findopt("beta", 4, 0) == 1;
-  o.noheader = findopt("header", 6, 1) == 0;
+  o.beta = findopt(pr, "beta", 4, 0) == 1;
+  o.noheader = findopt(pr, "header", 6, 1) == 0;
   if (o.beta && !o.eform.empty()) return errmsgf(RC_NOTCOMBINED, "options beta and eform() may not be combined\n");
   return 0;
 }
 
 // Fits the model of the parsed list over the sample; fills f.
-int fit(const RegOpts& o, RegFit& f) {
+int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
   const int nv = vl.lnvar();
   const int k = nv - 1;  // regressors
   const bool cons = !o.nocons && !o.hascons;
@@ -317,7 +317,7 @@ int fit(const RegOpts& o, RegFit& f) {
       return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n",
                      varname(vl.varlist_vr[static_cast<size_t>(j)]).c_str());
   StSample s;
-  if (int rc = st_sample(s)) return rc;
+  if (int rc = st_sample(s, pr)) return rc;
   Block blk;
   blk.nv = nv;
   blk.x.assign(static_cast<size_t>(nv) * (BLK + 4), 0);
@@ -702,43 +702,39 @@ int fit(const RegOpts& o, RegFit& f) {
 
 // regress [depvar [indepvars] [if] [in] [weight]] [, options]
 int cmd_regress(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   // Run by a program under by (regress is byable), the fit uses the caller's
   // current group.
-  const bool programby = !ps.bylevel && ex.byvar != 0 && ex.byn1 > 0;
+  const bool programby = !cmd_bylevel && ex.byvar != 0 && ex.byn1 > 0;
   if (programby) {
     ds.nobs1 = std::max(ds.nobs1, ex.byn1);
     ds.nobs2 = std::min(ds.nobs2, ex.byn2);
   }
   RegOpts o;
-  if (int rc = displayopts(o)) return rc;
-  if (!ps.hasvarlist) {
-    if (ps.bylevel || programby) return error(RC_NOBY);
-    if (int rc = chkopt()) return rc;
-    if (ps.hasif || ps.hasin || ps.hasweight) return error(RC_SYNTAX);
+  if (int rc = displayopts(pr, o)) return rc;
+  if (!pr.hasvarlist) {
+    if (cmd_bylevel || programby) return error(RC_NOBY);
+    if (int rc = chkopt(pr)) return rc;
+    if (pr.hasif || pr.hasin || pr.hasweight) return error(RC_SYNTAX);
     return display(o);
   }
-  o.nocons = findopt("constant", 5, 1) == 0;
-  o.hascons = findopt("hascons", 7, 0) == 1;
-  o.tsscons = findopt("tsscons", 7, 0) == 1;
-  o.mse1 = findopt("mse1", 4, 0) == 1;
-  const bool hc2 = findopt("hc2", 3, 0) == 1, hc3 = findopt("hc3", 3, 0) == 1;
-  const bool rob = findopt("robust", 3, 0) == 1;
+  o.nocons = findopt(pr, "constant", 5, 1) == 0;
+  o.hascons = findopt(pr, "hascons", 7, 0) == 1;
+  o.tsscons = findopt(pr, "tsscons", 7, 0) == 1;
+  o.mse1 = findopt(pr, "mse1", 4, 0) == 1;
+  const bool hc2 = findopt(pr, "hc2", 3, 0) == 1, hc3 = findopt(pr, "hc3", 3, 0) == 1;
+  const bool rob = findopt(pr, "robust", 3, 0) == 1;
   std::string cl;
-  const bool hascl = findargn("cluster", 2, cl, 64, 1);
+  const bool hascl = findargn(pr, "cluster", 2, cl, 64, 1);
   std::string dn;
-  if (findargn("depname", 4, dn, 64, 1)) {
+  if (findargn(pr, "depname", 4, dn, 64, 1)) {
     if (dn.empty() || chkname(dn.c_str())) return errmsgf(RC_SYNTAX, "option depname() invalid\n");
     o.depname = dn;
   }
   {
     std::string d;
-    if (findargasis("dof", 3, d, 64)) {
+    if (findargasis(pr, "dof", 3, d, 64)) {
       char* end;
       const double v = std::strtod(d.c_str(), &end);
       while (*end == ' ') ++end;
@@ -747,10 +743,10 @@ int cmd_regress(int) {
       o.dof = v;
     }
   }
-  (void)findopt("rssmat", 6, 0);
-  (void)findopt("bmat", 4, 0);
-  (void)findopt("checkorder", 10, 0);
-  if (int rc = chkopt()) return rc;
+  (void)findopt(pr, "rssmat", 6, 0);
+  (void)findopt(pr, "bmat", 4, 0);
+  (void)findopt(pr, "checkorder", 10, 0);
+  if (int rc = chkopt(pr)) return rc;
   if (hc2 + hc3 + (rob || hascl) > 1)
     return errmsgf(RC_SYNTAX, "options robust, hc2 and hc3 may not be combined\n");
   if (hascl) {
@@ -767,18 +763,18 @@ int cmd_regress(int) {
     o.vce = VCE_HC1;
   }
   // Sampling weights always get the robust variance.
-  if (ps.hasweight && ps.wgttype[0] == WK_P && o.vce == VCE_OLS) o.vce = VCE_HC1;
+  if (pr.hasweight && pr.wgttype[0] == WK_P && o.vce == VCE_OLS) o.vce = VCE_HC1;
   if (o.beta && o.vce == VCE_CLUSTER) return errmsgf(RC_NOTCOMBINED, "options cluster() and beta may not be combined\n");
   if (o.hascons) o.nocons = true;
   if (vl.lnvar() == 1 && o.nocons && !o.hascons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
-  if (ps.hasweight && ps.wgttype[0] == WK_I && o.vce != VCE_OLS) return error(RC_MSG_IWROBUST);
+  if (pr.hasweight && pr.wgttype[0] == WK_I && o.vce != VCE_OLS) return error(RC_MSG_IWROBUST);
   if (o.clustvar && isstrtype(vartype(o.clustvar)))
     return errmsgf(RC_TYPEMISMATCH, "cluster() variable %s must be numeric\n", varname(o.clustvar).c_str());
   RegFit f;
   // Working storage grows with the observations and matsize; running out of
   // memory is a return code, never an exception leaving the command.
   try {
-    if (int rc = fit(o, f)) return rc;
+    if (int rc = fit(pr, o, f)) return rc;
   } catch (const std::bad_alloc&) {
     return error(RC_NOMEM);
   }

@@ -30,9 +30,9 @@ namespace {
 
 // The observations of the command's sample with every listed variable (and
 // weight) present: their numbers and weights (empty without weights).
-int usable(const std::vector<int>& vars, std::vector<long>& obs, std::vector<double>& w, char* wkind) {
+int usable(ParseResult& pr, const std::vector<int>& vars, std::vector<long>& obs, std::vector<double>& w, char* wkind) {
   StSample ss;
-  if (int rc = st_sample(ss)) return rc;
+  if (int rc = st_sample(ss, pr)) return rc;
   *wkind = ss.wkind == 'w' ? static_cast<char>(WK_F) : ss.wkind;
   obs.clear(), w.clear();
   for (long ob = ss.lo; ob <= ss.hi; ++ob) {
@@ -54,15 +54,11 @@ int usable(const std::vector<int>& vars, std::vector<long>& obs, std::vector<dou
 
 // _rmcoll varlist [if] [in] [weight] [, noconstant]
 int cmd_rmcoll(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 3;
-  if (int rc = parse()) return rc;
-  const bool cons = findopt("constant", 4, 1) == 1;
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight && ps.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
+  ParseResult pr;
+  if (int rc = parse({.weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  const bool cons = findopt(pr, "constant", 4, 1) == 1;
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight && pr.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
   const int nv = vl.lnvar();
   if (nv < 1) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   std::vector<int> vars;
@@ -75,7 +71,7 @@ int cmd_rmcoll(int) {
   std::vector<long> obs;
   std::vector<double> w;
   char wkind = 0;
-  if (int rc = usable(vars, obs, w, &wkind)) return rc;
+  if (int rc = usable(pr, vars, obs, w, &wkind)) return rc;
   const long n = static_cast<long>(obs.size());
   std::vector<std::vector<double>> cols(vars.size(), std::vector<double>(static_cast<size_t>(n)));
   std::vector<std::string> names;
@@ -110,21 +106,17 @@ int cmd_rmcoll(int) {
 
 // _robust scorevars [if] [in] [weight] [, variance(matname) cluster(varname) minus(#)]
 int cmd_robust(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   std::string vname, cname;
-  const bool hasv = findargn("variance", 1, vname, 64, 1);
-  const bool hascl = findargn("cluster", 2, cname, 64, 1);
+  const bool hasv = findargn(pr, "variance", 1, vname, 64, 1);
+  const bool hascl = findargn(pr, "cluster", 2, cname, 64, 1);
   double mv[1] = {1};
-  const bool hasminus = findoptv("minus", 5, mv, 1, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  const bool hasminus = findoptv(pr, "minus", 5, mv, 1, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (hasminus && !(mv[0] >= 0 && mv[0] == std::floor(mv[0])))
     return errmsgf(RC_SYNTAX, "minus() must be a nonnegative integer\n");
-  if (ps.hasweight && ps.wgttype[0] == WK_I && hascl) return error(RC_MSG_IWROBUST);
+  if (pr.hasweight && pr.wgttype[0] == WK_I && hascl) return error(RC_MSG_IWROBUST);
   const Matrix* eb = res_store('e').matrix("b");
   if (!eb || eb->rows != 1) return error(RC_NOESTIMATES);
   // The equations of e(b) in order and each column's regressor.
@@ -176,7 +168,7 @@ int cmd_robust(int) {
   std::vector<long> obs;
   std::vector<double> w;
   char wkind = 0;
-  if (int rc = usable(need, obs, w, &wkind)) return rc;
+  if (int rc = usable(pr, need, obs, w, &wkind)) return rc;
   const long n = static_cast<long>(obs.size());
   // The weighted scores of each parameter.
   std::vector<double> sc(static_cast<size_t>(n) * static_cast<size_t>(P)), cl;

@@ -16,7 +16,7 @@
 
 StatsState sts;
 
-int st_sample(StSample& s) {
+int st_sample(StSample& s, const ParseResult& pr) {
   s.lo = ds.nobs1;
   s.hi = ds.nobs2;
   s.sel.clear();
@@ -31,11 +31,11 @@ int st_sample(StSample& s) {
       selobs_block(s.lo + o, m, s.sel.data() + o);
     }
   }
-  if (ps.hasweight) {
-    s.wkind = ps.wgttype[0];
-    s.wexp = ps.wgtexp;
+  if (pr.hasweight) {
+    s.wkind = pr.wgttype[0];
+    s.wexp = pr.wgtexp;
     ExprProg wp;
-    if (int rc = compexp_u(ps.wgtexp.c_str(), wp, EXP_NUM)) return rc;
+    if (int rc = compexp_u(pr.wgtexp.c_str(), wp, EXP_NUM)) return rc;
     s.w.resize(static_cast<size_t>(n));
     for (long o = 0; o < n; o += EXPR_BLOCK) {
       if (stopflag) return 1;
@@ -45,6 +45,8 @@ int st_sample(StSample& s) {
   }
   return 0;
 }
+
+int st_sample(StSample& s) { return st_sample(s, ps); }
 
 int st_checkweight(char kind, double w, bool* use) {
   *use = false;
@@ -100,10 +102,10 @@ int st_textvars(const std::string& text, std::vector<int>& vars) {
   return 0;
 }
 
-int st_level(double* level) {
+int st_level(ParseResult& pr, double* level) {
   *level = st_setlevel();
   double lv[1];
-  if (findoptv("level", 1, lv, 1, 0) == 1) *level = lv[0];
+  if (findoptv(pr, "level", 1, lv, 1, 0) == 1) *level = lv[0];
   if (!(*level >= 10 && *level <= 99.99))
     return errmsgf(RC_SYNTAX, "level() must be between 10 and 99.99 inclusive\n");
   return 0;

@@ -19,9 +19,9 @@
 namespace {
 
 // A number option; 0, or 198 (printed) when absent and required or not a number.
-int numopt(const char* name, int min, double* v, bool required) {
+int numopt(ParseResult& pr, const char* name, int min, double* v, bool required) {
   std::string s;
-  if (!findargasis(name, min, s, 64)) return required ? errmsgf(RC_REQUIRED, "option %s() required\n", name) : 0;
+  if (!findargasis(pr, name, min, s, 64)) return required ? errmsgf(RC_REQUIRED, "option %s() required\n", name) : 0;
   char* end;
   *v = std::strtod(s.c_str(), &end);
   while (*end == ' ') ++end;
@@ -31,10 +31,10 @@ int numopt(const char* name, int min, double* v, bool required) {
 
 // A variable option naming an existing numeric variable; 0 (var 0 when
 // absent) or a code.
-int varopt(const char* name, int min, int* var) {
+int varopt(ParseResult& pr, const char* name, int min, int* var) {
   std::string s;
   *var = 0;
-  if (!findargn(name, min, s, 64, 1)) return 0;
+  if (!findargn(pr, name, min, s, 64, 1)) return 0;
   if (s.empty()) return errmsgf(RC_SYNTAX, "option %s() invalid\n", name);
   const int v = zelta_findvar(s.c_str(), 1, false);
   if (v < 0) return -v;
@@ -63,26 +63,23 @@ int usedobs(const std::vector<int>& vars, const StSample& s, std::vector<long>& 
 }
 
 int cmd_kde(int) {
-  ps.vable = 1;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   int xv = 0, dv = 0, atv = 0;
   double h = 0, npt = 50;
   std::string kname = "epanechnikov";
-  if (int rc = varopt("xvar", 4, &xv)) return rc;
-  if (int rc = varopt("dvar", 4, &dv)) return rc;
-  if (int rc = varopt("at", 2, &atv)) return rc;
-  if (int rc = numopt("bwidth", 2, &h, true)) return rc;
-  if (int rc = numopt("n", 1, &npt, false)) return rc;
-  (void)findargn("kernel", 1, kname, 64, 1);
-  if (int rc = chkopt()) return rc;
+  if (int rc = varopt(pr, "xvar", 4, &xv)) return rc;
+  if (int rc = varopt(pr, "dvar", 4, &dv)) return rc;
+  if (int rc = varopt(pr, "at", 2, &atv)) return rc;
+  if (int rc = numopt(pr, "bwidth", 2, &h, true)) return rc;
+  if (int rc = numopt(pr, "n", 1, &npt, false)) return rc;
+  (void)findargn(pr, "kernel", 1, kname, 64, 1);
+  if (int rc = chkopt(pr)) return rc;
   if (vl.lnvar() != 1) return error(vl.lnvar() < 1 ? RC_TOOFEWVARS : RC_TOOMANYVARS);
   const int var = vl.varlist_vr[0];
   if (isstrtype(vartype(var))) return error(RC_TYPEMISMATCH);
-  if (ps.hasweight && (ps.wgttype[0] == WK_P || ps.wgttype[0] == WK_I))
-    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", ps.wgttype.c_str());
+  if (pr.hasweight && (pr.wgttype[0] == WK_P || pr.wgttype[0] == WK_I))
+    return errmsgf(RC_NOTALLOWED, "%ss not allowed\n", pr.wgttype.c_str());
   SmKernel k;
   if (!sm_kernel(kname, &k)) return errmsgf(RC_SYNTAX, "kernel(%s) invalid\n", kname.c_str());
   if (!(h > 0 && h < misval)) return errmsgf(RC_SYNTAX, "bwidth() must be above 0\n");
@@ -91,7 +88,7 @@ int cmd_kde(int) {
     return errmsgf(RC_SYNTAX, "n() must be an integer from 2 to the number of observations (%ld)\n", ds.nobs);
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     // The values in a scratch area kept between runs: a large sample
     // would otherwise pay for fresh pages on every run.
     std::vector<double>& x = sts.kdspare;
@@ -148,17 +145,15 @@ int cmd_kde(int) {
 }
 
 int cmd_lowess(int) {
-  ps.vable = 1;
-  ps.byable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   int gv = 0;
   double bw = 0.8;
-  if (int rc = varopt("generate", 3, &gv)) return rc;
-  if (int rc = numopt("bwidth", 2, &bw, false)) return rc;
-  const bool mean = findopt("mean", 4, 0) == 1;
-  const bool noweight = findopt("noweight", 6, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = varopt(pr, "generate", 3, &gv)) return rc;
+  if (int rc = numopt(pr, "bwidth", 2, &bw, false)) return rc;
+  const bool mean = findopt(pr, "mean", 4, 0) == 1;
+  const bool noweight = findopt(pr, "noweight", 6, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (vl.lnvar() != 2) return error(vl.lnvar() < 2 ? RC_TOOFEWVARS : RC_TOOMANYVARS);
   const int yv = vl.varlist_vr[0], xv = vl.varlist_vr[1];
   if (isstrtype(vartype(yv)) || isstrtype(vartype(xv))) return error(RC_TYPEMISMATCH);
@@ -166,7 +161,7 @@ int cmd_lowess(int) {
   if (!(bw > 0 && bw <= 1)) return errmsgf(RC_SYNTAX, "bwidth() must be above 0 and at most 1\n");
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     std::vector<long> obs;
     std::vector<double> w;
     if (int rc = usedobs({yv, xv}, s, obs, w)) return rc;

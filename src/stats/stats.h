@@ -6,6 +6,8 @@
 #include <vector>
 #include "stats/grpdense.h"
 
+struct ParseResult;
+
 // Weight kinds of a command's sample.
 enum : char { WK_NONE = 0, WK_F = 'f', WK_A = 'a', WK_I = 'i', WK_P = 'p' };
 
@@ -21,9 +23,10 @@ struct StSample {
 };
 
 // Reads the selection and the weights of the command just parsed (ds.nobs1,
-// ds.nobs2, ex.ifpgm, ps.wgttype, ps.wgtexp). 0, 1 on a Break, or the code of
+// ds.nobs2, ex.ifpgm, pr.wgttype, pr.wgtexp). 0, 1 on a Break, or the code of
 // a weight expression that does not compile.
-[[nodiscard]] int st_sample(StSample& s);
+[[nodiscard]] int st_sample(StSample& s, const ParseResult& pr);
+[[nodiscard]] int st_sample(StSample& s);  // old style, on the global `ps`
 
 // The weight rules shared by the commands for one used observation: a missing
 // or zero weight skips it (returns 0 with *use false); a negative weight is
@@ -43,7 +46,7 @@ std::string st_entryname(int e);
 
 // The level(#) option (fractional levels allowed), default `set level`;
 // 0 or 198 (printed) outside 10..99.99.
-[[nodiscard]] int st_level(double* level);
+[[nodiscard]] int st_level(ParseResult& pr, double* level);
 
 // Prints text at the note level.
 void st_note(const std::string& text);

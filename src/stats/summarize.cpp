@@ -482,28 +482,24 @@ void post(const SuFig& f, const SuOpts& o) {
 
 // summarize [varlist] [if] [in] [weight] [, detail meanonly format separator(#)]
 int cmd_summarize(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   SuOpts o;
-  o.detail = findopt("detail", 1, 0) == 1;
+  o.detail = findopt(pr, "detail", 1, 0) == 1;
   // meanonly is not recognised with detail: left unread, the parser's
   // check reports it as an option not allowed
-  o.meanonly = !o.detail && findopt("meanonly", 4, 0) == 1;
-  o.fmt = findopt("format", 1, 0) == 1;
-  o.sep = static_cast<int>(findopta("separator", 3, 5));
-  if (int rc = chkopt()) return rc;
+  o.meanonly = !o.detail && findopt(pr, "meanonly", 4, 0) == 1;
+  o.fmt = findopt(pr, "format", 1, 0) == 1;
+  o.sep = static_cast<int>(findopta(pr, "separator", 3, 5));
+  if (int rc = chkopt(pr)) return rc;
   if (o.sep < 0) return errmsgf(RC_SYNTAX, "separator() invalid\n");
-  if (ps.hasweight) {
-    const char k = ps.wgttype[0];
+  if (pr.hasweight) {
+    const char k = pr.wgttype[0];
     if (k == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
     if (k == WK_I && o.detail) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
     o.wcol = !o.detail && (k == WK_A || k == WK_I);
   }
-  if (!ps.hasvarlist && ssvlist_all()) {
+  if (!pr.hasvarlist && ssvlist_all()) {
     // An empty dataset: nothing to report, r() holds a zero count.
     SuFig f;
     post(f, o);
@@ -511,7 +507,7 @@ int cmd_summarize(int) {
   }
   StSample s;
   try {
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
   } catch (const std::bad_alloc&) {
     return error(RC_NOMEM);
   }

@@ -387,8 +387,8 @@ int show(const Table& t, const TdOpts& o) {
 }
 
 // A width option (1 to MAXWIDTH); 0 when absent, -1 (printed) when bad.
-int widthopt(const char* name, int min, int lo, int* dst) {
-  const long w = findopta(name, min, -999);
+int widthopt(ParseResult& pr, const char* name, int min, int lo, int* dst) {
+  const long w = findopta(pr, name, min, -999);
   if (w == -999) return 0;
   if (w < lo || w > MAXWIDTH) return errmsgf(RC_SYNTAX, "%s() must be between %d and %d\n", name, lo, MAXWIDTH);
   *dst = static_cast<int>(w);
@@ -397,11 +397,8 @@ int widthopt(const char* name, int min, int lo, int* dst) {
 
 // tabdisp rowvar [colvar [supercolvar]] [if] [in], cellvar(varlist) [options]
 int cmd_tabdisp(int) {
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   const int nv = vl.lnvar();
   if (nv > 3) return error(RC_TOOMANYVARS);
   for (int e = 0; e < nv; ++e)
@@ -409,27 +406,27 @@ int cmd_tabdisp(int) {
   const std::vector<int> rcv(vl.varlist_vr.begin(), vl.varlist_vr.begin() + nv);
   TdOpts o;
   std::string text;
-  const bool hascell = findargn("cellvar", 4, text, 4000, 1000);
+  const bool hascell = findargn(pr, "cellvar", 4, text, 4000, 1000);
   if (hascell)
     if (int rc = st_textvars(text, o.cells)) return rc;
-  if (findargn("by", 2, text, 4000, 1000))
+  if (findargn(pr, "by", 2, text, 4000, 1000))
     if (int rc = st_textvars(text, o.by)) return rc;
   std::string fmt;
-  if (findargasis("format", 3, fmt, 64)) {
+  if (findargasis(pr, "format", 3, fmt, 64)) {
     fmt = trim(fmt);
     if (chkfmt(fmt.c_str(), FMTK_NUM)) return errmsgf(RC_BADFORMAT, "%s invalid %%format\n", fmt.c_str());
     o.fmt = fmt;
   }
-  const bool center = findopt("center", 3, 0) == 1, left = findopt("left", 4, 0) == 1;
-  o.concise = findopt("concise", 4, 0) == 1;
-  o.missing = findopt("missing", 1, 0) == 1;
-  o.totals = findopt("totals", 3, 0) == 1;
-  if (int rc = widthopt("cellwidth", 5, 1, &o.cellwidth)) return rc;
+  const bool center = findopt(pr, "center", 3, 0) == 1, left = findopt(pr, "left", 4, 0) == 1;
+  o.concise = findopt(pr, "concise", 4, 0) == 1;
+  o.missing = findopt(pr, "missing", 1, 0) == 1;
+  o.totals = findopt(pr, "totals", 3, 0) == 1;
+  if (int rc = widthopt(pr, "cellwidth", 5, 1, &o.cellwidth)) return rc;
   int csep = -1;
-  if (int rc = widthopt("csepwidth", 5, 1, &csep)) return rc;
+  if (int rc = widthopt(pr, "csepwidth", 5, 1, &csep)) return rc;
   if (csep > 0) o.csep = csep;
-  if (int rc = widthopt("stubwidth", 5, 4, &o.stubwidth)) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = widthopt(pr, "stubwidth", 5, 4, &o.stubwidth)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (!hascell) return errmsgf(RC_SYNTAX, "option cellvar() required\n");
   if (o.cells.empty()) return errmsgf(RC_SYNTAX, "cellvar() needs at least one variable\n");
   if (o.cells.size() > MAXCELLVARS) return errmsgf(RC_TOOMANYVARS, "cellvar(): at most %d variables\n", MAXCELLVARS);
@@ -447,7 +444,7 @@ int cmd_tabdisp(int) {
     return errmsgf(RC_SYNTAX, "%s may not appear twice among the row, column and by() variables\n", varname(*d).c_str());
   try {
     StSample s;
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     Table t;
     t.nby = o.by.size();
     t.hascol = nv >= 2;

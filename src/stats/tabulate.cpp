@@ -406,42 +406,38 @@ int twoway(int rv, int cv, const StSample& s, const TabOpts& o) {
 
 // tabulate varname [varname] [if] [in] [weight] [, options]
 int cmd_tabulate(int) {
-  ps.vable = 1;
-  ps.byable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   const int nv = vl.lnvar();
   if (nv > 2) return error(RC_TOOMANYVARS);
   TabOpts o;
-  o.missing = findopt("missing", 1, 0) == 1;
-  o.nolabel = findopt("label", 3, 1) == 0;
+  o.missing = findopt(pr, "missing", 1, 0) == 1;
+  o.nolabel = findopt(pr, "label", 3, 1) == 0;
   if (nv == 1) {
-    o.sort = findopt("sort", 4, 0) == 1;
-    (void)findargn("generate", 3, o.gen, 30, 1);
+    o.sort = findopt(pr, "sort", 4, 0) == 1;
+    (void)findargn(pr, "generate", 3, o.gen, 30, 1);
   } else {
-    o.row = findopt("row", 1, 0) == 1;
-    o.col = findopt("column", 3, 0) == 1;
-    o.cell = findopt("cell", 4, 0) == 1;
-    o.nofreq = findopt("freq", 4, 1) == 0;
-    o.nokey = findopt("key", 3, 1) == 0;
-    o.chi2 = findopt("chi2", 2, 0) == 1;
-    o.lrchi2 = findopt("lrchi2", 2, 0) == 1;
-    o.exact = findopt("exact", 5, 0) == 1;
-    o.V = findopt("V", 1, 0) == 1;
-    if (findopt("all", 3, 0) == 1) o.chi2 = o.lrchi2 = o.V = true;
-    (void)findargn("matcol", 6, o.matcol, 40, 1);
+    o.row = findopt(pr, "row", 1, 0) == 1;
+    o.col = findopt(pr, "column", 3, 0) == 1;
+    o.cell = findopt(pr, "cell", 4, 0) == 1;
+    o.nofreq = findopt(pr, "freq", 4, 1) == 0;
+    o.nokey = findopt(pr, "key", 3, 1) == 0;
+    o.chi2 = findopt(pr, "chi2", 2, 0) == 1;
+    o.lrchi2 = findopt(pr, "lrchi2", 2, 0) == 1;
+    o.exact = findopt(pr, "exact", 5, 0) == 1;
+    o.V = findopt(pr, "V", 1, 0) == 1;
+    if (findopt(pr, "all", 3, 0) == 1) o.chi2 = o.lrchi2 = o.V = true;
+    (void)findargn(pr, "matcol", 6, o.matcol, 40, 1);
   }
-  (void)findargn("matcell", 7, o.matcell, 40, 1);
-  (void)findargn("matrow", 6, o.matrow, 40, 1);
-  if (int rc = chkopt()) return rc;
-  if (ps.hasweight && ps.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
+  (void)findargn(pr, "matcell", 7, o.matcell, 40, 1);
+  (void)findargn(pr, "matrow", 6, o.matrow, 40, 1);
+  if (int rc = chkopt(pr)) return rc;
+  if (pr.hasweight && pr.wgttype[0] == WK_P) return errmsgf(RC_NOTALLOWED, "pweights not allowed\n");
   for (int e = 0; e < nv; ++e)
     if (!st_plainentry(e)) return error(RC_MSG_TSOPS);
   StSample s;
   try {
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     if (int rc = checkweights(s)) return rc;
     if (nv == 1) return oneway(vl.varlist_vr[0], s, o);
     if (vl.varlist_vr[0] == vl.varlist_vr[1]) return errmsgf(RC_SYNTAX, "the two variables of a table must differ\n");

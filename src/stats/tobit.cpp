@@ -57,9 +57,9 @@ std::vector<double> olsstart(const MlcSample& s, const std::vector<int>& cols, b
 }
 
 // A bound option's value: true with *v set when given.
-bool boundopt(const char* name, double* v) {
+bool boundopt(ParseResult& pr, const char* name, double* v) {
   double a[1];
-  if (findoptv(name, 2, a, 1, 0) != 1) return false;
+  if (findoptv(pr, name, 2, a, 1, 0) != 1) return false;
   *v = a[0];
   return true;
 }
@@ -67,29 +67,30 @@ bool boundopt(const char* name, double* v) {
 // _tobit depvar [indepvars] [if] [in] [weight], ll(#) ul(#) [options]
 // _cnreg depvar [indepvars] [if] [in] [weight], censored(varname) [options]
 int cmd_censored(int mode) {
+  ParseResult pr;
   const char* cmd = mode == TM_TOBIT ? "tobit" : "cnreg";
   bool replayed;
-  if (int rc = mlc_begin(cmd, "", nullptr, &replayed); rc || replayed) return rc;
+  if (int rc = mlc_begin(pr, cmd, "", nullptr, &replayed); rc || replayed) return rc;
   MlcOpts o;
-  if (int rc = mlc_options(o, true, false)) return rc;
+  if (int rc = mlc_options(pr, o, true, false)) return rc;
   double lo = -misval, hi = misval;
-  const bool haslo = mode == TM_TOBIT && boundopt("ll", &lo);
-  const bool hashi = mode == TM_TOBIT && boundopt("ul", &hi);
+  const bool haslo = mode == TM_TOBIT && boundopt(pr, "ll", &lo);
+  const bool hashi = mode == TM_TOBIT && boundopt(pr, "ul", &hi);
   int censvar = 0;
   if (mode == TM_CNREG) {
     std::string a;
-    if (!findargn("censored", 4, a, 64, 1) || a.empty()) return errmsgf(RC_SYNTAX, "option censored() required\n");
+    if (!findargn(pr, "censored", 4, a, 64, 1) || a.empty()) return errmsgf(RC_SYNTAX, "option censored() required\n");
     const int v = zelta_findvar(a.c_str(), 1, false);
     if (v < 0) return -v;
     if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "censored() variable %s must be numeric\n", varname(v).c_str());
     censvar = v;
   }
-  if (int rc = chkopt()) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (mode == TM_TOBIT && !haslo && !hashi) return errmsgf(RC_SYNTAX, "must specify censoring point: ll(#) and/or ul(#)\n");
   if (haslo && hashi && !(lo < hi)) return errmsgf(RC_SYNTAX, "ll() must be less than ul()\n");
   if (vl.lnvar() == 1 && o.nocons) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
   MlcSample s;
-  if (int rc = mlc_read(o, s)) return rc;
+  if (int rc = mlc_read(pr, o, s)) return rc;
   std::vector<signed char> cens(static_cast<size_t>(s.d.n), 0);
   std::vector<double> bound(static_cast<size_t>(s.d.n), 0);
   if (mode == TM_CNREG) {

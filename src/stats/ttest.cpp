@@ -199,9 +199,7 @@ int twosample(const Row& a, const Row& b, const std::vector<double>& all, bool u
 std::string grouptext(int gv, const Levels& lv, int k) { return lv_text(lv, k, gv, false); }
 
 int cmd_ttest(int) {
-  ps.byable = 0;
-  ps.vable = 3;
-  ps.opable = 0;
+  ParseResult pr;
   std::string v1 = gettok(prsestd);
   if (v1.empty()) return required("varname");
   std::vector<int> a;
@@ -217,21 +215,21 @@ int cmd_ttest(int) {
     if (!op.empty()) ungettok();
     op.clear();
   }
-  if (int rc = parse_ifinopts()) return rc;
+  if (int rc = parse_ifinopts({.varlist = PERM_NO, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   std::string bytext;
-  const bool hasby = findargn("by", 2, bytext, 200, 1);
-  const bool unpaired = findopt("unpaired", 3, 0) == 1;
-  bool unequal = findopt("unequal", 3, 0) == 1;
-  const bool welch = findopt("welch", 1, 0) == 1;
+  const bool hasby = findargn(pr, "by", 2, bytext, 200, 1);
+  const bool unpaired = findopt(pr, "unpaired", 3, 0) == 1;
+  bool unequal = findopt(pr, "unequal", 3, 0) == 1;
+  const bool welch = findopt(pr, "welch", 1, 0) == 1;
   if (welch) unequal = true;
   double level;
-  if (int rc = st_level(&level)) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = st_level(pr, &level)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   if (isstrtype(vartype(a[0]))) return error(RC_TYPEMISMATCH);
   if (op.empty() == !hasby) return errmsgf(RC_SYNTAX, "ttest needs either == or the by() option\n");
   StSample s;
   try {
-    if (int rc = st_sample(s)) return rc;
+    if (int rc = st_sample(s, pr)) return rc;
     std::vector<double> x;
     if (hasby) {
       std::vector<int> g;
@@ -334,16 +332,14 @@ int cmd_ttest(int) {
 
 // ci [varlist] [if] [in] [, level(#)]
 int cmd_ci(int) {
-  ps.vable = 0;
-  ps.byable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level;
-  if (int rc = st_level(&level)) return rc;
-  if (int rc = chkopt()) return rc;
-  if (!ps.hasvarlist) return required("varlist");
+  if (int rc = st_level(pr, &level)) return rc;
+  if (int rc = chkopt(pr)) return rc;
+  if (!pr.hasvarlist) return required("varlist");
   StSample s;
-  if (int rc = st_sample(s)) return rc;
+  if (int rc = st_sample(s, pr)) return rc;
   const int nv = vl.lnvar();
   if (out.s_outlev <= OUT_RESULT) {
     spoutsml("\n{txt}    Variable {c |}        Obs        Mean    Std. Err.       ");

@@ -90,7 +90,7 @@ TEST_F(ByTest, BreakStopsTheRunAndRestoresTheState) {
   stopflag = 0;
   EXPECT_EQ(rc, 1);
   EXPECT_EQ(bys.depth, 0);
-  EXPECT_EQ(ps.bylevel, 0);
+  EXPECT_EQ(cmd_bylevel, 0);
   EXPECT_EQ(ex.grp1, 0);
   EXPECT_EQ(ex.byvar, 0);
   EXPECT_EQ(ds.nobs2, ds.nobs);

@@ -18,9 +18,15 @@ struct VlTest : ::testing::Test {
   void SetUp() override {
     ds_reset();
     vl = VarlistState{};
-    ps = ParseState{};
-    ps.rcpable = 0;
+    tsops(PERM_OPTIONAL);
     out_set_capture(&said);
+  }
+  // The varlist parser allows time-series operators as the last command's
+  // contract said: parsing an empty line under a contract sets it.
+  static void tsops(Perm p) {
+    settok("");
+    ParseResult r;
+    (void)::parse({.tsops = p}, r);
   }
   void TearDown() override {
     out_set_capture(nullptr);
@@ -173,7 +179,7 @@ TEST_F(VlTest, RecipesParseAndNormalise) {
   EXPECT_EQ(said, "SSSSSSSSS:  operator too long\n");
   ASSERT_EQ(parse("L.(t x)"), 0);
   EXPECT_EQ(names(), "t x");
-  ps.rcpable = 3;
+  tsops(PERM_NO);
   EXPECT_EQ(parse("L.x"), 101);
 }
 

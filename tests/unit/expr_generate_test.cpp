@@ -26,14 +26,14 @@ struct ExprByTest : ::testing::Test {
     for (long o = 1; o <= 5; ++o) store(1, o, o <= 2 ? 1 : 2);
   }
   void TearDown() override {
-    ps.bylevel = 0;
+    cmd_bylevel = 0;
     ex = ExprState{};
     out_set_capture(nullptr);
     ds_reset();
   }
   // Runs line once per group of g (observations 1-2 and 3-5).
   void bygroups(const std::string& line) {
-    ps.bylevel = 1;
+    cmd_bylevel = 1;
     const long lo[2] = {1, 3}, hi[2] = {2, 5};
     for (int k = 0; k < 2; ++k) {
       ex.grp1 = ds.nobs1 = lo[k];
@@ -42,7 +42,7 @@ struct ExprByTest : ::testing::Test {
       ex.bylast = k == 1;
       ASSERT_EQ(execline(line), 0) << line;
     }
-    ps.bylevel = 0;
+    cmd_bylevel = 0;
     ex.grp1 = ex.grp2 = 0;
     ex.byvar = 0;
     ex.bylast = true;

@@ -85,9 +85,9 @@ TEST(FormatDisplay, CommandRefusedUnderBy) {
   std::string shown;
   ASSERT_EQ(runline("display 1/4", shown), 0);
   EXPECT_EQ(shown, ".25\n");
-  ps.bylevel = 1;
+  cmd_bylevel = 1;
   const int rc = runline("display 1", shown);
-  ps.bylevel = 0;
+  cmd_bylevel = 0;
   EXPECT_EQ(rc, 190);
   EXPECT_EQ(shown, "request may not be combined with by\n");
 }

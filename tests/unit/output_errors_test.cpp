@@ -24,7 +24,7 @@ class Errors : public ::testing::Test {
     out_set_capture(nullptr);
     out = OutputState{};
     errst = ErrorState{};
-    ps.bylevel = 0;
+    cmd_bylevel = 0;
     out_reinit();
   }
   std::string shown() {
@@ -84,7 +84,7 @@ TEST_F(Errors, NotesReturnZero) {
   EXPECT_EQ(shown(), "");
   EXPECT_EQ(error(2000), 0);
   EXPECT_EQ(shown(), "no observations\n");
-  ps.bylevel = 1;  // under by the same message is a note
+  cmd_bylevel = 1;  // under by the same message is a note
   EXPECT_EQ(error(2000), 0);
   EXPECT_EQ(shown(), "");
   out.s_outlev = 0;

@@ -64,7 +64,6 @@ const char* findcolon(const char* p) {
 // Parses a variable list from text into out; 0 or a code (printed).
 int varsof(const std::string& text, std::vector<int>& out) {
   settok(text.c_str());
-  cmdinit();
   if (int rc = ssvlist(VL_EXISTING)) return rc;
   for (const TsRecipe& r : vl.varlist_rcp)
     if (!r.plain()) return error(RC_MSG_TSOPS);
@@ -199,13 +198,13 @@ struct Saved {
 };
 
 Saved savestate() {
-  return Saved{ps.bylevel, ex.grp1, ex.grp2, ex.byn1, ex.byn2, ex.byindex, ex.byvar, ex.bylast,
+  return Saved{cmd_bylevel, ex.grp1, ex.grp2, ex.byn1, ex.byn2, ex.byindex, ex.byvar, ex.bylast,
                bys.sysbylist, std::move(bys.dropflags), bys.collecting, std::move(bys.gstart),
                bys.program, bys.whole, bys.handled};
 }
 
 void restorestate(Saved& s) {
-  ps.bylevel = s.bylevel;
+  cmd_bylevel = s.bylevel;
   ex.grp1 = s.grp1, ex.grp2 = s.grp2, ex.byn1 = s.byn1, ex.byn2 = s.byn2, ex.byindex = s.byindex;
   ex.byvar = s.byvar;
   ex.bylast = s.bylast;
@@ -297,13 +296,12 @@ int cmd_by(int mode) {
   if (stext.find_first_not_of(' ') != std::string::npos)
     if (int rc = varsof(stext, svars)) return rc;
   if (static_cast<int>(gvars.size() + svars.size()) > maxvrl()) return error(RC_TOOMANYBY);
-  cmdinit();
+  ParseResult pr;
   settok(opts.c_str());
-  ps.opable = 0;
-  if (int rc = proption()) return rc;
-  bool sort = findopt("sort", 4, 0) == 1 || mode == 1;
-  bool rc0 = findopt("rc0", 3, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = proption(pr)) return rc;
+  bool sort = findopt(pr, "sort", 4, 0) == 1 || mode == 1;
+  bool rc0 = findopt(pr, "rc0", 3, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (cmdtext.find_first_not_of(' ') == std::string::npos) return errmsgf(RC_SYNTAX, "command required after by\n");
   if (bys.depth >= BY_MAXDEPTH) return errmsgf(RC_TOOMANYMACROS, "too many nested by's\n");
   Target t;
@@ -331,7 +329,7 @@ int cmd_by(int mode) {
   if (t.onecall) {
     ex.byvar = 1, ex.bylast = true, ex.byindex = 1;
     ex.byn1 = 1, ex.byn2 = ds.nobs;
-    ps.bylevel = 0;
+    cmd_bylevel = 0;
     rc = dispatchonce(cmdtext);
   } else {
     if (t.name == "drop" || t.name == "keep") {
@@ -343,7 +341,7 @@ int cmd_by(int mode) {
       std::vector<char> keepflag(bys.dropflags.size());
       for (size_t i = 0; i < keepflag.size(); ++i) keepflag[i] = bys.dropflags[i] ? 0 : 1;
       long n = dropobs_flags(keepflag);
-      ps.bylevel = 0;
+      cmd_bylevel = 0;
       spout21f("(%ld observation%s deleted)\n", n, n == 1 ? "" : "s");
     }
   }
@@ -351,7 +349,7 @@ int cmd_by(int mode) {
   bys.stop = false;
   --bys.depth;
   restorestate(saved);
-  if (!ps.bylevel) {
+  if (!cmd_bylevel) {
     ds.nobs1 = 1;
     ds.nobs2 = ds.nobs;
   }
@@ -361,7 +359,7 @@ int cmd_by(int mode) {
 }  // namespace
 
 bool by_wholerun() {
-  if (!ps.bylevel || !bys.whole) return false;
+  if (!cmd_bylevel || !bys.whole) return false;
   bys.handled = true;
   return true;
 }
@@ -377,7 +375,7 @@ void by_setgroup(size_t g) {
   ex.bylast = g + 2 >= bys.gstart.size();
   // Built-ins see the group as their whole range; a program sees the whole
   // dataset and asks for the group with _byn1() and _byn2().
-  ps.bylevel = bys.program ? 0 : 1;
+  cmd_bylevel = bys.program ? 0 : 1;
   ex.grp1 = bys.program ? 0 : lo;
   ex.grp2 = bys.program ? 0 : hi;
   ds.nobs1 = lo;
@@ -394,7 +392,7 @@ void by_allow(const char* name, bool headers) {
 }
 
 bool by_markobs(long obs, bool goes) {
-  if (!bys.collecting || !ps.bylevel || obs < 1 || obs > static_cast<long>(bys.dropflags.size())) return false;
+  if (!bys.collecting || !cmd_bylevel || obs < 1 || obs > static_cast<long>(bys.dropflags.size())) return false;
   bys.dropflags[static_cast<size_t>(obs - 1)] = goes ? 1 : 0;
   return true;
 }

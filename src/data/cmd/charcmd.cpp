@@ -49,6 +49,7 @@ void listowner(const std::string& owner, const char* only) {
 // char rename oldvar newvar [, replace]: moves every characteristic of one
 // variable to another.
 int charrename(const char* p) {
+  ParseResult pr;
   std::string line(p);
   settok("");
   std::string opts;
@@ -61,12 +62,10 @@ int charrename(const char* p) {
   std::string a = gettok(prsestd), b = gettok(prsestd);
   if (a.empty() || b.empty()) return error(RC_SYNTAX);
   if (*gettok(prsestd)) return error(RC_SYNTAX);
-  cmdinit();
   settok(opts.c_str());
-  ps.opable = 0;
-  if (int rc = proption()) return rc;
-  bool replace = findopt("replace", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = proption(pr)) return rc;
+  bool replace = findopt(pr, "replace", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (int rc = resolveowner(a)) return rc;
   if (int rc = resolveowner(b)) return rc;
   if (a == b) return 0;

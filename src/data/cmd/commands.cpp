@@ -238,18 +238,14 @@ int cmd_dropkeep(int keep) {
     return 0;
   }
   resettok(&save);
-  ps.vable = 0;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.byable = 0;
-  ps.v_or_o_req = 1;
-  if (int rc = parse()) return rc;
-  if (ps.hasvarlist) {
-    if (ps.hasif || ps.hasin) return error(RC_SYNTAX);
-    if (ps.bylevel) return errmsgf(RC_NOBY, "%s varlist may not be combined with by\n", keep ? "keep" : "drop");
+  ParseResult pr;
+  if (int rc = parse({.by = PERM_OPTIONAL, .anysubset = true}, pr)) return rc;
+  if (pr.hasvarlist) {
+    if (pr.hasif || pr.hasin) return error(RC_SYNTAX);
+    if (cmd_bylevel) return errmsgf(RC_NOBY, "%s varlist may not be combined with by\n", keep ? "keep" : "drop");
     return droporkeepvars(vl.varlist_vr, keep != 0);
   }
-  if (ps.bylevel && bys.collecting) {
+  if (cmd_bylevel && bys.collecting) {
     // The by driver removes the observations once, after the last group.
     for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
       if ((i & 0x3fff) == 0 && stopflag) return 1;
@@ -259,7 +255,7 @@ int cmd_dropkeep(int keep) {
     return 0;
   }
   long before = ds.nobs, n;
-  if (!ps.hasif) {
+  if (!pr.hasif) {
     n = keep ? keepobsrange(ds.nobs1, ds.nobs2)
              : [&] {
                  std::vector<char> k(static_cast<size_t>(ds.nobs), 1);
@@ -293,8 +289,8 @@ int cmd_rename(int) {
 
 // order varlist
 int cmd_order(int) {
-  ps.vable = 1;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED}, pr)) return rc;
   std::vector<int> perm(1, 0);
   std::vector<char> used(static_cast<size_t>(ds.nvar) + 1, 0);
   for (int v : vl.varlist_vr)
@@ -306,9 +302,8 @@ int cmd_order(int) {
 
 // count [if] [in]
 int cmd_count(int) {
-  ps.vable = 3;
-  ps.byable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .by = PERM_OPTIONAL}, pr)) return rc;
   // A block of observations at a time: the `if` runs as column loops.
   static unsigned char sel[EXPR_BLOCK];
   long n = 0;
@@ -328,12 +323,12 @@ int cmd_assert(int) {
   ExprProg cond;
   if (!*peektok_chr()) return required("expression");
   if (int rc = compexp(cond, EXP_NUM, 0, 0)) return rc;
-  ps.byable = 0;
-  if (int rc = parse_ifinopts()) return rc;
-  bool rc0 = findopt("rc0", 3, 0) == 1;
-  bool fast = findopt("fast", 4, 0) == 1;
-  bool null = findopt("null", 4, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.by = PERM_OPTIONAL}, pr)) return rc;
+  bool rc0 = findopt(pr, "rc0", 3, 0) == 1;
+  bool fast = findopt(pr, "fast", 4, 0) == 1;
+  bool null = findopt(pr, "null", 4, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   long tested = 0, bad = 0;
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
     if ((i & 0x3fff) == 0 && stopflag) return 1;
@@ -387,13 +382,10 @@ int restore_top(bool keep) {
 }
 
 int cmd_preserve(int) {
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  (void)findopt("changed", 4, 0);
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  (void)findopt(pr, "changed", 4, 0);
+  if (int rc = chkopt(pr)) return rc;
   if (!preserved.empty() && preserved.back().level == plevel) return error(RC_PRESERVED);
   Preserved p;
   p.level = plevel;
@@ -405,14 +397,11 @@ int cmd_preserve(int) {
 }
 
 int cmd_restore(int) {
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool cancel = findopt("not", 3, 0) == 1;
-  bool keep = findopt("preserve", 8, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool cancel = findopt(pr, "not", 3, 0) == 1;
+  bool keep = findopt(pr, "preserve", 8, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (preserved.empty() || preserved.back().level != plevel) return error(RC_NORESTORE);
   if (cancel) {
     preserved.pop_back();

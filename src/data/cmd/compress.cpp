@@ -46,14 +46,10 @@ int strtarget(int v) {
 
 // compress [varlist]
 int cmd_compress(int) {
-  ps.vable = 0;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 3;
-  ps.byable = 3;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.ifexp = PERM_NO, .range = PERM_NO}, pr)) return rc;
   std::vector<int> vars;
-  if (ps.hasvarlist) {
+  if (pr.hasvarlist) {
     vars = vl.varlist_vr;
   } else {
     for (int v = 1; v <= ds.nvar; ++v) vars.push_back(v);

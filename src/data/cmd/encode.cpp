@@ -26,16 +26,12 @@ struct Conv {
 };
 
 // varname [if] [in], generate(newvar) ...: the part both commands share.
-int parseconv(Conv& c) {
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+int parseconv(ParseResult& pr, Conv& c) {
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   if (vl.lnvar() != 1) return error(vl.lnvar() > 1 ? 103 : 102);
   if (!vl.varlist_rcp[0].plain()) return error(RC_MSG_TSOPS);
   c.var = vl.varlist_vr[0];
-  if (!findargn("generate", 3, c.newname, 40, 1)) return errmsgf(RC_SYNTAX, "option generate() required\n");
+  if (!findargn(pr, "generate", 3, c.newname, 40, 1)) return errmsgf(RC_SYNTAX, "option generate() required\n");
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
     if ((i & 0xffff) == 0 && stopflag) return 1;
     if (selobs(i)) c.obs.push_back(i);
@@ -45,12 +41,13 @@ int parseconv(Conv& c) {
 
 // encode varname [if] [in], generate(newvar) [label(name) noextend]
 int cmd_encode(int) {
+  ParseResult pr;
   Conv c;
-  if (int rc = parseconv(c)) return rc;
+  if (int rc = parseconv(pr, c)) return rc;
   std::string lname;
-  bool haslabel = findargn("label", 3, lname, 40, 1);
-  bool extend = findopt("extend", 6, 1) == 1;
-  if (int rc = chkopt()) return rc;
+  bool haslabel = findargn(pr, "label", 3, lname, 40, 1);
+  bool extend = findopt(pr, "extend", 6, 1) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (!isstrtype(vartype(c.var))) return error(RC_NUMERICVAR);
   if (!haslabel) lname = c.newname;
   if (int rc = chkname(lname.c_str())) return rc;
@@ -88,10 +85,11 @@ int cmd_encode(int) {
 
 // decode varname [if] [in], generate(newvar) [maxlength(#)]
 int cmd_decode(int) {
+  ParseResult pr;
   Conv c;
-  if (int rc = parseconv(c)) return rc;
-  long maxlen = findopta("maxlength", 3, EXPR_STRMAX);
-  if (int rc = chkopt()) return rc;
+  if (int rc = parseconv(pr, c)) return rc;
+  long maxlen = findopta(pr, "maxlength", 3, EXPR_STRMAX);
+  if (int rc = chkopt(pr)) return rc;
   if (isstrtype(vartype(c.var))) return error(RC_STRINGVAR);
   if (maxlen < 1 || maxlen > EXPR_STRMAX) return errmsgf(RC_SYNTAX, "maxlength() must be between 1 and %d\n", EXPR_STRMAX);
   const std::string& lname = ds.lbllist[static_cast<size_t>(c.var)];

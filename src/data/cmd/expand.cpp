@@ -24,10 +24,7 @@ void notecreated(long n) {
 
 // expand [=]exp [if] [in]
 int cmd_expand(int) {
-  ps.vable = 3;
-  ps.wable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
+  ParseResult pr;
   // the expression may come without its `=`
   const char* p = wheretok();
   while (*p == ' ') ++p;
@@ -37,9 +34,9 @@ int cmd_expand(int) {
     line = std::string("=") + p;
     settok(line.c_str());
   }
-  if (int rc = parse()) return rc;
+  if (int rc = parse({.varlist = PERM_NO, .exp = PERM_REQUIRED}, pr)) return rc;
   ExprProg prog;
-  if (int rc = compexp_u(ps.exptext.c_str(), prog, EXP_NUM)) return rc;
+  if (int rc = compexp_u(pr.exptext.c_str(), prog, EXP_NUM)) return rc;
   const long n0 = ds.nobs;
   std::vector<long> copies(static_cast<size_t>(n0 + 1), 0);
   double extra = 0;

@@ -39,9 +39,9 @@ struct GenCounts {
 GenCounts gc;
 
 // True when this call starts a fresh count (no `by`, or its first group).
-bool firstcall() { return !ps.bylevel || ex.byvar <= 1; }
+bool firstcall() { return !cmd_bylevel || ex.byvar <= 1; }
 // True when the counts are to be reported now.
-bool lastcall() { return !ps.bylevel || ex.bylast; }
+bool lastcall() { return !cmd_bylevel || ex.bylast; }
 
 int note(const std::string& s) {
   int prev = setoutlev(OUT_NOTE);
@@ -295,11 +295,7 @@ int typeword(const std::string& w, bool* bare) {
 
 // generate [type] newvar[:lblname] = exp [if] [in]
 int cmd_generate(int) {
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 3;
-  ps.byable = 0;
+  ParseResult pr;
   std::string w = gettok(prsestd);
   bool bare = false;
   int type = typeword(w, &bare);
@@ -321,8 +317,8 @@ int cmd_generate(int) {
   if (w != "=") return required("=exp");
   ExprProg prog;
   if (int rc = compexp(prog, EXP_NUMSTR, 0, 0)) return rc;
-  if (int rc = parse_ifinopts()) return rc;
-  if (int rc = chkopt()) return rc;
+  if (int rc = parse_ifinopts({.varlist = PERM_NO, .by = PERM_OPTIONAL}, pr)) return rc;
+  if (int rc = chkopt(pr)) return rc;
   const bool isstr = prog.type == EXP_STR;
   bool widen = bare;
   if (!type) {
@@ -340,7 +336,7 @@ int cmd_generate(int) {
   auto rungroup = [&]() -> int {
     if (firstcall()) gc = GenCounts{};
     // Under `by` the first group creates the variable, later groups fill theirs.
-    bool later = ps.bylevel && ex.byvar > 1;
+    bool later = cmd_bylevel && ex.byvar > 1;
     int v = later ? findvarexact(names[0].c_str()) : 0;
     FirstStr first;
     if (!v && isstr && widen) {
@@ -350,7 +346,7 @@ int cmd_generate(int) {
     }
     // Under by every group writes its own observations: the first one makes
     // the variable blank rather than evaluating over all of them.
-    bool all = !later && !ps.bylevel;
+    bool all = !later && !cmd_bylevel;
     // A numeric variable filled in one pass over every observation skips the
     // preliminary fill with missing values; if the pass fails (Break), the
     // half-made variable is dropped, so no cell is ever left unwritten.
@@ -361,7 +357,7 @@ int cmd_generate(int) {
       v = ds.nvar;
       if (!lbl.empty()) ds.lbllist[static_cast<size_t>(v)] = lbl;
     }
-    bool countout = !ps.bylevel;
+    bool countout = !cmd_bylevel;
     int rc = isstr ? gen_string(v, prog, all, countout, widen, first) : gen_numeric(v, prog, all, countout);
     s_updata(v);
     if (rc && onepass) {
@@ -429,8 +425,53 @@ void repl_one(int v, long o, double d, bool promote) {
   }
 }
 
+// Replaces the selected values of double variable v in lo..hi, counting
+// the changes; `helper` marks the second thread. 0 or 1 (Break).
+int repl_doubles(int v, const ExprProg& prog, long lo, long hi, long* changes, long* tomissing, bool helper) {
+  alignas(64) thread_local double vals[EXPR_BLOCK];
+  thread_local unsigned char sel[EXPR_BLOCK];
+  for (long obs = lo; obs <= hi; obs += EXPR_BLOCK) {
+    long n = std::min(EXPR_BLOCK, hi - obs + 1);
+    if (helper ? stopflag != 0 : ds_pollbreak()) return 1;
+    selectblock(obs, n, sel);
+    evalnum_block(prog, obs, n, vals, sel);
+    unsigned char* const cells = colview(v).at(obs);
+    long ch = 0, tm = 0;
+    for (long i = 0; i < n; ++i) {
+      if (!sel[i]) continue;
+      double d = vals[i], old;
+      std::memcpy(&old, cells + i * 8, 8);
+      if (sameval(d, old)) continue;
+      std::memcpy(cells + i * 8, &d, 8);
+      ++ch;
+      tm += d >= misval;
+    }
+    *changes += ch;
+    *tomissing += tm;
+  }
+  return 0;
+}
+
 int repl_numeric(int v, const ExprProg& prog, bool promote) {
   expr_startrun(prog);
+  if (orderfree(prog) && vartype(v) == ST_DOUBLE && ds.nobs2 - ds.nobs1 + 1 >= PARGEN && threadsafe(prog) &&
+      (ex.ifpgm.empty() || threadsafe(ex.ifpgm))) {
+    // A double variable is never retyped: the two halves (meeting on a
+    // block boundary) are independent, and their counts add up.
+    const long lo = ds.nobs1, hi = ds.nobs2;
+    const long mid = lo + (hi - lo + 1) / 2 / EXPR_BLOCK * EXPR_BLOCK;
+    long ch1 = 0, tm1 = 0, ch2 = 0, tm2 = 0;
+    int rc2 = 0;
+    try {
+      std::thread t([&] { rc2 = repl_doubles(v, prog, mid, hi, &ch2, &tm2, true); });
+      const int rc1 = repl_doubles(v, prog, lo, mid - 1, &ch1, &tm1, false);
+      t.join();
+      gc.changes += ch1 + ch2;
+      gc.tomissing += tm1 + tm2;
+      return rc1 ? rc1 : rc2;
+    } catch (const std::system_error&) {  // no second thread: the loop below
+    }
+  }
   if (orderfree(prog)) {
     alignas(64) static double vals[EXPR_BLOCK];
     static unsigned char sel[EXPR_BLOCK];
@@ -501,19 +542,13 @@ int repl_string(int v, const ExprProg& prog, bool promote) {
 
 // replace var = exp [if] [in] [, nopromote]
 int cmd_replace(int) {
-  ps.vable = 1;
-  ps.vlmode = VL_EXISTING;
-  ps.wable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  ps.byable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .vlmode = VL_EXISTING, .exp = PERM_REQUIRED, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   if (vl.lnvar() > 1) return error(RC_TOOMANYVARS);
   if (!vl.varlist_rcp.empty() && !vl.varlist_rcp[0].plain()) return error(RC_SYNTAX);
   bool promote = interp.version >= 320;
-  if (findopt("promote", 7, 1) == 0) promote = false;
-  if (int rc = chkopt()) return rc;
+  if (findopt(pr, "promote", 7, 1) == 0) promote = false;
+  if (int rc = chkopt(pr)) return rc;
   ExprProg prog = ex.wepgm;
   const int v = vl.varlist_vr[0];
   const bool isstr = isstrtype(vartype(v));

@@ -63,11 +63,8 @@ bool readnum(const std::string& s, double* x) {
 }
 
 int cmd_input(int) {
-  ps.vable = 1;
-  ps.vlmode = VL_OPTIONAL_NEW;
-  ps.ifable = 3;
-  ps.oable = 3;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .vlmode = VL_OPTIONAL_NEW, .ifexp = PERM_NO, .range = PERM_NO}, pr)) return rc;
   bool anyold = false;
   for (char c : vl.newexists) anyold = anyold || c;
   if (int rc = vl_createnew()) return rc;

@@ -98,11 +98,9 @@ std::string splitopts(const char* p, const char** opts) {
 }
 
 // Parses the options after the comma (may be null) with the shared parser.
-int readopts(const char* opts) {
+int readopts(ParseResult& pr, const char* opts) {
   settok(opts ? opts : "");
-  ps.opable = 0;
-  ps.noptn = 0;
-  if (opts) return proption();
+  if (opts) return proption(pr);
   return 0;
 }
 
@@ -128,6 +126,7 @@ int labelvalue(const std::string& w, int32_t* v) {
 
 // label define lblname # "text" [# "text" ...] [, add modify replace nofix]
 int lab_define(const char* p) {
+  ParseResult pr;
   const char* opts;
   std::string body = splitopts(p, &opts);
   const char* b = body.c_str();
@@ -145,12 +144,12 @@ int lab_define(const char* p) {
     if (!textarg(b, t)) return unmatchedquote();
     pairs.emplace_back(v, t);
   }
-  if (int rc = readopts(opts)) return rc;
-  bool add = findopt("add", 3, 0) == 1;
-  bool modify = findopt("modify", 6, 0) == 1;
-  bool replace = findopt("replace", 7, 0) == 1;
-  bool fix = findopt("fix", 3, 1) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = readopts(pr, opts)) return rc;
+  bool add = findopt(pr, "add", 3, 0) == 1;
+  bool modify = findopt(pr, "modify", 6, 0) == 1;
+  bool replace = findopt(pr, "replace", 7, 0) == 1;
+  bool fix = findopt(pr, "fix", 3, 1) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (replace && (add || modify)) return errmsgf(RC_SYNTAX, "option replace may not be combined with add or modify\n");
   const ValueLabel* old = vlfind(name);
   if (old && !add && !modify && !replace) return errmsgf(RC_DEFINED, "label %s already defined\n", name.c_str());
@@ -175,6 +174,7 @@ int lab_define(const char* p) {
 
 // label values varlist [lblname | .] [, nofix]
 int lab_values(const char* p) {
+  ParseResult pr;
   const char* opts;
   std::string body = splitopts(p, &opts);
   std::vector<std::string> words;
@@ -192,9 +192,9 @@ int lab_values(const char* p) {
   settok(vars.c_str());
   if (int rc = ssvlist(VL_EXISTING)) return rc;
   std::vector<int> list = vl.varlist_vr;
-  if (int rc = readopts(opts)) return rc;
-  bool fix = findopt("fix", 3, 1) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = readopts(pr, opts)) return rc;
+  bool fix = findopt(pr, "fix", 3, 1) == 1;
+  if (int rc = chkopt(pr)) return rc;
   for (int v : list)
     if (isstrtype(vartype(v))) return error(RC_LABELSTR);
   for (int v : list) {
@@ -298,6 +298,7 @@ int writefile(const std::string& path, const std::string& text) {
 
 // label save [lblname ...] using filename [, replace]
 int lab_save(const char* p) {
+  ParseResult pr;
   const char* opts;
   std::string body = splitopts(p, &opts);
   size_t u = body.find("using");
@@ -310,9 +311,9 @@ int lab_save(const char* p) {
   if (int rc = gettokfn(fn)) return error(rc);
   if (fn.empty() || *skipbl(wheretok())) return error(RC_SYNTAX);
   if (fn.find('.', fn.rfind('/') == std::string::npos ? 0 : fn.rfind('/')) == std::string::npos) fn += ".do";
-  if (int rc = readopts(opts)) return rc;
-  bool replace = findopt("replace", 7, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = readopts(pr, opts)) return rc;
+  bool replace = findopt(pr, "replace", 7, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   std::vector<std::string> names;
   if (int rc = labnames(list.c_str(), names)) return rc;
   if (!replace && ::access(fn.c_str(), F_OK) == 0) return fierr(RC_FILEEXISTS, fn.c_str());

@@ -123,6 +123,7 @@ int showlangs() {
 
 // label language [name] [, new copy rename delete]
 int lablanguage(const char* args) {
+  ParseResult pr;
   std::string a = args;
   std::string opts;
   size_t comma = a.find(',');
@@ -133,15 +134,13 @@ int lablanguage(const char* args) {
   settok(a.c_str());
   std::string name = gettok(prsestd);
   if (*gettok(prsestd)) return error(RC_SYNTAX);
-  cmdinit();
   settok(opts.c_str());
-  ps.opable = 0;
-  if (int rc = proption()) return rc;
-  bool isnew = findopt("new", 3, 0) == 1;
-  bool copy = findopt("copy", 4, 0) == 1;
-  bool rename = findopt("rename", 6, 0) == 1;
-  bool del = findopt("delete", 6, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = proption(pr)) return rc;
+  bool isnew = findopt(pr, "new", 3, 0) == 1;
+  bool copy = findopt(pr, "copy", 4, 0) == 1;
+  bool rename = findopt(pr, "rename", 6, 0) == 1;
+  bool del = findopt(pr, "delete", 6, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (isnew + rename + del > 1)
     return errmsgf(RC_SYNTAX, "options -delete-, -new-, and -rename- may be not be combined\n");
   if (copy && !isnew) return errmsgf(RC_SYNTAX, "option -copy- may only be specified with option -new-\n");

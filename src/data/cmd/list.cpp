@@ -90,21 +90,16 @@ std::string celltext(const Col& c, long obs) {
 }
 
 int cmd_list(int) {
-  ps.vable = 0;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  ps.byable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  bool noobs = findopt("obs", 3, 1) == 0;
-  bool clean = findopt("clean", 5, 0) == 1;
-  bool noheader = findopt("header", 6, 1) == 0;
-  bool labels = findopt("label", 3, 1) == 1;
-  long sep = findopta("separator", 3, 5);
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  bool noobs = findopt(pr, "obs", 3, 1) == 0;
+  bool clean = findopt(pr, "clean", 5, 0) == 1;
+  bool noheader = findopt(pr, "header", 6, 1) == 0;
+  bool labels = findopt(pr, "label", 3, 1) == 1;
+  long sep = findopta(pr, "separator", 3, 5);
+  if (int rc = chkopt(pr)) return rc;
   if (sep < 0) sep = 0;
-  if (!ps.hasvarlist) {
+  if (!pr.hasvarlist) {
     if (ssvlist_all()) return 0;
   }
   std::vector<long> obs;
@@ -234,14 +229,11 @@ int cmd_list(int) {
 }
 
 int cmd_describe(int) {
-  ps.vable = 0;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
-  bool shortform = findopt("short", 1, 0) == 1;
-  if (int rc = chkopt()) return rc;
-  if (!ps.hasvarlist) (void)ssvlist_all();
+  ParseResult pr;
+  if (int rc = parse({.ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool shortform = findopt(pr, "short", 1, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
+  if (!pr.hasvarlist) (void)ssvlist_all();
   int linesize = out.linesize > 0 ? out.linesize : 80;
   std::string rule(static_cast<size_t>(linesize - 1), '-');
   long size = ds.nobs * ds.lrecl;

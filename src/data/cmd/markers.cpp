@@ -38,25 +38,19 @@ void dropvar(int v) {
 
 // mark newvar [weight] [if] [in] [, zeroweight by(varlist)]
 int cmd_mark(int) {
-  ps.vable = 1;
-  ps.vlmode = VL_NEW;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  ps.wgtable = 0;
-  ps.byable = 3;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .vlmode = VL_NEW, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL}, pr)) return rc;
   if (vl.newnames.size() != 1) return error(vl.newnames.empty() ? 102 : 103);
-  bool zeroweight = findopt("zeroweight", 10, 0) == 1;
+  bool zeroweight = findopt(pr, "zeroweight", 10, 0) == 1;
   std::string by;
-  (void)findargasis("by", 2, by, 100000);
-  if (int rc = chkopt()) return rc;
+  (void)findargasis(pr, "by", 2, by, 100000);
+  if (int rc = chkopt(pr)) return rc;
   ExprProg wprog;
-  const bool hasw = ps.hasweight;
-  const bool negok = ps.wgttype == "iweight";
-  const bool freq = ps.wgttype == "fweight";
+  const bool hasw = pr.hasweight;
+  const bool negok = pr.wgttype == "iweight";
+  const bool freq = pr.wgttype == "fweight";
   if (hasw)
-    if (int rc = compexp_u(ps.wgtexp.c_str(), wprog, EXP_NUM)) return rc;
+    if (int rc = compexp_u(pr.wgtexp.c_str(), wprog, EXP_NUM)) return rc;
   if (int rc = addvar(vl.newnames[0].c_str(), ST_BYTE)) return rc;
   const int v = ds.nvar;
   for (long o = 1; o <= ds.nobs; ++o) {
@@ -76,15 +70,10 @@ int cmd_mark(int) {
 
 // markout marker [varlist] [, strok]
 int cmd_markout(int) {
-  ps.vable = 1;
-  ps.vlmode = VL_EXISTING;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  ps.byable = 3;
-  if (int rc = parse()) return rc;
-  bool strok = findopt("strok", 5, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .vlmode = VL_EXISTING, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool strok = findopt(pr, "strok", 5, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   const int mk = vl.varlist_vr[0];
   if (vartype(mk) != ST_BYTE) return saymsg(varname(mk) + " not byte\n", 198);
   const int nl = vl.lnvar();
@@ -110,20 +99,16 @@ int cmd_markout(int) {
 
 // marksample lclname [, novarlist strok zeroweight by(varlist)]
 int cmd_marksample(int) {
-  ps.vable = 3;
-  ps.ifable = 3;
-  ps.oable = 3;
-  ps.opable = 0;
-  ps.byable = 3;
+  ParseResult pr;
   std::string name = gettok(prsestd);
   if (name.empty() || name == ",") return required("local macro name");
-  if (int rc = parse()) return rc;
-  bool novarlist = findopt("novarlist", 5, 0) == 1;
-  bool strok = findopt("strok", 5, 0) == 1;
-  bool zeroweight = findopt("zeroweight", 10, 0) == 1;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  bool novarlist = findopt(pr, "novarlist", 5, 0) == 1;
+  bool strok = findopt(pr, "strok", 5, 0) == 1;
+  bool zeroweight = findopt(pr, "zeroweight", 10, 0) == 1;
   std::string by;
-  bool hasby = findargasis("by", 2, by, 100000);
-  if (int rc = chkopt()) return rc;
+  bool hasby = findargasis(pr, "by", 2, by, 100000);
+  if (int rc = chkopt(pr)) return rc;
   auto local = [](const char* n) {
     const std::string* p = macget_local(n);
     return p ? *p : std::string();
@@ -156,15 +141,11 @@ int cmd_marksample(int) {
 // markin [if] [in] [, name(lclname)]: the tightest `in` range of the
 // observations selected, into a local macro (default `in`).
 int cmd_markin(int) {
-  ps.vable = 3;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  ps.byable = 3;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string name = "in";
-  (void)findargasis("name", 1, name, 100000);
-  if (int rc = chkopt()) return rc;
+  (void)findargasis(pr, "name", 1, name, 100000);
+  if (int rc = chkopt(pr)) return rc;
   long first = 0, last = 0;
   for (long o = ds.nobs1; o <= ds.nobs2; ++o)
     if (selobs(o)) {

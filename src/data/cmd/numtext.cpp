@@ -34,17 +34,13 @@ struct ConvArgs {
 // varlist [if] [in], {replace | generate(newvarlist)} ...: the shared part.
 // 0 or a printed code; checkconv checks replace and generate() once the
 // command has read its other options.
-int parseconv(ConvArgs& a) {
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+int parseconv(ParseResult& pr, ConvArgs& a) {
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   a.vars = vl.varlist_vr;
   for (size_t k = 0; k < a.vars.size(); ++k)
     if (!vl.varlist_rcp[k].plain()) return error(RC_MSG_TSOPS);
-  a.replace = findopt("replace", 7, 0) == 1;
-  a.hasgen = findargn("generate", 3, a.gen, 4096, 1000);
+  a.replace = findopt(pr, "replace", 7, 0) == 1;
+  a.hasgen = findargn(pr, "generate", 3, a.gen, 4096, 1000);
   for (long i = ds.nobs1; i <= ds.nobs2; ++i) {
     if ((i & 0xffff) == 0 && ds_pollbreak()) return 1;
     if (selobs(i)) a.obs.push_back(i);
@@ -54,10 +50,10 @@ int parseconv(ConvArgs& a) {
 
 // Checks replace / generate() once every option has been read: one of
 // them, no if/in with replace, one new name per variable. 0 or 198 printed.
-int checkconv(ConvArgs& a) {
+int checkconv(ParseResult& pr, ConvArgs& a) {
   if (a.replace && a.hasgen) return errmsgf(RC_SYNTAX, "options replace and generate() may not be combined\n");
   if (!a.replace && !a.hasgen) return errmsgf(RC_SYNTAX, "option replace or generate() required\n");
-  if (a.replace && (ps.hasif || ps.hasin)) return errmsgf(RC_SYNTAX, "replace may not be combined with if or in\n");
+  if (a.replace && (pr.hasif || pr.hasin)) return errmsgf(RC_SYNTAX, "replace may not be combined with if or in\n");
   if (a.hasgen) {
     const std::string& gen = a.gen;
     size_t i = 0;
@@ -121,13 +117,14 @@ std::string stripped(const std::string& s, const std::string& strip) {
 
 // tonumeric varlist [if] [in], {replace | generate(newvarlist)} [strip("chars") tomissing]
 int cmd_tonumeric(int) {
+  ParseResult pr;
   ConvArgs a;
-  if (int rc = parseconv(a)) return rc;
+  if (int rc = parseconv(pr, a)) return rc;
   std::string strip;
-  const bool hasstrip = findargasis("strip", 5, strip, 256);
-  const bool tomissing = findopt("tomissing", 5, 0) == 1;
-  if (int rc = chkopt()) return rc;
-  if (int rc = checkconv(a)) return rc;
+  const bool hasstrip = findargasis(pr, "strip", 5, strip, 256);
+  const bool tomissing = findopt(pr, "tomissing", 5, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
+  if (int rc = checkconv(pr, a)) return rc;
   if (hasstrip) {
     if (strip.size() >= 2 && strip.front() == '"' && strip.back() == '"') strip = strip.substr(1, strip.size() - 2);
     if (strip.empty()) return errmsgf(RC_SYNTAX, "strip() needs at least one character\n");
@@ -188,12 +185,13 @@ std::string numtext(double x, int type, const std::string& fmt) {
 
 // totext varlist [if] [in], {replace | generate(newvarlist)} [format(%fmt)]
 int cmd_totext(int) {
+  ParseResult pr;
   ConvArgs a;
-  if (int rc = parseconv(a)) return rc;
+  if (int rc = parseconv(pr, a)) return rc;
   std::string fmt;
-  const bool hasfmt = findargn("format", 3, fmt, 64, 1);
-  if (int rc = chkopt()) return rc;
-  if (int rc = checkconv(a)) return rc;
+  const bool hasfmt = findargn(pr, "format", 3, fmt, 64, 1);
+  if (int rc = chkopt(pr)) return rc;
+  if (int rc = checkconv(pr, a)) return rc;
   if (hasfmt && (fmt.empty() || fmt[0] != '%' || chkfmt(fmt.c_str(), FMTK_NUM)))
     return errmsgf(RC_SYNTAX, "format(%s) is not a numeric display format\n", fmt.c_str());
   for (int v : a.vars)

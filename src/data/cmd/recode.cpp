@@ -173,15 +173,12 @@ int cmd_recode(int) {
   for (size_t k = 0; k < texts.size(); ++k)
     if (int rc = parserule(texts[k], rules[k], k + 1 == texts.size())) return rc;
   settok(rest.c_str());
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string gen, lname;
-  const bool hasgen = findargn("generate", 3, gen, 4096, 1000);
-  const bool haslname = findargn("label", 3, lname, 40, 1);
-  if (int rc = chkopt()) return rc;
+  const bool hasgen = findargn(pr, "generate", 3, gen, 4096, 1000);
+  const bool haslname = findargn(pr, "label", 3, lname, 40, 1);
+  if (int rc = chkopt(pr)) return rc;
   const std::vector<int> vars = vl.varlist_vr;
   for (size_t k = 0; k < vars.size(); ++k) {
     if (!vl.varlist_rcp[k].plain()) return error(RC_MSG_TSOPS);

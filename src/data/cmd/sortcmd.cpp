@@ -17,18 +17,16 @@ namespace {
 
 // sort varlist [in] [, stable index(varname)]
 int cmd_sort(int) {
-  ps.vable = 1;
-  ps.ifable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .ifexp = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   for (const TsRecipe& r : vl.varlist_rcp)
     if (!r.plain()) return error(RC_MSG_TSOPS);
-  bool stable = findopt("stable", 6, 0) == 1;
+  bool stable = findopt(pr, "stable", 6, 0) == 1;
   std::string idxname;
-  bool hasidx = findargasis("index", 5, idxname, 100);
-  if (int rc = chkopt()) return rc;
+  bool hasidx = findargasis(pr, "index", 5, idxname, 100);
+  if (int rc = chkopt(pr)) return rc;
   if (hasidx) {
-    if (ps.hasin || stable) return errmsgf(RC_SYNTAX, "option index() may not be combined with in or stable\n");
+    if (pr.hasin || stable) return errmsgf(RC_SYNTAX, "option index() may not be combined with in or stable\n");
     int v = zelta_findvar(idxname.c_str(), 1, false);
     if (v < 0) return -v;
     return sysidxsort(v, vl.varlist_vr);

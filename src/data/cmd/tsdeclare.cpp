@@ -118,19 +118,17 @@ int charvar(const char* name, int* v) {
 
 // tsdeclare [panelvar] timevar [, delta(#) format(%fmt)] | tsdeclare [, clear]
 int cmd_tsdeclare(int) {
-  ps.vable = 0;
-  ps.ifable = 3;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.ifexp = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   for (const TsRecipe& r : vl.varlist_rcp)
     if (!r.plain()) return error(RC_MSG_TSOPS);
   const std::vector<int> vars = vl.varlist_vr;
-  const bool clear = findopt("clear", 5, 0) == 1;
+  const bool clear = findopt(pr, "clear", 5, 0) == 1;
   double dv[1] = {1};
-  const bool hasdelta = findoptv("delta", 5, dv, 1, 0) > 0;
+  const bool hasdelta = findoptv(pr, "delta", 5, dv, 1, 0) > 0;
   std::string fmt;
-  const bool hasfmt = findargasis("format", 3, fmt, 64);
-  if (int rc = chkopt()) return rc;
+  const bool hasfmt = findargasis(pr, "format", 3, fmt, 64);
+  if (int rc = chkopt(pr)) return rc;
   if (clear) {
     if (!vars.empty() || hasdelta || hasfmt) return errmsgf(RC_SYNTAX, "option clear may not be combined\n");
     charset("_dta", "_TStvar", "");
@@ -174,13 +172,10 @@ int cmd_tsdeclare(int) {
 // r(varlist) names them in order. With list, r(varlist) names the variables
 // the operators act on and nothing is made.
 int cmd_tsrevar(int) {
-  ps.vable = 1;
-  ps.ifable = 3;
-  ps.opable = 0;
-  ps.rcpable = 0;
-  if (int rc = parse()) return rc;
-  const bool listonly = findopt("list", 4, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .tsops = PERM_OPTIONAL, .ifexp = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  const bool listonly = findopt(pr, "list", 4, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   const std::vector<int> vars = vl.varlist_vr;
   const std::vector<TsRecipe> rcps = vl.varlist_rcp;
   std::string out;

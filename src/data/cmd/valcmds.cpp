@@ -41,14 +41,15 @@ int wordvars(const std::string& w, std::vector<int>& vars) {
 
 // dsort [+|-]varname [[+|-]varname ...] [, missinglast]
 int cmd_dsort(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
   std::vector<std::string> words;
   macwords(before.c_str(), words, false);
-  if (int rc = fa_readopts(after)) return rc;
-  const bool mlast = findopt("missinglast", 8, 0) == 1;
-  if (int rc = chkopt()) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
+  const bool mlast = findopt(pr, "missinglast", 8, 0) == 1;
+  if (int rc = chkopt(pr)) return rc;
   if (words.empty()) return errmsgf(RC_REQUIRED, "varlist required\n");
   std::vector<Key> keys;
   for (const std::string& word : words) {
@@ -109,17 +110,14 @@ int cmd_dsort(int) {
 
 // vallist varname [if] [in] [, local(name) missing separator("text")]
 int cmd_vallist(int) {
-  ps.vable = 1;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.opable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string lname, sep = " ";
-  const bool haslocal = findargn("local", 3, lname, 40, 1);
-  const bool withmiss = findopt("missing", 4, 0) == 1;
+  const bool haslocal = findargn(pr, "local", 3, lname, 40, 1);
+  const bool withmiss = findopt(pr, "missing", 4, 0) == 1;
   std::string septext;
-  const bool hassep = findargasis("separator", 3, septext, 256);
-  if (int rc = chkopt()) return rc;
+  const bool hassep = findargasis(pr, "separator", 3, septext, 256);
+  if (int rc = chkopt(pr)) return rc;
   if (vl.lnvar() != 1) return errmsgf(RC_SYNTAX, "vallist takes one variable\n");
   if (!vl.varlist_rcp[0].plain()) return error(RC_MSG_TSOPS);
   if (haslocal && lname.size() > 31) return errmsgf(RC_SYNTAX, "local(%s): name too long\n", lname.c_str());
@@ -191,15 +189,16 @@ bool holds(const std::string& hay, const std::string& needle) {
 // text, ? one character) or, with label(), when its variable label holds
 // the text (any case). Both given: a variable must pass both.
 int cmd_findvar(int) {
+  ParseResult pr;
   std::string line = wheretok(), before, after;
   bool hascomma;
   fa_splitcomma(line, before, after, &hascomma);
   std::vector<std::string> pats;
   macwords(before.c_str(), pats, true);
-  if (int rc = fa_readopts(after)) return rc;
+  if (int rc = fa_readopts(pr, after)) return rc;
   std::string text;
-  const bool haslabel = findargasis("label", 3, text, 4096);
-  if (int rc = chkopt()) return rc;
+  const bool haslabel = findargasis(pr, "label", 3, text, 4096);
+  if (int rc = chkopt(pr)) return rc;
   if (haslabel) {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
     if (text.empty()) return errmsgf(RC_SYNTAX, "label() needs a text\n");

@@ -27,7 +27,6 @@ int redispatch() {
   if (w == ":") w = gettok(prsestd);
   interp.cmd = w;
   int rc = selreq();
-  ps.i_nvar = ds.nvar;
   return rc;
 }
 
@@ -119,7 +118,7 @@ int cmd_shell(int) {
   if (*rest == '!') {  // !! is xshell
     return errmsgf(RC_SYNTAX, "xshell command not available on this platform\n");
   }
-  if (ps.bylevel) return error(RC_NOBY);
+  if (cmd_bylevel) return error(RC_NOBY);
   if (interp.embedded) return error(RC_UNRECOGNIZED);
   if (!*rest) {
     return errmsgf(RC_SYNTAX, "shell command requires an operating system command\n");

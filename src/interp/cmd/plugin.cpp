@@ -203,12 +203,9 @@ int cmd_plugin(int) {
   bool hascomma;
   fa_splitcomma(wheretok(), before, after, &hascomma);
   settok(before.c_str());
-  ps.vable = 0;
-  ps.ifable = 0;
-  ps.oable = 0;
-  ps.byable = 3;
-  if (int rc = parse()) return rc;
-  pls.vars = ps.hasvarlist ? vl.varlist_vr : std::vector<int>{};
+  ParseResult pr;
+  if (int rc = parse({}, pr)) return rc;
+  pls.vars = pr.hasvarlist ? vl.varlist_vr : std::vector<int>{};
   pls.in1 = ds.nobs1;
   pls.in2 = ds.nobs2;
   pls.sel.assign(static_cast<size_t>(std::max(0L, pls.in2 - pls.in1 + 1)), 0);

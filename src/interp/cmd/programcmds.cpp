@@ -58,15 +58,15 @@ int pgmdefine(const std::string& name) {
   p->autoload = prg.autoloading;
   if (peektok_chr()[0] == ',') {
     gettok(prsestd);
-    ps.opable = 0;
-    if (int rc = proption()) return rc;
-    if (findopt("rclass", 1, 0) || findopt("return", 6, 0)) p->rclass = 1;
-    if (findopt("sclass", 1, 0)) p->rclass = 2;
-    if (findopt("eclass", 1, 0)) p->rclass = 3;
-    if (findopt("nclass", 1, 0)) p->rclass = 0;
-    if (findopt("sortpreserve", 4, 0)) p->sortpreserve = true;
+    ParseResult pr;
+    if (int rc = proption(pr)) return rc;
+    if (findopt(pr, "rclass", 1, 0) || findopt(pr, "return", 6, 0)) p->rclass = 1;
+    if (findopt(pr, "sclass", 1, 0)) p->rclass = 2;
+    if (findopt(pr, "eclass", 1, 0)) p->rclass = 3;
+    if (findopt(pr, "nclass", 1, 0)) p->rclass = 0;
+    if (findopt(pr, "sortpreserve", 4, 0)) p->sortpreserve = true;
     std::string arg;
-    if (findargasis("byable", 3, arg, 200)) {
+    if (findargasis(pr, "byable", 3, arg, 200)) {
       std::string a = arg;
       size_t c = a.find(',');
       std::string kind = firstword(a.substr(0, c));
@@ -75,13 +75,13 @@ int pgmdefine(const std::string& name) {
       else if (kind == "recall") p->byable = hdr == "noheader" ? 3 : 2;
       else return sayerr("option byable() invalid\n", RC_SYNTAX);
     }
-    if (findargn("properties", 4, arg, 2000, 200)) p->props = arg;
-    if (findopt("plugin", 6, 0)) {
+    if (findargn(pr, "properties", 4, arg, 2000, 200)) p->props = arg;
+    if (findopt(pr, "plugin", 6, 0)) {
       std::string fn;
-      if (findusg(5, fn, false)) p->plugin = fn;
+      if (findusg(pr, 5, fn, false)) p->plugin = fn;
       else p->plugin = name + ".plugin";
     }
-    if (int rc = chkopt()) return rc;
+    if (int rc = chkopt(pr)) return rc;
   } else if (*peektok_chr()) {
     return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
   }
@@ -252,10 +252,10 @@ int cmd_which(int) {
   std::string name = gettok(prsefls);
   if (name.empty() || name == ",") return required("command name");
   if (name[0] == '"') name.erase(0, 1);
-  ps.opable = 0;
-  if (int rc = lang_options(nullptr)) return rc;
-  const bool all = findopt("all", 3, 0);
-  if (int rc = chkopt()) return rc;
+  ParseResult pr;
+  if (int rc = lang_options(pr, nullptr)) return rc;
+  const bool all = findopt(pr, "all", 3, 0);
+  if (int rc = chkopt(pr)) return rc;
   std::string base = name, ext = "ado";
   size_t dot = name.rfind('.');
   bool suffixed = dot != std::string::npos;
@@ -359,12 +359,12 @@ int cmd_version(int) {
   }
   if (peektok_chr()[0] == ',') {
     gettok(prsestd);
-    ps.opable = 0;
-    if (int rc = proption()) return rc;
+    ParseResult pr;
+    if (int rc = proption(pr)) return rc;
     std::string d;
-    if (findargasis("born", 4, d, 64))
+    if (findargasis(pr, "born", 4, d, 64))
       if (int rc = checkborn(d)) return rc;
-    if (int rc = chkopt()) return rc;
+    if (int rc = chkopt(pr)) return rc;
   }
   const bool colon = peektok_chr()[0] == ':';
   if (interp.procflg && v > 920) return toonew(num, v);
@@ -458,7 +458,7 @@ int set_trace(int mode) {
 
 }  // namespace
 
-int lang_options(std::string* rest) {
+int lang_options(ParseResult& pr, std::string* rest) {
   if (rest) {
     rest->clear();
     const char* p = wheretok();
@@ -474,8 +474,7 @@ int lang_options(std::string* rest) {
   }
   if (peektok_chr()[0] == ',') {
     gettok(prsestd);
-    ps.opable = 0;
-    return proption();
+    return proption(pr);
   }
   if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
   return 0;

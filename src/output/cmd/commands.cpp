@@ -59,7 +59,7 @@ int cmd_error(int) {
     case 2000:
     case 2001:
       error(rc);
-      if (ps.bylevel || errst.bystop) {
+      if (cmd_bylevel || errst.bystop) {
         // The by-group loop (or a program it calls) stops quietly: the
         // command itself succeeds.
         if (errst.bystop) errst.bystop();

@@ -311,7 +311,7 @@ int dispu(DispCtx& c) {
 
 // display [directives]
 int displaycmd(int) {
-  if (ps.bylevel) return error(RC_NOBY);
+  if (cmd_bylevel) return error(RC_NOBY);
   DispCtx c;
   c.markup = interp.version >= 700;
   const int prevlev = setoutlev(OUT_RESULT);
@@ -345,10 +345,10 @@ int formatcmd(int) {
   const int kind = getfmt(fmt, FMTK_ANY);
   if (kind < 0) return error(RC_BADFORMAT);
   settok(vtext.c_str());
-  ps.vable = 0;
-  if (int rc = parse()) return rc;
+  ParseResult pr;
+  if (int rc = parse({}, pr)) return rc;
   std::vector<int> vars = vl.varlist_vr;
-  if (!ps.hasvarlist) {
+  if (!pr.hasvarlist) {
     if (ds.nvar == 0) return error(RC_NOTFOUND);
     for (int v = 1; v <= ds.nvar; ++v) vars.push_back(v);
   }
@@ -385,10 +385,10 @@ int set_dp(int) {
     setoutlev(prev);
     return RC_SYNTAX;
   }
-  ps.opable = 0;
-  if (int rc = parse_ifinopts()) return rc;
-  (void)findopt("permanently", 1, 0);
-  return chkopt();
+  ParseResult pr;
+  if (int rc = parse_ifinopts({.options = PERM_OPTIONAL}, pr)) return rc;
+  (void)findopt(pr, "permanently", 1, 0);
+  return chkopt(pr);
 }
 
 // The expression evaluator's hook for string(x, fmt): 1 for a format that is

@@ -222,14 +222,12 @@ int restname(std::string& name) {
 }
 
 // Reads "filename [, options]" after `using` into fn and the option list.
-int readusing(std::string& fn) {
+int readusing(ParseResult& pr, std::string& fn) {
   if (gettokfn(fn) || fn.empty()) return required("filename");
-  ps.noptn = 0;
-  ps.opable = 0;
   const char* p = peektok_chr();
   if (*p == ',') {
     (void)gettok(prsestd);
-    if (int rc = proption()) return rc;
+    if (int rc = proption(pr)) return rc;
   } else if (*p) {
     return errmsgf(RC_SYNTAX, "invalid '%s'\n", gettok(prsestd));
   }
@@ -237,16 +235,16 @@ int readusing(std::string& fn) {
 }
 
 // log using filename [, append replace text zmcl name(name)]
-int log_using() {
+int log_using(ParseResult& pr) {
   std::string fn;
-  if (int rc = readusing(fn)) return rc;
-  bool append = findopt("append", 6, 0) == 1;
-  bool replace = findopt("replace", 7, 0) == 1;
-  bool text = findopt("text", 1, 0) == 1;
-  bool zmcl = findopt("zmcl", 1, 0) == 1;
+  if (int rc = readusing(pr, fn)) return rc;
+  bool append = findopt(pr, "append", 6, 0) == 1;
+  bool replace = findopt(pr, "replace", 7, 0) == 1;
+  bool text = findopt(pr, "text", 1, 0) == 1;
+  bool zmcl = findopt(pr, "zmcl", 1, 0) == 1;
   std::string name;
-  bool hasname = findargn("name", 4, name, 200, 1);
-  if (int rc = chkopt()) return rc;
+  bool hasname = findargn(pr, "name", 4, name, 200, 1);
+  if (int rc = chkopt(pr)) return rc;
   if (append && replace) return errmsgf(RC_SYNTAX, "options append and replace may not be combined\n");
   if (text && zmcl) return errmsgf(RC_SYNTAX, "options text and zmcl may not be combined\n");
   if (hasname) {
@@ -385,9 +383,10 @@ int log_switch(int what) {
 
 // log using|close|off|on|query
 int cmd_log(int) {
+  ParseResult pr;
   std::string w = gettok(prsestd);
   if (w.empty()) return log_query("");
-  if (w == "using") return log_using();
+  if (w == "using") return log_using(pr);
   if (cmdcmp(w.c_str(), "close", 5)) return log_switch(0);
   if (w == "off") return log_switch(1);
   if (w == "on") return log_switch(2);
@@ -408,6 +407,7 @@ void cmdlogmsg(const char* event) {
 
 // cmdlog using filename [, append replace] | close | off | on
 int cmd_cmdlog(int) {
+  ParseResult pr;
   std::string w = gettok(prsestd);
   if (w.empty()) {
     cmdlogline();
@@ -415,10 +415,10 @@ int cmd_cmdlog(int) {
   }
   if (w == "using") {
     std::string fn;
-    if (int rc = readusing(fn)) return rc;
-    bool append = findopt("append", 6, 0) == 1;
-    bool replace = findopt("replace", 7, 0) == 1;
-    if (int rc = chkopt()) return rc;
+    if (int rc = readusing(pr, fn)) return rc;
+    bool append = findopt(pr, "append", 6, 0) == 1;
+    bool replace = findopt(pr, "replace", 7, 0) == 1;
+    if (int rc = chkopt(pr)) return rc;
     if (append && replace) return errmsgf(RC_SYNTAX, "options append and replace may not be combined\n");
     if (lg.cmdf) return error(RC_LOGOPEN);
     if (extension(fn).empty()) fn += ".txt";

@@ -1,6 +1,6 @@
-* Variables long enough to be filled by two threads, and sorts long enough
-* to be gathered by two: the values, the missing counts and the order are
-* those of the one-thread paths (a random-number call keeps a generate on
+* Variables long enough to be filled (or replaced) by two threads, and sorts
+* long enough to be moved by two: the values, the missing counts and the
+* order are those of the one-thread paths (a random-number call keeps a generate on
 * one thread; sums and comparisons check the halves against each other).
 set obs 1100000
 generate double x = mod(_n * 7919, 1100000) / 1100000
@@ -17,6 +17,14 @@ assert f == float(sqrt(x)) if _n > 300000
 count if f == .
 generate double w = ln(x - 0.5) in 200000/1000000
 count if w == .
+* replace on two threads, then on one; the counts of both halves add up
+generate double r1 = y
+replace r1 = r1 * 2 if x > 0.5
+generate double r2 = y
+replace r2 = r2 * 2 + 0*uniform() if x > 0.5
+assert r1 == r2
+replace r1 = ln(x - 0.9)
+count if r1 == .
 summarize y, meanonly
 display %18.0g r(sum)
 * the order of a sort gathered by two threads, with ties kept by `stable`
