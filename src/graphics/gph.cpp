@@ -45,10 +45,10 @@ int parseopts(GphOpts& o, bool allowusing, bool sizes) {
     o.height = static_cast<int>(findopta(pr, "height", 6, 0));
     if (o.width < 0 || o.width > 20000 || o.height < 0 || o.height > 20000)
       return errmsgf(RC_SYNTAX, "width() and height() must be between 1 and 20000\n");
-    o.dpi = static_cast<int>(findopta("resolution", 3, 0));
+    o.dpi = static_cast<int>(findopta(pr, "resolution", 3, 0));
     if (o.dpi < 0 || o.dpi > 2400) return errmsgf(RC_SYNTAX, "resolution() must be between 10 and 2400\n");
     if (o.dpi && o.dpi < 10) return errmsgf(RC_SYNTAX, "resolution() must be between 10 and 2400\n");
-    o.view = findopt("view", 4, 0) == 1;
+    o.view = findopt(pr, "view", 4, 0) == 1;
   }
   return chkopt(pr);
 }
