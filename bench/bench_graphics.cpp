@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
   std::printf("%-32s %8.3f s   cpu %8.3f s   ratio export/plain (cpu) %.2f\n", "plain cairo PNG",
               tplain, cplain, tpng / cplain);
   // numpy: copy two float columns of the same length (the series set's work).
-  std::string py = "python3 -c \"import numpy as np,time;n=" + std::to_string(nobs) +
+  std::string py = "/usr/bin/python3 -c \"import numpy as np,time;n=" + std::to_string(nobs) +
                    ";x=np.random.rand(n).astype(np.float32);y=np.random.rand(n).astype(np.float32);"
                    "t=time.perf_counter();z=np.column_stack((y,x)).copy();"
                    "print('%.4f'%(time.perf_counter()-t))\"";
