@@ -850,9 +850,12 @@ int cmd_gdi(int) {
     return gdl_setreg(R_TEXTVALIGN);
   }
   if (is("textfont")) {
+    // a family name may hold blanks: the rest of the line, outer quotes removed
     if ((rc = needeq(a))) return rc;
-    std::string w = a.word();
-    if ((rc = rest(a))) return rc;
+    std::string w = textrest(a);
+    while (!w.empty() && (w.back() == ' ' || w.back() == '\t')) w.pop_back();
+    while (!w.empty() && (w.front() == ' ' || w.front() == '\t')) w.erase(0, 1);
+    if (w.size() >= 2 && w.front() == '"' && w.back() == '"') w = w.substr(1, w.size() - 2);
     if (w.empty()) return required("font");
     if (w.size() >= GDL_FONTLEN) w.resize(GDL_FONTLEN - 1);
     std::strcpy(p.font, w.c_str());

@@ -9,6 +9,7 @@
 #include "graphics/graphics.h"
 #include "files/atomicfile.h"
 #include "graphics/gsave.h"
+#include "graphics/gscheme.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -29,7 +30,8 @@ int nocurrent() { return errmsgf(RC_FILENOTFOUND, "no current graph\n"); }
 // Options after the file name: `replace` and the export sizes.
 struct GphOpts {
   bool replace = false;
-  int width = 0, height = 0;
+  bool view = false;                 // open the file with the desktop's viewer
+  int width = 0, height = 0, dpi = 0;
   std::string usingfn;
 };
 
@@ -43,6 +45,10 @@ int parseopts(GphOpts& o, bool allowusing, bool sizes) {
     o.height = static_cast<int>(findopta(pr, "height", 6, 0));
     if (o.width < 0 || o.width > 20000 || o.height < 0 || o.height > 20000)
       return errmsgf(RC_SYNTAX, "width() and height() must be between 1 and 20000\n");
+    o.dpi = static_cast<int>(findopta(pr, "resolution", 3, 0));
+    if (o.dpi < 0 || o.dpi > 2400) return errmsgf(RC_SYNTAX, "resolution() must be between 10 and 2400\n");
+    if (o.dpi && o.dpi < 10) return errmsgf(RC_SYNTAX, "resolution() must be between 10 and 2400\n");
+    o.view = findopt(pr, "view", 4, 0) == 1;
   }
   return chkopt(pr);
 }
@@ -185,7 +191,7 @@ int gph_export() {
   if (!g) return nocurrent();
   if (!o.replace && gr_fileexists(fn)) return fierr(RC_FILEEXISTS, fn.c_str());
   ExportOpts eo;
-  eo.width = o.width, eo.height = o.height;
+  eo.width = o.width, eo.height = o.height, eo.dpi = o.dpi;
   // Export replays the list: keep the drawing state of the graph being built.
   GdlRegs cur = gr.cur, pend = gr.pend;
   int rc = gr_export(*g, fn, eo);
@@ -196,7 +202,7 @@ int gph_export() {
   int prev = setoutlev(OUT_NOTE);
   spout21(("(file " + fn + " written in " + kind + " format)\n").c_str());
   setoutlev(prev);
-  return 0;
+  return o.view ? gr_view(fn) : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -387,12 +393,23 @@ int gph_dump() {
   return 0;
 }
 
-// gph name NAME: the next `gdi init` draws under NAME.
+// gph name NAME [, replace]: the next `gdi init` draws under NAME; a graph
+// of that name already in memory is replaced only when asked.
 int gph_name() {
-  std::string nm = gettok(prsestd);
+  std::string nm = gettok(" ,");
   if (nm.empty()) return required("graph name");
+  bool replace = false;
   const char* p = peektok_chr();
+  if (p && *p == ',') {
+    gettok(" ,");
+    std::string w = gettok(" ,");
+    if (w != "replace") return w.empty() ? error(RC_SYNTAX) : notalow(w.c_str());
+    replace = true;
+    p = peektok_chr();
+  }
   if (p && *p) return notalow(gettok(prsestd));
+  if (!replace && gr_graph(nm, false))
+    return errmsgf(RC_DEFINED, "graph %s already exists; use name(%s, replace)\n", nm.c_str(), nm.c_str());
   gr.curname = nm;
   gr.mode = 2;
   return 0;
@@ -456,6 +473,8 @@ int cmd_gph(int) {
 
 void graphics_bindcommands() {
   cmdbind("_gph", cmd_gph);
+  gscheme_bindcommands();
+  gcombine_bindcommands();
   gdi_bindcommands();
   serset_bindcommands();
 }

@@ -265,8 +265,11 @@ void gr_reset();
 // Renderers.
 struct ExportOpts {
   int width = 0, height = 0;              // pixels (PNG) or 0 for the default
+  int dpi = 0;                            // PNG pixels per inch (size and metadata), 0 default
 };
 // Writes the graph g to fn in the format of its suffix. 0 or a code (printed).
 int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o);
 
 void graphics_bindcommands();
+// Binds `_gcombine` (gcombine.cpp).
+void gcombine_bindcommands();

@@ -5,6 +5,7 @@
 // Device units map linearly onto the surface with y turned downwards; points
 // are blended straight into the image from a mask made once per symbol.
 #include <cairo.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include "graphics/graphics.h"
 #include "files/atomicfile.h"
 #include "graphics/gsave.h"
+#include "graphics/gscheme.h"
 #include "graphics/gstyle.h"
 #include "output/errors.h"
 #include "output/output.h"
@@ -25,6 +27,8 @@ enum { K_PNG, K_SVG, K_PDF };
 
 struct Ctx {
   int wreq = 0, hreq = 0;         // requested size in pixels (PNG), 0 default
+  int dpi = 0;                    // requested pixels per inch, 0 default
+  std::string png;                // the encoded picture, before the resolution is added
   cairo_surface_t* surf = nullptr;
   cairo_t* cr = nullptr;
   double W = 0, H = 0;            // surface size (pixels or points)
@@ -44,7 +48,6 @@ struct Ctx {
     std::vector<unsigned char> a; // coverage, size by size
   };
   std::vector<Stamp> stamps;      // masks made so far
-  AtomicFile* out = nullptr;      // destination of the PNG
   int err = 0;                    // first write failure
   // The pen of the connected line being built: a register change is committed
   // before the renderer sees it, so a line is drawn with the pen it started with.
@@ -57,12 +60,23 @@ struct Ctx {
 
 cairo_status_t writefn(void* closure, const unsigned char* data, unsigned int len) {
   Ctx* c = static_cast<Ctx*>(closure);
-  if (c->err) return CAIRO_STATUS_WRITE_ERROR;
-  if (int rc = af_write(*c->out, data, len)) {
-    c->err = rc;
-    return CAIRO_STATUS_WRITE_ERROR;
-  }
+  c->png.append(reinterpret_cast<const char*>(data), len);
   return CAIRO_STATUS_SUCCESS;
+}
+
+// The picture with a resolution chunk (pixels per metre) after its header
+// chunk, so that viewers and word processors size it as asked.
+void addresolution(std::string& png, int dpi) {
+  constexpr size_t IHDR_END = 8 + 4 + 4 + 13 + 4;
+  if (dpi <= 0 || png.size() < IHDR_END) return;
+  const uint32_t ppm = static_cast<uint32_t>(std::lround(dpi / 0.0254));
+  unsigned char ch[4 + 4 + 9 + 4] = {0, 0, 0, 9, 'p', 'H', 'Y', 's'};
+  for (int k = 0; k < 2; ++k)
+    for (int i = 0; i < 4; ++i) ch[8 + 4 * k + i] = static_cast<unsigned char>(ppm >> (24 - 8 * i) & 255);
+  ch[16] = 1;  // the unit is the metre
+  const uLong crc = crc32(crc32(0, nullptr, 0), ch + 4, 4 + 9);
+  for (int i = 0; i < 4; ++i) ch[17 + i] = static_cast<unsigned char>(crc >> (24 - 8 * i) & 255);
+  png.insert(IHDR_END, reinterpret_cast<const char*>(ch), sizeof ch);
 }
 
 double X(const Ctx& c, double x) { return x * c.sc; }
@@ -320,8 +334,7 @@ void drawtext(Ctx& c, double x, double y, const char* text) {
   if (!*text) return;
   const GdlRegs& r = gr.cur;
   cairo_t* cr = c.cr;
-  const char* face = !r.font[0] || !std::strcmp(r.font, "default") ? "DejaVu Sans" : r.font;
-  cairo_select_font_face(cr, face, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_select_font_face(cr, gsch_face(r.font), CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   double size = r.textsize > 0 && r.textsize < 1000 ? r.textsize * c.ptscale : 12 * c.ptscale;
   cairo_set_font_size(cr, size);
   cairo_text_extents_t te;
@@ -355,7 +368,7 @@ void makesurface(Ctx& c) {
   const double win = r.width > 0 && r.width <= 100 ? r.width : 6.0;
   const double hin = r.height > 0 && r.height <= 100 ? r.height : 4.0;
   double w = c.wreq, h = c.hreq;
-  if (!w && !h) w = std::round(win * 100);
+  if (!w && !h) w = std::round(win * (c.dpi > 0 ? c.dpi : 100));
   if (!w) w = std::round(h * xs / ys);
   if (!h) h = std::round(w * ys / xs);
   c.W = std::clamp(w, 1.0, 20000.0), c.H = std::clamp(h, 1.0, 20000.0);
@@ -364,6 +377,11 @@ void makesurface(Ctx& c) {
   c.sc = std::min(c.W / xs, c.H / ys);
   c.base = std::min(c.W, c.H) / 400.0;
   c.cr = cairo_create(c.surf);
+  // unhinted metrics: text is as wide as the layout measured it (gsch_measure)
+  cairo_font_options_t* fo = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(fo, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(c.cr, fo);
+  cairo_font_options_destroy(fo);
   cairo_set_source_rgb(c.cr, r.bg[0] / 255.0, r.bg[1] / 255.0, r.bg[2] / 255.0);
   cairo_paint(c.cr);
 }
@@ -487,10 +505,9 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
   if (kind < 0) return errmsgf(RC_SYNTAX, "%s:  file suffix must be .png, .svg or .pdf\n", fn.c_str());
   if (kind != K_PNG) return gr_export_vector(g, fn, kind == K_PDF, o);
   Ctx c;
-  c.wreq = o.width, c.hreq = o.height;
+  c.wreq = o.width, c.hreq = o.height, c.dpi = o.dpi;
   AtomicFile dst;
   if (int rc = af_open(dst, fn)) return af_openerr(dst, rc);
-  c.out = &dst;
   int rc = gdl_replay(g, render, &c);
   if (rc) {
     destroy(c);
@@ -502,8 +519,12 @@ int gr_export(Gdl& g, const std::string& fn, const ExportOpts& o) {
     return errmsgf(RC_SYNTAX, "graph has no page to draw\n");
   }
   cairo_surface_flush(c.surf);
-  if (cairo_surface_write_to_png_stream(c.surf, writefn, &c) != CAIRO_STATUS_SUCCESS && !c.err) c.err = 693;
+  if (cairo_surface_write_to_png_stream(c.surf, writefn, &c) != CAIRO_STATUS_SUCCESS) c.err = 693;
   destroy(c);
+  if (!c.err) {
+    addresolution(c.png, c.dpi);
+    c.err = af_write(dst, c.png.data(), c.png.size());
+  }
   if (c.err) {
     af_abort(dst);
     return fierr(c.err, fn.c_str());

@@ -12,12 +12,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "files/atomicfile.h"
 #include "graphics/graphics.h"
+#include "graphics/gscheme.h"
 #include "graphics/gstyle.h"
+#include "graphics/ttfont.h"
 #include "output/errors.h"
 
 namespace {
@@ -198,12 +202,32 @@ std::string gs_xmlescape(const char* s) {
   return o;
 }
 
+// The characters of codes 128 to 159 of WinAnsiEncoding (0: none).
+constexpr unsigned winansi80[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The WinAnsiEncoding code of a character, '?' when it has none.
+unsigned winansi(unsigned cp) {
+  if (cp >= 0x80 && cp < 0xA0) return '?';
+  if (cp <= 0xFF) return cp;
+  for (unsigned i = 0; i < 32; ++i)
+    if (winansi80[i] == cp) return 0x80 + i;
+  return '?';
+}
+
+// The character of a WinAnsiEncoding code.
+unsigned fromwinansi(unsigned code) {
+  return code >= 0x80 && code < 0xA0 ? winansi80[code - 0x80] : code;
+}
+
 // A PDF string literal body for WinAnsiEncoding: ( ) \ escaped, bytes outside
-// printable ASCII written as octal escapes, characters beyond Latin-1 as ?.
+// printable ASCII written as octal escapes, characters WinAnsi lacks as ?.
 std::string gs_pdfescape(const char* s) {
   std::string o;
   for (unsigned cp : codepoints(s)) {
-    if (cp > 0xFF) cp = '?';
+    cp = winansi(cp);
     if (cp == '(' || cp == ')' || cp == '\\') {
       o.push_back('\\');
       o.push_back(static_cast<char>(cp));
@@ -252,6 +276,12 @@ struct Vec {
   double pminx = 0, pminy = 0, pmaxx = 0, pmaxy = 0;
   int nclip = 0;          // SVG clip paths made
   std::vector<int> alphas;       // PDF: shade intensities used (percent)
+  // PDF: the font embedded as /F1 (the default face, or the first sans
+  // family a text names); absent when no TrueType file of it is found, and
+  // /F1 is then the viewer's Helvetica
+  bool fontlooked = false;
+  std::unique_ptr<TtFont> font;
+  std::set<uint32_t> chars;      // characters its texts use
   cairo_surface_t* msurf = nullptr;  // text measuring
   cairo_t* mcr = nullptr;
 };
@@ -615,14 +645,44 @@ void drawtext(Vec& v, double x, double y, const char* text) {
     return;
   }
   const std::string body = gs_pdfescape(text);
+  if (pf == 0 && !v.fontlooked) {
+    v.fontlooked = true;
+    auto f = std::make_unique<TtFont>();
+    const std::string file = tt_findfamily(gsch_face(r.font));
+    if (!file.empty() && tt_load(file, *f)) v.font = std::move(f);
+  }
+  const TtFont* tf = pf == 0 ? v.font.get() : nullptr;
+  if (tf) {
+    // the embedded font's own metrics place the text
+    dy = 0;
+    const double asc = tf->ascent * size / tf->upem, desc = -tf->descent * size / tf->upem;
+    switch (r.textvalign) {
+      case 0: dy = asc * 0.8; break;
+      case 1: dy = (asc * 0.8 - desc) / 2 + desc * 0.5; break;
+      case 3: dy = -desc; break;
+      default: break;
+    }
+  }
   double dx = 0;
+  double width = 0;
+  std::string latin;
+  for (unsigned cp : codepoints(text)) {
+    const unsigned code = cp < 0x20 ? '?' : winansi(cp);
+    if (tf) {
+      width += tt_width1000(*tf, fromwinansi(code)) * size / 1000;
+      v.chars.insert(fromwinansi(code));
+    } else {
+      pututf8(latin, fromwinansi(code));
+    }
+  }
   if (r.texthalign) {
-    // the width of what is drawn: the WinAnsi text measured in the same face
-    std::string latin;
-    for (unsigned cp : codepoints(text)) pututf8(latin, cp > 0xFF || cp < 0x20 ? '?' : cp);
-    cairo_text_extents_t te;
-    cairo_text_extents(v.mcr, latin.c_str(), &te);
-    dx = r.texthalign == 1 ? -te.x_advance / 2 : -te.x_advance;
+    if (!tf) {
+      // the width of what is drawn: the WinAnsi text measured in a like face
+      cairo_text_extents_t te;
+      cairo_text_extents(v.mcr, latin.c_str(), &te);
+      width = te.x_advance;
+    }
+    dx = r.texthalign == 1 ? -width / 2 : -width;
   }
   const double a = r.textangle * M_PI / 180.0, ca = std::cos(a), sa = std::sin(a);
   const double ly = -dy;  // y-up
@@ -788,6 +848,10 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
   v.out.buf.reserve(1u << 18 | 4096);
   v.msurf = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   v.mcr = cairo_create(v.msurf);
+  cairo_font_options_t* fo = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(fo, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(v.mcr, fo);
+  cairo_font_options_destroy(fo);
   int rc = gdl_replay(g, render, &v);
   if (!rc && !v.page) rc = -1;
   if (!rc) {
@@ -795,7 +859,7 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
     if (!v.pdf) {
       v.out.put("</svg>\n");
     } else {
-      char b[300];
+      char b[700];
       // the stream begins after the fixed header makepage wrote
       v.out.endz();
       const long head = static_cast<long>(std::strlen(PDFHEAD));
@@ -806,9 +870,24 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
       off[2] = v.out.pos();
       std::snprintf(b, sizeof b, "2 0 obj\n%ld\nendobj\n", streamlen);
       v.out.put(b);
-      // fonts 3, 4, 5 (Helvetica, Times, Courier) when used
+      // fonts 3, 4, 5 (sans, serif, fixed); the sans one embedded when it
+      // was found, its descriptor and file the last two objects
+      const size_t fdesc = 9 + v.alphas.size();
       for (int k = 0; k < 3; ++k) {
         off[static_cast<size_t>(3 + k)] = v.out.pos();
+        if (k == 0 && v.font) {
+          std::snprintf(b, sizeof b,
+                        "3 0 obj\n<< /Type /Font /Subtype /TrueType /BaseFont /ZLTSUB+%s /Encoding /WinAnsiEncoding"
+                        " /FirstChar 32 /LastChar 255 /FontDescriptor %zu 0 R /Widths [",
+                        v.font->psname.substr(0, 100).c_str(), fdesc);
+          v.out.put(b);
+          for (unsigned code = 32; code <= 255; ++code) {
+            v.out.num(std::round(tt_width1000(*v.font, fromwinansi(code))));
+            v.out.ch(code % 16 == 15 ? '\n' : ' ');
+          }
+          v.out.put("] >>\nendobj\n");
+          continue;
+        }
         std::snprintf(b, sizeof b,
                       "%d 0 obj\n<< /Type /Font /Subtype /Type1 /BaseFont /%s /Encoding /WinAnsiEncoding >>\nendobj\n",
                       3 + k, pdffonts[k]);
@@ -840,6 +919,30 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
         std::snprintf(b, sizeof b, "%zu 0 obj\n<< /Type /ExtGState /ca %.2f /CA %.2f >>\nendobj\n", 9 + i,
                       v.alphas[i] / 100.0, v.alphas[i] / 100.0);
         v.out.put(b);
+      }
+      if (v.font) {
+        const TtFont& f = *v.font;
+        auto em = [&](int u) { return static_cast<long>(std::lround(u * 1000.0 / f.upem)); };
+        off.push_back(v.out.pos());
+        std::snprintf(b, sizeof b,
+                      "%zu 0 obj\n<< /Type /FontDescriptor /FontName /ZLTSUB+%s /Flags 32 /FontBBox [%ld %ld %ld %ld]"
+                      " /ItalicAngle 0 /Ascent %ld /Descent %ld /CapHeight %ld /StemV 80 /FontFile2 %zu 0 R >>\nendobj\n",
+                      fdesc, f.psname.substr(0, 100).c_str(), em(f.bbox[0]), em(f.bbox[1]), em(f.bbox[2]), em(f.bbox[3]),
+                      em(f.ascent), em(f.descent), em(f.capheight), fdesc + 1);
+        v.out.put(b);
+        const std::string sub = tt_subset(f, std::vector<uint32_t>(v.chars.begin(), v.chars.end()));
+        uLongf zlen = compressBound(static_cast<uLong>(sub.size()));
+        std::string z(zlen, '\0');
+        if (compress(reinterpret_cast<Bytef*>(z.data()), &zlen, reinterpret_cast<const Bytef*>(sub.data()),
+                     static_cast<uLong>(sub.size())) != Z_OK && !v.out.err)
+          v.out.err = 909;
+        z.resize(zlen);
+        off.push_back(v.out.pos());
+        std::snprintf(b, sizeof b, "%zu 0 obj\n<< /Length %zu /Length1 %zu /Filter /FlateDecode >>\nstream\n", fdesc + 1,
+                      z.size(), sub.size());
+        v.out.put(b);
+        v.out.put(z);
+        v.out.put("\nendstream\nendobj\n");
       }
       const long xref = v.out.pos();
       std::snprintf(b, sizeof b, "xref\n0 %zu\n0000000000 65535 f \n", off.size());

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "data/store.h"
+#include "graphics/gscheme.h"
 #include "interp/cmdtab.h"
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
@@ -65,7 +66,7 @@ const QRow qrows[] = {
     {"guixeqcmd", 9, K_ONOFF, 0, 0, nullptr, "off"},
     {"loghelp", 7, K_ONOFF, 0, 0, nullptr, "off"},
     {"graphics", 3, K_ONOFF, 0, 0, nullptr, "on"},
-    {"scheme", 3, K_TEXT, 0, 0, nullptr, "s2color"},
+    {"scheme", 3, K_TEXT, 0, 0, nullptr, "modern"},
     {"httpproxy", 9, K_ONOFF, 0, 0, nullptr, "off"},
     {"httpproxyhost", 13, K_TEXT, 0, 0, nullptr, ""},
     {"httpproxyport", 13, K_INT, 0, 65535, nullptr, "80"},
@@ -112,6 +113,9 @@ int set_row(int mode) {
     settok(wheretok() + std::strlen(wheretok()));
     while (!t.empty() && t.back() == ' ') t.pop_back();
     if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = t.substr(1, t.size() - 2);
+    // a scheme must exist and read cleanly before it replaces the current one
+    if (!std::strcmp(r.name, "scheme"))
+      if (int rc = gsch_select(t)) return rc;
     (void)qval(mode);
     cset.vals[static_cast<size_t>(mode)] = t;
     return 0;

@@ -26,7 +26,7 @@ set searchdefault net
 display c(searchdefault)
 cap noi set searchdefault web
 display _rc
-set scheme s1mono
+set scheme mono
 display c(scheme) " " c(curscm)
 set pagesize 40
 display c(pagesize)

@@ -1,4 +1,5 @@
-*! graph: graphs in memory and graph files: save, use, export, display, dir, drop, dump
+*! graph: graphs in memory and graph files: save, use, export, display, dir, drop, dump,
+*  combine (stored graphs as panels of one) and schemes (the looks that can be set)
 program graph
 	version 9.2
 	gettoken sub 0 : 0, parse(" ,")
@@ -27,6 +28,12 @@ program graph
 	}
 	else if `"`sub'"' == "dump" {
 		_gph dump `0'
+	}
+	else if `"`sub'"' == substr("combine", 1, max(`n', 4)) {
+		_gcombine `0'
+	}
+	else if `"`sub'"' == "schemes" {
+		_gscheme dir `0'
 	}
 	else {
 		di as err `"graph subcommand `sub' not recognized"'

@@ -10,7 +10,9 @@
 *  graph options: title() subtitle() xtitle() ytitle() note() legend(on|off|bottom|top|left|right)
 *                 by(varlist) xlog ylog xrange(a b) yrange(a b) xticks(numlist) yticks(numlist)
 *                 xline(numlist) yline(numlist) text(y x "text" ...) aspect(#)
-*                 saving(filename[, replace]) name(name)
+*                 saving(filename[, replace]) name(name[, replace]) scheme(name)
+*  Colours, symbols, patterns, widths, the font and text sizes come from the
+*  scheme; texts are placed by _glayout from their measured sizes.
 *  The data of every plot and group is frozen into series sets first (fitted
 *  values computed there), their ranges give the shared axes, then each panel
 *  is drawn with the series clipped to its plot region.
@@ -42,9 +44,38 @@ program overlay
 		exit 198
 	}
 
+	* The look: colours, symbols, patterns, font and sizes of the scheme
+	* (scheme() may come with any plot's options or after them all).
+	local 0 `", `gopts'"'
+	syntax [, SCHeme(string) *]
+	forvalues i = 1/`np' {
+		local 0 `"`plot`i''"'
+		gettoken type 0 : 0
+		local sch0 `"`scheme'"'
+		syntax [anything(equalok)] [if] [in] [, SCHeme(string) *]
+		if `"`scheme'"' == "" {
+			local scheme `"`sch0'"'
+		}
+	}
+	_gscheme, scheme(`scheme')
+	local sc_use `"`scheme'"'
+	local sc_nser = r(nseries)
+	forvalues k = 1/`sc_nser' {
+		local sc_col`k' `"`r(color`k')'"'
+		local sc_sym`k' `r(symbol`k')'
+		local sc_pat`k' `r(pattern`k')'
+	}
+	foreach v in background plotregion foreground textcolor grid font {
+		local sc_`v' `"`r(`v')'"'
+	}
+	foreach v in linewidth markersize gridwidth axiswidth size_title size_subtitle /*
+		*/ size_axistitle size_ticklabel size_legend size_note {
+		local sc_`v' = r(`v')
+	}
+
 	* Each plot: its syntax, its sample and its series with their look.
 	local sty SYMbol(string) COLor(string asis) SIze(string) LINECOLor(string asis) /*
-		*/ LINEPATtern(string) LINEWidth(string) CONNECT
+		*/ LINEPATtern(string) LINEWidth(string) CONNECT SCHeme(string)
 	local types scatter line linfit quadfit linfitci lowessline kdensline function area bar rcap
 	local ns 0
 	local anyvar
@@ -256,30 +287,28 @@ program overlay
 			}
 			local s_shape`ns' `shape'
 			local s_conn`ns' `conn'
-			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "scatter", "circle", "none")'
+			local sk = mod(`ns' - 1, `sc_nser') + 1
+			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "scatter", "`sc_sym`sk''", "none")'
 			local s_sym`ns' `"`entry'"'
 			if "`shape'" != "" & "`symbol'" == "" {
 				local s_sym`ns' none
 			}
 			_ovl_entry `"`size'"' `j' 1
-			local s_msize`ns' `entry'
-			_ovl_entry `"`linewidth'"' `j' 1.6
+			local s_msize`ns' = `entry' * `sc_markersize'
+			_ovl_entry `"`linewidth'"' `j' `sc_linewidth'
 			local s_lw`ns' `entry'
-			_ovl_entry `"`linepattern'"' `j' solid
+			_ovl_entry `"`linepattern'"' `j' `=cond("`type'" == "line", "`sc_pat`sk''", "solid")'
 			local s_lpat`ns' `"`entry'"'
 			_ovl_dash `s_lpat`ns'', check
-			local pal : word `ns' of navy maroon forest_green dkorange teal cranberry lavender khaki
-			if "`pal'" == "" {
-				local pal black
-			}
+			local pal `"`sc_col`sk''"'
 			if "`shape'" == "band" {
-				local pal gray
+				local pal 160 160 160
 			}
-			_ovl_entry `"`color'"' `j' `pal'
-			_ovl_rgb `"`entry'"' `pal'
+			_ovl_entry `"`color'"' `j' ""
+			_ovl_rgb `"`entry'"' `"`pal'"'
 			local s_mrgb`ns' `rgb'
-			_ovl_entry `"`linecolor'"' `j' `pal'
-			_ovl_rgb `"`entry'"' `pal'
+			_ovl_entry `"`linecolor'"' `j' ""
+			_ovl_rgb `"`entry'"' `"`pal'"'
 			local s_lrgb`ns' `rgb'
 		}
 		local p_s1`i' `ns'
@@ -290,7 +319,7 @@ program overlay
 	syntax [, TItle(string) SUBtitle(string) XTItle(string) YTItle(string) NOTE(string) /*
 		*/ LEGend(string) NOLEGend SAVing(string) NAME(string) BY(varlist) XLOG YLOG /*
 		*/ XRANGE(numlist min=2 max=2) YRANGE(numlist min=2 max=2) XTICKS(numlist) YTICKS(numlist) /*
-		*/ XLINE(numlist) YLINE(numlist) TEXT(string asis) ASPECT(real 0)]
+		*/ XLINE(numlist) YLINE(numlist) TEXT(string asis) ASPECT(real 0) SCHeme(string)]
 	if `"`xtitle'"' == "" & "`xvfirst'" != "" {
 		local xtitle : variable label `xvfirst'
 		if `"`xtitle'"' == "" {
@@ -666,34 +695,67 @@ program overlay
 		local ylen = max(`ylen', length(`"`ticklab'"'))
 	}
 
-	* Layout in device units: a 6 by 4 inch page is 32000 by 21333.
+	* Layout in device units (a 6 by 4 inch page is 32000 by 21333): the
+	* titles, tick labels and a bottom legend placed by _glayout from their
+	* measured sizes; the panels share what is left.
 	local W 32000
 	local H 21333
+	local U = `H' / 288
+	local xlabs
+	forvalues k = 1/`xn' {
+		local xlabs `"`xlabs' `"`xlab`k''"'"'
+	}
+	local ylabs
+	forvalues k = 1/`yn' {
+		local ylabs `"`ylabs' `"`ylab`k''"'"'
+	}
+	local leglabs
+	local keyh 500
+	if `showleg' {
+		forvalues s = 1/`ns' {
+			local leglabs `"`leglabs' `"`s_lab`s''"'"'
+			local keyh = max(`keyh', 420 * `s_msize`s'')
+		}
+	}
+	local botleg = cond(`showleg' & "`legpos'" == "bottom", `"`leglabs'"', "")
+	_glayout, title(`"`title'"') subtitle(`"`subtitle'"') xtitle(`"`xtitle'"') /*
+		*/ ytitle(`"`ytitle'"') note(`"`note'"') xlabels(`xlabs') ylabels(`ylabs') /*
+		*/ legend(`botleg') keyheight(`keyh') scheme(`sc_use')
+	foreach v in px0 px1 py0 py1 xangle xstep ystep xlab_y ylab_x tick title_x title_y /*
+		*/ subtitle_y note_x note_y xtitle_y ytitle_x title_size subtitle_size note_size /*
+		*/ xtitle_size ytitle_size th xlw xw1 xwn xband ylw ytop {
+		local L_`v' = r(`v')
+	}
+	forvalues s = 1/`ns' {
+		local L_legx`s' = r(legx`s')
+		local L_legy`s' = r(legy`s')
+	}
+	local gap = 3 * `U'
 	local legw 0
 	local legrows 0
-	if `showleg' {
-		local maxl 1
-		forvalues s = 1/`ns' {
-			local maxl = max(`maxl', length(`"`s_lab`s''"'))
-		}
-		local entw = 2000 + 330 * `maxl'
+	local legrh 0
+	if `showleg' & "`legpos'" != "bottom" {
+		quietly _gscheme measure `sc_size_legend' `leglabs', scheme(`sc_use')
+		local legrh = max((r(ascent) + r(descent)) * `U', `keyh') + `gap'
+		local entw = 1700 + r(width) * `U' + 2 * `gap'
 		if inlist("`legpos'", "left", "right") {
-			local legw = min(`entw' + 600, 12000)
+			local legw = min(`entw' + `gap', 12000)
 		}
 		else {
 			local legcols = max(1, min(`ns', floor((`W' - 2000) / `entw')))
 			local legrows = ceil(`ns' / `legcols')
 		}
 	}
-	local L0 = 1000 + 380 * `ylen' + 1300 * (`"`ytitle'"' != "") + `legw' * ("`legpos'" == "left")
-	local R0 = `W' - 900 - `legw' * ("`legpos'" == "right")
-	local Ttitle = `H' - 900 - 1100 * (`"`title'"' != "") - 1000 * (`"`subtitle'"' != "")
-	local T0 = `Ttitle' - 400 - 800 * `legrows' * ("`legpos'" == "top")
-	local B0 = 1700 + 1100 * (`"`xtitle'"' != "") + 800 * `legrows' * ("`legpos'" == "bottom") /*
-		*/ + 800 * (`"`note'"' != "")
-	local strip = cond("`by'" != "", cond(`nrows' > 4, 600, 800), 0)
-	* panels stand apart by more than the widest x label
-	local gapx = cond(`G' > 1, max(1200, 600 + 330 * `xlen'), 0)
+	local L0 = `L_px0' + `legw' * ("`legpos'" == "left")
+	local R0 = `L_px1' - `legw' * ("`legpos'" == "right")
+	local T0 = `L_py1' - `legrh' * `legrows' * ("`legpos'" == "top")
+	local B0 = `L_py0'
+	* panels: a strip for the group's name; room between them for the labels
+	* smaller strips past four rows, so that 100 panels fit the page
+	local stripf = cond(`nrows' > 4, 7 / 8, 1)
+	local strip = cond("`by'" != "", max(cond(`nrows' > 4, 600, 800), `L_th' * `stripf' * 1.3), 0)
+	local gapx = cond(`G' > 1, max(1200, (`L_xw1' + `L_xwn') / 2 + `gap'), 0)
+	* x labels go under the lowest panel of each column only
 	local gapy = cond(`G' > 1, 500, 0)
 	local cw = (`R0' - `L0' - (`ncols' - 1) * `gapx') / `ncols'
 	local ch = (`T0' - `B0' - (`nrows' - 1) * `gapy' - `nrows' * `strip') / `nrows'
@@ -709,6 +771,24 @@ program overlay
 			local cw = `ch' / `aspect'
 		}
 	}
+	* tick labels thinned again for the panels' own width and height
+	local xstep `L_xstep'
+	if `xn' > 1 {
+		local sp = `cw' / (`xn' - 1)
+		if `L_xangle' {
+			local xstep = max(`xstep', ceil((`L_th' + `gap') / (`sp' * sqrt(0.5))))
+		}
+		else {
+			local xstep = max(`xstep', ceil((`L_xlw' + `gap') / `sp'))
+		}
+	}
+	local ystep `L_ystep'
+	if `yn' > 1 {
+		local ystep = max(`ystep', ceil((`L_th' + `gap' / 2) / (`ch' / (`yn' - 1))))
+	}
+	local xoff = `L_py0' - `L_xlab_y'
+	local yoff = `L_px0' - `L_ylab_x'
+	local tl = round(`L_tick')
 	* the grid of panels centred in the room left for it
 	local gw = `ncols' * `cw' + (`ncols' - 1) * `gapx'
 	local gh = `nrows' * (`ch' + `strip') + (`nrows' - 1) * `gapy'
@@ -721,11 +801,12 @@ program overlay
 	local lxlo = cond("`xlog'" != "", ln(`xlo'), `xlo')
 	local lylo = cond("`ylog'" != "", ln(`ylo'), `ylo')
 
-	if "`name'" != "" {
+	if `"`name'"' != "" {
 		_gph name `name'
 	}
-	gdi init 6 4 255 255 255
-	gdi textrgb = 0 0 0
+	gdi init 6 4 `sc_background'
+	gdi textfont = `sc_font'
+	gdi textrgb = `sc_textcolor'
 	forvalues g = 1/`G' {
 		local r = ceil(`g' / `ncols')
 		local c = `g' - (`r' - 1) * `ncols'
@@ -734,10 +815,10 @@ program overlay
 		local py1 = round(`T0' - (`r' - 1) * (`ch' + `strip' + `gapy') - `strip')
 		local py0 = round(`py1' - `ch')
 		* plot region, grid and frame
-		gdi linergb = 220 220 220
-		gdi gm_linewidth = 1
+		gdi linergb = `sc_plotregion'
+		gdi gm_linewidth = 0
 		gdi linedash =
-		gdi shadergb = 255 255 255
+		gdi shadergb = `sc_plotregion'
 		gdi shadepattern = pattern1
 		gdi shadelevel = 100
 		gdi rectangle `px0' `py0' `px1' `py1'
@@ -745,41 +826,58 @@ program overlay
 		foreach t of local ytk {
 			local dy = round(`py0' + (cond("`ylog'" != "", ln(`t'), `t') - `lylo') * `yb')
 			local dys `dys' `dy'
-			gdi line `px0' `dy' `px1' `dy'
+		}
+		if `"`sc_grid'"' != "" {
+			gdi linergb = `sc_grid'
+			gdi gm_linewidth = `sc_gridwidth'
+			foreach dy of local dys {
+				gdi line `px0' `dy' `px1' `dy'
+			}
 		}
 		if `strip' {
 			gdi shadergb = 234 234 234
-			gdi rectangle `px0' `py1' `px1' `=`py1' + `strip''
-			gdi textsize = `=cond(`nrows' > 4, 7, 8)'
+			gdi gm_linewidth = 0
+			gdi rectangle `px0' `py1' `px1' `=round(`py1' + `strip')'
+			gdi textsize = `=`sc_size_ticklabel' * `stripf''
 			gdi texthalign = center
 			gdi textvalign = middle
-			gdi text `=round((`px0' + `px1') / 2)' `=`py1' + `strip' / 2' `g_lab`g''
+			gdi text `=round((`px0' + `px1') / 2)' `=round(`py1' + `strip' / 2)' `g_lab`g''
 		}
-		gdi linergb = 0 0 0
+		gdi linergb = `sc_foreground'
+		gdi gm_linewidth = `sc_axiswidth'
 		gdi line `px0' `py0' `px1' `py0'
 		gdi line `px0' `py0' `px0' `py1'
 		* ticks and their labels: x under the lowest panel of each column,
-		* where nothing is drawn below; y left of the first column
-		gdi textsize = 8
-		gdi texthalign = center
-		gdi textvalign = top
+		* where nothing is drawn below (turned or thinned when they would
+		* touch); y left of the first column
+		gdi textsize = `sc_size_ticklabel'
+		if `L_xangle' {
+			gdi textangle = `L_xangle'
+			gdi texthalign = right
+			gdi textvalign = middle
+		}
+		else {
+			gdi texthalign = center
+			gdi textvalign = top
+		}
 		local k 0
 		foreach t of local xtk {
 			local k = `k' + 1
 			local dx = round(`px0' + (cond("`xlog'" != "", ln(`t'), `t') - `lxlo') * `xb')
-			gdi line `dx' `py0' `dx' `=`py0' - 300'
-			if `g' + `ncols' > `G' {
-				gdi text `dx' `=`py0' - 450' `xlab`k''
+			gdi line `dx' `py0' `dx' `=`py0' - `tl''
+			if `g' + `ncols' > `G' & mod(`k' - 1, `xstep') == 0 {
+				gdi text `dx' `=round(`py0' - `xoff')' `xlab`k''
 			}
 		}
+		gdi textangle = 0
 		gdi texthalign = right
 		gdi textvalign = middle
 		local k 0
 		foreach dy of local dys {
 			local k = `k' + 1
-			gdi line `px0' `dy' `=`px0' - 300' `dy'
-			if `c' == 1 {
-				gdi text `=`px0' - 450' `dy' `ylab`k''
+			gdi line `px0' `dy' `=`px0' - `tl'' `dy'
+			if `c' == 1 & mod(`k' - 1, `ystep') == 0 {
+				gdi text `=round(`px0' - `yoff')' `dy' `ylab`k''
 			}
 		}
 		* the series in data units, clipped to the plot region
@@ -866,7 +964,7 @@ program overlay
 		}
 		* annotations at data coordinates, when inside the region
 		if `ntext' {
-			gdi textsize = 8
+			gdi textsize = `sc_size_ticklabel'
 			gdi texthalign = center
 			gdi textvalign = middle
 		}
@@ -887,56 +985,55 @@ program overlay
 	local gx1 = round(`L0' + `gw')
 	local gy1 = round(`T0')
 	local gy0 = round(`T0' - `gh')
-	* titles
+	* titles, where _glayout put them
 	gdi texthalign = center
 	gdi textvalign = baseline
-	local cx = round((`gx0' + `gx1') / 2)
 	if `"`title'"' != "" {
-		gdi textsize = 12
-		gdi text `cx' `=`H' - 1500' `title'
+		gdi textsize = `L_title_size'
+		gdi text `=round(`L_title_x')' `=round(`L_title_y')' `title'
 	}
 	if `"`subtitle'"' != "" {
-		gdi textsize = 10
-		gdi text `cx' `=`H' - 1500 - 1000 * (`"`title'"' != "")' `subtitle'
+		gdi textsize = `L_subtitle_size'
+		gdi text `=round(`L_title_x')' `=round(`L_subtitle_y')' `subtitle'
 	}
-	gdi textsize = 9
 	if `"`xtitle'"' != "" {
-		gdi text `cx' `=`gy0' - 1900' `xtitle'
+		gdi textsize = `L_xtitle_size'
+		gdi text `=round(`L_title_x')' `=round(`L_xtitle_y')' `xtitle'
 	}
 	if `"`ytitle'"' != "" {
+		gdi textsize = `L_ytitle_size'
 		gdi textangle = 90
 		gdi textvalign = top
-		gdi text `=round(`gx0' - 900 - 380 * `ylen' - 1000)' `=round((`gy0' + `gy1') / 2)' `ytitle'
+		gdi text `=round(`L_ytitle_x')' `=round((`gy0' + `gy1') / 2)' `ytitle'
 		gdi textangle = 0
 		gdi textvalign = baseline
 	}
 	if `"`note'"' != "" {
-		gdi textsize = 7
+		gdi textsize = `L_note_size'
 		gdi texthalign = left
-		gdi text 500 400 `note'
-		gdi textsize = 9
+		gdi text `=round(`L_note_x')' `=round(`L_note_y')' `note'
 	}
 
-	* legend: keys along the bottom or top in rows, or in a column at a side
+	* legend: keys along the bottom (placed by _glayout) or top in rows, or
+	* in a column at a side
 	if `showleg' {
-		gdi textsize = 8
+		gdi textsize = `sc_size_legend'
 		gdi texthalign = left
 		gdi textvalign = middle
 		forvalues s = 1/`ns' {
 			if inlist("`legpos'", "left", "right") {
-				local kx = cond("`legpos'" == "right", `W' - `legw' - 300, 600)
-				local ky = round((`gy0' + `gy1') / 2 + (`ns' / 2 - `s' + 0.5) * 800)
+				local kx = round(cond("`legpos'" == "right", `L_px1' - `legw' + `gap', `L_px0' - `L_ylw' - `L_tick' - `gap'))
+				local ky = round((`gy0' + `gy1') / 2 + (`ns' / 2 - `s' + 0.5) * `legrh')
 			}
-			else {
+			else if "`legpos'" == "top" {
 				local row = ceil(`s' / `legcols')
 				local col = `s' - (`row' - 1) * `legcols'
 				local kx = round(1000 + (`col' - 1) * (`W' - 2000) / `legcols')
-				if "`legpos'" == "top" {
-					local ky = round(`Ttitle' - 300 - (`row' - 0.5) * 800)
-				}
-				else {
-					local ky = round(700 + 800 * (`"`note'"' != "") + (`legrows' - `row') * 800)
-				}
+				local ky = round(`L_ytop' - (`row' - 0.5) * `legrh')
+			}
+			else {
+				local kx = round(`L_legx`s'')
+				local ky = round(`L_legy`s'')
 			}
 			_ovl_key `s' `kx' `ky' `"`s_shape`s''"' `s_conn`s'' `"`s_sym`s''"' /*
 				*/ "`s_mrgb`s''" "`s_lrgb`s''" `s_lw`s'' `"`s_lpat`s''"' `s_msize`s''
