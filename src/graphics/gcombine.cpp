@@ -177,15 +177,15 @@ int cmd_gcombine(int) {
     if (!p || !*p || *p == ',') break;
     names.push_back(gettok(" ,"));
   }
-  ps.vable = 3, ps.ifable = 3, ps.oable = 3, ps.opable = 0, ps.uable = 3;
-  if (int rc = parse()) return rc;
-  long rows = findopta("rows", 4, 0), cols = findopta("cols", 4, 0);
+  ParseResult pr;
+  if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
+  long rows = findopta(pr, "rows", 4, 0), cols = findopta(pr, "cols", 4, 0);
   std::string title, newname, scheme;
-  (void)findargasis("title", 2, title, 500);
+  (void)findargasis(pr, "title", 2, title, 500);
   if (title.size() >= 2 && title.front() == '"' && title.back() == '"') title = title.substr(1, title.size() - 2);
-  (void)findargasis("name", 4, newname, 200);
-  (void)findargn("scheme", 3, scheme, 32, 1);
-  if (int rc = chkopt()) return rc;
+  (void)findargasis(pr, "name", 4, newname, 200);
+  (void)findargn(pr, "scheme", 3, scheme, 32, 1);
+  if (int rc = chkopt(pr)) return rc;
   bool replace = false;
   if (size_t c = newname.find(','); c != std::string::npos) {
     std::string opt = newname.substr(c + 1);
