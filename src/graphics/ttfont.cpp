@@ -196,10 +196,10 @@ bool tt_load(const std::string& path, TtFont& f) {
     const auto [off, len] = f.tables["name"];
     f.psname = nameof(d, off, len, 6);
   }
-  std::string ps;
+  std::string clean;
   for (char c : f.psname)
-    if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ps.push_back(c);
-  f.psname = ps.empty() ? "Embedded" : ps;
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') clean.push_back(c);
+  f.psname = clean.empty() ? "Embedded" : clean;
   return true;
 }
 
