@@ -17,10 +17,10 @@
 
 TokState tok;
 
-const char prsestd[] = " \\\"'`~:;,<>/?!@|#$%^&*()-+=[]{}";
-const char prseopt[] = " \\\"'`~:;,<>/?!@|#$%^&*()=[]{}";
-const char prsenum[] = " \\\"'`~:;,<>/?!@|#$%^&*()=[]{}";
-const char prsefls[] = " \"'`;,<>()=[]{}|";
+constexpr char prsestd[] = " \\\"'`~:;,<>/?!@|#$%^&*()-+=[]{}";
+constexpr char prseopt[] = " \\\"'`~:;,<>/?!@|#$%^&*()=[]{}";
+constexpr char prsenum[] = " \\\"'`~:;,<>/?!@|#$%^&*()=[]{}";
+constexpr char prsefls[] = " \"'`;,<>()=[]{}|";
 
 static constexpr int QUOTEMAX = 502;  // longest contents of a quoted token
 static int gtokis_polls = 0;
