@@ -27,7 +27,7 @@ struct SpecTok {
   bool number = false;  // all digits
 };
 
-// Splits spec text into tokens. 0, or 198 printed for any other character.
+// Splits the column-list text into tokens. 0, or 198 printed for any other character.
 int spectoks(const std::string& text, std::vector<SpecTok>& out) {
   size_t i = 0;
   while (i < text.size()) {
@@ -66,7 +66,7 @@ bool strword(const std::string& w) {
          w.find_first_not_of("0123456789", 3) == std::string::npos;
 }
 
-// spec  -> [# lines] item ...
+// collist -> [# lines] item ...
 // item  -> # ':'                          (the following variables are on line #)
 //        | [type] name [# ':'] first['-'last]
 // Fills d.vars (ordered by line, then appearance) and d.lines. 0, or a
@@ -174,7 +174,7 @@ int infix_parse(const std::string& text, Dict& d) {
 }
 
 // Reads an infix dictionary from s:
-//   [infix] dictionary [using datafile] { spec ... }
+//   [infix] dictionary [using datafile] { collist ... }
 // with `*` starting a comment line; s is left at the line after the closing
 // brace (where the data may follow). 0 or a printed code (613 no dictionary,
 // 612 no closing brace, 198 for the column list).
@@ -232,7 +232,7 @@ int infix_dictfile(TextSrc& s, Dict& d) {
   return infix_parse(body, d);
 }
 
-// infix spec using datafile [if] [in] [, clear]
+// infix collist using datafile [if] [in] [, clear]
 // infix using dictfile [if] [in] [, using(datafile) clear]
 int cmd_infix(int) {
   ParseResult pr;
@@ -247,8 +247,8 @@ int cmd_infix(int) {
   if (int rc = chkopt(pr)) return rc;
   size_t at = 0;
   if (!fa_hasusing(before, &at)) return required("using");
-  const std::string spec = before.substr(0, at);
-  const bool dictform = spec.find_first_not_of(' ') == std::string::npos;
+  const std::string collist = before.substr(0, at);
+  const bool dictform = collist.find_first_not_of(' ') == std::string::npos;
   if (!dictform && hasdata) return notalow("using()");
   std::string fn;
   settok(before.c_str() + at + 5);
@@ -257,7 +257,7 @@ int cmd_infix(int) {
   fn = fa_defext(fn, dictform ? ".dct" : ".raw");
   Dict d;
   if (!dictform)
-    if (int rc = infix_parse(spec, d)) return rc;
+    if (int rc = infix_parse(collist, d)) return rc;
   if ((ds.nvar || ds.nobs) && !clear) return error(RC_NOTEMPTY);
 
   TextSrc s;
