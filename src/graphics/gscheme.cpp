@@ -441,3 +441,5 @@ int cmd_gscheme(int) {
 }  // namespace
 
 void gscheme_bindcommands() { cmdbind("_gscheme", cmd_gscheme); }
+
+void gsch_reset() { gss = SchemeState{}; }

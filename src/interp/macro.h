@@ -28,6 +28,8 @@ struct TempMark {
 };
 void temps_enter(TempMark& mark);
 void temps_leave(const TempMark& mark);
+// Removes every temporary file made and restarts the name counters (reset-all).
+void temp_reset();
 
 // ---------------------------------------------------------------------------
 // The named-object store. Entries are keyed by name and type together.

@@ -357,6 +357,11 @@ void temps_leave(const TempMark& mark) {
   if (tmp.names.size() > mark.nnames) tmp.names.resize(mark.nnames);
 }
 
+void temp_reset() {
+  for (const std::string& f : tmp.files) ::unlink(f.c_str());
+  tmp = TempState{};
+}
+
 void maccmds_bindcommands() {
   cmdbind("local", cmd_macdef, M_LOCAL);
   cmdbind("global", cmd_macdef, M_GLOBAL);

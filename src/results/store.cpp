@@ -14,10 +14,16 @@
 #include "output/outhost.h"
 #include "output/output.h"
 #include "results/results.h"
+#include "results/resint.h"
 
 ResultsState res;
 
 void res_reset() { res = ResultsState{}; }
+
+void results_reset() {
+  res_reset();
+  cset = CSettings{};
+}
 
 // ---------------------------------------------------------------------------
 // Matrices: construction helpers.

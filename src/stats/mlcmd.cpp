@@ -21,6 +21,7 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "stats/etable.h"
+#include "stats/mlsession.h"
 #include "stats/post.h"
 #include "stats/stats.h"
 
@@ -483,4 +484,10 @@ int mlc_replay(ParseResult& pr, const char* cmd, const char* eformtitle, const c
   if (pr.hasif || pr.hasin || pr.hasweight) return error(RC_SYNTAX);
   mlc_display(level, ef ? eformtitle : "");
   return 0;
+}
+
+void stats_reset() {
+  sts = StatsState{};
+  mdm = MdModel{};
+  pool.clear();
 }

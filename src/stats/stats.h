@@ -102,6 +102,10 @@ struct StatsState {
   std::string reshape_failed;  // the last reshape that failed a check on the data ("" none)
 };
 extern StatsState sts;
+// The statistics subsystem's session state back to its start (reset-all):
+// the last fits and spare buffers above, the `ml model` being defined and the
+// columns the ml commands keep for their next sample.
+void stats_reset();
 
 // Binders of the command files of this folder.
 void stats_bindsummarize();
