@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/tsnorm.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
