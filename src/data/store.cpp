@@ -18,9 +18,9 @@
 
 #include "data/arena.h"
 #include "data/chars.h"
+#include "data/datahost.h"
 #include "data/permute.h"
 #include "data/varlist.h"
-#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/outhost.h"
 #include "output/output.h"
@@ -28,6 +28,7 @@
 #include "platform/zassert.h"
 
 DataState ds;
+DataHost datahost;
 // The memory messages of the output layer ask for the variable limit through this.
 [[maybe_unused]] static const bool outhost_store_set = (outhost.maxvar = [] { return ds.maxmaxvar; }, true);
 ArenaState dsarena;
@@ -1318,8 +1319,7 @@ void drop_all() {
   ds.srtlist.clear();
   ds.updata = false;
   ds.hastmp_vars = false;
-  macdrop_global("S_FN");
-  macdrop_global("S_FNDATE");
+  if (datahost.cleared) datahost.cleared();
   charrm(nullptr);
   dropordermarks();
   checkarena();

@@ -13,7 +13,6 @@
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
-#include "interp/interp.h"
 
 namespace {
 
@@ -116,7 +115,7 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_N_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? obs - ex.grp1 + 1 : obs); break;
       case XO_NN_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs); break;
       case XO_CONS: ns[++sp] = 1; break;
-      case XO_RC: ns[++sp] = interp.captrc; break;
+      case XO_RC: ns[++sp] = exhooks.captrc(); break;
       case XO_ADD: --sp, ns[sp] = xv_add(ns[sp], ns[sp + 1]); break;
       case XO_SUB: --sp, ns[sp] = xv_sub(ns[sp], ns[sp + 1]); break;
       case XO_MUL: --sp, ns[sp] = xv_mul(ns[sp], ns[sp + 1]); break;

@@ -12,7 +12,6 @@
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
-#include "interp/interp.h"
 
 namespace {
 
@@ -85,7 +84,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
     switch (op) {
       case XO_LIT: st[++sp] = Ent{nullptr, p.lits[static_cast<size_t>(arg - 1)], true}; break;
       case XO_CONS: st[++sp] = Ent{nullptr, 1.0, true}; break;
-      case XO_RC: st[++sp] = Ent{nullptr, static_cast<double>(interp.captrc), true}; break;
+      case XO_RC: st[++sp] = Ent{nullptr, static_cast<double>(exhooks.captrc()), true}; break;
       case XO_NN_:
         st[++sp] = Ent{nullptr, static_cast<double>(ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs), true};
         break;

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "data/store.h"
+#include "data/datahost.h"
+#include "data/value.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/program.h"
@@ -17,6 +18,10 @@
 #include "output/output.h"
 
 MacroState mac;
+
+// Clearing the data drops the globals that named the dataset's file.
+[[maybe_unused]] static const bool datahost_set =
+    (datahost.cleared = [] { macdrop_global("S_FN"); macdrop_global("S_FNDATE"); }, true);
 
 namespace {
 
