@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fast_float/fast_float.h>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -27,7 +28,7 @@ struct Block {
   std::vector<CsvCol> cols;   // findings of this block
   // Each column's numbers by row (left uninitialised: every row of a
   // numeric column is written), room for cap rows.
-  std::vector<std::unique_ptr<double[]>> vals;
+  std::vector<BigMem> vals;
   size_t cap = 0;
   long rows = 0;
   long lines = 0;             // line ends inside the block
@@ -66,30 +67,43 @@ inline void takefield(CsvCol& c, double* vals, const char* p, size_t n, long lin
     return;
   }
   if (token) x = misval;
-  if (!ismissing(x)) {
-    if (!c.any) c.lo = c.hi = x, c.any = true;
-    c.numbers = true;
-    c.lo = std::min(c.lo, x);
-    c.hi = std::max(c.hi, x);
-    if (c.allint && x != std::trunc(x)) c.allint = false;
-    if (c.floatok && static_cast<double>(static_cast<float>(x)) != x) c.floatok = false;
-  }
+  if (!ismissing(x)) c.take(x);
   vals[r] = x;
+}
+
+// The number that a field starting at b[s] plainly is: digits with an
+// optional minus sign in front, read whole by the fast parser to a normal
+// number and followed only by blanks up to the delimiter or the line end.
+// Such a field reads the same in takefield, which then has nothing else to
+// decide; anything else (zero, tokens, words, exponents out of range) is
+// left to it. *end gets the field's end (blanks dropped), *stop that of
+// the blanks after it.
+inline bool plainnumber(const char* b, size_t s, size_t to, char d, double* x, size_t* end, size_t* stop) {
+  const char* p = b + s;
+  const char* e = b + to;
+  const char* q = p < e && *p == '-' ? p + 1 : p;
+  if (q >= e || static_cast<unsigned>(*q - '0') > 9) return false;
+  auto r = fast_float::from_chars(p, e, *x);
+  if (r.ec != std::errc() || !std::isnormal(*x) || *x >= misval) return false;
+  const char* t = r.ptr;
+  while (t < e && blank(*t, d)) ++t;
+  if (t < e && *t != d && *t != '\n') return false;
+  *end = static_cast<size_t>(r.ptr - b);
+  *stop = static_cast<size_t>(t - b);
+  return true;
 }
 
 // Makes room for at least `need` rows in every column of the block.
 void grow(Block& blk, size_t need) {
   const size_t cap = std::max(need, blk.cap + blk.cap / 2 + 16);
-  for (auto& v : blk.vals) {
-    std::unique_ptr<double[]> w(new double[cap]);
-    if (v) std::memcpy(w.get(), v.get(), static_cast<size_t>(blk.rows) * sizeof(double));
-    v = std::move(w);
-  }
+  for (BigMem& v : blk.vals) v.reserve(cap * sizeof(double));
   blk.cap = cap;
 }
 
 void scanblock(const char* b, Block& blk, char d, size_t ncols, const MissTokens& mt, bool numtokens) {
   blk.cols.assign(ncols, CsvCol{});
+  // Plain numbers skip takefield unless a missing-value token might be one.
+  const bool fast = !numtokens;
   const size_t to = blk.to;
   size_t pos = blk.from;
   long line = 0;
@@ -116,15 +130,29 @@ void scanblock(const char* b, Block& blk, char d, size_t ncols, const MissTokens
     while (true) {
       size_t s = pos;
       while (s < to && b[s] != d && (b[s] == ' ' || (b[s] == '\t' && d != '\t'))) ++s;
-      size_t j = s;
-      while (j < to && b[j] != d && b[j] != '\n') ++j;
-      size_t e = j;
-      while (e > s && blank(b[e - 1], d)) --e;
-      if (k < ncols) {
-        takefield(blk.cols[k], blk.vals[k].get(), b + s, e - s, line, mt, numtokens, r);
-      } else if (e > s && blk.errline < 0) {
-        blk.errline = line;
-        blk.errfields = 0;  // counted below
+      double x;
+      size_t e, j;
+      if (fast && k < ncols && plainnumber(b, s, to, d, &x, &e, &j)) {
+        CsvCol& c = blk.cols[k];
+        if (e - s > c.maxlen) c.maxlen = e - s;
+        if (c.text) {
+          c.numbers = true;
+        } else {
+          c.take(x);
+          reinterpret_cast<double*>(blk.vals[k].data())[r] = x;
+        }
+      } else {
+        j = s;
+        while (j < to && b[j] != d && b[j] != '\n') ++j;
+        e = j;
+        while (e > s && blank(b[e - 1], d)) --e;
+        if (k < ncols) {
+          takefield(blk.cols[k], reinterpret_cast<double*>(blk.vals[k].data()), b + s, e - s, line, mt, numtokens,
+                    r);
+        } else if (e > s && blk.errline < 0) {
+          blk.errline = line;
+          blk.errfields = 0;  // counted below
+        }
       }
       ++k;
       if (j < to && b[j] == d) {
@@ -135,7 +163,8 @@ void scanblock(const char* b, Block& blk, char d, size_t ncols, const MissTokens
       break;
     }
     if (blk.errline == line && blk.errfields == 0) blk.errfields = k;
-    for (; k < ncols; ++k) takefield(blk.cols[k], blk.vals[k].get(), nullptr, 0, line, mt, numtokens, r);
+    for (; k < ncols; ++k)
+      takefield(blk.cols[k], reinterpret_cast<double*>(blk.vals[k].data()), nullptr, 0, line, mt, numtokens, r);
     if (blk.errline >= 0) break;  // the scan stops at the first overlong row
     if (b[pos - 1] == '\n') ++line;  // the row's line end
   }
@@ -213,7 +242,7 @@ int csv_scanblocks(const char* buf, size_t from, size_t len, char delim, long fi
       }
       c.allint = c.allint && p.allint;
       c.floatok = c.floatok && p.floatok;
-      c.parts.push_back(CsvPart{std::shared_ptr<double[]>(blk.vals[k].release()), static_cast<size_t>(blk.rows)});
+      c.parts.push_back(CsvPart{std::make_shared<BigMem>(std::move(blk.vals[k])), static_cast<size_t>(blk.rows)});
     }
     line += blk.lines;
     rows += blk.rows;

@@ -5,14 +5,19 @@
 #pragma once
 #include <cstddef>
 #include <cstring>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "files/bigmem.h"
+
 // A column's numbers of one block of rows.
 struct CsvPart {
-  std::shared_ptr<double[]> v;
+  std::shared_ptr<BigMem> mem;  // n doubles
   size_t n = 0;
+  const double* vals() const { return reinterpret_cast<const double*>(mem->data()); }
 };
 
 // What the scan learns about one column.
@@ -31,6 +36,16 @@ struct CsvCol {
   bool numbers = false;      // some field is a number (kept after text is seen)
   std::string bad;           // the first field that is not a number
   long badline = 0;          // its line
+
+  // Notes number x (not missing) in the column's facts.
+  void take(double x) {
+    if (!any) lo = hi = x, any = true;
+    numbers = true;
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+    if (allint && x != std::trunc(x)) allint = false;
+    if (floatok && static_cast<double>(static_cast<float>(x)) != x) floatok = false;
+  }
 };
 
 // The tokens that stand for a missing value in a numeric column besides an

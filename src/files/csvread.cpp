@@ -67,43 +67,55 @@ int parsetokens(const std::string& text, MissTokens& mt) {
   return 0;
 }
 
-// Reads the whole file into out. 0, or 601 / 603 / 692 / 611 printed.
-int slurp(const std::string& fn, std::string& out) {
+// The bytes read per call: a few megabytes, few calls.
+constexpr size_t CSV_PIECE = size_t{4} << 20;
+
+// Reads the whole file into out (*len bytes), straight into memory from
+// the system. 0, or 601 / 603 / 692 / 611 printed.
+int slurp(const std::string& fn, BigMem& out, size_t* len) {
+  *len = 0;
   int fd = ::open(fn.c_str(), O_RDONLY);
   if (fd < 0) return fierr(errno == ENOENT || errno == ENOTDIR ? 601 : 603, fn.c_str());
   struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
-  char buf[1 << 16];
+  size_t n = 0;
   size_t linestart = 0;  // where the line being read begins in out
-  for (;;) {
-    ssize_t k = ::read(fd, buf, sizeof buf);
-    if (k < 0 && errno == EINTR) continue;
-    if (k < 0) {
-      ::close(fd);
-      return fierr(RC_READ, fn.c_str());
+  try {
+    out.reserve(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : CSV_PIECE);
+    for (;;) {
+      if (out.capacity() - n < CSV_PIECE / 4) out.reserve(out.capacity() + out.capacity() / 2 + CSV_PIECE);
+      char* at = reinterpret_cast<char*>(out.data()) + n;
+      ssize_t k = ::read(fd, at, std::min(CSV_PIECE, out.capacity() - n));
+      if (k < 0 && errno == EINTR) continue;
+      if (k < 0) {
+        ::close(fd);
+        return fierr(RC_READ, fn.c_str());
+      }
+      if (k == 0) break;
+      n += static_cast<size_t>(k);
+      // the line now being read began after the last line end seen
+      const void* nl = memrchr(at, '\n', static_cast<size_t>(k));
+      if (nl) linestart = static_cast<size_t>(static_cast<const char*>(nl) - reinterpret_cast<char*>(out.data())) + 1;
+      if (n - linestart > CSV_MAXLINE) {
+        ::close(fd);
+        out.release();
+        return error(RC_RECTOOLONG);
+      }
     }
-    if (k == 0) break;
-    // the line now being read began after the last line end seen
-    const size_t from = out.size();
-    out.append(buf, static_cast<size_t>(k));
-    const void* nl = memrchr(out.data() + from, '\n', static_cast<size_t>(k));
-    if (nl) linestart = static_cast<size_t>(static_cast<const char*>(nl) - out.data()) + 1;
-    if (out.size() - linestart > CSV_MAXLINE) {
-      ::close(fd);
-      out.clear();
-      return error(RC_RECTOOLONG);
-    }
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    throw;
   }
   ::close(fd);
+  *len = n;
   return 0;
 }
 
 // The delimiter when none was asked for: a tab when the first line has one,
 // else a comma.
-char guessdelim(const std::string& text, size_t from) {
-  size_t nl = text.find('\n', from);
-  size_t tab = text.find('\t', from);
-  return tab != std::string::npos && (nl == std::string::npos || tab < nl) ? '\t' : ',';
+char guessdelim(const char* text, size_t len, size_t from) {
+  const void* nl = std::memchr(text + from, '\n', len - from);
+  const size_t line = nl ? static_cast<size_t>(static_cast<const char*>(nl) - text) : len;
+  return std::memchr(text + from, '\t', line - from) ? '\t' : ',';
 }
 
 // How a column of decimals is stored: float when float holds every value
@@ -206,14 +218,7 @@ int scan(CsvScan& s, const std::string& fn, int names, const MissTokens& mt, std
         continue;
       }
       if (token) x = misval;
-      if (!ismissing(x)) {
-        if (!c.any) c.lo = c.hi = x, c.any = true;
-        c.numbers = true;
-        c.lo = std::min(c.lo, x);
-        c.hi = std::max(c.hi, x);
-        if (c.allint && x != std::trunc(x)) c.allint = false;
-        if (c.floatok && static_cast<double>(static_cast<float>(x)) != x) c.floatok = false;
-      }
+      if (!ismissing(x)) c.take(x);
       if (c.vals.size() <= static_cast<size_t>(r)) c.vals.resize(c.vals.size() * 2);
       c.vals[static_cast<size_t>(r)] = x;
     }
@@ -310,14 +315,16 @@ int cmd_insheet(int) {
 // Reads file fn (delimiter 0: guessed) into the dataset. 0 or a printed code.
 int insheet(const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
             const MissTokens& mt, char delim) {
-  std::string text;
-  if (int rc = slurp(fn, text)) return rc;
-  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 byte-order mark
+  BigMem mem;
+  size_t len;
+  if (int rc = slurp(fn, mem, &len)) return rc;
+  const char* text = reinterpret_cast<const char*>(mem.data());
+  size_t start = len >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;  // a UTF-8 byte-order mark
   CsvScan s;
-  s.buf = text.data();
-  s.len = text.size();
+  s.buf = text;
+  s.len = len;
   s.pos = start;
-  s.delim = delim ? delim : guessdelim(text, start);
+  s.delim = delim ? delim : guessdelim(text, len, start);
   std::vector<CsvCol> cols;
   long nrows = 0;
   bool header = false;
@@ -361,9 +368,9 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
     }
     long obs = 1;
     for (CsvPart& part : cols[k].parts) {
-      col_encode(colview(vars[k]), obs, static_cast<long>(part.n), part.v.get());
+      col_encode(colview(vars[k]), obs, static_cast<long>(part.n), part.vals());
       obs += static_cast<long>(part.n);
-      part.v.reset();
+      part.mem.reset();
     }
   }
   if (anytext) {

@@ -12,6 +12,7 @@
 #include "data/value.h"
 #include "expr/expr.h"
 #include "graphics/graphics.h"
+#include "graphics/gscheme.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -457,13 +458,55 @@ int polygon(std::vector<double>& xs, std::vector<double>& ys) {
   return rc;
 }
 
+// The anchor of a marker label whose marker is at (mx, my) and whose anchor
+// would be (mx + ox, my + oy) under the text registers, moved so that the
+// text's box stays inside the clip rectangle (the page when clipping is off):
+// a label that would cross an edge goes to the other side of its marker, and
+// what still crosses is slid back inside. Text is taken as upright.
+void labelinside(const char* text, double mx, double my, double ox, double oy, int* ax, int* ay) {
+  const GdlRegs& r = gr.cur;
+  double w, asc, desc;
+  const double size = r.textsize > 0 && r.textsize < 1000 ? r.textsize : 12;
+  gsch_measure(r.font, size, text, &w, &asc, &desc);
+  const double u = r.ysize > 0 && r.height > 0 ? r.ysize / (72.0 * r.height) : 1;
+  w *= u, asc *= u, desc *= u;
+  const double x0 = clip.on ? clip.x0 : 0, x1 = clip.on ? clip.x1 : r.xsize;
+  const double y0 = clip.on ? clip.y0 : 0, y1 = clip.on ? clip.y1 : r.ysize;
+  // the box's left edge and bottom edge relative to the anchor, as the
+  // renderers set text (the baseline 0.8 of the ascent under a top anchor)
+  const double left = r.texthalign == 1 ? -w / 2 : r.texthalign == 2 ? -w : 0;
+  const double base = r.textvalign == 0 ? -0.8 * asc : r.textvalign == 1 ? -0.4 * asc : r.textvalign == 3 ? desc : 0;
+  const double bottom = base - desc, h = asc + desc;
+  // one axis: the anchor a placed off the marker m by o, box [a+lo, a+lo+len]
+  auto fit = [](double m, double o, double lo, double len, double e0, double e1) {
+    double a = m + o;
+    auto over = [&](double at) { return std::max(0.0, at + lo + len - e1) + std::max(0.0, e0 - (at + lo)); };
+    if (over(a) > 0) {
+      // mirrored: the box on the other side of the marker, the same distance off
+      const double b = 2 * m - a - 2 * lo - len;
+      if (over(b) < over(a)) a = b;
+    }
+    if (a + lo + len > e1) a = e1 - lo - len;
+    if (a + lo < e0) a = e0 - lo;
+    return a;
+  };
+  *ax = dev16(fit(mx, ox, left, w, x0, x1));
+  *ay = dev16(fit(my, oy, bottom, h, y0, y1));
+}
+
 // kind: 0 points, 1 connected line, 2 values, 3 labels, 4 weights.
+// Labels may be followed by the device offset of each label from its marker:
+// gdi scatterlabel set xvar yvar labvar [dx dy].
 int gdi_scatter(Scan& a, int kind) {
   int set = 0, vars[3] = {};
   const int nv = kind >= 3 ? 3 : 2;
   if (int rc = nograph()) return rc;
   int saved = serset_borrow();
-  int rc = setargs(a, nv, &set, vars);
+  double off[2] = {0, 0};
+  int nwords = 0;
+  for (Scan b = a; !b.word().empty();) ++nwords;
+  int rc = kind == 3 && nwords > nv + 1 ? seriesargs(a, nv, 2, &set, vars, off) : setargs(a, nv, &set, vars);
+  if (!rc && (off[0] >= misval || off[1] >= misval)) rc = errmsgf(RC_SYNTAX, "label offsets may not be missing\n");
   if (rc) {
     serset_return(saved);
     return rc;
@@ -534,7 +577,10 @@ int gdi_scatter(Scan& a, int kind) {
           size_t b = v.find_first_not_of(' ');
           str = b == std::string::npos ? "" : v.substr(b);
         }
-        if (!str.empty()) rc = gdl_text(dx, dy, str.c_str());
+        if (str.empty()) break;
+        int lx, ly;
+        labelinside(str.c_str(), dx, dy, off[0], off[1], &lx, &ly);
+        rc = gdl_text(lx, ly, str.c_str());
         break;
       }
       case 4: {

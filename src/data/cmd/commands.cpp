@@ -1,5 +1,5 @@
 // Binds this subsystem's built-in commands and `set` subcommands, and holds
-// the small everyday ones: drop/keep, rename, order, count, assert,
+// the small everyday ones: drop/keep, order, count, assert,
 // preserve/restore with their levels, _repart and the store's settings
 // (obs, memory, maxvar, type, varabbrev).
 #include <algorithm>
@@ -275,18 +275,6 @@ int cmd_dropkeep(int keep) {
   return 0;
 }
 
-// rename old new
-int cmd_rename(int) {
-  std::string a = gettok(prsestd);
-  if (a.empty()) return error(RC_TOOFEWVARS);
-  std::string b = gettok(prsestd);
-  if (b.empty()) return error(RC_TOOFEWVARS);
-  if (*gettok(prsestd)) return error(RC_TOOMANYVARS);
-  int v = zelta_findvar(a.c_str(), 1, false);
-  if (v < 0) return -v;
-  return renamevar(v, b.c_str());
-}
-
 // order varlist
 int cmd_order(int) {
   ParseResult pr;
@@ -427,7 +415,6 @@ void preserve_reset() {
 void data_bindcommands() {
   cmdbind("drop", cmd_dropkeep, 0);
   cmdbind("keep", cmd_dropkeep, 1);
-  cmdbind("rename", cmd_rename);
   cmdbind("order", cmd_order);
   cmdbind("count", cmd_count);
   cmdbind("assert", cmd_assert);
@@ -453,4 +440,5 @@ void data_bindcommands() {
   data_bindvalcmds();
   data_bindexpand();
   data_bindtsdeclare();
+  data_bindrename();
 }

@@ -46,5 +46,6 @@ int ds_exacttype(const std::vector<double>& x, int atleast);
 void ds_exacttext(double x, int type, const char* dot, std::string& dst);
 void data_bindexpand();
 void data_bindtsdeclare();
+void data_bindrename();
 // label language [name] [, new copy rename delete]: the rest of the line.
 int lablanguage(const char* args);

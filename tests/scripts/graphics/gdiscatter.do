@@ -24,7 +24,10 @@ gdi scatterline 0 1 2
 gdi scatterline_connect_type = ascending
 gdi scatterline 0 2 1
 gdi scattervalue 0 1 2
+* labels are kept on the page: those under the bottom edge slide up; placed
+* 1500 units left of their markers, the one at x=1000 turns to the right side
 gdi scatterlabel 0 1 2 4
+gdi scatterlabel 0 1 2 4 -1500 300
 gdi scatterweight 0 1 2 3
 gdi gm_jitter = 100
 gdi jitterseed = 3
@@ -41,4 +44,6 @@ di _rc
 cap noi gdi scatter 0 1.5 2
 di _rc
 cap noi gdi scatterlabel 0 1 2
+di _rc
+cap noi gdi scatterlabel 0 1 2 4 . 0
 di _rc

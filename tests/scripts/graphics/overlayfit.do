@@ -28,6 +28,13 @@ overlay (area y x) (bar y x, base(1) barwidth(0.5)) (rcap lo hi x, capwidth(2)) 
 	*/ xticks(1 2 5 10 20) yticks(1 3 10) xline(4) yline(5) text(8 3 "peak" 2 2 "low") /*
 	*/ aspect(0.8) legend(top)
 overlay (scatter y x, labels(g) labelpos(0)) (line y x), xticks(2(2)12) yticks(0 5 10) legend(left) name(tick)
+* long marker labels right of their markers stay on the page, clear of the
+* others: near the right edge they turn to the markers' left
+gen str30 lab = "a rather long marker label " + string(x)
+overlay (scatter x x if x > 6, labels(lab) labelpos(3))
+graph export labels.svg, replace
+shell /usr/bin/python3 svgcheck.py labels.svg > out.txt
+type out.txt
 * the gdi calls of the shapes: a band, an area, bars and capped ranges, clipped
 sort x
 gen double c = x - 5.5

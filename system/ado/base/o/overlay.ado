@@ -952,14 +952,9 @@ program overlay
 				gdi textsize = 7
 				gdi texthalign = `lh'
 				gdi textvalign = `lv'
-				gdi xalpha = `=`px0' - `lxlo' * `xb' + `ldx''
-				gdi yalpha = `=`py0' - `lylo' * `yb' + `ldy''
-				* the label of every marker inside the region, wherever it falls
-				gdi clip `=`px0' + `ldx'' `=`py0' + `ldy'' `=`px1' + `ldx'' `=`py1' + `ldy''
-				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s''
-				gdi clip `px0' `py0' `px1' `py1'
-				gdi xalpha = `=`px0' - `lxlo' * `xb''
-				gdi yalpha = `=`py0' - `lylo' * `yb''
+				* the label of every marker inside the region, kept inside it
+				* (turned to the marker's other side, or slid back, at an edge)
+				gdi scatterlabel `set' `s_x`s'' `s_y`s'' `s_l`s'' `ldx' `ldy'
 			}
 		}
 		* annotations at data coordinates, when inside the region
