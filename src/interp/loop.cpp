@@ -24,6 +24,9 @@ InterpState interp;
 // The output channel asks for the busy and batch state through these.
 [[maybe_unused]] static const bool outhost_interp_set =
     (outhost.busy = [] { return interp.zelta_busy; }, outhost.batchmode = [] { return interp.batchmode; }, true);
+// The expressions ask for the language version and the captured return code through these.
+[[maybe_unused]] static const bool exhooks_interp_set =
+    (exhooks.version = [] { return interp.version; }, exhooks.captrc = [] { return interp.captrc; }, true);
 
 namespace {
 

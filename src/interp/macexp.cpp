@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "interp/interp.h"
 #include "interp/macro.h"

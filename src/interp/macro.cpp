@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "data/store.h"
+#include "data/datahost.h"
+#include "data/value.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/program.h"
@@ -18,6 +19,10 @@
 
 MacroState mac;
 uint64_t dm_generation = 0;
+
+// Clearing the data drops the globals that named the dataset's file.
+[[maybe_unused]] static const bool datahost_set =
+    (datahost.cleared = [] { macdrop_global("S_FN"); macdrop_global("S_FNDATE"); }, true);
 
 namespace {
 

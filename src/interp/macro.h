@@ -130,10 +130,15 @@ void macchar(const char* owner, const char* name, std::string& res);
 bool macliteral(const char*& p, double& v);
 bool macbinop(double a, char op, double b, double& v);
 
-// The extended functions whose values live in other subsystems (matrix
-// stripes, saved-result names, set, log, regex*, _length, tsnorm, serset,
-// constraint, all): 0 or a code, or -1 when fn is not one of them.
-[[nodiscard]] int macext_stores(const std::string& fn, const char* rest, std::string& res);
+// What the extended macro functions ask of the layers above: the functions
+// whose values live in other subsystems (matrix stripes, saved-result names,
+// set, log, regex*, _length, tsnorm, serset, constraint, all), which the
+// results store installs when it binds its commands; 0 or a code, or -1 when
+// fn is not one of them. A unit test checks it is set after start-up.
+struct MacroHost {
+  int (*stores)(const std::string& fn, const char* rest, std::string& res) = nullptr;
+};
+extern MacroHost machost;
 
 // A new temporary name / temporary file name, dropped when the level ends.
 std::string tmpname_next();
