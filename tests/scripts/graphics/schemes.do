@@ -51,7 +51,8 @@ scatter y z w x, scheme(mono) name(grey)
 graph export grey.svg
 shell /usr/bin/python3 svgcheck.py grey.svg --greys > out.txt
 type out.txt
-* the charts draw in a named scheme too: greys only, or the larger text
+* the charts draw in a named scheme too: greys only, or the larger text (marker
+* labels too)
 gen k = mod(_n, 3)
 barchart y z, over(k) scheme(mono) name(greybars)
 graph export greybars.svg
@@ -61,6 +62,11 @@ graph export bighist.svg
 histogram y, normal name(smallhist)
 graph export smallhist.svg
 shell /usr/bin/python3 svgcheck.py bighist.svg --ratio smallhist.svg | tail -1 >> out.txt
+scatter y x in 1/5, labels(k) scheme(slides) name(biglab)
+graph export biglab.svg
+scatter y x in 1/5, labels(k) name(smalllab)
+graph export smalllab.svg
+shell /usr/bin/python3 svgcheck.py biglab.svg --ratio smalllab.svg | tail -1 >> out.txt
 type out.txt
 * series differ by symbol and line pattern as well as colour in every scheme
 foreach s in modern mono slides {

@@ -355,38 +355,11 @@ program _gchart
 	c_local gc_sz = `sz_ticklabel'
 end
 
-* _gch_scheme [name]: the look of the scheme (the current one without a name) in r(), as
-* the scheme command posts it; before schemes were drawn from files, a built-in look.
+* _gch_scheme [name]: the look of the scheme (the current one without a name) in r(),
+* as _gscheme posts it.
 program _gch_scheme, rclass
 	args name
-	capture quietly _gscheme, scheme(`name')
-	if _rc == 199 & "`name'" == "" {
-		* the built-in look
-		local rgbs `""26 71 111" "144 53 59" "85 117 47" "227 126 0" "0 128 128" "193 5 52" "147 141 210" "202 194 126""'
-		forvalues k = 1/8 {
-			return local color`k' `: word `k' of `rgbs''
-		}
-		return scalar nseries = 8
-		foreach v in background plotregion {
-			return local `v' 255 255 255
-		}
-		foreach v in foreground textcolor {
-			return local `v' 0 0 0
-		}
-		return local grid 220 220 220
-		return local font default
-		return scalar size_title = 12
-		return scalar size_subtitle = 10
-		return scalar size_axistitle = 9
-		return scalar size_ticklabel = 8
-		return scalar size_legend = 8
-		return scalar size_note = 7
-		exit
-	}
-	if _rc {
-		* again, for its message
-		_gscheme, scheme(`name')
-	}
+	quietly _gscheme, scheme(`name')
 	return add
 end
 

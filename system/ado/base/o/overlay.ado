@@ -951,7 +951,7 @@ program overlay
 			}
 			if "`s_l`s''" != "" {
 				_ovldraw labpos `s_lpos`s''
-				gdi textsize = 7
+				gdi textsize = `sc_size_note'
 				gdi texthalign = `lh'
 				gdi textvalign = `lv'
 				* the label of every marker inside the region, kept inside it
