@@ -135,7 +135,7 @@ void showfirst(const IvFit& f, const std::vector<std::string>& endog, const std:
   }
 }
 
-// ivfit depvar [exog] (endog = instruments) [if] [in] [, 2sls liml gmm robust cluster() first small level()]
+// ivfit depvar [exog] (endog = instruments) [if] [in] [weight] [, 2sls liml gmm robust cluster() first small level()]
 int cmd_ivfit(int) {
   ParseResult pr;
   static std::string line;
@@ -183,7 +183,11 @@ int cmd_ivfit(int) {
     o.clustvar = v;
   }
   if (int rc = chkopt(pr)) return rc;
-  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  const char wk = pr.hasweight ? pr.wgttype[0] : static_cast<char>(WK_NONE);
+  if (wk == WK_P) o.robust = true;  // sampling weights: the sandwich always
+  if (wk == WK_I && (o.robust || o.clustvar)) return error(RC_MSG_IWROBUST);
+  if (wk == WK_I && method == IV_GMM) return errmsgf(RC_NOTALLOWED, "iweights not allowed with gmm\n");
+  o.aweights = true;
   const int nv = vl.lnvar();
   if (nv != nhead + nend + ninst) return error(RC_SYNTAX);
   std::vector<std::string> names;
@@ -214,6 +218,11 @@ int cmd_ivfit(int) {
   take(d.k1, d.m, d.Y);
   take(d.k1 + d.m, d.l, d.Z2);
   if (o.clustvar) d.C = pn_dense(s.d.clust, d.cid);
+  if (s.wkind) {
+    d.w = s.d.w;
+    pn_scaleweights(s.wkind, d.w);
+    d.freq = s.wkind == WK_F || s.wkind == WK_I;
+  }
   IvFit f;
   const int fitrc = iv_fit(d, method, o.robust, small, f);
   std::vector<std::string> exog(names.begin() + 1, names.begin() + nhead);
@@ -237,7 +246,7 @@ int cmd_ivfit(int) {
     return r;
   };
   st_eclear();
-  st_escalar("N", f.N);
+  st_escalar("N", s.wkind == WK_F ? std::round(f.N) : f.N);
   st_escalar("df_m", f.df_m);
   if (small) {
     st_escalar("F", f.stat);
@@ -267,6 +276,10 @@ int cmd_ivfit(int) {
     st_elocal("clustvar", varname(o.clustvar).c_str());
   }
   if (o.robust || o.clustvar || method == IV_GMM) st_elocal("vcetype", "Robust");
+  if (s.wkind) {
+    st_elocal("wtype", (std::string(1, s.wkind) + "weight").c_str());
+    st_elocal("wexp", ("= " + s.wexp).c_str());
+  }
   st_elocal("cmd", "ivfit");
   st_elocal("model", METHOD[method]);
   st_elocal("depvar", s.depname.c_str());

@@ -122,7 +122,7 @@ int mlc_read(ParseResult& pr, const MlcOpts& o, MlcSample& s) {
     if (isstrtype(vartype(v)))
       return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n", varname(v).c_str());
   }
-  if (pr.hasweight && pr.wgttype[0] == WK_A) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
+  if (pr.hasweight && pr.wgttype[0] == WK_A && !o.aweights) return errmsgf(RC_NOTALLOWED, "aweights not allowed\n");
   StSample ss;
   if (int rc = st_sample(ss, pr)) return rc;
   s.lo = ss.lo;

@@ -17,6 +17,7 @@ struct MlcOpts {
   int clustvar = 0;      // cluster() variable (0 none)
   int offvar = 0;        // offset() variable
   int expvar = 0;        // exposure() variable (its log joins the offset)
+  bool aweights = false; // aweights are read (as given: the caller scales them)
   double level = 95;
   std::string eform;     // title of exponentiated coefficients ("" none)
   MlOpts ml;             // iterate(), tolerance()

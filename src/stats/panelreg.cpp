@@ -112,7 +112,7 @@ int display(double level) {
   return 0;
 }
 
-// panelreg [depvar [indepvars] [if] [in]] [, fe|re|be robust cluster(varname) i(varname) bplm level(#)]
+// panelreg [depvar [indepvars] [if] [in] [weight]] [, fe|re|be robust cluster(varname) i(varname) bplm level(#)]
 int cmd_panelreg(int) {
   ParseResult pr;
   if (int rc = parse({.tsops = PERM_OPTIONAL, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
@@ -150,7 +150,13 @@ int cmd_panelreg(int) {
   int pv = 0;
   if (int rc = pn_panelvar(pr, &pv)) return rc;
   if (int rc = chkopt(pr)) return rc;
-  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
+  const char wk = pr.hasweight ? pr.wgttype[0] : static_cast<char>(WK_NONE);
+  if (wk && (kind == PF_RE || kind == PF_ML))
+    return errmsgf(RC_NOTALLOWED, "weights not allowed with %s\n", KINDNAME[kind]);
+  if (wk == WK_I) return errmsgf(RC_NOTALLOWED, "iweights not allowed\n");
+  if (wk && wk != WK_A && kind == PF_BE) return errmsgf(RC_NOTALLOWED, "only aweights are allowed with be\n");
+  if (wk == WK_P) o.robust = true;  // sampling weights: the sandwich always
+  o.aweights = true;
   if (bplm && kind != PF_RE) return errmsgf(RC_SYNTAX, "option bplm is allowed only with re\n");
   if (kind == PF_BE && (o.robust || o.clustvar)) return errmsgf(RC_NOTALLOWED, "options robust and cluster() not allowed with be\n");
   if (o.robust && !o.clustvar) o.clustvar = pv;  // robust: clustered by panel
@@ -187,6 +193,12 @@ int cmd_panelreg(int) {
   }
   d.G = pn_dense(pval, d.gid);
   if (o.clustvar) d.C = pn_dense(s.d.clust, d.cid);
+  if (s.wkind) {
+    if (!pn_constwithin(s.d.w, d.gid)) return errmsgf(RC_WEIGHTGROUP, "weights must be constant within panels\n");
+    d.w = s.d.w;
+    pn_scaleweights(s.wkind, d.w);
+    d.freq = s.wkind == WK_F;
+  }
   PanelFit f;
   if (kind == PF_ML) {
     PanelFit gls;
@@ -208,7 +220,7 @@ int cmd_panelreg(int) {
   names.push_back("_cons");
 
   st_eclear();
-  st_escalar("N", f.N);
+  st_escalar("N", s.wkind == WK_F ? std::round(f.N) : f.N);
   st_escalar("N_g", f.G);
   st_escalar("g_min", f.Tmin);
   st_escalar("g_avg", f.Tavg);
@@ -255,6 +267,10 @@ int cmd_panelreg(int) {
     st_escalar("N_clust", f.C);
     st_elocal("clustvar", varname(o.clustvar).c_str());
     st_elocal("vcetype", "Robust");
+  }
+  if (s.wkind) {
+    st_elocal("wtype", (std::string(1, s.wkind) + "weight").c_str());
+    st_elocal("wexp", ("= " + s.wexp).c_str());
   }
   st_elocal("cmd", "panelreg");
   st_elocal("model", KINDNAME[kind]);
