@@ -79,6 +79,10 @@ void files_bindodbc();
 void files_bindxlsx();
 // Writes and forgets every postfile handle (as postutil clear, silently).
 void post_reset();
+// The file subsystem's session state back to its start (reset-all): every
+// `file` handle closed, every postfile handle written and forgotten, the
+// last data source reached forgotten and the injected failures off.
+void files_reset();
 // Closes the postfile handle name, if open, without a command line (so it
 // works after a Break): with keep its file takes the target's place, else
 // it is discarded and the target stays as it was. 0 or the code of a
