@@ -35,6 +35,15 @@ odbc load, exec("SELECT true AS yes, false AS no, NULL::boolean AS unknown, TIME
 describe
 list
 assert t == mdy(1, 1, 2020) + (18 * 3600 + 0.5) / 86400 & early == -1 + 0.25
+* rows of numbers, truth values and text: delimiters, quotes, backslashes
+* and blanks in text, empty text and NULL, text longer than the longest
+* string (cut, with the note)
+odbc load, exec("SELECT * FROM (VALUES (1, 'a,b', 'say ' || chr(34) || 'hi' || chr(34), 'back\slash', '', true, 1.5::float8), (2, '(x)', ' lead', NULL, 'z', false, NULL), (3, NULL, chr(34) || chr(34), 'a b', repeat('y', 3), NULL, -2)) AS t(id, c1, c2, c3, c4, ok, x) ORDER BY id") clear
+describe
+list
+assert c1[1] == "a,b" & c2[1] == `"say "hi""' & c3[1] == "back\slash" & c2[2] == " lead" & c2[3] == `""""' & c1[3] == ""
+odbc load, exec("SELECT 1 AS id, repeat('z', 300) || ',)' AS txt UNION ALL SELECT 2, 'short'") clear
+di strlen(txt[1]) " " txt[2]
 * the count of rows loaded is not limited by the block size
 odbc load, exec("SELECT g AS n, g % 7 AS m, 'r' || g AS lab FROM generate_series(1, 10000) g") clear
 describe
