@@ -13,7 +13,7 @@
 #include <string>
 
 #include "data/store.h"
-#include "data/vlabel.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -73,14 +73,10 @@ inline void begin(long maxcommands) {
   sink.clear();
 }
 
-// Puts back what a run may have changed: the dataset, value labels, the
-// output threshold and the line-assembly state a do-file can leave behind.
-inline void finish() {
-  ds_reset();
-  vldropall();
-  out.s_outlev = 0;
-  interp.procflg = true;
-  interp.delimit = 0;
-}
+// Puts back everything a run may have changed (the dataset, labels, macros,
+// programs, results, graphs, settings, open files and logs, the line-assembly
+// state a do-file can leave behind), so that no input changes how the next
+// one runs.
+inline void finish() { reset_all(); }
 
 }  // namespace cmdfuzz

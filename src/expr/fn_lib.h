@@ -46,3 +46,6 @@ double fn_ibeta(double a, double b, double x);
 double fn_mdy(double m, double d, double y);
 // Splits a daily date into its parts; false outside 01jan0100..31dec9999.
 bool fn_dmy(double date, long* y, int* m, int* d);
+
+// Frees the compiled patterns the regular-expression functions keep.
+void rx_clearcache();

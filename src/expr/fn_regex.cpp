@@ -118,3 +118,12 @@ const FuncDef rows[] = {
 
 // The regular-expression fragment of the function table.
 FnRows fn_regex_rows() { return {rows, sizeof rows / sizeof rows[0]}; }
+
+void rx_clearcache() {
+  for (RxEntry& e : rxcache) {
+    if (e.md) pcre2_match_data_free(e.md);
+    if (e.code) pcre2_code_free(e.code);
+    e = RxEntry{};
+  }
+  rxnext = 0;
+}

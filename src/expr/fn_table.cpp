@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "expr/expr.h"
 #include "expr/fn_lib.h"
 
 FuncState fns;
@@ -58,4 +59,11 @@ const FuncDef* functable(size_t* n) {
   const FnIndex& x = fnindex();
   *n = x.all.size();
   return x.all.data();
+}
+
+void expr_reset() {
+  fns = FuncState{};
+  rx_clearcache();
+  ex = ExprState{};
+  expr_reset_command();
 }

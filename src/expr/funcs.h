@@ -73,6 +73,11 @@ struct FuncState {
 };
 extern FuncState fns;
 
+// The expression layer's session state back to its start (reset-all): the
+// generators reseeded as at start-up, the last regexm() match and the
+// compiled-pattern cache gone, no qualifier or by-group range kept.
+void expr_reset();
+
 // One uniform number in [0, 1) from the current generator; advances fns.
 double urnuni();
 // One number from the older generator of uniform0().

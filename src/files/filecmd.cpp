@@ -11,8 +11,10 @@
 
 #include "data/value.h"
 #include "data/varlist.h"
+#include "files/atomicfile.h"
 #include "files/byteorder.h"
 #include "files/files.h"
+#include "files/odbc.h"
 #include "graphics/graphics.h"
 #include "graphics/gsave.h"
 #include "interp/cmdtab.h"
@@ -215,5 +217,15 @@ int cmd_file(int) {
 }
 
 }  // namespace
+
+void files_reset() {
+  for (auto& [name, h] : handles)
+    if (h.fp) std::fclose(h.fp);
+  handles.clear();
+  post_reset();
+  fst = FileState{};
+  afs = AtomicFileState{};
+  odbcst = OdbcState{};
+}
 
 void files_bindfile() { cmdbind("file", cmd_file); }

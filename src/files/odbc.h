@@ -26,6 +26,7 @@ struct OdbcConn {
   void* env = nullptr;
   void* dbc = nullptr;
   std::string quote = "\"";  // the source's identifier quote ("" when it has none)
+  bool textwire = false;     // the driver holds values as the server's text (PostgreSQL's)
 };
 
 // Rows of a block fetched or sent at once: large enough that a round trip
@@ -37,9 +38,10 @@ long odbc_blockrows(long rowbytes);
 
 // Opens a connection to src. With stream, a driver that would read a whole
 // result set into its own memory before the first row is handed over is
-// asked to read it in blocks instead (PostgreSQL's: cursor fetches), unless
-// the connection string says otherwise. 0, or 682 with the driver manager's
-// or the driver's message printed.
+// asked to read it in blocks instead (PostgreSQL's: cursor fetches), and to
+// report booleans as bits rather than text, unless the connection string
+// says otherwise. 0, or 682 with the driver manager's or the driver's
+// message printed.
 [[nodiscard]] int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream = false);
 void odbc_close(OdbcConn& c);
 // The diagnostic records of a handle (type as SQL_HANDLE_*) as one text

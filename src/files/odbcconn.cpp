@@ -80,18 +80,25 @@ int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream) {
   if (cs.empty()) return errmsgf(RC_SYNTAX, "no data source: give dsn(\"name\") or connectionstring(\"...\")\n");
   if (int rc = connectwith(c, src, cs)) return rc;
   odbcst.lastsrc = cs;
-  if (!stream || haskey(cs, "usedeclarefetch")) return 0;
   SQLCHAR drv[128] = {0};
   SQLSMALLINT dl = 0;
   SQLGetInfo(c.dbc, SQL_DRIVER_NAME, drv, sizeof drv, &dl);
   if (std::strncmp(reinterpret_cast<const char*>(drv), "psqlodbc", 8) != 0) return 0;
+  c.textwire = true;
   // The PostgreSQL driver keeps a whole result in memory unless told to use
-  // a cursor: connect again so that it reads the rows in blocks.
+  // a cursor, and reports booleans as text unless told otherwise: connect
+  // again so that it reads the rows in blocks and booleans come as bits
+  // (whatever the connection string itself sets stays).
+  std::string extra;
+  if (!haskey(cs, "usedeclarefetch")) extra += "UseDeclareFetch=1;Fetch=" + std::to_string(PG_FETCHROWS) + ";";
+  if (!haskey(cs, "boolsaschar")) extra += "BoolsAsChar=0;";
+  if (!stream || extra.empty()) return 0;
   odbc_close(c);
   std::string streamcs = cs;
   if (!streamcs.empty() && streamcs.back() != ';') streamcs += ';';
-  streamcs += "UseDeclareFetch=1;Fetch=" + std::to_string(PG_FETCHROWS) + ";";
-  return connectwith(c, src, streamcs);
+  if (int rc = connectwith(c, src, streamcs + extra)) return rc;
+  c.textwire = true;
+  return 0;
 }
 
 namespace {

@@ -6,21 +6,24 @@
 // other numbers double, dates daily dates, timestamps days with the fraction
 // of the day, and everything else text, each string as wide as its longest
 // value (up to the longest string type, longer text cut with one note).
+// From the PostgreSQL driver, which holds every value as the server's text,
+// plain numbers, dates and timestamps are fetched as that text and read
+// here (see astext).
+#include <fast_float/fast_float.h>
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "data/chars.h"
 #include "data/store.h"
 #include "files/files.h"
 #include "files/odbc.h"
-#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
@@ -44,7 +47,11 @@ struct LoadCol {
   int var = 0;                     // its variable
   int start = 0;                   // its first storage type
   bool cut = false;                // some text was longer than STRMAX
+  bool text = false;               // a number or date fetched as text and read here
 };
+
+// Bytes a number, date or timestamp fetched as text takes (with its 0).
+constexpr size_t TEXTCELL = 48;
 
 // The kind of an SQL column type (text when allstring).
 Kind kindof(SQLSMALLINT t, bool allstring) {
@@ -63,12 +70,134 @@ Kind kindof(SQLSMALLINT t, bool allstring) {
 double days(int y, int m, int d) { return static_cast<double>(fmt_mdy(y, m, d)); }
 
 // The storage type that holds integer x in a column now of type t (t when
-// it already does): int, then long, then double.
+// it already does): byte, then int, then long, then double.
 int widerint(int t, double x) {
   if (t == ST_DOUBLE) return t;
-  if (t == ST_INT && x >= -32767 && x <= 32740) return t;
-  if (x >= -2147483647.0 && x <= 2147483620.0) return t == ST_INT ? ST_LONG : t;
+  if (t == ST_BYTE && x >= -127 && x <= 100) return t;
+  if ((t == ST_BYTE || t == ST_INT) && x >= -32767 && x <= 32740) return ST_INT;
+  if (x >= -2147483647.0 && x <= 2147483620.0) return ST_LONG;
   return ST_DOUBLE;
+}
+
+// True when column col (of kind k, not text) is better fetched as the
+// PostgreSQL driver's text and read here: its plain number types, which it
+// would read from that text again with more work per value than ours, and
+// dates and timestamps, which it turns into wrong dates without a word
+// when it cannot read them (infinite ones, years past 9999); as text they
+// are caught. Other types (numeric, money, booleans) it converts itself.
+bool astext(SQLHSTMT h, SQLUSMALLINT col, Kind k) {
+  if (k == Kind::Date || k == Kind::Stamp) return true;
+  char tn[64] = {0};
+  SQLSMALLINT len = 0;
+  SQLLEN num = 0;
+  if (!SQL_SUCCEEDED(SQLColAttribute(h, col, SQL_DESC_TYPE_NAME, tn, sizeof tn, &len, &num))) return false;
+  for (const char* plain : {"int2", "int4", "int8", "oid", "float4", "float8"})
+    if (std::strcmp(tn, plain) == 0) return true;
+  return false;
+}
+
+// Reads the unsigned decimal digits at p (at least one, at most 9) into
+// *v; the end, or nullptr when there are none.
+const char* digits(const char* p, const char* e, int* v) {
+  const char* b = p;
+  *v = 0;
+  while (p < e && p - b < 9 && *p >= '0' && *p <= '9') *v = *v * 10 + (*p++ - '0');
+  return p > b ? p : nullptr;
+}
+
+// Days since 01jan1960 of a date "yyyy-mm-dd" that starts text p..e; the
+// end of the date, or nullptr when it is not a valid one.
+const char* readdate(const char* p, const char* e, double* x) {
+  int y = 0, m = 0, d = 0;
+  if (!(p = digits(p, e, &y)) || p == e || *p++ != '-') return nullptr;
+  if (!(p = digits(p, e, &m)) || p == e || *p++ != '-') return nullptr;
+  if (!(p = digits(p, e, &d))) return nullptr;
+  long long yy = 0;
+  int mm = 0, dd = 0;
+  if (y < 1 || m < 1 || m > 12 || d < 1 || d > 31) return nullptr;
+  const long long t = fmt_mdy(y, m, d);
+  fmt_dmy(t, &yy, &mm, &dd);  // 31feb and the like come back as another day
+  if (yy != y || mm != m || dd != d) return nullptr;
+  *x = static_cast<double>(t);
+  return p;
+}
+
+// Reads the text of a number, date or timestamp (a column of kind k) into
+// x: NaN and infinities as missing. False when it is not one.
+bool readtext(Kind k, const char* p, size_t n, double* x) {
+  const char* e = p + n;
+  switch (k) {
+    case Kind::Int: {
+      long long v = 0;
+      auto r = std::from_chars(p, e, v);
+      *x = static_cast<double>(v);
+      return r.ec == std::errc() && r.ptr == e;
+    }
+    case Kind::Double: {
+      auto r = fast_float::from_chars(p, e, *x);
+      if (r.ptr != e || n == 0) return false;
+      if (!(*x > -misval && *x < misval)) *x = misval;
+      return true;
+    }
+    case Kind::Date: return readdate(p, e, x) == e;
+    case Kind::Stamp: {  // yyyy-mm-dd hh:mm:ss[.fraction][zone offset, the time being the zone's]
+      if (!(p = readdate(p, e, x)) || p == e || (*p != ' ' && *p != 'T')) return false;
+      int h = 0, mi = 0, s = 0;
+      if (!(p = digits(p + 1, e, &h)) || p == e || *p++ != ':') return false;
+      if (!(p = digits(p, e, &mi)) || p == e || *p++ != ':') return false;
+      if (!(p = digits(p, e, &s)) || h > 24 || mi > 59 || s > 60) return false;
+      double secs = h * 3600.0 + mi * 60.0 + s, scale = 0.1;
+      if (p < e && *p == '.')
+        for (++p; p < e && *p >= '0' && *p <= '9'; ++p, scale /= 10) secs += (*p - '0') * scale;
+      if (p < e && (*p == '+' || *p == '-')) {
+        int z = 0;
+        for (++p; p < e && ((*p >= '0' && *p <= '9') || *p == ':'); ++p) ++z;
+        if (z < 2) return false;
+      }
+      *x += secs / 86400.0;
+      return p == e;
+    }
+    case Kind::Text: break;
+  }
+  return false;
+}
+
+// The value a column bound in its C type holds at p, as a double.
+double readbound(Kind k, const unsigned char* p) {
+  switch (k) {
+    case Kind::Int: {
+      SQLBIGINT b;
+      std::memcpy(&b, p, sizeof b);
+      return static_cast<double>(b);
+    }
+    case Kind::Double: {
+      double x;
+      std::memcpy(&x, p, sizeof x);
+      return x;
+    }
+    case Kind::Date: {
+      SQL_DATE_STRUCT d;
+      std::memcpy(&d, p, sizeof d);
+      return days(d.year, d.month, d.day);
+    }
+    case Kind::Stamp: {
+      SQL_TIMESTAMP_STRUCT t;
+      std::memcpy(&t, p, sizeof t);
+      double secs = t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 1e9;
+      return days(t.year, t.month, t.day) + secs / 86400.0;
+    }
+    case Kind::Text: break;
+  }
+  return misval;
+}
+
+// Fails the load over a value fetched as text that is not what its column
+// holds: 683 printed.
+int badcell(const LoadCol& c, const unsigned char* p, SQLLEN len) {
+  const char* what = c.kind == Kind::Date ? "date" : c.kind == Kind::Stamp ? "timestamp" : "number";
+  const int n = static_cast<int>(std::clamp<SQLLEN>(len, 0, TEXTCELL - 1));
+  return errmsgf(RC_ODBCFETCH, "could not fetch variable %s in odbc table: the driver gave \"%.*s%s\", which is not a %s\n",
+                 c.name.c_str(), n, reinterpret_cast<const char*>(p), len >= static_cast<SQLLEN>(TEXTCELL) ? "..." : "", what);
 }
 
 // A variable name from a column name: letters, digits and underscores,
@@ -99,7 +228,7 @@ struct Stmt {
 
 // Describes the result columns and binds their buffers for blocks of
 // `rows` rows. 0, or 683 printed.
-int bindcols(SQLHSTMT h, const OdbcLoadOpts& o, std::vector<LoadCol>& cols, SQLULEN* rows) {
+int bindcols(SQLHSTMT h, const OdbcConn& conn, const OdbcLoadOpts& o, std::vector<LoadCol>& cols, SQLULEN* rows) {
   SQLSMALLINT ncol = 0;
   SQLNumResultCols(h, &ncol);
   long rowbytes = 0;
@@ -112,7 +241,7 @@ int bindcols(SQLHSTMT h, const OdbcLoadOpts& o, std::vector<LoadCol>& cols, SQLU
     LoadCol c;
     c.name = reinterpret_cast<const char*>(name);
     c.kind = kindof(type, o.allstring);
-    c.start = c.kind == Kind::Int ? (type == SQL_INTEGER ? ST_LONG : ST_INT)
+    c.start = c.kind == Kind::Int ? (type == SQL_INTEGER ? ST_LONG : type == SQL_SMALLINT ? ST_INT : ST_BYTE)
               : c.kind == Kind::Date ? ST_LONG : c.kind == Kind::Text ? 1 : ST_DOUBLE;
     switch (c.kind) {
       case Kind::Int: c.ctype = SQL_C_SBIGINT, c.elem = sizeof(SQLBIGINT); break;
@@ -121,6 +250,7 @@ int bindcols(SQLHSTMT h, const OdbcLoadOpts& o, std::vector<LoadCol>& cols, SQLU
       case Kind::Stamp: c.ctype = SQL_C_TYPE_TIMESTAMP, c.elem = sizeof(SQL_TIMESTAMP_STRUCT); break;
       case Kind::Text: c.ctype = SQL_C_CHAR, c.elem = STRMAX + 1; break;
     }
+    if (c.kind != Kind::Text && conn.textwire && astext(h, k, c.kind)) c.text = true, c.ctype = SQL_C_CHAR, c.elem = TEXTCELL;
     rowbytes += static_cast<long>(c.elem + sizeof(SQLLEN));
     cols.push_back(std::move(c));
   }
@@ -149,8 +279,9 @@ int makevars(std::vector<LoadCol>& cols, const OdbcLoadOpts& o) {
     LoadCol& c = cols[k];
     std::string name = varnameof(c.name, o.lowercase);
     if (name.empty() || findvarexact(name.c_str())) {
-      name = "v" + std::to_string(k + 1);
-      for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = "v" + std::to_string(k + 1) + "_" + std::to_string(sfx);
+      const std::string base = std::string(1, 'v').append(std::to_string(k + 1));
+      name = base;
+      for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = base + '_' + std::to_string(sfx);
     }
     if (int rc = addvar_uninit(name.c_str(), c.start)) return rc;
     c.var = ds.nvar;
@@ -196,33 +327,17 @@ int storeblock(std::vector<LoadCol>& cols, long obs, long n, std::vector<double>
     int want = vartype(c.var);
     for (size_t i = 0; i < nn; ++i) {
       double x = misval;
-      if (c.ind[i] != SQL_NULL_DATA) {
+      const SQLLEN len = c.ind[i];
+      if (len != SQL_NULL_DATA) {
         const unsigned char* p = &c.buf[i * c.elem];
-        switch (c.kind) {
-          case Kind::Int: {
-            SQLBIGINT b;
-            std::memcpy(&b, p, sizeof b);
-            x = static_cast<double>(b);
-            want = widerint(want, x);
-            break;
-          }
-          case Kind::Double: std::memcpy(&x, p, sizeof x); break;
-          case Kind::Date: {
-            SQL_DATE_STRUCT d;
-            std::memcpy(&d, p, sizeof d);
-            x = days(d.year, d.month, d.day);
-            break;
-          }
-          case Kind::Stamp: {
-            SQL_TIMESTAMP_STRUCT t;
-            std::memcpy(&t, p, sizeof t);
-            double secs = t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 1e9;
-            x = days(t.year, t.month, t.day) + secs / 86400.0;
-            break;
-          }
-          case Kind::Text: break;
+        if (!c.text) {
+          x = readbound(c.kind, p);
+        } else if (len < 0 || len >= static_cast<SQLLEN>(TEXTCELL) ||
+                   !readtext(c.kind, reinterpret_cast<const char*>(p), static_cast<size_t>(len), &x)) {
+          return badcell(c, p, len);
         }
-        if (x != x || x >= misval || x <= -misval) x = misval;  // NaN and infinities: missing
+        if (c.kind == Kind::Int) want = widerint(want, x);
+        if (!(x > -misval && x < misval)) x = misval;  // NaN and infinities: missing
       }
       vals[i] = x;
     }
@@ -285,7 +400,7 @@ int odbc_load(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o) {
   if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) return stmterr(RC_SYNTAX, s.h, "the query failed");
   std::vector<LoadCol> cols;
   SQLULEN rows = 1;
-  if (int rc = bindcols(s.h, o, cols, &rows)) return rc;
+  if (int rc = bindcols(s.h, conn, o, cols, &rows)) return rc;
   if (cols.empty()) return errmsgf(RC_SYNTAX, "the statement returned no result set\n");
   SQLLEN hint = 0;
   SQLRowCount(s.h, &hint);
@@ -295,22 +410,13 @@ int odbc_load(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o) {
   ds.datalbl.clear();
   int rc = makevars(cols, o);
   if (!rc) rc = fetchall(s.h, cols, rows, hint > 0 ? static_cast<long>(hint) : 0);
-  if (rc) {
-    ds_aside_undo(aside);
-    return rc;
-  }
-  ds_aside_commit(aside);
-  charrm(nullptr);
-  macdrop_global("S_FN");
-  macdrop_global("S_FNDATE");
-  ds.srtlist.clear();
-  ds.updata = true;
+  if (int e = fa_keepimport(aside, rc)) return e;
   std::string cut;
   for (const LoadCol& c : cols)
     if (c.cut) cut += " " + varname(c.var);
   int prev = setoutlev(OUT_NOTE);
   if (!cut.empty()) spout21f("(note: text longer than %zu characters cut in:%s)\n", STRMAX, cut.c_str());
-  spout21f("(%d var%s, %ld ob%s)\n", ds.nvar, ds.nvar == 1 ? "" : "s", ds.nobs, ds.nobs == 1 ? "" : "s");
+  fa_notesize();
   setoutlev(prev);
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "files/byteorder.h"
 #include "graphics/graphics.h"
+#include "graphics/gscheme.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -791,4 +792,12 @@ void gr_reset() {
   gr.pend = GdlRegs();
   for (int i = 0; i < 3; ++i) gdl_unset_renderer(i);
   gr.polyopen = false;
+}
+
+void graphics_reset() {
+  gr_reset();
+  gr.mode = GraphicsState{}.mode;
+  gr.lastfile.clear();
+  serset_clearall();
+  gsch_reset();
 }

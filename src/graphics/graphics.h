@@ -261,6 +261,9 @@ int gdl_errmsg(int code, const char* fname);
 // The current graph (creating the entry of name when absent).
 Gdl* gr_graph(const std::string& name, bool create);
 void gr_reset();
+// The graphics subsystem's session state back to its start (reset-all): no
+// graphs, no series sets, the scheme read again when next used.
+void graphics_reset();
 
 // Renderers.
 struct ExportOpts {

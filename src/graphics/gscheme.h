@@ -38,6 +38,9 @@ extern const char* const gsch_sizenames[GS_NSIZES];
 // The active scheme (loaded at first use from the `scheme` setting; the
 // built-in copy of `modern` when no file can be read).
 const GScheme& gsch_active();
+// Forgets the active scheme, so that the next use reads the one `set scheme`
+// names (reset-all).
+void gsch_reset();
 // Reads scheme `name` into out. 0, or 111 (no such scheme) / 610 (a bad
 // line), with the message printed unless quiet.
 [[nodiscard]] int gsch_load(const std::string& name, GScheme& out, bool quiet = false);

@@ -195,13 +195,6 @@ void pgmkill(const char* name) {
   dmremove(dmfind(name, OBJ_PLUGIN));
 }
 
-void prog_reset() {
-  dmzap(OBJ_PROGRAM);
-  dmzap(OBJ_PLUGIN);
-  prg = ProgState{};
-  ctl = CtlState{};
-}
-
 // ---------------------------------------------------------------------------
 // Running.
 
@@ -467,4 +460,36 @@ int prog_dispatch(const std::string& word) {
   }
   std::string args = wheretok();
   return prog_run(p, args.c_str());
+}
+
+void prog_reset() {
+  dmzap(OBJ_PROGRAM);
+  dmzap(OBJ_PLUGIN);
+  prg = ProgState{};
+  ctl = CtlState{};
+  loadstamp = 0;
+  sysdirs = SysDirs{};
+}
+
+void interp_reset() {
+  plugin_reset();
+  temp_reset();
+  prog_reset();
+  dmreset();
+  cmd_bylevel = 0;
+  parse_reset();
+  const InterpState fresh;
+  interp.cmd.clear();
+  interp.globalrc = fresh.globalrc;
+  interp.captrc = fresh.captrc;
+  interp.procflg = fresh.procflg;
+  interp.delimit = fresh.delimit;
+  interp.exitflg = fresh.exitflg;
+  interp.gexitflg = fresh.gexitflg;
+  interp.zelta_rmsg = fresh.zelta_rmsg;
+  interp.rmsgtime = fresh.rmsgtime;
+  interp.sysclock = fresh.sysclock;
+  interp.version = fresh.version;
+  interp.matsize = fresh.matsize;
+  interp.trace = fresh.trace;
 }

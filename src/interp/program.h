@@ -20,6 +20,7 @@ void adoabbrev(const char* name, int min);
 
 struct Program;
 struct ParseResult;
+struct LinePlanSet;
 // The program cmd, autoloaded from the ado-path when not yet defined; nullptr
 // with *rc set (message printed) when there is none.
 std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc);
@@ -40,6 +41,8 @@ struct Program {
   // the text and a NUL.
   std::vector<uint32_t> offs;
   std::string text;
+  // The lines split for running again (interp/lineplan.h), made on first use.
+  std::shared_ptr<LinePlanSet> plans;
   int nlines() const { return offs.empty() ? 0 : static_cast<int>(offs.size()) - 1; }
   size_t bytes() const { return text.size() + offs.size() * 4 + 64; }
 };
@@ -77,6 +80,8 @@ void pgmkill(const char* name);
 [[nodiscard]] int plugin_load(const std::string& name, const std::string& file);
 // Binds `plugin call` (plugin.cpp).
 void interp_bindplugin();
+// Unloads every plug-in and forgets the call state (plugin.cpp; reset-all).
+void plugin_reset();
 // Runs a program with argument text (godo mode 3). Returns its code.
 [[nodiscard]] int prog_run(const std::shared_ptr<Program>& p, const char* args);
 // Runs the lines of a temporary loop program in the current level.
@@ -89,8 +94,18 @@ std::string sysdir_get(const std::string& codeword);
 void trace_line(const std::string& line, bool scanned);
 // Called by the loop after expanding a program line that changed (trace).
 void trace_expanded(const std::string& line);
-// Resets the program store and its state (tests).
+// Resets the program store and its state: programs, plug-in programs, the
+// trace and ado settings, the control-flow flags, the autoload stamp and the
+// system directories set by `sysdir set` (tests, reset-all).
 void prog_reset();
+// The interpreter's session state back to its start (reset-all): every
+// macro, program and plug-in gone, temporary files removed, no by level, and
+// the settings the interpreter owns (version, trace, rmsg, matsize) at their
+// defaults with the command counter and return codes at 0. What the front
+// end set up stays: the system directory, the console and command-line
+// lengths, batch and embedded use, the line sources. Call it with no command
+// running.
+void interp_reset();
 // Binds the interpreter-language commands.
 void lang_bindcommands();
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "interp/cmd/resetall.h"
 #include "interp/interp.h"
 #include "kernel/kernel.h"
 #include "platform/platform.h"
@@ -123,6 +124,11 @@ int main(int argc, char** argv) {
   ks.quit = true;
   hbt.join();
   ctlt.join();
+  // A restart is a new process started by the client; before this one ends,
+  // every subsystem is put back to its start, which closes the session's
+  // logs and `file` handles, writes its postfiles, removes its temporary
+  // files and unloads its plug-ins.
+  if (ks.restart) reset_all();
   {
     std::lock_guard<std::mutex> g(ks.iopublock);
     ks.iopub = nullptr;

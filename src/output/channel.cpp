@@ -10,6 +10,9 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "output/errors.h"
+#include "output/format.h"
+#include "output/logs.h"
 #include "output/outhost.h"
 #include "output/output.h"
 #include "output/zmcl.h"
@@ -31,6 +34,7 @@ struct ChannelState {
   SmlStream* results = nullptr;   // the results stream
   bool console_on = true;         // batch mode turns the console off
   bool console_tty = false;       // the console is a terminal
+  int console_width = 80;         // the line size the console was opened with
   std::string* capture = nullptr; // unit-test capture string
   bool (*ccl)(const char*, std::string&) = nullptr;  // c() values
 };
@@ -216,8 +220,18 @@ void out_open_console(bool tty, int linesize) {
   s->sinks[SINK_CONSOLE].tty = tty;
   updatesinks();
   if (tty) out.pagesize = termrows() - 1;
-  out_set_linesize(linesize > 0 ? linesize : 80);
+  ch.console_width = linesize > 0 ? linesize : 80;
+  out_set_linesize(ch.console_width);
   updatemore();
+}
+
+void out_reset() {
+  out = OutputState{};
+  if (ch.console_tty) out.pagesize = termrows() - 1;
+  out_set_linesize(ch.console_width);
+  updatemore();
+  fmts = FormatState{};
+  errst.newerror = true;
 }
 
 // Attaches a log file; returns its sink handle.
@@ -329,6 +343,7 @@ void out_console_resized(int columns) {
   if (!ch.console_tty) return;
   out.pagesize = termrows() - 1;
   updatemore();
+  if (columns > 0) ch.console_width = columns;
   if (!out.linesize_set && columns > 0) out_set_linesize(columns);
 }
 

@@ -3,6 +3,8 @@
 
 #include <chrono>
 
+#include "platform/platform.h"
+
 TimerState timers;
 
 namespace {
@@ -16,6 +18,12 @@ void timer_clear_one(int t) {
   timers.on[t] = false;
 }
 void timer_clear_all() { timers = TimerState{}; }
+
+void plat_reset() {
+  timer_clear_all();
+  stopflag = 0;
+  altstopflag = 0;
+}
 void timer_start(int t) {
   if (timers.on[t]) return;
   timers.on[t] = true;

@@ -18,3 +18,8 @@ void timer_clear_all();
 void timer_start(int t);            // no effect on a running timer
 void timer_stop(int t);             // no effect on a stopped timer
 double timer_seconds(int t);        // total so far, the running period included
+
+// The platform's session state back to its start: every timer cleared and
+// stopped, no Break pending (reset-all; the terminal and the reader thread are
+// the front end's and stay).
+void plat_reset();

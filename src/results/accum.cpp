@@ -133,7 +133,6 @@ int parsehead(std::string& name, AccSpec& s, ParseResult& pr) {
   name = gettok(prsestd);
   if (int rc = res_chkname(name)) return rc;
   if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_REQUIRED, .weight = PERM_OPTIONAL, .options = PERM_OPTIONAL}, pr)) return rc;
   s.hasif = pr.hasif;
   s.vars.assign(vl.varlist_vr.begin(), vl.varlist_vr.end());

@@ -237,7 +237,6 @@ int mlist() {
   const Matrix* m = mat_find(name);
   if (!m) return matnotfound(name.c_str());
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string fmt = "%10.0g", title;
   if (findargasis(pr, "format", 3, fmt, 20)) {
@@ -306,7 +305,6 @@ int mscore() {
   if (b->rows != 1) return error(RC_CONFORM);
   Matrix bc = *b;
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   bool replace = findopt(pr, "replace", 7, 0) == 1;
   if (int rc = chkopt(pr)) return rc;
@@ -383,7 +381,6 @@ int mdissim() {
   std::string name;
   if (int rc = nameeq(name)) return rc;
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, pr)) return rc;
   bool l1 = findopt(pr, "L1", 2, 0) == 1 || findopt(pr, "absolute", 3, 0) == 1;
   bool linf = findopt(pr, "Linfinity", 4, 0) == 1 || findopt(pr, "maximum", 3, 0) == 1;

@@ -88,6 +88,10 @@ extern ResultsState res;
 
 // Resets every store (tests).
 void res_reset();
+// The saved-results subsystem back to its start (reset-all): every store
+// above emptied and the settings it owns (`set level`, `set maxiter`, ...)
+// at their defaults.
+void results_reset();
 
 // --- Posting from built-in commands -------------------------------------
 // Empties r(); every r-class built-in calls it before posting.

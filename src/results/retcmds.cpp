@@ -266,7 +266,6 @@ int epost(bool repost) {
     }
   }
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   std::string esvar, depname;
   bool hases = findargn(pr, "esample", 3, esvar, 32, 1);
@@ -381,7 +380,6 @@ int est_hold() {
   if (name.empty()) return res_chkname(name);
   if (heldfind(name)) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   bool copy = findopt(pr, "copy", 4, 0) == 1, restore = findopt(pr, "restore", 7, 0) == 1;
   bool nullok = findopt(pr, "nullok", 6, 0) == 1, estflag = findopt(pr, "estimates", 9, 0) == 1;
@@ -431,7 +429,6 @@ int est_unhold() {
   std::string name = gettok(prsestd);
   if (name.empty() || name == ",") return res_chkname("");
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   bool isnot = findopt(pr, "not", 3, 0) == 1;
   if (int rc = chkopt(pr)) return rc;

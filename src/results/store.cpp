@@ -16,10 +16,16 @@
 #include "output/output.h"
 #include "results/resint.h"
 #include "results/results.h"
+#include "results/resint.h"
 
 ResultsState res;
 
 void res_reset() { res = ResultsState{}; }
+
+void results_reset() {
+  res_reset();
+  cset = CSettings{};
+}
 
 // ---------------------------------------------------------------------------
 // Matrices: construction helpers.

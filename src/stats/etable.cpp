@@ -199,7 +199,6 @@ int ct_options(ParseResult& pr, CoefTable& t) {
 
 int ct_ereturn_display() {
   ParseResult pr;
-  cmd_bylevel = 0;  // this command has always run as if alone
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   CoefTable t;
   if (int rc = ct_options(pr, t)) return rc;

@@ -44,6 +44,31 @@ Mat mul(const Mat& a, const Mat& b, bool ta = false) {
 
 bool inverse(Mat& a) { return lsq_invpd(a.v, a.r); }
 
+// Z' diag(w) Z (q x q, row-major) of the n x q column-major Z; Z'Z when w is
+// null.
+void wgram(const double* Z, long n, int q, const double* w, Vec& G) {
+  if (!w) return lsq_gram(Z, n, q, G);
+  Vec Zw(Z, Z + static_cast<size_t>(n) * static_cast<size_t>(q));
+  for (int j = 0; j < q; ++j) {
+    double* z = Zw.data() + static_cast<size_t>(j) * static_cast<size_t>(n);
+    for (long i = 0; i < n; ++i) z[i] *= w[i];
+  }
+  lsq_cross(Zw.data(), q, Z, q, n, G);
+  for (int a = 0; a < q; ++a)
+    for (int c = a + 1; c < q; ++c) {
+      const double v = 0.5 * (G[static_cast<size_t>(a * q + c)] + G[static_cast<size_t>(c * q + a)]);
+      G[static_cast<size_t>(a * q + c)] = G[static_cast<size_t>(c * q + a)] = v;
+    }
+}
+
+// A' diag(w) b (p x 1) of the column-major A (n x p) and the column b.
+void wcross(const double* A, int p, const double* b, long n, const double* w, Vec& C) {
+  if (!w) return lsq_cross(A, p, b, 1, n, C);
+  Vec bw(b, b + n);
+  for (long i = 0; i < n; ++i) bw[static_cast<size_t>(i)] *= w[i];
+  lsq_cross(A, p, bw.data(), 1, n, C);
+}
+
 }  // namespace
 
 int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
@@ -51,14 +76,32 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
   const long n = d.n;
   const int m = d.m, k1 = d.k1, l = d.l;
   const int p0 = 1 + m + k1 + l, CONST = p0;
-  const double N = static_cast<double>(n);
+  const double* wt = d.w.empty() ? nullptr : d.w.data();
+  double N = static_cast<double>(n);
+  if (wt && d.freq) {  // scaled weights sum to n already
+    N = 0;
+    for (long i = 0; i < n; ++i) N += wt[i];
+  }
   f.N = N;
-  // The centred data [y, Y, X1, Z2] and their means.
+  // The multipliers of the rows' scores in the sandwich's meat: e_i w_i,
+  // or e_i sqrt(f_i) for frequency weights without clusters (a row of f
+  // copies adds f e_i^2 z_i z_i').
+  auto scores = [&](const Vec& e) {
+    if (!wt) return e;
+    Vec s(e);
+    const bool root = d.freq && d.cid.empty();
+    for (long i = 0; i < n; ++i) s[static_cast<size_t>(i)] *= root ? std::sqrt(wt[i]) : wt[i];
+    return s;
+  };
+  // The centred data [y, Y, X1, Z2] and their (weighted) means.
   Vec D(static_cast<size_t>(n) * static_cast<size_t>(p0)), mu(static_cast<size_t>(p0));
   auto col = [&](int j) { return D.data() + static_cast<size_t>(j) * static_cast<size_t>(n); };
   auto load = [&](int j, const double* src) {
     double s = 0;
-    for (long i = 0; i < n; ++i) s += src[i];
+    if (wt)
+      for (long i = 0; i < n; ++i) s += wt[i] * src[i];
+    else
+      for (long i = 0; i < n; ++i) s += src[i];
     const double mj = s / N;
     mu[static_cast<size_t>(j)] = mj;
     double* c = col(j);
@@ -69,7 +112,7 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
   for (int j = 0; j < k1; ++j) load(1 + m + j, d.X1.data() + static_cast<size_t>(j) * static_cast<size_t>(n));
   for (int j = 0; j < l; ++j) load(1 + m + k1 + j, d.Z2.data() + static_cast<size_t>(j) * static_cast<size_t>(n));
   Vec Sc;
-  lsq_gram(D.data(), n, p0, Sc);
+  wgram(D.data(), n, p0, wt, Sc);
   auto U = [&](int a, int b) {
     if (a == CONST && b == CONST) return N;
     if (a == CONST) return N * mu[static_cast<size_t>(b)];
@@ -195,7 +238,10 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
       for (long i = 0; i < n; ++i) e[static_cast<size_t>(i)] -= ba * x[i];
     }
     double s = 0;
-    for (double v : e) s += v * v;
+    if (wt)
+      for (long i = 0; i < n; ++i) s += wt[i] * e[static_cast<size_t>(i)] * e[static_cast<size_t>(i)];
+    else
+      for (double v : e) s += v * v;
     return s;
   };
   // The uncentred columns of index list idx as an n x q matrix.
@@ -220,7 +266,7 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
   Mat V(K, K);
   if (method == IV_GMM) {
     Vec Z = explicitcols(zi), S;
-    lsq_meat(Z.data(), n, L, e.data(), cid, d.C, S);
+    lsq_meat(Z.data(), n, L, scores(e).data(), cid, d.C, S);
     Mat W(L, L);
     W.v = S;
     if (!inverse(W)) {
@@ -237,10 +283,11 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
     b = mul(Qi, mul(WZx, Szy, true));
     f.rss = residuals(b, e);
     V = Qi;
-    // small: the factor that robust and small give the 2SLS sandwich,
-    // N/(N-K), or (N-1)/(N-K) C/(C-1) with clusters.
-    if (small) {
-      const double fac = cid ? (d.C > 1 ? (N - 1) / (N - K) * d.C / (d.C - 1) : misval) : N / (N - K);
+    // The factors that robust (or clusters) and small give the 2SLS
+    // sandwich: N/(N-1), or C/(C-1) with clusters; small, times (N-1)/(N-K).
+    {
+      double fac = cid ? (d.C > 1 ? static_cast<double>(d.C) / (d.C - 1) : misval) : N / (N - 1);
+      if (small && fac < misval) fac *= (N - 1) / (N - K);
       for (double& v : V.v) v = fac < misval ? v * fac : misval;
     }
     if (L > K) {
@@ -270,7 +317,7 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
         }
       }
       Vec M;
-      lsq_meat(X.data(), n, K, e.data(), cid, d.C, M);
+      lsq_meat(X.data(), n, K, scores(e).data(), cid, d.C, M);
       double fac = cid ? (d.C > 1 ? static_cast<double>(d.C) / (d.C - 1) : misval) : N / (N - 1);
       if (small) fac *= (N - 1) / (N - K);
       lsq_sandwich(Hi.v, M, K, fac, V.v);
@@ -402,7 +449,7 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
         for (long i = 0; i < n; ++i) u[static_cast<size_t>(i)] -= pa * z[i];
       }
       Vec M, Vj;
-      lsq_meat(Z.data(), n, L, u.data(), cid, d.C, M);
+      lsq_meat(Z.data(), n, L, scores(u).data(), cid, d.C, M);
       lsq_sandwich(A.v, M, L, ff, Vj);
       const double w = ff < misval ? wald(f.fb[static_cast<size_t>(j)], Vj, L, excl) : misval;
       f.Ffirst[static_cast<size_t>(j)] = w < misval ? w / lk : misval;
@@ -412,10 +459,10 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
     // y on [X, first-stage residuals]
     const int q = K + mk;
     Vec Ga, gy;
-    lsq_gram(Xa.data(), n, q, Ga);
+    wgram(Xa.data(), n, q, wt, Ga);
     Vec yv(static_cast<size_t>(n));
     for (long i = 0; i < n; ++i) yv[static_cast<size_t>(i)] = col(0)[i] + mu[0];
-    lsq_cross(Xa.data(), q, yv.data(), 1, n, gy);
+    wcross(Xa.data(), q, yv.data(), n, wt, gy);
     if (lsq_invpd(Ga, q)) {
       Vec ba(static_cast<size_t>(q), 0);
       for (int a = 0; a < q; ++a)
@@ -426,7 +473,7 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
         for (long i = 0; i < n; ++i) ea[static_cast<size_t>(i)] -= ba[static_cast<size_t>(a)] * x[i];
       }
       Vec M, Va;
-      lsq_meat(Xa.data(), n, q, ea.data(), cid, d.C, M);
+      lsq_meat(Xa.data(), n, q, scores(ea).data(), cid, d.C, M);
       const double fa = factor(q);
       lsq_sandwich(Ga, M, q, fa, Va);
       std::vector<int> res;

@@ -16,6 +16,12 @@ struct IvData {
   std::vector<double> y, Y, X1, Z2;
   std::vector<int> cid;      // cluster of each row, 0..C-1; empty: none
   int C = 0;
+  // Weights of the rows (empty: none). Analytic and sampling weights come
+  // scaled to sum to n; frequency and importance weights as given, and then
+  // N is their sum. freq: a row stands for w rows, so that its squared
+  // score counts w times in the heteroskedasticity sandwich.
+  std::vector<double> w;
+  bool freq = false;
 };
 
 // What a fit found. Coefficients in the order endogenous, exogenous, the
@@ -37,9 +43,10 @@ struct IvFit {
   std::string msg;                          // the message of a failure
 };
 
-// Fits by method; robust gives the heteroskedasticity sandwich times N/(N-1),
-// clusters in d.cid the cluster sandwich times C/(C-1); small divides the
-// residual variance by N - K (else N) and scales the sandwich by
+// Fits by method, every cross product weighted by d.w; robust gives the
+// heteroskedasticity sandwich times N/(N-1), clusters in d.cid the cluster
+// sandwich times C/(C-1) (gmm's variance takes the same factors); small
+// divides the residual variance by N - K (else N) and scales the sandwich by
 // (N-1)/(N-K). 0, or a code with f.msg (RC_NOTIDENTIFIED when fewer
 // instruments than endogenous regressors remain).
 [[nodiscard]] int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f);

@@ -26,23 +26,26 @@ size_t at(long i, int j, long n) { return static_cast<size_t>(j) * static_cast<s
 // out; keep receives the columns the sweep kept.
 struct Ols {
   Vec b, inv, e;
+  Vec gram, xy;  // the cross products the fit came from (k x k, k)
   double cons = 0, rss = 0;
   int rank = 0;
 };
 
 // Regresses y on the columns of X (n x k, column-major) with a constant
 // (centring about the means when cons, otherwise the data are taken as they
-// are: deviations already).
-void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep, Ols& r) {
+// are: deviations already), weighted by wt when it is not null.
+void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep, Ols& r, const double* wt = nullptr) {
   Vec xm(static_cast<size_t>(k), 0);
   double ym = 0;
   if (cons && n > 0) {
-    for (long i = 0; i < n; ++i) ym += y[i];
-    ym /= static_cast<double>(n);
+    double W = 0;
+    for (long i = 0; i < n; ++i) W += wt ? wt[i] : 1;
+    for (long i = 0; i < n; ++i) ym += wt ? wt[i] * y[i] : y[i];
+    ym /= W;
     for (int j = 0; j < k; ++j) {
       double s = 0;
-      for (long i = 0; i < n; ++i) s += X[at(i, j, n)];
-      xm[static_cast<size_t>(j)] = s / static_cast<double>(n);
+      for (long i = 0; i < n; ++i) s += wt ? wt[i] * X[at(i, j, n)] : X[at(i, j, n)];
+      xm[static_cast<size_t>(j)] = s / W;
     }
   }
   // Without a constant the data are used in place (no copy of n x k).
@@ -55,8 +58,22 @@ void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep
   }
   const double* Dp = cons ? D.data() : X;
   Vec G, xy;
-  lsq_gram(Dp, n, k, G);
-  lsq_cross(Dp, k, dy.data(), 1, n, xy);
+  if (wt) {
+    Vec Dw(Dp, Dp + static_cast<size_t>(n) * static_cast<size_t>(k));
+    for (int j = 0; j < k; ++j)
+      for (long i = 0; i < n; ++i) Dw[at(i, j, n)] *= wt[i];
+    lsq_cross(Dw.data(), k, Dp, k, n, G);
+    for (int a = 0; a < k; ++a)
+      for (int c = a + 1; c < k; ++c)
+        G[static_cast<size_t>(a * k + c)] = G[static_cast<size_t>(c * k + a)] =
+            0.5 * (G[static_cast<size_t>(a * k + c)] + G[static_cast<size_t>(c * k + a)]);
+    lsq_cross(Dw.data(), k, dy.data(), 1, n, xy);
+  } else {
+    lsq_gram(Dp, n, k, G);
+    lsq_cross(Dp, k, dy.data(), 1, n, xy);
+  }
+  r.gram = G;
+  r.xy = xy;
   r.rank = lsq_sweepinv(G, k, keep);
   r.inv = G;
   r.b.assign(static_cast<size_t>(k), 0);
@@ -73,7 +90,10 @@ void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep
     for (long i = 0; i < n; ++i) r.e[static_cast<size_t>(i)] -= bj * dj[i];
   }
   r.rss = 0;
-  for (double v : r.e) r.rss += v * v;
+  if (wt)
+    for (long i = 0; i < n; ++i) r.rss += wt[i] * r.e[static_cast<size_t>(i)] * r.e[static_cast<size_t>(i)];
+  else
+    for (double v : r.e) r.rss += v * v;
   r.cons = ym;
   for (int j = 0; j < k; ++j) r.cons -= xm[static_cast<size_t>(j)] * r.b[static_cast<size_t>(j)];
 }
@@ -150,7 +170,14 @@ void pf_effects(const PanelData& d, const std::vector<double>& b, int kind, doub
 int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
   const long n = d.n;
   const int k = d.k, G = d.G;
-  const double N = static_cast<double>(n);
+  // Weights: those of the rows under fe, one per panel under be.
+  const double* wt = d.w.empty() ? nullptr : d.w.data();
+  const double* wfe = kind == PF_FE ? wt : nullptr;
+  double N = static_cast<double>(n);
+  if (wfe && d.freq) {  // scaled weights sum to n already
+    N = 0;
+    for (long i = 0; i < n; ++i) N += wfe[i];
+  }
   f = PanelFit{};
   f.kind = kind;
   f.N = N;
@@ -175,7 +202,7 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
   auto mean = [&](int j, int g) { return M[static_cast<size_t>(j) * static_cast<size_t>(G) + static_cast<size_t>(g)]; };
   f.Tmin = *std::min_element(T.begin(), T.end());
   f.Tmax = *std::max_element(T.begin(), T.end());
-  f.Tavg = N / G;
+  f.Tavg = static_cast<double>(n) / G;
   const bool balanced = f.Tmin == f.Tmax;
 
   // The within transformation.
@@ -200,26 +227,86 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
   }
   const Flags within_var = wkeep;  // columns that vary within panels
   Ols w;
-  ols(W.data(), n, k, yw.data(), false, wkeep, w);
+  ols(W.data(), n, k, yw.data(), false, wkeep, w, wfe);
   const int Kw = w.rank;
 
-  // The pooled regression (the F test of the panel effects, the LM test,
-  // and which columns re and be keep).
-  Flags pkeep(static_cast<size_t>(k), 1);
-  Ols pool;
-  ols(X, n, k, y, true, pkeep, pool);
-
-  // Swamy-Arora components and R-squared values need the between means.
+  // The grand means (weighted under fe).
   Vec xbar(static_cast<size_t>(k), 0);
   for (int j = 0; j < k; ++j) {
     const double* x = X + at(0, j, n);
     double s = 0;
-    for (long i = 0; i < n; ++i) s += x[i];
+    for (long i = 0; i < n; ++i) s += wfe ? wfe[i] * x[i] : x[i];
     xbar[static_cast<size_t>(j)] = s / N;
   }
   double ybar = 0;
-  for (long i = 0; i < n; ++i) ybar += y[i];
+  for (long i = 0; i < n; ++i) ybar += wfe ? wfe[i] * y[i] : y[i];
   ybar /= N;
+
+  // The pooled regression (the F test of the panel effects, the LM test,
+  // and which columns re and be keep), from cross products alone: those of
+  // [y, X] about the grand means are the within ones plus the between
+  // part, sum over panels of T_g (m_g - mbar)(m_g - mbar)', T_g the
+  // panel's weight (the weights are constant within panels). No pass over
+  // the rows; the residuals only for the LM test.
+  Flags pkeep(static_cast<size_t>(k), 1);
+  Ols pool;
+  {
+    const int k1 = k + 1;
+    Vec C(static_cast<size_t>(k1 * k1), 0);
+    double syw = 0;
+    for (long i = 0; i < n; ++i) {
+      const double v = yw[static_cast<size_t>(i)];
+      syw += wfe ? wfe[i] * v * v : v * v;
+    }
+    C[0] = syw;
+    for (int a = 0; a < k; ++a) {
+      C[static_cast<size_t>(a + 1)] = C[static_cast<size_t>((a + 1) * k1)] = w.xy[static_cast<size_t>(a)];
+      for (int c = 0; c < k; ++c) C[static_cast<size_t>((a + 1) * k1 + c + 1)] = w.gram[static_cast<size_t>(a * k + c)];
+    }
+    Vec Tw(T);
+    if (wfe)
+      for (long i = 0; i < n; ++i) Tw[static_cast<size_t>(gid[i])] = 0;
+    if (wfe)
+      for (long i = 0; i < n; ++i) Tw[static_cast<size_t>(gid[i])] += wfe[i];
+    Vec dv(static_cast<size_t>(k1));
+    for (int g = 0; g < G; ++g) {
+      dv[0] = mean(0, g) - ybar;
+      for (int j = 0; j < k; ++j) dv[static_cast<size_t>(j + 1)] = mean(j + 1, g) - xbar[static_cast<size_t>(j)];
+      const double t = Tw[static_cast<size_t>(g)];
+      for (int a = 0; a < k1; ++a) {
+        const double ta = t * dv[static_cast<size_t>(a)];
+        for (int c = 0; c <= a; ++c) C[static_cast<size_t>(a * k1 + c)] += ta * dv[static_cast<size_t>(c)];
+      }
+    }
+    for (int a = 0; a < k1; ++a)
+      for (int c = 0; c < a; ++c) C[static_cast<size_t>(c * k1 + a)] = C[static_cast<size_t>(a * k1 + c)];
+    Vec Gx(static_cast<size_t>(k * k)), xy(static_cast<size_t>(k));
+    for (int a = 0; a < k; ++a) {
+      xy[static_cast<size_t>(a)] = C[static_cast<size_t>((a + 1) * k1)];
+      for (int c = 0; c < k; ++c) Gx[static_cast<size_t>(a * k + c)] = C[static_cast<size_t>((a + 1) * k1 + c + 1)];
+    }
+    pool.rank = lsq_sweepinv(Gx, k, pkeep);
+    pool.b.assign(static_cast<size_t>(k), 0);
+    pool.rss = C[0];
+    for (int a = 0; a < k; ++a) {
+      if (!pkeep[static_cast<size_t>(a)]) continue;
+      double sb = 0;
+      for (int c = 0; c < k; ++c) sb += Gx[static_cast<size_t>(a * k + c)] * xy[static_cast<size_t>(c)];
+      pool.b[static_cast<size_t>(a)] = sb;
+      pool.rss -= sb * xy[static_cast<size_t>(a)];
+    }
+    if (pool.rss < 0) pool.rss = 0;
+    if (kind == PF_RE && bplm) {
+      pool.e.resize(static_cast<size_t>(n));
+      for (long i = 0; i < n; ++i) pool.e[static_cast<size_t>(i)] = y[i] - ybar;
+      for (int j = 0; j < k; ++j) {
+        const double bj = pool.b[static_cast<size_t>(j)];
+        if (bj == 0) continue;
+        const double* x = X + at(0, j, n);
+        for (long i = 0; i < n; ++i) pool.e[static_cast<size_t>(i)] -= bj * (x[i] - xbar[static_cast<size_t>(j)]);
+      }
+    }
+  }
 
   Vec slopes;  // the fit's slopes (k)
   if (kind == PF_FE) {
@@ -271,7 +358,10 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
       for (size_t i = 0; i < B.size(); ++i) Vq[i] = s2 * B[i];
     } else {
       Vec Z = design(W.data(), n, kept, nullptr, &xk), Mt;
-      lsq_meat(Z.data(), n, q, w.e.data(), d.cid.data(), d.C, Mt);
+      Vec sc(w.e);
+      if (wfe)
+        for (long i = 0; i < n; ++i) sc[static_cast<size_t>(i)] *= wfe[i];
+      lsq_meat(Z.data(), n, q, sc.data(), d.cid.data(), d.C, Mt);
       lsq_sandwich(B, Mt, q, d.C > 1 ? static_cast<double>(d.C) / (d.C - 1) : misval, Vq);
       f.df_r = d.C - 1;
     }
@@ -302,7 +392,12 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
     // regression on the panel means.
     Flags bkeep = pkeep;
     Ols btw;
-    ols(M.data() + G, G, k, M.data(), true, bkeep, btw);
+    Vec wg;  // the weight of each panel
+    if (wt) {
+      wg.assign(static_cast<size_t>(G), 0);
+      for (long i = 0; i < n; ++i) wg[static_cast<size_t>(gid[i])] = wt[i];
+    }
+    ols(M.data() + G, G, k, M.data(), true, bkeep, btw, wt && kind == PF_BE ? wg.data() : nullptr);
     const Flags& use = kind == PF_BE ? bkeep : pkeep;
     for (int j = 0; j < k; ++j)
       if (!use[static_cast<size_t>(j)]) f.drop[static_cast<size_t>(j)] = PF_COLLINEAR;
@@ -361,18 +456,23 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
     if (kind == PF_BE) {
       Vec bq(static_cast<size_t>(q));
       Vec xk(static_cast<size_t>(K));
+      double Wg = G;
+      if (!wg.empty()) {
+        Wg = 0;
+        for (double v : wg) Wg += v;
+      }
       for (int a = 0; a < K; ++a) {
         bq[static_cast<size_t>(a)] = btw.b[static_cast<size_t>(kept[static_cast<size_t>(a)])];
         double s = 0;
-        for (int g = 0; g < G; ++g) s += mean(kept[static_cast<size_t>(a)] + 1, g);
-        xk[static_cast<size_t>(a)] = s / G;
+        for (int g = 0; g < G; ++g) s += (wg.empty() ? 1 : wg[static_cast<size_t>(g)]) * mean(kept[static_cast<size_t>(a)] + 1, g);
+        xk[static_cast<size_t>(a)] = s / Wg;
       }
       bq[static_cast<size_t>(K)] = btw.cons;
       Vec B(static_cast<size_t>(q * q), 0);
       for (int a = 0; a < K; ++a)
         for (int c = 0; c < K; ++c)
           B[static_cast<size_t>(a * q + c)] = btw.inv[static_cast<size_t>(kept[static_cast<size_t>(a)] * k + kept[static_cast<size_t>(c)])];
-      double cc = 1.0 / G;
+      double cc = 1.0 / Wg;
       for (int a = 0; a < K; ++a) {
         double s = 0;
         for (int c = 0; c < K; ++c) s += B[static_cast<size_t>(a * q + c)] * xk[static_cast<size_t>(c)];

@@ -24,6 +24,11 @@ struct PanelData {
   int G = 0;                 // panels
   std::vector<int> cid;      // cluster of each row, 0..C-1; empty: no clusters
   int C = 0;                 // clusters
+  // Weights of the rows, the same on every row of a panel (empty: none):
+  // analytic and sampling weights scaled to sum to n, frequency weights as
+  // given (N is then their sum).
+  std::vector<double> w;
+  bool freq = false;         // w are frequency weights
 };
 
 // What a fit found.
@@ -52,7 +57,10 @@ struct PanelFit {
 };
 
 // Fits the model of kind; clusters from d.cid make the cluster sandwich
-// times C/(C-1); bplm adds the Breusch-Pagan test. 0, or a return code with
+// times C/(C-1); bplm adds the Breusch-Pagan test. Weights d.w weight the
+// within and pooled regressions under fe and the regression on the panel
+// means under be (re takes none); the variance components and R-squared
+// values under be, and the R-squared values under fe, are unweighted. 0, or a return code with
 // f.msg set (RC_BADDATA when the dependent variable does not vary within
 // panels under fe, RC_FEWOBS when too few observations or panels remain).
 [[nodiscard]] int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f);

@@ -31,6 +31,8 @@ struct StSample {
 // or zero weight skips it (returns 0 with *use false); a negative weight is
 // code 402 except for iweights; a non-integer fweight is 401.
 [[nodiscard]] int st_checkweight(char kind, double w, bool* use);
+// The same without printing: the code alone (for work off the main thread).
+[[nodiscard]] int st_weightrule(char kind, double w, bool* use);
 
 // Entry e (0-based) of the current variable list: whether it carries no
 // time-series operator, its values for observations obs..obs+m-1 (through
@@ -100,6 +102,10 @@ struct StatsState {
   std::string reshape_failed;  // the last reshape that failed a check on the data ("" none)
 };
 extern StatsState sts;
+// The statistics subsystem's session state back to its start (reset-all):
+// the last fits and spare buffers above, the `ml model` being defined and the
+// columns the ml commands keep for their next sample.
+void stats_reset();
 
 // Binders of the command files of this folder.
 void stats_bindsummarize();

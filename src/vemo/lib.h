@@ -121,3 +121,7 @@ inline size_t at(const Mat* m, int i, int j) {
 inline double imof(const Mat* m, size_t k) { return m->eltype == ET_CPLX ? m->re()[m->n() + k] : 0.0; }
 
 }  // namespace vlib
+
+// The built-in library's own settings back to their start: setbreakintr()
+// on (lib_math.cpp; reset-all).
+void vlib_reset();

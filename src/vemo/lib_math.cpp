@@ -892,3 +892,5 @@ const LibRow rows[] = {
 }  // namespace
 
 LibRows lib_math_rows() { return {rows, sizeof rows / sizeof rows[0]}; }
+
+void vlib_reset() { breakintr = true; }

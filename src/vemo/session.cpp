@@ -16,6 +16,7 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "vemo/cc.h"
+#include "vemo/lib.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
 #include "vemo/vofile.h"
@@ -155,6 +156,22 @@ int vemo_start() {
 void vemo_clear() {
   vm_clearall(vst.xdepth <= 1);
   vemo_closefiles();
+}
+
+void vemo_reset() {
+  if (vst.started) vemo_clear();
+  vofile_reset();
+  vlib_reset();
+  const VemoState fresh;
+  vst.strict = fresh.strict;
+  vst.lnum = fresh.lnum;
+  vst.optimize = fresh.optimize;
+  vst.favorspeed = fresh.favorspeed;
+  vst.cache = fresh.cache;
+  vst.vofirst = fresh.vofirst;
+  vst.libs = fresh.libs;
+  vst.version = fresh.version;
+  vst.dispas = fresh.dispas;
 }
 
 void vemo_discard() {

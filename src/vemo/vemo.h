@@ -58,6 +58,11 @@ extern VemoState vst;
 int vemo_start();
 // Frees every global and function (`vemo clear` at depth 0).
 void vemo_clear();
+// Vemo's session state back to its start (reset-all): as `vemo clear`, with
+// file handles closed, the library search list forgotten and the settings
+// (`set vemostrict`, `set vemocache`, ...) at their defaults. The fuzzing
+// limits and the leak check are the front end's and stay.
+void vemo_reset();
 // Drops the compiled functions (autoloaded ones load again on next use);
 // the globals stay (`discard`).
 void vemo_discard();

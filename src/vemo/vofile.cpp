@@ -793,3 +793,9 @@ void vofile_bindcommands() {
   cmdbind("vemo_vosave", cmd_vosave);
   cmdbind("vemo_vlib", cmd_vlib);
 }
+
+void vofile_reset() {
+  searchlist.clear();
+  indexed = false;
+  officialmode = false;
+}

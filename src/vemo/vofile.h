@@ -53,3 +53,6 @@ void vemo_clockreset();
 void vofile_bindcommands();
 // Closes every Vemo file handle (`vemo clear`).
 void vemo_closefiles();
+// Forgets the library search list (built again before the next lookup) and
+// leaves the mode that writes official libraries (reset-all).
+void vofile_reset();

@@ -29,6 +29,12 @@ list
 * numbers a double cannot hold, and NaN, are missing
 odbc load, exec("SELECT 1e400::numeric AS huge, 'NaN'::float8 AS nan, 'abc'::bytea AS bytes") clear
 list
+* booleans are bytes 0/1; a timestamp is days since 1960 with the fraction
+* of the day, shown as its date
+odbc load, exec("SELECT true AS yes, false AS no, NULL::boolean AS unknown, TIMESTAMP '2020-01-01 18:00:00.5' AS t, TIMESTAMP '1959-12-31 06:00:00' AS early, 255::int2 AS i2") clear
+describe
+list
+assert t == mdy(1, 1, 2020) + (18 * 3600 + 0.5) / 86400 & early == -1 + 0.25
 * the count of rows loaded is not limited by the block size
 odbc load, exec("SELECT g AS n, g % 7 AS m, 'r' || g AS lab FROM generate_series(1, 10000) g") clear
 describe
@@ -40,6 +46,13 @@ di _rc
 cap noi odbc load, table("nosuchtable") clear
 di _rc
 cap noi odbc load, exec("SELEC 1") clear
+di _rc
+* dates the driver cannot convert (infinite ones, years past 9999)
+cap noi odbc load, exec("SELECT 1 AS id, DATE 'infinity' AS d") clear
+di _rc
+cap noi odbc load, exec("SELECT TIMESTAMP '-infinity' AS t") clear
+di _rc
+cap noi odbc load, exec("SELECT DATE '12345-06-07' AS d") clear
 di _rc
 cap noi odbc load, table("kinds") dsn("nosuchdsn") clear
 di _rc

@@ -9,6 +9,7 @@
 #include "data/by.h"
 #include "data/store.h"
 #include "expr/expr.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -21,7 +22,7 @@ struct ByTest : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
+    reset_all();
     // g: groups of 1 to 7 observations; x with missing values.
     std::mt19937 rng(5);
     ASSERT_EQ(addvar("g", ST_LONG), 0);
@@ -37,8 +38,8 @@ struct ByTest : ::testing::Test {
     ASSERT_EQ(execline("sort g"), 0);
   }
   void TearDown() override {
+    reset_all();
     out_set_capture(nullptr);
-    ds_reset();
   }
   // Runs a line and returns the variable it made, as doubles.
   std::vector<double> column(const std::string& name) {

@@ -7,6 +7,7 @@
 
 #include "data/store.h"
 #include "expr/expr.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -19,17 +20,14 @@ struct ExprByTest : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
-    expr_reset_command();
+    reset_all();
     ASSERT_EQ(addvar("g", ST_BYTE), 0);
     ASSERT_EQ(setobs(5), 0);
     for (long o = 1; o <= 5; ++o) store(1, o, o <= 2 ? 1 : 2);
   }
   void TearDown() override {
-    cmd_bylevel = 0;
-    ex = ExprState{};
+    reset_all();
     out_set_capture(nullptr);
-    ds_reset();
   }
   // Runs line once per group of g (observations 1-2 and 3-5).
   void bygroups(const std::string& line) {

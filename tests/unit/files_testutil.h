@@ -1,6 +1,6 @@
 // Shared set-up of the file tests: a scratch folder removed afterwards, the
-// interpreter quiet with the dataset, characteristics, open files, posting
-// handles and injected write failures reset around each test, and small
+// interpreter quiet with every subsystem reset around each test (the
+// dataset, characteristics, open files, posting handles, injected failures), and small
 // helpers to read a file whole and list a folder.
 #pragma once
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include "data/store.h"
 #include "files/atomicfile.h"
 #include "files/files.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "output/output.h"
 
@@ -61,17 +62,11 @@ struct FilesTest : ::testing::Test, ScratchDir {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
-    chs = CharState{};
-    fst = FileState{};
-    afs = AtomicFileState{};
+    reset_all();
     make();
   }
   void TearDown() override {
-    post_reset();
-    fst = FileState{};
-    afs = AtomicFileState{};
-    ds_reset();
+    reset_all();
     out_set_capture(nullptr);
     cleanup();
   }

@@ -19,6 +19,7 @@
 #include "files/atomicfile.h"
 #include "graphics/graphics.h"
 #include "graphics/gstyle.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -42,12 +43,11 @@ class Render : public ::testing::Test {
     char tmpl[] = "/tmp/zelta_render_XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir = tmpl;
-    gr_reset();
+    reset_all();
   }
   void TearDown() override {
+    reset_all();
     out_set_capture(nullptr);
-    gr_reset();
-    serset_clearall();
     std::string cmd = "rm -rf '" + dir + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }

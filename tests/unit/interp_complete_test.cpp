@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/store.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/complete.h"
 #include "interp/interp.h"
@@ -26,7 +27,7 @@ struct CompleteTest : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
+    reset_all();
     ASSERT_EQ(execline("set obs 2"), 0);
     ASSERT_EQ(execline("generate weight = 1"), 0);
     ASSERT_EQ(execline("generate weekday = 2"), 0);
@@ -48,7 +49,7 @@ struct CompleteTest : ::testing::Test {
     ASSERT_EQ(chdir(olddir.c_str()), 0);
     std::string cmd = "rm -rf " + dir;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ds_reset();
+    reset_all();
     out_set_capture(nullptr);
   }
   Words at(const std::string& text, int* start = nullptr, int* end = nullptr) {

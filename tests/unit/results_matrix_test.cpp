@@ -13,6 +13,7 @@
 
 #include "data/store.h"
 #include "expr/expr.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -133,14 +134,11 @@ struct MatAccum : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
-    expr_reset_command();
-    res_reset();
+    reset_all();
   }
   void TearDown() override {
+    reset_all();
     out_set_capture(nullptr);
-    ds_reset();
-    res_reset();
   }
   // n observations of x1..x3 (x2 missing in every seventh), weight w (1..4),
   // group g (1..5) and row r (1..3 within the data).

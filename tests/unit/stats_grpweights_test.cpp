@@ -19,6 +19,7 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "files/atomicfile.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -147,16 +148,13 @@ struct OutfileTest : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
-    expr_reset_command();
-    afs = AtomicFileState{};
+    reset_all();
     char tmpl[] = "/tmp/zelta_outfile_XXXXXX";
     dir = mkdtemp(tmpl);
   }
   void TearDown() override {
-    afs = AtomicFileState{};
+    reset_all();
     out_set_capture(nullptr);
-    ds_reset();
     std::remove((dir + "/o.raw").c_str());
     rmdir(dir.c_str());
   }

@@ -9,6 +9,7 @@
 
 #include "data/chars.h"
 #include "data/store.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
@@ -22,7 +23,7 @@ struct ReshapeTest : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
+    reset_all();
     // 50 ids in wide layout: x1..x4 = 10 id + j, a label and a characteristic
     ASSERT_EQ(addvar("id", ST_LONG), 0);
     for (int j = 1; j <= 4; ++j) ASSERT_EQ(addvar(("x" + std::to_string(j)).c_str(), ST_DOUBLE), 0);
@@ -35,10 +36,8 @@ struct ReshapeTest : ::testing::Test {
     ASSERT_EQ(execline("char id[note] \"kept\""), 0);
   }
   void TearDown() override {
-    stopflag = 0;
-    ds.failalloc = 0;
+    reset_all();
     out_set_capture(nullptr);
-    ds_reset();
   }
   // The dataset as names and values, to compare before and after.
   std::vector<std::string> image() {

@@ -13,6 +13,7 @@
 #include "data/chars.h"
 #include "data/cmd/datacmds.h"
 #include "data/arena.h"
+#include "data/sort.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "data/vlabel.h"
@@ -410,6 +411,16 @@ void preserve_level_leave() {
 void preserve_reset() {
   preserved.clear();
   plevel = 0;
+}
+
+void data_reset() {
+  preserve_reset();
+  bys = ByState{};
+  vl = VarlistState{};
+  srt = SortState{};
+  vldropall();
+  ds_reset();  // characteristics go with the dataset
+  chs = CharState{};
 }
 
 void data_bindcommands() {

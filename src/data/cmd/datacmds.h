@@ -12,6 +12,11 @@ void preserve_level_enter();
 void preserve_level_leave();
 // Discards every preserved copy (start-up, tests).
 void preserve_reset();
+// The data layer's session state back to its start (reset-all): no preserved
+// copies, no by run, an empty dataset with the default settings (`set type`,
+// `set varabbrev`, memory), no value labels or characteristics, the sort's
+// counters and the variable-list parser's results cleared.
+void data_reset();
 
 // The text of variable var at observation obs under its display format.
 std::string dsfmtcell(int var, long obs);

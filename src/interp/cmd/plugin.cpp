@@ -254,4 +254,10 @@ int plugin_load(const std::string& name, const std::string& file) {
   return 0;
 }
 
+void plugin_reset() {
+  for (auto& [name, l] : pls.loaded)
+    if (l.handle) dlclose(l.handle);
+  pls = PluginState{};
+}
+
 void interp_bindplugin() { cmdbind("plugin", cmd_plugin); }

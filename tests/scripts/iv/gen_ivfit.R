@@ -2,6 +2,8 @@
 # and ref_ivfit.do, `chk` lines from AER::ivreg (2SLS, its diagnostics),
 # sandwich (HC0 and clustered sandwiches), lm (first stages, Durbin's test)
 # and, for LIML and two-step GMM, their textbook matrix formulas in R.
+# Weights: AER::ivreg with weights (analytic), the same data with each row
+# repeated f times (frequency), and the weighted sandwiches by formula.
 # Run with Rscript from this folder.
 library(AER)
 library(sandwich)
@@ -15,7 +17,9 @@ u <- rnorm(n)
 x1 <- q(0.8 * z1 + 0.4 * z2 + 0.3 * w + 0.6 * u + rnorm(n))
 x2 <- q(0.5 * z2 - 0.7 * z3 + 0.5 * u + rnorm(n))
 y <- q(1 + 1.5 * x1 - 0.8 * x2 + 0.5 * w + u * (1 + 0.5 * abs(z1)))
-d <- data.frame(y = y, w = w, x1 = x1, x2 = x2, z1 = z1, z2 = z2, z3 = z3, g = g)
+wa <- q(runif(n, 0.5, 2))
+fw <- sample(1:3, n, replace = TRUE)
+d <- data.frame(y = y, w = w, x1 = x1, x2 = x2, z1 = z1, z2 = z2, z3 = z3, g = g, wa = wa, fw = fw)
 write.csv(d, "iv1.csv", row.names = FALSE, quote = FALSE)
 out <- c("* Written by gen_ivfit.R: reference values from AER, sandwich, lm. Do not edit.")
 f17 <- function(v) sprintf("%.17g", v)
@@ -74,11 +78,42 @@ bg <- as.numeric(solve(Q, t(X) %*% Z %*% Wm %*% t(Z) %*% Y))
 eg <- as.numeric(Y - X %*% bg)
 gz <- t(Z) %*% eg
 J <- as.numeric(t(gz) %*% Wm %*% gz)
-chk("ref_gmm", c(coeflines(bg, solve(Q)), sprintf("e(j) %s 1e-6", f17(J)), sprintf("e(p_j) %s 1e-6", f17(pchisq(J, 1, lower.tail = FALSE)))))
+chk("ref_gmm", c(coeflines(bg, solve(Q) * N / (N - 1)), sprintf("e(j) %s 1e-6", f17(J)), sprintf("e(p_j) %s 1e-6", f17(pchisq(J, 1, lower.tail = FALSE)))))
 # cluster weight matrix
 Sc <- crossprod(rowsum(Z * as.numeric(e), d$g))
 Wc <- solve(Sc)
 Qc <- t(X) %*% Z %*% Wc %*% t(Z) %*% X
 bc <- as.numeric(solve(Qc, t(X) %*% Z %*% Wc %*% t(Z) %*% Y))
-chk("ref_gmm_clu", coeflines(bc, solve(Qc)))
+chk("ref_gmm_clu", coeflines(bc, solve(Qc) * G / (G - 1)))
+# Analytic weights: ivreg with weights; its variance divides by N - K.
+ivw <- ivreg(y ~ x1 + x2 + w | w + z1 + z2 + z3, data = d, weights = wa)
+bw <- coef(ivw); ew <- residuals(ivw)
+Xh <- cbind(1, fitted(lm(cbind(x1, x2) ~ w + z1 + z2 + z3, data = d, weights = wa)), d$w)
+Hw <- crossprod(Xh * sqrt(wa))
+chk("ref_aw", c(coeflines(bw, vcov(ivw) * (N - K) / N), sprintf("e(N) %d 0", N)))
+Mw <- crossprod(Xh * (wa * ew))
+chk("ref_aw_rob", coeflines(bw, solve(Hw) %*% Mw %*% solve(Hw) * N / (N - 1)))
+Mc <- crossprod(rowsum(Xh * (wa * ew), d$g))
+chk("ref_aw_clu", coeflines(bw, solve(Hw) %*% Mc %*% solve(Hw) * G / (G - 1)))
+# two-step GMM with analytic weights, by formula
+Sw <- crossprod(Z * (wa * ew)); Ww <- solve(Sw)
+ZWX <- t(Z * wa) %*% X; ZWy <- t(Z * wa) %*% Y
+Qw <- t(ZWX) %*% Ww %*% ZWX
+bgw <- as.numeric(solve(Qw, t(ZWX) %*% Ww %*% ZWy))
+gw <- t(Z * wa) %*% as.numeric(Y - X %*% bgw)
+chk("ref_aw_gmm", c(coeflines(bgw, solve(Qw) * N / (N - 1)), sprintf("e(j) %s 1e-6", f17(as.numeric(t(gw) %*% Ww %*% gw)))))
+# Frequency weights: every row repeated f times, unweighted.
+de <- d[rep(seq_len(n), fw), ]
+Ne <- nrow(de)
+ive <- ivreg(y ~ x1 + x2 + w | w + z1 + z2 + z3, data = de)
+be <- coef(ive)
+sme <- summary(ive, diagnostics = TRUE)$diagnostics
+v1 <- residuals(lm(x1 ~ w + z1 + z2 + z3, data = de)); v2 <- residuals(lm(x2 ~ w + z1 + z2 + z3, data = de))
+rr <- sum(residuals(lm(y ~ x1 + x2 + w, data = de))^2); ru <- sum(residuals(lm(y ~ x1 + x2 + w + v1 + v2, data = de))^2)
+fe1 <- anova(lm(x1 ~ w, data = de), lm(x1 ~ w + z1 + z2 + z3, data = de))$F[2]
+chk("ref_fw", c(coeflines(be, vcov(ive) * (Ne - K) / Ne), sprintf("e(N) %d 0", Ne),
+  sprintf("e(sargan) %s 1e-6", f17(sme["Sargan", "statistic"])), sprintf("e(endog) %s 1e-6", f17(Ne * (rr - ru) / rr)),
+  sprintf("el(e(first),1,1) %s 1e-6", f17(fe1))))
+chk("ref_fw_rob", coeflines(be, vcovHC(ive, type = "HC0") * Ne / (Ne - 1)))
+chk("ref_fw_clu", coeflines(be, vcovCL(ive, cluster = de$g, type = "HC0", cadjust = TRUE)))
 writeLines(out, "ref_ivfit.do")

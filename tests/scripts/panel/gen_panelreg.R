@@ -1,7 +1,8 @@
 # Reference values for panelreg.do: the data (panel1.csv, values exact in
 # binary) and ref_panelreg.do, `chk` lines from plm (within, random with
 # Swamy-Arora components, between), pFtest, plmtest and the cluster sandwich
-# (vcovHC arellano HC0 and sandwich::vcovCL, both times G/(G-1)).
+# (vcovHC arellano HC0 and sandwich::vcovCL, both times G/(G-1)); weighted
+# fe and be fits by lm with weights and plm on repeated rows.
 # Run with Rscript from this folder.
 library(plm)
 library(sandwich)
@@ -24,6 +25,8 @@ drop[id == 5 & t > 1] <- TRUE
 drop[id == 9 & t > 2] <- TRUE
 full$bal <- 1
 full$bal[drop] <- 0
+full$wp <- rep(q(runif(G, 0.5, 2)), each = Tt)   # weights constant within panels
+full$fp <- rep(sample(1:3, G, replace = TRUE), each = Tt)
 write.csv(full, "panel1.csv", row.names = FALSE, quote = FALSE)
 
 out <- c("* Written by gen_panelreg.R: reference values from plm, sandwich. Do not edit.")
@@ -102,6 +105,39 @@ fits <- function(d, tag) {
   chk(paste0("ref_be_", tag), c(coeflines(b[c(2, 3, 4, 1)], V[c(2, 3, 4, 1), c(2, 3, 4, 1)], c("x1", "x2", "z", "_cons")),
       sprintf("e(r2_b) %s 1e-6", f17(summary(be)$r.squared[1])), sprintf("e(df_r) %d 0", df.residual(be))))
 }
+# Weighted fits (weights constant within panels) on the unbalanced rows:
+# fe by lm with panel dummies and analytic weights, its cluster sandwich on
+# the within data (vcovCL, HC0, G/(G-1)); frequency weights by repeating
+# rows for plm; be by lm on the panel means with the panel weights.
+wfits <- function(d) {
+  Gn <- length(unique(d$id)); N <- nrow(d)
+  lw <- lm(y ~ x1 + x2 + z + factor(id), data = d, weights = wp)
+  b <- coef(lw)[c("x1", "x2")]; V <- vcov(lw)[c("x1", "x2"), c("x1", "x2")]
+  pl <- lm(y ~ x1 + x2 + z, data = d, weights = wp)
+  ft <- anova(pl, lw)
+  # sigma_e of the weights scaled to sum to N
+  chk("ref_fe_aw", c(coeflines(b, V, c("x1", "x2")), sprintf("e(sigma_e) %s 1e-6", f17(summary(lw)$sigma * sqrt(N / sum(d$wp)))),
+      sprintf("e(F_f) %s 1e-6", f17(ft$F[2])), sprintf("e(N) %d 0", N)))
+  wd <- data.frame(yw = d$y - ave(d$y, d$id), x1w = d$x1 - ave(d$x1, d$id), x2w = d$x2 - ave(d$x2, d$id))
+  lww <- lm(yw ~ x1w + x2w - 1, data = wd, weights = d$wp)
+  chk("ref_fe_aw_rob", coeflines(coef(lww), vcovCL(lww, cluster = d$id, type = "HC0", cadjust = TRUE), c("x1", "x2")))
+  chk("ref_fe_aw_clu", coeflines(coef(lww), vcovCL(lww, cluster = d$region, type = "HC0", cadjust = TRUE), c("x1", "x2")))
+  de <- d[rep(seq_len(N), d$fp), ]
+  de$t <- ave(de$t, de$id, FUN = seq_along)
+  pe <- pdata.frame(de, index = c("id", "t"))
+  fe <- plm(y ~ x1 + x2 + z, data = pe, model = "within")
+  wi <- within_intercept(fe)
+  ft <- pFtest(fe, plm(y ~ x1 + x2 + z, data = pe, model = "pooling"))
+  chk("ref_fe_fw", c(coeflines(coef(fe), vcov(fe), c("x1", "x2")),
+      sprintf("_b[_cons] %s 1e-6", f17(wi[1])), sprintf("_se[_cons] %s 1e-6", f17(attr(wi, "se"))),
+      sprintf("e(sigma_e) %s 1e-6", f17(sqrt(deviance(fe) / df.residual(fe)))),
+      sprintf("e(F_f) %s 1e-6", f17(ft$statistic)), sprintf("e(N) %d 0", nrow(de))))
+  m <- aggregate(cbind(y, x1, x2, z, wp) ~ id, data = d, FUN = mean)
+  lb <- lm(y ~ x1 + x2 + z, data = m, weights = wp)
+  b <- coef(lb)[c(2, 3, 4, 1)]; V <- vcov(lb)[c(2, 3, 4, 1), c(2, 3, 4, 1)]
+  chk("ref_be_aw", c(coeflines(b, V, c("x1", "x2", "z", "_cons")), sprintf("e(df_r) %d 0", df.residual(lb))))
+}
 fits(full, "bal")
 fits(full[full$bal == 1, ], "unb")
+wfits(full[full$bal == 1, ])
 writeLines(out, "ref_panelreg.do")

@@ -1,8 +1,8 @@
 * panelreg against plm (gen_panelreg.R, values in ref_panelreg.do): within,
 * random-effects (Swamy-Arora) and between fits on a balanced panel and on an
 * unbalanced one with gaps, a singleton panel and a two-row panel; robust
-* (clustered by panel) and cluster() errors; the LM test; predict; replay;
-* bad input.
+* (clustered by panel) and cluster() errors; the LM test; weighted fe and
+* be fits; predict; replay; bad input.
 run chk.do
 run ref_panelreg.do
 insheet using panel1.csv, clear
@@ -63,6 +63,27 @@ quietly panelreg y x1 x2 z, re robust
 ref_re_rob_unb
 quietly panelreg y x1 x2 z, be
 ref_be_unb
+* weights, constant within panels
+panelreg y x1 x2 z [aw=wp], fe
+ref_fe_aw
+display e(wtype) " " e(wexp)
+quietly panelreg y x1 x2 z [aw=wp], fe robust
+ref_fe_aw_rob
+quietly panelreg y x1 x2 z [pw=wp], fe
+ref_fe_aw_rob
+display e(vcetype) " " e(clustvar)
+quietly panelreg y x1 x2 z [aw=wp], fe cluster(region)
+ref_fe_aw_clu
+quietly panelreg y x1 x2 z [fw=fp], fe
+ref_fe_fw
+quietly panelreg y x1 x2 z [aw=wp], be
+ref_be_aw
+cap noi panelreg y x1 x2 z [aw=wp], re
+display _rc
+cap noi panelreg y x1 x2 z [fw=fp], be
+display _rc
+cap noi panelreg y x1 x2 z [iw=fp], fe
+display _rc
 restore
 * i() instead of tsdeclare, if and in
 tsdeclare, clear

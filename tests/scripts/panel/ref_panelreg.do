@@ -153,3 +153,46 @@ program define ref_be_unb
 	chk e(r2_b) 0.73838532557856806 1e-6
 	chk e(df_r) 36 0
 end
+program define ref_fe_aw
+	chk _b[x1] 0.70550782740166618 1e-6
+	chk _se[x1] 0.077915748850790487 1e-6
+	chk _b[x2] -1.0384115244840215 1e-6
+	chk _se[x2] 0.082954128762912263 1e-6
+	chk e(sigma_e) 0.95228575662106807 1e-6
+	chk e(F_f) 4.34160787790805 1e-6
+	chk e(N) 193 0
+end
+program define ref_fe_aw_rob
+	chk _b[x1] 0.70550782740166562 1e-6
+	chk _se[x1] 0.071341150822750235 1e-6
+	chk _b[x2] -1.0384115244840215 1e-6
+	chk _se[x2] 0.096783062834367467 1e-6
+end
+program define ref_fe_aw_clu
+	chk _b[x1] 0.70550782740166562 1e-6
+	chk _se[x1] 0.05460379924728706 1e-6
+	chk _b[x2] -1.0384115244840215 1e-6
+	chk _se[x2] 0.12567036259245587 1e-6
+end
+program define ref_fe_fw
+	chk _b[x1] 0.67500929428223877 1e-6
+	chk _se[x1] 0.052741231619424435 1e-6
+	chk _b[x2] -1.0972716762076513 1e-6
+	chk _se[x2] 0.059932529136607481 1e-6
+	chk _b[_cons] 0.81607742050949605 1e-6
+	chk _se[_cons] 0.10445447086763572 1e-6
+	chk e(sigma_e) 0.93212665989233812 1e-6
+	chk e(F_f) 7.4101071605670707 1e-6
+	chk e(N) 398 0
+end
+program define ref_be_aw
+	chk _b[x1] 1.4360681136591467 1e-6
+	chk _se[x1] 0.20568387416376221 1e-6
+	chk _b[x2] -1.3872977263883322 1e-6
+	chk _se[x2] 0.31655056878400134 1e-6
+	chk _b[z] 0.62432461085381941 1e-6
+	chk _se[z] 0.1221330865025948 1e-6
+	chk _b[_cons] 1.2598599494564569 1e-6
+	chk _se[_cons] 0.48828200040633307 1e-6
+	chk e(df_r) 36 0
+end
