@@ -14,6 +14,7 @@
 #include "output/errors.h"
 #include "output/outhost.h"
 #include "output/output.h"
+#include "results/resint.h"
 
 namespace {
 
@@ -53,4 +54,10 @@ TEST(InterpHooks, OutputHostIsSetAfterStartUp) {
   cmdinit_table();
   EXPECT_EQ(nullmembers(outhost), std::vector<size_t>{}) << "member index of OutHost left null";
   EXPECT_NE(vl_tsallowed, nullptr) << "the variable lists' time-series permission";
+}
+
+// Every c() value the subsystems own has a getter registered by its owner.
+TEST(InterpHooks, EveryCValueHasItsOwnersGetter) {
+  cmdinit_table();
+  EXPECT_EQ(creturn_unowned(), std::vector<std::string>{}) << "c() names no subsystem registered";
 }
