@@ -53,6 +53,23 @@ printf 'capture error 198\ndisplay _rc\n' > caught.do
 "$zelta" -q -b do nosuch.do; check "batch exit for a missing do-file" 1 "$?"
 "$zelta" -q -b "display 1+1"; check "batch exit after a command" 0 "$?"
 
+# graph export's view option hands the picture to the desktop's viewer: a
+# note and return code 0 when there is no graphical session or no xdg-open,
+# else the viewer (here a stand-in that records its argument) gets the file
+printf 'set obs 2\ngen x = _n\nscatter x x\ngraph export v.svg, view replace\n' > view.do
+env -u DISPLAY -u WAYLAND_DISPLAY "$zelta" -q -b do view.do; check "view without a session exit" 0 "$?"
+check "view without a session" "(no desktop viewer: there is no graphical session; the picture is in v.svg)" \
+  "$(grep '^(no desktop' view.log)"
+mkdir nobin
+env -u WAYLAND_DISPLAY DISPLAY=:99 PATH="$work/nobin" "$zelta" -q -b do view.do; check "view without xdg-open exit" 0 "$?"
+check "view without xdg-open" "(no desktop viewer: xdg-open is not installed; the picture is in v.svg)" \
+  "$(grep '^(no desktop' view.log)"
+mkdir bin && printf '#!/bin/sh\necho "$1" > "%s/opened"\n' "$work" > bin/xdg-open && chmod +x bin/xdg-open
+env DISPLAY=:99 PATH="$work/bin:$PATH" "$zelta" -q -b do view.do; check "view exit" 0 "$?"
+check "view note" "(opened v.svg in the desktop viewer)" "$(grep '^(opened' view.log)"
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s opened ] && break; sleep 0.5; done
+check "the viewer gets the picture" "v.svg" "$(cat opened 2>/dev/null)"
+
 # the system directory must hold the marker file
 mkdir nosys && cp "$zelta" nosys/zelta
 err=$(nosys/zelta -q 2>&1 </dev/null); rc=$?

@@ -208,37 +208,129 @@ inline bool samekey(const Item<W>& a, const Item<W>& b) {
 
 // quick -> partition around a[hi]; sort the smaller part, loop on the larger.
 // 0, or 1 on a Break (a is then still a permutation).
+//
+// With `prune` the items whose key ties with another item's carry the top
+// bit of their observation number, and nf counts them in a[lo..hi]. A part
+// without such items has distinct keys, whose order every sort agrees on, so
+// `done` sorts it at once instead of partitioning further: the order of the
+// ties, the only thing the seed decides, is that of the full algorithm.
+// Uniform draws of 32 bits tie a few thousand times in ten million, and most
+// of the partitioning then goes.
+// partition -> the pivot a[hi] put in its place: a scan from the left stops
+// at each item not below it, a scan from the right (from hi - 1, and at lo at
+// the latest) at each item not above it, the two are swapped until the
+// scans cross, and the pivot is swapped with the left scan's last stop.
+// Returns where the pivot went, or -1 on a Break (a is then a permutation).
+//
+// Both scans only read, so the stops of each can be found ahead, a block of
+// BS items at a time without branches, and paired in order: while the two
+// blocks lie apart every pair is one the item-by-item scans would swap, in
+// the same order. Where fewer than two blocks are left the scans go on item
+// by item, first through the stops already found. The result is that of the
+// plain scans, swap for swap (tests/unit/data_sort_test.cpp holds the plain
+// form as its reference).
 template <class T, class L>
-int quick(T* a, long lo, long hi, L lt) {
-  while (hi > lo) {
-    long i = lo - 1, j = hi;
-    const T pv = a[hi];
-    for (;;) {
-      while (lt(a[++i], pv)) {}
-      while (lt(pv, a[--j]))
-        if (j == lo) break;
-      if (brk()) return 1;
-      if (i >= j) break;
-      std::swap(a[i], a[j]);
+long partition(T* a, long lo, long hi, L lt) {
+  constexpr long BS = 128;
+  const T pv = a[hi];
+  uint16_t offl[BS], offr[BS];
+  long l = lo, r = hi - 1;          // next items the blocks have not read
+  long lbase = 0, rbase = 0;        // where the current blocks start
+  long nl = 0, nr = 0, sl = 0, sr = 0;  // stops found and not used, the first of them
+  while (r - l + 1 >= 2 * BS) {
+    if (nl == 0) {
+      sl = 0, lbase = l;
+      for (long t = 0; t < BS; ++t) {
+        offl[nl] = static_cast<uint16_t>(t);
+        nl += !lt(a[l + t], pv);
+      }
+      l += BS;
     }
-    std::swap(a[i], a[hi]);
-    if (i - lo < hi - i) {
-      if (quick(a, lo, i - 1, lt)) return 1;
+    if (nr == 0) {
+      sr = 0, rbase = r;
+      for (long t = 0; t < BS; ++t) {
+        offr[nr] = static_cast<uint16_t>(t);
+        nr += !lt(pv, a[r - t]);
+      }
+      r -= BS;
+    }
+    const long m = std::min(nl, nr);
+    for (long k = 0; k < m; ++k) std::swap(a[lbase + offl[sl + k]], a[rbase - offr[sr + k]]);
+    nl -= m, nr -= m, sl += m, sr += m;
+    if (brk()) return -1;
+  }
+  // Item by item, a stop found ahead holds unless the other scan has since
+  // swapped into a place before it: the last pair swapped (pi, pj) now
+  // holds an item not above the pivot at pi and one not below it at pj.
+  long i, j, pi = lo - 1, pj = hi;
+  for (;;) {
+    if (nl) {
+      i = std::min(lbase + offl[sl++], pj), --nl;
+    } else if (pj < l) {
+      i = pj;
+    } else {
+      while (lt(a[l], pv)) ++l;
+      i = l++;
+    }
+    if (nr) {
+      j = std::max(rbase - offr[sr++], pi), --nr;
+    } else if (pi > r) {
+      j = pi;
+    } else {
+      while (lt(pv, a[r]) && r != lo) --r;
+      j = r--;
+    }
+    if (brk()) return -1;
+    if (i >= j) break;
+    std::swap(a[i], a[j]);
+    pi = i, pj = j;
+  }
+  std::swap(a[i], a[hi]);
+  return i;
+}
+
+// 1 when an item carries the tie flag (observation numbers alone never do).
+template <class T>
+inline long flagof(const T& x) {
+  if constexpr (requires { x.id; })
+    return static_cast<long>(x.id >> 31);
+  else
+    return 0;
+}
+
+template <class T, class L, class D>
+int quick(T* a, long lo, long hi, L lt, bool prune, long nf, D done) {
+  while (hi > lo) {
+    if (prune && nf == 0) return done(a + lo, static_cast<size_t>(hi - lo + 1));
+    const long i = partition(a, lo, hi, lt);
+    if (i < 0) return 1;
+    const bool leftsmall = i - lo < hi - i;
+    long nsmall = 0, nlarge = 0;
+    if (prune) {
+      // Counting the flags of the smaller part gives those of the larger.
+      const long s0 = leftsmall ? lo : i + 1, s1 = leftsmall ? i - 1 : hi;
+      for (long k = s0; k <= s1; ++k) nsmall += flagof(a[k]);
+      nlarge = nf - nsmall - flagof(a[i]);
+    }
+    if (leftsmall) {
+      if (quick(a, lo, i - 1, lt, prune, nsmall, done)) return 1;
       lo = i + 1;
     } else {
-      if (quick(a, i + 1, hi, lt)) return 1;
+      if (quick(a, i + 1, hi, lt, prune, nsmall, done)) return 1;
       hi = i - 1;
     }
+    nf = nlarge;
   }
   return 0;
 }
 
-// The seeded shuffle of n items followed by the quicksort.
+// The seeded shuffle of n items followed by the quicksort (pruned as quick
+// says when `prune`, with nf flagged items).
 // The draws are made PF swaps ahead of the swaps that use them, so that the
 // items of later swaps are fetched from memory while earlier ones are done:
 // on a large range every swap touches two random places.
-template <class T, class L>
-int shufflesort(T* a, long n, L lt) {
+template <class T, class L, class D>
+int shufflesort(T* a, long n, L lt, bool prune, long nf, D done) {
   constexpr long PF = 16;  // a power of two
   const double spread = static_cast<double>(n - 1);
   long xs[PF], ys[PF];
@@ -260,7 +352,7 @@ int shufflesort(T* a, long n, L lt) {
     }
     if (brk()) return 1;
   }
-  return quick(a, 0, n - 1, lt);
+  return quick(a, 0, n - 1, lt, prune, nf, done);
 }
 
 // Items ordered by key, then by observation: the order of a stable sort.
@@ -428,16 +520,17 @@ int radixsort(Item<W>* a, size_t n) {
   return stop ? 1 : 0;
 }
 
-// True when two of (up to) 4096 items spread over a[0..n-1] have the same key.
+// The number of neighbouring pairs with the same key among (up to) 4096
+// items spread over a[0..n-1], once sorted.
 template <int W>
-bool sampleties(const Item<W>* a, long n) {
+long sampleties(const Item<W>* a, long n) {
   const long m = std::min(n, 4096L);
   std::vector<Item<W>> s(static_cast<size_t>(m));
   for (long i = 0; i < m; ++i) s[static_cast<size_t>(i)] = a[i * n / m];
   std::sort(s.begin(), s.end(), less<W>);
-  for (size_t i = 1; i < s.size(); ++i)
-    if (samekey(s[i - 1], s[i])) return true;
-  return false;
+  long t = 0;
+  for (size_t i = 1; i < s.size(); ++i) t += samekey(s[i - 1], s[i]);
+  return t;
 }
 
 // Puts the observations of lo.. into the order of the items, even after a
@@ -450,7 +543,7 @@ void applyitems(long lo, BigBuf<Item<W>>& a) {
   const size_t n = a.size();
   uint32_t* from = reinterpret_cast<uint32_t*>(a.p);
   for (size_t i = 0; i < n; ++i) {
-    const uint32_t id = a[i].id;
+    const uint32_t id = a[i].id & 0x7fffffffu;  // without the tie flag
     std::memcpy(from + i, &id, 4);
   }
   ds_permute_lent(lo, from, static_cast<long>(n), reinterpret_cast<unsigned char*>(a.p), n * sizeof(Item<W>));
@@ -460,7 +553,7 @@ void applyitems(long lo, BigBuf<Item<W>>& a) {
 // their order; otherwise the seeded algorithm decides, unless every key is
 // distinct, when any sort gives its result (the seed still advances as the
 // shuffle would). Memory: one item (the key words and the observation
-// number) per observation.
+// number) per observation, and a bit per observation marking the ties.
 template <int W>
 int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   const long n = hi - lo + 1;
@@ -470,21 +563,44 @@ int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
   for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
   int rc = 0;
-  // Two equal keys among a sample of the items mean ties for sure: the
-  // seeded algorithm then runs at once, without the radix sort first.
-  bool ties = !stable && sampleties(a.p, n);
+  // Ties among a sample of the items in more than a few places mean ties
+  // nearly everywhere: the seeded algorithm then runs at once on all items.
+  // Otherwise the radix sort runs first; if it finds ties, the items that
+  // tie are flagged (where observation numbers leave the top bit free) and
+  // the seeded algorithm runs pruned to them.
+  bool ties = !stable && sampleties(a.p, n) > 16;
+  bool prune = false;
+  long nf = 0;
   if (!ties) {
     rc = radixsort(a.p, a.size());
-    for (size_t i = 1; !stable && !rc && !ties && i < a.size(); ++i) ties = samekey(a[i - 1], a[i]);
+    std::vector<uint64_t> tied;
+    for (size_t i = 1; !stable && !rc && i < a.size(); ++i) {
+      if (!samekey(a[i - 1], a[i])) continue;
+      if (!ties) tied.assign((static_cast<size_t>(n) + 63) / 64, 0), ties = true;
+      for (size_t k : {i - 1, i}) {
+        const size_t o = a[k].id - static_cast<size_t>(lo);
+        nf += static_cast<long>(~tied[o / 64] >> (o % 64) & 1);
+        tied[o / 64] |= uint64_t{1} << (o % 64);
+      }
+    }
     if (!rc && !ties) skipseed(2 * static_cast<uint64_t>(n));
     if (!rc && ties) {
       // Their order is the seeded algorithm's, run on the items in their
       // original order.
-      for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
-      if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
+      prune = hi < 0x80000000L;
+      for (long i = 0; i < n; ++i) {
+        const size_t o = static_cast<size_t>(i);
+        const uint32_t flag = prune && (tied[o / 64] >> (o % 64) & 1) ? 0x80000000u : 0;
+        a[o].id = static_cast<uint32_t>(lo + i) | flag;
+      }
+      if (!extract(ks, lo, n, base, sizeof(Item<W>))) rc = 1;
     }
   }
-  if (!rc && ties) rc = shufflesort(a.p, n, less<W>);
+  if (!rc && ties) {
+    auto lt = [](const Item<W>& x, const Item<W>& y) { return less<W>(x, y); };
+    auto done = [](Item<W>* p, size_t m) { return msd(p, m, firstdiff(p, m)); };
+    rc = shufflesort(a.p, n, lt, prune, nf, done);
+  }
   applyitems(lo, a);
   return rc;
 }
@@ -511,7 +627,7 @@ int sortwide(const std::vector<KeyVar>& ks, long lo, long hi, bool stable, std::
     skipseed(2 * static_cast<uint64_t>(n));
     std::stable_sort(from.begin(), from.end(), lt);
   } else {
-    rc = shufflesort(from.data(), n, lt);
+    rc = shufflesort(from.data(), n, lt, false, 0, [](uint32_t*, size_t) { return 0; });
   }
   for (auto& f : from) f += static_cast<uint32_t>(lo);
   return rc;

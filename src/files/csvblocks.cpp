@@ -5,6 +5,7 @@
 // field and the first overlong row are those of the earliest block that has
 // one, and line numbers are counted per block and added up.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <fast_float/fast_float.h>
@@ -22,6 +23,8 @@ namespace {
 // Texts smaller than this per thread are scanned on one.
 constexpr size_t kMinBlock = size_t{4} << 20;
 constexpr unsigned kMaxThreads = 8;
+// Rows between looks at the Break flag.
+constexpr long kPollRows = 4096;
 
 struct Block {
   size_t from = 0, to = 0;    // the bytes: whole lines
@@ -100,7 +103,10 @@ void grow(Block& blk, size_t need) {
   blk.cap = cap;
 }
 
-void scanblock(const char* b, Block& blk, char d, size_t ncols, const MissTokens& mt, bool numtokens) {
+// Scans one block. The thread that runs the command (main) polls the Break
+// flag and raises stop, at which every block ends early.
+void scanblock(const char* b, Block& blk, char d, size_t ncols, const MissTokens& mt, bool numtokens, bool main,
+               std::atomic<bool>& stop) {
   blk.cols.assign(ncols, CsvCol{});
   // Plain numbers skip takefield unless a missing-value token might be one.
   const bool fast = !numtokens;
@@ -125,6 +131,10 @@ void scanblock(const char* b, Block& blk, char d, size_t ncols, const MissTokens
       continue;
     }
     if (static_cast<size_t>(blk.rows) == blk.cap) grow(blk, blk.cap + 1);
+    if (blk.rows % kPollRows == 0) {
+      if (main && ds_pollbreak()) stop = true;
+      if (stop) return;
+    }
     const long r = blk.rows++;
     size_t k = 0;
     while (true) {
@@ -197,9 +207,10 @@ int csv_scanblocks(const char* buf, size_t from, size_t len, char delim, long fi
   }
   // Memory running out inside a block is noted there and reported here,
   // once every thread has stopped.
-  auto run = [&](Block& blk) {
+  std::atomic<bool> stop{false};
+  auto run = [&](Block& blk, bool main) {
     try {
-      scanblock(buf, blk, delim, cols.size(), mt, numtokens);
+      scanblock(buf, blk, delim, cols.size(), mt, numtokens, main, stop);
     } catch (const std::bad_alloc&) {
       blk.nomem = true;
     }
@@ -207,12 +218,13 @@ int csv_scanblocks(const char* buf, size_t from, size_t len, char delim, long fi
   std::vector<std::thread> threads;
   size_t started = 1;
   try {
-    for (; started < nt; ++started) threads.emplace_back([&run, &blk = blocks[started]] { run(blk); });
+    for (; started < nt; ++started) threads.emplace_back([&run, &blk = blocks[started]] { run(blk, false); });
   } catch (const std::system_error&) {  // fewer threads: the rest are scanned here
   }
-  run(blocks[0]);
-  for (size_t t = started; t < nt; ++t) run(blocks[t]);
+  run(blocks[0], true);
+  for (size_t t = started; t < nt; ++t) run(blocks[t], true);
   for (std::thread& th : threads) th.join();
+  if (stop) return 1;
   for (const Block& blk : blocks)
     if (blk.nomem) throw std::bad_alloc();
 

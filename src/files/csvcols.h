@@ -65,7 +65,7 @@ struct MissTokens {
 // does: *nrows gets the number of rows, the columns their facts and numbers
 // (in parts). firstline is the line number at from. Blocks of about the
 // same size, cut at line ends, are scanned on separate threads when the text
-// is large. 0, or 198 printed for the first row (in file order) with more
-// fields than the first line.
+// is large. 0, 1 (a Break, polled every few thousand rows), or 198 printed
+// for the first row (in file order) with more fields than the first line.
 int csv_scanblocks(const char* buf, size_t from, size_t len, char delim, long firstline, const MissTokens& mt,
                    const std::string& fn, std::vector<CsvCol>& cols, long* nrows);

@@ -130,7 +130,8 @@ int coltype(const CsvCol& c, DecMode dm) {
 }
 
 // The first scan: the header row (when there is one) and every column's
-// numbers and facts. 0, or 198 printed (unclosed quote, too many fields).
+// numbers and facts. 0, 1 (Break), or 198 printed (unclosed quote, too many
+// fields).
 int scan(CsvScan& s, const std::string& fn, int names, const MissTokens& mt, std::vector<CsvCol>& cols,
          long* nrows, bool* hdr) {
   *nrows = 0;
@@ -193,6 +194,7 @@ int scan(CsvScan& s, const std::string& fn, int names, const MissTokens& mt, std
                          fn.c_str(), rowline, row.size(), cols.size());
     }
     const long r = (*nrows)++;
+    if (r % 4096 == 0 && ds_pollbreak()) return 1;
     if (r == 0) {  // room for about as many rows as the rest of the text holds of this one's size
       size_t rowbytes = std::max<size_t>(1, s.pos - rowstart);
       size_t est = (s.len - rowstart) / rowbytes + (s.len - rowstart) / rowbytes / 8 + 16;

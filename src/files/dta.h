@@ -77,6 +77,18 @@ struct DtaIn {
 // this machine's order unless f.keeporder. *got is the count read (0 at the end). 0 or 692 (the
 // file ends inside the data).
 [[nodiscard]] int dta_readrecs(DtaIn& f, unsigned char* dst, long n, long* got);
+// True when field v is held in a record exactly as in a cell, up to the
+// byte order: a string, or a number of release 112 or later.
+bool dta_cellfield(const DtaVar& v);
+struct ColView;
+// Copies field v (such a field) of n records at blk, numbers in the file's
+// byte order, into observations obs.. of column col.
+void dta_copyfield(const DtaIn& f, const DtaVar& v, const ColView& col, const unsigned char* blk, long n, long obs);
+// Reads the records not yet read into their observations of variables
+// 1..nvar (made, with room for them), every field a cell field, in pieces
+// on both cores when the data are large. 0, 1 (Break: the cells are partly
+// written) or 692 printed.
+[[nodiscard]] int dta_loadall(DtaIn& f);
 // Reads the value-label section (after the last record). Entries that do not
 // fit are skipped; 0, or 688 for a malformed table.
 [[nodiscard]] int dta_readlabels(DtaIn& f, std::vector<DtaLabel>& out);

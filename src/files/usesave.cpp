@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
-#include <type_traits>
 #include <vector>
 
 #include "data/chars.h"
@@ -64,26 +63,6 @@ int makevars(const DtaIn& f) {
   return 0;
 }
 
-// Copies n fields of W bytes, one per record of width lrecl from p, into
-// observations obs.. of a column, reversing their bytes when SWAP.
-template <int W, bool SWAP>
-void copycells(const ColView& col, long obs, long n, const unsigned char* p, size_t lrecl) {
-  unsigned char* dst = col.at(obs);
-  using U = std::conditional_t<W == 8, uint64_t, std::conditional_t<W == 4, uint32_t, uint16_t>>;
-  for (long r = 0; r < n; ++r, p += lrecl, dst += W) {
-    if constexpr (SWAP) {
-      U u;
-      std::memcpy(&u, p, W);
-      if constexpr (W == 8) u = __builtin_bswap64(u);
-      else if constexpr (W == 4) u = __builtin_bswap32(u);
-      else u = __builtin_bswap16(u);
-      std::memcpy(dst, &u, W);
-    } else {
-      std::memcpy(dst, p, W);
-    }
-  }
-}
-
 // Puts records first..first+n-1 of the block (numbers in the file's byte
 // order) into observations obs.., a column at a time through the store's
 // views.
@@ -94,21 +73,11 @@ void putcells(const DtaIn& f, const unsigned char* blk, long first, long n, long
   for (size_t k = 0; k < f.vars.size(); ++k) {
     const DtaVar& v = f.vars[k];
     const ColView col = colview(static_cast<int>(k) + 1);
-    const unsigned char* p = blk + static_cast<size_t>(first) * lrecl + static_cast<size_t>(v.off);
-    // A string, or a number of release 112 or later, is held in the file
-    // exactly as in a cell, up to the byte order.
-    if (isstrtype(v.type) || v.type >= ST_BYTE) {
-      const bool sw = f.swap && !isstrtype(v.type);
-      switch (v.width) {  // fixed sizes let the copies inline
-        case 8: sw ? copycells<8, true>(col, obs, n, p, lrecl) : copycells<8, false>(col, obs, n, p, lrecl); break;
-        case 4: sw ? copycells<4, true>(col, obs, n, p, lrecl) : copycells<4, false>(col, obs, n, p, lrecl); break;
-        case 2: sw ? copycells<2, true>(col, obs, n, p, lrecl) : copycells<2, false>(col, obs, n, p, lrecl); break;
-        case 1: copycells<1, false>(col, obs, n, p, lrecl); break;
-        default:
-          for (long r = 0; r < n; ++r, p += lrecl) std::memcpy(col.at(obs + r), p, static_cast<size_t>(v.width));
-      }
+    if (dta_cellfield(v)) {
+      dta_copyfield(f, v, col, blk + static_cast<size_t>(first) * lrecl, n, obs);
       continue;
     }
+    const unsigned char* p = blk + static_cast<size_t>(first) * lrecl + static_cast<size_t>(v.off);
     for (long r = 0; r < n; ++r, p += lrecl) {
       unsigned char cell[8];
       std::memcpy(cell, p, static_cast<size_t>(v.width));
@@ -140,6 +109,7 @@ int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
     if (int rc = setobs_uninit(f.nobs)) return rc;
   }
   f.keeporder = true;
+  if (!s.on && std::all_of(f.vars.begin(), f.vars.end(), dta_cellfield)) return dta_loadall(f);
   const long per = std::max(2L, f.lrecl ? (1L << 20) / f.lrecl : 1L);
   std::vector<unsigned char> blk(static_cast<size_t>(per * std::max(f.lrecl, 1L)));
   long filled = 0, recno = 0;

@@ -45,9 +45,13 @@ GScheme builtin() {
   s.description = "white page, light grid, colour-blind-safe series colours";
   const unsigned char cols[8][3] = {{0, 114, 178},  {213, 94, 0},  {0, 158, 115}, {204, 121, 167},
                                     {86, 180, 233}, {230, 159, 0}, {0, 0, 0},     {240, 228, 66}};
+  const char* const syms[8] = {"circle", "diamond", "square", "triangle", "x", "plus", "smcircle", "smdiamond"};
+  const char* const pats[8] = {"solid", "dash", "dot", "dash_dot", "longdash", "shortdash", "solid", "dash"};
   for (int i = 0; i < 8; ++i) {
     GSeries g;
     std::memcpy(g.rgb, cols[i], 3);
+    g.symbol = syms[i];
+    g.pattern = pats[i];
     s.series.push_back(g);
   }
   return s;

@@ -276,12 +276,13 @@ struct Vec {
   double pminx = 0, pminy = 0, pmaxx = 0, pmaxy = 0;
   int nclip = 0;          // SVG clip paths made
   std::vector<int> alphas;       // PDF: shade intensities used (percent)
-  // PDF: the font embedded as /F1 (the default face, or the first sans
-  // family a text names); absent when no TrueType file of it is found, and
-  // /F1 is then the viewer's Helvetica
-  bool fontlooked = false;
-  std::unique_ptr<TtFont> font;
-  std::set<uint32_t> chars;      // characters its texts use
+  // PDF: the fonts embedded as /F1, /F2, /F3 (sans, serif, fixed: the
+  // first family of each kind a text names, else the system's own face of
+  // that kind); one absent when no TrueType file of it is found, and the
+  // viewer's Helvetica, Times or Courier then stands in
+  bool fontlooked[3] = {false, false, false};
+  std::unique_ptr<TtFont> font[3];
+  std::set<uint32_t> chars[3];   // characters the texts of each use
   cairo_surface_t* msurf = nullptr;  // text measuring
   cairo_t* mcr = nullptr;
 };
@@ -595,6 +596,9 @@ int pdffont(const char* name) {
 }
 const char* const pdffonts[3] = {"Helvetica", "Times-Roman", "Courier"};
 const char* const measurefaces[3] = {"Helvetica", "Times", "Courier"};
+// The subset tags of the embedded sans, serif and fixed fonts: six capitals,
+// a different one for each subset in the file.
+const char* const subsettags[3] = {"ZLTSUB", "ZLTSUC", "ZLTSUD"};
 
 void drawtext(Vec& v, double x, double y, const char* text) {
   if (!*text) return;
@@ -645,13 +649,14 @@ void drawtext(Vec& v, double x, double y, const char* text) {
     return;
   }
   const std::string body = gs_pdfescape(text);
-  if (pf == 0 && !v.fontlooked) {
-    v.fontlooked = true;
+  if (!v.fontlooked[pf]) {
+    v.fontlooked[pf] = true;
     auto f = std::make_unique<TtFont>();
-    const std::string file = tt_findfamily(gsch_face(r.font));
-    if (!file.empty() && tt_load(file, *f)) v.font = std::move(f);
+    std::string file = tt_findfamily(gsch_face(r.font));
+    if (file.empty() && pf) file = tt_findfamily(pf == 1 ? "DejaVu Serif" : "DejaVu Sans Mono");
+    if (!file.empty() && tt_load(file, *f)) v.font[pf] = std::move(f);
   }
-  const TtFont* tf = pf == 0 ? v.font.get() : nullptr;
+  const TtFont* tf = v.font[pf].get();
   if (tf) {
     // the embedded font's own metrics place the text
     dy = 0;
@@ -670,7 +675,7 @@ void drawtext(Vec& v, double x, double y, const char* text) {
     const unsigned code = cp < 0x20 ? '?' : winansi(cp);
     if (tf) {
       width += tt_width1000(*tf, fromwinansi(code)) * size / 1000;
-      v.chars.insert(fromwinansi(code));
+      v.chars[pf].insert(fromwinansi(code));
     } else {
       pututf8(latin, fromwinansi(code));
     }
@@ -870,19 +875,21 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
       off[2] = v.out.pos();
       std::snprintf(b, sizeof b, "2 0 obj\n%ld\nendobj\n", streamlen);
       v.out.put(b);
-      // fonts 3, 4, 5 (sans, serif, fixed); the sans one embedded when it
-      // was found, its descriptor and file the last two objects
-      const size_t fdesc = 9 + v.alphas.size();
+      // fonts 3, 4, 5 (sans, serif, fixed); each one embedded when it was
+      // found, its descriptor and file two objects after the graphics states
+      size_t fdesc[3] = {0, 0, 0};
+      for (size_t k = 0, next = 9 + v.alphas.size(); k < 3; ++k)
+        if (v.font[k]) fdesc[k] = next, next += 2;
       for (int k = 0; k < 3; ++k) {
         off[static_cast<size_t>(3 + k)] = v.out.pos();
-        if (k == 0 && v.font) {
+        if (const TtFont* ef = v.font[k].get()) {
           std::snprintf(b, sizeof b,
-                        "3 0 obj\n<< /Type /Font /Subtype /TrueType /BaseFont /ZLTSUB+%s /Encoding /WinAnsiEncoding"
+                        "%d 0 obj\n<< /Type /Font /Subtype /TrueType /BaseFont /%s+%s /Encoding /WinAnsiEncoding"
                         " /FirstChar 32 /LastChar 255 /FontDescriptor %zu 0 R /Widths [",
-                        v.font->psname.substr(0, 100).c_str(), fdesc);
+                        3 + k, subsettags[k], ef->psname.substr(0, 100).c_str(), fdesc[k]);
           v.out.put(b);
           for (unsigned code = 32; code <= 255; ++code) {
-            v.out.num(std::round(tt_width1000(*v.font, fromwinansi(code))));
+            v.out.num(std::round(tt_width1000(*ef, fromwinansi(code))));
             v.out.ch(code % 16 == 15 ? '\n' : ' ');
           }
           v.out.put("] >>\nendobj\n");
@@ -920,17 +927,20 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
                       v.alphas[i] / 100.0, v.alphas[i] / 100.0);
         v.out.put(b);
       }
-      if (v.font) {
-        const TtFont& f = *v.font;
+      for (size_t k = 0; k < 3; ++k) {
+        if (!v.font[k]) continue;
+        const TtFont& f = *v.font[k];
         auto em = [&](int u) { return static_cast<long>(std::lround(u * 1000.0 / f.upem)); };
+        // flags: nonsymbolic, and serif or fixed pitch by the kind
+        const int flags = 32 | (k == 1 ? 2 : 0) | (k == 2 ? 1 : 0);
         off.push_back(v.out.pos());
         std::snprintf(b, sizeof b,
-                      "%zu 0 obj\n<< /Type /FontDescriptor /FontName /ZLTSUB+%s /Flags 32 /FontBBox [%ld %ld %ld %ld]"
+                      "%zu 0 obj\n<< /Type /FontDescriptor /FontName /%s+%s /Flags %d /FontBBox [%ld %ld %ld %ld]"
                       " /ItalicAngle 0 /Ascent %ld /Descent %ld /CapHeight %ld /StemV 80 /FontFile2 %zu 0 R >>\nendobj\n",
-                      fdesc, f.psname.substr(0, 100).c_str(), em(f.bbox[0]), em(f.bbox[1]), em(f.bbox[2]), em(f.bbox[3]),
-                      em(f.ascent), em(f.descent), em(f.capheight), fdesc + 1);
+                      fdesc[k], subsettags[k], f.psname.substr(0, 100).c_str(), flags, em(f.bbox[0]), em(f.bbox[1]),
+                      em(f.bbox[2]), em(f.bbox[3]), em(f.ascent), em(f.descent), em(f.capheight), fdesc[k] + 1);
         v.out.put(b);
-        const std::string sub = tt_subset(f, std::vector<uint32_t>(v.chars.begin(), v.chars.end()));
+        const std::string sub = tt_subset(f, std::vector<uint32_t>(v.chars[k].begin(), v.chars[k].end()));
         uLongf zlen = compressBound(static_cast<uLong>(sub.size()));
         std::string z(zlen, '\0');
         if (compress(reinterpret_cast<Bytef*>(z.data()), &zlen, reinterpret_cast<const Bytef*>(sub.data()),
@@ -938,7 +948,7 @@ int gr_export_vector(Gdl& g, const std::string& fn, bool pdf, const ExportOpts& 
           v.out.err = 909;
         z.resize(zlen);
         off.push_back(v.out.pos());
-        std::snprintf(b, sizeof b, "%zu 0 obj\n<< /Length %zu /Length1 %zu /Filter /FlateDecode >>\nstream\n", fdesc + 1,
+        std::snprintf(b, sizeof b, "%zu 0 obj\n<< /Length %zu /Length1 %zu /Filter /FlateDecode >>\nstream\n", fdesc[k] + 1,
                       z.size(), sub.size());
         v.out.put(b);
         v.out.put(z);

@@ -46,13 +46,18 @@ int st_sample(StSample& s, const ParseResult& pr) {
   return 0;
 }
 
-int st_checkweight(char kind, double w, bool* use) {
+int st_weightrule(char kind, double w, bool* use) {
   *use = false;
   if (ismissing(w) || w == 0) return 0;
-  if (w < 0 && kind != WK_I) return error(RC_NEGWEIGHT);
-  if (kind == WK_F && w != std::floor(w)) return error(RC_NONINTFW);
+  if (w < 0 && kind != WK_I) return RC_NEGWEIGHT;
+  if (kind == WK_F && w != std::floor(w)) return RC_NONINTFW;
   *use = true;
   return 0;
+}
+
+int st_checkweight(char kind, double w, bool* use) {
+  const int rc = st_weightrule(kind, w, use);
+  return rc ? error(rc) : 0;
 }
 
 int st_noobs() {

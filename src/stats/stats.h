@@ -31,6 +31,8 @@ struct StSample {
 // or zero weight skips it (returns 0 with *use false); a negative weight is
 // code 402 except for iweights; a non-integer fweight is 401.
 [[nodiscard]] int st_checkweight(char kind, double w, bool* use);
+// The same without printing: the code alone (for work off the main thread).
+[[nodiscard]] int st_weightrule(char kind, double w, bool* use);
 
 // Entry e (0-based) of the current variable list: whether it carries no
 // time-series operator, its values for observations obs..obs+m-1 (through

@@ -3,6 +3,7 @@
 // percentiles, extremes and moments; the last variable's figures go to r().
 // Sums are compensated; percentiles come from a selection, not a full sort.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -20,6 +21,7 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "stats/accum.h"
+#include "stats/chunks.h"
 #include "stats/post.h"
 #include "stats/stats.h"
 
@@ -53,7 +55,7 @@ const int pctval[9] = {1, 5, 10, 25, 50, 75, 90, 95, 99};
 
 // u[k] = 1 for a used observation, wb[k] its weight (1 unweighted), both 0
 // otherwise; the block is padded with zeros to a multiple of 4. check: apply
-// the weight rules (codes 401/402).
+// the weight rules (codes 401/402, returned unprinted).
 int usemask(const StSample& s, long obs, long m, const double* x, double* u, double* wb,
             bool check) {
   const long off = obs - s.lo;
@@ -63,7 +65,7 @@ int usemask(const StSample& s, long obs, long m, const double* x, double* u, dou
     if (use && s.wkind) {
       w = s.w[static_cast<size_t>(off + k)];
       if (check) {
-        if (int rc = st_checkweight(s.wkind, w, &use)) return rc;
+        if (int rc = st_weightrule(s.wkind, w, &use)) return rc;
       } else {
         use = !ismissing(w) && w != 0;
       }
@@ -237,49 +239,90 @@ void detailfig(std::vector<double>& xs, std::vector<double>& ws, bool weighted, 
   }
 }
 
-// The figures of list entry e over the sample. 0, 1 (Break), 401 or 402.
+// The figures of every chunk, kept as bytes: the lane vectors need an
+// alignment that the heap does not promise them here.
+template <class P>
+struct Slots {
+  std::vector<std::array<unsigned char, sizeof(P)>> b;
+  explicit Slots(size_t n) : b(n) {}
+  void put(size_t k, const P& p) { std::memcpy(b[k].data(), &p, sizeof p); }
+  P get(size_t k) const {
+    P p;
+    std::memcpy(static_cast<void*>(&p), b[k].data(), sizeof p);
+    return p;
+  }
+};
+
+// Folds the figures of a later chunk into p (lane by lane, so that one
+// chunk alone is left as it is).
+void merge1(Pass1& p, const Pass1& q) {
+  p.W.add(q.W.s), p.W.add(q.W.c);
+  p.S.add(q.S.s), p.S.add(q.S.c);
+  p.n += q.n;
+  p.mn = q.mn < p.mn ? q.mn : p.mn;
+  p.mx = q.mx > p.mx ? q.mx : p.mx;
+}
+void merge2(Pass2& p, const Pass2& q) {
+  p.d2.add(q.d2.s), p.d2.add(q.d2.c);
+  p.d3 += q.d3, p.d4 += q.d4;
+}
+
+// The figures of list entry e over the sample. 0, 1 (Break), 401 or 402
+// (printed). The passes over the observations run by fixed chunks (see
+// stats/chunks.h), on two threads where the data are large, except for the
+// detailed display, which keeps every used value in order.
 int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   f = SuFig{};
   const int v = vl.varlist_vr[static_cast<size_t>(e)];
   if (isstrtype(vartype(v))) return 0;
   const bool weighted = s.wkind != WK_NONE;
-  alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
   std::vector<double> xs, ws;
-  Pass1 p1;
   // Without if or weights on a plain variable the column is read in place
   // (doubles) or decoded a block at a time, and the mask comes from the values.
   const bool dense = s.sel.empty() && !weighted && st_plainentry(e);
   const bool inplace = dense && vartype(v) == ST_DOUBLE;
-  auto densevals = [&](long obs, long m) -> const double* {
+  const bool threads = !o.detail && st_plainentry(e);
+  auto densevals = [&](long obs, long m, double* x) -> const double* {
     if (inplace && m % 4 == 0) return reinterpret_cast<const double*>(colview(v).at(obs));
     st_gather(e, obs, m, x);
     for (long k = m; k % 4; ++k) x[k] = misval;
     return x;
   };
   if (dense && o.detail) xs.reserve(static_cast<size_t>(s.hi - s.lo + 1));
-  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
-    if (stopflag) return 1;
-    const long m = std::min(BLK, s.hi - obs + 1);
-    const long m4 = (m + 3) & ~3L;
-    if (dense) {
-      const double* xv = densevals(obs, m);
-      pass1_dense(p1, xv, m4);
+  const size_t nk = static_cast<size_t>(st_nchunks(s.lo, s.hi));
+  Slots<Pass1> p1k(nk);
+  int rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
+    alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
+    Pass1 p1;
+    for (long obs = c0; obs <= c1; obs += BLK) {
+      if (stopflag) return 1;
+      const long m = std::min(BLK, c1 - obs + 1);
+      const long m4 = (m + 3) & ~3L;
+      if (dense) {
+        const double* xv = densevals(obs, m, x);
+        pass1_dense(p1, xv, m4);
+        if (o.detail)
+          for (long j = 0; j < m; ++j)
+            if (xv[j] < misval) xs.push_back(xv[j]);
+        continue;
+      }
+      st_gather(e, obs, m, x);
+      if (int rc1 = usemask(s, obs, m, x, u, wb, true)) return rc1;
+      for (long j = m; j < m4; ++j) x[j] = 0;
+      pass1_masked(p1, x, u, wb, m4, weighted);
       if (o.detail)
-        for (long k = 0; k < m; ++k)
-          if (xv[k] < misval) xs.push_back(xv[k]);
-      continue;
+        for (long j = 0; j < m; ++j)
+          if (u[j] != 0) {
+            xs.push_back(x[j]);
+            if (weighted) ws.push_back(wb[j]);
+          }
     }
-    st_gather(e, obs, m, x);
-    if (int rc = usemask(s, obs, m, x, u, wb, true)) return rc;
-    for (long k = m; k < m4; ++k) x[k] = 0;
-    pass1_masked(p1, x, u, wb, m4, weighted);
-    if (o.detail)
-      for (long k = 0; k < m; ++k)
-        if (u[k] != 0) {
-          xs.push_back(x[k]);
-          if (weighted) ws.push_back(wb[k]);
-        }
-  }
+    p1k.put(static_cast<size_t>(k), p1);
+    return 0;
+  });
+  if (rc) return rc == 1 ? 1 : error(rc);
+  Pass1 p1 = p1k.get(0);
+  for (size_t k = 1; k < nk; ++k) merge1(p1, p1k.get(k));
   f.n = static_cast<long>(hsum(p1.n));
   f.S = p1.S.value();
   f.W = weighted ? p1.W.value() : static_cast<double>(f.n);
@@ -293,6 +336,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   Pass2 p2;
   if (o.detail) {
     // The used values are at hand: no second read of the data.
+    alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
     const long n = static_cast<long>(xs.size());
     for (long k = 0; k < n; k += BLK) {
       if (stopflag) return 1;
@@ -306,19 +350,30 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
       pass2_add(p2, x, u, wb, m4, f.mean, weighted, true);
     }
   } else {
-    for (long obs = s.lo; obs <= s.hi; obs += BLK) {
-      if (stopflag) return 1;
-      const long m = std::min(BLK, s.hi - obs + 1);
-      const long m4 = (m + 3) & ~3L;
-      if (dense) {
-        pass2_add(p2, densevals(obs, m), nullptr, nullptr, m4, f.mean, false, false);
-        continue;
+    Slots<Pass2> p2k(nk);
+    const double mean = f.mean;
+    rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
+      alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
+      Pass2 q;
+      for (long obs = c0; obs <= c1; obs += BLK) {
+        if (stopflag) return 1;
+        const long m = std::min(BLK, c1 - obs + 1);
+        const long m4 = (m + 3) & ~3L;
+        if (dense) {
+          pass2_add(q, densevals(obs, m, x), nullptr, nullptr, m4, mean, false, false);
+          continue;
+        }
+        st_gather(e, obs, m, x);
+        (void)usemask(s, obs, m, x, u, wb, false);
+        for (long j = m; j < m4; ++j) x[j] = 0;
+        pass2_add(q, x, u, wb, m4, mean, weighted, false);
       }
-      st_gather(e, obs, m, x);
-      (void)usemask(s, obs, m, x, u, wb, false);
-      for (long k = m; k < m4; ++k) x[k] = 0;
-      pass2_add(p2, x, u, wb, m4, f.mean, weighted, false);
-    }
+      p2k.put(static_cast<size_t>(k), q);
+      return 0;
+    });
+    if (rc) return rc;
+    p2 = p2k.get(0);
+    for (size_t k = 1; k < nk; ++k) merge2(p2, p2k.get(k));
   }
   const double ss = p2.d2.value();
   if (f.mean >= misval) return 0;

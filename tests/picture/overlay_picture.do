@@ -45,3 +45,11 @@ overlay (area y x, color("0 0 255")) (scatter y x, labels(g) labelpos(12) color(
 graph export area.svg, replace
 scatter y g, xticks(0(1)4) xline(2) by(s)
 graph export ticks.svg, replace
+gen double y1 = y + 1
+gen double y2 = y - 1
+gen double y3 = y + 2
+gen double y4 = y + 3
+overlay (scatter y x if x <= 5, symbol(diamond) size(2) color("0 0 255")) /*
+	*/ (scatter y1 y2 y3 y4 x if x <= 5, symbol(x square square x) size(1 1 0.5 2) /*
+	*/ color("255 0 0" "0 160 0" "255 0 255" "255 160 0")), yticks(1 2.5 4 5.5) legend(off)
+graph export symbols.svg, replace

@@ -169,8 +169,36 @@ def check_curve(svg, ax, stroke, fn, tol, what, span=None):
               f'{svg.fn}: {what} spans {xs.min():.3g}..{xs.max():.3g}, not {span}')
 
 
+def marker_shapes(svg, colour):
+    """The markers of a colour as (centre, width): a circle is a one-point
+    subpath (its stroke's round cap), a filled symbol a small closed polygon
+    (centre the mean of its corners), an x or a plus two crossing strokes
+    (centre where they cross); the width is the extent across."""
+    out, strokes = [], []
+    for f, st, _, subs in svg.paths:
+        if f == colour:
+            for sp in subs:
+                xs, ys = [p[0] for p in sp], [p[1] for p in sp]
+                if 3 <= len(sp) <= 4 and max(xs) - min(xs) < 12 and max(ys) - min(ys) < 12:
+                    out.append(((sum(xs) / len(sp), sum(ys) / len(sp)), max(xs) - min(xs)))
+        elif st == colour:
+            for sp in subs:
+                if len(sp) == 1:
+                    out.append((sp[0], 0.0))
+                elif len(sp) == 2 and abs(sp[0][0] - sp[1][0]) < 12 and abs(sp[0][1] - sp[1][1]) < 12:
+                    strokes.append(sp)
+    # the strokes of one symbol come in pairs, one after the other
+    for a, b in zip(strokes[0::2], strokes[1::2]):
+        ca = ((a[0][0] + a[1][0]) / 2, (a[0][1] + a[1][1]) / 2)
+        xs = [p[0] for p in a + b]
+        out.append((ca, max(xs) - min(xs)))
+    # legend keys lie outside the plot regions
+    return [m for m in out if any(f[0] - 1 <= m[0][0] <= f[2] + 1 and f[1] - 1 <= m[0][1] <= f[3] + 1
+                                  for f in svg.frames)]
+
+
 def markers(svg, colour):
-    return [sp[0] for subs in svg.points(stroke=colour) for sp in subs if len(sp) == 1]
+    return [c for c, _ in marker_shapes(svg, colour)]
 
 
 def check_markers(svg, ax, colour, xd, yd, tolx, toly, what):
@@ -300,7 +328,7 @@ def run_checks():
     fr = s.frames[0]
     ax = s.axes(fr)
     within(s, fr, [p for subs in s.points(stroke='#ff0000', everywhere=True) for sp in subs for p in sp], 'the line')
-    within(s, fr, [sp[0] for subs in s.points(stroke='#0000ff', everywhere=True) for sp in subs], 'the markers')
+    within(s, fr, markers(s, '#0000ff'), 'the markers')
     if ax:
         keep = (x >= 2) & (x <= 6) & (y >= 1) & (y <= 4)
         check_markers(s, ax, '#0000ff', x[keep], y[keep], 0.02, 0.01 * yr, 'clipped')
@@ -357,6 +385,35 @@ def run_checks():
         check(np.all(steps > 0) and np.ptp(steps) < 0.05, 'ticks.svg: tick labels not evenly spaced in order')
         ref = [sp for subs in s.points(stroke='#808080') for sp in subs if len(sp) == 2]
         check(len(ref) == 1 and abs(ref[0][0][0] - xs[2]) < 0.05, 'ticks.svg: xline(2) not at the tick of two')
+    # symbol() and size() per series: each series at its data in its own shape,
+    # size(2) twice as wide as size(1); yticks() labels exactly the values asked
+    s = Svg('symbols.svg')
+    fr = s.frames[0]
+    ax = s.axes(fr)
+    if ax:
+        keep = x <= 5
+        widths = {}
+        for colour, sym, ys in (('#0000ff', 'diamond', y), ('#ff0000', 'x', y + 1), ('#00a000', 'square', y - 1),
+                                ('#ff00ff', 'square', y + 2), ('#ffa000', 'x', y + 3)):
+            check_markers(s, ax, colour, x[keep], ys[keep], 0.02, 0.01 * yr, sym)
+            ws = [wd for _, wd in marker_shapes(s, colour)]
+            widths[colour] = (min(ws), max(ws)) if ws else (0, 1)
+        check(all(w[1] - w[0] < 0.05 for w in widths.values()), f'symbols.svg: sizes vary within a series {widths}')
+        check(abs(widths['#00a000'][0] / widths['#ff00ff'][0] - 2) < 0.05
+              and abs(widths['#ffa000'][0] / widths['#ff0000'][0] - 2) < 0.05,
+              f'symbols.svg: marker widths {widths} not in the ratio of size()')
+        # a diamond stands on a corner, a square on a side; an x crosses diagonally
+        shape = {}
+        for f, st, _, subs in s.paths:
+            for sp in subs:
+                if f in ('#0000ff', '#00a000') and len(sp) == 4:
+                    shape.setdefault(f, set()).add('diamond' if abs(sp[0][0] - sp[2][0]) < 0.02 else 'square')
+                if st == '#ff0000' and len(sp) == 2:
+                    shape.setdefault(st, set()).add('x' if abs(sp[0][0] - sp[1][0]) > 0.5 and abs(sp[0][1] - sp[1][1]) > 0.5 else 'plus')
+        check(shape == {'#0000ff': {'diamond'}, '#00a000': {'square'}, '#ff0000': {'x'}},
+              f'symbols.svg: shapes drawn {shape}')
+        yl = sorted(float(t) for x_, y_, a, t in s.texts if a == 'end' and re.fullmatch(r'-?[\d.]+', t))
+        check(yl == [1.0, 2.5, 4.0, 5.5], f'symbols.svg: y tick labels {yl}')
     for fn in sorted(f for f in os.listdir('.') if f.endswith('.svg')):
         Svg(fn).inside_page()
 

@@ -250,6 +250,19 @@ TEST_F(SortTest, MatchesTheReferenceOnRandomDataWithTies) {
     d = makerandom(100, n, 4, 500);
     checkagainst(d, {2}, {1}, 1, n, stable, 31337);
   }
+  // A few dozen ties among distinct keys: the radix sort finds them and the
+  // seeded algorithm runs only where they are; their order must still be
+  // the full algorithm's, on one thread or two and over a range.
+  for (unsigned long parmin : {SortState{}.parmin, 0ul}) {
+    srt.parmin = parmin;
+    for (unsigned seed : {101u, 102u, 103u}) {
+      RefData d = makerandom(seed, n, 4, 1 << 19);
+      checkagainst(d, {2}, {1}, 1, n, false, 31337);
+      checkagainst(d, {2, 1}, {1, 0}, 1, n, false, 4242);
+      checkagainst(d, {2}, {1}, 300, 2900, false, 7);
+    }
+  }
+  srt.parmin = SortState{}.parmin;
 }
 
 TEST_F(SortTest, BothThreadsGiveTheReferenceOrder) {

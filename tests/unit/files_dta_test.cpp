@@ -12,6 +12,7 @@
 #include "files/files.h"
 #include "files_testutil.h"
 #include "interp/interp.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -155,6 +156,44 @@ TEST_F(DtaTest, LargeFileInSeveralWrites) {
   EXPECT_EQ(f.lrecl, 11);
   EXPECT_EQ(good.size(), static_cast<size_t>(f.datastart) + static_cast<size_t>(n) * 11);
   dta_close(f);
+}
+
+// About 9 MB of records of 21 bytes: read in pieces on two threads, every
+// number byte-swapped (the file is written most significant byte first),
+// strings copied as they are. A Break during the read ends it with the
+// dataset cleared, as an error would.
+TEST_F(DtaTest, LargeFileOnTwoThreadsAndBreak) {
+  ASSERT_EQ(addvar("x", ST_DOUBLE), 0);
+  ASSERT_EQ(addvar("s", 3), 0);
+  ASSERT_EQ(addvar("k", ST_INT), 0);
+  ASSERT_EQ(addvar("y", ST_DOUBLE), 0);
+  const long n = 450000;
+  ASSERT_EQ(setobs_quiet(n), 0);
+  const char* words[] = {"ab", "xyz", "", "q"};
+  for (long i = 1; i <= n; ++i) {
+    store(1, i, static_cast<double>(i) / 3);
+    std::memcpy(dtaptr(2, i), words[i % 4], 3);
+    store(3, i, i % 11 ? static_cast<double>(i % 30000 - 15000) : misval_k(i % 26 + 1));
+    store(4, i, -static_cast<double>(i));
+  }
+  ASSERT_EQ(execline("save " + path("two")), 0);
+  ASSERT_EQ(execline("use " + path("two") + ", clear"), 0);
+  ASSERT_EQ(ds.nobs, n);
+  long bad = 0;
+  for (long i = 1; i <= n; ++i) {
+    std::string s;
+    szelta_data(2, i, s);
+    bad += zelta_data(1, i) != static_cast<double>(i) / 3;
+    bad += s != words[i % 4];
+    bad += zelta_data(3, i) != (i % 11 ? static_cast<double>(i % 30000 - 15000) : misval_k(i % 26 + 1));
+    bad += zelta_data(4, i) != -static_cast<double>(i);
+  }
+  EXPECT_EQ(bad, 0);
+  stopflag = 1;
+  EXPECT_EQ(execline("use " + path("two") + ", clear"), 1);
+  stopflag = 0;
+  EXPECT_EQ(ds.nvar, 0);
+  EXPECT_EQ(ds.nobs, 0);
 }
 
 TEST_F(DtaTest, HeaderFieldsOfAWrittenFile) {

@@ -11,6 +11,7 @@
 #include "data/store.h"
 #include "files_testutil.h"
 #include "interp/interp.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -68,6 +69,14 @@ TEST_F(InsheetBlocks, SameAsOneRowAtATime) {
   EXPECT_EQ(ds.nobs, rows);
   EXPECT_NE(a.find("d stored as text: \"oops\" on line"), std::string::npos) << a.substr(0, 400);
   EXPECT_EQ(a, load(slow));
+  // A Break during either scan ends insheet with the data as they were.
+  for (const std::string& fn : {fast, slow}) {
+    stopflag = 1;
+    EXPECT_EQ(execline("insheet using " + fn + ", clear comma nonames"), 1);
+    stopflag = 0;
+    EXPECT_EQ(ds.nobs, rows);
+    EXPECT_EQ(varname(1), "a");
+  }
 }
 
 }  // namespace

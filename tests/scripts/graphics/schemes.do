@@ -51,6 +51,22 @@ scatter y z w x, scheme(mono) name(grey)
 graph export grey.svg
 shell /usr/bin/python3 svgcheck.py grey.svg --greys > out.txt
 type out.txt
+* the charts draw in a named scheme too: greys only, or the larger text
+gen k = mod(_n, 3)
+barchart y z, over(k) scheme(mono) name(greybars)
+graph export greybars.svg
+shell /usr/bin/python3 svgcheck.py greybars.svg --greys > out.txt
+histogram y, normal scheme(slides) name(bighist)
+graph export bighist.svg
+histogram y, normal name(smallhist)
+graph export smallhist.svg
+shell /usr/bin/python3 svgcheck.py bighist.svg --ratio smallhist.svg | tail -1 >> out.txt
+type out.txt
+* series differ by symbol and line pattern as well as colour in every scheme
+foreach s in modern mono slides {
+	quietly _gscheme, scheme(`s')
+	di "`s': " r(symbol1) "/" r(pattern1) " " r(symbol2) "/" r(pattern2) " " r(symbol3) "/" r(pattern3)
+}
 * the same graph in the default scheme uses colours, so the check can fail
 scatter y z w x, name(colour)
 graph export colour.svg

@@ -73,10 +73,8 @@ program _gchart
 	foreach v in title subtitle axistitle ticklabel legend note {
 		local sz_`v' = r(size_`v')
 	}
-	* device units a point, and the width of a character of tick labels and legend keys
+	* device units a point
 	local U = 21333 / 288
-	local cw = 0.62 * `sz_ticklabel' * `U'
-	local lcw = 0.62 * `sz_legend' * `U'
 	if "`xfmt'" == "" {
 		local xfmt %9.0g
 	}
@@ -125,6 +123,18 @@ program _gchart
 			local lab : word `k' of ``a'2labels'
 			local `a'2lab`k' `"`lab'"'
 		}
+		* the labels' widths in device units, measured in the scheme's font
+		foreach r in `a' `a'2 {
+			local list
+			forvalues k = 1/``r'n' {
+				local list `"`list' `"``r'lab`k''"'"'
+			}
+			quietly _gscheme measure `sz_ticklabel' `list', scheme(`scheme')
+			local `r'w = r(width) * `U'
+			forvalues k = 1/``r'n' {
+				local `r'w`k' = r(width`k') * `U'
+			}
+		}
 	}
 
 	* The legend: keys packed into rows across the page.
@@ -133,11 +143,11 @@ program _gchart
 	local nleg : word count `leglabels'
 	local legrows 0
 	if `nleg' {
+		quietly _gscheme measure `sz_legend' `leglabels', scheme(`scheme')
 		local legrows 1
 		local used 0
 		forvalues k = 1/`nleg' {
-			local lab : word `k' of `leglabels'
-			local wid = 1400 + `lcw' * length(`"`lab'"') + 800
+			local wid = 1400 + r(width`k') * `U' + 800
 			if `used' > 0 & `used' + `wid' > `W' - 2000 {
 				local legrows = `legrows' + 1
 				local used 0
@@ -149,19 +159,12 @@ program _gchart
 	}
 
 	* Margins in device units (a 6 by 4 inch page is 32000 by 21333): the left one is as
-	* wide as the longest y label, at most a third of the page.
-	local ylen 1
-	forvalues k = 1/`yn' {
-		local ylen = max(`ylen', length(`"`ylab`k''"'))
-	}
-	local y2len 0
-	forvalues k = 1/`y2n' {
-		local y2len = max(`y2len', length(`"`y2lab`k''"'))
-	}
-	local ylenmax = floor(`W' / 3 / `cw')
-	if `ylen' + `y2len' > `ylenmax' {
-		local y2len = min(`y2len', floor(`ylenmax' / 2))
-		local ylen = `ylenmax' - `y2len'
+	* wide as the widest y label, at most a third of the page (wider labels are cut).
+	local yw = max(`yw', 300)
+	local ywmax = `W' / 3
+	if `yw' + `y2w' > `ywmax' {
+		local y2w = min(`y2w', `ywmax' / 2)
+		local yw = `ywmax' - `y2w'
 	}
 	local hasyt = `"`ytitle'"' != ""
 	local hasxt = `"`xtitle'"' != ""
@@ -170,7 +173,7 @@ program _gchart
 		local px0 1000
 	}
 	else {
-		local px0 = 1000 + `cw' * `ylen' + (`cw' * `y2len' + 500) * (`y2n' > 0) + 2 * `sz_axistitle' * `U' * `hasyt'
+		local px0 = 1000 + `yw' + (`y2w' + 500) * (`y2n' > 0) + 2 * `sz_axistitle' * `U' * `hasyt'
 	}
 	local px1 = `W' - 900
 	* bands for the texts, each a little taller than its text
@@ -230,32 +233,27 @@ program _gchart
 		gdi texthalign = center
 		gdi textvalign = top
 		local slot = cond(`xcat', `xb', (`px1' - `px0') / max(`xn', 1))
-		local xlen 1
-		forvalues k = 1/`xn' {
-			local xlen = max(`xlen', length(`"`xlab`k''"'))
-		}
 		local step 1
-		if `xcat' & `xn' > 8 & `cw' * `xlen' + 300 > `slot' {
-			local step = ceil((`cw' * `xlen' + 300) / `slot')
+		if `xcat' & `xn' > 8 & `xw' + 300 > `slot' {
+			local step = ceil((`xw' + 300) / `slot')
 		}
-		local maxc = max(1, floor(0.95 * `step' * `slot' / `cw'))
+		local maxw = 0.95 * `step' * `slot'
 		forvalues k = 1/`xn' {
 			local dx = round(`px0' + (`xt`k'' - `xlo') * `xb')
 			if !`xcat' {
 				gdi line `dx' `py0' `dx' `=`py0' - 300'
 			}
 			if mod(`k' - 1, `step') == 0 {
-				local lab = substr(`"`xlab`k''"', 1, `maxc')
-				gdi text `dx' `=`py0' - 450' `lab'
+				_gch_cut `"`xlab`k''"' `xw`k'' `maxw' `sz_ticklabel' `"`scheme'"'
+				gdi text `dx' `=`py0' - 450' `cut'
 			}
 		}
 		* the outer groups' labels share the width between them
-		local slot = (`px1' - `px0') / max(`x2n', 1)
-		local maxc = max(1, floor(0.95 * `slot' / `cw'))
+		local maxw = 0.95 * (`px1' - `px0') / max(`x2n', 1)
 		forvalues k = 1/`x2n' {
 			local dx = round(`px0' + (`x2t`k'' - `xlo') * `xb')
-			local lab = substr(`"`x2lab`k''"', 1, `maxc')
-			gdi text `dx' `=round(`py0' - 450 - `bx')' `lab'
+			_gch_cut `"`x2lab`k''"' `x2w`k'' `maxw' `sz_ticklabel' `"`scheme'"'
+			gdi text `dx' `=round(`py0' - 450 - `bx')' `cut'
 		}
 		gdi texthalign = right
 		gdi textvalign = middle
@@ -269,15 +267,15 @@ program _gchart
 				gdi line `px0' `dy' `=`px0' - 300' `dy'
 			}
 			if mod(`k' - 1, `step') == 0 {
-				local lab = substr(`"`ylab`k''"', 1, `ylen')
-				gdi text `=`px0' - 450' `dy' `lab'
+				_gch_cut `"`ylab`k''"' `yw`k'' `yw' `sz_ticklabel' `"`scheme'"'
+				gdi text `=`px0' - 450' `dy' `cut'
 			}
 		}
-		local y2x = round(`px0' - 450 - `cw' * `ylen' - 500)
+		local y2x = round(`px0' - 450 - `yw' - 500)
 		forvalues k = 1/`y2n' {
 			local dy = round(`py0' + (`y2t`k'' - `ylo') * `yb')
-			local lab = substr(`"`y2lab`k''"', 1, max(`y2len', 1))
-			gdi text `y2x' `dy' `lab'
+			_gch_cut `"`y2lab`k''"' `y2w`k'' `y2w' `sz_ticklabel' `"`scheme'"'
+			gdi text `y2x' `dy' `cut'
 		}
 	}
 	* titles
@@ -390,6 +388,27 @@ program _gch_scheme, rclass
 		_gscheme, scheme(`name')
 	}
 	return add
+end
+
+* _gch_cut "text" width maxwidth size "scheme": the text, cut short at its end when
+* its width (device units) is over maxwidth, into the caller's local cut.
+program _gch_cut
+	args text w maxw size scheme
+	if `w' <= `maxw' {
+		c_local cut `"`text'"'
+		exit
+	}
+	local U = 21333 / 288
+	* from the share of the width that fits, then a letter less until it fits
+	local n = max(1, floor(length(`"`text'"') * `maxw' / `w'))
+	local t = substr(`"`text'"', 1, `n')
+	quietly _gscheme measure `size' `"`t'"', scheme(`scheme')
+	while `n' > 1 & r(width) * `U' > `maxw' {
+		local n = `n' - 1
+		local t = substr(`"`text'"', 1, `n')
+		quietly _gscheme measure `size' `"`t'"', scheme(`scheme')
+	}
+	c_local cut `"`t'"'
 end
 
 * _gch_rgb "colour": a colour name or "r g b" as r g b in the caller's local rgb.

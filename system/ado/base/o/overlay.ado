@@ -15,7 +15,9 @@
 *  scheme; texts are placed by _glayout from their measured sizes.
 *  The data of every plot and group is frozen into series sets first (fitted
 *  values computed there), their ranges give the shared axes, then each panel
-*  is drawn with the series clipped to its plot region.
+*  is drawn with the series clipped to its plot region. The fitted values
+*  are computed by _ovlfit; axis scales, tick labels, legend keys, colours
+*  and line patterns come from _ovldraw.
 program overlay
 	version 9.2
 	local rest `"`0'"'
@@ -288,27 +290,27 @@ program overlay
 			local s_shape`ns' `shape'
 			local s_conn`ns' `conn'
 			local sk = mod(`ns' - 1, `sc_nser') + 1
-			_ovl_entry `"`symbol'"' `j' `=cond("`type'" == "scatter", "`sc_sym`sk''", "none")'
+			_ovldraw entry `"`symbol'"' `j' `=cond("`type'" == "scatter", "`sc_sym`sk''", "none")'
 			local s_sym`ns' `"`entry'"'
 			if "`shape'" != "" & "`symbol'" == "" {
 				local s_sym`ns' none
 			}
-			_ovl_entry `"`size'"' `j' 1
+			_ovldraw entry `"`size'"' `j' 1
 			local s_msize`ns' = `entry' * `sc_markersize'
-			_ovl_entry `"`linewidth'"' `j' `sc_linewidth'
+			_ovldraw entry `"`linewidth'"' `j' `sc_linewidth'
 			local s_lw`ns' `entry'
-			_ovl_entry `"`linepattern'"' `j' `=cond("`type'" == "line", "`sc_pat`sk''", "solid")'
+			_ovldraw entry `"`linepattern'"' `j' `=cond("`type'" == "line", "`sc_pat`sk''", "solid")'
 			local s_lpat`ns' `"`entry'"'
-			_ovl_dash `s_lpat`ns'', check
+			_ovldraw dash `s_lpat`ns'', check
 			local pal `"`sc_col`sk''"'
 			if "`shape'" == "band" {
 				local pal 160 160 160
 			}
-			_ovl_entry `"`color'"' `j' ""
-			_ovl_rgb `"`entry'"' `"`pal'"'
+			_ovldraw entry `"`color'"' `j' ""
+			_ovldraw rgb `"`entry'"' `"`pal'"'
 			local s_mrgb`ns' `rgb'
-			_ovl_entry `"`linecolor'"' `j' ""
-			_ovl_rgb `"`entry'"' `"`pal'"'
+			_ovldraw entry `"`linecolor'"' `j' ""
+			_ovldraw rgb `"`entry'"' `"`pal'"'
 			local s_lrgb`ns' `rgb'
 		}
 		local p_s1`i' `ns'
@@ -496,7 +498,7 @@ program overlay
 			else if "`type'" == "kdensline" {
 				quietly replace `gx`i'' = .
 				quietly replace `gd`i'' = .
-				_ovl_kdens `vars' if `cond' `inr', x(`gx`i'') d(`gd`i'') n(`p_n`i'') /*
+				_ovlfit kdens `vars' if `cond' `inr', x(`gx`i'') d(`gd`i'') n(`p_n`i'') /*
 					*/ bwidth(`p_bw`i'') kernel(`p_kern`i'')
 				local svars `gd`i'' `gx`i''
 				local cond `gx`i'' < .
@@ -506,7 +508,7 @@ program overlay
 			else {
 				gettoken yv : vars
 				local bw = cond("`p_bw`i''" == "", "0.8", "`p_bw`i''")
-				_ovl_fit `type' `yv' `xv' if `cond' `inr', f(`f`i'') lo(`lo`i'') hi(`hi`i'') /*
+				_ovlfit fit `type' `yv' `xv' if `cond' `inr', f(`f`i'') lo(`lo`i'') hi(`hi`i'') /*
 					*/ level(`p_level`i'') bwidth(`bw')
 				local svars `f`i''
 				if "`type'" == "linfitci" {
@@ -618,7 +620,7 @@ program overlay
 			di as err "function: range() must be above 0 on a log scale"
 			exit 198
 		}
-		_ovl_fn `a' `b' `p_n`i'' `"`p_exp`i''"' "`xlog'"
+		_ovlfit fn `a' `b' `p_n`i'' `"`p_exp`i''"' "`xlog'"
 		local sets `sets' `set'
 		local xlo = min(`xlo', `a')
 		local xhi = cond(`xhi' < ., max(`xhi', `b'), `b')
@@ -650,11 +652,11 @@ program overlay
 	}
 	local xnt = max(2, min(5, round(6 / `ncols') + 1))
 	local ynt = max(2, min(5, round(6 / `nrows') + 1))
-	_ovl_axis `xlo' `xhi' `xnt' "`xlog'" "`xrange'" "`xticks'"
+	_ovldraw axis `xlo' `xhi' `xnt' "`xlog'" "`xrange'" "`xticks'"
 	local xlo `ax_lo'
 	local xhi `ax_hi'
 	local xtk `ax_ticks'
-	_ovl_axis `ylo' `yhi' `ynt' "`ylog'" "`yrange'" "`yticks'"
+	_ovldraw axis `ylo' `yhi' `ynt' "`ylog'" "`yrange'" "`yticks'"
 	local ylo `ax_lo'
 	local yhi `ax_hi'
 	local ytk `ax_ticks'
@@ -682,7 +684,7 @@ program overlay
 	local xlen 1
 	foreach t of local xtk {
 		local xn = `xn' + 1
-		_ovl_ticklab `t' `xfmt' "`xvl'"
+		_ovldraw ticklab `t' `xfmt' "`xvl'"
 		local xlab`xn' `"`ticklab'"'
 		local xlen = max(`xlen', length(`"`ticklab'"'))
 	}
@@ -690,7 +692,7 @@ program overlay
 	local ylen 1
 	foreach t of local ytk {
 		local yn = `yn' + 1
-		_ovl_ticklab `t' `yfmt' "`yvl'"
+		_ovldraw ticklab `t' `yfmt' "`yvl'"
 		local ylab`yn' `"`ticklab'"'
 		local ylen = max(`ylen', length(`"`ticklab'"'))
 	}
@@ -910,7 +912,7 @@ program overlay
 				gdi shadergb = `s_mrgb`s''
 				gdi shadepattern = pattern1
 				gdi linergb = `s_lrgb`s''
-				_ovl_dash `s_lpat`s''
+				_ovldraw dash `s_lpat`s''
 				gdi penchange
 			}
 			if "`s_shape`s''" == "band" {
@@ -935,7 +937,7 @@ program overlay
 			if `s_conn`s'' {
 				gdi linergb = `s_lrgb`s''
 				gdi gm_linewidth = `s_lw`s''
-				_ovl_dash `s_lpat`s''
+				_ovldraw dash `s_lpat`s''
 				gdi penchange
 				gdi scatterline `set' `s_x`s'' `s_y`s''
 			}
@@ -948,7 +950,7 @@ program overlay
 				gdi scatter `set' `s_x`s'' `s_y`s''
 			}
 			if "`s_l`s''" != "" {
-				_ovl_labpos `s_lpos`s''
+				_ovldraw labpos `s_lpos`s''
 				gdi textsize = 7
 				gdi texthalign = `lh'
 				gdi textvalign = `lv'
@@ -1030,7 +1032,7 @@ program overlay
 				local kx = round(`L_legx`s'')
 				local ky = round(`L_legy`s'')
 			}
-			_ovl_key `s' `kx' `ky' `"`s_shape`s''"' `s_conn`s'' `"`s_sym`s''"' /*
+			_ovldraw key `s' `kx' `ky' `"`s_shape`s''"' `s_conn`s'' `"`s_sym`s''"' /*
 				*/ "`s_mrgb`s''" "`s_lrgb`s''" `s_lw`s'' `"`s_lpat`s''"' `s_msize`s''
 			gdi text `=`kx' + 1700' `ky' `s_lab`s''
 		}
@@ -1042,319 +1044,5 @@ program overlay
 	if `"`saving'"' != "" {
 		gettoken sfile sopts : saving, parse(",")
 		_gph save `sfile' `sopts'
-	}
-end
-
-* _ovl_fit type y x if, f() lo() hi() level() bwidth(): the fitted values of
-* the sample into f (and the confidence limits of the mean into lo and hi),
-* the caller's estimation results kept.
-program _ovl_fit
-	syntax anything [if] [in], f(string) [lo(string) hi(string) level(real 95) bwidth(real 0.8)]
-	gettoken type anything : anything
-	gettoken y x : anything
-	local x = trim("`x'")
-	quietly count `if' & `y' < . & `x' < . `in'
-	if "`type'" == "lowessline" {
-		if r(N) > 0 {
-			_LOWESS `y' `x' `if' `in', generate(`f') bwidth(`bwidth')
-		}
-		exit
-	}
-	local n = r(N)
-	tempname hold
-	tempvar p s x2
-	local rhs `x'
-	if "`type'" == "quadfit" {
-		quietly gen double `x2' = `x'^2 `if' `in'
-		local rhs `x' `x2'
-	}
-	if `n' < 2 + ("`type'" == "quadfit") {
-		exit
-	}
-	_estimates hold `hold', nullok
-	capture quietly {
-		regress `y' `rhs' `if' `in'
-		predict double `p' `if' `in', xb
-		replace `f' = `p' `if' `in'
-		if "`type'" == "linfitci" {
-			predict double `s' `if' `in', stdp
-			local t = invttail(e(df_r), (100 - `level') / 200)
-			replace `lo' = `p' - `t' * `s' `if' `in'
-			replace `hi' = `p' + `t' * `s' `if' `in'
-		}
-	}
-	local rc = _rc
-	_estimates unhold `hold'
-	if `rc' == 1 {
-		exit 1
-	}
-end
-
-* _ovl_kdens x if, x() d() n() bwidth() kernel(): the kernel density of the
-* sample on n points into the first n observations of x and d.
-program _ovl_kdens
-	syntax varname [if] [in], x(string) d(string) n(integer) bwidth(real) kernel(string)
-	quietly summarize `varlist' `if' `in', detail
-	if r(N) < 2 {
-		exit
-	}
-	local h `bwidth'
-	if `h' == 0 {
-		local iqr = (r(p75) - r(p25)) / 1.349
-		local sd = r(sd)
-		local s = cond(`iqr' > 0, min(`sd', `iqr'), `sd')
-		local h = 0.9 * `s' * r(N)^(-0.2)
-		if !(`h' > 0) {
-			exit
-		}
-	}
-	_KDE `varlist' `if' `in', dvar(`d') xvar(`x') n(`n') bwidth(`h') kernel(`kernel')
-end
-
-* _ovl_fn a b n "exp" "xlog": the curve y = exp(x) on n points from a to b
-* (evenly spaced, or evenly in ln x on a log scale) as a new series set
-* whose number goes into the caller's local set; the data are untouched.
-program _ovl_fn
-	args a b n fexp xlog
-	preserve
-	quietly drop _all
-	quietly set obs `n'
-	if "`xlog'" != "" {
-		quietly gen double x = exp(ln(`a') + (_n - 1) * (ln(`b') - ln(`a')) / (`n' - 1))
-	}
-	else {
-		quietly gen double x = `a' + (_n - 1) * (`b' - `a') / (`n' - 1)
-	}
-	capture noisily quietly gen double y = `fexp'
-	if _rc {
-		local rc = _rc
-		di as err `"function: `fexp' is not an expression in x"'
-		exit `rc'
-	}
-	quietly serset create y x
-	c_local set = r(id)
-end
-
-* _ovl_axis lo hi n "log" "range" "ticks": the axis ends and ticks into the
-* caller's locals ax_lo, ax_hi and ax_ticks.
-program _ovl_axis
-	args lo hi n log range ticks
-	if `lo' >= . {
-		local lo = cond("`log'" != "", 1, 0)
-		local hi = cond("`log'" != "", 10, 1)
-	}
-	if "`range'" != "" {
-		gettoken lo hi : range
-	}
-	foreach t of local ticks {
-		if "`range'" == "" {
-			local lo = min(`lo', `t')
-			local hi = max(`hi', `t')
-		}
-	}
-	local tk
-	if "`log'" == "" {
-		_natscale `lo' `hi' `n'
-		local a = r(min)
-		local d = r(delta)
-		* given ticks: the axis spans them and the data, no further
-		if "`range'" == "" & "`ticks'" == "" {
-			local lo = r(min)
-			local hi = r(max)
-		}
-		forvalues k = 1/`r(nticks)' {
-			local t = round(`a' + (`k' - 1) * `d', `d' / 1000)
-			if `t' >= `lo' - `d' / 1000 & `t' <= `hi' + `d' / 1000 {
-				local tk `tk' `t'
-			}
-		}
-	}
-	else {
-		if `hi' <= `lo' {
-			local lo = `lo' / 2
-			local hi = `hi' * 2
-		}
-		local d0 = floor(log10(`lo') + 1e-9)
-		local d1 = ceil(log10(`hi') - 1e-9)
-		if `d1' - `d0' >= 2 {
-			local step = ceil((`d1' - `d0') / 6)
-			if "`range'" == "" & "`ticks'" == "" {
-				local lo = 10^`d0'
-				local hi = 10^`d1'
-			}
-			forvalues e = `d0'(`step')`d1' {
-				local t = 10^`e'
-				if `t' >= `lo' * 0.999999 & `t' <= `hi' * 1.000001 {
-					local tk `tk' `t'
-				}
-			}
-		}
-		else {
-			* one or two decades: 1, 2 and 5 times the powers of ten
-			local first
-			local last
-			forvalues e = `=`d0' - 1'/`d1' {
-				foreach m in 1 2 5 {
-					local t = `m' * 10^`e'
-					if `t' <= `lo' * 1.000001 {
-						local first `t'
-					}
-					if `t' >= `hi' * 0.999999 & "`last'" == "" {
-						local last `t'
-					}
-				}
-			}
-			if "`range'" == "" & "`ticks'" == "" {
-				local lo `first'
-				local hi `last'
-			}
-			forvalues e = `=`d0' - 1'/`d1' {
-				foreach m in 1 2 5 {
-					local t = `m' * 10^`e'
-					if `t' >= `lo' * 0.999999 & `t' <= `hi' * 1.000001 {
-						local tk `tk' `t'
-					}
-				}
-			}
-		}
-	}
-	if "`ticks'" != "" {
-		local tk `ticks'
-	}
-	if !(`hi' > `lo') {
-		local lo = cond("`log'" != "", `lo' / 2, `lo' - 1)
-		local hi = cond("`log'" != "", `hi' * 2, `hi' + 1)
-	}
-	c_local ax_lo `lo'
-	c_local ax_hi `hi'
-	c_local ax_ticks `tk'
-end
-
-* _ovl_ticklab value format "vlabel": the tick's label into the caller's
-* local ticklab: the value label of a whole number, else the formatted value.
-program _ovl_ticklab
-	args t fmt vl
-	local lab : display `fmt' `t'
-	if "`vl'" != "" & `t' == round(`t') {
-		local l : label `vl' `t'
-		if `"`l'"' != "" {
-			local lab `"`l'"'
-		}
-	}
-	local lab = trim(`"`lab'"')
-	c_local ticklab `"`lab'"'
-end
-
-* _ovl_labpos clock: alignment and device offset of marker labels at a clock
-* position (0 on the marker) into the caller's locals lh, lv, ldx and ldy.
-program _ovl_labpos
-	args p
-	local a = (90 - 30 * `p') * _pi / 180
-	local dx = cond(`p' == 0, 0, round(300 * cos(`a')))
-	local dy = cond(`p' == 0, 0, round(300 * sin(`a')))
-	c_local ldx `dx'
-	c_local ldy `dy'
-	c_local lh = cond(`dx' > 50, "left", cond(`dx' < -50, "right", "center"))
-	c_local lv = cond(`dy' > 50, "bottom", cond(`dy' < -50, "top", "middle"))
-end
-
-* _ovl_key s x y "shape" conn "symbol" "marker rgb" "line rgb" width "pattern" size:
-* the legend key of one series at (x, y).
-program _ovl_key
-	args s kx ky shape conn sym mrgb lrgb lw lpat msize
-	if "`shape'" != "" & "`shape'" != "rcap" {
-		gdi shadergb = `mrgb'
-		gdi shadepattern = pattern1
-		gdi shadelevel = `=cond("`shape'" == "band", 35, cond("`shape'" == "area", 50, 100))'
-		gdi linergb = `lrgb'
-		gdi gm_linewidth = `=cond("`shape'" == "bar", 1, 0)'
-		gdi linedash =
-		gdi rectangle `kx' `=`ky' - 250' `=`kx' + 1400' `=`ky' + 250'
-		gdi shadelevel = 100
-	}
-	if "`shape'" == "rcap" {
-		gdi linergb = `lrgb'
-		gdi gm_linewidth = `lw'
-		_ovl_dash `lpat'
-		gdi line `=`kx' + 700' `=`ky' - 300' `=`kx' + 700' `=`ky' + 300'
-		gdi line `=`kx' + 500' `=`ky' - 300' `=`kx' + 900' `=`ky' - 300'
-		gdi line `=`kx' + 500' `=`ky' + 300' `=`kx' + 900' `=`ky' + 300'
-	}
-	if `conn' {
-		gdi linergb = `lrgb'
-		gdi gm_linewidth = `lw'
-		_ovl_dash `lpat'
-		gdi line `kx' `ky' `=`kx' + 1400' `ky'
-	}
-	if "`sym'" != "none" {
-		gdi linergb = `mrgb'
-		gdi gm_linewidth = 1
-		gdi linedash =
-		gdi symbol = `sym'
-		gdi gm_symbolsize = `=340 * `msize''
-		gdi point `=`kx' + 700' `ky'
-	}
-end
-
-* _ovl_entry "list" j default: entry j of the list (the last entry past its end,
-* the default for an empty list) into the caller's local entry.
-program _ovl_entry
-	args list j def
-	local n : word count `list'
-	if `n' == 0 {
-		c_local entry `def'
-		exit
-	}
-	local v : word `=min(`j', `n')' of `list'
-	c_local entry `v'
-end
-
-* _ovl_rgb "colour" default: the colour's r g b into the caller's local rgb.
-program _ovl_rgb
-	args col def
-	if `"`col'"' == "" {
-		local col `def'
-	}
-	local n : word count `col'
-	if `n' == 3 {
-		foreach c of local col {
-			if !(real("`c'") >= 0 & real("`c'") <= 255) {
-				di as err `"colour `col' not recognized; give a name or three numbers from 0 to 255"'
-				exit 198
-			}
-		}
-		c_local rgb `col'
-		exit
-	}
-	local names black white gray navy maroon forest_green dkorange teal cranberry lavender /*
-		*/ khaki red green blue orange purple brown
-	local rgbs `""0 0 0" "255 255 255" "128 128 128" "26 71 111" "144 53 59" "85 117 47" "227 126 0" "0 128 128" "193 5 52" "147 141 210" "202 194 126" "255 0 0" "0 128 0" "0 0 255" "255 165 0" "128 0 128" "165 42 42""'
-	local i : list posof `"`col'"' in names
-	if `i' == 0 {
-		di as err `"colour `col' not recognized"'
-		exit 198
-	}
-	local v : word `i' of `rgbs'
-	c_local rgb `v'
-end
-
-* _ovl_dash pattern [, check]: sets the line dash for solid, dash, dot,
-* dash_dot, shortdash, longdash (check: only tells whether the name is known).
-program _ovl_dash
-	syntax [anything] [, check]
-	local pat `anything'
-	local pats solid dash dot dash_dot shortdash longdash
-	local dashes `""" "400 250" "60 200" "400 200 60 200" "200 200" "800 300""'
-	if "`pat'" == "" {
-		local pat solid
-	}
-	local i : list posof "`pat'" in pats
-	if `i' == 0 {
-		di as err `"line pattern `pat' not recognized"'
-		exit 198
-	}
-	if "`check'" == "" {
-		local d : word `i' of `dashes'
-		gdi linedash = `d'
 	}
 end

@@ -132,6 +132,30 @@ barchart lnwage, over(age) horizontal
 graph export b7.svg
 shell /usr/bin/python3 svgcheck.py bounds b7.svg
 
+* labels of wide letters are measured in the font, not counted: category
+* labels are cut to their slots, legend keys and y labels make room, in every
+* kind of chart, vertical and horizontal
+preserve
+drop _all
+set obs 60
+gen g = 1 + mod(_n, 6)
+gen double a = _n
+gen double b = 2 * _n
+label define wide 1 "WWWWWWWWWWWWWWWW one" 2 "MMMMMMMMMMMMMMMM two" 3 "WWWWWWWWWWWWWWW three" /*
+	*/ 4 "MMMMMMMMMMMMMM four" 5 "WWWWWWWWWWWWW five" 6 "MMMMMMMMMMMM six"
+label values g wide
+label variable a "WWWW MMMM WWWW MMMM WWWW"
+label variable b "MMMM WWWW MMMM WWWW MMMM"
+local k 0
+foreach c in "barchart a b, over(g)" "barchart a, over(g) horizontal" "dotchart a b, over(g) horizontal" /*
+	*/ "piechart (sum) a, over(g)" "boxplot a b, over(g)" {
+	local ++k
+	`c'
+	quietly graph export w`k'.svg
+	shell /usr/bin/python3 svgcheck.py bounds w`k'.svg
+}
+restore
+
 * nothing to draw: empty axes, a note and return code 0
 barchart lnwage if lnwage > 100, over(region)
 di r(N) " " r(N_groups)

@@ -1,0 +1,109 @@
+// summarize over sizes around the chunk boundaries, once on this thread and
+// once sharing the chunks with the helper: every saved figure must be the
+// same double, with or without if and weights, and a weight error must be
+// the same code. The values have long fractions and a large offset so that
+// any change in the order of the additions shows in the last digits.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "data/store.h"
+#include "expr/expr.h"
+#include "interp/cmdtab.h"
+#include "interp/interp.h"
+#include "output/output.h"
+#include "results/results.h"
+#include "stats/chunks.h"
+
+namespace {
+
+struct StatsChunks : ::testing::Test {
+  std::string sink;
+  void SetUp() override {
+    out_set_capture(&sink);
+    cmdinit_table();
+    ds_reset();
+    expr_reset_command();
+  }
+  void TearDown() override {
+    stchunk = StChunkState{};
+    out_set_capture(nullptr);
+    ds_reset();
+  }
+  // x: offset values with every 97th missing; w: weights 1..5; f: fweights
+  // with one of 2.5 at observation bad (none when 0).
+  void load(long n, long bad) {
+    ASSERT_EQ(addvar("x", ST_DOUBLE), 0);
+    ASSERT_EQ(addvar("w", ST_DOUBLE), 0);
+    ASSERT_EQ(addvar("f", ST_DOUBLE), 0);
+    ASSERT_EQ(addvar("b", ST_BYTE), 0);
+    ASSERT_EQ(setobs_quiet(n), 0);
+    uint64_t r = 88172645463325252ull;
+    for (long i = 1; i <= n; ++i) {
+      r ^= r << 13, r ^= r >> 7, r ^= r << 17;
+      const double u = static_cast<double>(r >> 11) * 0x1p-53;
+      store(1, i, i % 97 == 0 ? misval : 1e6 + u / 3);
+      store(2, i, static_cast<double>(1 + i % 5));
+      store(3, i, i == bad ? 2.5 : static_cast<double>(1 + i % 3));
+      store(4, i, static_cast<double>(r >> 62));
+    }
+  }
+  // The r() figures of line, on one thread and on two, as doubles.
+  std::vector<double> figures(const std::string& line, long parmin, int* rc) {
+    stchunk.parmin = parmin;
+    *rc = execline(line);
+    std::vector<double> v;
+    for (const char* nm : {"N", "sum_w", "mean", "Var", "sd", "min", "max", "sum"}) {
+      double d = -1;
+      std::string s;
+      v.push_back(val_find('r', nm, &d, &s) == 1 ? d : -1);
+    }
+    return v;
+  }
+};
+
+TEST_F(StatsChunks, OneThreadAndTwoGiveTheSameFigures) {
+  const long C = ST_CHUNK;
+  for (long n : {C - 1, C, C + 1, 2 * C + 3, 4 * C + 513}) {
+    ds_reset();
+    load(n, 0);
+    for (const char* line : {"summarize x", "summarize x if b > 0", "summarize x [aweight=w]",
+                             "summarize x in 7/-3 [fweight=f]", "summarize x, meanonly"}) {
+      SCOPED_TRACE(std::string(line) + " n=" + std::to_string(n));
+      int rc1 = -1, rc2 = -1;
+      const std::vector<double> one = figures(line, LONG_MAX, &rc1);
+      const std::vector<double> two = figures(line, 0, &rc2);
+      ASSERT_EQ(rc1, 0);
+      ASSERT_EQ(rc2, 0);
+      for (size_t k = 0; k < one.size(); ++k)
+        EXPECT_EQ(std::memcmp(&one[k], &two[k], sizeof(double)), 0) << k << ": " << one[k] << " " << two[k];
+      EXPECT_NEAR(one[2], 1e6 + 0.2, 0.1);  // a mean, not a stray figure
+    }
+  }
+}
+
+// A bad weight in the helper's half is the same error as on one thread,
+// and one in the first half wins over a different one in the second.
+TEST_F(StatsChunks, WeightErrorsAreTheFirstInOrder) {
+  const long C = ST_CHUNK;
+  for (long bad : {0L, C / 2}) {
+    ds_reset();
+    load(4 * C, bad);  // 2.5 at bad: code 401
+    store(3, 3 * C + 5, -1);  // code 402
+    for (long parmin : {LONG_MAX, 0L}) {
+      stchunk.parmin = parmin;
+      sink.clear();
+      EXPECT_EQ(execline("summarize x [fweight=f]"), bad ? 401 : 402);
+      EXPECT_NE(sink.find(bad ? "may not use noninteger frequency weights" : "negative weights encountered"),
+                std::string::npos)
+          << sink;
+    }
+  }
+}
+
+}  // namespace
