@@ -20,7 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "graphics/graphics.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "data/store.h"
+#include "data/value.h"
 
 namespace {
 

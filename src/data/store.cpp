@@ -18,32 +18,20 @@
 
 #include "data/arena.h"
 #include "data/chars.h"
+#include "data/datahost.h"
 #include "data/permute.h"
 #include "data/varlist.h"
-#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/outhost.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "platform/zassert.h"
 
 DataState ds;
+DataHost datahost;
 // The memory messages of the output layer ask for the variable limit through this.
 [[maybe_unused]] static const bool outhost_store_set = (outhost.maxvar = [] { return ds.maxmaxvar; }, true);
 ArenaState dsarena;
-
-// The constants come from hexadecimal-float literals so that every bit is
-// fixed by the text, not by library arithmetic.
-const double misval = 0x1.0p+1023;
-const double misval_z = 0x1.01ap+1023;
-const double misval_110 = 0x1.0p+1023;
-const double misval_107 = 0x1.0p+333;
-const double fltmis_110 = 0x1.0p+127;
-const double dbl_eps = 0x1.0p-52;
-const double flt_eps = 0x1.0p-23;
-const double dbl_smallest = 0x1.fffffffffffffp-1022;
-const double dbl_largest = 0x1.fffffffffffffp+1022;
-const double dbl_mostneg = -0x1.fffffffffffffp+1023;
-const double flt_largest = 0x1.fffffep+126;
 
 namespace {
 
@@ -58,22 +46,6 @@ constexpr long OBSLIMIT = 2147483646L;
 constexpr uint64_t VBYTES_MAX = uint64_t{1} << 44, VBYTES_MIN = uint64_t{1} << 30;
 // From this many observations on, a growing arena asks for huge pages.
 constexpr long HUGEOBS = 1L << 18;
-
-uint64_t dbits(double x) {
-  uint64_t b;
-  std::memcpy(&b, &x, 8);
-  return b;
-}
-double bitsd(uint64_t b) {
-  double x;
-  std::memcpy(&x, &b, 8);
-  return x;
-}
-// The unbiased base-2 exponent (1024 for infinities and NaN, -1023 for zero).
-int expof(double x) { return static_cast<int>((dbits(x) >> 52) & 0x7ff) - 1023; }
-// The extended code k of a value whose exponent is 1023: the third byte of
-// its big-endian image.
-int kof(double x) { return static_cast<int>((dbits(x) >> 40) & 0xff); }
 
 long align16(long n) { return (n + 15) & ~15L; }
 long even_up(long n) { return (n + 1) & ~1L; }
@@ -208,6 +180,39 @@ unsigned char* arenaalloc(size_t total) {
   return static_cast<unsigned char*>(p);
 }
 
+// The arena's accounting, checked where asserts are live after each change
+// of the layout or of the set of variables: every table has a slot per
+// variable, the columns tile the record without overlap, the record fits the
+// width, the observations (and the scratch row) the capacity, and the
+// columns the block.
+void checkarena() {
+  if constexpr (ZASSERT_ON) {
+    const size_t slots = static_cast<size_t>(ds.nvar) + 1;
+    ZASSERT(ds.varlist.size() == slots && ds.typlist.size() == slots && ds.fmtlist.size() == slots &&
+                ds.lbllist.size() == slots && ds.varlabels.size() == slots && ds.mapi.size() == slots,
+            "variable tables out of step with nvar");
+    long sum = 0;
+    for (int v = 1; v <= ds.nvar; ++v) {
+      const long w = typewidth(vartype(v)), at = ds.mapi[static_cast<size_t>(v)];
+      ZASSERT(w >= 1 && at >= 0 && at + w <= ds.lrecl, "column outside the record");
+      sum += w;
+    }
+    ZASSERT(sum == ds.lrecl, "record width is not the sum of the columns' widths");
+    ZASSERT(ds.lrecl <= ds.syslrecl, "record wider than the layout");
+    ZASSERT(ds.nobs >= 0 && (ds.nobs < ds.maxobs || (ds.nobs == 0 && ds.nvar == 0)),
+            "no room for the observations and the scratch row");
+    ZASSERT(ds.colcells >= ds.maxobs && ds.colcells % 8 == 0, "column length");
+    if (ds.arena) {
+      ZASSERT(ds.dataoff == dataoff_for(ds.maxobs) && ds.xtraptr == ds.arena + ds.dataoff &&
+                  ds.mapj == reinterpret_cast<uint32_t*>(ds.arena),
+              "arena layout");
+      ZASSERT(static_cast<size_t>(ds.dataoff) + static_cast<size_t>(ds.colcells) * static_cast<size_t>(ds.syslrecl) <=
+                  ds.arenasize,
+              "columns beyond the arena's block");
+    }
+  }
+}
+
 // Moves the columns, inside the arena they are in, to a capacity of n
 // observations (cc cells per column). Every column moves the same way
 // (towards the start when the capacity shrinks, as when a variable widens
@@ -270,6 +275,7 @@ int relayout(long width, uint64_t bytes) {
     setbytes();
     set_limits();
     if (moves) ++dsarena.ncopies;
+    checkarena();
     return 0;
   }
   unsigned char* na;
@@ -305,6 +311,7 @@ int relayout(long width, uint64_t bytes) {
   setbytes();
   set_limits();
   hugehint(ds.nobs);
+  checkarena();
   return 0;
 }
 
@@ -333,6 +340,7 @@ void pushvar(const char* name, int type) {
   ds.mapi.push_back(static_cast<int>(ds.lrecl));
   ds.lrecl += typewidth(type);
   ++ds.nvar;
+  ZASSERT(ds.lrecl <= ds.syslrecl, "variable added beyond the record width");
 }
 
 const char* const reserved_names[] = {"with", "using", "if", "in", "_pred", "_b", "_n", "_N",
@@ -349,197 +357,10 @@ int sayerr(int rc, const char* fmt, const char* a) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Missing values and storage types.
-
-double misval_k(int k) { return bitsd(dbits(misval) + (static_cast<uint64_t>(k) << 40)); }
-
-int missing_code(double x) {
-  if (!(x >= misval)) return -1;
-  int k = kof(x);
-  return k <= 26 ? k : 0;
-}
-
-const char* typename_of(int type) {
-  static char buf[8];
-  switch (type) {
-    case ST_BYTE: case ST_LBYTE: return "byte";
-    case ST_INT: case ST_LINT: return "int";
-    case ST_LONG: case ST_LLONG: return "long";
-    case ST_FLOAT: case ST_LFLOAT: return "float";
-    case ST_DOUBLE: case ST_LDOUBLE: return "double";
-    default: std::snprintf(buf, sizeof buf, "str%d", type); return buf;
-  }
-}
-
-const char* deffmt_of(int type) {
-  static char buf[12];
-  switch (type) {
-    case ST_BYTE: case ST_INT: case ST_LBYTE: case ST_LINT: return "%8.0g";
-    case ST_LONG: case ST_LLONG: return "%12.0g";
-    case ST_FLOAT: case ST_LFLOAT: return "%9.0g";
-    case ST_DOUBLE: case ST_LDOUBLE: return "%10.0g";
-    default: std::snprintf(buf, sizeof buf, "%%%ds", type); return buf;
-  }
-}
-
-int typecode(const char* w) {
-  if (!std::strcmp(w, "byte")) return ST_BYTE;
-  if (!std::strcmp(w, "int")) return ST_INT;
-  if (!std::strcmp(w, "long")) return ST_LONG;
-  if (!std::strcmp(w, "float")) return ST_FLOAT;
-  if (!std::strcmp(w, "double")) return ST_DOUBLE;
-  if (!std::strncmp(w, "str", 3) && w[3] >= '1' && w[3] <= '9') {
-    char* e;
-    long n = std::strtol(w + 3, &e, 10);
-    if (!*e && n >= 1 && n <= 244) return static_cast<int>(n);
-  }
-  return 0;
-}
-
-// ---------------------------------------------------------------------------
 // Cells.
 
 void store(int var, long obs, double x) { cell_put(vartype(var), dtaptr(var, obs), x); }
 
-
-// The types that cell_get does not decode inline: the legacy codes and
-// strings.
-double cell_get_slow(int type, const unsigned char* p) {
-  switch (type) {
-    case ST_BYTE: {
-      int v = static_cast<signed char>(*p);
-      return v > 100 ? misval_k(v - 101) : v;
-    }
-    case ST_INT: {
-      int16_t v;
-      std::memcpy(&v, p, 2);
-      return v > 32740 ? misval_k(v - 32741) : v;
-    }
-    case ST_LONG: {
-      int32_t v;
-      std::memcpy(&v, p, 4);
-      return v > 2147483620 ? misval_k(v - 2147483621) : v;
-    }
-    case ST_FLOAT: {
-      float f;
-      std::memcpy(&f, p, 4);
-      if (std::isnan(f)) return misval;
-      if (f >= 0x1.0p+127f) {
-        // Widen, then move the exponent up to 1023 keeping the code bits.
-        uint64_t b = dbits(static_cast<double>(f));
-        b = (b & 0x000fffffffffffffULL) | (0x7feULL << 52);
-        return bitsd(b);
-      }
-      return f;
-    }
-    case ST_DOUBLE: {
-      double d;
-      std::memcpy(&d, p, 8);
-      return d;
-    }
-    case ST_LBYTE: {
-      int v = static_cast<signed char>(*p);
-      return v == 127 ? misval : v;
-    }
-    case ST_LINT: {
-      int16_t v;
-      std::memcpy(&v, p, 2);
-      return v == 32767 ? misval : v;
-    }
-    case ST_LLONG: {
-      int32_t v;
-      std::memcpy(&v, p, 4);
-      return v == 2147483647 ? misval : v;
-    }
-    case ST_LFLOAT: {
-      float f;
-      std::memcpy(&f, p, 4);
-      return (f >= 0x1.0p+127f || std::isnan(f)) ? misval : f;
-    }
-    case ST_LDOUBLE: {
-      double d;
-      std::memcpy(&d, p, 8);
-      return (d >= misval_110 || std::isnan(d)) ? misval : d;
-    }
-    default: return misval;
-  }
-}
-
-// Integer cell value per the rules of `store`: the truncated value when
-// e <= emax and it is at most `top`, else the code for `.`+k.
-template <typename T>
-static T intcell(double x, int emax, long top, long miss, bool wrap8) {
-  int e = expof(x);
-  if (e == 1023) {
-    int k = kof(x);
-    return static_cast<T>(k <= 26 ? miss + k : miss);
-  }
-  if (e > emax) return static_cast<T>(miss);
-  long t = static_cast<long>(std::trunc(x));
-  if (wrap8) t = static_cast<signed char>(static_cast<unsigned char>(t & 0xff));
-  return static_cast<T>(t <= top ? t : miss);
-}
-
-void cell_put(int t, unsigned char* p, double x) {
-  switch (t) {
-    case ST_DOUBLE: case ST_LDOUBLE: std::memcpy(p, &x, 8); return;
-    case ST_FLOAT: {
-      float f;
-      int e = expof(x);
-      if (e == 1023) {
-        // Keep the low four bits of the top 16, with exponent 127, then round.
-        uint64_t b = dbits(x);
-        b = (b & 0x0000ffffffffffffULL) | ((0x47e0ULL | ((b >> 48) & 0xf)) << 48);
-        f = static_cast<float>(bitsd(b));
-      } else if (e > 126) {
-        f = 0x1.0p+127f;
-      } else if (e < -127) {
-        f = 0.0f;
-      } else {
-        f = static_cast<float>(x);
-      }
-      std::memcpy(p, &f, 4);
-      return;
-    }
-    case ST_LONG: {
-      int32_t v = intcell<int32_t>(x, 30, 2147483620L, 2147483621L, false);
-      std::memcpy(p, &v, 4);
-      return;
-    }
-    case ST_INT: {
-      int16_t v = intcell<int16_t>(x, 14, 32740, 32741, false);
-      std::memcpy(p, &v, 2);
-      return;
-    }
-    case ST_BYTE: {
-      signed char v = intcell<signed char>(x, 6, 100, 101, true);
-      std::memcpy(p, &v, 1);
-      return;
-    }
-    case ST_LBYTE: {
-      signed char v = expof(x) <= 6 ? static_cast<signed char>(std::trunc(x)) : 127;
-      std::memcpy(p, &v, 1);
-      return;
-    }
-    case ST_LINT: {
-      int16_t v = expof(x) <= 14 ? static_cast<int16_t>(std::trunc(x)) : 32767;
-      std::memcpy(p, &v, 2);
-      return;
-    }
-    case ST_LLONG: {
-      int32_t v = expof(x) <= 30 ? static_cast<int32_t>(std::trunc(x)) : 2147483647;
-      std::memcpy(p, &v, 4);
-      return;
-    }
-    case ST_LFLOAT: {
-      int e = expof(x);
-      float f = e < -120 ? 0.0f : e > 124 ? 0x1.0p+127f : static_cast<float>(x);
-      std::memcpy(p, &f, 4);
-      return;
-    }
-    default: return;  // strings are left alone
-  }
-}
 
 void szelta_data(int var, long obs, std::string& dst) {
   int t = vartype(var);
@@ -562,9 +383,20 @@ void safe_sstore(int var, long obs, const char* bytes) {
   std::memcpy(dtaptr(var, obs), bytes, n);
 }
 
-void bstore(int var, long obs, int value) { *dtaptr(var, obs) = static_cast<unsigned char>(value); }
-int bdata(int var, long obs) { return static_cast<signed char>(*dtaptr(var, obs)); }
+// The raw accessors are for byte (markers) and integer cells only.
+static constexpr bool isinttype(int t) {
+  return t == ST_BYTE || t == ST_INT || t == ST_LONG || t == ST_LBYTE || t == ST_LINT || t == ST_LLONG;
+}
+void bstore(int var, long obs, int value) {
+  ZASSERT(typewidth(vartype(var)) == 1, "byte store into a wider cell");
+  *dtaptr(var, obs) = static_cast<unsigned char>(value);
+}
+int bdata(int var, long obs) {
+  ZASSERT(typewidth(vartype(var)) == 1, "byte read of a wider cell");
+  return static_cast<signed char>(*dtaptr(var, obs));
+}
 void istore(int var, long obs, long value) {
+  ZASSERT(isinttype(vartype(var)), "integer store into a cell of another type");
   unsigned char* p = dtaptr(var, obs);
   switch (typewidth(vartype(var))) {
     case 1: *p = static_cast<unsigned char>(value); break;
@@ -573,6 +405,7 @@ void istore(int var, long obs, long value) {
   }
 }
 long idata(int var, long obs) {
+  ZASSERT(isinttype(vartype(var)), "integer read of a cell of another type");
   const unsigned char* p = dtaptr(var, obs);
   switch (typewidth(vartype(var))) {
     case 1: return static_cast<signed char>(*p);
@@ -885,7 +718,12 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
   while (lo <= hi && from[0] == static_cast<uint32_t>(lo)) ++lo, ++from;
   while (hi >= lo && from[hi - lo] == static_cast<uint32_t>(hi)) --hi;
   if (lo > hi) return;
-  for (long i = lo; i <= hi; ++i) ds.mapj[i] = from[i - lo] - 1;
+  ZASSERT(lo >= 1 && hi <= ds.nobs, "permutation outside the observations");
+  for (long i = lo; i <= hi; ++i) {
+    ZASSERT(from[i - lo] >= static_cast<uint32_t>(lo) && from[i - lo] <= static_cast<uint32_t>(hi),
+            "permutation entry outside its range");
+    ds.mapj[i] = from[i - lo] - 1;
+  }
   for (auto& m : ds.ordermarks) {
     if (m.size() != static_cast<size_t>(ds.nobs)) continue;
     // m is indexed by slot; the entries of lo..hi move with their cells.
@@ -961,20 +799,6 @@ bool ds_orderrestore(size_t h) {
   for (size_t i = 0; i < m.size(); ++i) from[m[i]] = static_cast<uint32_t>(i + 1);
   ds_permute(1, from.data(), ds.nobs);
   return true;
-}
-
-int promoted_vartype(int type, double x) {
-  if (type == ST_DOUBLE || type == ST_FLOAT || isstrtype(type)) return type;
-  if (x >= misval || std::isnan(x)) return type;
-  if (x == std::trunc(x)) {
-    if (expof(x) > 30) return ST_DOUBLE;
-    double t = std::trunc(x);
-    if (type == ST_BYTE && t >= -127 && t <= 100) return ST_BYTE;
-    if ((type == ST_BYTE || type == ST_INT) && t >= -32767 && t <= 32740) return ST_INT;
-    if (t < 2147483621.0 && t != -2147483648.0) return ST_LONG;
-    return ST_DOUBLE;
-  }
-  return type == ST_LONG ? ST_DOUBLE : ST_FLOAT;
 }
 
 // ---------------------------------------------------------------------------
@@ -1204,6 +1028,7 @@ int reordervars(const std::vector<int>& perm) {
   permute(ds.varlabels);
   permute(ds.mapi);
   for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
+  checkarena();
   return 0;
 }
 
@@ -1282,6 +1107,7 @@ int dropvars_flagged(const std::vector<char>& flag) {
   for (int& s : ds.srtlist) s = newnum[static_cast<size_t>(s)];
   for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   ds.updata = true;
+  checkarena();
   return 0;
 }
 
@@ -1361,6 +1187,7 @@ int change_vartype(int var, int newtype) {
   ds.varlabels.resize(b);
   ds.mapi.resize(b);
   s_updata(var);
+  checkarena();
   return 0;
 }
 
@@ -1398,6 +1225,7 @@ static int setobs_u(long n, bool blank) {
     ds.nobs = n;
     if (n != was) ds.updata = true, dropordermarks();
     hugehint(ds.nobs);
+    checkarena();
     return 0;
   }
   // Blank the first new cell of each column, then copy it down the column.
@@ -1415,6 +1243,7 @@ static int setobs_u(long n, bool blank) {
   }
   ds.nobs = n;
   if (n != was) ds.updata = true, dropordermarks();
+  checkarena();
   return 0;
 }
 
@@ -1438,6 +1267,7 @@ long dropobs_flags(const std::vector<char>& keepflag) {
   ds.updata = true;
   dropordermarks();
   for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  checkarena();
   return nd;
 }
 
@@ -1468,6 +1298,7 @@ long keepobsrange(long lo, long hi) {
   ds.updata = true;
   dropordermarks();
   for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
+  checkarena();
   return nd;
 }
 
@@ -1488,10 +1319,10 @@ void drop_all() {
   ds.srtlist.clear();
   ds.updata = false;
   ds.hastmp_vars = false;
-  macdrop_global("S_FN");
-  macdrop_global("S_FNDATE");
+  if (datahost.cleared) datahost.cleared();
   charrm(nullptr);
   dropordermarks();
+  checkarena();
 }
 
 std::string mktmpvn() {
@@ -1595,6 +1426,7 @@ int ds_restore(const DsSnapshot& snap) {
   if (ds.nvar)
     for (int v = 1; v <= ds.nvar; ++v) blankcell(v, ds.nobs + 1);
   hugehint(ds.nobs);
+  checkarena();
   return 0;
 }
 
@@ -1628,4 +1460,5 @@ void ds_aside_undo(DsAside& a) {
   ds = a.old;
   a.old = DataState{};
   a.active = false;
+  checkarena();
 }

@@ -1,7 +1,7 @@
 // The dataset store: one dataset in a memory arena, each variable's cells
-// contiguous in observation order (a column), with storage types, their
-// missing-value codes (the cell codecs below) and conversion of doubles into
-// cells and back. Variables and observations are numbered from 1.
+// contiguous in observation order (a column). Variables and observations are
+// numbered from 1. The values the cells hold (storage types, missing codes,
+// the cell codec) are defined in data/value.h.
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -9,22 +9,8 @@
 #include <string>
 #include <vector>
 
-// Storage-type codes: 1..244 are str1..str244.
-enum : int { ST_BYTE = 251, ST_INT = 252, ST_LONG = 253, ST_FLOAT = 254, ST_DOUBLE = 255 };
-inline bool isstrtype(int t) { return t >= 1 && t <= 244; }
-
-// Legacy single-missing codes of older files: byte..double.
-enum : int { ST_LBYTE = 246, ST_LINT = 247, ST_LLONG = 248, ST_LFLOAT = 249, ST_LDOUBLE = 250 };
-inline bool isnumtype(int t) { return t >= ST_LBYTE && t <= ST_DOUBLE; }
-
-// Missing values: `.` is 2^1023, `.a`..`.z` follow it in order.
-extern const double misval;
-extern const double misval_z;
-inline bool ismissing(double x) { return x >= misval; }
-// The extended missing value number k (0 = `.`, 1 = `.a`, ..., 26 = `.z`).
-double misval_k(int k);
-// k of a missing value (0..26), or -1 for a non-missing value.
-int missing_code(double x);
+#include "data/value.h"
+#include "platform/zassert.h"
 
 struct DataState {
   long nobs = 0;                  // observations in use
@@ -79,45 +65,6 @@ struct DataState {
 };
 extern DataState ds;
 
-// ---------------------------------------------------------------------------
-// Cell codecs: the one definition of how each storage type holds a value.
-
-// A float cell as a double: the float missing codes move up to the double
-// ones keeping their extended code; NaN reads as `.`.
-inline double cell_float(float f) {
-  if (f < 0x1p127f) return f;
-  if (f != f) return 0x1p1023;
-  double d = static_cast<double>(f);
-  uint64_t b;
-  std::memcpy(&b, &d, 8);
-  b = (b & 0x000fffffffffffffULL) | (0x7feULL << 52);
-  std::memcpy(&d, &b, 8);
-  return d;
-}
-// The extended missing value k (0 = `.`) without a table.
-inline double cell_misk(int k) {
-  uint64_t b = 0x7fe0000000000000ULL + (static_cast<uint64_t>(k) << 40);
-  double d;
-  std::memcpy(&d, &b, 8);
-  return d;
-}
-// The cell of storage type `type` at p as a double (`zelta_data`'s rules;
-// a string cell reads as `.`).
-double cell_get_slow(int type, const unsigned char* p);
-inline double cell_get(int type, const unsigned char* p) {
-  switch (type) {
-    case ST_DOUBLE: { double d; std::memcpy(&d, p, 8); return d; }
-    case ST_FLOAT: { float f; std::memcpy(&f, p, 4); return cell_float(f); }
-    case ST_LONG: { int32_t i; std::memcpy(&i, p, 4); return i <= 2147483620 ? i : cell_misk(i - 2147483621); }
-    case ST_INT: { int16_t i; std::memcpy(&i, p, 2); return i <= 32740 ? i : cell_misk(i - 32741); }
-    case ST_BYTE: { int8_t i = static_cast<int8_t>(*p); return i <= 100 ? i : cell_misk(i - 101); }
-    default: return cell_get_slow(type, p);
-  }
-}
-// Writes x into the cell of storage type `type` at p (`store`'s rules; a
-// string cell is left alone).
-void cell_put(int type, unsigned char* p, double x);
-
 // A typed view of one variable's column: observation i's cell is at
 // base + (i - 1) * stride. Valid until the next command that adds, drops or
 // retypes variables or repartitions the arena.
@@ -136,23 +83,17 @@ void col_decode(const ColView& c, long obs, long n, double* out);
 // Stores in[0..n-1] into observations obs..obs+n-1 of a numeric column.
 void col_encode(const ColView& c, long obs, long n, const double* in);
 
-// Bytes of a cell of the type.
-inline int typewidth(int type) {
-  switch (type) {
-    case ST_BYTE: case ST_LBYTE: return 1;
-    case ST_INT: case ST_LINT: return 2;
-    case ST_LONG: case ST_FLOAT: case ST_LLONG: case ST_LFLOAT: return 4;
-    case ST_DOUBLE: case ST_LDOUBLE: return 8;
-    default: return type;
-  }
-}
-
-// Cells. The first cell of variable var's column.
+// Cells. The accessors check their indexes where asserts are live: a
+// variable number is 1..nvar, an observation number 1..maxobs (the row after
+// the last observation is a scratch row that some commands write).
+// The first cell of variable var's column.
 inline unsigned char* colbase(int var) {
+  ZASSERT(var >= 1 && var <= ds.nvar, "variable number out of range");
   return ds.xtraptr + static_cast<size_t>(ds.colcells) * static_cast<size_t>(ds.mapi[static_cast<size_t>(var)]);
 }
 // The address of one cell.
 inline unsigned char* dtaptr(int var, long obs) {
+  ZASSERT(obs >= 1 && obs <= ds.maxobs, "observation number out of range");
   return colbase(var) + static_cast<size_t>(obs - 1) * static_cast<size_t>(typewidth(ds.typlist[static_cast<size_t>(var)]));
 }
 inline ColView colview(int var) {
@@ -164,10 +105,14 @@ void store(int var, long obs, double value);
 void szelta_data(int var, long obs, std::string& out);
 void sstore(int var, long obs, const char* bytes);
 void safe_sstore(int var, long obs, const char* bytes);
-inline int vartype(int var) { return ds.typlist[static_cast<size_t>(var)]; }
-inline const std::string& varname(int var) { return ds.varlist[static_cast<size_t>(var)]; }
-const char* typename_of(int type);   // "byte", "str12", ...
-int promoted_vartype(int type, double value);
+inline int vartype(int var) {
+  ZASSERT(var >= 0 && static_cast<size_t>(var) < ds.typlist.size(), "variable number out of range");
+  return ds.typlist[static_cast<size_t>(var)];
+}
+inline const std::string& varname(int var) {
+  ZASSERT(var >= 0 && static_cast<size_t>(var) < ds.varlist.size(), "variable number out of range");
+  return ds.varlist[static_cast<size_t>(var)];
+}
 
 // Variables.
 [[nodiscard]] int addvar(const char* name, int type);  // returns 0 or rc; new var is ds.nvar
@@ -191,15 +136,6 @@ bool istmpvn(const std::string& name);
 // Resets the store to its start-up state (for tests and `clear`).
 void ds_reset();
 
-// Constants of the storage types, set from hexadecimal-float literals.
-extern const double misval_110;     // legacy double missing: anything >= 2^1023
-extern const double misval_107;     // double missing of release 107 and older files
-extern const double fltmis_110;     // legacy float missing: anything >= 2^127
-extern const double dbl_eps, flt_eps, dbl_smallest, dbl_mostneg, dbl_largest, flt_largest;
-
-// Storage-type helpers.
-const char* deffmt_of(int type);      // default display format of a new variable
-int typecode(const char* word);       // "byte".."double", "strN": code, else 0
 // Raw typed cell access for markers (no conversion, no missing codes).
 void bstore(int var, long obs, int value);
 void istore(int var, long obs, long value);

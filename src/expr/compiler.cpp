@@ -20,7 +20,6 @@
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
-#include "interp/interp.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/format.h"
@@ -49,7 +48,8 @@ int h_fmtnum(double v, const std::string& fmt, std::string* out);
 }  // namespace
 
 ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix,
-                     h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum, nullptr};
+                     h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum, nullptr,
+                     nullptr,  nullptr};
 
 namespace {
 
@@ -730,7 +730,7 @@ int call(const std::string& fn, std::string_view argtext) {
   }
   if (fn == "_caller") {
     if (n) failstd(RC_SYNTAX);
-    return pushnum(interp.version / 100.0), T_NUM;
+    return pushnum(exhooks.version() / 100.0), T_NUM;
   }
   if (fn == "has_eprop") return pushnum(0), T_NUM;
   if (fn == "cond") {
@@ -800,9 +800,9 @@ int call(const std::string& fn, std::string_view argtext) {
     return T_NUM;
   }
   const FuncDef* row = nullptr;
-  if (fn == "uniform" && interp.version < 320) row = findfunc("uniform0");
+  if (fn == "uniform" && exhooks.version() < 320) row = findfunc("uniform0");
   if (!row) row = findfunc(fn);
-  if (row && row->maxver && interp.version > row->maxver) row = nullptr;
+  if (row && row->maxver && exhooks.version() > row->maxver) row = nullptr;
   if (!row) failmsg("Unknown function " + fn + "()\n", RC_SYNTAX);
   if (n < row->minargs || (row->maxargs >= 0 && n > row->maxargs)) failstd(RC_SYNTAX);
   auto t = compargs(args);
@@ -950,7 +950,7 @@ int comp(std::string_view s) {
   }
   size_t pw = findop(s, top, "^");
   std::vector<char>().swap(top);  // not held through the recursion below
-  bool unaryfirst = interp.version >= 500;
+  bool unaryfirst = exhooks.version() >= 500;
   if (std::strchr("!~-", s[0]) && (unaryfirst || pw == std::string_view::npos))
     return unary(s[0] == '-' ? '-' : '!', s.substr(1));
   if (pw != std::string_view::npos) return powop(s, pw);
@@ -996,7 +996,7 @@ int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode
   size_t nl = ex.numlits.size(), np = ex.strpool.size();
   ExprProg fresh;
   fresh.text = text;
-  fresh.mvmodern = interp.version >= 800;
+  fresh.mvmodern = exhooks.version() >= 800;
   C = Comp{};
   C.pg = &fresh;
   C.matmode = matmode;

@@ -13,7 +13,6 @@
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
-#include "interp/interp.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ struct SStr {
 // Observation of the k-th observation of the current group (or dataset),
 // 0 when k is missing or outside.
 long groupobs(double k) {
-  if (!(k < XM) || !(k > -HUGE_VAL)) return 0;
+  if (!(k < misval) || !(k > -HUGE_VAL)) return 0;
   double t = std::trunc(k);
   long first = ex.grp1 > 0 ? ex.grp1 : 1;
   long size = ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs;
@@ -70,12 +69,12 @@ void sumcheck(const ExprProg& p, long obs) {
 // substr(s, pos, len) into d.
 void substr_(const SStr& s, double pos, double len, SStr& d) {
   long L = s.len;
-  if (!(pos < XM) || pos != pos) return void(d.len = 0);
+  if (!(pos < misval) || pos != pos) return void(d.len = 0);
   long p = static_cast<long>(std::trunc(std::max(std::min(pos, 1e9), -1e9)));
   if (p < 0) p = L + p + 1;
   if (p < 1 || p > L) return void(d.len = 0);
   long n = L - p + 1;
-  if (len < XM && len == len) {
+  if (len < misval && len == len) {
     double t = std::trunc(len);
     if (t < 1) return void(d.len = 0);
     if (t < static_cast<double>(n)) n = static_cast<long>(t);
@@ -104,19 +103,19 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_VAR: ns[++sp] = zelta_data(arg, obs); break;
       case XO_VARAT: {
         long o = groupobs(ns[sp]);
-        ns[sp] = o ? zelta_data(arg, o) : XM;
+        ns[sp] = o ? zelta_data(arg, o) : misval;
         break;
       }
       case XO_TSVAR: {
         long lo = ex.grp1 > 0 ? ex.grp1 : 1, hi = ex.grp1 > 0 ? ex.grp2 : ds.nobs;
         long o = tsfind(p.tsvar, p.tspanel, obs, static_cast<long>(ns[sp]), lo, hi);
-        ns[sp] = o ? zelta_data(arg, o) : XM;
+        ns[sp] = o ? zelta_data(arg, o) : misval;
         break;
       }
       case XO_N_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? obs - ex.grp1 + 1 : obs); break;
       case XO_NN_: ns[++sp] = static_cast<double>(ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs); break;
       case XO_CONS: ns[++sp] = 1; break;
-      case XO_RC: ns[++sp] = interp.captrc; break;
+      case XO_RC: ns[++sp] = exhooks.captrc(); break;
       case XO_ADD: --sp, ns[sp] = xv_add(ns[sp], ns[sp + 1]); break;
       case XO_SUB: --sp, ns[sp] = xv_sub(ns[sp], ns[sp + 1]); break;
       case XO_MUL: --sp, ns[sp] = xv_mul(ns[sp], ns[sp + 1]); break;
@@ -165,7 +164,7 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_COND: {
         // Stack from the top: c, a, b[, mv].
         double cc = ns[sp], a = ns[sp - 1], b = ns[sp - 2];
-        double r = (arg == 4 && cc >= XM) ? ns[sp - 3] : (cc != 0 ? a : b);
+        double r = (arg == 4 && cc >= misval) ? ns[sp - 3] : (cc != 0 ? a : b);
         sp -= arg - 1;
         ns[sp] = r;
         break;
@@ -173,7 +172,7 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
       case XO_SCOND: {
         double cc = ns[sp--];
         // Strings from the top: a, b[, mv].
-        int pick = (arg == 4 && cc >= XM) ? 2 : (cc != 0 ? 0 : 1);
+        int pick = (arg == 4 && cc >= misval) ? 2 : (cc != 0 ? 0 : 1);
         const int from = tp - pick;
         tp -= arg - 2;  // arg - 1 strings in, one out
         if (from != tp) ss[tp] = ss[from];
@@ -224,13 +223,13 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
         break;
       }
       case XO_MISS0: ns[++sp] = 0; break;
-      case XO_MISSN: --sp, ns[sp] = xv_bool(ns[sp] != 0 || ns[sp + 1] >= XM); break;
+      case XO_MISSN: --sp, ns[sp] = xv_bool(ns[sp] != 0 || ns[sp + 1] >= misval); break;
       case XO_MISSS: ns[sp] = xv_bool(ns[sp] != 0 || ss[tp].len == 0), --tp; break;
       case XO_MISS1: break;
       case XO_SUM: {
         double v = ns[sp];
         double& acc = p.sums[arg - 2];
-        if (v < XM) acc += v;
+        if (v < misval) acc += v;
         ns[sp] = acc;
         break;
       }
@@ -265,20 +264,20 @@ void run(const ExprProg& p, long obs, double* num, SStr* str) {
         break;
       }
       case XO_MATEL: {
-        double j = ns[sp], i = ns[sp - 1], d = XM;
+        double j = ns[sp], i = ns[sp - 1], d = misval;
         --sp;
-        if (exhooks.matel(p.pool.data() + arg, i, j, &d) != 0) d = XM;
+        if (exhooks.matel(p.pool.data() + arg, i, j, &d) != 0) d = misval;
         ns[sp] = d;
         break;
       }
       default:
         // Matrix operations are evaluated by the matrix layer; here the
         // value is missing.
-        if (op == XO_MATNAME) ns[++sp] = XM;
+        if (op == XO_MATNAME) ns[++sp] = misval;
         break;
     }
   }
-  if (num) *num = sp >= 0 ? xv_fin(ns[sp]) : XM;
+  if (num) *num = sp >= 0 ? xv_fin(ns[sp]) : misval;
   if (str) {
     if (tp >= 0) *str = ss[tp];
     else str->len = 0;
@@ -291,7 +290,7 @@ const FuncDef* xf_row(int opcode) { return fcache[opcode & 0xffff]; }
 void xf_remember(const FuncDef* row) { fcache[row->opcode & 0xffff] = row; }
 
 double evalnum(const ExprProg& prog, long obs) {
-  if (prog.code.empty()) return XM;
+  if (prog.code.empty()) return misval;
   double r;
   run(prog, obs, &r, nullptr);
   return r;

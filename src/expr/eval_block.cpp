@@ -12,7 +12,6 @@
 #include "expr/expr.h"
 #include "expr/exprint.h"
 #include "expr/opcodes.h"
-#include "interp/interp.h"
 
 namespace {
 
@@ -85,7 +84,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
     switch (op) {
       case XO_LIT: st[++sp] = Ent{nullptr, p.lits[static_cast<size_t>(arg - 1)], true}; break;
       case XO_CONS: st[++sp] = Ent{nullptr, 1.0, true}; break;
-      case XO_RC: st[++sp] = Ent{nullptr, static_cast<double>(interp.captrc), true}; break;
+      case XO_RC: st[++sp] = Ent{nullptr, static_cast<double>(exhooks.captrc()), true}; break;
       case XO_NN_:
         st[++sp] = Ent{nullptr, static_cast<double>(ex.grp1 > 0 ? ex.grp2 - ex.grp1 + 1 : ds.nobs), true};
         break;
@@ -150,7 +149,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
         double* d = bbuf[BDEPTH];
         for (long i = 0; i < n; ++i) {
           double x = at(cc, i);
-          d[i] = (arg == 4 && x >= XM) ? at(mv, i) : (x != 0 ? at(a, i) : at(b, i));
+          d[i] = (arg == 4 && x >= misval) ? at(mv, i) : (x != 0 ? at(a, i) : at(b, i));
         }
         std::memcpy(bbuf[base], d, static_cast<size_t>(n) * sizeof(double));
         sp = base;
@@ -182,7 +181,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
       }
       case XO_MISS0: st[++sp] = Ent{nullptr, 0, true}; break;
       case XO_MISSN:
-        --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) { return xv_bool((a != 0) | (b >= XM)); });
+        --sp, bin(st[sp], st[sp + 1], bbuf[sp], n, [](double a, double b) { return xv_bool((a != 0) | (b >= misval)); });
         break;
       case XO_MISS1: break;
       case XO_NARGS: nargs = arg; break;
@@ -211,7 +210,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
           }
           row->vec1(nullptr, d, static_cast<size_t>(k));
           if (mask)
-            for (long i = n, j = k; i-- > 0;) d[i] = mask[i] ? d[--j] : XM;
+            for (long i = n, j = k; i-- > 0;) d[i] = mask[i] ? d[--j] : misval;
         } else {
           FuncValue av[8];
           std::vector<FuncValue> big;
@@ -220,7 +219,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
           FuncCtx ctx;
           for (long i = 0; i < n; ++i) {
             if (row->volatile_ && mask && !mask[i]) {
-              d[i] = XM;
+              d[i] = misval;
               continue;
             }
             for (int k = 0; k < na; ++k) a[k].d = at(st[sp - k], i);
@@ -238,8 +237,8 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
         --sp;
         double* d = bbuf[BDEPTH];
         for (long i = 0; i < n; ++i) {
-          double r = XM;
-          if (exhooks.matel(p.pool.data() + arg, at(st[sp], i), at(st[sp + 1], i), &r) != 0) r = XM;
+          double r = misval;
+          if (exhooks.matel(p.pool.data() + arg, at(st[sp], i), at(st[sp + 1], i), &r) != 0) r = misval;
           d[i] = r;
         }
         std::memcpy(bbuf[sp], d, static_cast<size_t>(n) * sizeof(double));
@@ -251,7 +250,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
     }
   }
   if (sp < 0) {
-    for (long i = 0; i < n; ++i) out[i] = XM;
+    for (long i = 0; i < n; ++i) out[i] = misval;
   } else if (st[sp].k) {
     double v = xv_fin(st[sp].c);
     for (long i = 0; i < n; ++i) out[i] = v;
@@ -265,7 +264,7 @@ void runblock(const ExprProg& p, long obs, long n, double* out, const unsigned c
 
 void evalnum_block(const ExprProg& prog, long obs, long n, double* out, const unsigned char* mask) {
   if (prog.blockok && !prog.code.empty()) return runblock(prog, obs, n, out, mask);
-  for (long i = 0; i < n; ++i) out[i] = (mask && !mask[i]) ? XM : evalnum(prog, obs + i);
+  for (long i = 0; i < n; ++i) out[i] = (mask && !mask[i]) ? misval : evalnum(prog, obs + i);
 }
 
 namespace {

@@ -88,6 +88,12 @@ struct ExprHooks {
   // Scalar functions of matrices (rowsof(), trace(), ...), given the raw
   // argument text: -1 when fn is not one, 0 with *d set, or a printed code.
   int (*matfunc)(const std::string& fn, const std::string& args, double* d);
+  // The interpreter's state an expression reads, installed by the
+  // interpreter: the command-language version x 100 (compilation and a few
+  // functions keep older versions' rules) and the return code caught by the
+  // last capture (`_rc`).
+  int (*version)();
+  int (*captrc)();
 };
 extern ExprHooks exhooks;
 

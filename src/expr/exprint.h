@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/funcs.h"
 
 // Captures the expression text starting at p: blanks outside quotes are
@@ -32,31 +32,30 @@ inline bool xl_namechar(int c) {
 const FuncDef* xf_row(int opcode);
 void xf_remember(const FuncDef* row);
 
-// Value semantics. M is the system missing value `.`.
-constexpr double XM = 0x1p1023;
-inline double xv_add(double a, double b) { return ((a >= XM) | (b >= XM)) ? XM : a + b; }
-inline double xv_sub(double a, double b) { return ((a >= XM) | (b >= XM)) ? XM : a - b; }
-inline double xv_mul(double a, double b) { return ((a >= XM) | (b >= XM)) ? XM : a * b; }
+// Value semantics; misval is the system missing value `.`.
+inline double xv_add(double a, double b) { return ((a >= misval) | (b >= misval)) ? misval : a + b; }
+inline double xv_sub(double a, double b) { return ((a >= misval) | (b >= misval)) ? misval : a - b; }
+inline double xv_mul(double a, double b) { return ((a >= misval) | (b >= misval)) ? misval : a * b; }
 inline double xv_div(double a, double b) {
-  return ((a >= XM) | (b >= XM) | (b == 0)) ? XM : a / b;
+  return ((a >= misval) | (b >= misval) | (b == 0)) ? misval : a / b;
 }
 inline double xv_pow(double a, double b) {
-  if ((a >= XM) | (b >= XM)) return XM;
+  if ((a >= misval) | (b >= misval)) return misval;
   double r = std::pow(a, b);
-  return std::isfinite(r) ? r : XM;
+  return std::isfinite(r) ? r : misval;
 }
-inline double xv_neg(double a) { return a >= XM ? XM : -a; }
+inline double xv_neg(double a) { return a >= misval ? misval : -a; }
 // Comparison operand: non-finite values are `.`; before version 8 every
 // missing value is `.` so that all compare equal.
 inline double xv_cmpop(double a, bool modern) {
-  if (!(a > -HUGE_VAL && a < HUGE_VAL)) return XM;
-  if (!modern && a >= XM) return XM;
+  if (!(a > -HUGE_VAL && a < HUGE_VAL)) return misval;
+  if (!modern && a >= misval) return misval;
   return a;
 }
-inline double xv_fin(double a) { return (a > -HUGE_VAL && a < HUGE_VAL) ? a : XM; }
+inline double xv_fin(double a) { return (a > -HUGE_VAL && a < HUGE_VAL) ? a : misval; }
 inline double xv_bool(bool b) { return b ? 1.0 : 0.0; }
 // inrange(x, a, b): a missing bound is no bound.
 inline double xv_inrange(double x, double a, double b) {
-  if (x >= XM) return 0;
-  return xv_bool((a >= XM || a <= x) && (b >= XM || x <= b));
+  if (x >= misval) return 0;
+  return xv_bool((a >= misval || a <= x) && (b >= misval || x <= b));
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "expr/fn_lib.h"
-#include "interp/interp.h"
+#include "expr/expr.h"
 
 namespace {
 
@@ -305,7 +305,7 @@ bool parsedate(std::string_view text, std::string_view mask, std::string_view wa
         long top = static_cast<long>(std::floor(topyear));
         long c = top - fmodp(top - v, 100);
         v = c;
-      } else if (interp.version < 600)
+      } else if (exhooks.version() < 600)
         v += 1900;
     }
     out[k] = v;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/funcs.h"
 
 // Every family file defines one fragment: its rows and their count.

@@ -17,7 +17,6 @@
 #include "expr/expr.h"
 #include "expr/fn_lib.h"
 #include "expr/fn_vec.h"
-#include "interp/interp.h"
 
 // round(x, u) = u floor(x/u + 0.5); a missing x comes back unchanged, u = 0
 // leaves x as it is. Vemo's round() uses the same rule.
@@ -251,7 +250,7 @@ double m_sinrange(A a, int, FuncCtx&) {
 // value equals every other.
 double m_inlist(A a, int n, FuncCtx&) {
   double x = a[0].d;
-  bool oldmv = interp.version < 800;
+  bool oldmv = exhooks.version() < 800;
   for (int i = 1; i < n; ++i) {
     double y = a[i].d;
     if (x == y || (oldmv && fnmiss(x) && fnmiss(y))) return 1;

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/csvcols.h"
 #include "files/textload.h"
 #include "output/errors.h"

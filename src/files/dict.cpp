@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/vlabel.h"
 #include "files/files.h"
 #include "files/textsrc.h"

@@ -5,7 +5,7 @@
 // the file's own. Fields are in this machine's order.
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/dta.h"
 #include "files/files.h"
 

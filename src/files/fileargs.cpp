@@ -28,6 +28,13 @@ int fa_readopts(ParseResult& pr, const std::string& text) {
   return proption(pr);
 }
 
+int fa_cmdline(ParseResult& pr, std::string& before) {
+  std::string after;
+  bool hascomma;
+  fa_splitcomma(wheretok(), before, after, &hascomma);
+  return fa_readopts(pr, after);
+}
+
 bool fa_hasusing(const std::string& before, size_t* at) {
   bool inq = false;
   for (size_t i = 0; i + 5 <= before.size(); ++i) {

@@ -1,8 +1,9 @@
 // Pieces shared by the readers of whole binary or XML files (the transport
 // and XML readers and writers, infix): a file read into memory with a Break
 // poll, a file written through the safe replace, the dataset's columns out
-// and in, the smallest numeric storage type that holds a column's values
-// exactly, and the check of a variable name found in a file.
+// and in (and a new dataset made from them), the smallest numeric storage
+// type that holds a column's values exactly, and the check of a variable
+// name found in a file.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +13,11 @@
 #include <cctype>
 #include <cmath>
 
+#include "data/chars.h"
 #include "data/store.h"
 #include "files/atomicfile.h"
 #include "files/files.h"
+#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/output.h"
 
@@ -112,4 +115,37 @@ void fa_putcolumns(const std::vector<std::vector<double>>& num, const std::vecto
       col_encode(colview(var), 1, nobs, num[k].data());
     }
   }
+}
+
+int fa_install(DsAside& a, int rc, const std::vector<std::vector<double>>& num,
+               const std::vector<std::vector<std::string>>& str, long nobs, const std::string& label) {
+  if (!rc) rc = setobs_quiet(nobs);
+  if (rc) {
+    ds_aside_undo(a);
+    return rc;
+  }
+  fa_putcolumns(num, str, nobs);
+  ds.datalbl = label;
+  ds_aside_commit(a);
+  charrm(nullptr);
+  ds.updata = false;
+  return 0;
+}
+
+int fa_keepimport(DsAside& a, int rc) {
+  if (rc) {
+    ds_aside_undo(a);
+    return rc;
+  }
+  ds_aside_commit(a);
+  charrm(nullptr);
+  macdrop_global("S_FN");
+  macdrop_global("S_FNDATE");
+  ds.srtlist.clear();
+  ds.updata = true;
+  return 0;
+}
+
+void fa_notesize() {
+  spout21f("(%d var%s, %ld ob%s)\n", ds.nvar, ds.nvar == 1 ? "" : "s", ds.nobs, ds.nobs == 1 ? "" : "s");
 }

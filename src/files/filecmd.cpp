@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/varlist.h"
 #include "files/atomicfile.h"
 #include "files/byteorder.h"

@@ -49,6 +49,21 @@ void fa_getcolumns(std::vector<std::vector<double>>& num, std::vector<std::vecto
 // 1..nobs (which exist).
 void fa_putcolumns(const std::vector<std::vector<double>>& num, const std::vector<std::vector<std::string>>& str,
                    long nobs);
+struct DsAside;
+// Ends replacing the dataset by columns read from a file once their
+// variables are made in the fresh dataset (rc the code of making them):
+// makes nobs observations, stores the columns and the dataset label, and
+// keeps the new dataset (no characteristics, nothing unsaved); on any
+// failure the one set aside comes back. 0 or the failure's code.
+[[nodiscard]] int fa_install(DsAside& a, int rc, const std::vector<std::vector<double>>& num,
+                             const std::vector<std::vector<std::string>>& str, long nobs, const std::string& label);
+// Ends making a new dataset from a source other than a file of this
+// system's (a workbook, a query) in place of the one set aside: on failure
+// (rc) that one comes back; else the new one is kept as changed data with
+// no file name, sort order or characteristics. 0 or rc.
+[[nodiscard]] int fa_keepimport(DsAside& a, int rc);
+// Notes the size of the dataset just made: "(k vars, n obs)".
+void fa_notesize();
 void files_bindinsheet();
 void files_bindoutsheet();
 void files_bindoutfile();
@@ -80,6 +95,9 @@ int post_close(const std::string& name, bool keep);
 void fa_splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma);
 // Reads option text into pr. 0 or a printed code.
 [[nodiscard]] int fa_readopts(ParseResult& pr, const std::string& text);
+// The rest of the command line split at its first comma: the words before,
+// and the options read into pr. 0 or a printed code.
+[[nodiscard]] int fa_cmdline(ParseResult& pr, std::string& before);
 // True when the words contain `using` outside quotes; *at is where it starts.
 bool fa_hasusing(const std::string& before, size_t* at);
 // fn with ext added when it has no extension.

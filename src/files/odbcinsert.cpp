@@ -3,11 +3,13 @@
 // parameters are bound to column buffers, many rows per statement.
 // Missing values and empty strings go as NULL, daily-date variables as
 // DATE. Each block is committed as it goes, or (block) the whole insert is
-// one transaction that a failure or Break rolls back.
+// one transaction that a failure or Break rolls back. To a PostgreSQL
+// server a block goes as one array per variable (see sendarrays).
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -142,6 +144,129 @@ int endtran(const OdbcConn& c, bool commit) {
                  odbc_diag(SQL_HANDLE_DBC, c.dbc).c_str());
 }
 
+// The variables' names as a column list "(a, b, ...)".
+std::string collist(const OdbcConn& c, const std::vector<int>& vars) {
+  std::string res = "(";
+  for (size_t k = 0; k < vars.size(); ++k) res += (k ? ", " : "") + odbc_ident(c, varname(vars[k]), false);
+  return res + ")";
+}
+
+// The element type of var's array: whole numbers int8, other numbers
+// float8, dates date, strings text.
+const char* elemtype(int var) {
+  const int t = vartype(var);
+  if (isstrtype(t)) return "text";
+  if (isdate(var)) return "date";
+  return t == ST_BYTE || t == ST_INT || t == ST_LONG ? "int8" : "float8";
+}
+
+// Observations obs..obs+n-1 of var as the text of an array: strings
+// quoted, numbers in the shortest form that reads back exactly, dates
+// yyyy-mm-dd, missing values and empty strings NULL.
+void arraytext(std::string& a, int var, long obs, long n, std::vector<double>& vals) {
+  a.assign(1, '{');
+  const ColView c = colview(var);
+  if (isstrtype(c.type)) {
+    for (long i = 0; i < n; ++i) {
+      if (i) a += ',';
+      const char* s = reinterpret_cast<const char*>(c.at(obs + i));
+      const size_t len = strnlen(s, static_cast<size_t>(c.type));
+      if (!len) {
+        a += "NULL";
+        continue;
+      }
+      a += '"';
+      for (size_t j = 0; j < len; ++j) {
+        if (s[j] == '"' || s[j] == '\\') a += '\\';
+        a += s[j];
+      }
+      a += '"';
+    }
+    a += '}';
+    return;
+  }
+  vals.resize(static_cast<size_t>(n));
+  col_decode(c, obs, n, vals.data());
+  const bool date = isdate(var), whole = c.type == ST_BYTE || c.type == ST_INT || c.type == ST_LONG;
+  char buf[64];
+  for (long i = 0; i < n; ++i) {
+    if (i) a += ',';
+    const double x = vals[static_cast<size_t>(i)];
+    if (ismissing(x)) {
+      a += "NULL";
+      continue;
+    }
+    char* e = buf;
+    if (date) {
+      long long y;
+      int m, d;
+      fmt_dmy(static_cast<long long>(std::floor(x)), &y, &m, &d);
+      e += std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d%s", y > 0 ? y : 1 - y, m, d, y > 0 ? "" : " BC");
+    } else if (whole) {
+      e = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(x)).ptr;
+    } else {
+      e = std::to_chars(buf, buf + sizeof buf, x).ptr;
+    }
+    a.append(buf, e);
+  }
+  a += '}';
+}
+
+// Sends the observations to a PostgreSQL server: one statement
+//   INSERT INTO t (a, b) SELECT unnest(CAST(? AS int8[])), unnest(CAST(? AS text[]))
+// carries a block of rows as one array text per variable, so that the
+// driver handles a few parameters per block rather than one per value,
+// and the server reads the values much as it reads a bulk copy (each
+// then cast to its column's type as an INSERT would). 0 or a printed code.
+int sendarrays(OdbcConn& c, const std::string& qt, const std::vector<int>& vars, const OdbcInsertOpts& o, long* sent) {
+  std::string sql = "INSERT INTO " + qt + " " + collist(c, vars) + " SELECT ";
+  long rowbytes = 0;
+  for (size_t k = 0; k < vars.size(); ++k) {
+    sql += std::string(k ? ", " : "") + "unnest(CAST(? AS " + elemtype(vars[k]) + "[]))";
+    const int t = vartype(vars[k]);
+    rowbytes += isstrtype(t) ? 2 * t + 3 : 25;
+  }
+  constexpr long ARRAYROWS = 16384;  // rows per statement (fewer for wide rows)
+  const long rows = std::clamp((32L << 20) / std::max(rowbytes, 1L), 64L, ARRAYROWS);
+  Stmt s;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &s.h))) {
+    s.h = SQL_NULL_HSTMT;
+    return errmsgf(RC_SYNTAX, "%s\n", odbc_diag(SQL_HANDLE_DBC, c.dbc).c_str());
+  }
+  if (!SQL_SUCCEEDED(SQLPrepare(s.h, reinterpret_cast<SQLCHAR*>(sql.data()), static_cast<SQLINTEGER>(sql.size()))))
+    return errmsgf(RC_SYNTAX, "the insert was refused: %s\n", odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
+  std::vector<std::string> arrays(vars.size());
+  std::vector<SQLLEN> lens(vars.size());
+  std::vector<double> vals;
+  long block = 0;
+  for (long obs = 1; obs <= ds.nobs; obs += rows) {
+    ++block;
+    if (ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat)) return 1;
+    const long n = std::min(rows, ds.nobs - obs + 1);
+    for (size_t k = 0; k < vars.size(); ++k) {
+      std::string& a = arrays[k];
+      arraytext(a, vars[k], obs, n, vals);
+      lens[k] = static_cast<SQLLEN>(a.size());
+      if (!SQL_SUCCEEDED(SQLBindParameter(s.h, static_cast<SQLUSMALLINT>(k + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                          SQL_LONGVARCHAR, a.size(), 0, a.data(), lens[k], &lens[k])))
+        return errmsgf(RC_SYNTAX, "variable %s cannot be sent: %s\n", varname(vars[k]).c_str(),
+                       odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
+    }
+    SQLRETURN r = SQLExecute(s.h);
+    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA)
+      return errmsgf(RC_SYNTAX, "the insert was refused: %s\n", odbc_diag(SQL_HANDLE_STMT, s.h).c_str());
+    if (!o.block) {
+      if (int rc = endtran(c, true)) return rc;
+      *sent += n;
+    }
+  }
+  return 0;
+}
+
+// Sends the observations as rows of a multi-row VALUES list of bound
+// parameters (any other source). 0 or a printed code.
+int sendvalues(OdbcConn& c, const std::string& qt, const std::vector<int>& vars, const OdbcInsertOpts& o, long* sent);
+
 // The insert itself, inside the transaction(s); *sent counts observations
 // committed. 0 or a printed code.
 int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, const OdbcInsertOpts& o, long* sent) {
@@ -160,7 +285,15 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
     if (int rc = direct(c, "DELETE FROM " + qt)) return rc;
   if (!o.block)
     if (int rc = endtran(c, true)) return rc;
+  if (int rc = c.textwire ? sendarrays(c, qt, vars, o, sent) : sendvalues(c, qt, vars, o, sent)) return rc;
+  if (o.block) {
+    if (int rc = endtran(c, true)) return rc;
+    *sent = ds.nobs;
+  }
+  return 0;
+}
 
+int sendvalues(OdbcConn& c, const std::string& qt, const std::vector<int>& vars, const OdbcInsertOpts& o, long* sent) {
   // Rows per statement: a multi-row VALUES list with as many parameters as
   // the source takes (most take 999; the PostgreSQL driver about 7,000 before
   // its parameter messages grow too long for it), so that one round
@@ -172,9 +305,7 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
   const long nv = static_cast<long>(vars.size());
   const long rows = std::max(1L, std::min({maxparams / nv, ODBC_BLOCKROWS, std::max(ds.nobs, 1L)}));
   const long perchunk = (ODBC_BLOCKROWS + rows - 1) / rows;  // statements between commits
-  std::string head = "INSERT INTO " + qt + " (";
-  for (size_t k = 0; k < vars.size(); ++k) head += (k ? ", " : "") + odbc_ident(c, varname(vars[k]), false);
-  head += ") VALUES ";
+  const std::string head = "INSERT INTO " + qt + " " + collist(c, vars) + " VALUES ";
   std::string tuple = "(";
   for (size_t k = 0; k < vars.size(); ++k) tuple += k ? ", ?" : "?";
   tuple += ")";
@@ -225,10 +356,6 @@ int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, con
       *sent += pending;
       pending = 0;
     }
-  }
-  if (o.block) {
-    if (int rc = endtran(c, true)) return rc;
-    *sent = ds.nobs;
   }
   return 0;
 }

@@ -21,11 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "data/chars.h"
 #include "data/store.h"
 #include "files/files.h"
 #include "files/odbc.h"
-#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
@@ -412,22 +410,13 @@ int odbc_load(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o) {
   ds.datalbl.clear();
   int rc = makevars(cols, o);
   if (!rc) rc = fetchall(s.h, cols, rows, hint > 0 ? static_cast<long>(hint) : 0);
-  if (rc) {
-    ds_aside_undo(aside);
-    return rc;
-  }
-  ds_aside_commit(aside);
-  charrm(nullptr);
-  macdrop_global("S_FN");
-  macdrop_global("S_FNDATE");
-  ds.srtlist.clear();
-  ds.updata = true;
+  if (int e = fa_keepimport(aside, rc)) return e;
   std::string cut;
   for (const LoadCol& c : cols)
     if (c.cut) cut += " " + varname(c.var);
   int prev = setoutlev(OUT_NOTE);
   if (!cut.empty()) spout21f("(note: text longer than %zu characters cut in:%s)\n", STRMAX, cut.c_str());
-  spout21f("(%d var%s, %ld ob%s)\n", ds.nvar, ds.nvar == 1 ? "" : "s", ds.nobs, ds.nobs == 1 ? "" : "s");
+  fa_notesize();
   setoutlev(prev);
   return 0;
 }

@@ -177,19 +177,10 @@ int cmd_xlsimport(int) {
   } catch (const std::bad_alloc&) {
     rc = error(RC_NOMEM);
   }
-  if (rc) {
-    ds_aside_undo(aside);
-    return rc;
-  }
-  ds_aside_commit(aside);
-  charrm(nullptr);
-  macdrop_global("S_FN");
-  macdrop_global("S_FNDATE");
-  ds.srtlist.clear();
-  ds.updata = true;
+  if (int e = fa_keepimport(aside, rc)) return e;
   int prev = setoutlev(OUT_NOTE);
   if (cut) spout21f("(note: text longer than %zu characters cut)\n", STRMAX);
-  spout21f("(%d var%s, %ld ob%s)\n", ds.nvar, ds.nvar == 1 ? "" : "s", ds.nobs, ds.nobs == 1 ? "" : "s");
+  fa_notesize();
   setoutlev(prev);
   return 0;
 }

@@ -53,10 +53,8 @@ void image(XmlData& d) {
 // xmlsave filename [, doctype(dataset|spreadsheet) replace legible]
 int cmd_xmlsave(int) {
   ParseResult pr;
-  std::string before, after;
-  bool hascomma;
-  fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(pr, after)) return rc;
+  std::string before;
+  if (int rc = fa_cmdline(pr, before)) return rc;
   const bool replace = findopt(pr, "replace", 7, 0) == 1;
   const bool legible = findopt(pr, "legible", 3, 0) == 1;
   const int kind = doctype(pr);
@@ -93,31 +91,20 @@ int install(const XmlData& d) {
     ds.lbllist[s] = v.lbl;
     ds.varlabels[s] = v.varlab;
   }
-  if (!rc) rc = setobs_quiet(d.nobs);
-  if (rc) {
-    ds_aside_undo(a);
-    return rc;
-  }
-  fa_putcolumns(d.num, d.str, d.nobs);
-  ds.datalbl = d.datalbl;
-  ds_aside_commit(a);
-  charrm(nullptr);
+  if (int e = fa_install(a, rc, d.num, d.str, d.nobs, d.datalbl)) return e;
   for (const XmlChar& c : d.chars) charset(c.owner.c_str(), c.name.c_str(), c.text);
   for (const auto& l : d.labels) {
     vldrop(l.first);
     vlcreate(l.first) = l.second;
   }
-  ds.updata = false;
   return 0;
 }
 
 // xmluse filename [, doctype(dataset|spreadsheet) clear]
 int cmd_xmluse(int) {
   ParseResult pr;
-  std::string before, after;
-  bool hascomma;
-  fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(pr, after)) return rc;
+  std::string before;
+  if (int rc = fa_cmdline(pr, before)) return rc;
   const bool clear = findopt(pr, "clear", 5, 0) == 1;
   const int kind = doctype(pr);
   if (kind < 0) return RC_SYNTAX;

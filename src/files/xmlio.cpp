@@ -26,11 +26,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/files.h"
 #include "output/format.h"
 #include "output/rc.h"

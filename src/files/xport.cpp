@@ -11,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/byteorder.h"
 #include "output/rc.h"
 

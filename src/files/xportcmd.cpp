@@ -186,10 +186,8 @@ int writelabels(const std::string& fn, const std::map<std::string, std::string>&
 // fdasave filename [, replace rename vallabfile]
 int cmd_fdasave(int) {
   ParseResult pr;
-  std::string before, after;
-  bool hascomma;
-  fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(pr, after)) return rc;
+  std::string before;
+  if (int rc = fa_cmdline(pr, before)) return rc;
   const bool replace = findopt(pr, "replace", 7, 0) == 1;
   const bool rename = findopt(pr, "rename", 6, 0) == 1;
   const bool vallab = findopt(pr, "vallabfile", 6, 0) == 1;
@@ -361,31 +359,19 @@ int install(const XptData& d, const std::map<std::string, ValueLabel>& labels) {
     }
     if (!f.empty()) ds.fmtlist[n] = f;
   }
-  if (!rc) rc = setobs_quiet(d.nobs);
-  if (rc) {
-    ds_aside_undo(a);
-    return rc;
-  }
-  fa_putcolumns(d.num, d.str, d.nobs);
-  ds.datalbl = d.dslabel;
-  ds_aside_commit(a);
-  charrm(nullptr);
+  if (int e = fa_install(a, rc, d.num, d.str, d.nobs, d.dslabel)) return e;
   for (const std::string& u : used) {
     vldrop(u);
-    ValueLabel& lab = vlcreate(u);
-    lab = labels.at(upper(u));
+    vlcreate(u) = labels.at(upper(u));
   }
-  ds.updata = false;
   return 0;
 }
 
 // fdause filename [, clear]
 int cmd_fdause(int) {
   ParseResult pr;
-  std::string before, after;
-  bool hascomma;
-  fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(pr, after)) return rc;
+  std::string before;
+  if (int rc = fa_cmdline(pr, before)) return rc;
   const bool clear = findopt(pr, "clear", 5, 0) == 1;
   if (int rc = chkopt(pr)) return rc;
   std::string fn;
@@ -402,10 +388,8 @@ int cmd_fdause(int) {
 // fdadescribe filename: the first member's variables without loading it.
 int cmd_fdadescribe(int) {
   ParseResult pr;
-  std::string before, after;
-  bool hascomma;
-  fa_splitcomma(wheretok(), before, after, &hascomma);
-  if (int rc = fa_readopts(pr, after)) return rc;
+  std::string before;
+  if (int rc = fa_cmdline(pr, before)) return rc;
   if (int rc = chkopt(pr)) return rc;
   std::string fn;
   if (int rc = fa_filename(before, fn, ".xpt")) return rc;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "graphics/graphics.h"
 #include "graphics/gscheme.h"

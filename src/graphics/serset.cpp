@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/byteorder.h"
 #include "graphics/graphics.h"
 #include "output/errors.h"

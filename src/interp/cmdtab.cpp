@@ -13,6 +13,7 @@
 
 #include "data/vlperm.h"
 #include "interp/interp.h"
+#include "interp/lineplan.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
@@ -265,7 +266,7 @@ unsigned cmdhash(const char* line) {
 // Resets the permission flags and the parse results; the option texts are
 // only forgotten (noptn = 0), not freed, since this runs on every dispatch.
 // selreq: dispatch the command word in interp.cmd.
-int selreq() {
+int selreq_enter() {
   parse_reset();
   out.c_outlev = 0;
   if (++interp.sysclock > 2147483646) interp.sysclock = 1;
@@ -273,6 +274,20 @@ int selreq() {
     stopflag = 1;  // embedded runs end as if the user had pressed Break
     return 1;
   }
+  return 0;
+}
+
+bool cmd_islocal(const char* word, size_t len) {
+  char w[16];
+  if (len == 0 || len >= sizeof w || !(word[0] == '_' || (word[0] >= 'a' && word[0] <= 'x'))) return false;
+  std::memcpy(w, word, len);
+  w[len] = 0;
+  const CmdEntry* e = execlookup(w, false);
+  return e && e->fn && !std::strcmp(e->name, "local");
+}
+
+int selreq() {
+  if (int rc = selreq_enter()) return rc;
   const std::string& c = interp.cmd;
   if (c.empty() || c[0] == '*') return 0;
   if (!interp.procflg) {

@@ -17,6 +17,7 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
+#include "interp/lineplan.h"
 #include "interp/macro.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
@@ -79,10 +80,26 @@ int opbrace8() {
   ++blockdepth;
   blockran = true;
   int rc = 0;
+  ProgSource* const ps = curprog();  // lines leave the source stack as they found it
   while (true) {
     if (stopflag && interp.procflg) {
       interp.procflg = false;
       if (!rc) rc = 1;
+    }
+    if (ps && ps->p && ps->upline < ps->p->nlines() && planned()) {
+      // a stored line from its plan, as read and run below
+      const int idx = ps->upline;
+      const LinePlan& lp = lineplan(*ps->p, idx);
+      ++ps->upline;
+      if (lp.kind == PlanKind::CLOSE) break;
+      if (lp.kind == PlanKind::SKIP) continue;
+      int r = execplanned(*ps->p, idx, lp);
+      if (interp.exitflg) break;
+      if (r && interp.procflg) {
+        if (!rc) rc = r;
+        interp.procflg = false;
+      }
+      continue;
     }
     if (blockline(line)) {
       // a Break (a Ctrl-C abandoning the block typed) is not a missing brace
@@ -463,13 +480,17 @@ int foreach_u() {
   mac.felist = &he->text;
   mac.fepos = 0;
   std::string elem;
+  DmCache loopvar;  // the loop local's entry, found once while it stands
   int rc = runloop(src, [&]() {
     if (!nextelem(*mac.felist, mac.fepos, elem)) {
       maclocal_erase(name.c_str());
       return false;
     }
     if (elem.empty()) maclocal_erase(name.c_str());
-    else (void)maclocal(name.data(), name.size(), elem.data(), elem.size());
+    else if (ObjEntry* e = dmfind_local_cached(loopvar, name.data(), name.size(), mac.typelmac))
+      dmsettext(e, elem.data(), elem.size());
+    else
+      (void)maclocal(name.data(), name.size(), elem.data(), elem.size());
     return true;
   });
   maclocal_erase(name.c_str());
@@ -546,6 +567,7 @@ int forvalues_u() {
   if (a >= misval || b >= misval || d >= misval) return sayerr("invalid syntax\n", RC_SYNTAX);
   long k = 0;
   std::string val;
+  DmCache loopvar;  // the loop local's entry, found once while it stands
   return runloop(src, [&]() {
     const double v = a + static_cast<double>(k) * d;
     if (d > 0 ? v > b : v < b) {
@@ -553,6 +575,11 @@ int forvalues_u() {
       return false;
     }
     ++k;
+    ObjEntry* e = dmfind_local_cached(loopvar, name.data(), name.size(), mac.typelmac);
+    if (e && e->text.capacity() <= 128) {
+      macfmtnum(v, e->text);  // in place: maclocal would keep this block too
+      return true;
+    }
     macfmtnum(v, val);
     (void)maclocal(name.data(), name.size(), val.data(), val.size());
     return true;

@@ -1,7 +1,7 @@
 // Extended macro functions, the `:function` of `local name : ...` and of
 // `:...' references: variable properties, word counts and words, list
 // operations, substitution, lengths, directories, system directories and
-// the rest through macext_stores() (extstores.cpp).
+// the rest through machost.stores (the results store's macext.cpp).
 #include <dirent.h>
 #include <fnmatch.h>
 #include <unistd.h>
@@ -24,6 +24,8 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+
+MacroHost machost;
 
 namespace {
 
@@ -487,6 +489,7 @@ int macextended(const char* text, std::string& res) {
     res = n.substr(0, 32);
     return 0;
   }
-  if (int r = macext_stores(fn, rest, res); r >= 0) return r;
+  if (machost.stores)
+    if (int r = machost.stores(fn, rest, res); r >= 0) return r;
   return notalow(fn.empty() ? "nothing" : fn.c_str());
 }

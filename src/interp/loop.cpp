@@ -10,7 +10,9 @@
 #include "interp/history.h"
 #include "interp/interp.h"
 #include "interp/lineloop.h"
+#include "interp/lineplan.h"
 #include "interp/macro.h"
+#include "interp/program.h"
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/logs.h"
@@ -22,6 +24,9 @@ InterpState interp;
 // The output channel asks for the busy and batch state through these.
 [[maybe_unused]] static const bool outhost_interp_set =
     (outhost.busy = [] { return interp.zelta_busy; }, outhost.batchmode = [] { return interp.batchmode; }, true);
+// The expressions ask for the language version and the captured return code through these.
+[[maybe_unused]] static const bool exhooks_interp_set =
+    (exhooks.version = [] { return interp.version; }, exhooks.captrc = [] { return interp.captrc; }, true);
 
 namespace {
 
@@ -238,6 +243,16 @@ static int dispatch_console() {
   return rc;
 }
 
+// Tokenizes and dispatches the expanded line; sets globalrc.
+static int dispatch_expanded(std::string& line) {
+  settok(line.c_str());
+  interp.cmd = gettok(prsestd);
+  expr_reset_command();
+  interp.globalrc = selreq();
+  ctrlcs_at_end = plat_ctrlcs();
+  return interp.globalrc;
+}
+
 static int dispatch_console_u(std::string& line) {
   if (interp.procflg) {
     bool expand = true;
@@ -256,12 +271,71 @@ static int dispatch_console_u(std::string& line) {
       }
     }
   }
-  settok(line.c_str());
-  interp.cmd = gettok(prsestd);
+  return dispatch_expanded(line);
+}
+
+// Saved tokenizer states by nesting depth, as the line buffers (a fresh
+// TokState clears its whole token buffer, which a loop step cannot afford).
+static std::deque<TokState> tokpool;
+
+// `local name = exp` from its plan: what dispatching the expanded line
+// does, without tokenizing it or looking its word up again. False when the
+// line must take the ordinary way (line then holds nothing of use).
+static bool assignplanned(Program& p, int idx, const LinePlan& lp, std::string& line, int& rc) {
+  if (lp.localver != interp.version) {
+    if (!cmd_islocal(p.text.data() + p.offs[static_cast<size_t>(idx)] + lp.wordoff, lp.wordlen)) return false;
+    lp.localver = interp.version;
+  }
+  if (interp.version <= 600 && lp.namelen > 7) return false;  // the old name limit's message
+  const char* s = p.text.data() + p.offs[static_cast<size_t>(idx)];
+  double v;
+  const bool known = lp.arith && planarith(p, idx, lp, v);
+  if (!known && !planexpand(p, idx, lp, line)) return false;
+  if (interp.cmd.size() != lp.wordlen || interp.cmd.compare(0, lp.wordlen, s + lp.wordoff, lp.wordlen))
+    interp.cmd.assign(s + lp.wordoff, lp.wordlen);
   expr_reset_command();
-  interp.globalrc = selreq();
+  rc = selreq_enter();
+  if (!rc) {
+    if (known) {
+      rc = macdef_localnum(s + lp.nameoff, lp.namelen, v, lp.target);
+    } else {
+      TokState& saved = tokpool[expanddepth - 1];  // the expression compiler may tokenize
+      borrow_gettok(&saved);
+      rc = macdef_localeq(s + lp.nameoff, lp.namelen, line.c_str() + lp.expoff);
+      return_gettok(&saved);
+    }
+  }
+  interp.globalrc = rc;
   ctrlcs_at_end = plat_ctrlcs();
-  return interp.globalrc;
+  return true;
+}
+
+int execplanned(Program& p, int idx, const LinePlan& lp) {
+  if (expanddepth >= expandpool.size()) expandpool.emplace_back();
+  while (expanddepth >= tokpool.size()) tokpool.emplace_back();
+  TokState& saved = tokpool[expanddepth];
+  std::string& line = expandpool[expanddepth++];
+  int rc = 0;
+  if (lp.assign && interp.procflg && assignplanned(p, idx, lp, line, rc)) {
+    --expanddepth;
+    return rc;
+  }
+  borrow_gettok(&saved);
+  if (!interp.procflg) {
+    planraw(p, idx, line);  // a scanned line is dispatched unexpanded
+  } else if (lp.kind == PlanKind::GENERIC || !planexpand(p, idx, lp, line)) {
+    planraw(p, idx, line);
+    rc = macexpand(line);
+  }
+  if (rc) {
+    interp.globalrc = rc;
+    ctrlcs_at_end = plat_ctrlcs();
+  } else {
+    rc = dispatch_expanded(line);
+  }
+  --expanddepth;
+  return_gettok(&saved);
+  return rc;
 }
 
 // True when the line just run asked to leave its level (`exit`); a global
@@ -335,7 +409,43 @@ int runlines(LineSource& src, const LineLoop& how, bool* exited) {
   if (how.newlevel) ++interp.zelta_level;
   int rc = 0;
   std::string line;
+  ProgSource* ps = prog ? static_cast<ProgSource*>(&src) : nullptr;
   while (true) {
+    if (ps && ps->p && planned()) {
+      // a program line from its plan: as getreq and progline below, without
+      // copying the line on its way
+      Program& p = *ps->p;
+      const int n = p.nlines();
+      while (ps->upline < n && lineplan(p, ps->upline).kind == PlanKind::SKIP) ++ps->upline;
+      if (ps->upline >= n) {
+        rc = stopflag ? 1 : 0;
+        break;
+      }
+      if (stopflag) {
+        ++ps->upline;
+        rc = 1;
+        break;
+      }
+      const int idx = ps->upline++;
+      cmd_bylevel = 0;
+      interp.globalrc = execplanned(p, idx, lineplan(p, idx));
+      const bool more = !takeexit();
+      if (how.afterline) how.afterline(how.ctx);
+      if (!more) {
+        if (exited) *exited = true;
+        rc = 0;
+        break;
+      }
+      if (stopflag) {
+        rc = 1;
+        break;
+      }
+      if (interp.globalrc) {
+        rc = interp.globalrc;
+        break;
+      }
+      continue;
+    }
     if (!prog && how.blankline) {
       int prev = setoutlev(OUT_NOTE);
       newline();

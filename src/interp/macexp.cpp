@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
@@ -431,10 +431,8 @@ int macexpand(std::string& line) {
   return rc;
 }
 
-namespace {
-
 // Reads a plain decimal literal (sign, digits, point, exponent) at p.
-bool literal(const char*& p, double& v) {
+bool macliteral(const char*& p, double& v) {
   const char* s = p;
   const char* q = p;
   if (*q == '-' || *q == '+') ++q;
@@ -465,21 +463,8 @@ bool literal(const char*& p, double& v) {
   return true;
 }
 
-// `a op b` between two literal numbers (the loop-counter case) is computed
-// here without compiling; anything that could involve missing values, a
-// zero divisor or an overflow goes to the compiler. True when done.
-bool literalop(const char* p, double& v) {
-  while (*p == ' ') ++p;
-  double a, b;
-  if (!literal(p, a)) return false;
-  while (*p == ' ') ++p;
-  const char op = *p;
-  if (op != '+' && op != '-' && op != '*' && op != '/') return false;
-  ++p;
-  while (*p == ' ') ++p;
-  if (!literal(p, b)) return false;
-  while (*p == ' ') ++p;
-  if (*p || a >= misval || b >= misval) return false;
+bool macbinop(double a, char op, double b, double& v) {
+  if (a >= misval || b >= misval) return false;
   switch (op) {
     case '+': v = a + b; break;
     case '-': v = a - b; break;
@@ -489,6 +474,25 @@ bool literalop(const char* p, double& v) {
       v = a / b;
   }
   return std::isfinite(v) && v < misval;
+}
+
+namespace {
+
+// `a op b` between two literal numbers (the loop-counter case) is computed
+// here without compiling. True when done.
+bool literalop(const char* p, double& v) {
+  while (*p == ' ') ++p;
+  double a, b;
+  if (!macliteral(p, a)) return false;
+  while (*p == ' ') ++p;
+  const char op = *p;
+  if (op != '+' && op != '-' && op != '*' && op != '/') return false;
+  ++p;
+  while (*p == ' ') ++p;
+  if (!macliteral(p, b)) return false;
+  while (*p == ' ') ++p;
+  if (*p) return false;
+  return macbinop(a, op, b, v);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "data/store.h"
+#include "data/datahost.h"
+#include "data/value.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/program.h"
@@ -17,6 +18,11 @@
 #include "output/output.h"
 
 MacroState mac;
+uint64_t dm_generation = 0;
+
+// Clearing the data drops the globals that named the dataset's file.
+[[maybe_unused]] static const bool datahost_set =
+    (datahost.cleared = [] { macdrop_global("S_FN"); macdrop_global("S_FNDATE"); }, true);
 
 namespace {
 
@@ -78,10 +84,19 @@ ObjEntry* dmfind_local(const char* name, size_t len, int type) {
   return nullptr;
 }
 
+ObjEntry* dmfind_local_cached(DmCache& c, const char* name, size_t len, int type) {
+  if (c.gen == dm_generation && c.type == type) return c.entry;
+  c.entry = dmfind_local(name, len, type);
+  c.type = type;
+  c.gen = dm_generation;
+  return c.entry;
+}
+
 ObjEntry* dmmake(const char* name, int type) {
   if (ObjEntry* e = dmfind(name, type)) return e;
   auto* e = new (std::nothrow) ObjEntry;
   if (!e) return nullptr;
+  ++dm_generation;
   std::strncpy(e->name, name, MACNAMELEN + 1);
   e->hash = hashname(e->name);
   e->type = type;
@@ -97,6 +112,11 @@ ObjEntry* dmmake(const char* name, int type) {
 int dmstore(const char* name, int type, const char* text, size_t len) {
   ObjEntry* e = dmmake(name, type);
   if (!e) return RC_INSUFMEM;
+  dmsettext(e, text, len);
+  return 0;
+}
+
+void dmsettext(ObjEntry* e, const char* text, size_t len) {
   // Reuse the block when the new size is within the slack of the old one,
   // so a loop counter rewritten a million times never reallocates.
   const size_t need = len + 1, alloc = e->text.capacity() + 1;
@@ -109,11 +129,11 @@ int dmstore(const char* name, int type, const char* text, size_t len) {
     std::string fresh(text, len);
     e->text.swap(fresh);
   }
-  return 0;
 }
 
 void dmremove(ObjEntry* e) {
   if (!e) return;
+  ++dm_generation;
   chain_unlink(e);
   ObjEntry*& th = typeheads[static_cast<size_t>(e->type)];
   if (e->tprev) e->tprev->tnext = e->tnext;
@@ -277,6 +297,28 @@ void locals_leave() {
 
 namespace {
 
+// Writes the eight decimal digits of w < 1e8, leading zeros included,
+// to end at e; returns e. Two halves of two pairs each, so that the
+// divisions do not wait on one another.
+char* digits8(uint32_t w, char* e) {
+  static constexpr char pairs[] =
+      "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+      "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+  const uint32_t hi = w / 10000, lo = w % 10000;
+  std::memcpy(e - 8, pairs + 2 * (hi / 100), 2);
+  std::memcpy(e - 6, pairs + 2 * (hi % 100), 2);
+  std::memcpy(e - 4, pairs + 2 * (lo / 100), 2);
+  std::memcpy(e - 2, pairs + 2 * (lo % 100), 2);
+  return e;
+}
+
+// The first digit that is not a leading zero of the digits from p to e
+// (the last digit stays).
+char* lead(char* p, char* e) {
+  while (p < e - 1 && *p == '0') ++p;
+  return p;
+}
+
 void missingtext(double x, std::string& res) {
   int k = missing_code(x);
   if (k == 0) res = ".";
@@ -297,29 +339,19 @@ void macfmtnum(double x, std::string& res) {
   }
   char buf[48];
   // integers below 1e16 have at most 16 digits, which %18.0g always shows whole
-  if (std::fabs(x) < 1e16 && x == std::trunc(x)) {
-    long long v = static_cast<long long>(x);
+  // (the conversion test is exact there, and cheaper than a call to trunc)
+  if (std::fabs(x) < 1e16 && static_cast<double>(static_cast<long long>(x)) == x) {
+    const long long v = static_cast<long long>(x);
+    uint64_t u = v < 0 ? 0ull - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
     char* e = buf + sizeof buf;
-    char* p = e;
-    bool neg = v < 0;
-    unsigned long long u = neg ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    // two digits a step: half the dependent divisions
-    static constexpr char pairs[] =
-        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
-        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
-    while (u >= 100) {
-      const unsigned d = static_cast<unsigned>(u % 100);
-      u /= 100;
-      *--p = pairs[2 * d + 1];
-      *--p = pairs[2 * d];
-    }
-    if (u >= 10) {
-      *--p = pairs[2 * u + 1];
-      *--p = pairs[2 * u];
+    char* p;
+    if (u >= 100000000) {
+      digits8(static_cast<uint32_t>(u % 100000000), e);
+      p = lead(e - 16, digits8(static_cast<uint32_t>(u / 100000000), e - 8));
     } else {
-      *--p = static_cast<char>('0' + u);
+      p = lead(e - 8, digits8(static_cast<uint32_t>(u), e));
     }
-    if (neg) *--p = '-';
+    if (v < 0) *--p = '-';
     res.assign(p, static_cast<size_t>(e - p));
     return;
   }

@@ -54,12 +54,26 @@ struct ObjEntry {
   std::shared_ptr<Program> prog;  // a program's body (types 7 and 31)
 };
 
+// Counts the entries made and removed: a lookup remembered at one count
+// still holds at the same count (line plans keep theirs this way).
+extern uint64_t dm_generation;
+// A remembered lookup of one name, good while dm_generation and the type
+// stand (type -1: nothing remembered yet).
+struct DmCache {
+  ObjEntry* entry = nullptr;
+  int type = -1;
+  uint64_t gen = 0;
+};
+// Finds the local `name` of level `type` as dmfind_local, through c.
+ObjEntry* dmfind_local_cached(DmCache& c, const char* name, size_t len, int type);
 // Finds the entry of `name` and `type`; counts the hit. nullptr when none.
 ObjEntry* dmfind(const char* name, int type);
 // Finds the local `name` (stored as `_name`) of level `type`.
 ObjEntry* dmfind_local(const char* name, size_t len, int type);
 // Stores text under name/type, reusing the block within the slack. 0 or 950.
 [[nodiscard]] int dmstore(const char* name, int type, const char* text, size_t len);
+// Sets an entry's text as dmstore does.
+void dmsettext(ObjEntry* e, const char* text, size_t len);
 // Makes (or finds) the entry of name/type without touching its data.
 ObjEntry* dmmake(const char* name, int type);
 void dmremove(ObjEntry* e);
@@ -109,11 +123,22 @@ void macchar(const char* owner, const char* name, std::string& res);
 [[nodiscard]] int macextended(const char* text, std::string& res);
 // Evaluates `=exp` text into res as a macro value. 0 or rc.
 [[nodiscard]] int macevalexp(const char* text, std::string& res);
+// The arithmetic macevalexp does itself: a plain decimal literal at p (sign,
+// digits, point, exponent; p moves past it), and a op b for + - * / of two
+// such numbers. False where the expression compiler must decide (no literal;
+// a missing operand, a zero divisor, a result out of range).
+bool macliteral(const char*& p, double& v);
+bool macbinop(double a, char op, double b, double& v);
 
-// The extended functions whose values live in other subsystems (matrix
-// stripes, saved-result names, set, log, regex*, _length, tsnorm, serset,
-// constraint, all): 0 or a code, or -1 when fn is not one of them.
-[[nodiscard]] int macext_stores(const std::string& fn, const char* rest, std::string& res);
+// What the extended macro functions ask of the layers above: the functions
+// whose values live in other subsystems (matrix stripes, saved-result names,
+// set, log, regex*, _length, tsnorm, serset, constraint, all), which the
+// results store installs when it binds its commands; 0 or a code, or -1 when
+// fn is not one of them. A unit test checks it is set after start-up.
+struct MacroHost {
+  int (*stores)(const std::string& fn, const char* rest, std::string& res) = nullptr;
+};
+extern MacroHost machost;
 
 // A new temporary name / temporary file name, dropped when the level ends.
 std::string tmpname_next();

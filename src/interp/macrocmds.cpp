@@ -12,6 +12,7 @@
 #include "data/store.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
+#include "interp/lineplan.h"
 #include "interp/macro.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
@@ -56,6 +57,22 @@ void stripends(const char*& s, const char*& e) {
   }
 }
 
+// The value being defined: reused, since the definition path runs once per
+// loop step.
+std::string defvalue;
+
+// Stores a defined value under full (with its `_` for a local) and type;
+// an empty value removes the macro. 0 or a code.
+int storevalue(const char* full, int type, const std::string& value) {
+  if (value.size() >= static_cast<size_t>(interp.macrolen)) return error(RC_TOOMANYMACROS);
+  if (value.empty()) {
+    if (ObjEntry* e = dmfind(full, type)) dmremove(e);
+    return 0;
+  }
+  if (int rc = dmstore(full, type, value.data(), value.size())) return error(rc);
+  return 0;
+}
+
 // Defines a macro from the text after the name: nothing, `= exp`,
 // `: function` or plain text. `type` is the store type for the entry.
 int define(const char* nm, size_t nlen, bool local, int type) {
@@ -80,7 +97,7 @@ int define(const char* nm, size_t nlen, bool local, int type) {
   if (local) full[k++] = '_';
   std::memcpy(full + k, nm, nlen);
   full[k + nlen] = 0;
-  static std::string value;  // reused: the definition path runs once per loop step
+  std::string& value = defvalue;
   if (!*p) {
     if (ObjEntry* e = dmfind(full, type)) dmremove(e);
     return 0;
@@ -96,14 +113,34 @@ int define(const char* nm, size_t nlen, bool local, int type) {
     stripends(s, e);
     value.assign(s, e);
   }
-  if (value.size() >= static_cast<size_t>(interp.macrolen)) return error(RC_TOOMANYMACROS);
-  if (value.empty()) {
-    if (ObjEntry* e = dmfind(full, type)) dmremove(e);
+  return storevalue(full, type, value);
+}
+
+}  // namespace
+
+int macdef_localeq(const char* name, size_t len, const char* exp) {
+  char full[MACNAMELEN + 2];
+  full[0] = '_';
+  std::memcpy(full + 1, name, len);
+  full[len + 1] = 0;
+  if (int rc = macevalexp(exp, defvalue)) return rc;
+  return storevalue(full, mac.typelmac, defvalue);
+}
+
+int macdef_localnum(const char* name, size_t len, double v, DmCache& c) {
+  if (ObjEntry* e = dmfind_local_cached(c, name, len, mac.typelmac); e && e->text.capacity() <= 128) {
+    macfmtnum(v, e->text);  // in place: dmsettext would keep this block too
     return 0;
   }
-  if (int rc = dmstore(full, type, value.data(), value.size())) return error(rc);
-  return 0;
+  macfmtnum(v, defvalue);
+  char full[MACNAMELEN + 2];
+  full[0] = '_';
+  std::memcpy(full + 1, name, len);
+  full[len + 1] = 0;
+  return storevalue(full, mac.typelmac, defvalue);
 }
+
+namespace {
 
 // local/global/c_local name [= exp | : function | text]
 int cmd_macdef(int mode) {

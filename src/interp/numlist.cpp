@@ -1,6 +1,6 @@
 // Number lists: the grammar shared by `numlist`, `foreach ... of numlist`,
-// `syntax` numlist options and option arguments (`1/3 10(5)20 1 3 to 9`),
-// the checks callers select, and the `numlist` command.
+// `syntax` numlist options and option arguments (`1/3 10(5)20 1 3 to 9`)
+// and the checks callers select. The `numlist` command is in cmd/numlist.cpp.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
@@ -16,7 +16,6 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
-#include "results/results.h"
 
 namespace {
 
@@ -172,46 +171,3 @@ bool numlist_range(const std::string& t, NumlistSpec& rule) {
     if (le) rule.hi = v, rule.histrict = strict;
   }
 }
-
-namespace {
-
-// numlist "list" [, ascending descending integer missingokay min(#) max(#)
-//                   range(limits) sort]
-int cmd_numlist(int) {
-  std::string text;
-  ParseResult pr;
-  if (int rc = lang_options(pr, &text)) return rc;
-  const char *s, *e, *a;
-  std::string list;
-  if (!parse_quoted_string(text.c_str(), &s, &e, &a)) list.assign(s, e);
-  else {
-    size_t i = text.find_first_not_of(' ');
-    list = i == std::string::npos ? "" : text.substr(i);
-  }
-  NumlistSpec rule;
-  if (findopt(pr, "ascending", 1, 0)) rule.flags |= NL_ASCEND;
-  if (findopt(pr, "descending", 1, 0)) rule.flags |= NL_DESCEND;
-  if (findopt(pr, "integer", 3, 0)) rule.flags |= NL_INTEGER;
-  if (findopt(pr, "missingokay", 1, 0)) rule.flags |= NL_MISSOK;
-  if (findopt(pr, "sort", 4, 0)) rule.flags |= NL_SORT;
-  rule.min = static_cast<int>(findopta(pr, "min", 3, 0));
-  rule.max = static_cast<int>(findopta(pr, "max", 3, -1));
-  std::string r;
-  if (findargasis(pr, "range", 1, r, 200) && !numlist_range(r, rule)) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21("option range() invalid\n");
-    setoutlev(prev);
-    return RC_SYNTAX;
-  }
-  if (int rc = chkopt(pr)) return rc;
-  std::vector<double> nums;
-  if (int rc = numlist_expand(list.c_str(), rule, nums, false)) return rc;
-  std::string expanded;
-  numlist_text(nums, expanded);
-  retval_clear();
-  return retval_set_local("numlist", expanded);
-}
-
-}  // namespace
-
-void numlist_bindcommands() { cmdbind("numlist", cmd_numlist); }

@@ -20,6 +20,7 @@ void adoabbrev(const char* name, int min);
 
 struct Program;
 struct ParseResult;
+struct LinePlanSet;
 // The program cmd, autoloaded from the ado-path when not yet defined; nullptr
 // with *rc set (message printed) when there is none.
 std::shared_ptr<Program> pgmfind_load(const std::string& cmd, int* rc);
@@ -40,6 +41,8 @@ struct Program {
   // the text and a NUL.
   std::vector<uint32_t> offs;
   std::string text;
+  // The lines split for running again (interp/lineplan.h), made on first use.
+  std::shared_ptr<LinePlanSet> plans;
   int nlines() const { return offs.empty() ? 0 : static_cast<int>(offs.size()) - 1; }
   size_t bytes() const { return text.size() + offs.size() * 4 + 64; }
 };

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/format.h"
 #include "output/format_int.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "expr/funcs.h"
 #include "interp/interp.h"

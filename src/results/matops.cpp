@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "interp/interp.h"
 #include "output/errors.h"
 #include "output/output.h"

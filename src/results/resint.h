@@ -42,3 +42,8 @@ bool res_validname(const std::string& name);
 [[nodiscard]] int res_chkname(const std::string& name);
 // The listing of one class store (return list / ereturn list / sreturn list).
 void res_list(char cls);
+
+// The extended macro functions whose values live above the interpreter
+// (macext.cpp), installed as machost.stores: 0 or a code, or -1 when fn is
+// not one of them.
+[[nodiscard]] int macext_stores(const std::string& fn, const char* rest, std::string& val);

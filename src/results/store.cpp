@@ -10,9 +10,11 @@
 #include "expr/expr.h"
 #include "interp/hooks.h"
 #include "interp/interp.h"
+#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/outhost.h"
 #include "output/output.h"
+#include "results/resint.h"
 #include "results/results.h"
 #include "results/resint.h"
 
@@ -304,4 +306,5 @@ void results_hooks_install() {
   errst.matsize = ms_matsize;
   progclass.enter = frame_enter;
   progclass.leave = frame_leave;
+  machost.stores = macext_stores;
 }

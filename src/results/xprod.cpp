@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 
 namespace {
 

@@ -26,21 +26,6 @@
 
 namespace {
 
-// Puts the rows of s in the order perm.
-void reorder(MlcSample& s, const std::vector<size_t>& perm) {
-  auto apply = [&](auto& v) {
-    if (v.empty()) return;
-    auto c = v;
-    for (size_t i = 0; i < perm.size(); ++i) v[i] = c[perm[i]];
-  };
-  apply(s.obs);
-  apply(s.d.y);
-  for (auto& c : s.d.x) apply(c);
-  apply(s.d.w);
-  apply(s.d.off);
-  apply(s.d.clust);
-}
-
 // _clogit depvar indepvars [if] [in], group(varname) [options]
 int cmd_clogit(int) {
   ParseResult pr;
@@ -85,7 +70,7 @@ int clogit_fit(ParseResult& pr, const char* cmd, const char* title, int gvar, co
   std::vector<size_t> perm(static_cast<size_t>(s.d.n));
   std::iota(perm.begin(), perm.end(), 0);
   std::stable_sort(perm.begin(), perm.end(), [&](size_t a, size_t b) { return gv[a] < gv[b]; });
-  reorder(s, perm);
+  mlc_reorder(s, perm);
   {
     std::vector<double> g2(gv.size());
     for (size_t i = 0; i < perm.size(); ++i) g2[i] = gv[perm[i]];

@@ -131,13 +131,7 @@ void display(double level, bool hr) {
   spoutsml("{txt}Log likelihood = {res}");
   spoutsml(sreforms("%10.0g", st_escalarget("ll")));
   right("Prob > chi2", sreforms("%10.4f", st_escalarget("p")));
-  const double ncl = st_escalarget("N_clust");
-  if (ncl < misval) {
-    std::snprintf(b, sizeof b, "%.0f", ncl);
-    spoutsml((std::string("{txt}{col 21}(Std. Err. adjusted for {res}") + b + "{txt} clusters in ").c_str());
-    spout21(st_elocalget("clustvar").c_str());
-    spoutsml(")\n");
-  }
+  mlc_clusternote();
   spoutsml("\n");
   CoefTable t;
   if (ct_frome(t)) return;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
 #include "output/format.h"

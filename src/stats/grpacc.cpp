@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "platform/platform.h"
 #include "stats/stats.h"

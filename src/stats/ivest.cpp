@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "output/rc.h"
 #include "stats/lsq.h"

@@ -22,6 +22,7 @@
 #include "stats/ivest.h"
 #include "stats/mlcmd.h"
 #include "stats/panel.h"
+#include "stats/panelcmd.h"
 #include "stats/post.h"
 #include "stats/stats.h"
 
@@ -47,16 +48,6 @@ int countvars(const std::string& text, int* cnt) {
   return 0;
 }
 
-// The header figure on the right of the header lines.
-void headrow(const std::string& left, const char* label, const std::string& val) {
-  std::string l = "{txt}" + left;
-  const int pad = 48 - static_cast<int>(left.size());
-  l.append(static_cast<size_t>(pad > 1 ? pad : 1), ' ');
-  char b[96];
-  std::snprintf(b, sizeof b, "%-19s= {res}%10s\n", label, val.c_str());
-  spoutsml((l + b).c_str());
-}
-
 // Prints the current ivfit results. 0 or 301.
 int display(double level) {
   if (st_ecmd() != "ivfit") return error(RC_NOESTIMATES);
@@ -64,24 +55,20 @@ int display(double level) {
   const std::string model = st_elocalget("model");
   const int mi = model == "liml" ? 1 : model == "gmm" ? 2 : 0;
   spoutsml("\n");
-  headrow(TITLE[mi], "Number of obs", sreforms("%10.0f", sc("N")));
+  pn_headrow(TITLE[mi], "Number of obs", sreforms("%10.0f", sc("N")));
   char lab[64];
   if (sc("F") < misval) {
     std::snprintf(lab, sizeof lab, "F(%.0f,%.0f)", sc("df_m"), sc("df_r"));
-    headrow("", lab, sreforms("%10.2f", sc("F")));
-    headrow("", "Prob > F", sreforms("%10.4f", sc("p")));
+    pn_headrow("", lab, sreforms("%10.2f", sc("F")));
+    pn_headrow("", "Prob > F", sreforms("%10.4f", sc("p")));
   } else {
     std::snprintf(lab, sizeof lab, "Wald chi2(%.0f)", sc("df_m"));
-    headrow("", lab, sreforms("%10.2f", sc("chi2")));
-    headrow("", "Prob > chi2", sreforms("%10.4f", sc("p")));
+    pn_headrow("", lab, sreforms("%10.2f", sc("chi2")));
+    pn_headrow("", "Prob > chi2", sreforms("%10.4f", sc("p")));
   }
-  headrow("", "R-squared", sreforms("%10.4f", sc("r2")));
-  headrow("", "Root MSE", sreforms("%10.0g", sc("rmse")));
-  if (!st_elocalget("clustvar").empty()) {
-    spoutsmlf("{txt}%20s(Std. Err. adjusted for {res}%.0f{txt} clusters in ", "", sc("N_clust"));
-    spout21(st_elocalget("clustvar").c_str());
-    spoutsml(")\n");
-  }
+  pn_headrow("", "R-squared", sreforms("%10.4f", sc("r2")));
+  pn_headrow("", "Root MSE", sreforms("%10.0g", sc("rmse")));
+  mlc_clusternote();
   spoutsml("\n");
   CoefTable t;
   if (int rc = ct_frome(t)) return rc;
@@ -173,15 +160,7 @@ int cmd_ivfit(int) {
   if (liml + gmm + tsls > 1) return errmsgf(RC_NOTCOMBINED, "options 2sls, liml and gmm may not be combined\n");
   const int method = liml ? IV_LIML : gmm ? IV_GMM : IV_2SLS;
   MlcOpts o;
-  o.robust = findopt(pr, "robust", 3, 0) == 1;
-  std::string cl;
-  if (findargn(pr, "cluster", 2, cl, 64, 1)) {
-    if (cl.empty()) return errmsgf(RC_SYNTAX, "option cluster() invalid\n");
-    const int v = zelta_findvar(cl.c_str(), 1, false);
-    if (v < 0) return -v;
-    if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "cluster() variable %s must be numeric\n", varname(v).c_str());
-    o.clustvar = v;
-  }
+  if (int rc = mlc_vceopts(pr, o)) return rc;
   if (int rc = chkopt(pr)) return rc;
   const char wk = pr.hasweight ? pr.wgttype[0] : static_cast<char>(WK_NONE);
   if (wk == WK_P) o.robust = true;  // sampling weights: the sandwich always

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"

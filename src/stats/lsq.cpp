@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "results/sweep.h"
-#include "data/store.h"
+#include "data/value.h"
 
 void lsq_gram(const double* Z, long n, int p, std::vector<double>& G) {
   G.assign(static_cast<size_t>(p) * static_cast<size_t>(p), 0);

@@ -49,11 +49,39 @@ std::string shownum(double v) {
 
 }  // namespace
 
+int mlc_vceopts(ParseResult& pr, MlcOpts& o) {
+  o.robust = findopt(pr, "robust", 3, 0) == 1;
+  return optvar(pr, "cluster", 2, &o.clustvar);
+}
+
+void mlc_clusternote() {
+  const double ncl = st_escalarget("N_clust");
+  if (!(ncl < misval)) return;
+  char b[32];
+  std::snprintf(b, sizeof b, "%.0f", ncl);
+  spoutsml((std::string("{txt}{col 21}(Std. Err. adjusted for {res}") + b + "{txt} clusters in ").c_str());
+  spout21(st_elocalget("clustvar").c_str());
+  spoutsml(")\n");
+}
+
+void mlc_reorder(MlcSample& s, const std::vector<size_t>& perm) {
+  auto apply = [&](auto& v) {
+    if (v.empty()) return;
+    auto c = v;
+    for (size_t i = 0; i < perm.size(); ++i) v[i] = c[perm[i]];
+  };
+  apply(s.obs);
+  apply(s.d.y);
+  for (auto& c : s.d.x) apply(c);
+  apply(s.d.w);
+  apply(s.d.off);
+  apply(s.d.clust);
+}
+
 int mlc_options(ParseResult& pr, MlcOpts& o, bool offset, bool exposure) {
   o.nocons = findopt(pr, "constant", 5, 1) == 0;
-  o.robust = findopt(pr, "robust", 3, 0) == 1;
   o.nolog = findopt(pr, "log", 3, 1) == 0;
-  if (int rc = optvar(pr, "cluster", 2, &o.clustvar)) return rc;
+  if (int rc = mlc_vceopts(pr, o)) return rc;
   if (offset)
     if (int rc = optvar(pr, "offset", 3, &o.offvar)) return rc;
   if (exposure)
@@ -374,13 +402,7 @@ void mlc_display(double level, const std::string& eform) {
   spoutsml("{txt}Log likelihood = {res}");
   spoutsml(sreforms("%10.0g", ll));
   right("Pseudo R2", sreforms("%10.4f", r2));
-  const double ncl = st_escalarget("N_clust");
-  if (ncl < misval) {
-    std::snprintf(b, sizeof b, "%.0f", ncl);
-    spoutsml((std::string("{txt}{col 21}(Std. Err. adjusted for {res}") + b + "{txt} clusters in ").c_str());
-    spout21(st_elocalget("clustvar").c_str());
-    spoutsml(")\n");
-  }
+  mlc_clusternote();
   spoutsml("\n");
   CoefTable t;
   if (ct_frome(t)) return;

@@ -56,6 +56,15 @@ struct MlcFit {
 
 // Reads the common options of the parsed command (not chkopt). 0 or a code.
 [[nodiscard]] int mlc_options(ParseResult& pr, MlcOpts& o, bool offset, bool exposure);
+// Reads the variance options robust and cluster(varname) (numeric) into o:
+// the part of mlc_options that the least-squares estimators share. 0 or a
+// code with its message.
+[[nodiscard]] int mlc_vceopts(ParseResult& pr, MlcOpts& o);
+// Prints "(Std. Err. adjusted for # clusters in var)" when the current e()
+// has e(N_clust).
+void mlc_clusternote();
+// Puts the rows of s in the order perm (row i takes row perm[i]).
+void mlc_reorder(MlcSample& s, const std::vector<size_t>& perm);
 // Reads the dependent variable and regressors of the parsed variable list,
 // the weights and the option variables over the command's sample into s.
 // Observations with a missing value anywhere are left out; the weight rules

@@ -13,7 +13,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "platform/platform.h"
 #include "results/sweep.h"
 

@@ -31,16 +31,6 @@ namespace {
 
 const char* cmdname(int kind) { return kind == MLB_LOGIT ? "panellogit" : "panelprobit"; }
 
-// The header line: a label on the left and a figure on the right.
-void headrow(const std::string& left, const char* label, const std::string& val) {
-  std::string l = "{txt}" + left;
-  const int pad = 48 - static_cast<int>(left.size());
-  l.append(static_cast<size_t>(pad > 1 ? pad : 1), ' ');
-  char b[96];
-  std::snprintf(b, sizeof b, "%-19s= {res}%10s\n", label, val.c_str());
-  spoutsml((l + b).c_str());
-}
-
 std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
 
 // One row under the table for a transform of ln sigma_u^2: value, standard
@@ -59,23 +49,19 @@ void auxrow(const char* name, double v, double se, double lo, double hi) {
 int display(int kind, double level) {
   auto sc = [](const char* n) { return st_escalarget(n); };
   spoutsml("\n");
-  headrow(kind == MLB_LOGIT ? "Random-effects logistic regression" : "Random-effects probit regression",
+  pn_headrow(kind == MLB_LOGIT ? "Random-effects logistic regression" : "Random-effects probit regression",
           "Number of obs", num("%10.0f", sc("N")));
-  headrow("Panel variable: " + st_elocalget("ivar"), "Number of panels", num("%10.0f", sc("N_g")));
+  pn_headrow("Panel variable: " + st_elocalget("ivar"), "Number of panels", num("%10.0f", sc("N_g")));
   spoutsml("\n");
-  headrow("Random effects u_i ~ N(0, sigma_u^2)", "Obs per panel: min", num("%10.0f", sc("g_min")));
-  headrow("", "               avg", num("%10.1f", sc("g_avg")));
-  headrow("", "               max", num("%10.0f", sc("g_max")));
-  headrow("Adaptive Gauss-Hermite quadrature", "Integration points", num("%10.0f", sc("n_quad")));
+  pn_headrow("Random effects u_i ~ N(0, sigma_u^2)", "Obs per panel: min", num("%10.0f", sc("g_min")));
+  pn_headrow("", "               avg", num("%10.1f", sc("g_avg")));
+  pn_headrow("", "               max", num("%10.0f", sc("g_max")));
+  pn_headrow("Adaptive Gauss-Hermite quadrature", "Integration points", num("%10.0f", sc("n_quad")));
   char lab[64];
   std::snprintf(lab, sizeof lab, "Wald chi2(%.0f)", sc("df_m"));
-  headrow("", lab, num("%10.2f", sc("chi2")));
-  headrow("Log likelihood = " + std::string(num("%10.0g", sc("ll"))), "Prob > chi2", num("%10.4f", sc("p")));
-  if (!st_elocalget("clustvar").empty()) {
-    spoutsmlf("{txt}%20s(Std. Err. adjusted for {res}%.0f{txt} clusters in ", "", sc("N_clust"));
-    spout21(st_elocalget("clustvar").c_str());
-    spoutsml(")\n");
-  }
+  pn_headrow("", lab, num("%10.2f", sc("chi2")));
+  pn_headrow("Log likelihood = " + std::string(num("%10.0g", sc("ll"))), "Prob > chi2", num("%10.4f", sc("p")));
+  mlc_clusternote();
   spoutsml("\n");
   CoefTable t;
   if (int rc = ct_frome(t)) return rc;
@@ -116,49 +102,20 @@ int replay(ParseResult& pr, int kind, bool oddsr) {
   return display(kind, level);
 }
 
-// Puts the rows of s in the order perm (panel values pv with them).
-void reorder(MlcSample& s, std::vector<double>& pv, const std::vector<size_t>& perm) {
-  auto apply = [&](auto& v) {
-    if (v.empty()) return;
-    auto c = v;
-    for (size_t i = 0; i < perm.size(); ++i) v[i] = c[perm[i]];
-  };
-  apply(s.obs);
-  apply(s.d.y);
-  for (auto& c : s.d.x) apply(c);
-  apply(s.d.w);
-  apply(s.d.off);
-  apply(s.d.clust);
-  apply(pv);
-}
-
 // The random-effects fit of the parsed command with panel variable pv.
 int fitre(ParseResult& pr, int kind, int pv, MlcOpts& o, int points) {
   MlcSample s;
   if (int rc = mlc_read(pr, o, s)) return rc;
   // Rows of a missing panel leave; the rest go in panel order.
-  std::vector<double> pval(static_cast<size_t>(s.d.n));
-  {
-    std::vector<unsigned char> keep(static_cast<size_t>(s.d.n), 1);
-    bool any = false;
-    for (long i = 0; i < s.d.n; ++i) {
-      pval[static_cast<size_t>(i)] = zelta_data(pv, s.obs[static_cast<size_t>(i)]);
-      if (ismissing(pval[static_cast<size_t>(i)])) keep[static_cast<size_t>(i)] = 0, any = true;
-    }
-    if (any) {
-      mlc_keeprows(s, keep);
-      size_t k = 0;
-      for (size_t i = 0; i < keep.size(); ++i)
-        if (keep[i]) pval[k++] = pval[i];
-      pval.resize(k);
-      if (s.d.n == 0) return st_noobs();
-    }
-  }
+  std::vector<double> pval;
+  if (int rc = pn_panelrows(s, pv, pval)) return rc;
   if (!std::is_sorted(pval.begin(), pval.end())) {
     std::vector<size_t> perm(static_cast<size_t>(s.d.n));
     std::iota(perm.begin(), perm.end(), 0);
     std::stable_sort(perm.begin(), perm.end(), [&](size_t a, size_t b) { return pval[a] < pval[b]; });
-    reorder(s, pval, perm);
+    mlc_reorder(s, perm);
+    const std::vector<double> pv0(pval);
+    for (size_t i = 0; i < perm.size(); ++i) pval[i] = pv0[perm[i]];
   }
   std::vector<long> start;
   for (long i = 0; i < s.d.n; ++i)

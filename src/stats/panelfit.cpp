@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "output/rc.h"
 #include "stats/lsq.h"
@@ -26,6 +26,7 @@ size_t at(long i, int j, long n) { return static_cast<size_t>(j) * static_cast<s
 // out; keep receives the columns the sweep kept.
 struct Ols {
   Vec b, inv, e;
+  Vec gram, xy;  // the cross products the fit came from (k x k, k)
   double cons = 0, rss = 0;
   int rank = 0;
 };
@@ -71,6 +72,8 @@ void ols(const double* X, long n, int k, const double* y, bool cons, Flags& keep
     lsq_gram(Dp, n, k, G);
     lsq_cross(Dp, k, dy.data(), 1, n, xy);
   }
+  r.gram = G;
+  r.xy = xy;
   r.rank = lsq_sweepinv(G, k, keep);
   r.inv = G;
   r.b.assign(static_cast<size_t>(k), 0);
@@ -227,13 +230,7 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
   ols(W.data(), n, k, yw.data(), false, wkeep, w, wfe);
   const int Kw = w.rank;
 
-  // The pooled regression (the F test of the panel effects, the LM test,
-  // and which columns re and be keep).
-  Flags pkeep(static_cast<size_t>(k), 1);
-  Ols pool;
-  ols(X, n, k, y, true, pkeep, pool, wfe);
-
-  // Swamy-Arora components and R-squared values need the between means.
+  // The grand means (weighted under fe).
   Vec xbar(static_cast<size_t>(k), 0);
   for (int j = 0; j < k; ++j) {
     const double* x = X + at(0, j, n);
@@ -244,6 +241,72 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
   double ybar = 0;
   for (long i = 0; i < n; ++i) ybar += wfe ? wfe[i] * y[i] : y[i];
   ybar /= N;
+
+  // The pooled regression (the F test of the panel effects, the LM test,
+  // and which columns re and be keep), from cross products alone: those of
+  // [y, X] about the grand means are the within ones plus the between
+  // part, sum over panels of T_g (m_g - mbar)(m_g - mbar)', T_g the
+  // panel's weight (the weights are constant within panels). No pass over
+  // the rows; the residuals only for the LM test.
+  Flags pkeep(static_cast<size_t>(k), 1);
+  Ols pool;
+  {
+    const int k1 = k + 1;
+    Vec C(static_cast<size_t>(k1 * k1), 0);
+    double syw = 0;
+    for (long i = 0; i < n; ++i) {
+      const double v = yw[static_cast<size_t>(i)];
+      syw += wfe ? wfe[i] * v * v : v * v;
+    }
+    C[0] = syw;
+    for (int a = 0; a < k; ++a) {
+      C[static_cast<size_t>(a + 1)] = C[static_cast<size_t>((a + 1) * k1)] = w.xy[static_cast<size_t>(a)];
+      for (int c = 0; c < k; ++c) C[static_cast<size_t>((a + 1) * k1 + c + 1)] = w.gram[static_cast<size_t>(a * k + c)];
+    }
+    Vec Tw(T);
+    if (wfe)
+      for (long i = 0; i < n; ++i) Tw[static_cast<size_t>(gid[i])] = 0;
+    if (wfe)
+      for (long i = 0; i < n; ++i) Tw[static_cast<size_t>(gid[i])] += wfe[i];
+    Vec dv(static_cast<size_t>(k1));
+    for (int g = 0; g < G; ++g) {
+      dv[0] = mean(0, g) - ybar;
+      for (int j = 0; j < k; ++j) dv[static_cast<size_t>(j + 1)] = mean(j + 1, g) - xbar[static_cast<size_t>(j)];
+      const double t = Tw[static_cast<size_t>(g)];
+      for (int a = 0; a < k1; ++a) {
+        const double ta = t * dv[static_cast<size_t>(a)];
+        for (int c = 0; c <= a; ++c) C[static_cast<size_t>(a * k1 + c)] += ta * dv[static_cast<size_t>(c)];
+      }
+    }
+    for (int a = 0; a < k1; ++a)
+      for (int c = 0; c < a; ++c) C[static_cast<size_t>(c * k1 + a)] = C[static_cast<size_t>(a * k1 + c)];
+    Vec Gx(static_cast<size_t>(k * k)), xy(static_cast<size_t>(k));
+    for (int a = 0; a < k; ++a) {
+      xy[static_cast<size_t>(a)] = C[static_cast<size_t>((a + 1) * k1)];
+      for (int c = 0; c < k; ++c) Gx[static_cast<size_t>(a * k + c)] = C[static_cast<size_t>((a + 1) * k1 + c + 1)];
+    }
+    pool.rank = lsq_sweepinv(Gx, k, pkeep);
+    pool.b.assign(static_cast<size_t>(k), 0);
+    pool.rss = C[0];
+    for (int a = 0; a < k; ++a) {
+      if (!pkeep[static_cast<size_t>(a)]) continue;
+      double sb = 0;
+      for (int c = 0; c < k; ++c) sb += Gx[static_cast<size_t>(a * k + c)] * xy[static_cast<size_t>(c)];
+      pool.b[static_cast<size_t>(a)] = sb;
+      pool.rss -= sb * xy[static_cast<size_t>(a)];
+    }
+    if (pool.rss < 0) pool.rss = 0;
+    if (kind == PF_RE && bplm) {
+      pool.e.resize(static_cast<size_t>(n));
+      for (long i = 0; i < n; ++i) pool.e[static_cast<size_t>(i)] = y[i] - ybar;
+      for (int j = 0; j < k; ++j) {
+        const double bj = pool.b[static_cast<size_t>(j)];
+        if (bj == 0) continue;
+        const double* x = X + at(0, j, n);
+        for (long i = 0; i < n; ++i) pool.e[static_cast<size_t>(i)] -= bj * (x[i] - xbar[static_cast<size_t>(j)]);
+      }
+    }
+  }
 
   Vec slopes;  // the fit's slopes (k)
   if (kind == PF_FE) {

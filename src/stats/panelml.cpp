@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "stats/lsq.h"
 #include "stats/mlmax.h"

@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "data/chars.h"
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
@@ -32,16 +31,6 @@ namespace {
 
 const char* const KINDNAME[] = {"fe", "re", "be", "mle"};
 
-// The header line: a label on the left and a figure on the right.
-void headrow(const std::string& left, const char* label, const std::string& val) {
-  std::string l = "{txt}" + left;
-  const int pad = 48 - static_cast<int>(left.size());
-  l.append(static_cast<size_t>(pad > 1 ? pad : 1), ' ');
-  char b[96];
-  std::snprintf(b, sizeof b, "%-19s= {res}%10s\n", label, val.c_str());
-  spoutsml((l + b).c_str());
-}
-
 std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
 
 // Prints the current panelreg results: header, table, variance components
@@ -55,32 +44,28 @@ int display(double level) {
                          : re ? "Random-effects GLS regression"
                          : ml ? "Random-effects ML regression" : "Between regression (regression on panel means)";
   spoutsml("\n");
-  headrow(title, "Number of obs", num("%10.0f", sc("N")));
-  headrow("Panel variable: " + st_elocalget("ivar"), "Number of panels", num("%10.0f", sc("N_g")));
+  pn_headrow(title, "Number of obs", num("%10.0f", sc("N")));
+  pn_headrow("Panel variable: " + st_elocalget("ivar"), "Number of panels", num("%10.0f", sc("N_g")));
   spoutsml("\n");
-  headrow("R-squared:  within  = " + std::string(num("%6.4f", sc("r2_w"))), "Obs per panel: min", num("%10.0f", sc("g_min")));
-  headrow("            between = " + std::string(num("%6.4f", sc("r2_b"))), "               avg", num("%10.1f", sc("g_avg")));
-  headrow("            overall = " + std::string(num("%6.4f", sc("r2_o"))), "               max", num("%10.0f", sc("g_max")));
+  pn_headrow("R-squared:  within  = " + std::string(num("%6.4f", sc("r2_w"))), "Obs per panel: min", num("%10.0f", sc("g_min")));
+  pn_headrow("            between = " + std::string(num("%6.4f", sc("r2_b"))), "               avg", num("%10.1f", sc("g_avg")));
+  pn_headrow("            overall = " + std::string(num("%6.4f", sc("r2_o"))), "               max", num("%10.0f", sc("g_max")));
   char lab[64];
   if (re) {
     std::snprintf(lab, sizeof lab, "Wald chi2(%.0f)", sc("df_m"));
-    headrow("", lab, num("%10.2f", sc("chi2")));
-    headrow("", "Prob > chi2", num("%10.4f", sc("p")));
+    pn_headrow("", lab, num("%10.2f", sc("chi2")));
+    pn_headrow("", "Prob > chi2", num("%10.4f", sc("p")));
     spoutsmlf("{txt}theta (%s) = {res}%6.4f\n", sc("g_min") == sc("g_max") ? "balanced" : "median", sc("theta"));
   } else if (ml) {
     std::snprintf(lab, sizeof lab, "Wald chi2(%.0f)", sc("df_m"));
-    headrow("", lab, num("%10.2f", sc("chi2")));
-    headrow("Log likelihood = " + std::string(num("%10.0g", sc("ll"))), "Prob > chi2", num("%10.4f", sc("p")));
+    pn_headrow("", lab, num("%10.2f", sc("chi2")));
+    pn_headrow("Log likelihood = " + std::string(num("%10.0g", sc("ll"))), "Prob > chi2", num("%10.4f", sc("p")));
   } else {
     std::snprintf(lab, sizeof lab, "F(%.0f,%.0f)", sc("df_m"), sc("df_r"));
-    headrow("", lab, num("%10.2f", sc("F")));
-    headrow("", "Prob > F", num("%10.4f", sc("p")));
+    pn_headrow("", lab, num("%10.2f", sc("F")));
+    pn_headrow("", "Prob > F", num("%10.4f", sc("p")));
   }
-  if (!st_elocalget("clustvar").empty()) {
-    spoutsmlf("{txt}%20s(Std. Err. adjusted for {res}%.0f{txt} clusters in ", "", sc("N_clust"));
-    spout21(st_elocalget("clustvar").c_str());
-    spoutsml(")\n");
-  }
+  mlc_clusternote();
   spoutsml("\n");
   CoefTable t;
   if (int rc = ct_frome(t)) return rc;
@@ -138,15 +123,7 @@ int cmd_panelreg(int) {
       o.ml.maxiter = static_cast<int>(v[0]);
     }
   }
-  o.robust = findopt(pr, "robust", 3, 0) == 1;
-  std::string cl;
-  if (findargn(pr, "cluster", 2, cl, 64, 1)) {
-    if (cl.empty()) return errmsgf(RC_SYNTAX, "option cluster() invalid\n");
-    const int v = zelta_findvar(cl.c_str(), 1, false);
-    if (v < 0) return -v;
-    if (isstrtype(vartype(v))) return errmsgf(RC_TYPEMISMATCH, "cluster() variable %s must be numeric\n", varname(v).c_str());
-    o.clustvar = v;
-  }
+  if (int rc = mlc_vceopts(pr, o)) return rc;
   int pv = 0;
   if (int rc = pn_panelvar(pr, &pv)) return rc;
   if (int rc = chkopt(pr)) return rc;
@@ -165,23 +142,8 @@ int cmd_panelreg(int) {
   MlcSample s;
   if (int rc = mlc_read(pr, o, s)) return rc;
   // Rows whose panel is missing leave the sample.
-  std::vector<double> pval(static_cast<size_t>(s.d.n));
-  {
-    std::vector<unsigned char> keep(static_cast<size_t>(s.d.n), 1);
-    bool any = false;
-    for (long i = 0; i < s.d.n; ++i) {
-      pval[static_cast<size_t>(i)] = zelta_data(pv, s.obs[static_cast<size_t>(i)]);
-      if (ismissing(pval[static_cast<size_t>(i)])) keep[static_cast<size_t>(i)] = 0, any = true;
-    }
-    if (any) {
-      mlc_keeprows(s, keep);
-      size_t k = 0;
-      for (size_t i = 0; i < keep.size(); ++i)
-        if (keep[i]) pval[k++] = pval[i];
-      pval.resize(k);
-      if (s.d.n == 0) return st_noobs();
-    }
-  }
+  std::vector<double> pval;
+  if (int rc = pn_panelrows(s, pv, pval)) return rc;
   PanelData d;
   d.n = s.d.n;
   d.k = static_cast<int>(s.d.x.size());
@@ -424,23 +386,6 @@ int cmd_panelpredict(int) {
 }
 
 }  // namespace
-
-int pn_panelvar(ParseResult& pr, int* pv) {
-  std::string a;
-  *pv = 0;
-  if (findargn(pr, "i", 1, a, 64, 1)) {
-    if (a.empty()) return errmsgf(RC_SYNTAX, "option i() invalid\n");
-    const int v = zelta_findvar(a.c_str(), 1, false);
-    if (v < 0) return -v;
-    *pv = v;
-  } else {
-    const std::string* p = charget("_dta", "_TSpanel");
-    if (p && !p->empty()) *pv = findvarexact(p->c_str());
-    if (!*pv) return errmsgf(RC_BADDATA, "panel variable not set; use tsdeclare panelvar timevar or option i()\n");
-  }
-  if (isstrtype(vartype(*pv))) return errmsgf(RC_TYPEMISMATCH, "panel variable %s must be numeric\n", varname(*pv).c_str());
-  return 0;
-}
 
 void stats_bindpanelreg() {
   cmdbind("_panelreg", cmd_panelreg);

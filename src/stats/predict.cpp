@@ -1,6 +1,8 @@
 // _predict: a new variable from the posted coefficients e(b) and variance
 // e(V): the linear prediction (the default), the residuals (against
-// e(depvar)) or the standard error of the prediction. Reached through the
+// e(depvar)) or the standard error of the prediction; the models' own
+// statistics (probabilities, counts, and after the random-effects binary
+// models the probability with the effect at zero or averaged over it). Reached through the
 // predict program and the fit's e(predict) program.
 #include <algorithm>
 #include <cmath>
@@ -54,12 +56,14 @@ double value(const Term& t, long obs, int tvar, int pvar) {
   return tsdata(t.var, t.rcp, obs, tvar, pvar);
 }
 
-enum : int { P_XB, P_RES, P_STDP, P_PR, P_N, P_YCENS };
+enum : int { P_XB, P_RES, P_STDP, P_PR, P_N, P_YCENS, P_PZERO, P_PMARG };
 
 // The kind of model the current e() holds, as far as predict cares.
-enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_TOBIT, M_CLOGIT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
+enum : int { M_LINEAR, M_LOGIT, M_PROBIT, M_COUNT, M_TOBIT, M_CLOGIT, M_RELOGIT, M_REPROBIT, M_OLOGIT, M_OPROBIT, M_MLOGIT };
 int modelkind() {
   const std::string c = st_ecmd();
+  if ((c == "panellogit" || c == "panelprobit") && st_elocalget("model") == "re")
+    return c == "panellogit" ? M_RELOGIT : M_REPROBIT;
   if (c == "ologit") return M_OLOGIT;
   if (c == "oprobit") return M_OPROBIT;
   if (c == "mlogit") return M_MLOGIT;
@@ -85,6 +89,37 @@ int offsetterm(int* var, bool* logged) {
   *var = findvarexact(o.c_str());
   if (!*var) return varnotfound(o.c_str());
   return 0;
+}
+
+// The logistic function, without overflow.
+double invlogit(double r) { return r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)); }
+
+// The logistic probability of index r averaged over a normal effect of
+// standard deviation s: the integral of invlogit(r + s z) phi(z) over
+// |z| <= 9 (the normal mass beyond is below 1e-18) by adaptive Simpson to
+// 1e-12. Quadrature by Gauss-Hermite converges slowly here for large s (the
+// integrand's poles come near the real line), hence the adaptive rule.
+double margilogit(double r, double s) {
+  auto f = [r, s](double z) { return invlogit(r + s * z) * std::exp(-0.5 * z * z) * (1 / std::sqrt(2 * M_PI)); };
+  struct Simpson {
+    decltype(f)& g;
+    double run(double a, double b, double fa, double fm, double fb, double whole, double tol, int depth) {
+      const double m = 0.5 * (a + b), lm = 0.5 * (a + m), rm = 0.5 * (m + b);
+      const double flm = g(lm), frm = g(rm);
+      const double left = (m - a) / 6 * (fa + 4 * flm + fm), right = (b - m) / 6 * (fm + 4 * frm + fb);
+      const double diff = left + right - whole;
+      if (depth <= 0 || std::fabs(diff) <= 15 * tol) return left + right + diff / 15;
+      return run(a, m, fa, flm, fm, left, tol / 2, depth - 1) + run(m, b, fm, frm, fb, right, tol / 2, depth - 1);
+    }
+  } simp{f};
+  // Panels of width 1 first, so that no narrow rise of the integrand is
+  // missed by the first estimate.
+  double sum = 0;
+  for (int k = -9; k < 9; ++k) {
+    const double a = k, b = k + 1, fa = f(a), fb = f(b), fm = f(0.5 * (a + b));
+    sum += simp.run(a, b, fa, fm, fb, (b - a) / 6 * (fa + 4 * fm + fb), 1e-13, 40);
+  }
+  return sum;
 }
 
 // The outcome probabilities after ologit, oprobit and mlogit: one new
@@ -253,7 +288,12 @@ int cmd_predict(int) {
     if (model == M_COUNT && findopt(pr, "n", 1, 0) == 1) ++kinds, kind = P_N;
     if (model == M_TOBIT && findopt(pr, "ycens", 5, 0) == 1) ++kinds, kind = P_YCENS;
     nooff = model != M_LINEAR && findopt(pr, "offset", 3, 1) == 0;
-    if (findopt(pr, "residuals", 1, 0) == 1) ++kinds, kind = P_RES;
+    if (model == M_RELOGIT || model == M_REPROBIT) {
+      if (findopt(pr, "pzero", 2, 0) == 1) ++kinds, kind = P_PZERO;
+      if (findopt(pr, "pmarginal", 2, 0) == 1) ++kinds, kind = P_PMARG;
+    } else if (findopt(pr, "residuals", 1, 0) == 1) {
+      ++kinds, kind = P_RES;
+    }
     if (findopt(pr, "stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
   }
   if (int rc = chkopt(pr)) return rc;
@@ -293,6 +333,12 @@ int cmd_predict(int) {
     if (!censv) return varnotfound(cv.c_str());
     censy = findvarexact(dv.c_str());
     if (!censy) return varnotfound(dv.c_str());
+  }
+  // The spread of the random effect, for the marginal probability.
+  double sigu = 0;
+  if (kind == P_PMARG) {
+    sigu = st_escalarget("sigma_u");
+    if (!(sigu >= 0 && sigu < misval)) return errmsgf(RC_BADAFTEREST, "e(sigma_u) not found\n");
   }
   // Several equations: the linear prediction is the first one's.
   if (const size_t c = names[0].find(':'); c != std::string::npos) {
@@ -341,6 +387,7 @@ int cmd_predict(int) {
     if (int rc = offsetterm(&offvar, &offlog)) return rc;
   if (kinds == 0) {
     if (kind == P_PR) st_note("(option pr assumed; Pr(" + st_elocalget("depvar") + "))\n");
+    else if (model == M_RELOGIT || model == M_REPROBIT) st_note("(option xb assumed; linear prediction)\n");
     else if (kind == P_N) st_note("(option n assumed; predicted number of events)\n");
     else if (kind == P_YCENS) st_note("(option ycens assumed)\n");
     else st_note("(option xb assumed; fitted values)\n");
@@ -378,8 +425,13 @@ int cmd_predict(int) {
           }
           if (r < misval && kind == P_PR && model == M_CLOGIT) r = std::exp(r);
           else if (r < misval && kind == P_PR)
-            r = model == M_LOGIT ? (r >= 0 ? 1 / (1 + std::exp(-r)) : std::exp(r) / (1 + std::exp(r)))
-                                 : 0.5 * std::erfc(-r / M_SQRT2);
+            r = model == M_LOGIT ? invlogit(r) : 0.5 * std::erfc(-r / M_SQRT2);
+          if (r < misval && (kind == P_PZERO || kind == P_PMARG)) {
+            if (model == M_REPROBIT)
+              r = 0.5 * std::erfc(-(kind == P_PMARG ? r / std::sqrt(1 + sigu * sigu) : r) / M_SQRT2);
+            else
+              r = kind == P_PMARG ? margilogit(r, sigu) : invlogit(r);
+          }
           if (r < misval && kind == P_N) r = std::exp(r);
           if (r < misval && kind == P_YCENS && censv) {
             const double c = zelta_data(censv, obs), y = zelta_data(censy, obs);

@@ -7,7 +7,7 @@
 #include <boost/math/special_functions/gamma.hpp>
 #include <cmath>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/errors.h"
 #include "platform/platform.h"
 

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/funcs.h"
 #include "output/format.h"
 #include "output/output.h"

@@ -4,7 +4,7 @@
 // compile-time operand type checks.
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/output.h"
 #include "vemo/ccstate.h"
 #include "vemo/vm.h"

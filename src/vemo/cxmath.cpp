@@ -9,7 +9,7 @@
 #include <cmath>
 #include <complex>
 
-#include "data/store.h"
+#include "data/value.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "vemo/cc.h"
 
 namespace {

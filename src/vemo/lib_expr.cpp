@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/funcs.h"
 #include "output/rc.h"
 #include "vemo/lib.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/byteorder.h"
 #include "interp/macro.h"
 #include "output/output.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/byteorder.h"
 #include "interp/tokenizer.h"
 #include "output/output.h"

@@ -17,7 +17,7 @@
 #include <numeric>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "results/sweep.h"
 #include "vemo/lib.h"

@@ -11,7 +11,7 @@
 #include <complex>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "vemo/lib.h"
 

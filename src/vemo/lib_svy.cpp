@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/expr.h"
 #include "output/rc.h"
 #include "vemo/lib.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "vemo/lib.h"
 #include "vemo/vemo.h"

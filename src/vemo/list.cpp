@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/format.h"
 #include "output/output.h"
 #include "vemo/vm.h"

@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"

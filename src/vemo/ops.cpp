@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "platform/platform.h"
 #include "vemo/cxmath.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/rc.h"
 #include "vemo/vm.h"
 

@@ -8,7 +8,7 @@ cap noi odbc load, exec("SELECT g AS n FROM generate_series(1, 20000) g") dsn("z
 di _rc
 describe, short
 list
-set obs 10000
+set obs 40000
 replace x = _n
 odbc exec("DROP TABLE IF EXISTS brk")
 odbc exec("CREATE TABLE brk (x double precision)")

@@ -62,3 +62,18 @@ cap noi odbc insert id id, table("misc")
 di _rc
 cap noi odbc insert id, table("misc") create insert
 di _rc
+* text that needs quoting on the way, and doubles that come back exactly
+clear
+set obs 4
+gen str20 s = `"say "hi", {x}"' in 1
+replace s = "back\slash" in 2
+replace s = "NULL" in 3
+gen double x = 1 / 3 in 1/3
+replace x = -1e-300 in 2
+gen day = mdy(12, 31, 9999) in 1
+format day %td
+odbc exec("DROP TABLE IF EXISTS tricky")
+odbc insert s x day, table("tricky") create
+odbc load, exec("SELECT s, x, day, s IS NULL AS snull FROM tricky") clear
+list
+assert s[1] == `"say "hi", {x}"' & s[2] == "back\slash" & snull[3] == 0 & x[1] == 1 / 3 & x[2] == -1e-300

@@ -2,7 +2,7 @@
 // the file form and its reading back from damaged or unordered input.
 #include <gtest/gtest.h>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/vlabel.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "files/csv.h"
 #include "files/dict.h"
 #include "files/textload.h"

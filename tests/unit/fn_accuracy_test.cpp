@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/funcs.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "expr/funcs.h"
 
 // One argument: a number or a string.

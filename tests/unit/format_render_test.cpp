@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/format.h"
 
 namespace {

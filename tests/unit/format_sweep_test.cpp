@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "output/format.h"
 
 namespace {

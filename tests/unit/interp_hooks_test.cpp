@@ -7,10 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "data/datahost.h"
 #include "data/vlperm.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
+#include "interp/macro.h"
 #include "output/errors.h"
 #include "output/outhost.h"
 #include "output/output.h"
@@ -54,6 +56,12 @@ TEST(InterpHooks, OutputHostIsSetAfterStartUp) {
   cmdinit_table();
   EXPECT_EQ(nullmembers(outhost), std::vector<size_t>{}) << "member index of OutHost left null";
   EXPECT_NE(vl_tsallowed, nullptr) << "the variable lists' time-series permission";
+}
+
+TEST(InterpHooks, StoreAndMacroHostsAreSetAfterStartUp) {
+  cmdinit_table();
+  EXPECT_EQ(nullmembers(datahost), std::vector<size_t>{}) << "member index of DataHost left null";
+  EXPECT_EQ(nullmembers(machost), std::vector<size_t>{}) << "member index of MacroHost left null";
 }
 
 // Every c() value the subsystems own has a getter registered by its owner.

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "results/xprod.h"
 
 namespace {

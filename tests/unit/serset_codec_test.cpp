@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "graphics/graphics.h"
 
 namespace {

@@ -3,9 +3,11 @@
 * default 12 points on an unbalanced panel with singletons, robust (by
 * panel) and cluster() sandwiches, probability weights, 30 points against
 * the integral itself; frequency weights against the expanded panels; fe
-* through the conditional logit; the quadrature rule; replay; bad input.
+* through the conditional logit; predictions (gen_panelbinpred.py, values
+* in ref_panelbinpred.do); the quadrature rule; replay; bad input.
 run chk.do
 run ref_panelbin.do
+run ref_panelbinpred.do
 insheet using panelbin1.csv, clear
 tsdeclare id t
 panelprobit yp x1 x2 z
@@ -22,6 +24,20 @@ ref_probit_pw
 display e(chi2_c) " " e(N_clust)
 quietly panelprobit yp x1 x2 z, intpoints(30)
 ref_probit_exact
+* predictions: the index, the probability at u = 0 and averaged over u,
+* the standard error of the index
+predict double xb
+predict double p0, pzero
+predict double pm, pmarginal
+predict double sp, stdp
+ref_pred_probit
+matrix V = e(V)
+matrix V = V[1..4, 1..4]
+matrix x = (x1[1], x2[1], z[1], 1)
+matrix Q = x * V * x'
+scalar sx = sqrt(el(Q,1,1))
+chk sp[1] sx 1e-9
+drop xb p0 pm sp
 panellogit yl x1 x2 z, nolog
 ref_logit_re
 quietly panellogit yl x1 x2 z, robust
@@ -32,6 +48,24 @@ quietly panellogit yl x1 x2 z [pw=pw]
 ref_logit_pw
 quietly panellogit yl x1 x2 z, intpoints(30)
 ref_logit_exact
+* predictions: the index, the probability at u = 0 and averaged over u,
+* the standard error of the index
+predict double xb
+predict double p0, pzero
+predict double pm, pmarginal
+predict double sp, stdp
+ref_pred_logit
+matrix V = e(V)
+matrix V = V[1..4, 1..4]
+matrix x = (x1[1], x2[1], z[1], 1)
+matrix Q = x * V * x'
+scalar sx = sqrt(el(Q,1,1))
+chk sp[1] sx 1e-9
+drop xb p0 pm sp
+cap noi predict double r, residuals
+display _rc
+cap noi predict double r, pzero pmarginal
+display _rc
 * replay
 panellogit, level(90)
 * frequency weights of panels: the same fit as the panels repeated

@@ -2,7 +2,8 @@
 // stripes, the names of saved results, named scalars and matrices, `set`
 // values, the state of a log, regular expressions, lengths of macros,
 // normalised time-series operators, graph series and constraints. Reached
-// from macextended() through macext_stores().
+// from macextended() through machost.stores, which results_hooks_install
+// points at macext_stores().
 #include <fnmatch.h>
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "data/store.h"
+#include "data/value.h"
 #include "data/tsnorm.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
@@ -26,6 +27,7 @@
 #include "output/logs.h"
 #include "output/output.h"
 #include "output/rc.h"
+#include "results/resint.h"
 #include "results/results.h"
 
 namespace {
