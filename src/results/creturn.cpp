@@ -1,7 +1,9 @@
-// The read-only c() values: one table row per name, each computed when
-// asked from the subsystem that owns it, and `creturn list`, which prints
-// the rows grouped under their headings. Settings that no other subsystem
-// owns yet (level, maxiter, ...) live in `cset` here.
+// The read-only c() values: one table row per name, in the order and under
+// the headings `creturn list` prints them. Values the subsystems own (the
+// dataset, the interpreter, the output channel, Vemo, the generator) come
+// from the getters their owners registered (output/creg.h); the rows here
+// compute only c()'s own values: constants, the clock, the machine, and the
+// settings kept in `cset`.
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -10,41 +12,30 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
-#include "data/arena.h"
-#include "data/store.h"
-#include "expr/funcs.h"
 #include "interp/cmdtab.h"
-#include "interp/interp.h"
 #include "interp/macro.h"
-#include "interp/program.h"
 #include "interp/tokenizer.h"
+#include "output/creg.h"
 #include "output/errors.h"
-#include "output/format.h"
 #include "output/output.h"
+#include "platform/zassert.h"
 #include "results/results.h"
 #include "results/resint.h"
-#include "vemo/vemo.h"
 
 namespace {
 
-struct CVal {
-  bool isstr = false;
-  double d = 0;
-  std::string s;
-};
-using CFn = void (*)(CVal&);
-
-// A row: the listing group, the name and how to compute it.
+// A row: the listing group, the name and how to compute it (nullptr: the
+// getter its owner registered).
 struct CRow {
   const char* group;
   const char* name;
-  CFn fn;
+  CGetter fn;
 };
 
-void num(CVal& v, double d) { v.isstr = false, v.d = d; }
-void str(CVal& v, std::string s) { v.isstr = true, v.s = std::move(s); }
-const char* onoff(bool b) { return b ? "on" : "off"; }
+void num(CValue& v, double d) { cval_num(v, d); }
+void str(CValue& v, std::string s) { cval_str(v, std::move(s)); }
 
 std::string timefmt(const char* f) {
   std::time_t t = std::time(nullptr);
@@ -76,13 +67,8 @@ std::string pwd() {
   return s;
 }
 
-std::string gmac(const char* name) {
-  const std::string* p = macget_global(name);
-  return p ? *p : "";
-}
-
 // A setting kept in the `set` table: a number or a word.
-void qget(CVal& v, const char* name) {
+void qget(CValue& v, const char* name) {
   std::string t;
   bool isnum = false;
   if (!setq_value(name, t, isnum)) return str(v, "");
@@ -90,9 +76,10 @@ void qget(CVal& v, const char* name) {
   else str(v, t);
 }
 
-#define N(g, n, e) {g, n, [](CVal& v) { num(v, (e)); }}
-#define Q(g, n) {g, n, [](CVal& v) { qget(v, n); }}
-#define S(g, n, e) {g, n, [](CVal& v) { str(v, (e)); }}
+#define N(g, n, e) {g, n, [](CValue& v) { num(v, (e)); }}
+#define Q(g, n) {g, n, [](CValue& v) { qget(v, n); }}
+#define S(g, n, e) {g, n, [](CValue& v) { str(v, (e)); }}
+#define R(g, n) {g, n, nullptr}
 
 const char* const GSYS = "System values";
 const char* const GDIR = "Directories and paths";
@@ -113,15 +100,15 @@ const char* const GOTH = "Other settings";
 const CRow rows[] = {
     S(GSYS, "current_date", curdate()),
     S(GSYS, "current_time", timefmt("%H:%M:%S")),
-    N(GSYS, "version", interp.version / 100.0),
+    R(GSYS, "version"),
     N(GSYS, "zelta_version", 9.2),
     S(GSYS, "born_date", "01 Dec 2026"),
     N(GSYS, "compile_number", 1),
     S(GSYS, "flavor", "Standard"),
     N(GSYS, "SE", 0),
     N(GSYS, "MP", 0),
-    S(GSYS, "mode", interp.batchmode ? "batch" : ""),
-    S(GSYS, "console", interp.batchmode ? "console" : ""),
+    R(GSYS, "mode"),
+    R(GSYS, "console"),
     S(GSYS, "os", "Unix"),
     S(GSYS, "osdtl", uname_field(0)),
     S(GSYS, "machine_type", uname_field(1)),
@@ -136,29 +123,29 @@ const CRow rows[] = {
     S(GSYS, "alpha", "a b c d e f g h i j k l m n o p q r s t u v w x y z"),
     S(GSYS, "ALPHA", "A B C D E F G H I J K L M N O P Q R S T U V W X Y Z"),
     N(GSYS, "pi", M_PI),
-    N(GSYS, "rc", interp.captrc),
-    S(GDIR, "sysdir_zelta", sysdir_get("ZELTA")),
-    S(GDIR, "sysdir_updates", sysdir_get("UPDATES")),
-    S(GDIR, "sysdir_base", sysdir_get("BASE")),
-    S(GDIR, "sysdir_site", sysdir_get("SITE")),
-    S(GDIR, "sysdir_plus", sysdir_get("PLUS")),
-    S(GDIR, "sysdir_personal", sysdir_get("PERSONAL")),
-    S(GDIR, "sysdir_oldplace", sysdir_get("OLDPLACE")),
-    S(GDIR, "adopath", gmac("S_ADO")),
+    R(GSYS, "rc"),
+    R(GDIR, "sysdir_zelta"),
+    R(GDIR, "sysdir_updates"),
+    R(GDIR, "sysdir_base"),
+    R(GDIR, "sysdir_site"),
+    R(GDIR, "sysdir_plus"),
+    R(GDIR, "sysdir_personal"),
+    R(GDIR, "sysdir_oldplace"),
+    R(GDIR, "adopath"),
     S(GDIR, "pwd", pwd()),
     N(GLIM, "max_N_theory", 2147483647.0),
-    N(GLIM, "max_N_current", static_cast<double>(obscapacity())),
+    R(GLIM, "max_N_current"),
     N(GLIM, "max_k_theory", 32767),
-    N(GLIM, "max_k_current", ds.maxmaxvar),
+    R(GLIM, "max_k_current"),
     N(GLIM, "max_width_theory", 393192),
-    N(GLIM, "max_width_current", static_cast<double>(ds.maxlrecl)),
+    R(GLIM, "max_width_current"),
     N(GLIM, "max_matsize", RES_MAXMATSIZE),
     N(GLIM, "min_matsize", RES_MINMATSIZE),
     N(GLIM, "min_k", 200),
     N(GLIM, "max_macrolen", 33 * 32767 + 200),
-    N(GLIM, "macrolen", interp.macrolen),
+    R(GLIM, "macrolen"),
     N(GLIM, "max_cmdlen", 33 * 32767 + 216),
-    N(GLIM, "cmdlen", interp.conslen),
+    R(GLIM, "cmdlen"),
     N(GLIM, "namelen", 32),
     N(GLIM, "maxoptions", 70),
     N(GLIM, "filenamelen", 1023),
@@ -177,25 +164,25 @@ const CRow rows[] = {
     N(GNUM, "minbyte", -127),
     N(GNUM, "maxbyte", 100),
     N(GNUM, "maxstrvarlen", 244),
-    N(GDS, "N", static_cast<double>(ds.nobs)),
-    N(GDS, "k", ds.nvar),
-    N(GDS, "width", static_cast<double>(ds.lrecl)),
-    N(GDS, "changed", ds.updata ? 1 : 0),
-    S(GDS, "filename", gmac("S_FN")),
-    S(GDS, "filedate", gmac("S_FNDATE")),
-    N(GMEM, "memory", static_cast<double>(memory_reported())),
-    N(GMEM, "maxvar", ds.maxmaxvar),
-    N(GMEM, "matsize", interp.matsize),
-    S(GOUT, "more", onoff(out.more)),
-    S(GOUT, "rmsg", onoff(interp.zelta_rmsg)),
-    N(GOUT, "rmsg_time", interp.rmsgtime),
-    S(GOUT, "dp", fmts.dpcomma ? "comma" : "period"),
-    N(GOUT, "linesize", out.linesize),
-    N(GOUT, "pagesize", out.pagesize),
-    S(GOUT, "logtype", out_logtype()),
+    R(GDS, "N"),
+    R(GDS, "k"),
+    R(GDS, "width"),
+    R(GDS, "changed"),
+    R(GDS, "filename"),
+    R(GDS, "filedate"),
+    R(GMEM, "memory"),
+    R(GMEM, "maxvar"),
+    R(GMEM, "matsize"),
+    R(GOUT, "more"),
+    R(GOUT, "rmsg"),
+    R(GOUT, "rmsg_time"),
+    R(GOUT, "dp"),
+    R(GOUT, "linesize"),
+    R(GOUT, "pagesize"),
+    R(GOUT, "logtype"),
     Q(GOUT, "linegap"),
     Q(GOUT, "scrollbufsize"),
-    S(GOUT, "varabbrev", onoff(ds.varabbrev)),
+    R(GOUT, "varabbrev"),
     Q(GUI, "varlabelpos"),
     Q(GUI, "varwindow"),
     Q(GUI, "revwindow"),
@@ -210,7 +197,7 @@ const CRow rows[] = {
     Q(GUI, "use_atsui_graph"),
     Q(GUI, "macgphengine"),
     Q(GUI, "piccomments"),
-    S(GUI, "charset", out.charset ? "mac" : "latin1"),
+    R(GUI, "charset"),
     Q(GUI, "icmap"),
     S(GUI, "cmdtitle", ""),
     Q(GUI, "guixeqcmd"),
@@ -218,7 +205,7 @@ const CRow rows[] = {
     Q(GGR, "graphics"),
     Q(GGR, "scheme"),
     S(GGR, "curscm", [] { std::string t; bool n = false; setq_value("scheme", t, n); return t; }()),
-    N(GEFF, "adosize", prg.adosize),
+    R(GEFF, "adosize"),
     Q(GEFF, "virtual"),
     Q(GNET, "httpproxy"),
     Q(GNET, "httpproxyhost"),
@@ -237,28 +224,28 @@ const CRow rows[] = {
     Q(GUPD, "update_interval"),
     Q(GUPD, "update_prompt"),
     S(GUPD, "update_oride", "off"),
-    S(GTR, "trace", onoff(interp.trace)),
-    N(GTR, "tracedepth", prg.tracedepth),
-    S(GTR, "tracesep", onoff(prg.tracesep)),
-    S(GTR, "traceindent", onoff(prg.traceindent)),
-    S(GTR, "traceexpand", onoff(prg.traceexpand)),
-    S(GTR, "tracenumber", onoff(prg.tracenumber)),
+    R(GTR, "trace"),
+    R(GTR, "tracedepth"),
+    R(GTR, "tracesep"),
+    R(GTR, "traceindent"),
+    R(GTR, "traceexpand"),
+    R(GTR, "tracenumber"),
     S(GTR, "tracecode", "off"),
     S(GTR, "tracetime", "off"),
-    S(GTR, "debug", onoff(out.debug)),
+    R(GTR, "debug"),
     S(GTR, "profiling", ""),
-    S(GVEMO, "vemostrict", onoff(vst.strict)),
-    S(GVEMO, "vemovofirst", onoff(vst.vofirst)),
-    S(GVEMO, "vemolnum", onoff(vst.lnum)),
-    S(GVEMO, "vemooptimize", onoff(vst.optimize)),
-    S(GVEMO, "vemofavor", vst.favorspeed ? "speed" : "space"),
-    S(GVEMO, "vemocache", std::to_string(vst.cache)),
-    S(GVEMO, "vemolibs", vst.libs.empty() ? std::string("base;math;stat;io;eispack") : vst.libs),
+    R(GVEMO, "vemostrict"),
+    R(GVEMO, "vemovofirst"),
+    R(GVEMO, "vemolnum"),
+    R(GVEMO, "vemooptimize"),
+    R(GVEMO, "vemofavor"),
+    R(GVEMO, "vemocache"),
+    R(GVEMO, "vemolibs"),
     S(GVEMO, "vemodebug", "off"),
     Q(GOTH, "level"),
     Q(GOTH, "maxiter"),
-    S(GOTH, "type", ds.deftype == ST_DOUBLE ? "double" : "float"),
-    S(GOTH, "seed", [] { std::string s; geturnseed(s); return s; }()),
+    R(GOTH, "type"),
+    R(GOTH, "seed"),
     N(GOTH, "jitterseed", 0),
     Q(GOTH, "searchdefault"),
     Q(GOTH, "checksum"),
@@ -272,6 +259,15 @@ const CRow rows[] = {
 #undef N
 #undef Q
 #undef S
+#undef R
+
+// The value of a row into v.
+void rowvalue(const CRow& r, CValue& v) {
+  if (r.fn) return r.fn(v);
+  CGetter g = creg_find(r.name);
+  ZASSERT(g != nullptr, std::string("c(") + r.name + ") has no registered owner");
+  if (g) g(v);
+}
 
 const CRow* findrow(const std::string& name) {
   for (const CRow& r : rows)
@@ -295,8 +291,8 @@ int cmd_creturn(int) {
       spoutsmlf("    %s\n", group);
       spoutsml("{hline}\n");
     }
-    CVal v;
-    r.fn(v);
+    CValue v;
+    rowvalue(r, v);
     std::string lhs = std::string("c(") + r.name + ")";
     spoutsml("{txt}");
     spout21(lhs.size() < 24 ? (std::string(24 - lhs.size(), ' ') + lhs).c_str() : lhs.c_str());
@@ -319,8 +315,8 @@ int cmd_creturn(int) {
 int creturn_value(const std::string& name, double* d, std::string* s, bool* isstr) {
   const CRow* r = findrow(name);
   if (!r) return 1;
-  CVal v;
-  r->fn(v);
+  CValue v;
+  rowvalue(*r, v);
   *isstr = v.isstr;
   if (v.isstr) *s = v.s;
   else *d = v.d;
@@ -334,6 +330,13 @@ bool creturn_text(const char* name, std::string& value) {
   if (creturn_value(name, &d, &value, &isstr)) return false;
   if (!isstr) macfmtnum(d, value);
   return true;
+}
+
+std::vector<std::string> creturn_unowned() {
+  std::vector<std::string> names;
+  for (const CRow& r : rows)
+    if (!r.fn && !creg_find(r.name)) names.emplace_back(r.name);
+  return names;
 }
 
 void creturn_bind() { cmdbind("creturn", cmd_creturn); }

@@ -27,6 +27,8 @@ double setq_number(const char* name);
 
 void results_hooks_install();
 bool creturn_text(const char* name, std::string& value);
+// The c() names whose owner registered no getter (none after start-up).
+std::vector<std::string> creturn_unowned();
 void creturn_bind();
 void retcmds_bind();
 void scalar_bind();

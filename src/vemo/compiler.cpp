@@ -1039,6 +1039,16 @@ static bool isfcndef() {
   return yes;
 }
 
+// The longest code one compilation may emit, in 32-bit words ("program too
+// long"). A function's text is read through a buffer of the default macro
+// length, and a word per four bytes of source covers what ordinary statements
+// compile to; the fixed 8000 words are an allowance for code that does not
+// shrink with the text (the frame and argument checks of every function, the
+// line-number instructions of `set vemolnum`, and short subscripts and calls,
+// which compile to more words than their bytes / 4), so that no text the
+// buffer holds is refused for those.
+constexpr int CC_MAXINS = MACROLEN_DEFAULT / 4 + 8000;
+
 int cc_compile(CcSource& src, Fcn** istmt) {
   *istmt = nullptr;
   Cc cc;
@@ -1047,7 +1057,7 @@ int cc_compile(CcSource& src, Fcn** istmt) {
   cc.src = &src;
   cc.tok.pos = src.pos;
   cc.version = vst.version;
-  cc.maxins = MACROLEN_DEFAULT / 4 + 8000;  // grows with the longest line the macro buffer holds
+  cc.maxins = CC_MAXINS;
   const int oldstate = vm.state;
   vm.state = 2;
   int rc = 0;

@@ -12,6 +12,7 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/tokenizer.h"
+#include "output/creg.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -581,7 +582,19 @@ int set_libs(int) {
 
 }  // namespace
 
+// The c() values of Vemo's `set` settings.
+static void registercvals() {
+  creg_add("vemostrict", [](CValue& v) { cval_str(v, cval_onoff(vst.strict)); });
+  creg_add("vemovofirst", [](CValue& v) { cval_str(v, cval_onoff(vst.vofirst)); });
+  creg_add("vemolnum", [](CValue& v) { cval_str(v, cval_onoff(vst.lnum)); });
+  creg_add("vemooptimize", [](CValue& v) { cval_str(v, cval_onoff(vst.optimize)); });
+  creg_add("vemofavor", [](CValue& v) { cval_str(v, vst.favorspeed ? "speed" : "space"); });
+  creg_add("vemocache", [](CValue& v) { cval_str(v, std::to_string(vst.cache)); });
+  creg_add("vemolibs", [](CValue& v) { cval_str(v, vst.libs.empty() ? std::string("base;math;stat;io;eispack") : vst.libs); });
+}
+
 void vemo_bindcommands() {
+  registercvals();
   cmdbind("vemo", cmd_vemo);
   cmdbind_scan("vemo", scan_vemo);
   cmdbind("vemo_clear", cmd_clear);

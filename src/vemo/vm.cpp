@@ -54,6 +54,7 @@ int vm_oplen(const int32_t* code, int pc, int n) {
 
 // ---------------------------------------------------------------- errors
 
+// The message of a run-time code (3000s), "" for a code without one.
 const char* vm_errmsg(int rc) {
   static const struct { int rc; const char* msg; } tab[] = {
       {RC_VM_NARGS, "incorrect number of arguments"},
@@ -314,6 +315,8 @@ inline bool fusedy(bool pushed, const int32_t* code, int pc, double* y) {
   return true;
 }
 
+// ADD SUB MUL DIV (fast path): [a b] -> [a OP b] when both are real 1 x 1,
+// reusing an operand nothing else holds; any other pair goes to op_arith.
 template <int OP>
 bool h_arith(int32_t*, int& pc) {
   ++pc;
@@ -340,6 +343,8 @@ bool h_arith(int32_t*, int& pc) {
   return true;
 }
 
+// EE NE GE LE GT LT (fast path): [a b] -> [1 or 0] when both are real 1 x 1,
+// the result also left in vm.cond for a following branch; else op_compare.
 template <int OP>
 bool h_cmp(int32_t*, int& pc) {
   ++pc;
@@ -839,6 +844,8 @@ void ariths() {
   ((table[Ops] = h_arith<Ops>), ...);
 }
 
+// Fills the dispatch table: every opcode its handler, h_unused for the codes
+// no compiler emits (they fail as an invalid instruction).
 void inittable() {
   for (Handler& h : table) h = h_unused;
   table[opnoop] = h_noop;
@@ -961,6 +968,9 @@ bool docall(Mat* fobj, int nargs) {
 
 }  // namespace
 
+// Every N instructions and at each backward jump: counts the step against
+// the test step limit and turns a pending Break into VRC_BREAK. False stops
+// the loop.
 bool vm_poll() {
   vm.pollctr = 0;
   if (vm.steplimit && ++vm.steps > vm.steplimit) stopflag = 1;
@@ -1218,6 +1228,8 @@ static void run(size_t entry) {
   }
 }
 
+// Enters f's frame (its arguments are the top nargs slots) and runs until
+// that frame returns or an error unwinds past it.
 void vm_call(Fcn* f, int nargs) {
   const size_t entry = frames.size() + 1;
   if (!enter(f, nargs)) return;
@@ -1240,6 +1252,10 @@ static void forgetmade(size_t from) {
   }
 }
 
+// Runs an interactive statement's function at depth 0 of its nesting: the
+// dispatch table is built on first use; afterwards the traceback is flushed,
+// globals the failed statement made are dropped and the stack is back where it
+// was. 0, 1 after a Break, or the run-time code.
 int ixeq(Fcn* f) {
   static bool inited = false;
   if (!inited) {

@@ -16,6 +16,7 @@
 #include "output/errors.h"
 #include "output/outhost.h"
 #include "output/output.h"
+#include "results/resint.h"
 
 namespace {
 
@@ -61,4 +62,10 @@ TEST(InterpHooks, StoreAndMacroHostsAreSetAfterStartUp) {
   cmdinit_table();
   EXPECT_EQ(nullmembers(datahost), std::vector<size_t>{}) << "member index of DataHost left null";
   EXPECT_EQ(nullmembers(machost), std::vector<size_t>{}) << "member index of MacroHost left null";
+}
+
+// Every c() value the subsystems own has a getter registered by its owner.
+TEST(InterpHooks, EveryCValueHasItsOwnersGetter) {
+  cmdinit_table();
+  EXPECT_EQ(creturn_unowned(), std::vector<std::string>{}) << "c() names no subsystem registered";
 }

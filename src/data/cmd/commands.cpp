@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "data/arena.h"
 #include "data/by.h"
 #include "data/chars.h"
 #include "data/cmd/datacmds.h"
-#include "data/arena.h"
 #include "data/sort.h"
 #include "data/store.h"
 #include "data/varlist.h"
@@ -20,12 +20,14 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/hooks.h"
-#include "results/results.h"
 #include "interp/interp.h"
+#include "interp/macro.h"
 #include "interp/tokenizer.h"
+#include "output/creg.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "results/results.h"
 
 namespace {
 
@@ -423,7 +425,32 @@ void data_reset() {
   chs = CharState{};
 }
 
+// The c() values the data store owns: the current dataset, its limits and
+// the settings kept with it (`set type`, `set varabbrev`, memory, maxvar).
+static void registercvals() {
+  creg_add("max_N_current", [](CValue& v) { cval_num(v, static_cast<double>(obscapacity())); });
+  creg_add("max_k_current", [](CValue& v) { cval_num(v, ds.maxmaxvar); });
+  creg_add("max_width_current", [](CValue& v) { cval_num(v, static_cast<double>(ds.maxlrecl)); });
+  creg_add("N", [](CValue& v) { cval_num(v, static_cast<double>(ds.nobs)); });
+  creg_add("k", [](CValue& v) { cval_num(v, ds.nvar); });
+  creg_add("width", [](CValue& v) { cval_num(v, static_cast<double>(ds.lrecl)); });
+  creg_add("changed", [](CValue& v) { cval_num(v, ds.updata ? 1 : 0); });
+  creg_add("filename", [](CValue& v) {
+    const std::string* p = macget_global("S_FN");
+    cval_str(v, p ? *p : "");
+  });
+  creg_add("filedate", [](CValue& v) {
+    const std::string* p = macget_global("S_FNDATE");
+    cval_str(v, p ? *p : "");
+  });
+  creg_add("memory", [](CValue& v) { cval_num(v, static_cast<double>(memory_reported())); });
+  creg_add("maxvar", [](CValue& v) { cval_num(v, ds.maxmaxvar); });
+  creg_add("varabbrev", [](CValue& v) { cval_str(v, cval_onoff(ds.varabbrev)); });
+  creg_add("type", [](CValue& v) { cval_str(v, ds.deftype == ST_DOUBLE ? "double" : "float"); });
+}
+
 void data_bindcommands() {
+  registercvals();
   cmdbind("drop", cmd_dropkeep, 0);
   cmdbind("keep", cmd_dropkeep, 1);
   cmdbind("order", cmd_order);

@@ -9,15 +9,16 @@
 #include "data/store.h"
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
-#include "interp/program.h"
 #include "interp/hooks.h"
-#include "results/results.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
+#include "interp/program.h"
 #include "interp/tokenizer.h"
+#include "output/creg.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "results/results.h"
 
 namespace {
 
@@ -205,7 +206,41 @@ void setbind(const char* name, int min, CmdHandler fn, int mode) {
   settab().push_back({name, min, fn, mode});
 }
 
+// The c() values the interpreter owns: the version, the run mode, the last
+// captured code, the line lengths, the ado path and system directories, the
+// trace settings, rmsg and matsize (which the matrix store reads from here).
+static void registercvals() {
+  creg_add("version", [](CValue& v) { cval_num(v, interp.version / 100.0); });
+  creg_add("mode", [](CValue& v) { cval_str(v, interp.batchmode ? "batch" : ""); });
+  creg_add("console", [](CValue& v) { cval_str(v, interp.batchmode ? "console" : ""); });
+  creg_add("rc", [](CValue& v) { cval_num(v, interp.captrc); });
+  creg_add("sysdir_zelta", [](CValue& v) { cval_str(v, sysdir_get("ZELTA")); });
+  creg_add("sysdir_updates", [](CValue& v) { cval_str(v, sysdir_get("UPDATES")); });
+  creg_add("sysdir_base", [](CValue& v) { cval_str(v, sysdir_get("BASE")); });
+  creg_add("sysdir_site", [](CValue& v) { cval_str(v, sysdir_get("SITE")); });
+  creg_add("sysdir_plus", [](CValue& v) { cval_str(v, sysdir_get("PLUS")); });
+  creg_add("sysdir_personal", [](CValue& v) { cval_str(v, sysdir_get("PERSONAL")); });
+  creg_add("sysdir_oldplace", [](CValue& v) { cval_str(v, sysdir_get("OLDPLACE")); });
+  creg_add("adopath", [](CValue& v) {
+    const std::string* p = macget_global("S_ADO");
+    cval_str(v, p ? *p : "");
+  });
+  creg_add("macrolen", [](CValue& v) { cval_num(v, interp.macrolen); });
+  creg_add("cmdlen", [](CValue& v) { cval_num(v, interp.conslen); });
+  creg_add("matsize", [](CValue& v) { cval_num(v, interp.matsize); });
+  creg_add("rmsg", [](CValue& v) { cval_str(v, cval_onoff(interp.zelta_rmsg)); });
+  creg_add("rmsg_time", [](CValue& v) { cval_num(v, interp.rmsgtime); });
+  creg_add("adosize", [](CValue& v) { cval_num(v, prg.adosize); });
+  creg_add("trace", [](CValue& v) { cval_str(v, cval_onoff(interp.trace)); });
+  creg_add("tracedepth", [](CValue& v) { cval_num(v, prg.tracedepth); });
+  creg_add("tracesep", [](CValue& v) { cval_str(v, cval_onoff(prg.tracesep)); });
+  creg_add("traceindent", [](CValue& v) { cval_str(v, cval_onoff(prg.traceindent)); });
+  creg_add("traceexpand", [](CValue& v) { cval_str(v, cval_onoff(prg.traceexpand)); });
+  creg_add("tracenumber", [](CValue& v) { cval_str(v, cval_onoff(prg.tracenumber)); });
+}
+
 void interp_bindcommands() {
+  registercvals();
   interp_bindplugin();
   cmdbind("capture", cmd_capture);
   cmdbind("quietly", cmd_quietly);

@@ -8,7 +8,9 @@
 #include "expr/expr.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
+#include "output/creg.h"
 #include "output/errors.h"
+#include "output/format.h"
 #include "output/output.h"
 
 namespace {
@@ -157,7 +159,19 @@ int set_output(int) {
 }  // namespace
 
 // Binds `error` and `more` and registers the settings of this file.
+// The c() values the output channel owns: its `set` settings.
+static void registercvals() {
+  creg_add("more", [](CValue& v) { cval_str(v, cval_onoff(out.more)); });
+  creg_add("dp", [](CValue& v) { cval_str(v, fmts.dpcomma ? "comma" : "period"); });
+  creg_add("linesize", [](CValue& v) { cval_num(v, out.linesize); });
+  creg_add("pagesize", [](CValue& v) { cval_num(v, out.pagesize); });
+  creg_add("logtype", [](CValue& v) { cval_str(v, out_logtype()); });
+  creg_add("charset", [](CValue& v) { cval_str(v, out.charset ? "mac" : "latin1"); });
+  creg_add("debug", [](CValue& v) { cval_str(v, cval_onoff(out.debug)); });
+}
+
 void output_bindcommands() {
+  registercvals();
   cmdbind("error", cmd_error);
   cmdbind("more", cmd_more);
   logs_bindcommands();
