@@ -411,7 +411,7 @@ int cmd_fdadescribe(int) {
   }
   retval_clear();
   if (retval_set_scalar("N", static_cast<double>(d.nobs)) || retval_set_scalar("k", static_cast<double>(d.vars.size())))
-    return 950;
+    return RC_INSUFMEM;
   return 0;
 }
 
