@@ -187,7 +187,8 @@ unsigned char* arenaalloc(size_t total) {
 // columns the block.
 void checkarena() {
   if constexpr (ZASSERT_ON) {
-    const size_t slots = static_cast<size_t>(ds.nvar) + 1;
+    // (before the first variable, the tables may not be made yet)
+    const size_t slots = ds.nvar == 0 && ds.varlist.empty() ? 0 : static_cast<size_t>(ds.nvar) + 1;
     ZASSERT(ds.varlist.size() == slots && ds.typlist.size() == slots && ds.fmtlist.size() == slots &&
                 ds.lbllist.size() == slots && ds.varlabels.size() == slots && ds.mapi.size() == slots,
             "variable tables out of step with nvar");

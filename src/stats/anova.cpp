@@ -365,6 +365,14 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
   else if (mse > 0 && df_m > 0)
     F = (mss / df_m) / mse;
   const double r2a = r2 < misval && df_r > 0 ? 1 - (1 - r2) * (N - 1) / df_r : misval;
+  // The variables' names first: clearing e() drops the previous estimation's
+  // sample marker, which renumbers the variables made after it.
+  const std::string depname = varname(spec.ys[0]);
+  std::string rl, gl;
+  if (rp) {
+    for (int v : rep) rl += (rl.empty() ? "" : " ") + varname(v);
+    for (int v : rp->groupvars) gl += (gl.empty() ? "" : " ") + varname(v);
+  }
   st_eclear();
   st_escalar("N", N);
   st_escalar("df_m", df_m);
@@ -415,14 +423,11 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
     st_elocal("wexp", ("= " + wexp).c_str());
   }
   st_elocal("cmd", "anova");
-  st_elocal("depvar", varname(spec.ys[0]).c_str());
+  st_elocal("depvar", depname.c_str());
   st_elocal("terms", terms.c_str());
   st_elocal("termcols", termcols.c_str());
   st_elocal("sstype", spec.sequential ? "sequential" : "partial");
   if (rp) {
-    std::string rl, gl;
-    for (int v : rep) rl += (rl.empty() ? "" : " ") + varname(v);
-    for (int v : rp->groupvars) gl += (gl.empty() ? "" : " ") + varname(v);
     st_elocal("repeated", rl.c_str());
     st_elocal("bse", spec.terms[static_cast<size_t>(rp->bse)].name.c_str());
     st_elocal("groupvars", gl.c_str());

@@ -339,7 +339,15 @@ int cmd_cox(int) {
   std::vector<std::string> tvnames;
   for (int v : tvvars) tvnames.push_back("tvc:" + varname(v));
   mlc_coefs(f, s, dropped, false, hastvc ? "main" : "", tvnames, P > 0 ? r.b : std::vector<double>{}, V);
-  // Posting.
+  // Posting. The variables' names first: clearing e() drops the previous
+  // estimation's sample marker, which renumbers the variables made after it.
+  auto names = [](const std::vector<int>& vars) {
+    std::string l;
+    for (int v : vars) l += (l.empty() ? "" : " ") + varname(v);
+    return l;
+  };
+  const std::string clustname = o.clustvar ? varname(o.clustvar) : "", deadname = deadvar ? varname(deadvar) : "";
+  const std::string sl = names(stvars), tl = names(tvvars);
   st_eclear();
   st_escalar("N", f.N);
   st_escalar("N_fail", nfail);
@@ -354,19 +362,15 @@ int cmd_cox(int) {
   st_escalar("rc", f.converged ? 0 : RC_NOCONVERGE);
   if (o.clustvar) {
     st_escalar("N_clust", static_cast<double>(f.nclust));
-    st_elocal("clustvar", varname(o.clustvar).c_str());
+    st_elocal("clustvar", clustname.c_str());
   }
   st_elocal("cmd", "cox");
   st_elocal("title", f.title.c_str());
   st_elocal("depvar", s.depname.c_str());
-  st_elocal("dead", deadvar ? varname(deadvar).c_str() : "");
-  std::string sl;
-  for (int v : stvars) sl += (sl.empty() ? "" : " ") + varname(v);
+  st_elocal("dead", deadname.c_str());
   st_elocal("strata", sl.c_str());
   st_elocal("ties", efron ? "efron" : exact ? "exactp" : "breslow");
   if (hastvc) {
-    std::string tl;
-    for (int v : tvvars) tl += (tl.empty() ? "" : " ") + varname(v);
     st_elocal("tvc", tl.c_str());
     st_elocal("texp", hastexp ? texp.c_str() : "_t");
   }

@@ -224,6 +224,9 @@ int cmd_ivfit(int) {
       if (!drop || !(*drop)[j]) r += (r.empty() ? "" : " ") + v[j];
     return r;
   };
+  // The cluster variable's name first: clearing e() drops the previous
+  // estimation's sample marker, which renumbers the variables made after it.
+  const std::string clustname = o.clustvar ? varname(o.clustvar) : "";
   st_eclear();
   st_escalar("N", s.wkind == WK_F ? std::round(f.N) : f.N);
   st_escalar("df_m", f.df_m);
@@ -252,7 +255,7 @@ int cmd_ivfit(int) {
   }
   if (o.clustvar) {
     st_escalar("N_clust", d.C);
-    st_elocal("clustvar", varname(o.clustvar).c_str());
+    st_elocal("clustvar", clustname.c_str());
   }
   if (o.robust || o.clustvar || method == IV_GMM) st_elocal("vcetype", "Robust");
   if (s.wkind) {

@@ -338,6 +338,10 @@ void mlc_chi2(MlcFit& f, int nslope, const std::vector<double>& b, const std::ve
 }
 
 void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o) {
+  // The variables' names first: clearing e() drops the previous estimation's
+  // sample marker, which renumbers the variables made after it.
+  const std::string clustname = o.clustvar ? varname(o.clustvar) : "";
+  const std::string offname = o.offvar ? varname(o.offvar) : "", expname = o.expvar ? varname(o.expvar) : "";
   st_eclear();
   st_escalar("N", f.N);
   st_escalar("ll", f.ll);
@@ -352,7 +356,7 @@ void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o) {
   st_escalar("rc", f.converged ? 0 : 430);
   if (o.clustvar) {
     st_escalar("N_clust", static_cast<double>(f.nclust));
-    st_elocal("clustvar", varname(o.clustvar).c_str());
+    st_elocal("clustvar", clustname.c_str());
   }
   for (const auto& [n, v] : f.scalars) st_escalar(n.c_str(), v);
   st_elocal("cmd", f.cmd.c_str());
@@ -367,8 +371,8 @@ void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o) {
     st_elocal("wtype", wt.c_str());
     st_elocal("wexp", ("= " + s.wexp).c_str());
   }
-  if (o.offvar) st_elocal("offset", varname(o.offvar).c_str());
-  if (o.expvar) st_elocal("offset", ("ln(" + varname(o.expvar) + ")").c_str());
+  if (o.offvar) st_elocal("offset", offname.c_str());
+  if (o.expvar) st_elocal("offset", ("ln(" + expname + ")").c_str());
   for (const auto& [n, v] : f.macros) st_elocal(n.c_str(), v.c_str());
   st_elocal("predict", f.predict.c_str());
   st_elocal("properties", "b V");

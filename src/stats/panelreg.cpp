@@ -181,6 +181,9 @@ int cmd_panelreg(int) {
   }
   names.push_back("_cons");
 
+  // The variables' names first: clearing e() drops the previous estimation's
+  // sample marker, which renumbers the variables made after it.
+  const std::string clustname = o.clustvar ? varname(o.clustvar) : "", ivarname = varname(pv);
   st_eclear();
   st_escalar("N", s.wkind == WK_F ? std::round(f.N) : f.N);
   st_escalar("N_g", f.G);
@@ -227,7 +230,7 @@ int cmd_panelreg(int) {
   }
   if (o.clustvar) {
     st_escalar("N_clust", f.C);
-    st_elocal("clustvar", varname(o.clustvar).c_str());
+    st_elocal("clustvar", clustname.c_str());
     st_elocal("vcetype", "Robust");
   }
   if (s.wkind) {
@@ -236,7 +239,7 @@ int cmd_panelreg(int) {
   }
   st_elocal("cmd", "panelreg");
   st_elocal("model", KINDNAME[kind]);
-  st_elocal("ivar", varname(pv).c_str());
+  st_elocal("ivar", ivarname.c_str());
   st_elocal("depvar", s.depname.c_str());
   st_elocal("predict", "panelreg_p");
   st_elocal("properties", "b V");

@@ -11,6 +11,8 @@ poisson y x1 x2, exposure(t) nolog
 ref_pois_exp
 gen lt = ln(t)
 quietly poisson y x1 x2, offset(lt)
+* a variable made after the last estimation keeps its name in e()
+assert "`e(offset)'" == "lt"
 ref_pois_exp
 poisson y x1 x2, exposure(t) robust nolog
 ref_pois_rob
