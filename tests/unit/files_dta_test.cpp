@@ -4,6 +4,7 @@
 // empty dataset after a failed use, the old file after a failed save).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -172,7 +173,9 @@ TEST_F(DtaTest, LargeFileOnTwoThreadsAndBreak) {
   const char* words[] = {"ab", "xyz", "", "q"};
   for (long i = 1; i <= n; ++i) {
     store(1, i, static_cast<double>(i) / 3);
-    std::memcpy(dtaptr(2, i), words[i % 4], 3);
+    char cell[3] = {};  // str3: the word, padded with zeros
+    std::memcpy(cell, words[i % 4], std::min<size_t>(std::strlen(words[i % 4]), 3));
+    std::memcpy(dtaptr(2, i), cell, 3);
     store(3, i, i % 11 ? static_cast<double>(i % 30000 - 15000) : misval_k(i % 26 + 1));
     store(4, i, -static_cast<double>(i));
   }
