@@ -44,12 +44,15 @@ bool h_charget(const std::string& owner, const std::string& name, std::string* r
   return true;
 }
 int h_fmtnum(double v, const std::string& fmt, std::string* out);
+// Until the interpreter installs its own: the current language, no capture.
+int h_version() { return 920; }
+int h_captrc() { return 0; }
 
 }  // namespace
 
 ExprHooks exhooks = {h_scalar, h_saved,  h_creturn, h_coef,    h_matrix,
                      h_matel,  h_vlabel, h_esample, h_charget, h_fmtnum, nullptr,
-                     nullptr,  nullptr};
+                     h_version, h_captrc};
 
 namespace {
 
