@@ -16,6 +16,7 @@
 #include "files/byteorder.h"
 #include "files/dta.h"
 #include "files/files.h"
+#include "files/newdata.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
@@ -105,7 +106,7 @@ struct Subset {
 int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
   if (!s.on && f.nobs > 0) {
     if (f.nobs >= obscapacity()) return error(RC_NOROOMOBS);
-    // Every cell is written below, or the caller clears the dataset.
+    // Every cell is written below, or the caller drops the dataset.
     if (int rc = setobs_uninit(f.nobs)) return rc;
   }
   f.keeporder = true;
@@ -273,16 +274,17 @@ int cmd_use(int) {
 
   DtaIn f;
   if (int rc = dta_open(f, fn)) return rc;
-  if (subset) {
-    if (int rc = checkpatterns(subtext, f)) {
-      dta_close(f);
-      return rc;
-    }
+  int rc = subset ? checkpatterns(subtext, f) : 0;
+  // The dataset in memory stays aside until the file is read whole.
+  NewData nd;
+  if (!rc) rc = nd_begin(nd);
+  if (rc) {
+    dta_close(f);
+    return rc;
   }
-  drop_all();
   std::vector<char> hit333(f.vars.size(), 0);
   Subset s;
-  int rc = makevars(f);
+  rc = makevars(f);
   if (!rc && !ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
   if (!rc && subset) rc = parsesubset(subtext, f.nobs, s);
   if (!rc) rc = loadrecords(f, s, hit333);
@@ -291,17 +293,10 @@ int cmd_use(int) {
   dta_close(f);
   if (!rc) oldfixups(f, hit333);
   if (!rc && f.rel->legacy) rc = modernise();
-  if (rc) {
-    drop_all();
-    return rc;
-  }
+  if (!rc && !s.keep.empty()) rc = droporkeepvars(s.keep, true);
+  if (rc) return nd_undo(nd, rc);
+  nd_commit(nd);
   putchars(f);
-  if (!s.keep.empty()) {
-    if (int r2 = droporkeepvars(s.keep, true)) {
-      drop_all();
-      return r2;
-    }
-  }
   if (!labels.empty()) dtalbl_install(labels);
   setfnmacros(fn, f.stamp);
   ds.updata = false;
