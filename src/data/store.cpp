@@ -1088,7 +1088,8 @@ int reordervars(const std::vector<int>& perm) {
 // others move towards the start of the data area in order of position, each
 // moving only its cells in use, so a column never lands on one not yet
 // moved. Sets their new offsets in mapi and lrecl to the bytes still in
-// use; a growing arena gives the pages freed at the end back. The other
+// use; a growing arena gives the pages freed at the end back when they are
+// more than the memory kept for reuse. The other
 // tables are not changed.
 static void closegaps(const std::vector<char>& gone) {
   std::vector<int> bypos;
@@ -1106,7 +1107,8 @@ static void closegaps(const std::vector<char>& gone) {
     ds.mapi[static_cast<size_t>(v)] = static_cast<int>(to);
     to += typewidth(vartype(v));
   }
-  releasepages(ds.xtraptr + cells * static_cast<size_t>(to), ds.xtraptr + cells * static_cast<size_t>(ds.lrecl));
+  if (touchedbytes(ds) > keepbytes())
+    releasepages(ds.xtraptr + cells * static_cast<size_t>(to), ds.xtraptr + cells * static_cast<size_t>(ds.lrecl));
   ds.lrecl = to;
 }
 
