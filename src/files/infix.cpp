@@ -12,6 +12,7 @@
 #include "data/store.h"
 #include "files/dict.h"
 #include "files/files.h"
+#include "files/newdata.h"
 #include "files/textload.h"
 #include "files/textsrc.h"
 #include "interp/cmdtab.h"
@@ -265,11 +266,13 @@ int cmd_infix(int) {
   if (dictform) {
     if (int rc = dict_switchdata(s, infix_dictfile(s, d), d.usingfn, hasdata, datafn)) return rc;
   }
-  drop_all();
+  // The dataset in memory stays aside until the file is read whole.
+  NewData nd;
   std::vector<int> vars;
   TextLoad t;
   TlRange r;
-  int rc = dict_makevars(d, vars);
+  int rc = nd_begin(nd);
+  if (!rc) rc = dict_makevars(d, vars);
   if (!rc) rc = dict_range(rest, r);
   if (!rc) {
     tl_start(t, vars);
@@ -277,7 +280,8 @@ int cmd_infix(int) {
   }
   if (!rc && s.err) rc = fierr(RC_READ, s.fn.c_str());
   ts_close(s);
-  if (rc) return tl_abandon(rc);
+  if (rc) return nd_undo(nd, rc);
+  nd_commit(nd);
   tl_finish(t);
   return 0;
 }
