@@ -507,24 +507,29 @@ int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, R
   bool stop = false;
   SQLULEN fetched = 0;
   SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-  std::thread fetcher([&] {
-    for (int k = 0;; k ^= 1) {
-      {
-        std::unique_lock<std::mutex> lk(mu);
-        cv.wait(lk, [&] { return stop || !slot[k].full; });
-        if (stop) return;
+  std::thread fetcher;
+  try {
+    fetcher = std::thread([&] {
+      for (int k = 0;; k ^= 1) {
+        {
+          std::unique_lock<std::mutex> lk(mu);
+          cv.wait(lk, [&] { return stop || !slot[k].full; });
+          if (stop) return;
+        }
+        fetched = 0;
+        SQLRETURN r = SQLBindCol(h, 1, SQL_C_CHAR, rt.buf[k].data(), static_cast<SQLLEN>(rt.width + 1), rt.ind[k].data());
+        if (SQL_SUCCEEDED(r)) r = SQLFetch(h);
+        std::lock_guard<std::mutex> lk(mu);
+        slot[k].r = r;
+        slot[k].n = std::min(fetched, rows);
+        slot[k].full = true;
+        cv.notify_all();
+        if (!SQL_SUCCEEDED(r) || slot[k].n == 0) return;
       }
-      fetched = 0;
-      SQLRETURN r = SQLBindCol(h, 1, SQL_C_CHAR, rt.buf[k].data(), static_cast<SQLLEN>(rt.width + 1), rt.ind[k].data());
-      if (SQL_SUCCEEDED(r)) r = SQLFetch(h);
-      std::lock_guard<std::mutex> lk(mu);
-      slot[k].r = r;
-      slot[k].n = std::min(fetched, rows);
-      slot[k].full = true;
-      cv.notify_all();
-      if (!SQL_SUCCEEDED(r) || slot[k].n == 0) return;
-    }
-  });
+    });
+  } catch (const std::exception&) {
+    return errmsgf(RC_NOMEM, "odbc load: a thread could not be started\n");
+  }
   long total = 0, block = 0;
   int rc = 0;
   for (int k = 0;; k ^= 1) {
