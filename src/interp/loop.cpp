@@ -290,8 +290,10 @@ static bool planlocal(Program& p, int idx, const LinePlan& lp) {
 
 // What dispatching the line does before its handler runs.
 static int planenter(const char* s, const LinePlan& lp) {
-  if (interp.cmd.size() != lp.wordlen || interp.cmd.compare(0, lp.wordlen, s + lp.wordoff, lp.wordlen))
-    interp.cmd.assign(s + lp.wordoff, lp.wordlen);
+  const char* w = s + lp.wordoff;
+  bool same = interp.cmd.size() == lp.wordlen;
+  for (size_t i = 0; same && i < lp.wordlen; ++i) same = interp.cmd[i] == w[i];  // a short word: no call
+  if (!same) interp.cmd.assign(w, lp.wordlen);
   expr_reset_command();
   return selreq_enter();
 }

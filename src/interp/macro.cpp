@@ -297,26 +297,30 @@ void locals_leave() {
 
 namespace {
 
-// Writes the eight decimal digits of w < 1e8, leading zeros included,
-// to end at e; returns e. Two halves of two pairs each, so that the
-// divisions do not wait on one another.
-char* digits8(uint32_t w, char* e) {
+// The number of decimal digits of u < 1e16.
+int ndigits(uint64_t u) {
+  static constexpr uint64_t tens[] = {10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+                                      100000000ull, 1000000000ull, 10000000000ull, 100000000000ull,
+                                      1000000000000ull, 10000000000000ull, 100000000000000ull,
+                                      1000000000000000ull};
+  int n = 1;
+  while (n < 16 && u >= tens[n - 1]) ++n;
+  return n;
+}
+
+// Writes the digits of u to end at e, two at a step.
+void writedigits(uint64_t u, char* e) {
   static constexpr char pairs[] =
       "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
       "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
-  const uint32_t hi = w / 10000, lo = w % 10000;
-  std::memcpy(e - 8, pairs + 2 * (hi / 100), 2);
-  std::memcpy(e - 6, pairs + 2 * (hi % 100), 2);
-  std::memcpy(e - 4, pairs + 2 * (lo / 100), 2);
-  std::memcpy(e - 2, pairs + 2 * (lo % 100), 2);
-  return e;
-}
-
-// The first digit that is not a leading zero of the digits from p to e
-// (the last digit stays).
-char* lead(char* p, char* e) {
-  while (p < e - 1 && *p == '0') ++p;
-  return p;
+  while (u >= 100) {
+    const uint64_t r = u % 100;
+    u /= 100;
+    e -= 2;
+    std::memcpy(e, pairs + 2 * r, 2);
+  }
+  if (u >= 10) std::memcpy(e - 2, pairs + 2 * u, 2);
+  else e[-1] = static_cast<char>('0' + u);
 }
 
 // res is empty.
@@ -336,29 +340,17 @@ void macfmtnum(double x, std::string& res) {
     res.push_back('0');
     return;
   }
-  char buf[48];
   // integers below 1e16 have at most 16 digits, which %18.0g always shows whole
   // (the conversion test is exact there, and cheaper than a call to trunc)
   if (std::fabs(x) < 1e16 && static_cast<double>(static_cast<long long>(x)) == x) {
     const long long v = static_cast<long long>(x);
-    uint64_t u = v < 0 ? 0ull - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-    char* e = buf + sizeof buf;
-    char* p;
-    if (u >= 100000000) {
-      digits8(static_cast<uint32_t>(u % 100000000), e);
-      p = lead(e - 16, digits8(static_cast<uint32_t>(u / 100000000), e - 8));
-    } else {
-      p = lead(e - 8, digits8(static_cast<uint32_t>(u), e));
-    }
-    if (v < 0) *--p = '-';
-    // a counter mostly keeps its number of digits: overwrite them in place
-    const size_t n = static_cast<size_t>(e - p);
-    if (res.size() == n) {
-      char* d = res.data();
-      for (size_t i = 0; i < n; ++i) d[i] = p[i];
-    } else {
-      res.assign(p, n);
-    }
+    const uint64_t u = v < 0 ? 0ull - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    // written in place: a counter mostly keeps its number of digits
+    const size_t n = static_cast<size_t>(ndigits(u)) + (v < 0 ? 1 : 0);
+    if (res.size() != n) res.resize(n);
+    char* d = res.data();
+    if (v < 0) d[0] = '-';
+    writedigits(u, d + n);
     return;
   }
   // everything else through the display-format renderer, blanks trimmed

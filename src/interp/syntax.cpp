@@ -117,6 +117,14 @@ bool parsechars(ParseResult& pr, std::string& seps) {
   return true;
 }
 
+// A stored local name `_1`, `_2`, ... (`_0` is not one).
+bool positional(const char* name) {
+  if (name[0] != '_' || name[1] < '1' || name[1] > '9') return false;
+  for (const char* p = name + 2; *p; ++p)
+    if (*p < '0' || *p > '9') return false;
+  return true;
+}
+
 // tokenize [text] [, parse("chars")]
 int cmd_tokenize(int) {
   std::string text;
@@ -127,13 +135,14 @@ int cmd_tokenize(int) {
   if (int rc = chkopt(pr)) return rc;
   text = trim(text);
   text = unquote(text);
-  char nm[16];
-  for (int k = 1;; ++k) {
-    int n = std::snprintf(nm, sizeof nm, "%d", k);
-    ObjEntry* e = dmfind_local(nm, static_cast<size_t>(n), mac.typelmac);
-    if (!e) break;
-    dmremove(e);
+  // Every positional local goes, not only those up to the first gap: an
+  // empty token of an earlier split leaves its number undefined.
+  for (ObjEntry* e = dmfirst(mac.typelmac); e;) {
+    ObjEntry* next = e->tnext;
+    if (positional(e->name)) dmremove(e);
+    e = next;
   }
+  char nm[16];
   std::vector<std::string> toks;
   splittokens(text.c_str(), seps, toks, false, false);
   for (size_t i = 0; i < toks.size(); ++i) {

@@ -161,6 +161,32 @@ TEST_F(ExprCompTest, SyntaxErrorsAndMessages) {
   EXPECT_EQ(rc("1 2"), 198);
 }
 
+// The reset before each command line has work only after a compile or a
+// restarted run; each of those must still be undone by the next reset.
+TEST_F(ExprCompTest, ResetUndoesEveryCompileAndRestartedRun) {
+  expr_reset_command();
+  expr_reset_command();  // nothing since the last: stays fresh
+  EXPECT_TRUE(ex.ifpgm.empty());
+  ASSERT_EQ(compexp_u("1+2", ex.ifpgm, EXP_NUM), 0);
+  ASSERT_FALSE(ex.ifpgm.empty());
+  ASSERT_FALSE(ex.numlits.empty());
+  expr_reset_command();
+  EXPECT_TRUE(ex.ifpgm.empty());
+  EXPECT_TRUE(ex.ifpgm.text.empty());
+  EXPECT_TRUE(ex.numlits.empty());
+  ASSERT_EQ(compexp_u("\"ab\"", ex.wepgm, EXP_STR), 0);
+  expr_reset_command();
+  EXPECT_TRUE(ex.wepgm.empty());
+  EXPECT_TRUE(ex.strpool.empty());
+  const long saved = ds.nobs1;
+  ds.nobs1 = 5;
+  expr_startrun(ex.wepgm);  // a fresh program, no longer fresh
+  ds.nobs1 = saved;
+  ASSERT_EQ(ex.wepgm.sumfrom, 5);
+  expr_reset_command();
+  EXPECT_EQ(ex.wepgm.sumfrom, 0);
+}
+
 TEST_F(ExprCompTest, FailureLeavesTablesAsTheyWere) {
   ExprProg p;
   ASSERT_EQ(compexp_u("7", p, EXP_NUM), 0);

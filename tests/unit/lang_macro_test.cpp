@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/value.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "expr/expr.h"
@@ -145,6 +146,23 @@ TEST_F(LangMacro, NumberFormat) {
   EXPECT_EQ(s, "2.5");
   macfmtnum(1e16, s);
   EXPECT_NE(s.find('e'), std::string::npos);
+  // integers are written into the text they replace, whatever its length
+  // was: every digit count, both signs, one buffer throughout
+  for (long long p = 1; p <= 1000000000000000LL; p *= 10) {
+    for (long long k : {p - 1, p, p + 1, -p, -(p - 1), 10 * p - 1, -(10 * p - 1)}) {
+      if (k > (1LL << 53) || -k > (1LL << 53)) continue;  // not every integer there is a double
+      macfmtnum(static_cast<double>(k), s);
+      EXPECT_EQ(s, std::to_string(k)) << k;
+    }
+  }
+  macfmtnum(misval, s);
+  EXPECT_EQ(s, ".");
+  macfmtnum(-7, s);
+  macfmtnum(misval_k(2), s);
+  EXPECT_EQ(s, ".b");
+  macfmtnum(123456, s);
+  macfmtnum(0, s);
+  EXPECT_EQ(s, "0");
 }
 
 TEST_F(LangMacro, Numlists) {

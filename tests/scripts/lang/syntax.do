@@ -15,6 +15,25 @@ tokenize
 display "[`1']"
 tokenize `"x "y z""'
 display `"[`1'] [`2']"'
+* nested compound quotes keep their inner pairs; an empty token leaves its
+* number undefined, and every earlier positional local goes all the same
+* (the lines shown are those printed by syntax_tokenize.py)
+tokenize `"`"a "b c" d"' e"'
+display `"[`1'] [`2'] [`3']"'
+tokenize x `"p `"q r"' s"' y
+display `"[`1'] [`2'] [`3'] [`4']"'
+tokenize a b c d e
+tokenize `"`""' x `"`"y"'"'"'
+display `"[`1'] [`2'] [`3'] [`4'] [`5']"'
+tokenize "z"
+display `"[`1'] [`2'] [`3'] [`4'] [`5']"'
+program define tokall
+  tokenize `"`0'"'
+  display `"0=[`0'] 1=[`1'] 2=[`2'] 3=[`3'] 4=[`4'] 5=[`5']"'
+  tokenize
+  display `"0=[`0'] 1=[`1'] 2=[`2']"'
+end
+tokall `"a `"b"' c"' `""' "d e" `"`""'"'
 * gettoken
 local 0 x y z
 gettoken first rest : 0
