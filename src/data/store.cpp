@@ -635,10 +635,30 @@ struct Blocks {
   std::vector<size_t> start;
 };
 
+// Runs f(b, e) on the halves of [0, n), the second on a helper thread when
+// n is large (this thread does both when the system refuses one).
+template <class F>
+void twohalves(size_t n, F f) {
+  if (n < static_cast<size_t>(BLOCKMIN)) {
+    f(0, n / 2), f(n / 2, n);
+    return;
+  }
+  try {
+    std::thread t([&] { f(n / 2, n); });
+    f(0, n / 2);
+    t.join();
+  } catch (const std::system_error&) {
+    f(0, n / 2), f(n / 2, n);
+  }
+}
+
 Blocks makeblocks(const uint32_t* to, size_t span) {
   Blocks bk{to, span, span / 2, (span + (size_t{1} << BLOCKBITS) - 1) >> BLOCKBITS, {}};
   std::vector<size_t> cnt(2 * bk.nb, 0);
-  for (size_t p = 0; p < span; ++p) ++cnt[(p < bk.half ? 0 : bk.nb) + (to[p] >> BLOCKBITS)];
+  twohalves(span, [&](size_t b, size_t e) {
+    size_t* const c = cnt.data() + (b ? bk.nb : 0);
+    for (size_t p = b; p < e; ++p) ++c[to[p] >> BLOCKBITS];
+  });
   bk.start.resize(2 * bk.nb);
   size_t sum = 0;
   for (size_t b = 0; b < bk.nb; ++b)
@@ -720,24 +740,29 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
   while (hi >= lo && from[hi - lo] == static_cast<uint32_t>(hi)) --hi;
   if (lo > hi) return;
   ZASSERT(lo >= 1 && hi <= ds.nobs, "permutation outside the observations");
-  for (long i = lo; i <= hi; ++i) {
-    ZASSERT(from[i - lo] >= static_cast<uint32_t>(lo) && from[i - lo] <= static_cast<uint32_t>(hi),
-            "permutation entry outside its range");
-    ds.mapj[i] = from[i - lo] - 1;
-  }
+  const size_t span = static_cast<size_t>(hi - lo + 1);
+  twohalves(span, [&](size_t b, size_t e) {
+    for (size_t q = b; q < e; ++q) {
+      ZASSERT(from[q] >= static_cast<uint32_t>(lo) && from[q] <= static_cast<uint32_t>(hi),
+              "permutation entry outside its range");
+      ds.mapj[static_cast<size_t>(lo) + q] = from[q] - 1;
+    }
+  });
   for (auto& m : ds.ordermarks) {
     if (m.size() != static_cast<size_t>(ds.nobs)) continue;
     // m is indexed by slot; the entries of lo..hi move with their cells.
     std::vector<uint32_t> part(m.begin() + (lo - 1), m.begin() + hi);
     for (long i = lo; i <= hi; ++i) m[static_cast<size_t>(i - 1)] = part[ds.mapj[i] - static_cast<size_t>(lo - 1)];
   }
-  const size_t span = static_cast<size_t>(hi - lo + 1);
   if (hi - lo + 1 >= BLOCKMIN && scratch && scratchbytes / span >= 11) {
     // By destination blocks: the map turns from sources into destinations
     // (made in the scratch, which `from` may share, then copied back).
     uint32_t* const to = reinterpret_cast<uint32_t*>(scratch);
-    for (size_t q = 0; q < span; ++q) to[ds.mapj[static_cast<size_t>(lo) + q] - static_cast<size_t>(lo - 1)] = static_cast<uint32_t>(q);
-    std::memcpy(ds.mapj + lo, to, span * sizeof(uint32_t));
+    // (the two halves write different places: it is a permutation)
+    twohalves(span, [&](size_t b, size_t e) {
+      for (size_t q = b; q < e; ++q) to[ds.mapj[static_cast<size_t>(lo) + q] - static_cast<size_t>(lo - 1)] = static_cast<uint32_t>(q);
+    });
+    twohalves(span, [&](size_t b, size_t e) { std::memcpy(ds.mapj + lo + b, to + b, (e - b) * sizeof(uint32_t)); });
     permuteblocks(lo, hi, scratch, scratchbytes);
     return;
   }
