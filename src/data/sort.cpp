@@ -126,7 +126,7 @@ inline void strwords(const unsigned char* p, int width, int words, uint64_t* out
 // in bytes; items need not be 8-aligned). False on a Break.
 bool extract(const std::vector<KeyVar>& ks, long lo, long n, unsigned char* base, size_t stride) {
   size_t off = 0;
-  std::vector<double> buf(4096);
+  std::vector<double> buf(static_cast<size_t>(std::clamp(n, 1L, 4096L)));
   uint64_t words[31];
   for (const KeyVar& k : ks) {
     ColView c = colview(k.var);
@@ -504,34 +504,53 @@ int firstdiff(const Item<W>* a, size_t n) {
   return 64 * W;
 }
 
-// Sorts the items into the stable order of their keys, as msd does; large
-// arrays are split once on 11 bits and the parts shared by two threads.
-template <int W>
-int radixsort(Item<W>* a, size_t n) {
-  if (n < 2) return 0;
-  const int s = firstdiff(a, n);
-  if (n < srt.parmin) return msd(a, n, s);
-  constexpr int DB = 11;
-  constexpr size_t NB = size_t{1} << DB;
-  std::vector<size_t> cnt(NB), cnt2(NB), start(NB);
+// Runs f(t, b, e) for the halves t = 0, 1 of [0, n), the second on a helper
+// thread when n is large (this thread does both when the system refuses one).
+template <class F>
+void onhalves(size_t n, F f) {
   const size_t half = n / 2;
-  // Without a second thread (the system refuses one) this thread does both.
+  if (n < srt.parmin) {
+    f(0, 0, half);
+    f(1, half, n);
+    return;
+  }
   try {
-    std::thread t([&] { countdigits<W, DB>(a + half, n - half, s, cnt2.data()); });
-    countdigits<W, DB>(a, half, s, cnt.data());
+    std::thread t([&] {
+      helper = true;
+      f(1, half, n);
+    });
+    f(0, 0, half);
     t.join();
   } catch (const std::system_error&) {
-    std::fill(cnt.begin(), cnt.end(), 0);
-    std::fill(cnt2.begin(), cnt2.end(), 0);
-    countdigits<W, DB>(a, n, s, cnt.data());
+    f(0, 0, half);
+    f(1, half, n);
   }
-  for (size_t b = 0; b < NB; ++b) cnt[b] += cnt2[b];
-  if (poll()) return 1;
-  distribute<W, DB>(a, s, cnt.data(), start.data());
-  if (poll()) return 1;
-  // The parts, largest first, taken in turn by whichever thread is free.
+}
+
+// Calls each(items, i0, m) on the keys of observations lo + b .. lo + e - 1
+// extracted 4096 at a time (item j of the block is observation lo + i0 + j).
+// False on a Break.
+template <int W, class F>
+bool keyblocks(const std::vector<KeyVar>& ks, long lo, size_t b, size_t e, F each) {
+  constexpr size_t B = 4096;
+  std::unique_ptr<Item<W>[]> blk(new (std::nothrow) Item<W>[B]);
+  if (!blk) return false;
+  for (size_t i0 = b; i0 < e; i0 += B) {
+    const size_t m = std::min(B, e - i0);
+    if (!extract(ks, lo + static_cast<long>(i0), static_cast<long>(m), reinterpret_cast<unsigned char*>(blk.get()),
+                 sizeof(Item<W>)))
+      return false;
+    each(blk.get(), i0, m);
+  }
+  return true;
+}
+
+// Sorts the parts of a (part b: cnt[b] items from start[b]) by msd from bit
+// s, largest first, each taken by whichever of two threads is free.
+template <int W>
+int sortparts(Item<W>* a, const std::vector<size_t>& cnt, const std::vector<size_t>& start, int s) {
   std::vector<uint32_t> parts;
-  for (size_t b = 0; b < NB; ++b)
+  for (size_t b = 0; b < cnt.size(); ++b)
     if (cnt[b] > 1) parts.push_back(static_cast<uint32_t>(b));
   std::sort(parts.begin(), parts.end(), [&](uint32_t x, uint32_t y) { return cnt[x] > cnt[y]; });
   std::atomic<size_t> next{0};
@@ -539,7 +558,7 @@ int radixsort(Item<W>* a, size_t n) {
   auto work = [&] {
     for (size_t k; !stop.load(std::memory_order_relaxed) && (k = next.fetch_add(1)) < parts.size();) {
       const uint32_t b = parts[k];
-      if (msd(a + start[b], cnt[b], s + DB)) stop = true;
+      if (msd(a + start[b], cnt[b], s)) stop = true;
     }
   };
   std::thread t;
@@ -555,13 +574,95 @@ int radixsort(Item<W>* a, size_t n) {
   return stop ? 1 : 0;
 }
 
-// The number of neighbouring pairs with the same key among (up to) 4096
-// items spread over a[0..n-1], once sorted.
+// Fills a[0..n-1] with the items of observations lo.. in the stable order of
+// their keys, as msd gives it. Large ranges are read from the store three
+// times on two threads: for the first bit at which the keys differ, for the
+// counts of the 11 bits from there, and to write each item straight into
+// its part, streams that need no more memory than the items; the parts are
+// then shared by the two threads. 0; 1 on a Break with a holding a
+// permutation of the items; 2 on a Break before it does.
 template <int W>
-long sampleties(const Item<W>* a, long n) {
+int radixfill(const std::vector<KeyVar>& ks, long lo, size_t n, Item<W>* a) {
+  if (n < srt.parmin) {
+    if (!extract(ks, lo, static_cast<long>(n), reinterpret_cast<unsigned char*>(a), sizeof(Item<W>))) return 2;
+    for (size_t i = 0; i < n; ++i) a[i].id = static_cast<uint32_t>(lo + static_cast<long>(i));
+    return msd(a, n, firstdiff(a, n));
+  }
+  std::atomic<bool> broke{false};
+  Item<W> first;
+  if (!extract(ks, lo, 1, reinterpret_cast<unsigned char*>(&first), sizeof(Item<W>))) return 2;
+  uint64_t dif[2][W] = {};
+  onhalves(n, [&](size_t t, size_t b, size_t e) {
+    uint64_t* d = dif[t];
+    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t, size_t m) {
+          for (size_t j = 0; j < m; ++j)
+            for (int w = 0; w < W; ++w) d[w] |= p[j].k[w] ^ first.k[w];
+        }))
+      broke = true;
+  });
+  if (broke) return 2;
+  int s = 64 * W;
+  for (int w = W - 1; w >= 0; --w)
+    if (const uint64_t x = dif[0][w] | dif[1][w]) s = 64 * w + __builtin_clzll(x);
+  if (s == 64 * W) {  // one key throughout: the observations' order
+    for (size_t i = 0; i < n; ++i) a[i] = first, a[i].id = static_cast<uint32_t>(lo + static_cast<long>(i));
+    return 0;
+  }
+  constexpr int DB = 11;
+  constexpr size_t NB = size_t{1} << DB;
+  std::vector<size_t> cnt[2] = {std::vector<size_t>(NB), std::vector<size_t>(NB)};
+  onhalves(n, [&](size_t t, size_t b, size_t e) {
+    size_t* c = cnt[t].data();
+    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t, size_t m) { countdigits<W, DB>(p, m, s, c); }))
+      broke = true;
+  });
+  if (broke) return 2;
+  // Each part holds the first half's items, then the second's.
+  std::vector<size_t> total(NB), start(NB), pos[2] = {std::vector<size_t>(NB), std::vector<size_t>(NB)};
+  size_t sum = 0;
+  for (size_t b = 0; b < NB; ++b) {
+    start[b] = pos[0][b] = sum;
+    pos[1][b] = sum + cnt[0][b];
+    total[b] = cnt[0][b] + cnt[1][b];
+    sum += total[b];
+  }
+  onhalves(n, [&](size_t t, size_t b, size_t e) {
+    size_t* q = pos[t].data();
+    if (!keyblocks<W>(ks, lo, b, e, [&](Item<W>* p, size_t i0, size_t m) {
+          for (size_t j = 0; j < m; ++j) {
+            p[j].id = static_cast<uint32_t>(lo + static_cast<long>(i0 + j));
+            a[q[digit<W, DB>(p[j], s)]++] = p[j];
+          }
+        }))
+      broke = true;
+  });
+  if (broke) return 2;
+  if (poll()) return 1;
+  return sortparts(a, total, start, s + DB);
+}
+
+// True when two neighbouring items of a[0..n-1] have the same key (read on
+// two threads).
+template <int W>
+bool anyties(const Item<W>* a, size_t n) {
+  std::atomic<bool> found{false};
+  onhalves(n, [&](size_t, size_t b, size_t e) {
+    bool f = false;
+    for (size_t i = std::max<size_t>(b, 1); i < e; ++i) f |= samekey(a[i - 1], a[i]);
+    if (f) found = true;
+  });
+  return found;
+}
+
+// The number of neighbouring pairs with the same key among (up to) 4096
+// observations spread over the n from lo, once sorted.
+template <int W>
+long sampleties(const std::vector<KeyVar>& ks, long lo, long n) {
   const long m = std::min(n, 4096L);
   std::vector<Item<W>> s(static_cast<size_t>(m));
-  for (long i = 0; i < m; ++i) s[static_cast<size_t>(i)] = a[i * n / m];
+  for (long i = 0; i < m; ++i)
+    if (!extract(ks, lo + i * n / m, 1, reinterpret_cast<unsigned char*>(&s[static_cast<size_t>(i)]), sizeof(Item<W>)))
+      return 0;
   std::sort(s.begin(), s.end(), less<W>);
   long t = 0;
   for (size_t i = 1; i < s.size(); ++i) t += samekey(s[i - 1], s[i]);
@@ -595,21 +696,24 @@ int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   BigBuf<Item<W>> a(static_cast<size_t>(n));
   if (!a.p) return error(RC_NOMEM);
   unsigned char* const base = reinterpret_cast<unsigned char*>(a.p);
-  if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
-  for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
   int rc = 0;
   // Ties among a sample of the items in more than a few places mean ties
   // nearly everywhere: the seeded algorithm then runs at once on all items.
   // Otherwise the radix sort runs first; if it finds ties, the items that
   // tie are flagged (where observation numbers leave the top bit free) and
   // the seeded algorithm runs pruned to them.
-  bool ties = !stable && sampleties(a.p, n) > 16;
+  bool ties = !stable && sampleties<W>(ks, lo, n) > 16;
   bool prune = false;
   long nf = 0;
-  if (!ties) {
-    rc = radixsort(a.p, a.size());
+  if (ties) {
+    if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
+    for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
+  } else {
+    rc = radixfill(ks, lo, a.size(), a.p);
+    if (rc == 2) return 1;  // the items are incomplete: the data stay as they are
     std::vector<uint64_t> tied;
-    for (size_t i = 1; !stable && !rc && i < a.size(); ++i) {
+    const bool scan = !stable && !rc && anyties(a.p, a.size());
+    for (size_t i = 1; scan && i < a.size(); ++i) {
       if (!samekey(a[i - 1], a[i])) continue;
       if (!ties) tied.assign((static_cast<size_t>(n) + 63) / 64, 0), ties = true;
       for (size_t k : {i - 1, i}) {

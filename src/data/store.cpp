@@ -676,46 +676,86 @@ namespace {
 constexpr long BLOCKMIN = 1L << 20;
 constexpr int BLOCKBITS = 16;
 
-// The destinations `to` (position in the range of each source position) of
-// a range of `span` positions and where each thread's cells start in each
-// block: start[t * nb + b].
+// Runs f(b, e) on the halves of [0, n), the second on a helper thread when
+// n is large (this thread does both when the system refuses one).
+template <class F>
+void twohalves(size_t n, F f) {
+  if (n < static_cast<size_t>(BLOCKMIN)) {
+    f(0, n / 2), f(n / 2, n);
+    return;
+  }
+  try {
+    std::thread t([&] { f(n / 2, n); });
+    f(0, n / 2);
+    t.join();
+  } catch (const std::system_error&) {
+    f(0, n / 2), f(n / 2, n);
+  }
+}
+
+// The moves of a range of `span` positions: the destination block of each
+// source position, and in the order the cells are dealt (each half's
+// sources in order, grouped by block: start[t * nb + b] is where half t's
+// cells of block b begin) the place of each inside its block.
 struct Blocks {
-  const uint32_t* to;
+  const uint16_t* blk;
+  const uint16_t* offs;
   size_t span, half, nb;
   std::vector<size_t> start;
 };
 
-Blocks makeblocks(const uint32_t* to, size_t span) {
-  Blocks bk{to, span, span / 2, (span + (size_t{1} << BLOCKBITS) - 1) >> BLOCKBITS, {}};
+// The moves of the order `from` (observation numbers lo.. of each
+// destination), laid out in scratch of at least 12 bytes a position: the
+// destinations of the sources (4 bytes each) go at its end, from which the
+// places (2 bytes) and the blocks (2 bytes) are made at its front; the rest
+// holds the cells. `from` is read before scratch is written, so it may lie
+// in the scratch's first third.
+Blocks makeblocks(const uint32_t* from, long lo, size_t span, unsigned char* scratch, size_t bytes) {
+  Blocks bk{nullptr, nullptr, span, span / 2, (span + (size_t{1} << BLOCKBITS) - 1) >> BLOCKBITS, {}};
+  uint32_t* const to = reinterpret_cast<uint32_t*>(scratch + (bytes - 4 * span) / 4 * 4);
+  // (the two halves write different places: it is a permutation)
+  twohalves(span, [&](size_t b, size_t e) {
+    for (size_t q = b; q < e; ++q) to[from[q] - static_cast<uint32_t>(lo)] = static_cast<uint32_t>(q);
+  });
   std::vector<size_t> cnt(2 * bk.nb, 0);
-  for (size_t p = 0; p < span; ++p) ++cnt[(p < bk.half ? 0 : bk.nb) + (to[p] >> BLOCKBITS)];
+  twohalves(span, [&](size_t b, size_t e) {
+    size_t* const c = cnt.data() + (b ? bk.nb : 0);
+    for (size_t p = b; p < e; ++p) ++c[to[p] >> BLOCKBITS];
+  });
   bk.start.resize(2 * bk.nb);
   size_t sum = 0;
   for (size_t b = 0; b < bk.nb; ++b)
     for (size_t t = 0; t < 2; ++t) bk.start[t * bk.nb + b] = sum, sum += cnt[t * bk.nb + b];
+  uint16_t* const blk = reinterpret_cast<uint16_t*>(scratch);
+  uint16_t* const offs = blk + span;
+  twohalves(span, [&](size_t b, size_t e) {
+    const size_t t = b ? 1 : 0;
+    std::vector<size_t> pos(bk.start.begin() + static_cast<long>(t * bk.nb),
+                            bk.start.begin() + static_cast<long>((t + 1) * bk.nb));
+    for (size_t p = b; p < e; ++p) offs[pos[to[p] >> BLOCKBITS]++] = static_cast<uint16_t>(to[p]);
+  });
+  twohalves(span, [&](size_t b, size_t e) {
+    for (size_t p = b; p < e; ++p) blk[p] = static_cast<uint16_t>(to[p] >> BLOCKBITS);
+  });
+  bk.blk = blk, bk.offs = offs;
   return bk;
 }
 
 // Bytes off..off+K-1 of the cells (w wide) of the range starting at col go
-// to their destinations, through vals (K bytes a cell) and offs.
+// to their destinations, through vals (K bytes a cell).
 template <size_t K>
-void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsigned char* vals, uint16_t* offs) {
+void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsigned char* vals) {
   auto deal = [&](size_t t) {
     std::vector<size_t> pos(bk.start.begin() + static_cast<long>(t * bk.nb),
                             bk.start.begin() + static_cast<long>((t + 1) * bk.nb));
     const size_t a = t ? bk.half : 0, e = t ? bk.span : bk.half;
-    for (size_t p = a; p < e; ++p) {
-      const uint32_t d = bk.to[p];
-      const size_t k = pos[d >> BLOCKBITS]++;
-      std::memcpy(vals + k * K, col + p * w + off, K);
-      offs[k] = static_cast<uint16_t>(d);
-    }
+    for (size_t p = a; p < e; ++p) std::memcpy(vals + pos[bk.blk[p]]++ * K, col + p * w + off, K);
   };
   auto place = [&](size_t b0, size_t b1) {
     for (size_t b = b0; b < b1; ++b) {
       const size_t k0 = bk.start[b], k1 = b + 1 < bk.nb ? bk.start[b + 1] : bk.span;
       unsigned char* const dst = col + ((b << BLOCKBITS) * w) + off;
-      for (size_t k = k0; k < k1; ++k) std::memcpy(dst + offs[k] * w, vals + k * K, K);
+      for (size_t k = k0; k < k1; ++k) std::memcpy(dst + bk.offs[k] * w, vals + k * K, K);
     }
   };
   try {
@@ -730,27 +770,22 @@ void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsi
   }
 }
 
-// Moves the columns of lo..hi to the destinations in mapj[lo..hi] (as
-// positions in the range), through scratch of at least 10 bytes a cell.
-void permuteblocks(long lo, long hi, unsigned char* scratch, size_t bytes) {
-  const size_t span = static_cast<size_t>(hi - lo + 1);
-  const Blocks bk = makeblocks(ds.mapj + lo, span);
-  uint16_t* const offs = reinterpret_cast<uint16_t*>(scratch);
-  unsigned char* const vals = scratch + ((span * 2 + 63) & ~size_t{63});
-  const size_t room = (bytes - static_cast<size_t>(vals - scratch)) / span;
-  const size_t k = room >= 8 ? 8 : room >= 4 ? 4 : room >= 2 ? 2 : 1;
+// Moves the columns of lo.. into the order `from` through scratch of at
+// least 12 bytes a position, 8 bytes of each cell at a time.
+void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* scratch, size_t bytes) {
+  const Blocks bk = makeblocks(from, lo, span, scratch, bytes);
+  unsigned char* const vals = scratch + 4 * span;
   for (int v = 1; v <= ds.nvar; ++v) {
     unsigned char* col = colbase(v) + static_cast<size_t>(lo - 1) * widthof(v);
     const size_t w = widthof(v);
-    // Slices of 8, 4, 2 or 1 bytes, as the cells' width and the scratch allow.
     for (size_t off = 0; off < w;) {
-      const size_t left = std::min(k, w - off);
+      const size_t left = w - off;
       const size_t len = left >= 8 ? 8 : left >= 4 ? 4 : left >= 2 ? 2 : 1;
       switch (len) {
-        case 8: moveblocks<8>(bk, col, w, off, vals, offs); break;
-        case 4: moveblocks<4>(bk, col, w, off, vals, offs); break;
-        case 2: moveblocks<2>(bk, col, w, off, vals, offs); break;
-        default: moveblocks<1>(bk, col, w, off, vals, offs); break;
+        case 8: moveblocks<8>(bk, col, w, off, vals); break;
+        case 4: moveblocks<4>(bk, col, w, off, vals); break;
+        case 2: moveblocks<2>(bk, col, w, off, vals); break;
+        default: moveblocks<1>(bk, col, w, off, vals); break;
       }
       off += len;
     }
@@ -763,34 +798,32 @@ void ds_permute(long lo, const uint32_t* from, long n) { ds_permute_lent(lo, fro
 
 void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes) {
   if (!ds.arena || n <= 0) return;
-  // The order goes into the map's own room in the arena while it is applied;
-  // the untouched ends of the range are left out.
+  // The untouched ends of the range are left out.
   long hi = lo + n - 1;
   while (lo <= hi && from[0] == static_cast<uint32_t>(lo)) ++lo, ++from;
   while (hi >= lo && from[hi - lo] == static_cast<uint32_t>(hi)) --hi;
   if (lo > hi) return;
   ZASSERT(lo >= 1 && hi <= ds.nobs, "permutation outside the observations");
-  for (long i = lo; i <= hi; ++i) {
-    ZASSERT(from[i - lo] >= static_cast<uint32_t>(lo) && from[i - lo] <= static_cast<uint32_t>(hi),
+  const size_t span = static_cast<size_t>(hi - lo + 1);
+  for (size_t q = 0; ZASSERT_ON && q < span; ++q)
+    ZASSERT(from[q] >= static_cast<uint32_t>(lo) && from[q] <= static_cast<uint32_t>(hi),
             "permutation entry outside its range");
-    ds.mapj[i] = from[i - lo] - 1;
-  }
   for (auto& m : ds.ordermarks) {
     if (m.size() != static_cast<size_t>(ds.nobs)) continue;
     // m is indexed by slot; the entries of lo..hi move with their cells.
     std::vector<uint32_t> part(m.begin() + (lo - 1), m.begin() + hi);
-    for (long i = lo; i <= hi; ++i) m[static_cast<size_t>(i - 1)] = part[ds.mapj[i] - static_cast<size_t>(lo - 1)];
+    for (size_t q = 0; q < span; ++q) m[static_cast<size_t>(lo - 1) + q] = part[from[q] - static_cast<uint32_t>(lo)];
   }
-  const size_t span = static_cast<size_t>(hi - lo + 1);
-  if (hi - lo + 1 >= BLOCKMIN && scratch && scratchbytes / span >= 11) {
-    // By destination blocks: the map turns from sources into destinations
-    // (made in the scratch, which `from` may share, then copied back).
-    uint32_t* const to = reinterpret_cast<uint32_t*>(scratch);
-    for (size_t q = 0; q < span; ++q) to[ds.mapj[static_cast<size_t>(lo) + q] - static_cast<size_t>(lo - 1)] = static_cast<uint32_t>(q);
-    std::memcpy(ds.mapj + lo, to, span * sizeof(uint32_t));
-    permuteblocks(lo, hi, scratch, scratchbytes);
+  // Long ranges go by destination blocks when the scratch has the room and
+  // `from` lies clear of the part written first (the last third).
+  const bool clear = reinterpret_cast<const unsigned char*>(from + span) <= scratch + scratchbytes / 3 ||
+                     reinterpret_cast<const unsigned char*>(from) >= scratch + scratchbytes;
+  if (span >= static_cast<size_t>(BLOCKMIN) && scratch && scratchbytes / span >= 12 && clear) {
+    permuteblocks(lo, from, span, scratch, scratchbytes);
     return;
   }
+  // Otherwise the order goes into the map's own room in the arena.
+  for (size_t q = 0; q < span; ++q) ds.mapj[static_cast<size_t>(lo) + q] = from[q] - 1;
   // Cells are gathered into scratch a column at a time; wide cells a slice
   // at a time when the lent scratch holds less than a whole cell each.
   size_t maxw = 1;

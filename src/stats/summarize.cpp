@@ -29,6 +29,19 @@ namespace {
 
 constexpr long BLK = EXPR_BLOCK;  // observations gathered at a time
 
+// Calls body(obs, m, m4) on the blocks of at most BLK observations of
+// c0..c1 (m4 is m rounded up to a multiple of 4, the width the passes add
+// in); the first nonzero code of body, or 1 on a Break.
+template <class F>
+int eachblock(long c0, long c1, F body) {
+  for (long obs = c0; obs <= c1; obs += BLK) {
+    if (stopflag) return 1;
+    const long m = std::min(BLK, c1 - obs + 1);
+    if (int rc = body(obs, m, (m + 3) & ~3L)) return rc;
+  }
+  return 0;
+}
+
 struct SuOpts {
   bool detail = false;    // the detailed display
   bool meanonly = false;  // compute without printing
@@ -294,20 +307,17 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   int rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
     alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
     Pass1 p1;
-    for (long obs = c0; obs <= c1; obs += BLK) {
-      if (stopflag) return 1;
-      const long m = std::min(BLK, c1 - obs + 1);
-      const long m4 = (m + 3) & ~3L;
+    const int rc1 = eachblock(c0, c1, [&](long obs, long m, long m4) {
       if (dense) {
         const double* xv = densevals(obs, m, x);
         pass1_dense(p1, xv, m4);
         if (o.detail)
           for (long j = 0; j < m; ++j)
             if (xv[j] < misval) xs.push_back(xv[j]);
-        continue;
+        return 0;
       }
       st_gather(e, obs, m, x);
-      if (int rc1 = usemask(s, obs, m, x, u, wb, true)) return rc1;
+      if (int rcm = usemask(s, obs, m, x, u, wb, true)) return rcm;
       for (long j = m; j < m4; ++j) x[j] = 0;
       pass1_masked(p1, x, u, wb, m4, weighted);
       if (o.detail)
@@ -316,7 +326,9 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
             xs.push_back(x[j]);
             if (weighted) ws.push_back(wb[j]);
           }
-    }
+      return 0;
+    });
+    if (rc1) return rc1;
     p1k.put(static_cast<size_t>(k), p1);
     return 0;
   });
@@ -355,19 +367,18 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
     rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
       alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
       Pass2 q;
-      for (long obs = c0; obs <= c1; obs += BLK) {
-        if (stopflag) return 1;
-        const long m = std::min(BLK, c1 - obs + 1);
-        const long m4 = (m + 3) & ~3L;
+      const int rc2 = eachblock(c0, c1, [&](long obs, long m, long m4) {
         if (dense) {
           pass2_add(q, densevals(obs, m, x), nullptr, nullptr, m4, mean, false, false);
-          continue;
+          return 0;
         }
         st_gather(e, obs, m, x);
         (void)usemask(s, obs, m, x, u, wb, false);
         for (long j = m; j < m4; ++j) x[j] = 0;
         pass2_add(q, x, u, wb, m4, mean, weighted, false);
-      }
+        return 0;
+      });
+      if (rc2) return rc2;
       p2k.put(static_cast<size_t>(k), q);
       return 0;
     });

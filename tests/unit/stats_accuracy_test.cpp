@@ -15,6 +15,7 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "stats/stats.h"
+#include "session_testutil.h"
 
 namespace {
 
@@ -38,18 +39,7 @@ double digits(double got, long double ref) {
   return std::min(17.0, static_cast<double>(-std::log10(rel)));
 }
 
-struct StatsAccuracy : ::testing::Test {
-  std::string sink;
-  void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    ds_reset();
-    expr_reset_command();
-  }
-  void TearDown() override {
-    out_set_capture(nullptr);
-    ds_reset();
-  }
+struct StatsAccuracy : CommandSession {
   // Loads y and x1..xk of c (plus a constant regressor `c` when asked).
   void load(const AccCase& c, bool constreg) {
     ASSERT_EQ(addvar("y", ST_DOUBLE), 0);

@@ -19,21 +19,14 @@
 #include "output/output.h"
 #include "results/results.h"
 #include "stats/chunks.h"
+#include "session_testutil.h"
 
 namespace {
 
-struct StatsChunks : ::testing::Test {
-  std::string sink;
-  void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    ds_reset();
-    expr_reset_command();
-  }
+struct StatsChunks : CommandSession {
   void TearDown() override {
     stchunk = StChunkState{};
-    out_set_capture(nullptr);
-    ds_reset();
+    CommandSession::TearDown();
   }
   // x: offset values with every 97th missing; w: weights 1..5; f: fweights
   // with one of 2.5 at observation bad (none when 0).
