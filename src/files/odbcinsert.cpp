@@ -2,8 +2,9 @@
 // create, emptied first with overwrite) through one prepared INSERT whose
 // parameters are bound to column buffers, many rows per statement.
 // Missing values and empty strings go as NULL, daily-date variables as
-// DATE. Each block is committed as it goes, or (block) the whole insert is
-// one transaction that a failure or Break rolls back. To a PostgreSQL
+// DATE. Each block is committed as it goes, or (block, and always with
+// overwrite) the whole insert is one transaction that a failure or Break
+// rolls back. To a PostgreSQL
 // server a block goes as one array per variable (see sendarrays).
 #include <sql.h>
 #include <sqlext.h>
@@ -269,7 +270,11 @@ int sendvalues(OdbcConn& c, const std::string& qt, const std::vector<int>& vars,
 
 // The insert itself, inside the transaction(s); *sent counts observations
 // committed. 0 or a printed code.
-int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, const OdbcInsertOpts& o, long* sent) {
+int run(OdbcConn& c, const std::string& table, const std::vector<int>& vars, const OdbcInsertOpts& opts, long* sent) {
+  // Emptying the table and filling it again are one transaction, so that a
+  // failed or stopped insert leaves the rows that were there.
+  OdbcInsertOpts o = opts;
+  if (o.overwrite) o.block = true;
   const std::string qt = odbc_ident(c, table, o.noquote);
   const bool exists = odbc_hastable(c, table);
   if (o.create && exists) return errmsgf(RC_FILEEXISTS, "table %s already exists\n", table.c_str());

@@ -19,3 +19,9 @@ odbc exec("SELECT count(*) AS n FROM brk")
 cap noi odbc insert x, table("brk")
 di _rc
 odbc exec("SELECT count(*) AS n FROM brk")
+* overwrite empties the table in the insert's transaction: a Break keeps
+* the rows that were there (one more than the blocks committed above)
+odbc exec("INSERT INTO brk VALUES (-1)")
+cap noi odbc insert x, table("brk") overwrite
+di _rc
+odbc exec("SELECT count(*) AS n FROM brk")

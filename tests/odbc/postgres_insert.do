@@ -56,6 +56,22 @@ replace id = 100000 in 4
 cap noi odbc insert id, table("narrow") block
 di _rc
 odbc exec("SELECT count(*) AS n FROM narrow")
+* overwrite whose insert fails past the first block of rows: the table
+* keeps its rows
+odbc exec("CREATE TABLE keep (id integer NOT NULL)")
+odbc exec("INSERT INTO keep VALUES (7), (8), (9)")
+preserve
+clear
+set obs 20000
+gen long id = _n
+replace id = . in 20000
+cap noi odbc insert id, table("keep") overwrite
+di _rc
+odbc exec("SELECT count(*) AS n, sum(id) AS s FROM keep")
+replace id = 1 in 20000
+odbc insert id, table("keep") overwrite
+odbc exec("SELECT count(*) AS n, sum(id) AS s FROM keep")
+restore
 cap noi odbc insert, table("misc")
 di _rc
 cap noi odbc insert id id, table("misc")

@@ -34,3 +34,13 @@ odbc insert id age lnwage day, table("people") create
 odbc load, table("people") clear
 describe
 list in 1/3
+* overwrite whose insert fails after many rows: the old rows stay
+odbc exec("CREATE TABLE keep (id INTEGER NOT NULL)"), dsn("zlite")
+odbc exec("INSERT INTO keep VALUES (7), (8), (9)")
+clear
+set obs 9000
+gen long id = _n
+replace id = . in 9000
+cap noi odbc insert id, table("keep") overwrite
+di _rc
+odbc exec("SELECT count(*) AS n, sum(id) AS s FROM keep")
