@@ -46,3 +46,24 @@ display _rc
 cap noi collapse x if g > 5, by(g)
 display _rc
 describe, short
+* --- targets: blanks around = are accepted as in newname=varname
+clear
+input g y
+1 2
+1 4
+2 6
+end
+preserve
+collapse (mean) ym = y (max) yx= y (min) yn =y, by(g)
+list
+restore
+collapse (sum) total  =  y
+list
+clear
+input g y
+1 2
+end
+capture noisily collapse (mean) ym = , by(g)
+display _rc
+capture noisily collapse (mean) ym = nosuch, by(g)
+display _rc

@@ -93,3 +93,11 @@ cap noi by g: regress y x1 if g>2
 by g, rc0: regress y x1 if g>2
 cap noi by g: regress
 display _rc
+* --- an exact fit has zero standard errors: the interval is b plus or minus
+* t times 0, so both limits are the coefficient
+clear
+set obs 6
+generate x = _n
+generate y = 1 + 2 * x
+regress y x
+matrix list e(V)
