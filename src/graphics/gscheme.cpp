@@ -15,6 +15,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "graphics/graphics.h"
@@ -245,6 +246,24 @@ const char* gsch_face(const char* font) {
   return !font || !*font || !std::strcmp(font, "default") ? "DejaVu Sans" : font;
 }
 
+std::string gsch_utf8(const char* text) {
+  const std::string_view t(text);
+  std::string o;
+  o.reserve(t.size());
+  for (size_t i = 0; i < t.size();) {
+    const size_t next = u8next(t, i);
+    const auto b = static_cast<unsigned char>(t[i]);
+    if (b >= 0x80 && next == i + 1) {
+      o += static_cast<char>(0xC0 | (b >> 6));
+      o += static_cast<char>(0x80 | (b & 0x3F));
+    } else {
+      o.append(t, i, next - i);
+    }
+    i = next;
+  }
+  return o;
+}
+
 void gsch_measure(const std::string& font, double size, const char* text, double* width, double* ascent,
                   double* descent) {
   static cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
@@ -262,7 +281,7 @@ void gsch_measure(const std::string& font, double size, const char* text, double
   cairo_set_font_size(cr, 100);
   cairo_text_extents_t te;
   cairo_font_extents_t fe;
-  cairo_text_extents(cr, text, &te);
+  cairo_text_extents(cr, gsch_utf8(text).c_str(), &te);
   cairo_font_extents(cr, &fe);
   const double f = size / 100;
   *width = std::max(te.x_advance, te.x_bearing + te.width) * f;
