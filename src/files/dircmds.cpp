@@ -63,6 +63,24 @@ int fs_noopts(ParseResult& pr, bool hasopts) {
   return chkopt(pr);
 }
 
+// The names of a command that takes no options, at most `most` of them.
+int fs_plain(std::vector<std::string>& names, size_t most) {
+  ParseResult pr;
+  bool hasopts = false;
+  if (int rc = fs_args(pr, names, most, &hasopts)) return rc;
+  return fs_noopts(pr, hasopts);
+}
+
+// The one name of a command that takes one and no options; without it,
+// "<what> required".
+int fs_onename(std::string& name, const char* what) {
+  std::vector<std::string> names;
+  if (int rc = fs_plain(names, 1)) return rc;
+  if (names.empty()) return required(what);
+  name = names[0];
+  return 0;
+}
+
 bool isdir(const std::string& p) {
   struct stat st;
   return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -77,11 +95,8 @@ std::string basename_of(const std::string& p) {
 
 // pwd: displays the working folder.
 int cmd_pwd(int) {
-  ParseResult pr;
   std::vector<std::string> names;
-  bool hasopts = false;
-  if (int rc = fs_args(pr, names, 0, &hasopts)) return rc;
-  if (int rc = fs_noopts(pr, hasopts)) return rc;
+  if (int rc = fs_plain(names, 0)) return rc;
   char buf[4096];
   if (!::getcwd(buf, sizeof buf)) return errmsgf(RC_FILEOPEN, "working folder cannot be determined\n");
   spout21f("%s\n", buf);
@@ -90,11 +105,8 @@ int cmd_pwd(int) {
 
 // cd [folder]: changes the working folder (to the home folder without one).
 int cmd_cd(int) {
-  ParseResult pr;
   std::vector<std::string> names;
-  bool hasopts = false;
-  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(pr, hasopts)) return rc;
+  if (int rc = fs_plain(names, 1)) return rc;
   std::string to;
   if (names.empty()) {
     const char* home = std::getenv("HOME");
@@ -207,13 +219,8 @@ int cmd_dir(int) {
 
 // erase filename: removes one file.
 int cmd_erase(int) {
-  ParseResult pr;
-  std::vector<std::string> names;
-  bool hasopts = false;
-  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(pr, hasopts)) return rc;
-  if (names.empty()) return required("filename");
-  const std::string& fn = names[0];
+  std::string fn;
+  if (int rc = fs_onename(fn, "filename")) return rc;
   struct stat st;
   if (::lstat(fn.c_str(), &st) != 0) return fierr(RC_FILENOTFOUND, fn.c_str());
   if (S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is a folder; use rmdir to remove it\n", fn.c_str());
@@ -282,13 +289,8 @@ int cmd_copy(int) {
 
 // cat filename: displays a text file as it is.
 int cmd_cat(int) {
-  ParseResult pr;
-  std::vector<std::string> names;
-  bool hasopts = false;
-  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(pr, hasopts)) return rc;
-  if (names.empty()) return required("filename");
-  const std::string& fn = names[0];
+  std::string fn;
+  if (int rc = fs_onename(fn, "filename")) return rc;
   struct stat st;
   if (::stat(fn.c_str(), &st) != 0) return fierr(RC_FILENOTFOUND, fn.c_str());
   if (S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is a folder\n", fn.c_str());
@@ -321,13 +323,8 @@ int cmd_cat(int) {
 
 // mkdir folder: makes one folder.
 int cmd_mkdir(int) {
-  ParseResult pr;
-  std::vector<std::string> names;
-  bool hasopts = false;
-  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(pr, hasopts)) return rc;
-  if (names.empty()) return required("folder name");
-  const std::string& d = names[0];
+  std::string d;
+  if (int rc = fs_onename(d, "folder name")) return rc;
   if (::mkdir(d.c_str(), 0777) == 0) return 0;
   if (errno == EEXIST) return errmsgf(RC_FILEEXISTS, "folder %s already exists\n", d.c_str());
   if (errno == ENOENT) return errmsgf(RC_WRITE, "could not make folder %s: its parent folder does not exist\n", d.c_str());
@@ -336,13 +333,8 @@ int cmd_mkdir(int) {
 
 // rmdir folder: removes one empty folder.
 int cmd_rmdir(int) {
-  ParseResult pr;
-  std::vector<std::string> names;
-  bool hasopts = false;
-  if (int rc = fs_args(pr, names, 1, &hasopts)) return rc;
-  if (int rc = fs_noopts(pr, hasopts)) return rc;
-  if (names.empty()) return required("folder name");
-  const std::string& d = names[0];
+  std::string d;
+  if (int rc = fs_onename(d, "folder name")) return rc;
   struct stat st;
   if (::stat(d.c_str(), &st) != 0) return errmsgf(RC_FILENOTFOUND, "folder %s not found\n", d.c_str());
   if (!S_ISDIR(st.st_mode)) return errmsgf(RC_FILEOPEN, "%s is not a folder; use erase to remove a file\n", d.c_str());

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "data/store.h"
 #include "files/files.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
@@ -70,6 +71,14 @@ int fa_filename(const std::string& text, std::string& fn, const char* ext) {
   const char* rest = peektok_chr();
   if (*rest) return errmsgf(RC_SYNTAX, "invalid '%s'\n", gettok(prsestd));
   if (ext) fn = fa_defext(fn, ext);
+  return 0;
+}
+
+int fa_lastfile(ParseResult& pr, const std::string& before, const char* ext, bool replaces, bool clear,
+                std::string& fn) {
+  if (int rc = chkopt(pr)) return rc;
+  if (int rc = fa_filename(before, fn, ext)) return rc;
+  if (replaces && ds.updata && !clear) return error(RC_DATALOST);
   return 0;
 }
 

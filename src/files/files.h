@@ -105,6 +105,11 @@ std::string fa_defext(const std::string& fn, const char* ext);
 // The one file name of text (quotes removed, ext added when none; ext may be
 // null). 0, or 100 / 198 printed.
 [[nodiscard]] int fa_filename(const std::string& text, std::string& fn, const char* ext);
+// The end of a file command's line once its options are read: none left
+// over, then the one file name as fa_filename gives it; a command that
+// replaces the data (replaces) refuses unsaved data without clear (4).
+[[nodiscard]] int fa_lastfile(ParseResult& pr, const std::string& before, const char* ext, bool replaces, bool clear,
+                              std::string& fn);
 // A valid variable name made from a header or column name: letters, digits
 // and underscores kept, blanks and - . / made underscores, a leading digit
 // prefixed; "" when none can be made.

@@ -59,9 +59,8 @@ int cmd_xmlsave(int) {
   const bool legible = findopt(pr, "legible", 3, 0) == 1;
   const int kind = doctype(pr);
   if (kind < 0) return RC_SYNTAX;
-  if (int rc = chkopt(pr)) return rc;
   std::string fn;
-  if (int rc = fa_filename(before, fn, ".xml")) return rc;
+  if (int rc = fa_lastfile(pr, before, ".xml", false, false, fn)) return rc;
   if (ds.nvar == 0) return error(RC_NOVARS);
   struct stat st;
   if (!replace && ::stat(fn.c_str(), &st) == 0) return fierr(RC_FILEEXISTS, fn.c_str());
@@ -108,10 +107,8 @@ int cmd_xmluse(int) {
   const bool clear = findopt(pr, "clear", 5, 0) == 1;
   const int kind = doctype(pr);
   if (kind < 0) return RC_SYNTAX;
-  if (int rc = chkopt(pr)) return rc;
   std::string fn;
-  if (int rc = fa_filename(before, fn, ".xml")) return rc;
-  if (ds.updata && !clear) return error(RC_DATALOST);
+  if (int rc = fa_lastfile(pr, before, ".xml", true, clear, fn)) return rc;
   std::vector<unsigned char> buf;
   if (int rc = fa_readall(fn, buf)) return rc;
   XmlData d;

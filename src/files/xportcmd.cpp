@@ -191,9 +191,8 @@ int cmd_fdasave(int) {
   const bool replace = findopt(pr, "replace", 7, 0) == 1;
   const bool rename = findopt(pr, "rename", 6, 0) == 1;
   const bool vallab = findopt(pr, "vallabfile", 6, 0) == 1;
-  if (int rc = chkopt(pr)) return rc;
   std::string fn;
-  if (int rc = fa_filename(before, fn, ".xpt")) return rc;
+  if (int rc = fa_lastfile(pr, before, ".xpt", false, false, fn)) return rc;
   if (ds.nvar == 0) return error(RC_NOVARS);
   if (ds.nvar > XPT_MAXVARS)
     return errmsgf(RC_TOOMANYVARS, "the transport format holds at most %d variables\n", XPT_MAXVARS);
@@ -373,10 +372,8 @@ int cmd_fdause(int) {
   std::string before;
   if (int rc = fa_cmdline(pr, before)) return rc;
   const bool clear = findopt(pr, "clear", 5, 0) == 1;
-  if (int rc = chkopt(pr)) return rc;
   std::string fn;
-  if (int rc = fa_filename(before, fn, ".xpt")) return rc;
-  if (ds.updata && !clear) return error(RC_DATALOST);
+  if (int rc = fa_lastfile(pr, before, ".xpt", true, clear, fn)) return rc;
   XptData d;
   if (int rc = loadfile(fn, d)) return rc;
   if (int rc = install(d, companionlabels(fn))) return rc;
@@ -390,9 +387,8 @@ int cmd_fdadescribe(int) {
   ParseResult pr;
   std::string before;
   if (int rc = fa_cmdline(pr, before)) return rc;
-  if (int rc = chkopt(pr)) return rc;
   std::string fn;
-  if (int rc = fa_filename(before, fn, ".xpt")) return rc;
+  if (int rc = fa_lastfile(pr, before, ".xpt", false, false, fn)) return rc;
   XptData d;
   if (int rc = loadfile(fn, d)) return rc;
   spout21f("\nTransport file %s\n", fn.c_str());

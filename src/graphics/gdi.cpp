@@ -18,6 +18,7 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "output/textwidth.h"
 #include "platform/platform.h"
 
 namespace {
@@ -313,11 +314,18 @@ int coords(Scan& a, double* v, int n, bool* skip) {
   return 0;
 }
 
-// The text after the coordinates, one separating blank removed.
+// The text after the coordinates, one separating blank removed, at most
+// 503 bytes of whole characters.
 std::string textrest(Scan& a) {
   if (*a.p == ' ' || *a.p == '\t') ++a.p;
   std::string t = a.p;
-  if (t.size() > 503) t.resize(503);
+  size_t keep = 0;
+  while (keep < t.size()) {
+    const size_t next = u8next(t, keep);
+    if (next > 503) break;
+    keep = next;
+  }
+  t.resize(keep);
   return t;
 }
 

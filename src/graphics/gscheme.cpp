@@ -15,6 +15,8 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "graphics/graphics.h"
 #include "interp/cmdtab.h"
@@ -23,6 +25,7 @@
 #include "interp/tokenizer.h"
 #include "output/errors.h"
 #include "output/output.h"
+#include "output/textwidth.h"
 #include "results/resint.h"
 #include "results/results.h"
 
@@ -243,6 +246,24 @@ const char* gsch_face(const char* font) {
   return !font || !*font || !std::strcmp(font, "default") ? "DejaVu Sans" : font;
 }
 
+std::string gsch_utf8(const char* text) {
+  const std::string_view t(text);
+  std::string o;
+  o.reserve(t.size());
+  for (size_t i = 0; i < t.size();) {
+    const size_t next = u8next(t, i);
+    const auto b = static_cast<unsigned char>(t[i]);
+    if (b >= 0x80 && next == i + 1) {
+      o += static_cast<char>(0xC0 | (b >> 6));
+      o += static_cast<char>(0x80 | (b & 0x3F));
+    } else {
+      o.append(t, i, next - i);
+    }
+    i = next;
+  }
+  return o;
+}
+
 void gsch_measure(const std::string& font, double size, const char* text, double* width, double* ascent,
                   double* descent) {
   static cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
@@ -260,7 +281,7 @@ void gsch_measure(const std::string& font, double size, const char* text, double
   cairo_set_font_size(cr, 100);
   cairo_text_extents_t te;
   cairo_font_extents_t fe;
-  cairo_text_extents(cr, text, &te);
+  cairo_text_extents(cr, gsch_utf8(text).c_str(), &te);
   cairo_font_extents(cr, &fe);
   const double f = size / 100;
   *width = std::max(te.x_advance, te.x_bearing + te.width) * f;
@@ -392,6 +413,52 @@ int gs_measure(Words& a) {
   return rc;
 }
 
+// _gscheme cut size width text [, scheme(name)]: r(text) the text, cut short
+// at its end when it is wider than width points, to the most whole
+// characters that fit (one at least); r(width) its width, r(cut) 1 when
+// cut. Characters are UTF-8 sequences, so no character is ever split.
+int gs_cut(Words& a) {
+  std::string w, text;
+  double size, maxw;
+  char* e = nullptr;
+  if (!a.next(w)) return required("text size");
+  size = std::strtod(w.c_str(), &e);
+  if (*e || !(size > 0 && size <= 1000)) return errmsgf(RC_SYNTAX, "text size %s invalid\n", w.c_str());
+  if (!a.next(w)) return required("width");
+  maxw = std::strtod(w.c_str(), &e);
+  if (*e || !(maxw >= 0)) return errmsgf(RC_SYNTAX, "width %s invalid\n", w.c_str());
+  (void)a.next(text);
+  if (a.next(w)) return notalow(w.c_str());
+  GScheme s;
+  bool named;
+  if (int rc = optscheme(a, s, &named)) return rc;
+  double wd, asc, desc;
+  auto width = [&](size_t bytes) {
+    gsch_measure(s.font, size, text.substr(0, bytes).c_str(), &wd, &asc, &desc);
+    return wd;
+  };
+  std::vector<size_t> ends;  // the byte after each character
+  for (size_t i = 0; i < text.size();) ends.push_back(i = u8next(text, i));
+  size_t keep = text.size();
+  double got = width(keep);
+  if (got > maxw && ends.size() > 1) {
+    // the most leading characters that fit: widths grow with the prefix
+    size_t lo = 1, hi = ends.size() - 1;
+    while (lo < hi) {
+      const size_t mid = (lo + hi + 1) / 2;
+      if (width(ends[mid - 1]) <= maxw) lo = mid;
+      else hi = mid - 1;
+    }
+    keep = ends[lo - 1];
+    got = width(keep);
+  }
+  retval_clear();
+  int rc = retval_set_local("text", text.substr(0, keep));
+  if (!rc) rc = retval_set_scalar("width", got);
+  if (!rc) rc = retval_set_scalar("cut", keep < text.size() ? 1 : 0);
+  return rc;
+}
+
 // _gscheme dir: the schemes that can be set, with their descriptions.
 int gs_dir() {
   std::set<std::string> names;
@@ -419,13 +486,17 @@ int gs_dir() {
   return 0;
 }
 
-// _gscheme [, scheme(name)]  |  _gscheme measure ...  |  _gscheme dir
+// _gscheme [, scheme(name)]  |  _gscheme measure ...  |  _gscheme cut ...  |  _gscheme dir
 int cmd_gscheme(int) {
   Words a{wheretok()};
   (void)a.atend();
   if (!std::strncmp(a.p, "measure", 7) && (a.p[7] == ' ' || !a.p[7])) {
     a.p += 7;
     return gs_measure(a);
+  }
+  if (!std::strncmp(a.p, "cut", 3) && (a.p[3] == ' ' || !a.p[3])) {
+    a.p += 3;
+    return gs_cut(a);
   }
   if (!std::strncmp(a.p, "dir", 3) && (a.p[3] == ' ' || !a.p[3])) {
     a.p += 3;

@@ -51,6 +51,10 @@ void gsch_reset();
 // points, measured with the renderers' own font machinery.
 void gsch_measure(const std::string& font, double size, const char* text, double* width,
                   double* ascent, double* descent);
+// Text as cairo takes it: valid UTF-8, a byte that does not start a valid
+// sequence taken as Latin-1 (as the vector writer takes it). Text cairo
+// refused would leave its context in error, and every later text unmeasured.
+std::string gsch_utf8(const char* text);
 // The face the renderers use for a font register value ("" and "default"
 // give the default face).
 const char* gsch_face(const char* font);

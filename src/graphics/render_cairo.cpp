@@ -339,7 +339,8 @@ void drawtext(Ctx& c, double x, double y, const char* text) {
   cairo_set_font_size(cr, size);
   cairo_text_extents_t te;
   cairo_font_extents_t fe;
-  cairo_text_extents(cr, text, &te);
+  const std::string u = gsch_utf8(text);
+  cairo_text_extents(cr, u.c_str(), &te);
   cairo_font_extents(cr, &fe);
   double dx = r.texthalign == 1 ? -te.x_advance / 2 : r.texthalign == 2 ? -te.x_advance : 0;
   double dy = 0;
@@ -354,7 +355,7 @@ void drawtext(Ctx& c, double x, double y, const char* text) {
   if (r.textangle) cairo_rotate(cr, -r.textangle * M_PI / 180.0);
   cairo_move_to(cr, dx, dy);
   setrgb(cr, r.textrgb);
-  cairo_show_text(cr, text);
+  cairo_show_text(cr, u.c_str());
   cairo_restore(cr);
   cairo_new_path(cr);
 }

@@ -83,6 +83,11 @@ size_t u8fit(std::string_view s, int w) {
   return i;
 }
 
+size_t u8next(std::string_view s, size_t i) {
+  int c;
+  return i + step(s, i, &c);
+}
+
 std::string u8pad(std::string_view s, int w, int just) {
   std::string t(s);
   const int have = u8width(s);

@@ -14,6 +14,10 @@ int u8width(std::string_view s);
 // splitting a character).
 size_t u8fit(std::string_view s, int w);
 
+// The byte just past the character that starts at s[i] (a byte that does not
+// start a valid UTF-8 sequence is a character of its own).
+size_t u8next(std::string_view s, size_t i);
+
 // s padded with blanks to w columns: on the right (just < 0), on the left
 // (just > 0) or both (just == 0, the odd blank on the right). Text wider than
 // w is returned whole.

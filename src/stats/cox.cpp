@@ -112,25 +112,18 @@ int namedvars(const std::string& list, std::vector<int>& vars) {
 
 // Prints the header and table of the current cox results.
 void display(double level, bool hr) {
-  auto right = [](const std::string& label, const std::string& val) {
-    char b[96];
-    std::snprintf(b, sizeof b, "{col 51}{txt}%-16s= {res}", label.c_str());
-    std::string v = val;
-    if (v.size() < 10) v.insert(0, 10 - v.size(), ' ');
-    spoutsml((std::string(b) + v + "\n").c_str());
-  };
   char b[64];
   spoutsml("\n{txt}");
   spout21(st_elocalget("title").c_str());
   std::snprintf(b, sizeof b, "%.0f", st_escalarget("N"));
-  right("Number of obs", b);
+  ct_headline("Number of obs", b);
   std::snprintf(b, sizeof b, "%.0f", st_escalarget("N_fail"));
-  right("Failures", b);
+  ct_headline("Failures", b);
   std::snprintf(b, sizeof b, "%s chi2(%.0f)", st_elocalget("chi2type").c_str(), st_escalarget("df_m"));
-  right(b, sreforms("%10.2f", st_escalarget("chi2")));
+  ct_headline(b, sreforms("%10.2f", st_escalarget("chi2")));
   spoutsml("{txt}Log likelihood = {res}");
   spoutsml(sreforms("%10.0g", st_escalarget("ll")));
-  right("Prob > chi2", sreforms("%10.4f", st_escalarget("p")));
+  ct_headline("Prob > chi2", sreforms("%10.4f", st_escalarget("p")));
   mlc_clusternote();
   spoutsml("\n");
   CoefTable t;
@@ -385,9 +378,7 @@ int cmd_cox(int) {
   st_elocal("predict", "cox_p");
   st_elocal("properties", "b V");
   st_epost(f.names, f.b, f.V);
-  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
-  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
-  st_esample(mark, s.lo);
+  mlc_esample(s);
   if (!r.converged) st_note("convergence not achieved\n");
   display(o.level, hr);
   if (!bsname.empty() || !bhname.empty()) {

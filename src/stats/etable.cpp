@@ -39,6 +39,14 @@ double ct_critical(double level, double df_r) {
   return fn_invttail(df_r, a);
 }
 
+void ct_headline(const std::string& label, const std::string& val, int width) {
+  char b[96];
+  std::snprintf(b, sizeof b, "{col 51}{txt}%-*s= {res}", width, label.c_str());
+  std::string v = val;
+  if (v.size() < 10) v.insert(0, 10 - v.size(), ' ');
+  spoutsml((std::string(b) + v + "\n").c_str());
+}
+
 void ct_display(const CoefTable& t) {
   const bool z = t.df_r >= misval;
   const char stat = z ? 'z' : 't';

@@ -23,6 +23,9 @@ struct CoefTable {
 
 // Prints the table at the current output level.
 void ct_display(const CoefTable& t);
+// One line of the right-hand column of the header above a table: the label
+// in `width` columns from column 51, "= ", the value right-aligned in 10.
+void ct_headline(const std::string& label, const std::string& val, int width = 16);
 // Fills the coefficients, their names, variance, "(dropped)" marks (a zero
 // coefficient with zero variance), the residual df (e(df_r), missing for z
 // statistics), the variance type and the dependent variable from the posted

@@ -274,9 +274,7 @@ int cmd_ivfit(int) {
     if (!f.dropy[j]) fnames.push_back(endog[j]);
   if (!f.Ffirst.empty()) st_ematrix("first", 1, static_cast<int>(f.Ffirst.size()), f.Ffirst, {"F"}, fnames);
   st_epost(bnames, f.b, f.V);
-  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
-  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
-  st_esample(mark, s.lo);
+  mlc_esample(s);
   return display(level);
 }
 

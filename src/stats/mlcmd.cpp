@@ -337,6 +337,12 @@ void mlc_chi2(MlcFit& f, int nslope, const std::vector<double>& b, const std::ve
   if (f.chi2 < 0 && f.chi2 > -1e-9) f.chi2 = 0;
 }
 
+void mlc_esample(const MlcSample& s) {
+  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
+  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
+  st_esample(mark, s.lo);
+}
+
 void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o) {
   // The variables' names first: clearing e() drops the previous estimation's
   // sample marker, which renumbers the variables made after it.
@@ -377,9 +383,7 @@ void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o) {
   st_elocal("predict", f.predict.c_str());
   st_elocal("properties", "b V");
   st_epost(f.names, f.b, f.V);
-  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
-  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
-  st_esample(mark, s.lo);
+  mlc_esample(s);
 }
 
 void mlc_display(double level, const std::string& eform) {
@@ -387,25 +391,18 @@ void mlc_display(double level, const std::string& eform) {
   const double N = st_escalarget("N"), chi2 = st_escalarget("chi2"), df = st_escalarget("df_m");
   const double p = st_escalarget("p"), r2 = st_escalarget("r2_p"), ll = st_escalarget("ll");
   const std::string ct = st_elocalget("chi2type");
-  auto right = [](const std::string& label, const std::string& val) {
-    char b[96];
-    std::snprintf(b, sizeof b, "{col 51}{txt}%-16s= {res}", label.c_str());
-    std::string v = val;
-    if (v.size() < 10) v.insert(0, 10 - v.size(), ' ');
-    spoutsml((std::string(b) + v + "\n").c_str());
-  };
   spoutsml("\n");
   spoutsml("{txt}");
   spout21(title.c_str());
   char b[64];
   std::snprintf(b, sizeof b, "%.0f", N);
-  right("Number of obs", b);
+  ct_headline("Number of obs", b);
   std::snprintf(b, sizeof b, "%s chi2(%.0f)", ct.c_str(), df);
-  right(b, sreforms("%10.2f", chi2));
-  right("Prob > chi2", sreforms("%10.4f", p));
+  ct_headline(b, sreforms("%10.2f", chi2));
+  ct_headline("Prob > chi2", sreforms("%10.4f", p));
   spoutsml("{txt}Log likelihood = {res}");
   spoutsml(sreforms("%10.0g", ll));
-  right("Pseudo R2", sreforms("%10.4f", r2));
+  ct_headline("Pseudo R2", sreforms("%10.4f", r2));
   mlc_clusternote();
   spoutsml("\n");
   CoefTable t;

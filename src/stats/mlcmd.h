@@ -97,6 +97,8 @@ void mlc_coefs(MlcFit& f, const MlcSample& s, const std::vector<unsigned char>& 
 // The model chi2 of f: the likelihood-ratio test against ll_0, or with a
 // robust variance (f.wald) the Wald test of the first nslope parameters.
 void mlc_chi2(MlcFit& f, int nslope, const std::vector<double>& b, const std::vector<double>& V, int P);
+// Marks the observations of s as the estimation sample (after st_epost).
+void mlc_esample(const MlcSample& s);
 // Posts f with the sample marker of s and the options o.
 void mlc_post(const MlcFit& f, const MlcSample& s, const MlcOpts& o);
 // Prints the header and coefficient table of the current e() (replay too):

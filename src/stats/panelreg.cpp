@@ -244,9 +244,7 @@ int cmd_panelreg(int) {
   st_elocal("predict", "panelreg_p");
   st_elocal("properties", "b V");
   st_epost(names, f.b, f.V);
-  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
-  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
-  st_esample(mark, s.lo);
+  mlc_esample(s);
   if (int rc = display(level)) return rc;
   return f.converged ? 0 : RC_NOCONVERGE;
 }

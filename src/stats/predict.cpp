@@ -71,7 +71,7 @@ int modelkind() {
   if (c == "probit") return M_PROBIT;
   if (c == "poisson" || c == "negbin") return M_COUNT;
   if (c == "tobit" || c == "cnreg") return M_TOBIT;
-  if (c == "clogit") return M_CLOGIT;
+  if (c == "clogit" || (c == "panellogit" && st_elocalget("model") == "fe")) return M_CLOGIT;
   return M_LINEAR;
 }
 
@@ -291,13 +291,20 @@ int cmd_predict(int) {
     if (model == M_RELOGIT || model == M_REPROBIT) {
       if (findopt(pr, "pzero", 2, 0) == 1) ++kinds, kind = P_PZERO;
       if (findopt(pr, "pmarginal", 2, 0) == 1) ++kinds, kind = P_PMARG;
-    } else if (findopt(pr, "residuals", 1, 0) == 1) {
-      ++kinds, kind = P_RES;
     }
+    if (findopt(pr, "residuals", 1, 0) == 1) ++kinds, kind = P_RES;
     if (findopt(pr, "stdp", 4, 0) == 1) ++kinds, kind = P_STDP;
   }
   if (int rc = chkopt(pr)) return rc;
   if (kinds > 1) return errmsgf(RC_SYNTAX, "only one statistic may be specified\n");
+  // A residual is the outcome less its fitted value: only the linear models
+  // (tobit's latent one included) fit values of the outcome itself.
+  if (kind == P_RES && model != M_LINEAR && model != M_TOBIT) {
+    std::string fit = st_ecmd();
+    if (fit.rfind("panel", 0) == 0 && !st_elocalget("model").empty()) fit += ", " + st_elocalget("model");
+    return errmsgf(RC_SYNTAX, "option residuals not allowed after %s: it fits no values of %s\n", fit.c_str(),
+                   st_elocalget("depvar").c_str());
+  }
   std::vector<std::string> names;
   std::vector<double> b, V;
   if (!st_ecoefs(names, b, V)) return error(RC_NOESTIMATES);

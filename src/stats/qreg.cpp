@@ -21,15 +21,6 @@
 
 namespace {
 
-// One line of the header's right column.
-void right(const std::string& label, const std::string& val) {
-  char b[96];
-  std::snprintf(b, sizeof b, "{col 51}{txt}%-14s= {res}", label.c_str());
-  std::string v = val;
-  if (v.size() < 10) v.insert(0, 10 - v.size(), ' ');
-  spoutsml((std::string(b) + v + "\n").c_str());
-}
-
 std::string num(const char* fmt, double v) { return sreforms(fmt, v); }
 
 // An integer option between lo and hi into *out (left as it is when the
@@ -43,9 +34,11 @@ int intopt(ParseResult& pr, const char* name, int min, int lo, int hi, int* out)
   return 0;
 }
 
-// Reads the parsed sample of a linear fit with a constant: the data with
-// the constant as last column and dropped (collinear) regressors left out.
+// Reads the parsed sample of a linear fit with a constant, once the options
+// have all been read: the data with the constant as last column and dropped
+// (collinear) regressors left out.
 int readlin(ParseResult& pr, MlcSample& s, std::vector<unsigned char>& dropped, LinData& d) {
+  if (int rc = chkopt(pr)) return rc;
   MlcOpts o;
   if (int rc = mlc_read(pr, o, s)) return rc;
   mlc_rmcoll(s, true, dropped);
@@ -75,9 +68,7 @@ void postlin(const char* cmd, const char* title, const MlcSample& s, const std::
   st_elocal("predict", "regres_p");
   st_elocal("properties", "b V");
   st_epost(f.names, f.b, f.V);
-  std::vector<unsigned char> mark(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
-  for (long ob : s.obs) mark[static_cast<size_t>(ob - s.lo)] = 1;
-  st_esample(mark, s.lo);
+  mlc_esample(s);
 }
 
 void table(double level) {
@@ -90,12 +81,12 @@ void table(double level) {
 void qdisplay(double level) {
   spoutsml("\n{txt}");
   spout21(st_elocalget("title").c_str());
-  right("Number of obs", num("%10.0f", st_escalarget("N")));
+  ct_headline("Number of obs", num("%10.0f", st_escalarget("N")), 14);
   spoutsml(("{txt}  Raw sum of deviations {res}" + num("%10.0g", st_escalarget("sum_rdev")) + "{txt} (about {res}" +
             num("%9.0g", st_escalarget("q_v")) + "{txt})\n")
                .c_str());
   spoutsml(("{txt}  Min sum of deviations {res}" + num("%10.0g", st_escalarget("sum_adev"))).c_str());
-  right("Pseudo R2", num("%10.4f", st_escalarget("r2_p")));
+  ct_headline("Pseudo R2", num("%10.4f", st_escalarget("r2_p")), 14);
   spoutsml("\n");
   table(level);
 }
@@ -103,24 +94,42 @@ void qdisplay(double level) {
 void hdisplay(double level) {
   spoutsml("\n{txt}");
   spout21(st_elocalget("title").c_str());
-  right("Number of obs", num("%10.0f", st_escalarget("N")));
-  right("Scale", num("%10.0g", st_escalarget("scale")));
+  ct_headline("Number of obs", num("%10.0f", st_escalarget("N")), 14);
+  ct_headline("Scale", num("%10.0g", st_escalarget("scale")), 14);
   spoutsml("\n");
   table(level);
+}
+
+// The start of both commands: the line parsed (weights are refused there)
+// and the level read; without a varlist the current results of `cmd` are
+// shown again through show and *replayed is set.
+int openline(ParseResult& pr, const char* cmd, void (*show)(double), double* level, bool* replayed) {
+  *replayed = false;
+  if (int rc = parse({.tsops = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
+  if (int rc = st_level(pr, level)) return rc;
+  if (pr.hasvarlist) return 0;
+  *replayed = true;
+  if (int rc = chkopt(pr)) return rc;
+  if (st_ecmd() != cmd) return error(RC_NOESTIMATES);
+  show(*level);
+  return 0;
+}
+
+// The end of both commands: the results shown, then 430 after a fit that
+// did not converge (its results stay posted).
+int shown(int fitrc, void (*show)(double), double level) {
+  show(level);
+  if (fitrc != QR_NOTCONV) return 0;
+  st_note("convergence not achieved\n");
+  return RC_NOCONVERGE;
 }
 
 // _qreg depvar indepvars [if] [in] [, quantile(#) iterate(#) wlsiter(#) level(#)]
 int cmd_qreg(int) {
   ParseResult pr;
-  if (int rc = parse({.tsops = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level;
-  if (int rc = st_level(pr, &level)) return rc;
-  if (!pr.hasvarlist) {
-    if (int rc = chkopt(pr)) return rc;
-    if (st_ecmd() != "qreg") return error(RC_NOESTIMATES);
-    qdisplay(level);
-    return 0;
-  }
+  bool replayed;
+  if (int rc = openline(pr, "qreg", qdisplay, &level, &replayed); rc || replayed) return rc;
   double v[1];
   double tau = 0.5;
   if (findoptv(pr, "quantile", 1, v, 1, 0) == 1) tau = v[0];
@@ -128,8 +137,6 @@ int cmd_qreg(int) {
   int iter = 1000, wls = 1;
   if (int rc = intopt(pr, "iterate", 4, 1, 16000, &iter)) return rc;
   if (int rc = intopt(pr, "wlsiter", 3, 1, 1000, &wls)) return rc;
-  if (int rc = chkopt(pr)) return rc;
-  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   MlcSample s;
   std::vector<unsigned char> dropped;
   LinData d;
@@ -161,26 +168,15 @@ int cmd_qreg(int) {
   st_escalar("ic", r.iter);
   st_escalar("convcode", rc == QR_NOTCONV ? 1 : 0);
   st_elocal("vertex", r.vertex ? "exact" : "interior");
-  qdisplay(level);
-  if (rc == QR_NOTCONV) {
-    st_note("convergence not achieved\n");
-    return RC_NOCONVERGE;
-  }
-  return 0;
+  return shown(rc, qdisplay, level);
 }
 
 // _huber depvar indepvars [if] [in] [, tolerance(#) iterate(#) genwt(newvar) level(#)]
 int cmd_huber(int) {
   ParseResult pr;
-  if (int rc = parse({.tsops = PERM_OPTIONAL, .options = PERM_OPTIONAL, .by = PERM_OPTIONAL}, pr)) return rc;
   double level;
-  if (int rc = st_level(pr, &level)) return rc;
-  if (!pr.hasvarlist) {
-    if (int rc = chkopt(pr)) return rc;
-    if (st_ecmd() != "huberreg") return error(RC_NOESTIMATES);
-    hdisplay(level);
-    return 0;
-  }
+  bool replayed;
+  if (int rc = openline(pr, "huberreg", hdisplay, &level, &replayed); rc || replayed) return rc;
   double v[1];
   double tol = 1e-10;
   int iter = 1000;
@@ -192,8 +188,6 @@ int cmd_huber(int) {
   std::string gw;
   if (findargn(pr, "genwt", 3, gw, 64, 1))
     if (int rc = chkvarname(gw.c_str())) return rc;
-  if (int rc = chkopt(pr)) return rc;
-  if (pr.hasweight) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");
   MlcSample s;
   std::vector<unsigned char> dropped;
   LinData d;
@@ -214,12 +208,7 @@ int cmd_huber(int) {
     for (size_t i = 0; i < s.obs.size(); ++i) store(nv, s.obs[i], r.wt[i]);
     s_updata(nv);
   }
-  hdisplay(level);
-  if (rc == QR_NOTCONV) {
-    st_note("convergence not achieved\n");
-    return RC_NOCONVERGE;
-  }
-  return 0;
+  return shown(rc, hdisplay, level);
 }
 
 }  // namespace

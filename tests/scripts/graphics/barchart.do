@@ -156,6 +156,24 @@ foreach c in "barchart a b, over(g)" "barchart a, over(g) horizontal" "dotchart 
 }
 restore
 
+* labels of two-byte letters too wide for their slots are cut between letters,
+* never inside one (a split letter would be written as a stray byte, which the
+* picture shows as another letter: none of them in the file), and still fit
+preserve
+drop _all
+set obs 60
+gen g = 1 + mod(_n, 6)
+gen double a = _n
+label define two 1 "ÄÖÜÄÖÜÄÖÜÄÖÜÄÖÜÄÖÜ eins" 2 "ÖÜÄÖÜÄÖÜÄÖÜÄÖÜÄÖÜÄ zwei" 3 "ÜÄÖÜÄÖÜÄÖÜÄÖÜÄÖ drei" /*
+	*/ 4 "ÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄÄ vier" 5 "ÖÖÖÖÖÖÖÖÖÖÖÖÖÖÖ fünf" 6 "ÜÜÜÜÜÜÜÜÜÜÜÜÜÜÜÜ sechs"
+label values g two
+barchart a, over(g)
+quietly graph export u1.svg
+shell /usr/bin/python3 svgcheck.py bounds u1.svg
+shell grep -c "eins<\|zwei<\|drei<\|vier<\|fünf<\|sechs<" u1.svg
+shell grep -c "Ã\|Â" u1.svg
+restore
+
 * nothing to draw: empty axes, a note and return code 0
 barchart lnwage if lnwage > 100, over(region)
 di r(N) " " r(N_groups)

@@ -59,6 +59,19 @@ piechart hours if region == 3, over(region)
 matrix want = (1)
 checkpie p4.svg want
 
+* percentages of many thin slices beside a large one: measured, they fit the
+* page and none is written over another (thin ones that would be are left out)
+preserve
+drop _all
+set obs 40
+gen g = _n
+gen double v = cond(_n == 1, 400, 1 + mod(_n, 3))
+piechart (sum) v, over(g) percent
+quietly graph export p6.svg
+shell /usr/bin/python3 svgcheck.py bounds p6.svg
+shell grep -c "%<" p6.svg
+restore
+
 * nothing to share out: an empty picture, a note and return code 0
 piechart (sum) hours if hours > 1000, over(region)
 di r(N) " " r(total)

@@ -27,6 +27,11 @@ display r(n) " " (r(width2) > r(width1)) " " (r(width) == r(width2)) " " %5.2f r
 local w10 = r(width1)
 _gscheme measure 20 "Wage"
 display %6.4f r(width1) / `w10'
+* a byte that is not UTF-8 is measured as the Latin-1 letter it stands for,
+* and texts after it keep their widths (cairo refuses such text for good)
+local b = char(196)
+_gscheme measure 10 "W`b'g" "WÄg" "Wage"
+display (r(width1) > 0) " " (r(width1) == r(width2)) " " %6.4f r(width3) / `w10'
 set scheme modern
 display c(scheme)
 graph schemes

@@ -87,8 +87,19 @@ restore
 panellogit yl x1 x2, fe nolog
 matrix bfe = e(b)
 display e(cmd) " " e(model) " " e(N_group)
+* predict as after clogit: the probability within the panel (each panel's
+* sum 1), never residuals, which the conditional model has no fit for
+predict double pfe
+bysort id: gen double spfe = sum(pfe)
+by id: replace spfe = spfe[_N]
+assert abs(spfe - 1) < 1e-12 & pfe > 0 & pfe <= 1
+cap noi predict double r, residuals
+display _rc
 quietly clogit yl x1 x2, group(id)
 assert mreldif(e(b), bfe) < 1e-12
+predict double pcl
+assert pfe == pcl
+drop pfe spfe pcl
 panellogit yl x1 x2, fe or nolog
 panellogit, or
 * the rule: nodes and weights of 4 points to the last digits

@@ -364,7 +364,8 @@ program _gch_scheme, rclass
 end
 
 * _gch_cut "text" width maxwidth size "scheme": the text, cut short at its end when
-* its width (device units) is over maxwidth, into the caller's local cut.
+* its width (device units) is over maxwidth, into the caller's local cut; the cut
+* keeps whole characters (_gscheme cut).
 program _gch_cut
 	args text w maxw size scheme
 	if `w' <= `maxw' {
@@ -372,16 +373,8 @@ program _gch_cut
 		exit
 	}
 	local U = 21333 / 288
-	* from the share of the width that fits, then a letter less until it fits
-	local n = max(1, floor(length(`"`text'"') * `maxw' / `w'))
-	local t = substr(`"`text'"', 1, `n')
-	quietly _gscheme measure `size' `"`t'"', scheme(`scheme')
-	while `n' > 1 & r(width) * `U' > `maxw' {
-		local n = `n' - 1
-		local t = substr(`"`text'"', 1, `n')
-		quietly _gscheme measure `size' `"`t'"', scheme(`scheme')
-	}
-	c_local cut `"`t'"'
+	quietly _gscheme cut `size' `=`maxw' / `U'' `"`text'"', scheme(`scheme')
+	c_local cut `"`r(text)'"'
 end
 
 * _gch_rgb "colour": a colour name or "r g b" as r g b in the caller's local rgb.

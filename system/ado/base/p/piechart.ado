@@ -87,10 +87,28 @@ program piechart, rclass
 	_gchart begin, noaxes title(`"`title'"') subtitle(`"`subtitle'"') note(`"`note'"') name(`name') scheme(`scheme') /*
 		*/ leglabels(`leglabs') legcolors(`legcols') `empty'
 
+	* The percentages, measured in the scheme's font as the other labels are: the
+	* radius leaves room beside the pie for the widest and above it for their height.
+	local pw 0
+	local ph 0
+	if "`percent'" != "" & `G' {
+		local list
+		forvalues g = 1/`G' {
+			local t : display %9.1f 100 * cond(`tot' > 0, `v`g'' / `tot', 0)
+			local pt`g' = trim("`t'") + "%"
+			local list `"`list' "`pt`g''""'
+		}
+		quietly _gscheme measure `gc_sz' `list', scheme(`scheme')
+		local pw = r(width) * 21333 / 288
+		local ph = (r(ascent) + r(descent)) * 21333 / 288
+	}
+
 	* The pie: centred in the plot region, room for the labels around it.
 	local cx = round((`gc_px0' + `gc_px1') / 2)
 	local cy = round((`gc_py0' + `gc_py1') / 2)
-	local r = round(0.42 * min(`gc_px1' - `gc_px0', `gc_py1' - `gc_py0'))
+	local r = 0.42 * min(`gc_px1' - `gc_px0', `gc_py1' - `gc_py0')
+	local r = min(`r', ((`gc_px1' - `gc_px0') / 2 - `pw') / 1.08, ((`gc_py1' - `gc_py0') / 2 - `ph' / 2) / 1.08)
+	local r = round(max(`r', 0.1 * min(`gc_px1' - `gc_px0', `gc_py1' - `gc_py0')))
 	tempname S
 	if `G' {
 		matrix `S' = J(`G', 2, 0)
@@ -109,12 +127,17 @@ program piechart, rclass
 			gdi shadergb = `rgb`g''
 			gdi pieslice `cx' `cy' `r' `a1' `a2'
 			if "`percent'" != "" {
+				* a label as close to the one before it on its side as its height (thin
+				* slices) is left out rather than written over it
 				local am = (`a1' + `a2') / 2 * _pi / 180
-				local t : display %9.1f 100 * `share'
-				local t = trim("`t'") + "%"
-				gdi texthalign = `=cond(cos(`am') >= 0, "left", "right")'
-				gdi textvalign = middle
-				gdi text `=round(`cx' + 1.08 * `r' * cos(`am'))' `=round(`cy' + 1.08 * `r' * sin(`am'))' `t'
+				local side = cond(cos(`am') >= 0, "left", "right")
+				local ly = round(`cy' + 1.08 * `r' * sin(`am'))
+				if "`last`side''" == "" | abs(`ly' - 0`last`side'') >= `ph' {
+					gdi texthalign = `side'
+					gdi textvalign = middle
+					gdi text `=round(`cx' + 1.08 * `r' * cos(`am'))' `ly' `pt`g''
+					local last`side' `ly'
+				}
 			}
 		}
 		local cum = `cum' + `share'
