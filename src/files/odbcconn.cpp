@@ -69,7 +69,7 @@ bool haskey(const std::string& cs, const char* key) {
 int connectwith(OdbcConn& c, const OdbcSource& src, std::string cs);
 
 // Rows a PostgreSQL cursor fetch brings at once when loads stream.
-constexpr int PG_FETCHROWS = 10000;
+constexpr int PG_FETCHROWS = 16384;
 
 }  // namespace
 

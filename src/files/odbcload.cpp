@@ -9,8 +9,9 @@
 // From the PostgreSQL driver, which holds every value as the server's text,
 // plain numbers, dates and timestamps are fetched as that text and read
 // here (see astext); and a query whose columns are all numbers, truth
-// values or text comes as one text per row, which costs the driver a tenth
-// of the work (see wholerows).
+// values, dates, timestamps or text comes as one text per row, which costs
+// the driver a tenth of the work (see wholerows), fetched by a thread of
+// its own while the previous block is split and stored (see fetchrows).
 #include <fast_float/fast_float.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -18,9 +19,13 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/store.h"
@@ -51,15 +56,20 @@ struct LoadCol {
   bool cut = false;                // some text was longer than STRMAX
   bool text = false;               // a number or date fetched as text and read here
   bool boolean = false;            // a truth value given as t or f (in whole rows)
+  std::vector<double> num;         // whole rows: the block's values, read as the rows are split
+  int want = 0;                    // whole rows: the storage type the block's values need
 };
 
 // A result fetched as one text per row, "(v1,v2,...)", split here into the
 // columns' buffers as though they were bound (see wholerows).
+// Two sets of buffers take turns: a thread of the load's own fetches the
+// next block into one while this one splits and stores the other, so that
+// the server, the driver and the split work at the same time.
 struct Rows {
   bool on = false;
   size_t width = 0;  // the longest row text the buffer takes
-  std::vector<unsigned char> buf;
-  std::vector<SQLLEN> ind;
+  std::vector<unsigned char> buf[2];
+  std::vector<SQLLEN> ind[2];
 };
 
 // What a row too long for its buffer, or not in the form expected, returns:
@@ -86,9 +96,10 @@ Kind kindof(SQLSMALLINT t, bool allstring) {
 double days(int y, int m, int d) { return static_cast<double>(fmt_mdy(y, m, d)); }
 
 // The storage type that holds integer x in a column now of type t (t when
-// it already does): byte, then int, then long, then double.
+// it already does): byte, then int, then long, then double (and double for
+// a number with a fraction, which some drivers give in an integer column).
 int widerint(int t, double x) {
-  if (t == ST_DOUBLE) return t;
+  if (t == ST_DOUBLE || x != std::floor(x)) return ST_DOUBLE;
   if (t == ST_BYTE && x >= -127 && x <= 100) return t;
   if ((t == ST_BYTE || t == ST_INT) && x >= -32767 && x <= 32740) return ST_INT;
   if (x >= -2147483647.0 && x <= 2147483620.0) return ST_LONG;
@@ -121,9 +132,10 @@ const char* digits(const char* p, const char* e, int* v) {
   return p > b ? p : nullptr;
 }
 
-// Days since 01jan1960 of a date "yyyy-mm-dd" that starts text p..e; the
-// end of the date, or nullptr when it is not a valid one.
-const char* readdate(const char* p, const char* e, double* x) {
+// Days since 01jan1960 of a date "yyyy-mm-dd" that starts text p..e (of
+// the year before Christ yyyy when bc: year 1 - yyyy counting on through
+// 0); the end of the date, or nullptr when it is not a valid one.
+const char* readdate(const char* p, const char* e, bool bc, double* x) {
   int y = 0, m = 0, d = 0;
   if (!(p = digits(p, e, &y)) || p == e || *p++ != '-') return nullptr;
   if (!(p = digits(p, e, &m)) || p == e || *p++ != '-') return nullptr;
@@ -131,23 +143,30 @@ const char* readdate(const char* p, const char* e, double* x) {
   long long yy = 0;
   int mm = 0, dd = 0;
   if (y < 1 || m < 1 || m > 12 || d < 1 || d > 31) return nullptr;
-  const long long t = fmt_mdy(y, m, d);
+  const long long year = bc ? 1 - y : y;
+  const long long t = fmt_mdy(year, m, d);
   fmt_dmy(t, &yy, &mm, &dd);  // 31feb and the like come back as another day
-  if (yy != y || mm != m || dd != d) return nullptr;
+  if (yy != year || mm != m || dd != d) return nullptr;
   *x = static_cast<double>(t);
   return p;
 }
 
 // Reads the text of a number, date or timestamp (a column of kind k) into
-// x: NaN and infinities as missing. False when it is not one.
+// x: NaN and infinities as missing. False when it is not one. Dates and
+// timestamps before the year 1 end in " BC" (the server's way); the driver
+// would drop that mark and give the year as though it were after Christ.
 bool readtext(Kind k, const char* p, size_t n, double* x) {
   const char* e = p + n;
+  const bool bc = (k == Kind::Date || k == Kind::Stamp) && n > 3 && std::memcmp(e - 3, " BC", 3) == 0;
+  if (bc) e -= 3;
   switch (k) {
-    case Kind::Int: {
+    case Kind::Int: {  // an integer, else (from some drivers) any number
       long long v = 0;
       auto r = std::from_chars(p, e, v);
       *x = static_cast<double>(v);
-      return r.ec == std::errc() && r.ptr == e;
+      if (r.ec == std::errc() && r.ptr == e) return true;
+      auto f = fast_float::from_chars(p, e, *x);
+      return f.ptr == e && n > 0 && f.ec == std::errc();
     }
     case Kind::Double: {
       auto r = fast_float::from_chars(p, e, *x);
@@ -155,9 +174,9 @@ bool readtext(Kind k, const char* p, size_t n, double* x) {
       if (!(*x > -misval && *x < misval)) *x = misval;
       return true;
     }
-    case Kind::Date: return readdate(p, e, x) == e;
+    case Kind::Date: return readdate(p, e, bc, x) == e;
     case Kind::Stamp: {  // yyyy-mm-dd hh:mm:ss[.fraction][zone offset, the time being the zone's]
-      if (!(p = readdate(p, e, x)) || p == e || (*p != ' ' && *p != 'T')) return false;
+      if (!(p = readdate(p, e, bc, x)) || p == e || (*p != ' ' && *p != 'T')) return false;
       int h = 0, mi = 0, s = 0;
       if (!(p = digits(p + 1, e, &h)) || p == e || *p++ != ':') return false;
       if (!(p = digits(p, e, &mi)) || p == e || *p++ != ':') return false;
@@ -242,9 +261,54 @@ struct Stmt {
   }
 };
 
+// A column's name and kind as the query gives it.
+struct Described {
+  std::string name;
+  Kind kind;
+};
+
+// The PostgreSQL driver's own text of a date leaves out " BC", and it
+// gives the timestamp '-infinity' as a date before Christ, so a query with
+// date or timestamp columns is wrapped to have the server turn those into
+// text: SELECT q.c1, q.c2::text, ... FROM (query) AS q(c1, c2, ...). The
+// query unchanged when it has none (or cannot be described); else the
+// wrapped one, with the columns' own names and kinds in *as.
+std::string servertext(SQLHSTMT h, const std::string& query, std::vector<Described>* as) {
+  std::string q = query;
+  SQLSMALLINT ncol = 0;
+  if (!SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()))) ||
+      !SQL_SUCCEEDED(SQLNumResultCols(h, &ncol)) || ncol <= 0)
+    return query;
+  std::vector<Described> d;
+  bool dates = false;
+  std::string list, names;
+  for (SQLUSMALLINT k = 1; k <= ncol; ++k) {
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT nl = 0, type = 0, dec = 0, nul = 0;
+    SQLULEN size = 0;
+    if (!SQL_SUCCEEDED(SQLDescribeCol(h, k, name, sizeof name, &nl, &type, &size, &dec, &nul))) return query;
+    d.push_back({reinterpret_cast<const char*>(name), kindof(type, false)});
+    const bool date = d.back().kind == Kind::Date || d.back().kind == Kind::Stamp;
+    dates = dates || date;
+    const std::string c = std::string(1, 'c').append(std::to_string(k));
+    if (k > 1) list += ", ", names += ", ";
+    list += "q.";
+    list += c;
+    if (date) list += "::text";
+    names += c;
+  }
+  SQLFreeStmt(h, SQL_CLOSE);
+  if (!dates) return query;
+  *as = std::move(d);
+  const size_t e = query.find_last_not_of(" \t\r\n;");
+  return "SELECT " + list + " FROM (" + query.substr(0, e == std::string::npos ? 0 : e + 1) + "\n) AS q(" + names + ")";
+}
+
 // Describes the result columns and binds their buffers for blocks of
-// `rows` rows. 0, or 683 printed.
-int bindcols(SQLHSTMT h, const OdbcConn& conn, const OdbcLoadOpts& o, std::vector<LoadCol>& cols, SQLULEN* rows) {
+// `rows` rows; a column's name and kind come from as when it is given
+// (see servertext). 0, or 683 printed.
+int bindcols(SQLHSTMT h, const OdbcConn& conn, const OdbcLoadOpts& o, std::vector<LoadCol>& cols, SQLULEN* rows,
+             const std::vector<Described>& as) {
   SQLSMALLINT ncol = 0;
   SQLNumResultCols(h, &ncol);
   long rowbytes = 0;
@@ -257,6 +321,7 @@ int bindcols(SQLHSTMT h, const OdbcConn& conn, const OdbcLoadOpts& o, std::vecto
     LoadCol c;
     c.name = reinterpret_cast<const char*>(name);
     c.kind = kindof(type, o.allstring);
+    if (k <= as.size()) c.name = as[k - 1].name, c.kind = as[k - 1].kind;
     c.start = c.kind == Kind::Int ? (type == SQL_INTEGER ? ST_LONG : type == SQL_SMALLINT ? ST_INT : ST_BYTE)
               : c.kind == Kind::Date ? ST_LONG : c.kind == Kind::Text ? 1 : ST_DOUBLE;
     switch (c.kind) {
@@ -267,6 +332,10 @@ int bindcols(SQLHSTMT h, const OdbcConn& conn, const OdbcLoadOpts& o, std::vecto
       case Kind::Text: c.ctype = SQL_C_CHAR, c.elem = STRMAX + 1; break;
     }
     if (c.kind != Kind::Text && conn.textwire && astext(h, k, c.kind)) c.text = true, c.ctype = SQL_C_CHAR, c.elem = TEXTCELL;
+    // Other drivers (SQLite's) hand a value of an integer column that is
+    // not a number as NULL, and one with a fraction cut to an integer: as
+    // text, the first is caught and the second kept whole.
+    if (c.kind == Kind::Int && type != SQL_BIT && !conn.textwire) c.text = true, c.ctype = SQL_C_CHAR, c.elem = TEXTCELL;
     rowbytes += static_cast<long>(c.elem + sizeof(SQLLEN));
     cols.push_back(std::move(c));
   }
@@ -340,6 +409,12 @@ int storeblock(std::vector<LoadCol>& cols, long obs, long n, std::vector<double>
       }
       continue;
     }
+    if (!c.num.empty()) {  // whole rows: read as they were split
+      if (c.want != vartype(c.var))
+        if (int rc = change_vartype(c.var, c.want)) return rc;
+      col_encode(colview(c.var), obs, n, c.num.data());
+      continue;
+    }
     int want = vartype(c.var);
     for (size_t i = 0; i < nn; ++i) {
       double x = misval;
@@ -364,42 +439,52 @@ int storeblock(std::vector<LoadCol>& cols, long obs, long n, std::vector<double>
   return 0;
 }
 
-// Fetches every block of the executed statement into the new dataset. 0 or
-// a printed code.
-int splitrows(Rows& rt, std::vector<LoadCol>& cols, long n);
+// Makes room for observations up to total + n: in doubling steps (the data
+// area grows where it is, so no cells move), trimmed at the end. 0 or a
+// code.
+int room(long total, long n, long hint, SQLULEN rows) {
+  if (total + n <= ds.nobs) return 0;
+  const long cap = obscapacity() - 1;
+  if (total + n > cap) return error(RC_NOROOMOBS);
+  long want = std::max(total + n, std::min(cap, ds.nobs ? 2 * ds.nobs : std::max(hint, 4 * static_cast<long>(rows))));
+  return setobs_uninit(want);
+}
 
-int fetchall(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Rows& rt) {
+// Fails the load over a fetch the driver refused: 683 naming the column
+// for a value it could not convert, else 198; printed.
+int fetcherr(SQLHSTMT h, const std::vector<LoadCol>& cols) {
+  std::string state;
+  std::string msg = odbc_diag(SQL_HANDLE_STMT, h, &state);
+  SQLINTEGER colno = 0;
+  SQLGetDiagField(SQL_HANDLE_STMT, h, 1, SQL_DIAG_COLUMN_NUMBER, &colno, 0, nullptr);
+  if (state.compare(0, 2, "22") == 0 || state.compare(0, 2, "07") == 0) {
+    const char* nm = colno >= 1 && static_cast<size_t>(colno) <= cols.size() ? cols[static_cast<size_t>(colno - 1)].name.c_str() : "";
+    return errmsgf(RC_ODBCFETCH, "could not fetch variable %s in odbc table: %s\n", nm, msg.c_str());
+  }
+  return errmsgf(RC_SYNTAX, "fetching the result failed: %s\n", msg.c_str());
+}
+
+// True when the load is to stop at this block (Break, or the test hook).
+bool stopat(long block) { return ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat); }
+
+int splitrows(const Rows& rt, int slot, std::vector<LoadCol>& cols, long n);
+
+// Fetches every block of the executed statement (bound column by column)
+// into the new dataset. 0 or a printed code.
+int fetchall(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint) {
   SQLULEN fetched = 0;
   SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
   std::vector<double> vals;
   long total = 0, block = 0;
   for (;;) {
-    ++block;
-    if (ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat)) return 1;
+    if (stopat(++block)) return 1;
     fetched = 0;
     SQLRETURN r = SQLFetch(h);
     if (r == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(r)) {
-      std::string state;
-      std::string msg = odbc_diag(SQL_HANDLE_STMT, h, &state);
-      SQLINTEGER colno = 0;
-      SQLGetDiagField(SQL_HANDLE_STMT, h, 1, SQL_DIAG_COLUMN_NUMBER, &colno, 0, nullptr);
-      if (state.compare(0, 2, "22") == 0 || state.compare(0, 2, "07") == 0) {
-        const char* nm = colno >= 1 && static_cast<size_t>(colno) <= cols.size() ? cols[static_cast<size_t>(colno - 1)].name.c_str() : "";
-        return errmsgf(RC_ODBCFETCH, "could not fetch variable %s in odbc table: %s\n", nm, msg.c_str());
-      }
-      return errmsgf(RC_SYNTAX, "fetching the result failed: %s\n", msg.c_str());
-    }
+    if (!SQL_SUCCEEDED(r)) return fetcherr(h, cols);
     const long n = static_cast<long>(std::min(fetched, rows));
     if (n == 0) break;
-    if (rt.on)
-      if (int rc = splitrows(rt, cols, n)) return rc;
-    if (total + n > ds.nobs) {  // room in doubling steps, trimmed at the end
-      const long cap = obscapacity() - 1;
-      if (total + n > cap) return error(RC_NOROOMOBS);
-      long want = std::max(total + n, std::min(cap, ds.nobs ? 2 * ds.nobs : std::max(hint, 4 * static_cast<long>(rows))));
-      if (int rc = setobs_uninit(want)) return rc;
-    }
+    if (int rc = room(total, n, hint, rows)) return rc;
     if (int rc = storeblock(cols, total + 1, n, vals)) return rc;
     total += n;
   }
@@ -407,50 +492,158 @@ int fetchall(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Ro
   return 0;
 }
 
-// Splits the n row texts of a block into the columns' buffers: each field
+// Fetches every block of whole rows into the new dataset: a thread of its
+// own fetches into one set of buffers while this one splits and stores
+// the other (it alone touches the dataset, and polls Break). 0 or a
+// printed code.
+int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Rows& rt) {
+  struct Slot {
+    bool full = false;
+    SQLRETURN r = SQL_SUCCESS;
+    SQLULEN n = 0;
+  } slot[2];
+  std::mutex mu;
+  std::condition_variable cv;
+  bool stop = false;
+  SQLULEN fetched = 0;
+  SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+  std::thread fetcher;
+  try {
+    fetcher = std::thread([&] {
+      for (int k = 0;; k ^= 1) {
+        {
+          std::unique_lock<std::mutex> lk(mu);
+          cv.wait(lk, [&] { return stop || !slot[k].full; });
+          if (stop) return;
+        }
+        fetched = 0;
+        SQLRETURN r = SQLBindCol(h, 1, SQL_C_CHAR, rt.buf[k].data(), static_cast<SQLLEN>(rt.width + 1), rt.ind[k].data());
+        if (SQL_SUCCEEDED(r)) r = SQLFetch(h);
+        std::lock_guard<std::mutex> lk(mu);
+        slot[k].r = r;
+        slot[k].n = std::min(fetched, rows);
+        slot[k].full = true;
+        cv.notify_all();
+        if (!SQL_SUCCEEDED(r) || slot[k].n == 0) return;
+      }
+    });
+  } catch (const std::exception&) {
+    return errmsgf(RC_NOMEM, "odbc load: a thread could not be started\n");
+  }
+  long total = 0, block = 0;
+  int rc = 0;
+  for (int k = 0;; k ^= 1) {
+    if (stopat(++block)) {
+      rc = 1;
+      break;
+    }
+    SQLRETURN r;
+    long n;
+    {
+      std::unique_lock<std::mutex> lk(mu);
+      while (!slot[k].full)  // Break is polled while the server works
+        if (!cv.wait_for(lk, std::chrono::milliseconds(100), [&] { return slot[k].full; }) && ds_pollbreak()) break;
+      if (!slot[k].full) {
+        rc = 1;
+        break;
+      }
+      r = slot[k].r;
+      n = static_cast<long>(slot[k].n);
+    }
+    if (r == SQL_NO_DATA || (SQL_SUCCEEDED(r) && n == 0)) break;
+    if (!SQL_SUCCEEDED(r)) {
+      fetcher.join();  // it has stopped: the statement is ours again
+      return fetcherr(h, cols);
+    }
+    if ((rc = splitrows(rt, k, cols, n))) break;
+    if ((rc = room(total, n, hint, rows))) break;
+    std::vector<double> none;
+    if ((rc = storeblock(cols, total + 1, n, none))) break;
+    total += n;
+    std::lock_guard<std::mutex> lk(mu);
+    slot[k].full = false;
+    cv.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lk(mu);
+    stop = true;
+    cv.notify_all();
+  }
+  fetcher.join();
+  if (rc) return rc;
+  if (ds.nobs > total) (void)keepobsrange(1, total);
+  return 0;
+}
+
+// Splits the n row texts in buffer set `slot` into the columns: each field
 // is empty (NULL), or a text, in double quotes when it holds a delimiter,
-// blank or quote (a quote or backslash inside then doubled). 0, or
-// RC_ROWSAGAIN for a row that was cut or is not in that form.
-int splitrows(Rows& rt, std::vector<LoadCol>& cols, long n) {
+// blank or quote (a quote or backslash inside then doubled). Text goes to
+// the column's buffer; numbers, truth values, dates and timestamps are
+// read at once into its values. 0, 683 printed for a value that is not
+// what its column holds, or RC_ROWSAGAIN for a row that was cut or is not
+// in that form.
+int splitrows(const Rows& rt, int slot, std::vector<LoadCol>& cols, long n) {
   for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
-    const SQLLEN len = rt.ind[i];
+    const SQLLEN len = rt.ind[slot][i];
     if (len < 2 || static_cast<size_t>(len) > rt.width) return RC_ROWSAGAIN;
-    const unsigned char* q = &rt.buf[i * (rt.width + 1)];
+    const unsigned char* q = &rt.buf[slot][i * (rt.width + 1)];
     const unsigned char* end = q + len - 1;
     if (*q++ != '(' || *end != ')') return RC_ROWSAGAIN;
     for (size_t k = 0; k < cols.size(); ++k) {
       LoadCol& c = cols[k];
-      unsigned char* dst = &c.buf[i * c.elem];
-      const size_t cap = c.elem - 1;
+      const bool parse = !c.num.empty();
+      unsigned char cell[TEXTCELL];
+      unsigned char* dst = parse ? cell : &c.buf[i * c.elem];
+      const size_t cap = parse ? TEXTCELL : c.elem - 1;
+      const unsigned char* from = dst;  // where the field's text is
       size_t m = 0;
+      bool null = false;
       if (q == end || *q == ',') {
-        c.ind[i] = SQL_NULL_DATA;
-      } else {
-        if (*q == '"') {
-          for (++q;; ++m) {
-            if (q >= end) return RC_ROWSAGAIN;
-            unsigned char ch = *q++;
-            if (ch == '"') {
-              if (q < end && *q == '"') ++q;
-              else break;
-            } else if (ch == '\\' && q < end) {
-              ch = *q++;
-            }
-            if (m < cap) dst[m] = ch;
+        null = true;
+      } else if (*q == '"') {
+        for (++q;; ++m) {
+          if (q >= end) return RC_ROWSAGAIN;
+          unsigned char ch = *q++;
+          if (ch == '"') {
+            if (q < end && *q == '"') ++q;
+            else break;
+          } else if (ch == '\\' && q < end) {
+            ch = *q++;
           }
-        } else {
-          for (; q < end && *q != ','; ++q, ++m)
-            if (m < cap) dst[m] = *q;
+          if (m < cap) dst[m] = ch;
         }
-        if (m < cap) dst[m] = 0;
-        c.ind[i] = static_cast<SQLLEN>(m);
-        if (c.boolean) {
-          if (m != 1 || (dst[0] != 't' && dst[0] != 'f')) return RC_ROWSAGAIN;
-          dst[0] = dst[0] == 't' ? '1' : '0';
-        }
+      } else if (parse) {  // read where it stands
+        from = q;
+        while (q < end && *q != ',') ++q;
+        m = static_cast<size_t>(q - from);
+      } else {
+        for (; q < end && *q != ','; ++q, ++m)
+          if (m < cap) dst[m] = *q;
       }
       if (k + 1 < cols.size() ? (q >= end || *q != ',') : q != end) return RC_ROWSAGAIN;
       ++q;
+      if (!parse) {
+        if (null) {
+          c.ind[i] = SQL_NULL_DATA;
+        } else {
+          if (m < cap) dst[m] = 0;
+          c.ind[i] = static_cast<SQLLEN>(m);
+        }
+        continue;
+      }
+      double x = misval;
+      if (!null) {
+        const char* f = reinterpret_cast<const char*>(from);
+        if (c.boolean) {
+          if (m != 1 || (f[0] != 't' && f[0] != 'f')) return RC_ROWSAGAIN;
+          x = f[0] == 't';
+        } else if ((from == cell && m >= TEXTCELL) || !readtext(c.kind, f, m, &x)) {
+          return badcell(c, from, static_cast<SQLLEN>(m));
+        }
+        if (c.kind == Kind::Int) c.want = widerint(c.want, x);
+        if (!(x > -misval && x < misval)) x = misval;  // NaN and infinities: missing
+      }
+      c.num[i] = x;
     }
   }
   return 0;
@@ -458,7 +651,7 @@ int splitrows(Rows& rt, std::vector<LoadCol>& cols, long n) {
 
 // From the PostgreSQL driver, whose work per value dominates a load, the
 // rows of a query whose columns are all of plain types (numbers, truth
-// values, text) are fetched as one text each (the query wrapped in
+// values, dates, timestamps, text) are fetched as one text each (the query wrapped in
 // SELECT ROW(q.*)::text FROM (query) AS q) and split here. False when the
 // query's columns are not all such, or it cannot be wrapped; else the
 // wrapped query is executed and its one column bound, cols made and
@@ -483,11 +676,13 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
     c.name = reinterpret_cast<const char*>(name);
     c.kind = kindof(type, false);
     c.boolean = t == "bool";
-    const bool number = t == "int2" || t == "int4" || t == "int8" || t == "oid" || t == "float4" || t == "float8";
+    const bool number = t == "int2" || t == "int4" || t == "int8" || t == "oid" || t == "float4" || t == "float8" ||
+                        t == "numeric" || t == "date" || t.rfind("timestamp", 0) == 0;  // with or without time zone
     const bool text = t == "text" || t == "varchar" || t == "bpchar";
     if (!(number || text || c.boolean) || (text != (c.kind == Kind::Text))) return false;
     c.start = c.kind == Kind::Int ? (type == SQL_INTEGER ? ST_LONG : type == SQL_SMALLINT ? ST_INT : ST_BYTE)
-              : c.kind == Kind::Text ? 1 : ST_DOUBLE;
+              : c.kind == Kind::Date ? ST_LONG : c.kind == Kind::Text ? 1 : ST_DOUBLE;
+    c.want = c.start;
     c.text = !text;
     c.elem = text ? STRMAX + 1 : TEXTCELL;
     width += text ? 2 * STRMAX + 3 : TEXTCELL + 1;
@@ -500,18 +695,24 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
   if (!SQL_SUCCEEDED(r)) return false;
   rt.on = true;
   rt.width = width;
-  long rowbytes = static_cast<long>(width + 1 + sizeof(SQLLEN));
-  for (const LoadCol& c : cols) rowbytes += static_cast<long>(c.elem + sizeof(SQLLEN));
+  long rowbytes = static_cast<long>(2 * (width + 1 + sizeof(SQLLEN)));
+  for (const LoadCol& c : cols) rowbytes += static_cast<long>(c.text ? sizeof(double) : c.elem + sizeof(SQLLEN));
   *rows = static_cast<SQLULEN>(odbc_blockrows(rowbytes));
   SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
   if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(*rows), 0))) return false;
-  rt.buf.assign((width + 1) * *rows, 0);
-  rt.ind.assign(*rows, 0);
-  for (LoadCol& c : cols) {
-    c.buf.assign(c.elem * *rows, 0);
-    c.ind.assign(*rows, 0);
+  for (int k : {0, 1}) {
+    rt.buf[k].assign((width + 1) * *rows, 0);
+    rt.ind[k].assign(*rows, 0);
   }
-  return SQL_SUCCEEDED(SQLBindCol(h, 1, SQL_C_CHAR, rt.buf.data(), static_cast<SQLLEN>(width + 1), rt.ind.data()));
+  for (LoadCol& c : cols) {
+    if (c.text) {
+      c.num.assign(*rows, 0);
+    } else {
+      c.buf.assign(c.elem * *rows, 0);
+      c.ind.assign(*rows, 0);
+    }
+  }
+  return SQL_SUCCEEDED(SQLBindCol(h, 1, SQL_C_CHAR, rt.buf[0].data(), static_cast<SQLLEN>(width + 1), rt.ind[0].data()));
 }
 
 // The load, with whole rows when wanted and possible.
@@ -535,10 +736,11 @@ int loadwith(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o, bo
     }
     cols.clear();
     rt = Rows();
-    std::string q = query;
+    std::vector<Described> as;
+    std::string q = conn.textwire && !o.allstring ? servertext(s.h, query, &as) : query;
     SQLRETURN r = SQLExecDirect(s.h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()));
     if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) return stmterr(RC_SYNTAX, s.h, "the query failed");
-    if (int rc = bindcols(s.h, conn, o, cols, &rows)) return rc;
+    if (int rc = bindcols(s.h, conn, o, cols, &rows, as)) return rc;
   }
   if (cols.empty()) return errmsgf(RC_SYNTAX, "the statement returned no result set\n");
   SQLLEN hint = 0;
@@ -548,7 +750,10 @@ int loadwith(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o, bo
   if (int rc = ds_aside(aside)) return rc;
   ds.datalbl.clear();
   int rc = makevars(cols, o);
-  if (!rc) rc = fetchall(s.h, cols, rows, hint > 0 ? static_cast<long>(hint) : 0, rt);
+  if (!rc) {
+    const long h = hint > 0 ? static_cast<long>(hint) : 0;
+    rc = rt.on ? fetchrows(s.h, cols, rows, h, rt) : fetchall(s.h, cols, rows, h);
+  }
   if (int e = fa_keepimport(aside, rc)) return e;
   std::string cut;
   for (const LoadCol& c : cols)

@@ -71,6 +71,13 @@ odbc exec("SELECT count(*) AS n, sum(id) AS s FROM keep")
 replace id = 1 in 20000
 odbc insert id, table("keep") overwrite
 odbc exec("SELECT count(*) AS n, sum(id) AS s FROM keep")
+* a table another one refers to cannot be truncated: its rows are deleted
+odbc exec("CREATE TABLE parent (id integer PRIMARY KEY)")
+odbc exec("CREATE TABLE child (pid integer REFERENCES parent)")
+odbc exec("INSERT INTO parent VALUES (-1), (-2)")
+keep in 1/5
+odbc insert id, table("parent") overwrite
+odbc exec("SELECT count(*) AS n, sum(id) AS s FROM parent")
 restore
 cap noi odbc insert, table("misc")
 di _rc

@@ -44,6 +44,22 @@ list
 assert c1[1] == "a,b" & c2[1] == `"say "hi""' & c3[1] == "back\slash" & c2[2] == " lead" & c2[3] == `""""' & c1[3] == ""
 odbc load, exec("SELECT 1 AS id, repeat('z', 300) || ',)' AS txt UNION ALL SELECT 2, 'short'") clear
 di strlen(txt[1]) " " txt[2]
+* dates before Christ (the driver's own text drops the mark), past 9999,
+* and numeric columns: in whole rows, and column by column (a time column
+* makes it so); days from tests/odbc/dates_ref.py
+local far "DATE '0044-03-15 BC' AS d, TIMESTAMP '0044-03-15 18:00:00 BC' AS t, DATE '0005-02-29 BC' AS leap, DATE '12345-06-07' AS far, 1.25::numeric(6,2) AS n, 'NaN'::numeric AS nn"
+odbc load, exec("SELECT `far'") clear
+describe
+assert d == -731507 & t == -731507 + 0.75 & leap == -717277 & far == 3793201 & n == 1.25 & nn == .
+odbc load, exec("SELECT `far', TIME '10:00' AS tm") clear
+assert d == -731507 & t == -731507 + 0.75 & leap == -717277 & far == 3793201 & n == 1.25 & nn == . & tm == "10:00:00"
+* and back again through insert
+odbc exec("DROP TABLE IF EXISTS old")
+odbc insert d leap far, table("old") create
+odbc load, exec("SELECT d::text AS d, leap::text AS leap, far::text AS far FROM old") clear
+list
+odbc load, table("old") clear
+assert d == -731507 & leap == -717277 & far == 3793201
 * the count of rows loaded is not limited by the block size
 odbc load, exec("SELECT g AS n, g % 7 AS m, 'r' || g AS lab FROM generate_series(1, 10000) g") clear
 describe
@@ -56,12 +72,14 @@ cap noi odbc load, table("nosuchtable") clear
 di _rc
 cap noi odbc load, exec("SELEC 1") clear
 di _rc
-* dates the driver cannot convert (infinite ones, years past 9999)
+* infinite dates and timestamps, in whole rows and column by column
 cap noi odbc load, exec("SELECT 1 AS id, DATE 'infinity' AS d") clear
 di _rc
 cap noi odbc load, exec("SELECT TIMESTAMP '-infinity' AS t") clear
 di _rc
-cap noi odbc load, exec("SELECT DATE '12345-06-07' AS d") clear
+cap noi odbc load, exec("SELECT DATE 'infinity' AS d, TIME '10:00' AS tm") clear
+di _rc
+cap noi odbc load, exec("SELECT TIMESTAMP '-infinity' AS t, TIME '10:00' AS tm") clear
 di _rc
 cap noi odbc load, table("kinds") dsn("nosuchdsn") clear
 di _rc
