@@ -298,10 +298,45 @@ inline long flagof(const T& x) {
     return 0;
 }
 
+// The order the quicksort leaves among m items with one key. Each partition
+// stops both scans at every item: it reverses the items before the pivot
+// and swaps the pivot with the middle one, then does the same to both
+// halves. Item t of the part before that step is written as A(t) = off +
+// sgn x t for the first m - 1 items and L for the last (the pivot), and so
+// is each half after it: the step puts L at the middle q, the left half is
+// A(c - 1 - t) whole, the right one A(c - 2 - q - u) and lastly A(c - 1 - q)
+// (c = m - 1), which the swap put at the end. So the order is written out
+// one item a call, without comparisons or swaps.
+template <class T>
+void equalorder(T* out, const T* src, long m, long off, long sgn, long last) {
+  while (m > 1) {
+    const long c = m - 1, q = c / 2;
+    out[q] = src[last];
+    const long loff = off + sgn * (c - 1), roff = off + sgn * (c - 2 - q), rlast = off + sgn * (c - 1 - q);
+    if (q > 0) equalorder(out, src, q, loff, -sgn, loff - sgn * (q - 1));
+    out += q + 1, m = c - q, off = roff, sgn = -sgn, last = rlast;
+  }
+  if (m == 1) out[0] = src[last];
+}
+
+// A part between two pivots of the same key holds only that key: its order
+// is equalorder's, found without partitioning it.
+template <class T>
+void equalpart(T* a, long m) {
+  std::vector<T> src(a, a + m);
+  equalorder(a, src.data(), m, 0, 1, m - 1);
+}
+
+// a[lo..hi] lies between pivots (a[lo - 1] not above any of it, a[hi + 1]
+// not below) unless it touches an end of a[0..end].
 template <class T, class L, class D>
-int quick(T* a, long lo, long hi, L lt, bool prune, long nf, D done) {
+int quick(T* a, long lo, long hi, L lt, bool prune, long nf, D done, long end) {
   while (hi > lo) {
     if (prune && nf == 0) return done(a + lo, static_cast<size_t>(hi - lo + 1));
+    if (lo > 0 && hi < end && !lt(a[lo - 1], a[hi + 1])) {
+      equalpart(a + lo, hi - lo + 1);
+      return brk() ? 1 : 0;
+    }
     const long i = partition(a, lo, hi, lt);
     if (i < 0) return 1;
     const bool leftsmall = i - lo < hi - i;
@@ -313,10 +348,10 @@ int quick(T* a, long lo, long hi, L lt, bool prune, long nf, D done) {
       nlarge = nf - nsmall - flagof(a[i]);
     }
     if (leftsmall) {
-      if (quick(a, lo, i - 1, lt, prune, nsmall, done)) return 1;
+      if (quick(a, lo, i - 1, lt, prune, nsmall, done, end)) return 1;
       lo = i + 1;
     } else {
-      if (quick(a, i + 1, hi, lt, prune, nsmall, done)) return 1;
+      if (quick(a, i + 1, hi, lt, prune, nsmall, done, end)) return 1;
       hi = i - 1;
     }
     nf = nlarge;
@@ -352,7 +387,7 @@ int shufflesort(T* a, long n, L lt, bool prune, long nf, D done) {
     }
     if (brk()) return 1;
   }
-  return quick(a, 0, n - 1, lt, prune, nf, done);
+  return quick(a, 0, n - 1, lt, prune, nf, done, n - 1);
 }
 
 // Items ordered by key, then by observation: the order of a stable sort.

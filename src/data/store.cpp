@@ -91,6 +91,53 @@ void arenafree(unsigned char* p, size_t size) {
   if (dsarena.hinted == p) dsarena.hinted = nullptr;
 }
 
+// Memory of cleared data kept for the next dataset: a do-file that reads a
+// file, drops it and reads the next one finds its pages already there
+// instead of having the system supply (and zero) them again. Beyond this
+// much the pages go back to the system at once.
+size_t keepbytes() { return static_cast<size_t>(machinebytes() / 4); }
+
+// Bytes of a growing arena that the cells of dataset s have touched.
+size_t touchedbytes(const DataState& s) {
+  const size_t cells = static_cast<size_t>(std::min(s.nobs + 1, s.maxobs) + 1);
+  return cells * (4 + static_cast<size_t>(s.lrecl));
+}
+
+// One arena given up by ds_aside_commit or ds_aside_undo, kept with its
+// pages for the next arena of the same size (reading one dataset in place
+// of another then reuses the memory of the one before).
+struct Spare {
+  unsigned char* p = nullptr;
+  size_t size = 0;
+};
+Spare spare;
+
+void dropspare() {
+  arenafree(spare.p, spare.size);
+  spare = Spare{};
+}
+
+// The spare when it has `total` bytes (taken), else nullptr (and a spare of
+// another size is freed).
+unsigned char* takespare(size_t total) {
+  unsigned char* p = spare.p;
+  if (p && spare.size == total) {
+    spare = Spare{};
+    return p;
+  }
+  dropspare();
+  return nullptr;
+}
+
+// Gives up the arena of dataset s: kept as the spare when its touched pages
+// fit the bound, freed otherwise.
+void parkarena(const DataState& s) {
+  if (!s.arena || touchedbytes(s) > keepbytes()) return arenafree(s.arena, s.arenasize);
+  dropspare();
+  spare.p = s.arena;
+  spare.size = s.arenasize;
+}
+
 // Gives the pages wholly inside [from, to) of a growing arena back to the
 // system; they read as zeros when touched again.
 void releasepages(unsigned char* from, unsigned char* to) {
@@ -252,6 +299,8 @@ bool relayout_inplace(long n, long cc) {
 // A growing arena is a reservation of address space: the bytes asked for,
 // or fewer where the system refuses (bytes is lowered to what was given).
 unsigned char* mapalloc(uint64_t& bytes, size_t& total) {
+  total = arenabytes(bytes);
+  if (unsigned char* p = takespare(total)) return p;
   for (;;) {
     total = arenabytes(bytes);
     void* p = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -287,7 +336,8 @@ int relayout(long width, uint64_t bytes) {
     if (!na) return RC_NOMEM;
     n = maxobs_for(width, bytes), cc = colcells_for(n);
   } else {
-    na = arenaalloc(total);
+    na = takespare(total);
+    if (!na) na = arenaalloc(total);
     if (!na) return RC_NOMEM;
   }
   long off = dataoff_for(n);
@@ -899,6 +949,7 @@ int setmemory(uint64_t bytes) {
   if (bytes >= (1ULL << 32)) return error(RC_TOOLARGE);
   if (bytes < 10 * 1024) return error(RC_TOOSMALL);
   arenafree(ds.arena, ds.arenasize);
+  dropspare();
   ds.arena = nullptr;
   ds.arenasize = 0;
   dsarena.memoryset = true;
@@ -1037,7 +1088,8 @@ int reordervars(const std::vector<int>& perm) {
 // others move towards the start of the data area in order of position, each
 // moving only its cells in use, so a column never lands on one not yet
 // moved. Sets their new offsets in mapi and lrecl to the bytes still in
-// use; a growing arena gives the pages freed at the end back. The other
+// use; a growing arena gives the pages freed at the end back when they are
+// more than the memory kept for reuse. The other
 // tables are not changed.
 static void closegaps(const std::vector<char>& gone) {
   std::vector<int> bypos;
@@ -1055,7 +1107,8 @@ static void closegaps(const std::vector<char>& gone) {
     ds.mapi[static_cast<size_t>(v)] = static_cast<int>(to);
     to += typewidth(vartype(v));
   }
-  releasepages(ds.xtraptr + cells * static_cast<size_t>(to), ds.xtraptr + cells * static_cast<size_t>(ds.lrecl));
+  if (touchedbytes(ds) > keepbytes())
+    releasepages(ds.xtraptr + cells * static_cast<size_t>(to), ds.xtraptr + cells * static_cast<size_t>(ds.lrecl));
   ds.lrecl = to;
 }
 
@@ -1307,8 +1360,9 @@ long keepobsrange(long lo, long hi) {
 // Clearing, temporary names.
 
 void drop_all() {
-  // A growing arena gives the pages of the cleared data back.
-  if (!dsarena.memoryset && ds.arena) {
+  // A growing arena gives the pages of the cleared data back, unless they
+  // are few enough to keep for the next dataset.
+  if (!dsarena.memoryset && ds.arena && touchedbytes(ds) > keepbytes()) {
     releasepages(ds.arena, ds.arena + 4 * static_cast<size_t>(std::min(ds.nobs + 1, ds.maxobs) + 1));
     releasepages(ds.xtraptr, ds.xtraptr + static_cast<size_t>(ds.colcells) * static_cast<size_t>(ds.lrecl));
   }
@@ -1378,6 +1432,7 @@ void droptmpvars_since(long from) {
 
 void ds_reset() {
   arenafree(ds.arena, ds.arenasize);
+  dropspare();
   ds = DataState{};
   dsarena = ArenaState{};
   charrm(nullptr);
@@ -1450,14 +1505,14 @@ int ds_aside(DsAside& a) {
 
 void ds_aside_commit(DsAside& a) {
   if (!a.active) return;
-  arenafree(a.old.arena, a.old.arenasize);
+  parkarena(a.old);
   a.old = DataState{};
   a.active = false;
 }
 
 void ds_aside_undo(DsAside& a) {
   if (!a.active) return;
-  arenafree(ds.arena, ds.arenasize);
+  parkarena(ds);
   ds = a.old;
   a.old = DataState{};
   a.active = false;

@@ -26,6 +26,7 @@
 #include "output/output.h"
 
 ExprState ex;
+bool xl_touched = true;
 
 namespace {
 
@@ -996,6 +997,7 @@ int comp(std::string_view s) {
 // Compiles text into prog; want checks the result type. On failure the
 // literal tables are returned to their state before the call.
 int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode) {
+  xl_touched = true;
   size_t nl = ex.numlits.size(), np = ex.strpool.size();
   ExprProg fresh;
   fresh.text = text;
@@ -1041,6 +1043,7 @@ const char* tokstart() {
 
 // Captures the expression at the tokenizer, moves the tokenizer behind it and compiles it.
 int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, int syntaxonly) {
+  xl_touched = true;
   const char* start = tokstart();
   std::string text;
   const char* end = start;
@@ -1093,23 +1096,13 @@ int compexp_u(const char* text, ExprProg& prog, int want) {
   return compile_text(cap, prog, want, mat);
 }
 
-// Clears the standing programs and the command's literal tables; touches ex.
-// True when p is as a fresh ExprProg (nothing compiled into it).
-static bool pristine(const ExprProg& p) {
-  static const ExprProg z;
-  return p.code.empty() && p.text.empty() && p.lits.empty() && p.pool.empty() && p.poollen.empty() &&
-         p.vars.empty() && p.type == z.type && p.hasmat == z.hasmat && p.nsums == z.nsums &&
-         p.blockok == z.blockok && p.mvmodern == z.mvmodern && p.subscripts == z.subscripts &&
-         p.tsvar == z.tsvar && p.tspanel == z.tspanel && p.nvolatile == z.nvolatile && p.maxdepth == z.maxdepth &&
-         std::equal(std::begin(p.sums), std::end(p.sums), std::begin(z.sums)) && p.sumlast == z.sumlast &&
-         p.sumfrom == z.sumfrom;
-}
-
-// Runs before every command line: most lines compile no qualifier, and then
-// there is nothing to clear.
+// Runs before every command line: most lines compile nothing since the
+// last reset, and then there is nothing to clear.
 void expr_reset_command() {
-  if (!pristine(ex.ifpgm)) ex.ifpgm = ExprProg{};
-  if (!pristine(ex.wepgm)) ex.wepgm = ExprProg{};
+  if (!xl_touched) return;
+  ex.ifpgm = ExprProg{};
+  ex.wepgm = ExprProg{};
   ex.numlits.clear();
   ex.strpool.clear();
+  xl_touched = false;
 }

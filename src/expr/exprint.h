@@ -24,6 +24,10 @@ bool xl_number(std::string_view s, double* out);
 // Index just behind the quoted string that starts at s[i] (plain or
 // compound), or npos when it is not closed.
 size_t xl_quoteend(std::string_view s, size_t i);
+// Set whenever something may have left the command's standing programs or
+// literal tables other than fresh (a compile, a restarted run); cleared by
+// expr_reset_command, which has nothing to do while it stays clear.
+extern bool xl_touched;
 inline bool xl_namechar(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }

@@ -25,6 +25,7 @@
 #include "files/csv.h"
 #include "files/csvcols.h"
 #include "files/files.h"
+#include "files/newdata.h"
 #include "files/textload.h"
 #include "interp/cmdtab.h"
 #include "interp/tokenizer.h"
@@ -256,7 +257,7 @@ void filltext(CsvScan& s, bool header, const MissTokens& mt, const std::vector<C
   }
 }
 
-int insheet(const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
+int insheet(NewData& nd, const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
             const MissTokens& mt, char delim);
 
 // insheet [names] using filename [, clear comma tab delimiter("c") names nonames double float missing(tokens)]
@@ -305,17 +306,18 @@ int cmd_insheet(int) {
   if (int rc = fa_filename(before.substr(at + 5), fn, ".raw")) return rc;
   if ((ds.nvar || ds.nobs) && !clear && ds.updata) return error(RC_DATALOST);
 
+  NewData nd;
   try {
-    return insheet(fn, given, names, dbl ? DecMode::Double : flt ? DecMode::Float : DecMode::Exact, mt,
+    return insheet(nd, fn, given, names, dbl ? DecMode::Double : flt ? DecMode::Float : DecMode::Exact, mt,
                    hasdelim ? delim[0] : comma ? ',' : tab ? '\t' : 0);
   } catch (const std::bad_alloc&) {  // the text or a column's numbers did not fit
-    drop_all();
-    return error(RC_NOMEM);
+    return nd_undo(nd, error(RC_NOMEM));
   }
 }
 
-// Reads file fn (delimiter 0: guessed) into the dataset. 0 or a printed code.
-int insheet(const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
+// Reads file fn (delimiter 0: guessed) into the dataset, the old one set
+// aside in nd until the new one is whole. 0 or a printed code.
+int insheet(NewData& nd, const std::string& fn, const std::vector<std::string>& given, int names, DecMode dm,
             const MissTokens& mt, char delim) {
   BigMem mem;
   size_t len;
@@ -337,7 +339,7 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
   if (given.size() > cols.size())
     return errmsgf(RC_SYNTAX, "%zu names given for %zu columns\n", given.size(), cols.size());
 
-  drop_all();
+  if (int rc = nd_begin(nd)) return rc;
   std::vector<int> vars;
   int rc = 0;
   bool cut = false;
@@ -358,10 +360,7 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
   // row has the field, so they start blank.
   const bool anytext = std::any_of(cols.begin(), cols.end(), [](const CsvCol& c) { return c.text; });
   if (!rc) rc = anytext ? setobs_quiet(nrows) : setobs_uninit(nrows);
-  if (rc) {
-    drop_all();
-    return rc;
-  }
+  if (rc) return nd_undo(nd, rc);
   for (size_t k = 0; k < cols.size(); ++k) {
     if (cols[k].text) continue;
     if (cols[k].parts.empty()) {
@@ -380,6 +379,7 @@ int insheet(const std::string& fn, const std::vector<std::string>& given, int na
     s.line = 1;
     filltext(s, header, mt, cols, vars);
   }
+  nd_commit(nd);
   ds.srtlist.clear();
   ds.updata = true;
   int prev = setoutlev(OUT_NOTE);

@@ -89,6 +89,11 @@ void dta_copyfield(const DtaIn& f, const DtaVar& v, const ColView& col, const un
 // on both cores when the data are large. 0, 1 (Break: the cells are partly
 // written) or 692 printed.
 [[nodiscard]] int dta_loadall(DtaIn& f);
+// Reads the n records from record first (0-based) into observations obs0..
+// of variables 1..nvar (with room for them), every field a cell field, as
+// dta_loadall does; only the variables k + 1 with want[k] set when want is
+// given. 0, 1 (Break) or 692 printed.
+[[nodiscard]] int dta_loadrange(DtaIn& f, long first, long n, long obs0, const std::vector<char>* want);
 // Reads the value-label section (after the last record). Entries that do not
 // fit are skipped; 0, or 688 for a malformed table.
 [[nodiscard]] int dta_readlabels(DtaIn& f, std::vector<DtaLabel>& out);

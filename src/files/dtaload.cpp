@@ -3,7 +3,8 @@
 // records read is spread into the columns while it is still in the cache.
 // A whole modern file is read in pieces of a few hundred kilobytes, one
 // system call each, on both cores: each thread takes the next piece, reads
-// it at its own offset and fills those observations of every column.
+// it at its own offset and fills those observations of every column. A
+// subset is read the same way a stretch of records at a time.
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -85,14 +86,20 @@ int dta_loadall(DtaIn& f) {
     f.nread = f.nobs;
     return 0;
   }
+  if (int rc = dta_loadrange(f, f.nread, nobs, f.nread + 1, nullptr)) return rc;
+  f.nread = f.nobs;
+  return 0;
+}
+
+int dta_loadrange(DtaIn& f, long rec0, long nobs, long obs0, const std::vector<char>* want) {
+  if (nobs <= 0 || f.lrecl <= 0) return 0;
   if (int rc = files_failpoint()) return fierr(rc, f.fn.c_str());
   const size_t lrecl = static_cast<size_t>(f.lrecl);
   const long per = static_cast<long>(std::max<size_t>(1, kPiece / lrecl));
   const long npieces = (nobs + per - 1) / per;
   std::vector<ColView> cols;
   for (size_t k = 0; k < f.vars.size(); ++k) cols.push_back(colview(static_cast<int>(k) + 1));
-  const uint64_t start = static_cast<uint64_t>(f.datastart) + static_cast<uint64_t>(f.nread) * lrecl;
-  const long obs0 = f.nread + 1;
+  const uint64_t start = static_cast<uint64_t>(f.datastart) + static_cast<uint64_t>(rec0) * lrecl;
 
   std::atomic<long> next{0};
   std::atomic<bool> stop{false};  // a Break, or a failed read: take no more pieces
@@ -119,7 +126,8 @@ int dta_loadall(DtaIn& f) {
         failed = true, stop = true;
         break;
       }
-      for (size_t k = 0; k < f.vars.size(); ++k) dta_copyfield(f, f.vars[k], cols[k], buf.data(), n, obs0 + first);
+      for (size_t k = 0; k < f.vars.size(); ++k)
+        if (!want || (*want)[k]) dta_copyfield(f, f.vars[k], cols[k], buf.data(), n, obs0 + first);
     }
   };
   std::thread helper;
@@ -133,6 +141,5 @@ int dta_loadall(DtaIn& f) {
   if (helper.joinable()) helper.join();
   if (failed) return fierr(RC_READ, f.fn.c_str());
   if (broke) return 1;  // the caller drops what was read
-  f.nread = f.nobs;
   return 0;
 }

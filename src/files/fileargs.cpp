@@ -1,5 +1,5 @@
 // Command-line pieces shared by the file commands: the split at the first
-// comma outside quotes, the option list, the `using` word among the words
+// comma outside quotes and parentheses, the option list, the `using` word among the words
 // before the comma, and a file name with a default extension.
 #include <cctype>
 #include <string>
@@ -10,11 +10,18 @@
 #include "output/errors.h"
 
 void fa_splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma) {
+  // A comma inside quotes or parentheses (an `if` such as mod(x, 3) == 0)
+  // is not the one before the options.
   bool inq = false;
+  int depth = 0;
   size_t i = 0;
   for (; i < line.size(); ++i) {
-    if (line[i] == '"') inq = !inq;
-    if (line[i] == ',' && !inq) break;
+    const char c = line[i];
+    if (c == '"') inq = !inq;
+    if (inq) continue;
+    if (c == '(') ++depth;
+    else if (c == ')' && depth > 0) --depth;
+    else if (c == ',' && depth == 0) break;
   }
   *hascomma = i < line.size();
   before = line.substr(0, i);

@@ -90,8 +90,8 @@ void files_reset();
 int post_close(const std::string& name, bool keep);
 
 // Command-line pieces shared by the file commands (fileargs.cpp).
-// Splits line at its first comma outside quotes: the words before (trimmed)
-// and the option text after.
+// Splits line at its first comma outside quotes and parentheses: the words
+// before (trimmed) and the option text after.
 void fa_splitcomma(const std::string& line, std::string& before, std::string& after, bool* hascomma);
 // Reads option text into pr. 0 or a printed code.
 [[nodiscard]] int fa_readopts(ParseResult& pr, const std::string& text);

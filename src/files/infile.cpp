@@ -17,6 +17,7 @@
 #include "expr/expr.h"
 #include "files/dict.h"
 #include "files/files.h"
+#include "files/newdata.h"
 #include "files/textload.h"
 #include "files/textsrc.h"
 #include "interp/cmdtab.h"
@@ -277,14 +278,17 @@ int cmd_infile(int) {
     else if (int r2 = ts_open(s, fa_defext(dp.d.usingfn, ".raw"))) return r2;
     TextLoad t;
     std::vector<int> vars;
-    rc = dict_makevars(dp.d, vars);
+    NewData nd;
+    rc = nd_begin(nd);
+    if (!rc) rc = dict_makevars(dp.d, vars);
     if (!rc) {
       tl_start(t, vars);
       rc = dict_read(dp.d, s, t, TlRange{});
     }
     if (!rc && s.err) rc = fierr(RC_READ, s.fn.c_str());
     ts_close(s);
-    if (rc) return tl_abandon(rc);
+    if (rc) return nd_undo(nd, rc);
+    nd_commit(nd);
     tl_finish(t);
     return dict_labels(dp.d);
   }
@@ -320,9 +324,14 @@ int cmd_infile(int) {
   if (dictform) {
     if (int rc = dict_switchdata(s, filedict(s, dp), dp.d.usingfn, hasdata, datafn)) return rc;
   }
-  drop_all();
+  // The dataset in memory stays aside until the file is read whole.
+  NewData nd;
   std::vector<int> vars;
-  int rc = 0;
+  int rc = nd_begin(nd);
+  if (rc) {
+    ts_close(s);
+    return rc;
+  }
   if (dictform) {
     rc = dict_makevars(dp.d, vars);
   } else {
@@ -342,7 +351,8 @@ int cmd_infile(int) {
   }
   if (!rc && s.err) rc = fierr(RC_READ, s.fn.c_str());
   ts_close(s);
-  if (rc) return tl_abandon(rc);
+  if (rc) return nd_undo(nd, rc);
+  nd_commit(nd);
   if (byvar != LONG_MIN && r.hasin && t.kept) {  // the range applies to the whole columns
     const long lo = r.lo, hi = std::min(r.hi, t.kept);
     if (lo > hi) t.kept = 0;

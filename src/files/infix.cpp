@@ -12,6 +12,7 @@
 #include "data/store.h"
 #include "files/dict.h"
 #include "files/files.h"
+#include "files/newdata.h"
 #include "files/textload.h"
 #include "files/textsrc.h"
 #include "interp/cmdtab.h"
@@ -22,13 +23,13 @@ namespace {
 
 // A token of a column list: a word (letters, digits and
 // underscores), or the punctuation `:` and `-`.
-struct SpecTok {
+struct ColTok {
   std::string text;
   bool number = false;  // all digits
 };
 
 // Splits the column-list text into tokens. 0, or 198 printed for any other character.
-int spectoks(const std::string& text, std::vector<SpecTok>& out) {
+int coltoks(const std::string& text, std::vector<ColTok>& out) {
   size_t i = 0;
   while (i < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -54,7 +55,7 @@ int spectoks(const std::string& text, std::vector<SpecTok>& out) {
 }
 
 // A number token in lo..hi into *v; false otherwise.
-bool numtok(const SpecTok& t, long lo, long hi, long* v) {
+bool numtok(const ColTok& t, long lo, long hi, long* v) {
   if (!t.number || t.text.size() > 9) return false;
   *v = std::strtol(t.text.c_str(), nullptr, 10);
   return *v >= lo && *v <= hi;
@@ -73,10 +74,10 @@ bool strword(const std::string& w) {
 // printed code: 198 for a malformed, reversed, overlapping or out-of-range
 // column list, 110 for a repeated name.
 int infix_parse(const std::string& text, Dict& d) {
-  std::vector<SpecTok> t;
-  if (int rc = spectoks(text, t)) return rc;
+  std::vector<ColTok> t;
+  if (int rc = coltoks(text, t)) return rc;
   size_t i = 0;
-  const auto at = [&](size_t k) -> const SpecTok* { return k < t.size() ? &t[k] : nullptr; };
+  const auto at = [&](size_t k) -> const ColTok* { return k < t.size() ? &t[k] : nullptr; };
   long v = 0;
   if (t.size() >= 2 && t[0].number && (t[1].text == "lines" || t[1].text == "line")) {
     if (!numtok(t[0], 1, DICT_MAXLINE, &v))
@@ -265,11 +266,13 @@ int cmd_infix(int) {
   if (dictform) {
     if (int rc = dict_switchdata(s, infix_dictfile(s, d), d.usingfn, hasdata, datafn)) return rc;
   }
-  drop_all();
+  // The dataset in memory stays aside until the file is read whole.
+  NewData nd;
   std::vector<int> vars;
   TextLoad t;
   TlRange r;
-  int rc = dict_makevars(d, vars);
+  int rc = nd_begin(nd);
+  if (!rc) rc = dict_makevars(d, vars);
   if (!rc) rc = dict_range(rest, r);
   if (!rc) {
     tl_start(t, vars);
@@ -277,7 +280,8 @@ int cmd_infix(int) {
   }
   if (!rc && s.err) rc = fierr(RC_READ, s.fn.c_str());
   ts_close(s);
-  if (rc) return tl_abandon(rc);
+  if (rc) return nd_undo(nd, rc);
+  nd_commit(nd);
   tl_finish(t);
   return 0;
 }

@@ -153,11 +153,6 @@ void tl_finish(TextLoad& t) {
   setoutlev(prev);
 }
 
-int tl_abandon(int rc) {
-  drop_all();
-  return rc;
-}
-
 int tl_numtype(bool any, bool allint, double lo, double hi, bool floatok) {
   if (!any) return ST_BYTE;
   if (allint) {

@@ -1,7 +1,7 @@
 // Loading values read from text into new variables, shared by infile (free
 // format and dictionaries) and insheet: observation slots grown in steps,
 // the conversion of a field's text to a number, a value-label code or a
-// string cell, and the one way out on failure (nothing left half-loaded).
+// string cell.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -50,8 +50,6 @@ void tl_blank(TextLoad& t, size_t k, long obs);
 // emptied when there are none), is marked changed and unsorted, and
 // "(%d observations read)" is printed.
 void tl_finish(TextLoad& t);
-// Ends a failed load: the dataset is emptied. Returns rc.
-int tl_abandon(int rc);
 
 // The smallest storage type for a column of numbers (any: some number seen;
 // allint: all whole; lo, hi: their range; floatok: each exactly a float):

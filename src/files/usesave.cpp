@@ -16,6 +16,7 @@
 #include "files/byteorder.h"
 #include "files/dta.h"
 #include "files/files.h"
+#include "files/newdata.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/macro.h"
@@ -101,15 +102,112 @@ struct Subset {
   std::vector<int> keep;  // variables named (all when empty)
 };
 
+// Bytes of records a subset is read in at a time: they go into the
+// observations after those kept so far, and the `if` then keeps some.
+constexpr long kStretch = 8L << 20;
+
+// Copies every cell of observation from to observation to.
+void copyobs(const std::vector<ColView>& cols, long from, long to) {
+  for (const ColView& c : cols) std::memcpy(c.at(to), c.at(from), static_cast<size_t>(c.stride));
+}
+
+// Moves the cells at p (W bytes each, or w when W is 0) whose sel is set
+// to the front, in order. A cell moves only past one dropped, so the copies
+// never overlap. Fixed sizes copy every cell and advance by the flag: about
+// half the records may be kept, and a branch on each would be guessed wrong.
+template <size_t W>
+void packcells(unsigned char* p, const unsigned char* sel, long n, size_t w = W) {
+  unsigned char* to = p;
+  for (long i = 0; i < n; ++i, p += (W ? W : w)) {
+    if constexpr (W > 0) {
+      std::memmove(to, p, W);
+      to += W * (sel[i] != 0);
+    } else if (sel[i]) {
+      if (to != p) std::memcpy(to, p, w);
+      to += w;
+    }
+  }
+}
+
+// Moves the cells of the observations after filled of those n that the `if`
+// selects to follow observation filled, a column at a time; the count kept
+// so far.
+long keepselected(const std::vector<ColView>& cols, long filled, long n) {
+  std::vector<unsigned char> sel(static_cast<size_t>(n));
+  for (long o = 0; o < n; o += EXPR_BLOCK) selobs_block(filled + 1 + o, std::min(EXPR_BLOCK, n - o), sel.data() + o);
+  for (const ColView& c : cols) {
+    switch (c.stride) {  // fixed sizes let the copies inline
+      case 8: packcells<8>(c.at(filled + 1), sel.data(), n); break;
+      case 4: packcells<4>(c.at(filled + 1), sel.data(), n); break;
+      case 2: packcells<2>(c.at(filled + 1), sel.data(), n); break;
+      case 1: packcells<1>(c.at(filled + 1), sel.data(), n); break;
+      default: packcells<0>(c.at(filled + 1), sel.data(), n, static_cast<size_t>(c.stride));
+    }
+  }
+  return filled + static_cast<long>(std::count(sel.begin(), sel.end(), 1));
+}
+
+// The subset of a file whose fields are all cells, read a stretch at a time
+// in large pieces on both cores: the `in` range only, then the observations
+// the `if` selects moved together. Each record is evaluated at the place it
+// is kept, right after those kept before it, as when records are read one at
+// a time (or in place, where that cannot change what it selects).
+int loadsubset(DtaIn& f, const Subset& s) {
+  const long hi = std::min(s.hi, f.nobs);
+  const long per = std::max(1L, kStretch / f.lrecl);
+  // An `if` that reads only its own observation, not _n or _N, selects the
+  // same records wherever they stand: it is evaluated in blocks in place.
+  const ExprProg& c = ex.ifpgm;
+  const bool blockif = c.blockok && c.text.find("_n") == std::string::npos && c.text.find("_N") == std::string::npos;
+  // Variables neither kept nor read by such an `if` are left unread (and
+  // dropped at the end).
+  std::vector<char> want(f.vars.size(), s.keep.empty() || !blockif ? 1 : 0);
+  for (int v : s.keep) want[static_cast<size_t>(v - 1)] = 1;
+  for (int v : c.vars)
+    if (v >= 1 && static_cast<size_t>(v) <= want.size()) want[static_cast<size_t>(v - 1)] = 1;
+  long filled = 0;
+  for (long rec = s.lo - 1; rec < hi;) {
+    const long n = std::min({per, hi - rec, obscapacity() - 1 - filled});
+    if (n < 1) return error(RC_NOROOMOBS);
+    // Every cell of these observations is written before it is read.
+    if (filled + n > ds.nobs)
+      if (int rc = setobs_uninit(filled + n)) return rc;
+    if (int rc = dta_loadrange(f, rec, n, filled + 1, &want)) return rc;
+    rec += n;
+    if (!s.hasif) {
+      filled += n;
+      continue;
+    }
+    std::vector<ColView> cols;
+    for (int v = 1; v <= ds.nvar; ++v)
+      if (want[static_cast<size_t>(v - 1)]) cols.push_back(colview(v));
+    if (blockif) {
+      filled = keepselected(cols, filled, n);
+      continue;
+    }
+    long to = filled + 1;
+    for (long i = filled + 1; i <= filled + n; ++i) {
+      if (i != to) copyobs(cols, i, to);
+      if (selobs(to)) ++to;
+      if ((i & 0xffff) == 0 && ds_pollbreak()) return 1;
+    }
+    filled = to - 1;
+  }
+  (void)keepobsrange(1, filled);
+  return 0;
+}
+
 // Loads every record (or the subset) into the variables just made.
 int loadrecords(DtaIn& f, const Subset& s, std::vector<char>& hit333) {
   if (!s.on && f.nobs > 0) {
     if (f.nobs >= obscapacity()) return error(RC_NOROOMOBS);
-    // Every cell is written below, or the caller clears the dataset.
+    // Every cell is written below, or the caller drops the dataset.
     if (int rc = setobs_uninit(f.nobs)) return rc;
   }
   f.keeporder = true;
-  if (!s.on && std::all_of(f.vars.begin(), f.vars.end(), dta_cellfield)) return dta_loadall(f);
+  const bool cells = std::all_of(f.vars.begin(), f.vars.end(), dta_cellfield);
+  if (!s.on && cells) return dta_loadall(f);
+  if (s.on && cells && f.lrecl > 0) return loadsubset(f, s);
   const long per = std::max(2L, f.lrecl ? (1L << 20) / f.lrecl : 1L);
   std::vector<unsigned char> blk(static_cast<size_t>(per * std::max(f.lrecl, 1L)));
   long filled = 0, recno = 0;
@@ -273,16 +371,17 @@ int cmd_use(int) {
 
   DtaIn f;
   if (int rc = dta_open(f, fn)) return rc;
-  if (subset) {
-    if (int rc = checkpatterns(subtext, f)) {
-      dta_close(f);
-      return rc;
-    }
+  int rc = subset ? checkpatterns(subtext, f) : 0;
+  // The dataset in memory stays aside until the file is read whole.
+  NewData nd;
+  if (!rc) rc = nd_begin(nd);
+  if (rc) {
+    dta_close(f);
+    return rc;
   }
-  drop_all();
   std::vector<char> hit333(f.vars.size(), 0);
   Subset s;
-  int rc = makevars(f);
+  rc = makevars(f);
   if (!rc && !ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
   if (!rc && subset) rc = parsesubset(subtext, f.nobs, s);
   if (!rc) rc = loadrecords(f, s, hit333);
@@ -291,17 +390,10 @@ int cmd_use(int) {
   dta_close(f);
   if (!rc) oldfixups(f, hit333);
   if (!rc && f.rel->legacy) rc = modernise();
-  if (rc) {
-    drop_all();
-    return rc;
-  }
+  if (!rc && !s.keep.empty()) rc = droporkeepvars(s.keep, true);
+  if (rc) return nd_undo(nd, rc);
+  nd_commit(nd);
   putchars(f);
-  if (!s.keep.empty()) {
-    if (int r2 = droporkeepvars(s.keep, true)) {
-      drop_all();
-      return r2;
-    }
-  }
   if (!labels.empty()) dtalbl_install(labels);
   setfnmacros(fn, f.stamp);
   ds.updata = false;

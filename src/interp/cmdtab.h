@@ -51,7 +51,7 @@ void cmdlist(std::vector<const char*>& names, bool boundonly);
 
 // The shared parser reads
 //   [varlist] [=exp] [if exp] [in range] [using filename] [weight] [, options]
-// A command states what it accepts in a ParseSpec and gets what was given back
+// A command states what it accepts in a ParseContract and gets what was given back
 // in a ParseResult it owns:
 //   ParseResult r;
 //   if (int rc = parse({.varlist = PERM_REQUIRED, .options = PERM_OPTIONAL}, r)) return rc;
@@ -72,7 +72,7 @@ enum Perm : unsigned char {
 // A command's contract with the parser. The defaults are those of a bare
 // command: an optional varlist, `if` and `in`, and nothing else. Fields are in
 // command-line order so that designated initialisers read like the syntax.
-struct ParseSpec {
+struct ParseContract {
   Perm varlist = PERM_OPTIONAL;   // the leading varlist
   int vlmode = 0;                 // mode passed to ssvlist (existing / new variables)
   Perm tsops = PERM_NO;           // time-series operators in varlists
@@ -110,12 +110,12 @@ struct ParseResult {
 // contract does not allow by, while it is set.
 extern int cmd_bylevel;
 
-// Parses the rest of the line under `spec` into `r`; 0 or the return code
+// Parses the rest of the line under `contract` into `r`; 0 or the return code
 // (the message printed).
-[[nodiscard]] int parse(const ParseSpec& spec, ParseResult& r);
+[[nodiscard]] int parse(const ParseContract& contract, ParseResult& r);
 // parse() of `if`, `in` and options only: the varlist, =exp, using and
-// weights are refused whatever `spec` says, and options are allowed.
-[[nodiscard]] int parse_ifinopts(ParseSpec spec, ParseResult& r);
+// weights are refused whatever `contract` says, and options are allowed.
+[[nodiscard]] int parse_ifinopts(ParseContract contract, ParseResult& r);
 // Collects the options from the tokenizer's position to the end of the line.
 [[nodiscard]] int proption(ParseResult& r);
 // The option query functions: each consumes the option it finds.

@@ -21,6 +21,7 @@
 #include "interp/macro.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
+#include "interp/wordscan.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -30,21 +31,9 @@ namespace {
 constexpr int MAXRUNWHILE = 1000;    // nested console/do-file loops
 constexpr int MAXFOREACH = 9999;     // nested foreach loops
 
-int sayerr(const std::string& s, int rc) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(s.c_str());
-  setoutlev(prev);
-  return rc;
-}
-
 ProgSource* curprog() {
   if (interp.sources.empty() || !interp.sources.back()->isprogram()) return nullptr;
   return static_cast<ProgSource*>(interp.sources.back());
-}
-
-const char* skipblanks(const char* p) {
-  while (*p == ' ') ++p;
-  return p;
 }
 
 // Text of a loop header between `start` and its final `{` (blanks trimmed).
@@ -75,9 +64,8 @@ bool endsinbrace(const char* text) {
 int opbrace8() {
   const bool savedproc = interp.procflg;
   const bool savedlastif = ctl.lastif;
-  while (static_cast<size_t>(blockdepth) >= linepool.size()) linepool.emplace_back();
-  std::string& line = linepool[static_cast<size_t>(blockdepth)];
-  ++blockdepth;
+  const size_t depth = static_cast<size_t>(blockdepth++);
+  std::string* line = nullptr;  // this depth's buffer, taken when a line is read
   blockran = true;
   int rc = 0;
   ProgSource* const ps = curprog();  // lines leave the source stack as they found it
@@ -101,18 +89,22 @@ int opbrace8() {
       }
       continue;
     }
-    if (blockline(line)) {
+    if (!line) {
+      while (depth >= linepool.size()) linepool.emplace_back();
+      line = &linepool[depth];
+    }
+    if (blockline(*line)) {
       // a Break (a Ctrl-C abandoning the block typed) is not a missing brace
       if (!rc) rc = stopflag ? 1 : nomatchbrace();
       break;
     }
-    const char* p = skipblanks(line.c_str());
+    const char* p = skipblanks(line->c_str());
     if (*p == '}') {
       if (*skipblanks(p + 1) && !rc) rc = braceerror('}');
       break;
     }
     if (!*p || *p == '*') continue;
-    int r = execline(line);
+    int r = execline(*line);
     if (interp.exitflg) break;
     if (r && interp.procflg) {
       if (!rc) rc = r;

@@ -21,6 +21,7 @@
 #include "interp/macro.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
+#include "interp/wordscan.h"
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
@@ -29,29 +30,9 @@ MacroHost machost;
 
 namespace {
 
-int sayerr(const std::string& s, int rc) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(s.c_str());
-  setoutlev(prev);
-  return rc;
-}
-
-const char* skip(const char* p) {
-  while (*p == ' ') ++p;
-  return p;
-}
-
-// Reads the next blank-delimited word at p (advancing p).
-std::string word(const char*& p) {
-  p = skip(p);
-  const char* s = p;
-  while (*p && *p != ' ') ++p;
-  return std::string(s, p);
-}
-
 // The variable named by the text; 0 after printing the error.
 int findvar(const char* p, int& rc) {
-  std::string n = word(p);
+  std::string n = nextword(p);
   if (n.empty()) {
     rc = sayerr("nothing found where name expected\n", RC_SYNTAX);
     return 0;
@@ -67,8 +48,8 @@ int findvar(const char* p, int& rc) {
 
 // The text of the macro `local|global name` at p.
 bool macroarg(const char*& p, std::string& text, std::string& fullname, int& rc) {
-  std::string kind = word(p);
-  std::string name = word(p);
+  std::string kind = nextword(p);
+  std::string name = nextword(p);
   rc = 0;
   if (kind == "local" && !name.empty()) {
     fullname = "_" + name;
@@ -85,15 +66,6 @@ bool macroarg(const char*& p, std::string& text, std::string& fullname, int& rc)
 
 // ---------------------------------------------------------------------------
 // List functions.
-
-std::string join(const std::vector<std::string>& w) {
-  std::string r;
-  for (size_t i = 0; i < w.size(); ++i) {
-    if (i) r.push_back(' ');
-    r += w[i];
-  }
-  return r;
-}
 
 bool contains(const std::vector<std::string>& v, const std::string& s) {
   return std::find(v.begin(), v.end(), s) != v.end();
@@ -118,12 +90,12 @@ std::string cleanword(const std::string& q) {
 int listfn(const char* p, std::string& res) {
   res.clear();
   const char* save = p;
-  std::string op = word(p);
+  std::string op = nextword(p);
   auto unary = [&](const char* nm, int min) { return cmdcmp(op.c_str(), nm, min); };
   if (unary("uniq", 4) || unary("dups", 4) || unary("sort", 4) || unary("sizeof", 6) ||
       unary("retokenize", 5) || unary("clean", 5)) {
-    std::string a = word(p);
-    if (a.empty() || *skip(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
+    std::string a = nextword(p);
+    if (a.empty() || *skipblanks(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::vector<std::string> w = listof(a), r;
     if (op == "uniq") {
       for (auto& x : w)
@@ -145,15 +117,15 @@ int listfn(const char* p, std::string& res) {
     } else {
       for (auto& x : w) r.push_back(cleanword(x));
     }
-    res = join(r);
+    res = joinwords(r);
   } else if (op == "posof") {
-    p = skip(p);
+    p = skipblanks(p);
     const char *s, *e, *a;
     if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::string target(s, e);
     p = a;
-    if (word(p) != "in") return sayerr("invalid syntax\n", RC_SYNTAX);
-    std::string b = word(p);
+    if (nextword(p) != "in") return sayerr("invalid syntax\n", RC_SYNTAX);
+    std::string b = nextword(p);
     std::vector<std::string> w;
     if (const std::string* t = macget_local(b)) macwords(t->c_str(), w, true);
     size_t pos = 0;
@@ -165,22 +137,22 @@ int listfn(const char* p, std::string& res) {
     res = std::to_string(pos);
   } else {
     p = save;
-    std::string a = word(p), o = word(p), b = word(p);
-    if (a.empty() || o.empty() || b.empty() || *skip(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
+    std::string a = nextword(p), o = nextword(p), b = nextword(p);
+    if (a.empty() || o.empty() || b.empty() || *skipblanks(p)) return sayerr("invalid syntax\n", RC_SYNTAX);
     std::vector<std::string> A = listof(a), B = listof(b), r;
     if (o == "|") {
       r = A;
       for (auto& x : B)
         if (!contains(r, x)) r.push_back(x);
-      res = join(r);
+      res = joinwords(r);
     } else if (o == "&") {
       for (auto& x : A)
         if (contains(B, x) && !contains(r, x)) r.push_back(x);
-      res = join(r);
+      res = joinwords(r);
     } else if (o == "-") {
       for (auto& x : A)
         if (!contains(B, x)) r.push_back(x);
-      res = join(r);
+      res = joinwords(r);
     } else if (o == "in") {
       bool all = true;
       for (auto& x : A)
@@ -212,25 +184,25 @@ int subinstr(const char* p, std::string& res) {
   int rc;
   if (!macroarg(p, text, full, rc)) return rc;
   const char *s, *e, *a;
-  p = skip(p);
+  p = skipblanks(p);
   if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", RC_SYNTAX);
   std::string from(s, e);
-  p = skip(a);
+  p = skipblanks(a);
   if (parse_quoted_string(p, &s, &e, &a)) return sayerr("invalid syntax\n", RC_SYNTAX);
   std::string to(s, e);
-  p = skip(a);
+  p = skipblanks(a);
   bool all = false, wordonly = false;
   std::string countkind, countname;
   if (*p == ',') {
     ++p;
-    while (*(p = skip(p))) {
-      std::string o = word(p);
+    while (*(p = skipblanks(p))) {
+      std::string o = nextword(p);
       if (cmdcmp(o.c_str(), "all", 3)) all = true;
       else if (o == "word") wordonly = true;
       else if (o.compare(0, 6, "count(") == 0) {
         std::string inner = o.substr(6);
         // count(local name) spans two words
-        std::string rest = word(p);
+        std::string rest = nextword(p);
         if (!rest.empty() && rest.back() == ')') rest.pop_back();
         countkind = inner;
         countname = rest;
@@ -273,7 +245,7 @@ int subinstr(const char* p, std::string& res) {
 
 // word count string | word # of string
 int wordfn(const char* p, std::string& res) {
-  std::string w = word(p);
+  std::string w = nextword(p);
   std::vector<std::string> words;
   if (w == "count") {
     macwords(p, words, true);
@@ -283,7 +255,7 @@ int wordfn(const char* p, std::string& res) {
   char* e;
   long n = std::strtol(w.c_str(), &e, 10);
   if (w.empty() || *e || n < 1) return sayerr("invalid syntax\n", RC_SYNTAX);
-  if (word(p) != "of") return sayerr("invalid syntax\n", RC_SYNTAX);
+  if (nextword(p) != "of") return sayerr("invalid syntax\n", RC_SYNTAX);
   macwords(p, words, true);
   res = static_cast<size_t>(n) <= words.size() ? words[static_cast<size_t>(n) - 1] : "";
   return 0;
@@ -291,17 +263,17 @@ int wordfn(const char* p, std::string& res) {
 
 // dir "dir" files|dirs|other ["pattern"] [, nofail respectcase]
 int dirfn(const char* p, std::string& res) {
-  p = skip(p);
+  p = skipblanks(p);
   const char *s, *e, *a;
   std::string dir;
   if (!parse_quoted_string(p, &s, &e, &a)) dir.assign(s, e), p = a;
-  else dir = word(p);
-  std::string kind = word(p);
-  p = skip(p);
+  else dir = nextword(p);
+  std::string kind = nextword(p);
+  p = skipblanks(p);
   std::string pat = "*";
   if (*p && *p != ',') {
     if (!parse_quoted_string(p, &s, &e, &a)) pat.assign(s, e), p = a;
-    else pat = word(p);
+    else pat = nextword(p);
   }
   if (kind != "files" && kind != "dirs" && kind != "other") return sayerr("invalid syntax\n", RC_SYNTAX);
   DIR* d = opendir(dir.c_str());
@@ -328,10 +300,10 @@ int dirfn(const char* p, std::string& res) {
 
 // piece #p #l of "string" [, nobreak]
 int piecefn(const char* p, std::string& res) {
-  long np = std::strtol(word(p).c_str(), nullptr, 10);
-  long len = std::strtol(word(p).c_str(), nullptr, 10);
-  if (word(p) != "of" || np < 1 || len < 1) return sayerr("invalid syntax\n", RC_SYNTAX);
-  p = skip(p);
+  long np = std::strtol(nextword(p).c_str(), nullptr, 10);
+  long len = std::strtol(nextword(p).c_str(), nullptr, 10);
+  if (nextword(p) != "of" || np < 1 || len < 1) return sayerr("invalid syntax\n", RC_SYNTAX);
+  p = skipblanks(p);
   const char *s, *e, *a;
   std::string text;
   if (!parse_quoted_string(p, &s, &e, &a)) text.assign(s, e), p = a;
@@ -392,8 +364,8 @@ void macchar(const char* owner, const char* name, std::string& res) {
 
 int macextended(const char* text, std::string& res) {
   res.clear();
-  const char* p = skip(text);
-  std::string fn = word(p);
+  const char* p = skipblanks(text);
+  std::string fn = nextword(p);
   const char* rest = p;
   int rc = 0;
   auto is = [&](const char* nm, int min) { return cmdcmp(fn.c_str(), nm, min); };
@@ -404,14 +376,14 @@ int macextended(const char* text, std::string& res) {
     return 0;
   }
   if (is("value", 3) || is("variable", 3)) {
-    if (word(p) != "label") return sayerr("invalid syntax\n", RC_SYNTAX);
+    if (nextword(p) != "label") return sayerr("invalid syntax\n", RC_SYNTAX);
     int v = findvar(p, rc);
     if (!v) return rc;
     res = fn[1] == 'a' && fn[2] == 'l' ? ds.lbllist[static_cast<size_t>(v)] : ds.varlabels[static_cast<size_t>(v)];
     return 0;
   }
   if (is("environment", 3)) {
-    std::string n = word(p);
+    std::string n = nextword(p);
     const char* v = std::getenv(n.c_str());
     res = v ? v : "";
     if (res.size() >= static_cast<size_t>(interp.macrolen)) res.resize(static_cast<size_t>(interp.macrolen) - 1);
@@ -437,7 +409,7 @@ int macextended(const char* text, std::string& res) {
   if (is("list", 4)) return listfn(rest, res);
   if (is("subinstr", 8)) return subinstr(rest, res);
   if (is("sysdir", 6)) {
-    std::string cw = word(p);
+    std::string cw = nextword(p);
     res = sysdir_get(cw);
     if (res.empty()) return sayerr(cw + " invalid system directory codeword\n", RC_SYNTAX);
     return 0;
@@ -460,32 +432,32 @@ int macextended(const char* text, std::string& res) {
   if (fn == "dir") return dirfn(rest, res);
   if (fn == "piece") return piecefn(rest, res);
   if (fn == "data") {
-    if (word(p) != "label") return sayerr("invalid syntax\n", RC_SYNTAX);
+    if (nextword(p) != "label") return sayerr("invalid syntax\n", RC_SYNTAX);
     res = ds.datalbl;
     return 0;
   }
   if (fn == "adosubdir") {
-    std::string f = word(p);
+    std::string f = nextword(p);
     if (!f.empty() && f[0] == '"') f = f.substr(1, f.size() >= 2 ? f.size() - 2 : 0);
     res = f.substr(0, 1);
     return 0;
   }
   if (is("label", 3)) return vlmacro(p, res);
   if (is("char", 4)) {
-    std::string a = word(p);
+    std::string a = nextword(p);
     size_t lb = a.find('[');
     if (lb == std::string::npos || a.back() != ']') return sayerr("invalid syntax\n", RC_SYNTAX);
     macchar(a.substr(0, lb).c_str(), a.substr(lb + 1, a.size() - lb - 2).c_str(), res);
     return 0;
   }
   if (fn == "properties") {
-    std::string n = word(p);
+    std::string n = nextword(p);
     auto pg = pgmfind(n.c_str(), 3);
     if (pg) res = pg->props;
     return 0;
   }
   if (fn == "permname") {
-    std::string n = word(p);
+    std::string n = nextword(p);
     res = n.substr(0, 32);
     return 0;
   }

@@ -278,44 +278,67 @@ static int dispatch_console_u(std::string& line) {
 // TokState clears its whole token buffer, which a loop step cannot afford).
 static std::deque<TokState> tokpool;
 
-// `local name = exp` from its plan: what dispatching the expanded line
-// does, without tokenizing it or looking its word up again. False when the
-// line must take the ordinary way (line then holds nothing of use).
-static bool assignplanned(Program& p, int idx, const LinePlan& lp, std::string& line, int& rc) {
+// Whether the line's word dispatches to `local` at the running version (and
+// the name is one it takes there), remembered per version.
+static bool planlocal(Program& p, int idx, const LinePlan& lp) {
   if (lp.localver != interp.version) {
     if (!cmd_islocal(p.text.data() + p.offs[static_cast<size_t>(idx)] + lp.wordoff, lp.wordlen)) return false;
     lp.localver = interp.version;
   }
-  if (interp.version <= 600 && lp.namelen > 7) return false;  // the old name limit's message
-  const char* s = p.text.data() + p.offs[static_cast<size_t>(idx)];
-  double v;
-  const bool known = lp.arith && planarith(p, idx, lp, v);
-  if (!known && !planexpand(p, idx, lp, line)) return false;
+  return !(interp.version <= 600 && lp.namelen > 7);  // the old name limit's message
+}
+
+// What dispatching the line does before its handler runs.
+static int planenter(const char* s, const LinePlan& lp) {
   if (interp.cmd.size() != lp.wordlen || interp.cmd.compare(0, lp.wordlen, s + lp.wordoff, lp.wordlen))
     interp.cmd.assign(s + lp.wordoff, lp.wordlen);
   expr_reset_command();
-  rc = selreq_enter();
-  if (!rc) {
-    if (known) {
-      rc = macdef_localnum(s + lp.nameoff, lp.namelen, v, lp.target);
-    } else {
-      TokState& saved = tokpool[expanddepth - 1];  // the expression compiler may tokenize
-      borrow_gettok(&saved);
-      rc = macdef_localeq(s + lp.nameoff, lp.namelen, line.c_str() + lp.expoff);
-      return_gettok(&saved);
-    }
-  }
+  return selreq_enter();
+}
+
+static int planleave(int rc) {
   interp.globalrc = rc;
   ctrlcs_at_end = plat_ctrlcs();
+  return rc;
+}
+
+// `local name = a op b` from its plan when both operands are numbers now:
+// the value is stored without making the line at all. False when the line
+// must take another way (nothing done then).
+static bool arithplanned(Program& p, int idx, const LinePlan& lp, int& rc) {
+  double v;
+  if (!planlocal(p, idx, lp) || !planarith(p, idx, lp, v)) return false;
+  const char* s = p.text.data() + p.offs[static_cast<size_t>(idx)];
+  rc = planenter(s, lp);
+  if (!rc) rc = macdef_localnum(s + lp.nameoff, lp.namelen, v, lp.target);
+  rc = planleave(rc);
+  return true;
+}
+
+// `local name = exp` from its plan: what dispatching the expanded line
+// does, without tokenizing it or looking its word up again. False when the
+// line must take the ordinary way (line then holds nothing of use).
+static bool assignplanned(Program& p, int idx, const LinePlan& lp, std::string& line, int& rc) {
+  if (!planlocal(p, idx, lp) || !planexpand(p, idx, lp, line)) return false;
+  rc = planenter(p.text.data() + p.offs[static_cast<size_t>(idx)], lp);
+  if (!rc) {
+    const char* s = p.text.data() + p.offs[static_cast<size_t>(idx)];
+    TokState& saved = tokpool[expanddepth - 1];  // the expression compiler may tokenize
+    borrow_gettok(&saved);
+    rc = macdef_localeq(s + lp.nameoff, lp.namelen, line.c_str() + lp.expoff);
+    return_gettok(&saved);
+  }
+  rc = planleave(rc);
   return true;
 }
 
 int execplanned(Program& p, int idx, const LinePlan& lp) {
+  int rc = 0;
+  if (lp.arith && interp.procflg && arithplanned(p, idx, lp, rc)) return rc;
   if (expanddepth >= expandpool.size()) expandpool.emplace_back();
   while (expanddepth >= tokpool.size()) tokpool.emplace_back();
   TokState& saved = tokpool[expanddepth];
   std::string& line = expandpool[expanddepth++];
-  int rc = 0;
   if (lp.assign && interp.procflg && assignplanned(p, idx, lp, line, rc)) {
     --expanddepth;
     return rc;
@@ -328,8 +351,7 @@ int execplanned(Program& p, int idx, const LinePlan& lp) {
     rc = macexpand(line);
   }
   if (rc) {
-    interp.globalrc = rc;
-    ctrlcs_at_end = plat_ctrlcs();
+    planleave(rc);
   } else {
     rc = dispatch_expanded(line);
   }
@@ -411,6 +433,7 @@ int runlines(LineSource& src, const LineLoop& how, bool* exited) {
   std::string line;
   ProgSource* ps = prog ? static_cast<ProgSource*>(&src) : nullptr;
   while (true) {
+    bool more;
     if (ps && ps->p && planned()) {
       // a program line from its plan: as getreq and progline below, without
       // copying the line on its way
@@ -429,37 +452,23 @@ int runlines(LineSource& src, const LineLoop& how, bool* exited) {
       const int idx = ps->upline++;
       cmd_bylevel = 0;
       interp.globalrc = execplanned(p, idx, lineplan(p, idx));
-      const bool more = !takeexit();
-      if (how.afterline) how.afterline(how.ctx);
-      if (!more) {
-        if (exited) *exited = true;
-        rc = 0;
+      more = !takeexit();
+    } else {
+      if (!prog && how.blankline) {
+        int prev = setoutlev(OUT_NOTE);
+        newline();
+        setoutlev(prev);
+      }
+      if (getreq(1)) {
+        rc = stopflag ? 1 : 0;
         break;
       }
       if (stopflag) {
         rc = 1;
         break;
       }
-      if (interp.globalrc) {
-        rc = interp.globalrc;
-        break;
-      }
-      continue;
+      more = prog ? progline(line) : doreq() != 0;
     }
-    if (!prog && how.blankline) {
-      int prev = setoutlev(OUT_NOTE);
-      newline();
-      setoutlev(prev);
-    }
-    if (getreq(1)) {
-      rc = stopflag ? 1 : 0;
-      break;
-    }
-    if (stopflag) {
-      rc = 1;
-      break;
-    }
-    const int more = prog ? progline(line) : doreq();
     if (how.afterline) how.afterline(how.ctx);
     if (!more) {
       if (exited) *exited = true;

@@ -437,24 +437,24 @@ bool macliteral(const char*& p, double& v) {
   const char* q = p;
   if (*q == '-' || *q == '+') ++q;
   const char* digits = q;
+  // Up to 15 digits with no point or exponent: an integer the double holds
+  // exactly, read in the one pass that finds its end.
+  uint64_t u = 0;
+  while (*q >= '0' && *q <= '9') u = u * 10 + static_cast<uint64_t>(*q++ - '0');
+  if (q != digits && q - digits <= 15 && *q != '.' && *q != 'e' && *q != 'E') {
+    v = static_cast<double>(u);
+    if (*s == '-') v = -v;
+    p = q;
+    return true;
+  }
+  q = digits;
   while ((*q >= '0' && *q <= '9') || *q == '.') ++q;
   if (q == digits || (q == digits + 1 && *digits == '.')) return false;
-  const char* mant = q;  // end of the digits and point
   if (*q == 'e' || *q == 'E') {
     ++q;
     if (*q == '-' || *q == '+') ++q;
     if (!(*q >= '0' && *q <= '9')) return false;
     while (*q >= '0' && *q <= '9') ++q;
-  }
-  // Up to 15 digits with no point or exponent: an integer the double holds
-  // exactly, read without the general parser.
-  if (mant == q && q - digits <= 15 && std::find(digits, q, '.') == q) {
-    uint64_t u = 0;
-    for (const char* d = digits; d < q; ++d) u = u * 10 + static_cast<uint64_t>(*d - '0');
-    v = static_cast<double>(u);
-    if (*s == '-') v = -v;
-    p = q;
-    return true;
   }
   char* e;
   v = std::strtod(s, &e);

@@ -319,22 +319,21 @@ char* lead(char* p, char* e) {
   return p;
 }
 
+// res is empty.
 void missingtext(double x, std::string& res) {
-  int k = missing_code(x);
-  if (k == 0) res = ".";
-  else if (k >= 1 && k <= 26) {
-    res = ".";
-    res.push_back(static_cast<char>('a' + k - 1));
-  } else res = ".?";
+  const int k = missing_code(x);
+  res.push_back('.');
+  if (k >= 1 && k <= 26) res.push_back(static_cast<char>('a' + k - 1));
+  else if (k != 0) res.push_back('?');
 }
 
 }  // namespace
 
 void macfmtnum(double x, std::string& res) {
-  res.clear();
-  if (x >= misval) return missingtext(x, res);
-  if (x == 0) {
-    res = "0";
+  if (x >= misval || x == 0) {
+    res.clear();
+    if (x != 0) return missingtext(x, res);
+    res.push_back('0');
     return;
   }
   char buf[48];
@@ -352,10 +351,18 @@ void macfmtnum(double x, std::string& res) {
       p = lead(e - 8, digits8(static_cast<uint32_t>(u), e));
     }
     if (v < 0) *--p = '-';
-    res.assign(p, static_cast<size_t>(e - p));
+    // a counter mostly keeps its number of digits: overwrite them in place
+    const size_t n = static_cast<size_t>(e - p);
+    if (res.size() == n) {
+      char* d = res.data();
+      for (size_t i = 0; i < n; ++i) d[i] = p[i];
+    } else {
+      res.assign(p, n);
+    }
     return;
   }
   // everything else through the display-format renderer, blanks trimmed
+  res.clear();
   sreforms_app("%18.0g", x, res);
   size_t f = res.find_first_not_of(' ');
   if (f == std::string::npos) res.clear();

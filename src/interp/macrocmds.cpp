@@ -16,6 +16,7 @@
 #include "interp/macro.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
+#include "interp/wordscan.h"
 #include "output/errors.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -23,13 +24,6 @@
 namespace {
 
 enum { M_LOCAL = 0, M_GLOBAL = 1, M_CLOCAL = 2 };
-
-int sayerr(const std::string& s, int rc) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(s.c_str());
-  setoutlev(prev);
-  return rc;
-}
 
 inline bool namech(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';

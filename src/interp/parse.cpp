@@ -1,6 +1,6 @@
 // The shared parser of built-in commands:
 //   [varlist] [=exp] [if exp] [in range] [using filename] [weight] [, options]
-// steered by a command's ParseSpec into its ParseResult, the `in` range reader
+// steered by a command's ParseContract into its ParseResult, the `in` range reader
 // and the option query functions.
 #include <cerrno>
 #include <cstdlib>
@@ -53,7 +53,7 @@ static int inobs(const char* t, long* n) {
 // in_range -> 'in' obs ['/' obs]
 // The range is checked against the data (or, under PERM_PASTEND, against the
 // largest observation count) and left in ds.nobs1/nobs2; refused under by.
-static int parsein(const ParseSpec& spec, ParseResult& r) {
+static int parsein(const ParseContract& contract, ParseResult& r) {
   if (cmd_bylevel) {
     return errmsgf(RC_NOBY, "'in' may not be combined with 'by'\n");
   }
@@ -74,7 +74,7 @@ static int parsein(const ParseSpec& spec, ParseResult& r) {
   } else {
     ungettok();
   }
-  const long upper = spec.range == PERM_PASTEND ? 2147483646L : ds.nobs;
+  const long upper = contract.range == PERM_PASTEND ? 2147483646L : ds.nobs;
   if (a < 1 || b < a || b > upper) {
     return errmsgf(RC_SYNTAX, "Obs. nos. out of range\n");
   }
@@ -88,13 +88,13 @@ static int parsein(const ParseSpec& spec, ParseResult& r) {
 // wtype -> fweight | frequency | aweight | cellsize | pweight | iweight | weight
 // (abbreviable; frequency and cellsize are fweight and aweight). The expression
 // is kept as text for the command to compile.
-static int parseweight(const ParseSpec& spec, ParseResult& r) {
+static int parseweight(const ParseContract& contract, ParseResult& r) {
   static const struct {
     const char* name;
     int min;
   } kinds[] = {{"fweight", 2}, {"frequency", 4}, {"aweight", 2}, {"cellsize", 4},
                {"pweight", 2}, {"iweight", 2},   {"weight", 1}};
-  if (spec.weight == PERM_NO) return notalow("weights");
+  if (contract.weight == PERM_NO) return notalow("weights");
   if (r.hasweight) return badtoken("[");
   std::string w = gettok(prsestd);
   const char* full = nullptr;
@@ -155,23 +155,23 @@ int proption(ParseResult& r) {
 }
 
 // line -> [varlist] { 'if' exp | 'in' range | 'using' filename | '=' exp | weight | ',' options }
-// Each part at most once, each checked against the spec; the whole line must be
-// used unless spec.leaverest.
-int parse(const ParseSpec& spec, ParseResult& r) {
+// Each part at most once, each checked against the contract; the whole line must be
+// used unless contract.leaverest.
+int parse(const ParseContract& contract, ParseResult& r) {
   r.hasvarlist = r.hasif = r.hasin = r.hasexp = r.hasusing = r.hasweight = false;
   r.usingfn.clear();
   r.wgttype.clear();
   r.wgtexp.clear();
   r.exptext.clear();
   r.noptn = 0;
-  tsperm = spec.tsops;
+  tsperm = contract.tsops;
   ex.ifpgm = ExprProg{};
   ex.wepgm = ExprProg{};
   if (!cmd_bylevel) {
     ds.nobs1 = 1;
     ds.nobs2 = ds.nobs;
   }
-  if (cmd_bylevel && spec.by == PERM_NO) return error(RC_NOBY);
+  if (cmd_bylevel && contract.by == PERM_NO) return error(RC_NOBY);
   const int prevlev = setoutlev(OUT_ERROR);
   int rc = 0;
   auto done = [&](int code) {
@@ -179,7 +179,7 @@ int parse(const ParseSpec& spec, ParseResult& r) {
     return code;
   };
 
-  if (spec.varlist != PERM_NO) {
+  if (contract.varlist != PERM_NO) {
     const char* t = peektok_chr();
     bool keyword = false;
     TokPos save;
@@ -190,50 +190,50 @@ int parse(const ParseSpec& spec, ParseResult& r) {
     resettok(&save);
     (void)t;
     if (!keyword) {
-      if ((rc = ssvlist(spec.vlmode))) return done(rc);
+      if ((rc = ssvlist(contract.vlmode))) return done(rc);
       r.hasvarlist = vl.lnvar() > 0;
     } else {
       vl.varlist_vr.clear();
       vl.varlist_rcp.clear();
     }
   }
-  if (spec.varlist == PERM_REQUIRED && !r.hasvarlist) return done(required("varlist"));
+  if (contract.varlist == PERM_REQUIRED && !r.hasvarlist) return done(required("varlist"));
 
   while (true) {
     std::string t = gettok(prsestd);
     if (t.empty()) break;
     if (t == "if") {
-      if (spec.ifexp == PERM_NO) return done(notalow("if"));
+      if (contract.ifexp == PERM_NO) return done(notalow("if"));
       if (r.hasif) {
-        if (spec.leaverest) {
+        if (contract.leaverest) {
           ungettok();
           break;
         }
         return done(error(RC_SYNTAX));
       }
       // PERM_BRACKET: the alternative mode, where a '[' at depth zero ends the condition
-      if ((rc = compexp(ex.ifpgm, EXP_NUM, spec.ifexp == PERM_BRACKET ? 1 : 0, 0))) return done(rc);
+      if ((rc = compexp(ex.ifpgm, EXP_NUM, contract.ifexp == PERM_BRACKET ? 1 : 0, 0))) return done(rc);
       r.hasif = true;
     } else if (t == "in") {
-      if (spec.range == PERM_NO) return done(notalow("in range"));
+      if (contract.range == PERM_NO) return done(notalow("in range"));
       if (r.hasin) return done(error(RC_SYNTAX));
-      if ((rc = parsein(spec, r))) return done(rc);
+      if ((rc = parsein(contract, r))) return done(rc);
     } else if (t == "using") {
-      if (spec.usingfile == PERM_NO) return done(notalow("using"));
+      if (contract.usingfile == PERM_NO) return done(notalow("using"));
       if (r.hasusing) return done(error(RC_SYNTAX));
       if ((rc = gettokfn(r.usingfn))) return done(required("using filename"));
       r.hasusing = true;
     } else if (t == "=" || t == "==") {
-      if (spec.exp == PERM_NO && spec.weight == PERM_NO) return done(notalow("=exp"));
+      if (contract.exp == PERM_NO && contract.weight == PERM_NO) return done(notalow("=exp"));
       if (r.hasexp) return done(error(RC_SYNTAX));
       const char* start = wheretok();
       if ((rc = compexp(ex.wepgm, EXP_NUMSTR, 0, 0))) return done(rc);
       r.exptext.assign(start, wheretok());
       r.hasexp = true;
     } else if (t == "[") {
-      if ((rc = parseweight(spec, r))) return done(rc);
+      if ((rc = parseweight(contract, r))) return done(rc);
     } else if (t == ",") {
-      if (spec.options == PERM_NO) return done(notalow("options"));
+      if (contract.options == PERM_NO) return done(notalow("options"));
       if ((rc = proption(r))) return done(rc);
     } else {
       ungettok();
@@ -241,12 +241,12 @@ int parse(const ParseSpec& spec, ParseResult& r) {
     }
   }
 
-  if (spec.range == PERM_REQUIRED && !r.hasin) return done(required("in range"));
-  if (spec.anysubset && !r.hasin && !r.hasvarlist && !r.hasif)
+  if (contract.range == PERM_REQUIRED && !r.hasin) return done(required("in range"));
+  if (contract.anysubset && !r.hasin && !r.hasvarlist && !r.hasif)
     return done(required("varlist or in range"));
-  if (spec.usingfile == PERM_REQUIRED && !r.hasusing) return done(required("using"));
-  if (spec.exp == PERM_REQUIRED && !r.hasexp) return done(required("=exp"));
-  if (r.hasexp && spec.exp == PERM_NO) {
+  if (contract.usingfile == PERM_REQUIRED && !r.hasusing) return done(required("using"));
+  if (contract.exp == PERM_REQUIRED && !r.hasexp) return done(required("=exp"));
+  if (r.hasexp && contract.exp == PERM_NO) {
     if (interp.version < 300) {
       if (!interp.runprog) {
         setoutlev(OUT_NOTE);
@@ -256,7 +256,7 @@ int parse(const ParseSpec& spec, ParseResult& r) {
       return done(error(RC_SYNTAX));
     }
   }
-  if (!spec.leaverest) {
+  if (!contract.leaverest) {
     const char* rest = peektok_chr();
     if (*rest) {
       std::string t = gettok(prsestd);
@@ -267,10 +267,10 @@ int parse(const ParseSpec& spec, ParseResult& r) {
 }
 
 // line -> ['if' exp] ['in' range] [',' options]
-int parse_ifinopts(ParseSpec spec, ParseResult& r) {
-  spec.varlist = spec.exp = spec.usingfile = spec.weight = PERM_NO;
-  if (spec.options == PERM_NO) spec.options = PERM_OPTIONAL;
-  return parse(spec, r);
+int parse_ifinopts(ParseContract contract, ParseResult& r) {
+  contract.varlist = contract.exp = contract.usingfile = contract.weight = PERM_NO;
+  if (contract.options == PERM_NO) contract.options = PERM_OPTIONAL;
+  return parse(contract, r);
 }
 
 // Option name of an option text (up to '(' or the end).

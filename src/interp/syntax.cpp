@@ -18,18 +18,11 @@
 #include "interp/macro.h"
 #include "interp/program.h"
 #include "interp/tokenizer.h"
+#include "interp/wordscan.h"
 #include "output/errors.h"
 #include "output/output.h"
 
 namespace {
-
-// Prints s at the error level; returns rc.
-int sayerr(const std::string& s, int rc) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(s.c_str());
-  setoutlev(prev);
-  return rc;
-}
 
 // localname -> [A-Za-z0-9_]{1,31}
 bool localname(const std::string& n) {

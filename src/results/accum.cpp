@@ -35,7 +35,7 @@ constexpr long ACC_BLK = 8192;
 enum AccKind : int { A_ACCUM = 0, A_GLS, A_OP, A_VEC };
 
 // What one accumulation reads: its variables, the constant column, weights.
-struct AccSpec {
+struct AccInput {
   std::vector<int> vars;    // variables in panel order
   int k = 0;                // number of variables
   int kk = 0;               // panel columns (k, plus 1 for the constant)
@@ -58,7 +58,7 @@ struct AccBlock {
 
 // Reads block [o, o + nb) into b, keeping the used observations only.
 // 0, or 401/402 for a bad weight.
-int readblock(const AccSpec& s, const std::vector<ColView>& views, const std::vector<ColView>& xviews, long o,
+int readblock(const AccInput& s, const std::vector<ColView>& views, const std::vector<ColView>& xviews, long o,
               long nb, AccBlock& b) {
   if (s.hasif) selobs_block(o, nb, b.sel.data());
   else std::fill(b.sel.begin(), b.sel.begin() + nb, 1);
@@ -105,7 +105,7 @@ int readblock(const AccSpec& s, const std::vector<ColView>& views, const std::ve
 
 // Points cols at block [o, o + nb) of each variable, in place for a double
 // column, else decoded into the panel.
-void inplacecols(const AccSpec& s, const std::vector<ColView>& views, long o, long nb, AccBlock& b,
+void inplacecols(const AccInput& s, const std::vector<ColView>& views, long o, long nb, AccBlock& b,
                  std::vector<const double*>& cols) {
   for (int j = 0; j < s.k; ++j) {
     const ColView& v = views[static_cast<size_t>(j)];
@@ -120,7 +120,7 @@ void inplacecols(const AccSpec& s, const std::vector<ColView>& views, long o, lo
 }
 
 // The panel's stripe names: the variables, then _cons.
-std::vector<std::string> colnames(const AccSpec& s) {
+std::vector<std::string> colnames(const AccInput& s) {
   std::vector<std::string> n;
   for (int v : s.vars) n.push_back(varname(v));
   if (s.cons) n.push_back("_cons");
@@ -129,7 +129,7 @@ std::vector<std::string> colnames(const AccSpec& s) {
 
 // Parses "name = varlist [weight] [if] [in] [, options]"; the options stay for
 // the caller. 0 or a code.
-int parsehead(std::string& name, AccSpec& s, ParseResult& pr) {
+int parsehead(std::string& name, AccInput& s, ParseResult& pr) {
   name = gettok(prsestd);
   if (int rc = res_chkname(name)) return rc;
   if (std::string(gettok(prsestd)) != "=") return error(RC_SYNTAX);
@@ -177,11 +177,11 @@ int noobs() {
 }
 
 // Aweights are rescaled to sum to the number of observations used.
-double wscale(const AccSpec& s, double n, double W) { return s.wkind == 'a' && W > 0 ? n / W : 1; }
+double wscale(const AccInput& s, double n, double W) { return s.wkind == 'a' && W > 0 ? n / W : 1; }
 
 // The sums of a first pass: observations, weights and weighted sums of the
 // variables. 0 or a code.
-int firstpass(const AccSpec& s, const std::vector<ColView>& views, const std::vector<ColView>& xviews,
+int firstpass(const AccInput& s, const std::vector<ColView>& views, const std::vector<ColView>& xviews,
               AccBlock& b, double& n, double& W, std::vector<double>& sx) {
   n = 0, W = 0;
   sx.assign(static_cast<size_t>(s.k), 0.0);
@@ -200,7 +200,7 @@ int firstpass(const AccSpec& s, const std::vector<ColView>& views, const std::ve
   return 0;
 }
 
-void prepare(const AccSpec& s, size_t nextra, AccBlock& b) {
+void prepare(const AccInput& s, size_t nextra, AccBlock& b) {
   b.x.assign(static_cast<size_t>(s.kk) * ACC_BLK, 0.0);
   b.ex.assign(nextra * ACC_BLK, 0.0);
   b.w.assign(ACC_BLK, 1.0);
@@ -218,7 +218,7 @@ std::vector<ColView> viewsof(const std::vector<int>& vars) {
 // matrix accum A = varlist [weight] [if] [in] [, noconstant deviations means(name)]
 int accum() {
   std::string name;
-  AccSpec s;
+  AccInput s;
   ParseResult pr;
   if (int rc = parsehead(name, s, pr)) return rc;
   s.cons = findopt(pr, "constant", 4, 1) != 0;
@@ -313,7 +313,7 @@ int accum() {
 // vector of the first variable's cross products with the others.
 int vecaccum() {
   std::string name;
-  AccSpec s;
+  AccInput s;
   ParseResult pr;
   if (int rc = parsehead(name, s, pr)) return rc;
   s.cons = findopt(pr, "constant", 4, 1) != 0;
@@ -364,7 +364,7 @@ int vecaccum() {
 // x_a x_b' times W[row_a, row_b] (times the weights of a and b).
 int groupaccum(bool gls) {
   std::string name;
-  AccSpec s;
+  AccInput s;
   ParseResult pr;
   if (int rc = parsehead(name, s, pr)) return rc;
   if (!gls && s.wkind) return errmsgf(RC_NOTALLOWED, "weights not allowed\n");

@@ -22,6 +22,7 @@
 #include "interp/interp.h"
 #include "interp/macro.h"
 #include "interp/tokenizer.h"
+#include "interp/wordscan.h"
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/logs.h"
@@ -32,32 +33,12 @@
 
 namespace {
 
-int sayerr(const std::string& s, int rc) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(s.c_str());
-  setoutlev(prev);
-  return rc;
-}
-
 int badsyntax() { return sayerr("invalid syntax\n", RC_SYNTAX); }
-
-const char* skip(const char* p) {
-  while (*p == ' ') ++p;
-  return p;
-}
-
-// The next blank-delimited word at p (advancing p).
-std::string word(const char*& p) {
-  p = skip(p);
-  const char* s = p;
-  while (*p && *p != ' ') ++p;
-  return std::string(s, p);
-}
 
 // The next argument at p: a quoted string (simple or compound quotes,
 // without them) or a word; false when there is none.
 bool argument(const char*& p, std::string& val) {
-  p = skip(p);
+  p = skipblanks(p);
   if (!*p) return false;
   const char *s, *e, *a;
   if (!parse_quoted_string(p, &s, &e, &a)) {
@@ -65,24 +46,15 @@ bool argument(const char*& p, std::string& val) {
     p = a;
     return true;
   }
-  val = word(p);
+  val = nextword(p);
   return true;
-}
-
-std::string join(const std::vector<std::string>& w) {
-  std::string r;
-  for (const std::string& x : w) {
-    if (!r.empty()) r.push_back(' ');
-    r += x;
-  }
-  return r;
 }
 
 // rownames|colnames|roweq|coleq|rowfullnames|colfullnames matname: each
 // stripe entry "eq:name" gives name, eq ("_" when it has none) or itself.
 int stripes(bool rows, int part, const char* p, std::string& val) {
-  std::string name = word(p);
-  if (name.empty() || *skip(p)) return badsyntax();
+  std::string name = nextword(p);
+  if (name.empty() || *skipblanks(p)) return badsyntax();
   const Matrix* m = mat_find(name);
   if (!m) return matnotfound(name.c_str());
   std::vector<std::string> names = rows ? m->rnames : m->cnames;
@@ -95,14 +67,14 @@ int stripes(bool rows, int part, const char* p, std::string& val) {
     else if (part == 1) parts.push_back(colon == std::string::npos ? "_" : s.substr(0, colon));
     else parts.push_back(s);
   }
-  val = join(parts);
+  val = joinwords(parts);
   return 0;
 }
 
 // r|e|s scalars|macros|matrices|functions: the names posted, in posting order.
 int resultnames(char cls, const char* p, std::string& val) {
-  std::string what = word(p);
-  if (*skip(p)) return badsyntax();
+  std::string what = nextword(p);
+  if (*skipblanks(p)) return badsyntax();
   const ResStore& st = res_store(cls);
   std::vector<std::string> names;
   if (cmdcmp(what.c_str(), "scalars", 7)) {
@@ -116,21 +88,21 @@ int resultnames(char cls, const char* p, std::string& val) {
   } else {
     return badsyntax();
   }
-  val = join(names);
+  val = joinwords(names);
   return 0;
 }
 
 // all globals|scalars|matrices ["pattern"] / all numeric|string scalars ["pattern"]
 int allnames(const char* p, std::string& val) {
-  std::string what = word(p);
+  std::string what = nextword(p);
   int want = 0;  // scalars: 1 numeric only, 2 string only
   if (what == "numeric" || what == "string") {
     want = what == "numeric" ? 1 : 2;
-    what = word(p);
+    what = nextword(p);
     if (what != "scalars") return badsyntax();
   }
   std::string pat = "*";
-  if (*skip(p) && (!argument(p, pat) || *skip(p))) return badsyntax();
+  if (*skipblanks(p) && (!argument(p, pat) || *skipblanks(p))) return badsyntax();
   std::vector<std::string> names;
   auto add = [&](const std::string& n) {
     if (!fnmatch(pat.c_str(), n.c_str(), 0)) names.push_back(n);
@@ -147,14 +119,14 @@ int allnames(const char* p, std::string& val) {
     return badsyntax();
   }
   std::sort(names.begin(), names.end());
-  val = join(names);
+  val = joinwords(names);
   return 0;
 }
 
 // set name: the current value of a setting, as c(name) gives it.
 int setvalue(const char* p, std::string& val) {
-  std::string name = word(p);
-  if (name.empty() || *skip(p)) return badsyntax();
+  std::string name = nextword(p);
+  if (name.empty() || *skipblanks(p)) return badsyntax();
   double d = 0;
   bool isstr = false;
   if (creturn_value(name, &d, &val, &isstr) != 0) return sayerr("set " + name + " not found\n", RC_NOTFOUND);
@@ -165,8 +137,8 @@ int setvalue(const char* p, std::string& val) {
 // log [status|filename|type] [logname]: of the unnamed log, or of the one
 // named; status is "on", "off" (paused) or "closed" (then the others are empty).
 int loginfo(const char* p, std::string& val) {
-  std::string what = word(p), name = word(p);
-  if (*skip(p)) return badsyntax();
+  std::string what = nextword(p), name = nextword(p);
+  if (*skipblanks(p)) return badsyntax();
   if (what.empty()) what = "status";
   std::string fn, status, type;
   const bool open = out_loginfo(name, &fn, &status, &type);
@@ -185,7 +157,7 @@ int regex(int which, const char* p, std::string& val) {
   std::string a[3];
   for (int i = 0; i < nargs; ++i)
     if (!argument(p, a[i])) return badsyntax();
-  if (*skip(p)) return badsyntax();
+  if (*skipblanks(p)) return badsyntax();
   const FuncDef* f = findfunc(fnname[which]);
   FuncValue v[3];
   FuncCtx ctx;
@@ -205,8 +177,8 @@ int regex(int which, const char* p, std::string& val) {
 // _length name: bytes of the macro's text (a name starting with "_" is a
 // local), 0 when it is undefined.
 int length(const char* p, std::string& val) {
-  std::string name = word(p);
-  if (name.empty() || *skip(p)) return badsyntax();
+  std::string name = nextword(p);
+  if (name.empty() || *skipblanks(p)) return badsyntax();
   const std::string* t = macptr(name.c_str());
   val = std::to_string(t ? t->size() : 0);
   return 0;
@@ -215,18 +187,18 @@ int length(const char* p, std::string& val) {
 // tsnorm ops [, varname]: the operators normalised ("l.L.d" gives "L2D");
 // with varname the last element is a variable name kept after a dot.
 int tsnormfn(const char* p, std::string& val) {
-  p = skip(p);
+  p = skipblanks(p);
   const char* b = p;
   while (*p && *p != ' ' && *p != ',') ++p;
   std::string text(b, p);
-  p = skip(p);
+  p = skipblanks(p);
   bool withvar = false;
   if (*p == ',') {
     ++p;
-    if (word(p) != "varname") return badsyntax();
+    if (nextword(p) != "varname") return badsyntax();
     withvar = true;
   }
-  if (text.empty() || *skip(p)) return badsyntax();
+  if (text.empty() || *skipblanks(p)) return badsyntax();
   std::string var;
   if (withvar) {
     const size_t dot = text.rfind('.');
@@ -242,8 +214,8 @@ int tsnormfn(const char* p, std::string& val) {
 // serset id|k|N|varnames | serset varnum name | serset type|format|min|max #:
 // facts of the current series set; "" for id, k and N when none is current.
 int sersetfn(const char* p, std::string& val) {
-  std::string what = word(p), arg = word(p);
-  if (*skip(p)) return badsyntax();
+  std::string what = nextword(p), arg = nextword(p);
+  if (*skipblanks(p)) return badsyntax();
   const Serset* s = serset_cur();
   if (what == "id" || what == "k" || what == "N" || what == "varnames") {
     if (!arg.empty()) return badsyntax();
@@ -251,7 +223,7 @@ int sersetfn(const char* p, std::string& val) {
     if (what == "id") val = std::to_string(serset_borrow());  // the current entry's number
     else if (what == "k") val = std::to_string(s->k);
     else if (what == "N") val = std::to_string(s->n);
-    else val = join(std::vector<std::string>(s->names, s->names + s->k));
+    else val = joinwords(std::vector<std::string>(s->names, s->names + s->k));
     return 0;
   }
   if (!s) return sayerr("no serset in use\n", RC_NOTFOUND);
@@ -280,8 +252,8 @@ int sersetfn(const char* p, std::string& val) {
 // hypothesis tests take their constraints on the command line), so the list
 // is empty and every number is undefined.
 int constraintfn(const char* p, std::string& val) {
-  std::string what = word(p);
-  if (*skip(p)) return badsyntax();
+  std::string what = nextword(p);
+  if (*skipblanks(p)) return badsyntax();
   if (what == "dir") return 0;
   char* e = nullptr;
   const long n = std::strtol(what.c_str(), &e, 10);

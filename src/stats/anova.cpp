@@ -167,16 +167,16 @@ int anv_cmdline(ParseResult& pr, AnvCmd& c) {
   return anv_listopt(pr, "continuous", 4, c.cont, &c.hascont);
 }
 
-void anv_dropnotes(const AnvSpec& spec, const AnvFit& f) {
-  for (size_t k = 0; k < spec.terms.size(); ++k) {
+void anv_dropnotes(const AnvModel& model, const AnvFit& f) {
+  for (size_t k = 0; k < model.terms.size(); ++k) {
     int nc = 0, nd = 0;
     for (const AnvColumn& c : f.cols)
       if (c.term == static_cast<int>(k)) nc += 1, nd += c.dropped;
     if (nd == 0) continue;
     if (nd == nc)
-      st_note("note: " + spec.terms[k].name + " dropped as collinear with the terms before it\n");
+      st_note("note: " + model.terms[k].name + " dropped as collinear with the terms before it\n");
     else
-      st_note("note: " + spec.terms[k].name + ": " + std::to_string(nd) + " of " + std::to_string(nc) +
+      st_note("note: " + model.terms[k].name + ": " + std::to_string(nd) + " of " + std::to_string(nc) +
               " columns dropped as collinear (empty cells)\n");
   }
 }
@@ -347,7 +347,7 @@ int display(bool regression) {
 
 // Posts the fit: e() as regress posts it, each term's figures, the
 // coefficients and their variance in the design's columns then _cons.
-void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std::vector<int>& rep,
+void post(const AnvModel& model, const AnvFit& f, const AnvRepeated* rp, const std::vector<int>& rep,
           const std::string& wtype, const std::string& wexp) {
   const int p = static_cast<int>(f.cols.size());
   const double tss = f.T[0], rss0 = f.E[0] < 0 ? 0 : f.E[0];
@@ -367,7 +367,7 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
   const double r2a = r2 < misval && df_r > 0 ? 1 - (1 - r2) * (N - 1) / df_r : misval;
   // The variables' names first: clearing e() drops the previous estimation's
   // sample marker, which renumbers the variables made after it.
-  const std::string depname = varname(spec.ys[0]);
+  const std::string depname = varname(model.ys[0]);
   std::string rl, gl;
   if (rp) {
     for (int v : rep) rl += (rl.empty() ? "" : " ") + varname(v);
@@ -388,7 +388,7 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
     st_escalar("ll", -0.5 * N * (l2pi + std::log(rss / N) + 1));
     st_escalar("ll_0", -0.5 * N * (l2pi + std::log((rss + mss) / N) + 1));
   }
-  const int nt = static_cast<int>(spec.terms.size());
+  const int nt = static_cast<int>(model.terms.size());
   st_escalar("k_terms", nt);
   std::string termcols, terms;
   for (int k = 0; k < nt; ++k) {
@@ -396,7 +396,7 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
     const double ss = f.H[static_cast<size_t>(k)][0], df = f.df[static_cast<size_t>(k)];
     st_escalar(("ss_" + ks).c_str(), ss);
     st_escalar(("df_" + ks).c_str(), df);
-    const int et = spec.errterm.empty() ? -1 : spec.errterm[static_cast<size_t>(k)];
+    const int et = model.errterm.empty() ? -1 : model.errterm[static_cast<size_t>(k)];
     double Fk = df > 0 && mse > 0 ? ss / df / mse : misval;
     if (et == -2) {
       Fk = misval;
@@ -405,18 +405,18 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
       Fk = df > 0 && dfe > 0 && se > 0 ? (ss / df) / (se / dfe) : misval;
     }
     st_escalar(("F_" + ks).c_str(), Fk);
-    if (!spec.errterm.empty()) st_escalar(("eterm_" + ks).c_str(), et == -2 ? -1 : et + 1);
+    if (!model.errterm.empty()) st_escalar(("eterm_" + ks).c_str(), et == -2 ? -1 : et + 1);
     if (rp && !rp->repset[static_cast<size_t>(k)].empty()) {
       st_elocal(("repset_" + ks).c_str(), rp->repset[static_cast<size_t>(k)].c_str());
       st_escalar(("gg_" + ks).c_str(), rp->gg[static_cast<size_t>(k)]);
       st_escalar(("hf_" + ks).c_str(), rp->hf[static_cast<size_t>(k)]);
       st_escalar(("box_" + ks).c_str(), rp->box[static_cast<size_t>(k)]);
     }
-    st_elocal(("term_" + ks).c_str(), spec.terms[static_cast<size_t>(k)].name.c_str());
+    st_elocal(("term_" + ks).c_str(), model.terms[static_cast<size_t>(k)].name.c_str());
     int nc = 0;
     for (const AnvColumn& c : f.cols) nc += c.term == k;
     termcols += (k ? " " : "") + std::to_string(nc);
-    terms += (k ? " " : "") + spec.terms[static_cast<size_t>(k)].name;
+    terms += (k ? " " : "") + model.terms[static_cast<size_t>(k)].name;
   }
   if (!wtype.empty()) {
     st_elocal("wtype", wtype.c_str());
@@ -426,10 +426,10 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
   st_elocal("depvar", depname.c_str());
   st_elocal("terms", terms.c_str());
   st_elocal("termcols", termcols.c_str());
-  st_elocal("sstype", spec.sequential ? "sequential" : "partial");
+  st_elocal("sstype", model.sequential ? "sequential" : "partial");
   if (rp) {
     st_elocal("repeated", rl.c_str());
-    st_elocal("bse", spec.terms[static_cast<size_t>(rp->bse)].name.c_str());
+    st_elocal("bse", model.terms[static_cast<size_t>(rp->bse)].name.c_str());
     st_elocal("groupvars", gl.c_str());
     st_escalar("N_bse", static_cast<double>(rp->units));
     st_escalar("N_groups", static_cast<double>(rp->groups));
@@ -463,7 +463,7 @@ void post(const AnvSpec& spec, const AnvFit& f, const AnvRepeated* rp, const std
   st_epost(names, b, V);
   st_esample(f.sample, f.samplelo);
   st_global("S_E_cmd", "anova");
-  st_global("S_E_depv", varname(spec.ys[0]).c_str());
+  st_global("S_E_depv", varname(model.ys[0]).c_str());
 }
 
 }  // namespace
@@ -476,9 +476,9 @@ int anv_listopt(ParseResult& pr, const char* name, int min, std::vector<int>& va
   return st_textvars(text, vars);
 }
 
-int anv_classify(AnvSpec& spec, const std::vector<int>& cat, bool hascat, const std::vector<int>& cont, bool hascont) {
+int anv_classify(AnvModel& model, const std::vector<int>& cat, bool hascat, const std::vector<int>& cont, bool hascont) {
   std::vector<int> all;
-  for (const AnvTerm& t : spec.terms) {
+  for (const AnvTerm& t : model.terms) {
     all.insert(all.end(), t.vars.begin(), t.vars.end());
     all.insert(all.end(), t.within.begin(), t.within.end());
   }
@@ -487,18 +487,18 @@ int anv_classify(AnvSpec& spec, const std::vector<int>& cat, bool hascat, const 
     if (!in(all, v)) return errmsgf(RC_TERM_EXTRA, "%s: attempt to classify extraneous variable\n", varname(v).c_str());
   for (int v : cont)
     if (!in(all, v)) return errmsgf(RC_TERM_EXTRA, "%s: attempt to classify extraneous variable\n", varname(v).c_str());
-  spec.continuous.clear();
+  model.continuous.clear();
   for (int v : all) {
-    if (in(spec.continuous, v)) continue;
+    if (in(model.continuous, v)) continue;
     const bool c1 = in(cat, v), c2 = in(cont, v);
     if (c1 && c2) return errmsgf(RC_TERM_INCONSIST, "%s: variable classified inconsistently\n", varname(v).c_str());
     if (hascat && hascont && !c1 && !c2)
       return errmsgf(RC_TERM_UNCLASSED, "%s: variable left unclassified\n", varname(v).c_str());
-    if (c2 || (hascat && !c1)) spec.continuous.push_back(v);
+    if (c2 || (hascat && !c1)) model.continuous.push_back(v);
   }
-  for (const AnvTerm& t : spec.terms)
+  for (const AnvTerm& t : model.terms)
     for (int v : t.within)
-      if (in(spec.continuous, v))
+      if (in(model.continuous, v))
         return errmsgf(RC_SYNTAX, "%s: a term may be nested only within categorical variables\n", varname(v).c_str());
   return 0;
 }
@@ -529,29 +529,29 @@ int cmd_anova(int) {
   if (isstrtype(vartype(yv)))
     return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n", varname(yv).c_str());
   const size_t ypos = text.find(w[0]) + w[0].size();
-  AnvSpec spec;
-  spec.ys.push_back(yv);
-  spec.sequential = seq;
+  AnvModel model;
+  model.ys.push_back(yv);
+  model.sequential = seq;
   std::vector<int> et;
-  if (int rc = anv_parseterms(text.substr(ypos), spec.terms, &et)) return rc;
-  if (std::any_of(et.begin(), et.end(), [](int e) { return e != -1; })) spec.errterm = et;
-  if (spec.terms.empty()) return errmsgf(RC_TOOFEWVARS, "no terms specified: the design is empty\n");
-  for (const AnvTerm& t : spec.terms)
+  if (int rc = anv_parseterms(text.substr(ypos), model.terms, &et)) return rc;
+  if (std::any_of(et.begin(), et.end(), [](int e) { return e != -1; })) model.errterm = et;
+  if (model.terms.empty()) return errmsgf(RC_TOOFEWVARS, "no terms specified: the design is empty\n");
+  for (const AnvTerm& t : model.terms)
     if (std::find(t.vars.begin(), t.vars.end(), yv) != t.vars.end() ||
         std::find(t.within.begin(), t.within.end(), yv) != t.within.end())
       return errmsgf(RC_SYNTAX, "%s is the response and may not appear among the terms\n", varname(yv).c_str());
-  if (int rc = anv_classify(spec, cat, hascat, cont, hascont)) return rc;
+  if (int rc = anv_classify(model, cat, hascat, cont, hascont)) return rc;
   AnvFit f;
   try {
     StSample s;
     if (int rc = st_sample(s, pr)) return rc;
-    spec.maxcols = st_matsize() - 2;
-    if (int rc = anv_fit(spec, s, f)) return rc;
+    model.maxcols = st_matsize() - 2;
+    if (int rc = anv_fit(model, s, f)) return rc;
     AnvRepeated rp;
     if (hasrep)
-      if (int rc = anv_repeated(spec, f, rep, rp)) return rc;
-    anv_dropnotes(spec, f);
-    post(spec, f, hasrep ? &rp : nullptr, rep, s.wkind ? std::string(1, s.wkind) + "weight" : "", s.wexp);
+      if (int rc = anv_repeated(model, f, rep, rp)) return rc;
+    anv_dropnotes(model, f);
+    post(model, f, hasrep ? &rp : nullptr, rep, s.wkind ? std::string(1, s.wkind) + "weight" : "", s.wexp);
   } catch (const std::bad_alloc&) {
     return error(RC_NOMEM);
   }

@@ -18,7 +18,7 @@ struct AnvTerm {
 };
 
 // What to fit.
-struct AnvSpec {
+struct AnvModel {
   std::vector<int> ys;           // responses (one for anova)
   std::vector<AnvTerm> terms;
   std::vector<int> continuous;   // variables of the terms taken as continuous
@@ -59,12 +59,12 @@ struct AnvFit {
   std::vector<std::vector<double>> catlevels;
 };
 
-// Fits spec over the sample s (selection and weights; fweights and aweights,
+// Fits model over the sample s (selection and weights; fweights and aweights,
 // aweights scaled to sum to the observations). Observations with a missing
 // response or term variable are left out. Returns 0, 1 on a Break, 2000 (no
 // observations), 149 (a nested term's levels too many to key), 908 (more
 // columns than maxcols) or a weight-rule code, each printed.
-[[nodiscard]] int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f);
+[[nodiscard]] int anv_fit(const AnvModel& model, const StSample& s, AnvFit& f);
 
 // The four multivariate tests of a hypothesis SSCP matrix H (df dfh)
 // against the residual SSCP matrix E (df dfe), q responses, from the
@@ -98,4 +98,4 @@ struct AnvRepeated {
 // variable not categorical or not in the terms), 459 (a unit without
 // exactly one observation at each combination of the repeated variables,
 // a group variable varying within a unit, too few units).
-[[nodiscard]] int anv_repeated(const AnvSpec& spec, const AnvFit& f, const std::vector<int>& rep, AnvRepeated& r);
+[[nodiscard]] int anv_repeated(const AnvModel& model, const AnvFit& f, const std::vector<int>& rep, AnvRepeated& r);

@@ -16,7 +16,7 @@ size_t anv_termsend(const char* text);
 // Reads the terms of text into terms (variable abbreviations resolved,
 // string variables, repeated variables and terms refused). With errterm,
 // `terms / errorterm` is allowed and errterm receives each term's error
-// term as AnvSpec::errterm holds it; without, '/' is refused. 0 or a code
+// term as AnvModel::errterm holds it; without, '/' is refused. 0 or a code
 // (printed).
 [[nodiscard]] int anv_parseterms(const std::string& text, std::vector<AnvTerm>& terms,
                                  std::vector<int>* errterm = nullptr);
@@ -24,9 +24,9 @@ size_t anv_termsend(const char* text);
 // parsed command into vars; *given tells whether it was there. 0 or a code.
 [[nodiscard]] int anv_listopt(ParseResult& pr, const char* name, int min, std::vector<int>& vars, bool* given);
 // Sorts the terms' variables into categorical and continuous by the
-// category() and continuous() lists (spec.continuous); 0 or 142, 143, 144,
+// category() and continuous() lists (model.continuous); 0 or 142, 143, 144,
 // 198 (printed).
-[[nodiscard]] int anv_classify(AnvSpec& spec, const std::vector<int>& cat, bool hascat, const std::vector<int>& cont,
+[[nodiscard]] int anv_classify(AnvModel& model, const std::vector<int>& cat, bool hascat, const std::vector<int>& cont,
                                bool hascont);
 // The canonical form of a term's name: the crossed and the nesting
 // variables each in sorted order ("b*a|c" and "a*b|c" are one term).
@@ -48,4 +48,4 @@ struct AnvCmd {
 // and pweights and iweights. 0 or a code (printed).
 [[nodiscard]] int anv_cmdcheck(ParseResult& pr, const AnvCmd& c);
 // Notes (at the note level) on the columns the sweep left out, a line per term.
-void anv_dropnotes(const AnvSpec& spec, const AnvFit& f);
+void anv_dropnotes(const AnvModel& model, const AnvFit& f);

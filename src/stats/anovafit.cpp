@@ -125,18 +125,18 @@ void termrow(const TermPlan& t, const std::vector<Factor>& fac, long obs, size_t
 
 }  // namespace
 
-int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
+int anv_fit(const AnvModel& model, const StSample& s, AnvFit& f) {
   const long n = s.hi >= s.lo ? s.hi - s.lo + 1 : 0;
-  const int q = static_cast<int>(spec.ys.size());
+  const int q = static_cast<int>(model.ys.size());
   f = AnvFit{};
   f.q = q;
   f.samplelo = s.lo;
   auto iscont = [&](int v) {
-    return std::find(spec.continuous.begin(), spec.continuous.end(), v) != spec.continuous.end();
+    return std::find(model.continuous.begin(), model.continuous.end(), v) != model.continuous.end();
   };
   // The complete cases and their weights.
-  std::vector<int> allvars = spec.ys;
-  for (const AnvTerm& t : spec.terms) {
+  std::vector<int> allvars = model.ys;
+  for (const AnvTerm& t : model.terms) {
     allvars.insert(allvars.end(), t.vars.begin(), t.vars.end());
     allvars.insert(allvars.end(), t.within.begin(), t.within.end());
   }
@@ -167,17 +167,17 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
     return -1;
   };
   for (int v : allvars) {
-    if (std::find(spec.ys.begin(), spec.ys.end(), v) != spec.ys.end() || iscont(v)) continue;
+    if (std::find(model.ys.begin(), model.ys.end(), v) != model.ys.end() || iscont(v)) continue;
     Factor F;
     F.var = v;
     if (int rc = lv_code(v, -1, cs, false, F.lv, &F.code)) return rc;
     fac.push_back(std::move(F));
   }
   // The columns of each term.
-  std::vector<TermPlan> plan(spec.terms.size());
+  std::vector<TermPlan> plan(model.terms.size());
   int p = 0;
-  for (size_t ti = 0; ti < spec.terms.size(); ++ti) {
-    const AnvTerm& t = spec.terms[ti];
+  for (size_t ti = 0; ti < model.terms.size(); ++ti) {
+    const AnvTerm& t = model.terms[ti];
     TermPlan& P = plan[ti];
     P.off = p;
     std::vector<int> catf;  // the crossed categorical factors
@@ -197,8 +197,8 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
       double cols = 1;
       for (int pi : P.parts)
         if (pi >= 0) cols *= fac[static_cast<size_t>(pi)].lv.n() - 1;
-      if (static_cast<double>(p) + cols > spec.maxcols)
-        return errmsgf(RC_MATSIZE, "the design has more columns than matsize allows (%.0f)\n", spec.maxcols);
+      if (static_cast<double>(p) + cols > model.maxcols)
+        return errmsgf(RC_MATSIZE, "the design has more columns than matsize allows (%.0f)\n", model.maxcols);
       names.push_back("");
       for (int pi : P.parts) {
         std::vector<std::string> nn;
@@ -261,8 +261,8 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
         P.rank[static_cast<size_t>(i)] = cells[ck][mk];
       }
     }
-    if (static_cast<double>(p) + static_cast<double>(names.size()) > spec.maxcols)
-      return errmsgf(RC_MATSIZE, "the design has more columns than matsize allows (%.0f)\n", spec.maxcols);
+    if (static_cast<double>(p) + static_cast<double>(names.size()) > model.maxcols)
+      return errmsgf(RC_MATSIZE, "the design has more columns than matsize allows (%.0f)\n", model.maxcols);
     P.ncols = static_cast<int>(names.size());
     for (std::string& nm : names) f.cols.push_back(AnvColumn{static_cast<int>(ti), std::move(nm), false});
     p += P.ncols;
@@ -276,7 +276,7 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
   auto row = [&](long i) {
     const long obs = s.lo + i;
     for (const TermPlan& P : plan) termrow(P, fac, obs, static_cast<size_t>(i), z.data());
-    for (int j = 0; j < q; ++j) z[static_cast<size_t>(p + j)] = zelta_data(spec.ys[static_cast<size_t>(j)], obs);
+    for (int j = 0; j < q; ++j) z[static_cast<size_t>(p + j)] = zelta_data(model.ys[static_cast<size_t>(j)], obs);
   };
   // Pass 1: counts and weighted means.
   std::vector<Accum> sum(static_cast<size_t>(m));
@@ -368,10 +368,10 @@ int anv_fit(const AnvSpec& spec, const StSample& s, AnvFit& f) {
       f.E[static_cast<size_t>(a * q + b)] = f.E[static_cast<size_t>(b * q + a)] = v;
     }
   // Each term's hypothesis SSCP and df.
-  const size_t nt = spec.terms.size();
+  const size_t nt = model.terms.size();
   f.H.assign(nt, std::vector<double>(static_cast<size_t>(q * q), 0));
   f.df.assign(nt, 0);
-  if (spec.sequential) {
+  if (model.sequential) {
     // Sweep the pivots of the augmented matrix term by term; the drop of the
     // responses' block is the term's sequential SSCP.
     std::vector<double> G = A;

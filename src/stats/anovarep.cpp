@@ -55,37 +55,37 @@ std::vector<double> kron(const std::vector<double>& A, int ra, int ca, const std
 
 }  // namespace
 
-int anv_repeated(const AnvSpec& spec, const AnvFit& f, const std::vector<int>& rep, AnvRepeated& r) {
-  const size_t nt = spec.terms.size();
+int anv_repeated(const AnvModel& model, const AnvFit& f, const std::vector<int>& rep, AnvRepeated& r) {
+  const size_t nt = model.terms.size();
   r = AnvRepeated{};
   for (int v : rep) {
     bool in = false;
-    for (const AnvTerm& t : spec.terms) in = in || has(termvars(t), v);
+    for (const AnvTerm& t : model.terms) in = in || has(termvars(t), v);
     if (!in) return errmsgf(RC_SYNTAX, "repeated(): %s is not a variable of the terms\n", varname(v).c_str());
-    if (has(spec.continuous, v)) return errmsgf(RC_SYNTAX, "repeated(): %s is continuous; repeated variables are categorical\n", varname(v).c_str());
+    if (has(model.continuous, v)) return errmsgf(RC_SYNTAX, "repeated(): %s is continuous; repeated variables are categorical\n", varname(v).c_str());
   }
   // The between-subjects term: the last error term without a repeated
   // variable, else the categorical term without one that has the most variables.
   auto candidate = [&](size_t k) {
-    for (int v : termvars(spec.terms[k]))
-      if (has(rep, v) || has(spec.continuous, v)) return false;
+    for (int v : termvars(model.terms[k]))
+      if (has(rep, v) || has(model.continuous, v)) return false;
     return true;
   };
   for (size_t k = 0; k < nt; ++k)
-    if (candidate(k) && !spec.errterm.empty() && spec.errterm[k] == -2) r.bse = static_cast<int>(k);
+    if (candidate(k) && !model.errterm.empty() && model.errterm[k] == -2) r.bse = static_cast<int>(k);
   if (r.bse < 0)
     for (size_t k = 0; k < nt; ++k)
-      if (candidate(k) && (r.bse < 0 || termvars(spec.terms[k]).size() >= termvars(spec.terms[static_cast<size_t>(r.bse)]).size()))
+      if (candidate(k) && (r.bse < 0 || termvars(model.terms[k]).size() >= termvars(model.terms[static_cast<size_t>(r.bse)]).size()))
         r.bse = static_cast<int>(k);
   if (r.bse < 0) return errmsgf(RC_SYNTAX, "repeated(): no term without the repeated variables identifies the subjects\n");
-  const AnvTerm& bse = spec.terms[static_cast<size_t>(r.bse)];
+  const AnvTerm& bse = model.terms[static_cast<size_t>(r.bse)];
   const std::vector<int> unitvars = termvars(bse);
   for (size_t k = 0; k < nt; ++k)
     if (candidate(k) && static_cast<int>(k) != r.bse)
-      for (int v : termvars(spec.terms[k]))
+      for (int v : termvars(model.terms[k]))
         if (!has(bse.vars, v) && !has(r.groupvars, v)) r.groupvars.push_back(v);
   // The levels of each repeated variable, and the cells they make.
-  const int y = spec.ys[0];
+  const int y = model.ys[0];
   const long n = static_cast<long>(f.sample.size());
   std::vector<std::vector<double>> lev(rep.size());
   for (long i = 0; i < n; ++i)
@@ -171,7 +171,7 @@ int anv_repeated(const AnvSpec& spec, const AnvFit& f, const std::vector<int>& r
   r.gg.assign(nt, misval), r.hf.assign(nt, misval), r.box.assign(nt, misval), r.repset.assign(nt, "");
   const double N = static_cast<double>(r.units), g = static_cast<double>(r.groups);
   for (size_t k = 0; k < nt; ++k) {
-    const std::vector<int> tv = termvars(spec.terms[k]);
+    const std::vector<int> tv = termvars(model.terms[k]);
     std::vector<double> P{1};
     int pr = 1, pc = 1;
     std::string set;

@@ -127,35 +127,35 @@ int cmd_manova(int) {
   const bool seq = c.seq;
   const size_t eq = text.find('=');
   if (eq == std::string::npos) return errmsgf(RC_SYNTAX, "equal sign required: manova depvars = terms\n");
-  AnvSpec spec;
-  spec.sequential = seq;
-  if (int rc = st_textvars(text.substr(0, eq), spec.ys)) return rc;
-  if (spec.ys.empty()) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
-  for (int v : spec.ys)
+  AnvModel model;
+  model.sequential = seq;
+  if (int rc = st_textvars(text.substr(0, eq), model.ys)) return rc;
+  if (model.ys.empty()) return errmsgf(RC_TOOFEWVARS, "too few variables specified\n");
+  for (int v : model.ys)
     if (isstrtype(vartype(v)))
       return errmsgf(RC_TYPEMISMATCH, "string variables not allowed in varlist;\n%s is a string variable\n",
                      varname(v).c_str());
   {
-    std::vector<int> u = spec.ys;
+    std::vector<int> u = model.ys;
     std::sort(u.begin(), u.end());
     if (std::adjacent_find(u.begin(), u.end()) != u.end())
       return errmsgf(RC_SYNTAX, "a response may not be repeated\n");
   }
-  if (int rc = anv_parseterms(text.substr(eq + 1), spec.terms)) return rc;
-  if (spec.terms.empty()) return errmsgf(RC_TOOFEWVARS, "no terms specified: the design is empty\n");
-  for (const AnvTerm& t : spec.terms)
-    for (int v : spec.ys)
+  if (int rc = anv_parseterms(text.substr(eq + 1), model.terms)) return rc;
+  if (model.terms.empty()) return errmsgf(RC_TOOFEWVARS, "no terms specified: the design is empty\n");
+  for (const AnvTerm& t : model.terms)
+    for (int v : model.ys)
       if (std::find(t.vars.begin(), t.vars.end(), v) != t.vars.end() ||
           std::find(t.within.begin(), t.within.end(), v) != t.within.end())
         return errmsgf(RC_SYNTAX, "%s is a response and may not appear among the terms\n", varname(v).c_str());
-  if (int rc = anv_classify(spec, c.cat, c.hascat, c.cont, c.hascont)) return rc;
-  const int q = static_cast<int>(spec.ys.size());
+  if (int rc = anv_classify(model, c.cat, c.hascat, c.cont, c.hascont)) return rc;
+  const int q = static_cast<int>(model.ys.size());
   try {
     StSample s;
     if (int rc = st_sample(s, pr)) return rc;
     AnvFit f;
-    spec.maxcols = st_matsize() - 2;
-    if (int rc = anv_fit(spec, s, f)) return rc;
+    model.maxcols = st_matsize() - 2;
+    if (int rc = anv_fit(model, s, f)) return rc;
     const double dfr = f.N - f.rank - 1;
     if (dfr < q) return errmsgf(RC_TOOFEWVARS, "too few observations: %.0f residual degrees of freedom for %d responses\n", dfr, q);
     // E must be positive definite for the tests: check before posting.
@@ -163,23 +163,23 @@ int cmd_manova(int) {
     std::vector<double> Hm(static_cast<size_t>(q * q));
     for (size_t i = 0; i < Hm.size(); ++i) Hm[i] = f.T[i] - f.E[i];
     if (int rc = anv_mvtest(Hm, f.E, q, std::max(1, f.rank), dfr, chk)) return rc;
-    anv_dropnotes(spec, f);
+    anv_dropnotes(model, f);
     std::vector<std::string> yn;
-    for (int v : spec.ys) yn.push_back(varname(v));
+    for (int v : model.ys) yn.push_back(varname(v));
     st_eclear();
     st_escalar("N", f.N);
     st_escalar("df_m", f.rank);
     st_escalar("df_r", dfr);
     st_escalar("k_eq", q);
-    st_escalar("k_terms", static_cast<double>(spec.terms.size()));
+    st_escalar("k_terms", static_cast<double>(model.terms.size()));
     std::string depvar;
     for (const std::string& n : yn) depvar += (depvar.empty() ? "" : " ") + n;
     st_ematrix("E", q, q, f.E, yn, yn);
     st_ematrix("H_m", q, q, Hm, yn, yn);
-    for (size_t k = 0; k < spec.terms.size(); ++k) {
+    for (size_t k = 0; k < model.terms.size(); ++k) {
       const std::string ks = std::to_string(k + 1);
       st_escalar(("df_" + ks).c_str(), f.df[k]);
-      st_elocal(("term_" + ks).c_str(), spec.terms[k].name.c_str());
+      st_elocal(("term_" + ks).c_str(), model.terms[k].name.c_str());
       st_ematrix(("H_" + ks).c_str(), q, q, f.H[k], yn, yn);
     }
     if (s.wkind) {

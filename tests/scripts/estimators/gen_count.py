@@ -7,36 +7,9 @@
 import numpy as np
 import statsmodels.api as sm
 
+from refgen import chk, coefs, out, q, sandwich, save, write_csv
+
 rng = np.random.default_rng(7)
-q = lambda a: np.round(np.asarray(a) * 64) / 64
-out = []
-
-
-def num(v):
-    v = float(v)
-    return str(int(v)) if v == int(v) else repr(v)
-
-
-def chk(prog, lines):
-    out.append("program define %s" % prog)
-    out.extend("\tchk %s" % l for l in lines)
-    out.append("end")
-
-
-def coefs(names, b, V, tol="1e-6"):
-    se = np.sqrt(np.diag(V))
-    L = []
-    for n, bi, si in zip(names, b, se):
-        L.append("_b[%s] %.17g %s" % (n, bi, tol))
-        L.append("_se[%s] %.17g %s" % (n, si, tol))
-    return L
-
-
-def sandwich(H, S, factor):
-    Hi = np.linalg.inv(H)
-    return Hi @ (S.T @ S) @ Hi * factor
-
-
 n = 400
 x1 = q(rng.normal(size=n))
 x2 = (rng.uniform(size=n) < 0.5).astype(float)
@@ -44,10 +17,7 @@ t = rng.integers(4, 33, size=n) / 8.0
 g = rng.integers(1, 21, size=n).astype(float)
 mu = t * np.exp(0.2 + 0.5 * x1 - 0.4 * x2)
 y = rng.poisson(mu * rng.gamma(2.0, 0.5, size=n)).astype(float)
-with open("count1.csv", "w") as f:
-    f.write("y,x1,x2,t,g\n")
-    for r in zip(y, x1, x2, t, g):
-        f.write(",".join(num(v) for v in r) + "\n")
+write_csv("count1.csv", dict(y=y, x1=x1, x2=x2, t=t, g=g))
 X = sm.add_constant(np.column_stack([x1, x2]), prepend=False)
 nm = ["x1", "x2", "_cons"]
 
@@ -85,6 +55,4 @@ L.append("e(ll_0) %.17g 1e-8" % r0.llf)
 L.append("e(chi2_alpha) %.17g 1e-6" % (2 * (r.llf - rp.llf)))
 chk("ref_nb", L)
 
-with open("ref_count.do", "w") as fo:
-    fo.write("* Written by gen_count.py: reference values from statsmodels. Do not edit.\n")
-    fo.write("\n".join(out) + "\n")
+save("ref_count.do", "gen_count.py")

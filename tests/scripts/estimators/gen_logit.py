@@ -7,41 +7,9 @@
 import numpy as np
 import statsmodels.api as sm
 
+from refgen import chk, coefs, out, q, sandwich, save, write_csv
+
 rng = np.random.default_rng(20261207)
-q = lambda a: np.round(np.asarray(a) * 64) / 64
-
-
-def write(name, cols):
-    keys = list(cols)
-    with open(name, "w") as f:
-        f.write(",".join(keys) + "\n")
-        for i in range(len(cols[keys[0]])):
-            f.write(",".join(repr(float(cols[k][i])).rstrip("0").rstrip(".") if float(cols[k][i]) != int(cols[k][i]) else str(int(cols[k][i])) for k in keys) + "\n")
-
-
-out = []
-
-
-def chk(prog, lines):
-    out.append("program define %s" % prog)
-    out.extend("\tchk %s" % l for l in lines)
-    out.append("end")
-
-
-def sandwich(H, S, factor):
-    Hi = np.linalg.inv(H)
-    return Hi @ (S.T @ S) @ Hi * factor
-
-
-def coefs(names, b, V, tol="1e-6"):
-    se = np.sqrt(np.diag(V))
-    lines = []
-    for n, bi, si in zip(names, b, se):
-        lines.append("_b[%s] %.17g %s" % (n, bi, tol))
-        lines.append("_se[%s] %.17g %s" % (n, si, tol))
-    return lines
-
-
 def fitlines(names, res, V=None, chi2=None):
     V = res.cov_params() if V is None else V
     L = coefs(names, np.asarray(res.params), np.asarray(V))
@@ -64,7 +32,7 @@ eta = -0.4 + 0.8 * x1 - 0.6 * x2 + 0.25 * x3 + 0.3 * np.sin(g)
 y = (rng.uniform(size=n) < 1 / (1 + np.exp(-eta))).astype(float)
 f = rng.integers(1, 4, size=n).astype(float)
 pw = rng.integers(4, 25, size=n) / 8.0
-write("logit1.csv", dict(y=y, x1=x1, x2=x2, x3=x3, g=g, off=off, f=f, pw=pw))
+write_csv("logit1.csv", dict(y=y, x1=x1, x2=x2, x3=x3, g=g, off=off, f=f, pw=pw))
 X = sm.add_constant(np.column_stack([x1, x2, x3]), prepend=False)
 nm = ["x1", "x2", "x3", "_cons"]
 
@@ -127,7 +95,7 @@ z1 = q(rng.normal(size=n2))
 z2 = q(rng.uniform(size=n2) * 4)
 eta = -5.2 + 0.9 * z1 + 0.35 * z2
 yr = (rng.uniform(size=n2) < 1 / (1 + np.exp(-eta))).astype(float)
-write("logit2.csv", dict(y=yr, z1=z1, z2=z2))
+write_csv("logit2.csv", dict(y=yr, z1=z1, z2=z2))
 Z = sm.add_constant(np.column_stack([z1, z2]), prepend=False)
 for prog, model in (("ref_logit_rare", sm.Logit), ("ref_probit_rare", sm.Probit)):
     r = model(yr, Z).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
@@ -142,13 +110,11 @@ d = (rng.uniform(size=n3) < 0.2).astype(float)
 eta = 0.3 + 1.1 * w1
 yp = np.where(d == 1, 1.0, (rng.uniform(size=n3) < 1 / (1 + np.exp(-eta))).astype(float))
 w2 = 2 * w1 + 1  # collinear with w1
-write("logit3.csv", dict(y=yp, w1=w1, d=d, w2=w2))
+write_csv("logit3.csv", dict(y=yp, w1=w1, d=d, w2=w2))
 keep = d == 0
 W = sm.add_constant(w1[keep][:, None], prepend=False)
 r = sm.Logit(yp[keep], W).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
 chk("ref_logit_perfect", fitlines(["w1", "_cons"], r) + ["e(N) %d 0" % keep.sum()])
 out.insert(0, "* perfect prediction data: d == 1 in %d observations" % int(d.sum()))
 
-with open("ref_logit.do", "w") as fo:
-    fo.write("* Written by gen_logit.py: reference values from statsmodels. Do not edit.\n")
-    fo.write("\n".join(out) + "\n")
+save("ref_logit.do", "gen_logit.py")

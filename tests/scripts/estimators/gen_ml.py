@@ -8,33 +8,17 @@
 import numpy as np
 import statsmodels.api as sm
 
+from refgen import chk, coefs, save
+
 d = np.genfromtxt("logit1.csv", delimiter=",", names=True)
-out = ["* Written by gen_ml.py: reference values from statsmodels. Do not edit."]
-
-
-def chk(prog, lines):
-    out.append("program define %s" % prog)
-    out.extend("\tchk %s" % l for l in lines)
-    out.append("end")
-
-
-def coefs(eq, names, b, V):
-    se = np.sqrt(np.diag(V))
-    L = []
-    for n, bi, si in zip(names, b, se):
-        L.append("[%s]_b[%s] %.17g 1e-6" % (eq, n, bi))
-        L.append("[%s]_se[%s] %.17g 1e-6" % (eq, n, si))
-    return L
-
-
 X = sm.add_constant(np.column_stack([d["x1"], d["x2"], d["x3"]]), prepend=False)
 nm = ["x1", "x2", "x3", "_cons"]
 r = sm.Probit(d["y"], X).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
-chk("ref_mlprobit", coefs("y", nm, np.asarray(r.params), np.asarray(r.cov_params())) + ["e(ll) %.17g 1e-8" % r.llf])
+chk("ref_mlprobit", coefs(nm, np.asarray(r.params), np.asarray(r.cov_params()), eq="y") + ["e(ll) %.17g 1e-8" % r.llf])
 
 rep = d["f"].astype(int)
 r = sm.Probit(np.repeat(d["y"], rep), np.repeat(X, rep, axis=0)).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
-chk("ref_mlprobit_fw", coefs("y", nm, np.asarray(r.params), np.asarray(r.cov_params())) +
+chk("ref_mlprobit_fw", coefs(nm, np.asarray(r.params), np.asarray(r.cov_params()), eq="y") +
     ["e(ll) %.17g 1e-8" % r.llf, "e(N) %d 0" % rep.sum()])
 
 Z = sm.add_constant(np.column_stack([d["x1"], d["x2"]]), prepend=False)
@@ -42,10 +26,9 @@ r = sm.OLS(d["x3"], Z).fit()
 n = len(d["x3"])
 s2 = r.ssr / n
 V = s2 * np.linalg.inv(Z.T @ Z)
-L = coefs("xb", ["x1", "x2", "_cons"], np.asarray(r.params), V)
-L += coefs("lnsigma", ["_cons"], [0.5 * np.log(s2)], np.array([[1 / (2 * n)]]))
+L = coefs(["x1", "x2", "_cons"], np.asarray(r.params), V, eq="xb")
+L += coefs(["_cons"], [0.5 * np.log(s2)], np.array([[1 / (2 * n)]]), eq="lnsigma")
 L.append("e(ll) %.17g 1e-8" % r.llf)
 chk("ref_mlreg", L)
 
-with open("ref_ml.do", "w") as f:
-    f.write("\n".join(out) + "\n")
+save("ref_ml.do", "gen_ml.py")

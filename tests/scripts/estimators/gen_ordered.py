@@ -10,31 +10,9 @@ import numpy as np
 import statsmodels.api as sm
 from statsmodels.miscmodels.ordinal_model import OrderedModel
 
+from refgen import chk, coefs, out, q, save, write_csv
+
 rng = np.random.default_rng(11)
-q = lambda a: np.round(np.asarray(a) * 64) / 64
-out = []
-
-
-def num(v):
-    v = float(v)
-    return str(int(v)) if v == int(v) else repr(v)
-
-
-def chk(prog, lines):
-    out.append("program define %s" % prog)
-    out.extend("\tchk %s" % l for l in lines)
-    out.append("end")
-
-
-def coefs(names, b, V, tol="1e-6"):
-    se = np.sqrt(np.diag(V))
-    L = []
-    for n, bi, si in zip(names, b, se):
-        L.append("_b[%s] %.17g %s" % (n, bi, tol))
-        L.append("_se[%s] %.17g %s" % (n, si, tol))
-    return L
-
-
 n = 500
 x1 = q(rng.normal(size=n))
 x2 = (rng.uniform(size=n) < 0.5).astype(float)
@@ -46,10 +24,7 @@ yo = np.select([lat < -1.0, lat < 0.3, lat < 1.4], [1, 3, 4], 7).astype(float)
 u = np.column_stack([np.zeros(n), -0.6 + 0.8 * x1, -0.9 - 0.5 * x1 + 0.9 * x2])
 u = u + rng.gumbel(size=u.shape)
 ym = np.array([1.0, 2.0, 5.0])[u.argmax(axis=1)]
-with open("ordered1.csv", "w") as f:
-    f.write("yo,ym,x1,x2,g\n")
-    for r in zip(yo, ym, x1, x2, g):
-        f.write(",".join(num(v) for v in r) + "\n")
+write_csv("ordered1.csv", dict(yo=yo, ym=ym, x1=x1, x2=x2, g=g))
 out.append("* ordered outcome counts: %s; unordered: %s" % (
     dict(zip(*np.unique(yo, return_counts=True))), dict(zip(*np.unique(ym, return_counts=True)))))
 X = np.column_stack([x1, x2])
@@ -90,6 +65,4 @@ for prog, order in (("ref_mlogit", [1.0, 2.0, 5.0]), ("ref_mlogit_b5", [5.0, 1.0
     L += ["e(ll) %.17g 1e-8" % r.llf, "e(ll_0) %.17g 1e-8" % r.llnull, "e(chi2) %.17g 1e-6" % r.llr]
     chk(prog, L)
 
-with open("ref_ordered.do", "w") as fo:
-    fo.write("* Written by gen_ordered.py: reference values from statsmodels. Do not edit.\n")
-    fo.write("\n".join(out) + "\n")
+save("ref_ordered.do", "gen_ordered.py")

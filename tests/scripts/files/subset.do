@@ -25,6 +25,9 @@ use in 10 using full, clear
 list
 use n~ using full, clear
 describe, short
+* a comma inside the if is not the one before the options
+use id if inlist(id, 2, 7, 9) & y != 0 in 3/l using full, clear
+list
 * errors: nothing matches, ambiguous ~, unknown names, bad ranges
 cap noi use z* using full, clear
 di _rc

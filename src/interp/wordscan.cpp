@@ -1,0 +1,27 @@
+// Small readers shared by the macro functions and the argument parsers.
+#include "interp/wordscan.h"
+
+#include "output/output.h"
+
+int sayerr(const std::string& s, int rc) {
+  int prev = setoutlev(OUT_ERROR);
+  spout21(s.c_str());
+  setoutlev(prev);
+  return rc;
+}
+
+std::string nextword(const char*& p) {
+  p = skipblanks(p);
+  const char* s = p;
+  while (*p && *p != ' ') ++p;
+  return std::string(s, p);
+}
+
+std::string joinwords(const std::vector<std::string>& w) {
+  std::string r;
+  for (size_t i = 0; i < w.size(); ++i) {
+    if (i) r.push_back(' ');
+    r += w[i];
+  }
+  return r;
+}
