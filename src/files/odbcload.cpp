@@ -10,8 +10,8 @@
 // plain numbers, dates and timestamps are fetched as that text and read
 // here (see astext); and a query whose columns are all numbers, truth
 // values, dates, timestamps or text comes as one text per row, which costs
-// the driver a tenth of the work (see wholerows), fetched by a thread of
-// its own while the previous block is split and stored (see fetchrows).
+// the driver a tenth of the work (see wholerows), its numbers read as the
+// rows are split.
 #include <fast_float/fast_float.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -20,12 +20,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "data/store.h"
@@ -62,14 +59,11 @@ struct LoadCol {
 
 // A result fetched as one text per row, "(v1,v2,...)", split here into the
 // columns' buffers as though they were bound (see wholerows).
-// Two sets of buffers take turns: a thread of the load's own fetches the
-// next block into one while this one splits and stores the other, so that
-// the server, the driver and the split work at the same time.
 struct Rows {
   bool on = false;
   size_t width = 0;  // the longest row text the buffer takes
-  std::vector<unsigned char> buf[2];
-  std::vector<SQLLEN> ind[2];
+  std::vector<unsigned char> buf;
+  std::vector<SQLLEN> ind;
 };
 
 // What a row too long for its buffer, or not in the form expected, returns:
@@ -467,7 +461,7 @@ int fetcherr(SQLHSTMT h, const std::vector<LoadCol>& cols) {
 // True when the load is to stop at this block (Break, or the test hook).
 bool stopat(long block) { return ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat); }
 
-int splitrows(const Rows& rt, int slot, std::vector<LoadCol>& cols, long n);
+int splitrows(const Rows& rt, std::vector<LoadCol>& cols, long n);
 
 // Fetches every block of the executed statement (bound column by column)
 // into the new dataset. 0 or a printed code.
@@ -492,101 +486,42 @@ int fetchall(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint) {
   return 0;
 }
 
-// Fetches every block of whole rows into the new dataset: a thread of its
-// own fetches into one set of buffers while this one splits and stores
-// the other (it alone touches the dataset, and polls Break). 0 or a
-// printed code.
+// Fetches every block of whole rows into the new dataset. 0 or a printed
+// code.
 int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Rows& rt) {
-  struct Slot {
-    bool full = false;
-    SQLRETURN r = SQL_SUCCESS;
-    SQLULEN n = 0;
-  } slot[2];
-  std::mutex mu;
-  std::condition_variable cv;
-  bool stop = false;
   SQLULEN fetched = 0;
   SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-  std::thread fetcher;
-  try {
-    fetcher = std::thread([&] {
-      for (int k = 0;; k ^= 1) {
-        {
-          std::unique_lock<std::mutex> lk(mu);
-          cv.wait(lk, [&] { return stop || !slot[k].full; });
-          if (stop) return;
-        }
-        fetched = 0;
-        SQLRETURN r = SQLBindCol(h, 1, SQL_C_CHAR, rt.buf[k].data(), static_cast<SQLLEN>(rt.width + 1), rt.ind[k].data());
-        if (SQL_SUCCEEDED(r)) r = SQLFetch(h);
-        std::lock_guard<std::mutex> lk(mu);
-        slot[k].r = r;
-        slot[k].n = std::min(fetched, rows);
-        slot[k].full = true;
-        cv.notify_all();
-        if (!SQL_SUCCEEDED(r) || slot[k].n == 0) return;
-      }
-    });
-  } catch (const std::exception&) {
-    return errmsgf(RC_NOMEM, "odbc load: a thread could not be started\n");
-  }
   long total = 0, block = 0;
-  int rc = 0;
-  for (int k = 0;; k ^= 1) {
-    if (stopat(++block)) {
-      rc = 1;
-      break;
-    }
-    SQLRETURN r;
-    long n;
-    {
-      std::unique_lock<std::mutex> lk(mu);
-      while (!slot[k].full)  // Break is polled while the server works
-        if (!cv.wait_for(lk, std::chrono::milliseconds(100), [&] { return slot[k].full; }) && ds_pollbreak()) break;
-      if (!slot[k].full) {
-        rc = 1;
-        break;
-      }
-      r = slot[k].r;
-      n = static_cast<long>(slot[k].n);
-    }
-    if (r == SQL_NO_DATA || (SQL_SUCCEEDED(r) && n == 0)) break;
-    if (!SQL_SUCCEEDED(r)) {
-      fetcher.join();  // it has stopped: the statement is ours again
-      return fetcherr(h, cols);
-    }
-    if ((rc = splitrows(rt, k, cols, n))) break;
-    if ((rc = room(total, n, hint, rows))) break;
-    std::vector<double> none;
-    if ((rc = storeblock(cols, total + 1, n, none))) break;
+  std::vector<double> none;
+  for (;;) {
+    if (stopat(++block)) return 1;
+    fetched = 0;
+    SQLRETURN r = SQLFetch(h);
+    if (r == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(r)) return fetcherr(h, cols);
+    const long n = static_cast<long>(std::min(fetched, rows));
+    if (n == 0) break;
+    if (int rc = splitrows(rt, cols, n)) return rc;
+    if (int rc = room(total, n, hint, rows)) return rc;
+    if (int rc = storeblock(cols, total + 1, n, none)) return rc;
     total += n;
-    std::lock_guard<std::mutex> lk(mu);
-    slot[k].full = false;
-    cv.notify_all();
   }
-  {
-    std::lock_guard<std::mutex> lk(mu);
-    stop = true;
-    cv.notify_all();
-  }
-  fetcher.join();
-  if (rc) return rc;
   if (ds.nobs > total) (void)keepobsrange(1, total);
   return 0;
 }
 
-// Splits the n row texts in buffer set `slot` into the columns: each field
+// Splits the n row texts of a block into the columns: each field
 // is empty (NULL), or a text, in double quotes when it holds a delimiter,
 // blank or quote (a quote or backslash inside then doubled). Text goes to
 // the column's buffer; numbers, truth values, dates and timestamps are
 // read at once into its values. 0, 683 printed for a value that is not
 // what its column holds, or RC_ROWSAGAIN for a row that was cut or is not
 // in that form.
-int splitrows(const Rows& rt, int slot, std::vector<LoadCol>& cols, long n) {
+int splitrows(const Rows& rt, std::vector<LoadCol>& cols, long n) {
   for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
-    const SQLLEN len = rt.ind[slot][i];
+    const SQLLEN len = rt.ind[i];
     if (len < 2 || static_cast<size_t>(len) > rt.width) return RC_ROWSAGAIN;
-    const unsigned char* q = &rt.buf[slot][i * (rt.width + 1)];
+    const unsigned char* q = &rt.buf[i * (rt.width + 1)];
     const unsigned char* end = q + len - 1;
     if (*q++ != '(' || *end != ')') return RC_ROWSAGAIN;
     for (size_t k = 0; k < cols.size(); ++k) {
@@ -695,15 +630,13 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
   if (!SQL_SUCCEEDED(r)) return false;
   rt.on = true;
   rt.width = width;
-  long rowbytes = static_cast<long>(2 * (width + 1 + sizeof(SQLLEN)));
+  long rowbytes = static_cast<long>(width + 1 + sizeof(SQLLEN));
   for (const LoadCol& c : cols) rowbytes += static_cast<long>(c.text ? sizeof(double) : c.elem + sizeof(SQLLEN));
   *rows = static_cast<SQLULEN>(odbc_blockrows(rowbytes));
   SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
   if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(*rows), 0))) return false;
-  for (int k : {0, 1}) {
-    rt.buf[k].assign((width + 1) * *rows, 0);
-    rt.ind[k].assign(*rows, 0);
-  }
+  rt.buf.assign((width + 1) * *rows, 0);
+  rt.ind.assign(*rows, 0);
   for (LoadCol& c : cols) {
     if (c.text) {
       c.num.assign(*rows, 0);
@@ -712,7 +645,7 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
       c.ind.assign(*rows, 0);
     }
   }
-  return SQL_SUCCEEDED(SQLBindCol(h, 1, SQL_C_CHAR, rt.buf[0].data(), static_cast<SQLLEN>(width + 1), rt.ind[0].data()));
+  return SQL_SUCCEEDED(SQLBindCol(h, 1, SQL_C_CHAR, rt.buf.data(), static_cast<SQLLEN>(width + 1), rt.ind.data()));
 }
 
 // The load, with whole rows when wanted and possible.
