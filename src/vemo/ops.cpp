@@ -4,6 +4,7 @@
 // transposition, joins and ranges. Subscripts are in subscr.cpp.
 #include <cblas.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/platform.h"
 #include "vemo/cxmath.h"
 #include "vemo/opsutil.h"
+#include "vemo/vemo.h"
 #include "vemo/vm.h"
 
 namespace {
@@ -121,24 +123,33 @@ bool elementwise(int op, Mat* a, Mat* b, bool strict) {
 }
 
 // A string matrix times a real scalar (or the reverse): each string repeated.
+// The count is checked as a double before it becomes an integer (a huge one
+// would not convert), and the result's length before anything is built.
 bool strrepeat(Mat* s, Mat* x, bool sfirst) {
   (void)sfirst;
   if (!x->isscalar()) return vmerr(RC_VM_CONFORM);
-  double k = x->re()[0];
-  size_t times = k >= misval || k < 1 ? 0 : static_cast<size_t>(k);
+  const double k = x->re()[0];
+  const double cap = vst.maxbytes ? std::min<double>(vst.maxbytes, 0x7ffffff0u) : 0x7ffffff0u;
   Mat* res = mkmat(nullptr, ET_STR, s->rows, s->cols);
   if (!res) return false;
   for (size_t i = 0; i < s->n(); ++i) {
-    size_t len = vstr_len(s->str()[i]);
-    if (!len || !times) continue;
-    if (len * times > 0x7ffffff0u) {
+    const size_t len = vstr_len(s->str()[i]);
+    if (!len || k >= misval || k < 1) continue;
+    if (static_cast<double>(len) * k > cap) {
       mfree(res);
       return vmerr(RC_VM_STRTOOLONG);
     }
-    std::string out;
-    out.reserve(len * times);
-    for (size_t t = 0; t < times; ++t) out.append(vstr_ptr(s->str()[i]), len);
-    res->str()[i] = vstr_new(out.data(), out.size());
+    const size_t total = len * static_cast<size_t>(k);
+    std::string out(vstr_ptr(s->str()[i]), len);
+    out.reserve(total);
+    while (out.size() * 2 <= total) out.append(out);  // doubling: few copies
+    out.append(out.data(), total - out.size());
+    VStr* v = vstr_new(out.data(), out.size());
+    if (!v) {
+      mfree(res);
+      return vmerr(RC_VM_NOMEM);
+    }
+    res->str()[i] = v;
   }
   return settop2(res);
 }
