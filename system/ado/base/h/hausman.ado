@@ -1,4 +1,4 @@
-*! hausman: the Hausman specification test between two stored fits; built in
+*! hausman: the Hausman test that two stored fits agree; built in
 program define hausman
 	_hausman `0'
 end
