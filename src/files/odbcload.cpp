@@ -463,9 +463,10 @@ bool stopat(long block) { return ds_pollbreak() || (odbcst.breakat && block >= o
 
 int splitrows(const Rows& rt, std::vector<LoadCol>& cols, long n);
 
-// Fetches every block of the executed statement (bound column by column)
-// into the new dataset. 0 or a printed code.
-int fetchall(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint) {
+// Fetches every block of the executed statement into the new dataset: bound
+// column by column, or (rt given) as whole rows split here first. 0 or a
+// printed code.
+int fetchblocks(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Rows* rt) {
   SQLULEN fetched = 0;
   SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
   std::vector<double> vals;
@@ -478,32 +479,10 @@ int fetchall(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint) {
     if (!SQL_SUCCEEDED(r)) return fetcherr(h, cols);
     const long n = static_cast<long>(std::min(fetched, rows));
     if (n == 0) break;
+    if (rt)
+      if (int rc = splitrows(*rt, cols, n)) return rc;
     if (int rc = room(total, n, hint, rows)) return rc;
     if (int rc = storeblock(cols, total + 1, n, vals)) return rc;
-    total += n;
-  }
-  if (ds.nobs > total) (void)keepobsrange(1, total);
-  return 0;
-}
-
-// Fetches every block of whole rows into the new dataset. 0 or a printed
-// code.
-int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Rows& rt) {
-  SQLULEN fetched = 0;
-  SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-  long total = 0, block = 0;
-  std::vector<double> none;
-  for (;;) {
-    if (stopat(++block)) return 1;
-    fetched = 0;
-    SQLRETURN r = SQLFetch(h);
-    if (r == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(r)) return fetcherr(h, cols);
-    const long n = static_cast<long>(std::min(fetched, rows));
-    if (n == 0) break;
-    if (int rc = splitrows(rt, cols, n)) return rc;
-    if (int rc = room(total, n, hint, rows)) return rc;
-    if (int rc = storeblock(cols, total + 1, n, none)) return rc;
     total += n;
   }
   if (ds.nobs > total) (void)keepobsrange(1, total);
@@ -685,7 +664,7 @@ int loadwith(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o, bo
   int rc = makevars(cols, o);
   if (!rc) {
     const long h = hint > 0 ? static_cast<long>(hint) : 0;
-    rc = rt.on ? fetchrows(s.h, cols, rows, h, rt) : fetchall(s.h, cols, rows, h);
+    rc = fetchblocks(s.h, cols, rows, h, rt.on ? &rt : nullptr);
   }
   if (int e = fa_keepimport(aside, rc)) return e;
   std::string cut;
