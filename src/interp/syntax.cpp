@@ -97,7 +97,8 @@ void splittokens(const char* p, const std::string& seps, std::vector<std::string
       continue;
     }
     const char* s = p;
-    while (*p && !(issep(*p)) && !(blanksep && *p == ' ') && *p != '"' && !(p[0] == '`' && p[1] == '"')) {
+    // A word runs to the next separator: quotes inside it are part of it.
+    while (*p && !(issep(*p)) && !(blanksep && *p == ' ')) {
       if (bind && *p == '(') {
         p = pbrackets(p, &open);
         continue;

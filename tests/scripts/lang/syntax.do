@@ -27,6 +27,8 @@ tokenize `"`""' x `"`"y"'"'"'
 display `"[`1'] [`2'] [`3'] [`4'] [`5']"'
 tokenize "z"
 display `"[`1'] [`2'] [`3'] [`4'] [`5']"'
+tokenize a`"b"'c d"e"f "g h"i
+display `"[`1'] [`2'] [`3'] [`4']"'
 program define tokall
   tokenize `"`0'"'
   display `"0=[`0'] 1=[`1'] 2=[`2'] 3=[`3'] 4=[`4'] 5=[`5']"'

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 # Reference for the tokenize cases of syntax.do: a separate reading of the
 # rules (one pair of quotes around the whole text is removed; then blank-
-# separated words, simple-quoted and compound-quoted strings, the latter
-# nesting; quoted tokens lose their outer quotes; an empty token leaves its
+# separated words (a quote inside a word is part of it), simple-quoted and
+# compound-quoted strings, the latter nesting; quoted tokens lose their outer quotes; an empty token leaves its
 # number undefined and no earlier positional local survives). Prints the
 # lines that the do-file's display commands must show.
 
@@ -47,7 +47,7 @@ def tokenize(text):
             toks.append(t[i + 1:e if unclosed else e - 1])
         else:
             e = i
-            while e < len(t) and t[e] != ' ' and t[e] != '"' and not t.startswith('`"', e):
+            while e < len(t) and t[e] != ' ':
                 e += 1
             toks.append(t[i:e])
         i = e
@@ -60,6 +60,7 @@ print(show(tokenize('`"`"a "b c" d"\' e"\''), 3))
 print(show(tokenize('x `"p `"q r"\' s"\' y'), 4))
 print(show(tokenize('`"`""\' x `"`"y"\'"\'"\''), 5))
 print(show(tokenize('"z"'), 5))
+print(show(tokenize('a`"b"\'c d"e"f "g h"i'), 4))
 arg = '`"a `"b"\' c"\' `""\' "d e" `"`""\'"\''
 t = tokenize('`"' + arg + '"\'')
 print('0=[%s] %s' % (arg, ' '.join('%d=[%s]' % (k + 1, (t + [''] * 5)[k]) for k in range(5))))
