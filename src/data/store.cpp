@@ -770,12 +770,13 @@ void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsi
   }
 }
 
-// Moves the columns of lo.. into the order `from` through scratch of at
+// Moves the columns of lo.. (all but `done`) into the order `from` through scratch of at
 // least 12 bytes a position, 8 bytes of each cell at a time.
-void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* scratch, size_t bytes) {
+void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* scratch, size_t bytes, int done) {
   const Blocks bk = makeblocks(from, lo, span, scratch, bytes);
   unsigned char* const vals = scratch + 4 * span;
   for (int v = 1; v <= ds.nvar; ++v) {
+    if (v == done) continue;
     unsigned char* col = colbase(v) + static_cast<size_t>(lo - 1) * widthof(v);
     const size_t w = widthof(v);
     for (size_t off = 0; off < w;) {
@@ -796,7 +797,7 @@ void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* sc
 
 void ds_permute(long lo, const uint32_t* from, long n) { ds_permute_lent(lo, from, n, nullptr, 0); }
 
-void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes) {
+void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes, int done) {
   if (!ds.arena || n <= 0) return;
   // The untouched ends of the range are left out.
   long hi = lo + n - 1;
@@ -819,7 +820,7 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
   const bool clear = reinterpret_cast<const unsigned char*>(from + span) <= scratch + scratchbytes / 3 ||
                      reinterpret_cast<const unsigned char*>(from) >= scratch + scratchbytes;
   if (span >= static_cast<size_t>(BLOCKMIN) && scratch && scratchbytes / span >= 12 && clear) {
-    permuteblocks(lo, from, span, scratch, scratchbytes);
+    permuteblocks(lo, from, span, scratch, scratchbytes, done);
     return;
   }
   // Otherwise the order goes into the map's own room in the arena.
@@ -839,6 +840,7 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
     own = true;
   }
   for (int v = 1; v <= ds.nvar; ++v) {
+    if (v == done) continue;
     unsigned char* col = colbase(v);
     const size_t w = widthof(v);
     if (!tmp) cyclecol(col, w, lo, hi);
