@@ -39,6 +39,7 @@ ratio() {
 row() { printf '%-48s %-10s %-8s %s\n' "$1" "$2" "$3" "$4"; }
 
 for ((r = 1; r <= runs; ++r)); do
+  date -u '+%F %H:%M UTC' >"$out/run.$r.date"
   runone bench_layout "$r"
   runone bench_macro "$r"
   runone bench_stats "$r"
@@ -50,7 +51,7 @@ for ((r = 1; r <= runs; ++r)); do
 done
 
 for ((r = 1; r <= runs; ++r)); do
-  echo "run $r of $runs ($(date -u '+%F %H:%M UTC'))"
+  echo "run $r of $runs (started $(cat "$out/run.$r.date"))"
   row "workload" "ratio" "target" "load (before-after)"
   f=$out/bench_layout.$r l=$(cat "$f.load")
   row "generate double y1 = 2*x + ln(z), 10M / numpy" "$(ratio "$f" "generate double y1 = 2*x" zelta/numpy)" "<= 1.0" "$l"
