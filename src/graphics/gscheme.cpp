@@ -428,7 +428,8 @@ int gs_cut(Words& a) {
   maxw = std::strtod(w.c_str(), &e);
   if (*e || !(maxw >= 0)) return errmsgf(RC_SYNTAX, "width %s invalid\n", w.c_str());
   (void)a.next(text);
-  if (a.next(w)) return notalow(w.c_str());
+  // More words are most likely a text with blanks that lost its quotes.
+  if (a.next(w)) return errmsgf(RC_SYNTAX, "%s invalid: the text to cut is one item; put it in quotes\n", w.c_str());
   GScheme s;
   bool named;
   if (int rc = optscheme(a, s, &named)) return rc;

@@ -15,8 +15,10 @@
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
+#include "expr/keptexp.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
+#include "interp/lineloop.h"
 #include "interp/lineplan.h"
 #include "interp/macro.h"
 #include "interp/program.h"
@@ -34,6 +36,16 @@ constexpr int MAXFOREACH = 9999;     // nested foreach loops
 ProgSource* curprog() {
   if (interp.sources.empty() || !interp.sources.back()->isprogram()) return nullptr;
   return static_cast<ProgSource*>(interp.sources.back());
+}
+
+// The loop typed at the console or in a do-file that runs now (stored as a
+// temporary program): under `set rmsg on` each of its lines reports its time
+// as a typed command does, where a program's own lines report nothing.
+const Program* toploop = nullptr;
+
+// True when the line about to run is one of that loop's and is reported.
+bool timedline(const ProgSource* ps) {
+  return interp.zelta_rmsg && toploop && interp.procflg && ps && ps->p.get() == toploop;
 }
 
 // Text of a loop header between `start` and its final `{` (blanks trimmed).
@@ -81,8 +93,12 @@ int opbrace8() {
       ++ps->upline;
       if (lp.kind == PlanKind::CLOSE) break;
       if (lp.kind == PlanKind::SKIP) continue;
+      // the clock is read only under rmsg: the loop's fast path stays as fast
+      const bool timed = timedline(ps);
+      const double start = timed ? plat_now() : 0;
       int r = execplanned(*ps->p, idx, lp);
       if (interp.exitflg) break;
+      if (timed && !r) reportline(start);
       if (r && interp.procflg) {
         if (!rc) rc = r;
         interp.procflg = false;
@@ -104,8 +120,11 @@ int opbrace8() {
       break;
     }
     if (!*p || *p == '*') continue;
+    const bool timed = timedline(ps);
+    const double start = timed ? plat_now() : 0;
     int r = execline(*line);
     if (interp.exitflg) break;
+    if (timed && !r) reportline(start);
     if (r && interp.procflg) {
       if (!rc) rc = r;
       interp.procflg = false;
@@ -173,18 +192,22 @@ int runwhile() {
   ++prg.runwhilelevel;
   pgmkill(nm);
   (void)pgmstore(p, OBJ_PROGRAM);
+  // its lines report under rmsg when the loop's own line does (not in a program)
+  const Program* const outer = toploop;
+  toploop = interp.runprog ? nullptr : p.get();
   int rc = prog_runtemp(p);
+  toploop = outer;
   pgmkill(nm);
   --prg.runwhilelevel;
   return rc;
 }
 
 // Evaluates the condition at the tokenizer; leaves the tokenizer after it.
+// The same text at the next step reuses its compiled program.
 int condition(bool& truth) {
-  ExprProg prog;
-  if (int rc = compexp(prog, EXP_NUM, 0, 0)) return rc;
-  const double v = evalnum(prog, 1);
-  truth = v != 0;
+  const ExprProg* prog = nullptr;
+  if (int rc = compexp_kept(&prog)) return rc;
+  truth = evalnum(*prog, 1) != 0;
   return 0;
 }
 

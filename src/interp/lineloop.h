@@ -20,3 +20,7 @@ struct LineLoop {
 // when how.stop; a Break ends either. *exited (when given) tells whether
 // `exit` ended it. Returns the return code that ended it.
 [[nodiscard]] int runlines(LineSource& src, const LineLoop& how, bool* exited = nullptr);
+
+// Reports the line just run (started at plat_now() == start) as a typed
+// command is reported under `set rmsg on`: "r; t=..." and the clock.
+void reportline(double start);

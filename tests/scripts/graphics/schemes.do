@@ -121,3 +121,26 @@ shell /usr/bin/python3 svgcheck.py thinned.svg --texts | grep -c "^'1,...,...,..
 shell /usr/bin/python3 svgcheck.py thinned.svg | head -1 >> out.txt
 shell grep -c 'rotate(' thinned.svg >> out.txt
 type out.txt
+* legend texts wider than the page are cut to their place, at every legend
+* position and in the charts, and stay on the page
+local long WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW end
+label variable z "`long'"
+foreach p in bottom top right left {
+	scatter y z x, legend(`p') name(leg`p')
+	quietly graph export leg`p'.svg
+	shell /usr/bin/python3 svgcheck.py leg`p'.svg > out.txt
+	shell grep -c " end<" leg`p'.svg >> out.txt
+	type out.txt
+}
+foreach c in barchart dotchart {
+	`c' y z, over(k) name(leg`c')
+	quietly graph export leg`c'.svg
+	shell /usr/bin/python3 svgcheck.py leg`c'.svg > out.txt
+	shell grep -c " end<" leg`c'.svg >> out.txt
+	type out.txt
+}
+* the text to cut is one item: more words are a syntax error
+_gscheme cut 10 50 "Wage by age"
+display `"`r(text)' "' r(cut)
+cap noi _gscheme cut 10 50 Wage by age
+display _rc

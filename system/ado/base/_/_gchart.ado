@@ -144,10 +144,18 @@ program _gchart
 	local legrows 0
 	if `nleg' {
 		quietly _gscheme measure `sz_legend' `leglabels', scheme(`scheme')
+		forvalues k = 1/`nleg' {
+			local legw`k' = r(width`k') * `U'
+		}
+		* a label wider than a row holding its key alone is cut to that width
+		local legmax = `W' - 2000 - 2200
 		local legrows 1
 		local used 0
 		forvalues k = 1/`nleg' {
-			local wid = 1400 + r(width`k') * `U' + 800
+			local lab : word `k' of `leglabels'
+			_gch_cut `"`lab'"' `legw`k'' `legmax' `sz_legend' `"`scheme'"'
+			local leglab`k' `"`cut'"'
+			local wid = 1400 + min(`legw`k'', `legmax') + 800
 			if `used' > 0 & `used' + `wid' > `W' - 2000 {
 				local legrows = `legrows' + 1
 				local used 0
@@ -318,7 +326,6 @@ program _gchart
 		gdi texthalign = left
 		gdi textvalign = middle
 		forvalues k = 1/`nleg' {
-			local lab : word `k' of `leglabels'
 			local col : word `k' of `legcolors'
 			local ky = round(`legtop' - `bl' * (`lrow`k'' - 1))
 			gdi linergb = `col'
@@ -332,7 +339,7 @@ program _gchart
 				gdi shadergb = `col'
 				gdi rectangle `=`lx`k'' + 400' `=`ky' - 250' `=`lx`k'' + 900' `=`ky' + 250'
 			}
-			gdi text `=round(`lx`k'' + 1300)' `ky' `lab'
+			gdi text `=round(`lx`k'' + 1300)' `ky' `leglab`k''
 		}
 	}
 	gdi textsize = `sz_ticklabel'

@@ -71,7 +71,7 @@ program overlay
 		local sc_`v' `"`r(`v')'"'
 	}
 	foreach v in linewidth markersize gridwidth axiswidth size_title size_subtitle /*
-		*/ size_axistitle size_ticklabel size_legend size_note {
+		*/ size_axistitle size_ticklabel size_legend size_note margin_left margin_right {
 		local sc_`v' = r(`v')
 	}
 
@@ -710,6 +710,16 @@ program overlay
 	local ylabs
 	forvalues k = 1/`yn' {
 		local ylabs `"`ylabs' `"`ylab`k''"'"'
+	}
+	* a legend text wider than its place (a row across the page less the
+	* margins, or the side column) is cut there, between whole characters
+	if `showleg' {
+		local legmax = cond(inlist("`legpos'", "left", "right"), 12000 - 1700 - 9 * `U', /*
+			*/ `W' - 2000 - 1700 - (6 + `sc_margin_left' + `sc_margin_right') * `U')
+		forvalues s = 1/`ns' {
+			quietly _gscheme cut `sc_size_legend' `=`legmax' / `U'' `"`s_lab`s''"', scheme(`sc_use')
+			local s_lab`s' `"`r(text)'"'
+		}
 	}
 	local leglabs
 	local keyh 500
