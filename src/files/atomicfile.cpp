@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "files/directwrite.h"
+#include "files/bgwrite.h"
 #include "output/errors.h"
 
 AtomicFileState afs;
@@ -52,8 +52,8 @@ mode_t newmode(const std::string& target) {
 }
 
 void closetmp(AtomicFile& f) {
-  if (f.direct) f.direct->abandon();
-  f.direct.reset();
+  if (f.bg) f.bg->abandon();
+  f.bg.reset();
   if (f.fd >= 0) ::close(f.fd);
   f.fd = -1;
 }
@@ -117,22 +117,16 @@ int nametmp(AtomicFile& f) {
   return EEXIST;
 }
 
-// Starts the direct writers on f's descriptor when the file system takes
-// direct writes; otherwise f stays an ordinary buffered file.
-void startdirect(AtomicFile& f) {
-  const int fl = ::fcntl(f.fd, F_GETFL);
-  if (fl < 0 || ::fcntl(f.fd, F_SETFL, fl | O_DIRECT) != 0) return;
-  auto w = std::make_shared<DirectWriter>();
-  if (w->start(f.fd)) {
-    f.direct = std::move(w);
-  } else {
-    (void)::fcntl(f.fd, F_SETFL, fl);
-  }
+// Starts the background writer on f's descriptor; without one f stays an
+// ordinary file written by the caller.
+void startbg(AtomicFile& f) {
+  auto w = std::make_shared<BgWriter>();
+  if (w->start(f.fd)) f.bg = std::move(w);
 }
 
 }  // namespace
 
-int af_open(AtomicFile& f, const std::string& target, bool direct) {
+int af_open(AtomicFile& f, const std::string& target, bool background) {
   f = AtomicFile{};
   f.target = target;
   struct stat st;
@@ -158,7 +152,7 @@ int af_open(AtomicFile& f, const std::string& target, bool direct) {
   }
   f.fd = fd;
   (void)::fchmod(fd, mode);
-  if (direct) startdirect(f);
+  if (background) startbg(f);
   return 0;
 }
 
@@ -174,8 +168,8 @@ int af_write(AtomicFile& f, const void* data, size_t n) {
     return RC_DISKFULL;
   }
   if (injected(f)) return RC_DISKFULL;
-  if (f.direct) {
-    if (int e = f.direct->append(data, n)) {
+  if (f.bg) {
+    if (int e = f.bg->append(data, n)) {
       f.err = e;
       return RC_DISKFULL;
     }
@@ -206,20 +200,20 @@ int af_write(AtomicFile& f, const void* data, size_t n) {
 unsigned char* af_space(AtomicFile& f, size_t* avail) {
   *avail = 0;
   if (f.err || f.fd < 0) return nullptr;
-  if (f.direct) return f.direct->space(avail);
+  if (f.bg) return f.bg->space(avail);
   if (f.stage.empty()) f.stage.resize(size_t{4} << 20);
   *avail = f.stage.size();
   return f.stage.data();
 }
 
 int af_advance(AtomicFile& f, size_t n) {
-  if (!f.direct) return af_write(f, f.stage.data(), n);
+  if (!f.bg) return af_write(f, f.stage.data(), n);
   if (f.err || f.fd < 0) {
     if (!f.err) f.err = EBADF;
     return RC_DISKFULL;
   }
   if (injected(f)) return RC_DISKFULL;
-  if (int e = f.direct->advance(n)) {
+  if (int e = f.bg->advance(n)) {
     f.err = e;
     return RC_DISKFULL;
   }
@@ -228,8 +222,8 @@ int af_advance(AtomicFile& f, size_t n) {
 }
 
 int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
-  if (f.err || f.fd < 0 || f.direct) {
-    if (!f.err) f.err = f.direct ? EINVAL : EBADF;
+  if (f.err || f.fd < 0 || f.bg) {
+    if (!f.err) f.err = f.bg ? EINVAL : EBADF;
     return RC_DISKFULL;
   }
   if (injected(f)) return RC_DISKFULL;
@@ -251,11 +245,9 @@ int af_pwrite(AtomicFile& f, const void* data, size_t n, long off) {
 int af_commit(AtomicFile& f) {
   if (!f.err && f.fd < 0) f.err = EBADF;
   int oldcopy = -1;  // the file being replaced, held so its blocks are freed later
-  if (f.direct) {
-    // The last block went out padded: the file is cut back to its bytes.
-    if (int e = f.direct->finish(); e && !f.err) f.err = e;
-    f.direct.reset();
-    if (!f.err && ::ftruncate(f.fd, static_cast<off_t>(f.written)) != 0) f.err = errno;
+  if (f.bg) {
+    if (int e = f.bg->finish(); e && !f.err) f.err = e;
+    f.bg.reset();
   }
   if (!f.err && !injected(f) && ::fsync(f.fd) != 0) f.err = errno;
   if (!f.err && f.tmpname.empty()) f.err = nametmp(f);

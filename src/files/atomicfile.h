@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-class DirectWriter;
+class BgWriter;
 
 struct AtomicFile {
   std::string target;   // the file being replaced or created
@@ -21,10 +21,10 @@ struct AtomicFile {
   int err = 0;          // errno of the first failure (sticky), 0 when none
   long written = 0;     // bytes appended by af_write so far
   long queued = 0;      // bytes of them already handed to the disk for writeback
-  // Large files opened with `direct`: the writers that take the bytes past
-  // the page cache (none when the file system refuses them).
-  std::shared_ptr<DirectWriter> direct;
-  std::vector<unsigned char> stage;  // af_space's buffer when not direct
+  // Large files opened with `background`: the thread that writes the bytes
+  // while the caller builds the next ones (none when it could not start).
+  std::shared_ptr<BgWriter> bg;
+  std::vector<unsigned char> stage;  // af_space's buffer without one
 };
 
 // Test hook: the Nth operation from now on (each write call, the sync, the
@@ -39,10 +39,10 @@ extern AtomicFileState afs;
 // Creates the temporary file for target. 0, or 608 (the target exists and
 // cannot be written) or 603 (could not be opened, the folder not writable
 // among the reasons) with f.err set; nothing is left behind on failure.
-// Prints nothing: af_openerr reports the failure. With `direct` (for files
-// of many megabytes written front to back, without af_pwrite) the bytes go
-// to the disk past the page cache where the file system allows it.
-[[nodiscard]] int af_open(AtomicFile& f, const std::string& target, bool direct = false);
+// Prints nothing: af_openerr reports the failure. With `background` (for
+// files of many megabytes written front to back, without af_pwrite) the
+// bytes are written on another thread while the caller builds the next.
+[[nodiscard]] int af_open(AtomicFile& f, const std::string& target, bool background = false);
 // Prints the message of a failed af_open (the file's, and for a folder that
 // cannot be written a line saying so) and returns rc.
 int af_openerr(const AtomicFile& f, int rc);
@@ -58,7 +58,7 @@ unsigned char* af_space(AtomicFile& f, size_t* avail);
 [[nodiscard]] int af_advance(AtomicFile& f, size_t n);
 // Overwrites n bytes at offset off of what was written so far (a header
 // field known only at the end). 0 or 699 (f.err set), sticky as af_write.
-// Not for direct files.
+// Not for files written in the background.
 [[nodiscard]] int af_pwrite(AtomicFile& f, const void* data, size_t n, long off);
 // Syncs, closes and renames the temporary file over the target. 0 or 699; on
 // failure the temporary file is removed and the target untouched.

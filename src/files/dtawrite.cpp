@@ -17,8 +17,8 @@
 
 namespace {
 
-// Data of at least this many bytes are written past the page cache.
-constexpr double kDirectBytes = 32.0 * (1 << 20);
+// Data of at least this many bytes are written on a second thread.
+constexpr double kBackgroundBytes = 32.0 * (1 << 20);
 
 // The type code of a store type in a file of the release.
 int filecode(int type, int release) {
@@ -135,11 +135,12 @@ int dta_write(const std::string& fn, const DtaOutOpts& o, std::string& stamp) {
     widths.push_back(dta_width(vartype(v)));
     lrecl += widths.back();
   }
-  // A file of many megabytes goes to the disk past the page cache: one pass
-  // over memory, and the sync at the end has little left to wait for.
+  // A file of many megabytes is written on a second thread while this one
+  // builds the records, and goes to the disk as it is written, so the sync at
+  // the end has little left to wait for.
   const double databytes = static_cast<double>(ds.nobs) * static_cast<double>(lrecl);
   AtomicFile af;
-  if (int rc = af_open(af, fn, databytes >= kDirectBytes)) return af_openerr(af, rc);
+  if (int rc = af_open(af, fn, databytes >= kBackgroundBytes)) return af_openerr(af, rc);
   if (int rc = af_write(af, w.buf.data(), w.buf.size())) return writefail(af, fn, rc);
 
   // Records in blocks of about 24000 bytes, at least two records each, built

@@ -171,11 +171,11 @@ TEST_F(AtomicTest, LargeWriteQueuedForWritebackStaysSafe) {
       ASSERT_EQ(got[(k << 20) + i], static_cast<char>('a' + (k + i) % 26)) << "chunk " << k << " byte " << i;
 }
 
-// A file written past the page cache: pieces of odd sizes (so no write
-// ends on a block boundary), some built in place; the file holds exactly
-// the bytes appended, and a failure at a write, the sync or the rename
-// leaves the old copy.
-TEST_F(AtomicTest, DirectWriteKeepsEveryByteAndStaysSafe) {
+// A file written on the background thread: pieces of odd sizes (so no
+// write ends where a chunk does), some built in place; the file holds
+// exactly the bytes appended, and a failure at a write, the sync or the
+// rename leaves the old copy.
+TEST_F(AtomicTest, BackgroundWriteKeepsEveryByteAndStaysSafe) {
   const size_t piece = (3u << 20) + 4099;
   auto byteat = [](size_t i) { return static_cast<char>('a' + (i * 7 + i / 4096) % 26); };
   auto writebig = [&](int pieces) {

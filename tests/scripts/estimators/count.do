@@ -3,7 +3,8 @@
 * alpha = 0, predict and test, and bad input.
 run chk.do
 run ref_count.do
-insheet using count1.csv, clear
+run mkdata.do
+quietly mk_count1
 poisson y x1 x2
 ref_pois
 ereturn list

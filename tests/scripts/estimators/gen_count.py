@@ -1,23 +1,23 @@
 #!/usr/bin/python3
-# Reference values for count.do: the data (count1.csv, values exact in
-# single precision) and ref_count.do, `chk` lines against statsmodels'
+# Reference values for count.do from the data that zelta
+# makes (mk_count1 of mkdata.do; $ZELTA or build/zelta): ref_count.do, `chk` lines against statsmodels'
 # Poisson and negative binomial (mean dispersion) fits; the robust and
 # cluster variances are sandwiches computed here from statsmodels' scores.
 # Run with /usr/bin/python3 from this folder.
+import sys
+
 import numpy as np
 import statsmodels.api as sm
 
-from refgen import chk, coefs, out, q, sandwich, save, write_csv
+from refgen import chk, coefs, out, sandwich, save
 
-rng = np.random.default_rng(7)
-n = 400
-x1 = q(rng.normal(size=n))
-x2 = (rng.uniform(size=n) < 0.5).astype(float)
-t = rng.integers(4, 33, size=n) / 8.0
-g = rng.integers(1, 21, size=n).astype(float)
-mu = t * np.exp(0.2 + 0.5 * x1 - 0.4 * x2)
-y = rng.poisson(mu * rng.gamma(2.0, 0.5, size=n)).astype(float)
-write_csv("count1.csv", dict(y=y, x1=x1, x2=x2, t=t, g=g))
+sys.path.insert(0, "..")
+from zdata import zelta_data
+
+# The data: mk_count1 of mkdata.do, made by zelta.
+D = zelta_data("mk_count1")
+y, x1, x2, t, g = (D[k] for k in ("y", "x1", "x2", "t", "g"))
+n = len(y)
 X = sm.add_constant(np.column_stack([x1, x2]), prepend=False)
 nm = ["x1", "x2", "_cons"]
 

@@ -2,12 +2,18 @@
 # Reference values for logit.do and probit fits: the data sets (CSV, values
 # exact in single precision) and ref_logit.do, a file of `chk` lines against
 # fits by statsmodels; robust and cluster variances are sandwiches computed
-# here from statsmodels' fitted values. Run with /usr/bin/python3 from this
-# folder; it rewrites the CSV files and ref_logit.do.
+# here from statsmodels' fitted values. Data sets 2 and 3 are made by zelta
+# itself (mkdata.do; $ZELTA or build/zelta). Run with /usr/bin/python3 from
+# this folder; it rewrites logit1.csv and ref_logit.do.
+import sys
+
 import numpy as np
 import statsmodels.api as sm
 
 from refgen import chk, coefs, out, q, sandwich, save, write_csv
+
+sys.path.insert(0, "..")
+from zdata import zelta_data
 
 rng = np.random.default_rng(20261207)
 def fitlines(names, res, V=None, chi2=None):
@@ -89,28 +95,20 @@ r0 = sm.GLM(y, np.ones((n, 1)), family=bin_, offset=off).fit(tol=1e-14, maxiter=
 L.append("e(ll_0) %.17g 1e-8" % r0.llf)
 chk("ref_logit_off", L)
 
-# Data set 2: rare events, 4000 observations with about 1.5% successes.
-n2 = 4000
-z1 = q(rng.normal(size=n2))
-z2 = q(rng.uniform(size=n2) * 4)
-eta = -5.2 + 0.9 * z1 + 0.35 * z2
-yr = (rng.uniform(size=n2) < 1 / (1 + np.exp(-eta))).astype(float)
-write_csv("logit2.csv", dict(y=yr, z1=z1, z2=z2))
+# Data set 2: rare events, 4000 observations with about 1.5% successes, made
+# by mk_logit2 of mkdata.do.
+d2 = zelta_data("mk_logit2")
+n2, z1, z2, yr = len(d2["y"]), d2["z1"], d2["z2"], d2["y"]
 Z = sm.add_constant(np.column_stack([z1, z2]), prepend=False)
 for prog, model in (("ref_logit_rare", sm.Logit), ("ref_probit_rare", sm.Probit)):
     r = model(yr, Z).fit(method="newton", tol=1e-14, maxiter=100, disp=0)
     chk(prog, fitlines(["z1", "z2", "_cons"], r) + ["e(N) %d 0" % n2])
 out.insert(0, "* rare events data: %d successes of %d" % (int(yr.sum()), n2))
 
-# Data set 3: perfect prediction. d = 1 always a success; the fit uses the
-# observations with d = 0 and leaves d out.
-n3 = 120
-w1 = q(rng.normal(size=n3))
-d = (rng.uniform(size=n3) < 0.2).astype(float)
-eta = 0.3 + 1.1 * w1
-yp = np.where(d == 1, 1.0, (rng.uniform(size=n3) < 1 / (1 + np.exp(-eta))).astype(float))
-w2 = 2 * w1 + 1  # collinear with w1
-write_csv("logit3.csv", dict(y=yp, w1=w1, d=d, w2=w2))
+# Data set 3 (mk_logit3): perfect prediction. d = 1 always a success; the fit
+# uses the observations with d = 0 and leaves d out.
+d3 = zelta_data("mk_logit3")
+w1, d, yp = d3["w1"], d3["d"], d3["y"]
 keep = d == 0
 W = sm.add_constant(w1[keep][:, None], prepend=False)
 r = sm.Logit(yp[keep], W).fit(method="newton", tol=1e-14, maxiter=100, disp=0)

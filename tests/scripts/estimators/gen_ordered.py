@@ -1,30 +1,26 @@
 #!/usr/bin/python3
-# Reference values for ordered.do: the data (ordered1.csv, values exact in
-# single precision) and ref_ordered.do, `chk` lines against statsmodels'
+# Reference values for ordered.do from the data that zelta
+# makes (mk_ordered1 of mkdata.do; $ZELTA or build/zelta): ref_ordered.do, `chk` lines against statsmodels'
 # OrderedModel (logit and probit; its thresholds are the first cut and the
 # logs of the increments, so the cut points' variance is carried over by
 # the Jacobian at the optimum) and MNLogit (whose base is its first
 # category: the outcomes are recoded so that the wanted base comes first).
 # Run with /usr/bin/python3 from this folder.
+import sys
+
 import numpy as np
 import statsmodels.api as sm
 from statsmodels.miscmodels.ordinal_model import OrderedModel
 
-from refgen import chk, coefs, out, q, save, write_csv
+from refgen import chk, coefs, out, save
 
-rng = np.random.default_rng(11)
-n = 500
-x1 = q(rng.normal(size=n))
-x2 = (rng.uniform(size=n) < 0.5).astype(float)
-g = rng.integers(1, 26, size=n).astype(float)
-lat = 0.9 * x1 - 0.7 * x2 + rng.logistic(size=n)
-# ordered outcome with values 1, 3, 4, 7 (not consecutive)
-yo = np.select([lat < -1.0, lat < 0.3, lat < 1.4], [1, 3, 4], 7).astype(float)
-# unordered outcome 1, 2, 5: category 1 the most frequent
-u = np.column_stack([np.zeros(n), -0.6 + 0.8 * x1, -0.9 - 0.5 * x1 + 0.9 * x2])
-u = u + rng.gumbel(size=u.shape)
-ym = np.array([1.0, 2.0, 5.0])[u.argmax(axis=1)]
-write_csv("ordered1.csv", dict(yo=yo, ym=ym, x1=x1, x2=x2, g=g))
+sys.path.insert(0, "..")
+from zdata import zelta_data
+
+# The data: mk_ordered1 of mkdata.do, made by zelta.
+D = zelta_data("mk_ordered1")
+yo, ym, x1, x2, g = (D[k] for k in ("yo", "ym", "x1", "x2", "g"))
+n = len(yo)
 out.append("* ordered outcome counts: %s; unordered: %s" % (
     dict(zip(*np.unique(yo, return_counts=True))), dict(zip(*np.unique(ym, return_counts=True)))))
 X = np.column_stack([x1, x2])

@@ -1,27 +1,14 @@
-# Reference values for tobit.do: the data (tobit1.csv, values exact in single
-# precision) and ref_tobit.do, `chk` lines against survival::survreg with a
+# Reference values for tobit.do from the data that zelta makes
+# (mk_tobit1 of mkdata.do; $ZELTA or build/zelta): ref_tobit.do, `chk` lines against survival::survreg with a
 # gaussian distribution (censoring as interval data). survreg estimates
 # log(scale): sigma's standard error is sigma times that of log(scale).
 # Run with Rscript from this folder.
 library(survival)
-set.seed(5)
-n <- 300
-q <- function(a) round(a * 64) / 64
-x1 <- q(rnorm(n))
-x2 <- as.numeric(runif(n) < 0.5)
-g <- sample(1:20, n, replace = TRUE)
-ystar <- 1 + 0.8 * x1 - 0.6 * x2 + rnorm(n, sd = 1.3)
-ystar <- q(ystar)
-y <- pmin(pmax(ystar, 0), 3)          # tobit: ll(0) ul(3)
+source("../zdata.R")
+# The data: mk_tobit1 of mkdata.do, made by zelta.
+d <- zelta_data("mk_tobit1")
+y <- d$y; x1 <- d$x1; x2 <- d$x2; g <- d$g; yc <- d$yc; cc <- d$cc
 cens <- ifelse(y <= 0, -1, ifelse(y >= 3, 1, 0))
-# cnreg data: censoring at each observation's own point
-cpt <- q(runif(n, 0.5, 2.5))
-yc <- ifelse(ystar > cpt + 0.5, cpt + 0.5, ystar)
-cc <- ifelse(ystar > cpt + 0.5, 1, 0)
-low <- ystar < -0.5
-yc[low] <- -0.5
-cc[low] <- -1
-write.csv(data.frame(y = y, x1 = x1, x2 = x2, g = g, yc = yc, cc = cc), "tobit1.csv", row.names = FALSE, quote = FALSE)
 out <- c("* Written by gen_tobit.R: reference values from survival::survreg. Do not edit.")
 chk <- function(prog, lines) {
   out <<- c(out, paste0("program define ", prog), paste0("\tchk ", lines), "end")

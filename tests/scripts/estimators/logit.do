@@ -4,6 +4,7 @@
 * perfect prediction, collinearity, predict, test, replay and bad input.
 run chk.do
 run ref_logit.do
+run mkdata.do
 insheet using logit1.csv, clear
 logit y x1 x2 x3
 ref_logit1
@@ -64,13 +65,13 @@ test x1 = x3
 quietly count if e(sample)
 display r(N)
 * rare events
-insheet using logit2.csv, clear
+quietly mk_logit2
 logit y z1 z2
 ref_logit_rare
 probit y z1 z2, nolog
 ref_probit_rare
 * perfect prediction: d == 1 decides the outcome; w2 is collinear with w1
-insheet using logit3.csv, clear
+quietly mk_logit3
 logit y w1 d w2
 ref_logit_perfect
 matrix list e(b)

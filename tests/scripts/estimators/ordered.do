@@ -3,7 +3,8 @@
 * outcome values, the base outcome, outcome probabilities and bad input.
 run chk.do
 run ref_ordered.do
-insheet using ordered1.csv, clear
+run mkdata.do
+quietly mk_ordered1
 ologit yo x1 x2
 ref_ologit
 display e(k_cat) " " e(df_m) " " e(k)

@@ -1,6 +1,6 @@
 * Written by gen_logit.py: reference values from statsmodels. Do not edit.
-* perfect prediction data: d == 1 in 19 observations
-* rare events data: 73 successes of 4000
+* perfect prediction data: d == 1 in 20 observations
+* rare events data: 59 successes of 4000
 program define ref_logit1
 	chk _b[x1] 0.67200751492144539 1e-6
 	chk _se[x1] 0.14587821424329694 1e-6
@@ -143,39 +143,39 @@ program define ref_logit_off
 	chk e(ll_0) -210.49899260150838 1e-8
 end
 program define ref_logit_rare
-	chk _b[z1] 1.1603814757320403 1e-6
-	chk _se[z1] 0.12938063946784029 1e-6
-	chk _b[z2] 0.37799122882970893 1e-6
-	chk _se[z2] 0.11202694363736745 1e-6
-	chk _b[_cons] -5.4475650288640978 1e-6
-	chk _se[_cons] 0.32939107293724001 1e-6
-	chk e(ll) -315.31586920815488 1e-8
-	chk e(ll_0) -364.59186988547805 1e-8
-	chk e(r2_p) 0.13515386586322198 1e-7
-	chk e(chi2) 98.552001354646336 1e-6
+	chk _b[z1] 0.96644018038485402 1e-6
+	chk _se[z1] 0.13567246538283559 1e-6
+	chk _b[z2] 0.37970316377122826 1e-6
+	chk _se[z2] 0.12277135903722015 1e-6
+	chk _b[_cons] -5.4841690583826219 1e-6
+	chk _se[_cons] 0.35499593778992872 1e-6
+	chk e(ll) -276.377211002644 1e-8
+	chk e(ll_0) -307.33693931387802 1e-8
+	chk e(r2_p) 0.10073546115332188 1e-7
+	chk e(chi2) 61.919456622468033 1e-6
 	chk e(N) 4000 0
 end
 program define ref_probit_rare
-	chk _b[z1] 0.48015920459907019 1e-6
-	chk _se[z1] 0.056589936304979306 1e-6
-	chk _b[z2] 0.16502622547276188 1e-6
-	chk _se[z2] 0.047205333440655965 1e-6
-	chk _b[_cons] -2.6826615129113049 1e-6
-	chk _se[_cons] 0.13280782094713692 1e-6
-	chk e(ll) -316.45848367580084 1e-8
-	chk e(ll_0) -364.59186987653504 1e-8
-	chk e(r2_p) 0.13201991096793808 1e-7
-	chk e(chi2) 96.266772401468415 1e-6
+	chk _b[z1] 0.40356830524468701 1e-6
+	chk _se[z1] 0.058818580031563525 1e-6
+	chk _b[z2] 0.1557108209400411 1e-6
+	chk _se[z2] 0.049643585480898429 1e-6
+	chk _b[_cons] -2.6869759147514518 1e-6
+	chk _se[_cons] 0.13873171026210113 1e-6
+	chk e(ll) -276.00597646082383 1e-8
+	chk e(ll_0) -307.33693931280334 1e-8
+	chk e(r2_p) 0.10194336848032215 1e-7
+	chk e(chi2) 62.661925703959014 1e-6
 	chk e(N) 4000 0
 end
 program define ref_logit_perfect
-	chk _b[w1] 0.66734360069574994 1e-6
-	chk _se[w1] 0.24420183811981416 1e-6
-	chk _b[_cons] 0.5275758456015287 1e-6
-	chk _se[_cons] 0.21688432697407511 1e-6
-	chk e(ll) -61.610246757162543 1e-8
-	chk e(ll_0) -65.785317873845983 1e-8
-	chk e(r2_p) 0.06346508995654343 1e-7
-	chk e(chi2) 8.3501422333668813 1e-6
-	chk e(N) 101 0
+	chk _b[w1] 0.8058699659607409 1e-6
+	chk _se[w1] 0.2321119020381596 1e-6
+	chk _b[_cons] 0.6091858905340154 1e-6
+	chk _se[_cons] 0.228528713636277 1e-6
+	chk e(ll) -58.449706441107466 1e-8
+	chk e(ll_0) -65.895568078321389 1e-8
+	chk e(r2_p) 0.11299487741518532 1e-7
+	chk e(chi2) 14.891723274427846 1e-6
+	chk e(N) 100 0
 end

@@ -2,7 +2,8 @@
 * are in ref_tobit.do): sigma, cluster variance, predict ycens, bad input.
 run chk.do
 run ref_tobit.do
-insheet using tobit1.csv, clear
+run mkdata.do
+quietly mk_tobit1
 tobit y x1 x2, ll(0) ul(3)
 ref_tobit
 display e(N_lc) " " e(N_unc) " " e(N_rc) " " e(sigma)
