@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Runs one script test: copies the do-file (and any fixtures of its group) into a
-# scratch directory, runs it in batch mode (with the start-up options of
-# <name>.opts, if any) and compares the log with the expected one.
+# Runs one script test: copies the do-file (with the fixtures of its group and
+# those every group shares, in scripts/common) into a scratch directory, runs
+# it in batch mode (with the start-up options of <name>.opts, if any) and
+# compares the log with the expected one.
 # `ZELTA_BLESS=1` rewrites the expected log instead.
 set -u
 zelta=$1; dofile=$2
 dir=$(dirname "$dofile"); name=$(basename "$dofile" .do)
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+common=$(dirname "$0")/scripts/common
+[ -d "$common" ] && cp -r "$common"/. "$work"/
 cp -r "$dir"/. "$work"/
 cd "$work" || exit 2
 rm -f "$name.log"

@@ -27,6 +27,7 @@
 
 ExprState ex;
 bool xl_touched = true;
+XlReads* xl_reads = nullptr;
 
 namespace {
 
@@ -407,16 +408,22 @@ int powop(std::string_view s, size_t pos) {
   return binop("^", a, b);
 }
 
+// Notes one outside value a compile read (see xl_reads).
+void noteread(char kind, char sub, const std::string& name, int rc, double d, const std::string& s, bool isstr) {
+  if (xl_reads) xl_reads->list.push_back(XlRead{kind, sub, name, rc, d, s, isstr});
+}
+// Notes that the compile read something a kept program cannot check again.
+void notefixed() {
+  if (xl_reads) xl_reads->checkable = false;
+}
+
 // Variable number of name (exact, then a unique abbreviation), 0 when none.
 int lookupvar(const std::string& name) {
-  for (int v = 1; v <= ds.nvar; ++v)
-    if (ds.varlist[static_cast<size_t>(v)] == name) return v;
-  if (!ds.varabbrev) return 0;
-  int found = 0, count = 0;
-  for (int v = 1; v <= ds.nvar; ++v)
-    if (ds.varlist[static_cast<size_t>(v)].compare(0, name.size(), name) == 0) found = v, ++count;
-  if (count > 1) failmsg(name + " ambiguous abbreviation\n", RC_NOTFOUND);
-  return found;
+  bool ambiguous = false;
+  int v = xl_findvar(name, &ambiguous);
+  if (ambiguous) failmsg(name + " ambiguous abbreviation\n", RC_NOTFOUND);
+  noteread('v', 0, name, v, 0, {}, v && isstrtype(vartype(v)));
+  return v;
 }
 
 // Notes that the program reads variable v.
@@ -509,6 +516,7 @@ int tsop(const std::string& name) {
     } else failmsg(ops + ":  operator invalid\n", RC_SYNTAX);
   }
   int tv = 0, pv = 0;
+  notefixed();
   if (int rc = tscheck(&tv, &pv)) throw CompErr{rc};
   C.pg->tsvar = tv;
   C.pg->tspanel = pv;
@@ -548,11 +556,16 @@ int bare(const std::string& name) {
   if (C.vars) {
     if (int v = lookupvar(name)) return pushvar(v);
   }
-  if (C.matok && exhooks.matrix(name) == 0) return matname(name);
+  if (C.matok) {
+    notefixed();
+    if (exhooks.matrix(name) == 0) return matname(name);
+  }
   double d = 0;
   std::string sv;
   bool isstr = false;
-  if (exhooks.scalar(name, &d, &sv, &isstr) == 0) return pushvalue(isstr, d, sv);
+  const int rc = exhooks.scalar(name, &d, &sv, &isstr);
+  noteread('s', 0, name, rc, d, sv, isstr);
+  if (rc == 0) return pushvalue(isstr, d, sv);
   failmsg(name + " not found\n", RC_NOTFOUND);
 }
 
@@ -575,6 +588,7 @@ int coefref(bool se, std::string_view inner, std::string_view eqname) {
   }
   double d = 0;
   if (ex.algonly) return pushnum(0), T_NUM;
+  notefixed();
   if (exhooks.coef(se, eq, nm, &d) != 0)
     failmsg((eq.empty() ? "" : "[" + eq + "]") + nm + " not found\n", 111);
   pushnum(d);
@@ -599,6 +613,7 @@ int subscript(const std::string& name, std::string_view inner) {
       return str ? T_STR : T_NUM;
     }
   }
+  notefixed();
   if (exhooks.matrix(name) == 0) {
     auto args = splitargs(inner);
     if (args.size() != 2) failstd(RC_SYNTAX);
@@ -666,13 +681,17 @@ int call(const std::string& fn, std::string_view argtext) {
     std::string nm(argtext);
     char kind = fn == "return" ? 'r' : fn[0];
     if (kind == 'e' && nm == "sample") {
+      notefixed();
       if (int v = exhooks.esample(); v > 0) return pushvar(v);
       return pushnum(0), T_NUM;
     }
     double d = misval;
     std::string sv;
     bool isstr = false, ismat = false;
-    if (exhooks.saved(kind, nm, &d, &sv, &isstr, &ismat) != 0) return pushnum(misval), T_NUM;
+    const int rc = exhooks.saved(kind, nm, &d, &sv, &isstr, &ismat);
+    noteread('r', kind, nm, rc, d, sv, isstr);
+    if (rc != 0) return pushnum(misval), T_NUM;
+    if (ismat) notefixed();
     if (ismat) return matname(std::string(1, kind) + "(" + nm + ")");
     return pushvalue(isstr, d, sv);
   }
@@ -681,7 +700,9 @@ int call(const std::string& fn, std::string_view argtext) {
     double d = 0;
     std::string sv;
     bool isstr = false;
-    if (exhooks.creturn(nm, &d, &sv, &isstr) != 0) failmsg("c(" + nm + ") undefined\n", RC_UNKNOWNFN);
+    const int rc = exhooks.creturn(nm, &d, &sv, &isstr);
+    noteread('c', 0, nm, rc, d, sv, isstr);
+    if (rc != 0) failmsg("c(" + nm + ") undefined\n", RC_UNKNOWNFN);
     return pushvalue(isstr, d, sv);
   }
   if (fn == "tin" || fn == "twithin") {
@@ -695,6 +716,7 @@ int call(const std::string& fn, std::string_view argtext) {
       }
     if (comma == std::string_view::npos) failstd(RC_SYNTAX);
     std::string tvar;
+    notefixed();
     if (!exhooks.charget("_dta", "_TStvar", &tvar) || tvar.empty())
       failmsg("time variable not set\n", RC_NOTFOUND);
     bool strict = fn == "twithin";
@@ -719,6 +741,7 @@ int call(const std::string& fn, std::string_view argtext) {
   if (exhooks.matfunc) {
     double d = 0;
     int r = exhooks.matfunc(fn, std::string(argtext), &d);
+    if (r >= 0) notefixed();
     if (r == 0) return pushnum(d), T_NUM;
     if (r > 0) throw CompErr{r};
   }
@@ -850,6 +873,7 @@ int strliteral(std::string_view s) {
   for (char c : lbl)
     if (!xl_namechar(c)) failstd(RC_SYNTAX);
   double code = misval;
+  notefixed();
   if (exhooks.vlabel(lbl, std::string(body), &code) != 0) {
     code = misval;
     int prev = setoutlev(OUT_NOTE);
@@ -1041,11 +1065,9 @@ const char* tokstart() {
   return tok.pos ? tok.pos : "";
 }
 
-// Captures the expression at the tokenizer, moves the tokenizer behind it and compiles it.
-int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, int syntaxonly) {
-  xl_touched = true;
+// Captures the expression at the tokenizer and moves the tokenizer behind it.
+int capture_at_tok(std::string& text, bool matmode, int brackets) {
   const char* start = tokstart();
-  std::string text;
   const char* end = start;
   int rc = xl_capture(start, matmode, brackets != 0, text, &end);
   if (rc) return rc;
@@ -1054,6 +1076,14 @@ int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, in
   tok.retpushed = false;
   tok.laststart = start;
   tok.pos = end;
+  return 0;
+}
+
+// Captures the expression at the tokenizer, moves the tokenizer behind it and compiles it.
+int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, int syntaxonly) {
+  xl_touched = true;
+  std::string text;
+  if (int rc = capture_at_tok(text, matmode, brackets)) return rc;
   if (syntaxonly) {
     prog = ExprProg{};
     prog.text = text;
@@ -1094,6 +1124,25 @@ int compexp_u(const char* text, ExprProg& prog, int want) {
   while (*end == ' ') ++end;
   if (*end || cap.empty()) return error(RC_SYNTAX);
   return compile_text(cap, prog, want, mat);
+}
+
+int xl_capture_tok(std::string& text) { return capture_at_tok(text, false, 0); }
+
+int xl_compile(const std::string& text, ExprProg& prog, int want) {
+  ex.algonly = false;
+  return compile_text(text, prog, want, false);
+}
+
+int xl_findvar(const std::string& name, bool* ambiguous) {
+  *ambiguous = false;
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (ds.varlist[static_cast<size_t>(v)] == name) return v;
+  if (!ds.varabbrev) return 0;
+  int found = 0, count = 0;
+  for (int v = 1; v <= ds.nvar; ++v)
+    if (ds.varlist[static_cast<size_t>(v)].compare(0, name.size(), name) == 0) found = v, ++count;
+  *ambiguous = count > 1;
+  return found;
 }
 
 // Runs before every command line: most lines compile nothing since the

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/value.h"
+#include "expr/expr.h"
 #include "expr/funcs.h"
 
 // Captures the expression text starting at p: blanks outside quotes are
@@ -28,6 +30,34 @@ size_t xl_quoteend(std::string_view s, size_t i);
 // literal tables other than fresh (a compile, a restarted run); cleared by
 // expr_reset_command, which has nothing to do while it stays clear.
 extern bool xl_touched;
+
+// What a compile read besides its text, so that a kept program is reused only
+// while a new compile would read the same: each name looked up as a variable
+// (kind 'v': rc is the variable number, isstr its string type), each scalar
+// ('s'), saved result ('r', sub 'r', 'e' or 's') and c() value ('c'), with what
+// came back. checkable goes false when the compile read something not
+// recorded this way (matrices, coefficients, characteristics, value labels,
+// the time-series settings).
+struct XlRead {
+  char kind, sub;
+  std::string name;
+  int rc;
+  double d;
+  std::string s;
+  bool isstr;
+};
+struct XlReads {
+  std::vector<XlRead> list;
+  bool checkable = true;
+};
+extern XlReads* xl_reads;  // set while a compile's reads are being recorded
+// Variable number of name (exact, then a unique abbreviation), 0 when none;
+// *ambiguous is set when the abbreviation names more than one.
+int xl_findvar(const std::string& name, bool* ambiguous);
+// compexp in two halves: capture the numeric expression at the tokenizer
+// (moving it behind), and compile a captured text.
+[[nodiscard]] int xl_capture_tok(std::string& text);
+[[nodiscard]] int xl_compile(const std::string& text, ExprProg& prog, int want);
 inline bool xl_namechar(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }

@@ -15,6 +15,7 @@
 #include "data/store.h"
 #include "data/varlist.h"
 #include "expr/expr.h"
+#include "expr/keptexp.h"
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "interp/lineloop.h"
@@ -202,11 +203,11 @@ int runwhile() {
 }
 
 // Evaluates the condition at the tokenizer; leaves the tokenizer after it.
+// The same text at the next step reuses its compiled program.
 int condition(bool& truth) {
-  ExprProg prog;
-  if (int rc = compexp(prog, EXP_NUM, 0, 0)) return rc;
-  const double v = evalnum(prog, 1);
-  truth = v != 0;
+  const ExprProg* prog = nullptr;
+  if (int rc = compexp_kept(&prog)) return rc;
+  truth = evalnum(*prog, 1) != 0;
   return 0;
 }
 

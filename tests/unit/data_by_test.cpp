@@ -14,15 +14,13 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "session_testutil.h"
 
 namespace {
 
-struct ByTest : ::testing::Test {
-  std::string sink;
+struct ByTest : CommandSession {
   void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    reset_all();
+    CommandSession::SetUp();
     // g: groups of 1 to 7 observations; x with missing values.
     std::mt19937 rng(5);
     ASSERT_EQ(addvar("g", ST_LONG), 0);
@@ -36,10 +34,6 @@ struct ByTest : ::testing::Test {
       store(2, o, rng() % 5 == 0 ? misval : static_cast<double>(rng() % 100) / 4);
     }
     ASSERT_EQ(execline("sort g"), 0);
-  }
-  void TearDown() override {
-    reset_all();
-    out_set_capture(nullptr);
   }
   // Runs a line and returns the variable it made, as doubles.
   std::vector<double> column(const std::string& name) {

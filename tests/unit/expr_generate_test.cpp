@@ -12,22 +12,16 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "session_testutil.h"
 
 namespace {
 
-struct ExprByTest : ::testing::Test {
-  std::string sink;
+struct ExprByTest : CommandSession {
   void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    reset_all();
+    CommandSession::SetUp();
     ASSERT_EQ(addvar("g", ST_BYTE), 0);
     ASSERT_EQ(setobs(5), 0);
     for (long o = 1; o <= 5; ++o) store(1, o, o <= 2 ? 1 : 2);
-  }
-  void TearDown() override {
-    reset_all();
-    out_set_capture(nullptr);
   }
   // Runs line once per group of g (observations 1-2 and 3-5).
   void bygroups(const std::string& line) {

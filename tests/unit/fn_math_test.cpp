@@ -32,7 +32,10 @@ TEST(FnMath, RoundAndIntegerParts) {
   EXPECT_EQ(fnum("round", {2.5}), 3);
   EXPECT_EQ(fnum("round", {-2.5}), -2);
   EXPECT_EQ(fnum("round", {misval_k(2), 1.0}), misval_k(2));  // round(.b, 1) is .b
-  EXPECT_EQ(fnum("round", {3.14159, 0.01}), 0.01 * std::floor(3.14159 / 0.01 + 0.5));
+  EXPECT_DOUBLE_EQ(fnum("round", {3.14159, 0.01}), 3.14);
+  EXPECT_DOUBLE_EQ(fnum("round", {-3.14659, 0.01}), -3.15);
+  EXPECT_DOUBLE_EQ(fnum("round", {1250.0, 100.0}), 1300);
+  EXPECT_DOUBLE_EQ(fnum("round", {0.3, 0.25}), 0.25);
   EXPECT_EQ(fnum("round", {17.0, 5.0}), 15);
   EXPECT_EQ(fnum("round", {1.234, 0.0}), 1.234);
   EXPECT_TRUE(isdot(fnum("round", {1.0, dot})));

@@ -17,17 +17,16 @@
 #include "interp/complete.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "session_testutil.h"
 
 namespace {
 
 using Words = std::vector<std::string>;
 
-struct CompleteTest : ::testing::Test {
-  std::string sink, olddir, dir;
+struct CompleteTest : CommandSession {
+  std::string olddir, dir;
   void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    reset_all();
+    CommandSession::SetUp();
     ASSERT_EQ(execline("set obs 2"), 0);
     ASSERT_EQ(execline("generate weight = 1"), 0);
     ASSERT_EQ(execline("generate weekday = 2"), 0);
@@ -49,8 +48,7 @@ struct CompleteTest : ::testing::Test {
     ASSERT_EQ(chdir(olddir.c_str()), 0);
     std::string cmd = "rm -rf " + dir;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    reset_all();
-    out_set_capture(nullptr);
+    CommandSession::TearDown();
   }
   Words at(const std::string& text, int* start = nullptr, int* end = nullptr) {
     int a = -1, b = -1;

@@ -11,6 +11,7 @@
 #include "output/output.h"
 #include "output/zmcl.h"
 #include "platform/platform.h"
+#include "session_testutil.h"
 
 namespace {
 
@@ -33,16 +34,6 @@ struct OwnStream {
     return text;
   }
 };
-
-std::string readfile(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  return s;
-}
 
 TEST(SmlStream, TerminalGetsEscapesAndBoxCharacters) {
   OwnStream o(true);

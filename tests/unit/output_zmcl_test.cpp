@@ -8,6 +8,7 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "output/zmcl.h"
+#include "session_testutil.h"
 
 namespace {
 
@@ -35,16 +36,6 @@ class Zmcl : public ::testing::Test {
 };
 
 std::string rep(char c, int n) { return std::string(static_cast<size_t>(n), c); }
-
-std::string readfile(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  return s;
-}
 
 TEST_F(Zmcl, PlainTextShowsBracesLiterally) {
   cap.clear();

@@ -19,6 +19,7 @@
 #include "output/output.h"
 #include "results/results.h"
 #include "results/sweep.h"
+#include "session_testutil.h"
 
 namespace {
 
@@ -129,17 +130,7 @@ TEST(SweepBlocked, LeavesOutTheSamePivotsAsOneAtATime) {
     }
 }
 
-struct MatAccum : ::testing::Test {
-  std::string sink;
-  void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    reset_all();
-  }
-  void TearDown() override {
-    reset_all();
-    out_set_capture(nullptr);
-  }
+struct MatAccum : CommandSession {
   // n observations of x1..x3 (x2 missing in every seventh), weight w (1..4),
   // group g (1..5) and row r (1..3 within the data).
   std::vector<std::vector<double>> cols;

@@ -1,13 +1,13 @@
 // A test fixture for commands run through the interpreter: the command
-// table set up, the output captured in `sink`, an empty dataset before and
-// after each test.
+// table set up, the output captured in `sink`, every subsystem reset before
+// and after each test; and reading back what was written to a temporary file.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
-#include "data/store.h"
-#include "expr/expr.h"
+#include "interp/cmd/resetall.h"
 #include "interp/cmdtab.h"
 #include "output/output.h"
 
@@ -16,11 +16,21 @@ struct CommandSession : ::testing::Test {
   void SetUp() override {
     out_set_capture(&sink);
     cmdinit_table();
-    ds_reset();
-    expr_reset_command();
+    reset_all();
   }
   void TearDown() override {
+    reset_all();
     out_set_capture(nullptr);
-    ds_reset();
   }
 };
+
+// Everything written to f so far.
+inline std::string readfile(std::FILE* f) {
+  std::fflush(f);
+  std::rewind(f);
+  std::string s;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  return s;
+}

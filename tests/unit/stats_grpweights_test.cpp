@@ -25,6 +25,7 @@
 #include "output/output.h"
 #include "stats/grpacc.h"
 #include "stats/stats.h"
+#include "session_testutil.h"
 
 namespace {
 
@@ -143,20 +144,17 @@ int entries(const std::string& dir) {
   return n;
 }
 
-struct OutfileTest : ::testing::Test {
-  std::string sink, dir;
+struct OutfileTest : CommandSession {
+  std::string dir;
   void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    reset_all();
+    CommandSession::SetUp();
     char tmpl[] = "/tmp/zelta_outfile_XXXXXX";
     dir = mkdtemp(tmpl);
   }
   void TearDown() override {
-    reset_all();
-    out_set_capture(nullptr);
     std::remove((dir + "/o.raw").c_str());
     rmdir(dir.c_str());
+    CommandSession::TearDown();
   }
 };
 

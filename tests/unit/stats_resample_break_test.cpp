@@ -14,15 +14,13 @@
 #include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
+#include "session_testutil.h"
 
 namespace {
 
-struct ResampleBreakTest : ::testing::Test {
-  std::string sink;
+struct ResampleBreakTest : CommandSession {
   void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    ds_reset();
+    CommandSession::SetUp();
     ASSERT_EQ(addvar("x", ST_DOUBLE), 0);
     ASSERT_EQ(addvar("g", ST_LONG), 0);
     ASSERT_EQ(setobs_quiet(40), 0);
@@ -34,8 +32,7 @@ struct ResampleBreakTest : ::testing::Test {
   void TearDown() override {
     stopflag = 0;
     interp.maxcommands = 0;
-    out_set_capture(nullptr);
-    ds_reset();
+    CommandSession::TearDown();
   }
   std::vector<double> image() {
     std::vector<double> r{static_cast<double>(ds.nvar), static_cast<double>(ds.nobs)};

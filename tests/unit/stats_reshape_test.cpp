@@ -15,15 +15,13 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "stats/stats.h"
+#include "session_testutil.h"
 
 namespace {
 
-struct ReshapeTest : ::testing::Test {
-  std::string sink;
+struct ReshapeTest : CommandSession {
   void SetUp() override {
-    out_set_capture(&sink);
-    cmdinit_table();
-    reset_all();
+    CommandSession::SetUp();
     // 50 ids in wide layout: x1..x4 = 10 id + j, a label and a characteristic
     ASSERT_EQ(addvar("id", ST_LONG), 0);
     for (int j = 1; j <= 4; ++j) ASSERT_EQ(addvar(("x" + std::to_string(j)).c_str(), ST_DOUBLE), 0);
@@ -34,10 +32,6 @@ struct ReshapeTest : ::testing::Test {
     }
     ds.varlabels[1] = "identifier";
     ASSERT_EQ(execline("char id[note] \"kept\""), 0);
-  }
-  void TearDown() override {
-    reset_all();
-    out_set_capture(nullptr);
   }
   // The dataset as names and values, to compare before and after.
   std::vector<std::string> image() {

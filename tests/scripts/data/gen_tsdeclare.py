@@ -1,13 +1,19 @@
 # Expected values for tsdeclare.do: lags, leads and differences of the example
 # firm panel computed by reindexing each firm on its full run of years (so a
 # gap gives a missing value) and shifting within the firm.
-# gen_tsdeclare_firms.csv is the example panel written out as text.
+# The example panel is read from zelta itself ($ZELTA or build/zelta).
 # Run with /usr/bin/python3 gen_tsdeclare.py; the output is pasted into
 # tsdeclare.do.
+import sys
+
 import numpy as np
 import pandas as pd
 
-d = pd.read_csv("gen_tsdeclare_firms.csv").sort_values(["id", "year"])
+sys.path.insert(0, "..")
+from zdata import zelta_data
+
+d = pd.DataFrame(zelta_data("use firms, example clear", mkdata=None))
+d = d.astype({"id": int, "year": int}).sort_values(["id", "year"])
 full = d.set_index(["id", "year"])
 years = range(d.year.min(), d.year.max() + 1)
 grid = full.reindex(pd.MultiIndex.from_product([sorted(d.id.unique()), years], names=["id", "year"]))

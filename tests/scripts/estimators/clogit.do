@@ -4,7 +4,8 @@
 * variance, within-group probabilities, bad input.
 run chk.do
 run ref_clogit.do
-insheet using clogit1.csv, clear
+run mkdata.do
+quietly mk_clogit1
 clogit y x1 x2, group(g)
 ref_clogit
 display e(N_group) " " e(group) " " e(df_m)

@@ -1,4 +1,4 @@
-# Reference values for qreg.do: the data (qreg1.csv: 200 observations with
+# Reference values for qreg.do on the data of mk_qreg1 (mkdata.do: 200 observations with
 # skewed, heteroscedastic errors and a few gross outliers) and ref_qreg.do,
 # `chk` lines against quantreg::rq (the exact simplex solution) and
 # MASS::rlm. The standard errors of qreg are the kernel (sparsity) ones:
@@ -10,15 +10,10 @@
 # convergence; its standard errors are summary.rlm's.
 library(quantreg)
 library(MASS)
-set.seed(5)
-n <- 200
-q <- function(a) round(a * 1024) / 1024
-x1 <- q(rnorm(n))
-x2 <- q(runif(n, 0, 4))
-y <- q(1 + 0.8 * x1 - 0.5 * x2 + (0.5 + 0.3 * x2) * rexp(n) - 0.6)
-y[c(7, 50, 120)] <- y[c(7, 50, 120)] + c(15, -12, 20)
-dat <- data.frame(y = y, x1 = x1, x2 = x2)
-write.csv(dat, "qreg1.csv", row.names = FALSE, quote = FALSE)
+source("../zdata.R")
+# The data: mk_qreg1 of mkdata.do, made by zelta ($ZELTA or build/zelta).
+dat <- zelta_data("mk_qreg1")
+n <- nrow(dat); x1 <- dat$x1; x2 <- dat$x2; y <- dat$y
 X <- cbind(x1, x2, 1)
 L <- c("* Written by gen_qreg.R: reference values from quantreg::rq and MASS::rlm. Do not edit.")
 hs <- function(n, tau) {

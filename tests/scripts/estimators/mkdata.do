@@ -78,3 +78,55 @@ program define mk_ordered1
 	generate double `u5' = -0.9 - 0.5 * x1 + 0.9 * x2 - ln(-ln(uniform()))
 	generate ym = cond(`u1' >= max(`u2', `u5'), 1, cond(`u2' >= `u5', 2, 5))
 end
+
+* Quantiles: 200 observations with a skewed error whose spread grows with
+* x2, and three gross outliers (observations 7, 50 and 120); values are
+* multiples of 1/1024.
+program define mk_qreg1
+	clear
+	set obs 200
+	set seed 5
+	generate x1 = round(invnormal(uniform()) * 1024) / 1024
+	generate x2 = round(4 * uniform() * 1024) / 1024
+	generate y = round((0.4 + 0.8 * x1 - 0.5 * x2 - (0.5 + 0.3 * x2) * ln(uniform())) * 1024) / 1024
+	quietly replace y = y + 15 in 7
+	quietly replace y = y - 12 in 50
+	quietly replace y = y + 20 in 120
+end
+
+* Matched groups: 60 groups g of 2 to 7 members with 1 to 3 cases each,
+* drawn without replacement with weights exp(0.9 x1 - 0.7 x2) (the members
+* of largest log weight plus a Gumbel draw); 15 clusters c of 4 groups.
+* Then groups that carry no information: 61 all negative, 62 all positive,
+* 63 of one member.
+program define mk_clogit1
+	clear
+	set obs 60
+	set seed 3
+	generate g = _n
+	generate m = 2 + floor(6 * uniform())
+	generate d = min(m - 1, 1 + floor(3 * uniform()))
+	quietly expand m
+	sort g
+	generate x1 = round(invnormal(uniform()) * 64) / 64
+	generate x2 = uniform() < 0.5
+	tempvar k
+	generate double `k' = 0.9 * x1 - 0.7 * x2 - ln(-ln(uniform()))
+	sort g `k'
+	by g: generate y = _n > _N - d
+	generate c = floor((g - 1) / 4)
+	drop m d
+	local n = _N
+	quietly set obs `=`n' + 6'
+	quietly replace g = 61 in `=`n' + 1'/`=`n' + 3'
+	quietly replace g = 62 in `=`n' + 4'/`=`n' + 5'
+	quietly replace g = 63 in `=`n' + 6'
+	quietly replace c = 15 in `=`n' + 1'/l
+	quietly replace y = g != 61 in `=`n' + 1'/l
+	local x1s 0.5 1 -1 0.25 2 0.75
+	local x2s 1 0 1 0 0 1
+	forvalues i = 1/6 {
+		quietly replace x1 = `: word `i' of `x1s'' in `=`n' + `i''
+		quietly replace x2 = `: word `i' of `x2s'' in `=`n' + `i''
+	}
+end

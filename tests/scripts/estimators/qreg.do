@@ -4,7 +4,8 @@
 * Huber-then-biweight fit with outliers, predictions, bad input.
 run chk.do
 run ref_qreg.do
-insheet using qreg1.csv, clear
+run mkdata.do
+quietly mk_qreg1
 qreg y x1 x2
 ref_qreg_05
 display e(q) " " e(N) " " e(df_r) " " e(vertex) " " e(cmd)

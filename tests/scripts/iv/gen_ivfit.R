@@ -1,5 +1,5 @@
-# Reference values for ivfit.do: the data (iv1.csv, values exact in binary)
-# and ref_ivfit.do, `chk` lines from AER::ivreg (2SLS, its diagnostics),
+# Reference values for ivfit.do (ref_ivfit.do) on the data of mk_iv1
+# (mkdata.do): `chk` lines from AER::ivreg (2SLS, its diagnostics),
 # sandwich (HC0 and clustered sandwiches), lm (first stages, Durbin's test)
 # and, for LIML and two-step GMM, their textbook matrix formulas in R.
 # Weights: AER::ivreg with weights (analytic), the same data with each row
@@ -7,20 +7,11 @@
 # Run with Rscript from this folder.
 library(AER)
 library(sandwich)
-set.seed(7)
-q <- function(a) round(a * 64) / 64
-n <- 400
-g <- sample(1:25, n, replace = TRUE)
-z1 <- q(rnorm(n)); z2 <- q(rnorm(n)); z3 <- q(runif(n))
-w <- q(rnorm(n))
-u <- rnorm(n)
-x1 <- q(0.8 * z1 + 0.4 * z2 + 0.3 * w + 0.6 * u + rnorm(n))
-x2 <- q(0.5 * z2 - 0.7 * z3 + 0.5 * u + rnorm(n))
-y <- q(1 + 1.5 * x1 - 0.8 * x2 + 0.5 * w + u * (1 + 0.5 * abs(z1)))
-wa <- q(runif(n, 0.5, 2))
-fw <- sample(1:3, n, replace = TRUE)
-d <- data.frame(y = y, w = w, x1 = x1, x2 = x2, z1 = z1, z2 = z2, z3 = z3, g = g, wa = wa, fw = fw)
-write.csv(d, "iv1.csv", row.names = FALSE, quote = FALSE)
+source("../zdata.R")
+# The data: mk_iv1 of mkdata.do, made by zelta ($ZELTA or build/zelta).
+d <- zelta_data("mk_iv1")
+n <- nrow(d)
+g <- d$g; z1 <- d$z1; z2 <- d$z2; z3 <- d$z3; w <- d$w; x1 <- d$x1; x2 <- d$x2; y <- d$y; wa <- d$wa; fw <- d$fw
 out <- c("* Written by gen_ivfit.R: reference values from AER, sandwich, lm. Do not edit.")
 f17 <- function(v) sprintf("%.17g", v)
 chk <- function(prog, lines) out <<- c(out, paste0("program define ", prog), paste0("\tchk ", lines), "end")

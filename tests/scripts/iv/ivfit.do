@@ -5,7 +5,8 @@
 * importance weights; replay, predict, bad input.
 run chk.do
 run ref_ivfit.do
-insheet using iv1.csv, clear
+run mkdata.do
+quietly mk_iv1
 ivfit y w (x1 x2 = z1 z2 z3), first
 ref_2sls
 display e(instd) " | " e(insts) " | " e(model)

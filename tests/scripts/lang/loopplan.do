@@ -187,3 +187,69 @@ end
 set trace on
 traced
 set trace off
+* Conditions of while and if are compiled once and kept while the text and
+* everything the text names stay the same: a condition whose text changes
+* between steps, and conditions whose text stays the same while the scalar,
+* saved result, c() value or variable behind a name changes.
+local i 0
+while `i' < 3 {
+    display "i=`i'"
+    local ++i
+}
+local go 1
+local i 0
+while `go' {
+    local ++i
+    if `i' == 3 local go 0
+}
+display "go stopped at `i'"
+scalar k = 0
+while k < 3 {
+    scalar k = k + 1
+    scalar m = 0
+    while m < k {
+        scalar m = m + 1
+        if m == k display "k=" k " m=" m
+    }
+}
+clear
+set obs 1
+count
+while r(N) < 3 {
+    set obs `=_N + 1'
+    count
+    display "N=" r(N)
+}
+while c(k) < 3 {
+    generate v`=c(k)' = 1
+    display "k=" c(k)
+}
+* the variable behind a name moves, changes type or becomes ambiguous
+clear
+set obs 1
+generate y = 1
+local k 0
+while y[1] < 4 {
+    display "y=" y[1] " after `k' moves"
+    local ++k
+    generate w`k' = 99
+    order w`k'
+    replace y = y + 1
+    if y[1] > 1 display "y now " y[1]
+}
+clear
+set obs 1
+generate v = 1
+capture noisily while v[1] == 1 {
+    drop v
+    generate str1 v = "a"
+}
+display "r(" _rc ") v=" v[1]
+clear
+set obs 1
+generate abc = 1
+capture noisily while ab[1] < 3 {
+    replace abc = abc + 1
+    capture generate abd = 0
+}
+display "r(" _rc ") abc=" abc[1]
