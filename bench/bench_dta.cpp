@@ -1,6 +1,7 @@
 // .dta file throughput: `save` and `use` of 1M observations x 20 doubles
 // (160 MB) against `cp` of the same file in the same run, a subset `use`
-// (five variables, an `if` on a sixth) against the whole `use`, and a match
+// (five variables, an `if` on a sixth) against the whole `use`, a `use` right
+// after `save` (against one after cp has read the file), and a match
 // `merge` of two 1M-observation files on one key. `save` syncs the file to
 // disk before renaming it over the old one; plain `cp` does not, so `save`
 // is set beside both `cp` to a new file and `cp` over the previous copy
@@ -102,6 +103,17 @@ int main(int argc, char** argv) {
   double tsub = timed("use v1-v5 if v6 > 0.5 using " + f1 + ", clear");
   std::printf("use v1-v5 if v6 > 0.5 using ...       %7.3f s  (whole use %.3f s, ratio %.2f; cp %.2f)\n", tsub,
               tuse.wall, tsub / tuse.wall, tsub / tcp.wall);
+  // A use right after the save, nothing read in between: it finds the file
+  // in the page cache only if save left it there.
+  Timing tafter;
+  double worst = 0;
+  (void)execline("use " + f1 + ", clear");  // the whole dataset again after the subset
+  for (int r = 0; r < reps; ++r) {
+    timed("save " + f1 + ", replace");
+    worst = std::max(worst, timed("use " + f1 + ", clear", &tafter));
+  }
+  std::printf("use right after save                   %7.3f s wall (worst %.3f; use after cp %.3f)\n", tafter.wall, worst,
+              tuse.wall);
 
   // Merge: master and using of nobs observations each, keys interleaved so
   // that half match.

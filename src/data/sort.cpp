@@ -6,14 +6,16 @@
 // into contiguous items (order-preserving 64-bit words and the observation
 // number), the algorithm runs on those, and the resulting order is applied
 // to the columns at the end. When no two keys tie (or with `stable`) every
-// algorithm gives the same order, and an in-place radix sort of the items,
-// on two threads for large ranges, finds it.
+// algorithm gives the same order, and a radix sort of the items, on two
+// threads for large ranges, finds it.
 #include "data/sort.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -73,6 +75,14 @@ inline uint64_t numword(double d) {
   uint64_t b;
   std::memcpy(&b, &d, 8);
   return (b >> 63) ? ~b : (b | 0x8000000000000000ULL);
+}
+
+// The double of a word made by numword (zero comes back as +0).
+inline double wordnum(uint64_t w) {
+  const uint64_t b = (w >> 63) ? w & ~0x8000000000000000ULL : ~w;
+  double d;
+  std::memcpy(&d, &b, 8);
+  return d;
 }
 
 // A key variable: its number and the words it takes in an item.
@@ -152,6 +162,17 @@ bool extract(const std::vector<KeyVar>& ks, long lo, long n, unsigned char* base
   return true;
 }
 
+// The mapping of the last large scratch array, kept for the next sort: the
+// system zeroes every page the first time it is written, which costs a sort
+// of ten million items more than dealing them. Its pages are marked free, so
+// the system takes them back when it runs short of memory (a later sort then
+// gets fresh zeroed pages) and otherwise leaves them where they are.
+struct KeptMap {
+  void* p = nullptr;
+  size_t bytes = 0;
+};
+KeptMap kept;
+
 // A large scratch array, on huge pages where the system offers them:
 // sorting ten million items otherwise spends much of its time faulting in
 // small pages. `p` is null when the memory could not be had.
@@ -166,20 +187,36 @@ struct BigBuf {
       return;
     }
     bytes = (count * sizeof(T) + huge - 1) / huge * huge;
+    if (kept.p && kept.bytes >= bytes) {
+      p = static_cast<T*>(kept.p);
+      bytes = kept.bytes;
+      kept = {};
+      return;
+    }
     void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) return;
     (void)::madvise(m, bytes, MADV_HUGEPAGE);
     p = static_cast<T*>(m);
   }
+  // A mapping up to a quarter of the machine's memory is kept (the larger
+  // of it and the one kept before).
   ~BigBuf() {
-    if (p && bytes) ::munmap(p, bytes);
-    else std::free(p);
+    if (!p || !bytes) {
+      std::free(p);
+      return;
+    }
+    static const size_t most = static_cast<size_t>(::sysconf(_SC_PHYS_PAGES)) / 4 * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    if (bytes > most || bytes <= kept.bytes || ::madvise(p, bytes, MADV_FREE) != 0) {
+      ::munmap(p, bytes);
+      return;
+    }
+    if (kept.p) ::munmap(kept.p, kept.bytes);
+    kept = {p, bytes};
   }
   BigBuf(const BigBuf&) = delete;
   BigBuf& operator=(const BigBuf&) = delete;
   T& operator[](size_t i) { return p[i]; }
   size_t size() const { return n; }
-  void swap(BigBuf& o) { std::swap(p, o.p), std::swap(n, o.n), std::swap(bytes, o.bytes); }
 };
 
 // Items of W key words and the observation they came from, packed: for one
@@ -460,9 +497,60 @@ void distribute(Item<W>* a, int s, const size_t* cnt, size_t* start) {
   }
 }
 
-// msd -> parts by the 8 bits at bit s, then each part by the next 8 bits;
-// equal keys end ordered by observation. The result is the stable order.
-// 0, or 1 on a Break (a is then still a permutation).
+// The b bits (b <= 16) of the key words starting at bit s (s < 64 x W);
+// bits past the last word read as 0.
+template <int W>
+inline unsigned keybits(const Item<W>& a, int s, int b) {
+  const int w = s >> 6, o = s & 63;
+  uint64_t x = a.k[w] << o;
+  if (o > 64 - b && w + 1 < W) x |= a.k[w + 1] >> (64 - o);
+  return static_cast<unsigned>(x >> (64 - b));
+}
+
+template <int W>
+int firstdiff(const Item<W>* a, size_t n);
+template <int W>
+int msd(Item<W>* a, size_t n, int s);
+
+// The largest part dealt by spread: its items and counts stay in the
+// processor's cache.
+constexpr size_t SPREADMAX = size_t{1} << 16;
+
+// Sorts a part of at most SPREADMAX items (n > 48, keys equal before bit
+// s) by dealing them out of place by as many bits, from their first
+// difference, as leave two to four items a digit on average; the few
+// items of each digit are then put in order by insertion, crowded digits
+// by msd. An in-place deal by 8 bits would leave dozens of items a digit
+// for the insertion sort, which then costs the most.
+template <int W>
+int spread(Item<W>* a, size_t n, int s) {
+  s = std::max(s, firstdiff(a, n));
+  if (s >= 64 * W) return msd(a, n, s);
+  // (the items pass through tmp before any part is sorted further, so the
+  // calls below may use it again)
+  thread_local std::vector<Item<W>> tmp;
+  if (tmp.size() < n) tmp.resize(SPREADMAX);
+  const int b = std::clamp(static_cast<int>(std::bit_width(n)) - 2, 1, 14);
+  const size_t nb = size_t{1} << b;
+  std::vector<uint32_t> cnt(nb + 1, 0);
+  for (size_t i = 0; i < n; ++i) ++cnt[keybits(a[i], s, b) + 1];
+  for (size_t d = 1; d <= nb; ++d) cnt[d] += cnt[d - 1];  // cnt[d]: where digit d begins
+  std::vector<uint32_t> next(cnt.begin(), cnt.end() - 1);
+  for (size_t i = 0; i < n; ++i) tmp[next[keybits(a[i], s, b)]++] = a[i];
+  std::memcpy(static_cast<void*>(a), tmp.data(), n * sizeof(Item<W>));
+  for (size_t d = 0; d < nb; ++d) {
+    const size_t m = cnt[d + 1] - cnt[d];
+    if (m < 2) continue;
+    if (m <= 32) smallsort(a + cnt[d], m);
+    else if (msd(a + cnt[d], m, s + b)) return 1;
+  }
+  return poll() ? 1 : 0;
+}
+
+// msd -> parts by the 8 bits at bit s, then each part by the next 8 bits,
+// parts that fit the cache by spread; equal keys end ordered by
+// observation. The result is the stable order. 0, or 1 on a Break (a is
+// then still a permutation).
 template <int W>
 int msd(Item<W>* a, size_t n, int s) {
   constexpr int DB = 8;
@@ -476,6 +564,7 @@ int msd(Item<W>* a, size_t n, int s) {
       std::sort(a, a + n, [](const Item<W>& x, const Item<W>& y) { return x.id < y.id; });
       return 0;
     }
+    if (n <= SPREADMAX) return spread(a, n, s);
     size_t cnt[NB] = {0}, start[NB];
     countdigits<W, DB>(a, n, s, cnt);
     if (poll()) return 1;
@@ -545,21 +634,24 @@ bool keyblocks(const std::vector<KeyVar>& ks, long lo, size_t b, size_t e, F eac
   return true;
 }
 
-// Sorts the parts of a (part b: cnt[b] items from start[b]) by msd from bit
-// s, largest first, each taken by whichever of two threads is free.
+// A part of the items left to sort: n items from start, whose keys agree
+// before bit s.
+struct Part {
+  size_t start, n;
+  int s;
+};
+
+// Sorts the parts of a by msd, largest first, each taken by whichever of two
+// threads is free.
 template <int W>
-int sortparts(Item<W>* a, const std::vector<size_t>& cnt, const std::vector<size_t>& start, int s) {
-  std::vector<uint32_t> parts;
-  for (size_t b = 0; b < cnt.size(); ++b)
-    if (cnt[b] > 1) parts.push_back(static_cast<uint32_t>(b));
-  std::sort(parts.begin(), parts.end(), [&](uint32_t x, uint32_t y) { return cnt[x] > cnt[y]; });
+int sortparts(Item<W>* a, std::vector<Part>& parts) {
+  std::erase_if(parts, [](const Part& p) { return p.n < 2; });
+  std::sort(parts.begin(), parts.end(), [](const Part& x, const Part& y) { return x.n > y.n; });
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   auto work = [&] {
-    for (size_t k; !stop.load(std::memory_order_relaxed) && (k = next.fetch_add(1)) < parts.size();) {
-      const uint32_t b = parts[k];
-      if (msd(a + start[b], cnt[b], s)) stop = true;
-    }
+    for (size_t k; !stop.load(std::memory_order_relaxed) && (k = next.fetch_add(1)) < parts.size();)
+      if (msd(a + parts[k].start, parts[k].n, parts[k].s)) stop = true;
   };
   std::thread t;
   try {
@@ -577,12 +669,16 @@ int sortparts(Item<W>* a, const std::vector<size_t>& cnt, const std::vector<size
 // Fills a[0..n-1] with the items of observations lo.. in the stable order of
 // their keys, as msd gives it. Large ranges are read from the store three
 // times on two threads: for the first bit at which the keys differ, for the
-// counts of the 11 bits from there, and to write each item straight into
+// counts of the 16 bits from there, and to write each item straight into
 // its part, streams that need no more memory than the items; the parts are
 // then shared by the two threads. 0; 1 on a Break with a holding a
 // permutation of the items; 2 on a Break before it does.
+//
+// `zero` tells whether a key may be zero, whose sign the items do not keep
+// (it is set unless the third pass saw none).
 template <int W>
-int radixfill(const std::vector<KeyVar>& ks, long lo, size_t n, Item<W>* a) {
+int radixfill(const std::vector<KeyVar>& ks, long lo, size_t n, Item<W>* a, bool& zero) {
+  zero = true;
   if (n < srt.parmin) {
     if (!extract(ks, lo, static_cast<long>(n), reinterpret_cast<unsigned char*>(a), sizeof(Item<W>))) return 2;
     for (size_t i = 0; i < n; ++i) a[i].id = static_cast<uint32_t>(lo + static_cast<long>(i));
@@ -608,37 +704,68 @@ int radixfill(const std::vector<KeyVar>& ks, long lo, size_t n, Item<W>* a) {
     for (size_t i = 0; i < n; ++i) a[i] = first, a[i].id = static_cast<uint32_t>(lo + static_cast<long>(i));
     return 0;
   }
-  constexpr int DB = 11;
-  constexpr size_t NB = size_t{1} << DB;
-  std::vector<size_t> cnt[2] = {std::vector<size_t>(NB), std::vector<size_t>(NB)};
+  // The counts of the 16 bits from s are cut into parts of about n / 1024
+  // items, each a run of neighbouring digits: keys spread unevenly over the
+  // digits (the exponent of doubles sits in the first bits) still give parts
+  // of about equal size, small enough to be sorted in the processor's cache,
+  // and few enough for the placement's streams.
+  constexpr int DB = 16;
+  constexpr size_t ND = size_t{1} << DB;
+  std::vector<uint32_t> cnt[2] = {std::vector<uint32_t>(ND), std::vector<uint32_t>(ND)};
   onhalves(n, [&](size_t t, size_t b, size_t e) {
-    size_t* c = cnt[t].data();
-    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t, size_t m) { countdigits<W, DB>(p, m, s, c); }))
-      broke = true;
-  });
-  if (broke) return 2;
-  // Each part holds the first half's items, then the second's.
-  std::vector<size_t> total(NB), start(NB), pos[2] = {std::vector<size_t>(NB), std::vector<size_t>(NB)};
-  size_t sum = 0;
-  for (size_t b = 0; b < NB; ++b) {
-    start[b] = pos[0][b] = sum;
-    pos[1][b] = sum + cnt[0][b];
-    total[b] = cnt[0][b] + cnt[1][b];
-    sum += total[b];
-  }
-  onhalves(n, [&](size_t t, size_t b, size_t e) {
-    size_t* q = pos[t].data();
-    if (!keyblocks<W>(ks, lo, b, e, [&](Item<W>* p, size_t i0, size_t m) {
-          for (size_t j = 0; j < m; ++j) {
-            p[j].id = static_cast<uint32_t>(lo + static_cast<long>(i0 + j));
-            a[q[digit<W, DB>(p[j], s)]++] = p[j];
-          }
+    uint32_t* c = cnt[t].data();
+    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t, size_t m) {
+          for (size_t j = 0; j < m; ++j) ++c[digit<W, DB>(p[j], s)];
         }))
       broke = true;
   });
   if (broke) return 2;
+  // Part k takes digits first[k].. ; every part but the last holds more than
+  // the target with the next digit added, so there are at most 2n/target + 1.
+  const size_t target = std::max<size_t>(n / 1024, 1);
+  std::vector<uint16_t> pmap(ND);
+  std::vector<Part> parts;
+  std::vector<size_t> pos[2];
+  size_t sum = 0;
+  unsigned dlo = 0, dhi = 0;
+  auto close = [&] {
+    Part& p = parts.back();
+    p.n = sum - p.start;
+    p.s = dlo == dhi ? s + DB : s + __builtin_clz(dlo ^ dhi) - (32 - DB);
+  };
+  for (unsigned d = 0; d < ND; ++d) {
+    const size_t c = size_t{cnt[0][d]} + cnt[1][d];
+    if (!c) continue;
+    if (parts.empty() || sum - parts.back().start + c > target) {
+      if (!parts.empty()) close();
+      parts.push_back({sum, 0, 0});
+      pos[0].push_back(sum), pos[1].push_back(sum);
+      dlo = d;
+    }
+    dhi = d;
+    pmap[d] = static_cast<uint16_t>(parts.size() - 1);
+    pos[1].back() += cnt[0][d];  // each part holds the first half's items, then the second's
+    sum += c;
+  }
+  close();
+  bool zeros[2] = {false, false};
+  onhalves(n, [&](size_t t, size_t b, size_t e) {
+    size_t* q = pos[t].data();
+    bool z = false;
+    if (!keyblocks<W>(ks, lo, b, e, [&](Item<W>* p, size_t i0, size_t m) {
+          for (size_t j = 0; j < m; ++j) {
+            p[j].id = static_cast<uint32_t>(lo + static_cast<long>(i0 + j));
+            z |= p[j].k[0] == numword(0);
+            a[q[pmap[digit<W, DB>(p[j], s)]]++] = p[j];
+          }
+        }))
+      broke = true;
+    zeros[t] = z;
+  });
+  if (broke) return 2;
+  zero = zeros[0] || zeros[1];
   if (poll()) return 1;
-  return sortparts(a, total, start, s + DB);
+  int r_= sortparts(a, parts); return r_;
 }
 
 // True when two neighbouring items of a[0..n-1] have the same key (read on
@@ -674,15 +801,30 @@ long sampleties(const std::vector<KeyVar>& ks, long lo, long n) {
 // are packed to the front of the items' own memory (each lands at or before
 // the item it is read from), and that memory is lent to the store as the
 // scratch of its moves, so the sort needs no more.
+//
+// With `keyback`, the items being in order and their key a double column
+// without zeros, the key's column is written from the items' own words
+// (their order is the new one) instead of being moved with the others.
 template <int W>
-void applyitems(long lo, BigBuf<Item<W>>& a) {
+void applyitems(const std::vector<KeyVar>& ks, long lo, BigBuf<Item<W>>& a, bool keyback) {
   const size_t n = a.size();
+  int done = 0;
+  if (keyback && W == 1 && ks.size() == 1 && vartype(ks[0].var) == ST_DOUBLE && n >= srt.parmin) {
+    done = ks[0].var;
+    unsigned char* col = colbase(done) + static_cast<size_t>(lo - 1) * 8;
+    onhalves(n, [&](size_t, size_t b, size_t e) {
+      for (size_t i = b; i < e; ++i) {
+        const double d = wordnum(a[i].k[0]);
+        std::memcpy(col + i * 8, &d, 8);
+      }
+    });
+  }
   uint32_t* from = reinterpret_cast<uint32_t*>(a.p);
   for (size_t i = 0; i < n; ++i) {
     const uint32_t id = a[i].id & 0x7fffffffu;  // without the tie flag
     std::memcpy(from + i, &id, 4);
   }
-  ds_permute_lent(lo, from, static_cast<long>(n), reinterpret_cast<unsigned char*>(a.p), n * sizeof(Item<W>));
+  ds_permute_lent(lo, from, static_cast<long>(n), reinterpret_cast<unsigned char*>(a.p), n * sizeof(Item<W>), done);
 }
 
 // Sorts the observations of lo..hi by the keys. With `stable` ties keep
@@ -703,13 +845,13 @@ int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   // tie are flagged (where observation numbers leave the top bit free) and
   // the seeded algorithm runs pruned to them.
   bool ties = !stable && sampleties<W>(ks, lo, n) > 16;
-  bool prune = false;
+  bool prune = false, zero = true;
   long nf = 0;
   if (ties) {
     if (!extract(ks, lo, n, base, sizeof(Item<W>))) return 1;
     for (long i = 0; i < n; ++i) a[static_cast<size_t>(i)].id = static_cast<uint32_t>(lo + i);
   } else {
-    rc = radixfill(ks, lo, a.size(), a.p);
+    rc = radixfill(ks, lo, a.size(), a.p, zero);
     if (rc == 2) return 1;  // the items are incomplete: the data stay as they are
     std::vector<uint64_t> tied;
     const bool scan = !stable && !rc && anyties(a.p, a.size());
@@ -740,7 +882,7 @@ int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
     auto done = [](Item<W>* p, size_t m) { return msd(p, m, firstdiff(p, m)); };
     rc = shufflesort(a.p, n, lt, prune, nf, done);
   }
-  applyitems(lo, a);
+  applyitems(ks, lo, a, !rc && !ties && !zero);
   return rc;
 }
 

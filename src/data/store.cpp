@@ -398,13 +398,6 @@ const char* const reserved_names[] = {"with", "using", "if", "in", "_pred", "_b"
                                       "float", "double", "int", "long", "_uniform", "_coef",
                                       "_rc", "_pi", "byte", "_cons"};
 
-int sayerr(int rc, const char* fmt, const char* a) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21f(fmt, a);
-  setoutlev(prev);
-  return rc;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -770,12 +763,13 @@ void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsi
   }
 }
 
-// Moves the columns of lo.. into the order `from` through scratch of at
+// Moves the columns of lo.. (all but `done`) into the order `from` through scratch of at
 // least 12 bytes a position, 8 bytes of each cell at a time.
-void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* scratch, size_t bytes) {
+void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* scratch, size_t bytes, int done) {
   const Blocks bk = makeblocks(from, lo, span, scratch, bytes);
   unsigned char* const vals = scratch + 4 * span;
   for (int v = 1; v <= ds.nvar; ++v) {
+    if (v == done) continue;
     unsigned char* col = colbase(v) + static_cast<size_t>(lo - 1) * widthof(v);
     const size_t w = widthof(v);
     for (size_t off = 0; off < w;) {
@@ -796,7 +790,7 @@ void permuteblocks(long lo, const uint32_t* from, size_t span, unsigned char* sc
 
 void ds_permute(long lo, const uint32_t* from, long n) { ds_permute_lent(lo, from, n, nullptr, 0); }
 
-void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes) {
+void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scratch, size_t scratchbytes, int done) {
   if (!ds.arena || n <= 0) return;
   // The untouched ends of the range are left out.
   long hi = lo + n - 1;
@@ -819,7 +813,7 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
   const bool clear = reinterpret_cast<const unsigned char*>(from + span) <= scratch + scratchbytes / 3 ||
                      reinterpret_cast<const unsigned char*>(from) >= scratch + scratchbytes;
   if (span >= static_cast<size_t>(BLOCKMIN) && scratch && scratchbytes / span >= 12 && clear) {
-    permuteblocks(lo, from, span, scratch, scratchbytes);
+    permuteblocks(lo, from, span, scratch, scratchbytes, done);
     return;
   }
   // Otherwise the order goes into the map's own room in the arena.
@@ -839,6 +833,7 @@ void ds_permute_lent(long lo, const uint32_t* from, long n, unsigned char* scrat
     own = true;
   }
   for (int v = 1; v <= ds.nvar; ++v) {
+    if (v == done) continue;
     unsigned char* col = colbase(v);
     const size_t w = widthof(v);
     if (!tmp) cyclecol(col, w, lo, hi);
@@ -1037,7 +1032,7 @@ int chkvarname(const char* name) {
   if (!std::strncmp(name, "str", 3) && name[3] >= '1' && name[3] <= '9') {
     const char* q = name + 3;
     while (*q >= '0' && *q <= '9') ++q;
-    if (!*q) return sayerr(RC_SYNTAX, "%s invalid variable name\n", name);
+    if (!*q) return errmsgf(RC_SYNTAX, "%s invalid variable name\n", name);
   }
   if (int rc = chkname(name)) return rc;
   if (findvarexact(name)) return error2(3, name);
@@ -1297,10 +1292,7 @@ int setobs_uninit(long n) { return setobs_u(n, false); }
 static int setobs_u(long n, bool blank) {
   if (int rc = ds_ensure()) return rc;
   if (n < ds.nobs || n > obslimit()) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21f("obs must be between %ld and %ld\n", ds.nobs, obslimit());
-    setoutlev(prev);
-    return RC_SYNTAX;
+    return errmsgf(RC_SYNTAX, "obs must be between %ld and %ld\n", ds.nobs, obslimit());
   }
   if (n > obscapacity() - 1) return error(RC_NOROOMOBS);
   if (n >= ds.maxobs) {

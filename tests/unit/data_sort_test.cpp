@@ -336,3 +336,54 @@ TEST_F(SortTest, ABreakLeavesAPermutationAndNoSortList) {
 }
 
 }  // namespace
+
+// Distinct doubles crowded into few leading bits (magnitudes from 1e-180 to
+// 1e180, a third of them within one binade, no two equal), sorted on one thread and on
+// two, and over a million observations, where the key column is written
+// back from the sorted keys rather than moved: the observations follow a
+// comparison sort and every key keeps its exact bits. Then two keys, the
+// first with 40 values.
+TEST_F(SortTest, CrowdedKeysAndTheKeyColumnWrittenBack) {
+  std::mt19937_64 g(7);
+  auto draw = [&] {
+    const double m = 1 + static_cast<double>(g() >> 12) * 0x1p-52;
+    const double x = g() % 3 ? std::ldexp(m, static_cast<int>(g() % 1200) - 600) : 1 + m * 0x1p-8;
+    return g() % 2 ? -x : x;
+  };
+  for (long n : {40000L, (1L << 20) + 4099}) {
+    std::vector<double> keys(static_cast<size_t>(n));
+    for (double& x : keys) x = draw();
+    std::vector<size_t> ord(keys.size());
+    for (size_t i = 0; i < ord.size(); ++i) ord[i] = i;
+    std::stable_sort(ord.begin(), ord.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    for (size_t i = 1; i < ord.size(); ++i) ASSERT_LT(keys[ord[i - 1]], keys[ord[i]]);  // no ties
+    for (unsigned long parmin : {SortState{}.parmin, 0ul}) {
+      for (bool stable : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << n << " parmin " << parmin << " stable " << stable);
+        ds_reset();
+        make(keys);
+        srt.parmin = parmin;
+        ASSERT_EQ(syssort(1, ds.nobs, stable), 0);
+        for (long i = 1; i <= ds.nobs; ++i) {
+          const size_t o = ord[static_cast<size_t>(i - 1)];
+          const double k = zelta_data(1, i);
+          ASSERT_EQ(zelta_data(2, i), static_cast<double>(o + 1)) << i;
+          ASSERT_EQ(std::memcmp(&k, &keys[o], 8), 0) << i;
+        }
+      }
+    }
+  }
+  srt.parmin = SortState{}.parmin;
+  RefData d = makerandom(5, 60000, 4, 1 << 30);
+  for (long i = 1; i <= ds.nobs; ++i) {
+    const double b = static_cast<double>(i % 40);
+    store(1, i, b);
+    d.rows[static_cast<size_t>(i - 1)].num[0] = b;
+  }
+  for (unsigned long parmin : {SortState{}.parmin, 0ul}) {
+    srt.parmin = parmin;
+    checkagainst(d, {1, 2}, {0, 1}, 1, 60000, true, 5);
+    checkagainst(d, {2, 1}, {1, 0}, 1, 60000, false, 6);
+  }
+  srt.parmin = SortState{}.parmin;
+}
