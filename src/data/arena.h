@@ -25,3 +25,9 @@ long obslimit();
 uint64_t memory_reported();
 // Fixes the size before the arena is first made (start-up's -k).
 void ds_memorycap(uint64_t bytes);
+// Readers that know how many observations will come say so before they make
+// the variables: a growing arena meant for that many asks for huge pages
+// before any cell is written. A 2 MB stretch whose first page came as a small
+// one stays on small pages, and faulting a large dataset in 4 KB at a time
+// costs more than reading it.
+void ds_hugehint_for(long nobs);

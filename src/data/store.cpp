@@ -1511,6 +1511,8 @@ int ds_restore(const DsSnapshot& snap) {
   return 0;
 }
 
+void ds_hugehint_for(long nobs) { hugehint(nobs); }
+
 int ds_aside(DsAside& a) {
   if (int rc = ds_ensure()) return rc;
   a.old = ds;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "data/arena.h"
 #include "data/chars.h"
 #include "data/store.h"
 #include "data/varlist.h"
@@ -51,6 +52,7 @@ int makevars(const DtaIn& f) {
   long need = f.lrecl + 2;
   if (need > ds.syslrecl)
     if (int rc = setwidth(need + (need & 1))) return error(rc);
+  ds_hugehint_for(f.nobs);
   for (const DtaVar& v : f.vars) {
     if (int rc = makevar(v)) return rc;
     size_t k = static_cast<size_t>(ds.nvar);
