@@ -398,13 +398,6 @@ const char* const reserved_names[] = {"with", "using", "if", "in", "_pred", "_b"
                                       "float", "double", "int", "long", "_uniform", "_coef",
                                       "_rc", "_pi", "byte", "_cons"};
 
-int sayerr(int rc, const char* fmt, const char* a) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21f(fmt, a);
-  setoutlev(prev);
-  return rc;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -1039,7 +1032,7 @@ int chkvarname(const char* name) {
   if (!std::strncmp(name, "str", 3) && name[3] >= '1' && name[3] <= '9') {
     const char* q = name + 3;
     while (*q >= '0' && *q <= '9') ++q;
-    if (!*q) return sayerr(RC_SYNTAX, "%s invalid variable name\n", name);
+    if (!*q) return errmsgf(RC_SYNTAX, "%s invalid variable name\n", name);
   }
   if (int rc = chkname(name)) return rc;
   if (findvarexact(name)) return error2(3, name);
@@ -1299,10 +1292,7 @@ int setobs_uninit(long n) { return setobs_u(n, false); }
 static int setobs_u(long n, bool blank) {
   if (int rc = ds_ensure()) return rc;
   if (n < ds.nobs || n > obslimit()) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21f("obs must be between %ld and %ld\n", ds.nobs, obslimit());
-    setoutlev(prev);
-    return RC_SYNTAX;
+    return errmsgf(RC_SYNTAX, "obs must be between %ld and %ld\n", ds.nobs, obslimit());
   }
   if (n > obscapacity() - 1) return error(RC_NOROOMOBS);
   if (n >= ds.maxobs) {

@@ -27,6 +27,7 @@ struct OdbcConn {
   void* dbc = nullptr;
   std::string quote = "\"";  // the source's identifier quote ("" when it has none)
   bool textwire = false;     // the driver holds values as the server's text (PostgreSQL's)
+  bool typeless = false;     // a column's values may be of any type whatever it is declared (SQLite's)
 };
 
 // Rows of a block fetched or sent at once: large enough that a round trip

@@ -87,6 +87,7 @@ int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream) {
   SQLCHAR drv[128] = {0};
   SQLSMALLINT dl = 0;
   SQLGetInfo(c.dbc, SQL_DRIVER_NAME, drv, sizeof drv, &dl);
+  c.typeless = std::strncmp(reinterpret_cast<const char*>(drv), "sqlite3odbc", 11) == 0;
   if (std::strncmp(reinterpret_cast<const char*>(drv), "psqlodbc", 8) != 0) return 0;
   c.textwire = true;
   // The PostgreSQL driver keeps a whole result in memory unless told to use

@@ -11,7 +11,8 @@
 // here (see astext); and a query whose columns are all numbers, truth
 // values, dates, timestamps or text comes as one text per row, which costs
 // the driver a tenth of the work (see wholerows), its numbers read as the
-// rows are split.
+// rows are split. From SQLite's, columns of fractions come as text made by
+// the database with all their digits (see exactreals).
 #include <fast_float/fast_float.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -255,11 +256,70 @@ struct Stmt {
   }
 };
 
-// A column's name and kind as the query gives it.
+// A column's name and kind as the query gives it, and whether the wrapped
+// query gives it as text to be read here.
 struct Described {
   std::string name;
   Kind kind;
+  bool text = false;
 };
+
+// The columns of query (prepared, not run) as the driver describes them.
+// False when it cannot prepare or describe it, or the query has none.
+bool describe(SQLHSTMT h, const std::string& query, std::vector<Described>& d) {
+  std::string q = query;
+  SQLSMALLINT ncol = 0;
+  if (!SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()))) ||
+      !SQL_SUCCEEDED(SQLNumResultCols(h, &ncol)) || ncol <= 0)
+    return false;
+  for (SQLUSMALLINT k = 1; k <= ncol; ++k) {
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT nl = 0, type = 0, dec = 0, nul = 0;
+    SQLULEN size = 0;
+    if (!SQL_SUCCEEDED(SQLDescribeCol(h, k, name, sizeof name, &nl, &type, &size, &dec, &nul))) return false;
+    d.push_back({reinterpret_cast<const char*>(name), kindof(type, false)});
+  }
+  SQLFreeStmt(h, SQL_CLOSE);
+  return true;
+}
+
+// SQLite keeps whatever a row holds whatever its column's declared type,
+// and its driver gives a number of a column of fractions through a text of
+// 15 digits (the last ones lost), text there as a missing value, and text
+// that starts like a number ("1.5e") as that number, all without a word.
+// So a query with such columns is wrapped to have them as text, fractions
+// with all their digits and text as it is (caught when read):
+// SELECT q."id", CASE WHEN typeof(q."x") = 'real' THEN printf('%!.17g',
+// q."x") ELSE CAST(q."x" AS TEXT) END AS "x", ... FROM (query) AS q. The
+// query unchanged when it has none, or when its columns cannot be named
+// apart (the same name twice, or a quote in one); else the wrapped one,
+// with the columns' own names and kinds in *as.
+std::string exactreals(SQLHSTMT h, const std::string& query, std::vector<Described>* as) {
+  std::vector<Described> d;
+  if (!describe(h, query, d)) return query;
+  std::vector<std::string> low;
+  std::string list;
+  bool any = false;
+  for (Described& c : d) {
+    std::string l = c.name;
+    for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (l.empty() || l.find('"') != std::string::npos || std::find(low.begin(), low.end(), l) != low.end()) return query;
+    low.push_back(l);
+    const std::string ref = "q.\"" + c.name + "\"";
+    if (!list.empty()) list += ", ";
+    if (c.kind == Kind::Double) {
+      list += "CASE WHEN typeof(" + ref + ") = 'real' THEN printf('%!.17g', " + ref + ") ELSE CAST(" + ref +
+              " AS TEXT) END AS \"" + c.name + "\"";
+      c.text = any = true;
+    } else {
+      list += ref;
+    }
+  }
+  if (!any) return query;
+  *as = std::move(d);
+  const size_t e = query.find_last_not_of(" \t\r\n;");
+  return "SELECT " + list + " FROM (" + query.substr(0, e == std::string::npos ? 0 : e + 1) + "\n) AS q";
+}
 
 // The PostgreSQL driver's own text of a date leaves out " BC", and it
 // gives the timestamp '-infinity' as a date before Christ, so a query with
@@ -268,21 +328,12 @@ struct Described {
 // query unchanged when it has none (or cannot be described); else the
 // wrapped one, with the columns' own names and kinds in *as.
 std::string servertext(SQLHSTMT h, const std::string& query, std::vector<Described>* as) {
-  std::string q = query;
-  SQLSMALLINT ncol = 0;
-  if (!SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()))) ||
-      !SQL_SUCCEEDED(SQLNumResultCols(h, &ncol)) || ncol <= 0)
-    return query;
   std::vector<Described> d;
+  if (!describe(h, query, d)) return query;
   bool dates = false;
   std::string list, names;
-  for (SQLUSMALLINT k = 1; k <= ncol; ++k) {
-    SQLCHAR name[256] = {0};
-    SQLSMALLINT nl = 0, type = 0, dec = 0, nul = 0;
-    SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeCol(h, k, name, sizeof name, &nl, &type, &size, &dec, &nul))) return query;
-    d.push_back({reinterpret_cast<const char*>(name), kindof(type, false)});
-    const bool date = d.back().kind == Kind::Date || d.back().kind == Kind::Stamp;
+  for (size_t k = 1; k <= d.size(); ++k) {
+    const bool date = d[k - 1].kind == Kind::Date || d[k - 1].kind == Kind::Stamp;
     dates = dates || date;
     const std::string c = std::string(1, 'c').append(std::to_string(k));
     if (k > 1) list += ", ", names += ", ";
@@ -291,7 +342,6 @@ std::string servertext(SQLHSTMT h, const std::string& query, std::vector<Describ
     if (date) list += "::text";
     names += c;
   }
-  SQLFreeStmt(h, SQL_CLOSE);
   if (!dates) return query;
   *as = std::move(d);
   const size_t e = query.find_last_not_of(" \t\r\n;");
@@ -325,7 +375,8 @@ int bindcols(SQLHSTMT h, const OdbcConn& conn, const OdbcLoadOpts& o, std::vecto
       case Kind::Stamp: c.ctype = SQL_C_TYPE_TIMESTAMP, c.elem = sizeof(SQL_TIMESTAMP_STRUCT); break;
       case Kind::Text: c.ctype = SQL_C_CHAR, c.elem = STRMAX + 1; break;
     }
-    if (c.kind != Kind::Text && conn.textwire && astext(h, k, c.kind)) c.text = true, c.ctype = SQL_C_CHAR, c.elem = TEXTCELL;
+    if (c.kind != Kind::Text && ((conn.textwire && astext(h, k, c.kind)) || (k <= as.size() && as[k - 1].text)))
+      c.text = true, c.ctype = SQL_C_CHAR, c.elem = TEXTCELL;
     // Other drivers (SQLite's) hand a value of an integer column that is
     // not a number as NULL, and one with a fraction cut to an integer: as
     // text, the first is caught and the second kept whole.
@@ -649,7 +700,10 @@ int loadwith(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o, bo
     cols.clear();
     rt = Rows();
     std::vector<Described> as;
-    std::string q = conn.textwire && !o.allstring ? servertext(s.h, query, &as) : query;
+    std::string q = o.allstring     ? query
+                    : conn.textwire  ? servertext(s.h, query, &as)
+                    : conn.typeless ? exactreals(s.h, query, &as)
+                                     : query;
     SQLRETURN r = SQLExecDirect(s.h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()));
     if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) return stmterr(RC_SYNTAX, s.h, "the query failed");
     if (int rc = bindcols(s.h, conn, o, cols, &rows, as)) return rc;

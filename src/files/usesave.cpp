@@ -281,21 +281,22 @@ void putchars(const DtaIn& f) {
   }
 }
 
-// Fix-ups of old releases, with their warnings.
-void oldfixups(const DtaIn& f, const std::vector<char>& hit333) {
+// Fix-ups of old releases; their warnings go to `notes`, shown once the
+// read has succeeded.
+void oldfixups(const DtaIn& f, const std::vector<char>& hit333, std::string& notes) {
   if (f.renamed)
     for (size_t k = 0; k < f.vars.size(); ++k)
       if (f.oldnames[k] != f.vars[k].name)
-        spout21f("Warning:  renamed %s to %s\n", f.oldnames[k].c_str(), f.vars[k].name.c_str());
+        notes += "Warning:  renamed " + f.oldnames[k] + " to " + f.vars[k].name + "\n";
   bool sortedhit = false;
   for (int s : ds.srtlist)
     if (s >= 1 && static_cast<size_t>(s) <= hit333.size() && hit333[static_cast<size_t>(s - 1)]) sortedhit = true;
   if (sortedhit) {
     std::string keys;
     for (int s : ds.srtlist) keys += " " + varname(s);
-    spout21f("Warning:  old-format data was sorted by%s\n", keys.c_str());
-    spout21("due to changes in Zelta, the sort information had to be cleared\n");
-    spout21("in this case; you must reissue the sort command if you care\n");
+    notes += "Warning:  old-format data was sorted by" + keys + "\n";
+    notes += "due to changes in Zelta, the sort information had to be cleared\n";
+    notes += "in this case; you must reissue the sort command if you care\n";
     ds.srtlist.clear();
   }
 }
@@ -382,17 +383,20 @@ int cmd_use(int) {
   std::vector<char> hit333(f.vars.size(), 0);
   Subset s;
   rc = makevars(f);
-  if (!rc && !ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
   if (!rc && subset) rc = parsesubset(subtext, f.nobs, s);
   if (!rc) rc = loadrecords(f, s, hit333);
   std::vector<DtaLabel> labels;
   if (!rc && !nolabel) rc = dta_readlabels(f, labels);
   dta_close(f);
-  if (!rc) oldfixups(f, hit333);
+  std::string notes;
+  if (!rc) oldfixups(f, hit333, notes);
   if (!rc && f.rel->legacy) rc = modernise();
   if (!rc && !s.keep.empty()) rc = droporkeepvars(s.keep, true);
   if (rc) return nd_undo(nd, rc);
   nd_commit(nd);
+  // the file's label and warnings only for a read that succeeded
+  if (!ds.datalbl.empty()) spout21f("(%s)\n", ds.datalbl.c_str());
+  spout21(notes.c_str());
   putchars(f);
   if (!labels.empty()) dtalbl_install(labels);
   setfnmacros(fn, f.stamp);

@@ -1,14 +1,10 @@
 // Small readers shared by the macro functions and the argument parsers.
 #include "interp/wordscan.h"
 
-#include "output/output.h"
+#include "output/errors.h"
 
-int sayerr(const std::string& s, int rc) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(s.c_str());
-  setoutlev(prev);
-  return rc;
-}
+// The user's text is an argument, never the format.
+int sayerr(const std::string& s, int rc) { return errmsgf(rc, "%s", s.c_str()); }
 
 std::string nextword(const char*& p) {
   p = skipblanks(p);

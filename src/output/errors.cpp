@@ -224,12 +224,22 @@ int fierrnewer(const char* filename) {
 
 int errmsgf(int rc, const char* fmt, ...) {
   char buf[1024];
-  va_list ap;
+  va_list ap, again;
   va_start(ap, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_copy(again, ap);
+  const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
   va_end(ap);
+  // A message quoting a long text of the user's is printed whole, line end
+  // included, rather than cut at the buffer.
+  std::string big;
+  if (n >= static_cast<int>(sizeof buf)) {
+    big.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(big.data(), big.size(), fmt, again);
+    big.pop_back();
+  }
+  va_end(again);
   int prev = setoutlev(OUT_ERROR);
-  spout21(buf);
+  spout21(big.empty() ? buf : big.c_str());
   setoutlev(prev);
   return rc;
 }

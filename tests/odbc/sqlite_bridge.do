@@ -1,6 +1,7 @@
 * odbc through the SQLite driver: a data source name from the test's own
 * driver files and a connection string with no data source name; integers
-* of 64 bits, text and fractions where the declared type says integer, a
+* of 64 bits, text and fractions where the declared type says integer,
+* fractions exact and text where the type says fractions, a
 * table made by insert and read back, and a file of SQL statements.
 local dir : environment ZELTA_ODBC_TESTDIR
 local cs "Driver=SQLiteTest;Database=`dir'/direct.db"
@@ -21,6 +22,21 @@ odbc exec("UPDATE t SET big = 4.5 WHERE id = 4")
 odbc load id big, table("t") clear
 describe big
 list
+* fractions keep all their digits (the driver's own numbers have 15, so
+* 1/3 and 0.1*3 came back as other numbers); text where the declared type
+* says fractions, empty or starting like a number, is caught (683, the data
+* in memory kept) rather than loaded as missing or as its first digits
+odbc exec("CREATE TABLE r (id INTEGER, x REAL, y DOUBLE)")
+odbc exec("INSERT INTO r VALUES (1, 1.0/3, 0.1*3), (2, 2.0/3, NULL), (3, -1.0/7, 5)")
+odbc load, table("r") clear
+assert x[1] == 1/3 & y[1] == 0.1*3 & x[2] == 2/3 & x[3] == -1/7 & y[2] == . & y[3] == 5
+format x y %21.0g
+list
+foreach v in "'abc'" "''" "'1.5e'" {
+  odbc exec("UPDATE r SET x = `v' WHERE id = 2")
+  cap noi odbc load, exec("SELECT y, x FROM r") clear
+  di _rc " " _N " " x[2]
+}
 * a statement file: comments, quotes holding semicolons, a failing statement
 * stops the file with the server's message
 odbc sqlfile("stmts.sql"), dsn("zlite")

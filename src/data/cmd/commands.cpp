@@ -31,13 +31,6 @@
 
 namespace {
 
-int sayerr(int rc, const std::string& text) {
-  int prev = setoutlev(OUT_ERROR);
-  spout21(text.c_str());
-  setoutlev(prev);
-  return rc;
-}
-
 // The rest of the command line split at its first comma: the argument text
 // (blanks trimmed) and the option words.
 void restofline(std::string& arg, std::vector<std::string>& opts) {
@@ -69,7 +62,7 @@ int permopt(const std::vector<std::string>& opts, bool* perm) {
       *perm = true;
       continue;
     }
-    return sayerr(RC_SYNTAX, "option " + o + " not allowed\n");
+    return errmsgf(RC_SYNTAX, "option %s not allowed\n", o.c_str());
   }
   return 0;
 }
@@ -90,12 +83,11 @@ int set_obs(int) {
   std::string arg;
   std::vector<std::string> opts;
   restofline(arg, opts);
-  if (!opts.empty()) return sayerr(RC_SYNTAX, "option " + opts[0] + " not allowed\n");
+  if (!opts.empty()) return errmsgf(RC_SYNTAX, "option %s not allowed\n", opts[0].c_str());
   long n;
   if (!wholenum(arg, &n)) {
-    if (arg.empty()) return sayerr(RC_SYNTAX, "obs must be between " + std::to_string(ds.nobs) + " and " +
-                                            std::to_string(obslimit()) + "\n");
-    return sayerr(RC_SYNTAX, "'" + arg + "' invalid\n");
+    if (arg.empty()) return errmsgf(RC_SYNTAX, "obs must be between %ld and %ld\n", ds.nobs, obslimit());
+    return errmsgf(RC_SYNTAX, "'%s' invalid\n", arg.c_str());
   }
   return setobs(n);
 }
@@ -127,7 +119,7 @@ int set_memory(int) {
   }
   char* e;
   double x = std::strtod(s.c_str(), &e);
-  if (s.empty() || *e || x < 0) return sayerr(RC_SYNTAX, "'" + arg + "' invalid\n");
+  if (s.empty() || *e || x < 0) return errmsgf(RC_SYNTAX, "'%s' invalid\n", arg.c_str());
   double bytes = x * unit;
   if (sign) bytes = static_cast<double>(memory_reported()) + sign * bytes;
   if (bytes >= 4294967296.0) return error(RC_TOOLARGE);
@@ -146,7 +138,7 @@ int set_maxvar(int) {
   if (int rc = permopt(opts, &perm)) return rc;
   long n;
   if (!wholenum(arg, &n) || n < 2048 || n > 32767)
-    return sayerr(RC_SYNTAX, "# must be between 2048 and 32767\n");
+    return errmsgf(RC_SYNTAX, "# must be between 2048 and 32767\n");
   // A growing area has room for the widest record: it follows the new width.
   const bool grows = !dsarena.memoryset;
   if (ds.nvar > n - 2 || (grows ? ds.lrecl : ds.syslrecl) > 12 * n) return error(RC_NOROOMVARS);
@@ -178,8 +170,7 @@ int twoway(const char* a, const char* b, int* rc) {
   if ((*rc = permopt(opts, &perm))) return -1;
   if (arg == a) return 0;
   if (arg == b) return 1;
-  *rc = sayerr(RC_SYNTAX, (arg.empty() ? std::string("nothing") : arg) + " invalid; must be " + a + " or " +
-                        b + "\n");
+  *rc = errmsgf(RC_SYNTAX, "%s invalid; must be %s or %s\n", arg.empty() ? "nothing" : arg.c_str(), a, b);
   return -1;
 }
 
@@ -331,22 +322,16 @@ int cmd_assert(int) {
     }
   }
   if (bad) {
-    int prev = setoutlev(OUT_ERROR);
     if (fast)
-      spout21("assertion is false\n");
-    else {
-      spout21f("%ld contradiction%s in %ld observation%s\n", bad, bad == 1 ? "" : "s", tested,
-               tested == 1 ? "" : "s");
-      spout21("assertion is false\n");
-    }
-    setoutlev(prev);
-    return rc0 ? 0 : 9;
+      errmsgf(RC_REJECTED, "assertion is false\n");
+    else
+      errmsgf(RC_REJECTED, "%ld contradiction%s in %ld observation%s\nassertion is false\n", bad, bad == 1 ? "" : "s",
+              tested, tested == 1 ? "" : "s");
+    return rc0 ? 0 : RC_REJECTED;
   }
   if (null && tested == 0) {
-    int prev = setoutlev(OUT_ERROR);
-    spout21("assertion is false; no observations\n");
-    setoutlev(prev);
-    return rc0 ? 0 : 9;
+    errmsgf(RC_REJECTED, "assertion is false; no observations\n");
+    return rc0 ? 0 : RC_REJECTED;
   }
   return 0;
 }

@@ -27,10 +27,6 @@ int say(int lev, const std::string& s) {
   setoutlev(prev);
   return 0;
 }
-int sayerr(const std::string& s, int rc) {
-  say(OUT_ERROR, s);
-  return rc;
-}
 
 bool isname(const std::string& s, size_t maxlen) {
   if (s.empty() || s.size() > maxlen) return false;
@@ -50,7 +46,7 @@ std::string firstword(const std::string& line) {
 // program [define] name [, options] ... end
 int pgmdefine(const std::string& name) {
   if (!isname(name, 32)) return error2(0, name.c_str());
-  if (pgmfind(name.c_str(), 3)) return sayerr(name + " already defined\n", RC_DEFINED);
+  if (pgmfind(name.c_str(), 3)) return errmsgf(RC_DEFINED, "%s already defined\n", name.c_str());
   auto p = std::make_shared<Program>();
   p->name = name;
   p->version = interp.version;
@@ -73,7 +69,7 @@ int pgmdefine(const std::string& name) {
       std::string hdr = c == std::string::npos ? "" : firstword(a.substr(c + 1));
       if (kind == "onecall") p->byable = 1;
       else if (kind == "recall") p->byable = hdr == "noheader" ? 3 : 2;
-      else return sayerr("option byable() invalid\n", RC_SYNTAX);
+      else return errmsgf(RC_SYNTAX, "option byable() invalid\n");
     }
     if (findargn(pr, "properties", 4, arg, 2000, 200)) p->props = arg;
     if (findopt(pr, "plugin", 6, 0)) {
@@ -83,7 +79,7 @@ int pgmdefine(const std::string& name) {
     }
     if (int rc = chkopt(pr)) return rc;
   } else if (*peektok_chr()) {
-    return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+    return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
   }
   if (!p->plugin.empty()) {
     if (int rc = pgmstore(p, OBJ_PLUGIN)) return rc;
@@ -178,7 +174,7 @@ int cmd_program(int) {
     return pgmdefine(name);
   }
   if (cmdcmp(w.c_str(), "dir", 2)) {
-    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+    if (*peektok_chr()) return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
     return pgmdir();
   }
   if (cmdcmp(w.c_str(), "list", 1)) {
@@ -190,7 +186,7 @@ int cmd_program(int) {
     }
     for (auto& n : names) {
       auto p = pgmfind(n.c_str(), 1);
-      if (!p) return sayerr("program " + n + " not found\n", RC_NOTFOUND);
+      if (!p) return errmsgf(RC_NOTFOUND, "program %s not found\n", n.c_str());
       pgmlist1(*p);
     }
     return 0;
@@ -206,7 +202,7 @@ int cmd_program(int) {
       return 0;
     }
     for (auto& n : names)
-      if (!pgmfind(n.c_str(), 3)) return sayerr("program " + n + " not found\n", RC_NOTFOUND);
+      if (!pgmfind(n.c_str(), 3)) return errmsgf(RC_NOTFOUND, "program %s not found\n", n.c_str());
     for (auto& n : names) pgmkill(n.c_str());
     return 0;
   }
@@ -216,7 +212,7 @@ int cmd_program(int) {
 // discard: drops the autoloaded programs (they load again on next use), the
 // graph series, the estimation and saved results, and Vemo's compiled code.
 int cmd_discard(int) {
-  if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
   for (auto& p : allprograms(OBJ_PROGRAM))
     if (p->autoload) pgmkill(p->name.c_str());
   serset_clearall();
@@ -262,7 +258,7 @@ int cmd_which(int) {
   if (suffixed) {
     base = name.substr(0, dot);
     ext = name.substr(dot + 1);
-    if (!knowntype(ext)) return sayerr("file " + name + " not Zelta filetype\n", RC_FILEFORMAT);
+    if (!knowntype(ext)) return errmsgf(RC_FILEFORMAT, "file %s not Zelta filetype\n", name.c_str());
   }
   bool found = false;
   if (!suffixed) {
@@ -283,8 +279,8 @@ int cmd_which(int) {
     if (!all) break;
   }
   if (!found) {
-    if (suffixed) return sayerr("file " + name + " not found\n", RC_FILENOTFOUND);
-    return sayerr("command " + name + " not found as either built-in or ado-file\n", RC_NOTFOUND);
+    if (suffixed) return errmsgf(RC_FILENOTFOUND, "file %s not found\n", name.c_str());
+    return errmsgf(RC_NOTFOUND, "command %s not found as either built-in or ado-file\n", name.c_str());
   }
   return 0;
 }
@@ -309,7 +305,7 @@ int readversion(const std::string& t) {
 }
 
 int toonew(const std::string& t, int v) {
-  say(OUT_ERROR, "this is version 9.2 of Zelta; it cannot run version " + t + " programs\n");
+  errmsgf(RC_REJECTED, "this is version 9.2 of Zelta; it cannot run version %s programs\n", t.c_str());
   if (v / 100 == 9) {
     int prev = setoutlev(OUT_ERROR);
     spout21("A free update");
@@ -330,14 +326,14 @@ int checkborn(const std::string& d) {
                                     "jul", "aug", "sep", "oct", "nov", "dec"};
   int day = 0, year = 0, m = -1;
   char ms[8] = {0};
-  if (std::sscanf(d.c_str(), "%d%3[A-Za-z]%d", &day, ms, &year) != 3) return sayerr(d + " invalid date\n", RC_SYNTAX);
+  if (std::sscanf(d.c_str(), "%d%3[A-Za-z]%d", &day, ms, &year) != 3) return errmsgf(RC_SYNTAX, "%s invalid date\n", d.c_str());
   for (char* q = ms; *q; ++q) *q = static_cast<char>(std::tolower(static_cast<unsigned char>(*q)));
   for (int i = 0; i < 12; ++i)
     if (!std::strcmp(ms, mon[i])) m = i;
-  if (m < 0 || day < 1 || day > 31) return sayerr(d + " invalid date\n", RC_SYNTAX);
+  if (m < 0 || day < 1 || day > 31) return errmsgf(RC_SYNTAX, "%s invalid date\n", d.c_str());
   const long given = year * 10000L + (m + 1) * 100L + day;
   const long build = 20261201L;
-  if (given > build) return sayerr("you must update the Zelta executable to run this program\n", RC_SYNTAX);
+  if (given > build) return errmsgf(RC_SYNTAX, "you must update the Zelta executable to run this program\n");
   return 0;
 }
 
@@ -355,7 +351,7 @@ int cmd_version(int) {
   int v = readversion(num);
   if (v < 0) {
     if (!interp.procflg) return 0;
-    return sayerr("'" + t + "' invalid\n", RC_SYNTAX);
+    return errmsgf(RC_SYNTAX, "'%s' invalid\n", t.c_str());
   }
   if (peektok_chr()[0] == ',') {
     gettok(prsestd);
@@ -368,11 +364,11 @@ int cmd_version(int) {
   }
   const bool colon = peektok_chr()[0] == ':';
   if (interp.procflg && v > 920) return toonew(num, v);
-  if (interp.procflg && v < 100) return sayerr("'" + t + "' invalid\n", RC_SYNTAX);
+  if (interp.procflg && v < 100) return errmsgf(RC_SYNTAX, "'%s' invalid\n", t.c_str());
   if (!colon) {
     if (*peektok_chr()) {
       if (!interp.procflg) return 0;
-      return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+      return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
     }
     if (interp.procflg) interp.version = v;
     return 0;
@@ -392,7 +388,7 @@ int cmd_version(int) {
 int cmd_sysdir(int) {
   std::string w = gettok(prsestd);
   if (w.empty() || cmdcmp(w.c_str(), "list", 1)) {
-    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+    if (*peektok_chr()) return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
     static const char* const cws[] = {"ZELTA", "UPDATES", "BASE", "SITE", "PLUS", "PERSONAL", "OLDPLACE"};
     int prev = setoutlev(OUT_RESULT);
     for (const char* c : cws) spout21f("%9s:  %s\n", c, sysdir_get(c).c_str());
@@ -404,10 +400,10 @@ int cmd_sysdir(int) {
     if (cw.empty()) return required("codeword");
     std::string path;
     if (gettokfn(path)) return required("directory name");
-    if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+    if (*peektok_chr()) return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
     return sysdir_set(cw, path);
   }
-  return sayerr("'" + w + "' invalid\n", RC_SYNTAX);
+  return errmsgf(RC_SYNTAX, "'%s' invalid\n", w.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -417,7 +413,7 @@ int onoff(bool& flag) {
   std::string w = gettok(prsestd);
   if (w == "on") flag = true;
   else if (w == "off") flag = false;
-  else return sayerr((w.empty() ? std::string("nothing") : w) + " invalid; must be on or off\n", 198);
+  else return errmsgf(RC_SYNTAX, "%s invalid; must be on or off\n", w.empty() ? "nothing" : w.c_str());
   return 0;
 }
 
@@ -429,7 +425,7 @@ int set_trace(int mode) {
       char* e;
       long n = std::strtol(w.c_str(), &e, 10);
       if (w.empty() || *e || n < 1 || n > 32000)
-        return sayerr("-set tracedepth- must be between 1 and 32000\n", RC_SYNTAX);
+        return errmsgf(RC_SYNTAX, "-set tracedepth- must be between 1 and 32000\n");
       prg.tracedepth = static_cast<int>(n);
       return 0;
     }
@@ -448,7 +444,7 @@ int set_trace(int mode) {
       std::string w = gettok(prsestd);
       char* e;
       long n = std::strtol(w.c_str(), &e, 10);
-      if (w.empty() || *e || n < 10 || n > 10000) return sayerr("adosize must be between 10 and 10000\n", RC_SYNTAX);
+      if (w.empty() || *e || n < 10 || n > 10000) return errmsgf(RC_SYNTAX, "adosize must be between 10 and 10000\n");
       prg.adosize = static_cast<int>(n);
       return 0;
     }
@@ -476,7 +472,7 @@ int lang_options(ParseResult& pr, std::string* rest) {
     gettok(prsestd);
     return proption(pr);
   }
-  if (*peektok_chr()) return sayerr(std::string("'") + gettok(prsestd) + "' invalid\n", RC_SYNTAX);
+  if (*peektok_chr()) return errmsgf(RC_SYNTAX, "'%s' invalid\n", gettok(prsestd));
   return 0;
 }
 

@@ -1,5 +1,5 @@
-# Reference values for repeated.do: the data (repeated1.csv, long form, one
-# row per subject and occasion, values exact in binary) and ref_repeated.do,
+# Reference values for repeated.do (ref_repeated.do) on the data of
+# mk_repeated1 (mkdata.do, long form, one row per subject and occasion):
 # `chk` lines from car::Anova on the wide (multivariate) form with idata and
 # idesign: the univariate tests and the Greenhouse-Geisser epsilons and
 # p-values. car's Huynh-Feldt is the corrected formula; the original one,
@@ -8,20 +8,11 @@
 # Run with Rscript from this folder.
 library(car)
 options(contrasts = c("contr.sum", "contr.poly"))
-set.seed(3303)
-q <- function(v) round(v * 64) / 64
+source("../zdata.R")
 ns <- 15; na <- 3; nb <- 4; nc <- 2
-subj <- 1:ns
-a <- rep(1:na, each = ns / na)
-# occasions b (4) and c (2): a subject effect, and errors whose variance
-# grows with b, so sphericity fails
-rows <- expand.grid(c = 1:nc, b = 1:nb, subj = subj)
-rows$a <- a[rows$subj]
-u <- rnorm(ns, 0, 1.5)[rows$subj]
-rows$y <- q(10 + 0.8 * (rows$a == 2) - 0.5 * (rows$a == 3) + 0.4 * rows$b + 0.3 * (rows$c == 2) +
-            0.5 * (rows$a == 3) * rows$b + u + rnorm(nrow(rows), 0, 0.4 * rows$b))
-d <- rows[, c("y", "subj", "a", "b", "c")]
-write.csv(d, "repeated1.csv", row.names = FALSE, quote = FALSE)
+# The data: mk_repeated1 of mkdata.do, made by zelta ($ZELTA or build/zelta).
+d <- zelta_data("mk_repeated1")
+a <- d$a[match(1:ns, d$subj)]  # the group of each subject
 out <- c("* Written by gen_repeated.R: reference values from car::Anova. Do not edit.")
 chk <- function(prog, lines) {
   out <<- c(out, paste0("program define ", prog), paste0("\tchk ", lines), "end")

@@ -4,7 +4,8 @@
 * variables; bad input.
 run chk.do
 run ref_repeated.do
-insheet using repeated1.csv, clear
+run mkdata.do
+quietly mk_repeated1
 anova y a / subj|a b a*b if c == 1, repeated(b)
 scalar r_p_gg_b = Ftail(e(gg_3)*e(df_3), e(gg_3)*e(df_r), e(F_3))
 scalar r_p_gg_ab = Ftail(e(gg_4)*e(df_4), e(gg_4)*e(df_r), e(F_4))

@@ -1,21 +1,19 @@
 #!/usr/bin/python3
-# Reference values for logit.do and probit fits: the data sets (CSV, values
-# exact in single precision) and ref_logit.do, a file of `chk` lines against
-# fits by statsmodels; robust and cluster variances are sandwiches computed
-# here from statsmodels' fitted values. Data sets 2 and 3 are made by zelta
+# Reference values for logit.do and probit fits: ref_logit.do, a file of
+# `chk` lines against fits by statsmodels; robust and cluster variances are sandwiches computed
+# here from statsmodels' fitted values. The data sets are made by zelta
 # itself (mkdata.do; $ZELTA or build/zelta). Run with /usr/bin/python3 from
-# this folder; it rewrites logit1.csv and ref_logit.do.
+# this folder; it rewrites ref_logit.do.
 import sys
 
 import numpy as np
 import statsmodels.api as sm
 
-from refgen import chk, coefs, out, q, sandwich, save, write_csv
+from refgen import chk, coefs, out, sandwich, save
 
 sys.path.insert(0, "..")
 from zdata import zelta_data
 
-rng = np.random.default_rng(20261207)
 def fitlines(names, res, V=None, chi2=None):
     V = res.cov_params() if V is None else V
     L = coefs(names, np.asarray(res.params), np.asarray(V))
@@ -26,19 +24,11 @@ def fitlines(names, res, V=None, chi2=None):
     return L
 
 
-# Data set 1: 300 observations, a continuous, a binary and a count regressor,
-# 15 clusters, frequency and sampling weights and an offset.
-n = 300
-x1 = q(rng.normal(size=n))
-x2 = (rng.uniform(size=n) < 0.4).astype(float)
-x3 = rng.integers(0, 6, size=n).astype(float)
-g = rng.integers(1, 16, size=n).astype(float)
-off = q(rng.normal(scale=0.3, size=n))
-eta = -0.4 + 0.8 * x1 - 0.6 * x2 + 0.25 * x3 + 0.3 * np.sin(g)
-y = (rng.uniform(size=n) < 1 / (1 + np.exp(-eta))).astype(float)
-f = rng.integers(1, 4, size=n).astype(float)
-pw = rng.integers(4, 25, size=n) / 8.0
-write_csv("logit1.csv", dict(y=y, x1=x1, x2=x2, x3=x3, g=g, off=off, f=f, pw=pw))
+# Data set 1 (mk_logit1): 300 observations, a continuous, a binary and a
+# count regressor, 15 clusters, frequency and sampling weights and an offset.
+d1 = zelta_data("mk_logit1")
+y, x1, x2, x3, g, off, f, pw = (d1[k] for k in ("y", "x1", "x2", "x3", "g", "off", "f", "pw"))
+n = len(y)
 X = sm.add_constant(np.column_stack([x1, x2, x3]), prepend=False)
 nm = ["x1", "x2", "x3", "_cons"]
 

@@ -1,16 +1,21 @@
 #!/usr/bin/python3
 # Reference values for ml.do: likelihoods written as programs against fits
-# by statsmodels on logit1.csv (written by gen_logit.py): a probit, a probit
+# by statsmodels on the data of mk_logit1 (mkdata.do, made by zelta): a probit, a probit
 # with frequency weights (the data expanded by the weights) and a normal
 # linear regression in (b, ln sigma), whose maximum-likelihood variance is
 # sigma^2 (X'X)^-1 with sigma^2 = RSS/n and 1/(2n) for ln sigma. Run with
 # /usr/bin/python3 from this folder; it rewrites ref_ml.do.
+import sys
+
 import numpy as np
 import statsmodels.api as sm
 
 from refgen import chk, coefs, save
 
-d = np.genfromtxt("logit1.csv", delimiter=",", names=True)
+sys.path.insert(0, "..")
+from zdata import zelta_data
+
+d = zelta_data("mk_logit1")
 X = sm.add_constant(np.column_stack([d["x1"], d["x2"], d["x3"]]), prepend=False)
 nm = ["x1", "x2", "x3", "_cons"]
 r = sm.Probit(d["y"], X).fit(method="newton", tol=1e-14, maxiter=100, disp=0)

@@ -5,7 +5,7 @@
 run chk.do
 run ref_logit.do
 run mkdata.do
-insheet using logit1.csv, clear
+quietly mk_logit1
 logit y x1 x2 x3
 ref_logit1
 ereturn list

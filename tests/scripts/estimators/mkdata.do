@@ -4,6 +4,24 @@
 * run the same program and write the data out. Values are multiples of 1/64
 * so they are exact in single precision and in the CSV the generators read.
 
+* A binary outcome: 300 observations, a continuous, a binary and a count
+* regressor, 15 clusters g (which shift the index), an offset, frequency
+* weights f of 1 to 3 and sampling weights pw from 0.5 to 3 in eighths.
+program define mk_logit1
+	clear
+	set obs 300
+	set seed 20261207
+	generate x1 = round(invnormal(uniform()) * 64) / 64
+	generate x2 = uniform() < 0.4
+	generate x3 = floor(6 * uniform())
+	generate g = 1 + floor(15 * uniform())
+	generate off = round(0.3 * invnormal(uniform()) * 64) / 64
+	generate y = uniform() < 1 / (1 + exp(0.4 - 0.8 * x1 + 0.6 * x2 - 0.25 * x3 - 0.3 * sin(g)))
+	generate f = 1 + floor(3 * uniform())
+	generate pw = (4 + floor(21 * uniform())) / 8
+	order y x1 x2 x3 g off f pw
+end
+
 * Rare events: 4000 observations with about 1.5% successes.
 program define mk_logit2
 	clear

@@ -6,7 +6,8 @@
 * weights, and programs that fail.
 run chk.do
 run ref_ml.do
-insheet using logit1.csv, clear
+run mkdata.do
+quietly mk_logit1
 program define myprobit
 	args lnf xb
 	quietly replace `lnf' = ln(normal(`xb')) if $ML_y1 != 0

@@ -1,27 +1,10 @@
-# Pieces shared by the reference generators of this folder: values rounded to
-# be exact in single precision, the CSV files they write, and the `chk`
+# Pieces shared by the reference generators of this folder: the `chk`
 # programs of the reference do-files with their coefficient and standard-error
-# lines. Imported by gen_*.py, which are run from this folder.
+# lines, and the sandwich variance. Imported by gen_*.py, which are run from
+# this folder.
 import numpy as np
 
 out = []  # the lines of the reference do-file being made
-
-
-def q(a):
-    return np.round(np.asarray(a) * 64) / 64
-
-
-def num(v):
-    v = float(v)
-    return str(int(v)) if v == int(v) else repr(v)
-
-
-def write_csv(name, cols):
-    keys = list(cols)
-    with open(name, "w") as f:
-        f.write(",".join(keys) + "\n")
-        for row in zip(*(cols[k] for k in keys)):
-            f.write(",".join(num(v) for v in row) + "\n")
 
 
 def chk(prog, lines):

@@ -2,7 +2,8 @@
 * and fweighted robust fits rebuilt from score variables; poisson's by
 * variance(); the collinearity search with duplicates, constants and
 * noconstant; bad input.
-insheet using logit1.csv, clear
+run mkdata.do
+quietly mk_logit1
 quietly logit y x1 x2 x3, robust
 matrix Vr = e(V)
 quietly logit y x1 x2 x3

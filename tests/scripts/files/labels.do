@@ -21,6 +21,13 @@ label list
 list
 describe
 char list
+* the file's label is shown only for a read that succeeds: not before a
+* subset that fails, and once (after the read) for one that works
+cap noi use if nosuch == 1 using lb, clear
+di _rc
+use b if b > 2 using lb, clear
+list
+use lb, clear
 * orphans keeps the unused label, nolabel on use skips them
 label define orphan 5 "five"
 save lb2, orphans

@@ -79,6 +79,16 @@ cap noi error (100+98)
 quietly cap noi error 198
 capture error 198
 display _rc
+* a message quoting a word of over a thousand characters shows it whole and
+* ends its line, whichever command composes it
+local w x
+forvalues i = 1/10 {
+  local w `w'`w'
+}
+cap noi set obs `w'
+display _rc
+cap noi _gscheme measure `w' "a"
+display _rc
 * The last error ends the do-file and shows its code.
 error 111
 display "not reached"

@@ -1,5 +1,5 @@
-# Reference values for panelbin.do: the data (panelbin1.csv, values exact in
-# binary) and ref_panelbin.do, `chk` lines for the random-effects probit and
+# Reference values for panelbin.do (ref_panelbin.do) on the data of
+# mk_panelbin1 (mkdata.do): `chk` lines for the random-effects probit and
 # logit. The likelihood is written here independently: each panel's integral
 # over the normal effect by adaptive Gauss-Hermite quadrature (nodes from
 # scipy, centred at the mode of the panel's log integrand and scaled by its
@@ -10,31 +10,22 @@
 # probability-weighted sandwiches from finite-difference panel scores. A second fit uses 60 points, its likelihood at the
 # optimum checked against scipy.integrate.quad (no quadrature rule at all):
 # the test checks intpoints(30) against it. Run with /usr/bin/python3 from this folder.
+import sys
+
 import numpy as np
 from scipy import integrate, optimize, special, stats
 
-rng = np.random.default_rng(20261207)
-q = lambda a: np.round(np.asarray(a) * 64) / 64
+sys.path.insert(0, "..")
+from zdata import zelta_data
 
-G = 150
-T = rng.integers(2, 9, G)
-T[4] = 1  # a singleton panel
-T[9] = 1
-ids = np.repeat(np.arange(1, G + 1), T)
+# The data: mk_panelbin1 of mkdata.do, made by zelta ($ZELTA or build/zelta).
+D = zelta_data("mk_panelbin1")
+ids, t, region = (D[k].astype(int) for k in ("id", "t", "region"))
+yp, yl = D["yp"].astype(int), D["yl"].astype(int)
+x1, x2, z, pw = (D[k] for k in ("x1", "x2", "z", "pw"))
 n = len(ids)
-t = np.concatenate([np.arange(1, k + 1) for k in T])
-u = rng.normal(0, 1.1, G)
-x1 = q(rng.normal(size=n) + 0.3 * u[ids - 1])
-x2 = q(rng.uniform(size=n) * 2)
-z = q(np.repeat(rng.normal(size=G), T))
-region = (ids - 1) % 12 + 1
-pw = np.repeat(q(0.5 + rng.uniform(size=G) * 2), T)
-yp = (0.3 + 0.8 * x1 - 0.6 * x2 + 0.5 * z + u[ids - 1] + rng.normal(size=n) > 0).astype(int)
-yl = (0.2 + 0.9 * x1 - 0.7 * x2 + 0.4 * z + 1.6 * u[ids - 1] + rng.logistic(size=n) > 0).astype(int)
-with open("panelbin1.csv", "w") as f:
-    f.write("id,t,yp,yl,x1,x2,z,region,pw\n")
-    for i in range(n):
-        f.write(f"{ids[i]},{t[i]},{yp[i]},{yl[i]},{x1[i]!r},{x2[i]!r},{z[i]!r},{region[i]},{pw[i]!r}\n")
+G = ids.max()
+T = np.bincount(ids)[1:]
 
 X = np.column_stack([x1, x2, z, np.ones(n)])
 starts = np.concatenate([[0], np.cumsum(T)])

@@ -1,18 +1,23 @@
 # Reference values for the predictions after panelprobit and panellogit in
 # panelbin.do: from the coefficients of the reference fits with 60 points
 # (ref_probit_exact and ref_logit_exact in ref_panelbin.do, which the test
-# matches with intpoints(30)), for a few rows of panelbin1.csv, the linear
+# matches with intpoints(30)), for a few rows of the data
+# of mk_panelbin1 (mkdata.do, made by zelta), the linear
 # index, the probability with the effect at zero, and the probability
 # averaged over the normal effect: the closed form for the probit, and
 # scipy.integrate.quad of the logistic against the normal density for the
 # logit. Writes ref_panelbinpred.do. Run with /usr/bin/python3 from this folder.
 import re
+import sys
 
 import numpy as np
 from scipy import integrate, special, stats
 
+sys.path.insert(0, "..")
+from zdata import zelta_data
+
 rows = [1, 2, 60, 333, 700]
-data = np.genfromtxt("panelbin1.csv", delimiter=",", names=True)
+data = zelta_data("mk_panelbin1")
 ref = open("ref_panelbin.do").read()
 
 

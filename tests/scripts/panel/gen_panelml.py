@@ -5,12 +5,18 @@
 # standard errors from the inverse of the finite-difference Hessian (central
 # differences with a Richardson step) of the
 # whole likelihood; the sandwich clustered by panel from finite-difference
-# panel scores, times G/(G-1). Data: panel1.csv (made by gen_panelreg.R).
+# panel scores, times G/(G-1). Data: mk_panel1 of mkdata.do, made by zelta.
 # Run with /usr/bin/python3 from this folder.
+import sys
+
 import numpy as np
 from scipy import optimize, stats
 
-raw = np.genfromtxt("panel1.csv", delimiter=",", names=True)
+sys.path.insert(0, "..")
+from zdata import zelta_data
+
+D = zelta_data("mk_panel1")
+raw = np.rec.fromarrays(list(D.values()), names=list(D))
 out = ["* Written by gen_panelml.py: reference values from an independent normal", "* likelihood maximised with scipy. Do not edit."]
 names = ["x1", "x2", "z", "_cons"]
 

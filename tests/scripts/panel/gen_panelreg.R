@@ -1,33 +1,14 @@
-# Reference values for panelreg.do: the data (panel1.csv, values exact in
-# binary) and ref_panelreg.do, `chk` lines from plm (within, random with
+# Reference values for panelreg.do (ref_panelreg.do) on the data of
+# mk_panel1 (mkdata.do): `chk` lines from plm (within, random with
 # Swamy-Arora components, between), pFtest, plmtest and the cluster sandwich
 # (vcovHC arellano HC0 and sandwich::vcovCL, both times G/(G-1)); weighted
 # fe and be fits by lm with weights and plm on repeated rows.
 # Run with Rscript from this folder.
 library(plm)
 library(sandwich)
-set.seed(11)
-q <- function(a) round(a * 64) / 64
-G <- 40
-Tt <- 7
-id <- rep(1:G, each = Tt)
-t <- rep(1:Tt, G)
-a <- rnorm(G, sd = 1.2)
-x1 <- q(rnorm(G * Tt) + 0.5 * a[id])
-x2 <- q(runif(G * Tt) * 3)
-z <- q(rep(rnorm(G), each = Tt))          # constant within panels
-region <- ((id - 1) %% 8) + 1
-y <- q(1 + 0.7 * x1 - 1.1 * x2 + 0.4 * z + a[id] + rnorm(G * Tt))
-full <- data.frame(id = id, t = t, y = y, x1 = x1, x2 = x2, z = z, region = region)
-# unbalanced: rows dropped at random (gaps), panel 5 a singleton, panel 9 two rows
-drop <- runif(G * Tt) < 0.25
-drop[id == 5 & t > 1] <- TRUE
-drop[id == 9 & t > 2] <- TRUE
-full$bal <- 1
-full$bal[drop] <- 0
-full$wp <- rep(q(runif(G, 0.5, 2)), each = Tt)   # weights constant within panels
-full$fp <- rep(sample(1:3, G, replace = TRUE), each = Tt)
-write.csv(full, "panel1.csv", row.names = FALSE, quote = FALSE)
+source("../zdata.R")
+# The data: mk_panel1 of mkdata.do, made by zelta ($ZELTA or build/zelta).
+full <- zelta_data("mk_panel1")
 
 out <- c("* Written by gen_panelreg.R: reference values from plm, sandwich. Do not edit.")
 f17 <- function(v) sprintf("%.17g", v)

@@ -2,7 +2,8 @@
 * (plm's phtest, in ref_panelreg.do from gen_panelreg.R).
 run chk.do
 run ref_panelreg.do
-insheet using panel1.csv, clear
+run mkdata.do
+quietly mk_panel1
 tsdeclare id t
 quietly panelreg y x1 x2 z, fe
 estimates store fixed

@@ -8,7 +8,8 @@
 run chk.do
 run ref_panelbin.do
 run ref_panelbinpred.do
-insheet using panelbin1.csv, clear
+run mkdata.do
+quietly mk_panelbin1
 tsdeclare id t
 panelprobit yp x1 x2 z
 ref_probit_re

@@ -4,7 +4,8 @@
 * input.
 run chk.do
 run ref_panelml.do
-insheet using panel1.csv, clear
+run mkdata.do
+quietly mk_panel1
 tsdeclare id t
 panelreg y x1 x2 z, mle
 ref_ml_bal

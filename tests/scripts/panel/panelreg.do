@@ -5,7 +5,8 @@
 * be fits; predict; replay; bad input.
 run chk.do
 run ref_panelreg.do
-insheet using panel1.csv, clear
+run mkdata.do
+quietly mk_panel1
 tsdeclare id t
 panelreg y x1 x2 z, fe
 ref_fe_bal
