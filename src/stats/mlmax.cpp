@@ -303,6 +303,11 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
   int iter = 0;
   bool converged = false;
   const char* note = "";
+  // Set when the last step had to back up and then only held the likelihood
+  // level with the gradient flat: rounding noise, since a likelihood's sums
+  // vary in their last digits with b. The scaled gradient may never fall
+  // below nrtol there, and the search would creep on until maxiter.
+  bool flat = false;
   while (true) {
     bool notconcave = false;
     std::vector<double> s = direction(nH, g, P, &notconcave, inv);
@@ -313,7 +318,7 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
     // (Where the Hessian is not negative definite the ridged direction
     // still measures the gradient: a flat ridge, such as a variance
     // parameter going to its boundary, ends here too.)
-    if (iter > 0 && rel < o.ltol && std::fabs(sg) < o.nrtol) {
+    if (iter > 0 && ((rel < o.ltol && std::fabs(sg) < o.nrtol) || flat)) {
       converged = true;
       break;
     }
@@ -351,6 +356,7 @@ int ml_maximize(const MlModel& m, const MlData& d, std::vector<double> b, const 
       if (iter >= o.maxiter) break;
       continue;
     }
+    flat = !withd && lln <= ll && std::fabs(sg) < 1e-6 && !notconcave;
     llprev = ll;
     b = bn;
     if (withd) {

@@ -9,9 +9,11 @@
 * the probit outcome yp and, scaled by 1.6, the logit outcome yl; z and the
 * weight pw are constant within panels; 12 regions.
 program define mk_panelbin1
+	args seed
+	if "`seed'" == "" local seed 2
 	clear
 	set obs 150
-	set seed 2
+	set seed `seed'
 	generate id = _n
 	generate t = cond(id == 5 | id == 10, 1, 2 + floor(7 * uniform()))
 	generate double u = 1.1 * invnormal(uniform())

@@ -140,3 +140,11 @@ display _rc
 tsdeclare, clear
 cap noi panelprobit yp x1 x2
 display _rc
+
+* With this draw the likelihood stops rising, to its last digits, while the
+* scaled gradient is still above its tolerance: the fit ends there rather
+* than backing up until the iteration limit.
+quietly mk_panelbin1 20261207
+tsdeclare id t
+panelprobit yp x1 x2 z
+display e(converged), e(ic)
