@@ -21,6 +21,7 @@ struct LineLoop {
 // `exit` ended it. Returns the return code that ended it.
 [[nodiscard]] int runlines(LineSource& src, const LineLoop& how, bool* exited = nullptr);
 
-// Reports the line just run (started at plat_now() == start) as a typed
-// command is reported under `set rmsg on`: "r; t=..." and the clock.
-void reportline(double start);
+// The end-of-command report of the line just run (started at plat_now() ==
+// start): the r(#) line of a failure, and under `set rmsg on` "r; t=..." and
+// the clock. Loops typed at the console report their lines through it too.
+void present(double start);
