@@ -134,26 +134,9 @@ namespace {
 int runwhile() {
   // the line must be what was typed, not the product of an expansion
   const char* loopstart = interp.console.c_str();
-  {
-    TokState saved;
-    borrow_gettok(&saved);
-    settok(interp.console.c_str());
-    std::string w;
-    while (true) {
-      w = gettok(prsestd);
-      loopstart = lwheretok();
-      if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
-          cmdcmp(w.c_str(), "quietly", 3)) {
-        if (gettok_next_char() == ':') gettok(prsestd);
-        continue;
-      }
-      break;
-    }
-    return_gettok(&saved);
-    if (!(cmdcmp(w.c_str(), "while", 2) || cmdcmp(w.c_str(), "foreach", 7) || cmdcmp(w.c_str(), "forvalues", 4)))
-      return sayerr(interp.cmd + " command may not result from a macro expansion interactively or in do files\n",
-                    198);
-  }
+  const std::string w = command_after_prefixes(interp.console, &loopstart);
+  if (!(cmdcmp(w.c_str(), "while", 2) || cmdcmp(w.c_str(), "foreach", 7) || cmdcmp(w.c_str(), "forvalues", 4)))
+    return sayerr(interp.cmd + " command may not result from a macro expansion interactively or in do files\n", 198);
   if (prg.runwhilelevel >= MAXRUNWHILE) return error(RC_SYNTAX);
   if (!endsinbrace(interp.console.c_str())) {
     const char* b = std::strrchr(interp.console.c_str(), '{');

@@ -2,6 +2,7 @@
 // stored programs (through runsource in interp.h) and the notebook kernel's
 // cells. It fetches, expands, dispatches and reports each line in turn.
 #pragma once
+#include <string>
 
 struct LineSource;
 
@@ -25,3 +26,8 @@ struct LineLoop {
 // start): the r(#) line of a failure, and under `set rmsg on` "r; t=..." and
 // the clock. Loops typed at the console report their lines through it too.
 void present(double start);
+
+// The command word of line after any capture/noisily/quietly prefixes (the
+// tokenizer is left as it was); *wordat, when given, gets where that word
+// starts in line.
+std::string command_after_prefixes(const std::string& line, const char** wordat = nullptr);

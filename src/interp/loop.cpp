@@ -121,14 +121,16 @@ bool skippable(const std::string& line) {
   return *p == 0 || *p == '*';
 }
 
-// The word after any capture/noisily/quietly prefixes.
-std::string command_after_prefixes(const std::string& line) {
+}  // namespace
+
+std::string command_after_prefixes(const std::string& line, const char** wordat) {
   TokState saved;
   borrow_gettok(&saved);
   settok(line.c_str());
   std::string w;
   while (true) {
     w = gettok(prsestd);
+    if (wordat) *wordat = lwheretok();
     if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
         cmdcmp(w.c_str(), "quietly", 3)) {
       if (gettok_next_char() == ':') gettok(prsestd);
@@ -139,8 +141,6 @@ std::string command_after_prefixes(const std::string& line) {
   return_gettok(&saved);
   return w;
 }
-
-}  // namespace
 
 // The end-of-command report (output level 2; the caller's level is kept).
 void present(double start) {
