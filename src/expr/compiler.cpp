@@ -26,8 +26,6 @@
 #include "output/output.h"
 
 ExprState ex;
-bool xl_touched = true;
-XlReads* xl_reads = nullptr;
 
 namespace {
 
@@ -408,13 +406,13 @@ int powop(std::string_view s, size_t pos) {
   return binop("^", a, b);
 }
 
-// Notes one outside value a compile read (see xl_reads).
+// Notes one outside value a compile read (see ex.reads).
 void noteread(char kind, char sub, const std::string& name, int rc, double d, const std::string& s, bool isstr) {
-  if (xl_reads) xl_reads->list.push_back(XlRead{kind, sub, name, rc, d, s, isstr});
+  if (ex.reads) ex.reads->list.push_back(XlRead{kind, sub, name, rc, d, s, isstr});
 }
 // Notes that the compile read something a kept program cannot check again.
 void notefixed() {
-  if (xl_reads) xl_reads->checkable = false;
+  if (ex.reads) ex.reads->checkable = false;
 }
 
 // Variable number of name (exact, then a unique abbreviation), 0 when none.
@@ -1021,7 +1019,7 @@ int comp(std::string_view s) {
 // Compiles text into prog; want checks the result type. On failure the
 // literal tables are returned to their state before the call.
 int compile_text(const std::string& text, ExprProg& prog, int want, bool matmode) {
-  xl_touched = true;
+  ex.touched = true;
   size_t nl = ex.numlits.size(), np = ex.strpool.size();
   ExprProg fresh;
   fresh.text = text;
@@ -1081,7 +1079,7 @@ int capture_at_tok(std::string& text, bool matmode, int brackets) {
 
 // Captures the expression at the tokenizer, moves the tokenizer behind it and compiles it.
 int capture_and_compile(ExprProg& prog, int want, bool matmode, int brackets, int syntaxonly) {
-  xl_touched = true;
+  ex.touched = true;
   std::string text;
   if (int rc = capture_at_tok(text, matmode, brackets)) return rc;
   if (syntaxonly) {
@@ -1148,10 +1146,10 @@ int xl_findvar(const std::string& name, bool* ambiguous) {
 // Runs before every command line: most lines compile nothing since the
 // last reset, and then there is nothing to clear.
 void expr_reset_command() {
-  if (!xl_touched) return;
+  if (!ex.touched) return;
   ex.ifpgm = ExprProg{};
   ex.wepgm = ExprProg{};
   ex.numlits.clear();
   ex.strpool.clear();
-  xl_touched = false;
+  ex.touched = false;
 }

@@ -318,7 +318,7 @@ bool selobs(long obs) {
 }
 
 void expr_startrun(const ExprProg& prog) {
-  xl_touched = true;  // prog may be a standing program, no longer fresh
+  ex.touched = true;  // prog may be a standing program, no longer fresh
   for (double& s : prog.sums) s = 0;
   prog.sumlast = 0;
   prog.sumfrom = ds.nobs1;

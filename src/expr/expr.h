@@ -44,6 +44,35 @@ struct ExprProg {
   mutable long sumfrom = 0;     // first observation of the range being summed
 };
 
+// What a compile read besides its text, so that a kept program is reused only
+// while a new compile would read the same: each name looked up as a variable
+// (kind 'v': rc is the variable number, isstr its string type), each scalar
+// ('s'), saved result ('r', sub 'r', 'e' or 's') and c() value ('c'), with what
+// came back. checkable goes false when the compile read something not
+// recorded this way (matrices, coefficients, characteristics, value labels,
+// the time-series settings).
+struct XlRead {
+  char kind, sub;
+  std::string name;
+  int rc;
+  double d;
+  std::string s;
+  bool isstr;
+};
+struct XlReads {
+  std::vector<XlRead> list;
+  bool checkable = true;
+};
+// A numeric condition compiled once and kept (keptexp.cpp): text empty
+// means the slot holds nothing.
+struct KeptExp {
+  std::string text;
+  int version = 0;   // language version it was compiled under
+  XlReads reads;     // what it read besides its text
+  ExprProg prog;
+};
+constexpr int EXPR_NKEPT = 8;  // loops nest; a few conditions stand at once
+
 struct ExprState {
   ExprProg ifpgm;   // the `if` qualifier of the current command
   ExprProg wepgm;   // the `=exp` of the current command
@@ -59,6 +88,13 @@ struct ExprState {
   long byn1 = 0, byn2 = 0;  // first and last observation of the group (0: none)
   long byindex = 0;         // group number, 1 for the first group (0: no by)
   bool algonly = false; // compalgonly: coefficients compile to 0
+  // Set whenever something may have left the command's standing programs or
+  // literal tables other than fresh (a compile, a restarted run); cleared by
+  // expr_reset_command, which has nothing to do while it stays clear.
+  bool touched = true;
+  XlReads* reads = nullptr;  // set while a compile's reads are being recorded
+  KeptExp kept[EXPR_NKEPT];  // kept conditions, replaced in turn
+  int keptnext = 0;          // the slot replaced next
 };
 extern ExprState ex;
 

@@ -26,31 +26,7 @@ bool xl_number(std::string_view s, double* out);
 // Index just behind the quoted string that starts at s[i] (plain or
 // compound), or npos when it is not closed.
 size_t xl_quoteend(std::string_view s, size_t i);
-// Set whenever something may have left the command's standing programs or
-// literal tables other than fresh (a compile, a restarted run); cleared by
-// expr_reset_command, which has nothing to do while it stays clear.
-extern bool xl_touched;
 
-// What a compile read besides its text, so that a kept program is reused only
-// while a new compile would read the same: each name looked up as a variable
-// (kind 'v': rc is the variable number, isstr its string type), each scalar
-// ('s'), saved result ('r', sub 'r', 'e' or 's') and c() value ('c'), with what
-// came back. checkable goes false when the compile read something not
-// recorded this way (matrices, coefficients, characteristics, value labels,
-// the time-series settings).
-struct XlRead {
-  char kind, sub;
-  std::string name;
-  int rc;
-  double d;
-  std::string s;
-  bool isstr;
-};
-struct XlReads {
-  std::vector<XlRead> list;
-  bool checkable = true;
-};
-extern XlReads* xl_reads;  // set while a compile's reads are being recorded
 // Variable number of name (exact, then a unique abbreviation), 0 when none;
 // *ambiguous is set when the abbreviation names more than one.
 int xl_findvar(const std::string& name, bool* ambiguous);

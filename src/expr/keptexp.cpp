@@ -15,17 +15,6 @@
 
 namespace {
 
-struct Kept {
-  std::string text;  // empty: the slot holds nothing
-  int version = 0;
-  XlReads reads;
-  ExprProg prog;
-};
-
-constexpr int NKEPT = 8;  // loops nest; a few conditions stand at once
-Kept kept[NKEPT];
-int nextslot = 0;  // replaced in turn
-
 bool samevalue(const XlRead& r, int rc, double d, const std::string& s, bool isstr) {
   return rc == r.rc && std::memcmp(&d, &r.d, sizeof d) == 0 && isstr == r.isstr && s == r.s;
 }
@@ -73,20 +62,20 @@ int compexp_kept(const ExprProg** prog) {
   std::string text;
   if (int rc = xl_capture_tok(text)) return rc;
   const int version = exhooks.version();
-  for (Kept& k : kept)
+  for (KeptExp& k : ex.kept)
     if (k.version == version && k.text == text && readsame(k.reads)) {
       *prog = &k.prog;
       return 0;
     }
-  Kept& k = kept[nextslot];
-  nextslot = (nextslot + 1) % NKEPT;
+  KeptExp& k = ex.kept[ex.keptnext];
+  ex.keptnext = (ex.keptnext + 1) % EXPR_NKEPT;
   k.text.clear();
   k.reads.list.clear();
   k.reads.checkable = true;
-  XlReads* const saved = xl_reads;
-  xl_reads = &k.reads;
+  XlReads* const saved = ex.reads;
+  ex.reads = &k.reads;
   const int rc = xl_compile(text, k.prog, EXP_NUM);
-  xl_reads = saved;
+  ex.reads = saved;
   if (rc) return rc;
   // running sums carry state from one evaluation to the next
   if (k.reads.checkable && k.prog.nsums == 0) {

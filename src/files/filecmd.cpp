@@ -25,15 +25,6 @@
 
 namespace {
 
-struct FileHandle {
-  std::FILE* fp = nullptr;   // the open file
-  bool write = false;        // opened for writing
-  std::string fname;         // its name, for messages
-};
-
-// Handles by name; closed files are removed.
-std::map<std::string, FileHandle> handles;
-
 int nohandle(const std::string& h) { return errmsgf(RC_FILENOTFOUND, "file handle %s not found\n", h.c_str()); }
 
 // file open handle using filename, read|write binary [replace]
@@ -42,7 +33,7 @@ int fh_open() {
   std::string h = gettok(prsestd);
   if (h.empty()) return required("handle");
   if (int rc = chkname(h.c_str())) return rc;
-  if (handles.count(h)) return errmsgf(RC_DEFINED, "file handle %s already exists\n", h.c_str());
+  if (fst.handles.count(h)) return errmsgf(RC_DEFINED, "file handle %s already exists\n", h.c_str());
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .usingfile = PERM_REQUIRED, .options = PERM_REQUIRED}, pr)) return rc;
   bool rd = findopt(pr, "read", 1, 0) == 1, wr = findopt(pr, "write", 1, 0) == 1;
   bool bin = findopt(pr, "binary", 6, 0) == 1, replace = findopt(pr, "replace", 7, 0) == 1;
@@ -53,7 +44,7 @@ int fh_open() {
   if (wr && !replace && gr_fileexists(fn)) return fierr(RC_FILEEXISTS, fn.c_str());
   std::FILE* f = std::fopen(fn.c_str(), wr ? "wb" : "rb");
   if (!f) return fierr(rd ? 601 : 603, fn.c_str());
-  handles[h] = FileHandle{f, wr, fn};
+  fst.handles[h] = FileHandle{f, wr, fn};
   return 0;
 }
 
@@ -69,14 +60,14 @@ int fh_close() {
   };
   if (h == "_all") {
     int rc = 0;
-    for (auto& [nm, f] : handles) rc = shut(f) ? 693 : rc;
-    handles.clear();
+    for (auto& [nm, f] : fst.handles) rc = shut(f) ? 693 : rc;
+    fst.handles.clear();
     return rc;
   }
-  auto it = handles.find(h);
-  if (it == handles.end()) return nohandle(h);
+  auto it = fst.handles.find(h);
+  if (it == fst.handles.end()) return nohandle(h);
   int rc = shut(it->second);
-  handles.erase(it);
+  fst.handles.erase(it);
   return rc;
 }
 
@@ -85,8 +76,8 @@ int gethandle(FileHandle** out, bool write) {
   if (h.empty()) return required("handle");
   const char* p = peektok_chr();
   if (p && *p) return notalow(gettok(prsestd));
-  auto it = handles.find(h);
-  if (it == handles.end()) return nohandle(h);
+  auto it = fst.handles.find(h);
+  if (it == fst.handles.end()) return nohandle(h);
   if (it->second.write != write)
     return errmsgf(RC_SYNTAX, "file handle %s not open for %s\n", h.c_str(), write ? "writing" : "reading");
   *out = &it->second;
@@ -219,9 +210,9 @@ int cmd_file(int) {
 }  // namespace
 
 void files_reset() {
-  for (auto& [name, h] : handles)
+  for (auto& [name, h] : fst.handles)
     if (h.fp) std::fclose(h.fp);
-  handles.clear();
+  fst.handles.clear();
   post_reset();
   fst = FileState{};
   afs = AtomicFileState{};

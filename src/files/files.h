@@ -1,15 +1,25 @@
 // The data-files subsystem: .dta use/save/describe using, append and merge.
-// Its globals (test hooks and the last file's facts) live in one struct.
+// Its globals (test hooks, the `file` command's handles) live in one struct.
 #pragma once
 #include <cstddef>
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 struct ParseResult;
 
+// A handle of the `file` command (filecmd.cpp).
+struct FileHandle {
+  std::FILE* fp = nullptr;   // the open file
+  bool write = false;        // opened for writing
+  std::string fname;         // its name, for messages
+};
+
 struct FileState {
   int failread = 0;   // test hook: the Nth read step from now fails with 692 (0 = never)
   int nsteps = 0;     // read steps counted since failread was set
+  std::map<std::string, FileHandle> handles;  // `file` handles by name; closed ones removed
 };
 extern FileState fst;
 

@@ -120,26 +120,15 @@ int nograph() {
 // ---------------------------------------------------------------------------
 // Clipping.
 
-// The clip rectangle of the series family, in device units: graph programs
-// set it to the plot region so that data outside an axis range, or a value a
-// log scale cannot show, never reaches the display list. It is state of the
-// drawing program, not a register: the stream holds only the clipped records.
-struct Clip {
-  bool on = false;
-  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  bool inside(double x, double y) const {
-    return !on || (x >= x0 - 0.5 && x <= x1 + 0.5 && y >= y0 - 0.5 && y <= y1 + 0.5);
-  }
-};
-Clip clip;
+// The clip rectangle (gr.clip) is set by `gdi clip`; see GdiClip.
 
 // Clips the segment a-b to the rectangle (Liang-Barsky); false when nothing is left.
 bool clipseg(double& ax, double& ay, double& bx, double& by) {
-  if (!clip.on) return true;
+  if (!gr.clip.on) return true;
   double t0 = 0, t1 = 1;
   const double dx = bx - ax, dy = by - ay;
   const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {ax - clip.x0, clip.x1 - ax, ay - clip.y0, clip.y1 - ay};
+  const double q[4] = {ax - gr.clip.x0, gr.clip.x1 - ax, ay - gr.clip.y0, gr.clip.y1 - ay};
   for (int i = 0; i < 4; ++i) {
     if (p[i] == 0) {
       if (q[i] < 0) return false;
@@ -158,13 +147,13 @@ bool clipseg(double& ax, double& ay, double& bx, double& by) {
 
 // Clips a closed polygon to the rectangle (Sutherland-Hodgman), in place.
 void clippoly(std::vector<double>& xs, std::vector<double>& ys) {
-  if (!clip.on) return;
+  if (!gr.clip.on) return;
   for (int edge = 0; edge < 4 && !xs.empty(); ++edge) {
     auto in = [&](double x, double y) {
-      return edge == 0 ? x >= clip.x0 : edge == 1 ? x <= clip.x1 : edge == 2 ? y >= clip.y0 : y <= clip.y1;
+      return edge == 0 ? x >= gr.clip.x0 : edge == 1 ? x <= gr.clip.x1 : edge == 2 ? y >= gr.clip.y0 : y <= gr.clip.y1;
     };
     auto cross = [&](double ax, double ay, double bx, double by, double* cx, double* cy) {
-      const double lim = edge == 0 ? clip.x0 : edge == 1 ? clip.x1 : edge == 2 ? clip.y0 : clip.y1;
+      const double lim = edge == 0 ? gr.clip.x0 : edge == 1 ? gr.clip.x1 : edge == 2 ? gr.clip.y0 : gr.clip.y1;
       const double t = edge < 2 ? (lim - ax) / (bx - ax) : (lim - ay) / (by - ay);
       *cx = edge < 2 ? lim : ax + t * (bx - ax);
       *cy = edge < 2 ? ay + t * (by - ay) : lim;
@@ -211,7 +200,7 @@ int gdi_init(Scan& a) {
   for (int i = 0; i < 3; ++i)
     if (int rc = inrange(v[2 + i], 0, 255, cn[i])) return rc;
   gr.cur.record = gr.cur.maybedraw = true;
-  clip.on = false;
+  gr.clip.on = false;
   if (gr.mode != 2 || gr.curname.empty()) gr.curname = "Graph";
   gr.gdl = gr_graph(gr.curname, true);
   if (gdl_init_renderers()) return 1;
@@ -368,12 +357,12 @@ int setargs(Scan& a, int nv, int* set, int* vars) { return seriesargs(a, nv, 0, 
 // Device position of a value before rounding; false when it is missing, or
 // when clipping is on and a log scale cannot show it.
 bool devx(double x, double* fx) {
-  if (x >= misval || (clip.on && gr.cur.xtrans == 2 && !(x > 0))) return false;
+  if (x >= misval || (gr.clip.on && gr.cur.xtrans == 2 && !(x > 0))) return false;
   *fx = gr.cur.xbeta * xform(x, gr.cur.xtrans) + gr.cur.xalpha;
   return true;
 }
 bool devy(double y, double* fy) {
-  if (y >= misval || (clip.on && gr.cur.ytrans == 2 && !(y > 0))) return false;
+  if (y >= misval || (gr.clip.on && gr.cur.ytrans == 2 && !(y > 0))) return false;
   *fy = gr.cur.ybeta * xform(y, gr.cur.ytrans) + gr.cur.yalpha;
   return true;
 }
@@ -394,7 +383,7 @@ bool devpointf(int xj, int yj, long i, Jitter* jit, double* fx, double* fy) {
 // or the point lies outside the clip rectangle.
 bool devpoint(int xj, int yj, long i, Jitter* jit, int* dx, int* dy) {
   double fx, fy;
-  if (!devpointf(xj, yj, i, jit, &fx, &fy) || !clip.inside(fx, fy)) return false;
+  if (!devpointf(xj, yj, i, jit, &fx, &fy) || !gr.clip.inside(fx, fy)) return false;
   *dx = dev16(fx);
   *dy = dev16(fy);
   return true;
@@ -444,7 +433,7 @@ int clipline(int xj, int yj, long n, Jitter* jp) {
       } else {
         rc = pen.seg(lx, ly, fx, fy);
       }
-    } else if (clip.inside(fx, fy)) {
+    } else if (gr.clip.inside(fx, fy)) {
       // a run of one point still shows where it is
       pen.down = false;
     }
@@ -478,8 +467,8 @@ void labelinside(const char* text, double mx, double my, double ox, double oy, i
   gsch_measure(r.font, size, text, &w, &asc, &desc);
   const double u = r.ysize > 0 && r.height > 0 ? r.ysize / (72.0 * r.height) : 1;
   w *= u, asc *= u, desc *= u;
-  const double x0 = clip.on ? clip.x0 : 0, x1 = clip.on ? clip.x1 : r.xsize;
-  const double y0 = clip.on ? clip.y0 : 0, y1 = clip.on ? clip.y1 : r.ysize;
+  const double x0 = gr.clip.on ? gr.clip.x0 : 0, x1 = gr.clip.on ? gr.clip.x1 : r.xsize;
+  const double y0 = gr.clip.on ? gr.clip.y0 : 0, y1 = gr.clip.on ? gr.clip.y1 : r.ysize;
   // the box's left edge and bottom edge relative to the anchor, as the
   // renderers set text (the baseline 0.8 of the ascent under a top anchor)
   const double left = r.texthalign == 1 ? -w / 2 : r.texthalign == 2 ? -w : 0;
@@ -532,7 +521,7 @@ int gdi_scatter(Scan& a, int kind) {
       if (w < misval && std::fabs(w) > wmax) wmax = std::fabs(w);
     }
   }
-  if (kind == 1 && clip.on) {
+  if (kind == 1 && gr.clip.on) {
     rc = clipline(xj, yj, n, jp);
     serset_return(saved);
     return rc;
@@ -680,9 +669,9 @@ int gdi_bar(Scan& a) {
       continue;
     double y0 = std::min(fb, fy), y1 = std::max(fb, fy);
     if (x0 > x1) std::swap(x0, x1);
-    if (clip.on) {
-      x0 = std::max(x0, clip.x0), x1 = std::min(x1, clip.x1);
-      y0 = std::max(y0, clip.y0), y1 = std::min(y1, clip.y1);
+    if (gr.clip.on) {
+      x0 = std::max(x0, gr.clip.x0), x1 = std::min(x1, gr.clip.x1);
+      y0 = std::max(y0, gr.clip.y0), y1 = std::min(y1, gr.clip.y1);
       if (x0 > x1 || y0 > y1) continue;
     }
     rc = gdl_op4(OP_RECT, dev16(x0), dev16(y0), dev16(x1), dev16(y1));
@@ -717,7 +706,7 @@ int gdi_rcap(Scan& a) {
     ClipPen pen;
     rc = pen.seg(fx, fl, fx, fh);
     for (double fy : {fl, fh}) {
-      if (rc || half <= 0 || !clip.inside(fx, fy)) continue;
+      if (rc || half <= 0 || !gr.clip.inside(fx, fy)) continue;
       pen.down = false;
       rc = pen.seg(fx - half, fy, fx + half, fy);
     }
@@ -730,16 +719,16 @@ int gdi_rcap(Scan& a) {
 // rectangle; gdi clip alone lifts the limit.
 int gdi_clip(Scan& a) {
   if (a.atend()) {
-    clip.on = false;
+    gr.clip.on = false;
     return 0;
   }
   double v[4];
   if (int rc = numbers(a, v, 4, "clip rectangle")) return rc;
   if (int rc = rest(a)) return rc;
   if (anymiss(v, 4)) return errmsgf(RC_SYNTAX, "clip rectangle may not be missing\n");
-  clip.on = true;
-  clip.x0 = std::min(v[0], v[2]), clip.x1 = std::max(v[0], v[2]);
-  clip.y0 = std::min(v[1], v[3]), clip.y1 = std::max(v[1], v[3]);
+  gr.clip.on = true;
+  gr.clip.x0 = std::min(v[0], v[2]), gr.clip.x1 = std::max(v[0], v[2]);
+  gr.clip.y0 = std::min(v[1], v[3]), gr.clip.y1 = std::max(v[1], v[3]);
   return 0;
 }
 

@@ -798,6 +798,7 @@ void graphics_reset() {
   gr_reset();
   gr.mode = GraphicsState{}.mode;
   gr.lastfile.clear();
+  gr.clip = GdiClip{};
   serset_clearall();
   gsch_reset();
 }

@@ -198,6 +198,18 @@ struct Gdl {
 
 using GdlRenderer = int (*)(void* ctx, int code);
 
+// The clip rectangle of the series family, in device units: graph programs
+// set it to the plot region so that data outside an axis range, or a value a
+// log scale cannot show, never reaches the display list. It is state of the
+// drawing program, not a register: the stream holds only the clipped records.
+struct GdiClip {
+  bool on = false;
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool inside(double x, double y) const {
+    return !on || (x >= x0 - 0.5 && x <= x1 + 0.5 && y >= y0 - 0.5 && y <= y1 + 0.5);
+  }
+};
+
 struct GraphicsState {
   GdlRegs cur;                            // current register block
   GdlRegs pend;                           // pending register block
@@ -212,6 +224,7 @@ struct GraphicsState {
   std::string lastfile;                   // file name for the header messages
   long shown = 0;                         // pages begun or graphs redisplayed, so that a
                                           // front end can tell a command drew a graph
+  GdiClip clip;                           // `gdi clip`, off at each page
 };
 extern GraphicsState gr;
 extern SersetState sst;

@@ -501,7 +501,13 @@ int cmd_gscheme(int) {
   }
   if (!std::strncmp(a.p, "dir", 3) && (a.p[3] == ' ' || !a.p[3])) {
     a.p += 3;
-    if (!a.atend()) return notalow(a.p);
+    // `graph schemes` runs this: the list takes nothing more, and the message
+    // names the first word left over as the user typed it there
+    if (!a.atend()) {
+      std::string w;
+      if (!a.next(w)) return errmsgf(RC_SYNTAX, "graph schemes: options not allowed\n");
+      return errmsgf(RC_SYNTAX, "graph schemes: %s not allowed\n", w.c_str());
+    }
     return gs_dir();
   }
   GScheme s;

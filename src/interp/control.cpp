@@ -38,14 +38,9 @@ ProgSource* curprog() {
   return static_cast<ProgSource*>(interp.sources.back());
 }
 
-// The loop typed at the console or in a do-file that runs now (stored as a
-// temporary program): under `set rmsg on` each of its lines reports its time
-// as a typed command does, where a program's own lines report nothing.
-const Program* toploop = nullptr;
-
 // True when the line about to run is one of that loop's and is reported.
 bool timedline(const ProgSource* ps) {
-  return interp.zelta_rmsg && toploop && interp.procflg && ps && ps->p.get() == toploop;
+  return interp.zelta_rmsg && prg.toploop && interp.procflg && ps && ps->p.get() == prg.toploop;
 }
 
 // Text of a loop header between `start` and its final `{` (blanks trimmed).
@@ -57,12 +52,6 @@ std::string beforebrace(const char* start) {
   start = skipblanks(start);
   return std::string(start, e > start ? e : start);
 }
-
-// One pool entry per nesting depth so that reading block lines reuses buffers;
-// a deque, because outer blocks hold references while inner ones grow it.
-std::deque<std::string> linepool;
-int blockdepth = 0;
-bool blockran = false;  // the handler got as far as running its block
 
 }  // namespace
 
@@ -76,9 +65,9 @@ bool endsinbrace(const char* text) {
 int opbrace8() {
   const bool savedproc = interp.procflg;
   const bool savedlastif = ctl.lastif;
-  const size_t depth = static_cast<size_t>(blockdepth++);
+  const size_t depth = static_cast<size_t>(prg.blockdepth++);
   std::string* line = nullptr;  // this depth's buffer, taken when a line is read
-  blockran = true;
+  prg.blockran = true;
   int rc = 0;
   ProgSource* const ps = curprog();  // lines leave the source stack as they found it
   while (true) {
@@ -98,7 +87,7 @@ int opbrace8() {
       const double start = timed ? plat_now() : 0;
       int r = execplanned(*ps->p, idx, lp);
       if (interp.exitflg) break;
-      if (timed && !r) reportline(start);
+      if (timed && !r) present(start);
       if (r && interp.procflg) {
         if (!rc) rc = r;
         interp.procflg = false;
@@ -106,8 +95,8 @@ int opbrace8() {
       continue;
     }
     if (!line) {
-      while (depth >= linepool.size()) linepool.emplace_back();
-      line = &linepool[depth];
+      while (depth >= prg.linepool.size()) prg.linepool.emplace_back();
+      line = &prg.linepool[depth];
     }
     if (blockline(*line)) {
       // a Break (a Ctrl-C abandoning the block typed) is not a missing brace
@@ -124,13 +113,13 @@ int opbrace8() {
     const double start = timed ? plat_now() : 0;
     int r = execline(*line);
     if (interp.exitflg) break;
-    if (timed && !r) reportline(start);
+    if (timed && !r) present(start);
     if (r && interp.procflg) {
       if (!rc) rc = r;
       interp.procflg = false;
     }
   }
-  --blockdepth;
+  --prg.blockdepth;
   if (ctl.breakdetail == 0 || rc) {
     interp.procflg = savedproc;
     ctl.lastif = savedlastif;
@@ -145,26 +134,9 @@ namespace {
 int runwhile() {
   // the line must be what was typed, not the product of an expansion
   const char* loopstart = interp.console.c_str();
-  {
-    TokState saved;
-    borrow_gettok(&saved);
-    settok(interp.console.c_str());
-    std::string w;
-    while (true) {
-      w = gettok(prsestd);
-      loopstart = lwheretok();
-      if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
-          cmdcmp(w.c_str(), "quietly", 3)) {
-        if (gettok_next_char() == ':') gettok(prsestd);
-        continue;
-      }
-      break;
-    }
-    return_gettok(&saved);
-    if (!(cmdcmp(w.c_str(), "while", 2) || cmdcmp(w.c_str(), "foreach", 7) || cmdcmp(w.c_str(), "forvalues", 4)))
-      return sayerr(interp.cmd + " command may not result from a macro expansion interactively or in do files\n",
-                    198);
-  }
+  const std::string w = command_after_prefixes(interp.console, &loopstart);
+  if (!(cmdcmp(w.c_str(), "while", 2) || cmdcmp(w.c_str(), "foreach", 7) || cmdcmp(w.c_str(), "forvalues", 4)))
+    return sayerr(interp.cmd + " command may not result from a macro expansion interactively or in do files\n", 198);
   if (prg.runwhilelevel >= MAXRUNWHILE) return error(RC_SYNTAX);
   if (!endsinbrace(interp.console.c_str())) {
     const char* b = std::strrchr(interp.console.c_str(), '{');
@@ -193,10 +165,10 @@ int runwhile() {
   pgmkill(nm);
   (void)pgmstore(p, OBJ_PROGRAM);
   // its lines report under rmsg when the loop's own line does (not in a program)
-  const Program* const outer = toploop;
-  toploop = interp.runprog ? nullptr : p.get();
+  const Program* const outer = prg.toploop;
+  prg.toploop = interp.runprog ? nullptr : p.get();
   int rc = prog_runtemp(p);
-  toploop = outer;
+  prg.toploop = outer;
   pgmkill(nm);
   --prg.runwhilelevel;
   return rc;
@@ -306,15 +278,15 @@ int if_u();
 int skiponfail(int (*fn)(), bool inprogram) {
   const std::string line = wheretok();
   const bool brace = endsinbrace(line.c_str());
-  const bool savedran = blockran;
-  blockran = false;
+  const bool savedran = prg.blockran;
+  prg.blockran = false;
   int rc = fn();
-  if (rc && brace && inprogram && !interp.exitflg && ctl.breakdetail == 0 && !blockran) {
+  if (rc && brace && inprogram && !interp.exitflg && ctl.breakdetail == 0 && !prg.blockran) {
     interp.procflg = false;
     (void)opbrace8();
     interp.procflg = true;
   }
-  blockran = savedran;
+  prg.blockran = savedran;
   return rc;
 }
 

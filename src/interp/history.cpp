@@ -2,22 +2,19 @@
 // are dropped once the total text would pass conslen bytes.
 #include "interp/history.h"
 
-#include <deque>
-
 #include "interp/interp.h"
 #include "output/output.h"
 #include "platform/platform.h"
 
-static std::deque<std::string> ring;
-static size_t ringbytes = 0;
+HistoryState hist;
 
 // Keeps a line in the ring, dropping the oldest beyond conslen bytes.
 static void keep(const std::string& line) {
-  ring.push_back(line);
-  ringbytes += line.size() + 2;
-  while (ringbytes > static_cast<size_t>(interp.conslen) && !ring.empty()) {
-    ringbytes -= ring.front().size() + 2;
-    ring.pop_front();
+  hist.ring.push_back(line);
+  hist.bytes += line.size() + 2;
+  while (hist.bytes > static_cast<size_t>(interp.conslen) && !hist.ring.empty()) {
+    hist.bytes -= hist.ring.front().size() + 2;
+    hist.ring.pop_front();
   }
 }
 
@@ -33,12 +30,12 @@ void history_seed(const std::vector<std::string>& lines) {
 }
 
 void history_review(int back, int count) {
-  if (back > static_cast<int>(ring.size())) back = static_cast<int>(ring.size());
+  if (back > static_cast<int>(hist.ring.size())) back = static_cast<int>(hist.ring.size());
   if (count > back) count = back;
   if (count < 0) count = 0;
   // start with the oldest of the `back` most recent and move towards the present
   for (int d = back, shown = 0; d >= 1 && shown < count; --d, ++shown) {
-    const std::string& s = ring[ring.size() - static_cast<size_t>(d)];
+    const std::string& s = hist.ring[hist.ring.size() - static_cast<size_t>(d)];
     spout21f("%d ", d);
     spout21(s.c_str());
     newline();
@@ -46,6 +43,6 @@ void history_review(int back, int count) {
 }
 
 void history_clear() {
-  ring.clear();
-  ringbytes = 0;
+  hist.ring.clear();
+  hist.bytes = 0;
 }

@@ -1,8 +1,16 @@
 // The command history: a ring of past console lines bounded by conslen bytes,
 // listed by `#review`.
 #pragma once
+#include <cstddef>
+#include <deque>
 #include <string>
 #include <vector>
+
+struct HistoryState {
+  std::deque<std::string> ring;  // console lines, oldest first
+  size_t bytes = 0;              // their text, 2 bytes a line added, kept within conslen
+};
+extern HistoryState hist;
 
 // A line typed at the console: into the ring, the line editor's history and
 // the history file.

@@ -65,6 +65,12 @@ struct InterpState {
   // A front end that reports failures itself (the notebook kernel) sets the
   // level whose failing commands doreq leaves without the r(#) report.
   int noreportlevel = -1;
+  // The console reader: plat_ctrlcs() when the last command ended (by it the
+  // console tells whether a pending Break belongs to a command or to the line
+  // being asked for), and the state of a `{` block being typed.
+  int ctrlcs_at_end = 0;
+  bool blockread = false;         // the console is asked for a line of a block
+  bool abandoned = false;         // a Ctrl-C dropped the blocks being typed
 };
 extern InterpState interp;
 

@@ -2,6 +2,7 @@
 // stored programs (through runsource in interp.h) and the notebook kernel's
 // cells. It fetches, expands, dispatches and reports each line in turn.
 #pragma once
+#include <string>
 
 struct LineSource;
 
@@ -21,6 +22,12 @@ struct LineLoop {
 // `exit` ended it. Returns the return code that ended it.
 [[nodiscard]] int runlines(LineSource& src, const LineLoop& how, bool* exited = nullptr);
 
-// Reports the line just run (started at plat_now() == start) as a typed
-// command is reported under `set rmsg on`: "r; t=..." and the clock.
-void reportline(double start);
+// The end-of-command report of the line just run (started at plat_now() ==
+// start): the r(#) line of a failure, and under `set rmsg on` "r; t=..." and
+// the clock. Loops typed at the console report their lines through it too.
+void present(double start);
+
+// The command word of line after any capture/noisily/quietly prefixes (the
+// tokenizer is left as it was); *wordat, when given, gets where that word
+// starts in line.
+std::string command_after_prefixes(const std::string& line, const char** wordat = nullptr);

@@ -30,14 +30,8 @@ InterpState interp;
 
 namespace {
 
-// plat_ctrlcs() when the last command ended: the console tells by it
-// whether a pending Break belongs to a command or to the line being asked for.
-int ctrlcs_at_end = 0;
-
 // Prompt of the lines of a `{` block typed at the console.
 constexpr const char* BLOCK_PROMPT = "> ";
-bool blockread = false;   // the console is asked for a line of a block
-bool abandoned = false;   // a Ctrl-C dropped the blocks being typed
 
 // A resized terminal changes the width of what the next command prints.
 void takeresize() {
@@ -49,22 +43,22 @@ struct ConsoleSource : LineSource {
   int next(std::string& line) override {
     out_flush_all();
     if (interp.nokbrd) return 1;
-    // Once a block is abandoned, the blocks around it get no more lines.
-    if (!blockread) abandoned = false;
-    if (abandoned) return 1;
+    // Once a block is interp.abandoned, the blocks around it get no more lines.
+    if (!interp.blockread) interp.abandoned = false;
+    if (interp.abandoned) return 1;
     // A Break with no Ctrl-C since the last command ended was that
     // command's. A later one (between two lines of a block being typed, or
     // after a block's first line) is a Ctrl-C on the line now asked for,
     // and drops it like one typed on it.
-    if (plat_ctrlcs() == ctrlcs_at_end) stopflag = 0;
+    if (plat_ctrlcs() == interp.ctrlcs_at_end) stopflag = 0;
     takeresize();
     int r;
     // Ctrl-C on a half-typed line drops it and asks again, with no report;
     // inside a block being typed it drops the whole block (the Break flag
     // stays set, so the block's command ends with a Break).
     while ((r = plat_readline(interp.prompt, line)) == 1) {
-      if (blockread) {
-        abandoned = true;
+      if (interp.blockread) {
+        interp.abandoned = true;
         stopflag = 1;
         return 1;
       }
@@ -127,14 +121,16 @@ bool skippable(const std::string& line) {
   return *p == 0 || *p == '*';
 }
 
-// The word after any capture/noisily/quietly prefixes.
-std::string command_after_prefixes(const std::string& line) {
+}  // namespace
+
+std::string command_after_prefixes(const std::string& line, const char** wordat) {
   TokState saved;
   borrow_gettok(&saved);
   settok(line.c_str());
   std::string w;
   while (true) {
     w = gettok(prsestd);
+    if (wordat) *wordat = lwheretok();
     if (cmdcmp(w.c_str(), "capture", 3) || cmdcmp(w.c_str(), "noisily", 1) ||
         cmdcmp(w.c_str(), "quietly", 3)) {
       if (gettok_next_char() == ':') gettok(prsestd);
@@ -146,7 +142,7 @@ std::string command_after_prefixes(const std::string& line) {
   return w;
 }
 
-// The end-of-command report.
+// The end-of-command report (output level 2; the caller's level is kept).
 void present(double start) {
   int prev = setoutlev(OUT_TEXT);
   if (interp.globalrc) {
@@ -173,10 +169,6 @@ void present(double start) {
   }
   setoutlev(prev);
 }
-
-}  // namespace
-
-void reportline(double start) { present(start); }
 
 int getreq(int) {
   while (true) {
@@ -219,9 +211,9 @@ int blockline(std::string& line) {
   if (!interp.sources.empty()) return nextrawline(line);
   const char* saved = interp.prompt;
   interp.prompt = BLOCK_PROMPT;
-  blockread = true;
+  interp.blockread = true;
   const int r = nextrawline(line);
-  blockread = false;
+  interp.blockread = false;
   interp.prompt = saved;
   return r;
 }
@@ -251,7 +243,7 @@ static int dispatch_expanded(std::string& line) {
   interp.cmd = gettok(prsestd);
   expr_reset_command();
   interp.globalrc = selreq();
-  ctrlcs_at_end = plat_ctrlcs();
+  interp.ctrlcs_at_end = plat_ctrlcs();
   return interp.globalrc;
 }
 
@@ -268,7 +260,7 @@ static int dispatch_console_u(std::string& line) {
       int rc = macexpand(line);
       if (rc) {
         interp.globalrc = rc;
-        ctrlcs_at_end = plat_ctrlcs();
+        interp.ctrlcs_at_end = plat_ctrlcs();
         return rc;
       }
     }
@@ -302,7 +294,7 @@ static int planenter(const char* s, const LinePlan& lp) {
 
 static int planleave(int rc) {
   interp.globalrc = rc;
-  ctrlcs_at_end = plat_ctrlcs();
+  interp.ctrlcs_at_end = plat_ctrlcs();
   return rc;
 }
 

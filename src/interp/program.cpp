@@ -32,7 +32,6 @@ namespace {
 
 constexpr int MAXLINES = 3501;        // stored lines per program
 constexpr size_t MAXTEXT = 135600;    // stored bytes per program
-int loadstamp = 0;                    // id of the autoload in progress
 
 int say(int lev, const std::string& s) {
   int prev = setoutlev(lev);
@@ -391,7 +390,7 @@ int autoload(const std::string& name) {
   if (!validcmdname(name)) return unrecognized(name, " invalid command name");
   std::string path = srchado(name.c_str(), "ado", 1);
   if (path.empty()) return unrecognized(name, "");
-  const int stamp = ++loadstamp;
+  const int stamp = ++prg.loadstamp;
   const int savedauto = prg.autoloading;
   prg.autoloading = stamp;
   const std::string savedcmd = interp.cmd;
@@ -467,7 +466,6 @@ void prog_reset() {
   dmzap(OBJ_PLUGIN);
   prg = ProgState{};
   ctl = CtlState{};
-  loadstamp = 0;
   sysdirs = SysDirs{};
 }
 

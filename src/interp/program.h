@@ -2,6 +2,7 @@
 // from the ado-path, `version`.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,17 @@ struct ProgState {
   std::string tracehilite;
   int progdepth = 0;       // nesting of running programs (for the trace)
   int adosize = 1000;      // `set adosize` (kilobytes)
+  int loadstamp = 0;       // id of the autoload in progress
+  // The loop typed at the console or in a do-file that runs now (stored as a
+  // temporary program): under `set rmsg on` each of its lines reports its
+  // time as a typed command does, where a program's own lines report nothing.
+  const Program* toploop = nullptr;
+  // One line buffer per block nesting depth, so that reading block lines
+  // reuses buffers; a deque, because outer blocks hold references while
+  // inner ones grow it.
+  std::deque<std::string> linepool;
+  int blockdepth = 0;      // blocks being run now
+  bool blockran = false;   // a loop or if handler got as far as running its block
 };
 extern ProgState prg;
 

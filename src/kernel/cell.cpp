@@ -134,14 +134,13 @@ std::string trimnl(std::string s) {
 
 // After each line of a cell: a graph drawn since the last line goes out as
 // rich display data (ctx is the execute request).
-long shownbefore = 0;
 void sendgraph(void* ctx) {
-  if (gr.shown != shownbefore && gr.gdl) {
+  if (gr.shown != ks.shownbefore && gr.gdl) {
     out_flush_all();
     flushout();
     if (!st.silent) krich_graph(*static_cast<const KMsg*>(ctx));
   }
-  shownbefore = gr.shown;
+  ks.shownbefore = gr.shown;
 }
 
 // Runs the lines of src at the console's level, through the loop of do-files,
@@ -153,7 +152,7 @@ int runcell(CellSource& src, const KMsg& parent) {
   how.blankline = false;
   how.afterline = sendgraph;
   how.ctx = const_cast<KMsg*>(&parent);
-  shownbefore = gr.shown;
+  ks.shownbefore = gr.shown;
   return runlines(src, how);
 }
 

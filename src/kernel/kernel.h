@@ -46,6 +46,7 @@ struct KernelState {
   std::atomic<bool> restart{false};  // the shutdown asked for a restart
   int execcount = 0;                 // execution counter of the cells
   KMsg* request = nullptr;           // the shell request being answered
+  long shownbefore = 0;              // gr.shown when the last graph went out
 };
 extern KernelState ks;
 

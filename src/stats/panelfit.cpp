@@ -148,6 +148,27 @@ Vec design(const double* X, long n, const std::vector<int>& kept, const double* 
   return Z;
 }
 
+// (Z'Z)^-1 of Z = [X_K + xbar, 1], q x q (q = K + 1), from inv, the k x k
+// inverse of the centred cross-products, the means xk of the kept columns
+// and their total weight W: the centred inverse, and the constant at the
+// means.
+Vec withconstant(const Vec& inv, int k, const std::vector<int>& kept, const Vec& xk, double W) {
+  const int K = static_cast<int>(kept.size()), q = K + 1;
+  Vec B(static_cast<size_t>(q * q), 0);
+  for (int a = 0; a < K; ++a)
+    for (int c = 0; c < K; ++c)
+      B[static_cast<size_t>(a * q + c)] = inv[static_cast<size_t>(kept[static_cast<size_t>(a)] * k + kept[static_cast<size_t>(c)])];
+  double cc = 1 / W;
+  for (int a = 0; a < K; ++a) {
+    double s = 0;
+    for (int c = 0; c < K; ++c) s += B[static_cast<size_t>(a * q + c)] * xk[static_cast<size_t>(c)];
+    B[static_cast<size_t>(a * q + K)] = B[static_cast<size_t>(K * q + a)] = -s;
+    cc += xk[static_cast<size_t>(a)] * s;
+  }
+  B[static_cast<size_t>(K * q + K)] = cc;
+  return B;
+}
+
 }  // namespace
 
 void pf_effects(const PanelData& d, const std::vector<double>& b, int kind, double su2, double se2,
@@ -339,18 +360,7 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
     bq[static_cast<size_t>(K)] = cons;
     // (Z'Z)^-1 of Z = [W_K + xbar, 1]: the within inverse, and the constant
     // at the grand means.
-    Vec B(static_cast<size_t>(q * q), 0);
-    for (int a = 0; a < K; ++a)
-      for (int c = 0; c < K; ++c)
-        B[static_cast<size_t>(a * q + c)] = w.inv[static_cast<size_t>(kept[static_cast<size_t>(a)] * k + kept[static_cast<size_t>(c)])];
-    double cc = 1 / N;
-    for (int a = 0; a < K; ++a) {
-      double s = 0;
-      for (int c = 0; c < K; ++c) s += B[static_cast<size_t>(a * q + c)] * xk[static_cast<size_t>(c)];
-      B[static_cast<size_t>(a * q + K)] = B[static_cast<size_t>(K * q + a)] = -s;
-      cc += xk[static_cast<size_t>(a)] * s;
-    }
-    B[static_cast<size_t>(K * q + K)] = cc;
+    const Vec B = withconstant(w.inv, k, kept, xk, N);
     f.rss = w.rss;
     const double s2 = w.rss / f.df_r;
     Vec Vq(B.size());
@@ -468,18 +478,7 @@ int pf_fit(const PanelData& d, int kind, bool bplm, PanelFit& f) {
         xk[static_cast<size_t>(a)] = s / Wg;
       }
       bq[static_cast<size_t>(K)] = btw.cons;
-      Vec B(static_cast<size_t>(q * q), 0);
-      for (int a = 0; a < K; ++a)
-        for (int c = 0; c < K; ++c)
-          B[static_cast<size_t>(a * q + c)] = btw.inv[static_cast<size_t>(kept[static_cast<size_t>(a)] * k + kept[static_cast<size_t>(c)])];
-      double cc = 1.0 / Wg;
-      for (int a = 0; a < K; ++a) {
-        double s = 0;
-        for (int c = 0; c < K; ++c) s += B[static_cast<size_t>(a * q + c)] * xk[static_cast<size_t>(c)];
-        B[static_cast<size_t>(a * q + K)] = B[static_cast<size_t>(K * q + a)] = -s;
-        cc += xk[static_cast<size_t>(a)] * s;
-      }
-      B[static_cast<size_t>(K * q + K)] = cc;
+      const Vec B = withconstant(btw.inv, k, kept, xk, Wg);
       f.df_r = G - K - 1;
       f.rss = btw.rss;
       const double s2 = btw.rss / f.df_r;

@@ -121,18 +121,14 @@ bool vmerrmsg(int rc, const std::string& msg) {
 
 namespace {
 
-bool tbinner = true;  // the next traceback line is the innermost
-std::string tblast;   // the last traceback line printed
-long tbrepeat = 0;    // identical lines since then, not printed
-
 // Prints the count of repeated traceback lines held back.
 void tbflush() {
-  if (tbrepeat > 0) {
+  if (vm.tbrepeat > 0) {
     int prev = setoutlev(OUT_ERROR);
-    spout21f("%24s  (%ld more like the line above)\n", "", tbrepeat);
+    spout21f("%24s  (%ld more like the line above)\n", "", vm.tbrepeat);
     setoutlev(prev);
   }
-  tbrepeat = 0;
+  vm.tbrepeat = 0;
 }
 
 // One traceback line: the innermost carries the code and message, the
@@ -140,10 +136,10 @@ void tbflush() {
 void tbline(const std::string& name, int srcline) {
   if (vm.rc == VRC_BREAK || vm.rc == VRC_SILENT) return;
   char buf[400];
-  if (tbinner) {
+  if (vm.tbinner) {
     int code = vm.rc;
     if (code == VRC_REPORTED) {
-      tbinner = false;
+      vm.tbinner = false;
       std::snprintf(buf, sizeof buf, "%24s:     -  %s", name.c_str(), "function returned error");
     } else {
       const std::string msg = vm.custommsg.empty() ? vm_errmsg(code) : vm.custommsg;
@@ -152,17 +148,17 @@ void tbline(const std::string& name, int srcline) {
   } else {
     std::snprintf(buf, sizeof buf, "%24s:     -  %s", name.c_str(), "function returned error");
   }
-  const bool outer = !tbinner;
-  tbinner = false;
+  const bool outer = !vm.tbinner;
+  vm.tbinner = false;
   std::string line = buf;
   if (srcline > 0) line += " [" + std::to_string(srcline) + "]";
   // a deep recursion reports each run of identical outer lines once
-  if (outer && line == tblast) {
-    ++tbrepeat;
+  if (outer && line == vm.tblast) {
+    ++vm.tbrepeat;
     return;
   }
   tbflush();
-  tblast = line;
+  vm.tblast = line;
   int prev = setoutlev(OUT_ERROR);
   spout21((line + "\n").c_str());
   setoutlev(prev);
@@ -1268,11 +1264,11 @@ int ixeq(Fcn* f) {
   const Frame saved = vm.fr;
   const int rc0 = vm.rc, first0 = vm.firstrc;
   const std::string msg0 = vm.custommsg;
-  const bool inner0 = tbinner;
+  const bool inner0 = vm.tbinner;
   vm.rc = 0;
   vm.firstrc = 0;
   vm.custommsg.clear();
-  tbinner = true;
+  vm.tbinner = true;
   vm.fr = Frame{};
   vm.fr.version = std::max(890, vst.version);
   vm.fr.depth = vm.depth;
@@ -1280,8 +1276,8 @@ int ixeq(Fcn* f) {
   vm.state = 3;
   ++f->refcnt;
   vm.depth = depth0 - 1;  // the statement runs at depth 0 of its nesting
-  tblast.clear();
-  tbrepeat = 0;
+  vm.tblast.clear();
+  vm.tbrepeat = 0;
   const size_t made0 = vm.madeglobals.size();
   static int nesting = 0;  // statements running (a command run from Vemo may run Vemo)
   ++nesting;
@@ -1305,7 +1301,7 @@ int ixeq(Fcn* f) {
   vm.rc = rc0;
   vm.firstrc = first0;
   vm.custommsg = msg0;
-  tbinner = inner0;
+  vm.tbinner = inner0;
   return rc;
 }
 

@@ -156,6 +156,11 @@ struct VmState {
   Mat* k0 = nullptr;              // shared constants 0 and 1 (comparison results)
   Mat* k1 = nullptr;
   int state = -1;                 // -1 idle, 2 compiling, 3 executing
+  // The traceback of a failure, printed innermost first as frames unwind;
+  // repeats of one line (a deep recursion) are counted, not printed.
+  bool tbinner = true;            // the next traceback line is the innermost
+  std::string tblast;             // the last traceback line printed
+  long tbrepeat = 0;              // identical lines since then, not printed
 };
 extern VmState vm;
 

@@ -181,7 +181,9 @@ int cmd_set(int) {
 
 // on|off argument of a setting; 0/1, or -1 after printing the error.
 int onoff() {
-  std::string w = gettok(prsestd);
+  // the whole word, however long, so that the message quotes what was typed
+  std::string w;
+  gettoklong(w, prsestd);
   if (w == "on") return 1;
   if (w == "off") return 0;
   int prev = setoutlev(OUT_ERROR);

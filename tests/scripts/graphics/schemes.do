@@ -35,6 +35,11 @@ display (r(width1) > 0) " " (r(width1) == r(width2)) " " %6.4f r(width3) / `w10'
 set scheme modern
 display c(scheme)
 graph schemes
+* the list takes nothing more: a word or an option left over is named
+capture noisily graph schemes modern
+display _rc
+capture noisily _gscheme dir , all
+display _rc
 
 * pictures
 clear

@@ -1,6 +1,11 @@
 * settings owned by the loop, and bad settings
 set rmsg off
 capture noisily set rmsg maybe
+* a long word is quoted whole, to its last character
+local w 0123456789
+local w `w'`w'`w'`w'`w'`w'`w'`w'`w'`w'
+capture noisily set rmsg `w'`w'`w'`w'`w'`w'END
+display _rc
 capture noisily set nosuchsetting on
 capture noisily set
 * under rmsg each command run in a loop typed here reports as a typed one does

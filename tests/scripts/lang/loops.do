@@ -122,3 +122,11 @@ capture noisily foreach x in a b {
   global 9x y
 }
 display "done"
+* under quietly a loop read from a do-file shows only its first line: the body
+* and the closing brace are read (and echoed) at the text level, which quietly
+* hides, as it hides the body's output; noisily still shows
+quietly forvalues i = 1/2 {
+  display "hidden `i'"
+  noisily display "shown `i'"
+}
+display "after the quiet loop"

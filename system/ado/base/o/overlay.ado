@@ -13,250 +13,42 @@
 *                 saving(filename[, replace]) name(name[, replace]) scheme(name)
 *  Colours, symbols, patterns, widths, the font and text sizes come from the
 *  scheme; texts are placed by _glayout from their measured sizes.
-*  The data of every plot and group is frozen into series sets first (fitted
-*  values computed there), their ranges give the shared axes, then each panel
-*  is drawn with the series clipped to its plot region. The fitted values
-*  are computed by _ovlfit; axis scales, tick labels, legend keys, colours
-*  and line patterns come from _ovldraw.
+*  The stages, each a program below: _ovl_plots splits the command into plots
+*  and finds the scheme they name, _ovl_look reads that scheme's look,
+*  _ovl_plot reads one plot (its syntax, sample and series) and _ovl_groups
+*  numbers the groups of by(). The data of every plot and group is then
+*  frozen into series sets (fitted values computed there, by _ovlfit), their
+*  ranges give the shared axes (_ovl_axis), _glayout places the texts, and
+*  each panel is drawn with the series clipped to its plot region. Axis
+*  ticks, tick labels, legend keys, colours and line patterns come from
+*  _ovldraw.
 program overlay
 	version 9.2
-	local rest `"`0'"'
-	local np 0
-	local gopts
-	while 1 {
-		gettoken tok rest : rest, parse(" ,") match(par)
-		if `"`tok'"' == "" {
-			continue, break
-		}
-		if "`par'" == "(" {
-			local np = `np' + 1
-			local plot`np' `"`tok'"'
-		}
-		else if `"`tok'"' == "," {
-			local gopts `"`rest'"'
-			continue, break
-		}
-		else {
-			di as err `"`tok' found where (plot) expected"'
-			exit 198
-		}
-	}
-	if `np' == 0 {
-		di as err "nothing to draw; type (scatter y x) or (line y x)"
-		exit 198
-	}
-
-	* The look: colours, symbols, patterns, font and sizes of the scheme
-	* (scheme() may come with any plot's options or after them all).
-	local 0 `", `gopts'"'
-	syntax [, SCHeme(string) *]
-	forvalues i = 1/`np' {
-		local 0 `"`plot`i''"'
-		gettoken type 0 : 0
-		local sch0 `"`scheme'"'
-		syntax [anything(equalok)] [if] [in] [, SCHeme(string) *]
-		if `"`scheme'"' == "" {
-			local scheme `"`sch0'"'
-		}
-	}
-	_gscheme, scheme(`scheme')
-	local sc_use `"`scheme'"'
-	local sc_nser = r(nseries)
-	forvalues k = 1/`sc_nser' {
-		local sc_col`k' `"`r(color`k')'"'
-		local sc_sym`k' `r(symbol`k')'
-		local sc_pat`k' `r(pattern`k')'
-	}
-	foreach v in background plotregion foreground textcolor grid font {
-		local sc_`v' `"`r(`v')'"'
-	}
-	foreach v in linewidth markersize gridwidth axiswidth size_title size_subtitle /*
-		*/ size_axistitle size_ticklabel size_legend size_note margin_left margin_right {
-		local sc_`v' = r(`v')
-	}
+	* The plots, the graph options and the scheme they name.
+	_ovl_plots `0'
+	_ovl_look `"`scheme'"'
 
 	* Each plot: its syntax, its sample and its series with their look.
-	local sty SYMbol(string) COLor(string asis) SIze(string) LINECOLor(string asis) /*
-		*/ LINEPATtern(string) LINEWidth(string) CONNECT SCHeme(string)
-	local types scatter line linfit quadfit linfitci lowessline kdensline function area bar rcap
 	local ns 0
 	local anyvar
 	forvalues i = 1/`np' {
-		local 0 `"`plot`i''"'
-		gettoken type 0 : 0
-		local ok : list type in types
-		if !`ok' {
-			di as err `"plot type `type' not recognized"'
-			di as err "{p}use scatter, line, linfit, quadfit, linfitci, lowessline, kdensline, function, area, bar or rcap{p_end}"
-			exit 199
+		* the sample marker of a plot of variables is made where its syntax is read
+		gettoken type : plot`i'
+		if "`type'" != "function" {
+			tempvar touse`i'
 		}
-		local p_type`i' `type'
-		local labels
-		local labelpos 3
-		local level = c(level)
-		if "`type'" == "function" {
-			syntax anything(equalok) [, RANGE(numlist min=2 max=2) N(integer 300) `sty' *]
-			if `n' < 2 | `n' > 10000 {
-				di as err "function: n() must be an integer from 2 to 10000"
-				exit 198
-			}
-			if "`range'" != "" {
-				gettoken a b : range
-				if !(`a' < `b') {
-					di as err "function: range() must be two numbers, the first below the second"
-					exit 198
-				}
-			}
-			* `y = exp' names the curve y; the expression is in x
-			local fexp `"`anything'"'
-			local flab `"`anything'"'
-			local eq = strpos(`"`anything'"', "=")
-			if `eq' > 1 & substr(`"`anything'"', `eq' + 1, 1) != "=" {
-				local pre = trim(substr(`"`anything'"', 1, `eq' - 1))
-				capture confirm name `pre'
-				local nw : word count `pre'
-				if !_rc & `nw' == 1 {
-					local fexp = trim(substr(`"`anything'"', `eq' + 1, .))
-				}
-			}
-			local p_exp`i' `"`fexp'"'
-			local p_range`i' `range'
-			local p_n`i' `n'
-			local nser 1
-			local slab1 `"`flab'"'
-		}
-		else {
-			local vspec "varlist(min=2 numeric)"
-			local extra
-			if inlist("`type'", "linfit", "quadfit", "linfitci", "lowessline", "area", "bar") {
-				local vspec "varlist(min=2 max=2 numeric)"
-			}
-			if "`type'" == "kdensline" {
-				local vspec "varname(numeric)"
-				local extra BWidth(real 0) Kernel(string) N(integer 100)
-			}
-			if "`type'" == "rcap" {
-				local vspec "varlist(min=3 max=3 numeric)"
-				local extra CAPWidth(real 1)
-			}
-			if inlist("`type'", "scatter", "line") {
-				local extra LABels(varname) LABELPos(integer 3)
-			}
-			if "`type'" == "linfitci" {
-				local extra Level(cilevel)
-			}
-			if "`type'" == "lowessline" {
-				local extra BWidth(real 0.8)
-			}
-			if inlist("`type'", "area", "bar") {
-				local extra BASE(real 0)
-			}
-			if "`type'" == "bar" {
-				local extra `extra' BARWidth(real 0)
-			}
-			syntax `vspec' [if] [in] [, `sty' `extra' *]
-			marksample touse`i', novarlist
-			local p_touse`i' `touse`i''
-			local p_vars`i' `varlist'
-			local k : word count `varlist'
-			local xvar : word `k' of `varlist'
-			if "`type'" == "kdensline" {
-				local xvar `varlist'
-			}
+		_ovl_plot `i' "`touse`i''" `"`plot`i''"'
+		local type `p_type`i''
+		if "`type'" != "function" {
+			local anyvar `anyvar' `touse`i''
 			if "`xvfirst'" == "" & "`type'" != "kdensline" {
 				local xvfirst `xvar'
 			}
-			local anyvar `anyvar' `touse`i''
-			if "`labels'" != "" {
-				if `labelpos' < 0 | `labelpos' > 12 {
-					di as err "labelpos() must be a clock position from 0 to 12"
-					exit 198
-				}
-				* value labels are drawn as their text
-				local vl : value label `labels'
-				if "`vl'" != "" {
-					tempvar lt`i'
-					quietly decode `labels', generate(`lt`i'')
-					local labels `lt`i''
-				}
-				local p_lab`i' `labels'
-				local p_lpos`i' `labelpos'
-			}
-			if "`type'" == "kdensline" {
-				if `bwidth' < 0 {
-					di as err "kdensline: bwidth() must be above 0"
-					exit 198
-				}
-				if `n' < 2 {
-					di as err "kdensline: n() must be at least 2"
-					exit 198
-				}
-				if "`kernel'" == "" {
-					local kernel epanechnikov
-				}
-				local p_bw`i' `bwidth'
-				local p_kern`i' `kernel'
-				local p_n`i' = min(`n', _N)
-			}
-			if "`type'" == "lowessline" {
-				if !(`bwidth' > 0 & `bwidth' <= 1) {
-					di as err "lowessline: bwidth() must be above 0 and at most 1"
-					exit 198
-				}
-				local p_bw`i' `bwidth'
-			}
-			if inlist("`type'", "area", "bar") {
-				local p_base`i' `base'
-			}
-			if "`type'" == "bar" {
-				if `barwidth' < 0 {
-					di as err "bar: barwidth() must be above 0"
-					exit 198
-				}
-				local p_barw`i' `barwidth'
-			}
-			if "`type'" == "rcap" {
-				local p_capw`i' `capwidth'
-			}
-			local p_level`i' `level'
-			* the series of the plot and their legend texts
-			local nser 1
-			if inlist("`type'", "scatter", "line") {
-				local nser = `k' - 1
-				forvalues j = 1/`nser' {
-					local yv : word `j' of `varlist'
-					local slab`j' : variable label `yv'
-					if `"`slab`j''"' == "" {
-						local slab`j' `yv'
-					}
-				}
-			}
-			else if inlist("`type'", "area", "bar") {
-				local yv : word 1 of `varlist'
-				local slab1 : variable label `yv'
-				if `"`slab1'"' == "" {
-					local slab1 `yv'
-				}
-			}
-			else if "`type'" == "linfitci" {
-				local nser 2
-				local slab1 `"`level'% CI"'
-				local slab2 "Linear fit"
-			}
-			else if "`type'" == "linfit" {
-				local slab1 "Linear fit"
-			}
-			else if "`type'" == "quadfit" {
-				local slab1 "Quadratic fit"
-			}
-			else if "`type'" == "lowessline" {
-				local slab1 "Lowess smooth"
-			}
-			else if "`type'" == "kdensline" {
-				local slab1 "Kernel density"
-			}
-			else if "`type'" == "rcap" {
-				local slab1 "Range"
+			* value labels are drawn as their text
+			if "`labvl'" != "" {
+				tempvar lt`i'
+				quietly decode `p_lab`i'', generate(`lt`i'')
+				local p_lab`i' `lt`i''
 			}
 		}
 		local gopts `"`gopts' `options'"'
@@ -392,57 +184,13 @@ program overlay
 		local t_s`ntext' `"`tt'"'
 	}
 
-	* Groups of by(): numbered 1..G in sort order, the data's order kept.
+	* Groups of by(): numbered 1..G in sort order; the data are left in group
+	* order until the series sets are made, then put back (by ord).
 	local G 1
 	if "`by'" != "" {
 		tempvar ord any grp gsz
 		local sb : sortedby
-		quietly {
-			gen long `ord' = _n
-			gen byte `any' = 0
-			foreach t of local anyvar {
-				replace `any' = 1 if `t'
-			}
-			bysort `any' `by' (`ord'): gen long `grp' = _n == 1
-			by `any' `by': gen long `gsz' = _N
-			replace `grp' = sum(`grp' * `any')
-			count if !`any'
-			local pos = r(N) + 1
-			local G = cond(`pos' <= _N, `grp'[_N], 0)
-		}
-		if `G' > 100 {
-			quietly sort `sb' `ord'
-			di as err "by(): `G' groups; at most 100 panels can be drawn"
-			exit 134
-		}
-		forvalues g = 1/`G' {
-			local lab
-			foreach v of local by {
-				capture confirm string variable `v'
-				if !_rc {
-					local t = `v'[`pos']
-				}
-				else {
-					local t : display `: format `v'' `v'[`pos']
-					local t = trim(`"`t'"')
-					local vl : value label `v'
-					if "`vl'" != "" & `v'[`pos'] < . {
-						local t : label `vl' `=`v'[`pos']'
-					}
-				}
-				local lab = cond(`"`lab'"' == "", `"`t'"', `"`lab', `t'"')
-			}
-			local g_lab`g' `"`lab'"'
-			* while the data stay in group order, each group is a run of observations
-			local g_in`g' in `pos'/`=`pos' + `gsz'[`pos'] - 1'
-			local pos = `pos' + `gsz'[`pos']
-		}
-		quietly replace `grp' = . if !`any'
-		if `G' == 0 {
-			local G 1
-			local g_lab1
-			local g_in1
-		}
+		_ovl_groups `ord' `any' `grp' `gsz', by(`by') sortedby(`sb') markers(`anyvar')
 	}
 
 	* Pass 1: the series sets of every plot and group, and their ranges.
@@ -641,8 +389,7 @@ program overlay
 		di as txt "(no observations to draw)"
 	}
 
-	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
-	* decades on a log scale; xrange() and yrange() fix the ends.
+	* The panels' grid, and as many ticks as its columns and rows leave room for.
 	local nrows = ceil(sqrt(`G'))
 	local ncols = ceil(`G' / `nrows')
 	if `ncols' < `nrows' {
@@ -652,15 +399,9 @@ program overlay
 	}
 	local xnt = max(2, min(5, round(6 / `ncols') + 1))
 	local ynt = max(2, min(5, round(6 / `nrows') + 1))
-	_ovldraw axis `xlo' `xhi' `xnt' "`xlog'" "`xrange'" "`xticks'"
-	local xlo `ax_lo'
-	local xhi `ax_hi'
-	local xtk `ax_ticks'
-	_ovldraw axis `ylo' `yhi' `ynt' "`ylog'" "`yrange'" "`yticks'"
-	local ylo `ax_lo'
-	local yhi `ax_hi'
-	local ytk `ax_ticks'
-	* tick labels: value labels of the axis variable where it has them
+	* Axis scales: nice ticks in steps of 1, 2 or 5 times a power of ten,
+	* decades on a log scale; xrange() and yrange() fix the ends. Tick labels
+	* take the format of the axis variable, or its value labels.
 	local xfmt %9.0g
 	local xvl
 	if "`xvfirst'" != "" {
@@ -680,22 +421,8 @@ program overlay
 	if "`ylog'" != "" {
 		local yfmt %9.0g
 	}
-	local xn 0
-	local xlen 1
-	foreach t of local xtk {
-		local xn = `xn' + 1
-		_ovldraw ticklab `t' `xfmt' "`xvl'"
-		local xlab`xn' `"`ticklab'"'
-		local xlen = max(`xlen', length(`"`ticklab'"'))
-	}
-	local yn 0
-	local ylen 1
-	foreach t of local ytk {
-		local yn = `yn' + 1
-		_ovldraw ticklab `t' `yfmt' "`yvl'"
-		local ylab`yn' `"`ticklab'"'
-		local ylen = max(`ylen', length(`"`ticklab'"'))
-	}
+	_ovl_axis x `xlo' `xhi' `xnt' "`xlog'" "`xrange'" "`xticks'" `xfmt' "`xvl'"
+	_ovl_axis y `ylo' `yhi' `ynt' "`ylog'" "`yrange'" "`yticks'" `yfmt' "`yvl'"
 
 	* Layout in device units (a 6 by 4 inch page is 32000 by 21333): the
 	* titles, tick labels and a bottom legend placed by _glayout from their
@@ -1055,4 +782,385 @@ program overlay
 		gettoken sfile sopts : saving, parse(",")
 		_gph save `sfile' `sopts'
 	}
+end
+
+
+* _ovl_plots (plot) (plot) ... [, graph options]: the text of each plot into
+* the caller's locals np and plot1, plot2, ..., the graph options into gopts,
+* and the scheme named (by any plot's scheme() or the graph options', the
+* last one given) into scheme.
+program _ovl_plots
+	version 9.2
+	local rest `"`0'"'
+	local np 0
+	local gopts
+	while 1 {
+		gettoken tok rest : rest, parse(" ,") match(par)
+		if `"`tok'"' == "" {
+			continue, break
+		}
+		if "`par'" == "(" {
+			local np = `np' + 1
+			local plot`np' `"`tok'"'
+		}
+		else if `"`tok'"' == "," {
+			local gopts `"`rest'"'
+			continue, break
+		}
+		else {
+			di as err `"`tok' found where (plot) expected"'
+			exit 198
+		}
+	}
+	if `np' == 0 {
+		di as err "nothing to draw; type (scatter y x) or (line y x)"
+		exit 198
+	}
+
+	* The look: colours, symbols, patterns, font and sizes of the scheme
+	* (scheme() may come with any plot's options or after them all).
+	local 0 `", `gopts'"'
+	syntax [, SCHeme(string) *]
+	forvalues i = 1/`np' {
+		local 0 `"`plot`i''"'
+		gettoken type 0 : 0
+		local sch0 `"`scheme'"'
+		syntax [anything(equalok)] [if] [in] [, SCHeme(string) *]
+		if `"`scheme'"' == "" {
+			local scheme `"`sch0'"'
+		}
+	}
+	c_local np `np'
+	forvalues i = 1/`np' {
+		c_local plot`i' `"`plot`i''"'
+	}
+	c_local gopts `"`gopts'"'
+	c_local scheme `"`scheme'"'
+end
+
+* _ovl_look scheme: the look of the scheme (the active one when it is empty)
+* into the caller's locals: sc_use the scheme, sc_nser the series styles it
+* has and sc_col#, sc_sym#, sc_pat# each one's colour, symbol and line
+* pattern, and sc_background, sc_plotregion, sc_foreground, sc_textcolor,
+* sc_grid, sc_font, sc_linewidth, sc_markersize, sc_gridwidth, sc_axiswidth,
+* the sc_size_* text sizes and the sc_margin_* margins.
+program _ovl_look
+	version 9.2
+	args scheme
+	_gscheme, scheme(`scheme')
+	local sc_use `"`scheme'"'
+	local sc_nser = r(nseries)
+	forvalues k = 1/`sc_nser' {
+		local sc_col`k' `"`r(color`k')'"'
+		local sc_sym`k' `r(symbol`k')'
+		local sc_pat`k' `r(pattern`k')'
+	}
+	foreach v in background plotregion foreground textcolor grid font {
+		local sc_`v' `"`r(`v')'"'
+	}
+	foreach v in linewidth markersize gridwidth axiswidth size_title size_subtitle /*
+		*/ size_axistitle size_ticklabel size_legend size_note margin_left margin_right {
+		local sc_`v' = r(`v')
+	}
+	c_local sc_use `"`sc_use'"'
+	c_local sc_nser `sc_nser'
+	forvalues k = 1/`sc_nser' {
+		c_local sc_col`k' `"`sc_col`k''"'
+		c_local sc_sym`k' `sc_sym`k''
+		c_local sc_pat`k' `sc_pat`k''
+	}
+	foreach v in background plotregion foreground textcolor grid font linewidth markersize /*
+		*/ gridwidth axiswidth size_title size_subtitle size_axistitle size_ticklabel /*
+		*/ size_legend size_note margin_left margin_right {
+		c_local sc_`v' `"`sc_`v''"'
+	}
+end
+
+* _ovl_plot i "touse" "type args [if] [in] [, options]": reads plot i, its
+* type's syntax, the sample (into the marker variable touse, made here; none
+* for a function) and its series, into the caller's locals: p_type#, and the
+* plot's settings p_exp#, p_range#, p_n# (function), p_touse#, p_vars#,
+* p_lab#, p_lpos#, p_bw#, p_kern#, p_base#, p_barw#, p_capw#, p_level#
+* (# is i); xvar its x variable, labvl the value label of its labels()
+* variable; nser its series and slab1, slab2, ... their legend texts; the
+* per-series options symbol, color, size, linecolor, linepattern, linewidth
+* and connect, and the rest of its options in options.
+program _ovl_plot
+	version 9.2
+	gettoken i 0 : 0
+	gettoken touse 0 : 0
+	gettoken 0 : 0
+	gettoken type 0 : 0
+	local sty SYMbol(string) COLor(string asis) SIze(string) LINECOLor(string asis) /*
+		*/ LINEPATtern(string) LINEWidth(string) CONNECT SCHeme(string)
+	local types scatter line linfit quadfit linfitci lowessline kdensline function area bar rcap
+	local ok : list type in types
+	if !`ok' {
+		di as err `"plot type `type' not recognized"'
+		di as err "{p}use scatter, line, linfit, quadfit, linfitci, lowessline, kdensline, function, area, bar or rcap{p_end}"
+		exit 199
+	}
+	local p_type`i' `type'
+	local labels
+	local labelpos 3
+	local level = c(level)
+	if "`type'" == "function" {
+		syntax anything(equalok) [, RANGE(numlist min=2 max=2) N(integer 300) `sty' *]
+		if `n' < 2 | `n' > 10000 {
+			di as err "function: n() must be an integer from 2 to 10000"
+			exit 198
+		}
+		if "`range'" != "" {
+			gettoken a b : range
+			if !(`a' < `b') {
+				di as err "function: range() must be two numbers, the first below the second"
+				exit 198
+			}
+		}
+		* `y = exp' names the curve y; the expression is in x
+		local fexp `"`anything'"'
+		local flab `"`anything'"'
+		local eq = strpos(`"`anything'"', "=")
+		if `eq' > 1 & substr(`"`anything'"', `eq' + 1, 1) != "=" {
+			local pre = trim(substr(`"`anything'"', 1, `eq' - 1))
+			capture confirm name `pre'
+			local nw : word count `pre'
+			if !_rc & `nw' == 1 {
+				local fexp = trim(substr(`"`anything'"', `eq' + 1, .))
+			}
+		}
+		local p_exp`i' `"`fexp'"'
+		local p_range`i' `range'
+		local p_n`i' `n'
+		local nser 1
+		local slab1 `"`flab'"'
+	}
+	else {
+		local vspec "varlist(min=2 numeric)"
+		local extra
+		if inlist("`type'", "linfit", "quadfit", "linfitci", "lowessline", "area", "bar") {
+			local vspec "varlist(min=2 max=2 numeric)"
+		}
+		if "`type'" == "kdensline" {
+			local vspec "varname(numeric)"
+			local extra BWidth(real 0) Kernel(string) N(integer 100)
+		}
+		if "`type'" == "rcap" {
+			local vspec "varlist(min=3 max=3 numeric)"
+			local extra CAPWidth(real 1)
+		}
+		if inlist("`type'", "scatter", "line") {
+			local extra LABels(varname) LABELPos(integer 3)
+		}
+		if "`type'" == "linfitci" {
+			local extra Level(cilevel)
+		}
+		if "`type'" == "lowessline" {
+			local extra BWidth(real 0.8)
+		}
+		if inlist("`type'", "area", "bar") {
+			local extra BASE(real 0)
+		}
+		if "`type'" == "bar" {
+			local extra `extra' BARWidth(real 0)
+		}
+		syntax `vspec' [if] [in] [, `sty' `extra' *]
+		mark `touse' `if' `in'
+		local p_touse`i' `touse'
+		local p_vars`i' `varlist'
+		local k : word count `varlist'
+		local xvar : word `k' of `varlist'
+		if "`type'" == "kdensline" {
+			local xvar `varlist'
+		}
+		if "`labels'" != "" {
+			if `labelpos' < 0 | `labelpos' > 12 {
+				di as err "labelpos() must be a clock position from 0 to 12"
+				exit 198
+			}
+			* value labels are drawn as their text (the caller decodes them)
+			local labvl : value label `labels'
+			local p_lab`i' `labels'
+			local p_lpos`i' `labelpos'
+		}
+		if "`type'" == "kdensline" {
+			if `bwidth' < 0 {
+				di as err "kdensline: bwidth() must be above 0"
+				exit 198
+			}
+			if `n' < 2 {
+				di as err "kdensline: n() must be at least 2"
+				exit 198
+			}
+			if "`kernel'" == "" {
+				local kernel epanechnikov
+			}
+			local p_bw`i' `bwidth'
+			local p_kern`i' `kernel'
+			local p_n`i' = min(`n', _N)
+		}
+		if "`type'" == "lowessline" {
+			if !(`bwidth' > 0 & `bwidth' <= 1) {
+				di as err "lowessline: bwidth() must be above 0 and at most 1"
+				exit 198
+			}
+			local p_bw`i' `bwidth'
+		}
+		if inlist("`type'", "area", "bar") {
+			local p_base`i' `base'
+		}
+		if "`type'" == "bar" {
+			if `barwidth' < 0 {
+				di as err "bar: barwidth() must be above 0"
+				exit 198
+			}
+			local p_barw`i' `barwidth'
+		}
+		if "`type'" == "rcap" {
+			local p_capw`i' `capwidth'
+		}
+		local p_level`i' `level'
+		* the series of the plot and their legend texts
+		local nser 1
+		if inlist("`type'", "scatter", "line") {
+			local nser = `k' - 1
+			forvalues j = 1/`nser' {
+				local yv : word `j' of `varlist'
+				local slab`j' : variable label `yv'
+				if `"`slab`j''"' == "" {
+					local slab`j' `yv'
+				}
+			}
+		}
+		else if inlist("`type'", "area", "bar") {
+			local yv : word 1 of `varlist'
+			local slab1 : variable label `yv'
+			if `"`slab1'"' == "" {
+				local slab1 `yv'
+			}
+		}
+		else if "`type'" == "linfitci" {
+			local nser 2
+			local slab1 `"`level'% CI"'
+			local slab2 "Linear fit"
+		}
+		else if "`type'" == "linfit" {
+			local slab1 "Linear fit"
+		}
+		else if "`type'" == "quadfit" {
+			local slab1 "Quadratic fit"
+		}
+		else if "`type'" == "lowessline" {
+			local slab1 "Lowess smooth"
+		}
+		else if "`type'" == "kdensline" {
+			local slab1 "Kernel density"
+		}
+		else if "`type'" == "rcap" {
+			local slab1 "Range"
+		}
+	}
+	foreach v in type exp range n touse vars lab lpos bw kern base barw capw level {
+		c_local p_`v'`i' `"`p_`v'`i''"'
+	}
+	c_local xvar `xvar'
+	c_local labvl `labvl'
+	c_local nser `nser'
+	forvalues j = 1/`nser' {
+		c_local slab`j' `"`slab`j''"'
+	}
+	foreach v in options symbol color size linecolor linepattern linewidth connect {
+		c_local `v' `"``v''"'
+	}
+end
+
+* _ovl_groups ord any grp gsz, by(varlist) sortedby(varlist) markers(varlist):
+* the groups of the by() variables among the observations that any plot uses
+* (any of the markers set), numbered 1..G in sort order. The variables named
+* are made here: ord the original order, any the observation is used, grp its
+* group (missing when unused), gsz its group's size. The data are left sorted
+* by group (unused observations first); with more than 100 groups they are
+* put back in their order and the result is 134. Into the caller's locals: G
+* (1 when there is no group), g_lab# each group's label (its values, with
+* their value labels) and g_in# its run of observations (`in a/b').
+program _ovl_groups
+	version 9.2
+	syntax namelist(min=4 max=4), by(varlist) [sortedby(string) markers(string)]
+	foreach v in ord any grp gsz {
+		gettoken `v' namelist : namelist
+	}
+	local anyvar `markers'
+	local sb `sortedby'
+	quietly {
+		gen long `ord' = _n
+		gen byte `any' = 0
+		foreach t of local anyvar {
+			replace `any' = 1 if `t'
+		}
+		bysort `any' `by' (`ord'): gen long `grp' = _n == 1
+		by `any' `by': gen long `gsz' = _N
+		replace `grp' = sum(`grp' * `any')
+		count if !`any'
+		local pos = r(N) + 1
+		local G = cond(`pos' <= _N, `grp'[_N], 0)
+	}
+	if `G' > 100 {
+		quietly sort `sb' `ord'
+		di as err "by(): `G' groups; at most 100 panels can be drawn"
+		exit 134
+	}
+	forvalues g = 1/`G' {
+		local lab
+		foreach v of local by {
+			capture confirm string variable `v'
+			if !_rc {
+				local t = `v'[`pos']
+			}
+			else {
+				local t : display `: format `v'' `v'[`pos']
+				local t = trim(`"`t'"')
+				local vl : value label `v'
+				if "`vl'" != "" & `v'[`pos'] < . {
+					local t : label `vl' `=`v'[`pos']'
+				}
+			}
+			local lab = cond(`"`lab'"' == "", `"`t'"', `"`lab', `t'"')
+		}
+		local g_lab`g' `"`lab'"'
+		* while the data stay in group order, each group is a run of observations
+		local g_in`g' in `pos'/`=`pos' + `gsz'[`pos'] - 1'
+		local pos = `pos' + `gsz'[`pos']
+	}
+	quietly replace `grp' = . if !`any'
+	if `G' == 0 {
+		local G 1
+		local g_lab1
+		local g_in1
+	}
+	c_local G `G'
+	forvalues g = 1/`G' {
+		c_local g_lab`g' `"`g_lab`g''"'
+		c_local g_in`g' `g_in`g''
+	}
+end
+
+* _ovl_axis a lo hi n "log" "range" "ticks" fmt "vallab": axis a (x or y) over
+* the data range lo to hi with about n ticks (on a log scale when log is not
+* empty; range() and ticks() as given to overlay), into the caller's locals
+* `a'lo and `a'hi the axis ends, `a'tk the ticks, `a'n their number and
+* `a'lab1, `a'lab2, ... their labels in the format fmt or the value label.
+program _ovl_axis
+	version 9.2
+	args a lo hi n log range ticks fmt vl
+	_ovldraw axis `lo' `hi' `n' "`log'" "`range'" "`ticks'"
+	c_local `a'lo `ax_lo'
+	c_local `a'hi `ax_hi'
+	c_local `a'tk `ax_ticks'
+	local k 0
+	foreach t of local ax_ticks {
+		local k = `k' + 1
+		_ovldraw ticklab `t' `fmt' "`vl'"
+		c_local `a'lab`k' `"`ticklab'"'
+	}
+	c_local `a'n `k'
 end
