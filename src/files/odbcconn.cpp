@@ -2,6 +2,7 @@
 // the sources list, tables, columns, one statement run with its result set
 // listed, and SQL text split into statements. Every failure prints the
 // driver's own message with its SQLSTATE.
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -9,6 +10,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 #include "data/store.h"
@@ -77,12 +79,74 @@ constexpr int PG_FETCHROWS = 65536;
 
 }  // namespace
 
+namespace {
+
+// The value of key (any case) in connection string cs, its braces taken
+// off ("" when it is not there).
+std::string keyval(const std::string& cs, const char* key) {
+  const size_t kl = std::strlen(key);
+  for (size_t i = 0; i < cs.size();) {
+    size_t eq = cs.find('=', i);
+    if (eq == std::string::npos) break;
+    std::string k = cs.substr(i, eq - i);
+    k.erase(0, k.find_first_not_of(' '));
+    while (!k.empty() && k.back() == ' ') k.pop_back();
+    size_t e = eq + 1;
+    if (e < cs.size() && cs[e] == '{') {
+      size_t close = cs.find('}', e);
+      e = close == std::string::npos ? cs.size() : close + 1;
+    }
+    e = std::min(cs.find(';', e), cs.size());
+    if (k.size() == kl && strncasecmp(k.c_str(), key, kl) == 0) {
+      std::string v = cs.substr(eq + 1, e - eq - 1);
+      if (v.size() >= 2 && v.front() == '{' && v.back() == '}') v = v.substr(1, v.size() - 2);
+      return v;
+    }
+    i = e + 1;
+  }
+  return "";
+}
+
+// True when connection string cs will reach the PostgreSQL driver, as the
+// driver manager's files tell before connecting (the data source's driver,
+// then that driver's library); false when it will not or cannot be told.
+bool pgdriver(const std::string& cs) {
+  std::string drv = keyval(cs, "driver");
+  const std::string dsn = keyval(cs, "dsn");
+  char buf[1024] = {0};
+  if (drv.empty() && !dsn.empty() && SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", buf, sizeof buf, "ODBC.INI") > 0)
+    drv = buf;
+  if (drv.empty()) return false;
+  if (drv.find('/') == std::string::npos) {
+    buf[0] = 0;
+    if (SQLGetPrivateProfileString(drv.c_str(), "Driver", "", buf, sizeof buf, "ODBCINST.INI") <= 0) return false;
+    drv = buf;
+  }
+  const size_t slash = drv.rfind('/');
+  return drv.compare(slash == std::string::npos ? 0 : slash + 1, 8, "psqlodbc") == 0;
+}
+
+}  // namespace
+
 int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream) {
   std::string cs = src.connstr;
   if (cs.empty() && !src.dsn.empty()) cs = "DSN=" + src.dsn + ";";
   if (cs.empty()) cs = odbcst.lastsrc;
   if (cs.empty()) return errmsgf(RC_SYNTAX, "no data source: give dsn(\"name\") or connectionstring(\"...\")\n");
-  if (int rc = connectwith(c, src, cs)) return rc;
+  // The PostgreSQL driver keeps a whole result in memory unless told to use
+  // a cursor, and reports booleans as text unless told otherwise: a load
+  // asks it to read the rows in blocks and to give booleans as bits
+  // (whatever the connection string itself sets stays). Those settings go
+  // in the first connection when the driver manager's files say that the
+  // source is PostgreSQL's, else the load connects again once it knows.
+  std::string extra;
+  if (!haskey(cs, "usedeclarefetch")) extra += "UseDeclareFetch=1;Fetch=" + std::to_string(PG_FETCHROWS) + ";";
+  if (!haskey(cs, "boolsaschar")) extra += "BoolsAsChar=0;";
+  std::string streamcs = cs;
+  if (!streamcs.empty() && streamcs.back() != ';') streamcs += ';';
+  streamcs += extra;
+  const bool early = stream && !extra.empty() && pgdriver(cs);
+  if (int rc = connectwith(c, src, early ? streamcs : cs)) return rc;
   odbcst.lastsrc = cs;
   SQLCHAR drv[128] = {0};
   SQLSMALLINT dl = 0;
@@ -90,18 +154,9 @@ int odbc_connect(OdbcConn& c, const OdbcSource& src, bool stream) {
   c.typeless = std::strncmp(reinterpret_cast<const char*>(drv), "sqlite3odbc", 11) == 0;
   if (std::strncmp(reinterpret_cast<const char*>(drv), "psqlodbc", 8) != 0) return 0;
   c.textwire = true;
-  // The PostgreSQL driver keeps a whole result in memory unless told to use
-  // a cursor, and reports booleans as text unless told otherwise: connect
-  // again so that it reads the rows in blocks and booleans come as bits
-  // (whatever the connection string itself sets stays).
-  std::string extra;
-  if (!haskey(cs, "usedeclarefetch")) extra += "UseDeclareFetch=1;Fetch=" + std::to_string(PG_FETCHROWS) + ";";
-  if (!haskey(cs, "boolsaschar")) extra += "BoolsAsChar=0;";
-  if (!stream || extra.empty()) return 0;
+  if (!stream || extra.empty() || early) return 0;
   odbc_close(c);
-  std::string streamcs = cs;
-  if (!streamcs.empty() && streamcs.back() != ';') streamcs += ';';
-  if (int rc = connectwith(c, src, streamcs + extra)) return rc;
+  if (int rc = connectwith(c, src, streamcs)) return rc;
   c.textwire = true;
   return 0;
 }

@@ -11,7 +11,8 @@
 // here (see astext); and a query whose columns are all numbers, truth
 // values, dates, timestamps or text comes as one text per row, which costs
 // the driver a tenth of the work (see wholerows), its numbers read as the
-// rows are split. From SQLite's, columns of fractions come as text made by
+// rows are split while a thread of the load's own fetches the next ones
+// (see fetchrows). From SQLite's, columns of fractions come as text made by
 // the database with all their digits (see exactreals).
 #include <fast_float/fast_float.h>
 #include <sql.h>
@@ -22,8 +23,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/store.h"
@@ -290,35 +296,48 @@ bool describe(SQLHSTMT h, const std::string& query, std::vector<Described>& d) {
 // So a query with such columns is wrapped to have them as text, fractions
 // with all their digits and text as it is (caught when read):
 // SELECT q."id", CASE WHEN typeof(q."x") = 'real' THEN printf('%!.17g',
-// q."x") ELSE CAST(q."x" AS TEXT) END AS "x", ... FROM (query) AS q. The
-// query unchanged when it has none, or when its columns cannot be named
-// apart (the same name twice, or a quote in one); else the wrapped one,
-// with the columns' own names and kinds in *as.
+// q."x") ELSE CAST(q."x" AS TEXT) END AS "x", ... FROM (query) AS q, a
+// quote in a name doubled. Columns that cannot be told apart by name (the
+// same name twice, in any case) are named by place instead:
+// WITH zelta_cols(c1, c2, ...) AS (query) SELECT zelta_cols.c1 AS "id", ...
+// FROM zelta_cols. The query unchanged when it has no such columns; else
+// the wrapped one, with the columns' own names and kinds in *as.
 std::string exactreals(SQLHSTMT h, const std::string& query, std::vector<Described>* as) {
   std::vector<Described> d;
   if (!describe(h, query, d)) return query;
   std::vector<std::string> low;
-  std::string list;
-  bool any = false;
+  bool any = false, clash = false;
   for (Described& c : d) {
     std::string l = c.name;
     for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    if (l.empty() || l.find('"') != std::string::npos || std::find(low.begin(), low.end(), l) != low.end()) return query;
+    if (l.empty() || std::find(low.begin(), low.end(), l) != low.end()) clash = true;
     low.push_back(l);
-    const std::string ref = "q.\"" + c.name + "\"";
-    if (!list.empty()) list += ", ";
-    if (c.kind == Kind::Double) {
-      list += "CASE WHEN typeof(" + ref + ") = 'real' THEN printf('%!.17g', " + ref + ") ELSE CAST(" + ref +
-              " AS TEXT) END AS \"" + c.name + "\"";
-      c.text = any = true;
-    } else {
-      list += ref;
-    }
+    if (c.kind == Kind::Double) c.text = any = true;
   }
   if (!any) return query;
+  auto quoted = [](const std::string& name) {
+    std::string r = "\"";
+    for (char ch : name) r.append(ch == '"' ? 2 : 1, ch);
+    return r + '"';
+  };
+  std::string list, places;
+  for (size_t k = 0; k < d.size(); ++k) {
+    const Described& c = d[k];
+    const std::string place = std::string(1, 'c').append(std::to_string(k + 1));
+    const std::string ref = clash ? "zelta_cols." + place : "q." + quoted(c.name);
+    if (!list.empty()) list += ", ", places += ", ";
+    places += place;
+    if (c.text)
+      list += "CASE WHEN typeof(" + ref + ") = 'real' THEN printf('%!.17g', " + ref + ") ELSE CAST(" + ref + " AS TEXT) END";
+    else
+      list += ref;
+    if ((c.text || clash) && !c.name.empty()) list += " AS " + quoted(c.name);
+  }
   *as = std::move(d);
   const size_t e = query.find_last_not_of(" \t\r\n;");
-  return "SELECT " + list + " FROM (" + query.substr(0, e == std::string::npos ? 0 : e + 1) + "\n) AS q";
+  const std::string body = query.substr(0, e == std::string::npos ? 0 : e + 1);
+  if (clash) return "WITH zelta_cols(" + places + ") AS (" + body + "\n) SELECT " + list + " FROM zelta_cols";
+  return "SELECT " + list + " FROM (" + body + "\n) AS q";
 }
 
 // The PostgreSQL driver's own text of a date leaves out " BC", and it
@@ -512,12 +531,9 @@ int fetcherr(SQLHSTMT h, const std::vector<LoadCol>& cols) {
 // True when the load is to stop at this block (Break, or the test hook).
 bool stopat(long block) { return ds_pollbreak() || (odbcst.breakat && block >= odbcst.breakat); }
 
-int splitrows(const Rows& rt, std::vector<LoadCol>& cols, long n);
-
-// Fetches every block of the executed statement into the new dataset: bound
-// column by column, or (rt given) as whole rows split here first. 0 or a
-// printed code.
-int fetchblocks(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, Rows* rt) {
+// Fetches every block of the executed statement, bound column by column,
+// into the new dataset. 0 or a printed code.
+int fetchblocks(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint) {
   SQLULEN fetched = 0;
   SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
   std::vector<double> vals;
@@ -530,8 +546,6 @@ int fetchblocks(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint,
     if (!SQL_SUCCEEDED(r)) return fetcherr(h, cols);
     const long n = static_cast<long>(std::min(fetched, rows));
     if (n == 0) break;
-    if (rt)
-      if (int rc = splitrows(*rt, cols, n)) return rc;
     if (int rc = room(total, n, hint, rows)) return rc;
     if (int rc = storeblock(cols, total + 1, n, vals)) return rc;
     total += n;
@@ -540,18 +554,134 @@ int fetchblocks(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint,
   return 0;
 }
 
-// Splits the n row texts of a block into the columns: each field
+// A block of row texts packed end to end: row i is at.. off[i] with length
+// (or SQL_NULL_DATA, SQL_NO_TOTAL) len[i].
+struct Packed {
+  std::vector<unsigned char> text;
+  std::vector<size_t> off;
+  std::vector<SQLLEN> len;
+};
+
+// Whole rows come through a pipeline: a thread of the load's own fetches
+// block after block (the driver's work, and the server's, since the driver
+// asks it for the next rows once it has handed over the ones it holds)
+// and packs the row texts into a queue, while this thread splits and stores
+// the blocks before. The queue holds at most this many bytes of text, so
+// memory stays bounded; it is more than one of the server's fetches of
+// rows of numbers, so the server makes the next one while the rows before
+// are read here.
+constexpr size_t PIPEBYTES = 24u << 20;
+
+struct Pipe {
+  std::mutex m;
+  std::condition_variable cv;
+  std::deque<Packed> q;
+  size_t bytes = 0;
+  bool done = false;      // the fetching thread has finished
+  bool stop = false;      // it is to finish now
+  SQLRETURN failed = SQL_SUCCESS;  // the fetch that failed (SQL_SUCCESS none)
+};
+
+// The fetching thread: blocks of rt's one column packed into p's queue
+// until the result ends, a fetch fails or it is told to stop. Only this
+// thread calls the driver while it runs.
+void fetcher(SQLHSTMT h, const Rows& rt, SQLULEN rows, Pipe& p) {
+  SQLULEN fetched = 0;
+  SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lk(p.m);
+      p.cv.wait(lk, [&] { return p.stop || p.bytes < PIPEBYTES; });
+      if (p.stop) break;
+    }
+    fetched = 0;
+    const SQLRETURN r = SQLFetch(h);
+    if (r == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(r)) {
+      std::lock_guard<std::mutex> lk(p.m);
+      p.failed = r;
+      break;
+    }
+    const size_t n = static_cast<size_t>(std::min(fetched, rows));
+    if (n == 0) break;
+    Packed b;
+    b.off.resize(n);
+    b.len.assign(rt.ind.begin(), rt.ind.begin() + static_cast<long>(n));
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+      b.off[i] = at;
+      if (b.len[i] > 0) at += std::min(static_cast<size_t>(b.len[i]), rt.width + 1);
+    }
+    b.text.resize(at);
+    for (size_t i = 0; i < n; ++i)
+      if (b.len[i] > 0)
+        std::memcpy(b.text.data() + b.off[i], &rt.buf[i * (rt.width + 1)], std::min(static_cast<size_t>(b.len[i]), rt.width + 1));
+    std::lock_guard<std::mutex> lk(p.m);
+    p.bytes += at;
+    p.q.push_back(std::move(b));
+    p.cv.notify_all();
+  }
+  std::lock_guard<std::mutex> lk(p.m);
+  p.done = true;
+  p.cv.notify_all();
+}
+
+int splitrows(const Packed& b, size_t width, std::vector<LoadCol>& cols);
+
+// Fetches every block of the executed statement as whole rows (see
+// wholerows) into the new dataset, through the pipeline above. 0 or a
+// printed code (RC_ROWSAGAIN not printed).
+int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, const Rows& rt) {
+  Pipe p;
+  std::thread t(fetcher, h, std::cref(rt), rows, std::ref(p));
+  std::vector<double> vals;
+  long total = 0, block = 0;
+  int rc = 0;
+  for (;;) {
+    if (stopat(++block)) {
+      rc = 1;
+      break;
+    }
+    Packed b;
+    {
+      std::unique_lock<std::mutex> lk(p.m);
+      p.cv.wait(lk, [&] { return p.done || !p.q.empty(); });
+      if (p.q.empty()) break;
+      b = std::move(p.q.front());
+      p.q.pop_front();
+      p.bytes -= b.text.size();
+      p.cv.notify_all();
+    }
+    const long n = static_cast<long>(b.len.size());
+    if ((rc = splitrows(b, rt.width, cols))) break;
+    if ((rc = room(total, n, hint, rows))) break;
+    if ((rc = storeblock(cols, total + 1, n, vals))) break;
+    total += n;
+  }
+  {
+    std::lock_guard<std::mutex> lk(p.m);
+    p.stop = true;
+    p.cv.notify_all();
+  }
+  t.join();
+  if (!rc && p.failed != SQL_SUCCESS) rc = fetcherr(h, cols);
+  if (!rc && ds.nobs > total) (void)keepobsrange(1, total);
+  return rc;
+}
+
+// Splits the row texts of a block (each at most width bytes) into the
+// columns: each field
 // is empty (NULL), or a text, in double quotes when it holds a delimiter,
 // blank or quote (a quote or backslash inside then doubled). Text goes to
 // the column's buffer; numbers, truth values, dates and timestamps are
 // read at once into its values. 0, 683 printed for a value that is not
 // what its column holds, or RC_ROWSAGAIN for a row that was cut or is not
 // in that form.
-int splitrows(const Rows& rt, std::vector<LoadCol>& cols, long n) {
-  for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
-    const SQLLEN len = rt.ind[i];
-    if (len < 2 || static_cast<size_t>(len) > rt.width) return RC_ROWSAGAIN;
-    const unsigned char* q = &rt.buf[i * (rt.width + 1)];
+int splitrows(const Packed& b, size_t width, std::vector<LoadCol>& cols) {
+  for (size_t i = 0; i < b.len.size(); ++i) {
+    const SQLLEN len = b.len[i];
+    if (len < 2 || static_cast<size_t>(len) > width) return RC_ROWSAGAIN;
+    const unsigned char* q = b.text.data() + b.off[i];
     const unsigned char* end = q + len - 1;
     if (*q++ != '(' || *end != ')') return RC_ROWSAGAIN;
     for (size_t k = 0; k < cols.size(); ++k) {
@@ -718,7 +848,7 @@ int loadwith(OdbcConn& conn, const std::string& query, const OdbcLoadOpts& o, bo
   int rc = makevars(cols, o);
   if (!rc) {
     const long h = hint > 0 ? static_cast<long>(hint) : 0;
-    rc = fetchblocks(s.h, cols, rows, h, rt.on ? &rt : nullptr);
+    rc = rt.on ? fetchrows(s.h, cols, rows, h, rt) : fetchblocks(s.h, cols, rows, h);
   }
   if (int e = fa_keepimport(aside, rc)) return e;
   std::string cut;

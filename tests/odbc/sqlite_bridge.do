@@ -37,6 +37,18 @@ foreach v in "'abc'" "''" "'1.5e'" {
   cap noi odbc load, exec("SELECT y, x FROM r") clear
   di _rc " " _N " " x[2]
 }
+* the same holds for columns named alike (in any case) and for a name
+* with a quote in it: all digits kept, text caught
+odbc exec("UPDATE r SET x = 2.0/3 WHERE id = 2")
+odbc load, exec(`"SELECT x, y AS "a""b", X, id AS x FROM r"') clear
+describe
+assert x[1] == 1/3 & v3[1] == 1/3 & ab[1] == 0.1*3 & x[2] == 2/3 & v3[3] == -1/7 & v4[3] == 3
+odbc exec("UPDATE r SET x = 'abc' WHERE id = 2")
+cap noi odbc load, exec("SELECT id, x, x FROM r") clear
+di _rc " " _N
+odbc exec(`"UPDATE r SET y = '1.5e' WHERE id = 3"')
+cap noi odbc load, exec(`"SELECT id, y AS "y""q" FROM r"') clear
+di _rc " " _N
 * a statement file: comments, quotes holding semicolons, a failing statement
 * stops the file with the server's message
 odbc sqlfile("stmts.sql"), dsn("zlite")
