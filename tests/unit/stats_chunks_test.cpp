@@ -106,7 +106,7 @@ TEST_F(StatsChunks, GroupFiguresByHalvesAreTheSameOnOneThreadOrTwo) {
   const long n = ST_HALVES + 4099;
   for (const char* line : {"grpstat double m = mean(x), by(b)", "grpstat double m = total(x), by(b)",
                            "grpstat double m = sd(x), by(b)", "grpstat double m = mean(x) [aw=w], by(b)",
-                           "grpstat double m = max(x), by(b)", "collapse (sd) x (min) w (last) f (sum) sx=x, by(b w)",
+                           "grpstat double m = max(x), by(b)", "collapse (sd) x (min) mn=x (last) f (sum) sx=x, by(b w)",
                            "collapse (mean) x (count) w, by(b)"}) {
     SCOPED_TRACE(line);
     std::vector<std::vector<double>> got;
