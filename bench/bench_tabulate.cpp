@@ -3,9 +3,12 @@
 //   tabulate g: 10M observations, 1,000 distinct integers, against
 //   np.unique(g, return_counts=True);
 //   group means of y by g: 10M observations, 100,000 groups, into a new
-//   variable (grpstat) and into a new dataset (collapse), against bincount.
+//   variable (grpstat) and into a new dataset (collapse), against bincount;
+//   the same and group standard deviations against pandas' groupby, each on
+//   both cores and on one (the by-group passes split long data in halves).
 // Usage: bench_tabulate [scale] [repetitions]   (scale 1 = the sizes above)
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,7 @@
 #include "interp/cmdtab.h"
 #include "interp/interp.h"
 #include "output/output.h"
+#include "stats/chunks.h"
 #include "bench_util.h"
 
 namespace {
@@ -74,8 +78,16 @@ int main(int argc, char** argv) {
                 "def gd():\n"
                 "  c=np.bincount(h); s=np.bincount(h, weights=y); k=np.nonzero(c)[0]\n"
                 "  return k, s[k]/c[k]\n"
-                "print('gmdata', best(gd, %d))\n",
-                dir, dir, dir, reps, reps, reps);
+                "print('gmdata', best(gd, %d))\n"
+                "try:\n"
+                "  import pandas as pd\n"
+                "  df=pd.DataFrame({'h':h,'y':y})\n"
+                "  print('pdvar', best(lambda: df.groupby('h')['y'].transform('mean'), %d))\n"
+                "  print('pddata', best(lambda: df.groupby('h')['y'].mean(), %d))\n"
+                "  print('pdsd', best(lambda: df.groupby('h')['y'].std(), %d))\n"
+                "except ImportError:\n"
+                "  pass\n",
+                dir, dir, dir, reps, reps, reps, reps, reps, reps);
   auto np = bench::numpy(d, body, reps);
 
   const double tz = timecmd("tabulate g", reps);
@@ -109,6 +121,28 @@ int main(int argc, char** argv) {
   if (execline("preserve") == 0) {
     const double td = timecmd("collapse (mean) y, by(h)", reps, "restore, preserve");
     report("group means into a dataset (10M, 100,000)", td, np["gmdata"], bench::best([&] { meanloop(false); }, reps));
+    bench::run("restore");
+  }
+  // Against pandas' groupby on the same columns, on both cores and on one.
+  const long parmin = stchunk.parmin;
+  auto pandas = [&](const char* what, const std::string& cmd, const std::string& setup, double tp) {
+    stchunk.parmin = parmin;
+    const double t2 = timecmd(cmd, reps, setup);
+    stchunk.parmin = LONG_MAX;
+    const double t1 = timecmd(cmd, reps, setup);
+    stchunk.parmin = parmin;
+    std::printf("%-42s zelta %8.1f ms (one core %8.1f ms, %.2f of it)", what, t2 * 1e3, t1 * 1e3, t2 / t1);
+    if (tp > 0)
+      std::printf(" | pandas %8.1f ms (zelta/pandas %.2f, one core %.2f)\n", tp * 1e3, t2 / tp, t1 / tp);
+    else
+      std::printf(" | pandas n/a\n");
+  };
+  bench::run("capture drop m");
+  pandas("group means into a variable, pandas", "grpstat m = mean(y), by(h)", "capture drop m", np["pdvar"]);
+  if (execline("preserve") == 0) {
+    pandas("group means into a dataset, pandas", "collapse (mean) y, by(h)", "restore, preserve", np["pddata"]);
+    pandas("group sds into a dataset, pandas", "collapse (sd) y, by(h)", "restore, preserve", np["pdsd"]);
+    bench::run("restore");
   }
   std::remove((d + "/g.bin").c_str());
   std::remove((d + "/h.bin").c_str());

@@ -4,8 +4,12 @@
 #include "stats/chunks.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <system_error>
 #include <thread>
+
+long StChunkState::stchunk_parmin() { return std::getenv("ZELTA_ONE_THREAD") ? LONG_MAX : 1L << 20; }
 
 StChunkState stchunk;
 
@@ -13,29 +17,45 @@ long st_nchunks(long lo, long hi) { return std::max(1L, (hi - lo + ST_CHUNK) / S
 
 namespace {
 
-// Runs chunks k0..k1-1 in order; the first failing code, or 0.
-int runchunks(long lo, long hi, long k0, long k1, const std::function<int(long, long, long)>& fn) {
-  for (long k = k0; k < k1; ++k) {
-    const long c0 = lo + k * ST_CHUNK;
-    if (int rc = fn(k, c0, std::min(hi, c0 + ST_CHUNK - 1))) return rc;
-  }
+// Runs parts k0..k1-1 in order; the first failing code, or 0.
+int runparts(long k0, long k1, const std::function<int(long)>& part) {
+  for (long k = k0; k < k1; ++k)
+    if (int rc = part(k)) return rc;
   return 0;
+}
+
+// Runs parts 0..np-1, the second half of them on a helper when `two`.
+int shareparts(long np, bool two, const std::function<int(long)>& part) {
+  if (!two || np < 2) return runparts(0, np, part);
+  const long mid = np / 2;
+  int rc2 = 0;
+  std::thread t;
+  try {
+    t = std::thread([&] { rc2 = runparts(mid, np, part); });
+  } catch (const std::system_error&) {
+    return runparts(0, np, part);  // no helper to be had: this thread does all
+  }
+  const int rc1 = runparts(0, mid, part);
+  t.join();
+  return rc1 ? rc1 : rc2;
 }
 
 }  // namespace
 
 int st_chunks(long lo, long hi, bool threads, const std::function<int(long, long, long)>& fn) {
   const long nk = st_nchunks(lo, hi);
-  if (!threads || nk < 2 || hi - lo + 1 < stchunk.parmin) return runchunks(lo, hi, 0, nk, fn);
-  const long mid = nk / 2;
-  int rc2 = 0;
-  std::thread t;
-  try {
-    t = std::thread([&] { rc2 = runchunks(lo, hi, mid, nk, fn); });
-  } catch (const std::system_error&) {
-    return runchunks(lo, hi, 0, nk, fn);  // no helper to be had: this thread does all
-  }
-  const int rc1 = runchunks(lo, hi, 0, mid, fn);
-  t.join();
-  return rc1 ? rc1 : rc2;
+  return shareparts(nk, threads && hi - lo + 1 >= stchunk.parmin, [&](long k) {
+    const long c0 = lo + k * ST_CHUNK;
+    return fn(k, c0, std::min(hi, c0 + ST_CHUNK - 1));
+  });
+}
+
+int st_nhalves(long lo, long hi) { return hi - lo + 1 >= ST_HALVES ? 2 : 1; }
+
+int st_halves(long lo, long hi, bool threads, const std::function<int(long, long, long)>& fn) {
+  const long np = st_nhalves(lo, hi);
+  const long mid = lo + ((hi - lo + 1) / 2 & ~4095L);
+  return shareparts(np, threads && hi - lo + 1 >= stchunk.parmin, [&](long k) {
+    return np == 1 ? fn(0, lo, hi) : k == 0 ? fn(0, lo, mid - 1) : fn(1, mid, hi);
+  });
 }

@@ -10,10 +10,18 @@
 // plain one-pass sums; changing it changes the last digits of longer sums.
 constexpr long ST_CHUNK = 1L << 18;
 
+// Ranges of at least this many observations are reduced by fixed halves
+// (st_halves) by the reductions whose figures per part are large (one per
+// group); shorter ones in one pass.
+constexpr long ST_HALVES = 1L << 20;
+
 struct StChunkState {
   // Ranges of at least this many observations use the helper thread (tests
-  // lower it to compare one thread with two).
-  long parmin = 1L << 20;
+  // lower it to compare one thread with two; the environment variable
+  // ZELTA_ONE_THREAD, when set at start, keeps these reductions on this
+  // thread, so that a script can be run both ways).
+  long parmin = stchunk_parmin();
+  static long stchunk_parmin();
 };
 extern StChunkState stchunk;
 
@@ -26,3 +34,13 @@ long st_nchunks(long lo, long hi);
 // only its own chunk's figures and print nothing. Returns 0 or the code of
 // the earliest chunk that failed (each thread stops at its first failure).
 [[nodiscard]] int st_chunks(long lo, long hi, bool threads, const std::function<int(long, long, long)>& fn);
+
+// The parts of lo..hi for st_halves: 1 below ST_HALVES observations, else 2.
+int st_nhalves(long lo, long hi);
+
+// Calls fn(k, c0, c1) for each of the st_nhalves(lo, hi) parts of lo..hi
+// (the second part starts at a multiple of 4096 observations past lo), the
+// second on a helper when `threads` and the range reaches stchunk.parmin.
+// The parts depend on the range alone, so figures combined in part order are
+// the same with one thread or two. Returns as st_chunks.
+[[nodiscard]] int st_halves(long lo, long hi, bool threads, const std::function<int(long, long, long)>& fn);

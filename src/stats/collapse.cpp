@@ -212,7 +212,7 @@ int cmd_collapse(int) {
       const bool weighted = tg[k].kind != GS_MIN && tg[k].kind != GS_MAX && tg[k].kind < GS_FIRST;
       static const std::vector<double> none;
       if (int rc = gs_compute(tg[k].kind, tg[k].p, s.lo, code, ng, fetch, weighted ? s.w : none,
-                              weighted ? s.wkind : static_cast<char>(WK_NONE), fig[k]))
+                              weighted ? s.wkind : static_cast<char>(WK_NONE), fig[k], true))
         return rc;
     }
     std::vector<VarMeta> meta;

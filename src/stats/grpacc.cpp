@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 #include "data/value.h"
 #include "expr/expr.h"
 #include "platform/platform.h"
+#include "stats/chunks.h"
 #include "stats/stats.h"
 
 bool gs_lookup(const std::string& name, int* stat, double* p) {
@@ -128,73 +130,122 @@ int bucketed(int stat, double p, long lo, const LvCodes& code, int ngroups,
 }  // namespace
 
 int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
-               const GsFetch& fetch, const std::vector<double>& w, char wkind, std::vector<double>& out) {
+               const GsFetch& fetch, const std::vector<double>& w, char wkind, std::vector<double>& out,
+               bool threads) {
   const long n = static_cast<long>(code.size());
   const size_t G = static_cast<size_t>(ngroups);
   out.assign(G, misval);
   if (stat == GS_PCTILE || stat == GS_IQR) return bucketed(stat, p, lo, code, ngroups, fetch, w, out);
   const bool weighted = !w.empty();
-  double x[BLK];
+  // Long ranges are reduced by fixed halves (the second on the helper thread
+  // when `threads`) with figures of their own, combined in order below: the
+  // results are those of one thread doing both halves.
+  const int nh = st_nhalves(0, n - 1);
+  auto halves = [&](const std::function<void(long h, long o0, long o1)>& part) {
+    return st_halves(0, n - 1, threads, [&](long h, long o0, long o1) {
+      for (long o = o0; o <= o1; o += BLK * 64) {
+        if (stopflag) return 1;
+        part(h, o, std::min(o1, o + BLK * 64 - 1));
+      }
+      return 0;
+    });
+  };
   if (stat == GS_FIRST || stat == GS_LAST || stat == GS_FIRSTNM || stat == GS_LASTNM) {
-    std::vector<char> set(G, 0);
     const bool nm = stat == GS_FIRSTNM || stat == GS_LASTNM;
     const bool last = stat == GS_LAST || stat == GS_LASTNM;
-    for (long o = 0; o < n; o += BLK) {
-      if (stopflag) return 1;
-      const long m = std::min(BLK, n - o);
-      fetch(lo + o, m, x);
-      for (long k = 0; k < m; ++k) {
-        const int32_t c = code[static_cast<size_t>(o + k)];
-        if (c < 0 || (nm && x[k] >= misval) || (!last && set[static_cast<size_t>(c)])) continue;
-        out[static_cast<size_t>(c)] = x[k];
-        set[static_cast<size_t>(c)] = 1;
-      }
+    std::vector<double> hv[2];
+    std::vector<char> set[2];
+    for (int h = 0; h < nh; ++h) hv[h].assign(G, misval), set[h].assign(G, 0);
+    if (halves([&](long h, long o0, long o1) {
+          double x[BLK];
+          double* r = hv[h].data();
+          char* st = set[h].data();
+          for (long o = o0; o <= o1; o += BLK) {
+            const long m = std::min(BLK, o1 + 1 - o);
+            fetch(lo + o, m, x);
+            for (long k = 0; k < m; ++k) {
+              const int32_t c = code[static_cast<size_t>(o + k)];
+              if (c < 0 || (nm && x[k] >= misval) || (!last && st[c])) continue;
+              r[c] = x[k];
+              st[c] = 1;
+            }
+          }
+        }))
+      return 1;
+    // the first half's first unless it has none; the second half's last unless it has none
+    for (size_t g = 0; g < G; ++g) {
+      const int h = nh == 1 ? 0 : last ? (set[1][g] ? 1 : 0) : (set[0][g] ? 0 : 1);
+      out[g] = hv[h][g];
     }
     return 0;
   }
   if (stat == GS_MIN || stat == GS_MAX) {
     const bool mx = stat == GS_MAX;
-    for (long o = 0; o < n; o += BLK) {
-      if (stopflag) return 1;
-      const long m = std::min(BLK, n - o);
-      fetch(lo + o, m, x);
-      for (long k = 0; k < m; ++k) {
-        const int32_t c = code[static_cast<size_t>(o + k)];
-        if (c < 0 || x[k] >= misval) continue;
-        double& r = out[static_cast<size_t>(c)];
-        if (r >= misval || (mx ? x[k] > r : x[k] < r)) r = x[k];
-      }
+    std::vector<double> hv[2];
+    for (int h = 0; h < nh; ++h) hv[h].assign(G, misval);
+    if (halves([&](long h, long o0, long o1) {
+          double x[BLK];
+          double* rr = hv[h].data();
+          for (long o = o0; o <= o1; o += BLK) {
+            const long m = std::min(BLK, o1 + 1 - o);
+            fetch(lo + o, m, x);
+            for (long k = 0; k < m; ++k) {
+              const int32_t c = code[static_cast<size_t>(o + k)];
+              if (c < 0 || x[k] >= misval) continue;
+              double& r = rr[c];
+              if (r >= misval || (mx ? x[k] > r : x[k] < r)) r = x[k];
+            }
+          }
+        }))
+      return 1;
+    // the second half's extreme replaces the first's only when strictly beyond
+    // it, so that of equal extremes the earlier is kept, as in one pass
+    out = hv[0];
+    for (size_t g = 0; g < G && nh == 2; ++g) {
+      const double v = hv[1][g];
+      double& r = out[g];
+      if (v < misval && (r >= misval || (mx ? v > r : v < r))) r = v;
     }
     return 0;
   }
   // count, sum, mean, sd: weighted counts and sums in one pass.
-  std::vector<double> W(G, 0), S(G, 0);
-  std::vector<long> N(G, 0);
-  for (long o = 0; o < n; o += BLK) {
-    if (stopflag) return 1;
-    const long m = std::min(BLK, n - o);
-    fetch(lo + o, m, x);
-    const int32_t* cp = code.data() + o;
-    if (!weighted) {
-      double* Sp = S.data();
-      long* Np = N.data();
-      for (long k = 0; k < m; ++k) {
-        const int32_t c = cp[k];
-        if (c < 0 || x[k] >= misval) continue;
-        Sp[c] += x[k];
-        ++Np[c];
-      }
-      continue;
-    }
-    for (long k = 0; k < m; ++k) {
-      const int32_t c = cp[k];
-      const double wi = w[static_cast<size_t>(o + k)];
-      if (c < 0 || x[k] >= misval || ismissing(wi) || wi == 0) continue;
-      S[static_cast<size_t>(c)] += wi * x[k];
-      W[static_cast<size_t>(c)] += wi;
-      ++N[static_cast<size_t>(c)];
-    }
-  }
+  struct Sums {
+    std::vector<double> W, S, SS;
+    std::vector<long> N;
+  } hs[2];
+  for (int h = 0; h < nh; ++h) hs[h].W.assign(G, 0), hs[h].S.assign(G, 0), hs[h].N.assign(G, 0);
+  if (halves([&](long h, long o0, long o1) {
+        double x[BLK];
+        double *Sp = hs[h].S.data(), *Wp = hs[h].W.data();
+        long* Np = hs[h].N.data();
+        for (long o = o0; o <= o1; o += BLK) {
+          const long m = std::min(BLK, o1 + 1 - o);
+          fetch(lo + o, m, x);
+          const int32_t* cp = code.data() + o;
+          if (!weighted) {
+            for (long k = 0; k < m; ++k) {
+              const int32_t c = cp[k];
+              if (c < 0 || x[k] >= misval) continue;
+              Sp[c] += x[k];
+              ++Np[c];
+            }
+            continue;
+          }
+          for (long k = 0; k < m; ++k) {
+            const int32_t c = cp[k];
+            const double wi = w[static_cast<size_t>(o + k)];
+            if (c < 0 || x[k] >= misval || ismissing(wi) || wi == 0) continue;
+            Sp[c] += wi * x[k];
+            Wp[c] += wi;
+            ++Np[c];
+          }
+        }
+      }))
+    return 1;
+  std::vector<double>& W = hs[0].W;
+  std::vector<double>& S = hs[0].S;
+  std::vector<long>& N = hs[0].N;
+  for (size_t g = 0; g < G && nh == 2; ++g) S[g] += hs[1].S[g], W[g] += hs[1].W[g], N[g] += hs[1].N[g];
   if (!weighted)
     for (size_t g = 0; g < G; ++g) W[g] = static_cast<double>(N[g]);
   // Analytic and sampling weights are rescaled within each group to sum to
@@ -212,21 +263,27 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
     }
   }
   if (stat != GS_SD) return 0;
-  std::vector<double> SS(G, 0);
   const std::vector<double> mean = out;
-  for (long o = 0; o < n; o += BLK) {
-    if (stopflag) return 1;
-    const long m = std::min(BLK, n - o);
-    fetch(lo + o, m, x);
-    for (long k = 0; k < m; ++k) {
-      const int32_t c = code[static_cast<size_t>(o + k)];
-      if (c < 0 || x[k] >= misval) continue;
-      const double wi = weighted ? w[static_cast<size_t>(o + k)] : 1;
-      if (ismissing(wi) || wi == 0) continue;
-      const double d = x[k] - mean[static_cast<size_t>(c)];
-      SS[static_cast<size_t>(c)] += wi * d * d;
-    }
-  }
+  for (int h = 0; h < nh; ++h) hs[h].SS.assign(G, 0);
+  if (halves([&](long h, long o0, long o1) {
+        double x[BLK];
+        double* SSp = hs[h].SS.data();
+        for (long o = o0; o <= o1; o += BLK) {
+          const long m = std::min(BLK, o1 + 1 - o);
+          fetch(lo + o, m, x);
+          for (long k = 0; k < m; ++k) {
+            const int32_t c = code[static_cast<size_t>(o + k)];
+            if (c < 0 || x[k] >= misval) continue;
+            const double wi = weighted ? w[static_cast<size_t>(o + k)] : 1;
+            if (ismissing(wi) || wi == 0) continue;
+            const double d = x[k] - mean[static_cast<size_t>(c)];
+            SSp[c] += wi * d * d;
+          }
+        }
+      }))
+    return 1;
+  std::vector<double>& SS = hs[0].SS;
+  for (size_t g = 0; g < G && nh == 2; ++g) SS[g] += hs[1].SS[g];
   for (size_t g = 0; g < G; ++g) {
     const double Nn = wkind == WK_F ? W[g] : static_cast<double>(N[g]);
     double div;

@@ -30,10 +30,12 @@ using GsFetch = std::function<void(long obs, long m, double* x)>;
 // weights, else the observations), the total (aweights and pweights rescaled
 // to sum to the group's observations) and the divisor of the standard
 // deviation. A group without values gets `.` (0 for count and sum).
-// Returns 0 or 1 (Break).
+// Long ranges are reduced by fixed halves (stats/chunks.h), on two threads
+// when `threads` (fetch must then be safe to call from two threads at
+// once); the figures do not depend on it. Returns 0 or 1 (Break).
 [[nodiscard]] int gs_compute(int stat, double p, long lo, const LvCodes& code,
                              int ngroups, const GsFetch& fetch, const std::vector<double>& w,
-                             char wkind, std::vector<double>& out);
+                             char wkind, std::vector<double>& out, bool threads = false);
 
 // The p-th percentile of sorted values x[0..n-1] (weights ws, empty: none),
 // as summarize's detail computes it. n > 0.

@@ -14,6 +14,7 @@
 
 #include "data/store.h"
 #include "data/value.h"
+#include "stats/chunks.h"
 #include "stats/stats.h"
 #include "platform/platform.h"
 
@@ -255,28 +256,21 @@ void fillw(const unsigned char* kp, long m, const GdKey& k, const unsigned char*
   }
 }
 
-}  // namespace
+// How a pass over part of the observations ended.
+enum { PASS_OK, PASS_BREAK, PASS_SPARSE };
 
-int gd_sums(GdKey& k, int y, long lo, long hi, GdSums& r, bool* ok) {
-  *ok = false;
-  const ColView kc = colview(k.var), yc = colview(y);
-  if (isstrtype(kc.type)) return 0;
-  const long n = hi >= lo ? hi - lo + 1 : 0;
-  Pass p;
-  p.acc.swap(sts.gdspare);
+// Sums of the values of yc by the keys of kc over observations lo..lo+n-1
+// into p, whose slots are k's when k.known and else found on the way.
+int runpass(const GdKey& k, const ColView& kc, const ColView& yc, long lo, long n, Pass& p) {
   if (k.known) {
     p.base = static_cast<long>(k.mn), p.range = k.range, p.fixed = true;
     p.acc.assign(k.nslot(), GdCell{0, 0});
   } else if (!sample(kc, lo, n, p)) {
-    p.acc.swap(sts.gdspare);
-    return 0;
+    return PASS_SPARSE;
   }
   double kb[CHUNK], yb[CHUNK];
   for (long o = 0; o < n; o += CHUNK) {
-    if ((o & 0xffff) == 0 && stopflag) {
-      p.acc.swap(sts.gdspare);
-      return 1;
-    }
+    if ((o & 0xffff) == 0 && stopflag) return PASS_BREAK;
     const long m = std::min(CHUNK, n - o);
     const double* x = yb;
     if (yc.type == ST_DOUBLE)
@@ -294,15 +288,68 @@ int gd_sums(GdKey& k, int y, long lo, long hi, GdSums& r, bool* ok) {
         col_decode(kc, lo + o, m, kb);
         good = accum<double>(reinterpret_cast<const unsigned char*>(kb), x, m, p);
     }
-    if (!good) {
-      if (p.acc.capacity() > sts.gdspare.capacity()) p.acc.swap(sts.gdspare);
-      return 0;
-    }
+    if (!good) return PASS_SPARSE;
   }
-  k.mn = static_cast<double>(p.base);
-  k.range = p.range;
+  return PASS_OK;
+}
+
+// Adds the second half's sums b to the first half's a, over the slots of
+// both; false when together they span DENSE_MAX values or more. Each sum is
+// a's plus b's, in that order (a slot one half lacks counts as +0 there).
+bool merge(Pass& a, const Pass& b) {
+  long base = a.base, range = a.range;
+  if (b.range && !range) {
+    base = b.base, range = b.range;
+  } else if (b.range) {
+    base = std::min(a.base, b.base);
+    const long end = std::max(a.base + a.range, b.base + b.range);
+    if (end - base > DENSE_MAX) return false;
+    range = end - base;
+  }
+  if (base != a.base || range != a.range) {
+    std::vector<GdCell> na(static_cast<size_t>(range) + 27, GdCell{0, 0});
+    std::copy_n(a.acc.begin(), a.range, na.begin() + (a.range ? a.base - base : 0));
+    std::copy_n(a.acc.begin() + a.range, 27, na.begin() + range);
+    a.acc.swap(na);
+    a.base = base, a.range = range;
+  }
+  GdCell* d = a.acc.data() + (b.range ? b.base - base : 0);
+  for (long s = 0; s < b.range; ++s) d[s].sum += b.acc[static_cast<size_t>(s)].sum, d[s].cnt += b.acc[static_cast<size_t>(s)].cnt;
+  GdCell* dm = a.acc.data() + range;
+  for (long s = 0; s < 27; ++s) {
+    const GdCell& c = b.acc[static_cast<size_t>(b.range + s)];
+    dm[s].sum += c.sum, dm[s].cnt += c.cnt;
+  }
+  return true;
+}
+
+}  // namespace
+
+int gd_sums(GdKey& k, int y, long lo, long hi, GdSums& r, bool* ok) {
+  *ok = false;
+  const ColView kc = colview(k.var), yc = colview(y);
+  if (isstrtype(kc.type)) return 0;
+  // Long ranges are summed by fixed halves, the second on the helper thread,
+  // and the halves' sums added in order: the figures are those of one
+  // thread doing both halves.
+  Pass p[2];
+  p[0].acc.swap(sts.gdspare);
+  int st[2] = {PASS_OK, PASS_OK};
+  const int rc = st_halves(lo, hi, true, [&](long h, long c0, long c1) {
+    st[h] = runpass(k, kc, yc, c0, c1 >= c0 ? c1 - c0 + 1 : 0, p[h]);
+    return st[h] == PASS_BREAK ? 1 : 0;
+  });
+  const bool two = st_nhalves(lo, hi) == 2;
+  bool good = st[0] == PASS_OK && st[1] == PASS_OK && !rc;
+  if (good && two) good = merge(p[0], p[1]);
+  if (!good) {
+    if (p[0].acc.capacity() > sts.gdspare.capacity()) p[0].acc.swap(sts.gdspare);
+    return rc ? 1 : 0;
+  }
+  k.mn = static_cast<double>(p[0].base);
+  k.range = p[0].range;
   k.known = true;
-  r.cell = std::move(p.acc);
+  r.cell = std::move(p[0].acc);
   *ok = true;
   return 0;
 }
@@ -320,21 +367,24 @@ double gd_value(const GdKey& k, size_t slot) {
 
 int gd_fill(const GdKey& k, const unsigned char* cells, int width, long lo, long n, unsigned char* dst) {
   const ColView kc = colview(k.var);
-  double kb[CHUNK];
-  for (long o = 0; o < n; o += CHUNK) {
-    if ((o & 0xffff) == 0 && stopflag) return 1;
-    const long m = std::min(CHUNK, n - o);
-    const unsigned char* kp = kc.at(lo + o);
-    unsigned char* d = dst + o * width;
-    switch (kc.type) {
-      case ST_LONG: fillw<int32_t>(kp, m, k, cells, width, d); break;
-      case ST_INT: fillw<int16_t>(kp, m, k, cells, width, d); break;
-      case ST_BYTE: fillw<int8_t>(kp, m, k, cells, width, d); break;
-      case ST_DOUBLE: fillw<double>(kp, m, k, cells, width, d); break;
-      default:
-        col_decode(kc, lo + o, m, kb);
-        fillw<double>(reinterpret_cast<const unsigned char*>(kb), m, k, cells, width, d);
+  // a copy by slot: the halves of a long range are filled side by side
+  return st_halves(lo, lo + n - 1, true, [&](long, long c0, long c1) {
+    double kb[CHUNK];
+    for (long o = c0 - lo; o <= c1 - lo; o += CHUNK) {
+      if (((o - (c0 - lo)) & 0xffff) == 0 && stopflag) return 1;
+      const long m = std::min(CHUNK, c1 - lo + 1 - o);
+      const unsigned char* kp = kc.at(lo + o);
+      unsigned char* d = dst + o * width;
+      switch (kc.type) {
+        case ST_LONG: fillw<int32_t>(kp, m, k, cells, width, d); break;
+        case ST_INT: fillw<int16_t>(kp, m, k, cells, width, d); break;
+        case ST_BYTE: fillw<int8_t>(kp, m, k, cells, width, d); break;
+        case ST_DOUBLE: fillw<double>(kp, m, k, cells, width, d); break;
+        default:
+          col_decode(kc, lo + o, m, kb);
+          fillw<double>(reinterpret_cast<const unsigned char*>(kb), m, k, cells, width, d);
+      }
     }
-  }
-  return 0;
+    return 0;
+  });
 }

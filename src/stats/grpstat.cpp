@@ -461,11 +461,12 @@ int cmd_grpstat(int) {
         else if (fname != "std" && !gs_lookup(fname, &stat, &pp))
           return errmsgf(RC_UNKNOWNFN, "unknown function %s()\n", fname.c_str());
         std::vector<double> out;
-        if (int rc = gs_compute(stat, pp, s.lo, code, ng, fetch, s.w, s.wkind, out)) return rc;
+        // a plain variable is read from two threads at once where the data are long
+        if (int rc = gs_compute(stat, pp, s.lo, code, ng, fetch, s.w, s.wkind, out, src.var != 0)) return rc;
         if (fname == "std") {
           need();
           std::vector<double> sd;
-          if (int rc = gs_compute(GS_SD, 0, s.lo, code, ng, fetch, s.w, s.wkind, sd)) return rc;
+          if (int rc = gs_compute(GS_SD, 0, s.lo, code, ng, fetch, s.w, s.wkind, sd, src.var != 0)) return rc;
           double x[BLK];
           for (long o2 = 0; o2 < n; o2 += BLK) {
             const long m = std::min(BLK, n - o2);

@@ -99,4 +99,31 @@ TEST_F(StatsChunks, WeightErrorsAreTheFirstInOrder) {
   }
 }
 
+// Group statistics over data long enough to be reduced by halves: the new
+// variables (or the collapsed dataset) are the same doubles whether the
+// halves ran on one thread or two.
+TEST_F(StatsChunks, GroupFiguresByHalvesAreTheSameOnOneThreadOrTwo) {
+  const long n = ST_HALVES + 4099;
+  for (const char* line : {"grpstat double m = mean(x), by(b)", "grpstat double m = total(x), by(b)",
+                           "grpstat double m = sd(x), by(b)", "grpstat double m = mean(x) [aw=w], by(b)",
+                           "grpstat double m = max(x), by(b)", "collapse (sd) x (min) mn=x (last) f (sum) sx=x, by(b w)",
+                           "collapse (mean) x (count) w, by(b)"}) {
+    SCOPED_TRACE(line);
+    std::vector<std::vector<double>> got;
+    for (long parmin : {LONG_MAX, 0L}) {
+      ds_reset();
+      load(n, 0);
+      stchunk.parmin = parmin;
+      ASSERT_EQ(execline(line), 0);
+      std::vector<double> v;
+      for (int j = 1; j <= ds.nvar; ++j)
+        for (long i = 1; i <= ds.nobs; ++i) v.push_back(zelta_data(j, i));
+      got.push_back(v);
+    }
+    ASSERT_EQ(got[0].size(), got[1].size());
+    ASSERT_GT(got[0].size(), 3u);
+    EXPECT_EQ(std::memcmp(got[0].data(), got[1].data(), got[0].size() * sizeof(double)), 0);
+  }
+}
+
 }  // namespace
