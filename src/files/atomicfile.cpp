@@ -119,14 +119,14 @@ int nametmp(AtomicFile& f) {
 
 // Starts the background writer on f's descriptor; without one f stays an
 // ordinary file written by the caller.
-void startbg(AtomicFile& f) {
+void startbg(AtomicFile& f, bool direct) {
   auto w = std::make_shared<BgWriter>();
-  if (w->start(f.fd)) f.bg = std::move(w);
+  if (w->start(f.fd, direct)) f.bg = std::move(w);
 }
 
 }  // namespace
 
-int af_open(AtomicFile& f, const std::string& target, bool background) {
+int af_open(AtomicFile& f, const std::string& target, bool background, bool direct) {
   f = AtomicFile{};
   f.target = target;
   struct stat st;
@@ -152,7 +152,7 @@ int af_open(AtomicFile& f, const std::string& target, bool background) {
   }
   f.fd = fd;
   (void)::fchmod(fd, mode);
-  if (background) startbg(f);
+  if (background) startbg(f, direct);
   return 0;
 }
 

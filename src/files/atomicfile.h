@@ -22,7 +22,8 @@ struct AtomicFile {
   long written = 0;     // bytes appended by af_write so far
   long queued = 0;      // bytes of them already handed to the disk for writeback
   // Large files opened with `background`: the thread that writes the bytes
-  // while the caller builds the next ones (none when it could not start).
+  // while the caller builds the next ones (none when it could not start),
+  // past the page cache for those opened `direct` as well.
   std::shared_ptr<BgWriter> bg;
   std::vector<unsigned char> stage;  // af_space's buffer without one
 };
@@ -33,6 +34,7 @@ struct AtomicFileState {
   int failat = 0;      // operation number that fails (1-based), 0 = no injection
   int nops = 0;        // operations counted since failat was set
   bool named = false;  // use a named temporary file even where an unnamed one works
+  long directfrom = 0; // files of at least this many bytes are written direct (0 = the writer's own size)
 };
 extern AtomicFileState afs;
 
@@ -41,8 +43,12 @@ extern AtomicFileState afs;
 // among the reasons) with f.err set; nothing is left behind on failure.
 // Prints nothing: af_openerr reports the failure. With `background` (for
 // files of many megabytes written front to back, without af_pwrite) the
-// bytes are written on another thread while the caller builds the next.
-[[nodiscard]] int af_open(AtomicFile& f, const std::string& target, bool background = false);
+// bytes are written on another thread while the caller builds the next;
+// with `direct` as well they go past the page cache where the file system
+// allows it (for files too large for the cache to hold while the disk
+// catches up).
+[[nodiscard]] int af_open(AtomicFile& f, const std::string& target, bool background = false,
+                          bool direct = false);
 // Prints the message of a failed af_open (the file's, and for a folder that
 // cannot be written a line saying so) and returns rc.
 int af_openerr(const AtomicFile& f, int rc);

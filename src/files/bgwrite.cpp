@@ -2,7 +2,9 @@
 // file order, so what it has written is always a prefix of the file, and
 // that prefix is queued for writeback in pieces of kWriteback bytes. Three
 // buffers wait while one is written: the caller only waits when the disk
-// has fallen behind by that much.
+// has fallen behind by that much. Direct files keep every write a whole
+// number of blocks: only the unaligned tail of a chunk (under one block) is
+// copied into the next buffer, and the last block goes out padded.
 #include "files/bgwrite.h"
 
 #include <cerrno>
@@ -18,10 +20,14 @@ constexpr int kBuffers = 4;
 
 }  // namespace
 
-bool BgWriter::start(int fd) {
+bool BgWriter::start(int fd, bool direct) {
   fd_ = fd;
+  if (direct) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    direct_ = fl >= 0 && ::fcntl(fd, F_SETFL, fl | O_DIRECT) == 0;
+  }
   for (int i = 0; i < kBuffers; ++i) {
-    void* p = std::malloc(kChunk);
+    void* p = std::aligned_alloc(kAlign, kChunk);
     if (!p) {
       abandon();
       return false;
@@ -54,14 +60,21 @@ void BgWriter::run() {
     while (!failed && done < j.len) {
       ssize_t k = ::pwrite(fd_, j.buf + done, j.len - done, static_cast<off_t>(j.off) + static_cast<off_t>(done));
       if (k < 0 && errno == EINTR) continue;
+      if (k < 0 && errno == EINVAL) {
+        // The file system takes no direct write of this shape: the rest of
+        // the file goes through the page cache instead.
+        const int fl = ::fcntl(fd_, F_GETFL);
+        if (fl >= 0 && (fl & O_DIRECT) && ::fcntl(fd_, F_SETFL, fl & ~O_DIRECT) == 0) continue;
+      }
       if (k <= 0) {
         e = k < 0 ? errno : EIO;
         break;
       }
       done += static_cast<size_t>(k);
     }
-    // Only a hint to start writing: errors and the wait belong to the
-    // caller's fsync, which still covers every byte.
+    // Only a hint to start writing (nothing to do after direct writes):
+    // errors and the wait belong to the caller's fsync, which still covers
+    // every byte.
     const long end = j.off + static_cast<long>(j.len);
     if (!failed && !e && end - queued >= kWriteback) {
       (void)::sync_file_range(fd_, queued, end - queued, SYNC_FILE_RANGE_WRITE);
@@ -111,9 +124,18 @@ unsigned char* BgWriter::space(size_t* avail) {
 int BgWriter::advance(size_t n) {
   fill_ += n;
   if (kChunk - fill_ < kChunk / 8) {  // nearly full: off to the writer
-    submit(fill_);
-    cur_ = nullptr;
-    fill_ = 0;
+    if (direct_) {  // the whole blocks go, the tail starts the next buffer
+      const size_t whole = fill_ / kAlign * kAlign, tail = fill_ - whole;
+      unsigned char* next = takebuf();
+      std::memcpy(next, cur_ + whole, tail);
+      submit(whole);
+      cur_ = next;
+      fill_ = tail;
+    } else {
+      submit(fill_);
+      cur_ = nullptr;
+      fill_ = 0;
+    }
   }
   std::lock_guard<std::mutex> lk(m_);
   return err_;
@@ -136,7 +158,15 @@ int BgWriter::append(const void* data, size_t n) {
 }
 
 int BgWriter::finish() {
-  if (cur_ && fill_ > 0) submit(fill_);
+  const long size = fileoff_ + static_cast<long>(fill_);
+  if (cur_ && fill_ > 0) {
+    size_t len = fill_;
+    if (direct_) {
+      len = (fill_ + kAlign - 1) / kAlign * kAlign;
+      std::memset(cur_ + fill_, 0, len - fill_);
+    }
+    submit(len);
+  }
   cur_ = nullptr;
   fill_ = 0;
   {
@@ -144,6 +174,7 @@ int BgWriter::finish() {
     cv_.wait(lk, [this] { return jobs_.empty() && !busy_; });
   }
   abandon();
+  if (!err_ && direct_ && ::ftruncate(fd_, static_cast<off_t>(size)) != 0) err_ = errno;
   return err_;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "files/atomicfile.h"
+#include "files/bgwrite.h"
 #include "files/byteorder.h"
 #include "files_testutil.h"
 
@@ -31,6 +32,7 @@ struct AtomicTest : ::testing::Test, ScratchDir {
     afs = AtomicFileState{};
     cleanup();
   }
+  void backgroundwrite(bool direct);
   // Three writes, then the commit (sync and rename): five operations.
   int writeall() {
     AtomicFile f;
@@ -171,16 +173,30 @@ TEST_F(AtomicTest, LargeWriteQueuedForWritebackStaysSafe) {
       ASSERT_EQ(got[(k << 20) + i], static_cast<char>('a' + (k + i) % 26)) << "chunk " << k << " byte " << i;
 }
 
-// A file written on the background thread: pieces of odd sizes (so no
-// write ends where a chunk does), some built in place; the file holds
-// exactly the bytes appended, and a failure at a write, the sync or the
-// rename leaves the old copy.
+// A file written on the background thread, through the page cache and past
+// it: pieces of odd sizes (so no write ends where a chunk or a block does),
+// some built in place; the file holds exactly the bytes appended (a direct
+// file's padded last block cut off), and a failure at a write, the sync or
+// the rename leaves the old copy.
 TEST_F(AtomicTest, BackgroundWriteKeepsEveryByteAndStaysSafe) {
+  for (bool direct : {false, true}) {
+    SCOPED_TRACE(direct ? "direct" : "through the cache");
+    backgroundwrite(direct);
+    std::ofstream(target, std::ios::trunc) << "old good copy";
+  }
+}
+
+void AtomicTest::backgroundwrite(bool direct) {
   const size_t piece = (3u << 20) + 4099;
   auto byteat = [](size_t i) { return static_cast<char>('a' + (i * 7 + i / 4096) % 26); };
   auto writebig = [&](int pieces) {
     AtomicFile f;
-    if (int rc = af_open(f, target, true)) return rc;
+    if (int rc = af_open(f, target, true, direct)) return rc;
+    if (direct && (!f.bg || !f.bg->direct())) {
+      ADD_FAILURE() << "no direct writer on " << target;
+      af_abort(f);
+      return 0;
+    }
     size_t at = 0;
     std::vector<char> buf(piece);
     for (int k = 0; k < pieces; ++k) {
