@@ -3,7 +3,10 @@
 // the handler table), calls and returns without recursion on the C++ stack,
 // the Break poll, run-time errors with the traceback, and `ixeq`, which runs
 // an interactive statement.
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -269,12 +272,28 @@ bool h_load(int32_t*, int& pc) {
 // record; anything else goes to the general operator.
 
 // A real 1 x 1 that is not a view: the operand of every scalar fast path.
+// The shape and the type bytes are tested with one load each (rows and
+// columns are adjacent, and so are the element type, the view flag and the
+// kind).
+struct TypeBytes {
+  int16_t eltype;
+  uint8_t view, kind;
+};
+static_assert(offsetof(Mat, cols) == offsetof(Mat, rows) + 4 && offsetof(Mat, view) == offsetof(Mat, eltype) + 2 &&
+              offsetof(Mat, kind) == offsetof(Mat, eltype) + 3);
+constexpr uint64_t SHAPE11 = std::bit_cast<uint64_t>(std::array<int32_t, 2>{1, 1});
+constexpr uint32_t REALMAT = std::bit_cast<uint32_t>(TypeBytes{ET_REAL, 0, K_MAT});
 inline bool isrealscalar(const Mat* m) {
-  return m->eltype == ET_REAL && m->rows == 1 && m->cols == 1 && m->kind == K_MAT && !m->view;
+  const char* p = reinterpret_cast<const char*>(m);
+  uint64_t shape;
+  uint32_t type;
+  std::memcpy(&shape, p + offsetof(Mat, rows), 8);
+  std::memcpy(&type, p + offsetof(Mat, eltype), 4);
+  return shape == SHAPE11 && type == REALMAT;
 }
 
 // x op y for + - * / on real scalars: missing in or out of range gives `.`.
-inline double scalararith(int op, double x, double y) {
+[[gnu::always_inline]] inline double scalararith(int op, double x, double y) {
   if (x >= misval || y >= misval) return misval;
   double z;
   switch (op) {
@@ -287,7 +306,7 @@ inline double scalararith(int op, double x, double y) {
 }
 
 // x op y for the six comparisons on real scalars.
-inline bool scalarcmp(int op, double x, double y) {
+[[gnu::always_inline]] inline bool scalarcmp(int op, double x, double y) {
   switch (op) {
     case opee: return x == y;
     case opne: return x != y;
@@ -296,19 +315,6 @@ inline bool scalarcmp(int op, double x, double y) {
     case opgt: return x > y;
     default: return x < y;
   }
-}
-
-// The second operand of a fused sequence, a pushed slot or a literal (its
-// word offset at pc + 3); false when the slot is not a real scalar.
-inline bool fusedy(bool pushed, const int32_t* code, int pc, double* y) {
-  if (!pushed) {
-    std::memcpy(y, code + code[pc + 3], 8);
-    return true;
-  }
-  const Mat* b = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 3])];
-  if (!isrealscalar(b)) return false;
-  *y = b->re()[0];
-  return true;
 }
 
 // ADD SUB MUL DIV (fast path): [a b] -> [a OP b] when both are real 1 x 1,
@@ -820,14 +826,6 @@ bool h_castp(int32_t*, int& pc) {
   return true;
 }
 
-// opismat: "f() not a matrix" when the value is a function.
-bool h_ismat(int32_t*, int& pc) {
-  ++pc;
-  const Mat* m = top();
-  if (m->kind == K_FCN) return vmerrmsg(RC_VM_FCN, (m->fcn ? m->fcn->name : std::string("")) + "() not a matrix");
-  return true;
-}
-
 Handler table[VM_NOPS];
 
 // The scalar fast paths are instantiated per operator.
@@ -978,250 +976,333 @@ bool vm_poll() {
 }
 
 // The dispatch loop. Runs until the frame at which it was entered returns
-// or an error unwinds past it.
+// or an error unwinds past it. Dispatch is threaded: each instruction ends
+// in its own jump to the next one's label, so the processor predicts each
+// site's successor apart (a loop's increment always goes on to its test);
+// the frame's first slot stays in a register, reloaded wherever the frame
+// may have changed. A fused opcode whose operands are not inline real
+// scalars runs the instruction it stands in for.
 static void run(size_t entry) {
+  static const void* disp[VM_NDISP];
+  if (!disp[0]) {
+    for (int k = 0; k < VM_NDISP; ++k) disp[k] = k < VM_NOPS ? &&l_table : &&l_bad;
+    disp[VM_QPPCMPBR] = &&l_qppcmpbr;
+    disp[VM_QPLCMPBR] = &&l_qplcmpbr;
+    disp[VM_QPKCMPBR] = &&l_qpkcmpbr;
+    disp[VM_QPPARITHA] = &&l_qpparitha;
+    disp[VM_QPLARITHA] = &&l_qplaritha;
+    disp[VM_QPKARITHA] = &&l_qpkaritha;
+    disp[VM_QINCGOTO] = &&l_qincgoto;
+    disp[opgoto] = &&l_goto;
+    disp[oppop] = &&l_pop;
+    disp[opreturn] = &&l_return;
+    disp[opnarg] = &&l_narg;
+    disp[opassign] = &&l_assign;
+    disp[opassignp] = &&l_assign;
+    disp[oppush] = &&l_push;
+    disp[opinc] = &&l_inc;
+    disp[opdec] = &&l_inc;
+    disp[opbrfalse] = &&l_brfalse;
+    disp[opismat] = &&l_ismat;
+    disp[opisscal] = &&l_isscal;
+    disp[opcall] = &&l_call;
+    disp[opcallind] = &&l_call;
+  }
   int32_t* code = vm.fr.fcn->quick.data();
   const int32_t* orig = vm.fr.fcn->code.data();  // the instructions a fused opcode stands for
+  Mat** fp = vm.stack.data() + vm.fr.base;
   int pc = vm.fr.pc;
-  for (;;) {
-    int op = code[pc];
-  again:
-    switch (op) {
-      case VM_QPPCMPBR:
-      case VM_QPLCMPBR: {
-        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        double y;
-        if (!isrealscalar(a) || vm.sp + 2 > VM_STACK || !fusedy(op == VM_QPPCMPBR, code, pc, &y)) {
-          op = orig[pc];
-          goto again;
-        }
-        const bool t = scalarcmp(code[pc + 4], a->re()[0], y);
-        vm.cond = t;
-        if (!t && !backjump(pc, code[pc + 6])) break;
-        pc = t ? pc + 7 : code[pc + 6];
-        continue;
-      }
-      case VM_QPPARITHA:
-      case VM_QPLARITHA: {
-        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        Mat* c = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 6])];
-        double y;
-        if (!isrealscalar(a) || !isrealscalar(c) || c->data != c->inl || c->immortal || vm.sp + 2 > VM_STACK ||
-            !fusedy(op == VM_QPPARITHA, code, pc, &y)) {
-          op = orig[pc];
-          goto again;
-        }
-        c->inl[0] = scalararith(code[pc + 4], a->re()[0], y);
-        pc += 7;
-        continue;
-      }
-      case VM_QPKCMPBR: {
-        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) {
-          op = orig[pc];
-          goto again;
-        }
-        const bool t = scalarcmp(code[pc + 3], a->re()[0], code[pc + 2] == opld1 ? 1 : 0);
-        vm.cond = t;
-        if (!t && !backjump(pc, code[pc + 5])) break;
-        pc = t ? pc + 6 : code[pc + 5];
-        continue;
-      }
-      case VM_QPKARITHA: {
-        const Mat* a = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        Mat* c = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 5])];
-        if (!isrealscalar(a) || !isrealscalar(c) || c->data != c->inl || c->immortal || vm.sp + 2 > VM_STACK) {
-          op = orig[pc];
-          goto again;
-        }
-        c->inl[0] = scalararith(code[pc + 3], a->re()[0], code[pc + 2] == opld1 ? 1 : 0);
-        pc += 6;
-        continue;
-      }
-      case VM_QINCGOTO: {
-        Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        if (!isrealscalar(m)) {
-          op = orig[pc];
-          goto again;
-        }
-        double& x = m->re()[0];
-        if (x < misval) x += orig[pc] == opinc ? 1 : -1;
-        pc = code[pc + 3];
-        if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) break;
-        continue;
-      }
-      case opgoto:
-        pc = code[pc + 1];
-        if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) break;
-        continue;
-      case oppop:
-        mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
-        ++pc;
-        continue;
-      case opreturn:
-        vm.rc = VRC_RETURN;
-        break;
-      case opnarg:
-        if (vm.fr.nargs != code[pc + 1]) {
-          char buf[100];
-          std::snprintf(buf, sizeof buf, "expected %d arguments but received %d", code[pc + 1], vm.fr.nargs);
-          vmerrmsg(RC_VM_NARGS, buf);
-          break;
-        }
-        pc += 2;
-        continue;
-      case opassign:
-      case opassignp: {
-        Mat* t = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        Mat* v = vm.stack[static_cast<size_t>(vm.sp - 1)];
-        if (t != v && t->data == t->inl && v->data == v->inl && t->eltype == ET_REAL &&
-            v->eltype == ET_REAL && t->rows == 1 && t->cols == 1 && v->rows == 1 && v->cols == 1 &&
-            v->kind == K_MAT && t->kind == K_MAT) {
-          t->inl[0] = v->inl[0];  // real scalars: copy the value
-        } else if (t != v) {
-          if (v->kind == K_FCN) {
-            vmerr(RC_VM_FCN);
-            break;
-          }
-          if (t->view) mmaterialise(t);
-          if (v->refcnt == 1 && !v->view && !v->immortal) {
-            mswap(t, v);
-          } else if (v->isscalar() && v->eltype == ET_REAL && t->data == t->inl && t->eltype == ET_REAL &&
-                     t->rows == 1 && t->cols == 1 && !v->view) {
-            t->inl[0] = v->re()[0];
-          } else if (!mcopyinto(t, v)) {
-            break;
-          }
-        } else if (t->view) {
-          mmaterialise(t);
-        }
-        mfree(v);
-        if (op == opassign) {
-          mref(t);
-          vm.stack[static_cast<size_t>(vm.sp - 1)] = t;
-        } else {
-          --vm.sp;
-        }
-        pc += 2;
-        continue;
-      }
-      case oppush: {
-        if (vm.sp >= VM_STACK) {
-          vmerr(RC_VM_STACK);
-          break;
-        }
-        Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        if (m->view && !vview_refresh(m)) break;
-        ++m->refcnt;
-        vm.stack[static_cast<size_t>(vm.sp++)] = m;
-        pc += 2;
-        continue;
-      }
-      case opinc:
-      case opdec: {
-        Mat* m = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-        if (m->kind == K_MAT && m->eltype == ET_REAL && m->rows == 1 && m->cols == 1 && !m->view) {
-          double& x = m->re()[0];
-          if (x < misval) x += op == opinc ? 1 : -1;
-        } else if (!incobj(m, op == opinc ? 1 : -1)) {
-          break;
-        }
-        pc += 2;
-        continue;
-      }
-      case opbrfalse:
-        mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
-        if (vm.cond) {
-          pc += 2;
-          continue;
-        }
-        if (!backjump(pc, code[pc + 1])) break;
-        pc = code[pc + 1];
-        continue;
-      case opismat:
-        if (!h_ismat(code, pc)) break;
-        continue;
-      case opisscal: {
-        const Mat* m = vm.stack[static_cast<size_t>(vm.sp - 1)];
-        if (m->kind != K_MAT || m->rows != 1 || m->cols != 1) {
-          orgerr(RC_VM_SCALAR, "scalar");
-          break;
-        }
-        ++pc;
-        continue;
-      }
-      case opcall:
-      case opcallind: {
-        Mat* fobj;
-        int nargs;
-        if (op == opcall) {
-          fobj = vm.stack[static_cast<size_t>(vm.fr.base + code[pc + 1])];
-          nargs = code[pc + 2];
-          pc += 3;
-          if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0])
-            fobj = fobj->ptr()[0];  // a function argument passed as a pointer
-          mref(fobj);
-        } else {
-          nargs = code[pc + 1];
-          pc += 2;
-          fobj = vm.stack[static_cast<size_t>(--vm.sp)];
-          if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0]) {
-            Mat* f = fobj->ptr()[0];
-            mref(f);
-            mfree(fobj);
-            fobj = f;
-          }
-        }
-        if (++vm.pollctr >= VM_POLLRATE && !vm_poll()) {
-          mfree(fobj);
-          break;
-        }
-        vm.fr.pc = pc;
-        bool ok = docall(fobj, nargs);
-        mfree(fobj);
-        if (!ok) break;
-        code = vm.fr.fcn->quick.data();
-        orig = vm.fr.fcn->code.data();
-        pc = vm.fr.pc;
-        continue;
-      }
-      default:
-        if (static_cast<unsigned>(op) >= VM_NOPS) {
-          vmerr(RC_VM_OPCODE);
-          break;
-        }
-        if (!table[op](code, pc)) break;
-        continue;
-    }
-    // leaving the loop body: a return or an error; an error unwinds every
-    // caller up to the entry frame, each adding its traceback line
-    for (;;) {
-      if (vm.rc == VRC_RETURN) {
-        Mat* res = vm.stack[static_cast<size_t>(vm.sp - 1)];
-        --vm.sp;
-        popto(vm.fr.base);
-        vm.stack[static_cast<size_t>(vm.sp++)] = res;
-        if (res->level == vm.fr.depth && res->level > 0) {
-          res->level = vm.fr.depth - 1;
-          res->name[0] = 0;
-        }
-        vm.rc = 0;
-      } else {
-        if (!vm.firstrc) vm.firstrc = vm.rc;
-        traceback(vm.fr);
-        popto(vm.fr.base);
-      }
-      fcnrelease(vm.fr.fcn);
-      --vm.depth;
-      vm.fr = frames.back();
-      frames.pop_back();
-      if (frames.size() < entry) return;
-      if (!vm.rc) break;
-    }
-    code = vm.fr.fcn->quick.data();
-    orig = vm.fr.fcn->code.data();
-    pc = vm.fr.pc;
+  int op;
+#define VM_NEXT()                                                  \
+  do {                                                             \
+    op = code[pc];                                                 \
+    if (static_cast<uint32_t>(op) >= VM_NDISP) goto l_bad;         \
+    goto* disp[op];                                                \
+  } while (0)
+// The loop's back edges count towards the Break poll.
+#define VM_POLL() (++vm.pollctr < VM_POLLRATE || vm_poll())
+
+  VM_NEXT();
+
+l_orig:  // a fused opcode's operands need the general path
+  op = orig[pc];
+  goto* disp[op];
+
+// The fused forms read their operands, then share the compare-and-branch
+// or the arithmetic-and-store: x and y the operands, fop the operator's
+// word and len the words of the sequence (its branch target in the last).
+  double x, y;
+  int fop, len;
+  Mat* c;
+l_qppcmpbr: {
+  const Mat* a = fp[code[pc + 1]];
+  const Mat* b = fp[code[pc + 3]];
+  if (!isrealscalar(a) || !isrealscalar(b) || vm.sp + 2 > VM_STACK) goto l_orig;
+  x = a->re()[0];
+  y = b->re()[0];
+  fop = code[pc + 4];
+  len = 7;
+  goto cmpbr;
+}
+l_qplcmpbr: {
+  const Mat* a = fp[code[pc + 1]];
+  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
+  x = a->re()[0];
+  std::memcpy(&y, code + code[pc + 3], 8);
+  fop = code[pc + 4];
+  len = 7;
+  goto cmpbr;
+}
+l_qpkcmpbr: {
+  const Mat* a = fp[code[pc + 1]];
+  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
+  x = a->re()[0];
+  y = code[pc + 2] == opld1 ? 1 : 0;
+  fop = code[pc + 3];
+  len = 6;
+  goto cmpbr;
+}
+cmpbr: {
+  const bool t = scalarcmp(fop, x, y);
+  vm.cond = t;
+  if (t) {
+    pc += len;
+    VM_NEXT();
   }
+  const int to = code[pc + len - 1];
+  if (to <= pc && !VM_POLL()) goto leave;
+  pc = to;
+  VM_NEXT();
+}
+l_qpparitha: {
+  const Mat* a = fp[code[pc + 1]];
+  const Mat* b = fp[code[pc + 3]];
+  c = fp[code[pc + 6]];
+  if (!isrealscalar(a) || !isrealscalar(b) || vm.sp + 2 > VM_STACK) goto l_orig;
+  x = a->re()[0];
+  y = b->re()[0];
+  fop = code[pc + 4];
+  len = 7;
+  goto aritha;
+}
+l_qplaritha: {
+  const Mat* a = fp[code[pc + 1]];
+  c = fp[code[pc + 6]];
+  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
+  x = a->re()[0];
+  std::memcpy(&y, code + code[pc + 3], 8);
+  fop = code[pc + 4];
+  len = 7;
+  goto aritha;
+}
+l_qpkaritha: {
+  const Mat* a = fp[code[pc + 1]];
+  c = fp[code[pc + 5]];
+  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
+  x = a->re()[0];
+  y = code[pc + 2] == opld1 ? 1 : 0;
+  fop = code[pc + 3];
+  len = 6;
+  goto aritha;
+}
+aritha:
+  // the target takes the value in its own storage, as assigning a real
+  // scalar to it would
+  if (!isrealscalar(c) || c->immortal) goto l_orig;
+  c->re()[0] = scalararith(fop, x, y);
+  pc += len;
+  VM_NEXT();
+l_qincgoto: {
+  Mat* m = fp[code[pc + 1]];
+  if (!isrealscalar(m)) goto l_orig;
+  double& v = m->re()[0];
+  if (v < misval) v += orig[pc] == opinc ? 1 : -1;
+  pc = code[pc + 3];
+  if (!VM_POLL()) goto leave;
+  VM_NEXT();
+}
+l_goto:
+  pc = code[pc + 1];
+  if (!VM_POLL()) goto leave;
+  VM_NEXT();
+l_pop:
+  mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
+  ++pc;
+  VM_NEXT();
+l_return:
+  vm.rc = VRC_RETURN;
+  goto leave;
+l_narg:
+  if (vm.fr.nargs != code[pc + 1]) {
+    char buf[100];
+    std::snprintf(buf, sizeof buf, "expected %d arguments but received %d", code[pc + 1], vm.fr.nargs);
+    vmerrmsg(RC_VM_NARGS, buf);
+    goto leave;
+  }
+  pc += 2;
+  VM_NEXT();
+l_assign: {
+  Mat* t = fp[code[pc + 1]];
+  Mat* v = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (t != v && isrealscalar(t) && isrealscalar(v) && t->data == t->inl && v->data == v->inl) {
+    t->inl[0] = v->inl[0];  // real scalars: copy the value
+  } else if (t != v) {
+    if (v->kind == K_FCN) {
+      vmerr(RC_VM_FCN);
+      goto leave;
+    }
+    if (t->view) mmaterialise(t);
+    if (v->refcnt == 1 && !v->view && !v->immortal) {
+      mswap(t, v);
+    } else if (v->isscalar() && v->eltype == ET_REAL && t->data == t->inl && t->eltype == ET_REAL &&
+               t->rows == 1 && t->cols == 1 && !v->view) {
+      t->inl[0] = v->re()[0];
+    } else if (!mcopyinto(t, v)) {
+      goto leave;
+    }
+  } else if (t->view) {
+    mmaterialise(t);
+  }
+  mfree(v);
+  if (op == opassign) {
+    mref(t);
+    vm.stack[static_cast<size_t>(vm.sp - 1)] = t;
+  } else {
+    --vm.sp;
+  }
+  pc += 2;
+  VM_NEXT();
+}
+l_push: {
+  if (vm.sp >= VM_STACK) {
+    vmerr(RC_VM_STACK);
+    goto leave;
+  }
+  Mat* m = fp[code[pc + 1]];
+  if (m->view && !vview_refresh(m)) goto leave;
+  ++m->refcnt;
+  vm.stack[static_cast<size_t>(vm.sp++)] = m;
+  pc += 2;
+  VM_NEXT();
+}
+l_inc: {
+  Mat* m = fp[code[pc + 1]];
+  if (isrealscalar(m)) {
+    double& v = m->re()[0];
+    if (v < misval) v += op == opinc ? 1 : -1;
+  } else if (!incobj(m, op == opinc ? 1 : -1)) {
+    goto leave;
+  }
+  pc += 2;
+  VM_NEXT();
+}
+l_brfalse:
+  mfree(vm.stack[static_cast<size_t>(--vm.sp)]);
+  if (vm.cond) {
+    pc += 2;
+    VM_NEXT();
+  }
+  if (!backjump(pc, code[pc + 1])) goto leave;
+  pc = code[pc + 1];
+  VM_NEXT();
+l_ismat: {
+  const Mat* m = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (m->kind == K_FCN) {
+    vmerrmsg(RC_VM_FCN, (m->fcn ? m->fcn->name : std::string("")) + "() not a matrix");
+    goto leave;
+  }
+  ++pc;
+  VM_NEXT();
+}
+l_isscal: {
+  const Mat* m = vm.stack[static_cast<size_t>(vm.sp - 1)];
+  if (m->kind != K_MAT || m->rows != 1 || m->cols != 1) {
+    orgerr(RC_VM_SCALAR, "scalar");
+    goto leave;
+  }
+  ++pc;
+  VM_NEXT();
+}
+l_call: {
+  Mat* fobj;
+  int nargs;
+  if (op == opcall) {
+    fobj = fp[code[pc + 1]];
+    nargs = code[pc + 2];
+    pc += 3;
+    if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0])
+      fobj = fobj->ptr()[0];  // a function argument passed as a pointer
+    mref(fobj);
+  } else {
+    nargs = code[pc + 1];
+    pc += 2;
+    fobj = vm.stack[static_cast<size_t>(--vm.sp)];
+    if (fobj->kind == K_MAT && fobj->eltype == ET_PTR && fobj->isscalar() && fobj->ptr()[0]) {
+      Mat* f = fobj->ptr()[0];
+      mref(f);
+      mfree(fobj);
+      fobj = f;
+    }
+  }
+  if (!VM_POLL()) {
+    mfree(fobj);
+    goto leave;
+  }
+  vm.fr.pc = pc;
+  const bool ok = docall(fobj, nargs);
+  mfree(fobj);
+  if (!ok) goto leave;
+  code = vm.fr.fcn->quick.data();
+  orig = vm.fr.fcn->code.data();
+  fp = vm.stack.data() + vm.fr.base;
+  pc = vm.fr.pc;
+  VM_NEXT();
+}
+l_table: {
+  int at = pc;  // the handler's copy: pc itself stays in a register
+  const bool ok = table[op](code, at);
+  pc = at;
+  if (!ok) goto leave;
+  fp = vm.stack.data() + vm.fr.base;
+  VM_NEXT();
+}
+l_bad:
+  vmerr(RC_VM_OPCODE);
+  goto leave;
+
+leave:
+  // a return or an error; an error unwinds every caller up to the entry
+  // frame, each adding its traceback line
+  for (;;) {
+    if (vm.rc == VRC_RETURN) {
+      Mat* res = vm.stack[static_cast<size_t>(vm.sp - 1)];
+      --vm.sp;
+      popto(vm.fr.base);
+      vm.stack[static_cast<size_t>(vm.sp++)] = res;
+      if (res->level == vm.fr.depth && res->level > 0) {
+        res->level = vm.fr.depth - 1;
+        res->name[0] = 0;
+      }
+      vm.rc = 0;
+    } else {
+      if (!vm.firstrc) vm.firstrc = vm.rc;
+      traceback(vm.fr);
+      popto(vm.fr.base);
+    }
+    fcnrelease(vm.fr.fcn);
+    --vm.depth;
+    vm.fr = frames.back();
+    frames.pop_back();
+    if (frames.size() < entry) return;
+    if (!vm.rc) break;
+  }
+  code = vm.fr.fcn->quick.data();
+  orig = vm.fr.fcn->code.data();
+  fp = vm.stack.data() + vm.fr.base;
+  pc = vm.fr.pc;
+  VM_NEXT();
+#undef VM_NEXT
+#undef VM_POLL
 }
 
 // Enters f's frame (its arguments are the top nargs slots) and runs until

@@ -115,6 +115,7 @@ enum : int32_t {
   VM_QPKCMPBR,        // oppush a; opld0 or opld1; compare; opbrfalse t
   VM_QPKARITHA,       // oppush a; opld0 or opld1; + - * /; opassignp c
 };
+constexpr int VM_NDISP = 256;  // the dispatch table: the instruction set and the fused opcodes
 // Builds f->quick from f->code.
 void vm_quicken(Fcn* f);
 
