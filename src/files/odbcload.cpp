@@ -29,6 +29,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -582,42 +583,47 @@ struct Pipe {
   SQLRETURN failed = SQL_SUCCESS;  // the fetch that failed (SQL_SUCCESS none)
 };
 
-// The fetching thread: blocks of rt's one column packed into p's queue
-// until the result ends, a fetch fails or it is told to stop. Only this
-// thread calls the driver while it runs.
-void fetcher(SQLHSTMT h, const Rows& rt, SQLULEN rows, Pipe& p) {
-  SQLULEN fetched = 0;
-  SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+// Fetches the next block of rt's one column (fetched the driver's count of
+// its rows) and packs its row texts into b: SQL_SUCCESS, SQL_NO_DATA at the
+// end, or the failed fetch's return.
+SQLRETURN fetchone(SQLHSTMT h, const Rows& rt, SQLULEN rows, SQLULEN& fetched, Packed& b) {
+  fetched = 0;
+  const SQLRETURN r = SQLFetch(h);
+  if (r == SQL_NO_DATA || !SQL_SUCCEEDED(r)) return r;
+  const size_t n = static_cast<size_t>(std::min(fetched, rows));
+  if (n == 0) return SQL_NO_DATA;
+  b.off.resize(n);
+  b.len.assign(rt.ind.begin(), rt.ind.begin() + static_cast<long>(n));
+  size_t at = 0;
+  for (size_t i = 0; i < n; ++i) {
+    b.off[i] = at;
+    if (b.len[i] > 0) at += std::min(static_cast<size_t>(b.len[i]), rt.width + 1);
+  }
+  b.text.resize(at);
+  for (size_t i = 0; i < n; ++i)
+    if (b.len[i] > 0)
+      std::memcpy(b.text.data() + b.off[i], &rt.buf[i * (rt.width + 1)], std::min(static_cast<size_t>(b.len[i]), rt.width + 1));
+  return SQL_SUCCESS;
+}
+
+// The fetching thread: blocks packed into p's queue until the result ends,
+// a fetch fails or it is told to stop. Only this thread calls the driver
+// while it runs.
+void fetcher(SQLHSTMT h, const Rows& rt, SQLULEN rows, SQLULEN& fetched, Pipe& p) {
   for (;;) {
     {
       std::unique_lock<std::mutex> lk(p.m);
       p.cv.wait(lk, [&] { return p.stop || p.bytes < PIPEBYTES; });
       if (p.stop) break;
     }
-    fetched = 0;
-    const SQLRETURN r = SQLFetch(h);
-    if (r == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(r)) {
-      std::lock_guard<std::mutex> lk(p.m);
-      p.failed = r;
+    Packed b;
+    const SQLRETURN r = fetchone(h, rt, rows, fetched, b);
+    std::lock_guard<std::mutex> lk(p.m);
+    if (r != SQL_SUCCESS) {
+      if (r != SQL_NO_DATA) p.failed = r;
       break;
     }
-    const size_t n = static_cast<size_t>(std::min(fetched, rows));
-    if (n == 0) break;
-    Packed b;
-    b.off.resize(n);
-    b.len.assign(rt.ind.begin(), rt.ind.begin() + static_cast<long>(n));
-    size_t at = 0;
-    for (size_t i = 0; i < n; ++i) {
-      b.off[i] = at;
-      if (b.len[i] > 0) at += std::min(static_cast<size_t>(b.len[i]), rt.width + 1);
-    }
-    b.text.resize(at);
-    for (size_t i = 0; i < n; ++i)
-      if (b.len[i] > 0)
-        std::memcpy(b.text.data() + b.off[i], &rt.buf[i * (rt.width + 1)], std::min(static_cast<size_t>(b.len[i]), rt.width + 1));
-    std::lock_guard<std::mutex> lk(p.m);
-    p.bytes += at;
+    p.bytes += b.text.size();
     p.q.push_back(std::move(b));
     p.cv.notify_all();
   }
@@ -633,7 +639,15 @@ int splitrows(const Packed& b, size_t width, std::vector<LoadCol>& cols);
 // printed code (RC_ROWSAGAIN not printed).
 int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, const Rows& rt) {
   Pipe p;
-  std::thread t(fetcher, h, std::cref(rt), rows, std::ref(p));
+  SQLULEN fetched = 0;
+  SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+  std::thread t;
+  bool threaded = true;
+  try {
+    t = std::thread(fetcher, h, std::cref(rt), rows, std::ref(fetched), std::ref(p));
+  } catch (const std::system_error&) {
+    threaded = false;  // no thread to be had: this one fetches each block in turn
+  }
   std::vector<double> vals;
   long total = 0, block = 0;
   int rc = 0;
@@ -643,7 +657,13 @@ int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, c
       break;
     }
     Packed b;
-    {
+    if (!threaded) {
+      const SQLRETURN r = fetchone(h, rt, rows, fetched, b);
+      if (r != SQL_SUCCESS) {
+        if (r != SQL_NO_DATA) p.failed = r;
+        break;
+      }
+    } else {
       std::unique_lock<std::mutex> lk(p.m);
       p.cv.wait(lk, [&] { return p.done || !p.q.empty(); });
       if (p.q.empty()) break;
@@ -658,12 +678,14 @@ int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, c
     if ((rc = storeblock(cols, total + 1, n, vals))) break;
     total += n;
   }
-  {
-    std::lock_guard<std::mutex> lk(p.m);
-    p.stop = true;
-    p.cv.notify_all();
+  if (threaded) {
+    {
+      std::lock_guard<std::mutex> lk(p.m);
+      p.stop = true;
+      p.cv.notify_all();
+    }
+    t.join();
   }
-  t.join();
   if (!rc && p.failed != SQL_SUCCESS) rc = fetcherr(h, cols);
   if (!rc && ds.nobs > total) (void)keepobsrange(1, total);
   return rc;
