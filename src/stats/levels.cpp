@@ -136,13 +136,19 @@ constexpr size_t PAR_SLOTS = size_t{1} << 20;
 // are the missing codes), folded into mn and mx.
 template <class I>
 void intrange(const I* p, long m, I top, int64_t& mn, int64_t& mx) {
+  // The missing codes lie above every value: they cannot be the smallest
+  // unless all cells are missing, when a > top tells.
   I a = std::numeric_limits<I>::max(), b = std::numeric_limits<I>::min();
   for (long k = 0; k < m; ++k) {
     const I v = p[k];
-    const bool ok = v <= top;
-    a = std::min(a, ok ? v : a);
-    b = std::max(b, ok ? v : b);
+    // v, or the type's least for a missing code, written as masks so that
+    // the loop stays a pair of vectorised reductions
+    const I keep = static_cast<I>(-static_cast<I>(v <= top));
+    const I w = static_cast<I>((v & keep) | (std::numeric_limits<I>::min() & ~keep));
+    a = std::min(a, v);
+    b = std::max(b, w);
   }
+  if (a > top) return;
   mn = std::min<int64_t>(mn, a), mx = std::max<int64_t>(mx, b);
 }
 
