@@ -99,46 +99,4 @@ TEST_F(StatsChunks, WeightErrorsAreTheFirstInOrder) {
   }
 }
 
-// matrix accum: each chunk's cross products are summed apart and added in
-// chunk order, so one thread and two give the same doubles, with blocks
-// read in place, blocks with missing values decoded, storage types mixed,
-// deviations and a range; and they are the products of the used rows.
-TEST_F(StatsChunks, AccumIsTheSameOnOneThreadAndTwo) {
-  const long C = ST_CHUNK;
-  for (long n : {C - 1, C + 1, 3 * C + 8195}) {
-    ds_reset();
-    load(n, 0);  // x has a missing value every 97th observation
-    ASSERT_EQ(addvar("y", ST_DOUBLE), 0);
-    ASSERT_EQ(addvar("l", ST_LONG), 0);
-    for (long i = 1; i <= n; ++i) {
-      store(5, i, 1e3 + static_cast<double>(i % 1000) / 7);
-      store(6, i, static_cast<double>(i % 41) - 20);
-    }
-    for (const char* line : {"matrix accum A = y w", "matrix accum A = x y, noconstant",
-                             "matrix accum A = y l b", "matrix accum A = y w x, deviations",
-                             "matrix accum A = y w in 9/-5"}) {
-      SCOPED_TRACE(std::string(line) + " n=" + std::to_string(n));
-      std::vector<double> one, two;
-      for (long parmin : {LONG_MAX, 0L}) {
-        stchunk.parmin = parmin;
-        ASSERT_EQ(execline(line), 0);
-        const Matrix* A = mat_find("A");
-        ASSERT_NE(A, nullptr);
-        (parmin ? one : two) = A->v;
-      }
-      ASSERT_EQ(one.size(), two.size());
-      for (size_t k = 0; k < one.size(); ++k)
-        EXPECT_EQ(std::memcmp(&one[k], &two[k], sizeof(double)), 0) << k << ": " << one[k] << " " << two[k];
-    }
-    // The constant's corner is the count of used rows; l'w, a sum of small
-    // whole numbers, is exact in any order.
-    ASSERT_EQ(execline("matrix accum A = y x"), 0);
-    EXPECT_EQ(mat_find("A")->at(2, 2), static_cast<double>(n - n / 97));
-    ASSERT_EQ(execline("matrix accum A = l w, noconstant"), 0);
-    double lw = 0;
-    for (long i = 1; i <= n; ++i) lw += static_cast<double>(i % 41 - 20) * static_cast<double>(1 + i % 5);
-    EXPECT_EQ(mat_find("A")->at(1, 0), lw);
-  }
-}
-
 }  // namespace
