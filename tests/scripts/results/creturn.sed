@@ -4,4 +4,3 @@ s/^( +c\(osdtl\) = )"[^"]*"$/\1"KERNEL"/
 s/^( +c\(machine_type\) = )"[^"]*"$/\1"MACHINE"/
 s/^( +c\(sysdir_zelta\) = )"\/[^"]*\/"$/\1"ZELTADIR\/"/
 s/^( +c\(sysdir_(updates|base|site)\) = )"\/[^"]*\/(ado\/[a-z]+\/)"$/\1"ZELTADIR\/\3"/
-s/^( +c\(max_N_current\) = )[0-9]+$/\1MAXOBS/
