@@ -258,6 +258,11 @@ int accum() {
   const bool alldouble = std::all_of(views.begin(), views.end(), [](const ColView& v) { return v.type == ST_DOUBLE; });
   std::vector<std::vector<double>> Ck(static_cast<size_t>(nk));
   std::vector<double> Nk(static_cast<size_t>(nk), 0.0), Nwk(static_cast<size_t>(nk), 0.0);
+  // The helper pays from a number of cells, not of observations: the
+  // threshold for one column is scaled down by the panel's width while the
+  // chunks run (a test's 0 or largest value keeps its meaning).
+  const long parmin = stchunk.parmin;
+  stchunk.parmin = std::max(1L, parmin / s.kk);
   const int rck = st_chunks(ds.nobs1, ds.nobs2, kernel && !s.hasif, [&](long k, long c0, long c1) {
     std::vector<double>& C = Ck[static_cast<size_t>(k)];
     C.assign(kk * kk, 0.0);
@@ -315,6 +320,7 @@ int accum() {
     }
     return 0;
   });
+  stchunk.parmin = parmin;
   // A bad weight has had its message; a Break has not.
   if (rck == RC_BREAK) return error(RC_BREAK);
   if (rck) return rck;
