@@ -6,6 +6,8 @@
 // missing value in any variable, or a missing or zero weight, are left out.
 // Columns are decoded a block of observations at a time straight into one
 // column-major panel, so that each block's products are one BLAS call.
+// `matrix accum` sums each chunk of observations apart (stats/chunks.h) and
+// without if or weights shares the chunks with a helper thread.
 #include <cblas.h>
 
 #include <algorithm>
@@ -26,6 +28,7 @@
 #include "results/matrix.h"
 #include "results/resint.h"
 #include "results/xprod.h"
+#include "stats/chunks.h"
 
 namespace {
 
@@ -232,67 +235,100 @@ int accum() {
   s.kk = s.k + (s.cons ? 1 : 0);
   if (int rc = mat_chksize(s.kk, s.kk)) return rc;
   const std::vector<ColView> views = viewsof(s.vars), none;
-  AccBlock b;
-  prepare(s, 0, b);
   double n = 0, W = 0;
   std::vector<double> means(static_cast<size_t>(s.k), 0.0);
   const bool twopass = dev || hasmeans || s.wkind == 'a';
   if (twopass) {
+    AccBlock b;
+    prepare(s, 0, b);
     std::vector<double> sx;
     if (int rc = firstpass(s, views, none, b, n, W, sx)) return rc;
     for (int j = 0; j < s.k; ++j) means[static_cast<size_t>(j)] = W != 0 ? sx[static_cast<size_t>(j)] / W : 0;
   }
   const double scale = wscale(s, n, W);
   const size_t kk = static_cast<size_t>(s.kk);
-  std::vector<double> C(kk * kk, 0.0), Y;
-  if (s.wkind) Y.assign(kk * ACC_BLK, 0.0);
-  double N = 0, Nw = 0;
   // Unweighted with few columns: the cross-product kernel, reading double
   // columns where they lie whenever a block has no missing value.
   const bool kernel = !s.wkind && s.kk <= XPROD_MAXCOLS;
   const bool inplace = kernel && !pr.hasif && !dev;
-  std::vector<const double*> cols(kk);
-  for (long o = ds.nobs1; o <= ds.nobs2;) {
-    if (stopflag) return error(RC_BREAK);
-    const long nb = std::min(ACC_BLK, ds.nobs2 - o + 1);
-    if (inplace) {
-      inplacecols(s, views, o, nb, b, cols);
-      if (xprod_add(cols.data(), s.k, s.cons, nb, C.data())) {
-        N += static_cast<double>(nb);
-        o += nb;
-        continue;
+  // Each chunk of observations has sums of its own, added in chunk order, so
+  // the figures are the same on one thread or two. Without if or weights a
+  // block is only decoded, which the helper thread may do too.
+  const long nk = st_nchunks(ds.nobs1, ds.nobs2);
+  const bool alldouble = std::all_of(views.begin(), views.end(), [](const ColView& v) { return v.type == ST_DOUBLE; });
+  std::vector<std::vector<double>> Ck(static_cast<size_t>(nk));
+  std::vector<double> Nk(static_cast<size_t>(nk), 0.0), Nwk(static_cast<size_t>(nk), 0.0);
+  // The helper pays from a number of cells, not of observations: the
+  // threshold for one column is scaled down by the panel's width while the
+  // chunks run (a test's 0 or largest value keeps its meaning).
+  const long parmin = stchunk.parmin;
+  stchunk.parmin = std::max(1L, parmin / s.kk);
+  const int rck = st_chunks(ds.nobs1, ds.nobs2, kernel && !s.hasif, [&](long k, long c0, long c1) {
+    std::vector<double>& C = Ck[static_cast<size_t>(k)];
+    C.assign(kk * kk, 0.0);
+    double& N = Nk[static_cast<size_t>(k)];
+    double& Nw = Nwk[static_cast<size_t>(k)];
+    AccBlock b;
+    std::vector<double> Y;
+    std::vector<const double*> cols(kk);
+    for (long o = c0; o <= c1;) {
+      if (stopflag) return static_cast<int>(RC_BREAK);
+      const long nb = std::min(ACC_BLK, c1 - o + 1);
+      // The panel is made on first use: a chunk of double columns read in
+      // place needs none.
+      if (b.x.empty() && !(inplace && alldouble)) prepare(s, 0, b);
+      if (inplace) {
+        inplacecols(s, views, o, nb, b, cols);
+        if (xprod_add(cols.data(), s.k, s.cons, nb, C.data())) {
+          N += static_cast<double>(nb);
+          o += nb;
+          continue;
+        }
+      }
+      if (b.x.empty()) prepare(s, 0, b);
+      if (int rcb = readblock(s, views, none, o, nb, b)) return rcb;
+      o += nb;
+      const long m = b.m;
+      if (!m) continue;
+      N += static_cast<double>(m);
+      for (long i = 0; i < m; ++i) Nw += b.w[static_cast<size_t>(i)];
+      if (dev)
+        for (int j = 0; j < s.k; ++j) {
+          double* c = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
+          const double mu = means[static_cast<size_t>(j)];
+          for (long i = 0; i < m; ++i) c[i] -= mu;
+        }
+      const int mi = static_cast<int>(m);
+      if (kernel) {
+        // The block holds no missing value now: the call cannot fail.
+        for (int j = 0; j < s.k; ++j) cols[static_cast<size_t>(j)] = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
+        (void)xprod_add(cols.data(), s.k, s.cons, m, C.data());
+      } else if (!s.wkind) {
+        cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, s.kk, mi, 1.0, b.x.data(), static_cast<int>(ACC_BLK),
+                    1.0, C.data(), s.kk);
+      } else {
+        // X' (W X): the weighted panel beside the plain one.
+        if (Y.empty()) Y.assign(kk * ACC_BLK, 0.0);
+        for (size_t j = 0; j < kk; ++j) {
+          const double* c = b.x.data() + j * ACC_BLK;
+          double* y = Y.data() + j * ACC_BLK;
+          for (long i = 0; i < m; ++i) y[i] = c[i] * b.w[static_cast<size_t>(i)] * scale;
+        }
+        cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, s.kk, s.kk, mi, 1.0, b.x.data(),
+                    static_cast<int>(ACC_BLK), Y.data(), static_cast<int>(ACC_BLK), 1.0, C.data(), s.kk);
       }
     }
-    if (int rc = readblock(s, views, none, o, nb, b)) return rc;
-    o += nb;
-    const long m = b.m;
-    if (!m) continue;
-    N += static_cast<double>(m);
-    for (long i = 0; i < m; ++i) Nw += b.w[static_cast<size_t>(i)];
-    if (dev)
-      for (int j = 0; j < s.k; ++j) {
-        double* c = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
-        const double mu = means[static_cast<size_t>(j)];
-        for (long i = 0; i < m; ++i) c[i] -= mu;
-      }
-    const int mi = static_cast<int>(m);
-    if (kernel) {
-      // The block holds no missing value now: the call cannot fail.
-      for (int j = 0; j < s.k; ++j) cols[static_cast<size_t>(j)] = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
-      (void)xprod_add(cols.data(), s.k, s.cons, m, C.data());
-    } else if (!s.wkind) {
-      cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, s.kk, mi, 1.0, b.x.data(), static_cast<int>(ACC_BLK),
-                  1.0, C.data(), s.kk);
-    } else {
-      // X' (W X): the weighted panel beside the plain one.
-      for (size_t j = 0; j < kk; ++j) {
-        const double* c = b.x.data() + j * ACC_BLK;
-        double* y = Y.data() + j * ACC_BLK;
-        for (long i = 0; i < m; ++i) y[i] = c[i] * b.w[static_cast<size_t>(i)] * scale;
-      }
-      cblas_dgemm(CblasColMajor, CblasTrans, CblasNoTrans, s.kk, s.kk, mi, 1.0, b.x.data(),
-                  static_cast<int>(ACC_BLK), Y.data(), static_cast<int>(ACC_BLK), 1.0, C.data(), s.kk);
-    }
+    return 0;
+  });
+  stchunk.parmin = parmin;
+  // A bad weight has had its message; a Break has not.
+  if (rck == RC_BREAK) return error(RC_BREAK);
+  if (rck) return rck;
+  std::vector<double> C(kk * kk, 0.0);
+  double N = 0, Nw = 0;
+  for (size_t k = 0; k < Ck.size(); ++k) {
+    for (size_t i = 0; i < C.size(); ++i) C[i] += Ck[k][i];
+    N += Nk[k], Nw += Nwk[k];
   }
   if (N == 0) return noobs();
   Matrix A = mat_make(s.kk, s.kk);

@@ -2,21 +2,27 @@
 // levels.h). Two passes over the column: the first finds the range of the
 // used values and whether they are all integers; the second writes each
 // observation's slot, which a last pass over the codes turns into ranks.
+// Byte, int and long columns over a plain sample make both passes over the
+// cells as stored, on two threads where the data are large.
 #include "stats/levels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include <sys/mman.h>
 
 #include "data/store.h"
+#include "data/varlist.h"
 #include "data/vlabel.h"
 #include "expr/expr.h"
 #include "output/format.h"
 #include "platform/platform.h"
+#include "stats/chunks.h"
 #include "stats/stats.h"
 
 namespace {
@@ -85,6 +91,141 @@ std::vector<int32_t> sortlevels(std::vector<T>& vals) {
   return rank;
 }
 
+// Levels from the counts of slots (value - mn for the range's numbers, then
+// one per missing code): a slot is a level when some observation landed in
+// it (hit marks those of weighted counts, as iweights may sum to 0); codes
+// that hold slots become ranks.
+void slotlevels(const std::vector<int64_t>& icnt, const std::vector<double>& wcnt, const std::vector<char>& hit,
+                long range, double mn, Levels& lv, LvCodes* code, std::vector<double>* freq) {
+  const size_t nslot = icnt.empty() ? wcnt.size() : icnt.size();
+  std::vector<int32_t> slotrank(nslot, -1);
+  int32_t next = 0;
+  for (size_t sl = 0; sl < nslot; ++sl) {
+    const double f = icnt.empty() ? wcnt[sl] : static_cast<double>(icnt[sl]);
+    // a slot is a level when some observation landed in it
+    if (icnt.empty() ? !hit[sl] : icnt[sl] == 0) continue;
+    slotrank[sl] = next++;
+    const long sll = static_cast<long>(sl);
+    lv.vals.push_back(sll < range ? mn + static_cast<double>(sll) : misval_k(static_cast<int>(sll - range)));
+    if (freq) freq->push_back(f);
+  }
+  // When every slot up to the last level is used, slots are the ranks
+  // already (codes 0..k-1 or 1..k with all present, the common case).
+  bool ident = true;
+  for (size_t sl = 0; sl < nslot && ident; ++sl)
+    ident = slotrank[sl] < 0 || slotrank[sl] == static_cast<int32_t>(sl);
+  if (code && !ident)
+    for (int32_t& c : *code)
+      if (c >= 0) c = slotrank[static_cast<size_t>(c)];
+}
+
+// --- integer columns read in place ----------------------------------------
+// A byte, int or long variable over a plain sample (no if, no weights) is
+// coded from its cells as stored: no decoding to doubles and no test for
+// whole numbers. Both passes run by chunks of observations (stats/chunks.h)
+// shared with a helper thread where the data are large; counts are integers,
+// so they do not depend on how the chunks were shared.
+
+// Slot tables of up to this many entries are kept in four interleaved
+// copies, so that runs of one value do not wait on their own increments.
+constexpr size_t WAYS_MAX = 256;
+// Slot tables of more entries than this are filled on one thread.
+constexpr size_t PAR_SLOTS = size_t{1} << 20;
+
+// The smallest and largest of the cells p[0..m-1] at most top (the others
+// are the missing codes), folded into mn and mx.
+template <class I>
+void intrange(const I* p, long m, I top, int64_t& mn, int64_t& mx) {
+  // The missing codes lie above every value: they cannot be the smallest
+  // unless all cells are missing, when a > top tells.
+  I a = std::numeric_limits<I>::max(), b = std::numeric_limits<I>::min();
+  for (long k = 0; k < m; ++k) {
+    const I v = p[k];
+    // v, or the type's least for a missing code, written as masks so that
+    // the loop stays a pair of vectorised reductions
+    const I keep = static_cast<I>(-static_cast<I>(v <= top));
+    const I w = static_cast<I>((v & keep) | (std::numeric_limits<I>::min() & ~keep));
+    a = std::min(a, v);
+    b = std::max(b, w);
+  }
+  if (a > top) return;
+  mn = std::min<int64_t>(mn, a), mx = std::max<int64_t>(mx, b);
+}
+
+// Counts the cells p[0..m-1] into their slots: v - mn for values, range +
+// the missing code for missing values when `missing`, else slot trash (not a
+// level). The k-th cell goes to copy k % W of the table (copies stride
+// apart); c, when given, receives each cell's slot or -1.
+template <class I, int W>
+void intcount(const I* p, long m, I top, int64_t mn, uint32_t range, bool missing, uint32_t trash, uint32_t* tab,
+              size_t stride, int32_t* c) {
+  const uint32_t mbase = missing ? range - static_cast<uint32_t>(top) - 1 : 0;
+  for (long k = 0; k < m; ++k) {
+    const I v = p[k];
+    uint32_t sl;
+    if (v <= top)
+      sl = static_cast<uint32_t>(static_cast<int64_t>(v) - mn);
+    else
+      sl = missing ? mbase + static_cast<uint32_t>(v) : trash;
+    ++tab[static_cast<size_t>(k % W) * stride + sl];
+    if (c) c[k] = sl == trash ? -1 : static_cast<int32_t>(sl);
+  }
+}
+
+// The integer path for cells of type I; false (nothing done) when the used
+// values span too many slots for direct counting. *rc receives 0 or 1
+// (Break).
+template <class I>
+bool codeints(int var, const StSample& s, bool missing, I top, Levels& lv, LvCodes* code,
+              std::vector<double>* freq, int* rc) {
+  const ColView cv = colview(var);
+  const I* base = reinterpret_cast<const I*>(cv.at(s.lo));
+  // Pass 1: the range of the values, chunk by chunk.
+  const long nk = st_nchunks(s.lo, s.hi);
+  std::vector<int64_t> kmn(static_cast<size_t>(nk), INT64_MAX), kmx(static_cast<size_t>(nk), INT64_MIN);
+  *rc = st_chunks(s.lo, s.hi, true, [&](long k, long c0, long c1) {
+    for (long o = c0; o <= c1; o += BLK) {
+      if (stopflag) return 1;
+      intrange(base + (o - s.lo), std::min(BLK, c1 - o + 1), top, kmn[static_cast<size_t>(k)],
+               kmx[static_cast<size_t>(k)]);
+    }
+    return 0;
+  });
+  if (*rc) return true;
+  const int64_t mn = *std::min_element(kmn.begin(), kmn.end()), mx = *std::max_element(kmx.begin(), kmx.end());
+  const bool any = mn <= mx;
+  if (any && static_cast<double>(mx - mn) >= DENSE_MAX) return false;
+  // Pass 2: counts, one table per thread.
+  const uint32_t range = any ? static_cast<uint32_t>(mx - mn + 1) : 0;
+  const uint32_t trash = range + 27;
+  const size_t stride = static_cast<size_t>(trash) + 1;
+  const int ways = stride <= WAYS_MAX ? 4 : 1;
+  const bool threads = stride <= PAR_SLOTS;
+  const size_t per = static_cast<size_t>(ways) * stride;
+  std::vector<uint32_t> tab(per * (threads ? 2 : 1), 0);
+  const std::thread::id self = std::this_thread::get_id();
+  *rc = st_chunks(s.lo, s.hi, threads, [&](long, long c0, long c1) {
+    uint32_t* t = tab.data() + (std::this_thread::get_id() == self ? 0 : per);
+    for (long o = c0; o <= c1; o += BLK) {
+      if (stopflag) return 1;
+      const long m = std::min(BLK, c1 - o + 1);
+      const I* p = base + (o - s.lo);
+      int32_t* c = code ? code->data() + (o - s.lo) : nullptr;
+      if (ways == 4)
+        intcount<I, 4>(p, m, top, mn, range, missing, trash, t, stride, c);
+      else
+        intcount<I, 1>(p, m, top, mn, range, missing, trash, t, stride, c);
+    }
+    return 0;
+  });
+  if (*rc) return true;
+  std::vector<int64_t> icnt(static_cast<size_t>(trash), 0);
+  for (size_t part = 0; part < tab.size(); part += stride)
+    for (size_t sl = 0; sl < icnt.size(); ++sl) icnt[sl] += tab[part + sl];
+  slotlevels(icnt, {}, {}, static_cast<long>(range), static_cast<double>(mn), lv, code, freq);
+  return true;
+}
+
 int codestr(int var, const StSample& s, bool missing, Levels& lv, LvCodes* code,
             std::vector<double>* freq) {
   lv.isstr = true;
@@ -138,6 +279,17 @@ int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, LvCodes
   if (freq) freq->clear();
   if (isstrtype(vartype(var))) return codestr(var, s, missing, lv, code, freq);
   const bool plainsel = s.sel.empty() && s.w.empty();
+  if (plainsel && n > 0 && (e < 0 || (st_plainentry(e) && vl.varlist_vr[static_cast<size_t>(e)] == var))) {
+    int rc = 0;
+    bool done = false;
+    switch (vartype(var)) {
+      case ST_BYTE: done = codeints<int8_t>(var, s, missing, MAXBYTEVAL, lv, code, freq, &rc); break;
+      case ST_INT: done = codeints<int16_t>(var, s, missing, MAXINTVAL, lv, code, freq, &rc); break;
+      case ST_LONG: done = codeints<int32_t>(var, s, missing, MAXLONGVAL, lv, code, freq, &rc); break;
+      default: break;
+    }
+    if (done) return rc;
+  }
   double x[BLK];
   // Pass 1: range of the used non-missing values, all integers?
   double mn = HUGE_VAL, mx = -HUGE_VAL;
@@ -225,25 +377,7 @@ int lv_code(int var, int e, const StSample& s, bool missing, Levels& lv, LvCodes
           ++icnt[static_cast<size_t>(sl)];
       }
     }
-    std::vector<int32_t> slotrank(nslot, -1);
-    int32_t next = 0;
-    for (size_t sl = 0; sl < nslot; ++sl) {
-      const double f = icnt.empty() ? wcnt[sl] : static_cast<double>(icnt[sl]);
-      // a slot is a level when some observation landed in it
-      if (icnt.empty() ? !hit[sl] : icnt[sl] == 0) continue;
-      slotrank[sl] = next++;
-      const long sll = static_cast<long>(sl);
-      lv.vals.push_back(sll < range ? mn + static_cast<double>(sll) : misval_k(static_cast<int>(sll - range)));
-      if (freq) freq->push_back(f);
-    }
-    // When every slot up to the last level is used, slots are the ranks
-    // already (codes 0..k-1 or 1..k with all present, the common case).
-    bool ident = true;
-    for (size_t sl = 0; sl < nslot && ident; ++sl)
-      ident = slotrank[sl] < 0 || slotrank[sl] == static_cast<int32_t>(sl);
-    if (code && !ident)
-      for (int32_t& c : *code)
-        if (c >= 0) c = slotrank[static_cast<size_t>(c)];
+    slotlevels(icnt, wcnt, hit, range, mn, lv, code, freq);
     return 0;
   }
   // Hash path: provisional levels in order of first appearance.
