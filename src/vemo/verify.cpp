@@ -144,7 +144,7 @@ struct Checker {
   // The slots a fused opcode of the VM's copy reads before the pushes it
   // stands for: all must exist at the depth of its first instruction.
   bool fusedok(int pc, int d) {
-    switch (quick[static_cast<size_t>(pc)]) {
+    switch (vm_fusedform(quick[static_cast<size_t>(pc)])) {
       case VM_QPPCMPBR: return slotok(pc, w[pc + 1], d) && slotok(pc, w[pc + 3], d);
       case VM_QPPARITHA:
         return slotok(pc, w[pc + 1], d) && slotok(pc, w[pc + 3], d) && slotok(pc, w[pc + 6], d);

@@ -975,6 +975,30 @@ bool vm_poll() {
   return true;
 }
 
+// The operands of a fused sequence in form 0 (two slots), 1 (a slot and a
+// literal) or 2 (a slot and opld0 or opld1); false when a slot is not a real
+// scalar or the stack could not take the pushes the sequence stands for.
+template <int FORM>
+[[gnu::always_inline]] inline bool fusedxy(const int32_t* code, int pc, Mat* const* fp, double& x, double& y) {
+  const Mat* a = fp[code[pc + 1]];
+  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) return false;
+  x = a->re()[0];
+  if constexpr (FORM == 0) {
+    const Mat* b = fp[code[pc + 3]];
+    if (!isrealscalar(b)) return false;
+    y = b->re()[0];
+  } else if constexpr (FORM == 1) {
+    std::memcpy(&y, code + code[pc + 3], 8);
+  } else {
+    y = code[pc + 2] == opld1 ? 1 : 0;
+  }
+  return true;
+}
+
+// The operators of the fused forms: X(form, base, k) for each.
+#define VM_CMPS(X, form, base) X(form, base, 0) X(form, base, 1) X(form, base, 2) X(form, base, 3) X(form, base, 4) X(form, base, 5)
+#define VM_ARITHS(X, form, base) X(form, base, 0) X(form, base, 1) X(form, base, 2) X(form, base, 3)
+
 // The dispatch loop. Runs until the frame at which it was entered returns
 // or an error unwinds past it. Dispatch is threaded: each instruction ends
 // in its own jump to the next one's label, so the processor predicts each
@@ -986,13 +1010,18 @@ static void run(size_t entry) {
   static const void* disp[VM_NDISP];
   if (!disp[0]) {
     for (int k = 0; k < VM_NDISP; ++k) disp[k] = k < VM_NOPS ? &&l_table : &&l_bad;
-    disp[VM_QPPCMPBR] = &&l_qppcmpbr;
-    disp[VM_QPLCMPBR] = &&l_qplcmpbr;
-    disp[VM_QPKCMPBR] = &&l_qpkcmpbr;
-    disp[VM_QPPARITHA] = &&l_qpparitha;
-    disp[VM_QPLARITHA] = &&l_qplaritha;
-    disp[VM_QPKARITHA] = &&l_qpkaritha;
+#define VM_SETCMP(form, base, k) disp[base + k] = &&l_cmp##form##k;
+#define VM_SETARITH(form, base, k) disp[base + k] = &&l_arith##form##k;
+    VM_CMPS(VM_SETCMP, 0, VM_QPPCMPBR)
+    VM_CMPS(VM_SETCMP, 1, VM_QPLCMPBR)
+    VM_CMPS(VM_SETCMP, 2, VM_QPKCMPBR)
+    VM_ARITHS(VM_SETARITH, 0, VM_QPPARITHA)
+    VM_ARITHS(VM_SETARITH, 1, VM_QPLARITHA)
+    VM_ARITHS(VM_SETARITH, 2, VM_QPKARITHA)
+#undef VM_SETCMP
+#undef VM_SETARITH
     disp[VM_QINCGOTO] = &&l_qincgoto;
+    disp[VM_QDECGOTO] = &&l_qdecgoto;
     disp[opgoto] = &&l_goto;
     disp[oppop] = &&l_pop;
     disp[opreturn] = &&l_return;
@@ -1028,95 +1057,51 @@ l_orig:  // a fused opcode's operands need the general path
   op = orig[pc];
   goto* disp[op];
 
-// The fused forms read their operands, then share the compare-and-branch
-// or the arithmetic-and-store: x and y the operands, fop the operator's
-// word and len the words of the sequence (its branch target in the last).
+// The fused sequences: each form and operator its own straight-line code
+// (fusedxy reads the operands, or says to take the general path).
   double x, y;
-  int fop, len;
-  Mat* c;
-l_qppcmpbr: {
-  const Mat* a = fp[code[pc + 1]];
-  const Mat* b = fp[code[pc + 3]];
-  if (!isrealscalar(a) || !isrealscalar(b) || vm.sp + 2 > VM_STACK) goto l_orig;
-  x = a->re()[0];
-  y = b->re()[0];
-  fop = code[pc + 4];
-  len = 7;
-  goto cmpbr;
-}
-l_qplcmpbr: {
-  const Mat* a = fp[code[pc + 1]];
-  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
-  x = a->re()[0];
-  std::memcpy(&y, code + code[pc + 3], 8);
-  fop = code[pc + 4];
-  len = 7;
-  goto cmpbr;
-}
-l_qpkcmpbr: {
-  const Mat* a = fp[code[pc + 1]];
-  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
-  x = a->re()[0];
-  y = code[pc + 2] == opld1 ? 1 : 0;
-  fop = code[pc + 3];
-  len = 6;
-  goto cmpbr;
-}
-cmpbr: {
-  const bool t = scalarcmp(fop, x, y);
-  vm.cond = t;
-  if (t) {
-    pc += len;
-    VM_NEXT();
+#define VM_CMPBR(form, base, k)                                  \
+  l_cmp##form##k : {                                              \
+    constexpr int n = form == 2 ? 6 : 7;                          \
+    if (!fusedxy<form>(code, pc, fp, x, y)) goto l_orig;          \
+    const bool t = scalarcmp(VM_CMPORDER[k], x, y);               \
+    vm.cond = t;                                                  \
+    if (t) {                                                      \
+      pc += n;                                                    \
+      VM_NEXT();                                                  \
+    }                                                             \
+    const int to = code[pc + n - 1];                              \
+    if (to <= pc && !VM_POLL()) goto leave;                       \
+    pc = to;                                                      \
+    VM_NEXT();                                                    \
   }
-  const int to = code[pc + len - 1];
-  if (to <= pc && !VM_POLL()) goto leave;
-  pc = to;
-  VM_NEXT();
-}
-l_qpparitha: {
-  const Mat* a = fp[code[pc + 1]];
-  const Mat* b = fp[code[pc + 3]];
-  c = fp[code[pc + 6]];
-  if (!isrealscalar(a) || !isrealscalar(b) || vm.sp + 2 > VM_STACK) goto l_orig;
-  x = a->re()[0];
-  y = b->re()[0];
-  fop = code[pc + 4];
-  len = 7;
-  goto aritha;
-}
-l_qplaritha: {
-  const Mat* a = fp[code[pc + 1]];
-  c = fp[code[pc + 6]];
-  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
-  x = a->re()[0];
-  std::memcpy(&y, code + code[pc + 3], 8);
-  fop = code[pc + 4];
-  len = 7;
-  goto aritha;
-}
-l_qpkaritha: {
-  const Mat* a = fp[code[pc + 1]];
-  c = fp[code[pc + 5]];
-  if (!isrealscalar(a) || vm.sp + 2 > VM_STACK) goto l_orig;
-  x = a->re()[0];
-  y = code[pc + 2] == opld1 ? 1 : 0;
-  fop = code[pc + 3];
-  len = 6;
-  goto aritha;
-}
-aritha:
-  // the target takes the value in its own storage, as assigning a real
-  // scalar to it would
-  if (!isrealscalar(c) || c->immortal) goto l_orig;
-  c->re()[0] = scalararith(fop, x, y);
-  pc += len;
-  VM_NEXT();
-l_qincgoto: {
+#define VM_ARITHA(form, base, k)                                 \
+  l_arith##form##k : {                                            \
+    constexpr int n = form == 2 ? 6 : 7;                          \
+    Mat* c = fp[code[pc + n - 1]];                                \
+    if (!fusedxy<form>(code, pc, fp, x, y) || !isrealscalar(c) || c->immortal) goto l_orig; \
+    c->re()[0] = scalararith(VM_ARITHORDER[k], x, y);             \
+    pc += n;                                                      \
+    VM_NEXT();                                                    \
+  }
+  VM_CMPS(VM_CMPBR, 0, 0)
+  VM_CMPS(VM_CMPBR, 1, 0)
+  VM_CMPS(VM_CMPBR, 2, 0)
+  VM_ARITHS(VM_ARITHA, 0, 0)
+  VM_ARITHS(VM_ARITHA, 1, 0)
+  VM_ARITHS(VM_ARITHA, 2, 0)
+#undef VM_CMPBR
+#undef VM_ARITHA
+l_qincgoto:
+  y = 1;
+  goto incgoto;
+l_qdecgoto:
+  y = -1;
+incgoto: {
   Mat* m = fp[code[pc + 1]];
   if (!isrealscalar(m)) goto l_orig;
   double& v = m->re()[0];
-  if (v < misval) v += orig[pc] == opinc ? 1 : -1;
+  if (v < misval) v += y;
   pc = code[pc + 3];
   if (!VM_POLL()) goto leave;
   VM_NEXT();
@@ -1304,6 +1289,8 @@ leave:
 #undef VM_NEXT
 #undef VM_POLL
 }
+#undef VM_CMPS
+#undef VM_ARITHS
 
 // Enters f's frame (its arguments are the top nargs slots) and runs until
 // that frame returns or an error unwinds past it.
@@ -1415,6 +1402,13 @@ std::string vm_disasm(const Fcn* f) {
   return text;
 }
 
+int32_t vm_fusedform(int32_t q) {
+  if (q >= VM_QPPCMPBR && q < VM_QPPARITHA) return q - (q - VM_QPPCMPBR) % 6;
+  if (q >= VM_QPPARITHA && q < VM_QINCGOTO) return q - (q - VM_QPPARITHA) % 4;
+  if (q == VM_QDECGOTO) return VM_QINCGOTO;
+  return q;
+}
+
 // Makes f's run-time copy of its code with the fused opcodes.
 void vm_quicken(Fcn* f) {
   f->quick = f->code;
@@ -1430,8 +1424,16 @@ void vm_quicken(Fcn* f) {
     at.push_back(pc);
     pc += len;
   }
-  auto iscmp = [](int op) { return op == opee || op == opne || op == opge || op == ople || op == opgt || op == oplt; };
-  auto isarith = [](int op) { return op == opplus || op == opsub || op == opmult || op == opdiv; };
+  // an operator's place in its list, -1 when it is not there
+  auto place = [](int op, const int32_t* list, int count) {
+    for (int k = 0; k < count; ++k)
+      if (list[k] == op) return k;
+    return -1;
+  };
+  auto cmpk = [&](int op) { return place(op, VM_CMPORDER, 6); };
+  auto arithk = [&](int op) { return place(op, VM_ARITHORDER, 4); };
+  auto iscmp = [&](int op) { return cmpk(op) >= 0; };
+  auto isarith = [&](int op) { return arithk(op) >= 0; };
   for (size_t i = 0; i < at.size(); ++i) {
     const int pc = at[i];
     const int op = code[pc];
@@ -1439,14 +1441,14 @@ void vm_quicken(Fcn* f) {
       const int op2 = code[at[i + 1]], op3 = code[at[i + 2]], op4 = code[at[i + 3]];
       if (op2 == oppush || op2 == opldlit) {
         const bool lit = op2 == opldlit;
-        if (iscmp(op3) && op4 == opbrfalse) q[pc] = lit ? VM_QPLCMPBR : VM_QPPCMPBR;
-        else if (isarith(op3) && op4 == opassignp) q[pc] = lit ? VM_QPLARITHA : VM_QPPARITHA;
+        if (iscmp(op3) && op4 == opbrfalse) q[pc] = (lit ? VM_QPLCMPBR : VM_QPPCMPBR) + cmpk(op3);
+        else if (isarith(op3) && op4 == opassignp) q[pc] = (lit ? VM_QPLARITHA : VM_QPPARITHA) + arithk(op3);
       } else if (op2 == opld0 || op2 == opld1) {
-        if (iscmp(op3) && op4 == opbrfalse) q[pc] = VM_QPKCMPBR;
-        else if (isarith(op3) && op4 == opassignp) q[pc] = VM_QPKARITHA;
+        if (iscmp(op3) && op4 == opbrfalse) q[pc] = VM_QPKCMPBR + cmpk(op3);
+        else if (isarith(op3) && op4 == opassignp) q[pc] = VM_QPKARITHA + arithk(op3);
       }
     } else if ((op == opinc || op == opdec) && i + 1 < at.size() && code[at[i + 1]] == opgoto) {
-      q[pc] = VM_QINCGOTO;
+      q[pc] = op == opinc ? VM_QINCGOTO : VM_QDECGOTO;
     }
   }
 }

@@ -105,16 +105,24 @@ struct Fcn {
 
 // Fused opcodes of the run-time copy (never in stored code). Each names the
 // sequence it replaces; when its operands are not real scalars it runs the
-// original first instruction instead.
+// original first instruction instead. A form has one code per operator, in
+// the order of VM_CMPORDER or VM_ARITHORDER, so that the VM's code for each
+// is straight-line.
 enum : int32_t {
-  VM_QPPCMPBR = 200,  // oppush a; oppush b; compare; opbrfalse t
-  VM_QPLCMPBR,        // oppush a; opldlit k; compare; opbrfalse t
-  VM_QPPARITHA,       // oppush a; oppush b; + - * /; opassignp c
-  VM_QPLARITHA,       // oppush a; opldlit k; + - * /; opassignp c
-  VM_QINCGOTO,        // opinc a; opgoto t (and the same with opdec)
-  VM_QPKCMPBR,        // oppush a; opld0 or opld1; compare; opbrfalse t
-  VM_QPKARITHA,       // oppush a; opld0 or opld1; + - * /; opassignp c
+  VM_QPPCMPBR = 200,      // oppush a; oppush b; compare; opbrfalse t
+  VM_QPLCMPBR = 206,      // oppush a; opldlit k; compare; opbrfalse t
+  VM_QPKCMPBR = 212,      // oppush a; opld0 or opld1; compare; opbrfalse t
+  VM_QPPARITHA = 218,     // oppush a; oppush b; + - * /; opassignp c
+  VM_QPLARITHA = 222,     // oppush a; opldlit k; + - * /; opassignp c
+  VM_QPKARITHA = 226,     // oppush a; opld0 or opld1; + - * /; opassignp c
+  VM_QINCGOTO = 230,      // opinc a; opgoto t
+  VM_QDECGOTO = 231,      // opdec a; opgoto t
 };
+constexpr int32_t VM_CMPORDER[6] = {opee, opne, opge, ople, opgt, oplt};
+constexpr int32_t VM_ARITHORDER[4] = {opplus, opsub, opmult, opdiv};
+// The first code of the form of fused opcode q (VM_QINCGOTO for both
+// increments); q itself for any other opcode.
+int32_t vm_fusedform(int32_t q);
 constexpr int VM_NDISP = 256;  // the dispatch table: the instruction set and the fused opcodes
 // Builds f->quick from f->code.
 void vm_quicken(Fcn* f);

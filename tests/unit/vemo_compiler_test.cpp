@@ -310,7 +310,7 @@ TEST(VemoRun, LoopSequencesAreFusedInTheRunTimeCopyOnly) {
   EXPECT_EQ(findglobal("r")->re()[0], 5050 - 8 + 4);
   ASSERT_EQ(f->quick.size(), f->code.size());
   std::vector<int> q = quickops("fl");
-  auto count = [&](int op) { return std::count(q.begin(), q.end(), op); };
+  auto count = [&](int form) { return std::count_if(q.begin(), q.end(), [&](int op) { return vm_fusedform(op) == form; }); };
   EXPECT_EQ(count(VM_QPPCMPBR), 1);   // i <= n
   EXPECT_EQ(count(VM_QPLCMPBR), 1);   // j > 2
   EXPECT_EQ(count(VM_QPKCMPBR), 1);   // k > 1
