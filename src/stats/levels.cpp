@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
-#include <thread>
 #include <unordered_map>
 
 #include <sys/mman.h>
@@ -122,9 +121,10 @@ void slotlevels(const std::vector<int64_t>& icnt, const std::vector<double>& wcn
 // --- integer columns read in place ----------------------------------------
 // A byte, int or long variable over a plain sample (no if, no weights) is
 // coded from its cells as stored: no decoding to doubles and no test for
-// whole numbers. Both passes run by chunks of observations (stats/chunks.h)
-// shared with a helper thread where the data are large; counts are integers,
-// so they do not depend on how the chunks were shared.
+// whole numbers. The range is found by chunks of observations and the
+// counts by halves, each with a table of its own (stats/chunks.h), shared
+// with a helper thread where the data are large; counts are integers, so
+// they do not depend on how the work was shared.
 
 // Slot tables of up to this many entries are kept in four interleaved
 // copies, so that runs of one value do not wait on their own increments.
@@ -195,17 +195,16 @@ bool codeints(int var, const StSample& s, bool missing, I top, Levels& lv, LvCod
   const int64_t mn = *std::min_element(kmn.begin(), kmn.end()), mx = *std::max_element(kmx.begin(), kmx.end());
   const bool any = mn <= mx;
   if (any && static_cast<double>(mx - mn) >= DENSE_MAX) return false;
-  // Pass 2: counts, one table per thread.
+  // Pass 2: counts, one table per half of the range (stats/chunks.h).
   const uint32_t range = any ? static_cast<uint32_t>(mx - mn + 1) : 0;
   const uint32_t trash = range + 27;
   const size_t stride = static_cast<size_t>(trash) + 1;
   const int ways = stride <= WAYS_MAX ? 4 : 1;
   const bool threads = stride <= PAR_SLOTS;
   const size_t per = static_cast<size_t>(ways) * stride;
-  std::vector<uint32_t> tab(per * (threads ? 2 : 1), 0);
-  const std::thread::id self = std::this_thread::get_id();
-  *rc = st_chunks(s.lo, s.hi, threads, [&](long, long c0, long c1) {
-    uint32_t* t = tab.data() + (std::this_thread::get_id() == self ? 0 : per);
+  std::vector<uint32_t> tab(per * static_cast<size_t>(threads ? st_nhalves(s.lo, s.hi) : 1), 0);
+  auto count = [&](long part, long c0, long c1) {
+    uint32_t* t = tab.data() + (threads ? static_cast<size_t>(part) * per : 0);
     for (long o = c0; o <= c1; o += BLK) {
       if (stopflag) return 1;
       const long m = std::min(BLK, c1 - o + 1);
@@ -217,7 +216,8 @@ bool codeints(int var, const StSample& s, bool missing, I top, Levels& lv, LvCod
         intcount<I, 1>(p, m, top, mn, range, missing, trash, t, stride, c);
     }
     return 0;
-  });
+  };
+  *rc = threads ? st_halves(s.lo, s.hi, true, count) : count(0, s.lo, s.hi);
   if (*rc) return true;
   std::vector<int64_t> icnt(static_cast<size_t>(trash), 0);
   for (size_t part = 0; part < tab.size(); part += stride)
