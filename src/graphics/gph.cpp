@@ -393,6 +393,15 @@ int gph_dump() {
   return 0;
 }
 
+// Words left over after a subcommand that takes no more: the message names
+// the first of them whole, however long, after the command the user typed.
+static int leftover(const char* sub) {
+  std::string w;
+  gettoklong(w, prsestd);
+  if (w == ",") return errmsgf(RC_SYNTAX, "%s: options not allowed\n", sub);
+  return errmsgf(RC_SYNTAX, "%s: %s not allowed\n", sub, w.c_str());
+}
+
 // gph name NAME [, replace]: the next `gdi init` draws under NAME; a graph
 // of that name already in memory is replaced only when asked.
 int gph_name() {
@@ -407,7 +416,7 @@ int gph_name() {
     replace = true;
     p = peektok_chr();
   }
-  if (p && *p) return notalow(gettok(prsestd));
+  if (p && *p) return leftover("_gph name");
   if (!replace && gr_graph(nm, false))
     return errmsgf(RC_DEFINED, "graph %s already exists; use name(%s, replace)\n", nm.c_str(), nm.c_str());
   gr.curname = nm;
@@ -418,7 +427,7 @@ int gph_name() {
 // gph dir: the graphs in memory.
 int gph_dir() {
   const char* p = peektok_chr();
-  if (p && *p) return notalow(gettok(prsestd));
+  if (p && *p) return leftover("graph dir");
   for (auto& [nm, g] : gr.graphs)
     spout21f("  %s%s (%ld bytes)\n", nm.c_str(), g.get() == gr.gdl ? "*" : "", gdl_size(*g));
   return 0;
@@ -429,7 +438,7 @@ int gph_display() {
   std::string nm = gettok(prsestd);
   if (nm.empty()) return gr.gdl ? 0 : nocurrent();
   const char* p = peektok_chr();
-  if (p && *p) return notalow(gettok(prsestd));
+  if (p && *p) return leftover("graph display");
   Gdl* g = gr_graph(nm, false);
   if (!g) return errmsgf(RC_NOTFOUND, "graph %s not found\n", nm.c_str());
   gr.curname = nm;
@@ -443,7 +452,7 @@ int gph_drop() {
   std::string nm = gettok(prsestd);
   if (nm.empty()) return required("graph name");
   const char* p = peektok_chr();
-  if (p && *p) return notalow(gettok(prsestd));
+  if (p && *p) return leftover("graph drop");
   if (nm == "_all") {
     gr_reset();
     return 0;

@@ -170,7 +170,9 @@ std::vector<SetEntry>& settab() {
 }
 
 int cmd_set(int) {
-  std::string w = gettok(prsestd);
+  // the whole word, however long, so that the message quotes what was typed
+  std::string w;
+  gettoklong(w, prsestd);
   if (w.empty()) {
     return errmsgf(RC_SYNTAX, "set: setting name required\n");
   }

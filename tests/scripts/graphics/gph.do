@@ -37,6 +37,20 @@ graph display Graph
 graph dir
 graph drop small
 graph dir
+* these take nothing more: a word or an option left over is named, whole
+capture noisily graph dir small
+display _rc
+capture noisily graph dir, all
+display _rc
+capture noisily graph drop small Graph
+display _rc
+local w 0123456789
+local w `w'`w'`w'`w'`w'`w'`w'`w'`w'`w'
+capture noisily graph display Graph `w'`w'`w'`w'`w'`w'END
+display _rc
+capture noisily _gph name other extra
+display _rc
+graph dir
 cap noi graph display small
 di _rc
 cap noi graph drop small

@@ -7,6 +7,9 @@ local w `w'`w'`w'`w'`w'`w'`w'`w'`w'`w'
 capture noisily set rmsg `w'`w'`w'`w'`w'`w'END
 display _rc
 capture noisily set nosuchsetting on
+* so is a long setting name that is not one
+capture noisily set `w'`w'`w'`w'`w'`w'END on
+display _rc
 capture noisily set
 * under rmsg each command run in a loop typed here reports as a typed one does
 * (a line holding a block or a nested loop once more at its end); a program's
