@@ -9,8 +9,9 @@
 // From the PostgreSQL driver, which holds every value as the server's text,
 // plain numbers, dates and timestamps are fetched as that text and read
 // here (see astext); and a query whose columns are all numbers, truth
-// values, dates, timestamps or text comes as one text per row, which costs
-// the driver a tenth of the work (see wholerows), its numbers read as the
+// values, dates, timestamps or text comes in whole rows, all the values
+// that are not text as one text per row, which costs the driver a tenth
+// of the work (see wholerows), its numbers read as the
 // rows are split while a thread of the load's own fetches the next ones
 // (see fetchrows). From SQLite's, columns of fractions come as text made by
 // the database with all their digits (see exactreals).
