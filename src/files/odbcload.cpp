@@ -9,8 +9,9 @@
 // From the PostgreSQL driver, which holds every value as the server's text,
 // plain numbers, dates and timestamps are fetched as that text and read
 // here (see astext); and a query whose columns are all numbers, truth
-// values, dates, timestamps or text comes as one text per row, which costs
-// the driver a tenth of the work (see wholerows), its numbers read as the
+// values, dates, timestamps or text comes in whole rows, all the values
+// that are not text as one text per row, which costs the driver a tenth
+// of the work (see wholerows), its numbers read as the
 // rows are split while a thread of the load's own fetches the next ones
 // (see fetchrows). From SQLite's, columns of fractions come as text made by
 // the database with all their digits (see exactreals).
@@ -65,13 +66,23 @@ struct LoadCol {
   int want = 0;                    // whole rows: the storage type the block's values need
 };
 
-// A result fetched as one text per row, "(v1,v2,...)", split here into the
-// columns' buffers as though they were bound (see wholerows).
-struct Rows {
-  bool on = false;
-  size_t width = 0;  // the longest row text the buffer takes
+// One result column fetched in whole rows (see wholerows): its buffer for a
+// block, with the longest text it takes.
+struct Bound {
+  size_t width = 0;
   std::vector<unsigned char> buf;
   std::vector<SQLLEN> ind;
+};
+
+// A result fetched in whole rows: the numbers (and truth values, dates and
+// timestamps) of a row as one text "v1,v2,...", an empty field for NULL,
+// when there are any, then each text column as its own result column; all
+// go into the columns' buffers as though they were bound (see wholerows).
+struct Rows {
+  bool on = false;
+  bool nums = false;           // part[0] is the row of numbers
+  std::vector<Bound> part;     // the result columns in order
+  std::vector<size_t> texts;   // the text columns' places in cols, in order
 };
 
 // What a row too long for its buffer, or not in the form expected, returns:
@@ -555,12 +566,19 @@ int fetchblocks(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint)
   return 0;
 }
 
-// A block of row texts packed end to end: row i is at.. off[i] with length
-// (or SQL_NULL_DATA, SQL_NO_TOTAL) len[i].
-struct Packed {
+// A block of one result column's texts packed end to end: row i is at..
+// off[i] with length (or SQL_NULL_DATA, SQL_NO_TOTAL) len[i].
+struct Column {
   std::vector<unsigned char> text;
   std::vector<size_t> off;
   std::vector<SQLLEN> len;
+};
+
+// A block of whole rows, a Column for each of Rows' parts.
+struct Packed {
+  std::vector<Column> part;
+  size_t bytes = 0;  // their texts' sizes together
+  size_t rows() const { return part.empty() ? 0 : part[0].len.size(); }
 };
 
 // Whole rows come through a pipeline: a thread of the load's own fetches
@@ -583,8 +601,14 @@ struct Pipe {
   SQLRETURN failed = SQL_SUCCESS;  // the fetch that failed (SQL_SUCCESS none)
 };
 
-// Fetches the next block of rt's one column (fetched the driver's count of
-// its rows) and packs its row texts into b: SQL_SUCCESS, SQL_NO_DATA at the
+// Bytes of a fetched text of length len that its buffer, of width + 1
+// bytes, holds (all of it when the driver gives no length).
+size_t held(SQLLEN len, size_t width) {
+  return len > 0 ? std::min(static_cast<size_t>(len), width + 1) : len == SQL_NO_TOTAL ? width : 0;
+}
+
+// Fetches the next block of rt's columns (fetched the driver's count of
+// its rows) and packs their texts into b: SQL_SUCCESS, SQL_NO_DATA at the
 // end, or the failed fetch's return.
 SQLRETURN fetchone(SQLHSTMT h, const Rows& rt, SQLULEN rows, SQLULEN& fetched, Packed& b) {
   fetched = 0;
@@ -592,17 +616,23 @@ SQLRETURN fetchone(SQLHSTMT h, const Rows& rt, SQLULEN rows, SQLULEN& fetched, P
   if (r == SQL_NO_DATA || !SQL_SUCCEEDED(r)) return r;
   const size_t n = static_cast<size_t>(std::min(fetched, rows));
   if (n == 0) return SQL_NO_DATA;
-  b.off.resize(n);
-  b.len.assign(rt.ind.begin(), rt.ind.begin() + static_cast<long>(n));
-  size_t at = 0;
-  for (size_t i = 0; i < n; ++i) {
-    b.off[i] = at;
-    if (b.len[i] > 0) at += std::min(static_cast<size_t>(b.len[i]), rt.width + 1);
+  b.part.resize(rt.part.size());
+  b.bytes = 0;
+  for (size_t j = 0; j < rt.part.size(); ++j) {
+    const Bound& f = rt.part[j];
+    Column& c = b.part[j];
+    c.off.resize(n);
+    c.len.assign(f.ind.begin(), f.ind.begin() + static_cast<long>(n));
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+      c.off[i] = at;
+      at += held(c.len[i], f.width);
+    }
+    c.text.resize(at);
+    for (size_t i = 0; i < n; ++i)
+      if (const size_t m = held(c.len[i], f.width)) std::memcpy(c.text.data() + c.off[i], &f.buf[i * (f.width + 1)], m);
+    b.bytes += at;
   }
-  b.text.resize(at);
-  for (size_t i = 0; i < n; ++i)
-    if (b.len[i] > 0)
-      std::memcpy(b.text.data() + b.off[i], &rt.buf[i * (rt.width + 1)], std::min(static_cast<size_t>(b.len[i]), rt.width + 1));
   return SQL_SUCCESS;
 }
 
@@ -623,7 +653,7 @@ void fetcher(SQLHSTMT h, const Rows& rt, SQLULEN rows, SQLULEN& fetched, Pipe& p
       if (r != SQL_NO_DATA) p.failed = r;
       break;
     }
-    p.bytes += b.text.size();
+    p.bytes += b.bytes;
     p.q.push_back(std::move(b));
     p.cv.notify_all();
   }
@@ -632,7 +662,7 @@ void fetcher(SQLHSTMT h, const Rows& rt, SQLULEN rows, SQLULEN& fetched, Pipe& p
   p.cv.notify_all();
 }
 
-int splitrows(const Packed& b, size_t width, std::vector<LoadCol>& cols);
+int splitrows(const Packed& b, const Rows& rt, std::vector<LoadCol>& cols);
 
 // Fetches every block of the executed statement as whole rows (see
 // wholerows) into the new dataset, through the pipeline above. 0 or a
@@ -669,11 +699,11 @@ int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, c
       if (p.q.empty()) break;
       b = std::move(p.q.front());
       p.q.pop_front();
-      p.bytes -= b.text.size();
+      p.bytes -= b.bytes;
       p.cv.notify_all();
     }
-    const long n = static_cast<long>(b.len.size());
-    if ((rc = splitrows(b, rt.width, cols))) break;
+    const long n = static_cast<long>(b.rows());
+    if ((rc = splitrows(b, rt, cols))) break;
     if ((rc = room(total, n, hint, rows))) break;
     if ((rc = storeblock(cols, total + 1, n, vals))) break;
     total += n;
@@ -691,94 +721,87 @@ int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, c
   return rc;
 }
 
-// Splits the row texts of a block (each at most width bytes) into the
-// columns: each field
-// is empty (NULL), or a text, in double quotes when it holds a delimiter,
-// blank or quote (a quote or backslash inside then doubled). Text goes to
-// the column's buffer; numbers, truth values, dates and timestamps are
-// read at once into its values. 0, 683 printed for a value that is not
-// what its column holds, or RC_ROWSAGAIN for a row that was cut or is not
-// in that form.
-int splitrows(const Packed& b, size_t width, std::vector<LoadCol>& cols) {
-  for (size_t i = 0; i < b.len.size(); ++i) {
-    const SQLLEN len = b.len[i];
-    if (len < 2 || static_cast<size_t>(len) > width) return RC_ROWSAGAIN;
-    const unsigned char* q = b.text.data() + b.off[i];
-    const unsigned char* end = q + len - 1;
-    if (*q++ != '(' || *end != ')') return RC_ROWSAGAIN;
-    for (size_t k = 0; k < cols.size(); ++k) {
-      LoadCol& c = cols[k];
-      const bool parse = !c.num.empty();
-      unsigned char cell[TEXTCELL];
-      unsigned char* dst = parse ? cell : &c.buf[i * c.elem];
-      const size_t cap = parse ? TEXTCELL : c.elem - 1;
-      const unsigned char* from = dst;  // where the field's text is
-      size_t m = 0;
-      bool null = false;
-      if (q == end || *q == ',') {
-        null = true;
-      } else if (*q == '"') {
-        for (++q;; ++m) {
-          if (q >= end) return RC_ROWSAGAIN;
-          unsigned char ch = *q++;
-          if (ch == '"') {
-            if (q < end && *q == '"') ++q;
-            else break;
-          } else if (ch == '\\' && q < end) {
-            ch = *q++;
-          }
-          if (m < cap) dst[m] = ch;
-        }
-      } else if (parse) {  // read where it stands
-        from = q;
+// Splits a block of whole rows into the columns. The row of numbers (each
+// at most its width) holds a field for each column that is not text, in
+// order, separated by commas: empty for NULL, else the server's text of
+// the value, which never holds a comma; they are read at once into the
+// columns' values. Each text column's texts go to its buffer as the driver
+// would have put them there. 0, 683 printed for a value that is not what
+// its column holds, or RC_ROWSAGAIN for a row that was cut or is not in
+// that form.
+int splitrows(const Packed& b, const Rows& rt, std::vector<LoadCol>& cols) {
+  const size_t n = b.rows();
+  if (rt.nums) {
+    const Column& r = b.part[0];
+    for (size_t i = 0; i < n; ++i) {
+      const SQLLEN len = r.len[i];
+      if (len < 0 || static_cast<size_t>(len) > rt.part[0].width) return RC_ROWSAGAIN;
+      const unsigned char* q = r.text.data() + r.off[i];
+      const unsigned char* end = q + len;
+      bool first = true;
+      for (LoadCol& c : cols) {
+        if (c.num.empty()) continue;
+        if (!first && (q >= end || *q++ != ',')) return RC_ROWSAGAIN;
+        first = false;
+        const unsigned char* from = q;
         while (q < end && *q != ',') ++q;
-        m = static_cast<size_t>(q - from);
-      } else {
-        for (; q < end && *q != ','; ++q, ++m)
-          if (m < cap) dst[m] = *q;
-      }
-      if (k + 1 < cols.size() ? (q >= end || *q != ',') : q != end) return RC_ROWSAGAIN;
-      ++q;
-      if (!parse) {
-        if (null) {
-          c.ind[i] = SQL_NULL_DATA;
-        } else {
-          if (m < cap) dst[m] = 0;
-          c.ind[i] = static_cast<SQLLEN>(m);
+        const size_t m = static_cast<size_t>(q - from);
+        double x = misval;
+        if (m > 0) {
+          const char* f = reinterpret_cast<const char*>(from);
+          if (c.boolean) {  // t or f, or true or false in a row with NULLs
+            if (!(m == 1 || (m == 4 && f[0] == 't') || (m == 5 && f[0] == 'f')) || (f[0] != 't' && f[0] != 'f'))
+              return RC_ROWSAGAIN;
+            x = f[0] == 't';
+          } else if (!readtext(c.kind, f, m, &x)) {
+            return badcell(c, from, static_cast<SQLLEN>(m));
+          }
+          if (c.kind == Kind::Int) c.want = widerint(c.want, x);
+          if (!(x > -misval && x < misval)) x = misval;  // NaN and infinities: missing
         }
-        continue;
+        c.num[i] = x;
       }
-      double x = misval;
-      if (!null) {
-        const char* f = reinterpret_cast<const char*>(from);
-        if (c.boolean) {
-          if (m != 1 || (f[0] != 't' && f[0] != 'f')) return RC_ROWSAGAIN;
-          x = f[0] == 't';
-        } else if ((from == cell && m >= TEXTCELL) || !readtext(c.kind, f, m, &x)) {
-          return badcell(c, from, static_cast<SQLLEN>(m));
-        }
-        if (c.kind == Kind::Int) c.want = widerint(c.want, x);
-        if (!(x > -misval && x < misval)) x = misval;  // NaN and infinities: missing
-      }
-      c.num[i] = x;
+      if (q != end) return RC_ROWSAGAIN;
+    }
+  }
+  for (size_t j = rt.nums ? 1 : 0, t = 0; j < b.part.size(); ++j, ++t) {
+    const Column& f = b.part[j];
+    LoadCol& c = cols[rt.texts[t]];
+    for (size_t i = 0; i < n; ++i) {
+      c.ind[i] = f.len[i];
+      const size_t m = std::min(held(f.len[i], rt.part[j].width), c.elem - 1);
+      unsigned char* dst = &c.buf[i * c.elem];
+      std::memcpy(dst, f.text.data() + f.off[i], m);
+      dst[m] = 0;
     }
   }
   return 0;
 }
 
 // From the PostgreSQL driver, whose work per value dominates a load, the
-// rows of a query whose columns are all of plain types (numbers, truth
-// values, dates, timestamps, text) are fetched as one text each (the query wrapped in
-// SELECT ROW(q.*)::text FROM (query) AS q) and split here. False when the
-// query's columns are not all such, or it cannot be wrapped; else the
-// wrapped query is executed and its one column bound, cols made and
-// *rows set.
+// values of a query whose columns are all of plain types (numbers, truth
+// values, dates, timestamps, text) are fetched in whole rows and split
+// here: the columns that are not text as one text per row built by the
+// server, the text columns as they are,
+//   SELECT CASE WHEN num_nulls(q.c1, ...) = 0 THEN concat_ws(',', q.c1, ...)
+//          ELSE concat_ws(',', coalesce(q.c1::text, ''), ...) END, q.c3, ...
+//   FROM (query) AS q(c1, c2, c3, ...)
+// which costs the driver a tenth of the work of a value each, and the
+// server less than a row's text of all its values (concat_ws leaves NULLs
+// out, so a row with NULLs takes the slower form that keeps their places;
+// it writes a truth value t or f, its cast to text true or false). A
+// function takes at most 100 arguments: a query with more columns that
+// are not text is loaded value by value. False when the query's
+// columns are not all such, or it cannot be wrapped; else the wrapped
+// query is executed and its columns bound, cols made and *rows set.
 bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols, Rows& rt, SQLULEN* rows) {
   std::string q = query;
   if (!SQL_SUCCEEDED(SQLPrepare(h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size())))) return false;
   SQLSMALLINT ncol = 0;
   if (!SQL_SUCCEEDED(SQLNumResultCols(h, &ncol)) || ncol <= 0) return false;
-  size_t width = 2;
+  size_t width = 0;
+  std::string nums, plain, texts, names;
+  int nnums = 0;
   for (SQLUSMALLINT k = 1; k <= ncol; ++k) {
     SQLCHAR name[256] = {0};
     SQLSMALLINT nl = 0, type = 0, dec = 0, nul = 0;
@@ -802,23 +825,38 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
     c.want = c.start;
     c.text = !text;
     c.elem = text ? STRMAX + 1 : TEXTCELL;
-    width += text ? 2 * STRMAX + 3 : TEXTCELL + 1;
+    const std::string ref = "q.c" + std::to_string(k);
+    names += (k > 1 ? ", c" : "c") + std::to_string(k);
+    if (text) {
+      texts += ", " + ref;
+      rt.texts.push_back(cols.size());
+    } else {
+      nums += (nums.empty() ? "coalesce(" : ", coalesce(") + ref + "::text, '')";
+      plain += (plain.empty() ? "" : ", ") + ref;
+      ++nnums;
+      width += TEXTCELL + 1;
+    }
     cols.push_back(std::move(c));
   }
   SQLFreeStmt(h, SQL_CLOSE);
   size_t e = q.find_last_not_of(" \t\r\n;");
-  q = "SELECT ROW(q.*)::text FROM (" + q.substr(0, e == std::string::npos ? 0 : e + 1) + "\n) AS q";
+  if (nnums > 99) return false;
+  std::string list = nums.empty() ? texts.substr(2)
+                                  : "CASE WHEN num_nulls(" + plain + ") = 0 THEN concat_ws(',', " + plain +
+                                        ") ELSE concat_ws(',', " + nums + ") END" + texts;
+  q = "SELECT " + list + " FROM (" + q.substr(0, e == std::string::npos ? 0 : e + 1) + "\n) AS q(" + names + ")";
   SQLRETURN r = SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()));
   if (!SQL_SUCCEEDED(r)) return false;
   rt.on = true;
-  rt.width = width;
-  long rowbytes = static_cast<long>(width + 1 + sizeof(SQLLEN));
+  rt.nums = !nums.empty();
+  if (rt.nums) rt.part.push_back(Bound{width, {}, {}});
+  for (size_t k = 0; k < rt.texts.size(); ++k) rt.part.push_back(Bound{STRMAX, {}, {}});
+  long rowbytes = 0;
+  for (const Bound& f : rt.part) rowbytes += static_cast<long>(f.width + 1 + sizeof(SQLLEN));
   for (const LoadCol& c : cols) rowbytes += static_cast<long>(c.text ? sizeof(double) : c.elem + sizeof(SQLLEN));
   *rows = static_cast<SQLULEN>(odbc_blockrows(rowbytes));
   SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
   if (!SQL_SUCCEEDED(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(*rows), 0))) return false;
-  rt.buf.assign((width + 1) * *rows, 0);
-  rt.ind.assign(*rows, 0);
   for (LoadCol& c : cols) {
     if (c.text) {
       c.num.assign(*rows, 0);
@@ -827,7 +865,15 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
       c.ind.assign(*rows, 0);
     }
   }
-  return SQL_SUCCEEDED(SQLBindCol(h, 1, SQL_C_CHAR, rt.buf.data(), static_cast<SQLLEN>(width + 1), rt.ind.data()));
+  for (size_t j = 0; j < rt.part.size(); ++j) {
+    Bound& f = rt.part[j];
+    f.buf.assign((f.width + 1) * *rows, 0);
+    f.ind.assign(*rows, 0);
+    if (!SQL_SUCCEEDED(SQLBindCol(h, static_cast<SQLUSMALLINT>(j + 1), SQL_C_CHAR, f.buf.data(),
+                                  static_cast<SQLLEN>(f.width + 1), f.ind.data())))
+      return false;
+  }
+  return true;
 }
 
 // The load, with whole rows when wanted and possible.
