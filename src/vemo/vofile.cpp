@@ -600,7 +600,7 @@ void vemo_clockreset() {
     if (f->autoloaded) f->age = 1;
   }
   // views compare their last refresh with the clock: make them look again
-  ++st_epoch;
+  ++vm.st_epoch;
 }
 
 // ------------------------------------------------------------------ commands
