@@ -74,13 +74,6 @@ struct Repeat {
   }
 };
 
-size_t lastvn = 0;  // length of the most recent replacement text
-// Set once a reference runs to the end of the text without its closing
-// quote or brace. Everything after it has then been scanned already, so
-// every enclosing scan stops too; without this, a run of n opening quotes
-// would be rescanned 2^n times.
-bool tailopen = false;
-
 int xlocal(std::string& b, size_t i, size_t& resume);
 int xglobal(std::string& b, size_t i, size_t& resume);
 
@@ -88,7 +81,7 @@ int xglobal(std::string& b, size_t i, size_t& resume);
 int putvalue(std::string& b, size_t i, size_t j, const char* v, size_t n) {
   if (b.size() - (j - i) + n >= static_cast<size_t>(interp.conslen)) return error(RC_TOOMANYMACROS);
   b.replace(i, j - i, v, n);
-  lastvn = n;
+  mac.lastvn = n;
   mac.expanded = true;
   return 0;
 }
@@ -128,7 +121,7 @@ int scan(std::string& b, size_t i, bool inref, size_t& endpos) {
   while (true) {
     i = nextspecial(b, i, limit);
     if (i == NPOS) {
-      if (inref) tailopen = true;
+      if (inref) mac.tailopen = true;
       endpos = NPOS;
       return 0;
     }
@@ -146,22 +139,22 @@ int scan(std::string& b, size_t i, bool inref, size_t& endpos) {
       }
       size_t r;
       if (int rc = xlocal(b, i, r)) return rc;
-      if (tailopen) {
+      if (mac.tailopen) {
         endpos = NPOS;
         return 0;
       }
-      if (int rc = rep.count(i, r == i && lastvn)) return rc;
+      if (int rc = rep.count(i, r == i && mac.lastvn)) return rc;
       i = r;
       continue;
     }
     if (c == '$') {
       size_t r;
       if (int rc = xglobal(b, i, r)) return rc;
-      if (tailopen) {
+      if (mac.tailopen) {
         endpos = NPOS;
         return 0;
       }
-      if (int rc = rep.count(i, r == i && lastvn)) return rc;
+      if (int rc = rep.count(i, r == i && mac.lastvn)) return rc;
       i = r;
       continue;
     }
@@ -343,7 +336,7 @@ int xglobal(std::string& b, size_t i, size_t& resume) {
     int depth = 1;
     while (true) {
       if (k >= b.size()) {
-        tailopen = true;
+        mac.tailopen = true;
         resume = i + 1;
         return 0;
       }
@@ -351,22 +344,22 @@ int xglobal(std::string& b, size_t i, size_t& resume) {
       if (c == '`' && !(k + 1 < b.size() && b[k + 1] == '"')) {
         size_t r;
         if (int rc = xlocal(b, k, r)) return rc;
-        if (tailopen) {
+        if (mac.tailopen) {
           resume = i + 1;
           return 0;
         }
-        if (int rc = rep.count(k, r == k && lastvn)) return rc;
+        if (int rc = rep.count(k, r == k && mac.lastvn)) return rc;
         k = r;
         continue;
       }
       if (c == '$') {
         size_t r;
         if (int rc = xglobal(b, k, r)) return rc;
-        if (tailopen) {
+        if (mac.tailopen) {
           resume = i + 1;
           return 0;
         }
-        if (int rc = rep.count(k, r == k && lastvn)) return rc;
+        if (int rc = rep.count(k, r == k && mac.lastvn)) return rc;
         k = r;
         continue;
       }
@@ -422,10 +415,10 @@ int macexpand(std::string& line) {
   mac.expanded = false;
   if (nextspecial(line, 0, 1) == NPOS) return 0;
   size_t end;
-  const bool outer = tailopen;  // expansion can nest (extended functions)
-  tailopen = false;
+  const bool outer = mac.tailopen;  // expansion can nest (extended functions)
+  mac.tailopen = false;
   int rc = scan(line, 0, false, end);
-  tailopen = outer;
+  mac.tailopen = outer;
   // a traced program line that expansion changed is shown again, expanded
   if (!rc && mac.expanded && interp.trace && interp.runprog) trace_expanded(line);
   return rc;

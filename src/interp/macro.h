@@ -94,6 +94,12 @@ struct MacroState {
   // The innermost foreach list, for `ferest()': its text and read position.
   const std::string* felist = nullptr;
   size_t fepos = 0;
+  size_t lastvn = 0;  // length of the most recent replacement text
+  // Set once a reference runs to the end of the text without its closing
+  // quote or brace. Everything after it has then been scanned already, so
+  // every enclosing scan stops too; without this, a run of n opening quotes
+  // would be rescanned 2^n times.
+  bool tailopen = false;
 };
 extern MacroState mac;
 

@@ -107,20 +107,18 @@ int mlc_options(ParseResult& pr, MlcOpts& o, bool offset, bool exposure) {
 
 namespace {
 
-// Columns of earlier samples kept for the next read (at most a few).
-std::vector<std::vector<double>> pool;
 constexpr size_t POOLMAX = 24;
 
 // A cleared column with room for cap values: the roomiest pooled one when
 // it is large enough.
 std::vector<double> column(size_t cap) {
   std::vector<double> c;
-  if (!pool.empty()) {
-    auto best = std::max_element(pool.begin(), pool.end(),
+  if (!mls.pool.empty()) {
+    auto best = std::max_element(mls.pool.begin(), mls.pool.end(),
                                  [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
     if (best->capacity() >= cap) {
       c = std::move(*best);
-      pool.erase(best);
+      mls.pool.erase(best);
       c.clear();
     }
   }
@@ -129,7 +127,7 @@ std::vector<double> column(size_t cap) {
 }
 
 void giveback(std::vector<double>& c) {
-  if (c.capacity() >= 4096 && pool.size() < POOLMAX) pool.push_back(std::move(c));
+  if (c.capacity() >= 4096 && mls.pool.size() < POOLMAX) mls.pool.push_back(std::move(c));
 }
 
 }  // namespace
@@ -489,6 +487,5 @@ int mlc_replay(ParseResult& pr, const char* cmd, const char* eformtitle, const c
 
 void stats_reset() {
   sts = StatsState{};
-  mdm = MdModel{};
-  pool.clear();
+  mls = MlState{};
 }

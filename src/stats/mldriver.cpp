@@ -37,7 +37,7 @@
 #include "stats/post.h"
 #include "stats/stats.h"
 
-MdModel mdm;
+MlState mls;
 
 namespace {
 
@@ -134,7 +134,7 @@ int model() {
   }
   if (m.obs.empty()) return st_noobs();
   m.valid = true;
-  mdm = std::move(m);
+  mls.model = std::move(m);
   return 0;
 }
 
@@ -164,29 +164,29 @@ struct Failure {
 // Puts the indices eta (E x n) into the index variables. For the d methods
 // also the parameters b into the matrix BVEC.
 void putindices(const Temps& t, const std::vector<std::vector<double>>& eta, int first) {
-  const size_t n = mdm.obs.size();
+  const size_t n = mls.model.obs.size();
   for (size_t e = 0; e < eta.size(); ++e)
-    for (size_t i = 0; i < n; ++i) store(t.vars[e + static_cast<size_t>(first)], mdm.obs[i], eta[e][i]);
+    for (size_t i = 0; i < n; ++i) store(t.vars[e + static_cast<size_t>(first)], mls.model.obs[i], eta[e][i]);
 }
 
 // Runs the lf program over the sample with the indices eta (E x n) and
 // reads each observation's log likelihood into ll. 0, a printed code when
 // the program fails, or RC_OVERFLOW (printed unless quiet) for a missing value.
 int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::vector<double>& ll, bool quiet) {
-  const size_t n = mdm.obs.size();
+  const size_t n = mls.model.obs.size();
   putindices(t, eta, 1);
-  for (size_t i = 0; i < n; ++i) store(t.vars[0], mdm.obs[i], misval);
-  std::string line = mdm.prog;
+  for (size_t i = 0; i < n; ++i) store(t.vars[0], mls.model.obs[i], misval);
+  std::string line = mls.model.prog;
   for (int v : t.vars) line += " " + varname(v);
   if (int rc = execline(line)) {
     if (rc == 1) return 1;
-    return errmsgf(rc, "%s returned error %d\n", mdm.prog.c_str(), rc);
+    return errmsgf(rc, "%s returned error %d\n", mls.model.prog.c_str(), rc);
   }
   ll.resize(n);
   for (size_t i = 0; i < n; ++i) {
-    ll[i] = zelta_data(t.vars[0], mdm.obs[i]);
+    ll[i] = zelta_data(t.vars[0], mls.model.obs[i]);
     if (ll[i] >= misval) {
-      if (!quiet) return errmsgf(RC_OVERFLOW, "%s left a missing log likelihood in observation %ld\n", mdm.prog.c_str(), mdm.obs[i]);
+      if (!quiet) return errmsgf(RC_OVERFLOW, "%s left a missing log likelihood in observation %ld\n", mls.model.prog.c_str(), mls.model.obs[i]);
       return RC_OVERFLOW;
     }
   }
@@ -196,7 +196,7 @@ int runprog(const Temps& t, const std::vector<std::vector<double>>& eta, std::ve
 // The parameter names "eq:x" of the model, in order.
 std::vector<std::string> paramnames() {
   std::vector<std::string> names;
-  for (const MdEq& e : mdm.eqs) {
+  for (const MdEq& e : mls.model.eqs) {
     for (int v : e.vars) names.push_back(e.name + ":" + varname(v));
     if (e.cons) names.push_back(e.name + ":_cons");
   }
@@ -205,11 +205,11 @@ std::vector<std::string> paramnames() {
 
 // The equation of parameter a.
 const std::string& eqof(int a) {
-  for (const MdEq& e : mdm.eqs) {
+  for (const MdEq& e : mls.model.eqs) {
     if (a < e.size()) return e.name;
     a -= e.size();
   }
-  return mdm.eqs.back().name;
+  return mls.model.eqs.back().name;
 }
 
 // Runs a d-method program at b with todo: the log likelihood into *ll and,
@@ -218,7 +218,7 @@ const std::string& eqof(int a) {
 // a printed code when the program fails; else a code with f set.
 int rund(const Temps& t, const std::vector<double>& b, const std::vector<std::vector<double>>& eta, int todo,
          double* ll, std::vector<double>* g, std::vector<double>* H, Failure& f) {
-  const int P = mdm.nparam();
+  const int P = mls.model.nparam();
   putindices(t, eta, 0);
   Matrix bm = mat_make(1, P);
   bm.v = b;
@@ -230,12 +230,12 @@ int rund(const Temps& t, const std::vector<double>& b, const std::vector<std::ve
   NamedScalar ms;
   ms.d = misval;
   if (int rc = scalar_set(LNF, ms)) return rc;
-  std::string line = mdm.prog + " " + LNF;
+  std::string line = mls.model.prog + " " + LNF;
   for (int v : t.vars) line += " " + varname(v);
   line += " " + std::to_string(todo) + " " + GRAD + " " + HESS;
   if (int rc = execline(line)) {
     if (rc == 1) return 1;
-    return errmsgf(rc, "%s returned error %d\n", mdm.prog.c_str(), rc);
+    return errmsgf(rc, "%s returned error %d\n", mls.model.prog.c_str(), rc);
   }
   const NamedScalar* sc = scalar_find(LNF);
   if (!sc || sc->isstr || !(sc->d < misval)) return RC_OVERFLOW;
@@ -243,14 +243,14 @@ int rund(const Temps& t, const std::vector<double>& b, const std::vector<std::ve
   auto fetch = [&](const char* name, int rows, std::vector<double>* out, const char* what) -> int {
     const Matrix* m = mat_find(name);
     if (!m || m->rows != rows || m->cols != P) {
-      f.set(RC_CONFORM, mdm.prog + " did not leave the " + what + " as a " + std::to_string(rows) + " x " +
+      f.set(RC_CONFORM, mls.model.prog + " did not leave the " + what + " as a " + std::to_string(rows) + " x " +
                             std::to_string(P) + " matrix");
       return RC_CONFORM;
     }
     for (int r = 0; r < rows; ++r)
       for (int c = 0; c < P; ++c)
         if (!(m->at(r, c) < misval)) {
-          f.set(RC_NOCONVERGE, mdm.prog + " returned a missing " + what + " in equation " + eqof(c));
+          f.set(RC_NOCONVERGE, mls.model.prog + " returned a missing " + what + " in equation " + eqof(c));
           return RC_NOCONVERGE;
         }
     *out = m->v;
@@ -271,44 +271,44 @@ double pstep(double v) { return 2e-4 * (std::fabs(v) + 1); }
 
 // ml maximize [, iterate(#) tolerance(#) nolog level(#) robust cluster()]
 int maximize() {
-  if (!mdm.valid) return errmsgf(RC_NOESTIMATES, "no model defined; use ml model first\n");
+  if (!mls.model.valid) return errmsgf(RC_NOESTIMATES, "no model defined; use ml model first\n");
   ParseResult pr;
   if (int rc = parse_ifinopts({.options = PERM_OPTIONAL}, pr)) return rc;
   MlcOpts o;
   if (int rc = mlc_options(pr, o, false, false)) return rc;
   if (int rc = chkopt(pr)) return rc;
-  const bool lf = mdm.method == "lf";
-  if (!lf && (o.robust || o.clustvar || mdm.wkind == WK_P))
-    return errmsgf(RC_NOTALLOWED, "robust variance not allowed with method %s (use method lf)\n", mdm.method.c_str());
-  if (o.clustvar && mdm.wkind == WK_I) return error(RC_MSG_IWROBUST);
-  const int E = static_cast<int>(mdm.eqs.size());
-  const size_t n = mdm.obs.size();
+  const bool lf = mls.model.method == "lf";
+  if (!lf && (o.robust || o.clustvar || mls.model.wkind == WK_P))
+    return errmsgf(RC_NOTALLOWED, "robust variance not allowed with method %s (use method lf)\n", mls.model.method.c_str());
+  if (o.clustvar && mls.model.wkind == WK_I) return error(RC_MSG_IWROBUST);
+  const int E = static_cast<int>(mls.model.eqs.size());
+  const size_t n = mls.model.obs.size();
   // The data: every regressor once.
   MlcSample s;
-  s.obs = mdm.obs;
+  s.obs = mls.model.obs;
   s.lo = 1;
   s.hi = ds.nobs;
-  s.wkind = mdm.wkind;
-  s.wexp = mdm.wexp;
+  s.wkind = mls.model.wkind;
+  s.wexp = mls.model.wexp;
   s.d.n = static_cast<long>(n);
   s.d.y.assign(n, 0);
-  s.d.w = mdm.w;
-  const bool wt = !mdm.w.empty();
+  s.d.w = mls.model.w;
+  const bool wt = !mls.model.w.empty();
   MlModel m;
-  for (const MdEq& e : mdm.eqs) {
+  for (const MdEq& e : mls.model.eqs) {
     MlEq q;
     q.name = e.name;
     q.cons = e.cons;
     for (int v : e.vars) {
       q.cols.push_back(static_cast<int>(s.d.x.size()));
       std::vector<double> c(n);
-      for (size_t i = 0; i < n; ++i) c[i] = zelta_data(v, mdm.obs[i]);
+      for (size_t i = 0; i < n; ++i) c[i] = zelta_data(v, mls.model.obs[i]);
       s.d.x.push_back(std::move(c));
     }
     m.eqs.push_back(q);
   }
-  for (size_t j = 0; j < mdm.deps.size(); ++j)
-    st_global(("ML_y" + std::to_string(j + 1)).c_str(), varname(mdm.deps[j]).c_str());
+  for (size_t j = 0; j < mls.model.deps.size(); ++j)
+    st_global(("ML_y" + std::to_string(j + 1)).c_str(), varname(mls.model.deps[j]).c_str());
   st_global("ML_b", BVEC);
   Temps t;
   for (int k = lf ? 0 : 1; k <= E; ++k) {
@@ -345,7 +345,7 @@ int maximize() {
     const bool quiet = !first;
     first = false;
     if (int rc = runprog(t, eta, l0, quiet)) return rc;
-    auto wof = [&](size_t i) { return wt ? mdm.w[i] : 1.0; };
+    auto wof = [&](size_t i) { return wt ? mls.model.w[i] : 1.0; };
     double ll = 0;
     for (size_t i = 0; i < n; ++i) ll += wof(i) * l0[i];
     *llp = ll;
@@ -429,7 +429,7 @@ int maximize() {
   };
   // Methods d0, d1, d2: the program's sums; what the method leaves out by
   // differences in the parameters.
-  const int level = mdm.method[1] - '0';
+  const int level = mls.model.method[1] - '0';
   auto wholed = [&](const std::vector<double>& b, int todo, double* llp, std::vector<double>* g, std::vector<double>* nH,
                     std::vector<double>*) -> int {
     const int ask = std::min(todo, level);
@@ -540,10 +540,10 @@ int maximize() {
   }
   MlcFit f;
   f.cmd = "ml";
-  f.title = "Maximum likelihood fit of " + mdm.prog;
+  f.title = "Maximum likelihood fit of " + mls.model.prog;
   double total = 0;
-  for (size_t i = 0; i < n; ++i) total += wt ? mdm.w[i] : 1;
-  f.N = mdm.wkind == WK_F || mdm.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(n);
+  for (size_t i = 0; i < n; ++i) total += wt ? mls.model.w[i] : 1;
+  f.N = mls.model.wkind == WK_F || mls.model.wkind == WK_I ? std::round(total * 1e9) / 1e9 : static_cast<double>(n);
   f.ll = r.ll;
   f.ll_0 = misval;
   f.ic = r.iter;
@@ -551,14 +551,14 @@ int maximize() {
   f.k = P;
   f.wald = true;
   std::vector<double> V = r.V;
-  if (o.robust || o.clustvar || mdm.wkind == WK_P) {
+  if (o.robust || o.clustvar || mls.model.wkind == WK_P) {
     std::vector<double> sc;
     double ll;
     if (int er = ml_eval(m, s.d, r.b, 1, &ll, nullptr, nullptr, &sc)) return er == ML_BREAK ? 1 : RC_NOCONVERGE;
     std::vector<double> cl;
     if (o.clustvar)
-      for (long ob : mdm.obs) cl.push_back(zelta_data(o.clustvar, ob));
-    f.nclust = ml_robust(V, P, static_cast<long>(n), sc, mdm.wkind == WK_F ? mdm.w.data() : nullptr,
+      for (long ob : mls.model.obs) cl.push_back(zelta_data(o.clustvar, ob));
+    f.nclust = ml_robust(V, P, static_cast<long>(n), sc, mls.model.wkind == WK_F ? mls.model.w.data() : nullptr,
                          o.clustvar ? cl.data() : nullptr);
   }
   // The model test: the slopes of the first equation.
@@ -566,7 +566,7 @@ int maximize() {
   f.names = paramnames();
   f.b = r.b;
   f.V = V;
-  s.depname = mdm.deps.empty() ? "" : varname(mdm.deps[0]);
+  s.depname = mls.model.deps.empty() ? "" : varname(mls.model.deps[0]);
   if (!r.converged) st_note("convergence not achieved\n");
   mlc_post(f, s, o);
   mlc_display(o.level, "");

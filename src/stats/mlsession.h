@@ -31,4 +31,11 @@ struct MdModel {
   }
 };
 
-extern MdModel mdm;
+// The ml commands' session state, reset with the statistics subsystem: the
+// model being defined, and columns of earlier samples kept (at most a few)
+// so that the next read reuses their memory.
+struct MlState {
+  MdModel model;
+  std::vector<std::vector<double>> pool;
+};
+extern MlState mls;

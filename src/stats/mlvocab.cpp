@@ -127,7 +127,7 @@ int eqopt(const std::string& opts, bool two, int* e, int* f) {
   for (size_t k = 0; k < w.size(); ++k) {
     char* end = nullptr;
     const long x = std::strtol(w[k].c_str(), &end, 10);
-    if (*end || x < 1 || x > static_cast<long>(mdm.eqs.size()))
+    if (*end || x < 1 || x > static_cast<long>(mls.model.eqs.size()))
       return errmsgf(RC_NOEQUATION, "equation %s not found\n", w[k].c_str());
     v[k] = static_cast<int>(x - 1);
   }
@@ -155,21 +155,21 @@ int rows(const Parts& p, std::vector<size_t>& at) {
   const bool hasif = !p.ifexp.empty();
   if (hasif)
     if (int rc = compile(p.ifexp, ip, "if expression")) return rc;
-  for (size_t i = 0; i < mdm.obs.size(); ++i)
-    if (!hasif || evalnum(ip, mdm.obs[i]) != 0) at.push_back(i);
+  for (size_t i = 0; i < mls.model.obs.size(); ++i)
+    if (!hasif || evalnum(ip, mls.model.obs[i]) != 0) at.push_back(i);
   return 0;
 }
 
 // The values of the regressors of equation e at sample row i (the constant last).
 void xrow(int e, size_t i, std::vector<double>& x) {
-  const MdEq& q = mdm.eqs[static_cast<size_t>(e)];
+  const MdEq& q = mls.model.eqs[static_cast<size_t>(e)];
   x.resize(static_cast<size_t>(q.size()));
-  for (size_t j = 0; j < q.vars.size(); ++j) x[j] = zelta_data(q.vars[j], mdm.obs[i]);
+  for (size_t j = 0; j < q.vars.size(); ++j) x[j] = zelta_data(q.vars[j], mls.model.obs[i]);
   if (q.cons) x.back() = 1;
 }
 
 std::vector<std::string> eqnames(int e) {
-  const MdEq& q = mdm.eqs[static_cast<size_t>(e)];
+  const MdEq& q = mls.model.eqs[static_cast<size_t>(e)];
   std::vector<std::string> n;
   for (int v : q.vars) n.push_back(q.name + ":" + varname(v));
   if (q.cons) n.push_back(q.name + ":_cons");
@@ -183,11 +183,11 @@ int setscalar(const std::string& name, double v) {
   return scalar_set(name, s);
 }
 
-double weight(size_t i) { return mdm.w.empty() ? 1.0 : mdm.w[i]; }
+double weight(size_t i) { return mls.model.w.empty() ? 1.0 : mls.model.w[i]; }
 
 // mlsum lnf = exp [if]
 int cmd_mlsum(int) {
-  if (!mdm.valid) return nomodel();
+  if (!mls.model.valid) return nomodel();
   const Parts p = split(wheretok(), true);
   if (p.lhs.size() != 1) return errmsgf(RC_SYNTAX, "mlsum scalarname = exp [if]\n");
   if (int rc = onlyopts(p.opts, {})) return rc;
@@ -197,7 +197,7 @@ int cmd_mlsum(int) {
   if (int rc = rows(p, at)) return rc;
   double s = 0;
   for (size_t i : at) {
-    const double v = evalnum(ep, mdm.obs[i]);
+    const double v = evalnum(ep, mls.model.obs[i]);
     if (!(v < misval)) return setscalar(p.lhs[0], misval);
     s += weight(i) * v;
   }
@@ -206,7 +206,7 @@ int cmd_mlsum(int) {
 
 // mlvecsum lnf g = exp [if] [, eq(#)]
 int cmd_mlvecsum(int) {
-  if (!mdm.valid) return nomodel();
+  if (!mls.model.valid) return nomodel();
   const Parts p = split(wheretok(), true);
   if (p.lhs.size() != 2) return errmsgf(RC_SYNTAX, "mlvecsum scalarname rowvecname = exp [if] [, eq(#)]\n");
   if (int rc = onlyopts(p.opts, {"eq"})) return rc;
@@ -216,10 +216,10 @@ int cmd_mlvecsum(int) {
   if (int rc = compile(p.exp, ep, "expression")) return rc;
   std::vector<size_t> at;
   if (int rc = rows(p, at)) return rc;
-  const int k = mdm.eqs[static_cast<size_t>(e)].size();
+  const int k = mls.model.eqs[static_cast<size_t>(e)].size();
   std::vector<double> g(static_cast<size_t>(k), 0), x;
   for (size_t i : at) {
-    const double v = evalnum(ep, mdm.obs[i]);
+    const double v = evalnum(ep, mls.model.obs[i]);
     if (!(v < misval)) return setscalar(p.lhs[0], misval);
     xrow(e, i, x);
     const double wv = weight(i) * v;
@@ -233,7 +233,7 @@ int cmd_mlvecsum(int) {
 
 // mlmatsum lnf M = exp [if] [, eq(#[,#])]
 int cmd_mlmatsum(int) {
-  if (!mdm.valid) return nomodel();
+  if (!mls.model.valid) return nomodel();
   const Parts p = split(wheretok(), true);
   if (p.lhs.size() != 2) return errmsgf(RC_SYNTAX, "mlmatsum scalarname matname = exp [if] [, eq(#[,#])]\n");
   if (int rc = onlyopts(p.opts, {"eq"})) return rc;
@@ -243,11 +243,11 @@ int cmd_mlmatsum(int) {
   if (int rc = compile(p.exp, ep, "expression")) return rc;
   std::vector<size_t> at;
   if (int rc = rows(p, at)) return rc;
-  const int ke = mdm.eqs[static_cast<size_t>(e)].size(), kf = mdm.eqs[static_cast<size_t>(f)].size();
+  const int ke = mls.model.eqs[static_cast<size_t>(e)].size(), kf = mls.model.eqs[static_cast<size_t>(f)].size();
   Matrix m = mat_make(ke, kf);
   std::vector<double> xe, xf;
   for (size_t i : at) {
-    const double v = evalnum(ep, mdm.obs[i]);
+    const double v = evalnum(ep, mls.model.obs[i]);
     if (!(v < misval)) return setscalar(p.lhs[0], misval);
     xrow(e, i, xe);
     xrow(f, i, xf);
@@ -263,7 +263,7 @@ int cmd_mlmatsum(int) {
 
 // mlmatbysum lnf M a b [c] [if], by(varname) [eq(#[,#])]
 int cmd_mlmatbysum(int) {
-  if (!mdm.valid) return nomodel();
+  if (!mls.model.valid) return nomodel();
   const Parts p = split(wheretok(), false);
   if (p.lhs.size() != 4 && p.lhs.size() != 5)
     return errmsgf(RC_SYNTAX, "mlmatbysum scalarname matname varname_a varname_b [varname_c] [if], by(varname) [eq(#[,#])]\n");
@@ -285,7 +285,7 @@ int cmd_mlmatbysum(int) {
   if (abc.size() == 2) abc.push_back(abc[1]);
   std::vector<size_t> at;
   if (int rc = rows(p, at)) return rc;
-  const int ke = mdm.eqs[static_cast<size_t>(e)].size(), kf = mdm.eqs[static_cast<size_t>(f)].size();
+  const int ke = mls.model.eqs[static_cast<size_t>(e)].size(), kf = mls.model.eqs[static_cast<size_t>(f)].size();
   // Per group: the factor w a of its first row, and the two sums.
   struct Grp {
     double wa = 0;
@@ -294,7 +294,7 @@ int cmd_mlmatbysum(int) {
   std::map<double, Grp> groups;
   std::vector<double> xe, xf;
   for (size_t i : at) {
-    const long ob = mdm.obs[i];
+    const long ob = mls.model.obs[i];
     const double g = zelta_data(byv[0], ob), a = zelta_data(abc[0], ob), b = zelta_data(abc[1], ob),
                  c = zelta_data(abc[2], ob);
     if (!(g < misval)) return errmsgf(RC_BADDATA, "by() variable %s has missing values in the sample\n", varname(byv[0]).c_str());
@@ -322,7 +322,7 @@ int cmd_mlmatbysum(int) {
 
 // mleval newvar = vecname [, eq(#)]
 int cmd_mleval(int) {
-  if (!mdm.valid) return nomodel();
+  if (!mls.model.valid) return nomodel();
   const Parts p = split(wheretok(), true);
   const std::vector<std::string> r = words(p.exp);
   if (p.lhs.size() != 1 || r.size() != 1 || !p.ifexp.empty())
@@ -332,21 +332,21 @@ int cmd_mleval(int) {
   if (int rc = eqopt(p.opts, false, &e, &f)) return rc;
   const Matrix* b = mat_find(r[0]);
   if (!b) return errmsgf(RC_NOTFOUND, "matrix %s not found\n", r[0].c_str());
-  const int P = mdm.nparam();
+  const int P = mls.model.nparam();
   if (b->rows != 1 || b->cols != P) return errmsgf(RC_CONFORM, "%s must be 1 x %d\n", r[0].c_str(), P);
   int first = 0;
-  for (int k = 0; k < e; ++k) first += mdm.eqs[static_cast<size_t>(k)].size();
+  for (int k = 0; k < e; ++k) first += mls.model.eqs[static_cast<size_t>(k)].size();
   if (int rc = chkvarname(p.lhs[0].c_str())) return rc;
   if (findvarexact(p.lhs[0].c_str())) return errmsgf(RC_DEFINED, "%s already defined\n", p.lhs[0].c_str());
   if (int rc = addvar(p.lhs[0].c_str(), ST_DOUBLE)) return rc;
   const int nv = ds.nvar;
   std::vector<double> x;
-  const int k = mdm.eqs[static_cast<size_t>(e)].size();
-  for (size_t i = 0; i < mdm.obs.size(); ++i) {
+  const int k = mls.model.eqs[static_cast<size_t>(e)].size();
+  for (size_t i = 0; i < mls.model.obs.size(); ++i) {
     xrow(e, i, x);
     double s = 0;
     for (int j = 0; j < k; ++j) s += b->at(0, first + j) * x[static_cast<size_t>(j)];
-    store(nv, mdm.obs[i], s < misval ? s : misval);
+    store(nv, mls.model.obs[i], s < misval ? s : misval);
   }
   s_updata(nv);
   return 0;

@@ -676,8 +676,6 @@ void build() {
 
 }  // namespace
 
-int builtin_running = -1;
-
 const std::vector<Builtin>& builtins() {
   if (table.empty()) build();
   return table;
@@ -699,10 +697,10 @@ bool builtin_call(int idx, int nargs) {
     vm_tbbuiltin(b.name);
     return false;
   }
-  const int outer = builtin_running;
-  builtin_running = idx;
+  const int outer = vm.builtin_running;
+  vm.builtin_running = idx;
   bool ok = b.fn(nargs);
-  builtin_running = outer;
+  vm.builtin_running = outer;
   // the traceback names the built-in that failed, except those whose
   // purpose is to stop with the caller's own code
   if (!ok && std::strcmp(b.name, "exit") && std::strcmp(b.name, "error") && std::strcmp(b.name, "_error"))

@@ -5,6 +5,7 @@
 // src/vemo.
 #pragma once
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 #include "output/rc.h"
@@ -122,6 +123,22 @@ inline double imof(const Mat* m, size_t k) { return m->eltype == ET_CPLX ? m->re
 
 }  // namespace vlib
 
-// The built-in library's own settings back to their start: setbreakintr()
-// on (lib_math.cpp; reset-all).
+// A file handle of fopen() and its kin.
+struct VFile {
+  FILE* fp = nullptr;
+  bool canread = false, canwrite = false, append = false;
+  std::string name;
+};
+constexpr int VLIB_NFILES = 50;
+
+// The built-in library's session state: setbreakintr()'s setting and the
+// handles fopen() gives out.
+struct VlibState {
+  bool breakintr = true;
+  VFile files[VLIB_NFILES];
+};
+extern VlibState vlibs;
+
+// The built-in library's state back to its start: every handle closed and
+// setbreakintr() on (reset-all).
 void vlib_reset();

@@ -41,7 +41,7 @@ bool joinshape(const Mat* m, int* r, int* c) {
 }
 
 bool b_elementwise(int n) {
-  const FuncDef* d = findfunc(builtins()[static_cast<size_t>(builtin_running)].name);
+  const FuncDef* d = findfunc(builtins()[static_cast<size_t>(vm.builtin_running)].name);
   if (!d) return vmerr(RC_VM_BUILTIN);
   const size_t ntypes = std::strlen(d->argtypes);
   int r = 1, c = 1;

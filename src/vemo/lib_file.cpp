@@ -23,16 +23,9 @@
 
 using namespace vlib;
 
+VlibState vlibs;
+
 namespace {
-
-constexpr int NFILES = 50;
-
-struct VFile {
-  FILE* fp = nullptr;
-  bool canread = false, canwrite = false, append = false;
-  std::string name;
-};
-VFile files[NFILES];
 
 void errline(const std::string& msg) {
   int prev = setoutlev(OUT_ERROR);
@@ -50,7 +43,7 @@ bool failwith(int n, bool underscore, int rc) { return underscore ? ret(n, mksca
 bool handle(const Mat* a, int* fh, int* rc = nullptr) {
   if (!needrealscalar(a)) return false;
   const double x = a->re()[0];
-  if (!(x >= 0 && x < NFILES) || x != static_cast<int>(x) || !files[static_cast<int>(x)].fp)
+  if (!(x >= 0 && x < VLIB_NFILES) || x != static_cast<int>(x) || !vlibs.files[static_cast<int>(x)].fp)
     return rc ? (*rc = 3601, true) : vmerr(RC_VM_FHANDLE);
   *fh = static_cast<int>(x);
   return true;
@@ -66,8 +59,8 @@ bool fopen_(int n, bool underscore) {
   if (name.empty()) return failwith(n, underscore, RC_VM_FNAME);
   if (mode != "r" && mode != "w" && mode != "a" && mode != "rw") return failwith(n, underscore, RC_VM_FMODE);
   int fh = -1;
-  for (int k = 0; k < NFILES && fh < 0; ++k)
-    if (!files[k].fp) fh = k;
+  for (int k = 0; k < VLIB_NFILES && fh < 0; ++k)
+    if (!vlibs.files[k].fp) fh = k;
   if (fh < 0) return failwith(n, underscore, RC_VM_TOOMANYFILES);
   struct stat st;
   const bool exists = stat(name.c_str(), &st) == 0;
@@ -99,7 +92,7 @@ bool fopen_(int n, bool underscore) {
     if (!underscore) errline("file " + name + " could not be opened");
     return failwith(n, underscore, RC_FILEOPEN);
   }
-  VFile& f = files[fh];
+  VFile& f = vlibs.files[fh];
   f.fp = fp;
   f.canread = mode == "r" || mode == "rw";
   f.canwrite = mode != "r";
@@ -115,8 +108,8 @@ bool b_fclose(int n) {
   int fh = 0, rc = 0;
   if (!handle(arg(n, 0), &fh, Underscore ? &rc : nullptr)) return false;
   if (rc) return ret(n, mkscalar(-rc));
-  const bool bad = std::fclose(files[fh].fp) != 0;
-  files[fh] = VFile{};
+  const bool bad = std::fclose(vlibs.files[fh].fp) != 0;
+  vlibs.files[fh] = VFile{};
   if (bad) return failwith(n, Underscore, RC_IO);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
@@ -126,13 +119,13 @@ bool b_fclose(int n) {
 bool readable_fh(int n, int* fh, int* rc = nullptr) {
   if (!handle(arg(n, 0), fh, rc)) return false;
   if (rc && *rc) return true;
-  if (!files[*fh].canread) return rc ? (*rc = 3622, true) : vmerr(RC_VM_WRITEONLY);
+  if (!vlibs.files[*fh].canread) return rc ? (*rc = 3622, true) : vmerr(RC_VM_WRITEONLY);
   return true;
 }
 bool writable_fh(int n, int* fh, int* rc = nullptr) {
   if (!handle(arg(n, 0), fh, rc)) return false;
   if (rc && *rc) return true;
-  if (!files[*fh].canwrite) return rc ? (*rc = 3621, true) : vmerr(RC_VM_READONLY);
+  if (!vlibs.files[*fh].canwrite) return rc ? (*rc = 3621, true) : vmerr(RC_VM_READONLY);
   return true;
 }
 
@@ -146,15 +139,15 @@ bool b_fget(int n) {
   std::string line;
   int c;
   bool any = false;
-  while ((c = std::fgetc(files[fh].fp)) != EOF) {
+  while ((c = std::fgetc(vlibs.files[fh].fp)) != EOF) {
     any = true;
     if (c == '\n') {
       if (KeepNl) line += '\n';
       break;
     }
     if (c == '\r') {
-      int d = std::fgetc(files[fh].fp);
-      if (d != '\n' && d != EOF) std::ungetc(d, files[fh].fp);
+      int d = std::fgetc(vlibs.files[fh].fp);
+      if (d != '\n' && d != EOF) std::ungetc(d, vlibs.files[fh].fp);
       if (KeepNl) line += d == '\n' ? "\r\n" : "\r";
       break;
     }
@@ -171,7 +164,7 @@ bool b_fread(int n) {
   if (!readable_fh(n, &fh, Underscore ? &rc : nullptr) || !countarg(arg(n, 1), &len)) return false;
   if (rc) return ret(n, mkscalar(-rc));
   std::string s(static_cast<size_t>(len), '\0');
-  const size_t got = std::fread(s.data(), 1, s.size(), files[fh].fp);
+  const size_t got = std::fread(s.data(), 1, s.size(), vlibs.files[fh].fp);
   if (got == 0 && len > 0) return ret(n, mkmat(nullptr, ET_STR, 0, 0));
   s.resize(got);
   return retstr(n, s);
@@ -187,7 +180,7 @@ bool b_fput(int n) {
   if (!needstrscalar(s)) return false;
   std::string t = sval(s);
   if (Nl) t += '\n';
-  if (std::fwrite(t.data(), 1, t.size(), files[fh].fp) != t.size()) return failwith(n, Underscore, RC_IO);
+  if (std::fwrite(t.data(), 1, t.size(), vlibs.files[fh].fp) != t.size()) return failwith(n, Underscore, RC_IO);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -198,11 +191,11 @@ bool b_fseek(int n) {
   if (!handle(arg(n, 0), &fh, Underscore ? &rc : nullptr)) return false;
   if (rc) return ret(n, mkscalar(-rc));
   if (!needrealscalar(arg(n, 1)) || !needrealscalar(arg(n, 2))) return false;
-  if (files[fh].append) return failwith(n, Underscore, RC_VM_APPENDONLY);
+  if (vlibs.files[fh].append) return failwith(n, Underscore, RC_VM_APPENDONLY);
   const double off = arg(n, 1)->re()[0], wh = arg(n, 2)->re()[0];
   if (off >= misval || (wh != -1 && wh != 0 && wh != 1)) return vmerr(RC_VM_RANGE);
   const int whence = wh == -1 ? SEEK_SET : wh == 0 ? SEEK_CUR : SEEK_END;
-  if (std::fseek(files[fh].fp, static_cast<long>(off), whence)) return failwith(n, Underscore, RC_VM_SEEK);
+  if (std::fseek(vlibs.files[fh].fp, static_cast<long>(off), whence)) return failwith(n, Underscore, RC_VM_SEEK);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -211,9 +204,9 @@ bool b_ftruncate(int n) {
   int fh = 0, rc = 0;
   if (!writable_fh(n, &fh, Underscore ? &rc : nullptr)) return false;
   if (rc) return ret(n, mkscalar(-rc));
-  std::fflush(files[fh].fp);
-  const long pos = std::ftell(files[fh].fp);
-  if (pos < 0 || ::ftruncate(fileno(files[fh].fp), pos)) return failwith(n, Underscore, RC_VM_SEEK);
+  std::fflush(vlibs.files[fh].fp);
+  const long pos = std::ftell(vlibs.files[fh].fp);
+  if (pos < 0 || ::ftruncate(fileno(vlibs.files[fh].fp), pos)) return failwith(n, Underscore, RC_VM_SEEK);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -221,7 +214,7 @@ bool b_ftruncate(int n) {
 bool b_fstatus(int n) {
   int fh = 0;
   if (!handle(arg(n, 0), &fh)) return false;
-  FILE* fp = files[fh].fp;
+  FILE* fp = vlibs.files[fh].fp;
   return ret(n, mkscalar(std::ferror(fp) ? -691 : std::feof(fp) ? -1 : 0));
 }
 
@@ -506,7 +499,7 @@ bool b_fputmatrix(int n) {
   w.b.push_back(w.hilo ? 1 : 2);
   if (int rc = w.object(x)) return failwith(n, Underscore, rc);
   w.raw("POTOV", 6);
-  if (std::fwrite(w.b.data(), 1, w.b.size(), files[fh].fp) != w.b.size()) return failwith(n, Underscore, RC_IO);
+  if (std::fwrite(w.b.data(), 1, w.b.size(), vlibs.files[fh].fp) != w.b.size()) return failwith(n, Underscore, RC_IO);
   return Underscore ? ret(n, mkscalar(0)) : retvoid(n);
 }
 
@@ -517,7 +510,7 @@ bool b_fgetmatrix(int n) {
   if (!readable_fh(n, &fh, Underscore ? &rrc : nullptr)) return false;
   if (rrc) return ret(n, mkscalar(-rrc));
   MReader r;
-  r.fp = files[fh].fp;
+  r.fp = vlibs.files[fh].fp;
   char top[8];
   const size_t got = std::fread(top, 1, 8, r.fp);
   if (got == 0) return ret(n, mkmat(nullptr, ET_REAL, 0, 0));
@@ -727,11 +720,16 @@ const LibRow rows[] = {
 
 // Closes every Vemo file handle (`vemo clear`).
 void vemo_closefiles() {
-  for (VFile& f : files)
+  for (VFile& f : vlibs.files)
     if (f.fp) {
       std::fclose(f.fp);
       f = VFile{};
     }
+}
+
+void vlib_reset() {
+  vemo_closefiles();
+  vlibs = VlibState{};
 }
 
 LibRows lib_file_rows() { return {rows, sizeof rows / sizeof rows[0]}; }

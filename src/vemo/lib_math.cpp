@@ -772,14 +772,13 @@ bool b_timer_value(int n) {
 }
 
 // Break handling inside Vemo code.
-bool breakintr = true;
 bool b_setbreakintr(int n) {
   if (!needrealscalar(arg(n, 0))) return false;
-  const bool prev = breakintr;
-  breakintr = arg(n, 0)->re()[0] != 0;
+  const bool prev = vlibs.breakintr;
+  vlibs.breakintr = arg(n, 0)->re()[0] != 0;
   return ret(n, mkscalar(prev));
 }
-bool b_querybreakintr(int n) { return ret(n, mkscalar(breakintr)); }
+bool b_querybreakintr(int n) { return ret(n, mkscalar(vlibs.breakintr)); }
 bool b_breakkey(int n) { return ret(n, mkscalar(ds_pollbreak())); }
 bool b_breakkeyreset(int n) { return ret(n, mkscalar(ds_pollbreak())); }
 
@@ -893,4 +892,3 @@ const LibRow rows[] = {
 
 LibRows lib_math_rows() { return {rows, sizeof rows / sizeof rows[0]}; }
 
-void vlib_reset() { breakintr = true; }

@@ -173,7 +173,7 @@ bool b_st_tsrevar(int n) {
     std::vector<char> f(static_cast<size_t>(ds.nvar) + 1, 0);
     for (int v : made) f[static_cast<size_t>(v)] = 1;
     (void)dropvars_flagged(f);
-    ++st_epoch;
+    ++vm.st_epoch;
   };
   for (size_t k = 0; k < a->n(); ++k) {
     const std::string all = sval(a, k);
@@ -234,7 +234,7 @@ bool b_st_tsrevar(int n) {
       p = static_cast<size_t>(end - all.c_str());
     }
   }
-  if (!made.empty()) ++st_epoch;
+  if (!made.empty()) ++vm.st_epoch;
   Mat* row = mkmat(nullptr, ET_REAL, 1, static_cast<int>(out.size()));
   if (!row) return false;
   for (size_t k = 0; k < out.size(); ++k) row->re()[k] = out[k];

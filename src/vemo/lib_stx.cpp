@@ -251,7 +251,7 @@ bool b_rclear(int n) {
 }
 bool b_eclear(int n) {
   estval_clear();
-  ++st_epoch;
+  ++vm.st_epoch;
   return retvoid(n);
 }
 bool b_sclear(int n) {
@@ -279,7 +279,7 @@ int runcmd(int n, bool* ok) {
   int rc = execline(line);
   vm.depth = depth;
   out.s_outlev = threshold;
-  ++st_epoch;
+  ++vm.st_epoch;
   return rc;
 }
 bool b_zelta(int n) {

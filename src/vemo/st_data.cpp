@@ -341,7 +341,7 @@ bool b_st_store(int n) {
     s_updata(v);
   }
   chksort_vars(vars);
-  ++st_epoch;
+  ++vm.st_epoch;
   return retvoid(n);
 }
 
@@ -387,7 +387,7 @@ bool b_st_store1(int n) {
     else store(v, o, x->re()[0]);
     s_updata(v);
     chksort_vars({v});
-    ++st_epoch;
+    ++vm.st_epoch;
   }
   return retvoid(n);
 }
@@ -603,13 +603,13 @@ bool addvars(int n, bool underscore) {
     }
     if (!rc) rc = nofill ? addvar_uninit(name.c_str(), types[q]) : addvar(name.c_str(), types[q]);
     if (rc) {
-      ++st_epoch;
+      ++vm.st_epoch;
       if (underscore) return ret(n, mkscalar(-rc));
       return vmerr(rc == 110 || rc == 198 ? RC_VM_RANGE : RC_VM_NOMEM);
     }
     made.push_back(ds.nvar);
   }
-  ++st_epoch;
+  ++vm.st_epoch;
   if (underscore) return ret(n, mkscalar(made.empty() ? 0 : made[0]));
   Mat* res = mkmat(nullptr, ET_REAL, 1, static_cast<int>(made.size()));
   if (!res) return false;
@@ -626,7 +626,7 @@ bool addobs(int n, bool underscore) {
   const double x = a->re()[0];
   if (!(x >= 0 && x < 2147483647.0 - static_cast<double>(ds.nobs))) return underscore ? ret(n, mkscalar(-3300)) : vmerr(RC_VM_RANGE);
   int rc = x > 0 ? setobs_quiet(ds.nobs + static_cast<long>(x)) : 0;
-  ++st_epoch;
+  ++vm.st_epoch;
   if (underscore) return ret(n, mkscalar(-rc));
   if (rc) return vmerr(RC_VM_NOMEM);
   return retvoid(n);
@@ -641,14 +641,14 @@ bool b_dropkeepvar(int n) {
   std::vector<int> vars;
   if (!readable(a) || !selerr(st_selvars(a, vars))) return false;
   if (int rc = droporkeepvars(vars, Keep)) return vmerr(rc == 1 ? 1 : RC_VM_RANGE);
-  ++st_epoch;
+  ++vm.st_epoch;
   return retvoid(n);
 }
 
 // st_dropobsin(i), st_keepobsin(i), st_dropobsif(v), st_keepobsif(v).
 bool dropkeep(const std::vector<char>& keep) {
   dropobs_flags(keep);
-  ++st_epoch;
+  ++vm.st_epoch;
   return true;
 }
 template <bool Keep>

@@ -15,8 +15,6 @@
 #include "vemo/stsel.h"
 #include "vemo/vm.h"
 
-uint64_t st_epoch = 1;
-
 namespace {
 
 bool aliasable(const VView& v) {
@@ -91,9 +89,9 @@ bool fill(Mat* m) {
 bool vview_refresh(Mat* m) {
   if (!m->view || !m->vv) return true;
   VView* v = m->vv;
-  if (v->clock == vm.clock && v->epoch == st_epoch && m->data) return true;
+  if (v->clock == vm.clock && v->epoch == vm.st_epoch && m->data) return true;
   v->clock = vm.clock;
-  v->epoch = st_epoch;
+  v->epoch = vm.st_epoch;
   if (v->alias || aliasable(*v)) {
     double* p = aliasable(*v) ? aliasbase(*v) : nullptr;
     if (p) {
@@ -197,8 +195,8 @@ bool vview_writeback(Mat* m, const std::vector<int>& ri, const std::vector<int>&
     s_updata(var);
   }
   // other views on these cells read them again; this one is current
-  ++st_epoch;
-  v->epoch = st_epoch;
+  ++vm.st_epoch;
+  v->epoch = vm.st_epoch;
   v->clock = vm.clock;
   if (v->alias && !aliasable(*v)) v->epoch = 0;
   return true;

@@ -27,9 +27,6 @@ struct VView {
   uint64_t epoch = 0;
 };
 
-// Bumped whenever Vemo changes the dataset or runs a command: views re-read
-// their cells on their next use.
-extern uint64_t st_epoch;
 
 // Variables: a real row vector of numbers, a string row vector of names
 // (abbreviations as `set varabbrev` allows) or missing for all. 0 or a

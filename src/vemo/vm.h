@@ -170,6 +170,12 @@ struct VmState {
   bool tbinner = true;            // the next traceback line is the innermost
   std::string tblast;             // the last traceback line printed
   long tbrepeat = 0;              // identical lines since then, not printed
+  // Index of the built-in being run (-1 outside built-ins): lets one
+  // implementation serve several rows.
+  int builtin_running = -1;
+  // Bumped whenever Vemo changes the dataset or runs a command: views re-read
+  // their cells on their next use.
+  uint64_t st_epoch = 1;
 };
 extern VmState vm;
 
@@ -285,9 +291,6 @@ int builtin_find(const char* name);  // index or -1
 bool builtin_call(int index, int nargs);
 // Prints the innermost traceback line for the failing built-in name.
 void vm_tbbuiltin(const char* name);
-// Index of the built-in being run (-1 outside built-ins): lets one
-// implementation serve several rows.
-extern int builtin_running;
 
 // One line per instruction of f ("pc name operands"), for tests.
 std::string vm_disasm(const Fcn* f);

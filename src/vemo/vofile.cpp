@@ -29,6 +29,8 @@
 #include "vemo/vm.h"
 #include "output/rc.h"
 
+VofileState vos;
+
 namespace {
 
 constexpr unsigned char SIG[4] = {0x81, 0x92, 0xA7, 0xB9};
@@ -438,14 +440,12 @@ bool fileexists(const std::string& p) {
 
 // ------------------------------------------------------------------ search list
 
-std::string searchlist;   // the libraries to search, separated by ;
-bool indexed = false;
 
 void buildindex() {
-  indexed = true;
+  vos.indexed = true;
   const std::string* ado = macget_global("S_ADO");
   if (!ado) {
-    searchlist = "base;math;stat;io;eispack";
+    vos.searchlist = "base;math;stat;io;eispack";
     return;
   }
   std::vector<std::string> found;
@@ -470,20 +470,20 @@ void buildindex() {
     if (nm != "lvemobase" && nm.compare(0, 5, "lvemo") == 0) ordered.push_back(nm);
   for (const std::string& nm : found)
     if (nm.compare(0, 5, "lvemo") != 0) ordered.push_back(nm);
-  searchlist.clear();
+  vos.searchlist.clear();
   for (const std::string& nm : ordered) {
-    const size_t add = nm.size() + (searchlist.empty() ? 0 : 1);
-    if (searchlist.size() + add > 254) break;
-    if (!searchlist.empty()) searchlist += ';';
-    searchlist += nm;
+    const size_t add = nm.size() + (vos.searchlist.empty() ? 0 : 1);
+    if (vos.searchlist.size() + add > 254) break;
+    if (!vos.searchlist.empty()) vos.searchlist += ';';
+    vos.searchlist += nm;
   }
 }
 
 std::vector<std::string> searchnames() {
-  if (!indexed) buildindex();
+  if (!vos.indexed) buildindex();
   std::vector<std::string> names;
   std::string cur;
-  for (char c : searchlist + ";") {
+  for (char c : vos.searchlist + ";") {
     if (c == ';' || c == ' ' || c == ':') {
       if (!cur.empty()) names.push_back(cur);
       cur.clear();
@@ -600,7 +600,7 @@ void vemo_clockreset() {
     if (f->autoloaded) f->age = 1;
   }
   // views compare their last refresh with the clock: make them look again
-  ++st_epoch;
+  ++vm.st_epoch;
 }
 
 // ------------------------------------------------------------------ commands
@@ -666,15 +666,13 @@ void created(const std::string& path) {
   setoutlev(prev);
 }
 
-bool officialmode = false;
-
 int checklibname(const std::string& name) {
   std::string base = name;
   size_t slash = base.rfind('/');
   if (slash != std::string::npos) base = base.substr(slash + 1);
   if (base.empty() || base[0] != 'l')
     return fail(RC_SYNTAX, name + " invalid .vlib library name;\nlibrary names must start with letter lowercase l");
-  if (base.compare(0, 5, "lvemo") == 0 && !officialmode) return fail(RC_SYNTAX, "prefix lvemo reserved for official libraries");
+  if (base.compare(0, 5, "lvemo") == 0 && !vos.officialmode) return fail(RC_SYNTAX, "prefix lvemo reserved for official libraries");
   return 0;
 }
 
@@ -699,7 +697,7 @@ int cmd_vosave(int) {
 void printlist(const char* head) {
   int prev = setoutlev(OUT_RESULT);
   spoutsml((std::string(head) + "\n").c_str());
-  spoutsml(("    " + searchlist + "\n").c_str());
+  spoutsml(("    " + vos.searchlist + "\n").c_str());
   setoutlev(prev);
 }
 
@@ -717,12 +715,12 @@ int cmd_vlib(int) {
   if (c.words.empty()) return fail(RC_SYNTAX, "vlib subcommand required");
   const std::string sub = c.words[0];
   if (sub == "OFFICIAL" || sub == "USER") {
-    officialmode = sub == "OFFICIAL";
+    vos.officialmode = sub == "OFFICIAL";
     return 0;
   }
   if (sub == "index" || sub == "query") {
     if (c.words.size() > 1) return fail(RC_SYNTAX, c.words[1] + " invalid");
-    if (sub == "index" || !indexed) buildindex();
+    if (sub == "index" || !vos.indexed) buildindex();
     printlist(sub == "index" ? ".vlib libraries to be searched are now" : ".vlib libraries to be searched are");
     return 0;
   }
@@ -794,8 +792,4 @@ void vofile_bindcommands() {
   cmdbind("vemo_vlib", cmd_vlib);
 }
 
-void vofile_reset() {
-  searchlist.clear();
-  indexed = false;
-  officialmode = false;
-}
+void vofile_reset() { vos = VofileState{}; }

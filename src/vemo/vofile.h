@@ -53,6 +53,13 @@ void vemo_clockreset();
 void vofile_bindcommands();
 // Closes every Vemo file handle (`vemo clear`).
 void vemo_closefiles();
+// The autoloader's library search list and the library command's mode.
+struct VofileState {
+  std::string searchlist;     // the libraries to search, separated by ;
+  bool indexed = false;       // searchlist is built (else built before the next lookup)
+  bool officialmode = false;  // `vlib OFFICIAL`: libraries named lvemo* may be written
+};
+extern VofileState vos;
 // Forgets the library search list (built again before the next lookup) and
 // leaves the mode that writes official libraries (reset-all).
 void vofile_reset();

@@ -345,15 +345,20 @@ struct Preserved {
   CharState chars;
   VlState labels;
 };
-std::vector<Preserved> preserved;
-int plevel = 0;
+// The preserved copies (one per level at most, innermost last) and the
+// do-file or program level running now; reset with the data subsystem.
+struct PreserveState {
+  std::vector<Preserved> copies;
+  int level = 0;
+};
+PreserveState pres;
 
 int restore_top(bool keep) {
-  Preserved& p = preserved.back();
+  Preserved& p = pres.copies.back();
   int rc = ds_restore(p.data);
   chs = p.chars;
   vls = p.labels;
-  if (!keep) preserved.pop_back();
+  if (!keep) pres.copies.pop_back();
   return rc;
 }
 
@@ -362,13 +367,13 @@ int cmd_preserve(int) {
   if (int rc = parse({.varlist = PERM_NO, .ifexp = PERM_NO, .range = PERM_NO, .options = PERM_OPTIONAL}, pr)) return rc;
   (void)findopt(pr, "changed", 4, 0);
   if (int rc = chkopt(pr)) return rc;
-  if (!preserved.empty() && preserved.back().level == plevel) return error(RC_PRESERVED);
+  if (!pres.copies.empty() && pres.copies.back().level == pres.level) return error(RC_PRESERVED);
   Preserved p;
-  p.level = plevel;
+  p.level = pres.level;
   if (int rc = ds_snapshot(p.data)) return rc;
   p.chars = chs;
   p.labels = vls;
-  preserved.push_back(std::move(p));
+  pres.copies.push_back(std::move(p));
   return 0;
 }
 
@@ -378,9 +383,9 @@ int cmd_restore(int) {
   bool cancel = findopt(pr, "not", 3, 0) == 1;
   bool keep = findopt(pr, "preserve", 8, 0) == 1;
   if (int rc = chkopt(pr)) return rc;
-  if (preserved.empty() || preserved.back().level != plevel) return error(RC_NORESTORE);
+  if (pres.copies.empty() || pres.copies.back().level != pres.level) return error(RC_NORESTORE);
   if (cancel) {
-    preserved.pop_back();
+    pres.copies.pop_back();
     return 0;
   }
   return restore_top(keep);
@@ -388,16 +393,15 @@ int cmd_restore(int) {
 
 }  // namespace
 
-void preserve_level_enter() { ++plevel; }
+void preserve_level_enter() { ++pres.level; }
 
 void preserve_level_leave() {
-  if (!preserved.empty() && preserved.back().level == plevel) (void)restore_top(false);
-  if (plevel > 0) --plevel;
+  if (!pres.copies.empty() && pres.copies.back().level == pres.level) (void)restore_top(false);
+  if (pres.level > 0) --pres.level;
 }
 
 void preserve_reset() {
-  preserved.clear();
-  plevel = 0;
+  pres = PreserveState{};
 }
 
 void data_reset() {
