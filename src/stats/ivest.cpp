@@ -451,8 +451,8 @@ int iv_fit(const IvData& d, int method, bool robust, bool small, IvFit& f) {
       Vec M, Vj;
       lsq_meat(Z.data(), n, L, scores(u).data(), cid, d.C, M);
       lsq_sandwich(A.v, M, L, ff, Vj);
-      const double w = ff < misval ? wald(f.fb[static_cast<size_t>(j)], Vj, L, excl) : misval;
-      f.Ffirst[static_cast<size_t>(j)] = w < misval ? w / lk : misval;
+      const double wj = ff < misval ? wald(f.fb[static_cast<size_t>(j)], Vj, L, excl) : misval;
+      f.Ffirst[static_cast<size_t>(j)] = wj < misval ? wj / lk : misval;
       f.fV[static_cast<size_t>(j)] = Vj;
       Xa.insert(Xa.end(), u.begin(), u.end());
     }

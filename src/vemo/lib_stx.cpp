@@ -286,7 +286,7 @@ bool b_zelta(int n) {
   bool ok;
   int rc = runcmd(n, &ok);
   if (!ok) return false;
-  if (rc) return vmerr(rc == 1 ? VRC_BREAK : RC_VM_HOSTERROR);
+  if (rc) return vmerr(rc == 1 ? static_cast<int>(VRC_BREAK) : static_cast<int>(RC_VM_HOSTERROR));
   return retvoid(n);
 }
 bool b__zelta(int n) {
