@@ -76,13 +76,15 @@ struct Bound {
 
 // A result fetched in whole rows: the numbers (and truth values, dates and
 // timestamps) of a row as one text "v1,v2,...", an empty field for NULL,
-// when there are any, then each text column as its own result column; all
+// when there are any (with the last text column at its end), then each
+// other text column as its own result column; all
 // go into the columns' buffers as though they were bound (see wholerows).
 struct Rows {
   bool on = false;
   bool nums = false;           // part[0] is the row of numbers
   std::vector<Bound> part;     // the result columns in order
   std::vector<size_t> texts;   // the text columns' places in cols, in order
+  long tail = -1;              // the place in cols of the text column that ends the row of numbers (-1 none)
 };
 
 // What a row too long for its buffer, or not in the form expected, returns:
@@ -735,9 +737,12 @@ int splitrows(const Packed& b, const Rows& rt, std::vector<LoadCol>& cols) {
     const Column& r = b.part[0];
     for (size_t i = 0; i < n; ++i) {
       const SQLLEN len = r.len[i];
-      if (len < 0 || static_cast<size_t>(len) > rt.part[0].width) return RC_ROWSAGAIN;
+      const size_t width = rt.part[0].width;
+      if (len < 0 || (static_cast<size_t>(len) > width && rt.tail < 0)) return RC_ROWSAGAIN;
+      const size_t have = std::min(static_cast<size_t>(len), width);  // the bytes the buffer held
       const unsigned char* q = r.text.data() + r.off[i];
-      const unsigned char* end = q + len;
+      const unsigned char* const start = q;
+      const unsigned char* end = q + have;
       bool first = true;
       for (LoadCol& c : cols) {
         if (c.num.empty()) continue;
@@ -760,6 +765,21 @@ int splitrows(const Packed& b, const Rows& rt, std::vector<LoadCol>& cols) {
           if (!(x > -misval && x < misval)) x = misval;  // NaN and infinities: missing
         }
         c.num[i] = x;
+      }
+      if (rt.tail >= 0) {  // then the text, unless it is NULL
+        LoadCol& c = cols[static_cast<size_t>(rt.tail)];
+        if (q == end) {
+          if (have < static_cast<size_t>(len)) return RC_ROWSAGAIN;
+          c.ind[i] = SQL_NULL_DATA;
+          continue;
+        }
+        if (*q++ != ',') return RC_ROWSAGAIN;
+        const size_t m = std::min(static_cast<size_t>(end - q), c.elem - 1);
+        unsigned char* dst = &c.buf[i * c.elem];
+        std::memcpy(dst, q, m);
+        dst[m] = 0;
+        c.ind[i] = len - (q - start);  // its whole length, longer than what was kept when it was cut
+        continue;
       }
       if (q != end) return RC_ROWSAGAIN;
     }
@@ -787,11 +807,15 @@ int splitrows(const Packed& b, const Rows& rt, std::vector<LoadCol>& cols) {
 //          ELSE concat_ws(',', coalesce(q.c1::text, ''), ...) END, q.c3, ...
 //   FROM (query) AS q(c1, c2, c3, ...)
 // which costs the driver a tenth of the work of a value each, and the
-// server less than a row's text of all its values (concat_ws leaves NULLs
+// server less than a row's text of all its values. The last text column
+// ends the row of numbers instead of coming by itself (after the numbers'
+// last comma the rest is its text, and it is NULL when there is no rest),
+// and may be cut there when it is longer than the longest string type.
+// (concat_ws leaves NULLs
 // out, so a row with NULLs takes the slower form that keeps their places;
 // it writes a truth value t or f, its cast to text true or false). A
-// function takes at most 100 arguments: a query with more columns that
-// are not text is loaded value by value. False when the query's
+// function takes at most 100 arguments: a query with more than 98 columns
+// that are not text is loaded value by value. False when the query's
 // columns are not all such, or it cannot be wrapped; else the wrapped
 // query is executed and its columns bound, cols made and *rows set.
 bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols, Rows& rt, SQLULEN* rows) {
@@ -828,7 +852,6 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
     const std::string ref = "q.c" + std::to_string(k);
     names += (k > 1 ? ", c" : "c") + std::to_string(k);
     if (text) {
-      texts += ", " + ref;
       rt.texts.push_back(cols.size());
     } else {
       nums += (nums.empty() ? "coalesce(" : ", coalesce(") + ref + "::text, '')";
@@ -840,9 +863,18 @@ bool wholerows(SQLHSTMT h, const std::string& query, std::vector<LoadCol>& cols,
   }
   SQLFreeStmt(h, SQL_CLOSE);
   size_t e = q.find_last_not_of(" \t\r\n;");
-  if (nnums > 99) return false;
+  if (nnums > 98) return false;
+  const std::string nonull = plain;
+  if (nnums > 0 && !rt.texts.empty()) {
+    rt.tail = static_cast<long>(rt.texts.back());
+    rt.texts.pop_back();
+    plain += ", q.c" + std::to_string(rt.tail + 1);
+    nums += ", q.c" + std::to_string(rt.tail + 1);
+    width += STRMAX + 1;
+  }
+  for (size_t t : rt.texts) texts += ", q.c" + std::to_string(t + 1);
   std::string list = nums.empty() ? texts.substr(2)
-                                  : "CASE WHEN num_nulls(" + plain + ") = 0 THEN concat_ws(',', " + plain +
+                                  : "CASE WHEN num_nulls(" + nonull + ") = 0 THEN concat_ws(',', " + plain +
                                         ") ELSE concat_ws(',', " + nums + ") END" + texts;
   q = "SELECT " + list + " FROM (" + q.substr(0, e == std::string::npos ? 0 : e + 1) + "\n) AS q(" + names + ")";
   SQLRETURN r = SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(q.data()), static_cast<SQLINTEGER>(q.size()));
