@@ -71,6 +71,9 @@ struct InterpState {
   int ctrlcs_at_end = 0;
   bool blockread = false;         // the console is asked for a line of a block
   bool abandoned = false;         // a Ctrl-C dropped the blocks being typed
+  // Time-series operators allowed in varlists: the permission of the last
+  // parse, kept until the next command (the variable-list parser asks for it).
+  bool tsallowed = false;
 };
 extern InterpState interp;
 

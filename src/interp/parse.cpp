@@ -16,13 +16,9 @@
 #include "output/errors.h"
 #include "output/output.h"
 
-// Time-series operators allowed in varlists: the permission of the last
-// parse, kept until the next command (the variable-list parser asks for it).
-static Perm tsperm = PERM_NO;
+bool parse_tsallowed() { return interp.tsallowed; }
 
-bool parse_tsallowed() { return tsperm != PERM_NO; }
-
-void parse_reset() { tsperm = PERM_NO; }
+void parse_reset() { interp.tsallowed = false; }
 
 // The message for a word the line may not hold there: 198.
 static int badtoken(const char* t) {
@@ -164,7 +160,7 @@ int parse(const ParseContract& contract, ParseResult& r) {
   r.wgtexp.clear();
   r.exptext.clear();
   r.noptn = 0;
-  tsperm = contract.tsops;
+  interp.tsallowed = contract.tsops != PERM_NO;
   ex.ifpgm = ExprProg{};
   ex.wepgm = ExprProg{};
   if (!cmd_bylevel) {

@@ -44,7 +44,6 @@ void chk(int rc) {
 // machine stack, so the depth is capped well inside the stack, as the
 // expression compiler caps its own (r(130), expression too complex).
 constexpr int MATEXPR_MAXNEST = 500;
-int nest = 0;  // levels of unary open now
 
 // A value: a matrix, or a scalar (held as a 1 x 1 matrix).
 // A named matrix is borrowed, not copied, until something would change it:
@@ -201,12 +200,12 @@ struct Parser {
   Val unary() {
     struct Nest {
       Nest() {
-        if (++nest > MATEXPR_MAXNEST) {
-          --nest;
+        if (++res.matexpr_nest > MATEXPR_MAXNEST) {
+          --res.matexpr_nest;
           fail(error(RC_EXPTOOLONG));
         }
       }
-      ~Nest() { --nest; }
+      ~Nest() { --res.matexpr_nest; }
     } level;
     if (accept('-')) {
       Val a = unary();

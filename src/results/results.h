@@ -83,6 +83,7 @@ struct ResultsState {
   std::vector<std::pair<std::string, NamedScalar>> scalars;  // `scalar` store
   std::vector<std::pair<std::string, Matrix>> mats;           // `matrix` store
   long sortseed_last = 0;            // r(sortseed) bookkeeping (sort posts it)
+  int matexpr_nest = 0;              // levels of a matrix expression's unary open now
 };
 extern ResultsState res;
 

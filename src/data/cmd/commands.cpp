@@ -404,8 +404,11 @@ void preserve_reset() {
   pres = PreserveState{};
 }
 
+GenCounts gencounts;
+
 void data_reset() {
   preserve_reset();
+  gencounts = GenCounts{};
   bys = ByState{};
   vl = VarlistState{};
   srt = SortState{};

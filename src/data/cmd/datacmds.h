@@ -12,6 +12,19 @@ void preserve_level_enter();
 void preserve_level_leave();
 // Discards every preserved copy (start-up, tests).
 void preserve_reset();
+
+// The counts generate and replace report, summed over the groups of a `by`
+// run and cleared at its first group (reset with the data layer).
+struct GenCounts {
+  long missing = 0;     // generate: missing results
+  long changes = 0;     // replace: real changes
+  long tomissing = 0;   // replace: changes whose result is missing
+  long truncated = 0;   // replace: values that did not survive storage
+  long chmissing = 0;   // replace: values that became missing in storage
+  int oldtype = 0;      // replace: type before the first group
+  bool promofail = false;
+};
+extern GenCounts gencounts;
 // The data layer's session state back to its start (reset-all): no preserved
 // copies, no by run, an empty dataset with the default settings (`set type`,
 // `set varabbrev`, memory), no value labels or characteristics, the sort's

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/cmd/datacmds.h"
 #include "data/by.h"
 #include "data/store.h"
 #include "data/varlist.h"
@@ -26,17 +27,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-struct GenCounts {
-  long missing = 0;     // generate: missing results
-  long changes = 0;     // replace: real changes
-  long tomissing = 0;   // replace: changes whose result is missing
-  long truncated = 0;   // replace: values that did not survive storage
-  long chmissing = 0;   // replace: values that became missing in storage
-  int oldtype = 0;      // replace: type before the first group
-  bool promofail = false;
-};
-GenCounts gc;
 
 // True when this call starts a fresh count (no `by`, or its first group).
 bool firstcall() { return !cmd_bylevel || ex.byvar <= 1; }
@@ -123,7 +113,7 @@ bool gen_constant(int v, const ExprProg& prog, bool all, int* rc) {
     const long n = std::min(CHUNK, ds.nobs - obs + 1);
     col_fill(col, obs, n, cell);
   }
-  if (miss) gc.missing += ds.nobs;
+  if (miss) gencounts.missing += ds.nobs;
   *rc = 0;
   return true;
 }
@@ -216,14 +206,14 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
       std::thread t([&] { rc2 = genrange(v, prog, mid, hi, countout, &miss2, true); });
       const int rc1 = genrange(v, prog, lo, mid - 1, countout, &miss1, false);
       t.join();
-      gc.missing += miss1 + miss2;
+      gencounts.missing += miss1 + miss2;
       return rc1 ? rc1 : rc2;
     } catch (const std::system_error&) {  // no second thread: one does it all
     }
   }
   long miss = 0;
   const int rc = genrange(v, prog, lo, hi, countout, &miss, false);
-  gc.missing += miss;
+  gencounts.missing += miss;
   return rc;
 }
 
@@ -276,7 +266,7 @@ int gen_string(int v, const ExprProg& prog, bool all, bool countout, bool widen,
     int k = std::min(len, w);
     std::memcpy(p, buf, static_cast<size_t>(k));
     if (k < w) p[k] = 0;
-    if (!len && (inrange || countout)) ++gc.missing;
+    if (!len && (inrange || countout)) ++gencounts.missing;
   }
   return 0;
 }
@@ -334,7 +324,7 @@ int cmd_generate(int) {
   if (!lbl.empty() && isstr) return error(RC_LABELSTR);
   // One group (or the whole range): everything below depends on it.
   auto rungroup = [&]() -> int {
-    if (firstcall()) gc = GenCounts{};
+    if (firstcall()) gencounts = GenCounts{};
     // Under `by` the first group creates the variable, later groups fill theirs.
     bool later = cmd_bylevel && ex.byvar > 1;
     int v = later ? findvarexact(names[0].c_str()) : 0;
@@ -365,8 +355,8 @@ int cmd_generate(int) {
       (void)droporkeepvars(gone, false);
     }
     if (rc) return rc;
-    if (lastcall() && gc.missing)
-      note("(" + std::to_string(gc.missing) + " missing value" + plural_s(gc.missing) + " generated)\n");
+    if (lastcall() && gencounts.missing)
+      note("(" + std::to_string(gencounts.missing) + " missing value" + plural_s(gencounts.missing) + " generated)\n");
     return 0;
   };
   if (!by_wholerun()) return rungroup();
@@ -398,13 +388,13 @@ void repl_one(int v, long o, double d, bool promote) {
   int t = vartype(v);
   if (t == ST_DOUBLE) {
     store(v, o, d);
-    ++gc.changes;
-    if (d >= misval) ++gc.tomissing;
+    ++gencounts.changes;
+    if (d >= misval) ++gencounts.tomissing;
     return;
   }
   store(v, o, d);
   double back = zelta_data(v, o);
-  if (!sameval(back, d) && promote && !gc.promofail) {
+  if (!sameval(back, d) && promote && !gencounts.promofail) {
     int nt = promoted_vartype(t, d);
     if (nt != t) {
       if (promote_to(v, nt)) {
@@ -412,16 +402,16 @@ void repl_one(int v, long o, double d, bool promote) {
         store(v, o, d);
         back = zelta_data(v, o);
       } else {
-        gc.promofail = true;
+        gencounts.promofail = true;
       }
     }
   }
   if (sameval(back, old)) return;
-  ++gc.changes;
-  if (d >= misval) ++gc.tomissing;
+  ++gencounts.changes;
+  if (d >= misval) ++gencounts.tomissing;
   if (!sameval(back, d) && inttype(t)) {
-    if (back >= misval && d < misval) ++gc.chmissing;
-    else ++gc.truncated;
+    if (back >= misval && d < misval) ++gencounts.chmissing;
+    else ++gencounts.truncated;
   }
 }
 
@@ -466,8 +456,8 @@ int repl_numeric(int v, const ExprProg& prog, bool promote) {
       std::thread t([&] { rc2 = repl_doubles(v, prog, mid, hi, &ch2, &tm2, true); });
       const int rc1 = repl_doubles(v, prog, lo, mid - 1, &ch1, &tm1, false);
       t.join();
-      gc.changes += ch1 + ch2;
-      gc.tomissing += tm1 + tm2;
+      gencounts.changes += ch1 + ch2;
+      gencounts.tomissing += tm1 + tm2;
       return rc1 ? rc1 : rc2;
     } catch (const std::system_error&) {  // no second thread: the loop below
     }
@@ -493,8 +483,8 @@ int repl_numeric(int v, const ExprProg& prog, bool promote) {
           ++ch;
           tm += d >= misval;
         }
-        gc.changes += ch;
-        gc.tomissing += tm;
+        gencounts.changes += ch;
+        gencounts.tomissing += tm;
         continue;
       }
       for (long i = 0; i < n; ++i)
@@ -523,17 +513,17 @@ int repl_string(int v, const ExprProg& prog, bool promote) {
     szelta_data(v, o, old);
     if (s == old) continue;
     int w = vartype(v);
-    if (static_cast<int>(s.size()) > w && promote && !gc.promofail) {
+    if (static_cast<int>(s.size()) > w && promote && !gencounts.promofail) {
       int nw = std::min<int>(static_cast<int>(s.size()), EXPR_STRMAX);
       if (promote_to(v, nw)) w = nw;
-      else gc.promofail = true;
+      else gencounts.promofail = true;
     }
     safe_sstore(v, o, s.c_str());
     std::string back;
     szelta_data(v, o, back);
     if (back == old) continue;
-    ++gc.changes;
-    if (back != s) ++gc.truncated;
+    ++gencounts.changes;
+    if (back != s) ++gencounts.truncated;
   }
   return 0;
 }
@@ -555,31 +545,31 @@ int cmd_replace(int) {
   if ((prog.type == EXP_STR) != isstr) return error(RC_TYPEMISMATCH);
   auto rungroup = [&]() -> int {
     if (firstcall()) {
-      gc = GenCounts{};
-      gc.oldtype = vartype(v);
+      gencounts = GenCounts{};
+      gencounts.oldtype = vartype(v);
     }
-    long before = gc.changes;
+    long before = gencounts.changes;
     int rc = isstr ? repl_string(v, prog, promote) : repl_numeric(v, prog, promote);
-    if (gc.changes != before) {
+    if (gencounts.changes != before) {
       s_updata(v);
       chksort_vars({v});
     }
     if (rc) return rc;
     if (lastcall()) {
-      if (vartype(v) != gc.oldtype) {
-        std::string was = typename_of(gc.oldtype), now = typename_of(vartype(v));
+      if (vartype(v) != gencounts.oldtype) {
+        std::string was = typename_of(gencounts.oldtype), now = typename_of(vartype(v));
         note(varname(v) + " was " + was + " now " + now + "\n");
       }
-      std::string m = "(" + std::to_string(gc.changes) + " real change" + plural_s(gc.changes) + " made";
-      if (gc.tomissing) m += ", " + std::to_string(gc.tomissing) + " to missing";
+      std::string m = "(" + std::to_string(gencounts.changes) + " real change" + plural_s(gencounts.changes) + " made";
+      if (gencounts.tomissing) m += ", " + std::to_string(gencounts.tomissing) + " to missing";
       note(m + ")\n");
-      if (gc.truncated)
-        note("(" + std::to_string(gc.truncated) + " value" + plural_s(gc.truncated) +
+      if (gencounts.truncated)
+        note("(" + std::to_string(gencounts.truncated) + " value" + plural_s(gencounts.truncated) +
              " truncated due to storage type)\n");
-      if (gc.chmissing)
-        note("(" + std::to_string(gc.chmissing) + " value" + plural_s(gc.chmissing) +
+      if (gencounts.chmissing)
+        note("(" + std::to_string(gencounts.chmissing) + " value" + plural_s(gencounts.chmissing) +
              " changed to missing due to storage type)\n");
-      if (gc.promofail) return error(RC_NOROOMPROMOTE);
+      if (gencounts.promofail) return error(RC_NOROOMPROMOTE);
     }
     return 0;
   };
