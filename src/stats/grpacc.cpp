@@ -141,11 +141,16 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
   // when `threads`) with figures of their own, combined in order below: the
   // results are those of one thread doing both halves.
   const int nh = st_nhalves(0, n - 1);
-  auto halves = [&](const std::function<void(long h, long o0, long o1)>& part) {
+  // `part` gets each block of a half's values: x[0..m) are those of offset
+  // o (from lo) on.
+  auto halves = [&](const std::function<void(long h, long o, long m, const double* x)>& part) {
     return st_halves(0, n - 1, threads, [&](long h, long o0, long o1) {
-      for (long o = o0; o <= o1; o += BLK * 64) {
-        if (stopflag) return 1;
-        part(h, o, std::min(o1, o + BLK * 64 - 1));
+      double x[BLK];
+      for (long o = o0; o <= o1; o += BLK) {
+        if ((o - o0) % (BLK * 64) == 0 && stopflag) return 1;
+        const long m = std::min(BLK, o1 + 1 - o);
+        fetch(lo + o, m, x);
+        part(h, o, m, x);
       }
       return 0;
     });
@@ -156,19 +161,14 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
     std::vector<double> hv[2];
     std::vector<char> set[2];
     for (int h = 0; h < nh; ++h) hv[h].assign(G, misval), set[h].assign(G, 0);
-    if (halves([&](long h, long o0, long o1) {
-          double x[BLK];
+    if (halves([&](long h, long o, long m, const double* x) {
           double* r = hv[h].data();
           char* st = set[h].data();
-          for (long o = o0; o <= o1; o += BLK) {
-            const long m = std::min(BLK, o1 + 1 - o);
-            fetch(lo + o, m, x);
-            for (long k = 0; k < m; ++k) {
-              const int32_t c = code[static_cast<size_t>(o + k)];
-              if (c < 0 || (nm && x[k] >= misval) || (!last && st[c])) continue;
-              r[c] = x[k];
-              st[c] = 1;
-            }
+          for (long k = 0; k < m; ++k) {
+            const int32_t c = code[static_cast<size_t>(o + k)];
+            if (c < 0 || (nm && x[k] >= misval) || (!last && st[c])) continue;
+            r[c] = x[k];
+            st[c] = 1;
           }
         }))
       return 1;
@@ -183,18 +183,13 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
     const bool mx = stat == GS_MAX;
     std::vector<double> hv[2];
     for (int h = 0; h < nh; ++h) hv[h].assign(G, misval);
-    if (halves([&](long h, long o0, long o1) {
-          double x[BLK];
+    if (halves([&](long h, long o, long m, const double* x) {
           double* rr = hv[h].data();
-          for (long o = o0; o <= o1; o += BLK) {
-            const long m = std::min(BLK, o1 + 1 - o);
-            fetch(lo + o, m, x);
-            for (long k = 0; k < m; ++k) {
-              const int32_t c = code[static_cast<size_t>(o + k)];
-              if (c < 0 || x[k] >= misval) continue;
-              double& r = rr[c];
-              if (r >= misval || (mx ? x[k] > r : x[k] < r)) r = x[k];
-            }
+          for (long k = 0; k < m; ++k) {
+            const int32_t c = code[static_cast<size_t>(o + k)];
+            if (c < 0 || x[k] >= misval) continue;
+            double& r = rr[c];
+            if (r >= misval || (mx ? x[k] > r : x[k] < r)) r = x[k];
           }
         }))
       return 1;
@@ -214,31 +209,26 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
     std::vector<long> N;
   } hs[2];
   for (int h = 0; h < nh; ++h) hs[h].W.assign(G, 0), hs[h].S.assign(G, 0), hs[h].N.assign(G, 0);
-  if (halves([&](long h, long o0, long o1) {
-        double x[BLK];
+  if (halves([&](long h, long o, long m, const double* x) {
         double *Sp = hs[h].S.data(), *Wp = hs[h].W.data();
         long* Np = hs[h].N.data();
-        for (long o = o0; o <= o1; o += BLK) {
-          const long m = std::min(BLK, o1 + 1 - o);
-          fetch(lo + o, m, x);
-          const int32_t* cp = code.data() + o;
-          if (!weighted) {
-            for (long k = 0; k < m; ++k) {
-              const int32_t c = cp[k];
-              if (c < 0 || x[k] >= misval) continue;
-              Sp[c] += x[k];
-              ++Np[c];
-            }
-            continue;
-          }
+        const int32_t* cp = code.data() + o;
+        if (!weighted) {
           for (long k = 0; k < m; ++k) {
             const int32_t c = cp[k];
-            const double wi = w[static_cast<size_t>(o + k)];
-            if (c < 0 || x[k] >= misval || ismissing(wi) || wi == 0) continue;
-            Sp[c] += wi * x[k];
-            Wp[c] += wi;
+            if (c < 0 || x[k] >= misval) continue;
+            Sp[c] += x[k];
             ++Np[c];
           }
+          return;
+        }
+        for (long k = 0; k < m; ++k) {
+          const int32_t c = cp[k];
+          const double wi = w[static_cast<size_t>(o + k)];
+          if (c < 0 || x[k] >= misval || ismissing(wi) || wi == 0) continue;
+          Sp[c] += wi * x[k];
+          Wp[c] += wi;
+          ++Np[c];
         }
       }))
     return 1;
@@ -265,20 +255,15 @@ int gs_compute(int stat, double p, long lo, const LvCodes& code, int ngroups,
   if (stat != GS_SD) return 0;
   const std::vector<double> mean = out;
   for (int h = 0; h < nh; ++h) hs[h].SS.assign(G, 0);
-  if (halves([&](long h, long o0, long o1) {
-        double x[BLK];
+  if (halves([&](long h, long o, long m, const double* x) {
         double* SSp = hs[h].SS.data();
-        for (long o = o0; o <= o1; o += BLK) {
-          const long m = std::min(BLK, o1 + 1 - o);
-          fetch(lo + o, m, x);
-          for (long k = 0; k < m; ++k) {
-            const int32_t c = code[static_cast<size_t>(o + k)];
-            if (c < 0 || x[k] >= misval) continue;
-            const double wi = weighted ? w[static_cast<size_t>(o + k)] : 1;
-            if (ismissing(wi) || wi == 0) continue;
-            const double d = x[k] - mean[static_cast<size_t>(c)];
-            SSp[c] += wi * d * d;
-          }
+        for (long k = 0; k < m; ++k) {
+          const int32_t c = code[static_cast<size_t>(o + k)];
+          if (c < 0 || x[k] >= misval) continue;
+          const double wi = weighted ? w[static_cast<size_t>(o + k)] : 1;
+          if (ismissing(wi) || wi == 0) continue;
+          const double d = x[k] - mean[static_cast<size_t>(c)];
+          SSp[c] += wi * d * d;
         }
       }))
     return 1;
