@@ -4,6 +4,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -34,3 +35,13 @@ inline std::string readfile(std::FILE* f) {
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
   return s;
 }
+
+// A repeatable stream of draws for test data (xorshift): next() advances it and
+// returns a uniform in [0, 1); `state` is the last raw draw.
+struct TestDraws {
+  uint64_t state = 88172645463325252ull;
+  double next() {
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+    return static_cast<double>(state >> 11) * 0x1p-53;
+  }
+};

@@ -36,14 +36,13 @@ struct StatsChunks : CommandSession {
     ASSERT_EQ(addvar("f", ST_DOUBLE), 0);
     ASSERT_EQ(addvar("b", ST_BYTE), 0);
     ASSERT_EQ(setobs_quiet(n), 0);
-    uint64_t r = 88172645463325252ull;
+    TestDraws draws;
     for (long i = 1; i <= n; ++i) {
-      r ^= r << 13, r ^= r >> 7, r ^= r << 17;
-      const double u = static_cast<double>(r >> 11) * 0x1p-53;
+      const double u = draws.next();
       store(1, i, i % 97 == 0 ? misval : 1e6 + u / 3);
       store(2, i, static_cast<double>(1 + i % 5));
       store(3, i, i == bad ? 2.5 : static_cast<double>(1 + i % 3));
-      store(4, i, static_cast<double>(r >> 62));
+      store(4, i, static_cast<double>(draws.state >> 62));
     }
   }
   // The r() figures of line, on one thread and on two, as doubles.
