@@ -4,6 +4,7 @@
 // Sums are compensated; percentiles come from a selection, not a full sort.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -294,7 +295,8 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   // (doubles) or decoded a block at a time, and the mask comes from the values.
   const bool dense = s.sel.empty() && !weighted && st_plainentry(e);
   const bool inplace = dense && vartype(v) == ST_DOUBLE;
-  const bool threads = !o.detail && st_plainentry(e);
+  // Two passes over one column pay for the helper from half the usual length.
+  const long minobs = !o.detail && st_plainentry(e) ? st_parmin(2) : LONG_MAX;
   auto densevals = [&](long obs, long m, double* x) -> const double* {
     if (inplace && m % 4 == 0) return reinterpret_cast<const double*>(colview(v).at(obs));
     st_gather(e, obs, m, x);
@@ -304,7 +306,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   if (dense && o.detail) xs.reserve(static_cast<size_t>(s.hi - s.lo + 1));
   const size_t nk = static_cast<size_t>(st_nchunks(s.lo, s.hi));
   Slots<Pass1> p1k(nk);
-  int rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
+  int rc = st_chunks(s.lo, s.hi, minobs, [&](long k, long c0, long c1) {
     alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
     Pass1 p1;
     const int rc1 = eachblock(c0, c1, [&](long obs, long m, long m4) {
@@ -364,7 +366,8 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   } else {
     Slots<Pass2> p2k(nk);
     const double mean = f.mean;
-    rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
+    // Backward: the chunks read last by the first pass may still be cached.
+    rc = st_chunks(s.lo, s.hi, minobs, [&](long k, long c0, long c1) {
       alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
       Pass2 q;
       const int rc2 = eachblock(c0, c1, [&](long obs, long m, long m4) {
@@ -381,7 +384,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
       if (rc2) return rc2;
       p2k.put(static_cast<size_t>(k), q);
       return 0;
-    });
+    }, true);
     if (rc) return rc;
     p2 = p2k.get(0);
     for (size_t k = 1; k < nk; ++k) merge2(p2, p2k.get(k));
