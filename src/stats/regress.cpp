@@ -90,12 +90,28 @@ void dotacc4(double* acc, const double* a, const double* const* b, long m) {
   accstore(acc + 3 * ACC, t3);
 }
 
+// Zeros standing in for the missing columns of a last group of fewer than
+// four: their sums go to scratch lanes, so the real ones see only their own
+// additions.
+const double zerocol[BLK + 4] = {};
+
 // acc[j] (lanes ACC apart) += the sum of a[i] * b[j][i], j < nb, four at a
 // time.
 void dotaccn(double* acc, const double* a, const double* const* b, int nb, long m) {
   int j = 0;
   for (; j + 4 <= nb; j += 4) dotacc4(acc + static_cast<size_t>(j) * ACC, a, b + j, m);
-  for (; j < nb; ++j) dotacc(acc + static_cast<size_t>(j) * ACC, a, b[j], m);
+  const int r = nb - j;
+  if (r == 0) return;
+  if (r == 1 || m > BLK + 4) {
+    for (; j < nb; ++j) dotacc(acc + static_cast<size_t>(j) * ACC, a, b[j], m);
+    return;
+  }
+  double lanes[4 * ACC] = {};
+  const double* bb[4] = {zerocol, zerocol, zerocol, zerocol};
+  std::memcpy(lanes, acc + static_cast<size_t>(j) * ACC, sizeof(double) * ACC * static_cast<size_t>(r));
+  for (int q = 0; q < r; ++q) bb[q] = b[j + q];
+  dotacc4(lanes, a, bb, m);
+  std::memcpy(acc + static_cast<size_t>(j) * ACC, lanes, sizeof(double) * ACC * static_cast<size_t>(r));
 }
 
 // The value of the compensated sum at offset off of each chunk's lanes,
@@ -139,26 +155,29 @@ struct Block {
 // Whether a whole unweighted block can be read where it lies: all its
 // observations selected, every variable a double column (views, else null)
 // without a missing value in the block. Then b.cp points into the columns
-// and u and w hold 1, exactly what copying would have made.
-bool readinplace(Block& b, const StSample& s, long obs, const ColView* views) {
-  if (!views || b.m != BLK || s.wkind) return false;
-  if (!s.sel.empty()) {
-    const unsigned char* sel = s.sel.data() + (obs - s.lo);
-    unsigned char all = 1;
-    for (long k = 0; k < BLK; ++k) all &= sel[k];
-    if (!all) return false;
+// and u and w hold 1, exactly what copying would have made. *known keeps
+// the answer for the later passes (-1 not yet known, 0 no, 1 yes).
+bool readinplace(Block& b, const StSample& s, long obs, const ColView* views, signed char* known) {
+  if (!views || b.m != BLK || s.wkind || *known == 0) return false;
+  if (*known == -1) {
+    *known = 0;
+    if (!s.sel.empty()) {
+      const unsigned char* sel = s.sel.data() + (obs - s.lo);
+      unsigned char all = 1;
+      for (long k = 0; k < BLK; ++k) all &= sel[k];
+      if (!all) return false;
+    }
+    for (int j = 0; j < b.nv; ++j)
+      if (xprod_anymissing(reinterpret_cast<const double*>(views[j].at(obs)), BLK)) return false;
   }
-  for (int j = 0; j < b.nv; ++j) {
-    const double* p = reinterpret_cast<const double*>(views[j].at(obs));
-    if (xprod_anymissing(p, BLK)) return false;
-    b.cp[static_cast<size_t>(j)] = p;
-  }
+  for (int j = 0; j < b.nv; ++j) b.cp[static_cast<size_t>(j)] = reinterpret_cast<const double*>(views[j].at(obs));
   if (!b.ones) {
     std::fill(b.u, b.u + BLK, 1.0);
     std::fill(b.w, b.w + BLK, 1.0);
     b.ones = true;
   }
   b.clean = true;
+  *known = 1;
   return true;
 }
 
@@ -166,11 +185,11 @@ bool readinplace(Block& b, const StSample& s, long obs, const ColView* views) {
 // to their rule and the rule's code returned (not printed), else a weight
 // that breaks it leaves its observation out.
 int readblock(Block& b, const StSample& s, long obs, long hi, bool check, const RegOpts& o,
-              std::vector<double>* cl, const ColView* views) {
+              std::vector<double>* cl, const ColView* views, std::vector<signed char>& known) {
   b.m = std::min(BLK, hi - obs + 1);
   b.m4 = (b.m + 3) & ~3L;
   b.cp.resize(static_cast<size_t>(b.nv));
-  if (!cl && !o.clustvar && readinplace(b, s, obs, views)) return 0;
+  if (!cl && !o.clustvar && readinplace(b, s, obs, views, &known[static_cast<size_t>((obs - s.lo) / BLK)])) return 0;
   b.clean = b.ones = false;
   for (int j = 0; j < b.nv; ++j) b.cp[static_cast<size_t>(j)] = b.col(j);
   for (int j = 0; j < b.nv; ++j) st_gather(j, obs, b.m, b.col(j));
@@ -411,6 +430,8 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     if (views.back().type != ST_DOUBLE) break;
   }
   const ColView* vw = static_cast<int>(views.size()) == nv && views.back().type == ST_DOUBLE ? views.data() : nullptr;
+  // Which blocks were found clean (readinplace), for the passes after the first.
+  std::vector<signed char> known(static_cast<size_t>(s.hi >= s.lo ? (s.hi - s.lo) / BLK + 1 : 0), -1);
   // The helper pays from a number of cells: the threshold for one column is
   // scaled down by the number of variables while the chunks run.
   const long parmin = stchunk.parmin;
@@ -446,7 +467,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     st_v4 cnt = {0, 0, 0, 0};
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
-      if (int rc = readblock(blk, s, obs, c1, true, o, nullptr, vw)) return rc;
+      if (int rc = readblock(blk, s, obs, c1, true, o, nullptr, vw, known)) return rc;
       for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
       for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
       if (weighted) dotacc(sw.data(), blk.w, blk.u, blk.m4);
@@ -500,7 +521,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     const std::vector<const double*> dcols = colptrs(dev.data(), nv);
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
-      (void)readblock(blk, s, obs, c1, false, o, nullptr, vw);
+      (void)readblock(blk, s, obs, c1, false, o, nullptr, vw, known);
       deviations(blk, dev, wdev);
       size_t q = 0;
       for (int a = 0; a < nv; ++a) {
@@ -599,7 +620,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     for (int j = 0; j < nv; ++j) dptr[static_cast<size_t>(j)] = dcol(dev, j);
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
-      (void)readblock(blk, s, obs, c1, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr, vw);
+      (void)readblock(blk, s, obs, c1, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr, vw, known);
       deviations(blk, dev, wdev);
       residuals(res.data(), dptr.data(), bk.data(), kept.data(), pk, blk.m4);
       for (long i = 0; i < blk.m4; ++i) {
