@@ -1,6 +1,8 @@
 // regress: least squares (ordinary or weighted) of a dependent variable on
-// regressors. Three passes over the sample: weighted means; cross products of
-// the deviations from them (compensated sums); residuals, with the robust
+// regressors. Passes over the sample, each summed by fixed chunks of
+// observations shared with a helper thread: weighted means and the cross
+// products of the deviations from them (compensated sums; one pass over
+// long data, about the first chunk's means); residuals, with the robust
 // scores when asked. The regressor block is inverted by the sweep inverse,
 // which leaves collinear regressors out. Prints the analysis-of-variance
 // header and the coefficient table; keeps the fit for replay, predict, test.
@@ -452,77 +454,63 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     return c;
   };
 
-  // Pass 1: counts, weights and weighted means.
+  // The first two passes: counts, weights and weighted sums (for the
+  // means), and the cross products of the deviations from a centre (raw
+  // values without a constant), with, for the total sum of squares, those of
+  // y about its mean. One routine makes either or both for a chunk.
   std::vector<std::vector<double>> sxk(static_cast<size_t>(nk)), swk(static_cast<size_t>(nk));
+  std::vector<std::vector<double>> xpk(static_cast<size_t>(nk)), yyck(static_cast<size_t>(nk));
   std::vector<long> cntk(static_cast<size_t>(nk), 0);
   f.sample.assign(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
   f.samplelo = s.lo;
-  int rc1 = chunks([&](long ck, long c0, long c1) {
-    Block blk;
-    newblock(blk);
-    std::vector<double>& sx = sxk[static_cast<size_t>(ck)];
-    std::vector<double>& sw = swk[static_cast<size_t>(ck)];
-    sx.assign(static_cast<size_t>(nv) * ACC, 0);
-    sw.assign(ACC, 0);
-    st_v4 cnt = {0, 0, 0, 0};
-    for (long obs = c0; obs <= c1; obs += BLK) {
-      if (stopflag) return 1;
-      if (int rc = readblock(blk, s, obs, c1, true, o, nullptr, vw, known)) return rc;
-      for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
-      for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
-      if (weighted) dotacc(sw.data(), blk.w, blk.u, blk.m4);
-      dotaccn(sx.data(), blk.w, blk.cp.data(), nv, blk.m4);
-    }
-    cntk[static_cast<size_t>(ck)] = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
-    return 0;
-  });
-  if (rc1 == 1) return 1;
-  if (rc1) return error(rc1);
-  long n = 0;
-  for (long c : cntk) n += c;
-  if (n == 0) return st_noobs();
-  double W = weighted ? chunkvalue(swk, 0) : static_cast<double>(n);
-  std::vector<double> mean(static_cast<size_t>(nv));
-  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = chunkvalue(sxk, static_cast<size_t>(j) * ACC) / W;
-
-  // Pass 2: cross products of the deviations (raw values without a constant)
-  // and, for the total sum of squares, of y about its mean.
   const size_t np = static_cast<size_t>(nv) * static_cast<size_t>(nv + 1) / 2;
-  std::vector<std::vector<double>> xpk(static_cast<size_t>(nk)), yyck(static_cast<size_t>(nk));
+  std::vector<double> mean(static_cast<size_t>(nv), 0), ctr(static_cast<size_t>(nv), 0);
   auto dcol = [&](std::vector<double>& v, int j) { return v.data() + static_cast<size_t>(j) * (BLK + 4); };
-  // Deviations of the block's used observations (raw values without a
-  // constant), and the same times the weights.
-  // Unweighted, the weighted deviations are the deviations: wdev is left
-  // alone and dev stands for both.
-  auto deviations = [&](const Block& blk, std::vector<double>& dev, std::vector<double>& wdev) {
+  // Deviations of the block's used observations from c, and the same times
+  // the weights. Unweighted, the weighted deviations are the deviations:
+  // wdev is left alone and dev stands for both.
+  auto deviations = [&](const Block& blk, const std::vector<double>& c, std::vector<double>& dev,
+                        std::vector<double>& wdev) {
     for (int j = 0; j < nv; ++j) {
-      const double c = cons ? mean[static_cast<size_t>(j)] : 0;
+      const double cj = c[static_cast<size_t>(j)];
       double* d = dcol(dev, j);
       const double* xv = blk.cp[static_cast<size_t>(j)];
       if (blk.clean) {
-        for (long i = 0; i < blk.m4; ++i) d[i] = xv[i] - c;
+        for (long i = 0; i < blk.m4; ++i) d[i] = xv[i] - cj;
       } else {
-        for (long i = 0; i < blk.m4; ++i) d[i] = blk.u[i] != 0 ? xv[i] - c : 0;
+        for (long i = 0; i < blk.m4; ++i) d[i] = blk.u[i] != 0 ? xv[i] - cj : 0;
       }
       if (!weighted) continue;
       double* wd = dcol(wdev, j);
       for (long i = 0; i < blk.m4; ++i) wd[i] = blk.w[i] * d[i];
     }
   };
-  int rc2 = chunks([&](long ck, long c0, long c1) {
+  // The sums (with the weight rule checked and the sample marked) when
+  // sums, the cross products about ctr when xprods, of chunk ck.
+  auto part = [&](long ck, long c0, long c1, bool sums, bool xprods) {
     Block blk;
     newblock(blk);
+    std::vector<double>& sx = sxk[static_cast<size_t>(ck)];
+    std::vector<double>& sw = swk[static_cast<size_t>(ck)];
     std::vector<double>& xp = xpk[static_cast<size_t>(ck)];
     std::vector<double>& yyc = yyck[static_cast<size_t>(ck)];
-    xp.assign(np * ACC, 0);
-    yyc.assign(ACC, 0);
-    std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
+    if (sums) sx.assign(static_cast<size_t>(nv) * ACC, 0), sw.assign(ACC, 0);
+    if (xprods) xp.assign(np * ACC, 0), yyc.assign(ACC, 0);
+    std::vector<double> dev(xprods ? static_cast<size_t>(nv) * (BLK + 4) : 0), wdev(weighted ? dev.size() : 0);
     std::vector<double> tmp(BLK + 4), wtmp(BLK + 4);
-    const std::vector<const double*> dcols = colptrs(dev.data(), nv);
+    const std::vector<const double*> dcols = colptrs(dev.data(), xprods ? nv : 0);
+    st_v4 cnt = {0, 0, 0, 0};
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
-      (void)readblock(blk, s, obs, c1, false, o, nullptr, vw, known);
-      deviations(blk, dev, wdev);
+      if (int rc = readblock(blk, s, obs, c1, sums, o, nullptr, vw, known)) return rc;
+      if (sums) {
+        for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
+        for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
+        if (weighted) dotacc(sw.data(), blk.w, blk.u, blk.m4);
+        dotaccn(sx.data(), blk.w, blk.cp.data(), nv, blk.m4);
+      }
+      if (!xprods) continue;
+      deviations(blk, ctr, dev, wdev);
       size_t q = 0;
       for (int a = 0; a < nv; ++a) {
         dotaccn(&xp[q * ACC], dcol(weighted ? wdev : dev, a), dcols.data(), a + 1, blk.m4);
@@ -537,18 +525,47 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
         dotacc(yyc.data(), wtmp.data(), tmp.data(), blk.m4);
       }
     }
+    if (sums) cntk[static_cast<size_t>(ck)] = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
     return 0;
-  });
-  if (rc2) return 1;
+  };
+  auto failed = [](int rc) { return rc == 1 ? 1 : error(rc); };
+  // Data of more than one chunk, with a constant, are read once for both:
+  // the cross products are taken about the first chunk's means, close to
+  // the sample's, and moved to the sample's means afterwards. The first
+  // chunk is read once more for its means. Shorter data read twice, about
+  // the sample's means.
+  bool onepass = cons && nk >= 2 && s.hi >= s.lo;
+  if (onepass) {
+    if (int rc = part(0, s.lo, std::min(s.hi, s.lo + ST_CHUNK - 1), true, false)) return failed(rc);
+    const double W0 = weighted ? accvalue(swk[0].data()) : static_cast<double>(cntk[0]);
+    onepass = W0 > 0;
+    for (int j = 0; onepass && j < nv; ++j) ctr[static_cast<size_t>(j)] = accvalue(&sxk[0][static_cast<size_t>(j) * ACC]) / W0;
+  }
+  if (int rc = chunks([&](long ck, long c0, long c1) { return part(ck, c0, c1, true, onepass); })) return failed(rc);
+  long n = 0;
+  for (long c : cntk) n += c;
+  if (n == 0) return st_noobs();
+  double W = weighted ? chunkvalue(swk, 0) : static_cast<double>(n);
+  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = chunkvalue(sxk, static_cast<size_t>(j) * ACC) / W;
+  if (!onepass) {
+    if (cons) ctr = mean;
+    if (chunks([&](long ck, long c0, long c1) { return part(ck, c0, c1, false, true); })) return 1;
+  }
   // aweights and pweights are scaled to sum to the number of observations.
   double wscale = 1;
   if (s.wkind == WK_A || s.wkind == WK_P) wscale = static_cast<double>(n) / W;
+  const double Wraw = W;
   std::vector<double> A(static_cast<size_t>(nv) * static_cast<size_t>(nv));
   {
     size_t q = 0;
     for (int a = 0; a < nv; ++a)
       for (int c = 0; c <= a; ++c, ++q) {
-        const double v = chunkvalue(xpk, q * ACC) * wscale;
+        // About the means: sum w (a - ca)(c - cc) less W (ma - ca)(mc - cc).
+        double v = chunkvalue(xpk, q * ACC);
+        if (onepass)
+          v -= Wraw * (mean[static_cast<size_t>(a)] - ctr[static_cast<size_t>(a)]) *
+               (mean[static_cast<size_t>(c)] - ctr[static_cast<size_t>(c)]);
+        v *= wscale;
         A[static_cast<size_t>(a * nv + c)] = A[static_cast<size_t>(c * nv + a)] = v;
       }
   }
@@ -601,6 +618,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
   std::vector<std::vector<double>> csum;
   std::vector<double> bk(static_cast<size_t>(pk));
   for (int a = 0; a < pk; ++a) bk[static_cast<size_t>(a)] = b[static_cast<size_t>(kept[static_cast<size_t>(a)])];
+  const std::vector<double> ctr3 = cons ? mean : std::vector<double>(static_cast<size_t>(nv), 0);
   int rc3 = chunks([&](long ck, long c0, long c1) {
     Block blk;
     newblock(blk);
@@ -621,7 +639,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
       (void)readblock(blk, s, obs, c1, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr, vw, known);
-      deviations(blk, dev, wdev);
+      deviations(blk, ctr3, dev, wdev);
       residuals(res.data(), dptr.data(), bk.data(), kept.data(), pk, blk.m4);
       for (long i = 0; i < blk.m4; ++i) {
         const double wi = blk.w[i] * wscale;
