@@ -738,17 +738,23 @@ Blocks makeblocks(const uint32_t* from, long lo, size_t span, unsigned char* scr
 // to their destinations, through vals (K bytes a cell).
 template <size_t K>
 void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsigned char* vals) {
-  auto deal = [&](size_t t) {
-    std::vector<size_t> pos(bk.start.begin() + static_cast<long>(t * bk.nb),
-                            bk.start.begin() + static_cast<long>((t + 1) * bk.nb));
+  // (the stores through byte pointers could alias anything the loops
+  // read through references, so what they read is held in locals)
+  auto deal = [&bk, col, w, off, vals](size_t t) {
+    std::vector<size_t> posv(bk.start.begin() + static_cast<long>(t * bk.nb),
+                             bk.start.begin() + static_cast<long>((t + 1) * bk.nb));
+    size_t* const pos = posv.data();
+    const uint16_t* const blk = bk.blk;
+    const unsigned char* const src = col + off;
     const size_t a = t ? bk.half : 0, e = t ? bk.span : bk.half;
-    for (size_t p = a; p < e; ++p) std::memcpy(vals + pos[bk.blk[p]]++ * K, col + p * w + off, K);
+    for (size_t p = a; p < e; ++p) std::memcpy(vals + pos[blk[p]]++ * K, src + p * w, K);
   };
-  auto place = [&](size_t b0, size_t b1) {
+  auto place = [&bk, col, w, off, vals](size_t b0, size_t b1) {
+    const uint16_t* const offs = bk.offs;
     for (size_t b = b0; b < b1; ++b) {
       const size_t k0 = bk.start[b], k1 = b + 1 < bk.nb ? bk.start[b + 1] : bk.span;
       unsigned char* const dst = col + ((b << BLOCKBITS) * w) + off;
-      for (size_t k = k0; k < k1; ++k) std::memcpy(dst + bk.offs[k] * w, vals + k * K, K);
+      for (size_t k = k0; k < k1; ++k) std::memcpy(dst + offs[k] * w, vals + k * K, K);
     }
   };
   try {
