@@ -1005,8 +1005,7 @@ template <int FORM>
 // The operands of a fused sequence in a loop's unchecked copy, whose head
 // made sure its slots hold real scalars and the stack has room.
 template <int FORM>
-[[gnu::always_inline]] inline void uncheckedxy(const int32_t* code, int pc, Mat* const* fp, double& x, double& y) {
-  x = fp[code[pc + 1]]->re()[0];
+[[gnu::always_inline]] inline void uncheckedy(const int32_t* code, int pc, Mat* const* fp, double& y) {
   if constexpr (FORM == 0) {
     y = fp[code[pc + 3]]->re()[0];
   } else if constexpr (FORM == 1) {
@@ -1014,6 +1013,11 @@ template <int FORM>
   } else {
     y = code[pc + 2] == opld1 ? 1 : 0;
   }
+}
+template <int FORM>
+[[gnu::always_inline]] inline void uncheckedxy(const int32_t* code, int pc, Mat* const* fp, double& x, double& y) {
+  x = fp[code[pc + 1]]->re()[0];
+  uncheckedy<FORM>(code, pc, fp, y);
 }
 
 // The operators of the fused forms: X(form, base, k) for each.
@@ -1053,6 +1057,13 @@ static void run(size_t entry) {
     VM_ARITHS(VM_SETUARITH, 2, VM_QPKARITHA)
 #undef VM_SETUCMP
 #undef VM_SETUARITH
+#define VM_SETUINCCMP(form, base, k)                   \
+  disp[VM_UINCCMP + form * 6 + k] = &&l_uinccmp##form##k; \
+  disp[VM_UDECCMP + form * 6 + k] = &&l_udeccmp##form##k;
+    VM_CMPS(VM_SETUINCCMP, 0, 0)
+    VM_CMPS(VM_SETUINCCMP, 1, 0)
+    VM_CMPS(VM_SETUINCCMP, 2, 0)
+#undef VM_SETUINCCMP
     disp[VM_UINCGOTO] = &&l_uincgoto;
     disp[VM_UDECGOTO] = &&l_udecgoto;
     disp[VM_QLOOPHEAD] = &&l_loophead;
@@ -1130,8 +1141,22 @@ l_orig:  // a fused opcode's operands need the general path
 // real scalar, and nothing in the loop can make one anything else.
 #define VM_UCMPBR(form, base, k)                                 \
   l_ucmp##form##k : {                                             \
-    constexpr int n = form == 2 ? 6 : 7;                          \
     uncheckedxy<form>(code, pc, fp, x, y);                        \
+    goto ucmp##form##k;                                           \
+  }                                                               \
+  l_uinccmp##form##k : y = 1;                                     \
+  goto uinccmp##form##k;                                          \
+  l_udeccmp##form##k : y = -1;                                    \
+  uinccmp##form##k : {                                            \
+    double& v = fp[code[pc + 1]]->re()[0];                        \
+    if (v < misval) v += y;                                       \
+    x = v;                                                        \
+    pc = code[pc + 3];                                            \
+    if (!VM_POLL()) goto leave;                                   \
+    uncheckedy<form>(code, pc, fp, y);                            \
+  }                                                               \
+  ucmp##form##k : {                                               \
+    constexpr int n = form == 2 ? 6 : 7;                          \
     const bool t = scalarcmp(VM_CMPORDER[k], x, y);               \
     vm.cond = t;                                                  \
     if (t) {                                                      \
@@ -1600,6 +1625,14 @@ void scalarloops(Fcn* f, const std::vector<int>& at) {
       int32_t& cw = q[static_cast<size_t>(copy + w - t)];
       if (to >= t && to < end) cw = copy + to - t;
       else if (from >= 0 && to <= from) cw = ~to;  // a compare leaving the loop backwards: a poll point
+    }
+    // a closing increment of the slot the head compares goes straight on
+    // to the compare
+    const int inc = gpc - 2;
+    if (inc >= t && head[static_cast<size_t>(inc - t)] && (q[inc] == VM_QINCGOTO || q[inc] == VM_QDECGOTO) &&
+        q[t] >= VM_QPPCMPBR && q[t] < VM_QPPARITHA && code[inc + 1] == code[t + 1]) {
+      const int form = (vm_fusedform(q[t]) - VM_QPPCMPBR) / 6, k = q[t] - vm_fusedform(q[t]);
+      q[static_cast<size_t>(copy + inc - t)] = (q[inc] == VM_QINCGOTO ? VM_UINCCMP : VM_UDECCMP) + form * 6 + k;
     }
     found.push_back(std::move(lp));
   }

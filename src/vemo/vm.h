@@ -139,13 +139,18 @@ enum : int32_t {
   VM_UPPCMPBR = VM_QPPCMPBR + VM_UNCHECKED,
   VM_UINCGOTO = VM_QINCGOTO + VM_UNCHECKED,
   VM_UDECGOTO = VM_QDECGOTO + VM_UNCHECKED,
+  // A loop's closing increment (decrement) and goto in the unchecked copy,
+  // when the loop's head compares the same slot: the increment and the
+  // head's compare-and-branch as one, by the head's form and operator.
+  VM_UINCCMP = VM_UDECGOTO + 1,
+  VM_UDECCMP = VM_UINCCMP + 18,
 };
 constexpr int32_t VM_CMPORDER[6] = {opee, opne, opge, ople, opgt, oplt};
 constexpr int32_t VM_ARITHORDER[4] = {opplus, opsub, opmult, opdiv};
 // The first code of the form of fused opcode q (VM_QINCGOTO for both
 // increments); q itself for any other opcode.
 int32_t vm_fusedform(int32_t q);
-constexpr int VM_NDISP = VM_UDECGOTO + 1;  // the dispatch table: the instruction set and the fused opcodes
+constexpr int VM_NDISP = VM_UDECCMP + 18;  // the dispatch table: the instruction set and the fused opcodes
 // Builds f->quick from f->code; with loops, also the unchecked copies of the
 // loops on real scalars (f->loops).
 void vm_quicken(Fcn* f, bool loops = true);

@@ -369,9 +369,9 @@ TEST(VemoRun, ScalarLoopsGetAnUncheckedCopy) {
     EXPECT_EQ(lp.fused, vm_fusedform(lp.fused) == VM_QPKCMPBR ? VM_QPKCMPBR + 4 : VM_QPPCMPBR + 3);
   }
   const size_t fo = vm_fusedform(f->loops[0].fused) == VM_QPPCMPBR ? 0 : 1, wh = 1 - fo;
-  // i <= n; s = s + i; i++ and goto
+  // i <= n; s = s + i; i++ and goto straight on to i <= n
   EXPECT_EQ(loopops(f, fo), (std::vector<int>{VM_UPPCMPBR + 3, oppush, ople, opbrfalse, VM_QPPARITHA + VM_UNCHECKED,
-                                              oppush, opplus, opassignp, VM_UINCGOTO, opgoto}));
+                                              oppush, opplus, opassignp, VM_UINCCMP + 3, opgoto}));
   // s > 0; s = s - 1; goto
   EXPECT_EQ(loopops(f, wh), (std::vector<int>{VM_QPKCMPBR + VM_UNCHECKED + 4, opld0, opgt, opbrfalse,
                                               VM_QPKARITHA + VM_UNCHECKED + 1, opld1, opsub, opassignp, opgoto}));
@@ -386,6 +386,23 @@ TEST(VemoRun, ScalarLoopsGetAnUncheckedCopy) {
   EXPECT_EQ(findglobal("r")->re()[3], 3);
   // the load-time check sees the fused code, not the loop heads
   EXPECT_TRUE(vo_verify(f->code).ok);
+  // a loop of each form closes on its increment or decrement and compare
+  ASSERT_EQ(run("function sk(n) { s = 0; for (i=n; i>0; i--) s = s + 1; for (j=1; j<=2.5; j++) s = s * 2; "
+                "for (k=1; k<n; k++) s = s - k; return(s) }"),
+            0);
+  ASSERT_EQ(run("r = sk(4)"), 0);
+  EXPECT_EQ(findglobal("r")->re()[0], ((0 + 4) * 2 * 2) - 1 - 2 - 3);
+  f = findfcn("sk");
+  ASSERT_EQ(f->loops.size(), 3u);
+  std::vector<int> closing;
+  for (size_t k = 0; k < 3; ++k) closing.push_back(loopops(f, k)[8]);
+  std::sort(closing.begin(), closing.end());
+  EXPECT_EQ(closing, (std::vector<int>{VM_UINCCMP + 5, VM_UINCCMP + 6 + 3, VM_UDECCMP + 12 + 4}));
+  // the unchecked loops count towards the Break poll as the checked ones
+  vemo_setsteplimit(3);
+  EXPECT_EQ(run("r = sk(1e12)"), 1);
+  vemo_setsteplimit(0);
+  stopflag = 0;
   vemo_clear();
 }
 

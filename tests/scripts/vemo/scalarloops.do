@@ -42,6 +42,17 @@ function kinds(n, x) {
 kinds(3, 2)
 kinds(3, 0)
 kinds(1, .)
+function lits(x) {
+  s = x
+  for (i = 0.5; i <= 2.5; i++) s = s * 3
+  for (j = 2; j >= 1; j--) s = s - 1
+  for (k = 1; k < 1.5; k++) s = s + 0.5
+  return(s)
+}
+lits(1)
+lits(.)
+lits(-1e307)
+lits(1i)
 function big(n) {
   s = 1e306
   for (i = 1; i <= n; i++) s = s * 10
