@@ -411,8 +411,11 @@ int gph_name() {
   const char* p = peektok_chr();
   if (p && *p == ',') {
     gettok(" ,");
-    std::string w = gettok(" ,");
-    if (w != "replace") return w.empty() ? error(RC_SYNTAX) : notalow(w.c_str());
+    std::string w;
+    gettoklong(w, " ,");
+    if (w.empty()) return error(RC_SYNTAX);
+    // an unknown option reads like a word left over after graph dir or drop
+    if (w != "replace") return errmsgf(RC_SYNTAX, "_gph name: %s not allowed\n", w.c_str());
     replace = true;
     p = peektok_chr();
   }
