@@ -599,7 +599,7 @@ int firstdiff(const Item<W>* a, size_t n) {
 template <class F>
 void onhalves(size_t n, F f) {
   const size_t half = n / 2;
-  if (n < srt.parmin) {
+  if (n < srt.parmin || plat_onethread()) {
     f(0, 0, half);
     f(1, half, n);
     return;
@@ -656,10 +656,11 @@ int sortparts(Item<W>* a, std::vector<Part>& parts) {
   };
   std::thread t;
   try {
-    t = std::thread([&] {
-      helper = true;
-      work();
-    });
+    if (!plat_onethread())
+      t = std::thread([&] {
+        helper = true;
+        work();
+      });
   } catch (const std::system_error&) {
   }
   work();
