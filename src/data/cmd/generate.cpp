@@ -356,8 +356,11 @@ int cmd_generate(int) {
       (void)droporkeepvars(gone, false);
     }
     if (rc) return rc;
-    if (lastcall() && gencounts.missing)
-      note("(" + std::to_string(gencounts.missing) + " missing value" + plural_s(gencounts.missing) + " generated)\n");
+    if (lastcall() && gencounts.missing) {
+      std::string m = "(";
+      m += std::to_string(gencounts.missing) + " missing value" + plural_s(gencounts.missing) + " generated)\n";
+      note(m);
+    }
     return 0;
   };
   if (!by_wholerun()) return rungroup();
@@ -562,7 +565,8 @@ int cmd_replace(int) {
         std::string was = typename_of(gencounts.oldtype), now = typename_of(vartype(v));
         note(varname(v) + " was " + was + " now " + now + "\n");
       }
-      std::string m = "(" + std::to_string(gencounts.changes) + " real change" + plural_s(gencounts.changes) + " made";
+      std::string m = "(";
+      m += std::to_string(gencounts.changes) + " real change" + plural_s(gencounts.changes) + " made";
       if (gencounts.tomissing) m += ", " + std::to_string(gencounts.tomissing) + " to missing";
       note(m + ")\n");
       if (gencounts.truncated)
