@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -20,7 +21,9 @@
 #include "output/output.h"
 #include "platform/platform.h"
 #include "results/sweep.h"
+#include "results/xprod.h"
 #include "stats/accum.h"
+#include "stats/chunks.h"
 #include "stats/etable.h"
 #include "stats/post.h"
 #include "stats/stats.h"
@@ -66,6 +69,44 @@ void dotacc(double* acc, const double* a, const double* b, long m) {
   accstore(acc, t);
 }
 
+// acc[0..3] (lanes ACC apart) += the sums of a[i] * b[j][i] over m (a
+// multiple of 4) observations: the four sums of dotacc in one sweep of a,
+// their chains independent so the additions overlap. Each sum sees the same
+// additions in the same order as dotacc's.
+ST_CLONES
+void dotacc4(double* acc, const double* a, const double* const* b, long m) {
+  Accum4 t0 = accload(acc), t1 = accload(acc + ACC), t2 = accload(acc + 2 * ACC), t3 = accload(acc + 3 * ACC);
+  const double *b0 = b[0], *b1 = b[1], *b2 = b[2], *b3 = b[3];
+  for (long i = 0; i < m; i += 4) {
+    const st_v4 va = acc_ld4(a + i);
+    t0.add(va * acc_ld4(b0 + i));
+    t1.add(va * acc_ld4(b1 + i));
+    t2.add(va * acc_ld4(b2 + i));
+    t3.add(va * acc_ld4(b3 + i));
+  }
+  accstore(acc, t0);
+  accstore(acc + ACC, t1);
+  accstore(acc + 2 * ACC, t2);
+  accstore(acc + 3 * ACC, t3);
+}
+
+// acc[j] (lanes ACC apart) += the sum of a[i] * b[j][i], j < nb, four at a
+// time.
+void dotaccn(double* acc, const double* a, const double* const* b, int nb, long m) {
+  int j = 0;
+  for (; j + 4 <= nb; j += 4) dotacc4(acc + static_cast<size_t>(j) * ACC, a, b + j, m);
+  for (; j < nb; ++j) dotacc(acc + static_cast<size_t>(j) * ACC, a, b[j], m);
+}
+
+// The value of the compensated sum at offset off of each chunk's lanes,
+// the chunks combined in chunk order (one chunk: its own value).
+double chunkvalue(const std::vector<std::vector<double>>& lanes, size_t off) {
+  if (lanes.size() == 1) return accvalue(&lanes[0][off]);
+  Accum t;
+  for (const std::vector<double>& l : lanes) t.merge(accload(&l[off]).fold());
+  return t.value();
+}
+
 // The residuals of m (a multiple of 4) observations from the deviations d
 // (column 0 the dependent variable, then the regressors) and the slopes b of
 // the kept regressors, each a compensated sum.
@@ -87,15 +128,51 @@ struct Block {
   int nv = 0;
   long m = 0, m4 = 0;
   std::vector<double> x;   // nv x (BLK + 4)
+  std::vector<const double*> cp;  // the values of each variable: in x, or where they lie
+  bool clean = false;      // every observation used, unweighted, cp in place
+  bool ones = false;       // u and w hold 1 for the whole block
   double u[BLK + 4];       // 1 used, 0 not
   double w[BLK + 4];       // weight of a used observation, else 0
   double* col(int j) { return x.data() + static_cast<size_t>(j) * (BLK + 4); }
 };
 
-int readblock(Block& b, const StSample& s, long obs, bool check, const RegOpts& o,
-              std::vector<double>* cl) {
-  b.m = std::min(BLK, s.hi - obs + 1);
+// Whether a whole unweighted block can be read where it lies: all its
+// observations selected, every variable a double column (views, else null)
+// without a missing value in the block. Then b.cp points into the columns
+// and u and w hold 1, exactly what copying would have made.
+bool readinplace(Block& b, const StSample& s, long obs, const ColView* views) {
+  if (!views || b.m != BLK || s.wkind) return false;
+  if (!s.sel.empty()) {
+    const unsigned char* sel = s.sel.data() + (obs - s.lo);
+    unsigned char all = 1;
+    for (long k = 0; k < BLK; ++k) all &= sel[k];
+    if (!all) return false;
+  }
+  for (int j = 0; j < b.nv; ++j) {
+    const double* p = reinterpret_cast<const double*>(views[j].at(obs));
+    if (xprod_anymissing(p, BLK)) return false;
+    b.cp[static_cast<size_t>(j)] = p;
+  }
+  if (!b.ones) {
+    std::fill(b.u, b.u + BLK, 1.0);
+    std::fill(b.w, b.w + BLK, 1.0);
+    b.ones = true;
+  }
+  b.clean = true;
+  return true;
+}
+
+// Observations obs..min(obs + BLK - 1, hi). With check the weights are held
+// to their rule and the rule's code returned (not printed), else a weight
+// that breaks it leaves its observation out.
+int readblock(Block& b, const StSample& s, long obs, long hi, bool check, const RegOpts& o,
+              std::vector<double>* cl, const ColView* views) {
+  b.m = std::min(BLK, hi - obs + 1);
   b.m4 = (b.m + 3) & ~3L;
+  b.cp.resize(static_cast<size_t>(b.nv));
+  if (!cl && !o.clustvar && readinplace(b, s, obs, views)) return 0;
+  b.clean = b.ones = false;
+  for (int j = 0; j < b.nv; ++j) b.cp[static_cast<size_t>(j)] = b.col(j);
   for (int j = 0; j < b.nv; ++j) st_gather(j, obs, b.m, b.col(j));
   if (o.clustvar && cl) {
     cl->resize(static_cast<size_t>(b.m));
@@ -109,7 +186,7 @@ int readblock(Block& b, const StSample& s, long obs, bool check, const RegOpts& 
     if (use && s.wkind) {
       wk = s.w[static_cast<size_t>(obs + k - s.lo)];
       if (check) {
-        if (int rc = st_checkweight(s.wkind, wk, &use)) return rc;
+        if (int rc = st_weightrule(s.wkind, wk, &use)) return rc;
       } else {
         use = !ismissing(wk) && wk != 0;
       }
@@ -318,71 +395,130 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
                      varname(vl.varlist_vr[static_cast<size_t>(j)]).c_str());
   StSample s;
   if (int rc = st_sample(s, pr)) return rc;
-  Block blk;
-  blk.nv = nv;
-  blk.x.assign(static_cast<size_t>(nv) * (BLK + 4), 0);
   const bool weighted = s.wkind != WK_NONE;
+  // Each pass sums every chunk of observations (stats/chunks.h) on its own,
+  // its blocks in order, and combines the chunks' sums in chunk order, so
+  // the figures are the same whichever thread did a chunk. Variables read
+  // through a time-series operator, and the cluster sums, stay on this thread.
+  bool threads = o.clustvar == 0;
+  for (int j = 0; j < nv; ++j) threads = threads && st_plainentry(j);
+  const long nk = st_nchunks(s.lo, s.hi);
+  // Double columns named plainly are read where they lie, block by block.
+  std::vector<ColView> views;
+  for (int j = 0; j < nv; ++j) {
+    if (!st_plainentry(j)) break;
+    views.push_back(colview(vl.varlist_vr[static_cast<size_t>(j)]));
+    if (views.back().type != ST_DOUBLE) break;
+  }
+  const ColView* vw = static_cast<int>(views.size()) == nv && views.back().type == ST_DOUBLE ? views.data() : nullptr;
+  // The helper pays from a number of cells: the threshold for one column is
+  // scaled down by the number of variables while the chunks run.
+  const long parmin = stchunk.parmin;
+  auto chunks = [&](const std::function<int(long, long, long)>& fn) {
+    stchunk.parmin = std::max(1L, parmin / nv);
+    const int rc = s.hi >= s.lo ? st_chunks(s.lo, s.hi, threads, fn) : 0;
+    stchunk.parmin = parmin;
+    return rc;
+  };
+  auto newblock = [&](Block& blk) {
+    blk.nv = nv;
+    blk.x.assign(static_cast<size_t>(nv) * (BLK + 4), 0);
+  };
+  // The columns of a block of nc columns at stride BLK + 4.
+  auto colptrs = [](double* base, int nc) {
+    std::vector<const double*> c(static_cast<size_t>(nc));
+    for (int j = 0; j < nc; ++j) c[static_cast<size_t>(j)] = base + static_cast<size_t>(j) * (BLK + 4);
+    return c;
+  };
 
   // Pass 1: counts, weights and weighted means.
-  std::vector<double> sx(static_cast<size_t>(nv) * ACC, 0);
-  double sw[ACC] = {};
-  st_v4 cnt = {0, 0, 0, 0};
+  std::vector<std::vector<double>> sxk(static_cast<size_t>(nk)), swk(static_cast<size_t>(nk));
+  std::vector<long> cntk(static_cast<size_t>(nk), 0);
   f.sample.assign(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
   f.samplelo = s.lo;
-  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
-    if (stopflag) return 1;
-    if (int rc = readblock(blk, s, obs, true, o, nullptr)) return rc;
-    for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
-    for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
-    if (weighted) dotacc(sw, blk.w, blk.u, blk.m4);
-    for (int j = 0; j < nv; ++j) dotacc(&sx[static_cast<size_t>(j) * ACC], blk.w, blk.col(j), blk.m4);
-  }
-  const long n = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
+  int rc1 = chunks([&](long ck, long c0, long c1) {
+    Block blk;
+    newblock(blk);
+    std::vector<double>& sx = sxk[static_cast<size_t>(ck)];
+    std::vector<double>& sw = swk[static_cast<size_t>(ck)];
+    sx.assign(static_cast<size_t>(nv) * ACC, 0);
+    sw.assign(ACC, 0);
+    st_v4 cnt = {0, 0, 0, 0};
+    for (long obs = c0; obs <= c1; obs += BLK) {
+      if (stopflag) return 1;
+      if (int rc = readblock(blk, s, obs, c1, true, o, nullptr, vw)) return rc;
+      for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
+      for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
+      if (weighted) dotacc(sw.data(), blk.w, blk.u, blk.m4);
+      dotaccn(sx.data(), blk.w, blk.cp.data(), nv, blk.m4);
+    }
+    cntk[static_cast<size_t>(ck)] = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
+    return 0;
+  });
+  if (rc1 == 1) return 1;
+  if (rc1) return error(rc1);
+  long n = 0;
+  for (long c : cntk) n += c;
   if (n == 0) return st_noobs();
-  double W = weighted ? accvalue(sw) : static_cast<double>(n);
+  double W = weighted ? chunkvalue(swk, 0) : static_cast<double>(n);
   std::vector<double> mean(static_cast<size_t>(nv));
-  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = accvalue(&sx[static_cast<size_t>(j) * ACC]) / W;
+  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = chunkvalue(sxk, static_cast<size_t>(j) * ACC) / W;
 
   // Pass 2: cross products of the deviations (raw values without a constant)
   // and, for the total sum of squares, of y about its mean.
   const size_t np = static_cast<size_t>(nv) * static_cast<size_t>(nv + 1) / 2;
-  std::vector<double> xp(np * ACC, 0);
-  double yyc[ACC] = {};
-  std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
+  std::vector<std::vector<double>> xpk(static_cast<size_t>(nk)), yyck(static_cast<size_t>(nk));
   auto dcol = [&](std::vector<double>& v, int j) { return v.data() + static_cast<size_t>(j) * (BLK + 4); };
   // Deviations of the block's used observations (raw values without a
   // constant), and the same times the weights.
-  auto deviations = [&]() {
+  // Unweighted, the weighted deviations are the deviations: wdev is left
+  // alone and dev stands for both.
+  auto deviations = [&](const Block& blk, std::vector<double>& dev, std::vector<double>& wdev) {
     for (int j = 0; j < nv; ++j) {
       const double c = cons ? mean[static_cast<size_t>(j)] : 0;
       double* d = dcol(dev, j);
-      double* wd = dcol(wdev, j);
-      const double* xv = blk.col(j);
-      for (long i = 0; i < blk.m4; ++i) {
-        d[i] = blk.u[i] != 0 ? xv[i] - c : 0;
-        wd[i] = weighted ? blk.w[i] * d[i] : d[i];
+      const double* xv = blk.cp[static_cast<size_t>(j)];
+      if (blk.clean) {
+        for (long i = 0; i < blk.m4; ++i) d[i] = xv[i] - c;
+      } else {
+        for (long i = 0; i < blk.m4; ++i) d[i] = blk.u[i] != 0 ? xv[i] - c : 0;
       }
+      if (!weighted) continue;
+      double* wd = dcol(wdev, j);
+      for (long i = 0; i < blk.m4; ++i) wd[i] = blk.w[i] * d[i];
     }
   };
-  std::vector<double> tmp(BLK + 4), wtmp(BLK + 4);
-  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
-    if (stopflag) return 1;
-    (void)readblock(blk, s, obs, false, o, nullptr);
-    deviations();
-    size_t q = 0;
-    for (int a = 0; a < nv; ++a) {
-      const double* wa = dcol(wdev, a);
-      for (int c = 0; c <= a; ++c, ++q) dotacc(&xp[q * ACC], wa, dcol(dev, c), blk.m4);
-    }
-    if (!cons) {
-      const double* yv = blk.col(0);
-      for (long i = 0; i < blk.m4; ++i) {
-        tmp[static_cast<size_t>(i)] = blk.u[i] != 0 ? yv[i] - mean[0] : 0;
-        wtmp[static_cast<size_t>(i)] = blk.w[i] * tmp[static_cast<size_t>(i)];
+  int rc2 = chunks([&](long ck, long c0, long c1) {
+    Block blk;
+    newblock(blk);
+    std::vector<double>& xp = xpk[static_cast<size_t>(ck)];
+    std::vector<double>& yyc = yyck[static_cast<size_t>(ck)];
+    xp.assign(np * ACC, 0);
+    yyc.assign(ACC, 0);
+    std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
+    std::vector<double> tmp(BLK + 4), wtmp(BLK + 4);
+    const std::vector<const double*> dcols = colptrs(dev.data(), nv);
+    for (long obs = c0; obs <= c1; obs += BLK) {
+      if (stopflag) return 1;
+      (void)readblock(blk, s, obs, c1, false, o, nullptr, vw);
+      deviations(blk, dev, wdev);
+      size_t q = 0;
+      for (int a = 0; a < nv; ++a) {
+        dotaccn(&xp[q * ACC], dcol(weighted ? wdev : dev, a), dcols.data(), a + 1, blk.m4);
+        q += static_cast<size_t>(a + 1);
       }
-      dotacc(yyc, wtmp.data(), tmp.data(), blk.m4);
+      if (!cons) {
+        const double* yv = blk.cp[0];
+        for (long i = 0; i < blk.m4; ++i) {
+          tmp[static_cast<size_t>(i)] = blk.u[i] != 0 ? yv[i] - mean[0] : 0;
+          wtmp[static_cast<size_t>(i)] = blk.w[i] * tmp[static_cast<size_t>(i)];
+        }
+        dotacc(yyc.data(), wtmp.data(), tmp.data(), blk.m4);
+      }
     }
-  }
+    return 0;
+  });
+  if (rc2) return 1;
   // aweights and pweights are scaled to sum to the number of observations.
   double wscale = 1;
   if (s.wkind == WK_A || s.wkind == WK_P) wscale = static_cast<double>(n) / W;
@@ -391,7 +527,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     size_t q = 0;
     for (int a = 0; a < nv; ++a)
       for (int c = 0; c <= a; ++c, ++q) {
-        const double v = accvalue(&xp[q * ACC]) * wscale;
+        const double v = chunkvalue(xpk, q * ACC) * wscale;
         A[static_cast<size_t>(a * nv + c)] = A[static_cast<size_t>(c * nv + a)] = v;
       }
   }
@@ -436,84 +572,97 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
   if (cons) Ainv[static_cast<size_t>(pk * ps_ + pk)] = 1 / W;
   const bool robust = o.vce != VCE_OLS;
   std::vector<double> meat(static_cast<size_t>(ps_ * ps_), 0);
-  std::vector<double> meatacc(robust ? static_cast<size_t>(ps_ * (ps_ + 1) / 2) * ACC : 0, 0);
-  std::vector<double> clv;
-  double rssacc[ACC] = {};
-  std::vector<double> z(static_cast<size_t>(ps_));
-  // Cluster sums of scores, keyed by the cluster value.
+  const size_t nmeat = robust ? static_cast<size_t>(ps_ * (ps_ + 1) / 2) * ACC : 0;
+  std::vector<std::vector<double>> meatk(static_cast<size_t>(nk)), rssk(static_cast<size_t>(nk));
+  // Cluster sums of scores, keyed by the cluster value (the chunks on this
+  // thread, in order).
   std::vector<double> ckeys;
   std::vector<std::vector<double>> csum;
-  std::vector<double> res(BLK + 4), wres(BLK + 4), sc(BLK + 4), rsc(BLK + 4);
-  // Score columns: sc times each kept regressor's deviation (and sc itself
-  // for the constant), and the same times the replication of fweights.
-  std::vector<double> qcol(static_cast<size_t>(ps_) * (BLK + 4)), rcol(qcol.size());
-  std::vector<const double*> dptr(static_cast<size_t>(nv));
   std::vector<double> bk(static_cast<size_t>(pk));
   for (int a = 0; a < pk; ++a) bk[static_cast<size_t>(a)] = b[static_cast<size_t>(kept[static_cast<size_t>(a)])];
-  for (long obs = s.lo; obs <= s.hi; obs += BLK) {
-    if (stopflag) return 1;
-    (void)readblock(blk, s, obs, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr);
-    deviations();
+  int rc3 = chunks([&](long ck, long c0, long c1) {
+    Block blk;
+    newblock(blk);
+    std::vector<double>& meatacc = meatk[static_cast<size_t>(ck)];
+    std::vector<double>& rssacc = rssk[static_cast<size_t>(ck)];
+    meatacc.assign(nmeat, 0);
+    rssacc.assign(ACC, 0);
+    std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
+    std::vector<double> clv;
+    std::vector<double> z(static_cast<size_t>(ps_));
+    std::vector<double> res(BLK + 4), wres(BLK + 4), sc(BLK + 4), rsc(BLK + 4);
+    // Score columns: sc times each kept regressor's deviation (and sc itself
+    // for the constant), and the same times the replication of fweights.
+    std::vector<double> qcol(robust ? static_cast<size_t>(ps_) * (BLK + 4) : 0), rcol(qcol.size());
+    const std::vector<const double*> qcols = colptrs(qcol.data(), robust ? ps_ : 0);
+    std::vector<const double*> dptr(static_cast<size_t>(nv));
     for (int j = 0; j < nv; ++j) dptr[static_cast<size_t>(j)] = dcol(dev, j);
-    residuals(res.data(), dptr.data(), bk.data(), kept.data(), pk, blk.m4);
-    for (long i = 0; i < blk.m4; ++i) {
-      const double wi = blk.w[i] * wscale;
-      wres[static_cast<size_t>(i)] = wi * res[static_cast<size_t>(i)];
-    }
-    dotacc(rssacc, wres.data(), res.data(), blk.m4);
-    if (!robust) continue;
-    for (long i = 0; i < blk.m4; ++i) {
-      double si = wres[static_cast<size_t>(i)];  // the score multiplier
-      if (blk.u[i] != 0 && (o.vce == VCE_HC2 || o.vce == VCE_HC3)) {
-        for (int a = 0; a < pk; ++a) z[static_cast<size_t>(a)] = dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)][i];
-        if (cons) z[static_cast<size_t>(pk)] = 1;
-        double h = 0;
-        for (int a = 0; a < ps_; ++a) {
-          double t = 0;
-          for (int c = 0; c < ps_; ++c) t += Ainv[static_cast<size_t>(a * ps_ + c)] * z[static_cast<size_t>(c)];
-          h += z[static_cast<size_t>(a)] * t;
-        }
-        const double omh = 1 - h * blk.w[i] * wscale;
-        if (o.vce == VCE_HC2) si = omh > 0 ? si / std::sqrt(omh) : 0;
-        else si = omh > 0 ? si / omh : 0;
-      }
-      sc[static_cast<size_t>(i)] = si;
-      // fweights replicate an observation: its squared score counts f times.
-      rsc[static_cast<size_t>(i)] = s.wkind == WK_F && blk.u[i] != 0 ? si / blk.w[i] : si;
-    }
-    if (o.vce == VCE_CLUSTER) {
-      for (long i = 0; i < blk.m; ++i) {
-        if (blk.u[i] == 0) continue;
-        const double key = clv[static_cast<size_t>(i)];
-        auto it = std::lower_bound(ckeys.begin(), ckeys.end(), key);
-        const size_t at = static_cast<size_t>(it - ckeys.begin());
-        if (it == ckeys.end() || *it != key) {
-          ckeys.insert(it, key);
-          csum.insert(csum.begin() + static_cast<long>(at), std::vector<double>(static_cast<size_t>(ps_), 0));
-        }
-        std::vector<double>& cs = csum[at];
-        for (int a = 0; a < pk; ++a)
-          cs[static_cast<size_t>(a)] += sc[static_cast<size_t>(i)] * dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)][i];
-        if (cons) cs[static_cast<size_t>(pk)] += sc[static_cast<size_t>(i)];
-      }
-      continue;
-    }
-    for (int a = 0; a < ps_; ++a) {
-      double* qa = qcol.data() + static_cast<size_t>(a) * (BLK + 4);
-      double* ra = rcol.data() + static_cast<size_t>(a) * (BLK + 4);
-      const double* za = a < pk ? dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)] : nullptr;
+    for (long obs = c0; obs <= c1; obs += BLK) {
+      if (stopflag) return 1;
+      (void)readblock(blk, s, obs, c1, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr, vw);
+      deviations(blk, dev, wdev);
+      residuals(res.data(), dptr.data(), bk.data(), kept.data(), pk, blk.m4);
       for (long i = 0; i < blk.m4; ++i) {
-        const double zi = za ? za[i] : 1;
-        qa[i] = sc[static_cast<size_t>(i)] * zi;
-        ra[i] = rsc[static_cast<size_t>(i)] * zi;
+        const double wi = blk.w[i] * wscale;
+        wres[static_cast<size_t>(i)] = wi * res[static_cast<size_t>(i)];
+      }
+      dotacc(rssacc.data(), wres.data(), res.data(), blk.m4);
+      if (!robust) continue;
+      for (long i = 0; i < blk.m4; ++i) {
+        double si = wres[static_cast<size_t>(i)];  // the score multiplier
+        if (blk.u[i] != 0 && (o.vce == VCE_HC2 || o.vce == VCE_HC3)) {
+          for (int a = 0; a < pk; ++a) z[static_cast<size_t>(a)] = dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)][i];
+          if (cons) z[static_cast<size_t>(pk)] = 1;
+          double h = 0;
+          for (int a = 0; a < ps_; ++a) {
+            double t = 0;
+            for (int c = 0; c < ps_; ++c) t += Ainv[static_cast<size_t>(a * ps_ + c)] * z[static_cast<size_t>(c)];
+            h += z[static_cast<size_t>(a)] * t;
+          }
+          const double omh = 1 - h * blk.w[i] * wscale;
+          if (o.vce == VCE_HC2) si = omh > 0 ? si / std::sqrt(omh) : 0;
+          else si = omh > 0 ? si / omh : 0;
+        }
+        sc[static_cast<size_t>(i)] = si;
+        // fweights replicate an observation: its squared score counts f times.
+        rsc[static_cast<size_t>(i)] = s.wkind == WK_F && blk.u[i] != 0 ? si / blk.w[i] : si;
+      }
+      if (o.vce == VCE_CLUSTER) {
+        for (long i = 0; i < blk.m; ++i) {
+          if (blk.u[i] == 0) continue;
+          const double key = clv[static_cast<size_t>(i)];
+          auto it = std::lower_bound(ckeys.begin(), ckeys.end(), key);
+          const size_t at = static_cast<size_t>(it - ckeys.begin());
+          if (it == ckeys.end() || *it != key) {
+            ckeys.insert(it, key);
+            csum.insert(csum.begin() + static_cast<long>(at), std::vector<double>(static_cast<size_t>(ps_), 0));
+          }
+          std::vector<double>& cs = csum[at];
+          for (int a = 0; a < pk; ++a)
+            cs[static_cast<size_t>(a)] += sc[static_cast<size_t>(i)] * dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)][i];
+          if (cons) cs[static_cast<size_t>(pk)] += sc[static_cast<size_t>(i)];
+        }
+        continue;
+      }
+      for (int a = 0; a < ps_; ++a) {
+        double* qa = qcol.data() + static_cast<size_t>(a) * (BLK + 4);
+        double* ra = rcol.data() + static_cast<size_t>(a) * (BLK + 4);
+        const double* za = a < pk ? dptr[static_cast<size_t>(kept[static_cast<size_t>(a)] + 1)] : nullptr;
+        for (long i = 0; i < blk.m4; ++i) {
+          const double zi = za ? za[i] : 1;
+          qa[i] = sc[static_cast<size_t>(i)] * zi;
+          ra[i] = rsc[static_cast<size_t>(i)] * zi;
+        }
+      }
+      size_t q = 0;
+      for (int a = 0; a < ps_; ++a) {
+        dotaccn(&meatacc[q * ACC], rcol.data() + static_cast<size_t>(a) * (BLK + 4), qcols.data(), a + 1, blk.m4);
+        q += static_cast<size_t>(a + 1);
       }
     }
-    size_t q = 0;
-    for (int a = 0; a < ps_; ++a)
-      for (int c = 0; c <= a; ++c, ++q)
-        dotacc(&meatacc[q * ACC], rcol.data() + static_cast<size_t>(a) * (BLK + 4),
-               qcol.data() + static_cast<size_t>(c) * (BLK + 4), blk.m4);
-  }
+    return 0;
+  });
+  if (rc3) return 1;
   if (robust) {
     if (o.vce == VCE_CLUSTER) {
       for (const auto& cs : csum)
@@ -524,19 +673,19 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
       size_t q = 0;
       for (int a = 0; a < ps_; ++a)
         for (int c = 0; c <= a; ++c, ++q)
-          meat[static_cast<size_t>(a * ps_ + c)] = meat[static_cast<size_t>(c * ps_ + a)] = accvalue(&meatacc[q * ACC]);
+          meat[static_cast<size_t>(a * ps_ + c)] = meat[static_cast<size_t>(c * ps_ + a)] = chunkvalue(meatk, q * ACC);
     }
   }
 
   // Sums of squares and the statistics.
   const bool about_mean = cons || o.hascons || o.tsscons;
-  double tss = cons ? A[0] : (about_mean ? accvalue(yyc) * wscale : A[0]);
+  double tss = cons ? A[0] : (about_mean ? chunkvalue(yyck, 0) * wscale : A[0]);
   double rss, mss;
   if (k == 0 || sr.rank == 0) {
     rss = tss;
     mss = 0;
   } else {
-    rss = accvalue(rssacc);
+    rss = chunkvalue(rssk, 0);
     if (rss < 0) rss = 0;
     mss = tss - rss;
     if (mss < 0) {
