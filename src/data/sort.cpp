@@ -7,7 +7,9 @@
 // number), the algorithm runs on those, and the resulting order is applied
 // to the columns at the end. When no two keys tie (or with `stable`) every
 // algorithm gives the same order, and a radix sort of the items, on two
-// threads for large ranges, finds it.
+// threads for large ranges, finds it. Keys with many ties whose values
+// differ only within 32 bits go through the seeded algorithm as single
+// words; its partitions are shared by two threads on large ranges.
 #include "data/sort.h"
 
 #include <sys/mman.h>
@@ -16,10 +18,12 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -42,6 +46,32 @@ inline bool brk() {
   if ((++srt.polls & 0x3ff) != 0) return false;
   if (srt.breakat && srt.polls >= srt.breakat) return true;
   return stopflag != 0;
+}
+
+// Break polls of the helper thread: it reads the flag itself, every 1024th
+// poll, and never the test hook (whose count belongs to the main thread).
+thread_local bool helper = false;
+thread_local long helperpolls = 0;
+inline bool poll() {
+  if (helper) return (++helperpolls & 0x3ff) == 0 && stopflag != 0;
+  return brk();
+}
+
+// Runs work() on this thread and on a helper at once (on this one alone when
+// the system refuses a thread or ZELTA_ONE_THREAD is set).
+template <class F>
+void bothrun(F& work) {
+  std::thread t;
+  try {
+    if (!plat_onethread())
+      t = std::thread([&] {
+        helper = true;
+        work();
+      });
+  } catch (const std::system_error&) {
+  }
+  work();
+  if (t.joinable()) t.join();
 }
 
 // One step of the sort-seed generator: rseed = rseed x 68969 mod 2^31.
@@ -294,7 +324,7 @@ long partition(T* a, long lo, long hi, L lt) {
     const long m = std::min(nl, nr);
     for (long k = 0; k < m; ++k) std::swap(a[lbase + offl[sl + k]], a[rbase - offr[sr + k]]);
     nl -= m, nr -= m, sl += m, sr += m;
-    if (brk()) return -1;
+    if (poll()) return -1;
   }
   // Item by item, a stop found ahead holds unless the other scan has since
   // swapped into a place before it: the last pair swapped (pi, pj) now
@@ -317,7 +347,7 @@ long partition(T* a, long lo, long hi, L lt) {
       while (lt(pv, a[r]) && r != lo) --r;
       j = r--;
     }
-    if (brk()) return -1;
+    if (poll()) return -1;
     if (i >= j) break;
     std::swap(a[i], a[j]);
     pi = i, pj = j;
@@ -372,7 +402,7 @@ int quick(T* a, long lo, long hi, L lt, bool prune, long nf, D done, long end) {
     if (prune && nf == 0) return done(a + lo, static_cast<size_t>(hi - lo + 1));
     if (lo > 0 && hi < end && !lt(a[lo - 1], a[hi + 1])) {
       equalpart(a + lo, hi - lo + 1);
-      return brk() ? 1 : 0;
+      return poll() ? 1 : 0;
     }
     const long i = partition(a, lo, hi, lt);
     if (i < 0) return 1;
@@ -396,14 +426,67 @@ int quick(T* a, long lo, long hi, L lt, bool prune, long nf, D done, long end) {
   return 0;
 }
 
+// Once its pivot is placed a part is sorted without reading or writing
+// anything outside it but the pivots on either side, which never move
+// again: large ranges are sorted by two threads taking parts from a shared
+// list, the largest first. A part above `cut` items is partitioned once and
+// its two sides listed; a smaller one is sorted whole. Every part goes
+// through the same steps as in quick, so the order is the same.
+template <class T, class L, class D>
+int quickpool(T* a, long n, L lt, D done) {
+  const long end = n - 1, cut = std::max(n / 64, 256L);
+  std::vector<std::pair<long, long>> todo{{0, end}};
+  std::mutex mu;
+  std::condition_variable cv;
+  int busy = 0;
+  bool stop = false;
+  auto work = [&] {
+    std::unique_lock lk(mu);
+    for (;;) {
+      cv.wait(lk, [&] { return stop || !todo.empty() || busy == 0; });
+      if (stop || todo.empty()) return;
+      auto big = std::max_element(todo.begin(), todo.end(), [](const auto& x, const auto& y) {
+        return x.second - x.first < y.second - y.first;
+      });
+      const auto [lo, hi] = *big;
+      *big = todo.back();
+      todo.pop_back();
+      ++busy;
+      lk.unlock();
+      int rc = 0;
+      long i = -1;
+      if (hi - lo < cut) {
+        rc = quick(a, lo, hi, lt, false, 0, done, end);
+      } else if (lo > 0 && hi < end && !lt(a[lo - 1], a[hi + 1])) {
+        equalpart(a + lo, hi - lo + 1);
+        rc = poll() ? 1 : 0;
+      } else {
+        i = partition(a, lo, hi, lt);
+        rc = i < 0 ? 1 : 0;
+      }
+      lk.lock();
+      --busy;
+      if (rc) stop = true;
+      if (!rc && i >= 0) {
+        if (i - 1 > lo) todo.emplace_back(lo, i - 1);
+        if (hi > i + 1) todo.emplace_back(i + 1, hi);
+      }
+      cv.notify_all();
+    }
+  };
+  bothrun(work);
+  return stop ? 1 : 0;
+}
+
 // The seeded shuffle of n items followed by the quicksort (pruned as quick
-// says when `prune`, with nf flagged items).
+// says when `prune`, with nf flagged items; by quickpool on large ranges
+// otherwise).
 // The draws are made PF swaps ahead of the swaps that use them, so that the
 // items of later swaps are fetched from memory while earlier ones are done:
 // on a large range every swap touches two random places.
 template <class T, class L, class D>
 int shufflesort(T* a, long n, L lt, bool prune, long nf, D done) {
-  constexpr long PF = 16;  // a power of two
+  constexpr long PF = 64;  // a power of two
   const double spread = static_cast<double>(n - 1);
   long xs[PF], ys[PF];
   const long ahead = std::min(PF, n);
@@ -422,8 +505,10 @@ int shufflesort(T* a, long n, L lt, bool prune, long nf, D done) {
       __builtin_prefetch(&a[xs[k]], 1);
       __builtin_prefetch(&a[ys[k]], 1);
     }
-    if (brk()) return 1;
+    if (poll()) return 1;
   }
+  if (!prune && static_cast<unsigned long>(n) >= srt.parmin) return quickpool(a, n, lt, done);
+  return quick(a, 0, n - 1, lt, prune, nf, done, n - 1);
   return quick(a, 0, n - 1, lt, prune, nf, done, n - 1);
 }
 
@@ -454,15 +539,6 @@ void smallsort(Item<W>* a, size_t n) {
     for (; j > 0 && keyidless(v, a[j - 1]); --j) a[j] = a[j - 1];
     a[j] = v;
   }
-}
-
-// Break polls of the helper thread: it reads the flag itself, every 1024th
-// poll, and never the test hook (whose count belongs to the main thread).
-thread_local bool helper = false;
-thread_local long helperpolls = 0;
-inline bool poll() {
-  if (helper) return (++helperpolls & 0x3ff) == 0 && stopflag != 0;
-  return brk();
 }
 
 // Counts of the DB-bit digit at bit s of a[0..n-1] into cnt (added to it).
@@ -497,7 +573,7 @@ void distribute(Item<W>* a, int s, const size_t* cnt, size_t* start) {
   }
 }
 
-// The b bits (b <= 16) of the key words starting at bit s (s < 64 x W);
+// The b bits (b <= 32) of the key words starting at bit s (s < 64 x W);
 // bits past the last word read as 0.
 template <int W>
 inline unsigned keybits(const Item<W>& a, int s, int b) {
@@ -654,18 +730,28 @@ int sortparts(Item<W>* a, std::vector<Part>& parts) {
     for (size_t k; !stop.load(std::memory_order_relaxed) && (k = next.fetch_add(1)) < parts.size();)
       if (msd(a + parts[k].start, parts[k].n, parts[k].s)) stop = true;
   };
-  std::thread t;
-  try {
-    if (!plat_onethread())
-      t = std::thread([&] {
-        helper = true;
-        work();
-      });
-  } catch (const std::system_error&) {
-  }
-  work();
-  if (t.joinable()) t.join();
+  bothrun(work);
   return stop ? 1 : 0;
+}
+
+// The bits in which the keys of observations lo.. (n of them, read on two
+// threads when many) differ from those of the first, which goes in first:
+// dif[w] for word w. False on a Break.
+template <int W>
+bool keydiff(const std::vector<KeyVar>& ks, long lo, size_t n, Item<W>& first, uint64_t* dif) {
+  if (!extract(ks, lo, 1, reinterpret_cast<unsigned char*>(&first), sizeof(Item<W>))) return false;
+  uint64_t d2[2][W] = {};
+  std::atomic<bool> broke{false};
+  onhalves(n, [&](size_t t, size_t b, size_t e) {
+    uint64_t* d = d2[t];
+    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t, size_t m) {
+          for (size_t j = 0; j < m; ++j)
+            for (int w = 0; w < W; ++w) d[w] |= p[j].k[w] ^ first.k[w];
+        }))
+      broke = true;
+  });
+  for (int w = 0; w < W; ++w) dif[w] = d2[0][w] | d2[1][w];
+  return !broke;
 }
 
 // Fills a[0..n-1] with the items of observations lo.. in the stable order of
@@ -688,20 +774,11 @@ int radixfill(const std::vector<KeyVar>& ks, long lo, size_t n, Item<W>* a, bool
   }
   std::atomic<bool> broke{false};
   Item<W> first;
-  if (!extract(ks, lo, 1, reinterpret_cast<unsigned char*>(&first), sizeof(Item<W>))) return 2;
-  uint64_t dif[2][W] = {};
-  onhalves(n, [&](size_t t, size_t b, size_t e) {
-    uint64_t* d = dif[t];
-    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t, size_t m) {
-          for (size_t j = 0; j < m; ++j)
-            for (int w = 0; w < W; ++w) d[w] |= p[j].k[w] ^ first.k[w];
-        }))
-      broke = true;
-  });
-  if (broke) return 2;
+  uint64_t dif[W];
+  if (!keydiff<W>(ks, lo, n, first, dif)) return 2;
   int s = 64 * W;
   for (int w = W - 1; w >= 0; --w)
-    if (const uint64_t x = dif[0][w] | dif[1][w]) s = 64 * w + __builtin_clzll(x);
+    if (dif[w]) s = 64 * w + __builtin_clzll(dif[w]);
   if (s == 64 * W) {  // one key throughout: the observations' order
     for (size_t i = 0; i < n; ++i) a[i] = first, a[i].id = static_cast<uint32_t>(lo + static_cast<long>(i));
     return 0;
@@ -829,6 +906,49 @@ void applyitems(const std::vector<KeyVar>& ks, long lo, BigBuf<Item<W>>& a, bool
   ds_permute_lent(lo, from, static_cast<long>(n), reinterpret_cast<unsigned char*>(a.p), n * sizeof(Item<W>), done);
 }
 
+// The seeded algorithm on keys that differ only within 32 neighbouring bits
+// (a key of a thousand integers, a few short codes): each item is one word,
+// those bits above the observation number, which the shuffle's random
+// swaps and the partitions move in two thirds of the time of a full item.
+// The memory is that of the full items, lent to the moves of the columns.
+// -1 when the keys do not fit, else as sortitems.
+template <int W>
+int sortpacked(const std::vector<KeyVar>& ks, long lo, long hi) {
+  const long n = hi - lo + 1;
+  if (hi > 0xffffffffL) return -1;
+  Item<W> first;
+  uint64_t dif[W];
+  if (!keydiff<W>(ks, lo, static_cast<size_t>(n), first, dif)) return 1;
+  std::atomic<bool> broke{false};
+  int s = -1, last = -1;  // the first and the last bit that differ
+  for (int w = 0; w < W; ++w)
+    if (const uint64_t x = dif[w]) {
+      if (s < 0) s = 64 * w + __builtin_clzll(x);
+      last = 64 * w + 63 - __builtin_ctzll(x);
+    }
+  if (s < 0 || last - s >= 32) return -1;
+  BigBuf<Item<W>> buf(static_cast<size_t>(n));
+  if (!buf.p) return error(RC_NOMEM);
+  uint64_t* const a = reinterpret_cast<uint64_t*>(buf.p);
+  onhalves(static_cast<size_t>(n), [&](size_t, size_t b, size_t e) {
+    if (!keyblocks<W>(ks, lo, b, e, [&](const Item<W>* p, size_t i0, size_t m) {
+          for (size_t j = 0; j < m; ++j)
+            a[i0 + j] = uint64_t{keybits(p[j], s, 32)} << 32 | static_cast<uint64_t>(lo + static_cast<long>(i0 + j));
+        }))
+      broke = true;
+  });
+  if (broke) return 1;  // the data stay as they are
+  ++srt.packed;
+  auto lt = [](uint64_t x, uint64_t y) { return x >> 32 < y >> 32; };
+  const int rc = shufflesort(a, n, lt, false, 0, [](uint64_t*, size_t) { return 0; });
+  // Even after a Break the words hold a permutation. Each observation
+  // number lands at or before the word it is read from.
+  uint32_t* from = reinterpret_cast<uint32_t*>(a);
+  for (long i = 0; i < n; ++i) from[i] = static_cast<uint32_t>(a[i]);
+  ds_permute_lent(lo, from, n, reinterpret_cast<unsigned char*>(buf.p), static_cast<size_t>(n) * sizeof(Item<W>));
+  return rc;
+}
+
 // Sorts the observations of lo..hi by the keys. With `stable` ties keep
 // their order; otherwise the seeded algorithm decides, unless every key is
 // distinct, when any sort gives its result (the seed still advances as the
@@ -837,16 +957,19 @@ void applyitems(const std::vector<KeyVar>& ks, long lo, BigBuf<Item<W>>& a, bool
 template <int W>
 int sortitems(const std::vector<KeyVar>& ks, long lo, long hi, bool stable) {
   const long n = hi - lo + 1;
+  // Ties among a sample of the items in more than a few places mean ties
+  // nearly everywhere: the seeded algorithm then runs at once on all items,
+  // packed into words when their keys allow. Otherwise the radix sort runs
+  // first; if it finds ties, the items that tie are flagged (where
+  // observation numbers leave the top bit free) and the seeded algorithm
+  // runs pruned to them.
+  bool ties = !stable && sampleties<W>(ks, lo, n) > 16;
+  if (ties)
+    if (const int r = sortpacked<W>(ks, lo, hi); r >= 0) return r;
   BigBuf<Item<W>> a(static_cast<size_t>(n));
   if (!a.p) return error(RC_NOMEM);
   unsigned char* const base = reinterpret_cast<unsigned char*>(a.p);
   int rc = 0;
-  // Ties among a sample of the items in more than a few places mean ties
-  // nearly everywhere: the seeded algorithm then runs at once on all items.
-  // Otherwise the radix sort runs first; if it finds ties, the items that
-  // tie are flagged (where observation numbers leave the top bit free) and
-  // the seeded algorithm runs pruned to them.
-  bool ties = !stable && sampleties<W>(ks, lo, n) > 16;
   bool prune = false, zero = true;
   long nf = 0;
   if (ties) {

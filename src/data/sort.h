@@ -12,6 +12,9 @@ struct SortState {
   // Ranges of at least this many observations are sorted on two threads
   // (tests lower it to cover both).
   unsigned long parmin = 1ul << 20;
+  // Sorts whose keys were packed into one word with the observation number
+  // (tests read it to know which way a sort went).
+  long packed = 0;
 };
 extern SortState srt;
 

@@ -11,6 +11,7 @@
 #include <cblas.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -259,11 +260,9 @@ int accum() {
   std::vector<std::vector<double>> Ck(static_cast<size_t>(nk));
   std::vector<double> Nk(static_cast<size_t>(nk), 0.0), Nwk(static_cast<size_t>(nk), 0.0);
   // The helper pays from a number of cells, not of observations: the
-  // threshold for one column is scaled down by the panel's width while the
-  // chunks run (a test's 0 or largest value keeps its meaning).
-  const long parmin = stchunk.parmin;
-  stchunk.parmin = std::max(1L, parmin / s.kk);
-  const int rck = st_chunks(ds.nobs1, ds.nobs2, kernel && !s.hasif, [&](long k, long c0, long c1) {
+  // threshold for one column is scaled down by the panel's width.
+  const long minobs = kernel && !s.hasif ? st_parmin(s.kk) : LONG_MAX;
+  const int rck = st_chunks(ds.nobs1, ds.nobs2, minobs, [&](long k, long c0, long c1) {
     std::vector<double>& C = Ck[static_cast<size_t>(k)];
     C.assign(kk * kk, 0.0);
     double& N = Nk[static_cast<size_t>(k)];
@@ -320,7 +319,6 @@ int accum() {
     }
     return 0;
   });
-  stchunk.parmin = parmin;
   // A bad weight has had its message; a Break has not.
   if (rck == RC_BREAK) return error(RC_BREAK);
   if (rck) return rck;

@@ -63,6 +63,16 @@ struct Accum4 {
     c += (s - (t - z)) + (x - z);
     s = t;
   }
+  // The same for terms added to a sum that are never negative (squares): the
+  // larger of the two is then known by value, and the error takes the short
+  // form of the rule that subtracts the new sum from the larger operand. It is
+  // the same double in fewer additions.
+  ST_LANES void addnonneg(st_v4 x) {
+    const st_v4 t = s + x;
+    const st_v4 hi = s > x ? s : x, lo = s > x ? x : s;
+    c += (hi - t) + lo;
+    s = t;
+  }
   // The lanes folded into one compensated sum.
   Accum fold() const {
     Accum a;

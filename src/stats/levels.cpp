@@ -183,7 +183,7 @@ bool codeints(int var, const StSample& s, bool missing, I top, Levels& lv, LvCod
   // Pass 1: the range of the values, chunk by chunk.
   const long nk = st_nchunks(s.lo, s.hi);
   std::vector<int64_t> kmn(static_cast<size_t>(nk), INT64_MAX), kmx(static_cast<size_t>(nk), INT64_MIN);
-  *rc = st_chunks(s.lo, s.hi, true, [&](long k, long c0, long c1) {
+  *rc = st_chunks(s.lo, s.hi, st_parmin(1), [&](long k, long c0, long c1) {
     for (long o = c0; o <= c1; o += BLK) {
       if (stopflag) return 1;
       intrange(base + (o - s.lo), std::min(BLK, c1 - o + 1), top, kmn[static_cast<size_t>(k)],

@@ -1,6 +1,8 @@
 // regress: least squares (ordinary or weighted) of a dependent variable on
-// regressors. Three passes over the sample: weighted means; cross products of
-// the deviations from them (compensated sums); residuals, with the robust
+// regressors. Passes over the sample, each summed by fixed chunks of
+// observations shared with a helper thread: weighted means and the cross
+// products of the deviations from them (compensated sums; one pass over
+// long data, about the first chunk's means); residuals, with the robust
 // scores when asked. The regressor block is inverted by the sweep inverse,
 // which leaves collinear regressors out. Prints the analysis-of-variance
 // header and the coefficient table; keeps the fit for replay, predict, test.
@@ -90,12 +92,28 @@ void dotacc4(double* acc, const double* a, const double* const* b, long m) {
   accstore(acc + 3 * ACC, t3);
 }
 
+// Zeros standing in for the missing columns of a last group of fewer than
+// four: their sums go to scratch lanes, so the real ones see only their own
+// additions.
+const double zerocol[BLK + 4] = {};
+
 // acc[j] (lanes ACC apart) += the sum of a[i] * b[j][i], j < nb, four at a
 // time.
 void dotaccn(double* acc, const double* a, const double* const* b, int nb, long m) {
   int j = 0;
   for (; j + 4 <= nb; j += 4) dotacc4(acc + static_cast<size_t>(j) * ACC, a, b + j, m);
-  for (; j < nb; ++j) dotacc(acc + static_cast<size_t>(j) * ACC, a, b[j], m);
+  const int r = nb - j;
+  if (r == 0) return;
+  if (r == 1 || m > BLK + 4) {
+    for (; j < nb; ++j) dotacc(acc + static_cast<size_t>(j) * ACC, a, b[j], m);
+    return;
+  }
+  double lanes[4 * ACC] = {};
+  const double* bb[4] = {zerocol, zerocol, zerocol, zerocol};
+  std::memcpy(lanes, acc + static_cast<size_t>(j) * ACC, sizeof(double) * ACC * static_cast<size_t>(r));
+  for (int q = 0; q < r; ++q) bb[q] = b[j + q];
+  dotacc4(lanes, a, bb, m);
+  std::memcpy(acc + static_cast<size_t>(j) * ACC, lanes, sizeof(double) * ACC * static_cast<size_t>(r));
 }
 
 // The value of the compensated sum at offset off of each chunk's lanes,
@@ -139,26 +157,29 @@ struct Block {
 // Whether a whole unweighted block can be read where it lies: all its
 // observations selected, every variable a double column (views, else null)
 // without a missing value in the block. Then b.cp points into the columns
-// and u and w hold 1, exactly what copying would have made.
-bool readinplace(Block& b, const StSample& s, long obs, const ColView* views) {
-  if (!views || b.m != BLK || s.wkind) return false;
-  if (!s.sel.empty()) {
-    const unsigned char* sel = s.sel.data() + (obs - s.lo);
-    unsigned char all = 1;
-    for (long k = 0; k < BLK; ++k) all &= sel[k];
-    if (!all) return false;
+// and u and w hold 1, exactly what copying would have made. *known keeps
+// the answer for the later passes (-1 not yet known, 0 no, 1 yes).
+bool readinplace(Block& b, const StSample& s, long obs, const ColView* views, signed char* known) {
+  if (!views || b.m != BLK || s.wkind || *known == 0) return false;
+  if (*known == -1) {
+    *known = 0;
+    if (!s.sel.empty()) {
+      const unsigned char* sel = s.sel.data() + (obs - s.lo);
+      unsigned char all = 1;
+      for (long k = 0; k < BLK; ++k) all &= sel[k];
+      if (!all) return false;
+    }
+    for (int j = 0; j < b.nv; ++j)
+      if (xprod_anymissing(reinterpret_cast<const double*>(views[j].at(obs)), BLK)) return false;
   }
-  for (int j = 0; j < b.nv; ++j) {
-    const double* p = reinterpret_cast<const double*>(views[j].at(obs));
-    if (xprod_anymissing(p, BLK)) return false;
-    b.cp[static_cast<size_t>(j)] = p;
-  }
+  for (int j = 0; j < b.nv; ++j) b.cp[static_cast<size_t>(j)] = reinterpret_cast<const double*>(views[j].at(obs));
   if (!b.ones) {
     std::fill(b.u, b.u + BLK, 1.0);
     std::fill(b.w, b.w + BLK, 1.0);
     b.ones = true;
   }
   b.clean = true;
+  *known = 1;
   return true;
 }
 
@@ -166,11 +187,11 @@ bool readinplace(Block& b, const StSample& s, long obs, const ColView* views) {
 // to their rule and the rule's code returned (not printed), else a weight
 // that breaks it leaves its observation out.
 int readblock(Block& b, const StSample& s, long obs, long hi, bool check, const RegOpts& o,
-              std::vector<double>* cl, const ColView* views) {
+              std::vector<double>* cl, const ColView* views, std::vector<signed char>& known) {
   b.m = std::min(BLK, hi - obs + 1);
   b.m4 = (b.m + 3) & ~3L;
   b.cp.resize(static_cast<size_t>(b.nv));
-  if (!cl && !o.clustvar && readinplace(b, s, obs, views)) return 0;
+  if (!cl && !o.clustvar && readinplace(b, s, obs, views, &known[static_cast<size_t>((obs - s.lo) / BLK)])) return 0;
   b.clean = b.ones = false;
   for (int j = 0; j < b.nv; ++j) b.cp[static_cast<size_t>(j)] = b.col(j);
   for (int j = 0; j < b.nv; ++j) st_gather(j, obs, b.m, b.col(j));
@@ -411,6 +432,8 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     if (views.back().type != ST_DOUBLE) break;
   }
   const ColView* vw = static_cast<int>(views.size()) == nv && views.back().type == ST_DOUBLE ? views.data() : nullptr;
+  // Which blocks were found clean (readinplace), for the passes after the first.
+  std::vector<signed char> known(static_cast<size_t>(s.hi >= s.lo ? (s.hi - s.lo) / BLK + 1 : 0), -1);
   // The helper pays from a number of cells: the threshold for one column is
   // scaled down by the number of variables while the chunks run.
   const long parmin = stchunk.parmin;
@@ -431,77 +454,63 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     return c;
   };
 
-  // Pass 1: counts, weights and weighted means.
+  // The first two passes: counts, weights and weighted sums (for the
+  // means), and the cross products of the deviations from a centre (raw
+  // values without a constant), with, for the total sum of squares, those of
+  // y about its mean. One routine makes either or both for a chunk.
   std::vector<std::vector<double>> sxk(static_cast<size_t>(nk)), swk(static_cast<size_t>(nk));
+  std::vector<std::vector<double>> xpk(static_cast<size_t>(nk)), yyck(static_cast<size_t>(nk));
   std::vector<long> cntk(static_cast<size_t>(nk), 0);
   f.sample.assign(static_cast<size_t>(s.hi >= s.lo ? s.hi - s.lo + 1 : 0), 0);
   f.samplelo = s.lo;
-  int rc1 = chunks([&](long ck, long c0, long c1) {
-    Block blk;
-    newblock(blk);
-    std::vector<double>& sx = sxk[static_cast<size_t>(ck)];
-    std::vector<double>& sw = swk[static_cast<size_t>(ck)];
-    sx.assign(static_cast<size_t>(nv) * ACC, 0);
-    sw.assign(ACC, 0);
-    st_v4 cnt = {0, 0, 0, 0};
-    for (long obs = c0; obs <= c1; obs += BLK) {
-      if (stopflag) return 1;
-      if (int rc = readblock(blk, s, obs, c1, true, o, nullptr, vw)) return rc;
-      for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
-      for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
-      if (weighted) dotacc(sw.data(), blk.w, blk.u, blk.m4);
-      dotaccn(sx.data(), blk.w, blk.cp.data(), nv, blk.m4);
-    }
-    cntk[static_cast<size_t>(ck)] = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
-    return 0;
-  });
-  if (rc1 == 1) return 1;
-  if (rc1) return error(rc1);
-  long n = 0;
-  for (long c : cntk) n += c;
-  if (n == 0) return st_noobs();
-  double W = weighted ? chunkvalue(swk, 0) : static_cast<double>(n);
-  std::vector<double> mean(static_cast<size_t>(nv));
-  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = chunkvalue(sxk, static_cast<size_t>(j) * ACC) / W;
-
-  // Pass 2: cross products of the deviations (raw values without a constant)
-  // and, for the total sum of squares, of y about its mean.
   const size_t np = static_cast<size_t>(nv) * static_cast<size_t>(nv + 1) / 2;
-  std::vector<std::vector<double>> xpk(static_cast<size_t>(nk)), yyck(static_cast<size_t>(nk));
+  std::vector<double> mean(static_cast<size_t>(nv), 0), ctr(static_cast<size_t>(nv), 0);
   auto dcol = [&](std::vector<double>& v, int j) { return v.data() + static_cast<size_t>(j) * (BLK + 4); };
-  // Deviations of the block's used observations (raw values without a
-  // constant), and the same times the weights.
-  // Unweighted, the weighted deviations are the deviations: wdev is left
-  // alone and dev stands for both.
-  auto deviations = [&](const Block& blk, std::vector<double>& dev, std::vector<double>& wdev) {
+  // Deviations of the block's used observations from c, and the same times
+  // the weights. Unweighted, the weighted deviations are the deviations:
+  // wdev is left alone and dev stands for both.
+  auto deviations = [&](const Block& blk, const std::vector<double>& c, std::vector<double>& dev,
+                        std::vector<double>& wdev) {
     for (int j = 0; j < nv; ++j) {
-      const double c = cons ? mean[static_cast<size_t>(j)] : 0;
+      const double cj = c[static_cast<size_t>(j)];
       double* d = dcol(dev, j);
       const double* xv = blk.cp[static_cast<size_t>(j)];
       if (blk.clean) {
-        for (long i = 0; i < blk.m4; ++i) d[i] = xv[i] - c;
+        for (long i = 0; i < blk.m4; ++i) d[i] = xv[i] - cj;
       } else {
-        for (long i = 0; i < blk.m4; ++i) d[i] = blk.u[i] != 0 ? xv[i] - c : 0;
+        for (long i = 0; i < blk.m4; ++i) d[i] = blk.u[i] != 0 ? xv[i] - cj : 0;
       }
       if (!weighted) continue;
       double* wd = dcol(wdev, j);
       for (long i = 0; i < blk.m4; ++i) wd[i] = blk.w[i] * d[i];
     }
   };
-  int rc2 = chunks([&](long ck, long c0, long c1) {
+  // The sums (with the weight rule checked and the sample marked) when
+  // sums, the cross products about ctr when xprods, of chunk ck.
+  auto part = [&](long ck, long c0, long c1, bool sums, bool xprods) {
     Block blk;
     newblock(blk);
+    std::vector<double>& sx = sxk[static_cast<size_t>(ck)];
+    std::vector<double>& sw = swk[static_cast<size_t>(ck)];
     std::vector<double>& xp = xpk[static_cast<size_t>(ck)];
     std::vector<double>& yyc = yyck[static_cast<size_t>(ck)];
-    xp.assign(np * ACC, 0);
-    yyc.assign(ACC, 0);
-    std::vector<double> dev(static_cast<size_t>(nv) * (BLK + 4)), wdev(dev.size());
+    if (sums) sx.assign(static_cast<size_t>(nv) * ACC, 0), sw.assign(ACC, 0);
+    if (xprods) xp.assign(np * ACC, 0), yyc.assign(ACC, 0);
+    std::vector<double> dev(xprods ? static_cast<size_t>(nv) * (BLK + 4) : 0), wdev(weighted ? dev.size() : 0);
     std::vector<double> tmp(BLK + 4), wtmp(BLK + 4);
-    const std::vector<const double*> dcols = colptrs(dev.data(), nv);
+    const std::vector<const double*> dcols = colptrs(dev.data(), xprods ? nv : 0);
+    st_v4 cnt = {0, 0, 0, 0};
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
-      (void)readblock(blk, s, obs, c1, false, o, nullptr, vw);
-      deviations(blk, dev, wdev);
+      if (int rc = readblock(blk, s, obs, c1, sums, o, nullptr, vw, known)) return rc;
+      if (sums) {
+        for (long i = 0; i < blk.m; ++i) f.sample[static_cast<size_t>(obs - s.lo + i)] = blk.u[i] != 0;
+        for (long i = 0; i < blk.m4; i += 4) cnt += acc_ld4(blk.u + i);
+        if (weighted) dotacc(sw.data(), blk.w, blk.u, blk.m4);
+        dotaccn(sx.data(), blk.w, blk.cp.data(), nv, blk.m4);
+      }
+      if (!xprods) continue;
+      deviations(blk, ctr, dev, wdev);
       size_t q = 0;
       for (int a = 0; a < nv; ++a) {
         dotaccn(&xp[q * ACC], dcol(weighted ? wdev : dev, a), dcols.data(), a + 1, blk.m4);
@@ -516,18 +525,47 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
         dotacc(yyc.data(), wtmp.data(), tmp.data(), blk.m4);
       }
     }
+    if (sums) cntk[static_cast<size_t>(ck)] = static_cast<long>((cnt[0] + cnt[1]) + (cnt[2] + cnt[3]));
     return 0;
-  });
-  if (rc2) return 1;
+  };
+  auto failed = [](int rc) { return rc == 1 ? 1 : error(rc); };
+  // Data of more than one chunk, with a constant, are read once for both:
+  // the cross products are taken about the first chunk's means, close to
+  // the sample's, and moved to the sample's means afterwards. The first
+  // chunk is read once more for its means. Shorter data read twice, about
+  // the sample's means.
+  bool onepass = cons && nk >= 2 && s.hi >= s.lo;
+  if (onepass) {
+    if (int rc = part(0, s.lo, std::min(s.hi, s.lo + ST_CHUNK - 1), true, false)) return failed(rc);
+    const double W0 = weighted ? accvalue(swk[0].data()) : static_cast<double>(cntk[0]);
+    onepass = W0 > 0;
+    for (int j = 0; onepass && j < nv; ++j) ctr[static_cast<size_t>(j)] = accvalue(&sxk[0][static_cast<size_t>(j) * ACC]) / W0;
+  }
+  if (int rc = chunks([&](long ck, long c0, long c1) { return part(ck, c0, c1, true, onepass); })) return failed(rc);
+  long n = 0;
+  for (long c : cntk) n += c;
+  if (n == 0) return st_noobs();
+  double W = weighted ? chunkvalue(swk, 0) : static_cast<double>(n);
+  for (int j = 0; j < nv; ++j) mean[static_cast<size_t>(j)] = chunkvalue(sxk, static_cast<size_t>(j) * ACC) / W;
+  if (!onepass) {
+    if (cons) ctr = mean;
+    if (chunks([&](long ck, long c0, long c1) { return part(ck, c0, c1, false, true); })) return 1;
+  }
   // aweights and pweights are scaled to sum to the number of observations.
   double wscale = 1;
   if (s.wkind == WK_A || s.wkind == WK_P) wscale = static_cast<double>(n) / W;
+  const double Wraw = W;
   std::vector<double> A(static_cast<size_t>(nv) * static_cast<size_t>(nv));
   {
     size_t q = 0;
     for (int a = 0; a < nv; ++a)
       for (int c = 0; c <= a; ++c, ++q) {
-        const double v = chunkvalue(xpk, q * ACC) * wscale;
+        // About the means: sum w (a - ca)(c - cc) less W (ma - ca)(mc - cc).
+        double v = chunkvalue(xpk, q * ACC);
+        if (onepass)
+          v -= Wraw * (mean[static_cast<size_t>(a)] - ctr[static_cast<size_t>(a)]) *
+               (mean[static_cast<size_t>(c)] - ctr[static_cast<size_t>(c)]);
+        v *= wscale;
         A[static_cast<size_t>(a * nv + c)] = A[static_cast<size_t>(c * nv + a)] = v;
       }
   }
@@ -580,6 +618,7 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
   std::vector<std::vector<double>> csum;
   std::vector<double> bk(static_cast<size_t>(pk));
   for (int a = 0; a < pk; ++a) bk[static_cast<size_t>(a)] = b[static_cast<size_t>(kept[static_cast<size_t>(a)])];
+  const std::vector<double> ctr3 = cons ? mean : std::vector<double>(static_cast<size_t>(nv), 0);
   int rc3 = chunks([&](long ck, long c0, long c1) {
     Block blk;
     newblock(blk);
@@ -599,8 +638,8 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
     for (int j = 0; j < nv; ++j) dptr[static_cast<size_t>(j)] = dcol(dev, j);
     for (long obs = c0; obs <= c1; obs += BLK) {
       if (stopflag) return 1;
-      (void)readblock(blk, s, obs, c1, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr, vw);
-      deviations(blk, dev, wdev);
+      (void)readblock(blk, s, obs, c1, false, o, o.vce == VCE_CLUSTER ? &clv : nullptr, vw, known);
+      deviations(blk, ctr3, dev, wdev);
       residuals(res.data(), dptr.data(), bk.data(), kept.data(), pk, blk.m4);
       for (long i = 0; i < blk.m4; ++i) {
         const double wi = blk.w[i] * wscale;

@@ -4,6 +4,7 @@
 // Sums are compensated; percentiles come from a selection, not a full sort.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -64,6 +65,8 @@ struct SuFig {
   bool detail = false;     // the detail figures are set
 };
 
+typedef long long st_i4 __attribute__((vector_size(32)));  // lane counts and masks
+
 const int pctval[9] = {1, 5, 10, 25, 50, 75, 90, 95, 99};
 
 // u[k] = 1 for a used observation, wb[k] its weight (1 unweighted), both 0
@@ -103,7 +106,7 @@ struct Pass1 {
 ST_CLONES
 void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb, long m,
                   bool weighted) {
-  const st_v4 zero = {0, 0, 0, 0};
+  const st_v4 zero = {0, 0, 0, 0}, big = zero + HUGE_VAL;
   Accum4 W = st.W, S = st.S;
   st_v4 n = st.n, mn = st.mn, mx = st.mx;
   for (long k = 0; k < m; k += 4) {
@@ -117,8 +120,11 @@ void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb,
     } else {
       S.add(used ? xv : zero);
     }
-    mn = (used & (xv < mn)) ? xv : mn;
-    mx = (used & (xv > mx)) ? xv : mx;
+    // The candidates do not depend on the running extremes, so each extreme
+    // is one min or max a step (the same choice as testing use first).
+    const st_v4 lo = used ? xv : big, hi = used ? xv : -big;
+    mn = lo < mn ? lo : mn;
+    mx = hi > mx ? hi : mx;
   }
   st.W = W, st.S = S, st.n = n, st.mn = mn, st.mx = mx;
 }
@@ -127,18 +133,24 @@ void pass1_masked(Pass1& st, const double* x, const double* u, const double* wb,
 // value is not missing. m is a multiple of 4 (padding holds missing values).
 ST_CLONES
 void pass1_dense(Pass1& st, const double* x, long m) {
-  const st_v4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1}, mv = zero + misval;
+  const st_v4 zero = {0, 0, 0, 0}, mv = zero + misval, big = zero + HUGE_VAL;
   Accum4 S = st.S;
-  st_v4 n = st.n, mn = st.mn, mx = st.mx;
+  st_v4 mn = st.mn, mx = st.mx;
+  // The counts are kept as integers (a true comparison is -1), which leaves
+  // the floating-point adders to the sum.
+  st_i4 cnt = {0, 0, 0, 0};
   for (long k = 0; k < m; k += 4) {
     const st_v4 xv = acc_ld4(x + k);
-    const auto used = xv < mv;
-    n += used ? one : zero;
+    const st_i4 used = xv < mv;
+    cnt -= used;
     S.add(used ? xv : zero);
     mn = xv < mn ? xv : mn;
-    mx = (used & (xv > mx)) ? xv : mx;
+    // the candidate does not depend on the running maximum: one max a step
+    const st_v4 hi = used ? xv : -big;
+    mx = hi > mx ? hi : mx;
   }
-  st.S = S, st.n = n, st.mn = mn, st.mx = mx;
+  st.n += __builtin_convertvector(cnt, st_v4);
+  st.S = S, st.mn = mn, st.mx = mx;
 }
 
 // The second pass: sums of w d^2 (compensated), w d^3 and w d^4 about mean.
@@ -147,17 +159,17 @@ struct Pass2 {
   st_v4 d3 = {0, 0, 0, 0}, d4 = {0, 0, 0, 0};
 };
 
-// Adds m (a multiple of 4) observations; u null: used when not missing.
+// Adds m (a multiple of 4) observations with their use mask and weights.
 ST_CLONES
 void pass2_add(Pass2& st, const double* x, const double* u, const double* wb, long m, double mean,
                bool weighted, bool higher) {
   const st_v4 zero = {0, 0, 0, 0};
-  const st_v4 mv = zero + mean, miss = zero + misval;
+  const st_v4 mv = zero + mean;
   Accum4 d2 = st.d2;
   st_v4 d3 = st.d3, d4 = st.d4;
   for (long k = 0; k < m; k += 4) {
     const st_v4 xv = acc_ld4(x + k);
-    const st_v4 d = (u ? acc_ld4(u + k) > zero : xv < miss) ? xv - mv : zero;
+    const st_v4 d = acc_ld4(u + k) > zero ? xv - mv : zero;
     const st_v4 wd = weighted ? acc_ld4(wb + k) * d : d;
     const st_v4 q = wd * d;
     d2.add(q);
@@ -167,6 +179,22 @@ void pass2_add(Pass2& st, const double* x, const double* u, const double* wb, lo
     }
   }
   st.d2 = d2, st.d3 = d3, st.d4 = d4;
+}
+
+// The same without selection or weights and without the higher powers: the
+// terms are squares, never negative. m is a multiple of 4 (padding holds
+// missing values).
+ST_CLONES
+void pass2_dense(Pass2& st, const double* x, long m, double mean) {
+  const st_v4 zero = {0, 0, 0, 0};
+  const st_v4 mv = zero + mean, miss = zero + misval;
+  Accum4 d2 = st.d2;
+  for (long k = 0; k < m; k += 4) {
+    const st_v4 xv = acc_ld4(x + k);
+    const st_v4 d = xv < miss ? xv - mv : zero;
+    d2.addnonneg(d * d);
+  }
+  st.d2 = d2;
 }
 
 double hsum(st_v4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
@@ -294,7 +322,8 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   // (doubles) or decoded a block at a time, and the mask comes from the values.
   const bool dense = s.sel.empty() && !weighted && st_plainentry(e);
   const bool inplace = dense && vartype(v) == ST_DOUBLE;
-  const bool threads = !o.detail && st_plainentry(e);
+  // Two passes over one column pay for the helper from half the usual length.
+  const long minobs = !o.detail && st_plainentry(e) ? st_parmin(2) : LONG_MAX;
   auto densevals = [&](long obs, long m, double* x) -> const double* {
     if (inplace && m % 4 == 0) return reinterpret_cast<const double*>(colview(v).at(obs));
     st_gather(e, obs, m, x);
@@ -304,7 +333,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   if (dense && o.detail) xs.reserve(static_cast<size_t>(s.hi - s.lo + 1));
   const size_t nk = static_cast<size_t>(st_nchunks(s.lo, s.hi));
   Slots<Pass1> p1k(nk);
-  int rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
+  int rc = st_chunks(s.lo, s.hi, minobs, [&](long k, long c0, long c1) {
     alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
     Pass1 p1;
     const int rc1 = eachblock(c0, c1, [&](long obs, long m, long m4) {
@@ -364,12 +393,13 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
   } else {
     Slots<Pass2> p2k(nk);
     const double mean = f.mean;
-    rc = st_chunks(s.lo, s.hi, threads, [&](long k, long c0, long c1) {
+    // Backward: the chunks read last by the first pass may still be cached.
+    rc = st_chunks(s.lo, s.hi, minobs, [&](long k, long c0, long c1) {
       alignas(32) double x[BLK + 4], u[BLK + 4], wb[BLK + 4];
       Pass2 q;
       const int rc2 = eachblock(c0, c1, [&](long obs, long m, long m4) {
         if (dense) {
-          pass2_add(q, densevals(obs, m, x), nullptr, nullptr, m4, mean, false, false);
+          pass2_dense(q, densevals(obs, m, x), m4, mean);
           return 0;
         }
         st_gather(e, obs, m, x);
@@ -381,7 +411,7 @@ int figures(int e, const StSample& s, const SuOpts& o, SuFig& f) {
       if (rc2) return rc2;
       p2k.put(static_cast<size_t>(k), q);
       return 0;
-    });
+    }, true);
     if (rc) return rc;
     p2 = p2k.get(0);
     for (size_t k = 1; k < nk; ++k) merge2(p2, p2k.get(k));

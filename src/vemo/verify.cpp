@@ -243,7 +243,7 @@ VoVerify vo_verify(const std::vector<int32_t>& code) {
   if (!c.decode()) return c.res;
   Fcn tmp;
   tmp.code = code;
-  vm_quicken(&tmp);
+  vm_quicken(&tmp, false);
   c.quick = std::move(tmp.quick);
   const std::vector<int> counts = c.counts();
   // each pass clears a depth per word of code

@@ -292,6 +292,10 @@ inline bool isrealscalar(const Mat* m) {
   return shape == SHAPE11 && type == REALMAT;
 }
 
+// The result of scalar arithmetic out of range, apart so that the check
+// stays a branch.
+[[gnu::noinline, gnu::cold]] double outofrange() { return misval; }
+
 // x op y for + - * / on real scalars: missing in or out of range gives `.`.
 [[gnu::always_inline]] inline double scalararith(int op, double x, double y) {
   if (x >= misval || y >= misval) return misval;
@@ -302,7 +306,10 @@ inline bool isrealscalar(const Mat* m) {
     case opmult: z = x * y; break;
     default: z = y == 0 ? misval : x / y; break;
   }
-  return std::fabs(z) < misval ? z : misval;  // overflow, infinities and NaN
+  // overflow, infinities and NaN; a call (not a select, which would sit on
+  // the dependency chain of a loop's accumulator)
+  if (std::fabs(z) < misval) return z;
+  return outofrange();
 }
 
 // x op y for the six comparisons on real scalars.
@@ -920,7 +927,7 @@ bool enter(Fcn* f, int nargs) {
   vm.fr.version = f->code.size() > 1 ? f->code[1] : 920;
   f->age = vm.clock;
   ++f->refcnt;
-  if (f->quick.size() != f->code.size()) vm_quicken(f);
+  if (f->quick.size() < f->code.size()) vm_quicken(f);
   // a shared constant passed as an argument becomes the callee's own copy:
   // assignments to arguments write into the object in the slot
   for (int k = vm.fr.base; k < vm.sp; ++k) {
@@ -995,6 +1002,20 @@ template <int FORM>
   return true;
 }
 
+// The operands of a fused sequence in a loop's unchecked copy, whose head
+// made sure its slots hold real scalars and the stack has room.
+template <int FORM>
+[[gnu::always_inline]] inline void uncheckedxy(const int32_t* code, int pc, Mat* const* fp, double& x, double& y) {
+  x = fp[code[pc + 1]]->re()[0];
+  if constexpr (FORM == 0) {
+    y = fp[code[pc + 3]]->re()[0];
+  } else if constexpr (FORM == 1) {
+    std::memcpy(&y, code + code[pc + 3], 8);
+  } else {
+    y = code[pc + 2] == opld1 ? 1 : 0;
+  }
+}
+
 // The operators of the fused forms: X(form, base, k) for each.
 #define VM_CMPS(X, form, base) X(form, base, 0) X(form, base, 1) X(form, base, 2) X(form, base, 3) X(form, base, 4) X(form, base, 5)
 #define VM_ARITHS(X, form, base) X(form, base, 0) X(form, base, 1) X(form, base, 2) X(form, base, 3)
@@ -1022,6 +1043,19 @@ static void run(size_t entry) {
 #undef VM_SETARITH
     disp[VM_QINCGOTO] = &&l_qincgoto;
     disp[VM_QDECGOTO] = &&l_qdecgoto;
+#define VM_SETUCMP(form, base, k) disp[base + VM_UNCHECKED + k] = &&l_ucmp##form##k;
+#define VM_SETUARITH(form, base, k) disp[base + VM_UNCHECKED + k] = &&l_uarith##form##k;
+    VM_CMPS(VM_SETUCMP, 0, VM_QPPCMPBR)
+    VM_CMPS(VM_SETUCMP, 1, VM_QPLCMPBR)
+    VM_CMPS(VM_SETUCMP, 2, VM_QPKCMPBR)
+    VM_ARITHS(VM_SETUARITH, 0, VM_QPPARITHA)
+    VM_ARITHS(VM_SETUARITH, 1, VM_QPLARITHA)
+    VM_ARITHS(VM_SETUARITH, 2, VM_QPKARITHA)
+#undef VM_SETUCMP
+#undef VM_SETUARITH
+    disp[VM_UINCGOTO] = &&l_uincgoto;
+    disp[VM_UDECGOTO] = &&l_udecgoto;
+    disp[VM_QLOOPHEAD] = &&l_loophead;
     disp[opgoto] = &&l_goto;
     disp[oppop] = &&l_pop;
     disp[opreturn] = &&l_return;
@@ -1092,6 +1126,77 @@ l_orig:  // a fused opcode's operands need the general path
   VM_ARITHS(VM_ARITHA, 2, 0)
 #undef VM_CMPBR
 #undef VM_ARITHA
+// The same in a loop's unchecked copy: the loop's head found every slot a
+// real scalar, and nothing in the loop can make one anything else.
+#define VM_UCMPBR(form, base, k)                                 \
+  l_ucmp##form##k : {                                             \
+    constexpr int n = form == 2 ? 6 : 7;                          \
+    uncheckedxy<form>(code, pc, fp, x, y);                        \
+    const bool t = scalarcmp(VM_CMPORDER[k], x, y);               \
+    vm.cond = t;                                                  \
+    if (t) {                                                      \
+      pc += n;                                                    \
+      VM_NEXT();                                                  \
+    }                                                             \
+    int to = code[pc + n - 1];                                    \
+    if (to < 0) {                                                 \
+      to = ~to;                                                   \
+      if (!VM_POLL()) goto leave;                                 \
+    } else if (to <= pc && !VM_POLL()) {                          \
+      goto leave;                                                 \
+    }                                                             \
+    pc = to;                                                      \
+    VM_NEXT();                                                    \
+  }
+#define VM_UARITHA(form, base, k)                                \
+  l_uarith##form##k : {                                           \
+    constexpr int n = form == 2 ? 6 : 7;                          \
+    Mat* c = fp[code[pc + n - 1]];                                \
+    uncheckedxy<form>(code, pc, fp, x, y);                        \
+    c->re()[0] = scalararith(VM_ARITHORDER[k], x, y);             \
+    pc += n;                                                      \
+    VM_NEXT();                                                    \
+  }
+  VM_CMPS(VM_UCMPBR, 0, 0)
+  VM_CMPS(VM_UCMPBR, 1, 0)
+  VM_CMPS(VM_UCMPBR, 2, 0)
+  VM_ARITHS(VM_UARITHA, 0, 0)
+  VM_ARITHS(VM_UARITHA, 1, 0)
+  VM_ARITHS(VM_UARITHA, 2, 0)
+#undef VM_UCMPBR
+#undef VM_UARITHA
+l_uincgoto:
+  y = 1;
+  goto uincgoto;
+l_udecgoto:
+  y = -1;
+uincgoto: {
+  double& v = fp[code[pc + 1]]->re()[0];
+  if (v < misval) v += y;
+  pc = code[pc + 3];
+  if (!VM_POLL()) goto leave;
+  VM_NEXT();
+}
+l_loophead: {
+  // checked once per entry; the copy's own head is where the loop closes
+  const Fcn::ScalarLoop* lp = nullptr;
+  for (const auto& l : vm.fr.fcn->loops)
+    if (l.head == pc) lp = &l;
+  ZASSERT(lp, "loop head without its loop");
+  bool ok = vm.sp + 2 <= VM_STACK;
+  const int have = vm.sp - vm.fr.base;
+  for (int32_t k : lp->slots)
+    if (k < 0 || k >= have || !isrealscalar(fp[k])) ok = false;
+  if (ok)
+    for (int32_t k : lp->written)
+      if (fp[k]->immortal) ok = false;
+  if (ok) {
+    pc = lp->copy;
+    VM_NEXT();
+  }
+  op = lp->fused;
+  goto* disp[op];
+}
 l_qincgoto:
   y = 1;
   goto incgoto;
@@ -1409,9 +1514,110 @@ int32_t vm_fusedform(int32_t q) {
   return q;
 }
 
+namespace {
+
+// The slots fused opcode q at pc reads (into r) and writes (into w), and the
+// instructions its sequence spans.
+int fusedslots(const int32_t* code, int pc, int32_t q, std::vector<int32_t>& r, std::vector<int32_t>& w) {
+  switch (vm_fusedform(q)) {
+    case VM_QPPCMPBR: r.push_back(code[pc + 1]); r.push_back(code[pc + 3]); return 4;
+    case VM_QPLCMPBR:
+    case VM_QPKCMPBR: r.push_back(code[pc + 1]); return 4;
+    case VM_QPPARITHA: r.push_back(code[pc + 1]); r.push_back(code[pc + 3]); w.push_back(code[pc + 6]); return 4;
+    case VM_QPLARITHA: r.push_back(code[pc + 1]); w.push_back(code[pc + 6]); return 4;
+    case VM_QPKARITHA: r.push_back(code[pc + 1]); w.push_back(code[pc + 5]); return 4;
+    case VM_QINCGOTO: w.push_back(code[pc + 1]); return 2;
+    default: return 0;
+  }
+}
+
+// Finds the loops of f->quick that run on real scalars alone and appends
+// their unchecked copies. A loop is the words from a backward goto's target
+// to the goto; each of its instructions must be a fused sequence, a line
+// mark, a no-op, or a lone increment, and every branch inside it must land
+// on one of those. In the copy a branch to a word of the loop goes to its
+// copy; one leaving the loop goes to the checked code as before, its target
+// stored as ~target when the branch closes a loop (a Break poll point), so
+// that the polls fall where they did.
+void scalarloops(Fcn* f, const std::vector<int>& at) {
+  std::vector<int32_t>& q = f->quick;
+  const int32_t* code = f->code.data();
+  std::vector<Fcn::ScalarLoop> found;
+  for (size_t b = 0; b < at.size(); ++b) {
+    const int gpc = at[b];
+    const int t = code[gpc] == opgoto ? code[gpc + 1] : -1;
+    if (t < 2 || t >= gpc) continue;
+    const int end = gpc + 2;
+    // the loop's instructions, each a sequence start or an instruction of its own
+    std::vector<char> head(static_cast<size_t>(end - t), 0);
+    std::vector<std::pair<int, int>> branches;  // words holding a branch target, with the start of a compare's sequence (else -1)
+    Fcn::ScalarLoop lp;
+    size_t i = 0;
+    while (i < at.size() && at[i] < t) ++i;
+    bool ok = i < at.size() && at[i] == t;
+    while (ok && i <= b) {
+      const int pc = at[i];
+      const int32_t op = q[pc];
+      head[static_cast<size_t>(pc - t)] = 1;
+      if (op >= VM_QPPCMPBR && op <= VM_QDECGOTO) {
+        const size_t span = static_cast<size_t>(fusedslots(code, pc, op, lp.slots, lp.written));
+        if (i + span - 1 > b) {
+          ok = false;
+          break;
+        }
+        const int form = vm_fusedform(op);
+        if (form == VM_QINCGOTO) branches.emplace_back(pc + 3, -1);
+        else if (form < VM_QPPARITHA) branches.emplace_back(pc + (form == VM_QPKCMPBR ? 5 : 6), pc);
+        i += span;
+      } else if (op == oplinum || op == opnoop || op == opinc || op == opdec) {
+        ++i;
+      } else if (op == opgoto) {
+        branches.emplace_back(pc + 1, -1);
+        ++i;
+      } else {
+        ok = false;
+      }
+    }
+    if (!ok || i != b + 1) continue;
+    for (const auto& [w, from] : branches) {
+      const int to = code[w];
+      if (to >= t && to < end && !head[static_cast<size_t>(to - t)]) ok = false;
+    }
+    if (!ok) continue;
+    const int copy = static_cast<int>(q.size());
+    lp.head = t;
+    lp.copy = copy;
+    lp.fused = q[t];
+    lp.slots.insert(lp.slots.end(), lp.written.begin(), lp.written.end());
+    const std::vector<int32_t> body(q.begin() + t, q.begin() + end);
+    q.insert(q.end(), body.begin(), body.end());
+    for (int pc = t; pc < end; ++pc)
+      if (head[static_cast<size_t>(pc - t)] && q[static_cast<size_t>(pc)] >= VM_QPPCMPBR &&
+          q[static_cast<size_t>(pc)] <= VM_QDECGOTO)
+        q[static_cast<size_t>(copy + pc - t)] = q[static_cast<size_t>(pc)] + VM_UNCHECKED;
+    for (const auto& [w, from] : branches) {
+      const int to = code[w];
+      int32_t& cw = q[static_cast<size_t>(copy + w - t)];
+      if (to >= t && to < end) cw = copy + to - t;
+      else if (from >= 0 && to <= from) cw = ~to;  // a compare leaving the loop backwards: a poll point
+    }
+    found.push_back(std::move(lp));
+  }
+  // heads go in last: a loop inside another is copied with the outer one as
+  // fused code, and runs there unchecked under the outer loop's check
+  for (auto& lp : found) {
+    if (q[lp.head] < VM_QPPCMPBR || q[lp.head] > VM_QDECGOTO) continue;  // heads shared: the first loop keeps it
+    q[lp.head] = VM_QLOOPHEAD;
+    f->loops.push_back(std::move(lp));
+  }
+}
+
+}  // namespace
+
 // Makes f's run-time copy of its code with the fused opcodes.
-void vm_quicken(Fcn* f) {
+void vm_quicken(Fcn* f, bool loops) {
   f->quick = f->code;
+  f->loops.clear();
   const int32_t* code = f->code.data();
   int32_t* q = f->quick.data();
   const int n = static_cast<int>(f->code.size());
@@ -1451,4 +1657,5 @@ void vm_quicken(Fcn* f) {
       q[pc] = op == opinc ? VM_QINCGOTO : VM_QDECGOTO;
     }
   }
+  if (loops) scalarloops(f, at);
 }

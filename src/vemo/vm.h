@@ -100,7 +100,22 @@ struct Fcn {
   // common sequences is replaced by a fused opcode (VM_Q*); made at the first
   // call. Operands stay where they were, so every address is the same and a
   // branch into the middle of a sequence finds the original instructions.
+  // Past the copy come the loops that run on real scalars alone (below).
   std::vector<int32_t> quick;
+  // A loop whose body is only fused scalar sequences, increments and line
+  // marks cannot change the type of any slot it touches: once they are all
+  // real scalars at its head they stay so until it exits. Its head in
+  // `quick` is VM_QLOOPHEAD, which checks them once and goes on in a copy of
+  // the loop (at `copy`) whose fused opcodes skip the checks; when a slot is
+  // anything else it runs `fused`, the head's own fused opcode.
+  struct ScalarLoop {
+    int head = 0;                    // first word of the loop
+    int copy = 0;                    // the head's word in the unchecked copy
+    int32_t fused = 0;               // the head's fused opcode
+    std::vector<int32_t> slots;      // slots the loop reads or writes
+    std::vector<int32_t> written;    // those it writes (never a shared constant)
+  };
+  std::vector<ScalarLoop> loops;
 };
 
 // Fused opcodes of the run-time copy (never in stored code). Each names the
@@ -117,15 +132,23 @@ enum : int32_t {
   VM_QPKARITHA = 226,     // oppush a; opld0 or opld1; + - * /; opassignp c
   VM_QINCGOTO = 230,      // opinc a; opgoto t
   VM_QDECGOTO = 231,      // opdec a; opgoto t
+  VM_QLOOPHEAD = 232,     // the head of a loop on real scalars (Fcn::ScalarLoop)
+  // The same sequences with their operands known to be real scalars (only
+  // in a loop's unchecked copy): each is its checked code + VM_UNCHECKED.
+  VM_UNCHECKED = 40,
+  VM_UPPCMPBR = VM_QPPCMPBR + VM_UNCHECKED,
+  VM_UINCGOTO = VM_QINCGOTO + VM_UNCHECKED,
+  VM_UDECGOTO = VM_QDECGOTO + VM_UNCHECKED,
 };
 constexpr int32_t VM_CMPORDER[6] = {opee, opne, opge, ople, opgt, oplt};
 constexpr int32_t VM_ARITHORDER[4] = {opplus, opsub, opmult, opdiv};
 // The first code of the form of fused opcode q (VM_QINCGOTO for both
 // increments); q itself for any other opcode.
 int32_t vm_fusedform(int32_t q);
-constexpr int VM_NDISP = 256;  // the dispatch table: the instruction set and the fused opcodes
-// Builds f->quick from f->code.
-void vm_quicken(Fcn* f);
+constexpr int VM_NDISP = VM_UDECGOTO + 1;  // the dispatch table: the instruction set and the fused opcodes
+// Builds f->quick from f->code; with loops, also the unchecked copies of the
+// loops on real scalars (f->loops).
+void vm_quicken(Fcn* f, bool loops = true);
 
 // One call frame.
 struct Frame {

@@ -320,6 +320,64 @@ TEST_F(SortTest, StableOrderOfSignsMagnitudesAndMissing) {
   srt.parmin = SortState{}.parmin;
 }
 
+// Keys with many ties whose values differ within 32 bits are sorted as
+// words with the observation number; the order must still be the seeded
+// algorithm's, on one thread and on two, over the whole data and a range.
+// Strings whose first and last differing bits lie 32 bits apart take that
+// way, 33 apart do not.
+TEST_F(SortTest, PackedKeysFollowTheReference) {
+  const long n = 6000;
+  for (unsigned long parmin : {SortState{}.parmin, 0ul}) {
+    SCOPED_TRACE(::testing::Message() << "parmin " << parmin);
+    srt.parmin = parmin;
+    RefData d = makerandom(300, n, 5, 0);
+    std::mt19937 g(11);
+    for (long i = 1; i <= n; ++i) {
+      const double v = g() % 50 == 0 ? misval_k(static_cast<int>(g() % 3)) : static_cast<double>(g() % 1000);
+      store(2, i, v);
+      d.rows[static_cast<size_t>(i - 1)].num[1] = zelta_data(2, i);
+    }
+    long before = srt.packed;
+    checkagainst(d, {2}, {1}, 1, n, false, 1001);
+    EXPECT_EQ(srt.packed, before + 1);
+    for (char last : {'e', 'c'}) {
+      for (long i = 1; i <= n; ++i) {
+        std::string v = std::string(1, g() % 2 ? 'a' : 'c') + "xxx" + std::string(1, g() % 2 ? 'a' : last);
+        sstore(3, i, v.c_str());
+        d.rows[static_cast<size_t>(i - 1)].str[0] = v;
+      }
+      before = srt.packed;
+      checkagainst(d, {3}, {~0}, 1, n, false, 9);
+      EXPECT_EQ(srt.packed, before + (last == 'e' ? 1 : 0)) << last;
+    }
+    before = srt.packed;
+    checkagainst(d, {2}, {1}, 101, n - 50, false, 77);
+    checkagainst(d, {3, 2}, {~0, 1}, 1, n, false, 5);  // 33 bits and more: the full items
+    EXPECT_EQ(srt.packed, before + 1);
+  }
+  srt.parmin = SortState{}.parmin;
+}
+
+// A Break in the shuffle or in the partitions shared by two threads leaves
+// a permutation.
+TEST_F(SortTest, ABreakOnTwoThreadsLeavesAPermutation) {
+  const long n = 20000;
+  srt.parmin = 0;
+  for (long at : {40L, n + 3000, n + 9000}) {
+    RefData d = makerandom(8, n, 5, 0);
+    vl.varlist_vr = {1, 3};
+    vl.varlist_rcp.resize(2);
+    srt.breakat = srt.polls + at;
+    const int rc = syssort(1, n, false);
+    srt.breakat = 0;
+    EXPECT_TRUE(rc == 0 || rc == 1) << rc;
+    std::vector<double> ids = col(4);
+    std::sort(ids.begin(), ids.end());
+    for (long i = 0; i < n; ++i) ASSERT_EQ(ids[static_cast<size_t>(i)], static_cast<double>(i + 1)) << at;
+  }
+  srt.parmin = SortState{}.parmin;
+}
+
 TEST_F(SortTest, ABreakLeavesAPermutationAndNoSortList) {
   const long n = 20000;
   RefData d = makerandom(7, n, 5, 0);

@@ -79,6 +79,43 @@ TEST_F(StatsChunks, OneThreadAndTwoGiveTheSameFigures) {
   }
 }
 
+// A list of variables of several storage types around the chunk edges: the
+// last one's figures are the same doubles on one thread and on two, and the
+// same as by the path that applies a selection to every observation (an if
+// that keeps them all), so the pass that reads the column alone cannot drift.
+TEST_F(StatsChunks, ListFiguresMatchOnBothThreadCountsAndTheMaskedPath) {
+  const long C = ST_CHUNK;
+  for (long n : {C - 1, C + 1, 2 * C, 2 * C + 5, 4 * C + 513}) {
+    ds_reset();
+    load(n, 0);
+    ASSERT_EQ(addvar("g", ST_FLOAT), 0);
+    ASSERT_EQ(addvar("e", ST_DOUBLE), 0);
+    for (long i = 1; i <= n; ++i) {
+      store(5, i, i % 89 == 3 ? misval : static_cast<double>(static_cast<float>(zelta_data(1, i) / 7 - 1e5)));
+      store(6, i, i == n - 3 ? 42.125 : misval);  // one value, the last one in range
+    }
+    for (const char* last : {"x", "b", "g", "e"}) {
+      for (const char* rest : {"", " in 2/-4"}) {
+        std::string line = "summarize w";
+        for (const char* v : {"e", "g", "x", "b"})
+          if (v != std::string(last)) line += std::string(" ") + v;
+        line += std::string(" ") + last + rest;
+        const std::string masked = std::string("summarize ") + last + (*rest ? rest : "") + " if 1";
+        SCOPED_TRACE(line + " n=" + std::to_string(n));
+        int rc[4] = {-1, -1, -1, -1};
+        const std::vector<double> want = figures(line, LONG_MAX, &rc[0]);
+        const std::vector<double> got[3] = {figures(line, 0, &rc[1]), figures(masked, LONG_MAX, &rc[2]),
+                                            figures(masked, 0, &rc[3])};
+        for (int r : rc) ASSERT_EQ(r, 0);
+        for (const std::vector<double>& g : got)
+          for (size_t k = 0; k < want.size(); ++k)
+            EXPECT_EQ(std::memcmp(&want[k], &g[k], sizeof(double)), 0) << k << ": " << want[k] << " " << g[k];
+        EXPECT_GT(want[0], *last == 'e' ? 0.5 : 1000.0);  // figures of the variable, not stray ones
+      }
+    }
+  }
+}
+
 // A bad weight in the helper's half is the same error as on one thread,
 // and one in the first half wins over a different one in the second.
 TEST_F(StatsChunks, WeightErrorsAreTheFirstInOrder) {

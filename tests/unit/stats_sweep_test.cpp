@@ -105,6 +105,29 @@ TEST(Accum, MatchesTheTwoBranchFormBitForBit) {
   }
 }
 
+// The short form for sums of squares leaves the same sums and corrections as
+// the general one, lane by lane, over terms of every size, zeros included.
+TEST(Accum, NonNegativeTermsGiveTheSameLanesAsTheGeneralForm) {
+  std::mt19937_64 g(11);
+  std::uniform_real_distribution<double> u(-1, 1);
+  Accum4 a, b;
+  for (int i = 0; i < 100000; ++i) {
+    st_v4 x;
+    for (int j = 0; j < 4; ++j) {
+      const double d = g() % 50 == 0 ? 0 : u(g) * std::ldexp(1.0, static_cast<int>(g() % 60) - 30);
+      x[j] = d * d;
+    }
+    a.add(x);
+    b.addnonneg(x);
+    for (int j = 0; j < 4; ++j) {
+      ASSERT_EQ(a.s[j], b.s[j]) << i;
+      ASSERT_EQ(std::signbit(a.c[j]), std::signbit(b.c[j])) << i;
+      ASSERT_EQ(a.c[j], b.c[j]) << i;
+    }
+  }
+  EXPECT_NE(a.c[0], 0.0);  // the corrections were at work
+}
+
 TEST(Accum, RecoversWhatPlainSummationLoses) {
   // 1e16 + 1 + 1 + ... (1000 ones) - 1e16: plain sums lose every one.
   Accum a;

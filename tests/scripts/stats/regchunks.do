@@ -130,3 +130,12 @@ assert _se[f3] == sd
 * 2^18 observations exactly: one chunk
 quietly regress y x1 x2 x3 in 1/262144
 display e(N) " " %21x _b[x1] " " %21x e(rmse)
+* a bad weight in either chunk stops the fit with its own code; with one in
+* each, the earlier one's
+generate double wb = w
+replace wb = -1 in 262100
+capture noisily regress y x1 x2 x3 [fw=wb]
+assert _rc == 402
+replace wb = 1.5 in 100
+capture noisily regress y x1 x2 x3 [fw=wb]
+assert _rc == 401
