@@ -58,15 +58,16 @@ inline bool poll() {
 }
 
 // Runs work() on this thread and on a helper at once (on this one alone when
-// the system refuses a thread).
+// the system refuses a thread or ZELTA_ONE_THREAD is set).
 template <class F>
 void bothrun(F& work) {
   std::thread t;
   try {
-    t = std::thread([&] {
-      helper = true;
-      work();
-    });
+    if (!plat_onethread())
+      t = std::thread([&] {
+        helper = true;
+        work();
+      });
   } catch (const std::system_error&) {
   }
   work();
@@ -674,7 +675,7 @@ int firstdiff(const Item<W>* a, size_t n) {
 template <class F>
 void onhalves(size_t n, F f) {
   const size_t half = n / 2;
-  if (n < srt.parmin) {
+  if (n < srt.parmin || plat_onethread()) {
     f(0, 0, half);
     f(1, half, n);
     return;

@@ -600,7 +600,7 @@ void gatherpart(const unsigned char* col, long lo, long a, long b, unsigned char
 // Runs part(a, b) over lo..hi, split between two threads when the range is long.
 template <class F>
 void halves(long lo, long hi, F part) {
-  if (hi - lo + 1 >= PARGATHER) {
+  if (hi - lo + 1 >= PARGATHER && !plat_onethread()) {
     const long mid = lo + (hi - lo) / 2;
     try {
       std::thread t([=] { part(mid + 1, hi); });
@@ -673,7 +673,7 @@ constexpr int BLOCKBITS = 16;
 // n is large (this thread does both when the system refuses one).
 template <class F>
 void twohalves(size_t n, F f) {
-  if (n < static_cast<size_t>(BLOCKMIN)) {
+  if (n < static_cast<size_t>(BLOCKMIN) || plat_onethread()) {
     f(0, n / 2), f(n / 2, n);
     return;
   }
@@ -757,6 +757,10 @@ void moveblocks(const Blocks& bk, unsigned char* col, size_t w, size_t off, unsi
       for (size_t k = k0; k < k1; ++k) std::memcpy(dst + offs[k] * w, vals + k * K, K);
     }
   };
+  if (plat_onethread()) {
+    deal(0), deal(1), place(0, bk.nb);
+    return;
+  }
   try {
     std::thread t([&] { deal(1); });
     deal(0);

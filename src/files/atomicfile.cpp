@@ -18,6 +18,7 @@
 
 #include "files/bgwrite.h"
 #include "output/errors.h"
+#include "platform/platform.h"
 
 AtomicFileState afs;
 
@@ -258,7 +259,9 @@ int af_commit(AtomicFile& f) {
   // another thread.
   if (!f.err && f.written >= (32L << 20)) oldcopy = ::open(f.target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   if (!f.err && !injected(f) && ::rename(f.tmpname.c_str(), f.target.c_str()) != 0) f.err = errno;
-  if (oldcopy >= 0) {
+  if (oldcopy >= 0 && plat_onethread()) {
+    ::close(oldcopy);
+  } else if (oldcopy >= 0) {
     try {
       std::thread([oldcopy] { ::close(oldcopy); }).detach();
     } catch (const std::system_error&) {

@@ -6,6 +6,7 @@
 // number of blocks: only the unaligned tail of a chunk (under one block) is
 // copied into the next buffer, and the last block goes out padded.
 #include "files/bgwrite.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -21,6 +22,7 @@ constexpr int kBuffers = 4;
 }  // namespace
 
 bool BgWriter::start(int fd, bool direct) {
+  if (plat_onethread()) return false;
   fd_ = fd;
   if (direct) {
     const int fl = ::fcntl(fd, F_GETFL);

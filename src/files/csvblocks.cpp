@@ -17,6 +17,7 @@
 #include "files/csvcols.h"
 #include "files/textload.h"
 #include "output/errors.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -218,7 +219,8 @@ int csv_scanblocks(const char* buf, size_t from, size_t len, char delim, long fi
   std::vector<std::thread> threads;
   size_t started = 1;
   try {
-    for (; started < nt; ++started) threads.emplace_back([&run, &blk = blocks[started]] { run(blk, false); });
+    if (!plat_onethread())
+      for (; started < nt; ++started) threads.emplace_back([&run, &blk = blocks[started]] { run(blk, false); });
   } catch (const std::system_error&) {  // fewer threads: the rest are scanned here
   }
   run(blocks[0], true);

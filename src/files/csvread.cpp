@@ -346,8 +346,9 @@ int insheet(NewData& nd, const std::string& fn, const std::vector<std::string>& 
   for (size_t k = 0; k < cols.size() && !rc; ++k) {
     std::string name = k < given.size() ? given[k] : fa_varname(cols[k].head);
     if (name.empty() || findvarexact(name.c_str())) {
-      name = "v" + std::to_string(k + 1);
-      for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = "v" + std::to_string(k + 1) + "_" + std::to_string(sfx);
+      const std::string base = std::string(1, 'v') + std::to_string(k + 1);
+      name = base;
+      for (int sfx = 2; findvarexact(name.c_str()); ++sfx) name = base + '_' + std::to_string(sfx);
     }
     const int type = coltype(cols[k], dm);
     rc = addvar_uninit(name.c_str(), type);

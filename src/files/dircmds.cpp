@@ -244,7 +244,10 @@ int cmd_copy(int) {
   struct stat sst;
   if (::stat(from.c_str(), &sst) != 0) return fierr(RC_FILENOTFOUND, from.c_str());
   if (S_ISDIR(sst.st_mode)) return errmsgf(RC_FILEOPEN, "%s is a folder; only files can be copied\n", from.c_str());
-  if (isdir(to)) to += (to.back() == '/' ? "" : "/") + basename_of(from);
+  if (isdir(to)) {
+    if (to.back() != '/') to += '/';
+    to += basename_of(from);
+  }
   struct stat dst;
   if (::stat(to.c_str(), &dst) == 0) {
     if (sst.st_dev == dst.st_dev && sst.st_ino == dst.st_ino)

@@ -20,6 +20,7 @@
 #include "files/dta.h"
 #include "files/files.h"
 #include "output/errors.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -131,7 +132,8 @@ int dta_loadrange(DtaIn& f, long rec0, long nobs, long obs0, const std::vector<c
     }
   };
   std::thread helper;
-  if (static_cast<uint64_t>(nobs) * lrecl >= kThreadBytes && std::thread::hardware_concurrency() > 1) {
+  if (static_cast<uint64_t>(nobs) * lrecl >= kThreadBytes && std::thread::hardware_concurrency() > 1 &&
+      !plat_onethread()) {
     try {
       helper = std::thread(work, false);
     } catch (const std::system_error&) {  // no second thread: all pieces are read here

@@ -90,7 +90,7 @@ std::string fa_varname(const std::string& h) {
     else if (c == ' ' || c == '-' || c == '.' || c == '/') n.push_back('_');
   }
   while (n.size() > 1 && n.back() == '_') n.pop_back();
-  if (!n.empty() && std::isdigit(static_cast<unsigned char>(n[0]))) n.insert(0, "_");
+  if (!n.empty() && std::isdigit(static_cast<unsigned char>(n[0]))) n.insert(n.begin(), '_');
   if (n.size() > 32) n.resize(32);
   if (n == "_" || n == "_all" || n == "_n" || n == "_N" || n == "_b" || n == "_cons" || n == "_pi" ||
       n == "_rc" || n == "_se" || n == "_coef" || n == "_skip" || n == "in" || n == "if" || n == "using" ||

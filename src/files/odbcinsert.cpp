@@ -24,6 +24,7 @@
 #include "output/format.h"
 #include "output/output.h"
 #include "output/rc.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -259,7 +260,8 @@ int sendarrays(OdbcConn& c, const std::string& qt, const std::vector<int>& vars,
     std::future<void> next;  // waited for however this block ends
     if (obs + rows <= ds.nobs) {
       try {
-        next = std::async(std::launch::async, write, static_cast<int>(set ^ 1), obs + rows);
+        next = std::async(plat_onethread() ? std::launch::deferred : std::launch::async, write,
+                          static_cast<int>(set ^ 1), obs + rows);
       } catch (const std::exception&) {  // no thread to be had: written here, after the block
         next = std::async(std::launch::deferred, write, static_cast<int>(set ^ 1), obs + rows);
       }

@@ -41,6 +41,7 @@
 #include "output/format.h"
 #include "output/output.h"
 #include "output/rc.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -674,9 +675,9 @@ int fetchrows(SQLHSTMT h, std::vector<LoadCol>& cols, SQLULEN rows, long hint, c
   SQLULEN fetched = 0;
   SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
   std::thread t;
-  bool threaded = true;
+  bool threaded = !plat_onethread();
   try {
-    t = std::thread(fetcher, h, std::cref(rt), rows, std::ref(fetched), std::ref(p));
+    if (threaded) t = std::thread(fetcher, h, std::cref(rt), rows, std::ref(fetched), std::ref(p));
   } catch (const std::system_error&) {
     threaded = false;  // no thread to be had: this one fetches each block in turn
   }

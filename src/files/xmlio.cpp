@@ -462,8 +462,9 @@ std::string sheetname(const std::string& h, size_t col, const std::vector<XmlVar
       if (v.name == s) return true;
     return false;
   };
-  if (n.empty() || taken(n)) n = "v" + std::to_string(col + 1);
-  for (int k = 2; taken(n); ++k) n = "v" + std::to_string(col + 1) + "_" + std::to_string(k);
+  const std::string base = std::string(1, 'v') + std::to_string(col + 1);
+  if (n.empty() || taken(n)) n = base;
+  for (int k = 2; taken(n); ++k) n = base + '_' + std::to_string(k);
   return n;
 }
 

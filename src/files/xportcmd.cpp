@@ -50,7 +50,7 @@ bool fmt_out(const std::string& f, bool isstr, XptVar& v) {
   if (chkfmt(f.c_str(), FMTK_ANY, &fi)) return false;
   if (isstr) {
     if (fi.letter != 's') return false;
-    v.fmt = "$";
+    v.fmt = '$';
     v.fmtw = fi.width;
     return true;
   }

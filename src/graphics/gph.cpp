@@ -251,24 +251,30 @@ std::string num(double d) {
   return b;
 }
 
+// " v": one whole-number operand after its blank.
+std::string spint(long v) {
+  std::string s(1, ' ');
+  return s += std::to_string(v);
+}
+
 // The operands of the record just read, as text.
 std::string operands(int op) {
   const GdlOp& o = gr.op;
   const GdlRegs& p = gr.pend;
   auto sh = [&](int n) {
     std::string t;
-    for (int i = 0; i < n; ++i) t += " " + std::to_string(o.s[i]);
+    for (int i = 0; i < n; ++i) t += spint(o.s[i]);
     return t;
   };
   switch (op) {
     case OP_PAGE:
-      return " " + std::to_string(p.xsize) + " " + std::to_string(p.ysize) + " " + num(p.width) +
+      return spint(p.xsize) + spint(p.ysize) + " " + num(p.width) +
              " " + num(p.height) + " " + std::to_string(p.bg[0]) + " " + std::to_string(p.bg[1]) +
              " " + std::to_string(p.bg[2]);
     case OP_LINE: case OP_RECT: return sh(4);
     case OP_LINETO: case OP_MOVETO: case OP_POINT: case OP_RLINETO: case OP_RMOVETO: return sh(2);
     case OP_SPOINT: return sh(3);
-    case OP_SLEEP: return " " + std::to_string(o.l[0]);
+    case OP_SLEEP: return spint(o.l[0]);
     case OP_TEXT: return sh(2) + " \"" + std::string(o.str) + "\"";
     case OP_CTEXT: return " \"" + std::string(o.str) + "\"";
     case OP_HEADER: return " 132 " + std::to_string(o.fmt) + " " + std::to_string(o.order);
@@ -281,9 +287,9 @@ std::string operands(int op) {
     case OP_X153: return sh(4) + " " + std::to_string(o.l[0]);
     case OP_X154: return sh(4) + " " + num(o.d[0]);
     case OP_REG: {
-      std::string t = " " + std::to_string(o.reg) + ":";
+      std::string t = spint(o.reg) + ":";
       auto rgb = [](const unsigned char* c) {
-        return " " + std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]);
+        return spint(c[0]) + spint(c[1]) + spint(c[2]);
       };
       switch (o.reg) {
         case R_SYMBOL: return t + " " + std::to_string(p.symbol);
@@ -303,8 +309,8 @@ std::string operands(int op) {
         case R_YALPHA: return t + " " + num(p.yalpha);
         case R_YBETA: return t + " " + num(p.ybeta);
         case R_LINEDASH: {
-          t += " " + std::to_string(p.ndash);
-          for (int i = 0; i <= p.ndash; ++i) t += " " + std::to_string(p.dash[i]);
+          t += spint(p.ndash);
+          for (int i = 0; i <= p.ndash; ++i) t += spint(p.dash[i]);
           return t;
         }
         case R_CONNECT: return t + " " + std::to_string(p.connect);
@@ -411,8 +417,11 @@ int gph_name() {
   const char* p = peektok_chr();
   if (p && *p == ',') {
     gettok(" ,");
-    std::string w = gettok(" ,");
-    if (w != "replace") return w.empty() ? error(RC_SYNTAX) : notalow(w.c_str());
+    std::string w;
+    gettoklong(w, " ,");
+    if (w.empty()) return error(RC_SYNTAX);
+    // an unknown option reads like a word left over after graph dir or drop
+    if (w != "replace") return errmsgf(RC_SYNTAX, "_gph name: %s not allowed\n", w.c_str());
     replace = true;
     p = peektok_chr();
   }

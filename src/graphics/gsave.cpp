@@ -36,7 +36,7 @@ bool onpath(const char* prog) {
     size_t j = p.find(':', i);
     if (j == std::string::npos) j = p.size();
     std::string d = p.substr(i, j - i);
-    if (d.empty()) d = ".";
+    if (d.empty()) d.push_back('.');
     if (access((d + "/" + prog).c_str(), X_OK) == 0) return true;
     i = j + 1;
   }

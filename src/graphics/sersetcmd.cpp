@@ -310,7 +310,8 @@ int ss_dump() {
       } else {
         std::string v = sreforms(s.fmts[j].c_str(), serset_data(j, i));
         size_t b = v.find_first_not_of(' ');
-        line += " " + (b == std::string::npos ? v : v.substr(b));
+        line += ' ';
+        line += b == std::string::npos ? v : v.substr(b);
       }
     }
     line += "\n";

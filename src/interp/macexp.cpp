@@ -266,13 +266,15 @@ int xlocal(std::string& b, size_t i, size_t& resume) {
   } else if (cv[0] == '.') {
     // class expressions belong to the class system, which is not present
   } else if (cv.size() > 2 && (cv.substr(0, 2) == "++" || cv.substr(0, 2) == "--") && allname(cv.substr(2))) {
-    std::string nm = "_" + std::string(cv.substr(2));
+    std::string nm(1, '_');
+    nm += cv.substr(2);
     if (int rc = macincr(nm.c_str(), cv[0] == '+' ? 1 : -1, scratch, true)) return rc;
     v = scratch.data();
     vn = scratch.size();
   } else if (cv.size() > 2 && (cv.substr(cv.size() - 2) == "++" || cv.substr(cv.size() - 2) == "--") &&
              allname(cv.substr(0, cv.size() - 2))) {
-    std::string nm = "_" + std::string(cv.substr(0, cv.size() - 2));
+    std::string nm(1, '_');
+    nm += cv.substr(0, cv.size() - 2);
     if (int rc = macincr(nm.c_str(), cv.back() == '+' ? 1 : -1, scratch, false)) return rc;
     v = scratch.data();
     vn = scratch.size();

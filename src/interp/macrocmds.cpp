@@ -75,7 +75,8 @@ int define(const char* nm, size_t nlen, bool local, int type) {
   // `local ++x` increments in place
   if (nlen > 2 && ((nm[0] == '+' && nm[1] == '+') || (nm[0] == '-' && nm[1] == '-'))) {
     if (*p) return sayerr(std::string("'") + p + "' invalid\n", RC_SYNTAX);
-    std::string full = (local ? "_" : "") + std::string(nm + 2, nlen - 2);
+    std::string full(local ? "_" : "");
+    full.append(nm + 2, nlen - 2);
     std::string dummy;
     if (local && type != mac.typelmac) {
       const int saved = mac.typelmac;

@@ -274,6 +274,11 @@ void plat_addhistory(const char* line) {
   plat_histappend(line);
 }
 
+bool plat_onethread() {
+  static const bool one = std::getenv("ZELTA_ONE_THREAD") != nullptr;
+  return one;
+}
+
 bool plat_stdin_tty() { return isatty(0) != 0; }
 bool plat_stdout_tty() { return isatty(1) != 0; }
 

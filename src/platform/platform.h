@@ -69,3 +69,8 @@ bool plat_stdout_tty();
 int plat_termwidth();
 // Monotonic seconds, for `set rmsg` and benchmarks.
 double plat_now();
+// True when ZELTA_ONE_THREAD was set at start: every command then does its
+// work on the thread that runs it (the same split into parts, so the same
+// results), for comparing runs and for machines where a second thread
+// costs more than it saves. The notebook kernel's own message threads stay.
+bool plat_onethread();

@@ -284,7 +284,8 @@ int mlist() {
       std::string line;
       for (int j = c0; j < c1; ++j) {
         if (half && j > i) break;
-        line += " " + cell(m->at(i, j), fmt);
+        line += ' ';
+        line += cell(m->at(i, j), fmt);
       }
       while (!line.empty() && line.back() == ' ') line.pop_back();
       spout21(line.c_str());

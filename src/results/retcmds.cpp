@@ -17,6 +17,7 @@
 #include "output/errors.h"
 #include "output/format.h"
 #include "output/output.h"
+#include "platform/platform.h"
 #include "results/resint.h"
 #include "results/results.h"
 
@@ -581,6 +582,8 @@ void results_bindcommands() {
   setquery_bind();
   adoabbrev("estimates", 3);
   // The system is single-threaded and shares its machine: BLAS runs on one
-  // thread unless the user's environment asks for more.
-  if (!std::getenv("OPENBLAS_NUM_THREADS") && !std::getenv("OMP_NUM_THREADS")) openblas_set_num_threads(1);
+  // thread unless the user's environment asks for more (and ZELTA_ONE_THREAD
+  // is not set).
+  if (plat_onethread() || (!std::getenv("OPENBLAS_NUM_THREADS") && !std::getenv("OMP_NUM_THREADS")))
+    openblas_set_num_threads(1);
 }

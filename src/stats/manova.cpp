@@ -60,7 +60,8 @@ void rows(const std::string& label, const AnvMvTest& t, double dfh) {
     if (lab.size() > 16) lab = lab.substr(0, 14) + "~" + lab.substr(lab.size() - 1);
     std::string l = "{txt}" + std::string(16 - lab.size(), ' ') + lab + " {c |} " + LETTER[k] + "  {res}";
     l += fmt("%9.4f", t.stat[k], 9) + " " + (k == 0 ? sreforms("%4.0f", dfh) : std::string(4, ' '));
-    l += " " + fmt("%7.1f", t.df1[k], 7) + " " + fmt("%8.1f", t.df2[k], 8) + " " + fmt("%7.2f", t.F[k], 7) + " " +
+    l += ' ';
+    l += fmt("%7.1f", t.df1[k], 7) + " " + fmt("%8.1f", t.df2[k], 8) + " " + fmt("%7.2f", t.F[k], 7) + " " +
          fmt("%7.4f", t.p[k], 7);
     l += std::string("{txt} ") + (t.F[k] >= misval ? " " : t.exact[k] ? "e" : k == 3 ? "u" : "a");
     spoutsml((l + "\n").c_str());

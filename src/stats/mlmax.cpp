@@ -220,7 +220,10 @@ int ml_eval(const MlModel& m, const MlData& d, const std::vector<double>& b, int
   Sums s[2];
   const long nb = (d.n + MLBLK - 1) / MLBLK;
   const long mid = d.n >= MLPAR ? std::min(d.n, (nb / 2) * MLBLK) : d.n;
-  if (mid < d.n) {
+  if (mid < d.n && plat_onethread()) {
+    runblocks(m, d, b, todo, 0, mid, s[0], scores);
+    runblocks(m, d, b, todo, mid, d.n, s[1], scores);
+  } else if (mid < d.n) {
     std::thread t([&] { runblocks(m, d, b, todo, mid, d.n, s[1], scores); });
     runblocks(m, d, b, todo, 0, mid, s[0], scores);
     t.join();

@@ -63,8 +63,8 @@ int eval(const Prob& pr, const Vec& par, int todo, double* llp, Vec* g, Vec* nH,
   const double l2pi = std::log(2 * M_PI);
   double ll = 0;
   Vec gg(todo >= 1 ? Pz : 0, 0), H(todo >= 2 ? Pz * Pz : 0, 0), gi(Pz);
-  for (int g = 0; g < G; ++g) {
-    const size_t gz = static_cast<size_t>(g);
+  for (int grp = 0; grp < G; ++grp) {
+    const size_t gz = static_cast<size_t>(grp);
     const double T = pr.T[gz], S = S1[gz];
     const double S2 = R2[gz] - S * S / T;
     const double dd = a + T * s;

@@ -233,7 +233,7 @@ int outcomeprobs(int model, int type, const std::vector<std::string>& names, boo
     }
   }
   for (int v = first; v <= ds.nvar; ++v) s_updata(v);
-  if (missing) st_note("(" + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");
+  if (missing) st_note(std::string(1, '(') + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");
   return 0;
 }
 
@@ -486,7 +486,7 @@ int cmd_predict(int) {
     }
   }
   s_updata(nv);
-  if (missing) st_note("(" + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");
+  if (missing) st_note(std::string(1, '(') + std::to_string(missing) + " missing value" + plural_s(missing) + " generated)\n");
   return 0;
 }
 

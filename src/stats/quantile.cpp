@@ -104,8 +104,11 @@ int cmd_pctile(int) {
     if (int rc = sortedvals(s, x, xs, ws)) return rc;
     st_rclear();
     if (xs.empty()) return st_noobs();
-    for (size_t k = 0; k < p.size(); ++k)
-      st_rscalar(("r" + std::to_string(k + 1)).c_str(), pct(xs, ws, s.wkind != WK_NONE, altdef, p[k]));
+    for (size_t k = 0; k < p.size(); ++k) {
+      std::string name(1, 'r');
+      name += std::to_string(k + 1);
+      st_rscalar(name.c_str(), pct(xs, ws, s.wkind != WK_NONE, altdef, p[k]));
+    }
   } catch (const std::bad_alloc&) {
     return error(RC_NOMEM);
   }

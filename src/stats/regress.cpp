@@ -7,6 +7,7 @@
 // which leaves collinear regressors out. Prints the analysis-of-variance
 // header and the coefficient table; keeps the fit for replay, predict, test.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -435,13 +436,10 @@ int fit(ParseResult& pr, const RegOpts& o, RegFit& f) {
   // Which blocks were found clean (readinplace), for the passes after the first.
   std::vector<signed char> known(static_cast<size_t>(s.hi >= s.lo ? (s.hi - s.lo) / BLK + 1 : 0), -1);
   // The helper pays from a number of cells: the threshold for one column is
-  // scaled down by the number of variables while the chunks run.
-  const long parmin = stchunk.parmin;
+  // scaled down by the number of variables.
+  const long minobs = threads ? st_parmin(nv) : LONG_MAX;
   auto chunks = [&](const std::function<int(long, long, long)>& fn) {
-    stchunk.parmin = std::max(1L, parmin / nv);
-    const int rc = s.hi >= s.lo ? st_chunks(s.lo, s.hi, threads, fn) : 0;
-    stchunk.parmin = parmin;
-    return rc;
+    return s.hi >= s.lo ? st_chunks(s.lo, s.hi, minobs, fn) : 0;
   };
   auto newblock = [&](Block& blk) {
     blk.nv = nv;

@@ -5,6 +5,7 @@
 // that a dozen points integrate panels of any length. Derivatives hold the
 // nodes where they were placed at these parameters (the rule is valid for
 // any placement; its error is the quadrature error alone).
+#include "platform/platform.h"
 #include "stats/requad.h"
 
 #include <lapacke.h>
@@ -266,9 +267,14 @@ void rq_binary(MlModel& m, const MlData& d, const std::vector<long>& start, int 
     long mid = G;
     if (dd.n >= RQPAR && G >= 2) {
       mid = G / 2;
-      std::thread th([&] { panels(dd, st, cols, cons, kind, *R, b, todo, mid, G, acc[1], scores); });
-      panels(dd, st, cols, cons, kind, *R, b, todo, 0, mid, acc[0], scores);
-      th.join();
+      if (plat_onethread()) {
+        panels(dd, st, cols, cons, kind, *R, b, todo, 0, mid, acc[0], scores);
+        panels(dd, st, cols, cons, kind, *R, b, todo, mid, G, acc[1], scores);
+      } else {
+        std::thread th([&] { panels(dd, st, cols, cons, kind, *R, b, todo, mid, G, acc[1], scores); });
+        panels(dd, st, cols, cons, kind, *R, b, todo, 0, mid, acc[0], scores);
+        th.join();
+      }
     } else {
       panels(dd, st, cols, cons, kind, *R, b, todo, 0, G, acc[0], scores);
     }

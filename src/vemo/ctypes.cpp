@@ -38,8 +38,8 @@ std::string TypeTab::text(int i) const {
   const CType& c = at(i);
   std::string s;
   if (c.el >= 0 && c.el <= 6) s = els[c.el];
-  if (c.el == E_STRUCT) s += " " + sname(i);
-  if (c.el == E_PTR && c.ptr >= 0) s += "(" + text(c.ptr) + ")";
+  if (c.el == E_STRUCT) (s += ' ') += sname(i);
+  if (c.el == E_PTR && c.ptr >= 0) ((s += '(') += text(c.ptr)) += ')';
   if (c.org >= 0 && c.org <= 5) s += std::string(" ") + orgs[c.org];
   if (c.fn) s += "()";
   return s;

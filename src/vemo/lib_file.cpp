@@ -240,6 +240,7 @@ struct MWriter {
   std::vector<unsigned char> b;
   std::map<const Mat*, uint32_t> keys;
   bool hilo = bo_native() == BO_HILO;
+  MWriter() { b.reserve(256); }  // room for the header and a small object at once
   void raw(const char* s, size_t k) { b.insert(b.end(), s, s + k); }
   void tag(const char* s) { raw(s, 4); }  // three letters and a NUL
   void u32(uint32_t v) {

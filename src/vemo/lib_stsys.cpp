@@ -75,7 +75,7 @@ bool b_st_dir(int n) {
       for (const auto& s : st.scalars) names.push_back(s.first);
     else
       for (const auto& m : st.matrices) names.push_back(m.first);
-    if (adorn) pre = std::string(1, cls) + "(", post = ")";
+    if (adorn) (pre = cls) += '(', post = ')';
   } else {
     return vmerrmsg(RC_VM_RANGE, cat + " invalid; use local, global, r(), e() or s()");
   }

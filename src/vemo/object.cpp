@@ -11,6 +11,7 @@
 
 #include "data/value.h"
 #include "output/rc.h"
+#include "platform/zassert.h"
 #include "vemo/vemo.h"
 #include "vemo/vm.h"
 
@@ -397,6 +398,23 @@ void vm_init() {
     vm.k1->data = vm.k1->inl;
     vm.k1->inl[0] = 1;
   }
+}
+
+void vm_reset() {
+  ZASSERT(vm.sp == 0 && vm.depth == 0, "vm_reset called while Vemo code runs");
+  vm_clearall(true);
+  mfreelist_clear();
+  ZASSERT(vm.fcns.empty(), "a function outlived vm_clearall(true)");
+  VmState fresh;
+  fresh.stack.swap(vm.stack);
+  fresh.k0 = vm.k0;
+  fresh.k1 = vm.k1;
+  fresh.steplimit = vm.steplimit;
+  fresh.steps = vm.steps;
+  fresh.containers.swap(vm.containers);
+  fresh.live = vm.live;
+  fresh.st_epoch = vm.st_epoch + 1;
+  vm = std::move(fresh);
 }
 
 void vm_dropfcns(bool all) {

@@ -252,17 +252,16 @@ int peephole(std::vector<Ins>& code) {
 
 std::string cc_dump(const std::vector<Ins>& code) {
   std::string s;
+  auto word = [&s](long w) { (s += ' ') += std::to_string(w); };
   for (size_t i = 0; i < code.size(); ++i) {
     const Ins& in = code[i];
     s += std::to_string(i) + " " + vm_opname[in.op];
     switch (vm_oplayout[in.op]) {
-      case L_W: s += " " + std::to_string(in.a[0]); break;
-      case L_WW: s += " " + std::to_string(in.a[0]) + " " + std::to_string(in.a[1]); break;
-      case L_WWW:
-        s += " " + std::to_string(in.a[0]) + " " + std::to_string(in.a[1]) + " " + std::to_string(in.a[2]);
-        break;
+      case L_W: word(in.a[0]); break;
+      case L_WW: word(in.a[0]), word(in.a[1]); break;
+      case L_WWW: word(in.a[0]), word(in.a[1]), word(in.a[2]); break;
       case L_S: s += " " + in.s; break;
-      case L_WS: s += " " + std::to_string(in.a[0]) + " " + in.s; break;
+      case L_WS: word(in.a[0]), s += " " + in.s; break;
       case L_WWWS: s += " " + in.s; break;
       default: break;
     }

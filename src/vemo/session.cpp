@@ -163,6 +163,7 @@ void vemo_reset() {
   if (vst.started) vemo_clear();
   vofile_reset();
   vlib_reset();
+  vm_reset();
   const VemoState fresh;
   vst.strict = fresh.strict;
   vst.lnum = fresh.lnum;

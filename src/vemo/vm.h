@@ -267,6 +267,12 @@ bool vview_refresh(Mat* m);
 // Releases a view's description and cells (the object store's release).
 void vview_release(Mat* m);
 void vm_init();
+// The VM back to a fresh VmState as vm_init left it (reset-all; not while
+// Vemo code runs): frees every global, function, cycle and free record, and
+// keeps what outlives a reset: the stack's memory, the two constants, the
+// fuzzing step limit, the collector's registry and live count of objects
+// held outside the VM, and a view epoch that only grows.
+void vm_reset();
 // Frees the globals and functions; all false keeps those in use.
 void vm_clearall(bool all);
 // Frees the functions (not class members); all false keeps those in use.

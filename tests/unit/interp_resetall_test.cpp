@@ -22,6 +22,7 @@
 #include "platform/timers.h"
 #include "results/results.h"
 #include "vemo/vemo.h"
+#include "vemo/vm.h"
 
 namespace {
 
@@ -135,6 +136,9 @@ TEST_F(ResetAll, EveryListingReadsAsAtTheStart) {
   EXPECT_EQ(out.linesize, 80);
   EXPECT_FALSE(interp.zelta_rmsg);
   EXPECT_FALSE(vst.strict);
+  EXPECT_TRUE(vm.globals.empty());
+  EXPECT_TRUE(vm.fcns.empty());
+  EXPECT_EQ(vm.clock, VmState{}.clock);  // the statements above moved it on
   EXPECT_EQ(timers.count[7], 0);
   EXPECT_EQ(timer_seconds(7), 0);
   // The log was closed and the posting file written when the handle went.

@@ -196,7 +196,8 @@ int gen_numeric(int v, const ExprProg& prog, bool all, bool countout) {
   if (int rc; gen_constant(v, prog, all, &rc)) return rc;
   long lo = all ? 1 : ds.nobs1, hi = all ? ds.nobs : ds.nobs2;
   expr_startrun(prog);
-  if (hi - lo + 1 >= PARGEN && orderfree(prog) && threadsafe(prog) && (ex.ifpgm.empty() || threadsafe(ex.ifpgm))) {
+  if (hi - lo + 1 >= PARGEN && !plat_onethread() && orderfree(prog) && threadsafe(prog) &&
+      (ex.ifpgm.empty() || threadsafe(ex.ifpgm))) {
     // The halves meet on a block boundary, so each block is the one a
     // single thread would evaluate.
     const long mid = lo + (hi - lo + 1) / 2 / EXPR_BLOCK * EXPR_BLOCK;
@@ -355,8 +356,11 @@ int cmd_generate(int) {
       (void)droporkeepvars(gone, false);
     }
     if (rc) return rc;
-    if (lastcall() && gencounts.missing)
-      note("(" + std::to_string(gencounts.missing) + " missing value" + plural_s(gencounts.missing) + " generated)\n");
+    if (lastcall() && gencounts.missing) {
+      std::string m = "(";
+      m += std::to_string(gencounts.missing) + " missing value" + plural_s(gencounts.missing) + " generated)\n";
+      note(m);
+    }
     return 0;
   };
   if (!by_wholerun()) return rungroup();
@@ -444,7 +448,8 @@ int repl_doubles(int v, const ExprProg& prog, long lo, long hi, long* changes, l
 
 int repl_numeric(int v, const ExprProg& prog, bool promote) {
   expr_startrun(prog);
-  if (orderfree(prog) && vartype(v) == ST_DOUBLE && ds.nobs2 - ds.nobs1 + 1 >= PARGEN && threadsafe(prog) &&
+  if (orderfree(prog) && vartype(v) == ST_DOUBLE && ds.nobs2 - ds.nobs1 + 1 >= PARGEN && !plat_onethread() &&
+      threadsafe(prog) &&
       (ex.ifpgm.empty() || threadsafe(ex.ifpgm))) {
     // A double variable is never retyped: the two halves (meeting on a
     // block boundary) are independent, and their counts add up.
@@ -560,7 +565,8 @@ int cmd_replace(int) {
         std::string was = typename_of(gencounts.oldtype), now = typename_of(vartype(v));
         note(varname(v) + " was " + was + " now " + now + "\n");
       }
-      std::string m = "(" + std::to_string(gencounts.changes) + " real change" + plural_s(gencounts.changes) + " made";
+      std::string m = "(";
+      m += std::to_string(gencounts.changes) + " real change" + plural_s(gencounts.changes) + " made";
       if (gencounts.tomissing) m += ", " + std::to_string(gencounts.tomissing) + " to missing";
       note(m + ")\n");
       if (gencounts.truncated)

@@ -50,6 +50,14 @@ capture noisily graph display Graph `w'`w'`w'`w'`w'`w'END
 display _rc
 capture noisily _gph name other extra
 display _rc
+capture noisily _gph name other, extra
+display _rc
+capture noisily _gph name other, replace extra
+display _rc
+capture noisily _gph name other, `w'END
+display _rc
+capture noisily _gph name other,
+display _rc
 graph dir
 cap noi graph display small
 di _rc
