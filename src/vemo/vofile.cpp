@@ -171,6 +171,23 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
   return 0;
 }
 
+// The run-time copy keeps the stored code's layout (a fused opcode stands
+// only in place of the first opcode of its sequence, operands unmoved), but a
+// fused opcode has no length of its own: walk the stored code to find the
+// copy's cached lookups. The loop copies past its end hold no lookups.
+static void clearquickcaches(const std::vector<int32_t>& code, std::vector<int32_t>& quick) {
+  const int n = static_cast<int>(std::min(code.size(), quick.size()));
+  if (n < 3 || code[2] == opstructdef) return;
+  for (int pc = 2; pc < n;) {
+    const int op = code[static_cast<size_t>(pc)];
+    if (op == opstop || op == opnumpool || op == opstrpool) break;
+    const int len = vm_oplen(code.data(), pc, n);
+    if (!len) break;
+    if (op == opfindf) quick[static_cast<size_t>(pc) + 1] = quick[static_cast<size_t>(pc) + 2] = quick[static_cast<size_t>(pc) + 3] = 0;
+    pc += len;
+  }
+}
+
 void vo_clearcaches(std::vector<int32_t>& code) {
   const int n = static_cast<int>(code.size());
   if (n < 3 || code[2] == opstructdef) return;
@@ -596,7 +613,7 @@ void vemo_clockreset() {
   vm.clock = 2;
   for (const auto& [nm, f] : vm.fcns) {
     vo_clearcaches(f->code);
-    if (!f->quick.empty()) vo_clearcaches(f->quick);
+    clearquickcaches(f->code, f->quick);
     if (f->autoloaded) f->age = 1;
   }
   // views compare their last refresh with the clock: make them look again

@@ -142,6 +142,15 @@ TEST(VemoCache, ClockResetClearsLookups) {
   vemo_clockreset();
   EXPECT_EQ(vm.clock, 2);
   EXPECT_EQ(findfwords(f), (std::vector<int32_t>{0, 0, 0}));
+  // a lookup behind a fused sequence of the run-time copy is cleared too
+  // (&f() looks f up where it stands, not in the prologue)
+  ASSERT_EQ(run("function vk_late(x) { y = x + 1; p = &vk_in(); return((*p)() + y) }"), 0);
+  ASSERT_EQ(run("vk_r = vk_late(1)"), 0);
+  Fcn* g = findfcn("vk_late");
+  ASSERT_GT(g->quick.size(), 0u);
+  ASSERT_EQ(findfwords(g)[0], vm.clock);
+  vemo_clockreset();
+  EXPECT_EQ(findfwords(g), (std::vector<int32_t>{0, 0, 0}));
   EXPECT_EQ(findfcn("vk_in")->age, 1);
   EXPECT_EQ(findfcn("vk_out")->age == 1, false);  // not autoloaded: its stamp stays
   // the clock passing its limit resets it before the statement runs
