@@ -420,8 +420,8 @@ int gph_name() {
     std::string w;
     gettoklong(w, " ,");
     if (w.empty()) return error(RC_SYNTAX);
-    // an unknown option reads like a word left over after graph dir or drop
-    if (w != "replace") return errmsgf(RC_SYNTAX, "_gph name: %s not allowed\n", w.c_str());
+    // the words come from a graph command's name() option: name it as graph combine does
+    if (w != "replace") return errmsgf(RC_SYNTAX, "name(): option %s not allowed\n", w.c_str());
     replace = true;
     p = peektok_chr();
   }
