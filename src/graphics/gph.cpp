@@ -425,7 +425,7 @@ int gph_name() {
     replace = true;
     p = peektok_chr();
   }
-  if (p && *p) return leftover("_gph name");
+  if (p && *p) return leftover("name()");
   if (!replace && gr_graph(nm, false))
     return errmsgf(RC_DEFINED, "graph %s already exists; use name(%s, replace)\n", nm.c_str(), nm.c_str());
   gr.curname = nm;
