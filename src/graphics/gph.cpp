@@ -420,12 +420,12 @@ int gph_name() {
     std::string w;
     gettoklong(w, " ,");
     if (w.empty()) return error(RC_SYNTAX);
-    // an unknown option reads like a word left over after graph dir or drop
-    if (w != "replace") return errmsgf(RC_SYNTAX, "_gph name: %s not allowed\n", w.c_str());
+    // the words come from a graph command's name() option: name it as graph combine does
+    if (w != "replace") return errmsgf(RC_SYNTAX, "name(): option %s not allowed\n", w.c_str());
     replace = true;
     p = peektok_chr();
   }
-  if (p && *p) return leftover("_gph name");
+  if (p && *p) return leftover("name()");
   if (!replace && gr_graph(nm, false))
     return errmsgf(RC_DEFINED, "graph %s already exists; use name(%s, replace)\n", nm.c_str(), nm.c_str());
   gr.curname = nm;
