@@ -11,10 +11,13 @@
 #include <cblas.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -219,6 +222,80 @@ std::vector<ColView> viewsof(const std::vector<int>& vars) {
   return v;
 }
 
+// The kernel's sums of lo..hi by chunk (Ck, Nk): the blocks are handed out
+// one at a time to this thread and, when `two`, a helper, so a helper that
+// starts late or shares its core leaves its blocks to this thread rather
+// than holding it up; each block's sums are kept apart and added into its
+// chunk's in block order. 0 or RC_BREAK.
+int kernelchunks(const AccInput& s, const std::vector<ColView>& views, const std::vector<double>& means, bool dev,
+                 bool inplace, bool alldouble, bool two, std::vector<std::vector<double>>& Ck,
+                 std::vector<double>& Nk) {
+  static_assert(ST_CHUNK % ACC_BLK == 0, "a chunk is whole blocks");
+  const long lo = ds.nobs1, nobs = std::max(0L, ds.nobs2 - lo + 1);
+  const long nblk = (nobs + ACC_BLK - 1) / ACC_BLK;
+  const size_t kk = static_cast<size_t>(s.kk), cells = kk * kk;
+  std::vector<double> D(static_cast<size_t>(nblk) * cells, 0.0), Nb(static_cast<size_t>(nblk), 0.0);
+  std::atomic<long> next{0};
+  const std::vector<ColView> none;
+  auto work = [&]() -> int {
+    AccBlock b;
+    std::vector<const double*> cols(kk);
+    for (long q; (q = next.fetch_add(1, std::memory_order_relaxed)) < nblk;) {
+      if (stopflag) return static_cast<int>(RC_BREAK);
+      const long o = lo + q * ACC_BLK, nb = std::min(ACC_BLK, nobs - q * ACC_BLK);
+      double* C = D.data() + static_cast<size_t>(q) * cells;
+      // The panel is made on first use: double columns read in place need none.
+      if (b.x.empty() && !(inplace && alldouble)) prepare(s, 0, b);
+      if (inplace) {
+        inplacecols(s, views, o, nb, b, cols);
+        if (xprod_add(cols.data(), s.k, s.cons, nb, C)) {
+          Nb[static_cast<size_t>(q)] = static_cast<double>(nb);
+          continue;
+        }
+      }
+      if (b.x.empty()) prepare(s, 0, b);
+      // Unweighted: no bad weight to meet.
+      (void)readblock(s, views, none, o, nb, b);
+      const long m = b.m;
+      if (!m) continue;
+      Nb[static_cast<size_t>(q)] = static_cast<double>(m);
+      if (dev)
+        for (int j = 0; j < s.k; ++j) {
+          double* c = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
+          const double mu = means[static_cast<size_t>(j)];
+          for (long i = 0; i < m; ++i) c[i] -= mu;
+        }
+      // The block holds no missing value now: the call cannot fail.
+      for (int j = 0; j < s.k; ++j) cols[static_cast<size_t>(j)] = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
+      (void)xprod_add(cols.data(), s.k, s.cons, m, C);
+    }
+    return 0;
+  };
+  int rc2 = 0;
+  std::thread t;
+  if (two && nblk > 1) {
+    try {
+      t = std::thread([&] { rc2 = work(); });
+    } catch (const std::system_error&) {
+      // no helper to be had: this thread does all
+    }
+  }
+  const int rc1 = work();
+  if (t.joinable()) t.join();
+  if (rc1 || rc2) return static_cast<int>(RC_BREAK);
+  constexpr long per = ST_CHUNK / ACC_BLK;
+  for (size_t k = 0; k < Ck.size(); ++k) {
+    std::vector<double>& C = Ck[k];
+    C.assign(cells, 0.0);
+    for (long q = static_cast<long>(k) * per; q < std::min(nblk, static_cast<long>(k + 1) * per); ++q) {
+      const double* d = D.data() + static_cast<size_t>(q) * cells;
+      for (size_t i = 0; i < cells; ++i) C[i] += d[i];
+      Nk[k] += Nb[static_cast<size_t>(q)];
+    }
+  }
+  return 0;
+}
+
 // matrix accum A = varlist [weight] [if] [in] [, noconstant deviations means(name)]
 int accum() {
   std::string name;
@@ -262,28 +339,21 @@ int accum() {
   // The helper pays from a number of cells, not of observations: the
   // threshold for one column is scaled down by the panel's width.
   const long minobs = kernel && !s.hasif ? st_parmin(s.kk) : LONG_MAX;
-  const int rck = st_chunks(ds.nobs1, ds.nobs2, minobs, [&](long k, long c0, long c1) {
+  // The kernel adds each block's sums into the chunk's as a whole, so a
+  // block's sums can be made apart (on either thread) and added in block
+  // order: the same doubles as adding them as they come.
+  const int rck = kernel ? kernelchunks(s, views, means, dev, inplace, alldouble, ds.nobs2 - ds.nobs1 + 1 >= minobs,
+                                        Ck, Nk)
+                         : st_chunks(ds.nobs1, ds.nobs2, minobs, [&](long k, long c0, long c1) {
     std::vector<double>& C = Ck[static_cast<size_t>(k)];
     C.assign(kk * kk, 0.0);
     double& N = Nk[static_cast<size_t>(k)];
     double& Nw = Nwk[static_cast<size_t>(k)];
     AccBlock b;
     std::vector<double> Y;
-    std::vector<const double*> cols(kk);
     for (long o = c0; o <= c1;) {
       if (stopflag) return static_cast<int>(RC_BREAK);
       const long nb = std::min(ACC_BLK, c1 - o + 1);
-      // The panel is made on first use: a chunk of double columns read in
-      // place needs none.
-      if (b.x.empty() && !(inplace && alldouble)) prepare(s, 0, b);
-      if (inplace) {
-        inplacecols(s, views, o, nb, b, cols);
-        if (xprod_add(cols.data(), s.k, s.cons, nb, C.data())) {
-          N += static_cast<double>(nb);
-          o += nb;
-          continue;
-        }
-      }
       if (b.x.empty()) prepare(s, 0, b);
       if (int rcb = readblock(s, views, none, o, nb, b)) return rcb;
       o += nb;
@@ -298,11 +368,7 @@ int accum() {
           for (long i = 0; i < m; ++i) c[i] -= mu;
         }
       const int mi = static_cast<int>(m);
-      if (kernel) {
-        // The block holds no missing value now: the call cannot fail.
-        for (int j = 0; j < s.k; ++j) cols[static_cast<size_t>(j)] = b.x.data() + static_cast<size_t>(j) * ACC_BLK;
-        (void)xprod_add(cols.data(), s.k, s.cons, m, C.data());
-      } else if (!s.wkind) {
+      if (!s.wkind) {
         cblas_dsyrk(CblasColMajor, CblasLower, CblasTrans, s.kk, mi, 1.0, b.x.data(), static_cast<int>(ACC_BLK),
                     1.0, C.data(), s.kk);
       } else {
@@ -319,6 +385,7 @@ int accum() {
     }
     return 0;
   });
+  if (kernel) Nwk = Nk;  // unweighted
   // A bad weight has had its message; a Break has not.
   if (rck == RC_BREAK) return error(RC_BREAK);
   if (rck) return rck;
