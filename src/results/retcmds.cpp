@@ -21,6 +21,10 @@
 #include "results/resint.h"
 #include "results/results.h"
 
+// OpenBLAS's own: stops its thread pool; a later call that wants more than
+// one thread starts the pool again.
+extern "C" int blas_thread_shutdown_(void);
+
 bool res_validname(const std::string& n) {
   if (n.empty() || n.size() > 32) return false;
   if (n[0] >= '0' && n[0] <= '9') return false;
@@ -581,9 +585,13 @@ void results_bindcommands() {
   scalar_bind();
   setquery_bind();
   adoabbrev("estimates", 3);
-  // The system is single-threaded and shares its machine: BLAS runs on one
-  // thread unless the user's environment asks for more (and ZELTA_ONE_THREAD
-  // is not set).
-  if (plat_onethread() || (!std::getenv("OPENBLAS_NUM_THREADS") && !std::getenv("OMP_NUM_THREADS")))
+  // BLAS runs on one thread unless the user's environment asks for more (and
+  // ZELTA_ONE_THREAD is not set): our own commands share the cores already.
+  // The pool the library made when it was loaded is stopped too: its threads
+  // spin for about a tenth of a second before they sleep, taking the second
+  // core from whatever command runs first.
+  if (plat_onethread() || (!std::getenv("OPENBLAS_NUM_THREADS") && !std::getenv("OMP_NUM_THREADS"))) {
     openblas_set_num_threads(1);
+    blas_thread_shutdown_();
+  }
 }
