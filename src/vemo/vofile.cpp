@@ -171,35 +171,25 @@ int vo_revcode(const std::vector<int32_t>& in, std::vector<int32_t>& res, std::s
   return 0;
 }
 
-// The run-time copy keeps the stored code's layout (a fused opcode stands
-// only in place of the first opcode of its sequence, operands unmoved), but a
-// fused opcode has no length of its own: walk the stored code to find the
-// copy's cached lookups. The loop copies past its end hold no lookups.
-static void clearquickcaches(const std::vector<int32_t>& code, std::vector<int32_t>& quick) {
-  const int n = static_cast<int>(std::min(code.size(), quick.size()));
+// Clears the cached lookups in `target`, laid out as `code` up to code's
+// end: the code itself, or its run-time copy. A fused opcode of the copy
+// stands only in place of the first opcode of its sequence, with the operands
+// unmoved, but has no length of its own, so the walk follows the stored code;
+// the loop copies past its end hold no lookups.
+static void clearcaches(const std::vector<int32_t>& code, std::vector<int32_t>& target) {
+  const int n = static_cast<int>(std::min(code.size(), target.size()));
   if (n < 3 || code[2] == opstructdef) return;
   for (int pc = 2; pc < n;) {
     const int op = code[static_cast<size_t>(pc)];
     if (op == opstop || op == opnumpool || op == opstrpool) break;
     const int len = vm_oplen(code.data(), pc, n);
     if (!len) break;
-    if (op == opfindf) quick[static_cast<size_t>(pc) + 1] = quick[static_cast<size_t>(pc) + 2] = quick[static_cast<size_t>(pc) + 3] = 0;
+    if (op == opfindf) target[static_cast<size_t>(pc) + 1] = target[static_cast<size_t>(pc) + 2] = target[static_cast<size_t>(pc) + 3] = 0;
     pc += len;
   }
 }
 
-void vo_clearcaches(std::vector<int32_t>& code) {
-  const int n = static_cast<int>(code.size());
-  if (n < 3 || code[2] == opstructdef) return;
-  for (int pc = 2; pc < n;) {
-    const int op = code[static_cast<size_t>(pc)];
-    if (op == opstop || op == opnumpool || op == opstrpool) break;
-    const int len = vm_oplen(code.data(), pc, n);
-    if (!len) break;
-    if (op == opfindf) code[static_cast<size_t>(pc) + 1] = code[static_cast<size_t>(pc) + 2] = code[static_cast<size_t>(pc) + 3] = 0;
-    pc += len;
-  }
-}
+void vo_clearcaches(std::vector<int32_t>& code) { clearcaches(code, code); }
 
 namespace {
 
@@ -613,7 +603,7 @@ void vemo_clockreset() {
   vm.clock = 2;
   for (const auto& [nm, f] : vm.fcns) {
     vo_clearcaches(f->code);
-    clearquickcaches(f->code, f->quick);
+    clearcaches(f->code, f->quick);
     if (f->autoloaded) f->age = 1;
   }
   // views compare their last refresh with the clock: make them look again
